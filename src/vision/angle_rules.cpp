@@ -173,7 +173,7 @@ double FindPartAngleVertical(const ContourChain& chain, cv::Size image, int capa
             const double a = AtanRatioDeg(j.y - k.y, j.x - k.x);
             return a >= 0.0 ? 90.0 - a : -90.0 - a;
         });
-    return -sum / 8.0;
+    return -sum / 8.0 + 0.0; // no negative zero
 }
 
 double TriodeAngle(const ContourChain& chain)
