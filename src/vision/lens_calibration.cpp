@@ -52,6 +52,7 @@ std::string CameraCalibrationFileName(int cameraLens)
 bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat& cameraMatrix,
                       cv::Mat& distortion)
 {
+    if (!plat::FileExists(fileName)) return false;
     try {
         cv::FileStorage fs(fileName, cv::FileStorage::READ);
         if (!fs.isOpened()) return false;
@@ -115,6 +116,9 @@ cv::Mat UndistortImage(CCameraCalibration& holder, const cv::Mat& frame)
     {
         std::lock_guard<std::mutex> lock(holder.m_mutex);
         if (!holder.m_loaded) return frame;
+        // Nothing to correct. (The optimal new camera matrix would still move
+        // the image by up to half a pixel.)
+        if (cv::countNonZero(holder.m_distortion) == 0) return frame.clone();
         const cv::Size size = frame.size();
         if (holder.m_mapSize != size || holder.m_map1.empty()) {
             const cv::Mat newMatrix = cv::getOptimalNewCameraMatrix(

@@ -56,7 +56,8 @@ bool LoadCameraCalibrationForLens(CCameraCalibration& holder, int cameraLens,
                                   const std::string& folder);
 
 // The frame corrected for lens distortion, the same size and type; pixels that
-// map from outside the source are 0. Without a calibration the frame itself.
+// map from outside the source are 0. Without a calibration the frame itself;
+// with one whose distortion coefficients are all 0 an exact copy.
 cv::Mat UndistortImage(CCameraCalibration& holder, const cv::Mat& frame);
 
 } // namespace smt
