@@ -18,14 +18,15 @@ const cv::Scalar kCircleColour(0, 0, 255);
 const cv::Scalar kCrossColour(255, 0, 0);
 const cv::Scalar kTargetColour(0, 255, 255);
 
-// Fixed notation independent of the process locale (the interface may set one
-// with a decimal comma).
-std::string Fixed(double value, int decimals)
+// A label followed directly by the number in fixed notation, independent of the
+// process locale (the interface may set one with a decimal comma).
+std::string Labelled(const char* label, double value, int decimals)
 {
+    std::string text(label);
     char buf[64];
     const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, decimals);
-    if (res.ec != std::errc()) return "nan";
-    return std::string(buf, res.ptr);
+    if (res.ec != std::errc()) return text.append("nan");
+    return text.append(buf, res.ptr);
 }
 
 bool SupportedFrame(const cv::Mat& frame)
@@ -195,9 +196,9 @@ MarkCircle FindMark(double& x, double& y, bool showBinary, MarkCircle& circle,
         x = (sideW * 0.5 - circle.x) / pixelsPerMm;
         y = (sideH * 0.5 - circle.y) / pixelsPerMm;
         if (!showBinary) {
-            PutLabel(display, "x" + Fixed(x, 4), static_cast<int>(sideH * 0.67), sideW);
-            PutLabel(display, "y" + Fixed(y, 4), static_cast<int>(sideH * 0.82), sideW);
-            PutLabel(display, "d" + Fixed(2.0 * circle.r / pixelsPerMm, 4),
+            PutLabel(display, Labelled("x", x, 4), static_cast<int>(sideH * 0.67), sideW);
+            PutLabel(display, Labelled("y", y, 4), static_cast<int>(sideH * 0.82), sideW);
+            PutLabel(display, Labelled("d", 2.0 * circle.r / pixelsPerMm, 4),
                      static_cast<int>(sideH * 0.97), sideW);
             cv::circle(display, cv::Point(static_cast<int>(circle.x), static_cast<int>(circle.y)),
                        static_cast<int>(circle.r), kCircleColour, 2, cv::LINE_8);
@@ -318,11 +319,11 @@ ComponentBox FindComponent(int slot, double& x, bool showBinary, ComponentBox& b
     a = correction;
 
     if (!showBinary) {
-        PutLabel(display, "x" + Fixed(x, 4), static_cast<int>(sideH * 0.15), sideW);
-        PutLabel(display, "y" + Fixed(y, 4), static_cast<int>(sideH * 0.3), sideW);
-        PutLabel(display, "a" + Fixed(a, 4), static_cast<int>(sideH * 0.82), sideW);
+        PutLabel(display, Labelled("x", x, 4), static_cast<int>(sideH * 0.15), sideW);
+        PutLabel(display, Labelled("y", y, 4), static_cast<int>(sideH * 0.3), sideW);
+        PutLabel(display, Labelled("a", a, 4), static_cast<int>(sideH * 0.82), sideW);
         PutLabel(display,
-                 "w" + Fixed(found.w / pixelsPerMm, 2) + " h" + Fixed(found.h / pixelsPerMm, 2),
+                 Labelled("w", found.w / pixelsPerMm, 2).append(Labelled(" h", found.h / pixelsPerMm, 2)),
                  static_cast<int>(sideH * 0.97), sideW);
         DrawResultCross(display, static_cast<int>(found.cx), static_cast<int>(found.cy), kCrossColour);
     }
