@@ -58,4 +58,14 @@ void BM_Read1000KeysCached(benchmark::State& state) {
 }
 BENCHMARK(BM_Read1000KeysCached)->Unit(benchmark::kMillisecond);
 
+// One settings save writes key by key; each write replaces the file atomically.
+void BM_WriteOneKeyOf1000(benchmark::State& state) {
+    Config c;
+    int n = 0;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(
+            plat::WritePrivateProfileString("Section7", "m_Value_7", std::to_string(++n), c.path));
+}
+BENCHMARK(BM_WriteOneKeyOf1000)->Unit(benchmark::kMillisecond);
+
 } // namespace
