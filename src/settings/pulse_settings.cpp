@@ -110,7 +110,7 @@ DialogCaptions& ThePulseCaptions() {
         {"SetPulse.c_DriveModel", "传动方式"},
         {"SetPulse.c_SynchronousWheel", "同步轮"},
         {"SetPulse.c_ScrewRod", "丝杆"},
-        {"SetPulse.c_RunModel", "运行方式"},
+        {"SetPulse.c_RunModel", "运行测试"},
         {"SetPulse.c_LinearPulse", "直线脉冲数/mm"},
         {"SetPulse.c_AnglePulse", "角度脉冲数/度"},
         {"SetPulse.c_ProducePulse", "生成脉冲"},
