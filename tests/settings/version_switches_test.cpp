@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/profile.h"
+#include "settings/pulse_settings.h"
 #include "settings/version_switches.h"
 #include "settings_test_util.h"
 #include "test_support.h"
@@ -59,6 +60,33 @@ TEST(DialogCaptions, LanguageFileOverridesAndMissingKeysKeepBuiltIn) {
     c.Load(dir.Path(), "German"); // no such file: built-in texts
     EXPECT_EQ(c.Text("VersionNumber.c_Write_Logfile"), "写日志");
     c.Reset();
+}
+
+} // namespace
+} // namespace smt
+
+namespace smt {
+namespace {
+
+// Every caption key of the two dialogs is translated in every shipped caption file.
+TEST(CaptionFiles, EveryKeyInEveryLanguage) {
+    const std::string res = std::string(SMT_SOURCE_DIR) + "/res";
+    for (DialogCaptions* captions : {&ThePulseCaptions(), &TheVersionNumberCaptions()}) {
+        for (const char* language : {"Chinese", "English", "German"}) {
+            const std::string path = res + "/" + language + ".ini";
+            for (const auto& [key, builtIn] : captions->Entries()) {
+                const std::string text =
+                    plat::GetPrivateProfileString(captions->Section(), key, "<missing>", 512, path);
+                EXPECT_NE(text, "<missing>") << language << " " << key;
+                if (std::string(language) == "Chinese") {
+                    EXPECT_EQ(text, builtIn) << key;
+                }
+            }
+        }
+    }
+    ThePulseCaptions().Load(res, "German");
+    EXPECT_EQ(ThePulseCaptions().Text("SetPulse.c_SetPulse"), "Impulseinstellungen");
+    ThePulseCaptions().Reset();
 }
 
 } // namespace
