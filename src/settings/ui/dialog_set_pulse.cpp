@@ -36,6 +36,15 @@ QLineEdit* NamedEdit(const char* member, QWidget* parent) {
     return edit;
 }
 
+// A caption in column 0 and its edit box in column 1 of `row`.
+QLineEdit* LabelledEdit(QGridLayout* grid, int row, const char* captionKey, const char* member) {
+    QWidget* parent = grid->parentWidget();
+    auto* edit = NamedEdit(member, parent);
+    grid->addWidget(KeyLabel(captionKey, parent), row, 0);
+    grid->addWidget(edit, row, 1);
+    return edit;
+}
+
 const char* const kFactorCaptions[12] = {"X_Pulse",        "Y_Pulse",        "Z_Pulse",        "A_Pulse",
                                          "WestWalk_Pulse", "WestLift_Pulse", "NorthWalk_Pulse", "NorthLift_Pulse",
                                          "EastWalk_Pulse", "EastLift_Pulse", "AutoWalk1_Pulse", "AutoWalk2_Pulse"};
@@ -71,17 +80,9 @@ CDialogSetPulse::CDialogSetPulse(smt::PulseSettings& values, std::string configP
     auto* generate = new QGroupBox(this);
     generate->setObjectName("c_PulseGenerate");
     auto* genGrid = new QGridLayout(generate);
-    m_StepAngle = NamedEdit("m_StepAngle", generate);
-    m_SubDivide = NamedEdit("m_SubDivide", generate);
-    m_DiameterOrScrewPitch = NamedEdit("m_DiameterOrScrewPitch", generate);
-    m_LinearPulse = NamedEdit("m_LinearPulse", generate);
-    m_AnglePulse = NamedEdit("m_AnglePulse", generate);
-    genGrid->addWidget(KeyLabel("StepAngle", generate), 0, 0);
-    genGrid->addWidget(m_StepAngle, 0, 1);
-    genGrid->addWidget(KeyLabel("SubDivide", generate), 1, 0);
-    genGrid->addWidget(m_SubDivide, 1, 1);
-    genGrid->addWidget(KeyLabel("DiameterOrScrewPitch", generate), 2, 0);
-    genGrid->addWidget(m_DiameterOrScrewPitch, 2, 1);
+    m_StepAngle = LabelledEdit(genGrid, 0, "StepAngle", "m_StepAngle");
+    m_SubDivide = LabelledEdit(genGrid, 1, "SubDivide", "m_SubDivide");
+    m_DiameterOrScrewPitch = LabelledEdit(genGrid, 2, "DiameterOrScrewPitch", "m_DiameterOrScrewPitch");
     auto* drive = new QGroupBox(generate);
     drive->setObjectName("c_DriveModel");
     auto* driveRow = new QHBoxLayout(drive);
@@ -95,10 +96,8 @@ CDialogSetPulse::CDialogSetPulse(smt::PulseSettings& values, std::string configP
     driveRow->addWidget(pulley);
     driveRow->addWidget(screw);
     genGrid->addWidget(drive, 3, 0, 1, 2);
-    genGrid->addWidget(KeyLabel("LinearPulse", generate), 4, 0);
-    genGrid->addWidget(m_LinearPulse, 4, 1);
-    genGrid->addWidget(KeyLabel("AnglePulse", generate), 5, 0);
-    genGrid->addWidget(m_AnglePulse, 5, 1);
+    m_LinearPulse = LabelledEdit(genGrid, 4, "LinearPulse", "m_LinearPulse");
+    m_AnglePulse = LabelledEdit(genGrid, 5, "AnglePulse", "m_AnglePulse");
     auto* produce = new QPushButton(generate);
     produce->setObjectName("c_ProducePulse");
     genGrid->addWidget(produce, 6, 1);
@@ -110,10 +109,6 @@ CDialogSetPulse::CDialogSetPulse(smt::PulseSettings& values, std::string configP
     auto* verGrid = new QGridLayout(verify);
     m_pickList = new QComboBox(verify);
     m_pickList->setObjectName("m_SelectAxis");
-    m_RunTest = NamedEdit("m_RunTest", verify);
-    m_DistanceTest = NamedEdit("m_DistanceTest", verify);
-    m_VerifyPulseValue = NamedEdit("m_VerifyPulseValue", verify);
-    m_VerifyPulseValue->setReadOnly(true);
     auto* execute = new QPushButton(verify);
     execute->setObjectName("c_Execute");
     auto* check = new QPushButton(verify);
@@ -121,14 +116,12 @@ CDialogSetPulse::CDialogSetPulse(smt::PulseSettings& values, std::string configP
     verGrid->addWidget(KeyLabel("SelectAxis", verify), 0, 0);
     verGrid->addWidget(m_pickList, 0, 1, 1, 2);
     verGrid->addWidget(KeyLabel("RunModel", verify), 1, 0, 1, 3);
-    verGrid->addWidget(KeyLabel("RunTest", verify), 2, 0);
-    verGrid->addWidget(m_RunTest, 2, 1);
+    m_RunTest = LabelledEdit(verGrid, 2, "RunTest", "m_RunTest");
     verGrid->addWidget(execute, 2, 2);
-    verGrid->addWidget(KeyLabel("DistanceTest", verify), 3, 0);
-    verGrid->addWidget(m_DistanceTest, 3, 1);
+    m_DistanceTest = LabelledEdit(verGrid, 3, "DistanceTest", "m_DistanceTest");
     verGrid->addWidget(check, 3, 2);
-    verGrid->addWidget(KeyLabel("VerifyPulseValue", verify), 4, 0);
-    verGrid->addWidget(m_VerifyPulseValue, 4, 1);
+    m_VerifyPulseValue = LabelledEdit(verGrid, 4, "VerifyPulseValue", "m_VerifyPulseValue");
+    m_VerifyPulseValue->setReadOnly(true);
     tools->addWidget(verify);
     root->addLayout(tools);
 
