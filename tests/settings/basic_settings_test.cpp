@@ -47,16 +47,6 @@ protected:
     FakeLens lens;
 };
 
-TEST_F(BasicSettingsTest, ConstructionDefaults) {
-    BasicSettings s;
-    EXPECT_EQ(s.m_ThrowDelay, 200);
-    EXPECT_EQ(s.m_AutoMagnify, 4.0);
-    EXPECT_EQ(s.m_Exhaust, 5);
-    EXPECT_EQ(s.m_X_Limit, 0.0);
-    EXPECT_FALSE(s.m_bDialogOpen);
-    EXPECT_EQ(s.m_RefPulseX, 0);
-}
-
 TEST_F(BasicSettingsTest, NoFileGivesTheFullListOfDefaults) {
     BasicSettings s;
     s.m_Z_Nozzle3ToFeed = -7; // overwritten by the load

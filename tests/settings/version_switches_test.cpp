@@ -37,17 +37,6 @@ TEST(VersionSwitches, SaveWritesEveryKeyInOrderAndReadsBack) {
     EXPECT_EQ(back.m_Write_Logfile, 1);
 }
 
-TEST(VersionSwitches, IntegerPrefixRules) {
-    test::TempDir dir;
-    const std::string config = dir.File("config.ini");
-    plat::WritePrivateProfileString("CPUVersionNumberConfig", "m_V2_06", "1.9", config);
-    plat::WritePrivateProfileString("CPUVersionNumberConfig", "m_V2_07", "yes", config);
-    VersionSwitches v;
-    LoadCpuVersionConfig(v, config);
-    EXPECT_EQ(v.m_V2_06, 1);
-    EXPECT_EQ(v.m_V2_07, 0);
-}
-
 TEST(DialogCaptions, LanguageFileOverridesAndMissingKeysKeepBuiltIn) {
     test::TempDir dir;
     DialogCaptions& c = TheVersionNumberCaptions();

@@ -45,10 +45,6 @@ QLineEdit* LabelledEdit(QGridLayout* grid, int row, const char* captionKey, cons
     return edit;
 }
 
-const char* const kFactorCaptions[12] = {"X_Pulse",        "Y_Pulse",        "Z_Pulse",        "A_Pulse",
-                                         "WestWalk_Pulse", "WestLift_Pulse", "NorthWalk_Pulse", "NorthLift_Pulse",
-                                         "EastWalk_Pulse", "EastLift_Pulse", "AutoWalk1_Pulse", "AutoWalk2_Pulse"};
-
 } // namespace
 
 CDialogSetPulse::CDialogSetPulse(smt::PulseSettings& values, std::string configPath, int machineType,
@@ -67,7 +63,8 @@ CDialogSetPulse::CDialogSetPulse(smt::PulseSettings& values, std::string configP
         m_factorEdits[row] = NamedEdit(smt::kPulseFactorKeys[row].key, factors);
         m_factorEdits[row]->setEnabled(editable[row]);
         const int column = (row / 6) * 2;
-        factorGrid->addWidget(KeyLabel(kFactorCaptions[row], factors), row % 6, column);
+        // Caption keys are the member names without "m_".
+        factorGrid->addWidget(KeyLabel(smt::kPulseFactorKeys[row].key + 2, factors), row % 6, column);
         factorGrid->addWidget(m_factorEdits[row], row % 6, column + 1);
     }
     auto* note = KeyLabel("Note", factors);
