@@ -1,6 +1,8 @@
 #include "settings/ui/field_text.h"
 
 #include <charconv>
+#include <cmath>
+#include <type_traits>
 #include <string>
 
 #include "app/numtext.h"
@@ -18,6 +20,9 @@ bool ParseWhole(const std::string& text, T& out) {
     const char* end = text.data() + text.size();
     if (begin != end && *begin == '+') ++begin;
     const auto result = std::from_chars(begin, end, out);
+    if constexpr (std::is_floating_point_v<T>) {
+        if (!std::isfinite(out)) return false; // "inf" and "nan" are no lengths
+    }
     return begin != end && result.ec == std::errc() && result.ptr == end;
 }
 

@@ -172,6 +172,15 @@ TEST_F(PulseDialogTest, BadFieldStopsTheTakeButTheButtonsGoOn) {
     EXPECT_EQ(boxes.Texts()[1], "数值不能为 0 !"); // the distance field was never taken
     EXPECT_DOUBLE_EQ(v.m_X_Pulse, 120);
     EXPECT_DOUBLE_EQ(v.m_Y_Pulse, 100);
+    // Text that is not wholly a finite number is refused too.
+    dialog.FactorEdit(1)->setText("150");
+    for (const char* bad : {"12abc", "", "nan", "inf"}) {
+        Type(dialog, "m_StepAngle", bad);
+        Click(dialog, "c_VerifyPulse");
+        EXPECT_EQ(boxes.Texts()[boxes.Count() - 2], "Please enter a number.") << bad;
+    }
+    EXPECT_DOUBLE_EQ(v.m_Y_Pulse, 150);
+    EXPECT_DOUBLE_EQ(v.m_StepAngle, 0);
 }
 
 TEST_F(PulseDialogTest, TestRunGuardsThenJogs) {
