@@ -40,21 +40,13 @@ cv::Mat CCameraCalibration::DistortionCoefficients() const
     return m_distortion.clone();
 }
 
-std::string CameraCalibrationFileName(int cameraLens)
-{
-    switch (cameraLens) {
-    case 0: return "cameraCalibrate_data8mm.xml";
-    case 1: return "cameraCalibrate_data6mm.xml";
-    default: return "";
-    }
-}
-
 bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat& cameraMatrix,
                       cv::Mat& distortion)
 {
-    if (!plat::FileExists(fileName)) return false;
+    const std::string path = plat::ResolvePath(fileName);
+    if (!plat::FileExists(path)) return false;
     try {
-        cv::FileStorage fs(fileName, cv::FileStorage::READ);
+        cv::FileStorage fs(path, cv::FileStorage::READ);
         if (!fs.isOpened()) return false;
         int width = 0;
         int height = 0;
@@ -98,14 +90,6 @@ bool LoadCameraCalibration(CCameraCalibration& holder, const std::string& fileNa
         holder.m_loaded = true;
     }
     return holder.m_loaded;
-}
-
-bool LoadCameraCalibrationForLens(CCameraCalibration& holder, int cameraLens,
-                                  const std::string& folder)
-{
-    const std::string name = CameraCalibrationFileName(cameraLens);
-    if (name.empty()) return holder.IsLoaded();
-    return LoadCameraCalibration(holder, plat::ResolvePath(plat::JoinPath(folder, name)));
 }
 
 cv::Mat UndistortImage(CCameraCalibration& holder, const cv::Mat& frame)

@@ -38,22 +38,19 @@ private:
     cv::Mat m_map2;
 };
 
-// "cameraCalibrate_data8mm.xml" for lens 0, "cameraCalibrate_data6mm.xml" for
-// lens 1, "" for any other value (nothing is loaded).
-std::string CameraCalibrationFileName(int cameraLens);
+// The file of a lens setting is `LensCalibrationFileName` (settings/basic_settings.h);
+// the basic settings load it through `TheLensCalibrationPort`, which the camera
+// panel points at LoadCameraCalibration of its holder.
 
 // Reads "image_Width", "image_Height" (each at least 1), "Camera_Matrix" (3 x 3)
 // and "Distortion_Coefficients" (4, 5, 8, 12 or 14 values). False for a missing,
-// malformed or incomplete file.
+// malformed or incomplete file. The name may differ from the file's in letter case.
 bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat& cameraMatrix,
                       cv::Mat& distortion);
 
 // Loads the file into the holder; a failed load keeps any earlier calibration.
 // Returns the holder's loaded flag.
 bool LoadCameraCalibration(CCameraCalibration& holder, const std::string& fileName);
-// The file chosen by the lens setting, in `folder` (the start folder).
-bool LoadCameraCalibrationForLens(CCameraCalibration& holder, int cameraLens,
-                                  const std::string& folder);
 
 // The frame corrected for lens distortion, the same size and type; pixels that
 // map from outside the source are 0. Without a calibration the frame itself;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
+#include "settings/basic_settings.h"
 #include "test_support.h"
 #include "vision/lens_calibration.h"
 
@@ -32,13 +33,18 @@ cv::Mat Pattern(cv::Size size, int type = CV_8UC3)
     return image;
 }
 
-TEST(CameraCalibration, FileNamesByLens)
-{
-    EXPECT_EQ(CameraCalibrationFileName(0), "cameraCalibrate_data8mm.xml");
-    EXPECT_EQ(CameraCalibrationFileName(1), "cameraCalibrate_data6mm.xml");
-    EXPECT_EQ(CameraCalibrationFileName(2), "");
-    EXPECT_EQ(CameraCalibrationFileName(-1), "");
-}
+// The basic settings load the lens file through their port, pointed at a holder
+// as the camera panel does.
+struct PortToHolder {
+    explicit PortToHolder(CCameraCalibration& holder)
+    {
+        TheLensCalibrationPort().load = [&holder](const std::string& path) {
+            return LoadCameraCalibration(holder, path);
+        };
+        TheLensCalibrationPort().isLoaded = [&holder] { return holder.IsLoaded(); };
+    }
+    ~PortToHolder() { TheLensCalibrationPort() = LensCalibrationPort{}; }
+};
 
 TEST(CameraCalibration, AFileWrittenByOpenCvLoads)
 {
@@ -56,8 +62,13 @@ TEST(CameraCalibration, AFileWrittenByOpenCvLoads)
 
     CCameraCalibration holder;
     EXPECT_FALSE(holder.IsLoaded());
-    EXPECT_TRUE(LoadCameraCalibrationForLens(holder, 0, dir.Path()));
+    PortToHolder port(holder);
+    BasicSettings settings;
+    settings.m_CameraLens = 0;
+    settings.m_Calibrator2 = 1;
+    EXPECT_TRUE(ApplyLensCalibration(settings, dir.Path()));
     EXPECT_TRUE(holder.IsLoaded());
+    EXPECT_EQ(settings.m_Calibrator2, 1);
     EXPECT_EQ(holder.ImageSize(), cv::Size(640, 480));
     EXPECT_EQ(cv::norm(holder.CameraMatrix(), matrix, cv::NORM_INF), 0.0);
 }
@@ -84,7 +95,7 @@ TEST(CameraCalibration, BadFilesAreRefusedAndTheEarlierCalibrationKept)
     EXPECT_FALSE(LoadCameraCalibration(holder, dir.File("missing.xml")));
     EXPECT_FALSE(LoadCameraCalibration(holder, dir.File("width0.xml")));
     EXPECT_FALSE(holder.IsLoaded());
-    ASSERT_TRUE(LoadCameraCalibration(holder, dir.File("good.xml")));
+    ASSERT_TRUE(LoadCameraCalibration(holder, dir.File("GOOD.xml"))); // letter case differs
     for (const char* bad : {"missing.xml", "width0.xml", "height0.xml", "nodist.xml", "matrix2x2.xml",
                             "dist3.xml", "nomatrix.xml", "garbage.xml", "empty.xml"}) {
         SCOPED_TRACE(bad);
@@ -103,8 +114,13 @@ TEST(CameraCalibration, LensTwoLoadsNothingAndFramesPassUnchanged)
     WriteCalibration(dir.File("cameraCalibrate_data8mm.xml"), 640, 480, Matrix(800.0, 320.0, 240.0),
                      (cv::Mat_<double>(1, 5) << -0.3, 0.1, 0, 0, 0));
     CCameraCalibration holder;
-    EXPECT_FALSE(LoadCameraCalibrationForLens(holder, 2, dir.Path()));
-    EXPECT_FALSE(LoadCameraCalibrationForLens(holder, 1, dir.Path())); // no 6 mm file
+    PortToHolder port(holder);
+    BasicSettings settings;
+    settings.m_CameraLens = 2;
+    EXPECT_FALSE(ApplyLensCalibration(settings, dir.Path()));
+    settings.m_CameraLens = 1; // no 6 mm file
+    EXPECT_FALSE(ApplyLensCalibration(settings, dir.Path()));
+    EXPECT_FALSE(holder.IsLoaded());
     const cv::Mat frame = Pattern({640, 480});
     const cv::Mat out = UndistortImage(holder, frame);
     EXPECT_EQ(out.data, frame.data);
