@@ -248,6 +248,34 @@ TEST(FindComponent, SlotOutsideTheNineIsNotPublished)
     EXPECT_TRUE(VisionResults().IsReady(4));
 }
 
+TEST(FindComponent, FourChannelFramesAndBadScales)
+{
+    sim::CameraLook look = Look(4);
+    const cv::Mat bgra = sim::RenderPart(look, sim::ChipPart(6.0, 3.0), {-1.0, 0.5, 12.0});
+    ASSERT_EQ(bgra.channels(), 4);
+    const PartRun r = Measure(bgra, kVisionCapacitance, 16.0);
+    EXPECT_NEAR(r.x, 1.0, 0.05);
+    EXPECT_NEAR(r.y, -0.5, 0.05);
+    EXPECT_NEAR(r.a, -12.0, 0.5);
+
+    // A scale of 0 would divide by zero: the part is not measured.
+    for (double ppm : {0.0, -20.0, std::nan("")}) {
+        PartRun bad;
+        FindComponent(1, bad.x, false, bad.box, bgra, 128, 1, bad.y, bad.a, 0, 16.0, ppm, 0.0, &bad.sink);
+        EXPECT_EQ(bad.box.cx, -1.0f);
+        EXPECT_EQ(bad.x, kUnset);
+        EXPECT_EQ(bad.a, kUnset);
+        EXPECT_EQ(bad.sink.count, 1);
+    }
+    // Frames the recognisers cannot read fail without a result image.
+    for (const cv::Mat& odd : {cv::Mat(), cv::Mat(64, 64, CV_16UC3, cv::Scalar::all(0)),
+                               cv::Mat(64, 64, CV_8UC2, cv::Scalar::all(0))}) {
+        const PartRun n = Measure(odd, kVisionGeneral, 16.0);
+        EXPECT_EQ(n.box.cx, -1.0f);
+        EXPECT_EQ(n.sink.count, 0);
+    }
+}
+
 TEST(BoxAngleRules, NormalisationFoldsOnceEachWay)
 {
     EXPECT_DOUBLE_EQ(NormaliseBoxAngle(50.0), -40.0);
