@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "vision/result_slots.h"
-#include "vision/vision_types.h"
 
 namespace smt {
 namespace {
@@ -51,15 +50,6 @@ TEST(VisionResultSlots, ADisplayThreadSeesEveryPublishedSlot)
     for (int s = 1; s <= 8; ++s) slots.Publish(s, cv::Mat(2, 2, CV_8UC1, cv::Scalar(s)));
     display.join();
     EXPECT_EQ(seen, 8);
-}
-
-TEST(VisionTypes, CaptionsByLanguage)
-{
-    EXPECT_STREQ(VisionTypeName(0, 0), "00:通用");
-    EXPECT_STREQ(VisionTypeName(6, 1), "06:BGA-TriangleMark");
-    EXPECT_STREQ(VisionTypeName(11, 2), "11:BGA-Other");
-    EXPECT_STREQ(VisionTypeName(10, 0), "10:BGA-下倒角");
-    EXPECT_STREQ(VisionTypeName(99, 1), "00:General");
 }
 
 } // namespace
