@@ -128,12 +128,12 @@ bool SpeedTemplateEditor::AddSpeed() {
     if (!FieldsInRange()) return false;
     const std::string& name = m_fields.m_SpeedName;
     if (name.empty()) {
-        Message("c_Message_05");
+        Message("SpeedTemplate.c_Message_05");
         return false;
     }
     for (const auto& row : m_tables.m_HighSpeedTable) {
         if (row[0] == name) {
-            Message("c_Message_06");
+            Message("SpeedTemplate.c_Message_06");
             return false;
         }
     }
@@ -161,11 +161,11 @@ bool SpeedTemplateEditor::EditSpeed() {
 
 bool SpeedTemplateEditor::DeleteSpeed() {
     if (m_SelectedRow < 0 || m_SelectedRow >= m_tables.Count()) {
-        Message("c_Message_02");
+        Message("SpeedTemplate.c_Message_02");
         return false;
     }
     if (IsTemplateUsed(m_SelectedName)) {
-        Message("c_Message_03");
+        Message("SpeedTemplate.c_Message_03");
         return false;
     }
     auto at = std::find(m_comboNames.begin(), m_comboNames.end(), m_SelectedName);
@@ -185,7 +185,7 @@ bool SpeedTemplateEditor::ScaleClass(int cls) {
     if (cls != 1 && cls != 2) return false;
     if (!FieldsInRange()) return false;
     if (m_tables.Count() == 0) {
-        Message("c_Message_04");
+        Message("SpeedTemplate.c_Message_04");
         return false;
     }
     const int percent = cls == 1 ? m_fields.settings.m_MediumSpeedZoom : m_fields.settings.m_LowSpeedZoom;
@@ -228,7 +228,7 @@ ConfirmResult SpeedTemplateEditor::Confirm() {
     // is stored, so the active class never becomes 0.
     const int cls = ClassOfPage(m_CurrentPage);
     if (cls < 0) {
-        Message("c_Message_01");
+        Message("SpeedTemplate.c_Message_01");
         return ConfirmResult::StayOpen;
     }
     if (!FieldsInRange()) return ConfirmResult::StayOpen;
@@ -240,7 +240,7 @@ ConfirmResult SpeedTemplateEditor::Confirm() {
     speedFile.speed = m_tables.ToRows();
     TableFileError error;
     if (!SaveTableFile(m_startFolder, TableFile::Speed, speedFile, error)) {
-        Message("c_Message_08", TableFileSaveErrorText(error));
+        Message("SpeedTemplate.c_Message_08", TableFileSaveErrorText(error));
         return ConfirmResult::StayOpen;
     }
     m_lists.speedSetNames = std::move(speedFile.speedSetNames);
@@ -258,14 +258,14 @@ ConfirmResult SpeedTemplateEditor::Confirm() {
         SpeedTypeTable table = m_live.Table(type);
         const DeriveResult result = SaveSpeedTypeConfig(m_startFolder, m_speedSet[k], SpeedTypeName(k), rows, table);
         if (result == DeriveResult::NameNotFound) {
-            Message("c_Message_07");
+            Message("SpeedTemplate.c_Message_07");
             continue;
         }
         if (result == DeriveResult::WriteFailed) iniWritten = false;
         m_live.SetTable(type, table);
     }
     if (!iniWritten) {
-        Message("c_Message_08", SpeedConfigPath(m_startFolder));
+        Message("SpeedTemplate.c_Message_08", SpeedConfigPath(m_startFolder));
         return ConfirmResult::StayOpen;
     }
     return ConfirmResult::Closed;

@@ -46,7 +46,7 @@ public:
 
     // Captions and messages of the language (`languageName` "Chinese", ...).
     void LoadLanguage(const std::string& languageName);
-    const SpeedCaptionTable& Captions() const { return m_captions; }
+    const DialogCaptions& Captions() const { return m_captions; }
 
     // Opening: the page in front, the lists from the live tables and the frame's
     // speed-set names, the settings into the fields; collapsed, nothing picked.
@@ -99,7 +99,7 @@ private:
     FigLists& m_lists;
     std::string m_startFolder;
     int m_language;
-    SpeedCaptionTable m_captions;
+    DialogCaptions m_captions;
 
     int m_CurrentPage = 0;
     bool m_bExpanded = false;

@@ -63,7 +63,7 @@ void CDialogSpeedClassPage::LoadSpeedListLanguage(const std::string& startFolder
 void CDialogSpeedClassPage::ApplyCaptions() {
     QStringList headers;
     for (int c = 0; c < smt::kSpeedTemplateCells; ++c) {
-        headers << Q(m_captions.Text(smt::NumberedCaption("c_SpeedList_", c + 1)));
+        headers << Q(m_captions.Text(smt::NumberedCaption("SpeedList.c_SpeedList_", c + 1)));
     }
     m_list->setHorizontalHeaderLabels(headers);
 }
@@ -100,10 +100,10 @@ void CDialogSpeedSet::LoadLanguage(const std::string& startFolder, const std::st
 }
 
 void CDialogSpeedSet::ApplyCaptions() {
-    m_list->setHorizontalHeaderLabels({Q(m_captions.Text(smt::NumberedCaption("c_SpeedSetList_", 1))),
-                                       Q(m_captions.Text(smt::NumberedCaption("c_SpeedSetList_", 2)))});
+    m_list->setHorizontalHeaderLabels({Q(m_captions.Text(smt::NumberedCaption("SpeedSet.c_SpeedSetList_", 1))),
+                                       Q(m_captions.Text(smt::NumberedCaption("SpeedSet.c_SpeedSetList_", 2)))});
     for (int k = 0; k < smt::kSpeedTypeCount; ++k) {
-        SetCell(m_list, k, 0, m_captions.Text(smt::NumberedCaption("c_SpeedSetList_", k + 3)));
+        SetCell(m_list, k, 0, m_captions.Text(smt::NumberedCaption("SpeedSet.c_SpeedSetList_", k + 3)));
     }
 }
 

@@ -38,7 +38,7 @@ private:
 
     int m_class;
     QTableWidget* m_list;
-    smt::SpeedCaptionTable m_captions;
+    smt::DialogCaptions m_captions;
 };
 
 class CDialogSpeedHigh : public CDialogSpeedClassPage {
@@ -87,5 +87,5 @@ private:
     QTableWidget* m_list;
     QComboBox* m_combo;
     int m_editRow = -1;
-    smt::SpeedCaptionTable m_captions;
+    smt::DialogCaptions m_captions;
 };

@@ -177,8 +177,9 @@ void CDialogSpeedTemplate::BuildControls() {
 }
 
 void CDialogSpeedTemplate::ApplyLanguage() {
-    const smt::SpeedCaptionTable& c = m_editor->Captions();
-    auto t = [&c](const char* name) { return Q(c.Text(name)); };
+    const smt::DialogCaptions& c = m_editor->Captions();
+    auto text = [&c](const std::string& name) { return Q(c.Text("SpeedTemplate." + name)); };
+    auto t = [&text](const char* name) { return text(name); };
     setWindowTitle(t("c_SpeedTemplate"));
     m_add->setText(t("c_AddSpeed"));
     m_editButton->setText(t("c_EditSpeed"));
@@ -204,11 +205,11 @@ void CDialogSpeedTemplate::ApplyLanguage() {
         m_startRunLabels[2 * cls + 1]->setText(t("c_Normal"));
     }
     for (int d = 0; d < smt::kSpeedDriveCount; ++d) {
-        m_driveLabels[d]->setText(Q(c.Text(std::string("c_Motor_") + smt::SpeedDriveKey(d))));
+        m_driveLabels[d]->setText(text(std::string("c_Motor_") + smt::SpeedDriveKey(d)));
     }
     m_note->setText(t("c_Note"));
     m_jogGroup->setTitle(t("c_ManualSetting"));
-    for (int i = 0; i < kJogFields; ++i) m_jogLabels[i]->setText(Q(c.Text(JogCaptionName(i))));
+    for (int i = 0; i < kJogFields; ++i) m_jogLabels[i]->setText(text(JogCaptionName(i)));
     const char* tabKeys[] = {"c_SpeedSet", "c_SpeedHigh", "c_SpeedMedium", "c_SpeedLow"};
     for (int i = 0; i < 4; ++i) m_tab->setTabText(i, t(tabKeys[i]));
 }
