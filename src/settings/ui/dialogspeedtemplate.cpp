@@ -37,6 +37,7 @@ CDialogSpeedTemplate::CDialogSpeedTemplate(smt::SpeedTemplates& live, smt::FigLi
                                            const std::string& startFolder, int language,
                                            const std::string& languageName, int page, QWidget* parent)
     : QDialog(parent), m_editor(std::make_unique<smt::SpeedTemplateEditor>(live, lists, startFolder, language)) {
+    if (page < kSpeedSetPage || page > kLowPage) page = kSpeedSetPage;
     m_editor->LoadLanguage(languageName);
     m_editor->Open(page);
     BuildControls();
@@ -44,7 +45,7 @@ CDialogSpeedTemplate::CDialogSpeedTemplate(smt::SpeedTemplates& live, smt::FigLi
     m_speedSet->LoadLanguage(startFolder, languageName);
     ApplyLanguage();
     m_speedSet->FillSpeedSetList();
-    m_tab->setCurrentIndex(page >= 0 && page <= 3 ? page : 0);
+    m_tab->setCurrentIndex(page);
     ShowFields();
     Refresh();
 }
