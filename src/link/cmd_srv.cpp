@@ -177,10 +177,13 @@ void CmdSrv::receiveLoop() {
         {
             std::lock_guard lock(m_queueMutex);
             if (m_queue.size() >= static_cast<std::size_t>(kReplyQueueMax)) {
-                std::printf("释放信号量失败！\n");
+                // Nobody takes replies any more: say so once per overflow, drop the rest.
+                if (!m_overflowing) std::printf("释放信号量失败！\n");
+                m_overflowing = true;
                 m_droppedMalformed.fetch_add(1);
                 continue;
             }
+            m_overflowing = false;
             m_queue.push_back(std::move(message));
         }
         m_queued.Release(1);

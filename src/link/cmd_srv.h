@@ -79,6 +79,7 @@ private:
     std::string m_lastError;
     std::atomic<std::uint64_t> m_droppedForeign{0};
     std::atomic<std::uint64_t> m_droppedMalformed{0};
+    bool m_overflowing = false;  // receive thread only
 };
 
 class MachineLink {
