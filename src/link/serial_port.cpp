@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
@@ -40,7 +41,8 @@ bool SerialPort::OpenPath(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     // Not shared: a second opener (another program, an abandoned attempt) is refused.
-    if (::ioctl(fd, TIOCEXCL) != 0 || !::isatty(fd)) {
+    // The terminal's exclusive mode does not bind a privileged opener, the lock does.
+    if (!::isatty(fd) || ::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::ioctl(fd, TIOCEXCL) != 0) {
         ::close(fd);
         return false;
     }

@@ -22,6 +22,8 @@ inline std::string HexOf(const std::vector<std::uint8_t>& bytes) {
     return ToHex(std::string(bytes.begin(), bytes.end()));
 }
 
+using Calls = std::vector<std::string>;
+
 // Records what the reply side asked of the run, the jog and the panel.
 class HookRecorder {
 public:

@@ -29,8 +29,6 @@ LinkMessage Message(std::uint8_t flag, std::uint16_t command, std::vector<std::u
 
 bool IsSet(ReplyFamily f) { return g_ReplyEvents[f].Wait(0ms) == plat::WaitResult::Signalled; }
 
-using Calls = std::vector<std::string>;
-
 }  // namespace
 
 class SerialReplies : public LinkTest {};
