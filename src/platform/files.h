@@ -1,6 +1,7 @@
 // File access as the machine code expects it: paths may be written with
 // backslashes and in any letter case (the files come from machines whose file
-// system ignores case), and every write is atomic.
+// system ignores case), and every write is atomic. Every function below that takes
+// a path resolves it with ResolvePath first.
 #pragma once
 
 #include <string>
