@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "app/log.h"
+
 namespace smt {
 
 void LinkLog(const char* format, ...) {
@@ -11,8 +13,7 @@ void LinkLog(const char* format, ...) {
     va_start(args, format);
     std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    // The shared log lands with the shell; until then the lines go nowhere.
-    (void)line;
+    LogPrintf(GetLogStream(), true, "%s", line);
 }
 
 }  // namespace smt

@@ -195,8 +195,13 @@ std::optional<StatusText> MachineStatusText(std::uint8_t s) {
     case 0xFF: return StatusText{line("未知错误")};
     default: break;
     }
-    if (s >= 0x20 && s <= 0x27) return StatusText{line("Z" + std::to_string(s - 0x1F) + "电机或传感器故障")};
-    if (s >= 0x30 && s <= 0x3B) return StatusText{line("S" + std::to_string(s - 0x2F) + "电机或传感器故障")};
+    auto motor = [&](char drive, int number) {
+        char what[64];
+        std::snprintf(what, sizeof what, "%c%d电机或传感器故障", drive, number);
+        return StatusText{line(what)};
+    };
+    if (s >= 0x20 && s <= 0x27) return motor('Z', s - 0x1F);
+    if (s >= 0x30 && s <= 0x3B) return motor('S', s - 0x2F);
     return StatusText{"Error-?? = 错误代码 !"};
 }
 

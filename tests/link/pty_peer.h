@@ -145,7 +145,7 @@ private:
 inline std::vector<std::uint8_t> ReplyBytes(std::uint8_t type, std::uint8_t code, std::vector<std::uint8_t> data = {}) {
     std::vector<std::uint8_t> f{0xEE, type, code};
     f.insert(f.end(), data.begin(), data.end());
-    f.insert(f.end(), {0xFF, 0xFC, 0xFF, 0xFF});
+    for (std::uint8_t b : {0xFF, 0xFC, 0xFF, 0xFF}) f.push_back(b);
     return f;
 }
 
