@@ -156,9 +156,9 @@ void SetLinkTexts(const LinkTexts& texts);
 // ---- hooks filled by the subsystems that own the actions ----
 // Install before connecting; every hook may be empty (the action is skipped).
 struct LinkHooks {
-    // settings
+    // settings; empty: the live settings (machine type 0 until the shell sets it)
     std::function<int()> machineType;         // 0..9
-    std::function<bool()> debugModel;         // m_DebugModel
+    std::function<bool()> debugModel;         // m_DebugModel of the basic settings
     std::function<bool()> sendLimitsOnLink;   // firmware switch m_V2_06
     // run (part list)
     std::function<void()> startRun, pauseRun, regainRun, stopRun;

@@ -7,6 +7,8 @@
 #include "link/cmd_srv.h"
 #include "link/link_state.h"
 #include "platform/msgbox.h"
+#include "settings/basic_settings.h"
+#include "settings/version_switches.h"
 
 namespace smt {
 
@@ -21,6 +23,16 @@ std::string hex2(unsigned v) {
 int machineType() {
     auto& h = GetLinkHooks();
     return h.machineType ? h.machineType() : 0;
+}
+
+bool debugModel() {
+    auto& h = GetLinkHooks();
+    return h.debugModel ? h.debugModel() : TheBasicSettings().m_DebugModel != 0;
+}
+
+bool sendLimitsOnLink() {
+    auto& h = GetLinkHooks();
+    return h.sendLimitsOnLink ? h.sendLimitsOnLink() : TheVersionSwitches().m_V2_06 != 0;
 }
 
 template <class F, class... A>
@@ -66,7 +78,7 @@ void dispatchCommandReply(const ReplyFrame& f) {
     case 0x00:  // the handshake: link established
         g_ReplyEvents[ReplyFamily::SingleAxis].Set();
         call(h.onLinkEstablished);
-        if (h.sendLimitsOnLink && h.sendLimitsOnLink()) call(h.startSendAxisLimits);
+        if (sendLimitsOnLink()) call(h.startSendAxisLimits);
         break;
     case 0x01: g_AxisLimitEvent.Set(); break;
     case 0x02: homingFinished(); break;
@@ -131,7 +143,7 @@ void dispatchErrorReport(const ReplyFrame& f) {
         break;
     case 0xE2:
         g_Homed = false;
-        if (GetLinkHooks().debugModel && GetLinkHooks().debugModel()) {
+        if (debugModel()) {
             g_PanelLink.resetKind = -1;
             call(GetLinkHooks().enableManualControls, true);
         }
