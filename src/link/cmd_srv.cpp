@@ -261,6 +261,12 @@ MachineLink::MachineLink() = default;
 MachineLink::~MachineLink() { Close(); }
 
 bool MachineLink::Open(const std::string& address, std::uint16_t port, const LocalEndpoint& local) {
+    const std::string target = address + ":" + std::to_string(port);
+    if (m_srv.IsOpen()) {
+        if (target == m_target) return true;  // a later connect found the same board
+        m_srv.Close();                         // the board moved: follow it
+    }
+    m_target = target;
     m_firmwareEvent.Reset();
     if (!m_srv.Start(address, port, local)) {
         LinkLog("Machine link not opened: %s", m_srv.LastError().c_str());

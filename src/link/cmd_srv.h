@@ -88,7 +88,8 @@ public:
     ~MachineLink();
 
     // Opens the endpoint toward the board; false when it could not (reported in
-    // the log and LastError()).
+    // the log and LastError()). Already open toward the same board: true, as it is;
+    // toward another address: closed and opened toward the new one.
     bool Open(const std::string& address, std::uint16_t port = kMachinePort,
               const LocalEndpoint& local = {});
     void Close();
@@ -109,6 +110,7 @@ public:
 
 private:
     CmdSrv m_srv;
+    std::string m_target;  // "address:port" of the open endpoint
     plat::Event m_firmwareEvent{false, false};
     mutable std::mutex m_replyMutex;
     LinkMessage m_reply;

@@ -164,6 +164,7 @@ TEST_F(UdpLink, CloseJoinsTheReceiveThreadWhileTrafficFlows) {
 TEST_F(UdpLink, ReplyThreadDispatchesAndStopsWhenAsked) {
     MachineLink link;
     ASSERT_TRUE(link.Open("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", 0}));
+    EXPECT_TRUE(link.Open("127.0.0.2", board.Port()));  // a second connect keeps the endpoint
     StartUdpReplyThread(link);
     StartUdpReplyThread(link);  // a second start does nothing
     EXPECT_TRUE(UdpReplyThreadRunning());
