@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "link/exchange.h"
 #include "link/serial_link.h"
 #include "link_fixture.h"
 #include "pty_peer.h"
@@ -36,9 +37,8 @@ protected:
         return GetSerialLink().Open(number);
     }
     bool Move(std::uint8_t code, ReplyFamily family, const char* name) {
-        ArmReply(family);
-        GetSerialLink().SendFrame(BuildSerialFrame(code, FrameData{}.U8(0).Sm32(100).U8(10).U8(20)));
-        return AwaitReply(family, WaitKind::Move, name, Transport::Serial);
+        return ExchangeSerial(family, WaitKind::Move, name,
+                              BuildSerialFrame(code, FrameData{}.U8(0).Sm32(100).U8(10).U8(20)));
     }
     TempDir dir;
 };
@@ -232,4 +232,14 @@ TEST_F(SerialLinkTest, FixedFrameBufferIsSentAsIs) {
     ASSERT_EQ(peer.FrameCount(), 2u);
     EXPECT_EQ(peer.Frames()[1].command, 0x66);
     EXPECT_EQ(peer.Frames()[1].data.size(), 17u);
+}
+
+TEST_F(SerialLinkTest, CommandsOnAClosedLinkFailAtOnce) {
+    g_Connected = true;
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(ExchangeSerial(ReplyFamily::SingleAxis, WaitKind::Move, "61->单轴运动", HandshakeFrame()));
+    EXPECT_FALSE(ExchangeEthernet(ReplyFamily::SingleAxis, WaitKind::Move, "61->单轴运动", 0x61, {0x00}));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s);
+    EXPECT_FALSE(g_Connected.load());
+    EXPECT_EQ(boxes.Texts(), (Calls{SendFailedText("61->单轴运动"), SendFailedText("61->单轴运动")}));
 }
