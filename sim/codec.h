@@ -26,6 +26,7 @@ void PutLe16(Bytes& out, std::uint16_t v);
 class FieldReader {
 public:
     explicit FieldReader(const Bytes& data, std::size_t offset = 0) : m_data(data), m_pos(offset) {}
+    FieldReader(Bytes&&, std::size_t = 0) = delete;  // it keeps a reference
     std::uint8_t U8();
     std::int32_t Sm32();
     std::int32_t Sm16();
