@@ -109,8 +109,11 @@ void SerialServer::Stop() {
 }
 
 void SerialServer::Unplug() {
-    std::lock_guard lock(m_ioMutex);
-    ClosePort();
+    {
+        std::lock_guard lock(m_ioMutex);
+        ClosePort();
+    }
+    if (m_thread.joinable() && std::this_thread::get_id() != m_thread.get_id()) m_ticker.AwaitPasses(2, 500);
 }
 
 bool SerialServer::Replug(std::string* error) {
@@ -187,6 +190,7 @@ void SerialServer::Loop() {
     std::uint8_t buf[512];
     std::vector<HostFrameDecoder::Item> items;
     while (!m_stop.Raised()) {
+        m_ticker.Tick();
         int fd;
         {
             std::lock_guard lock(m_ioMutex);

@@ -60,6 +60,7 @@ private:
     HostFrameDecoder m_decoder;
 
     StopSignal m_stop;
+    LoopTicker m_ticker;
     std::thread m_thread;
 };
 

@@ -214,9 +214,10 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
         return "ok";
     }
     if (c == "timescale") {
+        const std::string text = arg(1);
         char* end = nullptr;
-        const double x = std::strtod(arg(1).c_str(), &end);
-        if (arg(1).empty() || *end != '\0' || x < 0) return "usage: timescale X (X >= 0)";
+        const double x = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || x < 0) return "usage: timescale X (X >= 0)";
         SetTimeScale(x);
         return "ok";
     }

@@ -1,9 +1,11 @@
 // A stop flag that also cuts short the sleeps of a server thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 namespace sim {
 
@@ -34,6 +36,22 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_stop = false;
+};
+
+// Counts the passes of a server loop. A descriptor closed while the loop sleeps in
+// poll() lives on until that poll returns, so whoever closes one waits for the loop
+// to come round before telling anyone the port is gone.
+class LoopTicker {
+public:
+    void Tick() { ++m_passes; }
+    void AwaitPasses(unsigned count, int limitMs) const {
+        const unsigned start = m_passes.load();
+        for (int i = 0; i < limitMs && m_passes.load() - start < count; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+private:
+    std::atomic<unsigned> m_passes{0};
 };
 
 } // namespace sim

@@ -108,8 +108,11 @@ void UdpServer::Stop() {
 }
 
 void UdpServer::Unplug() {
-    std::lock_guard lock(m_ioMutex);
-    CloseSockets();
+    {
+        std::lock_guard lock(m_ioMutex);
+        CloseSockets();
+    }
+    if (m_thread.joinable() && std::this_thread::get_id() != m_thread.get_id()) m_ticker.AwaitPasses(2, 500);
 }
 
 bool UdpServer::Replug(std::string* error) {
@@ -188,6 +191,7 @@ void UdpServer::HandleDatagram(const std::uint8_t* p, std::size_t n, const socka
 void UdpServer::Loop() {
     std::uint8_t buf[2048];
     while (!m_stop.Raised()) {
+        m_ticker.Tick();
         pollfd p[2];
         int count = 0;
         {

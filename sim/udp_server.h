@@ -66,6 +66,7 @@ private:
     bool m_havePeer = false;
 
     StopSignal m_stop;
+    LoopTicker m_ticker;
     std::thread m_thread;
 };
 
