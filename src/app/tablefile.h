@@ -26,6 +26,10 @@ bool ReadArchiveString(std::string_view bytes, std::size_t& pos, std::string& te
 
 enum class TableFile { Feed, Strip, Speed, Camera, Nozzle, Pack, Mark, DropDown };
 inline constexpr int kTableFileCount = 8;
+// The order in which the files are read and written.
+inline constexpr TableFile kAllTableFiles[kTableFileCount] = {
+    TableFile::Feed,   TableFile::Strip, TableFile::Speed, TableFile::Camera,
+    TableFile::Nozzle, TableFile::Pack,  TableFile::Mark,  TableFile::DropDown};
 
 // "config_feed.fig", "config_strip.fig", ... in the order of TableFile.
 const char* TableFileName(TableFile file);
@@ -72,7 +76,10 @@ bool SaveFigLists(const std::string& startFolder, const FigLists& lists, TableFi
 bool SaveTableFile(const std::string& startFolder, TableFile file, const FigLists& lists,
                    TableFileError& error);
 
-// The operator's message for a table file that failed at start-up.
+// The operator's message for a table file that failed at start-up: it names the
+// file, points to the copy in "ConfigBackup" and says the program ends.
 std::string TableFileErrorText(const TableFileError& error);
+// The operator's message for a table file that could not be saved.
+std::string TableFileSaveErrorText(const TableFileError& error);
 
 } // namespace smt
