@@ -41,6 +41,7 @@ void Machine::SetMachineType(int type) {
 
 Outcome Machine::Execute(Link link, std::uint16_t code, const Bytes& data) {
     std::lock_guard lock(m_mutex);
+    TrimFrameRecord();
     FrameRecord rec{link, code, data, true, {}};
     Outcome o;
     // Form check: the length must be one the command has on this link.
@@ -72,8 +73,15 @@ Outcome Machine::Execute(Link link, std::uint16_t code, const Bytes& data) {
     return o;
 }
 
+void Machine::TrimFrameRecord() {
+    // A simulator left running for days keeps the newer half of its frame record.
+    if (m_frames.size() >= kMaxFrameRecords)
+        m_frames.erase(m_frames.begin(), m_frames.begin() + static_cast<std::ptrdiff_t>(kMaxFrameRecords / 2));
+}
+
 void Machine::RecordRejected(Link link, std::uint16_t code, const Bytes& raw, const std::string& reason) {
     std::lock_guard lock(m_mutex);
+    TrimFrameRecord();
     m_frames.push_back(FrameRecord{link, code, raw, false, reason});
 }
 

@@ -142,6 +142,7 @@ public:
 
     static constexpr int kHoldingKpa = 60;
     static constexpr int kEmptyKpa = 5;
+    static constexpr std::size_t kMaxFrameRecords = 200000;
 
 private:
     struct Flash {
@@ -149,6 +150,7 @@ private:
         std::uint32_t lastJump = 0;
     };
 
+    void TrimFrameRecord();
     Outcome Run(Link link, std::uint16_t code, const Bytes& data);
     Outcome Reply(Link link, std::uint16_t code, Bytes serialData = {}, std::uint8_t status = 0) const;
     void AddReply(Outcome& o, Link link, std::uint16_t code, Bytes serialData, std::uint8_t status) const;

@@ -79,9 +79,11 @@ int main(int argc, char** argv) {
     if (auto* s = simulator.serial())
         std::printf("  serial: %s%s%s (115200 8N1)\n", s->SlavePath().c_str(), s->LinkPath().empty() ? "" : " as ",
                     s->LinkPath().c_str());
-    if (auto* u = simulator.udp())
-        std::printf("  ethernet: %s:%u, discovery on %s:%u\n", config.udpAddress.c_str(), u->Port(),
-                    config.discoveryGroup.c_str(), config.discoveryPort);
+    if (auto* u = simulator.udp()) {
+        std::printf("  ethernet: %s:%u", config.udpAddress.c_str(), u->Port());
+        if (config.discoveryPort) std::printf(", discovery on %s:%u", config.discoveryGroup.c_str(), config.discoveryPort);
+        std::printf("\n");
+    }
     std::printf("  type \"help\" for the control commands\n");
     std::fflush(stdout);
 

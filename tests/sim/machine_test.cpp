@@ -86,6 +86,15 @@ TEST(SimMachine, SingleAxisMovesBookEveryDrive) {
     EXPECT_EQ(m.ZState(), 0);  // both rockers away from the middle
 }
 
+TEST(SimMachine, MotionTimeGrowsWithDistanceAndFallsWithSpeed) {
+    Machine m;
+    // Speed code s covers 2 s pulses per millisecond, plus 5 ms for every move.
+    EXPECT_EQ(m.Execute(Link::Serial, 0x61, Build().u8(0).sm32(20000).u8(10).u8(100).b).motionMs, 105);
+    EXPECT_EQ(m.Execute(Link::Serial, 0x61, Build().u8(0).sm32(-20000).u8(10).u8(200).b).motionMs, 55);
+    EXPECT_EQ(m.Execute(Link::Serial, 0x61, Build().u8(0).sm32(100).u8(10).u8(0).b).motionMs, 55);  // code 0 as 1
+    EXPECT_EQ(m.Execute(Link::Serial, 0x03, {1, 1}).motionMs, 0);
+}
+
 TEST(SimMachine, DoubleTableAndThirdRockerByMachineType) {
     Machine four(4);
     four.Execute(Link::Serial, 0x61, Move61Serial(9, 100));
