@@ -20,7 +20,7 @@ constexpr int kSplitGapMs = 20;
 } // namespace
 
 SerialServer::SerialServer(Machine& machine, Faults& faults, std::string linkDir, int comNumber)
-    : m_machine(machine), m_faults(faults), m_dir(std::move(linkDir)), m_com(comNumber) {}
+    : LinkServer(machine, faults), m_dir(std::move(linkDir)), m_com(comNumber) {}
 
 SerialServer::~SerialServer() { Stop(); }
 
@@ -33,12 +33,8 @@ std::string SerialServer::SlavePath() const {
     return m_slavePath;
 }
 
-bool SerialServer::Plugged() const {
-    std::lock_guard lock(m_ioMutex);
-    return m_master >= 0;
-}
 
-bool SerialServer::OpenPort(std::string* error) {
+bool SerialServer::OpenLocked(std::string* error) {
     auto fail = [&](const std::string& what) {
         if (error) *error = what + ": " + std::strerror(errno);
         if (m_master >= 0) ::close(m_master);
@@ -77,7 +73,7 @@ bool SerialServer::OpenPort(std::string* error) {
     return true;
 }
 
-void SerialServer::ClosePort() {
+void SerialServer::CloseLocked() {
     if (m_master < 0) return;
     const std::string link = LinkPath();
     if (!link.empty()) {
@@ -90,37 +86,9 @@ void SerialServer::ClosePort() {
     m_master = m_slave = -1;
 }
 
-bool SerialServer::Start(std::string* error) {
-    if (m_thread.joinable()) return true;
-    {
-        std::lock_guard lock(m_ioMutex);
-        if (!OpenPort(error)) return false;
-    }
-    m_stop.Reset();
-    m_thread = std::thread([this] { Loop(); });
-    return true;
-}
 
-void SerialServer::Stop() {
-    m_stop.Raise();
-    if (m_thread.joinable()) m_thread.join();
-    std::lock_guard lock(m_ioMutex);
-    ClosePort();
-}
 
-void SerialServer::Unplug() {
-    {
-        std::lock_guard lock(m_ioMutex);
-        ClosePort();
-    }
-    if (m_thread.joinable() && std::this_thread::get_id() != m_thread.get_id()) m_ticker.AwaitPasses(2, 500);
-}
 
-bool SerialServer::Replug(std::string* error) {
-    std::lock_guard lock(m_ioMutex);
-    if (m_master >= 0) return true;
-    return OpenPort(error);
-}
 
 void SerialServer::WriteLocked(const Bytes& bytes) {
     if (m_master < 0) return;
@@ -156,11 +124,8 @@ void SerialServer::SendReport(std::uint8_t code, std::uint8_t sub) {
 }
 
 void SerialServer::Answer(const Outcome& outcome) {
-    if (outcome.replies.empty()) return;
-    const FaultPlan plan = m_faults.TakePlan();
-    if (plan.drop) return;
-    const int wait = static_cast<int>(outcome.motionMs * m_timeScale.load()) + plan.delayMs;
-    if (wait > 0 && !m_stop.SleepMs(wait)) return;
+    FaultPlan plan;
+    if (!PlanReplies(outcome, &plan)) return;
 
     Bytes out;
     if (plan.garbage) out = kGarbage;

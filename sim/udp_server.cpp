@@ -28,7 +28,7 @@ sockaddr_in Addr(const std::string& ip, std::uint16_t port) {
 
 UdpServer::UdpServer(Machine& machine, Faults& faults, std::string address, std::uint16_t port,
                      std::string discoveryGroup, std::uint16_t discoveryPort)
-    : m_machine(machine), m_faults(faults), m_address(std::move(address)), m_port(port),
+    : LinkServer(machine, faults), m_address(std::move(address)), m_port(port),
       m_group(std::move(discoveryGroup)), m_discoveryPort(discoveryPort) {}
 
 UdpServer::~UdpServer() { Stop(); }
@@ -38,22 +38,19 @@ std::uint16_t UdpServer::Port() const {
     return m_boundPort;
 }
 
-bool UdpServer::Plugged() const {
-    std::lock_guard lock(m_ioMutex);
-    return m_sock >= 0;
-}
 
-bool UdpServer::OpenSockets(std::string* error) {
+bool UdpServer::OpenLocked(std::string* error) {
     auto fail = [&](const std::string& what) {
         if (error) *error = what + ": " + std::strerror(errno);
-        CloseSockets();
+        CloseLocked();
         return false;
     };
     m_sock = ::socket(AF_INET, SOCK_DGRAM, 0);
     if (m_sock < 0) return fail("socket");
     const int one = 1;
     setsockopt(m_sock, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in self = Addr(m_address, m_port);
+    // Plugged in again, the board comes back on the port it had.
+    sockaddr_in self = Addr(m_address, m_boundPort ? m_boundPort : m_port);
     if (::bind(m_sock, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0)
         return fail("bind " + m_address + ":" + std::to_string(m_port));
     socklen_t len = sizeof self;
@@ -83,47 +80,15 @@ bool UdpServer::OpenSockets(std::string* error) {
     return true;
 }
 
-void UdpServer::CloseSockets() {
+void UdpServer::CloseLocked() {
     if (m_sock >= 0) ::close(m_sock);
     if (m_discovery >= 0) ::close(m_discovery);
     m_sock = m_discovery = -1;
 }
 
-bool UdpServer::Start(std::string* error) {
-    if (m_thread.joinable()) return true;
-    {
-        std::lock_guard lock(m_ioMutex);
-        if (!OpenSockets(error)) return false;
-    }
-    m_stop.Reset();
-    m_thread = std::thread([this] { Loop(); });
-    return true;
-}
 
-void UdpServer::Stop() {
-    m_stop.Raise();
-    if (m_thread.joinable()) m_thread.join();
-    std::lock_guard lock(m_ioMutex);
-    CloseSockets();
-}
 
-void UdpServer::Unplug() {
-    {
-        std::lock_guard lock(m_ioMutex);
-        CloseSockets();
-    }
-    if (m_thread.joinable() && std::this_thread::get_id() != m_thread.get_id()) m_ticker.AwaitPasses(2, 500);
-}
 
-bool UdpServer::Replug(std::string* error) {
-    std::lock_guard lock(m_ioMutex);
-    if (m_sock >= 0) return true;
-    const std::uint16_t wanted = m_port;
-    if (m_boundPort) m_port = m_boundPort;  // come back on the same port
-    const bool ok = OpenSockets(error);
-    m_port = wanted;
-    return ok;
-}
 
 void UdpServer::SendTo(const Bytes& bytes, const sockaddr_in& to) {
     std::lock_guard lock(m_ioMutex);
@@ -167,11 +132,8 @@ void UdpServer::HandleDatagram(const std::uint8_t* p, std::size_t n, const socka
     }
     const std::uint16_t code = dg.command & 0xFFF;
     const Outcome out = m_machine.Execute(Link::Udp, code, dg.payload);
-    if (out.replies.empty()) return;
-    const FaultPlan plan = m_faults.TakePlan();
-    if (plan.drop) return;
-    const int wait = static_cast<int>(out.motionMs * m_timeScale.load()) + plan.delayMs;
-    if (wait > 0 && !m_stop.SleepMs(wait)) return;
+    FaultPlan plan;
+    if (!PlanReplies(out, &plan)) return;
     if (plan.garbage) SendTo(kJunkDatagram, from);
     for (const Outgoing& r : out.replies) {
         Bytes payload = r.data;
