@@ -385,9 +385,7 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         return o;
     }
 
-    case 0x58: {  // dispensing stroke
-        r.U8();
-        r.Seek(serial ? 5 : 13);
+    case 0x58: {  // dispensing stroke: a dot where the head stands
         m_dots.push_back(PartRecord{code, 0, m_pos.x, m_pos.y, 0, true});
         o = Reply(link, code);
         o.motionMs = kStrokeMs;

@@ -194,3 +194,29 @@ TEST(SimMd5, KnownDigestsAndPiecewiseUpdate) {
         m.Update(reinterpret_cast<const std::uint8_t*>(big.data()) + at, std::min<std::size_t>(433, big.size() - at));
     EXPECT_EQ(m.Final(), Md5Digest(reinterpret_cast<const std::uint8_t*>(big.data()), big.size()));
 }
+
+TEST(SimSerialFrames, DecoderSurvivesNoiseAndFindsTheNextGoodFrame) {
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::uint8_t>(seed >> 16);
+    };
+    for (int round = 0; round < 50; ++round) {
+        HostFrameDecoder dec;
+        std::vector<HostFrameDecoder::Item> items;
+        Bytes noise(500);
+        for (auto& b : noise) b = (next() % 5 == 0) ? 0xEE : next();
+        const Bytes good = EncodeHostFrame(0x15, {4});
+        noise.insert(noise.end(), good.begin(), good.end());
+        noise.insert(noise.end(), 64, 0x00);  // flushes a frame the noise left open
+        for (std::size_t at = 0; at < noise.size();) {
+            const std::size_t n = std::min<std::size_t>(1 + next() % 9, noise.size() - at);
+            dec.Feed(noise.data() + at, n, items);
+            at += n;
+        }
+        bool found = false;
+        for (const auto& it : items) found = found || (it.ok && it.raw == good);
+        EXPECT_TRUE(found) << "round " << round;
+        EXPECT_LT(dec.Pending(), 64u);
+    }
+}
