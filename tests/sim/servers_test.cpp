@@ -74,6 +74,25 @@ TEST_F(SimServers, SerialHandshakeAndSignMagnitudeMove) {
     EXPECT_EQ(frames[1].data, B("00 80 00 00 01 0A 64"));
 }
 
+TEST_F(SimServers, SerialPortServesOneHostSessionAfterAnother) {
+    m_serial->Write(kHandshake);
+    EXPECT_EQ(m_serial->ReadBytes(7), kHandshakeReply);
+    m_serial.reset();  // the host closes the port (nobody has it open now)
+    m_sim->PressKey(PanelKey::Gear);
+    for (int session = 0; session < 3; ++session) {
+        RawSerial again(m_dir.File("COM7"));
+        ASSERT_TRUE(again.IsOpen()) << session;
+        again.Write(kHandshake);
+        // A key pressed while the port was closed may still be waiting in front.
+        auto f = again.ReadFrame();
+        if (f && f->type == kReplyKey) f = again.ReadFrame();
+        ASSERT_TRUE(f) << session;
+        EXPECT_EQ(f->type, kReplyCommand);
+        EXPECT_EQ(f->code, 0x00);
+    }
+    EXPECT_TRUE(m_sim->serial()->Plugged());
+}
+
 TEST_F(SimServers, SerialBadFramesAreRecordedAndNotAnswered) {
     Bytes in = B("EE 00 02 00 03 FF FC FF FF");  // bad sum
     in.insert(in.end(), kHandshake.begin(), kHandshake.end());
