@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick fonts-noto-cjk
+  locales
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -19,4 +20,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+# Tests write numbers with a German locale set in the process: it must exist.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf-\?8'; then
+  echo "Generating locale de_DE.UTF-8"
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

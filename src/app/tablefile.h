@@ -72,7 +72,10 @@ bool SaveFigLists(const std::string& startFolder, const FigLists& lists, TableFi
 bool SaveTableFile(const std::string& startFolder, TableFile file, const FigLists& lists,
                    TableFileError& error);
 
-// The operator's message for a table file that failed at start-up.
+// The operator's message for a table file that failed at start-up: it names the
+// file, points to the copy in "ConfigBackup" and says the program ends.
 std::string TableFileErrorText(const TableFileError& error);
+// The operator's message for a table file that could not be saved.
+std::string TableFileSaveErrorText(const TableFileError& error);
 
 } // namespace smt

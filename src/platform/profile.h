@@ -10,6 +10,8 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace plat {
 
@@ -26,5 +28,32 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
 // Forgets every cached file (tests that rewrite files behind the cache's back
 // within one clock tick use it).
 void FlushProfileCache();
+
+namespace detail {
+
+// The file-level rules without any disk access, so they can be checked (and fuzzed)
+// on raw bytes. Lines before the first section, lines without '=' and lines starting
+// with ';' hold no entries; a value is trimmed and loses one pair of surrounding
+// quotes ('"' or '\'').
+struct ProfileEntry {
+    std::string key;    // UTF-8, trimmed, as written
+    std::string value;  // UTF-8, as GetPrivateProfileString returns it before the cut
+};
+struct ProfileSection {
+    std::string name;
+    std::vector<ProfileEntry> entries;
+};
+std::vector<ProfileSection> ParseProfileText(std::string_view bytes);
+
+// The bytes after setting `key` in `section` to `value`: the first matching line is
+// replaced, else the key is added after the section's last entry, else the section
+// is added at the end. Every other byte stays; new text takes the file's encoding and
+// the line ending of its first line (CRLF when it has none). Line breaks inside
+// `value` become spaces. Returns false (and leaves `out` alone) when the section or
+// key name could not be read back: empty key, a line break, or '=' in the key.
+bool UpdateProfileText(std::string_view bytes, const std::string& section, const std::string& key,
+                       const std::string& value, std::string& out);
+
+} // namespace detail
 
 } // namespace plat

@@ -19,7 +19,9 @@ struct Worker {
 struct Pool {
     std::mutex mutex;
     std::condition_variable finished;
-    std::list<std::unique_ptr<Worker>> workers;
+    // Shared with the worker's own thread, which may outlive the list after a
+    // detach and still marks itself done.
+    std::list<std::shared_ptr<Worker>> workers;
 };
 Pool& pool() {
     static Pool* p = new Pool;  // never destroyed: threads may still report in at exit
@@ -45,14 +47,13 @@ void StartWorker(std::string name, std::function<void()> body) {
     Pool& p = pool();
     std::lock_guard lock(p.mutex);
     reapLocked(p);
-    auto w = std::make_unique<Worker>();
-    Worker* raw = w.get();
-    raw->name = std::move(name);
-    raw->thread = std::thread([raw, body = std::move(body)] {
+    auto w = std::make_shared<Worker>();
+    w->name = std::move(name);
+    w->thread = std::thread([self = w, body = std::move(body)] {
         body();
         Pool& pl = pool();
         std::lock_guard l(pl.mutex);
-        raw->done.store(true);
+        self->done.store(true);
         pl.finished.notify_all();
     });
     p.workers.push_back(std::move(w));

@@ -1,0 +1,290 @@
+#include "platform/profile.h"
+
+#include <sys/stat.h>
+
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace plat {
+namespace {
+
+enum class Encoding { Utf8, Utf8Bom, Utf16, Gbk };
+
+// One line of the file: byte offsets into the raw file (text ends before "\r\n" or
+// "\n"; end is after it) and what the line says.
+struct Line {
+    enum Kind { Other, Section, Entry } kind = Other;
+    std::size_t begin = 0, textEnd = 0, end = 0;
+    std::string name;   // section name or key, trimmed
+    std::string value;  // trimmed, quotes still on
+};
+
+struct Doc {
+    Encoding enc = Encoding::Utf8;
+    bool crlf = true;  // line ending for added lines
+    std::size_t bodyEnd = 0;  // end of the last line: only an odd byte of UTF-16 may follow
+    std::vector<Line> lines;
+};
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && isBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && isBlank(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+Encoding detect(std::string_view b) {
+    if (b.size() >= 2 && b[0] == '\xFF' && b[1] == '\xFE') return Encoding::Utf16;
+    if (b.size() >= 3 && b.substr(0, 3) == "\xEF\xBB\xBF") return Encoding::Utf8Bom;
+    return IsValidUtf8(b) ? Encoding::Utf8 : Encoding::Gbk;
+}
+
+std::size_t bomSize(Encoding e) { return e == Encoding::Utf16 ? 2 : e == Encoding::Utf8Bom ? 3 : 0; }
+
+std::string decode(Encoding e, std::string_view raw) {
+    if (e == Encoding::Gbk) return GbkToUtf8(raw);
+    if (e != Encoding::Utf16) return std::string(raw);
+    std::u16string units(raw.size() / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = static_cast<char16_t>(static_cast<unsigned char>(raw[2 * i]) |
+                                         static_cast<unsigned char>(raw[2 * i + 1]) << 8);
+    return Utf16ToUtf8(units);
+}
+
+std::string encode(Encoding e, std::string_view utf8) {
+    if (e == Encoding::Gbk) return Utf8ToGbk(utf8);
+    // Keep a UTF-8 file valid UTF-8 whatever the caller hands in.
+    if (e != Encoding::Utf16) return IsValidUtf8(utf8) ? std::string(utf8) : Utf16ToUtf8(Utf8ToUtf16(utf8));
+    std::string out;
+    for (char16_t u : Utf8ToUtf16(utf8)) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+    }
+    return out;
+}
+
+Doc parse(std::string_view b) {
+    Doc doc;
+    doc.enc = detect(b);
+    const std::size_t unit = doc.enc == Encoding::Utf16 ? 2 : 1;
+    // The code unit at `i` is `c` (UTF-16 units are little-endian, high byte zero).
+    auto is = [&](std::size_t i, char c) { return b[i] == c && (unit == 1 || b[i + 1] == '\0'); };
+    bool eolSeen = false;
+    std::size_t pos = bomSize(doc.enc);
+    while (pos + unit <= b.size()) {
+        Line line;
+        line.begin = pos;
+        std::size_t i = pos;
+        while (i + unit <= b.size() && !is(i, '\n')) i += unit;
+        const bool terminated = i + unit <= b.size();
+        line.textEnd = i;
+        if (terminated && i > pos && is(i - unit, '\r')) line.textEnd = i - unit;
+        line.end = terminated ? i + unit : i;
+        if (terminated && !eolSeen) {
+            eolSeen = true;
+            doc.crlf = line.textEnd != i;
+        }
+        pos = line.end;
+
+        const std::string text = decode(doc.enc, b.substr(line.begin, line.textEnd - line.begin));
+        const std::string_view t = trim(text);
+        const std::size_t close = t.rfind(']');
+        const std::size_t eq = t.find('=');
+        if (!t.empty() && t[0] == '[' && close != std::string_view::npos) {
+            line.kind = Line::Section;
+            line.name = trim(t.substr(1, close - 1));
+        } else if (!t.empty() && t[0] != ';' && eq != std::string_view::npos) {
+            line.kind = Line::Entry;
+            line.name = trim(t.substr(0, eq));
+            line.value = trim(t.substr(eq + 1));
+        }
+        doc.lines.push_back(std::move(line));
+    }
+    doc.bodyEnd = pos;
+    return doc;
+}
+
+std::string unquote(std::string_view v) {
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        v = v.substr(1, v.size() - 2);
+    return std::string(v);
+}
+
+// Cuts UTF-8 text to at most `units` UTF-16 units, never inside a character.
+std::string cutToUnits(std::string s, std::size_t units) {
+    std::size_t i = 0, used = 0;
+    while (i < s.size()) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+        const std::size_t need = len == 4 ? 2 : 1;
+        if (used + need > units) break;
+        used += need;
+        i += len;
+    }
+    s.resize(std::min(i, s.size()));
+    return s;
+}
+
+// A parsed file as lookups need it: lower-case section -> lower-case key -> value.
+// Only the first section of a name counts, and its first entry of a key.
+struct Cached {
+    dev_t dev;
+    ino_t ino;
+    off_t size;
+    struct timespec mtime;
+    std::unordered_map<std::string, std::unordered_map<std::string, std::string>> index;
+};
+
+struct Store {
+    std::mutex mutex;  // serialises every read of the cache and every write of a file
+    std::unordered_map<std::string, std::shared_ptr<const Cached>> files;
+};
+Store& store() {
+    static Store* s = new Store;  // never destroyed: workers may read settings at exit
+    return *s;
+}
+
+bool sameStat(const Cached& c, const struct stat& st) {
+    return c.dev == st.st_dev && c.ino == st.st_ino && c.size == st.st_size &&
+           c.mtime.tv_sec == st.st_mtim.tv_sec && c.mtime.tv_nsec == st.st_mtim.tv_nsec;
+}
+
+// The parsed file at `path`, from the cache while the file is unchanged; null when
+// it cannot be read. The caller holds the store's lock.
+std::shared_ptr<const Cached> load(Store& s, const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        s.files.erase(path);
+        return nullptr;
+    }
+    auto it = s.files.find(path);
+    if (it != s.files.end() && sameStat(*it->second, st)) return it->second;
+    std::string bytes;
+    if (!ReadWholeFile(path, bytes)) return nullptr;
+    auto c = std::make_shared<Cached>();
+    c->dev = st.st_dev;
+    c->ino = st.st_ino;
+    c->size = st.st_size;
+    c->mtime = st.st_mtim;
+    // A file replaced while it was read is simply read again on the next lookup.
+    if (static_cast<off_t>(bytes.size()) != st.st_size) c->size = -1;
+    for (auto& sec : detail::ParseProfileText(bytes)) {
+        auto [where, fresh] = c->index.try_emplace(AsciiLower(sec.name));
+        if (!fresh) continue;
+        for (auto& e : sec.entries) where->second.try_emplace(AsciiLower(e.key), std::move(e.value));
+    }
+    s.files[path] = c;
+    return c;
+}
+
+} // namespace
+
+namespace detail {
+
+std::vector<ProfileSection> ParseProfileText(std::string_view bytes) {
+    std::vector<ProfileSection> out;
+    for (auto& line : parse(bytes).lines) {
+        if (line.kind == Line::Section)
+            out.push_back({std::move(line.name), {}});
+        else if (line.kind == Line::Entry && !out.empty())
+            out.back().entries.push_back({std::move(line.name), unquote(line.value)});
+    }
+    return out;
+}
+
+bool UpdateProfileText(std::string_view bytes, const std::string& section, const std::string& key,
+                       const std::string& value, std::string& out) {
+    const std::string_view sec = trim(section), k = trim(key);
+    if (k.empty() || k[0] == ';' || k[0] == '[' || k.find_first_of("=\r\n") != std::string_view::npos ||
+        sec.find_first_of("\r\n") != std::string_view::npos)
+        return false;
+    std::string v = value;
+    for (char& c : v)
+        if (c == '\r' || c == '\n') c = ' ';
+
+    const Doc doc = parse(bytes);
+    const std::string eol = encode(doc.enc, doc.crlf ? "\r\n" : "\n");
+    // Find the first section of the name, then the key's line in it or the line to add after.
+    std::size_t header = doc.lines.size(), after = doc.lines.size();
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        const Line& l = doc.lines[i];
+        if (header == doc.lines.size()) {
+            if (l.kind == Line::Section && EqualsNoCase(l.name, sec)) header = after = i;
+            continue;
+        }
+        if (l.kind == Line::Section) break;
+        if (l.kind != Line::Entry) continue;
+        if (EqualsNoCase(l.name, k)) {
+            out.assign(bytes.substr(0, l.begin));
+            out += encode(doc.enc, l.name + "=" + v);
+            out += bytes.substr(l.textEnd);
+            return true;
+        }
+        after = i;
+    }
+    std::string added;
+    if (header == doc.lines.size()) added = encode(doc.enc, "[" + std::string(sec) + "]") + eol;
+    added += encode(doc.enc, std::string(k) + "=" + v) + eol;
+
+    const std::size_t at = after < doc.lines.size() ? doc.lines[after].end : doc.bodyEnd;
+    // The line we add after may be the last one, without its own line ending.
+    const Line* prev = after < doc.lines.size() ? &doc.lines[after]
+                       : doc.lines.empty()      ? nullptr
+                                                : &doc.lines.back();
+    if (prev && prev->textEnd == prev->end) added = eol + added;
+
+    out.assign(bytes.substr(0, at));
+    out += added;
+    out += bytes.substr(at);
+    return true;
+}
+
+} // namespace detail
+
+std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                    const std::string& defaultText, std::size_t bufferChars,
+                                    const std::string& path) {
+    if (bufferChars == 0) return {};
+    std::shared_ptr<const Cached> file;
+    {
+        Store& s = store();
+        std::lock_guard lock(s.mutex);
+        file = load(s, ResolvePath(path));
+    }
+    if (file) {
+        const auto sec = file->index.find(AsciiLower(trim(section)));
+        if (sec != file->index.end()) {
+            const auto entry = sec->second.find(AsciiLower(trim(key)));
+            if (entry != sec->second.end()) return cutToUnits(entry->second, bufferChars - 1);
+        }
+    }
+    // The default comes back without trailing blanks, as the original call gives it.
+    std::string_view d = defaultText;
+    while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.remove_suffix(1);
+    return cutToUnits(std::string(d), bufferChars - 1);
+}
+
+bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                               const std::string& value, const std::string& path) {
+    Store& s = store();
+    std::lock_guard lock(s.mutex);
+    const std::string resolved = ResolvePath(path);
+    s.files.erase(resolved);
+    std::string bytes, updated;
+    if (FileExists(resolved) && !ReadWholeFile(resolved, bytes)) return false;
+    return detail::UpdateProfileText(bytes, section, key, value, updated) &&
+           WriteFileAtomic(resolved, updated);
+}
+
+void FlushProfileCache() {
+    Store& s = store();
+    std::lock_guard lock(s.mutex);
+    s.files.clear();
+}
+
+} // namespace plat

@@ -1,0 +1,182 @@
+#include "app/log.h"
+
+#include <gtest/gtest.h>
+#include <locale.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "test_support.h"
+
+namespace {
+
+using smt::LogPrintf;
+using smt::LogStream;
+using smt::test::Hex;
+using smt::test::ReadBytes;
+using smt::test::TempDir;
+
+std::vector<std::string> lines(const std::string& bytes) {
+    std::vector<std::string> out;
+    std::istringstream in(bytes);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+TEST(Log, WritesGbkLinesWithTheLinkFormats) {
+    TempDir dir;
+    LogStream log(dir.File("log.txt"));
+    ASSERT_EQ(log.Path(), dir.File("log.txt"));
+    LogPrintf(&log, true, "Console Start");
+    LogPrintf(&log, true, "Send = 0x%x，\r\n", 0x53);
+    LogPrintf(&log, true, "Pack Error = 0x%x，", 0xF01);
+    // The full-width comma is A3 AC in GBK.
+    EXPECT_EQ(ReadBytes(dir.File("log.txt")),
+              "Console Start\n" "Send = 0x53" + Hex("A3 AC") + "\r\n\n" "Pack Error = 0xf01" + Hex("A3 AC") + "\n");
+}
+
+TEST(Log, WithoutNewlineTheNextTextContinuesTheLine) {
+    TempDir dir;
+    LogStream log(dir.File("log.txt"));
+    LogPrintf(&log, false, "a=%d ", 1);
+    LogPrintf(&log, false, "b=%0.4f", 2.5);
+    LogPrintf(&log, true, "%s", "");
+    EXPECT_EQ(ReadBytes(dir.File("log.txt")), "a=1 b=2.5000\n");
+}
+
+TEST(Log, LongLinesAreWrittenWhole) {
+    TempDir dir;
+    LogStream log(dir.File("log.txt"));
+    // Far beyond the format's length plus 99 characters.
+    const std::string big(20000, 'z');
+    LogPrintf(&log, true, "%s|%d", big.c_str(), 7);
+    EXPECT_EQ(ReadBytes(dir.File("log.txt")), big + "|7\n");
+}
+
+TEST(Log, NumbersUseTheCLocale) {
+    const std::string old = setlocale(LC_ALL, nullptr);
+    if (!setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 is not installed";
+    TempDir dir;
+    {
+        LogStream log(dir.File("log.txt"));
+        LogPrintf(&log, true, "%0.4f %.1f", 1.5, -0.25);
+    }
+    setlocale(LC_ALL, old.c_str());
+    EXPECT_EQ(ReadBytes(dir.File("log.txt")), "1.5000 -0.2\n");
+}
+
+TEST(Log, ReopeningTheSameDayKeepsEarlierLines) {
+    TempDir dir;
+    {
+        LogStream first(dir.File("log.txt"));
+        LogPrintf(&first, true, "before restart");
+    }
+    LogStream second(dir.File("log.txt"));
+    LogPrintf(&second, true, "after restart");
+    EXPECT_EQ(ReadBytes(dir.File("log.txt")), "before restart\nafter restart\n");
+}
+
+TEST(Log, UnwritableFolderMakesLoggingANoOp) {
+    TempDir dir;
+    smt::test::WriteBytes(dir.File("file"), "x");
+    for (const std::string& path : {dir.File("missing/log.txt"), dir.File("file/log.txt"), dir.Path()}) {
+        LogStream log(path);
+        EXPECT_EQ(log.Path(), "") << path;
+        EXPECT_EQ(smt::LogFilePath(&log), "");
+        LogPrintf(&log, true, "lost %d", 1);
+        log.Close();
+        LogPrintf(&log, true, "lost %d", 2);
+    }
+    LogPrintf(nullptr, true, "no stream");
+    EXPECT_EQ(ReadBytes(dir.File("file")), "x");
+}
+
+TEST(Log, ClosedStreamDiscardsLines) {
+    TempDir dir;
+    LogStream log(dir.File("log.txt"));
+    LogPrintf(&log, true, "kept");
+    log.Close();
+    EXPECT_EQ(log.Path(), "");
+    LogPrintf(&log, true, "dropped");
+    EXPECT_EQ(ReadBytes(dir.File("log.txt")), "kept\n");
+}
+
+TEST(Log, LinesFromManyThreadsNeverInterleave) {
+    TempDir dir;
+    LogStream log(dir.File("log.txt"));
+    constexpr int kThreads = 8;
+    constexpr int kLines = 400;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&log, t] {
+            // Lines of very different lengths, some longer than a pipe buffer.
+            for (int i = 0; i < kLines; ++i) {
+                const std::string body(static_cast<std::size_t>((i * 37 + t * 11) % (i % 50 == 0 ? 9000 : 300)),
+                                       static_cast<char>('a' + t));
+                LogPrintf(&log, true, "T%d #%d %s 中", t, i, body.c_str());
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+
+    const std::vector<std::string> got = lines(ReadBytes(dir.File("log.txt")));
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(kThreads * kLines));
+    std::map<int, int> nextOf;
+    for (const std::string& line : got) {
+        int t = -1, i = -1;
+        ASSERT_EQ(std::sscanf(line.c_str(), "T%d #%d ", &t, &i), 2) << line.substr(0, 40);
+        ASSERT_EQ(i, nextOf[t]++) << "lines of one thread out of order";
+        const std::string body(static_cast<std::size_t>((i * 37 + t * 11) % (i % 50 == 0 ? 9000 : 300)),
+                               static_cast<char>('a' + t));
+        ASSERT_EQ(line, "T" + std::to_string(t) + " #" + std::to_string(i) + " " + body + " " + Hex("D6 D0"));
+    }
+}
+
+TEST(Log, DateText) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char expected[16];
+    std::strftime(expected, sizeof expected, "%Y-%m-%d", &local);
+    const std::string date = smt::FormatLogDate();
+    // Taken twice around midnight the texts could differ; compare the shape then.
+    ASSERT_EQ(date.size(), 10u);
+    EXPECT_EQ(date[4], '-');
+    EXPECT_EQ(date[7], '-');
+    if (date != expected) GTEST_SKIP() << "the date changed during the test";
+}
+
+// The process-wide stream: built once even when two threads ask first, named
+// after the current directory at that moment, and closed by DestroyLogStream.
+TEST(Log, ProcessStreamIsBuiltOnceInTheCurrentDirectory) {
+    TempDir dir;
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    smt::LogStream* seen[4] = {};
+    std::vector<std::thread> threads;
+    for (auto& s : seen) threads.emplace_back([&s] { s = smt::GetLogStream(); });
+    for (auto& th : threads) th.join();
+    std::filesystem::current_path(previous);
+
+    ASSERT_NE(seen[0], nullptr);
+    for (auto* s : seen) EXPECT_EQ(s, seen[0]);
+    const std::string expectedPath =
+        std::filesystem::canonical(dir.Path()).string() + "/Logfile " + smt::FormatLogDate() + ".txt";
+    ASSERT_EQ(smt::LogFilePath(seen[0]), expectedPath);
+    LogPrintf(smt::GetLogStream(), true, "Recv = 0x%x，\r\n", 0x61);
+    EXPECT_EQ(ReadBytes(expectedPath), "Recv = 0x61" + Hex("A3 AC") + "\r\n\n");
+    // Moving elsewhere afterwards changes nothing: the file is kept.
+    EXPECT_EQ(smt::LogFilePath(smt::GetLogStream()), expectedPath);
+
+    smt::DestroyLogStream();
+    EXPECT_EQ(smt::LogFilePath(smt::GetLogStream()), "");
+    LogPrintf(smt::GetLogStream(), true, "after the end");
+    EXPECT_EQ(ReadBytes(expectedPath), "Recv = 0x61" + Hex("A3 AC") + "\r\n\n");
+}
+
+} // namespace

@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+
+#include "platform/msgbox.h"
+#include "platform/threads.h"
+#include "test_support.h"
+
+using namespace plat;
+using namespace std::chrono_literals;
+using smt::test::ScriptedResponder;
+
+TEST(MessageBox, WorkersAreAnsweredInTheOrderTheyAsk) {
+    ScriptedResponder responder(MsgAnswer::Cancel);
+    const MsgAnswer script[] = {MsgAnswer::Yes, MsgAnswer::No, MsgAnswer::Yes, MsgAnswer::No};
+    for (MsgAnswer a : script) responder.Push(a);
+
+    constexpr int kWorkers = 6;
+    std::mutex mutex;
+    std::map<std::string, MsgAnswer> answers;
+    for (int i = 0; i < kWorkers; ++i)
+        StartWorker("ask", [&, i] {
+            const std::string text = "box " + std::to_string(i);
+            const MsgAnswer a = MessageBoxAsk(text, MsgButtons::YesNoCancel, true);
+            std::lock_guard lock(mutex);
+            answers[text] = a;
+        });
+    ASSERT_TRUE(JoinAllWorkers(5000ms));
+
+    const auto seen = responder.Seen();
+    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kWorkers));
+    ASSERT_EQ(answers.size(), static_cast<std::size_t>(kWorkers));
+    for (std::size_t k = 0; k < seen.size(); ++k) {
+        EXPECT_EQ(answers[seen[k].text], k < 4 ? script[k] : MsgAnswer::Cancel) << seen[k].text;
+        EXPECT_EQ(seen[k].buttons, MsgButtons::YesNoCancel);
+        EXPECT_EQ(seen[k].icon, MsgIcon::Question);
+        EXPECT_TRUE(seen[k].topmost);
+    }
+}
+
+TEST(MessageBox, RequestReachesTheHandlerWhole) {
+    ScriptedResponder responder;
+    EXPECT_EQ(MessageBoxOk("第一行\r\nline 2", false, MsgIcon::Warning, "标题"), MsgAnswer::Ok);
+    ASSERT_EQ(responder.Count(), 1u);
+    const MsgBoxRequest r = responder.Seen()[0];
+    EXPECT_EQ(r.text, "第一行\r\nline 2");
+    EXPECT_EQ(r.caption, "标题");
+    EXPECT_EQ(r.buttons, MsgButtons::Ok);
+    EXPECT_EQ(r.icon, MsgIcon::Warning);
+    EXPECT_FALSE(r.topmost);
+    responder.Clear();
+    EXPECT_EQ(responder.Texts().size(), 0u);
+}
+
+TEST(MessageBox, WithoutHandlerTheFirstButtonAnswers) {
+    const MsgBoxHandler previous = SetMessageBoxHandler(nullptr);
+    EXPECT_EQ(MessageBoxOk("headless"), MsgAnswer::Ok);
+    EXPECT_EQ(MessageBoxAsk("q", MsgButtons::OkCancel), MsgAnswer::Ok);
+    EXPECT_EQ(MessageBoxAsk("q", MsgButtons::YesNo), MsgAnswer::Yes);
+    EXPECT_EQ(MessageBoxAsk("q", MsgButtons::YesNoCancel), MsgAnswer::Yes);
+    SetMessageBoxHandler(previous);
+}
+
+TEST(MessageBox, ResponderRestoresThePreviousHandler) {
+    ScriptedResponder outer(MsgAnswer::No);
+    {
+        ScriptedResponder inner(MsgAnswer::Yes);
+        EXPECT_EQ(MessageBoxAsk("in", MsgButtons::YesNo), MsgAnswer::Yes);
+    }
+    EXPECT_EQ(MessageBoxAsk("out", MsgButtons::YesNo), MsgAnswer::No);
+    EXPECT_EQ(outer.Texts(), std::vector<std::string>{"out"});
+}

@@ -1,0 +1,80 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+
+#include "platform/event.h"
+#include "platform/threads.h"
+#include "platform/uipost.h"
+
+using namespace plat;
+using namespace std::chrono_literals;
+
+TEST(Workers, CancelWakesBlockedWorkersAndJoinCollectsThem) {
+    Event never(true, false);
+    std::atomic<int> cancelled{0};
+    for (int i = 0; i < 4; ++i)
+        StartWorker("blocked", [&] {
+            if (never.Wait(60000ms) == WaitResult::Cancelled) ++cancelled;
+        });
+    EXPECT_EQ(RunningWorkers(), 4);
+    CancelAllWaits();
+    const bool joined = JoinAllWorkers(10000ms);
+    ResumeWaits();
+    EXPECT_TRUE(joined);
+    EXPECT_EQ(cancelled.load(), 4);
+    EXPECT_EQ(RunningWorkers(), 0);
+    EXPECT_EQ(never.Wait(1ms), WaitResult::TimedOut);  // waits work again after resuming
+}
+
+TEST(Workers, StopFlagEndsOneWorkerAndFinishedOnesAreReaped) {
+    auto stop = std::make_shared<std::atomic<bool>>(false);
+    auto result = std::make_shared<std::atomic<int>>(-1);
+    StartWorker("stoppable", [stop, result] {
+        Event e(false, false);
+        *result = static_cast<int>(e.Wait(60000ms, stop.get()));
+    });
+    StartWorker("quick", [] {});
+    *stop = true;
+    ASSERT_TRUE(JoinAllWorkers(10000ms));
+    EXPECT_EQ(*result, static_cast<int>(WaitResult::Cancelled));
+    EXPECT_EQ(RunningWorkers(), 0);
+}
+
+TEST(Workers, JoinGivesUpOnAWorkerThatIgnoresCancel) {
+    auto release = std::make_shared<Event>(true, false);
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    StartWorker("stubborn", [release, done] {
+        // Keeps waiting through the cancel, as a misbehaving worker would.
+        while (!release->IsSet()) std::this_thread::sleep_for(1ms);
+        *done = true;
+    });
+    EXPECT_FALSE(JoinAllWorkers(20ms));
+    EXPECT_EQ(RunningWorkers(), 0);  // detached: no longer tracked
+    release->Set();
+    while (!*done) std::this_thread::sleep_for(1ms);
+}
+
+TEST(Workers, OnlyTheMarkedThreadIsTheUiThread) {
+    MarkUiThread();
+    EXPECT_TRUE(IsUiThread());
+    std::atomic<bool> workerIsUi{true};
+    StartWorker("probe", [&] { workerIsUi = IsUiThread(); });
+    ASSERT_TRUE(JoinAllWorkers(5000ms));
+    EXPECT_FALSE(workerIsUi.load());
+}
+
+TEST(UiPost, WorkerHandsOverWithoutWaiting) {
+    const UiPoster previous = SetUiPoster(nullptr);
+    std::atomic<int> ran{0};
+    StartWorker("poster", [&] {
+        for (int i = 0; i < 3; ++i) PostToUi([&] { ++ran; });
+    });
+    ASSERT_TRUE(JoinAllWorkers(5000ms));  // finished although nobody ran the tasks yet
+    EXPECT_EQ(ran.load(), 0);
+    EXPECT_EQ(RunPostedTasks(), 3);
+    EXPECT_EQ(ran.load(), 3);
+    EXPECT_EQ(RunPostedTasks(), 0);
+    SetUiPoster(previous);
+}
