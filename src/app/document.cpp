@@ -219,7 +219,6 @@ bool CSMTDoc::OnNewDocument() {
         m_lines.ClearPlacementList();
     }
     m_path.clear();
-    if (m_hooks.showPath) m_hooks.showPath({});
     return true;
 }
 
