@@ -271,7 +271,9 @@ bool CSMTDoc::SaveAll() {
 
     TableFileError error;
     if (!SaveFigLists(m_hooks.startFolder, g_FigLists, error)) {
-        plat::MessageBoxOk(TableFileErrorText(error), false, plat::MsgIcon::Error);
+        plat::MessageBoxOk("表格文件保存失败: " + error.file + "\r\nThe table file could not be saved: " +
+                               error.file + " (" + error.reason + ")",
+                           false, plat::MsgIcon::Error);
         return false;
     }
     if (m_hooks.saveLibraryConfig) m_hooks.saveLibraryConfig();
