@@ -511,7 +511,8 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
     case 0x71: {  // height measurement
         const bool ok = m_height != 0;
         if (serial) {
-            Bytes data{static_cast<std::uint8_t>(ok ? 1 : 0), 0};
+            // First data byte: 1 measured, 0 failed; the second to fifth: the height.
+            Bytes data{static_cast<std::uint8_t>(ok ? 1 : 0)};
             PutBe32(data, m_height);
             o = Reply(link, code, data);
         } else {

@@ -320,10 +320,10 @@ TEST(SimMachine, FeedersConveyorDispensingAndHeight) {
     m.Execute(Link::Serial, 0x58, Build().u8(10).sm32(-100).u8(1).u8(2).u8(5).be32(1).be32(2).be16(3).be16(4).b);
     EXPECT_EQ(m.Dispensed().size(), 1u);
 
-    // Height: serial data = ok byte, 0, height big-endian; Ethernet = status, Z, height LE.
+    // Height: serial data = ok byte, height big-endian; Ethernet = status, Z, height LE.
     m.SetMeasuredHeight(0x01020304);
     EXPECT_EQ(Only(m.Execute(Link::Serial, 0x71, Build().u8(0x20).sm32(100).u8(1).u8(2).b)).data,
-              (Bytes{1, 0, 1, 2, 3, 4}));
+              (Bytes{1, 1, 2, 3, 4}));
     EXPECT_EQ(Only(m.Execute(Link::Udp, 0x71, Build().u8(0x20).le32(100).le32(1).le32(2).b)).data,
               (Bytes{0, 3, 4, 3, 2, 1}));
     m.SetMeasuredHeight(0);
