@@ -316,35 +316,40 @@ TEST_F(SimServers, UdpKeysCountersAndUnplug) {
 }
 
 TEST_F(SimServers, DiscoveryOverLoopbackMulticast) {
-    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    const int one = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in any = simtest::Addr("0.0.0.0", DiscoveryPort());
-    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
-    in_addr lo{};
-    inet_pton(AF_INET, kLoopbackInterface, &lo);
-    setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &lo, sizeof lo);
-    sockaddr_in group = simtest::Addr(kDiscoveryGroup, DiscoveryPort());
-    ASSERT_EQ(::sendto(s, "HOST DEVICE", 11, 0, reinterpret_cast<sockaddr*>(&group), sizeof group), 11);
+    // Sent through the loopback interface, the query is answered whether the
+    // searching socket keeps multicast loop-back on or switches it off.
+    for (const unsigned char loop : {1, 0}) {
+        const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+        const int one = 1;
+        setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in any = simtest::Addr("0.0.0.0", DiscoveryPort());
+        ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+        in_addr lo{};
+        inet_pton(AF_INET, kLoopbackInterface, &lo);
+        setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &lo, sizeof lo);
+        setsockopt(s, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop);
+        sockaddr_in group = simtest::Addr(kDiscoveryGroup, DiscoveryPort());
+        ASSERT_EQ(::sendto(s, "HOST DEVICE", 11, 0, reinterpret_cast<sockaddr*>(&group), sizeof group), 11);
 
-    std::string answer, from;
-    for (int i = 0; i < 10 && answer.empty(); ++i) {
-        pollfd p{s, POLLIN, 0};
-        if (::poll(&p, 1, 500) <= 0) continue;
-        char buf[64];
-        sockaddr_in src{};
-        socklen_t len = sizeof src;
-        const ssize_t n = ::recvfrom(s, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&src), &len);
-        if (n >= 17 && std::memcmp(buf, "MAIN BOARD DEVICE", 17) == 0) {  // our own query comes back too
-            answer.assign(buf, static_cast<std::size_t>(n));
-            char ip[INET_ADDRSTRLEN];
-            inet_ntop(AF_INET, &src.sin_addr, ip, sizeof ip);
-            from = ip;
+        std::string answer, from;
+        for (int i = 0; i < 10 && answer.empty(); ++i) {
+            pollfd p{s, POLLIN, 0};
+            if (::poll(&p, 1, 500) <= 0) continue;
+            char buf[64];
+            sockaddr_in src{};
+            socklen_t len = sizeof src;
+            const ssize_t n = ::recvfrom(s, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&src), &len);
+            if (n >= 17 && std::memcmp(buf, "MAIN BOARD DEVICE", 17) == 0) {  // our own query may come back too
+                answer.assign(buf, static_cast<std::size_t>(n));
+                char ip[INET_ADDRSTRLEN];
+                inet_ntop(AF_INET, &src.sin_addr, ip, sizeof ip);
+                from = ip;
+            }
         }
+        ::close(s);
+        EXPECT_EQ(answer, "MAIN BOARD DEVICE") << "loop " << int(loop);
+        EXPECT_EQ(from, kBoardAddress) << "loop " << int(loop);
     }
-    ::close(s);
-    EXPECT_EQ(answer, "MAIN BOARD DEVICE");
-    EXPECT_EQ(from, kBoardAddress);
 }
 
 TEST_F(SimServers, FirmwareOverUdpWriteReadBackAndDigest) {
