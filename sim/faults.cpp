@@ -6,9 +6,14 @@
 
 namespace sim {
 
+namespace {
+constexpr int kMaxCount = 1000000;
+constexpr int kMaxDelayMs = 3600000;
+} // namespace
+
 void Faults::SilenceNext(int count) {
     std::lock_guard lock(m_mutex);
-    m_silenceNext += std::max(0, count);
+    m_silenceNext = std::min(m_silenceNext + std::clamp(count, 0, kMaxCount), kMaxCount);
 }
 
 void Faults::SilenceAll(bool on) {
@@ -19,7 +24,7 @@ void Faults::SilenceAll(bool on) {
 
 void Faults::SetDelayMs(int ms) {
     std::lock_guard lock(m_mutex);
-    m_delayMs = std::max(0, ms);
+    m_delayMs = std::clamp(ms, 0, kMaxDelayMs);
 }
 
 void Faults::SplitNext() {

@@ -1,5 +1,8 @@
 #include "simulator.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -36,11 +39,13 @@ bool ParseHexByte(const std::string& s, std::uint8_t* out) {
     return true;
 }
 
+// A whole number within int range (larger inputs are refused, not wrapped).
 bool ParseInt(const std::string& s, long* out) {
     if (s.empty()) return false;
     char* end = nullptr;
+    errno = 0;
     *out = std::strtol(s.c_str(), &end, 0);
-    return *end == '\0';
+    return *end == '\0' && errno == 0 && *out >= INT32_MIN && *out <= INT32_MAX;
 }
 } // namespace
 
@@ -93,7 +98,7 @@ void Simulator::Stop() {
 }
 
 void Simulator::SetTimeScale(double scale) {
-    m_config.timeScale = scale < 0 ? 0 : scale;
+    m_config.timeScale = std::isfinite(scale) && scale > 0 ? scale : 0;
     if (m_serial) m_serial->SetTimeScale(m_config.timeScale);
     if (m_udp) m_udp->SetTimeScale(m_config.timeScale);
 }
@@ -217,7 +222,7 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
         const std::string text = arg(1);
         char* end = nullptr;
         const double x = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0' || x < 0) return "usage: timescale X (X >= 0)";
+        if (text.empty() || *end != '\0' || !std::isfinite(x) || x < 0) return "usage: timescale X (X >= 0)";
         SetTimeScale(x);
         return "ok";
     }

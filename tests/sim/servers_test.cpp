@@ -403,10 +403,18 @@ TEST(SimControl, CommandsAnswerAndRefuseBadInput) {
     EXPECT_EQ(s.Command("report E3"), "no serial link");
     EXPECT_EQ(s.Command("key sideways").rfind("unknown key", 0), 0u);
     EXPECT_EQ(s.Command("timescale -1"), "usage: timescale X (X >= 0)");
+    EXPECT_EQ(s.Command("timescale nan"), "usage: timescale X (X >= 0)");
+    EXPECT_EQ(s.Command("timescale 0.5"), "ok");
+    EXPECT_EQ(s.config().timeScale, 0.5);
     EXPECT_EQ(s.Command("zstate 0f"), "ok");
     EXPECT_EQ(s.machine().ZState(), 0x0F);
     EXPECT_EQ(s.Command("vacuum 3 77"), "ok");
     EXPECT_EQ(s.machine().VacuumReading(3), 77);
+    EXPECT_EQ(s.Command("delay 99999999999").rfind("unknown command", 0), 0u);
+    EXPECT_EQ(s.Command("silence next 2000000000"), "ok");
+    EXPECT_EQ(s.Command("silence next 2000000000"), "ok");  // no overflow
+    EXPECT_EQ(s.Command("silence off"), "ok");
+    EXPECT_FALSE(s.faults().TakePlan().drop);
     EXPECT_EQ(s.Command("delay 250"), "ok");
     EXPECT_EQ(s.faults().TakePlan().delayMs, 250);
     EXPECT_EQ(s.Command("clear"), "faults cleared");
