@@ -382,6 +382,28 @@ TEST_F(SimServers, FirmwareOverUdpWriteReadBackAndDigest) {
     EXPECT_TRUE(std::equal(want.begin(), want.end(), r->payload.begin() + 1));
 }
 
+TEST_F(SimServers, StopEndsAWaitingReplyAndASecondBoardCannotTakeThePort) {
+    m_sim->SetTimeScale(1000);  // the reply of this move would wait about 100 s
+    m_serial->Write(EncodeHostFrame(0x61, B("00 00 00 4E 20 0A 64")));
+    for (int i = 0; i < 300 && m_sim->machine().Frames().empty(); ++i) usleep(10000);
+    ASSERT_EQ(m_sim->machine().Frames().size(), 1u);
+    EXPECT_EQ(m_sim->machine().Positions().x, 20000);
+
+    SimConfig second;
+    second.serial = false;
+    second.udpPort = m_sim->udp()->Port();
+    second.discoveryPort = 0;
+    Simulator other(second);
+    std::string error;
+    EXPECT_FALSE(other.Start(&error));
+    EXPECT_NE(error.find("bind"), std::string::npos) << error;
+
+    m_sim->Stop();  // joins the thread that sleeps before the reply
+    EXPECT_FALSE(m_sim->serial()->Plugged());
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(m_dir.File("COM7"))));
+    EXPECT_TRUE(m_serial->ReadOnce(0).empty());
+}
+
 TEST(SimControl, CommandsAnswerAndRefuseBadInput) {
     SimConfig c;
     c.serial = false;
