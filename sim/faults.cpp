@@ -27,9 +27,10 @@ void Faults::SetDelayMs(int ms) {
     m_delayMs = std::clamp(ms, 0, kMaxDelayMs);
 }
 
-void Faults::SplitNext() {
+void Faults::SplitNext(int gapMs) {
     std::lock_guard lock(m_mutex);
     m_split = true;
+    m_splitGapMs = std::clamp(gapMs, 0, kMaxDelayMs);
 }
 
 void Faults::GarbageNext() {
@@ -67,6 +68,7 @@ FaultPlan Faults::TakePlan() {
         return p;
     }
     p.split = std::exchange(m_split, false);
+    p.splitGapMs = m_splitGapMs;
     p.garbage = std::exchange(m_garbage, false);
     p.badSum = std::exchange(m_badSum, false);
     p.error = std::exchange(m_error, false);

@@ -112,7 +112,7 @@ std::string ControlHelp() {
     return "commands (one per line):\n"
            "  silence next [N] | silence all | silence off   drop replies\n"
            "  delay MS            every reply waits MS more (0: off)\n"
-           "  split | garbage | badsum    spoil the next reply\n"
+           "  split [GAP-MS] | garbage | badsum    spoil the next reply\n"
            "  error CODE [SUB]    answer the next command with error CODE (hex, e.g. E3; Ethernet: status)\n"
            "  report CODE [SUB]   send a serial error report now\n"
            "  timeout [41|42|43]  next command answered by a board time-out\n"
@@ -154,7 +154,12 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
         m_faults.SetDelayMs(static_cast<int>(n));
         return "ok";
     }
-    if (c == "split") return m_faults.SplitNext(), "ok";
+    if (c == "split") {
+        if (arg(1).empty()) m_faults.SplitNext();
+        else if (ParseInt(arg(1), &n) && n >= 0) m_faults.SplitNext(static_cast<int>(n));
+        else return "usage: split [GAP-MS]";
+        return "ok";
+    }
     if (c == "garbage") return m_faults.GarbageNext(), "ok";
     if (c == "badsum") return m_faults.BadSumNext(), "ok";
     if ((c == "error" || c == "report") && ParseHexByte(arg(1), &b)) {
