@@ -160,8 +160,11 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
         else return "usage: split [GAP-MS]";
         return "ok";
     }
-    if (c == "garbage") return m_faults.GarbageNext(), "ok";
-    if (c == "badsum") return m_faults.BadSumNext(), "ok";
+    if (c == "garbage" || c == "badsum") {
+        if (c == "garbage") m_faults.GarbageNext();
+        else m_faults.BadSumNext();
+        return "ok";
+    }
     if ((c == "error" || c == "report") && ParseHexByte(arg(1), &b)) {
         if (!arg(2).empty() && !ParseHexByte(arg(2), &sub)) return "bad sub-code";
         if (c == "error") m_faults.ErrorNext(b, sub);
