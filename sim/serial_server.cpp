@@ -16,7 +16,6 @@ namespace {
 // Junk before a reply; it holds no start byte, so a sound reply cutter skips it.
 const Bytes kGarbage{0x00, 0x5A, 0x13, 0xA5, 0xFF, 0xFC, 0x3C};
 constexpr int kSplitPieces = 3;
-constexpr int kSplitGapMs = 20;
 } // namespace
 
 SerialServer::SerialServer(Machine& machine, Faults& faults, std::string linkDir, int comNumber)
@@ -144,7 +143,7 @@ void SerialServer::Answer(const Outcome& outcome) {
     for (std::size_t at = 0; at < out.size(); at += piece) {
         SendRaw(Bytes(out.begin() + static_cast<std::ptrdiff_t>(at),
                       out.begin() + static_cast<std::ptrdiff_t>(std::min(out.size(), at + piece))));
-        if (at + piece < out.size() && !m_stop.SleepMs(kSplitGapMs)) return;
+        if (at + piece < out.size() && !m_stop.SleepMs(plan.splitGapMs)) return;
     }
 }
 
