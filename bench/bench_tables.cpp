@@ -11,10 +11,6 @@
 
 namespace {
 
-constexpr smt::TableFile kAll[] = {smt::TableFile::Feed,   smt::TableFile::Strip, smt::TableFile::Speed,
-                                   smt::TableFile::Camera, smt::TableFile::Nozzle, smt::TableFile::Pack,
-                                   smt::TableFile::Mark,   smt::TableFile::DropDown};
-
 // Rows shaped like the libraries': 30 cells of names and millimetre values,
 // a few of them Chinese.
 smt::FigLists makeLists(int totalRows) {
@@ -25,7 +21,7 @@ smt::FigLists makeLists(int totalRows) {
         cells.push_back(smt::FormatC("E%d", i));
         cells.push_back(i % 3 ? "0603" : "电阻");
         for (int c = 0; c < 28; ++c) cells.push_back(smt::FormatMm(i * 0.37 + c * 1.25));
-        lists.Rows(kAll[i % smt::kTableFileCount]).push_back(smt::JoinRow(cells));
+        lists.Rows(smt::kAllTableFiles[i % smt::kTableFileCount]).push_back(smt::JoinRow(cells));
     }
     return lists;
 }

@@ -10,10 +10,7 @@ namespace smt {
 namespace {
 
 constexpr const char* kBackupFolder = "ConfigBackup";
-
-constexpr TableFile kAllFiles[kTableFileCount] = {
-    TableFile::Feed, TableFile::Strip, TableFile::Speed,    TableFile::Camera,
-    TableFile::Nozzle, TableFile::Pack, TableFile::Mark,     TableFile::DropDown};
+constexpr const char* kWriteRefused = "the folder or the disk refused the write";
 
 void putLe(std::string& out, std::uint64_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
@@ -67,6 +64,16 @@ std::string startPath(const std::string& folder, TableFile file) {
 
 std::string backupFolder(const std::string& startFolder) {
     return plat::ResolvePath(plat::JoinPath(startFolder, kBackupFolder));
+}
+
+// The speed file carries the names string before its rows.
+template <typename Lists>
+auto namesOf(Lists& lists, TableFile file) -> decltype(&lists.speedSetNames) {
+    return file == TableFile::Speed ? &lists.speedSetNames : nullptr;
+}
+
+std::string encodeFile(const FigLists& lists, TableFile file) {
+    return EncodeTableFile(lists.Rows(file), namesOf(lists, file));
 }
 
 bool fail(TableFileError& error, const std::string& path, const char* reason) {
@@ -193,11 +200,10 @@ bool DecodeTableFile(std::string_view bytes, std::vector<std::string>& rows,
 
 bool LoadFigLists(const std::string& startFolder, FigLists& lists, TableFileError& error) {
     std::string bytes;
-    for (TableFile file : kAllFiles) {
+    for (TableFile file : kAllTableFiles) {
         const std::string path = startPath(startFolder, file);
         if (!plat::ReadWholeFile(path, bytes)) return fail(error, path, "the file is missing or cannot be opened");
-        std::string* names = file == TableFile::Speed ? &lists.speedSetNames : nullptr;
-        if (!DecodeTableFile(bytes, lists.Rows(file), names))
+        if (!DecodeTableFile(bytes, lists.Rows(file), namesOf(lists, file)))
             return fail(error, path, "its content ends early");
     }
     return true;
@@ -206,12 +212,11 @@ bool LoadFigLists(const std::string& startFolder, FigLists& lists, TableFileErro
 bool SaveFigLists(const std::string& startFolder, const FigLists& lists, TableFileError& error) {
     const std::string backup = backupFolder(startFolder);
     if (!plat::IsDirectory(backup)) plat::MakeDirectory(backup);  // a failure shows at the first write there
-    for (TableFile file : kAllFiles) {
-        const std::string* names = file == TableFile::Speed ? &lists.speedSetNames : nullptr;
-        const std::string bytes = EncodeTableFile(lists.Rows(file), names);
+    for (TableFile file : kAllTableFiles) {
+        const std::string bytes = encodeFile(lists, file);
         // The start folder's copy first: it is the one read at the next start.
         for (const std::string& path : {startPath(startFolder, file), startPath(backup, file)}) {
-            if (!plat::WriteFileAtomic(path, bytes)) return fail(error, path, "the folder or the disk refused the write");
+            if (!plat::WriteFileAtomic(path, bytes)) return fail(error, path, kWriteRefused);
         }
     }
     return true;
@@ -219,10 +224,9 @@ bool SaveFigLists(const std::string& startFolder, const FigLists& lists, TableFi
 
 bool SaveTableFile(const std::string& startFolder, TableFile file, const FigLists& lists,
                    TableFileError& error) {
-    const std::string* names = file == TableFile::Speed ? &lists.speedSetNames : nullptr;
     const std::string path = startPath(startFolder, file);
-    if (!plat::WriteFileAtomic(path, EncodeTableFile(lists.Rows(file), names)))
-        return fail(error, path, "the folder or the disk refused the write");
+    if (!plat::WriteFileAtomic(path, encodeFile(lists, file)))
+        return fail(error, path, kWriteRefused);
     return true;
 }
 

@@ -26,6 +26,10 @@ bool ReadArchiveString(std::string_view bytes, std::size_t& pos, std::string& te
 
 enum class TableFile { Feed, Strip, Speed, Camera, Nozzle, Pack, Mark, DropDown };
 inline constexpr int kTableFileCount = 8;
+// The order in which the files are read and written.
+inline constexpr TableFile kAllTableFiles[kTableFileCount] = {
+    TableFile::Feed,   TableFile::Strip, TableFile::Speed, TableFile::Camera,
+    TableFile::Nozzle, TableFile::Pack,  TableFile::Mark,  TableFile::DropDown};
 
 // "config_feed.fig", "config_strip.fig", ... in the order of TableFile.
 const char* TableFileName(TableFile file);

@@ -228,8 +228,9 @@ bool UpdateProfileText(std::string_view bytes, const std::string& section, const
         after = i;
     }
     std::string added;
-    if (header == doc.lines.size()) added = encode(doc.enc, "[" + std::string(sec) + "]") + eol;
-    added += encode(doc.enc, std::string(k) + "=" + v) + eol;
+    if (header == doc.lines.size())
+        added.append(encode(doc.enc, std::string("[").append(sec).append("]"))).append(eol);
+    added.append(encode(doc.enc, std::string(k).append("=").append(v))).append(eol);
 
     const std::size_t at = after < doc.lines.size() ? doc.lines[after].end : doc.bodyEnd;
     // The line we add after may be the last one, without its own line ending.

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <random>
 
@@ -114,42 +115,38 @@ TEST(Numbers, CommaLocaleInTheProcessChangesNothing) {
     EXPECT_STREQ(buf, "1,5");
 }
 
-TEST(AtoI, FollowsTheRuntimePrefixRules) {
-    EXPECT_EQ(AtoI("获取配置失败"), 0);
-    EXPECT_EQ(AtoI(""), 0);
-    EXPECT_EQ(AtoI("-"), 0);
-    EXPECT_EQ(AtoI(" - 5"), 0);
-    EXPECT_EQ(AtoI("0x1A"), 0);
-    EXPECT_EQ(AtoI("3.7"), 3);
-    EXPECT_EQ(AtoI("-3.7"), -3);
-    EXPECT_EQ(AtoI("  -12abc"), -12);
-    EXPECT_EQ(AtoI("\t\n\v\f\r 5"), 5);
-    EXPECT_EQ(AtoI("+7"), 7);
-    EXPECT_EQ(AtoI("007"), 7);
-    EXPECT_EQ(AtoI("12 34"), 12);
-    EXPECT_EQ(AtoI("2147483647"), INT_MAX);
-    EXPECT_EQ(AtoI("-2147483648"), INT_MIN);
+TEST(AtoIAndAtoF, FollowTheRuntimePrefixRules) {
+    struct Case {
+        std::string_view text;
+        int i;
+        double f;
+    };
+    const Case cases[] = {
+        {"获取配置失败", 0, 0.0}, {"", 0, 0.0},           {"-", 0, 0.0},          {".", 0, 0.0},
+        {" - 5", 0, 0.0},          {"0x1A", 0, 26.0},       {"3.7", 3, 3.7},        {"-3.7", -3, -3.7},
+        {"  -12abc", -12, -12.0},  {"\t\n\v\f\r 5", 5, 5.0}, {"+7", 7, 7.0},       {"007", 7, 7.0},
+        {"12 34", 12, 12.0},       {"12.5mm", 12, 12.5},    {"  -1.5e3x", -1, -1500.0}, {"1e", 1, 1.0},
+        {"1.5e+", 1, 1.5},         {".5", 0, 0.5},          {"+2.", 2, 2.0},        {"\t-0.0001\t", 0, -0.0001},
+        {"12.3451", 12, 12.3451},  {"2147483647", INT_MAX, 2147483647.0},       {"-2147483648", INT_MIN, -2147483648.0},
+        // Views are not read past their end.
+        {std::string_view("1.25", 3), 1, 1.2},
+    };
+    locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
+    for (const Case& k : cases) {
+        const std::string copy(k.text);
+        EXPECT_EQ(AtoI(k.text), k.i) << copy;
+        EXPECT_EQ(AtoF(k.text), k.f) << copy;
+        // The runtime itself agrees.
+        EXPECT_EQ(AtoI(k.text), std::atoi(copy.c_str())) << copy;
+        EXPECT_EQ(AtoF(k.text), strtod_l(copy.c_str(), nullptr, c)) << copy;
+    }
+    freelocale(c);
+    EXPECT_EQ(AtoF("1" + std::string(99, '0')), 1e99);
+    EXPECT_EQ(AtoF(std::string(80, ' ') + "2.5"), 2.5);
+    // Out of range integers saturate instead of wrapping.
     EXPECT_EQ(AtoI("99999999999999999999999"), INT_MAX);
     EXPECT_EQ(AtoI("-99999999999999999999999"), INT_MIN);
-    EXPECT_EQ(AtoI(std::string_view("123", 2)), 12);  // not read past the view
-}
-
-TEST(AtoF, FollowsTheRuntimePrefixRules) {
-    EXPECT_EQ(AtoF("获取配置失败"), 0.0);
-    EXPECT_EQ(AtoF(""), 0.0);
-    EXPECT_EQ(AtoF("-"), 0.0);
-    EXPECT_EQ(AtoF("."), 0.0);
-    EXPECT_DOUBLE_EQ(AtoF("12.5mm"), 12.5);
-    EXPECT_DOUBLE_EQ(AtoF("  -1.5e3x"), -1500.0);
-    EXPECT_DOUBLE_EQ(AtoF("1e"), 1.0);
-    EXPECT_DOUBLE_EQ(AtoF("1.5e+"), 1.5);
-    EXPECT_DOUBLE_EQ(AtoF(".5"), 0.5);
-    EXPECT_DOUBLE_EQ(AtoF("+2."), 2.0);
-    EXPECT_DOUBLE_EQ(AtoF("\t-0.0001\t"), -0.0001);
-    EXPECT_DOUBLE_EQ(AtoF(std::string_view("1.25", 3)), 1.2);  // not read past the view
-    EXPECT_DOUBLE_EQ(AtoF("1" + std::string(99, '0')), 1e99);
-    EXPECT_DOUBLE_EQ(AtoF(std::string(80, ' ') + "2.5"), 2.5);
-    EXPECT_EQ(AtoF("12.3451"), 12.3451);  // exact round trip of what FormatMm writes
+    EXPECT_EQ(AtoI("4294967297"), INT_MAX);
 }
 
 TEST(Rows, SplitAndJoin) {

@@ -24,9 +24,6 @@ using smt::test::TempDir;
 using smt::test::ToHex;
 using smt::test::WriteBytes;
 
-constexpr TableFile kAll[] = {TableFile::Feed, TableFile::Strip, TableFile::Speed, TableFile::Camera,
-                              TableFile::Nozzle, TableFile::Pack, TableFile::Mark, TableFile::DropDown};
-
 std::string archive(std::string_view text) {
     std::string out;
     AppendArchiveString(out, text);
@@ -225,14 +222,14 @@ std::string encoded(const FigLists& l, TableFile f) {
 }
 
 void expectSameLists(const FigLists& a, const FigLists& b) {
-    for (TableFile f : kAll) EXPECT_EQ(a.Rows(f), b.Rows(f)) << TableFileName(f);
+    for (TableFile f : smt::kAllTableFiles) EXPECT_EQ(a.Rows(f), b.Rows(f)) << TableFileName(f);
     EXPECT_EQ(a.speedSetNames, b.speedSetNames);
 }
 
 TEST(FigLists, NamesInOrder) {
     const char* expected[] = {"config_feed.fig",   "config_strip.fig", "config_speed.fig", "config_camera.fig",
                               "config_nozzle.fig", "config_pack.fig",  "config_mark.fig",  "config_dropdown.fig"};
-    for (int i = 0; i < smt::kTableFileCount; ++i) EXPECT_STREQ(TableFileName(kAll[i]), expected[i]);
+    for (int i = 0; i < smt::kTableFileCount; ++i) EXPECT_STREQ(TableFileName(smt::kAllTableFiles[i]), expected[i]);
 }
 
 TEST(FigLists, AllEightRoundTripWithByteIdenticalBackup) {
@@ -240,7 +237,7 @@ TEST(FigLists, AllEightRoundTripWithByteIdenticalBackup) {
     const FigLists saved = sampleLists("");
     TableFileError error;
     ASSERT_TRUE(smt::SaveFigLists(dir.Path(), saved, error)) << error.file << ": " << error.reason;
-    for (TableFile f : kAll) {
+    for (TableFile f : smt::kAllTableFiles) {
         const std::string bytes = ReadBytes(dir.File(TableFileName(f)));
         EXPECT_EQ(bytes, encoded(saved, f)) << TableFileName(f);
         EXPECT_EQ(ReadBytes(dir.File(std::string("ConfigBackup/") + TableFileName(f))), bytes) << TableFileName(f);
@@ -267,7 +264,7 @@ TEST(FigLists, AllEightRoundTripWithByteIdenticalBackup) {
 
 TEST(FigLists, ReadsFilesWrittenByOtherToolsInAnyLetterCase) {
     TempDir dir;
-    for (TableFile f : kAll) {
+    for (TableFile f : smt::kAllTableFiles) {
         std::string name = TableFileName(f);
         for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         // 8-bit GBK rows, as other tools write them.
@@ -279,7 +276,7 @@ TEST(FigLists, ReadsFilesWrittenByOtherToolsInAnyLetterCase) {
     TableFileError error;
     ASSERT_TRUE(smt::LoadFigLists(dir.Path(), lists, error)) << error.file << ": " << error.reason;
     EXPECT_EQ(lists.speedSetNames, "快速");
-    for (TableFile f : kAll) EXPECT_EQ(lists.Rows(f), (std::vector<std::string>{"中文", "a\tb"}));
+    for (TableFile f : smt::kAllTableFiles) EXPECT_EQ(lists.Rows(f), (std::vector<std::string>{"中文", "a\tb"}));
     // Saving replaces those files instead of adding lower-case twins.
     ASSERT_TRUE(smt::SaveFigLists(dir.Path(), lists, error));
     EXPECT_FALSE(std::filesystem::exists(dir.File("config_feed.fig")));

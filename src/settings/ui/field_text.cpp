@@ -1,0 +1,57 @@
+#include "settings/ui/field_text.h"
+
+#include <charconv>
+#include <cmath>
+#include <type_traits>
+#include <string>
+
+#include "app/numtext.h"
+#include "platform/msgbox.h"
+
+namespace smt::ui {
+
+namespace {
+
+std::string Trimmed(QLineEdit* edit) { return edit->text().trimmed().toStdString(); }
+
+template <typename T>
+bool ParseWhole(const std::string& text, T& out) {
+    const char* begin = text.data();
+    const char* end = text.data() + text.size();
+    if (begin != end && *begin == '+') ++begin;
+    const auto result = std::from_chars(begin, end, out);
+    if constexpr (std::is_floating_point_v<T>) {
+        if (!std::isfinite(out)) return false; // "inf" and "nan" are no lengths
+    }
+    return begin != end && result.ec == std::errc() && result.ptr == end;
+}
+
+bool Refuse(QLineEdit* edit, const std::string& message) {
+    plat::MessageBoxOk(message);
+    edit->setFocus();
+    edit->selectAll();
+    return false;
+}
+
+} // namespace
+
+QString NumberText(double value) { return QString::fromStdString(FormatC("%.15g", value)); }
+QString NumberText(int value) { return QString::fromStdString(FormatInt(value)); }
+
+bool TakeNumber(QLineEdit* edit, double& value, std::optional<std::pair<double, double>> bounds) {
+    double parsed = 0;
+    if (!ParseWhole(Trimmed(edit), parsed)) return Refuse(edit, "Please enter a number.");
+    if (bounds && (parsed < bounds->first || parsed > bounds->second))
+        return Refuse(edit, FormatC("Please enter a number between %.15g and %.15g.", bounds->first, bounds->second));
+    value = parsed;
+    return true;
+}
+
+bool TakeNumber(QLineEdit* edit, int& value) {
+    int parsed = 0;
+    if (!ParseWhole(Trimmed(edit), parsed)) return Refuse(edit, "Please enter an integer.");
+    value = parsed;
+    return true;
+}
+
+} // namespace smt::ui

@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "platform/profile.h"
+#include "settings/rederive_hooks.h"
+#include "settings/ui/dialog_set_pulse.h"
+#include "settings/ui/dialog_version_number.h"
+#include "test_support.h"
+
+namespace {
+
+using smt::test::ScriptedResponder;
+using smt::test::TempDir;
+
+template <typename T>
+T* Child(QWidget& parent, const char* name) {
+    T* child = parent.findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+void Click(QWidget& dialog, const char* name) {
+    if (auto* b = Child<QAbstractButton>(dialog, name)) b->click();
+}
+
+void Type(QWidget& dialog, const char* name, const QString& text) {
+    if (auto* e = Child<QLineEdit>(dialog, name)) e->setText(text);
+}
+
+QStringList Items(QComboBox* box) {
+    QStringList out;
+    for (int i = 0; i < box->count(); ++i) out << box->itemText(i);
+    return out;
+}
+
+smt::PulseSettings Factors(double value) {
+    smt::PulseSettings v;
+    for (const auto& k : smt::kPulseFactorKeys) v.*k.member = value;
+    return v;
+}
+
+class PulseDialogTest : public ::testing::Test {
+protected:
+    ~PulseDialogTest() override {
+        smt::TheSettingsRederivations() = {};
+        smt::ThePulseMachinePort() = {};
+        smt::ThePulseCaptions().Reset();
+    }
+    TempDir dir;
+    std::string config = dir.File("config.ini");
+    ScriptedResponder boxes;
+};
+
+TEST_F(PulseDialogTest, ShowsTitleCaptionsAndMembers) {
+    smt::PulseSettings v = Factors(100);
+    v.m_A_Pulse = 17.7777;
+    CDialogSetPulse dialog(v, config, 0);
+    EXPECT_EQ(dialog.windowTitle(), "脉冲设置");
+    EXPECT_EQ(dialog.FactorEdit(3)->text(), "17.7777");
+    EXPECT_EQ(Child<QPushButton>(dialog, "c_ProducePulse")->text(), "生成脉冲");
+    EXPECT_EQ(Child<QPushButton>(dialog, "c_Execute")->text(), "执行");
+    EXPECT_EQ(Child<QPushButton>(dialog, "c_VerifyPulse")->text(), "校验脉冲");
+    EXPECT_EQ(Child<QRadioButton>(dialog, "c_SynchronousWheel")->text(), "同步轮");
+    EXPECT_FALSE(Child<QRadioButton>(dialog, "c_SynchronousWheel")->isChecked());
+    EXPECT_FALSE(Child<QRadioButton>(dialog, "c_ScrewRod")->isChecked());
+    EXPECT_TRUE(Child<QLineEdit>(dialog, "m_VerifyPulseValue")->isReadOnly());
+    for (QLabel* label : dialog.findChildren<QLabel*>()) EXPECT_FALSE(label->text().isEmpty()) << label->objectName().toStdString();
+}
+
+TEST_F(PulseDialogTest, CaptionsComeFromTheLanguageFile) {
+    plat::WritePrivateProfileString("SetPulseConfig", "SetPulse.c_SetPulse", "Pulse settings", dir.File("English.ini"));
+    plat::WritePrivateProfileString("SetPulseConfig", "SetPulse.c_Y_Motor", "Y motor", dir.File("English.ini"));
+    smt::ThePulseCaptions().Load(dir.Path(), "English");
+    smt::PulseSettings v = Factors(1);
+    CDialogSetPulse dialog(v, config, 7);
+    EXPECT_EQ(dialog.windowTitle(), "Pulse settings");
+    EXPECT_EQ(Items(dialog.PickList()), (QStringList{"X 轴电机", "Y motor"}));
+}
+
+TEST_F(PulseDialogTest, PickListsAndDisabledFactorsPerMachineType) {
+    smt::PulseSettings v = Factors(1);
+    {
+        CDialogSetPulse dialog(v, config, 4);
+        EXPECT_EQ(Items(dialog.PickList()), (QStringList{"X 轴电机", "X2 轴电机", "Y 轴电机", "Y2 轴电机", "Z1 轴电机",
+                                                        "Z2 轴电机", "Z3 轴电机", "A1 轴电机", "A2 轴电机",
+                                                        "A3 轴电机", "A4 轴电机"}));
+        for (int row = 0; row < 12; ++row) EXPECT_EQ(dialog.FactorEdit(row)->isEnabled(), row < 4) << row;
+    }
+    {
+        CDialogSetPulse dialog(v, config, 6);
+        EXPECT_EQ(dialog.PickList()->count(), 9);
+        EXPECT_EQ(dialog.PickList()->itemText(4), "Z3 轴电机");
+    }
+    {
+        CDialogSetPulse dialog(v, config, 7);
+        EXPECT_EQ(dialog.PickList()->count(), 2);
+        for (int row = 0; row < 12; ++row)
+            EXPECT_EQ(dialog.FactorEdit(row)->isEnabled(), row != 4 && row != 6 && row != 8) << row;
+    }
+    {
+        CDialogSetPulse dialog(v, config, 2);
+        EXPECT_EQ(dialog.PickList()->count(), 16);
+        EXPECT_EQ(dialog.PickList()->itemText(8), "西面走位电机");
+        EXPECT_EQ(dialog.PickList()->itemText(15), "自动进料2电机");
+        for (int row = 0; row < 12; ++row) EXPECT_TRUE(dialog.FactorEdit(row)->isEnabled());
+    }
+}
+
+TEST_F(PulseDialogTest, KeptPickIndexIsSelectedAndFallsBackWhenTooLong) {
+    smt::PulseSettings v = Factors(1);
+    v.m_SelectAxis = 12;
+    {
+        CDialogSetPulse dialog(v, config, 0);
+        EXPECT_EQ(dialog.PickList()->currentIndex(), 12);
+    }
+    CDialogSetPulse dialog(v, config, 7);
+    EXPECT_EQ(dialog.PickList()->currentIndex(), 0);
+}
+
+TEST_F(PulseDialogTest, GeneratorFillsResultsAndRefusesZeroDivisor) {
+    smt::PulseSettings v = Factors(1);
+    CDialogSetPulse dialog(v, config, 0);
+    Type(dialog, "m_StepAngle", "1.8");
+    Type(dialog, "m_SubDivide", "16");
+    Type(dialog, "m_DiameterOrScrewPitch", "5");
+    Click(dialog, "c_ProducePulse");
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"请选择传动方式 !"});
+    Click(dialog, "c_ScrewRod");
+    Click(dialog, "c_ProducePulse");
+    EXPECT_EQ(Child<QLineEdit>(dialog, "m_LinearPulse")->text(), "640");
+    EXPECT_DOUBLE_EQ(v.m_LinearPulse, 640);
+    EXPECT_EQ(v.m_DriveModel, 1);
+    Type(dialog, "m_StepAngle", "0");
+    Click(dialog, "c_ProducePulse");
+    EXPECT_EQ(boxes.Texts().back(), "数值不能为 0 !");
+    EXPECT_EQ(Child<QLineEdit>(dialog, "m_LinearPulse")->text(), "640");
+    EXPECT_EQ(boxes.Count(), 2u);
+}
+
+TEST_F(PulseDialogTest, CheckUsesTheChosenDrivesFactor) {
+    smt::PulseSettings v = Factors(100);
+    v.m_Y_Pulse = 200;
+    CDialogSetPulse dialog(v, config, 7);
+    dialog.PickList()->setCurrentIndex(1);
+    Type(dialog, "m_RunTest", "100");
+    Type(dialog, "m_DistanceTest", "80");
+    Click(dialog, "c_VerifyPulse");
+    EXPECT_EQ(Child<QLineEdit>(dialog, "m_VerifyPulseValue")->text(), "250");
+    Type(dialog, "m_DistanceTest", "0");
+    Click(dialog, "c_VerifyPulse");
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"数值不能为 0 !"});
+    EXPECT_EQ(Child<QLineEdit>(dialog, "m_VerifyPulseValue")->text(), "250");
+}
+
+TEST_F(PulseDialogTest, BadFieldStopsTheTakeButTheButtonsGoOn) {
+    smt::PulseSettings v = Factors(100);
+    CDialogSetPulse dialog(v, config, 0);
+    dialog.FactorEdit(1)->setText("0.5");   // below 1.0: refused, later fields not taken
+    dialog.FactorEdit(0)->setText("120");   // taken, it comes first
+    Type(dialog, "m_RunTest", "10");
+    Type(dialog, "m_DistanceTest", "5");
+    Click(dialog, "c_VerifyPulse");
+    ASSERT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(boxes.Texts()[0], "Please enter a number between 1 and 10000.");
+    EXPECT_EQ(boxes.Texts()[1], "数值不能为 0 !"); // the distance field was never taken
+    EXPECT_DOUBLE_EQ(v.m_X_Pulse, 120);
+    EXPECT_DOUBLE_EQ(v.m_Y_Pulse, 100);
+    // Text that is not wholly a finite number is refused too.
+    dialog.FactorEdit(1)->setText("150");
+    for (const char* bad : {"12abc", "", "nan", "inf"}) {
+        Type(dialog, "m_StepAngle", bad);
+        Click(dialog, "c_VerifyPulse");
+        EXPECT_EQ(boxes.Texts()[boxes.Count() - 2], "Please enter a number.") << bad;
+    }
+    EXPECT_DOUBLE_EQ(v.m_Y_Pulse, 150);
+    EXPECT_DOUBLE_EQ(v.m_StepAngle, 0);
+}
+
+TEST_F(PulseDialogTest, TestRunGuardsThenJogs) {
+    smt::PulseSettings v = Factors(100);
+    smt::TheBasicSettings().m_X_Limit = 100;
+    std::vector<std::pair<int, int>> jogs;
+    bool connected = false;
+    auto& port = smt::ThePulseMachinePort();
+    port.connected = [&] { return connected; };
+    port.homed = [] { return true; };
+    port.running = [] { return false; };
+    port.jogAxis = [&](int axis, int, int, std::int32_t pulses, bool) { jogs.emplace_back(axis, pulses); };
+    CDialogSetPulse dialog(v, config, 0);
+    Type(dialog, "m_RunTest", "2.599");
+    Click(dialog, "c_Execute");
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is not connection !"});
+    EXPECT_DOUBLE_EQ(v.m_RunTest, 0); // refused before the fields are taken
+    connected = true;
+    Click(dialog, "c_Execute");
+    ASSERT_EQ(jogs.size(), 1u);
+    EXPECT_EQ(jogs[0], std::make_pair(0, 259));
+    Type(dialog, "m_RunTest", "-1");
+    Click(dialog, "c_Execute");
+    EXPECT_EQ(boxes.Texts().back(), "测试的数据越限 !");
+    EXPECT_EQ(jogs.size(), 1u);
+    smt::TheBasicSettings() = smt::BasicSettings{};
+}
+
+TEST_F(PulseDialogTest, OkRederivesOnlyAfterASuccessfulRangeCheck) {
+    std::vector<std::string> calls;
+    auto& r = smt::TheSettingsRederivations();
+    r.convertSettingsToPulses = [&] { calls.push_back("convert"); };
+    r.recomputeLimitPulses = [&] { calls.push_back("limits"); };
+    r.buildNozzleTable = [&] { calls.push_back("nozzles"); };
+    r.applyOriginOffset = [&](double, double) { calls.push_back("cameras"); };
+    r.updateHeadOffsets = [&] { calls.push_back("heads"); };
+    r.findCurrentPcbIndex = [&] { return 0; };
+    r.convertBoardPointsToPulses = [&] { calls.push_back("board"); };
+    smt::PulseSettings v = Factors(100);
+    CDialogSetPulse dialog(v, config, 0);
+    dialog.FactorEdit(2)->setText("10000.5");
+    dialog.PickList()->setCurrentIndex(3);
+    Click(dialog, "c_IDOK");
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_FALSE(smt::test::ReadBytes(config).size());
+    EXPECT_EQ(v.m_SelectAxis, 0);
+    dialog.FactorEdit(2)->setText("10000");
+    Click(dialog, "c_IDOK");
+    EXPECT_EQ(calls, (std::vector<std::string>{"convert", "limits", "nozzles", "cameras", "heads", "board"}));
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(v.m_SelectAxis, 3);
+    EXPECT_EQ(plat::GetPrivateProfileString("SetPulseConfig", "m_Z_Pulse", "", 512, config), "10000.0000");
+}
+
+TEST_F(PulseDialogTest, CancelNeitherSavesNorRestores) {
+    smt::PulseSettings v = Factors(100);
+    CDialogSetPulse dialog(v, config, 0);
+    dialog.FactorEdit(0)->setText("150");
+    Click(dialog, "c_ProducePulse"); // takes the fields (and asks for the drive)
+    Click(dialog, "c_IDCANCEL");
+    EXPECT_DOUBLE_EQ(v.m_X_Pulse, 150);
+    EXPECT_FALSE(smt::test::ReadBytes(config).size());
+}
+
+TEST(VersionDialog, ShowsSwitchesWithTheStoredOnlyBoxDisabled) {
+    TempDir dir;
+    smt::VersionSwitches s{1, 1, 0, 1, 0};
+    CDialogVersionNumber dialog(s, dir.File("config.ini"));
+    EXPECT_EQ(dialog.windowTitle(), "CPU 版本号");
+    EXPECT_TRUE(Child<QCheckBox>(dialog, "m_V2_04")->isChecked());
+    EXPECT_TRUE(Child<QCheckBox>(dialog, "m_V2_05")->isChecked());
+    EXPECT_FALSE(Child<QCheckBox>(dialog, "m_V2_05")->isEnabled());
+    EXPECT_FALSE(Child<QCheckBox>(dialog, "m_V2_06")->isChecked());
+    EXPECT_EQ(Child<QCheckBox>(dialog, "m_V2_07")->text(), "V2.07-CL飞达送料次数");
+    EXPECT_EQ(Child<QCheckBox>(dialog, "m_Write_Logfile")->text(), "写日志");
+}
+
+TEST(VersionDialog, OkTakesTheBoxesAndSaves) {
+    TempDir dir;
+    const std::string config = dir.File("config.ini");
+    smt::VersionSwitches s{0, 1, 0, 0, 0};
+    CDialogVersionNumber dialog(s, config);
+    Child<QCheckBox>(dialog, "m_V2_06")->setChecked(true);
+    Child<QCheckBox>(dialog, "m_Write_Logfile")->setChecked(true);
+    Click(dialog, "IDOK");
+    EXPECT_EQ(s.m_V2_04, 0);
+    EXPECT_EQ(s.m_V2_05, 1); // saved unchanged
+    EXPECT_EQ(s.m_V2_06, 1);
+    EXPECT_EQ(s.m_Write_Logfile, 1);
+    smt::VersionSwitches back;
+    smt::LoadCpuVersionConfig(back, config);
+    EXPECT_EQ(back.m_V2_05, 1);
+    EXPECT_EQ(back.m_V2_06, 1);
+    EXPECT_EQ(back.m_Write_Logfile, 1);
+}
+
+TEST(VersionDialog, CancelLeavesTheMembersAndTheFile) {
+    TempDir dir;
+    const std::string config = dir.File("config.ini");
+    smt::VersionSwitches s{1, 0, 1, 0, 1};
+    CDialogVersionNumber dialog(s, config);
+    Child<QCheckBox>(dialog, "m_V2_04")->setChecked(false);
+    Child<QCheckBox>(dialog, "m_V2_07")->setChecked(true);
+    Click(dialog, "IDCANCEL");
+    EXPECT_EQ(s.m_V2_04, 1);
+    EXPECT_EQ(s.m_V2_07, 0);
+    EXPECT_EQ(s.m_Write_Logfile, 1);
+    EXPECT_FALSE(smt::test::ReadBytes(config).size());
+}
+
+} // namespace
