@@ -66,7 +66,9 @@ plat::MsgAnswer HandleBox(const plat::MsgBoxRequest& r) {
 void InstallUiServices() {
     plat::MarkUiThread();
     g_closing = false;
-    plat::SetMessageBoxHandler(HandleBox);
+    // A handler installed earlier (scripted answers under test) keeps precedence.
+    if (plat::MsgBoxHandler previous = plat::SetMessageBoxHandler(HandleBox))
+        plat::SetMessageBoxHandler(std::move(previous));
     plat::SetUiPoster([](plat::UiTask task) {
         if (!qApp) return;
         QMetaObject::invokeMethod(qApp, [t = std::move(task)] { t(); }, Qt::QueuedConnection);
@@ -75,7 +77,10 @@ void InstallUiServices() {
 
 void RemoveUiServices() {
     plat::SetUiPoster({});
-    plat::SetMessageBoxHandler({});
+    plat::MsgBoxHandler current = plat::SetMessageBoxHandler({});
+    using Fn = plat::MsgAnswer (*)(const plat::MsgBoxRequest&);
+    const Fn* fn = current.target<Fn>();
+    if (!fn || *fn != &HandleBox) plat::SetMessageBoxHandler(std::move(current));
 }
 
 void SetUiShuttingDown(bool closing) { g_closing = closing; }
