@@ -285,7 +285,7 @@ std::optional<ByteVector> UdpMoveAndPlace78(const MoveAndPlace78Payload& m) {
     p.U8(m.b0).I32(m.w1);
     each(p, m.w5, &Payload::I32);
     each(p, m.w37, &Payload::I32);
-    p.I32(m.w73).I32(m.w77).U8(1);
+    p.I32(m.w69).I32(m.w73).I32(m.w77).U8(1);
     each(p, m.w82, &Payload::I32);
     // Three bytes of the field at 118: byte 121 is the first Z axis code.
     const auto w = static_cast<std::uint32_t>(m.w118);

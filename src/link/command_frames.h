@@ -231,7 +231,7 @@ struct MoveAndPlace78Payload {  // 234 bytes
     std::uint8_t b0 = 0;
     std::int32_t w1 = 0;
     std::array<std::int32_t, 8> w5{}, w37{};
-    std::int32_t w73 = 0, w77 = 0;
+    std::int32_t w69 = 0, w73 = 0, w77 = 0;
     std::array<std::int32_t, 9> w82{};
     std::int32_t w118 = 0;
     std::array<std::uint8_t, 8> zAxes{0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27};  // 121
