@@ -100,6 +100,10 @@ CDialogManualControl::CDialogManualControl(QWidget* parent) : QFrame(parent) {
     m_coordinates->setObjectName("c1250");
     m_controls[mc::CoordinatesGroup] = m_coordinates;
     for (int id : {mc::PosX, mc::PosY, mc::PosZ, mc::PosA, mc::CommandCounter, mc::ReplyCounter}) addField(id);
+    Control(mc::PosX)->setToolTip("X");
+    Control(mc::PosY)->setToolTip("Y");
+    Control(mc::PosZ)->setToolTip("Z");
+    Control(mc::PosA)->setToolTip("A");
     for (int id : mc::NozzleFields) addField(id);
     auto* steps = new QLabel(this);
     steps->setObjectName("c1223");
@@ -346,20 +350,20 @@ void CDialogManualControl::LayoutManualControlForModel(int machineType) {
         place(mc::HeadGroup, 360, 4, 50, 30);
         showControl(mc::HeadGroup, l.headGroup);
         // Positions, counters and jog steps.
-        place(mc::CoordinatesGroup, 156, below, 260, 62);
-        place(mc::PosX, 162, below + 16, 60, 20);
-        place(mc::PosY, 226, below + 16, 60, 20);
-        place(mc::PosZ, 290, below + 16, 60, 20);
-        place(mc::PosA, 354, below + 16, 58, 20);
-        place(mc::CommandCounter, 162, below + 38, 60, 20);
-        place(mc::ReplyCounter, 226, below + 38, 60, 20);
-        place(mc::StepText, 160, below + 64, 260, 18);
+        place(mc::CoordinatesGroup, 156, below, 260, 68);
+        place(mc::PosX, 162, below + 20, 60, 20);
+        place(mc::PosY, 226, below + 20, 60, 20);
+        place(mc::PosZ, 290, below + 20, 60, 20);
+        place(mc::PosA, 354, below + 20, 58, 20);
+        place(mc::CommandCounter, 162, below + 43, 60, 20);
+        place(mc::ReplyCounter, 226, below + 43, 60, 20);
+        place(mc::StepText, 160, below + 70, 260, 18);
         // Nozzle values and pumps in the right column, the connect button below.
         for (int n = 1; n <= 8; ++n) {
             const int row = big ? 4 + (n - 1) * 32 : 4 + (n - 1) * 22;
             if (n <= l.nozzleFields) place(mc::NozzleFields[n - 1], 420, row + 4, 24, 17);
             else showControl(mc::NozzleFields[n - 1], false);
-            if (n <= l.pumps) place(mc::Pumps[n - 1], 448, row, 64, big ? 30 : 21);
+            if (n <= l.pumps) place(mc::Pumps[n - 1], 448, row, big ? 64 : 77, big ? 30 : 21);
             else showControl(mc::Pumps[n - 1], false);
         }
         place(mc::Connect, 430, 186, 80, 80);
