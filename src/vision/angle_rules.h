@@ -1,0 +1,36 @@
+// Fine angle rules: each measures a part's turn from the positions of its small
+// blobs (leads, balls, pads) relative to the window centre. Every rule takes a
+// contour search of the part's binary window, the window's size and the capacity
+// count + 2 (count = contours of that search, all levels) and returns degrees,
+// positive when the part is turned clockwise on screen (its right side lower);
+// 0 means no measurement.
+#pragma once
+
+#include <opencv2/core.hpp>
+
+#include "vision/contours.h"
+
+namespace smt {
+
+// Angle of the line p1-p2 against the horizontal: atan((y1 - y2) / (x1 - x2)) in
+// degrees. A vertical line is +90 or -90; two coincident points measure 0.
+double LineAngleDeg(cv::Point p1, cv::Point p2);
+
+// General rule (types 0, 11): left-most lead centres paired with right-most ones
+// of the same height. Sets g_AngleFitFailed when fewer than 20 centres lie in the
+// middle half of the window.
+double FindPartAngleNearCentre(const ContourChain& chain, cv::Size image, int capacity);
+// Its fallback: top-most centres paired with bottom-most ones of the same column.
+double FindPartAngleVertical(const ContourChain& chain, cv::Size image, int capacity);
+
+// Three-lead parts: the two sides of the lead triangle closest in length.
+double TriodeAngle(const ContourChain& chain);
+
+double FootEdge1Angle(const ContourChain& chain, cv::Size image, int capacity);
+double FootEdge2Angle(const ContourChain& chain, cv::Size image, int capacity);
+double FootEdge4Angle(const ContourChain& chain, cv::Size image, int capacity);
+double BgaFourPointAngle(const ContourChain& chain, cv::Size image, int capacity);
+double BgaTopChamferAngle(const ContourChain& chain, cv::Size image, int capacity);
+double BgaBottomChamferAngle(const ContourChain& chain, cv::Size image, int capacity);
+
+} // namespace smt

@@ -1,0 +1,128 @@
+#include "vision/lens_calibration.h"
+
+#include <opencv2/calib3d.hpp>
+#include <opencv2/imgproc.hpp>
+
+#include "platform/files.h"
+
+namespace smt {
+namespace {
+
+bool UsableDistortion(const cv::Mat& d)
+{
+    const int n = static_cast<int>(d.total());
+    return (d.rows == 1 || d.cols == 1) && (n == 4 || n == 5 || n == 8 || n == 12 || n == 14);
+}
+
+} // namespace
+
+bool CCameraCalibration::IsLoaded() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_loaded;
+}
+
+cv::Size CCameraCalibration::ImageSize() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return {m_imageWidth, m_imageHeight};
+}
+
+cv::Mat CCameraCalibration::CameraMatrix() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_cameraMatrix.clone();
+}
+
+cv::Mat CCameraCalibration::DistortionCoefficients() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_distortion.clone();
+}
+
+bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat& cameraMatrix,
+                      cv::Mat& distortion)
+{
+    const std::string path = plat::ResolvePath(fileName);
+    if (!plat::FileExists(path)) return false;
+    try {
+        cv::FileStorage fs(path, cv::FileStorage::READ);
+        if (!fs.isOpened()) return false;
+        int width = 0;
+        int height = 0;
+        fs["image_Width"] >> width;
+        fs["image_Height"] >> height;
+        if (width < 1 || height < 1) return false;
+        cv::Mat matrix;
+        cv::Mat coefficients;
+        fs["Camera_Matrix"] >> matrix;
+        fs["Distortion_Coefficients"] >> coefficients;
+        if (matrix.rows == 0 || coefficients.rows == 0) return false;
+        // Anything else would make the undistortion throw on every frame.
+        if (matrix.rows != 3 || matrix.cols != 3 || matrix.channels() != 1 ||
+            coefficients.channels() != 1 || !UsableDistortion(coefficients))
+            return false;
+        matrix.convertTo(cameraMatrix, CV_64F);
+        coefficients.convertTo(distortion, CV_64F);
+        if (!cv::checkRange(cameraMatrix) || !cv::checkRange(distortion)) return false;
+        imageSize = cv::Size(width, height);
+        return true;
+    } catch (const cv::Exception&) {
+        return false;
+    }
+}
+
+bool LoadCameraCalibration(CCameraCalibration& holder, const std::string& fileName)
+{
+    cv::Size size;
+    cv::Mat matrix;
+    cv::Mat distortion;
+    const bool ok = !fileName.empty() && ReadCameraParams(fileName, size, matrix, distortion);
+    std::lock_guard<std::mutex> lock(holder.m_mutex);
+    if (ok) {
+        holder.m_imageWidth = size.width;
+        holder.m_imageHeight = size.height;
+        holder.m_cameraMatrix = matrix;
+        holder.m_distortion = distortion;
+        holder.m_mapSize = cv::Size();
+        holder.m_map1.release();
+        holder.m_map2.release();
+        holder.m_loaded = true;
+    }
+    return holder.m_loaded;
+}
+
+cv::Mat UndistortImage(CCameraCalibration& holder, const cv::Mat& frame)
+{
+    if (frame.empty()) return frame;
+    cv::Mat map1;
+    cv::Mat map2;
+    {
+        std::lock_guard<std::mutex> lock(holder.m_mutex);
+        if (!holder.m_loaded) return frame;
+        // Nothing to correct. (The optimal new camera matrix would still move
+        // the image by up to half a pixel.)
+        if (cv::countNonZero(holder.m_distortion) == 0) return frame.clone();
+        const cv::Size size = frame.size();
+        if (holder.m_mapSize != size || holder.m_map1.empty()) {
+            const cv::Mat newMatrix = cv::getOptimalNewCameraMatrix(
+                holder.m_cameraMatrix, holder.m_distortion, size, 1.0, size, nullptr, false);
+            // Fresh maps, never written into the old ones: a caller may still be
+            // remapping with them outside the lock.
+            cv::Mat m1;
+            cv::Mat m2;
+            cv::initUndistortRectifyMap(holder.m_cameraMatrix, holder.m_distortion, cv::Mat(),
+                                        newMatrix, size, CV_16SC2, m1, m2);
+            holder.m_map1 = m1;
+            holder.m_map2 = m2;
+            holder.m_mapSize = size;
+        }
+        map1 = holder.m_map1;
+        map2 = holder.m_map2;
+    }
+    cv::Mat out;
+    cv::remap(frame, out, map1, map2, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+    return out;
+}
+
+} // namespace smt
