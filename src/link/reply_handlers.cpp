@@ -42,6 +42,23 @@ void showAllFields() {
     cmd::ShowA1();
 }
 
+// Kinds 1 to 4: X, Y, Z or all three; the double table's kind 4 leaves Z alone.
+void homeXYZ(int kind, int zCount, bool kind4HomesZ) {
+    if (kind == 1 || kind == 4) {
+        g_PulseX = 0;
+        cmd::ShowField(PositionField::X, 0);
+    }
+    if (kind == 2 || kind == 4) {
+        g_PulseY = 0;
+        cmd::ShowField(PositionField::Y, 0);
+    }
+    if (kind == 3 || (kind == 4 && kind4HomesZ)) {
+        for (int n = 0; n < zCount; ++n) g_PulseZ[n] = 0;
+        g_HeadResetOk = true;
+        cmd::ShowField(PositionField::Z, 0);
+    }
+}
+
 void zeroZ(int count) {
     for (int n = 0; n < count; ++n) g_PulseZ[n] = 0;
 }
@@ -155,20 +172,7 @@ void OnResetFinished() {
         switchOffNozzleOutputs();
         handedOn = finishFullHoming();
         break;
-    case 1: g_PulseX = 0; cmd::ShowField(PositionField::X, 0); break;
-    case 2: g_PulseY = 0; cmd::ShowField(PositionField::Y, 0); break;
-    case 3:
-        zeroZ(8);
-        g_HeadResetOk = true;
-        cmd::ShowField(PositionField::Z, 0);
-        break;
-    case 4:
-        g_PulseX = 0;
-        g_PulseY = 0;
-        zeroZ(8);
-        g_HeadResetOk = true;
-        showAllFields();
-        break;
+    case 1: case 2: case 3: case 4: homeXYZ(kind, 8, true); break;
     case 5: case 6: case 7: g_PulseFeederWalk[kind - 5] = 0; break;
     case 9:
         g_PulseFeederWalk[3] = port.conveyorWidthPulses ? port.conveyorWidthPulses() : 0;
@@ -200,18 +204,7 @@ void OnResetFinishedModel4() {
         handedOn = finishFullHoming();
         break;
     }
-    case 1: g_PulseX = 0; cmd::ShowField(PositionField::X, 0); break;
-    case 2: g_PulseY = 0; cmd::ShowField(PositionField::Y, 0); break;
-    case 3:
-        zeroZ(4);
-        g_HeadResetOk = true;
-        cmd::ShowField(PositionField::Z, 0);
-        break;
-    case 4:
-        g_PulseX = 0;
-        g_PulseY = 0;
-        cmd::ShowXY();
-        break;
+    case 1: case 2: case 3: case 4: homeXYZ(kind, 4, false); break;
     case 5: g_PulseFeederWalk[0] = 0; g_PulseY2 = 0; break;
     case 6: g_PulseFeederWalk[1] = 0; g_PulseZ[4] = 0; g_PulseZ[5] = 0; break;
     case 7: g_PulseFeederWalk[2] = 0; g_PulseX2 = 0; break;
