@@ -1,10 +1,12 @@
 #include "link/reply_handlers.h"
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 
 #include "link/command_common.h"
 #include "link/commands.h"
+#include "link/link_log.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "platform/event.h"
@@ -142,9 +144,15 @@ void OnLinkEstablished() {
     call(GetLinkHooks().setConnectCaption, CurrentLinkTexts().onlineSuccessful);
     clearCounters();
     // The attempt that brought this answer may be given up (its link threads
-    // stopped); a later port must not find this handler still waiting.
+    // stopped); a later port must not find this handler still waiting. A connect
+    // that never completes ends the wait too.
+    const auto giveUp = std::chrono::steady_clock::now() + WaitLimit(WaitKind::Query);
     while (!g_Connected.load()) {
         if (stop->load() || plat::WaitsCancelled()) return;
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            LinkLog("Link established but never connected");
+            return;
+        }
         plat::SleepFor(plat::Millis(200), stop);
     }
     if (!plat::SleepFor(plat::Millis(200), stop) || stop->load()) return;
@@ -220,6 +228,7 @@ void InstallCommandReplyHandlers() {
     h.onResetFinished = OnResetFinished;
     h.onResetFinishedModel4 = OnResetFinishedModel4;
     h.showVacuumReading = ShowVacuumReading;
+    h.setSpeedGear = [](std::uint8_t mode, std::uint8_t second) { SetSpeedGear(mode, second); };
 }
 
 }  // namespace smt
