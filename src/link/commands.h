@@ -87,7 +87,7 @@ inline constexpr const char* kHeadE3Error = "Error E3 !";
 inline constexpr const char* kPulse65535 = "Pulse > 65535";
 inline constexpr const char* kPulse32767 = "Pulse > 32767";
 inline constexpr const char* kPulse24Bit = "Pulse > 8388607";
-inline constexpr const char* kNotOnEthernet = "通讯未完成 ！";
+inline constexpr const char* kNotOnThisLink = "通讯未完成 ！";
 
 // A position field's text: millimetres "%0.4f" (pulses / factor) or pulses "%d".
 std::string FormatPositionField(std::int32_t pulses, double factor, bool inPulses);
@@ -99,7 +99,9 @@ void SendHandshake();
 // 0x01, always a serial frame; the axis-limit thread waits on g_AxisLimitEvent.
 void SendAxisLimit(std::uint8_t axis, std::int32_t limitPulses);
 // 0x02: starts a homing (the reply 0x02 ends it); disables the manual controls.
-void SendHomeAxes(HomeAxesSpeeds speeds);
+// false: nothing went out, the controls are enabled again (the homing's caller
+// clears its busy flag).
+bool SendHomeAxes(HomeAxesSpeeds speeds);
 // 0x03, 0x04, 0x60: no reply is waited for. false when nothing could be sent.
 bool SetOutput(const OutputSwitch& output);
 bool SelectCamera(std::uint8_t camera, std::uint8_t value, int display);
