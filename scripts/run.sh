@@ -5,6 +5,7 @@
 #
 #   SMT_START_DIR   the start folder (default: ~/smt-start)
 #   SMT_REAL_MACHINE=1   do not start the simulated machine
+#   SMT_SIM_TYPE   machine type of the simulated machine (default 0)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -28,9 +29,13 @@ trap cleanup EXIT
 if [ -z "${SMT_REAL_MACHINE:-}" ] && [ -x build/smt-sim ]; then
   export SMT_SERIAL_DIR="${SMT_SERIAL_DIR:-$start/.serial}"
   mkdir -p "$SMT_SERIAL_DIR"
-  build/smt-sim --serial-dir "$SMT_SERIAL_DIR" --com 3 --udp 127.0.0.2 &
+  # Its control channel is a FIFO held open read-write, so the simulator never sees
+  # the end of its input: echo "key start" > "$SMT_SERIAL_DIR/sim-control".
+  sim_ctl="$SMT_SERIAL_DIR/sim-control"
+  rm -f "$sim_ctl" && mkfifo "$sim_ctl"
+  build/smt-sim --type "${SMT_SIM_TYPE:-0}" --serial-dir "$SMT_SERIAL_DIR" --com 3 --udp 127.0.0.2 <>"$sim_ctl" &
   pids+=($!)
-  echo "Simulated machine started (serial COM3 in $SMT_SERIAL_DIR, Ethernet on 127.0.0.2)."
+  echo "Simulated machine started (serial COM3 in $SMT_SERIAL_DIR, Ethernet on 127.0.0.2; commands to $sim_ctl)."
 fi
 
 cd "$start"

@@ -1,0 +1,82 @@
+#include "faults.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+namespace sim {
+
+void Faults::SilenceNext(int count) {
+    std::lock_guard lock(m_mutex);
+    m_silenceNext += std::max(0, count);
+}
+
+void Faults::SilenceAll(bool on) {
+    std::lock_guard lock(m_mutex);
+    m_silenceAll = on;
+    if (!on) m_silenceNext = 0;
+}
+
+void Faults::SetDelayMs(int ms) {
+    std::lock_guard lock(m_mutex);
+    m_delayMs = std::max(0, ms);
+}
+
+void Faults::SplitNext() {
+    std::lock_guard lock(m_mutex);
+    m_split = true;
+}
+
+void Faults::GarbageNext() {
+    std::lock_guard lock(m_mutex);
+    m_garbage = true;
+}
+
+void Faults::BadSumNext() {
+    std::lock_guard lock(m_mutex);
+    m_badSum = true;
+}
+
+void Faults::ErrorNext(std::uint8_t code, std::uint8_t sub) {
+    std::lock_guard lock(m_mutex);
+    m_error = true;
+    m_errorCode = code;
+    m_errorSub = sub;
+}
+
+void Faults::Clear() {
+    std::lock_guard lock(m_mutex);
+    m_silenceNext = 0;
+    m_silenceAll = false;
+    m_delayMs = 0;
+    m_split = m_garbage = m_badSum = m_error = false;
+}
+
+FaultPlan Faults::TakePlan() {
+    std::lock_guard lock(m_mutex);
+    FaultPlan p;
+    p.delayMs = m_delayMs;
+    if (m_silenceAll || m_silenceNext > 0) {
+        if (m_silenceNext > 0) --m_silenceNext;
+        p.drop = true;
+        return p;
+    }
+    p.split = std::exchange(m_split, false);
+    p.garbage = std::exchange(m_garbage, false);
+    p.badSum = std::exchange(m_badSum, false);
+    p.error = std::exchange(m_error, false);
+    p.errorCode = m_errorCode;
+    p.errorSub = m_errorSub;
+    return p;
+}
+
+std::string Faults::Describe() const {
+    std::lock_guard lock(m_mutex);
+    char buf[200];
+    std::snprintf(buf, sizeof buf, "silence next %d, silence all %d, delay %d ms, split %d, garbage %d, badsum %d, error %s%02X %02X",
+                  m_silenceNext, m_silenceAll ? 1 : 0, m_delayMs, m_split ? 1 : 0, m_garbage ? 1 : 0,
+                  m_badSum ? 1 : 0, m_error ? "" : "(none) ", m_errorCode, m_errorSub);
+    return buf;
+}
+
+} // namespace sim

@@ -1,0 +1,49 @@
+// Faults on demand: what the boards do wrong with their next replies. One object
+// serves both links; a "next" fault is used up by whichever link answers first.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+namespace sim {
+
+// What a server does with the replies to one command.
+struct FaultPlan {
+    bool drop = false;        // no reply at all
+    int delayMs = 0;          // extra wait before replying
+    bool split = false;       // reply written in pieces (serial) / cut in two datagrams (UDP)
+    bool garbage = false;     // junk bytes / a junk datagram before the reply
+    bool badSum = false;      // UDP: wrong checksum; serial (no sum): broken terminator
+    bool error = false;       // the reply is replaced by an error report / status
+    std::uint8_t errorCode = 0;
+    std::uint8_t errorSub = 0;
+};
+
+class Faults {
+public:
+    void SilenceNext(int count = 1);        // drop the replies to the next `count` commands
+    void SilenceAll(bool on);               // drop every reply until switched off
+    void SetDelayMs(int ms);                // every reply waits this long (0: none)
+    void SplitNext();
+    void GarbageNext();
+    void BadSumNext();
+    // The next command is answered by this error instead of its reply: on the serial
+    // link the report EE FF code sub, on Ethernet the reply with status `code`.
+    void ErrorNext(std::uint8_t code, std::uint8_t sub = 0);
+    void Clear();
+
+    // Taken by a server once per command that has replies.
+    FaultPlan TakePlan();
+    std::string Describe() const;
+
+private:
+    mutable std::mutex m_mutex;
+    int m_silenceNext = 0;
+    bool m_silenceAll = false;
+    int m_delayMs = 0;
+    bool m_split = false, m_garbage = false, m_badSum = false, m_error = false;
+    std::uint8_t m_errorCode = 0, m_errorSub = 0;
+};
+
+} // namespace sim

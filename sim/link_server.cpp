@@ -1,0 +1,49 @@
+#include "link_server.h"
+
+namespace sim {
+
+bool LinkServer::Start(std::string* error) {
+    if (m_thread.joinable()) return true;
+    {
+        std::lock_guard lock(m_ioMutex);
+        if (!IsOpenLocked() && !OpenLocked(error)) return false;
+    }
+    m_stop.Reset();
+    m_thread = std::thread([this] { Loop(); });
+    return true;
+}
+
+void LinkServer::Stop() {
+    m_stop.Raise();
+    if (m_thread.joinable()) m_thread.join();
+    std::lock_guard lock(m_ioMutex);
+    CloseLocked();
+}
+
+bool LinkServer::Plugged() const {
+    std::lock_guard lock(m_ioMutex);
+    return IsOpenLocked();
+}
+
+void LinkServer::Unplug() {
+    {
+        std::lock_guard lock(m_ioMutex);
+        CloseLocked();
+    }
+    if (m_thread.joinable() && std::this_thread::get_id() != m_thread.get_id()) m_ticker.AwaitPasses(2, 500);
+}
+
+bool LinkServer::PlanReplies(const Outcome& outcome, FaultPlan* plan) {
+    if (outcome.replies.empty()) return false;
+    *plan = m_faults.TakePlan();
+    if (plan->drop) return false;
+    const int wait = static_cast<int>(outcome.motionMs * m_timeScale.load()) + plan->delayMs;
+    return wait <= 0 || m_stop.SleepMs(wait);
+}
+
+bool LinkServer::Replug(std::string* error) {
+    std::lock_guard lock(m_ioMutex);
+    return IsOpenLocked() || OpenLocked(error);
+}
+
+} // namespace sim

@@ -1,0 +1,881 @@
+#include "machine.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "md5.h"
+
+namespace sim {
+
+namespace {
+// Error statuses of the Ethernet replies and the serial error report codes used by
+// the board itself.
+constexpr std::uint8_t kStatusXLimit = 0x14;
+constexpr std::uint8_t kStatusYLimit = 0x15;
+constexpr std::uint8_t kStatusLength = 0x05;
+constexpr std::uint8_t kStatusMeasure = 0x28;
+constexpr std::uint8_t kStatusVacuum = 0x68;
+constexpr std::uint8_t kStatusUnknown = 0xFF;
+constexpr std::uint8_t kErrorLimit = 0xE8;
+constexpr std::uint8_t kSubXLimit = 0x11;
+constexpr std::uint8_t kSubYLimit = 0x12;
+
+constexpr int kHomingMs = 500;
+constexpr int kStrokeMs = 60;
+
+bool RockerType(int type) { return type == 4 || type == 6; }
+} // namespace
+
+Machine::Machine(int machineType) : m_type(machineType) {}
+
+int Machine::MachineType() const {
+    std::lock_guard lock(m_mutex);
+    return m_type;
+}
+
+void Machine::SetMachineType(int type) {
+    std::lock_guard lock(m_mutex);
+    m_type = type;
+}
+
+Outcome Machine::Execute(Link link, std::uint16_t code, const Bytes& data) {
+    std::lock_guard lock(m_mutex);
+    TrimFrameRecord();
+    FrameRecord rec{link, code, data, true, {}};
+    Outcome o;
+    // Form check: the length must be one the command has on this link.
+    bool lengthOk = false;
+    if (link == Link::Serial) {
+        for (std::size_t n : SerialDataLengths(static_cast<std::uint8_t>(code))) lengthOk = lengthOk || n == data.size();
+        if (code > 0xFF) lengthOk = false;
+    } else if (code == 0xF03) {
+        FieldReader r(data);
+        r.Le32();
+        const std::uint32_t n = static_cast<std::uint32_t>(r.Le32());
+        lengthOk = r.ok() && n <= kMaxFlashBlock && data.size() == 8 + n;
+    } else if ((code & 0xF00) == 0xF00) {
+        lengthOk = true;  // unknown loader commands get the loader's "unknown" answer
+        for (std::size_t n : UdpPayloadLengths(code)) lengthOk = n == data.size();
+    } else {
+        for (std::size_t n : UdpPayloadLengths(code)) lengthOk = lengthOk || n == data.size();
+    }
+    if (!lengthOk) {
+        rec.accepted = false;
+        rec.reason = "length does not fit the command";
+        m_frames.push_back(std::move(rec));
+        o.reason = m_frames.back().reason;
+        return o;
+    }
+    m_frames.push_back(rec);
+    o = Run(link, code, data);
+    o.accepted = true;
+    return o;
+}
+
+void Machine::TrimFrameRecord() {
+    // A simulator left running for days keeps the newer half of its frame record.
+    if (m_frames.size() >= kMaxFrameRecords)
+        m_frames.erase(m_frames.begin(), m_frames.begin() + static_cast<std::ptrdiff_t>(kMaxFrameRecords / 2));
+}
+
+void Machine::RecordRejected(Link link, std::uint16_t code, const Bytes& raw, const std::string& reason) {
+    std::lock_guard lock(m_mutex);
+    TrimFrameRecord();
+    m_frames.push_back(FrameRecord{link, code, raw, false, reason});
+}
+
+Bytes Machine::UdpStatus(std::uint8_t status) const { return Bytes{status, ComputeZState()}; }
+
+void Machine::AddReply(Outcome& o, Link link, std::uint16_t code, Bytes serialData, std::uint8_t status) const {
+    if (link == Link::Serial)
+        o.replies.push_back(Outgoing{kReplyCommand, code, std::move(serialData)});
+    else
+        o.replies.push_back(Outgoing{1, code, UdpStatus(status)});
+}
+
+Outcome Machine::Reply(Link link, std::uint16_t code, Bytes serialData, std::uint8_t status) const {
+    Outcome o;
+    AddReply(o, link, code, std::move(serialData), status);
+    return o;
+}
+
+int Machine::MoveTimeMs(std::int64_t pulses, int runSpeed) {
+    // A speed code s drives 2 s pulses per millisecond; every move takes some time.
+    const int s = std::max(1, runSpeed & 0xFF);
+    return 5 + static_cast<int>(std::llabs(pulses) / (2 * s));
+}
+
+std::uint8_t Machine::ComputeZState() const {
+    if (m_zOverride >= 0) return static_cast<std::uint8_t>(m_zOverride);
+    if (m_type == 8 || m_type == 9) return 0;
+    std::uint8_t bits = 0;
+    if (m_type == 7) {
+        for (int i = 0; i < 8; ++i)
+            if (m_pos.z[i] == 0) bits |= static_cast<std::uint8_t>(1u << i);
+        return bits;
+    }
+    // Rocker heads: one bit per rocker at its middle position.
+    if (m_pos.z[0] == 0 && m_pos.z[1] == 0) bits |= 1;
+    if (m_pos.z[2] == 0 && m_pos.z[3] == 0) bits |= 2;
+    return bits;
+}
+
+void Machine::MoveAxis(int axis, std::int32_t d) {
+    auto rocker = [&](int first) {
+        m_pos.z[first] -= d;
+        m_pos.z[first + 1] += d;
+    };
+    switch (axis) {
+    case 0: m_pos.x += d; break;
+    case 1: m_pos.y += d; break;
+    case 2: rocker(0); break;
+    case 3: rocker(2); break;
+    case 4: case 5: case 6: case 7: m_pos.a[axis - 4] += d; break;
+    case 8: m_pos.walk[0] += d; break;
+    case 9: if (m_type == 4) m_pos.x2 += d; else m_pos.walk[1] += d; break;
+    case 10: if (RockerType(m_type)) rocker(4); else m_pos.walk[2] += d; break;
+    case 11: m_pos.lift[0] += d; break;
+    case 12: if (m_type == 4) m_pos.y2 += d; else m_pos.lift[1] += d; break;
+    case 13: m_pos.lift[2] += d; break;
+    case 14: case 0x30: m_pos.walk[3] += d; break;
+    case 15: m_pos.feed2 += d; break;
+    default:
+        if (axis >= 0x20 && axis <= 0x27) m_pos.z[axis - 0x20] += d;
+        else if (axis >= 0x28 && axis <= 0x2F) m_pos.a[axis - 0x28] += d;
+        break;
+    }
+}
+
+bool Machine::CheckXY(std::int32_t x, std::int32_t y) {
+    auto it = m_limits.find(0);
+    if (it != m_limits.end() && it->second != 0 && (x < 0 || x > std::abs(it->second))) {
+        m_limitStatus = kStatusXLimit;
+        return false;
+    }
+    it = m_limits.find(1);
+    if (it != m_limits.end() && it->second != 0 && (y > 0 || y < -std::abs(it->second))) {
+        m_limitStatus = kStatusYLimit;
+        return false;
+    }
+    return true;
+}
+
+// Drive numbers of Home(): axis codes as in the single-axis move, plus 0x100 + n for
+// the second table's X2 (n = 0) and Y2 (n = 1).
+void Machine::Home(const std::vector<int>& drives) {
+    for (int d : drives) {
+        switch (d) {
+        case 0: m_pos.x = 0; break;
+        case 1: m_pos.y = 0; break;
+        case 2: m_pos.z[0] = m_pos.z[1] = 0; break;
+        case 3: m_pos.z[2] = m_pos.z[3] = 0; break;
+        case 8: m_pos.walk[0] = 0; break;
+        case 9: m_pos.walk[1] = 0; break;
+        case 10: if (RockerType(m_type)) m_pos.z[4] = m_pos.z[5] = 0; else m_pos.walk[2] = 0; break;
+        case 12: m_pos.lift[1] = 0; break;
+        case 0x100: m_pos.x2 = 0; break;
+        case 0x101: m_pos.y2 = 0; break;
+        case 0x102: m_pos.z[4] = m_pos.z[5] = 0; break;
+        default:
+            if (d >= 0x20 && d <= 0x27) m_pos.z[d - 0x20] = 0;
+            break;
+        }
+    }
+    m_homed = true;
+}
+
+int Machine::StrokeNozzle(int axis, std::int32_t depth) const {
+    // A positive stroke of a rocker lowers the first nozzle of its pair.
+    if (axis == 2) return depth > 0 ? 1 : 2;
+    if (axis == 3) return depth > 0 ? 3 : 4;
+    if (axis == 10 && RockerType(m_type)) return depth > 0 ? 5 : 6;
+    return NozzleOfZAxis(axis);
+}
+
+int Machine::ReadingOf(int nozzle) const {
+    if (nozzle < 1 || nozzle > 8) return 0;
+    if (m_vacuumOverride[nozzle - 1] >= 0) return m_vacuumOverride[nozzle - 1];
+    return m_holding[nozzle - 1] ? kHoldingKpa : kEmptyKpa;
+}
+
+void Machine::Pick(std::uint16_t command, int nozzle) {
+    if (nozzle < 1 || nozzle > 8) return;
+    m_holding[nozzle - 1] = true;
+    m_picks.push_back(PartRecord{command, nozzle, m_pos.x, m_pos.y, m_pos.a[nozzle - 1], true});
+}
+
+bool Machine::Place(std::uint16_t command, int nozzle, int threshold, int* reading) {
+    if (nozzle < 1 || nozzle > 8) {
+        *reading = 0;
+        return threshold <= 0;
+    }
+    *reading = ReadingOf(nozzle);
+    const bool ok = threshold <= 0 || *reading >= threshold;
+    if (m_holding[nozzle - 1])
+        m_places.push_back(PartRecord{command, nozzle, m_pos.x, m_pos.y, m_pos.a[nozzle - 1], ok});
+    m_holding[nozzle - 1] = false;
+    return ok;
+}
+
+void Machine::SwitchOutput(Link link, int channel, int value, int extra) {
+    m_outputs[channel] = value;
+    m_outputLog.push_back(OutputRecord{link, channel, value, extra});
+    // Switching a nozzle's vacuum off lets its part go.
+    int nozzle = 0;
+    if (m_type == 7) nozzle = NozzleOfZAxis(channel);
+    else if (channel >= 1 && channel <= 4) nozzle = channel;
+    if (nozzle && value == 0) m_holding[nozzle - 1] = false;
+}
+
+Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
+    const bool serial = link == Link::Serial;
+    FieldReader r(d);
+    auto i32 = [&] { return serial ? r.Sm32() : r.Le32(); };
+    auto spd = [&] { return serial ? static_cast<std::int32_t>(r.U8()) : r.Le32(); };
+    Outcome o;
+
+    switch (code) {
+    case 0x00:  // handshake
+        return Reply(link, code);
+
+    case 0x01: {  // axis travel limit
+        const int axis = r.U8();
+        m_limits[axis] = i32();
+        return Reply(link, code);
+    }
+
+    case 0x02: {  // home: seven (start, run) pairs X, Y, Z 1-2, Z 3-4, W1, W3, L2
+        static const int kDrive[7] = {0, 1, 2, 3, 8, 10, 12};
+        std::vector<int> drives;
+        for (int p = 0; p < 7; ++p) {
+            const std::int32_t s = spd(), run = spd();
+            if (s != 0 || run != 0) drives.push_back(kDrive[p]);
+        }
+        Home(drives);
+        o = Reply(link, 0x02);
+        o.motionMs = kHomingMs;
+        return o;
+    }
+
+    case 0x52: {  // home on the double table: X, X2, Y start, Y2 start, Y run, Y2 run, Z, Z 3-4, Z 5-6
+        std::uint8_t v[14];
+        for (auto& b : v) b = r.U8();
+        std::vector<int> drives;
+        if (v[0] || v[1]) drives.push_back(0);
+        if (v[2] || v[3]) drives.push_back(0x100);
+        if (v[4] || v[6]) drives.push_back(1);
+        if (v[5] || v[7]) drives.push_back(0x101);
+        if (v[8] || v[9]) drives.push_back(2);
+        if (v[10] || v[11]) drives.push_back(3);
+        if (v[12] || v[13]) drives.push_back(0x102);
+        Home(drives);
+        o = Reply(link, 0x02);
+        o.motionMs = kHomingMs;
+        return o;
+    }
+
+    case 0x72: {  // Ethernet homing: X start, Y start, X/Y run, Z start of heads 1..8, Z run
+        std::int32_t v[12];
+        for (auto& x : v) x = r.Le32();
+        std::vector<int> drives;
+        if (v[0]) drives.push_back(0);
+        if (v[1]) drives.push_back(1);
+        for (int h = 0; h < 8; ++h)
+            if (v[3 + h]) drives.push_back(0x20 + h);
+        Home(drives);
+        o = Reply(link, 0x72);
+        o.motionMs = kHomingMs;
+        return o;
+    }
+
+    case 0x03: {  // output
+        const int channel = r.U8();
+        const int value = r.U8();
+        const int extra = serial ? 0 : r.Le16();
+        SwitchOutput(link, channel, value, extra);
+        return Reply(link, code);
+    }
+
+    case 0x04:  // camera select
+        m_camera = r.U8();
+        m_cameraValue = r.U8();
+        return Reply(link, code);
+
+    case 0x15: {  // vacuum test
+        const int n = r.U8();
+        const int nozzle = n >= 1 && n <= 8 ? n : NozzleOfZAxis(n);
+        const int kpa = ReadingOf(nozzle);
+        if (serial) return Reply(link, code, Bytes{static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(kpa)});
+        o.replies.push_back(Outgoing{1, code, Bytes{0, static_cast<std::uint8_t>(kpa)}});
+        return o;
+    }
+
+    case 0x60:  // speed gear: the serial board answers nothing
+        m_gear = r.U8();
+        m_gearSecond = serial ? 0 : r.U8();
+        if (serial) return o;
+        return Reply(link, code);
+
+    case 0x61: {  // single-axis move
+        const int axis = r.U8();
+        if (!serial) r.Le32();  // the host's counter of the axis
+        const std::int32_t delta = i32();
+        spd();
+        const std::int32_t run = spd();
+        std::int32_t nx = m_pos.x, ny = m_pos.y;
+        if (axis == 0) nx += delta;
+        if (axis == 1) ny += delta;
+        if ((axis == 0 || axis == 1) && !CheckXY(nx, ny)) break;
+        MoveAxis(axis, delta);
+        o = Reply(link, code);
+        o.motionMs = MoveTimeMs(delta, run);
+        return o;
+    }
+
+    case 0x53: {  // X or X2 with Y or Y2
+        int xAxis, yAxis;
+        std::int32_t dX, dY, rX;
+        if (serial) {
+            xAxis = r.U8(); dX = r.Sm32(); r.U8(); rX = r.U8();
+            yAxis = r.U8(); dY = r.Sm32(); r.U8(); r.U8();
+        } else {
+            xAxis = r.U8(); yAxis = r.U8();
+            r.Le32(); dX = r.Le32(); r.Le32(); dY = r.Le32(); r.Le32(); rX = r.Le32();
+        }
+        if (!CheckXY(m_pos.x + (xAxis == 0 ? dX : 0), m_pos.y + (yAxis == 1 ? dY : 0))) break;
+        (xAxis == 9 ? m_pos.x2 : m_pos.x) += dX;
+        (yAxis == 12 ? m_pos.y2 : m_pos.y) += dY;
+        o = Reply(link, code);
+        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), rX);
+        return o;
+    }
+
+    case 0x54: {  // X with Y or Y2 and a third drive (serial only)
+        r.U8();
+        const std::int32_t dX = r.Sm32();
+        r.U8();
+        const std::int32_t rX = r.U8();
+        const int yAxis = r.U8();
+        const std::int32_t dY = r.Sm32();
+        if (!CheckXY(m_pos.x + dX, m_pos.y + (yAxis == 1 ? dY : 0))) break;
+        m_pos.x += dX;
+        (yAxis == 12 ? m_pos.y2 : m_pos.y) += dY;
+        o = Reply(link, code);
+        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), rX);
+        return o;
+    }
+
+    case 0x56: case 0x66: {  // feeder feed
+        int drive;
+        std::int32_t pulses;
+        if (serial) {
+            drive = r.U8();
+            pulses = drive == 10 ? r.Be32() : r.Sm32();
+        } else {
+            r.U8();
+            drive = r.U8();
+            r.Le32();
+            pulses = r.Le32();
+        }
+        if (drive >= 1 && drive <= 3) m_pos.walk[drive - 1] += pulses;
+        m_feeds.push_back(FeedRecord{code, drive, pulses});
+        o = Reply(link, code);
+        o.motionMs = MoveTimeMs(pulses, 100);
+        return o;
+    }
+
+    case 0x58: {  // dispensing stroke: a dot where the head stands
+        m_dots.push_back(PartRecord{code, 0, m_pos.x, m_pos.y, 0, true});
+        o = Reply(link, code);
+        o.motionMs = kStrokeMs;
+        return o;
+    }
+
+    case 0x62: {  // conveyor belts
+        ConveyorRecord c;
+        c.zone = r.U8();
+        if (serial) {
+            r.U8(); r.U8(); r.U8();
+            r.U8(); c.l1 = r.Sm32();
+            r.U8(); c.l2 = r.Sm32();
+            r.U8(); c.l3 = r.Sm32();
+        } else {
+            r.U8(); r.Le16(); r.U8(); r.U8();
+            r.U8(); c.l1 = r.Le32();
+            r.U8(); c.l2 = r.Le32();
+            r.U8(); c.l3 = r.Le32();
+        }
+        m_conveyor.push_back(c);
+        o = Reply(link, code);
+        o.motionMs = MoveTimeMs(std::max({std::abs(c.l1), std::abs(c.l2), std::abs(c.l3)}), 100);
+        return o;
+    }
+
+    case 0x63: {  // fly-over camera move
+        std::int32_t dX;
+        if (serial) {
+            r.U8(); r.U8(); r.U8();
+            dX = r.Sm32();
+        } else {
+            r.Le16(); r.U8(); r.Le32();
+            dX = r.Le32();
+        }
+        if (!CheckXY(m_pos.x + dX, m_pos.y)) break;
+        m_pos.x += dX;
+        o = Reply(link, code);
+        o.motionMs = MoveTimeMs(dX, 100);
+        return o;
+    }
+
+    case 0x64: {  // X/Y with one nozzle's rotation
+        std::int32_t dX, dY, rX, dA;
+        int nozzle;
+        if (serial) {
+            const bool wide = d.size() == 18;
+            dX = wide ? r.Sm32() : r.Sm16();
+            r.U8(); rX = r.U8();
+            dY = wide ? r.Sm32() : r.Sm16();
+            r.U8(); r.U8();
+            nozzle = r.U8();
+            dA = r.Sm16();
+        } else {
+            r.Le32(); dX = r.Le32(); r.Le32(); dY = r.Le32(); r.Le32(); rX = r.Le32();
+            r.U8();
+            nozzle = r.U8();
+            dA = r.Le32();
+        }
+        if (!CheckXY(m_pos.x + dX, m_pos.y + dY)) break;
+        m_pos.x += dX;
+        m_pos.y += dY;
+        if (nozzle >= 1 && nozzle <= 8) m_pos.a[nozzle - 1] += dA;
+        o = Reply(link, code);
+        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), rX);
+        return o;
+    }
+
+    case 0x65: {  // X/Y with every nozzle's rotation
+        std::int32_t dX, dY, rX;
+        std::array<std::int32_t, 8> dA{};
+        if (serial) {
+            dX = r.Sm32(); r.U8(); rX = r.U8();
+            dY = r.Sm32(); r.U8(); r.U8();
+            for (int n = 0; n < 4; ++n) {
+                dA[n] = r.Sm16();
+                r.U8(); r.U8();
+            }
+        } else {
+            r.Le32(); dX = r.Le32(); r.Le32(); dY = r.Le32(); r.Le32(); rX = r.Le32();
+            r.U8();
+            for (auto& a : dA) a = r.Le32();
+        }
+        if (!CheckXY(m_pos.x + dX, m_pos.y + dY)) break;
+        m_pos.x += dX;
+        m_pos.y += dY;
+        for (int n = 0; n < 8; ++n) m_pos.a[n] += dA[n];
+        o = Reply(link, code);
+        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), rX);
+        return o;
+    }
+
+    case 0x67: {  // pick stroke
+        const int axis = r.U8();
+        const std::int32_t depth = i32();
+        Pick(code, StrokeNozzle(axis, depth));
+        o = Reply(link, code);
+        o.motionMs = kStrokeMs;
+        return o;
+    }
+
+    case 0x68: {  // place stroke with the vacuum check
+        const int axis = r.U8();
+        const std::int32_t depth = i32();
+        r.Seek(serial ? 13 : 20);
+        const int threshold = r.U8();
+        int reading = 0;
+        const bool ok = Place(code, StrokeNozzle(axis, depth), threshold, &reading);
+        if (serial)
+            o = Reply(link, code, Bytes{static_cast<std::uint8_t>(ok ? 0 : 1), static_cast<std::uint8_t>(reading)});
+        else
+            o.replies.push_back(Outgoing{1, code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
+                                                        static_cast<std::uint8_t>(reading)}});
+        o.motionMs = kStrokeMs;
+        return o;
+    }
+
+    case 0x70:  // the host's X/Y counters
+        m_hostX = r.Le32();
+        m_hostY = r.Le32();
+        return Reply(link, code);
+
+    case 0x71: {  // height measurement
+        const bool ok = m_height != 0;
+        if (serial) {
+            Bytes data{static_cast<std::uint8_t>(ok ? 1 : 0), 0};
+            PutBe32(data, m_height);
+            o = Reply(link, code, data);
+        } else {
+            Bytes data = UdpStatus(ok ? 0 : kStatusMeasure);
+            PutLe32(data, m_height);
+            o.replies.push_back(Outgoing{1, code, data});
+        }
+        o.motionMs = kStrokeMs;
+        return o;
+    }
+
+    case 0x73: {  // move, fly over, move
+        r.Seek(9);
+        const std::int32_t dX1 = r.Le32(), dY1 = r.Le32();
+        std::array<std::int32_t, 8> dA{};
+        r.Seek(26);
+        for (auto& a : dA) a = r.Le32();
+        r.Seek(69);
+        const std::int32_t dX2 = r.Le32();
+        r.Seek(114);
+        const std::int32_t dX3 = r.Le32(), dY3 = r.Le32();
+        const std::int32_t x1 = m_pos.x + dX1, y1 = m_pos.y + dY1, x2 = x1 + dX2, x3 = x2 + dX3, y3 = y1 + dY3;
+        if (!CheckXY(x1, y1) || !CheckXY(x2, y1) || !CheckXY(x3, y3)) break;
+        m_pos.x = x3;
+        m_pos.y = y3;
+        for (int n = 0; n < 8; ++n) m_pos.a[n] += dA[n];
+        o = Reply(link, code);
+        o.motionMs = MoveTimeMs(std::abs(dX1) + std::abs(dX2) + std::abs(dX3), 100);
+        return o;
+    }
+
+    case 0x74: {  // move and pick
+        r.Seek(2);
+        const std::uint32_t mask = static_cast<std::uint32_t>(r.Le32());
+        r.Seek(19);
+        const std::int32_t dX = r.Le32();
+        r.Seek(27);
+        const std::int32_t dY = r.Le32();
+        std::array<std::int32_t, 8> dA{};
+        r.Seek(40);
+        for (auto& a : dA) a = r.Le32();
+        r.Seek(80);
+        const int zAxis = r.U8();
+        if (!CheckXY(m_pos.x + dX, m_pos.y + dY)) break;
+        m_pos.x += dX;
+        m_pos.y += dY;
+        for (int n = 0; n < 8; ++n) m_pos.a[n] += dA[n];
+        if (mask == 0) Pick(code, NozzleOfZAxis(zAxis));
+        for (int n = 0; n < 8; ++n)
+            if (mask & (1u << n)) Pick(code, n + 1);
+        o = Reply(link, code);
+        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), 100) + kStrokeMs;
+        return o;
+    }
+
+    case 0x75: case 0x78: {  // per-nozzle pick or place of the eight-head machine
+        const std::size_t zAt = code == 0x75 ? 170 : 121;
+        bool allOk = true;
+        int reading = 0;
+        for (int i = 0; i < 8; ++i) {
+            const int nozzle = NozzleOfZAxis(d[zAt + i]);
+            if (!nozzle) continue;
+            if (code == 0x75) Pick(code, nozzle);
+            else allOk = Place(code, nozzle, 0, &reading) && allOk;
+        }
+        o = Reply(link, code, {}, allOk ? 0 : kStatusVacuum);
+        o.motionMs = 8 * kStrokeMs;
+        return o;
+    }
+
+    case 0x77: {  // move and place
+        r.Seek(4);
+        const std::int32_t dX = r.Le32();
+        r.Seek(12);
+        const std::int32_t dY = r.Le32();
+        std::array<std::int32_t, 8> dA{};
+        r.Seek(25);
+        for (auto& a : dA) a = r.Le32();
+        r.Seek(65);
+        const int zAxis = r.U8();
+        r.Seek(85);
+        const int threshold = r.U8();
+        if (!CheckXY(m_pos.x + dX, m_pos.y + dY)) break;
+        m_pos.x += dX;
+        m_pos.y += dY;
+        for (int n = 0; n < 8; ++n) m_pos.a[n] += dA[n];
+        int reading = 0;
+        const bool ok = Place(code, NozzleOfZAxis(zAxis), threshold, &reading);
+        o.replies.push_back(Outgoing{1, code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
+                                                    static_cast<std::uint8_t>(reading)}});
+        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), 100) + kStrokeMs;
+        return o;
+    }
+
+    default:
+        if ((code & 0xF00) == 0xF00 && !serial) {
+            Bytes reply;
+            const std::uint8_t status = FlashCommand(code, d, reply);
+            reply.insert(reply.begin(), status);
+            const bool known = !UdpPayloadLengths(code).empty() || code == 0xF03;
+            o.replies.push_back(Outgoing{1, static_cast<std::uint16_t>(known ? code : 0xFFF), reply});
+            return o;
+        }
+        return o;
+    }
+
+    // A move beyond a travel limit the host gave: refused, nothing moves; the
+    // serial board reports it and still answers so that the host is not left waiting.
+    if (serial) {
+        o.replies.push_back(Outgoing{kReplyError, kErrorLimit,
+                                     Bytes{m_limitStatus == kStatusXLimit ? kSubXLimit : kSubYLimit}});
+        o.replies.push_back(Outgoing{kReplyCommand, code, {}});
+    } else {
+        o.replies.push_back(Outgoing{1, code, UdpStatus(m_limitStatus)});
+    }
+    return o;
+}
+
+Machine::Flash& Machine::FlashOf(BoardId b) { return m_flash[b]; }
+
+// Loader commands; `reply` gets the bytes after the status byte.
+std::uint8_t Machine::FlashCommand(std::uint16_t code, const Bytes& d, Bytes& reply) {
+    FieldReader r(d);
+    auto inFlash = [](std::uint32_t address, std::uint64_t n) {
+        return address >= kFlashBase && std::uint64_t(address) + n <= std::uint64_t(kFlashBase) + kFlashSize;
+    };
+    switch (code) {
+    case 0xF00: {
+        BoardId b;
+        b.number = r.U8();
+        b.index = r.U8();
+        if (b.number < 1 || b.number > 4) return kStatusUnknown;
+        m_selected = b;
+        return 0;
+    }
+    case 0xF02: {
+        const auto address = static_cast<std::uint32_t>(r.Le32());
+        const auto n = static_cast<std::uint32_t>(r.Le32());
+        if (!inFlash(address, n)) return kStatusLength;
+        Flash& f = FlashOf(m_selected);
+        std::fill_n(f.bytes.begin() + (address - kFlashBase), n, 0xFF);
+        return 0;
+    }
+    case 0xF03: {
+        const auto address = static_cast<std::uint32_t>(r.Le32());
+        const auto n = static_cast<std::uint32_t>(r.Le32());
+        if (!inFlash(address, n)) return kStatusLength;
+        Flash& f = FlashOf(m_selected);
+        std::copy(d.begin() + 8, d.begin() + 8 + n, f.bytes.begin() + (address - kFlashBase));
+        return 0;
+    }
+    case 0xF04: {
+        const auto address = static_cast<std::uint32_t>(r.Le32());
+        const auto n = static_cast<std::uint32_t>(r.Le32());
+        reply.assign(3, 0);
+        PutLe32(reply, static_cast<std::int32_t>(n));
+        if (n > kMaxFlashBlock || !inFlash(address, n)) return kStatusLength;
+        const Flash& f = FlashOf(m_selected);
+        const auto at = f.bytes.begin() + (address - kFlashBase);
+        reply.insert(reply.end(), at, at + n);
+        return 0;
+    }
+    case 0xF06: {
+        const auto address = static_cast<std::uint32_t>(r.Le32());
+        const auto n = static_cast<std::uint32_t>(r.Le32());
+        if (!inFlash(address, n)) {
+            reply.assign(16, 0);
+            return kStatusLength;
+        }
+        const Flash& f = FlashOf(m_selected);
+        const auto md5 = Md5Digest(f.bytes.data() + (address - kFlashBase), n);
+        reply.assign(md5.begin(), md5.end());
+        return 0;
+    }
+    case 0xF07: {
+        const auto address = static_cast<std::uint32_t>(r.Le32());
+        if (!inFlash(address, 0)) return kStatusLength;
+        FlashOf(m_selected).lastJump = address;
+        return 0;
+    }
+    default:
+        return kStatusUnknown;
+    }
+}
+
+Bytes Machine::ReadFlash(BoardId board, std::uint32_t address, std::size_t n) const {
+    std::lock_guard lock(m_mutex);
+    Bytes out;
+    if (address < kFlashBase || std::uint64_t(address) + n > std::uint64_t(kFlashBase) + kFlashSize) return out;
+    const auto it = m_flash.find(board);
+    if (it == m_flash.end()) return Bytes(n, 0xFF);
+    const auto at = it->second.bytes.begin() + (address - kFlashBase);
+    return Bytes(at, at + static_cast<std::ptrdiff_t>(n));
+}
+
+std::array<std::uint8_t, 16> Machine::FlashMd5(BoardId board, std::uint32_t address, std::uint32_t length) const {
+    const Bytes b = ReadFlash(board, address, length);
+    return Md5Digest(b.data(), b.size());
+}
+
+std::uint16_t Machine::UpdateMark(BoardId board) const {
+    const Bytes b = ReadFlash(board, kConfigBlock, 2);
+    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
+}
+
+BoardId Machine::SelectedBoard() const {
+    std::lock_guard lock(m_mutex);
+    return m_selected;
+}
+
+std::uint32_t Machine::LastJump(BoardId board) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_flash.find(board);
+    return it == m_flash.end() ? 0 : it->second.lastJump;
+}
+
+Drives Machine::Positions() const {
+    std::lock_guard lock(m_mutex);
+    return m_pos;
+}
+
+bool Machine::Homed() const {
+    std::lock_guard lock(m_mutex);
+    return m_homed;
+}
+
+int Machine::Output(int channel) const {
+    std::lock_guard lock(m_mutex);
+    const auto it = m_outputs.find(channel);
+    return it == m_outputs.end() ? 0 : it->second;
+}
+
+std::vector<FrameRecord> Machine::Frames() const {
+    std::lock_guard lock(m_mutex);
+    return m_frames;
+}
+
+std::vector<OutputRecord> Machine::OutputLog() const {
+    std::lock_guard lock(m_mutex);
+    return m_outputLog;
+}
+
+std::vector<PartRecord> Machine::Picks() const {
+    std::lock_guard lock(m_mutex);
+    return m_picks;
+}
+
+std::vector<PartRecord> Machine::Placements() const {
+    std::lock_guard lock(m_mutex);
+    return m_places;
+}
+
+std::vector<PartRecord> Machine::Dispensed() const {
+    std::lock_guard lock(m_mutex);
+    return m_dots;
+}
+
+std::vector<FeedRecord> Machine::Feeds() const {
+    std::lock_guard lock(m_mutex);
+    return m_feeds;
+}
+
+std::vector<ConveyorRecord> Machine::ConveyorRuns() const {
+    std::lock_guard lock(m_mutex);
+    return m_conveyor;
+}
+
+std::map<int, std::int32_t> Machine::AxisLimits() const {
+    std::lock_guard lock(m_mutex);
+    return m_limits;
+}
+
+bool Machine::Holding(int nozzle) const {
+    std::lock_guard lock(m_mutex);
+    return nozzle >= 1 && nozzle <= 8 && m_holding[nozzle - 1];
+}
+
+int Machine::VacuumReading(int nozzle) const {
+    std::lock_guard lock(m_mutex);
+    return ReadingOf(nozzle);
+}
+
+int Machine::Camera() const {
+    std::lock_guard lock(m_mutex);
+    return m_camera;
+}
+
+int Machine::CameraValue() const {
+    std::lock_guard lock(m_mutex);
+    return m_cameraValue;
+}
+
+int Machine::SpeedGear() const {
+    std::lock_guard lock(m_mutex);
+    return m_gear;
+}
+
+std::uint8_t Machine::ZState() const {
+    std::lock_guard lock(m_mutex);
+    return ComputeZState();
+}
+
+std::pair<std::int32_t, std::int32_t> Machine::HostCounters() const {
+    std::lock_guard lock(m_mutex);
+    return {m_hostX, m_hostY};
+}
+
+void Machine::ClearRecords() {
+    std::lock_guard lock(m_mutex);
+    m_frames.clear();
+    m_outputLog.clear();
+    m_picks.clear();
+    m_places.clear();
+    m_dots.clear();
+    m_feeds.clear();
+    m_conveyor.clear();
+}
+
+void Machine::SetHolding(int nozzle, bool holding) {
+    std::lock_guard lock(m_mutex);
+    if (nozzle >= 1 && nozzle <= 8) m_holding[nozzle - 1] = holding;
+}
+
+void Machine::SetVacuumOverride(int nozzle, int kpa) {
+    std::lock_guard lock(m_mutex);
+    if (nozzle >= 1 && nozzle <= 8) m_vacuumOverride[nozzle - 1] = kpa < 0 ? -1 : std::min(kpa, 255);
+}
+
+void Machine::SetZStateOverride(int bits) {
+    std::lock_guard lock(m_mutex);
+    m_zOverride = bits < 0 ? -1 : (bits & 0xFF);
+}
+
+void Machine::SetMeasuredHeight(std::int32_t pulses) {
+    std::lock_guard lock(m_mutex);
+    m_height = pulses;
+}
+
+std::string Machine::StatusText() const {
+    std::lock_guard lock(m_mutex);
+    std::string s;
+    char line[256];
+    std::snprintf(line, sizeof line, "type %d  homed %d  X %d  Y %d  X2 %d  Y2 %d\n", m_type, m_homed ? 1 : 0,
+                  m_pos.x, m_pos.y, m_pos.x2, m_pos.y2);
+    s += line;
+    s += "Z";
+    for (int v : m_pos.z) s += " " + std::to_string(v);
+    s += "\nA";
+    for (int v : m_pos.a) s += " " + std::to_string(v);
+    std::snprintf(line, sizeof line, "\nW1 %d  W2 %d  W3 %d  D1 %d  feed2 %d  L %d %d %d\n", m_pos.walk[0],
+                  m_pos.walk[1], m_pos.walk[2], m_pos.walk[3], m_pos.feed2, m_pos.lift[0], m_pos.lift[1],
+                  m_pos.lift[2]);
+    s += line;
+    s += "holding";
+    for (int n = 0; n < 8; ++n) s += m_holding[n] ? " " + std::to_string(n + 1) : "";
+    std::snprintf(line, sizeof line, "\ncamera %d (%d)  gear %d  Z state %02X\n", m_camera, m_cameraValue, m_gear,
+                  ComputeZState());
+    s += line;
+    s += "outputs";
+    for (const auto& [ch, v] : m_outputs) s += " " + std::to_string(ch) + "=" + std::to_string(v);
+    std::snprintf(line, sizeof line, "\nframes %zu  picks %zu  placements %zu  dots %zu\n", m_frames.size(),
+                  m_picks.size(), m_places.size(), m_dots.size());
+    s += line;
+    return s;
+}
+
+} // namespace sim

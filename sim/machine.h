@@ -1,0 +1,198 @@
+// The simulated machine: the state of the main, head, feeder and conveyor boards as
+// the host's commands change it, and the replies the boards give. Both links feed
+// the same machine; the servers only cut frames and apply faults.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "codec.h"
+
+namespace sim {
+
+enum class Link { Serial, Udp };
+
+// One message from the board. Serial: `kind` is the reply TYPE (0x00 key, 0x01 reply,
+// 0xFF error report) and `code` the CODE byte. Ethernet: `kind` is the flag (1 reply,
+// 0 unsolicited) and `code` the command word.
+struct Outgoing {
+    std::uint8_t kind = 0;
+    std::uint16_t code = 0;
+    Bytes data;
+};
+
+struct Outcome {
+    bool accepted = false;
+    std::string reason;              // why a command was refused
+    std::vector<Outgoing> replies;   // in order
+    int motionMs = 0;                // simulated motion time at time scale 1
+};
+
+// Every drive in pulses. Z: a negative value is a lowered nozzle; a rocker stroke d
+// moves the first nozzle of its pair by -d and the second by +d. A: unfolded totals.
+struct Drives {
+    std::int32_t x = 0, y = 0, x2 = 0, y2 = 0;
+    std::array<std::int32_t, 8> z{};
+    std::array<std::int32_t, 8> a{};
+    std::array<std::int32_t, 4> walk{};   // W1 west, W2 north, W3 east, D1 the S drive
+    std::array<std::int32_t, 3> lift{};   // L1, L2, L3
+    std::int32_t feed2 = 0;               // automatic feed drive 2
+};
+
+struct FrameRecord {
+    Link link = Link::Serial;
+    std::uint16_t code = 0;   // command code (Ethernet: without the 4-bit field)
+    Bytes data;               // data bytes / payload; the raw bytes when rejected
+    bool accepted = false;
+    std::string reason;
+};
+
+struct OutputRecord {
+    Link link = Link::Serial;
+    int channel = 0;
+    int value = 0;
+    int extra = 0;            // Ethernet only
+};
+
+// A pick, place or dispensing dot, at the X/Y position of the machine then.
+struct PartRecord {
+    std::uint16_t command = 0;
+    int nozzle = 0;           // 1..8; 0 for a dispensing dot
+    std::int32_t x = 0, y = 0, a = 0;
+    bool ok = true;           // place: vacuum check passed; pick: a part was taken
+};
+
+struct FeedRecord {
+    std::uint16_t command = 0;
+    int drive = 0;
+    std::int32_t pulses = 0;
+};
+
+struct ConveyorRecord {
+    int zone = 0;
+    std::int32_t l1 = 0, l2 = 0, l3 = 0;
+};
+
+// Flash of one board: boot loader at 0x08000000, configuration block at 0x08010000
+// (u16 update mark at its start), application from 0x08020000, 512 KB in all.
+inline constexpr std::uint32_t kFlashBase = 0x08000000;
+inline constexpr std::uint32_t kFlashSize = 0x80000;
+inline constexpr std::uint32_t kConfigBlock = 0x08010000;
+inline constexpr std::uint32_t kApplication = 0x08020000;
+inline constexpr std::size_t kMaxFlashBlock = 433;
+
+// Board numbers of the loader: 1 main, 2 head, 3 feeder (several, by index), 4 conveyor.
+struct BoardId {
+    int number = 1;
+    int index = 0;
+    bool operator<(const BoardId& o) const { return number != o.number ? number < o.number : index < o.index; }
+};
+
+class Machine {
+public:
+    explicit Machine(int machineType = 0);
+
+    // Carries out one well-formed command and gives the replies. Length and form are
+    // checked here too: a refused command is recorded and answered by nothing.
+    Outcome Execute(Link link, std::uint16_t code, const Bytes& data);
+    // Records a frame or datagram that never became a command (bad sum, tail, ...).
+    void RecordRejected(Link link, std::uint16_t code, const Bytes& raw, const std::string& reason);
+
+    int MachineType() const;
+    void SetMachineType(int type);
+
+    // Snapshots for tests and the status command.
+    Drives Positions() const;
+    bool Homed() const;
+    int Output(int channel) const;                  // 0 when never switched
+    std::vector<FrameRecord> Frames() const;
+    std::vector<OutputRecord> OutputLog() const;
+    std::vector<PartRecord> Picks() const;
+    std::vector<PartRecord> Placements() const;
+    std::vector<PartRecord> Dispensed() const;
+    std::vector<FeedRecord> Feeds() const;
+    std::vector<ConveyorRecord> ConveyorRuns() const;
+    std::map<int, std::int32_t> AxisLimits() const;
+    bool Holding(int nozzle) const;                 // 1..8
+    int VacuumReading(int nozzle) const;            // kPa
+    int Camera() const;
+    int CameraValue() const;
+    int SpeedGear() const;
+    std::uint8_t ZState() const;
+    std::pair<std::int32_t, std::int32_t> HostCounters() const;  // last 0x70
+    std::string StatusText() const;
+    void ClearRecords();
+
+    // Test and control-channel knobs.
+    void SetHolding(int nozzle, bool holding);
+    void SetVacuumOverride(int nozzle, int kpa);    // kpa < 0: computed again
+    void SetZStateOverride(int bits);               // bits < 0: computed from the Z drives
+    void SetMeasuredHeight(std::int32_t pulses);    // 0: the measurement fails
+
+    // Flash of a board, as the loader commands see it.
+    Bytes ReadFlash(BoardId board, std::uint32_t address, std::size_t n) const;
+    std::array<std::uint8_t, 16> FlashMd5(BoardId board, std::uint32_t address, std::uint32_t length) const;
+    std::uint16_t UpdateMark(BoardId board) const;
+    BoardId SelectedBoard() const;
+    std::uint32_t LastJump(BoardId board) const;    // 0 before any jump
+
+    static constexpr int kHoldingKpa = 60;
+    static constexpr int kEmptyKpa = 5;
+    static constexpr std::size_t kMaxFrameRecords = 200000;
+
+private:
+    struct Flash {
+        Bytes bytes = Bytes(kFlashSize, 0xFF);
+        std::uint32_t lastJump = 0;
+    };
+
+    void TrimFrameRecord();
+    Outcome Run(Link link, std::uint16_t code, const Bytes& data);
+    Outcome Reply(Link link, std::uint16_t code, Bytes serialData = {}, std::uint8_t status = 0) const;
+    void AddReply(Outcome& o, Link link, std::uint16_t code, Bytes serialData, std::uint8_t status) const;
+    Bytes UdpStatus(std::uint8_t status) const;
+
+    // Board behaviour shared by both links.
+    void MoveAxis(int axis, std::int32_t delta);
+    bool CheckXY(std::int32_t x, std::int32_t y);  // false: m_limitStatus tells which
+    void Home(const std::vector<int>& drives);
+    int StrokeNozzle(int axis, std::int32_t depth) const;
+    void Pick(std::uint16_t command, int nozzle);
+    bool Place(std::uint16_t command, int nozzle, int threshold, int* reading);
+    void SwitchOutput(Link link, int channel, int value, int extra);
+    int ReadingOf(int nozzle) const;
+    std::uint8_t ComputeZState() const;
+    static int MoveTimeMs(std::int64_t pulses, int runSpeed);
+    Flash& FlashOf(BoardId b);
+    std::uint8_t FlashCommand(std::uint16_t code, const Bytes& data, Bytes& reply);
+
+    mutable std::mutex m_mutex;
+    int m_type;
+    Drives m_pos;
+    bool m_homed = false;
+    std::map<int, int> m_outputs;
+    std::map<int, std::int32_t> m_limits;
+    std::array<bool, 8> m_holding{};
+    std::array<int, 8> m_vacuumOverride{-1, -1, -1, -1, -1, -1, -1, -1};
+    int m_zOverride = -1;
+    std::int32_t m_height = 12000;
+    int m_camera = 0, m_cameraValue = 0, m_gear = 0, m_gearSecond = 0;
+    std::int32_t m_hostX = 0, m_hostY = 0;
+    std::vector<FrameRecord> m_frames;
+    std::vector<OutputRecord> m_outputLog;
+    std::vector<PartRecord> m_picks, m_places, m_dots;
+    std::vector<FeedRecord> m_feeds;
+    std::vector<ConveyorRecord> m_conveyor;
+    std::map<BoardId, Flash> m_flash;
+    BoardId m_selected;
+    std::uint8_t m_limitStatus = 0;
+};
+
+// Bit mask helpers of the per-nozzle forms.
+inline int NozzleOfZAxis(int code) { return code >= 0x20 && code <= 0x27 ? code - 0x1F : 0; }
+
+} // namespace sim

@@ -1,0 +1,227 @@
+#include "simulator.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+namespace sim {
+
+namespace {
+struct KeyName {
+    const char* name;
+    PanelKey key;
+    char serial;
+    int udp;
+};
+const KeyName kKeys[] = {
+    {"start", PanelKey::Start, '1', 1},  {"pause", PanelKey::Pause, '2', 2},   {"resume", PanelKey::Resume, '2', 3},
+    {"stop", PanelKey::Stop, '3', 4},    {"gear", PanelKey::Gear, '5', 5},     {"head", PanelKey::Head, 0, 6},
+    {"jog-x0", PanelKey::JogX0, '8', 7}, {"jog-x1", PanelKey::JogX1, '9', 8}, {"jog-y0", PanelKey::JogY0, '7', 9},
+    {"jog-y1", PanelKey::JogY1, '6', 10}, {"reset", PanelKey::Reset, 0, 11},
+};
+
+const KeyName* Find(PanelKey key) {
+    for (const auto& k : kKeys)
+        if (k.key == key) return &k;
+    return nullptr;
+}
+
+// "E3", "0xE3" or "e3": a byte in hexadecimal.
+bool ParseHexByte(const std::string& s, std::uint8_t* out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    const unsigned long v = std::strtoul(s.c_str(), &end, 16);
+    if (*end != '\0' || v > 0xFF) return false;
+    *out = static_cast<std::uint8_t>(v);
+    return true;
+}
+
+bool ParseInt(const std::string& s, long* out) {
+    if (s.empty()) return false;
+    char* end = nullptr;
+    *out = std::strtol(s.c_str(), &end, 0);
+    return *end == '\0';
+}
+} // namespace
+
+char SerialKeyOf(PanelKey key) {
+    const KeyName* k = Find(key);
+    return k ? k->serial : 0;
+}
+
+int UdpKeyOf(PanelKey key) {
+    const KeyName* k = Find(key);
+    return k ? k->udp : 0;
+}
+
+bool ParsePanelKey(const std::string& name, PanelKey* key) {
+    for (const auto& k : kKeys)
+        if (name == k.name) {
+            *key = k.key;
+            return true;
+        }
+    return false;
+}
+
+Simulator::Simulator(SimConfig config) : m_config(std::move(config)), m_machine(m_config.machineType) {
+    if (m_config.serial) {
+        std::string dir = m_config.serialDir;
+        if (dir.empty())
+            if (const char* env = std::getenv(kSerialDirEnv)) dir = env;
+        m_serial = std::make_unique<SerialServer>(m_machine, m_faults, dir, m_config.comNumber);
+    }
+    if (m_config.udp)
+        m_udp = std::make_unique<UdpServer>(m_machine, m_faults, m_config.udpAddress, m_config.udpPort,
+                                            m_config.discoveryGroup, m_config.discoveryPort);
+    SetTimeScale(m_config.timeScale);
+}
+
+Simulator::~Simulator() { Stop(); }
+
+bool Simulator::Start(std::string* error) {
+    if (m_serial && !m_serial->Start(error)) return false;
+    if (m_udp && !m_udp->Start(error)) {
+        if (m_serial) m_serial->Stop();
+        return false;
+    }
+    return true;
+}
+
+void Simulator::Stop() {
+    if (m_serial) m_serial->Stop();
+    if (m_udp) m_udp->Stop();
+}
+
+void Simulator::SetTimeScale(double scale) {
+    m_config.timeScale = scale < 0 ? 0 : scale;
+    if (m_serial) m_serial->SetTimeScale(m_config.timeScale);
+    if (m_udp) m_udp->SetTimeScale(m_config.timeScale);
+}
+
+void Simulator::PressKey(PanelKey key) {
+    if (m_serial && SerialKeyOf(key)) m_serial->SendKey(SerialKeyOf(key));
+    if (m_udp) m_udp->SendKey(UdpKeyOf(key));
+}
+
+std::string ControlHelp() {
+    return "commands (one per line):\n"
+           "  silence next [N] | silence all | silence off   drop replies\n"
+           "  delay MS            every reply waits MS more (0: off)\n"
+           "  split | garbage | badsum    spoil the next reply\n"
+           "  error CODE [SUB]    answer the next command with error CODE (hex, e.g. E3; Ethernet: status)\n"
+           "  report CODE [SUB]   send a serial error report now\n"
+           "  timeout [41|42|43]  next command answered by a board time-out\n"
+           "  key start|pause|resume|stop|gear|head|jog-x0|jog-x1|jog-y0|jog-y1|reset\n"
+           "  counters B0 .. B7   Ethernet status message 0x15\n"
+           "  unplug [serial|udp] | replug [serial|udp]\n"
+           "  vacuum N KPA|auto | holding N 0|1 | zstate HEX|auto | height PULSES\n"
+           "  timescale X | clear | status | help | quit\n";
+}
+
+std::string Simulator::Command(const std::string& line, bool* quit) {
+    std::istringstream in(line);
+    std::vector<std::string> w;
+    for (std::string t; in >> t;) w.push_back(t);
+    if (w.empty()) return "";
+    const std::string& c = w[0];
+    auto arg = [&](std::size_t i) { return i < w.size() ? w[i] : std::string(); };
+    long n = 0;
+    std::uint8_t b = 0, sub = 0;
+
+    if (c == "quit" || c == "exit") {
+        if (quit) *quit = true;
+        return "bye";
+    }
+    if (c == "help") return ControlHelp();
+    if (c == "status") return m_machine.StatusText() + "faults: " + m_faults.Describe() + "\n";
+    if (c == "clear") {
+        m_faults.Clear();
+        return "faults cleared";
+    }
+    if (c == "silence") {
+        if (arg(1) == "all") m_faults.SilenceAll(true);
+        else if (arg(1) == "off") m_faults.SilenceAll(false);
+        else if (arg(1) == "next") m_faults.SilenceNext(ParseInt(arg(2), &n) ? static_cast<int>(n) : 1);
+        else return "usage: silence next [N] | silence all | silence off";
+        return "ok";
+    }
+    if (c == "delay" && ParseInt(arg(1), &n)) {
+        m_faults.SetDelayMs(static_cast<int>(n));
+        return "ok";
+    }
+    if (c == "split") return m_faults.SplitNext(), "ok";
+    if (c == "garbage") return m_faults.GarbageNext(), "ok";
+    if (c == "badsum") return m_faults.BadSumNext(), "ok";
+    if ((c == "error" || c == "report") && ParseHexByte(arg(1), &b)) {
+        if (!arg(2).empty() && !ParseHexByte(arg(2), &sub)) return "bad sub-code";
+        if (c == "error") m_faults.ErrorNext(b, sub);
+        else if (m_serial) m_serial->SendReport(b, sub);
+        else return "no serial link";
+        return "ok";
+    }
+    if (c == "timeout") {
+        b = 0x41;
+        if (!arg(1).empty() && (!ParseHexByte(arg(1), &b) || b < 0x41 || b > 0x43)) return "usage: timeout [41|42|43]";
+        m_faults.ErrorNext(b, 0);
+        return "ok";
+    }
+    if (c == "key") {
+        PanelKey k;
+        if (!ParsePanelKey(arg(1), &k)) return "unknown key; " + ControlHelp();
+        PressKey(k);
+        return "ok";
+    }
+    if (c == "counters") {
+        Bytes payload;
+        for (std::size_t i = 1; i <= 8; ++i) payload.push_back(ParseInt(arg(i), &n) ? static_cast<std::uint8_t>(n) : 0);
+        if (!m_udp) return "no Ethernet link";
+        m_udp->SendUnsolicited(0x15, payload);
+        return "ok";
+    }
+    if (c == "unplug" || c == "replug") {
+        const bool doSerial = arg(1).empty() || arg(1) == "serial";
+        const bool doUdp = arg(1).empty() || arg(1) == "udp";
+        std::string err;
+        bool ok = true;
+        if (doSerial && m_serial) {
+            if (c == "unplug") m_serial->Unplug();
+            else ok = m_serial->Replug(&err) && ok;
+        }
+        if (doUdp && m_udp) {
+            if (c == "unplug") m_udp->Unplug();
+            else ok = m_udp->Replug(&err) && ok;
+        }
+        return ok ? "ok" : "replug failed: " + err;
+    }
+    if (c == "vacuum" && ParseInt(arg(1), &n)) {
+        long kpa = -1;
+        if (arg(2) != "auto" && !ParseInt(arg(2), &kpa)) return "usage: vacuum N KPA|auto";
+        m_machine.SetVacuumOverride(static_cast<int>(n), static_cast<int>(kpa));
+        return "ok";
+    }
+    if (c == "holding" && ParseInt(arg(1), &n)) {
+        m_machine.SetHolding(static_cast<int>(n), arg(2) == "1");
+        return "ok";
+    }
+    if (c == "zstate") {
+        if (arg(1) == "auto") m_machine.SetZStateOverride(-1);
+        else if (ParseHexByte(arg(1), &b)) m_machine.SetZStateOverride(b);
+        else return "usage: zstate HEX|auto";
+        return "ok";
+    }
+    if (c == "height" && ParseInt(arg(1), &n)) {
+        m_machine.SetMeasuredHeight(static_cast<std::int32_t>(n));
+        return "ok";
+    }
+    if (c == "timescale") {
+        const std::string text = arg(1);
+        char* end = nullptr;
+        const double x = std::strtod(text.c_str(), &end);
+        if (text.empty() || *end != '\0' || x < 0) return "usage: timescale X (X >= 0)";
+        SetTimeScale(x);
+        return "ok";
+    }
+    return "unknown command: " + line + "\n" + ControlHelp();
+}
+
+} // namespace sim

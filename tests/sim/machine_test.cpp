@@ -1,0 +1,394 @@
+#include <gtest/gtest.h>
+
+#include "codec.h"
+#include "machine.h"
+#include "md5.h"
+
+using namespace sim;
+
+namespace {
+// Field builders for serial data and Ethernet payloads.
+struct Build {
+    Bytes b;
+    Build& u8(int v) { b.push_back(static_cast<std::uint8_t>(v)); return *this; }
+    Build& sm32(std::int32_t v) { PutSm32(b, v); return *this; }
+    Build& sm16(std::int32_t v) { PutSm16(b, v); return *this; }
+    Build& be32(std::int32_t v) { PutBe32(b, v); return *this; }
+    Build& be16(int v) { PutBe16(b, static_cast<std::uint16_t>(v)); return *this; }
+    Build& le32(std::int32_t v) { PutLe32(b, v); return *this; }
+    Build& le16(int v) { PutLe16(b, static_cast<std::uint16_t>(v)); return *this; }
+    Build& zeros(std::size_t n) { b.insert(b.end(), n, 0); return *this; }
+    Build& at(std::size_t off, std::int32_t v) { Bytes t; PutLe32(t, v); std::copy(t.begin(), t.end(), b.begin() + off); return *this; }
+    Build& byteAt(std::size_t off, int v) { b[off] = static_cast<std::uint8_t>(v); return *this; }
+};
+
+Bytes Move61Serial(int axis, std::int32_t delta) { return Build().u8(axis).sm32(delta).u8(10).u8(100).b; }
+
+const Outgoing& Only(const Outcome& o) {
+    EXPECT_EQ(o.replies.size(), 1u);
+    return o.replies.at(0);
+}
+} // namespace
+
+TEST(SimMachine, HandshakeAndPlainRepliesOnBothLinks) {
+    Machine m;
+    const Outcome hs = m.Execute(Link::Serial, 0x00, {});
+    ASSERT_TRUE(hs.accepted);
+    EXPECT_EQ(Only(hs).kind, kReplyCommand);
+    EXPECT_EQ(Only(hs).code, 0x00);
+    EXPECT_TRUE(Only(hs).data.empty());
+    // The serial board does not answer a speed gear; the Ethernet board does.
+    EXPECT_TRUE(m.Execute(Link::Serial, 0x60, {2}).replies.empty());
+    const Outcome gear = m.Execute(Link::Udp, 0x60, {3, 0});
+    EXPECT_EQ(Only(gear).kind, 1);
+    EXPECT_EQ(Only(gear).data, (Bytes{0, 0x03}));  // status, Z state (both rockers up)
+    EXPECT_EQ(m.SpeedGear(), 3);
+    // No Ethernet form of the handshake, 0x52 and 0x54; no serial form of 0x72.
+    EXPECT_FALSE(m.Execute(Link::Udp, 0x00, {}).accepted);
+    EXPECT_FALSE(m.Execute(Link::Udp, 0x54, Bytes(20, 0)).accepted);
+    EXPECT_FALSE(m.Execute(Link::Serial, 0x72, Bytes(48, 0)).accepted);
+    const auto frames = m.Frames();
+    ASSERT_EQ(frames.size(), 6u);
+    EXPECT_FALSE(frames[3].accepted);
+    EXPECT_EQ(frames[3].reason, "length does not fit the command");
+}
+
+TEST(SimMachine, SingleAxisMovesBookEveryDrive) {
+    Machine m(0);
+    m.Execute(Link::Serial, 0x61, Move61Serial(0, 1200));
+    m.Execute(Link::Serial, 0x61, Move61Serial(1, -1));
+    m.Execute(Link::Serial, 0x61, Move61Serial(2, 200));   // rocker of nozzles 1 and 2
+    m.Execute(Link::Serial, 0x61, Move61Serial(5, -90));
+    m.Execute(Link::Serial, 0x61, Move61Serial(8, 10));
+    m.Execute(Link::Serial, 0x61, Move61Serial(9, 20));
+    m.Execute(Link::Serial, 0x61, Move61Serial(10, 30));
+    m.Execute(Link::Serial, 0x61, Move61Serial(14, 40));
+    m.Execute(Link::Serial, 0x61, Move61Serial(0x30, 2));
+    m.Execute(Link::Serial, 0x61, Move61Serial(15, 7));
+    m.Execute(Link::Serial, 0x61, Move61Serial(12, 5));
+    // Ethernet: axis, host counter, delta, start, run.
+    m.Execute(Link::Udp, 0x61, Build().u8(0x23).le32(0).le32(-50).le32(1).le32(2).b);
+    m.Execute(Link::Udp, 0x61, Build().u8(0x2A).le32(0).le32(77).le32(1).le32(2).b);
+    const Drives d = m.Positions();
+    EXPECT_EQ(d.x, 1200);
+    EXPECT_EQ(d.y, -1);
+    EXPECT_EQ(d.z[0], -200);  // a positive stroke lowers the first nozzle
+    EXPECT_EQ(d.z[1], 200);
+    EXPECT_EQ(d.a[1], -90);
+    EXPECT_EQ(d.walk[0], 10);
+    EXPECT_EQ(d.walk[1], 20);
+    EXPECT_EQ(d.walk[2], 30);
+    EXPECT_EQ(d.walk[3], 42);
+    EXPECT_EQ(d.feed2, 7);
+    EXPECT_EQ(d.lift[1], 5);
+    EXPECT_EQ(d.z[3], -50);
+    EXPECT_EQ(d.a[2], 77);
+    EXPECT_EQ(m.ZState(), 0);  // both rockers away from the middle
+}
+
+TEST(SimMachine, MotionTimeGrowsWithDistanceAndFallsWithSpeed) {
+    Machine m;
+    // Speed code s covers 2 s pulses per millisecond, plus 5 ms for every move.
+    EXPECT_EQ(m.Execute(Link::Serial, 0x61, Build().u8(0).sm32(20000).u8(10).u8(100).b).motionMs, 105);
+    EXPECT_EQ(m.Execute(Link::Serial, 0x61, Build().u8(0).sm32(-20000).u8(10).u8(200).b).motionMs, 55);
+    EXPECT_EQ(m.Execute(Link::Serial, 0x61, Build().u8(0).sm32(100).u8(10).u8(0).b).motionMs, 55);  // code 0 as 1
+    EXPECT_EQ(m.Execute(Link::Serial, 0x03, {1, 1}).motionMs, 0);
+}
+
+TEST(SimMachine, DoubleTableAndThirdRockerByMachineType) {
+    Machine four(4);
+    four.Execute(Link::Serial, 0x61, Move61Serial(9, 100));
+    four.Execute(Link::Serial, 0x61, Move61Serial(12, -100));
+    four.Execute(Link::Serial, 0x61, Move61Serial(10, 5));
+    Drives d = four.Positions();
+    EXPECT_EQ(d.x2, 100);
+    EXPECT_EQ(d.y2, -100);
+    EXPECT_EQ(d.z[4], -5);
+    EXPECT_EQ(d.z[5], 5);
+    EXPECT_EQ(d.walk[1], 0);
+    // 0x53 with X2 and Y2, then homing on the double table.
+    four.Execute(Link::Serial, 0x53, Build().u8(9).sm32(10).u8(1).u8(2).u8(12).sm32(-20).u8(1).u8(2).u8(0x80).b);
+    d = four.Positions();
+    EXPECT_EQ(d.x2, 110);
+    EXPECT_EQ(d.y2, -120);
+    // X2 and Y2 only (bytes 2, 3 and 5, 7).
+    const Outcome home = four.Execute(Link::Serial, 0x52, Build().zeros(2).u8(5).u8(50).u8(0).u8(5).u8(0).u8(50).zeros(6).b);
+    EXPECT_EQ(Only(home).code, 0x02);
+    d = four.Positions();
+    EXPECT_EQ(d.x2, 0);
+    EXPECT_EQ(d.y2, 0);
+    EXPECT_EQ(d.z[4], -5);  // its pair was zero
+    EXPECT_TRUE(four.Homed());
+}
+
+TEST(SimMachine, HomingZeroesTheDrivesWithSpeeds) {
+    Machine m(3);
+    for (int axis : {0, 1, 2, 3, 8, 9, 10})
+        m.Execute(Link::Serial, 0x61, Move61Serial(axis, axis == 1 ? -500 : 500));
+    // Pairs X, Y, Z 1-2, Z 3-4, W1, W3, L2: home Y, the 3-4 rocker and W3.
+    const Bytes speeds = Build().zeros(2).u8(5).u8(50).zeros(2).u8(5).u8(50).zeros(2).u8(5).u8(50).zeros(2).b;
+    const Outcome o = m.Execute(Link::Serial, 0x02, speeds);
+    EXPECT_EQ(Only(o).code, 0x02);
+    EXPECT_GT(o.motionMs, 0);
+    const Drives d = m.Positions();
+    EXPECT_EQ(d.x, 500);
+    EXPECT_EQ(d.y, 0);
+    EXPECT_EQ(d.z[0], -500);
+    EXPECT_EQ(d.z[2], 0);
+    EXPECT_EQ(d.z[3], 0);
+    EXPECT_EQ(d.walk[0], 500);
+    EXPECT_EQ(d.walk[1], 500);
+    EXPECT_EQ(d.walk[2], 0);
+    EXPECT_EQ(m.ZState(), 0x02);
+
+    // Eight heads over Ethernet: X start, Y start, run, Z starts of heads 1..8, Z run.
+    Machine seven(7);
+    seven.Execute(Link::Udp, 0x61, Build().u8(0x20).le32(0).le32(-300).le32(1).le32(2).b);
+    seven.Execute(Link::Udp, 0x61, Build().u8(0x21).le32(0).le32(-300).le32(1).le32(2).b);
+    Build h;
+    h.le32(0).le32(0).le32(50).le32(5).le32(0).zeros(24).le32(50);  // head 1 only
+    const Outcome r = seven.Execute(Link::Udp, 0x72, h.b);
+    EXPECT_EQ(Only(r).code, 0x72);
+    EXPECT_EQ(Only(r).data, (Bytes{0, 0xFD}));  // head 2 still down
+}
+
+TEST(SimMachine, TravelLimitsRefuseMovesBeyondThem) {
+    Machine m;
+    m.Execute(Link::Serial, 0x01, Build().u8(0).sm32(1000).b);
+    m.Execute(Link::Serial, 0x01, Build().u8(1).sm32(2000).b);
+    EXPECT_EQ(m.AxisLimits().at(0), 1000);
+    m.Execute(Link::Serial, 0x61, Move61Serial(0, 1000));  // exactly on the limit
+    EXPECT_EQ(m.Positions().x, 1000);
+    const Outcome beyond = m.Execute(Link::Serial, 0x61, Move61Serial(0, 1));
+    ASSERT_EQ(beyond.replies.size(), 2u);
+    EXPECT_EQ(beyond.replies[0].kind, kReplyError);
+    EXPECT_EQ(beyond.replies[0].code, 0xE8);
+    EXPECT_EQ(beyond.replies[0].data, Bytes{0x11});
+    EXPECT_EQ(beyond.replies[1].code, 0x61);
+    EXPECT_EQ(m.Positions().x, 1000);
+    // Y runs from 0 down to minus the limit.
+    const Outcome up = m.Execute(Link::Udp, 0x64, Build().le32(0).le32(0).le32(0).le32(1).le32(1).le32(2).u8(0).u8(1).le32(0).le32(0).le32(0).b);
+    EXPECT_EQ(Only(up).data[0], 0x15);
+    EXPECT_EQ(m.Positions().y, 0);
+}
+
+TEST(SimMachine, XYMovesOnBothLinks) {
+    Machine m;
+    // 0x64 narrow form: dX, dY as 16-bit sign and magnitude.
+    m.Execute(Link::Serial, 0x64, Build().sm16(300).u8(1).u8(2).sm16(-400).u8(1).u8(2).u8(2).sm16(-45).u8(0).u8(0).u8(0x80).b);
+    // Wide form.
+    m.Execute(Link::Serial, 0x64, Build().sm32(70000).u8(1).u8(2).sm32(-70000).u8(1).u8(2).u8(3).sm16(10).u8(0).u8(0).u8(0).b);
+    Drives d = m.Positions();
+    EXPECT_EQ(d.x, 70300);
+    EXPECT_EQ(d.y, -70400);
+    EXPECT_EQ(d.a[1], -45);
+    EXPECT_EQ(d.a[2], 10);
+    // 0x65 serial: four rotations.
+    Build s65;
+    s65.sm32(-300).u8(1).u8(2).sm32(400).u8(1).u8(2);
+    for (int n = 1; n <= 4; ++n) s65.sm16(n * 10).u8(1).u8(2);
+    s65.u8(1);
+    m.Execute(Link::Serial, 0x65, s65.b);
+    // 0x65 Ethernet: eight rotations.
+    Build u65;
+    u65.le32(0).le32(5).le32(0).le32(-5).le32(1).le32(2).u8(1);
+    for (int n = 1; n <= 8; ++n) u65.le32(n);
+    u65.le32(1).le32(2);
+    m.Execute(Link::Udp, 0x65, u65.b);
+    d = m.Positions();
+    EXPECT_EQ(d.x, 70005);
+    EXPECT_EQ(d.y, -70005);
+    EXPECT_EQ(d.a[0], 11);
+    EXPECT_EQ(d.a[3], 44);
+    EXPECT_EQ(d.a[7], 8);
+    // 0x53 Ethernet and 0x54 serial.
+    m.Execute(Link::Udp, 0x53, Build().u8(0).u8(1).le32(0).le32(-5).le32(0).le32(5).le32(1).le32(2).u8(0x80).b);
+    m.Execute(Link::Serial, 0x54, Build().u8(0).sm32(100).u8(1).u8(2).u8(1).sm32(-100).u8(1).u8(2).u8(4).sm16(9).u8(0).u8(0).u8(0x80).b);
+    d = m.Positions();
+    EXPECT_EQ(d.x, 70100);
+    EXPECT_EQ(d.y, -70100);
+    // 0x63: X only; 0x70 records the host counters.
+    m.Execute(Link::Serial, 0x63, Build().u8(1).u8(0).u8(2).sm32(-100).u8(0).u8(0).zeros(24).u8(2).b);
+    m.Execute(Link::Udp, 0x63, Build().le16(1).u8(2).le32(0).le32(50).le32(0).le32(0).zeros(48).u8(2).b);
+    m.Execute(Link::Udp, 0x70, Build().le32(70050).le32(-70100).b);
+    EXPECT_EQ(m.Positions().x, 70050);
+    EXPECT_EQ(m.HostCounters(), std::make_pair(70050, -70100));
+}
+
+TEST(SimMachine, PicksPlacesAndVacuumReadings) {
+    Machine m;
+    m.Execute(Link::Serial, 0x61, Move61Serial(0, 5000));
+    // Pick with nozzle 2 (negative stroke on the first rocker).
+    const Bytes pick = Build().u8(2).sm32(-800).u8(1).u8(2).u8(1).be16(100).u8(0).b;
+    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x67, pick)).code, 0x67);
+    EXPECT_TRUE(m.Holding(2));
+    EXPECT_FALSE(m.Holding(1));
+    const Outcome vac = m.Execute(Link::Serial, 0x15, {2});
+    EXPECT_EQ(Only(vac).data, (Bytes{2, Machine::kHoldingKpa}));
+    m.Execute(Link::Serial, 0x61, Move61Serial(1, -3000));
+    // Place with a threshold the reading passes.
+    const Bytes place = Build().u8(2).sm32(-800).u8(1).u8(2).be32(800).be16(200).u8(30).b;
+    const Outcome p = m.Execute(Link::Serial, 0x68, place);
+    EXPECT_EQ(Only(p).data, (Bytes{0, Machine::kHoldingKpa}));
+    EXPECT_FALSE(m.Holding(2));
+    ASSERT_EQ(m.Placements().size(), 1u);
+    EXPECT_EQ(m.Placements()[0].nozzle, 2);
+    EXPECT_EQ(m.Placements()[0].x, 5000);
+    EXPECT_EQ(m.Placements()[0].y, -3000);
+    // Placing again with an empty nozzle fails the vacuum check; threshold 0 never fails.
+    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x68, place)).data, (Bytes{1, Machine::kEmptyKpa}));
+    const Bytes udpPlace = Build().u8(2).le32(800).le32(1).le32(2).le32(800).u8(5).le16(200).u8(30).b;
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x68, udpPlace)).data[0], 0x68);
+    const Bytes noCheck = Build().u8(2).le32(800).le32(1).le32(2).le32(800).u8(5).le16(200).u8(0).b;
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x68, noCheck)).data[0], 0);
+    EXPECT_EQ(m.Placements().size(), 1u);
+    // Switching a nozzle's vacuum off drops its part.
+    m.Execute(Link::Udp, 0x67, Build().u8(3).le32(500).le32(1).le32(2).le16(100).u8(0).b);
+    EXPECT_TRUE(m.Holding(3));
+    m.Execute(Link::Udp, 0x03, Build().u8(3).u8(0).le16(5).b);
+    EXPECT_FALSE(m.Holding(3));
+    EXPECT_EQ(m.OutputLog().back().extra, 5);
+    // Overridden reading.
+    m.SetVacuumOverride(1, 42);
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x15, {1})).data, (Bytes{0, 42}));
+}
+
+TEST(SimMachine, CombinedEthernetMovesPickAndPlace) {
+    Machine m(7);
+    Build p74;
+    p74.zeros(96).at(2, 0x05).at(19, 1000).at(27, -2000).at(40, 30).at(44, 60);
+    m.Execute(Link::Udp, 0x74, p74.b);
+    EXPECT_TRUE(m.Holding(1));
+    EXPECT_TRUE(m.Holding(3));
+    EXPECT_FALSE(m.Holding(2));
+    Drives d = m.Positions();
+    EXPECT_EQ(d.x, 1000);
+    EXPECT_EQ(d.y, -2000);
+    EXPECT_EQ(d.a[0], 30);
+    EXPECT_EQ(d.a[1], 60);
+    // 0x77 places the nozzle of its Z axis code.
+    Build p77;
+    p77.zeros(86).at(4, 10).at(12, -10).byteAt(65, 0x22).byteAt(85, 0);
+    const Outcome placed = m.Execute(Link::Udp, 0x77, p77.b);
+    EXPECT_EQ(Only(placed).data[0], 0);
+    EXPECT_FALSE(m.Holding(3));
+    ASSERT_EQ(m.Placements().size(), 1u);
+    EXPECT_EQ(m.Placements()[0].x, 1010);
+    // 0x75 / 0x78: per-nozzle Z codes, no move.
+    Build p75;
+    p75.zeros(234).byteAt(170 + 4, 0x24).byteAt(170 + 7, 0x27);
+    m.Execute(Link::Udp, 0x75, p75.b);
+    EXPECT_TRUE(m.Holding(5));
+    EXPECT_TRUE(m.Holding(8));
+    Build p78;
+    p78.zeros(234).byteAt(121, 0x20).byteAt(125, 0x24);
+    m.Execute(Link::Udp, 0x78, p78.b);
+    EXPECT_FALSE(m.Holding(1));
+    EXPECT_FALSE(m.Holding(5));
+    EXPECT_TRUE(m.Holding(8));
+    EXPECT_EQ(m.Placements().size(), 3u);
+    EXPECT_EQ(m.Positions().x, 1010);
+    // 0x73: start point, fly-over, end point.
+    Build p73;
+    p73.zeros(130).at(9, 100).at(13, -100).at(26, 5).at(69, 400).at(114, -50).at(118, -25);
+    m.Execute(Link::Udp, 0x73, p73.b);
+    d = m.Positions();
+    EXPECT_EQ(d.x, 1010 + 100 + 400 - 50);
+    EXPECT_EQ(d.y, -2010 - 100 - 25);
+    EXPECT_EQ(d.a[0], 35);
+}
+
+TEST(SimMachine, FeedersConveyorDispensingAndHeight) {
+    Machine m;
+    m.Execute(Link::Serial, 0x66, Build().u8(3).sm32(-120).u8(1).u8(2).be16(3).be16(4).u8(5).u8(6).be16(7).u8(8).u8(9).b);
+    m.Execute(Link::Serial, 0x56, Build().u8(10).be32(-5).be32(1).be32(2).be16(7).u8(8).u8(9).b);
+    m.Execute(Link::Udp, 0x66, Build().u8(0).u8(1).le32(0).le32(40).zeros(24).le16(0).u8(0).u8(0).b);
+    EXPECT_EQ(m.Positions().walk[2], -120);
+    EXPECT_EQ(m.Positions().walk[0], 40);
+    ASSERT_EQ(m.Feeds().size(), 3u);
+    EXPECT_EQ(m.Feeds()[1].drive, 10);
+    EXPECT_EQ(m.Feeds()[1].pulses, -5);
+    EXPECT_EQ(m.Feeds()[1].command, 0x56);
+
+    m.Execute(Link::Serial, 0x62, Build().u8(2).u8(1).u8(0).u8(0).u8(0x0B).sm32(-1).u8(0x0C).sm32(2).u8(0x0D).sm32(3).u8(1).u8(2).b);
+    m.Execute(Link::Udp, 0x62, Build().u8(1).u8(1).le16(500).u8(0).u8(0).u8(0x0B).le32(9).u8(0x0C).le32(8).u8(0x0D).le32(7).le32(1).le32(2).b);
+    ASSERT_EQ(m.ConveyorRuns().size(), 2u);
+    EXPECT_EQ(m.ConveyorRuns()[0].l1, -1);
+    EXPECT_EQ(m.ConveyorRuns()[0].l3, 3);
+    EXPECT_EQ(m.ConveyorRuns()[1].l2, 8);
+
+    m.Execute(Link::Serial, 0x58, Build().u8(10).sm32(-100).u8(1).u8(2).u8(5).be32(1).be32(2).be16(3).be16(4).b);
+    EXPECT_EQ(m.Dispensed().size(), 1u);
+
+    // Height: serial data = ok byte, 0, height big-endian; Ethernet = status, Z, height LE.
+    m.SetMeasuredHeight(0x01020304);
+    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x71, Build().u8(0x20).sm32(100).u8(1).u8(2).b)).data,
+              (Bytes{1, 0, 1, 2, 3, 4}));
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x71, Build().u8(0x20).le32(100).le32(1).le32(2).b)).data,
+              (Bytes{0, 3, 4, 3, 2, 1}));
+    m.SetMeasuredHeight(0);
+    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x71, Build().u8(0x20).sm32(100).u8(1).u8(2).b)).data[0], 0);
+    // Outputs and camera on both links.
+    m.Execute(Link::Serial, 0x03, {7, 1});
+    m.Execute(Link::Serial, 0x04, {2, 99});
+    EXPECT_EQ(m.Output(7), 1);
+    EXPECT_EQ(m.Camera(), 2);
+    EXPECT_EQ(m.CameraValue(), 99);
+}
+
+TEST(SimMachine, FlashWriteReadBackAndDigest) {
+    Machine m;
+    auto fw = [&](std::uint16_t code, const Bytes& payload) {
+        const Outcome o = m.Execute(Link::Udp, code, payload);
+        EXPECT_EQ(o.replies.size(), 1u);
+        return o.replies.empty() ? Outgoing{} : o.replies[0];
+    };
+    EXPECT_EQ(fw(0xF00, {3, 1}).data, Bytes{0});
+    const BoardId feeder{3, 1};
+    EXPECT_EQ(m.SelectedBoard().number, 3);
+    EXPECT_EQ(fw(0xF02, Build().le32(kApplication).le32(0x60000).b).data, Bytes{0});
+
+    Bytes image(1000);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    for (std::size_t at = 0; at < image.size(); at += kMaxFlashBlock) {
+        const std::size_t n = std::min(kMaxFlashBlock, image.size() - at);
+        Bytes req = Build().le32(static_cast<std::int32_t>(kApplication + at)).le32(static_cast<std::int32_t>(n)).b;
+        req.insert(req.end(), image.begin() + static_cast<std::ptrdiff_t>(at), image.begin() + static_cast<std::ptrdiff_t>(at + n));
+        EXPECT_EQ(fw(0xF03, req).data, Bytes{0});
+    }
+    // Read back in 433-byte blocks: data from payload offset 8.
+    const Outgoing back = fw(0xF04, Build().le32(kApplication + 433).le32(433).b);
+    ASSERT_EQ(back.data.size(), 8u + 433u);
+    EXPECT_EQ(back.data[0], 0);
+    EXPECT_TRUE(std::equal(back.data.begin() + 8, back.data.end(), image.begin() + 433));
+    EXPECT_EQ(m.ReadFlash(feeder, kApplication, image.size()), image);
+    EXPECT_EQ(m.ReadFlash(BoardId{1, 0}, kApplication, 4), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
+
+    // Digest of the written length, and of the whole erased-and-written area.
+    const Outgoing md5 = fw(0xF06, Build().le32(kApplication).le32(1000).b);
+    ASSERT_EQ(md5.data.size(), 17u);
+    EXPECT_EQ(md5.data[0], 0);
+    const auto expect = Md5Digest(image.data(), image.size());
+    EXPECT_TRUE(std::equal(expect.begin(), expect.end(), md5.data.begin() + 1));
+    Bytes whole(0x60000, 0xFF);
+    std::copy(image.begin(), image.end(), whole.begin());
+    EXPECT_EQ(m.FlashMd5(feeder, kApplication, 0x60000), Md5Digest(whole.data(), whole.size()));
+
+    // The update mark is the first u16 of the configuration block.
+    Bytes mark = Build().le32(kConfigBlock).le32(2).le16(1).b;
+    fw(0xF03, mark);
+    EXPECT_EQ(m.UpdateMark(feeder), 1);
+    EXPECT_EQ(fw(0xF07, Build().le32(0x08000000).b).data, Bytes{0});
+    EXPECT_EQ(m.LastJump(feeder), 0x08000000u);
+
+    // Refusals: a block beyond the flash, an unknown board, an oversized write.
+    EXPECT_EQ(fw(0xF04, Build().le32(kFlashBase + kFlashSize - 4).le32(8).b).data[0], 0x05);
+    EXPECT_EQ(fw(0xF00, {9, 0}).data, Bytes{0xFF});
+    Bytes tooBig = Build().le32(kApplication).le32(434).b;
+    tooBig.resize(8 + 434);
+    EXPECT_FALSE(m.Execute(Link::Udp, 0xF03, tooBig).accepted);
+    // An unknown loader command is answered with 0xFFF.
+    const Outcome unknown = m.Execute(Link::Udp, 0xF05, {});
+    ASSERT_EQ(unknown.replies.size(), 1u);
+    EXPECT_EQ(unknown.replies[0].code, 0xFFF);
+}
