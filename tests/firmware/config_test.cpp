@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "firmware_fixture.h"
+#include "platform/profile.h"
 #include "platform/text.h"
 #include "platform/threads.h"
 
@@ -169,6 +170,33 @@ TEST_F(ConfigOnSim, ButtonsRefuseWithoutALinkAndWhileAJobRuns) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is runnig !"});
     EXPECT_FALSE(g_FirmwareBusy);
     g_Running = false;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FirmwareCaptions, ShippedFilesHoldEveryTextAndJoinIntoLines) {
+    const std::string res = std::string(SMT_SOURCE_DIR) + "/res";
+    for (const char* language : {"Chinese", "English", "German"}) {
+        for (const auto& [key, builtIn] : TheFirmwareUpdateCaptions().Entries())
+            EXPECT_NE(plat::GetPrivateProfileString("FirmwareUpdateConfig", key, "获取配置失败", 512,
+                                                    res + "/" + language + ".ini"),
+                      "获取配置失败")
+                << language << " " << key;
+    }
+    DialogCaptions english = TheFirmwareUpdateCaptions();
+    english.Load(res, "English");
+    const auto t = [&](const char* name) { return FwText(english, name); };
+    EXPECT_EQ(t("c_Reading") + t("c_MainBoard") + t("c_Application") + t("c_ConfigurationInformation") + t("c_Failed"),
+              "Reading main board application configuration failed");
+    EXPECT_EQ(t("c_Erasing") + t("c_Complete"), "Erasing complete");
+    EXPECT_EQ(t("c_Upadte") + t("c_Complete"), "Update complete");
+    BoardConfigBlock block;
+    block.Bytes().assign(0x10000, 0);
+    block.SetLimits(5, 6);
+    EXPECT_EQ(FormatBoardConfig(block, english),
+              "Update mark: 0\r\nVersion: V3.0\r\nDevice description: \r\nMCU information: \r\nX limit: 5\r\nY limit: 6\r\n");
 }
 
 }  // namespace
