@@ -1,0 +1,213 @@
+#include <gtest/gtest.h>
+
+#include "platform/profile.h"
+#include "settings/speed_template.h"
+#include "test_support.h"
+
+namespace smt {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+std::string Ini(const TempDir& dir) { return dir.File("config.ini"); }
+
+std::string Read(const TempDir& dir, const std::string& section, const std::string& key) {
+    return plat::GetPrivateProfileString(section, key, "<none>", 512, Ini(dir));
+}
+
+SpeedTemplateRow MakeRow(const std::string& name, std::int32_t start, std::int32_t run) {
+    SpeedTemplateRow row;
+    row[0] = name;
+    for (int d = 0; d < kSpeedDriveCount; ++d) row[1 + d] = FormatSpeedCell(start + d, run + d);
+    return row;
+}
+
+TEST(SpeedConfig, MissingSectionGivesTheFixUps) {
+    TempDir dir;
+    const SpeedTemplateSettings s = LoadSpeedTemplateConfig(dir.Path());
+    EXPECT_EQ(s.m_SpeedMenuCheck, 1);  // no active class stored: high
+    EXPECT_EQ(s.m_MediumSpeedZoom, 1);
+    EXPECT_EQ(s.m_LowSpeedZoom, 1);
+    EXPECT_EQ(s.m_bModifyResetSpeed, 0);
+    EXPECT_EQ(s.m_ChangeResetSpeed, 0);
+    EXPECT_EQ(s.m_bOptimizeFarSpeed, 0);
+    EXPECT_EQ(s.m_AccelSpeed, 100);
+    EXPECT_EQ(s.m_bMaxSpeedLimit, 0);
+    EXPECT_EQ(s.m_MaxSpeedLimitValue, 32);
+    for (int gear = 0; gear < kSpeedGearCount; ++gear) {
+        for (int g = 0; g < kJogGroupCount; ++g) EXPECT_EQ(JogStep(s, gear, static_cast<JogGroup>(g)), 1);
+    }
+    EXPECT_EQ(s, SpeedTemplateSettings{});  // the live instance starts the same way
+}
+
+TEST(SpeedConfig, StoredValuesAndTheirFixUps) {
+    TempDir dir;
+    WriteBytes(Ini(dir),
+               "[SpeedTemplateConfig]\r\n"
+               "m_SpeedMenuCheck=0\r\n"
+               "m_MediumSpeedZoom=60\r\n"
+               "m_LowSpeedZoom=0\r\n"
+               "m_bOptimizeFarSpeed=1\r\n"
+               "m_AccelSpeed=0\r\n"
+               "m_MaxSpeedLimitValue=-4\r\n"
+               "m_XY_RunFast=5000\r\n"
+               "m_XY_RunMedium=0\r\n"
+               "m_Z_RunSlow=abc\r\n"
+               "m_A_RunFast=36000\r\n"
+               "m_S_RunFine=12mm\r\n");
+    plat::FlushProfileCache();
+    const SpeedTemplateSettings s = LoadSpeedTemplateConfig(dir.Path());
+    EXPECT_EQ(s.m_SpeedMenuCheck, 1);  // a stored 0 is no class: read as high
+    EXPECT_EQ(s.m_MediumSpeedZoom, 60);
+    EXPECT_EQ(s.m_LowSpeedZoom, 1);
+    EXPECT_EQ(s.m_bOptimizeFarSpeed, 1);
+    EXPECT_EQ(s.m_AccelSpeed, 100);
+    EXPECT_EQ(s.m_MaxSpeedLimitValue, 32);
+    EXPECT_EQ(s.m_XY_RunFast, 5000);
+    EXPECT_EQ(s.m_XY_RunMedium, 1);
+    EXPECT_EQ(s.m_Z_RunSlow, 1);  // not a number: 0, then the jog fix-up
+    EXPECT_EQ(s.m_A_RunFast, 36000);
+    EXPECT_EQ(s.m_S_RunFine, 12);
+    EXPECT_EQ(JogStep(s, 0, JogGroup::A), 36000);
+    EXPECT_EQ(JogStep(s, 3, JogGroup::S), 12);
+    EXPECT_EQ(JogStep(s, 9, JogGroup::XY), 5000);  // no such gear: fast
+
+    WriteBytes(Ini(dir), "[SpeedTemplateConfig]\r\nm_SpeedMenuCheck=3\r\nm_MaxSpeedLimitValue=0\r\n");
+    plat::FlushProfileCache();
+    const SpeedTemplateSettings low = LoadSpeedTemplateConfig(dir.Path());
+    EXPECT_EQ(low.m_SpeedMenuCheck, 3);
+    EXPECT_EQ(low.m_MaxSpeedLimitValue, 32);
+    WriteBytes(Ini(dir), "[SpeedTemplateConfig]\r\nm_SpeedMenuCheck=7\r\n");
+    plat::FlushProfileCache();
+    EXPECT_EQ(LoadSpeedTemplateConfig(dir.Path()).m_SpeedMenuCheck, 1);
+}
+
+TEST(SpeedConfig, ActiveClassOutsideOneToThreeReadsAsHigh) {
+    SpeedTemplateSettings s;
+    for (int v : {-1, 0, 4, 1000}) {
+        s.m_SpeedMenuCheck = v;
+        EXPECT_EQ(s.ActiveClass(), 1) << v;
+    }
+    s.m_SpeedMenuCheck = 2;
+    EXPECT_EQ(s.ActiveClass(), 2);
+}
+
+TEST(SpeedConfig, SaveWritesEveryKeyInOrderAndLoadsBack) {
+    TempDir dir;
+    SpeedTemplateSettings s;
+    for (int i = 0; i < kSpeedSettingCount; ++i) SpeedSettingField(s, i) = 10 + i;
+    s.m_SpeedMenuCheck = 2;
+    ASSERT_TRUE(SaveSpeedTemplateConfig(dir.Path(), s));
+    const std::string text = ReadBytes(Ini(dir));
+    std::size_t last = 0;
+    for (int i = 0; i < kSpeedSettingCount; ++i) {
+        const std::string line =
+            std::string(SpeedSettingKey(i)) + "=" + std::to_string(SpeedSettingField(s, i));
+        const std::size_t at = text.find(line);
+        ASSERT_NE(at, std::string::npos) << line;
+        EXPECT_GT(at, last) << line;
+        last = at;
+    }
+    EXPECT_STREQ(SpeedSettingKey(0), "m_SpeedMenuCheck");
+    EXPECT_STREQ(SpeedSettingKey(28), "m_S_RunFine");
+    plat::FlushProfileCache();
+    EXPECT_EQ(LoadSpeedTemplateConfig(dir.Path()), s);
+}
+
+TEST(SpeedConfig, TypeTablesReadZeroWhenNeverStored) {
+    TempDir dir;
+    for (int k = 0; k < kSpeedTypeCount; ++k) {
+        EXPECT_EQ(LoadSpeedTypeConfig(dir.Path(), SpeedTypeName(k)), SpeedTypeTable{});
+    }
+    WriteBytes(Ini(dir),
+               "[m_Smt_SpeedConfig]\r\n"
+               "m_Smt_Speed.m_Start_X=12\r\n"
+               "m_Smt_Speed.m_Normal_AutoWalk2=250\r\n"
+               "m_Smt_Speed.m_Start_Y=junk\r\n"
+               "m_Reset_Speed.m_Start_Z1=99\r\n");  // another type's key in this section
+    plat::FlushProfileCache();
+    const SpeedTypeTable t = LoadSpeedTypeConfig(dir.Path(), "m_Smt_Speed");
+    EXPECT_EQ(t.m_Start_X, 12);
+    EXPECT_EQ(t.m_Normal_AutoWalk2, 250);
+    EXPECT_EQ(t.m_Start_Y, 0);
+    EXPECT_EQ(t.m_Start_Z1, 0);
+}
+
+TEST(SpeedConfig, DerivingStoresTheCellTextsAndTheCodes) {
+    TempDir dir;
+    std::vector<SpeedTemplateRow> rows = {MakeRow("手控速度", 5, 30), MakeRow("Fast", 20, 90)};
+    rows[0][1] = "5 / 30";
+    rows[0][2] = "07 / 40";  // texts are stored as they stand
+    SpeedTypeTable table;
+    ASSERT_EQ(SaveSpeedTypeConfig(dir.Path(), "手控速度", "m_Handle_Speed", rows, table), DeriveResult::Stored);
+    EXPECT_EQ(table.m_Start_X, 5);
+    EXPECT_EQ(table.m_Normal_X, 30);
+    EXPECT_EQ(table.m_Start_Y, 7);
+    EXPECT_EQ(table.m_Normal_Y, 40);
+    EXPECT_EQ(table.Pair(kDriveAutoWalk2), (SpeedPair{20, 45}));
+    EXPECT_EQ(Read(dir, "m_Handle_SpeedConfig", "m_Handle_Speed.m_Start_X"), "5");
+    EXPECT_EQ(Read(dir, "m_Handle_SpeedConfig", "m_Handle_Speed.m_Normal_X"), "30");
+    EXPECT_EQ(Read(dir, "m_Handle_SpeedConfig", "m_Handle_Speed.m_Start_Y"), "07");
+    EXPECT_EQ(Read(dir, "m_Handle_SpeedConfig", "m_Handle_Speed.m_Normal_AutoWalk2"), "45");
+    // What was stored reads back the same at the next start.
+    EXPECT_EQ(LoadSpeedTypeConfig(dir.Path(), "m_Handle_Speed"), table);
+}
+
+TEST(SpeedConfig, DerivingNeedsTheExactName) {
+    TempDir dir;
+    const std::vector<SpeedTemplateRow> rows = {MakeRow("Fast", 20, 90), MakeRow("Fast", 1, 2)};
+    SpeedTypeTable table;
+    table.m_Start_X = 77;
+    EXPECT_EQ(SaveSpeedTypeConfig(dir.Path(), "fast", "m_Smt_Speed", rows, table), DeriveResult::NameNotFound);
+    EXPECT_EQ(SaveSpeedTypeConfig(dir.Path(), "Fast ", "m_Smt_Speed", rows, table), DeriveResult::NameNotFound);
+    EXPECT_EQ(SaveSpeedTypeConfig(dir.Path(), "Fast", "m_Smt_Speed", {}, table), DeriveResult::NameNotFound);
+    EXPECT_EQ(table.m_Start_X, 77);
+    EXPECT_EQ(Read(dir, "m_Smt_SpeedConfig", "m_Smt_Speed.m_Start_X"), "<none>");
+    // The first row of that name wins.
+    ASSERT_EQ(SaveSpeedTypeConfig(dir.Path(), "Fast", "m_Smt_Speed", rows, table), DeriveResult::Stored);
+    EXPECT_EQ(table.Pair(kDriveX), (SpeedPair{20, 90}));
+}
+
+TEST(SpeedConfig, LiveInstanceFindsTemplatesInTheActiveClass) {
+    SpeedTemplates live;
+    SpeedTemplateTables t;
+    t.m_HighSpeedTable = {MakeRow("A", 10, 100), MakeRow("B", 20, 200)};
+    t.m_MediumSpeedTable = {MakeRow("A", 7, 70), MakeRow("B", 14, 140)};
+    t.m_LowSpeedTable = {MakeRow("A", 4, 40), MakeRow("B", 8, 80)};
+    live.SetTemplates(t);
+    EXPECT_EQ(live.TemplateCount(), 2);
+    EXPECT_EQ(live.TemplateNames(), (std::vector<std::string>{"A", "B"}));
+
+    std::array<SpeedPair, kSpeedDriveCount> speeds{};
+    SpeedTemplateSettings s;
+    s.m_SpeedMenuCheck = 0;  // no class: high
+    live.SetSettings(s);
+    ASSERT_TRUE(live.FindTemplateSpeeds("B", speeds));
+    EXPECT_EQ(speeds[0], (SpeedPair{20, 200}));
+    s.m_SpeedMenuCheck = 3;
+    live.SetSettings(s);
+    ASSERT_TRUE(live.FindTemplateSpeeds("B", speeds));
+    EXPECT_EQ(speeds[1], (SpeedPair{9, 81}));
+    EXPECT_FALSE(live.FindTemplateSpeeds("C", speeds));
+}
+
+TEST(SpeedConfig, LiveInstanceLoadsTypesAndRowsForTheView) {
+    TempDir dir;
+    std::vector<SpeedTemplateRow> rows = {MakeRow("P", 3, 60)};
+    SpeedTypeTable stored;
+    ASSERT_EQ(SaveSpeedTypeConfig(dir.Path(), "P", "m_PickPart_Speed", rows, stored), DeriveResult::Stored);
+    SpeedTemplates live;
+    live.LoadSpeedTypeConfigs(dir.Path());
+    EXPECT_EQ(live.Table(SpeedType::PickPart), stored);
+    EXPECT_EQ(live.Table(SpeedType::Reset), SpeedTypeTable{});
+    EXPECT_EQ(live.Pair(SpeedType::PickPart, kDriveY), (SpeedPair{4, 61}));
+
+    live.LoadSpeedTables({"Reset speed\t1 / 2\t", "Reset speed\t1 / 2\t", "Reset speed\t1 / 2\t"}, 0);
+    EXPECT_EQ(live.TemplateNames(), (std::vector<std::string>{"复位速度"}));
+    EXPECT_EQ(live.StoreSpeedTables()[0], "复位速度\t1 / 2\t" + std::string(15, '\t'));
+}
+
+} // namespace
+} // namespace smt

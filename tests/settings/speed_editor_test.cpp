@@ -1,0 +1,389 @@
+#include <gtest/gtest.h>
+
+#include "platform/files.h"
+#include "platform/profile.h"
+#include "settings/speed_editor.h"
+#include "test_support.h"
+
+namespace smt {
+namespace {
+
+using test::ScriptedResponder;
+using test::TempDir;
+
+constexpr int kSpeedSetPage = 0, kHighPage = 1, kMediumPage = 2, kLowPage = 3;
+constexpr int kHigh = 0, kMedium = 1, kLow = 2;
+
+const char* const kMsg01 = "请选择速度模板 !";
+const char* const kMsg02 = "请选择要删除的速度 !";
+const char* const kMsg03 = "要删除的速度在速度设置里已经被使用，\r\n请先改变速度设置后再删除此速度 !";
+const char* const kMsg04 = "速度模板没有内容，请先添加 !";
+const char* const kMsg05 = "速度名称不能为空 !";
+const char* const kMsg06 = "速度名称不能相同 !";
+const char* const kMsg07 = "没有发现对应的速度名称 !";
+
+std::string Cells(int start, int run) {
+    std::string cells;
+    for (int d = 0; d < kSpeedDriveCount; ++d) cells += FormatSpeedCell(start, run + d) + "\t";
+    return cells;
+}
+
+// Three templates in each class: a reset speed, "手控速度" and "Fast".
+struct Fixture {
+    TempDir dir;
+    SpeedTemplates live;
+    FigLists lists;
+    ScriptedResponder boxes;
+
+    Fixture() {
+        lists.speed = {
+            "Reset speed\t" + Cells(10, 50), "手控速度\t" + Cells(20, 80), "Fast\t" + Cells(30, 120),
+            "Reset speed\t" + Cells(7, 35), "手控速度\t" + Cells(14, 56), "Fast\t" + Cells(21, 84),
+            "Reset speed\t" + Cells(4, 20), "手控速度\t" + Cells(8, 32), "Fast\t" + Cells(12, 48),
+        };
+        lists.speedSetNames = "复位速度\t手控速度\tFast\tFast\tFast\tFast\t手控速度\t";
+        live.LoadSpeedTables(lists.speed, 0);
+    }
+
+    std::unique_ptr<SpeedTemplateEditor> Open(int page) {
+        auto editor = std::make_unique<SpeedTemplateEditor>(live, lists, dir.Path(), 0);
+        editor->LoadLanguage("Chinese");
+        editor->Open(page);
+        return editor;
+    }
+
+    std::string Ini(const std::string& section, const std::string& key) {
+        return plat::GetPrivateProfileString(section, key, "<none>", 512, dir.File("config.ini"));
+    }
+};
+
+TEST(SpeedEditor, OpeningShowsTemplatesAndSpeedSetInTheLanguage) {
+    Fixture f;
+    auto e = f.Open(kHighPage);
+    EXPECT_EQ(e->CurrentPage(), kHighPage);
+    EXPECT_FALSE(e->Expanded());
+    EXPECT_EQ(e->SelectedRow(), -1);
+    EXPECT_EQ(e->Tables().Count(), 3);
+    EXPECT_EQ(e->Tables().m_HighSpeedTable[0][0], "复位速度");
+    EXPECT_EQ(e->SpeedSet()[0], "复位速度");
+    EXPECT_EQ(e->SpeedSet()[6], "手控速度");
+    // The drop-down is sorted.
+    const auto& combo = e->ComboNames();
+    ASSERT_EQ(combo.size(), 3u);
+    EXPECT_EQ(combo[0], "Fast");
+    EXPECT_TRUE(std::is_sorted(combo.begin(), combo.end()));
+}
+
+TEST(SpeedEditor, PickingTheFirstTemplateNeedsTheResetSwitch) {
+    Fixture f;
+    auto e = f.Open(kMediumPage);
+    EXPECT_FALSE(e->PickTemplate(kMedium, 0));
+    EXPECT_FALSE(e->Expanded());
+    EXPECT_EQ(e->SelectedRow(), -1);
+    EXPECT_FALSE(e->PickTemplate(kMedium, 3));  // past the end
+
+    ASSERT_TRUE(e->PickTemplate(kMedium, 1));
+    EXPECT_TRUE(e->Expanded());
+    EXPECT_EQ(e->SelectedName(), "手控速度");
+    EXPECT_EQ(e->Fields().m_SpeedName, "手控速度");
+    EXPECT_EQ(e->Fields().Edit(kMedium, kDriveX, false), 14);
+    EXPECT_EQ(e->Fields().Edit(kMedium, kDriveAutoWalk2, true), 71);
+    EXPECT_FALSE(e->EditEnabled(kHigh));
+    EXPECT_TRUE(e->EditEnabled(kMedium));
+    EXPECT_FALSE(e->EditEnabled(kLow));
+
+    // A refused pick leaves the earlier one.
+    EXPECT_FALSE(e->PickTemplate(kLow, 0));
+    EXPECT_EQ(e->SelectedRow(), 1);
+
+    e->SetModifyResetSpeed(true);
+    EXPECT_TRUE(e->ChangeResetSpeedEnabled());
+    EXPECT_TRUE(e->PickTemplate(kLow, 0));
+    EXPECT_EQ(e->SelectedName(), "复位速度");
+}
+
+TEST(SpeedEditor, AddRefusesEmptyAndDuplicateNames) {
+    Fixture f;
+    auto e = f.Open(kHighPage);
+    e->PointerEntersAdd();
+    EXPECT_TRUE(e->Expanded());
+    e->Fields().m_SpeedName = "";
+    EXPECT_FALSE(e->AddSpeed());
+    e->Fields().m_SpeedName = "Fast";
+    EXPECT_FALSE(e->AddSpeed());
+    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{kMsg05, kMsg06}));
+    EXPECT_EQ(e->Tables().Count(), 3);
+    EXPECT_EQ(f.live.TemplateCount(), 3);
+}
+
+TEST(SpeedEditor, AddAppendsToEveryClassAndTheLiveTables) {
+    Fixture f;
+    auto e = f.Open(kHighPage);
+    e->PointerEntersAdd();
+    e->Fields().m_SpeedName = "Gentle";
+    for (int cls = 0; cls < kSpeedClassCount; ++cls) {
+        for (int d = 0; d < kSpeedDriveCount; ++d) {
+            e->Fields().Edit(cls, d, false) = 5 + cls;
+            e->Fields().Edit(cls, d, true) = 50 + cls * 10 + d;
+        }
+    }
+    ASSERT_TRUE(e->AddSpeed());
+    EXPECT_FALSE(e->Expanded());
+    const SpeedTemplateTables live = f.live.Templates();
+    ASSERT_EQ(live.Count(), 4);
+    EXPECT_EQ(live.m_HighSpeedTable[3][0], "Gentle");
+    EXPECT_EQ(live.m_HighSpeedTable[3][1], "5 / 50");
+    EXPECT_EQ(live.m_MediumSpeedTable[3][16], "6 / 75");
+    EXPECT_EQ(live.m_LowSpeedTable[3][0], "Gentle");
+    EXPECT_EQ(live.m_LowSpeedTable[3][2], "7 / 71");
+    EXPECT_EQ(e->ComboNames()[1], "Gentle");  // sorted in after "Fast"
+    // Nothing is written before confirmation.
+    EXPECT_FALSE(plat::FileExists(f.dir.File("config_speed.fig")));
+    EXPECT_EQ(f.lists.speed.size(), 9u);
+}
+
+TEST(SpeedEditor, ModifyRenamesEverywhereAndChangesOnlyTheClassInFront) {
+    Fixture f;
+    auto e = f.Open(kLowPage);
+    ASSERT_TRUE(e->PickTemplate(kLow, 1));
+    e->Fields().m_SpeedName = "Manual";
+    e->Fields().Edit(kLow, kDriveX, false) = 3;
+    e->Fields().Edit(kLow, kDriveX, true) = 33;
+    ASSERT_TRUE(e->EditSpeed());
+    EXPECT_EQ(e->SelectedRow(), -1);
+    EXPECT_FALSE(e->Expanded());
+
+    const SpeedTemplateTables t = f.live.Templates();
+    EXPECT_EQ(t.m_HighSpeedTable[1][0], "Manual");
+    EXPECT_EQ(t.m_MediumSpeedTable[1][0], "Manual");
+    EXPECT_EQ(t.m_LowSpeedTable[1][1], "3 / 33");
+    EXPECT_EQ(t.m_HighSpeedTable[1][1], "20 / 80");
+    EXPECT_EQ(t.m_MediumSpeedTable[1][1], "14 / 56");
+    // Both speed-set rows that named it follow, and the frame's line is written.
+    EXPECT_EQ(e->SpeedSet()[1], "Manual");
+    EXPECT_EQ(e->SpeedSet()[6], "Manual");
+    EXPECT_EQ(f.lists.speedSetNames, "复位速度\tManual\tFast\tFast\tFast\tFast\tManual\t");
+    EXPECT_NE(std::find(e->ComboNames().begin(), e->ComboNames().end(), "Manual"), e->ComboNames().end());
+    EXPECT_EQ(std::find(e->ComboNames().begin(), e->ComboNames().end(), "手控速度"), e->ComboNames().end());
+
+    // Without a pick, modify does nothing; renaming to an existing name is allowed.
+    EXPECT_FALSE(e->EditSpeed());
+    ASSERT_TRUE(e->PickTemplate(kLow, 2));
+    e->Fields().m_SpeedName = "Manual";
+    EXPECT_TRUE(e->EditSpeed());
+    EXPECT_EQ(f.live.Templates().m_HighSpeedTable[2][0], "Manual");
+    EXPECT_EQ(f.boxes.Count(), 0u);
+}
+
+TEST(SpeedEditor, ModifyWithTheSpeedSetPageInFrontKeepsEveryCell) {
+    Fixture f;
+    auto e = f.Open(kHighPage);
+    ASSERT_TRUE(e->PickTemplate(kHigh, 2));
+    e->Fields().Edit(kHigh, kDriveX, false) = 99;
+    e->SelectPage(kSpeedSetPage);
+    e->Fields().m_SpeedName = "Quick";
+    ASSERT_TRUE(e->EditSpeed());
+    const SpeedTemplateTables t = f.live.Templates();
+    EXPECT_EQ(t.m_HighSpeedTable[2][0], "Quick");
+    EXPECT_EQ(t.m_HighSpeedTable[2][1], "30 / 120");
+}
+
+TEST(SpeedEditor, DeleteRefusalsAndRemoval) {
+    Fixture f;
+    auto e = f.Open(kHighPage);
+    EXPECT_FALSE(e->DeleteSpeed());  // nothing picked
+    ASSERT_TRUE(e->PickTemplate(kHigh, 2));
+    EXPECT_FALSE(e->DeleteSpeed());  // "Fast" is in the speed set
+    EXPECT_EQ(f.live.TemplateCount(), 3);
+
+    e->SetSpeedSetCell(2, "手控速度");
+    for (int k = 3; k <= 5; ++k) e->SetSpeedSetCell(k, "手控速度");
+    ASSERT_TRUE(e->DeleteSpeed());
+    EXPECT_EQ(e->SelectedRow(), -1);
+    const SpeedTemplateTables t = f.live.Templates();
+    ASSERT_EQ(t.Count(), 2);
+    EXPECT_EQ(t.m_LowSpeedTable.size(), 2u);
+    EXPECT_EQ(t.m_MediumSpeedTable[1][0], "手控速度");
+    EXPECT_EQ(e->ComboNames().size(), 2u);
+    EXPECT_EQ(f.lists.speedSetNames, "复位速度\t手控速度\t手控速度\t手控速度\t手控速度\t手控速度\t手控速度\t");
+    EXPECT_FALSE(e->DeleteSpeed());  // the deleted pick is gone
+    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{kMsg02, kMsg03, kMsg02}));
+}
+
+TEST(SpeedEditor, OneKeyScaleFromTheHighClass) {
+    Fixture f;
+    auto e = f.Open(kHighPage);
+    e->Fields().settings.m_MediumSpeedZoom = 50;
+    e->Fields().settings.m_LowSpeedZoom = 10;
+    ASSERT_TRUE(e->ScaleClass(kMedium));
+    SpeedTemplateTables t = f.live.Templates();
+    EXPECT_EQ(t.m_MediumSpeedTable[0][1], "5 / 25");
+    EXPECT_EQ(t.m_MediumSpeedTable[2][16], "15 / 67");  // 135 x 50 / 100 truncated
+    EXPECT_EQ(t.m_LowSpeedTable[0][1], "4 / 20");      // untouched
+
+    // Servo drives: the first template keeps its cells.
+    e->Fields().settings.m_ChangeResetSpeed = 1;
+    ASSERT_TRUE(e->ScaleClass(kLow));
+    t = f.live.Templates();
+    EXPECT_EQ(t.m_LowSpeedTable[0][1], "4 / 20");
+    EXPECT_EQ(t.m_LowSpeedTable[1][1], "2 / 8");
+    EXPECT_EQ(t.m_LowSpeedTable[2][1], "3 / 12");
+    EXPECT_EQ(t.m_LowSpeedTable[2][0], "Fast");
+}
+
+TEST(SpeedEditor, OneKeyScaleLeavesCellsWithoutSlashAndStopsOnBadFields) {
+    Fixture f;
+    f.lists.speed[0] = "Reset speed\t100\t" + Cells(10, 50);
+    f.live.LoadSpeedTables(f.lists.speed, 0);
+    auto e = f.Open(kHighPage);
+    e->Fields().settings.m_MediumSpeedZoom = 50;
+    ASSERT_TRUE(e->ScaleClass(kMedium));
+    EXPECT_EQ(f.live.Templates().m_MediumSpeedTable[0][1], "7 / 35");
+    EXPECT_EQ(f.live.Templates().m_MediumSpeedTable[0][2], "5 / 25");
+
+    e->Fields().settings.m_LowSpeedZoom = 100;  // outside 1..99
+    EXPECT_FALSE(e->ScaleClass(kLow));
+    ASSERT_EQ(f.boxes.Count(), 1u);
+    EXPECT_EQ(f.boxes.Texts()[0], "Please enter an integer between 1 and 99.");
+    EXPECT_EQ(f.live.Templates().m_LowSpeedTable[1][1], "8 / 32");
+}
+
+TEST(SpeedEditor, OneKeyScaleWithoutTemplates) {
+    Fixture f;
+    f.lists.speed.clear();
+    f.live.LoadSpeedTables(f.lists.speed, 0);
+    auto e = f.Open(kHighPage);
+    EXPECT_FALSE(e->ScaleClass(kMedium));
+    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{kMsg04}));
+}
+
+TEST(SpeedEditor, FieldRanges) {
+    SpeedTemplateFields fields;
+    EXPECT_EQ(CheckSpeedTemplateFields(fields), "");
+    fields.settings.m_A_RunFast = 100000;
+    EXPECT_EQ(CheckSpeedTemplateFields(fields), "");
+    fields.settings.m_XY_RunFast = 10001;
+    EXPECT_EQ(CheckSpeedTemplateFields(fields), "Please enter an integer between 1 and 10000.");
+    fields.settings.m_XY_RunFast = 10000;
+    fields.settings.m_MaxSpeedLimitValue = 9;
+    EXPECT_EQ(CheckSpeedTemplateFields(fields), "Please enter an integer between 10 and 100.");
+    fields.settings.m_MaxSpeedLimitValue = 32;
+    fields.Edit(kLow, kDriveA4, true) = 256;
+    EXPECT_EQ(CheckSpeedTemplateFields(fields), "Please enter an integer between 1 and 255.");
+    fields.Edit(kLow, kDriveA4, true) = 255;
+    fields.m_SpeedName = std::string(10, 'a') + "一二三四五六七八九十" + std::string(10, 'b');
+    EXPECT_EQ(CheckSpeedTemplateFields(fields), "");
+    fields.m_SpeedName += "c";
+    EXPECT_EQ(CheckSpeedTemplateFields(fields), "Enter no more than 30 characters.");
+}
+
+TEST(SpeedEditor, ConfirmWithTheSpeedSetPageStoresNothing) {
+    Fixture f;
+    SpeedTypeTable before;
+    before.m_Start_X = 9;
+    f.live.SetTable(SpeedType::Handle, before);
+    SpeedTemplateSettings settings;
+    settings.m_SpeedMenuCheck = 2;
+    f.live.SetSettings(settings);
+    const std::string namesBefore = f.lists.speedSetNames;
+
+    auto e = f.Open(kSpeedSetPage);
+    e->SetSpeedSetCell(1, "Fast");
+    e->Fields().settings.m_AccelSpeed = 55;
+    EXPECT_EQ(e->Confirm(), ConfirmResult::StayOpen);
+    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{kMsg01}));
+    EXPECT_EQ(f.live.Settings().m_SpeedMenuCheck, 2);
+    EXPECT_EQ(f.live.Settings().m_AccelSpeed, 100);
+    EXPECT_EQ(f.live.Table(SpeedType::Handle), before);
+    EXPECT_EQ(f.lists.speedSetNames, namesBefore);
+    EXPECT_FALSE(plat::FileExists(f.dir.File("config.ini")));
+    EXPECT_FALSE(plat::FileExists(f.dir.File("config_speed.fig")));
+}
+
+TEST(SpeedEditor, ConfirmDerivesEveryTypeFromTheClassInFront) {
+    Fixture f;
+    auto e = f.Open(kLowPage);
+    e->Fields().settings.m_XY_RunFast = 2000;
+    ASSERT_EQ(e->Confirm(), ConfirmResult::Closed);
+    EXPECT_EQ(f.boxes.Count(), 0u);
+
+    const SpeedTemplateSettings s = f.live.Settings();
+    EXPECT_EQ(s.m_SpeedMenuCheck, 3);
+    EXPECT_EQ(s.m_XY_RunFast, 2000);
+    EXPECT_EQ(f.Ini("SpeedTemplateConfig", "m_SpeedMenuCheck"), "3");
+    EXPECT_EQ(f.Ini("SpeedTemplateConfig", "m_XY_RunFast"), "2000");
+
+    // "手控速度" of the low class.
+    const SpeedTypeTable handle = f.live.Table(SpeedType::Handle);
+    EXPECT_EQ(handle.Pair(kDriveX), (SpeedPair{8, 32}));
+    EXPECT_EQ(handle.Pair(kDriveAutoWalk2), (SpeedPair{8, 47}));
+    EXPECT_EQ(f.Ini("m_Handle_SpeedConfig", "m_Handle_Speed.m_Start_X"), "8");
+    EXPECT_EQ(f.Ini("m_Handle_SpeedConfig", "m_Handle_Speed.m_Normal_AutoWalk2"), "47");
+    EXPECT_EQ(f.live.Table(SpeedType::Reset).Pair(kDriveY), (SpeedPair{4, 21}));
+    EXPECT_EQ(f.live.Table(SpeedType::Smt).Pair(kDriveX), (SpeedPair{12, 48}));
+    EXPECT_EQ(f.live.Table(SpeedType::AutoNozzle), handle);
+    // The next start reads the same tables.
+    for (int k = 0; k < kSpeedTypeCount; ++k) {
+        EXPECT_EQ(LoadSpeedTypeConfig(f.dir.Path(), SpeedTypeName(k)), f.live.Table(static_cast<SpeedType>(k)));
+    }
+
+    // The frame's rows and the file follow; the built-in name is stored in Chinese now.
+    std::string bytes;
+    ASSERT_TRUE(plat::ReadWholeFile(f.dir.File("config_speed.fig"), bytes));
+    std::vector<std::string> rows;
+    std::string names;
+    ASSERT_TRUE(DecodeTableFile(bytes, rows, &names));
+    EXPECT_EQ(names, f.lists.speedSetNames);
+    EXPECT_EQ(rows, f.lists.speed);
+    ASSERT_EQ(rows.size(), 9u);
+    EXPECT_EQ(rows[6], "复位速度\t" + Cells(4, 20));
+}
+
+TEST(SpeedEditor, MissingSpeedSetNameSkipsOnlyThatType) {
+    Fixture f;
+    SpeedTypeTable old;
+    old.m_Start_X = 1;
+    old.m_Normal_X = 2;
+    f.live.SetTable(SpeedType::PickPart, old);
+    auto e = f.Open(kHighPage);
+    e->SetSpeedSetCell(2, "fast");  // case counts
+    ASSERT_EQ(e->Confirm(), ConfirmResult::Closed);
+    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{kMsg07}));
+    EXPECT_EQ(f.live.Table(SpeedType::PickPart), old);
+    EXPECT_EQ(f.Ini("m_PickPart_SpeedConfig", "m_PickPart_Speed.m_Start_X"), "<none>");
+    EXPECT_EQ(f.live.Table(SpeedType::Smt).Pair(kDriveX), (SpeedPair{30, 120}));
+    EXPECT_EQ(f.live.Table(SpeedType::AutoNozzle).Pair(kDriveX), (SpeedPair{20, 80}));
+    EXPECT_EQ(f.live.Settings().m_SpeedMenuCheck, 1);
+}
+
+TEST(SpeedEditor, UnwritableTemplateFileKeepsTheManagerOpen) {
+    Fixture f;
+    ASSERT_TRUE(plat::MakeDirectory(f.dir.File("config_speed.fig")));  // a folder in the file's place
+    auto e = f.Open(kMediumPage);
+    e->SetSpeedSetCell(0, "Fast");
+    EXPECT_EQ(e->Confirm(), ConfirmResult::StayOpen);
+    ASSERT_EQ(f.boxes.Count(), 1u);
+    EXPECT_EQ(f.boxes.Texts()[0].rfind("文件无法保存，速度设置没有生效 !\r\n", 0), 0u) << f.boxes.Texts()[0];
+    EXPECT_NE(f.boxes.Texts()[0].find("config_speed.fig"), std::string::npos);
+    // Nothing changed, and the operator's choice is still in the manager.
+    EXPECT_EQ(f.live.Table(SpeedType::Reset), SpeedTypeTable{});
+    EXPECT_EQ(f.lists.speedSetNames.rfind("复位速度\t", 0), 0u);
+    EXPECT_FALSE(plat::FileExists(f.dir.File("config.ini")));
+    EXPECT_EQ(e->SpeedSet()[0], "Fast");
+}
+
+TEST(SpeedEditor, LanguageRebuildAndStoringKeepsBuiltInNamesInTheCurrentLanguage) {
+    Fixture f;
+    f.live.LoadSpeedTables(f.lists.speed, 1);  // English
+    EXPECT_EQ(f.live.TemplateNames()[0], "Reset speed");
+    SpeedTemplateEditor english(f.live, f.lists, f.dir.Path(), 1);
+    english.Open(kHighPage);
+    EXPECT_EQ(english.SpeedSet()[0], "Reset speed");
+    ASSERT_EQ(english.Confirm(), ConfirmResult::Closed);
+    EXPECT_EQ(f.lists.speed[0].rfind("Reset speed\t", 0), 0u);
+    EXPECT_EQ(f.lists.speedSetNames.rfind("Reset speed\t", 0), 0u);
+    EXPECT_EQ(f.live.Table(SpeedType::Reset).Pair(kDriveX), (SpeedPair{10, 50}));
+}
+
+} // namespace
+} // namespace smt
