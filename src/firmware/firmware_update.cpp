@@ -5,6 +5,8 @@
 #include "app/numtext.h"
 #include "firmware/md5.h"
 #include "link/cmd_srv.h"
+#include "link/command_frames.h"
+#include "link/exchange.h"
 #include "link/link_log.h"
 #include "link/link_state.h"
 #include "platform/files.h"
@@ -265,6 +267,12 @@ bool ReadMainBoardBlock(Steps& s, BoardConfigBlock& block) {
 
 }  // namespace
 
+bool SendAxisLimitOverEthernet(MachineLink& link, std::uint8_t axis, std::int32_t limit) {
+    if (link.SendCommand(0x01, UdpAxisLimit(axis, limit)) == 0) return true;
+    plat::MessageBoxOk(SendFailedText("01->SendAxisLimit"), true, plat::MsgIcon::Error);
+    return false;
+}
+
 void UpdateBoardFirmware(FirmwareJob& job) {
     std::array<bool, 4> present{};
     if (!CheckImages(job, present)) return;
@@ -322,11 +330,13 @@ bool WriteBoardLimits(FirmwareJob& job) {
         s.Status(s.T("c_Writing") + what + s.T("c_Failed") + kBang);
         return false;
     }
-    // The machine takes the new limits at once; a refusal is reported by the command.
-    if (job.port.sendAxisLimit) {
-        job.port.sendAxisLimit(0, x);
-        job.port.sendAxisLimit(1, y);
-    }
+    // The machine takes the new limits at once; a failure is reported by the command.
+    const auto send = job.port.sendAxisLimit ? job.port.sendAxisLimit
+                                             : [&job](std::uint8_t axis, std::int32_t limit) {
+                                                   return SendAxisLimitOverEthernet(*job.link, axis, limit);
+                                               };
+    send(0, x);
+    send(1, y);
     s.Status(s.T("c_Writing") + what + s.T("c_Complete"));
     return true;
 }

@@ -43,7 +43,7 @@ struct FirmwareLinkPort {
     // Connect again (the manual control panel's connect); true once g_Connected is
     // set again.
     std::function<bool()> reconnect;
-    // Command 0x01: an axis travel limit in pulses.
+    // Command 0x01: an axis travel limit in pulses. Empty: SendAxisLimitOverEthernet.
     std::function<bool(std::uint8_t axis, std::int32_t limit)> sendAxisLimit;
 };
 
@@ -73,6 +73,9 @@ int FirmwareUpdateThread(FirmwareJob& job, int mode);
 void UpdateBoardFirmware(FirmwareJob& job);
 bool ReadBoardConfig(FirmwareJob& job);
 bool WriteBoardLimits(FirmwareJob& job);
+
+// Command 0x01 (u8 axis, i32 pulses) on the Ethernet link; no reply is awaited.
+bool SendAxisLimitOverEthernet(MachineLink& link, std::uint8_t axis, std::int32_t limit);
 
 // The firmware dialog's members and the start of its work.
 struct FirmwareUpdateValues {

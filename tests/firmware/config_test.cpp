@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
 
 #include "firmware_fixture.h"
 #include "platform/profile.h"
@@ -123,6 +124,23 @@ TEST_F(ConfigOnSim, WriteLimitsChangesOnlyTheLimitBytesThenSendsThem) {
     EXPECT_EQ(view.statuses, (std::vector<std::string>{"读出配置信息...", "擦除配置信息...", "写入配置信息...",
                                                        "写入配置信息完成"}));
     EXPECT_TRUE(Flash(3, 1, 0x08010000, 4) == ByteVec(4, 0xFF));  // the selected feeder board untouched
+}
+
+TEST_F(ConfigOnSim, WriteLimitsWithoutAHookSendsTheLimitsOverTheLink) {
+    SeedConfig(1, 0, MainBlock(0, 7, "SMT", 6, 1, 2));
+    Fresh();
+    FirmwareJob job = Job();
+    job.port.sendAxisLimit = nullptr;
+    job.xLimitMm = 400.0;
+    job.xPulse = 80.5;
+    job.yLimitMm = 250.0;
+    job.yPulse = -0.1;  // a negative factor gives a negative limit
+    EXPECT_TRUE(WriteBoardLimits(job));
+    const auto sent = Frames(0x01);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(ToHex(std::string(sent[0].data.begin(), sent[0].data.end())), "00 C8 7D 00 00");
+    EXPECT_EQ(ToHex(std::string(sent[1].data.begin(), sent[1].data.end())), "01 E7 FF FF FF");
+    EXPECT_EQ(Board().AxisLimits(), (std::map<int, std::int32_t>{{0, 32200}, {1, -25}}));
 }
 
 TEST_F(ConfigOnSim, WriteLimitsAfterAFailedReadErasesNothing) {
