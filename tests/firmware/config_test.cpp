@@ -136,6 +136,8 @@ TEST_F(ConfigOnSim, WriteLimitsWithoutAHookSendsTheLimitsOverTheLink) {
     job.yLimitMm = 250.0;
     job.yPulse = -0.1;  // a negative factor gives a negative limit
     EXPECT_TRUE(WriteBoardLimits(job));
+    // The limits wait for no reply; one answered command behind them shows they were taken.
+    ASSERT_TRUE(FirmwareLoader(link).SetUpdateFlag(1, 0));
     const auto sent = Frames(0x01);
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(ToHex(std::string(sent[0].data.begin(), sent[0].data.end())), "00 C8 7D 00 00");
