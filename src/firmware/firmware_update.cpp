@@ -195,6 +195,7 @@ PassEnd UpdateOneBoard(Steps& s, const FirmwareBoard& board, int feederIndex, Bo
     FirmwareLoader& loader = s.Loader();
     const auto failed = [&](const char* verb, const std::string& what) {
         s.Status(s.T(verb) + name + what + s.T("c_Failed") + kBang);
+        return PassEnd::Closing;
     };
     const std::string config = s.T("c_Application") + s.T("c_ConfigurationInformation");
 
@@ -204,18 +205,18 @@ PassEnd UpdateOneBoard(Steps& s, const FirmwareBoard& board, int feederIndex, Bo
     }
     block.Clear();
     s.Status(s.T("c_Reading") + name + config + kEllipsis);
-    if (!s.ReadBlock(number, block)) return failed("c_Reading", config), PassEnd::Closing;
+    if (!s.ReadBlock(number, block)) return failed("c_Reading", config);
 
     block.SetUpdateMark(1);
     s.Status(s.T("c_Erasing") + name + config + kEllipsis);
-    if (!s.EraseBlock(number)) return failed("c_Erasing", config), PassEnd::Closing;
+    if (!s.EraseBlock(number)) return failed("c_Erasing", config);
     s.Status(s.T("c_Erasing") + s.T("c_Complete") + kComma + s.T("c_Writing") + name + config + kEllipsis);
-    if (!s.WriteBlock(number, block)) return failed("c_Writing", config), PassEnd::Closing;
+    if (!s.WriteBlock(number, block)) return failed("c_Writing", config);
 
     s.Status(s.T("c_JumpTo") + name + s.T("c_UpgradeProgram") + kEllipsis);
     if (!loader.JumpToAddress(loader::kBootLoader)) {
         Box(kJumpError);
-        return failed("c_JumpTo", s.T("c_UpgradeProgram")), PassEnd::Closing;
+        return failed("c_JumpTo", s.T("c_UpgradeProgram"));
     }
     if (mainBoard && !ReconnectMachineLink(s)) return PassEnd::Abort;
     if (!s.Wait(s.Job().timing.afterJump)) return PassEnd::Abort;
@@ -223,12 +224,12 @@ PassEnd UpdateOneBoard(Steps& s, const FirmwareBoard& board, int feederIndex, Bo
 
     // Read the block again, and only a block read whole is written back.
     block.Clear();
-    if (!s.ReadBlock(number, block)) return failed("c_Reading", config), PassEnd::Closing;
+    if (!s.ReadBlock(number, block)) return failed("c_Reading", config);
     s.Status(s.T("c_Erasing") + name + config + kEllipsis);
     block.SetUpdateMark(0);
-    if (!s.EraseBlock(number)) return failed("c_Erasing", config), PassEnd::Closing;
+    if (!s.EraseBlock(number)) return failed("c_Erasing", config);
     s.Status(s.T("c_Writing") + name + config + kEllipsis);
-    if (!s.WriteBlock(number, block)) return failed("c_Writing", config), PassEnd::Closing;
+    if (!s.WriteBlock(number, block)) return failed("c_Writing", config);
 
     s.Status(s.T("c_JumpTo") + name + s.T("c_Application") + kEllipsis);
     if (!loader.JumpToAddress(loader::kApplication)) {

@@ -59,19 +59,6 @@ TEST(BoardConfigBlockText, DescriptionWithoutItsNulStopsAtSixtyFourBytes) {
     EXPECT_EQ(block.Description(), std::string(64, 'A'));
 }
 
-TEST(BoardConfigBlockText, LimitsAreLittleEndianAndTouchNothingElse) {
-    BoardConfigBlock block;
-    const ByteVec before = block.Bytes();
-    block.SetLimits(32200, -1);
-    EXPECT_EQ(ToHex(std::string(block.Bytes().begin() + 70, block.Bytes().begin() + 82)),
-              "FF FF C8 7D 00 00 FF FF FF FF FF FF");
-    EXPECT_EQ(block.XLimit(), 32200);
-    EXPECT_EQ(block.YLimit(), -1);
-    block.SetUpdateMark(0x0102);
-    EXPECT_EQ(block.Bytes()[0], 0x02);
-    EXPECT_EQ(block.Bytes()[1], 0x01);
-}
-
 class ConfigOnSim : public FirmwareSimTest {};
 
 TEST_F(ConfigOnSim, ReadSelectsTheMainBoardFirstAndShowsItsBlock) {
