@@ -6,9 +6,14 @@
 
 namespace sim {
 
+namespace {
+constexpr int kMaxCount = 1000000;
+constexpr int kMaxDelayMs = 3600000;
+} // namespace
+
 void Faults::SilenceNext(int count) {
     std::lock_guard lock(m_mutex);
-    m_silenceNext += std::max(0, count);
+    m_silenceNext = std::min(m_silenceNext + std::clamp(count, 0, kMaxCount), kMaxCount);
 }
 
 void Faults::SilenceAll(bool on) {
@@ -19,12 +24,13 @@ void Faults::SilenceAll(bool on) {
 
 void Faults::SetDelayMs(int ms) {
     std::lock_guard lock(m_mutex);
-    m_delayMs = std::max(0, ms);
+    m_delayMs = std::clamp(ms, 0, kMaxDelayMs);
 }
 
-void Faults::SplitNext() {
+void Faults::SplitNext(int gapMs) {
     std::lock_guard lock(m_mutex);
     m_split = true;
+    m_splitGapMs = std::clamp(gapMs, 0, kMaxDelayMs);
 }
 
 void Faults::GarbageNext() {
@@ -62,6 +68,7 @@ FaultPlan Faults::TakePlan() {
         return p;
     }
     p.split = std::exchange(m_split, false);
+    p.splitGapMs = m_splitGapMs;
     p.garbage = std::exchange(m_garbage, false);
     p.badSum = std::exchange(m_badSum, false);
     p.error = std::exchange(m_error, false);

@@ -13,6 +13,7 @@ struct FaultPlan {
     bool drop = false;        // no reply at all
     int delayMs = 0;          // extra wait before replying
     bool split = false;       // reply written in pieces (serial) / cut in two datagrams (UDP)
+    int splitGapMs = 0;       // serial: the pause between the pieces
     bool garbage = false;     // junk bytes / a junk datagram before the reply
     bool badSum = false;      // UDP: wrong checksum; serial (no sum): broken terminator
     bool error = false;       // the reply is replaced by an error report / status
@@ -25,7 +26,8 @@ public:
     void SilenceNext(int count = 1);        // drop the replies to the next `count` commands
     void SilenceAll(bool on);               // drop every reply until switched off
     void SetDelayMs(int ms);                // every reply waits this long (0: none)
-    void SplitNext();
+    void SplitNext(int gapMs = kDefaultSplitGapMs);
+    static constexpr int kDefaultSplitGapMs = 20;
     void GarbageNext();
     void BadSumNext();
     // The next command is answered by this error instead of its reply: on the serial
@@ -42,6 +44,7 @@ private:
     int m_silenceNext = 0;
     bool m_silenceAll = false;
     int m_delayMs = 0;
+    int m_splitGapMs = kDefaultSplitGapMs;
     bool m_split = false, m_garbage = false, m_badSum = false, m_error = false;
     std::uint8_t m_errorCode = 0, m_errorSub = 0;
 };

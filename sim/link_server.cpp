@@ -1,5 +1,7 @@
 #include "link_server.h"
 
+#include <algorithm>
+
 namespace sim {
 
 bool LinkServer::Start(std::string* error) {
@@ -37,8 +39,9 @@ bool LinkServer::PlanReplies(const Outcome& outcome, FaultPlan* plan) {
     if (outcome.replies.empty()) return false;
     *plan = m_faults.TakePlan();
     if (plan->drop) return false;
-    const int wait = static_cast<int>(outcome.motionMs * m_timeScale.load()) + plan->delayMs;
-    return wait <= 0 || m_stop.SleepMs(wait);
+    // An hour at most, whatever time scale and delay the operator typed.
+    const double wait = std::min(outcome.motionMs * m_timeScale.load() + plan->delayMs, 3600000.0);
+    return wait < 1 || m_stop.SleepMs(static_cast<int>(wait));
 }
 
 bool LinkServer::Replug(std::string* error) {

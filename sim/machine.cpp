@@ -22,9 +22,19 @@ constexpr std::uint8_t kSubXLimit = 0x11;
 constexpr std::uint8_t kSubYLimit = 0x12;
 
 constexpr int kHomingMs = 500;
+constexpr int kMaxMotionMs = 60000;  // no single reply waits longer, even for a wild move
 constexpr int kStrokeMs = 60;
 
 bool RockerType(int type) { return type == 4 || type == 6; }
+
+using Wide = std::int64_t;
+
+// The boards' counters are 32-bit and wrap; whatever the host sends, no sum overflows.
+void Shift(std::int32_t& counter, Wide delta) {
+    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(static_cast<Wide>(counter) + delta));
+}
+
+Wide Far(Wide a, Wide b = 0, Wide c = 0) { return std::max({std::llabs(a), std::llabs(b), std::llabs(c)}); }
 } // namespace
 
 Machine::Machine(int machineType) : m_type(machineType) {}
@@ -103,7 +113,7 @@ Outcome Machine::Reply(Link link, std::uint16_t code, Bytes serialData, std::uin
 int Machine::MoveTimeMs(std::int64_t pulses, int runSpeed) {
     // A speed code s drives 2 s pulses per millisecond; every move takes some time.
     const int s = std::max(1, runSpeed & 0xFF);
-    return 5 + static_cast<int>(std::llabs(pulses) / (2 * s));
+    return 5 + static_cast<int>(std::min<std::int64_t>(std::llabs(pulses) / (2 * s), kMaxMotionMs));
 }
 
 std::uint8_t Machine::ComputeZState() const {
@@ -123,38 +133,38 @@ std::uint8_t Machine::ComputeZState() const {
 
 void Machine::MoveAxis(int axis, std::int32_t d) {
     auto rocker = [&](int first) {
-        m_pos.z[first] -= d;
-        m_pos.z[first + 1] += d;
+        Shift(m_pos.z[first], -Wide{d});
+        Shift(m_pos.z[first + 1], d);
     };
     switch (axis) {
-    case 0: m_pos.x += d; break;
-    case 1: m_pos.y += d; break;
+    case 0: Shift(m_pos.x, d); break;
+    case 1: Shift(m_pos.y, d); break;
     case 2: rocker(0); break;
     case 3: rocker(2); break;
-    case 4: case 5: case 6: case 7: m_pos.a[axis - 4] += d; break;
-    case 8: m_pos.walk[0] += d; break;
-    case 9: if (m_type == 4) m_pos.x2 += d; else m_pos.walk[1] += d; break;
-    case 10: if (RockerType(m_type)) rocker(4); else m_pos.walk[2] += d; break;
-    case 11: m_pos.lift[0] += d; break;
-    case 12: if (m_type == 4) m_pos.y2 += d; else m_pos.lift[1] += d; break;
-    case 13: m_pos.lift[2] += d; break;
-    case 14: case 0x30: m_pos.walk[3] += d; break;
-    case 15: m_pos.feed2 += d; break;
+    case 4: case 5: case 6: case 7: Shift(m_pos.a[axis - 4], d); break;
+    case 8: Shift(m_pos.walk[0], d); break;
+    case 9: if (m_type == 4) Shift(m_pos.x2, d); else Shift(m_pos.walk[1], d); break;
+    case 10: if (RockerType(m_type)) rocker(4); else Shift(m_pos.walk[2], d); break;
+    case 11: Shift(m_pos.lift[0], d); break;
+    case 12: if (m_type == 4) Shift(m_pos.y2, d); else Shift(m_pos.lift[1], d); break;
+    case 13: Shift(m_pos.lift[2], d); break;
+    case 14: case 0x30: Shift(m_pos.walk[3], d); break;
+    case 15: Shift(m_pos.feed2, d); break;
     default:
-        if (axis >= 0x20 && axis <= 0x27) m_pos.z[axis - 0x20] += d;
-        else if (axis >= 0x28 && axis <= 0x2F) m_pos.a[axis - 0x28] += d;
+        if (axis >= 0x20 && axis <= 0x27) Shift(m_pos.z[axis - 0x20], d);
+        else if (axis >= 0x28 && axis <= 0x2F) Shift(m_pos.a[axis - 0x28], d);
         break;
     }
 }
 
-bool Machine::CheckXY(std::int32_t x, std::int32_t y) {
+bool Machine::CheckXY(std::int64_t x, std::int64_t y) {
     auto it = m_limits.find(0);
-    if (it != m_limits.end() && it->second != 0 && (x < 0 || x > std::abs(it->second))) {
+    if (it != m_limits.end() && it->second != 0 && (x < 0 || x > std::llabs(it->second))) {
         m_limitStatus = kStatusXLimit;
         return false;
     }
     it = m_limits.find(1);
-    if (it != m_limits.end() && it->second != 0 && (y > 0 || y < -std::abs(it->second))) {
+    if (it != m_limits.end() && it->second != 0 && (y > 0 || y < -std::llabs(it->second))) {
         m_limitStatus = kStatusYLimit;
         return false;
     }
@@ -323,7 +333,7 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         const std::int32_t delta = i32();
         spd();
         const std::int32_t run = spd();
-        std::int32_t nx = m_pos.x, ny = m_pos.y;
+        Wide nx = m_pos.x, ny = m_pos.y;
         if (axis == 0) nx += delta;
         if (axis == 1) ny += delta;
         if ((axis == 0 || axis == 1) && !CheckXY(nx, ny)) break;
@@ -343,11 +353,11 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
             xAxis = r.U8(); yAxis = r.U8();
             r.Le32(); dX = r.Le32(); r.Le32(); dY = r.Le32(); r.Le32(); rX = r.Le32();
         }
-        if (!CheckXY(m_pos.x + (xAxis == 0 ? dX : 0), m_pos.y + (yAxis == 1 ? dY : 0))) break;
-        (xAxis == 9 ? m_pos.x2 : m_pos.x) += dX;
-        (yAxis == 12 ? m_pos.y2 : m_pos.y) += dY;
+        if (!CheckXY(Wide{m_pos.x} + (xAxis == 0 ? dX : 0), Wide{m_pos.y} + (yAxis == 1 ? dY : 0))) break;
+        Shift((xAxis == 9 ? m_pos.x2 : m_pos.x), dX);
+        Shift((yAxis == 12 ? m_pos.y2 : m_pos.y), dY);
         o = Reply(link, code);
-        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), rX);
+        o.motionMs = MoveTimeMs(Far(dX, dY), rX);
         return o;
     }
 
@@ -358,11 +368,11 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         const std::int32_t rX = r.U8();
         const int yAxis = r.U8();
         const std::int32_t dY = r.Sm32();
-        if (!CheckXY(m_pos.x + dX, m_pos.y + (yAxis == 1 ? dY : 0))) break;
-        m_pos.x += dX;
-        (yAxis == 12 ? m_pos.y2 : m_pos.y) += dY;
+        if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + (yAxis == 1 ? dY : 0))) break;
+        Shift(m_pos.x, dX);
+        Shift((yAxis == 12 ? m_pos.y2 : m_pos.y), dY);
         o = Reply(link, code);
-        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), rX);
+        o.motionMs = MoveTimeMs(Far(dX, dY), rX);
         return o;
     }
 
@@ -378,7 +388,7 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
             r.Le32();
             pulses = r.Le32();
         }
-        if (drive >= 1 && drive <= 3) m_pos.walk[drive - 1] += pulses;
+        if (drive >= 1 && drive <= 3) Shift(m_pos.walk[drive - 1], pulses);
         m_feeds.push_back(FeedRecord{code, drive, pulses});
         o = Reply(link, code);
         o.motionMs = MoveTimeMs(pulses, 100);
@@ -408,7 +418,7 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         }
         m_conveyor.push_back(c);
         o = Reply(link, code);
-        o.motionMs = MoveTimeMs(std::max({std::abs(c.l1), std::abs(c.l2), std::abs(c.l3)}), 100);
+        o.motionMs = MoveTimeMs(Far(c.l1, c.l2, c.l3), 100);
         return o;
     }
 
@@ -421,8 +431,8 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
             r.Le16(); r.U8(); r.Le32();
             dX = r.Le32();
         }
-        if (!CheckXY(m_pos.x + dX, m_pos.y)) break;
-        m_pos.x += dX;
+        if (!CheckXY(Wide{m_pos.x} + dX, m_pos.y)) break;
+        Shift(m_pos.x, dX);
         o = Reply(link, code);
         o.motionMs = MoveTimeMs(dX, 100);
         return o;
@@ -445,12 +455,12 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
             nozzle = r.U8();
             dA = r.Le32();
         }
-        if (!CheckXY(m_pos.x + dX, m_pos.y + dY)) break;
-        m_pos.x += dX;
-        m_pos.y += dY;
-        if (nozzle >= 1 && nozzle <= 8) m_pos.a[nozzle - 1] += dA;
+        if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) break;
+        Shift(m_pos.x, dX);
+        Shift(m_pos.y, dY);
+        if (nozzle >= 1 && nozzle <= 8) Shift(m_pos.a[nozzle - 1], dA);
         o = Reply(link, code);
-        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), rX);
+        o.motionMs = MoveTimeMs(Far(dX, dY), rX);
         return o;
     }
 
@@ -469,12 +479,12 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
             r.U8();
             for (auto& a : dA) a = r.Le32();
         }
-        if (!CheckXY(m_pos.x + dX, m_pos.y + dY)) break;
-        m_pos.x += dX;
-        m_pos.y += dY;
-        for (int n = 0; n < 8; ++n) m_pos.a[n] += dA[n];
+        if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) break;
+        Shift(m_pos.x, dX);
+        Shift(m_pos.y, dY);
+        for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
         o = Reply(link, code);
-        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), rX);
+        o.motionMs = MoveTimeMs(Far(dX, dY), rX);
         return o;
     }
 
@@ -511,7 +521,8 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
     case 0x71: {  // height measurement
         const bool ok = m_height != 0;
         if (serial) {
-            Bytes data{static_cast<std::uint8_t>(ok ? 1 : 0), 0};
+            // First data byte: 1 measured, 0 failed; the second to fifth: the height.
+            Bytes data{static_cast<std::uint8_t>(ok ? 1 : 0)};
             PutBe32(data, m_height);
             o = Reply(link, code, data);
         } else {
@@ -533,13 +544,13 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         const std::int32_t dX2 = r.Le32();
         r.Seek(114);
         const std::int32_t dX3 = r.Le32(), dY3 = r.Le32();
-        const std::int32_t x1 = m_pos.x + dX1, y1 = m_pos.y + dY1, x2 = x1 + dX2, x3 = x2 + dX3, y3 = y1 + dY3;
+        const Wide x1 = Wide{m_pos.x} + dX1, y1 = Wide{m_pos.y} + dY1, x2 = x1 + dX2, x3 = x2 + dX3, y3 = y1 + dY3;
         if (!CheckXY(x1, y1) || !CheckXY(x2, y1) || !CheckXY(x3, y3)) break;
-        m_pos.x = x3;
-        m_pos.y = y3;
-        for (int n = 0; n < 8; ++n) m_pos.a[n] += dA[n];
+        m_pos.x = static_cast<std::int32_t>(static_cast<std::uint32_t>(x3));
+        m_pos.y = static_cast<std::int32_t>(static_cast<std::uint32_t>(y3));
+        for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
         o = Reply(link, code);
-        o.motionMs = MoveTimeMs(std::abs(dX1) + std::abs(dX2) + std::abs(dX3), 100);
+        o.motionMs = MoveTimeMs(Far(dX1) + Far(dX2) + Far(dX3), 100);
         return o;
     }
 
@@ -555,15 +566,15 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         for (auto& a : dA) a = r.Le32();
         r.Seek(80);
         const int zAxis = r.U8();
-        if (!CheckXY(m_pos.x + dX, m_pos.y + dY)) break;
-        m_pos.x += dX;
-        m_pos.y += dY;
-        for (int n = 0; n < 8; ++n) m_pos.a[n] += dA[n];
+        if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) break;
+        Shift(m_pos.x, dX);
+        Shift(m_pos.y, dY);
+        for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
         if (mask == 0) Pick(code, NozzleOfZAxis(zAxis));
         for (int n = 0; n < 8; ++n)
             if (mask & (1u << n)) Pick(code, n + 1);
         o = Reply(link, code);
-        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), 100) + kStrokeMs;
+        o.motionMs = MoveTimeMs(Far(dX, dY), 100) + kStrokeMs;
         return o;
     }
 
@@ -594,15 +605,15 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         const int zAxis = r.U8();
         r.Seek(85);
         const int threshold = r.U8();
-        if (!CheckXY(m_pos.x + dX, m_pos.y + dY)) break;
-        m_pos.x += dX;
-        m_pos.y += dY;
-        for (int n = 0; n < 8; ++n) m_pos.a[n] += dA[n];
+        if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) break;
+        Shift(m_pos.x, dX);
+        Shift(m_pos.y, dY);
+        for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
         int reading = 0;
         const bool ok = Place(code, NozzleOfZAxis(zAxis), threshold, &reading);
         o.replies.push_back(Outgoing{1, code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
                                                     static_cast<std::uint8_t>(reading)}});
-        o.motionMs = MoveTimeMs(std::max(std::abs(dX), std::abs(dY)), 100) + kStrokeMs;
+        o.motionMs = MoveTimeMs(Far(dX, dY), 100) + kStrokeMs;
         return o;
     }
 

@@ -158,7 +158,7 @@ private:
 
     // Board behaviour shared by both links.
     void MoveAxis(int axis, std::int32_t delta);
-    bool CheckXY(std::int32_t x, std::int32_t y);  // false: m_limitStatus tells which
+    bool CheckXY(std::int64_t x, std::int64_t y);  // false: m_limitStatus tells which
     void Home(const std::vector<int>& drives);
     int StrokeNozzle(int axis, std::int32_t depth) const;
     void Pick(std::uint16_t command, int nozzle);

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,7 +48,7 @@ bool ParseArgs(int argc, char** argv, sim::SimConfig& c) {
             (a == "--udp-port" ? c.udpPort : c.discoveryPort) = static_cast<std::uint16_t>(p);
         } else if (a == "--time-scale" && value(&v)) {
             c.timeScale = std::strtod(v, &end);
-            if (*end || c.timeScale < 0) return false;
+            if (*end || !std::isfinite(c.timeScale) || c.timeScale < 0) return false;
         } else return false;
     }
     return true;

@@ -16,7 +16,6 @@ namespace {
 // Junk before a reply; it holds no start byte, so a sound reply cutter skips it.
 const Bytes kGarbage{0x00, 0x5A, 0x13, 0xA5, 0xFF, 0xFC, 0x3C};
 constexpr int kSplitPieces = 3;
-constexpr int kSplitGapMs = 20;
 } // namespace
 
 SerialServer::SerialServer(Machine& machine, Faults& faults, std::string linkDir, int comNumber)
@@ -33,7 +32,6 @@ std::string SerialServer::SlavePath() const {
     return m_slavePath;
 }
 
-
 bool SerialServer::OpenLocked(std::string* error) {
     auto fail = [&](const std::string& what) {
         if (error) *error = what + ": " + std::strerror(errno);
@@ -46,16 +44,19 @@ bool SerialServer::OpenLocked(std::string* error) {
     if (grantpt(m_master) != 0 || unlockpt(m_master) != 0) return fail("unlockpt");
     char name[128];
     if (ptsname_r(m_master, name, sizeof name) != 0) return fail("ptsname");
-    m_slave = ::open(name, O_RDWR | O_NOCTTY);
-    if (m_slave < 0) return fail(std::string("open ") + name);
+    const int slave = ::open(name, O_RDWR | O_NOCTTY);
+    if (slave < 0) return fail(std::string("open ") + name);
     termios t{};
-    tcgetattr(m_slave, &t);
+    tcgetattr(slave, &t);
     cfmakeraw(&t);
     cfsetispeed(&t, B115200);
     cfsetospeed(&t, B115200);
     t.c_cflag &= ~static_cast<tcflag_t>(PARENB | CSTOPB | CSIZE);
     t.c_cflag |= CS8 | CLOCAL | CREAD;
-    tcsetattr(m_slave, TCSANOW, &t);
+    tcsetattr(slave, TCSANOW, &t);
+    // The settings stay with the terminal; the slave is not kept open, so that a
+    // host that locks the port for itself (TIOCEXCL) can open it again after closing.
+    ::close(slave);
     fcntl(m_master, F_SETFL, fcntl(m_master, F_GETFL) | O_NONBLOCK);
     m_slavePath = name;
     m_decoder = HostFrameDecoder();
@@ -64,11 +65,7 @@ bool SerialServer::OpenLocked(std::string* error) {
         std::error_code ec;
         std::filesystem::create_directories(m_dir, ec);
         ::unlink(link.c_str());
-        if (::symlink(name, link.c_str()) != 0) {
-            ::close(m_slave);
-            m_slave = -1;
-            return fail("symlink " + link);
-        }
+        if (::symlink(name, link.c_str()) != 0) return fail("symlink " + link);
     }
     return true;
 }
@@ -82,8 +79,7 @@ void SerialServer::CloseLocked() {
         if (n > 0 && std::string(target, static_cast<std::size_t>(n)) == m_slavePath) ::unlink(link.c_str());
     }
     ::close(m_master);
-    ::close(m_slave);
-    m_master = m_slave = -1;
+    m_master = -1;
 }
 
 
@@ -147,7 +143,7 @@ void SerialServer::Answer(const Outcome& outcome) {
     for (std::size_t at = 0; at < out.size(); at += piece) {
         SendRaw(Bytes(out.begin() + static_cast<std::ptrdiff_t>(at),
                       out.begin() + static_cast<std::ptrdiff_t>(std::min(out.size(), at + piece))));
-        if (at + piece < out.size() && !m_stop.SleepMs(kSplitGapMs)) return;
+        if (at + piece < out.size() && !m_stop.SleepMs(plan.splitGapMs)) return;
     }
 }
 
@@ -179,7 +175,10 @@ void SerialServer::Loop() {
                 m_decoder.Feed(buf, static_cast<std::size_t>(n), items);
             }
         }
-        if (n <= 0) continue;
+        if (n <= 0) {
+            m_stop.SleepMs(20);  // no host has the port open (EIO): wait for one
+            continue;
+        }
         for (const auto& it : items) {
             if (!it.ok) {
                 m_machine.RecordRejected(Link::Serial, it.raw.size() > 3 ? it.raw[3] : 0, it.raw, it.reason);

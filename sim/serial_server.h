@@ -36,7 +36,6 @@ private:
     int m_com;
 
     int m_master = -1;
-    int m_slave = -1;              // held open so the port stays up between host sessions
     std::string m_slavePath;
     HostFrameDecoder m_decoder;
 };

@@ -1,5 +1,8 @@
 #include "simulator.h"
 
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -36,11 +39,13 @@ bool ParseHexByte(const std::string& s, std::uint8_t* out) {
     return true;
 }
 
+// A whole number within int range (larger inputs are refused, not wrapped).
 bool ParseInt(const std::string& s, long* out) {
     if (s.empty()) return false;
     char* end = nullptr;
+    errno = 0;
     *out = std::strtol(s.c_str(), &end, 0);
-    return *end == '\0';
+    return *end == '\0' && errno == 0 && *out >= INT32_MIN && *out <= INT32_MAX;
 }
 } // namespace
 
@@ -93,7 +98,7 @@ void Simulator::Stop() {
 }
 
 void Simulator::SetTimeScale(double scale) {
-    m_config.timeScale = scale < 0 ? 0 : scale;
+    m_config.timeScale = std::isfinite(scale) && scale > 0 ? scale : 0;
     if (m_serial) m_serial->SetTimeScale(m_config.timeScale);
     if (m_udp) m_udp->SetTimeScale(m_config.timeScale);
 }
@@ -107,7 +112,7 @@ std::string ControlHelp() {
     return "commands (one per line):\n"
            "  silence next [N] | silence all | silence off   drop replies\n"
            "  delay MS            every reply waits MS more (0: off)\n"
-           "  split | garbage | badsum    spoil the next reply\n"
+           "  split [GAP-MS] | garbage | badsum    spoil the next reply\n"
            "  error CODE [SUB]    answer the next command with error CODE (hex, e.g. E3; Ethernet: status)\n"
            "  report CODE [SUB]   send a serial error report now\n"
            "  timeout [41|42|43]  next command answered by a board time-out\n"
@@ -149,9 +154,17 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
         m_faults.SetDelayMs(static_cast<int>(n));
         return "ok";
     }
-    if (c == "split") return m_faults.SplitNext(), "ok";
-    if (c == "garbage") return m_faults.GarbageNext(), "ok";
-    if (c == "badsum") return m_faults.BadSumNext(), "ok";
+    if (c == "split") {
+        if (arg(1).empty()) m_faults.SplitNext();
+        else if (ParseInt(arg(1), &n) && n >= 0) m_faults.SplitNext(static_cast<int>(n));
+        else return "usage: split [GAP-MS]";
+        return "ok";
+    }
+    if (c == "garbage" || c == "badsum") {
+        if (c == "garbage") m_faults.GarbageNext();
+        else m_faults.BadSumNext();
+        return "ok";
+    }
     if ((c == "error" || c == "report") && ParseHexByte(arg(1), &b)) {
         if (!arg(2).empty() && !ParseHexByte(arg(2), &sub)) return "bad sub-code";
         if (c == "error") m_faults.ErrorNext(b, sub);
@@ -217,7 +230,7 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
         const std::string text = arg(1);
         char* end = nullptr;
         const double x = std::strtod(text.c_str(), &end);
-        if (text.empty() || *end != '\0' || x < 0) return "usage: timescale X (X >= 0)";
+        if (text.empty() || *end != '\0' || !std::isfinite(x) || x < 0) return "usage: timescale X (X >= 0)";
         SetTimeScale(x);
         return "ok";
     }

@@ -47,8 +47,8 @@ bool UdpServer::OpenLocked(std::string* error) {
     };
     m_sock = ::socket(AF_INET, SOCK_DGRAM, 0);
     if (m_sock < 0) return fail("socket");
-    const int one = 1;
-    setsockopt(m_sock, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    // No SO_REUSEADDR here: a second board on the same address and port must fail
+    // to start rather than share the datagrams.
     // Plugged in again, the board comes back on the port it had.
     sockaddr_in self = Addr(m_address, m_boundPort ? m_boundPort : m_port);
     if (::bind(m_sock, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0)
@@ -60,6 +60,7 @@ bool UdpServer::OpenLocked(std::string* error) {
     if (m_discoveryPort != 0) {
         m_discovery = ::socket(AF_INET, SOCK_DGRAM, 0);
         if (m_discovery < 0) return fail("socket");
+        const int one = 1;
         setsockopt(m_discovery, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
         // Bound to the group itself, so unicast answers to the host's port are not
         // taken by this socket.

@@ -123,7 +123,7 @@ bool CmdSrv::Start(const std::string& address, std::uint16_t port, const LocalEn
     if (!OpenSocket(port, address, local)) return false;
     m_sendBuffer.reserve(512 + kDatagramHeader);
     m_running.store(true);
-    m_thread = std::thread([this] { receiveLoop(); });
+    m_thread = std::thread([this] { ReceiveThread(); });
     return true;
 }
 
@@ -152,7 +152,7 @@ int CmdSrv::Send(const LinkMessage& message, std::uint8_t field) {
     return 2;
 }
 
-void CmdSrv::receiveLoop() {
+void CmdSrv::ReceiveThread() {
     std::vector<std::uint8_t> buffer(kReceiveBuffer);
     while (m_running.load()) {
         const int s = m_socket;

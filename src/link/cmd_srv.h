@@ -61,7 +61,7 @@ public:
     std::uint64_t DroppedMalformed() const { return m_droppedMalformed.load(); }
 
 private:
-    void receiveLoop();
+    void ReceiveThread();
     void fail(const char* reason);
 
     std::atomic<bool> m_running{false};

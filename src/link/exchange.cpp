@@ -24,7 +24,7 @@ std::string SendFailedText(std::string_view commandName) {
 }
 
 bool ExchangeSerial(ReplyFamily family, WaitKind kind, std::string_view commandName,
-                    const std::vector<std::uint8_t>& frame) {
+                    const SerialFrame& frame) {
     ArmReply(family);
     if (!GetSerialLink().SendFrame(frame)) return sendFailed(commandName);
     return AwaitReply(family, kind, commandName, Transport::Serial);

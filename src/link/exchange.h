@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "link/link_state.h"
+#include "link/serial_frame.h"
 
 namespace smt {
 
 // A whole serial frame (BuildSerialFrame) through the serial link.
 bool ExchangeSerial(ReplyFamily family, WaitKind kind, std::string_view commandName,
-                    const std::vector<std::uint8_t>& frame);
+                    const SerialFrame& frame);
 // One datagram through the Ethernet link, under g_LinkMutex.
 bool ExchangeEthernet(ReplyFamily family, WaitKind kind, std::string_view commandName,
                       std::uint16_t command, const std::vector<std::uint8_t>& payload);

@@ -435,14 +435,16 @@ void StartUdpReplyThread(MachineLink& link) {
     std::lock_guard lock(g_udpThreadMutex);
     if (g_udpThread.joinable()) return;
     g_StopUdpReply = false;
-    g_udpThread = std::thread([&link] {
-        while (!g_StopUdpReply.load()) {
-            LinkMessage message;
-            const int r = link.Endpoint().WaitReply(message, limits::kLinkPoll * 10, &g_StopUdpReply);
-            if (r == 0) DispatchEthernetReply(message, link);
-            else if (r == 2) plat::SleepFor(limits::kLinkPoll, &g_StopUdpReply);  // endpoint closed
-        }
-    });
+    g_udpThread = std::thread([&link] { UdpReplyThread(link); });
+}
+
+void UdpReplyThread(MachineLink& link) {
+    while (!g_StopUdpReply.load()) {
+        LinkMessage message;
+        const int r = link.Endpoint().WaitReply(message, limits::kLinkPoll * 10, &g_StopUdpReply);
+        if (r == 0) DispatchEthernetReply(message, link);
+        else if (r == 2) plat::SleepFor(limits::kLinkPoll, &g_StopUdpReply);  // endpoint closed
+    }
 }
 
 void StopUdpReplyThread() {

@@ -21,8 +21,10 @@ void DispatchSerialReply(const ReplyFrame& frame);
 // Ethernet: one message taken from the endpoint's queue.
 void DispatchEthernetReply(const LinkMessage& message, MachineLink& link);
 
-// The Ethernet reply dispatcher thread: sleeps on the endpoint's queue, ends when
-// g_StopUdpReply is raised. Starting it while it runs does nothing.
+// The Ethernet reply dispatcher: sleeps on the endpoint's queue, dispatches each
+// message, ends when g_StopUdpReply is raised.
+void UdpReplyThread(MachineLink& link);
+// Starts UdpReplyThread on its own thread; while it runs, does nothing.
 void StartUdpReplyThread(MachineLink& link);
 // Raises g_StopUdpReply and joins the thread.
 void StopUdpReplyThread();

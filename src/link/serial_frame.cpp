@@ -42,8 +42,8 @@ FrameData& FrameData::Be16(std::int32_t v) {
     return *this;
 }
 
-std::vector<std::uint8_t> BuildSerialFrame(std::uint8_t command, const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> f;
+SerialFrame BuildSerialFrame(std::uint8_t command, const std::vector<std::uint8_t>& data) {
+    SerialFrame f;
     f.reserve(data.size() + 9);
     f.push_back(kFrameStart);
     f.push_back(0x00);

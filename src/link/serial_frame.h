@@ -37,9 +37,12 @@ private:
     std::vector<std::uint8_t> m_bytes;
 };
 
+// A whole command frame as it goes on the wire.
+using SerialFrame = std::vector<std::uint8_t>;
+
 // The whole frame for `command` with `data`: data + 9 bytes.
-std::vector<std::uint8_t> BuildSerialFrame(std::uint8_t command, const std::vector<std::uint8_t>& data);
-inline std::vector<std::uint8_t> BuildSerialFrame(std::uint8_t command, const FrameData& data) {
+SerialFrame BuildSerialFrame(std::uint8_t command, const std::vector<std::uint8_t>& data);
+inline SerialFrame BuildSerialFrame(std::uint8_t command, const FrameData& data) {
     return BuildSerialFrame(command, data.Bytes());
 }
 

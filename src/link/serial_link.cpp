@@ -25,8 +25,8 @@ bool SerialLink::IsOpen() const { return m_port.IsOpen(); }
 
 void SerialLink::startThreads() {
     g_StopReceive.store(false);
-    m_receiveThread = std::thread([this] { receiveLoop(); });
-    m_frameThread = std::thread([this] { frameLoop(); });
+    m_receiveThread = std::thread([this] { SerialReceiveThread(); });
+    m_frameThread = std::thread([this] { SerialReplyThread(); });
 }
 
 void SerialLink::stopThreads() {
@@ -101,7 +101,7 @@ bool SerialLink::SendFixedFrame(std::size_t length) {
     return SendFrame(g_FixedFrame.data(), std::min(length, g_FixedFrame.size()));
 }
 
-void SerialLink::receiveLoop() {
+void SerialLink::SerialReceiveThread() {
     std::uint8_t buffer[256];
     while (!g_StopReceive.load()) {
         const std::size_t room = m_cutter.Free();
@@ -126,7 +126,7 @@ void SerialLink::receiveLoop() {
     }
 }
 
-void SerialLink::frameLoop() {
+void SerialLink::SerialReplyThread() {
     while (!g_StopReceive.load()) {
         const auto limit = m_cutter.Pending() ? limits::kFrameTail / 5 : limits::kLinkPoll;
         m_bytesArrived.Wait(limit, &g_StopReceive);
@@ -135,10 +135,12 @@ void SerialLink::frameLoop() {
     }
 }
 
-const std::vector<std::uint8_t>& HandshakeFrame() {
-    static const std::vector<std::uint8_t> frame = BuildSerialFrame(0x00, std::vector<std::uint8_t>{});
+const SerialFrame& HandshakeFrame() {
+    static const SerialFrame frame = BuildSerialFrame(0x00, std::vector<std::uint8_t>{});
     return frame;
 }
+
+bool OpenSerialLink(int& comNumber) { return GetSerialLink().Open(comNumber); }
 
 void HandshakeThread() { GetSerialLink().SendFrame(HandshakeFrame()); }
 

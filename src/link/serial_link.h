@@ -50,8 +50,8 @@ private:
     bool tryPort(int number);
     void startThreads();
     void stopThreads();
-    void receiveLoop();
-    void frameLoop();
+    void SerialReceiveThread();
+    void SerialReplyThread();
 
     SerialPort m_port;
     FrameCutter m_cutter;
@@ -65,8 +65,10 @@ private:
 
 // The process-wide serial link (the manual control panel's).
 SerialLink& GetSerialLink();
+// The connect button's serial step: GetSerialLink().Open(comNumber).
+bool OpenSerialLink(int& comNumber);
 
-const std::vector<std::uint8_t>& HandshakeFrame();
+const SerialFrame& HandshakeFrame();
 // Sends the handshake frame (command 0x00, no data): EE 00 02 00 02 FF FC FF FF.
 void HandshakeThread();
 

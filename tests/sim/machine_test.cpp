@@ -86,6 +86,31 @@ TEST(SimMachine, SingleAxisMovesBookEveryDrive) {
     EXPECT_EQ(m.ZState(), 0);  // both rockers away from the middle
 }
 
+TEST(SimMachine, ExtremeDeltasWrapTheCountersInsteadOfOverflowing) {
+    Machine m(7);
+    const std::int32_t kMin = INT32_MIN;
+    for (int axis : {0, 1, 2, 0x20, 0x28, 8, 14}) {
+        m.Execute(Link::Udp, 0x61, Build().u8(axis).le32(0).le32(kMin).le32(1).le32(2).b);
+        m.Execute(Link::Udp, 0x61, Build().u8(axis).le32(0).le32(kMin).le32(1).le32(2).b);
+    }
+    m.Execute(Link::Udp, 0x64, Build().le32(0).le32(kMin).le32(0).le32(kMin).le32(1).le32(0).u8(0).u8(1).le32(kMin).le32(0).le32(0).b);
+    Build p73;
+    p73.zeros(130).at(9, kMin).at(13, kMin).at(69, kMin).at(114, kMin).at(118, kMin);
+    const Outcome fly = m.Execute(Link::Udp, 0x73, p73.b);
+    EXPECT_LE(fly.motionMs, 60005);
+    const Drives d = m.Positions();
+    // Two minima make 0: X gets six of them (0x61 twice, 0x64, 0x73's three legs
+    // on top), Y five as well (0x61 twice, 0x64, 0x73's two legs).
+    EXPECT_EQ(d.x, 0);
+    EXPECT_EQ(d.y, kMin);
+    EXPECT_EQ(d.z[0], 0);
+    EXPECT_EQ(d.walk[3], 0);
+    // With a travel limit set, a wild move is refused instead.
+    m.Execute(Link::Udp, 0x01, Build().u8(0).le32(1000).b);
+    const Outcome refused = m.Execute(Link::Udp, 0x61, Build().u8(0).le32(0).le32(kMin).le32(1).le32(2).b);
+    EXPECT_EQ(Only(refused).data[0], 0x14);
+}
+
 TEST(SimMachine, MotionTimeGrowsWithDistanceAndFallsWithSpeed) {
     Machine m;
     // Speed code s covers 2 s pulses per millisecond, plus 5 ms for every move.
@@ -320,10 +345,10 @@ TEST(SimMachine, FeedersConveyorDispensingAndHeight) {
     m.Execute(Link::Serial, 0x58, Build().u8(10).sm32(-100).u8(1).u8(2).u8(5).be32(1).be32(2).be16(3).be16(4).b);
     EXPECT_EQ(m.Dispensed().size(), 1u);
 
-    // Height: serial data = ok byte, 0, height big-endian; Ethernet = status, Z, height LE.
+    // Height: serial data = ok byte, height big-endian; Ethernet = status, Z, height LE.
     m.SetMeasuredHeight(0x01020304);
     EXPECT_EQ(Only(m.Execute(Link::Serial, 0x71, Build().u8(0x20).sm32(100).u8(1).u8(2).b)).data,
-              (Bytes{1, 0, 1, 2, 3, 4}));
+              (Bytes{1, 1, 2, 3, 4}));
     EXPECT_EQ(Only(m.Execute(Link::Udp, 0x71, Build().u8(0x20).le32(100).le32(1).le32(2).b)).data,
               (Bytes{0, 3, 4, 3, 2, 1}));
     m.SetMeasuredHeight(0);

@@ -74,6 +74,25 @@ TEST_F(SimServers, SerialHandshakeAndSignMagnitudeMove) {
     EXPECT_EQ(frames[1].data, B("00 80 00 00 01 0A 64"));
 }
 
+TEST_F(SimServers, SerialPortServesOneHostSessionAfterAnother) {
+    m_serial->Write(kHandshake);
+    EXPECT_EQ(m_serial->ReadBytes(7), kHandshakeReply);
+    m_serial.reset();  // the host closes the port (nobody has it open now)
+    m_sim->PressKey(PanelKey::Gear);
+    for (int session = 0; session < 3; ++session) {
+        RawSerial again(m_dir.File("COM7"));
+        ASSERT_TRUE(again.IsOpen()) << session;
+        again.Write(kHandshake);
+        // A key pressed while the port was closed may still be waiting in front.
+        auto f = again.ReadFrame();
+        if (f && f->type == kReplyKey) f = again.ReadFrame();
+        ASSERT_TRUE(f) << session;
+        EXPECT_EQ(f->type, kReplyCommand);
+        EXPECT_EQ(f->code, 0x00);
+    }
+    EXPECT_TRUE(m_sim->serial()->Plugged());
+}
+
 TEST_F(SimServers, SerialBadFramesAreRecordedAndNotAnswered) {
     Bytes in = B("EE 00 02 00 03 FF FC FF FF");  // bad sum
     in.insert(in.end(), kHandshake.begin(), kHandshake.end());
@@ -120,7 +139,7 @@ TEST_F(SimServers, SerialDelayedSplitGarbageAndBrokenReplies) {
     EXPECT_EQ(m_serial->ReadBytes(7), kHandshakeReply);
     f.SetDelayMs(0);
 
-    f.SplitNext();
+    EXPECT_EQ(m_sim->Command("split 300"), "ok");  // pieces far enough apart to be seen apart
     m_serial->Write(kHandshake);
     const auto pieces = m_serial->ReadPieces(7);
     EXPECT_GE(pieces.size(), 2u);
@@ -297,35 +316,40 @@ TEST_F(SimServers, UdpKeysCountersAndUnplug) {
 }
 
 TEST_F(SimServers, DiscoveryOverLoopbackMulticast) {
-    const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
-    const int one = 1;
-    setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in any = simtest::Addr("0.0.0.0", DiscoveryPort());
-    ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
-    in_addr lo{};
-    inet_pton(AF_INET, kLoopbackInterface, &lo);
-    setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &lo, sizeof lo);
-    sockaddr_in group = simtest::Addr(kDiscoveryGroup, DiscoveryPort());
-    ASSERT_EQ(::sendto(s, "HOST DEVICE", 11, 0, reinterpret_cast<sockaddr*>(&group), sizeof group), 11);
+    // Sent through the loopback interface, the query is answered whether the
+    // searching socket keeps multicast loop-back on or switches it off.
+    for (const unsigned char loop : {1, 0}) {
+        const int s = ::socket(AF_INET, SOCK_DGRAM, 0);
+        const int one = 1;
+        setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in any = simtest::Addr("0.0.0.0", DiscoveryPort());
+        ASSERT_EQ(::bind(s, reinterpret_cast<sockaddr*>(&any), sizeof any), 0);
+        in_addr lo{};
+        inet_pton(AF_INET, kLoopbackInterface, &lo);
+        setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &lo, sizeof lo);
+        setsockopt(s, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop);
+        sockaddr_in group = simtest::Addr(kDiscoveryGroup, DiscoveryPort());
+        ASSERT_EQ(::sendto(s, "HOST DEVICE", 11, 0, reinterpret_cast<sockaddr*>(&group), sizeof group), 11);
 
-    std::string answer, from;
-    for (int i = 0; i < 10 && answer.empty(); ++i) {
-        pollfd p{s, POLLIN, 0};
-        if (::poll(&p, 1, 500) <= 0) continue;
-        char buf[64];
-        sockaddr_in src{};
-        socklen_t len = sizeof src;
-        const ssize_t n = ::recvfrom(s, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&src), &len);
-        if (n >= 17 && std::memcmp(buf, "MAIN BOARD DEVICE", 17) == 0) {  // our own query comes back too
-            answer.assign(buf, static_cast<std::size_t>(n));
-            char ip[INET_ADDRSTRLEN];
-            inet_ntop(AF_INET, &src.sin_addr, ip, sizeof ip);
-            from = ip;
+        std::string answer, from;
+        for (int i = 0; i < 10 && answer.empty(); ++i) {
+            pollfd p{s, POLLIN, 0};
+            if (::poll(&p, 1, 500) <= 0) continue;
+            char buf[64];
+            sockaddr_in src{};
+            socklen_t len = sizeof src;
+            const ssize_t n = ::recvfrom(s, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&src), &len);
+            if (n >= 17 && std::memcmp(buf, "MAIN BOARD DEVICE", 17) == 0) {  // our own query may come back too
+                answer.assign(buf, static_cast<std::size_t>(n));
+                char ip[INET_ADDRSTRLEN];
+                inet_ntop(AF_INET, &src.sin_addr, ip, sizeof ip);
+                from = ip;
+            }
         }
+        ::close(s);
+        EXPECT_EQ(answer, "MAIN BOARD DEVICE") << "loop " << int(loop);
+        EXPECT_EQ(from, kBoardAddress) << "loop " << int(loop);
     }
-    ::close(s);
-    EXPECT_EQ(answer, "MAIN BOARD DEVICE");
-    EXPECT_EQ(from, kBoardAddress);
 }
 
 TEST_F(SimServers, FirmwareOverUdpWriteReadBackAndDigest) {
@@ -358,6 +382,28 @@ TEST_F(SimServers, FirmwareOverUdpWriteReadBackAndDigest) {
     EXPECT_TRUE(std::equal(want.begin(), want.end(), r->payload.begin() + 1));
 }
 
+TEST_F(SimServers, StopEndsAWaitingReplyAndASecondBoardCannotTakeThePort) {
+    m_sim->SetTimeScale(1000);  // the reply of this move would wait about 100 s
+    m_serial->Write(EncodeHostFrame(0x61, B("00 00 00 4E 20 0A 64")));
+    for (int i = 0; i < 300 && m_sim->machine().Frames().empty(); ++i) usleep(10000);
+    ASSERT_EQ(m_sim->machine().Frames().size(), 1u);
+    EXPECT_EQ(m_sim->machine().Positions().x, 20000);
+
+    SimConfig second;
+    second.serial = false;
+    second.udpPort = m_sim->udp()->Port();
+    second.discoveryPort = 0;
+    Simulator other(second);
+    std::string error;
+    EXPECT_FALSE(other.Start(&error));
+    EXPECT_NE(error.find("bind"), std::string::npos) << error;
+
+    m_sim->Stop();  // joins the thread that sleeps before the reply
+    EXPECT_FALSE(m_sim->serial()->Plugged());
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(m_dir.File("COM7"))));
+    EXPECT_TRUE(m_serial->ReadOnce(0).empty());
+}
+
 TEST(SimControl, CommandsAnswerAndRefuseBadInput) {
     SimConfig c;
     c.serial = false;
@@ -379,10 +425,18 @@ TEST(SimControl, CommandsAnswerAndRefuseBadInput) {
     EXPECT_EQ(s.Command("report E3"), "no serial link");
     EXPECT_EQ(s.Command("key sideways").rfind("unknown key", 0), 0u);
     EXPECT_EQ(s.Command("timescale -1"), "usage: timescale X (X >= 0)");
+    EXPECT_EQ(s.Command("timescale nan"), "usage: timescale X (X >= 0)");
+    EXPECT_EQ(s.Command("timescale 0.5"), "ok");
+    EXPECT_EQ(s.config().timeScale, 0.5);
     EXPECT_EQ(s.Command("zstate 0f"), "ok");
     EXPECT_EQ(s.machine().ZState(), 0x0F);
     EXPECT_EQ(s.Command("vacuum 3 77"), "ok");
     EXPECT_EQ(s.machine().VacuumReading(3), 77);
+    EXPECT_EQ(s.Command("delay 99999999999").rfind("unknown command", 0), 0u);
+    EXPECT_EQ(s.Command("silence next 2000000000"), "ok");
+    EXPECT_EQ(s.Command("silence next 2000000000"), "ok");  // no overflow
+    EXPECT_EQ(s.Command("silence off"), "ok");
+    EXPECT_FALSE(s.faults().TakePlan().drop);
     EXPECT_EQ(s.Command("delay 250"), "ok");
     EXPECT_EQ(s.faults().TakePlan().delayMs, 250);
     EXPECT_EQ(s.Command("clear"), "faults cleared");

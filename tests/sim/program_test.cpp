@@ -1,0 +1,136 @@
+// The smt-sim program itself: arguments, the control channel on standard input,
+// and a clean end on "quit" and on SIGTERM.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <string>
+
+#include "sim_clients.h"
+#include "test_support.h"
+
+namespace {
+
+// smt-sim sits in the build folder, one level above this test binary.
+std::string SimProgram() {
+    char self[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (n <= 0) return {};
+    const auto path = std::filesystem::path(std::string(self, static_cast<std::size_t>(n))).parent_path().parent_path() / "smt-sim";
+    return std::filesystem::exists(path) ? path.string() : std::string();
+}
+
+class SimProgramRun {
+public:
+    explicit SimProgramRun(const std::vector<std::string>& args) {
+        int in[2], out[2];
+        if (pipe(in) != 0 || pipe(out) != 0) return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            dup2(in[0], STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            close(in[1]);
+            close(out[0]);
+            std::vector<char*> argv;
+            std::string prog = SimProgram();
+            argv.push_back(prog.data());
+            std::vector<std::string> copy = args;
+            for (auto& a : copy) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(prog.c_str(), argv.data());
+            _exit(127);
+        }
+        close(in[0]);
+        close(out[1]);
+        m_in = in[1];
+        m_out = out[0];
+    }
+    ~SimProgramRun() {
+        if (m_in >= 0) close(m_in);
+        if (m_out >= 0) close(m_out);
+        if (m_pid > 0 && !m_reaped) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    void Say(const std::string& line) { (void)!write(m_in, (line + "\n").data(), line.size() + 1); }
+    // Output up to and including the first line that contains `text`, within 5 s.
+    bool WaitFor(const std::string& text, std::string* seen = nullptr) {
+        for (int i = 0; i < 100; ++i) {
+            if (m_text.find(text) != std::string::npos) break;
+            pollfd p{m_out, POLLIN, 0};
+            if (poll(&p, 1, 50) <= 0) continue;
+            char buf[512];
+            const ssize_t n = read(m_out, buf, sizeof buf);
+            if (n > 0) m_text.append(buf, static_cast<std::size_t>(n));
+        }
+        if (seen) *seen = m_text;
+        return m_text.find(text) != std::string::npos;
+    }
+    // Exit status, or -1 when the program did not end within 5 s.
+    int Exit() {
+        for (int i = 0; i < 100; ++i) {
+            int status = 0;
+            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+                m_reaped = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            usleep(50000);
+        }
+        return -1;
+    }
+    pid_t Pid() const { return m_pid; }
+
+private:
+    pid_t m_pid = -1;
+    int m_in = -1, m_out = -1;
+    bool m_reaped = false;
+    std::string m_text;
+};
+
+} // namespace
+
+TEST(SimProgram, ServesTheSerialPortTakesCommandsAndQuits) {
+    if (SimProgram().empty()) GTEST_SKIP() << "smt-sim not built";
+    smt::test::TempDir dir;
+    SimProgramRun run({"--type", "7", "--serial-dir", dir.Path(), "--com", "5", "--no-udp"});
+    ASSERT_TRUE(run.WaitFor("control commands"));
+    simtest::RawSerial port(dir.File("COM5"));
+    ASSERT_TRUE(port.IsOpen());
+    port.Write(sim::EncodeHostFrame(0x00, {}));
+    EXPECT_EQ(port.ReadBytes(7), (sim::Bytes{0xEE, 0x01, 0x00, 0xFF, 0xFC, 0xFF, 0xFF}));
+
+    run.Say("key stop");
+    auto key = port.ReadFrame();
+    ASSERT_TRUE(key);
+    EXPECT_EQ(key->type, sim::kReplyKey);
+    EXPECT_EQ(key->data, sim::Bytes{'3'});
+    run.Say("status");
+    std::string seen;
+    EXPECT_TRUE(run.WaitFor("type 7", &seen)) << seen;
+    run.Say("bogus");
+    EXPECT_TRUE(run.WaitFor("unknown command: bogus"));
+    run.Say("quit");
+    EXPECT_EQ(run.Exit(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir.File("COM5"))));
+}
+
+TEST(SimProgram, EndsCleanlyOnSigtermAndRefusesBadArguments) {
+    if (SimProgram().empty()) GTEST_SKIP() << "smt-sim not built";
+    smt::test::TempDir dir;
+    SimProgramRun run({"--serial-dir", dir.Path(), "--com", "6", "--udp", "127.0.0.2", "--udp-port", "0",
+                       "--discovery-port", "0", "--time-scale", "1"});
+    ASSERT_TRUE(run.WaitFor("ethernet: 127.0.0.2:"));
+    kill(run.Pid(), SIGTERM);
+    EXPECT_EQ(run.Exit(), 0);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir.File("COM6"))));
+
+    for (const auto& bad : std::vector<std::vector<std::string>>{
+             {"--type", "10"}, {"--com", "0"}, {"--time-scale", "-2"}, {"--udp-port", "70000"}, {"--frobnicate"}}) {
+        SimProgramRun refused(bad);
+        EXPECT_EQ(refused.Exit(), 2) << bad[0];
+    }
+}
