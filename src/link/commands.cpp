@@ -352,7 +352,9 @@ bool MoveXYAMulti(XYAMultiMove m) {
     if (!HeadsHomed()) return false;
     g_PulseX += m.xy.dX;
     g_PulseY += m.xy.dY;
-    for (int n = 0; n < 8; ++n) BookA(n + 1, m.dA[n]);
+    // The serial form carries the first four rotations only; book what moved.
+    const int rotated = serial ? 4 : 8;
+    for (int n = 0; n < rotated; ++n) BookA(n + 1, m.dA[n]);
     ShowXY();
     ShowA1();
     return true;
