@@ -35,7 +35,11 @@ constexpr const char* kBang = " !";
 constexpr const char* kFlagError = "Modify update flag Error ！";
 constexpr const char* kJumpError = "Jump to address Error ！";
 
-void Box(const std::string& text) { plat::MessageBoxOk(text, true, plat::MsgIcon::Error); }
+// At shutdown every wait ends at once and the steps fail one after another; nobody
+// is left to read their boxes.
+void Box(const std::string& text) {
+    if (!plat::WaitsCancelled()) plat::MessageBoxOk(text, true, plat::MsgIcon::Error);
+}
 
 std::string ImagePath(const FirmwareJob& job, const FirmwareBoard& board) {
     return plat::ResolvePath(plat::JoinPath(job.startFolder, std::string("Update/") + board.fileName));
@@ -290,7 +294,7 @@ void UpdateBoardFirmware(FirmwareJob& job) {
             continue;
         }
         const PassEnd end = UpdateOneBoard(s, board, feederIndex, block);
-        if (end == PassEnd::Abort) return;
+        if (end == PassEnd::Abort || plat::WaitsCancelled()) return;
         if (end == PassEnd::Closing) break;
         if (board.number == 3 && feederIndex < job.feedBoardSelect) {
             ++feederIndex;

@@ -284,6 +284,22 @@ TEST_F(UpdateTest, FeederBoardReadFailureNamesTheBoard) {
     EXPECT_EQ(view.statuses.back(), "升级完成");
 }
 
+TEST_F(UpdateTest, ShutdownInTheMiddleEndsQuietly) {
+    MainOnly();
+    Fresh();
+    Before("跳转主板升级程序...", [] { plat::CancelAllWaits(); });
+    Run();
+    plat::ResumeWaits();
+    EXPECT_TRUE(Errors().empty()) << Errors().front();
+    EXPECT_FALSE(Has(view.statuses, "升级完成"));
+    // One answered command behind the job: everything it sent has been taken.
+    ASSERT_TRUE(FirmwareLoader(link).SetUpdateFlag(2, 0));
+    const auto selects = Frames(0xF00);
+    ASSERT_EQ(selects.size(), 2u);  // no closing selection of board 1
+    EXPECT_EQ(selects[1].data, (ByteVec{2, 0}));
+    EXPECT_EQ(Frames(0xF07).size(), 1u);
+}
+
 TEST_F(UpdateTest, LinkThatDoesNotComeBackEndsTheUpdate) {
     MainOnly();
     reconnectWorks = false;
