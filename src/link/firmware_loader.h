@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "link/datagram.h"
-#include "platform/event.h"
 
 namespace smt {
 
