@@ -37,7 +37,9 @@ MoveLimits CurrentMoveLimits();
 
 // ---- what the command functions need of the manual control panel, the camera
 // panel and the view. Every hook may be empty: the display step is skipped and
-// a value reads as its default.
+// a value reads as its default. Install before connecting; hooks run on the
+// command's own thread (worker, run or reply thread), so widgets are reached by
+// posting to the user-interface thread.
 struct CommandPanelPort {
     std::function<int()> machineType;        // empty: the link hooks' machine type
     std::function<int()> headGroup;          // 1 or 2; empty: 1

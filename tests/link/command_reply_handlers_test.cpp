@@ -287,6 +287,13 @@ TEST_F(Handlers, AbandonedAttemptEndsTheWaitWithoutEffects) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(Has("homing 0"));
     EXPECT_FALSE(Has("reset button"));
+
+    // A connect that never completes does not hold the reply thread for ever.
+    g_Connected = false;
+    SetWaitLimitOverride(WaitKind::Query, plat::Millis(300));
+    OnLinkEstablished();
+    EXPECT_FALSE(Has("homing 0"));
+    EXPECT_TRUE(Has("caption 联机成功"));
 }
 
 TEST_F(Handlers, VacuumReadingTraced) {
