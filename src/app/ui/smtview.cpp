@@ -56,6 +56,8 @@ StepContext CSMTView::Context() const { return {m_frame->m_StartDirectory, m_fra
 void CSMTView::WireSteps() {
     // The view's own steps. Every other step is filled by its subsystem:
     // m_firstUpdateSteps.Set("SetBasic.LoadConfig", ...) and so on.
+    WireBasicSettingsSteps(m_firstUpdateSteps, m_creationSteps, m_languageSteps, m_DialogSetBasic,
+                           m_DialogDippingStation);
     m_firstUpdateSteps.Set("View.LoadMessageTexts", [this](const StepContext& c) {
         m_Messages = LoadMessageTexts(c.language, c.startFolder);
     });
@@ -192,7 +194,7 @@ void CSMTView::OpenSettingsDialog(int id) {
     const bool busy = s.isBusy && s.isBusy();
     const int comm = s.commModel ? s.commModel() : 0;
     if (ShowSettingsRefusal(CheckSettingsCommand(id, busy, g_MachineType, comm), m_Messages)) return;
-    PlaceholderDialog* dialog = nullptr;
+    QDialog* dialog = nullptr;
     switch (id) {
     case cmd::SetBasic: dialog = &m_DialogSetBasic; break;
     case cmd::DippingStation: dialog = &m_DialogDippingStation; break;

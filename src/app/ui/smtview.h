@@ -15,6 +15,8 @@
 #include "app/viewcore.h"
 #include "app/ui/placeholders.h"
 #include "link/ui/manual_control_dialog.h"
+#include "settings/ui/dialog_dipping_station.h"
+#include "settings/ui/dialog_set_basic.h"
 
 namespace smt {
 
@@ -63,8 +65,8 @@ public:
     QPointer<PlaceholderPartListPanel> m_pPartList;  // CDialogPartList
 
     // ---- the fourteen settings dialogs (placeholders) ----
-    PlaceholderDialog m_DialogSetBasic{"CDialogSetBasic", this};
-    PlaceholderDialog m_DialogDippingStation{"CDialogDippingStation", this};
+    CDialogSetBasic m_DialogSetBasic{this};
+    CDialogDippingStation m_DialogDippingStation{this};
     PlaceholderDialog m_DialogSpeedTemplate{"CDialogSpeedTemplate", this};
     PlaceholderDialog m_DialogCameraList{"CDialogCameraList", this};
     PlaceholderDialog m_DialogNozzleList{"CDialogNozzleList", this};
