@@ -87,6 +87,15 @@ bool SaveOriginUpdateConfig(const OriginUpdateSettings& o, const std::string& co
     return ok;
 }
 
+HomingAxisSwitches OriginHomingSwitches(const OriginUpdateSettings& o) {
+    return {o.m_00_X,  o.m_01_Y,  o.m_02_Z1, o.m_03_Z2, o.m_04_A1, o.m_05_A2, o.m_06_A3, o.m_07_A4,
+            o.m_08_W1, o.m_09_W2, o.m_0A_W3, o.m_0B_L1, o.m_0C_L2, o.m_0D_L3, o.m_0E_D1, o.m_0F_D2};
+}
+
+void InstallOriginHomingSwitches() {
+    TheHomingPort().axisSwitches = [] { return OriginHomingSwitches(TheOriginUpdate()); };
+}
+
 DialogCaptions& TheOriginUpdateCaptions() {
     static DialogCaptions captions(kSection, {
         {"OriginUpdate.c_OriginUpdate", "原点坐标更新"},

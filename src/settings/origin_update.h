@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "link/homing.h"
 #include "settings/basic_settings.h"
 #include "settings/dialog_captions.h"
 
@@ -51,6 +52,11 @@ std::uint8_t OriginZCheckMask(const OriginUpdateSettings& o, int machineType);
 void LoadOriginUpdateConfig(OriginUpdateSettings& o, const std::string& configPath, int machineType);
 // All 23 keys; false when a write failed.
 bool SaveOriginUpdateConfig(const OriginUpdateSettings& o, const std::string& configPath);
+
+// The axis switches as the reset of all axes reads them, and the homing hook that
+// reads the live switches.
+HomingAxisSwitches OriginHomingSwitches(const OriginUpdateSettings& o);
+void InstallOriginHomingSwitches();
 
 DialogCaptions& TheOriginUpdateCaptions();
 // The caption of axis switch `index` (0..15) on `machineType`, and whether it is shown.

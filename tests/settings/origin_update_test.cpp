@@ -158,6 +158,20 @@ TEST_F(OriginUpdateTest, EverySwitchShiftsInOrder) {
     EXPECT_EQ(basic.m_X_ThrowPosition, 0);
 }
 
+TEST_F(OriginUpdateTest, HomingReadsTheLiveSwitches) {
+    const OriginUpdateSettings keep = smt::TheOriginUpdate();
+    smt::InstallOriginHomingSwitches();
+    smt::TheOriginUpdate().m_03_Z2 = 0;
+    smt::TheOriginUpdate().m_0E_D1 = 0;
+    const smt::HomingAxisSwitches h = smt::TheHomingPort().axisSwitches();
+    EXPECT_EQ(h.m_03_Z2, 0);
+    EXPECT_EQ(h.m_0E_D1, 0);
+    EXPECT_EQ(h.m_0F_D2, 1);
+    EXPECT_EQ(h.m_00_X, 1);
+    smt::TheHomingPort().axisSwitches = {};
+    smt::TheOriginUpdate() = keep;
+}
+
 TEST_F(OriginUpdateTest, SwitchCaptionsPerMachineType) {
     std::vector<std::string> shown;
     for (int i = 0; i < 16; ++i)

@@ -446,6 +446,7 @@ void WireBasicSettingsSteps(smt::NamedSteps& firstUpdate, smt::NamedSteps& creat
     });
     firstUpdate.Set("OriginUpdate.LoadConfig", [config](const smt::StepContext& c) {
         smt::LoadOriginUpdateConfig(smt::TheOriginUpdate(), config(c), smt::g_MachineType.load());
+        smt::InstallOriginHomingSwitches();
     });
     firstUpdate.Set("PositionLimitDetour.LoadConfig", [config](const smt::StepContext& c) {
         smt::LoadPositionLimitDetourConfig(smt::ThePositionLimitDetour(), config(c));
