@@ -4,7 +4,7 @@
 
 #include "app/numtext.h"
 #include "link/commands.h"
-#include "platform/profile.h"
+#include "settings/section_keys.h"
 
 namespace smt {
 
@@ -13,12 +13,7 @@ namespace {
 constexpr const char* kSection = "DippingStationConfig";
 
 using D = DippingStationSettings;
-struct Key {
-    const char* key;
-    double D::*length;
-    int D::*integer;
-};
-constexpr std::array<Key, 8> kKeys = {{
+constexpr std::array<SectionKey<D>, 8> kKeys = {{
     {"m_DippingStation", nullptr, &D::m_DippingStation},
     {"m_DippingStation_X", &D::m_DippingStation_X, nullptr},
     {"m_DippingStation_Y", &D::m_DippingStation_Y, nullptr},
@@ -37,20 +32,11 @@ DippingStationSettings& TheDippingStation() {
 }
 
 void LoadDippingStationConfig(DippingStationSettings& d, const std::string& configPath) {
-    for (const Key& k : kKeys) {
-        const std::string text = plat::GetPrivateProfileString(kSection, k.key, "获取配置失败", 512, configPath);
-        if (k.length) d.*k.length = AtoF(text);
-        else d.*k.integer = AtoI(text);
-    }
+    LoadSectionKeys<D>(d, kSection, kKeys, configPath);
 }
 
 bool SaveDippingStationConfig(const DippingStationSettings& d, const std::string& configPath) {
-    bool ok = true;
-    for (const Key& k : kKeys) {
-        const std::string text = k.length ? FormatMm(d.*k.length) : FormatInt(d.*k.integer);
-        ok = plat::WritePrivateProfileString(kSection, k.key, text, configPath) && ok;
-    }
-    return ok;
+    return SaveSectionKeys<D>(d, kSection, kKeys, configPath);
 }
 
 DialogCaptions& TheDippingStationCaptions() {

@@ -3,23 +3,15 @@
 #include <array>
 
 #include "app/numtext.h"
-#include "platform/profile.h"
+#include "settings/section_keys.h"
 
 namespace smt {
 
 namespace {
 
 constexpr const char* kSection = "PositionLimitDetourConfig";
-constexpr const char* kMissing = "获取配置失败";
-
 using D = PositionLimitDetour;
-struct Key {
-    const char* key;
-    double D::*length;
-    int D::*integer;
-};
-
-constexpr std::array<Key, 12> kKeys = {{
+constexpr std::array<SectionKey<D>, 12> kKeys = {{
     {"m_W_S_PositionLimitPositionDetour", nullptr, &D::m_W_S_PositionLimitPositionDetour},
     {"m_W_S_LessPosition_dX", &D::m_W_S_LessPosition_dX, nullptr},
     {"m_W_S_LessPosition_dY", &D::m_W_S_LessPosition_dY, nullptr},
@@ -42,20 +34,11 @@ PositionLimitDetour& ThePositionLimitDetour() {
 }
 
 void LoadPositionLimitDetourConfig(PositionLimitDetour& d, const std::string& configPath) {
-    for (const Key& k : kKeys) {
-        const std::string text = plat::GetPrivateProfileString(kSection, k.key, kMissing, 512, configPath);
-        if (k.length) d.*k.length = AtoF(text);
-        else d.*k.integer = AtoI(text);
-    }
+    LoadSectionKeys<D>(d, kSection, kKeys, configPath);
 }
 
 bool SavePositionLimitDetourConfig(const PositionLimitDetour& d, const std::string& configPath) {
-    bool ok = true;
-    for (const Key& k : kKeys) {
-        const std::string text = k.length ? FormatMm(d.*k.length) : FormatInt(d.*k.integer);
-        ok = plat::WritePrivateProfileString(kSection, k.key, text, configPath) && ok;
-    }
-    return ok;
+    return SaveSectionKeys<D>(d, kSection, kKeys, configPath);
 }
 
 DialogCaptions& TheDetourCaptions() {

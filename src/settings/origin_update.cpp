@@ -4,6 +4,7 @@
 #include "app/numtext.h"
 #include "link/link_state.h"
 #include "platform/profile.h"
+#include "settings/section_keys.h"
 #include "settings/rederive_hooks.h"
 
 namespace smt {
@@ -11,20 +12,17 @@ namespace smt {
 namespace {
 
 constexpr const char* kSection = "OriginUpdateConfig";
-constexpr const char* kMissing = "获取配置失败";
-
 using O = OriginUpdateSettings;
 
-struct SwitchKey {
-    const char* key;
-    int O::*member;
-};
-constexpr std::array<SwitchKey, 5> kUpdateSwitches = {{
-    {"m_UpdateCurrentFeed", &O::m_UpdateCurrentFeed},
-    {"m_UpdatePcbOrigin", &O::m_UpdatePcbOrigin},
-    {"m_UpdateCamera", &O::m_UpdateCamera},
-    {"m_UpdateNozzle", &O::m_UpdateNozzle},
-    {"m_UpdateThrow", &O::m_UpdateThrow},
+// The offsets and the five update switches; the axis switches follow their own rule.
+constexpr std::array<SectionKey<O>, 7> kKeys = {{
+    {"m_OriginOffsetX", &O::m_OriginOffsetX, nullptr},
+    {"m_OriginOffsetY", &O::m_OriginOffsetY, nullptr},
+    {"m_UpdateCurrentFeed", nullptr, &O::m_UpdateCurrentFeed},
+    {"m_UpdatePcbOrigin", nullptr, &O::m_UpdatePcbOrigin},
+    {"m_UpdateCamera", nullptr, &O::m_UpdateCamera},
+    {"m_UpdateNozzle", nullptr, &O::m_UpdateNozzle},
+    {"m_UpdateThrow", nullptr, &O::m_UpdateThrow},
 }};
 
 constexpr std::array<const char*, 16> kAxisNames = {"X",  "Y",  "Z1", "Z2", "A1", "A2", "A3", "A4",
@@ -62,28 +60,18 @@ std::uint8_t OriginZCheckMask(const OriginUpdateSettings& o, int machineType) {
 }
 
 void LoadOriginUpdateConfig(OriginUpdateSettings& o, const std::string& configPath, int machineType) {
-    auto read = [&](const char* key, const char* fallback) {
-        return plat::GetPrivateProfileString(kSection, key, fallback, 512, configPath);
-    };
-    o.m_OriginOffsetX = AtoF(read("m_OriginOffsetX", kMissing));
-    o.m_OriginOffsetY = AtoF(read("m_OriginOffsetY", kMissing));
-    for (const SwitchKey& k : kUpdateSwitches) o.*k.member = AtoI(read(k.key, kMissing));
+    LoadSectionKeys<O>(o, kSection, kKeys, configPath);
     for (const AxisSwitchKey& k : OriginAxisSwitches()) {
-        const std::string text = read(k.key, "");
+        const std::string text = plat::GetPrivateProfileString(kSection, k.key, "", 512, configPath);
         if (!text.empty()) o.*k.member = AtoI(text);
     }
     g_PanelLink.zCheckMask.fetch_or(OriginZCheckMask(o, machineType));
 }
 
 bool SaveOriginUpdateConfig(const OriginUpdateSettings& o, const std::string& configPath) {
-    bool ok = true;
-    auto write = [&](const char* key, const std::string& text) {
-        ok = plat::WritePrivateProfileString(kSection, key, text, configPath) && ok;
-    };
-    write("m_OriginOffsetX", FormatMm(o.m_OriginOffsetX));
-    write("m_OriginOffsetY", FormatMm(o.m_OriginOffsetY));
-    for (const SwitchKey& k : kUpdateSwitches) write(k.key, FormatInt(o.*k.member));
-    for (const AxisSwitchKey& k : OriginAxisSwitches()) write(k.key, FormatInt(o.*k.member));
+    bool ok = SaveSectionKeys<O>(o, kSection, kKeys, configPath);
+    for (const AxisSwitchKey& k : OriginAxisSwitches())
+        ok = plat::WritePrivateProfileString(kSection, k.key, FormatInt(o.*k.member), configPath) && ok;
     return ok;
 }
 

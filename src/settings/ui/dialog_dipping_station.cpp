@@ -13,16 +13,6 @@
 #include "settings/ui/dialog_set_basic_parts.h"
 #include "settings/ui/field_text.h"
 
-namespace {
-
-QPushButton* Button(const char* name, const QString& text, QWidget* parent) {
-    auto* b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-} // namespace
-
 CDialogDippingStation::CDialogDippingStation(QWidget* parent)
     : QDialog(parent), m_startFolder(plat::CurrentDirectory()) {
     setObjectName("CDialogDippingStation");
@@ -40,10 +30,10 @@ CDialogDippingStation::CDialogDippingStation(QWidget* parent)
         if (button) grid->addWidget(button, r, 2);
         return edit;
     };
-    auto* teachX = Button("TeachX", "X", this);
-    auto* teachY = Button("TeachY", "Y", this);
-    auto* teachZ = Button("TeachZ", "Z", this);
-    auto* measure = Button("MeasureZ", "TZ", this);
+    auto* teachX = smt::ui::KeyButton("TeachX", this, "X");
+    auto* teachY = smt::ui::KeyButton("TeachY", this, "Y");
+    auto* teachZ = smt::ui::KeyButton("TeachZ", this, "Z");
+    auto* measure = smt::ui::KeyButton("MeasureZ", this, "TZ");
     m_X = row(0, "c_DippingStation_X", "m_DippingStation_X", teachX);
     m_Y = row(1, "c_DippingStation_Y", "m_DippingStation_Y", teachY);
     m_Z = row(2, "c_DippingStation_Z", "m_DippingStation_Z", teachZ);
@@ -54,8 +44,8 @@ CDialogDippingStation::CDialogDippingStation(QWidget* parent)
     m_Delay = row(6, "c_DippingStation_Delay", "m_DippingStation_Delay", nullptr);
     root->addLayout(grid);
 
-    auto* output = Button("c_DippingStationControl", QString(), this);
-    auto* head1 = Button("c_Head1ToDippingStation", QString(), this);
+    auto* output = smt::ui::KeyButton("c_DippingStationControl", this);
+    auto* head1 = smt::ui::KeyButton("c_Head1ToDippingStation", this);
     root->addWidget(output);
     root->addWidget(head1);
     root->addWidget(smt::ui::OkCancelButtons(this));

@@ -54,8 +54,7 @@ CDialogOriginUpdate::CDialogOriginUpdate(QWidget* parent)
         axes->addWidget(m_axis[i], i / 8, i % 8);
     }
     root->addLayout(axes);
-    auto* enable = new QPushButton(this);
-    enable->setObjectName("c_Enable");
+    auto* enable = smt::ui::KeyButton("c_Enable", this);
     root->addWidget(enable);
     connect(enable, &QPushButton::clicked, this, &CDialogOriginUpdate::OnEnableAll);
     root->addWidget(smt::ui::OkCancelButtons(this));
@@ -74,9 +73,9 @@ void CDialogOriginUpdate::ApplyLanguage() {
     const int type = smt::g_MachineType.load();
     for (int i = 0; i < 16; ++i) {
         const smt::AxisSwitchCaption c = smt::OriginAxisSwitchCaption(i, type);
-        if (c.keepResource) continue;
+        // Type 8 shows the dialog's own sixteen captions.
         m_axis[i]->setText(QString::fromStdString(c.text));
-        m_axis[i]->setVisible(c.shown);
+        m_axis[i]->setVisible(c.shown || c.keepResource);
     }
 }
 

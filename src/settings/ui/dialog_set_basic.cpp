@@ -180,8 +180,7 @@ void CDialogSetBasic::BuildControls() {
         AddEdit(cg, 3, n - 1, ("m_Correction_Y" + std::to_string(n)).c_str());
     }
     bg->addWidget(corrections, 12, 0, 1, 3);
-    auto* updateOrigin = new QPushButton(basic);
-    updateOrigin->setObjectName("c_UpdateOrigin");
+    auto* updateOrigin = smt::ui::KeyButton("c_UpdateOrigin", basic);
     bg->addWidget(updateOrigin, 13, 0, 1, 3);
     left->addWidget(basic);
 
@@ -189,8 +188,7 @@ void CDialogSetBasic::BuildControls() {
     auto* measure = Group("c_MeasurementParameter", page);
     auto* mg = new QGridLayout(measure);
     editRow(mg, 0, "c_Z_Measurement", "m_Z_Measurement", 0);
-    auto* autoZ = new QPushButton("AutoZ", measure);
-    autoZ->setObjectName("AutoZ");
+    auto* autoZ = smt::ui::KeyButton("AutoZ", measure, "AutoZ");
     mg->addWidget(autoZ, 0, 2);
     xyRow(mg, 1, nullptr, "m_X_Measurement", 1253, "m_Y_Measurement", 1119);
     mg->addWidget(AddCheck(measure, "c_MeasurementEffect", "m_bMeasurementEffect"), 2, 0, 1, 2);
@@ -280,8 +278,7 @@ void CDialogSetBasic::BuildControls() {
                                 "WestFeed_Limit", "NorthFeed_Limit"};
     for (int i = 0; i < 7; ++i)
         editRow(lg, i, ("c_" + std::string(limitKeys[i])).c_str(), ("m_" + std::string(limitKeys[i])).c_str(), 0);
-    auto* detour = new QPushButton(limits);
-    detour->setObjectName("c_PositionLimitDetour");
+    auto* detour = smt::ui::KeyButton("c_PositionLimitDetour", limits);
     lg->addWidget(detour, 7, 0, 1, 2);
     right->addWidget(limits);
 

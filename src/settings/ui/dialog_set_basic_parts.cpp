@@ -19,6 +19,12 @@ QLabel* KeyLabel(const char* key, QWidget* parent) {
     return label;
 }
 
+QPushButton* KeyButton(const char* key, QWidget* parent, const QString& text) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(key);
+    return button;
+}
+
 void ApplyKeyCaptions(QWidget& root, const DialogCaptions& captions, const std::string& prefix) {
     auto text = [&](const QWidget* o, QString& out) {
         // Dialogs held by `root` apply their own captions.

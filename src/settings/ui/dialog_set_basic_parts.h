@@ -12,12 +12,15 @@
 class QDialogButtonBox;
 class QDialog;
 class QLineEdit;
+class QPushButton;
 class QWidget;
 
 namespace smt::ui {
 
 // A label whose object name is its caption key without the dialog's prefix ("c_X_Limit").
 QLabel* KeyLabel(const char* key, QWidget* parent);
+// A push button named after its caption key, with a resource text of its own.
+QPushButton* KeyButton(const char* key, QWidget* parent, const QString& text = {});
 // Puts the caption of `prefix` + object name on every label, group box and button
 // named "c_..." of `root`; a key the captions lack leaves the widget as it is.
 void ApplyKeyCaptions(QWidget& root, const DialogCaptions& captions, const std::string& prefix);
