@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "app/globals.h"
@@ -63,6 +64,8 @@ CDialogDippingStation::~CDialogDippingStation() {
 }
 
 void CDialogDippingStation::showEvent(QShowEvent* event) {
+    // A window restored by the system keeps what the operator typed.
+    if (event->spontaneous()) return QDialog::showEvent(event);
     ShowMembers();
     ApplyLanguage();
     m_open = true;

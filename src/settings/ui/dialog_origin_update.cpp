@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "app/globals.h"
@@ -61,6 +62,8 @@ CDialogOriginUpdate::CDialogOriginUpdate(QWidget* parent)
 }
 
 void CDialogOriginUpdate::showEvent(QShowEvent* event) {
+    // A window restored by the system keeps what the operator typed.
+    if (event->spontaneous()) return QDialog::showEvent(event);
     ShowMembers();
     ApplyLanguage();
     QDialog::showEvent(event);

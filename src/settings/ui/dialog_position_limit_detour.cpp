@@ -5,6 +5,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "platform/files.h"
@@ -62,6 +63,8 @@ CDialogPositionLimitDetour::CDialogPositionLimitDetour(QWidget* parent)
 }
 
 void CDialogPositionLimitDetour::showEvent(QShowEvent* event) {
+    // A window restored by the system keeps what the operator typed.
+    if (event->spontaneous()) return QDialog::showEvent(event);
     ShowMembers();
     ApplyLanguage();
     QDialog::showEvent(event);

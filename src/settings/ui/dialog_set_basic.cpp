@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "app/globals.h"
@@ -306,6 +307,8 @@ void CDialogSetBasic::BuildControls() {
 // ---- opening ------------------------------------------------------------------
 
 void CDialogSetBasic::showEvent(QShowEvent* event) {
+    // A window restored by the system keeps what the operator typed.
+    if (event->spontaneous()) return QDialog::showEvent(event);
     smt::BasicSettings& s = smt::TheBasicSettings();
     const int type = smt::g_MachineType.load();
     ShowMembers();
