@@ -1,4 +1,5 @@
 #include "app/ui/smtview.h"
+#include "settings/ui/settings_wiring.h"
 
 #include <QResizeEvent>
 
@@ -30,16 +31,13 @@ CSMTView::CSMTView(CMainFrame* frame) : QWidget(frame), m_frame(frame) {
     m_frame->LoadMenuTexts(m_frame->m_LanguageName);
 
     if (!m_pSetView) {
-        // As wide as the manual control panel below it.
-        m_pSetView = new PlaceholderPanel("CDialogSetView", "Camera panel", {530, 340}, this);
+        m_pSetView = new PlaceholderPanel("CDialogSetView", "Camera panel", {420, 340}, this);
         const QSize size = m_pSetView->sizeHint();
         m_LeftColumnWidth = size.width();
         m_LeftColumnHeight = size.height();
     }
-    if (!m_pManualControl) {
-        m_pManualControl = new CDialogManualControl(this);
-        m_pManualControl->WireSteps(m_languageSteps, Context());
-    }
+    if (!m_pManualControl)
+        m_pManualControl = new PlaceholderPanel("CDialogManualControl", "Manual control", {420, 480}, this);
     m_creationSteps.Run(Context());
 }
 
@@ -56,8 +54,6 @@ StepContext CSMTView::Context() const { return {m_frame->m_StartDirectory, m_fra
 void CSMTView::WireSteps() {
     // The view's own steps. Every other step is filled by its subsystem:
     // m_firstUpdateSteps.Set("SetBasic.LoadConfig", ...) and so on.
-    WireBasicSettingsSteps(m_firstUpdateSteps, m_creationSteps, m_languageSteps, m_DialogSetBasic,
-                           m_DialogDippingStation);
     m_firstUpdateSteps.Set("View.LoadMessageTexts", [this](const StepContext& c) {
         m_Messages = LoadMessageTexts(c.language, c.startFolder);
     });
@@ -70,6 +66,7 @@ void CSMTView::WireSteps() {
     m_firstUpdateSteps.Set("View.ComputePositionPulses", [this](const StepContext&) {
         ComputePositionPulses();
     });
+    WireSettingsSubsystem(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
@@ -189,26 +186,23 @@ void CSMTView::OpenSettingsDialog(int id) {
     const bool busy = s.isBusy && s.isBusy();
     const int comm = s.commModel ? s.commModel() : 0;
     if (ShowSettingsRefusal(CheckSettingsCommand(id, busy, g_MachineType, comm), m_Messages)) return;
-    QDialog* dialog = nullptr;
+    if (auto opener = m_DialogOpeners.find(id); opener != m_DialogOpeners.end()) {
+        opener->second(id);
+        return;
+    }
+    PlaceholderDialog* dialog = nullptr;
     switch (id) {
     case cmd::SetBasic: dialog = &m_DialogSetBasic; break;
     case cmd::DippingStation: dialog = &m_DialogDippingStation; break;
     case cmd::FeedGroup: dialog = &m_DialogFeedGroup; break;
-    case cmd::SpeedSet: case cmd::HighSpeedTemplate: case cmd::MediumSpeedTemplate:
-    case cmd::LowSpeedTemplate:
-        m_DialogSpeedTemplate.SetPage(SpeedTemplatePage(id));
-        dialog = &m_DialogSpeedTemplate;
-        break;
     case cmd::CameraList: dialog = &m_DialogCameraList; break;
     case cmd::NozzleList: dialog = &m_DialogNozzleList; break;
-    case cmd::SetPulse: dialog = &m_DialogSetPulse; break;
     case cmd::OftenData: dialog = &m_DialogDropDownParameter; break;
     case cmd::PackData: dialog = &m_DialogPackList; break;
     case cmd::MarkData: dialog = &m_DialogMarkList; break;
     case cmd::LampMachineSet: dialog = &m_DialogLampMachineList; break;
     case cmd::AutoFeed: dialog = &m_DialogAutoFeed; break;
     case cmd::AutoTransport: dialog = &m_DialogAutoTransport; break;
-    case cmd::VersionNumber: dialog = &m_DialogVersionNumber; break;
     case cmd::FirmwareUpdate: dialog = &m_DialogFirmwareUpdate; break;
     default: return;
     }

@@ -9,14 +9,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "app/joblines_placeholder.h"
 #include "app/viewcore.h"
 #include "app/ui/placeholders.h"
-#include "link/ui/manual_control_dialog.h"
-#include "settings/ui/dialog_dipping_station.h"
-#include "settings/ui/dialog_set_basic.h"
 
 namespace smt {
 
@@ -57,27 +55,27 @@ public:
 
     // How a settings dialog is run; tests replace it to avoid modal loops.
     std::function<int(QDialog&)> m_RunModal;
+    // The real dialog of a settings command, registered by its subsystem; a
+    // command with none opens its placeholder.
+    std::map<int, std::function<void(int id)>> m_DialogOpeners;
 
     // ---- panels (placeholders until their subsystems land) ----
     QPointer<PlaceholderPanel> m_pSetView;        // CDialogSetView
-    QPointer<CDialogManualControl> m_pManualControl;
+    QPointer<PlaceholderPanel> m_pManualControl;  // CDialogManualControl
     QPointer<PlaceholderPanel> m_pFeedList;       // CDialogFeedList
     QPointer<PlaceholderPartListPanel> m_pPartList;  // CDialogPartList
 
     // ---- the fourteen settings dialogs (placeholders) ----
-    CDialogSetBasic m_DialogSetBasic{this};
-    CDialogDippingStation m_DialogDippingStation{this};
-    PlaceholderDialog m_DialogSpeedTemplate{"CDialogSpeedTemplate", this};
+    PlaceholderDialog m_DialogSetBasic{"CDialogSetBasic", this};
+    PlaceholderDialog m_DialogDippingStation{"CDialogDippingStation", this};
     PlaceholderDialog m_DialogCameraList{"CDialogCameraList", this};
     PlaceholderDialog m_DialogNozzleList{"CDialogNozzleList", this};
-    PlaceholderDialog m_DialogSetPulse{"CDialogSetPulse", this};
     PlaceholderDialog m_DialogDropDownParameter{"CDialogDropDownParameter", this};
     PlaceholderDialog m_DialogPackList{"CDialogPackList", this};
     PlaceholderDialog m_DialogMarkList{"CDialogMarkList", this};
     PlaceholderDialog m_DialogLampMachineList{"CDialogLampMachineList", this};
     PlaceholderDialog m_DialogAutoFeed{"CDialogAutoFeed", this};
     PlaceholderDialog m_DialogAutoTransport{"CDialogAutoTransport", this};
-    PlaceholderDialog m_DialogVersionNumber{"CDialogVersionNumber", this};
     PlaceholderDialog m_DialogFirmwareUpdate{"CDialogFirmwareUpdate", this};
     // The feeder list's feeder-group dialog (placeholder with the feeder list).
     PlaceholderDialog m_DialogFeedGroup{"CDialogFeedGroup", this};
