@@ -73,6 +73,11 @@ DippingOutputPort& TheDippingOutputPort() {
     return port;
 }
 
+DippingOutputToggle& TheDippingOutputToggle() {
+    static DippingOutputToggle toggle;
+    return toggle;
+}
+
 int DippingOutputToggle::Press(int machineType) {
     m_on = !m_on;
     const int value = m_on ? 1 : 0;

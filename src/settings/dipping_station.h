@@ -56,6 +56,8 @@ public:
 private:
     bool m_on = true;  // so the first press switches off
 };
+// The station output's state since the program started.
+DippingOutputToggle& TheDippingOutputToggle();
 
 // 1569 head 1 over the station (-3) and 1568 measure its height (-2), behind the
 // guards of a head-up machine action; false when refused.

@@ -130,7 +130,7 @@ void CDialogDippingStation::OnTeachX() { Teach(smt::DippingAxis::X, m_X); }
 void CDialogDippingStation::OnTeachY() { Teach(smt::DippingAxis::Y, m_Y); }
 void CDialogDippingStation::OnTeachZ() { Teach(smt::DippingAxis::Z, m_Z); }
 
-void CDialogDippingStation::OnStationOutput() { m_output.Press(smt::g_MachineType.load()); }
+void CDialogDippingStation::OnStationOutput() { smt::TheDippingOutputToggle().Press(smt::g_MachineType.load()); }
 
 void CDialogDippingStation::OnHead1ToStation() {
     if (TakeFields()) smt::StartHeadToDippingStation();

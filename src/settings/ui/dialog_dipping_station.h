@@ -42,7 +42,6 @@ private:
 
     std::string m_startFolder;
     bool m_open = false;
-    smt::DippingOutputToggle m_output;
     QCheckBox* m_DippingStation = nullptr;
     QLineEdit* m_X = nullptr;
     QLineEdit* m_Y = nullptr;

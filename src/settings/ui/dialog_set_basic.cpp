@@ -14,6 +14,10 @@
 #include <QVBoxLayout>
 
 #include "app/globals.h"
+#include "app/captions.h"
+#include "app/menus.h"
+#include "app/ui/mainframe.h"
+#include "app/ui/smtview.h"
 #include "app/viewcore.h"
 #include "settings/dipping_station.h"
 #include "settings/limit_detour.h"
@@ -432,36 +436,39 @@ void CDialogSetBasic::OnBnClickedDebugModel(bool checked) {
     if (checked) Check("m_OnlineToReset")->setChecked(false);
 }
 
-void WireBasicSettingsSteps(smt::NamedSteps& firstUpdate, smt::NamedSteps& creationCaptions,
-                            smt::NamedSteps& languageChange, CDialogSetBasic& basic,
-                            CDialogDippingStation& dipping) {
-    auto config = [](const smt::StepContext& c) { return plat::JoinPath(c.startFolder, "config.ini"); };
-    firstUpdate.Set("SetBasic.LoadConfig", [&basic, config](const smt::StepContext& c) {
-        basic.SetStartFolder(c.startFolder);
-        smt::LoadSetBasicConfig(smt::TheBasicSettings(), config(c));
+void WireBasicSettingsDialogs(smt::CSMTView& view) {
+    smt::NamedSteps& first = view.FirstUpdateSteps();
+    first.Set("DippingStation.LoadConfig", [](const smt::StepContext& c) {
+        smt::LoadDippingStationConfig(smt::TheDippingStation(), smt::ConfigFilePath(c.startFolder));
     });
-    firstUpdate.Set("DippingStation.LoadConfig", [&dipping, config](const smt::StepContext& c) {
-        dipping.SetStartFolder(c.startFolder);
-        smt::LoadDippingStationConfig(smt::TheDippingStation(), config(c));
-    });
-    firstUpdate.Set("OriginUpdate.LoadConfig", [config](const smt::StepContext& c) {
-        smt::LoadOriginUpdateConfig(smt::TheOriginUpdate(), config(c), smt::g_MachineType.load());
+    first.Set("OriginUpdate.LoadConfig", [](const smt::StepContext& c) {
+        smt::LoadOriginUpdateConfig(smt::TheOriginUpdate(), smt::ConfigFilePath(c.startFolder),
+                                    smt::g_MachineType.load());
         smt::InstallOriginHomingSwitches();
     });
-    firstUpdate.Set("PositionLimitDetour.LoadConfig", [config](const smt::StepContext& c) {
-        smt::LoadPositionLimitDetourConfig(smt::ThePositionLimitDetour(), config(c));
+    first.Set("PositionLimitDetour.LoadConfig", [](const smt::StepContext& c) {
+        smt::LoadPositionLimitDetourConfig(smt::ThePositionLimitDetour(), smt::ConfigFilePath(c.startFolder));
     });
-    // The held dialogs read their captions with the basic settings' own.
-    auto basicCaptions = [](const smt::StepContext& c) {
-        smt::TheBasicCaptions().Load(c.startFolder, c.language);
-        smt::TheOriginUpdateCaptions().Load(c.startFolder, c.language);
-        smt::TheDetourCaptions().Load(c.startFolder, c.language);
-    };
-    auto dippingCaptions = [](const smt::StepContext& c) {
-        smt::TheDippingStationCaptions().Load(c.startFolder, c.language);
-    };
-    for (smt::NamedSteps* steps : {&creationCaptions, &languageChange}) {
-        steps->Set("SetBasic.LoadLanguage", basicCaptions);
-        steps->Set("DippingStation.LoadLanguage", dippingCaptions);
+    for (smt::NamedSteps* steps : {&view.CreationCaptionSteps(), &view.LanguageChangeSteps()}) {
+        // The held dialogs read their captions with the basic settings' own.
+        steps->Set("SetBasic.LoadLanguage", [](const smt::StepContext& c) {
+            smt::TheBasicCaptions().Load(c.startFolder, c.language);
+            smt::TheOriginUpdateCaptions().Load(c.startFolder, c.language);
+            smt::TheDetourCaptions().Load(c.startFolder, c.language);
+        });
+        steps->Set("DippingStation.LoadLanguage", [](const smt::StepContext& c) {
+            smt::TheDippingStationCaptions().Load(c.startFolder, c.language);
+        });
     }
+    smt::CSMTView* v = &view;
+    view.m_DialogOpeners[smt::cmd::SetBasic] = [v](int) {
+        CDialogSetBasic dialog(v);
+        dialog.SetStartFolder(v->Frame()->m_StartDirectory);
+        v->m_RunModal(dialog);
+    };
+    view.m_DialogOpeners[smt::cmd::DippingStation] = [v](int) {
+        CDialogDippingStation dialog(v);
+        dialog.SetStartFolder(v->Frame()->m_StartDirectory);
+        v->m_RunModal(dialog);
+    };
 }

@@ -16,9 +16,8 @@
 #include "settings/ui/dialog_position_limit_detour.h"
 
 namespace smt {
-class NamedSteps;
+class CSMTView;
 }
-class CDialogDippingStation;
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
@@ -75,9 +74,9 @@ private:
     QButtonGroup* m_CommModel = nullptr;
 };
 
-// Fills the view's steps: the four config.ini sections at the first update (the
-// dialogs then save into that start folder) and the captions at creation and on
-// every language change.
-void WireBasicSettingsSteps(smt::NamedSteps& firstUpdate, smt::NamedSteps& creationCaptions,
-                            smt::NamedSteps& languageChange, CDialogSetBasic& basic,
-                            CDialogDippingStation& dipping);
+// Hooks the basic settings, origin update, limit detour and dipping station into
+// the main view: their config.ini loaders at the first update (SetBasicConfig
+// itself is loaded with the other machine settings), their captions at creation
+// and on every language change, and the openers of "基本设置" and "浸渍站设置",
+// which build the dialog for each opening.
+void WireBasicSettingsDialogs(smt::CSMTView& view);
