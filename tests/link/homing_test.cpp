@@ -107,7 +107,20 @@ TEST(HomingPlan, EightHeadTypeHomesHeadsBySwitch) {
 
 // ---- homing against the simulated machine ----
 
-class HomingTest : public ConnSimTest {};
+class HomingTest : public ConnSimTest {
+protected:
+    // Homes `kind` on a fresh frame record and gives the data of the one homing
+    // frame `code` the machine received ("" when not exactly one came).
+    std::string HomeOnce(int kind, std::uint16_t code) {
+        sim->machine().ClearRecords();
+        if (!MachineReset(kind, true) || !HomingEnded()) return "";
+        const auto homes = FramesOf(code);
+        return homes.size() == 1 ? HexOf(homes[0].data) : "";
+    }
+    static std::string HexOfCodes(const Codes& codes) {
+        return HexOf(std::vector<std::uint8_t>(codes.begin(), codes.end()));
+    }
+};
 
 TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
     for (int type : {0, 1, 2, 3, 5, 6, 8, 9}) {
@@ -115,21 +128,15 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
         ASSERT_TRUE(ConnectSerial());
         for (int kind = 0; kind <= 9; ++kind) {
             SCOPED_TRACE(std::to_string(type) + "/" + std::to_string(kind));
-            sim->machine().ClearRecords();
             g_Homed = false;
             g_HeadResetOk = false;
             g_PulseX = 11;
             g_PulseY = -12;
             g_PulseZ[1] = 13;
             g_PulseFeederWalk[1] = 14;
-            ASSERT_TRUE(MachineReset(kind, true));
-            ASSERT_TRUE(HomingEnded());
-            const auto homes = FramesOf(0x02);
-            ASSERT_EQ(homes.size(), 1u);
             Codes expected = Plan(type, kind).codes;
-            if (type != 3 && type != 6) expected[6] = expected[7] = 0;
-            std::vector<std::uint8_t> bytes(expected.begin(), expected.end());
-            EXPECT_EQ(HexOf(homes[0].data), HexOf(bytes));
+            if (type != 3 && type != 6) expected[6] = expected[7] = 0;  // no 3-4 rocker
+            EXPECT_EQ(HomeOnce(kind, 0x02), HexOfCodes(expected));
             // The handler's switching reaches the machine after the busy flag is free.
             const std::size_t switched = kind == 0 ? 4 : kind >= 5 && kind <= 8 ? 1 : 0;
             WaitUntil([&] { return sim->machine().OutputLog().size() >= switched; });
@@ -165,13 +172,7 @@ TEST_F(HomingTest, TwoTableTypeHomesOverSerialOnly) {
     ASSERT_TRUE(ConnectSerial());
     for (int kind = 0; kind <= 7; ++kind) {
         SCOPED_TRACE(kind);
-        sim->machine().ClearRecords();
-        ASSERT_TRUE(MachineReset(kind, true));
-        ASSERT_TRUE(HomingEnded());
-        const auto homes = FramesOf(0x52);
-        ASSERT_EQ(homes.size(), 1u);
-        const Codes expected = Plan(4, kind).codes;
-        EXPECT_EQ(HexOf(homes[0].data), HexOf(std::vector<std::uint8_t>(expected.begin(), expected.end())));
+        EXPECT_EQ(HomeOnce(kind, 0x52), HexOfCodes(Plan(4, kind).codes));
     }
     EXPECT_TRUE(g_Homed);  // kind 0 homed everything
     // Kinds 8 and 9 have no command: nothing sent, not busy, the stored kind kept.
@@ -210,14 +211,9 @@ TEST_F(HomingTest, EightHeadTypeHomesOverEthernetOnly) {
     ASSERT_TRUE(ConnectEthernet());
     for (int kind = 0; kind <= 4; ++kind) {
         SCOPED_TRACE(kind);
-        sim->machine().ClearRecords();
-        ASSERT_TRUE(MachineReset(kind, true));
-        ASSERT_TRUE(HomingEnded());
-        const auto homes = FramesOf(0x72);
-        ASSERT_EQ(homes.size(), 1u);
         Payload expected;
         for (std::int32_t w : Plan(7, kind, s).words) expected.I32(w);
-        EXPECT_EQ(HexOf(homes[0].data), HexOf(expected.Bytes()));
+        EXPECT_EQ(HomeOnce(kind, 0x72), HexOf(expected.Bytes()));
     }
     EXPECT_TRUE(g_Homed);
     EXPECT_TRUE(g_HeadResetOk);
