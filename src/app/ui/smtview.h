@@ -15,6 +15,7 @@
 #include "app/joblines_placeholder.h"
 #include "app/viewcore.h"
 #include "app/ui/placeholders.h"
+#include "link/ui/manual_control_dialog.h"
 
 namespace smt {
 
@@ -61,7 +62,7 @@ public:
 
     // ---- panels (placeholders until their subsystems land) ----
     QPointer<PlaceholderPanel> m_pSetView;        // CDialogSetView
-    QPointer<PlaceholderPanel> m_pManualControl;  // CDialogManualControl
+    QPointer<CDialogManualControl> m_pManualControl;
     QPointer<PlaceholderPanel> m_pFeedList;       // CDialogFeedList
     QPointer<PlaceholderPartListPanel> m_pPartList;  // CDialogPartList
 
