@@ -11,6 +11,7 @@
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
 #include "settings/speed_template.h"
+#include "settings/ui/dialog_set_basic.h"
 #include "settings/ui/dialog_set_pulse.h"
 #include "settings/ui/dialog_version_number.h"
 #include "settings/ui/dialogspeedtemplate.h"
@@ -75,6 +76,8 @@ void WireSettingsSubsystem(CSMTView& view) {
         v->RecomputeLimitPulses(b.m_X_Limit, b.m_Y_Limit, b.m_Z_Limit, f.m_X_Pulse, f.m_Y_Pulse, f.m_Z_Pulse);
     };
     TheSettingsRederivations().convertSettingsToPulses = [v] { v->ComputePositionPulses(); };
+
+    WireBasicSettingsDialogs(view);
 }
 
 void WireSettingsServices() {

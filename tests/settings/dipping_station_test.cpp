@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "link/link_state.h"
+#include "platform/uipost.h"
+#include "settings/dipping_station.h"
+#include "settings_test_util.h"
+#include "test_support.h"
+
+namespace {
+
+using smt::DippingAxis;
+using smt::DippingStationSettings;
+using smt::test::ScriptedResponder;
+
+TEST(DippingStation, TeachMovesAwayFromZero) {
+    smt::PositionSnapshot p;
+    p.x = 123456;
+    EXPECT_EQ(smt::DippingTeachText(DippingAxis::X, p, 10000, 1, 1), "12.3457");
+    p.x = 0;
+    EXPECT_EQ(smt::DippingTeachText(DippingAxis::X, p, 10000, 1, 1), "0.0000");
+    p.y = -2500;
+    EXPECT_EQ(smt::DippingTeachText(DippingAxis::Y, p, 1, 100, 1), "-25.0001");
+    p.z[0] = -400;
+    p.z[1] = -9999;  // only nozzle 1 counts
+    EXPECT_EQ(smt::DippingTeachText(DippingAxis::Z, p, 1, 1, 400), "-1.0001");
+    EXPECT_EQ(smt::DippingTeachText(DippingAxis::Z, p, 1, 1, 0), "0.0000");
+}
+
+TEST(DippingStation, OutputAlternatesFromOff) {
+    std::vector<std::pair<int, int>> sent;
+    smt::TheDippingOutputPort().setOutput = [&](const smt::OutputSwitch& o) {
+        EXPECT_EQ(o.extra, 5);
+        sent.emplace_back(o.channel, o.value);
+        return true;
+    };
+    smt::DippingOutputToggle toggle;
+    EXPECT_EQ(toggle.Press(0), 0);
+    EXPECT_EQ(toggle.Press(0), 1);
+    EXPECT_EQ(toggle.Press(3), 0);
+    EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{{10, 0}, {10, 1}, {10, 0}}));
+    // Type 7 flips the remembered state and sends nothing.
+    EXPECT_EQ(toggle.Press(7), 1);
+    EXPECT_EQ(sent.size(), 3u);
+    EXPECT_EQ(toggle.Press(0), 0);
+    EXPECT_EQ(sent.back(), (std::pair<int, int>{10, 0}));
+    smt::TheDippingOutputPort() = {};
+}
+
+class DippingGuardTest : public ::testing::Test {
+protected:
+    DippingGuardTest() {
+        smt::ResetLinkState();
+        smt::ClearPositionCounters();
+        smt::TheFeedOperationPort().start = [this](int code, smt::BusyClaim claim) {
+            codes.push_back(code);
+            EXPECT_TRUE(smt::g_Running.load());
+            claim.Release();
+        };
+    }
+    ~DippingGuardTest() override {
+        smt::TheFeedOperationPort() = {};
+        smt::ResetLinkState();
+        smt::ClearPositionCounters();
+    }
+    ScriptedResponder boxes;
+    std::vector<int> codes;
+};
+
+TEST_F(DippingGuardTest, RefusalsInOrderThenTheTwoOperations) {
+    EXPECT_FALSE(smt::StartHeadToDippingStation());
+    smt::g_Connected = true;
+    EXPECT_FALSE(smt::StartDippingStationMeasurement());
+    smt::g_Homed = true;
+    smt::g_Running = true;
+    EXPECT_FALSE(smt::StartHeadToDippingStation());
+    smt::g_Running = false;
+    smt::g_PulseZ[2] = -5;  // a head is down
+    EXPECT_FALSE(smt::StartHeadToDippingStation());
+    EXPECT_FALSE(smt::StartDippingStationMeasurement());
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is not connection !", "Machine is not reset !",
+                                                       "Machine is runnig !", "Error E3 !", "Error E3 !"}));
+    EXPECT_TRUE(codes.empty());
+    EXPECT_FALSE(smt::g_Running.load());
+
+    smt::g_PulseZ[2] = 0;
+    EXPECT_TRUE(smt::StartHeadToDippingStation());
+    EXPECT_TRUE(smt::StartDippingStationMeasurement());
+    EXPECT_EQ(codes, (std::vector<int>{-3, -2}));
+    EXPECT_FALSE(smt::g_Running.load());
+}
+
+class DippingHeightTest : public ::testing::Test {
+protected:
+    DippingHeightTest() {
+        plat::RunPostedTasks();
+        basic.m_Z_Measurement = -3;
+        basic.m_Z_Nozzle1ToPCBHeight = -20;
+        station.m_WaterFilmThickness = 0.5;
+        smt::DippingZSink().Install([this](const std::string& t) { shown.push_back(t); });
+    }
+    ~DippingHeightTest() override {
+        smt::DippingZSink().Remove();
+        plat::RunPostedTasks();
+    }
+    smt::BasicSettings basic;
+    DippingStationSettings station;
+    std::vector<std::string> shown;
+};
+
+TEST_F(DippingHeightTest, HeightLessTheHeadDifferencePlusFilm) {
+    // -10 - (-3 - -20) = -27, plus the film 0.5.
+    EXPECT_DOUBLE_EQ(smt::StoreDippingStationHeight(station, basic, -10), -26.5);
+    EXPECT_DOUBLE_EQ(station.m_DippingStation_Z, -26.5);
+    EXPECT_TRUE(shown.empty());
+    plat::RunPostedTasks();
+    EXPECT_EQ(shown, std::vector<std::string>{"-26.5000"});
+}
+
+TEST_F(DippingHeightTest, ExactZeroStaysZeroAndIsNotShown) {
+    station.m_DippingStation_Z = -4;
+    EXPECT_EQ(smt::StoreDippingStationHeight(station, basic, 17), 0);
+    EXPECT_EQ(station.m_DippingStation_Z, 0);
+    EXPECT_EQ(plat::RunPostedTasks(), 0);
+    EXPECT_TRUE(shown.empty());
+}
+
+TEST_F(DippingHeightTest, ClosedDialogIsNotWritten) {
+    smt::StoreDippingStationHeight(station, basic, -10);
+    smt::DippingZSink().Remove();  // closed before the task runs
+    plat::RunPostedTasks();
+    EXPECT_TRUE(shown.empty());
+    EXPECT_DOUBLE_EQ(station.m_DippingStation_Z, -26.5);
+}
+
+TEST(DippingStation, ConfigMissingGivesZerosAndRoundTrips) {
+    smt::test::TempDir dir;
+    const std::string config = dir.File("config.ini");
+    DippingStationSettings d;
+    d.m_DippingStation_X = 4;
+    smt::LoadDippingStationConfig(d, config);
+    EXPECT_EQ(d, DippingStationSettings{});
+    d = {1, 123.45678, -50.5, -7.25, 0.3, 2500, 100, 60};
+    ASSERT_TRUE(smt::SaveDippingStationConfig(d, config));
+    EXPECT_EQ(smt::test::ProfileLines(config),
+              (std::vector<std::string>{"[DippingStationConfig]", "m_DippingStation=1",
+                                        "m_DippingStation_X=123.4568", "m_DippingStation_Y=-50.5000",
+                                        "m_DippingStation_Z=-7.2500", "m_WaterFilmThickness=0.3000",
+                                        "m_DippingStation_RunTime=2500", "m_DippingStation_StopDelay=100",
+                                        "m_DippingStation_Delay=60"}));
+    DippingStationSettings back;
+    smt::LoadDippingStationConfig(back, config);
+    d.m_DippingStation_X = 123.4568;
+    EXPECT_EQ(back, d);
+}
+
+} // namespace

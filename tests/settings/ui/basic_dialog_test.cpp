@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/globals.h"
+#include "link/link_state.h"
+#include "platform/profile.h"
+#include "platform/uipost.h"
+#include "settings/basic_teach.h"
+#include "settings/pulse_settings.h"
+#include "settings/rederive_hooks.h"
+#include "settings/ui/dialog_set_basic.h"
+#include "test_support.h"
+
+namespace {
+
+using smt::test::ScriptedResponder;
+using smt::test::TempDir;
+
+class BasicDialogTest : public ::testing::Test {
+protected:
+    BasicDialogTest() {
+        saved = smt::TheBasicSettings();
+        smt::TheBasicSettings() = {};
+        smt::TheBasicSettings().m_X_Limit = 400;
+        smt::TheBasicSettings().m_Y_Limit = -300;
+        smt::TheBasicSettings().m_Z_Limit = -30;
+        smt::TheBasicSettings().m_EastFeed_Limit = -1;
+        smt::TheBasicSettings().m_SouthFeed_Limit = 1;
+        smt::TheBasicSettings().m_WestFeed_Limit = -1;
+        smt::TheBasicSettings().m_NorthFeed_Limit = 1;
+        smt::TheBasicSettings().m_ThrowDelay = 200;
+        smt::TheBasicSettings().m_ChangeDelay = 100;
+        smt::TheBasicSettings().m_MeasurementStart = 1;
+        smt::TheBasicSettings().m_MeasurementNormal = 1;
+        smt::TheBasicSettings().m_VisualOriginBox = 2;
+        smt::TheBasicSettings().m_Z_closeVacuum = 0.1;
+        smt::TheBasicSettings().m_AutoMagnify = 4;
+        smt::ThePulseFactors().m_X_Pulse = 1000;
+        smt::ThePulseFactors().m_Y_Pulse = 1000;
+        smt::ThePulseFactors().m_Z_Pulse = 400;
+        smt::ClearPositionCounters();
+        plat::RunPostedTasks();
+        dialog.SetStartFolder(dir.Path());
+    }
+    ~BasicDialogTest() override {
+        dialog.hide();
+        smt::g_MachineType = 0;
+        smt::TheBasicSettings() = saved;
+        smt::ThePulseFactors() = {};
+        smt::TheSettingsRederivations() = {};
+        smt::ClearPositionCounters();
+        smt::ResetLinkState();
+        plat::RunPostedTasks();
+    }
+    QLineEdit* Edit(const char* member) {
+        QLineEdit* e = dialog.Edit(member);
+        EXPECT_NE(e, nullptr) << member;
+        return e;
+    }
+    std::string Stored(const char* key) {
+        return plat::GetPrivateProfileString("SetBasicConfig", key, "", 512, config);
+    }
+
+    smt::BasicSettings saved;
+    TempDir dir;
+    std::string config = dir.File("config.ini");
+    ScriptedResponder boxes;
+    CDialogSetBasic dialog;
+};
+
+TEST_F(BasicDialogTest, OpensWithTitleMembersAndOpenFlag) {
+    smt::TheBasicSettings().m_Z_Nozzle1ToFeed = -12.5;
+    smt::TheBasicSettings().m_CommModel = 1;
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QString("基本设置"));
+    EXPECT_EQ(Edit("m_Z_Nozzle1ToFeed")->text(), "-12.5");
+    EXPECT_TRUE(dialog.findChild<QAbstractButton*>("c_Ethernet")->isChecked());
+    EXPECT_TRUE(smt::TheBasicSettings().m_bDialogOpen);
+    // 102 bound controls: every setting but the nozzle-block switch.
+    int bound = 0;
+    for (const auto& f : smt::BasicSettingFields())
+        bound += dialog.Edit(f.key) || dialog.Check(f.key) ||
+                 std::string(f.key) == "m_CameraLens" || std::string(f.key) == "m_CommModel";
+    EXPECT_EQ(bound, 102);
+    dialog.reject();
+    EXPECT_FALSE(smt::TheBasicSettings().m_bDialogOpen);
+}
+
+TEST_F(BasicDialogTest, MachineTypeDisablesItsFieldsAndCaptions) {
+    smt::g_MachineType = 0;
+    dialog.show();
+    EXPECT_FALSE(Edit("m_Z_Nozzle8ToFeed")->isEnabled());
+    EXPECT_FALSE(dialog.TeachButton(1320)->isEnabled());
+    EXPECT_TRUE(Edit("m_Nozzle2MoreNozzle1")->isEnabled());
+    EXPECT_TRUE(Edit("m_VisualOriginBox")->isEnabled());
+    dialog.hide();
+
+    smt::g_MachineType = 6;
+    dialog.show();
+    EXPECT_FALSE(Edit("m_Z_DropsGlueToPCBHeight")->isEnabled());
+    EXPECT_TRUE(dialog.TeachButton(smt::kTeachDispensingHeight)->isEnabled());
+    EXPECT_EQ(dialog.findChild<QLabel*>("c_Z_Nozzle5ToFeed")->text(), QString("点胶头5到PCB表面的高度"));
+    dialog.hide();
+
+    smt::g_MachineType = 4;
+    dialog.show();
+    EXPECT_EQ(dialog.findChild<QGroupBox*>("c_ThrowPosition")->title(), QString("抛换料位置坐标( mm )"));
+    EXPECT_FALSE(dialog.Check("m_ResetToVisualOrigin")->isEnabled());
+    dialog.hide();
+
+    smt::g_MachineType = 9;
+    dialog.show();
+    for (const auto& b : smt::BasicTeachButtons()) EXPECT_TRUE(dialog.TeachButton(b.id)->isEnabled()) << b.id;
+    EXPECT_TRUE(Edit("m_Z_Nozzle8ToFeed")->isEnabled());
+    EXPECT_EQ(dialog.findChild<QGroupBox*>("c_ThrowPosition")->title(), QString("抛料位置坐标( mm )"));
+    // The controls the dialog always keeps disabled.
+    EXPECT_FALSE(Edit("m_X_VisualOriginOffset")->isEnabled());
+    EXPECT_FALSE(Edit("m_CottectionTimeSmt")->isEnabled());
+    EXPECT_FALSE(dialog.Check("m_SmtFinishToVisualOrigin")->isEnabled());
+}
+
+TEST_F(BasicDialogTest, TeachFillsTheFieldAndOkStoresIt) {
+    dialog.show();
+    smt::g_PulseX = 12345;
+    dialog.TeachButton(1024)->click();
+    EXPECT_EQ(Edit("m_X_ThrowPosition")->text(), "12.3451");
+    EXPECT_EQ(smt::TheBasicSettings().m_X_ThrowPosition, 0);  // only OK takes it
+    smt::g_PulseZ[1] = -5000;
+    dialog.TeachButton(1245)->click();
+    EXPECT_EQ(Edit("m_Z_Nozzle2ToFeed")->text(), "-12.5001");
+
+    // The vision-origin offset: the coordinate box minus the confirmed member.
+    smt::TheBasicSettings().m_X_VisualOrigin = 10;
+    Edit("m_X_VisualOrigin")->setText("10.75");
+    dialog.TeachButton(smt::kTeachVisualOffsetX)->click();
+    EXPECT_EQ(Edit("m_X_VisualOriginOffset")->text(), "0.7500");
+
+    // The dialog's own OK, not one of the dialogs it holds.
+    dialog.findChild<QDialogButtonBox*>(QString(), Qt::FindDirectChildrenOnly)->findChild<QPushButton*>("c_IDOK")->click();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
+    EXPECT_TRUE(dialog.isHidden());
+    EXPECT_DOUBLE_EQ(smt::TheBasicSettings().m_X_ThrowPosition, 12.3451);
+    EXPECT_EQ(Stored("m_X_ThrowPosition"), "12.3451");
+    EXPECT_EQ(Stored("m_Z_Nozzle2ToFeed"), "-12.5001");
+    EXPECT_EQ(Stored("m_X_VisualOriginOffset"), "0.7500");
+}
+
+TEST_F(BasicDialogTest, OutOfRangeFieldKeepsTheDialogOpenAndSavesNothing) {
+    dialog.show();
+    Edit("m_Z_Nozzle1ToFeed")->setText("-3");
+    Edit("m_X_Limit")->setText("0");
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(smt::test::ReadBytes(config), "");
+    EXPECT_EQ(smt::TheBasicSettings().m_Z_Nozzle1ToFeed, 0);  // nothing taken
+}
+
+TEST_F(BasicDialogTest, TypeFourFirstOkZeroesSecondOkSaves) {
+    smt::g_MachineType = 4;
+    smt::TheBasicSettings().m_Y_Nozzle2ToNozzle1 = 2;
+    dialog.show();
+    EXPECT_EQ(Edit("m_Y_Nozzle2ToNozzle1")->text(), "0");  // zeroed on opening
+    Edit("m_Y_Nozzle3ToNozzle1")->setText("1.5");
+    dialog.accept();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(Edit("m_Y_Nozzle3ToNozzle1")->text(), "0");
+    EXPECT_EQ(smt::test::ReadBytes(config), "");
+    dialog.accept();
+    EXPECT_TRUE(dialog.isHidden());
+    EXPECT_EQ(Stored("m_Y_Nozzle3ToNozzle1"), "0.0000");
+}
+
+TEST_F(BasicDialogTest, OkSavesBeforeTheRecomputeCalls) {
+    std::vector<std::string> calls;
+    auto& r = smt::TheSettingsRederivations();
+    r.recomputeLimitPulses = [&] { calls.push_back("limits " + Stored("m_X_Limit")); };
+    r.convertSettingsToPulses = [&] { calls.push_back("pulses"); };
+    r.updateHeadOffsets = [&] { calls.push_back("heads"); };
+    dialog.show();
+    Edit("m_X_Limit")->setText("450");
+    dialog.accept();
+    EXPECT_EQ(calls, (std::vector<std::string>{"limits 450.0000", "pulses", "heads"}));
+}
+
+TEST_F(BasicDialogTest, OnlineResetAndDebugModeExcludeEachOther) {
+    smt::TheBasicSettings().m_OnlineToReset = 1;
+    smt::TheBasicSettings().m_DebugModel = 1;
+    dialog.show();
+    QCheckBox* online = dialog.Check("m_OnlineToReset");
+    QCheckBox* debug = dialog.Check("m_DebugModel");
+    // Both stored: both shown checked, while the member of debug mode is cleared.
+    EXPECT_TRUE(online->isChecked());
+    EXPECT_TRUE(debug->isChecked());
+    EXPECT_EQ(smt::TheBasicSettings().m_DebugModel, 0);
+    dialog.accept();  // untouched boxes save both
+    EXPECT_EQ(Stored("m_OnlineToReset"), "1");
+    EXPECT_EQ(Stored("m_DebugModel"), "1");
+
+    dialog.show();
+    debug->click();  // unchecked: nothing else changes
+    EXPECT_TRUE(online->isChecked());
+    debug->click();  // checked: online reset goes off
+    EXPECT_FALSE(online->isChecked());
+    online->click();
+    EXPECT_FALSE(debug->isChecked());
+}
+
+TEST_F(BasicDialogTest, MeasuredHeightWrittenOnlyWhileOpen) {
+    dialog.show();
+    smt::StoreReferenceHeight(smt::TheBasicSettings(), -8.25);
+    plat::RunPostedTasks();
+    EXPECT_EQ(Edit("m_Z_Measurement")->text(), "-8.2500");
+
+    smt::StoreReferenceHeight(smt::TheBasicSettings(), -9.5);
+    dialog.reject();  // closed before the user-interface thread takes the value
+    plat::RunPostedTasks();
+    EXPECT_EQ(Edit("m_Z_Measurement")->text(), "-8.2500");
+    EXPECT_EQ(smt::TheBasicSettings().m_Z_Measurement, -9.5);
+}
+
+TEST_F(BasicDialogTest, AutoZRefusesWithAHeadDown) {
+    smt::g_Connected = true;
+    smt::g_Homed = true;
+    smt::g_PulseZ[6] = -3;
+    int started = 0;
+    smt::TheFeedOperationPort().start = [&](int, smt::BusyClaim) { ++started; };
+    dialog.show();
+    dialog.findChild<QPushButton*>("AutoZ")->click();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error E3 !"});
+    smt::g_PulseZ[6] = 0;
+    dialog.findChild<QPushButton*>("AutoZ")->click();
+    EXPECT_EQ(started, 1);
+    EXPECT_FALSE(smt::g_Running.load());  // the fake worker dropped its claim
+    smt::TheFeedOperationPort() = {};
+}
+
+TEST_F(BasicDialogTest, OriginUpdateShiftsTheDiscardFields) {
+    smt::OriginUpdateSettings keep = smt::TheOriginUpdate();
+    smt::TheBasicSettings().m_X_ThrowPosition = 100;
+    smt::TheBasicSettings().m_Y_ThrowPosition = -50;
+    dialog.m_RunModal = [](QDialog& d) {
+        d.show();
+        d.findChild<QLineEdit*>("m_OriginOffsetX")->setText("0.05");
+        d.findChild<QLineEdit*>("m_OriginOffsetY")->setText("-0.02");
+        d.findChild<QCheckBox*>("c_UpdateThrow")->setChecked(true);
+        d.accept();
+        return d.result();
+    };
+    dialog.show();
+    dialog.findChild<QPushButton*>("c_UpdateOrigin")->click();
+    EXPECT_EQ(Edit("m_X_ThrowPosition")->text(), "100.0500");
+    EXPECT_EQ(Edit("m_Y_ThrowPosition")->text(), "-50.0200");
+    EXPECT_EQ(plat::GetPrivateProfileString("OriginUpdateConfig", "m_UpdateThrow", "", 512, config), "1");
+
+    // An offset beyond 1 mm is refused and nothing moves.
+    dialog.m_RunModal = [](QDialog& d) {
+        d.show();
+        d.findChild<QLineEdit*>("m_OriginOffsetX")->setText("1.5");
+        d.accept();
+        const bool open = d.isVisible();
+        d.reject();
+        return open ? 1 : 0;
+    };
+    dialog.findChild<QPushButton*>("c_UpdateOrigin")->click();
+    EXPECT_DOUBLE_EQ(smt::TheBasicSettings().m_X_ThrowPosition, 100.05);
+    smt::TheOriginUpdate() = keep;
+}
+
+TEST_F(BasicDialogTest, DetourDialogSavesItsSection) {
+    smt::PositionLimitDetour keep = smt::ThePositionLimitDetour();
+    dialog.m_RunModal = [](QDialog& d) {
+        d.show();
+        EXPECT_EQ(d.windowTitle(), QString("位置受限绕行"));
+        d.findChild<QCheckBox*>("m_W_S_PositionLimitPositionDetour")->setChecked(true);
+        d.findChild<QLineEdit*>("m_W_S_Detour_dY")->setText("-12.5");
+        d.accept();
+        return d.result();
+    };
+    dialog.show();
+    dialog.findChild<QPushButton*>("c_PositionLimitDetour")->click();
+    EXPECT_EQ(smt::ThePositionLimitDetour().m_W_S_PositionLimitPositionDetour, 1);
+    EXPECT_EQ(smt::ThePositionLimitDetour().m_W_S_Detour_dY, -12.5);
+    EXPECT_EQ(plat::GetPrivateProfileString("PositionLimitDetourConfig", "m_W_S_Detour_dY", "", 512, config),
+              "-12.5000");
+    smt::ThePositionLimitDetour() = keep;
+}
+
+} // namespace
