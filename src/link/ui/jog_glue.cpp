@@ -56,8 +56,9 @@ protected:
         ManualJog& jog = TheManualJog();
         if (event->type() == QEvent::KeyPress) {
             auto* k = static_cast<QKeyEvent*>(event);
-            const bool ctrl = k->modifiers() & Qt::ControlModifier;
-            const bool shift = k->modifiers() & Qt::ShiftModifier;
+            // A modifier's own key press does not carry its modifier.
+            const bool ctrl = (k->modifiers() & Qt::ControlModifier) || k->key() == Qt::Key_Control;
+            const bool shift = (k->modifiers() & Qt::ShiftModifier) || k->key() == Qt::Key_Shift;
             // A held key already repeats inside the jog.
             if (k->isAutoRepeat() && !(ctrl && shift)) return ctrl && KeyOf(k->key()) != ManualJog::Key::Other;
             return jog.OnKeyDown(KeyOf(k->key()), ctrl, shift);
