@@ -28,10 +28,16 @@ bool ExchangeUdp(std::uint16_t code, ReplyFamily family, WaitKind kind, const By
 bool SendOnly(std::uint16_t code, const ByteVector& serialData, const ByteVector& udpPayload,
               bool lockUdp = true);
 bool SendSerialOnly(std::uint16_t code, const ByteVector& serialData);
+// Disables the manual controls and sends a homing command; a send that fails
+// enables them again and gives false.
+bool StartHoming(std::uint16_t code, const ByteVector& serialData, const ByteVector& udpPayload);
 void CountCommand();
 void ShowField(PositionField field, std::int32_t pulses);
 void ShowXY();
 void ShowA1();
 bool HeadsHomed();  // g_HeadResetOk
+bool HeadsHomedOrRefuse();  // "Error E3 !" when not
+// The speed codes of an X/Y move with the live limits and speed options.
+void AdjustXYSpeeds(AxisSpeed& x, std::int32_t dX, AxisSpeed& y, std::int32_t dY);
 
 }  // namespace smt::cmd

@@ -149,6 +149,16 @@ bool SendOnly(std::uint16_t code, const ByteVector& serialData, const ByteVector
     return r == 0 || reportSendFailure(code);
 }
 
+bool StartHoming(std::uint16_t code, const ByteVector& serialData, const ByteVector& udpPayload) {
+    const auto& enable = GetLinkHooks().enableManualControls;
+    if (enable) enable(false);
+    // The homing command goes without the link mutex on Ethernet.
+    if (SendOnly(code, serialData, udpPayload, false)) return true;
+    // No reply will come to enable the panel again.
+    if (enable) enable(true);
+    return false;
+}
+
 void CountCommand() {
     const std::int32_t n = g_PanelLink.commandCounter.fetch_add(1) + 1;
     if (const auto& f = TheCommandPanel().showCommandCounter) f(n);
@@ -178,6 +188,17 @@ void ShowA1() { ShowField(PositionField::A, g_PulseA[0]); }
 
 bool HeadsHomed() { return g_HeadResetOk.load(); }
 
+bool HeadsHomedOrRefuse() {
+    if (HeadsHomed()) return true;
+    Refuse(kHeadE3Error);
+    return false;
+}
+
+void AdjustXYSpeeds(AxisSpeed& x, std::int32_t dX, AxisSpeed& y, std::int32_t dY) {
+    const MoveLimits l = CurrentMoveLimits();
+    XYSpeeds(x, dX, l.absX, y, dY, l.absY, CurrentMoveSpeedOptions());
+}
+
 }  // namespace cmd
 
 using namespace cmd;
@@ -193,13 +214,12 @@ void SendAxisLimit(std::uint8_t axis, std::int32_t limitPulses) {
     if (SendSerialOnly(0x01, SerialAxisLimit(axis, limitPulses))) CountCommand();
 }
 
-void SendHomeAxes(HomeAxesSpeeds s) {
+bool SendHomeAxes(HomeAxesSpeeds s) {
     std::int32_t* runs[] = {&s.x.run, &s.y.run};
     CapRunsTogether(runs, 2, CurrentMoveSpeedOptions());
-    if (const auto& f = GetLinkHooks().enableManualControls) f(false);
     const int type = MachineType();
     if (type != 3 && type != 6) s.z34 = {};
-    SendOnly(0x02, SerialHomeAxes(s), UdpHomeAxes(s), false);
+    return StartHoming(0x02, SerialHomeAxes(s), UdpHomeAxes(s));
 }
 
 bool SetOutput(const OutputSwitch& output) {
@@ -298,14 +318,10 @@ bool MoveXYA(XYAMove m) {
         Refuse(kPulse32767);
         return false;
     }
-    const MoveLimits l = CurrentMoveLimits();
-    XYSpeeds(m.xy.xSpeed, m.xy.dX, l.absX, m.xy.ySpeed, m.xy.dY, l.absY, CurrentMoveSpeedOptions());
+    AdjustXYSpeeds(m.xy.xSpeed, m.xy.dX, m.xy.ySpeed, m.xy.dY);
     g_CommandInFlight = 64;
     TraceStart(0x64);
-    if ((m.flags & 0x80) && !HeadsHomed()) {
-        Refuse(kHeadE3Error);
-        return false;
-    }
+    if ((m.flags & 0x80) && !HeadsHomedOrRefuse()) return false;
     if (!Exchange(0x64, ReplyFamily::MoveXYA, WaitKind::Move, SerialXYA(m, wide),
                   UdpXYA(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))
         return false;
@@ -337,13 +353,9 @@ bool MoveXYAMulti(XYAMultiMove m) {
             }
         }
     }
-    const MoveLimits l = CurrentMoveLimits();
-    XYSpeeds(m.xy.xSpeed, m.xy.dX, l.absX, m.xy.ySpeed, m.xy.dY, l.absY, CurrentMoveSpeedOptions());
+    AdjustXYSpeeds(m.xy.xSpeed, m.xy.dX, m.xy.ySpeed, m.xy.dY);
     g_CommandInFlight = 65;
-    if (!HeadsHomed()) {
-        Refuse(kHeadE3Error);
-        return false;
-    }
+    if (!HeadsHomedOrRefuse()) return false;
     TraceStart(0x65);
     if (!Exchange(0x65, ReplyFamily::MoveXYAMulti, WaitKind::Move, SerialXYAMulti(m),
                   UdpXYAMulti(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))
