@@ -1,5 +1,6 @@
 #include "app/ui/smtview.h"
 #include "link/ui/jog_glue.h"
+#include "settings/ui/settings_wiring.h"
 
 #include <QResizeEvent>
 
@@ -71,6 +72,7 @@ void CSMTView::WireSteps() {
     m_firstUpdateSteps.Set("View.ComputePositionPulses", [this](const StepContext&) {
         ComputePositionPulses();
     });
+    WireSettingsSubsystem(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
@@ -190,26 +192,23 @@ void CSMTView::OpenSettingsDialog(int id) {
     const bool busy = s.isBusy && s.isBusy();
     const int comm = s.commModel ? s.commModel() : 0;
     if (ShowSettingsRefusal(CheckSettingsCommand(id, busy, g_MachineType, comm), m_Messages)) return;
+    if (auto opener = m_DialogOpeners.find(id); opener != m_DialogOpeners.end()) {
+        opener->second(id);
+        return;
+    }
     PlaceholderDialog* dialog = nullptr;
     switch (id) {
     case cmd::SetBasic: dialog = &m_DialogSetBasic; break;
     case cmd::DippingStation: dialog = &m_DialogDippingStation; break;
     case cmd::FeedGroup: dialog = &m_DialogFeedGroup; break;
-    case cmd::SpeedSet: case cmd::HighSpeedTemplate: case cmd::MediumSpeedTemplate:
-    case cmd::LowSpeedTemplate:
-        m_DialogSpeedTemplate.SetPage(SpeedTemplatePage(id));
-        dialog = &m_DialogSpeedTemplate;
-        break;
     case cmd::CameraList: dialog = &m_DialogCameraList; break;
     case cmd::NozzleList: dialog = &m_DialogNozzleList; break;
-    case cmd::SetPulse: dialog = &m_DialogSetPulse; break;
     case cmd::OftenData: dialog = &m_DialogDropDownParameter; break;
     case cmd::PackData: dialog = &m_DialogPackList; break;
     case cmd::MarkData: dialog = &m_DialogMarkList; break;
     case cmd::LampMachineSet: dialog = &m_DialogLampMachineList; break;
     case cmd::AutoFeed: dialog = &m_DialogAutoFeed; break;
     case cmd::AutoTransport: dialog = &m_DialogAutoTransport; break;
-    case cmd::VersionNumber: dialog = &m_DialogVersionNumber; break;
     case cmd::FirmwareUpdate: dialog = &m_DialogFirmwareUpdate; break;
     default: return;
     }
