@@ -77,7 +77,6 @@ public:
     PlaceholderDialog m_DialogLampMachineList{"CDialogLampMachineList", this};
     PlaceholderDialog m_DialogAutoFeed{"CDialogAutoFeed", this};
     PlaceholderDialog m_DialogAutoTransport{"CDialogAutoTransport", this};
-    PlaceholderDialog m_DialogFirmwareUpdate{"CDialogFirmwareUpdate", this};
     // The feeder list's feeder-group dialog (placeholder with the feeder list).
     PlaceholderDialog m_DialogFeedGroup{"CDialogFeedGroup", this};
 
