@@ -1,5 +1,6 @@
 #include "app/ui/smtview.h"
 #include "firmware/ui/firmware_wiring.h"
+#include "link/ui/jog_glue.h"
 #include "settings/ui/settings_wiring.h"
 
 #include <QResizeEvent>
@@ -41,7 +42,9 @@ CSMTView::CSMTView(CMainFrame* frame) : QWidget(frame), m_frame(frame) {
     if (!m_pManualControl) {
         m_pManualControl = new CDialogManualControl(this);
         m_pManualControl->WireSteps(m_languageSteps, Context());
+        WireManualJog(m_pManualControl);
     }
+    WirePositioning(this);
     m_creationSteps.Run(Context());
 }
 
