@@ -15,15 +15,6 @@ using namespace smt::test;
 
 namespace {
 
-bool WaitUntil(const std::function<bool()>& done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 void FillCounters() {
     g_PulseX = 1;
     g_PulseY = -2;

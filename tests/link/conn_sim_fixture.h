@@ -37,16 +37,6 @@ inline SpeedTypeTable NumberedResetSpeeds() {
     return t;
 }
 
-// Polls `done` up to `limit`.
-inline bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > until) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
 class ConnSimTest : public LinkTest {
 protected:
     void SetUp() override {

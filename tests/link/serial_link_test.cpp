@@ -61,6 +61,8 @@ TEST_F(SerialLinkTest, ScanFromCom3FindsTheMachineAtCom5) {
     EXPECT_TRUE(GetSerialLink().IsOpen());
     ASSERT_GE(peer.FrameCount(), 1u);
     EXPECT_EQ(peer.Frames()[0].command, 0x00);
+    // The reply thread runs the link-established step after the scan returns.
+    EXPECT_TRUE(WaitUntil([&] { return !hooks.Calls().empty(); }));
     EXPECT_EQ(hooks.Calls(), Calls{"linked"});
     // The port is held exclusively: nobody else can open it now.
     SerialPort other;

@@ -1,7 +1,9 @@
 // Helpers for tests: scripted answers to message boxes, temporary start folders.
 #pragma once
 
+#include <chrono>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -46,6 +48,10 @@ public:
 private:
     std::string m_path;
 };
+
+// Polls `done` until it holds or `limit` passes (for what another thread does).
+bool WaitUntil(const std::function<bool()>& done,
+               std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 // Reads or writes a whole file as raw bytes.
 std::string ReadBytes(const std::string& path);
