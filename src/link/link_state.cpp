@@ -1,0 +1,165 @@
+#include "link/link_state.h"
+
+#include <mutex>
+
+#include "link/link_log.h"
+#include "platform/msgbox.h"
+
+namespace smt {
+
+std::atomic<bool> g_Connected{false};
+std::atomic<bool> g_Homed{false};
+std::atomic<bool> g_Running{false};
+std::atomic<bool> g_HeadResetOk{true};
+std::atomic<bool> g_StopReceive{false};
+std::atomic<bool> g_StopUdpReply{false};
+std::atomic<std::int32_t> g_CommandInFlight{0};
+std::atomic<std::int32_t> g_VacuumReading{0};
+std::atomic<bool> g_VacuumCheckOk{false};
+plat::RecursiveMutex g_LinkMutex;
+PanelLinkState g_PanelLink;
+
+ReplyEventSet::ReplyEventSet()
+    : m_events{{false, false}, {false, false}, {false, false}, {false, false},
+               {false, false}, {false, false}, {false, false}, {false, false},
+               {false, false}, {false, false}, {false, false}, {false, false}} {}
+
+plat::Event& ReplyEventSet::operator[](ReplyFamily family) {
+    return m_events[static_cast<int>(family)];
+}
+
+void ReplyEventSet::ResetAll() {
+    for (auto& e : m_events) e.Reset();
+}
+
+ReplyEventSet g_ReplyEvents;
+plat::Event g_AxisLimitEvent(false, false);
+
+std::optional<ReplyFamily> FamilyOfCommand(std::uint16_t command) {
+    switch (command) {
+    case 0x68: case 0x77: case 0x78: return ReplyFamily::Place;
+    case 0x67: case 0x74: case 0x75: return ReplyFamily::Pick;
+    case 0x56: case 0x66: return ReplyFamily::Feed;
+    case 0x65: return ReplyFamily::MoveXYAMulti;
+    case 0x64: return ReplyFamily::MoveXYA;
+    case 0x63: case 0x73: return ReplyFamily::FlyCamera;
+    case 0x62: return ReplyFamily::Conveyor;
+    case 0x00: case 0x61: case 0x70: case 0x71: return ReplyFamily::SingleAxis;
+    case 0x58: return ReplyFamily::Dispense;
+    case 0x54: return ReplyFamily::MoveXYRotate;
+    case 0x53: return ReplyFamily::MoveXY;
+    case 0x15: return ReplyFamily::Vacuum;
+    default: return std::nullopt;
+    }
+}
+
+namespace {
+constexpr int kWaitKinds = 5;
+std::atomic<long long> g_limitOverride[kWaitKinds] = {};
+}  // namespace
+
+void SetWaitLimitOverride(WaitKind kind, plat::Millis limit) {
+    g_limitOverride[static_cast<int>(kind)].store(limit.count());
+}
+
+plat::Millis WaitLimit(WaitKind kind) {
+    if (const long long o = g_limitOverride[static_cast<int>(kind)].load(); o > 0) return plat::Millis(o);
+    switch (kind) {
+    case WaitKind::Handshake: return limits::kHandshake;
+    case WaitKind::Move: return limits::kMove;
+    case WaitKind::Homing: return limits::kHoming;
+    case WaitKind::Query: return limits::kQuery;
+    case WaitKind::Firmware: return limits::kFirmware;
+    }
+    return limits::kMove;
+}
+
+const std::atomic<bool>* StopFlagOf(Transport transport) {
+    return transport == Transport::Serial ? &g_StopReceive : &g_StopUdpReply;
+}
+
+void ArmReply(ReplyFamily family) { g_ReplyEvents[family].Reset(); }
+
+std::string NoAnswerText(std::string_view commandName) {
+    std::string name(commandName);
+    return "机器无应答 : " + name + "\nNo answer from the machine : " + name + " !";
+}
+
+bool AwaitEvent(plat::Event& event, WaitKind kind, std::string_view commandName,
+                Transport transport) {
+    const plat::WaitResult r = event.Wait(WaitLimit(kind), StopFlagOf(transport));
+    if (r == plat::WaitResult::Signalled) return true;
+    if (plat::WaitsCancelled()) return false;  // shutdown: nobody to tell
+    g_Connected.store(false);
+    LinkLog("No answer = %.*s", static_cast<int>(commandName.size()), commandName.data());
+    if (r == plat::WaitResult::TimedOut) {
+        plat::MessageBoxOk(NoAnswerText(commandName), true, plat::MsgIcon::Error);
+    } else {
+        AppendCommTrace(std::string(commandName) + "->no answer, link closed", true);
+    }
+    return false;
+}
+
+bool AwaitReply(ReplyFamily family, WaitKind kind, std::string_view commandName,
+                Transport transport) {
+    return AwaitEvent(g_ReplyEvents[family], kind, commandName, transport);
+}
+
+namespace {
+std::mutex g_traceMutex;
+TraceSink g_traceSink;
+std::mutex g_textsMutex;
+LinkTexts g_texts;
+}  // namespace
+
+TraceSink SetTraceSink(TraceSink sink) {
+    std::lock_guard lock(g_traceMutex);
+    std::swap(sink, g_traceSink);
+    return sink;
+}
+
+void AppendCommTrace(const std::string& text, bool newline) {
+    TraceSink sink;
+    {
+        std::lock_guard lock(g_traceMutex);
+        sink = g_traceSink;
+    }
+    if (sink) sink(text, newline);
+}
+
+LinkTexts CurrentLinkTexts() {
+    std::lock_guard lock(g_textsMutex);
+    return g_texts;
+}
+
+void SetLinkTexts(const LinkTexts& texts) {
+    std::lock_guard lock(g_textsMutex);
+    g_texts = texts;
+}
+
+LinkHooks& GetLinkHooks() {
+    static LinkHooks hooks;
+    return hooks;
+}
+
+void ResetLinkState() {
+    g_Connected = false;
+    g_Homed = false;
+    g_Running = false;
+    g_HeadResetOk = true;
+    g_StopReceive = false;
+    g_StopUdpReply = false;
+    g_CommandInFlight = 0;
+    g_VacuumReading = 0;
+    g_VacuumCheckOk = false;
+    g_PanelLink.replyCounter = 0;
+    g_PanelLink.commandCounter = 0;
+    g_PanelLink.headSelection = 0;
+    g_PanelLink.measuredHeight = 0;
+    g_PanelLink.zCheckMask = 0;
+    g_PanelLink.resetKind = -1;
+    g_ReplyEvents.ResetAll();
+    g_AxisLimitEvent.Reset();
+}
+
+}  // namespace smt

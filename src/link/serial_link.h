@@ -1,0 +1,75 @@
+// The serial link: finds the port on which the machine answers the handshake,
+// writes one command frame at a time under the link mutex, and runs the receive
+// thread (port -> ring) and the frame thread (ring -> reply dispatch).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "link/serial_frame.h"
+#include "link/serial_port.h"
+#include "platform/event.h"
+
+namespace smt {
+
+// The feeder-feed command's fixed frame buffer, sent by SendFixedFrame.
+extern std::array<std::uint8_t, 64> g_FixedFrame;
+
+class SerialLink {
+public:
+    SerialLink();
+    ~SerialLink();
+    SerialLink(const SerialLink&) = delete;
+    SerialLink& operator=(const SerialLink&) = delete;
+
+    // OpenSerialLink: closes an open port, then tries COM ports from `comNumber`
+    // up to 99 until one answers the handshake within its limit. On success
+    // `comNumber` holds the port, the threads run and `g_Connected` is set. On
+    // failure the connect button shows the failure caption, `comNumber` becomes 1
+    // and `g_Connected` is left as it was.
+    bool Open(int& comNumber);
+    // Stops and joins the threads, then closes the port.
+    void Close();
+    bool IsOpen() const;
+    int OpenComNumber() const { return m_openNumber; }
+
+    // Writes one whole frame under g_LinkMutex; false when the port is closed or
+    // did not take the frame within its limit (the caller's reply wait then ends
+    // the command).
+    bool SendFrame(const std::uint8_t* frame, std::size_t length);
+    bool SendFrame(const std::vector<std::uint8_t>& frame) { return SendFrame(frame.data(), frame.size()); }
+    bool SendFixedFrame(std::size_t length);
+
+    // Where cut frames go; DispatchSerialReply unless replaced (tests).
+    void SetFrameSink(FrameCutter::Sink sink);
+
+private:
+    bool tryPort(int number);
+    void startThreads();
+    void stopThreads();
+    void SerialReceiveThread();
+    void SerialReplyThread();
+
+    SerialPort m_port;
+    FrameCutter m_cutter;
+    plat::Event m_bytesArrived{false, false};
+    std::thread m_receiveThread;
+    std::thread m_frameThread;
+    FrameCutter::Sink m_sink;
+    std::mutex m_openMutex;  // one Open or Close at a time
+    int m_openNumber = 0;
+};
+
+// The process-wide serial link (the manual control panel's).
+SerialLink& GetSerialLink();
+// The connect button's serial step: GetSerialLink().Open(comNumber).
+bool OpenSerialLink(int& comNumber);
+
+const SerialFrame& HandshakeFrame();
+// Sends the handshake frame (command 0x00, no data): EE 00 02 00 02 FF FC FF FF.
+void HandshakeThread();
+
+}  // namespace smt

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "link/cmd_srv.h"
+#include "link/replies.h"
+#include "link_fixture.h"
+
+using namespace smt;
+using namespace smt::test;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A raw UDP socket standing in for the board (or for a stranger on the network).
+class Peer {
+public:
+    explicit Peer(const char* address) {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        ::inet_pton(AF_INET, address, &a.sin_addr);
+        a.sin_port = 0;
+        EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        socklen_t len = sizeof m_self;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&m_self), &len);
+    }
+    ~Peer() { ::close(m_fd); }
+    std::uint16_t Port() const { return ntohs(m_self.sin_port); }
+    void SendTo(std::uint16_t port, const std::vector<std::uint8_t>& bytes, const char* address = "127.0.0.1") {
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        ::inet_pton(AF_INET, address, &to.sin_addr);
+        to.sin_port = htons(port);
+        ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
+    // One datagram, or empty after `limit`; remembers where it came from.
+    std::vector<std::uint8_t> Receive(std::chrono::milliseconds limit = 2000ms) {
+        pollfd p{m_fd, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0) return {};
+        std::vector<std::uint8_t> b(4096);
+        socklen_t len = sizeof from;
+        const ssize_t n = ::recvfrom(m_fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
+        b.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        return b;
+    }
+    sockaddr_in from{};
+
+private:
+    int m_fd = -1;
+    sockaddr_in m_self{};
+};
+
+std::vector<std::uint8_t> ReplyDatagram(std::uint16_t command, std::vector<std::uint8_t> payload, std::uint8_t flag = 1) {
+    return PackPacket(flag, command, 0, payload);
+}
+
+class UdpLink : public LinkTest {
+protected:
+    void SetUp() override {
+        LinkTest::SetUp();
+        ASSERT_TRUE(srv.Start("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", 0}));
+    }
+    void TearDown() override {
+        srv.Close();
+        LinkTest::TearDown();
+    }
+    Peer board{"127.0.0.2"};
+    CmdSrv srv;
+};
+
+}  // namespace
+
+TEST_F(UdpLink, SendsWholeDatagramsAndQueuesBoardReplies) {
+    LinkMessage m;
+    m.Set(0x61, {0x01, 0x02});
+    EXPECT_EQ(srv.Send(m, 0), 0);
+    const auto got = board.Receive();
+    EXPECT_EQ(HexOf(got), "66 00 00 61 00 02 00 01 02");
+    EXPECT_EQ(ntohs(board.from.sin_port), srv.LocalPort());
+
+    board.SendTo(srv.LocalPort(), ReplyDatagram(0x61, {0x00, 0x03}));
+    LinkMessage r;
+    ASSERT_EQ(srv.WaitReply(r, 2000ms), 0);
+    EXPECT_EQ(r.flag, 1);
+    EXPECT_EQ(r.command, 0x61);
+    EXPECT_EQ(HexOf(r.data), "00 03");
+    EXPECT_EQ(srv.WaitReply(r, 20ms), 1);  // nothing more
+}
+
+TEST_F(UdpLink, ForeignAndMalformedDatagramsAreDropped) {
+    Peer stranger("127.0.0.3");
+    stranger.SendTo(srv.LocalPort(), ReplyDatagram(0x14, {1}, 0));  // a panel key from a stranger
+    Peer samePortElsewhere("127.0.0.2");  // the board's address, another port
+    samePortElsewhere.SendTo(srv.LocalPort(), ReplyDatagram(0x14, {1}, 0));
+    auto truncated = ReplyDatagram(0x61, {0x00, 0x03, 0x04});
+    truncated.pop_back();
+    board.SendTo(srv.LocalPort(), truncated);
+    board.SendTo(srv.LocalPort(), {0x01, 0x00, 0x01, 0x61, 0x00, 0x00});  // six bytes
+    auto badSum = ReplyDatagram(0x61, {0x00});
+    badSum[0] ^= 1;
+    board.SendTo(srv.LocalPort(), badSum);
+    board.SendTo(srv.LocalPort(), ReplyDatagram(0x53, {0x00}));  // the only good one
+
+    LinkMessage r;
+    ASSERT_EQ(srv.WaitReply(r, 2000ms), 0);
+    EXPECT_EQ(r.command, 0x53);
+    EXPECT_EQ(srv.WaitReply(r, 50ms), 1);
+    EXPECT_EQ(srv.DroppedForeign(), 2u);
+    EXPECT_EQ(srv.DroppedMalformed(), 3u);
+}
+
+TEST_F(UdpLink, SecondOpenAndBindFailureAreReported) {
+    EXPECT_FALSE(srv.OpenSocket(board.Port(), "127.0.0.2"));
+    EXPECT_TRUE(srv.IsOpen());
+
+    // A second endpoint on the same local port cannot bind: it says so and stays closed.
+    CmdSrv other;
+    EXPECT_FALSE(other.Start("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", srv.LocalPort()}));
+    EXPECT_FALSE(other.IsOpen());
+    EXPECT_EQ(other.LastError(), "socket 绑定端口失败");
+    LinkMessage m;
+    m.Set(0x61, {});
+    EXPECT_EQ(other.Send(m), 2);
+    EXPECT_EQ(other.WaitReply(m, 10ms), 2);
+
+    MachineLink link;
+    EXPECT_FALSE(link.Open("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", srv.LocalPort()}));
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_FALSE(link.Open("not an address", 60000));
+}
+
+TEST_F(UdpLink, LoopbackBoardGetsTheLoopbackHostAddress) {
+    CmdSrv auto_;
+    ASSERT_TRUE(auto_.Start("127.0.0.2", board.Port(), LocalEndpoint{"", 0}));
+    EXPECT_EQ(auto_.LocalAddress(), "127.0.0.1");
+    auto_.Close();
+    EXPECT_FALSE(auto_.IsOpen());
+    LinkMessage m;
+    EXPECT_EQ(auto_.WaitReply(m, 10ms), 2);
+    // It can be opened again after closing.
+    EXPECT_TRUE(auto_.Start("127.0.0.2", board.Port(), LocalEndpoint{"", 0}));
+}
+
+TEST_F(UdpLink, CloseJoinsTheReceiveThreadWhileTrafficFlows) {
+    std::atomic<bool> stop{false};
+    std::thread flood([&] {
+        while (!stop) board.SendTo(srv.LocalPort(), ReplyDatagram(0x61, {0x00}));
+    });
+    std::this_thread::sleep_for(20ms);
+    srv.Close();
+    stop = true;
+    flood.join();
+    EXPECT_FALSE(srv.IsOpen());
+    EXPECT_EQ(srv.Queued(), 0u);
+}
+
+TEST_F(UdpLink, ReplyThreadDispatchesAndStopsWhenAsked) {
+    MachineLink link;
+    ASSERT_TRUE(link.Open("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", 0}));
+    EXPECT_TRUE(link.Open("127.0.0.2", board.Port()));  // a second connect keeps the endpoint
+    StartUdpReplyThread(link);
+    StartUdpReplyThread(link);  // a second start does nothing
+    EXPECT_TRUE(UdpReplyThreadRunning());
+
+    ArmReply(ReplyFamily::SingleAxis);
+    EXPECT_EQ(link.SendCommand(0x61, Payload{}.U8(0).I32(0).I32(100).I32(10).I32(20).Bytes()), 0);
+    const auto request = board.Receive();
+    ASSERT_EQ(request.size(), 24u);
+    board.SendTo(link.Endpoint().LocalPort(), ReplyDatagram(0x61, {0x00, 0x00}));
+    EXPECT_TRUE(AwaitReply(ReplyFamily::SingleAxis, WaitKind::Move, "61->单轴运动", Transport::Ethernet));
+
+    // The dispatcher sleeps on its queue; raising its flag ends it at once.
+    const auto t0 = std::chrono::steady_clock::now();
+    StopUdpReplyThread();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s);
+    EXPECT_FALSE(UdpReplyThreadRunning());
+    link.Close();
+}
+
+TEST_F(UdpLink, UnansweredCommandFailsNamesItAndClearsConnected) {
+    MachineLink link;
+    ASSERT_TRUE(link.Open("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", 0}));
+    StartUdpReplyThread(link);
+    SetWaitLimitOverride(WaitKind::Move, 150ms);
+    g_Connected = true;
+
+    // Silence.
+    ArmReply(ReplyFamily::MoveXYA);
+    link.SendCommand(0x64, Payload{}.I32(0).Bytes());
+    EXPECT_FALSE(AwaitReply(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动", Transport::Ethernet));
+    EXPECT_FALSE(g_Connected.load());
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find("64->XYA轴运动"), std::string::npos);
+
+    // A reply with a bad checksum is no reply.
+    g_Connected = true;
+    ArmReply(ReplyFamily::MoveXYA);
+    auto bad = ReplyDatagram(0x64, {0x00, 0x00});
+    bad[1] ^= 0x80;
+    board.SendTo(link.Endpoint().LocalPort(), bad);
+    EXPECT_FALSE(AwaitReply(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动", Transport::Ethernet));
+    EXPECT_FALSE(g_Connected.load());
+
+    // A delayed reply within the limit is fine.
+    g_Connected = true;
+    ArmReply(ReplyFamily::MoveXYA);
+    std::thread late([&] {
+        std::this_thread::sleep_for(40ms);
+        board.SendTo(link.Endpoint().LocalPort(), ReplyDatagram(0x64, {0x00, 0x00}));
+    });
+    EXPECT_TRUE(AwaitReply(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动", Transport::Ethernet));
+    late.join();
+    EXPECT_TRUE(g_Connected.load());
+
+    // Shutdown cancels the wait at once and shows nothing.
+    boxes.Clear();
+    ArmReply(ReplyFamily::MoveXYA);
+    SetWaitLimitOverride(WaitKind::Move, 0ms);
+    std::thread canceller([] {
+        std::this_thread::sleep_for(30ms);
+        plat::CancelAllWaits();
+    });
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_FALSE(AwaitReply(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动", Transport::Ethernet));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s);
+    canceller.join();
+    EXPECT_EQ(boxes.Count(), 0u);
+    StopUdpReplyThread();
+    plat::ResumeWaits();
+    link.Close();
+}
+
+TEST(WaitLimits, OneNamedLimitPerKind) {
+    EXPECT_EQ(WaitLimit(WaitKind::Handshake), 1000ms);
+    EXPECT_EQ(WaitLimit(WaitKind::Move), 60s);
+    EXPECT_EQ(WaitLimit(WaitKind::Homing), 120s);
+    EXPECT_GE(WaitLimit(WaitKind::Query), 1s);
+    SetWaitLimitOverride(WaitKind::Move, 5ms);
+    EXPECT_EQ(WaitLimit(WaitKind::Move), 5ms);
+    SetWaitLimitOverride(WaitKind::Move, 0ms);
+    EXPECT_EQ(WaitLimit(WaitKind::Move), 60s);
+}
