@@ -417,7 +417,9 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
             r.U8(); c.l3 = r.Le32();
         }
         m_conveyor.push_back(c);
-        o = Reply(link, code);
+        // The conveyor board answers on Ethernet unasked (flag 0), as it does when done.
+        if (serial) o = Reply(link, code);
+        else o.replies.push_back(Outgoing{0, code, UdpStatus(0)});
         o.motionMs = MoveTimeMs(Far(c.l1, c.l2, c.l3), 100);
         return o;
     }

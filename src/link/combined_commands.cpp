@@ -1,0 +1,205 @@
+#include "link/combined_commands.h"
+
+#include "link/cmd_srv.h"
+#include "link/command_common.h"
+#include "link/exchange.h"
+#include "link/serial_frame.h"
+
+namespace smt {
+
+using namespace cmd;
+
+namespace {
+
+// The Ethernet-only commands refuse on the serial link: there is no frame for them.
+bool ethernetOnly() {
+    if (!UseSerial()) return true;
+    Refuse(kNotOnEthernet);
+    return false;
+}
+
+bool headsHomedOrRefuse() {
+    if (HeadsHomed()) return true;
+    Refuse(kHeadE3Error);
+    return false;
+}
+
+void bookXYA(std::int32_t dX, std::int32_t dY, const std::array<std::int32_t, 8>& dA) {
+    g_PulseX += dX;
+    g_PulseY += dY;
+    for (int n = 0; n < 8; ++n) BookA(n + 1, dA[n]);
+    ShowXY();
+    ShowA1();
+}
+
+}  // namespace
+
+void SendHomeAxesModel4(HomeModel4Speeds s) {
+    std::int32_t* runs[] = {&s.xRun, &s.x2Run, &s.yRun, &s.y2Run};
+    CapRunsTogether(runs, 4, CurrentMoveSpeedOptions());
+    if (const auto& f = GetLinkHooks().enableManualControls) f(false);
+    if (!UseSerial()) {
+        Refuse(kNotOnEthernet);
+        return;
+    }
+    SendSerialOnly(0x52, SerialHomeModel4(s));
+}
+
+bool MoveXY(XYMoveArgs m) {
+    const std::int64_t x = g_PulseX, y = g_PulseY;
+    if (!CheckXY(x + (m.xAxis == 0 ? m.dX : 0), y + (m.yAxis == 1 ? m.dY : 0))) return false;
+    const MoveLimits l = CurrentMoveLimits();
+    XYSpeeds(m.xSpeed, m.dX, l.absX, m.ySpeed, m.dY, l.absY, CurrentMoveSpeedOptions());
+    if (!headsHomedOrRefuse()) return false;
+    TraceStart(0x53);
+    if (!Exchange(0x53, ReplyFamily::MoveXY, WaitKind::Move, SerialXY(m),
+                  UdpXY(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))
+        return false;
+    TraceEnd(0x53);
+    if (!HeadsHomed()) return false;
+    if (m.xAxis == 0) g_PulseX += m.dX;
+    else if (m.xAxis == 9) g_PulseX2 += m.dX;
+    if (m.yAxis == 1) g_PulseY += m.dY;
+    else if (m.yAxis == 12) g_PulseY2 += m.dY;
+    ShowXY();
+    return true;
+}
+
+bool MoveXYWithRotation(XYRotationMove m) {
+    const std::int64_t x = g_PulseX, y = g_PulseY;
+    if (!CheckXY(x + m.dX, y + (m.yAxis == 1 ? m.dY : 0))) return false;
+    if (!FitsSm16(m.dR)) {
+        Refuse(kPulse32767);
+        return false;
+    }
+    const MoveLimits l = CurrentMoveLimits();
+    XYSpeeds(m.xSpeed, m.dX, l.absX, m.ySpeed, m.dY, l.absY, CurrentMoveSpeedOptions());
+    if (!HeadsHomed()) {
+        Refuse(kHeadE3Error);
+        g_ReplyEvents[ReplyFamily::MoveXYRotate].Set();
+        return false;
+    }
+    if (!UseSerial()) {
+        Refuse(kNotOnEthernet);
+        return false;
+    }
+    if (!ExchangeSerial(ReplyFamily::MoveXYRotate, WaitKind::Move, CommandCaption(0x54),
+                        BuildSerialFrame(0x54, SerialXYRotation(m))))
+        return false;
+    CountCommand();
+    if (!HeadsHomed()) return false;
+    g_PulseX += m.dX;
+    if (m.yAxis == 12) g_PulseY2 += m.dY;
+    else g_PulseY += m.dY;
+    ShowXY();
+    return true;
+}
+
+bool DispenseStroke(const DispenseStrokeArgs& d) {
+    TraceStart(0x58);
+    if (!Exchange(0x58, ReplyFamily::Dispense, WaitKind::Move, SerialDispense(d), UdpDispense(d))) return false;
+    TraceEnd(0x58);
+    return true;
+}
+
+bool SendCurrentXY() {
+    if (!ethernetOnly()) return false;
+    TraceLine("70->start");
+    if (!ExchangeUdp(0x70, ReplyFamily::SingleAxis, WaitKind::Query, UdpCurrentXY(g_PulseX, g_PulseY)))
+        return false;
+    TraceEnd(0x70);
+    return true;
+}
+
+bool MeasureHeight(const HeightMeasureArgs& h) {
+    TraceLine("71->start");
+    if (!Exchange(0x71, ReplyFamily::SingleAxis, WaitKind::Query, SerialHeight(h), UdpHeight(h))) return false;
+    TraceEnd(0x71);
+    return true;
+}
+
+bool SendResetHeads(const ResetHeadsPayload& p) {
+    if (!ethernetOnly()) return false;
+    TraceLine(CommandCaption(0x72));
+    if (GetMachineLink().SendCommand(0x72, UdpResetHeads(p)) != 0) {
+        AppendCommTrace(SendFailedText(CommandCaption(0x72)), true);
+        return false;
+    }
+    TraceEnd(0x72);
+    return true;
+}
+
+bool MoveAndFly(const MoveAndFlyPayload& p) {
+    if (!ethernetOnly()) return false;
+    const std::int64_t x1 = static_cast<std::int64_t>(g_PulseX) + p.dX1;
+    const std::int64_t y1 = static_cast<std::int64_t>(g_PulseY) + p.dY1;
+    const std::int64_t x2 = x1 + p.dX2, x3 = x2 + p.dX3, y3 = y1 + p.dY3;
+    if (!CheckXY(x1, y1) || !CheckXY(x2, y1) || !CheckXY(x3, y3)) return false;
+    if (!headsHomedOrRefuse()) return false;
+    TraceLine(CommandCaption(0x73));
+    const auto& port = TheCommandPanel();
+    plat::Event* frame = port.flyFrameEvent ? port.flyFrameEvent() : nullptr;
+    if (frame) frame->Reset();
+    if (!ExchangeUdp(0x73, ReplyFamily::FlyCamera, WaitKind::Move, UdpMoveAndFly(p, g_PulseX, g_PulseY)))
+        return false;
+    if (frame && !AwaitEvent(*frame, WaitKind::Move, CommandCaption(0x73), Transport::Ethernet)) return false;
+    TraceEnd(0x73);
+    if (!HeadsHomed()) return false;
+    g_PulseX = static_cast<std::int32_t>(x3);
+    g_PulseY = static_cast<std::int32_t>(y3);
+    for (int n = 0; n < 8; ++n) BookA(n + 1, p.dA[n]);
+    ShowXY();
+    ShowA1();
+    return true;
+}
+
+bool MoveAndPick74(const MoveAndPick74Payload& p) {
+    if (!ethernetOnly()) return false;
+    if (!CheckXY(static_cast<std::int64_t>(g_PulseX) + p.dX, static_cast<std::int64_t>(g_PulseY) + p.dY)) return false;
+    if (!headsHomedOrRefuse()) return false;
+    TraceLine(CommandCaption(0x74));
+    if (!ExchangeUdp(0x74, ReplyFamily::Pick, WaitKind::Move, UdpMoveAndPick74(p))) return false;
+    TraceEnd(0x74);
+    if (!HeadsHomed()) return false;
+    bookXYA(p.dX, p.dY, p.dA);
+    return true;
+}
+
+bool MoveAndPick75(const MoveAndPick75Payload& p) {
+    if (!ethernetOnly()) return false;
+    if (!headsHomedOrRefuse()) return false;
+    TraceLine(CommandCaption(0x75));
+    if (!ExchangeUdp(0x75, ReplyFamily::Pick, WaitKind::Move, UdpMoveAndPick75(p))) return false;
+    TraceEnd(0x75);
+    return true;
+}
+
+bool MoveAndPlace77(const MoveAndPlace77Payload& p) {
+    if (!ethernetOnly()) return false;
+    if (!CheckXY(static_cast<std::int64_t>(g_PulseX) + p.dX, static_cast<std::int64_t>(g_PulseY) + p.dY)) return false;
+    if (!headsHomedOrRefuse()) return false;
+    TraceLine(CommandCaption(0x77));
+    g_VacuumCheckOk = true;
+    if (!ExchangeUdp(0x77, ReplyFamily::Place, WaitKind::Move, UdpMoveAndPlace77(p))) return false;
+    TraceEnd(0x77);
+    if (!HeadsHomed()) return false;
+    bookXYA(p.dX, p.dY, p.dA);
+    return true;
+}
+
+bool MoveAndPlace78(const MoveAndPlace78Payload& p) {
+    if (!ethernetOnly()) return false;
+    const auto payload = UdpMoveAndPlace78(p);
+    if (!payload) {
+        Refuse(kPulse24Bit);
+        return false;
+    }
+    if (!headsHomedOrRefuse()) return false;
+    TraceLine(CommandCaption(0x78));
+    g_VacuumCheckOk = true;
+    if (!ExchangeUdp(0x78, ReplyFamily::Place, WaitKind::Move, *payload)) return false;
+    TraceEnd(0x78);
+    return true;
+}
+
+}  // namespace smt

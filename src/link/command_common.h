@@ -1,0 +1,37 @@
+// Steps shared by the command functions (not for callers outside the link).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "link/command_frames.h"
+#include "link/commands.h"
+#include "link/link_state.h"
+
+namespace smt::cmd {
+
+bool UseSerial();      // m_CommModel 0
+int MachineType();
+void Refuse(const char* text);  // topmost box
+// The new X and Y counters inside the travel limits; X is tested first.
+bool CheckXY(std::int64_t newX, std::int64_t newY);
+// "61->Start", "61->end" with a line end.
+void TraceStart(std::uint16_t code);
+void TraceEnd(std::uint16_t code);
+void TraceLine(const std::string& text);
+// Sends the frame or payload and waits for the family's reply; false: nothing
+// to book (the exchange has told the operator).
+bool Exchange(std::uint16_t code, ReplyFamily family, WaitKind kind, const ByteVector& serialData,
+              const ByteVector& udpPayload);
+bool ExchangeUdp(std::uint16_t code, ReplyFamily family, WaitKind kind, const ByteVector& payload);
+// Sends without waiting; `lockUdp` false sends the datagram without the link mutex.
+bool SendOnly(std::uint16_t code, const ByteVector& serialData, const ByteVector& udpPayload,
+              bool lockUdp = true);
+bool SendSerialOnly(std::uint16_t code, const ByteVector& serialData);
+void CountCommand();
+void ShowField(PositionField field, std::int32_t pulses);
+void ShowXY();
+void ShowA1();
+bool HeadsHomed();  // g_HeadResetOk
+
+}  // namespace smt::cmd

@@ -1,0 +1,232 @@
+#include "link/reply_handlers.h"
+
+#include <cstdio>
+#include <mutex>
+
+#include "link/command_common.h"
+#include "link/commands.h"
+#include "link/link_state.h"
+#include "link/position_counters.h"
+#include "platform/event.h"
+#include "settings/basic_settings.h"
+
+namespace smt {
+
+namespace {
+
+std::mutex g_captionMutex;
+std::string g_vacuumCaption = "检测真空值为：";
+
+template <class F, class... A>
+void call(const F& hook, A&&... args) {
+    if (hook) hook(std::forward<A>(args)...);
+}
+
+bool debugModel() {
+    const auto& h = GetLinkHooks();
+    return h.debugModel ? h.debugModel() : TheBasicSettings().m_DebugModel != 0;
+}
+
+void enableControls() { call(GetLinkHooks().enableManualControls, true); }
+
+void clearCounters() {
+    g_PanelLink.commandCounter = 0;
+    g_PanelLink.replyCounter = 0;
+    call(TheCommandPanel().showCommandCounter, 0);
+    call(GetLinkHooks().showReplyCounter, 0);
+}
+
+void showAllFields() {
+    cmd::ShowXY();
+    cmd::ShowField(PositionField::Z, g_PulseZ[0]);
+    cmd::ShowA1();
+}
+
+void zeroZ(int count) {
+    for (int n = 0; n < count; ++n) g_PulseZ[n] = 0;
+}
+
+void zeroWalks() {
+    for (int n = 0; n < 3; ++n) g_PulseFeederWalk[n] = 0;
+}
+
+int runSelect() {
+    const auto& f = TheCommandPanel().runSelect;
+    return f ? f() : 0;
+}
+
+// Full homing: heads homed, then either the camera goes to the visual origin
+// (which claims the busy flag itself) or the panel is enabled. Returns true when
+// the busy flag was handed on to the visual-origin move.
+bool finishFullHoming() {
+    const auto& port = TheCommandPanel();
+    call(port.clearNozzleChecks);
+    showAllFields();
+    clearCounters();
+    g_HeadResetOk = true;
+    g_Homed = true;
+    const bool toOrigin = !(port.resetToOriginFlag && port.resetToOriginFlag()) &&
+                          TheBasicSettings().m_ResetToVisualOrigin != 0 && port.moveCameraToVisualOrigin;
+    if (toOrigin) {
+        g_Running = false;
+        call(port.clearViewBusyByte);
+        port.moveCameraToVisualOrigin();
+    } else {
+        enableControls();
+    }
+    SetSpeedGear(4, 0);
+    return toOrigin;
+}
+
+// The end of every kind. A visual-origin move started above owns the busy flag
+// now; clearing it again would let a second action run beside that move.
+void endHoming(bool handedOn) {
+    if (!handedOn) g_Running = false;
+    call(TheCommandPanel().clearResetToOriginFlag);
+}
+
+void switchOffNozzleOutputs() {
+    const int exhaust = TheBasicSettings().m_Exhaust;
+    if (cmd::MachineType() != 7) {
+        for (std::uint8_t ch = 1; ch <= 4; ++ch) SetOutput({ch, 0, 5});
+        return;
+    }
+    const std::uint8_t mask = g_PanelLink.zCheckMask.load();
+    const int last = runSelect() == 1 || runSelect() == 2 ? 7 : 8;
+    for (int n = 1; n <= last; ++n) {
+        if (!(mask & (1u << (n - 1)))) continue;
+        plat::SleepFor(plat::Millis(exhaust));
+        SetOutput({static_cast<std::uint8_t>(0x20 + n - 1), 0, static_cast<std::uint16_t>(exhaust)});
+    }
+}
+
+}  // namespace
+
+void SetVacuumCaption(const std::string& caption) {
+    std::lock_guard lock(g_captionMutex);
+    g_vacuumCaption = caption;
+}
+
+void ShowVacuumReading() {
+    std::string caption;
+    {
+        std::lock_guard lock(g_captionMutex);
+        caption = g_vacuumCaption;
+    }
+    char b[32];
+    std::snprintf(b, sizeof b, "%dkPa", g_VacuumReading.load());
+    AppendCommTrace(caption + b, true);
+}
+
+void OnLinkEstablished() {
+    const Transport transport = cmd::UseSerial() ? Transport::Serial : Transport::Ethernet;
+    const std::atomic<bool>* stop = StopFlagOf(transport);
+    g_ReplyEvents[ReplyFamily::SingleAxis].Set();
+    call(GetLinkHooks().setConnectCaption, CurrentLinkTexts().onlineSuccessful);
+    clearCounters();
+    // The attempt that brought this answer may be given up (its link threads
+    // stopped); a later port must not find this handler still waiting.
+    while (!g_Connected.load()) {
+        if (stop->load() || plat::WaitsCancelled()) return;
+        plat::SleepFor(plat::Millis(200), stop);
+    }
+    if (!plat::SleepFor(plat::Millis(200), stop) || stop->load()) return;
+    if (TheBasicSettings().m_OnlineToReset) {
+        g_PanelLink.resetKind = 0;
+        call(TheCommandPanel().startHoming, 0);
+    } else {
+        call(TheCommandPanel().enableResetButton);
+    }
+    if (debugModel()) enableControls();
+}
+
+void OnResetFinished() {
+    const auto& port = TheCommandPanel();
+    const int kind = g_PanelLink.resetKind.load();
+    bool handedOn = false;
+    switch (kind) {
+    case 0:
+        g_PulseX = 0;
+        g_PulseY = 0;
+        zeroZ(8);
+        zeroWalks();
+        call(port.setCurrentCamera, 0);
+        call(port.applyMarkCameraVision);
+        switchOffNozzleOutputs();
+        handedOn = finishFullHoming();
+        break;
+    case 1: g_PulseX = 0; cmd::ShowField(PositionField::X, 0); break;
+    case 2: g_PulseY = 0; cmd::ShowField(PositionField::Y, 0); break;
+    case 3:
+        zeroZ(8);
+        g_HeadResetOk = true;
+        cmd::ShowField(PositionField::Z, 0);
+        break;
+    case 4:
+        g_PulseX = 0;
+        g_PulseY = 0;
+        zeroZ(8);
+        g_HeadResetOk = true;
+        showAllFields();
+        break;
+    case 5: case 6: case 7: g_PulseFeederWalk[kind - 5] = 0; break;
+    case 9:
+        g_PulseFeederWalk[3] = port.conveyorWidthPulses ? port.conveyorWidthPulses() : 0;
+        call(port.enableConveyorControl);
+        break;
+    default: break;
+    }
+    if ((kind >= 1 && kind <= 7) || kind == 9) enableControls();
+    endHoming(handedOn);
+}
+
+void OnResetFinishedModel4() {
+    const int kind = g_PanelLink.resetKind.load();
+    bool handedOn = false;
+    switch (kind) {
+    case 0: {
+        g_PulseX = 0;
+        g_PulseX2 = 0;
+        g_PulseY = 0;
+        g_PulseY2 = 0;
+        zeroZ(6);
+        zeroWalks();
+        for (std::uint8_t ch = 1; ch <= 4; ++ch) SetOutput({ch, 0, 5});
+        const int mode = runSelect();
+        if (mode >= 9 && mode <= 12) {
+            SetOutput({7, 1, 5});
+            SetOutput({8, 1, 5});
+        }
+        handedOn = finishFullHoming();
+        break;
+    }
+    case 1: g_PulseX = 0; cmd::ShowField(PositionField::X, 0); break;
+    case 2: g_PulseY = 0; cmd::ShowField(PositionField::Y, 0); break;
+    case 3:
+        zeroZ(4);
+        g_HeadResetOk = true;
+        cmd::ShowField(PositionField::Z, 0);
+        break;
+    case 4:
+        g_PulseX = 0;
+        g_PulseY = 0;
+        cmd::ShowXY();
+        break;
+    case 5: g_PulseFeederWalk[0] = 0; g_PulseY2 = 0; break;
+    case 6: g_PulseFeederWalk[1] = 0; g_PulseZ[4] = 0; g_PulseZ[5] = 0; break;
+    case 7: g_PulseFeederWalk[2] = 0; g_PulseX2 = 0; break;
+    default: break;
+    }
+    if (kind >= 1 && kind <= 7) enableControls();
+    endHoming(handedOn);
+}
+
+void InstallCommandReplyHandlers() {
+    auto& h = GetLinkHooks();
+    h.onLinkEstablished = OnLinkEstablished;
+    h.onResetFinished = OnResetFinished;
+    h.onResetFinishedModel4 = OnResetFinishedModel4;
+    h.showVacuumReading = ShowVacuumReading;
+}
+
+}  // namespace smt

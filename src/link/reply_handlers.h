@@ -1,0 +1,27 @@
+// What the reply threads do for the replies that change the machine state: the
+// handshake answered, a homing finished (every type but 4, and type 4), and a
+// vacuum reading. They run on the reply thread.
+#pragma once
+
+#include <string>
+
+namespace smt {
+
+// Puts these handlers into the link hooks (onLinkEstablished, onResetFinished,
+// onResetFinishedModel4, showVacuumReading).
+void InstallCommandReplyHandlers();
+
+// The handshake was answered (serial reply 0x00; the Ethernet connect calls it
+// after discovery). Waits for the connect procedure to set g_Connected; an
+// attempt abandoned meanwhile (its link threads stopped) ends the wait and
+// nothing further happens.
+void OnLinkEstablished();
+void OnResetFinished();
+void OnResetFinishedModel4();
+// "检测真空值为：57kPa" into the trace.
+void ShowVacuumReading();
+
+// The panel's vacuum caption (built-in "检测真空值为：").
+void SetVacuumCaption(const std::string& caption);
+
+}  // namespace smt

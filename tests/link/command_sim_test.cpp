@@ -1,0 +1,317 @@
+// The command functions against the simulated machine on both links: the bytes
+// the machine takes, the traces, the refusals and the position counters.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <thread>
+
+#include "link/combined_commands.h"
+#include "link/command_frames.h"
+#include "link/exchange.h"
+#include "command_sim_fixture.h"
+
+using namespace smt;
+using namespace smt::test;
+
+namespace {
+
+class Commands : public SimCommandTest, public ::testing::WithParamInterface<Wire> {
+protected:
+    void SetUp() override {
+        SimCommandTest::SetUp();
+        StartMachine(serial());
+        // The Ethernet replies carry the Z state; all rockers up on a type 0 head.
+        g_PanelLink.zCheckMask = 3;
+    }
+    bool serial() const { return GetParam() == Wire::Serial; }
+    // What the machine took, against the layout's bytes for this link.
+    void ExpectSent(std::uint16_t code, const ByteVector& serialData, const ByteVector& udpPayload) {
+        EXPECT_EQ(LastCode(), code);
+        EXPECT_EQ(LastData(), HexOf(serial() ? serialData : udpPayload));
+    }
+    void ExpectMachineAt(const PositionSnapshot& s) {
+        const sim::Drives d = machine().Positions();
+        EXPECT_EQ(s.x, d.x);
+        EXPECT_EQ(s.y, d.y);
+        EXPECT_EQ(s.x2, d.x2);
+        EXPECT_EQ(s.y2, d.y2);
+        for (int n = 0; n < 8; ++n) {
+            EXPECT_EQ(s.z[n], d.z[n]) << "Z" << n + 1;
+            // The machine keeps whole turns; the host one revolution.
+            EXPECT_EQ((static_cast<std::int64_t>(s.a[n]) - d.a[n]) % 3600, 0) << "A" << n + 1 << ": " << s.a[n];
+            EXPECT_LT(std::abs(s.a[n]), 3600);
+        }
+        for (int w = 0; w < 4; ++w) EXPECT_EQ(s.walk[w], d.walk[w]) << "walk " << w;
+    }
+};
+
+}  // namespace
+
+TEST_P(Commands, SimpleCommandsReachTheMachineAsLaidOut) {
+    ASSERT_TRUE(SetOutput({0x21, 1, 300}));
+    // A command without a reply: the sim records it when the next one arrives.
+    ASSERT_TRUE(ReadVacuum(1));
+    const auto frames = machine().Frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(HexOf(frames[0].data), HexOf(serial() ? SerialOutput({0x21, 1, 300}) : UdpOutput({0x21, 1, 300})));
+    EXPECT_EQ(g_VacuumReading, sim::Machine::kEmptyKpa);
+
+    ASSERT_TRUE(SelectCamera(2, 7, 0));
+    ASSERT_TRUE(SetSpeedGear(3, 0));
+    ASSERT_TRUE(MeasureHeight({-7000, 3, 4}));
+    EXPECT_EQ(machine().Camera(), 2);
+    EXPECT_EQ(machine().SpeedGear(), 3);
+    ExpectSent(0x71, SerialHeight({-7000, 3, 4}), UdpHeight({-7000, 3, 4}));
+    // (The serial reply's height bytes are read by the reply dispatch, not here.)
+    if (!serial()) EXPECT_EQ(g_PanelLink.measuredHeight, 12000);
+    EXPECT_EQ(Traces(), (std::vector<std::string>{"60->Start", "60->end", "71->start", "71->end"}));
+}
+
+TEST_P(Commands, MovesAreSentAnsweredAndBooked) {
+    ASSERT_TRUE(MoveSingleAxis({0, 1000, {10, 20}}));
+    ExpectSent(0x61, SerialSingleAxis({0, 1000, {10, 20}}), UdpSingleAxis({0, 1000, {10, 20}}, 0));
+    ASSERT_TRUE(MoveSingleAxis({1, -2000, {10, 20}}));
+    ExpectSent(0x61, SerialSingleAxis({1, -2000, {10, 20}}), UdpSingleAxis({1, -2000, {10, 20}}, 0));
+
+    const XYAMove xya{{500, {5, 50}, -700, {6, 60}}, 2, 900, 3, 4, 0x80};
+    ASSERT_TRUE(MoveXYA(xya));
+    ExpectSent(0x64, SerialXYA(xya, false), UdpXYA(xya, 1000, -2000));
+
+    const XYAMultiMove multi{{-300, {5, 50}, 400, {6, 60}}, {1, 2, 3, 4, 5, 6, 7, 8}, {7, 70}, 0};
+    ASSERT_TRUE(MoveXYAMulti(multi));
+    ExpectSent(0x65, SerialXYAMulti(multi), UdpXYAMulti(multi, 1500, -2700));
+
+    FlyCameraMove fly{2000, 4, 6, 9, {}};
+    ASSERT_TRUE(MoveFlyingCamera(fly));
+    ExpectSent(0x63, SerialFlyCamera(fly), UdpFlyCamera(fly, 1200));
+
+    const XYMoveArgs xy{0, 800, {5, 50}, 1, -900, {6, 60}};
+    ASSERT_TRUE(MoveXY(xy));
+    ExpectSent(0x53, SerialXY(xy), UdpXY(xy, 3200, -2300));
+
+    const FeederFeed feed{0, 3, 4000, 11, 22, 513, 1027, 33, 44, 2055, 55, 66};
+    ASSERT_TRUE(FeedFeeder(feed));
+    ExpectSent(0x66, SerialFeed(feed), UdpFeed(feed, 0));
+
+    EXPECT_EQ(g_PulseX, 4000);
+    EXPECT_EQ(g_PulseY, -3200);
+    EXPECT_EQ(g_PulseA[1], 902);
+    EXPECT_EQ(g_PulseFeederWalk[2], 4000);
+    ExpectMachineAt(TakePositionSnapshot());
+    const std::vector<std::string> traces = Traces();
+    for (const char* line : {"61->Start", "61->end", "64->Start", "64->end", "65->Start", "65->end", "63->Start",
+                             "63->end", "53->Start", "53->end", "66->Start", "66->end"})
+        EXPECT_NE(std::find(traces.begin(), traces.end(), line), traces.end()) << line;
+}
+
+TEST_P(Commands, StrokesAndConveyorChangeNoCounter) {
+    const PickStrokeArgs pick{2, 3000, {8, 80}, 1, 100, 0};
+    ASSERT_TRUE(PickStroke(pick));
+    ExpectSent(0x67, SerialPick(pick), UdpPick(pick));
+    EXPECT_TRUE(machine().Holding(1));
+
+    TheBasicSettings().m_Exhaust = 7;
+    PlaceStrokeArgs place{2, 3000, {9, 90}, -3000, 200, 0, 7};
+    ASSERT_TRUE(PlaceStroke(place));
+    place.w = 3000;
+    ExpectSent(0x68, SerialPlace(place), UdpPlace(place));
+    EXPECT_TRUE(g_VacuumCheckOk);
+    ASSERT_EQ(machine().Placements().size(), 1u);
+
+    const DispenseStrokeArgs dot{10, -1500, 5, 50, 6, -1234, 5678, 300, 400, 500};
+    ASSERT_TRUE(DispenseStroke(dot));
+    ExpectSent(0x58, SerialDispense(dot), UdpDispense(dot));
+
+    const ConveyorRun run{1, 1, 0, 1, 1000, -2000, 3000, 30, 90, 4000};
+    ASSERT_TRUE(RunConveyorZones(run));
+    ExpectSent(0x62, SerialConveyor(run), UdpConveyor(run));
+
+    EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
+    const std::vector<std::string> traces = Traces();
+    const std::vector<std::string> conveyor(traces.end() - 3, traces.end());
+    EXPECT_EQ(conveyor, (std::vector<std::string>{"62->Start", "Zone 1 run -> ", "62-1 end "}));
+}
+
+TEST_P(Commands, TravelLimitsAreInclusive) {
+    SetMoveLimits({5000, -4000, 5000, 4000});
+    ASSERT_TRUE(MoveSingleAxis({0, 5000, {10, 20}}));
+    ASSERT_TRUE(MoveSingleAxis({1, -4000, {10, 20}}));
+    const std::size_t sent = FrameCount();
+    hooks.Take();
+
+    EXPECT_FALSE(MoveSingleAxis({0, 1, {10, 20}}));
+    EXPECT_FALSE(MoveSingleAxis({1, -1, {10, 20}}));
+    EXPECT_FALSE(MoveXYA({{1, {5, 50}, 0, {5, 50}}, 1, 0, 0, 0, 0}));
+    EXPECT_FALSE(MoveXY({0, 0, {5, 50}, 1, -1, {5, 50}}));
+    EXPECT_FALSE(MoveFlyingCamera({1, 1, 0, 0, {}}));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"X Pos Error !", "Y Pos Error !", "X Pos Error !",
+                                                       "Y Pos Error !", "X Pos Error !"}));
+    EXPECT_EQ(FrameCount(), sent);
+    EXPECT_TRUE(Traces().empty());
+
+    // Back to 0 is inside; one pulse beyond is not.
+    ASSERT_TRUE(MoveXYA({{-5000, {5, 50}, 4000, {5, 50}}, 1, 0, 0, 0, 0}));
+    EXPECT_FALSE(MoveSingleAxis({0, -1, {10, 20}}));
+    EXPECT_FALSE(MoveSingleAxis({1, 1, {10, 20}}));
+    // Other drives are not checked.
+    ASSERT_TRUE(MoveSingleAxis({8, -900000, {10, 20}}));
+    EXPECT_EQ(g_PulseX, 0);
+    EXPECT_EQ(g_PulseY, 0);
+    ExpectMachineAt(TakePositionSnapshot());
+}
+
+TEST_P(Commands, SpeedCodesOptimisedAndCappedOnTheWire) {
+    SpeedTemplateSettings s = TheSpeedTemplates().Settings();
+    s.m_bOptimizeFarSpeed = 1;
+    s.m_AccelSpeed = 50;
+    s.m_bMaxSpeedLimit = 1;
+    s.m_MaxSpeedLimitValue = 150;
+    TheSpeedTemplates().SetSettings(s);
+    SetMoveLimits({400000, -300000, 400000, 300000});
+    // X over the full range: start 10 - 90 x 50 / 100 = -35 -> 1; the runs capped together.
+    const XYAMove sent{{400000, {10, 100}, 0, {20, 200}}, 1, 0, 0, 0, 0};
+    TheVersionSwitches().m_V2_04 = 1;
+    ASSERT_TRUE(MoveXYA(sent));
+    XYAMove expected = sent;
+    expected.xy.xSpeed = {1, 150};
+    expected.xy.ySpeed = {20, 150};
+    ExpectSent(0x64, SerialXYA(expected, true), UdpXYA(expected, 0, 0));
+    // A feeder walk: start as given, run capped.
+    ASSERT_TRUE(MoveSingleAxis({8, 400000, {10, 200}}));
+    ExpectSent(0x61, SerialSingleAxis({8, 400000, {10, 150}}), UdpSingleAxis({8, 400000, {10, 150}}, 0));
+}
+
+TEST_P(Commands, SixteenBitFieldsRefuseWhatTheyCannotCarry) {
+    const XYAMove far{{40000, {5, 50}, -100, {5, 50}}, 1, 0, 0, 0, 0};
+    const std::size_t before = FrameCount();
+    if (serial()) {
+        EXPECT_FALSE(MoveXYA(far));
+        EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Pulse > 32767"}));
+        EXPECT_EQ(FrameCount(), before);
+        EXPECT_EQ(g_PulseX, 0);
+        EXPECT_FALSE(MoveXYA({{0, {5, 50}, 0, {5, 50}}, 1, 40000, 0, 0, 0}));
+        XYAMultiMove multi{};
+        multi.dA[2] = -33000;
+        EXPECT_FALSE(MoveXYAMulti(multi));
+        EXPECT_FALSE(MoveXYWithRotation({0, {5, 50}, 1, 0, {5, 50}, 10, 40000, 0, 0}));
+        EXPECT_EQ(FrameCount(), before);
+        EXPECT_TRUE(Traces().empty());
+        // The 32-bit form of the firmware carries it.
+        TheVersionSwitches().m_V2_04 = 1;
+    }
+    ASSERT_TRUE(MoveXYA(far));
+    EXPECT_EQ(machine().Frames().back().data.size(), serial() ? 18u : 38u);
+    EXPECT_EQ(g_PulseX, 40000);
+    ExpectMachineAt(TakePositionSnapshot());
+    // The multi-axis move keeps its own limit of 65535.
+    boxes.Clear();
+    EXPECT_FALSE(MoveXYAMulti({{65536, {5, 50}, 0, {5, 50}}, {}, {5, 50}, 0}));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Pulse > 65535"}));
+}
+
+TEST_P(Commands, HeadsNotHomedRefuseBeforeSending) {
+    g_HeadResetOk = false;
+    const std::size_t before = FrameCount();
+    EXPECT_FALSE(MoveXYA({{100, {5, 50}, 0, {5, 50}}, 1, 0, 0, 0, 0x80}));
+    EXPECT_FALSE(MoveXYAMulti({{100, {5, 50}, 0, {5, 50}}, {}, {5, 50}, 0}));
+    EXPECT_FALSE(MoveXY({0, 100, {5, 50}, 1, 0, {5, 50}}));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Error E3 !", "Error E3 !", "Error E3 !"}));
+    EXPECT_EQ(FrameCount(), before);
+    // 0x64 has already traced its start.
+    EXPECT_EQ(Traces(), (std::vector<std::string>{"64->Start"}));
+    EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
+}
+
+TEST_P(Commands, ErrorReportDuringXYAReleasesItWithoutBooking) {
+    m_sim->faults().ErrorNext(0xE3);
+    EXPECT_FALSE(MoveXYA({{1000, {5, 50}, -1000, {5, 50}}, 1, 100, 0, 0, 0x80}));
+    EXPECT_FALSE(g_HeadResetOk);
+    EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
+    // Every later move refuses until the heads are homed again.
+    EXPECT_FALSE(MoveXY({0, 100, {5, 50}, 1, 0, {5, 50}}));
+}
+
+TEST_P(Commands, StaleReplyEventDoesNotReleaseTheNextCommand) {
+    SetWaitLimitOverride(WaitKind::Move, plat::Millis(300));
+    g_ReplyEvents[ReplyFamily::SingleAxis].Set();
+    g_ReplyEvents[ReplyFamily::MoveXYA].Set();
+    m_sim->faults().SilenceNext(2);
+    EXPECT_FALSE(MoveSingleAxis({0, 1000, {10, 20}}));
+    EXPECT_FALSE(MoveXYA({{1000, {5, 50}, 0, {5, 50}}, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
+    const std::vector<std::string> traces = Traces();
+    EXPECT_EQ(std::count(traces.begin(), traces.end(), "61->end"), 0);
+    EXPECT_EQ(std::count(traces.begin(), traces.end(), "64->end"), 0);
+    EXPECT_FALSE(g_Connected);
+}
+
+TEST_P(Commands, FailedSendEndsTheCommandAtOnce) {
+    // No limit override: a command that waited for its reply would hang here.
+    if (serial()) GetSerialLink().Close();
+    else {
+        StopUdpReplyThread();
+        GetMachineLink().Close();
+    }
+    g_Connected = true;
+    EXPECT_FALSE(MoveSingleAxis({0, 1000, {10, 20}}));
+    EXPECT_FALSE(g_Connected);
+    EXPECT_EQ(Traces(), (std::vector<std::string>{"61->Start"}));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{SendFailedText("61->单轴运动")}));
+    EXPECT_EQ(g_PulseX, 0);
+    EXPECT_FALSE(SetOutput({1, 0, 5}));
+}
+
+TEST_P(Commands, ConcurrentSendersNeverInterleave) {
+    constexpr int kRounds = 25;
+    std::vector<std::thread> threads;
+    threads.emplace_back([] {
+        for (int i = 0; i < kRounds; ++i) MoveSingleAxis({8, 10, {10, 20}});
+    });
+    threads.emplace_back([] {
+        for (int i = 0; i < kRounds; ++i) FeedFeeder({0, 2, 7, 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    });
+    threads.emplace_back([] {
+        for (int i = 0; i < kRounds; ++i) PickStroke({3, 100, {8, 80}, 1, 100, 0});
+    });
+    threads.emplace_back([] {
+        for (int i = 0; i < kRounds; ++i) SetOutput({5, static_cast<std::uint8_t>(i & 1), 5});
+    });
+    threads.emplace_back([] {
+        for (int i = 0; i < kRounds; ++i) DispenseStroke({10, -100, 5, 50, 6, 1, 2, 3, 4, 5});
+    });
+    for (auto& t : threads) t.join();
+    ASSERT_TRUE(ReadVacuum(1));  // the last outputs are recorded by now
+    const auto frames = machine().Frames();
+    for (const auto& f : frames) EXPECT_TRUE(f.accepted) << f.reason;
+    EXPECT_EQ(frames.size(), 5u * kRounds + 1);
+    EXPECT_EQ(g_PulseFeederWalk[0], 10 * kRounds);
+    EXPECT_EQ(g_PulseFeederWalk[1], 7 * kRounds);
+    ExpectMachineAt(TakePositionSnapshot());
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_P(Commands, SequenceOfMovesKeepsCountersWithTheMachine) {
+    TheVersionSwitches().m_V2_04 = 1;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(MoveSingleAxis({0, 12000, {10, 20}}));
+        ASSERT_TRUE(MoveSingleAxis({1, -9000, {10, 20}}));
+        ASSERT_TRUE(MoveSingleAxis({2, 250, {10, 20}}));   // nozzle 1 down
+        ASSERT_TRUE(MoveSingleAxis({2, -250, {10, 20}}));  // and up again
+        ASSERT_TRUE(MoveSingleAxis({5, 3500, {10, 20}}));  // A2 past one revolution
+        ASSERT_TRUE(MoveXYA({{-3000, {5, 50}, 2000, {6, 60}}, 3, -1900, 0, 0, 0x80}));
+        ASSERT_TRUE(MoveXYAMulti({{1500, {5, 50}, -1500, {6, 60}}, {100, 200, 300, 400, 0, 0, 0, 0}, {7, 70}, 0}));
+        ASSERT_TRUE(MoveFlyingCamera({2500, 2, 0, 0, {}}));
+        ASSERT_TRUE(MoveXY({0, -700, {5, 50}, 1, 600, {6, 60}}));
+        ASSERT_TRUE(FeedFeeder({0, 1, 800, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+        ASSERT_TRUE(MoveSingleAxis({14, -300, {10, 20}}));
+        ASSERT_TRUE(MoveSingleAxis({9, 450, {10, 20}}));
+    }
+    const PositionSnapshot s = TakePositionSnapshot();
+    EXPECT_EQ(s.x, 3 * (12000 - 3000 + 1500 + 2500 - 700));
+    EXPECT_EQ(s.y, 3 * (-9000 + 2000 - 1500 + 600));
+    ExpectMachineAt(s);
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLinks, Commands, ::testing::Values(Wire::Serial, Wire::Ethernet), WireName);
