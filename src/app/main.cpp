@@ -1,10 +1,9 @@
-// Placeholder entry until the application shell lands.
+// The program's entry: the start folder is the current directory.
 #include <QApplication>
-#include <QLabel>
+
+#include "app/ui/smtapp.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QLabel label("SMT");
-    label.show();
-    return app.exec();
+    return smt::theApp.Run(QApplication::arguments());
 }

@@ -1,0 +1,284 @@
+#include "app/document.h"
+
+#include "app/captions.h"
+#include "app/globals.h"
+#include "app/tablefile.h"
+#include "platform/files.h"
+#include "platform/msgbox.h"
+#include "platform/profile.h"
+
+namespace smt {
+namespace {
+
+const char* const kNewSaveQuestion = "是否要保存工程文件?\r\nWhether to save the project file?";
+
+std::atomic<bool> g_saveFlag{true};
+
+void AppendInt32(std::string& out, std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+}
+
+bool ReadInt32(std::string_view bytes, std::size_t& pos, std::int32_t& v) {
+    if (pos > bytes.size() || bytes.size() - pos < 4) return false;
+    std::uint32_t u = 0;
+    for (int i = 0; i < 4; ++i) u |= std::uint32_t(static_cast<unsigned char>(bytes[pos + i])) << (8 * i);
+    pos += 4;
+    v = static_cast<std::int32_t>(u);
+    return true;
+}
+
+// A count and that many strings.
+std::string EncodeLines(const std::vector<std::string>& lines) {
+    std::string out;
+    AppendInt32(out, static_cast<std::int32_t>(lines.size()));
+    for (const auto& l : lines) AppendArchiveString(out, l);
+    return out;
+}
+
+bool ReadStrings(std::string_view bytes, std::size_t& pos, std::int64_t count,
+                 std::vector<std::string>& out) {
+    for (std::int64_t i = 0; i < count; ++i) {
+        std::string s;
+        if (!ReadArchiveString(bytes, pos, s)) return false;
+        out.push_back(std::move(s));
+    }
+    return true;
+}
+
+FileResult Fail(const char* chinese, const char* english, const std::string& path) {
+    return {false, std::string(chinese) + path + "\r\n" + english + path};
+}
+FileResult WriteFailed(const std::string& path) {
+    return Fail("无法写入文件: ", "The file could not be written: ", path);
+}
+FileResult Damaged(const std::string& path) {
+    return Fail("文件不完整或已损坏: ", "The file ends early or is damaged: ", path);
+}
+
+// Reads "count, lines" from a companion; false with `result` set when it is short.
+bool ReadCompanion(const std::string& path, std::vector<std::string>& lines, bool& present,
+                   FileResult& result) {
+    std::string bytes;
+    present = plat::ReadWholeFile(plat::ResolvePath(path), bytes);
+    if (!present) return true;  // a missing companion is skipped without a word
+    std::size_t pos = 0;
+    std::int32_t n = 0;
+    if (!ReadInt32(bytes, pos, n) || !ReadStrings(bytes, pos, n > 0 ? n : 0, lines)) {
+        result = Damaged(path);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::string CompanionBase(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const auto hit = path.find(".smt", nameStart);
+    if (hit == std::string::npos || hit <= nameStart) return {};
+    return path.substr(0, hit);
+}
+
+FileResult WriteProjectFiles(const std::string& path, JobLines& lines, int machineType) {
+    // Every file is composed first, so a refusal leaves all of them as they were.
+    std::string smt;
+    AppendArchiveString(smt, lines.CurrentPcbName());
+    AppendInt32(smt, lines.PcbRecordCount());
+    smt += EncodeLines(lines.BuildPcbSection());
+
+    const std::string base = CompanionBase(path);
+    struct Out { std::string path, bytes; };
+    std::vector<Out> companions;
+    if (!base.empty()) {
+        auto listFile = [&](const char* ext, int count, auto build) {
+            const std::string p = base + ext;
+            if (count > 0) companions.push_back({p, EncodeLines(build())});
+            // An emptied list must not leave its old rows to come back on the next open.
+            else if (plat::FileExists(plat::ResolvePath(p))) companions.push_back({p, EncodeLines({})});
+        };
+        listFile(".dis", lines.DisCount(), [&] { return lines.BuildDisLines(); });
+        if (machineType == 9)
+            listFile(".drill", lines.DrillCount(), [&] { return lines.BuildDrillLines(); });
+        if (machineType == 4) {
+            if (g_LampTableLines.size() < kLampTableLineCount)
+                return Fail("点灯表少于 20 行, 未保存: ", "The lamp table has fewer than 20 lines, not saved: ",
+                            base + ".txt");
+            std::string txt;
+            for (int i = 0; i < kLampTableLineCount; ++i) AppendArchiveString(txt, g_LampTableLines[i]);
+            companions.push_back({base + ".txt", std::move(txt)});
+        }
+    }
+    if (!plat::WriteFileAtomic(path, smt)) return WriteFailed(path);
+    for (const auto& c : companions) {
+        const std::string target = plat::FileExists(plat::ResolvePath(c.path)) ? plat::ResolvePath(c.path) : c.path;
+        if (!plat::WriteFileAtomic(target, c.bytes)) return WriteFailed(c.path);
+    }
+    return {};
+}
+
+FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machineType,
+                            bool* anythingChanged) {
+    if (anythingChanged) *anythingChanged = false;
+    std::string bytes;
+    if (!plat::ReadWholeFile(path, bytes))
+        return Fail("无法打开文件: ", "The file could not be opened: ", path);
+
+    lines.FreePcbRecords();
+    if (anythingChanged) *anythingChanged = true;
+    std::size_t pos = 0;
+    std::string name;
+    std::int32_t pcbCount = 0, n = 0;
+    std::vector<std::string> section;
+    if (!ReadArchiveString(bytes, pos, name) || !ReadInt32(bytes, pos, pcbCount) ||
+        !ReadInt32(bytes, pos, n) || !ReadStrings(bytes, pos, n > 0 ? n : 0, section))
+        return Damaged(path);
+    lines.ParsePcbSection(name, pcbCount, section);
+    lines.FreeDisRows();
+
+    const std::string base = CompanionBase(path);
+    if (base.empty()) return {};
+    FileResult result;
+    bool present = false;
+    std::vector<std::string> dis;
+    if (!ReadCompanion(base + ".dis", dis, present, result)) return result;
+    if (present) lines.ParseDisLines(dis);
+
+    if (machineType == 9) {
+        lines.FreeDrillRows();
+        std::vector<std::string> drill;
+        if (!ReadCompanion(base + ".drill", drill, present, result)) return result;
+        if (present) lines.ParseDrillLines(drill);
+    }
+    if (machineType == 4) {
+        const std::string txtPath = base + ".txt";
+        std::string txt;
+        if (plat::ReadWholeFile(plat::ResolvePath(txtPath), txt)) {
+            g_LampTableLines.clear();
+            std::size_t p = 0;
+            if (!ReadStrings(txt, p, kLampTableLineCount, g_LampTableLines)) return Damaged(txtPath);
+            lines.ReadLampTableLines();
+        }
+    }
+    return {};
+}
+
+// ---- recent files -------------------------------------------------------------
+
+void RecentFileList::Add(const std::string& path) {
+    Remove(path);
+    m_entries.insert(m_entries.begin(), path);
+    if (m_entries.size() > kSize) m_entries.resize(kSize);
+}
+
+void RecentFileList::Remove(const std::string& path) {
+    std::erase(m_entries, path);
+}
+
+void RecentFileList::Load(const std::string& profilePath) {
+    m_entries.clear();
+    for (int i = 1; i <= kSize; ++i) {
+        std::string v = plat::GetPrivateProfileString("Recent File List", "File" + std::to_string(i), "",
+                                                      kProfileBufferChars, profilePath);
+        if (!v.empty()) m_entries.push_back(v);
+    }
+}
+
+bool RecentFileList::Save(const std::string& profilePath) const {
+    bool ok = true;
+    for (int i = 1; i <= kSize; ++i) {
+        const std::string v = i <= static_cast<int>(m_entries.size()) ? m_entries[i - 1] : std::string();
+        ok = plat::WritePrivateProfileString("Recent File List", "File" + std::to_string(i), v, profilePath) && ok;
+    }
+    return ok;
+}
+
+// ---- the document -------------------------------------------------------------
+
+CSMTDoc::CSMTDoc(JobLines& lines, Hooks hooks) : m_lines(lines), m_hooks(std::move(hooks)) {}
+
+bool CSMTDoc::SaveFlag() { return g_saveFlag.load(); }
+
+void CSMTDoc::SetCompanions(const std::string& path) {
+    const std::string base = CompanionBase(path);
+    m_disPath = base.empty() ? "" : base + ".dis";
+    m_drillPath = base.empty() ? "" : base + ".drill";
+    m_txtPath = base.empty() ? "" : base + ".txt";
+}
+
+bool CSMTDoc::OnNewDocument() {
+    if (m_hooks.ensurePanels) m_hooks.ensurePanels();
+    if (m_lines.PcbRecordCount() > 0) {
+        const auto answer = plat::MessageBoxAsk(kNewSaveQuestion, plat::MsgButtons::YesNoCancel, true);
+        if (answer == plat::MsgAnswer::Cancel) return false;  // Cancel changes nothing
+        if (answer == plat::MsgAnswer::Yes) {
+            if (!SaveAll()) return false;  // keep the job that could not be saved
+            m_lines.FreePcbRecords();
+        }
+        m_lines.ClearPlacementList();
+    }
+    m_path.clear();
+    return true;
+}
+
+bool CSMTDoc::OnOpenDocument(const std::string& path) {
+    bool changed = false;
+    const FileResult r = ReadProjectFiles(path, m_lines, g_MachineType, &changed);
+    SetCompanions(path);
+    if (!r.ok) {
+        if (changed) m_path.clear();
+        plat::MessageBoxOk(r.message, false, plat::MsgIcon::Error);
+        return false;
+    }
+    m_path = path;
+    if (m_hooks.showPath) m_hooks.showPath(path);
+    if (m_hooks.fileUsed) m_hooks.fileUsed(path);
+    return true;
+}
+
+bool CSMTDoc::OnSaveDocument(const std::string& path) {
+    if (m_hooks.showPath) m_hooks.showPath(path);
+    SetCompanions(path);
+    const FileResult r = WriteProjectFiles(path, m_lines, g_MachineType);
+    if (!r.ok) {
+        plat::MessageBoxOk(r.message, false, plat::MsgIcon::Error);
+        return false;
+    }
+    m_path = path;
+    if (m_hooks.fileUsed) m_hooks.fileUsed(path);
+    return true;
+}
+
+bool CSMTDoc::DoFileSave() {
+    if (m_path.empty()) return DoSaveAs();
+    return OnSaveDocument(m_path);
+}
+
+bool CSMTDoc::DoSaveAs() {
+    std::string path = m_hooks.askSavePath ? m_hooks.askSavePath(m_path) : std::string();
+    if (path.empty()) return false;
+    return OnSaveDocument(path);
+}
+
+bool CSMTDoc::SaveAll() {
+    if (m_hooks.feedListExists && m_hooks.feedListExists() && m_hooks.writeFeedGroupTable)
+        m_hooks.writeFeedGroupTable();
+    // The flag keeps a second full save from starting inside the first; it is set
+    // again on every way out.
+    if (!g_saveFlag.exchange(false)) return false;
+    struct Restore { ~Restore() { g_saveFlag = true; } } restore;
+
+    TableFileError error;
+    if (!SaveFigLists(m_hooks.startFolder, g_FigLists, error)) {
+        plat::MessageBoxOk("表格文件保存失败: " + error.file + "\r\nThe table file could not be saved: " +
+                               error.file + " (" + error.reason + ")",
+                           false, plat::MsgIcon::Error);
+        return false;
+    }
+    if (m_hooks.saveLibraryConfig) m_hooks.saveLibraryConfig();
+    if (m_lines.PcbRecordCount() > 0) return DoFileSave();
+    return true;
+}
+
+} // namespace smt

@@ -1,0 +1,134 @@
+// The job as files: the project file ".smt" and its companions ".dis", ".drill"
+// and ".txt", the document commands New, Open, Save, Save As and the full save,
+// and the list of recent files. The lines inside the files belong to the job
+// lists; this layer reaches them through JobLines.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace smt {
+
+// What the job lists give the project files. The lines are the job lists' own
+// text layout; the document only stores and restores them.
+class JobLines {
+public:
+    virtual ~JobLines() = default;
+
+    // Placement side: the PCB records with their placement rows.
+    virtual int PcbRecordCount() const = 0;
+    virtual std::string CurrentPcbName() const = 0;
+    // Copies the placement list into the current record and returns every
+    // record as section lines.
+    virtual std::vector<std::string> BuildPcbSection() = 0;
+    // Restores the name and record count as stored and parses the lines into
+    // records, filling the placement list.
+    virtual void ParsePcbSection(const std::string& currentPcbName, std::int32_t pcbCount,
+                                 const std::vector<std::string>& lines) = 0;
+    virtual void FreePcbRecords() = 0;
+    virtual void ClearPlacementList() = 0;
+
+    // Dispensing and drilling lists (15 cells a line).
+    virtual int DisCount() const = 0;
+    virtual std::vector<std::string> BuildDisLines() = 0;
+    virtual void ParseDisLines(const std::vector<std::string>& lines) = 0;
+    virtual void FreeDisRows() = 0;
+    virtual int DrillCount() const = 0;
+    virtual std::vector<std::string> BuildDrillLines() = 0;
+    virtual void ParseDrillLines(const std::vector<std::string>& lines) = 0;
+    virtual void FreeDrillRows() = 0;
+
+    // Rebuilds the lamp table from g_LampTableLines.
+    virtual void ReadLampTableLines() = 0;
+};
+
+inline constexpr int kLampTableLineCount = 20;
+
+// The path cut before the first ".smt" of the file name (not of its folders),
+// or "" when the name holds no ".smt" past its first character:
+// "/d/a.smt.bak.smt" gives "/d/a"; "/d/x.smt/job.smt" gives "/d/x.smt/job".
+std::string CompanionBase(const std::string& projectPath);
+
+struct FileResult {
+    bool ok = true;
+    std::string message;  // for the operator when !ok
+};
+
+// The file level, byte for byte, without questions or boxes.
+FileResult WriteProjectFiles(const std::string& path, JobLines& lines, int machineType);
+FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machineType,
+                            bool* anythingChanged = nullptr);
+
+// The most-recently-used list: four entries, newest first, no duplicates.
+class RecentFileList {
+public:
+    static constexpr int kSize = 4;
+    void Add(const std::string& path);
+    void Remove(const std::string& path);
+    const std::vector<std::string>& Entries() const { return m_entries; }
+    // Kept in a profile file, section "Recent File List", keys File1..File4.
+    void Load(const std::string& profilePath);
+    bool Save(const std::string& profilePath) const;
+
+private:
+    std::vector<std::string> m_entries;
+};
+
+class CSMTDoc {
+public:
+    struct Hooks {
+        std::string startFolder;
+        // Creates the feeder list and part list panels when missing.
+        std::function<void()> ensurePanels;
+        // True when the feeder list exists; then writeFeedGroupTable fills g_FeedLines.
+        std::function<bool()> feedListExists;
+        std::function<void()> writeFeedGroupTable;
+        // CameraListConfig and AutoFeedConfig into config.ini.
+        std::function<void()> saveLibraryConfig;
+        // Asks for a project path to save to; "" when cancelled.
+        std::function<std::string(const std::string& suggested)> askSavePath;
+        // The status bar's path pane.
+        std::function<void(const std::string&)> showPath;
+        // A project was opened or saved under this path (recent files).
+        std::function<void(const std::string&)> fileUsed;
+    };
+
+    CSMTDoc(JobLines& lines, Hooks hooks);
+
+    const std::string& PathName() const { return m_path; }
+    bool IsUntitled() const { return m_path.empty(); }
+    // Companion paths of the last save or load.
+    const std::string& DisPath() const { return m_disPath; }
+    const std::string& DrillPath() const { return m_drillPath; }
+    const std::string& TxtPath() const { return m_txtPath; }
+
+    // New: false (nothing changed) when the operator cancels or the save fails.
+    bool OnNewDocument();
+    // Open: on failure the error is shown; a job that was partly replaced is left
+    // untitled so that Save cannot overwrite the previous project with it.
+    bool OnOpenDocument(const std::string& path);
+    // Save under `path`; the failure is shown.
+    bool OnSaveDocument(const std::string& path);
+    // File Save (asks for a path when untitled) and File Save As.
+    bool DoFileSave();
+    bool DoSaveAs();
+    // The full save: feeder rows, the eight table files, the library settings and,
+    // with PCB records, the project. Each failure is shown; false when anything
+    // failed or the path question was cancelled.
+    bool SaveAll();
+
+    static bool SaveFlag();
+
+private:
+    void SetCompanions(const std::string& path);
+
+    JobLines& m_lines;
+    Hooks m_hooks;
+    std::string m_path;
+    std::string m_disPath, m_drillPath, m_txtPath;
+};
+
+} // namespace smt

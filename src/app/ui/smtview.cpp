@@ -1,0 +1,218 @@
+#include "app/ui/smtview.h"
+
+#include <QResizeEvent>
+
+#include "app/captions.h"
+#include "app/frameconfig.h"
+#include "app/globals.h"
+#include "app/menus.h"
+#include "app/shellservices.h"
+#include "app/ui/mainframe.h"
+#include "platform/files.h"
+#include "platform/msgbox.h"
+
+namespace smt {
+
+std::atomic<bool>& FeedSortDoneFlag() {
+    static std::atomic<bool> done{false};
+    return done;
+}
+
+CSMTView::CSMTView(CMainFrame* frame) : QWidget(frame), m_frame(frame) {
+    setObjectName("CSMTView");
+    m_Messages = BuiltinViewMessages();
+    m_RunModal = [](QDialog& d) { return d.exec(); };
+    WireSteps();
+
+    m_frame->m_StartDirectory = plat::CurrentDirectory();
+    m_frame->LoadLanguageSettings();
+    m_frame->LoadMachineSet();
+    m_frame->LoadMenuTexts(m_frame->m_LanguageName);
+
+    if (!m_pSetView) {
+        m_pSetView = new PlaceholderPanel("CDialogSetView", "Camera panel", {420, 340}, this);
+        const QSize size = m_pSetView->sizeHint();
+        m_LeftColumnWidth = size.width();
+        m_LeftColumnHeight = size.height();
+    }
+    if (!m_pManualControl)
+        m_pManualControl = new PlaceholderPanel("CDialogManualControl", "Manual control", {420, 480}, this);
+    m_creationSteps.Run(Context());
+}
+
+CSMTView::~CSMTView() {
+    // Panels go first, the embedded dialogs with the members.
+    delete m_pPartList.data();
+    delete m_pFeedList.data();
+    delete m_pManualControl.data();
+    delete m_pSetView.data();
+}
+
+StepContext CSMTView::Context() const { return {m_frame->m_StartDirectory, m_frame->m_LanguageName}; }
+
+void CSMTView::WireSteps() {
+    // The view's own steps. Every other step is filled by its subsystem:
+    // m_firstUpdateSteps.Set("SetBasic.LoadConfig", ...) and so on.
+    m_firstUpdateSteps.Set("View.LoadMessageTexts", [this](const StepContext& c) {
+        m_Messages = LoadMessageTexts(c.language, c.startFolder);
+    });
+    m_firstUpdateSteps.Set("ManualControl.LayoutForMachineType", [](const StepContext&) {
+        if (auto& f = GetShellServices().layoutManualControl) f(g_MachineType);
+    });
+    m_firstUpdateSteps.Set("View.LoadLimitPulses", [this](const StepContext& c) {
+        m_LimitPulses = LoadLimitPulses(c.startFolder);
+    });
+    m_firstUpdateSteps.Set("View.ComputePositionPulses", [this](const StepContext&) {
+        ComputePositionPulses();
+    });
+}
+
+void CSMTView::OnInitialUpdate() {
+    if (!ClaimFirstUpdate()) return;
+    m_firstUpdateSteps.Run(Context());
+}
+
+void CSMTView::RecomputeLimitPulses(double xLimit, double yLimit, double zLimit, double xPulse,
+                                    double yPulse, double zPulse) {
+    m_LimitPulses = ComputeLimitPulses(xLimit, yLimit, zLimit, xPulse, yPulse, zPulse);
+}
+
+void CSMTView::ComputePositionPulses() {
+    const auto& s = GetShellServices();
+    const auto factors = s.pulseFactors ? s.pulseFactors() : g_PulsesPerMm;
+    const auto offsets = s.positionOffsets ? s.positionOffsets() : PositionOffsetsMm{};
+    smt::ComputePositionPulses(factors, offsets, s.afterPositionPulses);
+}
+
+// ---- layout -----------------------------------------------------------------
+
+void CSMTView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    Layout();
+}
+
+void CSMTView::Layout() {
+    const int w = width(), h = height();
+    const int colW = w > m_LeftColumnWidth ? m_LeftColumnWidth : w;
+    const int camH = h > m_LeftColumnHeight ? m_LeftColumnHeight : h;
+    if (m_pSetView) {
+        m_pSetView->setGeometry(0, 0, colW, camH);
+        m_pSetView->show();
+    }
+    if (m_pManualControl) {
+        m_pManualControl->setGeometry(0, camH, colW, h - camH);
+        m_pManualControl->show();
+    }
+    if (m_pPartList) PlacePanel(m_pPartList, 2);
+    if (m_pFeedList) PlacePanel(m_pFeedList, 1);
+}
+
+void CSMTView::PlacePanel(QWidget* panel, int /*slot*/) {
+    if (!panel) return;
+    // The list panels cover the view to the right of the left column; the list
+    // controls inside follow the panel's own layout.
+    panel->setGeometry(m_LeftColumnWidth, 0, std::max(0, width() - m_LeftColumnWidth), height());
+}
+
+// ---- list panels ------------------------------------------------------------
+
+void CSMTView::RunPanelActions(const std::vector<PanelAction>& actions) {
+    for (PanelAction a : actions) {
+        switch (a) {
+        case PanelAction::CreateFeedList:
+            if (!m_pFeedList) m_pFeedList = new PlaceholderPanel("CDialogFeedList", "Feeder list", {800, 600}, this);
+            break;
+        case PanelAction::CreatePartList:
+            if (!m_pPartList) m_pPartList = new PlaceholderPartListPanel(m_job, this);
+            break;
+        case PanelAction::PlaceFeedList: PlacePanel(m_pFeedList, 1); break;
+        case PanelAction::PlacePartList: PlacePanel(m_pPartList, 2); break;
+        case PanelAction::ShowFeedList: if (m_pFeedList) { m_pFeedList->show(); m_pFeedList->raise(); } break;
+        case PanelAction::ShowPartList: if (m_pPartList) { m_pPartList->show(); m_pPartList->raise(); } break;
+        case PanelAction::HideFeedList: if (m_pFeedList) m_pFeedList->hide(); break;
+        case PanelAction::HidePartList: if (m_pPartList) m_pPartList->hide(); break;
+        case PanelAction::SortFeedList:
+            if (auto& f = GetShellServices().sortFeedList) f();
+            break;
+        case PanelAction::ShowPlacementList:
+            if (m_pPartList) m_pPartList->PlacementList()->show();
+            break;
+        }
+    }
+}
+
+void CSMTView::OnFeedListCommand() {
+    m_panelState.feedExists = m_pFeedList;
+    m_panelState.feedVisible = m_pFeedList && !m_pFeedList->isHidden();
+    m_panelState.partExists = m_pPartList;
+    m_panelState.partVisible = m_pPartList && !m_pPartList->isHidden();
+    RunPanelActions(TogglePanel(PanelSlot::FeedList, m_panelState, FeedSortDoneFlag()));
+}
+
+void CSMTView::OnPartListCommand() {
+    m_panelState.feedExists = m_pFeedList;
+    m_panelState.feedVisible = m_pFeedList && !m_pFeedList->isHidden();
+    m_panelState.partExists = m_pPartList;
+    m_panelState.partVisible = m_pPartList && !m_pPartList->isHidden();
+    RunPanelActions(TogglePanel(PanelSlot::PartList, m_panelState, FeedSortDoneFlag()));
+}
+
+void CSMTView::EnsureListPanels() {
+    if (!m_pFeedList)
+        RunPanelActions({PanelAction::CreateFeedList, PanelAction::PlaceFeedList, PanelAction::ShowFeedList});
+    if (!m_pPartList)
+        RunPanelActions({PanelAction::CreatePartList, PanelAction::PlacePartList, PanelAction::ShowPartList});
+}
+
+// ---- commands -----------------------------------------------------------------
+
+void CSMTView::OnCommand(int id) {
+    const auto& s = GetShellServices();
+    if (id == cmd::FeedListPanel) return OnFeedListCommand();
+    if (id == cmd::PartListPanel) return OnPartListCommand();
+    if (id == cmd::PositioningDropDown || id == cmd::SettingsDropDown) return;  // arrows open menus
+    if (id == cmd::ResetOrigin) {
+        m_PositionCommand = 0;
+        m_ResetOriginFlag = 1;
+        if (s.resetToOrigin) s.resetToOrigin();
+        else plat::MessageBoxOk("Machine is not connection !", true);
+        return;
+    }
+    if (IsSettingsDialogCommand(id)) return OpenSettingsDialog(id);
+    // Positioning menu items.
+    if (s.positioningCommand) s.positioningCommand(id);
+    else plat::MessageBoxOk("Machine is not connection !", true);
+}
+
+void CSMTView::OpenSettingsDialog(int id) {
+    const auto& s = GetShellServices();
+    const bool busy = s.isBusy && s.isBusy();
+    const int comm = s.commModel ? s.commModel() : 0;
+    if (ShowSettingsRefusal(CheckSettingsCommand(id, busy, g_MachineType, comm), m_Messages)) return;
+    PlaceholderDialog* dialog = nullptr;
+    switch (id) {
+    case cmd::SetBasic: dialog = &m_DialogSetBasic; break;
+    case cmd::DippingStation: dialog = &m_DialogDippingStation; break;
+    case cmd::FeedGroup: dialog = &m_DialogFeedGroup; break;
+    case cmd::SpeedSet: case cmd::HighSpeedTemplate: case cmd::MediumSpeedTemplate:
+    case cmd::LowSpeedTemplate:
+        m_DialogSpeedTemplate.SetPage(SpeedTemplatePage(id));
+        dialog = &m_DialogSpeedTemplate;
+        break;
+    case cmd::CameraList: dialog = &m_DialogCameraList; break;
+    case cmd::NozzleList: dialog = &m_DialogNozzleList; break;
+    case cmd::SetPulse: dialog = &m_DialogSetPulse; break;
+    case cmd::OftenData: dialog = &m_DialogDropDownParameter; break;
+    case cmd::PackData: dialog = &m_DialogPackList; break;
+    case cmd::MarkData: dialog = &m_DialogMarkList; break;
+    case cmd::LampMachineSet: dialog = &m_DialogLampMachineList; break;
+    case cmd::AutoFeed: dialog = &m_DialogAutoFeed; break;
+    case cmd::AutoTransport: dialog = &m_DialogAutoTransport; break;
+    case cmd::VersionNumber: dialog = &m_DialogVersionNumber; break;
+    case cmd::FirmwareUpdate: dialog = &m_DialogFirmwareUpdate; break;
+    default: return;
+    }
+    m_RunModal(*dialog);
+}
+
+} // namespace smt

@@ -1,0 +1,113 @@
+// The main view: owns the four panels and the fourteen settings dialogs, loads
+// the configuration once at the first update, holds the view's messages, the
+// travel limits in pulses and the positioning flags, and dispatches the settings,
+// panel and positioning commands.
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "app/joblines_placeholder.h"
+#include "app/viewcore.h"
+#include "app/ui/placeholders.h"
+
+namespace smt {
+
+class CMainFrame;
+
+class CSMTView : public QWidget {
+    Q_OBJECT
+public:
+    // The view's creation: start folder, language, machine type, menu captions,
+    // camera panel, manual control panel, dialog captions.
+    explicit CSMTView(CMainFrame* frame);
+    ~CSMTView() override;
+
+    // The first update: runs the load steps once per process.
+    void OnInitialUpdate();
+
+    // Settings-menu, panel, reset-to-origin and positioning commands.
+    void OnCommand(int id);
+    // Places a list panel over the list area (slot 1 feeder list, 2 part list).
+    void PlacePanel(QWidget* panel, int slot);
+    // The feeder-list (32813) and part-list (32891) toolbar commands.
+    void OnFeedListCommand();
+    void OnPartListCommand();
+    // Creates the list panels that do not exist yet, placed and shown (new document).
+    void EnsureListPanels();
+
+    void RecomputeLimitPulses(double xLimit, double yLimit, double zLimit, double xPulse,
+                              double yPulse, double zPulse);
+    void ComputePositionPulses();
+
+    CMainFrame* Frame() const { return m_frame; }
+    PlaceholderJobLists& Job() { return m_job; }
+
+    // Ordered, named steps that the subsystems fill (see WireSteps).
+    NamedSteps& FirstUpdateSteps() { return m_firstUpdateSteps; }
+    NamedSteps& CreationCaptionSteps() { return m_creationSteps; }
+    NamedSteps& LanguageChangeSteps() { return m_languageSteps; }
+
+    // How a settings dialog is run; tests replace it to avoid modal loops.
+    std::function<int(QDialog&)> m_RunModal;
+
+    // ---- panels (placeholders until their subsystems land) ----
+    QPointer<PlaceholderPanel> m_pSetView;        // CDialogSetView
+    QPointer<PlaceholderPanel> m_pManualControl;  // CDialogManualControl
+    QPointer<PlaceholderPanel> m_pFeedList;       // CDialogFeedList
+    QPointer<PlaceholderPartListPanel> m_pPartList;  // CDialogPartList
+
+    // ---- the fourteen settings dialogs (placeholders) ----
+    PlaceholderDialog m_DialogSetBasic{"CDialogSetBasic", this};
+    PlaceholderDialog m_DialogDippingStation{"CDialogDippingStation", this};
+    PlaceholderDialog m_DialogSpeedTemplate{"CDialogSpeedTemplate", this};
+    PlaceholderDialog m_DialogCameraList{"CDialogCameraList", this};
+    PlaceholderDialog m_DialogNozzleList{"CDialogNozzleList", this};
+    PlaceholderDialog m_DialogSetPulse{"CDialogSetPulse", this};
+    PlaceholderDialog m_DialogDropDownParameter{"CDialogDropDownParameter", this};
+    PlaceholderDialog m_DialogPackList{"CDialogPackList", this};
+    PlaceholderDialog m_DialogMarkList{"CDialogMarkList", this};
+    PlaceholderDialog m_DialogLampMachineList{"CDialogLampMachineList", this};
+    PlaceholderDialog m_DialogAutoFeed{"CDialogAutoFeed", this};
+    PlaceholderDialog m_DialogAutoTransport{"CDialogAutoTransport", this};
+    PlaceholderDialog m_DialogVersionNumber{"CDialogVersionNumber", this};
+    PlaceholderDialog m_DialogFirmwareUpdate{"CDialogFirmwareUpdate", this};
+    // The feeder list's feeder-group dialog (placeholder with the feeder list).
+    PlaceholderDialog m_DialogFeedGroup{"CDialogFeedGroup", this};
+
+    int m_LeftColumnWidth = 0;
+    int m_LeftColumnHeight = 0;
+    int m_PositionCommand = 0;
+    int m_ResetOriginFlag = 0;
+    std::uint8_t m_OriginVisionFlag = 0;
+    std::uint8_t m_SkipStopPositionFlag = 0;
+    std::uint8_t m_PositioningMenuFlag = 0;
+    ViewMessages m_Messages;
+    LimitPulses m_LimitPulses;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void WireSteps();
+    void Layout();
+    void RunPanelActions(const std::vector<PanelAction>& actions);
+    void OpenSettingsDialog(int id);
+    StepContext Context() const;
+
+    CMainFrame* m_frame;
+    PlaceholderJobLists m_job;
+    ListPanelState m_panelState;
+    NamedSteps m_firstUpdateSteps{FirstUpdateStepNames()};
+    NamedSteps m_creationSteps{CreationCaptionStepNames()};
+    NamedSteps m_languageSteps{LanguageChangeStepNames()};
+};
+
+// True the first time in the process a feeder-list command runs (then sorted).
+std::atomic<bool>& FeedSortDoneFlag();
+
+} // namespace smt

@@ -1,0 +1,320 @@
+#include <gtest/gtest.h>
+
+#include "app/document.h"
+#include "app/globals.h"
+#include "app/joblines_placeholder.h"
+#include "platform/files.h"
+#include "test_support.h"
+
+using namespace smt;
+using smt::test::Hex;
+using smt::test::ReadBytes;
+using smt::test::ScriptedResponder;
+using smt::test::TempDir;
+using smt::test::ToHex;
+using smt::test::WriteBytes;
+using plat::MsgAnswer;
+
+namespace {
+
+// Sets the machine type for one test and puts it back.
+struct MachineType {
+    explicit MachineType(int t) : saved(g_MachineType) { g_MachineType = t; }
+    ~MachineType() { g_MachineType = saved; }
+    int saved;
+};
+
+std::vector<std::string> LampLines(int n) {
+    std::vector<std::string> v;
+    for (int i = 0; i < n; ++i) v.push_back("L" + std::to_string(i) + "\t1.0000\t");
+    return v;
+}
+
+PlaceholderJobLists SampleJob() {
+    PlaceholderJobLists job;
+    job.SetJob("PCB1", 2, {"a\t", "b\t"});
+    job.Dis() = {"d1\t", "d2\t"};
+    job.Drill() = {"h1\t"};
+    return job;
+}
+
+// A document whose file dialogs and panels are scripted.
+struct DocFixture {
+    TempDir dir;
+    PlaceholderJobLists job;
+    std::vector<std::string> events;
+    std::string nextSavePath;
+    std::unique_ptr<CSMTDoc> doc;
+
+    DocFixture() {
+        CSMTDoc::Hooks h;
+        h.startFolder = dir.Path();
+        h.ensurePanels = [this] { events.push_back("panels"); };
+        h.feedListExists = [] { return true; };
+        h.writeFeedGroupTable = [this] { events.push_back("feedGroups"); };
+        h.saveLibraryConfig = [this] { events.push_back("libraryConfig"); };
+        h.askSavePath = [this](const std::string&) { events.push_back("ask"); return nextSavePath; };
+        h.showPath = [this](const std::string& p) { events.push_back("path " + p); };
+        doc = std::make_unique<CSMTDoc>(job, std::move(h));
+    }
+};
+
+} // namespace
+
+TEST(ProjectFiles, ProjectBytes) {
+    TempDir dir;
+    MachineType type(0);
+    PlaceholderJobLists job = SampleJob();
+    job.Dis().clear();
+    ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 0).ok);
+    EXPECT_EQ(ToHex(ReadBytes(dir.File("job.smt"))),
+              ToHex(Hex("FF FE FF 04 50 00 43 00 42 00 31 00  02 00 00 00  02 00 00 00"
+                        " FF FE FF 02 61 00 09 00  FF FE FF 02 62 00 09 00")));
+    // No dispensing rows and no old companion: nothing written beside it.
+    EXPECT_FALSE(plat::FileExists(dir.File("job.dis")));
+}
+
+TEST(ProjectFiles, RoundTripWithCompanionsPerMachineType) {
+    g_LampTableLines = LampLines(20);
+    for (int type : {0, 4, 9}) {
+        TempDir dir;
+        MachineType mt(type);
+        PlaceholderJobLists job = SampleJob();
+        ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, type).ok);
+        EXPECT_EQ(ToHex(ReadBytes(dir.File("job.dis"))),
+                  ToHex(Hex("02 00 00 00 FF FE FF 03 64 00 31 00 09 00 FF FE FF 03 64 00 32 00 09 00")));
+        EXPECT_EQ(plat::FileExists(dir.File("job.drill")), type == 9);
+        EXPECT_EQ(plat::FileExists(dir.File("job.txt")), type == 4);
+        if (type == 4) {
+            // Exactly 20 strings, no count in front.
+            const std::string txt = ReadBytes(dir.File("job.txt"));
+            EXPECT_EQ(txt.substr(0, 4), Hex("FF FE FF 0A"));
+        }
+        PlaceholderJobLists back;
+        g_LampTableLines.clear();
+        ASSERT_TRUE(ReadProjectFiles(dir.File("job.smt"), back, type).ok);
+        EXPECT_EQ(back.CurrentPcbName(), "PCB1");
+        EXPECT_EQ(back.PcbRecordCount(), 2);
+        EXPECT_EQ(back.BuildPcbSection(), (std::vector<std::string>{"a\t", "b\t"}));
+        EXPECT_EQ(back.PlacementRows(), back.BuildPcbSection());
+        EXPECT_EQ(back.BuildDisLines(), (std::vector<std::string>{"d1\t", "d2\t"}));
+        EXPECT_EQ(back.DrillCount(), type == 9 ? 1 : 0);
+        if (type == 4) {
+            EXPECT_EQ(g_LampTableLines, LampLines(20));
+            EXPECT_EQ(g_LampTable[3 * kLampCells + 0], "L3");
+            EXPECT_EQ(g_LampTable[3 * kLampCells + 1], "1.0000");
+        }
+        g_LampTableLines = LampLines(20);
+    }
+}
+
+TEST(ProjectFiles, OtherMachineTypesNeitherWriteNorReadDrillAndLampFiles) {
+    TempDir dir;
+    WriteBytes(dir.File("job.drill"), Hex("01 00 00 00 FF FE FF 01 78 00"));
+    WriteBytes(dir.File("job.txt"), "old");
+    PlaceholderJobLists job = SampleJob();
+    ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 0).ok);
+    EXPECT_EQ(ReadBytes(dir.File("job.txt")), "old");
+    PlaceholderJobLists back;
+    ASSERT_TRUE(ReadProjectFiles(dir.File("job.smt"), back, 0).ok);  // the damaged .txt is not read
+    EXPECT_EQ(back.DrillCount(), 0);
+}
+
+TEST(ProjectFiles, CompanionNames) {
+    EXPECT_EQ(CompanionBase("/d/job.smt"), "/d/job");
+    EXPECT_EQ(CompanionBase("/d/a.smt.bak.smt"), "/d/a");
+    EXPECT_EQ(CompanionBase("a.smt.bak.smt"), "a");
+    // A folder named like a project does not send companions elsewhere.
+    EXPECT_EQ(CompanionBase("/d/x.smt/job.smt"), "/d/x.smt/job");
+    EXPECT_EQ(CompanionBase("/d/x.smt/job"), "");
+    EXPECT_EQ(CompanionBase("C:\\d\\x.smt\\job.smt"), "C:\\d\\x.smt\\job");
+    EXPECT_EQ(CompanionBase("/d/.smt"), "");  // not past the first character
+    EXPECT_EQ(CompanionBase("/d/job.SMT"), "");
+
+    TempDir dir;
+    ASSERT_TRUE(plat::MakeDirectory(dir.File("x.smt")));
+    PlaceholderJobLists job = SampleJob();
+    ASSERT_TRUE(WriteProjectFiles(dir.File("x.smt/job.smt"), job, 0).ok);
+    EXPECT_TRUE(plat::FileExists(dir.File("x.smt/job.dis")));
+    EXPECT_FALSE(plat::FileExists(dir.File("x.dis")));
+    // Without ".smt" in the name no companion is written or read.
+    ASSERT_TRUE(WriteProjectFiles(dir.File("plain"), job, 0).ok);
+    EXPECT_FALSE(plat::FileExists(dir.File("plain.dis")));
+}
+
+TEST(ProjectFiles, EmptiedListRewritesItsOldCompanion) {
+    TempDir dir;
+    PlaceholderJobLists job = SampleJob();
+    ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 9).ok);
+    job.Dis().clear();
+    job.Drill().clear();
+    ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 9).ok);
+    EXPECT_EQ(ReadBytes(dir.File("job.dis")), Hex("00 00 00 00"));
+    EXPECT_EQ(ReadBytes(dir.File("job.drill")), Hex("00 00 00 00"));
+    PlaceholderJobLists back;
+    back.Dis() = {"stale\t"};
+    ASSERT_TRUE(ReadProjectFiles(dir.File("job.smt"), back, 9).ok);
+    EXPECT_EQ(back.DisCount(), 0);
+    EXPECT_EQ(back.DrillCount(), 0);
+}
+
+TEST(ProjectFiles, ShortOrDamagedFiles) {
+    TempDir dir;
+    g_LampTableLines = LampLines(20);
+    PlaceholderJobLists job = SampleJob();
+    ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 4).ok);
+    // A lamp file of 19 strings fails after the project and the other companions loaded.
+    std::string txt;
+    for (int i = 0; i < 19; ++i) txt += Hex("FF FE FF 01 41 00");
+    WriteBytes(dir.File("job.txt"), txt);
+    PlaceholderJobLists back;
+    const FileResult r = ReadProjectFiles(dir.File("job.smt"), back, 4);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.message.find("job.txt"), std::string::npos);
+    EXPECT_EQ(back.PcbRecordCount(), 2);
+    EXPECT_EQ(back.DisCount(), 2);
+    // Fewer than 20 lamp lines in memory: the save is refused and nothing written.
+    g_LampTableLines = LampLines(5);
+    TempDir other;
+    EXPECT_FALSE(WriteProjectFiles(other.File("job.smt"), job, 4).ok);
+    EXPECT_FALSE(plat::FileExists(other.File("job.smt")));
+    // A project cut short.
+    const std::string full = ReadBytes(dir.File("job.smt"));
+    for (std::size_t cut : {std::size_t(0), std::size_t(3), std::size_t(13), full.size() - 1}) {
+        WriteBytes(dir.File("cut.smt"), full.substr(0, cut));
+        PlaceholderJobLists p;
+        EXPECT_FALSE(ReadProjectFiles(dir.File("cut.smt"), p, 0).ok) << cut;
+    }
+    // A dispensing companion with a count past its strings.
+    WriteBytes(dir.File("job.dis"), Hex("05 00 00 00 FF FE FF 01 41 00"));
+    PlaceholderJobLists p;
+    EXPECT_FALSE(ReadProjectFiles(dir.File("job.smt"), p, 0).ok);
+    // A negative count reads as no rows.
+    WriteBytes(dir.File("job.dis"), Hex("FF FF FF FF"));
+    EXPECT_TRUE(ReadProjectFiles(dir.File("job.smt"), p, 0).ok);
+    EXPECT_EQ(p.DisCount(), 0);
+    g_LampTableLines = LampLines(20);
+}
+
+TEST(Document, FailedOpenLeavesTheDocumentUntitled) {
+    DocFixture f;
+    f.job = SampleJob();
+    ScriptedResponder boxes;
+    ASSERT_TRUE(f.doc->OnSaveDocument(f.dir.File("good.smt")));
+    EXPECT_EQ(f.doc->PathName(), f.dir.File("good.smt"));
+    EXPECT_EQ(f.doc->DisPath(), f.dir.File("good.dis"));
+    // A missing file changes nothing.
+    EXPECT_FALSE(f.doc->OnOpenDocument(f.dir.File("missing.smt")));
+    EXPECT_EQ(f.doc->PathName(), f.dir.File("good.smt"));
+    EXPECT_EQ(f.job.PcbRecordCount(), 2);
+    // A damaged file replaced part of the job: Save must not land on good.smt.
+    WriteBytes(f.dir.File("bad.smt"), Hex("FF FE FF 01 41 00 01 00 00 00 09 00 00 00"));
+    const std::string goodBytes = ReadBytes(f.dir.File("good.smt"));
+    EXPECT_FALSE(f.doc->OnOpenDocument(f.dir.File("bad.smt")));
+    EXPECT_TRUE(f.doc->IsUntitled());
+    EXPECT_EQ(boxes.Count(), 2u);
+    f.nextSavePath = "";
+    EXPECT_FALSE(f.doc->DoFileSave());  // asks for a path; cancelled
+    EXPECT_EQ(ReadBytes(f.dir.File("good.smt")), goodBytes);
+    ASSERT_TRUE(f.doc->OnOpenDocument(f.dir.File("good.smt")));
+    EXPECT_EQ(f.events.back(), "path " + f.dir.File("good.smt"));
+}
+
+TEST(Document, NewAsksOnlyWithRecordsAndCancelChangesNothing) {
+    DocFixture f;
+    ScriptedResponder boxes;
+    EXPECT_TRUE(f.doc->OnNewDocument());
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(f.events, std::vector<std::string>{"panels"});
+
+    f.job = SampleJob();
+    ASSERT_TRUE(f.doc->OnSaveDocument(f.dir.File("job.smt")));
+    boxes.Push(MsgAnswer::Cancel);
+    EXPECT_FALSE(f.doc->OnNewDocument());
+    EXPECT_EQ(boxes.Texts().back(), "是否要保存工程文件?\r\nWhether to save the project file?");
+    EXPECT_EQ(f.job.PcbRecordCount(), 2);
+    EXPECT_EQ(f.job.PlacementRows().size(), 2u);
+    EXPECT_EQ(f.doc->PathName(), f.dir.File("job.smt"));
+
+    // No: the placement list is emptied, the records stay (closing asks again).
+    boxes.Push(MsgAnswer::No);
+    EXPECT_TRUE(f.doc->OnNewDocument());
+    EXPECT_EQ(f.job.PcbRecordCount(), 2);
+    EXPECT_TRUE(f.job.PlacementRows().empty());
+    EXPECT_TRUE(f.doc->IsUntitled());
+}
+
+TEST(Document, NewWithYesSavesEverythingThenFreesTheJob) {
+    DocFixture f;
+    f.job = SampleJob();
+    ScriptedResponder boxes;
+    boxes.Push(MsgAnswer::Yes);
+    f.nextSavePath = f.dir.File("saved.smt");
+    EXPECT_TRUE(f.doc->OnNewDocument());
+    EXPECT_EQ(f.job.PcbRecordCount(), 0);
+    EXPECT_TRUE(plat::FileExists(f.dir.File("saved.smt")));
+    EXPECT_TRUE(plat::FileExists(f.dir.File("config_feed.fig")));
+    EXPECT_TRUE(plat::FileExists(f.dir.File("ConfigBackup/config_dropdown.fig")));
+    EXPECT_EQ(f.events, (std::vector<std::string>{"panels", "feedGroups", "libraryConfig", "ask",
+                                                  "path " + f.dir.File("saved.smt")}));
+    // A save whose path question is cancelled keeps the job.
+    f.job = SampleJob();
+    f.doc = nullptr;
+    DocFixture g;
+    g.job = SampleJob();
+    boxes.Push(MsgAnswer::Yes);
+    EXPECT_FALSE(g.doc->OnNewDocument());
+    EXPECT_EQ(g.job.PcbRecordCount(), 2);
+}
+
+TEST(Document, FailedFullSaveIsReportedAndTheNextOneSavesAgain) {
+    DocFixture f;
+    f.job = SampleJob();
+    ScriptedResponder boxes;
+    // A file where the backup folder should be makes the table save fail.
+    WriteBytes(f.dir.File("ConfigBackup"), "in the way");
+    f.nextSavePath = f.dir.File("job.smt");
+    EXPECT_FALSE(f.doc->SaveAll());
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find("ConfigBackup"), std::string::npos);
+    EXPECT_TRUE(CSMTDoc::SaveFlag());
+    EXPECT_FALSE(plat::FileExists(f.dir.File("job.smt")));
+    // Cleared: the next full save writes the tables and the project.
+    std::remove(f.dir.File("ConfigBackup").c_str());
+    EXPECT_TRUE(f.doc->SaveAll());
+    EXPECT_TRUE(plat::FileExists(f.dir.File("ConfigBackup/config_mark.fig")));
+    EXPECT_TRUE(plat::FileExists(f.dir.File("job.smt")));
+    EXPECT_TRUE(CSMTDoc::SaveFlag());
+    // Without PCB records the project is not saved and no path asked.
+    f.job.FreePcbRecords();
+    f.events.clear();
+    EXPECT_TRUE(f.doc->SaveAll());
+    EXPECT_EQ(f.events, (std::vector<std::string>{"feedGroups", "libraryConfig"}));
+    // A project that cannot be written is reported and fails the full save.
+    f.job = SampleJob();
+    f.doc->OnSaveDocument(f.dir.File("job.smt"));
+    std::remove(f.dir.File("job.smt").c_str());
+    ASSERT_TRUE(plat::MakeDirectory(f.dir.File("job.smt")));  // a folder in its place
+    const auto before = boxes.Count();
+    EXPECT_FALSE(f.doc->SaveAll());
+    EXPECT_EQ(boxes.Count(), before + 1);
+    EXPECT_TRUE(CSMTDoc::SaveFlag());
+}
+
+TEST(RecentFiles, FourNewestFirstWithoutDuplicatesAndPersisted) {
+    RecentFileList list;
+    for (const char* p : {"/a.smt", "/b.smt", "/c.smt", "/d.smt", "/e.smt"}) list.Add(p);
+    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"/e.smt", "/d.smt", "/c.smt", "/b.smt"}));
+    list.Add("/c.smt");
+    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"/c.smt", "/e.smt", "/d.smt", "/b.smt"}));
+    TempDir dir;
+    ASSERT_TRUE(list.Save(dir.File("SMT.ini")));
+    RecentFileList back;
+    back.Load(dir.File("SMT.ini"));
+    EXPECT_EQ(back.Entries(), list.Entries());
+    back.Remove("/e.smt");
+    back.Save(dir.File("SMT.ini"));
+    RecentFileList again;
+    again.Load(dir.File("SMT.ini"));
+    EXPECT_EQ(again.Entries(), (std::vector<std::string>{"/c.smt", "/d.smt", "/b.smt"}));
+}
