@@ -174,6 +174,8 @@ struct LinkHooks {
     std::function<void()> onResetFinishedModel4;
     std::function<void()> showVacuumReading;
     std::function<void()> startSendAxisLimits;
+    // any error report, machine status error or Z warning (ends a homing under way)
+    std::function<void()> onMachineFault;
     // panel display
     std::function<void(std::int32_t)> showReplyCounter;
     std::function<void()> showZFieldZero;

@@ -131,6 +131,7 @@ void dispatchCommandReply(const ReplyFrame& f) {
 }
 
 void dispatchErrorReport(const ReplyFrame& f) {
+    call(GetLinkHooks().onMachineFault);
     const LinkTexts t = CurrentLinkTexts();
     const std::uint8_t sub = byteAt(f, 0);
     const std::uint8_t code = f.code;
@@ -220,6 +221,7 @@ std::optional<StatusText> MachineStatusText(std::uint8_t s) {
 bool ShowMachineError(std::uint8_t s) {
     const auto text = MachineStatusText(s);
     if (!text) return true;
+    call(GetLinkHooks().onMachineFault);
     switch (s) {
     case 0x10: case 0x11: case 0x12: case 0x14: case 0x15: case 0x28: case 0x29: case 0xE3:
         g_HeadResetOk = false;
@@ -236,6 +238,7 @@ bool ShowMachineError(std::uint8_t s) {
 }
 
 bool ShowResetZWarning() {
+    call(GetLinkHooks().onMachineFault);
     AppendCommTrace("Machine reset Z warning !", true);
     g_HeadResetOk = false;
     return false;

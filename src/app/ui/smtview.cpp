@@ -30,13 +30,16 @@ CSMTView::CSMTView(CMainFrame* frame) : QWidget(frame), m_frame(frame) {
     m_frame->LoadMenuTexts(m_frame->m_LanguageName);
 
     if (!m_pSetView) {
-        m_pSetView = new PlaceholderPanel("CDialogSetView", "Camera panel", {420, 340}, this);
+        // As wide as the manual control panel below it.
+        m_pSetView = new PlaceholderPanel("CDialogSetView", "Camera panel", {530, 340}, this);
         const QSize size = m_pSetView->sizeHint();
         m_LeftColumnWidth = size.width();
         m_LeftColumnHeight = size.height();
     }
-    if (!m_pManualControl)
-        m_pManualControl = new PlaceholderPanel("CDialogManualControl", "Manual control", {420, 480}, this);
+    if (!m_pManualControl) {
+        m_pManualControl = new CDialogManualControl(this);
+        m_pManualControl->WireSteps(m_languageSteps, Context());
+    }
     m_creationSteps.Run(Context());
 }
 

@@ -14,6 +14,7 @@
 #include "app/joblines_placeholder.h"
 #include "app/viewcore.h"
 #include "app/ui/placeholders.h"
+#include "link/ui/manual_control_dialog.h"
 
 namespace smt {
 
@@ -57,7 +58,7 @@ public:
 
     // ---- panels (placeholders until their subsystems land) ----
     QPointer<PlaceholderPanel> m_pSetView;        // CDialogSetView
-    QPointer<PlaceholderPanel> m_pManualControl;  // CDialogManualControl
+    QPointer<CDialogManualControl> m_pManualControl;
     QPointer<PlaceholderPanel> m_pFeedList;       // CDialogFeedList
     QPointer<PlaceholderPartListPanel> m_pPartList;  // CDialogPartList
 

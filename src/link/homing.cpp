@@ -1,0 +1,440 @@
+#include "link/homing.h"
+
+#include <mutex>
+#include <optional>
+
+#include "link/busy.h"
+#include "link/cmd_srv.h"
+#include "link/datagram.h"
+#include "link/link_state.h"
+#include "link/manual_control.h"
+#include "link/serial_frame.h"
+#include "link/serial_link.h"
+#include "platform/msgbox.h"
+#include "platform/threads.h"
+#include "settings/basic_settings.h"
+#include "settings/speed_template.h"
+
+namespace smt {
+
+namespace {
+
+// Drives of the speed tables.
+enum Drive { kX = 0, kY = 1, kZ1 = 2, kZ2 = 3, kWestWalk = 8, kNorthWalk = 10, kEastWalk = 12, kAutoWalk1 = 14 };
+
+struct Pair {
+    std::int32_t start = 0, run = 0;
+};
+
+Pair speed(const SpeedTypeTable& t, int drive, bool on = true) {
+    if (!on) return {};
+    const SpeedPair p = t.Pair(drive);
+    return {p.start, p.run};
+}
+
+HomingPlan plan02(int kind, const SpeedTypeTable& t, const HomingAxisSwitches& s) {
+    HomingPlan p;
+    p.command = HomingCommand::Home02;
+    Pair x, y, z1, z2, west, north, east;
+    switch (kind) {
+    case 0:
+    case 4:
+        x = speed(t, kX, s.m_00_X);
+        y = speed(t, kY, s.m_01_Y);
+        z1 = speed(t, kZ1, s.m_02_Z1);
+        z2 = speed(t, kZ2, s.m_03_Z2);
+        if (kind == 0) {
+            west = speed(t, kWestWalk, s.m_08_W1);
+            north = speed(t, kNorthWalk, s.m_09_W2);
+            east = speed(t, kEastWalk, s.m_0A_W3);
+        }
+        break;
+    case 1: x = speed(t, kX, s.m_00_X); break;
+    case 2: y = speed(t, kY, s.m_01_Y); break;
+    case 3:
+        z1 = speed(t, kZ1, s.m_02_Z1);
+        z2 = speed(t, kZ2, s.m_03_Z2);
+        break;
+    case 5: west = speed(t, kWestWalk, s.m_08_W1); p.outputOff = 5; break;
+    case 6: north = speed(t, kNorthWalk, s.m_09_W2); p.outputOff = 6; break;
+    case 7: east = speed(t, kEastWalk, s.m_0A_W3); p.outputOff = 7; break;
+    case 8: p.outputOff = 8; break;
+    case 9: west = speed(t, kAutoWalk1); break;  // the conveyor width drive
+    default: return {};
+    }
+    const Pair pairs[7] = {x, y, z1, z2, west, north, east};
+    for (int i = 0; i < 7; ++i) {
+        p.codes[2 * i] = pairs[i].start;
+        p.codes[2 * i + 1] = pairs[i].run;
+    }
+    return p;
+}
+
+HomingPlan plan52(int kind, const SpeedTypeTable& t, const HomingAxisSwitches& s) {
+    Pair x, x2, y, y2, z, z2, z3;
+    switch (kind) {
+    case 0:
+        x = speed(t, kX, s.m_00_X);
+        x2 = speed(t, kX, s.m_09_W2);
+        y = speed(t, kY, s.m_01_Y);
+        y2 = speed(t, kY, s.m_0C_L2);
+        z = speed(t, kZ1, s.m_02_Z1);
+        z2 = speed(t, kZ2, s.m_03_Z2);
+        z3 = speed(t, kZ1, s.m_0A_W3);
+        break;
+    case 1: x = speed(t, kX); break;
+    case 2: y = speed(t, kY); break;
+    case 3: z = speed(t, kZ1); z2 = speed(t, kZ2); break;
+    case 4: x = speed(t, kX); y = speed(t, kY); z = speed(t, kZ1); z2 = speed(t, kZ2); break;
+    case 5: y2 = speed(t, kY); break;
+    case 6: z3 = speed(t, kZ1); break;
+    case 7: x2 = speed(t, kX); break;
+    default: return {};
+    }
+    HomingPlan p;
+    p.command = HomingCommand::Home52;
+    p.codes = {x.start, x.run, x2.start, x2.run, y.start, y2.start, y.run, y2.run,
+               z.start, z.run, z2.start, z2.run, z3.start, z3.run};
+    return p;
+}
+
+HomingPlan plan72(int kind, const SpeedTypeTable& t, const HomingAxisSwitches& s) {
+    if (kind < 0 || kind > 4) return {};
+    const bool xy = kind == 0 || kind == 4;
+    const bool homeX = (xy || kind == 1) && s.m_00_X;
+    const bool homeY = (xy || kind == 2) && s.m_01_Y;
+    const bool heads = xy || kind == 3;
+    const int headSwitch[8] = {s.m_04_A1, s.m_05_A2, s.m_06_A3, s.m_07_A4,
+                               s.m_08_W1, s.m_09_W2, s.m_0A_W3, s.m_0B_L1};
+    const SpeedPair x = t.Pair(kX), y = t.Pair(kY), z = t.Pair(kZ1);
+    HomingPlan p;
+    p.command = HomingCommand::Home72;
+    p.words[0] = homeX ? x.start : 0;
+    p.words[1] = homeY ? y.start : 0;
+    p.words[2] = x.run;
+    for (int h = 0; h < 8; ++h) p.words[3 + h] = heads && headSwitch[h] ? z.start : 0;
+    p.words[11] = z.run;
+    return p;
+}
+
+}  // namespace
+
+HomingPlan PlanHoming(int machineType, int kind, const SpeedTypeTable& t, const HomingAxisSwitches& s) {
+    if (machineType == 7) return plan72(kind, t, s);
+    if (machineType == 4) return plan52(kind, t, s);
+    return plan02(kind, t, s);
+}
+
+bool HomingCommandOnLink(HomingCommand command, bool ethernet) {
+    switch (command) {
+    case HomingCommand::Home02: return true;
+    case HomingCommand::Home52: return !ethernet;
+    case HomingCommand::Home72: return ethernet;
+    case HomingCommand::None: return false;
+    }
+    return false;
+}
+
+HomingPort& TheHomingPort() {
+    static HomingPort port;
+    return port;
+}
+
+// ---- the live values and the link's own frames behind an empty port ----
+
+namespace {
+
+int portMachineType() {
+    auto& p = TheHomingPort();
+    if (p.machineType) return p.machineType();
+    auto& h = GetLinkHooks();
+    return h.machineType ? h.machineType() : 0;
+}
+
+bool portEthernet() {
+    auto& p = TheHomingPort();
+    return p.ethernet ? p.ethernet() : TheBasicSettings().m_CommModel != 0;
+}
+
+bool sendCodes(std::uint8_t code, const std::array<std::int32_t, 14>& codes, bool ethernet) {
+    ++g_PanelLink.commandCounter;
+    if (ethernet) {
+        Payload payload;
+        for (std::int32_t c : codes) payload.I32(c);
+        return GetMachineLink().SendCommandUnlocked(code, payload.Bytes()) == 0;
+    }
+    FrameData data;
+    for (std::int32_t c : codes) data.U8(c);
+    return GetSerialLink().SendFrame(BuildSerialFrame(code, data));
+}
+
+bool send02(const std::array<std::int32_t, 14>& codes) {
+    auto& p = TheHomingPort();
+    if (p.sendHomeAxes) return p.sendHomeAxes(codes);
+    std::array<std::int32_t, 14> c = codes;
+    const int type = portMachineType();
+    if (type != 3 && type != 6) c[6] = c[7] = 0;  // the 3-4 rocker exists on those types only
+    return sendCodes(0x02, c, portEthernet());
+}
+
+bool send52(const std::array<std::int32_t, 14>& codes) {
+    auto& p = TheHomingPort();
+    if (p.sendHomeAxesModel4) return p.sendHomeAxesModel4(codes);
+    return sendCodes(0x52, codes, false);
+}
+
+bool send72(const std::array<std::int32_t, 12>& words) {
+    auto& p = TheHomingPort();
+    if (p.sendResetHeads) return p.sendResetHeads(words);
+    const std::string caption = TheManualControlTexts().Text("c_Information_72");
+    AppendCommTrace(caption, true);
+    Payload payload;
+    for (std::int32_t w : words) payload.I32(w);
+    ++g_PanelLink.commandCounter;
+    const bool sent = GetMachineLink().SendCommand(0x72, payload.Bytes()) == 0;
+    if (sent) AppendCommTrace("72->end", true);
+    return sent;
+}
+
+void setOutput(std::uint8_t channel, std::uint8_t value, std::uint16_t extra) {
+    auto& p = TheHomingPort();
+    if (p.setOutput) return p.setOutput(channel, value, extra);
+    if (portEthernet()) {
+        GetMachineLink().SendCommand(0x03, Payload().U8(channel).U8(value).U16(extra).Bytes());
+    } else {
+        GetSerialLink().SendFrame(BuildSerialFrame(0x03, FrameData().U8(channel).U8(value)));
+    }
+}
+
+// Without the command set's handler: the flags and the panel, as the handler
+// leaves them.
+void fallbackFinished() {
+    const int kind = g_PanelLink.resetKind.load();
+    if (kind == 0 || kind == 3 || kind == 4) g_HeadResetOk = true;
+    if (kind == 0) {
+        g_PanelLink.commandCounter = 0;
+        g_PanelLink.replyCounter = 0;
+        ShowCounters();
+        g_Homed = true;
+    }
+    EnableManualControls(true);
+    g_Running = false;
+}
+
+// ---- the homing under way ----
+
+enum class State { Idle, Pending, Finished, Failed };
+
+struct Session {
+    std::mutex mutex;
+    State state = State::Idle;
+    unsigned generation = 0;
+    bool ownsBusy = false;   // the busy flag was taken by this homing
+    std::string why;
+    plat::Event ended{true, false};
+};
+
+Session& session() {
+    static Session s;
+    return s;
+}
+
+void finishFailed(unsigned generation) {
+    Session& s = session();
+    std::string why;
+    bool ownsBusy = false;
+    {
+        std::lock_guard lock(s.mutex);
+        if (s.generation != generation || s.state != State::Failed) return;
+        s.state = State::Idle;
+        why = s.why;
+        ownsBusy = s.ownsBusy;
+    }
+    g_PanelLink.resetKind = -1;
+    if (ownsBusy) ReleaseBusy();
+    EnableResetButton(true);
+    AppendCommTrace(HomingFailedText(why), true);
+    if (!plat::WaitsCancelled()) plat::MessageBoxOk(HomingFailedText(why), true, plat::MsgIcon::Error);
+}
+
+bool failPending(const std::string& why, std::optional<unsigned> generation = std::nullopt) {
+    Session& s = session();
+    std::lock_guard lock(s.mutex);
+    if (s.state != State::Pending || (generation && *generation != s.generation)) return false;
+    s.state = State::Failed;
+    s.why = why;
+    s.ended.Set();
+    return true;
+}
+
+// Waits for the end of homing `generation` within the homing limit; the link
+// going down or the limit passing fails it.
+void watch(unsigned generation, bool ethernet) {
+    Session& s = session();
+    const auto* stop = StopFlagOf(ethernet ? Transport::Ethernet : Transport::Serial);
+    const plat::WaitResult r = s.ended.Wait(WaitLimit(WaitKind::Homing), stop);
+    if (r != plat::WaitResult::Signalled) {
+        failPending(r == plat::WaitResult::TimedOut ? "无应答 / no answer" : "连接已断开 / link closed",
+                    generation);
+    }
+    finishFailed(generation);
+}
+
+}  // namespace
+
+std::string HomingFailedText(const std::string& why) {
+    return "复位失败 : " + why + "\nHoming failed : " + why + " !";
+}
+
+bool HomingInProgress() {
+    Session& s = session();
+    std::lock_guard lock(s.mutex);
+    return s.state == State::Pending;
+}
+
+bool MachineReset(int kind, bool refuseWhileRunning) {
+    if (!g_Connected.load()) {
+        plat::MessageBoxOk("Machine is not connection !", true, plat::MsgIcon::Warning);
+        return false;
+    }
+    BusyClaim claim = BusyClaim::Try();
+    if (!claim && refuseWhileRunning) {
+        plat::MessageBoxOk("Machine is runnig !", true, plat::MsgIcon::Warning);
+        return false;
+    }
+    auto& port = TheHomingPort();
+    const int type = portMachineType();
+    const bool ethernet = portEthernet();
+    const SpeedTypeTable speeds = port.resetSpeeds ? port.resetSpeeds() : TheSpeedTemplates().Table(SpeedType::Reset);
+    const HomingAxisSwitches switches = port.axisSwitches ? port.axisSwitches() : HomingAxisSwitches{};
+    const HomingPlan plan = PlanHoming(type, kind, speeds, switches);
+    if (plan.command == HomingCommand::None) return false;  // the claim is released
+    if (!HomingCommandOnLink(plan.command, ethernet)) {
+        plat::MessageBoxOk("通讯未完成 ！", true, plat::MsgIcon::Warning);
+        return false;
+    }
+    // Accepted: from here the kind is the one the finished reply books.
+    Session& s = session();
+    unsigned generation = 0;
+    {
+        std::lock_guard lock(s.mutex);
+        generation = ++s.generation;
+        s.state = State::Pending;
+        s.ownsBusy = static_cast<bool>(claim);
+        s.why.clear();
+        s.ended.Reset();
+    }
+    claim.HandOver();  // the finished reply or the failure path clears it
+    g_PanelLink.resetKind = kind;
+    EnableManualControls(false);
+    if (plan.outputOff) setOutput(static_cast<std::uint8_t>(plan.outputOff), 0, 5);
+    bool sent = false;
+    switch (plan.command) {
+    case HomingCommand::Home02: sent = send02(plan.codes); break;
+    case HomingCommand::Home52: sent = send52(plan.codes); break;
+    case HomingCommand::Home72: sent = send72(plan.words); break;
+    case HomingCommand::None: break;
+    }
+    if (!sent) {
+        failPending("发送失败 / not sent", generation);
+        finishFailed(generation);
+        return false;
+    }
+    plat::StartWorker("homing watch", [generation, ethernet] { watch(generation, ethernet); });
+    return true;
+}
+
+bool ResetButtonAction() {
+    if (!g_Connected.load()) {
+        plat::MessageBoxOk("Machine is not connection !", true, plat::MsgIcon::Warning);
+        return false;
+    }
+    if (g_Running.load()) {
+        plat::MessageBoxOk("Machine is runnig !", true, plat::MsgIcon::Warning);
+        return false;
+    }
+    g_Homed = false;
+    return MachineReset(0, true);
+}
+
+void OnHomingFinishedReply(bool model4) {
+    Session& s = session();
+    {
+        std::lock_guard lock(s.mutex);
+        if (s.state != State::Pending) {
+            AppendCommTrace("02->end (no homing under way)", true);
+            return;
+        }
+        s.state = State::Finished;
+    }
+    auto& port = TheHomingPort();
+    const auto& handler = model4 ? port.resetFinishedModel4 : port.resetFinished;
+    if (handler) handler();
+    else fallbackFinished();
+    {
+        std::lock_guard lock(s.mutex);
+        if (s.state == State::Finished) s.state = State::Idle;
+    }
+    s.ended.Set();
+}
+
+void OnMachineFaultDuringHoming() { failPending("机器报错 / machine error"); }
+
+void InstallHomingHooks() {
+    auto& h = GetLinkHooks();
+    h.onResetFinished = [] { OnHomingFinishedReply(false); };
+    h.onResetFinishedModel4 = [] { OnHomingFinishedReply(true); };
+    h.onMachineFault = [] { OnMachineFaultDuringHoming(); };
+    h.resetButton = [] { ResetButtonAction(); };
+}
+
+// ---- reset menu ----
+
+std::array<ResetMenuItem, 9> ResetMenuItems(int type, bool conveyorInUse) {
+    const bool walks = type != 7 && !(type != 4 && conveyorInUse);
+    std::array<ResetMenuItem, 9> items = {{
+        {kMenuResetX, "c_ID_Reset_X", true},
+        {kMenuResetY, "c_ID_Reset_Y", true},
+        {kMenuResetZ, "c_ID_Reset_Z", true},
+        {kMenuResetXYZ, "c_ID_Reset_XYZ", true},
+        {kMenuResetEast, type == 4 ? "c_ID_Reset_X2" : "c_ID_Reset_EastWalk", walks},
+        {kMenuResetWest, type == 4 ? "c_ID_Reset_Y2" : "c_ID_Reset_WestWalk", walks},
+        {kMenuResetNorth, type == 4 ? "c_ID_Reset_Z2" : "c_ID_Reset_NorthWalk", walks},
+        {kMenuResetSouth, "c_ID_Reset_SouthWalk", false},
+        {kMenuSetAllZero, "c_ID_SetAllZero", true},
+    }};
+    return items;
+}
+
+int ResetKindOfMenu(int id) {
+    switch (id) {
+    case kMenuResetX: return 1;
+    case kMenuResetY: return 2;
+    case kMenuResetZ: return 3;
+    case kMenuResetXYZ: return 4;
+    case kMenuResetWest: return 5;
+    case kMenuResetNorth: return 6;
+    case kMenuResetEast: return 7;
+    case kMenuResetSouth: return 8;
+    default: return -1;
+    }
+}
+
+void OnResetMenu(int id) {
+    if (id == kMenuSetAllZero) return SetAllZero();
+    const int kind = ResetKindOfMenu(id);
+    if (kind > 0) MachineReset(kind, true);
+}
+
+void SetAllZero() {
+    auto& port = TheHomingPort();
+    const std::array<std::int32_t, 4> c = port.xyCounters ? port.xyCounters() : std::array<std::int32_t, 4>{};
+    BasicSettings& b = TheBasicSettings();
+    b.m_RefPulseX = c[0];
+    b.m_RefPulseY = c[1];
+    b.m_RefPulseX2 = c[2];
+    b.m_RefPulseY2 = c[3];
+    if (port.recordReference) port.recordReference(c);
+}
+
+}  // namespace smt
