@@ -271,13 +271,18 @@ TEST(CloseSequence, WithoutRecordsAsksNothingAndSavesConfigOnly) {
 }
 
 TEST(CloseSequence, WithRecordsYesNoCancel) {
+    // One close with a loaded job, the question answered `answer`.
+    auto closeAnswering = [](MsgAnswer answer, CloseRecorder& r, ScriptedResponder& boxes) {
+        boxes.Push(answer);
+        r.records = true;
+        const CloseDecision d = RunCloseSequence(r.Hooks(), 0);
+        plat::ResumeWaits();
+        return d;
+    };
     {
         ScriptedResponder boxes;
-        boxes.Push(MsgAnswer::Yes);
         CloseRecorder r;
-        r.records = true;
-        EXPECT_EQ(RunCloseSequence(r.Hooks(), 0), CloseDecision::Close);
-        plat::ResumeWaits();
+        EXPECT_EQ(closeAnswering(MsgAnswer::Yes, r, boxes), CloseDecision::Close);
         ASSERT_EQ(boxes.Count(), 1u);
         EXPECT_EQ(boxes.Texts()[0], "是否要保存工程文件 ?\r\nWhether to save the project file?");
         EXPECT_EQ(boxes.Seen()[0].buttons, plat::MsgButtons::YesNoCancel);
@@ -289,21 +294,16 @@ TEST(CloseSequence, WithRecordsYesNoCancel) {
     }
     {
         ScriptedResponder boxes;
-        boxes.Push(MsgAnswer::No);
         CloseRecorder r;
-        r.records = true;
-        EXPECT_EQ(RunCloseSequence(r.Hooks(), 0), CloseDecision::Close);
-        plat::ResumeWaits();
+        EXPECT_EQ(closeAnswering(MsgAnswer::No, r, boxes), CloseDecision::Close);
         EXPECT_EQ(r.calls, kLeave);
     }
     {
         ScriptedResponder boxes;
-        boxes.Push(MsgAnswer::Cancel);
         CloseRecorder r;
-        r.records = true;
-        EXPECT_EQ(RunCloseSequence(r.Hooks(), 0), CloseDecision::StayOpen);
+        EXPECT_EQ(closeAnswering(MsgAnswer::Cancel, r, boxes), CloseDecision::StayOpen);
         EXPECT_TRUE(r.calls.empty());  // every thread, window and flag as it was
-        EXPECT_FALSE(plat::WaitsCancelled());
+        EXPECT_FALSE(r.cancelledWhenJoined);
     }
 }
 

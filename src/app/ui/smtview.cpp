@@ -144,21 +144,16 @@ void CSMTView::RunPanelActions(const std::vector<PanelAction>& actions) {
     }
 }
 
-void CSMTView::OnFeedListCommand() {
+void CSMTView::TogglePanelCommand(PanelSlot slot) {
     m_panelState.feedExists = m_pFeedList;
     m_panelState.feedVisible = m_pFeedList && !m_pFeedList->isHidden();
     m_panelState.partExists = m_pPartList;
     m_panelState.partVisible = m_pPartList && !m_pPartList->isHidden();
-    RunPanelActions(TogglePanel(PanelSlot::FeedList, m_panelState, FeedSortDoneFlag()));
+    RunPanelActions(TogglePanel(slot, m_panelState, FeedSortDoneFlag()));
 }
 
-void CSMTView::OnPartListCommand() {
-    m_panelState.feedExists = m_pFeedList;
-    m_panelState.feedVisible = m_pFeedList && !m_pFeedList->isHidden();
-    m_panelState.partExists = m_pPartList;
-    m_panelState.partVisible = m_pPartList && !m_pPartList->isHidden();
-    RunPanelActions(TogglePanel(PanelSlot::PartList, m_panelState, FeedSortDoneFlag()));
-}
+void CSMTView::OnFeedListCommand() { TogglePanelCommand(PanelSlot::FeedList); }
+void CSMTView::OnPartListCommand() { TogglePanelCommand(PanelSlot::PartList); }
 
 void CSMTView::EnsureListPanels() {
     if (!m_pFeedList)

@@ -97,6 +97,7 @@ private:
     void WireSteps();
     void Layout();
     void RunPanelActions(const std::vector<PanelAction>& actions);
+    void TogglePanelCommand(PanelSlot slot);
     void OpenSettingsDialog(int id);
     StepContext Context() const;
 
