@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "link/manual_control.h"
+#include "link_fixture.h"
+#include "platform/profile.h"
+
+using namespace smt;
+using namespace smt::test;
+
+namespace {
+
+std::map<int, bool> Final(const std::vector<std::pair<int, bool>>& states) {
+    std::map<int, bool> m;
+    for (const auto& [id, on] : states) m[id] = on;
+    return m;
+}
+
+}  // namespace
+
+TEST(ManualControlConfig, SavedAndLoadedInKeyOrder) {
+    TempDir dir;
+    const std::string path = dir.File("config.ini");
+    ManualControlConfig c{2, 100, 20, 30, 40, 50, 3, 7};
+    ASSERT_TRUE(SaveManualControlConfig(c, path));
+    plat::FlushProfileCache();
+    EXPECT_EQ(LoadManualControlConfig(path), c);
+    const std::string text = ReadBytes(path);
+    std::vector<std::size_t> at;
+    for (const char* k : {"m_SpeedGears=2", "m_XY_RunSteps=100", "m_Z_RunSteps=20", "m_A_RunSteps=30",
+                          "m_Feed_RunSteps=40", "m_S_RunSteps=50", "m_Feed_Direction=3", "m_ComNumber=7"}) {
+        at.push_back(text.find(k));
+        EXPECT_NE(at.back(), std::string::npos) << k;
+    }
+    EXPECT_TRUE(std::is_sorted(at.begin(), at.end()));
+    EXPECT_EQ(text.find("[ManualControlConfig]"), 0u);
+}
+
+TEST(ManualControlConfig, MissingKeysReadAsZero) {
+    TempDir dir;
+    WriteBytes(dir.File("config.ini"), "[ManualControlConfig]\r\nm_XY_RunSteps=12abc\r\n");
+    const ManualControlConfig c = LoadManualControlConfig(dir.File("config.ini"));
+    EXPECT_EQ(c.m_XY_RunSteps, 12);
+    EXPECT_EQ(c.m_Feed_Direction, 0);  // the east bank
+    EXPECT_EQ(c.m_ComNumber, 0);
+    EXPECT_EQ(FeedBankIcon(c.m_Feed_Direction), 382);
+    EXPECT_EQ(FeedBankIcon(3), 385);
+    EXPECT_EQ(FeedBankIcon(4), 0);
+    EXPECT_EQ(FeedBankIcon(-1), 0);
+    EXPECT_EQ(JogStepText(c), "XY12,  Z0,  A0,  F0,  S0");
+}
+
+TEST(ManualControlTexts, NinetyOneCaptionsWithBuiltInsForMissingKeys) {
+    const auto& table = ManualControlCaptionTable();
+    EXPECT_EQ(table.size(), 91u);
+    std::set<std::string> keys;
+    for (const auto& e : table) keys.insert(e.key);
+    EXPECT_EQ(keys.size(), 91u);
+
+    TempDir dir;
+    WriteBytes(dir.File("English.ini"),
+               "[ManualControlConfig]\r\nManualControl.c_Online=Connect\r\n"
+               "ManualControl.c_Online_Error=Connect failed\r\nManualControl.c_Message_05=Link\r\n");
+    ManualControlTexts t;
+    t.Load(dir.Path(), "English");
+    EXPECT_EQ(t.Text("c_Online"), "Connect");
+    EXPECT_EQ(t.Text("c_Onlining"), "联机中");  // missing key: the built-in text
+    EXPECT_EQ(t.Text("c_ID_Reset_Z2"), "点胶复位");
+    EXPECT_EQ(t.Text("c_Information_72"), "72->复位");
+    EXPECT_EQ(t.Text("no such key"), "");
+    t.PublishToLink();
+    EXPECT_EQ(CurrentLinkTexts().onlineError, "Connect failed");
+    EXPECT_EQ(CurrentLinkTexts().message05, "Link");
+    SetLinkTexts(LinkTexts{});
+}
+
+TEST(ManualControlTexts, ShippedCaptionFilesCarryEveryKey) {
+    for (const char* language : {"Chinese", "English", "German"}) {
+        SCOPED_TRACE(language);
+        const std::string path = std::string(SMT_SOURCE_DIR) + "/res/" + language + ".ini";
+        for (const auto& e : ManualControlCaptionTable()) {
+            const std::string key = std::string("ManualControl.") + e.key;
+            EXPECT_NE(plat::GetPrivateProfileString("ManualControlConfig", key, "<missing>", 512, path),
+                      "<missing>")
+                << key;
+        }
+    }
+}
+
+TEST(ManualControlLayout, VisibleControlsPerMachineType) {
+    struct Row {
+        int type, fields, pumps;
+        std::vector<int> z, a;
+        bool headGroup;
+    };
+    const Row rows[] = {
+        {0, 1, 1, {1, 2}, {1}, false},          {1, 2, 2, {1, 2}, {1}, false},
+        {2, 2, 2, {1, 2}, {1, 2}, false},       {5, 2, 2, {1, 2}, {1, 2}, false},
+        {3, 4, 4, {1, 2, 3, 4}, {1, 2, 3, 4}, false}, {4, 6, 6, {1, 2, 3, 4}, {1, 2, 3, 4}, true},
+        {6, 5, 5, {1, 2, 3, 4, 5}, {1, 2, 3, 4}, false}, {7, 8, 8, {1, 2, 3, 4}, {1, 2, 3, 4}, true},
+        {9, 2, 2, {1}, {1}, false},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.type);
+        const ManualControlLayout l = LayoutForMachineType(r.type);
+        EXPECT_FALSE(l.keepResource);
+        EXPECT_EQ(l.nozzleFields, r.fields);
+        EXPECT_EQ(l.pumps, r.pumps);
+        EXPECT_EQ(l.zNozzles, r.z);
+        EXPECT_EQ(l.aNozzles, r.a);
+        EXPECT_EQ(l.headGroup, r.headGroup);
+    }
+    EXPECT_TRUE(LayoutForMachineType(8).keepResource);
+    EXPECT_EQ(LayoutForMachineType(7, 2).zNozzles, (std::vector<int>{5, 6, 7, 8}));
+    EXPECT_EQ(LayoutForMachineType(3, 2).zNozzles, (std::vector<int>{1, 2, 3, 4}));
+}
+
+TEST(ManualControlEnabling, RulesPerMachineType) {
+    // Common controls follow the flag; the part list's Start only outside a full homing.
+    auto t2 = Final(EnableStates(true, {2, false, -1}));
+    for (int id : {mc::Reset, mc::XMinus, mc::YPlus, mc::ZPlus[0], mc::ZMinus[1], mc::APlus[1], mc::FeedBank,
+                   mc::Pumps[1], mc::SMinus, mc::SPlus, mc::FeedXPlus, mc::PartListStart})
+        EXPECT_TRUE(t2.at(id)) << id;
+    EXPECT_FALSE(t2.at(mc::HeadGroup));
+    EXPECT_FALSE(t2.count(mc::Pumps[2]));
+    EXPECT_FALSE(Final(EnableStates(true, {2, false, 0})).count(mc::PartListStart));
+
+    // Type 0: the feeder cluster does the opposite of the panel.
+    auto t0on = Final(EnableStates(true, {0, false, -1}));
+    auto t0off = Final(EnableStates(false, {0, false, -1}));
+    EXPECT_FALSE(t0on.at(mc::FeedXPlus));
+    EXPECT_TRUE(t0off.at(mc::FeedYMinus));
+    EXPECT_FALSE(t0on.at(mc::SPlus));
+
+    // Eight heads: every nozzle, the head group; the cluster never.
+    auto t7 = Final(EnableStates(true, {7, false, -1}));
+    EXPECT_TRUE(t7.at(mc::ZPlus[7]));
+    EXPECT_TRUE(t7.at(mc::AMinus[7]));
+    EXPECT_TRUE(t7.at(mc::Pumps[7]));
+    EXPECT_TRUE(t7.at(mc::HeadGroup));
+    EXPECT_FALSE(t7.at(mc::FeedXPlus));
+    EXPECT_FALSE(t7.count(mc::PartListClamp));
+    EXPECT_TRUE(Final(EnableStates(true, {7, true, -1})).at(mc::PartListClamp));
+
+    // With the automatic conveyor the bank button, the cluster and S stay off.
+    auto conveyor = Final(EnableStates(true, {2, true, -1}));
+    for (int id : {mc::FeedBank, mc::FeedXPlus, mc::FeedXMinus, mc::FeedYPlus, mc::FeedYMinus, mc::SMinus,
+                   mc::SPlus})
+        EXPECT_FALSE(conveyor.at(id)) << id;
+
+    // Type 8 sets the common controls only.
+    auto t8 = Final(EnableStates(true, {8, false, -1}));
+    EXPECT_FALSE(t8.count(mc::FeedXPlus));
+    EXPECT_FALSE(t8.count(mc::HeadGroup));
+    EXPECT_TRUE(t8.at(mc::Pumps[0]));
+}
+
+TEST(ManualControlPositions, MillimetresFromPulses) {
+    EXPECT_EQ(PositionText(8040, 80), "100.5000");
+    EXPECT_EQ(PositionText(-8, 80), "-0.1000");
+    EXPECT_EQ(PositionText(1, 3), "0.3333");
+    EXPECT_EQ(PositionText(1234, 0), "0.0000");
+}
