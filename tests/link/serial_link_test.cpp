@@ -36,10 +36,6 @@ protected:
         number = from;
         return GetSerialLink().Open(number);
     }
-    bool Move(std::uint8_t code, ReplyFamily family, const char* name) {
-        return ExchangeSerial(family, WaitKind::Move, name,
-                              BuildSerialFrame(code, FrameData{}.U8(0).Sm32(100).U8(10).U8(20)));
-    }
     TempDir dir;
 };
 
@@ -105,84 +101,6 @@ TEST_F(SerialLinkTest, AbandonedAttemptLeavesNoReaderBehind) {
     machine.Write(ReplyBytes(0x01, 0x64));
     EXPECT_TRUE(g_ReplyEvents[ReplyFamily::MoveXYA].Wait(2s) == plat::WaitResult::Signalled);
     EXPECT_FALSE(g_ReplyEvents[ReplyFamily::SingleAxis].Wait(50ms) == plat::WaitResult::Signalled);
-}
-
-TEST_F(SerialLinkTest, EightThreadsWriteOnlyWholeFrames) {
-    PtyPeer peer(dir.Path(), 5, HandshakeOnly);
-    int number = 0;
-    ASSERT_TRUE(Connect(5, number));
-    constexpr int kThreads = 8, kFrames = 1000;
-    std::vector<std::thread> writers;
-    for (int t = 0; t < kThreads; ++t) {
-        writers.emplace_back([t] {
-            for (int i = 0; i < kFrames; ++i)
-                GetSerialLink().SendFrame(BuildSerialFrame(0x61, FrameData{}.U8(t).Sm32(i).U8(1).U8(2)));
-        });
-    }
-    for (auto& w : writers) w.join();
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (peer.FrameCount() < 1 + kThreads * kFrames && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
-    const auto frames = peer.Frames();
-    ASSERT_EQ(frames.size(), 1u + kThreads * kFrames);
-    EXPECT_EQ(peer.BadBytes(), 0u);
-    std::vector<int> next(kThreads, 0);
-    for (std::size_t i = 1; i < frames.size(); ++i) {
-        ASSERT_EQ(frames[i].data.size(), 7u);
-        const int t = frames[i].data[0];
-        ASSERT_LT(t, kThreads);
-        EXPECT_EQ(ReadSm32(frames[i].data.data() + 1), next[t]++);  // each thread's frames in order
-    }
-}
-
-TEST_F(SerialLinkTest, FaultModesEndInTheReplyOrAClearFailure) {
-    std::atomic<int> mode{0};
-    PtyPeer* self = nullptr;
-    PtyPeer peer(dir.Path(), 5, [&](const SeenFrame& f) -> std::vector<std::uint8_t> {
-        if (f.command == 0x00) return ReplyBytes(0x01, 0x00);
-        const auto reply = ReplyBytes(0x01, f.command);
-        switch (mode.load()) {
-        case 0: return reply;  // prompt
-        case 1: return {};     // silence
-        case 2:                // delay
-            std::this_thread::sleep_for(80ms);
-            return reply;
-        case 3: {  // split across writes
-            self->Write({reply.begin(), reply.begin() + 4});
-            std::this_thread::sleep_for(15ms);
-            return {reply.begin() + 4, reply.end()};
-        }
-        case 4: {  // garbage and a stray start byte first
-            std::vector<std::uint8_t> g{0x00, 0x55, 0xFF, 0xFC, 0xEE, 0x13};
-            g.insert(g.end(), reply.begin(), reply.end());
-            return g;
-        }
-        default: return {};
-        }
-    });
-    self = &peer;
-    int number = 0;
-    ASSERT_TRUE(Connect(5, number));
-    SetWaitLimitOverride(WaitKind::Move, 300ms);
-
-    EXPECT_TRUE(Move(0x61, ReplyFamily::SingleAxis, "61->单轴运动"));
-    mode = 2;
-    EXPECT_TRUE(Move(0x61, ReplyFamily::SingleAxis, "61->单轴运动"));
-    mode = 3;
-    EXPECT_TRUE(Move(0x64, ReplyFamily::MoveXYA, "64->XYA轴运动"));
-    mode = 4;
-    EXPECT_TRUE(Move(0x65, ReplyFamily::MoveXYAMulti, "65->XYA多轴运动"));
-    EXPECT_TRUE(g_Connected.load());
-    EXPECT_EQ(boxes.Count(), 0u);
-
-    mode = 1;
-    const auto t0 = std::chrono::steady_clock::now();
-    EXPECT_FALSE(Move(0x61, ReplyFamily::SingleAxis, "61->单轴运动"));
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, 3s);
-    EXPECT_FALSE(g_Connected.load());
-    ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(boxes.Texts()[0], NoAnswerText("61->单轴运动"));
-    EXPECT_TRUE(boxes.Seen()[0].topmost);
 }
 
 TEST_F(SerialLinkTest, UnpluggedCableEndsTheWaitAtOnce) {
