@@ -225,7 +225,7 @@ bool CSMTDoc::OnNewDocument() {
 bool CSMTDoc::OnOpenDocument(const std::string& path) {
     bool changed = false;
     const FileResult r = ReadProjectFiles(path, m_lines, g_MachineType, &changed);
-    SetCompanions(path);
+    if (changed) SetCompanions(path);
     if (!r.ok) {
         if (changed) m_path.clear();
         plat::MessageBoxOk(r.message, false, plat::MsgIcon::Error);

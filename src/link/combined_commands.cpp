@@ -18,18 +18,32 @@ bool ethernetOnly() {
     return false;
 }
 
-bool headsHomedOrRefuse() {
-    if (HeadsHomed()) return true;
-    Refuse(kHeadE3Error);
-    return false;
-}
-
 void bookXYA(std::int32_t dX, std::int32_t dY, const std::array<std::int32_t, 8>& dA) {
     g_PulseX += dX;
     g_PulseY += dY;
     for (int n = 0; n < 8; ++n) BookA(n + 1, dA[n]);
     ShowXY();
     ShowA1();
+}
+
+// The eight-head forms: the caller books what moved.
+bool strokeInPlace(std::uint16_t code, ReplyFamily family, const ByteVector& payload) {
+    if (!ethernetOnly() || !HeadsHomedOrRefuse()) return false;
+    TraceLine(CommandCaption(code));
+    if (family == ReplyFamily::Place) g_VacuumCheckOk = true;
+    if (!ExchangeUdp(code, family, WaitKind::Move, payload)) return false;
+    TraceEnd(code);
+    return true;
+}
+
+// 0x74 and 0x77: a move to the part or board, the strokes, booked as an X/Y/A move.
+bool moveWithStroke(std::uint16_t code, ReplyFamily family, std::int32_t dX, std::int32_t dY,
+                    const std::array<std::int32_t, 8>& dA, const ByteVector& payload) {
+    if (!ethernetOnly()) return false;
+    if (!CheckXY(static_cast<std::int64_t>(g_PulseX) + dX, static_cast<std::int64_t>(g_PulseY) + dY)) return false;
+    if (!strokeInPlace(code, family, payload) || !HeadsHomed()) return false;
+    bookXYA(dX, dY, dA);
+    return true;
 }
 
 }  // namespace
@@ -48,9 +62,8 @@ void SendHomeAxesModel4(HomeModel4Speeds s) {
 bool MoveXY(XYMoveArgs m) {
     const std::int64_t x = g_PulseX, y = g_PulseY;
     if (!CheckXY(x + (m.xAxis == 0 ? m.dX : 0), y + (m.yAxis == 1 ? m.dY : 0))) return false;
-    const MoveLimits l = CurrentMoveLimits();
-    XYSpeeds(m.xSpeed, m.dX, l.absX, m.ySpeed, m.dY, l.absY, CurrentMoveSpeedOptions());
-    if (!headsHomedOrRefuse()) return false;
+    AdjustXYSpeeds(m.xSpeed, m.dX, m.ySpeed, m.dY);
+    if (!HeadsHomedOrRefuse()) return false;
     TraceStart(0x53);
     if (!Exchange(0x53, ReplyFamily::MoveXY, WaitKind::Move, SerialXY(m),
                   UdpXY(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))
@@ -72,8 +85,7 @@ bool MoveXYWithRotation(XYRotationMove m) {
         Refuse(kPulse32767);
         return false;
     }
-    const MoveLimits l = CurrentMoveLimits();
-    XYSpeeds(m.xSpeed, m.dX, l.absX, m.ySpeed, m.dY, l.absY, CurrentMoveSpeedOptions());
+    AdjustXYSpeeds(m.xSpeed, m.dX, m.ySpeed, m.dY);
     if (!HeadsHomed()) {
         Refuse(kHeadE3Error);
         g_ReplyEvents[ReplyFamily::MoveXYRotate].Set();
@@ -135,7 +147,7 @@ bool MoveAndFly(const MoveAndFlyPayload& p) {
     const std::int64_t y1 = static_cast<std::int64_t>(g_PulseY) + p.dY1;
     const std::int64_t x2 = x1 + p.dX2, x3 = x2 + p.dX3, y3 = y1 + p.dY3;
     if (!CheckXY(x1, y1) || !CheckXY(x2, y1) || !CheckXY(x3, y3)) return false;
-    if (!headsHomedOrRefuse()) return false;
+    if (!HeadsHomedOrRefuse()) return false;
     TraceLine(CommandCaption(0x73));
     const auto& port = TheCommandPanel();
     plat::Event* frame = port.flyFrameEvent ? port.flyFrameEvent() : nullptr;
@@ -154,37 +166,15 @@ bool MoveAndFly(const MoveAndFlyPayload& p) {
 }
 
 bool MoveAndPick74(const MoveAndPick74Payload& p) {
-    if (!ethernetOnly()) return false;
-    if (!CheckXY(static_cast<std::int64_t>(g_PulseX) + p.dX, static_cast<std::int64_t>(g_PulseY) + p.dY)) return false;
-    if (!headsHomedOrRefuse()) return false;
-    TraceLine(CommandCaption(0x74));
-    if (!ExchangeUdp(0x74, ReplyFamily::Pick, WaitKind::Move, UdpMoveAndPick74(p))) return false;
-    TraceEnd(0x74);
-    if (!HeadsHomed()) return false;
-    bookXYA(p.dX, p.dY, p.dA);
-    return true;
+    return moveWithStroke(0x74, ReplyFamily::Pick, p.dX, p.dY, p.dA, UdpMoveAndPick74(p));
 }
 
 bool MoveAndPick75(const MoveAndPick75Payload& p) {
-    if (!ethernetOnly()) return false;
-    if (!headsHomedOrRefuse()) return false;
-    TraceLine(CommandCaption(0x75));
-    if (!ExchangeUdp(0x75, ReplyFamily::Pick, WaitKind::Move, UdpMoveAndPick75(p))) return false;
-    TraceEnd(0x75);
-    return true;
+    return strokeInPlace(0x75, ReplyFamily::Pick, UdpMoveAndPick75(p));
 }
 
 bool MoveAndPlace77(const MoveAndPlace77Payload& p) {
-    if (!ethernetOnly()) return false;
-    if (!CheckXY(static_cast<std::int64_t>(g_PulseX) + p.dX, static_cast<std::int64_t>(g_PulseY) + p.dY)) return false;
-    if (!headsHomedOrRefuse()) return false;
-    TraceLine(CommandCaption(0x77));
-    g_VacuumCheckOk = true;
-    if (!ExchangeUdp(0x77, ReplyFamily::Place, WaitKind::Move, UdpMoveAndPlace77(p))) return false;
-    TraceEnd(0x77);
-    if (!HeadsHomed()) return false;
-    bookXYA(p.dX, p.dY, p.dA);
-    return true;
+    return moveWithStroke(0x77, ReplyFamily::Place, p.dX, p.dY, p.dA, UdpMoveAndPlace77(p));
 }
 
 bool MoveAndPlace78(const MoveAndPlace78Payload& p) {
@@ -194,12 +184,7 @@ bool MoveAndPlace78(const MoveAndPlace78Payload& p) {
         Refuse(kPulse24Bit);
         return false;
     }
-    if (!headsHomedOrRefuse()) return false;
-    TraceLine(CommandCaption(0x78));
-    g_VacuumCheckOk = true;
-    if (!ExchangeUdp(0x78, ReplyFamily::Place, WaitKind::Move, *payload)) return false;
-    TraceEnd(0x78);
-    return true;
+    return strokeInPlace(0x78, ReplyFamily::Place, *payload);
 }
 
 }  // namespace smt

@@ -33,5 +33,8 @@ void ShowField(PositionField field, std::int32_t pulses);
 void ShowXY();
 void ShowA1();
 bool HeadsHomed();  // g_HeadResetOk
+bool HeadsHomedOrRefuse();  // "Error E3 !" when not
+// The speed codes of an X/Y move with the live limits and speed options.
+void AdjustXYSpeeds(AxisSpeed& x, std::int32_t dX, AxisSpeed& y, std::int32_t dY);
 
 }  // namespace smt::cmd

@@ -178,6 +178,17 @@ void ShowA1() { ShowField(PositionField::A, g_PulseA[0]); }
 
 bool HeadsHomed() { return g_HeadResetOk.load(); }
 
+bool HeadsHomedOrRefuse() {
+    if (HeadsHomed()) return true;
+    Refuse(kHeadE3Error);
+    return false;
+}
+
+void AdjustXYSpeeds(AxisSpeed& x, std::int32_t dX, AxisSpeed& y, std::int32_t dY) {
+    const MoveLimits l = CurrentMoveLimits();
+    XYSpeeds(x, dX, l.absX, y, dY, l.absY, CurrentMoveSpeedOptions());
+}
+
 }  // namespace cmd
 
 using namespace cmd;
@@ -298,14 +309,10 @@ bool MoveXYA(XYAMove m) {
         Refuse(kPulse32767);
         return false;
     }
-    const MoveLimits l = CurrentMoveLimits();
-    XYSpeeds(m.xy.xSpeed, m.xy.dX, l.absX, m.xy.ySpeed, m.xy.dY, l.absY, CurrentMoveSpeedOptions());
+    AdjustXYSpeeds(m.xy.xSpeed, m.xy.dX, m.xy.ySpeed, m.xy.dY);
     g_CommandInFlight = 64;
     TraceStart(0x64);
-    if ((m.flags & 0x80) && !HeadsHomed()) {
-        Refuse(kHeadE3Error);
-        return false;
-    }
+    if ((m.flags & 0x80) && !HeadsHomedOrRefuse()) return false;
     if (!Exchange(0x64, ReplyFamily::MoveXYA, WaitKind::Move, SerialXYA(m, wide),
                   UdpXYA(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))
         return false;
@@ -337,13 +344,9 @@ bool MoveXYAMulti(XYAMultiMove m) {
             }
         }
     }
-    const MoveLimits l = CurrentMoveLimits();
-    XYSpeeds(m.xy.xSpeed, m.xy.dX, l.absX, m.xy.ySpeed, m.xy.dY, l.absY, CurrentMoveSpeedOptions());
+    AdjustXYSpeeds(m.xy.xSpeed, m.xy.dX, m.xy.ySpeed, m.xy.dY);
     g_CommandInFlight = 65;
-    if (!HeadsHomed()) {
-        Refuse(kHeadE3Error);
-        return false;
-    }
+    if (!HeadsHomedOrRefuse()) return false;
     TraceStart(0x65);
     if (!Exchange(0x65, ReplyFamily::MoveXYAMulti, WaitKind::Move, SerialXYAMulti(m),
                   UdpXYAMulti(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))

@@ -1,10 +1,12 @@
 #include "link/reply_handlers.h"
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 
 #include "link/command_common.h"
 #include "link/commands.h"
+#include "link/link_log.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "platform/event.h"
@@ -40,6 +42,23 @@ void showAllFields() {
     cmd::ShowXY();
     cmd::ShowField(PositionField::Z, g_PulseZ[0]);
     cmd::ShowA1();
+}
+
+// Kinds 1 to 4: X, Y, Z or all three; the double table's kind 4 leaves Z alone.
+void homeXYZ(int kind, int zCount, bool kind4HomesZ) {
+    if (kind == 1 || kind == 4) {
+        g_PulseX = 0;
+        cmd::ShowField(PositionField::X, 0);
+    }
+    if (kind == 2 || kind == 4) {
+        g_PulseY = 0;
+        cmd::ShowField(PositionField::Y, 0);
+    }
+    if (kind == 3 || (kind == 4 && kind4HomesZ)) {
+        for (int n = 0; n < zCount; ++n) g_PulseZ[n] = 0;
+        g_HeadResetOk = true;
+        cmd::ShowField(PositionField::Z, 0);
+    }
 }
 
 void zeroZ(int count) {
@@ -125,9 +144,15 @@ void OnLinkEstablished() {
     call(GetLinkHooks().setConnectCaption, CurrentLinkTexts().onlineSuccessful);
     clearCounters();
     // The attempt that brought this answer may be given up (its link threads
-    // stopped); a later port must not find this handler still waiting.
+    // stopped); a later port must not find this handler still waiting. A connect
+    // that never completes ends the wait too.
+    const auto giveUp = std::chrono::steady_clock::now() + WaitLimit(WaitKind::Query);
     while (!g_Connected.load()) {
         if (stop->load() || plat::WaitsCancelled()) return;
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            LinkLog("Link established but never connected");
+            return;
+        }
         plat::SleepFor(plat::Millis(200), stop);
     }
     if (!plat::SleepFor(plat::Millis(200), stop) || stop->load()) return;
@@ -155,20 +180,7 @@ void OnResetFinished() {
         switchOffNozzleOutputs();
         handedOn = finishFullHoming();
         break;
-    case 1: g_PulseX = 0; cmd::ShowField(PositionField::X, 0); break;
-    case 2: g_PulseY = 0; cmd::ShowField(PositionField::Y, 0); break;
-    case 3:
-        zeroZ(8);
-        g_HeadResetOk = true;
-        cmd::ShowField(PositionField::Z, 0);
-        break;
-    case 4:
-        g_PulseX = 0;
-        g_PulseY = 0;
-        zeroZ(8);
-        g_HeadResetOk = true;
-        showAllFields();
-        break;
+    case 1: case 2: case 3: case 4: homeXYZ(kind, 8, true); break;
     case 5: case 6: case 7: g_PulseFeederWalk[kind - 5] = 0; break;
     case 9:
         g_PulseFeederWalk[3] = port.conveyorWidthPulses ? port.conveyorWidthPulses() : 0;
@@ -200,18 +212,7 @@ void OnResetFinishedModel4() {
         handedOn = finishFullHoming();
         break;
     }
-    case 1: g_PulseX = 0; cmd::ShowField(PositionField::X, 0); break;
-    case 2: g_PulseY = 0; cmd::ShowField(PositionField::Y, 0); break;
-    case 3:
-        zeroZ(4);
-        g_HeadResetOk = true;
-        cmd::ShowField(PositionField::Z, 0);
-        break;
-    case 4:
-        g_PulseX = 0;
-        g_PulseY = 0;
-        cmd::ShowXY();
-        break;
+    case 1: case 2: case 3: case 4: homeXYZ(kind, 4, false); break;
     case 5: g_PulseFeederWalk[0] = 0; g_PulseY2 = 0; break;
     case 6: g_PulseFeederWalk[1] = 0; g_PulseZ[4] = 0; g_PulseZ[5] = 0; break;
     case 7: g_PulseFeederWalk[2] = 0; g_PulseX2 = 0; break;
@@ -227,6 +228,7 @@ void InstallCommandReplyHandlers() {
     h.onResetFinished = OnResetFinished;
     h.onResetFinishedModel4 = OnResetFinishedModel4;
     h.showVacuumReading = ShowVacuumReading;
+    h.setSpeedGear = [](std::uint8_t mode, std::uint8_t second) { SetSpeedGear(mode, second); };
 }
 
 }  // namespace smt

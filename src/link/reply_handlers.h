@@ -8,13 +8,14 @@
 namespace smt {
 
 // Puts these handlers into the link hooks (onLinkEstablished, onResetFinished,
-// onResetFinishedModel4, showVacuumReading).
+// onResetFinishedModel4, showVacuumReading) and the speed gear command into
+// setSpeedGear (the machine's panel keys send it).
 void InstallCommandReplyHandlers();
 
 // The handshake was answered (serial reply 0x00; the Ethernet connect calls it
 // after discovery). Waits for the connect procedure to set g_Connected; an
-// attempt abandoned meanwhile (its link threads stopped) ends the wait and
-// nothing further happens.
+// attempt abandoned meanwhile (its link threads stopped), or no connect within
+// the query limit, ends the wait and nothing further happens.
 void OnLinkEstablished();
 void OnResetFinished();
 void OnResetFinishedModel4();

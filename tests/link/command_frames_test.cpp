@@ -109,13 +109,6 @@ TEST(CommandFrames, XYMovesOfEitherTable) {
     EXPECT_EQ(Frame(0x54, SerialXYRotation(r)), "EE 00 16 54 00 00 00 04 B0 05 32 01 80 00 03 20 06 3C 0A 81 2C 03 04 80 79 FF FC FF FF");
 }
 
-TEST(CommandFrames, SixteenBitFieldsHoldOnlyFifteenBits) {
-    EXPECT_TRUE(FitsSm16(32767));
-    EXPECT_TRUE(FitsSm16(-32767));
-    EXPECT_FALSE(FitsSm16(32768));
-    EXPECT_FALSE(FitsSm16(-32768));
-}
-
 TEST(CommandFrames, MoveAndFlyFieldsAtTheirOffsets) {
     MoveAndFlyPayload p;
     p.dX1 = 1001; p.dY1 = -1002; p.speedPair = {17, 21}; p.dA = {1, 2, 3, 4, 5, 6, 7, 8};

@@ -57,7 +57,14 @@ CMainFrame::CMainFrame() {
     m_WindowTitle = kWindowTitles[0];
     setWindowTitle(Q(m_WindowTitle));
     m_AskSavePath = [this](const std::string& suggested) {
-        return QFileDialog::getSaveFileName(this, QString(), Q(suggested), "Project Files(*.smt)").toStdString();
+        // A name typed without extension becomes a project file, as the companions need ".smt".
+        QFileDialog dialog(this, QString(), Q(suggested.empty() ? m_StartDirectory : suggested),
+                           "Project Files(*.smt)");
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setDefaultSuffix("smt");
+        return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+                   ? dialog.selectedFiles().first().toStdString()
+                   : std::string();
     };
     m_AskOpenPath = [this] {
         return QFileDialog::getOpenFileName(this, QString(), Q(m_StartDirectory), "Project Files(*.smt)")
@@ -346,7 +353,11 @@ QString CMainFrame::StatusPathText() const { return m_pathPane ? m_pathPane->tex
 // ---- commands -----------------------------------------------------------------
 
 void CMainFrame::OpenRecent(const std::string& path) {
-    m_doc->OnOpenDocument(path);
+    if (!m_doc->OnOpenDocument(path) && !plat::FileExists(path)) {
+        // A recent file that is gone leaves the list.
+        m_RecentFiles.Remove(path);
+        m_RecentFiles.Save(RecentProfilePath());
+    }
     if (m_view->m_pPartList) m_view->m_pPartList->RefreshPlacementList();
 }
 

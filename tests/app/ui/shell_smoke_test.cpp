@@ -278,6 +278,14 @@ TEST(Shell, ProjectSaveOpenAndRecentFiles) {
         listed |= a->text().endsWith(QString::fromStdString(path)) && a->isVisible();
     EXPECT_TRUE(listed);
     EXPECT_FALSE(f->Action(cmd::FileMru1)->isVisible());
+    // A recent file that has gone is reported and leaves the list.
+    std::filesystem::remove(path);
+    f->m_AskOpenPath = [&] { return path; };
+    const auto before = boxes.Count();
+    f->Action(cmd::FileOpen)->trigger();
+    EXPECT_EQ(boxes.Count(), before + 1);
+    EXPECT_TRUE(f->m_RecentFiles.Entries().empty());
+    EXPECT_EQ(f->Document().PathName(), path);  // nothing was replaced
 }
 
 TEST(Shell, ClosingAsksWithRecordsAndWritesTheSettings) {

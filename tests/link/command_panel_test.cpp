@@ -1,0 +1,157 @@
+// What the commands show on and take from the manual control panel: vacuum
+// boxes, suction offsets, camera selection, lift outputs, homing speeds and the
+// commands without a reply.
+#include <gtest/gtest.h>
+
+#include "link/reply_handlers.h"
+#include "command_sim_fixture.h"
+
+using namespace smt;
+using namespace smt::test;
+
+namespace {
+
+class Panel : public SimCommandTest, public ::testing::WithParamInterface<Wire> {
+protected:
+    void Start(int machineType = 0) {
+        StartMachine(GetParam() == Wire::Serial, machineType);
+        g_PanelLink.zCheckMask = machineType == 7 ? 0xFF : 3;
+        auto& port = TheCommandPanel();
+        port.setNozzleCheck = [this](int n, bool on) { hooks.add("box " + std::to_string(n) + (on ? " on" : " off")); };
+        port.showPosition = [this](PositionField f, const std::string& t) {
+            hooks.add("field " + std::to_string(static_cast<int>(f)) + " " + t);
+        };
+        port.setCurrentCamera = [this](int c) { hooks.add("camera " + std::to_string(c)); };
+        port.setSelectedTable = [this](int t) { hooks.add("table " + std::to_string(t)); };
+        port.showCommandCounter = [this](std::int32_t n) { hooks.add("commands " + std::to_string(n)); };
+    }
+    bool serial() const { return GetParam() == Wire::Serial; }
+    std::vector<std::string> Shown(const std::string& prefix) {
+        std::vector<std::string> out;
+        for (const auto& c : hooks.Calls())
+            if (c.rfind(prefix, 0) == 0) out.push_back(c);
+        return out;
+    }
+    // The threshold byte of the last place command.
+    int SentThreshold() {
+        const auto frames = machine().Frames();
+        return frames.back().data.back();
+    }
+};
+
+}  // namespace
+
+TEST_P(Panel, VacuumBoxesFollowTheLoweredNozzle) {
+    Start();
+    ASSERT_TRUE(PickStroke({2, 3000, {8, 80}, 1, 100, 0}));
+    ASSERT_TRUE(PickStroke({2, -3000, {8, 80}, 1, 100, 0}));
+    ASSERT_TRUE(PlaceStroke({3, 3000, {8, 80}, 0, 200, 0, 5}));
+    ASSERT_TRUE(PlaceStroke({8, -3000, {8, 80}, 0, 200, 0, 5}));
+    if (serial())
+        EXPECT_EQ(Shown("box"), (std::vector<std::string>{"box 1 on", "box 2 on", "box 3 off", "box 4 off"}));
+    else
+        EXPECT_TRUE(Shown("box").empty());
+    // The Z field shows the stroke's depth (pulses: no Z factor set).
+    EXPECT_EQ(Shown("field 3").front(), "field 3 3000");
+    // The sim lowered the same nozzles.
+    ASSERT_EQ(machine().Picks().size(), 2u);
+    EXPECT_EQ(machine().Picks()[0].nozzle, 1);
+    EXPECT_EQ(machine().Picks()[1].nozzle, 2);
+}
+
+TEST_P(Panel, SuctionOffsetLowersTheThresholdWithinZeroToHundred) {
+    Start();
+    BasicSettings& b = TheBasicSettings();
+    b.m_SuctionNozzleOffset = 1;
+    b.m_SuctionNozzleValue1 = 40;
+    b.m_SuctionNozzleValue2 = 5;
+    b.m_SuctionNozzleValue4 = 10;
+    ASSERT_TRUE(PlaceStroke({2, 3000, {8, 80}, 0, 200, 30, 5}));  // nozzle 1: 30 - 40 < 0
+    EXPECT_EQ(SentThreshold(), 0);
+    ASSERT_TRUE(PlaceStroke({2, -3000, {8, 80}, 0, 200, 30, 5}));  // nozzle 2
+    EXPECT_EQ(SentThreshold(), 25);
+    ASSERT_TRUE(PlaceStroke({3, -3000, {8, 80}, 0, 200, 30, 5}));  // nozzle 4
+    EXPECT_EQ(SentThreshold(), 20);
+    ASSERT_TRUE(PlaceStroke({8, -3000, {8, 80}, 0, 200, 30, 5}));  // no nozzle: as given
+    EXPECT_EQ(SentThreshold(), 30);
+    b.m_SuctionNozzleOffset = 0;
+    ASSERT_TRUE(PlaceStroke({2, 3000, {8, 80}, 0, 200, 130, 5}));
+    EXPECT_EQ(SentThreshold(), 0);
+    ASSERT_TRUE(PlaceStroke({2, 3000, {8, 80}, 0, 200, 100, 5}));
+    EXPECT_EQ(SentThreshold(), 100);
+}
+
+TEST_P(Panel, CameraSelectionAndTheDoubleTable) {
+    Start(4);
+    ASSERT_TRUE(SelectCamera(1, 0, 0));
+    EXPECT_EQ(g_CameraChanged, 1);
+    ASSERT_TRUE(SelectCamera(1, 0, 0));
+    EXPECT_EQ(g_CameraChanged, 0);
+    ASSERT_TRUE(SelectCamera(2, 1, 0));
+    EXPECT_EQ(g_CameraChanged, 1);
+    ASSERT_TRUE(ReadVacuum(1));
+    // Camera 1 of the double table is the host's only: only camera 2 went out.
+    const auto frames = machine().Frames();
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].code, 0x04);
+    EXPECT_EQ(HexOf(frames[0].data), "02 01");
+    EXPECT_EQ(Shown("camera"), (std::vector<std::string>{"camera 0", "camera 0", "camera 1"}));
+    EXPECT_EQ(Shown("table"), (std::vector<std::string>{"table 0", "table 0", "table 1"}));
+}
+
+TEST_P(Panel, LiftMoveSwitchesItsBankOn) {
+    Start();
+    TheCommandPanel().liftOutputFlag = [] { return true; };
+    TheCommandPanel().feedDelayMs = [] { return 1; };
+    ASSERT_TRUE(MoveSingleAxis({12, 500, {10, 20}}));
+    ASSERT_TRUE(ReadVacuum(1));
+    ASSERT_FALSE(machine().OutputLog().empty());
+    EXPECT_EQ(machine().OutputLog().back().channel, 6);
+    EXPECT_EQ(machine().OutputLog().back().value, 1);
+    EXPECT_EQ(Shown("commands"), (std::vector<std::string>{"commands 1"}));
+    EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});  // a lift has no counter
+}
+
+TEST_P(Panel, HomingSpeedsPerMachineType) {
+    for (int type : {0, 3}) {
+        SCOPED_TRACE(type);
+        Start(type);
+        SpeedTemplateSettings s = TheSpeedTemplates().Settings();
+        s.m_bMaxSpeedLimit = 1;
+        s.m_MaxSpeedLimitValue = 150;
+        TheSpeedTemplates().SetSettings(s);
+        const HomeAxesSpeeds speeds{{10, 200}, {11, 100}, {12, 30}, {13, 31}, {14, 40}, {15, 41}, {16, 42}};
+        SendHomeAxes(speeds);
+        ASSERT_TRUE(ReadVacuum(1));
+        HomeAxesSpeeds expected = speeds;
+        expected.x.run = expected.y.run = 150;
+        if (type != 3) expected.z34 = {};
+        EXPECT_EQ(HexOf(machine().Frames().front().data),
+                  HexOf(serial() ? SerialHomeAxes(expected) : UdpHomeAxes(expected)));
+        EXPECT_TRUE(Traces().empty());
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_P(Panel, HandshakeAndAxisLimitAreSerialFrames) {
+    Start();
+    SendHandshake();
+    SendAxisLimit(0, 400000);
+    ASSERT_TRUE(ReadVacuum(1));
+    const auto frames = machine().Frames();
+    if (serial()) {
+        ASSERT_EQ(frames.size(), 3u);
+        EXPECT_EQ(frames[0].code, 0x00);
+        EXPECT_EQ(frames[1].code, 0x01);
+        EXPECT_EQ(machine().AxisLimits().at(0), 400000);
+        EXPECT_EQ(Shown("commands"), (std::vector<std::string>{"commands 1"}));
+    } else {
+        // Nothing of either goes over Ethernet (the board configuration writes limits).
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_TRUE(Shown("commands").empty());
+    }
+    EXPECT_TRUE(Traces().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLinks, Panel, ::testing::Values(Wire::Serial, Wire::Ethernet), WireName);
