@@ -11,11 +11,12 @@
 #include <cstring>
 
 #include "app/numtext.h"
+#include "link/commands.h"
 #include "link/homing.h"
 #include "link/link_log.h"
 #include "link/manual_control.h"
 #include "link/replies.h"
-#include "link/serial_frame.h"
+#include "link/reply_handlers.h"
 #include "link/serial_link.h"
 #include "platform/msgbox.h"
 #include "platform/system.h"
@@ -164,7 +165,7 @@ bool connectEthernet() {
     if (!g_Connected.load()) openLiveViewIfClosed();
     plat::SetKeepAwake(true);
     g_Connected = true;
-    RunLinkEstablishedSteps(Transport::Ethernet);
+    OnLinkEstablished();
     g_FirstConnect = false;
     return true;
 }
@@ -193,31 +194,6 @@ bool OnConnect() {
 
 bool Connecting() { return g_connecting.load(); }
 
-void RunLinkEstablishedSteps(Transport transport) {
-    SetConnectCaption(CurrentLinkTexts().onlineSuccessful);
-    g_PanelLink.commandCounter = 0;
-    g_PanelLink.replyCounter = 0;
-    ShowCounters();
-    // A late handshake reply of an abandoned serial attempt must not home later:
-    // the wait ends with its attempt (the stop flag of its threads).
-    const std::atomic<bool>* stop = StopFlagOf(transport);
-    const auto limit = TheConnectOptions().linkedWait;
-    const auto until = std::chrono::steady_clock::now() + limit;
-    while (!g_Connected.load()) {
-        if (std::chrono::steady_clock::now() >= until || !plat::SleepFor(plat::Millis(200), stop)) {
-            LinkLog("Link established steps abandoned");
-            return;
-        }
-    }
-    if (!plat::SleepFor(plat::Millis(200), stop)) return;
-    if (TheBasicSettings().m_OnlineToReset) {
-        MachineReset(0, true);
-    } else {
-        EnableResetButton(true);
-    }
-    if (TheBasicSettings().m_DebugModel) EnableManualControls(true);
-}
-
 std::array<std::pair<std::uint8_t, std::int32_t>, 6> AxisLimitPulses() {
     const BasicSettings& b = TheBasicSettings();
     const PulseFactors& f = ThePulseFactors();
@@ -229,29 +205,19 @@ std::array<std::pair<std::uint8_t, std::int32_t>, 6> AxisLimitPulses() {
              {10, ToPulses(b.m_EastFeed_Limit, f.m_EastWalk_Pulse)}}};
 }
 
-namespace {
-bool sendAxisLimit(std::uint8_t axis, std::int32_t limit) {
-    auto& port = TheConnectPort();
-    if (port.sendAxisLimit) return port.sendAxisLimit(axis, limit);
-    const bool sent = GetSerialLink().SendFrame(BuildSerialFrame(0x01, FrameData().U8(axis).Sm32(limit)));
-    ++g_PanelLink.commandCounter;
-    ShowCounters();
-    return sent;
-}
-}  // namespace
-
 void SendAxisLimitsThread() {
     for (const auto& [axis, limit] : AxisLimitPulses()) {
         g_AxisLimitEvent.Reset();
-        if (!sendAxisLimit(axis, limit)) return;
+        if (!GetSerialLink().IsOpen()) return;
+        SendAxisLimit(axis, limit);
         if (!AwaitEvent(g_AxisLimitEvent, WaitKind::Query, "01", Transport::Serial)) return;
     }
 }
 
 void InstallConnectHooks() {
+    InstallCommandReplyHandlers();
     InstallHomingHooks();
     auto& h = GetLinkHooks();
-    h.onLinkEstablished = [] { RunLinkEstablishedSteps(Transport::Serial); };
     h.startSendAxisLimits = [] { plat::StartWorker("axis limits", SendAxisLimitsThread); };
     h.openCameraOnConnect = [](bool wasConnected) {
         if (!wasConnected) openLiveViewIfClosed();

@@ -46,7 +46,6 @@ struct ConnectOptions {
     std::uint16_t boardPort = kMachinePort;
     LocalEndpoint local;        // where the computer's endpoint binds
     plat::Millis settle{500};   // pause after opening the endpoint
-    plat::Millis linkedWait{10'000};  // link-established: how long to wait for g_Connected
 };
 ConnectOptions& TheConnectOptions();
 
@@ -57,8 +56,6 @@ struct ConnectPort {
     std::function<void(int)> setComNumber;       // the port that answered, or 1
     std::function<bool()> liveViewOpen;          // the camera panel's live view
     std::function<void()> openLiveView;
-    // The axis travel limit command 0x01 (false: not sent).
-    std::function<bool(std::uint8_t axis, std::int32_t limit)> sendAxisLimit;
 };
 ConnectPort& TheConnectPort();
 
@@ -78,20 +75,14 @@ bool OnConnect();
 bool ConnectNow();
 bool Connecting();
 
-// Link established (serial: the handshake reply, on the frame thread; Ethernet: the
-// end of the connect): "联机成功", both counters 0, wait for g_Connected (given up
-// when the attempt is abandoned), then a full homing when m_OnlineToReset is set,
-// else the reset button enabled; m_DebugModel enables the panel.
-void RunLinkEstablishedSteps(Transport transport);
-
 // The limits of axes 0, 1, 2, 8, 9, 10 in pulses from the basic settings and the
 // pulse factors, in sending order.
 std::array<std::pair<std::uint8_t, std::int32_t>, 6> AxisLimitPulses();
 // Sends each limit and waits for its answer; stops at the first that fails.
 void SendAxisLimitsThread();
 
-// The connect hooks of the link (link established, axis limits, camera on a serial
-// connect) and the homing hooks.
+// The link's hooks: the command set's reply handlers (link established ..), the
+// homing hooks, the axis limits after the handshake, the camera on a serial connect.
 void InstallConnectHooks();
 
 // Closes both links and joins their threads (the panel's destruction, shutdown).

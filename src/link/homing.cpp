@@ -4,11 +4,13 @@
 #include <optional>
 
 #include "link/busy.h"
+#include "link/combined_commands.h"
+#include "link/commands.h"
+#include "link/position_counters.h"
+#include "link/reply_handlers.h"
 #include "link/cmd_srv.h"
-#include "link/datagram.h"
 #include "link/link_state.h"
 #include "link/manual_control.h"
-#include "link/serial_frame.h"
 #include "link/serial_link.h"
 #include "platform/msgbox.h"
 #include "platform/threads.h"
@@ -140,7 +142,7 @@ HomingPort& TheHomingPort() {
     return port;
 }
 
-// ---- the live values and the link's own frames behind an empty port ----
+// ---- the live values behind an empty port, and the command set's homing commands ----
 
 namespace {
 
@@ -156,69 +158,35 @@ bool portEthernet() {
     return p.ethernet ? p.ethernet() : TheBasicSettings().m_CommModel != 0;
 }
 
-bool sendCodes(std::uint8_t code, const std::array<std::int32_t, 14>& codes, bool ethernet) {
-    ++g_PanelLink.commandCounter;
-    if (ethernet) {
-        Payload payload;
-        for (std::int32_t c : codes) payload.I32(c);
-        return GetMachineLink().SendCommandUnlocked(code, payload.Bytes()) == 0;
+HomeAxesSpeeds speeds02(const std::array<std::int32_t, 14>& c) {
+    // Frame order: X, Y, Z1, Z2, then the three walk slots as the kind table fills them.
+    auto pair = [&](int i) { return AxisSpeed{c[2 * i], c[2 * i + 1]}; };
+    return {pair(0), pair(1), pair(2), pair(3), pair(4), pair(5), pair(6)};
+}
+
+HomeModel4Speeds speeds52(const std::array<std::int32_t, 14>& c) {
+    return {c[0], c[1], c[2], c[3], c[4], c[5], c[6], c[7], c[8], c[9], c[10], c[11], c[12], c[13]};
+}
+
+ResetHeadsPayload payload72(const std::array<std::int32_t, 12>& w) {
+    ResetHeadsPayload p;
+    p.xStart = w[0];
+    p.yStart = w[1];
+    p.xyRun = w[2];
+    for (int h = 0; h < 8; ++h) p.zStart[h] = w[3 + h];
+    p.zRun = w[11];
+    return p;
+}
+
+// The homing commands do not wait: they went out when the link was open.
+bool send(const HomingPlan& plan, bool ethernet) {
+    switch (plan.command) {
+    case HomingCommand::Home02: SendHomeAxes(speeds02(plan.codes)); break;
+    case HomingCommand::Home52: SendHomeAxesModel4(speeds52(plan.codes)); break;
+    case HomingCommand::Home72: return SendResetHeads(payload72(plan.words));
+    case HomingCommand::None: return false;
     }
-    FrameData data;
-    for (std::int32_t c : codes) data.U8(c);
-    return GetSerialLink().SendFrame(BuildSerialFrame(code, data));
-}
-
-bool send02(const std::array<std::int32_t, 14>& codes) {
-    auto& p = TheHomingPort();
-    if (p.sendHomeAxes) return p.sendHomeAxes(codes);
-    std::array<std::int32_t, 14> c = codes;
-    const int type = portMachineType();
-    if (type != 3 && type != 6) c[6] = c[7] = 0;  // the 3-4 rocker exists on those types only
-    return sendCodes(0x02, c, portEthernet());
-}
-
-bool send52(const std::array<std::int32_t, 14>& codes) {
-    auto& p = TheHomingPort();
-    if (p.sendHomeAxesModel4) return p.sendHomeAxesModel4(codes);
-    return sendCodes(0x52, codes, false);
-}
-
-bool send72(const std::array<std::int32_t, 12>& words) {
-    auto& p = TheHomingPort();
-    if (p.sendResetHeads) return p.sendResetHeads(words);
-    const std::string caption = TheManualControlTexts().Text("c_Information_72");
-    AppendCommTrace(caption, true);
-    Payload payload;
-    for (std::int32_t w : words) payload.I32(w);
-    ++g_PanelLink.commandCounter;
-    const bool sent = GetMachineLink().SendCommand(0x72, payload.Bytes()) == 0;
-    if (sent) AppendCommTrace("72->end", true);
-    return sent;
-}
-
-void setOutput(std::uint8_t channel, std::uint8_t value, std::uint16_t extra) {
-    auto& p = TheHomingPort();
-    if (p.setOutput) return p.setOutput(channel, value, extra);
-    if (portEthernet()) {
-        GetMachineLink().SendCommand(0x03, Payload().U8(channel).U8(value).U16(extra).Bytes());
-    } else {
-        GetSerialLink().SendFrame(BuildSerialFrame(0x03, FrameData().U8(channel).U8(value)));
-    }
-}
-
-// Without the command set's handler: the flags and the panel, as the handler
-// leaves them.
-void fallbackFinished() {
-    const int kind = g_PanelLink.resetKind.load();
-    if (kind == 0 || kind == 3 || kind == 4) g_HeadResetOk = true;
-    if (kind == 0) {
-        g_PanelLink.commandCounter = 0;
-        g_PanelLink.replyCounter = 0;
-        ShowCounters();
-        g_Homed = true;
-    }
-    EnableManualControls(true);
-    g_Running = false;
+    return ethernet ? GetMachineLink().IsOpen() : GetSerialLink().IsOpen();
 }
 
 // ---- the homing under way ----
@@ -252,7 +220,7 @@ void finishFailed(unsigned generation) {
     }
     g_PanelLink.resetKind = -1;
     if (ownsBusy) ReleaseBusy();
-    EnableResetButton(true);
+    if (auto& f = TheCommandPanel().enableResetButton) f();
     AppendCommTrace(HomingFailedText(why), true);
     if (!plat::WaitsCancelled()) plat::MessageBoxOk(HomingFailedText(why), true, plat::MsgIcon::Error);
 }
@@ -327,15 +295,8 @@ bool MachineReset(int kind, bool refuseWhileRunning) {
     claim.HandOver();  // the finished reply or the failure path clears it
     g_PanelLink.resetKind = kind;
     EnableManualControls(false);
-    if (plan.outputOff) setOutput(static_cast<std::uint8_t>(plan.outputOff), 0, 5);
-    bool sent = false;
-    switch (plan.command) {
-    case HomingCommand::Home02: sent = send02(plan.codes); break;
-    case HomingCommand::Home52: sent = send52(plan.codes); break;
-    case HomingCommand::Home72: sent = send72(plan.words); break;
-    case HomingCommand::None: break;
-    }
-    if (!sent) {
+    if (plan.outputOff) SetOutput({static_cast<std::uint8_t>(plan.outputOff), 0, 5});
+    if (!send(plan, ethernet)) {
         failPending("发送失败 / not sent", generation);
         finishFailed(generation);
         return false;
@@ -367,10 +328,8 @@ void OnHomingFinishedReply(bool model4) {
         }
         s.state = State::Finished;
     }
-    auto& port = TheHomingPort();
-    const auto& handler = model4 ? port.resetFinishedModel4 : port.resetFinished;
-    if (handler) handler();
-    else fallbackFinished();
+    if (model4) OnResetFinishedModel4();
+    else OnResetFinished();
     {
         std::lock_guard lock(s.mutex);
         if (s.state == State::Finished) s.state = State::Idle;
@@ -381,6 +340,7 @@ void OnHomingFinishedReply(bool model4) {
 void OnMachineFaultDuringHoming() { failPending("机器报错 / machine error"); }
 
 void InstallHomingHooks() {
+    TheCommandPanel().startHoming = [](int kind) { MachineReset(kind, true); };
     auto& h = GetLinkHooks();
     h.onResetFinished = [] { OnHomingFinishedReply(false); };
     h.onResetFinishedModel4 = [] { OnHomingFinishedReply(true); };
@@ -428,7 +388,7 @@ void OnResetMenu(int id) {
 
 void SetAllZero() {
     auto& port = TheHomingPort();
-    const std::array<std::int32_t, 4> c = port.xyCounters ? port.xyCounters() : std::array<std::int32_t, 4>{};
+    const std::array<std::int32_t, 4> c{g_PulseX.load(), g_PulseY.load(), g_PulseX2.load(), g_PulseY2.load()};
     BasicSettings& b = TheBasicSettings();
     b.m_RefPulseX = c[0];
     b.m_RefPulseY = c[1];

@@ -50,24 +50,15 @@ HomingPlan PlanHoming(int machineType, int kind, const SpeedTypeTable& resetSpee
 // Only the serial link carries 0x52 and only Ethernet carries 0x72.
 bool HomingCommandOnLink(HomingCommand command, bool ethernet);
 
-// ---- what homing uses of its neighbours (empty members: the live settings and
-// the link's own command frames) ----
+// ---- what homing uses of its neighbours (empty members: the live settings, the
+// origin update's switches all on) ----
 struct HomingPort {
     std::function<int()> machineType;
     std::function<bool()> ethernet;  // m_CommModel != 0
     std::function<SpeedTypeTable()> resetSpeeds;
-    std::function<HomingAxisSwitches()> axisSwitches;
-    // The command functions; false when nothing went out.
-    std::function<bool(const std::array<std::int32_t, 14>&)> sendHomeAxes;        // 0x02
-    std::function<bool(const std::array<std::int32_t, 14>&)> sendHomeAxesModel4;  // 0x52
-    std::function<bool(const std::array<std::int32_t, 12>&)> sendResetHeads;      // 0x72
-    std::function<void(std::uint8_t channel, std::uint8_t value, std::uint16_t extra)> setOutput;
-    // The homing-finished handlers (counters of the homed axes to 0, flags, panel).
-    std::function<void()> resetFinished;
-    std::function<void()> resetFinishedModel4;
-    // X, Y, X2, Y2 position counters, and where the one-key clear records them
-    // beyond the basic settings (part list, feeder list, mark library).
-    std::function<std::array<std::int32_t, 4>()> xyCounters;
+    std::function<HomingAxisSwitches()> axisSwitches;  // the origin update settings
+    // Where the one-key clear records the X, Y, X2, Y2 counters beyond the basic
+    // settings (part list, feeder list, mark library).
     std::function<void(const std::array<std::int32_t, 4>&)> recordReference;
 };
 HomingPort& TheHomingPort();
@@ -90,7 +81,8 @@ void OnHomingFinishedReply(bool model4);
 // homing under way as failed.
 void OnMachineFaultDuringHoming();
 bool HomingInProgress();
-// Installs the two reply hooks and the fault hook into the link's hooks.
+// Installs the two reply hooks (around the command set's homing-finished
+// handlers), the fault hook and the machine panel's reset key.
 void InstallHomingHooks();
 
 // The message of a homing that failed (`why` names the cause).
@@ -114,7 +106,7 @@ int ResetKindOfMenu(int id);
 // one-key clear. Greyed items never reach here.
 void OnResetMenu(int id);
 
-// One-key clear: the X, Y, X2, Y2 counters become the reference positions
+// One-key clear: the X, Y, X2, Y2 position counters become the reference positions
 // (m_RefPulseX .. of the basic settings and the `recordReference` hook). Nothing
 // is sent, no counter changes.
 void SetAllZero();

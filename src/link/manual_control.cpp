@@ -1,13 +1,12 @@
 #include "link/manual_control.h"
 
-#include <cmath>
 #include <cstdio>
-#include <mutex>
 
 #include "app/numtext.h"
+#include "link/commands.h"
 #include "link/link_state.h"
+#include "link/reply_handlers.h"
 #include "platform/profile.h"
-#include "platform/uipost.h"
 
 namespace smt {
 
@@ -155,6 +154,13 @@ void ManualControlTexts::PublishToLink() const {
     t.onlineSuccessful = Text("c_Online_Successful");
     t.onlineError = Text("c_Online_Error");
     SetLinkTexts(t);
+    for (int code : {0x53, 0x58, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x71, 0x72, 0x73, 0x74, 0x75,
+                     0x77, 0x78}) {
+        char key[32];
+        std::snprintf(key, sizeof key, "c_Information_%02X", code);
+        SetCommandCaption(static_cast<std::uint16_t>(code), Text(key));
+    }
+    SetVacuumCaption(Text("c_vacuumTest"));
 }
 
 ManualControlTexts& TheManualControlTexts() {
@@ -237,37 +243,18 @@ std::vector<std::pair<int, bool>> EnableStates(bool flag, const EnableContext& c
     return s;
 }
 
-// ---- positions ----
-
-std::string PositionText(std::int32_t pulses, double pulsesPerMm) {
-    if (pulsesPerMm == 0 || !std::isfinite(pulsesPerMm)) return "0.0000";
-    return FormatMm(static_cast<double>(pulses) / pulsesPerMm);
+std::function<bool()>& ConveyorInUseSource() {
+    static std::function<bool()> source;
+    return source;
 }
 
-ManualControlPort& TheManualControlPort() {
-    static ManualControlPort port;
-    return port;
+bool ConveyorInUse() {
+    const auto& f = ConveyorInUseSource();
+    return f && f();
 }
 
 void EnableManualControls(bool flag) {
     if (auto& f = GetLinkHooks().enableManualControls) f(flag);
-}
-
-void EnableResetButton(bool flag) {
-    if (auto& f = TheManualControlPort().enableResetButton) f(flag);
-}
-
-void ShowCounters() {
-    if (auto& f = TheManualControlPort().showCounters)
-        f(g_PanelLink.commandCounter.load(), g_PanelLink.replyCounter.load());
-}
-
-void ShowPositions(const PositionUpdate& update) {
-    if (auto& f = TheManualControlPort().showPositions) f(update);
-}
-
-void SetNozzleChecks(int selector, bool checked) {
-    if (auto& f = TheManualControlPort().setNozzleChecks) f(selector, checked);
 }
 
 void SetConnectCaption(const std::string& text) {

@@ -103,32 +103,13 @@ struct EnableContext {
 // and mc::PartListClamp.
 std::vector<std::pair<int, bool>> EnableStates(bool flag, const EnableContext& context);
 
-// ---- position display ----
-// "%0.4f" of pulses / factor; "0.0000" when the factor is 0 or not finite.
-std::string PositionText(std::int32_t pulses, double pulsesPerMm);
+// The automatic conveyor in use (its settings fill it; empty: not in use). The
+// reset menu and the enabling rules read it.
+std::function<bool()>& ConveyorInUseSource();
+bool ConveyorInUse();
 
-struct PositionUpdate {
-    bool x = false, y = false, z = false, a = false;
-    std::int32_t xPulses = 0, yPulses = 0, zPulses = 0, aPulses = 0;
-};
-
-// What machine code asks of the panel. The panel fills it; each function posts
-// to the user-interface thread. Empty members do nothing.
-struct ManualControlPort {
-    std::function<void(bool)> enableResetButton;
-    std::function<void(std::int32_t commands, std::int32_t replies)> showCounters;
-    std::function<void(const PositionUpdate&)> showPositions;
-    std::function<void(int selector, bool checked)> setNozzleChecks;
-    std::function<bool()> conveyorInUse;
-};
-ManualControlPort& TheManualControlPort();
-
-// The panel operations every machine code calls (through the port / link hooks).
+// Through the link's hooks (the panel installs them; they post to its thread).
 void EnableManualControls(bool flag);
-void EnableResetButton(bool flag);
-void ShowCounters();  // both counters of g_PanelLink
-void ShowPositions(const PositionUpdate& update);
-void SetNozzleChecks(int selector, bool checked);
 void SetConnectCaption(const std::string& text);
 
 }  // namespace smt

@@ -17,6 +17,8 @@
 #include "link/homing.h"
 #include "link/manual_control.h"
 #include "link/replies.h"
+#include "link/reply_handlers.h"
+#include "link/position_counters.h"
 #include "link/serial_link.h"
 #include "link_fixture.h"
 #include "platform/threads.h"

@@ -155,8 +155,9 @@ TEST_F(ConnectTest, TravelLimitsFollowTheHandshakeOnlyWhenSwitchedOn) {
 
 TEST_F(ConnectTest, LateHandshakeReplyOfAnAbandonedAttemptStartsNoHoming) {
     TheBasicSettings().m_OnlineToReset = 1;
+    TheBasicSettings().m_CommModel = 0;
     g_Connected = false;
-    std::thread frameThread([] { RunLinkEstablishedSteps(Transport::Serial); });
+    std::thread frameThread([] { OnLinkEstablished(); });
     std::this_thread::sleep_for(100ms);
     g_StopReceive = true;  // the attempt is abandoned: its threads are stopped and joined
     frameThread.join();

@@ -118,6 +118,10 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
             sim->machine().ClearRecords();
             g_Homed = false;
             g_HeadResetOk = false;
+            g_PulseX = 11;
+            g_PulseY = -12;
+            g_PulseZ[1] = 13;
+            g_PulseFeederWalk[1] = 14;
             ASSERT_TRUE(MachineReset(kind, true));
             ASSERT_TRUE(HomingEnded());
             const auto homes = FramesOf(0x02);
@@ -127,13 +131,21 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
             std::vector<std::uint8_t> bytes(expected.begin(), expected.end());
             EXPECT_EQ(HexOf(homes[0].data), HexOf(bytes));
             const auto outputs = sim->machine().OutputLog();
-            if (kind >= 5 && kind <= 8) {
-                ASSERT_EQ(outputs.size(), 1u);
-                EXPECT_EQ(outputs[0].channel, kind);
-                EXPECT_EQ(outputs[0].value, 0);
-            } else {
-                EXPECT_TRUE(outputs.empty());
+            std::vector<int> off;
+            for (const auto& o : outputs) {
+                EXPECT_EQ(o.value, 0);
+                off.push_back(o.channel);
             }
+            if (kind >= 5 && kind <= 8) EXPECT_EQ(off, std::vector<int>{kind});  // the bank, before homing
+            else if (kind == 0) EXPECT_EQ(off, (std::vector<int>{1, 2, 3, 4}));  // the nozzles, after
+            else EXPECT_TRUE(off.empty());
+            // The counters of the homed axes are 0, the others untouched.
+            const bool x = kind == 0 || kind == 1 || kind == 4, y = kind == 0 || kind == 2 || kind == 4;
+            const bool z = kind == 0 || kind == 3 || kind == 4, walk = kind == 0 || kind == 6;
+            EXPECT_EQ(g_PulseX.load(), x ? 0 : 11);
+            EXPECT_EQ(g_PulseY.load(), y ? 0 : -12);
+            EXPECT_EQ(g_PulseZ[1].load(), z ? 0 : 13);
+            EXPECT_EQ(g_PulseFeederWalk[1].load(), walk ? 0 : 14);
             EXPECT_EQ(g_Homed.load(), kind == 0);
             EXPECT_EQ(g_HeadResetOk.load(), kind == 0 || kind == 3 || kind == 4);
             EXPECT_FALSE(g_Running);
@@ -337,7 +349,10 @@ TEST(HomingMenu, ItemsPerMachineType) {
 
 TEST(HomingMenu, OneKeyClearRecordsTheCountersAsReference) {
     TheHomingPort() = HomingPort{};
-    TheHomingPort().xyCounters = [] { return std::array<std::int32_t, 4>{1200, -300, 7, -9}; };
+    g_PulseX = 1200;
+    g_PulseY = -300;
+    g_PulseX2 = 7;
+    g_PulseY2 = -9;
     std::array<std::int32_t, 4> recorded{};
     TheHomingPort().recordReference = [&](const std::array<std::int32_t, 4>& c) { recorded = c; };
     ScriptedResponder boxes;
@@ -349,5 +364,7 @@ TEST(HomingMenu, OneKeyClearRecordsTheCountersAsReference) {
     EXPECT_EQ(b.m_RefPulseY2, -9);
     EXPECT_EQ(recorded, (std::array<std::int32_t, 4>{1200, -300, 7, -9}));
     EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(g_PulseX.load(), 1200);  // no counter changes
+    ClearPositionCounters();
     TheHomingPort() = HomingPort{};
 }

@@ -156,10 +156,3 @@ TEST(ManualControlEnabling, RulesPerMachineType) {
     EXPECT_FALSE(t8.count(mc::HeadGroup));
     EXPECT_TRUE(t8.at(mc::Pumps[0]));
 }
-
-TEST(ManualControlPositions, MillimetresFromPulses) {
-    EXPECT_EQ(PositionText(8040, 80), "100.5000");
-    EXPECT_EQ(PositionText(-8, 80), "-0.1000");
-    EXPECT_EQ(PositionText(1, 3), "0.3333");
-    EXPECT_EQ(PositionText(1234, 0), "0.0000");
-}

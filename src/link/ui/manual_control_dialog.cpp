@@ -22,7 +22,10 @@
 #include "link/link_state.h"
 #include "platform/threads.h"
 #include "platform/uipost.h"
-#include "settings/pulse_settings.h"
+#include "app/globals.h"
+#include "link/commands.h"
+#include "link/reply_handlers.h"
+#include "settings/basic_settings.h"
 
 namespace smt {
 
@@ -47,6 +50,8 @@ private:
 
 // Trace lines that arrive before the panel exists, or after it went, are dropped.
 QPointer<CDialogManualControl> g_panel;
+// The head group as the command functions read it from their threads.
+std::atomic<int> g_headGroup{1};
 
 template <class F>
 void onPanel(F f) {
@@ -95,6 +100,10 @@ CDialogManualControl::CDialogManualControl(QWidget* parent) : QFrame(parent) {
     m_coordinates->setObjectName("c1250");
     m_controls[mc::CoordinatesGroup] = m_coordinates;
     for (int id : {mc::PosX, mc::PosY, mc::PosZ, mc::PosA, mc::CommandCounter, mc::ReplyCounter}) addField(id);
+    Control(mc::PosX)->setToolTip("X");
+    Control(mc::PosY)->setToolTip("Y");
+    Control(mc::PosZ)->setToolTip("Z");
+    Control(mc::PosA)->setToolTip("A");
     for (int id : mc::NozzleFields) addField(id);
     auto* steps = new QLabel(this);
     steps->setObjectName("c1223");
@@ -177,15 +186,24 @@ void CDialogManualControl::installLinkHooks() {
         std::copy(v, v + 8, values.begin());
         onPanel([values](auto& p) { p.ShowNozzleValues(values); });
     };
-    auto& port = TheManualControlPort();
-    port.enableResetButton = [](bool on) {
-        onPanel([on](auto& p) {
-            if (QWidget* w = p.Control(mc::Reset)) w->setEnabled(on);
+    h.machineType = [] { return g_MachineType.load(); };
+    auto& port = TheCommandPanel();
+    port.headGroup = [] { return g_headGroup.load(); };
+    port.enableResetButton = [] {
+        onPanel([](auto& p) {
+            if (QWidget* w = p.Control(mc::Reset)) w->setEnabled(true);
         });
     };
-    port.showCounters = [](std::int32_t c, std::int32_t r) { onPanel([c, r](auto& p) { p.ShowCounters(c, r); }); };
-    port.showPositions = [](const PositionUpdate& u) { onPanel([u](auto& p) { p.ShowPositions(u); }); };
-    port.setNozzleChecks = [](int s, bool on) { onPanel([s, on](auto& p) { p.SetNozzleChecks(s, on); }); };
+    port.showCommandCounter = [](std::int32_t) {
+        onPanel([](auto& p) {
+            p.ShowCounters(g_PanelLink.commandCounter.load(), g_PanelLink.replyCounter.load());
+        });
+    };
+    port.showPosition = [](PositionField f, const std::string& text) {
+        onPanel([f, text](auto& p) { p.ShowPosition(f, text); });
+    };
+    port.setNozzleCheck = [](int n, bool on) { onPanel([n, on](auto& p) { p.SetNozzleChecks(n, on); }); };
+    port.clearNozzleChecks = [] { onPanel([](auto& p) { p.SetNozzleChecks(0, false); }); };
     SetTraceSink([](const std::string& text, bool newline) {
         onPanel([text, newline](auto& p) { p.AppendCommTrace(text, newline); });
     });
@@ -217,7 +235,13 @@ void CDialogManualControl::removeLinkHooks() {
     h.setConnectCaption = nullptr;
     h.showReplyCounter = nullptr;
     h.showNozzleValues = nullptr;
-    TheManualControlPort() = ManualControlPort{};
+    auto& port = TheCommandPanel();
+    port.headGroup = nullptr;
+    port.enableResetButton = nullptr;
+    port.showCommandCounter = nullptr;
+    port.showPosition = nullptr;
+    port.setNozzleCheck = nullptr;
+    port.clearNozzleChecks = nullptr;
     SetTraceSink(nullptr);
     auto& shell = GetShellServices();
     shell.layoutManualControl = nullptr;
@@ -280,6 +304,7 @@ void CDialogManualControl::showControl(int id, bool on) {
 
 void CDialogManualControl::SetHeadGroup(int group) {
     m_headGroup = group == 2 ? 2 : 1;
+    g_headGroup = m_headGroup;
     static_cast<QAbstractButton*>(Control(mc::HeadGroup))->setText(m_headGroup == 2 ? "5-8" : "1-4");
     LayoutManualControlForModel(m_machineType);
 }
@@ -325,20 +350,20 @@ void CDialogManualControl::LayoutManualControlForModel(int machineType) {
         place(mc::HeadGroup, 360, 4, 50, 30);
         showControl(mc::HeadGroup, l.headGroup);
         // Positions, counters and jog steps.
-        place(mc::CoordinatesGroup, 156, below, 260, 62);
-        place(mc::PosX, 162, below + 16, 60, 20);
-        place(mc::PosY, 226, below + 16, 60, 20);
-        place(mc::PosZ, 290, below + 16, 60, 20);
-        place(mc::PosA, 354, below + 16, 58, 20);
-        place(mc::CommandCounter, 162, below + 38, 60, 20);
-        place(mc::ReplyCounter, 226, below + 38, 60, 20);
-        place(mc::StepText, 160, below + 64, 260, 18);
+        place(mc::CoordinatesGroup, 156, below, 260, 68);
+        place(mc::PosX, 162, below + 20, 60, 20);
+        place(mc::PosY, 226, below + 20, 60, 20);
+        place(mc::PosZ, 290, below + 20, 60, 20);
+        place(mc::PosA, 354, below + 20, 58, 20);
+        place(mc::CommandCounter, 162, below + 43, 60, 20);
+        place(mc::ReplyCounter, 226, below + 43, 60, 20);
+        place(mc::StepText, 160, below + 70, 260, 18);
         // Nozzle values and pumps in the right column, the connect button below.
         for (int n = 1; n <= 8; ++n) {
             const int row = big ? 4 + (n - 1) * 32 : 4 + (n - 1) * 22;
             if (n <= l.nozzleFields) place(mc::NozzleFields[n - 1], 420, row + 4, 24, 17);
             else showControl(mc::NozzleFields[n - 1], false);
-            if (n <= l.pumps) place(mc::Pumps[n - 1], 448, row, 64, big ? 30 : 21);
+            if (n <= l.pumps) place(mc::Pumps[n - 1], 448, row, big ? 64 : 77, big ? 30 : 21);
             else showControl(mc::Pumps[n - 1], false);
         }
         place(mc::Connect, 430, 186, 80, 80);
@@ -368,23 +393,23 @@ void CDialogManualControl::AppendCommTrace(const std::string& text, bool newline
     m_trace->ensureCursorVisible();
 }
 
-void CDialogManualControl::ShowPositions(const PositionUpdate& u) {
-    const PulseFactors& f = ThePulseFactors();
-    auto set = [this](int id, std::int32_t pulses, double factor) {
-        static_cast<QLineEdit*>(Control(id))->setText(Q(PositionText(pulses, factor)));
-    };
-    if (u.x) set(mc::PosX, u.xPulses, f.m_X_Pulse);
-    if (u.y) set(mc::PosY, u.yPulses, f.m_Y_Pulse);
-    if (u.z) set(mc::PosZ, u.zPulses, f.m_Z_Pulse);
-    if (u.a) set(mc::PosA, u.aPulses, f.m_A_Pulse);
+void CDialogManualControl::ShowPosition(PositionField field, const std::string& text) {
+    int id = 0;
+    switch (field) {
+    case PositionField::X: id = mc::PosX; break;
+    case PositionField::Y: id = mc::PosY; break;
+    case PositionField::Z: id = mc::PosZ; break;
+    case PositionField::A: id = mc::PosA; break;
+    case PositionField::None: return;
+    }
+    static_cast<QLineEdit*>(Control(id))->setText(Q(text));
 }
 
 void CDialogManualControl::EnableManualControls(bool flag) {
     EnableContext c;
     c.machineType = m_machineType;
     c.resetKind = g_PanelLink.resetKind.load();
-    const auto& port = TheManualControlPort();
-    c.conveyorInUse = port.conveyorInUse && port.conveyorInUse();
+    c.conveyorInUse = ConveyorInUse();
     for (const auto& [id, on] : EnableStates(flag, c))
         if (QWidget* w = Control(id)) w->setEnabled(on);
 }
@@ -392,7 +417,6 @@ void CDialogManualControl::EnableManualControls(bool flag) {
 void CDialogManualControl::SetNozzleChecks(int selector, bool checked) {
     for (int n = 1; n <= 8; ++n) {
         if (selector != 0 && selector != n) continue;
-        if (selector > 4) break;
         auto* b = static_cast<QAbstractButton*>(Control(mc::Pumps[n - 1]));
         const QSignalBlocker block(b);  // no output is switched by this
         b->setChecked(checked);
@@ -428,9 +452,7 @@ void CDialogManualControl::OnResetButton() {
 std::unique_ptr<QMenu> CDialogManualControl::BuildResetMenu() {
     auto menu = std::make_unique<QMenu>(this);
     menu->setObjectName("menu378");
-    const auto& port = TheManualControlPort();
-    const bool conveyor = port.conveyorInUse && port.conveyorInUse();
-    for (const ResetMenuItem& item : ResetMenuItems(m_machineType, conveyor)) {
+    for (const ResetMenuItem& item : ResetMenuItems(m_machineType, ConveyorInUse())) {
         QAction* a = menu->addAction(Q(TheManualControlTexts().Text(item.captionKey)));
         a->setData(item.id);
         a->setEnabled(item.enabled);

@@ -14,6 +14,7 @@
 
 #include "app/viewcore.h"
 #include "link/manual_control.h"
+#include "link/position_counters.h"
 
 class QAbstractButton;
 class QLabel;
@@ -45,8 +46,9 @@ public:
 
     // User-interface thread only (the link posts to these).
     void AppendCommTrace(const std::string& text, bool newline);
-    void ShowPositions(const PositionUpdate& update);
+    void ShowPosition(PositionField field, const std::string& text);
     void EnableManualControls(bool flag);
+    // Ticks pump boxes without switching anything: selector 0 all eight, 1..8 one.
     void SetNozzleChecks(int selector, bool checked);
     void ShowCounters(std::int32_t commands, std::int32_t replies);
     void ShowNozzleValues(const std::array<std::uint8_t, 8>& values);

@@ -1,0 +1,263 @@
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QTextCursor>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+#include "../../app/ui/shell_fixture.h"
+#include "app/ui/uiservices.h"
+#include "link/commands.h"
+#include "link/connect.h"
+#include "link/homing.h"
+#include "link/link_state.h"
+#include "link/position_counters.h"
+#include "link/serial_link.h"
+#include "link/ui/manual_control_dialog.h"
+#include "platform/threads.h"
+#include "platform/uipost.h"
+#include "settings/basic_settings.h"
+#include "settings/pulse_settings.h"
+#include "simulator.h"
+#include "test_support.h"
+
+using namespace smt;
+using namespace smt::test;
+
+namespace {
+
+bool PumpUntil(const std::function<bool()>& done, int limitMs = 8000) {
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > limitMs) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(2);
+    }
+    return true;
+}
+
+bool Shown(CDialogManualControl& p, int id) { return !p.Control(id)->isHidden(); }
+
+class PanelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_old = std::filesystem::current_path();
+        std::filesystem::current_path(m_dir.Path());
+        plat::FlushProfileCache();
+        ResetLinkState();
+        InstallUiServices();
+        panel = std::make_unique<CDialogManualControl>(nullptr);
+        panel->resize(530, 420);
+    }
+    void TearDown() override {
+        panel.reset();
+        plat::JoinAllWorkers(std::chrono::seconds(5));
+        RemoveUiServices();
+        std::filesystem::current_path(m_old);
+        ResetLinkState();
+    }
+    TempDir m_dir;
+    std::filesystem::path m_old;
+    std::unique_ptr<CDialogManualControl> panel;
+};
+
+}  // namespace
+
+TEST_F(PanelTest, ControlsShownPerMachineType) {
+    for (int type : {0, 1, 2, 3, 4, 5, 6, 7, 9}) {
+        SCOPED_TRACE(type);
+        panel->LayoutManualControlForModel(type);
+        const ManualControlLayout l = LayoutForMachineType(type, panel->HeadGroup());
+        for (int n = 1; n <= 8; ++n) {
+            const bool z = std::count(l.zNozzles.begin(), l.zNozzles.end(), n) > 0;
+            const bool a = std::count(l.aNozzles.begin(), l.aNozzles.end(), n) > 0;
+            EXPECT_EQ(Shown(*panel, mc::ZPlus[n - 1]), z) << n;
+            EXPECT_EQ(Shown(*panel, mc::ZMinus[n - 1]), z) << n;
+            EXPECT_EQ(Shown(*panel, mc::APlus[n - 1]), a) << n;
+            EXPECT_EQ(Shown(*panel, mc::AMinus[n - 1]), a) << n;
+            EXPECT_EQ(Shown(*panel, mc::Pumps[n - 1]), n <= l.pumps) << n;
+            EXPECT_EQ(Shown(*panel, mc::NozzleFields[n - 1]), n <= l.nozzleFields) << n;
+        }
+        EXPECT_EQ(Shown(*panel, mc::HeadGroup), type == 4 || type == 7);
+        for (int id : {mc::Reset, mc::Connect, mc::XMinus, mc::YPlus, mc::FeedBank, mc::FeedXPlus, mc::PosX,
+                       mc::CommandCounter, mc::ReplyCounter, mc::StepText})
+            EXPECT_TRUE(Shown(*panel, id)) << id;
+        EXPECT_EQ(panel->Control(mc::Trace)->geometry().top(), 276);
+    }
+    // Type 0's own sizes.
+    panel->LayoutManualControlForModel(0);
+    EXPECT_EQ(panel->Control(mc::ZPlus[0])->size(), QSize(35, 60));
+    EXPECT_EQ(panel->Control(mc::APlus[0])->size(), QSize(59, 32));
+    EXPECT_EQ(panel->Control(mc::Pumps[0])->geometry(), QRect(448, 4, 64, 30));
+    EXPECT_EQ(panel->Control(mc::NozzleFields[0])->geometry().size(), QSize(24, 17));
+    EXPECT_EQ(panel->Control(mc::Connect)->geometry(), QRect(430, 186, 80, 80));
+}
+
+TEST_F(PanelTest, SwitchingFromEightHeadsInGroupTwoShowsTheFirstFour) {
+    panel->LayoutManualControlForModel(7);
+    panel->SetHeadGroup(2);
+    EXPECT_TRUE(Shown(*panel, mc::ZPlus[6]));
+    EXPECT_FALSE(Shown(*panel, mc::ZPlus[0]));
+    panel->LayoutManualControlForModel(3);
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_TRUE(Shown(*panel, mc::ZPlus[n - 1]));
+        EXPECT_TRUE(Shown(*panel, mc::APlus[n - 1]));
+    }
+    for (int n = 5; n <= 8; ++n) {
+        EXPECT_FALSE(Shown(*panel, mc::ZPlus[n - 1]));
+        EXPECT_FALSE(Shown(*panel, mc::AMinus[n - 1]));
+    }
+}
+
+TEST_F(PanelTest, EnablingFollowsTheRules) {
+    panel->LayoutManualControlForModel(2);
+    panel->EnableManualControls(false);
+    for (int id : {mc::Reset, mc::XPlus, mc::ZMinus[1], mc::APlus[1], mc::Pumps[1], mc::SPlus, mc::FeedXPlus})
+        EXPECT_FALSE(panel->Control(id)->isEnabled()) << id;
+    panel->EnableManualControls(true);
+    for (int id : {mc::Reset, mc::XPlus, mc::ZMinus[1], mc::APlus[1], mc::Pumps[1], mc::SPlus, mc::FeedXPlus})
+        EXPECT_TRUE(panel->Control(id)->isEnabled()) << id;
+    EXPECT_FALSE(panel->Control(mc::HeadGroup)->isEnabled());
+    panel->LayoutManualControlForModel(0);
+    panel->EnableManualControls(true);
+    EXPECT_FALSE(panel->Control(mc::FeedXPlus)->isEnabled());  // type 0: the opposite
+}
+
+TEST_F(PanelTest, TraceGoesInAtTheCaretAndPositionsAndCountersShow) {
+    panel->AppendCommTrace("61->Start", true);
+    panel->AppendCommTrace("61->end", true);
+    auto* trace = static_cast<QPlainTextEdit*>(panel->Control(mc::Trace));
+    EXPECT_EQ(trace->toPlainText(), "61->Start\n61->end\n");
+    // The operator clicked after "61->Start" and selected a word: the selection is
+    // dropped and the next line goes in at the caret.
+    QTextCursor c = trace->textCursor();
+    c.setPosition(10);
+    c.setPosition(12, QTextCursor::KeepAnchor);
+    trace->setTextCursor(c);
+    panel->AppendCommTrace("53->Start", true);
+    EXPECT_EQ(trace->toPlainText(), "61->Start\n6153->Start\n->end\n");
+    panel->AppendCommTrace("x", false);
+    EXPECT_EQ(trace->toPlainText(), "61->Start\n6153->Start\nx->end\n");
+
+    panel->ShowPosition(PositionField::X, "100.5000");
+    EXPECT_EQ(static_cast<QLineEdit*>(panel->Control(mc::PosX))->text(), "100.5000");
+    panel->ShowCounters(7, 5);
+    EXPECT_EQ(static_cast<QLineEdit*>(panel->Control(mc::CommandCounter))->text(), "7");
+    EXPECT_EQ(static_cast<QLineEdit*>(panel->Control(mc::ReplyCounter))->text(), "5");
+    panel->SetNozzleChecks(0, true);
+    EXPECT_TRUE(static_cast<QAbstractButton*>(panel->Control(mc::Pumps[7]))->isChecked());
+    panel->SetNozzleChecks(2, false);
+    EXPECT_FALSE(static_cast<QAbstractButton*>(panel->Control(mc::Pumps[1]))->isChecked());
+    EXPECT_TRUE(static_cast<QAbstractButton*>(panel->Control(mc::Pumps[0]))->isChecked());
+
+    // From another thread the trace arrives through the user-interface thread.
+    std::thread([] { AppendCommTrace("62->Start", true); }).join();
+    ASSERT_TRUE(PumpUntil([&] { return trace->toPlainText().contains("62->Start"); }));
+}
+
+TEST_F(PanelTest, SectionAndFeederBank) {
+    WriteBytes(m_dir.File("config.ini"),
+               "[ManualControlConfig]\r\nm_XY_RunSteps=100\r\nm_Feed_Direction=7\r\nm_ComNumber=4\r\n");
+    plat::FlushProfileCache();
+    panel->LoadManualControlConfig("./config.ini");
+    EXPECT_EQ(static_cast<QAbstractButton*>(panel->Control(mc::FeedBank))->text(), "方位");
+    EXPECT_EQ(static_cast<QWidget*>(panel->Control(mc::StepText))->property("text").toString(),
+              "XY100,  Z0,  A0,  F0,  S0");
+    panel->Config().m_ComNumber = 9;
+    panel->Config().m_Feed_Direction = 2;
+    ASSERT_TRUE(panel->SaveManualControlConfig(m_dir.Path()));
+    plat::FlushProfileCache();
+    panel->LoadManualControlConfig(m_dir.File("config.ini"));
+    EXPECT_EQ(panel->Config().m_ComNumber, 9);
+    EXPECT_EQ(static_cast<QAbstractButton*>(panel->Control(mc::FeedBank))->text(), "西");
+}
+
+TEST_F(PanelTest, ResetMenuPerMachineTypeAndRefusal) {
+    panel->LayoutManualControlForModel(4);
+    auto menu = panel->BuildResetMenu();
+    QStringList captions;
+    for (QAction* a : menu->actions()) captions << a->text();
+    EXPECT_TRUE(captions.contains("X2轴复位"));
+    EXPECT_TRUE(captions.contains("一键清零"));
+    for (QAction* a : menu->actions())
+        if (a->data().toInt() == kMenuResetSouth) {
+            EXPECT_FALSE(a->isEnabled());
+        }
+    // Not connected: the menu's homing refuses and stores no kind.
+    ScriptedResponder boxes;
+    g_PanelLink.resetKind = -1;
+    panel->OnResetMenuItem(kMenuResetX);
+    ASSERT_TRUE(PumpUntil([&] { return boxes.Count() == 1; }));
+    EXPECT_EQ(boxes.Texts()[0], "Machine is not connection !");
+    EXPECT_EQ(g_PanelLink.resetKind.load(), -1);
+}
+
+// Outside Xvfb this test starts its own binary under xvfb-run; inside (the
+// variable set) it connects the program to the simulated machine, homes it, moves
+// X and saves the main window.
+TEST(ManualControlScreenshot, ConnectedMainWindowUnderXvfb) {
+    namespace fs = std::filesystem;
+    if (const char* out = std::getenv("SMT_PANEL_SCREENSHOT_OUT")) {
+        TempDir serialDir;
+        sim::SimConfig c;
+        c.serialDir = serialDir.Path();
+        c.comNumber = 5;
+        c.udp = false;
+        sim::Simulator machine(c);
+        ASSERT_TRUE(machine.Start());
+        setenv("SMT_SERIAL_DIR", serialDir.Path().c_str(), 1);
+        ShellApp app("[MachineSetConfig]\nMachineSet=2\n[ManualControlConfig]\nm_ComNumber=5\nm_XY_RunSteps=500\n"
+                     "m_Z_RunSteps=50\nm_A_RunSteps=90\nm_Feed_RunSteps=20\nm_S_RunSteps=10\n");
+        ASSERT_TRUE(app.Start());
+        TheBasicSettings().m_OnlineToReset = 1;
+        ThePulseFactors().m_X_Pulse = 100;
+        ThePulseFactors().m_Y_Pulse = 100;
+        ThePulseFactors().m_Z_Pulse = 100;
+        ThePulseFactors().m_A_Pulse = 10;
+        CDialogManualControl* panel = app.View()->m_pManualControl;
+        ASSERT_NE(panel, nullptr);
+        panel->OnConnect();
+        ASSERT_TRUE(PumpUntil([] { return g_Connected.load() && g_Homed.load() && !g_Running.load(); }));
+        SetMoveLimits({100000, -100000, 100000, 100000});
+        std::atomic<bool> moved{false};
+        plat::StartWorker("test move", [&] {
+            MoveSingleAxis({0, 12345, {10, 40}});
+            MoveSingleAxis({1, -6789, {10, 40}});
+            moved = true;
+        });
+        ASSERT_TRUE(PumpUntil([&] { return moved.load(); }));
+        for (int i = 0; i < 30; ++i) QApplication::processEvents();
+        EXPECT_EQ(static_cast<QLineEdit*>(panel->Control(mc::PosX))->text(), "123.4500");
+        const QPixmap shot = app.Frame()->grab();
+        ASSERT_TRUE(shot.save(QString::fromLocal8Bit(out), "PNG"));
+        GetSerialLink().Close();
+        machine.Stop();
+        return;
+    }
+    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
+    const fs::path artifacts = fs::current_path() / "artifacts";
+    fs::create_directories(artifacts);
+    const fs::path png = artifacts / "manual_control_connected.png";
+    fs::remove(png);
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    const std::string command = "xvfb-run -a -s '-screen 0 1400x1000x24' env QT_QPA_PLATFORM=xcb "
+                                "ASAN_OPTIONS=detect_leaks=0 SMT_PANEL_SCREENSHOT_OUT='" + png.string() + "' '" +
+                                self + "' --gtest_filter=ManualControlScreenshot.* >/dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    QImage image(QString::fromStdString(png.string()));
+    ASSERT_FALSE(image.isNull());
+    EXPECT_GT(image.width(), 600);
+}
