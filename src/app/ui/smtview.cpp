@@ -62,6 +62,11 @@ void CSMTView::WireSteps() {
     m_firstUpdateSteps.Set("ManualControl.LayoutForMachineType", [](const StepContext&) {
         if (auto& f = GetShellServices().layoutManualControl) f(g_MachineType);
     });
+    m_DialogAutoTransport.WireSteps(m_firstUpdateSteps, m_creationSteps, m_languageSteps);
+    m_DialogSetCover.WireSteps(m_firstUpdateSteps);
+    m_DialogAutoTransport.m_SRunSteps = [this] {
+        return m_pManualControl ? m_pManualControl->Config().m_S_RunSteps : 0;
+    };
     m_firstUpdateSteps.Set("View.LoadLimitPulses", [this](const StepContext& c) {
         m_LimitPulses = LoadLimitPulses(c.startFolder);
     });
@@ -187,7 +192,7 @@ void CSMTView::OpenSettingsDialog(int id) {
     const bool busy = s.isBusy && s.isBusy();
     const int comm = s.commModel ? s.commModel() : 0;
     if (ShowSettingsRefusal(CheckSettingsCommand(id, busy, g_MachineType, comm), m_Messages)) return;
-    PlaceholderDialog* dialog = nullptr;
+    QDialog* dialog = nullptr;
     switch (id) {
     case cmd::SetBasic: dialog = &m_DialogSetBasic; break;
     case cmd::DippingStation: dialog = &m_DialogDippingStation; break;
@@ -205,7 +210,10 @@ void CSMTView::OpenSettingsDialog(int id) {
     case cmd::MarkData: dialog = &m_DialogMarkList; break;
     case cmd::LampMachineSet: dialog = &m_DialogLampMachineList; break;
     case cmd::AutoFeed: dialog = &m_DialogAutoFeed; break;
-    case cmd::AutoTransport: dialog = &m_DialogAutoTransport; break;
+    case cmd::AutoTransport:
+        m_DialogAutoTransport.OnInitDialog();
+        dialog = &m_DialogAutoTransport;
+        break;
     case cmd::VersionNumber: dialog = &m_DialogVersionNumber; break;
     case cmd::FirmwareUpdate: dialog = &m_DialogFirmwareUpdate; break;
     default: return;
