@@ -201,28 +201,20 @@ ConveyorRun ZoneRun(int zone, const AutoTransportConfig& c, const PulseFactors& 
 
 std::optional<BeltPulses> BeltValuesOfButton(int control, const AutoTransportConfig& c, const PulseFactors& f) {
     const std::int32_t s = c.m_StepValue;
+    int zone = 0;
     switch (control) {
     case at::BoardInJog: return BeltPulses{s, 0, 0};
     case at::TransportJog: return BeltPulses{s, s, 0};
     case at::BoardOutJog: return BeltPulses{0, s, s};
-    case at::BoardInTest: {
-        const ConveyorRun r = ZoneRun(1, c, f);
-        return BeltPulses{r.belt1, r.belt2, r.belt3};
-    }
-    case at::TransportTest: {
-        const ConveyorRun r = ZoneRun(2, c, f);
-        return BeltPulses{r.belt1, r.belt2, r.belt3};
-    }
-    case at::BoardOutTest: {
-        const ConveyorRun r = ZoneRun(3, c, f);
-        return BeltPulses{r.belt1, r.belt2, r.belt3};
-    }
-    case at::FinalRunOut: {
-        const ConveyorRun r = ZoneRun(4, c, f);
-        return BeltPulses{r.belt1, r.belt2, r.belt3};
-    }
+    case at::BoardInTest: zone = 1; break;
+    case at::TransportTest: zone = 2; break;
+    case at::BoardOutTest: zone = 3; break;
+    case at::FinalRunOut: zone = 4; break;
     default: return std::nullopt;
     }
+    // A test button carries the configured distances of its zone.
+    const ConveyorRun r = ZoneRun(zone, c, f);
+    return BeltPulses{r.belt1, r.belt2, r.belt3};
 }
 
 int OperationOfButton(int control) {
@@ -391,17 +383,14 @@ void AutoTransport::Release(bool withState, bool stopValveOff) {
 
 bool AutoTransport::Belts(std::uint8_t zone, std::uint8_t f1, std::uint8_t f2, std::uint8_t f3) {
     const AutoTransportConfig c = Config();
-    ConveyorRun r;
-    r.zone = zone;
+    // The zone's speeds and wait, with the flags and belt values of this operation.
+    ConveyorRun r = ZoneRun(zone, c, ThePulseFactors());
     r.flag1 = f1;
     r.flag2 = f2;
     r.flag3 = f3;
     r.belt1 = m_BeltPulse_1;
     r.belt2 = m_BeltPulse_2;
     r.belt3 = m_BeltPulse_3;
-    r.start = c.m_ConveyorStartSpeed;
-    r.run = c.m_ConveyorNormalSpeed;
-    r.waitTimeOut = static_cast<std::uint16_t>(c.m_WaitTimeOut);
     return SendConveyorRun(r, ConveyorWaitLimit(c.m_WaitTimeOut));
 }
 

@@ -43,7 +43,6 @@ enum class TransportOp : int {
     Width = 15,          // width drive to m_SetWidth
     ReleaseAndCarryOut = 16,
 };
-inline constexpr int kTransportOpCount = 17;
 
 // Control ids of the panel that machine code refers to.
 namespace at {
