@@ -14,7 +14,7 @@ namespace {
 // The Ethernet-only commands refuse on the serial link: there is no frame for them.
 bool ethernetOnly() {
     if (!UseSerial()) return true;
-    Refuse(kNotOnEthernet);
+    Refuse(kNotOnThisLink);
     return false;
 }
 
@@ -48,15 +48,15 @@ bool moveWithStroke(std::uint16_t code, ReplyFamily family, std::int32_t dX, std
 
 }  // namespace
 
-void SendHomeAxesModel4(HomeModel4Speeds s) {
+bool SendHomeAxesModel4(HomeModel4Speeds s) {
     std::int32_t* runs[] = {&s.xRun, &s.x2Run, &s.yRun, &s.y2Run};
     CapRunsTogether(runs, 4, CurrentMoveSpeedOptions());
-    if (const auto& f = GetLinkHooks().enableManualControls) f(false);
+    // Refused before the panel is disabled: no reply would enable it again.
     if (!UseSerial()) {
-        Refuse(kNotOnEthernet);
-        return;
+        Refuse(kNotOnThisLink);
+        return false;
     }
-    SendSerialOnly(0x52, SerialHomeModel4(s));
+    return StartHoming(0x52, SerialHomeModel4(s), {});
 }
 
 bool MoveXY(XYMoveArgs m) {
@@ -92,7 +92,7 @@ bool MoveXYWithRotation(XYRotationMove m) {
         return false;
     }
     if (!UseSerial()) {
-        Refuse(kNotOnEthernet);
+        Refuse(kNotOnThisLink);
         return false;
     }
     if (!ExchangeSerial(ReplyFamily::MoveXYRotate, WaitKind::Move, CommandCaption(0x54),

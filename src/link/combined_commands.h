@@ -9,8 +9,9 @@
 
 namespace smt {
 
-// 0x52, serial only; on Ethernet "通讯未完成 ！" and nothing is sent.
-void SendHomeAxesModel4(HomeModel4Speeds speeds);
+// 0x52, serial only; on Ethernet "通讯未完成 ！" and nothing is sent. false:
+// nothing went out (the homing's caller clears its busy flag).
+bool SendHomeAxesModel4(HomeModel4Speeds speeds);
 // 0x53: X (axis 0) or X2 (9) with Y (1) or Y2 (12).
 bool MoveXY(XYMoveArgs move);
 // 0x54, serial only; false with "通讯未完成 ！" on Ethernet.

@@ -28,6 +28,9 @@ bool ExchangeUdp(std::uint16_t code, ReplyFamily family, WaitKind kind, const By
 bool SendOnly(std::uint16_t code, const ByteVector& serialData, const ByteVector& udpPayload,
               bool lockUdp = true);
 bool SendSerialOnly(std::uint16_t code, const ByteVector& serialData);
+// Disables the manual controls and sends a homing command; a send that fails
+// enables them again and gives false.
+bool StartHoming(std::uint16_t code, const ByteVector& serialData, const ByteVector& udpPayload);
 void CountCommand();
 void ShowField(PositionField field, std::int32_t pulses);
 void ShowXY();

@@ -149,6 +149,16 @@ bool SendOnly(std::uint16_t code, const ByteVector& serialData, const ByteVector
     return r == 0 || reportSendFailure(code);
 }
 
+bool StartHoming(std::uint16_t code, const ByteVector& serialData, const ByteVector& udpPayload) {
+    const auto& enable = GetLinkHooks().enableManualControls;
+    if (enable) enable(false);
+    // The homing command goes without the link mutex on Ethernet.
+    if (SendOnly(code, serialData, udpPayload, false)) return true;
+    // No reply will come to enable the panel again.
+    if (enable) enable(true);
+    return false;
+}
+
 void CountCommand() {
     const std::int32_t n = g_PanelLink.commandCounter.fetch_add(1) + 1;
     if (const auto& f = TheCommandPanel().showCommandCounter) f(n);
@@ -204,13 +214,12 @@ void SendAxisLimit(std::uint8_t axis, std::int32_t limitPulses) {
     if (SendSerialOnly(0x01, SerialAxisLimit(axis, limitPulses))) CountCommand();
 }
 
-void SendHomeAxes(HomeAxesSpeeds s) {
+bool SendHomeAxes(HomeAxesSpeeds s) {
     std::int32_t* runs[] = {&s.x.run, &s.y.run};
     CapRunsTogether(runs, 2, CurrentMoveSpeedOptions());
-    if (const auto& f = GetLinkHooks().enableManualControls) f(false);
     const int type = MachineType();
     if (type != 3 && type != 6) s.z34 = {};
-    SendOnly(0x02, SerialHomeAxes(s), UdpHomeAxes(s), false);
+    return StartHoming(0x02, SerialHomeAxes(s), UdpHomeAxes(s));
 }
 
 bool SetOutput(const OutputSwitch& output) {

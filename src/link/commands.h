@@ -37,7 +37,9 @@ MoveLimits CurrentMoveLimits();
 
 // ---- what the command functions need of the manual control panel, the camera
 // panel and the view. Every hook may be empty: the display step is skipped and
-// a value reads as its default.
+// a value reads as its default. Install before connecting; hooks run on the
+// command's own thread (worker, run or reply thread), so widgets are reached by
+// posting to the user-interface thread.
 struct CommandPanelPort {
     std::function<int()> machineType;        // empty: the link hooks' machine type
     std::function<int()> headGroup;          // 1 or 2; empty: 1
@@ -85,7 +87,7 @@ inline constexpr const char* kHeadE3Error = "Error E3 !";
 inline constexpr const char* kPulse65535 = "Pulse > 65535";
 inline constexpr const char* kPulse32767 = "Pulse > 32767";
 inline constexpr const char* kPulse24Bit = "Pulse > 8388607";
-inline constexpr const char* kNotOnEthernet = "通讯未完成 ！";
+inline constexpr const char* kNotOnThisLink = "通讯未完成 ！";
 
 // A position field's text: millimetres "%0.4f" (pulses / factor) or pulses "%d".
 std::string FormatPositionField(std::int32_t pulses, double factor, bool inPulses);
@@ -97,7 +99,9 @@ void SendHandshake();
 // 0x01, always a serial frame; the axis-limit thread waits on g_AxisLimitEvent.
 void SendAxisLimit(std::uint8_t axis, std::int32_t limitPulses);
 // 0x02: starts a homing (the reply 0x02 ends it); disables the manual controls.
-void SendHomeAxes(HomeAxesSpeeds speeds);
+// false: nothing went out, the controls are enabled again (the homing's caller
+// clears its busy flag).
+bool SendHomeAxes(HomeAxesSpeeds speeds);
 // 0x03, 0x04, 0x60: no reply is waited for. false when nothing could be sent.
 bool SetOutput(const OutputSwitch& output);
 bool SelectCamera(std::uint8_t camera, std::uint8_t value, int display);

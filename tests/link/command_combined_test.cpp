@@ -41,7 +41,7 @@ TEST_F(Combined, DoubleTableHomingIsSerialAndCapsAllFourRuns) {
     s.m_bMaxSpeedLimit = 1;
     s.m_MaxSpeedLimitValue = 150;
     TheSpeedTemplates().SetSettings(s);
-    SendHomeAxesModel4({10, 200, 11, 100, 12, 13, 120, 110, 14, 40, 0, 0, 15, 41});
+    ASSERT_TRUE(SendHomeAxesModel4({10, 200, 11, 100, 12, 13, 120, 110, 14, 40, 0, 0, 15, 41}));
     ASSERT_TRUE(ReadVacuum(1));  // the homing is not waited for; this one follows it
     const auto frames = machine().Frames();
     ASSERT_EQ(frames.size(), 2u);
@@ -53,7 +53,8 @@ TEST_F(Combined, DoubleTableHomingIsSerialAndCapsAllFourRuns) {
 TEST_F(Combined, SerialOnlyCommandsRefusedOnEthernet) {
     Start(false, 4, 3);
     g_PulseX = 100;
-    SendHomeAxesModel4({10, 200, 11, 100, 12, 13, 120, 110, 14, 40, 0, 0, 15, 41});
+    EXPECT_FALSE(SendHomeAxesModel4({10, 200, 11, 100, 12, 13, 120, 110, 14, 40, 0, 0, 15, 41}));
+    EXPECT_FALSE(Has("disable"));  // the panel stays usable
     EXPECT_FALSE(MoveXYWithRotation({1000, {5, 50}, 1, -1000, {5, 50}, 10, 30, 1, 2}));
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"通讯未完成 ！", "通讯未完成 ！"}));
     EXPECT_EQ(FrameCount(), 0u);

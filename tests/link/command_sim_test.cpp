@@ -64,7 +64,9 @@ TEST_P(Commands, SimpleCommandsReachTheMachineAsLaidOut) {
     EXPECT_EQ(machine().SpeedGear(), 3);
     ExpectSent(0x71, SerialHeight({-7000, 3, 4}), UdpHeight({-7000, 3, 4}));
     // (The serial reply's height bytes are read by the reply dispatch, not here.)
-    if (!serial()) EXPECT_EQ(g_PanelLink.measuredHeight, 12000);
+    if (!serial()) {
+        EXPECT_EQ(g_PanelLink.measuredHeight, 12000);
+    }
     EXPECT_EQ(Traces(), (std::vector<std::string>{"60->Start", "60->end", "71->start", "71->end"}));
 }
 
@@ -260,6 +262,10 @@ TEST_P(Commands, FailedSendEndsTheCommandAtOnce) {
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{SendFailedText("61->单轴运动")}));
     EXPECT_EQ(g_PulseX, 0);
     EXPECT_FALSE(SetOutput({1, 0, 5}));
+    // A homing that never went out leaves the panel enabled.
+    hooks.Take();
+    EXPECT_FALSE(SendHomeAxes({}));
+    EXPECT_EQ(hooks.Take(), (std::vector<std::string>{"disable", "enable"}));
 }
 
 TEST_P(Commands, ConcurrentSendersNeverInterleave) {
