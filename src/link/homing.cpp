@@ -8,10 +8,8 @@
 #include "link/commands.h"
 #include "link/position_counters.h"
 #include "link/reply_handlers.h"
-#include "link/cmd_srv.h"
 #include "link/link_state.h"
 #include "link/manual_control.h"
-#include "link/serial_link.h"
 #include "platform/msgbox.h"
 #include "platform/threads.h"
 #include "settings/basic_settings.h"
@@ -178,15 +176,15 @@ ResetHeadsPayload payload72(const std::array<std::int32_t, 12>& w) {
     return p;
 }
 
-// The homing commands do not wait: they went out when the link was open.
-bool send(const HomingPlan& plan, bool ethernet) {
+// The homing commands do not wait; false when nothing went out.
+bool send(const HomingPlan& plan) {
     switch (plan.command) {
-    case HomingCommand::Home02: SendHomeAxes(speeds02(plan.codes)); break;
-    case HomingCommand::Home52: SendHomeAxesModel4(speeds52(plan.codes)); break;
+    case HomingCommand::Home02: return SendHomeAxes(speeds02(plan.codes));
+    case HomingCommand::Home52: return SendHomeAxesModel4(speeds52(plan.codes));
     case HomingCommand::Home72: return SendResetHeads(payload72(plan.words));
-    case HomingCommand::None: return false;
+    case HomingCommand::None: break;
     }
-    return ethernet ? GetMachineLink().IsOpen() : GetSerialLink().IsOpen();
+    return false;
 }
 
 // ---- the homing under way ----
@@ -296,7 +294,7 @@ bool MachineReset(int kind, bool refuseWhileRunning) {
     g_PanelLink.resetKind = kind;
     EnableManualControls(false);
     if (plan.outputOff) SetOutput({static_cast<std::uint8_t>(plan.outputOff), 0, 5});
-    if (!send(plan, ethernet)) {
+    if (!send(plan)) {
         failPending("发送失败 / not sent", generation);
         finishFailed(generation);
         return false;

@@ -248,6 +248,11 @@ std::function<bool()>& ConveyorInUseSource() {
     return source;
 }
 
+std::function<void(int, bool)>& PartListToolButtons() {
+    static std::function<void(int, bool)> sink;
+    return sink;
+}
+
 bool ConveyorInUse() {
     const auto& f = ConveyorInUseSource();
     return f && f();

@@ -108,6 +108,10 @@ std::vector<std::pair<int, bool>> EnableStates(bool flag, const EnableContext& c
 std::function<bool()>& ConveyorInUseSource();
 bool ConveyorInUse();
 
+// The part list's Start (mc::PartListStart) and "Pcb Clamp" (mc::PartListClamp) tool
+// buttons, which the panel's enabling also sets (the part list fills it).
+std::function<void(int toolId, bool enabled)>& PartListToolButtons();
+
 // Through the link's hooks (the panel installs them; they post to its thread).
 void EnableManualControls(bool flag);
 void SetConnectCaption(const std::string& text);

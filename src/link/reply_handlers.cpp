@@ -157,7 +157,7 @@ void OnLinkEstablished() {
     }
     if (!plat::SleepFor(plat::Millis(200), stop) || stop->load()) return;
     if (TheBasicSettings().m_OnlineToReset) {
-        // The homing stores its kind once it is accepted.
+        g_PanelLink.resetKind = 0;
         call(TheCommandPanel().startHoming, 0);
     } else {
         call(TheCommandPanel().enableResetButton);

@@ -63,10 +63,7 @@ TEST_P(Commands, SimpleCommandsReachTheMachineAsLaidOut) {
     EXPECT_EQ(machine().Camera(), 2);
     EXPECT_EQ(machine().SpeedGear(), 3);
     ExpectSent(0x71, SerialHeight({-7000, 3, 4}), UdpHeight({-7000, 3, 4}));
-    // (The serial reply's height bytes are read by the reply dispatch, not here.)
-    if (!serial()) {
-        EXPECT_EQ(g_PanelLink.measuredHeight, 12000);
-    }
+    EXPECT_EQ(g_PanelLink.measuredHeight, 12000);
     EXPECT_EQ(Traces(), (std::vector<std::string>{"60->Start", "60->end", "71->start", "71->end"}));
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/numtext.h"
 #include "platform/files.h"
+#include "platform/profile.h"
 #include "settings/speed_editor.h"
 #include "test_support.h"
 
@@ -128,6 +129,54 @@ TEST(SpeedDefaults, FreshStartFolderConfirmsEveryClass) {
         }
         EXPECT_EQ(live.ActiveClass(), page);
     }
+}
+
+// The shipped config.ini carries the speeds of the high class, as one confirmation
+// of the manager writes them, so a new operator can jog and run at once.
+TEST(SpeedDefaults, ShippedConfigHoldsTheHighClassSpeeds) {
+    std::string shipped;
+    ASSERT_TRUE(plat::ReadWholeFile(ShippedPath(), shipped));
+    test::TempDir dir;
+    test::ScriptedResponder boxes;
+    FigLists lists;
+    ASSERT_TRUE(DecodeTableFile(shipped, lists.speed, &lists.speedSetNames));
+    SpeedTemplates live;
+    live.LoadSpeedTables(lists.speed, 0);
+    live.LoadConfig(dir.Path());
+    SpeedTemplateEditor editor(live, lists, dir.Path(), 0);
+    editor.Open(1);
+    ASSERT_EQ(editor.Confirm(), ConfirmResult::Closed);
+    // Jog steps in pulses for the four gears (fast, medium, slow, fine); the fast A
+    // step is one revolution at the default 17.7777 pulses per degree.
+    const char* kJogSteps[][2] = {
+        {"m_MediumSpeedZoom", "70"}, {"m_LowSpeedZoom", "40"},
+        {"m_XY_RunFast", "1000"},    {"m_XY_RunMedium", "100"},  {"m_XY_RunSlow", "10"},  {"m_XY_RunFine", "1"},
+        {"m_Z_RunFast", "400"},      {"m_Z_RunMedium", "100"},   {"m_Z_RunSlow", "10"},   {"m_Z_RunFine", "1"},
+        {"m_A_RunFast", "6400"},     {"m_A_RunMedium", "178"},   {"m_A_RunSlow", "18"},   {"m_A_RunFine", "2"},
+        {"m_Feed_RunFast", "1000"},  {"m_Feed_RunMedium", "100"}, {"m_Feed_RunSlow", "10"}, {"m_Feed_RunFine", "1"},
+        {"m_S_RunFast", "1000"},     {"m_S_RunMedium", "100"},   {"m_S_RunSlow", "10"},   {"m_S_RunFine", "1"}};
+    for (const auto& [key, value] : kJogSteps)
+        ASSERT_TRUE(plat::WritePrivateProfileString("SpeedTemplateConfig", key, value, dir.File("config.ini")));
+    std::string sections;
+    ASSERT_TRUE(plat::ReadWholeFile(dir.File("config.ini"), sections));
+
+    const std::string configPath = std::string(SMT_SOURCE_DIR) + "/res/config.ini";
+    const std::string head = "[LanguageSetConfig]\r\nLanguageSet=Chinese\r\n\r\n"
+                             "[MachineSetConfig]\r\nMachineSet=0\r\n\r\n";
+    if (const char* write = std::getenv("SMT_WRITE_SPEED_DEFAULTS"); write && *write == '1') {
+        ASSERT_TRUE(plat::WriteFileAtomic(configPath, head + sections));
+    }
+    std::string config;
+    ASSERT_TRUE(plat::ReadWholeFile(configPath, config));
+    EXPECT_EQ(config, head + sections);
+
+    SpeedTemplates fresh;
+    fresh.LoadSpeedTypeConfigs(std::string(SMT_SOURCE_DIR) + "/res");
+    const SpeedTypeTable handle = fresh.Table(SpeedType::Handle);
+    for (int d = 0; d < kSpeedDriveCount; ++d) EXPECT_GE(handle.Pair(d).start, 1) << d;
+    fresh.LoadConfig(std::string(SMT_SOURCE_DIR) + "/res");
+    EXPECT_EQ(fresh.Settings().m_A_RunFast, 6400);
+    EXPECT_EQ(fresh.JogStep(0, JogGroup::XY), 1000);
 }
 
 } // namespace

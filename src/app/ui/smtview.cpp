@@ -1,4 +1,5 @@
 #include "app/ui/smtview.h"
+#include "settings/ui/settings_wiring.h"
 
 #include <QResizeEvent>
 
@@ -64,6 +65,10 @@ void CSMTView::WireSteps() {
     });
     m_DialogAutoTransport.WireSteps(m_firstUpdateSteps, m_creationSteps, m_languageSteps);
     m_DialogSetCover.WireSteps(m_firstUpdateSteps);
+    m_DialogOpeners[cmd::AutoTransport] = [this](int) {
+        m_DialogAutoTransport.OnInitDialog();
+        m_RunModal(m_DialogAutoTransport);
+    };
     m_DialogAutoTransport.m_SRunSteps = [this] {
         return m_pManualControl ? m_pManualControl->Config().m_S_RunSteps : 0;
     };
@@ -73,6 +78,7 @@ void CSMTView::WireSteps() {
     m_firstUpdateSteps.Set("View.ComputePositionPulses", [this](const StepContext&) {
         ComputePositionPulses();
     });
+    WireSettingsSubsystem(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
@@ -192,29 +198,22 @@ void CSMTView::OpenSettingsDialog(int id) {
     const bool busy = s.isBusy && s.isBusy();
     const int comm = s.commModel ? s.commModel() : 0;
     if (ShowSettingsRefusal(CheckSettingsCommand(id, busy, g_MachineType, comm), m_Messages)) return;
-    QDialog* dialog = nullptr;
+    if (auto opener = m_DialogOpeners.find(id); opener != m_DialogOpeners.end()) {
+        opener->second(id);
+        return;
+    }
+    PlaceholderDialog* dialog = nullptr;
     switch (id) {
     case cmd::SetBasic: dialog = &m_DialogSetBasic; break;
     case cmd::DippingStation: dialog = &m_DialogDippingStation; break;
     case cmd::FeedGroup: dialog = &m_DialogFeedGroup; break;
-    case cmd::SpeedSet: case cmd::HighSpeedTemplate: case cmd::MediumSpeedTemplate:
-    case cmd::LowSpeedTemplate:
-        m_DialogSpeedTemplate.SetPage(SpeedTemplatePage(id));
-        dialog = &m_DialogSpeedTemplate;
-        break;
     case cmd::CameraList: dialog = &m_DialogCameraList; break;
     case cmd::NozzleList: dialog = &m_DialogNozzleList; break;
-    case cmd::SetPulse: dialog = &m_DialogSetPulse; break;
     case cmd::OftenData: dialog = &m_DialogDropDownParameter; break;
     case cmd::PackData: dialog = &m_DialogPackList; break;
     case cmd::MarkData: dialog = &m_DialogMarkList; break;
     case cmd::LampMachineSet: dialog = &m_DialogLampMachineList; break;
     case cmd::AutoFeed: dialog = &m_DialogAutoFeed; break;
-    case cmd::AutoTransport:
-        m_DialogAutoTransport.OnInitDialog();
-        dialog = &m_DialogAutoTransport;
-        break;
-    case cmd::VersionNumber: dialog = &m_DialogVersionNumber; break;
     case cmd::FirmwareUpdate: dialog = &m_DialogFirmwareUpdate; break;
     default: return;
     }

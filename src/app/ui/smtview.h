@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "app/joblines_placeholder.h"
@@ -57,6 +58,9 @@ public:
 
     // How a settings dialog is run; tests replace it to avoid modal loops.
     std::function<int(QDialog&)> m_RunModal;
+    // The real dialog of a settings command, registered by its subsystem; a
+    // command with none opens its placeholder.
+    std::map<int, std::function<void(int id)>> m_DialogOpeners;
 
     // ---- panels (placeholders until their subsystems land) ----
     QPointer<PlaceholderPanel> m_pSetView;        // CDialogSetView
@@ -67,17 +71,14 @@ public:
     // ---- the fourteen settings dialogs (placeholders) ----
     PlaceholderDialog m_DialogSetBasic{"CDialogSetBasic", this};
     PlaceholderDialog m_DialogDippingStation{"CDialogDippingStation", this};
-    PlaceholderDialog m_DialogSpeedTemplate{"CDialogSpeedTemplate", this};
     PlaceholderDialog m_DialogCameraList{"CDialogCameraList", this};
     PlaceholderDialog m_DialogNozzleList{"CDialogNozzleList", this};
-    PlaceholderDialog m_DialogSetPulse{"CDialogSetPulse", this};
     PlaceholderDialog m_DialogDropDownParameter{"CDialogDropDownParameter", this};
     PlaceholderDialog m_DialogPackList{"CDialogPackList", this};
     PlaceholderDialog m_DialogMarkList{"CDialogMarkList", this};
     PlaceholderDialog m_DialogLampMachineList{"CDialogLampMachineList", this};
     PlaceholderDialog m_DialogAutoFeed{"CDialogAutoFeed", this};
     CDialogAutoTransport m_DialogAutoTransport{TheAutoTransport(), this};
-    PlaceholderDialog m_DialogVersionNumber{"CDialogVersionNumber", this};
     PlaceholderDialog m_DialogFirmwareUpdate{"CDialogFirmwareUpdate", this};
     // The cover-tape page, held here until the part list's placement strategy
     // dialog that shows it lands and takes it over.

@@ -410,8 +410,11 @@ void CDialogManualControl::EnableManualControls(bool flag) {
     c.machineType = m_machineType;
     c.resetKind = g_PanelLink.resetKind.load();
     c.conveyorInUse = ConveyorInUse();
-    for (const auto& [id, on] : EnableStates(flag, c))
+    const auto& partList = PartListToolButtons();
+    for (const auto& [id, on] : EnableStates(flag, c)) {
         if (QWidget* w = Control(id)) w->setEnabled(on);
+        else if (partList && (id == mc::PartListStart || id == mc::PartListClamp)) partList(id, on);
+    }
 }
 
 void CDialogManualControl::SetNozzleChecks(int selector, bool checked) {

@@ -6,7 +6,10 @@
 
 #include "app/menus.h"
 #include "platform/threads.h"
+#include "settings/ui/dialogspeedtemplate.h"
 #include "shell_fixture.h"
+
+#include <QTabWidget>
 
 using namespace smt;
 using smt::test::OpenAndClose;
@@ -182,8 +185,10 @@ TEST(Shell, SettingsCommandsOpenTheirDialogsOrRefuse) {
     ASSERT_TRUE(app.Start());
     CSMTView* v = app.View();
     std::vector<std::string> opened;
+    int speedPage = -1;
     v->m_RunModal = [&](QDialog& d) {
         opened.push_back(d.objectName().toStdString());
+        if (auto* speed = qobject_cast<::CDialogSpeedTemplate*>(&d)) speedPage = speed->Tabs()->currentIndex();
         return 0;
     };
     ScriptedResponder boxes;
@@ -192,7 +197,7 @@ TEST(Shell, SettingsCommandsOpenTheirDialogsOrRefuse) {
     GetShellServices().isBusy = [&] { return busy; };
     GetShellServices().commModel = [&] { return comm; };
     app.Frame()->Action(cmd::MediumSpeedTemplate)->trigger();
-    EXPECT_EQ(v->m_DialogSpeedTemplate.Page(), 2);
+    EXPECT_EQ(speedPage, 2);
     app.Frame()->Action(cmd::FeedGroup)->trigger();
     app.Frame()->Action(cmd::FirmwareUpdate)->trigger();
     app.Frame()->Action(cmd::OftenData)->trigger();

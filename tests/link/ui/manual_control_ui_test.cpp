@@ -134,6 +134,14 @@ TEST_F(PanelTest, EnablingFollowsTheRules) {
     panel->LayoutManualControlForModel(0);
     panel->EnableManualControls(true);
     EXPECT_FALSE(panel->Control(mc::FeedXPlus)->isEnabled());  // type 0: the opposite
+    // The part list's Start follows the panel, except while a full homing runs.
+    std::vector<std::pair<int, bool>> tools;
+    PartListToolButtons() = [&](int id, bool on) { tools.emplace_back(id, on); };
+    panel->EnableManualControls(false);
+    g_PanelLink.resetKind = 0;
+    panel->EnableManualControls(true);
+    PartListToolButtons() = nullptr;
+    EXPECT_EQ(tools, (std::vector<std::pair<int, bool>>{{mc::PartListStart, false}}));
 }
 
 TEST_F(PanelTest, TraceGoesInAtTheCaretAndPositionsAndCountersShow) {

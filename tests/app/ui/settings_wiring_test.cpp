@@ -1,0 +1,67 @@
+// The machine settings reach the view: their sections load at the first update,
+// their dialogs open from the settings menu, and their values drive the view's
+// travel limits in pulses.
+#include <QDialog>
+
+#include "app/menus.h"
+#include "settings/basic_settings.h"
+#include "settings/pulse_settings.h"
+#include "settings/rederive_hooks.h"
+#include "settings/speed_template.h"
+#include "settings/ui/settings_wiring.h"
+#include "settings/version_switches.h"
+#include "shell_fixture.h"
+
+namespace smt::test {
+namespace {
+
+const char* kConfig =
+    "[SetBasicConfig]\r\nm_X_Limit=400.0000\r\nm_Y_Limit=300.0000\r\nm_Z_Limit=20.0000\r\n"
+    "m_CommModel=1\r\n"
+    "[SetPulseConfig]\r\nm_X_Pulse=80.5000\r\nm_Y_Pulse=100.0000\r\nm_Z_Pulse=40.0000\r\n"
+    "[CPUVersionNumberConfig]\r\nm_V2_04=1\r\nm_V2_06=1\r\n"
+    "[SpeedTemplateConfig]\r\nm_SpeedMenuCheck=2\r\n";
+
+TEST(SettingsWiring, FirstUpdateLoadsEverySettingsSection) {
+    ShellApp app(kConfig);
+    WireSettingsServices();
+    ASSERT_TRUE(app.Start());
+    EXPECT_DOUBLE_EQ(TheBasicSettings().m_X_Limit, 400.0);
+    EXPECT_EQ(TheBasicSettings().m_CommModel, 1);
+    EXPECT_DOUBLE_EQ(ThePulseFactors().m_X_Pulse, 80.5);
+    EXPECT_EQ(TheVersionSwitches().m_V2_04, 1);
+    EXPECT_EQ(TheVersionSwitches().m_V2_06, 1);
+    EXPECT_EQ(TheSpeedTemplates().Settings().m_SpeedMenuCheck, 2);
+    // The shell reads the live settings through its services.
+    EXPECT_EQ(GetShellServices().commModel(), 1);
+    EXPECT_EQ(GetShellServices().activeSpeedClass(), 2);
+    EXPECT_DOUBLE_EQ(GetShellServices().pulseFactors()[0], 80.5);
+}
+
+TEST(SettingsWiring, SettingsMenuOpensTheRealDialogs) {
+    ShellApp app(kConfig);
+    WireSettingsServices();
+    ASSERT_TRUE(app.Start());
+    std::vector<std::string> opened;
+    app.View()->m_RunModal = [&](QDialog& d) {
+        opened.push_back(d.objectName().toStdString());
+        return 0;
+    };
+    GetShellServices().isBusy = [] { return false; };
+    for (int id : {cmd::SetPulse, cmd::VersionNumber, cmd::SpeedSet, cmd::LowSpeedTemplate})
+        app.Frame()->Action(id)->trigger();
+    EXPECT_EQ(opened, (std::vector<std::string>{"CDialogSetPulse", "CDialogVersionNumber",
+                                                "CDialogSpeedTemplate", "CDialogSpeedTemplate"}));
+}
+
+TEST(SettingsWiring, PulseRederivationRecomputesTheViewLimits) {
+    ShellApp app(kConfig);
+    WireSettingsServices();
+    ASSERT_TRUE(app.Start());
+    ThePulseFactors().m_X_Pulse = 100.0;
+    TheSettingsRederivations().recomputeLimitPulses();
+    EXPECT_EQ(app.View()->m_LimitPulses.x, 40000);
+}
+
+} // namespace
+} // namespace smt::test

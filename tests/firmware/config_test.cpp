@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+
+#include "firmware_fixture.h"
+#include "platform/profile.h"
+#include "platform/text.h"
+#include "platform/threads.h"
+
+using namespace smt;
+using namespace smt::test;
+
+namespace {
+
+ByteVec MainBlock(std::uint16_t mark, std::uint16_t version, const std::string& gbkDescription, std::uint32_t mcu,
+                  std::int32_t x, std::int32_t y) {
+    ByteVec b = Pattern(0x10000, 40);
+    b[0] = static_cast<std::uint8_t>(mark);
+    b[1] = static_cast<std::uint8_t>(mark >> 8);
+    b[2] = static_cast<std::uint8_t>(version);
+    b[3] = static_cast<std::uint8_t>(version >> 8);
+    std::fill(b.begin() + 4, b.begin() + 68, 0);
+    std::memcpy(b.data() + 4, gbkDescription.data(), std::min<std::size_t>(64, gbkDescription.size()));
+    for (int i = 0; i < 4; ++i) {
+        b[68 + i] = static_cast<std::uint8_t>(mcu >> (8 * i));
+        b[72 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(x) >> (8 * i));
+        b[76 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(y) >> (8 * i));
+    }
+    return b;
+}
+
+std::string Display(const ByteVec& bytes) {
+    BoardConfigBlock block;
+    block.Bytes() = bytes;
+    return FormatBoardConfig(block, TheFirmwareUpdateCaptions());
+}
+
+TEST(BoardConfigBlockText, SixLinesOfTheBlock) {
+    EXPECT_EQ(Display(MainBlock(1, 7, plat::Utf8ToGbk("主板 SMT-A"), 6, 32200, -24150)),
+              "升级标记：1\r\n版本号：V3.07\r\n设备描述：主板 SMT-A\r\n单片机信息：110\r\nX限位：32200\r\n"
+              "Y限位：-24150\r\n");
+    const std::string v12 = Display(MainBlock(0, 12, "", 0, 0, 0));
+    EXPECT_NE(v12.find("版本号：V3.12\r\n"), std::string::npos);
+    EXPECT_NE(v12.find("\r\n单片机信息：\r\n"), std::string::npos);  // MCU 0: no digits
+    const std::string v0 = Display(MainBlock(0, 0, "", 1, 0, 0));
+    EXPECT_NE(v0.find("版本号：V3.0\r\n设备描述：\r\n单片机信息：1\r\n"), std::string::npos);
+    EXPECT_EQ(VersionDigits(9), "09");
+    EXPECT_EQ(VersionDigits(10), "10");
+    EXPECT_EQ(VersionDigits(65535), "65535");
+    EXPECT_EQ(BinaryDigits(0x80000001u), "10000000000000000000000000000001");
+}
+
+TEST(BoardConfigBlockText, DescriptionWithoutItsNulStopsAtSixtyFourBytes) {
+    ByteVec b = MainBlock(0, 1, "", 0, 0, 0);
+    std::fill(b.begin() + 4, b.begin() + 68, 'A');
+    BoardConfigBlock block;
+    block.Bytes() = b;
+    EXPECT_EQ(block.Description(), std::string(64, 'A'));
+}
+
+class ConfigOnSim : public FirmwareSimTest {};
+
+TEST_F(ConfigOnSim, ReadSelectsTheMainBoardFirstAndShowsItsBlock) {
+    SeedConfig(1, 0, MainBlock(0, 12, "SMT-8", 5, 40000, 30000));
+    SeedConfig(2, 0, MainBlock(0, 99, "HEAD", 1, 1, 1));  // an interrupted update left board 2 selected
+    Board().ClearRecords();
+    FirmwareJob job = Job();
+    EXPECT_TRUE(ReadBoardConfig(job));
+    const auto frames = Frames();
+    ASSERT_FALSE(frames.empty());
+    EXPECT_EQ(frames.front().code, 0xF00);
+    EXPECT_EQ(frames.front().data, (ByteVec{1, 0}));
+    EXPECT_EQ(view.configs,
+              (std::vector<std::string>{"", "升级标记：0\r\n版本号：V3.12\r\n设备描述：SMT-8\r\n单片机信息：101\r\n"
+                                            "X限位：40000\r\nY限位：30000\r\n"}));
+    EXPECT_EQ(view.statuses, (std::vector<std::string>{"读出配置信息...", "读出配置信息完成"}));
+}
+
+TEST_F(ConfigOnSim, FailedReadShowsNothing) {
+    Fresh();
+    Faults().ErrorNext(0x05);  // the selection is refused
+    FirmwareJob job = Job();
+    EXPECT_FALSE(ReadBoardConfig(job));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Error-05 = 长度错误 !", "Modify update flag Error ！"}));
+    EXPECT_EQ(view.configs, std::vector<std::string>{""});
+    EXPECT_EQ(view.statuses.back(), "读出配置信息失败 !");
+    EXPECT_TRUE(Frames(0xF04).empty());
+}
+
+TEST_F(ConfigOnSim, WriteLimitsChangesOnlyTheLimitBytesThenSendsThem) {
+    const ByteVec before = MainBlock(1, 7, "SMT", 6, 1, 2);  // mark 1 is kept as read
+    SeedConfig(1, 0, before);
+    Select(3, 1);
+    Board().ClearRecords();
+    FirmwareJob job = Job();
+    job.xLimitMm = 400.0;
+    job.xPulse = 80.5;
+    job.yLimitMm = 400.01;  // 32200.805 pulses
+    job.yPulse = 80.5;
+    EXPECT_TRUE(WriteBoardLimits(job));
+    const ByteVec after = Flash(1, 0, 0x08010000, 0x10000);
+    std::vector<std::size_t> changed;
+    for (std::size_t i = 0; i < after.size(); ++i)
+        if (after[i] != before[i]) changed.push_back(i);
+    for (std::size_t i : changed) EXPECT_TRUE(i >= 72 && i < 80) << i;
+    EXPECT_EQ(ReadU32(after, 72), 32200u);
+    EXPECT_EQ(ReadU32(after, 76), 32200u);
+    EXPECT_EQ(axisLimits, (std::vector<std::pair<int, std::int32_t>>{{0, 32200}, {1, 32200}}));
+    EXPECT_EQ(Frames().front().data, (ByteVec{1, 0}));
+    EXPECT_EQ(view.statuses, (std::vector<std::string>{"读出配置信息...", "擦除配置信息...", "写入配置信息...",
+                                                       "写入配置信息完成"}));
+    EXPECT_TRUE(Flash(3, 1, 0x08010000, 4) == ByteVec(4, 0xFF));  // the selected feeder board untouched
+}
+
+TEST_F(ConfigOnSim, WriteLimitsWithoutAHookSendsTheLimitsOverTheLink) {
+    SeedConfig(1, 0, MainBlock(0, 7, "SMT", 6, 1, 2));
+    Fresh();
+    FirmwareJob job = Job();
+    job.port.sendAxisLimit = nullptr;
+    job.xLimitMm = 400.0;
+    job.xPulse = 80.5;
+    job.yLimitMm = 250.0;
+    job.yPulse = -0.1;  // a negative factor gives a negative limit
+    EXPECT_TRUE(WriteBoardLimits(job));
+    // The limits wait for no reply; one answered command behind them shows they were taken.
+    ASSERT_TRUE(FirmwareLoader(link).SetUpdateFlag(1, 0));
+    const auto sent = Frames(0x01);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(ToHex(std::string(sent[0].data.begin(), sent[0].data.end())), "00 C8 7D 00 00");
+    EXPECT_EQ(ToHex(std::string(sent[1].data.begin(), sent[1].data.end())), "01 E7 FF FF FF");
+    EXPECT_EQ(Board().AxisLimits(), (std::map<int, std::int32_t>{{0, 32200}, {1, -25}}));
+}
+
+TEST_F(ConfigOnSim, WriteLimitsAfterAFailedReadErasesNothing) {
+    SeedConfig(1, 0, MainBlock(0, 7, "SMT", 6, 1, 2));
+    Fresh();
+    FirmwareJob job = Job();
+    job.xLimitMm = job.yLimitMm = 100;
+    job.xPulse = job.yPulse = 10;
+    // A block in the middle of the read is refused.
+    job.view.setProgress = [this, n = 0](int) mutable {
+        if (++n == 10) Faults().ErrorNext(0x01);
+    };
+    EXPECT_FALSE(WriteBoardLimits(job));
+    EXPECT_TRUE(Frames(0xF02).empty());
+    EXPECT_TRUE(Frames(0xF03).empty());
+    EXPECT_TRUE(axisLimits.empty());
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Error-01 = 超时 !", "Read Main Board Flash Error ！"}));
+    EXPECT_EQ(view.statuses.back(), "读出配置信息失败 !");
+}
+
+TEST_F(ConfigOnSim, ButtonsRefuseWithoutALinkAndWhileAJobRuns) {
+    FirmwareUpdateValues values;
+    g_Connected = false;
+    EXPECT_FALSE(StartFirmwareWork(values, kFirmwareReadConfig, Job()));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is not connection !"});
+    EXPECT_EQ(values.m_UpdateMode, 0);
+
+    g_Connected = true;
+    boxes.Clear();
+    Faults().SetDelayMs(100);  // the first job is still reading when the second button comes
+    ASSERT_TRUE(StartFirmwareWork(values, kFirmwareReadConfig, Job()));
+    EXPECT_FALSE(StartFirmwareWork(values, kFirmwareWriteLimits, Job()));
+    EXPECT_FALSE(StartFirmwareWork(values, kFirmwareUpdate, Job()));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is runnig !", "Machine is runnig !"}));
+    EXPECT_EQ(values.m_UpdateMode, kFirmwareReadConfig);
+    Faults().SetDelayMs(0);
+    ASSERT_TRUE(plat::JoinAllWorkers(std::chrono::seconds(30)));
+    EXPECT_FALSE(g_Running);
+    EXPECT_FALSE(g_FirmwareBusy);
+    EXPECT_EQ(Frames(0xF02).size(), 0u);  // the write job never ran
+
+    g_Running = true;  // another machine action
+    boxes.Clear();
+    EXPECT_FALSE(StartFirmwareWork(values, kFirmwareReadConfig, Job()));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is runnig !"});
+    EXPECT_FALSE(g_FirmwareBusy);
+    g_Running = false;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FirmwareCaptions, ShippedFilesHoldEveryTextAndJoinIntoLines) {
+    const std::string res = std::string(SMT_SOURCE_DIR) + "/res";
+    for (const char* language : {"Chinese", "English", "German"}) {
+        for (const auto& [key, builtIn] : TheFirmwareUpdateCaptions().Entries())
+            EXPECT_NE(plat::GetPrivateProfileString("FirmwareUpdateConfig", key, "获取配置失败", 512,
+                                                    res + "/" + language + ".ini"),
+                      "获取配置失败")
+                << language << " " << key;
+    }
+    DialogCaptions english = TheFirmwareUpdateCaptions();
+    english.Load(res, "English");
+    const auto t = [&](const char* name) { return FwText(english, name); };
+    EXPECT_EQ(t("c_Reading") + t("c_MainBoard") + t("c_Application") + t("c_ConfigurationInformation") + t("c_Failed"),
+              "Reading main board application configuration failed");
+    EXPECT_EQ(t("c_Erasing") + t("c_Complete"), "Erasing complete");
+    EXPECT_EQ(t("c_Upadte") + t("c_Complete"), "Update complete");
+    BoardConfigBlock block;
+    block.Bytes().assign(0x10000, 0);
+    block.SetLimits(5, 6);
+    EXPECT_EQ(FormatBoardConfig(block, english),
+              "Update mark: 0\r\nVersion: V3.0\r\nDevice description: \r\nMCU information: \r\nX limit: 5\r\nY limit: 6\r\n");
+}
+
+}  // namespace

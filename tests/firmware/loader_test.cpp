@@ -1,0 +1,288 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
+#include "firmware/md5.h"
+#include "firmware_fixture.h"
+#include "link/firmware_loader.h"
+#include "md5.h"
+
+using namespace smt;
+using namespace smt::test;
+
+namespace {
+
+std::string Hex(const std::array<std::uint8_t, 16>& d) {
+    return ToHex(std::string(d.begin(), d.end()));
+}
+
+TEST(Md5, KnownDigestsAndEveryPaddingCase) {
+    EXPECT_EQ(Hex(ComputeMd5(nullptr, 0)), "D4 1D 8C D9 8F 00 B2 04 E9 80 09 98 EC F8 42 7E");
+    const std::string abc = "abc";
+    EXPECT_EQ(Hex(ComputeMd5(reinterpret_cast<const std::uint8_t*>(abc.data()), abc.size())),
+              "90 01 50 98 3C D2 4F B0 D6 96 3F 7D 28 E1 7F 72");
+    // Lengths around the 56-byte padding boundary and whole blocks, against the
+    // simulated boards' own digest.
+    for (std::size_t n : {1u, 55u, 56u, 57u, 63u, 64u, 65u, 119u, 120u, 1000u, 0x60000u}) {
+        const ByteVec b = Pattern(n, static_cast<std::uint8_t>(n));
+        EXPECT_EQ(ComputeMd5(b.data(), b.size()), sim::Md5Digest(b.data(), b.size())) << n;
+    }
+}
+
+TEST(LoaderStatus, TextsOfTheBoardsStatusCodes) {
+    EXPECT_FALSE(LoaderStatusText(0x00));
+    EXPECT_FALSE(LoaderStatusText(0x68));
+    EXPECT_EQ(*LoaderStatusText(0x01), "Error-01 = 超时 !");
+    EXPECT_EQ(*LoaderStatusText(0x05), "Error-05 = 长度错误 !");
+    EXPECT_EQ(*LoaderStatusText(0x12), "Error-12 = Y当前位置出错 !");
+    EXPECT_EQ(*LoaderStatusText(0x20), "Error-20 = Z1电机或传感器故障 !");
+    EXPECT_EQ(*LoaderStatusText(0x21), "Error-21 = 电机或传感器故障 !");
+    EXPECT_EQ(*LoaderStatusText(0x28), "Error-28 = Z1电机或测量头故障 !");
+    EXPECT_EQ(*LoaderStatusText(0x29), "Error-29 = Z复位故障 !");
+    EXPECT_EQ(*LoaderStatusText(0x3B), "Error-3B = 电机或传感器故障 !");
+    EXPECT_EQ(*LoaderStatusText(0x42), "飞达板超时 !");
+    EXPECT_EQ(*LoaderStatusText(0xFF), "Error-FF = 未知错误 !");
+    for (std::uint8_t other : {0x06, 0x13, 0x3C, 0x44, 0x99})
+        EXPECT_EQ(*LoaderStatusText(other), "Error-?? = 错误代码 !") << int(other);
+
+    ScriptedResponder boxes;
+    g_Connected = true;
+    EXPECT_TRUE(CheckReplyStatus(0));
+    EXPECT_FALSE(CheckReplyStatus(0x68));
+    EXPECT_FALSE(CheckReplyStatus(0x29));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error-29 = Z复位故障 !"});
+    EXPECT_TRUE(g_Connected);  // a loader status changes no machine state
+    g_Connected = false;
+}
+
+class LoaderOnSim : public FirmwareSimTest {
+protected:
+    FirmwareLoader loader{link};
+    std::vector<int> percents;
+    ProgressCallback Progress() {
+        return [this](int p) { percents.push_back(p); };
+    }
+};
+
+TEST_F(LoaderOnSim, WritesInBlocksOf433AndReportsPercent) {
+    Select(2, 0);
+    Board().ClearRecords();
+    const ByteVec data = Pattern(1000, 1);
+    ASSERT_TRUE(loader.WriteFlash(0x08020000, data.data(), data.size(), Progress()));
+    const auto writes = Frames(0xF03);
+    ASSERT_EQ(writes.size(), 3u);
+    EXPECT_EQ(ReadU32(writes[0].data, 0), 0x08020000u);
+    EXPECT_EQ(ReadU32(writes[1].data, 0), 0x08020000u + 433);
+    EXPECT_EQ(ReadU32(writes[2].data, 0), 0x08020000u + 866);
+    EXPECT_EQ(ReadU32(writes[2].data, 4), 134u);
+    EXPECT_EQ(percents, (std::vector<int>{43, 86, 100}));
+    EXPECT_EQ(Flash(2, 0, 0x08020000, 1000), data);
+}
+
+TEST_F(LoaderOnSim, ReadsTheConfigurationAreaIn152Requests) {
+    const ByteVec block = ConfigPattern(3);
+    SeedConfig(1, 0, block);
+    Board().ClearRecords();
+    ByteVec out;
+    ASSERT_TRUE(loader.ReadFlash(out, Progress()));
+    EXPECT_EQ(out, block);
+    const auto reads = Frames(0xF04);
+    ASSERT_EQ(reads.size(), 152u);
+    EXPECT_EQ(ReadU32(reads.front().data, 0), 0x08010000u);
+    EXPECT_EQ(ReadU32(reads.back().data, 4), 153u);
+    EXPECT_EQ(percents.back(), 100);
+}
+
+TEST_F(LoaderOnSim, RefusedReadBlockFailsTheRead) {
+    Faults().ErrorNext(0x05);
+    ByteVec out;
+    EXPECT_FALSE(loader.ReadFlash(out, Progress()));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error-05 = 长度错误 !"});
+    EXPECT_EQ(Frames(0xF04).size(), 1u);  // nothing more asked after the refusal
+}
+
+TEST_F(LoaderOnSim, DigestAndJumpAndSelection) {
+    Select(4, 0);
+    const ByteVec data = Pattern(700, 4);
+    Poke(0x08020000, data);
+    Select(1, 0);
+    ASSERT_TRUE(loader.SetUpdateFlag(4, 0));
+    EXPECT_EQ(Board().SelectedBoard().number, 4);
+    Md5Digest d{};
+    ASSERT_TRUE(loader.ReadFlashMd5(700, d));
+    EXPECT_EQ(d, ComputeMd5(data.data(), data.size()));
+    ASSERT_TRUE(loader.JumpToAddress(0x08000000));
+    EXPECT_EQ(Board().LastJump(sim::BoardId{4, 0}), 0x08000000u);
+    ASSERT_TRUE(loader.EraseFlash(0x08020000, 0x60000));
+    EXPECT_EQ(Flash(4, 0, 0x08020000, 4), (ByteVec{0xFF, 0xFF, 0xFF, 0xFF}));
+    EXPECT_FALSE(loader.SetUpdateFlag(9, 0));  // the board refuses an unknown number
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error-FF = 未知错误 !"});
+}
+
+TEST_F(LoaderOnSim, FileImagesAreRefusedBeforeAnythingIsSent) {
+    WriteImage("big.bin", ByteVec(0x60001, 0x11));
+    WriteImage("empty.bin", {});
+    WriteImage("fits.bin", Pattern(0x60000, 9));
+    Fresh();
+    EXPECT_FALSE(loader.WriteFlashFromFile(start.File("Update/big.bin"), 0x08020000, Progress(), 0x60000));
+    EXPECT_FALSE(loader.WriteFlashFromFile(start.File("Update/empty.bin"), 0x08020000, Progress(), 0x60000));
+    EXPECT_FALSE(loader.WriteFlashFromFile(start.File("Update/none.bin"), 0x08020000, Progress(), 0x60000));
+    EXPECT_TRUE(Frames().empty());
+    ByteVec image;
+    // Written with the backslashes of the machine's own paths.
+    const auto n = loader.WriteFlashFromFile(start.Path() + "\\Update\\FITS.BIN", 0x08020000, Progress(), 0x60000, &image);
+    ASSERT_TRUE(n);
+    EXPECT_EQ(*n, 0x60000u);
+    EXPECT_EQ(image, Pattern(0x60000, 9));
+    EXPECT_EQ(Flash(1, 0, 0x08020000, 0x60000), image);
+}
+
+// A board that answers as the test says: short replies, endless refusals, silence.
+class FakeBoard {
+public:
+    using Answer = std::function<std::vector<ByteVec>(std::uint16_t code, const ByteVec& payload)>;
+    explicit FakeBoard(Answer answer) : m_answer(std::move(answer)) {
+        m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        ::inet_pton(AF_INET, "127.0.0.2", &a.sin_addr);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        socklen_t len = sizeof a;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] { Loop(); });
+    }
+    ~FakeBoard() {
+        m_stop = true;
+        m_thread.join();
+        ::close(m_fd);
+    }
+    std::uint16_t Port() const { return m_port; }
+    int Requests() const { return m_requests; }
+
+private:
+    void Loop() {
+        std::uint8_t buf[2048];
+        while (!m_stop) {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 20) <= 0) continue;
+            sockaddr_in from{};
+            socklen_t len = sizeof from;
+            const ssize_t n = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+            LinkMessage m;
+            if (n <= 0 || !UnpackPacket(buf, static_cast<std::size_t>(n), m)) continue;
+            ++m_requests;
+            for (const ByteVec& reply : m_answer(m.command & 0xFFF, m.data)) {
+                const ByteVec d = PackPacket(1, m.command & 0xFFF, 0, reply);
+                ::sendto(m_fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+            }
+        }
+    }
+    Answer m_answer;
+    int m_fd = -1;
+    std::uint16_t m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::atomic<int> m_requests{0};
+    std::thread m_thread;
+};
+
+class LoaderOnFake : public ::testing::Test {
+protected:
+    void SetUp() override {
+        plat::ResumeWaits();
+        ResetLinkState();
+        g_Connected = true;
+        SetWaitLimitOverride(WaitKind::Firmware, plat::Millis(300));
+    }
+    void Connect(FakeBoard& board) {
+        ASSERT_TRUE(link.Open("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", 0}));
+        StartUdpReplyThread(link);
+    }
+    void TearDown() override {
+        StopUdpReplyThread();
+        link.Close();
+        SetWaitLimitOverride(WaitKind::Firmware, plat::Millis(0));
+        ResetLinkState();
+    }
+    MachineLink link;
+    FirmwareLoader loader{link};
+    ScriptedResponder boxes;
+};
+
+TEST_F(LoaderOnFake, ShortReadReplyIsAFailedRead) {
+    FakeBoard board([](std::uint16_t, const ByteVec& p) {
+        const std::uint32_t n = ReadU32(p, 4);
+        ByteVec r(8 + n - 1, 0x00);  // one byte missing
+        return std::vector<ByteVec>{r};
+    });
+    Connect(board);
+    ByteVec out;
+    EXPECT_FALSE(loader.ReadFlash(out, nullptr));
+    EXPECT_EQ(board.Requests(), 1);
+}
+
+TEST_F(LoaderOnFake, SixteenByteDigestReplyFailsWithoutABox) {
+    FakeBoard board([](std::uint16_t, const ByteVec&) { return std::vector<ByteVec>{ByteVec(16, 0)}; });
+    Connect(board);
+    Md5Digest d{};
+    EXPECT_FALSE(loader.ReadFlashMd5(0x60000, d));
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(LoaderOnFake, BlockRefusedOverAndOverEndsAfterTheRetries) {
+    FakeBoard board([](std::uint16_t, const ByteVec&) { return std::vector<ByteVec>{ByteVec{0x03}}; });
+    Connect(board);
+    const ByteVec data = Pattern(500, 2);
+    EXPECT_FALSE(loader.WriteFlash(0x08020000, data.data(), data.size(), nullptr));
+    EXPECT_EQ(board.Requests(), loader::kBlockRetries + 1);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error-03 = 打包错误 !"});  // once, not per attempt
+}
+
+TEST_F(LoaderOnFake, BlockRefusedOnceIsSentAgain) {
+    std::atomic<int> calls{0};
+    FakeBoard board([&](std::uint16_t, const ByteVec&) {
+        return std::vector<ByteVec>{ByteVec{std::uint8_t(calls++ == 1 ? 0x05 : 0x00)}};
+    });
+    Connect(board);
+    const ByteVec data = Pattern(900, 2);
+    std::vector<int> percents;
+    EXPECT_TRUE(loader.WriteFlash(0x08020000, data.data(), data.size(), [&](int p) { percents.push_back(p); }));
+    EXPECT_EQ(board.Requests(), 4);
+    EXPECT_EQ(percents, (std::vector<int>{48, 96, 100}));
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
+TEST_F(LoaderOnFake, SilentBoardEndsTheCommandWithinItsLimit) {
+    FakeBoard board([](std::uint16_t, const ByteVec&) { return std::vector<ByteVec>{}; });
+    Connect(board);
+    EXPECT_FALSE(loader.JumpToAddress(0x08020000));
+    EXPECT_FALSE(g_Connected);
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find("F07"), std::string::npos);
+}
+
+TEST_F(LoaderOnFake, ReplyOfAnotherCommandIsNotTakenForTheAnswer) {
+    // The board leaves the jump unanswered; a late erase reply (stored and
+    // signalled as the dispatcher would) comes in meanwhile.
+    FakeBoard board([](std::uint16_t, const ByteVec&) { return std::vector<ByteVec>{}; });
+    Connect(board);
+    LinkMessage stray;
+    stray.Assign(1, 0xF02, nullptr, 0);
+    std::thread late([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        stray.data = {0x00};
+        link.StoreReply(stray);
+        link.FirmwareEvent().Set();
+    });
+    EXPECT_FALSE(loader.JumpToAddress(0x08020000));  // the stray 0 status did not count
+    late.join();
+    EXPECT_FALSE(g_Connected);
+}
+
+}  // namespace

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "../firmware_fixture.h"
+#include "firmware/ui/dialog_firmware_update.h"
+#include "platform/profile.h"
+#include "platform/threads.h"
+#include "platform/uipost.h"
+
+using namespace smt;
+using namespace smt::test;
+
+namespace {
+
+template <typename T>
+T* Child(QWidget& parent, const char* name) {
+    T* child = parent.findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+class FirmwareDialogTest : public FirmwareSimTest {
+protected:
+    void SetUp() override {
+        FirmwareSimTest::SetUp();
+        TheFirmwareUpdateCaptions().Reset();
+        dialog = std::make_unique<CDialogFirmwareUpdate>(values, start.Path());
+        FirmwareJob proto = Job();  // the simulator's reconnect and axis-limit stand-ins
+        dialog->SetLinkPort(proto.port);
+        dialog->SetTiming(proto.timing);
+        dialog->SetMachineLink(&link);
+    }
+    void TearDown() override {
+        plat::JoinAllWorkers(std::chrono::seconds(30));
+        plat::RunPostedTasks();
+        dialog.reset();
+        TheFirmwareUpdateCaptions().Reset();
+        FirmwareSimTest::TearDown();
+    }
+    void Finish() {
+        ASSERT_TRUE(plat::JoinAllWorkers(std::chrono::seconds(30)));
+        plat::RunPostedTasks();
+    }
+    FirmwareUpdateValues values;
+    std::unique_ptr<CDialogFirmwareUpdate> dialog;
+};
+
+TEST_F(FirmwareDialogTest, CaptionsFromTheLanguageFile) {
+    EXPECT_EQ(dialog->windowTitle(), "单片机升级");
+    EXPECT_EQ(Child<QPushButton>(*dialog, "IDC_UPDATE")->text(), "升级");
+    EXPECT_EQ(dialog->StatusLine()->text(), "升级信息");
+    EXPECT_EQ(dialog->Progress()->minimum(), 0);
+    EXPECT_EQ(dialog->Progress()->maximum(), 100);
+    EXPECT_TRUE(Child<QRadioButton>(*dialog, "Feed32")->isChecked());
+
+    plat::WritePrivateProfileString("FirmwareUpdateConfig", "FirmwareUpdate.c_ReadConfig", "Read configuration",
+                                    start.File("English.ini"));
+    plat::WritePrivateProfileString("FirmwareUpdateConfig", "FirmwareUpdate.c_FeedSelect", "Feeder boards",
+                                    start.File("English.ini"));
+    dialog->LoadLanguageTexts(start.Path(), "English");
+    EXPECT_EQ(Child<QPushButton>(*dialog, "IDC_READ_CONFIG")->text(), "Read configuration");
+    EXPECT_EQ(Child<QGroupBox>(*dialog, "IDC_FEED_SELECT")->title(), "Feeder boards");
+    EXPECT_EQ(Child<QPushButton>(*dialog, "IDC_WRITE_LIMIT")->text(), "写入位置限制");  // missing key: built-in
+}
+
+TEST_F(FirmwareDialogTest, ReadButtonOnADisconnectedMachineStartsNothing) {
+    g_Connected = false;
+    Child<QPushButton>(*dialog, "IDC_READ_CONFIG")->click();
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is not connection !"});
+    EXPECT_EQ(plat::RunningWorkers(), 0);
+    EXPECT_EQ(values.m_UpdateMode, 0);
+    EXPECT_TRUE(Frames().empty());
+}
+
+TEST_F(FirmwareDialogTest, ReadButtonShowsTheBlockThroughTheUiThread) {
+    ByteVec block = ConfigPattern(7);
+    block[2] = 7;
+    block[3] = 0;
+    std::fill(block.begin() + 4, block.begin() + 68, 0);
+    SeedConfig(1, 0, block);
+    Fresh();
+    Child<QPushButton>(*dialog, "IDC_READ_CONFIG")->click();
+    Finish();
+    EXPECT_EQ(values.m_UpdateMode, kFirmwareReadConfig);
+    EXPECT_EQ(dialog->StatusLine()->text(), "读出配置信息完成");
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
+    EXPECT_TRUE(dialog->ConfigDisplay()->text().startsWith("升级标记：0\r\n版本号：V3.07\r\n设备描述：\r\n"));
+    EXPECT_EQ(dialog->Progress()->value(), 100);
+}
+
+TEST_F(FirmwareDialogTest, UpdateButtonTakesTheFeederBoardChoice) {
+    Child<QRadioButton>(*dialog, "Feed96")->click();
+    boxes.Push(plat::MsgAnswer::No);  // no image files: the update ends at once
+    Child<QPushButton>(*dialog, "IDC_UPDATE")->click();
+    Finish();
+    EXPECT_EQ(values.m_FeedBoardSelect, 2);
+    EXPECT_EQ(values.m_UpdateMode, kFirmwareUpdate);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"MainApplication.bin File does not exist"});
+    EXPECT_TRUE(Frames().empty());
+    EXPECT_FALSE(g_Running);
+}
+
+} // namespace
