@@ -18,6 +18,7 @@
 #include "app/shellservices.h"
 #include "app/ui/smtview.h"
 #include "app/ui/uiservices.h"
+#include "link/positioning.h"
 #include "app/viewcore.h"
 #include "platform/files.h"
 #include "platform/msgbox.h"
@@ -269,6 +270,7 @@ void CMainFrame::FillDropDown(QMenu* menu, int buttonId) {
     menu->clear();
     if (buttonId == cmd::PositioningDropDown) {
         m_view->m_PositioningMenuFlag = 1;
+        OnPositioningMenuOpened();
         AddMenuNodes(menu, PositioningMenuModel());
     } else {
         AddMenuNodes(menu, SettingsMenuModel());

@@ -1,4 +1,5 @@
 #include "app/ui/smtview.h"
+#include "link/ui/jog_glue.h"
 #include "settings/ui/settings_wiring.h"
 
 #include <QResizeEvent>
@@ -40,7 +41,9 @@ CSMTView::CSMTView(CMainFrame* frame) : QWidget(frame), m_frame(frame) {
     if (!m_pManualControl) {
         m_pManualControl = new CDialogManualControl(this);
         m_pManualControl->WireSteps(m_languageSteps, Context());
+        WireManualJog(m_pManualControl);
     }
+    WirePositioning(this);
     m_creationSteps.Run(Context());
 }
 
