@@ -204,6 +204,9 @@ CDialogAutoTransport::CDialogAutoTransport(AutoTransport& transport, QWidget* pa
         return WidthPulses(c.m_ResetWidth, c, ThePulseFactors());
     };
     // The manual panel enables the part list's clamp button while the conveyor is in use.
+    m_EnablePcbClamp = [](bool on) {
+        if (const auto& f = PartListToolButtons()) f(mc::PartListClamp, on);
+    };
     ConveyorInUseSource() = [] { return TheAutoTransport().Config().m_AutoTransport != 0; };
     ApplyLanguage();
     ShowFields();
