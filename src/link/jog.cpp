@@ -43,7 +43,7 @@ std::int32_t Div(std::int64_t a, std::int32_t b) {
     return static_cast<std::int32_t>(q);
 }
 
-// Steps toward 0 when moving down (`downward`), else toward `limit`.
+// Steps that fit back to 0 (`towardZero`), else out to `limit`.
 std::int32_t StepsWithin(std::int32_t counter, std::int32_t step, bool towardZero, std::int32_t limit) {
     return towardZero ? -Div(counter, step) : Div(static_cast<std::int64_t>(limit) - counter, step);
 }

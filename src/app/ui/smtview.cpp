@@ -1,4 +1,5 @@
 #include "app/ui/smtview.h"
+#include "firmware/ui/firmware_wiring.h"
 #include "link/ui/jog_glue.h"
 #include "settings/ui/settings_wiring.h"
 
@@ -82,6 +83,7 @@ void CSMTView::WireSteps() {
         ComputePositionPulses();
     });
     WireSettingsSubsystem(*this);
+    WireFirmwareSubsystem(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
@@ -217,7 +219,6 @@ void CSMTView::OpenSettingsDialog(int id) {
     case cmd::MarkData: dialog = &m_DialogMarkList; break;
     case cmd::LampMachineSet: dialog = &m_DialogLampMachineList; break;
     case cmd::AutoFeed: dialog = &m_DialogAutoFeed; break;
-    case cmd::FirmwareUpdate: dialog = &m_DialogFirmwareUpdate; break;
     default: return;
     }
     m_RunModal(*dialog);

@@ -79,7 +79,6 @@ public:
     PlaceholderDialog m_DialogLampMachineList{"CDialogLampMachineList", this};
     PlaceholderDialog m_DialogAutoFeed{"CDialogAutoFeed", this};
     CDialogAutoTransport m_DialogAutoTransport{TheAutoTransport(), this};
-    PlaceholderDialog m_DialogFirmwareUpdate{"CDialogFirmwareUpdate", this};
     // The cover-tape page, held here until the part list's placement strategy
     // dialog that shows it lands and takes it over.
     CDialogSetCover m_DialogSetCover{TheCoverTape(), this};

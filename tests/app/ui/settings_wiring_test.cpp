@@ -48,10 +48,11 @@ TEST(SettingsWiring, SettingsMenuOpensTheRealDialogs) {
         return 0;
     };
     GetShellServices().isBusy = [] { return false; };
-    for (int id : {cmd::SetPulse, cmd::VersionNumber, cmd::SpeedSet, cmd::LowSpeedTemplate})
+    for (int id : {cmd::SetPulse, cmd::VersionNumber, cmd::SpeedSet, cmd::LowSpeedTemplate, cmd::FirmwareUpdate})
         app.Frame()->Action(id)->trigger();
     EXPECT_EQ(opened, (std::vector<std::string>{"CDialogSetPulse", "CDialogVersionNumber",
-                                                "CDialogSpeedTemplate", "CDialogSpeedTemplate"}));
+                                                "CDialogSpeedTemplate", "CDialogSpeedTemplate",
+                                                "CDialogFirmwareUpdate"}));
 }
 
 TEST(SettingsWiring, PulseRederivationRecomputesTheViewLimits) {
