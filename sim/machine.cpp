@@ -406,17 +406,23 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         ConveyorRecord c;
         c.zone = r.U8();
         if (serial) {
-            r.U8(); r.U8(); r.U8();
+            c.flags[0] = r.U8(); c.flags[1] = r.U8(); c.flags[2] = r.U8();
             r.U8(); c.l1 = r.Sm32();
             r.U8(); c.l2 = r.Sm32();
             r.U8(); c.l3 = r.Sm32();
+            c.start = r.U8(); c.run = r.U8();
         } else {
-            r.U8(); r.Le16(); r.U8(); r.U8();
+            c.flags[0] = r.U8(); c.waitTimeOut = r.Le16(); c.flags[1] = r.U8(); c.flags[2] = r.U8();
             r.U8(); c.l1 = r.Le32();
             r.U8(); c.l2 = r.Le32();
             r.U8(); c.l3 = r.Le32();
+            c.start = r.Le32(); c.run = r.Le32();
         }
+        // No board to take in: the board waits and never answers.
+        c.answered = !(c.zone == 1 && c.flags[0] != 0 && !m_boardAtInput);
         m_conveyor.push_back(c);
+        if (!c.answered) return o;
+        if (c.zone >= 1 && c.zone <= 4) m_boardZone = c.zone == 4 ? 0 : c.zone;
         // The conveyor board answers on Ethernet unasked (flag 0), as it does when done.
         if (serial) o = Reply(link, code);
         else o.replies.push_back(Outgoing{0, code, UdpStatus(0)});
@@ -863,6 +869,16 @@ void Machine::SetMeasuredHeight(std::int32_t pulses) {
     m_height = pulses;
 }
 
+void Machine::SetBoardAtInput(bool present) {
+    std::lock_guard lock(m_mutex);
+    m_boardAtInput = present;
+}
+
+int Machine::BoardZone() const {
+    std::lock_guard lock(m_mutex);
+    return m_boardZone;
+}
+
 std::string Machine::StatusText() const {
     std::lock_guard lock(m_mutex);
     std::string s;
@@ -885,6 +901,8 @@ std::string Machine::StatusText() const {
     s += line;
     s += "outputs";
     for (const auto& [ch, v] : m_outputs) s += " " + std::to_string(ch) + "=" + std::to_string(v);
+    std::snprintf(line, sizeof line, "\nboard zone %d  board at input %d", m_boardZone, m_boardAtInput ? 1 : 0);
+    s += line;
     std::snprintf(line, sizeof line, "\nframes %zu  picks %zu  placements %zu  dots %zu\n", m_frames.size(),
                   m_picks.size(), m_places.size(), m_dots.size());
     s += line;

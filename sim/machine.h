@@ -75,6 +75,10 @@ struct FeedRecord {
 struct ConveyorRecord {
     int zone = 0;
     std::int32_t l1 = 0, l2 = 0, l3 = 0;
+    std::array<int, 3> flags{};   // the three flag bytes
+    int waitTimeOut = 0;          // Ethernet only
+    int start = 0, run = 0;
+    bool answered = true;         // false: the board never came
 };
 
 // Flash of one board: boot loader at 0x08000000, configuration block at 0x08010000
@@ -132,6 +136,11 @@ public:
     void SetVacuumOverride(int nozzle, int kpa);    // kpa < 0: computed again
     void SetZStateOverride(int bits);               // bits < 0: computed from the Z drives
     void SetMeasuredHeight(std::int32_t pulses);    // 0: the measurement fails
+    // The conveyor: whether a board waits at the input. Without one, a zone-1 run
+    // that waits for its board (first flag set) is never answered. Every answered
+    // zone run carries the board to its zone (4: out of the machine, 0 again).
+    void SetBoardAtInput(bool present);
+    int BoardZone() const;                          // 0: no board in the machine
 
     // Flash of a board, as the loader commands see it.
     Bytes ReadFlash(BoardId board, std::uint32_t address, std::size_t n) const;
@@ -187,6 +196,8 @@ private:
     std::vector<PartRecord> m_picks, m_places, m_dots;
     std::vector<FeedRecord> m_feeds;
     std::vector<ConveyorRecord> m_conveyor;
+    bool m_boardAtInput = true;
+    int m_boardZone = 0;
     std::map<BoardId, Flash> m_flash;
     BoardId m_selected;
     std::uint8_t m_limitStatus = 0;

@@ -120,6 +120,7 @@ std::string ControlHelp() {
            "  counters B0 .. B7   Ethernet status message 0x15\n"
            "  unplug [serial|udp] | replug [serial|udp]\n"
            "  vacuum N KPA|auto | holding N 0|1 | zstate HEX|auto | height PULSES\n"
+           "  board 0|1           a board waits at the conveyor input (0: the board-in run stays unanswered)\n"
            "  timescale X | clear | status | help | quit\n";
 }
 
@@ -220,6 +221,10 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
         if (arg(1) == "auto") m_machine.SetZStateOverride(-1);
         else if (ParseHexByte(arg(1), &b)) m_machine.SetZStateOverride(b);
         else return "usage: zstate HEX|auto";
+        return "ok";
+    }
+    if (c == "board" && (arg(1) == "0" || arg(1) == "1")) {
+        m_machine.SetBoardAtInput(arg(1) == "1");
         return "ok";
     }
     if (c == "height" && ParseInt(arg(1), &n)) {

@@ -67,6 +67,15 @@ void CSMTView::WireSteps() {
     m_firstUpdateSteps.Set("ManualControl.LayoutForMachineType", [](const StepContext&) {
         if (auto& f = GetShellServices().layoutManualControl) f(g_MachineType);
     });
+    m_DialogAutoTransport.WireSteps(m_firstUpdateSteps, m_creationSteps, m_languageSteps);
+    m_DialogSetCover.WireSteps(m_firstUpdateSteps);
+    m_DialogOpeners[cmd::AutoTransport] = [this](int) {
+        m_DialogAutoTransport.OnInitDialog();
+        m_RunModal(m_DialogAutoTransport);
+    };
+    m_DialogAutoTransport.m_SRunSteps = [this] {
+        return m_pManualControl ? m_pManualControl->Config().m_S_RunSteps : 0;
+    };
     m_firstUpdateSteps.Set("View.LoadLimitPulses", [this](const StepContext& c) {
         m_LimitPulses = LoadLimitPulses(c.startFolder);
     });
@@ -210,7 +219,6 @@ void CSMTView::OpenSettingsDialog(int id) {
     case cmd::MarkData: dialog = &m_DialogMarkList; break;
     case cmd::LampMachineSet: dialog = &m_DialogLampMachineList; break;
     case cmd::AutoFeed: dialog = &m_DialogAutoFeed; break;
-    case cmd::AutoTransport: dialog = &m_DialogAutoTransport; break;
     default: return;
     }
     m_RunModal(*dialog);

@@ -16,6 +16,8 @@
 #include "app/viewcore.h"
 #include "app/ui/placeholders.h"
 #include "link/ui/manual_control_dialog.h"
+#include "settings/ui/dialog_auto_transport.h"
+#include "settings/ui/dialog_set_cover.h"
 
 namespace smt {
 
@@ -76,7 +78,10 @@ public:
     PlaceholderDialog m_DialogMarkList{"CDialogMarkList", this};
     PlaceholderDialog m_DialogLampMachineList{"CDialogLampMachineList", this};
     PlaceholderDialog m_DialogAutoFeed{"CDialogAutoFeed", this};
-    PlaceholderDialog m_DialogAutoTransport{"CDialogAutoTransport", this};
+    CDialogAutoTransport m_DialogAutoTransport{TheAutoTransport(), this};
+    // The cover-tape page, held here until the part list's placement strategy
+    // dialog that shows it lands and takes it over.
+    CDialogSetCover m_DialogSetCover{TheCoverTape(), this};
     // The feeder list's feeder-group dialog (placeholder with the feeder list).
     PlaceholderDialog m_DialogFeedGroup{"CDialogFeedGroup", this};
 

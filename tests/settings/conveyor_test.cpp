@@ -1,0 +1,487 @@
+// The automatic conveyor: its settings section, belt values and width rules, and
+// the zone steps and operations against the simulated machine on both links.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "../link/command_sim_fixture.h"
+#include "link/busy.h"
+#include "platform/profile.h"
+#include "settings/auto_transport.h"
+#include "settings/pulse_settings.h"
+
+using namespace smt;
+using namespace smt::test;
+
+namespace {
+
+PulseFactors Factors() {
+    PulseFactors f;
+    f.m_WestLift_Pulse = 100;
+    f.m_NorthLift_Pulse = 80;
+    f.m_EastLift_Pulse = 50;
+    f.m_AutoWalk2_Pulse = 200;
+    return f;
+}
+
+AutoTransportConfig Distances() {
+    AutoTransportConfig c;
+    c.m_ConveyorStartSpeed = 10;
+    c.m_ConveyorNormalSpeed = 20;
+    c.m_StepValue = 33;
+    c.m_ClampTime = 5;
+    c.m_WaitTimeOut = 3000;
+    c.m_AutoTransport_1_1 = 10.019;  // 1001.9 -> 1001
+    c.m_AutoTransport_1_2 = 12.5;    // 1250
+    c.m_AutoTransport_2_1 = 7.25;    // 580
+    c.m_AutoTransport_2_2 = 3.3;     // 264
+    c.m_AutoTransport_3_1 = 4.01;    // 200.5 -> 200
+    c.m_AutoTransport_3_2 = 20;      // 1000
+    c.m_AutoTransport = 1;
+    return c;
+}
+
+}  // namespace
+
+// ---- settings -------------------------------------------------------------------
+
+TEST(ConveyorConfig, MissingSectionGivesSpeedsAndStepOfOneAndZeros) {
+    TempDir dir;
+    AutoTransportConfig c;
+    c.m_ClampTime = 77;
+    LoadAutoTransportConfig(c, dir.File("config.ini"));
+    AutoTransportConfig expected;
+    expected.m_ConveyorStartSpeed = 1;
+    expected.m_ConveyorNormalSpeed = 1;
+    expected.m_StepValue = 1;
+    expected.m_ClampTime = 0;  // read as 0: no fixed default
+    EXPECT_EQ(c, expected);
+}
+
+TEST(ConveyorConfig, SavesSixteenKeysInOrderAndReadsThemBack) {
+    TempDir dir;
+    const std::string path = dir.File("config.ini");
+    AutoTransportConfig c = Distances();
+    c.m_ResetWidth = 120.5;
+    c.m_SetWidth = -3.25;
+    c.m_MinRange = 50;
+    c.m_MaxRange = 300;
+    ASSERT_TRUE(SaveAutoTransportConfig(c, path));
+    plat::FlushProfileCache();
+    EXPECT_EQ(ReadBytes(path),
+              "[AutoTransportConfig]\r\nm_ConveyorStartSpeed=10\r\nm_ConveyorNormalSpeed=20\r\n"
+              "m_StepValue=33\r\nm_ClampTime=5\r\nm_WaitTimeOut=3000\r\nm_AutoTransport_1_1=10.0190\r\n"
+              "m_AutoTransport_1_2=12.5000\r\nm_AutoTransport_2_1=7.2500\r\nm_AutoTransport_2_2=3.3000\r\n"
+              "m_AutoTransport_3_1=4.0100\r\nm_AutoTransport_3_2=20.0000\r\nm_AutoTransport=1\r\n"
+              "m_ResetWidth=120.5000\r\nm_SetWidth=-3.2500\r\nm_MinRange=50\r\nm_MaxRange=300\r\n");
+    AutoTransportConfig back;
+    LoadAutoTransportConfig(back, path);
+    EXPECT_EQ(back, c);
+
+    // Hand-edited ranges are numbers, truncated; speeds below 1 come back as 1.
+    WriteBytes(path, "[AutoTransportConfig]\r\nm_MinRange=12.9\r\nm_MaxRange=-4.7\r\nm_ConveyorStartSpeed=-5\r\n");
+    plat::FlushProfileCache();
+    LoadAutoTransportConfig(back, path);
+    EXPECT_EQ(back.m_MinRange, 12);
+    EXPECT_EQ(back.m_MaxRange, -4);
+    EXPECT_EQ(back.m_ConveyorStartSpeed, 1);
+}
+
+TEST(ConveyorConfig, RangesAreCheckedInFieldOrder) {
+    AutoTransportConfig c = Distances();
+    EXPECT_FALSE(CheckAutoTransportRanges(c));
+    c.m_ConveyorNormalSpeed = 256;
+    c.m_SetWidth = 1000.5;
+    auto bad = CheckAutoTransportRanges(c);
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->control, 1012);
+    EXPECT_EQ(RangeMessage(*bad), "Please enter a number between -1000 and 1000.");
+    c.m_SetWidth = 0;
+    bad = CheckAutoTransportRanges(c);
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->control, 1019);
+    EXPECT_EQ(RangeMessage(*bad), "Please enter an integer between 1 and 255.");
+    c.m_ConveyorNormalSpeed = 1;
+    c.m_StepValue = 0;
+    EXPECT_EQ(CheckAutoTransportRanges(c)->control, 1014);
+}
+
+// ---- belt values, width, wait bound ---------------------------------------------
+
+TEST(ConveyorValues, ZoneRunsAndButtonBeltValues) {
+    const AutoTransportConfig c = Distances();
+    const PulseFactors f = Factors();
+    struct Want {
+        int zone, f1, f2, f3, b1, b2, b3;
+    };
+    for (const Want w : {Want{1, 1, 0, 0, 1001, 0, 0}, Want{2, 0, 1, 0, 1250, 580, 0},
+                         Want{3, 0, 0, 1, 0, 264, 200}, Want{4, 0, 0, 0, 0, 0, 1000}}) {
+        const ConveyorRun r = ZoneRun(w.zone, c, f);
+        EXPECT_EQ(r.zone, w.zone);
+        EXPECT_EQ((std::vector<int>{r.flag1, r.flag2, r.flag3, r.belt1, r.belt2, r.belt3, r.start, r.run,
+                                    r.waitTimeOut}),
+                  (std::vector<int>{w.f1, w.f2, w.f3, w.b1, w.b2, w.b3, 10, 20, 3000}))
+            << "zone " << w.zone;
+    }
+    EXPECT_EQ(BeltValuesOfButton(at::BoardInJog, c, f), (BeltPulses{33, 0, 0}));
+    EXPECT_EQ(BeltValuesOfButton(at::BoardInTest, c, f), (BeltPulses{1001, 0, 0}));
+    EXPECT_EQ(BeltValuesOfButton(at::TransportJog, c, f), (BeltPulses{33, 33, 0}));
+    EXPECT_EQ(BeltValuesOfButton(at::TransportTest, c, f), (BeltPulses{1250, 580, 0}));
+    EXPECT_EQ(BeltValuesOfButton(at::BoardOutJog, c, f), (BeltPulses{0, 33, 33}));
+    EXPECT_EQ(BeltValuesOfButton(at::BoardOutTest, c, f), (BeltPulses{0, 264, 200}));
+    EXPECT_EQ(BeltValuesOfButton(at::FinalRunOut, c, f), (BeltPulses{0, 0, 1000}));
+    EXPECT_FALSE(BeltValuesOfButton(at::WholeTest, c, f));
+    EXPECT_FALSE(BeltValuesOfButton(at::ClampValve, c, f));
+    EXPECT_EQ(OperationOfButton(at::WholeTest), 1);
+    EXPECT_EQ(OperationOfButton(at::BoardOutSignal), 13);
+    EXPECT_EQ(OperationOfButton(at::ArriveSetWidth), -1);
+}
+
+TEST(ConveyorValues, WidthRangeAndArrows) {
+    AutoTransportConfig c;
+    c.m_ResetWidth = 100;
+    c.m_SetWidth = 150;
+    c.m_MinRange = 50;
+    c.m_MaxRange = 50;
+    const PulseFactors f = Factors();
+    // An empty range never lets the width be set.
+    EXPECT_FALSE(WidthInRange(50, c));
+    EXPECT_FALSE(SteppedWidth(1, 200, c, f));
+    c.m_MaxRange = 151;
+    EXPECT_TRUE(WidthInRange(150, c));
+    EXPECT_TRUE(WidthInRange(151, c));
+    EXPECT_FALSE(WidthInRange(151.01, c));
+    // One S step of 200 pulses at 200 pulses per mm is 1 mm.
+    EXPECT_EQ(SteppedWidth(1, 200, c, f), 151.0);
+    EXPECT_FALSE(SteppedWidth(1, 201, c, f));
+    EXPECT_EQ(SteppedWidth(-1, 100, c, f), 149.5);
+    PulseFactors zero = f;
+    zero.m_AutoWalk2_Pulse = 0;
+    EXPECT_FALSE(SteppedWidth(1, 200, c, zero));
+    EXPECT_EQ(WidthPulses(150.0049, c, f), 10000);  // 10000.98 truncated
+    EXPECT_EQ(WidthPulses(99.995, c, f), 0);        // -0.99.. toward zero, not -1
+}
+
+TEST(ConveyorValues, WaitBoundIsTheBoardsTimeOutPlusAMargin) {
+    EXPECT_EQ(ConveyorWaitLimit(3000), plat::Millis(3000) + kConveyorWaitMargin);
+    EXPECT_EQ(ConveyorWaitLimit(0), kConveyorWaitDefault);
+    EXPECT_EQ(ConveyorWaitLimit(-5), kConveyorWaitDefault);
+    EXPECT_GE(kConveyorWaitDefault, plat::Millis(60'000));
+    SetConveyorWaitOverride(plat::Millis(7), plat::Millis(9));
+    EXPECT_EQ(ConveyorWaitLimit(10), plat::Millis(17));
+    EXPECT_EQ(ConveyorWaitLimit(0), plat::Millis(9));
+    SetConveyorWaitOverride(plat::Millis(0), plat::Millis(0));
+    EXPECT_EQ(ConveyorWaitLimit(0), kConveyorWaitDefault);
+}
+
+TEST(ConveyorValues, OutputsAndWidthAxisPerMachineType) {
+    const ConveyorOutputs t7 = ConveyorOutputsOf(7);
+    EXPECT_EQ((std::vector<int>{t7.boardIn, t7.stopValve, t7.clampValve, t7.liftValve, t7.boardOut}),
+              (std::vector<int>{0x30, 0x31, 0x32, 0x33, 0x34}));
+    const ConveyorOutputs t3 = ConveyorOutputsOf(3);
+    EXPECT_EQ((std::vector<int>{t3.boardIn, t3.stopValve, t3.clampValve, t3.liftValve, t3.boardOut}),
+              (std::vector<int>{5, 0, 9, 0, 6}));
+    EXPECT_EQ(WidthAxisOf(7), 0x30);
+    EXPECT_EQ(WidthAxisOf(0), 14);
+}
+
+// ---- against the simulated machine ----------------------------------------------
+
+namespace {
+
+struct Case {
+    Wire wire;
+    int type;
+};
+
+std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
+    return std::string(info.param.wire == Wire::Serial ? "Serial" : "Ethernet") + "Type" +
+           std::to_string(info.param.type);
+}
+
+class Conveyor : public SimCommandTest, public ::testing::WithParamInterface<Case> {
+protected:
+    void SetUp() override {
+        SimCommandTest::SetUp();
+        StartMachine(serial(), type());
+        ThePulseFactors() = Factors();
+        t.SetConfig(Distances());
+        t.Port().operationEnded = [this] { m_ended.Set(); };
+        t.Port().setCheck = [this](int control, bool on) {
+            hooks.add("check " + std::to_string(control) + (on ? " on" : " off"));
+        };
+        t.Port().showStep = [this](int step) { hooks.add("step " + std::to_string(step)); };
+    }
+    void TearDown() override {
+        t.Port() = AutoTransportPanelPort{};
+        SetConveyorWaitOverride(plat::Millis(0), plat::Millis(0));
+        ThePulseFactors() = PulseFactors{};
+        SimCommandTest::TearDown();
+    }
+    bool serial() const { return GetParam().wire == Wire::Serial; }
+    int type() const { return GetParam().type; }
+    bool type7() const { return type() == 7; }
+
+    // Starts `op` and waits for its end (bounded).
+    void Run(TransportOp op) {
+        m_ended.Reset();
+        ASSERT_TRUE(t.StartOperation(op));
+        ASSERT_EQ(m_ended.Wait(plat::Millis(20'000)), plat::WaitResult::Signalled);
+        EXPECT_FALSE(g_Running.load());
+    }
+    // The outputs and zone runs the machine took, in order. Outputs are not
+    // answered, so the machine may record the last one a moment later.
+    std::vector<std::string> Sequence(std::size_t atLeast = 0) {
+        for (int i = 0; i < 500 && machine().Frames().size() < atLeast; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::vector<std::string> s;
+        for (const auto& f : machine().Frames()) {
+            if (f.code == 0x03) s.push_back("out " + std::to_string(f.data[0]) + "=" + std::to_string(f.data[1]));
+            else if (f.code == 0x62) s.push_back("zone " + std::to_string(f.data[0]));
+            else s.push_back("code " + std::to_string(f.code));
+        }
+        return s;
+    }
+    std::vector<std::string> Checks() {
+        std::vector<std::string> c;
+        for (const auto& s : hooks.Calls())
+            if (s.rfind("check ", 0) == 0 || s.rfind("step ", 0) == 0) c.push_back(s);
+        return c;
+    }
+    std::string Clamp() const { return type() == 7 ? "50" : "9"; }
+    std::string Stop() const { return "49"; }
+
+    AutoTransport t;
+    plat::Event m_ended{true, false};
+};
+
+}  // namespace
+
+TEST_P(Conveyor, ZoneStepsSendTheirBytesOutputsAndTraces) {
+    // Zone 2 with its bytes on the link: tags 0x0B..0x0D, the board's wait time-out
+    // in the Ethernet payload only.
+    ASSERT_TRUE(RunConveyorStep(t, 2, false));
+    const auto frames = machine().Frames();
+    std::string zone2;
+    for (const auto& f : frames)
+        if (f.code == 0x62) zone2 = HexOf(f.data);
+    EXPECT_EQ(zone2, serial() ? "02 00 01 00 0B 00 00 04 E2 0C 00 00 02 44 0D 00 00 00 00 0A 14"
+                              : "02 00 B8 0B 01 00 0B E2 04 00 00 0C 44 02 00 00 0D 00 00 00 00 0A 00 00 00 "
+                                "14 00 00 00");
+    EXPECT_EQ(t.m_ClampState, 1);
+    if (type7())
+        EXPECT_EQ(Sequence(4), (std::vector<std::string>{"out 49=1", "zone 2", "out 50=1", "out 49=0"}));
+    else
+        EXPECT_EQ(Sequence(3), (std::vector<std::string>{"out 9=0", "zone 2", "out 9=1"}));
+    EXPECT_EQ(machine().BoardZone(), 2);
+
+    machine().ClearRecords();
+    hooks.Take();
+    ASSERT_TRUE(RunConveyorStep(t, 3, false));
+    EXPECT_EQ(t.m_ClampState, 0);
+    if (type7())
+        EXPECT_EQ(Sequence(3), (std::vector<std::string>{"out 50=0", "out 49=0", "zone 3"}));
+    else
+        EXPECT_EQ(Sequence(2), (std::vector<std::string>{"out 9=0", "zone 3"}));
+    EXPECT_EQ(Traces(), (std::vector<std::string>{"62->Start", "Zone 3 run -> ", "62-3 end "}));
+    const auto runs = machine().ConveyorRuns();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ((std::vector<int>{runs[0].flags[0], runs[0].flags[1], runs[0].flags[2], runs[0].l1, runs[0].l2,
+                                runs[0].l3, runs[0].start, runs[0].run}),
+              (std::vector<int>{0, 0, 1, 0, 264, 200, 10, 20}));
+    EXPECT_EQ(runs[0].waitTimeOut, serial() ? 0 : 3000);
+
+    // Zones 1 and 4 switch nothing; without outputs zones 2 and 3 neither.
+    machine().ClearRecords();
+    ASSERT_TRUE(RunConveyorStep(t, 1, false));
+    ASSERT_TRUE(RunConveyorStep(t, 2, true));
+    ASSERT_TRUE(RunConveyorStep(t, 3, true));
+    ASSERT_TRUE(RunConveyorStep(t, 4, false));
+    EXPECT_EQ(Sequence(4), (std::vector<std::string>{"zone 1", "zone 2", "zone 3", "zone 4"}));
+    EXPECT_EQ(t.m_ClampState, 0);
+    EXPECT_EQ(machine().BoardZone(), 0);  // carried out of the machine
+}
+
+TEST_P(Conveyor, WholeTestClampsInZoneTwoAndEndsUnclamped) {
+    Run(TransportOp::WholeTest);
+    std::vector<std::string> want =
+        type7() ? std::vector<std::string>{"zone 1", "out 49=1", "zone 2", "out 50=1", "out 49=0",
+                                           "out 50=0", "out 49=0", "zone 3", "zone 4"}
+                : std::vector<std::string>{"zone 1", "out 9=0", "zone 2", "out 9=1", "out 9=0", "zone 3", "zone 4"};
+    EXPECT_EQ(Sequence(want.size()), want);
+    EXPECT_EQ(t.m_ClampState, 0);
+    EXPECT_EQ(machine().BoardZone(), 0);
+    EXPECT_EQ(Checks(), (std::vector<std::string>{"step 0", "step 1", "step 2", "check 1040 on", "step 3",
+                                                  "step 4", "check 1040 off", "step 5", "step 4", "step 5"}));
+    std::vector<std::string> traces;
+    for (const auto& s : Traces())
+        if (s != "62->Start") traces.push_back(s);
+    EXPECT_EQ(traces, (std::vector<std::string>{"Zone 1 run -> ", "62-1 end ", "Zone 2 run -> ", "62-2 end ",
+                                                "Zone 3 run -> ", "62-3 end ", "Zone 4 run -> ", "62-4 end "}));
+}
+
+TEST_P(Conveyor, ClampValveTogglesAndTheClampButtonFollowsTheState) {
+    Run(TransportOp::ClampValve);
+    EXPECT_EQ(t.m_ClampState, 1);
+    Run(TransportOp::ClampValve);
+    EXPECT_EQ(t.m_ClampState, 0);
+    EXPECT_EQ(Sequence(2), (std::vector<std::string>{"out " + Clamp() + "=1", "out " + Clamp() + "=0"}));
+
+    // The part list's button: not clamped -> op 11 (clamp); clamped -> op 16.
+    machine().ClearRecords();
+    m_ended.Reset();
+    ASSERT_TRUE(t.StartClampButton());
+    ASSERT_EQ(m_ended.Wait(plat::Millis(20'000)), plat::WaitResult::Signalled);
+    EXPECT_EQ(t.m_ClampState, 1);
+    m_ended.Reset();
+    ASSERT_TRUE(t.StartClampButton());
+    ASSERT_EQ(m_ended.Wait(plat::Millis(20'000)), plat::WaitResult::Signalled);
+    EXPECT_EQ(t.m_ClampState, 0);
+    // Op 16: zone 3 with its outputs, no step display.
+    std::vector<std::string> want = type7()
+        ? std::vector<std::string>{"out 50=1", "out 50=0", "out 49=0", "zone 3"}
+        : std::vector<std::string>{"out 9=1", "out 9=0", "zone 3"};
+    EXPECT_EQ(Sequence(want.size()), want);
+    for (const auto& c : Checks()) EXPECT_EQ(c.rfind("step", 0), std::string::npos) << c;
+
+    // Automatic board input off: the button does nothing.
+    AutoTransportConfig c = t.Config();
+    c.m_AutoTransport = 0;
+    t.SetConfig(c);
+    EXPECT_FALSE(t.StartClampButton());
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
+TEST_P(Conveyor, AsConveyorOverSerialOnlyClearsBusy) {
+    t.m_AsConveyor = 1;
+    Run(TransportOp::AsConveyor);
+    if (serial()) {
+        EXPECT_TRUE(Sequence().empty());
+        return;
+    }
+    // Ethernet: mode 14 with the switch, then the four zones without any output.
+    EXPECT_EQ(Sequence(5), (std::vector<std::string>{"code 96", "zone 1", "zone 2", "zone 3", "zone 4"}));
+    EXPECT_EQ(HexOf(machine().Frames()[0].data), "0E 01");
+    EXPECT_EQ(t.m_ClampState, 0);
+}
+
+TEST_P(Conveyor, JogsAndTestsUseTheButtonsBeltValues) {
+    t.m_BeltPulse_1 = 7;
+    t.m_BeltPulse_2 = -8;
+    t.m_BeltPulse_3 = 9;
+    Run(TransportOp::BoardInJog);
+    Run(TransportOp::TransportTest);
+    Run(TransportOp::BoardOutJog);
+    Run(TransportOp::FinalRunOut);
+    const auto runs = machine().ConveyorRuns();
+    ASSERT_EQ(runs.size(), 4u);
+    const std::vector<std::vector<int>> want{{1, 0, 0, 0}, {2, 0, 1, 0}, {3, 0, 0, 0}, {4, 0, 0, 0}};
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        EXPECT_EQ((std::vector<int>{runs[i].zone, runs[i].flags[0], runs[i].flags[1], runs[i].flags[2]}), want[i]);
+        EXPECT_EQ((std::vector<int>{runs[i].l1, runs[i].l2, runs[i].l3}), (std::vector<int>{7, -8, 9}));
+    }
+    std::vector<std::string> seq = Sequence();
+    std::vector<std::string> outs;
+    for (const auto& s : seq)
+        if (s.rfind("out", 0) == 0) outs.push_back(s);
+    // Transport test: clamp off (type 7: then the stop valve on); board-out jog:
+    // clamp off (type 7: stop valve off too).
+    const std::vector<std::string> wantOuts = type7()
+        ? std::vector<std::string>{"out 50=0", "out 49=1", "out 50=0", "out 49=0"}
+        : std::vector<std::string>{"out 9=0", "out 9=0"};
+    EXPECT_EQ(outs, wantOuts);
+}
+
+TEST_P(Conveyor, SignalPulsesAndValvesPerMachineType) {
+    Run(TransportOp::BoardInSignal);
+    t.m_ValveBoxWasSet = false;
+    Run(TransportOp::StopValve);
+    t.m_ValveBoxWasSet = true;
+    Run(TransportOp::LiftValve);
+    Run(TransportOp::BoardOutSignal);
+    Run(TransportOp::Nothing);
+    const std::vector<std::string> want =
+        type7() ? std::vector<std::string>{"out 48=1", "out 48=0", "out 49=1", "out 51=0", "out 52=1", "out 52=0"}
+                : std::vector<std::string>{"out 5=1", "out 5=0", "out 6=1", "out 6=0"};
+    EXPECT_EQ(Sequence(want.size()), want);
+}
+
+TEST_P(Conveyor, WidthMovesByTheDifferenceFromTheCounter) {
+    AutoTransportConfig c = t.Config();
+    c.m_ResetWidth = 100;
+    c.m_SetWidth = 150;
+    t.SetConfig(c);
+    // The panel's first opening: the counter as if the conveyor stood at m_SetWidth.
+    t.InitWidthCounterOnce();
+    EXPECT_EQ(g_PulseFeederWalk[3], 10000);
+    g_PulseFeederWalk[3] = 2500;
+    t.InitWidthCounterOnce();  // only once per process
+    EXPECT_EQ(g_PulseFeederWalk[3], 2500);
+    Run(TransportOp::Width);
+    const auto frames = machine().Frames();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].code, 0x61);
+    SingleAxisMove m;
+    m.axis = type7() ? 0x30 : 14;
+    m.delta = 7500;
+    m.speed = {10, 20};
+    EXPECT_EQ(HexOf(frames[0].data), HexOf(serial() ? SerialSingleAxis(m) : UdpSingleAxis(m, 0)));
+    EXPECT_EQ(g_PulseFeederWalk[3], 10000);
+}
+
+TEST_P(Conveyor, SilentBoardEndsInTheTimeOutMessageNotAHang) {
+    SetConveyorWaitOverride(plat::Millis(50), plat::Millis(50));
+    AutoTransportConfig c = t.Config();
+    c.m_WaitTimeOut = 20;
+    t.SetConfig(c);
+    machine().SetBoardAtInput(false);
+    Run(TransportOp::WholeTest);
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{BoardTimeOutText(1)}));
+    const auto traces = Traces();
+    ASSERT_FALSE(traces.empty());
+    EXPECT_EQ(traces.back(), "62-1 timeout");
+    // Nothing after the silent zone; the link is still up and the machine idle.
+    EXPECT_EQ(machine().ConveyorRuns().size(), 1u);
+    EXPECT_FALSE(machine().ConveyorRuns()[0].answered);
+    EXPECT_TRUE(g_Connected.load());
+    EXPECT_EQ(t.m_ClampState, 0);
+
+    // The board comes: the next operation runs as usual.
+    machine().SetBoardAtInput(true);
+    Run(TransportOp::BoardInTest);
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+TEST_P(Conveyor, StartersClaimTheBusyFlag) {
+    {
+        BusyClaim other = BusyClaim::Try();
+        ASSERT_TRUE(other);
+        EXPECT_FALSE(t.StartOperation(TransportOp::ClampValve));
+        EXPECT_FALSE(t.StartClampButton());
+    }
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is runnig !", "Machine is runnig !"}));
+    g_Connected = false;
+    EXPECT_FALSE(t.StartOperation(TransportOp::ClampValve));
+    EXPECT_EQ(boxes.Texts().back(), "Machine is not connection !");
+    EXPECT_FALSE(g_Running.load());
+    g_Connected = true;
+
+    // Many starters at once while the board takes its time: exactly one starts.
+    m_sim->faults().SetDelayMs(300);
+    std::atomic<int> started{0};
+    m_ended.Reset();
+    std::vector<std::thread> starters;
+    for (int i = 0; i < 8; ++i)
+        starters.emplace_back([&] { started += t.StartOperation(TransportOp::FinalRunOut) ? 1 : 0; });
+    for (auto& s : starters) s.join();
+    EXPECT_EQ(started.load(), 1);
+    ASSERT_EQ(m_ended.Wait(plat::Millis(20'000)), plat::WaitResult::Signalled);
+    EXPECT_EQ(machine().ConveyorRuns().size(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, Conveyor,
+                         ::testing::Values(Case{Wire::Serial, 0}, Case{Wire::Ethernet, 0}, Case{Wire::Serial, 7},
+                                           Case{Wire::Ethernet, 7}),
+                         CaseName);

@@ -1,0 +1,153 @@
+// The conveyor panel: fields in and out, captions, the refusals of its buttons
+// and of closing while an operation runs, the width buttons' range rule.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include "link/link_state.h"
+#include "platform/profile.h"
+#include "platform/uipost.h"
+#include "settings/ui/dialog_auto_transport.h"
+#include "test_support.h"
+
+using namespace smt;
+using smt::test::ScriptedResponder;
+using smt::test::TempDir;
+
+namespace {
+
+class ConveyorDialog : public ::testing::Test {
+protected:
+    ConveyorDialog() {
+        AutoTransportConfig c;
+        c.m_ConveyorStartSpeed = 10;
+        c.m_ConveyorNormalSpeed = 20;
+        c.m_AutoTransport_1_1 = 12.5;
+        c.m_MinRange = 50;
+        c.m_MaxRange = 50;
+        c.m_SetWidth = 50;
+        c.m_AutoTransport = 1;
+        transport.SetConfig(c);
+        dialog.ShowFields();
+        dialog.m_StartFolder = dir.Path();
+    }
+    ~ConveyorDialog() override {
+        g_Running = false;
+        g_Connected = false;
+        TheAutoTransportCaptions().Reset();
+    }
+    QLineEdit* Edit(const char* name) { return dialog.findChild<QLineEdit*>(name); }
+    void Click(int id) { static_cast<QAbstractButton*>(dialog.Control(id))->click(); }
+
+    TempDir dir;
+    ScriptedResponder boxes;
+    AutoTransport transport;
+    CDialogAutoTransport dialog{transport};
+};
+
+}  // namespace
+
+TEST_F(ConveyorDialog, ShowsMembersTakesFieldsAndSavesOnOk) {
+    dialog.OnInitDialog();
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "自动送板操作");
+    EXPECT_EQ(Edit("m_ConveyorStartSpeed")->text(), "10");
+    EXPECT_EQ(Edit("m_AutoTransport_1_1")->text(), "12.5000");
+    EXPECT_TRUE(static_cast<QCheckBox*>(dialog.Control(at::EnableAuto))->isChecked());
+    // Automatic input on and the machine idle: the test buttons work.
+    EXPECT_TRUE(dialog.Control(at::WholeTest)->isEnabled());
+    EXPECT_FALSE(Edit("m_ResetWidth")->isEnabled());
+
+    Edit("m_AutoTransport_3_2")->setText("7.25");
+    Edit("m_WaitTimeOut")->setText("4000");
+    dialog.accept();
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(transport.Config().m_AutoTransport_3_2, 7.25);
+    plat::FlushProfileCache();
+    AutoTransportConfig back;
+    LoadAutoTransportConfig(back, dir.File("config.ini"));
+    EXPECT_EQ(back, transport.Config());
+}
+
+TEST_F(ConveyorDialog, BadFieldStopsAButtonAndNamesItsRange) {
+    g_Connected = true;
+    Edit("m_ConveyorNormalSpeed")->setText("300");
+    Click(at::BoardInTest);
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Please enter an integer between 1 and 255."}));
+    EXPECT_EQ(transport.Config().m_ConveyorNormalSpeed, 20);
+    EXPECT_FALSE(g_Running.load());
+    Edit("m_ConveyorNormalSpeed")->setText("abc");
+    Click(at::BoardInTest);
+    EXPECT_EQ(boxes.Texts().back(), "Please enter an integer.");
+}
+
+TEST_F(ConveyorDialog, ButtonsRefuseWithoutALink) {
+    Click(at::BoardInJog);
+    Click(at::ClampValve);
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is not connection !", "Machine is not connection !"}));
+    EXPECT_EQ(transport.m_BeltPulse_1, 1);  // the jog step was set before the refusal
+}
+
+TEST_F(ConveyorDialog, WidthNeedsARealRange) {
+    g_Connected = true;
+    Click(at::ArriveSetWidth);
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Out of range !"}));
+    // The arrows refuse silently.
+    dialog.m_SRunSteps = [] { return 100; };
+    Click(at::WidthUp);
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(Edit("m_SetWidth")->text(), "50.0000");
+}
+
+TEST_F(ConveyorDialog, ClosingWaitsForTheOperation) {
+    g_Running = true;
+    dialog.show();
+    dialog.reject();
+    dialog.accept();
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"测试正在进行中，不可以关闭对话框", "测试正在进行中，不可以关闭对话框"}));
+    EXPECT_TRUE(dialog.isVisible());
+    // OK saved all the same.
+    EXPECT_NE(test::ReadBytes(dir.File("config.ini")).find("[AutoTransportConfig]"), std::string::npos);
+    g_Running = false;
+    dialog.reject();
+    EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(ConveyorDialog, CaptionsStepTextAndHiddenEdits) {
+    test::WriteBytes(dir.File("English.ini"),
+                     "[AutoTransportConfig]\r\nAutoTransport.c_AutoTransportControl=Board transport\r\n"
+                     "AutoTransport.c_AutoTransport_2=Transport test\r\nAutoTransport.c_AutoTransport_Walk=--running\r\n");
+    plat::FlushProfileCache();
+    dialog.LoadLanguageTexts(dir.Path(), "English");
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Board transport");
+    EXPECT_EQ(static_cast<QPushButton*>(dialog.Control(at::TransportTest))->text().toStdString(), "Transport test");
+    dialog.ShowStep(2);
+    EXPECT_EQ(static_cast<QLabel*>(dialog.Control(at::StepText))->text().toStdString(), "Transport test--running");
+    dialog.ShowStep(5);
+    EXPECT_EQ(static_cast<QLabel*>(dialog.Control(at::StepText))->text().toStdString(), "出板测试--已经完成");
+
+    // A double click on the width labels opens their edits.
+    QLabel* label = dialog.findChild<QLabel*>("label_m_MinRange");
+    ASSERT_NE(label, nullptr);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+    QApplication::sendEvent(label, &dbl);
+    EXPECT_TRUE(Edit("m_MinRange")->isEnabled());
+    EXPECT_TRUE(Edit("m_MaxRange")->isEnabled());
+    EXPECT_FALSE(Edit("m_ResetWidth")->isEnabled());
+}
+
+TEST_F(ConveyorDialog, AutomaticInputBoxSwitchesTheTestButtonsAndTheClampButton) {
+    bool clamp = true;
+    dialog.m_EnablePcbClamp = [&](bool on) { clamp = on; };
+    Click(at::EnableAuto);  // was set: being cleared
+    EXPECT_FALSE(clamp);
+    EXPECT_FALSE(dialog.Control(at::BoardInJog)->isEnabled());
+    Click(at::EnableAuto);
+    EXPECT_TRUE(clamp);
+    EXPECT_TRUE(dialog.Control(at::BoardInJog)->isEnabled());
+}
