@@ -1,5 +1,6 @@
 #include "settings/cover_tape.h"
 
+#include <array>
 #include <memory>
 
 #include "app/numtext.h"
@@ -9,6 +10,7 @@
 #include "platform/msgbox.h"
 #include "platform/profile.h"
 #include "platform/threads.h"
+#include "settings/section_keys.h"
 #include "settings/speed_template.h"
 
 namespace smt {
@@ -17,28 +19,21 @@ namespace {
 
 constexpr const char* kSection = "SetCoverConfig";
 
-struct Key {
-    const char* key;
-    std::int32_t SetCoverConfig::*member;
-};
 using C = SetCoverConfig;
-constexpr Key kKeys[] = {
-    {"m_StepPulse", &C::m_StepPulse},           {"m_CoverTotal", &C::m_CoverTotal},
-    {"m_CoverOnceTotal", &C::m_CoverOnceTotal}, {"m_BlankTotal", &C::m_BlankTotal},
-    {"m_CoverDelay", &C::m_CoverDelay},         {"m_CoverTotalCount", &C::m_CoverTotalCount},
-    {"m_CoverCount", &C::m_CoverCount},
-};
-constexpr int kOneAtLeast = 5;  // the first five keys never stay 0
+constexpr std::array<SectionKey<C>, 7> kKeys = {{
+    {"m_StepPulse", nullptr, &C::m_StepPulse},
+    {"m_CoverTotal", nullptr, &C::m_CoverTotal},
+    {"m_CoverOnceTotal", nullptr, &C::m_CoverOnceTotal},
+    {"m_BlankTotal", nullptr, &C::m_BlankTotal},
+    {"m_CoverDelay", nullptr, &C::m_CoverDelay},
+    {"m_CoverTotalCount", nullptr, &C::m_CoverTotalCount},
+    {"m_CoverCount", nullptr, &C::m_CoverCount},
+}};
+constexpr std::size_t kOneAtLeast = 5;  // the first five keys never stay 0
+constexpr std::size_t kFirstCounter = 5;  // the two running counters close the section
 constexpr int kTapeAxis = 14, kTakeUpAxis = 15;
 constexpr int kSealOutput = 8, kLockOutput = 9;
 constexpr int kAutoWalk1Drive = 14;  // automatic feed drive 1 in the speed tables
-
-bool writeKeys(const SetCoverConfig& c, const std::string& path, int first, int last) {
-    bool ok = true;
-    for (int i = first; i < last; ++i)
-        ok = plat::WritePrivateProfileString(kSection, kKeys[i].key, FormatInt(c.*kKeys[i].member), path) && ok;
-    return ok;
-}
 
 bool move(int axis, std::int32_t pulses, std::int32_t start, std::int32_t run) {
     SingleAxisMove m;
@@ -62,19 +57,17 @@ bool linkAlive() { return g_Connected.load() && !plat::WaitsCancelled(); }
 }  // namespace
 
 void LoadSetCoverConfig(SetCoverConfig& c, const std::string& configPath) {
-    int i = 0;
-    for (const Key& k : kKeys) {
-        c.*k.member = AtoI(plat::GetPrivateProfileString(kSection, k.key, "获取配置失败", 512, configPath));
-        if (i++ < kOneAtLeast && c.*k.member == 0) c.*k.member = 1;
-    }
+    LoadSectionKeys<C>(c, kSection, kKeys, configPath);
+    for (std::size_t i = 0; i < kOneAtLeast; ++i)
+        if (c.*kKeys[i].integer == 0) c.*kKeys[i].integer = 1;
 }
 
 bool SaveSetCoverConfig(const SetCoverConfig& c, const std::string& configPath) {
-    return writeKeys(c, configPath, 0, 7);
+    return SaveSectionKeys<C>(c, kSection, kKeys, configPath);
 }
 
 bool SaveCoverCounters(const SetCoverConfig& c, const std::string& configPath) {
-    return writeKeys(c, configPath, 5, 7);
+    return SaveSectionKeys<C>(c, kSection, std::span(kKeys).subspan(kFirstCounter), configPath);
 }
 
 DialogCaptions& TheCoverCaptions() {

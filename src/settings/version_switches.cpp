@@ -3,7 +3,7 @@
 #include <array>
 
 #include "app/numtext.h"
-#include "platform/profile.h"
+#include "settings/section_keys.h"
 
 namespace smt {
 
@@ -11,17 +11,13 @@ namespace {
 
 constexpr const char* kSection = "CPUVersionNumberConfig";
 
-struct SwitchKey {
-    const char* key;
-    int VersionSwitches::*member;
-};
-
-constexpr std::array<SwitchKey, 5> kKeys = {{
-    {"m_V2_04", &VersionSwitches::m_V2_04},
-    {"m_V2_05", &VersionSwitches::m_V2_05},
-    {"m_V2_06", &VersionSwitches::m_V2_06},
-    {"m_V2_07", &VersionSwitches::m_V2_07},
-    {"m_Write_Logfile", &VersionSwitches::m_Write_Logfile},
+using V = VersionSwitches;
+constexpr std::array<SectionKey<V>, 5> kKeys = {{
+    {"m_V2_04", nullptr, &V::m_V2_04},
+    {"m_V2_05", nullptr, &V::m_V2_05},
+    {"m_V2_06", nullptr, &V::m_V2_06},
+    {"m_V2_07", nullptr, &V::m_V2_07},
+    {"m_Write_Logfile", nullptr, &V::m_Write_Logfile},
 }};
 
 } // namespace
@@ -32,17 +28,11 @@ VersionSwitches& TheVersionSwitches() {
 }
 
 void LoadCpuVersionConfig(VersionSwitches& switches, const std::string& configPath) {
-    for (const SwitchKey& k : kKeys)
-        switches.*k.member =
-            AtoI(plat::GetPrivateProfileString(kSection, k.key, "获取配置失败", 512, configPath));
+    LoadSectionKeys<V>(switches, kSection, kKeys, configPath);
 }
 
 bool SaveCpuVersionConfig(const VersionSwitches& switches, const std::string& configPath) {
-    bool ok = true;
-    for (const SwitchKey& k : kKeys)
-        ok = plat::WritePrivateProfileString(kSection, k.key, FormatInt(switches.*k.member),
-                                             configPath) && ok;
-    return ok;
+    return SaveSectionKeys<V>(switches, kSection, kKeys, configPath);
 }
 
 DialogCaptions& TheVersionNumberCaptions() {

@@ -15,6 +15,7 @@ struct VersionSwitches {
     int m_V2_06 = 0;         // travel limits sent after the serial handshake
     int m_V2_07 = 0;         // the feeder's feed count in the feed command
     int m_Write_Logfile = 0; // diagnostic log lines written
+    bool operator==(const VersionSwitches&) const = default;
 };
 
 VersionSwitches& TheVersionSwitches();
