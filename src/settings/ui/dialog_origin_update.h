@@ -24,7 +24,6 @@ public:
     void SetThrowDisplay(std::function<void(const std::string&, const std::string&)> show) {
         m_showThrow = std::move(show);
     }
-    QCheckBox* AxisSwitch(int index) const { return m_axis.at(index); }
 
 public slots:
     void accept() override;

@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "settings/ui/dialog_set_basic_parts.h"
 #include "settings/ui/field_text.h"
 
 namespace {
@@ -122,19 +123,11 @@ CDialogSetPulse::CDialogSetPulse(smt::PulseSettings& values, std::string configP
     tools->addWidget(verify);
     root->addLayout(tools);
 
-    auto* buttons = new QDialogButtonBox(this);
-    auto* ok = buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
-    ok->setObjectName("c_IDOK");
-    ok->setDefault(true);
-    auto* cancel = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
-    cancel->setObjectName("c_IDCANCEL");
-    root->addWidget(buttons);
+    root->addWidget(smt::ui::OkCancelButtons(this));
 
     connect(produce, &QPushButton::clicked, this, &CDialogSetPulse::OnProducePulse);
     connect(execute, &QPushButton::clicked, this, &CDialogSetPulse::OnRunTest);
     connect(check, &QPushButton::clicked, this, &CDialogSetPulse::OnVerifyPulse);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CDialogSetPulse::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CDialogSetPulse::reject);
 
     ShowMembers();
     ApplyLanguage();
@@ -148,13 +141,7 @@ CDialogSetPulse::CDialogSetPulse(smt::PulseSettings& values, std::string configP
 void CDialogSetPulse::ApplyLanguage() {
     setWindowTitle(Caption("c_SetPulse"));
     // Every captioned widget is named after its key.
-    auto keyOf = [](const QObject* o) { return o->objectName().toUtf8(); };
-    for (QLabel* label : findChildren<QLabel*>())
-        if (label->objectName().startsWith("c_")) label->setText(Caption(keyOf(label).constData()));
-    for (QGroupBox* box : findChildren<QGroupBox*>())
-        if (box->objectName().startsWith("c_")) box->setTitle(Caption(keyOf(box).constData()));
-    for (QAbstractButton* button : findChildren<QAbstractButton*>())
-        if (button->objectName().startsWith("c_")) button->setText(Caption(keyOf(button).constData()));
+    smt::ui::ApplyKeyCaptions(*this, smt::ThePulseCaptions(), "SetPulse.");
 }
 
 void CDialogSetPulse::ShowMembers() {

@@ -42,13 +42,10 @@ public:
     // The manager's controls, by role, for the view and for tests.
     QPushButton* AddButton() const { return m_add; }
     QPushButton* EditButton() const { return m_editButton; }
-    QPushButton* DeleteButton() const { return m_delete; }
     QPushButton* MediumModifyButton() const { return m_mediumModify; }
-    QPushButton* LowModifyButton() const { return m_lowModify; }
     QLineEdit* NameField() const { return m_name; }
     QSpinBox* EditField(int cls, int drive, bool run) const { return m_edit[cls * 32 + drive * 2 + (run ? 1 : 0)]; }
     QSpinBox* MediumZoomField() const { return m_mediumZoom; }
-    QSpinBox* LowZoomField() const { return m_lowZoom; }
     QSpinBox* JogField(int index) const { return m_jog[index]; }
     QCheckBox* ModifyResetBox() const { return m_modifyReset; }
     QCheckBox* ChangeResetBox() const { return m_changeReset; }
