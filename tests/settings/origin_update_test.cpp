@@ -102,13 +102,9 @@ TEST_F(OriginUpdateTest, ZCheckMaskPerMachineType) {
     EXPECT_EQ(smt::OriginZCheckMask(o, 9), 0x00);
     o.m_0B_L1 = 1;  // the eighth nozzle on type 7
     EXPECT_EQ(smt::OriginZCheckMask(o, 7), 0x89);
-}
-
-TEST_F(OriginUpdateTest, OkRebuildsTheMaskFromZero) {
-    OriginUpdateSettings o;
-    for (const auto& k : smt::OriginAxisSwitches()) o.*k.member = 0;
-    o.m_04_A1 = 1;
-    o.m_07_A4 = 1;
+    // OK rebuilds the live mask from zero.
+    o.m_0B_L1 = 0;
+    o.m_02_Z1 = 0;
     smt::g_PanelLink.zCheckMask = 0xFF;
     smt::BasicSettings basic;
     smt::ConfirmOriginUpdate(o, basic, config, 7, 100, 100, {});

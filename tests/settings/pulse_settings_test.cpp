@@ -26,13 +26,18 @@ TEST(PulseFactorsFile, MissingSectionGivesOneAndAngleDefault) {
         EXPECT_EQ(values[i], i == 3 ? 17.7777 : 1.0) << kPulseFactorKeys[i].key;
 }
 
+// Under a German numeric locale (where installed) the file still holds "%0.4f"
+// in the C locale, and a stored 0.0000 reads back as the fixed default.
 TEST(PulseFactorsFile, SavesFourDecimalsInKeyOrderAndReadsBack) {
+    test::GermanNumericLocale german;
     TempDir dir;
     const std::string config = dir.File("config.ini");
     PulseFactors f;
     double v = 10;
     for (const auto& k : kPulseFactorKeys) f.*k.member = (v += 1.25);
     f.m_A_Pulse = 17.77777;
+    f.m_Y_Pulse = 0;
+    f.m_Z_Pulse = 0.5;  // below the dialog's range, still stored as it is
     ASSERT_TRUE(SaveSetPulseConfig(f, config));
     const auto lines = test::ProfileLines(config);
     ASSERT_EQ(lines.size(), 13u);
@@ -46,24 +51,12 @@ TEST(PulseFactorsFile, SavesFourDecimalsInKeyOrderAndReadsBack) {
     LoadSetPulseConfig(back, config);
     EXPECT_DOUBLE_EQ(back.m_A_Pulse, 17.7778);
     EXPECT_DOUBLE_EQ(back.m_X_Pulse, 11.25);
-}
-
-TEST(PulseFactorsFile, RoundTripUnderGermanNumericLocale) {
-    test::GermanNumericLocale german;
-    if (!german.Active()) GTEST_SKIP() << "de_DE.UTF-8 locale not installed";
-    TempDir dir;
-    const std::string config = dir.File("config.ini");
-    PulseFactors f;
-    f.m_X_Pulse = 101.85916;
-    f.m_Z_Pulse = 0.5; // below the dialog's range, still stored as it is
-    ASSERT_TRUE(SaveSetPulseConfig(f, config));
-    EXPECT_EQ(plat::GetPrivateProfileString("SetPulseConfig", "m_X_Pulse", "", 512, config), "101.8592");
-    PulseFactors back;
-    LoadSetPulseConfig(back, config);
-    EXPECT_DOUBLE_EQ(back.m_X_Pulse, 101.8592);
+    EXPECT_DOUBLE_EQ(back.m_Y_Pulse, 1.0);
     EXPECT_DOUBLE_EQ(back.m_Z_Pulse, 0.5);
-    EXPECT_DOUBLE_EQ(back.m_Y_Pulse, 1.0);     // stored 0.0000
-    EXPECT_DOUBLE_EQ(back.m_A_Pulse, 17.7777); // stored 0.0000
+    f.m_A_Pulse = 0;
+    ASSERT_TRUE(SaveSetPulseConfig(f, config));
+    LoadSetPulseConfig(back, config);
+    EXPECT_DOUBLE_EQ(back.m_A_Pulse, 17.7777);
 }
 
 TEST(PulseGenerator, PulleyAndScrew) {
@@ -146,14 +139,9 @@ TEST(PulsePickList, PerMachineType) {
     axes.clear();
     for (const auto& d : PulsePickList(0)) axes.push_back(d.axis);
     EXPECT_EQ(axes, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 11, 9, 12, 10, 13, 14, 15}));
-    const auto list4 = PulsePickList(4);
-    EXPECT_EQ(list4[1].factor, &PulseFactors::m_X_Pulse);
-    EXPECT_EQ(list4[3].factor, &PulseFactors::m_Y_Pulse);
-    EXPECT_EQ(list4[6].factor, &PulseFactors::m_Z_Pulse);
-    const auto list0 = PulsePickList(0);
-    EXPECT_EQ(list0[9].factor, &PulseFactors::m_WestLift_Pulse);
-    EXPECT_EQ(list0[15].factor, &PulseFactors::m_AutoWalk2_Pulse);
-    EXPECT_EQ(PulseMotorCaptionKey(M::NorthLift), "SetPulse.c_NorthLift_Motor");
+    // The second table's drives use the first table's factors.
+    EXPECT_EQ(PulsePickList(4)[1].factor, &PulseFactors::m_X_Pulse);
+    EXPECT_EQ(PulsePickList(4)[3].factor, &PulseFactors::m_Y_Pulse);
     EXPECT_EQ(Captions().Text(PulseMotorCaptionKey(M::X2)), "X2 轴电机");
 }
 
@@ -364,6 +352,10 @@ TEST(PulseConfirm, SavesThenRederivesInOrder) {
     const std::string config = dir.File("config.ini");
     PulseSettings v;
     v.m_X_Pulse = 123.45678;
+    // Unwired hooks are skipped.
+    EXPECT_TRUE(ConfirmPulseSettings(v, 2, config));
+    EXPECT_EQ(v.m_SelectAxis, 2);
+
     RecordingRederivations rec(0);
     // The hooks see the file already written.
     TheSettingsRederivations().convertSettingsToPulses = [&] {
@@ -379,27 +371,14 @@ TEST(PulseConfirm, SavesThenRederivesInOrder) {
     EXPECT_EQ(test::ProfileLines(config).size(), 13u);
 }
 
-TEST(PulseConfirm, NoCurrentPcbSkipsTheBoardPoints) {
+TEST(PulseConfirm, NoCurrentPcbSkipsTheBoardPointsAndAFailedWriteIsReported) {
     TempDir dir;
     PulseSettings v;
     RecordingRederivations rec(-1);
-    ConfirmPulseSettings(v, 0, dir.File("config.ini"));
-    EXPECT_EQ(rec.calls.back(), "FindPcbIndex");
-    EXPECT_EQ(rec.calls.size(), 6u);
-}
-
-TEST(PulseConfirm, UnwiredHooksAreSkipped) {
-    TempDir dir;
-    PulseSettings v;
-    EXPECT_TRUE(ConfirmPulseSettings(v, 2, dir.File("config.ini")));
-    EXPECT_EQ(v.m_SelectAxis, 2);
-}
-
-TEST(PulseConfirm, UnwritableFileIsReported) {
-    TempDir dir;
-    PulseSettings v;
     EXPECT_FALSE(ConfirmPulseSettings(v, 1, dir.File("missing-folder/config.ini")));
     EXPECT_EQ(v.m_SelectAxis, 1);
+    EXPECT_EQ(rec.calls.back(), "FindPcbIndex");
+    EXPECT_EQ(rec.calls.size(), 6u);
 }
 
 } // namespace

@@ -29,12 +29,7 @@ TEST(SpeedConfig, MissingSectionGivesTheFixUps) {
     const SpeedTemplateSettings s = LoadSpeedTemplateConfig(dir.Path());
     EXPECT_EQ(s.m_SpeedMenuCheck, 1);  // no active class stored: high
     EXPECT_EQ(s.m_MediumSpeedZoom, 1);
-    EXPECT_EQ(s.m_LowSpeedZoom, 1);
-    EXPECT_EQ(s.m_bModifyResetSpeed, 0);
-    EXPECT_EQ(s.m_ChangeResetSpeed, 0);
-    EXPECT_EQ(s.m_bOptimizeFarSpeed, 0);
     EXPECT_EQ(s.m_AccelSpeed, 100);
-    EXPECT_EQ(s.m_bMaxSpeedLimit, 0);
     EXPECT_EQ(s.m_MaxSpeedLimitValue, 32);
     for (int gear = 0; gear < kSpeedGearCount; ++gear) {
         for (int g = 0; g < kJogGroupCount; ++g) EXPECT_EQ(JogStep(s, gear, static_cast<JogGroup>(g)), 1);

@@ -39,20 +39,6 @@ TEST(SpeedTables, FieldOrderIsStartThenRunPerDrive) {
     EXPECT_EQ(t.Value(32), 0);
 }
 
-TEST(SpeedTables, NamesKeysAndCaptions) {
-    EXPECT_STREQ(SpeedDriveKey(kDriveX), "X");
-    EXPECT_STREQ(SpeedDriveKey(kDriveNorthLift), "NorthLift");
-    EXPECT_STREQ(SpeedDriveKey(kDriveAutoWalk2), "AutoWalk2");
-    EXPECT_STREQ(SpeedDriveListCaption(kDriveAutoWalk1), "南面走位");
-    EXPECT_STREQ(SpeedDriveEditCaption(kDriveAutoWalk1), "自动进料1");
-    EXPECT_STREQ(SpeedDriveEditCaption(kDriveAutoWalk2), "自动进料2");
-    EXPECT_STREQ(SpeedTypeName(0), "m_Reset_Speed");
-    EXPECT_STREQ(SpeedTypeName(4), "m_VisualCorrection_Speed");
-    EXPECT_STREQ(SpeedTypeName(6), "m_AutoNozzle_Speed");
-    EXPECT_STREQ(SpeedSetRowCaption(6), "自动换吸嘴速度XYZ有效");
-    EXPECT_STREQ(SpeedTypeName(7), "");
-}
-
 TEST(SpeedTables, BuiltInNamesFollowTheLanguage) {
     EXPECT_EQ(TranslateSpeedName("Reset speed", kChinese), "复位速度");
     EXPECT_EQ(TranslateSpeedName("复位速度", kEnglish), "Reset speed");
@@ -63,6 +49,8 @@ TEST(SpeedTables, BuiltInNamesFollowTheLanguage) {
     EXPECT_EQ(TranslateSpeedName("Reset speed ", kChinese), "Reset speed ");
     EXPECT_EQ(TranslateSpeedName("我的速度", kEnglish), "我的速度");
     EXPECT_EQ(TranslateSpeedName("Reset speed", 5), "Reset speed");
+    EXPECT_STREQ(SpeedTypeName(6), "m_AutoNozzle_Speed");
+    EXPECT_STREQ(SpeedTypeName(7), "");
 }
 
 TEST(SpeedTables, CellsSplitAtTheSlash) {
@@ -143,16 +131,6 @@ TEST(SpeedTables, FewerThanThreeRowsGiveNoTemplates) {
     EXPECT_EQ(SpeedTemplateTables::FromRows({}, kChinese).Count(), 0);
     EXPECT_EQ(SpeedTemplateTables::FromRows({Row({"a"}), Row({"b"})}, kChinese).Count(), 0);
     EXPECT_TRUE(SpeedTemplateTables::FromRows({Row({"a"}), Row({"b"})}, kChinese).ToRows().empty());
-}
-
-TEST(SpeedTables, SeqLockedValueRoundTrips) {
-    SeqLocked<SpeedTypeTable> cell;
-    EXPECT_EQ(cell.Load(), SpeedTypeTable{});
-    SpeedTypeTable t;
-    t.m_Start_X = -5;
-    t.m_Normal_AutoWalk2 = 255;
-    cell.Store(t);
-    EXPECT_EQ(cell.Load(), t);
 }
 
 } // namespace

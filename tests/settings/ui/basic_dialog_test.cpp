@@ -177,18 +177,6 @@ TEST_F(BasicDialogTest, TypeFourFirstOkZeroesSecondOkSaves) {
     EXPECT_EQ(Stored("m_Y_Nozzle3ToNozzle1"), "0.0000");
 }
 
-TEST_F(BasicDialogTest, OkSavesBeforeTheRecomputeCalls) {
-    std::vector<std::string> calls;
-    auto& r = smt::TheSettingsRederivations();
-    r.recomputeLimitPulses = [&] { calls.push_back("limits " + Stored("m_X_Limit")); };
-    r.convertSettingsToPulses = [&] { calls.push_back("pulses"); };
-    r.updateHeadOffsets = [&] { calls.push_back("heads"); };
-    dialog.show();
-    Edit("m_X_Limit")->setText("450");
-    dialog.accept();
-    EXPECT_EQ(calls, (std::vector<std::string>{"limits 450.0000", "pulses", "heads"}));
-}
-
 TEST_F(BasicDialogTest, OnlineResetAndDebugModeExcludeEachOther) {
     smt::TheBasicSettings().m_OnlineToReset = 1;
     smt::TheBasicSettings().m_DebugModel = 1;
