@@ -7,14 +7,14 @@
 #include <thread>
 
 #include "link/combined_commands.h"
-#include "command_sim_fixture.h"
+#include "sim_fixture.h"
 
 using namespace smt;
 using namespace smt::test;
 
 namespace {
 
-class Combined : public SimCommandTest {
+class Combined : public SimTest {
 protected:
     void Start(bool serial, int machineType, std::uint8_t zMask) {
         StartMachine(serial, machineType);
@@ -22,10 +22,6 @@ protected:
         TheCommandPanel().showPosition = [this](PositionField f, const std::string& text) {
             hooks.add("field " + std::to_string(static_cast<int>(f)) + " " + text);
         };
-    }
-    bool Has(const std::string& call) {
-        const auto c = hooks.Calls();
-        return std::find(c.begin(), c.end(), call) != c.end();
     }
 };
 
@@ -47,14 +43,14 @@ TEST_F(Combined, DoubleTableHomingIsSerialAndCapsAllFourRuns) {
     ASSERT_EQ(frames.size(), 2u);
     EXPECT_EQ(frames[0].code, 0x52);
     EXPECT_EQ(HexOf(frames[0].data), "0A 96 0B 96 0C 0D 96 96 0E 28 00 00 0F 29");
-    EXPECT_TRUE(Has("disable"));
+    EXPECT_TRUE(HookSeen("disable"));
 }
 
 TEST_F(Combined, SerialOnlyCommandsRefusedOnEthernet) {
     Start(false, 4, 3);
     g_PulseX = 100;
     EXPECT_FALSE(SendHomeAxesModel4({10, 200, 11, 100, 12, 13, 120, 110, 14, 40, 0, 0, 15, 41}));
-    EXPECT_FALSE(Has("disable"));  // the panel stays usable
+    EXPECT_FALSE(HookSeen("disable"));  // the panel stays usable
     EXPECT_FALSE(MoveXYWithRotation({1000, {5, 50}, 1, -1000, {5, 50}, 10, 30, 1, 2}));
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"通讯未完成 ！", "通讯未完成 ！"}));
     EXPECT_EQ(FrameCount(), 0u);
@@ -107,7 +103,7 @@ TEST_F(Combined, SecondTableXYOnBothLinks) {
         EXPECT_EQ(g_PulseX2, 1200);
         EXPECT_EQ(g_PulseY2, -800);
         EXPECT_EQ(g_PulseX, 0);
-        EXPECT_TRUE(Has(Field(PositionField::X, "0")));  // the X field still shows X
+        EXPECT_TRUE(HookSeen(Field(PositionField::X, "0")));  // the X field still shows X
         EXPECT_EQ(machine().Positions().x2, 1200);
         EXPECT_EQ(machine().Positions().y2, -800);
         TearDown();

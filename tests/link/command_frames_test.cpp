@@ -110,33 +110,25 @@ TEST(CommandFrames, XYMovesOfEitherTable) {
 }
 
 TEST(CommandFrames, MoveAndFlyFieldsAtTheirOffsets) {
+    // Each 32-bit field holds its own offset, so a shifted field shows at once.
     MoveAndFlyPayload p;
-    p.dX1 = 1001; p.dY1 = -1002; p.speedPair = {17, 21}; p.dA = {1, 2, 3, 4, 5, 6, 7, 8};
-    p.secondPair = {58, 62}; p.frames = 4; p.dX2 = 6900; p.cameraB = 73; p.cameraC = 77;
-    p.triggers = {81, 85, 89, 93, 97, 101, 105, 109}; p.dX3 = -1140; p.dY3 = 1180;
+    p.dX1 = 9; p.dY1 = -13; p.speedPair = {17, 21}; p.dA = {26, 30, 34, 38, 42, 46, 50, 54};
+    p.secondPair = {58, 62}; p.frames = 4; p.dX2 = 69; p.cameraB = 73; p.cameraC = 77;
+    p.triggers = {81, 85, 89, 93, 97, 101, 105, 109}; p.dX3 = -114; p.dY3 = 118;
     const ByteVector b = UdpMoveAndFly(p, 4000, -5000);
     ASSERT_EQ(b.size(), 130u);
     EXPECT_EQ(Le32At(b, 0), 4000);
     EXPECT_EQ(Le32At(b, 4), -5000);
+    EXPECT_EQ(Le32At(b, 13), -13);
+    EXPECT_EQ(Le32At(b, 114), -114);
+    for (int at : {9, 17, 21, 26, 30, 34, 38, 42, 46, 50, 54, 58, 62, 69, 73, 77, 81, 85, 89, 93, 97, 101, 105, 109, 118})
+        EXPECT_EQ(Le32At(b, at), at) << at;
     EXPECT_EQ(b[8], 0x80);
-    EXPECT_EQ(Le32At(b, 9), 1001);
-    EXPECT_EQ(Le32At(b, 13), -1002);
-    EXPECT_EQ(Le32At(b, 17), 17);
-    EXPECT_EQ(Le32At(b, 21), 21);
     EXPECT_EQ(b[25], 0);
-    for (int n = 0; n < 8; ++n) EXPECT_EQ(Le32At(b, 26 + 4 * n), n + 1);
-    EXPECT_EQ(Le32At(b, 58), 58);
-    EXPECT_EQ(Le32At(b, 62), 62);
     EXPECT_EQ(Le16At(b, 66), 0x0101);
     EXPECT_EQ(b[68], 4);
-    EXPECT_EQ(Le32At(b, 69), 6900);
-    EXPECT_EQ(Le32At(b, 73), 73);
-    EXPECT_EQ(Le32At(b, 77), 77);
-    for (int n = 0; n < 8; ++n) EXPECT_EQ(Le32At(b, 81 + 4 * n), 81 + 4 * n);
     EXPECT_EQ(b[113], 2);
-    EXPECT_EQ(Le32At(b, 114), -1140);
-    EXPECT_EQ(Le32At(b, 118), 1180);
-    EXPECT_EQ(Le32At(b, 122), 17);
+    EXPECT_EQ(Le32At(b, 122), 17);  // the speed pair again at the end
     EXPECT_EQ(Le32At(b, 126), 21);
 }
 

@@ -4,14 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "link/reply_handlers.h"
-#include "command_sim_fixture.h"
+#include "sim_fixture.h"
 
 using namespace smt;
 using namespace smt::test;
 
 namespace {
 
-class Panel : public SimCommandTest, public ::testing::WithParamInterface<Wire> {
+class Panel : public SimTest, public ::testing::WithParamInterface<Wire> {
 protected:
     void Start(int machineType = 0) {
         StartMachine(GetParam() == Wire::Serial, machineType);

@@ -8,7 +8,7 @@
 
 #include "link/combined_commands.h"
 #include "link/reply_handlers.h"
-#include "command_sim_fixture.h"
+#include "sim_fixture.h"
 
 using namespace smt;
 using namespace smt::test;
@@ -30,7 +30,7 @@ void FillCounters() {
 const HomeAxesSpeeds kAllAxes{{5, 50}, {5, 50}, {5, 50}, {5, 50}, {5, 50}, {5, 50}, {5, 50}};
 const HomeModel4Speeds kAllAxes4{5, 50, 5, 50, 5, 5, 50, 50, 5, 50, 5, 50, 5, 50};
 
-class Handlers : public SimCommandTest {
+class Handlers : public SimTest {
 protected:
     void Start(bool serial, int machineType, std::uint8_t zMask = 3) {
         StartMachine(serial, machineType);
@@ -56,10 +56,6 @@ protected:
         else if (hooks.machineType == 7) SendResetHeads({5, 5, 50, {5, 5, 5, 5, 5, 5, 5, 5}, 50});
         else SendHomeAxes(kAllAxes);
         return WaitUntil([] { return !g_Running.load(); });
-    }
-    bool Has(const std::string& call) {
-        const auto c = hooks.Calls();
-        return std::find(c.begin(), c.end(), call) != c.end();
     }
     std::vector<int> OutputsSwitched(int value) {
         std::vector<int> channels;
@@ -89,10 +85,10 @@ TEST_F(Handlers, FullHomingZeroesEveryDriveAndFinishesTheMachine) {
         EXPECT_TRUE(g_HeadResetOk);
         EXPECT_EQ(g_PanelLink.commandCounter, 0);
         EXPECT_EQ(g_PanelLink.replyCounter, 0);
-        EXPECT_TRUE(Has("untick"));
-        EXPECT_TRUE(Has("camera 0"));
-        EXPECT_TRUE(Has("enable"));
-        EXPECT_TRUE(Has("origin flag cleared"));
+        EXPECT_TRUE(HookSeen("untick"));
+        EXPECT_TRUE(HookSeen("camera 0"));
+        EXPECT_TRUE(HookSeen("enable"));
+        EXPECT_TRUE(HookSeen("origin flag cleared"));
         ASSERT_TRUE(ReadVacuum(1));  // everything sent before it has arrived
         EXPECT_EQ(OutputsSwitched(0), (std::vector<int>{1, 2, 3, 4}));
         EXPECT_EQ(machine().SpeedGear(), 4);
@@ -138,8 +134,8 @@ TEST_F(Handlers, PartialHomingsZeroTheirDrivesOnly) {
         EXPECT_EQ(TakePositionSnapshot(), c.after);
         EXPECT_FALSE(g_Homed);
         EXPECT_EQ(g_HeadResetOk.load(), c.kind == 3 || c.kind == 4);
-        EXPECT_EQ(Has("enable"), c.kind != 8);
-        EXPECT_EQ(Has("conveyor"), c.kind == 9);
+        EXPECT_EQ(HookSeen("enable"), c.kind != 8);
+        EXPECT_EQ(HookSeen("conveyor"), c.kind == 9);
     }
 }
 
@@ -155,9 +151,9 @@ TEST_F(Handlers, FullHomingHandsTheBusyFlagToTheVisualOriginMove) {
     g_PanelLink.resetKind = 0;
     g_Running = true;
     SendHomeAxes(kAllAxes);
-    ASSERT_TRUE(WaitUntil([this] { return Has("origin flag cleared"); }));
-    EXPECT_TRUE(Has("to visual origin"));
-    EXPECT_FALSE(Has("enable"));
+    ASSERT_TRUE(WaitUntil([this] { return HookSeen("origin flag cleared"); }));
+    EXPECT_TRUE(HookSeen("to visual origin"));
+    EXPECT_FALSE(HookSeen("enable"));
     EXPECT_TRUE(g_Running);  // still the origin move's
     EXPECT_TRUE(g_Homed);
 
@@ -165,8 +161,8 @@ TEST_F(Handlers, FullHomingHandsTheBusyFlagToTheVisualOriginMove) {
     hooks.Take();
     TheCommandPanel().resetToOriginFlag = [] { return true; };
     ASSERT_TRUE(Home(0));
-    EXPECT_FALSE(Has("to visual origin"));
-    EXPECT_TRUE(Has("enable"));
+    EXPECT_FALSE(HookSeen("to visual origin"));
+    EXPECT_TRUE(HookSeen("enable"));
 }
 
 TEST_F(Handlers, DoubleTableHomingKinds) {
@@ -231,21 +227,15 @@ TEST_F(Handlers, LinkEstablishedOnTheSerialHandshake) {
     TheCommandPanel().startHoming = [this](int kind) { hooks.add("homing " + std::to_string(kind)); };
     g_PanelLink.commandCounter = 5;
     g_PanelLink.resetKind = 3;
-    sim::SimConfig c;
-    c.serialDir = m_dir.Path();
-    c.comNumber = 6;
-    c.udp = false;
-    m_sim = std::make_unique<sim::Simulator>(c);
-    ASSERT_TRUE(m_sim->Start());
-    ::setenv("SMT_SERIAL_DIR", m_dir.Path().c_str(), 1);
+    StartSim(0, true, false, 6);
     int number = 6;
     ASSERT_TRUE(GetSerialLink().Open(number));
-    ASSERT_TRUE(WaitUntil([this] { return Has("homing 0"); }));
+    ASSERT_TRUE(WaitUntil([this] { return HookSeen("homing 0"); }));
     EXPECT_EQ(g_PanelLink.resetKind, 0);
     EXPECT_EQ(g_PanelLink.commandCounter, 0);
-    EXPECT_TRUE(Has("caption 联机成功"));
-    EXPECT_TRUE(Has("replies 0"));
-    EXPECT_FALSE(Has("enable"));
+    EXPECT_TRUE(HookSeen("caption 联机成功"));
+    EXPECT_TRUE(HookSeen("replies 0"));
+    EXPECT_FALSE(HookSeen("enable"));
 }
 
 TEST_F(Handlers, LinkEstablishedOnEthernetWithoutHoming) {
@@ -253,15 +243,15 @@ TEST_F(Handlers, LinkEstablishedOnEthernetWithoutHoming) {
     TheBasicSettings().m_OnlineToReset = 0;
     hooks.debugModel = true;
     OnLinkEstablished();
-    EXPECT_TRUE(Has("reset button"));
-    EXPECT_TRUE(Has("enable"));  // debug model: controls before homing
-    EXPECT_FALSE(Has("homing 0"));
+    EXPECT_TRUE(HookSeen("reset button"));
+    EXPECT_TRUE(HookSeen("enable"));  // debug model: controls before homing
+    EXPECT_FALSE(HookSeen("homing 0"));
     EXPECT_FALSE(g_Homed);
     hooks.Take();
     hooks.debugModel = false;
     OnLinkEstablished();
-    EXPECT_TRUE(Has("reset button"));
-    EXPECT_FALSE(Has("enable"));
+    EXPECT_TRUE(HookSeen("reset button"));
+    EXPECT_FALSE(HookSeen("enable"));
 }
 
 TEST_F(Handlers, AbandonedAttemptEndsTheWaitWithoutEffects) {
@@ -276,15 +266,15 @@ TEST_F(Handlers, AbandonedAttemptEndsTheWaitWithoutEffects) {
     g_StopReceive = false;
     g_Connected = true;  // another port connects
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_FALSE(Has("homing 0"));
-    EXPECT_FALSE(Has("reset button"));
+    EXPECT_FALSE(HookSeen("homing 0"));
+    EXPECT_FALSE(HookSeen("reset button"));
 
     // A connect that never completes does not hold the reply thread for ever.
     g_Connected = false;
     SetWaitLimitOverride(WaitKind::Query, plat::Millis(300));
     OnLinkEstablished();
-    EXPECT_FALSE(Has("homing 0"));
-    EXPECT_TRUE(Has("caption 联机成功"));
+    EXPECT_FALSE(HookSeen("homing 0"));
+    EXPECT_TRUE(HookSeen("caption 联机成功"));
 }
 
 TEST_F(Handlers, VacuumReadingTraced) {

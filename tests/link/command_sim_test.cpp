@@ -9,17 +9,17 @@
 #include "link/combined_commands.h"
 #include "link/command_frames.h"
 #include "link/exchange.h"
-#include "command_sim_fixture.h"
+#include "sim_fixture.h"
 
 using namespace smt;
 using namespace smt::test;
 
 namespace {
 
-class Commands : public SimCommandTest, public ::testing::WithParamInterface<Wire> {
+class Commands : public SimTest, public ::testing::WithParamInterface<Wire> {
 protected:
     void SetUp() override {
-        SimCommandTest::SetUp();
+        SimTest::SetUp();
         StartMachine(serial());
         // The Ethernet replies carry the Z state; all rockers up on a type 0 head.
         g_PanelLink.zCheckMask = 3;
@@ -29,20 +29,6 @@ protected:
     void ExpectSent(std::uint16_t code, const ByteVector& serialData, const ByteVector& udpPayload) {
         EXPECT_EQ(LastCode(), code);
         EXPECT_EQ(LastData(), HexOf(serial() ? serialData : udpPayload));
-    }
-    void ExpectMachineAt(const PositionSnapshot& s) {
-        const sim::Drives d = machine().Positions();
-        EXPECT_EQ(s.x, d.x);
-        EXPECT_EQ(s.y, d.y);
-        EXPECT_EQ(s.x2, d.x2);
-        EXPECT_EQ(s.y2, d.y2);
-        for (int n = 0; n < 8; ++n) {
-            EXPECT_EQ(s.z[n], d.z[n]) << "Z" << n + 1;
-            // The machine keeps whole turns; the host one revolution.
-            EXPECT_EQ((static_cast<std::int64_t>(s.a[n]) - d.a[n]) % 3600, 0) << "A" << n + 1 << ": " << s.a[n];
-            EXPECT_LT(std::abs(s.a[n]), 3600);
-        }
-        for (int w = 0; w < 4; ++w) EXPECT_EQ(s.walk[w], d.walk[w]) << "walk " << w;
     }
 };
 
@@ -97,7 +83,7 @@ TEST_P(Commands, MovesAreSentAnsweredAndBooked) {
     EXPECT_EQ(g_PulseY, -3200);
     EXPECT_EQ(g_PulseA[1], 902);
     EXPECT_EQ(g_PulseFeederWalk[2], 4000);
-    ExpectMachineAt(TakePositionSnapshot());
+    ExpectCountersAtMachine();
     const std::vector<std::string> traces = Traces();
     for (const char* line : {"61->Start", "61->end", "64->Start", "64->end", "65->Start", "65->end", "63->Start",
                              "63->end", "53->Start", "53->end", "66->Start", "66->end"})
@@ -157,7 +143,7 @@ TEST_P(Commands, TravelLimitsAreInclusive) {
     ASSERT_TRUE(MoveSingleAxis({8, -900000, {10, 20}}));
     EXPECT_EQ(g_PulseX, 0);
     EXPECT_EQ(g_PulseY, 0);
-    ExpectMachineAt(TakePositionSnapshot());
+    ExpectCountersAtMachine();
 }
 
 TEST_P(Commands, SpeedCodesOptimisedAndCappedOnTheWire) {
@@ -202,7 +188,7 @@ TEST_P(Commands, SixteenBitFieldsRefuseWhatTheyCannotCarry) {
     ASSERT_TRUE(MoveXYA(far));
     EXPECT_EQ(machine().Frames().back().data.size(), serial() ? 18u : 38u);
     EXPECT_EQ(g_PulseX, 40000);
-    ExpectMachineAt(TakePositionSnapshot());
+    ExpectCountersAtMachine();
     // The multi-axis move keeps its own limit of 65535.
     boxes.Clear();
     EXPECT_FALSE(MoveXYAMulti({{65536, {5, 50}, 0, {5, 50}}, {}, {5, 50}, 0}));
@@ -223,7 +209,7 @@ TEST_P(Commands, HeadsNotHomedRefuseBeforeSending) {
 }
 
 TEST_P(Commands, ErrorReportDuringXYAReleasesItWithoutBooking) {
-    m_sim->faults().ErrorNext(0xE3);
+    sim->faults().ErrorNext(0xE3);
     EXPECT_FALSE(MoveXYA({{1000, {5, 50}, -1000, {5, 50}}, 1, 100, 0, 0, 0x80}));
     EXPECT_FALSE(g_HeadResetOk);
     EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
@@ -235,7 +221,7 @@ TEST_P(Commands, StaleReplyEventDoesNotReleaseTheNextCommand) {
     SetWaitLimitOverride(WaitKind::Move, plat::Millis(300));
     g_ReplyEvents[ReplyFamily::SingleAxis].Set();
     g_ReplyEvents[ReplyFamily::MoveXYA].Set();
-    m_sim->faults().SilenceNext(2);
+    sim->faults().SilenceNext(2);
     EXPECT_FALSE(MoveSingleAxis({0, 1000, {10, 20}}));
     EXPECT_FALSE(MoveXYA({{1000, {5, 50}, 0, {5, 50}}, 1, 0, 0, 0, 0}));
     EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
@@ -290,7 +276,7 @@ TEST_P(Commands, ConcurrentSendersNeverInterleave) {
     EXPECT_EQ(frames.size(), 5u * kRounds + 1);
     EXPECT_EQ(g_PulseFeederWalk[0], 10 * kRounds);
     EXPECT_EQ(g_PulseFeederWalk[1], 7 * kRounds);
-    ExpectMachineAt(TakePositionSnapshot());
+    ExpectCountersAtMachine();
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
@@ -313,7 +299,7 @@ TEST_P(Commands, SequenceOfMovesKeepsCountersWithTheMachine) {
     const PositionSnapshot s = TakePositionSnapshot();
     EXPECT_EQ(s.x, 3 * (12000 - 3000 + 1500 + 2500 - 700));
     EXPECT_EQ(s.y, 3 * (-9000 + 2000 - 1500 + 600));
-    ExpectMachineAt(s);
+    ExpectCountersAtMachine();
     EXPECT_TRUE(boxes.Texts().empty());
 }
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "conn_sim_fixture.h"
+#include "sim_fixture.h"
 #include "platform/system.h"
 #include "settings/version_switches.h"
 
@@ -152,22 +152,6 @@ TEST_F(ConnectTest, TravelLimitsFollowTheHandshakeOnlyWhenSwitchedOn) {
     for (auto& f : FramesOf(0x01)) axes.push_back(f.data.at(0));
     EXPECT_EQ(axes, (std::vector<int>{0, 1, 2, 8, 9, 10}));
     EXPECT_EQ(HexOf(FramesOf(0x01)[1].data), "01 80 00 00 08");
-}
-
-TEST_F(ConnectTest, LateHandshakeReplyOfAnAbandonedAttemptStartsNoHoming) {
-    TheBasicSettings().m_OnlineToReset = 1;
-    TheBasicSettings().m_CommModel = 0;
-    g_Connected = false;
-    std::thread frameThread([] { OnLinkEstablished(); });
-    std::this_thread::sleep_for(100ms);
-    g_StopReceive = true;  // the attempt is abandoned: its threads are stopped and joined
-    frameThread.join();
-    g_StopReceive = false;  // the next port's attempt connects
-    g_Connected = true;
-    std::this_thread::sleep_for(400ms);
-    EXPECT_FALSE(HomingInProgress());
-    EXPECT_FALSE(g_Running);
-    EXPECT_TRUE(boxes.Texts().empty());
 }
 
 TEST_F(ConnectTest, ConnectingOpensTheLiveViewOnlyWhenItIsClosed) {

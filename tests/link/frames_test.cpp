@@ -29,13 +29,6 @@ struct CutterRig {
     int Settle() { return Cut() + Cut(1s); }
 };
 
-std::vector<std::uint8_t> Reply(std::uint8_t type, std::uint8_t code, std::vector<std::uint8_t> data = {}) {
-    std::vector<std::uint8_t> f{0xEE, type, code};
-    f.insert(f.end(), data.begin(), data.end());
-    f.insert(f.end(), {0xFF, 0xFC, 0xFF, 0xFF});
-    return f;
-}
-
 std::vector<std::uint8_t> Filler(std::size_t n, std::uint8_t v = 0x11) { return std::vector<std::uint8_t>(n, v); }
 
 }  // namespace
@@ -66,7 +59,7 @@ TEST(SerialFrame, GoldenFramesAndNumberEncodings) {
 
 TEST(FrameCutter, CutsFramesAnywhereInTheRing) {
     CutterRig rig;
-    rig.Push(Reply(0x01, 0x61));
+    rig.Push(ReplyBytes(0x01, 0x61));
     EXPECT_EQ(rig.Cut(), 1);
     ASSERT_EQ(rig.frames.size(), 1u);
     EXPECT_EQ(rig.frames[0].type, 0x01);
@@ -76,7 +69,7 @@ TEST(FrameCutter, CutsFramesAnywhereInTheRing) {
     // A frame across positions 255/0 after the indexes have gone round once.
     rig.Push(Filler(245));
     rig.Settle();
-    rig.Push(Reply(0x01, 0x71, {0x01, 0x00, 0x00, 0x30, 0x39}));
+    rig.Push(ReplyBytes(0x01, 0x71, {0x01, 0x00, 0x00, 0x30, 0x39}));
     EXPECT_EQ(rig.Cut(), 1);
     ASSERT_EQ(rig.frames.size(), 2u);
     EXPECT_EQ(rig.frames[1].code, 0x71);
@@ -89,11 +82,11 @@ TEST(FrameCutter, GarbageAndStrayStartBytesAreSkipped) {
     CutterRig rig;
     // Garbage, then a lone start byte right before a frame, then an unknown type in front of another.
     auto bytes = Bytes("00 13 FF FC 7E EE");
-    auto f1 = Reply(0x01, 0x53);
+    auto f1 = ReplyBytes(0x01, 0x53);
     bytes.insert(bytes.end(), f1.begin(), f1.end());
     bytes.push_back(0xEE);
     bytes.push_back(0x37);
-    auto f2 = Reply(0xFF, 0xE3, {0x02});
+    auto f2 = ReplyBytes(0xFF, 0xE3, {0x02});
     bytes.insert(bytes.end(), f2.begin(), f2.end());
     rig.Push(bytes);
     rig.Settle();
@@ -105,7 +98,7 @@ TEST(FrameCutter, GarbageAndStrayStartBytesAreSkipped) {
 
     // A start byte inside the data of a known type is data, not a new frame.
     rig.frames.clear();
-    rig.Push(Reply(0x01, 0x71, {0x01, 0xEE, 0x00, 0x00, 0x05}));
+    rig.Push(ReplyBytes(0x01, 0x71, {0x01, 0xEE, 0x00, 0x00, 0x05}));
     rig.Settle();
     ASSERT_EQ(rig.frames.size(), 1u);
     EXPECT_EQ(rig.frames[0].data[1], 0xEE);
@@ -113,21 +106,21 @@ TEST(FrameCutter, GarbageAndStrayStartBytesAreSkipped) {
 
 TEST(FrameCutter, TwentySevenDataBytesFitTwentyEightDoNot) {
     CutterRig rig;
-    rig.Push(Reply(0x01, 0x63, Filler(27, 0x42)));
+    rig.Push(ReplyBytes(0x01, 0x63, Filler(27, 0x42)));
     rig.Settle();
     ASSERT_EQ(rig.frames.size(), 1u);
     EXPECT_EQ(rig.frames[0].length, 27);
 
     rig.frames.clear();
-    rig.Push(Reply(0x01, 0x63, Filler(28, 0x42)));
-    rig.Push(Reply(0x01, 0x64));
+    rig.Push(ReplyBytes(0x01, 0x63, Filler(28, 0x42)));
+    rig.Push(ReplyBytes(0x01, 0x64));
     rig.Settle();
     ASSERT_EQ(rig.frames.size(), 1u);  // only the frame after the oversized one
     EXPECT_EQ(rig.frames[0].code, 0x64);
 }
 
 TEST(FrameCutter, FrameSplitAtEveryOffsetIsRecognised) {
-    const auto frame = Reply(0x01, 0x64, {1, 2, 3, 4, 5, 6, 7, 8});
+    const auto frame = ReplyBytes(0x01, 0x64, {1, 2, 3, 4, 5, 6, 7, 8});
     for (std::size_t split = 1; split < frame.size(); ++split) {
         CutterRig rig;
         rig.Push(Filler(split * 7 % 200));  // vary where in the ring the frame lands
@@ -144,7 +137,7 @@ TEST(FrameCutter, FrameSplitAtEveryOffsetIsRecognised) {
 
 TEST(FrameCutter, AnUnfinishedFrameIsDroppedAfterTheTailWait) {
     CutterRig rig;
-    rig.Push(Reply(0x01, 0x61, {9}));
+    rig.Push(ReplyBytes(0x01, 0x61, {9}));
     rig.frames.clear();
     rig.Push(Bytes("EE 01 53 00"));  // tail never comes
     EXPECT_EQ(rig.Cut(), 1);
@@ -152,7 +145,7 @@ TEST(FrameCutter, AnUnfinishedFrameIsDroppedAfterTheTailWait) {
     EXPECT_EQ(rig.cutter.Pending(), 4u);
     EXPECT_EQ(rig.Cut(20ms), 0);  // wait over: start byte passed, rest is garbage
     EXPECT_EQ(rig.cutter.Pending(), 0u);
-    rig.Push(Reply(0x01, 0x61));
+    rig.Push(ReplyBytes(0x01, 0x61));
     EXPECT_EQ(rig.Cut(), 1);
 }
 
@@ -160,7 +153,7 @@ TEST(FrameCutter, BackToBackFramesInOneReadAllCut) {
     CutterRig rig;
     std::vector<std::uint8_t> bytes;
     for (std::uint8_t code : {0x61, 0x64, 0x65, 0x53, 0x15}) {
-        auto f = Reply(0x01, code, {code});
+        auto f = ReplyBytes(0x01, code, {code});
         bytes.insert(bytes.end(), f.begin(), f.end());
     }
     rig.Push(bytes);
@@ -172,7 +165,7 @@ TEST(FrameCutter, BackToBackFramesInOneReadAllCut) {
 
 TEST(FrameCutter, StaleTailFromAnEarlierLapIsNeverMatched) {
     CutterRig rig;
-    rig.Push(Reply(0x01, 0x61));  // ring positions 1..7, tail at 4..7
+    rig.Push(ReplyBytes(0x01, 0x61));  // ring positions 1..7, tail at 4..7
     rig.Settle();
     rig.Push(Filler(248));  // write index now 255
     rig.Settle();

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <barrier>
 
-#include "conn_sim_fixture.h"
+#include "sim_fixture.h"
 #include "link/datagram.h"
 
 using namespace smt;

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <functional>
 
-#include "command_sim_fixture.h"
+#include "sim_fixture.h"
 #include "link/busy.h"
 #include "link/jog.h"
 #include "platform/threads.h"
@@ -16,10 +16,10 @@
 namespace smt::test {
 namespace {
 
-class JogSim : public SimCommandTest, public ::testing::WithParamInterface<Wire> {
+class JogSim : public SimTest, public ::testing::WithParamInterface<Wire> {
 protected:
     void SetUp() override {
-        SimCommandTest::SetUp();
+        SimTest::SetUp();
         Start(InitialType());
     }
     virtual int InitialType() const { return 0; }
@@ -56,29 +56,7 @@ protected:
         plat::JoinAllWorkers(std::chrono::seconds(20));
         ThePulseFactors() = PulseFactors{};
         TheSpeedTemplates().SetTable(SpeedType::Handle, SpeedTypeTable{});
-        SimCommandTest::TearDown();
-    }
-    bool WaitIdle() { return plat::JoinAllWorkers(std::chrono::seconds(20)) && !g_Running.load(); }
-    // Commands sent without an answer reach the machine a little later.
-    static bool Eventually(const std::function<bool()>& done) {
-        for (int i = 0; i < 500 && !done(); ++i) plat::SleepFor(plat::Millis(10));
-        return done();
-    }
-    int Count(std::uint16_t code) {
-        int n = 0;
-        for (const auto& f : machine().Frames()) n += f.code == code && f.accepted;
-        return n;
-    }
-    void ExpectCountersAtMachine() {
-        const PositionSnapshot s = TakePositionSnapshot();
-        const sim::Drives d = machine().Positions();
-        EXPECT_EQ(s.x, d.x);
-        EXPECT_EQ(s.y, d.y);
-        EXPECT_EQ(s.x2, d.x2);
-        EXPECT_EQ(s.y2, d.y2);
-        for (int n = 0; n < 8; ++n) EXPECT_EQ(s.z[n], d.z[n]) << "Z" << n + 1;
-        for (int n = 0; n < 8; ++n) EXPECT_EQ(s.a[n], d.a[n]) << "A" << n + 1;
-        for (int n = 0; n < 4; ++n) EXPECT_EQ(s.walk[n], d.walk[n]) << "walk " << n;
+        SimTest::TearDown();
     }
 
     ManualJog jog;
@@ -152,7 +130,7 @@ TEST_P(JogSim, BankButtonOpensTheLiftAndItsReleaseClosesIt) {
     jog.OnButton(mc::FeedBank, false);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(machine().Positions().lift[0], -200);
-    ASSERT_TRUE(Eventually([this] { return machine().OutputLog().size() == 3u; }));
+    ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 3u; }));
     std::string outputs;
     for (const auto& o : machine().OutputLog()) outputs += std::to_string(o.channel) + ":" + std::to_string(o.value) + " ";
     EXPECT_EQ(outputs, "5:1 5:0 5:1 ");
@@ -164,7 +142,7 @@ TEST_P(JogSim, FeederWalkSwitchesTheBankOutputOffFirst) {
     jog.OnButton(mc::FeedXPlus, true);
     jog.OnButton(mc::FeedXPlus, false);
     ASSERT_TRUE(WaitIdle());
-    ASSERT_TRUE(Eventually([this] { return machine().OutputLog().size() == 1u; }));
+    ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 1u; }));
     EXPECT_EQ(machine().OutputLog()[0].channel, 6);
     EXPECT_EQ(machine().OutputLog()[0].value, 0);
     EXPECT_EQ(machine().Positions().walk[1], 69);
@@ -175,12 +153,12 @@ TEST_P(JogSim, PumpsAndGearsReachTheMachine) {
     jog.Port().runSelect = [] { return 2; };
     jog.OnButton(mc::Pumps[3], true);
     jog.OnButton(mc::Pumps[0], false);
-    ASSERT_TRUE(Eventually([this] { return machine().OutputLog().size() == 3u; }));
+    ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 3u; }));
     EXPECT_EQ(machine().Output(8), 1);
     EXPECT_EQ(machine().Output(4), 1);
     EXPECT_EQ(machine().Output(1), 0);
     EXPECT_EQ(jog.NextSpeedGear(), 2);
-    ASSERT_TRUE(Eventually([this] { return Count(0x60) == 1; }));
+    ASSERT_TRUE(WaitUntil([this] { return Count(0x60) == 1; }));
     int gears = 0;
     for (const auto& f : machine().Frames())
         if (f.code == 0x60) {

@@ -22,6 +22,14 @@ inline std::string HexOf(const std::vector<std::uint8_t>& bytes) {
     return ToHex(std::string(bytes.begin(), bytes.end()));
 }
 
+// A reply frame as the machine writes it: start, type, code, data, tail.
+inline std::vector<std::uint8_t> ReplyBytes(std::uint8_t type, std::uint8_t code, std::vector<std::uint8_t> data = {}) {
+    std::vector<std::uint8_t> f{0xEE, type, code};
+    f.insert(f.end(), data.begin(), data.end());
+    f.insert(f.end(), {0xFF, 0xFC, 0xFF, 0xFF});
+    return f;
+}
+
 using Calls = std::vector<std::string>;
 
 // Records what the reply side asked of the run, the jog and the panel.

@@ -9,7 +9,7 @@
 #include "app/globals.h"
 #include "app/menus.h"
 #include "app/numtext.h"
-#include "command_sim_fixture.h"
+#include "sim_fixture.h"
 #include "link/busy.h"
 #include "link/jog.h"
 #include "link/positioning.h"
@@ -228,10 +228,10 @@ TEST(PositioningLookups, MenuIdsAndTheirCommandNumbers) {
 
 // ---- handlers and workers against the simulated machine -----------------------------
 
-class PosSim : public SimCommandTest, public ::testing::WithParamInterface<Wire> {
+class PosSim : public SimTest, public ::testing::WithParamInterface<Wire> {
 protected:
     void SetUp() override {
-        SimCommandTest::SetUp();
+        SimTest::SetUp();
         StartMachine(serial(), InitialType());
         g_PanelLink.zCheckMask = 3;
         type = InitialType();
@@ -290,7 +290,7 @@ protected:
         TheSpeedTemplates().SetTable(SpeedType::Smt, SpeedTypeTable{});
         g_Y2ToY1Pulses = {};
         g_Homed = false;
-        SimCommandTest::TearDown();
+        SimTest::TearDown();
     }
     virtual int InitialType() const { return 0; }
     bool serial() const { return GetParam() == Wire::Serial; }
@@ -302,26 +302,11 @@ protected:
         std::lock_guard lock(mutex);
         return calls;
     }
-    bool HookSeen(const std::string& s) {
-        for (const auto& c : hooks.Calls())
-            if (c == s) return true;
-        return false;
-    }
-    bool WaitIdle() { return plat::JoinAllWorkers(std::chrono::seconds(20)) && !g_Running.load(); }
-    static bool Eventually(const std::function<bool()>& done) {
-        for (int i = 0; i < 500 && !done(); ++i) plat::SleepFor(plat::Millis(10));
-        return done();
-    }
     std::vector<std::uint16_t> Codes() {
         std::vector<std::uint16_t> out;
         for (const auto& f : machine().Frames())
             if (f.accepted) out.push_back(f.code);
         return out;
-    }
-    std::string OutputsSent() {
-        std::string s;
-        for (const auto& o : machine().OutputLog()) s += std::to_string(o.channel) + ":" + std::to_string(o.value) + " ";
-        return s;
     }
 
     int type = 0;
@@ -342,7 +327,7 @@ TEST_P(PosSim, CameraToPcbOriginMovesThenSwitchesOutputTwoOff) {
     EXPECT_EQ(g_PulseX.load(), machine().Positions().x);
     EXPECT_EQ(g_PulseY.load(), machine().Positions().y);
     EXPECT_EQ(g_TargetPulseX.load(), 6001 - 1234);
-    ASSERT_TRUE(Eventually([this] { return machine().OutputLog().size() == 1u; }));
+    ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 1u; }));
     EXPECT_EQ(OutputsSent(), "2:0 ");
     const auto codes = Codes();
     if (serial()) {
@@ -427,7 +412,7 @@ TEST_P(PosSim, VisionCameraFamilySelectsTheCameraAndTheTestNozzle) {
     EXPECT_EQ(machine().Positions().x, 20001 - 0);
     EXPECT_EQ(machine().Positions().y, -10002 - 150);
     EXPECT_EQ(Calls(), (std::vector<std::string>{"vision camera 1", "test nozzle 2"}));
-    ASSERT_TRUE(Eventually([this] { return machine().OutputLog().size() == 1u; }));
+    ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 1u; }));
     EXPECT_EQ(OutputsSent(), "4:0 ");
 }
 

@@ -6,15 +6,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
-#include <memory>
 #include <thread>
 
 #include "link/cmd_srv.h"
 #include "link/exchange.h"
 #include "link/replies.h"
 #include "link/serial_link.h"
-#include "link_fixture.h"
-#include "simulator.h"
+#include "sim_fixture.h"
 
 using namespace smt;
 using namespace smt::test;
@@ -22,46 +20,22 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr int kSimCom = 5;
-
-class SimLink : public LinkTest {
+class SimLink : public SimTest {
 protected:
     void SetUp() override {
-        LinkTest::SetUp();
-        ::setenv("SMT_SERIAL_DIR", dir.Path().c_str(), 1);
+        SimTest::SetUp();
         SetWaitLimitOverride(WaitKind::Move, 1500ms);
     }
-    void TearDown() override {
-        StopUdpReplyThread();
-        GetSerialLink().Close();
-        GetMachineLink().Close();
-        if (machine) machine->Stop();
-        machine.reset();
-        ::unsetenv("SMT_SERIAL_DIR");
-        LinkTest::TearDown();
-    }
-    void StartSim(int type, bool serial, bool udp) {
-        sim::SimConfig c;
-        c.machineType = type;
-        c.serial = serial;
-        c.serialDir = dir.Path();
-        c.comNumber = kSimCom;
-        c.udp = udp;
-        c.udpPort = 0;
-        c.discoveryPort = 0;
-        machine = std::make_unique<sim::Simulator>(c);
-        std::string error;
-        ASSERT_TRUE(machine->Start(&error)) << error;
-    }
-    void ConnectSerial() {
-        int number = 3;
+    // Scans from COM `from` and finds the machine at COM5.
+    void ConnectSerial(int from = 3) {
+        int number = from;
         ASSERT_TRUE(GetSerialLink().Open(number));
-        ASSERT_EQ(number, kSimCom);
+        ASSERT_EQ(number, 5);
     }
     void ConnectUdp() {
-        ASSERT_TRUE(GetMachineLink().Open("127.0.0.2", machine->udp()->Port(), LocalEndpoint{"127.0.0.1", 0}));
+        ASSERT_TRUE(GetMachineLink().Open("127.0.0.2", sim->udp()->Port(), LocalEndpoint{"127.0.0.1", 0}));
         StartUdpReplyThread(GetMachineLink());
-        g_PanelLink.zCheckMask = machine->machine().ZState();  // heads where the board says they are
+        g_PanelLink.zCheckMask = machine().ZState();  // heads where the board says they are
         g_Connected = true;
     }
     // A single-axis move of A1 (no travel limit involved), on either link.
@@ -73,7 +47,7 @@ protected:
         return ExchangeEthernet(ReplyFamily::SingleAxis, WaitKind::Move, "61->单轴运动", 0x61,
                                 Payload{}.U8(4).I32(0).I32(delta).I32(10).I32(20).Bytes());
     }
-    // Runs `step` and checks it ended within the limit plus slack.
+    // Runs `step` and checks it ended well within a hang's reach.
     template <class F>
     bool Timed(F step, std::chrono::milliseconds within = 4000ms) {
         const auto t0 = std::chrono::steady_clock::now();
@@ -81,41 +55,101 @@ protected:
         EXPECT_LT(std::chrono::steady_clock::now() - t0, within);
         return ok;
     }
-    template <class P>
-    static bool Eventually(P done, std::chrono::milliseconds limit = 3000ms) {
-        const auto until = std::chrono::steady_clock::now() + limit;
-        while (!done() && std::chrono::steady_clock::now() < until) std::this_thread::sleep_for(5ms);
-        return done();
-    }
-    TempDir dir;
-    std::unique_ptr<sim::Simulator> machine;
 };
 
 }  // namespace
+
+TEST_F(SimLink, ComNumbersMapToThePublishedFolderFirst) {
+    StartSim(0, true, false);
+    const auto c5 = ComDeviceCandidates(5);
+    ASSERT_EQ(c5.size(), 3u);
+    EXPECT_EQ(c5[0], dir.File("COM5"));
+    EXPECT_EQ(c5[1], "/dev/ttyS4");
+    EXPECT_EQ(c5[2], "/dev/ttyUSB4");
+    EXPECT_EQ(ComDeviceCandidates(6).front(), "/dev/ttyS5");  // nothing published
+    EXPECT_TRUE(ComDeviceCandidates(0).empty());
+}
 
 TEST_F(SimLink, SerialScanFromCom3FindsTheSimulatorAtCom5) {
     StartSim(0, true, false);
     ConnectSerial();
     EXPECT_TRUE(g_Connected.load());
+    ASSERT_FALSE(machine().Frames().empty());
+    EXPECT_EQ(machine().Frames()[0].code, 0x00);
+    // The reply thread runs the link-established step after the scan returns.
+    EXPECT_TRUE(WaitUntil([&] { return HookSeen("linked"); }));
     EXPECT_TRUE(SerialMove(250));
-    EXPECT_EQ(machine->machine().Positions().a[0], 250);
+    EXPECT_EQ(machine().Positions().a[0], 250);
     EXPECT_EQ(g_PanelLink.replyCounter.load(), 1);
+    // The port is held exclusively: nobody else can open it now.
+    SerialPort other;
+    EXPECT_FALSE(other.OpenPath(dir.File("COM5")));
 }
 
-TEST_F(SimLink, SilentMachineGivesTheFailureCaption) {
-    StartSim(0, true, false);
-    machine->faults().SilenceAll(true);
-    int number = kSimCom;
-    EXPECT_FALSE(Timed([&] { return GetSerialLink().Open(number); }));
+TEST_F(SimLink, SilentMachineGivesTheFailureCaptionAndTheScanRestartsAtOne) {
+    StartSim(0, true, false, 97);
+    sim->faults().SilenceAll(true);
+    int number = 96;
+    EXPECT_FALSE(Timed([&] { return GetSerialLink().Open(number); }));  // one silent port, one handshake wait
     EXPECT_EQ(number, 1);
     EXPECT_FALSE(g_Connected.load());
     EXPECT_EQ(hooks.Calls(), Calls{"caption 联机失败"});
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(FramesOf(0x00).size(), 1u);  // it did get the handshake
+
+    hooks.Take();
+    number = 100;
+    EXPECT_FALSE(GetSerialLink().Open(number));  // nothing to try
+    EXPECT_EQ(number, 1);
+    EXPECT_EQ(hooks.Calls(), Calls{"caption 联机失败"});
+}
+
+TEST_F(SimLink, AbandonedAttemptLeavesNoReaderBehind) {
+    // A silent machine at COM4, the real one at COM6: the attempt on COM4 is
+    // stopped and joined before COM6 is tried, so only one reader fills the ring.
+    StartSim(0, true, false, 4);
+    std::unique_ptr<sim::Simulator> silent = std::move(sim);
+    silent->faults().SilenceAll(true);
+    StartSim(0, true, false, 6);
+    int number = 4;
+    ASSERT_TRUE(GetSerialLink().Open(number));
+    EXPECT_EQ(number, 6);
+    // The abandoned port was closed: it can be opened again by anyone.
+    SerialPort again;
+    EXPECT_TRUE(again.OpenPath(dir.File("COM4")));
+    // A late answer on the abandoned port reaches nobody.
+    silent->serial()->SendRaw(ReplyBytes(0x01, 0x61));
+    sim->serial()->SendRaw(ReplyBytes(0x01, 0x64));
+    EXPECT_EQ(g_ReplyEvents[ReplyFamily::MoveXYA].Wait(2s), plat::WaitResult::Signalled);
+    EXPECT_NE(g_ReplyEvents[ReplyFamily::SingleAxis].Wait(50ms), plat::WaitResult::Signalled);
+    silent->Stop();
+}
+
+TEST_F(SimLink, ReconnectClosesTheOpenPortFirst) {
+    StartSim(0, true, false);
+    ConnectSerial(5);
+    ConnectSerial(5);  // the open port is let go before the scan
+    EXPECT_EQ(FramesOf(0x00).size(), 2u);
+    // Replies still flow through exactly one reader.
+    sim->serial()->SendRaw(ReplyBytes(0x01, 0x53));
+    EXPECT_EQ(g_ReplyEvents[ReplyFamily::MoveXY].Wait(2s), plat::WaitResult::Signalled);
+}
+
+TEST_F(SimLink, FixedFrameBufferIsSentAsIs) {
+    StartSim(0, true, false);
+    ConnectSerial(5);
+    const auto frame = BuildSerialFrame(0x66, FrameData{}.U8(3).Sm32(500).U8(1).U8(2).Be16(3).Be16(4).U8(5).U8(6).Be16(7).U8(8).U8(9));
+    ASSERT_EQ(frame.size(), 26u);
+    std::copy(frame.begin(), frame.end(), g_FixedFrame.begin());
+    EXPECT_TRUE(GetSerialLink().SendFixedFrame(frame.size()));
+    ASSERT_TRUE(WaitUntil([&] { return FramesOf(0x66).size() == 1u; }));
+    EXPECT_EQ(FramesOf(0x66)[0].data.size(), 17u);
 }
 
 TEST_F(SimLink, EightThreadsGiveOnlyWholeFramesAtTheBoard) {
     StartSim(0, true, false);
     ConnectSerial();
-    machine->machine().ClearRecords();
+    machine().ClearRecords();
     std::vector<std::thread> writers;
     for (int t = 0; t < 8; ++t) {
         writers.emplace_back([t] {
@@ -125,16 +159,16 @@ TEST_F(SimLink, EightThreadsGiveOnlyWholeFramesAtTheBoard) {
     }
     for (auto& w : writers) w.join();
     const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (machine->machine().OutputLog().size() < 8000 && std::chrono::steady_clock::now() < deadline)
+    while (machine().OutputLog().size() < 8000 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(10ms);
-    EXPECT_EQ(machine->machine().OutputLog().size(), 8000u);
-    for (const auto& f : machine->machine().Frames()) EXPECT_TRUE(f.accepted) << f.reason;
+    EXPECT_EQ(machine().OutputLog().size(), 8000u);
+    for (const auto& f : machine().Frames()) EXPECT_TRUE(f.accepted) << f.reason;
 }
 
 TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
     StartSim(0, true, false);
     ConnectSerial();
-    auto& faults = machine->faults();
+    auto& faults = sim->faults();
 
     faults.SetDelayMs(200);
     EXPECT_TRUE(Timed([&] { return SerialMove(); }));
@@ -172,7 +206,7 @@ TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
     }));
     EXPECT_FALSE(g_HeadResetOk.load());
     // The move is released before the box goes up.
-    EXPECT_TRUE(Eventually([&] { return boxes.Count() == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return boxes.Count() == 1; }));
     EXPECT_EQ(boxes.Texts(), Calls{"返回指令E4 - 设备自动运行保护中 !"});
 
     // Unplugged: the wait ends at once, not after the move limit.
@@ -184,22 +218,27 @@ TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
     GetSerialLink().SendFrame(BuildSerialFrame(0x61, FrameData{}.U8(4).Sm32(1).U8(10).U8(20)));
     std::thread pull([&] {
         std::this_thread::sleep_for(50ms);
-        machine->serial()->Unplug();
+        sim->serial()->Unplug();
     });
     EXPECT_FALSE(Timed([&] {
         return AwaitReply(ReplyFamily::SingleAxis, WaitKind::Move, "61->单轴运动", Transport::Serial);
     }));
     pull.join();
     EXPECT_FALSE(g_Connected.load());
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_TRUE(HookSeen("trace Serial port lost !"));
+    // Writing to the closed link fails instead of hanging.
+    GetSerialLink().Close();
+    EXPECT_FALSE(GetSerialLink().SendFrame(HandshakeFrame()));
 }
 
 TEST_F(SimLink, UdpFaultsEndInTheReplyOrAClearFailure) {
     StartSim(3, false, true);
     ConnectUdp();
-    auto& faults = machine->faults();
+    auto& faults = sim->faults();
 
     EXPECT_TRUE(UdpMove(300));
-    EXPECT_EQ(machine->machine().Positions().a[0], 300);
+    EXPECT_EQ(machine().Positions().a[0], 300);
     faults.SetDelayMs(200);
     EXPECT_TRUE(Timed([&] { return UdpMove(); }));
     faults.SetDelayMs(0);
@@ -233,7 +272,7 @@ TEST_F(SimLink, UdpFaultsEndInTheReplyOrAClearFailure) {
     // Unplugged board: the command fails within its limit.
     g_Connected = true;
     boxes.Clear();
-    machine->udp()->Unplug();
+    sim->udp()->Unplug();
     EXPECT_FALSE(Timed([&] { return UdpMove(); }));
     EXPECT_FALSE(g_Connected.load());
 }
@@ -244,14 +283,14 @@ TEST_F(SimLink, PanelKeysAndReportsReachTheProgramOnBothLinks) {
     ConnectUdp();
     ASSERT_TRUE(UdpMove());  // the board answers unsolicited messages to the host that spoke last
     hooks.Take();
-    machine->PressKey(sim::PanelKey::Start);  // both links: serial '1' and Ethernet key 1
-    EXPECT_TRUE(Eventually([&] { return hooks.Calls().size() >= 2; }));
+    sim->PressKey(sim::PanelKey::Start);  // both links: serial '1' and Ethernet key 1
+    EXPECT_TRUE(WaitUntil([&] { return hooks.Calls().size() >= 2; }));
     EXPECT_EQ(hooks.Take(), (Calls{"start", "start"}));
 
     g_Homed = true;
-    machine->udp()->SendKey(6);
-    machine->serial()->SendReport(0xE2, 0x03);
-    EXPECT_TRUE(Eventually([&] { return !hooks.Calls().empty() && boxes.Count() > 0; }));
+    sim->udp()->SendKey(6);
+    sim->serial()->SendReport(0xE2, 0x03);
+    EXPECT_TRUE(WaitUntil([&] { return !hooks.Calls().empty() && boxes.Count() > 0; }));
     EXPECT_EQ(hooks.Take(), Calls{"speed 5,1"});
     EXPECT_EQ(boxes.Texts(), Calls{"Error E2-03电机或传感器故障 !"});
     EXPECT_FALSE(g_Homed.load());
