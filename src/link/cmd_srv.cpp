@@ -187,12 +187,6 @@ void CmdSrv::ReceiveThread() {
             m_queue.push_back(std::move(message));
         }
         m_queued.Release(1);
-        std::function<void()> callback;
-        {
-            std::lock_guard lock(m_sendMutex);
-            callback = m_callback;
-        }
-        if (callback) callback();
     }
 }
 
@@ -215,17 +209,11 @@ void CmdSrv::Close() {
         if (m_socket >= 0) ::close(m_socket);
         m_socket = -1;
         m_open.store(false);
-        m_callback = nullptr;
     }
     std::lock_guard lock(m_queueMutex);
     while (m_queued.Wait(plat::Millis(0)) == plat::WaitResult::Signalled) {
     }
     m_queue.clear();
-}
-
-void CmdSrv::SetReplyCallback(std::function<void()> callback) {
-    std::lock_guard lock(m_sendMutex);
-    m_callback = std::move(callback);
 }
 
 std::string CmdSrv::LastError() const {

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -51,7 +50,6 @@ public:
     void Close();
 
     bool IsOpen() const { return m_open.load(); }
-    void SetReplyCallback(std::function<void()> callback);
     std::string LastError() const;
     std::uint16_t LocalPort() const;
     std::string LocalAddress() const;
@@ -70,7 +68,6 @@ private:
     sockaddr_in m_peer{};
     bool m_multicast = false;
     std::vector<std::uint8_t> m_sendBuffer;
-    std::function<void()> m_callback;
     mutable std::mutex m_sendMutex;
     mutable std::mutex m_queueMutex;
     std::deque<LinkMessage> m_queue;

@@ -157,7 +157,6 @@ public:
     void JogAxis(int axis, int direction, int hold, std::int32_t pulses, bool countUsed);
     // Ends a held jog after the step under way.
     void Stop() { m_stop = true; }
-    bool StopRequested() const { return m_stop.load(); }
 
     // Advances the gear at most once per tick (about 300 ms); sends it when
     // connected. Returns the gear.

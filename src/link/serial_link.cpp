@@ -10,7 +10,7 @@ namespace smt {
 
 std::array<std::uint8_t, 64> g_FixedFrame{};
 
-SerialLink::SerialLink() : m_sink(DispatchSerialReply) {}
+SerialLink::SerialLink() = default;
 
 SerialLink::~SerialLink() { Close(); }
 
@@ -18,8 +18,6 @@ SerialLink& GetSerialLink() {
     static SerialLink link;
     return link;
 }
-
-void SerialLink::SetFrameSink(FrameCutter::Sink sink) { m_sink = std::move(sink); }
 
 bool SerialLink::IsOpen() const { return m_port.IsOpen(); }
 
@@ -43,7 +41,6 @@ void SerialLink::Close() {
     stopThreads();
     std::lock_guard lock(g_LinkMutex);
     m_port.Close();
-    m_openNumber = 0;
 }
 
 bool SerialLink::tryPort(int number) {
@@ -55,7 +52,6 @@ bool SerialLink::tryPort(int number) {
     SendFrame(HandshakeFrame());
     if (g_ReplyEvents[ReplyFamily::SingleAxis].Wait(WaitLimit(WaitKind::Handshake)) ==
         plat::WaitResult::Signalled) {
-        m_openNumber = number;
         return true;
     }
     // Abandoned attempt: its threads end and are joined before the port closes and
@@ -73,7 +69,6 @@ bool SerialLink::Open(int& comNumber) {
         std::lock_guard lock(g_LinkMutex);
         m_port.Close();
     }
-    m_openNumber = 0;
     const bool wasConnected = g_Connected.load();
     for (int n = comNumber; n >= 1 && n <= 99; ++n) {
         if (plat::WaitsCancelled()) break;
@@ -131,7 +126,7 @@ void SerialLink::SerialReplyThread() {
         const auto limit = m_cutter.Pending() ? limits::kFrameTail / 5 : limits::kLinkPoll;
         m_bytesArrived.Wait(limit, &g_StopReceive);
         if (g_StopReceive.load()) break;
-        m_cutter.Cut(m_sink, FrameCutter::Clock::now(), limits::kFrameTail);
+        m_cutter.Cut(DispatchSerialReply, FrameCutter::Clock::now(), limits::kFrameTail);
     }
 }
 

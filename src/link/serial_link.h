@@ -34,7 +34,6 @@ public:
     // Stops and joins the threads, then closes the port.
     void Close();
     bool IsOpen() const;
-    int OpenComNumber() const { return m_openNumber; }
 
     // Writes one whole frame under g_LinkMutex; false when the port is closed or
     // did not take the frame within its limit (the caller's reply wait then ends
@@ -42,9 +41,6 @@ public:
     bool SendFrame(const std::uint8_t* frame, std::size_t length);
     bool SendFrame(const std::vector<std::uint8_t>& frame) { return SendFrame(frame.data(), frame.size()); }
     bool SendFixedFrame(std::size_t length);
-
-    // Where cut frames go; DispatchSerialReply unless replaced (tests).
-    void SetFrameSink(FrameCutter::Sink sink);
 
 private:
     bool tryPort(int number);
@@ -58,9 +54,7 @@ private:
     plat::Event m_bytesArrived{false, false};
     std::thread m_receiveThread;
     std::thread m_frameThread;
-    FrameCutter::Sink m_sink;
     std::mutex m_openMutex;  // one Open or Close at a time
-    int m_openNumber = 0;
 };
 
 // The process-wide serial link (the manual control panel's).
