@@ -8,6 +8,7 @@
 #include "link/command_common.h"
 #include "link/exchange.h"
 #include "link/link_log.h"
+#include "link/locked.h"
 #include "link/serial_frame.h"
 #include "link/serial_link.h"
 #include "platform/msgbox.h"
@@ -23,8 +24,7 @@ std::atomic<int> g_PanelCamera{0};
 
 namespace {
 
-std::mutex g_limitsMutex;
-MoveLimits g_limits;
+Locked<MoveLimits> g_limits;
 
 std::mutex g_captionMutex;
 std::map<std::uint16_t, std::string>& captions() {
@@ -52,15 +52,9 @@ T callOr(const std::function<T(A...)>& f, T fallback) {
 
 }  // namespace
 
-void SetMoveLimits(const MoveLimits& limits) {
-    std::lock_guard lock(g_limitsMutex);
-    g_limits = limits;
-}
+void SetMoveLimits(const MoveLimits& limits) { g_limits.Set(limits); }
 
-MoveLimits CurrentMoveLimits() {
-    std::lock_guard lock(g_limitsMutex);
-    return g_limits;
-}
+MoveLimits CurrentMoveLimits() { return g_limits.Get(); }
 
 CommandPanelPort& TheCommandPanel() {
     static CommandPanelPort port;

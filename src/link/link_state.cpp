@@ -1,8 +1,7 @@
 #include "link/link_state.h"
 
-#include <mutex>
-
 #include "link/link_log.h"
+#include "link/locked.h"
 #include "platform/msgbox.h"
 
 namespace smt {
@@ -106,36 +105,19 @@ bool AwaitReply(ReplyFamily family, WaitKind kind, std::string_view commandName,
 }
 
 namespace {
-std::mutex g_traceMutex;
-TraceSink g_traceSink;
-std::mutex g_textsMutex;
-LinkTexts g_texts;
+Locked<TraceSink> g_traceSink;
+Locked<LinkTexts> g_texts;
 }  // namespace
 
-TraceSink SetTraceSink(TraceSink sink) {
-    std::lock_guard lock(g_traceMutex);
-    std::swap(sink, g_traceSink);
-    return sink;
-}
+TraceSink SetTraceSink(TraceSink sink) { return g_traceSink.Exchange(std::move(sink)); }
 
 void AppendCommTrace(const std::string& text, bool newline) {
-    TraceSink sink;
-    {
-        std::lock_guard lock(g_traceMutex);
-        sink = g_traceSink;
-    }
-    if (sink) sink(text, newline);
+    if (const TraceSink sink = g_traceSink.Get()) sink(text, newline);
 }
 
-LinkTexts CurrentLinkTexts() {
-    std::lock_guard lock(g_textsMutex);
-    return g_texts;
-}
+LinkTexts CurrentLinkTexts() { return g_texts.Get(); }
 
-void SetLinkTexts(const LinkTexts& texts) {
-    std::lock_guard lock(g_textsMutex);
-    g_texts = texts;
-}
+void SetLinkTexts(const LinkTexts& texts) { g_texts.Set(texts); }
 
 LinkHooks& GetLinkHooks() {
     static LinkHooks hooks;

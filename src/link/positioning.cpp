@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <memory>
-#include <mutex>
 
 #include "app/globals.h"
 #include "app/menus.h"
@@ -13,6 +12,7 @@
 #include "link/commands.h"
 #include "link/jog.h"
 #include "link/link_state.h"
+#include "link/locked.h"
 #include "link/manual_control.h"
 #include "link/position_counters.h"
 #include "platform/msgbox.h"
@@ -24,8 +24,7 @@ namespace smt {
 std::atomic<std::int32_t> g_TargetPulseX{0}, g_TargetPulseY{0}, g_TargetPulseX2{0}, g_TargetPulseY2{0};
 
 namespace {
-std::mutex g_messagesMutex;
-ViewMessages g_messages = BuiltinViewMessages();
+Locked<ViewMessages> g_messages{BuiltinViewMessages()};
 
 // Message entries of the commands.
 enum Msg : int {
@@ -281,15 +280,9 @@ PositioningState& ThePositioningState() {
     return state;
 }
 
-void SetPositioningMessages(const ViewMessages& messages) {
-    std::lock_guard lock(g_messagesMutex);
-    g_messages = messages;
-}
+void SetPositioningMessages(const ViewMessages& messages) { g_messages.Set(messages); }
 
-ViewMessages PositioningMessages() {
-    std::lock_guard lock(g_messagesMutex);
-    return g_messages;
-}
+ViewMessages PositioningMessages() { return g_messages.Get(); }
 
 PositioningPort& ThePositioningPort() {
     static PositioningPort port;

@@ -2,12 +2,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <mutex>
 
 #include "link/command_common.h"
 #include "link/commands.h"
 #include "link/link_log.h"
 #include "link/link_state.h"
+#include "link/locked.h"
 #include "link/position_counters.h"
 #include "platform/event.h"
 #include "settings/basic_settings.h"
@@ -16,8 +16,7 @@ namespace smt {
 
 namespace {
 
-std::mutex g_captionMutex;
-std::string g_vacuumCaption = "检测真空值为：";
+Locked<std::string> g_vacuumCaption{"检测真空值为："};
 
 template <class F, class... A>
 void call(const F& hook, A&&... args) {
@@ -121,20 +120,12 @@ void switchOffNozzleOutputs() {
 
 }  // namespace
 
-void SetVacuumCaption(const std::string& caption) {
-    std::lock_guard lock(g_captionMutex);
-    g_vacuumCaption = caption;
-}
+void SetVacuumCaption(const std::string& caption) { g_vacuumCaption.Set(caption); }
 
 void ShowVacuumReading() {
-    std::string caption;
-    {
-        std::lock_guard lock(g_captionMutex);
-        caption = g_vacuumCaption;
-    }
     char b[32];
     std::snprintf(b, sizeof b, "%dkPa", g_VacuumReading.load());
-    AppendCommTrace(caption + b, true);
+    AppendCommTrace(g_vacuumCaption.Get() + b, true);
 }
 
 void OnLinkEstablished() {
