@@ -33,7 +33,9 @@ if [ -z "${SMT_REAL_MACHINE:-}" ] && [ -x build/smt-sim ]; then
   # the end of its input: echo "key start" > "$SMT_SERIAL_DIR/sim-control".
   sim_ctl="$SMT_SERIAL_DIR/sim-control"
   rm -f "$sim_ctl" && mkfifo "$sim_ctl"
-  build/smt-sim --type "${SMT_SIM_TYPE:-0}" --serial-dir "$SMT_SERIAL_DIR" --com 3 --udp 127.0.0.2 <>"$sim_ctl" &
+  # The simulated machine is of the type the start folder's config.ini names.
+  sim_type="${SMT_SIM_TYPE:-$(sed -n 's/^[Mm]achine[Ss]et=\([0-9]\).*/\1/p' "$start/config.ini" 2>/dev/null | head -1)}"
+  build/smt-sim --type "${sim_type:-0}" --serial-dir "$SMT_SERIAL_DIR" --com 3 --udp 127.0.0.2 <>"$sim_ctl" &
   pids+=($!)
   echo "Simulated machine started (serial COM3 in $SMT_SERIAL_DIR, Ethernet on 127.0.0.2; commands to $sim_ctl)."
 fi
@@ -41,6 +43,8 @@ fi
 cd "$start"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display: running the program under Xvfb."
-  exec xvfb-run -a -s "-screen 0 1400x1000x24" "$root/build/smt"
+  # Not exec: the simulator is stopped when the program ends.
+  xvfb-run -a -s "-screen 0 1400x1000x24" "$root/build/smt"
+else
+  "$root/build/smt"
 fi
-"$root/build/smt"
