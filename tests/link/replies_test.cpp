@@ -125,19 +125,15 @@ TEST_F(SerialReplies, PlainErrorReportsShowTheirCode) {
 }
 
 TEST_F(SerialReplies, E2ClearsHomedAndShowsTheMotorFault) {
-    g_Homed = true;
-    DispatchSerialReply(Frame(0xFF, 0xE2, {0x03}));
-    EXPECT_FALSE(g_Homed.load());
-    EXPECT_EQ(boxes.Texts(), Calls{"Error E2-03电机或传感器故障 !"});
-    boxes.Clear();
-    g_Homed = true;
-    DispatchSerialReply(Frame(0xFF, 0xE2, {0x0F}));
-    EXPECT_EQ(boxes.Texts(), Calls{"Error E2-0F电机或传感器故障 !"});
-    boxes.Clear();
-    g_Homed = true;
-    DispatchSerialReply(Frame(0xFF, 0xE2, {0x10}));  // no box, still unhomed
-    EXPECT_FALSE(g_Homed.load());
-    EXPECT_EQ(boxes.Count(), 0u);
+    const std::pair<std::uint8_t, Calls> cases[] = {
+        {0x03, {"Error E2-03电机或传感器故障 !"}}, {0x0F, {"Error E2-0F电机或传感器故障 !"}}, {0x10, {}}};
+    for (const auto& [sub, texts] : cases) {
+        boxes.Clear();
+        g_Homed = true;
+        DispatchSerialReply(Frame(0xFF, 0xE2, {sub}));
+        EXPECT_FALSE(g_Homed.load()) << int(sub);
+        EXPECT_EQ(boxes.Texts(), texts);
+    }
     EXPECT_TRUE(hooks.Take().empty());
 
     hooks.debugModel = true;

@@ -55,6 +55,16 @@ protected:
         EXPECT_LT(std::chrono::steady_clock::now() - t0, within);
         return ok;
     }
+    // After `fault` the move gets no answer: it fails, names itself, clears connected.
+    template <class F>
+    void ExpectUnanswered(const std::function<void()>& fault, F move) {
+        g_Connected = true;
+        boxes.Clear();
+        fault();
+        EXPECT_FALSE(Timed(move));
+        EXPECT_FALSE(g_Connected.load());
+        EXPECT_EQ(boxes.Texts(), Calls{NoAnswerText("61->单轴运动")});
+    }
 };
 
 }  // namespace
@@ -182,16 +192,9 @@ TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
     EXPECT_TRUE(g_Connected.load());
     EXPECT_EQ(boxes.Count(), 0u);
 
-    faults.BadSumNext();  // a broken terminator: the reply never forms
-    EXPECT_FALSE(Timed([&] { return SerialMove(); }));
-    EXPECT_FALSE(g_Connected.load());
-    EXPECT_EQ(boxes.Texts(), Calls{NoAnswerText("61->单轴运动")});
-
-    g_Connected = true;
-    boxes.Clear();
-    faults.SilenceNext();
-    EXPECT_FALSE(Timed([&] { return SerialMove(); }));
-    EXPECT_EQ(boxes.Texts(), Calls{NoAnswerText("61->单轴运动")});
+    // A broken terminator (the reply never forms), then silence.
+    ExpectUnanswered([&] { faults.BadSumNext(); }, [&] { return SerialMove(); });
+    ExpectUnanswered([&] { faults.SilenceNext(); }, [&] { return SerialMove(); });
     // The link itself is still good for the next command.
     EXPECT_TRUE(SerialMove());
 
@@ -246,20 +249,9 @@ TEST_F(SimLink, UdpFaultsEndInTheReplyOrAClearFailure) {
     EXPECT_TRUE(Timed([&] { return UdpMove(); }));
     EXPECT_EQ(boxes.Count(), 0u);
 
-    const std::function<void()> lost[] = {[&] { faults.SplitNext(); }, [&] { faults.BadSumNext(); }};
-    for (const auto& fault : lost) {
-        g_Connected = true;
-        boxes.Clear();
-        fault();
-        EXPECT_FALSE(Timed([&] { return UdpMove(); }));
-        EXPECT_FALSE(g_Connected.load());
-        EXPECT_EQ(boxes.Texts(), Calls{NoAnswerText("61->单轴运动")});
-    }
-    g_Connected = true;
-    boxes.Clear();
-    faults.SilenceNext();
-    EXPECT_FALSE(Timed([&] { return UdpMove(); }));
-    EXPECT_EQ(boxes.Texts(), Calls{NoAnswerText("61->单轴运动")});
+    ExpectUnanswered([&] { faults.SplitNext(); }, [&] { return UdpMove(); });
+    ExpectUnanswered([&] { faults.BadSumNext(); }, [&] { return UdpMove(); });
+    ExpectUnanswered([&] { faults.SilenceNext(); }, [&] { return UdpMove(); });
 
     // A board time-out status: shown, connected cleared, the command still released.
     g_Connected = true;

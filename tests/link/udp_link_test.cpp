@@ -184,52 +184,20 @@ TEST_F(UdpLink, ReplyThreadDispatchesAndStopsWhenAsked) {
     link.Close();
 }
 
-TEST_F(UdpLink, UnansweredCommandFailsNamesItAndClearsConnected) {
+// Silence, broken replies and late replies are proven against the simulated
+// machine; here the wait that shutdown cancels.
+TEST_F(UdpLink, ShutdownCancelsTheWaitAndShowsNothing) {
     MachineLink link;
     ASSERT_TRUE(link.Open("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", 0}));
     StartUdpReplyThread(link);
-    SetWaitLimitOverride(WaitKind::Move, 150ms);
     g_Connected = true;
-
-    // Silence.
     ArmReply(ReplyFamily::MoveXYA);
     link.SendCommand(0x64, Payload{}.I32(0).Bytes());
-    EXPECT_FALSE(AwaitReply(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动", Transport::Ethernet));
-    EXPECT_FALSE(g_Connected.load());
-    ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_NE(boxes.Texts()[0].find("64->XYA轴运动"), std::string::npos);
-
-    // A reply with a bad checksum is no reply.
-    g_Connected = true;
-    ArmReply(ReplyFamily::MoveXYA);
-    auto bad = ReplyDatagram(0x64, {0x00, 0x00});
-    bad[1] ^= 0x80;
-    board.SendTo(link.Endpoint().LocalPort(), bad);
-    EXPECT_FALSE(AwaitReply(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动", Transport::Ethernet));
-    EXPECT_FALSE(g_Connected.load());
-
-    // A delayed reply within the limit is fine.
-    g_Connected = true;
-    ArmReply(ReplyFamily::MoveXYA);
-    std::thread late([&] {
-        std::this_thread::sleep_for(40ms);
-        board.SendTo(link.Endpoint().LocalPort(), ReplyDatagram(0x64, {0x00, 0x00}));
-    });
-    EXPECT_TRUE(AwaitReply(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动", Transport::Ethernet));
-    late.join();
-    EXPECT_TRUE(g_Connected.load());
-
-    // Shutdown cancels the wait at once and shows nothing.
-    boxes.Clear();
-    ArmReply(ReplyFamily::MoveXYA);
-    SetWaitLimitOverride(WaitKind::Move, 0ms);
     std::thread canceller([] {
         std::this_thread::sleep_for(30ms);
         plat::CancelAllWaits();
     });
-    const auto t0 = std::chrono::steady_clock::now();
     EXPECT_FALSE(AwaitReply(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动", Transport::Ethernet));
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s);
     canceller.join();
     EXPECT_EQ(boxes.Count(), 0u);
     StopUdpReplyThread();

@@ -97,13 +97,6 @@ TEST_F(PanelTest, ControlsShownPerMachineType) {
             EXPECT_TRUE(Shown(*panel, id)) << id;
         EXPECT_EQ(panel->Control(mc::Trace)->geometry().top(), 276);
     }
-    // Type 0's own sizes.
-    panel->LayoutManualControlForModel(0);
-    EXPECT_EQ(panel->Control(mc::ZPlus[0])->size(), QSize(35, 60));
-    EXPECT_EQ(panel->Control(mc::APlus[0])->size(), QSize(59, 32));
-    EXPECT_EQ(panel->Control(mc::Pumps[0])->geometry(), QRect(448, 4, 64, 30));
-    EXPECT_EQ(panel->Control(mc::NozzleFields[0])->geometry().size(), QSize(24, 17));
-    EXPECT_EQ(panel->Control(mc::Connect)->geometry(), QRect(430, 186, 80, 80));
 }
 
 TEST_F(PanelTest, SwitchingFromEightHeadsInGroupTwoShowsTheFirstFour) {
