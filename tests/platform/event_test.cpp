@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/event.h"
+#include "test_support.h"
 
 using namespace plat;
 using namespace std::chrono_literals;
@@ -26,16 +27,21 @@ TEST(Event, InitialStateAndManualReset) {
 
 TEST(Event, AutoResetReleasesExactlyOneWaiter) {
     Event e(false, false);
-    std::atomic<int> released{0};
+    std::atomic<bool> stop{false};
+    std::atomic<int> released{0}, cancelled{0};
     std::vector<std::thread> waiters;
     for (int i = 0; i < 4; ++i)
         waiters.emplace_back([&] {
-            if (e.Wait(300ms) == WaitResult::Signalled) ++released;
+            const WaitResult r = e.Wait(60s, &stop);
+            if (r == WaitResult::Signalled) ++released;
+            if (r == WaitResult::Cancelled) ++cancelled;
         });
-    std::this_thread::sleep_for(50ms);
     e.Set();
+    ASSERT_TRUE(smt::test::WaitUntil([&] { return released.load() == 1; }));
+    stop = true;  // the other three are still waiting: the one set released one
     for (auto& t : waiters) t.join();
     EXPECT_EQ(released.load(), 1);
+    EXPECT_EQ(cancelled.load(), 3);
 }
 
 TEST(Event, ManualResetReleasesAll) {
@@ -44,7 +50,7 @@ TEST(Event, ManualResetReleasesAll) {
     std::vector<std::thread> waiters;
     for (int i = 0; i < 4; ++i)
         waiters.emplace_back([&] {
-            if (e.Wait(2000ms) == WaitResult::Signalled) ++released;
+            if (e.Wait(60s) == WaitResult::Signalled) ++released;
         });
     std::this_thread::sleep_for(30ms);
     e.Set();
@@ -62,11 +68,9 @@ TEST(Event, StopFlagAndProcessWideCancelEndWaits) {
     WaitResult r = WaitResult::Signalled;
     std::thread w([&] { r = e.Wait(10000ms); });
     std::this_thread::sleep_for(30ms);
-    const auto t0 = std::chrono::steady_clock::now();
     CancelAllWaits();
     w.join();
-    EXPECT_EQ(r, WaitResult::Cancelled);
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, 1000ms);
+    EXPECT_EQ(r, WaitResult::Cancelled);  // long before its limit
     EXPECT_EQ(e.Wait(1000ms), WaitResult::Cancelled);  // later waits too
     ResumeWaits();
     EXPECT_EQ(e.Wait(1ms), WaitResult::TimedOut);

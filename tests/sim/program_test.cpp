@@ -57,9 +57,9 @@ public:
         }
     }
     void Say(const std::string& line) { (void)!write(m_in, (line + "\n").data(), line.size() + 1); }
-    // Output up to and including the first line that contains `text`, within 5 s.
+    // Output up to and including the first line that contains `text`, within 20 s.
     bool WaitFor(const std::string& text, std::string* seen = nullptr) {
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 400; ++i) {
             if (m_text.find(text) != std::string::npos) break;
             pollfd p{m_out, POLLIN, 0};
             if (poll(&p, 1, 50) <= 0) continue;
@@ -70,9 +70,9 @@ public:
         if (seen) *seen = m_text;
         return m_text.find(text) != std::string::npos;
     }
-    // Exit status, or -1 when the program did not end within 5 s.
+    // Exit status, or -1 when the program did not end within 20 s.
     int Exit() {
-        for (int i = 0; i < 100; ++i) {
+        for (int i = 0; i < 400; ++i) {
             int status = 0;
             if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
                 m_reaped = true;

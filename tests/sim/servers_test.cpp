@@ -118,11 +118,12 @@ TEST_F(SimServers, SerialSilenceNextAndAll) {
     EXPECT_EQ(r->code, 0x00);
 
     f.SilenceAll(true);
+    const std::size_t before = m_sim->machine().Frames().size();
     m_serial->Write(EncodeHostFrame(0x03, {2, 1}));
     m_serial->Write(EncodeHostFrame(0x04, {1, 0}));
     m_serial->Write(kHandshake);
     // Wait until the board has taken all three, then lift the silence.
-    for (int i = 0; i < 200 && m_sim->machine().Frames().size() < 5; ++i) usleep(10000);
+    ASSERT_TRUE(smt::test::WaitUntil([&] { return m_sim->machine().Frames().size() >= before + 3; }));
     f.SilenceAll(false);
     m_serial->Write(EncodeHostFrame(0x15, {1}));
     r = m_serial->ReadFrame();
@@ -273,9 +274,10 @@ TEST_F(SimServers, UdpFaultModes) {
     EXPECT_EQ(r->payload.at(0), 0x43);
 
     f.SilenceAll(true);
+    const std::size_t before = m_sim->machine().Frames().size();
     m_udp->Send(0x15, {1});
     m_udp->Send(0x60, {0, 0});
-    for (int i = 0; i < 200 && m_sim->machine().Frames().size() < 11; ++i) usleep(10000);
+    ASSERT_TRUE(smt::test::WaitUntil([&] { return m_sim->machine().Frames().size() >= before + 2; }));
     f.SilenceAll(false);
     r = UdpCall(0x04, {2, 0});
     ASSERT_TRUE(r);
@@ -385,7 +387,7 @@ TEST_F(SimServers, FirmwareOverUdpWriteReadBackAndDigest) {
 TEST_F(SimServers, StopEndsAWaitingReplyAndASecondBoardCannotTakeThePort) {
     m_sim->SetTimeScale(1000);  // the reply of this move would wait about 100 s
     m_serial->Write(EncodeHostFrame(0x61, B("00 00 00 4E 20 0A 64")));
-    for (int i = 0; i < 300 && m_sim->machine().Frames().empty(); ++i) usleep(10000);
+    ASSERT_TRUE(smt::test::WaitUntil([&] { return !m_sim->machine().Frames().empty(); }));
     ASSERT_EQ(m_sim->machine().Frames().size(), 1u);
     EXPECT_EQ(m_sim->machine().Positions().x, 20000);
 
