@@ -1,7 +1,5 @@
 #include "codec.h"
 
-#include <cstdio>
-
 namespace sim {
 
 namespace {
@@ -280,16 +278,6 @@ std::vector<std::size_t> UdpPayloadLengths(std::uint16_t code) {
     case 0xF07: return {4};
     default: return {};
     }
-}
-
-std::string HexText(const Bytes& b) {
-    std::string s;
-    char buf[4];
-    for (std::size_t i = 0; i < b.size(); ++i) {
-        std::snprintf(buf, sizeof buf, i ? " %02X" : "%02X", b[i]);
-        s += buf;
-    }
-    return s;
 }
 
 } // namespace sim

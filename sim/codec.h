@@ -106,6 +106,4 @@ bool UnpackDatagram(const std::uint8_t* p, std::size_t n, Datagram& out, std::st
 // Ethernet form. The flash write carries a variable block and is checked apart.
 std::vector<std::size_t> UdpPayloadLengths(std::uint16_t code);
 
-std::string HexText(const Bytes& b);
-
 } // namespace sim

@@ -203,8 +203,6 @@ bool CSMTDoc::SaveFlag() { return g_saveFlag.load(); }
 void CSMTDoc::SetCompanions(const std::string& path) {
     const std::string base = CompanionBase(path);
     m_disPath = base.empty() ? "" : base + ".dis";
-    m_drillPath = base.empty() ? "" : base + ".drill";
-    m_txtPath = base.empty() ? "" : base + ".txt";
 }
 
 bool CSMTDoc::OnNewDocument() {

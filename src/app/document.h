@@ -100,10 +100,8 @@ public:
 
     const std::string& PathName() const { return m_path; }
     bool IsUntitled() const { return m_path.empty(); }
-    // Companion paths of the last save or load.
+    // The dispensing companion of the last save or load.
     const std::string& DisPath() const { return m_disPath; }
-    const std::string& DrillPath() const { return m_drillPath; }
-    const std::string& TxtPath() const { return m_txtPath; }
 
     // New: false (nothing changed) when the operator cancels or the save fails.
     bool OnNewDocument();
@@ -128,7 +126,7 @@ private:
     JobLines& m_lines;
     Hooks m_hooks;
     std::string m_path;
-    std::string m_disPath, m_drillPath, m_txtPath;
+    std::string m_disPath;
 };
 
 } // namespace smt
