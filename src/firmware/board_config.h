@@ -17,13 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "link/firmware_loader.h"
 #include "settings/dialog_captions.h"
 
 namespace smt {
 
 class BoardConfigBlock {
 public:
-    static constexpr std::size_t kSize = 0x10000;
+    static constexpr std::size_t kSize = loader::kConfigAreaSize;  // the whole area
     static constexpr std::size_t kMarkOffset = 0;
     static constexpr std::size_t kVersionOffset = 2;
     static constexpr std::size_t kDescriptionOffset = 4;
