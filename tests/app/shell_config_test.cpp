@@ -21,7 +21,7 @@ void WriteConfig(const TempDir& dir, const std::string& text) {
 
 } // namespace
 
-TEST(LanguageSettings, ExactNamesSetIndexAndTitle) {
+TEST(LanguageSettings, ExactNamesSetIndexAndTitleMissingKeyMeansChinese) {
     const char* names[] = {"Chinese", "English", "German"};
     for (int i = 0; i < 3; ++i) {
         TempDir dir;
@@ -31,16 +31,13 @@ TEST(LanguageSettings, ExactNamesSetIndexAndTitle) {
         EXPECT_EQ(s.languageName, names[i]);
         EXPECT_EQ(s.windowTitle, kWindowTitles[i]);
     }
-    EXPECT_EQ(std::string(kWindowTitles[0]), "岚拓韦贴片机控制系统V2.066");
-    EXPECT_EQ(std::string(kWindowTitles[2]), "Tavrel SMT Control System V2.066");
-}
-
-TEST(LanguageSettings, MissingKeyMeansChinese) {
-    TempDir dir;
-    const LanguageSettings s = LoadLanguageSettings(dir.Path(), LanguageSettings{"German", 2, kWindowTitles[2]});
+    TempDir none;  // no key: Chinese, whatever was set before
+    const LanguageSettings s = LoadLanguageSettings(none.Path(), LanguageSettings{"German", 2, kWindowTitles[2]});
     EXPECT_EQ(s.languageName, "Chinese");
     EXPECT_EQ(s.languageIndex, 0);
     EXPECT_EQ(s.windowTitle, kWindowTitles[0]);
+    EXPECT_EQ(std::string(kWindowTitles[0]), "岚拓韦贴片机控制系统V2.066");
+    EXPECT_EQ(std::string(kWindowTitles[2]), "Tavrel SMT Control System V2.066");
 }
 
 TEST(LanguageSettings, LowerCaseNameKeepsIndexButNamesTheCaptionFile) {
