@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 
-#include "md5.h"
 #include "sim_clients.h"
 #include "simulator.h"
 #include "test_support.h"
@@ -352,36 +351,6 @@ TEST_F(SimServers, DiscoveryOverLoopbackMulticast) {
         EXPECT_EQ(answer, "MAIN BOARD DEVICE") << "loop " << int(loop);
         EXPECT_EQ(from, kBoardAddress) << "loop " << int(loop);
     }
-}
-
-TEST_F(SimServers, FirmwareOverUdpWriteReadBackAndDigest) {
-    ASSERT_TRUE(UdpCall(0xF00, {1, 0}));
-    Bytes erase;
-    PutLe32(erase, kApplication);
-    PutLe32(erase, 0x60000);
-    auto r = UdpCall(0xF02, erase);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(r->payload, Bytes{0});
-    Bytes write;
-    PutLe32(write, kApplication);
-    PutLe32(write, 3);
-    write.insert(write.end(), {0xAA, 0xBB, 0xCC});
-    ASSERT_TRUE(UdpCall(0xF03, write));
-    Bytes read;
-    PutLe32(read, kApplication);
-    PutLe32(read, 4);
-    r = UdpCall(0xF04, read);
-    ASSERT_TRUE(r);
-    EXPECT_EQ(Bytes(r->payload.begin() + 8, r->payload.end()), B("AA BB CC FF"));
-    Bytes md5req;
-    PutLe32(md5req, kApplication);
-    PutLe32(md5req, 3);
-    r = UdpCall(0xF06, md5req);
-    ASSERT_TRUE(r);
-    ASSERT_EQ(r->payload.size(), 17u);
-    const std::uint8_t abc[] = {0xAA, 0xBB, 0xCC};
-    const auto want = Md5Digest(abc, 3);
-    EXPECT_TRUE(std::equal(want.begin(), want.end(), r->payload.begin() + 1));
 }
 
 TEST_F(SimServers, StopEndsAWaitingReplyAndASecondBoardCannotTakeThePort) {
