@@ -49,13 +49,9 @@ TEST(BoardConfigBlockText, SixLinesOfTheBlock) {
     EXPECT_EQ(VersionDigits(10), "10");
     EXPECT_EQ(VersionDigits(65535), "65535");
     EXPECT_EQ(BinaryDigits(0x80000001u), "10000000000000000000000000000001");
-}
-
-TEST(BoardConfigBlockText, DescriptionWithoutItsNulStopsAtSixtyFourBytes) {
-    ByteVec b = MainBlock(0, 1, "", 0, 0, 0);
-    std::fill(b.begin() + 4, b.begin() + 68, 'A');
+    // A description without its NUL stops at 64 bytes.
     BoardConfigBlock block;
-    block.Bytes() = b;
+    block.Bytes() = MainBlock(0, 1, std::string(70, 'A'), 0, 0, 0);
     EXPECT_EQ(block.Description(), std::string(64, 'A'));
 }
 
