@@ -176,17 +176,6 @@ TEST(ConveyorValues, WaitBoundIsTheBoardsTimeOutPlusAMargin) {
     EXPECT_EQ(ConveyorWaitLimit(0), kConveyorWaitDefault);
 }
 
-TEST(ConveyorValues, OutputsAndWidthAxisPerMachineType) {
-    const ConveyorOutputs t7 = ConveyorOutputsOf(7);
-    EXPECT_EQ((std::vector<int>{t7.boardIn, t7.stopValve, t7.clampValve, t7.liftValve, t7.boardOut}),
-              (std::vector<int>{0x30, 0x31, 0x32, 0x33, 0x34}));
-    const ConveyorOutputs t3 = ConveyorOutputsOf(3);
-    EXPECT_EQ((std::vector<int>{t3.boardIn, t3.stopValve, t3.clampValve, t3.liftValve, t3.boardOut}),
-              (std::vector<int>{5, 0, 9, 0, 6}));
-    EXPECT_EQ(WidthAxisOf(7), 0x30);
-    EXPECT_EQ(WidthAxisOf(0), 14);
-}
-
 // ---- against the simulated machine ----------------------------------------------
 
 namespace {
@@ -234,8 +223,7 @@ protected:
     // The outputs and zone runs the machine took, in order. Outputs are not
     // answered, so the machine may record the last one a moment later.
     std::vector<std::string> Sequence(std::size_t atLeast = 0) {
-        for (int i = 0; i < 500 && machine().Frames().size() < atLeast; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        WaitUntil([&] { return machine().Frames().size() >= atLeast; });
         std::vector<std::string> s;
         for (const auto& f : machine().Frames()) {
             if (f.code == 0x03) s.push_back("out " + std::to_string(f.data[0]) + "=" + std::to_string(f.data[1]));
@@ -448,7 +436,9 @@ TEST_P(Conveyor, SilentBoardEndsInTheTimeOutMessageNotAHang) {
     EXPECT_TRUE(g_Connected.load());
     EXPECT_EQ(t.m_ClampState, 0);
 
-    // The board comes: the next operation runs as usual.
+    // The board comes: the next operation runs as usual, with the usual margin
+    // so that a slow machine under load is not taken for a silent one.
+    SetConveyorWaitOverride(plat::Millis(0), plat::Millis(0));
     machine().SetBoardAtInput(true);
     Run(TransportOp::BoardInTest);
     EXPECT_EQ(boxes.Count(), 1u);
@@ -469,12 +459,18 @@ TEST_P(Conveyor, StartersClaimTheBusyFlag) {
     g_Connected = true;
 
     // Many starters at once while the board takes its time: exactly one starts.
-    m_sim->faults().SetDelayMs(300);
+    // The starters wait at a gate so that all of them try within the answer's delay.
+    m_sim->faults().SetDelayMs(1000);
     std::atomic<int> started{0};
+    std::atomic<bool> go{false};
     m_ended.Reset();
     std::vector<std::thread> starters;
     for (int i = 0; i < 8; ++i)
-        starters.emplace_back([&] { started += t.StartOperation(TransportOp::FinalRunOut) ? 1 : 0; });
+        starters.emplace_back([&] {
+            while (!go.load()) std::this_thread::yield();
+            started += t.StartOperation(TransportOp::FinalRunOut) ? 1 : 0;
+        });
+    go = true;
     for (auto& s : starters) s.join();
     EXPECT_EQ(started.load(), 1);
     ASSERT_EQ(m_ended.Wait(plat::Millis(20'000)), plat::WaitResult::Signalled);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "../link/command_sim_fixture.h"
@@ -118,8 +117,7 @@ protected:
     }
     // Moves as "axis:delta@start/run" and outputs as "out ch=v", in order.
     std::vector<std::string> Sequence(std::size_t atLeast) {
-        for (int i = 0; i < 500 && machine().Frames().size() < atLeast; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        WaitUntil([&] { return machine().Frames().size() >= atLeast; });
         std::vector<std::string> s;
         const bool serial = GetParam() == Wire::Serial;
         for (const auto& f : machine().Frames()) {
