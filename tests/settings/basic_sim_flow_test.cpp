@@ -1,7 +1,7 @@
 // The basic settings taught from the simulated machine and saved.
 #include <gtest/gtest.h>
 
-#include "../link/command_sim_fixture.h"
+#include "../link/sim_fixture.h"
 #include "app/numtext.h"
 #include "link/homing.h"
 #include "platform/profile.h"
@@ -11,12 +11,12 @@
 namespace smt::test {
 namespace {
 
-class BasicSimFlow : public SimCommandTest {
+class BasicSimFlow : public SimTest {
 protected:
     void TearDown() override {
         ThePulseFactors() = PulseFactors{};
         TheHomingPort() = HomingPort{};
-        SimCommandTest::TearDown();
+        SimTest::TearDown();
     }
 };
 

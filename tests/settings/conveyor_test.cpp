@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "../link/command_sim_fixture.h"
+#include "../link/sim_fixture.h"
 #include "link/busy.h"
 #include "platform/profile.h"
 #include "settings/auto_transport.h"
@@ -190,10 +190,10 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
            std::to_string(info.param.type);
 }
 
-class Conveyor : public SimCommandTest, public ::testing::WithParamInterface<Case> {
+class Conveyor : public SimTest, public ::testing::WithParamInterface<Case> {
 protected:
     void SetUp() override {
-        SimCommandTest::SetUp();
+        SimTest::SetUp();
         StartMachine(serial(), type());
         ThePulseFactors() = Factors();
         t.SetConfig(Distances());
@@ -207,7 +207,7 @@ protected:
         t.Port() = AutoTransportPanelPort{};
         SetConveyorWaitOverride(plat::Millis(0), plat::Millis(0));
         ThePulseFactors() = PulseFactors{};
-        SimCommandTest::TearDown();
+        SimTest::TearDown();
     }
     bool serial() const { return GetParam().wire == Wire::Serial; }
     int type() const { return GetParam().type; }
@@ -460,7 +460,7 @@ TEST_P(Conveyor, StartersClaimTheBusyFlag) {
 
     // Many starters at once while the board takes its time: exactly one starts.
     // The starters wait at a gate so that all of them try within the answer's delay.
-    m_sim->faults().SetDelayMs(1000);
+    sim->faults().SetDelayMs(1000);
     std::atomic<int> started{0};
     std::atomic<bool> go{false};
     m_ended.Reset();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../link/command_sim_fixture.h"
+#include "../link/sim_fixture.h"
 #include "platform/profile.h"
 #include "settings/cover_tape.h"
 #include "settings/speed_template.h"
@@ -89,10 +89,10 @@ TEST(CoverValues, RangesInFieldOrder) {
 
 namespace {
 
-class CoverTests : public SimCommandTest, public ::testing::WithParamInterface<Wire> {
+class CoverTests : public SimTest, public ::testing::WithParamInterface<Wire> {
 protected:
     void SetUp() override {
-        SimCommandTest::SetUp();
+        SimTest::SetUp();
         StartMachine(GetParam() == Wire::Serial);
         g_Homed = true;
         SpeedTypeTable manual;
@@ -107,7 +107,7 @@ protected:
     }
     void TearDown() override {
         TheSpeedTemplates().SetTable(SpeedType::Handle, SpeedTypeTable{});
-        SimCommandTest::TearDown();
+        SimTest::TearDown();
     }
     void Run(CoverTest test, const SetCoverConfig& fields) {
         m_ended.Reset();
