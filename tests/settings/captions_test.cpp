@@ -21,6 +21,10 @@ namespace {
 const std::string kRes = std::string(SMT_SOURCE_DIR) + "/res";
 
 TEST(SettingsCaptions, ShippedFilesHoldEveryKey) {
+    for (DialogCaptions* c : {&TheBasicCaptions(), &TheOriginUpdateCaptions(), &TheDetourCaptions(),
+                              &TheDippingStationCaptions(), &ThePulseCaptions(), &TheVersionNumberCaptions(),
+                              &TheAutoTransportCaptions(), &TheCoverCaptions()})
+        c->Reset();  // the built-in texts, whatever an earlier case loaded
     struct Set {
         DialogCaptions captions;
         bool translated;  // English and German differ from the built-in text

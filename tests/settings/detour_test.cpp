@@ -25,17 +25,8 @@ PositionLimitDetour Corners() {
     return d;
 }
 
-TEST(Detour, BothCornersOffNothingIsInACorner) {
+TEST(Detour, CornersAreStrictSouthWestFirstAndOffWhenSwitchedOff) {
     PositionLimitDetour d = Corners();
-    d.m_W_S_PositionLimitPositionDetour = 0;
-    d.m_E_S_PositionLimitPositionDetour = 0;
-    for (int x : {-100000, 0, 500, 999, 5000, 100000})
-        for (int y : {-100000, -5000, -2001, 0})
-            EXPECT_EQ(TestCorner(d, 10, 10, x, y), CornerHit{}) << x << " " << y;
-}
-
-TEST(Detour, CornersAreStrict) {
-    const PositionLimitDetour d = Corners();
     EXPECT_EQ(TestCorner(d, 10, 10, 999, -2001), (CornerHit{true, -1500}));
     EXPECT_EQ(TestCorner(d, 10, 10, 1000, -2001), CornerHit{});  // on the X limit: outside
     EXPECT_EQ(TestCorner(d, 10, 10, 999, -2000), CornerHit{});   // on the Y limit: outside
@@ -43,14 +34,16 @@ TEST(Detour, CornersAreStrict) {
     EXPECT_EQ(TestCorner(d, 10, 10, 3000, -2501), CornerHit{});
     EXPECT_EQ(TestCorner(d, 10, 10, 3001, -2500), CornerHit{});
     EXPECT_EQ(TestCorner(d, 10, 10, 2000, -9000), CornerHit{});  // between the corners
-}
 
-TEST(Detour, SouthWestWinsWhenBothMatch) {
-    PositionLimitDetour d = Corners();
     d.m_E_S_LessPosition_dX = 0;  // the south-east corner now covers everything right of 0
     EXPECT_EQ(TestCorner(d, 10, 10, 500, -3000), (CornerHit{true, -1500}));
     d.m_W_S_PositionLimitPositionDetour = 0;
     EXPECT_EQ(TestCorner(d, 10, 10, 500, -3000), (CornerHit{true, -1200}));
+
+    d.m_E_S_PositionLimitPositionDetour = 0;
+    for (int x : {-100000, 0, 500, 999, 5000, 100000})
+        for (int y : {-100000, -5000, -2001, 0})
+            EXPECT_EQ(TestCorner(d, 10, 10, x, y), CornerHit{}) << x << " " << y;
 }
 
 TEST(Detour, LimitsAndDetourYAreTruncatedToPulses) {
