@@ -55,7 +55,9 @@ TEST(FindComponent, RectanglePartOffsetAndTurnGiveSignedXYA)
         EXPECT_NEAR(r.x, -1.0, 0.05);
         EXPECT_NEAR(r.y, 0.5, 0.05);
         EXPECT_NEAR(r.a, c.a, 0.5);
-        if (c.turn == -0.2) EXPECT_FALSE(std::signbit(r.a)); // a plain 0, not -0
+        if (c.turn == -0.2) {
+            EXPECT_FALSE(std::signbit(r.a));  // a plain 0, not -0
+        }
         EXPECT_FLOAT_EQ(r.box.angle, static_cast<float>(r.a));
         EXPECT_NEAR(r.box.cx, 160.0f + 20.0f, 1.0f);
         EXPECT_NEAR(r.box.cy, 160.0f - 10.0f, 1.0f);
