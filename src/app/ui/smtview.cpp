@@ -1,4 +1,5 @@
 #include "app/ui/smtview.h"
+#include "link/commands.h"
 #include "firmware/ui/firmware_wiring.h"
 #include "link/ui/jog_glue.h"
 #include "settings/ui/settings_wiring.h"
@@ -77,7 +78,7 @@ void CSMTView::WireSteps() {
         return m_pManualControl ? m_pManualControl->Config().m_S_RunSteps : 0;
     };
     m_firstUpdateSteps.Set("View.LoadLimitPulses", [this](const StepContext& c) {
-        m_LimitPulses = LoadLimitPulses(c.startFolder);
+        SetLimitPulses(LoadLimitPulses(c.startFolder));
     });
     m_firstUpdateSteps.Set("View.ComputePositionPulses", [this](const StepContext&) {
         ComputePositionPulses();
@@ -93,7 +94,13 @@ void CSMTView::OnInitialUpdate() {
 
 void CSMTView::RecomputeLimitPulses(double xLimit, double yLimit, double zLimit, double xPulse,
                                     double yPulse, double zPulse) {
-    m_LimitPulses = ComputeLimitPulses(xLimit, yLimit, zLimit, xPulse, yPulse, zPulse);
+    SetLimitPulses(ComputeLimitPulses(xLimit, yLimit, zLimit, xPulse, yPulse, zPulse));
+}
+
+void CSMTView::SetLimitPulses(const LimitPulses& limits) {
+    m_LimitPulses = limits;
+    // The command functions check every X/Y target against these.
+    SetMoveLimits({limits.x, limits.y, limits.absX, limits.absY});
 }
 
 void CSMTView::ComputePositionPulses() {

@@ -47,6 +47,8 @@ public:
     void RecomputeLimitPulses(double xLimit, double yLimit, double zLimit, double xPulse,
                               double yPulse, double zPulse);
     void ComputePositionPulses();
+    // The travel limits in pulses, handed on to the command functions' limit checks.
+    void SetLimitPulses(const LimitPulses& limits);
 
     CMainFrame* Frame() const { return m_frame; }
     PlaceholderJobLists& Job() { return m_job; }

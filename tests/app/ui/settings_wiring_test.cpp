@@ -4,6 +4,7 @@
 #include <QDialog>
 
 #include "app/menus.h"
+#include "link/commands.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
@@ -62,6 +63,16 @@ TEST(SettingsWiring, PulseRederivationRecomputesTheViewLimits) {
     ThePulseFactors().m_X_Pulse = 100.0;
     TheSettingsRederivations().recomputeLimitPulses();
     EXPECT_EQ(app.View()->m_LimitPulses.x, 40000);
+    // The command functions check their targets against the same limits.
+    EXPECT_EQ(CurrentMoveLimits().x, 40000);
+}
+
+TEST(SettingsWiring, FirstUpdateHandsTheLimitsToTheCommands) {
+    ShellApp app(kConfig);
+    WireSettingsServices();
+    ASSERT_TRUE(app.Start());
+    EXPECT_EQ(CurrentMoveLimits().x, 32200);  // 400 mm at 80.5 pulses per mm
+    EXPECT_EQ(CurrentMoveLimits().y, app.View()->m_LimitPulses.y);
 }
 
 } // namespace
