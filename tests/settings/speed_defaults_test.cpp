@@ -72,6 +72,22 @@ FigLists DefaultSpeedFile() {
 
 std::string ShippedPath() { return std::string(SMT_SOURCE_DIR) + "/res/config_speed.fig"; }
 
+// Loads the shipped templates into `live` and confirms class page `page` in the
+// editor, as an operator would on a fresh start folder `folder`; no box may appear.
+void ConfirmShippedClass(const std::string& folder, int page, SpeedTemplates& live) {
+    std::string shipped;
+    ASSERT_TRUE(plat::ReadWholeFile(ShippedPath(), shipped));
+    test::ScriptedResponder boxes;
+    FigLists lists;
+    ASSERT_TRUE(DecodeTableFile(shipped, lists.speed, &lists.speedSetNames));
+    live.LoadSpeedTables(lists.speed, 0);
+    live.LoadConfig(folder);
+    SpeedTemplateEditor editor(live, lists, folder, 0);
+    editor.Open(page);
+    ASSERT_EQ(editor.Confirm(), ConfirmResult::Closed);
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
 TEST(SpeedDefaults, ShippedFileIsTheDefault) {
     const FigLists expected = DefaultSpeedFile();
     const std::string bytes = EncodeTableFile(expected.speed, &expected.speedSetNames);
@@ -106,20 +122,10 @@ TEST(SpeedDefaults, EveryClassIsUsableAndOrdered) {
 // A fresh start folder with only the shipped file: confirming any class page gives
 // every operation type real speeds.
 TEST(SpeedDefaults, FreshStartFolderConfirmsEveryClass) {
-    std::string shipped;
-    ASSERT_TRUE(plat::ReadWholeFile(ShippedPath(), shipped));
     for (int page = 1; page <= 3; ++page) {
         test::TempDir dir;
-        test::ScriptedResponder boxes;
-        FigLists lists;
-        ASSERT_TRUE(DecodeTableFile(shipped, lists.speed, &lists.speedSetNames));
         SpeedTemplates live;
-        live.LoadSpeedTables(lists.speed, 0);
-        live.LoadConfig(dir.Path());
-        SpeedTemplateEditor editor(live, lists, dir.Path(), 0);
-        editor.Open(page);
-        ASSERT_EQ(editor.Confirm(), ConfirmResult::Closed);
-        EXPECT_EQ(boxes.Count(), 0u);
+        ASSERT_NO_FATAL_FAILURE(ConfirmShippedClass(dir.Path(), page, live));
         for (int k = 0; k < kSpeedTypeCount; ++k) {
             const SpeedTypeTable table = live.Table(static_cast<SpeedType>(k));
             for (int d = 0; d < kSpeedDriveCount; ++d) {
@@ -134,18 +140,9 @@ TEST(SpeedDefaults, FreshStartFolderConfirmsEveryClass) {
 // The shipped config.ini carries the speeds of the high class, as one confirmation
 // of the manager writes them, so a new operator can jog and run at once.
 TEST(SpeedDefaults, ShippedConfigHoldsTheHighClassSpeeds) {
-    std::string shipped;
-    ASSERT_TRUE(plat::ReadWholeFile(ShippedPath(), shipped));
     test::TempDir dir;
-    test::ScriptedResponder boxes;
-    FigLists lists;
-    ASSERT_TRUE(DecodeTableFile(shipped, lists.speed, &lists.speedSetNames));
     SpeedTemplates live;
-    live.LoadSpeedTables(lists.speed, 0);
-    live.LoadConfig(dir.Path());
-    SpeedTemplateEditor editor(live, lists, dir.Path(), 0);
-    editor.Open(1);
-    ASSERT_EQ(editor.Confirm(), ConfirmResult::Closed);
+    ASSERT_NO_FATAL_FAILURE(ConfirmShippedClass(dir.Path(), 1, live));
     // Jog steps in pulses for the four gears (fast, medium, slow, fine); the fast A
     // step is one revolution at the default 17.7777 pulses per degree.
     const char* kJogSteps[][2] = {
