@@ -7,41 +7,34 @@
 #include "link/link_state.h"
 #include "link/reply_handlers.h"
 #include "platform/profile.h"
+#include "settings/section_keys.h"
 
 namespace smt {
 
 namespace {
 constexpr const char* kSection = "ManualControlConfig";
-constexpr const char* kMissing = "获取配置失败";
 
-struct ConfigKey {
-    const char* key;
-    std::int32_t ManualControlConfig::*member;
-};
-constexpr ConfigKey kConfigKeys[] = {
-    {"m_SpeedGears", &ManualControlConfig::m_SpeedGears},
-    {"m_XY_RunSteps", &ManualControlConfig::m_XY_RunSteps},
-    {"m_Z_RunSteps", &ManualControlConfig::m_Z_RunSteps},
-    {"m_A_RunSteps", &ManualControlConfig::m_A_RunSteps},
-    {"m_Feed_RunSteps", &ManualControlConfig::m_Feed_RunSteps},
-    {"m_S_RunSteps", &ManualControlConfig::m_S_RunSteps},
-    {"m_Feed_Direction", &ManualControlConfig::m_Feed_Direction},
-    {"m_ComNumber", &ManualControlConfig::m_ComNumber},
+using M = ManualControlConfig;
+constexpr SectionKey<M> kConfigKeys[] = {
+    {"m_SpeedGears", nullptr, &M::m_SpeedGears},
+    {"m_XY_RunSteps", nullptr, &M::m_XY_RunSteps},
+    {"m_Z_RunSteps", nullptr, &M::m_Z_RunSteps},
+    {"m_A_RunSteps", nullptr, &M::m_A_RunSteps},
+    {"m_Feed_RunSteps", nullptr, &M::m_Feed_RunSteps},
+    {"m_S_RunSteps", nullptr, &M::m_S_RunSteps},
+    {"m_Feed_Direction", nullptr, &M::m_Feed_Direction},
+    {"m_ComNumber", nullptr, &M::m_ComNumber},
 };
 }  // namespace
 
 ManualControlConfig LoadManualControlConfig(const std::string& configPath) {
     ManualControlConfig c;
-    for (const auto& k : kConfigKeys)
-        c.*k.member = AtoI(plat::GetPrivateProfileString(kSection, k.key, kMissing, 512, configPath));
+    LoadSectionKeys<M>(c, kSection, kConfigKeys, configPath);
     return c;
 }
 
 bool SaveManualControlConfig(const ManualControlConfig& c, const std::string& configPath) {
-    bool ok = true;
-    for (const auto& k : kConfigKeys)
-        ok = plat::WritePrivateProfileString(kSection, k.key, FormatInt(c.*k.member), configPath) && ok;
-    return ok;
+    return SaveSectionKeys<M>(c, kSection, kConfigKeys, configPath);
 }
 
 std::string JogStepText(const ManualControlConfig& c) {

@@ -19,6 +19,7 @@
 #include "platform/profile.h"
 #include "platform/threads.h"
 #include "settings/basic_settings.h"
+#include "settings/section_keys.h"
 
 namespace smt {
 
@@ -27,30 +28,25 @@ namespace {
 constexpr const char* kSection = "AutoTransportConfig";
 constexpr const char* kMissing = "获取配置失败";
 
-// One entry per key in file order: exactly one of the two members is set.
-struct Key {
-    const char* key;
-    std::int32_t AutoTransportConfig::*i;
-    double AutoTransportConfig::*d;
-};
 using C = AutoTransportConfig;
-const Key kKeys[] = {
-    {"m_ConveyorStartSpeed", &C::m_ConveyorStartSpeed, nullptr},
-    {"m_ConveyorNormalSpeed", &C::m_ConveyorNormalSpeed, nullptr},
-    {"m_StepValue", &C::m_StepValue, nullptr},
-    {"m_ClampTime", &C::m_ClampTime, nullptr},
-    {"m_WaitTimeOut", &C::m_WaitTimeOut, nullptr},
-    {"m_AutoTransport_1_1", nullptr, &C::m_AutoTransport_1_1},
-    {"m_AutoTransport_1_2", nullptr, &C::m_AutoTransport_1_2},
-    {"m_AutoTransport_2_1", nullptr, &C::m_AutoTransport_2_1},
-    {"m_AutoTransport_2_2", nullptr, &C::m_AutoTransport_2_2},
-    {"m_AutoTransport_3_1", nullptr, &C::m_AutoTransport_3_1},
-    {"m_AutoTransport_3_2", nullptr, &C::m_AutoTransport_3_2},
-    {"m_AutoTransport", &C::m_AutoTransport, nullptr},
-    {"m_ResetWidth", nullptr, &C::m_ResetWidth},
-    {"m_SetWidth", nullptr, &C::m_SetWidth},
-    {"m_MinRange", &C::m_MinRange, nullptr},
-    {"m_MaxRange", &C::m_MaxRange, nullptr},
+// In file order.
+constexpr SectionKey<C> kKeys[] = {
+    {"m_ConveyorStartSpeed", nullptr, &C::m_ConveyorStartSpeed},
+    {"m_ConveyorNormalSpeed", nullptr, &C::m_ConveyorNormalSpeed},
+    {"m_StepValue", nullptr, &C::m_StepValue},
+    {"m_ClampTime", nullptr, &C::m_ClampTime},
+    {"m_WaitTimeOut", nullptr, &C::m_WaitTimeOut},
+    {"m_AutoTransport_1_1", &C::m_AutoTransport_1_1, nullptr},
+    {"m_AutoTransport_1_2", &C::m_AutoTransport_1_2, nullptr},
+    {"m_AutoTransport_2_1", &C::m_AutoTransport_2_1, nullptr},
+    {"m_AutoTransport_2_2", &C::m_AutoTransport_2_2, nullptr},
+    {"m_AutoTransport_3_1", &C::m_AutoTransport_3_1, nullptr},
+    {"m_AutoTransport_3_2", &C::m_AutoTransport_3_2, nullptr},
+    {"m_AutoTransport", nullptr, &C::m_AutoTransport},
+    {"m_ResetWidth", &C::m_ResetWidth, nullptr},
+    {"m_SetWidth", &C::m_SetWidth, nullptr},
+    {"m_MinRange", nullptr, &C::m_MinRange},
+    {"m_MaxRange", nullptr, &C::m_MaxRange},
 };
 
 bool useSerial() { return TheBasicSettings().m_CommModel == 0; }
@@ -76,11 +72,11 @@ int ConveyorMachineType() {
 // ---- settings --------------------------------------------------------------
 
 void LoadAutoTransportConfig(AutoTransportConfig& c, const std::string& configPath) {
-    for (const Key& k : kKeys) {
+    for (const SectionKey<C>& k : kKeys) {
         const std::string v = plat::GetPrivateProfileString(kSection, k.key, kMissing, 512, configPath);
         // m_MinRange and m_MaxRange are stored as numbers and truncated.
-        if (k.i) c.*k.i = static_cast<std::int32_t>(std::trunc(AtoF(v)));
-        else c.*k.d = AtoF(v);
+        if (k.integer) c.*k.integer = static_cast<std::int32_t>(std::trunc(AtoF(v)));
+        else c.*k.length = AtoF(v);
     }
     if (c.m_ConveyorStartSpeed < 1) c.m_ConveyorStartSpeed = 1;
     if (c.m_ConveyorNormalSpeed < 1) c.m_ConveyorNormalSpeed = 1;
@@ -88,12 +84,7 @@ void LoadAutoTransportConfig(AutoTransportConfig& c, const std::string& configPa
 }
 
 bool SaveAutoTransportConfig(const AutoTransportConfig& c, const std::string& configPath) {
-    bool ok = true;
-    for (const Key& k : kKeys) {
-        const std::string v = k.i ? FormatInt(c.*k.i) : FormatMm(c.*k.d);
-        ok = plat::WritePrivateProfileString(kSection, k.key, v, configPath) && ok;
-    }
-    return ok;
+    return SaveSectionKeys<C>(c, kSection, kKeys, configPath);
 }
 
 DialogCaptions& TheAutoTransportCaptions() {
