@@ -1,7 +1,6 @@
 #include "app/tablefile.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <set>
@@ -10,19 +9,13 @@
 
 namespace {
 
-using smt::AppendArchiveString;
-using smt::DecodeTableFile;
-using smt::EncodeTableFile;
-using smt::FigLists;
-using smt::ReadArchiveString;
-using smt::TableFile;
-using smt::TableFileError;
-using smt::TableFileName;
+using namespace smt;
 using smt::test::Hex;
 using smt::test::ReadBytes;
 using smt::test::TempDir;
 using smt::test::ToHex;
 using smt::test::WriteBytes;
+namespace fs = std::filesystem;
 
 std::string archive(std::string_view text) {
     std::string out;
@@ -53,36 +46,28 @@ std::string letters(std::size_t n) {
 
 std::string utf16Units(const std::string& ascii) {
     std::string out;
-    for (char c : ascii) {
-        out += c;
-        out += '\0';
-    }
+    for (char c : ascii) out += std::string{c, '\0'};
+    return out;
+}
+
+std::set<std::string> entries(const std::string& folder) {
+    std::set<std::string> out;
+    for (const auto& e : fs::directory_iterator(folder)) out.insert(e.path().filename());
     return out;
 }
 
 TEST(ArchiveString, LengthPrefixAtEveryBoundary) {
-    struct Case {
-        std::size_t length;
-        const char* prefix;
-    };
-    const Case cases[] = {
-        {0, "FF FE FF 00"},
-        {1, "FF FE FF 01"},
-        {254, "FF FE FF FE"},
-        {255, "FF FE FF FF FF 00"},
-        {300, "FF FE FF FF 2C 01"},
-        {0xFFFD, "FF FE FF FF FD FF"},
-        {0xFFFE, "FF FE FF FF FF FF FE FF 00 00"},
-        {0xFFFF, "FF FE FF FF FF FF FF FF 00 00"},
+    const std::pair<std::size_t, const char*> cases[] = {
+        {0, "FF FE FF 00"},           {1, "FF FE FF 01"},           {254, "FF FE FF FE"},
+        {255, "FF FE FF FF FF 00"},   {300, "FF FE FF FF 2C 01"},   {0xFFFD, "FF FE FF FF FD FF"},
+        {0xFFFE, "FF FE FF FF FF FF FE FF 00 00"}, {0xFFFF, "FF FE FF FF FF FF FF FF 00 00"},
         {0x10000, "FF FE FF FF FF FF 00 00 01 00"},
     };
-    for (const Case& c : cases) {
-        const std::string text = letters(c.length);
-        const std::string bytes = archive(text);
-        const std::string prefix = Hex(c.prefix);
-        ASSERT_EQ(ToHex(bytes.substr(0, prefix.size())), c.prefix) << c.length;
-        EXPECT_EQ(bytes.substr(prefix.size()), utf16Units(text)) << c.length;
-        EXPECT_EQ(readAll(bytes), text) << c.length;
+    for (const auto& [length, prefixHex] : cases) {
+        const std::string text = letters(length), bytes = archive(text), prefix = Hex(prefixHex);
+        ASSERT_EQ(ToHex(bytes.substr(0, prefix.size())), prefixHex) << length;
+        EXPECT_EQ(bytes.substr(prefix.size()), utf16Units(text)) << length;
+        EXPECT_EQ(readAll(bytes), text) << length;
     }
 }
 
@@ -92,51 +77,49 @@ TEST(ArchiveString, ChineseAndSurrogatePairs) {
     EXPECT_EQ(ToHex(archive("\xF0\x9F\x98\x80")), "FF FE FF 02 3D D8 00 DE");
     for (const std::string text : {"贴片机", "A\xF0\x9F\x98\x80" "B", "E1\t0402\t获取配置失败\t", ""})
         EXPECT_EQ(readAll(archive(text)), text);
-    // The length counts UTF-16 units, not bytes or code points: 127 emoji = 254 units,
-    // 128 emoji = 256 units and the two-byte form.
-    std::string emoji127, emoji128;
+    // The length counts UTF-16 units: 127 emoji = 254 units, 128 emoji = 256 units and the two-byte form.
+    std::string emoji127;
     for (int i = 0; i < 127; ++i) emoji127 += "\xF0\x9F\x98\x80";
-    emoji128 = emoji127 + "\xF0\x9F\x98\x80";
+    const std::string emoji128 = emoji127 + "\xF0\x9F\x98\x80";
     EXPECT_EQ(ToHex(archive(emoji127).substr(0, 4)), "FF FE FF FE");
     EXPECT_EQ(ToHex(archive(emoji128).substr(0, 6)), "FF FE FF FF 00 01");
     EXPECT_EQ(readAll(archive(emoji128)), emoji128);
-    // A lone surrogate from another tool becomes the replacement character.
-    EXPECT_EQ(readAll(Hex("FF FE FF 02 3D D8 41 00")), "\xEF\xBF\xBD" "A");
 }
 
-TEST(ArchiveString, EightBitFormsDecodeFromGbk) {
-    EXPECT_EQ(readAll(Hex("03 61 62 63")), "abc");
-    EXPECT_EQ(readAll(Hex("00")), "");
-    EXPECT_EQ(readAll(Hex("04 D6 D0 CE C4")), "中文");
-    EXPECT_EQ(readAll(Hex("0C BB F1 C8 A1 C5 E4 D6 C3 CA A7 B0 DC")), "获取配置失败");
-    // 16-bit and 32-bit lengths of an 8-bit string.
-    EXPECT_EQ(readAll(Hex("FF 2C 01") + std::string(300, 'x')), std::string(300, 'x'));
-    EXPECT_EQ(readAll(Hex("FF FF FF 05 00 00 00") + "hello"), "hello");
-    // A 64-bit length after an all-ones 32-bit one.
-    EXPECT_EQ(readAll(Hex("FF FF FF FF FF FF FF 02 00 00 00 00 00 00 00") + "ok"), "ok");
-    EXPECT_EQ(readAll(Hex("FF FE FF FF FF FF FF FF FF FF 02 00 00 00 00 00 00 00 61 00 62 00")), "ab");
-    // A 16-bit 0xFFFE after the UTF-16 marker is a length, not a second marker.
-    const std::string longUnits = utf16Units(std::string(0xFFFE, 'q'));
-    EXPECT_EQ(readAll(Hex("FF FE FF FF FE FF") + longUnits), std::string(0xFFFE, 'q'));
+TEST(ArchiveString, DecodesEightBitGbkAndEveryLengthForm) {
+    const std::pair<std::string, std::string> cases[] = {
+        {Hex("03 61 62 63"), "abc"},
+        {Hex("00"), ""},
+        {Hex("04 D6 D0 CE C4"), "中文"},
+        {Hex("0C BB F1 C8 A1 C5 E4 D6 C3 CA A7 B0 DC"), "获取配置失败"},
+        {Hex("FF 2C 01") + std::string(300, 'x'), std::string(300, 'x')},  // 16-bit length
+        {Hex("FF FF FF 05 00 00 00") + "hello", "hello"},                  // 32-bit length
+        // A 64-bit length after an all-ones 32-bit one.
+        {Hex("FF FF FF FF FF FF FF 02 00 00 00 00 00 00 00") + "ok", "ok"},
+        {Hex("FF FE FF FF FF FF FF FF FF FF 02 00 00 00 00 00 00 00 61 00 62 00"), "ab"},
+        // A 16-bit 0xFFFE after the UTF-16 marker is a length, not a second marker.
+        {Hex("FF FE FF FF FE FF") + utf16Units(std::string(0xFFFE, 'q')), std::string(0xFFFE, 'q')},
+        // A lone surrogate from another tool becomes the replacement character.
+        {Hex("FF FE FF 02 3D D8 41 00"), "\xEF\xBF\xBD" "A"},
+    };
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(readAll(bytes), text) << ToHex(bytes.substr(0, 20));
 }
 
 TEST(ArchiveString, ReadsConsecutiveStringsAndStopsAtTheEnd) {
     const std::string bytes = archive("one") + Hex("03 74 77 6F") + archive("three");
     std::size_t pos = 0;
     std::string text;
-    ASSERT_TRUE(ReadArchiveString(bytes, pos, text));
-    EXPECT_EQ(text, "one");
-    ASSERT_TRUE(ReadArchiveString(bytes, pos, text));
-    EXPECT_EQ(text, "two");
-    ASSERT_TRUE(ReadArchiveString(bytes, pos, text));
-    EXPECT_EQ(text, "three");
+    for (const char* expected : {"one", "two", "three"}) {
+        ASSERT_TRUE(ReadArchiveString(bytes, pos, text));
+        EXPECT_EQ(text, expected);
+    }
     EXPECT_EQ(pos, bytes.size());
     EXPECT_FALSE(ReadArchiveString(bytes, pos, text));
     pos = bytes.size() + 5;  // a position past the end is refused, not read
     EXPECT_FALSE(ReadArchiveString(bytes, pos, text));
 }
 
-TEST(ArchiveString, EveryTruncationFailsCleanly) {
+TEST(ArchiveString, TruncationsAndAbsurdLengthsFailCleanly) {
     for (const std::string& whole :
          {archive(letters(300)), archive(letters(0x10000)), archive("贴片"), Hex("FF 2C 01") + std::string(300, 'x'),
           Hex("FF FE FF FF FF FF FF FF FF FF 02 00 00 00 00 00 00 00 61 00 62 00")}) {
@@ -144,24 +127,19 @@ TEST(ArchiveString, EveryTruncationFailsCleanly) {
             EXPECT_TRUE(readFails(whole.substr(0, cut))) << cut;
         EXPECT_TRUE(readFails(whole.substr(0, whole.size() - 1)));
     }
-}
-
-TEST(ArchiveString, AbsurdLengthsFailWithoutAllocating) {
-    // Lengths of gigabytes and beyond with a few bytes behind them: refused at once
-    // (a trusting reader would try to allocate them first).
-    EXPECT_TRUE(readFails(Hex("FF FF FF FE FF FF FF 61 62")));
-    EXPECT_TRUE(readFails(Hex("FF FE FF FF FF FF FE FF FF 7F 61 00")));
-    EXPECT_TRUE(readFails(Hex("FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF 61")));
-    EXPECT_TRUE(readFails(Hex("FF FE FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF 61 00")));
-    EXPECT_TRUE(readFails(Hex("FF FE FF FF FF FF FF FF FF FF 00 00 00 00 00 00 00 80 61 00")));
-    // An odd number of bytes for UTF-16 units.
-    EXPECT_TRUE(readFails(Hex("FF FE FF 02 61 00 62")));
+    // Lengths of gigabytes and beyond with a few bytes behind them are refused before any allocation;
+    // the last has an odd number of bytes for UTF-16 units.
+    for (const char* bad : {"FF FF FF FE FF FF FF 61 62", "FF FE FF FF FF FF FE FF FF 7F 61 00",
+                            "FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF 61",
+                            "FF FE FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF 61 00",
+                            "FF FE FF FF FF FF FF FF FF FF 00 00 00 00 00 00 00 80 61 00", "FF FE FF 02 61 00 62"})
+        EXPECT_TRUE(readFails(Hex(bad))) << bad;
 }
 
 TEST(TableFileBytes, EmptyAndCountEdgeCases) {
     EXPECT_EQ(ToHex(EncodeTableFile({}, nullptr)), "00 00 00 00");
-    const std::string names;
-    EXPECT_EQ(ToHex(EncodeTableFile({}, &names)), "FF FE FF 00 00 00 00 00");
+    const std::string noNames;
+    EXPECT_EQ(ToHex(EncodeTableFile({}, &noNames)), "FF FE FF 00 00 00 00 00");
     EXPECT_EQ(ToHex(EncodeTableFile({"a\t", ""}, nullptr)), "02 00 00 00 FF FE FF 02 61 00 09 00 FF FE FF 00");
 
     std::vector<std::string> rows{"kept"};
@@ -169,7 +147,6 @@ TEST(TableFileBytes, EmptyAndCountEdgeCases) {
     // Count 0 still gives the names string of the speed file.
     EXPECT_TRUE(DecodeTableFile(archive("S1\tS2\t") + Hex("00 00 00 00"), rows, &speedNames));
     EXPECT_EQ(speedNames, "S1\tS2\t");
-    EXPECT_EQ(rows, std::vector<std::string>{"kept"});
     // Negative counts read as no rows, whatever follows.
     EXPECT_TRUE(DecodeTableFile(Hex("FF FF FF FF 03 61 62 63"), rows, nullptr));
     EXPECT_TRUE(DecodeTableFile(Hex("00 00 00 80"), rows, nullptr));
@@ -193,7 +170,6 @@ TEST(TableFileBytes, ShortContentFailsAndKeepsRowsReadSoFar) {
     EXPECT_FALSE(DecodeTableFile(Hex("00 00"), rows, nullptr));
     EXPECT_FALSE(DecodeTableFile("", rows, nullptr));
     EXPECT_FALSE(DecodeTableFile(Hex("00 00 00 00"), rows, &names));  // the names string is missing
-    // Every cut of a valid file fails.
     const std::string whole = EncodeTableFile({"E1\t1.0000\t", "贴片\t", letters(300)}, &names);
     for (std::size_t cut = 0; cut < whole.size(); ++cut) {
         std::vector<std::string> r;
@@ -210,7 +186,6 @@ FigLists sampleLists(const std::string& tag) {
     l.speedSetNames = tag + "Fast\tSlow\t";
     l.speed = {tag + "10\t20\t", tag + "30\t40\t"};
     l.camera = {tag + "cam\t" + letters(300) + "\t"};
-    l.nozzle = {};
     l.pack = {tag + "0402\t1.0000\t0.5000\t", tag + "\xF0\x9F\x98\x80\t"};
     l.mark = {tag + "mark\t"};
     l.dropDown = {tag + "a\t", tag + "b\t", tag + "c\t"};
@@ -221,129 +196,108 @@ std::string encoded(const FigLists& l, TableFile f) {
     return EncodeTableFile(l.Rows(f), f == TableFile::Speed ? &l.speedSetNames : nullptr);
 }
 
-void expectSameLists(const FigLists& a, const FigLists& b) {
-    for (TableFile f : smt::kAllTableFiles) EXPECT_EQ(a.Rows(f), b.Rows(f)) << TableFileName(f);
-    EXPECT_EQ(a.speedSetNames, b.speedSetNames);
-}
-
-TEST(FigLists, NamesInOrder) {
-    const char* expected[] = {"config_feed.fig",   "config_strip.fig", "config_speed.fig", "config_camera.fig",
-                              "config_nozzle.fig", "config_pack.fig",  "config_mark.fig",  "config_dropdown.fig"};
-    for (int i = 0; i < smt::kTableFileCount; ++i) EXPECT_STREQ(TableFileName(smt::kAllTableFiles[i]), expected[i]);
-}
+// A start folder holding the saved sample lists.
+struct SavedFolder {
+    TempDir dir;
+    FigLists saved = sampleLists("");
+    TableFileError error;
+    SavedFolder() { EXPECT_TRUE(SaveFigLists(dir.Path(), saved, error)) << error.file << ": " << error.reason; }
+    void ReplaceWithFolder(const char* name) {
+        fs::remove(dir.File(name));
+        fs::create_directory(dir.File(name));
+    }
+};
 
 TEST(FigLists, AllEightRoundTripWithByteIdenticalBackup) {
-    TempDir dir;
-    const FigLists saved = sampleLists("");
-    TableFileError error;
-    ASSERT_TRUE(smt::SaveFigLists(dir.Path(), saved, error)) << error.file << ": " << error.reason;
-    for (TableFile f : smt::kAllTableFiles) {
-        const std::string bytes = ReadBytes(dir.File(TableFileName(f)));
-        EXPECT_EQ(bytes, encoded(saved, f)) << TableFileName(f);
-        EXPECT_EQ(ReadBytes(dir.File(std::string("ConfigBackup/") + TableFileName(f))), bytes) << TableFileName(f);
+    SavedFolder f;
+    EXPECT_EQ(entries(f.dir.Path()),
+              (std::set<std::string>{"ConfigBackup", "config_feed.fig", "config_strip.fig", "config_speed.fig",
+                                     "config_camera.fig", "config_nozzle.fig", "config_pack.fig", "config_mark.fig",
+                                     "config_dropdown.fig"}));  // and no temporary files
+    for (TableFile t : kAllTableFiles) {
+        const std::string bytes = ReadBytes(f.dir.File(TableFileName(t)));
+        EXPECT_EQ(bytes, encoded(f.saved, t)) << TableFileName(t);
+        EXPECT_EQ(ReadBytes(f.dir.File(std::string("ConfigBackup/") + TableFileName(t))), bytes) << TableFileName(t);
     }
-    EXPECT_EQ(ToHex(ReadBytes(dir.File("config_nozzle.fig"))), "00 00 00 00");
+    EXPECT_EQ(ToHex(ReadBytes(f.dir.File("config_nozzle.fig"))), "00 00 00 00");
     // The speed file starts with the names string, then the count.
-    const std::string speed = ReadBytes(dir.File("config_speed.fig"));
-    const std::string names = archive(saved.speedSetNames);
+    const std::string speed = ReadBytes(f.dir.File("config_speed.fig")), names = archive(f.saved.speedSetNames);
     EXPECT_EQ(speed.substr(0, names.size()), names);
     EXPECT_EQ(ToHex(speed.substr(names.size(), 4)), "02 00 00 00");
-    // Nothing else is left in the folders (no temporary files).
-    std::set<std::string> present;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) present.insert(e.path().filename());
-    EXPECT_EQ(present.size(), 9u);
 
     FigLists loaded;
-    ASSERT_TRUE(smt::LoadFigLists(dir.Path(), loaded, error)) << error.file << ": " << error.reason;
-    expectSameLists(loaded, saved);
+    ASSERT_TRUE(LoadFigLists(f.dir.Path(), loaded, f.error)) << f.error.file << ": " << f.error.reason;
+    for (TableFile t : kAllTableFiles) EXPECT_EQ(loaded.Rows(t), f.saved.Rows(t)) << TableFileName(t);
+    EXPECT_EQ(loaded.speedSetNames, f.saved.speedSetNames);
     // A second load appends.
-    ASSERT_TRUE(smt::LoadFigLists(dir.Path(), loaded, error));
-    EXPECT_EQ(loaded.feed.size(), 2 * saved.feed.size());
-    EXPECT_EQ(loaded.speedSetNames, saved.speedSetNames);
+    ASSERT_TRUE(LoadFigLists(f.dir.Path(), loaded, f.error));
+    EXPECT_EQ(loaded.feed.size(), 2 * f.saved.feed.size());
+    EXPECT_EQ(loaded.speedSetNames, f.saved.speedSetNames);
 }
 
 TEST(FigLists, ReadsFilesWrittenByOtherToolsInAnyLetterCase) {
     TempDir dir;
-    for (TableFile f : smt::kAllTableFiles) {
+    for (TableFile f : kAllTableFiles) {
         std::string name = TableFileName(f);
         for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
         // 8-bit GBK rows, as other tools write them.
-        std::string bytes = f == TableFile::Speed ? Hex("04 BF EC CB D9") : "";
-        bytes += Hex("02 00 00 00 04 D6 D0 CE C4 03 61 09 62");
-        WriteBytes(dir.File(name), bytes);
+        const std::string names = f == TableFile::Speed ? Hex("04 BF EC CB D9") : "";
+        WriteBytes(dir.File(name), names + Hex("02 00 00 00 04 D6 D0 CE C4 03 61 09 62"));
     }
     FigLists lists;
     TableFileError error;
-    ASSERT_TRUE(smt::LoadFigLists(dir.Path(), lists, error)) << error.file << ": " << error.reason;
+    ASSERT_TRUE(LoadFigLists(dir.Path(), lists, error)) << error.file << ": " << error.reason;
     EXPECT_EQ(lists.speedSetNames, "快速");
-    for (TableFile f : smt::kAllTableFiles) EXPECT_EQ(lists.Rows(f), (std::vector<std::string>{"中文", "a\tb"}));
+    for (TableFile f : kAllTableFiles) EXPECT_EQ(lists.Rows(f), (std::vector<std::string>{"中文", "a\tb"}));
     // Saving replaces those files instead of adding lower-case twins.
-    ASSERT_TRUE(smt::SaveFigLists(dir.Path(), lists, error));
-    EXPECT_FALSE(std::filesystem::exists(dir.File("config_feed.fig")));
+    ASSERT_TRUE(SaveFigLists(dir.Path(), lists, error));
+    EXPECT_FALSE(fs::exists(dir.File("config_feed.fig")));
     EXPECT_EQ(ReadBytes(dir.File("CONFIG_FEED.FIG")), encoded(lists, TableFile::Feed));
 }
 
-TEST(FigLists, MissingFileIsNamedAndEarlierRowsStay) {
-    TempDir dir;
-    const FigLists saved = sampleLists("");
-    TableFileError error;
-    ASSERT_TRUE(smt::SaveFigLists(dir.Path(), saved, error));
-    std::filesystem::remove(dir.File("config_nozzle.fig"));
+TEST(FigLists, MissingOrDamagedFileIsNamedAndEarlierRowsStay) {
+    SavedFolder f;
+    fs::remove(f.dir.File("config_nozzle.fig"));
     FigLists loaded;
-    EXPECT_FALSE(smt::LoadFigLists(dir.Path(), loaded, error));
-    EXPECT_NE(error.file.find("config_nozzle.fig"), std::string::npos);
-    EXPECT_EQ(loaded.camera, saved.camera);
+    EXPECT_FALSE(LoadFigLists(f.dir.Path(), loaded, f.error));
+    EXPECT_NE(f.error.file.find("config_nozzle.fig"), std::string::npos);
+    EXPECT_EQ(loaded.camera, f.saved.camera);
     EXPECT_TRUE(loaded.pack.empty());
-    const std::string text = smt::TableFileErrorText(error);
+    const std::string text = TableFileErrorText(f.error);
     EXPECT_NE(text.find("config_nozzle.fig"), std::string::npos);
     EXPECT_NE(text.find("\"ConfigBackup\""), std::string::npos);
-}
 
-TEST(FigLists, DamagedFileIsNamed) {
-    TempDir dir;
-    TableFileError error;
-    ASSERT_TRUE(smt::SaveFigLists(dir.Path(), sampleLists(""), error));
-    const std::string pack = ReadBytes(dir.File("config_pack.fig"));
-    WriteBytes(dir.File("config_pack.fig"), pack.substr(0, pack.size() - 3));
-    FigLists loaded;
-    EXPECT_FALSE(smt::LoadFigLists(dir.Path(), loaded, error));
-    EXPECT_NE(error.file.find("config_pack.fig"), std::string::npos);
-    EXPECT_NE(error.reason.find("ends early"), std::string::npos);
-    EXPECT_EQ(loaded.pack.size(), 1u);  // the whole first row stays
+    WriteBytes(f.dir.File("config_nozzle.fig"), EncodeTableFile({}, nullptr));
+    const std::string pack = ReadBytes(f.dir.File("config_pack.fig"));
+    WriteBytes(f.dir.File("config_pack.fig"), pack.substr(0, pack.size() - 3));
+    FigLists cut;
+    EXPECT_FALSE(LoadFigLists(f.dir.Path(), cut, f.error));
+    EXPECT_NE(f.error.file.find("config_pack.fig"), std::string::npos);
+    EXPECT_NE(f.error.reason.find("ends early"), std::string::npos);
+    EXPECT_EQ(cut.pack.size(), 1u);  // the whole first row stays
     // A directory where a file should be is unreadable too.
-    std::filesystem::remove(dir.File("config_feed.fig"));
-    std::filesystem::create_directory(dir.File("config_feed.fig"));
+    f.ReplaceWithFolder("config_feed.fig");
     FigLists again;
-    EXPECT_FALSE(smt::LoadFigLists(dir.Path(), again, error));
-    EXPECT_NE(error.file.find("config_feed.fig"), std::string::npos);
+    EXPECT_FALSE(LoadFigLists(f.dir.Path(), again, f.error));
+    EXPECT_NE(f.error.file.find("config_feed.fig"), std::string::npos);
 }
 
 TEST(FigLists, FailureBetweenFilesLeavesTheRestWhole) {
-    TempDir dir;
-    const FigLists oldLists = sampleLists("old ");
-    const FigLists newLists = sampleLists("new ");
-    TableFileError error;
-    ASSERT_TRUE(smt::SaveFigLists(dir.Path(), oldLists, error));
-    // The camera file (fourth) cannot be replaced: a folder stands in its place.
-    std::filesystem::remove(dir.File("config_camera.fig"));
-    std::filesystem::create_directory(dir.File("config_camera.fig"));
-
-    EXPECT_FALSE(smt::SaveFigLists(dir.Path(), newLists, error));
-    EXPECT_EQ(error.file, dir.File("config_camera.fig"));
-    EXPECT_NE(smt::TableFileSaveErrorText(error).find("config_camera.fig"), std::string::npos);
-    for (TableFile f : {TableFile::Feed, TableFile::Strip, TableFile::Speed}) {
-        EXPECT_EQ(ReadBytes(dir.File(TableFileName(f))), encoded(newLists, f)) << TableFileName(f);
-        EXPECT_EQ(ReadBytes(dir.File(std::string("ConfigBackup/") + TableFileName(f))), encoded(newLists, f));
-    }
-    for (TableFile f : {TableFile::Camera, TableFile::Nozzle, TableFile::Pack, TableFile::Mark, TableFile::DropDown}) {
-        if (f != TableFile::Camera) {
-            EXPECT_EQ(ReadBytes(dir.File(TableFileName(f))), encoded(oldLists, f)) << TableFileName(f);
+    SavedFolder f;
+    const FigLists oldLists = sampleLists(""), newLists = sampleLists("new ");
+    f.ReplaceWithFolder("config_camera.fig");  // the fourth file cannot be replaced
+    EXPECT_FALSE(SaveFigLists(f.dir.Path(), newLists, f.error));
+    EXPECT_EQ(f.error.file, f.dir.File("config_camera.fig"));
+    EXPECT_NE(TableFileSaveErrorText(f.error).find("config_camera.fig"), std::string::npos);
+    for (TableFile t : kAllTableFiles) {
+        const bool written = t == TableFile::Feed || t == TableFile::Strip || t == TableFile::Speed;
+        const std::string expected = encoded(written ? newLists : oldLists, t);
+        for (const std::string folder : {"", "ConfigBackup/"}) {
+            if (t == TableFile::Camera && folder.empty()) continue;  // the failed file is a folder now
+            EXPECT_EQ(ReadBytes(f.dir.File(folder + TableFileName(t))), expected) << folder << TableFileName(t);
         }
-        EXPECT_EQ(ReadBytes(dir.File(std::string("ConfigBackup/") + TableFileName(f))), encoded(oldLists, f));
     }
-    std::set<std::string> present;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) present.insert(e.path().filename());
-    EXPECT_EQ(present.size(), 9u);  // no temporary file left behind
+    EXPECT_EQ(entries(f.dir.Path()).size(), 9u);  // no temporary file left behind
 }
 
 TEST(FigLists, BackupFolderThatCannotBeMadeStopsAfterTheStartCopy) {
@@ -351,21 +305,20 @@ TEST(FigLists, BackupFolderThatCannotBeMadeStopsAfterTheStartCopy) {
     WriteBytes(dir.File("ConfigBackup"), "not a folder");
     TableFileError error;
     const FigLists lists = sampleLists("");
-    EXPECT_FALSE(smt::SaveFigLists(dir.Path(), lists, error));
+    EXPECT_FALSE(SaveFigLists(dir.Path(), lists, error));
     EXPECT_NE(error.file.find("ConfigBackup"), std::string::npos);
     EXPECT_EQ(ReadBytes(dir.File("config_feed.fig")), encoded(lists, TableFile::Feed));
-    EXPECT_FALSE(std::filesystem::exists(dir.File("config_strip.fig")));
+    EXPECT_FALSE(fs::exists(dir.File("config_strip.fig")));
 }
 
 TEST(FigLists, SingleFileSaveWritesTheStartFolderOnly) {
     TempDir dir;
     const FigLists lists = sampleLists("");
     TableFileError error;
-    ASSERT_TRUE(smt::SaveTableFile(dir.Path(), TableFile::Speed, lists, error));
+    ASSERT_TRUE(SaveTableFile(dir.Path(), TableFile::Speed, lists, error));
+    EXPECT_EQ(entries(dir.Path()), std::set<std::string>{"config_speed.fig"});
     EXPECT_EQ(ReadBytes(dir.File("config_speed.fig")), encoded(lists, TableFile::Speed));
-    EXPECT_FALSE(std::filesystem::exists(dir.File("ConfigBackup")));
-    EXPECT_FALSE(std::filesystem::exists(dir.File("config_feed.fig")));
-    EXPECT_FALSE(smt::SaveTableFile(dir.File("no/such/folder"), TableFile::Pack, lists, error));
+    EXPECT_FALSE(SaveTableFile(dir.File("no/such/folder"), TableFile::Pack, lists, error));
     EXPECT_NE(error.file.find("config_pack.fig"), std::string::npos);
 }
 
