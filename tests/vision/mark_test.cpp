@@ -17,20 +17,33 @@ struct MarkRun {
     test::CaptureSink sink;
 };
 
-void Measure(MarkRun& r, const cv::Mat& frame, int threshold, double sizeMm, double ppm,
-         bool showBinary = false)
+MarkRun Measure(const cv::Mat& frame, int threshold = 100, double sizeMm = 10.0, double ppm = 20.0,
+                bool showBinary = false)
 {
+    MarkRun r;
     FindMark(r.x, r.y, showBinary, r.circle, frame, threshold, sizeMm, ppm, &r.sink);
+    return r;
 }
 
-TEST(FindMark, CentredDiscGivesZeroOffsetAndItsDiameter)
+void ExpectXY(const MarkRun& r, double x, double y, double tolerance = 0.05)
+{
+    EXPECT_NEAR(r.x, x, tolerance);
+    EXPECT_NEAR(r.y, y, tolerance);
+}
+
+sim::CameraLook Look(double ppm = 20.0, int channels = 3)
 {
     sim::CameraLook look;
-    look.pixelsPerMm = 20.0;
-    MarkRun r;
-    Measure(r, sim::RenderMarks(look, {{0.0, 0.0, 3.0}}), 100, 10.0, 20.0);
-    EXPECT_NEAR(r.x, 0.0, 0.03);
-    EXPECT_NEAR(r.y, 0.0, 0.03);
+    look.pixelsPerMm = ppm;
+    look.channels = channels;
+    return look;
+}
+
+TEST(FindMark, CentredDiscGivesZeroOffsetItsDiameterAndItsDisplays)
+{
+    const cv::Mat frame = sim::RenderMarks(Look(), {{0.0, 0.0, 3.0}});
+    const MarkRun r = Measure(frame);
+    ExpectXY(r, 0.0, 0.0, 0.03);
     // The enclosing circle of the boundary pixels: the diameter within a pixel.
     EXPECT_NEAR(2.0 * r.circle.r / 20.0, 3.0, 0.12);
     EXPECT_GT(g_ContourCount, 0);
@@ -41,127 +54,108 @@ TEST(FindMark, CentredDiscGivesZeroOffsetAndItsDiameter)
     const cv::Vec3b onCircle = r.sink.image.at<cv::Vec3b>(static_cast<int>(r.circle.y),
                                                           static_cast<int>(r.circle.x + r.circle.r));
     EXPECT_EQ(onCircle, cv::Vec3b(0, 0, 255));
+    // The binary display has no texts on a success: only the disc is white.
+    const MarkRun b = Measure(frame, 100, 10.0, 20.0, true);
+    ASSERT_EQ(b.sink.image.channels(), 1);
+    EXPECT_EQ(b.sink.image.at<uchar>(100, 100), 255);
+    EXPECT_EQ(b.sink.image.at<uchar>(5, 5), 0);
+    EXPECT_LT(cv::countNonZero(b.sink.image), 3.2 * 3.14159 / 4.0 * 60 * 60);
+    // Without a sink the window goes to the process-wide mark slot.
+    VisionResults().Clear();
+    double x = 0, y = 0;
+    MarkCircle circle;
+    FindMark(x, y, false, circle, frame, 100, 10.0, 20.0);
+    EXPECT_EQ(VisionResults().ResultEvent().Wait(plat::Millis(0)), plat::WaitResult::Signalled);
+    cv::Mat shown;
+    EXPECT_TRUE(VisionResults().TakeReady(kMarkResultSlot, shown));
+    EXPECT_EQ(shown.size(), cv::Size(200, 200));
 }
 
 TEST(FindMark, OffsetsAreMillimetresFromTheWindowCentreLeftAndUpPositive)
 {
-    // 15 px right of and 5 px below the centre at 10 px/mm.
-    sim::CameraLook look;
-    look.pixelsPerMm = 10.0;
-    MarkRun r;
-    Measure(r, sim::RenderMarks(look, {{1.5, 0.5, 2.0}}), 100, 10.0, 10.0);
-    EXPECT_NEAR(r.x, -1.5, 0.05);
-    EXPECT_NEAR(r.y, -0.5, 0.05);
-    // A mono sensor's frame gives the same result, with the overlay in colour.
-    look.channels = 1;
-    MarkRun mono;
-    Measure(mono, sim::RenderMarks(look, {{1.5, 0.5, 2.0}}), 100, 10.0, 10.0);
+    // At 10 px/mm; a mono sensor's frame gives the colour frame's result, with the overlay in colour.
+    const MarkRun r = Measure(sim::RenderMarks(Look(10.0), {{1.5, 0.5, 2.0}}), 100, 10.0, 10.0);
+    ExpectXY(r, -1.5, -0.5);
+    const MarkRun mono = Measure(sim::RenderMarks(Look(10.0, 1), {{1.5, 0.5, 2.0}}), 100, 10.0, 10.0);
     EXPECT_DOUBLE_EQ(mono.x, r.x);
     EXPECT_DOUBLE_EQ(mono.y, r.y);
     EXPECT_EQ(mono.sink.image.channels(), 3);
-    look.channels = 3;
-
-    MarkRun left;
-    Measure(left, sim::RenderMarks(look, {{-2.0, -1.0, 2.0}}), 100, 10.0, 10.0);
-    EXPECT_NEAR(left.x, 2.0, 0.05);
-    EXPECT_NEAR(left.y, 1.0, 0.05);
+    const MarkRun left = Measure(sim::RenderMarks(Look(10.0), {{-2.0, -1.0, 2.0}}), 100, 10.0, 10.0);
+    ExpectXY(left, 2.0, 1.0);
+    // A tall frame with an oversized window: the window is the frame's width.
+    sim::CameraLook tall = Look();
+    tall.width = 480;
+    tall.height = 640;
+    const MarkRun t = Measure(sim::RenderMarks(tall, {{1.0, 0.0, 3.0}}), 100, 50.0);
+    ExpectXY(t, -1.0, 0.0);
+    EXPECT_EQ(t.sink.image.size(), cv::Size(480, 480));
 }
 
 TEST(FindMark, LargerContourAreaWinsOverALargerEnclosingCircle)
 {
-    sim::CameraLook look;
-    look.pixelsPerMm = 20.0;
+    sim::CameraLook look = Look();
     cv::Mat frame = sim::RenderMarks(look, {{2.0, 2.0, 2.0}});
     // A thin bar: a larger enclosing circle, a smaller area.
     const cv::Point c(look.width / 2, look.height / 2);
     cv::rectangle(frame, c + cv::Point(-80, -60), c + cv::Point(0, -57), cv::Scalar::all(220), cv::FILLED);
-    MarkRun r;
-    Measure(r, frame, 100, 10.0, 20.0);
-    EXPECT_NEAR(r.x, -2.0, 0.05);
-    EXPECT_NEAR(r.y, -2.0, 0.05);
+    const MarkRun r = Measure(frame);
+    ExpectXY(r, -2.0, -2.0);
     EXPECT_NEAR(r.circle.r, 20.0f, 1.5f);
 }
 
-TEST(FindMark, BlobTooLargeForTheWindowFailsWithOutputsUnchanged)
+TEST(FindMark, FailuresLeaveTheOffsetsUnchangedAndShowError)
 {
-    sim::CameraLook look;
-    look.pixelsPerMm = 20.0;
-    MarkRun r;
-    Measure(r, sim::RenderMarks(look, {{0.0, 0.0, 12.0}}), 100, 10.0, 20.0);
-    EXPECT_EQ(r.x, kUnset);
-    EXPECT_EQ(r.y, kUnset);
-    EXPECT_NE(r.circle.x, -1.0f); // found, but not accepted
-    EXPECT_GE(r.circle.r, 100.0f);
-    EXPECT_EQ(r.sink.count, 1); // the "Error" window is still shown
-}
-
-TEST(FindMark, NothingFoundLeavesTheCircleUnsetAndDrawsError)
-{
-    sim::CameraLook look;
-    MarkRun r;
-    const cv::Mat black = cv::Mat::zeros(look.height, look.width, CV_8UC3);
-    Measure(r, black, 100, 10.0, 20.0);
-    EXPECT_EQ(r.circle.x, -1.0f);
-    EXPECT_EQ(r.circle.y, -1.0f);
-    EXPECT_EQ(r.circle.r, 0.0f);
-    EXPECT_EQ(r.x, kUnset);
-    ASSERT_EQ(r.sink.count, 1);
-    EXPECT_GT(cv::countNonZero(r.sink.image.reshape(1)), 0); // the text
+    // Too large for the window: found, but not accepted.
+    const MarkRun large = Measure(sim::RenderMarks(Look(), {{0.0, 0.0, 12.0}}));
+    EXPECT_EQ(large.x, kUnset);
+    EXPECT_EQ(large.y, kUnset);
+    EXPECT_NE(large.circle.x, -1.0f);
+    EXPECT_GE(large.circle.r, 100.0f);
+    EXPECT_EQ(large.sink.count, 1);
+    // Nothing found: the circle stays unset and the window shows the text.
+    const MarkRun none = Measure(cv::Mat::zeros(1024, 1280, CV_8UC3));
+    EXPECT_EQ(none.circle.x, -1.0f);
+    EXPECT_EQ(none.circle.y, -1.0f);
+    EXPECT_EQ(none.circle.r, 0.0f);
+    EXPECT_EQ(none.x, kUnset);
+    ASSERT_EQ(none.sink.count, 1);
+    EXPECT_GT(cv::countNonZero(none.sink.image.reshape(1)), 0);
+    // No division by a zero scale reaches the caller.
+    const MarkRun zeroScale = Measure(sim::RenderMarks(Look(), {{0.0, 0.0, 3.0}}), 100, 10.0, 0.0);
+    EXPECT_EQ(zeroScale.x, kUnset);
+    EXPECT_EQ(zeroScale.sink.count, 1);
+    // Frames it cannot read: no result image either.
+    for (const cv::Mat& odd : {cv::Mat(), cv::Mat(100, 100, CV_16UC1, cv::Scalar(0))}) {
+        const MarkRun r = Measure(odd);
+        EXPECT_EQ(r.circle.x, -1.0f);
+        EXPECT_EQ(r.sink.count, 0);
+    }
 }
 
 TEST(FindMark, OtsuFindsALowContrastMarkThatAFixedLevelMisses)
 {
-    sim::CameraLook look;
-    look.pixelsPerMm = 20.0;
+    sim::CameraLook look = Look();
     look.background = 50;
     look.noiseSigma = 2.0;
     const cv::Mat frame = sim::RenderMarks(look, {{0.5, 0.0, 3.0, 75}});
-    MarkRun fixed;
-    Measure(fixed, frame, 100, 10.0, 20.0);
+    const MarkRun fixed = Measure(frame);
     EXPECT_EQ(fixed.circle.x, -1.0f);
     EXPECT_EQ(fixed.x, kUnset);
-    MarkRun otsu;
-    Measure(otsu, frame, 0, 10.0, 20.0);
-    EXPECT_NEAR(otsu.x, -0.5, 0.05);
-    EXPECT_NEAR(otsu.y, 0.0, 0.05);
-}
-
-TEST(FindMark, ShowBinaryPublishesTheThresholdedWindow)
-{
-    sim::CameraLook look;
-    MarkRun r;
-    Measure(r, sim::RenderMarks(look, {{0.0, 0.0, 3.0}}), 100, 10.0, 20.0, true);
-    ASSERT_EQ(r.sink.image.channels(), 1);
-    EXPECT_EQ(r.sink.image.at<uchar>(100, 100), 255);
-    EXPECT_EQ(r.sink.image.at<uchar>(5, 5), 0);
-    // No texts on a binary display of a success: only the disc is white.
-    EXPECT_LT(cv::countNonZero(r.sink.image), 3.2 * 3.14159 / 4.0 * 60 * 60);
+    const MarkRun otsu = Measure(frame, 0);
+    ExpectXY(otsu, -0.5, 0.0);
 }
 
 TEST(RecognitionWindow, SizesAndFallbacks)
 {
     EXPECT_EQ(RecognitionWindow({1280, 1024}, 10.0, 20.0), cv::Rect(540, 412, 200, 200));
     EXPECT_EQ(RecognitionWindow({1280, 1024}, 10.05, 20.0), cv::Rect(540, 412, 201, 201));
-    // Out of range: the frame's smaller side, centred.
-    EXPECT_EQ(RecognitionWindow({1280, 1024}, 0.0, 20.0), cv::Rect(128, 0, 1024, 1024));
-    EXPECT_EQ(RecognitionWindow({1280, 1024}, 100.0, 20.0), cv::Rect(128, 0, 1024, 1024));
-    EXPECT_EQ(RecognitionWindow({1280, 1024}, 0.04, 20.0), cv::Rect(128, 0, 1024, 1024));
-    // A frame taller than wide keeps the window inside it.
-    EXPECT_EQ(RecognitionWindow({480, 640}, 0.0, 20.0), cv::Rect(0, 80, 480, 480));
-    EXPECT_EQ(RecognitionWindow({480, 640}, 30.0, 20.0), cv::Rect(0, 80, 480, 480));
-}
-
-TEST(FindMark, TallFrameWithAnOversizedWindowStillMeasures)
-{
-    sim::CameraLook look;
-    look.width = 480;
-    look.height = 640;
-    look.pixelsPerMm = 20.0;
-    MarkRun r;
-    Measure(r, sim::RenderMarks(look, {{1.0, 0.0, 3.0}}), 100, 50.0, 20.0);
-    EXPECT_NEAR(r.x, -1.0, 0.05);
-    EXPECT_NEAR(r.y, 0.0, 0.05);
-    EXPECT_EQ(r.sink.image.size(), cv::Size(480, 480));
+    // Out of range: the frame's smaller side, centred, also on a frame taller than wide.
+    for (double mm : {0.0, 100.0, 0.04}) {
+        EXPECT_EQ(RecognitionWindow({1280, 1024}, mm, 20.0), cv::Rect(128, 0, 1024, 1024)) << mm;
+    }
+    for (double mm : {0.0, 30.0}) {
+        EXPECT_EQ(RecognitionWindow({480, 640}, mm, 20.0), cv::Rect(0, 80, 480, 480)) << mm;
+    }
 }
 
 TEST(FindMark, ABlobOnTheWindowEdgeKeepsItsBrightness)
@@ -173,48 +167,13 @@ TEST(FindMark, ABlobOnTheWindowEdgeKeepsItsBrightness)
     sim::CameraLook look;
     look.background = 0;
     cv::Mat frame = sim::RenderMarks(look, {});
-    const cv::Rect window = RecognitionWindow(frame.size(), 10.0, 20.0);
-    const cv::Point o = window.tl();
+    const cv::Point o = RecognitionWindow(frame.size(), 10.0, 20.0).tl();
     cv::line(frame, o + cv::Point(0, 50), o + cv::Point(0, 150), cv::Scalar::all(255));
     cv::rectangle(frame, o + cv::Point(0, 90), o + cv::Point(20, 110), cv::Scalar::all(255), cv::FILLED);
-    MarkRun r;
-    Measure(r, frame, 150, 10.0, 20.0);
+    const MarkRun r = Measure(frame, 150);
     ASSERT_NE(r.circle.x, -1.0f);
     EXPECT_GT(r.circle.r, 48.0f);
     EXPECT_NEAR(r.circle.y, 100.0f, 1.5f);
-}
-
-TEST(FindMark, UnusableFramesAndScalesFailQuietly)
-{
-    MarkRun empty;
-    Measure(empty, cv::Mat(), 100, 10.0, 20.0);
-    EXPECT_EQ(empty.circle.x, -1.0f);
-    EXPECT_EQ(empty.sink.count, 0);
-
-    MarkRun wide;
-    Measure(wide, cv::Mat(100, 100, CV_16UC1, cv::Scalar(0)), 100, 10.0, 20.0);
-    EXPECT_EQ(wide.circle.x, -1.0f);
-
-    sim::CameraLook look;
-    MarkRun zeroScale;
-    Measure(zeroScale, sim::RenderMarks(look, {{0.0, 0.0, 3.0}}), 100, 10.0, 0.0);
-    EXPECT_EQ(zeroScale.x, kUnset); // no division by zero reaches the caller
-    EXPECT_EQ(zeroScale.sink.count, 1);
-}
-
-TEST(FindMark, PublishesToTheProcessWideSlotsByDefault)
-{
-    VisionResults().Clear();
-    sim::CameraLook look;
-    double x = 0, y = 0;
-    MarkCircle circle;
-    FindMark(x, y, false, circle, sim::RenderMarks(look, {{0.0, 0.0, 3.0}}), 100, 10.0, 20.0);
-    EXPECT_TRUE(VisionResults().IsReady(kMarkResultSlot));
-    EXPECT_EQ(VisionResults().ResultEvent().Wait(plat::Millis(0)), plat::WaitResult::Signalled);
-    cv::Mat shown;
-    EXPECT_TRUE(VisionResults().TakeReady(kMarkResultSlot, shown));
-    EXPECT_EQ(shown.size(), cv::Size(200, 200));
-    EXPECT_FALSE(VisionResults().IsReady(kMarkResultSlot));
 }
 
 } // namespace
