@@ -57,20 +57,12 @@ TEST(LineAngleDeg, SlopesVerticalsAndCoincidentPoints)
 
 TEST(AngleRules, RenderedPackagesMeasureTheirTurn)
 {
-    struct Case {
-        int type;
-        double windowMm;
-        Rule rule;
-        std::vector<double> turns;
-        double tolerance;
-    };
+    struct Case { int type; double windowMm; Rule rule; std::vector<double> turns; double tolerance; };
     const Rule triode = [](const ContourChain& c, cv::Size, int) { return TriodeAngle(c); };
     const std::vector<double> corner{-0.8, 0.6, 3.0};
     const Case cases[] = {
-        {kVisionGeneral, 22, FindPartAngleNearCentre, {0.3, -0.3}, 0.1},
-        {kVisionTriode, 4, triode, {-8.0, 8.0}, 1.5},
-        {kVisionFootEdge1, 20, FootEdge1Angle, corner, 0.35},
-        {kVisionFootEdge2, 18, FootEdge2Angle, corner, 0.35},
+        {kVisionGeneral, 22, FindPartAngleNearCentre, {0.3, -0.3}, 0.1}, {kVisionTriode, 4, triode, {-8, 8}, 1.5},
+        {kVisionFootEdge1, 20, FootEdge1Angle, corner, 0.35},   {kVisionFootEdge2, 18, FootEdge2Angle, corner, 0.35},
         {kVisionFootEdge4, 22, FootEdge4Angle, corner, 0.35},
         {kVisionBga4PointAngle, 16, BgaFourPointAngle, corner, 0.35},
         {kVisionBga4Chamfer, 16, FootEdge4Angle, corner, 0.35},

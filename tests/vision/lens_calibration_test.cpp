@@ -28,19 +28,15 @@ struct CameraCalibration : testing::Test {
         fs << "Camera_Matrix" << matrix << "Distortion_Coefficients" << distortion;
         return dir.File(name);
     }
-};
 
-// The basic settings load the lens file through their port, pointed at the
-// holder as the camera panel does.
-struct PortToHolder {
-    explicit PortToHolder(CCameraCalibration& holder)
+    // The basic settings load the lens file through their port, pointed at the
+    // holder as the camera panel does.
+    void PortToHolder()
     {
-        TheLensCalibrationPort().load = [&holder](const std::string& path) {
-            return LoadCameraCalibration(holder, path);
-        };
-        TheLensCalibrationPort().isLoaded = [&holder] { return holder.IsLoaded(); };
+        TheLensCalibrationPort().load = [this](const std::string& path) { return LoadCameraCalibration(holder, path); };
+        TheLensCalibrationPort().isLoaded = [this] { return holder.IsLoaded(); };
     }
-    ~PortToHolder() { TheLensCalibrationPort() = LensCalibrationPort{}; }
+    ~CameraCalibration() override { TheLensCalibrationPort() = LensCalibrationPort{}; }
 };
 
 cv::Mat Pattern(int type)
@@ -63,7 +59,7 @@ TEST_F(CameraCalibration, TheLensSettingLoadsItsFile)
     EXPECT_EQ(cv::norm(m, matrix, cv::NORM_INF), 0.0);
     EXPECT_EQ(cv::norm(d, distortion, cv::NORM_INF), 0.0);
 
-    PortToHolder port(holder);
+    PortToHolder();
     BasicSettings settings;
     // Lens 2 has no file and lens 1 (6 mm) has none here: nothing loads, the
     // switch is cleared and frames pass unchanged.
