@@ -13,19 +13,14 @@ using smt::test::ScriptedResponder;
 using smt::test::TempDir;
 using smt::test::ToHex;
 using smt::test::WriteBytes;
+using plat::FileExists;
 using plat::MsgAnswer;
+using Lines = std::vector<std::string>;
 
 namespace {
 
-// Sets the machine type for one test and puts it back.
-struct MachineType {
-    explicit MachineType(int t) : saved(g_MachineType) { g_MachineType = t; }
-    ~MachineType() { g_MachineType = saved; }
-    int saved;
-};
-
-std::vector<std::string> LampLines(int n) {
-    std::vector<std::string> v;
+Lines LampLines(int n) {
+    Lines v;
     for (int i = 0; i < n; ++i) v.push_back("L" + std::to_string(i) + "\t1.0000\t");
     return v;
 }
@@ -38,11 +33,11 @@ PlaceholderJobLists SampleJob() {
     return job;
 }
 
-// A document whose file dialogs and panels are scripted.
+// A document holding the sample job, its file dialogs and panels scripted.
 struct DocFixture {
     TempDir dir;
-    PlaceholderJobLists job;
-    std::vector<std::string> events;
+    PlaceholderJobLists job = SampleJob();
+    Lines events;
     std::string nextSavePath;
     std::unique_ptr<CSMTDoc> doc;
 
@@ -61,9 +56,8 @@ struct DocFixture {
 
 } // namespace
 
-TEST(ProjectFiles, ProjectBytes) {
+TEST(ProjectFiles, ProjectBytesWithoutCompanions) {
     TempDir dir;
-    MachineType type(0);
     PlaceholderJobLists job = SampleJob();
     job.Dis().clear();
     ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 0).ok);
@@ -71,36 +65,34 @@ TEST(ProjectFiles, ProjectBytes) {
               ToHex(Hex("FF FE FF 04 50 00 43 00 42 00 31 00  02 00 00 00  02 00 00 00"
                         " FF FE FF 02 61 00 09 00  FF FE FF 02 62 00 09 00")));
     // No dispensing rows and no old companion: nothing written beside it.
-    EXPECT_FALSE(plat::FileExists(dir.File("job.dis")));
+    EXPECT_FALSE(FileExists(dir.File("job.dis")));
 }
 
 TEST(ProjectFiles, RoundTripWithCompanionsPerMachineType) {
     g_LampTableLines = LampLines(20);
     for (int type : {0, 4, 9}) {
+        SCOPED_TRACE(type);
         TempDir dir;
-        MachineType mt(type);
         PlaceholderJobLists job = SampleJob();
         ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, type).ok);
         EXPECT_EQ(ToHex(ReadBytes(dir.File("job.dis"))),
                   ToHex(Hex("02 00 00 00 FF FE FF 03 64 00 31 00 09 00 FF FE FF 03 64 00 32 00 09 00")));
-        EXPECT_EQ(plat::FileExists(dir.File("job.drill")), type == 9);
-        EXPECT_EQ(plat::FileExists(dir.File("job.txt")), type == 4);
-        if (type == 4) {
-            // Exactly 20 strings, no count in front.
-            const std::string txt = ReadBytes(dir.File("job.txt"));
-            EXPECT_EQ(txt.substr(0, 4), Hex("FF FE FF 0A"));
+        EXPECT_EQ(FileExists(dir.File("job.drill")), type == 9);
+        EXPECT_EQ(FileExists(dir.File("job.txt")), type == 4);
+        if (type == 4) {  // exactly 20 strings, no count in front
+            EXPECT_EQ(ReadBytes(dir.File("job.txt")).substr(0, 4), Hex("FF FE FF 0A"));
         }
         PlaceholderJobLists back;
         g_LampTableLines.clear();
         ASSERT_TRUE(ReadProjectFiles(dir.File("job.smt"), back, type).ok);
         EXPECT_EQ(back.CurrentPcbName(), "PCB1");
         EXPECT_EQ(back.PcbRecordCount(), 2);
-        EXPECT_EQ(back.BuildPcbSection(), (std::vector<std::string>{"a\t", "b\t"}));
+        EXPECT_EQ(back.BuildPcbSection(), (Lines{"a\t", "b\t"}));
         EXPECT_EQ(back.PlacementRows(), back.BuildPcbSection());
-        EXPECT_EQ(back.BuildDisLines(), (std::vector<std::string>{"d1\t", "d2\t"}));
+        EXPECT_EQ(back.BuildDisLines(), (Lines{"d1\t", "d2\t"}));
         EXPECT_EQ(back.DrillCount(), type == 9 ? 1 : 0);
+        EXPECT_EQ(g_LampTableLines, type == 4 ? LampLines(20) : Lines{});
         if (type == 4) {
-            EXPECT_EQ(g_LampTableLines, LampLines(20));
             EXPECT_EQ(g_LampTable[3 * kLampCells + 0], "L3");
             EXPECT_EQ(g_LampTable[3 * kLampCells + 1], "1.0000");
         }
@@ -121,25 +113,20 @@ TEST(ProjectFiles, OtherMachineTypesNeitherWriteNorReadDrillAndLampFiles) {
 }
 
 TEST(ProjectFiles, CompanionNames) {
-    EXPECT_EQ(CompanionBase("/d/job.smt"), "/d/job");
-    EXPECT_EQ(CompanionBase("/d/a.smt.bak.smt"), "/d/a");
-    EXPECT_EQ(CompanionBase("a.smt.bak.smt"), "a");
-    // A folder named like a project does not send companions elsewhere.
-    EXPECT_EQ(CompanionBase("/d/x.smt/job.smt"), "/d/x.smt/job");
-    EXPECT_EQ(CompanionBase("/d/x.smt/job"), "");
-    EXPECT_EQ(CompanionBase("C:\\d\\x.smt\\job.smt"), "C:\\d\\x.smt\\job");
-    EXPECT_EQ(CompanionBase("/d/.smt"), "");  // not past the first character
-    EXPECT_EQ(CompanionBase("/d/job.SMT"), "");
-
+    // A folder named like a project does not send companions elsewhere; ".smt" must follow the first character.
+    for (auto [path, base] : {std::pair{"/d/job.smt", "/d/job"}, {"/d/a.smt.bak.smt", "/d/a"}, {"a.smt.bak.smt", "a"},
+                              {"/d/x.smt/job.smt", "/d/x.smt/job"}, {"/d/x.smt/job", ""},
+                              {"C:\\d\\x.smt\\job.smt", "C:\\d\\x.smt\\job"}, {"/d/.smt", ""}, {"/d/job.SMT", ""}})
+        EXPECT_EQ(CompanionBase(path), base) << path;
     TempDir dir;
     ASSERT_TRUE(plat::MakeDirectory(dir.File("x.smt")));
     PlaceholderJobLists job = SampleJob();
     ASSERT_TRUE(WriteProjectFiles(dir.File("x.smt/job.smt"), job, 0).ok);
-    EXPECT_TRUE(plat::FileExists(dir.File("x.smt/job.dis")));
-    EXPECT_FALSE(plat::FileExists(dir.File("x.dis")));
+    EXPECT_TRUE(FileExists(dir.File("x.smt/job.dis")));
+    EXPECT_FALSE(FileExists(dir.File("x.dis")));
     // Without ".smt" in the name no companion is written or read.
     ASSERT_TRUE(WriteProjectFiles(dir.File("plain"), job, 0).ok);
-    EXPECT_FALSE(plat::FileExists(dir.File("plain.dis")));
+    EXPECT_FALSE(FileExists(dir.File("plain.dis")));
 }
 
 TEST(ProjectFiles, EmptiedListRewritesItsOldCompanion) {
@@ -175,9 +162,9 @@ TEST(ProjectFiles, ShortOrDamagedFiles) {
     EXPECT_EQ(back.DisCount(), 2);
     // Fewer than 20 lamp lines in memory: the save is refused and nothing written.
     g_LampTableLines = LampLines(5);
-    TempDir other;
-    EXPECT_FALSE(WriteProjectFiles(other.File("job.smt"), job, 4).ok);
-    EXPECT_FALSE(plat::FileExists(other.File("job.smt")));
+    EXPECT_FALSE(WriteProjectFiles(dir.File("other.smt"), job, 4).ok);
+    EXPECT_FALSE(FileExists(dir.File("other.smt")));
+    g_LampTableLines = LampLines(20);
     // A project cut short.
     const std::string full = ReadBytes(dir.File("job.smt"));
     for (std::size_t cut : {std::size_t(0), std::size_t(3), std::size_t(13), full.size() - 1}) {
@@ -185,20 +172,17 @@ TEST(ProjectFiles, ShortOrDamagedFiles) {
         PlaceholderJobLists p;
         EXPECT_FALSE(ReadProjectFiles(dir.File("cut.smt"), p, 0).ok) << cut;
     }
-    // A dispensing companion with a count past its strings.
-    WriteBytes(dir.File("job.dis"), Hex("05 00 00 00 FF FE FF 01 41 00"));
+    // A dispensing companion with a count past its strings fails; a negative count reads as no rows.
     PlaceholderJobLists p;
+    WriteBytes(dir.File("job.dis"), Hex("05 00 00 00 FF FE FF 01 41 00"));
     EXPECT_FALSE(ReadProjectFiles(dir.File("job.smt"), p, 0).ok);
-    // A negative count reads as no rows.
     WriteBytes(dir.File("job.dis"), Hex("FF FF FF FF"));
     EXPECT_TRUE(ReadProjectFiles(dir.File("job.smt"), p, 0).ok);
     EXPECT_EQ(p.DisCount(), 0);
-    g_LampTableLines = LampLines(20);
 }
 
 TEST(Document, FailedOpenLeavesTheDocumentUntitled) {
     DocFixture f;
-    f.job = SampleJob();
     ScriptedResponder boxes;
     ASSERT_TRUE(f.doc->OnSaveDocument(f.dir.File("good.smt")));
     EXPECT_EQ(f.doc->PathName(), f.dir.File("good.smt"));
@@ -213,63 +197,54 @@ TEST(Document, FailedOpenLeavesTheDocumentUntitled) {
     EXPECT_FALSE(f.doc->OnOpenDocument(f.dir.File("bad.smt")));
     EXPECT_TRUE(f.doc->IsUntitled());
     EXPECT_EQ(boxes.Count(), 2u);
-    f.nextSavePath = "";
     EXPECT_FALSE(f.doc->DoFileSave());  // asks for a path; cancelled
     EXPECT_EQ(ReadBytes(f.dir.File("good.smt")), goodBytes);
     ASSERT_TRUE(f.doc->OnOpenDocument(f.dir.File("good.smt")));
     EXPECT_EQ(f.events.back(), "path " + f.dir.File("good.smt"));
 }
 
-TEST(Document, NewAsksOnlyWithRecordsAndCancelChangesNothing) {
+TEST(Document, NewAsksOnlyWithRecords) {
     DocFixture f;
     ScriptedResponder boxes;
+    f.job = {};
     EXPECT_TRUE(f.doc->OnNewDocument());
     EXPECT_EQ(boxes.Count(), 0u);
-    EXPECT_EQ(f.events, std::vector<std::string>{"panels"});
+    EXPECT_EQ(f.events, Lines{"panels"});
 
     f.job = SampleJob();
     ASSERT_TRUE(f.doc->OnSaveDocument(f.dir.File("job.smt")));
-    boxes.Push(MsgAnswer::Cancel);
+    boxes.Push(MsgAnswer::Cancel);  // changes nothing
     EXPECT_FALSE(f.doc->OnNewDocument());
     EXPECT_EQ(boxes.Texts().back(), "是否要保存工程文件?\r\nWhether to save the project file?");
     EXPECT_EQ(f.job.PcbRecordCount(), 2);
     EXPECT_EQ(f.job.PlacementRows().size(), 2u);
     EXPECT_EQ(f.doc->PathName(), f.dir.File("job.smt"));
-
     // No: the placement list is emptied, the records stay (closing asks again).
     boxes.Push(MsgAnswer::No);
     EXPECT_TRUE(f.doc->OnNewDocument());
     EXPECT_EQ(f.job.PcbRecordCount(), 2);
     EXPECT_TRUE(f.job.PlacementRows().empty());
     EXPECT_TRUE(f.doc->IsUntitled());
-}
-
-TEST(Document, NewWithYesSavesEverythingThenFreesTheJob) {
-    DocFixture f;
-    f.job = SampleJob();
-    ScriptedResponder boxes;
+    // Yes saves everything, then frees the job.
+    f.events.clear();
     boxes.Push(MsgAnswer::Yes);
     f.nextSavePath = f.dir.File("saved.smt");
     EXPECT_TRUE(f.doc->OnNewDocument());
     EXPECT_EQ(f.job.PcbRecordCount(), 0);
-    EXPECT_TRUE(plat::FileExists(f.dir.File("saved.smt")));
-    EXPECT_TRUE(plat::FileExists(f.dir.File("config_feed.fig")));
-    EXPECT_TRUE(plat::FileExists(f.dir.File("ConfigBackup/config_dropdown.fig")));
-    EXPECT_EQ(f.events, (std::vector<std::string>{"panels", "feedGroups", "libraryConfig", "ask",
-                                                  "path " + f.dir.File("saved.smt")}));
-    // A save whose path question is cancelled keeps the job.
+    EXPECT_TRUE(FileExists(f.dir.File("saved.smt")));
+    EXPECT_TRUE(FileExists(f.dir.File("config_feed.fig")));
+    EXPECT_TRUE(FileExists(f.dir.File("ConfigBackup/config_dropdown.fig")));
+    EXPECT_EQ(f.events, (Lines{"panels", "feedGroups", "libraryConfig", "ask", "path " + f.dir.File("saved.smt")}));
+    // Yes with the path question cancelled keeps the job.
     f.job = SampleJob();
-    f.doc = nullptr;
-    DocFixture g;
-    g.job = SampleJob();
+    f.nextSavePath = "";
     boxes.Push(MsgAnswer::Yes);
-    EXPECT_FALSE(g.doc->OnNewDocument());
-    EXPECT_EQ(g.job.PcbRecordCount(), 2);
+    EXPECT_FALSE(f.doc->OnNewDocument());
+    EXPECT_EQ(f.job.PcbRecordCount(), 2);
 }
 
 TEST(Document, FailedFullSaveIsReportedAndTheNextOneSavesAgain) {
     DocFixture f;
-    f.job = SampleJob();
     ScriptedResponder boxes;
     // A file where the backup folder should be makes the table save fail.
     WriteBytes(f.dir.File("ConfigBackup"), "in the way");
@@ -278,18 +253,18 @@ TEST(Document, FailedFullSaveIsReportedAndTheNextOneSavesAgain) {
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_NE(boxes.Texts()[0].find("ConfigBackup"), std::string::npos);
     EXPECT_TRUE(CSMTDoc::SaveFlag());
-    EXPECT_FALSE(plat::FileExists(f.dir.File("job.smt")));
+    EXPECT_FALSE(FileExists(f.dir.File("job.smt")));
     // Cleared: the next full save writes the tables and the project.
     std::remove(f.dir.File("ConfigBackup").c_str());
     EXPECT_TRUE(f.doc->SaveAll());
-    EXPECT_TRUE(plat::FileExists(f.dir.File("ConfigBackup/config_mark.fig")));
-    EXPECT_TRUE(plat::FileExists(f.dir.File("job.smt")));
+    EXPECT_TRUE(FileExists(f.dir.File("ConfigBackup/config_mark.fig")));
+    EXPECT_TRUE(FileExists(f.dir.File("job.smt")));
     EXPECT_TRUE(CSMTDoc::SaveFlag());
     // Without PCB records the project is not saved and no path asked.
     f.job.FreePcbRecords();
     f.events.clear();
     EXPECT_TRUE(f.doc->SaveAll());
-    EXPECT_EQ(f.events, (std::vector<std::string>{"feedGroups", "libraryConfig"}));
+    EXPECT_EQ(f.events, (Lines{"feedGroups", "libraryConfig"}));
     // A project that cannot be written is reported and fails the full save.
     f.job = SampleJob();
     f.doc->OnSaveDocument(f.dir.File("job.smt"));
@@ -304,9 +279,9 @@ TEST(Document, FailedFullSaveIsReportedAndTheNextOneSavesAgain) {
 TEST(RecentFiles, FourNewestFirstWithoutDuplicatesAndPersisted) {
     RecentFileList list;
     for (const char* p : {"/a.smt", "/b.smt", "/c.smt", "/d.smt", "/e.smt"}) list.Add(p);
-    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"/e.smt", "/d.smt", "/c.smt", "/b.smt"}));
+    EXPECT_EQ(list.Entries(), (Lines{"/e.smt", "/d.smt", "/c.smt", "/b.smt"}));
     list.Add("/c.smt");
-    EXPECT_EQ(list.Entries(), (std::vector<std::string>{"/c.smt", "/e.smt", "/d.smt", "/b.smt"}));
+    EXPECT_EQ(list.Entries(), (Lines{"/c.smt", "/e.smt", "/d.smt", "/b.smt"}));
     TempDir dir;
     ASSERT_TRUE(list.Save(dir.File("SMT.ini")));
     RecentFileList back;
@@ -316,5 +291,5 @@ TEST(RecentFiles, FourNewestFirstWithoutDuplicatesAndPersisted) {
     back.Save(dir.File("SMT.ini"));
     RecentFileList again;
     again.Load(dir.File("SMT.ini"));
-    EXPECT_EQ(again.Entries(), (std::vector<std::string>{"/c.smt", "/d.smt", "/b.smt"}));
+    EXPECT_EQ(again.Entries(), (Lines{"/c.smt", "/d.smt", "/b.smt"}));
 }
