@@ -13,17 +13,9 @@
 
 namespace {
 
-using smt::AddPulses;
-using smt::AtoF;
-using smt::AtoI;
-using smt::FormatC;
-using smt::FormatInt;
-using smt::FormatMm;
-using smt::JoinRow;
-using smt::SplitRow;
-using smt::TeachValue;
-using smt::TeachValueMm;
-using smt::ToPulses;
+using namespace smt;
+const double kInf = std::numeric_limits<double>::infinity();
+const double kNan = std::nan("");
 
 // printf's own "%0.4f" in the C locale, the reference FormatMm must equal.
 std::string printfMm(double v) {
@@ -36,45 +28,13 @@ std::string printfMm(double v) {
     return buf;
 }
 
-// Sets a process locale whose decimal separator is a comma for one test.
-class CommaLocale {
-public:
-    CommaLocale() {
-        m_old = setlocale(LC_ALL, nullptr);
-        for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "de_AT.UTF-8"}) {
-            if (setlocale(LC_ALL, name)) {
-                char buf[32];
-                std::snprintf(buf, sizeof buf, "%0.1f", 1.5);
-                if (std::string(buf) == "1,5") {
-                    m_ok = true;
-                    return;
-                }
-            }
-        }
-        setlocale(LC_ALL, m_old.c_str());
-    }
-    ~CommaLocale() { setlocale(LC_ALL, m_old.c_str()); }
-    bool Ok() const { return m_ok; }
-
-private:
-    std::string m_old;
-    bool m_ok = false;
-};
-
-TEST(FormatMm, MatchesPrintfOnRoundingEdgesAndSpecialValues) {
-    const double values[] = {0.0,     -0.0,    0.00005,  -0.00005, 1.23455,  1.00005, 0.15,
-                             2.5e-5,  -2.5e-5, 0.5,      1e20,     -1e20,    1e300,   123456789.123456789,
-                             12.3451, -12.5001, 0.99995, 9.99995,  -0.00004};
-    for (double v : values) EXPECT_EQ(FormatMm(v), printfMm(v)) << v;
+TEST(FormatMm, MatchesPrintfOnRoundingEdgesSpecialAndManyValues) {
+    for (double v : {0.0, -0.0, 0.00005, -0.00005, 1.23455, 1.00005, 0.15, 2.5e-5, -2.5e-5, 0.5, 1e20, -1e20, 1e300,
+                     123456789.123456789, 12.3451, -12.5001, 0.99995, 9.99995, -0.00004, kInf, -kInf, kNan})
+        EXPECT_EQ(FormatMm(v), printfMm(v)) << v;
     EXPECT_EQ(FormatMm(-0.0), "-0.0000");
-    EXPECT_EQ(FormatMm(1.5), "1.5000");
     EXPECT_EQ(FormatMm(-12.5), "-12.5000");
-    EXPECT_EQ(FormatMm(std::numeric_limits<double>::infinity()), printfMm(std::numeric_limits<double>::infinity()));
-    EXPECT_EQ(FormatMm(-std::numeric_limits<double>::infinity()), "-inf");
-    EXPECT_EQ(FormatMm(std::nan("")), printfMm(std::nan("")));
-}
-
-TEST(FormatMm, MatchesPrintfOnManyValues) {
+    EXPECT_EQ(FormatMm(-kInf), "-inf");
     std::mt19937_64 rng(12345);
     std::uniform_real_distribution<double> mm(-2000.0, 2000.0);
     for (int i = 0; i < 20000; ++i) {
@@ -84,24 +44,27 @@ TEST(FormatMm, MatchesPrintfOnManyValues) {
     }
 }
 
-TEST(FormatInt, WritesPlainDecimal) {
-    EXPECT_EQ(FormatInt(0), "0");
-    EXPECT_EQ(FormatInt(-5), "-5");
-    EXPECT_EQ(FormatInt(1234567), "1234567");
-    EXPECT_EQ(FormatInt(LLONG_MIN), "-9223372036854775808");
-}
-
-TEST(FormatC, FitsAnyLength) {
+TEST(FormatIntAndFormatC, PlainDecimalAndAnyLength) {
+    for (auto [v, text] : {std::pair<long long, const char*>{0, "0"}, {-5, "-5"}, {1234567, "1234567"},
+                           {LLONG_MIN, "-9223372036854775808"}})
+        EXPECT_EQ(FormatInt(v), text);
     const std::string longText(5000, 'x');
-    const std::string out = FormatC("[%s|%d]", longText.c_str(), 42);
-    EXPECT_EQ(out, "[" + longText + "|42]");
+    EXPECT_EQ(FormatC("[%s|%d]", longText.c_str(), 42), "[" + longText + "|42]");
     EXPECT_EQ(FormatC("%s", ""), "");
     EXPECT_EQ(FormatC("%x %04d", 0x53, 7), "53 0007");
 }
 
 TEST(Numbers, CommaLocaleInTheProcessChangesNothing) {
-    CommaLocale german;
-    if (!german.Ok()) GTEST_SKIP() << "no locale with a decimal comma is installed";
+    const std::string old = setlocale(LC_ALL, nullptr);
+    char buf[16] = "";
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "de_DE", "fr_FR.UTF-8", "de_AT.UTF-8"}) {
+        if (setlocale(LC_ALL, name)) std::snprintf(buf, sizeof buf, "%0.1f", 1.5);
+        if (std::string(buf) == "1,5") break;
+    }
+    if (std::string(buf) != "1,5") {
+        setlocale(LC_ALL, old.c_str());
+        GTEST_SKIP() << "no locale with a decimal comma is installed";
+    }
     EXPECT_EQ(FormatMm(1.5), "1.5000");
     EXPECT_EQ(FormatMm(-1234.56789), "-1234.5679");
     EXPECT_EQ(FormatC("%0.4f\t%d\t%.2f", 1.5, 1234567, 0.25), "1.5000\t1234567\t0.25");
@@ -109,10 +72,10 @@ TEST(Numbers, CommaLocaleInTheProcessChangesNothing) {
     EXPECT_DOUBLE_EQ(AtoF("1,5"), 1.0);  // the C rules stop at the comma
     EXPECT_EQ(TeachValue(12345, 1000), "12.3451");
     EXPECT_EQ(AtoI("1.234"), 1);
-    // The locale is still the German one afterwards: we only switch per call.
-    char buf[16];
+    // The locale is still the process's own afterwards: the functions switch per call only.
     std::snprintf(buf, sizeof buf, "%0.1f", 1.5);
     EXPECT_STREQ(buf, "1,5");
+    setlocale(LC_ALL, old.c_str());
 }
 
 TEST(AtoIAndAtoF, FollowTheRuntimePrefixRules) {
@@ -128,8 +91,7 @@ TEST(AtoIAndAtoF, FollowTheRuntimePrefixRules) {
         {"12 34", 12, 12.0},       {"12.5mm", 12, 12.5},    {"  -1.5e3x", -1, -1500.0}, {"1e", 1, 1.0},
         {"1.5e+", 1, 1.5},         {".5", 0, 0.5},          {"+2.", 2, 2.0},        {"\t-0.0001\t", 0, -0.0001},
         {"12.3451", 12, 12.3451},  {"2147483647", INT_MAX, 2147483647.0},       {"-2147483648", INT_MIN, -2147483648.0},
-        // Views are not read past their end.
-        {std::string_view("1.25", 3), 1, 1.2},
+        {std::string_view("1.25", 3), 1, 1.2},  // views are not read past their end
     };
     locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
     for (const Case& k : cases) {
@@ -150,37 +112,28 @@ TEST(AtoIAndAtoF, FollowTheRuntimePrefixRules) {
 }
 
 TEST(Rows, SplitAndJoin) {
+    using Cells = std::vector<std::string>;
     EXPECT_EQ(JoinRow({"a", "b", "c"}), "a\tb\tc\t");
     EXPECT_EQ(JoinRow({}), "");
     EXPECT_EQ(JoinRow({""}), "\t");
-    EXPECT_EQ(SplitRow("a\tb\tc\t"), (std::vector<std::string>{"a", "b", "c"}));
-    EXPECT_EQ(SplitRow(""), std::vector<std::string>{});
-    EXPECT_EQ(SplitRow("\t\t"), (std::vector<std::string>{"", ""}));
-    EXPECT_EQ(SplitRow("a\tb"), (std::vector<std::string>{"a"}));
-    const std::vector<std::string> cells{"E1", "", "贴片", "12.5000", " x "};
+    EXPECT_EQ(SplitRow("a\tb\tc\t"), (Cells{"a", "b", "c"}));
+    EXPECT_EQ(SplitRow(""), Cells{});
+    EXPECT_EQ(SplitRow("\t\t"), (Cells{"", ""}));
+    EXPECT_EQ(SplitRow("a\tb"), (Cells{"a"}));
+    const Cells cells{"E1", "", "贴片", "12.5000", " x "};
     EXPECT_EQ(SplitRow(JoinRow(cells)), cells);
 }
 
-TEST(ToPulses, TruncatesEachTermTowardZeroAndSaturates) {
-    EXPECT_EQ(ToPulses(1.15, 100), 114);
-    EXPECT_EQ(ToPulses(-0.1, 80), -8);
-    EXPECT_EQ(ToPulses(-1.15, 100), -114);
-    EXPECT_EQ(ToPulses(0.999, 1), 0);
-    EXPECT_EQ(ToPulses(-0.999, 1), 0);
-    EXPECT_EQ(ToPulses(12.5, 400), 5000);
-    EXPECT_EQ(ToPulses(std::nan(""), 100), 0);
-    EXPECT_EQ(ToPulses(1.0, std::nan("")), 0);
-    EXPECT_EQ(ToPulses(1e10, 1), INT32_MAX);
-    EXPECT_EQ(ToPulses(-1e10, 1), INT32_MIN);
-    EXPECT_EQ(ToPulses(std::numeric_limits<double>::infinity(), 1), INT32_MAX);
-    EXPECT_EQ(ToPulses(2147483647.0, 1), INT32_MAX);
-    EXPECT_EQ(ToPulses(-2147483648.0, 1), INT32_MIN);
+TEST(Pulses, TermsTruncateTowardZeroAndSumsSaturate) {
+    const std::tuple<double, double, std::int32_t> toPulses[] = {
+        {1.15, 100, 114}, {-0.1, 80, -8},         {-1.15, 100, -114},         {0.999, 1, 0},
+        {-0.999, 1, 0},   {12.5, 400, 5000},      {kNan, 100, 0},             {1.0, kNan, 0},
+        {1e10, 1, INT32_MAX}, {-1e10, 1, INT32_MIN}, {kInf, 1, INT32_MAX},    {2147483647.0, 1, INT32_MAX},
+        {-2147483648.0, 1, INT32_MIN}, {2.3, 100, 229},
+    };
+    for (const auto& [mm, factor, pulses] : toPulses) EXPECT_EQ(ToPulses(mm, factor), pulses) << mm << " x " << factor;
     // Term by term: two 1.15 mm terms give 228, not the 229 of the summed length.
     EXPECT_EQ(AddPulses({ToPulses(1.15, 100), ToPulses(1.15, 100)}), 228);
-    EXPECT_EQ(ToPulses(2.3, 100), 229);
-}
-
-TEST(AddPulses, Saturates) {
     EXPECT_EQ(AddPulses({100, -30, 5}), 75);
     EXPECT_EQ(AddPulses({}), 0);
     EXPECT_EQ(AddPulses({INT32_MAX, 1}), INT32_MAX);
@@ -190,26 +143,18 @@ TEST(AddPulses, Saturates) {
     EXPECT_EQ(AddPulses({INT64_MAX, INT64_MIN, 3}), 2);
 }
 
-TEST(TeachValue, MovesAwayFromZeroAfterReadingBack) {
-    EXPECT_EQ(TeachValue(12345, 1000), "12.3451");
-    EXPECT_EQ(TeachValue(-5000, 400), "-12.5001");
-    EXPECT_EQ(TeachValue(0, 400), "0.0000");
-    EXPECT_EQ(TeachValue(1, 100000), "0.0000");  // reads back as 0: stays 0
-    EXPECT_EQ(TeachValue(5, 100000), "0.0002");   // 0.00005 rounds up to 0.0001 first
-    EXPECT_EQ(TeachValue(100, 3), "33.3334");
-    EXPECT_EQ(TeachValueMm(0.01), "0.0101");
-    EXPECT_EQ(TeachValueMm(-0.01), "-0.0101");
-    EXPECT_EQ(TeachValueMm(12.34567), "12.3458");
-    EXPECT_EQ(TeachValueMm(0.0), "0.0000");
-}
-
-TEST(TeachValue, ZeroOrBrokenFactorGivesZero) {
-    // A missing pulse factor reads as 0; the field must not become "inf".
-    EXPECT_EQ(TeachValue(12345, 0), "0.0000");
-    EXPECT_EQ(TeachValue(0, 0), "0.0000");
-    EXPECT_EQ(TeachValue(1, std::nan("")), "0.0000");
-    EXPECT_EQ(TeachValueMm(std::numeric_limits<double>::infinity()), "0.0000");
-    EXPECT_EQ(TeachValueMm(std::nan("")), "0.0000");
+// Moves away from zero after reading back; a zero or broken factor gives 0, never "inf".
+TEST(TeachValue, RoundTripsThroughTheFieldText) {
+    const std::tuple<std::int64_t, double, const char*> pulses[] = {
+        {12345, 1000, "12.3451"}, {-5000, 400, "-12.5001"}, {0, 400, "0.0000"},
+        {1, 100000, "0.0000"},  // reads back as 0: stays 0
+        {5, 100000, "0.0002"},  // 0.00005 rounds up to 0.0001 first
+        {100, 3, "33.3334"},      {12345, 0, "0.0000"},     {0, 0, "0.0000"},   {1, kNan, "0.0000"},
+    };
+    for (const auto& [p, factor, text] : pulses) EXPECT_EQ(TeachValue(p, factor), text) << p << " / " << factor;
+    for (auto [mm, text] : {std::pair{0.01, "0.0101"}, {-0.01, "-0.0101"}, {12.34567, "12.3458"}, {0.0, "0.0000"},
+                            {kInf, "0.0000"}, {kNan, "0.0000"}})
+        EXPECT_EQ(TeachValueMm(mm), text) << mm;
 }
 
 } // namespace
