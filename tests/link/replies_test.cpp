@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <tuple>
 
 #include "link/cmd_srv.h"
 #include "link/replies.h"
@@ -12,19 +14,14 @@ using namespace std::chrono_literals;
 
 namespace {
 
-ReplyFrame Frame(std::uint8_t type, std::uint8_t code, std::vector<std::uint8_t> data = {}) {
+// Dispatches a serial reply frame as the frame thread would.
+void Serial(std::uint8_t type, std::uint8_t code, std::vector<std::uint8_t> data = {}) {
     ReplyFrame f;
     f.type = type;
     f.code = code;
     f.length = static_cast<std::uint8_t>(data.size());
-    for (std::size_t i = 0; i < data.size(); ++i) f.data[i] = data[i];
-    return f;
-}
-
-LinkMessage Message(std::uint8_t flag, std::uint16_t command, std::vector<std::uint8_t> data = {}) {
-    LinkMessage m;
-    m.Assign(flag, command, data.data(), data.size());
-    return m;
+    std::copy(data.begin(), data.end(), f.data.begin());
+    DispatchSerialReply(f);
 }
 
 bool IsSet(ReplyFamily f) { return g_ReplyEvents[f].Wait(0ms) == plat::WaitResult::Signalled; }
@@ -33,74 +30,28 @@ bool IsSet(ReplyFamily f) { return g_ReplyEvents[f].Wait(0ms) == plat::WaitResul
 
 class SerialReplies : public LinkTest {};
 
-TEST_F(SerialReplies, CommandRepliesReleaseTheirFamilies) {
-    struct Case {
-        std::uint8_t code;
-        ReplyFamily family;
-        bool counted;
-    };
-    const Case cases[] = {
-        {0x53, ReplyFamily::MoveXY, true},      {0x54, ReplyFamily::MoveXYRotate, true},
-        {0x61, ReplyFamily::SingleAxis, true},  {0x64, ReplyFamily::MoveXYA, true},
-        {0x56, ReplyFamily::Feed, false},       {0x66, ReplyFamily::Feed, false},
-        {0x58, ReplyFamily::Dispense, false},   {0x62, ReplyFamily::Conveyor, false},
-        {0x63, ReplyFamily::FlyCamera, false},  {0x65, ReplyFamily::MoveXYAMulti, false},
-    };
+TEST_F(SerialReplies, CommandRepliesReleaseTheirFamiliesUnknownOnesAreShown) {
+    const std::tuple<std::uint8_t, ReplyFamily, bool> cases[] = {
+        {0x53, ReplyFamily::MoveXY, true},     {0x54, ReplyFamily::MoveXYRotate, true}, {0x61, ReplyFamily::SingleAxis, true},
+        {0x64, ReplyFamily::MoveXYA, true},    {0x56, ReplyFamily::Feed, false},        {0x66, ReplyFamily::Feed, false},
+        {0x58, ReplyFamily::Dispense, false},  {0x62, ReplyFamily::Conveyor, false},    {0x63, ReplyFamily::FlyCamera, false},
+        {0x65, ReplyFamily::MoveXYAMulti, false}};
     int counted = 0;
-    for (const auto& c : cases) {
-        DispatchSerialReply(Frame(0x01, c.code));
-        EXPECT_TRUE(IsSet(c.family)) << std::hex << int(c.code);
-        if (c.counted) ++counted;
+    for (const auto& [code, family, counts] : cases) {
+        Serial(0x01, code);
+        EXPECT_TRUE(IsSet(family)) << std::hex << int(code);
+        counted += counts;
         EXPECT_EQ(g_PanelLink.replyCounter.load(), counted);
     }
     EXPECT_EQ(hooks.Take(), (Calls{"replies 1", "replies 2", "replies 3", "replies 4"}));
-    DispatchSerialReply(Frame(0x01, 0x03));
-    DispatchSerialReply(Frame(0x01, 0x04));
-    DispatchSerialReply(Frame(0xF1, 0x99));
+    Serial(0x01, 0x03);
+    Serial(0x01, 0x04);
+    Serial(0xF1, 0x99);
     EXPECT_EQ(boxes.Count(), 0u);
-}
 
-TEST_F(SerialReplies, HandshakeHomingVacuumPickPlaceAndHeight) {
-    hooks.limitsOnLink = true;
-    DispatchSerialReply(Frame(0x01, 0x00));
-    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
-    DispatchSerialReply(Frame(0x01, 0x01));
-    EXPECT_EQ(g_AxisLimitEvent.Wait(0ms), plat::WaitResult::Signalled);
-    DispatchSerialReply(Frame(0x01, 0x02));
-    hooks.machineType = 4;
-    DispatchSerialReply(Frame(0x01, 0x02));
-    EXPECT_EQ(hooks.Take(), (Calls{"linked", "limits", "homed", "homed4"}));
-
-    // The vacuum reply releases its test whether or not a run is busy.
-    DispatchSerialReply(Frame(0x01, 0x15, {0x01, 57}));
-    EXPECT_TRUE(IsSet(ReplyFamily::Vacuum));
-    EXPECT_EQ(g_VacuumReading.load(), 57);
-
-    DispatchSerialReply(Frame(0x01, 0x67));
-    EXPECT_TRUE(IsSet(ReplyFamily::Pick));
-    DispatchSerialReply(Frame(0x01, 0x68, {0x01, 33}));
-    EXPECT_TRUE(IsSet(ReplyFamily::Place));
-    EXPECT_FALSE(g_VacuumCheckOk.load());
-    DispatchSerialReply(Frame(0x01, 0x68, {0x00, 61}));
-    EXPECT_TRUE(g_VacuumCheckOk.load());
-    EXPECT_EQ(hooks.Take(), (Calls{"vacuum 57", "z0", "vacuum 33", "z0", "vacuum 61", "z0"}));
-
-    DispatchSerialReply(Frame(0x01, 0x71, {0x01, 0x00, 0x01, 0x02, 0x03}));
-    EXPECT_EQ(g_PanelLink.measuredHeight.load(), 0x010203);
-    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
-    DispatchSerialReply(Frame(0x01, 0x71, {0x00, 0x00, 0x01, 0x02, 0x03}));
-    EXPECT_EQ(g_PanelLink.measuredHeight.load(), 0);
-    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
-    ASSERT_EQ(boxes.Count(), 1u);
-    EXPECT_EQ(boxes.Texts()[0], "Measurement Error !");
-    EXPECT_TRUE(boxes.Seen()[0].topmost);
-}
-
-TEST_F(SerialReplies, UnknownCodesAndTypesAreShown) {
-    DispatchSerialReply(Frame(0x01, 0x99));
-    DispatchSerialReply(Frame(0x37, 0x61));
-    DispatchSerialReply(Frame(0xFF, 0x42));
-    ASSERT_EQ(boxes.Count(), 3u);
+    Serial(0x01, 0x99);
+    Serial(0x37, 0x61);
+    Serial(0xFF, 0x42);
     EXPECT_EQ(boxes.Texts(), (Calls{"返回类型错误 !", "提问、应答或错误异常 !", "返回指令错误 - 未知 !"}));
     for (const auto& b : boxes.Seen()) {
         EXPECT_EQ(b.caption, "通讯提示");
@@ -108,44 +59,92 @@ TEST_F(SerialReplies, UnknownCodesAndTypesAreShown) {
     }
 }
 
-TEST_F(SerialReplies, PlainErrorReportsShowTheirCode) {
-    std::vector<std::uint8_t> codes{0x61, 0x62, 0x64, 0x65, 0x66, 0x67, 0x68, 0x71, 0xE1, 0xE6, 0xE7};
-    for (int c = 0xB1; c <= 0xB9; ++c) codes.push_back(static_cast<std::uint8_t>(c));
-    for (int c = 0xD0; c <= 0xD5; ++c) codes.push_back(static_cast<std::uint8_t>(c));
-    for (auto c : codes) {
-        boxes.Clear();
-        DispatchSerialReply(Frame(0xFF, c, {0x00}));
-        char expect[16];
-        std::snprintf(expect, sizeof expect, "Error %02X", c);
-        ASSERT_EQ(boxes.Count(), 1u);
-        EXPECT_EQ(boxes.Texts()[0], expect);
-    }
-    EXPECT_TRUE(g_HeadResetOk.load());
-    EXPECT_TRUE(hooks.Calls().empty());
+TEST_F(SerialReplies, HandshakeHomingVacuumPickPlaceAndHeight) {
+    hooks.limitsOnLink = true;
+    Serial(0x01, 0x00);
+    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
+    Serial(0x01, 0x01);
+    EXPECT_EQ(g_AxisLimitEvent.Wait(0ms), plat::WaitResult::Signalled);
+    Serial(0x01, 0x02);
+    hooks.machineType = 4;
+    Serial(0x01, 0x02);
+    EXPECT_EQ(hooks.Take(), (Calls{"linked", "limits", "homed", "homed4"}));
+
+    // The vacuum reply releases its test whether or not a run is busy.
+    Serial(0x01, 0x15, {0x01, 57});
+    EXPECT_TRUE(IsSet(ReplyFamily::Vacuum));
+    EXPECT_EQ(g_VacuumReading.load(), 57);
+    Serial(0x01, 0x67);
+    EXPECT_TRUE(IsSet(ReplyFamily::Pick));
+    Serial(0x01, 0x68, {0x01, 33});
+    EXPECT_TRUE(IsSet(ReplyFamily::Place));
+    EXPECT_FALSE(g_VacuumCheckOk.load());
+    Serial(0x01, 0x68, {0x00, 61});
+    EXPECT_TRUE(g_VacuumCheckOk.load());
+    EXPECT_EQ(hooks.Take(), (Calls{"vacuum 57", "z0", "vacuum 33", "z0", "vacuum 61", "z0"}));
+
+    Serial(0x01, 0x71, {0x01, 0x00, 0x01, 0x02, 0x03});
+    EXPECT_EQ(g_PanelLink.measuredHeight.load(), 0x010203);
+    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
+    Serial(0x01, 0x71, {0x00, 0x00, 0x01, 0x02, 0x03});
+    EXPECT_EQ(g_PanelLink.measuredHeight.load(), 0);
+    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
+    EXPECT_EQ(boxes.Texts(), Calls{"Measurement Error !"});
+    EXPECT_TRUE(boxes.Seen()[0].topmost);
 }
 
-TEST_F(SerialReplies, E2ClearsHomedAndShowsTheMotorFault) {
-    const std::pair<std::uint8_t, Calls> cases[] = {
-        {0x03, {"Error E2-03电机或传感器故障 !"}}, {0x0F, {"Error E2-0F电机或传感器故障 !"}}, {0x10, {}}};
-    for (const auto& [sub, texts] : cases) {
+TEST_F(SerialReplies, ErrorReportsShowTheirText) {
+    struct Case {
+        std::uint8_t code, sub;
+        Calls texts;
+    };
+    std::vector<Case> cases = {
+        {0xE2, 0x03, {"Error E2-03电机或传感器故障 !"}}, {0xE2, 0x0F, {"Error E2-0F电机或传感器故障 !"}}, {0xE2, 0x10, {}},
+        {0xE5, 0x00, {"Error E5-00电机正在运行 !"}},     {0xE5, 0x0B, {"Error E5-0B电机正在运行 !"}},
+        {0xE5, 0xFD, {"Error E5-XY电机正在运行 !"}},     {0xE5, 0xFE, {"Error E5-XYA电机正在运行 !"}},
+        {0xE5, 0x10, {"Error E5-XX电机正在运行 !"}},     {0xE8, 0x11, {"Error E8-X coordinate limit !"}},
+        {0xE8, 0x14, {"Error E8-X coordinate limit !"}}, {0xE8, 0x12, {"Error E8-Y coordinate limit !"}},
+        {0xE8, 0x15, {"Error E8-Y coordinate limit !"}}, {0xE8, 0x13, {"Error E8-XX"}}};
+    // The plain reports show only their code.
+    std::vector<int> plain{0x61, 0x62, 0x64, 0x65, 0x66, 0x67, 0x68, 0x71, 0xE1, 0xE6, 0xE7};
+    for (int c = 0xB1; c <= 0xB9; ++c) plain.push_back(c);
+    for (int c = 0xD0; c <= 0xD5; ++c) plain.push_back(c);
+    char text[16];
+    for (int c : plain) {
+        std::snprintf(text, sizeof text, "Error %02X", c);
+        cases.push_back({static_cast<std::uint8_t>(c), 0x00, {text}});
+    }
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << int(c.code) << "-" << int(c.sub));
         boxes.Clear();
         g_Homed = true;
-        DispatchSerialReply(Frame(0xFF, 0xE2, {sub}));
-        EXPECT_FALSE(g_Homed.load()) << int(sub);
-        EXPECT_EQ(boxes.Texts(), texts);
+        Serial(0xFF, c.code, {c.sub});
+        EXPECT_EQ(boxes.Texts(), c.texts);
+        if (c.code == 0xE2) {
+            EXPECT_FALSE(g_Homed.load());
+        }
     }
+    EXPECT_TRUE(g_HeadResetOk.load());
     EXPECT_TRUE(hooks.Take().empty());
 
+    // Caption-file texts replace the built-in ones.
+    LinkTexts t;
+    t.message22 = " motor running !";
+    SetLinkTexts(t);
+    boxes.Clear();
+    Serial(0xFF, 0xE5, {0x02});
+    EXPECT_EQ(boxes.Texts(), Calls{"Error E5-02 motor running !"});
+    // The debug model gets its controls back after a motor fault.
     hooks.debugModel = true;
     g_PanelLink.resetKind = 0;
-    DispatchSerialReply(Frame(0xFF, 0xE2, {0x01}));
+    Serial(0xFF, 0xE2, {0x01});
     EXPECT_EQ(g_PanelLink.resetKind.load(), -1);
     EXPECT_EQ(hooks.Take(), Calls{"enable"});
 }
 
 TEST_F(SerialReplies, E3AndE4ReleaseTheMoveInFlight) {
     g_CommandInFlight = 64;
-    DispatchSerialReply(Frame(0xFF, 0xE3, {0x00}));
+    Serial(0xFF, 0xE3, {0x00});
     EXPECT_FALSE(g_HeadResetOk.load());
     EXPECT_TRUE(IsSet(ReplyFamily::MoveXYA));
     EXPECT_FALSE(IsSet(ReplyFamily::MoveXYAMulti));
@@ -154,7 +153,7 @@ TEST_F(SerialReplies, E3AndE4ReleaseTheMoveInFlight) {
     boxes.Clear();
     g_HeadResetOk = true;
     g_CommandInFlight = 65;
-    DispatchSerialReply(Frame(0xFF, 0xE4, {0x00}));
+    Serial(0xFF, 0xE4, {0x00});
     EXPECT_FALSE(g_HeadResetOk.load());
     EXPECT_TRUE(IsSet(ReplyFamily::MoveXYAMulti));
     EXPECT_FALSE(IsSet(ReplyFamily::MoveXYA));
@@ -162,37 +161,9 @@ TEST_F(SerialReplies, E3AndE4ReleaseTheMoveInFlight) {
 
     // Nothing in flight: nothing released.
     g_CommandInFlight = 0;
-    DispatchSerialReply(Frame(0xFF, 0xE4, {0x00}));
+    Serial(0xFF, 0xE4, {0x00});
     EXPECT_FALSE(IsSet(ReplyFamily::MoveXYA));
     EXPECT_FALSE(IsSet(ReplyFamily::MoveXYAMulti));
-}
-
-TEST_F(SerialReplies, E5AndE8SubCodes) {
-    const std::pair<std::uint8_t, std::string> e5[] = {
-        {0x00, "Error E5-00电机正在运行 !"}, {0x0B, "Error E5-0B电机正在运行 !"},
-        {0xFD, "Error E5-XY电机正在运行 !"}, {0xFE, "Error E5-XYA电机正在运行 !"},
-        {0x10, "Error E5-XX电机正在运行 !"}};
-    for (const auto& [sub, text] : e5) {
-        boxes.Clear();
-        DispatchSerialReply(Frame(0xFF, 0xE5, {sub}));
-        EXPECT_EQ(boxes.Texts(), Calls{text});
-    }
-    const std::pair<std::uint8_t, std::string> e8[] = {
-        {0x11, "Error E8-X coordinate limit !"}, {0x14, "Error E8-X coordinate limit !"},
-        {0x12, "Error E8-Y coordinate limit !"}, {0x15, "Error E8-Y coordinate limit !"},
-        {0x13, "Error E8-XX"}};
-    for (const auto& [sub, text] : e8) {
-        boxes.Clear();
-        DispatchSerialReply(Frame(0xFF, 0xE8, {sub}));
-        EXPECT_EQ(boxes.Texts(), Calls{text});
-    }
-    // Caption-file texts replace the built-in ones.
-    LinkTexts t;
-    t.message22 = " motor running !";
-    SetLinkTexts(t);
-    boxes.Clear();
-    DispatchSerialReply(Frame(0xFF, 0xE5, {0x02}));
-    EXPECT_EQ(boxes.Texts(), Calls{"Error E5-02 motor running !"});
 }
 
 TEST_F(SerialReplies, PanelKeys) {
@@ -214,152 +185,145 @@ TEST_F(SerialReplies, PanelKeys) {
     EXPECT_EQ(hooks.Take(), (Calls{"pause", "gear", "stop", "regain"}));
     // Over the serial link the key is the first data byte of a TYPE 0 frame.
     g_Running = false;
-    DispatchSerialReply(Frame(0x00, 0x00, {'8'}));
+    Serial(0x00, 0x00, {'8'});
     EXPECT_EQ(hooks.Take(), Calls{"jog 0,0"});
 }
 
-class MachineStatus : public LinkTest {};
-
-TEST_F(MachineStatus, TextsAndFlagEffects) {
-    struct Case {
-        std::uint8_t status;
-        const char* text;
-        bool trace;
-    };
-    const Case cases[] = {
-        {0x01, "Error-01 = 超时 !", false},       {0x02, "Error-02 = 通信端口错误 !", false},
-        {0x03, "Error-03 = 打包错误 !", false},   {0x04, "Error-04 = 加密错误 !", false},
-        {0x05, "Error-05 = 长度错误 !", false},   {0x10, "Error-10 = 运行保护 !", false},
+TEST_F(LinkTest, MachineStatusTextsAndFlagEffects) {
+    const std::tuple<std::uint8_t, std::string, bool> cases[] = {
+        {0x01, "Error-01 = 超时 !", false},         {0x02, "Error-02 = 通信端口错误 !", false},
+        {0x03, "Error-03 = 打包错误 !", false},     {0x04, "Error-04 = 加密错误 !", false},
+        {0x05, "Error-05 = 长度错误 !", false},     {0x10, "Error-10 = 运行保护 !", false},
         {0x11, "Error-11 = X当前位置出错 !", false}, {0x12, "Error-12 = Y当前位置出错 !", false},
-        {0x14, "Error-14 = X坐标超限 !", false},  {0x15, "Error-15 = Y坐标超限 !", false},
+        {0x14, "Error-14 = X坐标超限 !", false},    {0x15, "Error-15 = Y坐标超限 !", false},
         {0x20, "Error-20 = Z1电机或传感器故障 !", false}, {0x27, "Error-27 = Z8电机或传感器故障 !", false},
         {0x28, "Error-28 = Z1电机或测量头故障 !", false}, {0x29, "Error-29 = Z复位故障 !", true},
-        {0xE3, "Error-29 = Z复位故障 !", true},   {0x30, "Error-30 = S1电机或传感器故障 !", false},
+        {0xE3, "Error-29 = Z复位故障 !", true},     {0x30, "Error-30 = S1电机或传感器故障 !", false},
         {0x3B, "Error-3B = S12电机或传感器故障 !", false}, {0x41, "Error-41 = 机头板超时 !", false},
-        {0x42, "Error-42 = 飞达板超时 !", false}, {0x43, "Error-43 = 自动进板超时 !", false},
-        {0x68, "Error-68 = 真空检查失败 !", true}, {0xFF, "Error-FF = 未知错误 !", false},
-        {0x13, "Error-?? = 错误代码 !", false},   {0x3C, "Error-?? = 错误代码 !", false},
+        {0x42, "Error-42 = 飞达板超时 !", false},   {0x43, "Error-43 = 自动进板超时 !", false},
+        {0x68, "Error-68 = 真空检查失败 !", true},  {0xFF, "Error-FF = 未知错误 !", false},
+        {0x13, "Error-?? = 错误代码 !", false},     {0x3C, "Error-?? = 错误代码 !", false},
     };
     EXPECT_TRUE(ShowMachineError(0x00));
-    for (const auto& c : cases) {
+    for (const auto& [s, text, trace] : cases) {
+        SCOPED_TRACE(testing::Message() << std::hex << int(s));
         ResetLinkState();
-        g_Connected = true;
-        g_Homed = true;
-        g_VacuumCheckOk = true;
+        g_Connected = g_Homed = g_VacuumCheckOk = true;
         boxes.Clear();
         hooks.Take();
-        EXPECT_FALSE(ShowMachineError(c.status));
-        const std::uint8_t s = c.status;
-        if (c.trace) {
+        EXPECT_FALSE(ShowMachineError(s));
+        if (trace) {
             EXPECT_EQ(boxes.Count(), 0u);
-            EXPECT_EQ(hooks.Take(), Calls{std::string("trace ") + c.text});
+            EXPECT_EQ(hooks.Take(), Calls{"trace " + text});
         } else {
-            EXPECT_EQ(boxes.Texts(), Calls{c.text});
+            EXPECT_EQ(boxes.Texts(), Calls{text});
             EXPECT_TRUE(boxes.Seen()[0].topmost);
         }
-        const bool headCleared = s == 0x10 || s == 0x11 || s == 0x12 || s == 0x14 || s == 0x15 ||
-                                 s == 0x28 || s == 0x29 || s == 0xE3;
-        const bool unhomed = (s >= 0x20 && s <= 0x27) || (s >= 0x30 && s <= 0x3B);
-        EXPECT_EQ(g_HeadResetOk.load(), !headCleared) << std::hex << int(s);
-        EXPECT_EQ(g_Homed.load(), !unhomed) << std::hex << int(s);
-        EXPECT_EQ(g_Connected.load(), !(s >= 0x41 && s <= 0x43)) << std::hex << int(s);
-        EXPECT_EQ(g_VacuumCheckOk.load(), s != 0x68) << std::hex << int(s);
+        const bool headCleared = s == 0x10 || s == 0x11 || s == 0x12 || s == 0x14 || s == 0x15 || s == 0x28 ||
+                                 s == 0x29 || s == 0xE3;
+        EXPECT_EQ(g_HeadResetOk.load(), !headCleared);
+        EXPECT_EQ(g_Homed.load(), !((s >= 0x20 && s <= 0x27) || (s >= 0x30 && s <= 0x3B)));
+        EXPECT_EQ(g_Connected.load(), !(s >= 0x41 && s <= 0x43));
+        EXPECT_EQ(g_VacuumCheckOk.load(), s != 0x68);
     }
 }
 
 class EthernetReplies : public LinkTest {
 protected:
+    void Eth(std::uint16_t command, std::vector<std::uint8_t> data, std::uint8_t flag = 1) {
+        LinkMessage m;
+        m.Assign(flag, command, data.data(), data.size());
+        DispatchEthernetReply(m, link);
+    }
     MachineLink link;
 };
 
 TEST_F(EthernetReplies, RepliesCheckZAndReleaseTheirFamilies) {
     g_PanelLink.zCheckMask = 0x03;
     // 0x61 with the Z state differing from the mask warns and still releases.
-    DispatchEthernetReply(Message(1, 0x61, {0x00, 0x01}), link);
+    Eth(0x61, {0x00, 0x01});
     EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
     EXPECT_FALSE(g_HeadResetOk.load());
     EXPECT_EQ(hooks.Take(), Calls{"trace Machine reset Z warning !"});
-    DispatchEthernetReply(Message(1, 0x58, {0x00, 0x03}), link);
+    Eth(0x58, {0x00, 0x03});
     EXPECT_TRUE(g_HeadResetOk.load());
     EXPECT_TRUE(IsSet(ReplyFamily::Dispense));
-
     for (std::uint16_t c : {0x53, 0x63, 0x73, 0x64, 0x65, 0x56, 0x66, 0x67, 0x74, 0x75, 0x68, 0x77, 0x78}) {
-        DispatchEthernetReply(Message(1, c, {0x00, 0x03}), link);
+        Eth(c, {0x00, 0x03});
         EXPECT_TRUE(IsSet(*FamilyOfCommand(c))) << std::hex << c;
     }
     // Pick and place check Z only while the head state is good.
     g_HeadResetOk = false;
-    DispatchEthernetReply(Message(1, 0x67, {0x00, 0x03}), link);
+    Eth(0x67, {0x00, 0x03});
     EXPECT_FALSE(g_HeadResetOk.load());
     EXPECT_TRUE(IsSet(ReplyFamily::Pick));
     EXPECT_TRUE(hooks.Take().empty());
     EXPECT_EQ(boxes.Count(), 0u);
 
     // A status is shown and still releases the command.
-    DispatchEthernetReply(Message(1, 0x64, {0x14, 0x03}), link);
+    Eth(0x64, {0x14, 0x03});
     EXPECT_EQ(boxes.Texts(), Calls{"Error-14 = X坐标超限 !"});
     EXPECT_TRUE(IsSet(ReplyFamily::MoveXYA));
     // 0x60 reports its status and releases nothing; the command word is compared whole.
-    DispatchEthernetReply(Message(1, 0x60, {0x00}), link);
-    DispatchEthernetReply(Message(1, 0x1061, {0x00, 0x03}), link);
+    Eth(0x60, {0x00});
+    Eth(0x1061, {0x00, 0x03});
     EXPECT_FALSE(IsSet(ReplyFamily::SingleAxis));
 }
 
 TEST_F(EthernetReplies, VacuumHeightCountersHomingAndFirmware) {
-    DispatchEthernetReply(Message(1, 0x15, {0x05, 44}), link);  // no status check
+    Eth(0x15, {0x05, 44});  // no status check
     EXPECT_TRUE(IsSet(ReplyFamily::Vacuum));
     EXPECT_EQ(g_VacuumReading.load(), 44);
     EXPECT_EQ(boxes.Count(), 0u);
 
     g_PanelLink.zCheckMask = 0;
-    DispatchEthernetReply(Message(1, 0x71, {0x00, 0x00, 0x39, 0x30, 0x00, 0x00}), link);
+    Eth(0x71, {0x00, 0x00, 0x39, 0x30, 0x00, 0x00});
     EXPECT_EQ(g_PanelLink.measuredHeight.load(), 12345);
     EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
-    DispatchEthernetReply(Message(1, 0x70, {0x00}), link);
+    Eth(0x70, {0x00});
     EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
 
-    DispatchEthernetReply(Message(1, 0x02, {0x00}), link);
-    DispatchEthernetReply(Message(1, 0x02, {0x20}), link);  // failed homing: Z1 fault, no finish
+    Eth(0x02, {0x00});
+    Eth(0x02, {0x20});  // failed homing: Z1 fault, no finish
     hooks.machineType = 4;
-    DispatchEthernetReply(Message(1, 0x02, {0x00}), link);
+    Eth(0x02, {0x00});
     EXPECT_EQ(boxes.Texts(), Calls{"Error-20 = Z1电机或传感器故障 !"});
 
     g_PanelLink.zCheckMask = 0x0F;
     g_HeadResetOk = false;
-    DispatchEthernetReply(Message(1, 0x72, {0x00, 0x0F}), link);
+    Eth(0x72, {0x00, 0x0F});
     EXPECT_TRUE(g_HeadResetOk.load());
-    DispatchEthernetReply(Message(1, 0x72, {0x00, 0x07}), link);
+    Eth(0x72, {0x00, 0x07});
     EXPECT_FALSE(g_HeadResetOk.load());
     EXPECT_EQ(hooks.Take(), (Calls{"vacuum 44", "homed", "homed4", "homed", "trace Machine reset Z warning !"}));
 
-    DispatchEthernetReply(Message(1, 0xF03, {0x07, 0x01, 0x02}), link);
+    Eth(0xF03, {0x07, 0x01, 0x02});
     EXPECT_EQ(link.FirmwareEvent().Wait(0ms), plat::WaitResult::Signalled);
     EXPECT_EQ(link.Reply().command, 0xF03);
     EXPECT_EQ(HexOf(link.Reply().data), "07 01 02");
-    DispatchEthernetReply(Message(1, 0xFFF, {}), link);
+    Eth(0xFFF, {});
     EXPECT_EQ(link.FirmwareEvent().Wait(0ms), plat::WaitResult::Signalled);
 }
 
 TEST_F(EthernetReplies, UnsolicitedMessages) {
-    DispatchEthernetReply(Message(0, 0x15, {1, 2, 3, 4, 5, 6, 7, 8}), link);
-    DispatchEthernetReply(Message(0, 0x15, {9}), link);
+    Eth(0x15, {1, 2, 3, 4, 5, 6, 7, 8}, 0);
+    Eth(0x15, {9}, 0);
     EXPECT_EQ(hooks.Take(), (Calls{"nozzles 1 2 3 4 5 6 7 8", "nozzles 9 0 0 0 0 0 0 0"}));
     for (std::uint16_t c : {0x62, 0x63, 0x64, 0x65, 0x56, 0x66, 0x67, 0x68}) {
-        DispatchEthernetReply(Message(0, c, {0x00, 0x00}), link);
+        Eth(c, {0x00, 0x00}, 0);
         EXPECT_TRUE(IsSet(*FamilyOfCommand(c))) << std::hex << c;
     }
     // Not in the table: ignored.
-    DispatchEthernetReply(Message(0, 0x61, {0x00}), link);
+    Eth(0x61, {0x00}, 0);
     EXPECT_FALSE(IsSet(ReplyFamily::SingleAxis));
-    DispatchEthernetReply(Message(0, 0x14, {5}), link);
+    Eth(0x14, {5}, 0);
     EXPECT_EQ(hooks.Take(), Calls{"gear"});
 }
 
 TEST_F(EthernetReplies, HeadSelectionCyclesPerMachineType) {
     auto cycle = [](int type) {
         std::vector<int> seen;
-        int s = 0;
-        for (int i = 0; i < 10; ++i) seen.push_back(s = NextHeadSelection(s, type));
+        for (int i = 0, s = 0; i < 10; ++i) seen.push_back(s = NextHeadSelection(s, type));
         return seen;
     };
     EXPECT_EQ(cycle(0), (std::vector<int>{1, 2, 0, 1, 2, 0, 1, 2, 0, 1}));
@@ -384,34 +348,27 @@ TEST_F(EthernetReplies, HeadSelectionCyclesPerMachineType) {
     EXPECT_TRUE(hooks.Take().empty());
 }
 
-TEST_F(EthernetReplies, HeadJogKeysPerMachineType) {
-    struct Case {
-        int type;
-        int selection;
-        const char* key9;
-        const char* key10;
-    };
-    const Case cases[] = {
+TEST_F(EthernetReplies, RunAndJogKeysPerMachineType) {
+    const std::tuple<int, int, std::string, std::string> cases[] = {
         {0, 0, "jog 1,0", "jog 1,1"}, {0, 1, "jog 2,0", "jog 2,1"}, {2, 2, "jog 3,1", "jog 3,0"},
         {5, 1, "jog 2,0", "jog 2,1"}, {3, 1, "jog 2,0", "jog 2,1"}, {3, 2, "jog 2,1", "jog 2,0"},
         {4, 3, "jog 3,0", "jog 3,1"}, {6, 4, "jog 3,1", "jog 3,0"}, {7, 1, "jog 32,0", "jog 32,1"},
-        {7, 8, "jog 39,0", "jog 39,1"}, {7, 0, "jog 1,0", "jog 1,1"},
-    };
-    for (const auto& c : cases) {
-        hooks.machineType = c.type;
-        g_PanelLink.headSelection = c.selection;
+        {7, 8, "jog 39,0", "jog 39,1"}, {7, 0, "jog 1,0", "jog 1,1"}};
+    for (const auto& [type, selection, key9, key10] : cases) {
+        hooks.machineType = type;
+        g_PanelLink.headSelection = selection;
         OnEthernetPanelKey(9);
         OnEthernetPanelKey(10);
-        EXPECT_EQ(hooks.Take(), (Calls{c.key9, c.key10})) << c.type << "/" << c.selection;
+        EXPECT_EQ(hooks.Take(), (Calls{key9, key10})) << type << "/" << selection;
     }
-    // Types 8 and 9 have no head jog; selection 0 still jogs Y.
+    // Types 8 and 9 have no head jog.
     hooks.machineType = 9;
     g_PanelLink.headSelection = 1;
     OnEthernetPanelKey(9);
     EXPECT_TRUE(hooks.Take().empty());
-}
 
-TEST_F(EthernetReplies, RunAndJogKeys) {
+    hooks.machineType = 0;
+    g_PanelLink.headSelection = 0;
     for (std::uint8_t k : {2, 3, 4, 5, 7, 8, 11, 12, 0}) OnEthernetPanelKey(k);
     EXPECT_EQ(hooks.Take(), (Calls{"gear", "jog 0,0", "jog 0,1", "reset"}));
     g_Running = true;

@@ -18,43 +18,45 @@ using namespace std::chrono_literals;
 
 namespace {
 
+sockaddr_in Address(const char* ip, std::uint16_t port) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    ::inet_pton(AF_INET, ip, &a.sin_addr);
+    a.sin_port = htons(port);
+    return a;
+}
+
 // A raw UDP socket standing in for the board (or for a stranger on the network).
 class Peer {
 public:
-    explicit Peer(const char* address) {
-        m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        ::inet_pton(AF_INET, address, &a.sin_addr);
-        a.sin_port = 0;
+    explicit Peer(const char* address) : m_fd(::socket(AF_INET, SOCK_DGRAM, 0)) {
+        sockaddr_in a = Address(address, 0);
         EXPECT_EQ(::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
-        socklen_t len = sizeof m_self;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&m_self), &len);
+        socklen_t len = sizeof a;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+        port = ntohs(a.sin_port);
     }
     ~Peer() { ::close(m_fd); }
-    std::uint16_t Port() const { return ntohs(m_self.sin_port); }
-    void SendTo(std::uint16_t port, const std::vector<std::uint8_t>& bytes, const char* address = "127.0.0.1") {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        ::inet_pton(AF_INET, address, &to.sin_addr);
-        to.sin_port = htons(port);
-        ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    void SendTo(std::uint16_t to, const std::vector<std::uint8_t>& bytes) {
+        const sockaddr_in a = Address("127.0.0.1", to);
+        ::sendto(m_fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&a), sizeof a);
     }
-    // One datagram, or empty after `limit`; remembers where it came from.
-    std::vector<std::uint8_t> Receive(std::chrono::milliseconds limit = 2000ms) {
+    // One datagram, or empty after 2 s; keeps the sender's port.
+    std::vector<std::uint8_t> Receive() {
         pollfd p{m_fd, POLLIN, 0};
-        if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0) return {};
+        if (::poll(&p, 1, 2000) <= 0) return {};
         std::vector<std::uint8_t> b(4096);
+        sockaddr_in from{};
         socklen_t len = sizeof from;
         const ssize_t n = ::recvfrom(m_fd, b.data(), b.size(), 0, reinterpret_cast<sockaddr*>(&from), &len);
+        fromPort = ntohs(from.sin_port);
         b.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
         return b;
     }
-    sockaddr_in from{};
+    std::uint16_t port = 0, fromPort = 0;
 
 private:
-    int m_fd = -1;
-    sockaddr_in m_self{};
+    int m_fd;
 };
 
 std::vector<std::uint8_t> ReplyDatagram(std::uint16_t command, std::vector<std::uint8_t> payload, std::uint8_t flag = 1) {
@@ -65,7 +67,7 @@ class UdpLink : public LinkTest {
 protected:
     void SetUp() override {
         LinkTest::SetUp();
-        ASSERT_TRUE(srv.Start("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", 0}));
+        ASSERT_TRUE(srv.Start("127.0.0.2", board.port, LocalEndpoint{"127.0.0.1", 0}));
     }
     void TearDown() override {
         srv.Close();
@@ -81,9 +83,8 @@ TEST_F(UdpLink, SendsWholeDatagramsAndQueuesBoardReplies) {
     LinkMessage m;
     m.Set(0x61, {0x01, 0x02});
     EXPECT_EQ(srv.Send(m, 0), 0);
-    const auto got = board.Receive();
-    EXPECT_EQ(HexOf(got), "66 00 00 61 00 02 00 01 02");
-    EXPECT_EQ(ntohs(board.from.sin_port), srv.LocalPort());
+    EXPECT_EQ(HexOf(board.Receive()), "66 00 00 61 00 02 00 01 02");
+    EXPECT_EQ(board.fromPort, srv.LocalPort());
 
     board.SendTo(srv.LocalPort(), ReplyDatagram(0x61, {0x00, 0x03}));
     LinkMessage r;
@@ -116,36 +117,31 @@ TEST_F(UdpLink, ForeignAndMalformedDatagramsAreDropped) {
     EXPECT_EQ(srv.DroppedMalformed(), 3u);
 }
 
-TEST_F(UdpLink, SecondOpenAndBindFailureAreReported) {
-    EXPECT_FALSE(srv.OpenSocket(board.Port(), "127.0.0.2"));
+TEST_F(UdpLink, OpenFailuresAreReportedAndAClosedEndpointReopens) {
+    EXPECT_FALSE(srv.OpenSocket(board.port, "127.0.0.2"));  // already open
     EXPECT_TRUE(srv.IsOpen());
-
     // A second endpoint on the same local port cannot bind: it says so and stays closed.
     CmdSrv other;
-    EXPECT_FALSE(other.Start("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", srv.LocalPort()}));
+    EXPECT_FALSE(other.Start("127.0.0.2", board.port, LocalEndpoint{"127.0.0.1", srv.LocalPort()}));
     EXPECT_FALSE(other.IsOpen());
     EXPECT_EQ(other.LastError(), "socket 绑定端口失败");
     LinkMessage m;
     m.Set(0x61, {});
     EXPECT_EQ(other.Send(m), 2);
     EXPECT_EQ(other.WaitReply(m, 10ms), 2);
-
     MachineLink link;
-    EXPECT_FALSE(link.Open("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", srv.LocalPort()}));
+    EXPECT_FALSE(link.Open("127.0.0.2", board.port, LocalEndpoint{"127.0.0.1", srv.LocalPort()}));
     EXPECT_FALSE(link.IsOpen());
     EXPECT_FALSE(link.Open("not an address", 60000));
-}
 
-TEST_F(UdpLink, LoopbackBoardGetsTheLoopbackHostAddress) {
-    CmdSrv auto_;
-    ASSERT_TRUE(auto_.Start("127.0.0.2", board.Port(), LocalEndpoint{"", 0}));
-    EXPECT_EQ(auto_.LocalAddress(), "127.0.0.1");
-    auto_.Close();
-    EXPECT_FALSE(auto_.IsOpen());
-    LinkMessage m;
-    EXPECT_EQ(auto_.WaitReply(m, 10ms), 2);
-    // It can be opened again after closing.
-    EXPECT_TRUE(auto_.Start("127.0.0.2", board.Port(), LocalEndpoint{"", 0}));
+    // A loopback board gets the loopback host address.
+    CmdSrv own;
+    ASSERT_TRUE(own.Start("127.0.0.2", board.port, LocalEndpoint{"", 0}));
+    EXPECT_EQ(own.LocalAddress(), "127.0.0.1");
+    own.Close();
+    EXPECT_FALSE(own.IsOpen());
+    EXPECT_EQ(own.WaitReply(m, 10ms), 2);
+    EXPECT_TRUE(own.Start("127.0.0.2", board.port, LocalEndpoint{"", 0}));
 }
 
 TEST_F(UdpLink, CloseJoinsTheReceiveThreadWhileTrafficFlows) {
@@ -161,35 +157,22 @@ TEST_F(UdpLink, CloseJoinsTheReceiveThreadWhileTrafficFlows) {
     EXPECT_EQ(srv.Queued(), 0u);
 }
 
-TEST_F(UdpLink, ReplyThreadDispatchesAndStopsWhenAsked) {
+// Silence, broken and late replies are proven against the simulated machine;
+// here the dispatch, the wait that shutdown cancels, and the thread's stop.
+TEST_F(UdpLink, ReplyThreadDispatchesShutdownCancelsItsWaitAndItStopsWhenAsked) {
     MachineLink link;
-    ASSERT_TRUE(link.Open("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", 0}));
-    EXPECT_TRUE(link.Open("127.0.0.2", board.Port()));  // a second connect keeps the endpoint
+    ASSERT_TRUE(link.Open("127.0.0.2", board.port, LocalEndpoint{"127.0.0.1", 0}));
+    EXPECT_TRUE(link.Open("127.0.0.2", board.port));  // a second connect keeps the endpoint
     StartUdpReplyThread(link);
     StartUdpReplyThread(link);  // a second start does nothing
     EXPECT_TRUE(UdpReplyThreadRunning());
 
     ArmReply(ReplyFamily::SingleAxis);
     EXPECT_EQ(link.SendCommand(0x61, Payload{}.U8(0).I32(0).I32(100).I32(10).I32(20).Bytes()), 0);
-    const auto request = board.Receive();
-    ASSERT_EQ(request.size(), 24u);
+    ASSERT_EQ(board.Receive().size(), 24u);
     board.SendTo(link.Endpoint().LocalPort(), ReplyDatagram(0x61, {0x00, 0x00}));
     EXPECT_TRUE(AwaitReply(ReplyFamily::SingleAxis, WaitKind::Move, "61->单轴运动", Transport::Ethernet));
 
-    // The dispatcher sleeps on its queue; raising its flag ends it at once.
-    const auto t0 = std::chrono::steady_clock::now();
-    StopUdpReplyThread();
-    EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s);
-    EXPECT_FALSE(UdpReplyThreadRunning());
-    link.Close();
-}
-
-// Silence, broken replies and late replies are proven against the simulated
-// machine; here the wait that shutdown cancels.
-TEST_F(UdpLink, ShutdownCancelsTheWaitAndShowsNothing) {
-    MachineLink link;
-    ASSERT_TRUE(link.Open("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", 0}));
-    StartUdpReplyThread(link);
     g_Connected = true;
     ArmReply(ReplyFamily::MoveXYA);
     link.SendCommand(0x64, Payload{}.I32(0).Bytes());
@@ -200,16 +183,17 @@ TEST_F(UdpLink, ShutdownCancelsTheWaitAndShowsNothing) {
     EXPECT_FALSE(AwaitReply(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动", Transport::Ethernet));
     canceller.join();
     EXPECT_EQ(boxes.Count(), 0u);
-    StopUdpReplyThread();
     plat::ResumeWaits();
+
+    // The dispatcher sleeps on its queue; raising its flag ends it at once.
+    const auto t0 = std::chrono::steady_clock::now();
+    StopUdpReplyThread();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 2s);
+    EXPECT_FALSE(UdpReplyThreadRunning());
     link.Close();
 }
 
-TEST(WaitLimits, OneNamedLimitPerKind) {
-    EXPECT_EQ(WaitLimit(WaitKind::Handshake), 1000ms);
-    EXPECT_EQ(WaitLimit(WaitKind::Move), 60s);
-    EXPECT_EQ(WaitLimit(WaitKind::Homing), 120s);
-    EXPECT_GE(WaitLimit(WaitKind::Query), 1s);
+TEST(WaitLimits, AnOverrideOfZeroGivesTheBuiltInLimitBack) {
     SetWaitLimitOverride(WaitKind::Move, 5ms);
     EXPECT_EQ(WaitLimit(WaitKind::Move), 5ms);
     SetWaitLimitOverride(WaitKind::Move, 0ms);
