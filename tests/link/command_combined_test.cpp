@@ -1,6 +1,5 @@
-// The combined and single-link commands against the simulated machine: the
-// second table, the serial-only and Ethernet-only commands, the payloads the run
-// prepares, and what their refusals leave untouched.
+// The combined and single-link commands against the simulated machine: the second
+// table, the one-link commands, the run's payloads, and what refusals leave untouched.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -14,25 +13,25 @@ using namespace smt::test;
 
 namespace {
 
-class Combined : public SimTest {
-protected:
-    void Start(bool serial, int machineType, std::uint8_t zMask) {
-        StartMachine(serial, machineType);
-        g_PanelLink.zCheckMask = zMask;
-        TheCommandPanel().showPosition = [this](PositionField f, const std::string& text) {
-            hooks.add("field " + std::to_string(static_cast<int>(f)) + " " + text);
-        };
-    }
-};
+using Texts = std::vector<std::string>;
 
 std::string Field(PositionField f, const std::string& text) {
     return "field " + std::to_string(static_cast<int>(f)) + " " + text;
 }
 
+class Combined : public SimTest {
+protected:
+    void Start(bool serial, int machineType, std::uint8_t zMask = 3) {
+        StartMachine(serial, machineType);
+        g_PanelLink.zCheckMask = zMask;
+        TheCommandPanel().showPosition = [this](PositionField f, const std::string& text) { hooks.add(Field(f, text)); };
+    }
+};
+
 }  // namespace
 
 TEST_F(Combined, DoubleTableHomingIsSerialAndCapsAllFourRuns) {
-    Start(true, 4, 3);
+    Start(true, 4);
     SpeedTemplateSettings s = TheSpeedTemplates().Settings();
     s.m_bMaxSpeedLimit = 1;
     s.m_MaxSpeedLimitValue = 150;
@@ -46,21 +45,33 @@ TEST_F(Combined, DoubleTableHomingIsSerialAndCapsAllFourRuns) {
     EXPECT_TRUE(HookSeen("disable"));
 }
 
-TEST_F(Combined, SerialOnlyCommandsRefusedOnEthernet) {
-    Start(false, 4, 3);
+TEST_F(Combined, SerialOnlyCommandsAndUnhomedHeadsRefusedOnEthernet) {
+    Start(false, 4);
     g_PulseX = 100;
     EXPECT_FALSE(SendHomeAxesModel4({10, 200, 11, 100, 12, 13, 120, 110, 14, 40, 0, 0, 15, 41}));
     EXPECT_FALSE(HookSeen("disable"));  // the panel stays usable
     EXPECT_FALSE(MoveXYWithRotation({1000, {5, 50}, 1, -1000, {5, 50}, 10, 30, 1, 2}));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"通讯未完成 ！", "通讯未完成 ！"}));
+    EXPECT_EQ(boxes.Texts(), (Texts{"通讯未完成 ！", "通讯未完成 ！"}));
     EXPECT_EQ(FrameCount(), 0u);
     PositionSnapshot expected;
     expected.x = 100;
     EXPECT_EQ(TakePositionSnapshot(), expected);
+
+    // Heads not homed refuse every combined move.
+    boxes.Clear();
+    g_HeadResetOk = false;
+    EXPECT_FALSE(MoveAndFly({}));
+    EXPECT_FALSE(MoveAndPick74({}));
+    EXPECT_FALSE(MoveAndPick75({}));
+    EXPECT_FALSE(MoveAndPlace77({}));
+    EXPECT_FALSE(MoveAndPlace78({}));
+    EXPECT_EQ(boxes.Texts(), Texts(5, "Error E3 !"));
+    EXPECT_EQ(FrameCount(), 0u);
+    EXPECT_TRUE(Traces().empty());
 }
 
-TEST_F(Combined, EthernetOnlyCommandsRefusedOnSerial) {
-    Start(true, 0, 3);
+TEST_F(Combined, EthernetOnlyCommandsRefusedOnSerialDispensingNeedsNoHomedHeads) {
+    Start(true, 0);
     EXPECT_FALSE(SendCurrentXY());
     EXPECT_FALSE(SendResetHeads({}));
     EXPECT_FALSE(MoveAndFly({}));
@@ -71,10 +82,16 @@ TEST_F(Combined, EthernetOnlyCommandsRefusedOnSerial) {
     EXPECT_EQ(boxes.Count(), 7u);
     EXPECT_EQ(FrameCount(), 0u);
     EXPECT_TRUE(g_Connected);
+
+    g_HeadResetOk = false;
+    ASSERT_TRUE(DispenseStroke({10, -1500, 5, 50, 6, 1, 2, 3, 4, 5}));
+    ASSERT_TRUE(MeasureHeight({-100, 1, 2}));
+    EXPECT_EQ(machine().Dispensed().size(), 1u);
+    EXPECT_EQ(Traces(), (Texts{"58->Start", "58->end", "71->start", "71->end"}));
 }
 
 TEST_F(Combined, XYWithRotationOnTheSerialLink) {
-    Start(true, 4, 3);
+    Start(true, 4);
     SetMoveLimits({5000, -5000, 5000, 5000});
     const XYRotationMove m{5000, {5, 50}, 12, -9000, {6, 60}, 10, -300, 3, 4};
     ASSERT_TRUE(MoveXYWithRotation(m));
@@ -84,7 +101,7 @@ TEST_F(Combined, XYWithRotationOnTheSerialLink) {
     EXPECT_EQ(g_PulseY, 0);
     EXPECT_EQ(g_PanelLink.commandCounter, 1);
     EXPECT_FALSE(MoveXYWithRotation({1, {5, 50}, 1, 0, {5, 50}, 10, 0, 0, 0}));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"X Pos Error !"}));
+    EXPECT_EQ(boxes.Texts(), (Texts{"X Pos Error !"}));
     const sim::Drives d = machine().Positions();
     EXPECT_EQ(d.x, 5000);
     EXPECT_EQ(d.y2, -9000);
@@ -94,7 +111,7 @@ TEST_F(Combined, XYWithRotationOnTheSerialLink) {
 TEST_F(Combined, SecondTableXYOnBothLinks) {
     for (bool serial : {true, false}) {
         SCOPED_TRACE(serial ? "serial" : "Ethernet");
-        Start(serial, 4, 3);
+        Start(serial, 4);
         SetMoveLimits({1000, -1000, 1000, 1000});
         // X2 is tested at the current X: a move beyond the X limit on X2 goes.
         const XYMoveArgs m{9, 1200, {5, 50}, 12, -800, {6, 60}};
@@ -111,17 +128,16 @@ TEST_F(Combined, SecondTableXYOnBothLinks) {
     }
 }
 
-TEST_F(Combined, CountersSentToTheMachine) {
-    Start(false, 0, 3);
+TEST_F(Combined, CountersSentAndMoveAndFlyBooksTheEndPointAndWaitsForTheFrames) {
+    Start(false, 0);
     g_PulseX = 4321;
     g_PulseY = -1234;
     ASSERT_TRUE(SendCurrentXY());
     EXPECT_EQ(machine().HostCounters(), std::make_pair(4321, -1234));
-    EXPECT_EQ(Traces(), (std::vector<std::string>{"70->start", "70->end"}));
-}
+    EXPECT_EQ(Traces(), (Texts{"70->start", "70->end"}));
+    ClearPositionCounters();
+    hooks.Take();
 
-TEST_F(Combined, MoveAndFlyBooksTheEndPointAndWaitsForTheFrames) {
-    Start(false, 0, 3);
     plat::Event frames(false, false);
     std::atomic<bool> done{false};
     TheCommandPanel().flyFrameEvent = [&] { return &frames; };
@@ -143,7 +159,7 @@ TEST_F(Combined, MoveAndFlyBooksTheEndPointAndWaitsForTheFrames) {
     EXPECT_EQ(g_PulseX, 27000);
     EXPECT_EQ(g_PulseY, -4000);
     EXPECT_EQ(g_PulseA[7], 100);  // 3700 folded by 3600
-    EXPECT_EQ(Traces(), (std::vector<std::string>{"73->移动飞行", "73->end"}));
+    EXPECT_EQ(Traces(), (Texts{"73->移动飞行", "73->end"}));
     const sim::Drives d = machine().Positions();
     EXPECT_EQ(d.x, 27000);
     EXPECT_EQ(d.y, -4000);
@@ -154,12 +170,12 @@ TEST_F(Combined, MoveAndFlyBooksTheEndPointAndWaitsForTheFrames) {
     far.dX2 = 5000;
     far.dX3 = -5000;
     EXPECT_FALSE(MoveAndFly(far));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"X Pos Error !"}));
+    EXPECT_EQ(boxes.Texts(), (Texts{"X Pos Error !"}));
     EXPECT_EQ(g_PulseX, 27000);
 }
 
 TEST_F(Combined, MoveAndPickAndPlaceBookXYAndRotations) {
-    Start(false, 0, 3);
+    Start(false, 0);
     MoveAndPick74Payload pick;
     pick.nozzleMask = 0x3;
     pick.dX = 15000;
@@ -187,7 +203,7 @@ TEST_F(Combined, MoveAndPickAndPlaceBookXYAndRotations) {
     const sim::Drives d = machine().Positions();
     EXPECT_EQ(d.x, s.x);
     EXPECT_EQ(d.y, s.y);
-    EXPECT_EQ(Traces(), (std::vector<std::string>{"74->移动取料", "74->end", "77->移动放置", "77->end"}));
+    EXPECT_EQ(Traces(), (Texts{"74->移动取料", "74->end", "77->移动放置", "77->end"}));
 
     SetMoveLimits({10000, -10000, 10000, 10000});
     MoveAndPick74Payload beyond;
@@ -196,7 +212,7 @@ TEST_F(Combined, MoveAndPickAndPlaceBookXYAndRotations) {
     MoveAndPlace77Payload beyondX;
     beyondX.dX = 1;
     EXPECT_FALSE(MoveAndPlace77(beyondX));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Y Pos Error !", "X Pos Error !"}));
+    EXPECT_EQ(boxes.Texts(), (Texts{"Y Pos Error !", "X Pos Error !"}));
 }
 
 TEST_F(Combined, EightHeadFormsBookNothing) {
@@ -215,28 +231,7 @@ TEST_F(Combined, EightHeadFormsBookNothing) {
     place.w118 = 1 << 23;
     const std::size_t before = FrameCount();
     EXPECT_FALSE(MoveAndPlace78(place));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Pulse > 8388607"}));
+    EXPECT_EQ(boxes.Texts(), (Texts{"Pulse > 8388607"}));
     EXPECT_EQ(FrameCount(), before);
 }
 
-TEST_F(Combined, HeadsNotHomedRefuseEveryCombinedMove) {
-    Start(false, 0, 3);
-    g_HeadResetOk = false;
-    EXPECT_FALSE(MoveAndFly({}));
-    EXPECT_FALSE(MoveAndPick74({}));
-    EXPECT_FALSE(MoveAndPick75({}));
-    EXPECT_FALSE(MoveAndPlace77({}));
-    EXPECT_FALSE(MoveAndPlace78({}));
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(5, "Error E3 !"));
-    EXPECT_EQ(FrameCount(), 0u);
-    EXPECT_TRUE(Traces().empty());
-}
-
-TEST_F(Combined, DispensingAndHeightNeedNoHomedHeads) {
-    Start(true, 1, 3);
-    g_HeadResetOk = false;
-    ASSERT_TRUE(DispenseStroke({10, -1500, 5, 50, 6, 1, 2, 3, 4, 5}));
-    ASSERT_TRUE(MeasureHeight({-100, 1, 2}));
-    EXPECT_EQ(machine().Dispensed().size(), 1u);
-    EXPECT_EQ(Traces(), (std::vector<std::string>{"58->Start", "58->end", "71->start", "71->end"}));
-}

@@ -1,5 +1,5 @@
-// Golden bytes of every command, serial frame (start, length, code, data, sum,
-// tail) and Ethernet payload, from the command layouts.
+// Golden bytes of every command: serial frame (start, length, code, data, sum, tail)
+// and Ethernet payload, from the command layouts.
 #include <gtest/gtest.h>
 
 #include "link/command_frames.h"
@@ -17,6 +17,18 @@ std::string Frame(std::uint8_t code, const ByteVector& data) { return HexOf(Buil
 std::int32_t Le32At(const ByteVector& b, std::size_t at) { return ReadLe32(b.data() + at); }
 std::uint16_t Le16At(const ByteVector& b, std::size_t at) {
     return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
+}
+// Little-endian fields of 1, 2 or 4 bytes: {offset, width, value}.
+struct Field {
+    std::size_t at;
+    int width;
+    std::int64_t value;
+};
+void ExpectFields(const ByteVector& b, std::initializer_list<Field> fields) {
+    for (const auto& f : fields) {
+        const std::int64_t v = f.width == 4 ? Le32At(b, f.at) : f.width == 2 ? Le16At(b, f.at) : b[f.at];
+        EXPECT_EQ(v, f.value) << "at " << f.at;
+    }
 }
 
 const XYAMove kXYA{{1000, {5, 50}, -2000, {6, 60}}, 2, -900, 3, 4, 0x80};
@@ -62,12 +74,8 @@ TEST(CommandFrames, SingleAxisConveyorAndFlyOver) {
 }
 
 TEST(CommandFrames, XYAMovesInBothWidths) {
-    const std::string narrow = Frame(0x64, SerialXYA(kXYA, false));
-    const std::string wide = Frame(0x64, SerialXYA(kXYA, true));
-    EXPECT_EQ(narrow, "EE 00 10 64 03 E8 05 32 87 D0 06 3C 02 83 84 03 04 80 BF FF FC FF FF");
-    EXPECT_EQ(wide, "EE 00 14 64 00 00 03 E8 05 32 80 00 07 D0 06 3C 02 83 84 03 04 80 C3 FF FC FF FF");
-    EXPECT_EQ(BuildSerialFrame(0x64, SerialXYA(kXYA, false)).size(), 23u);
-    EXPECT_EQ(BuildSerialFrame(0x64, SerialXYA(kXYA, true)).size(), 27u);
+    EXPECT_EQ(Frame(0x64, SerialXYA(kXYA, false)), "EE 00 10 64 03 E8 05 32 87 D0 06 3C 02 83 84 03 04 80 BF FF FC FF FF");
+    EXPECT_EQ(Frame(0x64, SerialXYA(kXYA, true)), "EE 00 14 64 00 00 03 E8 05 32 80 00 07 D0 06 3C 02 83 84 03 04 80 C3 FF FC FF FF");
     EXPECT_EQ(HexOf(UdpXYA(kXYA, 11, -22)), "0B 00 00 00 E8 03 00 00 EA FF FF FF 30 F8 FF FF 05 00 00 00 32 00 00 00 80 02 7C FC FF FF 03 00 00 00 04 00 00 00");
 
     const XYAMultiMove multi{{-1500, {5, 50}, 2500, {6, 60}}, {10, -20, 30, -40, 50, -60, 70, -80}, {7, 70}, 1};
@@ -75,7 +83,7 @@ TEST(CommandFrames, XYAMovesInBothWidths) {
     EXPECT_EQ(HexOf(UdpXYAMulti(multi, 11, -22)), "0B 00 00 00 24 FA FF FF EA FF FF FF C4 09 00 00 05 00 00 00 32 00 00 00 01 0A 00 00 00 EC FF FF FF 1E 00 00 00 D8 FF FF FF 32 00 00 00 C4 FF FF FF 46 00 00 00 B0 FF FF FF 07 00 00 00 46 00 00 00");
 }
 
-TEST(CommandFrames, FeederPickPlaceAndDispense) {
+TEST(CommandFrames, FeederPickPlaceDispenseAndXYMovesOfEitherTable) {
     FeederFeed feed{0, 3, -4000, 11, 22, 513, 1027, 33, 44, 2055, 55, 66};
     EXPECT_EQ(FeedCode(feed), 0x66);
     EXPECT_EQ(Frame(FeedCode(feed), SerialFeed(feed)), "EE 00 13 66 03 80 00 0F A0 0B 16 02 01 04 03 21 2C 08 07 37 42 AB FF FC FF FF");
@@ -99,9 +107,7 @@ TEST(CommandFrames, FeederPickPlaceAndDispense) {
     EXPECT_EQ(HexOf(UdpDispense(dot)), "0A 24 FA FF FF 05 00 00 00 32 00 00 00 06 D2 04 00 00 2E 16 00 00 2C 01 90 01 F4 01");
     EXPECT_EQ(Frame(0x71, SerialHeight({-7000, 3, 4})), "EE 00 09 71 20 80 00 1B 58 03 04 94 FF FC FF FF");
     EXPECT_EQ(HexOf(UdpHeight({-7000, 3, 4})), "20 A8 E4 FF FF 03 00 00 00 04 00 00 00");
-}
 
-TEST(CommandFrames, XYMovesOfEitherTable) {
     const XYMoveArgs xy{9, 1200, {5, 50}, 12, -800, {6, 60}};
     EXPECT_EQ(Frame(0x53, SerialXY(xy)), "EE 00 11 53 09 00 00 04 B0 05 32 0C 80 00 03 20 06 3C 80 C9 FF FC FF FF");
     EXPECT_EQ(HexOf(UdpXY(xy, 11, -22)), "09 0C 0B 00 00 00 B0 04 00 00 EA FF FF FF E0 FC FF FF 05 00 00 00 32 00 00 00 80");
@@ -117,19 +123,11 @@ TEST(CommandFrames, MoveAndFlyFieldsAtTheirOffsets) {
     p.triggers = {81, 85, 89, 93, 97, 101, 105, 109}; p.dX3 = -114; p.dY3 = 118;
     const ByteVector b = UdpMoveAndFly(p, 4000, -5000);
     ASSERT_EQ(b.size(), 130u);
-    EXPECT_EQ(Le32At(b, 0), 4000);
-    EXPECT_EQ(Le32At(b, 4), -5000);
-    EXPECT_EQ(Le32At(b, 13), -13);
-    EXPECT_EQ(Le32At(b, 114), -114);
     for (int at : {9, 17, 21, 26, 30, 34, 38, 42, 46, 50, 54, 58, 62, 69, 73, 77, 81, 85, 89, 93, 97, 101, 105, 109, 118})
         EXPECT_EQ(Le32At(b, at), at) << at;
-    EXPECT_EQ(b[8], 0x80);
-    EXPECT_EQ(b[25], 0);
-    EXPECT_EQ(Le16At(b, 66), 0x0101);
-    EXPECT_EQ(b[68], 4);
-    EXPECT_EQ(b[113], 2);
-    EXPECT_EQ(Le32At(b, 122), 17);  // the speed pair again at the end
-    EXPECT_EQ(Le32At(b, 126), 21);
+    // The speed pair comes again at the end.
+    ExpectFields(b, {{0, 4, 4000}, {4, 4, -5000}, {13, 4, -13}, {114, 4, -114}, {8, 1, 0x80}, {25, 1, 0},
+                     {66, 2, 0x0101}, {68, 1, 4}, {113, 1, 2}, {122, 4, 17}, {126, 4, 21}});
 }
 
 TEST(CommandFrames, MoveAndPickFieldsAtTheirOffsets) {
@@ -140,20 +138,9 @@ TEST(CommandFrames, MoveAndPickFieldsAtTheirOffsets) {
     p.h93 = 0x9393; p.b95 = 95;
     const ByteVector b = UdpMoveAndPick74(p);
     ASSERT_EQ(b.size(), 96u);
-    EXPECT_EQ(b[0], 0xA0);
-    EXPECT_EQ(b[1], 0x0D);
-    EXPECT_EQ(Le32At(b, 2), 5);
-    EXPECT_EQ(Le16At(b, 6), 0x0606);
-    EXPECT_EQ(Le32At(b, 8), 8);
-    EXPECT_EQ(Le16At(b, 12), 0x1212);
-    EXPECT_EQ(b[14], 14);
-    for (int at : {15, 19, 23, 31, 35, 72, 76, 81, 85, 89}) EXPECT_EQ(Le32At(b, at), at) << at;
-    EXPECT_EQ(Le32At(b, 27), -27);
-    EXPECT_EQ(b[39], 1);
-    for (int n = 0; n < 8; ++n) EXPECT_EQ(Le32At(b, 40 + 4 * n), 40 + 4 * n);
-    EXPECT_EQ(b[80], 0x20);
-    EXPECT_EQ(Le16At(b, 93), 0x9393);
-    EXPECT_EQ(b[95], 95);
+    for (int at : {15, 19, 23, 31, 35, 40, 44, 48, 52, 56, 60, 64, 68, 72, 76, 81, 85, 89}) EXPECT_EQ(Le32At(b, at), at) << at;
+    ExpectFields(b, {{0, 1, 0xA0}, {1, 1, 0x0D}, {2, 4, 5}, {6, 2, 0x0606}, {8, 4, 8}, {12, 2, 0x1212}, {14, 1, 14},
+                     {27, 4, -27}, {39, 1, 1}, {80, 1, 0x20}, {93, 2, 0x9393}, {95, 1, 95}});
 
     MoveAndPick75Payload q;
     for (int n = 0; n < 8; ++n) {
@@ -170,7 +157,7 @@ TEST(CommandFrames, MoveAndPickFieldsAtTheirOffsets) {
     for (int n = 0; n < 10; ++n) q.w130[n] = 13000 + n;
     const ByteVector c = UdpMoveAndPick75(q);
     ASSERT_EQ(c.size(), 234u);
-    EXPECT_EQ(c[0], 0);
+    ExpectFields(c, {{0, 1, 0}, {129, 1, 1}});
     for (int n = 0; n < 8; ++n) {
         EXPECT_EQ(c[1 + n], 0x0A + n);
         EXPECT_EQ(c[9 + n], 9 + n);
@@ -183,7 +170,6 @@ TEST(CommandFrames, MoveAndPickFieldsAtTheirOffsets) {
         EXPECT_EQ(Le16At(c, 218 + 2 * n), 21800 + n);
     }
     for (int at : {49, 53, 121, 125, 210, 214}) EXPECT_EQ(Le32At(c, at), at) << at;
-    EXPECT_EQ(c[129], 1);
     for (int n = 0; n < 10; ++n) EXPECT_EQ(Le32At(c, 130 + 4 * n), 13000 + n);
 }
 
@@ -194,16 +180,8 @@ TEST(CommandFrames, MoveAndPlaceFieldsAtTheirOffsets) {
     p.w66 = 66; p.w70 = 70; p.w74 = 74; p.w78 = 78; p.b82 = 82; p.h83 = 0x8383; p.b85 = 85;
     const ByteVector b = UdpMoveAndPlace77(p);
     ASSERT_EQ(b.size(), 86u);
-    EXPECT_EQ(Le32At(b, 0), 100);
-    EXPECT_EQ(Le32At(b, 4), 4);
-    EXPECT_EQ(Le32At(b, 12), -12);
-    for (int at : {8, 16, 20, 57, 61, 66, 70, 74, 78}) EXPECT_EQ(Le32At(b, at), at) << at;
-    EXPECT_EQ(b[24], 1);
-    for (int n = 0; n < 8; ++n) EXPECT_EQ(Le32At(b, 25 + 4 * n), 25 + 4 * n);
-    EXPECT_EQ(b[65], 0x20);
-    EXPECT_EQ(b[82], 82);
-    EXPECT_EQ(Le16At(b, 83), 0x8383);
-    EXPECT_EQ(b[85], 85);
+    for (int at : {4, 8, 16, 20, 25, 29, 33, 37, 41, 45, 49, 53, 57, 61, 66, 70, 74, 78}) EXPECT_EQ(Le32At(b, at), at) << at;
+    ExpectFields(b, {{0, 4, 100}, {12, 4, -12}, {24, 1, 1}, {65, 1, 0x20}, {82, 1, 82}, {83, 2, 0x8383}, {85, 1, 85}});
 
     MoveAndPlace78Payload q;
     q.b0 = 0xB0; q.w1 = 1; q.w69 = 69; q.w73 = 73; q.w77 = 77; q.w118 = -118; q.w162 = 162; q.w166 = 166;
@@ -218,22 +196,16 @@ TEST(CommandFrames, MoveAndPlaceFieldsAtTheirOffsets) {
     ASSERT_TRUE(c.has_value());
     ASSERT_EQ(c->size(), 234u);
     const ByteVector& v = *c;
-    EXPECT_EQ(v[0], 0xB0);
-    EXPECT_EQ(Le32At(v, 1), 1);
     for (int n = 0; n < 8; ++n) {
         EXPECT_EQ(Le32At(v, 5 + 4 * n), 500 + n);
         EXPECT_EQ(Le32At(v, 37 + 4 * n), 3700 + n);
         EXPECT_EQ(v[121 + n], 0x20 + n);
     }
     for (int at : {69, 73, 77, 162, 166}) EXPECT_EQ(Le32At(v, at), at) << at;
-    EXPECT_EQ(v[81], 1);
     for (int n = 0; n < 9; ++n) EXPECT_EQ(Le32At(v, 82 + 4 * n), 8200 + n);
+    ExpectFields(v, {{0, 1, 0xB0}, {1, 4, 1}, {81, 1, 1}, {129, 1, 0x29}, {161, 1, 0x29}, {170, 1, 0x70}, {233, 1, 0x70}});
     // The field at 118 keeps three bytes; byte 121 is the first Z axis code.
     EXPECT_EQ(HexOf(ByteVector(v.begin() + 118, v.begin() + 121)), "8A FF FF");
-    EXPECT_EQ(v[129], 0x29);
-    EXPECT_EQ(v[161], 0x29);
-    EXPECT_EQ(v[170], 0x70);
-    EXPECT_EQ(v[233], 0x70);
 
     q.w118 = MoveAndPlace78Payload::kWord118Max + 1;
     EXPECT_FALSE(UdpMoveAndPlace78(q).has_value());

@@ -1,10 +1,10 @@
-// The handlers of the replies that change the machine state, driven by the
-// simulated machine's answers: link established, homing finished per kind and
-// machine type, and the vacuum reading.
+// The handlers of the replies that change the machine state, driven by the simulated
+// machine's answers: link established, homing finished per kind and type, vacuum.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "link/combined_commands.h"
 #include "link/reply_handlers.h"
@@ -15,15 +15,13 @@ using namespace smt::test;
 
 namespace {
 
+// X 1, Y -2, X2 3, Y2 -4, Z 10.., A 20.., walk 30..
 void FillCounters() {
     g_PulseX = 1;
     g_PulseY = -2;
     g_PulseX2 = 3;
     g_PulseY2 = -4;
-    for (int n = 0; n < 8; ++n) {
-        g_PulseZ[n] = 10 + n;
-        g_PulseA[n] = 20 + n;
-    }
+    for (int n = 0; n < 8; ++n) g_PulseZ[n] = 10 + n, g_PulseA[n] = 20 + n;
     for (int w = 0; w < 4; ++w) g_PulseFeederWalk[w] = 30 + w;
 }
 
@@ -85,10 +83,7 @@ TEST_F(Handlers, FullHomingZeroesEveryDriveAndFinishesTheMachine) {
         EXPECT_TRUE(g_HeadResetOk);
         EXPECT_EQ(g_PanelLink.commandCounter, 0);
         EXPECT_EQ(g_PanelLink.replyCounter, 0);
-        EXPECT_TRUE(HookSeen("untick"));
-        EXPECT_TRUE(HookSeen("camera 0"));
-        EXPECT_TRUE(HookSeen("enable"));
-        EXPECT_TRUE(HookSeen("origin flag cleared"));
+        for (const char* h : {"untick", "camera 0", "enable", "origin flag cleared"}) EXPECT_TRUE(HookSeen(h)) << h;
         ASSERT_TRUE(ReadVacuum(1));  // everything sent before it has arrived
         EXPECT_EQ(OutputsSwitched(0), (std::vector<int>{1, 2, 3, 4}));
         EXPECT_EQ(machine().SpeedGear(), 4);
@@ -99,23 +94,14 @@ TEST_F(Handlers, FullHomingZeroesEveryDriveAndFinishesTheMachine) {
 
 TEST_F(Handlers, PartialHomingsZeroTheirDrivesOnly) {
     Start(true, 0);
-    struct Case {
-        int kind;
-        PositionSnapshot after;
-    };
-    PositionSnapshot full;
-    full.x = 1; full.y = -2; full.x2 = 3; full.y2 = -4;
-    for (int n = 0; n < 8; ++n) {
-        full.z[n] = 10 + n;
-        full.a[n] = 20 + n;
-    }
-    full.walk = {30, 31, 32, 33};
+    FillCounters();
+    const PositionSnapshot full = TakePositionSnapshot();
     auto with = [&](auto change) {
         PositionSnapshot s = full;
         change(s);
         return s;
     };
-    const Case cases[] = {
+    const std::pair<int, PositionSnapshot> cases[] = {
         {1, with([](PositionSnapshot& s) { s.x = 0; })},
         {2, with([](PositionSnapshot& s) { s.y = 0; })},
         {3, with([](PositionSnapshot& s) { s.z = {}; })},
@@ -126,16 +112,16 @@ TEST_F(Handlers, PartialHomingsZeroTheirDrivesOnly) {
         {8, full},
         {9, with([](PositionSnapshot& s) { s.walk[3] = 1234; })},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.kind);
+    for (const auto& [kind, after] : cases) {
+        SCOPED_TRACE(kind);
         hooks.Take();
         g_HeadResetOk = false;
-        ASSERT_TRUE(Home(c.kind));
-        EXPECT_EQ(TakePositionSnapshot(), c.after);
+        ASSERT_TRUE(Home(kind));
+        EXPECT_EQ(TakePositionSnapshot(), after);
         EXPECT_FALSE(g_Homed);
-        EXPECT_EQ(g_HeadResetOk.load(), c.kind == 3 || c.kind == 4);
-        EXPECT_EQ(HookSeen("enable"), c.kind != 8);
-        EXPECT_EQ(HookSeen("conveyor"), c.kind == 9);
+        EXPECT_EQ(g_HeadResetOk.load(), kind == 3 || kind == 4);
+        EXPECT_EQ(HookSeen("enable"), kind != 8);
+        EXPECT_EQ(HookSeen("conveyor"), kind == 9);
     }
 }
 
@@ -170,9 +156,7 @@ TEST_F(Handlers, DoubleTableHomingKinds) {
     TheCommandPanel().runSelect = [] { return 10; };
     ASSERT_TRUE(Home(0));
     PositionSnapshot s = TakePositionSnapshot();
-    EXPECT_EQ(s.x, 0);
-    EXPECT_EQ(s.x2, 0);
-    EXPECT_EQ(s.y2, 0);
+    EXPECT_EQ(std::tuple(s.x, s.x2, s.y2), std::tuple(0, 0, 0));
     EXPECT_EQ(s.z, (std::array<std::int32_t, 8>{0, 0, 0, 0, 0, 0, 16, 17}));
     EXPECT_EQ(s.walk, (std::array<std::int32_t, 4>{0, 0, 0, 33}));
     EXPECT_TRUE(g_Homed);
@@ -182,20 +166,13 @@ TEST_F(Handlers, DoubleTableHomingKinds) {
 
     ASSERT_TRUE(Home(5));
     s = TakePositionSnapshot();
-    EXPECT_EQ(s.walk[0], 0);
-    EXPECT_EQ(s.y2, 0);
-    EXPECT_EQ(s.x2, 3);
+    EXPECT_EQ(std::tuple(s.walk[0], s.y2, s.x2), std::tuple(0, 0, 3));
     ASSERT_TRUE(Home(6));
     s = TakePositionSnapshot();
-    EXPECT_EQ(s.walk[1], 0);
-    EXPECT_EQ(s.z[4], 0);
-    EXPECT_EQ(s.z[5], 0);
-    EXPECT_EQ(s.z[3], 13);
+    EXPECT_EQ(std::tuple(s.walk[1], s.z[4], s.z[5], s.z[3]), std::tuple(0, 0, 0, 13));
     ASSERT_TRUE(Home(7));
     s = TakePositionSnapshot();
-    EXPECT_EQ(s.walk[2], 0);
-    EXPECT_EQ(s.x2, 0);
-    EXPECT_EQ(s.y2, -4);
+    EXPECT_EQ(std::tuple(s.walk[2], s.x2, s.y2), std::tuple(0, 0, -4));
     ASSERT_TRUE(Home(3));
     s = TakePositionSnapshot();
     EXPECT_EQ(s.z, (std::array<std::int32_t, 8>{0, 0, 0, 0, 14, 15, 16, 17}));
@@ -284,12 +261,13 @@ TEST_F(Handlers, VacuumReadingTraced) {
         machine().SetVacuumOverride(2, 57);
         ASSERT_TRUE(ReadVacuum(2));
         EXPECT_EQ(Traces(), (std::vector<std::string>{"检测真空值为：57kPa"}));
-        SetVacuumCaption("Vacuum: ");
-        g_VacuumReading = 3;
-        ShowVacuumReading();
-        EXPECT_EQ(Traces().back(), "Vacuum: 3kPa");
-        SetVacuumCaption("检测真空值为：");
         TearDown();
         SetUp();
     }
+    // The caption file's text replaces the built-in one.
+    SetVacuumCaption("Vacuum: ");
+    g_VacuumReading = 3;
+    ShowVacuumReading();
+    EXPECT_EQ(Traces().back(), "Vacuum: 3kPa");
+    SetVacuumCaption("检测真空值为：");
 }

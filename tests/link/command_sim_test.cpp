@@ -1,9 +1,10 @@
-// The command functions against the simulated machine on both links: the bytes
-// the machine takes, the traces, the refusals and the position counters.
+// The command functions against the simulated machine on both links: the bytes the
+// machine takes, the traces, the refusals and the position counters.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "link/combined_commands.h"
@@ -15,6 +16,8 @@ using namespace smt;
 using namespace smt::test;
 
 namespace {
+
+using Texts = std::vector<std::string>;
 
 class Commands : public SimTest, public ::testing::WithParamInterface<Wire> {
 protected:
@@ -50,7 +53,7 @@ TEST_P(Commands, SimpleCommandsReachTheMachineAsLaidOut) {
     EXPECT_EQ(machine().SpeedGear(), 3);
     ExpectSent(0x71, SerialHeight({-7000, 3, 4}), UdpHeight({-7000, 3, 4}));
     EXPECT_EQ(g_PanelLink.measuredHeight, 12000);
-    EXPECT_EQ(Traces(), (std::vector<std::string>{"60->Start", "60->end", "71->start", "71->end"}));
+    EXPECT_EQ(Traces(), (Texts{"60->Start", "60->end", "71->start", "71->end"}));
 }
 
 TEST_P(Commands, MovesAreSentAnsweredAndBooked) {
@@ -84,10 +87,10 @@ TEST_P(Commands, MovesAreSentAnsweredAndBooked) {
     EXPECT_EQ(g_PulseA[1], 902);
     EXPECT_EQ(g_PulseFeederWalk[2], 4000);
     ExpectCountersAtMachine();
-    const std::vector<std::string> traces = Traces();
-    for (const char* line : {"61->Start", "61->end", "64->Start", "64->end", "65->Start", "65->end", "63->Start",
-                             "63->end", "53->Start", "53->end", "66->Start", "66->end"})
-        EXPECT_NE(std::find(traces.begin(), traces.end(), line), traces.end()) << line;
+    for (const char* code : {"61", "64", "65", "63", "53", "66"}) {
+        EXPECT_TRUE(HookSeen("trace " + std::string(code) + "->Start")) << code;
+        EXPECT_TRUE(HookSeen("trace " + std::string(code) + "->end")) << code;
+    }
 }
 
 TEST_P(Commands, StrokesAndConveyorChangeNoCounter) {
@@ -113,9 +116,8 @@ TEST_P(Commands, StrokesAndConveyorChangeNoCounter) {
     ExpectSent(0x62, SerialConveyor(run), UdpConveyor(run));
 
     EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
-    const std::vector<std::string> traces = Traces();
-    const std::vector<std::string> conveyor(traces.end() - 3, traces.end());
-    EXPECT_EQ(conveyor, (std::vector<std::string>{"62->Start", "Zone 1 run -> ", "62-1 end "}));
+    const Texts traces = Traces();
+    EXPECT_EQ(Texts(traces.end() - 3, traces.end()), (Texts{"62->Start", "Zone 1 run -> ", "62-1 end "}));
 }
 
 TEST_P(Commands, TravelLimitsAreInclusive) {
@@ -130,7 +132,7 @@ TEST_P(Commands, TravelLimitsAreInclusive) {
     EXPECT_FALSE(MoveXYA({{1, {5, 50}, 0, {5, 50}}, 1, 0, 0, 0, 0}));
     EXPECT_FALSE(MoveXY({0, 0, {5, 50}, 1, -1, {5, 50}}));
     EXPECT_FALSE(MoveFlyingCamera({1, 1, 0, 0, {}}));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"X Pos Error !", "Y Pos Error !", "X Pos Error !",
+    EXPECT_EQ(boxes.Texts(), (Texts{"X Pos Error !", "Y Pos Error !", "X Pos Error !",
                                                        "Y Pos Error !", "X Pos Error !"}));
     EXPECT_EQ(FrameCount(), sent);
     EXPECT_TRUE(Traces().empty());
@@ -172,7 +174,7 @@ TEST_P(Commands, SixteenBitFieldsRefuseWhatTheyCannotCarry) {
     const std::size_t before = FrameCount();
     if (serial()) {
         EXPECT_FALSE(MoveXYA(far));
-        EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Pulse > 32767"}));
+        EXPECT_EQ(boxes.Texts(), (Texts{"Pulse > 32767"}));
         EXPECT_EQ(FrameCount(), before);
         EXPECT_EQ(g_PulseX, 0);
         EXPECT_FALSE(MoveXYA({{0, {5, 50}, 0, {5, 50}}, 1, 40000, 0, 0, 0}));
@@ -192,7 +194,7 @@ TEST_P(Commands, SixteenBitFieldsRefuseWhatTheyCannotCarry) {
     // The multi-axis move keeps its own limit of 65535.
     boxes.Clear();
     EXPECT_FALSE(MoveXYAMulti({{65536, {5, 50}, 0, {5, 50}}, {}, {5, 50}, 0}));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Pulse > 65535"}));
+    EXPECT_EQ(boxes.Texts(), (Texts{"Pulse > 65535"}));
 }
 
 TEST_P(Commands, HeadsNotHomedRefuseBeforeSending) {
@@ -201,10 +203,10 @@ TEST_P(Commands, HeadsNotHomedRefuseBeforeSending) {
     EXPECT_FALSE(MoveXYA({{100, {5, 50}, 0, {5, 50}}, 1, 0, 0, 0, 0x80}));
     EXPECT_FALSE(MoveXYAMulti({{100, {5, 50}, 0, {5, 50}}, {}, {5, 50}, 0}));
     EXPECT_FALSE(MoveXY({0, 100, {5, 50}, 1, 0, {5, 50}}));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Error E3 !", "Error E3 !", "Error E3 !"}));
+    EXPECT_EQ(boxes.Texts(), (Texts{"Error E3 !", "Error E3 !", "Error E3 !"}));
     EXPECT_EQ(FrameCount(), before);
     // 0x64 has already traced its start.
-    EXPECT_EQ(Traces(), (std::vector<std::string>{"64->Start"}));
+    EXPECT_EQ(Traces(), (Texts{"64->Start"}));
     EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
 }
 
@@ -225,7 +227,7 @@ TEST_P(Commands, StaleReplyEventDoesNotReleaseTheNextCommand) {
     EXPECT_FALSE(MoveSingleAxis({0, 1000, {10, 20}}));
     EXPECT_FALSE(MoveXYA({{1000, {5, 50}, 0, {5, 50}}, 1, 0, 0, 0, 0}));
     EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
-    const std::vector<std::string> traces = Traces();
+    const Texts traces = Traces();
     EXPECT_EQ(std::count(traces.begin(), traces.end(), "61->end"), 0);
     EXPECT_EQ(std::count(traces.begin(), traces.end(), "64->end"), 0);
     EXPECT_FALSE(g_Connected);
@@ -241,34 +243,28 @@ TEST_P(Commands, FailedSendEndsTheCommandAtOnce) {
     g_Connected = true;
     EXPECT_FALSE(MoveSingleAxis({0, 1000, {10, 20}}));
     EXPECT_FALSE(g_Connected);
-    EXPECT_EQ(Traces(), (std::vector<std::string>{"61->Start"}));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{SendFailedText("61->单轴运动")}));
+    EXPECT_EQ(Traces(), (Texts{"61->Start"}));
+    EXPECT_EQ(boxes.Texts(), (Texts{SendFailedText("61->单轴运动")}));
     EXPECT_EQ(g_PulseX, 0);
     EXPECT_FALSE(SetOutput({1, 0, 5}));
     // A homing that never went out leaves the panel enabled.
     hooks.Take();
     EXPECT_FALSE(SendHomeAxes({}));
-    EXPECT_EQ(hooks.Take(), (std::vector<std::string>{"disable", "enable"}));
+    EXPECT_EQ(hooks.Take(), (Texts{"disable", "enable"}));
 }
 
 TEST_P(Commands, ConcurrentSendersNeverInterleave) {
     constexpr int kRounds = 25;
+    const std::function<void(int)> senders[] = {
+        [](int) { MoveSingleAxis({8, 10, {10, 20}}); }, [](int) { FeedFeeder({0, 2, 7, 1, 2, 3, 4, 5, 6, 7, 8, 9}); },
+        [](int) { PickStroke({3, 100, {8, 80}, 1, 100, 0}); },
+        [](int i) { SetOutput({5, static_cast<std::uint8_t>(i & 1), 5}); },
+        [](int) { DispenseStroke({10, -100, 5, 50, 6, 1, 2, 3, 4, 5}); }};
     std::vector<std::thread> threads;
-    threads.emplace_back([] {
-        for (int i = 0; i < kRounds; ++i) MoveSingleAxis({8, 10, {10, 20}});
-    });
-    threads.emplace_back([] {
-        for (int i = 0; i < kRounds; ++i) FeedFeeder({0, 2, 7, 1, 2, 3, 4, 5, 6, 7, 8, 9});
-    });
-    threads.emplace_back([] {
-        for (int i = 0; i < kRounds; ++i) PickStroke({3, 100, {8, 80}, 1, 100, 0});
-    });
-    threads.emplace_back([] {
-        for (int i = 0; i < kRounds; ++i) SetOutput({5, static_cast<std::uint8_t>(i & 1), 5});
-    });
-    threads.emplace_back([] {
-        for (int i = 0; i < kRounds; ++i) DispenseStroke({10, -100, 5, 50, 6, 1, 2, 3, 4, 5});
-    });
+    for (const auto& send : senders)
+        threads.emplace_back([&send] {
+            for (int i = 0; i < kRounds; ++i) send(i);
+        });
     for (auto& t : threads) t.join();
     ASSERT_TRUE(ReadVacuum(1));  // the last outputs are recorded by now
     const auto frames = machine().Frames();

@@ -20,8 +20,15 @@ std::int32_t R(int d) { return 100 + d; }
 HomingPlan Plan(int type, int kind, HomingAxisSwitches s = {}) {
     return PlanHoming(type, kind, NumberedResetSpeeds(), s);
 }
+// The switches with `off` turned off.
+HomingAxisSwitches Off(std::initializer_list<int HomingAxisSwitches::*> off) {
+    HomingAxisSwitches s;
+    for (auto f : off) s.*f = 0;
+    return s;
+}
 
 using Codes = std::array<std::int32_t, 14>;
+using H = HomingAxisSwitches;
 
 }  // namespace
 
@@ -42,59 +49,40 @@ TEST(HomingPlan, CommonTypesFollowTheKindTableAndTheSwitches) {
         EXPECT_EQ(Plan(type, -1).command, HomingCommand::None);
     }
     // Walk kinds switch their bank's output off first; kind 8 sends all zeros.
-    EXPECT_EQ(Plan(2, 5).outputOff, 5);
+    for (int kind : {0, 5, 6, 7, 8}) EXPECT_EQ(Plan(2, kind).outputOff, kind == 0 ? 0 : kind);
     EXPECT_EQ(Plan(2, 5).codes, (Codes{0, 0, 0, 0, 0, 0, 0, 0, S(8), R(8)}));
-    EXPECT_EQ(Plan(2, 6).outputOff, 6);
-    EXPECT_EQ(Plan(2, 7).outputOff, 7);
-    EXPECT_EQ(Plan(2, 8).outputOff, 8);
     EXPECT_EQ(Plan(2, 8).codes, Codes{});
-    EXPECT_EQ(Plan(2, 0).outputOff, 0);
     // A switch that is off leaves its pair at zero: kind 1 with X off is all zeros.
-    HomingAxisSwitches noX;
-    noX.m_00_X = 0;
-    EXPECT_EQ(Plan(0, 1, noX).codes, Codes{});
-    HomingAxisSwitches noNorth;
-    noNorth.m_09_W2 = 0;
-    EXPECT_EQ(Plan(0, 0, noNorth).codes[10], 0);
-    EXPECT_EQ(Plan(0, 6, noNorth).codes, Codes{});
+    EXPECT_EQ(Plan(0, 1, Off({&H::m_00_X})).codes, Codes{});
+    EXPECT_EQ(Plan(0, 0, Off({&H::m_09_W2})).codes[10], 0);
+    EXPECT_EQ(Plan(0, 6, Off({&H::m_09_W2})).codes, Codes{});
     // Kind 9 (conveyor width) ignores the switches.
-    HomingAxisSwitches none;
-    for (int* v : {&none.m_00_X, &none.m_01_Y, &none.m_02_Z1, &none.m_03_Z2, &none.m_08_W1, &none.m_09_W2,
-                   &none.m_0A_W3})
-        *v = 0;
+    const auto none = Off({&H::m_00_X, &H::m_01_Y, &H::m_02_Z1, &H::m_03_Z2, &H::m_08_W1, &H::m_09_W2, &H::m_0A_W3});
     EXPECT_EQ(Plan(0, 0, none).codes, Codes{});
     EXPECT_EQ(Plan(0, 9, none).codes[8], S(14));
 }
 
-TEST(HomingPlan, TwoTableTypeUsesItsOwnOrderAndKinds) {
+TEST(HomingPlan, TwoTableAndEightHeadTypesUseTheirOwnOrderAndKinds) {
     // X, X2, Y start, Y2 start, Y run, Y2 run, Z, Z2, third Z.
     EXPECT_EQ(Plan(4, 0).codes, (Codes{S(0), R(0), S(0), R(0), S(1), S(1), R(1), R(1), S(2), R(2), S(3), R(3),
                                        S(2), R(2)}));
     EXPECT_EQ(Plan(4, 0).command, HomingCommand::Home52);
-    HomingAxisSwitches s;
-    s.m_09_W2 = 0;  // X2
-    s.m_0C_L2 = 0;  // Y2
-    s.m_0A_W3 = 0;  // third Z
-    EXPECT_EQ(Plan(4, 0, s).codes, (Codes{S(0), R(0), 0, 0, S(1), 0, R(1), 0, S(2), R(2), S(3), R(3), 0, 0}));
-    HomingAxisSwitches off;
-    off.m_00_X = 0;  // kinds 1..7 do not test the switches
-    EXPECT_EQ(Plan(4, 1, off).codes, (Codes{S(0), R(0)}));
+    // Off: X2, Y2, third Z.
+    EXPECT_EQ(Plan(4, 0, Off({&H::m_09_W2, &H::m_0C_L2, &H::m_0A_W3})).codes,
+              (Codes{S(0), R(0), 0, 0, S(1), 0, R(1), 0, S(2), R(2), S(3), R(3), 0, 0}));
+    EXPECT_EQ(Plan(4, 1, Off({&H::m_00_X})).codes, (Codes{S(0), R(0)}));  // kinds 1..7 do not test the switches
     EXPECT_EQ(Plan(4, 4).codes, (Codes{S(0), R(0), 0, 0, S(1), 0, R(1), 0, S(2), R(2), S(3), R(3)}));
     EXPECT_EQ(Plan(4, 5).codes, (Codes{0, 0, 0, 0, 0, S(1), 0, R(1)}));
     EXPECT_EQ(Plan(4, 6).codes, (Codes{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, S(2), R(2)}));
     EXPECT_EQ(Plan(4, 7).codes, (Codes{0, 0, S(0), R(0)}));
     EXPECT_EQ(Plan(4, 8).command, HomingCommand::None);
     EXPECT_EQ(Plan(4, 9).command, HomingCommand::None);
-}
 
-TEST(HomingPlan, EightHeadTypeHomesHeadsBySwitch) {
+    // The eight-head type homes its heads by switch.
     using Words = std::array<std::int32_t, 12>;
     EXPECT_EQ(Plan(7, 0).words, (Words{S(0), S(1), R(0), S(2), S(2), S(2), S(2), S(2), S(2), S(2), S(2), R(2)}));
-    HomingAxisSwitches s;
-    s.m_05_A2 = 0;
-    s.m_0B_L1 = 0;
-    s.m_01_Y = 0;
-    EXPECT_EQ(Plan(7, 4, s).words, (Words{S(0), 0, R(0), S(2), 0, S(2), S(2), S(2), S(2), S(2), 0, R(2)}));
+    EXPECT_EQ(Plan(7, 4, Off({&H::m_05_A2, &H::m_0B_L1, &H::m_01_Y})).words,
+              (Words{S(0), 0, R(0), S(2), 0, S(2), S(2), S(2), S(2), S(2), 0, R(2)}));
     EXPECT_EQ(Plan(7, 1).words, (Words{S(0), 0, R(0), 0, 0, 0, 0, 0, 0, 0, 0, R(2)}));
     EXPECT_EQ(Plan(7, 2).words, (Words{0, S(1), R(0), 0, 0, 0, 0, 0, 0, 0, 0, R(2)}));
     EXPECT_EQ(Plan(7, 3).words, (Words{0, 0, R(0), S(2), S(2), S(2), S(2), S(2), S(2), S(2), S(2), R(2)}));
@@ -112,13 +100,25 @@ protected:
     // Homes `kind` on a fresh frame record and gives the data of the one homing
     // frame `code` the machine received ("" when not exactly one came).
     std::string HomeOnce(int kind, std::uint16_t code) {
-        sim->machine().ClearRecords();
+        machine().ClearRecords();
         if (!MachineReset(kind, true) || !HomingEnded()) return "";
         const auto homes = FramesOf(code);
         return homes.size() == 1 ? HexOf(homes[0].data) : "";
     }
     static std::string HexOfCodes(const Codes& codes) {
         return HexOf(std::vector<std::uint8_t>(codes.begin(), codes.end()));
+    }
+    // A homing this link cannot carry: said at once, nothing sent, never busy.
+    void ExpectRefusedOnThisLink(int kind) {
+        machine().ClearRecords();
+        EXPECT_FALSE(MachineReset(kind, true));
+        EXPECT_FALSE(g_Running);
+        EXPECT_EQ(boxes.Texts().back(), "通讯未完成 ！");
+        EXPECT_TRUE(machine().Frames().empty());
+    }
+    void Disconnect() {
+        GetSerialLink().Close();
+        g_Connected = false;
     }
 };
 
@@ -128,8 +128,7 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
         ASSERT_TRUE(ConnectSerial());
         for (int kind = 0; kind <= 9; ++kind) {
             SCOPED_TRACE(std::to_string(type) + "/" + std::to_string(kind));
-            g_Homed = false;
-            g_HeadResetOk = false;
+            g_Homed = g_HeadResetOk = false;
             g_PulseX = 11;
             g_PulseY = -12;
             g_PulseZ[1] = 13;
@@ -137,18 +136,17 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
             Codes expected = Plan(type, kind).codes;
             if (type != 3 && type != 6) expected[6] = expected[7] = 0;  // no 3-4 rocker
             EXPECT_EQ(HomeOnce(kind, 0x02), HexOfCodes(expected));
-            // The handler's switching reaches the machine after the busy flag is free.
-            const std::size_t switched = kind == 0 ? 4 : kind >= 5 && kind <= 8 ? 1 : 0;
-            WaitUntil([&] { return sim->machine().OutputLog().size() >= switched; });
-            const auto outputs = sim->machine().OutputLog();
-            std::vector<int> off;
-            for (const auto& o : outputs) {
+            // The handler's switching reaches the machine after the busy flag is free:
+            // walk kinds switch their bank off before homing, a full homing the nozzles after.
+            const std::vector<int> off = kind == 0 ? std::vector<int>{1, 2, 3, 4}
+                                         : kind >= 5 && kind <= 8 ? std::vector<int>{kind} : std::vector<int>{};
+            WaitUntil([&] { return machine().OutputLog().size() >= off.size(); });
+            std::vector<int> switched;
+            for (const auto& o : machine().OutputLog()) {
                 EXPECT_EQ(o.value, 0);
-                off.push_back(o.channel);
+                switched.push_back(o.channel);
             }
-            if (kind >= 5 && kind <= 8) EXPECT_EQ(off, std::vector<int>{kind});  // the bank, before homing
-            else if (kind == 0) EXPECT_EQ(off, (std::vector<int>{1, 2, 3, 4}));  // the nozzles, after
-            else EXPECT_TRUE(off.empty());
+            EXPECT_EQ(switched, off);
             // The counters of the homed axes are 0, the others untouched.
             const bool x = kind == 0 || kind == 1 || kind == 4, y = kind == 0 || kind == 2 || kind == 4;
             const bool z = kind == 0 || kind == 3 || kind == 4, walk = kind == 0 || kind == 6;
@@ -160,8 +158,7 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
             EXPECT_EQ(g_HeadResetOk.load(), kind == 0 || kind == 3 || kind == 4);
             EXPECT_FALSE(g_Running);
         }
-        GetSerialLink().Close();
-        g_Connected = false;
+        Disconnect();
         sim->Stop();
     }
     EXPECT_TRUE(boxes.Texts().empty());
@@ -176,38 +173,26 @@ TEST_F(HomingTest, TwoTableTypeHomesOverSerialOnly) {
     }
     EXPECT_TRUE(g_Homed);  // kind 0 homed everything
     // Kinds 8 and 9 have no command: nothing sent, not busy, the stored kind kept.
-    sim->machine().ClearRecords();
+    machine().ClearRecords();
     g_PanelLink.resetKind = 7;
     EXPECT_FALSE(MachineReset(8, true));
     EXPECT_FALSE(g_Running);
     EXPECT_EQ(g_PanelLink.resetKind.load(), 7);
-    EXPECT_TRUE(sim->machine().Frames().empty());
-
-    // Over Ethernet the type-4 homing cannot be sent: said at once, never busy.
-    GetSerialLink().Close();
-    g_Connected = false;
+    EXPECT_TRUE(machine().Frames().empty());
+    Disconnect();
     ASSERT_TRUE(ConnectEthernet());
-    sim->machine().ClearRecords();
-    EXPECT_FALSE(MachineReset(0, true));
-    EXPECT_FALSE(g_Running);
-    EXPECT_EQ(boxes.Texts().back(), "通讯未完成 ！");
-    EXPECT_TRUE(sim->machine().Frames().empty());
+    ExpectRefusedOnThisLink(0);
 }
 
 TEST_F(HomingTest, EightHeadTypeHomesOverEthernetOnly) {
     StartSim(7);
-    HomingAxisSwitches s;
-    s.m_06_A3 = 0;
+    const auto s = Off({&H::m_06_A3});
     TheHomingPort().axisSwitches = [s] { return s; };
     // The heads whose switch is on must report home (the panel's Z check mask).
     g_PanelLink.zCheckMask = 0xFF;
     ASSERT_TRUE(ConnectSerial());
-    EXPECT_FALSE(MachineReset(0, true));
-    EXPECT_FALSE(g_Running);
-    EXPECT_EQ(boxes.Texts().back(), "通讯未完成 ！");
-    GetSerialLink().Close();
-    g_Connected = false;
-
+    ExpectRefusedOnThisLink(0);
+    Disconnect();
     ASSERT_TRUE(ConnectEthernet());
     for (int kind = 0; kind <= 4; ++kind) {
         SCOPED_TRACE(kind);
@@ -217,9 +202,8 @@ TEST_F(HomingTest, EightHeadTypeHomesOverEthernetOnly) {
     }
     EXPECT_TRUE(g_Homed);
     EXPECT_TRUE(g_HeadResetOk);
-    const auto trace = hooks.Calls();
-    EXPECT_NE(std::find(trace.begin(), trace.end(), "trace 72->复位"), trace.end());
-    EXPECT_NE(std::find(trace.begin(), trace.end(), "trace 72->end"), trace.end());
+    EXPECT_TRUE(HookSeen("trace 72->复位"));
+    EXPECT_TRUE(HookSeen("trace 72->end"));
     // No command for kinds 5..9: not busy afterwards.
     EXPECT_FALSE(MachineReset(9, true));
     EXPECT_FALSE(g_Running);
@@ -228,7 +212,7 @@ TEST_F(HomingTest, EightHeadTypeHomesOverEthernetOnly) {
 TEST_F(HomingTest, ZMismatchEndsTheHomingWithAMessage) {
     StartSim(7, false, true);
     g_PanelLink.zCheckMask = 0xFF;
-    sim->machine().SetZStateOverride(0x0F);  // heads 5..8 do not report home
+    machine().SetZStateOverride(0x0F);  // heads 5..8 do not report home
     ASSERT_TRUE(ConnectEthernet());
     ASSERT_TRUE(MachineReset(0, true));
     ASSERT_TRUE(HomingEnded());
@@ -237,16 +221,15 @@ TEST_F(HomingTest, ZMismatchEndsTheHomingWithAMessage) {
     EXPECT_EQ(g_PanelLink.resetKind.load(), -1);
     ASSERT_TRUE(WaitUntil([&] { return boxes.Count() >= 1; }));
     EXPECT_EQ(boxes.Texts().back(), HomingFailedText("机器报错 / machine error"));
-    const auto calls = hooks.Calls();
-    EXPECT_NE(std::find(calls.begin(), calls.end(), "trace Machine reset Z warning !"), calls.end());
+    EXPECT_TRUE(HookSeen("trace Machine reset Z warning !"));
     // The operator can home again.
-    sim->machine().SetZStateOverride(-1);
+    machine().SetZStateOverride(-1);
     ASSERT_TRUE(MachineReset(0, true));
     ASSERT_TRUE(HomingEnded());
     EXPECT_TRUE(g_Homed);
 }
 
-TEST_F(HomingTest, ErrorReportDuringHomingEndsItWithAMessage) {
+TEST_F(HomingTest, ErrorReportOrSilenceEndsTheHomingAndALateReplyChangesNothing) {
     StartSim(2, true, false);
     ASSERT_TRUE(ConnectSerial());
     sim->faults().ErrorNext(0xE2, 3);
@@ -259,19 +242,15 @@ TEST_F(HomingTest, ErrorReportDuringHomingEndsItWithAMessage) {
     std::vector<std::string> expected{"Error E2-03电机或传感器故障 !", HomingFailedText("机器报错 / machine error")};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(texts, expected);
-}
 
-TEST_F(HomingTest, UnansweredHomingEndsAtItsLimitAndALateReplyChangesNothing) {
-    StartSim(0, true, false);
-    ASSERT_TRUE(ConnectSerial());
+    boxes.Clear();
     SetWaitLimitOverride(WaitKind::Homing, 300ms);
     sim->faults().SilenceNext(1);
     ASSERT_TRUE(MachineReset(1, true));
     ASSERT_TRUE(HomingEnded());
     ASSERT_TRUE(WaitUntil([&] { return boxes.Count() >= 1; }));
     EXPECT_EQ(boxes.Texts().back(), HomingFailedText("无应答 / no answer"));
-    // Another action holds the machine now; a homing reply arriving late must not
-    // release it.
+    // Another action holds the machine now; a homing reply arriving late must not release it.
     ASSERT_TRUE(TryClaimBusy());
     OnHomingFinishedReply(false);
     EXPECT_TRUE(g_Running);
@@ -301,7 +280,7 @@ TEST_F(HomingTest, PanelKeyAndButtonTogetherStartOneHoming) {
     sim->faults().SetDelayMs(150);  // the homing stays under way while both press
     for (int round = 0; round < 5; ++round) {
         SCOPED_TRACE(round);
-        sim->machine().ClearRecords();
+        machine().ClearRecords();
         boxes.Clear();
         std::barrier start(2);
         std::thread key([&] {
@@ -321,33 +300,24 @@ TEST_F(HomingTest, PanelKeyAndButtonTogetherStartOneHoming) {
     }
 }
 
-TEST(HomingMenu, ItemsPerMachineType) {
-    auto find = [](const std::array<ResetMenuItem, 9>& items, int id) {
-        return *std::find_if(items.begin(), items.end(), [id](const ResetMenuItem& i) { return i.id == id; });
+TEST(HomingMenu, ItemsEnabledPerMachineTypeAndTheKindOfEach) {
+    auto enabled = [](int type, bool conveyorInUse, int id) {
+        const auto items = ResetMenuItems(type, conveyorInUse);
+        return std::find_if(items.begin(), items.end(), [id](const ResetMenuItem& i) { return i.id == id; })->enabled;
     };
-    const auto t4 = ResetMenuItems(4, true);
-    EXPECT_EQ(find(t4, kMenuResetEast).captionKey, "c_ID_Reset_X2");
-    EXPECT_EQ(find(t4, kMenuResetWest).captionKey, "c_ID_Reset_Y2");
-    EXPECT_EQ(find(t4, kMenuResetNorth).captionKey, "c_ID_Reset_Z2");
-    EXPECT_TRUE(find(t4, kMenuResetEast).enabled);
-    const auto t7 = ResetMenuItems(7, false);
-    EXPECT_EQ(find(t7, kMenuResetWest).captionKey, "c_ID_Reset_WestWalk");
-    EXPECT_FALSE(find(t7, kMenuResetWest).enabled);
-    EXPECT_TRUE(find(ResetMenuItems(2, false), kMenuResetNorth).enabled);
-    EXPECT_FALSE(find(ResetMenuItems(2, true), kMenuResetNorth).enabled);
+    EXPECT_TRUE(enabled(4, true, kMenuResetEast));
+    EXPECT_FALSE(enabled(7, false, kMenuResetWest));
+    EXPECT_TRUE(enabled(2, false, kMenuResetNorth));
+    EXPECT_FALSE(enabled(2, true, kMenuResetNorth));
     for (int type = 0; type <= 9; ++type) {
-        const auto items = ResetMenuItems(type, false);
-        EXPECT_FALSE(find(items, kMenuResetSouth).enabled);
-        EXPECT_TRUE(find(items, kMenuSetAllZero).enabled);
-        EXPECT_TRUE(find(items, kMenuResetXYZ).enabled);
+        EXPECT_FALSE(enabled(type, false, kMenuResetSouth));
+        EXPECT_TRUE(enabled(type, false, kMenuSetAllZero));
+        EXPECT_TRUE(enabled(type, false, kMenuResetXYZ));
     }
-    EXPECT_EQ(ResetKindOfMenu(kMenuResetX), 1);
-    EXPECT_EQ(ResetKindOfMenu(kMenuResetZ), 3);
-    EXPECT_EQ(ResetKindOfMenu(kMenuResetWest), 5);
-    EXPECT_EQ(ResetKindOfMenu(kMenuResetNorth), 6);
-    EXPECT_EQ(ResetKindOfMenu(kMenuResetEast), 7);
-    EXPECT_EQ(ResetKindOfMenu(kMenuResetSouth), 8);
-    EXPECT_EQ(ResetKindOfMenu(kMenuSetAllZero), -1);
+    const std::pair<int, int> kinds[] = {{kMenuResetX, 1},     {kMenuResetZ, 3},     {kMenuResetWest, 5},
+                                         {kMenuResetNorth, 6}, {kMenuResetEast, 7},  {kMenuResetSouth, 8},
+                                         {kMenuSetAllZero, -1}};
+    for (const auto& [id, kind] : kinds) EXPECT_EQ(ResetKindOfMenu(id), kind) << id;
 }
 
 TEST(HomingMenu, OneKeyClearRecordsTheCountersAsReference) {
@@ -361,11 +331,8 @@ TEST(HomingMenu, OneKeyClearRecordsTheCountersAsReference) {
     ScriptedResponder boxes;
     OnResetMenu(kMenuSetAllZero);
     const BasicSettings& b = TheBasicSettings();
-    EXPECT_EQ(b.m_RefPulseX, 1200);
-    EXPECT_EQ(b.m_RefPulseY, -300);
-    EXPECT_EQ(b.m_RefPulseX2, 7);
-    EXPECT_EQ(b.m_RefPulseY2, -9);
     EXPECT_EQ(recorded, (std::array<std::int32_t, 4>{1200, -300, 7, -9}));
+    EXPECT_EQ((std::array<std::int32_t, 4>{b.m_RefPulseX, b.m_RefPulseY, b.m_RefPulseX2, b.m_RefPulseY2}), recorded);
     EXPECT_EQ(boxes.Count(), 0u);
     EXPECT_EQ(g_PulseX.load(), 1200);  // no counter changes
     ClearPositionCounters();

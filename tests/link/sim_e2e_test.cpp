@@ -1,6 +1,5 @@
-// The link against the simulated machine: the serial scan over a real
-// pseudo-terminal, both links under every fault the simulator can make, and the
-// machine's own panel keys and error reports reaching the program.
+// The link against the simulated machine: the serial scan over a pseudo-terminal,
+// both links under every fault the simulator makes, and the panel keys and reports.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -69,19 +68,13 @@ protected:
 
 }  // namespace
 
-TEST_F(SimLink, ComNumbersMapToThePublishedFolderFirst) {
+TEST_F(SimLink, SerialScanFindsTheSimulatorAtCom5ReconnectsAndTakesWholeFramesOnly) {
     StartSim(0, true, false);
-    const auto c5 = ComDeviceCandidates(5);
-    ASSERT_EQ(c5.size(), 3u);
-    EXPECT_EQ(c5[0], dir.File("COM5"));
-    EXPECT_EQ(c5[1], "/dev/ttyS4");
-    EXPECT_EQ(c5[2], "/dev/ttyUSB4");
+    // COM numbers map to the published folder first.
+    EXPECT_EQ(ComDeviceCandidates(5), (std::vector<std::string>{dir.File("COM5"), "/dev/ttyS4", "/dev/ttyUSB4"}));
     EXPECT_EQ(ComDeviceCandidates(6).front(), "/dev/ttyS5");  // nothing published
     EXPECT_TRUE(ComDeviceCandidates(0).empty());
-}
 
-TEST_F(SimLink, SerialScanFromCom3FindsTheSimulatorAtCom5) {
-    StartSim(0, true, false);
     ConnectSerial();
     EXPECT_TRUE(g_Connected.load());
     ASSERT_FALSE(machine().Frames().empty());
@@ -94,6 +87,35 @@ TEST_F(SimLink, SerialScanFromCom3FindsTheSimulatorAtCom5) {
     // The port is held exclusively: nobody else can open it now.
     SerialPort other;
     EXPECT_FALSE(other.OpenPath(dir.File("COM5")));
+
+    ConnectSerial(5);  // the open port is let go before the scan
+    EXPECT_EQ(FramesOf(0x00).size(), 2u);
+    // Replies still flow through exactly one reader.
+    sim->serial()->SendRaw(ReplyBytes(0x01, 0x53));
+    EXPECT_EQ(g_ReplyEvents[ReplyFamily::MoveXY].Wait(2s), plat::WaitResult::Signalled);
+
+    // The fixed frame buffer goes out as it is.
+    const auto frame = BuildSerialFrame(
+        0x66, FrameData{}.U8(3).Sm32(500).U8(1).U8(2).Be16(3).Be16(4).U8(5).U8(6).Be16(7).U8(8).U8(9));
+    ASSERT_EQ(frame.size(), 26u);
+    std::copy(frame.begin(), frame.end(), g_FixedFrame.begin());
+    EXPECT_TRUE(GetSerialLink().SendFixedFrame(frame.size()));
+    ASSERT_TRUE(WaitUntil([&] { return FramesOf(0x66).size() == 1u; }));
+    EXPECT_EQ(FramesOf(0x66)[0].data.size(), 17u);
+
+    // Eight threads writing at once give only whole frames at the board.
+    machine().ClearRecords();
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 8; ++t) {
+        writers.emplace_back([t] {
+            for (int i = 0; i < 1000; ++i)
+                GetSerialLink().SendFrame(BuildSerialFrame(0x03, FrameData{}.U8(t + 1).U8(i & 1)));
+        });
+    }
+    for (auto& w : writers) w.join();
+    WaitUntil([&] { return machine().OutputLog().size() >= 8000; }, 20s);
+    EXPECT_EQ(machine().OutputLog().size(), 8000u);
+    for (const auto& f : machine().Frames()) EXPECT_TRUE(f.accepted) << f.reason;
 }
 
 TEST_F(SimLink, SilentMachineGivesTheFailureCaptionAndTheScanRestartsAtOne) {
@@ -133,46 +155,6 @@ TEST_F(SimLink, AbandonedAttemptLeavesNoReaderBehind) {
     EXPECT_EQ(g_ReplyEvents[ReplyFamily::MoveXYA].Wait(2s), plat::WaitResult::Signalled);
     EXPECT_NE(g_ReplyEvents[ReplyFamily::SingleAxis].Wait(50ms), plat::WaitResult::Signalled);
     silent->Stop();
-}
-
-TEST_F(SimLink, ReconnectClosesTheOpenPortFirst) {
-    StartSim(0, true, false);
-    ConnectSerial(5);
-    ConnectSerial(5);  // the open port is let go before the scan
-    EXPECT_EQ(FramesOf(0x00).size(), 2u);
-    // Replies still flow through exactly one reader.
-    sim->serial()->SendRaw(ReplyBytes(0x01, 0x53));
-    EXPECT_EQ(g_ReplyEvents[ReplyFamily::MoveXY].Wait(2s), plat::WaitResult::Signalled);
-}
-
-TEST_F(SimLink, FixedFrameBufferIsSentAsIs) {
-    StartSim(0, true, false);
-    ConnectSerial(5);
-    const auto frame = BuildSerialFrame(0x66, FrameData{}.U8(3).Sm32(500).U8(1).U8(2).Be16(3).Be16(4).U8(5).U8(6).Be16(7).U8(8).U8(9));
-    ASSERT_EQ(frame.size(), 26u);
-    std::copy(frame.begin(), frame.end(), g_FixedFrame.begin());
-    EXPECT_TRUE(GetSerialLink().SendFixedFrame(frame.size()));
-    ASSERT_TRUE(WaitUntil([&] { return FramesOf(0x66).size() == 1u; }));
-    EXPECT_EQ(FramesOf(0x66)[0].data.size(), 17u);
-}
-
-TEST_F(SimLink, EightThreadsGiveOnlyWholeFramesAtTheBoard) {
-    StartSim(0, true, false);
-    ConnectSerial();
-    machine().ClearRecords();
-    std::vector<std::thread> writers;
-    for (int t = 0; t < 8; ++t) {
-        writers.emplace_back([t] {
-            for (int i = 0; i < 1000; ++i)
-                GetSerialLink().SendFrame(BuildSerialFrame(0x03, FrameData{}.U8(t + 1).U8(i & 1)));
-        });
-    }
-    for (auto& w : writers) w.join();
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (machine().OutputLog().size() < 8000 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(10ms);
-    EXPECT_EQ(machine().OutputLog().size(), 8000u);
-    for (const auto& f : machine().Frames()) EXPECT_TRUE(f.accepted) << f.reason;
 }
 
 TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
