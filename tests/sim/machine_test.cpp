@@ -3,10 +3,13 @@
 #include "codec.h"
 #include "machine.h"
 #include "md5.h"
+#include "simulator.h"
 
 using namespace sim;
 
 namespace {
+using V = std::vector<int>;
+
 // Field builders for serial data and Ethernet payloads.
 struct Build {
     Bytes b;
@@ -23,6 +26,17 @@ struct Build {
 };
 
 Bytes Move61Serial(int axis, std::int32_t delta) { return Build().u8(axis).sm32(delta).u8(10).u8(100).b; }
+// Ethernet: axis, host counter, delta, start, run.
+Bytes Move61Udp(int axis, std::int32_t delta) { return Build().u8(axis).le32(0).le32(delta).le32(1).le32(2).b; }
+
+// Conveyor runs: zone, flags, then L1..L3 each behind its tag 0B..0D, start and run;
+// Ethernet has the wait time-out after the first flag.
+Bytes SerialRun(int zone, int f1, std::int32_t l1, std::int32_t l2, std::int32_t l3) {
+    return Build().u8(zone).u8(f1).zeros(2).u8(0x0B).sm32(l1).u8(0x0C).sm32(l2).u8(0x0D).sm32(l3).u8(7).u8(9).b;
+}
+Bytes UdpRun(int zone, int wait, int f3, std::int32_t l1, std::int32_t l2, std::int32_t l3) {
+    return Build().u8(zone).u8(0).le16(wait).u8(0).u8(f3).u8(0x0B).le32(l1).u8(0x0C).le32(l2).u8(0x0D).le32(l3).le32(11).le32(22).b;
+}
 
 const Outgoing& Only(const Outcome& o) {
     EXPECT_EQ(o.replies.size(), 1u);
@@ -55,34 +69,16 @@ TEST(SimMachine, HandshakeAndPlainRepliesOnBothLinks) {
 
 TEST(SimMachine, SingleAxisMovesBookEveryDrive) {
     Machine m(0);
-    m.Execute(Link::Serial, 0x61, Move61Serial(0, 1200));
-    m.Execute(Link::Serial, 0x61, Move61Serial(1, -1));
-    m.Execute(Link::Serial, 0x61, Move61Serial(2, 200));   // rocker of nozzles 1 and 2
-    m.Execute(Link::Serial, 0x61, Move61Serial(5, -90));
-    m.Execute(Link::Serial, 0x61, Move61Serial(8, 10));
-    m.Execute(Link::Serial, 0x61, Move61Serial(9, 20));
-    m.Execute(Link::Serial, 0x61, Move61Serial(10, 30));
-    m.Execute(Link::Serial, 0x61, Move61Serial(14, 40));
-    m.Execute(Link::Serial, 0x61, Move61Serial(0x30, 2));
-    m.Execute(Link::Serial, 0x61, Move61Serial(15, 7));
-    m.Execute(Link::Serial, 0x61, Move61Serial(12, 5));
-    // Ethernet: axis, host counter, delta, start, run.
-    m.Execute(Link::Udp, 0x61, Build().u8(0x23).le32(0).le32(-50).le32(1).le32(2).b);
-    m.Execute(Link::Udp, 0x61, Build().u8(0x2A).le32(0).le32(77).le32(1).le32(2).b);
+    const std::pair<int, std::int32_t> moves[] = {{0, 1200}, {1, -1}, {2, 200}, {5, -90}, {8, 10},  {9, 20},
+                                                  {10, 30},  {14, 40}, {0x30, 2}, {15, 7}, {12, 5}};
+    for (const auto& [axis, delta] : moves) m.Execute(Link::Serial, 0x61, Move61Serial(axis, delta));
+    m.Execute(Link::Udp, 0x61, Move61Udp(0x23, -50));
+    m.Execute(Link::Udp, 0x61, Move61Udp(0x2A, 77));
     const Drives d = m.Positions();
-    EXPECT_EQ(d.x, 1200);
-    EXPECT_EQ(d.y, -1);
-    EXPECT_EQ(d.z[0], -200);  // a positive stroke lowers the first nozzle
-    EXPECT_EQ(d.z[1], 200);
-    EXPECT_EQ(d.a[1], -90);
-    EXPECT_EQ(d.walk[0], 10);
-    EXPECT_EQ(d.walk[1], 20);
-    EXPECT_EQ(d.walk[2], 30);
-    EXPECT_EQ(d.walk[3], 42);
-    EXPECT_EQ(d.feed2, 7);
-    EXPECT_EQ(d.lift[1], 5);
-    EXPECT_EQ(d.z[3], -50);
-    EXPECT_EQ(d.a[2], 77);
+    // Axis 2 is the rocker of nozzles 1 and 2: a positive stroke lowers the first.
+    EXPECT_EQ((V{d.x, d.y, d.z[0], d.z[1], d.a[1], d.walk[0], d.walk[1], d.walk[2], d.walk[3], d.feed2, d.lift[1],
+                 d.z[3], d.a[2]}),
+              (V{1200, -1, -200, 200, -90, 10, 20, 30, 42, 7, 5, -50, 77}));
     EXPECT_EQ(m.ZState(), 0);  // both rockers away from the middle
 }
 
@@ -90,25 +86,20 @@ TEST(SimMachine, ExtremeDeltasWrapTheCountersInsteadOfOverflowing) {
     Machine m(7);
     const std::int32_t kMin = INT32_MIN;
     for (int axis : {0, 1, 2, 0x20, 0x28, 8, 14}) {
-        m.Execute(Link::Udp, 0x61, Build().u8(axis).le32(0).le32(kMin).le32(1).le32(2).b);
-        m.Execute(Link::Udp, 0x61, Build().u8(axis).le32(0).le32(kMin).le32(1).le32(2).b);
+        m.Execute(Link::Udp, 0x61, Move61Udp(axis, kMin));
+        m.Execute(Link::Udp, 0x61, Move61Udp(axis, kMin));
     }
     m.Execute(Link::Udp, 0x64, Build().le32(0).le32(kMin).le32(0).le32(kMin).le32(1).le32(0).u8(0).u8(1).le32(kMin).le32(0).le32(0).b);
     Build p73;
     p73.zeros(130).at(9, kMin).at(13, kMin).at(69, kMin).at(114, kMin).at(118, kMin);
-    const Outcome fly = m.Execute(Link::Udp, 0x73, p73.b);
-    EXPECT_LE(fly.motionMs, 60005);
+    EXPECT_LE(m.Execute(Link::Udp, 0x73, p73.b).motionMs, 60005);
     const Drives d = m.Positions();
     // Two minima make 0: X gets six of them (0x61 twice, 0x64, 0x73's three legs
-    // on top), Y five as well (0x61 twice, 0x64, 0x73's two legs).
-    EXPECT_EQ(d.x, 0);
-    EXPECT_EQ(d.y, kMin);
-    EXPECT_EQ(d.z[0], 0);
-    EXPECT_EQ(d.walk[3], 0);
+    // on top), Y five (0x61 twice, 0x64, 0x73's two legs).
+    EXPECT_EQ((V{d.x, d.y, d.z[0], d.walk[3]}), (V{0, kMin, 0, 0}));
     // With a travel limit set, a wild move is refused instead.
     m.Execute(Link::Udp, 0x01, Build().u8(0).le32(1000).b);
-    const Outcome refused = m.Execute(Link::Udp, 0x61, Build().u8(0).le32(0).le32(kMin).le32(1).le32(2).b);
-    EXPECT_EQ(Only(refused).data[0], 0x14);
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x61, Move61Udp(0, kMin))).data[0], 0x14);
 }
 
 TEST(SimMachine, MotionTimeGrowsWithDistanceAndFallsWithSpeed) {
@@ -126,53 +117,37 @@ TEST(SimMachine, DoubleTableAndThirdRockerByMachineType) {
     four.Execute(Link::Serial, 0x61, Move61Serial(12, -100));
     four.Execute(Link::Serial, 0x61, Move61Serial(10, 5));
     Drives d = four.Positions();
-    EXPECT_EQ(d.x2, 100);
-    EXPECT_EQ(d.y2, -100);
-    EXPECT_EQ(d.z[4], -5);
-    EXPECT_EQ(d.z[5], 5);
-    EXPECT_EQ(d.walk[1], 0);
-    // 0x53 with X2 and Y2, then homing on the double table.
+    EXPECT_EQ((V{d.x2, d.y2, d.z[4], d.z[5], d.walk[1]}), (V{100, -100, -5, 5, 0}));
+    // 0x53 with X2 and Y2, then homing X2 and Y2 only (bytes 2, 3 and 5, 7).
     four.Execute(Link::Serial, 0x53, Build().u8(9).sm32(10).u8(1).u8(2).u8(12).sm32(-20).u8(1).u8(2).u8(0x80).b);
     d = four.Positions();
-    EXPECT_EQ(d.x2, 110);
-    EXPECT_EQ(d.y2, -120);
-    // X2 and Y2 only (bytes 2, 3 and 5, 7).
+    EXPECT_EQ((V{d.x2, d.y2}), (V{110, -120}));
     const Outcome home = four.Execute(Link::Serial, 0x52, Build().zeros(2).u8(5).u8(50).u8(0).u8(5).u8(0).u8(50).zeros(6).b);
     EXPECT_EQ(Only(home).code, 0x02);
     d = four.Positions();
-    EXPECT_EQ(d.x2, 0);
-    EXPECT_EQ(d.y2, 0);
-    EXPECT_EQ(d.z[4], -5);  // its pair was zero
+    EXPECT_EQ((V{d.x2, d.y2, d.z[4]}), (V{0, 0, -5}));  // the rocker's pair was zero
     EXPECT_TRUE(four.Homed());
 }
 
 TEST(SimMachine, HomingZeroesTheDrivesWithSpeeds) {
     Machine m(3);
-    for (int axis : {0, 1, 2, 3, 8, 9, 10})
-        m.Execute(Link::Serial, 0x61, Move61Serial(axis, axis == 1 ? -500 : 500));
+    for (int axis : {0, 1, 2, 3, 8, 9, 10}) m.Execute(Link::Serial, 0x61, Move61Serial(axis, axis == 1 ? -500 : 500));
     // Pairs X, Y, Z 1-2, Z 3-4, W1, W3, L2: home Y, the 3-4 rocker and W3.
     const Bytes speeds = Build().zeros(2).u8(5).u8(50).zeros(2).u8(5).u8(50).zeros(2).u8(5).u8(50).zeros(2).b;
     const Outcome o = m.Execute(Link::Serial, 0x02, speeds);
     EXPECT_EQ(Only(o).code, 0x02);
     EXPECT_GT(o.motionMs, 0);
     const Drives d = m.Positions();
-    EXPECT_EQ(d.x, 500);
-    EXPECT_EQ(d.y, 0);
-    EXPECT_EQ(d.z[0], -500);
-    EXPECT_EQ(d.z[2], 0);
-    EXPECT_EQ(d.z[3], 0);
-    EXPECT_EQ(d.walk[0], 500);
-    EXPECT_EQ(d.walk[1], 500);
-    EXPECT_EQ(d.walk[2], 0);
+    EXPECT_EQ((V{d.x, d.y, d.z[0], d.z[2], d.z[3], d.walk[0], d.walk[1], d.walk[2]}),
+              (V{500, 0, -500, 0, 0, 500, 500, 0}));
     EXPECT_EQ(m.ZState(), 0x02);
 
     // Eight heads over Ethernet: X start, Y start, run, Z starts of heads 1..8, Z run.
     Machine seven(7);
-    seven.Execute(Link::Udp, 0x61, Build().u8(0x20).le32(0).le32(-300).le32(1).le32(2).b);
-    seven.Execute(Link::Udp, 0x61, Build().u8(0x21).le32(0).le32(-300).le32(1).le32(2).b);
-    Build h;
-    h.le32(0).le32(0).le32(50).le32(5).le32(0).zeros(24).le32(50);  // head 1 only
-    const Outcome r = seven.Execute(Link::Udp, 0x72, h.b);
+    seven.Execute(Link::Udp, 0x61, Move61Udp(0x20, -300));
+    seven.Execute(Link::Udp, 0x61, Move61Udp(0x21, -300));
+    const Bytes h = Build().le32(0).le32(0).le32(50).le32(5).le32(0).zeros(24).le32(50).b;  // head 1 only
+    const Outcome r = seven.Execute(Link::Udp, 0x72, h);
     EXPECT_EQ(Only(r).code, 0x72);
     EXPECT_EQ(Only(r).data, (Bytes{0, 0xFD}));  // head 2 still down
 }
@@ -199,39 +174,27 @@ TEST(SimMachine, TravelLimitsRefuseMovesBeyondThem) {
 
 TEST(SimMachine, XYMovesOnBothLinks) {
     Machine m;
-    // 0x64 narrow form: dX, dY as 16-bit sign and magnitude.
+    // 0x64 narrow form (dX, dY as 16-bit sign and magnitude), then the wide form.
     m.Execute(Link::Serial, 0x64, Build().sm16(300).u8(1).u8(2).sm16(-400).u8(1).u8(2).u8(2).sm16(-45).u8(0).u8(0).u8(0x80).b);
-    // Wide form.
     m.Execute(Link::Serial, 0x64, Build().sm32(70000).u8(1).u8(2).sm32(-70000).u8(1).u8(2).u8(3).sm16(10).u8(0).u8(0).u8(0).b);
     Drives d = m.Positions();
-    EXPECT_EQ(d.x, 70300);
-    EXPECT_EQ(d.y, -70400);
-    EXPECT_EQ(d.a[1], -45);
-    EXPECT_EQ(d.a[2], 10);
-    // 0x65 serial: four rotations.
+    EXPECT_EQ((V{d.x, d.y, d.a[1], d.a[2]}), (V{70300, -70400, -45, 10}));
+    // 0x65: four rotations on the serial link, eight on Ethernet.
     Build s65;
     s65.sm32(-300).u8(1).u8(2).sm32(400).u8(1).u8(2);
     for (int n = 1; n <= 4; ++n) s65.sm16(n * 10).u8(1).u8(2);
-    s65.u8(1);
-    m.Execute(Link::Serial, 0x65, s65.b);
-    // 0x65 Ethernet: eight rotations.
+    m.Execute(Link::Serial, 0x65, s65.u8(1).b);
     Build u65;
     u65.le32(0).le32(5).le32(0).le32(-5).le32(1).le32(2).u8(1);
     for (int n = 1; n <= 8; ++n) u65.le32(n);
-    u65.le32(1).le32(2);
-    m.Execute(Link::Udp, 0x65, u65.b);
+    m.Execute(Link::Udp, 0x65, u65.le32(1).le32(2).b);
     d = m.Positions();
-    EXPECT_EQ(d.x, 70005);
-    EXPECT_EQ(d.y, -70005);
-    EXPECT_EQ(d.a[0], 11);
-    EXPECT_EQ(d.a[3], 44);
-    EXPECT_EQ(d.a[7], 8);
+    EXPECT_EQ((V{d.x, d.y, d.a[0], d.a[3], d.a[7]}), (V{70005, -70005, 11, 44, 8}));
     // 0x53 Ethernet and 0x54 serial.
     m.Execute(Link::Udp, 0x53, Build().u8(0).u8(1).le32(0).le32(-5).le32(0).le32(5).le32(1).le32(2).u8(0x80).b);
     m.Execute(Link::Serial, 0x54, Build().u8(0).sm32(100).u8(1).u8(2).u8(1).sm32(-100).u8(1).u8(2).u8(4).sm16(9).u8(0).u8(0).u8(0x80).b);
     d = m.Positions();
-    EXPECT_EQ(d.x, 70100);
-    EXPECT_EQ(d.y, -70100);
+    EXPECT_EQ((V{d.x, d.y}), (V{70100, -70100}));
     // 0x63: X only; 0x70 records the host counters.
     m.Execute(Link::Serial, 0x63, Build().u8(1).u8(0).u8(2).sm32(-100).u8(0).u8(0).zeros(24).u8(2).b);
     m.Execute(Link::Udp, 0x63, Build().le16(1).u8(2).le32(0).le32(50).le32(0).le32(0).zeros(48).u8(2).b);
@@ -244,28 +207,24 @@ TEST(SimMachine, PicksPlacesAndVacuumReadings) {
     Machine m;
     m.Execute(Link::Serial, 0x61, Move61Serial(0, 5000));
     // Pick with nozzle 2 (negative stroke on the first rocker).
-    const Bytes pick = Build().u8(2).sm32(-800).u8(1).u8(2).u8(1).be16(100).u8(0).b;
-    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x67, pick)).code, 0x67);
+    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x67, Build().u8(2).sm32(-800).u8(1).u8(2).u8(1).be16(100).u8(0).b)).code, 0x67);
     EXPECT_TRUE(m.Holding(2));
     EXPECT_FALSE(m.Holding(1));
-    const Outcome vac = m.Execute(Link::Serial, 0x15, {2});
-    EXPECT_EQ(Only(vac).data, (Bytes{2, Machine::kHoldingKpa}));
+    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x15, {2})).data, (Bytes{2, Machine::kHoldingKpa}));
     m.Execute(Link::Serial, 0x61, Move61Serial(1, -3000));
     // Place with a threshold the reading passes.
     const Bytes place = Build().u8(2).sm32(-800).u8(1).u8(2).be32(800).be16(200).u8(30).b;
-    const Outcome p = m.Execute(Link::Serial, 0x68, place);
-    EXPECT_EQ(Only(p).data, (Bytes{0, Machine::kHoldingKpa}));
+    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x68, place)).data, (Bytes{0, Machine::kHoldingKpa}));
     EXPECT_FALSE(m.Holding(2));
     ASSERT_EQ(m.Placements().size(), 1u);
-    EXPECT_EQ(m.Placements()[0].nozzle, 2);
-    EXPECT_EQ(m.Placements()[0].x, 5000);
-    EXPECT_EQ(m.Placements()[0].y, -3000);
+    EXPECT_EQ((V{m.Placements()[0].nozzle, m.Placements()[0].x, m.Placements()[0].y}), (V{2, 5000, -3000}));
     // Placing again with an empty nozzle fails the vacuum check; threshold 0 never fails.
     EXPECT_EQ(Only(m.Execute(Link::Serial, 0x68, place)).data, (Bytes{1, Machine::kEmptyKpa}));
-    const Bytes udpPlace = Build().u8(2).le32(800).le32(1).le32(2).le32(800).u8(5).le16(200).u8(30).b;
-    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x68, udpPlace)).data[0], 0x68);
-    const Bytes noCheck = Build().u8(2).le32(800).le32(1).le32(2).le32(800).u8(5).le16(200).u8(0).b;
-    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x68, noCheck)).data[0], 0);
+    const auto udpPlace = [](int threshold) {
+        return Build().u8(2).le32(800).le32(1).le32(2).le32(800).u8(5).le16(200).u8(threshold).b;
+    };
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x68, udpPlace(30))).data[0], 0x68);
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x68, udpPlace(0))).data[0], 0);
     EXPECT_EQ(m.Placements().size(), 1u);
     // Switching a nozzle's vacuum off drops its part.
     m.Execute(Link::Udp, 0x67, Build().u8(3).le32(500).le32(1).le32(2).le16(100).u8(0).b);
@@ -273,7 +232,6 @@ TEST(SimMachine, PicksPlacesAndVacuumReadings) {
     m.Execute(Link::Udp, 0x03, Build().u8(3).u8(0).le16(5).b);
     EXPECT_FALSE(m.Holding(3));
     EXPECT_EQ(m.OutputLog().back().extra, 5);
-    // Overridden reading.
     m.SetVacuumOverride(1, 42);
     EXPECT_EQ(Only(m.Execute(Link::Udp, 0x15, {1})).data, (Bytes{0, 42}));
 }
@@ -283,34 +241,27 @@ TEST(SimMachine, CombinedEthernetMovesPickAndPlace) {
     Build p74;
     p74.zeros(96).at(2, 0x05).at(19, 1000).at(27, -2000).at(40, 30).at(44, 60);
     m.Execute(Link::Udp, 0x74, p74.b);
-    EXPECT_TRUE(m.Holding(1));
-    EXPECT_TRUE(m.Holding(3));
-    EXPECT_FALSE(m.Holding(2));
+    const auto holding = [&](std::initializer_list<int> nozzles) {
+        V h;
+        for (int n : nozzles) h.push_back(m.Holding(n));
+        return h;
+    };
+    EXPECT_EQ(holding({1, 2, 3}), (V{1, 0, 1}));
     Drives d = m.Positions();
-    EXPECT_EQ(d.x, 1000);
-    EXPECT_EQ(d.y, -2000);
-    EXPECT_EQ(d.a[0], 30);
-    EXPECT_EQ(d.a[1], 60);
+    EXPECT_EQ((V{d.x, d.y, d.a[0], d.a[1]}), (V{1000, -2000, 30, 60}));
     // 0x77 places the nozzle of its Z axis code.
     Build p77;
     p77.zeros(86).at(4, 10).at(12, -10).byteAt(65, 0x22).byteAt(85, 0);
-    const Outcome placed = m.Execute(Link::Udp, 0x77, p77.b);
-    EXPECT_EQ(Only(placed).data[0], 0);
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x77, p77.b)).data[0], 0);
     EXPECT_FALSE(m.Holding(3));
     ASSERT_EQ(m.Placements().size(), 1u);
     EXPECT_EQ(m.Placements()[0].x, 1010);
     // 0x75 / 0x78: per-nozzle Z codes, no move.
-    Build p75;
-    p75.zeros(234).byteAt(170 + 4, 0x24).byteAt(170 + 7, 0x27);
-    m.Execute(Link::Udp, 0x75, p75.b);
-    EXPECT_TRUE(m.Holding(5));
-    EXPECT_TRUE(m.Holding(8));
-    Build p78;
-    p78.zeros(234).byteAt(121, 0x20).byteAt(125, 0x24);
-    m.Execute(Link::Udp, 0x78, p78.b);
-    EXPECT_FALSE(m.Holding(1));
-    EXPECT_FALSE(m.Holding(5));
-    EXPECT_TRUE(m.Holding(8));
+    Build p75, p78;
+    m.Execute(Link::Udp, 0x75, p75.zeros(234).byteAt(170 + 4, 0x24).byteAt(170 + 7, 0x27).b);
+    EXPECT_EQ(holding({5, 8}), (V{1, 1}));
+    m.Execute(Link::Udp, 0x78, p78.zeros(234).byteAt(121, 0x20).byteAt(125, 0x24).b);
+    EXPECT_EQ(holding({1, 5, 8}), (V{0, 0, 1}));
     EXPECT_EQ(m.Placements().size(), 3u);
     EXPECT_EQ(m.Positions().x, 1010);
     // 0x73: start point, fly-over, end point.
@@ -318,47 +269,64 @@ TEST(SimMachine, CombinedEthernetMovesPickAndPlace) {
     p73.zeros(130).at(9, 100).at(13, -100).at(26, 5).at(69, 400).at(114, -50).at(118, -25);
     m.Execute(Link::Udp, 0x73, p73.b);
     d = m.Positions();
-    EXPECT_EQ(d.x, 1010 + 100 + 400 - 50);
-    EXPECT_EQ(d.y, -2010 - 100 - 25);
-    EXPECT_EQ(d.a[0], 35);
+    EXPECT_EQ((V{d.x, d.y, d.a[0]}), (V{1010 + 100 + 400 - 50, -2010 - 100 - 25, 35}));
 }
 
-TEST(SimMachine, FeedersConveyorDispensingAndHeight) {
+TEST(SimMachine, FeedersDispensingHeightOutputsAndCamera) {
     Machine m;
     m.Execute(Link::Serial, 0x66, Build().u8(3).sm32(-120).u8(1).u8(2).be16(3).be16(4).u8(5).u8(6).be16(7).u8(8).u8(9).b);
     m.Execute(Link::Serial, 0x56, Build().u8(10).be32(-5).be32(1).be32(2).be16(7).u8(8).u8(9).b);
     m.Execute(Link::Udp, 0x66, Build().u8(0).u8(1).le32(0).le32(40).zeros(24).le16(0).u8(0).u8(0).b);
-    EXPECT_EQ(m.Positions().walk[2], -120);
-    EXPECT_EQ(m.Positions().walk[0], 40);
+    EXPECT_EQ((V{m.Positions().walk[2], m.Positions().walk[0]}), (V{-120, 40}));
     ASSERT_EQ(m.Feeds().size(), 3u);
-    EXPECT_EQ(m.Feeds()[1].drive, 10);
-    EXPECT_EQ(m.Feeds()[1].pulses, -5);
-    EXPECT_EQ(m.Feeds()[1].command, 0x56);
-
-    m.Execute(Link::Serial, 0x62, Build().u8(2).u8(1).u8(0).u8(0).u8(0x0B).sm32(-1).u8(0x0C).sm32(2).u8(0x0D).sm32(3).u8(1).u8(2).b);
-    m.Execute(Link::Udp, 0x62, Build().u8(1).u8(1).le16(500).u8(0).u8(0).u8(0x0B).le32(9).u8(0x0C).le32(8).u8(0x0D).le32(7).le32(1).le32(2).b);
-    ASSERT_EQ(m.ConveyorRuns().size(), 2u);
-    EXPECT_EQ(m.ConveyorRuns()[0].l1, -1);
-    EXPECT_EQ(m.ConveyorRuns()[0].l3, 3);
-    EXPECT_EQ(m.ConveyorRuns()[1].l2, 8);
-
+    EXPECT_EQ((V{m.Feeds()[1].drive, m.Feeds()[1].pulses, m.Feeds()[1].command}), (V{10, -5, 0x56}));
     m.Execute(Link::Serial, 0x58, Build().u8(10).sm32(-100).u8(1).u8(2).u8(5).be32(1).be32(2).be16(3).be16(4).b);
     EXPECT_EQ(m.Dispensed().size(), 1u);
 
     // Height: serial data = ok byte, height big-endian; Ethernet = status, Z, height LE.
     m.SetMeasuredHeight(0x01020304);
-    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x71, Build().u8(0x20).sm32(100).u8(1).u8(2).b)).data,
-              (Bytes{1, 1, 2, 3, 4}));
+    const Bytes serialHeight = Build().u8(0x20).sm32(100).u8(1).u8(2).b;
+    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x71, serialHeight)).data, (Bytes{1, 1, 2, 3, 4}));
     EXPECT_EQ(Only(m.Execute(Link::Udp, 0x71, Build().u8(0x20).le32(100).le32(1).le32(2).b)).data,
               (Bytes{0, 3, 4, 3, 2, 1}));
     m.SetMeasuredHeight(0);
-    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x71, Build().u8(0x20).sm32(100).u8(1).u8(2).b)).data[0], 0);
-    // Outputs and camera on both links.
+    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x71, serialHeight)).data[0], 0);
     m.Execute(Link::Serial, 0x03, {7, 1});
     m.Execute(Link::Serial, 0x04, {2, 99});
-    EXPECT_EQ(m.Output(7), 1);
-    EXPECT_EQ(m.Camera(), 2);
-    EXPECT_EQ(m.CameraValue(), 99);
+    EXPECT_EQ((V{m.Output(7), m.Camera(), m.CameraValue()}), (V{1, 2, 99}));
+}
+
+TEST(SimMachine, ConveyorReadsEveryFieldAndCarriesTheBoardThroughTheZones) {
+    Machine m;
+    EXPECT_EQ(m.BoardZone(), 0);
+    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x62, SerialRun(1, 1, 100, -200, 300))).code, 0x62);
+    EXPECT_EQ(m.BoardZone(), 1);
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x62, UdpRun(3, 4000, 1, 9, 8, -5))).kind, 0);  // unasked, as that board answers
+    EXPECT_EQ(m.BoardZone(), 3);
+    m.Execute(Link::Udp, 0x62, UdpRun(4, 0, 0, 0, 0, 10));
+    EXPECT_EQ(m.BoardZone(), 0);
+    const auto runs = m.ConveyorRuns();
+    ASSERT_EQ(runs.size(), 3u);
+    for (const auto& [i, flag, want] : {std::tuple{0, 0, V{1, 1, 100, -200, 300, 7, 9, 0}},
+                                        std::tuple{1, 2, V{3, 1, 9, 8, -5, 11, 22, 4000}}}) {
+        const ConveyorRecord& r = runs[i];
+        EXPECT_EQ((V{r.zone, r.flags[flag], r.l1, r.l2, r.l3, r.start, r.run, r.waitTimeOut}), want) << i;
+    }
+}
+
+TEST(SimMachine, WithoutABoardAtTheInputTheBoardInRunStaysUnanswered) {
+    Simulator s(SimConfig{});
+    EXPECT_EQ(s.Command("board 0"), "ok");
+    Machine& m = s.machine();
+    // A jog (no wait flag) still runs; the waiting board-in run gets no answer.
+    EXPECT_EQ(m.Execute(Link::Serial, 0x62, SerialRun(1, 0, 5, 0, 0)).replies.size(), 1u);
+    const Outcome silent = m.Execute(Link::Serial, 0x62, SerialRun(1, 1, 5, 0, 0));
+    EXPECT_TRUE(silent.accepted);
+    EXPECT_TRUE(silent.replies.empty());
+    EXPECT_FALSE(m.ConveyorRuns().back().answered);
+    EXPECT_EQ(s.Command("board 1"), "ok");
+    EXPECT_EQ(m.Execute(Link::Serial, 0x62, SerialRun(1, 1, 5, 0, 0)).replies.size(), 1u);
+    EXPECT_NE(s.Command("board 2").find("unknown command"), std::string::npos);
 }
 
 TEST(SimMachine, FlashWriteReadBackAndDigest) {
@@ -368,10 +336,11 @@ TEST(SimMachine, FlashWriteReadBackAndDigest) {
         EXPECT_EQ(o.replies.size(), 1u);
         return o.replies.empty() ? Outgoing{} : o.replies[0];
     };
-    EXPECT_EQ(fw(0xF00, {3, 1}).data, Bytes{0});
+    const Bytes ok{0};
+    EXPECT_EQ(fw(0xF00, {3, 1}).data, ok);
     const BoardId feeder{3, 1};
     EXPECT_EQ(m.SelectedBoard().number, 3);
-    EXPECT_EQ(fw(0xF02, Build().le32(kApplication).le32(0x60000).b).data, Bytes{0});
+    EXPECT_EQ(fw(0xF02, Build().le32(kApplication).le32(0x60000).b).data, ok);
 
     Bytes image(1000);
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 1);
@@ -379,7 +348,7 @@ TEST(SimMachine, FlashWriteReadBackAndDigest) {
         const std::size_t n = std::min(kMaxFlashBlock, image.size() - at);
         Bytes req = Build().le32(static_cast<std::int32_t>(kApplication + at)).le32(static_cast<std::int32_t>(n)).b;
         req.insert(req.end(), image.begin() + static_cast<std::ptrdiff_t>(at), image.begin() + static_cast<std::ptrdiff_t>(at + n));
-        EXPECT_EQ(fw(0xF03, req).data, Bytes{0});
+        EXPECT_EQ(fw(0xF03, req).data, ok);
     }
     // Read back in 433-byte blocks: data from payload offset 8.
     const Outgoing back = fw(0xF04, Build().le32(kApplication + 433).le32(433).b);
@@ -400,10 +369,9 @@ TEST(SimMachine, FlashWriteReadBackAndDigest) {
     EXPECT_EQ(m.FlashMd5(feeder, kApplication, 0x60000), Md5Digest(whole.data(), whole.size()));
 
     // The update mark is the first u16 of the configuration block.
-    Bytes mark = Build().le32(kConfigBlock).le32(2).le16(1).b;
-    fw(0xF03, mark);
+    fw(0xF03, Build().le32(kConfigBlock).le32(2).le16(1).b);
     EXPECT_EQ(m.UpdateMark(feeder), 1);
-    EXPECT_EQ(fw(0xF07, Build().le32(0x08000000).b).data, Bytes{0});
+    EXPECT_EQ(fw(0xF07, Build().le32(0x08000000).b).data, ok);
     EXPECT_EQ(m.LastJump(feeder), 0x08000000u);
 
     // Refusals: a block beyond the flash, an unknown board, an oversized write.
@@ -412,8 +380,5 @@ TEST(SimMachine, FlashWriteReadBackAndDigest) {
     Bytes tooBig = Build().le32(kApplication).le32(434).b;
     tooBig.resize(8 + 434);
     EXPECT_FALSE(m.Execute(Link::Udp, 0xF03, tooBig).accepted);
-    // An unknown loader command is answered with 0xFFF.
-    const Outcome unknown = m.Execute(Link::Udp, 0xF05, {});
-    ASSERT_EQ(unknown.replies.size(), 1u);
-    EXPECT_EQ(unknown.replies[0].code, 0xFFF);
+    EXPECT_EQ(fw(0xF05, {}).code, 0xFFF);  // an unknown loader command
 }

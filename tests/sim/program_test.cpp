@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <climits>
 #include <filesystem>
 #include <string>
 
@@ -16,18 +15,16 @@ namespace {
 
 // smt-sim sits in the build folder, one level above this test binary.
 std::string SimProgram() {
-    char self[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return {};
-    const auto path = std::filesystem::path(std::string(self, static_cast<std::size_t>(n))).parent_path().parent_path() / "smt-sim";
+    const auto path = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path() / "smt-sim";
     return std::filesystem::exists(path) ? path.string() : std::string();
 }
 
 class SimProgramRun {
 public:
-    explicit SimProgramRun(const std::vector<std::string>& args) {
+    explicit SimProgramRun(std::vector<std::string> args) {
         int in[2], out[2];
         if (pipe(in) != 0 || pipe(out) != 0) return;
+        args.insert(args.begin(), SimProgram());
         m_pid = fork();
         if (m_pid == 0) {
             dup2(in[0], STDIN_FILENO);
@@ -35,12 +32,9 @@ public:
             close(in[1]);
             close(out[0]);
             std::vector<char*> argv;
-            std::string prog = SimProgram();
-            argv.push_back(prog.data());
-            std::vector<std::string> copy = args;
-            for (auto& a : copy) argv.push_back(a.data());
+            for (auto& a : args) argv.push_back(a.data());
             argv.push_back(nullptr);
-            execv(prog.c_str(), argv.data());
+            execv(argv[0], argv.data());
             _exit(127);
         }
         close(in[0]);
@@ -49,38 +43,32 @@ public:
         m_out = out[0];
     }
     ~SimProgramRun() {
-        if (m_in >= 0) close(m_in);
-        if (m_out >= 0) close(m_out);
+        close(m_in);
+        close(m_out);
         if (m_pid > 0 && !m_reaped) {
             kill(m_pid, SIGKILL);
             waitpid(m_pid, nullptr, 0);
         }
     }
     void Say(const std::string& line) { (void)!write(m_in, (line + "\n").data(), line.size() + 1); }
-    // Output up to and including the first line that contains `text`, within 20 s.
-    bool WaitFor(const std::string& text, std::string* seen = nullptr) {
-        for (int i = 0; i < 400; ++i) {
-            if (m_text.find(text) != std::string::npos) break;
+    // Whether the output shows `text` within 20 s.
+    bool WaitFor(const std::string& text) {
+        return smt::test::WaitUntil([&] {
             pollfd p{m_out, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
             char buf[512];
-            const ssize_t n = read(m_out, buf, sizeof buf);
+            const ssize_t n = poll(&p, 1, 0) > 0 ? read(m_out, buf, sizeof buf) : 0;
             if (n > 0) m_text.append(buf, static_cast<std::size_t>(n));
-        }
-        if (seen) *seen = m_text;
-        return m_text.find(text) != std::string::npos;
+            return m_text.find(text) != std::string::npos;
+        }, std::chrono::seconds(20));
     }
+    const std::string& Text() const { return m_text; }
     // Exit status, or -1 when the program did not end within 20 s.
     int Exit() {
-        for (int i = 0; i < 400; ++i) {
-            int status = 0;
-            if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_reaped = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            usleep(50000);
-        }
-        return -1;
+        int status = 0;
+        m_reaped = smt::test::WaitUntil([&] { return waitpid(m_pid, &status, WNOHANG) == m_pid; },
+                                        std::chrono::seconds(20));
+        if (!m_reaped) return -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     pid_t Pid() const { return m_pid; }
 
@@ -109,13 +97,12 @@ TEST(SimProgram, ServesTheSerialPortTakesCommandsAndQuits) {
     EXPECT_EQ(key->type, sim::kReplyKey);
     EXPECT_EQ(key->data, sim::Bytes{'3'});
     run.Say("status");
-    std::string seen;
-    EXPECT_TRUE(run.WaitFor("type 7", &seen)) << seen;
+    EXPECT_TRUE(run.WaitFor("type 7")) << run.Text();
     run.Say("bogus");
     EXPECT_TRUE(run.WaitFor("unknown command: bogus"));
     run.Say("quit");
     EXPECT_EQ(run.Exit(), 0);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir.File("COM5"))));
+    EXPECT_TRUE(simtest::Gone(dir.File("COM5")));
 }
 
 TEST(SimProgram, EndsCleanlyOnSigtermAndRefusesBadArguments) {
@@ -126,7 +113,7 @@ TEST(SimProgram, EndsCleanlyOnSigtermAndRefusesBadArguments) {
     ASSERT_TRUE(run.WaitFor("ethernet: 127.0.0.2:"));
     kill(run.Pid(), SIGTERM);
     EXPECT_EQ(run.Exit(), 0);
-    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir.File("COM6"))));
+    EXPECT_TRUE(simtest::Gone(dir.File("COM6")));
 
     for (const auto& bad : std::vector<std::vector<std::string>>{
              {"--type", "10"}, {"--com", "0"}, {"--time-scale", "-2"}, {"--udp-port", "70000"}, {"--frobnicate"}}) {
