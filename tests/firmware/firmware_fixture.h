@@ -33,11 +33,6 @@ inline ByteVec Pattern(std::size_t n, std::uint8_t seed) {
     return b;
 }
 
-inline ByteVec Le32(std::uint32_t v) {
-    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
-            static_cast<std::uint8_t>(v >> 24)};
-}
-
 inline std::uint32_t ReadU32(const ByteVec& b, std::size_t at) {
     return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
            std::uint32_t(b[at + 3]) << 24;
@@ -49,22 +44,11 @@ public:
     FirmwareUpdateView View() {
         FirmwareUpdateView v;
         v.setStatus = [this](const std::string& s) {
-            std::function<void(const std::string&)> hook;
-            {
-                std::lock_guard lock(m_mutex);
-                statuses.push_back(s);
-                hook = onStatus;
-            }
-            if (hook) hook(s);
+            Keep(statuses, s);
+            if (onStatus) onStatus(s);  // set before the job starts
         };
-        v.setProgress = [this](int p) {
-            std::lock_guard lock(m_mutex);
-            progress.push_back(p);
-        };
-        v.showConfig = [this](const std::string& s) {
-            std::lock_guard lock(m_mutex);
-            configs.push_back(s);
-        };
+        v.setProgress = [this](int p) { Keep(progress, p); };
+        v.showConfig = [this](const std::string& s) { Keep(configs, s); };
         return v;
     }
     std::vector<std::string> statuses;
@@ -74,6 +58,11 @@ public:
     std::function<void(const std::string&)> onStatus;
 
 private:
+    template <typename T>
+    void Keep(std::vector<T>& to, const T& value) {
+        std::lock_guard lock(m_mutex);
+        to.push_back(value);
+    }
     std::mutex m_mutex;
 };
 
@@ -109,17 +98,20 @@ protected:
     sim::Machine& Board() { return m_sim->machine(); }
     sim::Faults& Faults() { return m_sim->faults(); }
 
-    // One loader command straight into the simulated machine (no link).
-    void Direct(std::uint16_t code, const ByteVec& data) { Board().Execute(sim::Link::Udp, code, data); }
-    void Select(int board, int index) { Direct(0xF00, {std::uint8_t(board), std::uint8_t(index)}); }
+    // Loader commands straight into the simulated machine (no link).
+    void Select(int board, int index) {
+        Board().Execute(sim::Link::Udp, 0xF00, {std::uint8_t(board), std::uint8_t(index)});
+    }
     void Poke(std::uint32_t address, const ByteVec& bytes) {
         for (std::size_t at = 0; at < bytes.size(); at += 433) {
             const std::size_t n = std::min<std::size_t>(433, bytes.size() - at);
-            ByteVec req = Le32(address + static_cast<std::uint32_t>(at));
-            const ByteVec len = Le32(static_cast<std::uint32_t>(n));
-            req.insert(req.end(), len.begin(), len.end());
+            ByteVec req(8);
+            for (int i = 0; i < 4; ++i) {
+                req[i] = static_cast<std::uint8_t>((address + at) >> (8 * i));
+                req[4 + i] = static_cast<std::uint8_t>(n >> (8 * i));
+            }
             req.insert(req.end(), bytes.begin() + at, bytes.begin() + at + n);
-            Direct(0xF03, req);
+            Board().Execute(sim::Link::Udp, 0xF03, req);
         }
     }
     // A configuration block with its mark 0 and the rest from `seed`.
@@ -140,10 +132,9 @@ protected:
         Select(1, 0);
         Board().ClearRecords();
     }
-    std::vector<sim::FrameRecord> Frames(std::uint16_t code = 0) {
-        std::vector<sim::FrameRecord> out;
-        for (auto& f : Board().Frames())
-            if (code == 0 || f.code == code) out.push_back(f);
+    std::vector<sim::FrameRecord> Frames(std::uint16_t code = 0) {  // 0: all of them
+        std::vector<sim::FrameRecord> out = Board().Frames();
+        std::erase_if(out, [code](const sim::FrameRecord& f) { return code != 0 && f.code != code; });
         return out;
     }
 
@@ -159,14 +150,11 @@ protected:
         job.view = view.View();
         job.timing = FirmwareTiming{plat::Millis(0), plat::Millis(0), plat::Millis(0)};
         job.port.linkDropped = [this] { ++dropped; };
-        job.port.reconnect = [this] {
+        job.port.reconnect = [this] {  // the board's link came back: open toward it again, as a connect does
             ++reconnects;
             if (!reconnectWorks) return false;
-            // The board's link came back: open toward it again, as a connect does.
             link.Close();
-            if (!Open()) return false;
-            g_Connected = true;
-            return true;
+            return Open() && (g_Connected = true);
         };
         job.port.sendAxisLimit = [this](std::uint8_t axis, std::int32_t limit) {
             axisLimits.emplace_back(axis, limit);
@@ -180,8 +168,7 @@ protected:
     TempDir start;
     ScriptedResponder boxes;
     ViewRecorder view;
-    int dropped = 0;
-    int reconnects = 0;
+    int dropped = 0, reconnects = 0;
     bool reconnectWorks = true;
     std::vector<std::pair<int, std::int32_t>> axisLimits;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "firmware_fixture.h"
 
@@ -13,22 +14,14 @@ namespace {
 constexpr std::uint32_t kConfig = 0x08010000;
 constexpr std::uint32_t kApp = 0x08020000;
 
-bool InConfig(const sim::FrameRecord& f) {
-    const std::uint32_t a = ReadU32(f.data, 0);
-    return a >= kConfig && a < kApp;
-}
-
-std::string Code(std::uint16_t c) {
-    char t[8];
-    std::snprintf(t, sizeof t, "%03X", c);
-    return t;
-}
-
 // The command codes with repeats of one code run together ("F04" for 152 reads).
 std::vector<std::string> Steps(const std::vector<sim::FrameRecord>& frames) {
     std::vector<std::string> out;
-    for (const auto& f : frames)
-        if (out.empty() || out.back() != Code(f.code)) out.push_back(Code(f.code));
+    char code[8];
+    for (const auto& f : frames) {
+        std::snprintf(code, sizeof code, "%03X", f.code);
+        if (out.empty() || out.back() != code) out.push_back(code);
+    }
     return out;
 }
 
@@ -37,22 +30,18 @@ std::vector<ByteVec> ConfigWrites(const std::vector<sim::FrameRecord>& frames) {
     std::vector<ByteVec> blocks;
     bool inRun = false;
     for (const auto& f : frames) {
-        const bool configWrite = f.code == 0xF03 && InConfig(f);
-        if (configWrite) {
-            if (!inRun) blocks.emplace_back(0x10000, 0xEE);
-            const std::uint32_t at = ReadU32(f.data, 0) - kConfig;
-            std::copy(f.data.begin() + 8, f.data.end(), blocks.back().begin() + at);
-        }
+        const std::uint32_t at = f.code == 0xF03 ? ReadU32(f.data, 0) - kConfig : kApp;
+        const bool configWrite = at < kApp - kConfig;
+        if (configWrite && !inRun) blocks.emplace_back(0x10000, 0xEE);
+        if (configWrite) std::copy(f.data.begin() + 8, f.data.end(), blocks.back().begin() + at);
         inRun = configWrite;
     }
     return blocks;
 }
 
-std::vector<std::size_t> Differences(const ByteVec& a, const ByteVec& b) {
-    std::vector<std::size_t> at;
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
-        if (a[i] != b[i]) at.push_back(i);
-    return at;
+ByteVec WithMark(ByteVec block, std::uint8_t mark) {
+    block[0] = mark;
+    return block;
 }
 
 bool Has(const std::vector<std::string>& lines, const std::string& line) {
@@ -79,11 +68,9 @@ protected:
         job.feedBoardSelect = feedSelect;
         UpdateBoardFirmware(job);
     }
-    std::vector<std::string> Errors() {
+    std::vector<std::string> Errors() {  // the boxes less the questions for missing files
         auto t = boxes.Texts();
-        t.erase(std::remove_if(t.begin(), t.end(),
-                               [](const std::string& s) { return s.find("does not exist") != std::string::npos; }),
-                t.end());
+        std::erase_if(t, [](const std::string& s) { return s.find("does not exist") != std::string::npos; });
         return t;
     }
 };
@@ -140,13 +127,11 @@ TEST_F(UpdateTest, FourBoardsWithThreeFeederBoards) {
         EXPECT_EQ(ReadU32(digests[2 * i + 1].data, 4), images[passes[i].image].size());
     }
 
-    // The block written before the jump differs from the one read only in the mark
-    // (1); the one written after only in the mark (0), which was 0 when read.
+    // The block is written back as read, with the mark 1 before the jump and 0 after it.
     const auto writes = ConfigWrites(frames);
     ASSERT_EQ(writes.size(), 2 * passes.size());
     for (std::size_t i = 0; i < passes.size(); ++i) {
-        EXPECT_EQ(Differences(writes[2 * i], passes[i].config), (std::vector<std::size_t>{0})) << i;
-        EXPECT_EQ(writes[2 * i][0], 1);
+        EXPECT_EQ(writes[2 * i], WithMark(passes[i].config, 1)) << i;
         EXPECT_EQ(writes[2 * i + 1], passes[i].config) << i;
     }
 
@@ -186,103 +171,89 @@ TEST_F(UpdateTest, OnlyTheMainBoardWhenTheOthersAreSkipped) {
     EXPECT_EQ(Flash(1, 0, kApp, 1500), Pattern(1500, 11));
 }
 
-TEST_F(UpdateTest, NoOrCancelForAMissingFileSendsNothing) {
-    boxes.Push(plat::MsgAnswer::No);
-    Run();
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"MainApplication.bin File does not exist"});
-    EXPECT_TRUE(Frames().empty());
-
-    boxes.Clear();
-    WriteImage("MainApplication.bin", Pattern(100, 1));
-    boxes.Push(plat::MsgAnswer::Cancel);
-    Run();
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"HeadApplication.bin File does not exist"});
+TEST_F(UpdateTest, MissingOversizedOrEmptyImagesSendNothing) {
+    struct Row {
+        std::vector<std::pair<const char*, std::size_t>> files;  // written before the run
+        std::optional<plat::MsgAnswer> answer;                   // to the missing-file question
+        const char* box;
+    };
+    const Row rows[] = {
+        {{}, plat::MsgAnswer::No, "MainApplication.bin File does not exist"},
+        {{{"MainApplication.bin", 100}}, plat::MsgAnswer::Cancel, "HeadApplication.bin File does not exist"},
+        {{{"MainApplication.bin", 0x60001}}, {}, "MainApplication.bin File is larger than the application area (393216 bytes)"},
+        // Exactly the area is fine.
+        {{{"MainApplication.bin", 0x60000}, {"HeadApplication.bin", 0}}, {}, "HeadApplication.bin File is empty"}};
+    for (const Row& r : rows) {
+        boxes.Clear();
+        for (const auto& [file, size] : r.files) WriteImage(file, ByteVec(size, 0x5A));
+        if (r.answer) boxes.Push(*r.answer);
+        Run();
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{r.box});
+    }
     EXPECT_TRUE(Frames().empty());
     EXPECT_TRUE(view.statuses.empty());
     EXPECT_EQ(reconnects, 0);
 }
 
-TEST_F(UpdateTest, ImagesThatDoNotFitAreRefusedBeforeAnyCommand) {
-    WriteImage("MainApplication.bin", ByteVec(0x60001, 0x5A));
-    Run();
-    EXPECT_EQ(boxes.Texts(),
-              std::vector<std::string>{"MainApplication.bin File is larger than the application area (393216 bytes)"});
-    EXPECT_TRUE(Frames().empty());
+// One step of a single-image update fails: the boxes and status lines it shows, the
+// commands sent from that step on, and the main board's configuration block after it.
+struct Failure {
+    const char* image;   // the only image file present
+    const char* before;  // status line of the step that fails
+    int error;           // the board's refusal; 0: the board spoils a byte it was sent
+    std::vector<std::string> boxes;
+    const char* failed, *last;  // the failure's status line, the last one shown
+    std::vector<std::string> steps;
+    int reconnects, mark;  // mark: of the block as seeded; -1: not looked at
+};
+void PrintTo(const Failure& f, std::ostream* os) { *os << f.before; }
 
-    boxes.Clear();
-    WriteImage("MainApplication.bin", ByteVec(0x60000, 0x5A));  // exactly the area: fine
-    WriteImage("HeadApplication.bin", {});
-    Run();
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"HeadApplication.bin File is empty"});
-    EXPECT_TRUE(Frames().empty());
-}
+class UpdateFailure : public UpdateTest, public ::testing::WithParamInterface<Failure> {};
 
-TEST_F(UpdateTest, FailedConfigEraseStillRunsTheClosingSteps) {
-    MainOnly();
-    Fresh();
-    Before("擦除主板应用程序配置信息...", [this] { Faults().ErrorNext(0x05); });
-    Run();
-    EXPECT_EQ(Errors(), (std::vector<std::string>{"Error-05 = 长度错误 !", "Erase Main Board Flash Error ！"}));
-    EXPECT_TRUE(Has(view.statuses, "擦除主板应用程序配置信息失败 !"));
-    EXPECT_EQ(view.statuses.back(), "升级完成");
-    EXPECT_TRUE(Frames(0xF07).empty());
-    EXPECT_EQ(Frames().back().code, 0xF00);
-    EXPECT_EQ(Frames().back().data, (ByteVec{1, 0}));
-}
-
-TEST_F(UpdateTest, FailedJumpToTheApplicationEndsWithoutClosingSteps) {
-    MainOnly();
-    Fresh();
-    Before("跳转主板应用程序...", [this] { Faults().ErrorNext(0x10); });
-    Run();
-    EXPECT_EQ(Errors(), (std::vector<std::string>{"Error-10 = 运行保护 !", "Jump to address Error ！"}));
-    EXPECT_EQ(view.statuses.back(), "跳转主板应用程序失败 !");
-    EXPECT_EQ(Frames().back().code, 0xF07);
-    EXPECT_EQ(reconnects, 1);
-}
-
-TEST_F(UpdateTest, FailedSecondReadIsNeverErasedOrWrittenBack) {
-    MainOnly();
+TEST_P(UpdateFailure, ShowsTheErrorAndSendsOnlyWhatIsSafe) {
+    const Failure& f = GetParam();
+    WriteImage(f.image, Pattern(1500, 11));
+    for (int i = 0; i < 3; ++i) boxes.Push(plat::MsgAnswer::Yes);
     SeedConfig(1, 0, ConfigPattern(5));
     Fresh();
-    Before("校验主板应用程序完成", [this] {
-        Faults().ErrorNext(0x05);
+    Before(f.before, [&] {
+        if (f.error) Faults().ErrorNext(f.error);
+        else Poke(kApp + 700, {0x00});
         Board().ClearRecords();
     });
     Run();
-    EXPECT_EQ(Errors(), (std::vector<std::string>{"Error-05 = 长度错误 !", "Read Main Board Flash Error ！"}));
-    EXPECT_TRUE(Has(view.statuses, "读出主板应用程序配置信息失败 !"));
-    EXPECT_EQ(view.statuses.back(), "升级完成");
-    EXPECT_EQ(Steps(Frames()), (std::vector<std::string>{"F04", "F00"}));
-    ByteVec marked = ConfigPattern(5);
-    marked[0] = 1;
-    EXPECT_EQ(Flash(1, 0, kConfig, 0x10000), marked);  // as written before the jump
+    EXPECT_EQ(Errors(), f.boxes);
+    EXPECT_TRUE(Has(view.statuses, f.failed));
+    EXPECT_EQ(view.statuses.back(), f.last);
+    EXPECT_EQ(Steps(Frames()), f.steps);
+    EXPECT_EQ(reconnects, f.reconnects);
+    if (Frames().back().code == 0xF00) {
+        EXPECT_EQ(Frames().back().data, (ByteVec{1, 0}));  // board 1 selected again
+    }
+    if (f.mark >= 0) {
+        EXPECT_EQ(Flash(1, 0, kConfig, 0x10000), WithMark(ConfigPattern(5), std::uint8_t(f.mark)));
+    }
 }
 
-TEST_F(UpdateTest, DigestOfTheWrittenImageIsCompared) {
-    MainOnly();
-    Fresh();
-    // The board keeps a different byte from what it was sent.
-    Before("校验主板应用程序...", [this] { Poke(kApp + 700, {0x00}); });
-    Run();
-    EXPECT_EQ(Errors(), std::vector<std::string>{"Write Main Board MD5 Error ！"});
-    EXPECT_TRUE(Has(view.statuses, "校验主板应用程序失败 !"));
-    EXPECT_EQ(view.statuses.back(), "升级完成");
-    EXPECT_EQ(Frames(0xF07).size(), 1u);  // never jumped into the bad application
-}
-
-TEST_F(UpdateTest, FeederBoardReadFailureNamesTheBoard) {
-    WriteImage("FeedApplication.bin", Pattern(300, 3));
-    for (int i = 0; i < 3; ++i) boxes.Push(plat::MsgAnswer::Yes);
-    Fresh();
-    Before("读出飞达板应用程序配置信息...", [this] { Faults().ErrorNext(0x05); });
-    Run();
-    EXPECT_EQ(Errors(), (std::vector<std::string>{"Error-05 = 长度错误 !", "Read Feedd Board Flash Error ！"}));
-    EXPECT_TRUE(Has(view.statuses, "读出飞达板应用程序配置信息失败 !"));
-    // No main-board image: the closing steps select nothing.
-    EXPECT_EQ(Steps(Frames()), (std::vector<std::string>{"F00", "F04"}));
-    EXPECT_EQ(view.statuses.back(), "升级完成");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Steps, UpdateFailure,
+    ::testing::Values(
+        Failure{"MainApplication.bin", "擦除主板应用程序配置信息...", 0x05,
+                {"Error-05 = 长度错误 !", "Erase Main Board Flash Error ！"}, "擦除主板应用程序配置信息失败 !",
+                "升级完成", {"F02", "F00"}, 0, -1},
+        Failure{"MainApplication.bin", "跳转主板应用程序...", 0x10, {"Error-10 = 运行保护 !", "Jump to address Error ！"},
+                "跳转主板应用程序失败 !", "跳转主板应用程序失败 !", {"F07"}, 1, 0},
+        // A failed second read is never erased or written back: the block stays as written before the jump.
+        Failure{"MainApplication.bin", "校验主板应用程序完成", 0x05,
+                {"Error-05 = 长度错误 !", "Read Main Board Flash Error ！"}, "读出主板应用程序配置信息失败 !", "升级完成",
+                {"F04", "F00"}, 1, 1},
+        // The board keeps a different byte from what it was sent: no jump into the bad application.
+        Failure{"MainApplication.bin", "校验主板应用程序...", 0, {"Write Main Board MD5 Error ！"},
+                "校验主板应用程序失败 !", "升级完成", {"F06", "F00"}, 1, 1},
+        // No main-board image: the closing steps select nothing.
+        Failure{"FeedApplication.bin", "读出飞达板应用程序配置信息...", 0x05,
+                {"Error-05 = 长度错误 !", "Read Feedd Board Flash Error ！"}, "读出飞达板应用程序配置信息失败 !",
+                "升级完成", {"F04"}, 0, 0}));
 
 TEST_F(UpdateTest, ShutdownInTheMiddleEndsQuietly) {
     MainOnly();
