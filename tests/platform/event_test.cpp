@@ -10,52 +10,45 @@
 using namespace plat;
 using namespace std::chrono_literals;
 
-TEST(Event, SetWithNoWaiterStaysLatched) {
-    Event e(false, false);
-    e.Set();
-    EXPECT_EQ(e.Wait(0ms), WaitResult::Signalled);
-    EXPECT_EQ(e.Wait(0ms), WaitResult::TimedOut);  // auto-reset consumed it
-}
-
-TEST(Event, InitialStateAndManualReset) {
+TEST(Event, AutoResetLatchesOnceManualResetStaysSetSemaphoreCaps) {
+    Event a(false, false);
+    a.Set();  // with no waiter: latched until one wait consumes it
+    EXPECT_EQ(a.Wait(0ms), WaitResult::Signalled);
+    EXPECT_EQ(a.Wait(0ms), WaitResult::TimedOut);
     Event m(true, true);
     EXPECT_EQ(m.Wait(0ms), WaitResult::Signalled);
-    EXPECT_EQ(m.Wait(0ms), WaitResult::Signalled);  // stays set
+    EXPECT_EQ(m.Wait(0ms), WaitResult::Signalled);
     m.Reset();
     EXPECT_EQ(m.Wait(5ms), WaitResult::TimedOut);
+    Semaphore s(0, 2);
+    EXPECT_TRUE(s.Release());
+    EXPECT_TRUE(s.Release());
+    EXPECT_FALSE(s.Release());
+    EXPECT_EQ(s.Wait(0ms), WaitResult::Signalled);
+    EXPECT_EQ(s.Wait(0ms), WaitResult::Signalled);
+    EXPECT_EQ(s.Wait(5ms), WaitResult::TimedOut);
 }
 
-TEST(Event, AutoResetReleasesExactlyOneWaiter) {
-    Event e(false, false);
-    std::atomic<bool> stop{false};
-    std::atomic<int> released{0}, cancelled{0};
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 4; ++i)
-        waiters.emplace_back([&] {
-            const WaitResult r = e.Wait(60s, &stop);
-            if (r == WaitResult::Signalled) ++released;
-            if (r == WaitResult::Cancelled) ++cancelled;
-        });
-    e.Set();
-    ASSERT_TRUE(smt::test::WaitUntil([&] { return released.load() == 1; }));
-    stop = true;  // the other three are still waiting: the one set released one
-    for (auto& t : waiters) t.join();
-    EXPECT_EQ(released.load(), 1);
-    EXPECT_EQ(cancelled.load(), 3);
-}
-
-TEST(Event, ManualResetReleasesAll) {
-    Event e(true, false);
-    std::atomic<int> released{0};
-    std::vector<std::thread> waiters;
-    for (int i = 0; i < 4; ++i)
-        waiters.emplace_back([&] {
-            if (e.Wait(60s) == WaitResult::Signalled) ++released;
-        });
-    std::this_thread::sleep_for(30ms);
-    e.Set();
-    for (auto& t : waiters) t.join();
-    EXPECT_EQ(released.load(), 4);
+TEST(Event, AutoResetReleasesExactlyOneWaiterManualResetAll) {
+    for (bool manual : {false, true}) {
+        SCOPED_TRACE(manual ? "manual reset" : "auto reset");
+        Event e(manual, false);
+        std::atomic<bool> stop{false};
+        std::atomic<int> released{0}, cancelled{0};
+        std::vector<std::thread> waiters;
+        for (int i = 0; i < 4; ++i)
+            waiters.emplace_back([&] {
+                const WaitResult r = e.Wait(60s, &stop);
+                if (r == WaitResult::Signalled) ++released;
+                if (r == WaitResult::Cancelled) ++cancelled;
+            });
+        e.Set();
+        ASSERT_TRUE(smt::test::WaitUntil([&] { return released.load() == (manual ? 4 : 1); }));
+        stop = true;  // the others are still waiting: the one set released one
+        for (auto& t : waiters) t.join();
+        EXPECT_EQ(released.load(), manual ? 4 : 1);
+        EXPECT_EQ(cancelled.load(), manual ? 0 : 3);
+    }
 }
 
 TEST(Event, StopFlagAndProcessWideCancelEndWaits) {
@@ -74,14 +67,4 @@ TEST(Event, StopFlagAndProcessWideCancelEndWaits) {
     EXPECT_EQ(e.Wait(1000ms), WaitResult::Cancelled);  // later waits too
     ResumeWaits();
     EXPECT_EQ(e.Wait(1ms), WaitResult::TimedOut);
-}
-
-TEST(Semaphore, CountsAndCaps) {
-    Semaphore s(0, 2);
-    EXPECT_TRUE(s.Release());
-    EXPECT_TRUE(s.Release());
-    EXPECT_FALSE(s.Release());
-    EXPECT_EQ(s.Wait(0ms), WaitResult::Signalled);
-    EXPECT_EQ(s.Wait(0ms), WaitResult::Signalled);
-    EXPECT_EQ(s.Wait(5ms), WaitResult::TimedOut);
 }

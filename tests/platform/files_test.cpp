@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
+
+#include <filesystem>
 
 #include "platform/files.h"
 #include "test_support.h"
@@ -12,51 +13,46 @@ using smt::test::TempDir;
 using smt::test::WriteBytes;
 
 namespace {
-int entriesIn(const std::string& folder) {
-    DIR* d = opendir(folder.c_str());
-    int n = 0;
-    while (const dirent* e = readdir(d)) n += std::string(e->d_name) != "." && std::string(e->d_name) != "..";
-    closedir(d);
-    return n;
+long entriesIn(const std::string& folder) {
+    return std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator());
 }
 } // namespace
 
-TEST(Files, ResolvePathMatchesCaseAndBackslashes) {
+TEST(Files, PathsMatchCaseAndBackslashesAndJoinWithOneSlash) {
     TempDir dir;
     ASSERT_TRUE(MakeDirectory(dir.File("ConfigBackup")));
     WriteBytes(dir.File("ConfigBackup/Config_Speed.fig"), "x");
-
-    EXPECT_EQ(ResolvePath(dir.Path() + "\\configbackup\\CONFIG_SPEED.FIG"),
-              dir.File("ConfigBackup/Config_Speed.fig"));
-    EXPECT_EQ(ResolvePath(dir.File("ConfigBackup/Config_Speed.fig")),
-              dir.File("ConfigBackup/Config_Speed.fig"));
+    const std::string found = dir.File("ConfigBackup/Config_Speed.fig");
+    EXPECT_EQ(ResolvePath(dir.Path() + "\\configbackup\\CONFIG_SPEED.FIG"), found);
+    EXPECT_EQ(ResolvePath(found), found);
     // A missing file in a found folder keeps its own spelling, so it can be created there.
     EXPECT_EQ(ResolvePath(dir.Path() + "\\CONFIGBACKUP\\New.ini"), dir.File("ConfigBackup/New.ini"));
     // Nothing matches: slashes, as written.
     EXPECT_EQ(ResolvePath(dir.Path() + "\\No\\Such"), dir.File("No/Such"));
     EXPECT_TRUE(FileExists(dir.Path() + "\\CONFIGBACKUP\\config_speed.fig"));
     EXPECT_TRUE(IsDirectory(dir.Path() + "/configbackup"));
-    EXPECT_FALSE(IsDirectory(dir.File("ConfigBackup/Config_Speed.fig")));
+    EXPECT_FALSE(IsDirectory(found));
     EXPECT_FALSE(FileExists(dir.File("ConfigBackup")));
+
+    for (auto [folder, name, joined] : {std::tuple{"a", "b.ini", "a/b.ini"}, {"a/", "b.ini", "a/b.ini"},
+                                        {"a\\", "\\b.ini", "a\\b.ini"}, {"", "b.ini", "b.ini"}})
+        EXPECT_EQ(JoinPath(folder, name), joined);
 }
 
-TEST(Files, JoinPathUsesOneSlash) {
-    EXPECT_EQ(JoinPath("a", "b.ini"), "a/b.ini");
-    EXPECT_EQ(JoinPath("a/", "b.ini"), "a/b.ini");
-    EXPECT_EQ(JoinPath("a\\", "\\b.ini"), "a\\b.ini");
-    EXPECT_EQ(JoinPath("", "b.ini"), "b.ini");
-}
-
-TEST(Files, AtomicWriteReplacesWholeFileAndLeavesNoTemporary) {
+TEST(Files, AtomicWriteReplacesWholeFileKeepsPermissionsAndLeavesNoTemporary) {
     TempDir dir;
     const std::string binary("\x00\xFF\r\n\x01", 5);
     ASSERT_TRUE(WriteFileAtomic(dir.File("a.fig"), std::string(100000, 'x')));
+    chmod(dir.File("a.fig").c_str(), 0640);
     ASSERT_TRUE(WriteFileAtomic(dir.Path() + "\\A.FIG", binary));
     EXPECT_EQ(ReadBytes(dir.File("a.fig")), binary);
     std::string read;
     ASSERT_TRUE(ReadWholeFile(dir.File("A.fig"), read));
     EXPECT_EQ(read, binary);
     EXPECT_EQ(entriesIn(dir.Path()), 1);
+    struct stat st;
+    ASSERT_EQ(stat(dir.File("a.fig").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
 
     ASSERT_TRUE(WriteFileAtomic(dir.File("empty"), ""));
     ASSERT_TRUE(ReadWholeFile(dir.File("empty"), read));
@@ -73,19 +69,8 @@ TEST(Files, FailedWriteReportsFalseAndCreatesNothing) {
     EXPECT_FALSE(WriteFileAtomic(dir.File("sub"), "data"));
     EXPECT_EQ(entriesIn(dir.Path()), 1);
     EXPECT_EQ(ReadBytes(dir.File("sub/keep")), "k");
-
     std::string read = "old";
     EXPECT_FALSE(ReadWholeFile(dir.File("nothing"), read));
-}
-
-TEST(Files, AtomicWriteKeepsPermissions) {
-    TempDir dir;
-    WriteBytes(dir.File("p"), "1");
-    chmod(dir.File("p").c_str(), 0640);
-    ASSERT_TRUE(WriteFileAtomic(dir.File("p"), "2"));
-    struct stat st;
-    ASSERT_EQ(stat(dir.File("p").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
 TEST(Files, MakeDirectoryCreatesParentsAndAcceptsExisting) {

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -16,7 +15,6 @@ TEST(MessageBox, WorkersAreAnsweredInTheOrderTheyAsk) {
     ScriptedResponder responder(MsgAnswer::Cancel);
     const MsgAnswer script[] = {MsgAnswer::Yes, MsgAnswer::No, MsgAnswer::Yes, MsgAnswer::No};
     for (MsgAnswer a : script) responder.Push(a);
-
     constexpr int kWorkers = 6;
     std::mutex mutex;
     std::map<std::string, MsgAnswer> answers;
@@ -28,7 +26,6 @@ TEST(MessageBox, WorkersAreAnsweredInTheOrderTheyAsk) {
             answers[text] = a;
         });
     ASSERT_TRUE(JoinAllWorkers(5000ms));
-
     const auto seen = responder.Seen();
     ASSERT_EQ(seen.size(), static_cast<std::size_t>(kWorkers));
     ASSERT_EQ(answers.size(), static_cast<std::size_t>(kWorkers));
@@ -40,35 +37,28 @@ TEST(MessageBox, WorkersAreAnsweredInTheOrderTheyAsk) {
     }
 }
 
-TEST(MessageBox, RequestReachesTheHandlerWhole) {
-    ScriptedResponder responder;
-    EXPECT_EQ(MessageBoxOk("第一行\r\nline 2", false, MsgIcon::Warning, "标题"), MsgAnswer::Ok);
-    ASSERT_EQ(responder.Count(), 1u);
-    const MsgBoxRequest r = responder.Seen()[0];
-    EXPECT_EQ(r.text, "第一行\r\nline 2");
-    EXPECT_EQ(r.caption, "标题");
-    EXPECT_EQ(r.buttons, MsgButtons::Ok);
-    EXPECT_EQ(r.icon, MsgIcon::Warning);
-    EXPECT_FALSE(r.topmost);
-    responder.Clear();
-    EXPECT_EQ(responder.Texts().size(), 0u);
-}
-
-TEST(MessageBox, WithoutHandlerTheFirstButtonAnswers) {
+TEST(MessageBox, RequestReachesTheHandlerWholeAndTheRightHandlerAnswers) {
+    {
+        ScriptedResponder outer(MsgAnswer::No);
+        {
+            ScriptedResponder inner;
+            EXPECT_EQ(MessageBoxOk("第一行\r\nline 2", false, MsgIcon::Warning, "标题"), MsgAnswer::Ok);
+            ASSERT_EQ(inner.Count(), 1u);
+            const MsgBoxRequest r = inner.Seen()[0];
+            EXPECT_EQ(r.text, "第一行\r\nline 2");
+            EXPECT_EQ(r.caption, "标题");
+            EXPECT_EQ(r.buttons, MsgButtons::Ok);
+            EXPECT_EQ(r.icon, MsgIcon::Warning);
+            EXPECT_FALSE(r.topmost);
+        }
+        EXPECT_EQ(MessageBoxAsk("out", MsgButtons::YesNo), MsgAnswer::No);  // the previous handler is back
+        EXPECT_EQ(outer.Texts(), std::vector<std::string>{"out"});
+    }
+    // Without a handler the first button answers.
     const MsgBoxHandler previous = SetMessageBoxHandler(nullptr);
     EXPECT_EQ(MessageBoxOk("headless"), MsgAnswer::Ok);
     EXPECT_EQ(MessageBoxAsk("q", MsgButtons::OkCancel), MsgAnswer::Ok);
     EXPECT_EQ(MessageBoxAsk("q", MsgButtons::YesNo), MsgAnswer::Yes);
     EXPECT_EQ(MessageBoxAsk("q", MsgButtons::YesNoCancel), MsgAnswer::Yes);
     SetMessageBoxHandler(previous);
-}
-
-TEST(MessageBox, ResponderRestoresThePreviousHandler) {
-    ScriptedResponder outer(MsgAnswer::No);
-    {
-        ScriptedResponder inner(MsgAnswer::Yes);
-        EXPECT_EQ(MessageBoxAsk("in", MsgButtons::YesNo), MsgAnswer::Yes);
-    }
-    EXPECT_EQ(MessageBoxAsk("out", MsgButtons::YesNo), MsgAnswer::No);
-    EXPECT_EQ(outer.Texts(), std::vector<std::string>{"out"});
 }
