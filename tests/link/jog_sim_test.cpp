@@ -1,11 +1,10 @@
 // The jog against the simulated machine on both links: every jogged axis leaves
-// the program's counters where the machine's drives are, held jogs stop at the
-// release or the limit, a second jog is refused, the feeder bank's lift opens and
-// closes, pumps and gears reach the machine.
+// the program's counters at the machine's drives, held jogs stop at the release
+// or the limit, a second jog is refused, the bank's lift and walk, pumps and gears.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
+#include <tuple>
 
 #include "sim_fixture.h"
 #include "link/busy.h"
@@ -20,13 +19,9 @@ class JogSim : public SimTest, public ::testing::WithParamInterface<Wire> {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        Start(InitialType());
-    }
-    virtual int InitialType() const { return 0; }
-    void Start(int type) {
-        StartMachine(GetParam() == Wire::Serial, type);
+        StartMachine(GetParam() == Wire::Serial, InitialType());
         g_PanelLink.zCheckMask = 3;
-        machineType = type;
+        machineType = InitialType();
         auto& b = TheBasicSettings();
         b.m_X_Limit = 100, b.m_Y_Limit = -100, b.m_Z_Limit = 10;
         b.m_WestFeed_Limit = -100, b.m_NorthFeed_Limit = 100, b.m_EastFeed_Limit = -100;
@@ -58,45 +53,41 @@ protected:
         TheSpeedTemplates().SetTable(SpeedType::Handle, SpeedTypeTable{});
         SimTest::TearDown();
     }
+    virtual int InitialType() const { return 0; }
+    // A press and its release, then every worker ended.
+    void Click(int id) {
+        jog.OnButton(id, true);
+        jog.OnButton(id, false);
+        ASSERT_TRUE(WaitIdle());
+    }
 
     ManualJog jog;
     int machineType = 0;
 };
 
 TEST_P(JogSim, EveryAxisLeavesTheCountersAtTheMachinesDrives) {
-    struct Step {
-        int axis, dir;
-    };
     // X and Y first: a lowered nozzle would slow them.
-    const Step steps[] = {{0, 1}, {1, 0}, {4, 1}, {5, 0}, {8, 0}, {9, 1}, {10, 0},
-                          {14, 1}, {11, 1}, {13, 0}, {2, 1}, {3, 0}};
+    const std::pair<int, int> steps[] = {{0, 1}, {1, 0}, {4, 1}, {5, 0}, {8, 0}, {9, 1}, {10, 0},
+                                         {14, 1}, {11, 1}, {13, 0}, {2, 1}, {3, 0}};
     int moves = 0;
-    for (const Step& s : steps) {
-        SCOPED_TRACE("axis " + std::to_string(s.axis));
-        jog.JogAxis(s.axis, s.dir, 0, 0, false);
+    for (const auto& [axis, dir] : steps) {
+        SCOPED_TRACE("axis " + std::to_string(axis));
+        jog.JogAxis(axis, dir, 0, 0, false);
         ASSERT_TRUE(WaitIdle());
         EXPECT_EQ(Count(0x61), ++moves);
         ExpectCountersAtMachine();
     }
-    EXPECT_EQ(machine().Positions().x, 39);
-    EXPECT_EQ(machine().Positions().y, -39);
-    EXPECT_EQ(machine().Positions().a[0], 59);
-    EXPECT_EQ(machine().Positions().walk[0], -69);
-    EXPECT_EQ(machine().Positions().lift[2], -69);
+    const sim::Drives d = machine().Positions();
+    EXPECT_EQ(std::tie(d.x, d.y, d.a[0], d.walk[0], d.lift[2]), std::make_tuple(39, -39, 59, -69, -69));
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
-TEST_P(JogSim, ReleaseBeforeTheFirstStepStillMovesOneStep) {
-    jog.OnButton(mc::XPlus, true);
-    jog.OnButton(mc::XPlus, false);
-    ASSERT_TRUE(WaitIdle());
+TEST_P(JogSim, ReleaseBeforeTheFirstStepMovesOneStepAndHeldJogsEndAtTheLimit) {
+    Click(mc::XPlus);
     EXPECT_EQ(Count(0x61), 1);
     EXPECT_EQ(g_PulseX.load(), 39);
     ExpectCountersAtMachine();
-}
-
-TEST_P(JogSim, HeldJogEndsAtTheLimitAndTheOriginFitsNoStep) {
-    TheBasicSettings().m_X_Limit = 1.3;  // 130 pulses: three steps of 39
+    TheBasicSettings().m_X_Limit = 1.3;  // 130 pulses: two more steps of 39 fit
     jog.JogAxis(0, 1, 1, 0, false);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(g_PulseX.load(), 117);
@@ -116,35 +107,26 @@ TEST_P(JogSim, ASecondJogWhileOneRunsIsRefused) {
     jog.OnKeyDown(ManualJog::Key::Down, true, false);
     jog.Stop();
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is runnig !", "Machine is runnig !"}));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(2, "Machine is runnig !"));
     EXPECT_EQ(g_PulseY.load(), 0);
     EXPECT_EQ(machine().Positions().y, 0);
     ExpectCountersAtMachine();
 }
 
-TEST_P(JogSim, BankButtonOpensTheLiftAndItsReleaseClosesIt) {
+TEST_P(JogSim, BankButtonOpensAndClosesTheLiftAndAWalkSwitchesTheBankOffFirst) {
     jog.Port().openLength = [] { return 5; };
     jog.Port().closeLength = [] { return 3; };
     jog.OnMenu(kMenuBankFirst + 2);  // west
-    jog.OnButton(mc::FeedBank, true);
-    jog.OnButton(mc::FeedBank, false);
-    ASSERT_TRUE(WaitIdle());
+    Click(mc::FeedBank);
     EXPECT_EQ(machine().Positions().lift[0], -200);
     ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 3u; }));
-    std::string outputs;
-    for (const auto& o : machine().OutputLog()) outputs += std::to_string(o.channel) + ":" + std::to_string(o.value) + " ";
-    EXPECT_EQ(outputs, "5:1 5:0 5:1 ");
+    EXPECT_EQ(OutputsSent(), "5:1 5:0 5:1 ");
     EXPECT_EQ(jog.LastJog().liftFlag, 1);
-}
 
-TEST_P(JogSim, FeederWalkSwitchesTheBankOutputOffFirst) {
     jog.OnMenu(kMenuBankFirst + 3);  // north
-    jog.OnButton(mc::FeedXPlus, true);
-    jog.OnButton(mc::FeedXPlus, false);
-    ASSERT_TRUE(WaitIdle());
-    ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 1u; }));
-    EXPECT_EQ(machine().OutputLog()[0].channel, 6);
-    EXPECT_EQ(machine().OutputLog()[0].value, 0);
+    Click(mc::FeedXPlus);
+    ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 4u; }));
+    EXPECT_EQ(OutputsSent(), "5:1 5:0 5:1 6:0 ");
     EXPECT_EQ(machine().Positions().walk[1], 69);
     ExpectCountersAtMachine();
 }
@@ -154,18 +136,12 @@ TEST_P(JogSim, PumpsAndGearsReachTheMachine) {
     jog.OnButton(mc::Pumps[3], true);
     jog.OnButton(mc::Pumps[0], false);
     ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 3u; }));
-    EXPECT_EQ(machine().Output(8), 1);
-    EXPECT_EQ(machine().Output(4), 1);
-    EXPECT_EQ(machine().Output(1), 0);
+    EXPECT_EQ(std::tuple(machine().Output(8), machine().Output(4), machine().Output(1)), std::tuple(1, 1, 0));
     EXPECT_EQ(jog.NextSpeedGear(), 2);
     ASSERT_TRUE(WaitUntil([this] { return Count(0x60) == 1; }));
-    int gears = 0;
-    for (const auto& f : machine().Frames())
-        if (f.code == 0x60) {
-            ++gears;
-            EXPECT_EQ(f.data.at(0), 2);
-        }
-    EXPECT_EQ(gears, 1);
+    const auto gears = FramesOf(0x60);
+    ASSERT_EQ(gears.size(), 1u);
+    EXPECT_EQ(gears[0].data.at(0), 2);
 }
 
 class JogSimTwoTables : public JogSim {
@@ -179,12 +155,9 @@ TEST_P(JogSimTwoTables, SecondTableJogsX2AndY2) {
     jog.OnKeyDown(ManualJog::Key::Right, true, false);
     jog.OnKeyUp(ManualJog::Key::Right);
     ASSERT_TRUE(WaitIdle());
-    jog.OnButton(mc::YMinus, true);
-    jog.OnButton(mc::YMinus, false);
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(machine().Positions().x2, 39);
-    EXPECT_EQ(machine().Positions().y2, -39);
-    EXPECT_EQ(machine().Positions().x, 0);
+    Click(mc::YMinus);
+    const sim::Drives d = machine().Positions();
+    EXPECT_EQ(std::tie(d.x2, d.y2, d.x), std::make_tuple(39, -39, 0));
     ExpectCountersAtMachine();
 }
 

@@ -1,9 +1,9 @@
-// The manual jog: which step, sign and speed drive each (machine type, axis)
-// takes, the limit counts, the panel's buttons and feeder cluster, the pump
-// outputs, the speed gears and menu, the Mark offsets, and the guards.
+// The manual jog without a machine: step, sign and speed drive per (type, axis),
+// the limit counts, the buttons and feeder cluster, pumps, gears, Mark offsets, guards.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <tuple>
 
 #include "link/busy.h"
 #include "link/jog.h"
@@ -19,96 +19,59 @@ namespace {
 
 using G = JogGroup;
 
-struct PlanCase {
-    int type, axis, group;
-    bool known;
-    JogGroup g;
-    int sign, drive;
-};
-
 TEST(JogPlan, StepGroupSignAndSpeedDrivePerMachineTypeAndAxis) {
-    const PlanCase cases[] = {
-        {0, 0, 1, true, G::XY, 1, 0},    {0, 1, 1, true, G::XY, 1, 1},   {0, 2, 1, true, G::Z, -1, 2},
-        {0, 3, 1, true, G::Z, -1, 3},    {0, 4, 1, true, G::A, 1, 4},    {3, 7, 1, true, G::A, 1, 4},
-        {0, 8, 1, true, G::Feed, 1, 8},  {0, 9, 1, true, G::Feed, 1, 10}, {0, 10, 1, true, G::Feed, 1, 12},
-        {6, 10, 1, true, G::Feed, 1, 12}, {0, 11, 1, true, G::Feed, 1, 9}, {0, 12, 1, true, G::Feed, 1, 11},
-        {0, 13, 1, true, G::Feed, 1, 13}, {9, 14, 1, true, G::S, 1, 14},  {0, 15, 1, false, G::XY, 1, 0},
-        // the second table of type 4
-        {4, 9, 2, true, G::XY, 1, 0},    {4, 12, 2, true, G::XY, 1, 1},  {4, 9, 1, true, G::Feed, 1, 10},
-        {5, 9, 2, true, G::Feed, 1, 10},
-        // eight heads
-        {7, 0, 1, true, G::XY, 1, 0},    {7, 32, 1, true, G::Z, -1, 2},  {7, 39, 2, true, G::Z, -1, 2},
-        {7, 40, 1, true, G::A, 1, 4},    {7, 47, 1, true, G::A, 1, 4},   {7, 2, 1, false, G::XY, 1, 0},
-        {7, 14, 1, false, G::XY, 1, 0},
+    struct { int type, axis, group; bool known; JogGroup g; int sign, drive; } const cases[] = {
+        {0, 0, 1, true, G::XY, 1, 0},     {0, 1, 1, true, G::XY, 1, 1},     {0, 2, 1, true, G::Z, -1, 2},
+        {0, 3, 1, true, G::Z, -1, 3},     {0, 4, 1, true, G::A, 1, 4},      {3, 7, 1, true, G::A, 1, 4},
+        {0, 8, 1, true, G::Feed, 1, 8},   {0, 9, 1, true, G::Feed, 1, 10},  {0, 10, 1, true, G::Feed, 1, 12},
+        {6, 10, 1, true, G::Feed, 1, 12}, {0, 11, 1, true, G::Feed, 1, 9},  {0, 12, 1, true, G::Feed, 1, 11},
+        {0, 13, 1, true, G::Feed, 1, 13}, {9, 14, 1, true, G::S, 1, 14},    {0, 15, 1, false, G::XY, 1, 0},
+        {4, 9, 2, true, G::XY, 1, 0},     {4, 12, 2, true, G::XY, 1, 1},    {4, 9, 1, true, G::Feed, 1, 10},
+        {5, 9, 2, true, G::Feed, 1, 10},  {7, 0, 1, true, G::XY, 1, 0},     {7, 32, 1, true, G::Z, -1, 2},
+        {7, 39, 2, true, G::Z, -1, 2},    {7, 40, 1, true, G::A, 1, 4},     {7, 47, 1, true, G::A, 1, 4},
+        {7, 2, 1, false, G::XY, 1, 0},    {7, 14, 1, false, G::XY, 1, 0},
         // the insertion machine keeps the previous step for every axis
-        {8, 0, 1, false, G::XY, 1, 0},   {0, 32, 1, false, G::XY, 1, 0},
+        {8, 0, 1, false, G::XY, 1, 0},    {0, 32, 1, false, G::XY, 1, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("type " + std::to_string(c.type) + " axis " + std::to_string(c.axis));
         const JogPlan p = PlanJog(c.type, c.axis, c.group);
         ASSERT_EQ(p.known, c.known);
-        if (!c.known) continue;
-        EXPECT_EQ(p.group, c.g);
-        EXPECT_EQ(p.sign, c.sign);
-        EXPECT_EQ(p.speedDrive, c.drive);
+        if (c.known) { EXPECT_EQ(std::tie(p.group, p.sign, p.speedDrive), std::tie(c.g, c.sign, c.drive)); }
     }
 }
-
-struct CountCase {
-    const char* what;
-    int type, axis, step, group, lift;
-    std::int32_t expected;
-};
 
 TEST(JogCount, StepsBeforeTheTravelLimit) {
     JogLimitPulses l;
     l.x = 10000, l.y = -8000, l.z = 900, l.westWalk = -3000, l.northWalk = 4000, l.eastWalk = -5000;
-    PositionSnapshot p;
+    PositionSnapshot p, origin;
     p.x = 2500, p.y = -1000, p.x2 = 300, p.y2 = -200;
     p.z = {-100, 100, 0, 50, -30, 30, 0, -400};
     p.walk = {-600, 800, -1000, 0};
-    PositionSnapshot origin;
-    const CountCase cases[] = {
-        {"X- at the origin", 0, 0, -100, 1, 0, 0},
-        {"X- back to 0", 0, 0, -100, 1, 0, 25},
-        {"X+ to the limit", 0, 0, 100, 1, 0, 75},
-        {"X+ truncated", 0, 0, 300, 1, 0, 25},
-        {"Y+ back to 0", 0, 1, 100, 1, 0, 10},
-        {"Y- to the negative limit", 0, 1, -100, 1, 0, 70},
-        {"rocker 1/2 down: second nozzle", 0, 2, -100, 1, 0, 8},
-        {"rocker 1/2 up: first nozzle", 0, 2, 100, 1, 0, 10},
-        {"rocker 3/4 down", 3, 3, -50, 1, 0, 17},
-        {"rocker 3/4 up", 3, 3, 50, 1, 0, 18},
-        {"west walk back", 0, 8, 100, 1, 0, 6},
-        {"west walk out", 0, 8, -100, 1, 0, 24},
-        {"north walk back", 0, 9, -100, 1, 0, 8},
-        {"north walk out", 0, 9, 100, 1, 0, 32},
-        {"east walk out", 0, 10, -100, 1, 0, 40},
-        {"third rocker of type 4 up", 4, 10, 10, 1, 0, 3},
-        {"third rocker of type 6 down", 6, 10, -10, 1, 0, -87},
-        {"X2 of type 4", 4, 9, -100, 2, 0, 3},
-        {"Y2 of type 4", 4, 12, 100, 2, 0, 2},
-        {"lift with the flag", 0, 11, 500, 1, 0x101, 1},
-        {"lift without the flag", 0, 13, 500, 1, 0, 1000},
-        {"north lift", 4, 12, 500, 1, 1, 1},
-        {"eight heads: Z8 up", 7, 39, 100, 1, 0, 4},
-        {"eight heads: Z1 down", 7, 32, -100, 1, 0, -10},
-        {"A axis", 0, 4, 10, 1, 0, 1000},
-        {"drilling machine: A", 9, 4, 10, 1, 0, 1},
+    struct { const char* what; int type, axis, step, group, lift; std::int32_t expected; } const cases[] = {
+        {"X- at the origin", 0, 0, -100, 1, 0, 0},          {"X- back to 0", 0, 0, -100, 1, 0, 25},
+        {"X+ to the limit", 0, 0, 100, 1, 0, 75},           {"X+ truncated", 0, 0, 300, 1, 0, 25},
+        {"Y+ back to 0", 0, 1, 100, 1, 0, 10},              {"Y- to the negative limit", 0, 1, -100, 1, 0, 70},
+        {"rocker 1/2 down: second nozzle", 0, 2, -100, 1, 0, 8}, {"rocker 1/2 up: first nozzle", 0, 2, 100, 1, 0, 10},
+        {"rocker 3/4 down", 3, 3, -50, 1, 0, 17},           {"rocker 3/4 up", 3, 3, 50, 1, 0, 18},
+        {"west walk back", 0, 8, 100, 1, 0, 6},             {"west walk out", 0, 8, -100, 1, 0, 24},
+        {"north walk back", 0, 9, -100, 1, 0, 8},           {"north walk out", 0, 9, 100, 1, 0, 32},
+        {"east walk out", 0, 10, -100, 1, 0, 40},           {"third rocker of type 4 up", 4, 10, 10, 1, 0, 3},
+        {"third rocker of type 6 down", 6, 10, -10, 1, 0, -87}, {"X2 of type 4", 4, 9, -100, 2, 0, 3},
+        {"Y2 of type 4", 4, 12, 100, 2, 0, 2},              {"lift with the flag", 0, 11, 500, 1, 0x101, 1},
+        {"lift without the flag", 0, 13, 500, 1, 0, 1000},  {"north lift", 4, 12, 500, 1, 1, 1},
+        {"eight heads: Z8 up", 7, 39, 100, 1, 0, 4},        {"eight heads: Z1 down", 7, 32, -100, 1, 0, -10},
+        {"A axis", 0, 4, 10, 1, 0, 1000},                   {"drilling machine: A", 9, 4, 10, 1, 0, 1},
+        {"a zero step counts nothing and divides by nothing", 0, 0, 0, 1, 0, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
         const PositionSnapshot& at = std::string(c.what) == "X- at the origin" ? origin : p;
-        EXPECT_EQ(JogStepCount(c.type, c.axis, c.step, c.group, c.lift, at, l), c.expected);
+        EXPECT_EQ(JogStepCount(c.type, c.axis, c.step, c.group, c.lift, at, l), c.expected) << c.what;
     }
-    EXPECT_EQ(JogStepCount(0, 0, 0, 1, 0, p, l), 0) << "a zero step counts nothing and divides by nothing";
 }
 
-TEST(JogButtons, AxisAndDirectionOfEveryButton) {
-    struct Case {
-        int id, type, group, axis, dir;
-    };
-    const Case cases[] = {
+TEST(JogButtons, AxisAndDirectionOfEveryButtonAndFeederCluster) {
+    struct { int id, type, group, axis, dir; } const buttons[] = {
         {mc::XPlus, 0, 1, 0, 1},      {mc::XMinus, 0, 1, 0, 0},     {mc::YPlus, 0, 1, 1, 1},
         {mc::YMinus, 0, 1, 1, 0},     {mc::XPlus, 4, 2, 9, 1},      {mc::YMinus, 4, 2, 12, 0},
         {mc::ZPlus[0], 0, 1, 2, 1},   {mc::ZMinus[0], 0, 1, 2, 0},  {mc::ZPlus[1], 2, 1, 2, 0},
@@ -118,46 +81,32 @@ TEST(JogButtons, AxisAndDirectionOfEveryButton) {
         {mc::AMinus[3], 3, 1, 7, 0},  {mc::APlus[0], 7, 1, 40, 1},  {mc::AMinus[4], 7, 2, 44, 0},
         {mc::APlus[7], 7, 2, 47, 1},  {mc::SPlus, 0, 1, 14, 1},     {mc::SMinus, 0, 1, 14, 0},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("control " + std::to_string(c.id) + " type " + std::to_string(c.type));
+    for (const auto& c : buttons) {
         const auto b = JogForButton(c.id, c.type, c.group);
-        ASSERT_TRUE(b.has_value());
-        EXPECT_EQ(b->axis, c.axis);
-        EXPECT_EQ(b->direction, c.dir);
+        ASSERT_TRUE(b.has_value()) << "control " << c.id << " type " << c.type;
+        EXPECT_EQ(std::pair(b->axis, b->direction), std::pair(c.axis, c.dir)) << "control " << c.id << " type " << c.type;
     }
     EXPECT_FALSE(JogForButton(mc::ZPlus[6], 3, 1)) << "Z7 exists only with eight heads";
     EXPECT_FALSE(JogForButton(mc::APlus[4], 3, 1));
     EXPECT_FALSE(JogForButton(mc::Connect, 0, 1));
-}
 
-TEST(JogFeederCluster, WalksAndLiftsPerBank) {
-    struct Case {
-        int id, bank, output, axis, dir;
-        bool lift, open;
-        int flag;
-    };
-    const Case cases[] = {
-        {mc::FeedXPlus, 2, 0, 11, 0, true, true, 0},   {mc::FeedXMinus, 2, 0, 11, 1, true, false, 0},
-        {mc::FeedYPlus, 2, 5, 8, 1, false, false, 0},  {mc::FeedYMinus, 2, 5, 8, 0, false, false, 0},
+    struct { int id, bank, output, axis, dir; bool lift, open; int flag; } const cluster[] = {
+        {mc::FeedXPlus, 2, 0, 11, 0, true, true, 0},    {mc::FeedXMinus, 2, 0, 11, 1, true, false, 0},
+        {mc::FeedYPlus, 2, 5, 8, 1, false, false, 0},   {mc::FeedYMinus, 2, 5, 8, 0, false, false, 0},
         {mc::FeedBank, 2, 0, 11, 0, true, true, 0x101}, {mc::FeedXPlus, 3, 6, 9, 1, false, false, 0},
-        {mc::FeedXMinus, 3, 6, 9, 0, false, false, 0}, {mc::FeedYPlus, 3, 0, 12, 1, true, false, 0},
-        {mc::FeedYMinus, 3, 0, 12, 0, true, true, 0},  {mc::FeedBank, 3, 0, 12, 0, true, true, 0x101},
-        {mc::FeedXPlus, 0, 0, 13, 1, true, false, 0},  {mc::FeedXMinus, 0, 0, 13, 0, true, true, 0},
-        {mc::FeedYPlus, 0, 7, 10, 1, false, false, 0}, {mc::FeedYMinus, 0, 7, 10, 0, false, false, 0},
+        {mc::FeedXMinus, 3, 6, 9, 0, false, false, 0},  {mc::FeedYPlus, 3, 0, 12, 1, true, false, 0},
+        {mc::FeedYMinus, 3, 0, 12, 0, true, true, 0},   {mc::FeedBank, 3, 0, 12, 0, true, true, 0x101},
+        {mc::FeedXPlus, 0, 0, 13, 1, true, false, 0},   {mc::FeedXMinus, 0, 0, 13, 0, true, true, 0},
+        {mc::FeedYPlus, 0, 7, 10, 1, false, false, 0},  {mc::FeedYMinus, 0, 7, 10, 0, false, false, 0},
         {mc::FeedBank, 0, 0, 13, 0, true, true, 0x101},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cluster) {
         SCOPED_TRACE("control " + std::to_string(c.id) + " bank " + std::to_string(c.bank));
         const auto s = FeederClusterFor(c.id, c.bank);
         ASSERT_TRUE(s.has_value());
-        EXPECT_EQ(s->outputOff, c.output);
-        EXPECT_EQ(s->axis, c.axis);
-        EXPECT_EQ(s->direction, c.dir);
-        EXPECT_EQ(s->lift, c.lift);
-        if (c.lift) {
-            EXPECT_EQ(s->openLength, c.open);
-        }
-        EXPECT_EQ(s->liftFlag, c.flag);
+        EXPECT_EQ(std::tie(s->outputOff, s->axis, s->direction, s->lift, s->liftFlag),
+                  std::tie(c.output, c.axis, c.dir, c.lift, c.flag));
+        if (c.lift) { EXPECT_EQ(s->openLength, c.open); }
     }
     for (int id : {mc::FeedXPlus, mc::FeedXMinus, mc::FeedYPlus, mc::FeedYMinus, mc::FeedBank})
         EXPECT_FALSE(FeederClusterFor(id, 1)) << "the south bank does nothing";
@@ -166,26 +115,20 @@ TEST(JogFeederCluster, WalksAndLiftsPerBank) {
     EXPECT_EQ(LiftOfBank(3)->output, 6);
 }
 
-std::string Outputs(const std::vector<OutputSwitch>& v) {
-    std::string s;
-    for (const auto& o : v) s += std::to_string(o.channel) + ":" + std::to_string(o.value) + "/" + std::to_string(o.extra) + " ";
-    return s;
-}
-
 TEST(JogPumps, ChannelsPerMachineTypeAndRunMode) {
-    EXPECT_EQ(Outputs(PumpOutputs(1, true, 0, 0, 9)), "1:1/5 ");
-    EXPECT_EQ(Outputs(PumpOutputs(2, true, 1, 0, 9)), "2:1/5 ");
-    EXPECT_EQ(Outputs(PumpOutputs(2, true, 1, 1, 9)), "8:1/5 2:1/5 ");
-    EXPECT_EQ(Outputs(PumpOutputs(4, false, 6, 2, 9)), "8:0/5 4:0/5 ");
-    EXPECT_EQ(Outputs(PumpOutputs(3, true, 3, 1, 9)), "3:1/5 ");
-    EXPECT_EQ(Outputs(PumpOutputs(6, true, 3, 0, 9)), "6:1/5 ");
-    EXPECT_EQ(Outputs(PumpOutputs(7, true, 3, 0, 9)), "");
-    EXPECT_EQ(Outputs(PumpOutputs(8, true, 3, 0, 9)), "");
-    EXPECT_EQ(Outputs(PumpOutputs(1, true, 7, 0, 9)), "32:1/9 ");
-    EXPECT_EQ(Outputs(PumpOutputs(7, false, 7, 1, 9)), "38:0/9 ");
-    EXPECT_EQ(Outputs(PumpOutputs(8, true, 7, 0, 9)), "39:1/9 ");
-    EXPECT_EQ(Outputs(PumpOutputs(8, true, 7, 2, 9)), "47:1/9 ");
-    EXPECT_EQ(Outputs(PumpOutputs(9, true, 7, 2, 9)), "");
+    struct { int pump; bool on; int type, runSelect; const char* expected; } const cases[] = {
+        {1, true, 0, 0, "1:1/5 "},  {2, true, 1, 0, "2:1/5 "},  {2, true, 1, 1, "8:1/5 2:1/5 "},
+        {4, false, 6, 2, "8:0/5 4:0/5 "}, {3, true, 3, 1, "3:1/5 "}, {6, true, 3, 0, "6:1/5 "},
+        {7, true, 3, 0, ""},        {8, true, 3, 0, ""},        {1, true, 7, 0, "32:1/9 "},
+        {7, false, 7, 1, "38:0/9 "}, {8, true, 7, 0, "39:1/9 "}, {8, true, 7, 2, "47:1/9 "},
+        {9, true, 7, 2, ""},
+    };
+    for (const auto& c : cases) {
+        std::string s;
+        for (const auto& o : PumpOutputs(c.pump, c.on, c.type, c.runSelect, 9))
+            s += std::to_string(o.channel) + ":" + std::to_string(o.value) + "/" + std::to_string(o.extra) + " ";
+        EXPECT_EQ(s, c.expected) << "pump " << c.pump << " type " << c.type << " run " << c.runSelect;
+    }
 }
 
 SpeedTemplateSettings NumberedJogSpeeds() {
@@ -212,7 +155,6 @@ TEST(JogSpeedMenu, ItemsSetOneGroupAndOnlyXYSetsTheGear) {
     ASSERT_TRUE(ApplySpeedMenuItem(c, 33114, s));  // S fine
     EXPECT_EQ(c.m_S_RunSteps, 5003);
     EXPECT_FALSE(ApplySpeedMenuItem(c, kMenuBankFirst, s));
-    EXPECT_EQ(SpeedMenuItems().size(), 20u);
 }
 
 TEST(JogMarkOffset, OffsetFromTheCameraPositionWithinThreeMillimetres) {
@@ -221,8 +163,7 @@ TEST(JogMarkOffset, OffsetFromTheCameraPositionWithinThreeMillimetres) {
     EXPECT_FALSE(MarkAxisOffset(2.5, 10.0, 2000, 100, 9.4999));
     EXPECT_DOUBLE_EQ(*MarkAxisOffset(0, 0, -300, 100, 0), -3.0);
     EXPECT_FALSE(MarkAxisOffset(0, 0, -301, 100, 0));
-    // written with four decimals and read back
-    EXPECT_DOUBLE_EQ(*MarkAxisOffset(0, 0, 1, 3, 0), 0.3333);
+    EXPECT_DOUBLE_EQ(*MarkAxisOffset(0, 0, 1, 3, 0), 0.3333);  // written with four decimals and read back
 }
 
 // ---- the jog state, without a machine ------------------------------------------
@@ -232,6 +173,8 @@ protected:
     void SetUp() override {
         LinkTest::SetUp();
         ClearPositionCounters();
+        TheBasicSettings() = BasicSettings{};
+        ThePulseFactors() = PulseFactors{};
         TheSpeedTemplates().SetSettings(NumberedJogSpeeds());
         jog.SetClock([this] { return now; });
         jog.SetMachineType([this] { return type; });
@@ -240,11 +183,21 @@ protected:
     void TearDown() override {
         plat::JoinAllWorkers(std::chrono::seconds(10));
         TheSpeedTemplates().SetSettings(SpeedTemplateSettings{});
+        TheBasicSettings() = BasicSettings{};
+        ThePulseFactors() = PulseFactors{};
         ClearPositionCounters();
         LinkTest::TearDown();
     }
-    // Every jog worker ended and the busy flag free again.
     bool WaitIdle() { return plat::JoinAllWorkers(std::chrono::seconds(10)) && !g_Running.load(); }
+    // Jogs (held unless a count is given) with the panel's XY step `xy`; the step taken.
+    int JogXY(int xy, int axis, int dir, int count, bool explicitCount) {
+        ManualControlConfig c;
+        c.m_XY_RunSteps = xy;
+        jog.SetConfig(c);
+        jog.JogAxis(axis, dir, explicitCount ? 0 : 1, count, explicitCount);
+        EXPECT_TRUE(WaitIdle());
+        return jog.LastJog().step;
+    }
 
     ManualJog jog;
     int type = 0;
@@ -254,24 +207,18 @@ protected:
 
 TEST_F(JogStateTest, GearAdvancesOncePerTickAndSaysWhenNotConnected) {
     EXPECT_EQ(jog.NextSpeedGear(), 1);
-    const ManualControlConfig c = jog.Config();
-    EXPECT_EQ(c.m_XY_RunSteps, 1001);
-    EXPECT_EQ(c.m_S_RunSteps, 5001);
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], "XY1001,  Z2001,  A3001,  F4001,  S5001");
+    EXPECT_EQ(jog.Config().m_XY_RunSteps, 1001);
+    EXPECT_EQ(texts, std::vector<std::string>{"XY1001,  Z2001,  A3001,  F4001,  S5001"});
     now += std::chrono::milliseconds(150);
     EXPECT_EQ(jog.NextSpeedGear(), 1) << "a second press within the tick";
-    now += std::chrono::milliseconds(300);
-    EXPECT_EQ(jog.NextSpeedGear(), 2);
-    now += std::chrono::milliseconds(300);
-    EXPECT_EQ(jog.NextSpeedGear(), 3);
-    now += std::chrono::milliseconds(300);
-    EXPECT_EQ(jog.NextSpeedGear(), 0);
-    EXPECT_EQ(boxes.Count(), 5u);
-    for (const auto& t : boxes.Texts()) EXPECT_EQ(t, "Machine is not connection !");
+    for (int expected : {2, 3, 0}) {
+        now += std::chrono::milliseconds(300);
+        EXPECT_EQ(jog.NextSpeedGear(), expected);
+    }
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(5, "Machine is not connection !"));
 }
 
-TEST_F(JogStateTest, GuardsRefuseBeforeAnythingIsStored) {
+TEST_F(JogStateTest, GuardsAndAZeroStepStoreNothingAndTakeNoBusyFlag) {
     jog.JogAxis(0, 1, 1, 0, false);
     ASSERT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is not connection !"});
     g_Connected = true;
@@ -280,78 +227,44 @@ TEST_F(JogStateTest, GuardsRefuseBeforeAnythingIsStored) {
     EXPECT_EQ(boxes.Texts().back(), "Machine is runnig !");
     EXPECT_EQ(jog.LastJog().axis, 0);
     EXPECT_EQ(jog.LastJog().step, 0);
-    EXPECT_EQ(plat::RunningWorkers(), 0);
-}
-
-TEST_F(JogStateTest, ZeroStepDoesNothingAndTakesNoBusyFlag) {
-    g_Connected = true;
+    g_Running = false;
     jog.JogAxis(0, 1, 1, 0, false);  // the panel's step is still 0
     jog.JogAxis(14, 0, 0, 0, true);  // an explicit count of 0
-    EXPECT_FALSE(g_Running.load());
+    EXPECT_EQ(boxes.Count(), 2u);
     EXPECT_EQ(plat::RunningWorkers(), 0);
-    EXPECT_EQ(boxes.Count(), 0u);
-    // the busy flag is free for the next action
-    EXPECT_TRUE(TryClaimBusy());
+    EXPECT_TRUE(TryClaimBusy()) << "the busy flag is free for the next action";
     ReleaseBusy();
 }
 
 TEST_F(JogStateTest, NozzleDownCutsXYToTheSlowStepUnlessFine) {
     g_Connected = true;
-    ManualControlConfig c;
-    c.m_XY_RunSteps = 1000;  // fast
-    jog.SetConfig(c);
     g_PulseZ[5] = -20;
-    jog.JogAxis(0, 0, 1, 0, false);  // X- at the origin: no step fits
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(jog.LastJog().step, -1002);
+    EXPECT_EQ(JogXY(1000, 0, 0, 0, false), -1002);  // X- at the origin: no step fits
     EXPECT_EQ(jog.Config().m_XY_RunSteps, 1002);
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.back(), "XY1002,  Z0,  A0,  F0,  S0");
-
-    c.m_XY_RunSteps = 1003;  // fine stays
-    jog.SetConfig(c);
-    jog.JogAxis(1, 1, 1, 0, false);
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(jog.LastJog().step, 1003);
-
-    // an explicit count is not cut, only the panel's step changes
-    c.m_XY_RunSteps = 1000;
-    jog.SetConfig(c);
-    jog.JogAxis(0, 0, 0, 777, true);
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(jog.LastJog().step, -777);
-    EXPECT_EQ(jog.Config().m_XY_RunSteps, 1002);
-
-    // eight heads have no interlock
+    EXPECT_EQ(JogXY(1003, 1, 1, 0, false), 1003) << "fine stays";
+    EXPECT_EQ(JogXY(1000, 0, 0, 777, true), -777) << "an explicit count is not cut";
+    EXPECT_EQ(jog.Config().m_XY_RunSteps, 1002) << "only the panel's step changes";
     type = 7;
-    jog.SetConfig(c);
-    jog.JogAxis(0, 0, 1, 0, false);
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(jog.LastJog().step, -1000);
+    EXPECT_EQ(JogXY(1000, 0, 0, 0, false), -1000) << "eight heads have no interlock";
 }
 
 TEST_F(JogStateTest, SignFollowsTheAxisAndTheCountIsTakenAsItsMagnitude) {
     g_Connected = true;
-    g_PulseY = 0;
-    ManualControlConfig c;
-    c.m_Z_RunSteps = 40;
-    jog.SetConfig(c);
     // The count's sign is dropped; Y+ at 0 fits no step, so nothing moves.
-    jog.JogAxis(1, 1, 0, -250, true);
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(jog.LastJog().step, 250);
+    EXPECT_EQ(JogXY(0, 1, 1, -250, true), 250);
     type = 8;  // insertion machine: the previous step stays
-    jog.JogAxis(1, 1, 0, 5, true);
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(jog.LastJog().step, 250);
+    EXPECT_EQ(JogXY(0, 1, 1, 5, true), 250);
     EXPECT_EQ(jog.LastJog().axis, 1);
 }
 
-TEST_F(JogStateTest, HeadGroupTogglesOnlyOnTheTwoTableAndEightHeadTypes) {
-    std::vector<int> shown;
+TEST_F(JogStateTest, HeadGroupBankMenuKeysAndTheDrillingA1Buttons) {
+    std::vector<int> shown, banks;
     jog.Port().showHeadGroup = [&](int g) { shown.push_back(g); };
+    jog.Port().showBank = [&](int b) { banks.push_back(b); };
     jog.OnHeadGroupButton();
-    EXPECT_EQ(jog.HeadGroup(), 1);
+    EXPECT_EQ(jog.HeadGroup(), 1) << "only the two-table and eight-head types toggle";
     type = 4;
     jog.OnHeadGroupButton();
     EXPECT_EQ(jog.HeadGroup(), 2);
@@ -360,11 +273,7 @@ TEST_F(JogStateTest, HeadGroupTogglesOnlyOnTheTwoTableAndEightHeadTypes) {
     jog.OnHeadGroupButton();
     EXPECT_EQ(jog.HeadGroup(), 1);
     EXPECT_EQ(shown, (std::vector<int>{2, 1}));
-}
 
-TEST_F(JogStateTest, BankMenuAndKeysWithoutCtrl) {
-    std::vector<int> banks;
-    jog.Port().showBank = [&](int b) { banks.push_back(b); };
     jog.OnMenu(kMenuBankFirst + 3);
     EXPECT_EQ(jog.Config().m_Feed_Direction, 3);
     EXPECT_EQ(banks, std::vector<int>{3});
@@ -372,9 +281,7 @@ TEST_F(JogStateTest, BankMenuAndKeysWithoutCtrl) {
     EXPECT_FALSE(jog.OnKeyDown(ManualJog::Key::Other, true, false));
     EXPECT_TRUE(jog.OnKeyDown(ManualJog::Key::Other, true, true)) << "Shift+Ctrl: next gear";
     EXPECT_EQ(jog.Config().m_SpeedGears, 1);
-}
 
-TEST_F(JogStateTest, DrillingMachineA1ButtonsAlternate) {
     type = 9;  // not connected: the buttons still hand over, the jog is refused
     std::vector<std::string> states;
     jog.Port().enableControl = [&](int id, bool on) { states.push_back(std::to_string(id) + (on ? "+" : "-")); };
@@ -387,8 +294,6 @@ TEST_F(JogStateTest, DrillingMachineA1ButtonsAlternate) {
 }
 
 TEST_F(JogStateTest, MarkOffsetsStoredAndRefused) {
-    TheBasicSettings() = BasicSettings{};
-    ThePulseFactors() = PulseFactors{};
     ThePulseFactors().m_X_Pulse = 100;
     ThePulseFactors().m_Y_Pulse = 100;
     TheBasicSettings().m_X_CameraToNozzle1 = 1;
@@ -407,13 +312,10 @@ TEST_F(JogStateTest, MarkOffsetsStoredAndRefused) {
     g_PulseY = -2900;  // -19 + 20 = 1
     ASSERT_TRUE(jog.TakeMarkOffset(2));
     EXPECT_EQ(corrected, (std::vector<double>{1, -1, -1, 1}));
-    g_PulseX = 5000;   // X out of range: Y is not looked at
+    g_PulseX = 5000;  // X out of range: Y is not looked at
     EXPECT_FALSE(jog.TakeMarkOffset(1));
     EXPECT_EQ(boxes.Texts().back(), "手动获得MARK点值不在-3到3mm以内，此操作无效 !");
     EXPECT_DOUBLE_EQ(stored.mark1X, 1);
-    TheBasicSettings() = BasicSettings{};
-    ThePulseFactors() = PulseFactors{};
-    ClearPositionCounters();
 }
 
 }  // namespace

@@ -34,10 +34,10 @@ protected:
         ResetLinkState();
     }
     void Key(QWidget* target, int key, Qt::KeyboardModifiers mods) {
-        QKeyEvent press(QEvent::KeyPress, key, mods);
-        QApplication::sendEvent(target, &press);
-        QKeyEvent release(QEvent::KeyRelease, key, mods);
-        QApplication::sendEvent(target, &release);
+        for (QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent event(type, key, mods);
+            QApplication::sendEvent(target, &event);
+        }
         plat::RunPostedTasks();
         QApplication::processEvents();
     }
@@ -62,9 +62,7 @@ TEST_F(JogGlue, SpeedMenuGreysTheSouthBankAndTheFeederPartsOnEightHeads) {
     panel->LayoutManualControlForModel(7);
     menu = BuildSpeedMenu(panel.get());
     EXPECT_TRUE(Submenu(*menu, 2)->isEnabled());
-    EXPECT_FALSE(Submenu(*menu, 3)->isEnabled());
-    EXPECT_FALSE(Submenu(*menu, 4)->isEnabled());
-    EXPECT_FALSE(Submenu(*menu, 5)->isEnabled());
+    for (int feederPart : {3, 4, 5}) EXPECT_FALSE(Submenu(*menu, feederPart)->isEnabled()) << feederPart;
 }
 
 TEST_F(JogGlue, KeysOfThePanelReachTheJogAndItsStepText) {
@@ -76,7 +74,7 @@ TEST_F(JogGlue, KeysOfThePanelReachTheJogAndItsStepText) {
     Key(button, Qt::Key_Left, Qt::ControlModifier);
     Key(button, Qt::Key_Left, Qt::NoModifier);  // without Ctrl: not a jog
     // the gear's and the jog's refusals; the key without Ctrl asked nothing
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is not connection !", "Machine is not connection !"}));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(2, "Machine is not connection !"));
 }
 
 TEST_F(JogGlue, BankMenuShowsTheBankOnItsButton) {
