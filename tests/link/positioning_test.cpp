@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <functional>
+#include <tuple>
 
 #include "app/globals.h"
 #include "app/menus.h"
@@ -20,10 +20,8 @@ namespace {
 
 BasicSettings Settings() {
     BasicSettings b;
-    b.m_X_Limit = 300;
-    b.m_Y_Limit = -250;
-    b.m_X_CameraToNozzle1 = 12.345;
-    b.m_Y_CameraToNozzle1 = -6.789;
+    b.m_X_Limit = 300, b.m_Y_Limit = -250;
+    b.m_X_CameraToNozzle1 = 12.345, b.m_Y_CameraToNozzle1 = -6.789;
     b.m_X_Nozzle2ToNozzle1 = 0.009, b.m_Y_Nozzle2ToNozzle1 = 1.5;
     b.m_X_Nozzle3ToNozzle1 = 30.11, b.m_Y_Nozzle3ToNozzle1 = -0.33;
     b.m_X_Nozzle4ToNozzle1 = 45.5, b.m_Y_Nozzle4ToNozzle1 = 0.25;
@@ -35,14 +33,7 @@ BasicSettings Settings() {
     return b;
 }
 
-PulseFactors Factors() {
-    PulseFactors f;
-    f.m_X_Pulse = 100;
-    f.m_Y_Pulse = 80;
-    return f;
-}
-
-PositionInputs Inputs() {
+PlannedMove Plan(PosCommand c, int type = 0, int group = 1, BasicSettings b = Settings()) {
     PositionInputs in;
     in.origin = {60.019, -70.031};
     in.mark = {5.555, -4.449};
@@ -50,80 +41,64 @@ PositionInputs Inputs() {
     in.y2ToY1Pulses = {100, -160};
     in.pulsesPerMmX = 99.5;  // the run-time copies differ to show which is used
     in.pulsesPerMmY = 79.5;
-    return in;
-}
-
-PlannedMove Plan(PosCommand c, int type = 0, int group = 1, BasicSettings b = Settings()) {
-    return PlanPositioning(c, Inputs(), type, group, b, Factors());
+    PulseFactors f;
+    f.m_X_Pulse = 100;
+    f.m_Y_Pulse = 80;
+    return PlanPositioning(c, in, type, group, b, f);
 }
 
 TEST(PositioningTargets, EachTermTruncatedOnItsOwn) {
-    // 10.007 x 100 = 1000 and 0.009 x 100 = 0: 1000, not trunc(9.998 x 100) = 999
-    PlannedMove p = Plan({PosKind::Throw, 2});
-    EXPECT_EQ(p.message, -1);
-    EXPECT_EQ(p.x, 1000);
-    EXPECT_EQ(p.y, -1640 - 120);
-    p = Plan({PosKind::Throw, 1});
-    EXPECT_EQ(p.x, 1000);
-    EXPECT_EQ(p.y, -1640);
-    p = Plan({PosKind::VisualOrigin});
-    EXPECT_EQ(p.x, 5000 - 1234);
-    EXPECT_EQ(p.y, -3200 + 543);
-    p = Plan({PosKind::CameraPcbOrigin});
-    EXPECT_EQ(p.x, 6001 - 1234);
-    EXPECT_EQ(p.y, -5602 + 543);
-    p = Plan({PosKind::CameraMark, 1, 2});
-    EXPECT_EQ(p.x, 555 - 1234 + 6001);
-    EXPECT_EQ(p.y, -355 + 543 - 5602);
-    p = Plan({PosKind::NozzlePcbOrigin, 1});
-    EXPECT_EQ(p.x, 5971) << "nozzle 1 uses the run-time copy of the factor";
-    EXPECT_EQ(p.y, -5567);
-    p = Plan({PosKind::NozzlePcbOrigin, 3});
-    EXPECT_EQ(p.x, 6001 - 3011);
-    EXPECT_EQ(p.y, -5602 + 26);
-    p = Plan({PosKind::NozzleCamera, 2, 1, 2});
-    EXPECT_EQ(p.x, 15001 - 0);
-    EXPECT_EQ(p.y, -9602 - 120);
-    p = Plan({PosKind::FourHeadCamera2, 1, 1, 2});
-    EXPECT_EQ(p.x, 15001 - 1505) << "half of nozzle 3's offset, truncated once";
-    EXPECT_EQ(p.y, -9602 + 13);
-    p = Plan({PosKind::MeasuringCamera1});
-    EXPECT_EQ(p.x, 15001 - 333);
-    EXPECT_EQ(p.y, -9602 + 355);
-    EXPECT_FALSE(p.model4);
+    struct { const char* what; PosCommand c; std::int32_t x, y; } const cases[] = {
+        // 10.007 x 100 = 1000 and 0.009 x 100 = 0: 1000, not trunc(9.998 x 100) = 999
+        {"throw 2", {PosKind::Throw, 2}, 1000, -1640 - 120},
+        {"throw 1", {PosKind::Throw, 1}, 1000, -1640},
+        {"visual origin", {PosKind::VisualOrigin}, 5000 - 1234, -3200 + 543},
+        {"camera to PCB origin", {PosKind::CameraPcbOrigin}, 6001 - 1234, -5602 + 543},
+        {"camera to Mark 2", {PosKind::CameraMark, 1, 2}, 555 - 1234 + 6001, -355 + 543 - 5602},
+        {"nozzle 1 uses the run-time copy of the factor", {PosKind::NozzlePcbOrigin, 1}, 5971, -5567},
+        {"nozzle 3 to PCB origin", {PosKind::NozzlePcbOrigin, 3}, 6001 - 3011, -5602 + 26},
+        {"nozzle 2 to camera 2", {PosKind::NozzleCamera, 2, 1, 2}, 15001 - 0, -9602 - 120},
+        {"half of nozzle 3's offset, truncated once", {PosKind::FourHeadCamera2, 1, 1, 2}, 15001 - 1505, -9602 + 13},
+        {"measuring head", {PosKind::MeasuringCamera1}, 15001 - 333, -9602 + 355},
+    };
+    for (const auto& c : cases) {
+        const PlannedMove p = Plan(c.c);
+        EXPECT_EQ(std::tie(p.message, p.model4, p.x, p.y), std::make_tuple(-1, false, c.x, c.y)) << c.what;
+    }
 }
 
 TEST(PositioningTargets, LimitsInclusiveXBeforeY) {
-    EXPECT_EQ(CheckPointLimits({0, 0}, 300, -250), LimitFailure::None);
-    EXPECT_EQ(CheckPointLimits({300, -250}, 300, -250), LimitFailure::None);
-    EXPECT_EQ(CheckPointLimits({300.0001, -10}, 300, -250), LimitFailure::X);
-    EXPECT_EQ(CheckPointLimits({-0.0001, -10}, 300, -250), LimitFailure::X);
-    EXPECT_EQ(CheckPointLimits({10, 0.0001}, 300, -250), LimitFailure::Y);
-    EXPECT_EQ(CheckPointLimits({10, -250.0001}, 300, -250), LimitFailure::Y);
-    EXPECT_EQ(CheckPointLimits({-1, 1}, 300, -250), LimitFailure::X) << "both fail: only X";
+    struct { PointMm p; LimitFailure expected; } const points[] = {
+        {{0, 0}, LimitFailure::None},          {{300, -250}, LimitFailure::None},
+        {{300.0001, -10}, LimitFailure::X},    {{-0.0001, -10}, LimitFailure::X},
+        {{10, 0.0001}, LimitFailure::Y},       {{10, -250.0001}, LimitFailure::Y},
+        {{-1, 1}, LimitFailure::X},  // both fail: only X
+    };
+    for (const auto& c : points) EXPECT_EQ(CheckPointLimits(c.p, 300, -250), c.expected) << c.p.x << "," << c.p.y;
 
     BasicSettings b = Settings();
+    const auto message = [&](PosCommand c) { return Plan(c, 0, 1, b).message; };
     b.m_X_VisualOrigin = b.m_X_CameraToNozzle1 - 1;
     b.m_Y_VisualOrigin = 5;
-    EXPECT_EQ(Plan({PosKind::VisualOrigin}, 0, 1, b).message, 0);
+    EXPECT_EQ(message({PosKind::VisualOrigin}), 0);
     b.m_X_VisualOrigin = 20;
-    EXPECT_EQ(Plan({PosKind::VisualOrigin}, 0, 1, b).message, 1);
+    EXPECT_EQ(message({PosKind::VisualOrigin}), 1);
     b.m_Y_ThrowPosition = 1;
-    EXPECT_EQ(Plan({PosKind::Throw, 1}, 0, 1, b).message, 21);
+    EXPECT_EQ(message({PosKind::Throw, 1}), 21);
     b.m_X_ThrowPosition = 400;
-    EXPECT_EQ(Plan({PosKind::Throw, 1}, 0, 1, b).message, 20);
+    EXPECT_EQ(message({PosKind::Throw, 1}), 20);
     b.m_X_Limit = 10;
-    EXPECT_EQ(Plan({PosKind::CameraPcbOrigin}, 0, 1, b).message, 7);
-    EXPECT_EQ(Plan({PosKind::CameraMark, 1, 1}, 0, 1, b).message, 16);
-    EXPECT_EQ(Plan({PosKind::CameraMark, 1, 2}, 0, 1, b).message, 18);
-    EXPECT_EQ(Plan({PosKind::NozzleCamera, 2, 1, 1}, 0, 1, b).message, 12);
-    EXPECT_EQ(Plan({PosKind::NozzleCamera, 2, 1, 2}, 0, 1, b).message, 14);
-    EXPECT_EQ(Plan({PosKind::MeasuringCamera1}, 0, 1, b).message, -1) << "no check of its own";
+    EXPECT_EQ(message({PosKind::CameraPcbOrigin}), 7);
+    EXPECT_EQ(message({PosKind::CameraMark, 1, 1}), 16);
+    EXPECT_EQ(message({PosKind::CameraMark, 1, 2}), 18);
+    EXPECT_EQ(message({PosKind::NozzleCamera, 2, 1, 1}), 12);
+    EXPECT_EQ(message({PosKind::NozzleCamera, 2, 1, 2}), 14);
+    EXPECT_EQ(message({PosKind::MeasuringCamera1}), -1) << "no check of its own";
     b = Settings();
     b.m_Y_Limit = -50;
-    EXPECT_EQ(Plan({PosKind::NozzlePcbOrigin, 2}, 0, 1, b).message, 8);
-    EXPECT_EQ(Plan({PosKind::CameraMark, 1, 2}, 0, 1, b).message, 19);
-    EXPECT_EQ(Plan({PosKind::NozzleCamera, 1, 1, 2}, 0, 1, b).message, 15);
+    EXPECT_EQ(message({PosKind::NozzlePcbOrigin, 2}), 8);
+    EXPECT_EQ(message({PosKind::CameraMark, 1, 2}), 19);
+    EXPECT_EQ(message({PosKind::NozzleCamera, 1, 1, 2}), 15);
 }
 
 TEST(PositioningTargets, DoubleTableRules) {
@@ -133,9 +108,8 @@ TEST(PositioningTargets, DoubleTableRules) {
     const std::int32_t offsets[] = {0, 0, 3011, 4550};
     for (int n = 1; n <= 4; ++n) {
         const PlannedMove p = Plan({PosKind::Throw, n}, 4, 2, b);
-        EXPECT_TRUE(p.model4);
-        EXPECT_EQ(p.model4Move, Model4Move::XOnly) << "nozzle " << n;
-        EXPECT_EQ(p.x, 10000 - offsets[n - 1]) << "nozzle " << n;
+        EXPECT_EQ(std::tie(p.model4, p.model4Move, p.x), std::make_tuple(true, Model4Move::XOnly, 10000 - offsets[n - 1]))
+            << "nozzle " << n;
     }
     b = Settings();
     b.m_Y_ThrowPosition = 50;  // only X is checked
@@ -144,36 +118,24 @@ TEST(PositioningTargets, DoubleTableRules) {
     EXPECT_EQ(Plan({PosKind::Throw, 2}, 4, 1, b).message, 20);
 
     PlannedMove p = Plan({PosKind::CameraPcbOrigin}, 4, 1);
-    EXPECT_EQ(p.model4Move, Model4Move::X2WithY);
-    EXPECT_EQ(p.x2, 6001 - 1234);
-    EXPECT_EQ(p.y, -5602 + 543);
+    EXPECT_EQ(std::tie(p.model4Move, p.x2, p.y), std::make_tuple(Model4Move::X2WithY, 6001 - 1234, -5602 + 543));
     p = Plan({PosKind::CameraPcbOrigin}, 4, 2);
-    EXPECT_EQ(p.model4Move, Model4Move::X2WithY2);
-    EXPECT_EQ(p.x2, 6001 - 1234 + 100);
-    EXPECT_EQ(p.y2, -5602 + 543 - 160);
+    EXPECT_EQ(std::tie(p.model4Move, p.x2, p.y2), std::make_tuple(Model4Move::X2WithY2, 6001 - 1234 + 100, -5602 + 543 - 160));
     p = Plan({PosKind::CameraMark, 1, 1}, 4, 2);
-    EXPECT_EQ(p.model4Move, Model4Move::X2WithY2);
-    EXPECT_EQ(p.x2, 555 - 1234 + 6001 + 100);
-    EXPECT_EQ(p.y2, -355 + 543 - 5602 - 160);
+    EXPECT_EQ(std::tie(p.model4Move, p.x2, p.y2),
+              std::make_tuple(Model4Move::X2WithY2, 555 - 1234 + 6001 + 100, -355 + 543 - 5602 - 160));
     p = Plan({PosKind::NozzlePcbOrigin, 2}, 4, 2);
-    EXPECT_EQ(p.model4Move, Model4Move::XWithY2);
-    EXPECT_EQ(p.x, 6001 - 0 + 100);
-    EXPECT_EQ(p.y2, -5602 - 120 - 160);
+    EXPECT_EQ(std::tie(p.model4Move, p.x, p.y2), std::make_tuple(Model4Move::XWithY2, 6001 - 0 + 100, -5602 - 120 - 160));
     p = Plan({PosKind::NozzlePcbOrigin, 1}, 4, 1);
-    EXPECT_EQ(p.model4Move, Model4Move::XWithY);
-    EXPECT_EQ(p.x, 5971);
+    EXPECT_EQ(std::tie(p.model4Move, p.x), std::make_tuple(Model4Move::XWithY, 5971));
     p = Plan({PosKind::NozzleCamera, 3, 1, 1}, 4, 1);
-    EXPECT_EQ(p.model4Move, Model4Move::XOnly);
-    EXPECT_EQ(p.x, 15001 - 3011);
+    EXPECT_EQ(std::tie(p.model4Move, p.x), std::make_tuple(Model4Move::XOnly, 15001 - 3011));
     // no double-table rule: as on the other types
-    p = Plan({PosKind::NozzleCamera, 3, 1, 2}, 4, 1);
-    EXPECT_FALSE(p.model4);
-    p = Plan({PosKind::VisualOrigin}, 4, 2);
-    EXPECT_FALSE(p.model4);
+    EXPECT_FALSE(Plan({PosKind::NozzleCamera, 3, 1, 2}, 4, 1).model4);
+    EXPECT_FALSE(Plan({PosKind::VisualOrigin}, 4, 2).model4);
     // a head group other than 1 and 2 stores nothing and moves nothing
     p = Plan({PosKind::CameraPcbOrigin}, 4, 3);
-    EXPECT_EQ(p.message, -1);
-    EXPECT_EQ(p.model4Move, Model4Move::None);
+    EXPECT_EQ(std::tie(p.message, p.model4Move), std::make_tuple(-1, Model4Move::None));
     // second table: the check includes the table distance
     b = Settings();
     b.m_X_Y2ToY1 = 400;
@@ -181,29 +143,21 @@ TEST(PositioningTargets, DoubleTableRules) {
     EXPECT_EQ(Plan({PosKind::CameraPcbOrigin}, 4, 1, b).message, -1);
 }
 
-TEST(PositioningLookups, FirstEnabledBoardOfThePanelGrid) {
+TEST(PositioningLookups, FirstEnabledBoardOfThePanelGridAndTheMenuIds) {
     PanelGridView g;
     g.rows = 2, g.cols = 2, g.rowPitch = -12.5, g.colPitch = 30;
     g.cells = {"0", "0", "0", "1"};
-    auto o = FirstBoardOffset(g);
-    ASSERT_TRUE(o);
-    EXPECT_DOUBLE_EQ(o->x, 30);
-    EXPECT_DOUBLE_EQ(o->y, -12.5);
+    ASSERT_TRUE(FirstBoardOffset(g));
+    EXPECT_DOUBLE_EQ(FirstBoardOffset(g)->x, 30);
+    EXPECT_DOUBLE_EQ(FirstBoardOffset(g)->y, -12.5);
     g.cells = {"0", "x", "1", "1"};
     EXPECT_DOUBLE_EQ(FirstBoardOffset(g)->x, 30);
     EXPECT_DOUBLE_EQ(FirstBoardOffset(g)->y, 0);
     g.cells = {"0", "0", "0", "0"};
     EXPECT_FALSE(FirstBoardOffset(g));
     EXPECT_FALSE(FirstBoardOffset(PanelGridView{}));
-}
 
-TEST(PositioningLookups, MenuIdsAndTheirCommandNumbers) {
-    struct Case {
-        int id;
-        PosKind kind;
-        int nozzle, pc;
-    };
-    const Case cases[] = {
+    struct { int id; PosKind kind; int nozzle, pc; } const cases[] = {
         {cmd::CameraToVisualOrigin, PosKind::VisualOrigin, 1, 0},
         {cmd::NozzleToThrowPosition[2], PosKind::Throw, 3, 3},
         {cmd::NozzleToThrowPosition[7], PosKind::Throw, 8, 8},
@@ -218,9 +172,7 @@ TEST(PositioningLookups, MenuIdsAndTheirCommandNumbers) {
     for (const auto& c : cases) {
         const auto p = PositioningCommandOf(c.id);
         ASSERT_TRUE(p) << c.id;
-        EXPECT_EQ(p->kind, c.kind) << c.id;
-        EXPECT_EQ(p->nozzle, c.nozzle) << c.id;
-        EXPECT_EQ(PositionCommandValue(*p), c.pc) << c.id;
+        EXPECT_EQ(std::make_tuple(p->kind, p->nozzle, PositionCommandValue(*p)), std::tie(c.kind, c.nozzle, c.pc)) << c.id;
     }
     EXPECT_EQ(PositioningCommandOf(cmd::CameraToMark2)->mark, 2);
     EXPECT_FALSE(PositioningCommandOf(cmd::ResetOrigin));
@@ -234,16 +186,13 @@ protected:
         SimTest::SetUp();
         StartMachine(serial(), InitialType());
         g_PanelLink.zCheckMask = 3;
-        type = InitialType();
-        hooks.machineType = type;
+        hooks.machineType = InitialType();
         g_Homed = true;
         g_HeadResetOk = true;
         TheBasicSettings() = Settings();
         TheBasicSettings().m_CommModel = serial() ? 0 : 1;
-        PulseFactors f;
-        f.m_X_Pulse = 100;
-        f.m_Y_Pulse = 100;
-        ThePulseFactors() = f;
+        ThePulseFactors() = PulseFactors{};
+        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
         g_PulsesPerMmX = 100;
         g_PulsesPerMmY = 100;
         g_Y2ToY1Pulses = {100, -200};
@@ -254,9 +203,7 @@ protected:
         SetPositioningMessages(BuiltinViewMessages());
         auto& s = ThePositioningState();
         s.m_PositionCommand = -1;
-        s.m_PositioningMenuFlag = 0;
-        s.m_SkipStopPositionFlag = 0;
-        s.m_OriginVisionFlag = 0;
+        s.m_PositioningMenuFlag = s.m_SkipStopPositionFlag = s.m_OriginVisionFlag = 0;
         auto& port = ThePositioningPort();
         port = PositioningPort{};
         port.headGroup = [this] { return group; };
@@ -285,7 +232,6 @@ protected:
     void TearDown() override {
         plat::JoinAllWorkers(std::chrono::seconds(20));
         ThePositioningPort() = PositioningPort{};
-        ThePulseFactors() = PulseFactors{};
         TheSpeedTemplates().SetTable(SpeedType::Handle, SpeedTypeTable{});
         TheSpeedTemplates().SetTable(SpeedType::Smt, SpeedTypeTable{});
         g_Y2ToY1Pulses = {};
@@ -302,14 +248,13 @@ protected:
         std::lock_guard lock(mutex);
         return calls;
     }
-    std::vector<std::uint16_t> Codes() {
-        std::vector<std::uint16_t> out;
-        for (const auto& f : machine().Frames())
-            if (f.accepted) out.push_back(f.code);
-        return out;
+    // The command of `id` ran to its end.
+    void Run(int id) {
+        ASSERT_TRUE(OnPositioningCommand(id));
+        ASSERT_TRUE(WaitIdle());
     }
+    std::pair<std::int32_t, std::int32_t> XY() { return {machine().Positions().x, machine().Positions().y}; }
 
-    int type = 0;
     int group = 1;
     std::optional<PcbRecordPoints> record;
     PanelGridView grid;
@@ -320,22 +265,19 @@ protected:
 };
 
 TEST_P(PosSim, CameraToPcbOriginMovesThenSwitchesOutputTwoOff) {
-    ASSERT_TRUE(OnPositioningCommand(cmd::CameraToPcbOrigin));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(machine().Positions().x, 6001 - 1234);
-    EXPECT_EQ(machine().Positions().y, -7002 + 678);
-    EXPECT_EQ(g_PulseX.load(), machine().Positions().x);
-    EXPECT_EQ(g_PulseY.load(), machine().Positions().y);
+    Run(cmd::CameraToPcbOrigin);
+    EXPECT_EQ(XY(), std::pair(6001 - 1234, -7002 + 678));
+    EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), XY());
     EXPECT_EQ(g_TargetPulseX.load(), 6001 - 1234);
     ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 1u; }));
     EXPECT_EQ(OutputsSent(), "2:0 ");
-    const auto codes = Codes();
+    const auto frames = machine().Frames();
     if (serial()) {
-        ASSERT_GE(codes.size(), 2u);
-        EXPECT_EQ(codes[0], 0x60) << "the gear goes first on the serial link";
-        EXPECT_EQ(codes[1], 0x64);
+        ASSERT_GE(frames.size(), 2u);
+        EXPECT_EQ(frames[0].code, 0x60) << "the gear goes first on the serial link";
+        EXPECT_EQ(frames[1].code, 0x64);
     } else {
-        EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x60), 0) << "no gear over Ethernet";
+        EXPECT_EQ(Count(0x60), 0) << "no gear over Ethernet";
     }
     EXPECT_EQ(ThePositioningState().m_PositionCommand.load(), 2);
     EXPECT_EQ(Calls(), std::vector<std::string>{"mark camera"});
@@ -347,18 +289,14 @@ TEST_P(PosSim, PerBoardMarksMoveTheOriginToTheFirstBoardAndMarkLights) {
     vision.perBoardMarks = true;
     grid.rows = 2, grid.cols = 2, grid.rowPitch = -10, grid.colPitch = 20;
     grid.cells = {"0", "0", "0", "1"};
-    ASSERT_TRUE(OnPositioningCommand(cmd::CameraToMark1));
-    ASSERT_TRUE(WaitIdle());
+    Run(cmd::CameraToMark1);
     // the board's offset is added in millimetres, then the origin converted
-    EXPECT_EQ(machine().Positions().x, 550 - 1234 + ToPulses(60.01 + 20, 100));
-    EXPECT_EQ(machine().Positions().y, -450 + 678 + ToPulses(-70.02 - 10, 100));
+    EXPECT_EQ(XY(), std::pair(550 - 1234 + ToPulses(60.01 + 20, 100), -450 + 678 + ToPulses(-70.02 - 10, 100)));
     EXPECT_EQ(Calls(), (std::vector<std::string>{"mark camera", "light 11,22,12.5000,3.0000"}));
-    ASSERT_TRUE(OnPositioningCommand(cmd::CameraToMark2));
-    ASSERT_TRUE(WaitIdle());
+    Run(cmd::CameraToMark2);
     EXPECT_EQ(Calls().size(), 3u) << "Mark 2 keeps the light without its own switch";
     vision.ownMark2 = true;
-    ASSERT_TRUE(OnPositioningCommand(cmd::CameraToMark2));
-    ASSERT_TRUE(WaitIdle());
+    Run(cmd::CameraToMark2);
     EXPECT_EQ(Calls().back(), "light 33,44,12.5000,3.0000");
 }
 
@@ -382,7 +320,7 @@ TEST_P(PosSim, LookupRefusalsEndTheHandlerAndFreeTheBusyFlag) {
     EXPECT_EQ(ThePositioningState().m_PositionCommand.load(), 0) << "already set when the lookup failed";
 }
 
-TEST_P(PosSim, GuardsInTheirOrder) {
+TEST_P(PosSim, GuardsInTheirOrderThenTheLimitMessageAndNoWorkerStarts) {
     g_Connected = false;
     g_Homed = false;
     g_Running = true;
@@ -392,25 +330,19 @@ TEST_P(PosSim, GuardsInTheirOrder) {
     g_Homed = true;
     OnPositioningCommand(cmd::CameraToVisualOrigin);
     g_Running = false;
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is not connection !", "Machine is not reset !",
-                                                       "Machine is runnig !"}));
     EXPECT_TRUE(Calls().empty());
     EXPECT_EQ(ThePositioningState().m_PositionCommand.load(), -1);
-}
-
-TEST_P(PosSim, LimitMessageShowsAndNoWorkerStarts) {
     TheBasicSettings().m_Y_ThrowPosition = 0.5;
     OnPositioningCommand(cmd::NozzleToThrowPosition[0]);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"抛料 Y 坐标越限 !"});
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is not connection !", "Machine is not reset !",
+                                                       "Machine is runnig !", "抛料 Y 坐标越限 !"}));
     EXPECT_FALSE(g_Running.load());
-    EXPECT_TRUE(Codes().empty());
+    EXPECT_EQ(FrameCount(), 0u);
 }
 
 TEST_P(PosSim, VisionCameraFamilySelectsTheCameraAndTheTestNozzle) {
-    ASSERT_TRUE(OnPositioningCommand(cmd::NozzleToVisualCamera1[1]));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(machine().Positions().x, 20001 - 0);
-    EXPECT_EQ(machine().Positions().y, -10002 - 150);
+    Run(cmd::NozzleToVisualCamera1[1]);
+    EXPECT_EQ(XY(), std::pair(20001 - 0, -10002 - 150));
     EXPECT_EQ(Calls(), (std::vector<std::string>{"vision camera 1", "test nozzle 2"}));
     ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 1u; }));
     EXPECT_EQ(OutputsSent(), "4:0 ");
@@ -421,23 +353,17 @@ TEST_P(PosSim, VisualOriginFromTheMenuGoesOnToTheStopPositionWithoutRecognition)
     TheBasicSettings().m_CottectionTimeReset = 3;
     OnPositioningMenuOpened();
     ASSERT_EQ(ThePositioningState().m_SkipStopPositionFlag.load(), 1);
-    ASSERT_TRUE(OnPositioningCommand(cmd::CameraToVisualOrigin));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(machine().Positions().x, 10050 - 1234);
-    EXPECT_EQ(machine().Positions().y, -8025 + 678);
-    const auto codes = Codes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x64), 2);
+    Run(cmd::CameraToVisualOrigin);
+    EXPECT_EQ(XY(), std::pair(10050 - 1234, -8025 + 678));
+    EXPECT_EQ(Count(0x64), 2);
     EXPECT_EQ(Calls(), std::vector<std::string>{"mark camera origin"});
     EXPECT_FALSE(HookSeen("enable")) << "opened from the menu: the panel is left as it is";
     EXPECT_TRUE(machine().OutputLog().empty());
     EXPECT_EQ(ThePositioningState().m_SkipStopPositionFlag.load(), 0);
-
     // any other command chosen from the menu stays where it went
     OnPositioningMenuOpened();
-    ASSERT_TRUE(OnPositioningCommand(cmd::NozzleToThrowPosition[0]));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(machine().Positions().x, 1000);
-    EXPECT_EQ(machine().Positions().y, -2050);
+    Run(cmd::NozzleToThrowPosition[0]);
+    EXPECT_EQ(XY(), std::pair(1000, -2050));
 }
 
 TEST_P(PosSim, AfterHomingTheVisualOriginIsRecognisedParkedAndThePanelEnabled) {
@@ -451,11 +377,11 @@ TEST_P(PosSim, AfterHomingTheVisualOriginIsRecognisedParkedAndThePanelEnabled) {
     EXPECT_EQ(Calls(), (std::vector<std::string>{"mark camera origin", "recognise"}));
     EXPECT_EQ(machine().Positions().x, 10050 - 1234);
     EXPECT_TRUE(HookSeen("enable"));
-}
 
-TEST_P(PosSim, StopPositionOutOfRangeEndsWithThePanelEnabled) {
-    TheBasicSettings().m_bStopPosition = 1;
+    // a stop position out of range still ends with the panel enabled
+    hooks.Take();
     TheBasicSettings().m_Y_StopPosition = 5;
+    TheBasicSettings().m_CottectionTimeReset = 0;
     ThePositioningState().m_PositioningMenuFlag = 1;
     OnCameraToVisualOrigin();
     ASSERT_TRUE(WaitIdle());
@@ -466,15 +392,13 @@ TEST_P(PosSim, StopPositionOutOfRangeEndsWithThePanelEnabled) {
 
 TEST_P(PosSim, MoveRefusalSkipsTheOutputAndFreesTheBusyFlag) {
     SetMoveLimits({2000, -300000, 400000, 300000});
-    ASSERT_TRUE(OnPositioningCommand(cmd::NozzleToPcbOrigin[2]));
-    ASSERT_TRUE(WaitIdle());
+    Run(cmd::NozzleToPcbOrigin[2]);
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"X Pos Error !"});
     EXPECT_TRUE(machine().OutputLog().empty());
     EXPECT_TRUE(HookSeen("enable"));
     g_HeadResetOk = false;
     SetMoveLimits({400000, -300000, 400000, 300000});
-    ASSERT_TRUE(OnPositioningCommand(cmd::NozzleToPcbOrigin[2]));
-    ASSERT_TRUE(WaitIdle());
+    Run(cmd::NozzleToPcbOrigin[2]);
     EXPECT_EQ(boxes.Texts().back(), "Error E3 !");
     EXPECT_EQ(machine().Positions().x, 0);
 }
@@ -483,8 +407,7 @@ TEST_P(PosSim, StopPositionMoveOfTheRunIsSynchronousAndLeavesTheBusyFlag) {
     ASSERT_TRUE(TryClaimBusy());  // the run holds it
     EXPECT_TRUE(MoveCameraToStopPosition());
     EXPECT_TRUE(g_Running.load());
-    EXPECT_EQ(machine().Positions().x, 10050 - 1234);
-    EXPECT_EQ(machine().Positions().y, -8025 + 678);
+    EXPECT_EQ(XY(), std::pair(10050 - 1234, -8025 + 678));
     EXPECT_EQ(Calls(), std::vector<std::string>{"mark camera origin"});
     TheBasicSettings().m_X_StopPosition = 1;
     EXPECT_FALSE(MoveCameraToStopPosition());
@@ -503,38 +426,28 @@ TEST_P(PosSimTwoTables, DiscardForNozzleTwoMovesXOnlyToItsOwnTarget) {
     g_TargetPulseX2 = 777;  // left by an earlier move
     g_TargetPulseY = -999;
     g_TargetPulseY2 = -555;
-    ASSERT_TRUE(OnPositioningCommand(cmd::NozzleToThrowPosition[1]));
-    ASSERT_TRUE(WaitIdle());
+    Run(cmd::NozzleToThrowPosition[1]);
     const sim::Drives d = machine().Positions();
-    EXPECT_EQ(d.x, 1000 - 0);
-    EXPECT_EQ(d.y, 0);
-    EXPECT_EQ(d.x2, 0);
-    EXPECT_EQ(d.y2, 0);
-    const auto codes = Codes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), 0x53), 1);
+    EXPECT_EQ(std::tie(d.x, d.y, d.x2, d.y2), std::make_tuple(1000 - 0, 0, 0, 0));
+    EXPECT_EQ(Count(0x53), 1);
     EXPECT_TRUE(Calls().empty()) << "no camera is selected for the discard position here";
     EXPECT_TRUE(machine().OutputLog().empty()) << "the double-table worker switches no output";
 }
 
-TEST_P(PosSimTwoTables, SecondHeadGroupMovesTheSecondTable) {
+TEST_P(PosSimTwoTables, SecondHeadGroupMovesTheSecondTableAndAMoveRefusalStillEnablesThePanel) {
     group = 2;
-    ASSERT_TRUE(OnPositioningCommand(cmd::CameraToPcbOrigin));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(machine().Positions().x2, 6001 - 1234 + 100);
-    EXPECT_EQ(machine().Positions().y2, -7002 + 678 - 200);
-    EXPECT_EQ(g_PulseX2.load(), machine().Positions().x2);
-    EXPECT_EQ(g_PulseY2.load(), machine().Positions().y2);
-    ASSERT_TRUE(OnPositioningCommand(cmd::NozzleToPcbOrigin[1]));
-    ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(machine().Positions().x, 6001 - 0 + 100);
-    EXPECT_EQ(machine().Positions().y2, -7002 - 150 - 200);
-    EXPECT_EQ(machine().Positions().y, 0);
-}
-
-TEST_P(PosSimTwoTables, MoveRefusalStillEnablesThePanel) {
+    Run(cmd::CameraToPcbOrigin);
+    sim::Drives d = machine().Positions();
+    EXPECT_EQ(std::tie(d.x2, d.y2), std::make_tuple(6001 - 1234 + 100, -7002 + 678 - 200));
+    EXPECT_EQ(std::tie(d.x2, d.y2), std::make_tuple(g_PulseX2.load(), g_PulseY2.load()));
+    Run(cmd::NozzleToPcbOrigin[1]);
+    d = machine().Positions();
+    EXPECT_EQ(std::tie(d.x, d.y2, d.y), std::make_tuple(6001 - 0 + 100, -7002 - 150 - 200, 0));
+    EXPECT_TRUE(HookSeen("enable"));
+    hooks.Take();
+    group = 1;
     SetMoveLimits({300, -300000, 400000, 300000});
-    ASSERT_TRUE(OnPositioningCommand(cmd::NozzleToPcbOrigin[0]));
-    ASSERT_TRUE(WaitIdle());
+    Run(cmd::NozzleToPcbOrigin[0]);
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"X Pos Error !"});
     EXPECT_TRUE(HookSeen("enable"));
 }
