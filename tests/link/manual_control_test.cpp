@@ -1,6 +1,8 @@
+// The panel's section of config.ini, its captions, and which controls each machine type shows and enables.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "link/manual_control.h"
@@ -20,7 +22,7 @@ std::map<int, bool> Final(const std::vector<std::pair<int, bool>>& states) {
 
 }  // namespace
 
-TEST(ManualControlConfig, SavedAndLoadedInKeyOrder) {
+TEST(ManualControlConfig, SavedAndLoadedInKeyOrderMissingKeysReadAsZero) {
     TempDir dir;
     const std::string path = dir.File("config.ini");
     ManualControlConfig c{2, 100, 20, 30, 40, 50, 3, 7};
@@ -28,36 +30,34 @@ TEST(ManualControlConfig, SavedAndLoadedInKeyOrder) {
     plat::FlushProfileCache();
     EXPECT_EQ(LoadManualControlConfig(path), c);
     const std::string text = ReadBytes(path);
-    std::vector<std::size_t> at;
+    EXPECT_EQ(text.find("[ManualControlConfig]"), 0u);
+    std::size_t at = 0;
     for (const char* k : {"m_SpeedGears=2", "m_XY_RunSteps=100", "m_Z_RunSteps=20", "m_A_RunSteps=30",
                           "m_Feed_RunSteps=40", "m_S_RunSteps=50", "m_Feed_Direction=3", "m_ComNumber=7"}) {
-        at.push_back(text.find(k));
-        EXPECT_NE(at.back(), std::string::npos) << k;
+        const std::size_t next = text.find(k);
+        EXPECT_NE(next, std::string::npos) << k;
+        EXPECT_GE(next, at) << k << " out of order";
+        at = next;
     }
-    EXPECT_TRUE(std::is_sorted(at.begin(), at.end()));
-    EXPECT_EQ(text.find("[ManualControlConfig]"), 0u);
-}
 
-TEST(ManualControlConfig, MissingKeysReadAsZero) {
-    TempDir dir;
-    WriteBytes(dir.File("config.ini"), "[ManualControlConfig]\r\nm_XY_RunSteps=12abc\r\n");
-    const ManualControlConfig c = LoadManualControlConfig(dir.File("config.ini"));
+    WriteBytes(path, "[ManualControlConfig]\r\nm_XY_RunSteps=12abc\r\n");
+    plat::FlushProfileCache();
+    c = LoadManualControlConfig(path);
     EXPECT_EQ(c.m_XY_RunSteps, 12);
     EXPECT_EQ(c.m_Feed_Direction, 0);  // the east bank
     EXPECT_EQ(c.m_ComNumber, 0);
+    EXPECT_EQ(JogStepText(c), "XY12,  Z0,  A0,  F0,  S0");
     EXPECT_EQ(FeedBankIcon(c.m_Feed_Direction), 382);
     EXPECT_EQ(FeedBankIcon(3), 385);
     EXPECT_EQ(FeedBankIcon(4), 0);
     EXPECT_EQ(FeedBankIcon(-1), 0);
-    EXPECT_EQ(JogStepText(c), "XY12,  Z0,  A0,  F0,  S0");
 }
 
-TEST(ManualControlTexts, NinetyOneCaptionsWithBuiltInsForMissingKeys) {
+TEST(ManualControlTexts, BuiltInsForMissingKeysAndShippedFilesCarryEveryKey) {
     const auto& table = ManualControlCaptionTable();
-    EXPECT_EQ(table.size(), 91u);
     std::set<std::string> keys;
     for (const auto& e : table) keys.insert(e.key);
-    EXPECT_EQ(keys.size(), 91u);
+    EXPECT_EQ(keys.size(), table.size()) << "a key twice";
 
     TempDir dir;
     WriteBytes(dir.File("English.ini"),
@@ -74,43 +74,28 @@ TEST(ManualControlTexts, NinetyOneCaptionsWithBuiltInsForMissingKeys) {
     EXPECT_EQ(CurrentLinkTexts().onlineError, "Connect failed");
     EXPECT_EQ(CurrentLinkTexts().message05, "Link");
     SetLinkTexts(LinkTexts{});
-}
 
-TEST(ManualControlTexts, ShippedCaptionFilesCarryEveryKey) {
     for (const char* language : {"Chinese", "English", "German"}) {
-        SCOPED_TRACE(language);
         const std::string path = std::string(SMT_SOURCE_DIR) + "/res/" + language + ".ini";
-        for (const auto& e : ManualControlCaptionTable()) {
+        for (const auto& e : table) {
             const std::string key = std::string("ManualControl.") + e.key;
-            EXPECT_NE(plat::GetPrivateProfileString("ManualControlConfig", key, "<missing>", 512, path),
-                      "<missing>")
-                << key;
+            EXPECT_NE(plat::GetPrivateProfileString("ManualControlConfig", key, "<missing>", 512, path), "<missing>")
+                << language << ": " << key;
         }
     }
 }
 
-TEST(ManualControlLayout, VisibleControlsPerMachineType) {
-    struct Row {
-        int type, fields, pumps;
-        std::vector<int> z, a;
-        bool headGroup;
-    };
-    const Row rows[] = {
-        {0, 1, 1, {1, 2}, {1}, false},          {1, 2, 2, {1, 2}, {1}, false},
-        {2, 2, 2, {1, 2}, {1, 2}, false},       {5, 2, 2, {1, 2}, {1, 2}, false},
-        {3, 4, 4, {1, 2, 3, 4}, {1, 2, 3, 4}, false}, {4, 6, 6, {1, 2, 3, 4}, {1, 2, 3, 4}, true},
-        {6, 5, 5, {1, 2, 3, 4, 5}, {1, 2, 3, 4}, false}, {7, 8, 8, {1, 2, 3, 4}, {1, 2, 3, 4}, true},
-        {9, 2, 2, {1}, {1}, false},
-    };
-    for (const Row& r : rows) {
-        SCOPED_TRACE(r.type);
-        const ManualControlLayout l = LayoutForMachineType(r.type);
+TEST(ManualControlLayout, EveryShownControlCanBeEnabled) {
+    for (int type : {0, 1, 2, 3, 4, 5, 6, 9}) {
+        SCOPED_TRACE(type);
+        const ManualControlLayout l = LayoutForMachineType(type);
+        const auto on = Final(EnableStates(true, {type, false, -1}));
+        const auto enabled = [&](int id) { return on.count(id) > 0 && on.at(id); };
+        for (int n : l.zNozzles) EXPECT_TRUE(enabled(mc::ZPlus[n - 1]) && enabled(mc::ZMinus[n - 1])) << "Z" << n;
+        for (int n : l.aNozzles) EXPECT_TRUE(enabled(mc::APlus[n - 1]) && enabled(mc::AMinus[n - 1])) << "A" << n;
+        for (int n = 1; n <= 8; ++n) EXPECT_EQ(enabled(mc::Pumps[n - 1]), n <= l.pumps) << "pump " << n;
+        EXPECT_EQ(enabled(mc::HeadGroup), l.headGroup);
         EXPECT_FALSE(l.keepResource);
-        EXPECT_EQ(l.nozzleFields, r.fields);
-        EXPECT_EQ(l.pumps, r.pumps);
-        EXPECT_EQ(l.zNozzles, r.z);
-        EXPECT_EQ(l.aNozzles, r.a);
-        EXPECT_EQ(l.headGroup, r.headGroup);
     }
     EXPECT_TRUE(LayoutForMachineType(8).keepResource);
     EXPECT_EQ(LayoutForMachineType(7, 2).zNozzles, (std::vector<int>{5, 6, 7, 8}));
@@ -128,26 +113,20 @@ TEST(ManualControlEnabling, RulesPerMachineType) {
     EXPECT_FALSE(Final(EnableStates(true, {2, false, 0})).count(mc::PartListStart));
 
     // Type 0: the feeder cluster does the opposite of the panel.
-    auto t0on = Final(EnableStates(true, {0, false, -1}));
-    auto t0off = Final(EnableStates(false, {0, false, -1}));
-    EXPECT_FALSE(t0on.at(mc::FeedXPlus));
-    EXPECT_TRUE(t0off.at(mc::FeedYMinus));
-    EXPECT_FALSE(t0on.at(mc::SPlus));
+    EXPECT_FALSE(Final(EnableStates(true, {0, false, -1})).at(mc::FeedXPlus));
+    EXPECT_FALSE(Final(EnableStates(true, {0, false, -1})).at(mc::SPlus));
+    EXPECT_TRUE(Final(EnableStates(false, {0, false, -1})).at(mc::FeedYMinus));
 
     // Eight heads: every nozzle, the head group; the cluster never.
     auto t7 = Final(EnableStates(true, {7, false, -1}));
-    EXPECT_TRUE(t7.at(mc::ZPlus[7]));
-    EXPECT_TRUE(t7.at(mc::AMinus[7]));
-    EXPECT_TRUE(t7.at(mc::Pumps[7]));
-    EXPECT_TRUE(t7.at(mc::HeadGroup));
+    for (int id : {mc::ZPlus[7], mc::AMinus[7], mc::Pumps[7], mc::HeadGroup}) EXPECT_TRUE(t7.at(id)) << id;
     EXPECT_FALSE(t7.at(mc::FeedXPlus));
     EXPECT_FALSE(t7.count(mc::PartListClamp));
     EXPECT_TRUE(Final(EnableStates(true, {7, true, -1})).at(mc::PartListClamp));
 
     // With the automatic conveyor the bank button, the cluster and S stay off.
     auto conveyor = Final(EnableStates(true, {2, true, -1}));
-    for (int id : {mc::FeedBank, mc::FeedXPlus, mc::FeedXMinus, mc::FeedYPlus, mc::FeedYMinus, mc::SMinus,
-                   mc::SPlus})
+    for (int id : {mc::FeedBank, mc::FeedXPlus, mc::FeedXMinus, mc::FeedYPlus, mc::FeedYMinus, mc::SMinus, mc::SPlus})
         EXPECT_FALSE(conveyor.at(id)) << id;
 
     // Type 8 sets the common controls only.

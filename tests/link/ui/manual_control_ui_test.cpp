@@ -1,3 +1,6 @@
+// The manual control panel: controls shown and enabled per machine type, the
+// trace, positions and counters, its config section, the reset menu, and a
+// screenshot of the main window connected to the simulated machine.
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -12,22 +15,21 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "../../app/ui/shell_fixture.h"
 #include "app/ui/uiservices.h"
 #include "link/commands.h"
-#include "link/connect.h"
 #include "link/homing.h"
 #include "link/link_state.h"
-#include "link/position_counters.h"
 #include "link/serial_link.h"
 #include "link/ui/manual_control_dialog.h"
 #include "platform/threads.h"
-#include "platform/uipost.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 #include "simulator.h"
@@ -76,7 +78,7 @@ protected:
 
 }  // namespace
 
-TEST_F(PanelTest, ControlsShownPerMachineType) {
+TEST_F(PanelTest, ControlsShownPerMachineTypeAndEnablingFollowsTheRules) {
     for (int type : {0, 1, 2, 3, 4, 5, 6, 7, 9}) {
         SCOPED_TRACE(type);
         panel->LayoutManualControlForModel(type);
@@ -97,32 +99,24 @@ TEST_F(PanelTest, ControlsShownPerMachineType) {
             EXPECT_TRUE(Shown(*panel, id)) << id;
         EXPECT_EQ(panel->Control(mc::Trace)->geometry().top(), 276);
     }
-}
-
-TEST_F(PanelTest, SwitchingFromEightHeadsInGroupTwoShowsTheFirstFour) {
+    // From eight heads in head group 2 to four heads: the first four again.
     panel->LayoutManualControlForModel(7);
     panel->SetHeadGroup(2);
     EXPECT_TRUE(Shown(*panel, mc::ZPlus[6]));
     EXPECT_FALSE(Shown(*panel, mc::ZPlus[0]));
     panel->LayoutManualControlForModel(3);
-    for (int n = 1; n <= 4; ++n) {
-        EXPECT_TRUE(Shown(*panel, mc::ZPlus[n - 1]));
-        EXPECT_TRUE(Shown(*panel, mc::APlus[n - 1]));
+    for (int n = 1; n <= 8; ++n) {
+        EXPECT_EQ(Shown(*panel, mc::ZPlus[n - 1]), n <= 4) << n;
+        EXPECT_EQ(Shown(*panel, mc::APlus[n - 1]), n <= 4) << n;
+        EXPECT_EQ(Shown(*panel, mc::AMinus[n - 1]), n <= 4) << n;
     }
-    for (int n = 5; n <= 8; ++n) {
-        EXPECT_FALSE(Shown(*panel, mc::ZPlus[n - 1]));
-        EXPECT_FALSE(Shown(*panel, mc::AMinus[n - 1]));
-    }
-}
 
-TEST_F(PanelTest, EnablingFollowsTheRules) {
     panel->LayoutManualControlForModel(2);
-    panel->EnableManualControls(false);
-    for (int id : {mc::Reset, mc::XPlus, mc::ZMinus[1], mc::APlus[1], mc::Pumps[1], mc::SPlus, mc::FeedXPlus})
-        EXPECT_FALSE(panel->Control(id)->isEnabled()) << id;
-    panel->EnableManualControls(true);
-    for (int id : {mc::Reset, mc::XPlus, mc::ZMinus[1], mc::APlus[1], mc::Pumps[1], mc::SPlus, mc::FeedXPlus})
-        EXPECT_TRUE(panel->Control(id)->isEnabled()) << id;
+    for (bool on : {false, true}) {
+        panel->EnableManualControls(on);
+        for (int id : {mc::Reset, mc::XPlus, mc::ZMinus[1], mc::APlus[1], mc::Pumps[1], mc::SPlus, mc::FeedXPlus})
+            EXPECT_EQ(panel->Control(id)->isEnabled(), on) << id;
+    }
     EXPECT_FALSE(panel->Control(mc::HeadGroup)->isEnabled());
     panel->LayoutManualControlForModel(0);
     panel->EnableManualControls(true);
@@ -224,10 +218,9 @@ TEST(ManualControlScreenshot, ConnectedMainWindowUnderXvfb) {
                      "m_Z_RunSteps=50\nm_A_RunSteps=90\nm_Feed_RunSteps=20\nm_S_RunSteps=10\n");
         ASSERT_TRUE(app.Start());
         TheBasicSettings().m_OnlineToReset = 1;
-        ThePulseFactors().m_X_Pulse = 100;
-        ThePulseFactors().m_Y_Pulse = 100;
-        ThePulseFactors().m_Z_Pulse = 100;
-        ThePulseFactors().m_A_Pulse = 10;
+        auto& f = ThePulseFactors();
+        f.m_X_Pulse = f.m_Y_Pulse = f.m_Z_Pulse = 100;
+        f.m_A_Pulse = 10;
         CDialogManualControl* panel = app.View()->m_pManualControl;
         ASSERT_NE(panel, nullptr);
         panel->OnConnect();
