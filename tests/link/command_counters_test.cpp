@@ -25,34 +25,23 @@ protected:
 
 }  // namespace
 
-TEST(FoldA, OneRevolutionEachWay) {
-    EXPECT_EQ(FoldA(950 + 100, 1000), 50);
-    EXPECT_EQ(FoldA(-950 - 100, 1000), -50);
-    EXPECT_EQ(FoldA(1000, 1000), 0);
-    EXPECT_EQ(FoldA(-1000, 1000), 0);
-    EXPECT_EQ(FoldA(999, 1000), 999);
-    EXPECT_EQ(FoldA(-999, 1000), -999);
-    // Folded once only, as every update is.
-    EXPECT_EQ(FoldA(2500, 1000), 1500);
-    EXPECT_EQ(FoldA(2500, 0), 2500);
+TEST(FoldA, OneRevolutionEachWayFoldedOnce) {
+    const int cases[][3] = {{950 + 100, 1000, 50}, {-950 - 100, 1000, -50}, {1000, 1000, 0}, {-1000, 1000, 0},
+                            {999, 1000, 999},      {-999, 1000, -999},      {2500, 1000, 1500}, {2500, 0, 2500}};
+    for (const auto& c : cases) EXPECT_EQ(FoldA(c[0], c[1]), c[2]) << c[0] << " of " << c[1];
 }
 
 TEST_F(Counters, RockerStrokeBooksBothNozzlesOfThePair) {
     FieldUpdate u = BookSingleAxis(2, 200, 0, 1);
-    EXPECT_EQ(g_PulseZ[0], -200);
-    EXPECT_EQ(g_PulseZ[1], 200);
+    EXPECT_EQ(std::pair(g_PulseZ[0].load(), g_PulseZ[1].load()), std::pair(-200, 200));
     EXPECT_EQ(u.field, PositionField::Z);
     EXPECT_EQ(u.pulses, -200);  // the lowered nozzle is shown
-
     u = BookSingleAxis(3, -300, 0, 1);
-    EXPECT_EQ(g_PulseZ[2], 300);
-    EXPECT_EQ(g_PulseZ[3], -300);
+    EXPECT_EQ(std::pair(g_PulseZ[2].load(), g_PulseZ[3].load()), std::pair(300, -300));
     EXPECT_EQ(u.pulses, -300);
-
     // Axis 10 is the third rocker on types 4 and 6, the east walk elsewhere.
     BookSingleAxis(10, 50, 6, 1);
-    EXPECT_EQ(g_PulseZ[4], -50);
-    EXPECT_EQ(g_PulseZ[5], 50);
+    EXPECT_EQ(std::pair(g_PulseZ[4].load(), g_PulseZ[5].load()), std::pair(-50, 50));
     BookSingleAxis(10, 70, 0, 1);
     EXPECT_EQ(g_PulseFeederWalk[2], 70);
     EXPECT_EQ(g_PulseZ[4], -50);
@@ -60,14 +49,10 @@ TEST_F(Counters, RockerStrokeBooksBothNozzlesOfThePair) {
 
 TEST_F(Counters, AFoldedAfterEachBooking) {
     g_PulseA[1] = 950;
-    const FieldUpdate u = BookSingleAxis(5, 100, 0, 1);
-    EXPECT_EQ(g_PulseA[1], 50);
-    EXPECT_EQ(u.field, PositionField::A);
+    EXPECT_EQ(BookSingleAxis(5, 100, 0, 1).field, PositionField::A);
     g_PulseA[3] = -950;
     BookA(4, -100);
-    EXPECT_EQ(g_PulseA[3], -50);
     BookSingleAxis(0x2F, 300, 7, 1);
-    EXPECT_EQ(g_PulseA[7], 300);
     BookA(9, 5);  // no such nozzle
     BookA(0, 5);
     EXPECT_EQ(TakePositionSnapshot().a, (std::array<std::int32_t, 8>{0, 50, 0, -50, 0, 0, 0, 300}));
@@ -94,8 +79,7 @@ TEST_F(Counters, OtherDrives) {
     BookSingleAxis(0x22, -400, 7, 1);
     for (std::uint8_t liftOrSpare : {11, 13, 15, 0x40}) EXPECT_EQ(BookSingleAxis(liftOrSpare, 9, 0, 1).field, PositionField::None);
     const PositionSnapshot s = TakePositionSnapshot();
-    EXPECT_EQ(s.x, 10);
-    EXPECT_EQ(s.y, -10);
+    EXPECT_EQ(std::pair(s.x, s.y), std::pair(10, -10));
     EXPECT_EQ(s.walk, (std::array<std::int32_t, 4>{1, 0, 0, 5}));
     EXPECT_EQ(s.z[2], -400);
     EXPECT_EQ(CurrentCounterOfAxis(0), 10);
@@ -104,16 +88,14 @@ TEST_F(Counters, OtherDrives) {
 }
 
 TEST(StrokeNozzle, PositiveStrokeLowersTheFirstNozzleOfItsPair) {
-    EXPECT_EQ(StrokeNozzle(2, 100, 0, true), 1);
-    EXPECT_EQ(StrokeNozzle(2, -100, 0, true), 2);
-    EXPECT_EQ(StrokeNozzle(3, 100, 0, false), 3);
-    EXPECT_EQ(StrokeNozzle(3, -100, 0, false), 4);
-    EXPECT_EQ(StrokeNozzle(10, 100, 6, false), 5);
-    EXPECT_EQ(StrokeNozzle(10, -100, 4, false), 6);
-    EXPECT_EQ(StrokeNozzle(0x23, -100, 7, false), 4);
-    // Other axes: the pair 3-4 for the vacuum boxes, no nozzle for the suction offset.
-    EXPECT_EQ(StrokeNozzle(10, 100, 0, true), 3);
-    EXPECT_EQ(StrokeNozzle(10, 100, 0, false), 0);
+    struct { int axis, pulses, type; bool boxes; int nozzle; } const cases[] = {
+        {2, 100, 0, true, 1},   {2, -100, 0, true, 2},  {3, 100, 0, false, 3}, {3, -100, 0, false, 4},
+        {10, 100, 6, false, 5}, {10, -100, 4, false, 6}, {0x23, -100, 7, false, 4},
+        // other axes: the pair 3-4 for the vacuum boxes, no nozzle for the suction offset
+        {10, 100, 0, true, 3},  {10, 100, 0, false, 0},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(StrokeNozzle(c.axis, c.pulses, c.type, c.boxes), c.nozzle) << c.axis << " " << c.pulses << " type " << c.type;
 }
 
 TEST(MoveSpeeds, StartLoweredWithTheLengthOfTheMove) {
@@ -151,8 +133,7 @@ TEST(MoveSpeeds, CapsSingleAndJoint) {
     x = {20, 100};
     y = {20, 120};
     XYSpeeds(x, 0, 400000, y, 0, 300000, o);
-    EXPECT_EQ(x.run, 100);
-    EXPECT_EQ(y.run, 120);
+    EXPECT_EQ(std::pair(x.run, y.run), std::pair(100, 120));
     o.maxSpeedLimit = false;
     y = {20, 200};
     XYSpeeds(x, 0, 400000, y, 0, 300000, o);

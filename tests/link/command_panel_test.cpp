@@ -14,7 +14,7 @@ namespace {
 class Panel : public SimTest, public ::testing::WithParamInterface<Wire> {
 protected:
     void Start(int machineType = 0) {
-        StartMachine(GetParam() == Wire::Serial, machineType);
+        StartMachine(serial(), machineType);
         g_PanelLink.zCheckMask = machineType == 7 ? 0xFF : 3;
         auto& port = TheCommandPanel();
         port.setNozzleCheck = [this](int n, bool on) { hooks.add("box " + std::to_string(n) + (on ? " on" : " off")); };
@@ -32,11 +32,6 @@ protected:
             if (c.rfind(prefix, 0) == 0) out.push_back(c);
         return out;
     }
-    // The threshold byte of the last place command.
-    int SentThreshold() {
-        const auto frames = machine().Frames();
-        return frames.back().data.back();
-    }
 };
 
 }  // namespace
@@ -47,10 +42,8 @@ TEST_P(Panel, VacuumBoxesFollowTheLoweredNozzle) {
     ASSERT_TRUE(PickStroke({2, -3000, {8, 80}, 1, 100, 0}));
     ASSERT_TRUE(PlaceStroke({3, 3000, {8, 80}, 0, 200, 0, 5}));
     ASSERT_TRUE(PlaceStroke({8, -3000, {8, 80}, 0, 200, 0, 5}));
-    if (serial())
-        EXPECT_EQ(Shown("box"), (std::vector<std::string>{"box 1 on", "box 2 on", "box 3 off", "box 4 off"}));
-    else
-        EXPECT_TRUE(Shown("box").empty());
+    const std::vector<std::string> boxesShown{"box 1 on", "box 2 on", "box 3 off", "box 4 off"};
+    EXPECT_EQ(Shown("box"), serial() ? boxesShown : std::vector<std::string>{}) << "no boxes over Ethernet";
     // The Z field shows the stroke's depth (pulses: no Z factor set).
     EXPECT_EQ(Shown("field 3").front(), "field 3 3000");
     // The sim lowered the same nozzles.
@@ -62,23 +55,19 @@ TEST_P(Panel, VacuumBoxesFollowTheLoweredNozzle) {
 TEST_P(Panel, SuctionOffsetLowersTheThresholdWithinZeroToHundred) {
     Start();
     BasicSettings& b = TheBasicSettings();
-    b.m_SuctionNozzleOffset = 1;
     b.m_SuctionNozzleValue1 = 40;
     b.m_SuctionNozzleValue2 = 5;
     b.m_SuctionNozzleValue4 = 10;
-    ASSERT_TRUE(PlaceStroke({2, 3000, {8, 80}, 0, 200, 30, 5}));  // nozzle 1: 30 - 40 < 0
-    EXPECT_EQ(SentThreshold(), 0);
-    ASSERT_TRUE(PlaceStroke({2, -3000, {8, 80}, 0, 200, 30, 5}));  // nozzle 2
-    EXPECT_EQ(SentThreshold(), 25);
-    ASSERT_TRUE(PlaceStroke({3, -3000, {8, 80}, 0, 200, 30, 5}));  // nozzle 4
-    EXPECT_EQ(SentThreshold(), 20);
-    ASSERT_TRUE(PlaceStroke({8, -3000, {8, 80}, 0, 200, 30, 5}));  // no nozzle: as given
-    EXPECT_EQ(SentThreshold(), 30);
-    b.m_SuctionNozzleOffset = 0;
-    ASSERT_TRUE(PlaceStroke({2, 3000, {8, 80}, 0, 200, 130, 5}));
-    EXPECT_EQ(SentThreshold(), 0);
-    ASSERT_TRUE(PlaceStroke({2, 3000, {8, 80}, 0, 200, 100, 5}));
-    EXPECT_EQ(SentThreshold(), 100);
+    struct { const char* what; int offset, axis, pulses, threshold, sent; } const cases[] = {
+        {"nozzle 1: 30 - 40 < 0", 1, 2, 3000, 30, 0},  {"nozzle 2", 1, 2, -3000, 30, 25},
+        {"nozzle 4", 1, 3, -3000, 30, 20},             {"no nozzle: as given", 1, 8, -3000, 30, 30},
+        {"no offset, above 100", 0, 2, 3000, 130, 0},  {"no offset, 100", 0, 2, 3000, 100, 100},
+    };
+    for (const auto& c : cases) {
+        b.m_SuctionNozzleOffset = c.offset;
+        ASSERT_TRUE(PlaceStroke({static_cast<std::uint8_t>(c.axis), c.pulses, {8, 80}, 0, 200, c.threshold, 5}));
+        EXPECT_EQ(machine().Frames().back().data.back(), c.sent) << c.what;
+    }
 }
 
 TEST_P(Panel, CameraSelectionAndTheDoubleTable) {
