@@ -16,15 +16,12 @@
 namespace smt::test {
 namespace {
 
-const char* kConfig =
-    "[SetBasicConfig]\r\nm_X_Limit=400.0000\r\nm_Y_Limit=300.0000\r\nm_Z_Limit=20.0000\r\n"
-    "m_CommModel=1\r\n"
-    "[SetPulseConfig]\r\nm_X_Pulse=80.5000\r\nm_Y_Pulse=100.0000\r\nm_Z_Pulse=40.0000\r\n"
-    "[CPUVersionNumberConfig]\r\nm_V2_04=1\r\nm_V2_06=1\r\n"
-    "[SpeedTemplateConfig]\r\nm_SpeedMenuCheck=2\r\n";
-
-TEST(SettingsWiring, FirstUpdateLoadsEverySettingsSection) {
-    ShellApp app(kConfig);
+TEST(SettingsWiring, FirstUpdateLoadsTheSectionsAndTheMenuOpensTheirDialogs) {
+    ShellApp app("[SetBasicConfig]\r\nm_X_Limit=400.0000\r\nm_Y_Limit=300.0000\r\nm_Z_Limit=20.0000\r\n"
+                 "m_CommModel=1\r\n"
+                 "[SetPulseConfig]\r\nm_X_Pulse=80.5000\r\nm_Y_Pulse=100.0000\r\nm_Z_Pulse=40.0000\r\n"
+                 "[CPUVersionNumberConfig]\r\nm_V2_04=1\r\nm_V2_06=1\r\n"
+                 "[SpeedTemplateConfig]\r\nm_SpeedMenuCheck=2\r\n");
     WireSettingsServices();
     ASSERT_TRUE(app.Start());
     EXPECT_DOUBLE_EQ(TheBasicSettings().m_X_Limit, 400.0);
@@ -37,12 +34,20 @@ TEST(SettingsWiring, FirstUpdateLoadsEverySettingsSection) {
     EXPECT_EQ(GetShellServices().commModel(), 1);
     EXPECT_EQ(GetShellServices().activeSpeedClass(), 2);
     EXPECT_DOUBLE_EQ(GetShellServices().pulseFactors()[0], 80.5);
-}
+    // The command functions check their targets against the view's limits.
+    EXPECT_EQ(app.View()->m_LimitPulses.x, 32200);  // 400 mm at 80.5 pulses per mm
+    EXPECT_EQ(CurrentMoveLimits().x, 32200);
+    EXPECT_EQ(CurrentMoveLimits().y, app.View()->m_LimitPulses.y);
+    ThePulseFactors().m_X_Pulse = 100.0;
+    TheSettingsRederivations().recomputeLimitPulses();
+    EXPECT_EQ(app.View()->m_LimitPulses.x, 40000);
+    EXPECT_EQ(CurrentMoveLimits().x, 40000);
+    // A second update (new document) loads nothing: the first update runs once per process.
+    int reloads = 0;
+    app.View()->FirstUpdateSteps().Set("SetBasic.LoadConfig", [&](const StepContext&) { ++reloads; });
+    app.View()->OnInitialUpdate();
+    EXPECT_EQ(reloads, 0);
 
-TEST(SettingsWiring, SettingsMenuOpensTheRealDialogs) {
-    ShellApp app(kConfig);
-    WireSettingsServices();
-    ASSERT_TRUE(app.Start());
     std::vector<std::string> opened;
     app.View()->m_RunModal = [&](QDialog& d) {
         opened.push_back(d.objectName().toStdString());
@@ -51,28 +56,8 @@ TEST(SettingsWiring, SettingsMenuOpensTheRealDialogs) {
     GetShellServices().isBusy = [] { return false; };
     for (int id : {cmd::SetPulse, cmd::VersionNumber, cmd::SpeedSet, cmd::LowSpeedTemplate, cmd::FirmwareUpdate})
         app.Frame()->Action(id)->trigger();
-    EXPECT_EQ(opened, (std::vector<std::string>{"CDialogSetPulse", "CDialogVersionNumber",
-                                                "CDialogSpeedTemplate", "CDialogSpeedTemplate",
-                                                "CDialogFirmwareUpdate"}));
-}
-
-TEST(SettingsWiring, PulseRederivationRecomputesTheViewLimits) {
-    ShellApp app(kConfig);
-    WireSettingsServices();
-    ASSERT_TRUE(app.Start());
-    ThePulseFactors().m_X_Pulse = 100.0;
-    TheSettingsRederivations().recomputeLimitPulses();
-    EXPECT_EQ(app.View()->m_LimitPulses.x, 40000);
-    // The command functions check their targets against the same limits.
-    EXPECT_EQ(CurrentMoveLimits().x, 40000);
-}
-
-TEST(SettingsWiring, FirstUpdateHandsTheLimitsToTheCommands) {
-    ShellApp app(kConfig);
-    WireSettingsServices();
-    ASSERT_TRUE(app.Start());
-    EXPECT_EQ(CurrentMoveLimits().x, 32200);  // 400 mm at 80.5 pulses per mm
-    EXPECT_EQ(CurrentMoveLimits().y, app.View()->m_LimitPulses.y);
+    EXPECT_EQ(opened, (std::vector<std::string>{"CDialogSetPulse", "CDialogVersionNumber", "CDialogSpeedTemplate",
+                                                "CDialogSpeedTemplate", "CDialogFirmwareUpdate"}));
 }
 
 } // namespace

@@ -5,8 +5,8 @@
 #include <QMenu>
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>

@@ -1,5 +1,6 @@
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QToolButton>
 
 #include <atomic>
@@ -9,13 +10,12 @@
 #include "settings/ui/dialogspeedtemplate.h"
 #include "shell_fixture.h"
 
-#include <QTabWidget>
-
 using namespace smt;
 using smt::test::OpenAndClose;
 using smt::test::ScriptedResponder;
 using smt::test::ShellApp;
 using plat::MsgAnswer;
+using Texts = std::vector<std::string>;
 
 namespace {
 
@@ -26,44 +26,86 @@ void OpenEveryMenu(QMenu* menu, int& opened) {
         if (a->menu()) OpenEveryMenu(a->menu(), opened);
 }
 
-QMenu* SubMenu(CMainFrame* frame, const char* key) {
-    return frame->menuBar()->findChild<QMenu*>(key);
+QAction* FindItem(QMenu* m, int id) {
+    for (QAction* a : m->findChildren<QAction*>())
+        if (a->data().toInt() == id) return a;
+    return nullptr;
 }
 
-const char* kEnglishType4 = "[LanguageSetConfig]\nLanguageSet=English\n[MachineSetConfig]\nMachineSet=4\n";
+// The program started in a fresh start folder (the shipped config.ini unless a test passes its own).
+class Shell : public ::testing::Test {
+protected:
+    explicit Shell(const std::string& configIni = {}) : app(configIni) {}
+    void SetUp() override {
+        ASSERT_TRUE(app.Start());
+        f = app.Frame();
+        v = app.View();
+    }
+    QMenu* SubMenu(const char* key) const { return f->menuBar()->findChild<QMenu*>(key); }
+
+    ShellApp app;
+    CMainFrame* f = nullptr;
+    CSMTView* v = nullptr;
+};
+
+class EnglishType4 : public Shell {
+protected:
+    EnglishType4() : Shell("[LanguageSetConfig]\nLanguageSet=English\n[MachineSetConfig]\nMachineSet=4\n") {}
+};
 
 } // namespace
 
-TEST(Shell, StartsInTheStoredLanguageAndMachineTypeWithItsPanels) {
-    ShellApp app(kEnglishType4);
-    ASSERT_TRUE(app.Start());
-    CMainFrame* f = app.Frame();
+TEST_F(EnglishType4, StartsWithItsPanelsAndMenusFollowTheMachineType) {
     EXPECT_EQ(f->windowTitle().toStdString(), "Tavrel SMT Control System V2.066");
     EXPECT_EQ(f->size(), QSize(1304, 902));
     EXPECT_EQ(g_LanguageIndex, 1);
     EXPECT_EQ(g_MachineType, 4);
     EXPECT_EQ(f->menuBar()->actions().at(0)->text(), "File");
-    EXPECT_EQ(f->Action(cmd::SetBasic)->text(), "Basic settings");
-    CSMTView* v = app.View();
     EXPECT_EQ(v->m_Messages[6], "No PCB found !");
-    EXPECT_EQ(v->m_Messages[2], "Camera 1");
     EXPECT_EQ(f->StatusPathText(), "File Path");
     // Camera panel above the manual control in the left column, lists to the right.
     ASSERT_TRUE(v->m_pSetView && v->m_pManualControl && v->m_pFeedList && v->m_pPartList);
     EXPECT_EQ(v->m_pSetView->geometry().topLeft(), QPoint(0, 0));
-    EXPECT_EQ(v->m_pManualControl->x(), 0);
-    EXPECT_EQ(v->m_pManualControl->y(), v->m_pSetView->height());
+    EXPECT_EQ(v->m_pManualControl->pos(), QPoint(0, v->m_pSetView->height()));
     EXPECT_EQ(v->m_pFeedList->x(), v->m_LeftColumnWidth);
     EXPECT_EQ(v->m_pPartList->x(), v->m_LeftColumnWidth);
     EXPECT_GT(v->m_pPartList->width(), 0);
-    // Tool bar: the two drop-down buttons and the two panel buttons.
     EXPECT_EQ(f->ToolButton(cmd::SettingsDropDown)->popupMode(), QToolButton::MenuButtonPopup);
     EXPECT_EQ(f->ToolButton(cmd::PositioningDropDown)->popupMode(), QToolButton::MenuButtonPopup);
-    EXPECT_TRUE(f->ToolButton(cmd::FeedListPanel));
-    EXPECT_TRUE(f->ToolButton(cmd::PartListPanel));
+    EXPECT_TRUE(f->ToolButton(cmd::FeedListPanel) && f->ToolButton(cmd::PartListPanel));
+
+    int opened = 0;
+    for (QAction* top : f->menuBar()->actions()) OpenEveryMenu(top->menu(), opened);
+    EXPECT_EQ(opened, 6 + 4);  // six pop-ups, speed template, language, machine type, update
+    EXPECT_TRUE(f->Action(cmd::DoubleGroutGlueXY)->isChecked());
+    EXPECT_FALSE(f->Action(cmd::FourHeadFeed)->isChecked());
+    EXPECT_TRUE(f->Action(cmd::English)->isChecked());
+    for (int id : {cmd::PluginMachine, cmd::EditCut, cmd::AppAbout, cmd::FileMru1})  // no recent files yet
+        EXPECT_FALSE(f->Action(id)->isEnabled()) << id;
+    EXPECT_TRUE(f->Action(cmd::FileSave)->isEnabled());
+    EXPECT_TRUE(f->Action(cmd::ViewToolbar)->isChecked());
+
+    // The positioning drop-down on type 4: reset to origin disabled, nozzle 3 enabled.
+    QMenu* pos = f->DropDownMenu(cmd::PositioningDropDown);
+    v->m_PositioningMenuFlag = 0;
+    OpenEveryMenu(pos, opened);
+    EXPECT_EQ(v->m_PositioningMenuFlag, 1);
+    ASSERT_TRUE(FindItem(pos, cmd::ResetOrigin));
+    EXPECT_EQ(FindItem(pos, cmd::ResetOrigin)->text(), "Reset to origin");
+    EXPECT_FALSE(FindItem(pos, cmd::ResetOrigin)->isEnabled());
+    EXPECT_TRUE(FindItem(pos, cmd::NozzleToThrowPosition[2])->isEnabled());
+    EXPECT_FALSE(FindItem(pos, cmd::NozzleToVisualCamera2[2])->isEnabled());
+    EXPECT_TRUE(FindItem(pos, cmd::CameraToVisualOrigin)->isEnabled());
+    QMenu* set = f->DropDownMenu(cmd::SettingsDropDown);
+    OpenEveryMenu(set, opened);
+    EXPECT_EQ(FindItem(set, cmd::SetPulse)->text(), "Pulse settings");
+    // Reopening rebuilds the menu instead of piling up items.
+    const auto items = set->actions().size();
+    OpenAndClose(set);
+    EXPECT_EQ(set->actions().size(), items);
 }
 
-TEST(Shell, LowerCaseLanguageKeepsChineseTitleButReadsItsFile) {
+TEST(ShellStart, LowerCaseLanguageKeepsChineseTitleButReadsItsFile) {
     ShellApp app("[LanguageSetConfig]\nLanguageSet=english\n");
     ASSERT_TRUE(app.Start());
     EXPECT_EQ(g_LanguageIndex, 0);
@@ -71,60 +113,14 @@ TEST(Shell, LowerCaseLanguageKeepsChineseTitleButReadsItsFile) {
     EXPECT_EQ(app.Frame()->Action(cmd::FileNew)->text(), "New");
 }
 
-TEST(Shell, OpensEveryMenuWithTheRulesOfTheMachineType) {
-    ShellApp app(kEnglishType4);
-    ASSERT_TRUE(app.Start());
-    CMainFrame* f = app.Frame();
-    int opened = 0;
-    for (QAction* top : f->menuBar()->actions()) OpenEveryMenu(top->menu(), opened);
-    EXPECT_EQ(opened, 6 + 4);  // six pop-ups, speed template, language, machine type, update
-    EXPECT_TRUE(f->Action(cmd::DoubleGroutGlueXY)->isChecked());
-    EXPECT_FALSE(f->Action(cmd::FourHeadFeed)->isChecked());
-    EXPECT_TRUE(f->Action(cmd::English)->isChecked());
-    EXPECT_FALSE(f->Action(cmd::PluginMachine)->isEnabled());
-    EXPECT_FALSE(f->Action(cmd::EditCut)->isEnabled());
-    EXPECT_FALSE(f->Action(cmd::AppAbout)->isEnabled());
-    EXPECT_TRUE(f->Action(cmd::FileSave)->isEnabled());
-    EXPECT_FALSE(f->Action(cmd::FileMru1)->isEnabled());  // no recent files yet
-    EXPECT_TRUE(f->Action(cmd::ViewToolbar)->isChecked());
-
-    // The positioning drop-down on type 4: reset to origin disabled, nozzle 3 enabled.
-    QMenu* pos = f->DropDownMenu(cmd::PositioningDropDown);
-    app.View()->m_PositioningMenuFlag = 0;
-    OpenEveryMenu(pos, opened);
-    EXPECT_EQ(app.View()->m_PositioningMenuFlag, 1);
-    auto find = [&](QMenu* m, int id) -> QAction* {
-        for (QAction* a : m->findChildren<QAction*>())
-            if (a->data().toInt() == id) return a;
-        return nullptr;
-    };
-    ASSERT_TRUE(find(pos, cmd::ResetOrigin));
-    EXPECT_EQ(find(pos, cmd::ResetOrigin)->text(), "Reset to origin");
-    EXPECT_FALSE(find(pos, cmd::ResetOrigin)->isEnabled());
-    EXPECT_TRUE(find(pos, cmd::NozzleToThrowPosition[2])->isEnabled());
-    EXPECT_FALSE(find(pos, cmd::NozzleToVisualCamera2[2])->isEnabled());
-    EXPECT_TRUE(find(pos, cmd::CameraToVisualOrigin)->isEnabled());
-    QMenu* set = f->DropDownMenu(cmd::SettingsDropDown);
-    OpenEveryMenu(set, opened);
-    EXPECT_EQ(find(set, cmd::SetPulse)->text(), "Pulse settings");
-    // Reopening rebuilds the menu instead of piling up items.
-    const int items = static_cast<int>(set->actions().size());
-    OpenAndClose(set);
-    EXPECT_EQ(static_cast<int>(set->actions().size()), items);
-}
-
-TEST(Shell, LanguageSwitchRelabelsAndReloadsCaptions) {
-    ShellApp app;
-    ASSERT_TRUE(app.Start());
-    CMainFrame* f = app.Frame();
-    std::vector<std::string> reloaded;
+TEST_F(Shell, LanguageSwitchRelabelsAndReloadsCaptions) {
+    Texts reloaded;
     for (const auto& name : LanguageChangeStepNames())
-        app.View()->LanguageChangeSteps().Set(name, [&reloaded, name](const StepContext& c) {
+        v->LanguageChangeSteps().Set(name, [&reloaded, name](const StepContext& c) {
             reloaded.push_back(name + ":" + c.language);
         });
-    OpenAndClose(SubMenu(f, "LanguageSet"));
+    OpenAndClose(SubMenu("LanguageSet"));
     EXPECT_TRUE(f->Action(cmd::Chinese)->isChecked());
-
     f->Action(cmd::German)->trigger();
     EXPECT_EQ(g_LanguageIndex, 2);
     EXPECT_EQ(f->m_LanguageName, "German");
@@ -133,28 +129,21 @@ TEST(Shell, LanguageSwitchRelabelsAndReloadsCaptions) {
     ASSERT_EQ(reloaded.size(), LanguageChangeStepNames().size());
     EXPECT_EQ(reloaded.front(), "SetView.LoadLanguage:German");
     // Relabelled items are unchecked until their update handler runs again.
-    EXPECT_FALSE(f->Action(cmd::German)->isChecked());
-    EXPECT_FALSE(f->Action(cmd::Chinese)->isChecked());
-    OpenAndClose(SubMenu(f, "LanguageSet"));
+    EXPECT_FALSE(f->Action(cmd::German)->isChecked() || f->Action(cmd::Chinese)->isChecked());
+    OpenAndClose(SubMenu("LanguageSet"));
     EXPECT_TRUE(f->Action(cmd::German)->isChecked());
-    // The view's own messages are not reloaded by a switch.
-    EXPECT_EQ(app.View()->m_Messages[6], "没有找到PCB板 !");
-    // Busy: nothing happens.
+    EXPECT_EQ(v->m_Messages[6], "没有找到PCB板 !");  // the view's own messages are not reloaded
     GetShellServices().isBusy = [] { return true; };
     f->Action(cmd::English)->trigger();
-    EXPECT_EQ(g_LanguageIndex, 2);
+    EXPECT_EQ(g_LanguageIndex, 2);  // busy: nothing happens
     GetShellServices().isBusy = {};
-    // Written only at closing.
-    EXPECT_EQ(app.Config("LanguageSetConfig", "LanguageSet"), "Chinese");
+    EXPECT_EQ(app.Config("LanguageSetConfig", "LanguageSet"), "Chinese");  // written only at closing
     f->Action(cmd::Chinese)->trigger();
     EXPECT_EQ(f->windowTitle().toStdString(), "岚拓韦贴片机控制系统V2.066");
 }
 
-TEST(Shell, MachineTypeSwitchChecksSavesAndResetsTheStrategy) {
-    ShellApp app;
-    ASSERT_TRUE(app.Start());
-    CMainFrame* f = app.Frame();
-    std::vector<std::string> calls;
+TEST_F(Shell, MachineTypeSwitchChecksSavesAndResetsTheStrategy) {
+    Texts calls;
     GetShellServices().layoutManualControl = [&](int t) { calls.push_back("layout" + std::to_string(t)); };
     GetShellServices().resetStrategyForMachineType = [&](const std::string&) { calls.push_back("strategy"); };
     g_SmtHeadCount = 4;
@@ -162,13 +151,13 @@ TEST(Shell, MachineTypeSwitchChecksSavesAndResetsTheStrategy) {
     f->Action(cmd::DrillMachine)->trigger();
     EXPECT_EQ(g_MachineType, 9);
     EXPECT_EQ(app.Config("MachineSetConfig", "MachineSet"), "9");
-    EXPECT_EQ(calls, std::vector<std::string>{"layout9"});  // type 9 keeps the strategy's selections
+    EXPECT_EQ(calls, Texts{"layout9"});  // type 9 keeps the strategy's selections
     EXPECT_EQ(g_SmtHeadCount, 1);
     EXPECT_EQ(g_SmtSameNozzle, 1);
     EXPECT_TRUE(f->Action(cmd::DrillMachine)->isChecked());
     f->Action(cmd::FourHeadFeed)->trigger();
     EXPECT_EQ(g_MachineType, 3);
-    EXPECT_EQ(calls, (std::vector<std::string>{"layout9", "layout3", "strategy"}));
+    EXPECT_EQ(calls, (Texts{"layout9", "layout3", "strategy"}));
     EXPECT_EQ(g_SmtSameNozzle, 0);
     EXPECT_TRUE(f->Action(cmd::FourHeadFeed)->isChecked());
     EXPECT_FALSE(f->Action(cmd::DrillMachine)->isChecked());
@@ -180,11 +169,8 @@ TEST(Shell, MachineTypeSwitchChecksSavesAndResetsTheStrategy) {
     EXPECT_EQ(g_MachineType, 3);
 }
 
-TEST(Shell, SettingsCommandsOpenTheirDialogsOrRefuse) {
-    ShellApp app;
-    ASSERT_TRUE(app.Start());
-    CSMTView* v = app.View();
-    std::vector<std::string> opened;
+TEST_F(Shell, SettingsCommandsOpenTheirDialogsOrRefuse) {
+    Texts opened;
     int speedPage = -1;
     v->m_RunModal = [&](QDialog& d) {
         opened.push_back(d.objectName().toStdString());
@@ -196,114 +182,95 @@ TEST(Shell, SettingsCommandsOpenTheirDialogsOrRefuse) {
     int comm = 1;
     GetShellServices().isBusy = [&] { return busy; };
     GetShellServices().commModel = [&] { return comm; };
-    app.Frame()->Action(cmd::MediumSpeedTemplate)->trigger();
+    for (int id : {cmd::MediumSpeedTemplate, cmd::FeedGroup, cmd::FirmwareUpdate, cmd::OftenData})
+        f->Action(id)->trigger();
     EXPECT_EQ(speedPage, 2);
-    app.Frame()->Action(cmd::FeedGroup)->trigger();
-    app.Frame()->Action(cmd::FirmwareUpdate)->trigger();
-    app.Frame()->Action(cmd::OftenData)->trigger();
-    EXPECT_EQ(opened, (std::vector<std::string>{"CDialogSpeedTemplate", "CDialogFeedGroup",
-                                                "CDialogFirmwareUpdate", "CDialogDropDownParameter"}));
+    EXPECT_EQ(opened, (Texts{"CDialogSpeedTemplate", "CDialogFeedGroup", "CDialogFirmwareUpdate",
+                             "CDialogDropDownParameter"}));
     EXPECT_EQ(boxes.Count(), 0u);
     opened.clear();
     // Lamp table outside type 4, firmware update over the serial link, busy commands.
-    app.Frame()->Action(cmd::LampMachineSet)->trigger();
+    f->Action(cmd::LampMachineSet)->trigger();
     comm = 0;
-    app.Frame()->Action(cmd::FirmwareUpdate)->trigger();
+    f->Action(cmd::FirmwareUpdate)->trigger();
     busy = true;
-    app.Frame()->Action(cmd::FeedGroup)->trigger();
-    app.Frame()->Action(cmd::AutoTransport)->trigger();
-    app.Frame()->Action(cmd::SetBasic)->trigger();
-    EXPECT_EQ(opened, std::vector<std::string>{"CDialogSetBasic"});
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"no function!", "no function!",
-                                                        "设备正在自动工作，不能操作料架组 !",
-                                                        "设备正在自动工作，禁止此项执行 !"}));
+    for (int id : {cmd::FeedGroup, cmd::AutoTransport, cmd::SetBasic}) f->Action(id)->trigger();
+    EXPECT_EQ(opened, Texts{"CDialogSetBasic"});
+    EXPECT_EQ(boxes.Texts(), (Texts{"no function!", "no function!", "设备正在自动工作，不能操作料架组 !",
+                                    "设备正在自动工作，禁止此项执行 !"}));
     // Positioning items without a link refuse as an unconnected machine does.
     boxes.Clear();
-    app.View()->OnCommand(cmd::CameraToMark1);
-    app.View()->OnCommand(cmd::ResetOrigin);
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is not connection !", "Machine is not connection !"}));
-    EXPECT_EQ(app.View()->m_ResetOriginFlag, 1);
+    v->OnCommand(cmd::CameraToMark1);
+    v->OnCommand(cmd::ResetOrigin);
+    EXPECT_EQ(boxes.Texts(), (Texts{"Machine is not connection !", "Machine is not connection !"}));
+    EXPECT_EQ(v->m_ResetOriginFlag, 1);
 }
 
-TEST(Shell, PanelButtonsShowOneListAndHideTheOther) {
-    ShellApp app;
-    ASSERT_TRUE(app.Start());
-    CSMTView* v = app.View();
+TEST_F(Shell, PanelButtonsShowOneListAndHideTheOther) {
     int sorted = 0;
     GetShellServices().sortFeedList = [&] { ++sorted; };
     FeedSortDoneFlag() = false;
-    // After start both lists exist and are shown; the part list is on top.
-    app.Frame()->ToolButton(cmd::FeedListPanel)->click();  // visible: redrawn only
+    // After start both lists are shown, the part list on top: a click on the feeder list only redraws it.
+    f->ToolButton(cmd::FeedListPanel)->click();
     EXPECT_FALSE(v->m_pPartList->isHidden());
     EXPECT_EQ(sorted, 1);
     v->m_pFeedList->hide();
-    app.Frame()->ToolButton(cmd::FeedListPanel)->click();
+    f->ToolButton(cmd::FeedListPanel)->click();
     EXPECT_FALSE(v->m_pFeedList->isHidden());
     EXPECT_TRUE(v->m_pPartList->isHidden());
-    app.Frame()->ToolButton(cmd::PartListPanel)->click();
+    f->ToolButton(cmd::PartListPanel)->click();
     EXPECT_FALSE(v->m_pPartList->isHidden());
     EXPECT_TRUE(v->m_pFeedList->isHidden());
     EXPECT_EQ(sorted, 1);  // sorted the first time only
-    // The list panels follow the window's size.
-    app.Frame()->resize(1000, 700);
+    f->resize(1000, 700);  // the list panels follow the window's size
     QApplication::processEvents();
-    EXPECT_EQ(v->m_pPartList->width(), v->width() - v->m_LeftColumnWidth);
-    EXPECT_EQ(v->m_pPartList->height(), v->height());
+    EXPECT_EQ(v->m_pPartList->size(), QSize(v->width() - v->m_LeftColumnWidth, v->height()));
 }
 
-TEST(Shell, ProjectSaveOpenAndRecentFiles) {
-    ShellApp app;
-    ASSERT_TRUE(app.Start());
-    CMainFrame* f = app.Frame();
+TEST_F(Shell, ProjectSaveOpenAndRecentFiles) {
     ScriptedResponder boxes;
-    app.View()->Job().SetJob("P", 1, {"row\t"});
+    v->Job().SetJob("P", 1, {"row\t"});
     const std::string path = app.Dir().File("job.smt");
     f->m_AskSavePath = [&](const std::string&) { return path; };
+    f->m_AskOpenPath = [&] { return path; };
     f->Action(cmd::FileSaveAs)->trigger();
     EXPECT_TRUE(std::filesystem::exists(path));
     EXPECT_EQ(f->StatusPathText().toStdString(), path);
-    EXPECT_EQ(f->m_RecentFiles.Entries(), std::vector<std::string>{path});
-    // New answered Cancel keeps everything.
-    boxes.Push(MsgAnswer::Cancel);
+    EXPECT_EQ(f->m_RecentFiles.Entries(), Texts{path});
+    boxes.Push(MsgAnswer::Cancel);  // New answered Cancel keeps everything
     f->Action(cmd::FileNew)->trigger();
     EXPECT_EQ(f->Document().PathName(), path);
-    // New answered No empties the placement list and keeps the records.
-    boxes.Push(MsgAnswer::No);
+    boxes.Push(MsgAnswer::No);  // No empties the placement list and keeps the records
     f->Action(cmd::FileNew)->trigger();
     EXPECT_TRUE(f->Document().IsUntitled());
-    EXPECT_EQ(app.View()->m_pPartList->PlacementList()->count(), 0);
-    f->m_AskOpenPath = [&] { return path; };
+    EXPECT_EQ(v->m_pPartList->PlacementList()->count(), 0);
     f->Action(cmd::FileOpen)->trigger();
     EXPECT_EQ(f->Document().PathName(), path);
-    EXPECT_EQ(app.View()->m_pPartList->PlacementList()->count(), 1);
+    EXPECT_EQ(v->m_pPartList->PlacementList()->count(), 1);
     // The recent-file entries replace the empty entry in the File menu.
-    OpenAndClose(SubMenu(f, "IDS_MENU_FILE"));
+    OpenAndClose(SubMenu("IDS_MENU_FILE"));
     bool listed = false;
-    for (QAction* a : SubMenu(f, "IDS_MENU_FILE")->actions())
+    for (QAction* a : SubMenu("IDS_MENU_FILE")->actions())
         listed |= a->text().endsWith(QString::fromStdString(path)) && a->isVisible();
     EXPECT_TRUE(listed);
     EXPECT_FALSE(f->Action(cmd::FileMru1)->isVisible());
-    // A recent file that has gone is reported and leaves the list.
+    // A recent file that has gone is reported and leaves the list; nothing is replaced.
     std::filesystem::remove(path);
-    f->m_AskOpenPath = [&] { return path; };
     const auto before = boxes.Count();
     f->Action(cmd::FileOpen)->trigger();
     EXPECT_EQ(boxes.Count(), before + 1);
     EXPECT_TRUE(f->m_RecentFiles.Entries().empty());
-    EXPECT_EQ(f->Document().PathName(), path);  // nothing was replaced
+    EXPECT_EQ(f->Document().PathName(), path);
 }
 
-TEST(Shell, ClosingAsksWithRecordsAndWritesTheSettings) {
-    ShellApp app;
-    ASSERT_TRUE(app.Start());
-    CMainFrame* f = app.Frame();
-    std::vector<std::string> calls;
+TEST_F(Shell, ClosingAsksWithRecordsAndWritesTheSettings) {
+    Texts calls;
     auto& s = GetShellServices();
     s.raiseStopFlags = [&] { calls.push_back("stopFlags"); };
     s.saveCameraPanelConfig = [&](const std::string&) { calls.push_back("SetViewConfig"); };
     s.saveManualControlConfig = [&](const std::string&) { calls.push_back("ManualControlConfig"); };
     s.closeOrdinaryCamera = [&](int i) { calls.push_back("camera" + std::to_string(i)); };
-    app.View()->Job().SetJob("P", 1, {"row\t"});
+    v->Job().SetJob("P", 1, {"row\t"});
     f->Action(cmd::German)->trigger();
     f->Action(cmd::DoubleHeadCamera)->trigger();
     ScriptedResponder boxes;
@@ -318,16 +285,13 @@ TEST(Shell, ClosingAsksWithRecordsAndWritesTheSettings) {
     EXPECT_TRUE(calls.empty());
     boxes.Push(MsgAnswer::No);
     EXPECT_TRUE(f->close());
-    EXPECT_EQ(calls, (std::vector<std::string>{"stopFlags", "SetViewConfig", "ManualControlConfig", "camera0",
-                                               "camera1"}));
+    EXPECT_EQ(calls, (Texts{"stopFlags", "SetViewConfig", "ManualControlConfig", "camera0", "camera1"}));
     EXPECT_EQ(app.Config("LanguageSetConfig", "LanguageSet"), "German");
     EXPECT_EQ(app.Config("MachineSetConfig", "MachineSet"), "5");
     EXPECT_EQ(boxes.Count(), 3u);
 }
 
-TEST(Shell, ClosingWhileBusyStopsAndJoinsWorkersFirst) {
-    ShellApp app;
-    ASSERT_TRUE(app.Start());
+TEST_F(Shell, ClosingWhileBusyStopsAndJoinsWorkersFirst) {
     std::atomic<bool> running{true};
     std::atomic<int> boxesAskedByWorker{0};
     plat::Event never(true, false);
@@ -346,29 +310,28 @@ TEST(Shell, ClosingWhileBusyStopsAndJoinsWorkersFirst) {
     {
         ScriptedResponder boxes;
         boxes.Push(MsgAnswer::No);  // "stop and exit?" No: keep running
-        EXPECT_FALSE(app.Frame()->close());
+        EXPECT_FALSE(f->close());
         EXPECT_EQ(plat::RunningWorkers(), 1);
         EXPECT_FALSE(stopped);
     }
-    // The boxes on the user-interface thread are scripted; the worker's box goes to
-    // the program's own handler, which answers it unseen while closing.
+    // Boxes on the user-interface thread are scripted; the worker's goes to the program's own handler.
     const plat::MsgBoxHandler real = plat::SetMessageBoxHandler({});
-    std::vector<std::string> uiBoxes;
+    Texts uiBoxes;
     plat::SetMessageBoxHandler([&](const plat::MsgBoxRequest& r) {
         if (!plat::IsUiThread()) return real(r);
         uiBoxes.push_back(r.text);
         return MsgAnswer::Yes;
     });
-    EXPECT_TRUE(app.Frame()->close());
+    EXPECT_TRUE(f->close());
     plat::SetMessageBoxHandler(real);
-    EXPECT_EQ(uiBoxes, std::vector<std::string>{kCloseBusyQuestion});
+    EXPECT_EQ(uiBoxes, Texts{kCloseBusyQuestion});
     EXPECT_TRUE(stopped);
     EXPECT_EQ(workersAtConfigSave, 0);
     EXPECT_FALSE(running);
     EXPECT_EQ(boxesAskedByWorker, 1);
 }
 
-TEST(Shell, MissingTableFileEndsTheStart) {
+TEST(ShellStart, MissingTableFileEndsTheStart) {
     ShellApp app;
     std::filesystem::remove(app.Dir().File("config_mark.fig"));
     ScriptedResponder boxes;
@@ -376,14 +339,4 @@ TEST(Shell, MissingTableFileEndsTheStart) {
     ASSERT_EQ(boxes.Count(), 1u);
     EXPECT_NE(boxes.Texts()[0].find("config_mark.fig"), std::string::npos);
     EXPECT_EQ(app.Frame(), nullptr);
-}
-
-TEST(Shell, FirstUpdateLoadsOncePerProcess) {
-    ShellApp app("[SetBasicConfig]\nm_X_Limit=400.0199\n[SetPulseConfig]\nm_X_Pulse=1000\n");
-    ASSERT_TRUE(app.Start());
-    EXPECT_EQ(app.View()->m_LimitPulses.x, 400019);
-    int reloads = 0;
-    app.View()->FirstUpdateSteps().Set("SetBasic.LoadConfig", [&](const StepContext&) { ++reloads; });
-    app.View()->OnInitialUpdate();  // a second update (new document) reloads nothing
-    EXPECT_EQ(reloads, 0);
 }

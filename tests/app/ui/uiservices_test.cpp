@@ -11,7 +11,6 @@
 #include "shell_fixture.h"
 
 using namespace smt;
-using smt::test::ShellApp;
 using plat::MsgAnswer;
 
 namespace {
@@ -25,12 +24,12 @@ bool PumpUntil(const std::atomic<bool>& done) {
 
 } // namespace
 
-TEST(UiServices, WorkerBoxesAndTasksRunOnTheUserInterfaceThread) {
-    ShellApp app;
+// While closing, a worker's box is answered at once and never shown.
+TEST(UiServices, WorkerBoxesAndTasksRunOnTheUserInterfaceThreadUnseenWhileClosing) {
+    smt::test::ShellApp app;
     ASSERT_TRUE(app.Start());
     std::string shownText;
-    bool shownOnUiThread = false;
-    bool topmost = false;
+    bool shownOnUiThread = false, topmost = false;
     QTimer answerer;
     QObject::connect(&answerer, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
@@ -42,35 +41,25 @@ TEST(UiServices, WorkerBoxesAndTasksRunOnTheUserInterfaceThread) {
     });
     answerer.start(5);
 
-    std::atomic<bool> done{false};
-    std::atomic<bool> taskOnUiThread{false};
-    MsgAnswer answer = MsgAnswer::Ok;
-    plat::StartWorker("asks", [&] {
-        answer = plat::MessageBoxAsk("Two lines\r\nsecond", plat::MsgButtons::YesNoCancel, true);
-        plat::PostToUi([&] {
-            taskOnUiThread = plat::IsUiThread();
-            done = true;
+    for (bool closing : {false, true}) {
+        SCOPED_TRACE(closing ? "closing" : "running");
+        shownText.clear();
+        SetUiShuttingDown(closing);
+        std::atomic<bool> done{false}, taskOnUiThread{false};
+        MsgAnswer answer = MsgAnswer::Ok;
+        plat::StartWorker("asks", [&] {
+            answer = plat::MessageBoxAsk("Two lines\r\nsecond", plat::MsgButtons::YesNoCancel, true);
+            plat::PostToUi([&] {
+                taskOnUiThread = plat::IsUiThread();
+                done = true;
+            });
         });
-    });
-    ASSERT_TRUE(PumpUntil(done));
-    EXPECT_TRUE(plat::JoinAllWorkers(std::chrono::seconds(5)));
-    EXPECT_EQ(answer, MsgAnswer::No);
-    EXPECT_EQ(shownText, "Two lines\nsecond");
-    EXPECT_TRUE(shownOnUiThread);
-    EXPECT_TRUE(topmost);
-    EXPECT_TRUE(taskOnUiThread);
-
-    // While closing, a worker's box is answered at once and never shown.
-    shownText.clear();
-    SetUiShuttingDown(true);
-    std::atomic<bool> asked{false};
-    plat::StartWorker("late", [&] {
-        answer = plat::MessageBoxAsk("late", plat::MsgButtons::YesNoCancel);
-        asked = true;
-    });
-    ASSERT_TRUE(PumpUntil(asked));
-    EXPECT_TRUE(plat::JoinAllWorkers(std::chrono::seconds(5)));
-    EXPECT_EQ(answer, MsgAnswer::Cancel);
-    EXPECT_TRUE(shownText.empty());
+        ASSERT_TRUE(PumpUntil(done));
+        EXPECT_TRUE(plat::JoinAllWorkers(std::chrono::seconds(5)));
+        EXPECT_TRUE(taskOnUiThread);
+        EXPECT_EQ(answer, closing ? MsgAnswer::Cancel : MsgAnswer::No);
+        EXPECT_EQ(shownText, closing ? "" : "Two lines\nsecond");
+        EXPECT_TRUE(closing || (shownOnUiThread && topmost));
+    }
     SetUiShuttingDown(false);
 }

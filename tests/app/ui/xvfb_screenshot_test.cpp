@@ -7,21 +7,11 @@
 
 #include "shell_fixture.h"
 
-using smt::test::ShellApp;
-
-namespace {
-
-std::string SelfPath() { return std::filesystem::read_symlink("/proc/self/exe").string(); }
-
-bool HaveXvfb() { return std::system("command -v xvfb-run >/dev/null 2>&1") == 0; }
-
-} // namespace
-
 // Outside Xvfb this test starts its own binary under xvfb-run; inside (the
 // variable set) it starts the program on the X display and saves the window.
 TEST(Screenshot, MainWindowUnderXvfb) {
     if (const char* out = std::getenv("SMT_SCREENSHOT_OUT")) {
-        ShellApp app("[LanguageSetConfig]\nLanguageSet=English\n[MachineSetConfig]\nMachineSet=3\n");
+        smt::test::ShellApp app("[LanguageSetConfig]\nLanguageSet=English\n[MachineSetConfig]\nMachineSet=3\n");
         ASSERT_TRUE(app.Start());
         for (int i = 0; i < 20; ++i) QApplication::processEvents();
         const QPixmap shot = app.Frame()->grab();
@@ -29,7 +19,7 @@ TEST(Screenshot, MainWindowUnderXvfb) {
         ASSERT_TRUE(shot.save(QString::fromLocal8Bit(out), "PNG"));
         return;
     }
-    if (!HaveXvfb()) GTEST_SKIP() << "xvfb-run is not installed";
+    if (std::system("command -v xvfb-run >/dev/null 2>&1") != 0) GTEST_SKIP() << "xvfb-run is not installed";
     namespace fs = std::filesystem;
     const fs::path artifacts = fs::current_path() / "artifacts";
     fs::create_directories(artifacts);
@@ -37,7 +27,8 @@ TEST(Screenshot, MainWindowUnderXvfb) {
     fs::remove(png);
     const std::string command = "xvfb-run -a -s '-screen 0 1400x1000x24' env QT_QPA_PLATFORM=xcb "
                                 "ASAN_OPTIONS=detect_leaks=0 SMT_SCREENSHOT_OUT='" + png.string() + "' '" +
-                                SelfPath() + "' --gtest_filter=Screenshot.MainWindowUnderXvfb >/dev/null 2>&1";
+                                fs::read_symlink("/proc/self/exe").string() +
+                                "' --gtest_filter=Screenshot.MainWindowUnderXvfb >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     QImage image(QString::fromStdString(png.string()));
     ASSERT_FALSE(image.isNull());
