@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "link/combined_commands.h"
 #include "sim_fixture.h"
@@ -25,6 +26,11 @@ protected:
         StartMachine(serial, machineType);
         g_PanelLink.zCheckMask = zMask;
         TheCommandPanel().showPosition = [this](PositionField f, const std::string& text) { hooks.add(Field(f, text)); };
+    }
+    // The command went through and the machine took `data`.
+    void ExpectTook(bool ok, const ByteVector& data) {
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(LastData(), HexOf(data));
     }
 };
 
@@ -94,17 +100,14 @@ TEST_F(Combined, XYWithRotationOnTheSerialLink) {
     Start(true, 4);
     SetMoveLimits({5000, -5000, 5000, 5000});
     const XYRotationMove m{5000, {5, 50}, 12, -9000, {6, 60}, 10, -300, 3, 4};
-    ASSERT_TRUE(MoveXYWithRotation(m));
-    EXPECT_EQ(LastData(), HexOf(SerialXYRotation(m)));
+    ExpectTook(MoveXYWithRotation(m), SerialXYRotation(m));
     EXPECT_EQ(g_PulseX, 5000);
     EXPECT_EQ(g_PulseY2, -9000);  // Y2 is not bound by the Y limit
     EXPECT_EQ(g_PulseY, 0);
     EXPECT_EQ(g_PanelLink.commandCounter, 1);
     EXPECT_FALSE(MoveXYWithRotation({1, {5, 50}, 1, 0, {5, 50}, 10, 0, 0, 0}));
     EXPECT_EQ(boxes.Texts(), (Texts{"X Pos Error !"}));
-    const sim::Drives d = machine().Positions();
-    EXPECT_EQ(d.x, 5000);
-    EXPECT_EQ(d.y2, -9000);
+    ExpectCountersAtMachine();
     EXPECT_TRUE(Traces().empty());
 }
 
@@ -115,14 +118,12 @@ TEST_F(Combined, SecondTableXYOnBothLinks) {
         SetMoveLimits({1000, -1000, 1000, 1000});
         // X2 is tested at the current X: a move beyond the X limit on X2 goes.
         const XYMoveArgs m{9, 1200, {5, 50}, 12, -800, {6, 60}};
-        ASSERT_TRUE(MoveXY(m));
-        EXPECT_EQ(LastData(), HexOf(serial ? SerialXY(m) : UdpXY(m, 0, 0)));
+        ExpectTook(MoveXY(m), serial ? SerialXY(m) : UdpXY(m, 0, 0));
         EXPECT_EQ(g_PulseX2, 1200);
         EXPECT_EQ(g_PulseY2, -800);
         EXPECT_EQ(g_PulseX, 0);
         EXPECT_TRUE(HookSeen(Field(PositionField::X, "0")));  // the X field still shows X
-        EXPECT_EQ(machine().Positions().x2, 1200);
-        EXPECT_EQ(machine().Positions().y2, -800);
+        ExpectCountersAtMachine();
         TearDown();
         SetUp();
     }
@@ -137,7 +138,6 @@ TEST_F(Combined, CountersSentAndMoveAndFlyBooksTheEndPointAndWaitsForTheFrames) 
     EXPECT_EQ(Traces(), (Texts{"70->start", "70->end"}));
     ClearPositionCounters();
     hooks.Take();
-
     plat::Event frames(false, false);
     std::atomic<bool> done{false};
     TheCommandPanel().flyFrameEvent = [&] { return &frames; };
@@ -148,27 +148,22 @@ TEST_F(Combined, CountersSentAndMoveAndFlyBooksTheEndPointAndWaitsForTheFrames) 
         }
     });
     MoveAndFlyPayload p;
-    p.dX1 = 10000; p.dY1 = -5000; p.dX2 = 20000; p.dX3 = -3000; p.dY3 = 1000;
+    p.dX1 = 10000; p.dY1 = -5000; p.dX2 = 20000; p.dX3 = -3000; p.dY3 = 1000; p.frames = 4;
     p.dA = {100, 200, 300, 400, 500, 600, 700, 3700};
-    p.frames = 4;
     const bool moved = MoveAndFly(p);
     done = true;
     camera.join();
-    ASSERT_TRUE(moved);
-    EXPECT_EQ(LastData(), HexOf(UdpMoveAndFly(p, 0, 0)));
+    ExpectTook(moved, UdpMoveAndFly(p, 0, 0));
     EXPECT_EQ(g_PulseX, 27000);
     EXPECT_EQ(g_PulseY, -4000);
     EXPECT_EQ(g_PulseA[7], 100);  // 3700 folded by 3600
     EXPECT_EQ(Traces(), (Texts{"73->移动飞行", "73->end"}));
-    const sim::Drives d = machine().Positions();
-    EXPECT_EQ(d.x, 27000);
-    EXPECT_EQ(d.y, -4000);
+    ExpectCountersAtMachine();
 
     // Every leg is checked: the fly-over beyond the X limit is refused.
     SetMoveLimits({30000, -300000, 30000, 300000});
     MoveAndFlyPayload far;
-    far.dX2 = 5000;
-    far.dX3 = -5000;
+    far.dX2 = 5000; far.dX3 = -5000;
     EXPECT_FALSE(MoveAndFly(far));
     EXPECT_EQ(boxes.Texts(), (Texts{"X Pos Error !"}));
     EXPECT_EQ(g_PulseX, 27000);
@@ -177,38 +172,24 @@ TEST_F(Combined, CountersSentAndMoveAndFlyBooksTheEndPointAndWaitsForTheFrames) 
 TEST_F(Combined, MoveAndPickAndPlaceBookXYAndRotations) {
     Start(false, 0);
     MoveAndPick74Payload pick;
-    pick.nozzleMask = 0x3;
-    pick.dX = 15000;
-    pick.dY = -12000;
-    pick.dA = {900, -900, 0, 0, 0, 0, 0, 0};
-    ASSERT_TRUE(MoveAndPick74(pick));
-    EXPECT_EQ(LastData(), HexOf(UdpMoveAndPick74(pick)));
+    pick.nozzleMask = 0x3; pick.dX = 15000; pick.dY = -12000; pick.dA = {900, -900, 0, 0, 0, 0, 0, 0};
+    ExpectTook(MoveAndPick74(pick), UdpMoveAndPick74(pick));
     EXPECT_TRUE(machine().Holding(1));
     EXPECT_TRUE(machine().Holding(2));
-
     MoveAndPlace77Payload place;
-    place.dX = -5000;
-    place.dY = 2000;
-    place.dA = {-900, 900, 0, 0, 0, 0, 0, 0};
+    place.dX = -5000; place.dY = 2000; place.dA = {-900, 900, 0, 0, 0, 0, 0, 0};
     g_VacuumCheckOk = false;
-    ASSERT_TRUE(MoveAndPlace77(place));
-    EXPECT_EQ(LastData(), HexOf(UdpMoveAndPlace77(place)));
+    ExpectTook(MoveAndPlace77(place), UdpMoveAndPlace77(place));
     EXPECT_TRUE(g_VacuumCheckOk);
-
     const PositionSnapshot s = TakePositionSnapshot();
-    EXPECT_EQ(s.x, 10000);
-    EXPECT_EQ(s.y, -10000);
-    EXPECT_EQ(s.a[0], 0);
-    EXPECT_EQ(s.a[1], 0);
-    const sim::Drives d = machine().Positions();
-    EXPECT_EQ(d.x, s.x);
-    EXPECT_EQ(d.y, s.y);
+    EXPECT_EQ(std::tuple(s.x, s.y, s.a[0], s.a[1]), std::tuple(10000, -10000, 0, 0));
+    ExpectCountersAtMachine();
     EXPECT_EQ(Traces(), (Texts{"74->移动取料", "74->end", "77->移动放置", "77->end"}));
 
     SetMoveLimits({10000, -10000, 10000, 10000});
-    MoveAndPick74Payload beyond;
-    beyond.dY = -1;
-    EXPECT_FALSE(MoveAndPick74(beyond));
+    MoveAndPick74Payload beyondY;
+    beyondY.dY = -1;
+    EXPECT_FALSE(MoveAndPick74(beyondY));
     MoveAndPlace77Payload beyondX;
     beyondX.dX = 1;
     EXPECT_FALSE(MoveAndPlace77(beyondX));
@@ -218,20 +199,17 @@ TEST_F(Combined, MoveAndPickAndPlaceBookXYAndRotations) {
 TEST_F(Combined, EightHeadFormsBookNothing) {
     Start(false, 7, 0xFF);
     MoveAndPick75Payload pick;
-    ASSERT_TRUE(MoveAndPick75(pick));
-    EXPECT_EQ(LastData(), HexOf(UdpMoveAndPick75(pick)));
+    ExpectTook(MoveAndPick75(pick), UdpMoveAndPick75(pick));
     for (int n = 1; n <= 8; ++n) EXPECT_TRUE(machine().Holding(n)) << n;
     MoveAndPlace78Payload place;
     place.w118 = 70000;
-    ASSERT_TRUE(MoveAndPlace78(place));
-    EXPECT_EQ(LastData(), HexOf(*UdpMoveAndPlace78(place)));
+    ExpectTook(MoveAndPlace78(place), *UdpMoveAndPlace78(place));
     EXPECT_EQ(machine().Placements().size(), 8u);
     EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
     // A field at 118 beyond its three bytes is refused, not cut.
     place.w118 = 1 << 23;
-    const std::size_t before = FrameCount();
     EXPECT_FALSE(MoveAndPlace78(place));
     EXPECT_EQ(boxes.Texts(), (Texts{"Pulse > 8388607"}));
-    EXPECT_EQ(FrameCount(), before);
+    EXPECT_EQ(FrameCount(), 2u);
 }
 

@@ -25,6 +25,11 @@ void Serial(std::uint8_t type, std::uint8_t code, std::vector<std::uint8_t> data
 }
 
 bool IsSet(ReplyFamily f) { return g_ReplyEvents[f].Wait(0ms) == plat::WaitResult::Signalled; }
+// A reply (TYPE 1) dispatched, then whether it released `family`.
+bool SerialReleases(ReplyFamily family, std::uint8_t code, std::vector<std::uint8_t> data = {}) {
+    Serial(0x01, code, std::move(data));
+    return IsSet(family);
+}
 
 }  // namespace
 
@@ -38,8 +43,7 @@ TEST_F(SerialReplies, CommandRepliesReleaseTheirFamiliesUnknownOnesAreShown) {
         {0x65, ReplyFamily::MoveXYAMulti, false}};
     int counted = 0;
     for (const auto& [code, family, counts] : cases) {
-        Serial(0x01, code);
-        EXPECT_TRUE(IsSet(family)) << std::hex << int(code);
+        EXPECT_TRUE(SerialReleases(family, code)) << std::hex << int(code);
         counted += counts;
         EXPECT_EQ(g_PanelLink.replyCounter.load(), counted);
     }
@@ -61,8 +65,7 @@ TEST_F(SerialReplies, CommandRepliesReleaseTheirFamiliesUnknownOnesAreShown) {
 
 TEST_F(SerialReplies, HandshakeHomingVacuumPickPlaceAndHeight) {
     hooks.limitsOnLink = true;
-    Serial(0x01, 0x00);
-    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
+    EXPECT_TRUE(SerialReleases(ReplyFamily::SingleAxis, 0x00));
     Serial(0x01, 0x01);
     EXPECT_EQ(g_AxisLimitEvent.Wait(0ms), plat::WaitResult::Signalled);
     Serial(0x01, 0x02);
@@ -71,24 +74,19 @@ TEST_F(SerialReplies, HandshakeHomingVacuumPickPlaceAndHeight) {
     EXPECT_EQ(hooks.Take(), (Calls{"linked", "limits", "homed", "homed4"}));
 
     // The vacuum reply releases its test whether or not a run is busy.
-    Serial(0x01, 0x15, {0x01, 57});
-    EXPECT_TRUE(IsSet(ReplyFamily::Vacuum));
+    EXPECT_TRUE(SerialReleases(ReplyFamily::Vacuum, 0x15, {0x01, 57}));
     EXPECT_EQ(g_VacuumReading.load(), 57);
-    Serial(0x01, 0x67);
-    EXPECT_TRUE(IsSet(ReplyFamily::Pick));
-    Serial(0x01, 0x68, {0x01, 33});
-    EXPECT_TRUE(IsSet(ReplyFamily::Place));
+    EXPECT_TRUE(SerialReleases(ReplyFamily::Pick, 0x67));
+    EXPECT_TRUE(SerialReleases(ReplyFamily::Place, 0x68, {0x01, 33}));
     EXPECT_FALSE(g_VacuumCheckOk.load());
     Serial(0x01, 0x68, {0x00, 61});
     EXPECT_TRUE(g_VacuumCheckOk.load());
     EXPECT_EQ(hooks.Take(), (Calls{"vacuum 57", "z0", "vacuum 33", "z0", "vacuum 61", "z0"}));
 
-    Serial(0x01, 0x71, {0x01, 0x00, 0x01, 0x02, 0x03});
+    EXPECT_TRUE(SerialReleases(ReplyFamily::SingleAxis, 0x71, {0x01, 0x00, 0x01, 0x02, 0x03}));
     EXPECT_EQ(g_PanelLink.measuredHeight.load(), 0x010203);
-    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
-    Serial(0x01, 0x71, {0x00, 0x00, 0x01, 0x02, 0x03});
+    EXPECT_TRUE(SerialReleases(ReplyFamily::SingleAxis, 0x71, {0x00, 0x00, 0x01, 0x02, 0x03}));
     EXPECT_EQ(g_PanelLink.measuredHeight.load(), 0);
-    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
     EXPECT_EQ(boxes.Texts(), Calls{"Measurement Error !"});
     EXPECT_TRUE(boxes.Seen()[0].topmost);
 }
@@ -235,35 +233,33 @@ protected:
         m.Assign(flag, command, data.data(), data.size());
         DispatchEthernetReply(m, link);
     }
+    bool EthReleases(ReplyFamily family, std::uint16_t command, std::vector<std::uint8_t> data, std::uint8_t flag = 1) {
+        Eth(command, std::move(data), flag);
+        return IsSet(family);
+    }
     MachineLink link;
 };
 
 TEST_F(EthernetReplies, RepliesCheckZAndReleaseTheirFamilies) {
     g_PanelLink.zCheckMask = 0x03;
     // 0x61 with the Z state differing from the mask warns and still releases.
-    Eth(0x61, {0x00, 0x01});
-    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
+    EXPECT_TRUE(EthReleases(ReplyFamily::SingleAxis, 0x61, {0x00, 0x01}));
     EXPECT_FALSE(g_HeadResetOk.load());
     EXPECT_EQ(hooks.Take(), Calls{"trace Machine reset Z warning !"});
-    Eth(0x58, {0x00, 0x03});
+    EXPECT_TRUE(EthReleases(ReplyFamily::Dispense, 0x58, {0x00, 0x03}));
     EXPECT_TRUE(g_HeadResetOk.load());
-    EXPECT_TRUE(IsSet(ReplyFamily::Dispense));
-    for (std::uint16_t c : {0x53, 0x63, 0x73, 0x64, 0x65, 0x56, 0x66, 0x67, 0x74, 0x75, 0x68, 0x77, 0x78}) {
-        Eth(c, {0x00, 0x03});
-        EXPECT_TRUE(IsSet(*FamilyOfCommand(c))) << std::hex << c;
-    }
+    for (std::uint16_t c : {0x53, 0x63, 0x73, 0x64, 0x65, 0x56, 0x66, 0x67, 0x74, 0x75, 0x68, 0x77, 0x78})
+        EXPECT_TRUE(EthReleases(*FamilyOfCommand(c), c, {0x00, 0x03})) << std::hex << c;
     // Pick and place check Z only while the head state is good.
     g_HeadResetOk = false;
-    Eth(0x67, {0x00, 0x03});
+    EXPECT_TRUE(EthReleases(ReplyFamily::Pick, 0x67, {0x00, 0x03}));
     EXPECT_FALSE(g_HeadResetOk.load());
-    EXPECT_TRUE(IsSet(ReplyFamily::Pick));
     EXPECT_TRUE(hooks.Take().empty());
     EXPECT_EQ(boxes.Count(), 0u);
 
     // A status is shown and still releases the command.
-    Eth(0x64, {0x14, 0x03});
+    EXPECT_TRUE(EthReleases(ReplyFamily::MoveXYA, 0x64, {0x14, 0x03}));
     EXPECT_EQ(boxes.Texts(), Calls{"Error-14 = X坐标超限 !"});
-    EXPECT_TRUE(IsSet(ReplyFamily::MoveXYA));
     // 0x60 reports its status and releases nothing; the command word is compared whole.
     Eth(0x60, {0x00});
     Eth(0x1061, {0x00, 0x03});
@@ -271,17 +267,14 @@ TEST_F(EthernetReplies, RepliesCheckZAndReleaseTheirFamilies) {
 }
 
 TEST_F(EthernetReplies, VacuumHeightCountersHomingAndFirmware) {
-    Eth(0x15, {0x05, 44});  // no status check
-    EXPECT_TRUE(IsSet(ReplyFamily::Vacuum));
+    EXPECT_TRUE(EthReleases(ReplyFamily::Vacuum, 0x15, {0x05, 44}));  // no status check
     EXPECT_EQ(g_VacuumReading.load(), 44);
     EXPECT_EQ(boxes.Count(), 0u);
 
     g_PanelLink.zCheckMask = 0;
-    Eth(0x71, {0x00, 0x00, 0x39, 0x30, 0x00, 0x00});
+    EXPECT_TRUE(EthReleases(ReplyFamily::SingleAxis, 0x71, {0x00, 0x00, 0x39, 0x30, 0x00, 0x00}));
     EXPECT_EQ(g_PanelLink.measuredHeight.load(), 12345);
-    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
-    Eth(0x70, {0x00});
-    EXPECT_TRUE(IsSet(ReplyFamily::SingleAxis));
+    EXPECT_TRUE(EthReleases(ReplyFamily::SingleAxis, 0x70, {0x00}));
 
     Eth(0x02, {0x00});
     Eth(0x02, {0x20});  // failed homing: Z1 fault, no finish
@@ -309,13 +302,9 @@ TEST_F(EthernetReplies, UnsolicitedMessages) {
     Eth(0x15, {1, 2, 3, 4, 5, 6, 7, 8}, 0);
     Eth(0x15, {9}, 0);
     EXPECT_EQ(hooks.Take(), (Calls{"nozzles 1 2 3 4 5 6 7 8", "nozzles 9 0 0 0 0 0 0 0"}));
-    for (std::uint16_t c : {0x62, 0x63, 0x64, 0x65, 0x56, 0x66, 0x67, 0x68}) {
-        Eth(c, {0x00, 0x00}, 0);
-        EXPECT_TRUE(IsSet(*FamilyOfCommand(c))) << std::hex << c;
-    }
-    // Not in the table: ignored.
-    Eth(0x61, {0x00}, 0);
-    EXPECT_FALSE(IsSet(ReplyFamily::SingleAxis));
+    for (std::uint16_t c : {0x62, 0x63, 0x64, 0x65, 0x56, 0x66, 0x67, 0x68})
+        EXPECT_TRUE(EthReleases(*FamilyOfCommand(c), c, {0x00, 0x00}, 0)) << std::hex << c;
+    EXPECT_FALSE(EthReleases(ReplyFamily::SingleAxis, 0x61, {0x00}, 0));  // not in the table: ignored
     Eth(0x14, {5}, 0);
     EXPECT_EQ(hooks.Take(), Calls{"gear"});
 }
