@@ -23,7 +23,7 @@ const LanguageSettings kChinese{"Chinese", 0, kWindowTitles[0]};
 
 } // namespace
 
-TEST(LanguageSettings, ExactNamesSetIndexAndTitleOthersKeepIt) {
+TEST(LanguageSettings, ExactNamesSetIndexAndTitleMissingKeyMeansChinese) {
     const char* names[] = {"Chinese", "English", "German"};
     for (int i = 0; i < 3; ++i) {
         TempDir dir;
@@ -39,19 +39,9 @@ TEST(LanguageSettings, ExactNamesSetIndexAndTitleOthersKeepIt) {
     EXPECT_EQ(s.languageIndex, 0);
     EXPECT_EQ(s.windowTitle, kWindowTitles[0]);
 
-    // Not an exact name: the index and title stay, but the stored text names the caption file.
-    TempDir dir;
-    WriteConfig(dir, "[LanguageSetConfig]\nLanguageSet=english\n");
-    WriteBytes(dir.File("English.ini"), "[MenuSetConfig]\nID_FILE_NEW=New\n");
-    const LanguageSettings lower = LoadLanguageSettings(dir.Path(), kChinese);
-    EXPECT_EQ(lower.languageIndex, 0);
-    EXPECT_EQ(lower.windowTitle, kWindowTitles[0]);
-    EXPECT_EQ(lower.languageName, "english");
+    // Only exact names have an index; any other text keeps the previous one.
     for (auto [name, index] : {std::pair{"english", -1}, {"ENGLISH", -1}, {"German", 2}})
         EXPECT_EQ(LanguageIndexOf(name), index) << name;
-    const MenuCaptions captions = LoadMenuTexts(dir.Path(), lower.languageName);
-    EXPECT_EQ(captions.at("ID_FILE_NEW"), "New");
-    EXPECT_EQ(captions.at("ID_FILE_OPEN"), "打开");  // missing key: built-in text
 }
 
 TEST(LanguageSettings, FeedModeNamesPerLanguageAndBuiltinSpeedNames) {

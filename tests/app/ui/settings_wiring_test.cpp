@@ -1,7 +1,8 @@
 // The machine settings reach the view: their sections load at the first update,
-// their dialogs open from the settings menu, and their values drive the view's
-// travel limits in pulses.
+// their dialogs open from the settings menu (or are refused), and their values
+// drive the view's travel limits in pulses.
 #include <QDialog>
+#include <QTabWidget>
 
 #include "app/menus.h"
 #include "link/commands.h"
@@ -9,6 +10,7 @@
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
 #include "settings/speed_template.h"
+#include "settings/ui/dialogspeedtemplate.h"
 #include "settings/ui/settings_wiring.h"
 #include "settings/version_switches.h"
 #include "shell_fixture.h"
@@ -16,7 +18,7 @@
 namespace smt::test {
 namespace {
 
-TEST(SettingsWiring, FirstUpdateLoadsTheSectionsAndTheMenuOpensTheirDialogs) {
+TEST(SettingsWiring, FirstUpdateLoadsTheSectionsAndTheMenuOpensTheirDialogsOrRefuses) {
     ShellApp app("[SetBasicConfig]\r\nm_X_Limit=400.0000\r\nm_Y_Limit=300.0000\r\nm_Z_Limit=20.0000\r\n"
                  "m_CommModel=1\r\n"
                  "[SetPulseConfig]\r\nm_X_Pulse=80.5000\r\nm_Y_Pulse=100.0000\r\nm_Z_Pulse=40.0000\r\n"
@@ -48,16 +50,42 @@ TEST(SettingsWiring, FirstUpdateLoadsTheSectionsAndTheMenuOpensTheirDialogs) {
     app.View()->OnInitialUpdate();
     EXPECT_EQ(reloads, 0);
 
-    std::vector<std::string> opened;
+    // The settings menu opens the real dialogs or refuses as the machine's state says.
+    using Texts = std::vector<std::string>;
+    Texts opened;
+    int speedPage = -1;
     app.View()->m_RunModal = [&](QDialog& d) {
         opened.push_back(d.objectName().toStdString());
+        if (auto* speed = qobject_cast<::CDialogSpeedTemplate*>(&d)) speedPage = speed->Tabs()->currentIndex();
         return 0;
     };
-    GetShellServices().isBusy = [] { return false; };
-    for (int id : {cmd::SetPulse, cmd::VersionNumber, cmd::SpeedSet, cmd::LowSpeedTemplate, cmd::FirmwareUpdate})
-        app.Frame()->Action(id)->trigger();
-    EXPECT_EQ(opened, (std::vector<std::string>{"CDialogSetPulse", "CDialogVersionNumber", "CDialogSpeedTemplate",
-                                                "CDialogSpeedTemplate", "CDialogFirmwareUpdate"}));
+    ScriptedResponder boxes;
+    bool busy = false;
+    GetShellServices().isBusy = [&] { return busy; };
+    auto trigger = [&](std::initializer_list<int> ids) {
+        for (int id : ids) app.Frame()->Action(id)->trigger();
+    };
+    trigger({cmd::SetPulse, cmd::VersionNumber, cmd::SpeedSet, cmd::MediumSpeedTemplate, cmd::FeedGroup,
+             cmd::FirmwareUpdate, cmd::OftenData});
+    EXPECT_EQ(speedPage, 2);
+    EXPECT_EQ(opened, (Texts{"CDialogSetPulse", "CDialogVersionNumber", "CDialogSpeedTemplate", "CDialogSpeedTemplate",
+                             "CDialogFeedGroup", "CDialogFirmwareUpdate", "CDialogDropDownParameter"}));
+    EXPECT_EQ(boxes.Count(), 0u);
+    opened.clear();
+    // Lamp table outside type 4, firmware update over the serial link, busy commands.
+    TheBasicSettings().m_CommModel = 0;
+    trigger({cmd::LampMachineSet, cmd::FirmwareUpdate});
+    busy = true;
+    trigger({cmd::FeedGroup, cmd::AutoTransport, cmd::SetBasic});
+    EXPECT_EQ(opened, Texts{"CDialogSetBasic"});
+    EXPECT_EQ(boxes.Texts(), (Texts{"no function!", "no function!", "设备正在自动工作，不能操作料架组 !",
+                                    "设备正在自动工作，禁止此项执行 !"}));
+    // Positioning items without a link refuse as an unconnected machine does.
+    boxes.Clear();
+    app.View()->OnCommand(cmd::CameraToMark1);
+    app.View()->OnCommand(cmd::ResetOrigin);
+    EXPECT_EQ(boxes.Texts(), (Texts{"Machine is not connection !", "Machine is not connection !"}));
+    EXPECT_EQ(app.View()->m_ResetOriginFlag, 1);
 }
 
 } // namespace

@@ -1,13 +1,11 @@
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QToolButton>
 
 #include <atomic>
 
 #include "app/menus.h"
 #include "platform/threads.h"
-#include "settings/ui/dialogspeedtemplate.h"
 #include "shell_fixture.h"
 
 using namespace smt;
@@ -167,43 +165,6 @@ TEST_F(Shell, MachineTypeSwitchChecksSavesAndResetsTheStrategy) {
     GetShellServices().isBusy = [] { return true; };
     f->Action(cmd::EightHead)->trigger();
     EXPECT_EQ(g_MachineType, 3);
-}
-
-TEST_F(Shell, SettingsCommandsOpenTheirDialogsOrRefuse) {
-    Texts opened;
-    int speedPage = -1;
-    v->m_RunModal = [&](QDialog& d) {
-        opened.push_back(d.objectName().toStdString());
-        if (auto* speed = qobject_cast<::CDialogSpeedTemplate*>(&d)) speedPage = speed->Tabs()->currentIndex();
-        return 0;
-    };
-    ScriptedResponder boxes;
-    bool busy = false;
-    int comm = 1;
-    GetShellServices().isBusy = [&] { return busy; };
-    GetShellServices().commModel = [&] { return comm; };
-    for (int id : {cmd::MediumSpeedTemplate, cmd::FeedGroup, cmd::FirmwareUpdate, cmd::OftenData})
-        f->Action(id)->trigger();
-    EXPECT_EQ(speedPage, 2);
-    EXPECT_EQ(opened, (Texts{"CDialogSpeedTemplate", "CDialogFeedGroup", "CDialogFirmwareUpdate",
-                             "CDialogDropDownParameter"}));
-    EXPECT_EQ(boxes.Count(), 0u);
-    opened.clear();
-    // Lamp table outside type 4, firmware update over the serial link, busy commands.
-    f->Action(cmd::LampMachineSet)->trigger();
-    comm = 0;
-    f->Action(cmd::FirmwareUpdate)->trigger();
-    busy = true;
-    for (int id : {cmd::FeedGroup, cmd::AutoTransport, cmd::SetBasic}) f->Action(id)->trigger();
-    EXPECT_EQ(opened, Texts{"CDialogSetBasic"});
-    EXPECT_EQ(boxes.Texts(), (Texts{"no function!", "no function!", "设备正在自动工作，不能操作料架组 !",
-                                    "设备正在自动工作，禁止此项执行 !"}));
-    // Positioning items without a link refuse as an unconnected machine does.
-    boxes.Clear();
-    v->OnCommand(cmd::CameraToMark1);
-    v->OnCommand(cmd::ResetOrigin);
-    EXPECT_EQ(boxes.Texts(), (Texts{"Machine is not connection !", "Machine is not connection !"}));
-    EXPECT_EQ(v->m_ResetOriginFlag, 1);
 }
 
 TEST_F(Shell, PanelButtonsShowOneListAndHideTheOther) {
