@@ -210,20 +210,20 @@ struct SavedFolder {
 
 TEST(FigLists, AllEightRoundTripWithByteIdenticalBackup) {
     SavedFolder f;
-    EXPECT_EQ(entries(f.dir.Path()),
-              (std::set<std::string>{"ConfigBackup", "config_feed.fig", "config_strip.fig", "config_speed.fig",
-                                     "config_camera.fig", "config_nozzle.fig", "config_pack.fig", "config_mark.fig",
-                                     "config_dropdown.fig"}));  // and no temporary files
-    for (TableFile t : kAllTableFiles) {
-        const std::string bytes = ReadBytes(f.dir.File(TableFileName(t)));
-        EXPECT_EQ(bytes, encoded(f.saved, t)) << TableFileName(t);
-        EXPECT_EQ(ReadBytes(f.dir.File(std::string("ConfigBackup/") + TableFileName(t))), bytes) << TableFileName(t);
+    const char* names[] = {"config_feed.fig",   "config_strip.fig", "config_speed.fig", "config_camera.fig",
+                           "config_nozzle.fig", "config_pack.fig",  "config_mark.fig",  "config_dropdown.fig"};
+    for (int i = 0; i < kTableFileCount; ++i) {
+        EXPECT_STREQ(TableFileName(kAllTableFiles[i]), names[i]);
+        const std::string bytes = ReadBytes(f.dir.File(names[i]));
+        EXPECT_EQ(bytes, encoded(f.saved, kAllTableFiles[i])) << names[i];
+        EXPECT_EQ(ReadBytes(f.dir.File(std::string("ConfigBackup/") + names[i])), bytes) << names[i];
     }
+    EXPECT_EQ(entries(f.dir.Path()).size(), 9u);  // no temporary files
     EXPECT_EQ(ToHex(ReadBytes(f.dir.File("config_nozzle.fig"))), "00 00 00 00");
     // The speed file starts with the names string, then the count.
-    const std::string speed = ReadBytes(f.dir.File("config_speed.fig")), names = archive(f.saved.speedSetNames);
-    EXPECT_EQ(speed.substr(0, names.size()), names);
-    EXPECT_EQ(ToHex(speed.substr(names.size(), 4)), "02 00 00 00");
+    const std::string speed = ReadBytes(f.dir.File("config_speed.fig")), setNames = archive(f.saved.speedSetNames);
+    EXPECT_EQ(speed.substr(0, setNames.size()), setNames);
+    EXPECT_EQ(ToHex(speed.substr(setNames.size(), 4)), "02 00 00 00");
 
     FigLists loaded;
     ASSERT_TRUE(LoadFigLists(f.dir.Path(), loaded, f.error)) << f.error.file << ": " << f.error.reason;
