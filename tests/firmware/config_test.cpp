@@ -29,27 +29,22 @@ ByteVec MainBlock(std::uint16_t mark, std::uint16_t version, const std::string& 
     return b;
 }
 
-std::string Display(const ByteVec& bytes) {
-    BoardConfigBlock block;
-    block.Bytes() = bytes;
-    return FormatBoardConfig(block, TheFirmwareUpdateCaptions());
-}
-
 TEST(BoardConfigBlockText, SixLinesOfTheBlock) {
-    EXPECT_EQ(Display(MainBlock(1, 7, plat::Utf8ToGbk("主板 SMT-A"), 6, 32200, -24150)),
-              "升级标记：1\r\n版本号：V3.07\r\n设备描述：主板 SMT-A\r\n单片机信息：110\r\nX限位：32200\r\n"
-              "Y限位：-24150\r\n");
-    const std::string v12 = Display(MainBlock(0, 12, "", 0, 0, 0));
-    EXPECT_NE(v12.find("版本号：V3.12\r\n"), std::string::npos);
-    EXPECT_NE(v12.find("\r\n单片机信息：\r\n"), std::string::npos);  // MCU 0: no digits
-    const std::string v0 = Display(MainBlock(0, 0, "", 1, 0, 0));
-    EXPECT_NE(v0.find("版本号：V3.0\r\n设备描述：\r\n单片机信息：1\r\n"), std::string::npos);
-    EXPECT_EQ(VersionDigits(9), "09");
-    EXPECT_EQ(VersionDigits(10), "10");
-    EXPECT_EQ(VersionDigits(65535), "65535");
+    const std::pair<ByteVec, const char*> blocks[] = {
+        {MainBlock(1, 7, plat::Utf8ToGbk("主板 SMT-A"), 6, 32200, -24150),
+         "升级标记：1\r\n版本号：V3.07\r\n设备描述：主板 SMT-A\r\n单片机信息：110\r\nX限位：32200\r\nY限位：-24150\r\n"},
+        {MainBlock(0, 12, "", 0, 0, 0),  // MCU 0: no digits
+         "升级标记：0\r\n版本号：V3.12\r\n设备描述：\r\n单片机信息：\r\nX限位：0\r\nY限位：0\r\n"},
+        {MainBlock(0, 0, "", 1, 0, 0), "升级标记：0\r\n版本号：V3.0\r\n设备描述：\r\n单片机信息：1\r\nX限位：0\r\nY限位：0\r\n"}};
+    BoardConfigBlock block;
+    for (const auto& [bytes, text] : blocks) {
+        block.Bytes() = bytes;
+        EXPECT_EQ(FormatBoardConfig(block, TheFirmwareUpdateCaptions()), text);
+    }
+    EXPECT_EQ((std::vector<std::string>{VersionDigits(9), VersionDigits(10), VersionDigits(65535)}),
+              (std::vector<std::string>{"09", "10", "65535"}));
     EXPECT_EQ(BinaryDigits(0x80000001u), "10000000000000000000000000000001");
     // A description without its NUL stops at 64 bytes.
-    BoardConfigBlock block;
     block.Bytes() = MainBlock(0, 1, std::string(70, 'A'), 0, 0, 0);
     EXPECT_EQ(block.Description(), std::string(64, 'A'));
 }

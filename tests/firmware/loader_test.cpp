@@ -83,28 +83,25 @@ protected:
     }
 };
 
-TEST_F(LoaderOnSim, WritesInBlocksOf433AndReportsPercent) {
+TEST_F(LoaderOnSim, WritesInBlocksOf433AndReadsTheConfigurationAreaIn152) {
     Select(2, 0);
     Board().ClearRecords();
     const ByteVec data = Pattern(1000, 1);
     ASSERT_TRUE(loader.WriteFlash(0x08020000, data.data(), data.size(), Progress()));
     const auto writes = Frames(0xF03);
     ASSERT_EQ(writes.size(), 3u);
-    EXPECT_EQ(ReadU32(writes[0].data, 0), 0x08020000u);
-    EXPECT_EQ(ReadU32(writes[1].data, 0), 0x08020000u + 433);
-    EXPECT_EQ(ReadU32(writes[2].data, 0), 0x08020000u + 866);
-    EXPECT_EQ(ReadU32(writes[2].data, 4), 134u);
+    EXPECT_EQ((std::vector<std::uint32_t>{ReadU32(writes[0].data, 0), ReadU32(writes[1].data, 0),
+                                          ReadU32(writes[2].data, 0), ReadU32(writes[2].data, 4)}),
+              (std::vector<std::uint32_t>{0x08020000u, 0x08020000u + 433, 0x08020000u + 866, 134u}));
     EXPECT_EQ(percents, (std::vector<int>{43, 86, 100}));
     EXPECT_EQ(Flash(2, 0, 0x08020000, 1000), data);
-}
 
-TEST_F(LoaderOnSim, ReadsTheConfigurationAreaIn152Requests) {
-    const ByteVec block = ConfigPattern(3);
-    SeedConfig(1, 0, block);
+    SeedConfig(1, 0, ConfigPattern(3));
     Board().ClearRecords();
+    percents.clear();
     ByteVec out;
     ASSERT_TRUE(loader.ReadFlash(out, Progress()));
-    EXPECT_EQ(out, block);
+    EXPECT_EQ(out, ConfigPattern(3));
     const auto reads = Frames(0xF04);
     ASSERT_EQ(reads.size(), 152u);
     EXPECT_EQ(ReadU32(reads.front().data, 0), 0x08010000u);
@@ -112,15 +109,7 @@ TEST_F(LoaderOnSim, ReadsTheConfigurationAreaIn152Requests) {
     EXPECT_EQ(percents.back(), 100);
 }
 
-TEST_F(LoaderOnSim, RefusedReadBlockFailsTheRead) {
-    Faults().ErrorNext(0x05);
-    ByteVec out;
-    EXPECT_FALSE(loader.ReadFlash(out, Progress()));
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error-05 = 长度错误 !"});
-    EXPECT_EQ(Frames(0xF04).size(), 1u);  // nothing more asked after the refusal
-}
-
-TEST_F(LoaderOnSim, DigestAndJumpAndSelection) {
+TEST_F(LoaderOnSim, SelectionDigestAndRefusals) {
     Select(4, 0);
     const ByteVec data = Pattern(700, 4);
     Poke(0x08020000, data);
@@ -130,12 +119,13 @@ TEST_F(LoaderOnSim, DigestAndJumpAndSelection) {
     Md5Digest d{};
     ASSERT_TRUE(loader.ReadFlashMd5(700, d));
     EXPECT_EQ(d, ComputeMd5(data.data(), data.size()));
-    ASSERT_TRUE(loader.JumpToAddress(0x08000000));
-    EXPECT_EQ(Board().LastJump(sim::BoardId{4, 0}), 0x08000000u);
-    ASSERT_TRUE(loader.EraseFlash(0x08020000, 0x60000));
-    EXPECT_EQ(Flash(4, 0, 0x08020000, 4), (ByteVec{0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_FALSE(loader.SetUpdateFlag(9, 0));  // the board refuses an unknown number
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error-FF = 未知错误 !"});
+    Board().ClearRecords();
+    Faults().ErrorNext(0x05);
+    ByteVec out;
+    EXPECT_FALSE(loader.ReadFlash(out, Progress()));
+    EXPECT_EQ(Frames(0xF04).size(), 1u);  // nothing more asked after the refusal
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Error-FF = 未知错误 !", "Error-05 = 长度错误 !"}));
 }
 
 TEST_F(LoaderOnSim, FileImagesAreRefusedBeforeAnythingIsSent) {
@@ -156,30 +146,39 @@ TEST_F(LoaderOnSim, FileImagesAreRefusedBeforeAnythingIsSent) {
 }
 
 // A board that answers as the test says: short replies, endless refusals, silence.
-class FakeBoard {
-public:
+class LoaderOnFake : public ::testing::Test {
+protected:
     using Answer = std::function<std::vector<ByteVec>(std::uint16_t code, const ByteVec& payload)>;
-    explicit FakeBoard(Answer answer) : m_answer(std::move(answer)) {
+    void SetUp() override {
+        plat::ResumeWaits();
+        ResetLinkState();
+        g_Connected = true;
+        SetWaitLimitOverride(WaitKind::Firmware, plat::Millis(300));
+    }
+    void TearDown() override {
+        StopUdpReplyThread();
+        link.Close();
+        m_stop = true;
+        if (m_thread.joinable()) m_thread.join();
+        ::close(m_fd);
+        SetWaitLimitOverride(WaitKind::Firmware, plat::Millis(0));
+        ResetLinkState();
+    }
+    // Starts the board and opens the link toward it.
+    void Board(Answer answer) {
+        m_answer = std::move(answer);
         m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in a{};
         a.sin_family = AF_INET;
         ::inet_pton(AF_INET, "127.0.0.2", &a.sin_addr);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
         socklen_t len = sizeof a;
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), len);
         ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
-        m_port = ntohs(a.sin_port);
-        m_thread = std::thread([this] { Loop(); });
+        m_thread = std::thread([this] { Serve(); });
+        ASSERT_TRUE(link.Open("127.0.0.2", ntohs(a.sin_port), LocalEndpoint{"127.0.0.1", 0}));
+        StartUdpReplyThread(link);
     }
-    ~FakeBoard() {
-        m_stop = true;
-        m_thread.join();
-        ::close(m_fd);
-    }
-    std::uint16_t Port() const { return m_port; }
-    int Requests() const { return m_requests; }
-
-private:
-    void Loop() {
+    void Serve() {
         std::uint8_t buf[2048];
         while (!m_stop) {
             pollfd p{m_fd, POLLIN, 0};
@@ -189,83 +188,60 @@ private:
             const ssize_t n = ::recvfrom(m_fd, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
             LinkMessage m;
             if (n <= 0 || !UnpackPacket(buf, static_cast<std::size_t>(n), m)) continue;
-            ++m_requests;
+            ++requests;
             for (const ByteVec& reply : m_answer(m.command & 0xFFF, m.data)) {
                 const ByteVec d = PackPacket(1, m.command & 0xFFF, 0, reply);
                 ::sendto(m_fd, d.data(), d.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
             }
         }
     }
-    Answer m_answer;
-    int m_fd = -1;
-    std::uint16_t m_port = 0;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_requests{0};
-    std::thread m_thread;
-};
 
-class LoaderOnFake : public ::testing::Test {
-protected:
-    void SetUp() override {
-        plat::ResumeWaits();
-        ResetLinkState();
-        g_Connected = true;
-        SetWaitLimitOverride(WaitKind::Firmware, plat::Millis(300));
-    }
-    void Connect(FakeBoard& board) {
-        ASSERT_TRUE(link.Open("127.0.0.2", board.Port(), LocalEndpoint{"127.0.0.1", 0}));
-        StartUdpReplyThread(link);
-    }
-    void TearDown() override {
-        StopUdpReplyThread();
-        link.Close();
-        SetWaitLimitOverride(WaitKind::Firmware, plat::Millis(0));
-        ResetLinkState();
-    }
     MachineLink link;
     FirmwareLoader loader{link};
     ScriptedResponder boxes;
+    std::atomic<int> requests{0};
+
+private:
+    Answer m_answer;
+    int m_fd = -1;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };
 
 TEST_F(LoaderOnFake, ShortReadAndDigestRepliesFailWithoutABox) {
-    FakeBoard board([](std::uint16_t code, const ByteVec& p) {  // each one byte short
+    Board([](std::uint16_t code, const ByteVec& p) {  // each one byte short
         return std::vector<ByteVec>{code == 0xF04 ? ByteVec(8 + ReadU32(p, 4) - 1, 0x00) : ByteVec(16, 0)};
     });
-    Connect(board);
     ByteVec out;
     EXPECT_FALSE(loader.ReadFlash(out, nullptr));
-    EXPECT_EQ(board.Requests(), 1);
+    EXPECT_EQ(requests, 1);
     Md5Digest d{};
     EXPECT_FALSE(loader.ReadFlashMd5(0x60000, d));
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
 TEST_F(LoaderOnFake, BlockRefusedOverAndOverEndsAfterTheRetries) {
-    FakeBoard board([](std::uint16_t, const ByteVec&) { return std::vector<ByteVec>{ByteVec{0x03}}; });
-    Connect(board);
+    Board([](std::uint16_t, const ByteVec&) { return std::vector<ByteVec>{ByteVec{0x03}}; });
     const ByteVec data = Pattern(500, 2);
     EXPECT_FALSE(loader.WriteFlash(0x08020000, data.data(), data.size(), nullptr));
-    EXPECT_EQ(board.Requests(), loader::kBlockRetries + 1);
+    EXPECT_EQ(requests, loader::kBlockRetries + 1);
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error-03 = 打包错误 !"});  // once, not per attempt
 }
 
 TEST_F(LoaderOnFake, BlockRefusedOnceIsSentAgain) {
-    std::atomic<int> calls{0};
-    FakeBoard board([&](std::uint16_t, const ByteVec&) {
+    Board([calls = 0](std::uint16_t, const ByteVec&) mutable {
         return std::vector<ByteVec>{ByteVec{std::uint8_t(calls++ == 1 ? 0x05 : 0x00)}};
     });
-    Connect(board);
     const ByteVec data = Pattern(900, 2);
     std::vector<int> percents;
     EXPECT_TRUE(loader.WriteFlash(0x08020000, data.data(), data.size(), [&](int p) { percents.push_back(p); }));
-    EXPECT_EQ(board.Requests(), 4);
+    EXPECT_EQ(requests, 4);
     EXPECT_EQ(percents, (std::vector<int>{48, 96, 100}));
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
 TEST_F(LoaderOnFake, SilentBoardEndsTheCommandAndAReplyOfAnotherCommandIsNotTheAnswer) {
-    FakeBoard board([](std::uint16_t, const ByteVec&) { return std::vector<ByteVec>{}; });
-    Connect(board);
+    Board([](std::uint16_t, const ByteVec&) { return std::vector<ByteVec>{}; });
     // A late erase reply with status 0 (stored and signalled as the dispatcher would)
     // comes in while the jump waits.
     LinkMessage stray;

@@ -84,24 +84,24 @@ TEST_F(UpdateTest, FourBoardsWithThreeFeederBoards) {
         int board, index, image;
         ByteVec config;
     };
-    std::vector<Pass> passes = {{1, 0, 0, ConfigPattern(21)}, {2, 0, 1, ConfigPattern(22)},
-                                {3, 0, 2, ConfigPattern(23)}, {3, 1, 2, ConfigPattern(24)},
-                                {3, 2, 2, ConfigPattern(25)}, {4, 0, 3, ConfigPattern(26)}};
+    const std::vector<Pass> passes = {{1, 0, 0, ConfigPattern(21)}, {2, 0, 1, ConfigPattern(22)},
+                                      {3, 0, 2, ConfigPattern(23)}, {3, 1, 2, ConfigPattern(24)},
+                                      {3, 2, 2, ConfigPattern(25)}, {4, 0, 3, ConfigPattern(26)}};
     for (const Pass& p : passes) {
         SeedConfig(p.board, p.index, p.config);
         Poke(kApp, Pattern(4000, 99));  // the old application
     }
     Fresh();
-
     Run(2);
-
     EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
     ASSERT_FALSE(view.statuses.empty());
     EXPECT_EQ(view.statuses.back(), "升级完成");
-    EXPECT_EQ(reconnects, 2);
-    EXPECT_EQ(dropped, 2);
-    EXPECT_TRUE(g_Connected);
+    EXPECT_EQ(view.progress.back(), 100);
+    EXPECT_EQ((std::vector<int>{reconnects, dropped, g_Connected, Board().SelectedBoard().number}),
+              (std::vector<int>{2, 2, true, 1}));
 
+    // Per board: select, read the block, erase it, write it marked, jump to the loader,
+    // erase, digest, write, digest, read, erase and write the block back, jump to the application.
     const auto frames = Frames();
     const std::vector<std::string> pass = {"F00", "F04", "F02", "F03", "F07", "F02", "F06",
                                            "F03", "F06", "F04", "F02", "F03", "F07"};
@@ -109,42 +109,30 @@ TEST_F(UpdateTest, FourBoardsWithThreeFeederBoards) {
     for (std::size_t i = 0; i < passes.size(); ++i) expected.insert(expected.end(), pass.begin(), pass.end());
     expected.push_back("F00");
     EXPECT_EQ(Steps(frames), expected);
-
-    const auto selects = Frames(0xF00);
-    ASSERT_EQ(selects.size(), passes.size() + 1);
-    for (std::size_t i = 0; i < passes.size(); ++i)
-        EXPECT_EQ(selects[i].data, (ByteVec{std::uint8_t(passes[i].board), std::uint8_t(passes[i].index)}));
-    EXPECT_EQ(selects.back().data, (ByteVec{1, 0}));
-
-    const auto jumps = Frames(0xF07);
-    ASSERT_EQ(jumps.size(), 2 * passes.size());
-    for (std::size_t i = 0; i < jumps.size(); ++i) EXPECT_EQ(ReadU32(jumps[i].data, 0), i % 2 ? kApp : 0x08000000u);
-
-    const auto digests = Frames(0xF06);
-    ASSERT_EQ(digests.size(), 2 * passes.size());
-    for (std::size_t i = 0; i < passes.size(); ++i) {
-        EXPECT_EQ(ReadU32(digests[2 * i].data, 4), 0x60000u);
-        EXPECT_EQ(ReadU32(digests[2 * i + 1].data, 4), images[passes[i].image].size());
-    }
-
-    // The block is written back as read, with the mark 1 before the jump and 0 after it.
+    const auto selects = Frames(0xF00), jumps = Frames(0xF07), digests = Frames(0xF06);
     const auto writes = ConfigWrites(frames);
+    ASSERT_EQ(selects.size(), passes.size() + 1);
+    ASSERT_EQ(jumps.size(), 2 * passes.size());
+    ASSERT_EQ(digests.size(), 2 * passes.size());
     ASSERT_EQ(writes.size(), 2 * passes.size());
+    EXPECT_EQ(selects.back().data, (ByteVec{1, 0}));
     for (std::size_t i = 0; i < passes.size(); ++i) {
-        EXPECT_EQ(writes[2 * i], WithMark(passes[i].config, 1)) << i;
-        EXPECT_EQ(writes[2 * i + 1], passes[i].config) << i;
-    }
-
-    for (const Pass& p : passes) {
+        const Pass& p = passes[i];
         const ByteVec& image = images[p.image];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(selects[i].data, (ByteVec{std::uint8_t(p.board), std::uint8_t(p.index)}));
+        EXPECT_EQ(ReadU32(jumps[2 * i].data, 0), 0x08000000u);
+        EXPECT_EQ(ReadU32(jumps[2 * i + 1].data, 0), kApp);
+        EXPECT_EQ(ReadU32(digests[2 * i].data, 4), 0x60000u);
+        EXPECT_EQ(ReadU32(digests[2 * i + 1].data, 4), image.size());
+        // The block is written back as read, with the mark 1 before the jump and 0 after it.
+        EXPECT_EQ(writes[2 * i], WithMark(p.config, 1));
+        EXPECT_EQ(writes[2 * i + 1], p.config);
         EXPECT_EQ(Flash(p.board, p.index, kApp, image.size()), image);
         EXPECT_EQ(Flash(p.board, p.index, kApp + image.size(), 16), ByteVec(16, 0xFF));  // old tail erased
         EXPECT_EQ(Flash(p.board, p.index, kConfig, 0x10000), p.config);
         EXPECT_EQ(Board().LastJump(sim::BoardId{p.board, p.index}), kApp);
     }
-    EXPECT_EQ(Board().SelectedBoard().number, 1);
-    EXPECT_EQ(view.progress.back(), 100);
-
     for (const char* line : {"读出主板应用程序配置信息...", "擦除主板应用程序配置信息...",
                              "擦除完成 ， 写入主板应用程序配置信息...", "跳转主板升级程序...", "重新联机...",
                              "重新联机完成", "擦除主板应用程序...", "写入主板应用程序...", "校验主板应用程序...",
