@@ -39,8 +39,7 @@ protected:
 TEST_F(Combined, DoubleTableHomingIsSerialAndCapsAllFourRuns) {
     Start(true, 4);
     SpeedTemplateSettings s = TheSpeedTemplates().Settings();
-    s.m_bMaxSpeedLimit = 1;
-    s.m_MaxSpeedLimitValue = 150;
+    s.m_bMaxSpeedLimit = 1; s.m_MaxSpeedLimitValue = 150;
     TheSpeedTemplates().SetSettings(s);
     ASSERT_TRUE(SendHomeAxesModel4({10, 200, 11, 100, 12, 13, 120, 110, 14, 40, 0, 0, 15, 41}));
     ASSERT_TRUE(ReadVacuum(1));  // the homing is not waited for; this one follows it
@@ -62,7 +61,6 @@ TEST_F(Combined, SerialOnlyCommandsAndUnhomedHeadsRefusedOnEthernet) {
     PositionSnapshot expected;
     expected.x = 100;
     EXPECT_EQ(TakePositionSnapshot(), expected);
-
     // Heads not homed refuse every combined move.
     boxes.Clear();
     g_HeadResetOk = false;
@@ -131,8 +129,7 @@ TEST_F(Combined, SecondTableXYOnBothLinks) {
 
 TEST_F(Combined, CountersSentAndMoveAndFlyBooksTheEndPointAndWaitsForTheFrames) {
     Start(false, 0);
-    g_PulseX = 4321;
-    g_PulseY = -1234;
+    g_PulseX = 4321; g_PulseY = -1234;
     ASSERT_TRUE(SendCurrentXY());
     EXPECT_EQ(machine().HostCounters(), std::make_pair(4321, -1234));
     EXPECT_EQ(Traces(), (Texts{"70->start", "70->end"}));
@@ -159,7 +156,6 @@ TEST_F(Combined, CountersSentAndMoveAndFlyBooksTheEndPointAndWaitsForTheFrames) 
     EXPECT_EQ(g_PulseA[7], 100);  // 3700 folded by 3600
     EXPECT_EQ(Traces(), (Texts{"73->移动飞行", "73->end"}));
     ExpectCountersAtMachine();
-
     // Every leg is checked: the fly-over beyond the X limit is refused.
     SetMoveLimits({30000, -300000, 30000, 300000});
     MoveAndFlyPayload far;

@@ -90,8 +90,7 @@ TEST(CommandFrames, FeederPickPlaceDispenseAndXYMovesOfEitherTable) {
     EXPECT_EQ(HexOf(UdpFeed(feed, 123)), "00 03 7B 00 00 00 60 F0 FF FF 0B 00 00 00 16 00 00 00 01 02 00 00 03 04 00 00 21 00 00 00 2C 00 00 00 07 08 37 42");
     // Drive 10: plain 32-bit fields, c..f not sent.
     FeederFeed drive10 = feed;
-    drive10.variant = 1;
-    drive10.drive = 10;
+    drive10.variant = 1; drive10.drive = 10;
     EXPECT_EQ(FeedCode(drive10), 0x56);
     EXPECT_EQ(Frame(FeedCode(drive10), SerialFeed(drive10)), "EE 00 13 56 0A FF FF F0 60 00 00 00 0B 00 00 00 16 08 07 37 42 6A FF FC FF FF");
 
@@ -144,13 +143,9 @@ TEST(CommandFrames, MoveAndPickFieldsAtTheirOffsets) {
 
     MoveAndPick75Payload q;
     for (int n = 0; n < 8; ++n) {
-        q.drives[n] = static_cast<std::uint8_t>(0x0A + n);
-        q.b9[n] = static_cast<std::uint8_t>(9 + n);
-        q.h17[n] = static_cast<std::uint16_t>(1700 + n);
-        q.h33[n] = static_cast<std::uint16_t>(3300 + n);
-        q.w57[n] = 5700 + n;
-        q.w89[n] = 8900 + n;
-        q.w178[n] = 17800 + n;
+        q.drives[n] = static_cast<std::uint8_t>(0x0A + n); q.b9[n] = static_cast<std::uint8_t>(9 + n);
+        q.h17[n] = static_cast<std::uint16_t>(1700 + n); q.h33[n] = static_cast<std::uint16_t>(3300 + n);
+        q.w57[n] = 5700 + n; q.w89[n] = 8900 + n; q.w178[n] = 17800 + n;
         q.h218[n] = static_cast<std::uint16_t>(21800 + n);
     }
     q.w49 = 49; q.w53 = 53; q.w121 = 121; q.w125 = 125; q.w210 = 210; q.w214 = 214;
@@ -186,8 +181,7 @@ TEST(CommandFrames, MoveAndPlaceFieldsAtTheirOffsets) {
     MoveAndPlace78Payload q;
     q.b0 = 0xB0; q.w1 = 1; q.w69 = 69; q.w73 = 73; q.w77 = 77; q.w118 = -118; q.w162 = 162; q.w166 = 166;
     for (int n = 0; n < 8; ++n) {
-        q.w5[n] = 500 + n;
-        q.w37[n] = 3700 + n;
+        q.w5[n] = 500 + n; q.w37[n] = 3700 + n;
     }
     for (int n = 0; n < 9; ++n) q.w82[n] = 8200 + n;
     q.bytes129.fill(0x29);

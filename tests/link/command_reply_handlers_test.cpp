@@ -17,10 +17,7 @@ namespace {
 
 // X 1, Y -2, X2 3, Y2 -4, Z 10.., A 20.., walk 30..
 void FillCounters() {
-    g_PulseX = 1;
-    g_PulseY = -2;
-    g_PulseX2 = 3;
-    g_PulseY2 = -4;
+    g_PulseX = 1; g_PulseY = -2; g_PulseX2 = 3; g_PulseY2 = -4;
     for (int n = 0; n < 8; ++n) g_PulseZ[n] = 10 + n, g_PulseA[n] = 20 + n;
     for (int w = 0; w < 4; ++w) g_PulseFeederWalk[w] = 30 + w;
 }
@@ -70,12 +67,10 @@ TEST_F(Handlers, FullHomingZeroesEveryDriveAndFinishesTheMachine) {
         SCOPED_TRACE(serial ? "serial" : "Ethernet");
         Start(serial, 0);
         g_HeadResetOk = false;
-        g_PanelLink.commandCounter = 7;
-        g_PanelLink.replyCounter = 9;
+        g_PanelLink.commandCounter = 7; g_PanelLink.replyCounter = 9;
         ASSERT_TRUE(Home(0));
         PositionSnapshot expected;
-        expected.x2 = 3;
-        expected.y2 = -4;
+        expected.x2 = 3; expected.y2 = -4;
         expected.a = {20, 21, 22, 23, 24, 25, 26, 27};  // rotations are not homed
         expected.walk[3] = 33;                           // nor the S drive
         EXPECT_EQ(TakePositionSnapshot(), expected);
@@ -142,7 +137,6 @@ TEST_F(Handlers, FullHomingHandsTheBusyFlagToTheVisualOriginMove) {
     EXPECT_FALSE(HookSeen("enable"));
     EXPECT_TRUE(g_Running);  // still the origin move's
     EXPECT_TRUE(g_Homed);
-
     // The view's reset-to-origin flag keeps the camera where it is.
     hooks.Take();
     TheCommandPanel().resetToOriginFlag = [] { return true; };
@@ -187,7 +181,6 @@ TEST_F(Handlers, EightHeadHomingReleasesTheVacuumOfTheCheckedNozzles) {
     ASSERT_TRUE(ReadVacuum(1));
     EXPECT_EQ(OutputsSwitched(0), (std::vector<int>{0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27}));
     EXPECT_EQ(machine().OutputLog().front().extra, 2);
-
     // Run modes 1 and 2 leave the eighth nozzle alone.
     machine().ClearRecords();
     TheCommandPanel().runSelect = [] { return 2; };
@@ -245,7 +238,6 @@ TEST_F(Handlers, AbandonedAttemptEndsTheWaitWithoutEffects) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_FALSE(HookSeen("homing 0"));
     EXPECT_FALSE(HookSeen("reset button"));
-
     // A connect that never completes does not hold the reply thread for ever.
     g_Connected = false;
     SetWaitLimitOverride(WaitKind::Query, plat::Millis(300));

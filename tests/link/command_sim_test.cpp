@@ -38,7 +38,7 @@ protected:
 
 }  // namespace
 
-TEST_P(Commands, SimpleCommandsReachTheMachineAsLaidOut) {
+TEST_P(Commands, SimpleCommandsStrokesAndConveyorReachTheMachineAsLaidOut) {
     ASSERT_TRUE(SetOutput({0x21, 1, 300}));
     // A command without a reply: the sim records it when the next one arrives.
     ASSERT_TRUE(ReadVacuum(1));
@@ -54,27 +54,39 @@ TEST_P(Commands, SimpleCommandsReachTheMachineAsLaidOut) {
     EXPECT_EQ(machine().SpeedGear(), 3);
     EXPECT_EQ(g_PanelLink.measuredHeight, 12000);
     EXPECT_EQ(Traces(), (Texts{"60->Start", "60->end", "71->start", "71->end"}));
+    // Strokes and the conveyor change no counter.
+    const PickStrokeArgs pick{2, 3000, {8, 80}, 1, 100, 0};
+    ExpectSent(PickStroke(pick), 0x67, SerialPick(pick), UdpPick(pick));
+    EXPECT_TRUE(machine().Holding(1));
+    TheBasicSettings().m_Exhaust = 7;
+    PlaceStrokeArgs place{2, 3000, {9, 90}, -3000, 200, 0, 7};
+    const bool placed = PlaceStroke(place);
+    place.w = 3000;  // sent as its magnitude
+    ExpectSent(placed, 0x68, SerialPlace(place), UdpPlace(place));
+    EXPECT_TRUE(g_VacuumCheckOk);
+    ASSERT_EQ(machine().Placements().size(), 1u);
+    const DispenseStrokeArgs dot{10, -1500, 5, 50, 6, -1234, 5678, 300, 400, 500};
+    ExpectSent(DispenseStroke(dot), 0x58, SerialDispense(dot), UdpDispense(dot));
+    const ConveyorRun run{1, 1, 0, 1, 1000, -2000, 3000, 30, 90, 4000};
+    ExpectSent(RunConveyorZones(run), 0x62, SerialConveyor(run), UdpConveyor(run));
+    EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
+    const Texts traces = Traces();
+    EXPECT_EQ(Texts(traces.end() - 3, traces.end()), (Texts{"62->Start", "Zone 1 run -> ", "62-1 end "}));
 }
 
 TEST_P(Commands, MovesAreSentAnsweredAndBooked) {
     for (const SingleAxisMove& m : {SingleAxisMove{0, 1000, {10, 20}}, SingleAxisMove{1, -2000, {10, 20}}})
         ExpectSent(MoveSingleAxis(m), 0x61, SerialSingleAxis(m), UdpSingleAxis(m, 0));
-
     const XYAMove xya{{500, {5, 50}, -700, {6, 60}}, 2, 900, 3, 4, 0x80};
     ExpectSent(MoveXYA(xya), 0x64, SerialXYA(xya, false), UdpXYA(xya, 1000, -2000));
-
     const XYAMultiMove multi{{-300, {5, 50}, 400, {6, 60}}, {1, 2, 3, 4, 5, 6, 7, 8}, {7, 70}, 0};
     ExpectSent(MoveXYAMulti(multi), 0x65, SerialXYAMulti(multi), UdpXYAMulti(multi, 1500, -2700));
-
     FlyCameraMove fly{2000, 4, 6, 9, {}};
     ExpectSent(MoveFlyingCamera(fly), 0x63, SerialFlyCamera(fly), UdpFlyCamera(fly, 1200));
-
     const XYMoveArgs xy{0, 800, {5, 50}, 1, -900, {6, 60}};
     ExpectSent(MoveXY(xy), 0x53, SerialXY(xy), UdpXY(xy, 3200, -2300));
-
     const FeederFeed feed{0, 3, 4000, 11, 22, 513, 1027, 33, 44, 2055, 55, 66};
     ExpectSent(FeedFeeder(feed), 0x66, SerialFeed(feed), UdpFeed(feed, 0));
-
     EXPECT_EQ(g_PulseX, 4000);
     EXPECT_EQ(g_PulseY, -3200);
     EXPECT_EQ(g_PulseA[1], 902);
@@ -84,30 +96,6 @@ TEST_P(Commands, MovesAreSentAnsweredAndBooked) {
         EXPECT_TRUE(HookSeen("trace " + std::string(code) + "->Start")) << code;
         EXPECT_TRUE(HookSeen("trace " + std::string(code) + "->end")) << code;
     }
-}
-
-TEST_P(Commands, StrokesAndConveyorChangeNoCounter) {
-    const PickStrokeArgs pick{2, 3000, {8, 80}, 1, 100, 0};
-    ExpectSent(PickStroke(pick), 0x67, SerialPick(pick), UdpPick(pick));
-    EXPECT_TRUE(machine().Holding(1));
-
-    TheBasicSettings().m_Exhaust = 7;
-    PlaceStrokeArgs place{2, 3000, {9, 90}, -3000, 200, 0, 7};
-    const bool placed = PlaceStroke(place);
-    place.w = 3000;  // sent as its magnitude
-    ExpectSent(placed, 0x68, SerialPlace(place), UdpPlace(place));
-    EXPECT_TRUE(g_VacuumCheckOk);
-    ASSERT_EQ(machine().Placements().size(), 1u);
-
-    const DispenseStrokeArgs dot{10, -1500, 5, 50, 6, -1234, 5678, 300, 400, 500};
-    ExpectSent(DispenseStroke(dot), 0x58, SerialDispense(dot), UdpDispense(dot));
-
-    const ConveyorRun run{1, 1, 0, 1, 1000, -2000, 3000, 30, 90, 4000};
-    ExpectSent(RunConveyorZones(run), 0x62, SerialConveyor(run), UdpConveyor(run));
-
-    EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
-    const Texts traces = Traces();
-    EXPECT_EQ(Texts(traces.end() - 3, traces.end()), (Texts{"62->Start", "Zone 1 run -> ", "62-1 end "}));
 }
 
 TEST_P(Commands, TravelLimitsAreInclusive) {
@@ -124,7 +112,6 @@ TEST_P(Commands, TravelLimitsAreInclusive) {
     EXPECT_EQ(boxes.Texts(), (Texts{"X Pos Error !", "Y Pos Error !", "X Pos Error !", "Y Pos Error !", "X Pos Error !"}));
     EXPECT_EQ(FrameCount(), sent);
     EXPECT_TRUE(Traces().empty());
-
     // Back to 0 is inside; one pulse beyond is not.
     ASSERT_TRUE(MoveXYA({{-5000, {5, 50}, 4000, {5, 50}}, 1, 0, 0, 0, 0}));
     EXPECT_FALSE(MoveSingleAxis({0, -1, {10, 20}}));
@@ -138,18 +125,14 @@ TEST_P(Commands, TravelLimitsAreInclusive) {
 
 TEST_P(Commands, SpeedCodesOptimisedAndCappedOnTheWire) {
     SpeedTemplateSettings s = TheSpeedTemplates().Settings();
-    s.m_bOptimizeFarSpeed = 1;
-    s.m_AccelSpeed = 50;
-    s.m_bMaxSpeedLimit = 1;
-    s.m_MaxSpeedLimitValue = 150;
+    s.m_bOptimizeFarSpeed = 1; s.m_AccelSpeed = 50; s.m_bMaxSpeedLimit = 1; s.m_MaxSpeedLimitValue = 150;
     TheSpeedTemplates().SetSettings(s);
     SetMoveLimits({400000, -300000, 400000, 300000});
     // X over the full range: start 10 - 90 x 50 / 100 = -35 -> 1; the runs capped together.
     const XYAMove sent{{400000, {10, 100}, 0, {20, 200}}, 1, 0, 0, 0, 0};
     TheVersionSwitches().m_V2_04 = 1;
     XYAMove expected = sent;
-    expected.xy.xSpeed = {1, 150};
-    expected.xy.ySpeed = {20, 150};
+    expected.xy.xSpeed = {1, 150}; expected.xy.ySpeed = {20, 150};
     ExpectSent(MoveXYA(sent), 0x64, SerialXYA(expected, true), UdpXYA(expected, 0, 0));
     // A feeder walk: start as given, run capped.
     const SingleAxisMove capped{8, 400000, {10, 150}};
@@ -183,7 +166,7 @@ TEST_P(Commands, SixteenBitFieldsRefuseWhatTheyCannotCarry) {
     EXPECT_EQ(boxes.Texts(), (Texts{"Pulse > 65535"}));
 }
 
-TEST_P(Commands, HeadsNotHomedRefuseBeforeSending) {
+TEST_P(Commands, HeadsNotHomedRefuseBeforeSendingAndAnErrorReportUnhomesThem) {
     g_HeadResetOk = false;
     const std::size_t before = FrameCount();
     EXPECT_FALSE(MoveXYA({{100, {5, 50}, 0, {5, 50}}, 1, 0, 0, 0, 0x80}));
@@ -194,9 +177,8 @@ TEST_P(Commands, HeadsNotHomedRefuseBeforeSending) {
     // 0x64 has already traced its start.
     EXPECT_EQ(Traces(), (Texts{"64->Start"}));
     EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
-}
-
-TEST_P(Commands, ErrorReportDuringXYAReleasesItWithoutBooking) {
+    // An error report in place of the reply releases the move without booking it.
+    g_HeadResetOk = true;
     sim->faults().ErrorNext(0xE3);
     EXPECT_FALSE(MoveXYA({{1000, {5, 50}, -1000, {5, 50}}, 1, 100, 0, 0, 0x80}));
     EXPECT_FALSE(g_HeadResetOk);

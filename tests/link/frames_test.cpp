@@ -89,7 +89,6 @@ TEST(FrameCutter, CutsWholeFramesAndSkipsWhatIsNotOne) {
     rig.Push(five);
     EXPECT_EQ(rig.Cut(), 5);
     EXPECT_EQ(rig.Taken(), "01 61 61 | 01 64 64 | 01 65 65 | 01 53 53 | 01 15 15");
-
     // Garbage, a lone start byte right before a frame, then an unknown type in front of another.
     EXPECT_EQ(rig.Feed(Cat({Bytes("00 13 FF FC 7E EE"), ReplyBytes(0x01, 0x53), {0xEE, 0x37},
                             ReplyBytes(0xFF, 0xE3, {0x02})})),
@@ -128,7 +127,6 @@ TEST(FrameCutter, UnfinishedFramesStaleTailsAndAFullRing) {
     EXPECT_EQ(rig.cutter.Pending(), 0u);
     rig.Push(ReplyBytes(0x01, 0x61));
     EXPECT_EQ(rig.Cut(), 1);
-
     // A tail left in the ring from an earlier lap is never matched.
     CutterRig lap;
     lap.Push(ReplyBytes(0x01, 0x61));  // ring positions 1..7, tail at 4..7
@@ -141,7 +139,6 @@ TEST(FrameCutter, UnfinishedFramesStaleTailsAndAFullRing) {
     lap.Push(Bytes("FF FC FF FF"));
     EXPECT_EQ(lap.Cut(), 1);
     EXPECT_EQ(lap.Taken(), "01 53");
-
     // Push never overruns unread bytes.
     CutterRig full;
     EXPECT_EQ(full.Push(Filler(300)), 255u);
@@ -176,7 +173,6 @@ TEST(Datagram, PackGoldenUnpackChecksLengthAndChecksum) {
     EXPECT_FALSE(UnpackPacket(bad.data(), bad.size(), m));  // checksum
     const auto longer = Cat({good, {0}});
     EXPECT_FALSE(UnpackPacket(longer.data(), longer.size(), m));
-
     // A flag of 5 reads as 1; the payload copy is bounded by the target.
     auto flagged = Bytes("06 00 05 01 00 00 00");
     std::uint8_t flag = 0, payload[1];
@@ -189,7 +185,6 @@ TEST(Datagram, PackGoldenUnpackChecksLengthAndChecksum) {
     ASSERT_TRUE(UnpackPacket(big.data(), big.size(), flag, cmd, payload, 1, len));
     EXPECT_EQ(len, 3);
     EXPECT_EQ(payload[0], 9);
-
     // Set keeps the flag that Assign gave.
     const std::uint8_t a[] = {1, 2, 3};
     m.Assign(1, 0x64, a, 3);

@@ -49,7 +49,7 @@ TEST(HomingPlan, CommonTypesFollowTheKindTableAndTheSwitches) {
         EXPECT_EQ(Plan(type, -1).command, HomingCommand::None);
     }
     // Walk kinds switch their bank's output off first; kind 8 sends all zeros.
-    for (int kind : {0, 5, 6, 7, 8}) EXPECT_EQ(Plan(2, kind).outputOff, kind == 0 ? 0 : kind);
+    for (int kind : {0, 5, 6, 7, 8}) EXPECT_EQ(Plan(2, kind).outputOff, kind);
     EXPECT_EQ(Plan(2, 5).codes, (Codes{0, 0, 0, 0, 0, 0, 0, 0, S(8), R(8)}));
     EXPECT_EQ(Plan(2, 8).codes, Codes{});
     // A switch that is off leaves its pair at zero: kind 1 with X off is all zeros.
@@ -77,7 +77,6 @@ TEST(HomingPlan, TwoTableAndEightHeadTypesUseTheirOwnOrderAndKinds) {
     EXPECT_EQ(Plan(4, 7).codes, (Codes{0, 0, S(0), R(0)}));
     EXPECT_EQ(Plan(4, 8).command, HomingCommand::None);
     EXPECT_EQ(Plan(4, 9).command, HomingCommand::None);
-
     // The eight-head type homes its heads by switch.
     using Words = std::array<std::int32_t, 12>;
     EXPECT_EQ(Plan(7, 0).words, (Words{S(0), S(1), R(0), S(2), S(2), S(2), S(2), S(2), S(2), S(2), S(2), R(2)}));
@@ -129,10 +128,7 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
         for (int kind = 0; kind <= 9; ++kind) {
             SCOPED_TRACE(std::to_string(type) + "/" + std::to_string(kind));
             g_Homed = g_HeadResetOk = false;
-            g_PulseX = 11;
-            g_PulseY = -12;
-            g_PulseZ[1] = 13;
-            g_PulseFeederWalk[1] = 14;
+            g_PulseX = 11; g_PulseY = -12; g_PulseZ[1] = 13; g_PulseFeederWalk[1] = 14;
             Codes expected = Plan(type, kind).codes;
             if (type != 3 && type != 6) expected[6] = expected[7] = 0;  // no 3-4 rocker
             EXPECT_EQ(HomeOnce(kind, 0x02), HexOfCodes(expected));
@@ -322,10 +318,7 @@ TEST(HomingMenu, ItemsEnabledPerMachineTypeAndTheKindOfEach) {
 
 TEST(HomingMenu, OneKeyClearRecordsTheCountersAsReference) {
     TheHomingPort() = HomingPort{};
-    g_PulseX = 1200;
-    g_PulseY = -300;
-    g_PulseX2 = 7;
-    g_PulseY2 = -9;
+    g_PulseX = 1200; g_PulseY = -300; g_PulseX2 = 7; g_PulseY2 = -9;
     std::array<std::int32_t, 4> recorded{};
     TheHomingPort().recordReference = [&](const std::array<std::int32_t, 4>& c) { recorded = c; };
     ScriptedResponder boxes;

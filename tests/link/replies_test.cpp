@@ -72,7 +72,6 @@ TEST_F(SerialReplies, HandshakeHomingVacuumPickPlaceAndHeight) {
     hooks.machineType = 4;
     Serial(0x01, 0x02);
     EXPECT_EQ(hooks.Take(), (Calls{"linked", "limits", "homed", "homed4"}));
-
     // The vacuum reply releases its test whether or not a run is busy.
     EXPECT_TRUE(SerialReleases(ReplyFamily::Vacuum, 0x15, {0x01, 57}));
     EXPECT_EQ(g_VacuumReading.load(), 57);
@@ -124,7 +123,6 @@ TEST_F(SerialReplies, ErrorReportsShowTheirText) {
     }
     EXPECT_TRUE(g_HeadResetOk.load());
     EXPECT_TRUE(hooks.Take().empty());
-
     // Caption-file texts replace the built-in ones.
     LinkTexts t;
     t.message22 = " motor running !";
@@ -156,7 +154,6 @@ TEST_F(SerialReplies, E3AndE4ReleaseTheMoveInFlight) {
     EXPECT_TRUE(IsSet(ReplyFamily::MoveXYAMulti));
     EXPECT_FALSE(IsSet(ReplyFamily::MoveXYA));
     EXPECT_EQ(boxes.Texts(), Calls{"返回指令E4 - 设备自动运行保护中 !"});
-
     // Nothing in flight: nothing released.
     g_CommandInFlight = 0;
     Serial(0xFF, 0xE4, {0x00});
@@ -256,7 +253,6 @@ TEST_F(EthernetReplies, RepliesCheckZAndReleaseTheirFamilies) {
     EXPECT_FALSE(g_HeadResetOk.load());
     EXPECT_TRUE(hooks.Take().empty());
     EXPECT_EQ(boxes.Count(), 0u);
-
     // A status is shown and still releases the command.
     EXPECT_TRUE(EthReleases(ReplyFamily::MoveXYA, 0x64, {0x14, 0x03}));
     EXPECT_EQ(boxes.Texts(), Calls{"Error-14 = X坐标超限 !"});

@@ -93,7 +93,6 @@ TEST_F(SimLink, SerialScanFindsTheSimulatorAtCom5ReconnectsAndTakesWholeFramesOn
     // Replies still flow through exactly one reader.
     sim->serial()->SendRaw(ReplyBytes(0x01, 0x53));
     EXPECT_EQ(g_ReplyEvents[ReplyFamily::MoveXY].Wait(2s), plat::WaitResult::Signalled);
-
     // The fixed frame buffer goes out as it is.
     const auto frame = BuildSerialFrame(
         0x66, FrameData{}.U8(3).Sm32(500).U8(1).U8(2).Be16(3).Be16(4).U8(5).U8(6).Be16(7).U8(8).U8(9));
@@ -102,7 +101,6 @@ TEST_F(SimLink, SerialScanFindsTheSimulatorAtCom5ReconnectsAndTakesWholeFramesOn
     EXPECT_TRUE(GetSerialLink().SendFixedFrame(frame.size()));
     ASSERT_TRUE(WaitUntil([&] { return FramesOf(0x66).size() == 1u; }));
     EXPECT_EQ(FramesOf(0x66)[0].data.size(), 17u);
-
     // Eight threads writing at once give only whole frames at the board.
     machine().ClearRecords();
     std::vector<std::thread> writers;
@@ -173,13 +171,11 @@ TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
     EXPECT_TRUE(Timed([&] { return SerialMove(); }));
     EXPECT_TRUE(g_Connected.load());
     EXPECT_EQ(boxes.Count(), 0u);
-
     // A broken terminator (the reply never forms), then silence.
     ExpectUnanswered([&] { faults.BadSumNext(); }, [&] { return SerialMove(); });
     ExpectUnanswered([&] { faults.SilenceNext(); }, [&] { return SerialMove(); });
     // The link itself is still good for the next command.
     EXPECT_TRUE(SerialMove());
-
     // E4 in place of the reply to an X/Y/A move releases it with the heads not homed.
     boxes.Clear();
     g_CommandInFlight = 64;
@@ -193,7 +189,6 @@ TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
     // The move is released before the box goes up.
     EXPECT_TRUE(WaitUntil([&] { return boxes.Count() == 1; }));
     EXPECT_EQ(boxes.Texts(), Calls{"返回指令E4 - 设备自动运行保护中 !"});
-
     // Unplugged: the wait ends at once, not after the move limit.
     boxes.Clear();
     g_Connected = true;
@@ -234,7 +229,6 @@ TEST_F(SimLink, UdpFaultsEndInTheReplyOrAClearFailure) {
     ExpectUnanswered([&] { faults.SplitNext(); }, [&] { return UdpMove(); });
     ExpectUnanswered([&] { faults.BadSumNext(); }, [&] { return UdpMove(); });
     ExpectUnanswered([&] { faults.SilenceNext(); }, [&] { return UdpMove(); });
-
     // A board time-out status: shown, connected cleared, the command still released.
     g_Connected = true;
     boxes.Clear();
@@ -242,7 +236,6 @@ TEST_F(SimLink, UdpFaultsEndInTheReplyOrAClearFailure) {
     EXPECT_TRUE(Timed([&] { return UdpMove(); }));
     EXPECT_EQ(boxes.Texts(), Calls{"Error-41 = 机头板超时 !"});
     EXPECT_FALSE(g_Connected.load());
-
     // Unplugged board: the command fails within its limit.
     g_Connected = true;
     boxes.Clear();

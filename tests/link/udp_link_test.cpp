@@ -133,7 +133,6 @@ TEST_F(UdpLink, OpenFailuresAreReportedAndAClosedEndpointReopens) {
     EXPECT_FALSE(link.Open("127.0.0.2", board.port, LocalEndpoint{"127.0.0.1", srv.LocalPort()}));
     EXPECT_FALSE(link.IsOpen());
     EXPECT_FALSE(link.Open("not an address", 60000));
-
     // A loopback board gets the loopback host address.
     CmdSrv own;
     ASSERT_TRUE(own.Start("127.0.0.2", board.port, LocalEndpoint{"", 0}));
@@ -184,7 +183,6 @@ TEST_F(UdpLink, ReplyThreadDispatchesShutdownCancelsItsWaitAndItStopsWhenAsked) 
     canceller.join();
     EXPECT_EQ(boxes.Count(), 0u);
     plat::ResumeWaits();
-
     // The dispatcher sleeps on its queue; raising its flag ends it at once.
     const auto t0 = std::chrono::steady_clock::now();
     StopUdpReplyThread();
