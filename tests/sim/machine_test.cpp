@@ -21,7 +21,10 @@ struct Build {
     Build& le32(std::int32_t v) { PutLe32(b, v); return *this; }
     Build& le16(int v) { PutLe16(b, static_cast<std::uint16_t>(v)); return *this; }
     Build& zeros(std::size_t n) { b.insert(b.end(), n, 0); return *this; }
-    Build& at(std::size_t off, std::int32_t v) { Bytes t; PutLe32(t, v); std::copy(t.begin(), t.end(), b.begin() + off); return *this; }
+    Build& at(std::size_t off, std::int32_t v) {
+        for (int i = 0; i < 4; ++i) b[off + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i));
+        return *this;
+    }
     Build& byteAt(std::size_t off, int v) { b[off] = static_cast<std::uint8_t>(v); return *this; }
 };
 
@@ -35,27 +38,30 @@ Bytes SerialRun(int zone, int f1, std::int32_t l1, std::int32_t l2, std::int32_t
     return Build().u8(zone).u8(f1).zeros(2).u8(0x0B).sm32(l1).u8(0x0C).sm32(l2).u8(0x0D).sm32(l3).u8(7).u8(9).b;
 }
 Bytes UdpRun(int zone, int wait, int f3, std::int32_t l1, std::int32_t l2, std::int32_t l3) {
-    return Build().u8(zone).u8(0).le16(wait).u8(0).u8(f3).u8(0x0B).le32(l1).u8(0x0C).le32(l2).u8(0x0D).le32(l3).le32(11).le32(22).b;
+    return Build().u8(zone).u8(0).le16(wait).u8(0).u8(f3).u8(0x0B).le32(l1).u8(0x0C).le32(l2).u8(0x0D).le32(l3)
+        .le32(11).le32(22).b;
 }
 
 const Outgoing& Only(const Outcome& o) {
     EXPECT_EQ(o.replies.size(), 1u);
     return o.replies.at(0);
 }
+
+// The one reply of a command as kind, code, then its data bytes.
+V Reply(const Outcome& o) {
+    V v{Only(o).kind, Only(o).code};
+    v.insert(v.end(), Only(o).data.begin(), Only(o).data.end());
+    return v;
+}
 } // namespace
 
 TEST(SimMachine, HandshakeAndPlainRepliesOnBothLinks) {
     Machine m;
-    const Outcome hs = m.Execute(Link::Serial, 0x00, {});
-    ASSERT_TRUE(hs.accepted);
-    EXPECT_EQ(Only(hs).kind, kReplyCommand);
-    EXPECT_EQ(Only(hs).code, 0x00);
-    EXPECT_TRUE(Only(hs).data.empty());
-    // The serial board does not answer a speed gear; the Ethernet board does.
+    EXPECT_EQ(Reply(m.Execute(Link::Serial, 0x00, {})), (V{kReplyCommand, 0x00}));
+    // The serial board does not answer a speed gear; the Ethernet board does with
+    // status and Z state (both rockers up).
     EXPECT_TRUE(m.Execute(Link::Serial, 0x60, {2}).replies.empty());
-    const Outcome gear = m.Execute(Link::Udp, 0x60, {3, 0});
-    EXPECT_EQ(Only(gear).kind, 1);
-    EXPECT_EQ(Only(gear).data, (Bytes{0, 0x03}));  // status, Z state (both rockers up)
+    EXPECT_EQ(Reply(m.Execute(Link::Udp, 0x60, {3, 0})), (V{1, 0x60, 0, 0x03}));
     EXPECT_EQ(m.SpeedGear(), 3);
     // No Ethernet form of the handshake, 0x52 and 0x54; no serial form of 0x72.
     EXPECT_FALSE(m.Execute(Link::Udp, 0x00, {}).accepted);
@@ -89,7 +95,8 @@ TEST(SimMachine, ExtremeDeltasWrapTheCountersInsteadOfOverflowing) {
         m.Execute(Link::Udp, 0x61, Move61Udp(axis, kMin));
         m.Execute(Link::Udp, 0x61, Move61Udp(axis, kMin));
     }
-    m.Execute(Link::Udp, 0x64, Build().le32(0).le32(kMin).le32(0).le32(kMin).le32(1).le32(0).u8(0).u8(1).le32(kMin).le32(0).le32(0).b);
+    m.Execute(Link::Udp, 0x64,
+              Build().le32(0).le32(kMin).le32(0).le32(kMin).le32(1).le32(0).u8(0).u8(1).le32(kMin).le32(0).le32(0).b);
     Build p73;
     p73.zeros(130).at(9, kMin).at(13, kMin).at(69, kMin).at(114, kMin).at(118, kMin);
     EXPECT_LE(m.Execute(Link::Udp, 0x73, p73.b).motionMs, 60005);
@@ -122,8 +129,8 @@ TEST(SimMachine, DoubleTableAndThirdRockerByMachineType) {
     four.Execute(Link::Serial, 0x53, Build().u8(9).sm32(10).u8(1).u8(2).u8(12).sm32(-20).u8(1).u8(2).u8(0x80).b);
     d = four.Positions();
     EXPECT_EQ((V{d.x2, d.y2}), (V{110, -120}));
-    const Outcome home = four.Execute(Link::Serial, 0x52, Build().zeros(2).u8(5).u8(50).u8(0).u8(5).u8(0).u8(50).zeros(6).b);
-    EXPECT_EQ(Only(home).code, 0x02);
+    const Bytes home = Build().zeros(2).u8(5).u8(50).u8(0).u8(5).u8(0).u8(50).zeros(6).b;
+    EXPECT_EQ(Reply(four.Execute(Link::Serial, 0x52, home)), (V{kReplyCommand, 0x02}));
     d = four.Positions();
     EXPECT_EQ((V{d.x2, d.y2, d.z[4]}), (V{0, 0, -5}));  // the rocker's pair was zero
     EXPECT_TRUE(four.Homed());
@@ -135,7 +142,7 @@ TEST(SimMachine, HomingZeroesTheDrivesWithSpeeds) {
     // Pairs X, Y, Z 1-2, Z 3-4, W1, W3, L2: home Y, the 3-4 rocker and W3.
     const Bytes speeds = Build().zeros(2).u8(5).u8(50).zeros(2).u8(5).u8(50).zeros(2).u8(5).u8(50).zeros(2).b;
     const Outcome o = m.Execute(Link::Serial, 0x02, speeds);
-    EXPECT_EQ(Only(o).code, 0x02);
+    EXPECT_EQ(Reply(o), (V{kReplyCommand, 0x02}));
     EXPECT_GT(o.motionMs, 0);
     const Drives d = m.Positions();
     EXPECT_EQ((V{d.x, d.y, d.z[0], d.z[2], d.z[3], d.walk[0], d.walk[1], d.walk[2]}),
@@ -147,9 +154,7 @@ TEST(SimMachine, HomingZeroesTheDrivesWithSpeeds) {
     seven.Execute(Link::Udp, 0x61, Move61Udp(0x20, -300));
     seven.Execute(Link::Udp, 0x61, Move61Udp(0x21, -300));
     const Bytes h = Build().le32(0).le32(0).le32(50).le32(5).le32(0).zeros(24).le32(50).b;  // head 1 only
-    const Outcome r = seven.Execute(Link::Udp, 0x72, h);
-    EXPECT_EQ(Only(r).code, 0x72);
-    EXPECT_EQ(Only(r).data, (Bytes{0, 0xFD}));  // head 2 still down
+    EXPECT_EQ(Reply(seven.Execute(Link::Udp, 0x72, h)), (V{1, 0x72, 0, 0xFD}));  // head 2 still down
 }
 
 TEST(SimMachine, TravelLimitsRefuseMovesBeyondThem) {
@@ -167,16 +172,18 @@ TEST(SimMachine, TravelLimitsRefuseMovesBeyondThem) {
     EXPECT_EQ(beyond.replies[1].code, 0x61);
     EXPECT_EQ(m.Positions().x, 1000);
     // Y runs from 0 down to minus the limit.
-    const Outcome up = m.Execute(Link::Udp, 0x64, Build().le32(0).le32(0).le32(0).le32(1).le32(1).le32(2).u8(0).u8(1).le32(0).le32(0).le32(0).b);
-    EXPECT_EQ(Only(up).data[0], 0x15);
+    const Bytes up = Build().le32(0).le32(0).le32(0).le32(1).le32(1).le32(2).u8(0).u8(1).le32(0).le32(0).le32(0).b;
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x64, up)).data[0], 0x15);
     EXPECT_EQ(m.Positions().y, 0);
 }
 
 TEST(SimMachine, XYMovesOnBothLinks) {
     Machine m;
     // 0x64 narrow form (dX, dY as 16-bit sign and magnitude), then the wide form.
-    m.Execute(Link::Serial, 0x64, Build().sm16(300).u8(1).u8(2).sm16(-400).u8(1).u8(2).u8(2).sm16(-45).u8(0).u8(0).u8(0x80).b);
-    m.Execute(Link::Serial, 0x64, Build().sm32(70000).u8(1).u8(2).sm32(-70000).u8(1).u8(2).u8(3).sm16(10).u8(0).u8(0).u8(0).b);
+    m.Execute(Link::Serial, 0x64,
+              Build().sm16(300).u8(1).u8(2).sm16(-400).u8(1).u8(2).u8(2).sm16(-45).u8(0).u8(0).u8(0x80).b);
+    m.Execute(Link::Serial, 0x64,
+              Build().sm32(70000).u8(1).u8(2).sm32(-70000).u8(1).u8(2).u8(3).sm16(10).u8(0).u8(0).u8(0).b);
     Drives d = m.Positions();
     EXPECT_EQ((V{d.x, d.y, d.a[1], d.a[2]}), (V{70300, -70400, -45, 10}));
     // 0x65: four rotations on the serial link, eight on Ethernet.
@@ -192,7 +199,8 @@ TEST(SimMachine, XYMovesOnBothLinks) {
     EXPECT_EQ((V{d.x, d.y, d.a[0], d.a[3], d.a[7]}), (V{70005, -70005, 11, 44, 8}));
     // 0x53 Ethernet and 0x54 serial.
     m.Execute(Link::Udp, 0x53, Build().u8(0).u8(1).le32(0).le32(-5).le32(0).le32(5).le32(1).le32(2).u8(0x80).b);
-    m.Execute(Link::Serial, 0x54, Build().u8(0).sm32(100).u8(1).u8(2).u8(1).sm32(-100).u8(1).u8(2).u8(4).sm16(9).u8(0).u8(0).u8(0x80).b);
+    m.Execute(Link::Serial, 0x54,
+              Build().u8(0).sm32(100).u8(1).u8(2).u8(1).sm32(-100).u8(1).u8(2).u8(4).sm16(9).u8(0).u8(0).u8(0x80).b);
     d = m.Positions();
     EXPECT_EQ((V{d.x, d.y}), (V{70100, -70100}));
     // 0x63: X only; 0x70 records the host counters.
@@ -207,9 +215,9 @@ TEST(SimMachine, PicksPlacesAndVacuumReadings) {
     Machine m;
     m.Execute(Link::Serial, 0x61, Move61Serial(0, 5000));
     // Pick with nozzle 2 (negative stroke on the first rocker).
-    EXPECT_EQ(Only(m.Execute(Link::Serial, 0x67, Build().u8(2).sm32(-800).u8(1).u8(2).u8(1).be16(100).u8(0).b)).code, 0x67);
-    EXPECT_TRUE(m.Holding(2));
-    EXPECT_FALSE(m.Holding(1));
+    const Bytes pick = Build().u8(2).sm32(-800).u8(1).u8(2).u8(1).be16(100).u8(0).b;
+    EXPECT_EQ(Reply(m.Execute(Link::Serial, 0x67, pick)), (V{kReplyCommand, 0x67}));
+    EXPECT_EQ((V{m.Holding(1), m.Holding(2)}), (V{0, 1}));
     EXPECT_EQ(Only(m.Execute(Link::Serial, 0x15, {2})).data, (Bytes{2, Machine::kHoldingKpa}));
     m.Execute(Link::Serial, 0x61, Move61Serial(1, -3000));
     // Place with a threshold the reading passes.
@@ -274,7 +282,8 @@ TEST(SimMachine, CombinedEthernetMovesPickAndPlace) {
 
 TEST(SimMachine, FeedersDispensingHeightOutputsAndCamera) {
     Machine m;
-    m.Execute(Link::Serial, 0x66, Build().u8(3).sm32(-120).u8(1).u8(2).be16(3).be16(4).u8(5).u8(6).be16(7).u8(8).u8(9).b);
+    m.Execute(Link::Serial, 0x66,
+              Build().u8(3).sm32(-120).u8(1).u8(2).be16(3).be16(4).u8(5).u8(6).be16(7).u8(8).u8(9).b);
     m.Execute(Link::Serial, 0x56, Build().u8(10).be32(-5).be32(1).be32(2).be16(7).u8(8).u8(9).b);
     m.Execute(Link::Udp, 0x66, Build().u8(0).u8(1).le32(0).le32(40).zeros(24).le16(0).u8(0).u8(0).b);
     EXPECT_EQ((V{m.Positions().walk[2], m.Positions().walk[0]}), (V{-120, 40}));
@@ -301,7 +310,8 @@ TEST(SimMachine, ConveyorReadsEveryFieldAndCarriesTheBoardThroughTheZones) {
     EXPECT_EQ(m.BoardZone(), 0);
     EXPECT_EQ(Only(m.Execute(Link::Serial, 0x62, SerialRun(1, 1, 100, -200, 300))).code, 0x62);
     EXPECT_EQ(m.BoardZone(), 1);
-    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x62, UdpRun(3, 4000, 1, 9, 8, -5))).kind, 0);  // unasked, as that board answers
+    // Unasked (kind 0), as the Ethernet conveyor board answers.
+    EXPECT_EQ(Only(m.Execute(Link::Udp, 0x62, UdpRun(3, 4000, 1, 9, 8, -5))).kind, 0);
     EXPECT_EQ(m.BoardZone(), 3);
     m.Execute(Link::Udp, 0x62, UdpRun(4, 0, 0, 0, 0, 10));
     EXPECT_EQ(m.BoardZone(), 0);
@@ -329,56 +339,41 @@ TEST(SimMachine, WithoutABoardAtTheInputTheBoardInRunStaysUnanswered) {
     EXPECT_NE(s.Command("board 2").find("unknown command"), std::string::npos);
 }
 
-TEST(SimMachine, FlashWriteReadBackAndDigest) {
+// The loader flows of the firmware tests run against these boards; here the reply
+// layouts, the update mark and the refusals.
+TEST(SimMachine, FlashRepliesUpdateMarkAndRefusals) {
     Machine m;
-    auto fw = [&](std::uint16_t code, const Bytes& payload) {
-        const Outcome o = m.Execute(Link::Udp, code, payload);
-        EXPECT_EQ(o.replies.size(), 1u);
-        return o.replies.empty() ? Outgoing{} : o.replies[0];
+    const auto fw = [&](std::uint16_t code, const Bytes& payload) {
+        return Reply(m.Execute(Link::Udp, code, payload));
     };
-    const Bytes ok{0};
-    EXPECT_EQ(fw(0xF00, {3, 1}).data, ok);
     const BoardId feeder{3, 1};
-    EXPECT_EQ(m.SelectedBoard().number, 3);
-    EXPECT_EQ(fw(0xF02, Build().le32(kApplication).le32(0x60000).b).data, ok);
-
-    Bytes image(1000);
+    EXPECT_EQ(fw(0xF00, {3, 1}), (V{1, 0xF00, 0}));
+    Bytes image(433), req = Build().le32(kApplication).le32(433).b;
     for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 13 + 1);
-    for (std::size_t at = 0; at < image.size(); at += kMaxFlashBlock) {
-        const std::size_t n = std::min(kMaxFlashBlock, image.size() - at);
-        Bytes req = Build().le32(static_cast<std::int32_t>(kApplication + at)).le32(static_cast<std::int32_t>(n)).b;
-        req.insert(req.end(), image.begin() + static_cast<std::ptrdiff_t>(at), image.begin() + static_cast<std::ptrdiff_t>(at + n));
-        EXPECT_EQ(fw(0xF03, req).data, ok);
-    }
-    // Read back in 433-byte blocks: data from payload offset 8.
-    const Outgoing back = fw(0xF04, Build().le32(kApplication + 433).le32(433).b);
-    ASSERT_EQ(back.data.size(), 8u + 433u);
-    EXPECT_EQ(back.data[0], 0);
-    EXPECT_TRUE(std::equal(back.data.begin() + 8, back.data.end(), image.begin() + 433));
-    EXPECT_EQ(m.ReadFlash(feeder, kApplication, image.size()), image);
-    EXPECT_EQ(m.ReadFlash(BoardId{1, 0}, kApplication, 4), (Bytes{0xFF, 0xFF, 0xFF, 0xFF}));
-
-    // Digest of the written length, and of the whole erased-and-written area.
-    const Outgoing md5 = fw(0xF06, Build().le32(kApplication).le32(1000).b);
-    ASSERT_EQ(md5.data.size(), 17u);
-    EXPECT_EQ(md5.data[0], 0);
+    req.insert(req.end(), image.begin(), image.end());
+    EXPECT_EQ(fw(0xF03, req), (V{1, 0xF03, 0}));
+    // Read back: status, then the data from payload offset 8.
+    const V back = fw(0xF04, Build().le32(kApplication).le32(433).b);
+    ASSERT_EQ(back.size(), 2u + 8u + 433u);
+    EXPECT_EQ(back[2], 0);
+    EXPECT_TRUE(std::equal(back.begin() + 10, back.end(), image.begin()));
+    // Digest: status and 16 bytes, of the written length and of the whole area (erased bytes are FF).
     const auto expect = Md5Digest(image.data(), image.size());
-    EXPECT_TRUE(std::equal(expect.begin(), expect.end(), md5.data.begin() + 1));
+    V md5{1, 0xF06, 0};
+    md5.insert(md5.end(), expect.begin(), expect.end());
+    EXPECT_EQ(fw(0xF06, Build().le32(kApplication).le32(433).b), md5);
     Bytes whole(0x60000, 0xFF);
     std::copy(image.begin(), image.end(), whole.begin());
     EXPECT_EQ(m.FlashMd5(feeder, kApplication, 0x60000), Md5Digest(whole.data(), whole.size()));
-
     // The update mark is the first u16 of the configuration block.
     fw(0xF03, Build().le32(kConfigBlock).le32(2).le16(1).b);
     EXPECT_EQ(m.UpdateMark(feeder), 1);
-    EXPECT_EQ(fw(0xF07, Build().le32(0x08000000).b).data, ok);
-    EXPECT_EQ(m.LastJump(feeder), 0x08000000u);
 
-    // Refusals: a block beyond the flash, an unknown board, an oversized write.
-    EXPECT_EQ(fw(0xF04, Build().le32(kFlashBase + kFlashSize - 4).le32(8).b).data[0], 0x05);
-    EXPECT_EQ(fw(0xF00, {9, 0}).data, Bytes{0xFF});
+    // Refusals: a block beyond the flash, an unknown board, an oversized write, an unknown command.
+    EXPECT_EQ(fw(0xF04, Build().le32(kFlashBase + kFlashSize - 4).le32(8).b).at(2), 0x05);
+    EXPECT_EQ(fw(0xF00, {9, 0}), (V{1, 0xF00, 0xFF}));
     Bytes tooBig = Build().le32(kApplication).le32(434).b;
     tooBig.resize(8 + 434);
     EXPECT_FALSE(m.Execute(Link::Udp, 0xF03, tooBig).accepted);
-    EXPECT_EQ(fw(0xF05, {}).code, 0xFFF);  // an unknown loader command
+    EXPECT_EQ(fw(0xF05, {}).at(1), 0xFFF);
 }

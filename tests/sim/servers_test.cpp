@@ -257,7 +257,8 @@ TEST_F(SimServers, KeysOnBothLinksCountersAndUdpUnplug) {
         EXPECT_EQ(d->command, 0x14);
         EXPECT_EQ(d->payload, Bytes{static_cast<std::uint8_t>(key)}) << cmd;
         if (serialKey) {
-            EXPECT_EQ(m_serial->ReadBytes(8), (Bytes{0xEE, 0, 0, std::uint8_t(serialKey), 0xFF, 0xFC, 0xFF, 0xFF})) << cmd;
+            const Bytes frame{0xEE, 0, 0, static_cast<std::uint8_t>(serialKey), 0xFF, 0xFC, 0xFF, 0xFF};
+            EXPECT_EQ(m_serial->ReadBytes(8), frame) << cmd;
         }
     }
     EXPECT_EQ(m_sim->Command("counters 1 2 3 4 5 6 7 8"), "ok");
