@@ -133,12 +133,15 @@ TEST_F(LoaderOnSim, FileImagesAreRefusedBeforeAnythingIsSent) {
     WriteImage("empty.bin", {});
     WriteImage("fits.bin", Pattern(0x60000, 9));
     Fresh();
-    for (const char* refused : {"big.bin", "empty.bin", "none.bin"})
-        EXPECT_FALSE(loader.WriteFlashFromFile(start.File("Update/") + refused, 0x08020000, Progress(), 0x60000)) << refused;
+    for (const char* refused : {"big.bin", "empty.bin", "none.bin"}) {
+        EXPECT_FALSE(loader.WriteFlashFromFile(start.File("Update/") + refused, 0x08020000, Progress(), 0x60000))
+            << refused;
+    }
     EXPECT_TRUE(Frames().empty());
     ByteVec image;
     // Written with the backslashes of the machine's own paths.
-    const auto n = loader.WriteFlashFromFile(start.Path() + "\\Update\\FITS.BIN", 0x08020000, Progress(), 0x60000, &image);
+    const auto n =
+        loader.WriteFlashFromFile(start.Path() + "\\Update\\FITS.BIN", 0x08020000, Progress(), 0x60000, &image);
     ASSERT_TRUE(n);
     EXPECT_EQ(*n, 0x60000u);
     EXPECT_EQ(image, Pattern(0x60000, 9));

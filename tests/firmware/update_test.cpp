@@ -168,7 +168,9 @@ TEST_F(UpdateTest, MissingOversizedOrEmptyImagesSendNothing) {
     const Row rows[] = {
         {{}, plat::MsgAnswer::No, "MainApplication.bin File does not exist"},
         {{{"MainApplication.bin", 100}}, plat::MsgAnswer::Cancel, "HeadApplication.bin File does not exist"},
-        {{{"MainApplication.bin", 0x60001}}, {}, "MainApplication.bin File is larger than the application area (393216 bytes)"},
+        {{{"MainApplication.bin", 0x60001}},
+         {},
+         "MainApplication.bin File is larger than the application area (393216 bytes)"},
         // Exactly the area is fine.
         {{{"MainApplication.bin", 0x60000}, {"HeadApplication.bin", 0}}, {}, "HeadApplication.bin File is empty"}};
     for (const Row& r : rows) {
