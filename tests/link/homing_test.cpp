@@ -86,10 +86,6 @@ TEST(HomingPlan, TwoTableAndEightHeadTypesUseTheirOwnOrderAndKinds) {
     EXPECT_EQ(Plan(7, 2).words, (Words{0, S(1), R(0), 0, 0, 0, 0, 0, 0, 0, 0, R(2)}));
     EXPECT_EQ(Plan(7, 3).words, (Words{0, 0, R(0), S(2), S(2), S(2), S(2), S(2), S(2), S(2), S(2), R(2)}));
     for (int kind = 5; kind <= 9; ++kind) EXPECT_EQ(Plan(7, kind).command, HomingCommand::None);
-    EXPECT_TRUE(HomingCommandOnLink(HomingCommand::Home72, true));
-    EXPECT_FALSE(HomingCommandOnLink(HomingCommand::Home72, false));
-    EXPECT_FALSE(HomingCommandOnLink(HomingCommand::Home52, true));
-    EXPECT_TRUE(HomingCommandOnLink(HomingCommand::Home02, true));
 }
 
 // ---- homing against the simulated machine ----
