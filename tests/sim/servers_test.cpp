@@ -104,7 +104,7 @@ TEST_F(SimServers, SerialPortServesOneHostSessionAfterAnother) {
     EXPECT_TRUE(m_sim->serial()->Plugged());
 }
 
-TEST_F(SimServers, SerialSilenceNextAndAll) {
+TEST_F(SimServers, SerialFaultModes) {
     m_sim->faults().SilenceNext();
     m_serial->Write(EncodeHostFrame(0x03, {1, 1}));  // its reply is dropped
     m_serial->Write(kHandshake);
@@ -117,9 +117,7 @@ TEST_F(SimServers, SerialSilenceNextAndAll) {
     m_serial->Write(EncodeHostFrame(0x15, {1}));
     EXPECT_EQ(SerialReply(), 0x15);
     EXPECT_EQ(m_sim->machine().Output(2), 1);  // silenced commands still act
-}
 
-TEST_F(SimServers, SerialDelayedSplitAndGarbageReplies) {
     m_sim->faults().SetDelayMs(600);
     m_serial->Write(kHandshake);
     EXPECT_TRUE(m_serial->ReadOnce(0).empty());
@@ -140,9 +138,7 @@ TEST_F(SimServers, SerialDelayedSplitAndGarbageReplies) {
     ASSERT_EQ(withJunk.size(), 14u);
     EXPECT_EQ(std::count(withJunk.begin(), withJunk.begin() + 7, 0xEE), 0);
     EXPECT_EQ(Bytes(withJunk.begin() + 7, withJunk.end()), kHandshakeReply);
-}
 
-TEST_F(SimServers, SerialBrokenRepliesErrorReportsAndTimeOutsAreExact) {
     // Control command, the frame sent after it (none: the report comes on its own), what comes back.
     const std::tuple<const char*, Bytes, const char*> rows[] = {
         {"badsum", kHandshake, "EE 01 00 FF FC FF FE"},
