@@ -11,9 +11,11 @@
 #include "platform/profile.h"
 #include "settings/auto_transport.h"
 #include "settings/pulse_settings.h"
+#include "settings_test_util.h"
 
 using namespace smt;
 using namespace smt::test;
+using Strings = std::vector<std::string>;
 
 namespace {
 
@@ -26,38 +28,17 @@ PulseFactors Factors() {
     return f;
 }
 
-AutoTransportConfig Distances() {
-    AutoTransportConfig c;
-    c.m_ConveyorStartSpeed = 10;
-    c.m_ConveyorNormalSpeed = 20;
-    c.m_StepValue = 33;
-    c.m_ClampTime = 5;
-    c.m_WaitTimeOut = 3000;
-    c.m_AutoTransport_1_1 = 10.019;  // 1001.9 -> 1001
-    c.m_AutoTransport_1_2 = 12.5;    // 1250
-    c.m_AutoTransport_2_1 = 7.25;    // 580
-    c.m_AutoTransport_2_2 = 3.3;     // 264
-    c.m_AutoTransport_3_1 = 4.01;    // 200.5 -> 200
-    c.m_AutoTransport_3_2 = 20;      // 1000
-    c.m_AutoTransport = 1;
-    return c;
-}
+// Zone distances in belt pulses: 1001.9 -> 1001, 1250, 580, 264, 200.5 -> 200, 1000.
+AutoTransportConfig Distances() { return {10, 20, 33, 5, 3000, 10.019, 12.5, 7.25, 3.3, 4.01, 20, 1}; }
 
 }  // namespace
-
-// ---- settings -------------------------------------------------------------------
 
 TEST(ConveyorConfig, MissingSectionGivesSpeedsAndStepOfOneAndZeros) {
     TempDir dir;
     AutoTransportConfig c;
     c.m_ClampTime = 77;
     LoadAutoTransportConfig(c, dir.File("config.ini"));
-    AutoTransportConfig expected;
-    expected.m_ConveyorStartSpeed = 1;
-    expected.m_ConveyorNormalSpeed = 1;
-    expected.m_StepValue = 1;
-    expected.m_ClampTime = 0;  // read as 0: no fixed default
-    EXPECT_EQ(c, expected);
+    EXPECT_EQ(c, (AutoTransportConfig{1, 1, 1, 0}));  // the clamp time has no fixed default
 }
 
 TEST(ConveyorConfig, SavesSixteenKeysInOrderAndReadsThemBack) {
@@ -84,54 +65,40 @@ TEST(ConveyorConfig, SavesSixteenKeysInOrderAndReadsThemBack) {
     WriteBytes(path, "[AutoTransportConfig]\r\nm_MinRange=12.9\r\nm_MaxRange=-4.7\r\nm_ConveyorStartSpeed=-5\r\n");
     plat::FlushProfileCache();
     LoadAutoTransportConfig(back, path);
-    EXPECT_EQ(back.m_MinRange, 12);
-    EXPECT_EQ(back.m_MaxRange, -4);
-    EXPECT_EQ(back.m_ConveyorStartSpeed, 1);
+    EXPECT_EQ((std::vector<int>{back.m_MinRange, back.m_MaxRange, back.m_ConveyorStartSpeed}),
+              (std::vector<int>{12, -4, 1}));
 }
 
 TEST(ConveyorConfig, RangesAreCheckedInFieldOrder) {
     AutoTransportConfig c = Distances();
-    EXPECT_FALSE(CheckAutoTransportRanges(c));
+    EXPECT_EQ(FirstBadField(CheckAutoTransportRanges(c)), "");
     c.m_ConveyorNormalSpeed = 256;
     c.m_SetWidth = 1000.5;
-    auto bad = CheckAutoTransportRanges(c);
-    ASSERT_TRUE(bad);
-    EXPECT_EQ(bad->control, 1012);
-    EXPECT_EQ(RangeMessage(*bad), "Please enter a number between -1000 and 1000.");
+    EXPECT_EQ(FirstBadField(CheckAutoTransportRanges(c)), "1012: Please enter a number between -1000 and 1000.");
     c.m_SetWidth = 0;
-    bad = CheckAutoTransportRanges(c);
-    ASSERT_TRUE(bad);
-    EXPECT_EQ(bad->control, 1019);
-    EXPECT_EQ(RangeMessage(*bad), "Please enter an integer between 1 and 255.");
+    EXPECT_EQ(FirstBadField(CheckAutoTransportRanges(c)), "1019: Please enter an integer between 1 and 255.");
     c.m_ConveyorNormalSpeed = 1;
     c.m_StepValue = 0;
     EXPECT_EQ(CheckAutoTransportRanges(c)->control, 1014);
 }
 
-// ---- belt values, width, wait bound ---------------------------------------------
-
 TEST(ConveyorValues, ZoneRunsAndButtonBeltValues) {
     const AutoTransportConfig c = Distances();
     const PulseFactors f = Factors();
-    struct Want {
-        int zone, f1, f2, f3, b1, b2, b3;
-    };
+    struct Want { int zone, f1, f2, f3, b1, b2, b3; };
     for (const Want w : {Want{1, 1, 0, 0, 1001, 0, 0}, Want{2, 0, 1, 0, 1250, 580, 0},
                          Want{3, 0, 0, 1, 0, 264, 200}, Want{4, 0, 0, 0, 0, 0, 1000}}) {
         const ConveyorRun r = ZoneRun(w.zone, c, f);
-        EXPECT_EQ(r.zone, w.zone);
-        EXPECT_EQ((std::vector<int>{r.flag1, r.flag2, r.flag3, r.belt1, r.belt2, r.belt3, r.start, r.run,
+        EXPECT_EQ((std::vector<int>{r.zone, r.flag1, r.flag2, r.flag3, r.belt1, r.belt2, r.belt3, r.start, r.run,
                                     r.waitTimeOut}),
-                  (std::vector<int>{w.f1, w.f2, w.f3, w.b1, w.b2, w.b3, 10, 20, 3000}))
+                  (std::vector<int>{w.zone, w.f1, w.f2, w.f3, w.b1, w.b2, w.b3, 10, 20, 3000}))
             << "zone " << w.zone;
     }
-    EXPECT_EQ(BeltValuesOfButton(at::BoardInJog, c, f), (BeltPulses{33, 0, 0}));
-    EXPECT_EQ(BeltValuesOfButton(at::BoardInTest, c, f), (BeltPulses{1001, 0, 0}));
-    EXPECT_EQ(BeltValuesOfButton(at::TransportJog, c, f), (BeltPulses{33, 33, 0}));
-    EXPECT_EQ(BeltValuesOfButton(at::TransportTest, c, f), (BeltPulses{1250, 580, 0}));
-    EXPECT_EQ(BeltValuesOfButton(at::BoardOutJog, c, f), (BeltPulses{0, 33, 33}));
-    EXPECT_EQ(BeltValuesOfButton(at::BoardOutTest, c, f), (BeltPulses{0, 264, 200}));
-    EXPECT_EQ(BeltValuesOfButton(at::FinalRunOut, c, f), (BeltPulses{0, 0, 1000}));
+    const std::pair<int, BeltPulses> buttons[] = {
+        {at::BoardInJog, {33, 0, 0}},    {at::BoardInTest, {1001, 0, 0}},  {at::TransportJog, {33, 33, 0}},
+        {at::TransportTest, {1250, 580, 0}}, {at::BoardOutJog, {0, 33, 33}}, {at::BoardOutTest, {0, 264, 200}},
+        {at::FinalRunOut, {0, 0, 1000}}};
+    for (const auto& [button, belts] : buttons) EXPECT_EQ(BeltValuesOfButton(button, c, f), belts) << button;
     EXPECT_FALSE(BeltValuesOfButton(at::WholeTest, c, f));
     EXPECT_FALSE(BeltValuesOfButton(at::ClampValve, c, f));
     EXPECT_EQ(OperationOfButton(at::WholeTest), 1);
@@ -143,8 +110,7 @@ TEST(ConveyorValues, WidthRangeAndArrows) {
     AutoTransportConfig c;
     c.m_ResetWidth = 100;
     c.m_SetWidth = 150;
-    c.m_MinRange = 50;
-    c.m_MaxRange = 50;
+    c.m_MinRange = c.m_MaxRange = 50;
     const PulseFactors f = Factors();
     // An empty range never lets the width be set.
     EXPECT_FALSE(WidthInRange(50, c));
@@ -194,7 +160,7 @@ class Conveyor : public SimTest, public ::testing::WithParamInterface<Case> {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        StartMachine(serial(), type());
+        StartMachine(serial(), GetParam().type);
         ThePulseFactors() = Factors();
         t.SetConfig(Distances());
         t.Port().operationEnded = [this] { m_ended.Set(); };
@@ -210,36 +176,36 @@ protected:
         SimTest::TearDown();
     }
     bool serial() const { return GetParam().wire == Wire::Serial; }
-    int type() const { return GetParam().type; }
-    bool type7() const { return type() == 7; }
+    bool type7() const { return GetParam().type == 7; }
 
-    // Starts `op` and waits for its end (bounded).
-    void Run(TransportOp op) {
+    // Starts an operation and waits for its end (bounded).
+    void Run(const std::function<bool()>& start) {
         m_ended.Reset();
-        ASSERT_TRUE(t.StartOperation(op));
+        ASSERT_TRUE(start());
         ASSERT_EQ(m_ended.Wait(plat::Millis(20'000)), plat::WaitResult::Signalled);
         EXPECT_FALSE(g_Running.load());
     }
+    void Run(TransportOp op) { Run([&] { return t.StartOperation(op); }); }
+    void PressClampButton() { Run([&] { return t.StartClampButton(); }); }
     // The outputs and zone runs the machine took, in order. Outputs are not
     // answered, so the machine may record the last one a moment later.
-    std::vector<std::string> Sequence(std::size_t atLeast = 0) {
+    Strings Sequence(std::size_t atLeast = 0, bool outsOnly = false) {
         WaitUntil([&] { return machine().Frames().size() >= atLeast; });
-        std::vector<std::string> s;
+        Strings s;
         for (const auto& f : machine().Frames()) {
             if (f.code == 0x03) s.push_back("out " + std::to_string(f.data[0]) + "=" + std::to_string(f.data[1]));
+            else if (outsOnly) continue;
             else if (f.code == 0x62) s.push_back("zone " + std::to_string(f.data[0]));
             else s.push_back("code " + std::to_string(f.code));
         }
         return s;
     }
-    std::vector<std::string> Checks() {
-        std::vector<std::string> c;
+    Strings Checks() {
+        Strings c;
         for (const auto& s : hooks.Calls())
             if (s.rfind("check ", 0) == 0 || s.rfind("step ", 0) == 0) c.push_back(s);
         return c;
     }
-    std::string Clamp() const { return type() == 7 ? "50" : "9"; }
-    std::string Stop() const { return "49"; }
 
     AutoTransport t;
     plat::Event m_ended{true, false};
@@ -248,89 +214,72 @@ protected:
 }  // namespace
 
 TEST_P(Conveyor, ZoneStepsSendTheirBytesOutputsAndTraces) {
-    // Zone 2 with its bytes on the link: tags 0x0B..0x0D, the board's wait time-out
-    // in the Ethernet payload only.
+    // Zone 2 on the link: tags 0x0B..0x0D, the board's wait time-out in the Ethernet payload only.
     ASSERT_TRUE(RunConveyorStep(t, 2, false));
-    const auto frames = machine().Frames();
-    std::string zone2;
-    for (const auto& f : frames)
-        if (f.code == 0x62) zone2 = HexOf(f.data);
-    EXPECT_EQ(zone2, serial() ? "02 00 01 00 0B 00 00 04 E2 0C 00 00 02 44 0D 00 00 00 00 0A 14"
-                              : "02 00 B8 0B 01 00 0B E2 04 00 00 0C 44 02 00 00 0D 00 00 00 00 0A 00 00 00 "
-                                "14 00 00 00");
+    ASSERT_EQ(FramesOf(0x62).size(), 1u);
+    EXPECT_EQ(HexOf(FramesOf(0x62)[0].data),
+              serial() ? "02 00 01 00 0B 00 00 04 E2 0C 00 00 02 44 0D 00 00 00 00 0A 14"
+                       : "02 00 B8 0B 01 00 0B E2 04 00 00 0C 44 02 00 00 0D 00 00 00 00 0A 00 00 00 14 00 00 00");
     EXPECT_EQ(t.m_ClampState, 1);
-    if (type7())
-        EXPECT_EQ(Sequence(4), (std::vector<std::string>{"out 49=1", "zone 2", "out 50=1", "out 49=0"}));
-    else
-        EXPECT_EQ(Sequence(3), (std::vector<std::string>{"out 9=0", "zone 2", "out 9=1"}));
+    EXPECT_EQ(Sequence(type7() ? 4 : 3), (type7() ? Strings{"out 49=1", "zone 2", "out 50=1", "out 49=0"}
+                                                  : Strings{"out 9=0", "zone 2", "out 9=1"}));
     EXPECT_EQ(machine().BoardZone(), 2);
 
     machine().ClearRecords();
     hooks.Take();
     ASSERT_TRUE(RunConveyorStep(t, 3, false));
     EXPECT_EQ(t.m_ClampState, 0);
-    if (type7())
-        EXPECT_EQ(Sequence(3), (std::vector<std::string>{"out 50=0", "out 49=0", "zone 3"}));
-    else
-        EXPECT_EQ(Sequence(2), (std::vector<std::string>{"out 9=0", "zone 3"}));
-    EXPECT_EQ(Traces(), (std::vector<std::string>{"62->Start", "Zone 3 run -> ", "62-3 end "}));
+    EXPECT_EQ(Sequence(type7() ? 3 : 2),
+              (type7() ? Strings{"out 50=0", "out 49=0", "zone 3"} : Strings{"out 9=0", "zone 3"}));
+    EXPECT_EQ(Traces(), (Strings{"62->Start", "Zone 3 run -> ", "62-3 end "}));
     const auto runs = machine().ConveyorRuns();
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ((std::vector<int>{runs[0].flags[0], runs[0].flags[1], runs[0].flags[2], runs[0].l1, runs[0].l2,
-                                runs[0].l3, runs[0].start, runs[0].run}),
-              (std::vector<int>{0, 0, 1, 0, 264, 200, 10, 20}));
-    EXPECT_EQ(runs[0].waitTimeOut, serial() ? 0 : 3000);
+    const auto& r = runs[0];
+    EXPECT_EQ((std::vector<int>{r.flags[0], r.flags[1], r.flags[2], r.l1, r.l2, r.l3, r.start, r.run, r.waitTimeOut}),
+              (std::vector<int>{0, 0, 1, 0, 264, 200, 10, 20, serial() ? 0 : 3000}));
 
     // Zones 1 and 4 switch nothing; without outputs zones 2 and 3 neither.
     machine().ClearRecords();
-    ASSERT_TRUE(RunConveyorStep(t, 1, false));
-    ASSERT_TRUE(RunConveyorStep(t, 2, true));
-    ASSERT_TRUE(RunConveyorStep(t, 3, true));
-    ASSERT_TRUE(RunConveyorStep(t, 4, false));
-    EXPECT_EQ(Sequence(4), (std::vector<std::string>{"zone 1", "zone 2", "zone 3", "zone 4"}));
+    const std::pair<int, bool> steps[] = {{1, false}, {2, true}, {3, true}, {4, false}};
+    for (auto [zone, noOutputs] : steps) ASSERT_TRUE(RunConveyorStep(t, zone, noOutputs));
+    EXPECT_EQ(Sequence(4), (Strings{"zone 1", "zone 2", "zone 3", "zone 4"}));
     EXPECT_EQ(t.m_ClampState, 0);
     EXPECT_EQ(machine().BoardZone(), 0);  // carried out of the machine
 }
 
 TEST_P(Conveyor, WholeTestClampsInZoneTwoAndEndsUnclamped) {
     Run(TransportOp::WholeTest);
-    std::vector<std::string> want =
-        type7() ? std::vector<std::string>{"zone 1", "out 49=1", "zone 2", "out 50=1", "out 49=0",
-                                           "out 50=0", "out 49=0", "zone 3", "zone 4"}
-                : std::vector<std::string>{"zone 1", "out 9=0", "zone 2", "out 9=1", "out 9=0", "zone 3", "zone 4"};
+    const Strings want = type7() ? Strings{"zone 1", "out 49=1", "zone 2", "out 50=1", "out 49=0", "out 50=0",
+                                           "out 49=0", "zone 3", "zone 4"}
+                                 : Strings{"zone 1", "out 9=0", "zone 2", "out 9=1", "out 9=0", "zone 3", "zone 4"};
     EXPECT_EQ(Sequence(want.size()), want);
     EXPECT_EQ(t.m_ClampState, 0);
     EXPECT_EQ(machine().BoardZone(), 0);
-    EXPECT_EQ(Checks(), (std::vector<std::string>{"step 0", "step 1", "step 2", "check 1040 on", "step 3",
-                                                  "step 4", "check 1040 off", "step 5", "step 4", "step 5"}));
-    std::vector<std::string> traces;
-    for (const auto& s : Traces())
-        if (s != "62->Start") traces.push_back(s);
-    EXPECT_EQ(traces, (std::vector<std::string>{"Zone 1 run -> ", "62-1 end ", "Zone 2 run -> ", "62-2 end ",
-                                                "Zone 3 run -> ", "62-3 end ", "Zone 4 run -> ", "62-4 end "}));
+    EXPECT_EQ(Checks(), (Strings{"step 0", "step 1", "step 2", "check 1040 on", "step 3", "step 4", "check 1040 off",
+                                 "step 5", "step 4", "step 5"}));
+    Strings traces = Traces();
+    std::erase(traces, "62->Start");
+    EXPECT_EQ(traces, (Strings{"Zone 1 run -> ", "62-1 end ", "Zone 2 run -> ", "62-2 end ", "Zone 3 run -> ",
+                               "62-3 end ", "Zone 4 run -> ", "62-4 end "}));
 }
 
 TEST_P(Conveyor, ClampValveTogglesAndTheClampButtonFollowsTheState) {
+    const std::string clamp = type7() ? "out 50=" : "out 9=";
     Run(TransportOp::ClampValve);
     EXPECT_EQ(t.m_ClampState, 1);
     Run(TransportOp::ClampValve);
     EXPECT_EQ(t.m_ClampState, 0);
-    EXPECT_EQ(Sequence(2), (std::vector<std::string>{"out " + Clamp() + "=1", "out " + Clamp() + "=0"}));
+    EXPECT_EQ(Sequence(2), (Strings{clamp + "1", clamp + "0"}));
 
-    // The part list's button: not clamped -> op 11 (clamp); clamped -> op 16.
+    // The part list's button: not clamped -> op 11 (clamp); clamped -> op 16, zone
+    // 3 with its outputs and no step display.
     machine().ClearRecords();
-    m_ended.Reset();
-    ASSERT_TRUE(t.StartClampButton());
-    ASSERT_EQ(m_ended.Wait(plat::Millis(20'000)), plat::WaitResult::Signalled);
+    PressClampButton();
     EXPECT_EQ(t.m_ClampState, 1);
-    m_ended.Reset();
-    ASSERT_TRUE(t.StartClampButton());
-    ASSERT_EQ(m_ended.Wait(plat::Millis(20'000)), plat::WaitResult::Signalled);
+    PressClampButton();
     EXPECT_EQ(t.m_ClampState, 0);
-    // Op 16: zone 3 with its outputs, no step display.
-    std::vector<std::string> want = type7()
-        ? std::vector<std::string>{"out 50=1", "out 50=0", "out 49=0", "zone 3"}
-        : std::vector<std::string>{"out 9=1", "out 9=0", "zone 3"};
+    const Strings want = type7() ? Strings{"out 50=1", "out 50=0", "out 49=0", "zone 3"}
+                                 : Strings{"out 9=1", "out 9=0", "zone 3"};
     EXPECT_EQ(Sequence(want.size()), want);
     for (const auto& c : Checks()) EXPECT_EQ(c.rfind("step", 0), std::string::npos) << c;
 
@@ -350,7 +299,7 @@ TEST_P(Conveyor, AsConveyorOverSerialOnlyClearsBusy) {
         return;
     }
     // Ethernet: mode 14 with the switch, then the four zones without any output.
-    EXPECT_EQ(Sequence(5), (std::vector<std::string>{"code 96", "zone 1", "zone 2", "zone 3", "zone 4"}));
+    EXPECT_EQ(Sequence(5), (Strings{"code 96", "zone 1", "zone 2", "zone 3", "zone 4"}));
     EXPECT_EQ(HexOf(machine().Frames()[0].data), "0E 01");
     EXPECT_EQ(t.m_ClampState, 0);
 }
@@ -359,27 +308,21 @@ TEST_P(Conveyor, JogsAndTestsUseTheButtonsBeltValues) {
     t.m_BeltPulse_1 = 7;
     t.m_BeltPulse_2 = -8;
     t.m_BeltPulse_3 = 9;
-    Run(TransportOp::BoardInJog);
-    Run(TransportOp::TransportTest);
-    Run(TransportOp::BoardOutJog);
-    Run(TransportOp::FinalRunOut);
+    for (auto op : {TransportOp::BoardInJog, TransportOp::TransportTest, TransportOp::BoardOutJog,
+                    TransportOp::FinalRunOut})
+        Run(op);
     const auto runs = machine().ConveyorRuns();
     ASSERT_EQ(runs.size(), 4u);
     const std::vector<std::vector<int>> want{{1, 0, 0, 0}, {2, 0, 1, 0}, {3, 0, 0, 0}, {4, 0, 0, 0}};
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        EXPECT_EQ((std::vector<int>{runs[i].zone, runs[i].flags[0], runs[i].flags[1], runs[i].flags[2]}), want[i]);
-        EXPECT_EQ((std::vector<int>{runs[i].l1, runs[i].l2, runs[i].l3}), (std::vector<int>{7, -8, 9}));
+        const auto& r = runs[i];
+        EXPECT_EQ((std::vector<int>{r.zone, r.flags[0], r.flags[1], r.flags[2]}), want[i]);
+        EXPECT_EQ((std::vector<int>{r.l1, r.l2, r.l3}), (std::vector<int>{7, -8, 9}));
     }
-    std::vector<std::string> seq = Sequence();
-    std::vector<std::string> outs;
-    for (const auto& s : seq)
-        if (s.rfind("out", 0) == 0) outs.push_back(s);
     // Transport test: clamp off (type 7: then the stop valve on); board-out jog:
     // clamp off (type 7: stop valve off too).
-    const std::vector<std::string> wantOuts = type7()
-        ? std::vector<std::string>{"out 50=0", "out 49=1", "out 50=0", "out 49=0"}
-        : std::vector<std::string>{"out 9=0", "out 9=0"};
-    EXPECT_EQ(outs, wantOuts);
+    EXPECT_EQ(Sequence(0, true), (type7() ? Strings{"out 50=0", "out 49=1", "out 50=0", "out 49=0"}
+                                          : Strings{"out 9=0", "out 9=0"}));
 }
 
 TEST_P(Conveyor, SignalPulsesAndValvesPerMachineType) {
@@ -387,12 +330,9 @@ TEST_P(Conveyor, SignalPulsesAndValvesPerMachineType) {
     t.m_ValveBoxWasSet = false;
     Run(TransportOp::StopValve);
     t.m_ValveBoxWasSet = true;
-    Run(TransportOp::LiftValve);
-    Run(TransportOp::BoardOutSignal);
-    Run(TransportOp::Nothing);
-    const std::vector<std::string> want =
-        type7() ? std::vector<std::string>{"out 48=1", "out 48=0", "out 49=1", "out 51=0", "out 52=1", "out 52=0"}
-                : std::vector<std::string>{"out 5=1", "out 5=0", "out 6=1", "out 6=0"};
+    for (auto op : {TransportOp::LiftValve, TransportOp::BoardOutSignal, TransportOp::Nothing}) Run(op);
+    const Strings want = type7() ? Strings{"out 48=1", "out 48=0", "out 49=1", "out 51=0", "out 52=1", "out 52=0"}
+                                 : Strings{"out 5=1", "out 5=0", "out 6=1", "out 6=0"};
     EXPECT_EQ(Sequence(want.size()), want);
 }
 
@@ -426,12 +366,12 @@ TEST_P(Conveyor, SilentBoardEndsInTheTimeOutMessageNotAHang) {
     t.SetConfig(c);
     machine().SetBoardAtInput(false);
     Run(TransportOp::WholeTest);
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{BoardTimeOutText(1)}));
+    EXPECT_EQ(boxes.Texts(), (Strings{BoardTimeOutText(1)}));
     const auto traces = Traces();
     ASSERT_FALSE(traces.empty());
     EXPECT_EQ(traces.back(), "62-1 timeout");
     // Nothing after the silent zone; the link is still up and the machine idle.
-    EXPECT_EQ(machine().ConveyorRuns().size(), 1u);
+    ASSERT_EQ(machine().ConveyorRuns().size(), 1u);
     EXPECT_FALSE(machine().ConveyorRuns()[0].answered);
     EXPECT_TRUE(g_Connected.load());
     EXPECT_EQ(t.m_ClampState, 0);
@@ -451,7 +391,7 @@ TEST_P(Conveyor, StartersClaimTheBusyFlag) {
         EXPECT_FALSE(t.StartOperation(TransportOp::ClampValve));
         EXPECT_FALSE(t.StartClampButton());
     }
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is runnig !", "Machine is runnig !"}));
+    EXPECT_EQ(boxes.Texts(), (Strings{"Machine is runnig !", "Machine is runnig !"}));
     g_Connected = false;
     EXPECT_FALSE(t.StartOperation(TransportOp::ClampValve));
     EXPECT_EQ(boxes.Texts().back(), "Machine is not connection !");

@@ -10,26 +10,19 @@
 #include "platform/profile.h"
 #include "settings/cover_tape.h"
 #include "settings/speed_template.h"
+#include "settings_test_util.h"
 
 using namespace smt;
 using namespace smt::test;
+using Strings = std::vector<std::string>;
 
-TEST(CoverConfig, MissingSectionGivesOnesAndZeroCounters) {
-    TempDir dir;
-    SetCoverConfig c;
-    c.m_CoverCount = 9;
-    c.m_StepPulse = 40;
-    LoadSetCoverConfig(c, dir.File("config.ini"));
-    EXPECT_EQ(c, SetCoverConfig{});
-    EXPECT_EQ((std::vector<int>{c.m_StepPulse, c.m_CoverTotal, c.m_CoverOnceTotal, c.m_BlankTotal, c.m_CoverDelay,
-                                c.m_CoverTotalCount, c.m_CoverCount}),
-              (std::vector<int>{1, 1, 1, 1, 1, 0, 0}));
-}
-
-TEST(CoverConfig, SavesAllKeysAndTheCountersAlone) {
+TEST(CoverConfig, MissingSectionSavesAllKeysAndTheCountersAlone) {
     TempDir dir;
     const std::string path = dir.File("config.ini");
     SetCoverConfig c{40, 500, 5, 10, 250, 1234, 17};
+    LoadSetCoverConfig(c, path);  // no file: ones, counters zero
+    EXPECT_EQ(c, (SetCoverConfig{1, 1, 1, 1, 1, 0, 0}));
+    c = {40, 500, 5, 10, 250, 1234, 17};
     ASSERT_TRUE(SaveSetCoverConfig(c, path));
     plat::FlushProfileCache();
     EXPECT_EQ(ReadBytes(path),
@@ -59,27 +52,19 @@ TEST(CoverConfig, SavesAllKeysAndTheCountersAlone) {
     EXPECT_EQ(back.m_CoverDelay, -3);  // read as stored; the range check stops a test
 }
 
-TEST(CoverValues, BlankSealCyclesAndMoves) {
-    EXPECT_EQ(BlankSealCycles(10, 5), 3);
-    EXPECT_EQ(BlankSealCycles(4, 5), 0);
-    EXPECT_EQ(BlankSealCycles(5, 5), 2);
-    EXPECT_EQ(BlankSealCycles(1000, 1), 1001);
-    // The guard: no stroke count, no cycles (never an endless loop).
-    EXPECT_EQ(BlankSealCycles(10, 0), 0);
-    EXPECT_EQ(BlankSealCycles(10, -2), 0);
+TEST(CoverValues, BlankSealCyclesMovesAndRangesInFieldOrder) {
+    // {blank total, strokes, cycles}: no stroke count, no cycles (never an endless loop).
+    for (auto [blank, strokes, cycles] : {std::array{10, 5, 3}, std::array{4, 5, 0}, std::array{5, 5, 2},
+                                          std::array{1000, 1, 1001}, std::array{10, 0, 0}, std::array{10, -2, 0}})
+        EXPECT_EQ(BlankSealCycles(blank, strokes), cycles) << blank << " " << strokes;
     EXPECT_EQ(BlankSealMovePulses(7, 5), 15);
     EXPECT_EQ(BlankSealMovePulses(-7, 2), -6);
-}
 
-TEST(CoverValues, RangesInFieldOrder) {
     SetCoverConfig c;
-    EXPECT_FALSE(CheckCoverRanges(c));
+    EXPECT_EQ(FirstBadField(CheckCoverRanges(c)), "");
     c.m_CoverOnceTotal = 0;
     c.m_CoverCount = 1001;
-    auto bad = CheckCoverRanges(c);
-    ASSERT_TRUE(bad);
-    EXPECT_EQ(bad->control, 1007);
-    EXPECT_EQ(RangeMessage(*bad), "Please enter an integer between 1 and 100.");
+    EXPECT_EQ(FirstBadField(CheckCoverRanges(c)), "1007: Please enter an integer between 1 and 100.");
     c.m_CoverOnceTotal = 100;
     EXPECT_EQ(CheckCoverRanges(c)->control, 1011);
     c.m_CoverCount = 1000;
@@ -103,7 +88,9 @@ protected:
             hooks.add(on ? "dialog on" : "dialog off");
             if (on) m_ended.Set();
         };
-        tape.Port().enableButton = [this](int id, bool on) { hooks.add("button " + std::to_string(id) + (on ? " on" : " off")); };
+        tape.Port().enableButton = [this](int id, bool on) {
+            hooks.add("button " + std::to_string(id) + (on ? " on" : " off"));
+        };
     }
     void TearDown() override {
         TheSpeedTemplates().SetTable(SpeedType::Handle, SpeedTypeTable{});
@@ -116,9 +103,9 @@ protected:
         EXPECT_FALSE(g_Running.load());
     }
     // Moves as "axis:delta@start/run" and outputs as "out ch=v", in order.
-    std::vector<std::string> Sequence(std::size_t atLeast) {
+    Strings Sequence(std::size_t atLeast) {
         WaitUntil([&] { return machine().Frames().size() >= atLeast; });
-        std::vector<std::string> s;
+        Strings s;
         const bool serial = GetParam() == Wire::Serial;
         for (const auto& f : machine().Frames()) {
             if (f.code == 0x03) {
@@ -149,32 +136,24 @@ protected:
 
 }  // namespace
 
-TEST_P(CoverTests, StepTakeUpBlankSealAndLock) {
+TEST_P(CoverTests, EachTestMovesOrSwitchesAndBlankSealRunsItsCycles) {
     const SetCoverConfig fields{40, 500, 5, 3, 10, 0, 0};
-    Run(CoverTest::Step, fields);
-    Run(CoverTest::TakeUp, fields);
-    Run(CoverTest::Blank, fields);
-    Run(CoverTest::Seal, fields);
-    Run(CoverTest::Lock, fields);
-    EXPECT_EQ(Sequence(7), (std::vector<std::string>{"14:40@12/34", "15:40@12/34", "14:120@1/1", "out 8=1", "out 8=0",
-                                                     "out 9=1", "out 9=0"}));
+    for (auto test : {CoverTest::Step, CoverTest::TakeUp, CoverTest::Blank, CoverTest::Seal, CoverTest::Lock})
+        Run(test, fields);
+    EXPECT_EQ(Sequence(7), (Strings{"14:40@12/34", "15:40@12/34", "14:120@1/1", "out 8=1", "out 8=0", "out 9=1",
+                                    "out 9=0"}));
     EXPECT_EQ(tape.Config(), fields);
-    const auto calls = hooks.Calls();
-    std::vector<std::string> ui;
-    for (const auto& c : calls)
-        if (c.rfind("dialog", 0) == 0 || c.rfind("button", 0) == 0) ui.push_back(c);
-    ASSERT_GE(ui.size(), 4u);
-    EXPECT_EQ((std::vector<std::string>(ui.begin(), ui.begin() + 4)),
-              (std::vector<std::string>{"dialog off", "button 1465 off", "button 1465 on", "dialog on"}));
-}
+    Strings ui = hooks.Calls();
+    std::erase_if(ui, [](const std::string& c) { return c.rfind("dialog", 0) && c.rfind("button", 0); });
+    ui.resize(std::min<std::size_t>(ui.size(), 4));
+    EXPECT_EQ(ui, (Strings{"dialog off", "button 1465 off", "button 1465 on", "dialog on"}));
 
-TEST_P(CoverTests, BlankSealRunsItsCycles) {
+    // Blank total 10 at 5 strokes: three cycles; 4 blanks: none.
+    machine().ClearRecords();
     Run(CoverTest::BlankSeal, SetCoverConfig{7, 1, 5, 10, 1, 0, 0});
-    std::vector<std::string> cycle{"14:15@1/2", "14:15@1/2", "out 8=1", "out 8=0"};
-    std::vector<std::string> want;
-    for (int i = 0; i < 3; ++i) want.insert(want.end(), cycle.begin(), cycle.end());
+    Strings want;
+    for (int i = 0; i < 3; ++i) want.insert(want.end(), {"14:15@1/2", "14:15@1/2", "out 8=1", "out 8=0"});
     EXPECT_EQ(Sequence(want.size()), want);
-
     machine().ClearRecords();
     Run(CoverTest::BlankSeal, SetCoverConfig{7, 1, 5, 4, 1, 0, 0});
     EXPECT_TRUE(Sequence(0).empty());
@@ -183,7 +162,7 @@ TEST_P(CoverTests, BlankSealRunsItsCycles) {
 TEST_P(CoverTests, FieldsOutOfRangeOrGuardsStopATest) {
     // A stroke count of 0 would loop for ever: the test does not start.
     EXPECT_FALSE(tape.StartTest(CoverTest::BlankSeal, SetCoverConfig{7, 1, 0, 10, 1, 0, 0}));
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Please enter an integer between 1 and 100."}));
+    EXPECT_EQ(boxes.Texts(), Strings{"Please enter an integer between 1 and 100."});
     EXPECT_FALSE(g_Running.load());
     EXPECT_EQ(tape.Config(), SetCoverConfig{});
 
