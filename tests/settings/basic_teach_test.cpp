@@ -5,22 +5,16 @@
 #include <thread>
 #include <vector>
 
-#include "link/busy.h"
-#include "link/link_state.h"
 #include "platform/profile.h"
-#include "platform/uipost.h"
 #include "settings/basic_teach.h"
-#include "settings/dipping_station.h"
-#include "settings/limit_detour.h"
-#include "settings/origin_update.h"
 #include "settings/rederive_hooks.h"
-#include "test_support.h"
+#include "settings_test_util.h"
 
 namespace {
 
 using smt::BasicTeachText;
 using smt::TeachInputs;
-using smt::test::ScriptedResponder;
+using smt::test::FeedOperationTest;
 using smt::test::TempDir;
 
 TeachInputs Inputs(double xf = 1000, double yf = 1000, double zf = 400) {
@@ -31,33 +25,29 @@ TeachInputs Inputs(double xf = 1000, double yf = 1000, double zf = 400) {
     return in;
 }
 
-TEST(BasicTeach, CounterValuesMoveAwayFromZero) {
+// Counter values in millimetres are shown moved away from zero by 0.0001.
+TEST(BasicTeach, CounterValuesAndOffsetsAgainstTheReference) {
     TeachInputs in = Inputs();
     in.pos.x = 12345;
-    EXPECT_EQ(BasicTeachText(1024, in), "12.3451");  // discard X
     in.pos.z[1] = -5000;
-    EXPECT_EQ(BasicTeachText(1245, in), "-12.5001");  // nozzle 2 height
     in.pos.z[0] = -800;
-    EXPECT_EQ(BasicTeachText(1246, in), "-2.0001");  // nozzle 1 over the table
+    EXPECT_EQ(BasicTeachText(1024, in), "12.3451");   // discard X
+    EXPECT_EQ(BasicTeachText(1245, in), "-12.5001");  // nozzle 2 height
+    EXPECT_EQ(BasicTeachText(1246, in), "-2.0001");   // nozzle 1 over the table
     in.pos.x = 0;
     EXPECT_EQ(BasicTeachText(1024, in), "0.0000");
-}
 
-TEST(BasicTeach, OffsetsAgainstTheReference) {
-    TeachInputs in = Inputs(100, 200);
-    in.refX = 5000;
-    in.refY = -3000;
-    in.pos.x = 5000;
-    in.pos.y = -3000;
-    for (int id : {1237, 1238, 1239, 1099, 1114, 1243, 1253}) EXPECT_EQ(BasicTeachText(id, in), "0.0000") << id;
-    for (int id : {1014, 1015, 1033, 1040, 1098, 1058, 1119}) EXPECT_EQ(BasicTeachText(id, in), "0.0000") << id;
+    in = Inputs(100, 200);
+    in.refX = in.pos.x = 5000;
+    in.refY = in.pos.y = -3000;
+    for (int id : {1237, 1238, 1239, 1099, 1114, 1243, 1253, 1014, 1015, 1033, 1040, 1098, 1058, 1119})
+        EXPECT_EQ(BasicTeachText(id, in), "0.0000") << id;
     in.pos.x = 6000;   // travelled +10 mm: the offset shows -10
     in.pos.y = -2000;  // travelled +5 mm
     EXPECT_EQ(BasicTeachText(1237, in), "-10.0001");
     EXPECT_EQ(BasicTeachText(1014, in), "-5.0001");
     EXPECT_EQ(BasicTeachText(1018, in), "-10.0001");  // mark camera X
-    // Without a reference the offset is the negated position.
-    in.refX = 0;
+    in.refX = 0;  // without a reference the offset is the negated position
     EXPECT_EQ(BasicTeachText(1243, in), "-60.0001");
 }
 
@@ -73,18 +63,14 @@ TEST(BasicTeach, TableDistanceAndCameraRows) {
     // The camera rows add the confirmed camera offset, truncated to pulses.
     in.cameraX = 10.00005;  // 10000.05 pulses -> 10000
     in.pos.x = 2345;
-    EXPECT_EQ(BasicTeachText(1078, in), "12.3451");
-    EXPECT_EQ(BasicTeachText(1091, in), "12.3451");
     in.cameraY = -5.5;  // -1100 pulses
     in.pos.y = -200;
-    EXPECT_EQ(BasicTeachText(1080, in), "-6.5001");
-    EXPECT_EQ(BasicTeachText(1093, in), "-6.5001");
+    for (auto [id, text] : {std::pair{1078, "12.3451"}, {1091, "12.3451"}, {1080, "-6.5001"}, {1093, "-6.5001"}})
+        EXPECT_EQ(BasicTeachText(id, in), text) << id;
     in.cameraY = 5.5;
     in.pos.y = -1100;
     EXPECT_EQ(BasicTeachText(1080, in), "0.0000");
-}
 
-TEST(BasicTeach, VisualOriginOffsetIsThePlainDifference) {
     EXPECT_EQ(smt::VisualOriginOffsetText("12.5", 10.25), "2.2500");
     EXPECT_EQ(smt::VisualOriginOffsetText("10.25", 10.25), "0.0000");
     EXPECT_EQ(smt::VisualOriginOffsetText("abc", 1.5), "-1.5000");
@@ -93,12 +79,11 @@ TEST(BasicTeach, VisualOriginOffsetIsThePlainDifference) {
 TEST(BasicTeach, DispensingHeightByMachineType) {
     TeachInputs in = Inputs(1000, 1000, 100);
     for (int n = 0; n < 8; ++n) in.pos.z[n] = -(n + 1) * 100;  // nozzle n at -n mm
-    const std::vector<std::pair<int, std::string>> expected = {
-        {0, "0.0000"}, {1, "-2.0001"}, {2, "-2.0001"}, {3, "-4.0001"}, {4, "-4.0001"},
-        {5, "-2.0001"}, {6, "-4.0001"}, {7, "-8.0001"}, {8, "0.0000"}, {9, "0.0000"}};
-    for (const auto& [type, text] : expected) {
+    const char* expected[] = {"0.0000",  "-2.0001", "-2.0001", "-4.0001", "-4.0001",
+                              "-2.0001", "-4.0001", "-8.0001", "0.0000",  "0.0000"};
+    for (int type = 0; type < 10; ++type) {
         in.machineType = type;
-        EXPECT_EQ(BasicTeachText(smt::kTeachDispensingHeight, in), text) << "type " << type;
+        EXPECT_EQ(BasicTeachText(smt::kTeachDispensingHeight, in), expected[type]) << "type " << type;
     }
 }
 
@@ -111,28 +96,24 @@ TEST(BasicTeach, TypeFourFollowsTheActiveTable) {
     in.pos.x2 = 300;
     in.pos.y = -1500;
     in.pos.y2 = -2000;
-    struct Row { int id; std::string t1, t2, t3; };
-    const std::vector<Row> rows = {
-        {1026, "-15.0001", "-20.0001", "0.0000"},  // discard Y: Y, Y2
-        {1020, "5.0001", "10.0001", "0.0000"},     // camera Y: refY - Y, refY - Y2
-        {1045, "5.0001", "10.0001", "0.0000"},     // nozzle 6 Y
-        {1027, "5.0001", "-10.0001", "0.0000"},    // nozzle 5 Y: table 2 is Y2 - refY
-        {1018, "7.0001", "7.0001", "7.0001"},      // camera X: refX - X2 on every table
-        {1240, "7.0001", "7.0001", "7.0001"},
-        {1241, "7.0001", "7.0001", "7.0001"},
-        {1237, "5.0001", "5.0001", "5.0001"},      // nozzle 2 X: the first table
+    struct Row { int id; std::array<const char*, 3> texts; };  // active table 1, 2, 3
+    const Row rows[] = {
+        {1026, {"-15.0001", "-20.0001", "0.0000"}},  // discard Y: Y, Y2
+        {1020, {"5.0001", "10.0001", "0.0000"}},     // camera Y: refY - Y, refY - Y2
+        {1045, {"5.0001", "10.0001", "0.0000"}},     // nozzle 6 Y
+        {1027, {"5.0001", "-10.0001", "0.0000"}},    // nozzle 5 Y: table 2 is Y2 - refY
+        {1018, {"7.0001", "7.0001", "7.0001"}},      // camera X: refX - X2 on every table
+        {1240, {"7.0001", "7.0001", "7.0001"}},
+        {1241, {"7.0001", "7.0001", "7.0001"}},
+        {1237, {"5.0001", "5.0001", "5.0001"}},      // nozzle 2 X: the first table
     };
-    for (const Row& r : rows) {
-        in.activeTable = 1;
-        EXPECT_EQ(BasicTeachText(r.id, in), r.t1) << r.id;
-        in.activeTable = 2;
-        EXPECT_EQ(BasicTeachText(r.id, in), r.t2) << r.id;
-        in.activeTable = 3;
-        EXPECT_EQ(BasicTeachText(r.id, in), r.t3) << r.id;
-    }
+    for (const Row& r : rows)
+        for (int table = 1; table <= 3; ++table) {
+            in.activeTable = table;
+            EXPECT_EQ(BasicTeachText(r.id, in), r.texts[table - 1]) << r.id << " table " << table;
+        }
     // Other types ignore the table.
     in.machineType = 3;
-    in.activeTable = 3;
     EXPECT_EQ(BasicTeachText(1026, in), "-15.0001");
     EXPECT_EQ(BasicTeachText(1018, in), "5.0001");
 }
@@ -141,63 +122,31 @@ TEST(BasicTeach, FortyButtonsEachOnItsOwnField) {
     const auto buttons = smt::BasicTeachButtons();
     ASSERT_EQ(buttons.size(), 40u);
     std::set<int> ids;
-    std::set<std::string> fields;
+    std::set<std::string> fields, known;
+    for (const auto& f : smt::BasicSettingFields()) known.insert(f.key);
     for (const auto& b : buttons) {
         ids.insert(b.id);
         fields.insert(b.field);
-        bool known = false;
-        for (const auto& f : smt::BasicSettingFields()) known = known || std::string(f.key) == b.field;
-        EXPECT_TRUE(known) << b.field;
+        EXPECT_TRUE(known.contains(b.field)) << b.field;
     }
     EXPECT_EQ(ids.size(), 40u);
     EXPECT_EQ(fields.size(), 40u);
     EXPECT_EQ(smt::FindBasicTeachButton(9999), nullptr);
 }
 
+// Type 7 keeps every nozzle and only loses the drag-feed and type-4 fields; 8 and 9 lose nothing.
 TEST(BasicDialogRules, DisabledFieldsPerMachineType) {
-    using smt::BasicFieldDisabled;
-    // One probe per table row: the types that disable it.
-    struct Probe { const char* field; std::set<int> types; };
-    const std::vector<Probe> probes = {
-        {"m_Nozzle2MoreNozzle1", {1, 2, 3, 4, 5, 6, 7}},
-        {"m_FeedOverBack", {1, 2, 3, 4, 5, 6, 7}},
-        {"m_ChangeDelay", {0, 1, 2, 3, 5, 6, 7}},
-        {"m_Exhaust", {0, 1, 2, 3, 4, 5, 6}},
-        {"m_X_Y2ToY1", {0, 1, 2, 3, 5, 6, 7}},
-        {"m_Y_Y2ToY1", {0, 1, 2, 3, 5, 6, 7}},
-        {"m_Correction_X2", {0}},
-        {"m_SuctionNozzleValue2", {0}},
-        {"m_X_Nozzle2ToNozzle1", {}},
-        {"m_Y_Nozzle2ToNozzle1", {4}},
-        {"m_Z_Nozzle3ToFeed", {0, 1, 2, 5}},
-        {"m_X_Nozzle4ToNozzle1", {0, 1, 2, 5}},
-        {"m_Y_Nozzle3ToNozzle1", {0, 1, 2, 4, 5}},
-        {"m_Y_Nozzle4ToNozzle1", {0, 1, 2, 4, 5}},
-        {"m_Correction_Y4", {0, 1, 2, 5}},
-        {"m_Z_Nozzle5ToFeed", {0, 1, 2, 3, 5}},
-        {"m_Y_Nozzle5ToNozzle1", {0, 1, 2, 3, 5}},
-        {"m_Z_Nozzle6ToFeed", {0, 1, 2, 3, 5, 6}},
-        {"m_X_Nozzle6ToNozzle1", {0, 1, 2, 3, 5, 6}},
-        {"m_Correction_X5", {0, 1, 2, 3, 4, 5, 6}},
-        {"m_SuctionNozzleValue6", {0, 1, 2, 3, 4, 5, 6}},
-        {"m_Z_Nozzle7ToFeed", {0, 1, 2, 3, 4, 5, 6}},
-        {"m_SuctionNozzleValue8", {0, 1, 2, 3, 4, 5, 6}},
-        {"m_X_DropsGlueToNozzle1", {6}},
-        {"m_Y_DropsGlueToNozzle1", {6}},
-        {"m_Z_DropsGlueToPCBHeight", {4, 6}},
-        {"m_ResetToVisualOrigin", {4}},
-        {"m_Z_Nozzle1ToFeed", {}},
-        {"m_X_CameraToNozzle1", {}},
-    };
-    for (const Probe& p : probes)
-        for (int type = 0; type <= 9; ++type)
-            EXPECT_EQ(BasicFieldDisabled(type, p.field), p.types.count(type) == 1) << p.field << " type " << type;
+    EXPECT_EQ(smt::BasicDisabledFields(7), (std::vector<std::string>{"m_ChangeDelay", "m_FeedOverBack",
+                                                                     "m_Nozzle2MoreNozzle1", "m_X_Y2ToY1",
+                                                                     "m_Y_Y2ToY1"}));
     EXPECT_TRUE(smt::BasicDisabledFields(8).empty());
     EXPECT_TRUE(smt::BasicDisabledFields(9).empty());
-    // Type 7 keeps every nozzle and only loses the drag-feed and type-4 fields.
-    EXPECT_EQ(smt::BasicDisabledFields(7),
-              (std::vector<std::string>{"m_ChangeDelay", "m_FeedOverBack", "m_Nozzle2MoreNozzle1", "m_X_Y2ToY1",
-                                        "m_Y_Y2ToY1"}));
+    // The dispensing head's fields: disabled on type 6 (no head), its height on type 4 too.
+    for (int type = 0; type <= 9; ++type) {
+        EXPECT_EQ(smt::BasicFieldDisabled(type, "m_X_DropsGlueToNozzle1"), type == 6) << type;
+        EXPECT_EQ(smt::BasicFieldDisabled(type, "m_Z_DropsGlueToPCBHeight"), type == 4 || type == 6) << type;
+        EXPECT_FALSE(smt::BasicFieldDisabled(type, "m_Z_Nozzle1ToFeed")) << type;
+    }
 }
 
 TEST(BasicDialogRules, OpeningZeroesTypeFourOffsetsAndKeepsOnlineResetOverDebug) {
@@ -205,9 +154,7 @@ TEST(BasicDialogRules, OpeningZeroesTypeFourOffsetsAndKeepsOnlineResetOverDebug)
     s.m_Y_Nozzle2ToNozzle1 = 1;
     s.m_Y_Nozzle3ToNozzle1 = 2;
     s.m_Y_Nozzle4ToNozzle1 = 3;
-    s.m_ResetToVisualOrigin = 1;
-    s.m_OnlineToReset = 1;
-    s.m_DebugModel = 1;
+    s.m_ResetToVisualOrigin = s.m_OnlineToReset = s.m_DebugModel = 1;
     EXPECT_FALSE(smt::ZeroTypeFourOffsets(s, 3));
     EXPECT_EQ(s.m_Y_Nozzle3ToNozzle1, 2);
     EXPECT_EQ(s.m_ResetToVisualOrigin, 1);
@@ -219,26 +166,16 @@ TEST(BasicDialogRules, OpeningZeroesTypeFourOffsetsAndKeepsOnlineResetOverDebug)
     smt::MarkBasicDialogOpen(s);
     EXPECT_EQ(s.m_DebugModel, 1);
     EXPECT_TRUE(smt::ZeroTypeFourOffsets(s, 4));
-    EXPECT_EQ(s.m_Y_Nozzle2ToNozzle1, 0);
-    EXPECT_EQ(s.m_Y_Nozzle3ToNozzle1, 0);
-    EXPECT_EQ(s.m_Y_Nozzle4ToNozzle1, 0);
-    EXPECT_EQ(s.m_ResetToVisualOrigin, 0);
+    EXPECT_EQ((std::vector<double>{s.m_Y_Nozzle2ToNozzle1, s.m_Y_Nozzle3ToNozzle1, s.m_Y_Nozzle4ToNozzle1,
+                                   double(s.m_ResetToVisualOrigin)}),
+              (std::vector<double>{0, 0, 0, 0}));
     smt::CloseBasicDialog(s);
     EXPECT_FALSE(s.m_bDialogOpen);
 }
 
-class BasicConfirmTest : public ::testing::Test {
-protected:
-    ~BasicConfirmTest() override {
-        smt::TheSettingsRederivations() = {};
-        smt::TheLensCalibrationPort() = {};
-        smt::TheBasicOkPort() = {};
-    }
+TEST(BasicConfirm, OkSavesThenRecomputesThenReloadsTheLens) {
     TempDir dir;
-    std::string config = dir.File("config.ini");
-};
-
-TEST_F(BasicConfirmTest, OkSavesThenRecomputesThenReloadsTheLens) {
+    const std::string config = dir.File("config.ini");
     std::vector<std::string> calls;
     auto& r = smt::TheSettingsRederivations();
     r.recomputeLimitPulses = [&] {
@@ -255,8 +192,7 @@ TEST_F(BasicConfirmTest, OkSavesThenRecomputesThenReloadsTheLens) {
 
     smt::BasicSettings s;
     s.m_X_Limit = 400;
-    s.m_Calibrator2 = 1;
-    s.m_CameraLens = 1;
+    s.m_Calibrator2 = s.m_CameraLens = 1;
     EXPECT_EQ(smt::ConfirmBasicSettings(s, 0, dir.Path()), smt::BasicOkOutcome::Saved);
     EXPECT_EQ(calls, (std::vector<std::string>{"limits:400.0000", "pulses", "heads",
                                                "lens:cameraCalibrate_data6mm.xml", "panel:0"}));
@@ -271,43 +207,23 @@ TEST_F(BasicConfirmTest, OkSavesThenRecomputesThenReloadsTheLens) {
     smt::ConfirmBasicSettings(s, 0, dir.Path());
     EXPECT_EQ(calls.back(), "panel:1");
     EXPECT_EQ(s.m_Calibrator2, 1);
+    smt::TheSettingsRederivations() = {};
+    smt::TheLensCalibrationPort() = {};
+    smt::TheBasicOkPort() = {};
 }
 
 // ---- AutoZ and the measured height ----
 
-class BasicMeasureTest : public ::testing::Test {
+class BasicMeasureTest : public FeedOperationTest {
 protected:
-    BasicMeasureTest() {
-        smt::ResetLinkState();
-        smt::ClearPositionCounters();
-        plat::RunPostedTasks();
-        smt::g_Connected = true;
-        smt::g_Homed = true;
-        smt::TheFeedOperationPort().start = [this](int code, smt::BusyClaim claim) {
-            codes.push_back(code);
-            runningWhileStarted = smt::g_Running.load();
-            held = std::move(claim);
-        };
-    }
-    ~BasicMeasureTest() override {
-        held.Release();
-        smt::TheFeedOperationPort() = {};
-        smt::ReferenceHeightSink().Remove();
-        smt::ResetLinkState();
-        smt::ClearPositionCounters();
-        plat::RunPostedTasks();
-    }
-    ScriptedResponder boxes;
-    std::vector<int> codes;
-    bool runningWhileStarted = false;
-    smt::BusyClaim held;
+    BasicMeasureTest() { smt::g_Connected = smt::g_Homed = true; }
+    ~BasicMeasureTest() override { smt::ReferenceHeightSink().Remove(); }
 };
 
 TEST_F(BasicMeasureTest, GuardsInOrder) {
     smt::g_PulseZ[4] = 10;  // nozzle 5 away from zero, on any machine type
     smt::g_Running = true;
-    smt::g_Homed = false;
-    smt::g_Connected = false;
+    smt::g_Connected = smt::g_Homed = false;
     EXPECT_FALSE(smt::StartReferenceMeasurement());
     smt::g_Connected = true;
     EXPECT_FALSE(smt::StartReferenceMeasurement());
@@ -332,20 +248,13 @@ TEST_F(BasicMeasureTest, StarterHandsTheClaimToTheWorker) {
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is runnig !"});
     held.Release();  // the worker ends
     EXPECT_FALSE(smt::g_Running.load());
-}
-
-TEST_F(BasicMeasureTest, NoWorkerInstalledLeavesTheMachineIdle) {
+    // No worker installed: nothing starts and the machine stays idle.
     smt::TheFeedOperationPort() = {};
     EXPECT_FALSE(smt::StartReferenceMeasurement());
     EXPECT_FALSE(smt::g_Running.load());
 }
 
 TEST_F(BasicMeasureTest, TwoStartersAtOnceStartOneWorker) {
-    std::atomic<int> started{0};
-    smt::TheFeedOperationPort().start = [&](int, smt::BusyClaim claim) {
-        ++started;
-        held = std::move(claim);  // the worker keeps running until the test ends
-    };
     std::atomic<bool> go{false};
     std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i)
@@ -355,11 +264,13 @@ TEST_F(BasicMeasureTest, TwoStartersAtOnceStartOneWorker) {
         });
     go = true;
     for (auto& t : threads) t.join();
-    EXPECT_EQ(started.load(), 1);
+    EXPECT_EQ(codes.size(), 1u);  // the worker keeps running until the test ends
     EXPECT_EQ(boxes.Count(), 3u);
 }
 
-TEST_F(BasicMeasureTest, MeasuredHeightReachesOnlyAnOpenDialog) {
+// A height of 0 is stored and not shown; a dialog closed before the value
+// arrives is in the dialog's tests.
+TEST_F(BasicMeasureTest, MeasuredHeightReachesTheDialogOnlyThroughTheInterfaceThread) {
     smt::BasicSettings s;
     std::vector<std::string> shown;
     smt::ReferenceHeightSink().Install([&](const std::string& t) { shown.push_back(t); });
@@ -368,9 +279,6 @@ TEST_F(BasicMeasureTest, MeasuredHeightReachesOnlyAnOpenDialog) {
     EXPECT_TRUE(shown.empty());  // nothing written from the worker's thread
     EXPECT_EQ(plat::RunPostedTasks(), 1);
     EXPECT_EQ(shown, std::vector<std::string>{"-12.3450"});
-
-    // A height of 0 is stored and not shown. (A dialog closed before the value
-    // arrives is in the dialog's tests.)
     smt::StoreReferenceHeight(s, 0);
     EXPECT_EQ(plat::RunPostedTasks(), 0);
     EXPECT_EQ(s.m_Z_Measurement, 0);

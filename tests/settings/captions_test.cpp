@@ -20,36 +20,30 @@ namespace {
 
 const std::string kRes = std::string(SMT_SOURCE_DIR) + "/res";
 
+// Every key in every shipped language; the Chinese file equals the built-in texts
+// (but for message 03, which the built-in text breaks over two lines), and the
+// speed dialogs' captions are translated.
 TEST(SettingsCaptions, ShippedFilesHoldEveryKey) {
+    std::vector<std::pair<DialogCaptions, bool>> sets;  // captions, translated
     for (DialogCaptions* c : {&TheBasicCaptions(), &TheOriginUpdateCaptions(), &TheDetourCaptions(),
                               &TheDippingStationCaptions(), &ThePulseCaptions(), &TheVersionNumberCaptions(),
-                              &TheAutoTransportCaptions(), &TheCoverCaptions()})
+                              &TheAutoTransportCaptions(), &TheCoverCaptions()}) {
         c->Reset();  // the built-in texts, whatever an earlier case loaded
-    struct Set {
-        DialogCaptions captions;
-        bool translated;  // English and German differ from the built-in text
-    };
-    const Set sets[] = {
-        {TheBasicCaptions(), false},        {TheOriginUpdateCaptions(), false},
-        {TheDetourCaptions(), false},       {TheDippingStationCaptions(), false},
-        {ThePulseCaptions(), false},        {TheVersionNumberCaptions(), false},
-        {TheAutoTransportCaptions(), false}, {TheCoverCaptions(), false},
-        {MakeSpeedTemplateCaptions(), true}, {MakeSpeedListCaptions(), true},
-        {MakeSpeedSetCaptions(), true},
-    };
-    for (const char* language : {"Chinese", "English", "German"}) {
+        sets.emplace_back(*c, false);
+    }
+    for (const DialogCaptions& c : {MakeSpeedTemplateCaptions(), MakeSpeedListCaptions(), MakeSpeedSetCaptions()})
+        sets.emplace_back(c, true);
+    for (const std::string language : {"Chinese", "English", "German"}) {
         const std::string path = kRes + "/" + language + ".ini";
-        for (const Set& set : sets) {
-            for (const auto& [key, builtIn] : set.captions.Entries()) {
-                const std::string text =
-                    plat::GetPrivateProfileString(set.captions.Section(), key, "<missing>", 512, path);
-                EXPECT_NE(text, "<missing>") << language << " " << key;
-                EXPECT_FALSE(text.empty()) << language << " " << key;
-                // The file holds message 03 on one line; the built-in text breaks it.
-                if (std::string(language) == "Chinese" && key != "SpeedTemplate.c_Message_03") {
-                    EXPECT_EQ(text, builtIn) << key;
-                } else if (std::string(language) != "Chinese" && set.translated) {
-                    EXPECT_NE(text, builtIn) << language << " " << key << " is untranslated";
+        for (const auto& [captions, translated] : sets) {
+            for (const auto& [key, builtIn] : captions.Entries()) {
+                SCOPED_TRACE(language + " " + key);
+                const std::string text = plat::GetPrivateProfileString(captions.Section(), key, "", 512, path);
+                EXPECT_FALSE(text.empty());
+                if (language == "Chinese" && key != "SpeedTemplate.c_Message_03") {
+                    EXPECT_EQ(text, builtIn);
+                } else if (language != "Chinese" && translated) {
+                    EXPECT_NE(text, builtIn) << "untranslated";
                 }
             }
         }
@@ -89,19 +83,12 @@ TEST(SettingsCaptions, LanguageFileOverridesAndMissingKeysKeepBuiltIn) {
 TEST(SettingsCaptions, SpeedCaptionsAgreeWithTheDriveAndRowNames) {
     const DialogCaptions manager = MakeSpeedTemplateCaptions(), list = MakeSpeedListCaptions(),
                          set = MakeSpeedSetCaptions();
-    EXPECT_EQ(list.Entries().size(), 17u);
-    EXPECT_EQ(set.Entries().size(), 9u);
     for (int d = 0; d < kSpeedDriveCount; ++d) {
         EXPECT_EQ(manager.Text(std::string("SpeedTemplate.c_Motor_") + SpeedDriveKey(d)), SpeedDriveEditCaption(d));
         EXPECT_EQ(list.Text(NumberedCaption("SpeedList.c_SpeedList_", d + 2)), SpeedDriveListCaption(d));
     }
     for (int k = 0; k < kSpeedTypeCount; ++k)
         EXPECT_EQ(set.Text(NumberedCaption("SpeedSet.c_SpeedSetList_", k + 3)), SpeedSetRowCaption(k));
-    EXPECT_EQ(manager.Text("SpeedTemplate.c_SpeedTemplate"), "速度模板管理");
-    EXPECT_EQ(manager.Text("SpeedTemplate.c_Z_RunFast"), "Z 快速定位");
-    EXPECT_EQ(manager.Text("SpeedTemplate.c_Message_08").empty(), false);
-    EXPECT_EQ(manager.Text("SpeedTemplate.c_Message_03"),
-              "要删除的速度在速度设置里已经被使用，\r\n请先改变速度设置后再删除此速度 !");
 }
 
 } // namespace

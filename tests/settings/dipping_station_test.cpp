@@ -3,17 +3,13 @@
 #include <string>
 #include <vector>
 
-#include "link/link_state.h"
-#include "platform/uipost.h"
 #include "settings/dipping_station.h"
 #include "settings_test_util.h"
-#include "test_support.h"
 
 namespace {
 
 using smt::DippingAxis;
 using smt::DippingStationSettings;
-using smt::test::ScriptedResponder;
 
 TEST(DippingStation, TeachMovesAwayFromZero) {
     smt::PositionSnapshot p;
@@ -40,41 +36,19 @@ TEST(DippingStation, OutputAlternatesFromOff) {
     EXPECT_EQ(toggle.Press(0), 0);
     EXPECT_EQ(toggle.Press(0), 1);
     EXPECT_EQ(toggle.Press(3), 0);
-    EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{{10, 0}, {10, 1}, {10, 0}}));
-    // Type 7 flips the remembered state and sends nothing.
-    EXPECT_EQ(toggle.Press(7), 1);
-    EXPECT_EQ(sent.size(), 3u);
+    EXPECT_EQ(toggle.Press(7), 1);  // type 7 flips the remembered state and sends nothing
     EXPECT_EQ(toggle.Press(0), 0);
-    EXPECT_EQ(sent.back(), (std::pair<int, int>{10, 0}));
+    EXPECT_EQ(sent, (std::vector<std::pair<int, int>>{{10, 0}, {10, 1}, {10, 0}, {10, 0}}));
     smt::TheDippingOutputPort() = {};
 }
 
-class DippingGuardTest : public ::testing::Test {
-protected:
-    DippingGuardTest() {
-        smt::ResetLinkState();
-        smt::ClearPositionCounters();
-        smt::TheFeedOperationPort().start = [this](int code, smt::BusyClaim claim) {
-            codes.push_back(code);
-            EXPECT_TRUE(smt::g_Running.load());
-            claim.Release();
-        };
-    }
-    ~DippingGuardTest() override {
-        smt::TheFeedOperationPort() = {};
-        smt::ResetLinkState();
-        smt::ClearPositionCounters();
-    }
-    ScriptedResponder boxes;
-    std::vector<int> codes;
-};
+class DippingGuardTest : public smt::test::FeedOperationTest {};
 
 TEST_F(DippingGuardTest, RefusalsInOrderThenTheTwoOperations) {
     EXPECT_FALSE(smt::StartHeadToDippingStation());
     smt::g_Connected = true;
     EXPECT_FALSE(smt::StartDippingStationMeasurement());
-    smt::g_Homed = true;
-    smt::g_Running = true;
+    smt::g_Homed = smt::g_Running = true;
     EXPECT_FALSE(smt::StartHeadToDippingStation());
     smt::g_Running = false;
     smt::g_PulseZ[2] = -5;  // a head is down
@@ -87,31 +61,24 @@ TEST_F(DippingGuardTest, RefusalsInOrderThenTheTwoOperations) {
 
     smt::g_PulseZ[2] = 0;
     EXPECT_TRUE(smt::StartHeadToDippingStation());
+    EXPECT_TRUE(runningWhileStarted);
+    held.Release();
     EXPECT_TRUE(smt::StartDippingStationMeasurement());
+    held.Release();
     EXPECT_EQ(codes, (std::vector<int>{-3, -2}));
     EXPECT_FALSE(smt::g_Running.load());
 }
 
-class DippingHeightTest : public ::testing::Test {
-protected:
-    DippingHeightTest() {
-        plat::RunPostedTasks();
-        basic.m_Z_Measurement = -3;
-        basic.m_Z_Nozzle1ToPCBHeight = -20;
-        station.m_WaterFilmThickness = 0.5;
-        smt::DippingZSink().Install([this](const std::string& t) { shown.push_back(t); });
-    }
-    ~DippingHeightTest() override {
-        smt::DippingZSink().Remove();
-        plat::RunPostedTasks();
-    }
-    smt::BasicSettings basic;
-    DippingStationSettings station;
-    std::vector<std::string> shown;
-};
-
 // The dialog side (a value posted to a closed dialog is dropped) is in the dialog's tests.
-TEST_F(DippingHeightTest, HeightLessTheHeadDifferencePlusFilmAndZeroStaysZero) {
+TEST(DippingStation, HeightLessTheHeadDifferencePlusFilmAndZeroStaysZero) {
+    plat::RunPostedTasks();
+    smt::BasicSettings basic;
+    basic.m_Z_Measurement = -3;
+    basic.m_Z_Nozzle1ToPCBHeight = -20;
+    DippingStationSettings station;
+    station.m_WaterFilmThickness = 0.5;
+    std::vector<std::string> shown;
+    smt::DippingZSink().Install([&](const std::string& t) { shown.push_back(t); });
     // -10 - (-3 - -20) = -27, plus the film 0.5.
     EXPECT_DOUBLE_EQ(smt::StoreDippingStationHeight(station, basic, -10), -26.5);
     EXPECT_DOUBLE_EQ(station.m_DippingStation_Z, -26.5);
@@ -122,7 +89,7 @@ TEST_F(DippingHeightTest, HeightLessTheHeadDifferencePlusFilmAndZeroStaysZero) {
     EXPECT_EQ(smt::StoreDippingStationHeight(station, basic, 17), 0);
     EXPECT_EQ(station.m_DippingStation_Z, 0);
     EXPECT_EQ(plat::RunPostedTasks(), 0);
-    EXPECT_EQ(shown.size(), 1u);
+    smt::DippingZSink().Remove();
 }
 
 TEST(DippingStation, ConfigMissingGivesZerosAndRoundTrips) {

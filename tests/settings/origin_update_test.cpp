@@ -9,7 +9,6 @@
 #include "settings/origin_update.h"
 #include "settings/rederive_hooks.h"
 #include "settings_test_util.h"
-#include "test_support.h"
 
 namespace {
 
@@ -18,56 +17,51 @@ using smt::test::TempDir;
 
 class OriginUpdateTest : public ::testing::Test {
 protected:
-    OriginUpdateTest() { smt::g_PanelLink.zCheckMask = 0; }
+    // Records the shifts of the other subsystems as "what dx dy".
+    OriginUpdateTest() {
+        smt::g_PanelLink.zCheckMask = 0;
+        auto record = [this](const char* what) {
+            return [this, what](double x, double y) {
+                calls.push_back(std::string(what) + " " + std::to_string(x) + " " + std::to_string(y));
+            };
+        };
+        auto& port = smt::TheOriginShiftPort();
+        port.shiftFeedCoordinates = record("feed");
+        port.shiftPcbOrigin = record("pcb");
+        port.shiftNozzleCoordinates = record("nozzle");
+        smt::TheSettingsRederivations().applyOriginOffset = record("camera");
+    }
     ~OriginUpdateTest() override {
         smt::TheOriginShiftPort() = {};
         smt::TheSettingsRederivations() = {};
         smt::g_PanelLink.zCheckMask = 0;
         smt::g_ThrowPositionPulses = {};
     }
-    void Record() {
-        auto& port = smt::TheOriginShiftPort();
-        port.shiftFeedCoordinates = [this](double x, double y) { calls.push_back(Call("feed", x, y)); };
-        port.shiftPcbOrigin = [this](double x, double y) { calls.push_back(Call("pcb", x, y)); };
-        port.shiftNozzleCoordinates = [this](double x, double y) { calls.push_back(Call("nozzle", x, y)); };
-        smt::TheSettingsRederivations().applyOriginOffset = [this](double x, double y) {
-            calls.push_back(Call("camera", x, y));
-        };
-    }
-    static std::string Call(const char* what, double x, double y) {
-        return std::string(what) + " " + std::to_string(x) + " " + std::to_string(y);
-    }
     TempDir dir;
     std::string config = dir.File("config.ini");
     std::vector<std::string> calls;
 };
 
-TEST_F(OriginUpdateTest, MissingSectionGivesDefaults) {
+// A missing axis key keeps what it held; empty text is kept too, text that is
+// no number reads 0; the axis bits are added to the live mask.
+TEST_F(OriginUpdateTest, LoadsDefaultsAndAxisSwitchesOnlyFromText) {
     OriginUpdateSettings o;
     o.m_UpdateThrow = 1;
     o.m_0F_D2 = 0;
     smt::test::WriteBytes(config, "[Other]\nm_UpdateThrow=1\n");
     smt::LoadOriginUpdateConfig(o, config, 0);
-    // Offsets 0 and update switches off; a missing axis key keeps what it held.
-    OriginUpdateSettings expected;
+    OriginUpdateSettings expected;  // offsets 0, update switches off, every axis switch on
     expected.m_0F_D2 = 0;
     EXPECT_EQ(o, expected);
     EXPECT_EQ(smt::g_PanelLink.zCheckMask.load(), 0x03);
-    OriginUpdateSettings fresh;
-    smt::LoadOriginUpdateConfig(fresh, config, 0);
-    EXPECT_EQ(fresh, OriginUpdateSettings{});  // every axis switch on
-}
 
-TEST_F(OriginUpdateTest, AxisSwitchTakenOnlyFromText) {
     smt::test::WriteBytes(config, "[OriginUpdateConfig]\nm_02_Z1=\nm_03_Z2=0\nm_04_A1=abc\nm_OriginOffsetX=0.25\n");
-    OriginUpdateSettings o;
+    o = {};
     smt::g_PanelLink.zCheckMask = 0x10;
     smt::LoadOriginUpdateConfig(o, config, 2);
-    EXPECT_EQ(o.m_02_Z1, 1);  // empty text: kept
-    EXPECT_EQ(o.m_03_Z2, 0);
-    EXPECT_EQ(o.m_04_A1, 0);  // text that is no number reads as 0
+    EXPECT_EQ((std::vector<int>{o.m_02_Z1, o.m_03_Z2, o.m_04_A1}), (std::vector<int>{1, 0, 0}));
     EXPECT_EQ(o.m_OriginOffsetX, 0.25);
-    EXPECT_EQ(smt::g_PanelLink.zCheckMask.load(), 0x11);  // bits are added to the mask
+    EXPECT_EQ(smt::g_PanelLink.zCheckMask.load(), 0x11);
 }
 
 TEST_F(OriginUpdateTest, SaveWritesEveryKeyAndReadsBack) {
@@ -79,10 +73,8 @@ TEST_F(OriginUpdateTest, SaveWritesEveryKeyAndReadsBack) {
     ASSERT_TRUE(smt::SaveOriginUpdateConfig(o, config));
     const auto lines = smt::test::ProfileLines(config);
     ASSERT_EQ(lines.size(), 24u);  // header and 23 keys
-    EXPECT_EQ(lines[1], "m_OriginOffsetX=-0.1235");
-    EXPECT_EQ(lines[3], "m_UpdateCurrentFeed=0");
-    EXPECT_EQ(lines[8], "m_00_X=1");
-    EXPECT_EQ(lines[23], "m_0F_D2=1");
+    EXPECT_EQ((std::vector<std::string>{lines[1], lines[3], lines[8], lines[23]}),
+              (std::vector<std::string>{"m_OriginOffsetX=-0.1235", "m_UpdateCurrentFeed=0", "m_00_X=1", "m_0F_D2=1"}));
     OriginUpdateSettings back;
     smt::LoadOriginUpdateConfig(back, config, 9);
     o.m_OriginOffsetX = -0.1235;
@@ -92,19 +84,13 @@ TEST_F(OriginUpdateTest, SaveWritesEveryKeyAndReadsBack) {
 TEST_F(OriginUpdateTest, ZCheckMaskPerMachineType) {
     OriginUpdateSettings o;
     for (const auto& k : smt::OriginAxisSwitches()) o.*k.member = 0;
-    o.m_04_A1 = 1;
-    o.m_07_A4 = 1;
-    o.m_02_Z1 = 1;
-    EXPECT_EQ(smt::OriginZCheckMask(o, 7), 0x09);
-    EXPECT_EQ(smt::OriginZCheckMask(o, 0), 0x01);
-    EXPECT_EQ(smt::OriginZCheckMask(o, 6), 0x01);
-    EXPECT_EQ(smt::OriginZCheckMask(o, 8), 0x00);
-    EXPECT_EQ(smt::OriginZCheckMask(o, 9), 0x00);
+    o.m_04_A1 = o.m_07_A4 = o.m_02_Z1 = 1;
+    for (auto [type, mask] : {std::pair{7, 0x09}, {0, 0x01}, {6, 0x01}, {8, 0x00}, {9, 0x00}})
+        EXPECT_EQ(smt::OriginZCheckMask(o, type), mask) << type;
     o.m_0B_L1 = 1;  // the eighth nozzle on type 7
     EXPECT_EQ(smt::OriginZCheckMask(o, 7), 0x89);
     // OK rebuilds the live mask from zero.
-    o.m_0B_L1 = 0;
-    o.m_02_Z1 = 0;
+    o.m_0B_L1 = o.m_02_Z1 = 0;
     smt::g_PanelLink.zCheckMask = 0xFF;
     smt::BasicSettings basic;
     smt::ConfirmOriginUpdate(o, basic, config, 7, 100, 100, {});
@@ -112,7 +98,6 @@ TEST_F(OriginUpdateTest, ZCheckMaskPerMachineType) {
 }
 
 TEST_F(OriginUpdateTest, OnlyTheDiscardSwitchMovesOnlyTheDiscardPosition) {
-    Record();
     OriginUpdateSettings o;
     o.m_OriginOffsetX = 0.05;
     o.m_OriginOffsetY = -0.02;
@@ -121,17 +106,14 @@ TEST_F(OriginUpdateTest, OnlyTheDiscardSwitchMovesOnlyTheDiscardPosition) {
     basic.m_X_ThrowPosition = 100;
     basic.m_Y_ThrowPosition = -50;
     basic.m_X_CameraToNozzle1 = 3;
-    std::string shownX, shownY;
-    smt::ConfirmOriginUpdate(o, basic, config, 0, 80, 80, [&](const std::string& x, const std::string& y) {
-        shownX = x;
-        shownY = y;
-    });
+    std::string shown;
+    smt::ConfirmOriginUpdate(o, basic, config, 0, 80, 80,
+                             [&](const std::string& x, const std::string& y) { shown = x + " " + y; });
     EXPECT_TRUE(calls.empty());
     EXPECT_DOUBLE_EQ(basic.m_X_ThrowPosition, 100.05);
     EXPECT_DOUBLE_EQ(basic.m_Y_ThrowPosition, -50.02);
     EXPECT_EQ(basic.m_X_CameraToNozzle1, 3);
-    EXPECT_EQ(shownX, "100.0500");
-    EXPECT_EQ(shownY, "-50.0200");
+    EXPECT_EQ(shown, "100.0500 -50.0200");
     // Each coordinate times its factor, truncated toward zero.
     EXPECT_EQ(smt::g_ThrowPositionPulses, (smt::PulsePoint{8004, -4001}));
     EXPECT_EQ(plat::GetPrivateProfileString("OriginUpdateConfig", "m_OriginOffsetY", "", 512, config), "-0.0200");
@@ -142,7 +124,6 @@ TEST_F(OriginUpdateTest, OnlyTheDiscardSwitchMovesOnlyTheDiscardPosition) {
 }
 
 TEST_F(OriginUpdateTest, EverySwitchShiftsInOrder) {
-    Record();
     OriginUpdateSettings o;
     o.m_OriginOffsetX = 0.5;
     o.m_OriginOffsetY = -0.25;
@@ -157,28 +138,11 @@ TEST_F(OriginUpdateTest, EverySwitchShiftsInOrder) {
 TEST_F(OriginUpdateTest, HomingReadsTheLiveSwitches) {
     const OriginUpdateSettings keep = smt::TheOriginUpdate();
     smt::InstallOriginHomingSwitches();
-    smt::TheOriginUpdate().m_03_Z2 = 0;
-    smt::TheOriginUpdate().m_0E_D1 = 0;
+    smt::TheOriginUpdate().m_03_Z2 = smt::TheOriginUpdate().m_0E_D1 = 0;
     const smt::HomingAxisSwitches h = smt::TheHomingPort().axisSwitches();
-    EXPECT_EQ(h.m_03_Z2, 0);
-    EXPECT_EQ(h.m_0E_D1, 0);
-    EXPECT_EQ(h.m_0F_D2, 1);
-    EXPECT_EQ(h.m_00_X, 1);
+    EXPECT_EQ((std::vector<int>{h.m_03_Z2, h.m_0E_D1, h.m_0F_D2, h.m_00_X}), (std::vector<int>{0, 0, 1, 1}));
     smt::TheHomingPort().axisSwitches = {};
     smt::TheOriginUpdate() = keep;
-}
-
-TEST_F(OriginUpdateTest, SwitchCaptionsPerMachineType) {
-    std::vector<std::string> shown;
-    for (int i = 0; i < 16; ++i)
-        if (auto c = smt::OriginAxisSwitchCaption(i, 0); c.shown) shown.push_back(c.text);
-    EXPECT_EQ(shown, (std::vector<std::string>{"X", "Y", "Z1", "Z2", "W1", "W2", "W3"}));
-    shown.clear();
-    for (int i = 0; i < 16; ++i)
-        if (auto c = smt::OriginAxisSwitchCaption(i, 7); c.shown) shown.push_back(c.text);
-    EXPECT_EQ(shown, (std::vector<std::string>{"X", "Y", "Z1", "Z2", "Z3", "Z4", "Z5", "Z6", "Z7", "Z8"}));
-    EXPECT_TRUE(smt::OriginAxisSwitchCaption(3, 8).keepResource);
-    EXPECT_EQ(smt::OriginAxisSwitchCaption(15, 9).text, "D2");
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 
 #include "settings/version_switches.h"
 #include "settings_test_util.h"
-#include "test_support.h"
 
 namespace smt {
 namespace {
