@@ -48,14 +48,10 @@ TEST(SpeedConcurrency, ReadersNeverSeeATornTableWhileTheManagerConfirms) {
     auto reader = [&] {
         std::array<SpeedPair, kSpeedDriveCount> speeds{};
         while (!done.load()) {
-            for (int k = 0; k < kSpeedTypeCount; ++k) {
-                if (!Whole(live.Table(static_cast<SpeedType>(k)))) ++torn;
-            }
+            for (int k = 0; k < kSpeedTypeCount; ++k) torn += !Whole(live.Table(static_cast<SpeedType>(k)));
             const SpeedTemplateSettings s = live.Settings();
-            if (s.m_XY_RunFast != s.m_S_RunFine || s.m_SpeedMenuCheck < 1 || s.m_SpeedMenuCheck > 3) {
-                ++tornSettings;
-            }
-            if (!live.FindTemplateSpeeds("A", speeds)) ++missing;
+            tornSettings += s.m_XY_RunFast != s.m_S_RunFine || s.m_SpeedMenuCheck < 1 || s.m_SpeedMenuCheck > 3;
+            missing += !live.FindTemplateSpeeds("A", speeds);
             ++reads;
         }
     };
@@ -90,9 +86,7 @@ TEST(SpeedConcurrency, ReadersNeverSeeATornTableWhileTheManagerConfirms) {
     r1.join();
     r2.join();
 
-    EXPECT_EQ(torn.load(), 0);
-    EXPECT_EQ(tornSettings.load(), 0);
-    EXPECT_EQ(missing.load(), 0);
+    EXPECT_EQ((std::vector<long>{torn.load(), tornSettings.load(), missing.load()}), (std::vector<long>{0, 0, 0}));
     EXPECT_EQ(boxes.Count(), 0u);
     // The last round (8) chose "B" with page 8 % 3 + 1 = 3 in front: the low class.
     EXPECT_EQ(live.Table(SpeedType::Smt).Pair(kDriveY), (SpeedPair{0x7D, 0x7D + 100}));

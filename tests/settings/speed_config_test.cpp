@@ -27,44 +27,26 @@ SpeedTemplateRow MakeRow(const std::string& name, std::int32_t start, std::int32
 TEST(SpeedConfig, MissingSectionGivesTheFixUps) {
     TempDir dir;
     const SpeedTemplateSettings s = LoadSpeedTemplateConfig(dir.Path());
-    EXPECT_EQ(s.m_SpeedMenuCheck, 1);  // no active class stored: high
-    EXPECT_EQ(s.m_MediumSpeedZoom, 1);
-    EXPECT_EQ(s.m_AccelSpeed, 100);
-    EXPECT_EQ(s.m_MaxSpeedLimitValue, 32);
-    for (int gear = 0; gear < kSpeedGearCount; ++gear) {
+    // No active class stored: high; zoom 1, acceleration 100, speed limit 32, every jog step 1.
+    EXPECT_EQ((std::vector<int>{s.m_SpeedMenuCheck, s.m_MediumSpeedZoom, s.m_AccelSpeed, s.m_MaxSpeedLimitValue}),
+              (std::vector<int>{1, 1, 100, 32}));
+    for (int gear = 0; gear < kSpeedGearCount; ++gear)
         for (int g = 0; g < kJogGroupCount; ++g) EXPECT_EQ(JogStep(s, gear, static_cast<JogGroup>(g)), 1);
-    }
     EXPECT_EQ(s, SpeedTemplateSettings{});  // the live instance starts the same way
 }
 
 TEST(SpeedConfig, StoredValuesAndTheirFixUps) {
     TempDir dir;
-    WriteBytes(Ini(dir),
-               "[SpeedTemplateConfig]\r\n"
-               "m_SpeedMenuCheck=0\r\n"
-               "m_MediumSpeedZoom=60\r\n"
-               "m_LowSpeedZoom=0\r\n"
-               "m_bOptimizeFarSpeed=1\r\n"
-               "m_AccelSpeed=0\r\n"
-               "m_MaxSpeedLimitValue=-4\r\n"
-               "m_XY_RunFast=5000\r\n"
-               "m_XY_RunMedium=0\r\n"
-               "m_Z_RunSlow=abc\r\n"
-               "m_A_RunFast=36000\r\n"
-               "m_S_RunFine=12mm\r\n");
+    WriteBytes(Ini(dir), "[SpeedTemplateConfig]\r\nm_SpeedMenuCheck=0\r\nm_MediumSpeedZoom=60\r\nm_LowSpeedZoom=0\r\n"
+                         "m_bOptimizeFarSpeed=1\r\nm_AccelSpeed=0\r\nm_MaxSpeedLimitValue=-4\r\nm_XY_RunFast=5000\r\n"
+                         "m_XY_RunMedium=0\r\nm_Z_RunSlow=abc\r\nm_A_RunFast=36000\r\nm_S_RunFine=12mm\r\n");
     plat::FlushProfileCache();
     const SpeedTemplateSettings s = LoadSpeedTemplateConfig(dir.Path());
-    EXPECT_EQ(s.m_SpeedMenuCheck, 1);  // a stored 0 is no class: read as high
-    EXPECT_EQ(s.m_MediumSpeedZoom, 60);
-    EXPECT_EQ(s.m_LowSpeedZoom, 1);
-    EXPECT_EQ(s.m_bOptimizeFarSpeed, 1);
-    EXPECT_EQ(s.m_AccelSpeed, 100);
-    EXPECT_EQ(s.m_MaxSpeedLimitValue, 32);
-    EXPECT_EQ(s.m_XY_RunFast, 5000);
-    EXPECT_EQ(s.m_XY_RunMedium, 1);
-    EXPECT_EQ(s.m_Z_RunSlow, 1);  // not a number: 0, then the jog fix-up
-    EXPECT_EQ(s.m_A_RunFast, 36000);
-    EXPECT_EQ(s.m_S_RunFine, 12);
+    // A stored class 0 reads as high; a jog step that is no number reads 0, then 1.
+    EXPECT_EQ((std::vector<int>{s.m_SpeedMenuCheck, s.m_MediumSpeedZoom, s.m_LowSpeedZoom, s.m_bOptimizeFarSpeed,
+                                s.m_AccelSpeed, s.m_MaxSpeedLimitValue, s.m_XY_RunFast, s.m_XY_RunMedium,
+                                s.m_Z_RunSlow, s.m_A_RunFast, s.m_S_RunFine}),
+              (std::vector<int>{1, 60, 1, 1, 100, 32, 5000, 1, 1, 36000, 12}));
     EXPECT_EQ(JogStep(s, 0, JogGroup::A), 36000);
     EXPECT_EQ(JogStep(s, 3, JogGroup::S), 12);
     EXPECT_EQ(JogStep(s, 9, JogGroup::XY), 5000);  // no such gear: fast
@@ -77,16 +59,13 @@ TEST(SpeedConfig, StoredValuesAndTheirFixUps) {
     WriteBytes(Ini(dir), "[SpeedTemplateConfig]\r\nm_SpeedMenuCheck=7\r\n");
     plat::FlushProfileCache();
     EXPECT_EQ(LoadSpeedTemplateConfig(dir.Path()).m_SpeedMenuCheck, 1);
-}
 
-TEST(SpeedConfig, ActiveClassOutsideOneToThreeReadsAsHigh) {
-    SpeedTemplateSettings s;
-    for (int v : {-1, 0, 4, 1000}) {
-        s.m_SpeedMenuCheck = v;
-        EXPECT_EQ(s.ActiveClass(), 1) << v;
+    // The active class outside 1..3 reads as high.
+    SpeedTemplateSettings c;
+    for (int v : {-1, 0, 4, 1000, 2}) {
+        c.m_SpeedMenuCheck = v;
+        EXPECT_EQ(c.ActiveClass(), v == 2 ? 2 : 1) << v;
     }
-    s.m_SpeedMenuCheck = 2;
-    EXPECT_EQ(s.ActiveClass(), 2);
 }
 
 TEST(SpeedConfig, SaveWritesEveryKeyInOrderAndLoadsBack) {
@@ -113,21 +92,15 @@ TEST(SpeedConfig, SaveWritesEveryKeyInOrderAndLoadsBack) {
 
 TEST(SpeedConfig, TypeTablesReadZeroWhenNeverStored) {
     TempDir dir;
-    for (int k = 0; k < kSpeedTypeCount; ++k) {
-        EXPECT_EQ(LoadSpeedTypeConfig(dir.Path(), SpeedTypeName(k)), SpeedTypeTable{});
-    }
-    WriteBytes(Ini(dir),
-               "[m_Smt_SpeedConfig]\r\n"
-               "m_Smt_Speed.m_Start_X=12\r\n"
-               "m_Smt_Speed.m_Normal_AutoWalk2=250\r\n"
-               "m_Smt_Speed.m_Start_Y=junk\r\n"
-               "m_Reset_Speed.m_Start_Z1=99\r\n");  // another type's key in this section
+    for (int k = 0; k < kSpeedTypeCount; ++k)
+        EXPECT_EQ(LoadSpeedTypeConfig(dir.Path(), SpeedTypeName(k)), SpeedTypeTable{}) << k;
+    // The last key is another type's key in this section.
+    WriteBytes(Ini(dir), "[m_Smt_SpeedConfig]\r\nm_Smt_Speed.m_Start_X=12\r\nm_Smt_Speed.m_Normal_AutoWalk2=250\r\n"
+                         "m_Smt_Speed.m_Start_Y=junk\r\nm_Reset_Speed.m_Start_Z1=99\r\n");
     plat::FlushProfileCache();
     const SpeedTypeTable t = LoadSpeedTypeConfig(dir.Path(), "m_Smt_Speed");
-    EXPECT_EQ(t.m_Start_X, 12);
-    EXPECT_EQ(t.m_Normal_AutoWalk2, 250);
-    EXPECT_EQ(t.m_Start_Y, 0);
-    EXPECT_EQ(t.m_Start_Z1, 0);
+    EXPECT_EQ((std::vector<int>{t.m_Start_X, t.m_Normal_AutoWalk2, t.m_Start_Y, t.m_Start_Z1}),
+              (std::vector<int>{12, 250, 0, 0}));
 }
 
 TEST(SpeedConfig, DerivingStoresTheCellTextsAndTheCodes) {
@@ -137,15 +110,12 @@ TEST(SpeedConfig, DerivingStoresTheCellTextsAndTheCodes) {
     rows[0][2] = "07 / 40";  // texts are stored as they stand
     SpeedTypeTable table;
     ASSERT_EQ(SaveSpeedTypeConfig(dir.Path(), "手控速度", "m_Handle_Speed", rows, table), DeriveResult::Stored);
-    EXPECT_EQ(table.m_Start_X, 5);
-    EXPECT_EQ(table.m_Normal_X, 30);
-    EXPECT_EQ(table.m_Start_Y, 7);
-    EXPECT_EQ(table.m_Normal_Y, 40);
+    EXPECT_EQ((std::vector<int>{table.m_Start_X, table.m_Normal_X, table.m_Start_Y, table.m_Normal_Y}),
+              (std::vector<int>{5, 30, 7, 40}));
     EXPECT_EQ(table.Pair(kDriveAutoWalk2), (SpeedPair{20, 45}));
-    EXPECT_EQ(Read(dir, "m_Handle_SpeedConfig", "m_Handle_Speed.m_Start_X"), "5");
-    EXPECT_EQ(Read(dir, "m_Handle_SpeedConfig", "m_Handle_Speed.m_Normal_X"), "30");
-    EXPECT_EQ(Read(dir, "m_Handle_SpeedConfig", "m_Handle_Speed.m_Start_Y"), "07");
-    EXPECT_EQ(Read(dir, "m_Handle_SpeedConfig", "m_Handle_Speed.m_Normal_AutoWalk2"), "45");
+    for (auto [key, text] : {std::pair{"m_Start_X", "5"}, {"m_Normal_X", "30"}, {"m_Start_Y", "07"},
+                             {"m_Normal_AutoWalk2", "45"}})
+        EXPECT_EQ(Read(dir, "m_Handle_SpeedConfig", std::string("m_Handle_Speed.") + key), text) << key;
     // What was stored reads back the same at the next start.
     EXPECT_EQ(LoadSpeedTypeConfig(dir.Path(), "m_Handle_Speed"), table);
 }
@@ -155,8 +125,8 @@ TEST(SpeedConfig, DerivingNeedsTheExactName) {
     const std::vector<SpeedTemplateRow> rows = {MakeRow("Fast", 20, 90), MakeRow("Fast", 1, 2)};
     SpeedTypeTable table;
     table.m_Start_X = 77;
-    EXPECT_EQ(SaveSpeedTypeConfig(dir.Path(), "fast", "m_Smt_Speed", rows, table), DeriveResult::NameNotFound);
-    EXPECT_EQ(SaveSpeedTypeConfig(dir.Path(), "Fast ", "m_Smt_Speed", rows, table), DeriveResult::NameNotFound);
+    for (const char* name : {"fast", "Fast "})
+        EXPECT_EQ(SaveSpeedTypeConfig(dir.Path(), name, "m_Smt_Speed", rows, table), DeriveResult::NameNotFound);
     EXPECT_EQ(SaveSpeedTypeConfig(dir.Path(), "Fast", "m_Smt_Speed", {}, table), DeriveResult::NameNotFound);
     EXPECT_EQ(table.m_Start_X, 77);
     EXPECT_EQ(Read(dir, "m_Smt_SpeedConfig", "m_Smt_Speed.m_Start_X"), "<none>");

@@ -70,13 +70,24 @@ FigLists DefaultSpeedFile() {
     return lists;
 }
 
-std::string ShippedPath() { return std::string(SMT_SOURCE_DIR) + "/res/config_speed.fig"; }
+const std::string kRes = std::string(SMT_SOURCE_DIR) + "/res";
+std::string Res(const char* file) { return kRes + "/" + file; }
+
+// With SMT_WRITE_SPEED_DEFAULTS=1 the shipped file is written again first; then it must hold `bytes`.
+void ExpectShipped(const char* file, const std::string& bytes) {
+    if (const char* write = std::getenv("SMT_WRITE_SPEED_DEFAULTS"); write && *write == '1') {
+        ASSERT_TRUE(plat::WriteFileAtomic(Res(file), bytes));
+    }
+    std::string shipped;
+    ASSERT_TRUE(plat::ReadWholeFile(Res(file), shipped));
+    EXPECT_EQ(test::ToHex(shipped), test::ToHex(bytes)) << file;
+}
 
 // Loads the shipped templates into `live` and confirms class page `page` in the
 // editor, as an operator would on a fresh start folder `folder`; no box may appear.
 void ConfirmShippedClass(const std::string& folder, int page, SpeedTemplates& live) {
     std::string shipped;
-    ASSERT_TRUE(plat::ReadWholeFile(ShippedPath(), shipped));
+    ASSERT_TRUE(plat::ReadWholeFile(Res("config_speed.fig"), shipped));
     test::ScriptedResponder boxes;
     FigLists lists;
     ASSERT_TRUE(DecodeTableFile(shipped, lists.speed, &lists.speedSetNames));
@@ -88,58 +99,35 @@ void ConfirmShippedClass(const std::string& folder, int page, SpeedTemplates& li
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
-TEST(SpeedDefaults, ShippedFileIsTheDefault) {
-    const FigLists expected = DefaultSpeedFile();
-    const std::string bytes = EncodeTableFile(expected.speed, &expected.speedSetNames);
-    if (const char* write = std::getenv("SMT_WRITE_SPEED_DEFAULTS"); write && *write == '1') {
-        ASSERT_TRUE(plat::WriteFileAtomic(ShippedPath(), bytes));
-    }
-    std::string shipped;
-    ASSERT_TRUE(plat::ReadWholeFile(ShippedPath(), shipped));
-    EXPECT_EQ(test::ToHex(shipped), test::ToHex(bytes));
-}
-
-TEST(SpeedDefaults, EveryClassIsUsableAndOrdered) {
-    const FigLists lists = DefaultSpeedFile();
-    const SpeedTemplateTables t = SpeedTemplateTables::FromRows(lists.speed, 0);
-    ASSERT_EQ(t.Count(), 8);
-    for (int i = 0; i < t.Count(); ++i) {
-        for (int d = 1; d < kSpeedTemplateCells; ++d) {
-            const SpeedPair high = ParseSpeedCell(t.m_HighSpeedTable[i][d]);
-            const SpeedPair medium = ParseSpeedCell(t.m_MediumSpeedTable[i][d]);
-            const SpeedPair low = ParseSpeedCell(t.m_LowSpeedTable[i][d]);
-            for (const SpeedPair& p : {high, medium, low}) {
-                EXPECT_GE(p.start, 1);
-                EXPECT_LT(p.start, p.run) << i << " " << d;  // start below run: no lost steps
-                EXPECT_LE(p.run, 255);
-            }
-            EXPECT_LT(medium.run, high.run);
-            EXPECT_LT(low.run, medium.run);
-        }
-    }
-}
-
 // A fresh start folder with only the shipped file: confirming any class page gives
-// every operation type real speeds.
+// every operation type real speeds (start below run: no lost steps), each class
+// slower than the one above it.
 TEST(SpeedDefaults, FreshStartFolderConfirmsEveryClass) {
+    std::vector<SpeedTypeTable> above(kSpeedTypeCount);
     for (int page = 1; page <= 3; ++page) {
         test::TempDir dir;
         SpeedTemplates live;
         ASSERT_NO_FATAL_FAILURE(ConfirmShippedClass(dir.Path(), page, live));
+        EXPECT_EQ(live.ActiveClass(), page);
         for (int k = 0; k < kSpeedTypeCount; ++k) {
             const SpeedTypeTable table = live.Table(static_cast<SpeedType>(k));
             for (int d = 0; d < kSpeedDriveCount; ++d) {
-                EXPECT_GE(table.Pair(d).start, 1) << page << " " << k << " " << d;
-                EXPECT_GT(table.Pair(d).run, table.Pair(d).start);
+                const SpeedPair p = table.Pair(d);
+                EXPECT_TRUE(p.start >= 1 && p.start < p.run && p.run <= 255) << page << " " << k << " " << d;
+                EXPECT_TRUE(page == 1 || p.run < above[k].Pair(d).run) << page << " " << k << " " << d;
             }
+            above[k] = table;
         }
-        EXPECT_EQ(live.ActiveClass(), page);
     }
 }
 
-// The shipped config.ini carries the speeds of the high class, as one confirmation
-// of the manager writes them, so a new operator can jog and run at once.
+// The shipped config_speed.fig holds the templates above, and the shipped
+// config.ini the speeds of the high class as one confirmation of the manager
+// writes them, so a new operator can jog and run at once.
 TEST(SpeedDefaults, ShippedConfigHoldsTheHighClassSpeeds) {
+    const FigLists expected = DefaultSpeedFile();
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectShipped("config_speed.fig", EncodeTableFile(expected.speed, &expected.speedSetNames)));
     test::TempDir dir;
     SpeedTemplates live;
     ASSERT_NO_FATAL_FAILURE(ConfirmShippedClass(dir.Path(), 1, live));
@@ -157,7 +145,6 @@ TEST(SpeedDefaults, ShippedConfigHoldsTheHighClassSpeeds) {
     std::string sections;
     ASSERT_TRUE(plat::ReadWholeFile(dir.File("config.ini"), sections));
 
-    const std::string configPath = std::string(SMT_SOURCE_DIR) + "/res/config.ini";
     // Ahead of the speeds: the language, the machine type, and a travel range and
     // pulse factors, the fast jog steps of gear 0 and the simulated machine's port,
     // so that the simulated machine can be jogged from a fresh folder.
@@ -170,18 +157,13 @@ TEST(SpeedDefaults, ShippedConfigHoldsTheHighClassSpeeds) {
                              "[ManualControlConfig]\r\nm_SpeedGears=0\r\nm_XY_RunSteps=1000\r\n"
                              "m_Z_RunSteps=400\r\nm_A_RunSteps=6400\r\nm_Feed_RunSteps=1000\r\n"
                              "m_S_RunSteps=1000\r\nm_Feed_Direction=0\r\nm_ComNumber=3\r\n\r\n";
-    if (const char* write = std::getenv("SMT_WRITE_SPEED_DEFAULTS"); write && *write == '1') {
-        ASSERT_TRUE(plat::WriteFileAtomic(configPath, head + sections));
-    }
-    std::string config;
-    ASSERT_TRUE(plat::ReadWholeFile(configPath, config));
-    EXPECT_EQ(config, head + sections);
+    ASSERT_NO_FATAL_FAILURE(ExpectShipped("config.ini", head + sections));
 
     SpeedTemplates fresh;
-    fresh.LoadSpeedTypeConfigs(std::string(SMT_SOURCE_DIR) + "/res");
+    fresh.LoadSpeedTypeConfigs(kRes);
     const SpeedTypeTable handle = fresh.Table(SpeedType::Handle);
     for (int d = 0; d < kSpeedDriveCount; ++d) EXPECT_GE(handle.Pair(d).start, 1) << d;
-    fresh.LoadConfig(std::string(SMT_SOURCE_DIR) + "/res");
+    fresh.LoadConfig(kRes);
     EXPECT_EQ(fresh.Settings().m_A_RunFast, 6400);
     EXPECT_EQ(fresh.JogStep(0, JogGroup::XY), 1000);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "settings/speed_editor.h"
@@ -13,14 +15,6 @@ using test::TempDir;
 
 constexpr int kSpeedSetPage = 0, kHighPage = 1, kMediumPage = 2, kLowPage = 3;
 constexpr int kHigh = 0, kMedium = 1, kLow = 2;
-
-const char* const kMsg01 = "请选择速度模板 !";
-const char* const kMsg02 = "请选择要删除的速度 !";
-const char* const kMsg03 = "要删除的速度在速度设置里已经被使用，\r\n请先改变速度设置后再删除此速度 !";
-const char* const kMsg04 = "速度模板没有内容，请先添加 !";
-const char* const kMsg05 = "速度名称不能为空 !";
-const char* const kMsg06 = "速度名称不能相同 !";
-const char* const kMsg07 = "没有发现对应的速度名称 !";
 
 std::string Cells(int start, int run) {
     std::string cells;
@@ -85,24 +79,18 @@ TEST(SpeedEditor, PickingTheFirstTemplateNeedsTheResetSwitch) {
     EXPECT_EQ(e->SelectedName(), "复位速度");
 }
 
-TEST(SpeedEditor, AddRefusesEmptyAndDuplicateNames) {
+TEST(SpeedEditor, AddRefusesEmptyAndDuplicateNamesAndAppendsToEveryClass) {
     Fixture f;
     auto e = f.Open(kHighPage);
     e->PointerEntersAdd();
     EXPECT_TRUE(e->Expanded());
-    e->Fields().m_SpeedName = "";
-    EXPECT_FALSE(e->AddSpeed());
-    e->Fields().m_SpeedName = "Fast";
-    EXPECT_FALSE(e->AddSpeed());
-    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{kMsg05, kMsg06}));
-    EXPECT_EQ(e->Tables().Count(), 3);
+    for (const char* name : {"", "Fast"}) {
+        e->Fields().m_SpeedName = name;
+        EXPECT_FALSE(e->AddSpeed());
+    }
+    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{"速度名称不能为空 !", "速度名称不能相同 !"}));
     EXPECT_EQ(f.live.TemplateCount(), 3);
-}
 
-TEST(SpeedEditor, AddAppendsToEveryClassAndTheLiveTables) {
-    Fixture f;
-    auto e = f.Open(kHighPage);
-    e->PointerEntersAdd();
     e->Fields().m_SpeedName = "Gentle";
     for (int cls = 0; cls < kSpeedClassCount; ++cls) {
         for (int d = 0; d < kSpeedDriveCount; ++d) {
@@ -114,14 +102,12 @@ TEST(SpeedEditor, AddAppendsToEveryClassAndTheLiveTables) {
     EXPECT_FALSE(e->Expanded());
     const SpeedTemplateTables live = f.live.Templates();
     ASSERT_EQ(live.Count(), 4);
-    EXPECT_EQ(live.m_HighSpeedTable[3][0], "Gentle");
-    EXPECT_EQ(live.m_HighSpeedTable[3][1], "5 / 50");
-    EXPECT_EQ(live.m_MediumSpeedTable[3][16], "6 / 75");
-    EXPECT_EQ(live.m_LowSpeedTable[3][0], "Gentle");
-    EXPECT_EQ(live.m_LowSpeedTable[3][2], "7 / 71");
-    // The drop-down stays sorted.
+    EXPECT_EQ((std::vector<std::string>{live.m_HighSpeedTable[3][0], live.m_HighSpeedTable[3][1],
+                                        live.m_MediumSpeedTable[3][16], live.m_LowSpeedTable[3][0],
+                                        live.m_LowSpeedTable[3][2]}),
+              (std::vector<std::string>{"Gentle", "5 / 50", "6 / 75", "Gentle", "7 / 71"}));
+    // The drop-down stays sorted; nothing is written before confirmation.
     EXPECT_EQ(e->ComboNames(), (std::vector<std::string>{"Fast", "Gentle", "复位速度", "手控速度"}));
-    // Nothing is written before confirmation.
     EXPECT_FALSE(plat::FileExists(f.dir.File("config_speed.fig")));
     EXPECT_EQ(f.lists.speed.size(), 9u);
 }
@@ -138,17 +124,14 @@ TEST(SpeedEditor, ModifyRenamesEverywhereAndChangesOnlyTheClassInFront) {
     EXPECT_FALSE(e->Expanded());
 
     const SpeedTemplateTables t = f.live.Templates();
-    EXPECT_EQ(t.m_HighSpeedTable[1][0], "Manual");
-    EXPECT_EQ(t.m_MediumSpeedTable[1][0], "Manual");
-    EXPECT_EQ(t.m_LowSpeedTable[1][1], "3 / 33");
-    EXPECT_EQ(t.m_HighSpeedTable[1][1], "20 / 80");
-    EXPECT_EQ(t.m_MediumSpeedTable[1][1], "14 / 56");
+    EXPECT_EQ((std::vector<std::string>{t.m_HighSpeedTable[1][0], t.m_MediumSpeedTable[1][0], t.m_LowSpeedTable[1][1],
+                                        t.m_HighSpeedTable[1][1], t.m_MediumSpeedTable[1][1]}),
+              (std::vector<std::string>{"Manual", "Manual", "3 / 33", "20 / 80", "14 / 56"}));
     // Both speed-set rows that named it follow, and the frame's line is written.
-    EXPECT_EQ(e->SpeedSet()[1], "Manual");
-    EXPECT_EQ(e->SpeedSet()[6], "Manual");
+    EXPECT_EQ(e->SpeedSet()[1] + e->SpeedSet()[6], "ManualManual");
     EXPECT_EQ(f.lists.speedSetNames, "复位速度\tManual\tFast\tFast\tFast\tFast\tManual\t");
-    EXPECT_NE(std::find(e->ComboNames().begin(), e->ComboNames().end(), "Manual"), e->ComboNames().end());
-    EXPECT_EQ(std::find(e->ComboNames().begin(), e->ComboNames().end(), "手控速度"), e->ComboNames().end());
+    EXPECT_EQ(std::ranges::count(e->ComboNames(), "Manual"), 1);
+    EXPECT_EQ(std::ranges::count(e->ComboNames(), "手控速度"), 0);
 
     // Without a pick, modify does nothing; renaming to an existing name is allowed.
     EXPECT_FALSE(e->EditSpeed());
@@ -157,19 +140,17 @@ TEST(SpeedEditor, ModifyRenamesEverywhereAndChangesOnlyTheClassInFront) {
     EXPECT_TRUE(e->EditSpeed());
     EXPECT_EQ(f.live.Templates().m_HighSpeedTable[2][0], "Manual");
     EXPECT_EQ(f.boxes.Count(), 0u);
-}
 
-TEST(SpeedEditor, ModifyWithTheSpeedSetPageInFrontKeepsEveryCell) {
-    Fixture f;
-    auto e = f.Open(kHighPage);
-    ASSERT_TRUE(e->PickTemplate(kHigh, 2));
-    e->Fields().Edit(kHigh, kDriveX, false) = 99;
+    // With the speed set page in front, modify only renames.
+    ASSERT_TRUE(e->PickTemplate(kLow, 2));
+    for (int cls = 0; cls < kSpeedClassCount; ++cls) e->Fields().Edit(cls, kDriveX, false) = 99;
     e->SelectPage(kSpeedSetPage);
     e->Fields().m_SpeedName = "Quick";
     ASSERT_TRUE(e->EditSpeed());
-    const SpeedTemplateTables t = f.live.Templates();
-    EXPECT_EQ(t.m_HighSpeedTable[2][0], "Quick");
-    EXPECT_EQ(t.m_HighSpeedTable[2][1], "30 / 120");
+    const SpeedTemplateTables q = f.live.Templates();
+    EXPECT_EQ((std::vector<std::string>{q.m_LowSpeedTable[2][0], q.m_HighSpeedTable[2][1], q.m_MediumSpeedTable[2][1],
+                                        q.m_LowSpeedTable[2][1]}),
+              (std::vector<std::string>{"Quick", "30 / 120", "21 / 84", "12 / 48"}));
 }
 
 TEST(SpeedEditor, DeleteRefusalsAndRemoval) {
@@ -191,7 +172,10 @@ TEST(SpeedEditor, DeleteRefusalsAndRemoval) {
     EXPECT_EQ(e->ComboNames().size(), 2u);
     EXPECT_EQ(f.lists.speedSetNames, "复位速度\t手控速度\t手控速度\t手控速度\t手控速度\t手控速度\t手控速度\t");
     EXPECT_FALSE(e->DeleteSpeed());  // the deleted pick is gone
-    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{kMsg02, kMsg03, kMsg02}));
+    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{
+                                  "请选择要删除的速度 !",
+                                  "要删除的速度在速度设置里已经被使用，\r\n请先改变速度设置后再删除此速度 !",
+                                  "请选择要删除的速度 !"}));
 }
 
 TEST(SpeedEditor, OneKeyScaleFromTheHighClass) {
@@ -201,18 +185,18 @@ TEST(SpeedEditor, OneKeyScaleFromTheHighClass) {
     e->Fields().settings.m_LowSpeedZoom = 10;
     ASSERT_TRUE(e->ScaleClass(kMedium));
     SpeedTemplateTables t = f.live.Templates();
-    EXPECT_EQ(t.m_MediumSpeedTable[0][1], "5 / 25");
-    EXPECT_EQ(t.m_MediumSpeedTable[2][16], "15 / 67");  // 135 x 50 / 100 truncated
-    EXPECT_EQ(t.m_LowSpeedTable[0][1], "4 / 20");      // untouched
+    // Run 135 x 50 / 100 truncated; the low class untouched.
+    EXPECT_EQ((std::vector<std::string>{t.m_MediumSpeedTable[0][1], t.m_MediumSpeedTable[2][16],
+                                        t.m_LowSpeedTable[0][1]}),
+              (std::vector<std::string>{"5 / 25", "15 / 67", "4 / 20"}));
 
     // Servo drives: the first template keeps its cells.
     e->Fields().settings.m_ChangeResetSpeed = 1;
     ASSERT_TRUE(e->ScaleClass(kLow));
     t = f.live.Templates();
-    EXPECT_EQ(t.m_LowSpeedTable[0][1], "4 / 20");
-    EXPECT_EQ(t.m_LowSpeedTable[1][1], "2 / 8");
-    EXPECT_EQ(t.m_LowSpeedTable[2][1], "3 / 12");
-    EXPECT_EQ(t.m_LowSpeedTable[2][0], "Fast");
+    EXPECT_EQ((std::vector<std::string>{t.m_LowSpeedTable[0][1], t.m_LowSpeedTable[1][1], t.m_LowSpeedTable[2][1],
+                                        t.m_LowSpeedTable[2][0]}),
+              (std::vector<std::string>{"4 / 20", "2 / 8", "3 / 12", "Fast"}));
 }
 
 TEST(SpeedEditor, OneKeyScaleLeavesCellsWithoutSlashAndStopsOnBadFieldsOrNoTemplates) {
@@ -234,7 +218,7 @@ TEST(SpeedEditor, OneKeyScaleLeavesCellsWithoutSlashAndStopsOnBadFieldsOrNoTempl
     f.live.LoadSpeedTables(f.lists.speed, 0);
     e = f.Open(kHighPage);
     EXPECT_FALSE(e->ScaleClass(kMedium));
-    EXPECT_EQ(f.boxes.Texts().back(), kMsg04);
+    EXPECT_EQ(f.boxes.Texts().back(), "速度模板没有内容，请先添加 !");
 }
 
 TEST(SpeedEditor, FieldRanges) {
@@ -262,16 +246,14 @@ TEST(SpeedEditor, ConfirmWithTheSpeedSetPageStoresNothing) {
     SpeedTypeTable before;
     before.m_Start_X = 9;
     f.live.SetTable(SpeedType::Handle, before);
-    SpeedTemplateSettings settings;
-    settings.m_SpeedMenuCheck = 2;
-    f.live.SetSettings(settings);
+    f.live.SetSettings({.m_SpeedMenuCheck = 2});
     const std::string namesBefore = f.lists.speedSetNames;
 
     auto e = f.Open(kSpeedSetPage);
     e->SetSpeedSetCell(1, "Fast");
     e->Fields().settings.m_AccelSpeed = 55;
     EXPECT_EQ(e->Confirm(), ConfirmResult::StayOpen);
-    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{kMsg01}));
+    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{"请选择速度模板 !"}));
     EXPECT_EQ(f.live.Settings().m_SpeedMenuCheck, 2);
     EXPECT_EQ(f.live.Settings().m_AccelSpeed, 100);
     EXPECT_EQ(f.live.Table(SpeedType::Handle), before);
@@ -287,25 +269,24 @@ TEST(SpeedEditor, ConfirmDerivesEveryTypeFromTheClassInFront) {
     ASSERT_EQ(e->Confirm(), ConfirmResult::Closed);
     EXPECT_EQ(f.boxes.Count(), 0u);
 
-    const SpeedTemplateSettings s = f.live.Settings();
-    EXPECT_EQ(s.m_SpeedMenuCheck, 3);
-    EXPECT_EQ(s.m_XY_RunFast, 2000);
-    EXPECT_EQ(f.Ini("SpeedTemplateConfig", "m_SpeedMenuCheck"), "3");
-    EXPECT_EQ(f.Ini("SpeedTemplateConfig", "m_XY_RunFast"), "2000");
+    EXPECT_EQ(f.live.Settings().m_SpeedMenuCheck, 3);
+    EXPECT_EQ(f.live.Settings().m_XY_RunFast, 2000);
+    EXPECT_EQ(f.Ini("SpeedTemplateConfig", "m_SpeedMenuCheck") + " " + f.Ini("SpeedTemplateConfig", "m_XY_RunFast"),
+              "3 2000");
 
     // "手控速度" of the low class.
     const SpeedTypeTable handle = f.live.Table(SpeedType::Handle);
     EXPECT_EQ(handle.Pair(kDriveX), (SpeedPair{8, 32}));
     EXPECT_EQ(handle.Pair(kDriveAutoWalk2), (SpeedPair{8, 47}));
-    EXPECT_EQ(f.Ini("m_Handle_SpeedConfig", "m_Handle_Speed.m_Start_X"), "8");
-    EXPECT_EQ(f.Ini("m_Handle_SpeedConfig", "m_Handle_Speed.m_Normal_AutoWalk2"), "47");
+    EXPECT_EQ(f.Ini("m_Handle_SpeedConfig", "m_Handle_Speed.m_Start_X") + " " +
+                  f.Ini("m_Handle_SpeedConfig", "m_Handle_Speed.m_Normal_AutoWalk2"),
+              "8 47");
     EXPECT_EQ(f.live.Table(SpeedType::Reset).Pair(kDriveY), (SpeedPair{4, 21}));
     EXPECT_EQ(f.live.Table(SpeedType::Smt).Pair(kDriveX), (SpeedPair{12, 48}));
     EXPECT_EQ(f.live.Table(SpeedType::AutoNozzle), handle);
     // The next start reads the same tables.
-    for (int k = 0; k < kSpeedTypeCount; ++k) {
-        EXPECT_EQ(LoadSpeedTypeConfig(f.dir.Path(), SpeedTypeName(k)), f.live.Table(static_cast<SpeedType>(k)));
-    }
+    for (int k = 0; k < kSpeedTypeCount; ++k)
+        EXPECT_EQ(LoadSpeedTypeConfig(f.dir.Path(), SpeedTypeName(k)), f.live.Table(static_cast<SpeedType>(k))) << k;
 
     // The frame's rows and the file follow; the built-in name is stored in Chinese now.
     std::string bytes;
@@ -328,7 +309,7 @@ TEST(SpeedEditor, MissingSpeedSetNameSkipsOnlyThatType) {
     auto e = f.Open(kHighPage);
     e->SetSpeedSetCell(2, "fast");  // case counts
     ASSERT_EQ(e->Confirm(), ConfirmResult::Closed);
-    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{kMsg07}));
+    EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{"没有发现对应的速度名称 !"}));
     EXPECT_EQ(f.live.Table(SpeedType::PickPart), old);
     EXPECT_EQ(f.Ini("m_PickPart_SpeedConfig", "m_PickPart_Speed.m_Start_X"), "<none>");
     EXPECT_EQ(f.live.Table(SpeedType::Smt).Pair(kDriveX), (SpeedPair{30, 120}));
