@@ -22,27 +22,18 @@ namespace {
 using smt::test::ScriptedResponder;
 using smt::test::TempDir;
 
+// The settings as a fresh folder loads them (every field in range), a travel range,
+// and factors of 1000/1000/400 pulses per mm.
 class BasicDialogTest : public ::testing::Test {
 protected:
     BasicDialogTest() {
         saved = smt::TheBasicSettings();
         smt::TheBasicSettings() = {};
+        smt::LoadSetBasicConfig(smt::TheBasicSettings(), config);
         smt::TheBasicSettings().m_X_Limit = 400;
         smt::TheBasicSettings().m_Y_Limit = -300;
         smt::TheBasicSettings().m_Z_Limit = -30;
-        smt::TheBasicSettings().m_EastFeed_Limit = -1;
-        smt::TheBasicSettings().m_SouthFeed_Limit = 1;
-        smt::TheBasicSettings().m_WestFeed_Limit = -1;
-        smt::TheBasicSettings().m_NorthFeed_Limit = 1;
-        smt::TheBasicSettings().m_ThrowDelay = 200;
-        smt::TheBasicSettings().m_ChangeDelay = 100;
-        smt::TheBasicSettings().m_MeasurementStart = 1;
-        smt::TheBasicSettings().m_MeasurementNormal = 1;
-        smt::TheBasicSettings().m_VisualOriginBox = 2;
-        smt::TheBasicSettings().m_Z_closeVacuum = 0.1;
-        smt::TheBasicSettings().m_AutoMagnify = 4;
-        smt::ThePulseFactors().m_X_Pulse = 1000;
-        smt::ThePulseFactors().m_Y_Pulse = 1000;
+        smt::ThePulseFactors().m_X_Pulse = smt::ThePulseFactors().m_Y_Pulse = 1000;
         smt::ThePulseFactors().m_Z_Pulse = 400;
         smt::ClearPositionCounters();
         plat::RunPostedTasks();
@@ -54,6 +45,7 @@ protected:
         smt::TheBasicSettings() = saved;
         smt::ThePulseFactors() = {};
         smt::TheSettingsRederivations() = {};
+        smt::TheFeedOperationPort() = {};
         smt::ClearPositionCounters();
         smt::ResetLinkState();
         plat::RunPostedTasks();
@@ -63,9 +55,15 @@ protected:
         EXPECT_NE(e, nullptr) << member;
         return e;
     }
-    std::string Stored(const char* key) {
-        return plat::GetPrivateProfileString("SetBasicConfig", key, "", 512, config);
+    std::string Stored(const char* key, const char* section = "SetBasicConfig") {
+        return plat::GetPrivateProfileString(section, key, "", 512, config);
     }
+    void ShowAs(int machineType) {
+        dialog.hide();
+        smt::g_MachineType = machineType;
+        dialog.show();
+    }
+    QPushButton* Button(const char* name) { return dialog.findChild<QPushButton*>(name); }
 
     smt::BasicSettings saved;
     TempDir dir;
@@ -93,29 +91,19 @@ TEST_F(BasicDialogTest, OpensWithTitleMembersAndOpenFlag) {
 }
 
 TEST_F(BasicDialogTest, MachineTypeDisablesItsFieldsAndCaptions) {
-    smt::g_MachineType = 0;
-    dialog.show();
+    ShowAs(0);
     EXPECT_FALSE(Edit("m_Z_Nozzle8ToFeed")->isEnabled());
     EXPECT_FALSE(dialog.TeachButton(1320)->isEnabled());
     EXPECT_TRUE(Edit("m_Nozzle2MoreNozzle1")->isEnabled());
     EXPECT_TRUE(Edit("m_VisualOriginBox")->isEnabled());
-    dialog.hide();
-
-    smt::g_MachineType = 6;
-    dialog.show();
+    ShowAs(6);
     EXPECT_FALSE(Edit("m_Z_DropsGlueToPCBHeight")->isEnabled());
     EXPECT_TRUE(dialog.TeachButton(smt::kTeachDispensingHeight)->isEnabled());
     EXPECT_EQ(dialog.findChild<QLabel*>("c_Z_Nozzle5ToFeed")->text(), QString("点胶头5到PCB表面的高度"));
-    dialog.hide();
-
-    smt::g_MachineType = 4;
-    dialog.show();
+    ShowAs(4);
     EXPECT_EQ(dialog.findChild<QGroupBox*>("c_ThrowPosition")->title(), QString("抛换料位置坐标( mm )"));
     EXPECT_FALSE(dialog.Check("m_ResetToVisualOrigin")->isEnabled());
-    dialog.hide();
-
-    smt::g_MachineType = 9;
-    dialog.show();
+    ShowAs(9);
     for (const auto& b : smt::BasicTeachButtons()) EXPECT_TRUE(dialog.TeachButton(b.id)->isEnabled()) << b.id;
     EXPECT_TRUE(Edit("m_Z_Nozzle8ToFeed")->isEnabled());
     EXPECT_EQ(dialog.findChild<QGroupBox*>("c_ThrowPosition")->title(), QString("抛料位置坐标( mm )"));
@@ -142,13 +130,13 @@ TEST_F(BasicDialogTest, TeachFillsTheFieldAndOkStoresIt) {
     EXPECT_EQ(Edit("m_X_VisualOriginOffset")->text(), "0.7500");
 
     // The dialog's own OK, not one of the dialogs it holds.
-    dialog.findChild<QDialogButtonBox*>(QString(), Qt::FindDirectChildrenOnly)->findChild<QPushButton*>("c_IDOK")->click();
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
+    dialog.findChild<QDialogButtonBox*>(QString(), Qt::FindDirectChildrenOnly)
+        ->findChild<QPushButton*>("c_IDOK")->click();
+    EXPECT_EQ(boxes.Count(), 0u);
     EXPECT_TRUE(dialog.isHidden());
     EXPECT_DOUBLE_EQ(smt::TheBasicSettings().m_X_ThrowPosition, 12.3451);
-    EXPECT_EQ(Stored("m_X_ThrowPosition"), "12.3451");
-    EXPECT_EQ(Stored("m_Z_Nozzle2ToFeed"), "-12.5001");
-    EXPECT_EQ(Stored("m_X_VisualOriginOffset"), "0.7500");
+    EXPECT_EQ(Stored("m_X_ThrowPosition") + " " + Stored("m_Z_Nozzle2ToFeed") + " " + Stored("m_X_VisualOriginOffset"),
+              "12.3451 -12.5001 0.7500");
 }
 
 TEST_F(BasicDialogTest, OutOfRangeFieldKeepsTheDialogOpenAndSavesNothing) {
@@ -178,18 +166,15 @@ TEST_F(BasicDialogTest, TypeFourFirstOkZeroesSecondOkSaves) {
 }
 
 TEST_F(BasicDialogTest, OnlineResetAndDebugModeExcludeEachOther) {
-    smt::TheBasicSettings().m_OnlineToReset = 1;
-    smt::TheBasicSettings().m_DebugModel = 1;
+    smt::TheBasicSettings().m_OnlineToReset = smt::TheBasicSettings().m_DebugModel = 1;
     dialog.show();
     QCheckBox* online = dialog.Check("m_OnlineToReset");
     QCheckBox* debug = dialog.Check("m_DebugModel");
     // Both stored: both shown checked, while the member of debug mode is cleared.
-    EXPECT_TRUE(online->isChecked());
-    EXPECT_TRUE(debug->isChecked());
+    EXPECT_TRUE(online->isChecked() && debug->isChecked());
     EXPECT_EQ(smt::TheBasicSettings().m_DebugModel, 0);
     dialog.accept();  // untouched boxes save both
-    EXPECT_EQ(Stored("m_OnlineToReset"), "1");
-    EXPECT_EQ(Stored("m_DebugModel"), "1");
+    EXPECT_EQ(Stored("m_OnlineToReset") + Stored("m_DebugModel"), "11");
 
     dialog.show();
     debug->click();  // unchecked: nothing else changes
@@ -214,19 +199,17 @@ TEST_F(BasicDialogTest, MeasuredHeightWrittenOnlyWhileOpen) {
 }
 
 TEST_F(BasicDialogTest, AutoZRefusesWithAHeadDown) {
-    smt::g_Connected = true;
-    smt::g_Homed = true;
+    smt::g_Connected = smt::g_Homed = true;
     smt::g_PulseZ[6] = -3;
     int started = 0;
     smt::TheFeedOperationPort().start = [&](int, smt::BusyClaim) { ++started; };
     dialog.show();
-    dialog.findChild<QPushButton*>("AutoZ")->click();
+    Button("AutoZ")->click();
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error E3 !"});
     smt::g_PulseZ[6] = 0;
-    dialog.findChild<QPushButton*>("AutoZ")->click();
+    Button("AutoZ")->click();
     EXPECT_EQ(started, 1);
     EXPECT_FALSE(smt::g_Running.load());  // the fake worker dropped its claim
-    smt::TheFeedOperationPort() = {};
 }
 
 TEST_F(BasicDialogTest, OriginUpdateShiftsTheDiscardFields) {
@@ -242,10 +225,9 @@ TEST_F(BasicDialogTest, OriginUpdateShiftsTheDiscardFields) {
         return d.result();
     };
     dialog.show();
-    dialog.findChild<QPushButton*>("c_UpdateOrigin")->click();
-    EXPECT_EQ(Edit("m_X_ThrowPosition")->text(), "100.0500");
-    EXPECT_EQ(Edit("m_Y_ThrowPosition")->text(), "-50.0200");
-    EXPECT_EQ(plat::GetPrivateProfileString("OriginUpdateConfig", "m_UpdateThrow", "", 512, config), "1");
+    Button("c_UpdateOrigin")->click();
+    EXPECT_EQ(Edit("m_X_ThrowPosition")->text() + " " + Edit("m_Y_ThrowPosition")->text(), "100.0500 -50.0200");
+    EXPECT_EQ(Stored("m_UpdateThrow", "OriginUpdateConfig"), "1");
 
     // An offset beyond 1 mm is refused and nothing moves.
     dialog.m_RunModal = [](QDialog& d) {
@@ -256,7 +238,7 @@ TEST_F(BasicDialogTest, OriginUpdateShiftsTheDiscardFields) {
         d.reject();
         return open ? 1 : 0;
     };
-    dialog.findChild<QPushButton*>("c_UpdateOrigin")->click();
+    Button("c_UpdateOrigin")->click();
     EXPECT_DOUBLE_EQ(smt::TheBasicSettings().m_X_ThrowPosition, 100.05);
     smt::TheOriginUpdate() = keep;
 }
@@ -272,11 +254,10 @@ TEST_F(BasicDialogTest, DetourDialogSavesItsSection) {
         return d.result();
     };
     dialog.show();
-    dialog.findChild<QPushButton*>("c_PositionLimitDetour")->click();
+    Button("c_PositionLimitDetour")->click();
     EXPECT_EQ(smt::ThePositionLimitDetour().m_W_S_PositionLimitPositionDetour, 1);
     EXPECT_EQ(smt::ThePositionLimitDetour().m_W_S_Detour_dY, -12.5);
-    EXPECT_EQ(plat::GetPrivateProfileString("PositionLimitDetourConfig", "m_W_S_Detour_dY", "", 512, config),
-              "-12.5000");
+    EXPECT_EQ(Stored("m_W_S_Detour_dY", "PositionLimitDetourConfig"), "-12.5000");
     smt::ThePositionLimitDetour() = keep;
 }
 

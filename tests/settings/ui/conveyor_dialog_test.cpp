@@ -18,27 +18,20 @@
 using namespace smt;
 using smt::test::ScriptedResponder;
 using smt::test::TempDir;
+using Strings = std::vector<std::string>;
 
 namespace {
 
 class ConveyorDialog : public ::testing::Test {
 protected:
+    // Speeds 10/20, zone 1 at 12.5 mm, automatic input on, an empty width range at 50 mm.
     ConveyorDialog() {
-        AutoTransportConfig c;
-        c.m_ConveyorStartSpeed = 10;
-        c.m_ConveyorNormalSpeed = 20;
-        c.m_AutoTransport_1_1 = 12.5;
-        c.m_MinRange = 50;
-        c.m_MaxRange = 50;
-        c.m_SetWidth = 50;
-        c.m_AutoTransport = 1;
-        transport.SetConfig(c);
+        transport.SetConfig({10, 20, 1, 100, 0, 12.5, 0, 0, 0, 0, 0, 1, 0, 50, 50, 50});
         dialog.ShowFields();
         dialog.m_StartFolder = dir.Path();
     }
     ~ConveyorDialog() override {
-        g_Running = false;
-        g_Connected = false;
+        g_Running = g_Connected = false;
         TheAutoTransportCaptions().Reset();
     }
     QLineEdit* Edit(const char* name) { return dialog.findChild<QLineEdit*>(name); }
@@ -65,7 +58,7 @@ TEST_F(ConveyorDialog, ShowsMembersTakesFieldsAndSavesOnOk) {
     Edit("m_AutoTransport_3_2")->setText("7.25");
     Edit("m_WaitTimeOut")->setText("4000");
     dialog.accept();
-    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(boxes.Count(), 0u);
     EXPECT_EQ(transport.Config().m_AutoTransport_3_2, 7.25);
     plat::FlushProfileCache();
     AutoTransportConfig back;
@@ -73,29 +66,27 @@ TEST_F(ConveyorDialog, ShowsMembersTakesFieldsAndSavesOnOk) {
     EXPECT_EQ(back, transport.Config());
 }
 
-TEST_F(ConveyorDialog, BadFieldStopsAButtonAndNamesItsRange) {
+TEST_F(ConveyorDialog, ButtonsRefuseWithoutALinkOrWithABadField) {
+    Click(at::BoardInJog);
+    Click(at::ClampValve);
+    EXPECT_EQ(boxes.Texts(), (Strings{"Machine is not connection !", "Machine is not connection !"}));
+    EXPECT_EQ(transport.m_BeltPulse_1, 1);  // the jog step was set before the refusal
+
+    boxes.Clear();
     g_Connected = true;
     Edit("m_ConveyorNormalSpeed")->setText("300");
     Click(at::BoardInTest);
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Please enter an integer between 1 and 255."}));
-    EXPECT_EQ(transport.Config().m_ConveyorNormalSpeed, 20);
-    EXPECT_FALSE(g_Running.load());
     Edit("m_ConveyorNormalSpeed")->setText("abc");
     Click(at::BoardInTest);
-    EXPECT_EQ(boxes.Texts().back(), "Please enter an integer.");
-}
-
-TEST_F(ConveyorDialog, ButtonsRefuseWithoutALink) {
-    Click(at::BoardInJog);
-    Click(at::ClampValve);
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is not connection !", "Machine is not connection !"}));
-    EXPECT_EQ(transport.m_BeltPulse_1, 1);  // the jog step was set before the refusal
+    EXPECT_EQ(boxes.Texts(), (Strings{"Please enter an integer between 1 and 255.", "Please enter an integer."}));
+    EXPECT_EQ(transport.Config().m_ConveyorNormalSpeed, 20);
+    EXPECT_FALSE(g_Running.load());
 }
 
 TEST_F(ConveyorDialog, WidthNeedsARealRange) {
     g_Connected = true;
     Click(at::ArriveSetWidth);
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Out of range !"}));
+    EXPECT_EQ(boxes.Texts(), Strings{"Out of range !"});
     // The arrows refuse silently.
     dialog.m_SRunSteps = [] { return 100; };
     Click(at::WidthUp);
@@ -108,7 +99,7 @@ TEST_F(ConveyorDialog, ClosingWaitsForTheOperation) {
     dialog.show();
     dialog.reject();
     dialog.accept();
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"测试正在进行中，不可以关闭对话框", "测试正在进行中，不可以关闭对话框"}));
+    EXPECT_EQ(boxes.Texts(), Strings(2, "测试正在进行中，不可以关闭对话框"));
     EXPECT_TRUE(dialog.isVisible());
     // OK saved all the same.
     EXPECT_NE(test::ReadBytes(dir.File("config.ini")).find("[AutoTransportConfig]"), std::string::npos);
@@ -125,10 +116,11 @@ TEST_F(ConveyorDialog, CaptionsStepTextAndHiddenEdits) {
     dialog.LoadLanguageTexts(dir.Path(), "English");
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Board transport");
     EXPECT_EQ(static_cast<QPushButton*>(dialog.Control(at::TransportTest))->text().toStdString(), "Transport test");
+    auto* step = static_cast<QLabel*>(dialog.Control(at::StepText));
     dialog.ShowStep(2);
-    EXPECT_EQ(static_cast<QLabel*>(dialog.Control(at::StepText))->text().toStdString(), "Transport test--running");
-    dialog.ShowStep(5);
-    EXPECT_EQ(static_cast<QLabel*>(dialog.Control(at::StepText))->text().toStdString(), "出板测试--已经完成");
+    EXPECT_EQ(step->text().toStdString(), "Transport test--running");
+    dialog.ShowStep(5);  // a caption the file does not hold: built in
+    EXPECT_EQ(step->text().toStdString(), "出板测试--已经完成");
 
     // A double click on the width labels opens their edits.
     QLabel* label = dialog.findChild<QLabel*>("label_m_MinRange");

@@ -43,6 +43,9 @@ protected:
     }
     QLineEdit* Edit(const char* name) { return dialog.findChild<QLineEdit*>(name); }
     void Click(const char* name) { dialog.findChild<QPushButton*>(name)->click(); }
+    std::string Stored(const char* key) {
+        return plat::GetPrivateProfileString("DippingStationConfig", key, "", 512, config);
+    }
 
     smt::DippingStationSettings keep;
     TempDir dir;
@@ -51,36 +54,28 @@ protected:
     CDialogDippingStation dialog;
 };
 
-TEST_F(DippingDialogTest, TeachThenOkSaves) {
+TEST_F(DippingDialogTest, TeachThenOkSavesAndARangeRefusalKeepsItOpen) {
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QString("浸渍站设置"));
-    EXPECT_EQ(dialog.findChild<QPushButton*>("c_Head1ToDippingStation")->text(), QString("头1到浸渍站位置"));
     smt::g_PulseX = 123456;
     smt::g_PulseY = -2500;
-    Click("TeachX");
-    Click("TeachY");
-    Click("TeachZ");
-    EXPECT_EQ(Edit("m_DippingStation_X")->text(), "12.3457");
-    EXPECT_EQ(Edit("m_DippingStation_Y")->text(), "-25.0001");
-    EXPECT_EQ(Edit("m_DippingStation_Z")->text(), "0.0000");
+    for (const char* button : {"TeachX", "TeachY", "TeachZ"}) Click(button);
+    EXPECT_EQ(Edit("m_DippingStation_X")->text() + " " + Edit("m_DippingStation_Y")->text() + " " +
+                  Edit("m_DippingStation_Z")->text(),
+              "12.3457 -25.0001 0.0000");
     EXPECT_EQ(smt::TheDippingStation().m_DippingStation_X, 0);  // only OK takes it
     Edit("m_DippingStation_RunTime")->setText("2500");
-    Click("c_IDOK");
-    EXPECT_TRUE(dialog.isHidden());
-    EXPECT_DOUBLE_EQ(smt::TheDippingStation().m_DippingStation_X, 12.3457);
-    EXPECT_EQ(plat::GetPrivateProfileString("DippingStationConfig", "m_DippingStation_X", "", 512, config),
-              "12.3457");
-    EXPECT_EQ(plat::GetPrivateProfileString("DippingStationConfig", "m_DippingStation_RunTime", "", 512, config),
-              "2500");
-}
-
-TEST_F(DippingDialogTest, RangeRefusalKeepsItOpen) {
-    dialog.show();
     Edit("m_WaterFilmThickness")->setText("3.5");
     dialog.accept();
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(boxes.Count(), 1u);
     EXPECT_EQ(smt::test::ReadBytes(config), "");
+
+    Edit("m_WaterFilmThickness")->setText("0.5");
+    Click("c_IDOK");
+    EXPECT_TRUE(dialog.isHidden());
+    EXPECT_DOUBLE_EQ(smt::TheDippingStation().m_DippingStation_X, 12.3457);
+    EXPECT_EQ(Stored("m_DippingStation_X") + " " + Stored("m_DippingStation_RunTime"), "12.3457 2500");
 }
 
 TEST_F(DippingDialogTest, MeasuredZReachesOnlyTheOpenDialog) {
@@ -103,8 +98,7 @@ TEST_F(DippingDialogTest, MeasuredZReachesOnlyTheOpenDialog) {
 TEST_F(DippingDialogTest, StationButtonsTakeFieldsThenGuard) {
     std::vector<int> codes;
     smt::TheFeedOperationPort().start = [&](int code, smt::BusyClaim) { codes.push_back(code); };
-    smt::g_Connected = true;
-    smt::g_Homed = true;
+    smt::g_Connected = smt::g_Homed = true;
     smt::g_PulseZ[0] = -100;
     dialog.show();
     Edit("m_DippingStation_X")->setText("50");

@@ -58,20 +58,31 @@ protected:
     ScriptedResponder boxes;
 };
 
-TEST_F(PulseDialogTest, ShowsTitleCaptionsAndMembers) {
+TEST_F(PulseDialogTest, ShowsCaptionsMembersAndThePickListOfTheMachineType) {
     smt::PulseSettings v = Factors(100);
     v.m_A_Pulse = 17.7777;
-    CDialogSetPulse dialog(v, config, 0);
-    EXPECT_EQ(dialog.windowTitle(), "脉冲设置");
-    EXPECT_EQ(dialog.FactorEdit(3)->text(), "17.7777");
-    EXPECT_EQ(Child<QPushButton>(dialog, "c_ProducePulse")->text(), "生成脉冲");
-    EXPECT_EQ(Child<QPushButton>(dialog, "c_Execute")->text(), "执行");
-    EXPECT_EQ(Child<QPushButton>(dialog, "c_VerifyPulse")->text(), "校验脉冲");
-    EXPECT_EQ(Child<QRadioButton>(dialog, "c_SynchronousWheel")->text(), "同步轮");
-    EXPECT_FALSE(Child<QRadioButton>(dialog, "c_SynchronousWheel")->isChecked());
-    EXPECT_FALSE(Child<QRadioButton>(dialog, "c_ScrewRod")->isChecked());
-    EXPECT_TRUE(Child<QLineEdit>(dialog, "m_VerifyPulseValue")->isReadOnly());
-    for (QLabel* label : dialog.findChildren<QLabel*>()) EXPECT_FALSE(label->text().isEmpty()) << label->objectName().toStdString();
+    v.m_SelectAxis = 12;
+    {
+        CDialogSetPulse dialog(v, config, 0);
+        EXPECT_EQ(dialog.windowTitle(), "脉冲设置");
+        EXPECT_EQ(dialog.FactorEdit(3)->text(), "17.7777");
+        EXPECT_EQ(Child<QPushButton>(dialog, "c_ProducePulse")->text(), "生成脉冲");
+        EXPECT_FALSE(Child<QRadioButton>(dialog, "c_SynchronousWheel")->isChecked());
+        EXPECT_FALSE(Child<QRadioButton>(dialog, "c_ScrewRod")->isChecked());
+        EXPECT_TRUE(Child<QLineEdit>(dialog, "m_VerifyPulseValue")->isReadOnly());
+        for (QLabel* label : dialog.findChildren<QLabel*>())
+            EXPECT_FALSE(label->text().isEmpty()) << label->objectName().toStdString();
+        EXPECT_EQ(dialog.PickList()->count(), 16);
+        EXPECT_EQ(dialog.PickList()->itemText(15), "自动进料2电机");
+        EXPECT_EQ(dialog.PickList()->currentIndex(), 12);  // the kept pick
+        for (int row = 0; row < 12; ++row) EXPECT_TRUE(dialog.FactorEdit(row)->isEnabled()) << row;
+    }
+    // Type 4: the head factors only; a kept pick past the shorter list falls back to the first.
+    CDialogSetPulse dialog(v, config, 4);
+    EXPECT_EQ(dialog.PickList()->count(), 11);
+    EXPECT_EQ(dialog.PickList()->itemText(1), "X2 轴电机");
+    EXPECT_EQ(dialog.PickList()->currentIndex(), 0);
+    for (int row = 0; row < 12; ++row) EXPECT_EQ(dialog.FactorEdit(row)->isEnabled(), row < 4) << row;
 }
 
 TEST_F(PulseDialogTest, CaptionsComeFromTheLanguageFile) {
@@ -84,40 +95,14 @@ TEST_F(PulseDialogTest, CaptionsComeFromTheLanguageFile) {
     EXPECT_EQ(Items(dialog.PickList()), (QStringList{"X 轴电机", "Y motor"}));
 }
 
-TEST_F(PulseDialogTest, PickListsAndDisabledFactorsPerMachineType) {
-    smt::PulseSettings v = Factors(1);
-    {
-        CDialogSetPulse dialog(v, config, 4);
-        EXPECT_EQ(Items(dialog.PickList()), (QStringList{"X 轴电机", "X2 轴电机", "Y 轴电机", "Y2 轴电机", "Z1 轴电机",
-                                                        "Z2 轴电机", "Z3 轴电机", "A1 轴电机", "A2 轴电机",
-                                                        "A3 轴电机", "A4 轴电机"}));
-        for (int row = 0; row < 12; ++row) EXPECT_EQ(dialog.FactorEdit(row)->isEnabled(), row < 4) << row;
-    }
-    // The other types' lists and factors come from the same tables (tested with them).
-    CDialogSetPulse dialog(v, config, 2);
-    EXPECT_EQ(dialog.PickList()->itemText(15), "自动进料2电机");
-    for (int row = 0; row < 12; ++row) EXPECT_TRUE(dialog.FactorEdit(row)->isEnabled());
-}
-
-TEST_F(PulseDialogTest, KeptPickIndexIsSelectedAndFallsBackWhenTooLong) {
-    smt::PulseSettings v = Factors(1);
-    v.m_SelectAxis = 12;
-    {
-        CDialogSetPulse dialog(v, config, 0);
-        EXPECT_EQ(dialog.PickList()->currentIndex(), 12);
-    }
+TEST_F(PulseDialogTest, GeneratorAndCheckFillTheirResultsAndRefuseZero) {
+    smt::PulseSettings v = Factors(100);
+    v.m_Y_Pulse = 200;
     CDialogSetPulse dialog(v, config, 7);
-    EXPECT_EQ(dialog.PickList()->currentIndex(), 0);
-}
-
-TEST_F(PulseDialogTest, GeneratorFillsResultsAndRefusesZeroDivisor) {
-    smt::PulseSettings v = Factors(1);
-    CDialogSetPulse dialog(v, config, 0);
     Type(dialog, "m_StepAngle", "1.8");
     Type(dialog, "m_SubDivide", "16");
     Type(dialog, "m_DiameterOrScrewPitch", "5");
     Click(dialog, "c_ProducePulse");
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"请选择传动方式 !"});
     Click(dialog, "c_ScrewRod");
     Click(dialog, "c_ProducePulse");
     EXPECT_EQ(Child<QLineEdit>(dialog, "m_LinearPulse")->text(), "640");
@@ -125,24 +110,19 @@ TEST_F(PulseDialogTest, GeneratorFillsResultsAndRefusesZeroDivisor) {
     EXPECT_EQ(v.m_DriveModel, 1);
     Type(dialog, "m_StepAngle", "0");
     Click(dialog, "c_ProducePulse");
-    EXPECT_EQ(boxes.Texts().back(), "数值不能为 0 !");
     EXPECT_EQ(Child<QLineEdit>(dialog, "m_LinearPulse")->text(), "640");
-    EXPECT_EQ(boxes.Count(), 2u);
-}
 
-TEST_F(PulseDialogTest, CheckUsesTheChosenDrivesFactor) {
-    smt::PulseSettings v = Factors(100);
-    v.m_Y_Pulse = 200;
-    CDialogSetPulse dialog(v, config, 7);
+    // The check uses the chosen drive's factor (Y).
     dialog.PickList()->setCurrentIndex(1);
+    Type(dialog, "m_StepAngle", "1.8");
     Type(dialog, "m_RunTest", "100");
     Type(dialog, "m_DistanceTest", "80");
     Click(dialog, "c_VerifyPulse");
     EXPECT_EQ(Child<QLineEdit>(dialog, "m_VerifyPulseValue")->text(), "250");
     Type(dialog, "m_DistanceTest", "0");
     Click(dialog, "c_VerifyPulse");
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"数值不能为 0 !"});
     EXPECT_EQ(Child<QLineEdit>(dialog, "m_VerifyPulseValue")->text(), "250");
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"请选择传动方式 !", "数值不能为 0 !", "数值不能为 0 !"}));
 }
 
 TEST_F(PulseDialogTest, BadFieldStopsTheTakeButTheButtonsGoOn) {
@@ -153,9 +133,8 @@ TEST_F(PulseDialogTest, BadFieldStopsTheTakeButTheButtonsGoOn) {
     Type(dialog, "m_RunTest", "10");
     Type(dialog, "m_DistanceTest", "5");
     Click(dialog, "c_VerifyPulse");
-    ASSERT_EQ(boxes.Count(), 2u);
-    EXPECT_EQ(boxes.Texts()[0], "Please enter a number between 1 and 10000.");
-    EXPECT_EQ(boxes.Texts()[1], "数值不能为 0 !"); // the distance field was never taken
+    // The distance field was never taken.
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Please enter a number between 1 and 10000.", "数值不能为 0 !"}));
     EXPECT_DOUBLE_EQ(v.m_X_Pulse, 120);
     EXPECT_DOUBLE_EQ(v.m_Y_Pulse, 100);
     // Text that is not wholly a finite number is refused too.
@@ -167,6 +146,10 @@ TEST_F(PulseDialogTest, BadFieldStopsTheTakeButTheButtonsGoOn) {
     }
     EXPECT_DOUBLE_EQ(v.m_Y_Pulse, 150);
     EXPECT_DOUBLE_EQ(v.m_StepAngle, 0);
+    // Cancel neither saves nor restores what the buttons took.
+    Click(dialog, "c_IDCANCEL");
+    EXPECT_DOUBLE_EQ(v.m_X_Pulse, 120);
+    EXPECT_EQ(smt::test::ReadBytes(config), "");
 }
 
 TEST_F(PulseDialogTest, TestRunGuardsThenJogs) {
@@ -197,14 +180,15 @@ TEST_F(PulseDialogTest, TestRunGuardsThenJogs) {
 
 TEST_F(PulseDialogTest, OkRederivesOnlyAfterASuccessfulRangeCheck) {
     std::vector<std::string> calls;
+    auto record = [&](const char* name) { return [&calls, name] { calls.push_back(name); }; };
     auto& r = smt::TheSettingsRederivations();
-    r.convertSettingsToPulses = [&] { calls.push_back("convert"); };
-    r.recomputeLimitPulses = [&] { calls.push_back("limits"); };
-    r.buildNozzleTable = [&] { calls.push_back("nozzles"); };
+    r.convertSettingsToPulses = record("convert");
+    r.recomputeLimitPulses = record("limits");
+    r.buildNozzleTable = record("nozzles");
     r.applyOriginOffset = [&](double, double) { calls.push_back("cameras"); };
-    r.updateHeadOffsets = [&] { calls.push_back("heads"); };
-    r.findCurrentPcbIndex = [&] { return 0; };
-    r.convertBoardPointsToPulses = [&] { calls.push_back("board"); };
+    r.updateHeadOffsets = record("heads");
+    r.findCurrentPcbIndex = [] { return 0; };
+    r.convertBoardPointsToPulses = record("board");
     smt::PulseSettings v = Factors(100);
     CDialogSetPulse dialog(v, config, 0);
     dialog.FactorEdit(2)->setText("10000.5");
@@ -212,7 +196,7 @@ TEST_F(PulseDialogTest, OkRederivesOnlyAfterASuccessfulRangeCheck) {
     Click(dialog, "c_IDOK");
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_FALSE(smt::test::ReadBytes(config).size());
+    EXPECT_EQ(smt::test::ReadBytes(config), "");
     EXPECT_EQ(v.m_SelectAxis, 0);
     dialog.FactorEdit(2)->setText("10000");
     Click(dialog, "c_IDOK");
@@ -220,16 +204,6 @@ TEST_F(PulseDialogTest, OkRederivesOnlyAfterASuccessfulRangeCheck) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
     EXPECT_EQ(v.m_SelectAxis, 3);
     EXPECT_EQ(plat::GetPrivateProfileString("SetPulseConfig", "m_Z_Pulse", "", 512, config), "10000.0000");
-}
-
-TEST_F(PulseDialogTest, CancelNeitherSavesNorRestores) {
-    smt::PulseSettings v = Factors(100);
-    CDialogSetPulse dialog(v, config, 0);
-    dialog.FactorEdit(0)->setText("150");
-    Click(dialog, "c_ProducePulse"); // takes the fields (and asks for the drive)
-    Click(dialog, "c_IDCANCEL");
-    EXPECT_DOUBLE_EQ(v.m_X_Pulse, 150);
-    EXPECT_FALSE(smt::test::ReadBytes(config).size());
 }
 
 TEST(VersionDialog, ShowsTheSwitchesOkSavesCancelLeavesThem) {
