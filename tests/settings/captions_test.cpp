@@ -68,15 +68,6 @@ TEST(SettingsCaptions, LanguageFileOverridesAndMissingKeysKeepBuiltIn) {
     list.Load(dir.Path(), "English");
     EXPECT_EQ(list.Text("SpeedList.c_SpeedList_01"), "Speed name");
     EXPECT_EQ(list.Text("SpeedList.c_SpeedList_02"), "X 轴电机");
-
-    // The shipped files.
-    ThePulseCaptions().Load(kRes, "German");
-    EXPECT_EQ(ThePulseCaptions().Text("SetPulse.c_SetPulse"), "Impulseinstellungen");
-    ThePulseCaptions().Reset();
-    TheBasicCaptions().Load(kRes, "English");
-    EXPECT_EQ(TheBasicCaptions().Text("SetBasic.c_SetBasic"), "Basic settings");
-    TheBasicCaptions().Reset();
-    EXPECT_EQ(TheBasicCaptions().Text("SetBasic.c_SetBasic"), "基本设置");
 }
 
 // The speed dialogs' built-in texts that double as drive and row captions agree.

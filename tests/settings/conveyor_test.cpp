@@ -19,13 +19,9 @@ using Strings = std::vector<std::string>;
 
 namespace {
 
+// Belts 1..3 on the lifts' factors, the width drive on S.
 PulseFactors Factors() {
-    PulseFactors f;
-    f.m_WestLift_Pulse = 100;
-    f.m_NorthLift_Pulse = 80;
-    f.m_EastLift_Pulse = 50;
-    f.m_AutoWalk2_Pulse = 200;
-    return f;
+    return {.m_WestLift_Pulse = 100, .m_NorthLift_Pulse = 80, .m_EastLift_Pulse = 50, .m_AutoWalk2_Pulse = 200};
 }
 
 // Zone distances in belt pulses: 1001.9 -> 1001, 1250, 580, 264, 200.5 -> 200, 1000.

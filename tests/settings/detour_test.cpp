@@ -14,16 +14,9 @@ using smt::TestCorner;
 // South-west: x < 100 mm and y < -200 mm, detour at -150 mm. South-east: x > 300
 // mm and y < -250 mm, detour at -120 mm. Factors 10 pulses per mm.
 PositionLimitDetour Corners() {
-    PositionLimitDetour d;
-    d.m_W_S_PositionLimitPositionDetour = 1;
-    d.m_W_S_LessPosition_dX = 100;
-    d.m_W_S_LessPosition_dY = -200;
-    d.m_W_S_Detour_dY = -150;
-    d.m_E_S_PositionLimitPositionDetour = 1;
-    d.m_E_S_LessPosition_dX = 300;
-    d.m_E_S_LessPosition_dY = -250;
-    d.m_E_S_Detour_dY = -120;
-    return d;
+    return {.m_W_S_PositionLimitPositionDetour = 1, .m_W_S_LessPosition_dX = 100, .m_W_S_LessPosition_dY = -200,
+            .m_W_S_Detour_dY = -150, .m_E_S_PositionLimitPositionDetour = 1, .m_E_S_LessPosition_dX = 300,
+            .m_E_S_LessPosition_dY = -250, .m_E_S_Detour_dY = -120};
 }
 
 TEST(Detour, CornersAreStrictSouthWestFirstAndOffWhenSwitchedOff) {
