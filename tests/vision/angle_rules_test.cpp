@@ -55,33 +55,7 @@ TEST(LineAngleDeg, SlopesVerticalsAndCoincidentPoints)
     EXPECT_DOUBLE_EQ(LineAngleDeg({0, 0}, {0, 0}), 0.0); // never NaN
 }
 
-TEST(AngleRules, RenderedPackagesMeasureTheirTurn)
-{
-    struct Case { int type; double windowMm; Rule rule; std::vector<double> turns; double tolerance; };
-    const Rule triode = [](const ContourChain& c, cv::Size, int) { return TriodeAngle(c); };
-    const std::vector<double> corner{-0.8, 0.6, 3.0};
-    const Case cases[] = {
-        {kVisionGeneral, 22, FindPartAngleNearCentre, {0.3, -0.3}, 0.1}, {kVisionTriode, 4, triode, {-8, 8}, 1.5},
-        {kVisionFootEdge1, 20, FootEdge1Angle, corner, 0.35},   {kVisionFootEdge2, 18, FootEdge2Angle, corner, 0.35},
-        {kVisionFootEdge4, 22, FootEdge4Angle, corner, 0.35},
-        {kVisionBga4PointAngle, 16, BgaFourPointAngle, corner, 0.35},
-        {kVisionBga4Chamfer, 16, FootEdge4Angle, corner, 0.35},
-        {kVisionBgaTopChamfer, 16, BgaTopChamferAngle, corner, 0.35},
-        {kVisionBgaBottomChamfer, 16, BgaBottomChamferAngle, corner, 0.35},
-    };
-    for (const Case& c : cases) {
-        for (double turn : c.turns) {
-            SCOPED_TRACE(testing::Message() << "type " << c.type << " turn " << turn);
-            const Searched s = FromPart(sim::PackageForVisionType(c.type), turn, c.windowMm);
-            EXPECT_NEAR(s.Run(c.rule), turn, c.tolerance); // tolerance below |turn|: the sign holds
-            if (c.type == kVisionGeneral) {
-                EXPECT_EQ(g_AngleFitFailed, 0);
-            }
-        }
-    }
-}
-
-TEST(GeneralRule, TooFewCentresInTheMiddleBandSetsTheFailureFlag)
+TEST(AngleRules, TooFewCentresSetTheFailureFlagAndTooFewContoursMeasureNothing)
 {
     // 24 blobs, but only the 10 of the side rows lie in the middle half.
     const Searched s = FromPart(sim::LeadedPart(6, 0.65, 6.5, true), 0.3, 22.0);
@@ -92,6 +66,11 @@ TEST(GeneralRule, TooFewCentresInTheMiddleBandSetsTheFailureFlag)
     for (Rule rule : {FindPartAngleNearCentre, FindPartAngleVertical}) {
         EXPECT_EQ(rule(s.chain, s.size, 19), 0.0);
         EXPECT_EQ(g_AngleFitFailed, 0);
+    }
+    const Searched bga = FromPart(sim::PackageForVisionType(kVisionBga4PointAngle), 0.5, 16.0);
+    for (Rule rule : kCornerRules) {
+        EXPECT_EQ(rule(bga.chain, bga.size, 19), 0.0);
+        EXPECT_NE(bga.Run(rule), 0.0);
     }
     const Searched none = FromDots({100, 100}, {});
     EXPECT_EQ(FindPartAngleNearCentre(none.chain, none.size, 40), 0.0);
@@ -140,15 +119,6 @@ TEST(VerticalFallback, SameSignAsTheGeneralRuleForTheSameTurn)
     FindComponent(1, x, false, box, frame, 128, kVisionGeneral, y, a, 0, 22.0, 20.0, 0.0, &sink);
     EXPECT_EQ(g_AngleFitFailed, 0);
     EXPECT_NEAR(a, -0.25, 0.2); // tolerance below the turn: the sign holds
-}
-
-TEST(CornerRules, TooFewContoursMeasureNothing)
-{
-    const Searched s = FromPart(sim::PackageForVisionType(kVisionBga4PointAngle), 0.5, 16.0);
-    for (Rule rule : kCornerRules) {
-        EXPECT_EQ(rule(s.chain, s.size, 19), 0.0);
-        EXPECT_NE(s.Run(rule), 0.0);
-    }
 }
 
 TEST(CornerRules, FootEdge2UsesTheOtherLineWhenOneIsExactlyLevel)

@@ -1,3 +1,6 @@
+#include <tuple>
+#include <utility>
+
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
@@ -77,8 +80,7 @@ TEST(FindMark, OffsetsAreMillimetresFromTheWindowCentreLeftAndUpPositive)
     const MarkRun r = Measure(sim::RenderMarks(Look(10.0), {{1.5, 0.5, 2.0}}), 100, 10.0, 10.0);
     ExpectXY(r, -1.5, -0.5);
     const MarkRun mono = Measure(sim::RenderMarks(Look(10.0, 1), {{1.5, 0.5, 2.0}}), 100, 10.0, 10.0);
-    EXPECT_DOUBLE_EQ(mono.x, r.x);
-    EXPECT_DOUBLE_EQ(mono.y, r.y);
+    EXPECT_EQ(std::pair(mono.x, mono.y), std::pair(r.x, r.y));
     EXPECT_EQ(mono.sink.image.channels(), 3);
     const MarkRun left = Measure(sim::RenderMarks(Look(10.0), {{-2.0, -1.0, 2.0}}), 100, 10.0, 10.0);
     ExpectXY(left, 2.0, 1.0);
@@ -107,17 +109,13 @@ TEST(FindMark, FailuresLeaveTheOffsetsUnchangedAndShowError)
 {
     // Too large for the window: found, but not accepted.
     const MarkRun large = Measure(sim::RenderMarks(Look(), {{0.0, 0.0, 12.0}}));
-    EXPECT_EQ(large.x, kUnset);
-    EXPECT_EQ(large.y, kUnset);
+    EXPECT_EQ(std::pair(large.x, large.y), std::pair(kUnset, kUnset));
     EXPECT_NE(large.circle.x, -1.0f);
     EXPECT_GE(large.circle.r, 100.0f);
     EXPECT_EQ(large.sink.count, 1);
     // Nothing found: the circle stays unset and the window shows the text.
     const MarkRun none = Measure(cv::Mat::zeros(1024, 1280, CV_8UC3));
-    EXPECT_EQ(none.circle.x, -1.0f);
-    EXPECT_EQ(none.circle.y, -1.0f);
-    EXPECT_EQ(none.circle.r, 0.0f);
-    EXPECT_EQ(none.x, kUnset);
+    EXPECT_EQ(std::tuple(none.circle.x, none.circle.y, none.circle.r, none.x), std::tuple(-1.0f, -1.0f, 0.0f, kUnset));
     ASSERT_EQ(none.sink.count, 1);
     EXPECT_GT(cv::countNonZero(none.sink.image.reshape(1)), 0);
     // No division by a zero scale reaches the caller.
