@@ -220,7 +220,7 @@ protected:
     ~BasicMeasureTest() override { smt::ReferenceHeightSink().Remove(); }
 };
 
-TEST_F(BasicMeasureTest, GuardsInOrder) {
+TEST_F(BasicMeasureTest, GuardsInOrderThenTheClaimGoesToTheWorker) {
     smt::g_PulseZ[4] = 10;  // nozzle 5 away from zero, on any machine type
     smt::g_Running = true;
     smt::g_Connected = smt::g_Homed = false;
@@ -236,13 +236,12 @@ TEST_F(BasicMeasureTest, GuardsInOrder) {
     for (const auto& b : boxes.Seen()) EXPECT_TRUE(b.topmost);
     EXPECT_TRUE(codes.empty());
     EXPECT_FALSE(smt::g_Running.load());  // the E3 refusal gave the claim back
-}
 
-TEST_F(BasicMeasureTest, StarterHandsTheClaimToTheWorker) {
+    boxes.Clear();
+    smt::g_PulseZ[4] = 0;
     EXPECT_TRUE(smt::StartReferenceMeasurement());
     EXPECT_EQ(codes, std::vector<int>{-1});
     EXPECT_TRUE(runningWhileStarted);
-    EXPECT_TRUE(smt::g_Running.load());
     // A second press while the worker runs is refused.
     EXPECT_FALSE(smt::StartReferenceMeasurement());
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is runnig !"});

@@ -44,22 +44,9 @@ TEST(DippingStation, OutputAlternatesFromOff) {
 
 class DippingGuardTest : public smt::test::FeedOperationTest {};
 
-TEST_F(DippingGuardTest, RefusalsInOrderThenTheTwoOperations) {
-    EXPECT_FALSE(smt::StartHeadToDippingStation());
-    smt::g_Connected = true;
-    EXPECT_FALSE(smt::StartDippingStationMeasurement());
-    smt::g_Homed = smt::g_Running = true;
-    EXPECT_FALSE(smt::StartHeadToDippingStation());
-    smt::g_Running = false;
-    smt::g_PulseZ[2] = -5;  // a head is down
-    EXPECT_FALSE(smt::StartHeadToDippingStation());
-    EXPECT_FALSE(smt::StartDippingStationMeasurement());
-    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Machine is not connection !", "Machine is not reset !",
-                                                       "Machine is runnig !", "Error E3 !", "Error E3 !"}));
-    EXPECT_TRUE(codes.empty());
-    EXPECT_FALSE(smt::g_Running.load());
-
-    smt::g_PulseZ[2] = 0;
+// The guards are the shared starter's (BasicMeasureTest.GuardsInOrder).
+TEST_F(DippingGuardTest, TheTwoOperationsHandTheirCodeAndClaimToTheWorker) {
+    smt::g_Connected = smt::g_Homed = true;
     EXPECT_TRUE(smt::StartHeadToDippingStation());
     EXPECT_TRUE(runningWhileStarted);
     held.Release();
