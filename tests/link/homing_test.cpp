@@ -30,6 +30,14 @@ HomingAxisSwitches Off(std::initializer_list<int HomingAxisSwitches::*> off) {
 using Codes = std::array<std::int32_t, 14>;
 using H = HomingAxisSwitches;
 
+// X 1, Y -2, X2 3, Y2 -4, Z 10.., A 20.., walk 30..; returns them.
+PositionSnapshot FillCounters() {
+    g_PulseX = 1; g_PulseY = -2; g_PulseX2 = 3; g_PulseY2 = -4;
+    for (int n = 0; n < 8; ++n) g_PulseZ[n] = 10 + n, g_PulseA[n] = 20 + n;
+    for (int w = 0; w < 4; ++w) g_PulseFeederWalk[w] = 30 + w;
+    return TakePositionSnapshot();
+}
+
 }  // namespace
 
 // ---- what each kind sends on each machine type ----
@@ -92,6 +100,14 @@ TEST(HomingPlan, TwoTableAndEightHeadTypesUseTheirOwnOrderAndKinds) {
 
 class HomingTest : public ConnSimTest {
 protected:
+    void SetUp() override {
+        ConnSimTest::SetUp();
+        auto& port = TheCommandPanel();
+        port.clearNozzleChecks = [this] { hooks.add("untick"); };
+        port.setCurrentCamera = [this](int c) { hooks.add("camera " + std::to_string(c)); };
+        port.conveyorWidthPulses = [] { return 1234; };
+        port.enableConveyorControl = [this] { hooks.add("conveyor"); };
+    }
     // Homes `kind` on a fresh frame record and gives the data of the one homing
     // frame `code` the machine received ("" when not exactly one came).
     std::string HomeOnce(int kind, std::uint16_t code) {
@@ -124,7 +140,9 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
         for (int kind = 0; kind <= 9; ++kind) {
             SCOPED_TRACE(std::to_string(type) + "/" + std::to_string(kind));
             g_Homed = g_HeadResetOk = false;
-            g_PulseX = 11; g_PulseY = -12; g_PulseZ[1] = 13; g_PulseFeederWalk[1] = 14;
+            g_PanelLink.commandCounter = 7;
+            hooks.Take();
+            PositionSnapshot after = FillCounters();
             Codes expected = Plan(type, kind).codes;
             if (type != 3 && type != 6) expected[6] = expected[7] = 0;  // no 3-4 rocker
             EXPECT_EQ(HomeOnce(kind, 0x02), HexOfCodes(expected));
@@ -139,15 +157,24 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
                 switched.push_back(o.channel);
             }
             EXPECT_EQ(switched, off);
-            // The counters of the homed axes are 0, the others untouched.
-            const bool x = kind == 0 || kind == 1 || kind == 4, y = kind == 0 || kind == 2 || kind == 4;
-            const bool z = kind == 0 || kind == 3 || kind == 4, walk = kind == 0 || kind == 6;
-            EXPECT_EQ(g_PulseX.load(), x ? 0 : 11);
-            EXPECT_EQ(g_PulseY.load(), y ? 0 : -12);
-            EXPECT_EQ(g_PulseZ[1].load(), z ? 0 : 13);
-            EXPECT_EQ(g_PulseFeederWalk[1].load(), walk ? 0 : 14);
+            // Each kind zeroes its own drives only: a full one neither A nor the S drive;
+            // kind 9 sets S to the conveyor width.
+            if (kind == 0 || kind == 1 || kind == 4) after.x = 0;
+            if (kind == 0 || kind == 2 || kind == 4) after.y = 0;
+            if (kind == 0 || kind == 3 || kind == 4) after.z = {};
+            for (int w = 0; w < 3; ++w)
+                if (kind == 0 || kind == 5 + w) after.walk[w] = 0;
+            if (kind == 9) after.walk[3] = 1234;
+            EXPECT_EQ(TakePositionSnapshot(), after);
             EXPECT_EQ(g_Homed.load(), kind == 0);
             EXPECT_EQ(g_HeadResetOk.load(), kind == 0 || kind == 3 || kind == 4);
+            EXPECT_EQ(HookSeen("enable"), kind != 8);
+            EXPECT_EQ(HookSeen("conveyor"), kind == 9);
+            if (kind == 0) {
+                for (const char* h : {"untick", "camera 0", "replies 0"}) EXPECT_TRUE(HookSeen(h)) << h;
+                EXPECT_EQ(g_PanelLink.commandCounter, 0);
+                EXPECT_EQ(machine().SpeedGear(), 4);
+            }
             EXPECT_FALSE(g_Running);
         }
         Disconnect();
@@ -159,11 +186,27 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
 TEST_F(HomingTest, TwoTableTypeHomesOverSerialOnly) {
     StartSim(4);
     ASSERT_TRUE(ConnectSerial());
+    TheCommandPanel().runSelect = [] { return 10; };  // run modes 9..12 switch outputs 7 and 8 on
     for (int kind = 0; kind <= 7; ++kind) {
         SCOPED_TRACE(kind);
+        PositionSnapshot after = FillCounters();
         EXPECT_EQ(HomeOnce(kind, 0x52), HexOfCodes(Plan(4, kind).codes));
+        // Kinds 1..4 as on one table but kind 4 leaves Z; 5..7 a walk with Y2, Z5/Z6, X2.
+        if (kind == 0 || kind == 1 || kind == 4) after.x = 0;
+        if (kind == 0 || kind == 2 || kind == 4) after.y = 0;
+        if (kind == 0 || kind == 7) after.x2 = 0;
+        if (kind == 0 || kind == 5) after.y2 = 0;
+        for (int n = 0; n < 6; ++n)
+            if (kind == 0 || (kind == 3 && n < 4) || (kind == 6 && n >= 4)) after.z[n] = 0;
+        for (int w = 0; w < 3; ++w)
+            if (kind == 0 || kind == 5 + w) after.walk[w] = 0;
+        EXPECT_EQ(TakePositionSnapshot(), after);
+        if (kind == 0) {
+            EXPECT_TRUE(g_Homed);
+            WaitUntil([&] { return machine().OutputLog().size() >= 6; });
+            EXPECT_EQ(OutputsSent(), "1:0 2:0 3:0 4:0 7:1 8:1 ");
+        }
     }
-    EXPECT_TRUE(g_Homed);  // kind 0 homed everything
     // Kinds 8 and 9 have no command: nothing sent, not busy, the stored kind kept.
     machine().ClearRecords();
     g_PanelLink.resetKind = 7;
@@ -196,6 +239,18 @@ TEST_F(HomingTest, EightHeadTypeHomesOverEthernetOnly) {
     EXPECT_TRUE(g_HeadResetOk);
     EXPECT_TRUE(HookSeen("trace 72->复位"));
     EXPECT_TRUE(HookSeen("trace 72->end"));
+    // A full homing releases the vacuum of every head in the Z check, the eighth not in run modes 1 and 2.
+    TheBasicSettings().m_Exhaust = 2;
+    for (int mode : {0, 2}) {
+        TheCommandPanel().runSelect = [mode] { return mode; };
+        ASSERT_NE(HomeOnce(0, 0x72), "");
+        const std::size_t heads = mode == 2 ? 7 : 8;
+        WaitUntil([&] { return machine().OutputLog().size() >= heads; });
+        std::string expected;
+        for (std::size_t n = 0; n < heads; ++n) expected += std::to_string(0x20 + n) + ":0 ";
+        EXPECT_EQ(OutputsSent(), expected);
+        EXPECT_EQ(machine().OutputLog().front().extra, 2);
+    }
     // No command for kinds 5..9: not busy afterwards.
     EXPECT_FALSE(MachineReset(9, true));
     EXPECT_FALSE(g_Running);

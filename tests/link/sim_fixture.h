@@ -104,7 +104,6 @@ protected:
     // The machine of `type` on one link, connected, its records empty.
     void StartMachine(bool serial, int type = 0) {
         ResetCommandWorld(serial);
-        m_serial = serial;
         StartSim(type, serial, !serial, 4);
         if (serial) {
             int number = 4;
@@ -180,7 +179,6 @@ protected:
     TempDir dir;
     std::unique_ptr<sim::Simulator> sim;
     std::uint16_t discoveryPort = 0;
-    bool m_serial = true;
 };
 
 // The connect and homing hooks installed, the discovery on the case's own port.
