@@ -91,11 +91,6 @@ TEST(SimProgram, ServesTheSerialPortTakesCommandsAndQuits) {
     port.Write(sim::EncodeHostFrame(0x00, {}));
     EXPECT_EQ(port.ReadBytes(7), (sim::Bytes{0xEE, 0x01, 0x00, 0xFF, 0xFC, 0xFF, 0xFF}));
 
-    run.Say("key stop");
-    auto key = port.ReadFrame();
-    ASSERT_TRUE(key);
-    EXPECT_EQ(key->type, sim::kReplyKey);
-    EXPECT_EQ(key->data, sim::Bytes{'3'});
     run.Say("status");
     EXPECT_TRUE(run.WaitFor("type 7")) << run.Text();
     run.Say("bogus");

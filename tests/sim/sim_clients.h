@@ -57,15 +57,12 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     void Write(const Bytes& b) { (void)!::write(m_fd, b.data(), b.size()); }
 
-    // One read of whatever arrives within `ms`; `hangup` is set when the other side has closed.
-    Bytes ReadOnce(int ms, bool* hangup = nullptr) {
+    // One read of whatever arrives within `ms`.
+    Bytes ReadOnce(int ms) {
         pollfd p{m_fd, POLLIN, 0};
-        const int r = ::poll(&p, 1, ms);
-        if (hangup) *hangup = r > 0 && (p.revents & (POLLHUP | POLLERR)) && !(p.revents & POLLIN);
-        if (r <= 0 || !(p.revents & POLLIN)) return {};
+        if (::poll(&p, 1, ms) <= 0 || !(p.revents & POLLIN)) return {};
         std::uint8_t buf[512];
         const ssize_t n = ::read(m_fd, buf, sizeof buf);
-        if (n <= 0 && hangup) *hangup = true;
         return n <= 0 ? Bytes{} : Bytes(buf, buf + n);
     }
 
