@@ -59,27 +59,17 @@ TEST_F(SerialReplies, CommandRepliesReleaseTheirFamiliesUnknownOnesAreShown) {
     EXPECT_EQ(boxes.Texts(), (Calls{"返回类型错误 !", "提问、应答或错误异常 !", "返回指令错误 - 未知 !"}));
 }
 
-TEST_F(SerialReplies, HandshakeHomingVacuumPickPlaceAndHeight) {
+// Releases, readings and homings are pinned by the flows against the simulated
+// machine; here the failure statuses those flows never get.
+TEST_F(SerialReplies, HandshakeFailedPlaceAndFailedMeasurement) {
     hooks.limitsOnLink = true;
     EXPECT_TRUE(SerialReleases(ReplyFamily::SingleAxis, 0x00));
-    Serial(0x01, 0x01);
-    EXPECT_EQ(g_AxisLimitEvent.Wait(0ms), plat::WaitResult::Signalled);
-    Serial(0x01, 0x02);
-    hooks.machineType = 4;
-    Serial(0x01, 0x02);
-    EXPECT_EQ(hooks.Take(), (Calls{"linked", "limits", "homed", "homed4"}));
-    // The vacuum reply releases its test whether or not a run is busy.
-    EXPECT_TRUE(SerialReleases(ReplyFamily::Vacuum, 0x15, {0x01, 57}));
-    EXPECT_EQ(g_VacuumReading.load(), 57);
-    EXPECT_TRUE(SerialReleases(ReplyFamily::Pick, 0x67));
+    EXPECT_EQ(hooks.Take(), (Calls{"linked", "limits"}));
+    g_VacuumCheckOk = true;
     EXPECT_TRUE(SerialReleases(ReplyFamily::Place, 0x68, {0x01, 33}));
     EXPECT_FALSE(g_VacuumCheckOk.load());
-    Serial(0x01, 0x68, {0x00, 61});
-    EXPECT_TRUE(g_VacuumCheckOk.load());
-    EXPECT_EQ(hooks.Take(), (Calls{"vacuum 57", "z0", "vacuum 33", "z0", "vacuum 61", "z0"}));
-
-    EXPECT_TRUE(SerialReleases(ReplyFamily::SingleAxis, 0x71, {0x01, 0x00, 0x01, 0x02, 0x03}));
-    EXPECT_EQ(g_PanelLink.measuredHeight.load(), 0x010203);
+    EXPECT_EQ(hooks.Take(), (Calls{"vacuum 33", "z0"}));
+    g_PanelLink.measuredHeight = 5;
     EXPECT_TRUE(SerialReleases(ReplyFamily::SingleAxis, 0x71, {0x00, 0x00, 0x01, 0x02, 0x03}));
     EXPECT_EQ(g_PanelLink.measuredHeight.load(), 0);
     EXPECT_EQ(boxes.Texts(), Calls{"Measurement Error !"});
@@ -174,10 +164,6 @@ TEST_F(SerialReplies, PanelKeys) {
     hooks.paused = true;
     OnMachinePanelKey('2');
     EXPECT_EQ(hooks.Take(), (Calls{"pause", "gear", "stop", "regain"}));
-    // Over the serial link the key is the first data byte of a TYPE 0 frame.
-    g_Running = false;
-    Serial(0x00, 0x00, {'8'});
-    EXPECT_EQ(hooks.Take(), Calls{"jog 0,0"});
 }
 
 TEST_F(LinkTest, MachineStatusTextsAndFlagEffects) {
@@ -258,34 +244,17 @@ TEST_F(EthernetReplies, RepliesCheckZAndReleaseTheirFamilies) {
     EXPECT_FALSE(IsSet(ReplyFamily::SingleAxis));
 }
 
-TEST_F(EthernetReplies, VacuumHeightCountersHomingAndFirmware) {
-    EXPECT_TRUE(EthReleases(ReplyFamily::Vacuum, 0x15, {0x05, 44}));  // no status check
+TEST_F(EthernetReplies, VacuumIgnoresTheStatusAFailedHomingDoesNotFinish) {
+    EXPECT_TRUE(EthReleases(ReplyFamily::Vacuum, 0x15, {0x05, 44}));
     EXPECT_EQ(g_VacuumReading.load(), 44);
     EXPECT_EQ(boxes.Count(), 0u);
-
-    g_PanelLink.zCheckMask = 0;
-    EXPECT_TRUE(EthReleases(ReplyFamily::SingleAxis, 0x71, {0x00, 0x00, 0x39, 0x30, 0x00, 0x00}));
-    EXPECT_EQ(g_PanelLink.measuredHeight.load(), 12345);
-    EXPECT_TRUE(EthReleases(ReplyFamily::SingleAxis, 0x70, {0x00}));
-
     Eth(0x02, {0x00});
-    Eth(0x02, {0x20});  // failed homing: Z1 fault, no finish
+    Eth(0x02, {0x20});  // Z1 fault: no finish
     hooks.machineType = 4;
     Eth(0x02, {0x00});
     EXPECT_EQ(boxes.Texts(), Calls{"Error-20 = Z1电机或传感器故障 !"});
-
-    g_PanelLink.zCheckMask = 0x0F;
-    g_HeadResetOk = false;
-    Eth(0x72, {0x00, 0x0F});
-    EXPECT_TRUE(g_HeadResetOk.load());
-    Eth(0x72, {0x00, 0x07});
-    EXPECT_FALSE(g_HeadResetOk.load());
-    EXPECT_EQ(hooks.Take(), (Calls{"vacuum 44", "homed", "homed4", "homed", "trace Machine reset Z warning !"}));
-
-    Eth(0xF03, {0x07, 0x01, 0x02});
-    EXPECT_EQ(link.FirmwareEvent().Wait(0ms), plat::WaitResult::Signalled);
-    EXPECT_EQ(link.Reply().command, 0xF03);
-    EXPECT_EQ(HexOf(link.Reply().data), "07 01 02");
+    EXPECT_EQ(hooks.Take(), (Calls{"vacuum 44", "homed", "homed4"}));
+    // The loader's unknown-command answer still wakes the firmware wait.
     Eth(0xFFF, {});
     EXPECT_EQ(link.FirmwareEvent().Wait(0ms), plat::WaitResult::Signalled);
 }
