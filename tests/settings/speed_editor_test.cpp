@@ -178,41 +178,32 @@ TEST(SpeedEditor, DeleteRefusalsAndRemoval) {
                                   "请选择要删除的速度 !"}));
 }
 
-TEST(SpeedEditor, OneKeyScaleFromTheHighClass) {
+TEST(SpeedEditor, OneKeyScaleFromTheHighClassAndItsRefusals) {
     Fixture f;
-    auto e = f.Open(kHighPage);
-    e->Fields().settings.m_MediumSpeedZoom = 50;
-    e->Fields().settings.m_LowSpeedZoom = 10;
-    ASSERT_TRUE(e->ScaleClass(kMedium));
-    SpeedTemplateTables t = f.live.Templates();
-    // Run 135 x 50 / 100 truncated; the low class untouched.
-    EXPECT_EQ((std::vector<std::string>{t.m_MediumSpeedTable[0][1], t.m_MediumSpeedTable[2][16],
-                                        t.m_LowSpeedTable[0][1]}),
-              (std::vector<std::string>{"5 / 25", "15 / 67", "4 / 20"}));
-
-    // Servo drives: the first template keeps its cells.
-    e->Fields().settings.m_ChangeResetSpeed = 1;
-    ASSERT_TRUE(e->ScaleClass(kLow));
-    t = f.live.Templates();
-    EXPECT_EQ((std::vector<std::string>{t.m_LowSpeedTable[0][1], t.m_LowSpeedTable[1][1], t.m_LowSpeedTable[2][1],
-                                        t.m_LowSpeedTable[2][0]}),
-              (std::vector<std::string>{"4 / 20", "2 / 8", "3 / 12", "Fast"}));
-}
-
-TEST(SpeedEditor, OneKeyScaleLeavesCellsWithoutSlashAndStopsOnBadFieldsOrNoTemplates) {
-    Fixture f;
-    f.lists.speed[0] = "Reset speed\t100\t" + Cells(10, 50);
+    f.lists.speed[0] = "Reset speed\t100\t" + Cells(10, 50);  // a cell without " / " stays
     f.live.LoadSpeedTables(f.lists.speed, 0);
     auto e = f.Open(kHighPage);
     e->Fields().settings.m_MediumSpeedZoom = 50;
     ASSERT_TRUE(e->ScaleClass(kMedium));
-    EXPECT_EQ(f.live.Templates().m_MediumSpeedTable[0][1], "7 / 35");
-    EXPECT_EQ(f.live.Templates().m_MediumSpeedTable[0][2], "5 / 25");
+    // Run 135 x 50 / 100 truncated; the low class untouched.
+    SpeedTemplateTables t = f.live.Templates();
+    EXPECT_EQ((std::vector<std::string>{t.m_MediumSpeedTable[0][1], t.m_MediumSpeedTable[0][2],
+                                        t.m_MediumSpeedTable[2][16], t.m_LowSpeedTable[0][1]}),
+              (std::vector<std::string>{"7 / 35", "5 / 25", "15 / 67", "4 / 20"}));
 
     e->Fields().settings.m_LowSpeedZoom = 100;  // outside 1..99
     EXPECT_FALSE(e->ScaleClass(kLow));
     EXPECT_EQ(f.boxes.Texts(), std::vector<std::string>{"Please enter an integer between 1 and 99."});
     EXPECT_EQ(f.live.Templates().m_LowSpeedTable[1][1], "8 / 32");
+
+    // Servo drives: the first template keeps its cells.
+    e->Fields().settings.m_LowSpeedZoom = 10;
+    e->Fields().settings.m_ChangeResetSpeed = 1;
+    ASSERT_TRUE(e->ScaleClass(kLow));
+    t = f.live.Templates();
+    EXPECT_EQ((std::vector<std::string>{t.m_LowSpeedTable[0][2], t.m_LowSpeedTable[1][1], t.m_LowSpeedTable[2][1],
+                                        t.m_LowSpeedTable[2][0]}),
+              (std::vector<std::string>{"4 / 21", "2 / 8", "3 / 12", "Fast"}));
 
     f.lists.speed.clear();
     f.live.LoadSpeedTables(f.lists.speed, 0);
@@ -278,9 +269,6 @@ TEST(SpeedEditor, ConfirmDerivesEveryTypeFromTheClassInFront) {
     const SpeedTypeTable handle = f.live.Table(SpeedType::Handle);
     EXPECT_EQ(handle.Pair(kDriveX), (SpeedPair{8, 32}));
     EXPECT_EQ(handle.Pair(kDriveAutoWalk2), (SpeedPair{8, 47}));
-    EXPECT_EQ(f.Ini("m_Handle_SpeedConfig", "m_Handle_Speed.m_Start_X") + " " +
-                  f.Ini("m_Handle_SpeedConfig", "m_Handle_Speed.m_Normal_AutoWalk2"),
-              "8 47");
     EXPECT_EQ(f.live.Table(SpeedType::Reset).Pair(kDriveY), (SpeedPair{4, 21}));
     EXPECT_EQ(f.live.Table(SpeedType::Smt).Pair(kDriveX), (SpeedPair{12, 48}));
     EXPECT_EQ(f.live.Table(SpeedType::AutoNozzle), handle);
