@@ -28,8 +28,6 @@ const int kMachineTypeIds[10] = {33038, 33040, 33041, 33042, 33146, 33175, 33179
 } // namespace
 
 TEST(MenuModel, EveryCaptionOnceAndFromFileOrBuiltin) {
-    EXPECT_EQ(MenuBarModel().size(), 6u);
-    EXPECT_EQ(CountCaptions(SettingsMenuModel()), 15);
     EXPECT_EQ(CountCaptions(PositioningMenuModel()), 43);
     for (auto* model : {&MenuBarModel(), &PositioningMenuModel()}) {  // ids are unique within each menu
         std::vector<int> ids;
