@@ -244,27 +244,4 @@ TEST_P(Commands, ConcurrentSendersNeverInterleave) {
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
-TEST_P(Commands, SequenceOfMovesKeepsCountersWithTheMachine) {
-    TheVersionSwitches().m_V2_04 = 1;
-    for (int round = 0; round < 3; ++round) {
-        ASSERT_TRUE(MoveSingleAxis({0, 12000, {10, 20}}));
-        ASSERT_TRUE(MoveSingleAxis({1, -9000, {10, 20}}));
-        ASSERT_TRUE(MoveSingleAxis({2, 250, {10, 20}}));   // nozzle 1 down
-        ASSERT_TRUE(MoveSingleAxis({2, -250, {10, 20}}));  // and up again
-        ASSERT_TRUE(MoveSingleAxis({5, 3500, {10, 20}}));  // A2 past one revolution
-        ASSERT_TRUE(MoveXYA({{-3000, {5, 50}, 2000, {6, 60}}, 3, -1900, 0, 0, 0x80}));
-        ASSERT_TRUE(MoveXYAMulti({{1500, {5, 50}, -1500, {6, 60}}, {100, 200, 300, 400, 0, 0, 0, 0}, {7, 70}, 0}));
-        ASSERT_TRUE(MoveFlyingCamera({2500, 2, 0, 0, {}}));
-        ASSERT_TRUE(MoveXY({0, -700, {5, 50}, 1, 600, {6, 60}}));
-        ASSERT_TRUE(FeedFeeder({0, 1, 800, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-        ASSERT_TRUE(MoveSingleAxis({14, -300, {10, 20}}));
-        ASSERT_TRUE(MoveSingleAxis({9, 450, {10, 20}}));
-    }
-    const PositionSnapshot s = TakePositionSnapshot();
-    EXPECT_EQ(s.x, 3 * (12000 - 3000 + 1500 + 2500 - 700));
-    EXPECT_EQ(s.y, 3 * (-9000 + 2000 - 1500 + 600));
-    ExpectCountersAtMachine();
-    EXPECT_TRUE(boxes.Texts().empty());
-}
-
 INSTANTIATE_TEST_SUITE_P(BothLinks, Commands, ::testing::Values(Wire::Serial, Wire::Ethernet), WireName);
