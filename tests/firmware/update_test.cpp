@@ -133,11 +133,9 @@ TEST_F(UpdateTest, FourBoardsWithThreeFeederBoards) {
         EXPECT_EQ(Flash(p.board, p.index, kConfig, 0x10000), p.config);
         EXPECT_EQ(Board().LastJump(sim::BoardId{p.board, p.index}), kApp);
     }
-    for (const char* line : {"读出主板应用程序配置信息...", "擦除主板应用程序配置信息...",
-                             "擦除完成 ， 写入主板应用程序配置信息...", "跳转主板升级程序...", "重新联机...",
-                             "重新联机完成", "擦除主板应用程序...", "写入主板应用程序...", "校验主板应用程序...",
-                             "校验主板应用程序完成", "跳转主板应用程序...", "跳转机头板升级程序...",
-                             "写入飞达板应用程序...", "跳转自动进板应用程序..."})
+    // Each board names itself in its steps.
+    for (const char* line : {"擦除完成 ， 写入主板应用程序配置信息...", "重新联机完成", "校验主板应用程序完成",
+                             "跳转机头板升级程序...", "写入飞达板应用程序...", "跳转自动进板应用程序..."})
         EXPECT_TRUE(Has(view.statuses, line)) << line;
 }
 
@@ -149,11 +147,9 @@ TEST_F(UpdateTest, OnlyTheMainBoardWhenTheOthersAreSkipped) {
                                                        "FeedApplication.bin File does not exist",
                                                        "ConveyorApplication.bin File does not exist"}));
     EXPECT_EQ(boxes.Seen()[0].buttons, plat::MsgButtons::YesNoCancel);
-    const auto selects = Frames(0xF00);
-    ASSERT_EQ(selects.size(), 2u);
-    EXPECT_EQ(selects[0].data, (ByteVec{1, 0}));
-    EXPECT_EQ(selects[1].data, (ByteVec{1, 0}));
-    EXPECT_EQ(Frames().back().code, 0xF00);
+    EXPECT_EQ(Frames(0xF00).size(), 2u);
+    EXPECT_EQ(Frames().back().code, 0xF00);  // board 1 selected again at the end
+    EXPECT_EQ(Frames().back().data, (ByteVec{1, 0}));
     EXPECT_EQ(reconnects, 2);
     EXPECT_EQ(view.statuses.back(), "升级完成");
     EXPECT_EQ(Flash(1, 0, kApp, 1500), Pattern(1500, 11));
