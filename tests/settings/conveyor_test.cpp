@@ -29,18 +29,15 @@ AutoTransportConfig Distances() { return {10, 20, 33, 5, 3000, 10.019, 12.5, 7.2
 
 }  // namespace
 
-TEST(ConveyorConfig, MissingSectionGivesSpeedsAndStepOfOneAndZeros) {
-    TempDir dir;
-    AutoTransportConfig c;
-    c.m_ClampTime = 77;
-    LoadAutoTransportConfig(c, dir.File("config.ini"));
-    EXPECT_EQ(c, (AutoTransportConfig{1, 1, 1, 0}));  // the clamp time has no fixed default
-}
-
-TEST(ConveyorConfig, SavesSixteenKeysInOrderAndReadsThemBack) {
+TEST(ConveyorConfig, MissingSectionThenSixteenKeysSavedInOrderAndReadBack) {
     TempDir dir;
     const std::string path = dir.File("config.ini");
-    AutoTransportConfig c = Distances();
+    AutoTransportConfig c;
+    c.m_ClampTime = 77;
+    LoadAutoTransportConfig(c, path);
+    EXPECT_EQ(c, (AutoTransportConfig{1, 1, 1, 0}));  // the clamp time has no fixed default
+
+    c = Distances();
     c.m_ResetWidth = 120.5;
     c.m_SetWidth = -3.25;
     c.m_MinRange = 50;

@@ -97,7 +97,7 @@ TEST_F(OriginUpdateTest, ZCheckMaskPerMachineType) {
     EXPECT_EQ(smt::g_PanelLink.zCheckMask.load(), 0x09);
 }
 
-TEST_F(OriginUpdateTest, OnlyTheDiscardSwitchMovesOnlyTheDiscardPosition) {
+TEST_F(OriginUpdateTest, EachSwitchShiftsOnlyItsOwnCoordinates) {
     OriginUpdateSettings o;
     o.m_OriginOffsetX = 0.05;
     o.m_OriginOffsetY = -0.02;
@@ -117,22 +117,19 @@ TEST_F(OriginUpdateTest, OnlyTheDiscardSwitchMovesOnlyTheDiscardPosition) {
     // Each coordinate times its factor, truncated toward zero.
     EXPECT_EQ(smt::g_ThrowPositionPulses, (smt::PulsePoint{8004, -4001}));
     EXPECT_EQ(plat::GetPrivateProfileString("OriginUpdateConfig", "m_OriginOffsetY", "", 512, config), "-0.0200");
-
     // The offsets are not cleared: a second OK shifts again.
     smt::ConfirmOriginUpdate(o, basic, config, 0, 80, 80, {});
     EXPECT_DOUBLE_EQ(basic.m_X_ThrowPosition, 100.1);
-}
 
-TEST_F(OriginUpdateTest, EverySwitchShiftsInOrder) {
-    OriginUpdateSettings o;
+    // Every other switch: the other subsystems shift in this order, the discard position stays.
     o.m_OriginOffsetX = 0.5;
     o.m_OriginOffsetY = -0.25;
+    o.m_UpdateThrow = 0;
     o.m_UpdateCurrentFeed = o.m_UpdatePcbOrigin = o.m_UpdateCamera = o.m_UpdateNozzle = 1;
-    smt::BasicSettings basic;
     smt::ConfirmOriginUpdate(o, basic, config, 0, 80, 80, {});
     EXPECT_EQ(calls, (std::vector<std::string>{"feed 0.500000 -0.250000", "pcb 0.500000 -0.250000",
                                                "camera 0.500000 -0.250000", "nozzle 0.500000 -0.250000"}));
-    EXPECT_EQ(basic.m_X_ThrowPosition, 0);
+    EXPECT_DOUBLE_EQ(basic.m_X_ThrowPosition, 100.1);
 }
 
 TEST_F(OriginUpdateTest, HomingReadsTheLiveSwitches) {

@@ -17,22 +17,18 @@ using Strings = std::vector<std::string>;
 
 const DialogCaptions& Captions() { return ThePulseCaptions(); }
 
-TEST(PulseFactorsFile, MissingSectionGivesOneAndAngleDefault) {
-    TempDir dir;
-    PulseFactors f;
-    LoadSetPulseConfig(f, dir.File("config.ini"));
-    const auto values = f.AsArray();
-    for (std::size_t i = 0; i < values.size(); ++i)
-        EXPECT_EQ(values[i], i == 3 ? 17.7777 : 1.0) << kPulseFactorKeys[i].key;
-}
-
-// Under a German numeric locale (where installed) the file still holds "%0.4f"
-// in the C locale, and a stored 0.0000 reads back as the fixed default.
-TEST(PulseFactorsFile, SavesFourDecimalsInKeyOrderAndReadsBack) {
+// A missing section gives 1 and the angle default. Under a German numeric locale
+// (where installed) the file still holds "%0.4f" in the C locale, and a stored
+// 0.0000 reads back as the fixed default.
+TEST(PulseFactorsFile, MissingSectionThenFourDecimalsInKeyOrderAndReadBack) {
     test::GermanNumericLocale german;
     TempDir dir;
     const std::string config = dir.File("config.ini");
     PulseFactors f;
+    LoadSetPulseConfig(f, config);
+    const auto values = f.AsArray();
+    for (std::size_t i = 0; i < values.size(); ++i)
+        EXPECT_EQ(values[i], i == 3 ? 17.7777 : 1.0) << kPulseFactorKeys[i].key;
     double v = 10;
     for (const auto& k : kPulseFactorKeys) f.*k.member = (v += 1.25);
     f.m_A_Pulse = 17.77777;
