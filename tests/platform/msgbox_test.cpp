@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include "platform/msgbox.h"
 #include "platform/threads.h"
@@ -45,11 +46,8 @@ TEST(MessageBox, RequestReachesTheHandlerWholeAndTheRightHandlerAnswers) {
             EXPECT_EQ(MessageBoxOk("第一行\r\nline 2", false, MsgIcon::Warning, "标题"), MsgAnswer::Ok);
             ASSERT_EQ(inner.Count(), 1u);
             const MsgBoxRequest r = inner.Seen()[0];
-            EXPECT_EQ(r.text, "第一行\r\nline 2");
-            EXPECT_EQ(r.caption, "标题");
-            EXPECT_EQ(r.buttons, MsgButtons::Ok);
-            EXPECT_EQ(r.icon, MsgIcon::Warning);
-            EXPECT_FALSE(r.topmost);
+            EXPECT_EQ(std::tuple(r.text, r.caption, r.buttons, r.icon, r.topmost),
+                      std::tuple(std::string("第一行\r\nline 2"), std::string("标题"), MsgButtons::Ok, MsgIcon::Warning, false));
         }
         EXPECT_EQ(MessageBoxAsk("out", MsgButtons::YesNo), MsgAnswer::No);  // the previous handler is back
         EXPECT_EQ(outer.Texts(), std::vector<std::string>{"out"});

@@ -73,24 +73,8 @@ TEST_F(Profile, DefaultsWhenFileSectionOrKeyMissingAndValuesCutToTheBuffer) {
     EXPECT_EQ(get("A", "Fits"), std::string(509, 'c') + emoji);
 }
 
-TEST_F(Profile, WritesChangeOnlyTheirLine) {
-    WriteBytes(ini, "; machine settings\r\n[Speed]\r\nX=10\r\n  y = 20 \r\n\r\n; motors below\r\n"
-                    "[Motor]\r\nA=1\r\n");
-    ASSERT_TRUE(WritePrivateProfileString("speed", "Y", "25", ini));
-    EXPECT_EQ(ReadBytes(ini), "; machine settings\r\n[Speed]\r\nX=10\r\ny=25\r\n\r\n; motors below\r\n"
-                              "[Motor]\r\nA=1\r\n");
-    EXPECT_EQ(get("Speed", "y"), "25");
-    ASSERT_TRUE(WritePrivateProfileString("SPEED", "Z", "3", ini));
-    ASSERT_TRUE(WritePrivateProfileString("Vision", "Gain", "2", ini));
-    ASSERT_TRUE(WritePrivateProfileString("Motor", "B", "line\r\nbreak", ini));
-    EXPECT_EQ(ReadBytes(ini), "; machine settings\r\n[Speed]\r\nX=10\r\ny=25\r\nZ=3\r\n\r\n; motors below\r\n"
-                              "[Motor]\r\nA=1\r\nB=line  break\r\n[Vision]\r\nGain=2\r\n");
-    EXPECT_EQ(get("vision", "gain"), "2");
-    EXPECT_EQ(get("Speed", "X"), "10");
-}
-
-// A write keeps the file's encoding, line endings and bytes it cannot decode.
-TEST_F(Profile, WritesKeepTheFormOfTheFile) {
+// A write changes only its line and keeps the file's encoding, line endings and bytes it cannot decode.
+TEST_F(Profile, WritesKeepTheRestAndTheFormOfTheFile) {
     const std::string han = Hex("2D 4E 87 65");  // 中文 in UTF-16
     struct Row {
         const char* name;
@@ -99,6 +83,10 @@ TEST_F(Profile, WritesKeepTheFormOfTheFile) {
         std::string after;
     };
     const Row rows[] = {
+        {"only their line", "; machine settings\r\n[Speed]\r\nX=10\r\n  y = 20 \r\n\r\n; motors below\r\n[Motor]\r\nA=1\r\n",
+         {{"speed", "Y", "25"}, {"SPEED", "Z", "3"}, {"Vision", "Gain", "2"}},
+         "; machine settings\r\n[Speed]\r\nX=10\r\ny=25\r\nZ=3\r\n\r\n; motors below\r\n[Motor]\r\nA=1\r\n"
+         "[Vision]\r\nGain=2\r\n"},
         {"open last line, LF", "[A]\nk=1", {{"A", "n", "2"}}, "[A]\nk=1\nn=2\n"},
         {"open last line, CRLF", "[A]\r\nk=1", {{"B", "n", "2"}}, "[A]\r\nk=1\r\n[B]\r\nn=2\r\n"},
         {"open last line replaced", "[A]\r\nk=1", {{"A", "K", "3"}}, "[A]\r\nk=3"},
@@ -135,11 +123,13 @@ TEST_F(Profile, WritesKeepTheFormOfTheFile) {
     EXPECT_EQ(get("A", "j"), "bad\xEF\xBF\xBD");
 }
 
-TEST_F(Profile, BadNamesOrMissingFolderWriteNothing) {
+TEST_F(Profile, BadNamesOrMissingFolderWriteNothingLineBreaksInAValueBecomeSpaces) {
     EXPECT_FALSE(WritePrivateProfileString("A", "k", "v", dir.File("missing/config.ini")));
     for (auto [sec, key] : {std::pair{"A", ""}, {"A", "a=b"}, {"A", "k\n[B]"}, {"A\r\nx", "k"}, {"A", "; k"}})
         EXPECT_FALSE(WritePrivateProfileString(sec, key, "v", ini)) << sec << "/" << key;
     EXPECT_FALSE(FileExists(ini));
+    ASSERT_TRUE(WritePrivateProfileString("Motor", "B", "line\r\nbreak", ini));
+    EXPECT_EQ(ReadBytes(ini), "[Motor]\r\nB=line  break\r\n");
 }
 
 TEST_F(Profile, PathsResolveWithoutCaseAndTheCacheSeesChangesOnDisk) {

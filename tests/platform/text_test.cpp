@@ -27,10 +27,7 @@ TEST(Text, InvalidUtf8IsRejectedAndReplaced) {
     EXPECT_EQ(Utf8ToUtf16("a\xE4\xB8"), (std::u16string{u'a', 0xFFFD, 0xFFFD}));
 }
 
-TEST(Text, GbkBothWaysAndAsciiOnlyCaseFolding) {
-    EXPECT_EQ(ToHex(Utf8ToGbk("中文")), "D6 D0 CE C4");
-    EXPECT_EQ(GbkToUtf8(Hex("D6 D0 CE C4")), "中文");
-    EXPECT_EQ(GbkToUtf8("plain 1.5"), "plain 1.5");
+TEST(Text, GbkReplacementsAndAsciiOnlyCaseFolding) {
     // A lone lead byte decodes to U+FFFD; the text after it survives.
     EXPECT_EQ(GbkToUtf8(Hex("41 81") + "\r\n"), "A\xEF\xBF\xBD\r\n");
     // Characters GBK lacks become '?', one per character.

@@ -28,20 +28,6 @@ TEST(Workers, CancelWakesBlockedWorkersAndJoinCollectsThem) {
     EXPECT_EQ(never.Wait(1ms), WaitResult::TimedOut);  // waits work again after resuming
 }
 
-TEST(Workers, StopFlagEndsOneWorkerAndFinishedOnesAreReaped) {
-    auto stop = std::make_shared<std::atomic<bool>>(false);
-    auto result = std::make_shared<std::atomic<int>>(-1);
-    StartWorker("stoppable", [stop, result] {
-        Event e(false, false);
-        *result = static_cast<int>(e.Wait(60000ms, stop.get()));
-    });
-    StartWorker("quick", [] {});
-    *stop = true;
-    ASSERT_TRUE(JoinAllWorkers(10000ms));
-    EXPECT_EQ(*result, static_cast<int>(WaitResult::Cancelled));
-    EXPECT_EQ(RunningWorkers(), 0);
-}
-
 TEST(Workers, JoinGivesUpOnAWorkerThatIgnoresCancel) {
     auto release = std::make_shared<Event>(true, false);
     auto done = std::make_shared<std::atomic<bool>>(false);
