@@ -56,18 +56,6 @@ struct DocFixture {
 
 } // namespace
 
-TEST(ProjectFiles, ProjectBytesWithoutCompanions) {
-    TempDir dir;
-    PlaceholderJobLists job = SampleJob();
-    job.Dis().clear();
-    ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 0).ok);
-    EXPECT_EQ(ToHex(ReadBytes(dir.File("job.smt"))),
-              ToHex(Hex("FF FE FF 04 50 00 43 00 42 00 31 00  02 00 00 00  02 00 00 00"
-                        " FF FE FF 02 61 00 09 00  FF FE FF 02 62 00 09 00")));
-    // No dispensing rows and no old companion: nothing written beside it.
-    EXPECT_FALSE(FileExists(dir.File("job.dis")));
-}
-
 TEST(ProjectFiles, RoundTripWithCompanionsPerMachineType) {
     g_LampTableLines = LampLines(20);
     for (int type : {0, 4, 9}) {
@@ -79,6 +67,9 @@ TEST(ProjectFiles, RoundTripWithCompanionsPerMachineType) {
         WriteBytes(dir.File("job.txt"), "old");
         PlaceholderJobLists job = SampleJob();
         ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, type).ok);
+        EXPECT_EQ(ToHex(ReadBytes(dir.File("job.smt"))),
+                  ToHex(Hex("FF FE FF 04 50 00 43 00 42 00 31 00  02 00 00 00  02 00 00 00"
+                            " FF FE FF 02 61 00 09 00  FF FE FF 02 62 00 09 00")));
         EXPECT_EQ(ToHex(ReadBytes(dir.File("job.dis"))),
                   ToHex(Hex("02 00 00 00 FF FE FF 03 64 00 31 00 09 00 FF FE FF 03 64 00 32 00 09 00")));
         EXPECT_EQ(ReadBytes(dir.File("job.drill")) == oldDrill, type != 9);
@@ -116,9 +107,12 @@ TEST(ProjectFiles, CompanionNames) {
     ASSERT_TRUE(WriteProjectFiles(dir.File("x.smt/job.smt"), job, 0).ok);
     EXPECT_TRUE(FileExists(dir.File("x.smt/job.dis")));
     EXPECT_FALSE(FileExists(dir.File("x.dis")));
-    // Without ".smt" in the name no companion is written or read.
+    // Without ".smt" in the name, or without dispensing rows and an old companion, none is written.
     ASSERT_TRUE(WriteProjectFiles(dir.File("plain"), job, 0).ok);
     EXPECT_FALSE(FileExists(dir.File("plain.dis")));
+    job.Dis().clear();
+    ASSERT_TRUE(WriteProjectFiles(dir.File("nodis.smt"), job, 0).ok);
+    EXPECT_FALSE(FileExists(dir.File("nodis.dis")));
 }
 
 TEST(ProjectFiles, EmptiedListRewritesItsOldCompanion) {

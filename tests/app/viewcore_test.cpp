@@ -207,7 +207,7 @@ struct CloseRecorder {
 } // namespace
 
 // Cancel, a refused busy question or a failed save keep every thread, window and flag as it was.
-TEST(CloseSequence, AnswersDecideWhatRunsAndInWhichOrder) {
+TEST(CloseSequence, AnswersDecideWhatRunsAndInWhichOrderCamerasPerMachineType) {
     using V = std::vector<std::string>;
     const V leave = {"stopRun", "stopFlags", "join", "config", "cameras1"};
     V saveLeave = {"saveAll"};
@@ -251,8 +251,5 @@ TEST(CloseSequence, AnswersDecideWhatRunsAndInWhichOrder) {
         EXPECT_EQ(seen[0].icon, plat::MsgIcon::Question);
         EXPECT_TRUE(seen[0].topmost);
     }
-}
-
-TEST(CloseSequence, OrdinaryCamerasPerMachineType) {
     for (int t = 0; t < 10; ++t) EXPECT_EQ(OrdinaryCameraCount(t), t == 4 ? 8 : t == 5 ? 2 : 1) << t;
 }
