@@ -259,10 +259,10 @@ TEST_F(JogStateTest, SignFollowsTheAxisAndTheCountIsTakenAsItsMagnitude) {
     EXPECT_EQ(jog.LastJog().axis, 1);
 }
 
-TEST_F(JogStateTest, HeadGroupBankMenuKeysAndTheDrillingA1Buttons) {
-    std::vector<int> shown, banks;
+// The bank menu and the keys through the panel are pinned by the jog flows and the panel wiring.
+TEST_F(JogStateTest, HeadGroupKeysAndTheDrillingA1Buttons) {
+    std::vector<int> shown;
     jog.Port().showHeadGroup = [&](int g) { shown.push_back(g); };
-    jog.Port().showBank = [&](int b) { banks.push_back(b); };
     jog.OnHeadGroupButton();
     EXPECT_EQ(jog.HeadGroup(), 1) << "only the two-table and eight-head types toggle";
     type = 4;
@@ -274,9 +274,6 @@ TEST_F(JogStateTest, HeadGroupBankMenuKeysAndTheDrillingA1Buttons) {
     EXPECT_EQ(jog.HeadGroup(), 1);
     EXPECT_EQ(shown, (std::vector<int>{2, 1}));
 
-    jog.OnMenu(kMenuBankFirst + 3);
-    EXPECT_EQ(jog.Config().m_Feed_Direction, 3);
-    EXPECT_EQ(banks, std::vector<int>{3});
     EXPECT_FALSE(jog.OnKeyDown(ManualJog::Key::Left, false, false)) << "keys without Ctrl pass on";
     EXPECT_FALSE(jog.OnKeyDown(ManualJog::Key::Other, true, false));
     EXPECT_TRUE(jog.OnKeyDown(ManualJog::Key::Other, true, true)) << "Shift+Ctrl: next gear";

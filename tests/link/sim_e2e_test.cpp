@@ -93,14 +93,6 @@ TEST_F(SimLink, SerialScanFindsTheSimulatorAtCom5ReconnectsAndTakesWholeFramesOn
     // Replies still flow through exactly one reader.
     sim->serial()->SendRaw(ReplyBytes(0x01, 0x53));
     EXPECT_EQ(g_ReplyEvents[ReplyFamily::MoveXY].Wait(2s), plat::WaitResult::Signalled);
-    // The fixed frame buffer goes out as it is.
-    const auto frame = BuildSerialFrame(
-        0x66, FrameData{}.U8(3).Sm32(500).U8(1).U8(2).Be16(3).Be16(4).U8(5).U8(6).Be16(7).U8(8).U8(9));
-    ASSERT_EQ(frame.size(), 26u);
-    std::copy(frame.begin(), frame.end(), g_FixedFrame.begin());
-    EXPECT_TRUE(GetSerialLink().SendFixedFrame(frame.size()));
-    ASSERT_TRUE(WaitUntil([&] { return FramesOf(0x66).size() == 1u; }));
-    EXPECT_EQ(FramesOf(0x66)[0].data.size(), 17u);
     // Eight threads writing at once give only whole frames at the board.
     machine().ClearRecords();
     std::vector<std::thread> writers;

@@ -111,17 +111,16 @@ TEST_F(PanelTest, ControlsShownPerMachineTypeAndEnablingFollowsTheRules) {
         EXPECT_EQ(Shown(*panel, mc::AMinus[n - 1]), n <= 4) << n;
     }
 
+    // The rules per type are pinned headless; here the states reach the widgets and the part list.
     panel->LayoutManualControlForModel(2);
     for (bool on : {false, true}) {
         panel->EnableManualControls(on);
         for (int id : {mc::Reset, mc::XPlus, mc::ZMinus[1], mc::APlus[1], mc::Pumps[1], mc::SPlus, mc::FeedXPlus})
             EXPECT_EQ(panel->Control(id)->isEnabled(), on) << id;
     }
-    EXPECT_FALSE(panel->Control(mc::HeadGroup)->isEnabled());
-    panel->LayoutManualControlForModel(0);
+    panel->LayoutManualControlForModel(0);  // the panel's own type decides: type 0 disables the cluster
     panel->EnableManualControls(true);
-    EXPECT_FALSE(panel->Control(mc::FeedXPlus)->isEnabled());  // type 0: the opposite
-    // The part list's Start follows the panel, except while a full homing runs.
+    EXPECT_FALSE(panel->Control(mc::FeedXPlus)->isEnabled());
     std::vector<std::pair<int, bool>> tools;
     PartListToolButtons() = [&](int id, bool on) { tools.emplace_back(id, on); };
     panel->EnableManualControls(false);
@@ -171,27 +170,20 @@ TEST_F(PanelTest, SectionAndFeederBank) {
     EXPECT_EQ(static_cast<QAbstractButton*>(panel->Control(mc::FeedBank))->text(), "方位");
     EXPECT_EQ(static_cast<QWidget*>(panel->Control(mc::StepText))->property("text").toString(),
               "XY100,  Z0,  A0,  F0,  S0");
+    // The section's round trip is pinned headless; the panel saves into the folder it is given.
     panel->Config().m_ComNumber = 9;
-    panel->Config().m_Feed_Direction = 2;
     ASSERT_TRUE(panel->SaveManualControlConfig(m_dir.Path()));
-    plat::FlushProfileCache();
-    panel->LoadManualControlConfig(m_dir.File("config.ini"));
-    EXPECT_EQ(panel->Config().m_ComNumber, 9);
-    EXPECT_EQ(static_cast<QAbstractButton*>(panel->Control(mc::FeedBank))->text(), "西");
+    EXPECT_NE(ReadBytes(m_dir.File("config.ini")).find("m_ComNumber=9"), std::string::npos);
 }
 
 TEST_F(PanelTest, ResetMenuPerMachineTypeAndRefusal) {
     panel->LayoutManualControlForModel(4);
     auto menu = panel->BuildResetMenu();
-    QStringList captions;
-    for (QAction* a : menu->actions()) captions << a->text();
-    EXPECT_TRUE(captions.contains("X2轴复位"));
-    EXPECT_TRUE(captions.contains("一键清零"));
     for (QAction* a : menu->actions())
         if (a->data().toInt() == kMenuResetSouth) {
             EXPECT_FALSE(a->isEnabled());
         }
-    // Not connected: the menu's homing refuses and stores no kind.
+    // The menu reaches the homing, which refuses (the refusals are pinned by the homing flows).
     ScriptedResponder boxes;
     g_PanelLink.resetKind = -1;
     panel->OnResetMenuItem(kMenuResetX);
