@@ -117,15 +117,12 @@ TEST(PositioningTargets, DoubleTableRules) {
     b.m_X_ThrowPosition = 0;
     EXPECT_EQ(Plan({PosKind::Throw, 2}, 4, 1, b).message, 20);
 
+    // The second head group's PCB origin for camera and nozzle 2 is pinned by the two-table flows.
     PlannedMove p = Plan({PosKind::CameraPcbOrigin}, 4, 1);
     EXPECT_EQ(std::tie(p.model4Move, p.x2, p.y), std::make_tuple(Model4Move::X2WithY, 6001 - 1234, -5602 + 543));
-    p = Plan({PosKind::CameraPcbOrigin}, 4, 2);
-    EXPECT_EQ(std::tie(p.model4Move, p.x2, p.y2), std::make_tuple(Model4Move::X2WithY2, 6001 - 1234 + 100, -5602 + 543 - 160));
     p = Plan({PosKind::CameraMark, 1, 1}, 4, 2);
     EXPECT_EQ(std::tie(p.model4Move, p.x2, p.y2),
               std::make_tuple(Model4Move::X2WithY2, 555 - 1234 + 6001 + 100, -355 + 543 - 5602 - 160));
-    p = Plan({PosKind::NozzlePcbOrigin, 2}, 4, 2);
-    EXPECT_EQ(std::tie(p.model4Move, p.x, p.y2), std::make_tuple(Model4Move::XWithY2, 6001 - 0 + 100, -5602 - 120 - 160));
     p = Plan({PosKind::NozzlePcbOrigin, 1}, 4, 1);
     EXPECT_EQ(std::tie(p.model4Move, p.x), std::make_tuple(Model4Move::XWithY, 5971));
     p = Plan({PosKind::NozzleCamera, 3, 1, 1}, 4, 1);
@@ -146,15 +143,11 @@ TEST(PositioningTargets, DoubleTableRules) {
 TEST(PositioningLookups, FirstEnabledBoardOfThePanelGridAndTheMenuIds) {
     PanelGridView g;
     g.rows = 2, g.cols = 2, g.rowPitch = -12.5, g.colPitch = 30;
-    g.cells = {"0", "0", "0", "1"};
+    // The last board and no board are pinned by the per-board Mark flows; any mark but "0" is a board.
+    g.cells = {"0", "x", "1", "1"};
     ASSERT_TRUE(FirstBoardOffset(g));
     EXPECT_DOUBLE_EQ(FirstBoardOffset(g)->x, 30);
-    EXPECT_DOUBLE_EQ(FirstBoardOffset(g)->y, -12.5);
-    g.cells = {"0", "x", "1", "1"};
-    EXPECT_DOUBLE_EQ(FirstBoardOffset(g)->x, 30);
     EXPECT_DOUBLE_EQ(FirstBoardOffset(g)->y, 0);
-    g.cells = {"0", "0", "0", "0"};
-    EXPECT_FALSE(FirstBoardOffset(g));
     EXPECT_FALSE(FirstBoardOffset(PanelGridView{}));
 
     struct { int id; PosKind kind; int nozzle, pc; } const cases[] = {
