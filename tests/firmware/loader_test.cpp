@@ -184,17 +184,11 @@ TEST_F(LoaderOnFake, ShortReadAndDigestRepliesFailWithoutABox) {
     EXPECT_EQ(boxes.Count(), 0u);
 }
 
-TEST_F(LoaderOnFake, BlockRefusedOverAndOverEndsAfterTheRetries) {
-    Board([](std::uint16_t, const ByteVec&) { return std::vector<ByteVec>{ByteVec{0x03}}; });
-    const ByteVec data = Pattern(500, 2);
-    EXPECT_FALSE(loader.WriteFlash(0x08020000, data.data(), data.size(), nullptr));
-    EXPECT_EQ(requests, loader::kBlockRetries + 1);
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error-03 = 打包错误 !"});  // once, not per attempt
-}
-
-TEST_F(LoaderOnFake, BlockRefusedOnceIsSentAgain) {
-    Board([calls = 0](std::uint16_t, const ByteVec&) mutable {
-        return std::vector<ByteVec>{ByteVec{std::uint8_t(calls++ == 1 ? 0x05 : 0x00)}};
+TEST_F(LoaderOnFake, BlockRefusedOnceIsSentAgainRefusedOverAndOverEndsAfterTheRetries) {
+    // Blocks at 0x08030000 are always refused; elsewhere only the second request is.
+    Board([calls = 0](std::uint16_t, const ByteVec& p) mutable {
+        const bool refuse = ReadU32(p, 0) == 0x08030000u || calls++ == 1;
+        return std::vector<ByteVec>{ByteVec{std::uint8_t(refuse ? 0x03 : 0x00)}};
     });
     const ByteVec data = Pattern(900, 2);
     std::vector<int> percents;
@@ -202,6 +196,9 @@ TEST_F(LoaderOnFake, BlockRefusedOnceIsSentAgain) {
     EXPECT_EQ(requests, 4);
     EXPECT_EQ(percents, (std::vector<int>{48, 96, 100}));
     EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_FALSE(loader.WriteFlash(0x08030000, data.data(), 500, nullptr));  // the second block never goes
+    EXPECT_EQ(requests, 4 + loader::kBlockRetries + 1);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Error-03 = 打包错误 !"});  // once, not per attempt
 }
 
 TEST_F(LoaderOnFake, SilentBoardEndsTheCommandAndAReplyOfAnotherCommandIsNotTheAnswer) {
