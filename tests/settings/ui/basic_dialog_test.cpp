@@ -174,21 +174,9 @@ TEST_F(BasicDialogTest, OnlineResetAndDebugModeExcludeEachOther) {
     EXPECT_FALSE(debug->isChecked());
 }
 
-TEST_F(BasicDialogTest, MeasuredHeightWrittenOnlyWhileOpen) {
-    dialog.show();
-    smt::StoreReferenceHeight(smt::TheBasicSettings(), -8.25);
-    plat::RunPostedTasks();
-    EXPECT_EQ(Edit("m_Z_Measurement")->text(), "-8.2500");
-
-    smt::StoreReferenceHeight(smt::TheBasicSettings(), -9.5);
-    dialog.reject();  // closed before the user-interface thread takes the value
-    plat::RunPostedTasks();
-    EXPECT_EQ(Edit("m_Z_Measurement")->text(), "-8.2500");
-    EXPECT_EQ(smt::TheBasicSettings().m_Z_Measurement, -9.5);
-}
-
-// The refusals are the starter's own (BasicMeasureTest).
-TEST_F(BasicDialogTest, AutoZStartsTheMeasurement) {
+// AutoZ reaches the starter (its refusals are BasicMeasureTest's); the height
+// it measures is written only while the dialog is open.
+TEST_F(BasicDialogTest, AutoZStartsAndTheHeightReachesOnlyTheOpenDialog) {
     smt::g_Connected = smt::g_Homed = true;
     std::vector<int> codes;
     smt::TheFeedOperationPort().start = [&](int code, smt::BusyClaim) { codes.push_back(code); };
@@ -196,10 +184,21 @@ TEST_F(BasicDialogTest, AutoZStartsTheMeasurement) {
     Button("AutoZ")->click();
     EXPECT_EQ(codes, std::vector<int>{-1});
     EXPECT_FALSE(smt::g_Running.load());  // the fake worker dropped its claim
+
+    smt::StoreReferenceHeight(smt::TheBasicSettings(), -8.25);
+    plat::RunPostedTasks();
+    EXPECT_EQ(Edit("m_Z_Measurement")->text(), "-8.2500");
+    smt::StoreReferenceHeight(smt::TheBasicSettings(), -9.5);
+    dialog.reject();  // closed before the user-interface thread takes the value
+    plat::RunPostedTasks();
+    EXPECT_EQ(Edit("m_Z_Measurement")->text(), "-8.2500");
+    EXPECT_EQ(smt::TheBasicSettings().m_Z_Measurement, -9.5);
 }
 
-TEST_F(BasicDialogTest, OriginUpdateShiftsTheDiscardFields) {
-    smt::OriginUpdateSettings keep = smt::TheOriginUpdate();
+// The two held dialogs open from their buttons; the origin update's OK shifts the discard fields.
+TEST_F(BasicDialogTest, OriginUpdateAndDetourDialogsSaveTheirSections) {
+    const smt::OriginUpdateSettings keepOrigin = smt::TheOriginUpdate();
+    const smt::PositionLimitDetour keepDetour = smt::ThePositionLimitDetour();
     smt::TheBasicSettings().m_X_ThrowPosition = 100;
     smt::TheBasicSettings().m_Y_ThrowPosition = -50;
     dialog.m_RunModal = [](QDialog& d) {
@@ -226,11 +225,7 @@ TEST_F(BasicDialogTest, OriginUpdateShiftsTheDiscardFields) {
     };
     Button("c_UpdateOrigin")->click();
     EXPECT_DOUBLE_EQ(smt::TheBasicSettings().m_X_ThrowPosition, 100.05);
-    smt::TheOriginUpdate() = keep;
-}
 
-TEST_F(BasicDialogTest, DetourDialogSavesItsSection) {
-    smt::PositionLimitDetour keep = smt::ThePositionLimitDetour();
     dialog.m_RunModal = [](QDialog& d) {
         d.show();
         d.findChild<QCheckBox*>("m_W_S_PositionLimitPositionDetour")->setChecked(true);
@@ -238,12 +233,11 @@ TEST_F(BasicDialogTest, DetourDialogSavesItsSection) {
         d.accept();
         return d.result();
     };
-    dialog.show();
     Button("c_PositionLimitDetour")->click();
     EXPECT_EQ(smt::ThePositionLimitDetour().m_W_S_PositionLimitPositionDetour, 1);
-    EXPECT_EQ(smt::ThePositionLimitDetour().m_W_S_Detour_dY, -12.5);
     EXPECT_EQ(Stored("m_W_S_Detour_dY", "PositionLimitDetourConfig"), "-12.5000");
-    smt::ThePositionLimitDetour() = keep;
+    smt::TheOriginUpdate() = keepOrigin;
+    smt::ThePositionLimitDetour() = keepDetour;
 }
 
 } // namespace

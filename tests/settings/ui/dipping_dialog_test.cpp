@@ -76,24 +76,9 @@ TEST_F(DippingDialogTest, TeachThenOkSavesAndARangeRefusalKeepsItOpen) {
     EXPECT_EQ(Stored("m_DippingStation_X") + " " + Stored("m_DippingStation_RunTime"), "12.3457 2500");
 }
 
-TEST_F(DippingDialogTest, MeasuredZReachesOnlyTheOpenDialog) {
-    smt::BasicSettings basic;
-    basic.m_Z_Measurement = -3;
-    basic.m_Z_Nozzle1ToPCBHeight = -20;
-    dialog.show();
-    EXPECT_TRUE(dialog.IsOpen());
-    smt::StoreDippingStationHeight(smt::TheDippingStation(), basic, -10);
-    plat::RunPostedTasks();
-    EXPECT_EQ(Edit("m_DippingStation_Z")->text(), "-27.0000");
-    smt::StoreDippingStationHeight(smt::TheDippingStation(), basic, -11);
-    dialog.reject();
-    EXPECT_FALSE(dialog.IsOpen());
-    plat::RunPostedTasks();
-    EXPECT_EQ(Edit("m_DippingStation_Z")->text(), "-27.0000");
-    EXPECT_EQ(smt::TheDippingStation().m_DippingStation_Z, -28);
-}
-
-TEST_F(DippingDialogTest, StationButtonsTakeFieldsThenGuard) {
+// The buttons take the fields, then reach the starters; the measured height is
+// written only while the dialog is open.
+TEST_F(DippingDialogTest, StationButtonsTakeFieldsThenStartAndTheHeightReachesOnlyTheOpenDialog) {
     std::vector<int> codes;
     smt::TheFeedOperationPort().start = [&](int code, smt::BusyClaim) { codes.push_back(code); };
     smt::g_Connected = smt::g_Homed = true;
@@ -112,6 +97,20 @@ TEST_F(DippingDialogTest, StationButtonsTakeFieldsThenGuard) {
     Edit("m_DippingStation_Y")->setText("5");
     Click("MeasureZ");
     EXPECT_EQ(codes.size(), 2u);
+
+    smt::BasicSettings basic;
+    basic.m_Z_Measurement = -3;
+    basic.m_Z_Nozzle1ToPCBHeight = -20;
+    EXPECT_TRUE(dialog.IsOpen());
+    smt::StoreDippingStationHeight(smt::TheDippingStation(), basic, -10);
+    plat::RunPostedTasks();
+    EXPECT_EQ(Edit("m_DippingStation_Z")->text(), "-27.0000");
+    smt::StoreDippingStationHeight(smt::TheDippingStation(), basic, -11);
+    dialog.reject();
+    EXPECT_FALSE(dialog.IsOpen());
+    plat::RunPostedTasks();
+    EXPECT_EQ(Edit("m_DippingStation_Z")->text(), "-27.0000");
+    EXPECT_EQ(smt::TheDippingStation().m_DippingStation_Z, -28);
 }
 
 // The per-type rule of the toggle is DippingStation.OutputAlternatesFromOff.
