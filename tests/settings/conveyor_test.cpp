@@ -206,7 +206,7 @@ protected:
 
 }  // namespace
 
-TEST_P(Conveyor, ZoneStepsSendTheirBytesOutputsAndTraces) {
+TEST_P(Conveyor, ZoneStepsSendTheirBytesAndClamp) {
     // Zone 2 on the link: tags 0x0B..0x0D, the board's wait time-out in the Ethernet payload only.
     ASSERT_TRUE(RunConveyorStep(t, 2, false));
     ASSERT_EQ(FramesOf(0x62).size(), 1u);
@@ -214,17 +214,12 @@ TEST_P(Conveyor, ZoneStepsSendTheirBytesOutputsAndTraces) {
               serial() ? "02 00 01 00 0B 00 00 04 E2 0C 00 00 02 44 0D 00 00 00 00 0A 14"
                        : "02 00 B8 0B 01 00 0B E2 04 00 00 0C 44 02 00 00 0D 00 00 00 00 0A 00 00 00 14 00 00 00");
     EXPECT_EQ(t.m_ClampState, 1);
-    EXPECT_EQ(Sequence(type7() ? 4 : 3), (type7() ? Strings{"out 49=1", "zone 2", "out 50=1", "out 49=0"}
-                                                  : Strings{"out 9=0", "zone 2", "out 9=1"}));
     EXPECT_EQ(machine().BoardZone(), 2);
 
+    // The outputs around each zone and the traces are the whole test's.
     machine().ClearRecords();
-    hooks.Take();
     ASSERT_TRUE(RunConveyorStep(t, 3, false));
     EXPECT_EQ(t.m_ClampState, 0);
-    EXPECT_EQ(Sequence(type7() ? 3 : 2),
-              (type7() ? Strings{"out 50=0", "out 49=0", "zone 3"} : Strings{"out 9=0", "zone 3"}));
-    EXPECT_EQ(Traces(), (Strings{"62->Start", "Zone 3 run -> ", "62-3 end "}));
     const auto runs = machine().ConveyorRuns();
     ASSERT_EQ(runs.size(), 1u);
     const auto& r = runs[0];
