@@ -6,6 +6,7 @@
 #include "platform/profile.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
+#include "settings/version_switches.h"
 #include "settings_test_util.h"
 
 namespace smt {
@@ -287,6 +288,23 @@ TEST(PulseConfirm, SavesThenRederivesInOrderAndReportsAFailedWrite) {
     EXPECT_EQ(v.m_SelectAxis, 1);
     EXPECT_EQ(rec.calls.size(), 6u);
     EXPECT_EQ(rec.calls.back(), "FindPcbIndex");
+}
+
+TEST(VersionSwitches, MissingSectionGivesZerosAndSaveWritesEveryKeyInOrder) {
+    test::TempDir dir;
+    const std::string config = dir.File("config.ini");
+    VersionSwitches v{1, 1, 1, 1, 1};
+    LoadCpuVersionConfig(v, config);
+    EXPECT_EQ(v, (VersionSwitches{0, 0, 0, 0, 0}));
+
+    v = {1, 0, 1, 0, 1};
+    ASSERT_TRUE(SaveCpuVersionConfig(v, config));
+    EXPECT_EQ(test::ProfileLines(config),
+              (std::vector<std::string>{"[CPUVersionNumberConfig]", "m_V2_04=1", "m_V2_05=0", "m_V2_06=1",
+                                        "m_V2_07=0", "m_Write_Logfile=1"}));
+    VersionSwitches back;
+    LoadCpuVersionConfig(back, config);
+    EXPECT_EQ(back, v);
 }
 
 } // namespace
