@@ -1,42 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <map>
-#include <mutex>
 #include <tuple>
 
 #include "platform/msgbox.h"
-#include "platform/threads.h"
 #include "test_support.h"
 
 using namespace plat;
-using namespace std::chrono_literals;
 using smt::test::ScriptedResponder;
-
-TEST(MessageBox, WorkersAreAnsweredInTheOrderTheyAsk) {
-    ScriptedResponder responder(MsgAnswer::Cancel);
-    const MsgAnswer script[] = {MsgAnswer::Yes, MsgAnswer::No, MsgAnswer::Yes, MsgAnswer::No};
-    for (MsgAnswer a : script) responder.Push(a);
-    constexpr int kWorkers = 6;
-    std::mutex mutex;
-    std::map<std::string, MsgAnswer> answers;
-    for (int i = 0; i < kWorkers; ++i)
-        StartWorker("ask", [&, i] {
-            const std::string text = "box " + std::to_string(i);
-            const MsgAnswer a = MessageBoxAsk(text, MsgButtons::YesNoCancel, true);
-            std::lock_guard lock(mutex);
-            answers[text] = a;
-        });
-    ASSERT_TRUE(JoinAllWorkers(5000ms));
-    const auto seen = responder.Seen();
-    ASSERT_EQ(seen.size(), static_cast<std::size_t>(kWorkers));
-    ASSERT_EQ(answers.size(), static_cast<std::size_t>(kWorkers));
-    for (std::size_t k = 0; k < seen.size(); ++k) {
-        EXPECT_EQ(answers[seen[k].text], k < 4 ? script[k] : MsgAnswer::Cancel) << seen[k].text;
-        EXPECT_EQ(seen[k].buttons, MsgButtons::YesNoCancel);
-        EXPECT_EQ(seen[k].icon, MsgIcon::Question);
-        EXPECT_TRUE(seen[k].topmost);
-    }
-}
 
 TEST(MessageBox, RequestReachesTheHandlerWholeAndTheRightHandlerAnswers) {
     {

@@ -1,5 +1,5 @@
 // The boards' codec on its own: what the program's flows against the simulator do not
-// reach (number edges, rejected frames, noise, the test clients' reply cutter).
+// reach (number edges, rejected frames and datagrams, noise).
 #include <gtest/gtest.h>
 
 #include "codec.h"
@@ -81,19 +81,6 @@ TEST(SimSerialFrames, DecoderSurvivesNoiseInAnyPiecesAndFindsTheNextGoodFrame) {
         EXPECT_TRUE(found) << "round " << round;
         EXPECT_LT(dec.Pending(), 64u);
     }
-}
-
-TEST(SimReplyFrames, CutterDropsLeadingJunkAndRefusesOversizedData) {
-    Bytes s = B("00 13 EE 01 61 FF FC FF FF EE 01");
-    ReplyFrame f;
-    ASSERT_TRUE(TakeReplyFrame(s, f));
-    EXPECT_EQ((std::vector<int>{f.type, f.code, int(f.data.size())}), (std::vector<int>{1, 0x61, 0}));
-    EXPECT_EQ(s, B("EE 01"));
-    EXPECT_FALSE(TakeReplyFrame(s, f));
-    Bytes max = EncodeReplyFrame(0x01, 0x62, Bytes(27, 0x11)), over = EncodeReplyFrame(0x01, 0x62, Bytes(28, 0x11));
-    ASSERT_TRUE(TakeReplyFrame(max, f));
-    EXPECT_EQ(f.data.size(), 27u);
-    EXPECT_FALSE(TakeReplyFrame(over, f));
 }
 
 TEST(SimDatagrams, PackedExampleAndRejections) {
