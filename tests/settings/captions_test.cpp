@@ -11,7 +11,6 @@
 #include "settings/origin_update.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_captions.h"
-#include "settings/speed_tables.h"
 #include "settings/version_switches.h"
 #include "test_support.h"
 
@@ -53,8 +52,7 @@ TEST(SettingsCaptions, ShippedFilesHoldEveryKey) {
 TEST(SettingsCaptions, LanguageFileOverridesAndMissingKeysKeepBuiltIn) {
     test::TempDir dir;
     test::WriteBytes(dir.File("English.ini"),
-                     "[CPUVersionNumberConfig]\r\nVersionNumber.c_Write_Logfile=Write log\r\n"
-                     "[SpeedListConfig]\r\nSpeedList.c_SpeedList_01=Speed name\r\n");
+                     "[CPUVersionNumberConfig]\r\nVersionNumber.c_Write_Logfile=Write log\r\n");
     plat::FlushProfileCache();
     DialogCaptions& c = TheVersionNumberCaptions();
     c.Load(dir.Path(), "English");
@@ -64,22 +62,6 @@ TEST(SettingsCaptions, LanguageFileOverridesAndMissingKeysKeepBuiltIn) {
     c.Load(dir.Path(), "German");  // no such file: built-in texts
     EXPECT_EQ(c.Text("VersionNumber.c_Write_Logfile"), "写日志");
     c.Reset();
-    DialogCaptions list = MakeSpeedListCaptions();
-    list.Load(dir.Path(), "English");
-    EXPECT_EQ(list.Text("SpeedList.c_SpeedList_01"), "Speed name");
-    EXPECT_EQ(list.Text("SpeedList.c_SpeedList_02"), "X 轴电机");
-}
-
-// The speed dialogs' built-in texts that double as drive and row captions agree.
-TEST(SettingsCaptions, SpeedCaptionsAgreeWithTheDriveAndRowNames) {
-    const DialogCaptions manager = MakeSpeedTemplateCaptions(), list = MakeSpeedListCaptions(),
-                         set = MakeSpeedSetCaptions();
-    for (int d = 0; d < kSpeedDriveCount; ++d) {
-        EXPECT_EQ(manager.Text(std::string("SpeedTemplate.c_Motor_") + SpeedDriveKey(d)), SpeedDriveEditCaption(d));
-        EXPECT_EQ(list.Text(NumberedCaption("SpeedList.c_SpeedList_", d + 2)), SpeedDriveListCaption(d));
-    }
-    for (int k = 0; k < kSpeedTypeCount; ++k)
-        EXPECT_EQ(set.Text(NumberedCaption("SpeedSet.c_SpeedSetList_", k + 3)), SpeedSetRowCaption(k));
 }
 
 } // namespace
