@@ -40,7 +40,8 @@ protected:
 
 }  // namespace
 
-TEST_P(Commands, SimpleCommandsStrokesAndConveyorReachTheMachineAsLaidOut) {
+// The conveyor's zone runs are pinned byte for byte by the conveyor flows (settings tests).
+TEST_P(Commands, SimpleCommandsAndStrokesReachTheMachineAsLaidOut) {
     ASSERT_TRUE(SetOutput({0x21, 1, 300}));
     // A command without a reply: the sim records it when the next one arrives.
     ASSERT_TRUE(ReadVacuum(1));
@@ -56,7 +57,7 @@ TEST_P(Commands, SimpleCommandsStrokesAndConveyorReachTheMachineAsLaidOut) {
     EXPECT_EQ(machine().SpeedGear(), 3);
     EXPECT_EQ(g_PanelLink.measuredHeight, 12000);
     EXPECT_EQ(Traces(), (Texts{"60->Start", "60->end", "71->start", "71->end"}));
-    // Strokes and the conveyor change no counter.
+    // Strokes change no counter.
     const PickStrokeArgs pick{2, 3000, {8, 80}, 1, 100, 0};
     ExpectSent(PickStroke(pick), 0x67, SerialPick(pick), UdpPick(pick));
     EXPECT_TRUE(machine().Holding(1));
@@ -69,11 +70,7 @@ TEST_P(Commands, SimpleCommandsStrokesAndConveyorReachTheMachineAsLaidOut) {
     ASSERT_EQ(machine().Placements().size(), 1u);
     const DispenseStrokeArgs dot{10, -1500, 5, 50, 6, -1234, 5678, 300, 400, 500};
     ExpectSent(DispenseStroke(dot), 0x58, SerialDispense(dot), UdpDispense(dot));
-    const ConveyorRun run{1, 1, 0, 1, 1000, -2000, 3000, 30, 90, 4000};
-    ExpectSent(RunConveyorZones(run), 0x62, SerialConveyor(run), UdpConveyor(run));
     EXPECT_EQ(TakePositionSnapshot(), PositionSnapshot{});
-    const Texts traces = Traces();
-    EXPECT_EQ(Texts(traces.end() - 3, traces.end()), (Texts{"62->Start", "Zone 1 run -> ", "62-1 end "}));
 }
 
 TEST_P(Commands, MovesAreSentAnsweredAndBooked) {
