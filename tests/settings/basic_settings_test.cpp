@@ -72,18 +72,14 @@ TEST_F(BasicSettingsTest, NoFileGivesTheFullListOfDefaults) {
 // Both sides of each bound that the load corrects.
 TEST_F(BasicSettingsTest, LoadCorrectsStoredValues) {
     struct Correction { const char* key; const char* stored; double loaded; };
+    // A stored 0 is the missing key's case (NoFileGivesTheFullListOfDefaults).
     const Correction rows[] = {
         {"m_ChangeDelay", "99", 100}, {"m_ChangeDelay", "100", 100}, {"m_ChangeDelay", "30000", 30000},
         {"m_ChangeDelay", "30001", 100}, {"m_ChangeDelay", "-5", 100}, {"m_Exhaust", "4", 5}, {"m_Exhaust", "-3", 5},
-        {"m_Exhaust", "5", 5}, {"m_Exhaust", "300", 300}, {"m_MeasurementStart", "0", 1},
-        {"m_MeasurementStart", "-2", 1}, {"m_MeasurementStart", "1", 1}, {"m_MeasurementNormal", "0", 1},
-        {"m_MeasurementNormal", "2", 2}, {"m_ThrowDelay", "0", 100}, {"m_ThrowDelay", "50", 50},
-        {"m_VisualOriginBox", "0.0000", 2.0}, {"m_VisualOriginBox", "0.00001", 0.00001},
-        {"m_Z_closeVacuum", "0.0000", 0.1}, {"m_Z_closeVacuum", "0.05", 0.05}, {"m_AutoMagnify", "0.0000", 4.0},
-        {"m_AutoMagnify", "0.5", 0.5}, {"m_X_Limit", "0.0000", 0.1}, {"m_X_Limit", "-3.0000", -3.0},
-        {"m_Y_Limit", "0.0000", -0.1}, {"m_Y_Limit", "0.0500", 0.05}, {"m_Z_Limit", "0", -0.1},
-        {"m_EastFeed_Limit", "0", -0.1}, {"m_SouthFeed_Limit", "0", 0.1}, {"m_WestFeed_Limit", "0", -0.1},
-        {"m_NorthFeed_Limit", "0", 0.1}, {"m_NorthFeed_Limit", "250.5", 250.5},
+        {"m_Exhaust", "5", 5}, {"m_Exhaust", "300", 300}, {"m_MeasurementStart", "-2", 1},
+        {"m_MeasurementStart", "1", 1}, {"m_MeasurementNormal", "2", 2}, {"m_ThrowDelay", "50", 50},
+        {"m_VisualOriginBox", "0.00001", 0.00001}, {"m_Z_closeVacuum", "0.05", 0.05}, {"m_AutoMagnify", "0.5", 0.5},
+        {"m_X_Limit", "-3.0000", -3.0}, {"m_Y_Limit", "0.0500", 0.05}, {"m_NorthFeed_Limit", "250.5", 250.5},
         // Values outside the dialog's range stay until the dialog refuses them.
         {"m_Z_Nozzle1ToFeed", "5.5", 5.5},
         // Prefix rules: an integer key stored as 3.7 reads 3, a length with letters after it reads the number.
