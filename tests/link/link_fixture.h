@@ -1,4 +1,4 @@
-// Shared helpers of the link tests: byte helpers, a hook recorder and a fixture
+// Shared by the link tests: byte helpers, a hook recorder and a fixture
 // that puts the link state back between cases.
 #pragma once
 
