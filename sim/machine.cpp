@@ -726,16 +726,6 @@ Bytes Machine::ReadFlash(BoardId board, std::uint32_t address, std::size_t n) co
     return Bytes(at, at + static_cast<std::ptrdiff_t>(n));
 }
 
-std::array<std::uint8_t, 16> Machine::FlashMd5(BoardId board, std::uint32_t address, std::uint32_t length) const {
-    const Bytes b = ReadFlash(board, address, length);
-    return Md5Digest(b.data(), b.size());
-}
-
-std::uint16_t Machine::UpdateMark(BoardId board) const {
-    const Bytes b = ReadFlash(board, kConfigBlock, 2);
-    return static_cast<std::uint16_t>(b[0] | (b[1] << 8));
-}
-
 BoardId Machine::SelectedBoard() const {
     std::lock_guard lock(m_mutex);
     return m_selected;

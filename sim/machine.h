@@ -144,8 +144,6 @@ public:
 
     // Flash of a board, as the loader commands see it.
     Bytes ReadFlash(BoardId board, std::uint32_t address, std::size_t n) const;
-    std::array<std::uint8_t, 16> FlashMd5(BoardId board, std::uint32_t address, std::uint32_t length) const;
-    std::uint16_t UpdateMark(BoardId board) const;
     BoardId SelectedBoard() const;
     std::uint32_t LastJump(BoardId board) const;    // 0 before any jump
 

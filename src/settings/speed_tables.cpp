@@ -6,44 +6,14 @@ namespace smt {
 
 namespace {
 
-struct DriveInfo {
-    const char* key;
-    const char* listCaption;
-    const char* editCaption;
+constexpr const char* kDriveKeys[kSpeedDriveCount] = {
+    "X", "Y", "Z1", "Z2", "A1", "A2", "A3", "A4", "WestWalk", "WestLift", "NorthWalk", "NorthLift",
+    "EastWalk", "EastLift", "AutoWalk1", "AutoWalk2",
 };
 
-constexpr DriveInfo kDrives[kSpeedDriveCount] = {
-    {"X", "X 轴电机", "X 轴电机"},
-    {"Y", "Y 轴电机", "Y 轴电机"},
-    {"Z1", "Z1 轴电机", "Z1 轴电机"},
-    {"Z2", "Z2 轴电机", "Z2 轴电机"},
-    {"A1", "A1 轴电机", "A1 轴电机"},
-    {"A2", "A2 轴电机", "A2 轴电机"},
-    {"A3", "A3 轴电机", "A3 轴电机"},
-    {"A4", "A4 轴电机", "A4 轴电机"},
-    {"WestWalk", "西面走位", "西面走位"},
-    {"WestLift", "西面拉皮", "西面拉皮"},
-    {"NorthWalk", "北面走位", "北面走位"},
-    {"NorthLift", "北面拉皮", "北面拉皮"},
-    {"EastWalk", "东面走位", "东面走位"},
-    {"EastLift", "东面拉皮", "东面拉皮"},
-    {"AutoWalk1", "南面走位", "自动进料1"},
-    {"AutoWalk2", "南面拉皮", "自动进料2"},
-};
-
-struct TypeInfo {
-    const char* name;
-    const char* rowCaption;
-};
-
-constexpr TypeInfo kTypes[kSpeedTypeCount] = {
-    {"m_Reset_Speed", "复位速度XYZF有效"},
-    {"m_Handle_Speed", "手控速度全部有效"},
-    {"m_PickPart_Speed", "取料速度XYZF有效"},
-    {"m_Smt_Speed", "贴装速度XYZA有效"},
-    {"m_VisualCorrection_Speed", "视觉对中速度XYA有效"},
-    {"m_VisualSmt_Speed", "视觉贴装速度XYZ有效"},
-    {"m_AutoNozzle_Speed", "自动换吸嘴速度XYZ有效"},
+constexpr const char* kTypeNames[kSpeedTypeCount] = {
+    "m_Reset_Speed", "m_Handle_Speed", "m_PickPart_Speed", "m_Smt_Speed",
+    "m_VisualCorrection_Speed", "m_VisualSmt_Speed", "m_AutoNozzle_Speed",
 };
 
 constexpr const char* kBuiltInNames[kSpeedLanguageCount][kBuiltInSpeedNameCount] = {
@@ -81,13 +51,7 @@ bool InRange(int i, int count) { return i >= 0 && i < count; }
 
 } // namespace
 
-const char* SpeedDriveKey(int drive) { return InRange(drive, kSpeedDriveCount) ? kDrives[drive].key : ""; }
-const char* SpeedDriveListCaption(int drive) {
-    return InRange(drive, kSpeedDriveCount) ? kDrives[drive].listCaption : "";
-}
-const char* SpeedDriveEditCaption(int drive) {
-    return InRange(drive, kSpeedDriveCount) ? kDrives[drive].editCaption : "";
-}
+const char* SpeedDriveKey(int drive) { return InRange(drive, kSpeedDriveCount) ? kDriveKeys[drive] : ""; }
 
 std::int32_t SpeedTypeTable::Value(int index) const {
     return InRange(index, 2 * kSpeedDriveCount) ? this->*kFields[index] : 0;
@@ -102,10 +66,7 @@ void SpeedTypeTable::SetPair(int drive, SpeedPair pair) {
     SetValue(2 * drive + 1, pair.run);
 }
 
-const char* SpeedTypeName(int type) { return InRange(type, kSpeedTypeCount) ? kTypes[type].name : ""; }
-const char* SpeedSetRowCaption(int type) {
-    return InRange(type, kSpeedTypeCount) ? kTypes[type].rowCaption : "";
-}
+const char* SpeedTypeName(int type) { return InRange(type, kSpeedTypeCount) ? kTypeNames[type] : ""; }
 
 const char* BuiltInSpeedName(int language, int index) {
     if (!InRange(language, kSpeedLanguageCount) || !InRange(index, kBuiltInSpeedNameCount)) return "";

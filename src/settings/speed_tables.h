@@ -30,10 +30,6 @@ enum SpeedDrive : int {
 
 // Key suffix of a drive: "X", "Y", "Z1", ... "AutoWalk2".
 const char* SpeedDriveKey(int drive);
-// Built-in captions: the template lists' column and the edit area's row (drives
-// 15 and 16 differ between the two).
-const char* SpeedDriveListCaption(int drive);
-const char* SpeedDriveEditCaption(int drive);
 
 struct SpeedPair {
     std::int32_t start = 0;  // start speed code
@@ -80,8 +76,6 @@ enum class SpeedType : int { Reset, Handle, PickPart, Smt, VisualCorrection, Vis
 
 // "m_Reset_Speed", "m_Handle_Speed", ... (also the config.ini section less "Config").
 const char* SpeedTypeName(int type);
-// Built-in caption of the speed-set row ("复位速度XYZF有效", ...).
-const char* SpeedSetRowCaption(int type);
 
 // ---- built-in template names ---------------------------------------------------
 
