@@ -8,12 +8,12 @@
 #include <filesystem>
 #include <string>
 
-#include "app/captions.h"
+#include "base/captions.h"
 #include "app/frameconfig.h"
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/menus.h"
-#include "app/numtext.h"
-#include "app/tablefile.h"
+#include "base/numtext.h"
+#include "base/tablefile.h"
 #include "app/viewcore.h"
 #include "platform/files.h"
 #include "platform/profile.h"

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <string>
 
-#include "app/numtext.h"
-#include "app/tablefile.h"
+#include "base/numtext.h"
+#include "base/tablefile.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 #include "app/document.h"
 
-#include "app/captions.h"
-#include "app/globals.h"
-#include "app/tablefile.h"
+#include "base/captions.h"
+#include "base/globals.h"
+#include "base/tablefile.h"
 #include "platform/files.h"
 #include "platform/msgbox.h"
 #include "platform/profile.h"

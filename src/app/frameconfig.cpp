@@ -1,8 +1,8 @@
 #include "app/frameconfig.h"
 
-#include "app/captions.h"
-#include "app/globals.h"
-#include "app/numtext.h"
+#include "base/captions.h"
+#include "base/globals.h"
+#include "base/numtext.h"
 
 namespace smt {
 

@@ -1,7 +1,7 @@
 #include "app/joblines_placeholder.h"
 
-#include "app/globals.h"
-#include "app/numtext.h"
+#include "base/globals.h"
+#include "base/numtext.h"
 
 namespace smt {
 

@@ -1,6 +1,6 @@
 #include "app/menus.h"
 
-#include "app/captions.h"
+#include "base/captions.h"
 
 #include <cstdio>
 

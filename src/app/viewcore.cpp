@@ -2,9 +2,9 @@
 
 #include <chrono>
 
-#include "app/captions.h"
+#include "base/captions.h"
 #include "app/menus.h"
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/event.h"
 #include "platform/msgbox.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/globals.h"
+#include "base/globals.h"
 
 namespace smt {
 

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "firmware/md5.h"
 #include "link/cmd_srv.h"
 #include "link/command_frames.h"

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "link/commands.h"
 #include "link/homing.h"
 #include "link/link_log.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "link/busy.h"
 #include "link/command_common.h"
 #include "link/commands.h"

@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/log.h"
+#include "base/log.h"
 
 namespace smt {
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "link/commands.h"
 #include "link/link_state.h"
 #include "link/reply_handlers.h"

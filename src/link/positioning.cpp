@@ -3,9 +3,9 @@
 #include <cmath>
 #include <memory>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/menus.h"
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "link/busy.h"
 #include "link/combined_commands.h"
 #include "link/command_common.h"

@@ -2,10 +2,10 @@
 
 #include <cmath>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include <memory>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "link/busy.h"
 #include "link/cmd_srv.h"
 #include "link/commands.h"

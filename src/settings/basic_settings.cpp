@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/globals.h"
-#include "app/numtext.h"
+#include "base/globals.h"
+#include "base/numtext.h"
 #include "link/commands.h"
 #include "link/link_state.h"
 #include "platform/files.h"

@@ -3,7 +3,7 @@
 #include <array>
 #include <memory>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "link/busy.h"
 #include "link/commands.h"
 #include "link/link_state.h"

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "link/commands.h"
 #include "settings/section_keys.h"
 

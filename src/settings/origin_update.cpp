@@ -1,7 +1,7 @@
 #include "settings/origin_update.h"
 
-#include "app/globals.h"
-#include "app/numtext.h"
+#include "base/globals.h"
+#include "base/numtext.h"
 #include "link/link_state.h"
 #include "platform/profile.h"
 #include "settings/section_keys.h"

@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/msgbox.h"
 #include "platform/profile.h"
 #include "settings/rederive_hooks.h"

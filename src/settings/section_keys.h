@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/profile.h"
 
 namespace smt {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tablefile.h"
+#include "base/tablefile.h"
 #include "settings/speed_captions.h"
 #include "settings/speed_template.h"
 

@@ -1,6 +1,6 @@
 #include "settings/speed_tables.h"
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 
 namespace smt {
 

@@ -3,7 +3,7 @@
 #include <mutex>
 #include <utility>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/document.h"
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/joblines_placeholder.h"
 #include "platform/files.h"
 #include "test_support.h"

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
-#include "app/captions.h"
+#include "base/captions.h"
 #include "app/frameconfig.h"
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/menus.h"
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/profile.h"
 #include "test_support.h"
 

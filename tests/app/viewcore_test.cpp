@@ -3,7 +3,7 @@
 #include <atomic>
 
 #include "app/menus.h"
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "app/viewcore.h"
 #include "platform/event.h"
 #include "platform/profile.h"

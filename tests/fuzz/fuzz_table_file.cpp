@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/tablefile.h"
+#include "base/tablefile.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <chrono>
 #include <tuple>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/menus.h"
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "sim_fixture.h"
 #include "link/busy.h"
 #include "link/jog.h"

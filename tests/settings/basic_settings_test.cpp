@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/profile.h"
 #include "settings/basic_settings.h"
 #include "settings_test_util.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "../link/sim_fixture.h"
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "link/homing.h"
 #include "platform/profile.h"
 #include "settings/basic_teach.h"

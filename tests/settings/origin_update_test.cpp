@@ -4,7 +4,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "link/link_state.h"
 #include "platform/profile.h"
 #include "settings/limit_detour.h"

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "settings/speed_editor.h"

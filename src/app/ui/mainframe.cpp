@@ -13,8 +13,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "app/captions.h"
-#include "app/globals.h"
+#include "base/captions.h"
+#include "base/globals.h"
 #include "app/shellservices.h"
 #include "app/ui/smtview.h"
 #include "app/ui/uiservices.h"

@@ -14,7 +14,7 @@
 #include "app/document.h"
 #include "app/frameconfig.h"
 #include "app/menus.h"
-#include "app/tablefile.h"
+#include "base/tablefile.h"
 
 namespace smt {
 

@@ -6,9 +6,9 @@
 
 #include <QResizeEvent>
 
-#include "app/captions.h"
+#include "base/captions.h"
 #include "app/frameconfig.h"
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/menus.h"
 #include "app/shellservices.h"
 #include "app/ui/mainframe.h"

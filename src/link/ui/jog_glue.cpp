@@ -9,7 +9,7 @@
 #include <QMenu>
 #include <QPointer>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/shellservices.h"
 #include "app/ui/smtview.h"
 #include "link/commands.h"

@@ -22,7 +22,7 @@
 #include "link/link_state.h"
 #include "platform/threads.h"
 #include "platform/uipost.h"
-#include "app/globals.h"
+#include "base/globals.h"
 #include "link/commands.h"
 #include "link/reply_handlers.h"
 #include "settings/basic_settings.h"

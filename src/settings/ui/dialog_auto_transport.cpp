@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "app/viewcore.h"
 #include "link/commands.h"
 #include "link/homing.h"

@@ -8,7 +8,7 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "platform/files.h"
 #include "settings/pulse_settings.h"
 #include "settings/ui/dialog_set_basic_parts.h"

@@ -13,8 +13,8 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-#include "app/globals.h"
-#include "app/captions.h"
+#include "base/globals.h"
+#include "base/captions.h"
 #include "app/menus.h"
 #include "app/ui/mainframe.h"
 #include "app/ui/smtview.h"

@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/msgbox.h"
 #include "settings/ui/field_text.h"
 

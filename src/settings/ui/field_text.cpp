@@ -5,7 +5,7 @@
 #include <type_traits>
 #include <string>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/msgbox.h"
 
 namespace smt::ui {

@@ -1,7 +1,7 @@
 #include "settings/ui/settings_wiring.h"
 
-#include "app/captions.h"
-#include "app/globals.h"
+#include "base/captions.h"
+#include "base/globals.h"
 #include "app/menus.h"
 #include "app/shellservices.h"
 #include "app/ui/mainframe.h"

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "app/shellservices.h"
 #include "app/ui/mainframe.h"
 #include "app/ui/smtapp.h"

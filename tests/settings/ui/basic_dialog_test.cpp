@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/globals.h"
+#include "base/globals.h"
 #include "link/link_state.h"
 #include "platform/profile.h"
 #include "platform/uipost.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tablefile.h"
+#include "base/tablefile.h"
 
 namespace smt {
 

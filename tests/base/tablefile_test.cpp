@@ -1,4 +1,4 @@
-#include "app/tablefile.h"
+#include "base/tablefile.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/captions.h"
+#include "base/captions.h"
 
 #include "platform/files.h"
 #include "platform/profile.h"

@@ -1,4 +1,4 @@
-#include "app/numtext.h"
+#include "base/numtext.h"
 
 #include <gtest/gtest.h>
 #include <locale.h>
@@ -11,7 +11,7 @@
 #include <limits>
 #include <random>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "test_support.h"
 
 namespace {

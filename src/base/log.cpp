@@ -1,4 +1,4 @@
-#include "app/log.h"
+#include "base/log.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/numtext.h"
+#include "base/numtext.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
