@@ -78,7 +78,10 @@ Outcome Machine::Execute(Link link, std::uint16_t code, const Bytes& data) {
         return o;
     }
     m_frames.push_back(rec);
+    const Drives before = m_pos;
+    const int output7 = m_outputs.count(7) ? m_outputs[7] : 0;
     o = Run(link, code, data);
+    UpdateNozzleLedger(before, output7);
     o.accepted = true;
     return o;
 }

@@ -81,6 +81,15 @@ struct ConveyorRecord {
     bool answered = true;         // false: the board never came
 };
 
+// A holder of the nozzle library: where a head must stand (X/Y of the carriage
+// plus the head's offset) and the Z of each head at the holder's entry height.
+struct NozzleHolder {
+    std::int32_t x = 0, y = 0;            // the holder
+    std::int32_t entryX = 0, entryY = 0;  // its entry (the 19-nozzle library's opening)
+    std::array<std::int32_t, 8> entryZ{}; // Z of heads 1..8 at the entry height
+    bool holds = true;                    // a nozzle sits in it
+};
+
 // Flash of one board: boot loader at 0x08000000, configuration block at 0x08010000
 // (u16 update mark at its start), application from 0x08020000, 512 KB in all.
 inline constexpr std::uint32_t kFlashBase = 0x08000000;
@@ -142,6 +151,18 @@ public:
     void SetBoardAtInput(bool present);
     int BoardZone() const;                          // 0: no board in the machine
 
+    // The nozzle library. A head whose Z arrives at a holder's entry height at the
+    // holder's X/Y (holder library), or at its entry while output 7 is on
+    // (19-nozzle library), takes the holder's nozzle when it carries none and
+    // leaves its nozzle in an empty holder.
+    void SetNozzleLibrary(std::vector<NozzleHolder> holders, bool nineteen);
+    // Offsets of heads 1..8 from head 1 in pulses (X, Y): head n stands at the
+    // carriage's X/Y plus its offset.
+    void SetHeadOffsets(const std::array<std::pair<std::int32_t, std::int32_t>, 8>& offsets);
+    void SetHeadNozzle(int head, int holder);       // 1-based holder, 0 = none
+    int HeadNozzle(int head) const;                 // the holder (1-based) whose nozzle head carries
+    std::vector<NozzleHolder> NozzleHolders() const;
+
     // Flash of a board, as the loader commands see it.
     Bytes ReadFlash(BoardId board, std::uint32_t address, std::size_t n) const;
     BoardId SelectedBoard() const;
@@ -199,6 +220,12 @@ private:
     std::map<BoardId, Flash> m_flash;
     BoardId m_selected;
     std::uint8_t m_limitStatus = 0;
+
+    void UpdateNozzleLedger(const Drives& before, int output7Before);
+    std::vector<NozzleHolder> m_holders;
+    bool m_nineteen = false;
+    std::array<std::pair<std::int32_t, std::int32_t>, 8> m_headOffsets{};
+    std::array<int, 8> m_headNozzle{};
 };
 
 // Bit mask helpers of the per-nozzle forms.

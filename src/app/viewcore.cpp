@@ -96,6 +96,7 @@ SettingsRefusal CheckSettingsCommand(int id, bool busy, int machineType, int com
     case cmd::FeedGroup:
         return busy ? SettingsRefusal::RunningFeedGroup : SettingsRefusal::None;
     case cmd::CameraList:
+    case cmd::NozzleList:  // its start and OK rewrite what a nozzle change works from
     case cmd::AutoFeed:
     case cmd::AutoTransport:
         return busy ? SettingsRefusal::Running : SettingsRefusal::None;

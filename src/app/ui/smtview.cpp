@@ -1,6 +1,7 @@
 #include "app/ui/smtview.h"
 #include "link/commands.h"
 #include "firmware/ui/firmware_wiring.h"
+#include "feeders/ui/nozzle_wiring.h"
 #include "link/ui/jog_glue.h"
 #include "settings/ui/settings_wiring.h"
 
@@ -85,6 +86,7 @@ void CSMTView::WireSteps() {
     });
     WireSettingsSubsystem(*this);
     WireFirmwareSubsystem(*this);
+    WireNozzleLibrary(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
@@ -220,7 +222,6 @@ void CSMTView::OpenSettingsDialog(int id) {
     case cmd::DippingStation: dialog = &m_DialogDippingStation; break;
     case cmd::FeedGroup: dialog = &m_DialogFeedGroup; break;
     case cmd::CameraList: dialog = &m_DialogCameraList; break;
-    case cmd::NozzleList: dialog = &m_DialogNozzleList; break;
     case cmd::OftenData: dialog = &m_DialogDropDownParameter; break;
     case cmd::PackData: dialog = &m_DialogPackList; break;
     case cmd::MarkData: dialog = &m_DialogMarkList; break;

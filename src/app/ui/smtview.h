@@ -74,7 +74,6 @@ public:
     PlaceholderDialog m_DialogSetBasic{"CDialogSetBasic", this};
     PlaceholderDialog m_DialogDippingStation{"CDialogDippingStation", this};
     PlaceholderDialog m_DialogCameraList{"CDialogCameraList", this};
-    PlaceholderDialog m_DialogNozzleList{"CDialogNozzleList", this};
     PlaceholderDialog m_DialogDropDownParameter{"CDialogDropDownParameter", this};
     PlaceholderDialog m_DialogPackList{"CDialogPackList", this};
     PlaceholderDialog m_DialogMarkList{"CDialogMarkList", this};

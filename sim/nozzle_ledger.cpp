@@ -1,0 +1,60 @@
+// The nozzle library as the board's mechanics see it: which holder holds a
+// nozzle and which head carries one. A nozzle changes hands when a head arrives
+// at a holder's entry height at the place where the holder lets it go.
+#include "machine.h"
+
+namespace sim {
+
+void Machine::SetNozzleLibrary(std::vector<NozzleHolder> holders, bool nineteen) {
+    std::lock_guard lock(m_mutex);
+    m_holders = std::move(holders);
+    m_nineteen = nineteen;
+}
+
+void Machine::SetHeadOffsets(const std::array<std::pair<std::int32_t, std::int32_t>, 8>& offsets) {
+    std::lock_guard lock(m_mutex);
+    m_headOffsets = offsets;
+}
+
+void Machine::SetHeadNozzle(int head, int holder) {
+    std::lock_guard lock(m_mutex);
+    if (head >= 1 && head <= 8) m_headNozzle[head - 1] = holder;
+}
+
+int Machine::HeadNozzle(int head) const {
+    std::lock_guard lock(m_mutex);
+    return head >= 1 && head <= 8 ? m_headNozzle[head - 1] : 0;
+}
+
+std::vector<NozzleHolder> Machine::NozzleHolders() const {
+    std::lock_guard lock(m_mutex);
+    return m_holders;
+}
+
+void Machine::UpdateNozzleLedger(const Drives& before, int output7Before) {
+    if (m_holders.empty()) return;
+    const auto at = [this](const Drives& d, int open, int head, const NozzleHolder& h) {
+        const std::int64_t x = std::int64_t{d.x} + m_headOffsets[head].first;
+        const std::int64_t y = std::int64_t{d.y} + m_headOffsets[head].second;
+        if (d.z[head] != h.entryZ[head]) return false;
+        if (m_nineteen) return open != 0 && x == h.entryX && y == h.entryY;
+        return x == h.x && y == h.y;
+    };
+    const int open = m_outputs.count(7) ? m_outputs[7] : 0;
+    for (int head = 0; head < 8; ++head) {
+        for (std::size_t k = 0; k < m_holders.size(); ++k) {
+            NozzleHolder& h = m_holders[k];
+            if (at(before, output7Before, head, h) || !at(m_pos, open, head, h)) continue;
+            const int holder = static_cast<int>(k) + 1;
+            if (m_headNozzle[head] == 0 && h.holds) {
+                m_headNozzle[head] = holder;
+                h.holds = false;
+            } else if (m_headNozzle[head] != 0 && !h.holds) {
+                m_headNozzle[head] = 0;
+                h.holds = true;
+            }
+        }
+    }
+}
+
+} // namespace sim

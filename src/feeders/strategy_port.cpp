@@ -1,0 +1,10 @@
+#include "feeders/strategy_port.h"
+
+namespace smt {
+
+StrategyPort& TheStrategyPort() {
+    static StrategyPort port;
+    return port;
+}
+
+} // namespace smt
