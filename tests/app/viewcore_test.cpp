@@ -93,7 +93,7 @@ TEST(SettingsCommands, RefusalTableAndBoxes) {
                 for (int comm : {0, 1}) {
                     SettingsRefusal expected = SettingsRefusal::None;
                     if (id == 32857 && busy) expected = SettingsRefusal::RunningFeedGroup;
-                    if ((id == 32851 || id == 33100 || id == 33181) && busy) expected = SettingsRefusal::Running;
+                    if ((id == 32851 || id == 32853 || id == 33100 || id == 33181) && busy) expected = SettingsRefusal::Running;
                     if (id == 33185 && type != 4) expected = SettingsRefusal::NoFunction;
                     if (id == 33211) {
                         if (busy) expected = SettingsRefusal::Running;
