@@ -115,6 +115,7 @@ CDialogNozzleList::CDialogNozzleList(smt::NozzleLibrary& library, QWidget* paren
     m_List->setSelectionMode(QAbstractItemView::SingleSelection);
     m_List->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_List->verticalHeader()->hide();
+    m_List->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_List->setIconSize(QSize(20, 20));
     m_List->setStyleSheet("QTableWidget { background-color: rgb(240, 250, 250); }");
     for (int c = 0; c < smt::kNozzleCells; ++c) m_List->setColumnWidth(c, kWidths[c]);

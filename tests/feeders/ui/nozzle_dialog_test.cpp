@@ -110,6 +110,12 @@ TEST(NozzleDialog, MenuOpensTheLibraryAndOkOrCancelDecideWhatIsKept) {
     ASSERT_TRUE(menu);
     ASSERT_EQ(menu->actions().size(), 8);
     EXPECT_FALSE(menu->actions()[2]->isEnabled());  // to the entry: none on this library
+    // The library output behind the guards: a refused click leaves the box as it was.
+    boxes.Clear();
+    dialog->LibraryCheck()->setChecked(true);
+    dialog->OnLibraryCheck(true);
+    EXPECT_FALSE(dialog->LibraryCheck()->isChecked());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is not connection !"});
     editor->Start(true);
     EXPECT_FALSE(editor->Field(1130)->isEnabled());
     EXPECT_FALSE(editor->Button(1006)->isEnabled());
