@@ -216,6 +216,19 @@ TEST_F(NozzleOps, RefusalsSendNothingAndAHalfDoneTakeOutChangesNoBooks) {
         TearDown();
         SetUp();
     }
+    // A row numbered 0 is no head's nozzle, though every empty head "carries 0".
+    Prepare(0, false);
+    TheNozzleLibrary().Rows()[0][0] = "0";
+    {
+        std::lock_guard lock(NozzleStateMutex());
+        g_NozzleTable[0].inHolder = 0;
+    }
+    boxes.Clear();
+    Run(NozzleOperation::PutBack, 0, 0);
+    ExpectSequence("");
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"贴片头上无吸嘴 !"});
+    TearDown();
+    SetUp();
     // The holder lies beyond the X travel: the move there is refused after the entry.
     Prepare(0, false, true, "-5.0000", "4500.0000");
     boxes.Clear();
