@@ -150,8 +150,8 @@ void CSMTView::RunPanelActions(const std::vector<PanelAction>& actions) {
         switch (a) {
         case PanelAction::CreateFeedList:
             if (!m_pFeedList) {
-                m_pFeedList = new PlaceholderPanel("CDialogFeedList", "Feeder list", {800, 600}, this);
-                OnFeedListCreated();
+                m_pFeedList = new CDialogFeedList(this);
+                OnFeedListCreated(*m_pFeedList, m_frame->m_StartDirectory, m_frame->m_LanguageName);
             }
             break;
         case PanelAction::CreatePartList:
@@ -224,7 +224,6 @@ void CSMTView::OpenSettingsDialog(int id) {
     switch (id) {
     case cmd::SetBasic: dialog = &m_DialogSetBasic; break;
     case cmd::DippingStation: dialog = &m_DialogDippingStation; break;
-    case cmd::FeedGroup: dialog = &m_DialogFeedGroup; break;
     case cmd::CameraList: dialog = &m_DialogCameraList; break;
     case cmd::NozzleList: dialog = &m_DialogNozzleList; break;
     case cmd::OftenData: dialog = &m_DialogDropDownParameter; break;

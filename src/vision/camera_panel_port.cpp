@@ -1,0 +1,10 @@
+#include "vision/camera_panel_port.h"
+
+namespace smt {
+
+CameraPanelPort& TheCameraPanelPort() {
+    static CameraPanelPort port;
+    return port;
+}
+
+} // namespace smt
