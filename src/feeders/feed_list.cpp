@@ -524,6 +524,11 @@ void FeedList::SetListCell(const std::string& id, int cell, const std::string& t
     Changed();
 }
 
+FeedListPort& TheFeedListPort() {
+    static FeedListPort port;
+    return port;
+}
+
 PartListPort& ThePartListPort() {
     static PartListPort port;
     return port;

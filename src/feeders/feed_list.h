@@ -153,6 +153,16 @@ private:
     bool m_warnedEdit = false, m_warnedDoubleClick = false;
 };
 
+// How the worker and the run reach the feeder list from their own threads: each
+// call is posted to the user-interface thread (unset: nothing is shown).
+struct FeedListPort {
+    // A cell the caller already wrote into the table, shown in the list too.
+    std::function<void(const std::string& id, int cell, const std::string& text)> showCell;
+    // The height measurement's result for the measured feeder (cell 22).
+    std::function<void(const std::string& id, const std::string& height)> storePickHeight;
+};
+FeedListPort& TheFeedListPort();
+
 // Machine-action entries: their operation code (-1 for the towbar, decided by the feed mode).
 int FeedOperationCodeOf(int menuId);
 

@@ -11,6 +11,7 @@
 #include "feeders/ui/dialog_feed_group.h"
 #include "feeders/ui/dialog_feed_list.h"
 #include "link/homing.h"
+#include "platform/uipost.h"
 #include "settings/origin_update.h"
 
 namespace smt {
@@ -48,6 +49,18 @@ void WireFeedersSubsystem(CSMTView& view) {
         CDialogFeedGroup& dialog = v->m_pFeedList->FeedGroupDialog();
         dialog.OnInitDialog();
         v->m_RunModal(dialog);
+    };
+
+    // Worker and run threads never touch the list: their changes are posted.
+    TheFeedListPort().showCell = [](const std::string& id, int cell, const std::string& text) {
+        plat::PostToUi([id, cell, text] {
+            if (CDialogFeedList* p = FeedListPanel()) p->List().SetListCell(id, cell, text);
+        });
+    };
+    TheFeedListPort().storePickHeight = [](const std::string& id, const std::string& height) {
+        plat::PostToUi([id, height] {
+            if (CDialogFeedList* p = FeedListPanel()) p->List().StorePickHeight(id, height);
+        });
     };
 
     static bool hooksInstalled = false;
