@@ -420,11 +420,14 @@ bool FeedList::Edit(const Editor& runEditor, bool doubleClick) {
         }
         StartEntry(feedmenu::CameraToFeeder);
     }
+    const std::string id = editorRow.text[0];
     const std::optional<FeedListItem> edited = runEditor ? runEditor(editorRow) : std::nullopt;
     if (!edited || row >= ItemCount()) return false;
     editorRow = *edited;
     static_cast<FeedListItem&>(rows[static_cast<std::size_t>(row)]) = *edited;
-    m_table.CopyListRowToFeedRow(slot, *this, row, feeder);
+    // The feeder is found again by its identifier: the group may have changed meanwhile.
+    const std::optional<FeedGroup> now = m_table.CopyGroup(slot);
+    if (now && now->FindRow(id) >= 0) m_table.CopyListRowToFeedRow(slot, *this, row, now->FindRow(id));
     Changed();
     return true;
 }

@@ -7,6 +7,7 @@
 #include "feeders_fixture.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
+#include "settings/basic_settings.h"
 #include "settings/basic_teach.h"
 #include "test_support.h"
 
@@ -273,4 +274,38 @@ TEST(FeedGroupManager, CapacityExactNamesRenameDeleteAndOpen) {
     EXPECT_TRUE(m.Open());
     EXPECT_EQ(table.OpenGroupName(), "b");
     EXPECT_EQ(m.rows.size(), 12u);
+}
+
+TEST(FeedList, EditFindsTheFeederByIdAndWarnsOnceBeforeTheCameraMove) {
+    ListFixture f;
+    ScriptedResponder boxes;
+    int editorRuns = 0;
+    auto editor = [&](const FeedListItem& row) {
+        ++editorRuns;
+        FeedListItem out = row;
+        out.text[3] = "22K";
+        out.icon13 = feedicon::FlyingYes;
+        return std::optional<FeedListItem>(out);
+    };
+    f.list.rows[0].text[0] = "E9";  // no longer in the group
+    f.list.selected = 0;
+    EXPECT_FALSE(f.list.Edit(editor, false));
+    EXPECT_EQ(boxes.Texts(), Texts{"没找到对应的料架编号，请删除此料架重新创建 !"});
+    EXPECT_EQ(editorRuns, 0);
+
+    boxes.Clear();
+    TheBasicSettings().m_bCameraTrackModify = 1;
+    f.list.selected = 1;
+    f.list.copied = true;
+    ASSERT_TRUE(f.list.Edit(editor, false));
+    f.list.selected = 1;
+    ASSERT_TRUE(f.list.Edit(editor, false));
+    TheBasicSettings().m_bCameraTrackModify = 0;
+    EXPECT_EQ(boxes.Texts(), Texts{kCameraTrackWarningText});  // once for the edit entry
+    EXPECT_EQ(f.started.size(), 2u);
+    EXPECT_EQ(f.started[0].code, 9);
+    EXPECT_FALSE(f.list.copied);
+    const FeedRow e2 = *f.table.CopyFeedRow(0, "E2");
+    EXPECT_EQ(e2[3] + e2[13], "22KYes/10/20");
+    EXPECT_EQ(std::tuple(f.list.editGroupIndex, f.list.editFeederIndex), std::tuple(0, 1));
 }

@@ -73,6 +73,7 @@ CDialogFeedGroup::CDialogFeedGroup(FeedGroupTable& table, CDialogFeedList* feedL
     fields->addWidget(m_description, 1, 1);
     layout->addLayout(fields);
     resize(760, 420);
+    m_fullHeight = 420;  // the full window, taken once: each opening starts collapsed from it
     ApplyLanguage();
 }
 
@@ -102,7 +103,6 @@ void CDialogFeedGroup::ApplyLanguage() {
 }
 
 void CDialogFeedGroup::OnInitDialog() {
-    m_fullHeight = std::max(height(), 300);
     m_manager.Initialise();
     FillList();
     ApplyLanguage();
