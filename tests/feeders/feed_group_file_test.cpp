@@ -51,6 +51,9 @@ TEST(FeedGroupFile, EmptyTableUsedUpTrayLineBreaksAndTranslation) {
     FeedGroupTable back;
     ReadFeedGroupTable(back, decoded);
     EXPECT_EQ(back.CopyGroup(0)->description, "line 1\r\nline 2");
+    ASSERT_TRUE(back.RenameFeedGroup("N", "N", "a\tb"));  // a TAB would shift the cells after it
+    WriteFeedGroupTable(back, lines);
+    EXPECT_EQ(lines[1], "N\ta b\t0\t");
 
     // A used-up tray is written as row 0; a Chinese row read in English or German.
     ReadTable(t, TableLines("A", {{"A", {"G1"}}}));
