@@ -98,8 +98,21 @@ inline constexpr int kFeedOpHeadToDipping = -3;
 
 // The feeders' worker: `start` runs operation `code` in a worker thread that owns
 // `claim` (the busy flag) until it ends. Unset: nothing can start.
+// What a feeder-list entry hands the worker, copied by the starter: the code, the
+// selected row's 30 cells, the measuring feeder's identifier (code 0) and a
+// target in pulses the starter computed (the towbar on a drag-pin feeder).
+struct FeedOperationRequest {
+    int code = 0;
+    std::vector<std::string> row;
+    std::string measuringId;
+    bool hasTarget = false;
+    std::int32_t targetX = 0;
+    std::int32_t targetY = 0;
+};
+
 struct FeedOperationPort {
     std::function<void(int code, BusyClaim claim)> start;
+    std::function<void(FeedOperationRequest request, BusyClaim claim)> startRequest;
 };
 FeedOperationPort& TheFeedOperationPort();
 

@@ -8,6 +8,9 @@ namespace smt {
 DialogCaptions::DialogCaptions(std::string section, std::initializer_list<Entry> builtIn)
     : m_section(std::move(section)), m_builtIn(builtIn), m_texts(builtIn) {}
 
+DialogCaptions::DialogCaptions(std::string section, std::vector<Entry> builtIn)
+    : m_section(std::move(section)), m_builtIn(builtIn), m_texts(std::move(builtIn)) {}
+
 void DialogCaptions::Load(const std::string& startFolder, const std::string& languageName) {
     const std::string path = plat::JoinPath(startFolder, languageName + ".ini");
     for (std::size_t i = 0; i < m_builtIn.size(); ++i) {

@@ -16,6 +16,7 @@ public:
     using Entry = std::pair<std::string, std::string>; // key, built-in text
 
     DialogCaptions(std::string section, std::initializer_list<Entry> builtIn);
+    DialogCaptions(std::string section, std::vector<Entry> builtIn);
 
     // Reads every key from startFolder/<languageName>.ini; a missing key gets its
     // built-in text back.

@@ -1,9 +1,10 @@
-// What other subsystems ask of the camera panel. The panel fills these when it is
-// wired in; unset, the current camera reads as the mark camera and a selection
-// does nothing.
+// What other subsystems ask of the camera panel. The camera panel fills it;
+// unset members do nothing and read as 0 (the current camera then reads as the
+// mark camera).
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace smt {
 
@@ -12,8 +13,10 @@ struct CameraPanelPort {
     std::function<void()> selectMarkCamera;
     // g_CurrentCamera: 0 mark camera, 1 vision camera 1, 2 vision camera 2.
     std::function<int()> currentCamera;
+    // The panel's image-feature box (control 1033) shows the text.
+    std::function<void(const std::string& text)> setImageFeature;
 };
 
 CameraPanelPort& TheCameraPanelPort();
 
-} // namespace smt
+}  // namespace smt

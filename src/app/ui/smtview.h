@@ -15,6 +15,7 @@
 #include "app/joblines_placeholder.h"
 #include "app/viewcore.h"
 #include "app/ui/placeholders.h"
+#include "feeders/ui/dialog_feed_list.h"
 #include "link/ui/manual_control_dialog.h"
 #include "settings/ui/dialog_auto_transport.h"
 #include "settings/ui/dialog_set_cover.h"
@@ -67,7 +68,7 @@ public:
     // ---- panels (placeholders until their subsystems land) ----
     QPointer<PlaceholderPanel> m_pSetView;        // CDialogSetView
     QPointer<CDialogManualControl> m_pManualControl;
-    QPointer<PlaceholderPanel> m_pFeedList;       // CDialogFeedList
+    QPointer<CDialogFeedList> m_pFeedList;
     QPointer<PlaceholderPartListPanel> m_pPartList;  // CDialogPartList
 
     // ---- the fourteen settings dialogs (placeholders) ----
@@ -83,8 +84,6 @@ public:
     // The cover-tape page, held here until the part list's placement strategy
     // dialog that shows it lands and takes it over.
     CDialogSetCover m_DialogSetCover{TheCoverTape(), this};
-    // The feeder list's feeder-group dialog (placeholder with the feeder list).
-    PlaceholderDialog m_DialogFeedGroup{"CDialogFeedGroup", this};
 
     int m_LeftColumnWidth = 0;
     int m_LeftColumnHeight = 0;
