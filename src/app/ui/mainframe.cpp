@@ -269,7 +269,6 @@ void CMainFrame::FillDropDown(QMenu* menu, int buttonId) {
     for (QMenu* old : menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly)) old->deleteLater();
     menu->clear();
     if (buttonId == cmd::PositioningDropDown) {
-        m_view->m_PositioningMenuFlag = 1;
         OnPositioningMenuOpened();
         AddMenuNodes(menu, PositioningMenuModel());
     } else {

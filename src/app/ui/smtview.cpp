@@ -193,16 +193,12 @@ void CSMTView::OnCommand(int id) {
     if (id == cmd::PartListPanel) return OnPartListCommand();
     if (id == cmd::PositioningDropDown || id == cmd::SettingsDropDown) return;  // arrows open menus
     if (id == cmd::ResetOrigin) {
-        m_PositionCommand = 0;
-        m_ResetOriginFlag = 1;
         if (s.resetToOrigin) s.resetToOrigin();
-        else plat::MessageBoxOk("Machine is not connection !", true);
         return;
     }
     if (IsSettingsDialogCommand(id)) return OpenSettingsDialog(id);
     // Positioning menu items.
     if (s.positioningCommand) s.positioningCommand(id);
-    else plat::MessageBoxOk("Machine is not connection !", true);
 }
 
 void CSMTView::OpenSettingsDialog(int id) {

@@ -89,11 +89,6 @@ public:
 
     int m_LeftColumnWidth = 0;
     int m_LeftColumnHeight = 0;
-    int m_PositionCommand = 0;
-    int m_ResetOriginFlag = 0;
-    std::uint8_t m_OriginVisionFlag = 0;
-    std::uint8_t m_SkipStopPositionFlag = 0;
-    std::uint8_t m_PositioningMenuFlag = 0;
     ViewMessages m_Messages;
     LimitPulses m_LimitPulses;
 

@@ -155,6 +155,7 @@ void WirePositioning(CSMTView* view) {
         if (v) SetPositioningMessages(v->m_Messages);
         OnPositioningCommand(id);
     };
+    GetShellServices().resetToOrigin = [] { OnResetToOrigin(); };
     InstallPositioningHooks();
 }
 

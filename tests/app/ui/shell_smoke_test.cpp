@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "app/menus.h"
+#include "link/positioning.h"
 #include "platform/threads.h"
 #include "shell_fixture.h"
 
@@ -78,9 +79,9 @@ TEST_F(EnglishType4, StartsWithItsPanelsAndMenusFollowTheMachineType) {
         EXPECT_FALSE(f->Action(id)->isEnabled()) << id;
     EXPECT_TRUE(f->Action(cmd::ViewToolbar)->isChecked());
     QMenu* pos = f->DropDownMenu(cmd::PositioningDropDown);
-    v->m_PositioningMenuFlag = 0;
+    ThePositioningState().m_PositioningMenuFlag = 0;
     OpenEveryMenu(pos, opened);
-    EXPECT_EQ(v->m_PositioningMenuFlag, 1);
+    EXPECT_EQ(ThePositioningState().m_PositioningMenuFlag.load(), 1);
     ASSERT_TRUE(FindItem(pos, cmd::ResetOrigin) && FindItem(pos, cmd::NozzleToThrowPosition[2]));
     EXPECT_FALSE(FindItem(pos, cmd::ResetOrigin)->isEnabled());
     EXPECT_TRUE(FindItem(pos, cmd::NozzleToThrowPosition[2])->isEnabled());
