@@ -80,6 +80,8 @@ void CSMTView::WireSteps() {
     m_firstUpdateSteps.Set("View.LoadLimitPulses", [this](const StepContext& c) {
         SetLimitPulses(LoadLimitPulses(c.startFolder));
     });
+    // The lamp table's start state, until the lamp-table list takes this step over.
+    m_firstUpdateSteps.Set("LampTable.WriteLines", [](const StepContext&) { ResetLampTable(); });
     m_firstUpdateSteps.Set("View.ComputePositionPulses", [this](const StepContext&) {
         ComputePositionPulses();
     });

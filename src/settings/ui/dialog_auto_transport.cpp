@@ -1,5 +1,7 @@
 #include "settings/ui/dialog_auto_transport.h"
 
+#include "base/log.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -194,6 +196,8 @@ CDialogAutoTransport::CDialogAutoTransport(AutoTransport& transport, QWidget* pa
             if (auto* b = qobject_cast<QCheckBox*>(self->Control(id))) b->setChecked(on);
         });
     };
+    // The steps and check boxes already show the end; the log keeps it.
+    port.operationEnded = [] { LogPrintf(GetLogStream(), true, "Conveyor operation ended"); };
     CommandPanelPort& commands = TheCommandPanel();
     commands.enableConveyorControl = [self] {
         plat::PostToUi([self] { if (self) self->EnableResetButton(); });

@@ -201,7 +201,7 @@ void CDialogSetPulse::OnVerifyPulse() {
 
 void CDialogSetPulse::OnRunTest() {
     const smt::PulseMachinePort& port = smt::ThePulseMachinePort();
-    if (!smt::PulseTestMachineReady(port)) return;
+    if (!smt::PulseTestMachineReady()) return;
     TakeFields();
     if (const smt::PulseDrive* drive = SelectedDrive())
         smt::RunPulseTest(m_values, *drive, m_machineType, smt::TheBasicSettings(), port, smt::ThePulseCaptions());

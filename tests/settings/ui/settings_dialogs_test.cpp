@@ -134,28 +134,6 @@ TEST_F(PulseDialogTest, BadFieldStopsTheTakeButTheButtonsGoOn) {
     EXPECT_EQ(smt::test::ReadBytes(config), "");
 }
 
-// The guards and travel checks are RunPulseTest's; the button refuses before taking the fields.
-TEST_F(PulseDialogTest, TestRunGuardsThenJogs) {
-    smt::PulseSettings v = Factors(100);
-    smt::TheBasicSettings().m_X_Limit = 100;
-    std::vector<std::pair<int, int>> jogs;
-    bool connected = false;
-    auto& port = smt::ThePulseMachinePort();
-    port.connected = [&] { return connected; };
-    port.homed = [] { return true; };
-    port.running = [] { return false; };
-    port.jogAxis = [&](int axis, int, int, std::int32_t pulses, bool) { jogs.emplace_back(axis, pulses); };
-    CDialogSetPulse dialog(v, config, 0);
-    Type(dialog, "m_RunTest", "2.599");
-    Click(dialog, "c_Execute");
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is not connection !"});
-    EXPECT_DOUBLE_EQ(v.m_RunTest, 0);
-    connected = true;
-    Click(dialog, "c_Execute");
-    EXPECT_EQ(jogs, (std::vector<std::pair<int, int>>{{0, 259}}));
-    smt::TheBasicSettings() = smt::BasicSettings{};
-}
-
 // The order of the re-derivations is PulseConfirm's.
 TEST_F(PulseDialogTest, OkRederivesOnlyAfterASuccessfulRangeCheck) {
     int rederived = 0;

@@ -1,10 +1,16 @@
-// The machine settings reach the view: their sections load at the first update,
-// their dialogs open from the settings menu (or are refused), and their values
-// drive the view's travel limits in pulses.
+// The program's one wiring: every registered hook is filled once the program is
+// wired and its window built; the hooks still holding the "not available yet"
+// stand-in are exactly those below, of subsystems not built yet. The settings
+// reach the view through it: their sections load at the first update, their
+// dialogs open from the settings menu (or are refused), and their values drive
+// the view's travel limits in pulses.
 #include <QDialog>
 #include <QTabWidget>
 
+#include <set>
+
 #include "app/menus.h"
+#include "base/hooks.h"
 #include "link/commands.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
@@ -17,13 +23,54 @@
 namespace smt::test {
 namespace {
 
+// Shortened by every subsystem that lands; empty when all are built.
+const std::set<std::string> kStandIns = {
+    // cameras
+    "BasicOkPort.setPanelCalibrator2", "CommandPanelPort.applyMarkCameraVision",
+    "CommandPanelPort.displayInPulses", "CommandPanelPort.flyFrameEvent", "CommandPanelPort.highSpeedCamera",
+    "CommandPanelPort.setCurrentCamera", "CommandPanelPort.setSelectedTable", "CommandPanelPort.switchCameraStreams",
+    "ConnectPort.liveViewOpen", "ConnectPort.openLiveView",
+    "PositioningPort.cameraRecords", "PositioningPort.recognizeVisualOrigin", "PositioningPort.selectMarkCamera",
+    "PositioningPort.selectVisionCamera", "PositioningPort.setFrameSize", "PositioningPort.setVisionParameters",
+    "PositioningPort.setVisionTestNozzle", "SettingsRederivations.applyOriginOffset",
+    "ShellServices.closeOrdinaryCamera", "ShellServices.saveCameraPanelConfig", "ShellServices.saveLibraryConfig",
+    // feeders
+    "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "JogPort.closeLength", "JogPort.openLength",
+    "OriginShiftPort.shiftFeedCoordinates", "ShellServices.sortFeedList", "ShellServices.writeFeedGroupTable",
+    // job lists
+    "CommandPanelPort.runSelect", "HomingPort.recordReference", "JogPort.computeTwoMarkCorrection",
+    "JogPort.markOffsets", "JogPort.pcbMarkPoints", "JogPort.storeManualMarkOffsets",
+    "OriginShiftPort.shiftPcbOrigin", "PartListToolButtons", "PositioningPort.currentPcbCopy",
+    "PositioningPort.currentPcbRecord", "PositioningPort.pcbVision",
+    "SettingsRederivations.convertBoardPointsToPulses", "SettingsRederivations.findCurrentPcbIndex",
+    "ShellServices.resetStrategyForMachineType",
+    // nozzle library
+    "OriginShiftPort.shiftNozzleCoordinates", "SettingsRederivations.buildNozzleTable",
+    // run
+    "LinkHooks.pauseRun", "LinkHooks.regainRun", "LinkHooks.runPaused", "LinkHooks.startRun", "LinkHooks.stopRun",
+    "SettingsRederivations.updateHeadOffsets", "ShellServices.afterPositionPulses", "ShellServices.stopRun",
+};
+
+TEST(ProgramWiring, EveryHookIsFilledAndOnlyTheListedOnesHoldTheStandIn) {
+    ShellApp app;
+    ASSERT_TRUE(app.Start());
+    std::vector<std::string> empty;
+    std::set<std::string> standIns;
+    for (const HookEntry& e : TheHookRegistry().Entries()) {
+        if (!e.filled()) empty.push_back(e.name);
+        if (e.holdsStandIn()) standIns.insert(e.name);
+    }
+    EXPECT_EQ(empty, std::vector<std::string>{});
+    EXPECT_EQ(standIns, kStandIns);
+    EXPECT_GT(TheHookRegistry().Entries().size(), 120u);
+}
+
 TEST(SettingsWiring, FirstUpdateLoadsTheSectionsAndTheMenuOpensTheirDialogsOrRefuses) {
     ShellApp app("[SetBasicConfig]\r\nm_X_Limit=400.0000\r\nm_Y_Limit=300.0000\r\nm_Z_Limit=20.0000\r\n"
                  "m_CommModel=1\r\n"
                  "[SetPulseConfig]\r\nm_X_Pulse=80.5000\r\nm_Y_Pulse=100.0000\r\nm_Z_Pulse=40.0000\r\n"
                  "[CPUVersionNumberConfig]\r\nm_V2_04=1\r\nm_V2_06=1\r\n"
                  "[SpeedTemplateConfig]\r\nm_SpeedMenuCheck=2\r\n");
-    WireSettingsServices();
     ASSERT_TRUE(app.Start());
     EXPECT_DOUBLE_EQ(TheBasicSettings().m_X_Limit, 400.0);
     EXPECT_EQ(TheVersionSwitches().m_V2_06, 1);
