@@ -24,7 +24,7 @@ void RegisterShellHooks(HookRegistry& r) {
     r.Add("cameras", "ShellServices.saveLibraryConfig", s.saveLibraryConfig, Q);
     r.Add("run", "ShellServices.stopRun", s.stopRun, Q);
     r.Add("link", "ShellServices.raiseStopFlags", s.raiseStopFlags, Q);
-    r.Add("cameras", "ShellServices.saveCameraPanelConfig", s.saveCameraPanelConfig, Q);
+    r.Add("cameras", "ShellServices.saveCameraPanelConfig", s.saveCameraPanelConfig, Q, true);
     r.Add("link", "ShellServices.saveManualControlConfig", s.saveManualControlConfig, Q);
     r.Add("cameras", "ShellServices.closeOrdinaryCamera", s.closeOrdinaryCamera, Q);
 }

@@ -1,5 +1,6 @@
 #include "settings/ui/dialog_auto_transport.h"
 
+#include "base/captions.h"
 #include "base/log.h"
 
 #include <QCheckBox>
@@ -426,7 +427,7 @@ bool CDialogAutoTransport::RefuseWhileRunning() {
 
 void CDialogAutoTransport::accept() {
     TakeFields();  // a bad field does not stop the save
-    SaveConfig(m_StartFolder);
+    if (!smt::ReportConfigWrite(SaveConfig(m_StartFolder), ConfigPath(m_StartFolder))) return;
     if (RefuseWhileRunning()) return;
     QDialog::accept();
 }

@@ -1,5 +1,6 @@
 #include "settings/ui/dialog_set_pulse.h"
 
+#include "base/captions.h"
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -209,6 +210,8 @@ void CDialogSetPulse::OnRunTest() {
 
 void CDialogSetPulse::accept() {
     if (!TakeFields()) return;
-    smt::ConfirmPulseSettings(m_values, m_pickList->currentIndex(), m_configPath);
+    if (!smt::ReportConfigWrite(smt::ConfirmPulseSettings(m_values, m_pickList->currentIndex(), m_configPath),
+                                m_configPath))
+        return;
     QDialog::accept();
 }
