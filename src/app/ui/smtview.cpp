@@ -7,6 +7,7 @@
 #include <QResizeEvent>
 
 #include "base/captions.h"
+#include "base/hooks.h"
 #include "app/frameconfig.h"
 #include "base/globals.h"
 #include "app/menus.h"
@@ -212,21 +213,8 @@ void CSMTView::OpenSettingsDialog(int id) {
         opener->second(id);
         return;
     }
-    PlaceholderDialog* dialog = nullptr;
-    switch (id) {
-    case cmd::SetBasic: dialog = &m_DialogSetBasic; break;
-    case cmd::DippingStation: dialog = &m_DialogDippingStation; break;
-    case cmd::FeedGroup: dialog = &m_DialogFeedGroup; break;
-    case cmd::CameraList: dialog = &m_DialogCameraList; break;
-    case cmd::NozzleList: dialog = &m_DialogNozzleList; break;
-    case cmd::OftenData: dialog = &m_DialogDropDownParameter; break;
-    case cmd::PackData: dialog = &m_DialogPackList; break;
-    case cmd::MarkData: dialog = &m_DialogMarkList; break;
-    case cmd::LampMachineSet: dialog = &m_DialogLampMachineList; break;
-    case cmd::AutoFeed: dialog = &m_DialogAutoFeed; break;
-    default: return;
-    }
-    m_RunModal(*dialog);
+    // The dialog's subsystem is not built yet.
+    ReportNotAvailable("settings command " + std::to_string(id), HookKind::Action);
 }
 
 } // namespace smt

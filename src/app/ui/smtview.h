@@ -61,7 +61,7 @@ public:
     // How a settings dialog is run; tests replace it to avoid modal loops.
     std::function<int(QDialog&)> m_RunModal;
     // The real dialog of a settings command, registered by its subsystem; a
-    // command with none opens its placeholder.
+    // command with none says "not available yet".
     std::map<int, std::function<void(int id)>> m_DialogOpeners;
 
     // ---- panels (placeholders until their subsystems land) ----
@@ -70,22 +70,11 @@ public:
     QPointer<PlaceholderPanel> m_pFeedList;       // CDialogFeedList
     QPointer<PlaceholderPartListPanel> m_pPartList;  // CDialogPartList
 
-    // ---- the fourteen settings dialogs (placeholders) ----
-    PlaceholderDialog m_DialogSetBasic{"CDialogSetBasic", this};
-    PlaceholderDialog m_DialogDippingStation{"CDialogDippingStation", this};
-    PlaceholderDialog m_DialogCameraList{"CDialogCameraList", this};
-    PlaceholderDialog m_DialogNozzleList{"CDialogNozzleList", this};
-    PlaceholderDialog m_DialogDropDownParameter{"CDialogDropDownParameter", this};
-    PlaceholderDialog m_DialogPackList{"CDialogPackList", this};
-    PlaceholderDialog m_DialogMarkList{"CDialogMarkList", this};
-    PlaceholderDialog m_DialogLampMachineList{"CDialogLampMachineList", this};
-    PlaceholderDialog m_DialogAutoFeed{"CDialogAutoFeed", this};
+    // ---- the settings dialogs held by the view (the others are built per opening) ----
     CDialogAutoTransport m_DialogAutoTransport{TheAutoTransport(), this};
     // The cover-tape page, held here until the part list's placement strategy
     // dialog that shows it lands and takes it over.
     CDialogSetCover m_DialogSetCover{TheCoverTape(), this};
-    // The feeder list's feeder-group dialog (placeholder with the feeder list).
-    PlaceholderDialog m_DialogFeedGroup{"CDialogFeedGroup", this};
 
     int m_LeftColumnWidth = 0;
     int m_LeftColumnHeight = 0;
