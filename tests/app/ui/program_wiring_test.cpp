@@ -9,6 +9,8 @@
 
 #include <set>
 
+#include <opencv2/core.hpp>
+
 #include "app/menus.h"
 #include "base/hooks.h"
 #include "link/commands.h"
@@ -63,6 +65,26 @@ TEST(ProgramWiring, EveryHookIsFilledAndOnlyTheListedOnesHoldTheStandIn) {
     EXPECT_EQ(empty, std::vector<std::string>{});
     EXPECT_EQ(standIns, kStandIns);
     EXPECT_GT(TheHookRegistry().Entries().size(), 120u);
+}
+
+// "相机2启用畸变校正" survives the start when its lens file is there and valid; a
+// missing file clears it in memory (the file keeps the operator's choice).
+TEST(ProgramWiring, LensCalibrationLoadsAtStartFromTheStartFolder) {
+    const std::string section = "[SetBasicConfig]\r\nm_X_Limit=400\r\nm_Y_Limit=-300\r\nm_Z_Limit=-10\r\n";
+    {
+        ShellApp app(section + "m_CameraLens=1\r\nm_Calibrator2=1\r\n");  // the 6 mm file is missing
+        ASSERT_TRUE(app.Start());
+        EXPECT_EQ(TheBasicSettings().m_Calibrator2, 0);
+        EXPECT_EQ(app.Config("SetBasicConfig", "m_Calibrator2"), "1");
+    }
+    ShellApp app(section + "m_CameraLens=0\r\nm_Calibrator2=1\r\n");
+    {
+        cv::FileStorage fs(app.Dir().File("cameraCalibrate_data8mm.xml"), cv::FileStorage::WRITE);
+        fs << "image_Width" << 640 << "image_Height" << 480;
+        fs << "Camera_Matrix" << cv::Mat::eye(3, 3, CV_64F) << "Distortion_Coefficients" << cv::Mat::zeros(1, 5, CV_64F);
+    }
+    ASSERT_TRUE(app.Start());
+    EXPECT_EQ(TheBasicSettings().m_Calibrator2, 1);
 }
 
 TEST(SettingsWiring, FirstUpdateLoadsTheSectionsAndTheMenuOpensTheirDialogsOrRefuses) {
