@@ -8,6 +8,8 @@
 #include "base/log.h"
 #include "platform/files.h"
 #include "platform/msgbox.h"
+#include "platform/threads.h"
+#include "platform/uipost.h"
 
 namespace smt {
 
@@ -27,7 +29,10 @@ void ReportNotAvailable(const std::string& hook, HookKind kind) {
         if (!logged.insert(hook).second) return;
     }
     LogPrintf(GetLogStream(), true, "Not available yet: %s", hook.c_str());
-    if (kind == HookKind::Action) plat::MessageBoxOk(NotAvailableText(), false, plat::MsgIcon::Information);
+    if (kind != HookKind::Action) return;
+    // A machine key reaches its hook on the reply thread, which never waits on an operator.
+    if (plat::IsUiThread()) plat::MessageBoxOk(NotAvailableText(), false, plat::MsgIcon::Information);
+    else plat::PostToUi([text = NotAvailableText()] { plat::MessageBoxOk(text, false, plat::MsgIcon::Information); });
 }
 
 void HookRegistry::Put(HookEntry entry) {

@@ -27,7 +27,8 @@ enum class HookKind {
 
 // The stand-in's report: a log line naming the hook, and for an action the box
 // "功能尚未提供" / "Not available yet" / "Noch nicht verfügbar" in the interface
-// language. A query logs only its first call.
+// language (posted to the user-interface thread when asked from another). A
+// query logs only its first call.
 void ReportNotAvailable(const std::string& hook, HookKind kind);
 // The box text in the interface language (caption NotAvailable.c_Message).
 std::string NotAvailableText();

@@ -155,7 +155,6 @@ void WirePositioning(CSMTView* view) {
         if (v) SetPositioningMessages(v->m_Messages);
         OnPositioningCommand(id);
     };
-    GetShellServices().resetToOrigin = [] { OnResetToOrigin(); };
     InstallPositioningHooks();
 }
 
