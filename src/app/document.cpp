@@ -101,21 +101,29 @@ FileResult WriteProjectFiles(const std::string& path, JobLines& lines, int machi
         listFile(".dis", lines.DisCount(), [&] { return lines.BuildDisLines(); });
         if (machineType == 9)
             listFile(".drill", lines.DrillCount(), [&] { return lines.BuildDrillLines(); });
-        if (machineType == 4) {
-            if (g_LampTableLines.size() < kLampTableLineCount)
-                return Fail("点灯表少于 20 行, 未保存: ", "The lamp table has fewer than 20 lines, not saved: ",
-                            base + ".txt");
+        if (machineType == 4 && g_LampTableLines.size() >= kLampTableLineCount) {
             std::string txt;
             for (int i = 0; i < kLampTableLineCount; ++i) AppendArchiveString(txt, g_LampTableLines[i]);
             companions.push_back({base + ".txt", std::move(txt)});
         }
     }
     if (!plat::WriteFileAtomic(path, smt)) return WriteFailed(path);
+    // The job is saved; a companion that cannot be written does not take it back,
+    // each one missed is named in one message.
+    std::vector<std::string> missed;
+    if (!base.empty() && machineType == 4 && g_LampTableLines.size() < kLampTableLineCount)
+        missed.push_back(base + ".txt");
     for (const auto& c : companions) {
         const std::string target = plat::FileExists(plat::ResolvePath(c.path)) ? plat::ResolvePath(c.path) : c.path;
-        if (!plat::WriteFileAtomic(target, c.bytes)) return WriteFailed(c.path);
+        if (!plat::WriteFileAtomic(target, c.bytes)) missed.push_back(c.path);
     }
-    return {};
+    FileResult r;
+    if (!missed.empty()) {
+        std::string names;
+        for (const auto& m : missed) names += "\r\n" + m;
+        r.message = "工程已保存, 以下附属文件未能写入:" + names + "\r\n\r\nThe job was saved; these companion files could not be written:" + names;
+    }
+    return r;
 }
 
 FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machineType,
@@ -243,6 +251,7 @@ bool CSMTDoc::OnSaveDocument(const std::string& path) {
         plat::MessageBoxOk(r.message, false, plat::MsgIcon::Error);
         return false;
     }
+    if (!r.message.empty()) plat::MessageBoxOk(r.message, false, plat::MsgIcon::Warning);
     m_path = path;
     if (m_hooks.fileUsed) m_hooks.fileUsed(path);
     return true;

@@ -54,7 +54,7 @@ std::string CompanionBase(const std::string& projectPath);
 
 struct FileResult {
     bool ok = true;
-    std::string message;  // for the operator when !ok
+    std::string message;  // for the operator when !ok, or the companions a save could not write
 };
 
 // The file level, byte for byte, without questions or boxes.

@@ -43,8 +43,9 @@ struct ShellServices {
     // Shutdown.
     std::function<void()> stopRun;
     std::function<void()> raiseStopFlags;
-    std::function<void(const std::string& startFolder)> saveCameraPanelConfig;
-    std::function<void(const std::string& startFolder)> saveManualControlConfig;
+    // Settings written at closing: false when config.ini could not be written.
+    std::function<bool(const std::string& startFolder)> saveCameraPanelConfig;
+    std::function<bool(const std::string& startFolder)> saveManualControlConfig;
     std::function<void(int index)> closeOrdinaryCamera;
 };
 

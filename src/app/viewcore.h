@@ -12,16 +12,13 @@
 #include <vector>
 
 #include "base/globals.h"
+#include "base/view_messages.h"
 
 namespace smt {
 
 // ---- messages ---------------------------------------------------------------
 
-inline constexpr int kViewMessageCount = 22;
-using ViewMessages = std::array<std::string, kViewMessageCount>;
 
-// The built-in texts; entries 2 and 3 ("Camera 1", "Camera 2") are fixed names.
-const ViewMessages& BuiltinViewMessages();
 // Section SMTViewConfig of the caption file of `language`.
 ViewMessages LoadMessageTexts(const std::string& language, const std::string& startFolder);
 

@@ -38,4 +38,11 @@ std::string ReadConfig(const std::string& startFolder, const std::string& sectio
 bool WriteConfig(const std::string& startFolder, const std::string& section,
                  const std::string& key, const std::string& value);
 
+// "无法写入配置文件: " / "The settings file could not be written: " / "Die
+// Einstellungsdatei konnte nicht geschrieben werden: " and the path, in the
+// interface language (caption ConfigWrite.c_Failed of the start folder).
+std::string ConfigWriteFailedText(const std::string& path);
+// A failed write (`ok` false) is logged and told in one message box; returns `ok`.
+bool ReportConfigWrite(bool ok, const std::string& path);
+
 } // namespace smt

@@ -5,6 +5,11 @@ namespace smt {
 // Constructed in this order; destroyed in reverse at exit.
 std::vector<std::string> g_LampTable(kLampRows * kLampCells);
 std::vector<std::string> g_LampTableLines;
+
+void ResetLampTable() {
+    g_LampTable.assign(kLampRows * kLampCells, std::string());
+    g_LampTableLines.assign(kLampRows, std::string(kLampCells, '\t') + "\r\n");
+}
 std::array<std::string, 27> g_FeedModeNames;
 std::array<std::string, 24> g_SpeedNames;
 FigLists g_FigLists;

@@ -31,6 +31,9 @@ inline constexpr int kLampRows = 20;
 inline constexpr int kLampCells = 40;
 extern std::vector<std::string> g_LampTable;
 extern std::vector<std::string> g_LampTableLines;
+// The lamp table's start state: every cell emptied and the 20 lines rebuilt
+// (each 40 tabs and CR LF), so a type-4 job can be saved from the start.
+void ResetLampTable();
 
 // 9 feeder-kind names and 8 speed-class names for each language
 // (index language x 9 + kind, language x 8 + class).

@@ -199,11 +199,6 @@ using namespace cmd;
 
 // ---- 0x00 .. 0x15, 0x60: no trace, no wait (but 0x15) --------------------------
 
-void SendHandshake() {
-    if (!UseSerial()) return;
-    SendSerialOnly(0x00, {});
-}
-
 void SendAxisLimit(std::uint8_t axis, std::int32_t limitPulses) {
     if (SendSerialOnly(0x01, SerialAxisLimit(axis, limitPulses))) CountCommand();
 }

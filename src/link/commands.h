@@ -94,8 +94,6 @@ std::string FormatPositionField(std::int32_t pulses, double factor, bool inPulse
 
 // ---- commands ------------------------------------------------------------------
 
-// 0x00, serial only; the connect procedure waits for the answer.
-void SendHandshake();
 // 0x01, always a serial frame; the axis-limit thread waits on g_AxisLimitEvent.
 void SendAxisLimit(std::uint8_t axis, std::int32_t limitPulses);
 // 0x02: starts a homing (the reply 0x02 ends it); disables the manual controls.

@@ -4,12 +4,13 @@
 #include <memory>
 
 #include "base/globals.h"
-#include "app/menus.h"
+#include "base/command_ids.h"
 #include "base/numtext.h"
 #include "link/busy.h"
 #include "link/combined_commands.h"
 #include "link/command_common.h"
 #include "link/commands.h"
+#include "link/homing.h"
 #include "link/jog.h"
 #include "link/link_state.h"
 #include "link/locked.h"
@@ -529,8 +530,18 @@ bool MoveCameraToStopPosition() {
     return MoveXYTo(x, y, TheSpeedTemplates().Table(SpeedType::Smt));
 }
 
+void OnResetToOrigin() {
+    PositioningState& s = ThePositioningState();
+    s.m_PositionCommand = 0;
+    s.m_ResetOriginFlag = 1;
+    if (const auto& select = ThePositioningPort().selectMarkCamera) select();
+    if (!MachineReset(0, true)) s.m_ResetOriginFlag = 0;
+}
+
 void InstallPositioningHooks() {
     auto& panel = TheCommandPanel();
+    panel.resetToOriginFlag = [] { return ThePositioningState().m_ResetOriginFlag.load() != 0; };
+    panel.clearResetToOriginFlag = [] { ThePositioningState().m_ResetOriginFlag = 0; };
     panel.clearViewBusyByte = [] { ThePositioningState().m_PositioningMenuFlag = 0; };
     panel.moveCameraToVisualOrigin = [] { OnCameraToVisualOrigin(); };
 }

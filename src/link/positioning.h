@@ -17,7 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "app/viewcore.h"
+#include "base/globals.h"
+#include "base/view_messages.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 
@@ -32,6 +33,8 @@ struct PositioningState {
     std::atomic<std::uint8_t> m_OriginVisionFlag{0};
     std::atomic<std::uint8_t> m_SkipStopPositionFlag{0};
     std::atomic<std::uint8_t> m_PositioningMenuFlag{0};
+    // Set by "复位原点": the homing it starts leaves the camera where it is.
+    std::atomic<int> m_ResetOriginFlag{0};
 };
 PositioningState& ThePositioningState();
 // The view's 22 messages (read once at start by the view).
@@ -147,7 +150,12 @@ void OnUpdateCameraToVisualOrigin();
 // The run's park move on the calling thread; no guards, no busy flag change.
 bool MoveCameraToStopPosition();
 
-// Fills the command panel's visual-origin hooks (homing finished) with these.
+// "复位原点": position command 0, the reset-origin flag set, the mark camera
+// selected, then the machine reset of kind 0 with the busy check. A refused reset
+// clears the flag again, so the next homing is not mistaken for this one.
+void OnResetToOrigin();
+
+// Fills the command panel's visual-origin and reset-origin hooks (homing finished).
 void InstallPositioningHooks();
 
 }  // namespace smt

@@ -8,7 +8,6 @@
 
 namespace smt {
 
-std::array<std::uint8_t, 64> g_FixedFrame{};
 
 SerialLink::SerialLink() = default;
 
@@ -92,10 +91,6 @@ bool SerialLink::SendFrame(const std::uint8_t* frame, std::size_t length) {
     return m_port.Write(frame, length, limits::kSerialWrite) == length;
 }
 
-bool SerialLink::SendFixedFrame(std::size_t length) {
-    return SendFrame(g_FixedFrame.data(), std::min(length, g_FixedFrame.size()));
-}
-
 void SerialLink::SerialReceiveThread() {
     std::uint8_t buffer[256];
     while (!g_StopReceive.load()) {
@@ -134,9 +129,5 @@ const SerialFrame& HandshakeFrame() {
     static const SerialFrame frame = BuildSerialFrame(0x00, std::vector<std::uint8_t>{});
     return frame;
 }
-
-bool OpenSerialLink(int& comNumber) { return GetSerialLink().Open(comNumber); }
-
-void HandshakeThread() { GetSerialLink().SendFrame(HandshakeFrame()); }
 
 }  // namespace smt

@@ -15,9 +15,6 @@
 
 namespace smt {
 
-// The feeder-feed command's fixed frame buffer, sent by SendFixedFrame.
-extern std::array<std::uint8_t, 64> g_FixedFrame;
-
 class SerialLink {
 public:
     SerialLink();
@@ -25,7 +22,7 @@ public:
     SerialLink(const SerialLink&) = delete;
     SerialLink& operator=(const SerialLink&) = delete;
 
-    // OpenSerialLink: closes an open port, then tries COM ports from `comNumber`
+    // Closes an open port, then tries COM ports from `comNumber`
     // up to 99 until one answers the handshake within its limit. On success
     // `comNumber` holds the port, the threads run and `g_Connected` is set. On
     // failure the connect button shows the failure caption, `comNumber` becomes 1
@@ -40,7 +37,6 @@ public:
     // the command).
     bool SendFrame(const std::uint8_t* frame, std::size_t length);
     bool SendFrame(const std::vector<std::uint8_t>& frame) { return SendFrame(frame.data(), frame.size()); }
-    bool SendFixedFrame(std::size_t length);
 
 private:
     bool tryPort(int number);
@@ -59,11 +55,6 @@ private:
 
 // The process-wide serial link (the manual control panel's).
 SerialLink& GetSerialLink();
-// The connect button's serial step: GetSerialLink().Open(comNumber).
-bool OpenSerialLink(int& comNumber);
 
 const SerialFrame& HandshakeFrame();
-// Sends the handshake frame (command 0x00, no data): EE 00 02 00 02 FF FC FF FF.
-void HandshakeThread();
-
 }  // namespace smt

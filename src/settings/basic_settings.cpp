@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string_view>
 
+#include "base/log.h"
 #include "base/numtext.h"
 #include "platform/files.h"
 #include "platform/profile.h"
@@ -115,8 +116,15 @@ std::string LensCalibrationFileName(int cameraLens) {
 bool ApplyLensCalibration(BasicSettings& settings, const std::string& folder) {
     const LensCalibrationPort& port = TheLensCalibrationPort();
     const std::string name = LensCalibrationFileName(settings.m_CameraLens);
-    if (!name.empty() && port.load) port.load(plat::JoinPath(folder, name));
+    const std::string path = name.empty() ? std::string() : plat::JoinPath(folder, name);
+    if (!path.empty() && port.load) port.load(path);
     const bool loaded = port.isLoaded ? port.isLoaded() : false;
+    if (!loaded && settings.m_Calibrator2 != 0) {
+        const char* why = path.empty()                               ? "no calibration file for this lens"
+                          : !plat::FileExists(plat::ResolvePath(path)) ? "calibration file missing"
+                                                                       : "calibration file invalid";
+        LogPrintf(GetLogStream(), true, "m_Calibrator2 cleared: %s (%s)", why, path.c_str());
+    }
     if (!loaded) settings.m_Calibrator2 = 0;
     return loaded;
 }

@@ -1,5 +1,6 @@
 #include "settings/basic_teach.h"
 
+#include "base/captions.h"
 #include <algorithm>
 
 #include "base/globals.h"
@@ -355,7 +356,7 @@ BasicOkOutcome ConfirmBasicSettings(BasicSettings& s, int machineType, const std
         s.m_Y_Nozzle4ToNozzle1 = 0;
         return BasicOkOutcome::StayOpen;
     }
-    SaveSetBasicConfig(s, plat::JoinPath(startFolder, "config.ini"));
+    const bool written = SaveSetBasicConfig(s, plat::JoinPath(startFolder, "config.ini"));
     const SettingsRederivations& r = TheSettingsRederivations();
     if (r.recomputeLimitPulses) r.recomputeLimitPulses();
     if (r.convertSettingsToPulses) r.convertSettingsToPulses();
@@ -363,6 +364,7 @@ BasicOkOutcome ConfirmBasicSettings(BasicSettings& s, int machineType, const std
     // The file keeps the operator's choice; memory follows the calibration actually loaded.
     const bool loaded = ApplyLensCalibration(s, startFolder);
     if (const auto& copy = TheBasicOkPort().setPanelCalibrator2) copy(loaded && s.m_Calibrator2 != 0);
+    if (!written) return BasicOkOutcome::WriteFailed;  // the dialog stays open
     s.m_bDialogOpen = false;
     return BasicOkOutcome::Saved;
 }

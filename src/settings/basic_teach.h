@@ -3,6 +3,7 @@
 // reference measurement (AutoZ) and the hand-over of its result to the dialog.
 #pragma once
 
+#include "base/captions.h"
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -79,7 +80,8 @@ void MarkBasicDialogOpen(BasicSettings& s);
 void CloseBasicDialog(BasicSettings& s);
 
 // What OK does after the fields were taken.
-enum class BasicOkOutcome { StayOpen, Saved };
+// WriteFailed: config.ini was not written; memory holds the values and was re-derived.
+enum class BasicOkOutcome { StayOpen, Saved, WriteFailed };
 struct BasicOkPort {
     std::function<void(bool)> setPanelCalibrator2;  // the camera panel's copy
 };

@@ -1,5 +1,6 @@
 #include "settings/origin_update.h"
 
+#include "base/captions.h"
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "link/link_state.h"
@@ -125,10 +126,10 @@ OriginShiftPort& TheOriginShiftPort() {
     return port;
 }
 
-void ConfirmOriginUpdate(const OriginUpdateSettings& o, BasicSettings& basic, const std::string& configPath,
+bool ConfirmOriginUpdate(const OriginUpdateSettings& o, BasicSettings& basic, const std::string& configPath,
                          int machineType, double xPulse, double yPulse,
                          const std::function<void(const std::string&, const std::string&)>& showThrow) {
-    SaveOriginUpdateConfig(o, configPath);
+    if (!SaveOriginUpdateConfig(o, configPath)) return false;
     const double dX = o.m_OriginOffsetX, dY = o.m_OriginOffsetY;
     const OriginShiftPort& port = TheOriginShiftPort();
     if (o.m_UpdateCurrentFeed && port.shiftFeedCoordinates) port.shiftFeedCoordinates(dX, dY);
@@ -145,6 +146,7 @@ void ConfirmOriginUpdate(const OriginUpdateSettings& o, BasicSettings& basic, co
                                  ToPulses(basic.m_Y_ThrowPosition, yPulse)};
     }
     g_PanelLink.zCheckMask.store(OriginZCheckMask(o, machineType));
+    return true;
 }
 
 } // namespace smt

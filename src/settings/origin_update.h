@@ -5,6 +5,7 @@
 // panel's Z check mask is built.
 #pragma once
 
+#include "base/captions.h"
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -80,7 +81,8 @@ OriginShiftPort& TheOriginShiftPort();
 // order feeders, PCB origin, cameras, nozzles, discard position), rebuild the Z
 // check mask from zero. `showThrow` receives the new discard position texts for
 // the basic settings dialog's fields. The discard pulses use the X/Y factors.
-void ConfirmOriginUpdate(const OriginUpdateSettings& o, BasicSettings& basic, const std::string& configPath,
+// False, with nothing shifted, when config.ini could not be written.
+bool ConfirmOriginUpdate(const OriginUpdateSettings& o, BasicSettings& basic, const std::string& configPath,
                          int machineType, double xPulse, double yPulse,
                          const std::function<void(const std::string&, const std::string&)>& showThrow);
 

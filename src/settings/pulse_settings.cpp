@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "base/numtext.h"
+#include "link/busy.h"
 #include "platform/msgbox.h"
 #include "platform/profile.h"
 #include "settings/rederive_hooks.h"
@@ -223,14 +224,9 @@ PulseMachinePort& ThePulseMachinePort() {
     return port;
 }
 
-bool PulseTestMachineReady(const PulseMachinePort& port) {
-    const char* refusal = nullptr;
-    if (!(port.connected && port.connected())) refusal = "Machine is not connection !";
-    else if (!(port.homed && port.homed())) refusal = "Machine is not reset !";
-    else if (port.running && port.running()) refusal = "Machine is runnig !";
-    if (!refusal) return true;
-    plat::MessageBoxOk(refusal, true);
-    return false;
+bool PulseTestMachineReady() {
+    BusyClaim claim = ClaimMachineAction(true);
+    return static_cast<bool>(claim);
 }
 
 PulseTestMove PlanPulseTest(double distance, double factor) {

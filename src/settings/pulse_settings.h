@@ -102,11 +102,8 @@ bool VerifyPulse(PulseSettings& values, const PulseDrive& drive, const DialogCap
 enum class PulseCounter { X, Y, X2, Y2, Z1, Z2, Z3, Z4, Z5, Z6, WestWalk, NorthWalk, EastWalk };
 
 // What the test run needs of the machine link and the manual control panel,
-// filled by them; unset functions read as "not connected", 0 and "do nothing".
+// filled by them (the program's wiring fills every member).
 struct PulseMachinePort {
-    std::function<bool()> connected;
-    std::function<bool()> homed;
-    std::function<bool()> running;
     std::function<int()> headGroup; // the manual control panel's head group, 1 or 2
     std::function<std::int32_t(PulseCounter)> counter;
     std::function<void(int channel, int value, int extra)> setOutput;
@@ -114,8 +111,10 @@ struct PulseMachinePort {
 };
 PulseMachinePort& ThePulseMachinePort();
 
-// Connected, homed and idle, each refused with its top-most message.
-bool PulseTestMachineReady(const PulseMachinePort& port);
+// Connected, homed and idle: the machine actions' shared guard, each refusal with
+// its top-most message. The claim it takes is given back at once, since the
+// test's jog claims the busy flag itself.
+bool PulseTestMachineReady();
 
 enum class PulseTestResult { Moved, OutOfRange, NeedHeadGroup2 };
 

@@ -6,6 +6,11 @@
 #include "platform/files.h"
 
 namespace smt {
+
+CCameraCalibration& TheLensCalibration() {
+    static CCameraCalibration holder;
+    return holder;
+}
 namespace {
 
 bool UsableDistortion(const cv::Mat& d)

@@ -39,8 +39,9 @@ private:
 };
 
 // The file of a lens setting is `LensCalibrationFileName` (settings/basic_settings.h);
-// the basic settings load it through `TheLensCalibrationPort`, which the camera
-// panel points at LoadCameraCalibration of its holder.
+// the basic settings load it through `TheLensCalibrationPort`, which the program's
+// wiring points at the process-wide holder below; the camera panel takes the same one.
+CCameraCalibration& TheLensCalibration();
 
 // Reads "image_Width", "image_Height" (each at least 1), "Camera_Matrix" (3 x 3)
 // and "Distortion_Coefficients" (4, 5, 8, 12 or 14 values). False for a missing,

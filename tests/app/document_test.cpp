@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "app/document.h"
@@ -146,10 +147,17 @@ TEST(ProjectFiles, ShortOrDamagedFiles) {
     EXPECT_NE(r.message.find("job.txt"), std::string::npos);
     EXPECT_EQ(back.PcbRecordCount(), 2);
     EXPECT_EQ(back.DisCount(), 2);
-    // Fewer than 20 lamp lines in memory: the save is refused and nothing written.
+    // Fewer than 20 lamp lines in memory and a companion that cannot be written: the
+    // job and every other companion are saved, the two missed ones named in one message.
     g_LampTableLines = LampLines(5);
-    EXPECT_FALSE(WriteProjectFiles(dir.File("other.smt"), job, 4).ok);
-    EXPECT_FALSE(FileExists(dir.File("other.smt")));
+    std::filesystem::create_directory(dir.File("other.dis"));
+    WriteBytes(dir.File("other.dis/x"), "x");
+    const FileResult partial = WriteProjectFiles(dir.File("other.smt"), job, 4);
+    EXPECT_TRUE(partial.ok);
+    EXPECT_TRUE(FileExists(dir.File("other.smt")));
+    EXPECT_FALSE(FileExists(dir.File("other.txt")));
+    EXPECT_NE(partial.message.find(dir.File("other.txt")), std::string::npos) << partial.message;
+    EXPECT_NE(partial.message.find(dir.File("other.dis")), std::string::npos) << partial.message;
     g_LampTableLines = LampLines(20);
     // A project cut short.
     const std::string full = ReadBytes(dir.File("job.smt"));

@@ -345,14 +345,13 @@ TEST_P(Panel, HomingSpeedsCappedAndNoThirdRockerOnTypeZero) {
     EXPECT_TRUE(Traces().empty());
 }
 
-// The limit bytes and the handshake are pinned by the connect flows; over Ethernet
-// neither is sent (the board configuration writes limits), and only the limit counts.
-TEST_P(Panel, HandshakeAndAxisLimitGoOnlyOverSerial) {
+// The limit bytes are pinned by the connect flows; over Ethernet no limit is sent
+// (the board configuration writes limits), and only the limit counts.
+TEST_P(Panel, AxisLimitGoesOnlyOverSerial) {
     Start();
-    SendHandshake();
     SendAxisLimit(0, 400000);
     ASSERT_TRUE(ReadVacuum(1));
-    EXPECT_EQ(FrameCount(), serial() ? 3u : 1u);
+    EXPECT_EQ(FrameCount(), serial() ? 2u : 1u);
     EXPECT_EQ(Shown("commands"), serial() ? std::vector<std::string>{"commands 1"} : std::vector<std::string>{});
     EXPECT_TRUE(Traces().empty());
 }

@@ -198,13 +198,6 @@ TEST(BasicConfirm, OkSavesThenRecomputesThenReloadsTheLens) {
     EXPECT_EQ(plat::GetPrivateProfileString("SetBasicConfig", "m_Calibrator2", "", 512, config), "1");
     EXPECT_EQ(s.m_Calibrator2, 0);
 
-    calls.clear();
-    smt::TheLensCalibrationPort().load = [](const std::string&) { return true; };
-    smt::TheLensCalibrationPort().isLoaded = [] { return true; };
-    s.m_Calibrator2 = 1;
-    smt::ConfirmBasicSettings(s, 0, dir.Path());
-    EXPECT_EQ(calls.back(), "panel:1");
-    EXPECT_EQ(s.m_Calibrator2, 1);
     smt::TheSettingsRederivations() = {};
     smt::TheLensCalibrationPort() = {};
     smt::TheBasicOkPort() = {};

@@ -113,7 +113,6 @@ TEST(PulsePickList, PerMachineType) {
 
 // A machine stand-in that records outputs and jogs ("jog axis direction |pulses|").
 struct FakeMachine {
-    bool connected = true, homed = true, running = false;
     int headGroup = 1;
     std::map<PulseCounter, std::int32_t> counters;
     Strings calls;
@@ -122,9 +121,6 @@ struct FakeMachine {
 
     PulseMachinePort Port() {
         PulseMachinePort p;
-        p.connected = [this] { return connected; };
-        p.homed = [this] { return homed; };
-        p.running = [this] { return running; };
         p.headGroup = [this] { return headGroup; };
         p.counter = [this](PulseCounter c) { return counters[c]; };
         p.setOutput = [this](int ch, int value, int extra) {
@@ -222,24 +218,6 @@ TEST_F(PulseTestRun, SecondTableNeedsHeadGroupTwo) {
     // The first table's X needs no head group.
     machine.headGroup = 1;
     EXPECT_EQ(Run(4, 0, 1), PulseTestResult::Moved);
-}
-
-TEST(PulseTestGuards, ConnectedHomedIdleInThisOrder) {
-    ScriptedResponder boxes;
-    FakeMachine m;
-    m.connected = m.homed = false;
-    m.running = true;
-    EXPECT_FALSE(PulseTestMachineReady(m.Port()));
-    m.connected = true;
-    EXPECT_FALSE(PulseTestMachineReady(m.Port()));
-    m.homed = true;
-    EXPECT_FALSE(PulseTestMachineReady(m.Port()));
-    m.running = false;
-    EXPECT_TRUE(PulseTestMachineReady(m.Port()));
-    EXPECT_FALSE(PulseTestMachineReady(PulseMachinePort{})); // nothing wired: not connected
-    EXPECT_EQ(boxes.Texts(), (Strings{"Machine is not connection !", "Machine is not reset !", "Machine is runnig !",
-                                      "Machine is not connection !"}));
-    for (const auto& box : boxes.Seen()) EXPECT_TRUE(box.topmost);
 }
 
 // Records the re-derivations in the order they are called.

@@ -269,7 +269,6 @@ void CMainFrame::FillDropDown(QMenu* menu, int buttonId) {
     for (QMenu* old : menu->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly)) old->deleteLater();
     menu->clear();
     if (buttonId == cmd::PositioningDropDown) {
-        m_view->m_PositioningMenuFlag = 1;
         OnPositioningMenuOpened();
         AddMenuNodes(menu, PositioningMenuModel());
     } else {
@@ -444,10 +443,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return JoinThreadsPumping();
     };
     h.saveConfig = [this, &s] {
-        if (s.saveCameraPanelConfig) s.saveCameraPanelConfig(m_StartDirectory);
-        if (s.saveManualControlConfig) s.saveManualControlConfig(m_StartDirectory);
-        SaveLanguageSet();
-        SaveMachineSet();
+        bool ok = !s.saveCameraPanelConfig || s.saveCameraPanelConfig(m_StartDirectory);
+        ok = (!s.saveManualControlConfig || s.saveManualControlConfig(m_StartDirectory)) && ok;
+        ok = smt::SaveLanguageSet(m_StartDirectory, m_LanguageName) && ok;
+        ok = smt::SaveMachineSet(m_StartDirectory, g_MachineType) && ok;
+        ReportConfigWrite(ok, ConfigFilePath(m_StartDirectory));
     };
     h.closeOrdinaryCameras = [&s](int count) {
         for (int i = 0; i < count; ++i)

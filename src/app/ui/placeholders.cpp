@@ -1,6 +1,5 @@
 #include "app/ui/placeholders.h"
 
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QVBoxLayout>
 
@@ -36,18 +35,6 @@ void PlaceholderPartListPanel::RefreshPlacementList() {
         text.replace('\t', "  ");
         m_list->addItem(text);
     }
-}
-
-PlaceholderDialog::PlaceholderDialog(const QString& className, QWidget* parent)
-    : QDialog(parent), m_className(className) {
-    setObjectName(className);
-    setWindowTitle(className);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("%1 (placeholder)").arg(className), this));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
 }
 
 } // namespace smt

@@ -1,9 +1,8 @@
-// Stand-ins for the panels and settings dialogs whose subsystems have not landed
-// yet. Each says plainly what it stands for; the view holds them under the names
-// the real ones take, so that each is swapped for its real class in one place.
+// Stand-ins for the panels whose subsystems have not landed yet. Each says
+// plainly what it stands for; the view holds them under the names the real ones
+// take, so that each is swapped for its real class in one place.
 #pragma once
 
-#include <QDialog>
 #include <QFrame>
 #include <QListWidget>
 
@@ -36,21 +35,6 @@ public:
 private:
     PlaceholderJobLists& m_job;
     QListWidget* m_list;
-};
-
-// A settings dialog placeholder: modal, says which dialog it stands for.
-class PlaceholderDialog : public QDialog {
-    Q_OBJECT
-public:
-    PlaceholderDialog(const QString& className, QWidget* parent);
-    const QString& ClassName() const { return m_className; }
-    // The page the speed template dialog opens on.
-    void SetPage(int page) { m_page = page; }
-    int Page() const { return m_page; }
-
-private:
-    QString m_className;
-    int m_page = 0;
 };
 
 } // namespace smt

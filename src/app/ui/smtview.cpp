@@ -9,6 +9,7 @@
 #include <QResizeEvent>
 
 #include "base/captions.h"
+#include "base/hooks.h"
 #include "app/frameconfig.h"
 #include "base/globals.h"
 #include "app/menus.h"
@@ -83,6 +84,8 @@ void CSMTView::WireSteps() {
     m_firstUpdateSteps.Set("View.LoadLimitPulses", [this](const StepContext& c) {
         SetLimitPulses(LoadLimitPulses(c.startFolder));
     });
+    // The lamp table's start state, until the lamp-table list takes this step over.
+    m_firstUpdateSteps.Set("LampTable.WriteLines", [](const StepContext&) { ResetLampTable(); });
     m_firstUpdateSteps.Set("View.ComputePositionPulses", [this](const StepContext&) {
         ComputePositionPulses();
     });
@@ -201,16 +204,12 @@ void CSMTView::OnCommand(int id) {
     if (id == cmd::PartListPanel) return OnPartListCommand();
     if (id == cmd::PositioningDropDown || id == cmd::SettingsDropDown) return;  // arrows open menus
     if (id == cmd::ResetOrigin) {
-        m_PositionCommand = 0;
-        m_ResetOriginFlag = 1;
         if (s.resetToOrigin) s.resetToOrigin();
-        else plat::MessageBoxOk("Machine is not connection !", true);
         return;
     }
     if (IsSettingsDialogCommand(id)) return OpenSettingsDialog(id);
     // Positioning menu items.
     if (s.positioningCommand) s.positioningCommand(id);
-    else plat::MessageBoxOk("Machine is not connection !", true);
 }
 
 void CSMTView::OpenSettingsDialog(int id) {
@@ -222,19 +221,8 @@ void CSMTView::OpenSettingsDialog(int id) {
         opener->second(id);
         return;
     }
-    PlaceholderDialog* dialog = nullptr;
-    switch (id) {
-    case cmd::SetBasic: dialog = &m_DialogSetBasic; break;
-    case cmd::DippingStation: dialog = &m_DialogDippingStation; break;
-    case cmd::CameraList: dialog = &m_DialogCameraList; break;
-    case cmd::OftenData: dialog = &m_DialogDropDownParameter; break;
-    case cmd::PackData: dialog = &m_DialogPackList; break;
-    case cmd::MarkData: dialog = &m_DialogMarkList; break;
-    case cmd::LampMachineSet: dialog = &m_DialogLampMachineList; break;
-    case cmd::AutoFeed: dialog = &m_DialogAutoFeed; break;
-    default: return;
-    }
-    m_RunModal(*dialog);
+    // The dialog's subsystem is not built yet.
+    ReportNotAvailable("settings command " + std::to_string(id), HookKind::Action);
 }
 
 } // namespace smt

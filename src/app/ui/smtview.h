@@ -62,7 +62,7 @@ public:
     // How a settings dialog is run; tests replace it to avoid modal loops.
     std::function<int(QDialog&)> m_RunModal;
     // The real dialog of a settings command, registered by its subsystem; a
-    // command with none opens its placeholder.
+    // command with none says "not available yet".
     std::map<int, std::function<void(int id)>> m_DialogOpeners;
 
     // ---- panels (placeholders until their subsystems land) ----
@@ -71,15 +71,7 @@ public:
     QPointer<CDialogFeedList> m_pFeedList;
     QPointer<PlaceholderPartListPanel> m_pPartList;  // CDialogPartList
 
-    // ---- the fourteen settings dialogs (placeholders) ----
-    PlaceholderDialog m_DialogSetBasic{"CDialogSetBasic", this};
-    PlaceholderDialog m_DialogDippingStation{"CDialogDippingStation", this};
-    PlaceholderDialog m_DialogCameraList{"CDialogCameraList", this};
-    PlaceholderDialog m_DialogDropDownParameter{"CDialogDropDownParameter", this};
-    PlaceholderDialog m_DialogPackList{"CDialogPackList", this};
-    PlaceholderDialog m_DialogMarkList{"CDialogMarkList", this};
-    PlaceholderDialog m_DialogLampMachineList{"CDialogLampMachineList", this};
-    PlaceholderDialog m_DialogAutoFeed{"CDialogAutoFeed", this};
+    // ---- the settings dialogs held by the view (the others are built per opening) ----
     CDialogAutoTransport m_DialogAutoTransport{TheAutoTransport(), this};
     // The cover-tape page, held here until the part list's placement strategy
     // dialog that shows it lands and takes it over.
@@ -87,11 +79,6 @@ public:
 
     int m_LeftColumnWidth = 0;
     int m_LeftColumnHeight = 0;
-    int m_PositionCommand = 0;
-    int m_ResetOriginFlag = 0;
-    std::uint8_t m_OriginVisionFlag = 0;
-    std::uint8_t m_SkipStopPositionFlag = 0;
-    std::uint8_t m_PositioningMenuFlag = 0;
     ViewMessages m_Messages;
     LimitPulses m_LimitPulses;
 

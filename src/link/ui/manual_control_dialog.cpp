@@ -218,7 +218,7 @@ void CDialogManualControl::installLinkHooks() {
         if (g_panel) g_panel->LayoutManualControlForModel(type);
     };
     shell.saveManualControlConfig = [](const std::string& folder) {
-        if (g_panel) g_panel->SaveManualControlConfig(folder);
+        return !g_panel || g_panel->SaveManualControlConfig(folder);
     };
     if (!shell.isBusy) shell.isBusy = [] { return g_Running.load(); };
     if (!shell.commModel) shell.commModel = [] { return TheBasicSettings().m_CommModel; };

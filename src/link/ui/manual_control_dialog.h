@@ -12,7 +12,6 @@
 #include <memory>
 #include <string>
 
-#include "app/viewcore.h"
 #include "link/manual_control.h"
 #include "link/position_counters.h"
 

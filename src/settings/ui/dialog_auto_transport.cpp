@@ -1,5 +1,8 @@
 #include "settings/ui/dialog_auto_transport.h"
 
+#include "base/captions.h"
+#include "base/log.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -194,6 +197,8 @@ CDialogAutoTransport::CDialogAutoTransport(AutoTransport& transport, QWidget* pa
             if (auto* b = qobject_cast<QCheckBox*>(self->Control(id))) b->setChecked(on);
         });
     };
+    // The steps and check boxes already show the end; the log keeps it.
+    port.operationEnded = [] { LogPrintf(GetLogStream(), true, "Conveyor operation ended"); };
     CommandPanelPort& commands = TheCommandPanel();
     commands.enableConveyorControl = [self] {
         plat::PostToUi([self] { if (self) self->EnableResetButton(); });
@@ -422,7 +427,7 @@ bool CDialogAutoTransport::RefuseWhileRunning() {
 
 void CDialogAutoTransport::accept() {
     TakeFields();  // a bad field does not stop the save
-    SaveConfig(m_StartFolder);
+    if (!smt::ReportConfigWrite(SaveConfig(m_StartFolder), ConfigPath(m_StartFolder))) return;
     if (RefuseWhileRunning()) return;
     QDialog::accept();
 }

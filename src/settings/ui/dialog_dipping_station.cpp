@@ -1,5 +1,6 @@
 #include "settings/ui/dialog_dipping_station.h"
 
+#include "base/captions.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -116,7 +117,8 @@ bool CDialogDippingStation::TakeFields() {
 
 void CDialogDippingStation::accept() {
     if (!TakeFields()) return;
-    smt::SaveDippingStationConfig(smt::TheDippingStation(), plat::JoinPath(m_startFolder, "config.ini"));
+    const std::string path = plat::JoinPath(m_startFolder, "config.ini");
+    if (!smt::ReportConfigWrite(smt::SaveDippingStationConfig(smt::TheDippingStation(), path), path)) return;
     QDialog::accept();
 }
 

@@ -1,5 +1,6 @@
 #include "settings/ui/dialog_origin_update.h"
 
+#include "base/captions.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -108,7 +109,11 @@ void CDialogOriginUpdate::accept() {
     if (!TakeFields(taken)) return;  // nothing shifted
     smt::TheOriginUpdate() = taken;
     const smt::PulseFactors& f = smt::ThePulseFactors();
-    smt::ConfirmOriginUpdate(taken, smt::TheBasicSettings(), plat::JoinPath(m_startFolder, "config.ini"),
-                             smt::g_MachineType.load(), f.m_X_Pulse, f.m_Y_Pulse, m_showThrow);
+    const std::string path = plat::JoinPath(m_startFolder, "config.ini");
+    // Nothing is shifted when the file was not written, so a second OK shifts once.
+    if (!smt::ReportConfigWrite(smt::ConfirmOriginUpdate(taken, smt::TheBasicSettings(), path, smt::g_MachineType.load(),
+                                                         f.m_X_Pulse, f.m_Y_Pulse, m_showThrow),
+                                path))
+        return;
     QDialog::accept();
 }

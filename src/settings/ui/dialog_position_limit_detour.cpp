@@ -1,5 +1,6 @@
 #include "settings/ui/dialog_position_limit_detour.h"
 
+#include "base/captions.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -93,6 +94,7 @@ void CDialogPositionLimitDetour::accept() {
     for (const LengthField& f : m_lengths)
         if (!smt::ui::TakeNumber(f.edit, taken.*f.member)) return;
     smt::ThePositionLimitDetour() = taken;
-    smt::SavePositionLimitDetourConfig(taken, plat::JoinPath(m_startFolder, "config.ini"));
+    const std::string path = plat::JoinPath(m_startFolder, "config.ini");
+    if (!smt::ReportConfigWrite(smt::SavePositionLimitDetourConfig(taken, path), path)) return;
     QDialog::accept();
 }

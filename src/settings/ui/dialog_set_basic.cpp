@@ -390,9 +390,13 @@ void CDialogSetBasic::accept() {
     smt::BasicSettings taken = live;
     if (!TakeFields(taken)) return;  // stays open, nothing taken
     live = taken;
-    if (smt::ConfirmBasicSettings(live, smt::g_MachineType.load(), m_startFolder) ==
-        smt::BasicOkOutcome::StayOpen) {
+    const smt::BasicOkOutcome outcome = smt::ConfirmBasicSettings(live, smt::g_MachineType.load(), m_startFolder);
+    if (outcome == smt::BasicOkOutcome::StayOpen) {
         ShowMembers();
+        return;
+    }
+    if (outcome == smt::BasicOkOutcome::WriteFailed) {
+        smt::ReportConfigWrite(false, plat::JoinPath(m_startFolder, "config.ini"));
         return;
     }
     QDialog::accept();

@@ -1,5 +1,6 @@
 #include "settings/ui/dialog_set_cover.h"
 
+#include "base/captions.h"
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -176,6 +177,6 @@ void CDialogSetCover::accept() {
             m_tape.SetConfig(*fields);
         }
     }
-    SaveConfig(m_StartFolder);
+    if (!smt::ReportConfigWrite(SaveConfig(m_StartFolder), ConfigPath(m_StartFolder))) return;
     QDialog::accept();
 }

@@ -1,5 +1,6 @@
 #include "settings/ui/dialog_set_pulse.h"
 
+#include "base/captions.h"
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -201,7 +202,7 @@ void CDialogSetPulse::OnVerifyPulse() {
 
 void CDialogSetPulse::OnRunTest() {
     const smt::PulseMachinePort& port = smt::ThePulseMachinePort();
-    if (!smt::PulseTestMachineReady(port)) return;
+    if (!smt::PulseTestMachineReady()) return;
     TakeFields();
     if (const smt::PulseDrive* drive = SelectedDrive())
         smt::RunPulseTest(m_values, *drive, m_machineType, smt::TheBasicSettings(), port, smt::ThePulseCaptions());
@@ -209,6 +210,8 @@ void CDialogSetPulse::OnRunTest() {
 
 void CDialogSetPulse::accept() {
     if (!TakeFields()) return;
-    smt::ConfirmPulseSettings(m_values, m_pickList->currentIndex(), m_configPath);
+    if (!smt::ReportConfigWrite(smt::ConfirmPulseSettings(m_values, m_pickList->currentIndex(), m_configPath),
+                                m_configPath))
+        return;
     QDialog::accept();
 }

@@ -1,5 +1,6 @@
 #include "settings/ui/dialog_version_number.h"
 
+#include "base/captions.h"
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
@@ -49,6 +50,6 @@ void CDialogVersionNumber::accept() {
     m_switches.m_V2_06 = m_V2_06->isChecked() ? 1 : 0;
     m_switches.m_V2_07 = m_V2_07->isChecked() ? 1 : 0;
     m_switches.m_Write_Logfile = m_Write_Logfile->isChecked() ? 1 : 0;
-    smt::SaveCpuVersionConfig(m_switches, m_configPath);
+    if (!smt::ReportConfigWrite(smt::SaveCpuVersionConfig(m_switches, m_configPath), m_configPath)) return;
     QDialog::accept();
 }

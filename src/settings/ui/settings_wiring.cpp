@@ -7,6 +7,7 @@
 #include "app/ui/mainframe.h"
 #include "app/ui/smtview.h"
 #include "app/viewcore.h"
+#include "link/link_state.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
@@ -85,6 +86,9 @@ void WireSettingsServices() {
     s.commModel = [] { return TheBasicSettings().m_CommModel; };
     s.activeSpeedClass = [] { return TheSpeedTemplates().Settings().m_SpeedMenuCheck; };
     s.pulseFactors = [] { return ThePulseFactors().AsArray(); };
+    LinkHooks& link = GetLinkHooks();
+    link.debugModel = [] { return TheBasicSettings().m_DebugModel != 0; };
+    link.sendLimitsOnLink = [] { return TheVersionSwitches().m_V2_06 != 0; };
     s.positionOffsets = [] {
         const BasicSettings& b = TheBasicSettings();
         PositionOffsetsMm o;

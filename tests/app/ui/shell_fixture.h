@@ -14,6 +14,7 @@
 #include "base/globals.h"
 #include "app/shellservices.h"
 #include "app/ui/mainframe.h"
+#include "app/ui/program_wiring.h"
 #include "app/ui/smtapp.h"
 #include "app/ui/smtview.h"
 #include "app/viewcore.h"
@@ -41,6 +42,7 @@ public:
         plat::ResumeWaits();
         ResetFirstUpdateForTests();
         GetShellServices() = {};
+        WireProgram();
         g_FigLists = {};
         g_MachineType = 0;
         g_LanguageIndex = 0;

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "app/menus.h"
+#include "link/positioning.h"
 #include "platform/threads.h"
 #include "shell_fixture.h"
 
@@ -78,9 +79,9 @@ TEST_F(EnglishType4, StartsWithItsPanelsAndMenusFollowTheMachineType) {
         EXPECT_FALSE(f->Action(id)->isEnabled()) << id;
     EXPECT_TRUE(f->Action(cmd::ViewToolbar)->isChecked());
     QMenu* pos = f->DropDownMenu(cmd::PositioningDropDown);
-    v->m_PositioningMenuFlag = 0;
+    ThePositioningState().m_PositioningMenuFlag = 0;
     OpenEveryMenu(pos, opened);
-    EXPECT_EQ(v->m_PositioningMenuFlag, 1);
+    EXPECT_EQ(ThePositioningState().m_PositioningMenuFlag.load(), 1);
     ASSERT_TRUE(FindItem(pos, cmd::ResetOrigin) && FindItem(pos, cmd::NozzleToThrowPosition[2]));
     EXPECT_FALSE(FindItem(pos, cmd::ResetOrigin)->isEnabled());
     EXPECT_TRUE(FindItem(pos, cmd::NozzleToThrowPosition[2])->isEnabled());
@@ -204,8 +205,9 @@ TEST_F(Shell, ClosingAsksWithRecordsAndWritesTheSettings) {
     Texts calls;
     auto& s = GetShellServices();
     s.raiseStopFlags = [&] { calls.push_back("stopFlags"); };
-    s.saveCameraPanelConfig = [&](const std::string&) { calls.push_back("SetViewConfig"); };
-    s.saveManualControlConfig = [&](const std::string&) { calls.push_back("ManualControlConfig"); };
+    s.saveCameraPanelConfig = [&](const std::string&) { calls.push_back("SetViewConfig"); return true; };
+    // A section that cannot be written is told once, the others are written all the same.
+    s.saveManualControlConfig = [&](const std::string&) { calls.push_back("ManualControlConfig"); return false; };
     s.closeOrdinaryCamera = [&](int i) { calls.push_back("camera" + std::to_string(i)); };
     v->Job().SetJob("P", 1, {"row\t"});
     f->Action(cmd::German)->trigger();
@@ -222,7 +224,9 @@ TEST_F(Shell, ClosingAsksWithRecordsAndWritesTheSettings) {
     EXPECT_EQ(calls, (Texts{"stopFlags", "SetViewConfig", "ManualControlConfig", "camera0", "camera1"}));
     EXPECT_EQ(app.Config("LanguageSetConfig", "LanguageSet"), "German");
     EXPECT_EQ(app.Config("MachineSetConfig", "MachineSet"), "5");
-    EXPECT_EQ(boxes.Count(), 2u);
+    ASSERT_EQ(boxes.Count(), 3u);
+    EXPECT_EQ(boxes.Texts().back().rfind("Die Einstellungsdatei konnte nicht geschrieben werden: ", 0), 0u)
+        << boxes.Texts().back();
 }
 
 TEST_F(Shell, ClosingWhileBusyStopsAndJoinsWorkersFirst) {
@@ -240,7 +244,10 @@ TEST_F(Shell, ClosingWhileBusyStopsAndJoinsWorkersFirst) {
     bool stopped = false;
     s.stopRun = [&] { stopped = true; };
     int workersAtConfigSave = -1;
-    s.saveCameraPanelConfig = [&](const std::string&) { workersAtConfigSave = plat::RunningWorkers(); };
+    s.saveCameraPanelConfig = [&](const std::string&) {
+        workersAtConfigSave = plat::RunningWorkers();
+        return true;
+    };
     // Boxes on the user-interface thread are scripted; the worker's goes to the program's own handler.
     const plat::MsgBoxHandler real = plat::SetMessageBoxHandler({});
     Texts uiBoxes;

@@ -6,7 +6,20 @@
 #include <QLineEdit>
 #include <QRadioButton>
 
+#include <functional>
+#include <memory>
+
+#include "base/captions.h"
 #include "platform/profile.h"
+#include "settings/auto_transport.h"
+#include "settings/basic_settings.h"
+#include "settings/cover_tape.h"
+#include "settings/ui/dialog_auto_transport.h"
+#include "settings/ui/dialog_dipping_station.h"
+#include "settings/ui/dialog_origin_update.h"
+#include "settings/ui/dialog_position_limit_detour.h"
+#include "settings/ui/dialog_set_basic.h"
+#include "settings/ui/dialog_set_cover.h"
 #include "settings/rederive_hooks.h"
 #include "settings/ui/dialog_set_pulse.h"
 #include "settings/ui/dialog_version_number.h"
@@ -134,28 +147,6 @@ TEST_F(PulseDialogTest, BadFieldStopsTheTakeButTheButtonsGoOn) {
     EXPECT_EQ(smt::test::ReadBytes(config), "");
 }
 
-// The guards and travel checks are RunPulseTest's; the button refuses before taking the fields.
-TEST_F(PulseDialogTest, TestRunGuardsThenJogs) {
-    smt::PulseSettings v = Factors(100);
-    smt::TheBasicSettings().m_X_Limit = 100;
-    std::vector<std::pair<int, int>> jogs;
-    bool connected = false;
-    auto& port = smt::ThePulseMachinePort();
-    port.connected = [&] { return connected; };
-    port.homed = [] { return true; };
-    port.running = [] { return false; };
-    port.jogAxis = [&](int axis, int, int, std::int32_t pulses, bool) { jogs.emplace_back(axis, pulses); };
-    CDialogSetPulse dialog(v, config, 0);
-    Type(dialog, "m_RunTest", "2.599");
-    Click(dialog, "c_Execute");
-    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Machine is not connection !"});
-    EXPECT_DOUBLE_EQ(v.m_RunTest, 0);
-    connected = true;
-    Click(dialog, "c_Execute");
-    EXPECT_EQ(jogs, (std::vector<std::pair<int, int>>{{0, 259}}));
-    smt::TheBasicSettings() = smt::BasicSettings{};
-}
-
 // The order of the re-derivations is PulseConfirm's.
 TEST_F(PulseDialogTest, OkRederivesOnlyAfterASuccessfulRangeCheck) {
     int rederived = 0;
@@ -201,3 +192,40 @@ TEST(VersionDialog, ShowsTheSwitchesOkSavesCancelLeavesThem) {
 }
 
 } // namespace
+
+// Every dialog whose OK writes config.ini: a file that cannot be written is told
+// in one box and the dialog stays open.
+TEST(ConfigWrite, EveryOkReportsAFailedWriteAndStaysOpen) {
+    ScriptedResponder boxes;
+    const std::string folder = "/nonexistent-start-folder";
+    const std::string config = folder + "/config.ini";
+    smt::BasicSettings& basic = smt::TheBasicSettings();
+    smt::LoadSetBasicConfig(basic, config);  // the start values of a missing file
+    smt::PulseSettings pulse = Factors(100);
+    smt::VersionSwitches switches;
+    smt::AutoTransport transport;
+    smt::CoverTape tape;
+    using Make = std::function<std::unique_ptr<QDialog>()>;
+    const std::vector<std::pair<const char*, Make>> dialogs = {
+        {"pulse", [&] { return std::make_unique<CDialogSetPulse>(pulse, config, 0); }},
+        {"version", [&] { return std::make_unique<CDialogVersionNumber>(switches, config); }},
+        {"basic", [&] { auto d = std::make_unique<CDialogSetBasic>(); d->SetStartFolder(folder); return d; }},
+        {"dipping", [&] { auto d = std::make_unique<CDialogDippingStation>(); d->SetStartFolder(folder); return d; }},
+        {"origin", [&] { auto d = std::make_unique<CDialogOriginUpdate>(); d->SetStartFolder(folder); return d; }},
+        {"detour", [&] { auto d = std::make_unique<CDialogPositionLimitDetour>(); d->SetStartFolder(folder); return d; }},
+        {"conveyor", [&] { auto d = std::make_unique<CDialogAutoTransport>(transport); d->m_StartFolder = folder; return d; }},
+        {"cover", [&] { auto d = std::make_unique<CDialogSetCover>(tape); d->m_StartFolder = folder; return d; }},
+    };
+    for (const auto& [name, make] : dialogs) {
+        SCOPED_TRACE(std::string(name));
+        boxes.Clear();
+        std::unique_ptr<QDialog> d = make();
+        d->show();
+        d->accept();
+        ASSERT_GE(boxes.Count(), 1u);
+        EXPECT_EQ(boxes.Texts().back(), smt::ConfigWriteFailedText(config));
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_NE(d->result(), QDialog::Accepted);
+    }
+    basic = smt::BasicSettings{};
+}

@@ -1,0 +1,31 @@
+#include "app/ui/program_wiring.h"
+
+#include "app/shell_hooks.h"
+#include "base/hooks.h"
+#include "link/link_hooks.h"
+#include "link/ui/link_wiring.h"
+#include "settings/settings_hooks.h"
+#include "settings/ui/settings_wiring.h"
+#include "vision/ui/vision_wiring.h"
+
+namespace smt {
+
+const std::vector<std::string>& NotBuiltSubsystems() {
+    static const std::vector<std::string> names = {"cameras", "feeders", "job lists", "nozzle library", "run"};
+    return names;
+}
+
+void WireProgram() {
+    HookRegistry& r = TheHookRegistry();
+    RegisterShellHooks(r);
+    RegisterLinkHooks(r);
+    RegisterSettingsHooks(r);
+
+    WireLinkServices();
+    WireSettingsServices();
+    WireVisionServices();
+
+    for (const std::string& owner : NotBuiltSubsystems()) r.FillStandIns(owner);
+}
+
+} // namespace smt

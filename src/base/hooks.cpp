@@ -1,0 +1,58 @@
+#include "base/hooks.h"
+
+#include <mutex>
+#include <set>
+
+#include "base/captions.h"
+#include "base/globals.h"
+#include "base/log.h"
+#include "platform/files.h"
+#include "platform/msgbox.h"
+#include "platform/threads.h"
+#include "platform/uipost.h"
+
+namespace smt {
+
+std::string NotAvailableText() {
+    static const char* const kBuiltin[] = {"功能尚未提供", "Not available yet", "Noch nicht verfügbar"};
+    const int index = g_LanguageIndex.load();
+    const int i = index >= 0 && index <= 2 ? index : 0;
+    return LoadCaption(plat::CurrentDirectory(), kLanguageNames[i], "NotAvailableConfig", "NotAvailable.c_Message",
+                       kBuiltin[i]);
+}
+
+void ReportNotAvailable(const std::string& hook, HookKind kind) {
+    if (kind == HookKind::Query) {
+        static std::mutex mutex;
+        static std::set<std::string> logged;
+        std::lock_guard lock(mutex);
+        if (!logged.insert(hook).second) return;
+    }
+    LogPrintf(GetLogStream(), true, "Not available yet: %s", hook.c_str());
+    if (kind != HookKind::Action) return;
+    // A machine key reaches its hook on the reply thread, which never waits on an operator.
+    if (plat::IsUiThread()) plat::MessageBoxOk(NotAvailableText(), false, plat::MsgIcon::Information);
+    else plat::PostToUi([text = NotAvailableText()] { plat::MessageBoxOk(text, false, plat::MsgIcon::Information); });
+}
+
+void HookRegistry::Put(HookEntry entry) {
+    for (HookEntry& e : m_entries) {
+        if (e.name == entry.name) {
+            e = std::move(entry);
+            return;
+        }
+    }
+    m_entries.push_back(std::move(entry));
+}
+
+void HookRegistry::FillStandIns(const std::string& owner) {
+    for (const HookEntry& e : m_entries)
+        if (e.owner == owner && !e.filled()) e.fillStandIn();
+}
+
+HookRegistry& TheHookRegistry() {
+    static HookRegistry registry;
+    return registry;
+}
+
+} // namespace smt

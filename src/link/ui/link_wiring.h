@@ -1,0 +1,9 @@
+// The machine link's part of the program's one wiring: the hooks that read the
+// link's state or send its commands, filled before the main window exists. The
+// panel-bound hooks are filled when the manual control panel is built
+// (WireManualJog, WirePositioning, the panel's own link hooks).
+#pragma once
+
+namespace smt {
+void WireLinkServices();
+} // namespace smt

@@ -1,0 +1,298 @@
+// The operator's actions through the program's real wiring against the simulated
+// machine, on both links: one row per action, each checked against what the
+// machine did. Boxes are answered by the scripted responder.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QPushButton>
+#include <QLineEdit>
+#include <QThread>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+#include "base/hooks.h"
+#include "base/numtext.h"
+#include "link/connect.h"
+#include "link/homing.h"
+#include "link/jog.h"
+#include "link/link_state.h"
+#include "link/position_counters.h"
+#include "link/positioning.h"
+#include "link/serial_link.h"
+#include "link/ui/manual_control_dialog.h"
+#include "platform/threads.h"
+#include "settings/auto_transport.h"
+#include "settings/basic_settings.h"
+#include "settings/dipping_station.h"
+#include "settings/pulse_settings.h"
+#include "settings/ui/dialog_auto_transport.h"
+#include "settings/ui/dialog_set_basic.h"
+#include "settings/ui/dialog_set_pulse.h"
+#include "shell_fixture.h"
+#include "simulator.h"
+
+namespace smt::test {
+namespace {
+
+enum class Wire { Serial, Ethernet };
+
+bool PumpUntil(const std::function<bool()>& done, int limitMs = 15000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(2);
+    }
+    QApplication::processEvents();
+    return true;
+}
+
+void Click(QWidget& w, const char* name) {
+    auto* b = w.findChild<QAbstractButton*>(name);
+    ASSERT_NE(b, nullptr) << name;
+    b->click();
+}
+
+bool Idle() { return !g_Running.load() && plat::RunningWorkers() == 0; }
+
+class OperatorFlows : public ::testing::TestWithParam<Wire> {
+protected:
+    void SetUp() override {
+        g_Connected = g_Homed = g_Running = false;
+        ClearPositionCounters();
+        setenv("SMT_SERIAL_DIR", serialDir.Path().c_str(), 1);
+        sim::SimConfig c;
+        c.serialDir = serialDir.Path();
+        c.comNumber = 3;  // the shipped config's port
+        c.serial = serial();
+        c.udp = !serial();
+        c.udpPort = 0;
+        c.discoveryPort = static_cast<std::uint16_t>(20000 + getpid() % 20000);
+        machine = std::make_unique<sim::Simulator>(c);
+        std::string error;
+        ASSERT_TRUE(machine->Start(&error)) << error;
+        ConnectOptions& o = TheConnectOptions();
+        o = ConnectOptions{};
+        o.discovery.port = c.discoveryPort;
+        o.discovery.attempts = 3;
+        o.discovery.receiveLimit = std::chrono::milliseconds(300);
+        o.local.port = 0;
+        o.settle = std::chrono::milliseconds(0);
+        if (!serial()) o.boardPort = machine->udp()->Port();
+        app = std::make_unique<ShellApp>();
+        ASSERT_TRUE(app->Start());
+        TheBasicSettings().m_CommModel = serial() ? 0 : 1;
+        TheBasicSettings().m_OnlineToReset = 0;
+        panel = app->View()->m_pManualControl;
+        ASSERT_NE(panel, nullptr);
+    }
+    void TearDown() override {
+        PumpUntil(Idle);
+        ShutDownLinks();
+        if (machine) machine->Stop();
+        app.reset();
+        TheConnectOptions() = ConnectOptions{};
+        g_Connected = g_Homed = g_Running = false;
+        unsetenv("SMT_SERIAL_DIR");
+    }
+    bool serial() const { return GetParam() == Wire::Serial; }
+    int Frames(std::uint16_t code) {
+        int n = 0;
+        for (const auto& f : machine->machine().Frames()) n += f.code == code && f.accepted;
+        return n;
+    }
+    // What the program booked equals where the machine's drives stand.
+    void ExpectBookedAsMoved() {
+        const sim::Drives d = machine->machine().Positions();
+        EXPECT_EQ(g_PulseX.load(), d.x);
+        EXPECT_EQ(g_PulseY.load(), d.y);
+    }
+    // A settings command opened through the frame's menu, `act` run inside the dialog.
+    template <class Dialog>
+    void WithDialog(int command, const std::function<void(Dialog&)>& act) {
+        bool ran = false;
+        app->View()->m_RunModal = [&](QDialog& d) {
+            auto* dialog = dynamic_cast<Dialog*>(&d);
+            EXPECT_NE(dialog, nullptr) << d.objectName().toStdString();
+            d.show();  // as the modal loop would: the dialog fills its fields when shown
+            if (dialog) act(*dialog);
+            if (d.isVisible()) d.reject();
+            ran = true;
+            return d.result();
+        };
+        app->Frame()->Action(command)->trigger();
+        EXPECT_TRUE(ran) << command;
+    }
+
+    TempDir serialDir;
+    std::unique_ptr<sim::Simulator> machine;
+    std::unique_ptr<ShellApp> app;
+    CDialogManualControl* panel = nullptr;
+    ScriptedResponder boxes;
+};
+
+TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
+    const std::string notAvailable = NotAvailableText();
+    struct Row {
+        const char* action;
+        std::function<void()> act;
+        std::function<void()> check;
+    };
+    int homings = 0;
+    bool boxOnUiThread = false;
+    const std::vector<Row> rows = {
+        {"connect",
+         [&] { panel->OnConnect(); },
+         [&] {
+             ASSERT_TRUE(PumpUntil([] { return g_Connected.load() && Idle(); }));
+             EXPECT_EQ(boxes.Count(), 0u) << boxes.Texts().front();
+         }},
+        {"复位原点 homes and leaves the camera where it is",
+         [&] {
+             homings = Frames(0x02);
+             app->View()->OnCommand(cmd::ResetOrigin);
+         },
+         [&] {
+             ASSERT_TRUE(PumpUntil([] { return g_Homed.load() && Idle(); }));
+             EXPECT_EQ(Frames(0x02), homings + 1);
+             EXPECT_EQ(ThePositioningState().m_ResetOriginFlag.load(), 0);
+             EXPECT_EQ(g_PulseX.load(), 0);
+         }},
+        {"the pulse test run moves X by the distance",
+         [&] {
+             WithDialog<CDialogSetPulse>(cmd::SetPulse, [](CDialogSetPulse& d) {
+                 d.PickList()->setCurrentIndex(0);
+                 d.findChild<QLineEdit*>("m_RunTest")->setText("2.5");
+                 Click(d, "c_Execute");
+             });
+         },
+         [&] {
+             ASSERT_TRUE(PumpUntil(Idle));
+             EXPECT_EQ(g_PulseX.load(), 250);  // 2.5 mm at 100 pulses per mm
+             ExpectBookedAsMoved();
+         }},
+        {"a jog button moves X in whole steps",
+         [&] {
+             auto* plus = static_cast<QAbstractButton*>(panel->Control(mc::XPlus));
+             emit plus->pressed();
+             PumpUntil([] { return g_PulseX.load() > 250; });
+             emit plus->released();
+         },
+         [&] {
+             ASSERT_TRUE(PumpUntil(Idle));
+             EXPECT_GT(g_PulseX.load(), 250);
+             EXPECT_EQ((g_PulseX.load() - 250) % panel->Config().m_XY_RunSteps, 0);
+             ExpectBookedAsMoved();
+         }},
+        {"the gear advances and its steps follow",
+         [&] { EXPECT_EQ(TheManualJog().NextSpeedGear(), 1); },
+         [&] {
+             EXPECT_EQ(panel->Config().m_SpeedGears, 1);
+             EXPECT_EQ(boxes.Count(), 0u);
+         }},
+        {"the teach button stores the X counter",
+         [&] {
+             WithDialog<CDialogSetBasic>(cmd::SetBasic, [](CDialogSetBasic& d) {
+                 d.TeachButton(1024)->click();
+                 d.accept();
+             });
+         },
+         [&] {
+             EXPECT_DOUBLE_EQ(TheBasicSettings().m_X_ThrowPosition,
+                              std::stod(TeachValue(g_PulseX.load(), ThePulseFactors().m_X_Pulse)));
+             EXPECT_EQ(app->Config("SetBasicConfig", "m_X_ThrowPosition"),
+                       TeachValue(g_PulseX.load(), ThePulseFactors().m_X_Pulse));
+         }},
+        {"the conveyor's board-in jog runs zone 1",
+         [&] {
+             WithDialog<CDialogAutoTransport>(cmd::AutoTransport, [](CDialogAutoTransport& d) {
+                 auto* automatic = static_cast<QAbstractButton*>(d.Control(at::EnableAuto));
+                 if (!automatic->isChecked()) automatic->click();  // the conveyor in use
+                 static_cast<QAbstractButton*>(d.Control(at::BoardInJog))->click();
+                 PumpUntil(Idle);
+             });
+         },
+         [&] {
+             ASSERT_TRUE(PumpUntil(Idle));
+             EXPECT_EQ(Frames(0x62), 1);
+             EXPECT_EQ(boxes.Count(), 0u) << boxes.Texts().front();
+         }},
+        {"AutoZ says the feeder operation is not available yet",
+         [&] {
+             WithDialog<CDialogSetBasic>(cmd::SetBasic, [](CDialogSetBasic& d) { Click(d, "AutoZ"); });
+         },
+         [&] {
+             EXPECT_EQ(boxes.Texts(), std::vector<std::string>{notAvailable});
+             EXPECT_TRUE(Idle());
+             boxes.Clear();
+         }},
+        {"the dipping station's move says the same",
+         [&] {
+             WithDialog<QDialog>(cmd::DippingStation, [](QDialog& d) { Click(d, "c_Head1ToDippingStation"); });
+         },
+         [&] {
+             EXPECT_EQ(boxes.Texts(), std::vector<std::string>{notAvailable});
+             EXPECT_TRUE(Idle());
+             boxes.Clear();
+         }},
+        {"the machine's start key reaches the run's stand-in without holding the reply thread",
+         [&] {
+             const plat::MsgBoxHandler scripted = plat::SetMessageBoxHandler({});
+             plat::SetMessageBoxHandler([&, scripted](const plat::MsgBoxRequest& r) {
+                 boxOnUiThread = plat::IsUiThread();
+                 return scripted(r);
+             });
+             machine->PressKey(sim::PanelKey::Start);
+             ASSERT_TRUE(PumpUntil([&] { return boxes.Count() > 0; }));
+             plat::SetMessageBoxHandler(scripted);
+         },
+         [&] {
+             EXPECT_EQ(boxes.Texts(), std::vector<std::string>{notAvailable});
+             EXPECT_TRUE(boxOnUiThread);
+             boxes.Clear();
+         }},
+        {"a language switch keeps the link",
+         [&] { app->Frame()->Action(cmd::English)->trigger(); },
+         [&] {
+             EXPECT_TRUE(g_Connected.load());
+             EXPECT_TRUE(g_Homed.load());
+             EXPECT_EQ(NotAvailableText(), "Not available yet");
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.action);
+        row.act();
+        row.check();
+        if (HasFatalFailure()) return;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(BothLinks, OperatorFlows, ::testing::Values(Wire::Serial, Wire::Ethernet),
+                         [](const auto& info) { return info.param == Wire::Serial ? "Serial" : "Ethernet"; });
+
+// A job saved and opened again on the machine types with their own companions;
+// the lamp lines of type 4 are there from the start.
+TEST(JobFiles, SaveAndReopenOnTypesZeroFourAndNine) {
+    for (int type : {0, 4, 9}) {
+        SCOPED_TRACE(type);
+        ShellApp app("[MachineSetConfig]\r\nMachineSet=" + std::to_string(type) + "\r\n");
+        ASSERT_TRUE(app.Start());
+        ScriptedResponder boxes;
+        CSMTDoc& doc = app.Frame()->Document();
+        app.View()->Job().SetJob("P", 1, {"row\t"});
+        const std::string path = app.Dir().File("job.smt");
+        ASSERT_TRUE(doc.OnSaveDocument(path));
+        EXPECT_EQ(boxes.Count(), 0u);
+        EXPECT_EQ(std::filesystem::exists(app.Dir().File("job.txt")), type == 4);
+        app.View()->Job().SetJob("Q", 0, {});
+        ASSERT_TRUE(doc.OnOpenDocument(path));
+        EXPECT_EQ(app.View()->Job().PcbRecordCount(), 1);
+        EXPECT_EQ(g_LampTableLines.size(), type == 4 ? 20u : g_LampTableLines.size());
+        EXPECT_EQ(boxes.Count(), 0u);
+    }
+}
+
+} // namespace
+} // namespace smt::test
