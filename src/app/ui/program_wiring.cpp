@@ -2,6 +2,7 @@
 
 #include "app/shell_hooks.h"
 #include "base/hooks.h"
+#include "feeders/feeders_hooks.h"
 #include "link/link_hooks.h"
 #include "link/ui/link_wiring.h"
 #include "settings/settings_hooks.h"
@@ -11,7 +12,7 @@
 namespace smt {
 
 const std::vector<std::string>& NotBuiltSubsystems() {
-    static const std::vector<std::string> names = {"cameras", "feeders", "job lists", "nozzle library", "run"};
+    static const std::vector<std::string> names = {"cameras", "feeders", "job lists", "run"};
     return names;
 }
 
@@ -20,6 +21,7 @@ void WireProgram() {
     RegisterShellHooks(r);
     RegisterLinkHooks(r);
     RegisterSettingsHooks(r);
+    RegisterFeedersHooks(r);
 
     WireLinkServices();
     WireSettingsServices();
