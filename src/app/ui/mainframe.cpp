@@ -17,6 +17,7 @@
 
 #include "base/captions.h"
 #include "base/globals.h"
+#include "base/log.h"
 #include "app/shellservices.h"
 #include "app/ui/smtview.h"
 #include "app/ui/uiservices.h"
@@ -80,6 +81,7 @@ CMainFrame::CMainFrame() {
                    ? dialog.selectedFiles().first().toStdString()
                    : std::string();
     };
+    m_EndProcessNow = [] { std::_Exit(0); };
     m_AskOpenPath = [this] {
         return QFileDialog::getOpenFileName(this, QString(), Q(m_StartDirectory), "Project Files(*.smt)")
             .toStdString();
@@ -452,9 +454,10 @@ void CMainFrame::OnMachineType(int id) {
 bool CMainFrame::JoinThreadsPumping() {
     using clock = std::chrono::steady_clock;
     const auto deadline = clock::now() + std::chrono::seconds(5);
-    // Workers may be waiting for a box or a posted task: keep the loop turning.
+    // Workers may be waiting for a posted task: run those, but take no new input
+    // from the operator while closing (boxes asked meanwhile are answered quietly).
     while (plat::RunningWorkers() > 0 && clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
         QThread::msleep(5);
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
@@ -469,9 +472,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     h.saveAll = [this] { return m_doc->SaveAll(); };
     h.stopRun = s.stopRun;
     h.raiseStopFlags = s.raiseStopFlags;
-    h.joinThreads = [this] {
+    bool joined = true;
+    h.joinThreads = [this, &joined] {
         SetUiShuttingDown(true);
-        return JoinThreadsPumping();
+        const int running = plat::RunningWorkers();
+        joined = JoinThreadsPumping();
+        if (!joined) LogPrintf(GetLogStream(), true, "Closing: %d worker(s) did not end in time", running);
+        return joined;
     };
     h.saveConfig = [this, &s] {
         if (s.saveCameraPanelConfig) s.saveCameraPanelConfig(m_StartDirectory);
@@ -486,6 +493,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (RunCloseSequence(h, g_MachineType) == CloseDecision::StayOpen) {
         event->ignore();
         return;
+    }
+    if (!joined) {
+        // The settings are written and every log line is in its file (one write
+        // each): end here, with the link, panels and globals still alive for the
+        // worker that did not stop.
+        LogPrintf(GetLogStream(), true, "Closing: process ended with a worker still running");
+        if (m_EndProcessNow) return m_EndProcessNow();
     }
     event->accept();
 }

@@ -102,7 +102,14 @@ CDialogManualControl::CDialogManualControl(QWidget* parent) : QFrame(parent) {
     m_coordinates = new QGroupBox(this);
     m_coordinates->setObjectName("c1250");
     m_controls[mc::CoordinatesGroup] = m_coordinates;
-    for (int id : {mc::PosX, mc::PosY, mc::PosZ, mc::PosA, mc::CommandCounter, mc::ReplyCounter}) addField(id);
+    for (int id : {mc::PosX, mc::PosY, mc::PosZ, mc::PosA, mc::CommandCounter, mc::ReplyCounter}) {
+        // A whole "-1234.5678" in the narrow field.
+        QLineEdit* e = addField(id);
+        QFont small = e->font();
+        small.setPointSizeF(small.pointSizeF() - 1);
+        e->setFont(small);
+        e->setTextMargins(0, 0, 0, 0);
+    }
     Control(mc::PosX)->setToolTip("X");
     Control(mc::PosY)->setToolTip("Y");
     Control(mc::PosZ)->setToolTip("Z");
@@ -387,22 +394,36 @@ void CDialogManualControl::LayoutManualControlForModel(int machineType) {
         showControl(mc::HeadGroup, l.headGroup);
         // Positions, counters and jog steps.
         place(mc::CoordinatesGroup, 156, below, 260, 68);
-        place(mc::PosX, 162, below + 20, 60, 20);
-        place(mc::PosY, 226, below + 20, 60, 20);
-        place(mc::PosZ, 290, below + 20, 60, 20);
-        place(mc::PosA, 354, below + 20, 58, 20);
-        place(mc::CommandCounter, 162, below + 43, 60, 20);
-        place(mc::ReplyCounter, 226, below + 43, 60, 20);
+        place(mc::PosX, 160, below + 20, 63, 20);
+        place(mc::PosY, 224, below + 20, 63, 20);
+        place(mc::PosZ, 288, below + 20, 63, 20);
+        place(mc::PosA, 352, below + 20, 63, 20);
+        place(mc::CommandCounter, 160, below + 43, 63, 20);
+        place(mc::ReplyCounter, 224, below + 43, 63, 20);
         place(mc::StepText, 160, below + 70, 260, 18);
-        // Nozzle values and pumps in the right column, the connect button below.
+        // Nozzle values and pumps in the right column, the connect button below. The
+        // pump boxes are as wide as their captions need (up to the panel's edge), the
+        // value fields just left of them.
+        int pumpWidth = big ? 64 : 74;
+        for (int n = 1; n <= l.pumps; ++n) {
+            QWidget* pump = Control(mc::Pumps[n - 1]);
+            pump->setFont(font());
+            pumpWidth = std::max(pumpWidth, std::min(96, pump->sizeHint().width()));
+        }
+        const int pumpX = 522 - pumpWidth;
         for (int n = 1; n <= 8; ++n) {
             const int row = big ? 4 + (n - 1) * 32 : 4 + (n - 1) * 22;
-            if (n <= l.nozzleFields) place(mc::NozzleFields[n - 1], 420, row + 4, 24, 17);
+            if (n <= l.nozzleFields) place(mc::NozzleFields[n - 1], pumpX - 27, row + 4, 24, 17);
             else showControl(mc::NozzleFields[n - 1], false);
             if (n <= l.pumps) {
-                // As wide as the caption needs in the interface language.
-                const int w = std::max(big ? 64 : 77, Control(mc::Pumps[n - 1])->sizeHint().width());
-                place(mc::Pumps[n - 1], std::min(448, 528 - w), row, w, big ? 30 : 21);
+                // A caption still too long gets smaller type.
+                QWidget* pump = Control(mc::Pumps[n - 1]);
+                place(mc::Pumps[n - 1], pumpX, row, pumpWidth, big ? 30 : 21);
+                QFont f = font();
+                while (pump->sizeHint().width() > pump->width() && f.pointSizeF() > 6) {
+                    f.setPointSizeF(f.pointSizeF() - 0.5);
+                    pump->setFont(f);
+                }
             } else {
                 showControl(mc::Pumps[n - 1], false);
             }

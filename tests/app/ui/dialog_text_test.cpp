@@ -54,6 +54,11 @@ void Check(const QWidget& w, const QString& text, bool blankAllowed, int room, c
 void Walk(QWidget& window, const std::string& where, Faults& faults) {
     for (QWidget* w : window.findChildren<QWidget*>()) {
         if (w->window() != &window || !w->isVisibleTo(&window)) continue;
+        // Nothing sticks out of the panel or page that holds it.
+        if (QWidget* holder = w->parentWidget(); holder && holder != &window && !qobject_cast<QLineEdit*>(w) &&
+                                                 w->geometry().right() >= holder->width() &&
+                                                 (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)))
+            faults.push_back(where + "/" + w->objectName().toStdString() + ": past its panel's edge");
         if (auto* l = qobject_cast<QLabel*>(w)) {
             if (!l->pixmap().isNull()) continue;
             Check(*l, l->text(), MayBeBlank(*l), l->wordWrap() ? -1 : l->contentsRect().width(), where, faults);
