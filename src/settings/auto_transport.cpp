@@ -5,6 +5,7 @@
 #include "base/globals.h"
 #include <memory>
 
+#include "base/captions.h"
 #include "base/numtext.h"
 #include "link/busy.h"
 #include "link/cmd_srv.h"
@@ -142,9 +143,8 @@ std::optional<FieldRange> FirstOutOfRange(std::initializer_list<FieldRange> fiel
 
 std::string RangeMessage(const FieldRange& f) {
     if (f.integer)
-        return FormatC("Please enter an integer between %lld and %lld.", static_cast<long long>(f.low),
-                       static_cast<long long>(f.high));
-    return FormatC("Please enter a number between %.15g and %.15g.", f.low, f.high);
+        return InputIntegerBetweenText(static_cast<long long>(f.low), static_cast<long long>(f.high));
+    return InputNumberBetweenText(f.low, f.high);
 }
 
 std::optional<FieldRange> CheckAutoTransportRanges(const AutoTransportConfig& c) {

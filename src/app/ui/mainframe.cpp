@@ -151,6 +151,7 @@ void CMainFrame::LoadLanguageSettings() {
     m_WindowTitle = s.windowTitle;
     setWindowTitle(Q(m_WindowTitle));
     ApplyQtLanguage(g_LanguageIndex);
+    LoadInputMessages(m_StartDirectory, m_LanguageName);
 }
 
 void CMainFrame::LoadMachineSet() { g_MachineType = smt::LoadMachineSet(m_StartDirectory); }
@@ -424,6 +425,7 @@ void CMainFrame::OnLanguage(int index) {
     g_LanguageIndex = index;
     m_LanguageName = kLanguageNames[index];
     ApplyQtLanguage(index);
+    LoadInputMessages(m_StartDirectory, m_LanguageName);
     LoadMenuTexts(m_LanguageName);
     m_WindowTitle = kWindowTitles[index];
     setWindowTitle(Q(m_WindowTitle));
