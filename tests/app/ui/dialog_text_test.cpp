@@ -82,7 +82,8 @@ void Walk(QWidget& window, const std::string& where, Faults& faults) {
 void WalkDialog(QDialog& d, const std::string& where, Faults& faults) {
     d.hide();  // a dialog held by another one comes up with it: open it as its button does
     d.show();
-    QApplication::processEvents();
+    // Shown, captioned, laid out, fitted: each step posts the next.
+    for (int i = 0; i < 4; ++i) QApplication::processEvents();
     const QSize need = ContentSize(d);
     const QSize room = d.screen()->availableGeometry().size() - QSize(16, 40);
     // The window's own least size fits the screen; beyond it a scrolled page may scroll.
