@@ -23,82 +23,64 @@
 namespace smt::test {
 namespace {
 
-using Faults = std::vector<std::string>;
-
-// Status lines that are empty until something runs.
-bool MayBeBlank(const QWidget& w) {
-    static const QStringList kStatus = {"IDC_Step", "c1223", "messagePane", "pathPane"};
-    return kStatus.contains(w.objectName());
-}
-
 int TextWidth(const QWidget& w, const QString& text) {
     int widest = 0;
     for (const QString& line : text.split('\n')) widest = std::max(widest, w.fontMetrics().horizontalAdvance(line));
     return widest;
 }
 
-void Check(const QWidget& w, const QString& text, bool blankAllowed, int room, const std::string& where,
-           Faults& faults) {
+// One window without the dialogs it holds (they are walked on their own); faults as lines.
+void Walk(QWidget& window, const std::string& where, std::string& faults) {
     static const QRegularExpression kCodeName("^(m_\\w+|c_\\w+|IDC?_\\w+|IDOK|IDCANCEL)$");
-    const std::string name = where + "/" + w.objectName().toStdString();
-    if (text.trimmed().isEmpty()) {
-        if (!blankAllowed) faults.push_back(name + ": blank");
-        return;
-    }
-    if (kCodeName.match(text).hasMatch()) faults.push_back(name + ": code name " + text.toStdString());
-    if (room >= 0 && TextWidth(w, text) > room)
-        faults.push_back(name + ": cut off \"" + text.toStdString() + "\"");
-}
-
-// One window without the dialogs it holds (they are walked on their own).
-void Walk(QWidget& window, const std::string& where, Faults& faults) {
+    // Status lines are empty until something runs.
+    static const QStringList kStatus = {"IDC_Step", "c1223", "messagePane", "pathPane"};
     for (QWidget* w : window.findChildren<QWidget*>()) {
         if (w->window() != &window || !w->isVisibleTo(&window)) continue;
+        const std::string name = where + "/" + w->objectName().toStdString();
+        auto check = [&](const QString& text, bool blankAllowed, int room) {
+            if (text.trimmed().isEmpty() && !blankAllowed) faults += name + ": blank\n";
+            if (kCodeName.match(text).hasMatch()) faults += name + ": code name " + text.toStdString() + "\n";
+            if (room >= 0 && TextWidth(*w, text) > room) faults += name + ": cut off " + text.toStdString() + "\n";
+        };
         // Nothing sticks out of the panel or page that holds it.
-        if (QWidget* holder = w->parentWidget(); holder && holder != &window && !qobject_cast<QLineEdit*>(w) &&
-                                                 w->geometry().right() >= holder->width() &&
-                                                 (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)))
-            faults.push_back(where + "/" + w->objectName().toStdString() + ": past its panel's edge");
-        if (auto* l = qobject_cast<QLabel*>(w)) {
-            if (!l->pixmap().isNull()) continue;
-            Check(*l, l->text(), MayBeBlank(*l), l->wordWrap() ? -1 : l->contentsRect().width(), where, faults);
+        const bool captioned = qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w);
+        if (captioned && w->parentWidget() != &window && w->geometry().right() >= w->parentWidget()->width())
+            faults += name + ": past its panel's edge\n";
+        if (auto* l = qobject_cast<QLabel*>(w); l && l->pixmap().isNull()) {
+            check(l->text(), kStatus.contains(l->objectName()), l->wordWrap() ? -1 : l->contentsRect().width());
         } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
-            if (b->objectName().startsWith("qt_")) continue;  // Qt's own scroll and tab arrows
-            if (auto* t = qobject_cast<QToolButton*>(b); t && t->toolButtonStyle() == Qt::ToolButtonIconOnly) continue;
-            const bool box = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
+            auto* tool = qobject_cast<QToolButton*>(b);
+            if (b->objectName().startsWith("qt_") || (tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly))
+                continue;  // Qt's own arrows, icon buttons
             // A check box needs its indicator besides the text; a push button its bevel.
-            const int room = box ? b->width() - (b->sizeHint().width() - TextWidth(*b, b->text())) : b->width() - 6;
-            Check(*b, b->text(), !b->icon().isNull(), room, where, faults);
+            const bool box = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
+            check(b->text(), !b->icon().isNull(),
+                  box ? b->width() - (b->sizeHint().width() - TextWidth(*b, b->text())) : b->width() - 6);
         } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
-            if (!g->title().isEmpty()) Check(*g, g->title(), true, g->width() - 12, where, faults);
+            check(g->title(), true, g->width() - 12);
         } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
-            if (!e->text().isEmpty() && TextWidth(*e, e->text()) > e->width() - 8)
-                faults.push_back(where + "/" + e->objectName().toStdString() + ": edit shows part of " +
-                                 e->text().toStdString());
+            if (TextWidth(*e, e->text()) > e->width() - 8) faults += name + ": shows part of " + e->text().toStdString() + "\n";
         }
     }
 }
 
-void WalkDialog(QDialog& d, const std::string& where, Faults& faults) {
+void WalkDialog(QDialog& d, const std::string& where, std::string& faults) {
     d.hide();  // a dialog held by another one comes up with it: open it as its button does
     d.show();
     // Shown, captioned, laid out, fitted: each step posts the next.
     for (int i = 0; i < 4; ++i) QApplication::processEvents();
-    const QSize need = ContentSize(d);
+    const std::string name = where + "/" + d.objectName().toStdString();
+    // Its own least size fits 1280 x 800; it is shown as large as its content (a
+    // scrolled page counted whole) as far as the screen allows.
+    const QSize need = ContentSize(d), least = d.minimumSizeHint();
     const QSize room = d.screen()->availableGeometry().size() - QSize(16, 40);
-    // The window's own least size fits the screen; beyond it a scrolled page may scroll.
-    const QSize least = d.minimumSizeHint();
     if (least.width() > 1264 || least.height() > 760 || d.width() < std::min(need.width(), room.width()) ||
         d.height() < std::min(need.height(), room.height()))
-        faults.push_back(where + "/" + d.objectName().toStdString() +
-                         QStringLiteral(": needs %1 x %2, shown %3 x %4")
-                             .arg(need.width()).arg(need.height()).arg(d.width()).arg(d.height()).toStdString());
-    Walk(d, where + "/" + d.objectName().toStdString(), faults);
-    // The dialogs it opens from its own buttons.
-    for (QDialog* inner : d.findChildren<QDialog*>()) {
-        if (inner->parentWidget() != &d) continue;
-        WalkDialog(*inner, where + "/" + d.objectName().toStdString(), faults);
-    }
+        faults += name + QStringLiteral(": needs %1 x %2, shown %3 x %4\n")
+                             .arg(need.width()).arg(need.height()).arg(d.width()).arg(d.height()).toStdString();
+    Walk(d, name, faults);
+    for (QDialog* inner : d.findChildren<QDialog*>())  // the dialogs its buttons open
+        if (inner->parentWidget() == &d) WalkDialog(*inner, name, faults);
     d.hide();
 }
 
@@ -120,7 +102,7 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
     TheBasicSettings().m_CommModel = 1;  // the firmware update opens on Ethernet only
     app.Frame()->resize(1280, 760);
     app.Frame()->show();
-    Faults faults;
+    std::string faults;
     std::set<std::string> walked;
     app.View()->m_RunModal = [&](QDialog& d) {
         walked.insert(d.objectName().toStdString());
@@ -139,9 +121,7 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
         }
         for (int id : commands) app.View()->OnCommand(id);
     }
-    std::string all;
-    for (const auto& f : faults) all += f + "\n";
-    EXPECT_EQ(all, "");
+    EXPECT_EQ(faults, "");
     for (const char* d : {"CDialogSetBasic", "CDialogSetPulse", "CDialogSpeedTemplate", "CDialogAutoTransport",
                           "CDialogSetCover", "CDialogVersionNumber", "CDialogFirmwareUpdate"})
         EXPECT_TRUE(walked.count(d)) << d;
