@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLayout>
 #include <QLineEdit>
 #include <QScreen>
 #include <QPointer>
@@ -117,12 +118,13 @@ void InstallUiServices() {
 
 QSize ContentSize(const QWidget& window) {
     QSize want = window.sizeHint().expandedTo(window.minimumSizeHint());
-    // A scroll area asks for little: count the page it scrolls.
+    // A scroll area asks for little: count the page it scrolls, at its least size
+    // (a wider screen stretches its fields), plus what stands around the viewport.
     for (QScrollArea* scroll : window.findChildren<QScrollArea*>()) {
         if (scroll->window() != &window || !scroll->widget() || !scroll->isVisibleTo(&window)) continue;
-        const QSize page = scroll->widget()->sizeHint();
-        const QSize shown = scroll->viewport()->size();
-        want += QSize(std::max(0, page.width() - shown.width()), std::max(0, page.height() - shown.height()));
+        if (QLayout* l = scroll->widget()->layout()) l->activate();  // after changed captions or fields
+        const QSize around = window.size() - scroll->viewport()->size();
+        want = want.expandedTo(around + scroll->widget()->minimumSizeHint());
     }
     return want;
 }

@@ -78,6 +78,9 @@ void WalkDialog(QDialog& d, const std::string& where, std::string& faults) {
         d.height() < std::min(need.height(), room.height()))
         faults += name + QStringLiteral(": needs %1 x %2, shown %3 x %4\n")
                              .arg(need.width()).arg(need.height()).arg(d.width()).arg(d.height()).toStdString();
+    for (QScrollArea* scroll : d.findChildren<QScrollArea*>())  // where the screen has room, no sideways scrolling
+        if (need.width() <= room.width() && scroll->widget()->width() > scroll->viewport()->width())
+            faults += name + ": scrolls sideways\n";
     Walk(d, name, faults);
     for (QDialog* inner : d.findChildren<QDialog*>())  // the dialogs its buttons open
         if (inner->parentWidget() == &d) WalkDialog(*inner, name, faults);
