@@ -61,8 +61,13 @@ void SetKeepAwake(bool on) {
         g_held = true;
     } else {
         if (g_inhibitor > 0) {
-            kill(g_inhibitor, SIGTERM);
-            waitpid(g_inhibitor, nullptr, 0);
+            // One that ended by itself while held (slow to fail) was no keep-awake either.
+            if (waitpid(g_inhibitor, nullptr, WNOHANG) == g_inhibitor) {
+                SayNoInhibitor("systemd-inhibit ended early");
+            } else {
+                kill(g_inhibitor, SIGTERM);
+                waitpid(g_inhibitor, nullptr, 0);
+            }
             g_inhibitor = 0;
         }
         g_held = false;

@@ -4,6 +4,9 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+#include <thread>
+
 #include "platform/system.h"
 #include "test_support.h"
 
@@ -17,7 +20,10 @@ TEST(KeepAwake, AnInhibitorThatEndsAtOnceIsReportedOnceAndTheAlarmUsesTheDisplay
     int sounds = 0;
     plat::SetSystemNoticeSink([&](const std::string& text) { notices.push_back(text); });
     plat::SetAlarmSound([&] { ++sounds; });
-    for (bool on : {true, false, true, false}) plat::SetKeepAwake(on);
+    for (bool on : {true, false, true, false}) {
+        plat::SetKeepAwake(on);
+        if (on) std::this_thread::sleep_for(std::chrono::milliseconds(200));  // held a while
+    }
     plat::AlarmBeep();
     setenv("PATH", oldPath.c_str(), 1);
     plat::SetSystemNoticeSink({});

@@ -25,8 +25,7 @@ namespace {
 
 std::atomic<bool> g_closing{false};
 
-// Sizes each dialog to its content when it is shown by the program (not when the
-// window system restores it).
+// Sizes every dialog to its content.
 class DialogFitter : public QObject {
 protected:
     // When shown by the program (not restored by the window system), and whenever

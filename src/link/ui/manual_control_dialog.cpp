@@ -297,7 +297,6 @@ void CDialogManualControl::LoadManualControlTexts(const std::string& folder, con
 void CDialogManualControl::SetManualControlTexts() {
     const auto& t = TheManualControlTexts();
     m_coordinates->setTitle(Q(t.Text("c_CoordinatesShow")));
-    if (m_initialised) LayoutManualControlForModel(m_machineType);
     // A language switch keeps what the button says about the link.
     const char* connectKey = g_Connected.load() ? "c_Online_Successful" : Connecting() ? "c_Onlining" : "c_Online";
     static_cast<QAbstractButton*>(Control(mc::Connect))->setText(Q(t.Text(connectKey)));
@@ -306,6 +305,7 @@ void CDialogManualControl::SetManualControlTexts() {
         static_cast<QAbstractButton*>(Control(mc::Pumps[n - 1]))
             ->setText(Q(t.Text("c_SolenoidSalve" + std::to_string(n))));
     applyFeedBankIcon();
+    if (m_initialised) LayoutManualControlForModel(m_machineType);  // widths follow the captions
 }
 
 void CDialogManualControl::LoadManualControlConfig(const std::string& configPath) {
