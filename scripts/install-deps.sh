@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(
   cmake ninja-build g++ ccache pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   libopencv-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

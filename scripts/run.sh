@@ -3,7 +3,8 @@
 # starts the program in it (against the simulated machine when no real machine is
 # configured; under Xvfb when there is no display).
 #
-#   SMT_START_DIR   the start folder (default: ~/smt-start)
+#   SMT_START_DIR   the start folder (default: ~/smt-start); when set, the program's own
+#                   settings (the recent-file list) live in its .config folder
 #   SMT_REAL_MACHINE=1   do not start the simulated machine
 #   SMT_SIM_TYPE   machine type of the simulated machine (default 0)
 set -euo pipefail
@@ -26,6 +27,12 @@ pids=()
 cleanup() { for p in "${pids[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT
 
+# An explicit start folder keeps the program's own settings (recent files) with it.
+if [ -n "${SMT_START_DIR:-}" ]; then
+  export XDG_CONFIG_HOME="$start/.config"
+  mkdir -p "$XDG_CONFIG_HOME"
+fi
+
 if [ -z "${SMT_REAL_MACHINE:-}" ] && [ -x build/smt-sim ]; then
   export SMT_SERIAL_DIR="${SMT_SERIAL_DIR:-$start/.serial}"
   mkdir -p "$SMT_SERIAL_DIR"
@@ -33,18 +40,38 @@ if [ -z "${SMT_REAL_MACHINE:-}" ] && [ -x build/smt-sim ]; then
   # the end of its input: echo "key start" > "$SMT_SERIAL_DIR/sim-control".
   sim_ctl="$SMT_SERIAL_DIR/sim-control"
   rm -f "$sim_ctl" && mkfifo "$sim_ctl"
+  sim_log="$SMT_SERIAL_DIR/sim.log"
   # The simulated machine is of the type the start folder's config.ini names.
   sim_type="${SMT_SIM_TYPE:-$(sed -n 's/^[Mm]achine[Ss]et=\([0-9]\).*/\1/p' "$start/config.ini" 2>/dev/null | head -1)}"
-  build/smt-sim --type "${sim_type:-0}" --serial-dir "$SMT_SERIAL_DIR" --com 3 --udp 127.0.0.2 <>"$sim_ctl" &
-  pids+=($!)
-  echo "Simulated machine started (serial COM3 in $SMT_SERIAL_DIR, Ethernet on 127.0.0.2; commands to $sim_ctl)."
+  build/smt-sim --type "${sim_type:-0}" --serial-dir "$SMT_SERIAL_DIR" --com 3 --udp 127.0.0.2 \
+    <>"$sim_ctl" >"$sim_log" 2>&1 &
+  sim_pid=$!
+  pids+=("$sim_pid")
+  # Ready once it has printed its addresses; a failed start ends the process.
+  for _ in $(seq 100); do
+    grep -q 'type "help"' "$sim_log" 2>/dev/null && break
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  if ! grep -q 'type "help"' "$sim_log" 2>/dev/null; then
+    echo "The simulated machine did not start:" >&2
+    cat "$sim_log" >&2
+    exit 1
+  fi
+  echo "Simulated machine ready (serial COM3 in $SMT_SERIAL_DIR, Ethernet on 127.0.0.2; commands to $sim_ctl, output in $sim_log)."
 fi
 
 cd "$start"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "No display: running the program under Xvfb."
-  # Not exec: the simulator is stopped when the program ends.
-  xvfb-run -a -s "-screen 0 1400x1000x24" "$root/build/smt"
-else
-  "$root/build/smt"
+  # A free display number of our own, so it can be named for looking at it.
+  n=99
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 1400x1000x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=($!)
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  export DISPLAY=":$n"
+  echo "No display: the program runs under Xvfb on display :$n."
+  echo "  Look at it: DISPLAY=:$n import -window root shot.png (or x11vnc -display :$n)."
 fi
+# Not exec: the simulator (and Xvfb) are stopped when the program ends.
+"$root/build/smt"

@@ -57,7 +57,8 @@ std::vector<MenuNode> BuildMenuBar() {
         Popup("IDS_MENU_SET", "设置", SettingsItems()),
         Popup("IDS_MENU_Feed", "飞达",
               {Item(cmd::AutoFeed, "ID_AutoFeed", "自动飞达操作"),
-               Item(cmd::AutoTransport, "ID_AutoTransport", "自动送板操作")}),
+               Item(cmd::AutoTransport, "ID_AutoTransport", "自动送板操作"),
+               Item(cmd::SetCover, "ID_SetCover", "封皮设置")}),
         Popup("IDS_MENU_HELP", "帮助",
               {Item(cmd::AppAbout, "ID_APP_ABOUT", "关于SMT"),
                Popup("LanguageSet", "语言设置",
@@ -165,7 +166,24 @@ MenuCaptions LoadMenuTexts(const std::string& startFolder, const std::string& la
     MenuCaptions out;
     CollectCaptions(MenuBarModel(), startFolder, language, out);
     CollectCaptions(PositioningMenuModel(), startFolder, language, out);
+    for (const ToolTipCaption& t : ToolbarTipCaptions())
+        out[t.key] = LoadCaption(startFolder, language, "MenuSetConfig", t.key, t.builtin);
     return out;
+}
+
+const std::vector<ToolTipCaption>& ToolbarTipCaptions() {
+    static const std::vector<ToolTipCaption> tips = {
+        {cmd::PositioningDropDown, "c_Tip_Positioning", "定位"},
+        {cmd::SettingsDropDown, "c_Tip_Settings", "设置"},
+        {cmd::FeedListPanel, "c_Tip_FeedList", "料架列表"},
+        {cmd::PartListPanel, "c_Tip_PartList", "元件列表"},
+    };
+    return tips;
+}
+
+std::string ToolTipOf(const ToolTipCaption& tip, const MenuCaptions& captions) {
+    auto it = captions.find(tip.key);
+    return it != captions.end() ? it->second : tip.builtin;
 }
 
 std::string CaptionOf(const MenuNode& node, const MenuCaptions& captions) {

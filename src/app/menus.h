@@ -37,6 +37,14 @@ using MenuCaptions = std::map<std::string, std::string>;
 MenuCaptions LoadMenuTexts(const std::string& startFolder, const std::string& language);
 // The caption of a node: from `captions` when present, else its built-in text.
 std::string CaptionOf(const MenuNode& node, const MenuCaptions& captions);
+// Tool tips of the toolbar's own four buttons, read with the menu captions.
+struct ToolTipCaption {
+    int id;
+    const char* key;
+    const char* builtin;
+};
+const std::vector<ToolTipCaption>& ToolbarTipCaptions();
+std::string ToolTipOf(const ToolTipCaption& tip, const MenuCaptions& captions);
 
 // Language index of a language command, -1 for other ids.
 int LanguageOfCommand(int id);

@@ -86,6 +86,7 @@ SettingsRefusal CheckSettingsCommand(int id, bool busy, int machineType, int com
     case cmd::NozzleList:  // its start and OK rewrite what a nozzle change works from
     case cmd::AutoFeed:
     case cmd::AutoTransport:
+    case cmd::SetCover:
         return busy ? SettingsRefusal::Running : SettingsRefusal::None;
     case cmd::LampMachineSet:
         return machineType != 4 ? SettingsRefusal::NoFunction : SettingsRefusal::None;
@@ -123,7 +124,7 @@ bool IsSettingsDialogCommand(int id) {
     case cmd::HighSpeedTemplate: case cmd::MediumSpeedTemplate: case cmd::LowSpeedTemplate:
     case cmd::CameraList: case cmd::NozzleList: case cmd::SetPulse: case cmd::OftenData:
     case cmd::PackData: case cmd::MarkData: case cmd::LampMachineSet: case cmd::AutoFeed:
-    case cmd::AutoTransport: case cmd::VersionNumber: case cmd::FirmwareUpdate:
+    case cmd::AutoTransport: case cmd::VersionNumber: case cmd::FirmwareUpdate: case cmd::SetCover:
         return true;
     default:
         return false;

@@ -32,6 +32,14 @@ std::string LoadCaption(const std::string& startFolder, const std::string& langu
                         const std::string& section, const std::string& key,
                         const std::string& builtin);
 
+// The input check messages of edit fields in the interface language (section
+// "InputMessageConfig"); English until a language's texts are loaded.
+void LoadInputMessages(const std::string& startFolder, const std::string& language);
+std::string InputNumberText();                                  // "Please enter a number."
+std::string InputIntegerText();                                 // "Please enter an integer."
+std::string InputNumberBetweenText(double low, double high);    // numbers as "%.15g"
+std::string InputIntegerBetweenText(long long low, long long high);
+
 // One value of config.ini with the usual missing-value text.
 std::string ReadConfig(const std::string& startFolder, const std::string& section,
                        const std::string& key, const std::string& defaultText = kProfileMissing);

@@ -20,6 +20,9 @@ inline constexpr int SetBasic = 32841, DippingStation = 33291, FeedGroup = 32857
                      SetPulse = 32843, OftenData = 32856, PackData = 33062, MarkData = 33125,
                      LampMachineSet = 33185, AutoFeed = 33100, AutoTransport = 33181,
                      VersionNumber = 33183, FirmwareUpdate = 33211, SoftwareUpdate = 33215;
+// The cover-tape page, reached from the feeder menu until the placement strategy
+// dialog that owns it exists.
+inline constexpr int SetCover = 33400;
 inline constexpr int Chinese = 32913, English = 32914, German = 33087;
 inline constexpr int SingleHeadDrag = 33038, GroutGlueSMT = 33040, DoubleHeadFeed = 33041,
                      FourHeadFeed = 33042, DoubleGroutGlueXY = 33146, DoubleHeadCamera = 33175,

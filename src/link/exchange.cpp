@@ -19,8 +19,7 @@ bool sendFailed(std::string_view commandName) {
 }  // namespace
 
 std::string SendFailedText(std::string_view commandName) {
-    std::string name(commandName);
-    return "通讯发送失败 : " + name + "\nSend failed : " + name + " !";
+    return CurrentLinkTexts().sendFailed + CommandBoxName(commandName) + " !";
 }
 
 bool ExchangeSerial(ReplyFamily family, WaitKind kind, std::string_view commandName,

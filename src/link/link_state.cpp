@@ -1,6 +1,7 @@
 #include "link/link_state.h"
 
 #include "link/link_log.h"
+#include "link/commands.h"
 #include "link/locked.h"
 #include "platform/msgbox.h"
 
@@ -79,9 +80,25 @@ const std::atomic<bool>* StopFlagOf(Transport transport) {
 
 void ArmReply(ReplyFamily family) { g_ReplyEvents[family].Reset(); }
 
+std::string CommandBoxName(std::string_view commandName) {
+    const std::string name(commandName);
+    const auto arrow = name.find("->");
+    if (arrow == 0 || arrow > 3) return name;
+    unsigned code = 0;
+    for (std::size_t i = 0; i < arrow; ++i) {
+        const char c = name[i];
+        const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+        if (digit < 0) return name;
+        code = code * 16 + static_cast<unsigned>(digit);
+    }
+    // Known commands have captions of the same "61->..." form; others keep the trace name.
+    const std::string caption = CommandCaption(static_cast<std::uint16_t>(code));
+    return caption.find("->") == std::string::npos ? name : caption;
+}
+
 std::string NoAnswerText(std::string_view commandName) {
-    std::string name(commandName);
-    return "机器无应答 : " + name + "\nNo answer from the machine : " + name + " !";
+    return CurrentLinkTexts().noAnswer + CommandBoxName(commandName) + " !";
 }
 
 bool AwaitEvent(plat::Event& event, WaitKind kind, std::string_view commandName,

@@ -126,6 +126,9 @@ bool AwaitEvent(plat::Event& event, WaitKind kind, std::string_view commandName,
 
 // The text shown when `commandName` went unanswered.
 std::string NoAnswerText(std::string_view commandName);
+// A command's trace name ("61->单轴运动") as a message box names it: the command's
+// caption in the interface language when there is one.
+std::string CommandBoxName(std::string_view commandName);
 
 // ---- trace ----
 // The manual control panel installs the sink that appends to its trace box.
@@ -149,6 +152,8 @@ struct LinkTexts {
     std::string onlineSuccessful = "联机成功";
     std::string onlineError = "联机失败";
     std::string resetFirst = "请先按总复位机器 !";  // the part list's message
+    std::string noAnswer = "机器无应答 : ";   // + command caption + " !"
+    std::string sendFailed = "通讯发送失败 : ";
 };
 LinkTexts CurrentLinkTexts();
 void SetLinkTexts(const LinkTexts& texts);

@@ -111,6 +111,11 @@ const std::vector<CaptionEntry>& ManualControlCaptionTable() {
         {"c_Information_73", "73->移动飞行"}, {"c_Information_74", "74->移动取料"},
         {"c_Information_75", "75->移动取料"}, {"c_Information_77", "77->移动放置"},
         {"c_Information_78", "78->移动放置"},
+        // Beyond the panel's own texts: the reset button's caption and the link's
+        // box texts, so no box mixes languages.
+        {"c_Reset", "复位"},
+        {"c_NoAnswer", "机器无应答 : "},
+        {"c_SendFailed", "通讯发送失败 : "},
     };
     return table;
 }
@@ -146,6 +151,8 @@ void ManualControlTexts::PublishToLink() const {
     t.onlining = Text("c_Onlining");
     t.onlineSuccessful = Text("c_Online_Successful");
     t.onlineError = Text("c_Online_Error");
+    t.noAnswer = Text("c_NoAnswer");
+    t.sendFailed = Text("c_SendFailed");
     SetLinkTexts(t);
     for (int code : {0x53, 0x58, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x71, 0x72, 0x73, 0x74, 0x75,
                      0x77, 0x78}) {

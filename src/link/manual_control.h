@@ -61,7 +61,7 @@ struct CaptionEntry {
     const char* key;      // without the "ManualControl." prefix
     const char* builtin;  // the built-in Chinese text
 };
-// The 91 captions in caption order.
+// The 91 captions in caption order, then the reset button and the link box texts.
 const std::vector<CaptionEntry>& ManualControlCaptionTable();
 
 class ManualControlTexts {

@@ -5,8 +5,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
+#include <thread>
 
 extern char** environ;
 
@@ -16,7 +18,28 @@ std::mutex g_mutex;
 pid_t g_inhibitor = 0;
 bool g_held = false;
 bool g_saidNone = false;
+std::function<void(const std::string&)> g_noticeSink;
+std::function<void()> g_alarmSound;
+
+// Once per process; the caller holds g_mutex.
+void SayNoInhibitor(const std::string& why) {
+    if (g_saidNone) return;
+    g_saidNone = true;
+    const std::string text = "keep-awake: no sleep inhibitor on this system (" + why + ")";
+    if (g_noticeSink) g_noticeSink(text);
+    else std::fprintf(stderr, "%s\n", text.c_str());
+}
 } // namespace
+
+void SetSystemNoticeSink(std::function<void(const std::string&)> sink) {
+    std::lock_guard lock(g_mutex);
+    g_noticeSink = std::move(sink);
+}
+
+void SetAlarmSound(std::function<void()> sound) {
+    std::lock_guard lock(g_mutex);
+    g_alarmSound = std::move(sound);
+}
 
 void SetKeepAwake(bool on) {
     std::lock_guard lock(g_mutex);
@@ -27,16 +50,24 @@ void SetKeepAwake(bool on) {
                               "--why=machine connected", "--mode=block", "sleep", "infinity", nullptr};
         pid_t pid = 0;
         if (posix_spawnp(&pid, "systemd-inhibit", nullptr, nullptr, const_cast<char**>(argv), environ) == 0) {
-            g_inhibitor = pid;
-        } else if (!g_saidNone) {
-            g_saidNone = true;
-            std::fprintf(stderr, "keep-awake: no sleep inhibitor on this system\n");
+            // Without a login manager the inhibitor ends at once: that is no keep-awake.
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) SayNoInhibitor("systemd-inhibit ended at once");
+            else g_inhibitor = pid;
+        } else {
+            SayNoInhibitor("systemd-inhibit cannot be started");
         }
         g_held = true;
     } else {
         if (g_inhibitor > 0) {
-            kill(g_inhibitor, SIGTERM);
-            waitpid(g_inhibitor, nullptr, 0);
+            // One that ended by itself while held (slow to fail) was no keep-awake either.
+            if (waitpid(g_inhibitor, nullptr, WNOHANG) == g_inhibitor) {
+                SayNoInhibitor("systemd-inhibit ended early");
+            } else {
+                kill(g_inhibitor, SIGTERM);
+                waitpid(g_inhibitor, nullptr, 0);
+            }
             g_inhibitor = 0;
         }
         g_held = false;
@@ -49,6 +80,12 @@ bool KeepAwakeHeld() {
 }
 
 void AlarmBeep() {
+    std::function<void()> sound;
+    {
+        std::lock_guard lock(g_mutex);
+        sound = g_alarmSound;
+    }
+    if (sound) return sound();
     if (isatty(STDERR_FILENO)) {
         const char bell = '\a';
         (void)!write(STDERR_FILENO, &bell, 1);

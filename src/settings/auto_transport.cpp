@@ -5,6 +5,7 @@
 #include "base/globals.h"
 #include <memory>
 
+#include "base/captions.h"
 #include "base/numtext.h"
 #include "link/busy.h"
 #include "link/cmd_srv.h"
@@ -116,6 +117,13 @@ DialogCaptions& TheAutoTransportCaptions() {
         {"AutoTransport.c_ResetWidth", "复位宽度"},
         {"AutoTransport.c_SetWidth", "设定宽度"},
         {"AutoTransport.c_SetWidthRange", "宽度范围"},
+        {"AutoTransport.c_Belt_1_1", "皮带1进板距离"},
+        {"AutoTransport.c_Belt_1_2", "皮带1送板距离"},
+        {"AutoTransport.c_Belt_2_1", "皮带2送板距离"},
+        {"AutoTransport.c_Belt_2_2", "皮带2出板距离"},
+        {"AutoTransport.c_Belt_3_1", "皮带3出板距离"},
+        {"AutoTransport.c_Belt_3_2", "皮带3走板距离"},
+        {"AutoTransport.c_SetWidthRangeTo", "至"},
         {"AutoTransport.c_ResetPcbTransport", "复位PCB送板"},
         {"AutoTransport.c_ArriveSetWidth", "到达设定宽度"},
         {"AutoTransport.c_IDOK", "确定"},
@@ -135,9 +143,8 @@ std::optional<FieldRange> FirstOutOfRange(std::initializer_list<FieldRange> fiel
 
 std::string RangeMessage(const FieldRange& f) {
     if (f.integer)
-        return FormatC("Please enter an integer between %lld and %lld.", static_cast<long long>(f.low),
-                       static_cast<long long>(f.high));
-    return FormatC("Please enter a number between %.15g and %.15g.", f.low, f.high);
+        return InputIntegerBetweenText(static_cast<long long>(f.low), static_cast<long long>(f.high));
+    return InputNumberBetweenText(f.low, f.high);
 }
 
 std::optional<FieldRange> CheckAutoTransportRanges(const AutoTransportConfig& c) {

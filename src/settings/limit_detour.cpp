@@ -49,6 +49,8 @@ DialogCaptions& TheDetourCaptions() {
         {"PositionLimitDetour.c_E_N_PositionLimitDetour", "东北位置受限绕行"},
         {"PositionLimitDetour.c_DetourPosition_X", "绕行坐标X"},
         {"PositionLimitDetour.c_DetourPosition_Y", "绕行坐标Y"},
+        {"PositionLimitDetour.c_IDOK", "确定"},
+        {"PositionLimitDetour.c_IDCANCEL", "取消"},
     });
     return captions;
 }

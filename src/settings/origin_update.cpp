@@ -96,6 +96,8 @@ DialogCaptions& TheOriginUpdateCaptions() {
         {"OriginUpdate.c_UpdateNozzle", "更新吸嘴库坐标"},
         {"OriginUpdate.c_UpdateThrow", "更新抛料坐标"},
         {"OriginUpdate.c_Enable", "使能"},
+        {"OriginUpdate.c_IDOK", "确定"},
+        {"OriginUpdate.c_IDCANCEL", "取消"},
     });
     return captions;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/captions.h"
 #include "base/numtext.h"
 #include "platform/msgbox.h"
 #include "platform/text.h"
@@ -11,7 +12,7 @@ namespace smt {
 namespace {
 
 std::string RangeMessage(long long low, long long high) {
-    return FormatC("Please enter an integer between %lld and %lld.", low, high);
+    return InputIntegerBetweenText(low, high);
 }
 
 bool Outside(std::int32_t v, std::int32_t low, std::int32_t high) { return v < low || v > high; }

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "link/exchange.h"
 #include "link/manual_control.h"
 #include "link_fixture.h"
 #include "platform/profile.h"
@@ -74,6 +75,17 @@ TEST(ManualControlTexts, BuiltInsForMissingKeysAndShippedFilesCarryEveryKey) {
     EXPECT_EQ(CurrentLinkTexts().onlineError, "Connect failed");
     EXPECT_EQ(CurrentLinkTexts().message05, "Link");
     SetLinkTexts(LinkTexts{});
+
+    // Boxes name a command by its caption in the interface language; a command
+    // without one keeps its trace name. Shipped English texts throughout.
+    ManualControlTexts english;
+    english.Load(std::string(SMT_SOURCE_DIR) + "/res", "English");
+    english.PublishToLink();
+    EXPECT_EQ(NoAnswerText("61->单轴运动"), "No answer from the machine : 61->Single axis move !");
+    EXPECT_EQ(SendFailedText("01->SendAxisLimit"), "Send failed : 01->SendAxisLimit !");
+    EXPECT_EQ(CommandBoxName("6G->x"), "6G->x");
+    ManualControlTexts().PublishToLink();
+    EXPECT_EQ(NoAnswerText("61->单轴运动"), "机器无应答 : 61->单轴运动 !");
 
     for (const char* language : {"Chinese", "English", "German"}) {
         const std::string path = std::string(SMT_SOURCE_DIR) + "/res/" + language + ".ini";

@@ -1,10 +1,12 @@
 #include "app/ui/mainframe.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QThread>
@@ -15,6 +17,7 @@
 
 #include "base/captions.h"
 #include "base/globals.h"
+#include "base/log.h"
 #include "app/shellservices.h"
 #include "app/ui/smtview.h"
 #include "app/ui/uiservices.h"
@@ -49,12 +52,23 @@ QIcon FrameIcon() {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
+// The radio group of a menu command whose choices exclude each other, null for others.
+const char* ExclusiveGroupOf(int id) {
+    if (LanguageOfCommand(id) >= 0) return "language";
+    if (MachineTypeOfCommand(id) >= 0) return "machineType";
+    if (id == cmd::HighSpeedTemplate || id == cmd::MediumSpeedTemplate || id == cmd::LowSpeedTemplate)
+        return "speedClass";
+    return nullptr;
+}
+
 } // namespace
 
 CMainFrame::CMainFrame() {
     setObjectName("CMainFrame");
     // Window creation: fixed start size, the Chinese title until the language is read.
-    resize(1304, 902);
+    // Within the screen on smaller displays (1280 x 800 and up).
+    const QRect room = screen() ? screen()->availableGeometry() : QRect(0, 0, 1304, 902);
+    resize(QSize(1304, 902).boundedTo(room.size() - QSize(16, 40)));
     m_WindowTitle = kWindowTitles[0];
     setWindowTitle(Q(m_WindowTitle));
     m_AskSavePath = [this](const std::string& suggested) {
@@ -67,6 +81,7 @@ CMainFrame::CMainFrame() {
                    ? dialog.selectedFiles().first().toStdString()
                    : std::string();
     };
+    m_EndProcessNow = [] { std::_Exit(0); };
     m_AskOpenPath = [this] {
         return QFileDialog::getOpenFileName(this, QString(), Q(m_StartDirectory), "Project Files(*.smt)")
             .toStdString();
@@ -135,6 +150,8 @@ void CMainFrame::LoadLanguageSettings() {
     g_LanguageIndex = s.languageIndex;
     m_WindowTitle = s.windowTitle;
     setWindowTitle(Q(m_WindowTitle));
+    ApplyQtLanguage(g_LanguageIndex);
+    LoadInputMessages(m_StartDirectory, m_LanguageName);
 }
 
 void CMainFrame::LoadMachineSet() { g_MachineType = smt::LoadMachineSet(m_StartDirectory); }
@@ -166,6 +183,16 @@ void CMainFrame::AddMenuNodes(QMenu* menu, const std::vector<MenuNode>& nodes) {
             a->setData(n.id);
             a->setObjectName(Q(n.key));
             a->setCheckable(IsCheckable(n.id));
+            // One of several: language, machine type, speed class show as radio items.
+            if (const char* group = ExclusiveGroupOf(n.id)) {
+                auto* g = menu->findChild<QActionGroup*>(group, Qt::FindDirectChildrenOnly);
+                if (!g) {
+                    g = new QActionGroup(menu);
+                    g->setObjectName(group);
+                    g->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+                }
+                g->addAction(a);
+            }
             const int id = n.id;
             connect(a, &QAction::triggered, this, [this, id] { OnCommand(id); });
             if (menuBar) m_actions[n.id] = a;
@@ -216,6 +243,8 @@ void CMainFrame::RelabelMenuBar() {
         RelabelNodes(m_popups[p], model[p].children);
     }
     if (m_mruAnchor) m_mruAnchor->setEnabled(false);  // enabled only by recent entries
+    for (const ToolTipCaption& t : ToolbarTipCaptions())
+        if (QToolButton* b = ToolButton(t.id)) b->setToolTip(Q(ToolTipOf(t, m_MenuCaptions)));
 }
 
 void CMainFrame::UpdateMenuItems(QMenu* menu) {
@@ -271,7 +300,7 @@ void CMainFrame::FillDropDown(QMenu* menu, int buttonId) {
     if (buttonId == cmd::PositioningDropDown) {
         OnPositioningMenuOpened();
         AddMenuNodes(menu, PositioningMenuModel());
-    } else {
+    } else if (buttonId == cmd::SettingsDropDown) {
         AddMenuNodes(menu, SettingsMenuModel());
     }
     UpdateMenuItems(menu);
@@ -306,12 +335,13 @@ void CMainFrame::BuildToolBar() {
     addShared(cmd::EditPaste, QStyle::SP_DialogResetButton);
     m_toolBar->addSeparator();
 
-    struct Button { int id; QStyle::StandardPixmap icon; const char* tip; bool dropDown; };
+    // The feeder list's button carries a drop-down arrow too; its arrow opens nothing.
+    struct Button { int id; QStyle::StandardPixmap icon; bool dropDown; };
     const Button buttons[] = {
-        {cmd::PositioningDropDown, QStyle::SP_ArrowDown, "c_ID_ResetOrigin", true},
-        {cmd::SettingsDropDown, QStyle::SP_FileDialogDetailedView, "IDS_MENU_SET", true},
-        {cmd::FeedListPanel, QStyle::SP_FileDialogListView, "", false},
-        {cmd::PartListPanel, QStyle::SP_FileDialogContentsView, "", false},
+        {cmd::PositioningDropDown, QStyle::SP_ArrowDown, true},
+        {cmd::SettingsDropDown, QStyle::SP_FileDialogDetailedView, true},
+        {cmd::FeedListPanel, QStyle::SP_FileDialogListView, true},
+        {cmd::PartListPanel, QStyle::SP_FileDialogContentsView, false},
     };
     for (const auto& b : buttons) {
         auto* tb = new QToolButton(m_toolBar);
@@ -331,6 +361,8 @@ void CMainFrame::BuildToolBar() {
         m_toolBar->addWidget(tb);
         m_toolButtons[b.id] = tb;
     }
+    for (const ToolTipCaption& t : ToolbarTipCaptions())
+        if (QToolButton* b = ToolButton(t.id)) b->setToolTip(Q(ToolTipOf(t, m_MenuCaptions)));
 }
 
 void CMainFrame::BuildStatusBar() {
@@ -391,6 +423,8 @@ void CMainFrame::OnLanguage(int index) {
     if (index < 0 || index >= kLanguageCount || (s.isBusy && s.isBusy())) return;
     g_LanguageIndex = index;
     m_LanguageName = kLanguageNames[index];
+    ApplyQtLanguage(index);
+    LoadInputMessages(m_StartDirectory, m_LanguageName);
     LoadMenuTexts(m_LanguageName);
     m_WindowTitle = kWindowTitles[index];
     setWindowTitle(Q(m_WindowTitle));
@@ -421,9 +455,10 @@ void CMainFrame::OnMachineType(int id) {
 bool CMainFrame::JoinThreadsPumping() {
     using clock = std::chrono::steady_clock;
     const auto deadline = clock::now() + std::chrono::seconds(5);
-    // Workers may be waiting for a box or a posted task: keep the loop turning.
+    // Workers may be waiting for a posted task: run those, but take no new input
+    // from the operator while closing (boxes asked meanwhile are answered quietly).
     while (plat::RunningWorkers() > 0 && clock::now() < deadline) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
         QThread::msleep(5);
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now());
@@ -438,9 +473,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     h.saveAll = [this] { return m_doc->SaveAll(); };
     h.stopRun = s.stopRun;
     h.raiseStopFlags = s.raiseStopFlags;
-    h.joinThreads = [this] {
+    bool joined = true;
+    h.joinThreads = [this, &joined] {
         SetUiShuttingDown(true);
-        return JoinThreadsPumping();
+        const int running = plat::RunningWorkers();
+        joined = JoinThreadsPumping();
+        if (!joined) LogPrintf(GetLogStream(), true, "Closing: %d worker(s) did not end in time", running);
+        return joined;
     };
     h.saveConfig = [this, &s] {
         bool ok = !s.saveCameraPanelConfig || s.saveCameraPanelConfig(m_StartDirectory);
@@ -456,6 +495,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     if (RunCloseSequence(h, g_MachineType) == CloseDecision::StayOpen) {
         event->ignore();
         return;
+    }
+    if (!joined) {
+        // The settings are written and every log line is in its file (one write
+        // each): end here, with the link, panels and globals still alive for the
+        // worker that did not stop.
+        LogPrintf(GetLogStream(), true, "Closing: process ended with a worker still running");
+        if (m_EndProcessNow) return m_EndProcessNow();
     }
     event->accept();
 }

@@ -57,6 +57,9 @@ public:
     // Asks for a project path (tests replace it).
     std::function<std::string(const std::string&)> m_AskSavePath;
     std::function<std::string()> m_AskOpenPath;
+    // Ends the process at once when a worker outlived the join: nothing it may still
+    // use is destroyed under it (tests replace this).
+    std::function<void()> m_EndProcessNow;
 
     std::string m_StartDirectory;
     std::string m_LanguageName = "Chinese";

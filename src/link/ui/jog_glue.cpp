@@ -1,6 +1,7 @@
 #include "link/ui/jog_glue.h"
 
 #include <QAbstractButton>
+#include <QActionGroup>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -18,6 +19,7 @@
 #include "link/positioning.h"
 #include "link/ui/manual_control_dialog.h"
 #include "platform/uipost.h"
+#include "settings/speed_template.h"
 
 namespace smt {
 
@@ -88,19 +90,39 @@ std::unique_ptr<QMenu> BuildSpeedMenu(CDialogManualControl* panel) {
     const bool eightHeads = panel->MachineType() == 7;
     static const char* const kGroups[] = {"c_XY_RunPositioning", "c_Z_RunPositioning", "c_A_RunPositioning",
                                           "c_F_RunPositioning", "c_S_RunPositioning"};
+    // The operator sees which gear and step the next jog uses: the XY items mark the
+    // gear, the other groups the speed their step came from, the banks the bank.
+    const ManualControlConfig& c = panel->Config();
+    const SpeedTemplateSettings speeds = TheSpeedTemplates().Settings();
+    const std::int32_t steps[] = {c.m_XY_RunSteps, c.m_Z_RunSteps, c.m_A_RunSteps, c.m_Feed_RunSteps,
+                                  c.m_S_RunSteps};
     for (int g = 0; g < kJogGroupCount; ++g) {
         QMenu* sub = menu->addMenu(Q(t.Text(kGroups[g])));
         sub->setEnabled(!(eightHeads && (g == 3 || g == 4)));
-        for (const SpeedMenuItem& item : SpeedMenuItems())
-            if (static_cast<int>(item.group) == g) sub->addAction(Q(t.Text(item.captionKey)))->setData(item.id);
+        auto* exclusive = new QActionGroup(sub);
+        bool marked = false;
+        for (const SpeedMenuItem& item : SpeedMenuItems()) {
+            if (static_cast<int>(item.group) != g) continue;
+            QAction* a = sub->addAction(Q(t.Text(item.captionKey)));
+            a->setData(item.id);
+            a->setCheckable(true);
+            exclusive->addAction(a);
+            const bool on = item.group == JogGroup::XY ? item.gear == c.m_SpeedGears
+                                                       : JogStep(speeds, item.gear, item.group) == steps[g];
+            if (on && !marked) a->setChecked(marked = true);
+        }
     }
     QMenu* banks = menu->addMenu(Q(t.Text("c_F_PosSwitch")));
     banks->setEnabled(!eightHeads);
+    auto* bankGroup = new QActionGroup(banks);
     static const char* const kBanks[] = {"c_ID_Feed_East", "c_ID_Feed_South", "c_ID_Feed_West", "c_ID_Feed_North"};
     for (int b = 0; b < 4; ++b) {
         QAction* a = banks->addAction(Q(t.Text(kBanks[b])));
         a->setData(kMenuBankFirst + b);
         a->setEnabled(b != 1);  // the south bank has no drives
+        a->setCheckable(true);
+        bankGroup->addAction(a);
+        a->setChecked(b == c.m_Feed_Direction);
     }
     menu->addAction(Q(t.Text("c_Cameragetmark1offset")))->setData(kMenuMark1Offset);
     menu->addAction(Q(t.Text("c_Cameragetmark2offset")))->setData(kMenuMark2Offset);

@@ -9,9 +9,11 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTextCursor>
+#include <QTimer>
 #include <QToolButton>
 
 #include "app/shellservices.h"
@@ -23,6 +25,7 @@
 #include "platform/threads.h"
 #include "platform/uipost.h"
 #include "base/globals.h"
+#include "link/command_common.h"
 #include "link/commands.h"
 #include "link/reply_handlers.h"
 #include "settings/basic_settings.h"
@@ -99,7 +102,14 @@ CDialogManualControl::CDialogManualControl(QWidget* parent) : QFrame(parent) {
     m_coordinates = new QGroupBox(this);
     m_coordinates->setObjectName("c1250");
     m_controls[mc::CoordinatesGroup] = m_coordinates;
-    for (int id : {mc::PosX, mc::PosY, mc::PosZ, mc::PosA, mc::CommandCounter, mc::ReplyCounter}) addField(id);
+    for (int id : {mc::PosX, mc::PosY, mc::PosZ, mc::PosA, mc::CommandCounter, mc::ReplyCounter}) {
+        // A whole "-1234.5678" in the narrow field.
+        QLineEdit* e = addField(id);
+        QFont small = e->font();
+        small.setPointSizeF(small.pointSizeF() - 1);
+        e->setFont(small);
+        e->setTextMargins(0, 0, 0, 0);
+    }
     Control(mc::PosX)->setToolTip("X");
     Control(mc::PosY)->setToolTip("Y");
     Control(mc::PosZ)->setToolTip("Z");
@@ -124,6 +134,28 @@ CDialogManualControl::CDialogManualControl(QWidget* parent) : QFrame(parent) {
     g_AxisLimitEvent.Reset();
     LayoutManualControlForModel(m_machineType);
     m_initialised = true;
+    // The link drops on its own threads (port lost, no answer): the panel follows
+    // the connection state so the operator never sees a dead link as connected.
+    auto* watch = new QTimer(this);
+    watch->setObjectName("linkWatch");
+    connect(watch, &QTimer::timeout, this, &CDialogManualControl::FollowConnection);
+    watch->start(150);
+}
+
+void CDialogManualControl::FollowConnection() {
+    const bool connected = g_Connected.load();
+    if (connected == m_shownConnected) return;
+    m_shownConnected = connected;
+    if (!connected) {
+        if (!Connecting()) SetConnectCaption(TheManualControlTexts().Text("c_Online"));
+        EnableManualControls(false);
+        return;
+    }
+    // Connected again: the fields show what the machine stands at.
+    cmd::ShowField(PositionField::X, g_PulseX);
+    cmd::ShowField(PositionField::Y, g_PulseY);
+    cmd::ShowField(PositionField::Z, g_PulseZ[0]);
+    cmd::ShowField(PositionField::A, g_PulseA[0]);
 }
 
 CDialogManualControl::~CDialogManualControl() {
@@ -265,10 +297,15 @@ void CDialogManualControl::LoadManualControlTexts(const std::string& folder, con
 void CDialogManualControl::SetManualControlTexts() {
     const auto& t = TheManualControlTexts();
     m_coordinates->setTitle(Q(t.Text("c_CoordinatesShow")));
-    static_cast<QAbstractButton*>(Control(mc::Connect))->setText(Q(t.Text("c_Online")));
+    // A language switch keeps what the button says about the link.
+    const char* connectKey = g_Connected.load() ? "c_Online_Successful" : Connecting() ? "c_Onlining" : "c_Online";
+    static_cast<QAbstractButton*>(Control(mc::Connect))->setText(Q(t.Text(connectKey)));
+    static_cast<QAbstractButton*>(Control(mc::Reset))->setText(Q(t.Text("c_Reset")));
     for (int n = 1; n <= 8; ++n)
         static_cast<QAbstractButton*>(Control(mc::Pumps[n - 1]))
             ->setText(Q(t.Text("c_SolenoidSalve" + std::to_string(n))));
+    applyFeedBankIcon();
+    if (m_initialised) LayoutManualControlForModel(m_machineType);  // widths follow the captions
 }
 
 void CDialogManualControl::LoadManualControlConfig(const std::string& configPath) {
@@ -282,11 +319,14 @@ bool CDialogManualControl::SaveManualControlConfig(const std::string& startFolde
 }
 
 void CDialogManualControl::applyFeedBankIcon() {
-    static const char* const kBanks[] = {"东", "南", "西", "北"};
+    static const char* const kBanks[] = {"c_ID_Feed_East", "c_ID_Feed_South", "c_ID_Feed_West", "c_ID_Feed_North"};
     auto* b = static_cast<QAbstractButton*>(Control(mc::FeedBank));
-    // The bank's icon: shown here as the bank's name; any other value keeps "方位".
+    // The bank's icon: shown here as the bank's name in the interface language; any
+    // other value keeps the button's own text "方位".
     const int icon = FeedBankIcon(m_config.m_Feed_Direction);
-    b->setText(icon ? QString::fromUtf8(kBanks[icon - 382]) : QStringLiteral("方位"));
+    const auto& t = TheManualControlTexts();
+    b->setText(icon ? Q(t.Text(kBanks[icon - 382])) : QStringLiteral("方位"));
+    b->setToolTip(Q(t.Text("c_F_PosSwitch")));
 }
 
 // ---- layout ----
@@ -340,39 +380,77 @@ void CDialogManualControl::LayoutManualControlForModel(int machineType) {
             place(mc::ZPlus[n - 1], x, 4, zw, zh);
             place(mc::ZMinus[n - 1], x, 8 + zh, zw, zh);
         }
-        k = 0;
+        // Type 0's tall Z buttons leave no room for the A buttons below them: they
+        // stand beside the Z buttons, so the step text stays above the trace box.
+        k = big ? static_cast<int>(l.zNozzles.size()) : 0;
+        const int aTop = big ? 4 : 12 + 2 * zh;
         for (int n : l.aNozzles) {
             const int x = 160 + k++ * (big ? 64 : 40);
-            place(mc::APlus[n - 1], x, 12 + 2 * zh, aw, ah);
-            place(mc::AMinus[n - 1], x, 14 + 2 * zh + ah, aw, ah);
+            place(mc::APlus[n - 1], x, aTop, aw, ah);
+            place(mc::AMinus[n - 1], x, aTop + 2 + ah, aw, ah);
         }
-        const int below = 18 + 2 * zh + 2 * ah;
+        const int below = big ? 12 + 2 * zh : 18 + 2 * zh + 2 * ah;
         place(mc::HeadGroup, 360, 4, 50, 30);
         showControl(mc::HeadGroup, l.headGroup);
         // Positions, counters and jog steps.
         place(mc::CoordinatesGroup, 156, below, 260, 68);
-        place(mc::PosX, 162, below + 20, 60, 20);
-        place(mc::PosY, 226, below + 20, 60, 20);
-        place(mc::PosZ, 290, below + 20, 60, 20);
-        place(mc::PosA, 354, below + 20, 58, 20);
-        place(mc::CommandCounter, 162, below + 43, 60, 20);
-        place(mc::ReplyCounter, 226, below + 43, 60, 20);
+        place(mc::PosX, 160, below + 20, 63, 20);
+        place(mc::PosY, 224, below + 20, 63, 20);
+        place(mc::PosZ, 288, below + 20, 63, 20);
+        place(mc::PosA, 352, below + 20, 63, 20);
+        place(mc::CommandCounter, 160, below + 43, 63, 20);
+        place(mc::ReplyCounter, 224, below + 43, 63, 20);
         place(mc::StepText, 160, below + 70, 260, 18);
-        // Nozzle values and pumps in the right column, the connect button below.
+        // Nozzle values and pumps in the right column, the connect button below. The
+        // pump boxes are as wide as their captions need (up to the panel's edge), the
+        // value fields just left of them.
+        int pumpWidth = big ? 64 : 74;
+        for (int n = 1; n <= l.pumps; ++n) {
+            QWidget* pump = Control(mc::Pumps[n - 1]);
+            pump->setFont(font());
+            pumpWidth = std::max(pumpWidth, std::min(96, pump->sizeHint().width()));
+        }
+        const int pumpX = 522 - pumpWidth;
         for (int n = 1; n <= 8; ++n) {
             const int row = big ? 4 + (n - 1) * 32 : 4 + (n - 1) * 22;
-            if (n <= l.nozzleFields) place(mc::NozzleFields[n - 1], 420, row + 4, 24, 17);
+            if (n <= l.nozzleFields) place(mc::NozzleFields[n - 1], pumpX - 27, row + 4, 24, 17);
             else showControl(mc::NozzleFields[n - 1], false);
-            if (n <= l.pumps) place(mc::Pumps[n - 1], 448, row, big ? 64 : 77, big ? 30 : 21);
-            else showControl(mc::Pumps[n - 1], false);
+            if (n <= l.pumps) {
+                // A caption still too long gets smaller type.
+                QWidget* pump = Control(mc::Pumps[n - 1]);
+                place(mc::Pumps[n - 1], pumpX, row, pumpWidth, big ? 30 : 21);
+                QFont f = font();
+                while (pump->sizeHint().width() > pump->width() && f.pointSizeF() > 6) {
+                    f.setPointSizeF(f.pointSizeF() - 0.5);
+                    pump->setFont(f);
+                }
+            } else {
+                showControl(mc::Pumps[n - 1], false);
+            }
         }
         place(mc::Connect, 430, 186, 80, 80);
+        fitCoordinatesTitle();
     }
     m_trace->setGeometry(1, 276, 525, 64);
     if (m_initialised) {
         QResizeEvent e(size(), size());
         resizeEvent(&e);
     }
+}
+
+void CDialogManualControl::fitCoordinatesTitle() {
+    // The caption spaces its two words over the field columns; when a language's
+    // words do not fit the box, the gap and then the title's type shrink.
+    QString title = m_coordinates->title();
+    m_coordinates->setFont(font());
+    const int room = m_coordinates->width() - 12;
+    if (m_coordinates->fontMetrics().horizontalAdvance(title) > room) {
+        title.replace(QRegularExpression(" {3,}"), "  ");
+        m_coordinates->setTitle(title);
+    }
+    QFont f = font();
+    while (QFontMetrics(f).horizontalAdvance(title) > room && f.pointSizeF() > 6) f.setPointSizeF(f.pointSizeF() - 0.5);
+    m_coordinates->setFont(f);
 }
 
 void CDialogManualControl::resizeEvent(QResizeEvent* event) {

@@ -84,6 +84,9 @@ private:
     void place(int id, int x, int y, int w, int h);
     void showControl(int id, bool on);
     void applyFeedBankIcon();
+    // Caption and enabled state after the link went down or came back.
+    void FollowConnection();
+    void fitCoordinatesTitle();
 
     std::map<int, QWidget*> m_controls;
     QPlainTextEdit* m_trace = nullptr;
@@ -92,6 +95,7 @@ private:
     int m_machineType = 0;
     int m_headGroup = 1;
     bool m_initialised = false;
+    bool m_shownConnected = false;
     std::function<void(int, bool)> m_controlHandler;
 };
 

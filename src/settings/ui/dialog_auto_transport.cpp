@@ -58,7 +58,7 @@ constexpr int kTestButtons[] = {at::WholeTest,     at::BoardInJog,    at::BoardI
 struct EditDef {
     int id;
     const char* member;
-    const char* captionKey;  // nullptr: captioned by the belt rows
+    const char* captionKey;
     bool integer;
 };
 constexpr EditDef kEdits[] = {
@@ -67,16 +67,16 @@ constexpr EditDef kEdits[] = {
     {1014, "m_StepValue", "c_StepValue", true},
     {1013, "m_ClampTime", "c_ClampTime", true},
     {1015, "m_WaitTimeOut", "c_WaitTimeOut", true},
-    {1005, "m_AutoTransport_1_1", nullptr, false},
-    {1006, "m_AutoTransport_1_2", nullptr, false},
-    {1007, "m_AutoTransport_2_1", nullptr, false},
-    {1008, "m_AutoTransport_2_2", nullptr, false},
-    {1009, "m_AutoTransport_3_1", nullptr, false},
-    {1010, "m_AutoTransport_3_2", nullptr, false},
+    {1005, "m_AutoTransport_1_1", "c_Belt_1_1", false},
+    {1006, "m_AutoTransport_1_2", "c_Belt_1_2", false},
+    {1007, "m_AutoTransport_2_1", "c_Belt_2_1", false},
+    {1008, "m_AutoTransport_2_2", "c_Belt_2_2", false},
+    {1009, "m_AutoTransport_3_1", "c_Belt_3_1", false},
+    {1010, "m_AutoTransport_3_2", "c_Belt_3_2", false},
     {1011, "m_ResetWidth", "c_ResetWidth", false},
     {1012, "m_SetWidth", "c_SetWidth", false},
     {1016, "m_MinRange", "c_SetWidthRange", true},
-    {1017, "m_MaxRange", nullptr, true},
+    {1017, "m_MaxRange", "c_SetWidthRangeTo", true},
 };
 
 }  // namespace
@@ -144,7 +144,7 @@ CDialogAutoTransport::CDialogAutoTransport(AutoTransport& transport, QWidget* pa
         edit->setObjectName(e.member);
         m_edits[e.id] = edit;
         m_controls[e.id] = edit;
-        auto* label = new QLabel(e.captionKey ? Caption(e.captionKey) : QString::fromLatin1(e.member), this);
+        auto* label = new QLabel(Caption(e.captionKey), this);
         label->setObjectName(QString("label_") + e.member);
         if (e.id == 1011) m_resetWidthLabel = label;
         if (e.id == 1016) m_rangeLabel = label;
@@ -264,8 +264,7 @@ void CDialogAutoTransport::ApplyLanguage() {
     text(at::ResetWidth, "c_ResetPcbTransport");
     text(at::ArriveSetWidth, "c_ArriveSetWidth");
     for (const EditDef& e : kEdits)
-        if (e.captionKey)
-            if (auto* l = findChild<QLabel*>(QString("label_") + e.member)) l->setText(Caption(e.captionKey));
+        if (auto* l = findChild<QLabel*>(QString("label_") + e.member)) l->setText(Caption(e.captionKey));
     if (auto* ok = findChild<QPushButton*>("IDOK")) ok->setText(Caption("c_IDOK"));
     if (auto* cancel = findChild<QPushButton*>("IDCANCEL")) cancel->setText(Caption("c_IDCANCEL"));
 }

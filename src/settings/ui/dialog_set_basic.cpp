@@ -139,13 +139,18 @@ void CDialogSetBasic::BuildControls() {
     auto* page = new QWidget(scroll);
     scroll->setWidget(page);
     outer->addWidget(scroll);
-    auto* columns = new QHBoxLayout(page);
+    // Two columns over two rows, so the page fits a 1280-pixel screen's width and
+    // scrolls only downwards: the heads and offsets above, checking, cameras,
+    // link, limits and switches below.
+    auto* columns = new QGridLayout(page);
     auto* left = new QVBoxLayout;
     auto* middle = new QVBoxLayout;
     auto* right = new QVBoxLayout;
-    columns->addLayout(left);
-    columns->addLayout(middle);
-    columns->addLayout(right);
+    auto* lowerRight = new QVBoxLayout;
+    columns->addLayout(left, 0, 0);
+    columns->addLayout(middle, 0, 1);
+    columns->addLayout(right, 1, 0);
+    columns->addLayout(lowerRight, 1, 1);
 
     // A captioned edit with an optional teach button.
     auto editRow = [this](QGridLayout* g, int row, const char* caption, const char* member, int teach) {
@@ -178,11 +183,13 @@ void CDialogSetBasic::BuildControls() {
     editRow(bg, 11, "c_FeedOverBack", "m_FeedOverBack", 0);
     auto* corrections = new QWidget(basic);
     auto* cg = new QGridLayout(corrections);
+    // Four nozzles a row, so the column stays narrow enough for a 1280-pixel screen.
     for (int n = 1; n <= 8; ++n) {
-        cg->addWidget(new QLabel(QString("X%1").arg(n), corrections), 0, n - 1);
-        AddEdit(cg, 1, n - 1, ("m_Correction_X" + std::to_string(n)).c_str());
-        cg->addWidget(new QLabel(QString("Y%1").arg(n), corrections), 2, n - 1);
-        AddEdit(cg, 3, n - 1, ("m_Correction_Y" + std::to_string(n)).c_str());
+        const int row = (n - 1) / 4 * 2, col = (n - 1) % 4;
+        cg->addWidget(new QLabel(QString("X%1").arg(n), corrections), row, col);
+        AddEdit(cg, row + 1, col, ("m_Correction_X" + std::to_string(n)).c_str());
+        cg->addWidget(new QLabel(QString("Y%1").arg(n), corrections), row + 4, col);
+        AddEdit(cg, row + 5, col, ("m_Correction_Y" + std::to_string(n)).c_str());
     }
     bg->addWidget(corrections, 12, 0, 1, 3);
     auto* updateOrigin = smt::ui::KeyButton("c_UpdateOrigin", basic);
@@ -254,8 +261,9 @@ void CDialogSetBasic::BuildControls() {
     auto* values = new QWidget(suction);
     auto* valueGrid = new QGridLayout(values);
     for (int n = 1; n <= 8; ++n) {
-        valueGrid->addWidget(new QLabel(QString::number(n), values), 0, n - 1);
-        AddEdit(valueGrid, 1, n - 1, ("m_SuctionNozzleValue" + std::to_string(n)).c_str());
+        const int row = (n - 1) / 4 * 2, col = (n - 1) % 4;
+        valueGrid->addWidget(new QLabel(QString::number(n), values), row, col);
+        AddEdit(valueGrid, row + 1, col, ("m_SuctionNozzleValue" + std::to_string(n)).c_str());
     }
     sg->addWidget(values, 3, 0, 1, 3);
     right->addWidget(suction);
@@ -277,6 +285,8 @@ void CDialogSetBasic::BuildControls() {
     right->addWidget(link);
 
     // Travel limits.
+    right->addStretch();
+    right = lowerRight;
     auto* limits = Group("c_LimitSet", page);
     auto* lg = new QGridLayout(limits);
     const char* limitKeys[7] = {"X_Limit", "Y_Limit", "Z_Limit", "EastFeed_Limit", "SouthFeed_Limit",

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "base/captions.h"
 #include "base/numtext.h"
 #include "platform/msgbox.h"
 #include "settings/ui/field_text.h"
@@ -61,7 +62,7 @@ bool TakeBoundedInt(QLineEdit* edit, int& value, int low, int high) {
     int parsed = 0;
     if (!TakeNumber(edit, parsed)) return false;
     if (parsed < low || parsed > high) {
-        plat::MessageBoxOk(FormatC("Please enter an integer between %d and %d.", low, high));
+        plat::MessageBoxOk(InputIntegerBetweenText(low, high));
         edit->setFocus();
         edit->selectAll();
         return false;

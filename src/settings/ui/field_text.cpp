@@ -5,6 +5,7 @@
 #include <type_traits>
 #include <string>
 
+#include "base/captions.h"
 #include "base/numtext.h"
 #include "platform/msgbox.h"
 
@@ -40,16 +41,16 @@ QString NumberText(int value) { return QString::fromStdString(FormatInt(value));
 
 bool TakeNumber(QLineEdit* edit, double& value, std::optional<std::pair<double, double>> bounds) {
     double parsed = 0;
-    if (!ParseWhole(Trimmed(edit), parsed)) return Refuse(edit, "Please enter a number.");
+    if (!ParseWhole(Trimmed(edit), parsed)) return Refuse(edit, InputNumberText());
     if (bounds && (parsed < bounds->first || parsed > bounds->second))
-        return Refuse(edit, FormatC("Please enter a number between %.15g and %.15g.", bounds->first, bounds->second));
+        return Refuse(edit, InputNumberBetweenText(bounds->first, bounds->second));
     value = parsed;
     return true;
 }
 
 bool TakeNumber(QLineEdit* edit, int& value) {
     int parsed = 0;
-    if (!ParseWhole(Trimmed(edit), parsed)) return Refuse(edit, "Please enter an integer.");
+    if (!ParseWhole(Trimmed(edit), parsed)) return Refuse(edit, InputIntegerText());
     value = parsed;
     return true;
 }

@@ -1,8 +1,10 @@
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolButton>
 
 #include <atomic>
+#include <thread>
 
 #include "app/menus.h"
 #include "link/positioning.h"
@@ -55,7 +57,9 @@ protected:
 } // namespace
 
 TEST_F(EnglishType4, StartsWithItsPanelsAndMenusFollowTheMachineType) {
-    EXPECT_EQ(f->size(), QSize(1304, 902));
+    // Its fixed start size, within a smaller screen.
+    const QSize room = f->screen()->availableGeometry().size() - QSize(16, 40);
+    EXPECT_EQ(f->size(), QSize(1304, 902).boundedTo(room));
     EXPECT_EQ(g_LanguageIndex, 1);
     EXPECT_EQ(g_MachineType, 4);
     EXPECT_EQ(f->menuBar()->actions().at(0)->text(), "File");
@@ -263,6 +267,26 @@ TEST_F(Shell, ClosingWhileBusyStopsAndJoinsWorkersFirst) {
     EXPECT_EQ(workersAtConfigSave, 0);
     EXPECT_FALSE(running);
     EXPECT_EQ(boxesAskedByWorker, 1);
+}
+
+TEST_F(Shell, AWorkerThatIgnoresTheCancelEndsTheProcessAfterTheSettingsAndKeepsItsObjects) {
+    std::atomic<bool> release{false};
+    std::atomic<bool> panelAlive{false};
+    plat::StartWorker("stuck", [&] {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));  // ignores every cancel
+        panelAlive = GetShellServices().saveManualControlConfig != nullptr;
+    });
+    int ended = 0;
+    f->m_EndProcessNow = [&] { ++ended; };
+    bool settingsWritten = false;
+    GetShellServices().saveCameraPanelConfig = [&](const std::string&) { settingsWritten = true; };
+    f->close();
+    EXPECT_EQ(ended, 1);
+    EXPECT_TRUE(settingsWritten);
+    // The worker goes on with the panel and its hooks still in place.
+    release = true;
+    for (int i = 0; i < 200 && !panelAlive; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_TRUE(panelAlive);
 }
 
 TEST(ShellStart, MissingTableFileEndsTheStart) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QActionGroup>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
@@ -58,6 +59,16 @@ TEST_F(JogGlue, SpeedMenuGreysTheSouthBankAndTheFeederPartsOnEightHeads) {
     EXPECT_TRUE(banks->actions().at(2)->isEnabled());
     EXPECT_EQ(Submenu(*menu, 0)->actions().at(1)->data().toInt(), 32955);
     EXPECT_EQ(menu->actions().at(7)->data().toInt(), kMenuMark2Offset);
+
+    // The gear and the bank in use carry the mark; the others are radio items beside them.
+    panel->Config().m_SpeedGears = 2;
+    panel->Config().m_Feed_Direction = 3;
+    menu = BuildSpeedMenu(panel.get());
+    std::vector<bool> marks;
+    for (QAction* a : Submenu(*menu, 0)->actions()) marks.push_back(a->isChecked());
+    EXPECT_EQ(marks, (std::vector<bool>{false, false, true, false}));
+    EXPECT_TRUE(Submenu(*menu, 5)->actions().at(3)->isChecked());
+    EXPECT_TRUE(Submenu(*menu, 5)->actions().at(0)->actionGroup()->isExclusive());
 
     panel->LayoutManualControlForModel(7);
     menu = BuildSpeedMenu(panel.get());

@@ -23,6 +23,8 @@
 #include <thread>
 
 #include "../../app/ui/shell_fixture.h"
+#include "app/menus.h"
+#include "base/captions.h"
 #include "app/ui/uiservices.h"
 #include "link/commands.h"
 #include "link/homing.h"
@@ -229,6 +231,37 @@ TEST(ManualControlScreenshot, ConnectedMainWindowUnderXvfb) {
         EXPECT_EQ(static_cast<QLineEdit*>(panel->Control(mc::PosX))->text(), "123.4500");
         const QPixmap shot = app.Frame()->grab();
         ASSERT_TRUE(shot.save(QString::fromLocal8Bit(out), "PNG"));
+        auto connectText = [&] { return static_cast<QAbstractButton*>(panel->Control(mc::Connect))->text(); };
+        // A language switch keeps what the connect button says; the main window in each language.
+        const char* shots = std::getenv("SMT_SCREENSHOT_DIR");
+        const std::pair<int, const char*> languages[] = {
+            {cmd::English, "Connected"}, {cmd::German, "Verbunden"}, {cmd::Chinese, "联机成功"}};
+        for (const auto& [command, connected] : languages) {
+            app.Frame()->Action(command)->trigger();
+            for (int i = 0; i < 30; ++i) QApplication::processEvents();
+            EXPECT_EQ(connectText(), QString::fromUtf8(connected));
+            EXPECT_TRUE(panel->Control(mc::Reset)->isEnabled());
+            if (shots)
+                app.Frame()->grab().save(QStringLiteral("%1/main_window_%2.png")
+                                             .arg(shots, kLanguageNames[g_LanguageIndex]), "PNG");
+        }
+        // The port goes away: the button offers to connect again and the panel is off,
+        // also after a language switch.
+        machine.serial()->Unplug();
+        ASSERT_TRUE(PumpUntil([&] { return connectText() == "联机"; }));
+        EXPECT_FALSE(panel->Control(mc::Reset)->isEnabled());
+        EXPECT_FALSE(panel->Control(mc::XPlus)->isEnabled());
+        app.Frame()->Action(cmd::English)->trigger();
+        QApplication::processEvents();
+        EXPECT_EQ(connectText(), "Connect");
+        EXPECT_FALSE(panel->Control(mc::XPlus)->isEnabled());
+        // Connected again (no homing): the fields show where the machine stands.
+        ASSERT_TRUE(machine.serial()->Replug());
+        TheBasicSettings().m_OnlineToReset = 0;
+        static_cast<QLineEdit*>(panel->Control(mc::PosX))->clear();
+        panel->OnConnect();
+        ASSERT_TRUE(PumpUntil([&] { return g_Connected.load() && connectText() == "Connected"; }));
+        ASSERT_TRUE(PumpUntil([&] { return static_cast<QLineEdit*>(panel->Control(mc::PosX))->text() == "123.4500"; }));
         GetSerialLink().Close();
         machine.Stop();
         return;
@@ -239,7 +272,7 @@ TEST(ManualControlScreenshot, ConnectedMainWindowUnderXvfb) {
     const fs::path png = artifacts / "manual_control_connected.png";
     fs::remove(png);
     const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string command = "xvfb-run -a -s '-screen 0 1400x1000x24' env QT_QPA_PLATFORM=xcb "
+    const std::string command = "xvfb-run -a -s '-screen 0 1280x800x24' env QT_QPA_PLATFORM=xcb "
                                 "ASAN_OPTIONS=detect_leaks=0 SMT_PANEL_SCREENSHOT_OUT='" + png.string() + "' '" +
                                 self + "' --gtest_filter=ManualControlScreenshot.* >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;

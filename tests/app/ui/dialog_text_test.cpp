@@ -1,0 +1,139 @@
+// Every dialog the settings menus open, and the main window, in all three languages:
+// no visible label or button is blank or shows a code name, no text is cut off and
+// no window needs more than a 1280 x 800 screen.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+
+#include "app/menus.h"
+#include "app/ui/uiservices.h"
+#include "base/captions.h"
+#include "link/ui/manual_control_dialog.h"
+#include "settings/basic_settings.h"
+#include "settings/ui/settings_wiring.h"
+#include "shell_fixture.h"
+
+namespace smt::test {
+namespace {
+
+int TextWidth(const QWidget& w, const QString& text) {
+    int widest = 0;
+    for (const QString& line : text.split('\n')) widest = std::max(widest, w.fontMetrics().horizontalAdvance(line));
+    return widest;
+}
+
+// One window without the dialogs it holds (they are walked on their own); faults as lines.
+void Walk(QWidget& window, const std::string& where, std::string& faults) {
+    static const QRegularExpression kCodeName("^(m_\\w+|c_\\w+|IDC?_\\w+|IDOK|IDCANCEL)$");
+    // Status lines are empty until something runs.
+    static const QStringList kStatus = {"IDC_Step", "c1223", "messagePane", "pathPane"};
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (w->window() != &window || !w->isVisibleTo(&window)) continue;
+        const std::string name = where + "/" + w->objectName().toStdString();
+        auto check = [&](const QString& text, bool blankAllowed, int room) {
+            if (text.trimmed().isEmpty() && !blankAllowed) faults += name + ": blank\n";
+            if (kCodeName.match(text).hasMatch()) faults += name + ": code name " + text.toStdString() + "\n";
+            if (room >= 0 && TextWidth(*w, text) > room) faults += name + ": cut off " + text.toStdString() + "\n";
+        };
+        // Nothing sticks out of the panel or page that holds it.
+        const bool captioned = qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w);
+        if (captioned && w->parentWidget() != &window && w->geometry().right() >= w->parentWidget()->width())
+            faults += name + ": past its panel's edge\n";
+        if (auto* l = qobject_cast<QLabel*>(w); l && l->pixmap().isNull()) {
+            check(l->text(), kStatus.contains(l->objectName()), l->wordWrap() ? -1 : l->contentsRect().width());
+        } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
+            auto* tool = qobject_cast<QToolButton*>(b);
+            if (b->objectName().startsWith("qt_") || (tool && tool->toolButtonStyle() == Qt::ToolButtonIconOnly))
+                continue;  // Qt's own arrows, icon buttons
+            // A check box needs its indicator besides the text; a push button its bevel.
+            const bool box = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
+            check(b->text(), !b->icon().isNull(),
+                  box ? b->width() - (b->sizeHint().width() - TextWidth(*b, b->text())) : b->width() - 6);
+        } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
+            check(g->title(), true, g->width() - 12);
+        } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            if (TextWidth(*e, e->text()) > e->width() - 8) faults += name + ": shows part of " + e->text().toStdString() + "\n";
+        }
+    }
+}
+
+void WalkDialog(QDialog& d, const std::string& where, std::string& faults) {
+    d.hide();  // a dialog held by another one comes up with it: open it as its button does
+    d.show();
+    // Shown, captioned, laid out, fitted: each step posts the next.
+    for (int i = 0; i < 4; ++i) QApplication::processEvents();
+    const std::string name = where + "/" + d.objectName().toStdString();
+    // Its own least size fits 1280 x 800; it is shown as large as its content (a
+    // scrolled page counted whole) as far as the screen allows.
+    const QSize need = ContentSize(d), least = d.minimumSizeHint();
+    const QSize room = d.screen()->availableGeometry().size() - QSize(16, 40);
+    if (least.width() > 1264 || least.height() > 760 || d.width() < std::min(need.width(), room.width()) ||
+        d.height() < std::min(need.height(), room.height()))
+        faults += name + QStringLiteral(": needs %1 x %2, shown %3 x %4\n")
+                             .arg(need.width()).arg(need.height()).arg(d.width()).arg(d.height()).toStdString();
+    for (QScrollArea* scroll : d.findChildren<QScrollArea*>())  // where the screen has room, no sideways scrolling
+        if (need.width() <= room.width() && scroll->widget()->width() > scroll->viewport()->width())
+            faults += name + ": scrolls sideways\n";
+    Walk(d, name, faults);
+    for (QDialog* inner : d.findChildren<QDialog*>())  // the dialogs its buttons open
+        if (inner->parentWidget() == &d) WalkDialog(*inner, name, faults);
+    d.hide();
+}
+
+std::vector<int> SettingsCommands(const std::vector<MenuNode>& nodes) {
+    std::vector<int> ids;
+    for (const MenuNode& n : nodes) {
+        if (n.kind == MenuKind::Command && IsSettingsDialogCommand(n.id)) ids.push_back(n.id);
+        const auto inner = SettingsCommands(n.children);
+        ids.insert(ids.end(), inner.begin(), inner.end());
+    }
+    return ids;
+}
+
+TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
+    ShellApp app;
+    WireSettingsServices();
+    ASSERT_TRUE(app.Start());
+    g_MachineType = 4;  // the widest dialogs: second table, lamp table
+    TheBasicSettings().m_CommModel = 1;  // the firmware update opens on Ethernet only
+    app.Frame()->resize(1280, 760);
+    app.Frame()->show();
+    std::string faults;
+    std::set<std::string> walked;
+    app.View()->m_RunModal = [&](QDialog& d) {
+        walked.insert(d.objectName().toStdString());
+        WalkDialog(d, kLanguageNames[g_LanguageIndex], faults);
+        return 0;
+    };
+    ScriptedResponder boxes;
+    const std::vector<int> commands = SettingsCommands(MenuBarModel());
+    for (int language : {cmd::Chinese, cmd::English, cmd::German}) {
+        app.Frame()->Action(language)->trigger();
+        QApplication::processEvents();
+        for (int type : {0, 4, 7}) {
+            app.Frame()->OnCommand(CommandOfMachineType(type));
+            QApplication::processEvents();
+            Walk(*app.Frame(), std::string(kLanguageNames[g_LanguageIndex]) + "/type" + std::to_string(type), faults);
+        }
+        for (int id : commands) app.View()->OnCommand(id);
+    }
+    EXPECT_EQ(faults, "");
+    for (const char* d : {"CDialogSetBasic", "CDialogSetPulse", "CDialogSpeedTemplate", "CDialogAutoTransport",
+                          "CDialogSetCover", "CDialogVersionNumber", "CDialogFirmwareUpdate"})
+        EXPECT_TRUE(walked.count(d)) << d;
+    // The exclusive menu choices show as radio items, the toolbar's own buttons say what they do.
+    EXPECT_TRUE(app.Frame()->Action(cmd::German)->actionGroup());
+    EXPECT_TRUE(app.Frame()->Action(cmd::LowSpeedTemplate)->actionGroup());
+    EXPECT_EQ(app.Frame()->ToolButton(cmd::FeedListPanel)->toolTip(), "Zuführerliste");
+    EXPECT_EQ(app.Frame()->ToolButton(cmd::FeedListPanel)->popupMode(), QToolButton::MenuButtonPopup);
+}
+
+} // namespace
+} // namespace smt::test
