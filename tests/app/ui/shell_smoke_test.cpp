@@ -279,7 +279,7 @@ TEST_F(Shell, AWorkerThatIgnoresTheCancelEndsTheProcessAfterTheSettingsAndKeepsI
     int ended = 0;
     f->m_EndProcessNow = [&] { ++ended; };
     bool settingsWritten = false;
-    GetShellServices().saveCameraPanelConfig = [&](const std::string&) { settingsWritten = true; };
+    GetShellServices().saveCameraPanelConfig = [&](const std::string&) { settingsWritten = true; return true; };
     f->close();
     EXPECT_EQ(ended, 1);
     EXPECT_TRUE(settingsWritten);
