@@ -19,7 +19,8 @@ namespace {
 void Usage() {
     std::fprintf(stderr,
                  "usage: smt-sim [--type N] [--serial-dir DIR] [--com N] [--udp ADDR] [--udp-port P]\n"
-                 "               [--discovery-port P] [--no-serial] [--no-udp] [--time-scale X]\n");
+                 "               [--discovery-port P] [--no-serial] [--no-udp] [--time-scale X]\n"
+                 "               [--cameras NAME[:WxH][:mono],...] [--video-cameras N] [--no-cameras]\n");
 }
 
 bool ParseArgs(int argc, char** argv, sim::SimConfig& c) {
@@ -33,6 +34,15 @@ bool ParseArgs(int argc, char** argv, sim::SimConfig& c) {
         const char* v = nullptr;
         char* end = nullptr;
         if (a == "--no-serial") c.serial = false;
+        else if (a == "--no-cameras") c.cameras = false;
+        else if (a == "--cameras" && value(&v)) {
+            std::vector<sim::CameraSpec> specs;
+            if (!sim::CameraSet::ParseSpecs(v, &specs)) return false;
+            c.cameraSpecs = v;
+        } else if (a == "--video-cameras" && value(&v)) {
+            c.videoCameras = static_cast<int>(std::strtol(v, &end, 10));
+            if (*end || c.videoCameras < 0 || c.videoCameras > 8) return false;
+        }
         else if (a == "--no-udp") c.udp = false;
         else if (a == "--type" && value(&v)) {
             c.machineType = static_cast<int>(std::strtol(v, &end, 10));
@@ -58,6 +68,7 @@ bool ParseArgs(int argc, char** argv, sim::SimConfig& c) {
 
 int main(int argc, char** argv) {
     sim::SimConfig config;
+    config.cameras = true;
     if (!ParseArgs(argc, argv, config)) {
         Usage();
         return 2;
@@ -85,6 +96,9 @@ int main(int argc, char** argv) {
         if (config.discoveryPort) std::printf(", discovery on %s:%u", config.discoveryGroup.c_str(), config.discoveryPort);
         std::printf("\n");
     }
+    if (auto* cams = simulator.cameras())
+        std::printf("  cameras: %d published in %s\n", cams->Count(),
+                    config.serialDir.empty() ? "$SMT_SERIAL_DIR" : config.serialDir.c_str());
     std::printf("  type \"help\" for the control commands\n");
     std::fflush(stdout);
 

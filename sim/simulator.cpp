@@ -75,6 +75,20 @@ Simulator::Simulator(SimConfig config) : m_config(std::move(config)), m_machine(
             if (const char* env = std::getenv(kSerialDirEnv)) dir = env;
         m_serial = std::make_unique<SerialServer>(m_machine, m_faults, dir, m_config.comNumber);
     }
+    if (m_config.cameras) {
+        std::vector<CameraSpec> specs;
+        if (m_config.cameraSpecs.empty() || !CameraSet::ParseSpecs(m_config.cameraSpecs, &specs)) specs.clear();
+        const int video = m_config.videoCameras >= 0 ? m_config.videoCameras
+                          : (m_config.machineType == 4 || m_config.machineType == 5) ? 2 : 0;
+        if (specs.empty()) specs = CameraSet::DefaultSpecs(video);
+        else
+            for (const auto& v : CameraSet::DefaultSpecs(video))
+                if (v.video) specs.push_back(v);
+        m_cameras = std::make_unique<CameraSet>(specs);
+        m_cameraFolder = m_config.serialDir;
+        if (m_cameraFolder.empty())
+            if (const char* env = std::getenv(kSerialDirEnv)) m_cameraFolder = env;
+    }
     if (m_config.udp)
         m_udp = std::make_unique<UdpServer>(m_machine, m_faults, m_config.udpAddress, m_config.udpPort,
                                             m_config.discoveryGroup, m_config.discoveryPort);
@@ -89,10 +103,15 @@ bool Simulator::Start(std::string* error) {
         if (m_serial) m_serial->Stop();
         return false;
     }
+    if (m_cameras && !m_cameraFolder.empty() && !m_cameras->Publish(m_cameraFolder, error)) {
+        Stop();
+        return false;
+    }
     return true;
 }
 
 void Simulator::Stop() {
+    if (m_cameras) m_cameras->Unpublish();
     if (m_serial) m_serial->Stop();
     if (m_udp) m_udp->Stop();
 }
@@ -121,7 +140,8 @@ std::string ControlHelp() {
            "  unplug [serial|udp] | replug [serial|udp]\n"
            "  vacuum N KPA|auto | holding N 0|1 | zstate HEX|auto | height PULSES\n"
            "  board 0|1           a board waits at the conveyor input (0: the board-in run stays unanswered)\n"
-           "  timescale X | clear | status | help | quit\n";
+           "  timescale X | clear | status | help | quit\n" +
+           CameraSet::Help();
 }
 
 std::string Simulator::Command(const std::string& line, bool* quit) {
@@ -139,6 +159,7 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
         return "bye";
     }
     if (c == "help") return ControlHelp();
+    if (c == "camera") return m_cameras ? m_cameras->Command(w) : "no simulated cameras";
     if (c == "status") return m_machine.StatusText() + "faults: " + m_faults.Describe() + "\n";
     if (c == "clear") {
         m_faults.Clear();

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "cameras.h"
 #include "faults.h"
 #include "machine.h"
 #include "serial_server.h"
@@ -36,6 +37,7 @@ public:
     Faults& faults() { return m_faults; }
     SerialServer* serial() { return m_serial.get(); }  // null with no serial link
     UdpServer* udp() { return m_udp.get(); }           // null with no Ethernet link
+    CameraSet* cameras() { return m_cameras.get(); }    // null unless the config asks for cameras
     const SimConfig& config() const { return m_config; }
 
     void PressKey(PanelKey key);  // on every link that is up
@@ -51,6 +53,8 @@ private:
     Faults m_faults;
     std::unique_ptr<SerialServer> m_serial;
     std::unique_ptr<UdpServer> m_udp;
+    std::unique_ptr<CameraSet> m_cameras;
+    std::string m_cameraFolder;
 };
 
 std::string ControlHelp();
