@@ -237,8 +237,8 @@ void SimCamera::Produce(std::unique_lock<std::mutex>& lock) {
     auto frameListener = m_listener.frame;
     auto state = m_listener.state;
     lock.unlock();
+    if (state) state();  // statistics first: a reader of the frame sees it counted
     if (frameListener) frameListener(*f);
-    if (state) state();
     lock.lock();
 }
 

@@ -453,7 +453,7 @@ void CameraChannelPublisher::Close() {
     for (std::size_t i = 0; i < m->rings.size(); ++i) {
         Ring* r = m->rings[i]->As<Ring>();
         Bump(&r->wake);
-        Bump(&r->ackGen);
+        FutexWakeAll(&r->ackGen);  // waiters look again; the count stays the requests'
         ::shm_unlink(Text(b->devices[i].ring).c_str());
     }
     if (ReadIndex(m->folder) == m->busName) std::remove((m->folder + "/" + kCameraIndexFile).c_str());
@@ -501,9 +501,9 @@ void CameraChannelPublisher::SetPauseSeq(int device, std::uint64_t seq) {
 void CameraChannelPublisher::SetDisconnected(int device, bool on) {
     std::lock_guard lock(m->mutex);
     if (Ring* r = m->R(device)) {
-        r->disconnected.store(on);
+        if (r->disconnected.exchange(on) == static_cast<std::uint32_t>(on)) return;
         Bump(&r->wake);
-        Bump(&r->ackGen);
+        FutexWakeAll(&r->ackGen);  // waiters look again; the count stays the requests'
     }
 }
 
