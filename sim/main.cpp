@@ -96,9 +96,12 @@ int main(int argc, char** argv) {
         if (config.discoveryPort) std::printf(", discovery on %s:%u", config.discoveryGroup.c_str(), config.discoveryPort);
         std::printf("\n");
     }
-    if (auto* cams = simulator.cameras())
-        std::printf("  cameras: %d published in %s\n", cams->Count(),
-                    config.serialDir.empty() ? "$SMT_SERIAL_DIR" : config.serialDir.c_str());
+    if (auto* cams = simulator.cameras()) {
+        const char* env = std::getenv(sim::kSerialDirEnv);
+        const std::string folder = !config.serialDir.empty() ? config.serialDir : env ? env : "";
+        if (folder.empty()) std::printf("  cameras: %d, not published (no serial folder)\n", cams->Count());
+        else std::printf("  cameras: %d published in %s\n", cams->Count(), folder.c_str());
+    }
     std::printf("  type \"help\" for the control commands\n");
     std::fflush(stdout);
 
