@@ -20,7 +20,8 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: smt-sim [--type N] [--serial-dir DIR] [--com N] [--udp ADDR] [--udp-port P]\n"
                  "               [--discovery-port P] [--no-serial] [--no-udp] [--time-scale X]\n"
-                 "               [--cameras NAME[:WxH][:mono],...] [--video-cameras N] [--no-cameras]\n");
+                 "               [--cameras NAME[:WxH][:mono],...] [--video-cameras N] [--no-cameras]\n"
+                 "               [--scenario FILE | --world]\n");
 }
 
 bool ParseArgs(int argc, char** argv, sim::SimConfig& c) {
@@ -35,6 +36,10 @@ bool ParseArgs(int argc, char** argv, sim::SimConfig& c) {
         char* end = nullptr;
         if (a == "--no-serial") c.serial = false;
         else if (a == "--no-cameras") c.cameras = false;
+        else if (a == "--scenario" && value(&v)) {
+            c.world = true;
+            c.scenarioFile = v;
+        } else if (a == "--world") c.world = true;
         else if (a == "--cameras" && value(&v)) {
             std::vector<sim::CameraSpec> specs;
             if (!sim::CameraSet::ParseSpecs(v, &specs)) return false;

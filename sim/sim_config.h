@@ -38,6 +38,9 @@ struct SimConfig {
     bool cameras = false;
     std::string cameraSpecs;              // "NAME[:WxH][:mono],..."; empty: the three cameras
     int videoCameras = -1;                // ordinary cameras; -1: two on types 4 and 5, else none
+    // The world the machine acts on (parts, boards, the ledger, what the cameras see).
+    bool world = false;
+    std::string scenarioFile;             // empty: the default scenario
 };
 
 } // namespace sim
