@@ -11,12 +11,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-Vec Rotate(Vec v, double deg) {
-    const double c = std::cos(deg * kPi / 180.0), s = std::sin(deg * kPi / 180.0);
-    return {v.x * c - v.y * s, v.x * s + v.y * c};
-}
-Vec Add(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
-Vec Sub(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
 double Dist(Vec a, Vec b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
 const char* KindName(LedgerKind k) {
@@ -40,6 +34,11 @@ Vec PocketAt(const ScenarioFeeder& f, int i) {
 }
 
 } // namespace
+
+Vec Rotate(Vec v, double deg) {
+    const double c = std::cos(deg * kPi / 180.0), s = std::sin(deg * kPi / 180.0);
+    return {v.x * c - v.y * s, v.x * s + v.y * c};
+}
 
 // ---- scenario ----
 
@@ -477,15 +476,16 @@ void World::OnFly(int heads, std::int32_t startX, std::int32_t dX, const std::ve
                   const Drives& d) {
     SimCamera* cam = m_cameras ? m_cameras->ByRole(CameraRole::Vision1) : nullptr;
     std::lock_guard lock(m_mutex);
-    const int sign = dX < 0 ? -1 : 1;
+    (void)dX;
     for (int k = 0; k < heads && k < static_cast<int>(triggers.size()); ++k) {
         if (m_faults.lostTriggers > 0) {
             --m_faults.lostTriggers;
             continue;
         }
-        // Trigger k fires when the head has travelled its trigger value.
+        // Trigger k fires at the start X less its trigger value: trigger k of the fly
+        // geometry (start = camera + nozzle 2's offset) puts nozzle k over the camera.
         Drives at = d;
-        at.x = startX + sign * triggers[static_cast<std::size_t>(k)];
+        at.x = startX - triggers[static_cast<std::size_t>(k)];
         if (!cam || cam->TriggerMode() != 2 || !cam->Playing()) continue;  // the camera takes no trigger
         m_flyShots.push_back(FlyShot{at});
         cam->Trigger();

@@ -34,6 +34,9 @@ namespace sim {
 struct Vec {
     double x = 0, y = 0;
 };
+inline Vec Add(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
+inline Vec Sub(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
+Vec Rotate(Vec v, double degCcw);
 
 struct ScenarioCamera {
     Vec position;               // vision cameras: where they look up (machine mm)
