@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <opencv2/imgproc.hpp>
+
 namespace sim {
 namespace {
 
@@ -215,6 +217,7 @@ void World::SetScenario(Scenario scenario) {
     for (auto& h : m_held) h = Held{};
     m_standardOnBase = true;
     m_rng.seed(m_sc.seed);
+    m_noise.clear();
     m_flyShots.clear();
     m_ledger.Clear();
 }
@@ -492,6 +495,24 @@ void World::OnFly(int heads, std::int32_t startX, std::int32_t dX, const std::ve
     }
 }
 
+// Gaussian noise of the scenario's seed, drawn once per frame size: a few fields
+// taken in turn by frame number, split into what it adds and what it takes away
+// (two saturating 8-bit passes instead of a widening per frame).
+const World::Noise& World::NoiseFor(int width, int height, unsigned field) {
+    for (const auto& n : m_noise)
+        if (n.width == width && n.height == height && n.field == field) return n;
+    cv::Mat wide(height, width, CV_16SC1);
+    cv::RNG rng(m_sc.seed * 7919u + field);
+    rng.fill(wide, cv::RNG::NORMAL, 0.0, m_sc.noiseSigma);
+    Noise n{width, height, field, cv::Mat(), cv::Mat()};
+    cv::Mat pos = cv::max(wide, 0), neg = cv::max(-wide, 0);
+    pos.convertTo(n.up, CV_8UC1);
+    neg.convertTo(n.down, CV_8UC1);
+    if (m_noise.size() >= 4 * kNoiseFields) m_noise.erase(m_noise.begin());
+    m_noise.push_back(n);
+    return m_noise.back();
+}
+
 std::vector<Disc> World::DiscsInView(Vec centre, double ppm, int width, int height) const {
     std::vector<Disc> out;
     const double halfW = width / 2.0 / ppm + 5, halfH = height / 2.0 / ppm + 5;
@@ -520,8 +541,8 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
     CameraLook look;
     look.width = width;
     look.height = height;
-    look.channels = channels;
-    look.noiseSigma = m_sc.noiseSigma;
+    look.channels = 1;      // drawn grey, noise and light added, then widened once
+    look.noiseSigma = 0.0;
     look.noiseSeed = m_sc.seed * 7919u + static_cast<unsigned>(frameNo);
     if (m_faults.blackFrames > 0) {
         --m_faults.blackFrames;
@@ -557,7 +578,15 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
     // Light: full from level 100, none at 0.
     const double light = std::clamp(m_light[camIndex] / 100.0, 0.0, 1.0);
     if (light < 1.0) frame.convertTo(frame, -1, light, 0);
-    return frame;
+    if (m_sc.noiseSigma > 0 && light > 0) {
+        const Noise& n = NoiseFor(width, height, static_cast<unsigned>(frameNo % kNoiseFields));
+        cv::add(frame, n.up, frame);
+        cv::subtract(frame, n.down, frame);
+    }
+    if (channels == 1) return frame;
+    cv::Mat colour;
+    cv::cvtColor(frame, colour, channels == 4 ? cv::COLOR_GRAY2BGRA : cv::COLOR_GRAY2BGR);
+    return colour;
 }
 
 std::string World::Help() {

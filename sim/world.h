@@ -207,6 +207,14 @@ private:
     Vec PartCentre(const Held& h, const Drives& d, int nozzle, double* angle) const;
     void Land(LedgerEntry& e, Vec where, double angle) const;
     std::vector<Disc> DiscsInView(Vec centre, double ppm, int width, int height) const;
+    struct Noise {
+        int width, height;
+        unsigned field;
+        cv::Mat up, down;
+    };
+    static constexpr unsigned kNoiseFields = 4;
+    const Noise& NoiseFor(int width, int height, unsigned field);
+    std::vector<Noise> m_noise;
 
     Machine& m_machine;
     mutable std::mutex m_mutex;
