@@ -513,6 +513,34 @@ const World::Noise& World::NoiseFor(int width, int height, unsigned field) {
     return m_noise.back();
 }
 
+// The lens: radial distortion x_d = x_u (1 + k1 r_u^2) in coordinates normalised
+// by the frame width (focal length = width, centre = the frame centre), so a
+// calibration file with that matrix and k1 undoes it. Maps made once per size.
+cv::Mat World::Distort(const cv::Mat& ideal, double k1) {
+    const int w = ideal.cols, h = ideal.rows;
+    if (m_lens.k1 != k1 || m_lens.mapX.cols != w || m_lens.mapX.rows != h) {
+        m_lens.k1 = k1;
+        m_lens.mapX.create(h, w, CV_32FC1);
+        m_lens.mapY.create(h, w, CV_32FC1);
+        const double f = w, cx = w / 2.0, cy = h / 2.0;
+        for (int v = 0; v < h; ++v)
+            for (int u = 0; u < w; ++u) {
+                const double xd = (u - cx) / f, yd = (v - cy) / f;
+                double xu = xd, yu = yd;
+                for (int i = 0; i < 8; ++i) {
+                    const double s = 1.0 + k1 * (xu * xu + yu * yu);
+                    xu = xd / s;
+                    yu = yd / s;
+                }
+                m_lens.mapX.at<float>(v, u) = static_cast<float>(xu * f + cx);
+                m_lens.mapY.at<float>(v, u) = static_cast<float>(yu * f + cy);
+            }
+    }
+    cv::Mat out;
+    cv::remap(ideal, out, m_lens.mapX, m_lens.mapY, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(15));
+    return out;
+}
+
 std::vector<Disc> World::DiscsInView(Vec centre, double ppm, int width, int height) const {
     std::vector<Disc> out;
     const double halfW = width / 2.0 / ppm + 5, halfH = height / 2.0 / ppm + 5;
@@ -574,6 +602,7 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
             frame = RenderPart(look, drawing, Pose{c.x - cam.position.x, c.y - cam.position.y, angle});
         }
         if (frame.empty()) frame = RenderMarks(look, {});
+        if (cam.distortion != 0.0) frame = Distort(frame, cam.distortion);
     }
     // Light: full from level 100, none at 0.
     const double light = std::clamp(m_light[camIndex] / 100.0, 0.0, 1.0);

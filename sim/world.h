@@ -215,6 +215,11 @@ private:
     static constexpr unsigned kNoiseFields = 4;
     const Noise& NoiseFor(int width, int height, unsigned field);
     std::vector<Noise> m_noise;
+    cv::Mat Distort(const cv::Mat& ideal, double k1);
+    struct Lens {
+        double k1 = 0;
+        cv::Mat mapX, mapY;
+    } m_lens;
 
     Machine& m_machine;
     mutable std::mutex m_mutex;

@@ -5,11 +5,15 @@
 
 #include <cmath>
 #include <mutex>
+
+#include <opencv2/calib3d.hpp>
 #include <thread>
 
 #include "cameras.h"
 #include "codec.h"
 #include "machine.h"
+#include "test_support.h"
+#include "vision/lens_calibration.h"
 #include "vision/recognition.h"
 #include "world.h"
 
@@ -257,10 +261,34 @@ TEST_F(WorldTest, StandardPieceTravelsWithTheNozzleAndAnInjectedErrorChangesNoth
     smt::FindMark(x, y, false, c, f, 0, 10.0, 20.0, &sink);
     EXPECT_NEAR(x, -0.2, 0.06);  // its eccentricity on the nozzle
     EXPECT_NEAR(y, 0.1, 0.06);
-    NozzleTo(1, {20.0, -280.0});
+    // Vision camera 2 with a lens: undone by a calibration file of the same lens (as
+    // the program reads it), the piece is where it truly is.
+    s.vision[1].distortion = -0.4;
+    world->SetScenario(s);
+    NozzleTo(1, {20.2, -280.1});
+    Pick();
+    NozzleTo(1, Add(s.vision[1].position, {10.0, 6.0}));
+    const cv::Mat bent = world->Render(CameraRole::Vision2, 640, 480, 1, 1);
+    smt::FindMark(x, y, false, c, bent, 0, 30.0, 20.0, &sink);
+    EXPECT_GT(std::fabs(x + 10.0), 0.3);  // pulled toward the centre
+    smt::test::TempDir dir;
+    {
+        cv::FileStorage fs(dir.File("lens.xml"), cv::FileStorage::WRITE);
+        fs << "image_Width" << 640 << "image_Height" << 480;
+        fs << "Camera_Matrix" << (cv::Mat_<double>(3, 3) << 640, 0, 320, 0, 640, 240, 0, 0, 1);
+        fs << "Distortion_Coefficients" << (cv::Mat_<double>(1, 5) << -0.4, 0, 0, 0, 0);
+    }
+    cv::Size size;
+    cv::Mat matrix, coefficients, straight;
+    ASSERT_TRUE(smt::ReadCameraParams(dir.File("lens.xml"), size, matrix, coefficients));
+    cv::undistort(bent, straight, matrix, coefficients);
+    smt::FindMark(x, y, false, c, straight, 0, 30.0, 20.0, &sink);
+    EXPECT_NEAR(x, -10.0, 0.1);
+    EXPECT_NEAR(y, -6.0, 0.1);
+    NozzleTo(1, {20.2, -280.1});  // picked on its centre this time
     Place();
     const auto moves = world->ledger().Of(LedgerKind::StandardMove);
-    ASSERT_EQ(moves.size(), 2u);
+    ASSERT_EQ(moves.size(), 2u);  // the lens check started the world again
     EXPECT_NEAR(moves[1].machine.x, 20.2, 0.01);
     EXPECT_NEAR(moves[1].machine.y, -280.1, 0.01);
 
