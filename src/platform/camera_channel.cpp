@@ -1,5 +1,6 @@
 #include "platform/camera_channel.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/futex.h>
 #include <pthread.h>
@@ -330,8 +331,17 @@ public:
     }
 };
 
-// Removes what a publisher that died without closing left behind in `folder`.
+// Removes what publishers that died without closing left behind: the objects of
+// dead processes, and the index file in `folder` when it names one of them.
 void SweepStale(const std::string& folder) {
+    if (DIR* d = ::opendir("/dev/shm")) {
+        while (const dirent* e = ::readdir(d)) {
+            int pid = 0;
+            if (std::sscanf(e->d_name, "smt-cam-%d-", &pid) == 1 && !ProcessLives(pid))
+                ::shm_unlink((std::string("/") + e->d_name).c_str());
+        }
+        ::closedir(d);
+    }
     const std::string name = ReadIndex(folder);
     if (name.empty()) return;
     Mapping m;
