@@ -7,6 +7,7 @@
 #                   settings (the recent-file list) live in its .config folder
 #   SMT_REAL_MACHINE=1   do not start the simulated machine
 #   SMT_SIM_TYPE   machine type of the simulated machine (default 0)
+#   SMT_SIM_SCENARIO   the simulated world (default sim/default.scenario)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -44,7 +45,7 @@ if [ -z "${SMT_REAL_MACHINE:-}" ] && [ -x build/smt-sim ]; then
   # The simulated machine is of the type the start folder's config.ini names.
   sim_type="${SMT_SIM_TYPE:-$(sed -n 's/^[Mm]achine[Ss]et=\([0-9]\).*/\1/p' "$start/config.ini" 2>/dev/null | head -1)}"
   build/smt-sim --type "${sim_type:-0}" --serial-dir "$SMT_SERIAL_DIR" --com 3 --udp 127.0.0.2 \
-    <>"$sim_ctl" >"$sim_log" 2>&1 &
+    --scenario "${SMT_SIM_SCENARIO:-$root/sim/default.scenario}" <>"$sim_ctl" >"$sim_log" 2>&1 &
   sim_pid=$!
   pids+=("$sim_pid")
   # Ready once it has printed its addresses; a failed start ends the process.

@@ -78,12 +78,24 @@ Outcome Machine::Execute(Link link, std::uint16_t code, const Bytes& data) {
         return o;
     }
     m_frames.push_back(rec);
+    if (m_observer)
+        if (auto error = m_observer->Intercept(link, code)) {
+            o.replies.push_back(*error);
+            o.accepted = true;
+            return o;
+        }
     const Drives before = m_pos;
     const int output7 = m_outputs.count(7) ? m_outputs[7] : 0;
     o = Run(link, code, data);
     UpdateNozzleLedger(before, output7);
     o.accepted = true;
+    if (m_observer) m_observer->AfterCommand(link, code);
     return o;
+}
+
+void Machine::SetObserver(MachineObserver* observer) {
+    std::lock_guard lock(m_mutex);
+    m_observer = observer;
 }
 
 void Machine::TrimFrameRecord() {
@@ -214,8 +226,9 @@ int Machine::ReadingOf(int nozzle) const {
 
 void Machine::Pick(std::uint16_t command, int nozzle) {
     if (nozzle < 1 || nozzle > 8) return;
-    m_holding[nozzle - 1] = true;
-    m_picks.push_back(PartRecord{command, nozzle, m_pos.x, m_pos.y, m_pos.a[nozzle - 1], true});
+    const bool took = !m_observer || m_observer->OnPick(command, nozzle, m_pos);
+    m_holding[nozzle - 1] = m_holding[nozzle - 1] || took;
+    m_picks.push_back(PartRecord{command, nozzle, m_pos.x, m_pos.y, m_pos.a[nozzle - 1], took});
 }
 
 bool Machine::Place(std::uint16_t command, int nozzle, int threshold, int* reading) {
@@ -224,10 +237,13 @@ bool Machine::Place(std::uint16_t command, int nozzle, int threshold, int* readi
         return threshold <= 0;
     }
     *reading = ReadingOf(nozzle);
-    const bool ok = threshold <= 0 || *reading >= threshold;
+    bool ok = threshold <= 0 || *reading >= threshold;
+    // A part that stays on the nozzle fails the check whatever the threshold.
+    const bool kept = m_holding[nozzle - 1] && m_observer && m_observer->OnPlace(command, nozzle, m_pos);
+    if (kept) ok = false;
     if (m_holding[nozzle - 1])
         m_places.push_back(PartRecord{command, nozzle, m_pos.x, m_pos.y, m_pos.a[nozzle - 1], ok});
-    m_holding[nozzle - 1] = false;
+    m_holding[nozzle - 1] = kept;
     return ok;
 }
 
@@ -238,7 +254,11 @@ void Machine::SwitchOutput(Link link, int channel, int value, int extra) {
     int nozzle = 0;
     if (m_type == 7) nozzle = NozzleOfZAxis(channel);
     else if (channel >= 1 && channel <= 4) nozzle = channel;
-    if (nozzle && value == 0) m_holding[nozzle - 1] = false;
+    if (m_observer) m_observer->OnOutput(channel, value);
+    if (nozzle && value == 0) {
+        if (m_holding[nozzle - 1] && m_observer) m_observer->OnRelease(nozzle, m_pos);
+        m_holding[nozzle - 1] = false;
+    }
 }
 
 Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
@@ -313,6 +333,7 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
     case 0x04:  // camera select
         m_camera = r.U8();
         m_cameraValue = r.U8();
+        if (m_observer) m_observer->OnCamera(m_camera, m_cameraValue);
         return Reply(link, code);
 
     case 0x15: {  // vacuum test
@@ -340,7 +361,9 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         if (axis == 0) nx += delta;
         if (axis == 1) ny += delta;
         if ((axis == 0 || axis == 1) && !CheckXY(nx, ny)) break;
+        const Drives before = m_pos;
         MoveAxis(axis, delta);
+        if (m_observer && (axis == 2 || axis == 3 || NozzleOfZAxis(axis))) m_observer->OnZMove(before, m_pos);
         o = Reply(link, code);
         o.motionMs = MoveTimeMs(delta, run);
         return o;
@@ -400,6 +423,7 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
 
     case 0x58: {  // dispensing stroke: a dot where the head stands
         m_dots.push_back(PartRecord{code, 0, m_pos.x, m_pos.y, 0, true});
+        if (m_observer) m_observer->OnDispense(code, m_pos);
         o = Reply(link, code);
         o.motionMs = kStrokeMs;
         return o;
@@ -435,14 +459,21 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
 
     case 0x63: {  // fly-over camera move
         std::int32_t dX;
+        int heads;
+        std::vector<std::int32_t> triggers;
         if (serial) {
-            r.U8(); r.U8(); r.U8();
+            r.U8(); r.U8(); heads = r.U8();
             dX = r.Sm32();
+            r.U8(); r.U8();
+            for (int k = 0; k < 12; ++k) triggers.push_back(r.Be16());
         } else {
-            r.Le16(); r.U8(); r.Le32();
+            r.Le16(); heads = r.U8(); r.Le32();
             dX = r.Le32();
+            r.Le32(); r.Le32();
+            for (int k = 0; k < 12; ++k) triggers.push_back(r.Le32());
         }
         if (!CheckXY(Wide{m_pos.x} + dX, m_pos.y)) break;
+        if (m_observer) m_observer->OnFly(heads, m_pos.x, dX, triggers, m_pos);
         Shift(m_pos.x, dX);
         o = Reply(link, code);
         o.motionMs = MoveTimeMs(dX, 100);
@@ -551,12 +582,23 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         std::array<std::int32_t, 8> dA{};
         r.Seek(26);
         for (auto& a : dA) a = r.Le32();
-        r.Seek(69);
+        r.Seek(68);
+        const int heads = r.U8();
         const std::int32_t dX2 = r.Le32();
+        std::vector<std::int32_t> triggers;
+        r.Seek(81);
+        for (int k = 0; k < 8; ++k) triggers.push_back(r.Le32());
         r.Seek(114);
         const std::int32_t dX3 = r.Le32(), dY3 = r.Le32();
         const Wide x1 = Wide{m_pos.x} + dX1, y1 = Wide{m_pos.y} + dY1, x2 = x1 + dX2, x3 = x2 + dX3, y3 = y1 + dY3;
         if (!CheckXY(x1, y1) || !CheckXY(x2, y1) || !CheckXY(x3, y3)) break;
+        if (m_observer) {
+            Drives atStart = m_pos;
+            atStart.x = static_cast<std::int32_t>(x1);
+            atStart.y = static_cast<std::int32_t>(y1);
+            for (int n = 0; n < 8; ++n) Shift(atStart.a[n], dA[n]);
+            m_observer->OnFly(heads, atStart.x, dX2, triggers, atStart);
+        }
         m_pos.x = static_cast<std::int32_t>(static_cast<std::uint32_t>(x3));
         m_pos.y = static_cast<std::int32_t>(static_cast<std::uint32_t>(y3));
         for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);

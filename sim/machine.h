@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -105,6 +106,31 @@ struct BoardId {
     bool operator<(const BoardId& o) const { return number != o.number ? number < o.number : index < o.index; }
 };
 
+// What the machine reports as it works, for whatever reacts to it (the simulation
+// world). Called under the machine's lock: an observer never calls back into the
+// machine. Every member has a default that leaves the machine as it was.
+class MachineObserver {
+public:
+    virtual ~MachineObserver() = default;
+    // Before a command runs: a reply that replaces it (an injected error report);
+    // the command then changes nothing.
+    virtual std::optional<Outgoing> Intercept(Link, std::uint16_t) { return std::nullopt; }
+    virtual void AfterCommand(Link, std::uint16_t) {}
+    // A pick stroke of `nozzle` (1..8) at `d`: whether a part was taken.
+    virtual bool OnPick(std::uint16_t, int, const Drives&) { return true; }
+    // A place stroke of a nozzle that holds a part: true keeps the part on the nozzle.
+    virtual bool OnPlace(std::uint16_t, int, const Drives&) { return false; }
+    // A holding nozzle's vacuum switched off.
+    virtual void OnRelease(int, const Drives&) {}
+    virtual void OnDispense(std::uint16_t, const Drives&) {}
+    virtual void OnCamera(int, int) {}          // camera 1..3, light level
+    virtual void OnOutput(int, int) {}          // channel, value
+    // A fly pass: head count, X at its start, its X travel, the trigger values.
+    virtual void OnFly(int, std::int32_t, std::int32_t, const std::vector<std::int32_t>&, const Drives&) {}
+    virtual void OnZMove(const Drives&, const Drives&) {}  // before, after a single-axis Z move
+};
+
+
 class Machine {
 public:
     explicit Machine(int machineType = 0);
@@ -162,6 +188,8 @@ public:
     void SetHeadNozzle(int head, int holder);       // 1-based holder, 0 = none
     int HeadNozzle(int head) const;                 // the holder (1-based) whose nozzle head carries
     std::vector<NozzleHolder> NozzleHolders() const;
+    // What reacts to the machine's work (null: nothing); not owned.
+    void SetObserver(MachineObserver* observer);
 
     // Flash of a board, as the loader commands see it.
     Bytes ReadFlash(BoardId board, std::uint32_t address, std::size_t n) const;
@@ -226,6 +254,7 @@ private:
     bool m_nineteen = false;
     std::array<std::pair<std::int32_t, std::int32_t>, 8> m_headOffsets{};
     std::array<int, 8> m_headNozzle{};
+    MachineObserver* m_observer = nullptr;
 };
 
 // Bit mask helpers of the per-nozzle forms.

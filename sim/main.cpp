@@ -19,7 +19,9 @@ namespace {
 void Usage() {
     std::fprintf(stderr,
                  "usage: smt-sim [--type N] [--serial-dir DIR] [--com N] [--udp ADDR] [--udp-port P]\n"
-                 "               [--discovery-port P] [--no-serial] [--no-udp] [--time-scale X]\n");
+                 "               [--discovery-port P] [--no-serial] [--no-udp] [--time-scale X]\n"
+                 "               [--cameras NAME[:WxH][:mono],...] [--video-cameras N] [--no-cameras]\n"
+                 "               [--scenario FILE | --world]\n");
 }
 
 bool ParseArgs(int argc, char** argv, sim::SimConfig& c) {
@@ -33,6 +35,19 @@ bool ParseArgs(int argc, char** argv, sim::SimConfig& c) {
         const char* v = nullptr;
         char* end = nullptr;
         if (a == "--no-serial") c.serial = false;
+        else if (a == "--no-cameras") c.cameras = false;
+        else if (a == "--scenario" && value(&v)) {
+            c.world = true;
+            c.scenarioFile = v;
+        } else if (a == "--world") c.world = true;
+        else if (a == "--cameras" && value(&v)) {
+            std::vector<sim::CameraSpec> specs;
+            if (!sim::CameraSet::ParseSpecs(v, &specs)) return false;
+            c.cameraSpecs = v;
+        } else if (a == "--video-cameras" && value(&v)) {
+            c.videoCameras = static_cast<int>(std::strtol(v, &end, 10));
+            if (*end || c.videoCameras < 0 || c.videoCameras > 8) return false;
+        }
         else if (a == "--no-udp") c.udp = false;
         else if (a == "--type" && value(&v)) {
             c.machineType = static_cast<int>(std::strtol(v, &end, 10));
@@ -58,6 +73,7 @@ bool ParseArgs(int argc, char** argv, sim::SimConfig& c) {
 
 int main(int argc, char** argv) {
     sim::SimConfig config;
+    config.cameras = true;
     if (!ParseArgs(argc, argv, config)) {
         Usage();
         return 2;
@@ -84,6 +100,12 @@ int main(int argc, char** argv) {
         std::printf("  ethernet: %s:%u", config.udpAddress.c_str(), u->Port());
         if (config.discoveryPort) std::printf(", discovery on %s:%u", config.discoveryGroup.c_str(), config.discoveryPort);
         std::printf("\n");
+    }
+    if (auto* cams = simulator.cameras()) {
+        const char* env = std::getenv(sim::kSerialDirEnv);
+        const std::string folder = !config.serialDir.empty() ? config.serialDir : env ? env : "";
+        if (folder.empty()) std::printf("  cameras: %d, not published (no serial folder)\n", cams->Count());
+        else std::printf("  cameras: %d published in %s\n", cams->Count(), folder.c_str());
     }
     std::printf("  type \"help\" for the control commands\n");
     std::fflush(stdout);

@@ -34,6 +34,13 @@ struct SimConfig {
     std::string discoveryGroup = kDiscoveryGroup;
     std::uint16_t discoveryPort = kDiscoveryPort;  // 0: no discovery responder
     double timeScale = 0.0;               // 0: replies at once; 1: real motion time
+    // Simulated cameras, published in the serial folder (smt-sim: on by default).
+    bool cameras = false;
+    std::string cameraSpecs;              // "NAME[:WxH][:mono],..."; empty: the three cameras
+    int videoCameras = -1;                // ordinary cameras; -1: two on types 4 and 5, else none
+    // The world the machine acts on (parts, boards, the ledger, what the cameras see).
+    bool world = false;
+    std::string scenarioFile;             // empty: the default scenario
 };
 
 } // namespace sim

@@ -75,24 +75,77 @@ Simulator::Simulator(SimConfig config) : m_config(std::move(config)), m_machine(
             if (const char* env = std::getenv(kSerialDirEnv)) dir = env;
         m_serial = std::make_unique<SerialServer>(m_machine, m_faults, dir, m_config.comNumber);
     }
+    if (m_config.cameras) {
+        std::vector<CameraSpec> specs;
+        if (m_config.cameraSpecs.empty() || !CameraSet::ParseSpecs(m_config.cameraSpecs, &specs)) specs.clear();
+        const int video = m_config.videoCameras >= 0 ? m_config.videoCameras
+                          : (m_config.machineType == 4 || m_config.machineType == 5) ? 2 : 0;
+        if (specs.empty()) specs = CameraSet::DefaultSpecs(video);
+        else
+            for (const auto& v : CameraSet::DefaultSpecs(video))
+                if (v.video) specs.push_back(v);
+        m_cameras = std::make_unique<CameraSet>(specs);
+        m_cameraFolder = m_config.serialDir;
+        if (m_cameraFolder.empty())
+            if (const char* env = std::getenv(kSerialDirEnv)) m_cameraFolder = env;
+    }
+    if (m_config.world) {
+        Scenario sc = Scenario::Default();
+        std::string err;
+        if (!m_config.scenarioFile.empty() && !Scenario::Load(m_config.scenarioFile, &sc, &err))
+            m_scenarioError = err;
+        UseScenario(sc);
+    }
     if (m_config.udp)
         m_udp = std::make_unique<UdpServer>(m_machine, m_faults, m_config.udpAddress, m_config.udpPort,
                                             m_config.discoveryGroup, m_config.discoveryPort);
     SetTimeScale(m_config.timeScale);
 }
 
-Simulator::~Simulator() { Stop(); }
+Simulator::~Simulator() {
+    Stop();
+    m_machine.SetObserver(nullptr);
+    m_cameras.reset();  // its threads render the world: they end first
+    m_world.reset();
+}
+
+World& Simulator::UseScenario(Scenario scenario) {
+    if (!m_world) {
+        m_world = std::make_unique<World>(m_machine, std::move(scenario));
+        m_world->SetCameras(m_cameras.get());
+        m_world->SetMachineType(m_config.machineType);
+        m_world->SetKeyPress([this](const std::string& name) {
+            PanelKey k;
+            if (ParsePanelKey(name, &k)) PressKey(k);
+        });
+        m_machine.SetObserver(m_world.get());
+        // The world outlives the cameras' use of it: the set is stopped first.
+        if (m_cameras) m_cameras->SetSource(std::shared_ptr<FrameSource>(std::shared_ptr<void>(), m_world.get()));
+    } else {
+        m_world->SetScenario(std::move(scenario));
+    }
+    return *m_world;
+}
 
 bool Simulator::Start(std::string* error) {
+    if (!m_scenarioError.empty()) {
+        if (error) *error = m_scenarioError;
+        return false;
+    }
     if (m_serial && !m_serial->Start(error)) return false;
     if (m_udp && !m_udp->Start(error)) {
         if (m_serial) m_serial->Stop();
+        return false;
+    }
+    if (m_cameras && !m_cameraFolder.empty() && !m_cameras->Publish(m_cameraFolder, error)) {
+        Stop();
         return false;
     }
     return true;
 }
 
 void Simulator::Stop() {
+    if (m_cameras) m_cameras->Unpublish();
     if (m_serial) m_serial->Stop();
     if (m_udp) m_udp->Stop();
 }
@@ -121,7 +174,8 @@ std::string ControlHelp() {
            "  unplug [serial|udp] | replug [serial|udp]\n"
            "  vacuum N KPA|auto | holding N 0|1 | zstate HEX|auto | height PULSES\n"
            "  board 0|1           a board waits at the conveyor input (0: the board-in run stays unanswered)\n"
-           "  timescale X | clear | status | help | quit\n";
+           "  timescale X | clear | status | help | quit\n" +
+           CameraSet::Help() + World::Help();
 }
 
 std::string Simulator::Command(const std::string& line, bool* quit) {
@@ -139,6 +193,19 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
         return "bye";
     }
     if (c == "help") return ControlHelp();
+    if (c == "camera") return m_cameras ? m_cameras->Command(w) : "no simulated cameras";
+    if (c == "scenario") {
+        Scenario sc;
+        std::string err;
+        if (arg(1).empty()) return "usage: scenario FILE";
+        if (!Scenario::Load(arg(1), &sc, &err)) return "scenario not loaded: " + err;
+        UseScenario(sc);
+        return "ok";
+    }
+    if (c == "world") {
+        if (!m_world) UseScenario(Scenario::Default());
+        return m_world->Command(w);
+    }
     if (c == "status") return m_machine.StatusText() + "faults: " + m_faults.Describe() + "\n";
     if (c == "clear") {
         m_faults.Clear();

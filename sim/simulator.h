@@ -5,11 +5,13 @@
 #include <memory>
 #include <string>
 
+#include "cameras.h"
 #include "faults.h"
 #include "machine.h"
 #include "serial_server.h"
 #include "sim_config.h"
 #include "udp_server.h"
+#include "world.h"
 
 namespace sim {
 
@@ -36,6 +38,10 @@ public:
     Faults& faults() { return m_faults; }
     SerialServer* serial() { return m_serial.get(); }  // null with no serial link
     UdpServer* udp() { return m_udp.get(); }           // null with no Ethernet link
+    CameraSet* cameras() { return m_cameras.get(); }    // null unless the config asks for cameras
+    World* world() { return m_world.get(); }             // null until asked for (config or "scenario")
+    // Starts the world on `scenario` (replacing the one there).
+    World& UseScenario(Scenario scenario);
     const SimConfig& config() const { return m_config; }
 
     void PressKey(PanelKey key);  // on every link that is up
@@ -51,6 +57,10 @@ private:
     Faults m_faults;
     std::unique_ptr<SerialServer> m_serial;
     std::unique_ptr<UdpServer> m_udp;
+    std::unique_ptr<CameraSet> m_cameras;
+    std::unique_ptr<World> m_world;
+    std::string m_cameraFolder;
+    std::string m_scenarioError;
 };
 
 std::string ControlHelp();

@@ -1,0 +1,680 @@
+#include "world.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include <opencv2/imgproc.hpp>
+
+namespace sim {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+double Dist(Vec a, Vec b) { return std::hypot(a.x - b.x, a.y - b.y); }
+
+const char* KindName(LedgerKind k) {
+    switch (k) {
+        case LedgerKind::Pick: return "pick";
+        case LedgerKind::Place: return "place";
+        case LedgerKind::Dropped: return "dropped";
+        case LedgerKind::Discard: return "discard";
+        case LedgerKind::Dispense: return "dispense";
+        case LedgerKind::Hole: return "hole";
+        case LedgerKind::StandardMove: return "standard";
+        case LedgerKind::Miss: return "miss";
+    }
+    return "?";
+}
+
+// Pockets of a feeder: a tape feeder has one, a tray rows x cols (row by row).
+Vec PocketAt(const ScenarioFeeder& f, int i) {
+    const int row = i / std::max(1, f.cols), col = i % std::max(1, f.cols);
+    return {f.pick.x + col * f.pitchX, f.pick.y - row * f.pitchY};
+}
+
+} // namespace
+
+Vec Rotate(Vec v, double deg) {
+    const double c = std::cos(deg * kPi / 180.0), s = std::sin(deg * kPi / 180.0);
+    return {v.x * c - v.y * s, v.x * s + v.y * c};
+}
+
+// ---- scenario ----
+
+Scenario Scenario::Default() {
+    Scenario s;
+    for (int k = 1; k < 8; ++k) s.nozzleOffset[k] = {-20.0 * k, 0.0};
+    s.markCameraOffset = {40.0, 0.0};
+    s.vision[0].position = {200.0, -250.0};
+    s.vision[1].position = {240.0, -250.0};
+    ScenarioFeeder chip;
+    chip.pick = {50.0, -20.0};
+    chip.part = {2.0, 1.25, 0.6, 1, std::nullopt};
+    ScenarioFeeder sot = chip;
+    sot.number = 2;
+    sot.pick = {60.0, -20.0};
+    sot.part = {2.9, 2.4, 1.0, 2, std::nullopt};
+    s.feeders = {chip, sot};
+    ScenarioBoard b;
+    b.origin = {100.0, -200.0};
+    b.width = 80;
+    b.height = 60;
+    b.marks = {Disc{5.0, 5.0, 1.0, -1}, Disc{75.0, 55.0, 1.0, -1}};
+    s.boards = {b};
+    s.machineDiscs = {Disc{10.0, -10.0, 1.0, -1}};  // the visual-origin target
+    s.standardDiameter = 2.0;
+    s.standardBase = {20.0, -280.0};
+    return s;
+}
+
+bool Scenario::Parse(const std::string& text, Scenario* out, std::string* error) {
+    Scenario s;
+    std::istringstream in(text);
+    int lineNo = 0;
+    for (std::string line; std::getline(in, line);) {
+        ++lineNo;
+        if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
+        std::istringstream w(line);
+        std::string key;
+        if (!(w >> key)) continue;
+        bool ok = true;
+        auto need = [&](auto&... v) { ok = ok && static_cast<bool>((w >> ... >> v)); };
+        if (key == "seed") need(s.seed);
+        else if (key == "pulses") need(s.pulsesX, s.pulsesY, s.pulsesZ, s.pulsesA);
+        else if (key == "nozzle") {
+            int k = 0;
+            need(k);
+            ok = ok && k >= 2 && k <= 8;
+            if (ok) need(s.nozzleOffset[k - 1].x, s.nozzleOffset[k - 1].y);
+        } else if (key == "markcamera") {
+            need(s.markCameraOffset.x, s.markCameraOffset.y, s.markCamera.pixelsPerMm);
+            int inv = 0;
+            if (w >> inv) s.markCamera.inverted = inv != 0;
+        } else if (key == "visioncamera") {
+            int n = 0;
+            need(n);
+            ok = ok && (n == 1 || n == 2);
+            if (ok) need(s.vision[n - 1].position.x, s.vision[n - 1].position.y, s.vision[n - 1].pixelsPerMm);
+            if (ok) w >> s.vision[n - 1].distortion;
+        } else if (key == "feeder" || key == "tray") {
+            ScenarioFeeder f;
+            need(f.bank, f.number, f.pick.x, f.pick.y);
+            if (key == "tray") need(f.rows, f.cols, f.pitchX, f.pitchY);
+            else need(f.count);
+            need(f.part.length, f.part.width, f.part.height, f.part.visionType);
+            if (key == "tray") f.count = f.rows * f.cols;
+            if (w >> f.angle) {
+                if (w >> f.errOffset.x >> f.errOffset.y >> f.errAngle) w >> f.errSigma;
+            }
+            ok = ok && f.part.visionType >= 0 && f.part.visionType <= 11 && f.count >= 0 && f.rows > 0 && f.cols > 0;
+            if (ok) s.feeders.push_back(f);
+        } else if (key == "board") {
+            ScenarioBoard b;
+            need(b.origin.x, b.origin.y, b.rotation, b.width, b.height);
+            if (ok) s.boards.push_back(b);
+        } else if (key == "cell" || key == "mark") {
+            ok = !s.boards.empty();
+            if (key == "cell") {
+                ScenarioBoard::Cell c;
+                need(c.x, c.y, c.w, c.h);
+                if (ok) s.boards.back().cells.push_back(c);
+            } else {
+                Disc d;
+                need(d.xMm, d.yMm, d.diameterMm);
+                if (ok) s.boards.back().marks.push_back(d);
+            }
+        } else if (key == "disc") {
+            Disc d;
+            need(d.xMm, d.yMm, d.diameterMm);
+            if (ok) s.machineDiscs.push_back(d);
+        } else if (key == "standard") need(s.standardDiameter, s.standardBase.x, s.standardBase.y);
+        else if (key == "valve") {
+            s.valveOutputs.clear();
+            for (int v; w >> v;) s.valveOutputs.push_back(v);
+        } else if (key == "tolerance") need(s.pickTolerance);
+        else if (key == "noise") need(s.noiseSigma);
+        else ok = false;
+        if (!ok || s.pulsesX == 0 || s.pulsesY == 0 || s.pulsesA == 0) {
+            if (error) *error = "line " + std::to_string(lineNo) + ": " + line;
+            return false;
+        }
+    }
+    *out = s;
+    return true;
+}
+
+bool Scenario::Load(const std::string& file, Scenario* out, std::string* error) {
+    std::ifstream in(file);
+    if (!in) {
+        if (error) *error = "cannot read " + file;
+        return false;
+    }
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return Parse(ss.str(), out, error);
+}
+
+// ---- ledger ----
+
+std::string LedgerEntry::Text() const {
+    char buf[400];
+    std::snprintf(buf, sizeof buf,
+                  "%s nozzle %d cmd 0x%02X feeder %d at %0.4f %0.4f angle %0.3f board %d cell %d local %0.4f %0.4f "
+                  "angle %0.3f error %0.4f %0.4f %0.3f valve %d depth %0.4f",
+                  KindName(kind), nozzle, command, feeder, machine.x, machine.y, angle, board, cell, local.x, local.y,
+                  localAngle, pickError.x, pickError.y, pickErrorAngle, valve, depth);
+    return buf;
+}
+
+void Ledger::Add(const LedgerEntry& e) {
+    std::lock_guard lock(m_mutex);
+    m_entries.push_back(e);
+}
+
+std::vector<LedgerEntry> Ledger::Entries() const {
+    std::lock_guard lock(m_mutex);
+    return m_entries;
+}
+
+std::vector<LedgerEntry> Ledger::Of(LedgerKind kind) const {
+    std::vector<LedgerEntry> v;
+    for (const auto& e : Entries())
+        if (e.kind == kind) v.push_back(e);
+    return v;
+}
+
+std::string Ledger::Text() const {
+    std::string t;
+    for (const auto& e : Entries()) t += e.Text() + "\n";
+    return t;
+}
+
+void Ledger::Clear() {
+    std::lock_guard lock(m_mutex);
+    m_entries.clear();
+}
+
+// ---- world ----
+
+World::World(Machine& machine, Scenario scenario) : m_machine(machine) { SetScenario(std::move(scenario)); }
+
+World::~World() {
+    if (m_keyThread.joinable()) m_keyThread.join();
+}
+
+void World::SetScenario(Scenario scenario) {
+    std::lock_guard lock(m_mutex);
+    m_sc = std::move(scenario);
+    m_counts.clear();
+    m_taken.clear();
+    for (const auto& f : m_sc.feeders) {
+        m_counts.push_back(f.count);
+        m_taken.emplace_back(static_cast<std::size_t>(f.rows * f.cols), false);
+    }
+    for (auto& h : m_held) h = Held{};
+    m_standardOnBase = true;
+    m_rng.seed(m_sc.seed);
+    m_noise.clear();
+    m_flyShots.clear();
+    m_ledger.Clear();
+}
+
+Scenario World::GetScenario() const {
+    std::lock_guard lock(m_mutex);
+    return m_sc;
+}
+
+int World::FeederCount(int feeder) const {
+    std::lock_guard lock(m_mutex);
+    return feeder >= 0 && feeder < static_cast<int>(m_counts.size()) ? m_counts[static_cast<std::size_t>(feeder)] : 0;
+}
+
+bool World::Holds(int nozzle) const {
+    std::lock_guard lock(m_mutex);
+    return nozzle >= 1 && nozzle <= 8 && m_held[nozzle - 1].holding;
+}
+
+int World::Light(int camera) const {
+    std::lock_guard lock(m_mutex);
+    return camera >= 1 && camera <= 3 ? m_light[camera - 1] : 0;
+}
+
+Vec World::NozzleAt(const Drives& d, int nozzle) const {
+    const Vec off = nozzle >= 2 && nozzle <= 8 ? m_sc.nozzleOffset[nozzle - 1] : Vec{};
+    return {d.x / m_sc.pulsesX + off.x, d.y / m_sc.pulsesY + off.y};
+}
+
+Vec World::PartCentre(const Held& h, const Drives& d, int nozzle, double* angle) const {
+    // A positive A move turns the nozzle clockwise seen from above.
+    const double turned = -(static_cast<double>(d.a[static_cast<std::size_t>(nozzle - 1)]) - h.aAtPick) / m_sc.pulsesA;
+    if (angle) *angle = h.angle + turned;
+    return Add(NozzleAt(d, nozzle), Rotate(h.offset, turned));
+}
+
+void World::Land(LedgerEntry& e, Vec where, double angle) const {
+    e.machine = where;
+    e.angle = angle;
+    for (std::size_t b = 0; b < m_sc.boards.size(); ++b) {
+        const ScenarioBoard& board = m_sc.boards[b];
+        const Vec local = Rotate(Sub(where, board.origin), -board.rotation);
+        if (local.x < 0 || local.y < 0 || local.x > board.width || local.y > board.height) continue;
+        e.board = static_cast<int>(b);
+        e.localAngle = angle - board.rotation;
+        e.cell = 0;
+        e.local = local;
+        for (std::size_t c = 0; c < board.cells.size(); ++c) {
+            const auto& cell = board.cells[c];
+            if (local.x >= cell.x && local.y >= cell.y && local.x <= cell.x + cell.w && local.y <= cell.y + cell.h) {
+                e.cell = static_cast<int>(c);
+                e.local = {local.x - cell.x, local.y - cell.y};
+                break;
+            }
+        }
+        return;
+    }
+}
+
+std::optional<Outgoing> World::Intercept(Link link, std::uint16_t code) {
+    std::lock_guard lock(m_mutex);
+    if (m_faults.errorAfter <= 0 || code != m_faults.errorCode) return std::nullopt;
+    if (++m_errorSeen < m_faults.errorAfter) return std::nullopt;
+    m_faults.errorAfter = 0;
+    m_errorSeen = 0;
+    if (link == Link::Serial) return Outgoing{0xFF, m_faults.errorReport, Bytes{m_faults.errorSub}};
+    return Outgoing{1, code, Bytes{m_faults.errorReport, 0}};
+}
+
+void World::AfterCommand(Link, std::uint16_t code) {
+    std::string key;
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_faults.keyAfter <= 0 || code != m_faults.keyCode || ++m_keySeen < m_faults.keyAfter) return;
+        m_faults.keyAfter = 0;
+        m_keySeen = 0;
+        key = m_faults.key;
+    }
+    if (!m_pressKey) return;
+    // Pressed after this command's reply, off the machine's lock.
+    if (m_keyThread.joinable()) m_keyThread.join();
+    m_keyThread = std::thread([press = m_pressKey, key] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        press(key);
+    });
+}
+
+bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
+    std::lock_guard lock(m_mutex);
+    Held& h = m_held[nozzle - 1];
+    if (h.holding) return true;  // a second stroke keeps what the nozzle has
+    const Vec n = NozzleAt(d, nozzle);
+    LedgerEntry e;
+    e.command = command;
+    e.nozzle = nozzle;
+    e.machine = n;
+    if (m_faults.pickMisses > 0) {
+        --m_faults.pickMisses;
+        e.kind = LedgerKind::Miss;
+        m_ledger.Add(e);
+        return false;
+    }
+    if (m_sc.standardDiameter > 0 && m_standardOnBase && Dist(n, m_sc.standardBase) <= m_sc.pickTolerance) {
+        h = Held{};
+        h.holding = true;
+        h.feeder = -2;
+        h.part.visionType = 0;
+        h.offset = Sub(m_sc.standardBase, n);
+        h.aAtPick = d.a[static_cast<std::size_t>(nozzle - 1)];
+        h.pickError = h.offset;
+        m_standardOnBase = false;
+        e.kind = LedgerKind::StandardMove;
+        e.feeder = -2;
+        e.machine = m_sc.standardBase;
+        e.pickError = h.offset;
+        m_ledger.Add(e);
+        return true;
+    }
+    for (std::size_t f = 0; f < m_sc.feeders.size(); ++f) {
+        const ScenarioFeeder& feeder = m_sc.feeders[f];
+        if (m_counts[f] <= 0) continue;
+        const int pockets = feeder.rows * feeder.cols;
+        for (int p = 0; p < pockets; ++p) {
+            if (pockets > 1 && m_taken[f][static_cast<std::size_t>(p)]) continue;
+            const Vec pocket = PocketAt(feeder, p);
+            if (Dist(n, pocket) > m_sc.pickTolerance) continue;
+            Vec err = feeder.errOffset;
+            if (feeder.errSigma > 0) {
+                std::normal_distribution<double> noise(0.0, feeder.errSigma);
+                err.x += noise(m_rng);
+                err.y += noise(m_rng);
+            }
+            --m_counts[f];
+            if (pockets > 1) m_taken[f][static_cast<std::size_t>(p)] = true;
+            h = Held{};
+            h.feeder = static_cast<int>(f);
+            h.part = feeder.part;
+            h.offset = Add(Sub(pocket, n), err);
+            h.angle = feeder.angle + feeder.errAngle;
+            h.aAtPick = d.a[static_cast<std::size_t>(nozzle - 1)];
+            h.pickError = err;
+            h.pickErrorAngle = feeder.errAngle;
+            e.kind = LedgerKind::Pick;
+            e.feeder = h.feeder;
+            e.machine = Add(n, h.offset);
+            e.angle = h.angle;
+            e.pickError = err;
+            e.pickErrorAngle = feeder.errAngle;
+            m_ledger.Add(e);
+            if (m_faults.lostBeforeCamera > 0) {
+                --m_faults.lostBeforeCamera;
+                e.kind = LedgerKind::Dropped;
+                m_ledger.Add(e);
+                return false;  // the vacuum reads empty
+            }
+            h.holding = true;
+            return true;
+        }
+    }
+    e.kind = LedgerKind::Miss;
+    m_ledger.Add(e);
+    return false;
+}
+
+bool World::OnPlace(std::uint16_t command, int nozzle, const Drives& d) {
+    std::lock_guard lock(m_mutex);
+    Held& h = m_held[nozzle - 1];
+    if (!h.holding) return false;
+    if (m_faults.keptAtPlace > 0) {
+        --m_faults.keptAtPlace;
+        return true;
+    }
+    double angle = 0;
+    const Vec centre = PartCentre(h, d, nozzle, &angle);
+    LedgerEntry e;
+    e.command = command;
+    e.nozzle = nozzle;
+    e.feeder = h.feeder;
+    e.pickError = h.pickError;
+    e.pickErrorAngle = h.pickErrorAngle;
+    if (h.feeder == -2) {
+        e.kind = LedgerKind::StandardMove;
+        e.machine = centre;
+        m_sc.standardBase = centre;
+        m_standardOnBase = true;
+    } else {
+        Land(e, centre, angle);
+        e.kind = e.board >= 0 ? LedgerKind::Place : LedgerKind::Dropped;
+    }
+    m_ledger.Add(e);
+    h = Held{};
+    return false;
+}
+
+void World::OnRelease(int nozzle, const Drives& d) {
+    std::lock_guard lock(m_mutex);
+    Held& h = m_held[nozzle - 1];
+    if (!h.holding) return;
+    double angle = 0;
+    LedgerEntry e;
+    e.kind = LedgerKind::Discard;
+    e.nozzle = nozzle;
+    e.feeder = h.feeder;
+    e.machine = PartCentre(h, d, nozzle, &angle);
+    e.angle = angle;
+    e.pickError = h.pickError;
+    if (h.feeder == -2) {
+        m_sc.standardBase = e.machine;  // dropped where it was
+        m_standardOnBase = true;
+    }
+    m_ledger.Add(e);
+    h = Held{};
+}
+
+void World::OnDispense(std::uint16_t command, const Drives& d) {
+    std::lock_guard lock(m_mutex);
+    LedgerEntry e;
+    e.kind = LedgerKind::Dispense;
+    e.command = command;
+    for (int v : m_sc.valveOutputs)
+        if (m_outputs.count(v) && m_outputs[v]) {
+            e.valve = v;
+            break;
+        }
+    Land(e, NozzleAt(d, 1), 0.0);
+    m_ledger.Add(e);
+}
+
+void World::OnCamera(int camera, int light) {
+    std::lock_guard lock(m_mutex);
+    if (camera >= 1 && camera <= 3) m_light[camera - 1] = light;
+}
+
+void World::OnOutput(int channel, int value) {
+    std::lock_guard lock(m_mutex);
+    m_outputs[channel] = value;
+}
+
+void World::OnZMove(const Drives& before, const Drives& after) {
+    std::lock_guard lock(m_mutex);
+    if (m_machineType != 9) return;
+    // A drill stroke: nozzle 1's Z goes down (negative) and back; the hole keeps the
+    // net travel, which a correct stroke brings to 0.
+    const std::int32_t z0 = before.z[0], z1 = after.z[0];
+    if (!m_drill.down && z1 < z0) {
+        m_drill = {true, NozzleAt(before, 1), z0};
+    } else if (m_drill.down && z1 > z0) {
+        LedgerEntry e;
+        e.kind = LedgerKind::Hole;
+        e.nozzle = 1;
+        e.depth = (z1 - m_drill.start) / m_sc.pulsesZ;
+        Land(e, m_drill.at, 0.0);
+        m_ledger.Add(e);
+        m_drill = Stroke{};
+    }
+}
+
+void World::OnFly(int heads, std::int32_t startX, std::int32_t dX, const std::vector<std::int32_t>& triggers,
+                  const Drives& d) {
+    SimCamera* cam = m_cameras ? m_cameras->ByRole(CameraRole::Vision1) : nullptr;
+    std::lock_guard lock(m_mutex);
+    (void)dX;
+    for (int k = 0; k < heads && k < static_cast<int>(triggers.size()); ++k) {
+        if (m_faults.lostTriggers > 0) {
+            --m_faults.lostTriggers;
+            continue;
+        }
+        // Trigger k fires at the start X less its trigger value: trigger k of the fly
+        // geometry (start = camera + nozzle 2's offset) puts nozzle k over the camera.
+        Drives at = d;
+        at.x = startX - triggers[static_cast<std::size_t>(k)];
+        if (!cam || cam->TriggerMode() != 2 || !cam->Playing()) continue;  // the camera takes no trigger
+        m_flyShots.push_back(FlyShot{at});
+        cam->Trigger();
+    }
+}
+
+// Gaussian noise of the scenario's seed, drawn once per frame size: a few fields
+// taken in turn by frame number, split into what it adds and what it takes away
+// (two saturating 8-bit passes instead of a widening per frame).
+const World::Noise& World::NoiseFor(int width, int height, unsigned field) {
+    for (const auto& n : m_noise)
+        if (n.width == width && n.height == height && n.field == field) return n;
+    cv::Mat wide(height, width, CV_16SC1);
+    cv::RNG rng(m_sc.seed * 7919u + field);
+    rng.fill(wide, cv::RNG::NORMAL, 0.0, m_sc.noiseSigma);
+    Noise n{width, height, field, cv::Mat(), cv::Mat()};
+    cv::Mat pos = cv::max(wide, 0), neg = cv::max(-wide, 0);
+    pos.convertTo(n.up, CV_8UC1);
+    neg.convertTo(n.down, CV_8UC1);
+    if (m_noise.size() >= 4 * kNoiseFields) m_noise.erase(m_noise.begin());
+    m_noise.push_back(n);
+    return m_noise.back();
+}
+
+// The lens: radial distortion x_d = x_u (1 + k1 r_u^2) in coordinates normalised
+// by the frame width (focal length = width, centre = the frame centre), so a
+// calibration file with that matrix and k1 undoes it. Maps made once per size.
+cv::Mat World::Distort(const cv::Mat& ideal, double k1) {
+    const int w = ideal.cols, h = ideal.rows;
+    if (m_lens.k1 != k1 || m_lens.mapX.cols != w || m_lens.mapX.rows != h) {
+        m_lens.k1 = k1;
+        m_lens.mapX.create(h, w, CV_32FC1);
+        m_lens.mapY.create(h, w, CV_32FC1);
+        const double f = w, cx = w / 2.0, cy = h / 2.0;
+        for (int v = 0; v < h; ++v)
+            for (int u = 0; u < w; ++u) {
+                const double xd = (u - cx) / f, yd = (v - cy) / f;
+                double xu = xd, yu = yd;
+                for (int i = 0; i < 8; ++i) {
+                    const double s = 1.0 + k1 * (xu * xu + yu * yu);
+                    xu = xd / s;
+                    yu = yd / s;
+                }
+                m_lens.mapX.at<float>(v, u) = static_cast<float>(xu * f + cx);
+                m_lens.mapY.at<float>(v, u) = static_cast<float>(yu * f + cy);
+            }
+    }
+    cv::Mat out;
+    cv::remap(ideal, out, m_lens.mapX, m_lens.mapY, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(15));
+    return out;
+}
+
+std::vector<Disc> World::DiscsInView(Vec centre, double ppm, int width, int height) const {
+    std::vector<Disc> out;
+    const double halfW = width / 2.0 / ppm + 5, halfH = height / 2.0 / ppm + 5;
+    auto add = [&](Vec p, double d) {
+        if (std::fabs(p.x - centre.x) > halfW || std::fabs(p.y - centre.y) > halfH) return;
+        out.push_back(Disc{p.x - centre.x, -(p.y - centre.y), d, -1});  // image +y = machine -Y
+    };
+    for (const auto& b : m_sc.boards)
+        for (const auto& m : b.marks) add(Add(b.origin, Rotate({m.xMm, m.yMm}, b.rotation)), m.diameterMm);
+    for (const auto& m : m_sc.machineDiscs) add({m.xMm, m.yMm}, m.diameterMm);
+    if (m_sc.standardDiameter > 0 && m_standardOnBase) add(m_sc.standardBase, m_sc.standardDiameter);
+    return out;
+}
+
+cv::Mat World::Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) {
+    std::optional<Drives> shot;
+    {
+        std::lock_guard lock(m_mutex);
+        if (role == CameraRole::Vision1 && !m_flyShots.empty()) {
+            shot = m_flyShots.front().drives;
+            m_flyShots.pop_front();
+        }
+    }
+    const Drives d = shot ? *shot : m_machine.Positions();  // never under the world's lock
+    std::lock_guard lock(m_mutex);
+    CameraLook look;
+    look.width = width;
+    look.height = height;
+    look.channels = 1;      // drawn grey, noise and light added, then widened once
+    look.noiseSigma = 0.0;
+    look.noiseSeed = m_sc.seed * 7919u + static_cast<unsigned>(frameNo);
+    if (m_faults.blackFrames > 0) {
+        --m_faults.blackFrames;
+        return cv::Mat(height, width, channels == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
+    }
+    cv::Mat frame;
+    const int camIndex = static_cast<int>(role);
+    if (role == CameraRole::Mark) {
+        look.pixelsPerMm = m_sc.markCamera.pixelsPerMm;
+        if (m_sc.markCamera.inverted) std::swap(look.background, look.foreground);
+        const Vec centre = Add(NozzleAt(d, 1), m_sc.markCameraOffset);
+        frame = RenderMarks(look, DiscsInView(centre, look.pixelsPerMm, width, height));
+    } else {
+        const ScenarioCamera& cam = m_sc.vision[camIndex - 1];
+        look.pixelsPerMm = cam.pixelsPerMm;
+        look.background = 15;
+        const double halfW = width / 2.0 / cam.pixelsPerMm, halfH = height / 2.0 / cam.pixelsPerMm;
+        for (int n = 1; n <= 8 && frame.empty(); ++n) {
+            const Held& h = m_held[n - 1];
+            if (!h.holding) continue;
+            const Vec nozzle = NozzleAt(d, n);
+            if (std::fabs(nozzle.x - cam.position.x) > halfW || std::fabs(nozzle.y - cam.position.y) > halfH) continue;
+            double angle = 0;
+            const Vec c = PartCentre(h, d, n, &angle);
+            PartDrawing drawing;
+            if (h.feeder == -2) drawing.balls.push_back({0.0, 0.0, m_sc.standardDiameter});
+            else drawing = h.part.drawing ? *h.part.drawing : PackageForVisionType(h.part.visionType);
+            // Image +y = machine +Y, so a counter-clockwise turn shows clockwise on screen.
+            frame = RenderPart(look, drawing, Pose{c.x - cam.position.x, c.y - cam.position.y, angle});
+        }
+        if (frame.empty()) frame = RenderMarks(look, {});
+        if (cam.distortion != 0.0) frame = Distort(frame, cam.distortion);
+    }
+    // Light: full from level 100, none at 0.
+    const double light = std::clamp(m_light[camIndex] / 100.0, 0.0, 1.0);
+    if (light < 1.0) frame.convertTo(frame, -1, light, 0);
+    if (m_sc.noiseSigma > 0 && light > 0) {
+        const Noise& n = NoiseFor(width, height, static_cast<unsigned>(frameNo % kNoiseFields));
+        cv::add(frame, n.up, frame);
+        cv::subtract(frame, n.down, frame);
+    }
+    if (channels == 1) return frame;
+    cv::Mat colour;
+    cv::cvtColor(frame, colour, channels == 4 ? cv::COLOR_GRAY2BGRA : cv::COLOR_GRAY2BGR);
+    return colour;
+}
+
+std::string World::Help() {
+    return "  scenario FILE              load a scenario (parts, boards and the ledger start again)\n"
+           "  world ledger | world counts | world clear-ledger\n"
+           "  world miss N | world lose N | world keep N | world lost-trigger N | world black N\n"
+           "  world error CODE N REPORT [SUB]   the N-th command CODE (hex) answered by error REPORT\n"
+           "  world key CODE N KEY       panel KEY after the N-th command CODE (hex)\n";
+}
+
+std::string World::Command(const std::vector<std::string>& w) {
+    auto arg = [&](std::size_t i) { return i < w.size() ? w[i] : std::string(); };
+    auto num = [&](std::size_t i, long* v, int base = 10) {
+        const std::string s = arg(i);
+        char* end = nullptr;
+        *v = std::strtol(s.c_str(), &end, base);
+        return !s.empty() && *end == '\0' && *v >= 0;
+    };
+    const std::string c = arg(1);
+    long n = 0, code = 0, report = 0, sub = 0;
+    if (c == "ledger") return m_ledger.Text();
+    if (c == "clear-ledger") {
+        m_ledger.Clear();
+        return "ok";
+    }
+    if (c == "counts") {
+        std::ostringstream out;
+        std::lock_guard lock(m_mutex);
+        for (std::size_t f = 0; f < m_counts.size(); ++f)
+            out << "feeder " << m_sc.feeders[f].bank << "-" << m_sc.feeders[f].number << " " << m_counts[f] << "\n";
+        return out.str();
+    }
+    auto lock = Lock();
+    if ((c == "miss" || c == "lose" || c == "keep" || c == "lost-trigger" || c == "black") && num(2, &n)) {
+        int& slot = c == "miss" ? m_faults.pickMisses
+                    : c == "lose" ? m_faults.lostBeforeCamera
+                    : c == "keep" ? m_faults.keptAtPlace
+                    : c == "lost-trigger" ? m_faults.lostTriggers
+                                          : m_faults.blackFrames;
+        slot = static_cast<int>(n);
+        return "ok";
+    }
+    if (c == "error" && num(2, &code, 16) && num(3, &n) && n > 0 && num(4, &report, 16) && report <= 0xFF &&
+        (arg(5).empty() || (num(5, &sub, 16) && sub <= 0xFF))) {
+        m_faults.errorCode = static_cast<std::uint16_t>(code);
+        m_faults.errorAfter = static_cast<int>(n);
+        m_faults.errorReport = static_cast<std::uint8_t>(report);
+        m_faults.errorSub = static_cast<std::uint8_t>(sub);
+        m_errorSeen = 0;
+        return "ok";
+    }
+    if (c == "key" && num(2, &code, 16) && num(3, &n) && n > 0 && !arg(4).empty()) {
+        m_faults.keyCode = static_cast<std::uint16_t>(code);
+        m_faults.keyAfter = static_cast<int>(n);
+        m_faults.key = arg(4);
+        m_keySeen = 0;
+        return "ok";
+    }
+    return "unknown world command\n" + Help();
+}
+
+} // namespace sim

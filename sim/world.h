@@ -1,0 +1,252 @@
+// The world the simulated machine acts on: the true geometry of a scenario (which
+// may differ from the program's settings, so that calibration and correction have
+// work to do), the parts in feeders, on nozzles and on boards, the placement ledger,
+// and the cameras' view of it all.
+//
+// Conventions (machine millimetres; pulses divided by the scenario's true factors):
+//   X grows away from home, Y is 0 at home and negative toward the front.
+//   Nozzle k stands at nozzle 1 plus its offset; the mark camera's centre is nozzle 1
+//   plus the mark-camera offset.
+//   Angles in the machine and board frames count counter-clockwise seen from above;
+//   a positive A move turns the nozzle clockwise seen from above.
+//   Mark camera (looking down): image +x = machine +X, image +y = machine -Y.
+//   Vision cameras (looking up): image +x = machine +X, image +y = machine +Y; a part
+//   turned counter-clockwise in the machine frame shows turned clockwise on screen.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cameras.h"
+#include "frame_render.h"
+#include "machine.h"
+
+namespace sim {
+
+struct Vec {
+    double x = 0, y = 0;
+};
+inline Vec Add(Vec a, Vec b) { return {a.x + b.x, a.y + b.y}; }
+inline Vec Sub(Vec a, Vec b) { return {a.x - b.x, a.y - b.y}; }
+Vec Rotate(Vec v, double degCcw);
+
+struct ScenarioCamera {
+    Vec position;               // vision cameras: where they look up (machine mm)
+    double pixelsPerMm = 20.0;
+    bool inverted = false;      // mark camera: dark marks on a bright board
+    double distortion = 0.0;    // radial k1 of the lens (vision camera 2)
+};
+
+struct ScenarioPart {
+    double length = 1.0, width = 0.5, height = 0.5;  // mm
+    int visionType = 1;                              // 0..11
+    std::optional<PartDrawing> drawing;              // else PackageForVisionType
+};
+
+struct ScenarioFeeder {
+    int bank = 1, number = 1;
+    Vec pick;                    // true pick position of the first pocket
+    int count = 100;             // parts left
+    int rows = 1, cols = 1;      // a tray: its pockets
+    double pitchX = 0, pitchY = 0;
+    ScenarioPart part;
+    double angle = 0;            // true part angle in the pocket (deg, ccw)
+    Vec errOffset;               // pick error: part centre from the nozzle (mm)
+    double errAngle = 0;         // and its angle (deg)
+    double errSigma = 0;         // seeded noise on the offset (mm)
+};
+
+struct ScenarioBoard {
+    Vec origin;                  // true origin in the machine frame
+    double rotation = 0;         // true rotation (deg, ccw)
+    double width = 100, height = 80;  // extent in the board frame (+x, +y)
+    struct Cell {
+        double x = 0, y = 0, w = 0, h = 0;  // in the board frame
+    };
+    std::vector<Cell> cells;     // empty: one cell, the whole board
+    std::vector<Disc> marks;     // board and local marks, in the board frame (y up)
+};
+
+struct Scenario {
+    unsigned seed = 1;
+    double pulsesX = 100, pulsesY = 100, pulsesZ = 100, pulsesA = 10;  // per mm / per degree
+    Vec nozzleOffset[8];         // from nozzle 1 (entry 0 unused)
+    Vec markCameraOffset;        // mark camera centre from nozzle 1
+    ScenarioCamera markCamera;
+    ScenarioCamera vision[2];
+    std::vector<ScenarioFeeder> feeders;
+    std::vector<ScenarioBoard> boards;
+    std::vector<Disc> machineDiscs;   // lamp marks, the visual-origin target (machine frame, y up)
+    double standardDiameter = 0;      // 0: no standard piece
+    Vec standardBase;
+    std::vector<int> valveOutputs{5};
+    double pickTolerance = 1.0;       // mm
+    double noiseSigma = 2.0;
+
+    static Scenario Default();
+    // Reads the line format of scenario files; false with the line that failed.
+    static bool Parse(const std::string& text, Scenario* out, std::string* error);
+    static bool Load(const std::string& file, Scenario* out, std::string* error);
+};
+
+enum class LedgerKind { Pick, Place, Dropped, Discard, Dispense, Hole, StandardMove, Miss };
+
+struct LedgerEntry {
+    LedgerKind kind = LedgerKind::Pick;
+    std::uint16_t command = 0;
+    int nozzle = 0;
+    int feeder = -1;             // index into the scenario's feeders; -1 none
+    Vec machine;                 // where (machine mm)
+    double angle = 0;            // true angle in the machine frame (deg, ccw)
+    int board = -1, cell = -1;   // what it landed on
+    Vec local;                   // in the cell's frame (board frame less the cell origin)
+    double localAngle = 0;       // in the board frame
+    Vec pickError;               // the pick error the part carried
+    double pickErrorAngle = 0;
+    int valve = 0;               // dispense: the valve output that was on
+    double depth = 0;            // dispense depth / hole net Z travel (mm)
+    std::string Text() const;
+};
+
+class Ledger {
+public:
+    void Add(const LedgerEntry& e);
+    std::vector<LedgerEntry> Entries() const;
+    std::vector<LedgerEntry> Of(LedgerKind kind) const;
+    std::string Text() const;
+    void Clear();
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<LedgerEntry> m_entries;
+};
+
+// Faults of the world.
+struct WorldFaults {
+    int pickMisses = 0;          // the next picks take nothing
+    int lostBeforeCamera = 0;    // the next picked parts fall off before a camera sees them
+    int keptAtPlace = 0;         // the next places keep the part on the nozzle
+    int lostTriggers = 0;        // the next fly triggers never reach the camera
+    int blackFrames = 0;         // the next frames are black
+    // An error report at the n-th command of a code (counted from when it was set).
+    std::uint16_t errorCode = 0;
+    int errorAfter = 0;          // 0: none
+    std::uint8_t errorReport = 0, errorSub = 0;
+    // A panel key after the n-th command of a code.
+    std::uint16_t keyCode = 0;
+    int keyAfter = 0;
+    std::string key;
+};
+
+class World : public MachineObserver, public FrameSource {
+public:
+    World(Machine& machine, Scenario scenario);
+    ~World() override;
+
+    void SetScenario(Scenario scenario);  // parts, boards and the ledger start again
+    Scenario GetScenario() const;
+    Ledger& ledger() { return m_ledger; }
+    WorldFaults& faults() { return m_faults; }   // change under Lock()
+    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(m_mutex); }
+    void SetCameras(CameraSet* cameras) { m_cameras = cameras; }
+    void SetKeyPress(std::function<void(const std::string&)> press) { m_pressKey = std::move(press); }
+    void SetMachineType(int type) {
+        std::lock_guard lock(m_mutex);
+        m_machineType = type;
+    }
+
+    int FeederCount(int feeder) const;
+    bool Holds(int nozzle) const;
+    int Light(int camera) const;          // 1..3
+    // Machine mm of nozzle k (1..8) at these drives.
+    Vec NozzleAt(const Drives& d, int nozzle) const;
+
+    // MachineObserver
+    std::optional<Outgoing> Intercept(Link link, std::uint16_t code) override;
+    void AfterCommand(Link link, std::uint16_t code) override;
+    bool OnPick(std::uint16_t command, int nozzle, const Drives& d) override;
+    bool OnPlace(std::uint16_t command, int nozzle, const Drives& d) override;
+    void OnRelease(int nozzle, const Drives& d) override;
+    void OnDispense(std::uint16_t command, const Drives& d) override;
+    void OnCamera(int camera, int light) override;
+    void OnOutput(int channel, int value) override;
+    void OnFly(int heads, std::int32_t startX, std::int32_t dX, const std::vector<std::int32_t>& triggers,
+               const Drives& d) override;
+    void OnZMove(const Drives& before, const Drives& after) override;
+
+    // FrameSource
+    cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) override;
+
+    std::string Command(const std::vector<std::string>& words);
+    static std::string Help();
+
+private:
+    struct Held {
+        bool holding = false;
+        int feeder = -1;          // -2: the standard piece
+        ScenarioPart part;
+        Vec offset;               // part centre from the nozzle at the pick (machine frame)
+        double angle = 0;         // part angle at the pick (machine frame)
+        std::int32_t aAtPick = 0;
+        Vec pickError;
+        double pickErrorAngle = 0;
+        bool lost = false;        // fell off before a camera
+    };
+    struct Pocket {
+        int feeder;
+        Vec at;
+    };
+    Vec PartCentre(const Held& h, const Drives& d, int nozzle, double* angle) const;
+    void Land(LedgerEntry& e, Vec where, double angle) const;
+    std::vector<Disc> DiscsInView(Vec centre, double ppm, int width, int height) const;
+    struct Noise {
+        int width, height;
+        unsigned field;
+        cv::Mat up, down;
+    };
+    static constexpr unsigned kNoiseFields = 4;
+    const Noise& NoiseFor(int width, int height, unsigned field);
+    std::vector<Noise> m_noise;
+    cv::Mat Distort(const cv::Mat& ideal, double k1);
+    struct Lens {
+        double k1 = 0;
+        cv::Mat mapX, mapY;
+    } m_lens;
+
+    Machine& m_machine;
+    mutable std::mutex m_mutex;
+    Scenario m_sc;
+    std::vector<int> m_counts;     // parts left per feeder
+    std::vector<std::vector<bool>> m_taken;  // pockets taken per tray
+    Held m_held[8];
+    bool m_standardOnBase = true;
+    int m_light[3] = {255, 255, 255};
+    std::map<int, int> m_outputs;
+    std::mt19937 m_rng;
+    WorldFaults m_faults;
+    int m_errorSeen = 0, m_keySeen = 0;
+    struct FlyShot {
+        Drives drives;
+    };
+    std::deque<FlyShot> m_flyShots;
+    Ledger m_ledger;
+    CameraSet* m_cameras = nullptr;
+    std::function<void(const std::string&)> m_pressKey;
+    std::thread m_keyThread;
+    int m_machineType = 0;
+    struct Stroke {
+        bool down = false;
+        Vec at;
+        std::int32_t start = 0;
+    } m_drill;
+};
+
+} // namespace sim

@@ -1,0 +1,83 @@
+// What stands behind the industrial camera operations: a back end that lists the
+// devices and opens one, and the opened device. The program's default back end
+// reads the simulated machine's cameras across processes (camera_channel.h); tests
+// may install devices of their own process. Frames are plain 8-bit buffers, top row
+// first, channels interleaved (3 = BGR).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// Status of every camera operation: 0 success, negative an error
+// (CameraGetErrorString gives its text).
+enum CameraStatus : int {
+    kCameraOk = 0,
+    kCameraFailed = -1,
+    kCameraNotSupported = -3,
+    kCameraBadParameter = -4,
+    kCameraBadHandle = -6,
+    kCameraNoDevice = -16,
+    kCameraDeviceBusy = -18,
+    kCameraTimeout = -12,
+    kCameraDisconnected = -37,
+    kCameraNotInitialised = -5,
+};
+
+struct CameraFrame {
+    int width = 0;
+    int height = 0;
+    int channels = 3;                 // 1 mono, 3 BGR
+    std::uint64_t seq = 0;            // 1, 2, ... per device
+    std::vector<std::uint8_t> pixels; // width * height * channels
+};
+using CameraFramePtr = std::shared_ptr<const CameraFrame>;
+
+struct CameraDeviceDesc {
+    std::string friendlyName;
+    std::string productName;
+    int maxWidth = 0;
+    int maxHeight = 0;
+    bool mono = false;
+};
+
+struct CameraFrameStatistic {
+    int total = 0;     // frames the sensor exposed
+    int captured = 0;  // frames that reached the host
+    int lost = 0;      // frames lost on the way
+};
+
+// One opened device. Every member is safe from any thread while another waits in
+// WaitFrame.
+class CameraDevice {
+public:
+    virtual ~CameraDevice() = default;
+    virtual int Play() = 0;
+    virtual int Pause() = 0;
+    virtual int SetTriggerMode(int mode) = 0;  // 0 continuous, 1 software, 2 hardware
+    // The newest frame whose seq is above `after` (and not from before the last
+    // pause); waits at most `limit`, ends early on plat::CancelAllWaits.
+    virtual int WaitFrame(std::uint64_t after, std::chrono::milliseconds limit, CameraFramePtr* out) = 0;
+    // One frame taken now, whatever the stream does.
+    virtual int Snap(std::chrono::milliseconds limit, CameraFramePtr* out) = 0;
+    virtual int Statistic(CameraFrameStatistic* out) = 0;
+};
+
+class CameraBackend {
+public:
+    virtual ~CameraBackend() = default;
+    // Status, and the devices in their order.
+    virtual int Enumerate(std::vector<CameraDeviceDesc>* out) = 0;
+    virtual int Open(int index, std::shared_ptr<CameraDevice>* out) = 0;
+};
+
+// The back end the operations use; null puts the default (the simulated machine's
+// published cameras) back. Install before CameraSdkInit.
+void SetCameraBackend(std::shared_ptr<CameraBackend> backend);
+std::shared_ptr<CameraBackend> CurrentCameraBackend();
+
+} // namespace plat

@@ -1,0 +1,72 @@
+// Ordinary video cameras: the live view of the DirectShow camera mode and of every
+// camera without an industrial device. A frame is 8-bit, 3-channel (BGR), top row
+// first. The simulated machine's published video cameras are listed in place of
+// the machine's V4L2 devices when it has any.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <opencv2/core.hpp>
+
+namespace smt {
+
+// Where the samples come from: a V4L2 device through OpenCV, a published
+// simulated camera, or a test's own.
+class VideoSampleSource {
+public:
+    virtual ~VideoSampleSource() = default;
+    // Opens device `index` asking for width x height; false when it cannot give it.
+    virtual bool Open(int index, int width, int height) = 0;
+    // One sample; may block for as long as the device is silent.
+    virtual bool Read(cv::Mat* sample) = 0;
+    virtual void Close() = 0;
+};
+
+// The devices and the source that opens them; tests install their own.
+struct VideoSourcePort {
+    std::function<int()> count;
+    std::function<std::unique_ptr<VideoSampleSource>()> make;
+};
+VideoSourcePort& TheVideoSourcePort();  // empty members: the default (simulated, else V4L2)
+
+class CCameraDS {
+public:
+    CCameraDS();
+    virtual ~CCameraDS();
+    CCameraDS(const CCameraDS&) = delete;
+    CCameraDS& operator=(const CCameraDS&) = delete;
+
+    static int CameraCount();
+    bool OpenCamera(int index);
+    // The newest frame (valid until the next query or close), or null when the
+    // camera is closed or no sample came within kQueryLimit.
+    cv::Mat* QueryFrame();
+    void CloseCamera();
+
+    bool IsConnected() const { return m_bConnected; }
+    int Width() const { return m_nWidth; }
+    int Height() const { return m_nHeight; }
+
+    static constexpr int kWidth = 640;
+    static constexpr int kHeight = 480;
+    static constexpr std::chrono::milliseconds kQueryLimit{1000};
+
+private:
+    struct Reader;
+    cv::Mat m_pFrame;
+    bool m_bConnected = false;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    int m_nBufferSize = 0;
+    std::shared_ptr<Reader> m_reader;
+};
+
+// The panel's factory: an opened camera, or null.
+std::unique_ptr<CCameraDS> CreateCameraDS(int index);
+
+} // namespace smt

@@ -1,0 +1,310 @@
+// The simulated world against the recognition library: which way the cameras see,
+// light, fly passes, where placed parts truly land, the standard piece, and an
+// injected error report that changes nothing.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <mutex>
+
+#include <opencv2/calib3d.hpp>
+#include <thread>
+
+#include "cameras.h"
+#include "codec.h"
+#include "machine.h"
+#include "test_support.h"
+#include "vision/lens_calibration.h"
+#include "vision/recognition.h"
+#include "world.h"
+
+using namespace sim;
+
+namespace {
+
+struct Build {
+    Bytes b;
+    Build& u8(int v) { b.push_back(static_cast<std::uint8_t>(v)); return *this; }
+    Build& le32(std::int32_t v) { PutLe32(b, v); return *this; }
+    Build& le16(int v) { PutLe16(b, static_cast<std::uint16_t>(v)); return *this; }
+    Build& zeros(std::size_t n) { b.insert(b.end(), n, 0); return *this; }
+};
+
+struct NullSink : smt::VisionResultSink {
+    void Publish(int, cv::Mat) override {}
+};
+
+class WorldTest : public ::testing::Test {
+protected:
+    void Start(Scenario s, int type = 0) {
+        machine = std::make_unique<Machine>(type);
+        world = std::make_unique<World>(*machine, s);
+        world->SetMachineType(type);
+        machine->SetObserver(world.get());
+    }
+    void TearDown() override {
+        if (machine) machine->SetObserver(nullptr);
+    }
+    Outcome Run(std::uint16_t code, const Bytes& d) { return machine->Execute(Link::Udp, code, d); }
+    void Axis(int axis, std::int32_t delta) { Run(0x61, Build().u8(axis).le32(0).le32(delta).le32(1).le32(2).b); }
+    // Nozzle k over the point (machine mm), to the nearest pulse.
+    void NozzleTo(int k, Vec p) {
+        const Scenario s = world->GetScenario();
+        const Drives d = machine->Positions();
+        const Vec off = k > 1 ? s.nozzleOffset[k - 1] : Vec{};
+        Axis(0, static_cast<std::int32_t>(std::lround((p.x - off.x) * s.pulsesX)) - d.x);
+        Axis(1, static_cast<std::int32_t>(std::lround((p.y - off.y) * s.pulsesY)) - d.y);
+    }
+    void MoveMm(double dx, double dy) {
+        const Scenario s = world->GetScenario();
+        Axis(0, static_cast<std::int32_t>(std::lround(dx * s.pulsesX)));
+        Axis(1, static_cast<std::int32_t>(std::lround(dy * s.pulsesY)));
+    }
+    // Pick with nozzle 1 (axis 2, positive stroke), place likewise.
+    void Pick(int axis = 2, int depth = 500) { Run(0x67, Build().u8(axis).le32(depth).le32(1).le32(2).le16(100).u8(0).b); }
+    Outcome Place(int axis = 2, int depth = 500) {
+        return Run(0x68, Build().u8(axis).le32(depth).le32(1).le32(2).le32(depth).u8(5).le16(200).u8(0).b);
+    }
+    bool Mark(CameraRole role, double* x, double* y) {
+        const cv::Mat f = world->Render(role, 640, 480, 1, 1);
+        smt::MarkCircle c;
+        *x = *y = 99;
+        smt::FindMark(*x, *y, false, c, f, 0, 10.0, 20.0, &sink);
+        return *x != 99;
+    }
+    bool Part(int visionType, double* x, double* y, double* a) {
+        const cv::Mat f = world->Render(CameraRole::Vision1, 640, 480, 3, 1);
+        smt::ComponentBox box;
+        smt::FindComponent(1, *x, false, box, f, 0, visionType, *y, *a, 1, 15.0, 20.0, 0.0, &sink);
+        return box.cx >= 0;
+    }
+
+    std::unique_ptr<Machine> machine;
+    std::unique_ptr<World> world;
+    NullSink sink;
+};
+
+Scenario OneFeeder(Vec err, double errAngle) {
+    Scenario s = Scenario::Default();
+    s.noiseSigma = 2.0;
+    s.feeders.resize(1);
+    s.feeders[0].errOffset = err;
+    s.feeders[0].errAngle = errAngle;
+    return s;
+}
+
+TEST_F(WorldTest, CamerasSeeTheMachineAxesTheRecognisersExpect) {
+    Scenario s = OneFeeder({0.3, -0.2}, 5.0);
+    s.machineDiscs = {Disc{101.5, -99.5, 1.0, -1}};  // 1.5 mm to +X, 0.5 mm to +Y of (100, -100)
+    Start(s);
+    NozzleTo(1, Sub({100, -100}, s.markCameraOffset));
+    double x, y;
+    ASSERT_TRUE(Mark(CameraRole::Mark, &x, &y));
+    EXPECT_NEAR(x, -1.5, 0.06);  // right of the centre
+    EXPECT_NEAR(y, 0.5, 0.06);   // above it
+    MoveMm(-x, y);               // the mark-centring move
+    ASSERT_TRUE(Mark(CameraRole::Mark, &x, &y));
+    EXPECT_NEAR(x, 0.0, 0.06);
+    EXPECT_NEAR(y, 0.0, 0.06);
+
+    // A part picked off-centre and turned: centred by (+X, +Y), its angle removed by -A.
+    NozzleTo(1, s.feeders[0].pick);
+    Pick();
+    ASSERT_TRUE(world->Holds(1));
+    NozzleTo(1, s.vision[0].position);
+    double a = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        ASSERT_TRUE(Part(1, &x, &y, &a)) << pass;
+        MoveMm(x, y);
+        Axis(4, static_cast<std::int32_t>(std::lround(-a * s.pulsesA)));
+    }
+    ASSERT_TRUE(Part(1, &x, &y, &a));
+    EXPECT_NEAR(x, 0.0, 0.06);
+    EXPECT_NEAR(y, 0.0, 0.06);
+    EXPECT_NEAR(a, 0.0, 0.5);
+
+    // Light 0: black, nothing found; the next light command brings the scene back.
+    Run(0x04, {2, 0});
+    EXPECT_EQ(cv::countNonZero(world->Render(CameraRole::Vision1, 64, 48, 1, 1)), 0);
+    EXPECT_FALSE(Part(1, &x, &y, &a));
+    Run(0x04, {2, 200});
+    EXPECT_TRUE(Part(1, &x, &y, &a));
+    // One seed, one frame.
+    EXPECT_EQ(cv::norm(world->Render(CameraRole::Vision1, 320, 240, 1, 7), world->Render(CameraRole::Vision1, 320, 240, 1, 7)), 0.0);
+}
+
+TEST_F(WorldTest, AFlyPassShowsEachHeadsPartWhereItsTriggerSawIt) {
+    Scenario s = Scenario::Default();
+    s.feeders.clear();
+    for (int k = 1; k <= 4; ++k) {
+        ScenarioFeeder f;
+        f.number = k;
+        f.pick = {40.0 + 10 * k, -20.0};
+        f.errOffset = {0.1 * k, 0.0};
+        s.feeders.push_back(f);
+    }
+    Start(s, 3);
+    CameraSpec spec{kVision1CameraName, CameraRole::Vision1, 640, 480, true, false};
+    CameraSet cams({spec}, std::shared_ptr<FrameSource>(std::shared_ptr<void>(), world.get()));
+    world->SetCameras(&cams);
+    SimCamera* cam = cams.Camera(0);
+    cam->SetTriggerMode(2);
+    cam->Play();
+    const int axes[4][2] = {{2, 500}, {2, -500}, {3, 500}, {3, -500}};
+    for (int k = 1; k <= 4; ++k) {
+        NozzleTo(k, s.feeders[static_cast<std::size_t>(k - 1)].pick);
+        Pick(axes[k - 1][0], axes[k - 1][1]);
+        ASSERT_TRUE(world->Holds(k)) << k;
+    }
+    // The trigger values of a four-head machine, in pulses of the nozzle offsets.
+    auto fly = [&](int shift) {
+        const auto off = [&](int k) { return static_cast<std::int32_t>(std::lround(s.nozzleOffset[k - 1].x * s.pulsesX)); };
+        const std::int32_t camX = static_cast<std::int32_t>(s.vision[0].position.x * s.pulsesX);
+        NozzleTo(1, {(camX + off(2)) / s.pulsesX, s.vision[0].position.y});
+        Build b;
+        b.le16(1).u8(4).le32(machine->Positions().x).le32(-off(4) - 2 * off(2)).le32(0).le32(0);
+        const std::int32_t t[4] = {off(2), 2 * off(2), off(3) + off(2), off(4) + off(2)};
+        for (int i = 0; i < 12; ++i) b.le32(i < 4 ? t[i] + (i == 2 ? shift : 0) : 0);
+        b.u8(2);
+        Run(0x63, b.b);
+    };
+    std::mutex mutex;
+    std::vector<cv::Mat> got;
+    SimCamera::Listener l;
+    l.frame = [&](const plat::CameraFrame& f) {
+        std::lock_guard lock(mutex);
+        got.push_back(cv::Mat(f.height, f.width, CV_8UC1, const_cast<std::uint8_t*>(f.pixels.data())).clone());
+    };
+    cam->SetListener(l);
+    auto frames = [&](std::vector<double>* xs) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::lock_guard lock(mutex);
+        for (const cv::Mat& m : got) {
+            double x = 0, y = 0, a = 0;
+            smt::ComponentBox box;
+            smt::FindComponent(1, x, false, box, m, 0, 1, y, a, 1, 15.0, 20.0, 0.0, &sink);
+            xs->push_back(x);
+        }
+        got.clear();
+    };
+    fly(0);
+    std::vector<double> xs;
+    frames(&xs);
+    ASSERT_EQ(xs.size(), 4u);
+    for (int k = 1; k <= 4; ++k) EXPECT_NEAR(xs[static_cast<std::size_t>(k - 1)], -0.1 * k, 0.06) << k;
+    // A wrong trigger value shows as the X offset; a lost trigger as a missing frame.
+    {
+        auto lock = world->Lock();
+        world->faults().lostTriggers = 1;
+    }
+    fly(100);  // head 3's trigger 1 mm late
+    xs.clear();
+    frames(&xs);
+    ASSERT_EQ(xs.size(), 3u);
+    EXPECT_NEAR(xs[1], -0.3 + 1.0, 0.06);
+    cam->SetListener({});
+    world->SetCameras(nullptr);
+}
+
+TEST_F(WorldTest, LedgerHoldsWhereAPartTrulyLandsAndWhatStrokesDid) {
+    Scenario s = OneFeeder({0.3, -0.2}, 5.0);
+    s.boards[0].rotation = 10.0;
+    Start(s);
+    const Vec target{20.0, 15.0};  // in the board frame, at 30 degrees
+    auto placeWith = [&](double offsetSign, double turnSign) {
+        NozzleTo(1, s.feeders[0].pick);
+        Pick();
+        const double turn = turnSign * (30.0 + s.boards[0].rotation - 5.0);
+        Axis(4, static_cast<std::int32_t>(std::lround(-turn * s.pulsesA)));
+        const Vec offset = Rotate({0.3, -0.2}, 30.0 + s.boards[0].rotation - 5.0);
+        const Vec at = Add(s.boards[0].origin, Rotate(target, s.boards[0].rotation));
+        NozzleTo(1, {at.x - offsetSign * offset.x, at.y - offsetSign * offset.y});
+        Place();
+        Axis(4, -machine->Positions().a[0]);
+        return world->ledger().Of(LedgerKind::Place).back();
+    };
+    const LedgerEntry right = placeWith(1, 1);
+    EXPECT_EQ(right.board, 0);
+    EXPECT_LT(std::hypot(right.local.x - target.x, right.local.y - target.y), 0.01);
+    EXPECT_NEAR(right.localAngle, 30.0, 0.05);
+    EXPECT_NEAR(right.pickError.x, 0.3, 1e-9);
+    const LedgerEntry offsetFlipped = placeWith(-1, 1);
+    EXPECT_GT(std::hypot(offsetFlipped.local.x - target.x, offsetFlipped.local.y - target.y), 0.4);
+    const LedgerEntry turnFlipped = placeWith(1, -1);
+    EXPECT_GT(std::hypot(turnFlipped.local.x - target.x, turnFlipped.local.y - target.y), 0.4);
+    EXPECT_GT(std::fabs(turnFlipped.localAngle - 30.0), 60.0);
+    EXPECT_EQ(world->FeederCount(0), s.feeders[0].count - 3);
+
+    // A dispense dot carries its valve output; a drill stroke that comes back nets 0.
+    Run(0x03, Build().u8(5).u8(1).le16(0).b);
+    Run(0x58, Build().zeros(28).b);
+    EXPECT_EQ(world->ledger().Of(LedgerKind::Dispense).back().valve, 5);
+    world->SetMachineType(9);
+    Axis(2, 700);
+    Axis(2, -700);
+    ASSERT_EQ(world->ledger().Of(LedgerKind::Hole).size(), 1u);
+    EXPECT_EQ(world->ledger().Of(LedgerKind::Hole)[0].depth, 0.0);
+}
+
+TEST_F(WorldTest, StandardPieceTravelsWithTheNozzleAndAnInjectedErrorChangesNothing) {
+    Scenario s = Scenario::Default();
+    s.standardBase = {20.2, -280.1};  // picked 0.2 / -0.1 mm off the nozzle at (20, -280)
+    Start(s);
+    NozzleTo(1, Sub({20.0, -280.0}, s.markCameraOffset));
+    double x, y;
+    ASSERT_TRUE(Mark(CameraRole::Mark, &x, &y));
+    NozzleTo(1, {20.0, -280.0});
+    Pick();
+    NozzleTo(1, Sub({20.0, -280.0}, s.markCameraOffset));
+    NozzleTo(1, s.vision[0].position);
+    const cv::Mat f = world->Render(CameraRole::Vision1, 640, 480, 1, 1);
+    smt::MarkCircle c;
+    smt::FindMark(x, y, false, c, f, 0, 10.0, 20.0, &sink);
+    EXPECT_NEAR(x, -0.2, 0.06);  // its eccentricity on the nozzle
+    EXPECT_NEAR(y, 0.1, 0.06);
+    // Vision camera 2 with a lens: undone by a calibration file of the same lens (as
+    // the program reads it), the piece is where it truly is.
+    s.vision[1].distortion = -0.4;
+    world->SetScenario(s);
+    NozzleTo(1, {20.2, -280.1});
+    Pick();
+    NozzleTo(1, Add(s.vision[1].position, {10.0, 6.0}));
+    const cv::Mat bent = world->Render(CameraRole::Vision2, 640, 480, 1, 1);
+    smt::FindMark(x, y, false, c, bent, 0, 30.0, 20.0, &sink);
+    EXPECT_GT(std::fabs(x + 10.0), 0.3);  // pulled toward the centre
+    smt::test::TempDir dir;
+    {
+        cv::FileStorage fs(dir.File("lens.xml"), cv::FileStorage::WRITE);
+        fs << "image_Width" << 640 << "image_Height" << 480;
+        fs << "Camera_Matrix" << (cv::Mat_<double>(3, 3) << 640, 0, 320, 0, 640, 240, 0, 0, 1);
+        fs << "Distortion_Coefficients" << (cv::Mat_<double>(1, 5) << -0.4, 0, 0, 0, 0);
+    }
+    cv::Size size;
+    cv::Mat matrix, coefficients, straight;
+    ASSERT_TRUE(smt::ReadCameraParams(dir.File("lens.xml"), size, matrix, coefficients));
+    cv::undistort(bent, straight, matrix, coefficients);
+    smt::FindMark(x, y, false, c, straight, 0, 30.0, 20.0, &sink);
+    EXPECT_NEAR(x, -10.0, 0.1);
+    EXPECT_NEAR(y, -6.0, 0.1);
+    NozzleTo(1, {20.2, -280.1});  // picked on its centre this time
+    Place();
+    const auto moves = world->ledger().Of(LedgerKind::StandardMove);
+    ASSERT_EQ(moves.size(), 2u);  // the lens check started the world again
+    EXPECT_NEAR(moves[1].machine.x, 20.2, 0.01);
+    EXPECT_NEAR(moves[1].machine.y, -280.1, 0.01);
+
+    // The second pick stroke is answered by E3: drives, holding and ledger unchanged.
+    world->Command({"world", "error", "67", "2", "E3"});
+    NozzleTo(1, s.feeders[0].pick);
+    Pick();
+    const Drives before = machine->Positions();
+    const std::size_t entries = world->ledger().Entries().size();
+    const Outcome o = Run(0x67, Build().u8(3).le32(500).le32(1).le32(2).le16(100).u8(0).b);
+    ASSERT_EQ(o.replies.size(), 1u);
+    EXPECT_EQ(o.replies[0].data[0], 0xE3);
+    EXPECT_EQ(machine->Positions().z, before.z);
+    EXPECT_FALSE(machine->Holding(3));
+    EXPECT_FALSE(world->Holds(3));
+    EXPECT_EQ(world->ledger().Entries().size(), entries);
+}
+
+} // namespace
