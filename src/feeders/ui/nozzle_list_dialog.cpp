@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,8 +10,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QTableWidget>
+#include <QVBoxLayout>
 
 #include "base/captions.h"
 #include "base/globals.h"
@@ -64,32 +65,33 @@ CDialogNozzleList::CDialogNozzleList(smt::NozzleLibrary& library, QWidget* paren
     resize(960, 520);
     m_RunEditor = [](QDialog& d) { return d.exec(); };
 
+    // Rows laid out so every caption gets its full width in each language.
     m_HeadLabel = new QLabel(this);
-    m_HeadLabel->setGeometry(10, 8, 50, 22);
     m_Head = new QComboBox(this);
-    m_Head->setGeometry(60, 8, 60, 22);
+    m_Head->setMinimumWidth(60);
     connect(m_Head, &QComboBox::currentIndexChanged, this,
             [this](int i) { m_HeadIndex = smt::NozzleHeadIndex(i); });
+    auto* heads = new QHBoxLayout;
+    heads->addWidget(m_HeadLabel);
+    heads->addWidget(m_Head);
+    heads->addSpacing(10);
     for (int h = 0; h < 8; ++h) {
         auto* name = new QLabel(QString("A%1").arg(h + 1), this);
-        name->setGeometry(130 + h * 50, 8, 20, 22);
         m_HeadStatic[h] = new QLabel("0", this);
         m_HeadStatic[h]->setObjectName(QString("head%1").arg(h + 1));
-        m_HeadStatic[h]->setGeometry(150 + h * 50, 8, 28, 22);
+        heads->addWidget(name);
+        heads->addWidget(m_HeadStatic[h]);
+        heads->addSpacing(6);
     }
+    heads->addStretch(1);
+
     m_LibraryCheck = new QCheckBox(this);
-    m_LibraryCheck->setGeometry(10, 40, 110, 22);
     connect(m_LibraryCheck, &QCheckBox::clicked, this, &CDialogNozzleList::OnLibraryCheck);
     m_InAndOutExtern = new QCheckBox(this);
-    m_InAndOutExtern->setGeometry(125, 40, 120, 22);
     m_Distance = new QLineEdit(this);
-    m_Distance->setGeometry(250, 40, 60, 22);
     m_DistanceLabel = new QLabel("mm", this);
-    m_DistanceLabel->setGeometry(312, 40, 25, 22);
     m_DelayLabel = new QLabel(this);
-    m_DelayLabel->setGeometry(345, 40, 70, 22);
     m_Delay = new QLineEdit(this);
-    m_Delay->setGeometry(415, 40, 60, 22);
     // The operations read the delay as it is typed.
     connect(m_Delay, &QLineEdit::textEdited, this,
             [this](const QString& t) { m_library.m_Config.m_Delay = smt::AtoI(t.toStdString()); });
@@ -99,11 +101,13 @@ CDialogNozzleList::CDialogNozzleList(smt::NozzleLibrary& library, QWidget* paren
     m_DeleteButton = new QPushButton(this);
     m_Ok = new QPushButton(this);
     m_Cancel = new QPushButton(this);
-    int x = 490;
-    for (QPushButton* b : {m_Add, m_EditButton, m_DeleteButton, m_Ok, m_Cancel}) {
-        b->setGeometry(x, 38, 80, 26);
-        x += 86;
-    }
+    auto* settings = new QHBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{m_LibraryCheck, m_InAndOutExtern, m_Distance, m_DistanceLabel,
+                                                      m_DelayLabel, m_Delay})
+        settings->addWidget(w);
+    settings->addSpacing(10);
+    for (QPushButton* b : {m_Add, m_EditButton, m_DeleteButton, m_Ok, m_Cancel}) settings->addWidget(b);
+    settings->addStretch(1);
     connect(m_Add, &QPushButton::clicked, this, &CDialogNozzleList::OnAdd);
     connect(m_EditButton, &QPushButton::clicked, this, &CDialogNozzleList::OnEdit);
     connect(m_DeleteButton, &QPushButton::clicked, this, &CDialogNozzleList::OnDelete);
@@ -133,6 +137,12 @@ CDialogNozzleList::CDialogNozzleList(smt::NozzleLibrary& library, QWidget* paren
             menu->deleteLater();
         }
     });
+
+    auto* page = new QVBoxLayout(this);
+    page->setContentsMargins(10, 8, 10, 0);
+    page->addLayout(heads);
+    page->addLayout(settings);
+    page->addWidget(m_List, 1);
 
     m_Editor = new CDialogNozzleEdit(m_library.m_EditTexts, this);
     m_Editor->m_NumberTaken = [this](int n) { return smt::IsNozzleNumberTaken(ListRows(), n, m_SelectedRow); };
@@ -390,10 +400,4 @@ void CDialogNozzleList::accept() {
     m_library.m_Config = c;
     smt::SaveNozzleListConfig(c, smt::ConfigFilePath(folder));
     QDialog::accept();
-}
-
-void CDialogNozzleList::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    if (isMinimized()) return;
-    m_List->setGeometry(10, 72, std::max(0, width() - 20), std::max(0, height() - 72));
 }

@@ -65,9 +65,6 @@ public:
 public slots:
     void accept() override;
 
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-
 private:
     void FillList();
     void SetRow(int row, const smt::NozzleRow& cells, int image);
