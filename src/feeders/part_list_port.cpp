@@ -1,0 +1,10 @@
+#include "feeders/part_list_port.h"
+
+namespace smt {
+
+PartListPort& ThePartListPort() {
+    static PartListPort port;
+    return port;
+}
+
+} // namespace smt
