@@ -2,6 +2,7 @@
 #include "link/commands.h"
 #include "feeders/ui/feeders_wiring.h"
 #include "firmware/ui/firmware_wiring.h"
+#include "joblist/ui/joblist_wiring.h"
 #include "link/ui/jog_glue.h"
 #include "settings/ui/settings_wiring.h"
 
@@ -57,6 +58,7 @@ CSMTView::~CSMTView() {
     delete m_pManualControl.data();
     delete m_pSetView.data();
     OnFeedersViewDestroyed();
+    OnJobListViewDestroyed();
 }
 
 StepContext CSMTView::Context() const { return {m_frame->m_StartDirectory, m_frame->m_LanguageName}; }
@@ -88,6 +90,7 @@ void CSMTView::WireSteps() {
     WireSettingsSubsystem(*this);
     WireFirmwareSubsystem(*this);
     WireFeedersSubsystem(*this);
+    WireJobListSubsystem(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
@@ -155,7 +158,7 @@ void CSMTView::RunPanelActions(const std::vector<PanelAction>& actions) {
             }
             break;
         case PanelAction::CreatePartList:
-            if (!m_pPartList) m_pPartList = new PlaceholderPartListPanel(m_job, this);
+            if (!m_pPartList) m_pPartList = CreatePartListPanel(*this);
             break;
         case PanelAction::PlaceFeedList: PlacePanel(m_pFeedList, 1); break;
         case PanelAction::PlacePartList: PlacePanel(m_pPartList, 2); break;
@@ -167,7 +170,7 @@ void CSMTView::RunPanelActions(const std::vector<PanelAction>& actions) {
             if (auto& f = GetShellServices().sortFeedList) f();
             break;
         case PanelAction::ShowPlacementList:
-            if (m_pPartList) m_pPartList->PlacementList()->show();
+            if (m_pPartList) m_pPartList->ShowList(JobList::Part);
             break;
         }
     }
