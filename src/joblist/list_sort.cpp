@@ -109,6 +109,10 @@ void SortPartRows(PartListStore& store, JobList list, const std::vector<FeedRow>
     store.Changed(list);
 }
 
+void SortPartRows(PartListStore& store, JobList list) {
+    SortPartRows(store, list, store.m_SortKey == kSortKeyPartHeight ? OpenGroupFeeders() : std::vector<FeedRow>{});
+}
+
 void PairRowsForTwoHeads(PartListStore& store) {
     {
         auto lock = store.Hold();

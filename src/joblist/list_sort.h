@@ -25,6 +25,8 @@ int BankRank(const std::string& feederId);
 int ComparePartRows(const JobRow& a, const JobRow& b, int sortKey, const FeederHeights& heights);
 // Sorts the list in place by m_SortKey, rows keeping their cells and icons.
 void SortPartRows(PartListStore& store, JobList list, const std::vector<FeedRow>& feeders);
+// The same with the part heights of the open feeder group.
+void SortPartRows(PartListStore& store, JobList list);
 // Breaks up runs of one feeder by moving up the next row of another feeder.
 void PairRowsForTwoHeads(PartListStore& store);
 

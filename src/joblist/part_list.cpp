@@ -10,6 +10,7 @@
 #include "joblist/part_list_texts.h"
 #include "platform/msgbox.h"
 #include "platform/uipost.h"
+#include "settings/basic_settings.h"
 
 namespace smt {
 
@@ -405,6 +406,12 @@ bool PartListStore::ValidatePartRows(const std::vector<FeedRow>& feeders) {
     SetSelected(JobList::Part, failed, true);
     Changed(JobList::Part, failed, false, failed);
     return false;
+}
+
+bool PartListStore::ValidatePartRows() { return ValidatePartRows(OpenGroupFeeders()); }
+
+void PartListStore::CopyPartRowsToDisList() {
+    CopyPartRowsToDisList(TheBasicSettings().m_Z_DropsGlueToPCBHeight);
 }
 
 void PartListStore::CopyPartRowsToDisList(double zDropsGlueToPcbHeight) {

@@ -127,7 +127,11 @@ public:
     bool IsFeederUsed(const std::string& feederId) const;
     // The pre-run check against the feeders of the open group; reports in a box.
     bool ValidatePartRows(const std::vector<FeedRow>& feeders);
+    // The same against the open group of the live feeder-group table.
+    bool ValidatePartRows();
     void CopyPartRowsToDisList(double zDropsGlueToPcbHeight);
+    // Z from m_Z_DropsGlueToPCBHeight of the live basic settings.
+    void CopyPartRowsToDisList();
 
     // Companion-file rows. ParseDisLines shows the dispensing list for run modes 1 and 2.
     void ParseDisLines(const std::vector<std::string>& lines, int runMode);

@@ -9,6 +9,7 @@
 #include "joblist/job_lists.h"
 #include "joblist/part_list_texts.h"
 #include "link/link_state.h"
+#include "settings/basic_settings.h"
 #include "test_support.h"
 
 using namespace smt;
@@ -139,7 +140,10 @@ TEST(PartRows, CopyToDispensingInsertsAtThePlacementPositions) {
     PartListStore s;
     SetParts(s, {Part("1", "E1"), Part("2", "E1", "No")});
     s.ParseDisLines({Cells({"old"})}, 0);
-    s.CopyPartRowsToDisList(-12.34567);
+    const double saved = TheBasicSettings().m_Z_DropsGlueToPCBHeight;
+    TheBasicSettings().m_Z_DropsGlueToPCBHeight = -12.34567;
+    s.CopyPartRowsToDisList();
+    TheBasicSettings().m_Z_DropsGlueToPCBHeight = saved;
     ASSERT_EQ(s.RowCount(JobList::Dis), 3);
     const JobRow a = *s.Row(JobList::Dis, 0), b = *s.Row(JobList::Dis, 1);
     EXPECT_EQ(a.cells, (Lines{"1", "1.5", "-2.25", "-12.3457", "Yes", "5", "10", "50", "50", "50", "", "", "", "", ""}));

@@ -384,7 +384,7 @@ bool CDialogPartList::eventFilter(QObject* watched, QEvent* event) {
 
 void CDialogPartList::OnHeaderClick(JobList list, int column) {
     m_store.m_SortKey = column;
-    SortPartRows(m_store, list, OpenGroupFeeders());
+    SortPartRows(m_store, list);
 }
 
 // ---- menus and commands ---------------------------------------------------------------------

@@ -29,6 +29,7 @@ bool CToolBarPartControl::Create() {
         b->setObjectName(QString("tool%1").arg(id));
         b->setProperty("commandId", id);
         b->setText(ButtonText(id));
+        b->setToolTip(ButtonText(id));
         b->setIcon(images[position]);
         b->setIconSize(kImageSize);
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
