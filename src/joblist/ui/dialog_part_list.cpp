@@ -264,9 +264,12 @@ void CDialogPartList::RefreshPlacementList() {
 
 void CDialogPartList::OnListChanged(JobList list, const ListChange& change) {
     const int i = static_cast<int>(list);
-    if (change.all && list == JobList::Part)
-        for (QComboBox* c : m_combos) c->hide();  // its cell may be gone
+    // The edited cell may be gone: the editor closes without writing anything.
+    if (change.all && list == JobList::Part) HideEditors();
+    // A reset clears the view's selection; the store's selection is put back below.
+    m_applyingSelection = true;
     m_models[i]->Apply(change);
+    m_applyingSelection = false;
     ApplySelection(list, change);
     if (change.scrollTop) m_views[i]->scrollToTop();
     if (change.focus >= 0 && change.focus < m_models[i]->rowCount()) {
@@ -351,6 +354,12 @@ void CDialogPartList::ShowCombo(smt::InPlaceCombo which, int selected, const QMo
     combo->setFocus();
 }
 
+void CDialogPartList::HideEditors() {
+    m_hidingEditors = true;
+    for (QComboBox* c : m_combos) c->hide();
+    m_hidingEditors = false;
+}
+
 void CDialogPartList::CommitInPlaceEditors(bool killFocus) {
     const QPoint cursor = PlacementList()->viewport()->mapFromGlobal(QCursor::pos());
     const bool insideCell = m_currentCellRect.contains(cursor);
@@ -360,7 +369,10 @@ void CDialogPartList::CommitInPlaceEditors(bool killFocus) {
         const std::string text = combo->currentText().toStdString();
         if (!insideCell) {
             m_store.CommitPartCell(text);
+            const bool guard = m_hidingEditors;
+            m_hidingEditors = true;
             combo->hide();
+            m_hidingEditors = guard;
         }
         // The feeder combo completes the row from its text even when the editor stays.
         if (killFocus && i == static_cast<int>(InPlaceCombo::Feeders))
@@ -369,7 +381,7 @@ void CDialogPartList::CommitInPlaceEditors(bool killFocus) {
 }
 
 bool CDialogPartList::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::FocusOut) {
+    if (event->type() == QEvent::FocusOut && !m_hidingEditors) {
         const auto reason = static_cast<QFocusEvent*>(event)->reason();
         // Opening the combo's own drop-down is no kill-focus.
         if (reason != Qt::PopupFocusReason)

@@ -110,6 +110,8 @@ private:
     QLineEdit* m_counters = nullptr;
     QRect m_currentCellRect;
     bool m_applyingSelection = false;
+    bool m_hidingEditors = false;  // a hide by code is no operator's kill-focus
+    void HideEditors();
 };
 
 } // namespace smt

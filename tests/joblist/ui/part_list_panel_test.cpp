@@ -161,6 +161,14 @@ TEST_F(PartListShell, InPlaceFeederChoiceReadsTheOpenFeederGroup) {
     EXPECT_EQ(model->index(0, partcell::Vision).data().toString(), "Yes");
     EXPECT_TRUE(ThePartListPort().IsFeederUsed("E1"));
 
+    // A new job while an editor is open closes it without writing into the new rows.
+    panel->OnListClick(JobList::Part, model->index(0, partcell::Name));
+    v->Job().SetJob("P", 1, {Row16("N1")});
+    Settle();
+    EXPECT_FALSE(panel->InPlaceCombo(InPlaceCombo::Names)->isVisible());
+    EXPECT_EQ(model->index(0, partcell::Name).data().toString(), "");
+    EXPECT_EQ(model->index(0, partcell::Feeder).data().toString(), "N1");
+
     // The place flag toggles without an editor; a header click sorts by that column.
     panel->OnListClick(JobList::Part, model->index(0, partcell::Place));
     Settle();
@@ -258,4 +266,15 @@ TEST_F(PartListShell, RunIconCallsFromAnotherThreadWhileTheViewPaints) {
     EXPECT_EQ(ThePartList().Row(JobList::Part, 8)->Icon(0), rowicon::Done);
     EXPECT_TRUE(panel->PlacementList()->selectionModel()->selectedRows().isEmpty());
     EXPECT_EQ(panel->PlacementList()->currentIndex().row(), 299);
+
+    // While only selected rows run, a reset keeps the operator's selection in the view.
+    panel->PlacementList()->selectRow(5);
+    ThePartList().m_RunSelectedOnly[0] = 1;
+    ThePartList().ResetPartRowIcons();
+    ThePartList().SetPartRowIcon(6, rowicon::Picking, true);
+    Settle();
+    const auto selected = panel->PlacementList()->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    EXPECT_EQ(selected[0].row(), 5);
+    ThePartList().m_RunSelectedOnly[0] = 0;
 }
