@@ -1,8 +1,10 @@
-// What the feeder and nozzle libraries read of the placement strategy. The
-// strategy fills these when it is wired in; an unset member reads 0.
+// What the feeder and nozzle libraries and the job lists read of the placement
+// strategy. The strategy fills these when it is wired in; an unset member reads 0
+// and loads nothing.
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace smt {
 
@@ -11,6 +13,8 @@ struct StrategyPort {
     std::function<int()> m_AutoChangeNozzle;    // automatic nozzle change on
     std::function<int()> m_ChangeNozzleSelect;  // 1 or 2
     std::function<int()> m_RunSelect;           // run mode 0..12
+    // Loads the strategy settings from config.ini of the start folder.
+    std::function<void(const std::string& startFolder)> LoadSmtStrategyConfig;
 
     static int Read(const std::function<int()>& f) { return f ? f() : 0; }
 };

@@ -3,7 +3,7 @@
 
 #include "app/document.h"
 #include "base/globals.h"
-#include "app/joblines_placeholder.h"
+#include "joblist/job_lists.h"
 #include "platform/files.h"
 #include "test_support.h"
 
@@ -26,18 +26,34 @@ Lines LampLines(int n) {
     return v;
 }
 
-PlaceholderJobLists SampleJob() {
-    PlaceholderJobLists job;
-    job.SetJob("PCB1", 2, {"a\t", "b\t"});
-    job.Dis() = {"d1\t", "d2\t"};
-    job.Drill() = {"h1\t"};
-    return job;
-}
+// The job lists on a row store of their own.
+class TestJob : public JobLists {
+public:
+    TestJob() : JobLists(m_own) {}
+    void Sample() {
+        SetJob("PCB1", 2, {"a\t", "b\t"});
+        m_own.ParseDisLines({"d1\t", "d2\t"}, 0);
+        m_own.ParseDrillLines({"h1\t"});
+    }
+    void Clear() {
+        SetJob("", 0, {});
+        FreeDisRows();
+        FreeDrillRows();
+    }
+    int PlacementRows() const { return m_own.RowCount(JobList::Part); }
+
+private:
+    PartListStore m_own;
+};
+
+struct SampleJob : TestJob {
+    SampleJob() { Sample(); }
+};
 
 // A document holding the sample job, its file dialogs and panels scripted.
 struct DocFixture {
     TempDir dir;
-    PlaceholderJobLists job = SampleJob();
+    SampleJob job;
     Lines events;
     std::string nextSavePath;
     std::unique_ptr<CSMTDoc> doc;
@@ -66,26 +82,28 @@ TEST(ProjectFiles, RoundTripWithCompanionsPerMachineType) {
         const std::string oldDrill = Hex("01 00 00 00 FF FE FF 01 78 00");
         WriteBytes(dir.File("job.drill"), oldDrill);
         WriteBytes(dir.File("job.txt"), "old");
-        PlaceholderJobLists job = SampleJob();
+        SampleJob job;
         ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, type).ok);
         EXPECT_EQ(ToHex(ReadBytes(dir.File("job.smt"))),
                   ToHex(Hex("FF FE FF 04 50 00 43 00 42 00 31 00  02 00 00 00  02 00 00 00"
                             " FF FE FF 02 61 00 09 00  FF FE FF 02 62 00 09 00")));
+        // Each dispensing line holds its 15 cells, every one closed by a tab.
+        const std::string tabs = " 09 00 09 00 09 00 09 00 09 00 09 00 09 00 09 00 09 00 09 00 09 00 09 00 09 00 09 00 09 00";
         EXPECT_EQ(ToHex(ReadBytes(dir.File("job.dis"))),
-                  ToHex(Hex("02 00 00 00 FF FE FF 03 64 00 31 00 09 00 FF FE FF 03 64 00 32 00 09 00")));
+                  ToHex(Hex("02 00 00 00 FF FE FF 11 64 00 31 00" + tabs + " FF FE FF 11 64 00 32 00" + tabs)));
         EXPECT_EQ(ReadBytes(dir.File("job.drill")) == oldDrill, type != 9);
         EXPECT_EQ(ReadBytes(dir.File("job.txt")) == "old", type != 4);
         if (type == 4) {  // exactly 20 strings, no count in front
             EXPECT_EQ(ReadBytes(dir.File("job.txt")).substr(0, 4), Hex("FF FE FF 0A"));
         }
-        PlaceholderJobLists back;
+        TestJob back;
         g_LampTableLines.clear();
         ASSERT_TRUE(ReadProjectFiles(dir.File("job.smt"), back, type).ok);
         EXPECT_EQ(back.CurrentPcbName(), "PCB1");
         EXPECT_EQ(back.PcbRecordCount(), 2);
         EXPECT_EQ(back.BuildPcbSection(), (Lines{"a\t", "b\t"}));
-        EXPECT_EQ(back.PlacementRows(), back.BuildPcbSection());
-        EXPECT_EQ(back.BuildDisLines(), (Lines{"d1\t", "d2\t"}));
+        EXPECT_EQ(back.PlacementRows(), 2);
+        EXPECT_EQ(back.BuildDisLines(), (Lines{"d1" + std::string(15, '\t'), "d2" + std::string(15, '\t')}));
         EXPECT_EQ(back.DrillCount(), type == 9 ? 1 : 0);
         EXPECT_EQ(g_LampTableLines, type == 4 ? LampLines(20) : Lines{});
         if (type == 4) {
@@ -104,29 +122,29 @@ TEST(ProjectFiles, CompanionNames) {
         EXPECT_EQ(CompanionBase(path), base) << path;
     TempDir dir;
     ASSERT_TRUE(plat::MakeDirectory(dir.File("x.smt")));
-    PlaceholderJobLists job = SampleJob();
+    SampleJob job;
     ASSERT_TRUE(WriteProjectFiles(dir.File("x.smt/job.smt"), job, 0).ok);
     EXPECT_TRUE(FileExists(dir.File("x.smt/job.dis")));
     EXPECT_FALSE(FileExists(dir.File("x.dis")));
     // Without ".smt" in the name, or without dispensing rows and an old companion, none is written.
     ASSERT_TRUE(WriteProjectFiles(dir.File("plain"), job, 0).ok);
     EXPECT_FALSE(FileExists(dir.File("plain.dis")));
-    job.Dis().clear();
+    job.FreeDisRows();
     ASSERT_TRUE(WriteProjectFiles(dir.File("nodis.smt"), job, 0).ok);
     EXPECT_FALSE(FileExists(dir.File("nodis.dis")));
 }
 
 TEST(ProjectFiles, EmptiedListRewritesItsOldCompanion) {
     TempDir dir;
-    PlaceholderJobLists job = SampleJob();
+    SampleJob job;
     ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 9).ok);
-    job.Dis().clear();
-    job.Drill().clear();
+    job.FreeDisRows();
+    job.FreeDrillRows();
     ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 9).ok);
     EXPECT_EQ(ReadBytes(dir.File("job.dis")), Hex("00 00 00 00"));
     EXPECT_EQ(ReadBytes(dir.File("job.drill")), Hex("00 00 00 00"));
-    PlaceholderJobLists back;
-    back.Dis() = {"stale\t"};
+    TestJob back;
+    back.Store().ParseDisLines({"stale\t"}, 0);
     ASSERT_TRUE(ReadProjectFiles(dir.File("job.smt"), back, 9).ok);
     EXPECT_EQ(back.DisCount(), 0);
     EXPECT_EQ(back.DrillCount(), 0);
@@ -135,13 +153,13 @@ TEST(ProjectFiles, EmptiedListRewritesItsOldCompanion) {
 TEST(ProjectFiles, ShortOrDamagedFiles) {
     TempDir dir;
     g_LampTableLines = LampLines(20);
-    PlaceholderJobLists job = SampleJob();
+    SampleJob job;
     ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 4).ok);
     // A lamp file of 19 strings fails after the project and the other companions loaded.
     std::string txt;
     for (int i = 0; i < 19; ++i) txt += Hex("FF FE FF 01 41 00");
     WriteBytes(dir.File("job.txt"), txt);
-    PlaceholderJobLists back;
+    TestJob back;
     const FileResult r = ReadProjectFiles(dir.File("job.smt"), back, 4);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.message.find("job.txt"), std::string::npos);
@@ -163,11 +181,11 @@ TEST(ProjectFiles, ShortOrDamagedFiles) {
     const std::string full = ReadBytes(dir.File("job.smt"));
     for (std::size_t cut : {std::size_t(0), std::size_t(3), std::size_t(13), full.size() - 1}) {
         WriteBytes(dir.File("cut.smt"), full.substr(0, cut));
-        PlaceholderJobLists p;
+        TestJob p;
         EXPECT_FALSE(ReadProjectFiles(dir.File("cut.smt"), p, 0).ok) << cut;
     }
     // A dispensing companion with a count past its strings fails; a negative count reads as no rows.
-    PlaceholderJobLists p;
+    TestJob p;
     WriteBytes(dir.File("job.dis"), Hex("05 00 00 00 FF FE FF 01 41 00"));
     EXPECT_FALSE(ReadProjectFiles(dir.File("job.smt"), p, 0).ok);
     WriteBytes(dir.File("job.dis"), Hex("FF FF FF FF"));
@@ -200,24 +218,24 @@ TEST(Document, FailedOpenLeavesTheDocumentUntitled) {
 TEST(Document, NewAsksOnlyWithRecords) {
     DocFixture f;
     ScriptedResponder boxes;
-    f.job = {};
+    f.job.Clear();
     EXPECT_TRUE(f.doc->OnNewDocument());
     EXPECT_EQ(boxes.Count(), 0u);
     EXPECT_EQ(f.events, Lines{"panels"});
 
-    f.job = SampleJob();
+    f.job.Sample();
     ASSERT_TRUE(f.doc->OnSaveDocument(f.dir.File("job.smt")));
     boxes.Push(MsgAnswer::Cancel);  // changes nothing
     EXPECT_FALSE(f.doc->OnNewDocument());
     EXPECT_EQ(boxes.Texts().back(), "是否要保存工程文件?\r\nWhether to save the project file?");
     EXPECT_EQ(f.job.PcbRecordCount(), 2);
-    EXPECT_EQ(f.job.PlacementRows().size(), 2u);
+    EXPECT_EQ(f.job.PlacementRows(), 2);
     EXPECT_EQ(f.doc->PathName(), f.dir.File("job.smt"));
     // No: the placement list is emptied, the records stay (closing asks again).
     boxes.Push(MsgAnswer::No);
     EXPECT_TRUE(f.doc->OnNewDocument());
     EXPECT_EQ(f.job.PcbRecordCount(), 2);
-    EXPECT_TRUE(f.job.PlacementRows().empty());
+    EXPECT_EQ(f.job.PlacementRows(), 0);
     EXPECT_TRUE(f.doc->IsUntitled());
     // Yes saves everything, then frees the job.
     f.events.clear();
@@ -230,7 +248,7 @@ TEST(Document, NewAsksOnlyWithRecords) {
     EXPECT_TRUE(FileExists(f.dir.File("ConfigBackup/config_dropdown.fig")));
     EXPECT_EQ(f.events, (Lines{"panels", "feedGroups", "libraryConfig", "ask", "path " + f.dir.File("saved.smt")}));
     // Yes with the path question cancelled keeps the job.
-    f.job = SampleJob();
+    f.job.Sample();
     f.nextSavePath = "";
     boxes.Push(MsgAnswer::Yes);
     EXPECT_FALSE(f.doc->OnNewDocument());
@@ -260,7 +278,7 @@ TEST(Document, FailedFullSaveIsReportedAndTheNextOneSavesAgain) {
     EXPECT_TRUE(f.doc->SaveAll());
     EXPECT_EQ(f.events, (Lines{"feedGroups", "libraryConfig"}));
     // A project that cannot be written is reported and fails the full save.
-    f.job = SampleJob();
+    f.job.Sample();
     f.doc->OnSaveDocument(f.dir.File("job.smt"));
     std::remove(f.dir.File("job.smt").c_str());
     ASSERT_TRUE(plat::MakeDirectory(f.dir.File("job.smt")));  // a folder in its place

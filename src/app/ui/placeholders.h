@@ -4,11 +4,8 @@
 #pragma once
 
 #include <QFrame>
-#include <QListWidget>
 
 namespace smt {
-
-class PlaceholderJobLists;
 
 // A panel placeholder: a framed area with the name of the panel it stands for.
 class PlaceholderPanel : public QFrame {
@@ -21,20 +18,6 @@ public:
 private:
     QString m_className;
     QSize m_preferred;
-};
-
-// The part list placeholder shows the placement lines of the job as text.
-class PlaceholderPartListPanel : public PlaceholderPanel {
-    Q_OBJECT
-public:
-    PlaceholderPartListPanel(PlaceholderJobLists& job, QWidget* parent);
-    // Fills the placement list from the job.
-    void RefreshPlacementList();
-    QListWidget* PlacementList() { return m_list; }
-
-private:
-    PlaceholderJobLists& m_job;
-    QListWidget* m_list;
 };
 
 } // namespace smt

@@ -3,6 +3,7 @@
 #include "feeders/ui/feeders_wiring.h"
 #include "firmware/ui/firmware_wiring.h"
 #include "feeders/ui/nozzle_wiring.h"
+#include "joblist/ui/joblist_wiring.h"
 #include "link/ui/jog_glue.h"
 #include "settings/ui/settings_wiring.h"
 
@@ -59,6 +60,7 @@ CSMTView::~CSMTView() {
     delete m_pManualControl.data();
     delete m_pSetView.data();
     OnFeedersViewDestroyed();
+    OnJobListViewDestroyed();
 }
 
 StepContext CSMTView::Context() const { return {m_frame->m_StartDirectory, m_frame->m_LanguageName}; }
@@ -98,6 +100,7 @@ void CSMTView::WireSteps() {
     WireFirmwareSubsystem(*this);
     WireNozzleLibrary(*this);
     WireFeedersSubsystem(*this);
+    WireJobListSubsystem(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
@@ -165,7 +168,7 @@ void CSMTView::RunPanelActions(const std::vector<PanelAction>& actions) {
             }
             break;
         case PanelAction::CreatePartList:
-            if (!m_pPartList) m_pPartList = new PlaceholderPartListPanel(m_job, this);
+            if (!m_pPartList) m_pPartList = CreatePartListPanel(*this);
             break;
         case PanelAction::PlaceFeedList: PlacePanel(m_pFeedList, 1); break;
         case PanelAction::PlacePartList: PlacePanel(m_pPartList, 2); break;
@@ -177,7 +180,7 @@ void CSMTView::RunPanelActions(const std::vector<PanelAction>& actions) {
             if (auto& f = GetShellServices().sortFeedList) f();
             break;
         case PanelAction::ShowPlacementList:
-            if (m_pPartList) m_pPartList->PlacementList()->show();
+            if (m_pPartList) m_pPartList->ShowList(JobList::Part);
             break;
         }
     }

@@ -12,10 +12,11 @@
 #include <map>
 #include <memory>
 
-#include "app/joblines_placeholder.h"
 #include "app/viewcore.h"
 #include "app/ui/placeholders.h"
 #include "feeders/ui/dialog_feed_list.h"
+#include "joblist/job_lists.h"
+#include "joblist/ui/dialog_part_list.h"
 #include "link/ui/manual_control_dialog.h"
 #include "settings/ui/dialog_auto_transport.h"
 #include "settings/ui/dialog_set_cover.h"
@@ -52,7 +53,7 @@ public:
     void SetLimitPulses(const LimitPulses& limits);
 
     CMainFrame* Frame() const { return m_frame; }
-    PlaceholderJobLists& Job() { return m_job; }
+    JobLists& Job() { return m_job; }
 
     // Ordered, named steps that the subsystems fill (see WireSteps).
     NamedSteps& FirstUpdateSteps() { return m_firstUpdateSteps; }
@@ -69,7 +70,7 @@ public:
     QPointer<PlaceholderPanel> m_pSetView;        // CDialogSetView
     QPointer<CDialogManualControl> m_pManualControl;
     QPointer<CDialogFeedList> m_pFeedList;
-    QPointer<PlaceholderPartListPanel> m_pPartList;  // CDialogPartList
+    QPointer<CDialogPartList> m_pPartList;
 
     // ---- the settings dialogs held by the view (the others are built per opening) ----
     CDialogAutoTransport m_DialogAutoTransport{TheAutoTransport(), this};
@@ -94,7 +95,7 @@ private:
     StepContext Context() const;
 
     CMainFrame* m_frame;
-    PlaceholderJobLists m_job;
+    JobLists m_job;
     ListPanelState m_panelState;
     NamedSteps m_firstUpdateSteps{FirstUpdateStepNames()};
     NamedSteps m_creationSteps{CreationCaptionStepNames()};

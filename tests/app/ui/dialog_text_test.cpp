@@ -33,7 +33,7 @@ int TextWidth(const QWidget& w, const QString& text) {
 void Walk(QWidget& window, const std::string& where, std::string& faults) {
     static const QRegularExpression kCodeName("^(m_\\w+|c_\\w+|IDC?_\\w+|IDOK|IDCANCEL)$");
     // Status lines are empty until something runs.
-    static const QStringList kStatus = {"IDC_Step", "c1223", "messagePane", "pathPane"};
+    static const QStringList kStatus = {"IDC_Step", "c1223", "messagePane", "pathPane", "static1104"};
     for (QWidget* w : window.findChildren<QWidget*>()) {
         if (w->window() != &window || !w->isVisibleTo(&window)) continue;
         const std::string name = where + "/" + w->objectName().toStdString();

@@ -42,10 +42,10 @@ const std::set<std::string> kStandIns = {
     // job lists
     "CommandPanelPort.runSelect", "JogPort.computeTwoMarkCorrection",
     "JogPort.markOffsets", "JogPort.pcbMarkPoints", "JogPort.storeManualMarkOffsets",
-    "OriginShiftPort.shiftPcbOrigin", "PartListToolButtons", "PositioningPort.currentPcbCopy",
+    "OriginShiftPort.shiftPcbOrigin", "PositioningPort.currentPcbCopy",
     "PositioningPort.currentPcbRecord", "PositioningPort.pcbVision",
     "SettingsRederivations.convertBoardPointsToPulses", "SettingsRederivations.findCurrentPcbIndex",
-    "ShellServices.resetStrategyForMachineType", "PartListPort.isFeederUsed", "PartListPort.updateRowsForFeeder",
+    "ShellServices.resetStrategyForMachineType",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
     "StrategyPort.m_RunSelect",
     // run

@@ -185,10 +185,10 @@ TEST_F(Shell, ProjectSaveOpenAndRecentFiles) {
     boxes.Push(MsgAnswer::No);  // No empties the placement list and keeps the records
     f->Action(cmd::FileNew)->trigger();
     EXPECT_TRUE(f->Document().IsUntitled());
-    EXPECT_EQ(v->m_pPartList->PlacementList()->count(), 0);
+    EXPECT_EQ(v->m_pPartList->PlacementList()->model()->rowCount(), 0);
     f->Action(cmd::FileOpen)->trigger();
     EXPECT_EQ(f->Document().PathName(), path);
-    EXPECT_EQ(v->m_pPartList->PlacementList()->count(), 1);
+    EXPECT_EQ(v->m_pPartList->PlacementList()->model()->rowCount(), 1);
     // The recent-file entries replace the empty entry in the File menu.
     OpenAndClose(SubMenu("IDS_MENU_FILE"));
     bool listed = false;
