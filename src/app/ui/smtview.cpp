@@ -1,5 +1,6 @@
 #include "app/ui/smtview.h"
 #include "link/commands.h"
+#include "feeders/ui/feeders_wiring.h"
 #include "firmware/ui/firmware_wiring.h"
 #include "feeders/ui/nozzle_wiring.h"
 #include "link/ui/jog_glue.h"
@@ -56,6 +57,7 @@ CSMTView::~CSMTView() {
     delete m_pFeedList.data();
     delete m_pManualControl.data();
     delete m_pSetView.data();
+    OnFeedersViewDestroyed();
 }
 
 StepContext CSMTView::Context() const { return {m_frame->m_StartDirectory, m_frame->m_LanguageName}; }
@@ -87,6 +89,7 @@ void CSMTView::WireSteps() {
     WireSettingsSubsystem(*this);
     WireFirmwareSubsystem(*this);
     WireNozzleLibrary(*this);
+    WireFeedersSubsystem(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
@@ -148,7 +151,10 @@ void CSMTView::RunPanelActions(const std::vector<PanelAction>& actions) {
     for (PanelAction a : actions) {
         switch (a) {
         case PanelAction::CreateFeedList:
-            if (!m_pFeedList) m_pFeedList = new PlaceholderPanel("CDialogFeedList", "Feeder list", {800, 600}, this);
+            if (!m_pFeedList) {
+                m_pFeedList = new PlaceholderPanel("CDialogFeedList", "Feeder list", {800, 600}, this);
+                OnFeedListCreated();
+            }
             break;
         case PanelAction::CreatePartList:
             if (!m_pPartList) m_pPartList = new PlaceholderPartListPanel(m_job, this);

@@ -1,0 +1,129 @@
+// The feeder-group table in the lines of "config_feed.fig".
+#include <gtest/gtest.h>
+
+#include "base/tablefile.h"
+#include "feeders_fixture.h"
+#include "test_support.h"
+
+using namespace smt;
+using namespace smt::test;
+using Lines = std::vector<std::string>;
+
+TEST(FeedGroupFile, FreedSlotsAreSkippedAndTheReloadPacksTheGroups) {
+    FillFeederWords();
+    FeedGroupTable t;
+    ReadTable(t, TableLines("S2", {{"S0", {"E1"}}, {"S1", {}}, {"S2", {"G1"}}, {"S3", {}}, {"S4", {}}, {"S5", {"E5"}}}));
+    for (const char* gone : {"S1", "S3", "S4"}) ASSERT_TRUE(t.DeleteFeedGroup(gone));
+    Lines lines;
+    WriteFeedGroupTable(t, lines);
+    EXPECT_EQ(lines, TableLines("S2", {{"S0", {"E1"}}, {"S2", {"G1"}}, {"S5", {"E5"}}}));
+    FeedGroupTable back;
+    Lines copy = lines;
+    ASSERT_TRUE(ReadFeedGroupTable(back, copy));
+    EXPECT_TRUE(copy.empty());  // consumed
+    EXPECT_EQ(back.Capacity(), 13);
+    EXPECT_EQ(back.FindFeedGroupByName("S0"), 0);
+    EXPECT_EQ(back.FindFeedGroupByName("S2"), 1);
+    EXPECT_EQ(back.FindFeedGroupByName("S5"), 2);
+    Lines again;
+    WriteFeedGroupTable(back, again);
+    EXPECT_EQ(again, lines);
+}
+
+TEST(FeedGroupFile, EmptyTableUsedUpTrayLineBreaksAndTranslation) {
+    FillFeederWords();
+    ScriptedResponder boxes;
+    FeedGroupTable t;
+    Lines none;
+    EXPECT_FALSE(ReadFeedGroupTable(t, none));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"没有料架数组 !"}));
+    EXPECT_EQ(t.Capacity(), 10);
+    EXPECT_EQ(t.OpenGroupName(), "");
+    WriteFeedGroupTable(t, none);
+    EXPECT_EQ(none, Lines{"0\t\t"});
+
+    // A description with a line break stays one line of the container.
+    ASSERT_EQ(t.AddFeedGroup("N", "line 1\r\nline 2"), 0);
+    Lines lines;
+    WriteFeedGroupTable(t, lines);
+    Lines decoded;
+    ASSERT_TRUE(DecodeTableFile(EncodeTableFile(lines, nullptr), decoded, nullptr));
+    FeedGroupTable back;
+    ReadFeedGroupTable(back, decoded);
+    EXPECT_EQ(back.CopyGroup(0)->description, "line 1\r\nline 2");
+
+    // A used-up tray is written as row 0; a Chinese row read in English or German.
+    ReadTable(t, TableLines("A", {{"A", {"G1"}}}));
+    for (int i = 0; i < 6; ++i) t.AdvanceTray(0, "G1");
+    ASSERT_EQ(t.CopyTray(0, "G1")->currentRow, -1);
+    WriteFeedGroupTable(t, lines);
+    EXPECT_EQ(lines[3], "2\t4\t0\t0\t8.0000\t5.0000\t");
+    EXPECT_EQ(t.CopyTray(0, "G1")->currentRow, 0);
+    for (int lang : {1, 2}) {
+        g_LanguageIndex = lang;
+        ReadTable(t, lines);
+        const FeedRow row = *t.CopyFeedRow(0, "G1");
+        EXPECT_EQ(row[14], lang == 1 ? "Tray" : "Tablett");
+        EXPECT_EQ(row[23], "Yes/Picking speed");
+    }
+    g_LanguageIndex = 0;
+
+    // A table never read is never written: the loaded lines stay.
+    FeedGroupTable unread;
+    Lines loaded{"1\tA\t"};
+    WriteFeedGroupTable(unread, loaded);
+    EXPECT_EQ(loaded, Lines{"1\tA\t"});
+}
+
+TEST(FeedGroupFile, DamagedFilesEndCleanlyWithTheCompleteGroupsKept) {
+    FillFeederWords();
+    const Lines good = TableLines("A", {{"A", {"E1"}}, {"B", {"G1", "E2"}}});  // 11 lines
+    auto with = [](Lines l, std::size_t i, const std::string& line) { l.at(i) = line; return l; };
+    auto cut = [](Lines l, std::size_t n) { l.resize(l.size() - n); return l; };
+    std::string longRow = FeederLine("E1");
+    for (int k = 0; k < 10; ++k) longRow += "extra\t";
+    struct Case { const char* name; Lines lines; const char* groups; int capacity; };
+    const Case cases[] = {
+        {"complete", good, "A B", 12},
+        {"ends in a pocket line", cut(good, 2), "A", 12},
+        {"ends in the rows", cut(good, 7), "A", 12},
+        {"negative group count", with(good, 0, "-4\tA\t"), "", 10},
+        {"absurd group count", with(good, 0, "2000000000\tA\t"), "A B", 20},
+        {"negative feeder count", with(good, 1, "A\td\t-3\t"), "A E1", 12},  // the row line reads as the next group
+        {"absurd feeder count", with(good, 4, "B\td\t2000000000\t"), "A", 12},
+        {"absurd pocket rows", with(good, 7, "2000000000\t4\t0\t0\t1\t1\t"), "A", 12},
+        {"negative pocket rows", with(good, 7, "-2\t4\t0\t0\t1\t1\t"), "A B", 12},
+        {"over-long feeder line", with(good, 2, longRow), "A B", 12},
+        {"empty group name", with(good, 1, "\td\t1\t"), "B", 12},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FeedGroupTable t;
+        Lines lines = c.lines;
+        ReadFeedGroupTable(t, lines);
+        std::string names;
+        for (const auto& n : t.GroupNames()) names += (names.empty() ? "" : " ") + n;
+        EXPECT_EQ(names, c.groups);
+        EXPECT_EQ(t.Capacity(), c.capacity);
+        EXPECT_EQ(t.GroupCount(), static_cast<int>(t.GroupNames().size()));
+    }
+
+    // Cells beyond 30 and beyond the columns value are dropped; columns are capped.
+    Lines lines = with(with(good, 2, longRow), 7, "2\t2000000000\t0\t0\t1\t1\t");
+    lines[8] = "a\tb\tc\t";
+    lines.push_back("left over\t");
+    FeedGroupTable t;
+    ReadFeedGroupTable(t, lines);
+    EXPECT_EQ((*t.CopyFeedRow(0, "E1"))[29], "c29");
+    const TrayRecord tray = *t.CopyTray(1, "G1");
+    EXPECT_EQ(tray.columns, kMaxTrayColumns);
+    EXPECT_EQ(tray.Pocket(0, 2), "c");
+    EXPECT_EQ(tray.Pocket(0, 3), "");
+    EXPECT_EQ(lines, Lines{"left over\t"});  // lines after the last group stay
+    Lines pocketsCut = with(good, 7, "2\t2\t0\t0\t1\t1\t");
+    pocketsCut[8] = "x\ty\tz\t";
+    FeedGroupTable u;
+    ReadFeedGroupTable(u, pocketsCut);
+    ASSERT_TRUE(u.CopyTray(1, "G1"));
+    EXPECT_EQ(u.CopyTray(1, "G1")->grid.at(0), (std::vector<std::string>{"x", "y"}));
+}
