@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 namespace smt {
 
@@ -12,6 +13,16 @@ struct CameraPanelPort {
     std::function<void()> selectMarkCamera;
     // g_CurrentCamera: 0 mark camera, 1 vision camera 1, 2 vision camera 2.
     std::function<int()> currentCamera;
+    // The PCB editor's hand-over: the image height in pixels, the panel's vision
+    // scale and frame size, and its contrast and brightness edits (the panel's own
+    // handlers apply what is written there).
+    std::function<int()> imageHeight;
+    std::function<void(double)> setVisionScale;
+    std::function<void(double)> setFrameSize;        // also shows "%0.2f" in edit 1006
+    std::function<void(const std::string&)> showFrameSizeText;  // edit 1006 as given
+    std::function<void(int)> setContrast;            // edit 1232
+    std::function<void(int)> setBrightness;          // edit 1030
+    std::function<int()> contrast, brightness;
 };
 
 CameraPanelPort& TheCameraPanelPort();

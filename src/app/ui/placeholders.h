@@ -5,7 +5,11 @@
 
 #include <QDialog>
 #include <QFrame>
+#include <QLabel>
 #include <QListWidget>
+#include <QPushButton>
+
+#include <functional>
 
 namespace smt {
 
@@ -32,11 +36,17 @@ public:
     // Fills the placement list from the job.
     void RefreshPlacementList();
     QListWidget* PlacementList() { return m_list; }
+    QPushButton* PcbEditButton() { return m_pcbEdit; }
 
 private:
     PlaceholderJobLists& m_job;
     QListWidget* m_list;
+    QPushButton* m_pcbEdit = nullptr;
+    QLabel* m_statics = nullptr;
 };
+
+// How the part list's "Pcb Edit" opens the PCB editor (set by its wiring).
+std::function<void(QWidget* parent)>& PcbEditorOpener();
 
 // A settings dialog placeholder: modal, says which dialog it stands for.
 class PlaceholderDialog : public QDialog {
