@@ -1,6 +1,7 @@
 #include "app/ui/smtview.h"
 #include "link/commands.h"
 #include "feeders/ui/feeders_wiring.h"
+#include "joblist/ui/pcb_wiring.h"
 #include "firmware/ui/firmware_wiring.h"
 #include "feeders/ui/nozzle_wiring.h"
 #include "link/ui/jog_glue.h"
@@ -90,6 +91,7 @@ void CSMTView::WireSteps() {
     WireFirmwareSubsystem(*this);
     WireNozzleLibrary(*this);
     WireFeedersSubsystem(*this);
+    WirePcbEditor(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
