@@ -194,7 +194,8 @@ void ParseSectionLines(std::vector<std::string> lines, std::int32_t count, std::
         if (r.m_PanelCols < 0) r.m_PanelCols = 0;
         if (r.m_PanelRows > 0 && (static_cast<std::size_t>(r.m_PanelRows) > left() || r.m_PanelCols > kMaxPanelSide))
             ShortSection();
-        r.m_PanelGrid.assign(r.m_PanelRows, std::vector<std::string>(r.m_PanelCols + 1));
+        // Columns matter only with rows: a grid-less record keeps its column count as read.
+        if (r.m_PanelRows > 0) r.m_PanelGrid.assign(r.m_PanelRows, std::vector<std::string>(r.m_PanelCols + 1));
         for (auto& row : r.m_PanelGrid) {
             const std::vector<std::string> cells = SplitRow(lines[pos++]);
             // Extra fields are ignored.

@@ -199,6 +199,11 @@ TEST(PcbSection, ShortSectionsAndAbsurdCountsFailKeepingEarlierRecords) {
     pcb.ParsePcbSection("g", 1, {"g\t\t1\t1\t", "0/1\t1/1\textra\t"});
     ASSERT_EQ(pcb.m_PcbRecords[0].m_PanelGrid.size(), 1u);
     EXPECT_EQ(pcb.m_PcbRecords[0].m_PanelGrid[0], (Lines{"0/1", "1/1"}));
+    // Columns without rows make no grid, however many they are.
+    PcbEditor wide;
+    wide.ParsePcbSection("w", 1, {"w\t\t0\t2147483647\t"});
+    EXPECT_TRUE(wide.m_PcbRecords[0].m_PanelGrid.empty());
+    EXPECT_EQ(wide.m_PcbRecords[0].m_PanelCols, 2147483647);
     PcbEditor none;
     none.ParsePcbSection("x", -1, {"x\t"});
     EXPECT_EQ(none.PcbRecordCount(), 0);
