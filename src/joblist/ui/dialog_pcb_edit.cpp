@@ -357,7 +357,8 @@ void CDialogPCBEdit::ShowList() {
     for (std::size_t i = 0; i < m_model.m_PcbList.size(); ++i) {
         const PcbListEntry& e = m_model.m_PcbList[i];
         auto* item = new QListWidgetItem(Q(e.text), m_pcbList);
-        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        // The check mark follows the current PCB only; the operator selects, never ticks.
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         item->setCheckState(e.checked ? Qt::Checked : Qt::Unchecked);
         if (e.checked) current = static_cast<int>(i);
     }
