@@ -166,6 +166,17 @@ TEST(PcbEditor, PlacementListSurvivesOpeningAndClosing) {
     EXPECT_TRUE(x.e.Ok());
     EXPECT_TRUE(x.job.PlacementRows().empty());
     EXPECT_EQ(x.e.m_PcbRecords[0].PartRowCount(), 2);
+    // The PCB current at opening deleted, another chosen, closed: the list shows
+    // the chosen PCB's rows, never the deleted one's under its name.
+    x.e.Select(0);
+    ASSERT_TRUE(x.e.Ok());
+    EXPECT_EQ(x.job.PlacementRows().size(), 2u);
+    x.e.Open();
+    x.e.Delete();
+    x.e.Select(0);
+    EXPECT_TRUE(x.e.Close());
+    EXPECT_EQ(x.e.CurrentPcbName(), "B");
+    EXPECT_TRUE(x.job.PlacementRows().empty());
 }
 
 TEST(PcbEditor, OkChecksAndHandOver) {
