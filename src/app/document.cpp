@@ -1,5 +1,7 @@
 #include "app/document.h"
 
+#include <stdexcept>
+
 #include "base/captions.h"
 #include "base/globals.h"
 #include "base/tablefile.h"
@@ -142,7 +144,11 @@ FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machin
     if (!ReadArchiveString(bytes, pos, name) || !ReadInt32(bytes, pos, pcbCount) ||
         !ReadInt32(bytes, pos, n) || !ReadStrings(bytes, pos, n > 0 ? n : 0, section))
         return Damaged(path);
-    lines.ParsePcbSection(name, pcbCount, section);
+    try {
+        lines.ParsePcbSection(name, pcbCount, section);
+    } catch (const std::invalid_argument&) {
+        return Damaged(path);  // the section ends before its counts say; the records read stay
+    }
     lines.FreeDisRows();
 
     const std::string base = CompanionBase(path);

@@ -6,35 +6,49 @@
 
 namespace smt {
 
-JobRow PlacementRowFromLine(const std::string& line) {
+static_assert(kPartCells == kPartRowCells && partcell::Place == kPlaceCell && partcell::Vision == kVisionCell);
+
+PlacementItem PlacementItemFromRow(const JobRow& row) {
+    PlacementItem item;
+    for (int c = 0; c < kPartCells; ++c) item.cells[c] = row.Cell(c);
+    item.place = row.Icon(partcell::Place) == rowicon::Yes;
+    item.vision = row.Icon(partcell::Vision) == rowicon::VisionYes;
+    return item;
+}
+
+JobRow PlacementRowFromItem(const PlacementItem& item) {
     JobRow row(kPartCells);
-    const auto cells = SplitRow(line);
-    for (int c = 0; c < kPartCells && c < static_cast<int>(cells.size()); ++c) row.cells[c] = cells[c];
+    for (int c = 0; c < kPartCells; ++c) row.cells[c] = item.cells[c];
     row.icons[0] = rowicon::Plain;
-    ShowStoredFlag(row, partcell::Place, rowicon::Yes, rowicon::No);
-    ShowStoredFlag(row, partcell::Vision, rowicon::VisionYes, rowicon::VisionNo);
+    row.icons[partcell::Place] = item.place ? rowicon::Yes : rowicon::No;
+    row.icons[partcell::Vision] = item.vision ? rowicon::VisionYes : rowicon::VisionNo;
     return row;
 }
 
-void JobLists::ParsePcbSection(const std::string& name, std::int32_t count,
-                               const std::vector<std::string>& lines) {
-    SetJob(name, count, lines);
+JobLists::JobLists(PartListStore& store) : m_store(store) {
+    PlacementListAccess& list = m_pcb.m_PlacementList;
+    list.rows = [this] {
+        const std::vector<JobRow> rows = m_store.Rows(JobList::Part);
+        std::vector<PlacementItem> items;
+        items.reserve(rows.size());
+        for (const JobRow& r : rows) items.push_back(PlacementItemFromRow(r));
+        return items;
+    };
+    list.setRows = [this](std::vector<PlacementItem> items) {
+        std::vector<JobRow> rows;
+        rows.reserve(items.size());
+        for (const PlacementItem& item : items) rows.push_back(PlacementRowFromItem(item));
+        m_store.SetRows(JobList::Part, std::move(rows));
+    };
+    list.showStatics = [this](const std::string& position, const std::string& count) {
+        m_store.SetLabels(position, count);
+    };
 }
 
-void JobLists::SetJob(std::string name, int pcbCount, std::vector<std::string> section) {
-    m_currentPcb = std::move(name);
-    m_pcbCount = pcbCount > 0 ? pcbCount : 0;
-    m_section = std::move(section);
-    std::vector<JobRow> rows;
-    rows.reserve(m_section.size());
-    for (const auto& line : m_section) rows.push_back(PlacementRowFromLine(line));
-    m_store.SetRows(JobList::Part, std::move(rows));
-}
-
-void JobLists::FreePcbRecords() {
-    m_currentPcb.clear();
-    m_pcbCount = 0;
-    m_section.clear();
+void JobLists::SetJob(const std::string& name, int pcbCount, const std::vector<std::string>& section) {
+    m_pcb.FreePcbRecords();
+    m_pcb.ClearPlacementList();
+    m_pcb.ParsePcbSection(name, pcbCount, section);
 }
 
 std::vector<std::string> JobLists::BuildDisLines() {

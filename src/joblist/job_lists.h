@@ -1,24 +1,31 @@
-// The job lists as the document sees them: the dispensing and drilling lines go
-// through the part list's rows; the PCB section is kept as read and its lines
-// shown as placement rows until the PCB records take it over.
+// The job lists as the document sees them: the PCB section goes through the PCB
+// records, whose placement list is the part list's placement rows; the
+// dispensing and drilling lines go through the part list's rows.
 #pragma once
 
 #include "app/document.h"
 #include "joblist/part_list.h"
+#include "joblist/pcb_editor.h"
 
 namespace smt {
 
 class JobLists : public JobLines {
 public:
-    explicit JobLists(PartListStore& store = ThePartList()) : m_store(store) {}
+    explicit JobLists(PartListStore& store = ThePartList());
+    // The records' placement list points into this object.
+    JobLists(const JobLists&) = delete;
+    JobLists& operator=(const JobLists&) = delete;
 
-    int PcbRecordCount() const override { return m_pcbCount; }
-    std::string CurrentPcbName() const override { return m_currentPcb; }
-    std::vector<std::string> BuildPcbSection() override { return m_section; }
+    int PcbRecordCount() const override { return m_pcb.PcbRecordCount(); }
+    std::string CurrentPcbName() const override { return m_pcb.CurrentPcbName(); }
+    // The placement rows (with the operator's in-place edits) go into the current record first.
+    std::vector<std::string> BuildPcbSection() override { return m_pcb.BuildPcbSection(); }
     void ParsePcbSection(const std::string& name, std::int32_t count,
-                         const std::vector<std::string>& lines) override;
-    void FreePcbRecords() override;
-    void ClearPlacementList() override { m_store.DeleteAllRows(JobList::Part); }
+                         const std::vector<std::string>& lines) override {
+        m_pcb.ParsePcbSection(name, count, lines);
+    }
+    void FreePcbRecords() override { m_pcb.FreePcbRecords(); }
+    void ClearPlacementList() override { m_pcb.ClearPlacementList(); }
 
     int DisCount() const override { return m_store.RowCount(JobList::Dis); }
     std::vector<std::string> BuildDisLines() override;
@@ -31,19 +38,18 @@ public:
     void FreeDrillRows() override { m_store.FreeDrillRows(); }
     void ReadLampTableLines() override;
 
-    // Sets the PCB section as if read (the placement rows follow it).
-    void SetJob(std::string name, int pcbCount, std::vector<std::string> section);
+    // Replaces the records by a PCB section as if read (the placement rows follow it).
+    void SetJob(const std::string& name, int pcbCount, const std::vector<std::string>& section);
     PartListStore& Store() { return m_store; }
+    PcbEditor& Pcb() { return m_pcb; }
 
 private:
     PartListStore& m_store;
-    std::string m_currentPcb;
-    int m_pcbCount = 0;
-    std::vector<std::string> m_section;
+    PcbEditor m_pcb;
 };
 
-// A PCB-section line as a placement row: tab-ended cells, the flag cells 7 and
-// 10 split at their "/" into icon and text.
-JobRow PlacementRowFromLine(const std::string& line);
+// A placement row of the part list as the PCB records keep it, and back.
+PlacementItem PlacementItemFromRow(const JobRow& row);
+JobRow PlacementRowFromItem(const PlacementItem& item);
 
 } // namespace smt

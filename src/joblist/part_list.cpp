@@ -50,14 +50,6 @@ void JobRow::Set(int c, std::string text, int icon) {
     icons[c] = icon;
 }
 
-void ShowStoredFlag(JobRow& row, int cell, int yesIcon, int noIcon) {
-    const std::string stored = row.Cell(cell);
-    const auto slash = stored.find('/');
-    const std::string digit = slash == std::string::npos ? stored : stored.substr(0, slash);
-    row.Set(cell, slash == std::string::npos ? stored : stored.substr(slash + 1),
-            digit == "1" ? yesIcon : noIcon);
-}
-
 std::array<std::string, 15> CutCompanionLine(const std::string& line) {
     std::array<std::string, 15> cells;
     const std::string_view text(line);

@@ -66,10 +66,6 @@ struct JobRow {
     void Set(int c, std::string text, int icon);
 };
 
-// A stored flag cell of a PCB record ("1/Yes", "0/No") as shown: the text after
-// the first "/" and the icon the digit before it decides.
-void ShowStoredFlag(JobRow& row, int cell, int yesIcon, int noIcon);
-
 // The five in-place combos of the placement list (sorted drop-down lists).
 enum class InPlaceCombo { Names = 0, Types = 1, Packages = 2, Angles = 3, Feeders = 4 };
 inline constexpr int kInPlaceComboCount = 5;

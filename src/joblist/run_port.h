@@ -1,5 +1,5 @@
-// What the part list calls of the run. The run fills it; an unset member does
-// nothing, so the part list works before the run exists.
+// What the job lists call of the run. The run fills it; an unset member does
+// nothing, so the part list and the PCB records work before the run exists.
 #pragma once
 
 #include <functional>
@@ -9,6 +9,8 @@ namespace smt {
 struct RunPort {
     // Creates the run events; called once by the part list's window start.
     std::function<void()> createRunEvents;
+    // Board offsets and rotation from two measured Mark offsets (mm).
+    std::function<void(double, double, double, double)> computeTwoMarkCorrection;
 };
 
 RunPort& TheRunPort();

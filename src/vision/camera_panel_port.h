@@ -15,6 +15,16 @@ struct CameraPanelPort {
     std::function<int()> currentCamera;
     // The panel's image-feature box (control 1033) shows the text.
     std::function<void(const std::string& text)> setImageFeature;
+    // The PCB editor's hand-over: the image height in pixels, the panel's vision
+    // scale and frame size, and its contrast and brightness edits (the panel's own
+    // handlers apply what is written there).
+    std::function<int()> imageHeight;
+    std::function<void(double)> setVisionScale;
+    std::function<void(double)> setFrameSize;        // also shows "%0.2f" in edit 1006
+    std::function<void(const std::string&)> showFrameSizeText;  // edit 1006 as given
+    std::function<void(int)> setContrast;            // edit 1232
+    std::function<void(int)> setBrightness;          // edit 1030
+    std::function<int()> contrast, brightness;
 };
 
 CameraPanelPort& TheCameraPanelPort();

@@ -1,6 +1,7 @@
 #include "app/ui/smtview.h"
 #include "link/commands.h"
 #include "feeders/ui/feeders_wiring.h"
+#include "joblist/ui/pcb_wiring.h"
 #include "firmware/ui/firmware_wiring.h"
 #include "feeders/ui/nozzle_wiring.h"
 #include "joblist/ui/joblist_wiring.h"
@@ -101,6 +102,7 @@ void CSMTView::WireSteps() {
     WireNozzleLibrary(*this);
     WireFeedersSubsystem(*this);
     WireJobListSubsystem(*this);
+    WirePcbEditor(*this);
 }
 
 void CSMTView::OnInitialUpdate() {

@@ -6,6 +6,7 @@
 #include "joblist/part_list.h"
 #include "joblist/part_list_texts.h"
 #include "joblist/ui/dialog_part_list.h"
+#include "joblist/ui/pcb_wiring.h"
 #include "link/manual_control.h"
 
 namespace smt {
@@ -32,7 +33,9 @@ void WireJobListSubsystem(CSMTView& view) {
 }
 
 CDialogPartList* CreatePartListPanel(CSMTView& view) {
-    return new CDialogPartList(view.Frame()->m_StartDirectory, &view);
+    auto* panel = new CDialogPartList(view.Frame()->m_StartDirectory, &view);
+    panel->m_ToolHandlers[tool::PcbEdit] = [panel] { OpenPcbEditor(panel); };
+    return panel;
 }
 
 void OnJobListViewDestroyed() {

@@ -40,12 +40,7 @@ const std::set<std::string> kStandIns = {
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "JogPort.closeLength", "JogPort.openLength",
     // job lists
-    "CommandPanelPort.runSelect", "JogPort.computeTwoMarkCorrection",
-    "JogPort.markOffsets", "JogPort.pcbMarkPoints", "JogPort.storeManualMarkOffsets",
-    "OriginShiftPort.shiftPcbOrigin", "PositioningPort.currentPcbCopy",
-    "PositioningPort.currentPcbRecord", "PositioningPort.pcbVision",
-    "SettingsRederivations.convertBoardPointsToPulses", "SettingsRederivations.findCurrentPcbIndex",
-    "ShellServices.resetStrategyForMachineType",
+    "CommandPanelPort.runSelect", "JogPort.computeTwoMarkCorrection", "ShellServices.resetStrategyForMachineType",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
     "StrategyPort.m_RunSelect",
     // run

@@ -174,7 +174,7 @@ TEST_F(Shell, PanelButtonsShowOneListAndHideTheOther) {
 
 TEST_F(Shell, ProjectSaveOpenAndRecentFiles) {
     ScriptedResponder boxes;
-    v->Job().SetJob("P", 1, {"row\t"});
+    v->Job().SetJob("P", 1, {"P\t\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t1\t", "row\t"});
     const std::string path = app.Dir().File("job.smt");
     f->m_AskSavePath = [&](const std::string&) { return path; };
     f->m_AskOpenPath = [&] { return path; };
@@ -213,7 +213,7 @@ TEST_F(Shell, ClosingAsksWithRecordsAndWritesTheSettings) {
     // A section that cannot be written is told once, the others are written all the same.
     s.saveManualControlConfig = [&](const std::string&) { calls.push_back("ManualControlConfig"); return false; };
     s.closeOrdinaryCamera = [&](int i) { calls.push_back("camera" + std::to_string(i)); };
-    v->Job().SetJob("P", 1, {"row\t"});
+    v->Job().SetJob("P", 1, {"P\t\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t1\t", "row\t"});
     f->Action(cmd::German)->trigger();
     f->Action(cmd::DoubleHeadCamera)->trigger();
     // Yes with a cancelled path question: the job is not lost, the window stays.

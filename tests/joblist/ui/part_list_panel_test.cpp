@@ -61,6 +61,12 @@ std::string Row16(const std::string& feeder, const std::string& place = "1/Yes")
     return JoinRow(cells);
 }
 
+// PCB "P" holding these placement rows (oldest parameter layout: the last field is the row count).
+Lines Pcb(Lines rows) {
+    rows.insert(rows.begin(), "P\t\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t" + std::to_string(rows.size()) + "\t");
+    return rows;
+}
+
 } // namespace
 
 TEST_F(ConveyorType3, ToolbarAtCreationAndAfterTheManualPanelEnables) {
@@ -97,7 +103,7 @@ TEST_F(PartListShell, CompanionFilesThroughTheFileMenu) {
     ScriptedResponder boxes;
     CMainFrame* f = app.Frame();
     TheStrategyPort().m_RunSelect = [] { return 1; };
-    v->Job().SetJob("P", 1, {Row16("E1"), Row16("E2", "0/No")});
+    v->Job().SetJob("P", 1, Pcb({Row16("E1"), Row16("E2", "0/No")}));
     ThePartList().ParseDisLines({"1\t2\t3\t4\tYes\t", "2\t0\t0\t0\tNo\t"}, 1);
     const std::string with = app.Dir().File("with.smt"), plain = app.Dir().File("plain.smt");
     f->m_AskSavePath = [&](const std::string&) { return with; };
@@ -144,7 +150,7 @@ TEST_F(PartListShell, InPlaceFeederChoiceReadsTheOpenFeederGroup) {
     // The group is empty, so the appended item is item 0.
     ASSERT_TRUE(table.CommitAppendFeeder(list));
 
-    v->Job().SetJob("P", 1, {Row16("")});
+    v->Job().SetJob("P", 1, Pcb({Row16("")}));
     Settle();
     QAbstractItemModel* model = panel->PlacementList()->model();
     panel->OnListClick(JobList::Part, model->index(0, partcell::Feeder));
@@ -163,7 +169,7 @@ TEST_F(PartListShell, InPlaceFeederChoiceReadsTheOpenFeederGroup) {
 
     // A new job while an editor is open closes it without writing into the new rows.
     panel->OnListClick(JobList::Part, model->index(0, partcell::Name));
-    v->Job().SetJob("P", 1, {Row16("N1")});
+    v->Job().SetJob("P", 1, Pcb({Row16("N1")}));
     Settle();
     EXPECT_FALSE(panel->InPlaceCombo(InPlaceCombo::Names)->isVisible());
     EXPECT_EQ(model->index(0, partcell::Name).data().toString(), "");
@@ -173,7 +179,7 @@ TEST_F(PartListShell, InPlaceFeederChoiceReadsTheOpenFeederGroup) {
     panel->OnListClick(JobList::Part, model->index(0, partcell::Place));
     Settle();
     EXPECT_EQ(model->index(0, partcell::Place).data().toString(), "No");
-    v->Job().SetJob("P", 1, {Row16("W1"), Row16("E2"), Row16("S3")});
+    v->Job().SetJob("P", 1, Pcb({Row16("W1"), Row16("E2"), Row16("S3")}));
     panel->PlacementList()->horizontalHeader()->sectionClicked(partcell::Feeder);
     Settle();
     EXPECT_EQ(ThePartList().m_SortKey.load(), partcell::Feeder);
@@ -240,7 +246,7 @@ TEST_F(EnglishType4, CaptionsFollowTheLanguage) {
 TEST_F(PartListShell, RunIconCallsFromAnotherThreadWhileTheViewPaints) {
     Lines rows;
     for (int i = 0; i < 300; ++i) rows.push_back(Row16("E1"));
-    v->Job().SetJob("P", 1, rows);
+    v->Job().SetJob("P", 1, Pcb(rows));
     panel->show();
     Settle();
     std::atomic<bool> done{false};
