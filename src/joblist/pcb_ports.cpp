@@ -2,6 +2,7 @@
 
 #include "joblist/pcb_editor.h"
 #include "joblist/run_board.h"
+#include "joblist/run_port.h"
 #include "link/homing.h"
 #include "link/jog.h"
 #include "link/positioning.h"
@@ -81,6 +82,10 @@ void InstallPcbPorts(PcbEditor& ed) {
         f.m_Mark2OffsetY = o.mark2Y;
         f.m_ManualMarkOffset = 1;
     };
+    // The manual panel's Mark-offset buttons and the editor's OK share the run's correction.
+    jog.computeTwoMarkCorrection = [](double m1x, double m1y, double m2x, double m2y) {
+        if (const auto& correct = TheRunPort().computeTwoMarkCorrection) correct(m1x, m1y, m2x, m2y);
+    };
 
     SettingsRederivations& r = TheSettingsRederivations();
     r.findCurrentPcbIndex = [e] { return e->FindPcbIndex(); };
@@ -105,6 +110,7 @@ void UninstallPcbPorts() {
     jog.pcbMarkPoints = nullptr;
     jog.markOffsets = nullptr;
     jog.storeManualMarkOffsets = nullptr;
+    jog.computeTwoMarkCorrection = nullptr;
     TheSettingsRederivations().findCurrentPcbIndex = nullptr;
     TheSettingsRederivations().convertBoardPointsToPulses = nullptr;
     TheOriginShiftPort().shiftPcbOrigin = nullptr;

@@ -3,6 +3,7 @@
 #include "app/shell_hooks.h"
 #include "base/hooks.h"
 #include "feeders/feeders_hooks.h"
+#include "joblist/joblist_hooks.h"
 #include "link/link_hooks.h"
 #include "link/ui/link_wiring.h"
 #include "settings/settings_hooks.h"
@@ -22,6 +23,7 @@ void WireProgram() {
     RegisterLinkHooks(r);
     RegisterSettingsHooks(r);
     RegisterFeedersHooks(r);
+    RegisterJobListHooks(r);
 
     WireLinkServices();
     WireSettingsServices();

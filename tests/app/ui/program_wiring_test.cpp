@@ -36,16 +36,20 @@ const std::set<std::string> kStandIns = {
     "PositioningPort.selectVisionCamera", "PositioningPort.setFrameSize", "PositioningPort.setVisionParameters",
     "PositioningPort.setVisionTestNozzle", "SettingsRederivations.applyOriginOffset",
     "CameraPanelPort.currentCamera", "CameraPanelPort.selectMarkCamera", "CameraPanelPort.setImageFeature",
+    "CameraPanelPort.brightness", "CameraPanelPort.contrast", "CameraPanelPort.imageHeight",
+    "CameraPanelPort.setBrightness", "CameraPanelPort.setContrast", "CameraPanelPort.setFrameSize",
+    "CameraPanelPort.setVisionScale", "CameraPanelPort.showFrameSizeText",
     "ShellServices.closeOrdinaryCamera", "ShellServices.saveCameraPanelConfig", "ShellServices.saveLibraryConfig",
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "JogPort.closeLength", "JogPort.openLength",
     // job lists
-    "CommandPanelPort.runSelect", "JogPort.computeTwoMarkCorrection", "ShellServices.resetStrategyForMachineType",
+    "CommandPanelPort.runSelect", "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
     "StrategyPort.m_RunSelect",
     // run
     "LinkHooks.pauseRun", "LinkHooks.regainRun", "LinkHooks.runPaused", "LinkHooks.startRun", "LinkHooks.stopRun",
-    "SettingsRederivations.updateHeadOffsets", "ShellServices.stopRun",
+    "SettingsRederivations.updateHeadOffsets", "ShellServices.stopRun", "RunPort.createRunEvents",
+    "RunPort.computeTwoMarkCorrection",
 };
 
 TEST(ProgramWiring, EveryHookIsFilledAndOnlyTheListedOnesHoldTheStandIn) {

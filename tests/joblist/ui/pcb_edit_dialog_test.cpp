@@ -15,6 +15,7 @@
 #include "joblist/job_lists.h"
 #include "joblist/pcb_editor.h"
 #include "joblist/run_board.h"
+#include "joblist/run_port.h"
 #include "joblist/ui/dialog_pcb_edit.h"
 #include "link/homing.h"
 #include "link/jog.h"
@@ -121,6 +122,13 @@ TEST(PcbEditorInTheShell, EditedFromThePartListSavedLoadedAndLookedUp) {
     TheManualJog().Port().storeManualMarkOffsets(MarkOffsets{0.5, -0.5, 0, 0});
     EXPECT_EQ(pcb.m_Fields.m_ManualMarkOffset, 1);
     EXPECT_EQ(TheManualJog().Port().markOffsets().mark1Y, -0.5);
+    // The panel's Mark-offset buttons reach the same correction as the editor's OK.
+    std::vector<double> corrected;
+    const auto correction = TheRunPort().computeTwoMarkCorrection;
+    TheRunPort().computeTwoMarkCorrection = [&](double a, double b, double c, double d) { corrected = {a, b, c, d}; };
+    TheManualJog().Port().computeTwoMarkCorrection(0.5, -0.5, 0, 0);
+    EXPECT_EQ(corrected, (std::vector<double>{0.5, -0.5, 0, 0}));
+    TheRunPort().computeTwoMarkCorrection = correction;
 
     // Rows typed into the list, a second PCB pasted, both saved and loaded again.
     PlacementItem row;
