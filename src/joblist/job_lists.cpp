@@ -6,8 +6,6 @@
 
 namespace smt {
 
-static_assert(kPartCells == kPartRowCells && partcell::Place == kPlaceCell && partcell::Vision == kVisionCell);
-
 PlacementItem PlacementItemFromRow(const JobRow& row) {
     PlacementItem item;
     for (int c = 0; c < kPartCells; ++c) item.cells[c] = row.Cell(c);

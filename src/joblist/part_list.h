@@ -20,12 +20,13 @@
 #include <vector>
 
 #include "feeders/feed_rows.h"
+#include "joblist/pcb_records.h"
 
 namespace smt {
 
 enum class JobList { Part = 0, Dis = 1, Drill = 2 };
 inline constexpr int kJobListCount = 3;
-inline constexpr int kPartCells = 16;
+inline constexpr int kPartCells = kPartRowCells;
 inline constexpr int kDisCells = 15;
 inline constexpr int kDrillCells = 15;
 int CellCount(JobList list);
@@ -49,7 +50,7 @@ inline constexpr int Count = 11;
 
 namespace partcell {
 inline constexpr int Number = 0, X = 1, Y = 2, Angle = 3, Name = 4, Type = 5, Package = 6,
-                     Place = 7, Value = 8, Feeder = 9, Vision = 10, FeederValue = 11, Head = 12,
+                     Place = kPlaceCell, Value = 8, Feeder = 9, Vision = kVisionCell, FeederValue = 11, Head = 12,
                      Added = 13, Mark = 14;
 } // namespace partcell
 inline constexpr int kDisFlagCell = 4;

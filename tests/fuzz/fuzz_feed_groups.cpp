@@ -6,25 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_lines.h"
 #include "feeders/feed_group_file.h"
-#include "platform/msgbox.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool quiet = [] {
-        plat::SetMessageBoxHandler([](const plat::MsgBoxRequest&) { return plat::MsgAnswer::Ok; });
-        return true;
-    }();
-    (void)quiet;
+    AnswerMessageBoxesOk();
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start <= bytes.size()) {
-        const std::size_t end = bytes.find('\n', start);
-        lines.emplace_back(bytes.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
-    if (size == 0) lines.clear();
+    std::vector<std::string> lines = FuzzLines(bytes);
 
     smt::FeedGroupTable table;
     smt::ReadFeedGroupTable(table, lines);

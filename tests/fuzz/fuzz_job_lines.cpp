@@ -6,18 +6,12 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_lines.h"
 #include "joblist/part_list.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (size > 0 && start <= bytes.size()) {
-        const std::size_t end = bytes.find('\n', start);
-        lines.emplace_back(bytes.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
+    std::vector<std::string> lines = FuzzLines(bytes);
     smt::PartListStore store;
     store.ParseDisLines(lines, static_cast<int>(size % 4));
     store.ParseDrillLines(lines);

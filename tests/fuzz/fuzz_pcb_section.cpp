@@ -7,26 +7,15 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz_lines.h"
 #include "joblist/pcb_editor.h"
-#include "platform/msgbox.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool quiet = [] {
-        plat::SetMessageBoxHandler([](const plat::MsgBoxRequest&) { return plat::MsgAnswer::Ok; });
-        return true;
-    }();
-    (void)quiet;
+    AnswerMessageBoxesOk();
     if (size < 1) return 0;
     const std::int32_t count = static_cast<std::int8_t>(data[0]);
     const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start <= bytes.size()) {
-        const std::size_t end = bytes.find('\n', start);
-        lines.emplace_back(bytes.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
-        if (end == std::string_view::npos) break;
-        start = end + 1;
-    }
+    std::vector<std::string> lines = FuzzLines(bytes);
 
     smt::PcbEditor pcb;
     std::vector<smt::PlacementItem> list;
