@@ -121,13 +121,24 @@ TEST_F(SimServers, SerialFaultModes) {
     const std::tuple<const char*, Bytes, const char*> rows[] = {
         {"badsum", kHandshake, "EE 01 00 FF FC FF FE"},
         {"error E3", EncodeHostFrame(0x64, Bytes(14, 0)), "EE FF E3 00 FF FC FF FF"},
-        {"timeout", kHandshake, "EE FF 41 00 FF FC FF FF"},
         {"report E2 03", {}, "EE FF E2 03 FF FC FF FF"}};
     for (const auto& [cmd, frame, want] : rows) {
         EXPECT_EQ(m_sim->Command(cmd), "ok") << cmd;
         m_serial->Write(frame);
         EXPECT_EQ(m_serial->ReadBytes(B(want).size()), B(want)) << cmd;
     }
+    // A refused command leaves the machine as it was; a board time-out has no
+    // serial report: the board stays silent, and the next command is answered.
+    const std::int32_t x = m_sim->machine().Positions().x;
+    EXPECT_EQ(m_sim->Command("error E8 11"), "ok");
+    m_serial->Write(EncodeHostFrame(0x61, B("00 00 00 03 E8 05 32")));
+    EXPECT_EQ(m_serial->ReadBytes(8), B("EE FF E8 11 FF FC FF FF"));
+    EXPECT_EQ(m_sim->Command("timeout"), "ok");
+    m_serial->Write(EncodeHostFrame(0x61, B("00 00 00 03 E8 05 32")));
+    EXPECT_TRUE(m_serial->ReadOnce(300).empty());
+    EXPECT_EQ(m_sim->machine().Positions().x, x);
+    m_serial->Write(kHandshake);
+    EXPECT_EQ(m_serial->ReadBytes(7), kHandshakeReply);
 }
 
 TEST_F(SimServers, SerialUnplugClosesThePortAndReplugReopensIt) {
@@ -319,7 +330,8 @@ TEST(SimControl, CommandsAnswerAndRefuseBadInput) {
     EXPECT_TRUE(s.faults().TakePlan().drop);
     EXPECT_FALSE(s.faults().TakePlan().drop);
     EXPECT_EQ(s.Command("error e5 fd"), "ok");
-    const FaultPlan p = s.faults().TakePlan();
+    FaultPlan p;
+    ASSERT_TRUE(s.faults().TakeRefusal(&p));
     EXPECT_TRUE(p.error);
     EXPECT_EQ((std::pair<int, int>{p.errorCode, p.errorSub}), (std::pair<int, int>{0xE5, 0xFD}));
     EXPECT_EQ(s.Command("timescale 0.5"), "ok");

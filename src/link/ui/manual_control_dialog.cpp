@@ -127,8 +127,9 @@ CDialogManualControl::CDialogManualControl(QWidget* parent) : QFrame(parent) {
 }
 
 CDialogManualControl::~CDialogManualControl() {
-    removeLinkHooks();
+    // Links first: no reply thread may run a hook while it is being removed.
     ShutDownLinks();
+    removeLinkHooks();
 }
 
 QAbstractButton* CDialogManualControl::addButton(int id, const QString& text, bool check) {
