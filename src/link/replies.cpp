@@ -131,9 +131,11 @@ void dispatchCommandReply(const ReplyFrame& f) {
 // An error report names no command: whatever move waits now was refused and
 // ends as failed (its state flags are set first, its box follows).
 void dispatchErrorReport(const ReplyFrame& f) {
-    call(GetLinkHooks().onMachineFault);
+    // State first, so that whoever the refusal and the fault wake sees it.
     if (f.code == 0xE3 || f.code == 0xE4) g_HeadResetOk = false;
+    if (f.code == 0xE2) g_Homed = false;
     RefuseWaitingReplies();
+    call(GetLinkHooks().onMachineFault);
     const LinkTexts t = CurrentLinkTexts();
     const std::uint8_t sub = byteAt(f, 0);
     const std::uint8_t code = f.code;
@@ -145,7 +147,6 @@ void dispatchErrorReport(const ReplyFrame& f) {
         serialBox("Error " + hex2(code));
         break;
     case 0xE2:
-        g_Homed = false;
         if (debugModel()) {
             g_PanelLink.resetKind = -1;
             call(GetLinkHooks().enableManualControls, true);
@@ -219,7 +220,6 @@ std::optional<StatusText> MachineStatusText(std::uint8_t s) {
 bool ShowMachineError(std::uint8_t s) {
     const auto text = MachineStatusText(s);
     if (!text) return true;
-    call(GetLinkHooks().onMachineFault);
     switch (s) {
     case 0x10: case 0x11: case 0x12: case 0x14: case 0x15: case 0x28: case 0x29: case 0xE3:
         g_HeadResetOk = false;
@@ -230,6 +230,7 @@ bool ShowMachineError(std::uint8_t s) {
         if ((s >= 0x20 && s <= 0x27) || (s >= 0x30 && s <= 0x3B)) g_Homed = false;
         break;
     }
+    call(GetLinkHooks().onMachineFault);  // after the flags: a homing it ends sees them
     if (text->traceLine) AppendCommTrace(text->text, true);
     else PostMessageBoxOk(text->text, plat::MsgIcon::Error);
     return false;

@@ -236,9 +236,10 @@ protected:
 
     void SetUp() override {
         SimTest::SetUp();
-        StartMachine(serial(), type());
-        InstallCommandReplyHandlers();
-        InstallHomingHooks();
+        StartMachine(serial(), type(), [] {
+            InstallCommandReplyHandlers();
+            InstallHomingHooks();
+        });
         SetMoveLimits({kXLimit, kYLimit, kXLimit, -kYLimit});
         if (serial()) {
             // The board holds the program's travel limits.

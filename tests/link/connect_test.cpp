@@ -185,13 +185,15 @@ const HomeAxesSpeeds kAllAxes{{5, 50}, {5, 50}, {5, 50}, {5, 50}, {5, 50}, {5, 5
 class Handlers : public SimTest {
 protected:
     void Start(bool serial) {
-        StartMachine(serial, 0);
-        g_PanelLink.zCheckMask = 3;
-        InstallCommandReplyHandlers();
-        auto& port = TheCommandPanel();
-        port.startHoming = [this](int kind) { hooks.add("homing " + std::to_string(kind)); };
-        port.enableResetButton = [this] { hooks.add("reset button"); };
-        port.clearResetToOriginFlag = [this] { hooks.add("origin flag cleared"); };
+        // Every hook is in place before the link's reply thread starts.
+        StartMachine(serial, 0, [this] {
+            g_PanelLink.zCheckMask = 3;
+            InstallCommandReplyHandlers();
+            auto& port = TheCommandPanel();
+            port.startHoming = [this](int kind) { hooks.add("homing " + std::to_string(kind)); };
+            port.enableResetButton = [this] { hooks.add("reset button"); };
+            port.clearResetToOriginFlag = [this] { hooks.add("origin flag cleared"); };
+        });
     }
     // A full homing through the machine; true when its reply was handled.
     bool HomeAll() {
@@ -278,3 +280,29 @@ TEST_F(Handlers, VacuumReadingTraced) {
     EXPECT_EQ(Traces().back(), "Vacuum: 3kPa");
     SetVacuumCaption("检测真空值为：");
 }
+
+// The interfaces the search goes out on: the one config.ini names (by name or
+// address, and only when up), else every IPv4 interface that is up.
+TEST(DiscoveryInterfaces, NamedOneOrEveryInterfaceThatIsUp) {
+    const std::vector<NetInterface> all{{"lo", "127.0.0.1", true},
+                                        {"eth0", "192.168.1.20", true},
+                                        {"eth1", "10.0.0.5", false},
+                                        {"wlan0", "172.16.0.9", true}};
+    using A = std::vector<std::string>;
+    const std::pair<const char*, A> rows[] = {
+        {"lo", A{"127.0.0.1"}},
+        {"127.0.0.1", A{"127.0.0.1"}},
+        {"eth0", A{"192.168.1.20"}},
+        {"eth1", A{}},  // down
+        {"ppp0", A{}},  // not there
+        {"", A{"127.0.0.1", "192.168.1.20", "172.16.0.9"}},
+    };
+    for (const auto& [named, want] : rows) EXPECT_EQ(DiscoveryAddresses(all, named), want) << named;
+    TempDir dir;
+    WriteBytes(dir.File("config.ini"), "[EthernetConfig]\r\nm_DiscoveryInterface= lo \r\n");
+    EXPECT_EQ(ConfiguredDiscoveryInterface(dir.File("config.ini")), "lo");
+    EXPECT_EQ(ConfiguredDiscoveryInterface(dir.File("missing.ini")), "");
+    // The shipped start folder names the loopback, where the simulated board answers.
+    EXPECT_EQ(ConfiguredDiscoveryInterface(std::string(SMT_SOURCE_DIR) + "/res/config.ini"), "lo");
+}
+
