@@ -131,11 +131,13 @@ void dispatchCommandReply(const ReplyFrame& f) {
 // An error report names no command: whatever move waits now was refused and
 // ends as failed (its state flags are set first, its box follows).
 void dispatchErrorReport(const ReplyFrame& f) {
-    // State first, so that whoever the refusal and the fault wake sees it.
+    // State first, so that whoever the fault and the refusal wake sees it; the
+    // fault (a homing under way) before the refusal, whose thread may start the
+    // next action at once.
     if (f.code == 0xE3 || f.code == 0xE4) g_HeadResetOk = false;
     if (f.code == 0xE2) g_Homed = false;
-    RefuseWaitingReplies();
     call(GetLinkHooks().onMachineFault);
+    RefuseWaitingReplies();
     const LinkTexts t = CurrentLinkTexts();
     const std::uint8_t sub = byteAt(f, 0);
     const std::uint8_t code = f.code;
