@@ -342,6 +342,15 @@ void OnHomingFinishedReply(bool model4) {
 
 void OnMachineFaultDuringHoming() { failPending("机器报错 / machine error"); }
 
+void StopMachineWaits() {
+    StopPendingWaits();
+    // A homing stopped before its reply: where the axes stand is unknown.
+    if (failPending("已停止 / stopped")) {
+        g_Connected = false;
+        AppendCommTrace("02->stopped", true);
+    }
+}
+
 void InstallHomingHooks() {
     TheCommandPanel().startHoming = [](int kind) { MachineReset(kind, true); };
     auto& h = GetLinkHooks();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <barrier>
+#include <thread>
 
 #include "sim_fixture.h"
 #include "link/datagram.h"
@@ -303,6 +304,7 @@ TEST_F(HomingTest, ErrorReportOrSilenceEndsTheHomingAndALateReplyChangesNothing)
     ASSERT_TRUE(HomingEnded());
     ASSERT_TRUE(WaitUntil([&] { return boxes.Count() >= 1; }));
     EXPECT_EQ(boxes.Texts().back(), HomingFailedText("无应答 / no answer"));
+    EXPECT_FALSE(g_Connected);  // unanswered: the link counts as lost, as after any missed reply
     // Another action holds the machine now; a homing reply arriving late must not release it.
     ASSERT_TRUE(TryClaimBusy());
     OnHomingFinishedReply(false);
@@ -388,3 +390,39 @@ TEST(HomingMenu, OneKeyClearRecordsTheCountersAsReference) {
     ClearPositionCounters();
     TheHomingPort() = HomingPort{};
 }
+
+// The operator's stop ends a wait on a board that does not answer at once, on
+// both links, with a trace line; the link then counts as lost.
+TEST_F(HomingTest, StopEndsAPendingMoveOrHomingAtOnceOnBothLinks) {
+    for (const bool serial : {true, false}) {
+        SCOPED_TRACE(serial ? "serial" : "Ethernet");
+        StartSim(0, serial, !serial);
+        ASSERT_TRUE(serial ? ConnectSerial() : ConnectEthernet());
+        SetMoveLimits({100000, -100000, 100000, 100000});
+        sim->faults().SilenceAll(true);
+        const auto t0 = std::chrono::steady_clock::now();
+        std::atomic<int> moved{-1};
+        plat::StartWorker("move", [&] { moved = MoveSingleAxis({8, 100, {10, 20}}) ? 1 : 0; });
+        std::this_thread::sleep_for(100ms);
+        StopMachineWaits();
+        ASSERT_TRUE(WaitUntil([&] { return moved.load() != -1; }));
+        EXPECT_EQ(moved.load(), 0);
+        EXPECT_TRUE(HookSeen("trace 61->单轴运动->stopped"));
+        EXPECT_FALSE(g_Connected);
+        g_Connected = true;
+        ASSERT_TRUE(MachineReset(1, true));
+        std::this_thread::sleep_for(100ms);
+        StopMachineWaits();
+        ASSERT_TRUE(HomingEnded());
+        EXPECT_TRUE(HookSeen("trace 02->stopped"));
+        EXPECT_FALSE(g_Connected);
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, 5s);
+        sim->faults().SilenceAll(false);
+        GetSerialLink().Close();
+        StopUdpReplyThread();
+        GetMachineLink().Close();
+        sim->Stop();
+        g_FirstConnect = true;
+    }
+}
+

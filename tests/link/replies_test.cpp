@@ -8,6 +8,7 @@
 
 #include "link/cmd_srv.h"
 #include "link/replies.h"
+#include "platform/uipost.h"
 #include "link_fixture.h"
 
 using namespace smt;
@@ -152,6 +153,20 @@ TEST_F(SerialReplies, ErrorReportRefusesTheMoveThatWaits) {
     Serial(0xFF, 0xE4, {0x00});
     EXPECT_FALSE(IsSet(ReplyFamily::MoveXYA));
     EXPECT_FALSE(IsSet(ReplyFamily::SingleAxis));
+}
+
+// The reply thread never waits on the operator: a box is handed to the
+// user-interface thread and the replies behind it are dispatched at once.
+TEST_F(SerialReplies, BoxesArePostedAndTheRepliesBehindThemGoOn) {
+    plat::SetUiPoster(nullptr);  // the user-interface thread busy: tasks queue up
+    ReplyWaiter waiter(ReplyFamily::Vacuum);
+    Serial(0x37, 0x61);           // unknown type: a box
+    Serial(0x01, 0x15, {1, 57});  // the vacuum reading behind it
+    EXPECT_TRUE(AwaitReply(ReplyFamily::Vacuum, WaitKind::Query, "15", Transport::Serial));
+    EXPECT_EQ(g_VacuumReading.load(), 57);
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(plat::RunPostedTasks(), 1);
+    EXPECT_EQ(boxes.Texts(), Calls{"提问、应答或错误异常 !"});
 }
 
 TEST_F(SerialReplies, PanelKeys) {

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <thread>
 #include <unistd.h>
 
 #include <cstring>
@@ -246,6 +248,33 @@ TEST_F(SimServers, KeysOnBothLinksCountersAndUdpUnplug) {
     EXPECT_TRUE(refused);
     EXPECT_EQ(m_sim->Command("replug udp"), "ok");
     EXPECT_EQ(UdpReply(0x60, {0, 0}), 0x60);
+}
+
+// A frame head whose rest never comes is dropped after a pause: the next command
+// is answered at once. Malformed datagrams from another sender are recorded and
+// do not make it the host: keys still go to the host that sent the last command.
+TEST_F(SimServers, StalledSerialFrameDroppedAndJunkDatagramsTakeNoHost) {
+    m_serial->Write(B("EE 00 09 61 00"));  // a single-axis move cut after its axis
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    m_serial->Write(kHandshake);
+    EXPECT_EQ(m_serial->ReadBytes(7, 1000), kHandshakeReply);
+    bool dropped = false;
+    for (const auto& f : m_sim->machine().Frames())
+        dropped = dropped || f.reason == "partial frame dropped after a pause";
+    EXPECT_TRUE(dropped);
+
+    ASSERT_TRUE(UdpCall(0x60, {0, 0}));  // this client is the host
+    RawUdp stranger(kBoardAddress, m_sim->udp()->Port());
+    stranger.SendRaw(B("5A A5 00"));
+    Bytes badSum = PackDatagram(0, 0x60, {0, 0});
+    badSum[0] ^= 0xFF;
+    stranger.SendRaw(badSum);
+    EXPECT_TRUE(smt::test::WaitUntil([&] { return m_sim->machine().Frames().size() >= 4; }));
+    EXPECT_EQ(m_sim->Command("key start"), "ok");
+    const auto d = m_udp->ReceiveDatagram();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->command, 0x14);
+    EXPECT_FALSE(stranger.Receive(200));
 }
 
 // The program's discovery keeps multicast loop-back on; the board must answer a

@@ -224,6 +224,7 @@ void CDialogManualControl::installLinkHooks() {
     if (!shell.isBusy) shell.isBusy = [] { return g_Running.load(); };
     if (!shell.commModel) shell.commModel = [] { return TheBasicSettings().m_CommModel; };
     if (!shell.raiseStopFlags) shell.raiseStopFlags = [] {
+        StopMachineWaits();  // closing: a pending wait ends now, with its trace line
         g_StopReceive = true;
         g_StopUdpReply = true;
     };
