@@ -17,6 +17,9 @@
 #include "link/homing.h"
 #include "link/jog.h"
 #include "link/manual_control.h"
+#include "link/positioning.h"
+#include "app/menus.h"
+#include "base/globals.h"
 #include "platform/uipost.h"
 #include "sim_fixture.h"
 
@@ -166,6 +169,18 @@ const std::vector<Command>& CommandTable() {
              plat::JoinAllWorkers(std::chrono::seconds(20));
              return Text("jog axis/direction", axis, dir);
          }},
+        {"positioning", Always,
+         [](Step& s) {
+             // A nozzle to the discard position, somewhere on the table (now and
+             // then beyond it: refused with its message).
+             auto& b = TheBasicSettings();
+             b.m_X_ThrowPosition = s.Int(-50, 4100) + 0.0037;
+             b.m_Y_ThrowPosition = -s.Int(-50, 3100) - 0.0041;
+             const int nozzle = s.Int(0, s.type == 7 ? 7 : 3);
+             OnPositioningCommand(cmd::NozzleToThrowPosition[nozzle]);
+             plat::JoinAllWorkers(std::chrono::seconds(20));
+             return Text("discard position of nozzle", nozzle + 1);
+         }},
         {"conveyor run", Always,
          [](Step& s) {
              ConveyorRun c;
@@ -256,11 +271,18 @@ protected:
         home.axisSwitches = [this] { return switches; };
         TheCommandPanel().conveyorWidthPulses = [] { return kWidth; };
         SetUpJog();
+        g_PulsesPerMmX = g_PulsesPerMmY = 100;
+        g_Y2ToY1Pulses = {100, -200};
+        ThePositioningPort() = PositioningPort{};
+        ThePositioningPort().headGroup = [this] { return jog.HeadGroup(); };
+        InstallPositioningHooks();
     }
     void TearDown() override {
         jog.Stop();
         plat::JoinAllWorkers(std::chrono::seconds(20));
         TheHomingPort() = HomingPort{};
+        ThePositioningPort() = PositioningPort{};
+        g_Y2ToY1Pulses = {};
         ThePulseFactors() = PulseFactors{};
         TheSpeedTemplates().SetTable(SpeedType::Handle, SpeedTypeTable{});
         plat::RunPostedTasks();
