@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "base/numtext.h"
+#include "link/command_frames.h"
 #include "link/commands.h"
 #include "link/homing.h"
 #include "link/link_log.h"
@@ -25,6 +26,7 @@
 #include "platform/system.h"
 #include "platform/threads.h"
 #include "settings/basic_settings.h"
+#include "settings/version_switches.h"
 #include "settings/pulse_settings.h"
 
 namespace smt {
@@ -212,6 +214,11 @@ bool connectEthernet() {
     if (!g_Connected.load()) openLiveViewIfClosed();
     plat::SetKeepAwake(true);
     g_Connected = true;
+    // With the limits switch on, the board gets the program's travel limits on this
+    // link too, so that both refuse the same moves (the board does not answer them).
+    const auto& h = GetLinkHooks();
+    if (h.sendLimitsOnLink ? h.sendLimitsOnLink() : TheVersionSwitches().m_V2_06 != 0)
+        for (const auto& [axis, limit] : AxisLimitPulses()) GetMachineLink().SendCommand(0x01, UdpAxisLimit(axis, limit));
     OnLinkEstablished();
     g_FirstConnect = false;
     return true;

@@ -157,6 +157,14 @@ TEST_F(ConnectTest, TravelLimitsFollowTheHandshakeOnlyWhenSwitchedOn) {
     for (auto& f : FramesOf(0x01)) axes.push_back(f.data.at(0));
     EXPECT_EQ(axes, (std::vector<int>{0, 1, 2, 8, 9, 10}));
     EXPECT_EQ(HexOf(FramesOf(0x01)[1].data), "01 80 00 00 08");
+
+    // Over Ethernet too: the board then refuses the moves the program refuses.
+    GetSerialLink().Close();
+    g_Connected = false;
+    machine().ClearRecords();
+    ASSERT_TRUE(ConnectEthernet());
+    ASSERT_TRUE(WaitUntil([&] { return FramesOf(0x01).size() == 6u; }));
+    EXPECT_EQ(HexOf(FramesOf(0x01)[0].data), "00 68 1F 00 00");
 }
 
 TEST_F(ConnectTest, ConnectingOpensTheLiveViewOnlyWhenItIsClosed) {
