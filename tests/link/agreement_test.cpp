@@ -28,7 +28,7 @@ using namespace smt::test;
 
 namespace {
 
-constexpr int kSteps = 60;
+constexpr int kSteps = 120;
 constexpr std::int32_t kXLimit = 400000, kYLimit = -300000;
 constexpr std::int32_t kWidth = 7777;  // the conveyor width's reference, in pulses
 constexpr std::int64_t kARevolution = 3600;
@@ -138,6 +138,22 @@ const std::vector<Command>& CommandTable() {
              m.frames = 2;
              MoveFlyingCamera(m);
              return Text("0x63 dX", m.dX);
+         }},
+        {"move and pick, move and place", [](int, bool serial) { return !serial; },
+         [](Step& s) {
+             std::array<std::int32_t, 8> dA{};
+             for (auto& a : dA) a = s.Int(-4000, 4000);
+             if (s.Chance(50)) {
+                 MoveAndPick74Payload p;
+                 p.nozzleMask = 1 << s.Int(0, 3);
+                 p.dX = s.Delta(60000), p.dY = s.Delta(60000), p.dA = dA;
+                 MoveAndPick74(p);
+                 return Text("0x74 dX/dY", p.dX, p.dY);
+             }
+             MoveAndPlace77Payload p;
+             p.dX = s.Delta(60000), p.dY = s.Delta(60000), p.dA = dA;
+             MoveAndPlace77(p);
+             return Text("0x77 dX/dY", p.dX, p.dY);
          }},
         {"feeder feed", Always,
          [](Step& s) {
