@@ -245,4 +245,9 @@ std::string TableFileSaveErrorText(const TableFileError& error) {
            " 无法保存，其后的表格文件未保存。";
 }
 
+void RemoveKilledSaveLeftovers(const std::string& startFolder) {
+    plat::RemoveStaleTempFiles(startFolder);
+    plat::RemoveStaleTempFiles(backupFolder(startFolder));
+}
+
 } // namespace smt

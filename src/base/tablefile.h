@@ -76,6 +76,10 @@ bool SaveFigLists(const std::string& startFolder, const FigLists& lists, TableFi
 bool SaveTableFile(const std::string& startFolder, TableFile file, const FigLists& lists,
                    TableFileError& error);
 
+// Removes the temporary files that a save killed half way left beside the files
+// of `startFolder` and its "ConfigBackup" folder; start-up calls it first.
+void RemoveKilledSaveLeftovers(const std::string& startFolder);
+
 // The operator's message for a table file that failed at start-up: it names the
 // file, points to the copy in "ConfigBackup" and says the program ends.
 std::string TableFileErrorText(const TableFileError& error);
