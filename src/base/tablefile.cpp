@@ -205,6 +205,10 @@ bool LoadFigLists(const std::string& startFolder, FigLists& lists, TableFileErro
         if (!plat::ReadWholeFile(path, bytes)) return fail(error, path, "the file is missing or cannot be opened");
         if (!DecodeTableFile(bytes, lists.Rows(file), namesOf(lists, file)))
             return fail(error, path, "its content ends early");
+        if (file == TableFile::Speed && lists.speed.size() > kMaxSpeedRows) {
+            lists.speed.clear();
+            return fail(error, path, "it holds more speed rows than any machine has (at most 30000)");
+        }
     }
     return true;
 }

@@ -4,6 +4,7 @@
 // "ConfigBackup" folder, byte-identical, each file written atomically.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -57,6 +58,11 @@ std::string EncodeTableFile(const std::vector<std::string>& rows, const std::str
 // A negative count reads as no rows.
 bool DecodeTableFile(std::string_view bytes, std::vector<std::string>& rows,
                      std::string* speedSetNames);
+
+// The most rows "config_speed.fig" may hold: three classes of 10000 templates, far
+// beyond any machine's list. A larger file is refused rather than expanded, as
+// each row becomes seventeen cells in each of the template tables.
+inline constexpr std::size_t kMaxSpeedRows = 3 * 10000;
 
 struct TableFileError {
     std::string file;    // the file name that failed

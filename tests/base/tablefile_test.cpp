@@ -276,6 +276,22 @@ TEST(FigLists, MissingOrDamagedFileIsNamedAndEarlierRowsStay) {
     EXPECT_NE(f.error.file.find("config_feed.fig"), std::string::npos);
 }
 
+// A speed file beyond the row cap (a few bytes a row, but seventeen cells a row once
+// expanded) is refused with its name; one at the cap still loads.
+TEST(FigLists, SpeedFileBeyondTheRowCapIsRefusedByName) {
+    for (const std::size_t rows : {kMaxSpeedRows, kMaxSpeedRows + 1}) {
+        SavedFolder f;
+        WriteBytes(f.dir.File("config_speed.fig"), EncodeTableFile(std::vector<std::string>(rows, "1\t"), &f.saved.speedSetNames));
+        FigLists loaded;
+        const bool ok = LoadFigLists(f.dir.Path(), loaded, f.error);
+        EXPECT_EQ(ok, rows == kMaxSpeedRows) << rows;
+        EXPECT_EQ(loaded.speed.size(), ok ? rows : 0u);
+        if (!ok) {
+            EXPECT_NE(TableFileErrorText(f.error).find("config_speed.fig"), std::string::npos);
+        }
+    }
+}
+
 TEST(FigLists, FailureBetweenFilesLeavesTheRestWhole) {
     SavedFolder f;
     const FigLists oldLists = sampleLists(""), newLists = sampleLists("new ");
