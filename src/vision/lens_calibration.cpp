@@ -14,6 +14,18 @@ bool UsableDistortion(const cv::Mat& d)
     return (d.rows == 1 || d.cols == 1) && (n == 4 || n == 5 || n == 8 || n == 12 || n == 14);
 }
 
+// A stored matrix of at most `cells` single values, judged before OpenCV reads it:
+// it allocates rows x cols as the file states them, so a damaged file could ask
+// for gigabytes.
+bool SmallMatrix(const cv::FileNode& node, int cells)
+{
+    if (!node.isMap()) return false;
+    const cv::FileNode rows = node["rows"], cols = node["cols"], data = node["data"];
+    if (!rows.isInt() || !cols.isInt() || !data.isSeq()) return false;
+    const long long r = static_cast<int>(rows), c = static_cast<int>(cols);
+    return r >= 1 && c >= 1 && r * c <= cells && data.size() <= static_cast<std::size_t>(cells);
+}
+
 } // namespace
 
 bool CCameraCalibration::IsLoaded() const
@@ -53,6 +65,7 @@ bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat&
         fs["image_Width"] >> width;
         fs["image_Height"] >> height;
         if (width < 1 || height < 1) return false;
+        if (!SmallMatrix(fs["Camera_Matrix"], 9) || !SmallMatrix(fs["Distortion_Coefficients"], 14)) return false;
         cv::Mat matrix;
         cv::Mat coefficients;
         fs["Camera_Matrix"] >> matrix;
