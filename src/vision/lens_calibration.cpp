@@ -1,5 +1,7 @@
 #include "vision/lens_calibration.h"
 
+#include <exception>
+
 #include <opencv2/calib3d.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -80,7 +82,9 @@ bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat&
         if (!cv::checkRange(cameraMatrix) || !cv::checkRange(distortion)) return false;
         imageSize = cv::Size(width, height);
         return true;
-    } catch (const cv::Exception&) {
+    } catch (const std::exception&) {
+        // cv::Exception, and what OpenCV's parser lets through from the library
+        // (a damaged file has thrown std::length_error).
         return false;
     }
 }
