@@ -21,7 +21,7 @@ ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600
 # so only the binaries holding them are built).
 export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF
-cmake --build build-tsan -j "$jobs"
+cmake --build build-tsan -j "$jobs" --target tsan_tests
 ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan
 
 # Fuzz targets: clang with libFuzzer. Every run gives the same answer: the seeds
