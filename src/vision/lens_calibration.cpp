@@ -58,7 +58,10 @@ bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat&
                       cv::Mat& distortion)
 {
     const std::string path = plat::ResolvePath(fileName);
-    if (!plat::FileExists(path)) return false;
+    std::string bytes;
+    if (!plat::FileExists(path) || !plat::ReadWholeFile(path, bytes)) return false;
+    // The file is text; OpenCV's parser reads through a NUL byte into a null pointer.
+    if (bytes.find('\0') != std::string::npos) return false;
     try {
         cv::FileStorage fs(path, cv::FileStorage::READ);
         if (!fs.isOpened()) return false;
