@@ -60,8 +60,11 @@ bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat&
     const std::string path = plat::ResolvePath(fileName);
     std::string bytes;
     if (!plat::FileExists(path) || !plat::ReadWholeFile(path, bytes)) return false;
-    // The file is text; OpenCV's parser reads through a NUL byte into a null pointer.
+    // Two damaged forms that OpenCV's parser follows into a null pointer: a NUL byte
+    // (a text file has none) and a file ending just after an '=' (a cut attribute).
     if (bytes.find('\0') != std::string::npos) return false;
+    const std::size_t last = bytes.find_last_not_of(" \t\r\n");
+    if (last != std::string::npos && bytes[last] == '=') return false;
     try {
         cv::FileStorage fs(path, cv::FileStorage::READ);
         if (!fs.isOpened()) return false;
