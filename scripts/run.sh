@@ -24,6 +24,12 @@ mkdir -p "$start"
   [ -e "$start/$f" ] || cp "res/$f" "$start/$f"
 done
 
+# Against the simulated machine the Ethernet search stays on the loopback
+# interface: a start folder seeded before that key existed gets it.
+if [ -z "${SMT_REAL_MACHINE:-}" ] && ! grep -q 'EthernetConfig' "$start/config.ini" 2>/dev/null; then
+  printf '\r\n[EthernetConfig]\r\nm_DiscoveryInterface=lo\r\n' >> "$start/config.ini"
+fi
+
 pids=()
 cleanup() { for p in "${pids[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null || true; done; }
 trap cleanup EXIT

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every test with AddressSanitizer and
-# UndefinedBehaviorSanitizer, runs them all through CTest, then runs each fuzz
-# target for a bounded time.
+# UndefinedBehaviorSanitizer and runs them all through CTest, runs the tests
+# labelled tsan in a ThreadSanitizer build, then runs each fuzz target for a fixed
+# number of runs from a fixed seed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -16,23 +17,38 @@ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_SANITI
 cmake --build build-test -j "$jobs"
 ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600
 
-# Fuzz targets: clang with libFuzzer, each run for a short bounded time.
+# The tests that run threads, again in a ThreadSanitizer build (no user interface,
+# so only the binaries holding them are built).
+export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF
+cmake --build build-tsan -j "$jobs" --target tsan_tests
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan
+
+# Fuzz targets: clang with libFuzzer. Every run gives the same answer: the seeds
+# under tests/fuzz/seeds/<target>/ (every input that ever failed is kept there) are
+# replayed first, then a fixed number of runs from a fixed seed, starting from an
+# empty corpus. Longer random fuzzing is scripts/fuzz-long.sh.
 if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
   CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_FUZZ=ON
   cmake --build build-fuzz -j "$jobs" --target fuzz_all
-  seconds="${SMT_FUZZ_SECONDS:-20}"
+  runs="${SMT_FUZZ_RUNS:-20000}"
   failed=0; passed=0
+  mkdir -p build-fuzz/artifacts
   for f in build-fuzz/tests/fuzz/fuzz_*; do
     [ -x "$f" ] || continue
     name="$(basename "$f")"
-    corpus="build-fuzz/corpus/$name"
-    mkdir -p "$corpus"
+    corpus="build-fuzz/corpus-ci/$name"
+    rm -rf "$corpus"; mkdir -p "$corpus"
     seeds="tests/fuzz/seeds/$name"
     [ -d "$seeds" ] || seeds=""
-    if "$f" -max_total_time="$seconds" -rss_limit_mb=2048 -max_len=65536 "$corpus" $seeds >"build-fuzz/$name.log" 2>&1; then
+    log="build-fuzz/$name.log"
+    opts=(-rss_limit_mb=2048 -max_len=65536 -artifact_prefix="build-fuzz/artifacts/$name-")
+    if { [ -z "$seeds" ] || "$f" "${opts[@]}" -runs=0 "$seeds"; } >"$log" 2>&1 &&
+       "$f" "${opts[@]}" -seed=1 -runs="$runs" "$corpus" $seeds >>"$log" 2>&1; then
       passed=$((passed + 1))
     else
-      echo "fuzz target $name failed:"; tail -40 "build-fuzz/$name.log"; failed=$((failed + 1))
+      echo "fuzz target $name failed (keep the input under tests/fuzz/seeds/$name/):"; tail -40 "$log"
+      failed=$((failed + 1))
     fi
   done
   echo "fuzz: $passed passed, $failed failed"

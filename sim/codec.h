@@ -74,6 +74,8 @@ public:
     };
     void Feed(const std::uint8_t* p, std::size_t n, std::vector<Item>& out);
     std::size_t Pending() const { return m_buf.size(); }
+    // Gives up a partial frame (the line went quiet in the middle of it).
+    Bytes DropPending() { Bytes b; b.swap(m_buf); return b; }
 
 private:
     Bytes m_buf;

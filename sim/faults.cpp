@@ -46,8 +46,29 @@ void Faults::BadSumNext() {
 void Faults::ErrorNext(std::uint8_t code, std::uint8_t sub) {
     std::lock_guard lock(m_mutex);
     m_error = true;
+    m_timeout = false;
     m_errorCode = code;
     m_errorSub = sub;
+}
+
+void Faults::TimeoutNext(std::uint8_t code) {
+    std::lock_guard lock(m_mutex);
+    m_error = false;
+    m_timeout = true;
+    m_errorCode = code;
+    m_errorSub = 0;
+}
+
+bool Faults::TakeRefusal(FaultPlan* plan) {
+    std::lock_guard lock(m_mutex);
+    if (!m_error && !m_timeout) return false;
+    *plan = FaultPlan{};
+    plan->delayMs = m_delayMs;
+    plan->error = std::exchange(m_error, false);
+    plan->timeout = std::exchange(m_timeout, false);
+    plan->errorCode = m_errorCode;
+    plan->errorSub = m_errorSub;
+    return true;
 }
 
 void Faults::Clear() {
@@ -55,7 +76,7 @@ void Faults::Clear() {
     m_silenceNext = 0;
     m_silenceAll = false;
     m_delayMs = 0;
-    m_split = m_garbage = m_badSum = m_error = false;
+    m_split = m_garbage = m_badSum = m_error = m_timeout = false;
 }
 
 FaultPlan Faults::TakePlan() {
@@ -71,9 +92,6 @@ FaultPlan Faults::TakePlan() {
     p.splitGapMs = m_splitGapMs;
     p.garbage = std::exchange(m_garbage, false);
     p.badSum = std::exchange(m_badSum, false);
-    p.error = std::exchange(m_error, false);
-    p.errorCode = m_errorCode;
-    p.errorSub = m_errorSub;
     return p;
 }
 

@@ -16,7 +16,8 @@ struct FaultPlan {
     int splitGapMs = 0;       // serial: the pause between the pieces
     bool garbage = false;     // junk bytes / a junk datagram before the reply
     bool badSum = false;      // UDP: wrong checksum; serial (no sum): broken terminator
-    bool error = false;       // the reply is replaced by an error report / status
+    bool error = false;       // the command is refused: an error report / status instead
+    bool timeout = false;     // a board time-out: serial answers nothing, Ethernet the status
     std::uint8_t errorCode = 0;
     std::uint8_t errorSub = 0;
 };
@@ -33,6 +34,13 @@ public:
     // The next command is answered by this error instead of its reply: on the serial
     // link the report EE FF code sub, on Ethernet the reply with status `code`.
     void ErrorNext(std::uint8_t code, std::uint8_t sub = 0);
+    // The next command runs into a board time-out (0x41..0x43): nothing moves; the
+    // serial board stays silent (its reply table has no such report), the Ethernet
+    // board answers with that status.
+    void TimeoutNext(std::uint8_t code);
+    // Taken by a server before it carries a command out: true when the command is
+    // to be refused (error or time-out); the machine then stays as it was.
+    bool TakeRefusal(FaultPlan* plan);
     void Clear();
 
     // Taken by a server once per command that has replies.
@@ -45,7 +53,7 @@ private:
     bool m_silenceAll = false;
     int m_delayMs = 0;
     int m_splitGapMs = kDefaultSplitGapMs;
-    bool m_split = false, m_garbage = false, m_badSum = false, m_error = false;
+    bool m_split = false, m_garbage = false, m_badSum = false, m_error = false, m_timeout = false;
     std::uint8_t m_errorCode = 0, m_errorSub = 0;
 };
 

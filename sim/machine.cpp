@@ -186,25 +186,29 @@ bool Machine::CheckXY(std::int64_t x, std::int64_t y) {
     return true;
 }
 
-// Drive numbers of Home(): axis codes as in the single-axis move, plus 0x100 + n for
-// the second table's X2 (n = 0) and Y2 (n = 1).
-void Machine::Home(const std::vector<int>& drives) {
-    for (int d : drives) {
+void Machine::Home(const std::vector<HomeDrive>& drives) {
+    for (HomeDrive d : drives) {
         switch (d) {
-        case 0: m_pos.x = 0; break;
-        case 1: m_pos.y = 0; break;
-        case 2: m_pos.z[0] = m_pos.z[1] = 0; break;
-        case 3: m_pos.z[2] = m_pos.z[3] = 0; break;
-        case 8: m_pos.walk[0] = 0; break;
-        case 9: m_pos.walk[1] = 0; break;
-        case 10: if (RockerType(m_type)) m_pos.z[4] = m_pos.z[5] = 0; else m_pos.walk[2] = 0; break;
-        case 12: m_pos.lift[1] = 0; break;
-        case 0x100: m_pos.x2 = 0; break;
-        case 0x101: m_pos.y2 = 0; break;
-        case 0x102: m_pos.z[4] = m_pos.z[5] = 0; break;
-        default:
-            if (d >= 0x20 && d <= 0x27) m_pos.z[d - 0x20] = 0;
+        case HomeDrive::X: m_pos.x = 0; break;
+        case HomeDrive::Y: m_pos.y = 0; break;
+        case HomeDrive::X2: m_pos.x2 = 0; break;
+        case HomeDrive::Y2: m_pos.y2 = 0; break;
+        case HomeDrive::Rocker12: m_pos.z[0] = m_pos.z[1] = 0; break;
+        case HomeDrive::Rocker34: m_pos.z[2] = m_pos.z[3] = 0; break;
+        case HomeDrive::Rocker56: m_pos.z[4] = m_pos.z[5] = 0; break;
+        case HomeDrive::WestWalk:
+            // With the automatic conveyor in place the west-walk drive is its width
+            // drive, whose reference switch stands at the configured width.
+            if (m_conveyorWidth) m_pos.walk[3] = *m_conveyorWidth;
+            else m_pos.walk[0] = 0;
             break;
+        case HomeDrive::NorthWalk: m_pos.walk[1] = 0; break;
+        case HomeDrive::EastWalk: m_pos.walk[2] = 0; break;
+        default: {
+            const int head = static_cast<int>(d) - static_cast<int>(HomeDrive::Head1);
+            if (head >= 0 && head < 8) m_pos.z[head] = 0;
+            break;
+        }
         }
     }
     m_homed = true;
@@ -278,12 +282,18 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         return Reply(link, code);
     }
 
-    case 0x02: {  // home: seven (start, run) pairs X, Y, Z 1-2, Z 3-4, W1, W3, L2
-        static const int kDrive[7] = {0, 1, 2, 3, 8, 10, 12};
-        std::vector<int> drives;
+    case 0x02: {  // home: seven (start, run) pairs X, Y, Z1, Z2, west, north, east walk
+        // Z1 is the rocker of nozzles 1-2; Z2 the rocker of nozzles 3-4 and, on the
+        // type with a third rocker (6), that one too.
+        std::vector<HomeDrive> drives;
+        const std::vector<HomeDrive> slot[7] = {
+            {HomeDrive::X}, {HomeDrive::Y}, {HomeDrive::Rocker12},
+            m_type == 6 ? std::vector<HomeDrive>{HomeDrive::Rocker34, HomeDrive::Rocker56}
+                        : std::vector<HomeDrive>{HomeDrive::Rocker34},
+            {HomeDrive::WestWalk}, {HomeDrive::NorthWalk}, {HomeDrive::EastWalk}};
         for (int p = 0; p < 7; ++p) {
             const std::int32_t s = spd(), run = spd();
-            if (s != 0 || run != 0) drives.push_back(kDrive[p]);
+            if (s != 0 || run != 0) drives.insert(drives.end(), slot[p].begin(), slot[p].end());
         }
         Home(drives);
         o = Reply(link, 0x02);
@@ -294,14 +304,14 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
     case 0x52: {  // home on the double table: X, X2, Y start, Y2 start, Y run, Y2 run, Z, Z 3-4, Z 5-6
         std::uint8_t v[14];
         for (auto& b : v) b = r.U8();
-        std::vector<int> drives;
-        if (v[0] || v[1]) drives.push_back(0);
-        if (v[2] || v[3]) drives.push_back(0x100);
-        if (v[4] || v[6]) drives.push_back(1);
-        if (v[5] || v[7]) drives.push_back(0x101);
-        if (v[8] || v[9]) drives.push_back(2);
-        if (v[10] || v[11]) drives.push_back(3);
-        if (v[12] || v[13]) drives.push_back(0x102);
+        std::vector<HomeDrive> drives;
+        if (v[0] || v[1]) drives.push_back(HomeDrive::X);
+        if (v[2] || v[3]) drives.push_back(HomeDrive::X2);
+        if (v[4] || v[6]) drives.push_back(HomeDrive::Y);
+        if (v[5] || v[7]) drives.push_back(HomeDrive::Y2);
+        if (v[8] || v[9]) drives.push_back(HomeDrive::Rocker12);
+        if (v[10] || v[11]) drives.push_back(HomeDrive::Rocker34);
+        if (v[12] || v[13]) drives.push_back(HomeDrive::Rocker56);
         Home(drives);
         o = Reply(link, 0x02);
         o.motionMs = kHomingMs;
@@ -311,11 +321,11 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
     case 0x72: {  // Ethernet homing: X start, Y start, X/Y run, Z start of heads 1..8, Z run
         std::int32_t v[12];
         for (auto& x : v) x = r.Le32();
-        std::vector<int> drives;
-        if (v[0]) drives.push_back(0);
-        if (v[1]) drives.push_back(1);
+        std::vector<HomeDrive> drives;
+        if (v[0]) drives.push_back(HomeDrive::X);
+        if (v[1]) drives.push_back(HomeDrive::Y);
         for (int h = 0; h < 8; ++h)
-            if (v[3 + h]) drives.push_back(0x20 + h);
+            if (v[3 + h]) drives.push_back(static_cast<HomeDrive>(static_cast<int>(HomeDrive::Head1) + h));
         Home(drives);
         o = Reply(link, 0x72);
         o.motionMs = kHomingMs;
@@ -682,12 +692,11 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         return o;
     }
 
-    // A move beyond a travel limit the host gave: refused, nothing moves; the
-    // serial board reports it and still answers so that the host is not left waiting.
+    // A move beyond a travel limit the host gave: refused, nothing moves; the error
+    // report (serial) or the reply's status (Ethernet) is the whole answer.
     if (serial) {
         o.replies.push_back(Outgoing{kReplyError, kErrorLimit,
                                      Bytes{m_limitStatus == kStatusXLimit ? kSubXLimit : kSubYLimit}});
-        o.replies.push_back(Outgoing{kReplyCommand, code, {}});
     } else {
         o.replies.push_back(Outgoing{1, code, UdpStatus(m_limitStatus)});
     }
@@ -902,6 +911,22 @@ void Machine::SetZStateOverride(int bits) {
 void Machine::SetMeasuredHeight(std::int32_t pulses) {
     std::lock_guard lock(m_mutex);
     m_height = pulses;
+}
+
+void Machine::SetConveyorWidth(std::optional<std::int32_t> pulses) {
+    std::lock_guard lock(m_mutex);
+    m_conveyorWidth = pulses;
+}
+
+std::string Machine::PositionsText() const {
+    std::lock_guard lock(m_mutex);
+    std::string s = "x " + std::to_string(m_pos.x) + " y " + std::to_string(m_pos.y) + " x2 " +
+                    std::to_string(m_pos.x2) + " y2 " + std::to_string(m_pos.y2);
+    for (int i = 0; i < 8; ++i) s += " z" + std::to_string(i + 1) + " " + std::to_string(m_pos.z[i]);
+    for (int i = 0; i < 8; ++i) s += " a" + std::to_string(i + 1) + " " + std::to_string(m_pos.a[i]);
+    for (int i = 0; i < 3; ++i) s += " w" + std::to_string(i + 1) + " " + std::to_string(m_pos.walk[i]);
+    s += " d1 " + std::to_string(m_pos.walk[3]);
+    return s;
 }
 
 void Machine::SetBoardAtInput(bool present) {

@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -175,6 +175,11 @@ public:
     // that waits for its board (first flag set) is never answered. Every answered
     // zone run carries the board to its zone (4: out of the machine, 0 again).
     void SetBoardAtInput(bool present);
+    // The automatic conveyor in place (its width drive homes in the west-walk slot
+    // of 0x02 to `pulses`), or not (nullopt: that slot homes the west walk).
+    void SetConveyorWidth(std::optional<std::int32_t> pulses);
+    // Every drive the host books, as "name value" pairs on one line.
+    std::string PositionsText() const;
     int BoardZone() const;                          // 0: no board in the machine
 
     // The nozzle library. A head whose Z arrives at a holder's entry height at the
@@ -215,7 +220,9 @@ private:
     // Board behaviour shared by both links.
     void MoveAxis(int axis, std::int32_t delta);
     bool CheckXY(std::int64_t x, std::int64_t y);  // false: m_limitStatus tells which
-    void Home(const std::vector<int>& drives);
+    enum class HomeDrive { X, Y, X2, Y2, Rocker12, Rocker34, Rocker56, WestWalk, NorthWalk, EastWalk,
+                           Head1 };  // Head1 + n: the Z of head n + 1 (0..7)
+    void Home(const std::vector<HomeDrive>& drives);
     int StrokeNozzle(int axis, std::int32_t depth) const;
     void Pick(std::uint16_t command, int nozzle);
     bool Place(std::uint16_t command, int nozzle, int threshold, int* reading);
@@ -255,6 +262,7 @@ private:
     std::array<std::pair<std::int32_t, std::int32_t>, 8> m_headOffsets{};
     std::array<int, 8> m_headNozzle{};
     MachineObserver* m_observer = nullptr;
+    std::optional<std::int32_t> m_conveyorWidth;
 };
 
 // Bit mask helpers of the per-nozzle forms.

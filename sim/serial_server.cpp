@@ -16,6 +16,9 @@ namespace {
 // Junk before a reply; it holds no start byte, so a sound reply cutter skips it.
 const Bytes kGarbage{0x00, 0x5A, 0x13, 0xA5, 0xFF, 0xFC, 0x3C};
 constexpr int kSplitPieces = 3;
+// A frame whose bytes stop coming for this long is given up: the board answers the
+// next command instead of waiting behind a truncated head.
+constexpr int kInterByteGapMs = 50;
 } // namespace
 
 SerialServer::SerialServer(Machine& machine, Faults& faults, std::string linkDir, int comNumber)
@@ -125,15 +128,10 @@ void SerialServer::Answer(const Outcome& outcome) {
 
     Bytes out;
     if (plan.garbage) out = kGarbage;
-    if (plan.error) {
-        const Bytes f = EncodeReplyFrame(kReplyError, plan.errorCode, Bytes{plan.errorSub});
+    for (const Outgoing& r : outcome.replies) {
+        Bytes f = EncodeReplyFrame(r.kind, static_cast<std::uint8_t>(r.code), r.data);
+        if (plan.badSum) f.back() = 0xFE;  // no sum on this link: the terminator breaks
         out.insert(out.end(), f.begin(), f.end());
-    } else {
-        for (const Outgoing& r : outcome.replies) {
-            Bytes f = EncodeReplyFrame(r.kind, static_cast<std::uint8_t>(r.code), r.data);
-            if (plan.badSum) f.back() = 0xFE;  // no sum on this link: the terminator breaks
-            out.insert(out.end(), f.begin(), f.end());
-        }
     }
     if (!plan.split) {
         SendRaw(out);
@@ -147,9 +145,29 @@ void SerialServer::Answer(const Outcome& outcome) {
     }
 }
 
+void SerialServer::DropStalledFrame(std::chrono::steady_clock::time_point lastByte) {
+    if (std::chrono::steady_clock::now() - lastByte < std::chrono::milliseconds(kInterByteGapMs)) return;
+    Bytes dropped;
+    {
+        std::lock_guard lock(m_ioMutex);
+        if (m_decoder.Pending() == 0) return;
+        dropped = m_decoder.DropPending();
+    }
+    m_machine.RecordRejected(Link::Serial, dropped.size() > 3 ? dropped[3] : 0, dropped,
+                             "partial frame dropped after a pause");
+}
+
+void SerialServer::Refuse(const HostFrame& frame, const FaultPlan& plan) {
+    m_machine.RecordRejected(Link::Serial, frame.code, frame.data, "refused (fault)");
+    if (plan.delayMs > 0 && !m_stop.SleepMs(plan.delayMs)) return;
+    // A time-out has no report in the serial reply table: the board stays silent.
+    if (plan.error) SendReport(plan.errorCode, plan.errorSub);
+}
+
 void SerialServer::Loop() {
     std::uint8_t buf[512];
     std::vector<HostFrameDecoder::Item> items;
+    auto lastByte = std::chrono::steady_clock::now();
     while (!m_stop.Raised()) {
         m_ticker.Tick();
         int fd;
@@ -164,8 +182,10 @@ void SerialServer::Loop() {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 20) <= 0 || !(p.revents & POLLIN)) {
             if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) m_stop.SleepMs(20);
+            DropStalledFrame(lastByte);
             continue;
         }
+        lastByte = std::chrono::steady_clock::now();
         ssize_t n = -1;
         {
             std::lock_guard lock(m_ioMutex);
@@ -184,7 +204,9 @@ void SerialServer::Loop() {
                 m_machine.RecordRejected(Link::Serial, it.raw.size() > 3 ? it.raw[3] : 0, it.raw, it.reason);
                 continue;
             }
-            Answer(m_machine.Execute(Link::Serial, it.frame.code, it.frame.data));
+            FaultPlan refusal;
+            if (m_faults.TakeRefusal(&refusal)) Refuse(it.frame, refusal);
+            else Answer(m_machine.Execute(Link::Serial, it.frame.code, it.frame.data));
             if (m_stop.Raised()) break;
         }
     }

@@ -3,6 +3,7 @@
 // Unplugging removes the link; plugging in again opens a new pseudo-terminal under it.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "codec.h"
@@ -30,6 +31,8 @@ private:
     bool IsOpenLocked() const override { return m_master >= 0; }
     void Loop() override;
     void Answer(const Outcome& outcome);
+    void Refuse(const HostFrame& frame, const FaultPlan& plan);
+    void DropStalledFrame(std::chrono::steady_clock::time_point lastByte);
     void WriteLocked(const Bytes& bytes);
 
     std::string m_dir;

@@ -166,9 +166,11 @@ std::string ControlHelp() {
            "  silence next [N] | silence all | silence off   drop replies\n"
            "  delay MS            every reply waits MS more (0: off)\n"
            "  split [GAP-MS] | garbage | badsum    spoil the next reply\n"
-           "  error CODE [SUB]    answer the next command with error CODE (hex, e.g. E3; Ethernet: status)\n"
+           "  error CODE [SUB]    refuse the next command with error CODE (hex, e.g. E3; Ethernet: status)\n"
            "  report CODE [SUB]   send a serial error report now\n"
-           "  timeout [41|42|43]  next command answered by a board time-out\n"
+           "  timeout [41|42|43]  next command runs into a board time-out (serial: no answer)\n"
+           "  positions           every drive in pulses on one line\n"
+           "  conveyor WIDTH|off  the automatic conveyor in place: the west-walk homing drives its width\n"
            "  key start|pause|resume|stop|gear|head|jog-x0|jog-x1|jog-y0|jog-y1|reset\n"
            "  counters B0 .. B7   Ethernet status message 0x15\n"
            "  unplug [serial|udp] | replug [serial|udp]\n"
@@ -243,7 +245,14 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
     if (c == "timeout") {
         b = 0x41;
         if (!arg(1).empty() && (!ParseHexByte(arg(1), &b) || b < 0x41 || b > 0x43)) return "usage: timeout [41|42|43]";
-        m_faults.ErrorNext(b, 0);
+        m_faults.TimeoutNext(b);
+        return "ok";
+    }
+    if (c == "positions") return m_machine.PositionsText();
+    if (c == "conveyor") {
+        if (arg(1) == "off") m_machine.SetConveyorWidth(std::nullopt);
+        else if (ParseInt(arg(1), &n)) m_machine.SetConveyorWidth(static_cast<std::int32_t>(n));
+        else return "usage: conveyor WIDTH-PULSES|off";
         return "ok";
     }
     if (c == "key") {

@@ -119,27 +119,32 @@ void UdpServer::HandleDiscovery(const std::uint8_t* p, std::size_t n, const sock
 }
 
 void UdpServer::HandleDatagram(const std::uint8_t* p, std::size_t n, const sockaddr_in& from) {
-    {
-        std::lock_guard lock(m_ioMutex);
-        m_peer = from;
-        m_havePeer = true;
-    }
     Datagram dg;
     std::string why;
     if (!UnpackDatagram(p, n, dg, &why)) {
+        // Malformed: recorded, and the sender does not become the host.
         const std::uint16_t cmd = n >= 5 ? static_cast<std::uint16_t>((p[3] | (p[4] << 8)) & 0xFFF) : 0;
         m_machine.RecordRejected(Link::Udp, cmd, Bytes(p, p + n), why);
         return;
     }
     const std::uint16_t code = dg.command & 0xFFF;
+    FaultPlan refusal;
+    if (m_faults.TakeRefusal(&refusal)) {
+        // Refused: the machine stays as it was, the status tells why.
+        m_machine.RecordRejected(Link::Udp, code, dg.payload, "refused (fault)");
+        TakePeer(from);
+        if (refusal.delayMs > 0 && !m_stop.SleepMs(refusal.delayMs)) return;
+        SendTo(PackDatagram(1, code, Bytes{refusal.errorCode, m_machine.ZState()}), from);
+        return;
+    }
     const Outcome out = m_machine.Execute(Link::Udp, code, dg.payload);
+    if (!out.accepted) return;  // a command of a wrong length is no command either
+    TakePeer(from);
     FaultPlan plan;
     if (!PlanReplies(out, &plan)) return;
     if (plan.garbage) SendTo(kJunkDatagram, from);
     for (const Outgoing& r : out.replies) {
-        Bytes payload = r.data;
-        if (plan.error && !payload.empty()) payload[0] = plan.errorCode;
-        Bytes d = PackDatagram(r.kind, r.code, payload);
+        Bytes d = PackDatagram(r.kind, r.code, r.data);
         if (plan.badSum) d[0] ^= 0x5A;
         if (plan.split) {
             const auto half = static_cast<std::ptrdiff_t>(d.size() / 2);
@@ -149,6 +154,12 @@ void UdpServer::HandleDatagram(const std::uint8_t* p, std::size_t n, const socka
             SendTo(d, from);
         }
     }
+}
+
+void UdpServer::TakePeer(const sockaddr_in& from) {
+    std::lock_guard lock(m_ioMutex);
+    m_peer = from;
+    m_havePeer = true;
 }
 
 void UdpServer::Loop() {

@@ -35,6 +35,7 @@ private:
     void HandleDatagram(const std::uint8_t* p, std::size_t n, const sockaddr_in& from);
     void HandleDiscovery(const std::uint8_t* p, std::size_t n, const sockaddr_in& from);
     void SendTo(const Bytes& bytes, const sockaddr_in& to);
+    void TakePeer(const sockaddr_in& from);  // a valid command names the host
 
     std::string m_address;
     std::uint16_t m_port;

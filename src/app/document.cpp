@@ -200,12 +200,13 @@ void RecentFileList::Load(const std::string& profilePath) {
 }
 
 bool RecentFileList::Save(const std::string& profilePath) const {
+    plat::ProfileBatch batch(profilePath);
     bool ok = true;
     for (int i = 1; i <= kSize; ++i) {
         const std::string v = i <= static_cast<int>(m_entries.size()) ? m_entries[i - 1] : std::string();
         ok = plat::WritePrivateProfileString("Recent File List", "File" + std::to_string(i), v, profilePath) && ok;
     }
-    return ok;
+    return batch.Commit() && ok;
 }
 
 // ---- the document -------------------------------------------------------------

@@ -205,6 +205,10 @@ bool LoadFigLists(const std::string& startFolder, FigLists& lists, TableFileErro
         if (!plat::ReadWholeFile(path, bytes)) return fail(error, path, "the file is missing or cannot be opened");
         if (!DecodeTableFile(bytes, lists.Rows(file), namesOf(lists, file)))
             return fail(error, path, "its content ends early");
+        if (file == TableFile::Speed && lists.speed.size() > kMaxSpeedRows) {
+            lists.speed.clear();
+            return fail(error, path, "it holds more speed rows than any machine has (at most 30000)");
+        }
     }
     return true;
 }
@@ -243,6 +247,11 @@ std::string TableFileSaveErrorText(const TableFileError& error) {
     return "Table file " + quoted + " cannot be written: " + error.reason +
            ". The table files after it were not saved.\n" + "表格文件 " + quoted +
            " 无法保存，其后的表格文件未保存。";
+}
+
+void RemoveKilledSaveLeftovers(const std::string& startFolder) {
+    plat::RemoveStaleTempFiles(startFolder);
+    plat::RemoveStaleTempFiles(backupFolder(startFolder));
 }
 
 } // namespace smt

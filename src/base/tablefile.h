@@ -4,6 +4,7 @@
 // "ConfigBackup" folder, byte-identical, each file written atomically.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -58,6 +59,11 @@ std::string EncodeTableFile(const std::vector<std::string>& rows, const std::str
 bool DecodeTableFile(std::string_view bytes, std::vector<std::string>& rows,
                      std::string* speedSetNames);
 
+// The most rows "config_speed.fig" may hold: three classes of 10000 templates, far
+// beyond any machine's list. A larger file is refused rather than expanded, as
+// each row becomes seventeen cells in each of the template tables.
+inline constexpr std::size_t kMaxSpeedRows = 3 * 10000;
+
 struct TableFileError {
     std::string file;    // the file name that failed
     std::string reason;  // what went wrong, for the operator
@@ -75,6 +81,10 @@ bool SaveFigLists(const std::string& startFolder, const FigLists& lists, TableFi
 // Writes one table file into `startFolder` only, as a library dialog does on OK.
 bool SaveTableFile(const std::string& startFolder, TableFile file, const FigLists& lists,
                    TableFileError& error);
+
+// Removes the temporary files that a save killed half way left beside the files
+// of `startFolder` and its "ConfigBackup" folder; start-up calls it first.
+void RemoveKilledSaveLeftovers(const std::string& startFolder);
 
 // The operator's message for a table file that failed at start-up: it names the
 // file, points to the copy in "ConfigBackup" and says the program ends.

@@ -1,9 +1,11 @@
 #include "firmware/firmware_update.h"
 
+#include <memory>
 #include <optional>
 
 #include "base/numtext.h"
 #include "firmware/md5.h"
+#include "link/busy.h"
 #include "link/cmd_srv.h"
 #include "link/command_frames.h"
 #include "link/exchange.h"
@@ -97,10 +99,17 @@ private:
 // The link goes down with a jump of the main board: the flags, the panel, then a
 // new connect. The job keeps the busy flag across it, but the connect refuses to
 // run while g_Running is set, so that is released for it and taken back.
+namespace {
+// The busy claim of the firmware worker running on this thread (none in a test
+// that runs the steps directly).
+thread_local BusyClaim* t_firmwareClaim = nullptr;
+}  // namespace
+
 bool ReconnectMachineLink(Steps& s) {
     FirmwareJob& job = s.Job();
     g_Connected = false;
-    g_Running = false;
+    if (t_firmwareClaim) t_firmwareClaim->Release();
+    else ReleaseBusy();
     if (job.port.linkDropped) {
         job.port.linkDropped();
     } else if (auto& enable = GetLinkHooks().enableManualControls) {
@@ -109,7 +118,14 @@ bool ReconnectMachineLink(Steps& s) {
     s.Status(s.T("c_Relinking") + kEllipsis);
     if (!s.Wait(job.timing.relink)) return false;
     const bool linked = job.port.reconnect && job.port.reconnect() && g_Connected;
-    g_Running = true;
+    // Taken back as a claim: if another action took the machine meanwhile, the
+    // update stops here and leaves the flag to that action.
+    const bool claimed = t_firmwareClaim ? static_cast<bool>(*t_firmwareClaim = BusyClaim::Try()) : TryClaimBusy();
+    if (!claimed) {
+        LinkLog("Firmware update: the machine was taken by another action after the jump");
+        s.Status(s.T("c_Relinking") + s.T("c_Failed") + kBang);
+        return false;
+    }
     if (!linked) {
         LinkLog("Firmware update: no link after the jump");
         s.Status(s.T("c_Relinking") + s.T("c_Failed") + kBang);
@@ -366,21 +382,24 @@ bool StartFirmwareWork(FirmwareUpdateValues& values, int mode, FirmwareJob job) 
         plat::MessageBoxOk("Machine is runnig !", true, plat::MsgIcon::Warning);
         return false;
     }
-    idle = false;
-    if (!g_Running.compare_exchange_strong(idle, true)) {
+    BusyClaim claim = ClaimMachineAction(false);
+    if (!claim) {
         g_FirmwareBusy = false;
-        plat::MessageBoxOk("Machine is runnig !", true, plat::MsgIcon::Warning);
         return false;
     }
     values.m_UpdateMode = mode;
     if (!job.link) job.link = &GetMachineLink();
-    plat::StartWorker("firmware", [job = std::move(job), mode]() mutable {
+    auto held = std::make_shared<BusyClaim>(std::move(claim));
+    plat::StartWorker("firmware", [job = std::move(job), mode, held]() mutable {
         struct Release {
+            BusyClaim& claim;
             ~Release() {
-                g_Running = false;
+                t_firmwareClaim = nullptr;
+                claim.Release();  // only while this update still holds it
                 g_FirmwareBusy = false;
             }
-        } release;
+        } release{*held};
+        t_firmwareClaim = held.get();
         FirmwareUpdateThread(job, mode);
     });
     return true;

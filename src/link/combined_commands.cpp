@@ -41,7 +41,7 @@ bool moveWithStroke(std::uint16_t code, ReplyFamily family, std::int32_t dX, std
                     const std::array<std::int32_t, 8>& dA, const ByteVector& payload) {
     if (!ethernetOnly()) return false;
     if (!CheckXY(static_cast<std::int64_t>(g_PulseX) + dX, static_cast<std::int64_t>(g_PulseY) + dY)) return false;
-    if (!strokeInPlace(code, family, payload) || !HeadsHomed()) return false;
+    if (!strokeInPlace(code, family, payload)) return false;
     bookXYA(dX, dY, dA);
     return true;
 }
@@ -56,6 +56,15 @@ bool SendHomeAxesModel4(HomeModel4Speeds s) {
         Refuse(kNotOnThisLink);
         return false;
     }
+    std::uint32_t drives = 0;
+    if (s.xStart || s.xRun) drives |= homed::kX;
+    if (s.x2Start || s.x2Run) drives |= homed::kX2;
+    if (s.yStart || s.yRun) drives |= homed::kY;
+    if (s.y2Start || s.y2Run) drives |= homed::kY2;
+    if (s.zStart || s.zRun) drives |= homed::kRocker12;
+    if (s.axis3Start || s.axis3Run) drives |= homed::kRocker34;
+    if (s.z2Start || s.z2Run) drives |= homed::kRocker56;
+    g_PanelLink.homedDrives = drives;
     return StartHoming(0x52, SerialHomeModel4(s), {});
 }
 
@@ -69,7 +78,6 @@ bool MoveXY(XYMoveArgs m) {
                   UdpXY(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))
         return false;
     TraceEnd(0x53);
-    if (!HeadsHomed()) return false;
     if (m.xAxis == 0) g_PulseX += m.dX;
     else if (m.xAxis == 9) g_PulseX2 += m.dX;
     if (m.yAxis == 1) g_PulseY += m.dY;
@@ -99,7 +107,6 @@ bool MoveXYWithRotation(XYRotationMove m) {
                         BuildSerialFrame(0x54, SerialXYRotation(m))))
         return false;
     CountCommand();
-    if (!HeadsHomed()) return false;
     g_PulseX += m.dX;
     if (m.yAxis == 12) g_PulseY2 += m.dY;
     else g_PulseY += m.dY;
@@ -132,6 +139,10 @@ bool MeasureHeight(const HeightMeasureArgs& h) {
 
 bool SendResetHeads(const ResetHeadsPayload& p) {
     if (!ethernetOnly()) return false;
+    std::uint32_t drives = (p.xStart ? homed::kX : 0) | (p.yStart ? homed::kY : 0);
+    for (int h = 0; h < 8; ++h)
+        if (p.zStart[h]) drives |= homed::Z(h + 1);
+    g_PanelLink.homedDrives = drives;
     TraceLine(CommandCaption(0x72));
     if (GetMachineLink().SendCommand(0x72, UdpResetHeads(p)) != 0) {
         AppendCommTrace(SendFailedText(CommandCaption(0x72)), true);
@@ -154,14 +165,14 @@ bool MoveAndFly(const MoveAndFlyPayload& p) {
     if (frame) frame->Reset();
     if (!ExchangeUdp(0x73, ReplyFamily::FlyCamera, WaitKind::Move, UdpMoveAndFly(p, g_PulseX, g_PulseY)))
         return false;
-    if (frame && !AwaitEvent(*frame, WaitKind::Move, CommandCaption(0x73), Transport::Ethernet)) return false;
-    TraceEnd(0x73);
-    if (!HeadsHomed()) return false;
+    // Answered is moved: booked before the frames are waited for.
     g_PulseX = static_cast<std::int32_t>(x3);
     g_PulseY = static_cast<std::int32_t>(y3);
     for (int n = 0; n < 8; ++n) BookA(n + 1, p.dA[n]);
     ShowXY();
     ShowA1();
+    if (frame && !AwaitEvent(*frame, WaitKind::Move, CommandCaption(0x73), Transport::Ethernet)) return false;
+    TraceEnd(0x73);
     return true;
 }
 

@@ -31,7 +31,7 @@ ByteVector SerialAxisLimit(std::uint8_t axis, std::int32_t limit) {
 
 ByteVector SerialHomeAxes(const HomeAxesSpeeds& s) {
     FrameData f;
-    for (const AxisSpeed* p : {&s.x, &s.y, &s.z12, &s.z34, &s.westWalk, &s.eastWalk, &s.north})
+    for (const AxisSpeed* p : {&s.x, &s.y, &s.z1, &s.z2, &s.westWalk, &s.northWalk, &s.eastWalk})
         f.U8(p->start).U8(p->run);
     return done(f);
 }
@@ -142,7 +142,7 @@ ByteVector UdpAxisLimit(std::uint8_t axis, std::int32_t limit) { return done(Pay
 
 ByteVector UdpHomeAxes(const HomeAxesSpeeds& s) {
     Payload p;
-    for (const AxisSpeed* a : {&s.x, &s.y, &s.z12, &s.z34, &s.westWalk, &s.eastWalk, &s.north})
+    for (const AxisSpeed* a : {&s.x, &s.y, &s.z1, &s.z2, &s.westWalk, &s.northWalk, &s.eastWalk})
         p.I32(a->start).I32(a->run);
     return done(p);
 }

@@ -26,10 +26,11 @@ bool FitsSm16(std::int32_t value);
 // ---- arguments -------------------------------------------------------------
 
 // 0x02: (start, run) per homed drive; a pair of zeros leaves the drive unhomed.
+// Slots in frame order by meaning: X, Y, Z1 (rocker of nozzles 1-2), Z2 (rocker
+// of nozzles 3-4, with the third rocker on type 6), west, north and east walk.
 struct HomeAxesSpeeds {
-    AxisSpeed x, y, z12, z34;  // Z rockers of nozzles 1-2 and 3-4
-    AxisSpeed westWalk, eastWalk;  // axes 8 and 10
-    AxisSpeed north;               // axis 12, the north bank
+    AxisSpeed x, y, z1, z2;
+    AxisSpeed westWalk, northWalk, eastWalk;
 };
 
 // 0x52, the double-table type: the X2, Y2 and second Z values use the X, Y and Z

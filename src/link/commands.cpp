@@ -207,7 +207,17 @@ bool SendHomeAxes(HomeAxesSpeeds s) {
     std::int32_t* runs[] = {&s.x.run, &s.y.run};
     CapRunsTogether(runs, 2, CurrentMoveSpeedOptions());
     const int type = MachineType();
-    if (type != 3 && type != 6) s.z34 = {};
+    if (type != 3 && type != 6) s.z2 = {};
+    auto on = [](const AxisSpeed& a) { return a.start != 0 || a.run != 0; };
+    std::uint32_t drives = 0;
+    if (on(s.x)) drives |= homed::kX;
+    if (on(s.y)) drives |= homed::kY;
+    if (on(s.z1)) drives |= homed::kRocker12;
+    if (on(s.z2)) drives |= homed::kRocker34 | (type == 6 ? homed::kRocker56 : 0);
+    if (on(s.westWalk)) drives |= homed::kW1;
+    if (on(s.northWalk)) drives |= homed::kW2;
+    if (on(s.eastWalk)) drives |= homed::kW3;
+    g_PanelLink.homedDrives = drives;
     return StartHoming(0x02, SerialHomeAxes(s), UdpHomeAxes(s));
 }
 
@@ -288,12 +298,13 @@ bool MoveFlyingCamera(const FlyCameraMove& m) {
     if (!Exchange(0x63, ReplyFamily::FlyCamera, WaitKind::Move, SerialFlyCamera(m),
                   UdpFlyCamera(m, static_cast<std::int32_t>(x))))
         return false;
+    // Answered is moved (a refused move fails in the exchange): booked before the
+    // frames are waited for.
+    g_PulseX += m.dX;
+    ShowField(PositionField::X, g_PulseX);
     const Transport t = UseSerial() ? Transport::Serial : Transport::Ethernet;
     if (frame && !AwaitEvent(*frame, WaitKind::Move, CommandCaption(0x63), t)) return false;
     TraceEnd(0x63);
-    if (!HeadsHomed()) return false;
-    g_PulseX += m.dX;
-    ShowField(PositionField::X, g_PulseX);
     return true;
 }
 
@@ -316,8 +327,6 @@ bool MoveXYA(XYAMove m) {
         return false;
     TraceEnd(0x64);
     CountCommand();
-    // An E3 or E4 report released the wait: the move did not happen.
-    if (!HeadsHomed() && (serial || m.flags != 0)) return false;
     g_PulseX += m.xy.dX;
     g_PulseY += m.xy.dY;
     BookA(m.nozzle, m.dA);
@@ -350,7 +359,6 @@ bool MoveXYAMulti(XYAMultiMove m) {
                   UdpXYAMulti(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))
         return false;
     TraceEnd(0x65);
-    if (!HeadsHomed()) return false;
     g_PulseX += m.xy.dX;
     g_PulseY += m.xy.dY;
     // The serial form carries the first four rotations only; book what moved.

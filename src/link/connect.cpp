@@ -1,6 +1,8 @@
 #include "link/connect.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,6 +13,7 @@
 #include <cstring>
 
 #include "base/numtext.h"
+#include "link/command_frames.h"
 #include "link/commands.h"
 #include "link/homing.h"
 #include "link/link_log.h"
@@ -19,9 +22,11 @@
 #include "link/reply_handlers.h"
 #include "link/serial_link.h"
 #include "platform/msgbox.h"
+#include "platform/profile.h"
 #include "platform/system.h"
 #include "platform/threads.h"
 #include "settings/basic_settings.h"
+#include "settings/version_switches.h"
 #include "settings/pulse_settings.h"
 
 namespace smt {
@@ -55,7 +60,44 @@ ConnectPort& TheConnectPort() {
     return port;
 }
 
+std::vector<NetInterface> ListIpv4Interfaces() {
+    std::vector<NetInterface> out;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) return out;
+    for (const ifaddrs* i = list; i; i = i->ifa_next) {
+        if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(i->ifa_addr)->sin_addr, text, sizeof text);
+        out.push_back({i->ifa_name ? i->ifa_name : "", text, (i->ifa_flags & IFF_UP) != 0});
+    }
+    ::freeifaddrs(list);
+    return out;
+}
+
+std::vector<std::string> DiscoveryAddresses(const std::vector<NetInterface>& interfaces, const std::string& named) {
+    std::vector<std::string> out;
+    for (const NetInterface& i : interfaces) {
+        if (!i.up) continue;
+        if (named.empty() || i.name == named || i.address == named) out.push_back(i.address);
+    }
+    return out;
+}
+
+std::string ConfiguredDiscoveryInterface(const std::string& configPath) {
+    std::string v = plat::GetPrivateProfileString("EthernetConfig", "m_DiscoveryInterface", "", 512, configPath);
+    const auto first = v.find_first_not_of(" \t");
+    const auto last = v.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : v.substr(first, last - first + 1);
+}
+
 bool FindMainBoard(std::string& found, const DiscoveryOptions& o) {
+    const std::string named =
+        o.interfaceName.empty() ? ConfiguredDiscoveryInterface("./config.ini") : o.interfaceName;
+    const std::vector<std::string> through = DiscoveryAddresses(ListIpv4Interfaces(), named);
+    if (through.empty()) {
+        LinkLog("No network interface to search on: %s", named.empty() ? "(none up)" : named.c_str());
+        return false;
+    }
     const int s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0) {
         say("创建 socket 失败");
@@ -65,17 +107,21 @@ bool FindMainBoard(std::string& found, const DiscoveryOptions& o) {
     const int one = 1;
     ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
     sockaddr_in self = address("0.0.0.0", o.port);
-    ip_mreq group{};
-    ::inet_pton(AF_INET, o.group.c_str(), &group.imr_multiaddr);
-    in_addr iface{};
-    const bool haveIface = !o.interfaceAddress.empty() &&
-                           ::inet_pton(AF_INET, o.interfaceAddress.c_str(), &iface) == 1;
-    group.imr_interface.s_addr = haveIface ? iface.s_addr : htonl(INADDR_ANY);
     const unsigned char loop = 1;  // the board may be on this computer
-    if (::bind(s, reinterpret_cast<sockaddr*>(&self), sizeof self) != 0 ||
-        ::setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0 ||
-        ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) != 0 ||
-        (haveIface && ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &iface, sizeof iface) != 0)) {
+    bool ready = ::bind(s, reinterpret_cast<sockaddr*>(&self), sizeof self) == 0 &&
+                 ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_LOOP, &loop, sizeof loop) == 0;
+    std::vector<in_addr> ifaces;
+    for (const std::string& a : through) {
+        in_addr iface{};
+        if (::inet_pton(AF_INET, a.c_str(), &iface) != 1) continue;
+        ip_mreq group{};
+        ::inet_pton(AF_INET, o.group.c_str(), &group.imr_multiaddr);
+        group.imr_interface = iface;
+        // Joined where possible; an interface that cannot join is still sent on.
+        ::setsockopt(s, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group);
+        ifaces.push_back(iface);
+    }
+    if (!ready || ifaces.empty()) {
         say("socket 绑定端口失败");
         LinkLog("Discovery socket failed: %s", std::strerror(errno));
         ::close(s);
@@ -87,8 +133,11 @@ bool FindMainBoard(std::string& found, const DiscoveryOptions& o) {
     bool ok = false;
     for (int attempt = 0; attempt < o.attempts && !ok && !plat::WaitsCancelled(); ++attempt) {
         say("Find Device...");
-        if (::sendto(s, kQuery, 11, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 11)
-            say("UDP 发送失败");
+        for (const in_addr& iface : ifaces) {
+            ::setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &iface, sizeof iface);
+            if (::sendto(s, kQuery, 11, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) != 11)
+                say("UDP 发送失败");
+        }
         // Every datagram within the attempt's limit is looked at: our own query
         // comes back through the loop and is not the answer.
         const auto until = std::chrono::steady_clock::now() + o.receiveLimit;
@@ -165,6 +214,11 @@ bool connectEthernet() {
     if (!g_Connected.load()) openLiveViewIfClosed();
     plat::SetKeepAwake(true);
     g_Connected = true;
+    // With the limits switch on, the board gets the program's travel limits on this
+    // link too, so that both refuse the same moves (the board does not answer them).
+    const auto& h = GetLinkHooks();
+    if (h.sendLimitsOnLink ? h.sendLimitsOnLink() : TheVersionSwitches().m_V2_06 != 0)
+        for (const auto& [axis, limit] : AxisLimitPulses()) GetMachineLink().SendCommand(0x01, UdpAxisLimit(axis, limit));
     OnLinkEstablished();
     g_FirstConnect = false;
     return true;

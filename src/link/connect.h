@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "link/cmd_srv.h"
 #include "link/link_state.h"
@@ -34,12 +35,28 @@ extern std::atomic<bool> g_FirstConnect;
 struct DiscoveryOptions {
     std::string group = "239.15.1.100";
     std::uint16_t port = 65000;
-    // The interface the search is sent through and listened on (the simulated
-    // machine's board lives on the loopback interface).
-    std::string interfaceAddress = "127.0.0.1";
+    // The interface the search goes out on, by name ("lo") or address: empty reads
+    // "m_DiscoveryInterface" of section "EthernetConfig" in the start folder's
+    // config.ini; named nowhere, every IPv4 interface that is up.
+    std::string interfaceName;
     int attempts = 10;
     plat::Millis receiveLimit{500};
 };
+
+// One IPv4 interface of this computer.
+struct NetInterface {
+    std::string name;     // "lo", "eth0", ...
+    std::string address;  // dotted
+    bool up = false;
+};
+// The IPv4 interfaces of this computer.
+std::vector<NetInterface> ListIpv4Interfaces();
+// The addresses the search goes out on: the interface `named` (by name or
+// address; none when it is not there or down), or with no name every interface
+// that is up.
+std::vector<std::string> DiscoveryAddresses(const std::vector<NetInterface>& interfaces, const std::string& named);
+// The interface config.ini names for the search ("" when none).
+std::string ConfiguredDiscoveryInterface(const std::string& configPath);
 
 struct ConnectOptions {
     DiscoveryOptions discovery;

@@ -24,14 +24,14 @@ std::string SendFailedText(std::string_view commandName) {
 
 bool ExchangeSerial(ReplyFamily family, WaitKind kind, std::string_view commandName,
                     const SerialFrame& frame) {
-    ArmReply(family);
+    ReplyWaiter waiter(family);
     if (!GetSerialLink().SendFrame(frame)) return sendFailed(commandName);
     return AwaitReply(family, kind, commandName, Transport::Serial);
 }
 
 bool ExchangeEthernet(ReplyFamily family, WaitKind kind, std::string_view commandName,
                       std::uint16_t command, const std::vector<std::uint8_t>& payload) {
-    ArmReply(family);
+    ReplyWaiter waiter(family);
     if (GetMachineLink().SendCommand(command, payload) != 0) return sendFailed(commandName);
     return AwaitReply(family, kind, commandName, Transport::Ethernet);
 }

@@ -240,8 +240,10 @@ void watch(unsigned generation, bool ethernet) {
     const auto* stop = StopFlagOf(ethernet ? Transport::Ethernet : Transport::Serial);
     const plat::WaitResult r = s.ended.Wait(WaitLimit(WaitKind::Homing), stop);
     if (r != plat::WaitResult::Signalled) {
-        failPending(r == plat::WaitResult::TimedOut ? "无应答 / no answer" : "连接已断开 / link closed",
-                    generation);
+        // Unanswered, the board's state is unknown: the link counts as lost, as
+        // after every other missed reply.
+        if (r == plat::WaitResult::TimedOut && failPending("无应答 / no answer", generation)) g_Connected = false;
+        else failPending("连接已断开 / link closed", generation);
     }
     finishFailed(generation);
 }
@@ -318,6 +320,7 @@ bool ResetButtonAction() {
 
 void OnHomingFinishedReply(bool model4) {
     Session& s = session();
+    bool ownsBusy = false;
     {
         std::lock_guard lock(s.mutex);
         if (s.state != State::Pending) {
@@ -325,17 +328,28 @@ void OnHomingFinishedReply(bool model4) {
             return;
         }
         s.state = State::Finished;
+        ownsBusy = s.ownsBusy;
     }
-    if (model4) OnResetFinishedModel4();
-    else OnResetFinished();
+    const bool handedOn = model4 ? OnResetFinishedModel4() : OnResetFinished();
     {
         std::lock_guard lock(s.mutex);
         if (s.state == State::Finished) s.state = State::Idle;
     }
+    // Only the homing that claimed the busy flag releases it.
+    if (ownsBusy && !handedOn) ReleaseBusy();
     s.ended.Set();
 }
 
 void OnMachineFaultDuringHoming() { failPending("机器报错 / machine error"); }
+
+void StopMachineWaits() {
+    StopPendingWaits();
+    // A homing stopped before its reply: where the axes stand is unknown.
+    if (failPending("已停止 / stopped")) {
+        g_Connected = false;
+        AppendCommTrace("02->stopped", true);
+    }
+}
 
 void InstallHomingHooks() {
     TheCommandPanel().startHoming = [](int kind) { MachineReset(kind, true); };

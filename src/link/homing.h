@@ -80,6 +80,9 @@ void OnHomingFinishedReply(bool model4);
 // A machine error report, a machine status error or a Z warning: ends the
 // homing under way as failed.
 void OnMachineFaultDuringHoming();
+// The operator's stop: every reply wait and a homing under way end at once, each
+// with a trace line; the link counts as lost (what the machine did is unknown).
+void StopMachineWaits();
 bool HomingInProgress();
 // Installs the two reply hooks (around the command set's homing-finished
 // handlers), the fault hook and the machine panel's reset key.

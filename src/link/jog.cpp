@@ -1,5 +1,6 @@
 #include "link/jog.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include "link/busy.h"
 #include "link/command_common.h"
 #include "link/commands.h"
+#include "link/link_log.h"
 #include "link/link_state.h"
 #include "platform/event.h"
 #include "platform/msgbox.h"
@@ -521,9 +523,17 @@ bool ManualJog::TakeMarkOffset(int mark) {
 
 void ManualJog::FeederLiftThread() {
     if (!g_Connected.load()) return ShowTopmost(kNotConnected);
-    // The lift closes once the opening jog has ended.
-    while (g_Running.load())
-        if (!plat::SleepFor(kLiftPoll)) return;
+    // The lift closes once the opening jog has ended: waited for within a move's
+    // limit, and given up when the link goes down or the program closes.
+    const auto giveUp = std::chrono::steady_clock::now() + WaitLimit(WaitKind::Move);
+    const std::atomic<bool>* linkDown = StopFlagOf(cmd::UseSerial() ? Transport::Serial : Transport::Ethernet);
+    while (g_Running.load()) {
+        if (std::chrono::steady_clock::now() >= giveUp) {
+            LinkLog("Feeder lift: the machine stayed busy, the lift is left open");
+            return;
+        }
+        if (!plat::SleepFor(kLiftPoll, linkDown) || !g_Connected.load()) return;
+    }
     {
         std::lock_guard lock(m_mutex);
         m_jog.liftFlag &= 0xFF;

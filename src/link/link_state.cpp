@@ -1,9 +1,12 @@
 #include "link/link_state.h"
 
+#include <array>
+
 #include "link/link_log.h"
 #include "link/commands.h"
 #include "link/locked.h"
 #include "platform/msgbox.h"
+#include "platform/uipost.h"
 
 namespace smt {
 
@@ -78,7 +81,49 @@ const std::atomic<bool>* StopFlagOf(Transport transport) {
     return transport == Transport::Serial ? &g_StopReceive : &g_StopUdpReply;
 }
 
-void ArmReply(ReplyFamily family) { g_ReplyEvents[family].Reset(); }
+namespace {
+// Per family: how many commands wait on its event, and whether the machine
+// refused the move that waits (an error report instead of the reply).
+std::array<std::atomic<int>, kReplyFamilyCount> g_waiters{};
+std::array<std::atomic<bool>, kReplyFamilyCount> g_refused{};
+// Raised by StopPendingWaits; every wait under way then ends as stopped.
+std::atomic<unsigned> g_stopGeneration{0};
+
+int indexOf(ReplyFamily family) { return static_cast<int>(family); }
+}  // namespace
+
+void ArmReply(ReplyFamily family) {
+    g_refused[indexOf(family)] = false;
+    g_ReplyEvents[family].Reset();
+}
+
+ReplyWaiter::ReplyWaiter(ReplyFamily family) : m_family(family) {
+    ArmReply(family);
+    ++g_waiters[indexOf(family)];
+}
+
+ReplyWaiter::~ReplyWaiter() { --g_waiters[indexOf(m_family)]; }
+
+void RefuseReply(ReplyFamily family) {
+    g_refused[indexOf(family)] = true;
+    g_ReplyEvents[family].Set();
+}
+
+void RefuseWaitingReplies() {
+    // Who waits is taken first: a refused command's thread may send its next
+    // command while the refusals go out, and that one was not refused.
+    bool waiting[kReplyFamilyCount];
+    for (int f = 0; f < kReplyFamilyCount; ++f) waiting[f] = g_waiters[f].load() > 0;
+    for (int f = 0; f < kReplyFamilyCount; ++f)
+        if (waiting[f]) RefuseReply(static_cast<ReplyFamily>(f));
+}
+
+void StopPendingWaits() {
+    ++g_stopGeneration;
+    for (int f = 0; f < kReplyFamilyCount; ++f)
+        if (g_waiters[f].load() > 0) g_ReplyEvents[static_cast<ReplyFamily>(f)].Set();
+    g_AxisLimitEvent.Set();
+}
 
 std::string CommandBoxName(std::string_view commandName) {
     const std::string name(commandName);
@@ -103,22 +148,45 @@ std::string NoAnswerText(std::string_view commandName) {
 
 bool AwaitEvent(plat::Event& event, WaitKind kind, std::string_view commandName,
                 Transport transport) {
+    const unsigned generation = g_stopGeneration.load();
     const plat::WaitResult r = event.Wait(WaitLimit(kind), StopFlagOf(transport));
+    const std::string name(commandName);
+    if (plat::WaitsCancelled()) {  // closing the program
+        AppendCommTrace(name + "->stopped", true);
+        return false;
+    }
+    if (g_stopGeneration.load() != generation) {
+        // Stopped by the operator: whether the machine moved is unknown.
+        g_Connected.store(false);
+        LinkLog("Wait stopped = %s", name.c_str());
+        AppendCommTrace(name + "->stopped", true);
+        return false;
+    }
     if (r == plat::WaitResult::Signalled) return true;
-    if (plat::WaitsCancelled()) return false;  // shutdown: nobody to tell
     g_Connected.store(false);
-    LinkLog("No answer = %.*s", static_cast<int>(commandName.size()), commandName.data());
+    LinkLog("No answer = %s", name.c_str());
     if (r == plat::WaitResult::TimedOut) {
         plat::MessageBoxOk(NoAnswerText(commandName), true, plat::MsgIcon::Error);
     } else {
-        AppendCommTrace(std::string(commandName) + "->no answer, link closed", true);
+        AppendCommTrace(name + "->no answer, link closed", true);
     }
     return false;
 }
 
 bool AwaitReply(ReplyFamily family, WaitKind kind, std::string_view commandName,
                 Transport transport) {
-    return AwaitEvent(g_ReplyEvents[family], kind, commandName, transport);
+    const int f = indexOf(family);
+    const bool ok = AwaitEvent(g_ReplyEvents[family], kind, commandName, transport);
+    // Refused: the error report told the operator; nothing moved, nothing is booked.
+    if (ok && g_refused[f].exchange(false)) {
+        AppendCommTrace(std::string(commandName) + "->refused", true);
+        return false;
+    }
+    return ok;
+}
+
+void PostMessageBoxOk(const std::string& text, plat::MsgIcon icon) {
+    plat::PostToUi([text, icon] { plat::MessageBoxOk(text, true, icon); });
 }
 
 namespace {

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/event.h"
+#include "platform/msgbox.h"
 
 namespace smt {
 
@@ -40,6 +41,7 @@ struct PanelLinkState {
     std::atomic<std::int32_t> measuredHeight{0};
     std::atomic<std::uint8_t> zCheckMask{0};      // heads whose Z must report home
     std::atomic<std::int32_t> resetKind{-1};      // homing kind in progress, 0 = full
+    std::atomic<std::uint32_t> homedDrives{0};    // what the last homing command homes (homed::)
 };
 extern PanelLinkState g_PanelLink;
 
@@ -113,6 +115,31 @@ const std::atomic<bool>* StopFlagOf(Transport transport);
 // cannot release the wait.
 void ArmReply(ReplyFamily family);
 
+// A command waiting on `family` from before its send to the end of its wait: arms
+// the event and counts the waiter, so an error report that names no command
+// reaches it even when it comes before the wait begins.
+class ReplyWaiter {
+public:
+    explicit ReplyWaiter(ReplyFamily family);
+    ~ReplyWaiter();
+    ReplyWaiter(const ReplyWaiter&) = delete;
+    ReplyWaiter& operator=(const ReplyWaiter&) = delete;
+
+private:
+    ReplyFamily m_family;
+};
+
+// The machine refused the move waiting on `family` (an error report or an error
+// status in place of its reply): its wait ends now and fails, booking nothing.
+void RefuseReply(ReplyFamily family);
+// The same for every family a command waits on now (a serial error report names
+// no command).
+void RefuseWaitingReplies();
+// Ends every reply wait under way at once (the operator's stop): each traces
+// "<command>->stopped" and fails; `g_Connected` is cleared, since whether the
+// machine moved is unknown.
+void StopPendingWaits();
+
 // Waits for the family's reply. true when it came. A wait that ends without its
 // reply fails the command: after the limit the operator is told which command
 // was not answered and `g_Connected` is cleared (the position counters can no
@@ -123,6 +150,10 @@ bool AwaitReply(ReplyFamily family, WaitKind kind, std::string_view commandName,
 // The same for any event (the axis-limit event, the firmware reply event).
 bool AwaitEvent(plat::Event& event, WaitKind kind, std::string_view commandName,
                 Transport transport);
+
+// A topmost OK box shown on the user-interface thread; the caller goes on at
+// once (reply and worker threads never wait on an operator).
+void PostMessageBoxOk(const std::string& text, plat::MsgIcon icon);
 
 // The text shown when `commandName` went unanswered.
 std::string NoAnswerText(std::string_view commandName);

@@ -22,6 +22,18 @@ void ClearPositionCounters() {
     for (auto& v : g_PulseFeederWalk) v = 0;
 }
 
+void ZeroHomedCounters(std::uint32_t d) {
+    if (d & homed::kX) g_PulseX = 0;
+    if (d & homed::kY) g_PulseY = 0;
+    if (d & homed::kX2) g_PulseX2 = 0;
+    if (d & homed::kY2) g_PulseY2 = 0;
+    if (d & homed::kW1) g_PulseFeederWalk[0] = 0;
+    if (d & homed::kW2) g_PulseFeederWalk[1] = 0;
+    if (d & homed::kW3) g_PulseFeederWalk[2] = 0;
+    for (int n = 1; n <= 8; ++n)
+        if (d & homed::Z(n)) g_PulseZ[n - 1] = 0;
+}
+
 PositionSnapshot TakePositionSnapshot() {
     PositionSnapshot s;
     s.x = g_PulseX;

@@ -55,6 +55,18 @@ struct FieldUpdate {
 // `headGroup` 2 on machine type 4 turns axes 9 and 12 into X2 and Y2.
 FieldUpdate BookSingleAxis(std::uint8_t axis, std::int32_t delta, int machineType, int headGroup);
 
+// The drives a homing command sends home, one bit per counter. The homing
+// command function records them as it sends; the homing-finished reply zeroes
+// exactly those counters (the board homes exactly the drives with speeds).
+namespace homed {
+inline constexpr std::uint32_t kX = 1u << 0, kY = 1u << 1, kX2 = 1u << 2, kY2 = 1u << 3;
+inline constexpr std::uint32_t kW1 = 1u << 4, kW2 = 1u << 5, kW3 = 1u << 6;
+inline constexpr std::uint32_t Z(int nozzle) { return 1u << (7 + nozzle); }  // nozzle 1..8
+inline constexpr std::uint32_t kRocker12 = Z(1) | Z(2), kRocker34 = Z(3) | Z(4), kRocker56 = Z(5) | Z(6);
+inline constexpr std::uint32_t kAnyZ = 0xFFu << 8;
+}  // namespace homed
+void ZeroHomedCounters(std::uint32_t drives);
+
 // The counter that a single-axis move of `axis` reports to the machine over
 // Ethernet: X, Y, W1, W2, W3 for axes 0, 1, 8, 9, 10; otherwise 0.
 std::int32_t CurrentCounterOfAxis(std::uint8_t axis);

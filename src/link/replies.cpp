@@ -7,6 +7,7 @@
 #include "link/cmd_srv.h"
 #include "link/link_state.h"
 #include "platform/msgbox.h"
+#include "platform/uipost.h"
 #include "settings/basic_settings.h"
 #include "settings/version_switches.h"
 
@@ -45,12 +46,14 @@ void setFamily(std::uint16_t command) {
 }
 
 // Boxes of the serial dispatch: owned by the panel, captioned "通讯提示", OK/Cancel.
+// Posted: the reply thread goes on with the replies behind while the box is open.
 void serialBox(const std::string& text) {
-    plat::ShowMessageBox({text, CurrentLinkTexts().message05, plat::MsgButtons::OkCancel,
-                          plat::MsgIcon::None, false});
+    const plat::MsgBoxRequest box{text, CurrentLinkTexts().message05, plat::MsgButtons::OkCancel,
+                                  plat::MsgIcon::None, false};
+    plat::PostToUi([box] { plat::ShowMessageBox(box); });
 }
 
-void topmostBox(const std::string& text) { plat::MessageBoxOk(text, true, plat::MsgIcon::Warning); }
+void topmostBox(const std::string& text) { PostMessageBoxOk(text, plat::MsgIcon::Warning); }
 
 void homingFinished() {
     auto& h = GetLinkHooks();
@@ -63,12 +66,7 @@ void countReply() {
     call(GetLinkHooks().showReplyCounter, n);
 }
 
-// E3 and E4 leave the X/Y/A move in flight without its reply: release it.
-void releaseCommandInFlight() {
-    const std::int32_t c = g_CommandInFlight.load();
-    if (c == 64) g_ReplyEvents[ReplyFamily::MoveXYA].Set();
-    else if (c == 65) g_ReplyEvents[ReplyFamily::MoveXYAMulti].Set();
-}
+constexpr std::uint8_t kVacuumStatus = 0x68;
 
 std::uint8_t byteAt(const ReplyFrame& f, std::size_t i) { return i < f.length ? f.data[i] : 0; }
 
@@ -130,8 +128,16 @@ void dispatchCommandReply(const ReplyFrame& f) {
     }
 }
 
+// An error report names no command: whatever move waits now was refused and
+// ends as failed (its state flags are set first, its box follows).
 void dispatchErrorReport(const ReplyFrame& f) {
+    // State first, so that whoever the fault and the refusal wake sees it; the
+    // fault (a homing under way) before the refusal, whose thread may start the
+    // next action at once.
+    if (f.code == 0xE3 || f.code == 0xE4) g_HeadResetOk = false;
+    if (f.code == 0xE2) g_Homed = false;
     call(GetLinkHooks().onMachineFault);
+    RefuseWaitingReplies();
     const LinkTexts t = CurrentLinkTexts();
     const std::uint8_t sub = byteAt(f, 0);
     const std::uint8_t code = f.code;
@@ -143,7 +149,6 @@ void dispatchErrorReport(const ReplyFrame& f) {
         serialBox("Error " + hex2(code));
         break;
     case 0xE2:
-        g_Homed = false;
         if (debugModel()) {
             g_PanelLink.resetKind = -1;
             call(GetLinkHooks().enableManualControls, true);
@@ -151,14 +156,10 @@ void dispatchErrorReport(const ReplyFrame& f) {
         if (sub <= 15) serialBox("Error E2-" + hex2(sub) + t.message21);
         break;
     case 0xE3:
-        g_HeadResetOk = false;
-        releaseCommandInFlight();
         serialBox(t.message14);
         serialBox(t.message20);
         break;
     case 0xE4:
-        g_HeadResetOk = false;
-        releaseCommandInFlight();
         serialBox(t.message15);
         break;
     case 0xE5: {
@@ -221,7 +222,6 @@ std::optional<StatusText> MachineStatusText(std::uint8_t s) {
 bool ShowMachineError(std::uint8_t s) {
     const auto text = MachineStatusText(s);
     if (!text) return true;
-    call(GetLinkHooks().onMachineFault);
     switch (s) {
     case 0x10: case 0x11: case 0x12: case 0x14: case 0x15: case 0x28: case 0x29: case 0xE3:
         g_HeadResetOk = false;
@@ -232,8 +232,9 @@ bool ShowMachineError(std::uint8_t s) {
         if ((s >= 0x20 && s <= 0x27) || (s >= 0x30 && s <= 0x3B)) g_Homed = false;
         break;
     }
+    call(GetLinkHooks().onMachineFault);  // after the flags: a homing it ends sees them
     if (text->traceLine) AppendCommTrace(text->text, true);
-    else plat::MessageBoxOk(text->text, true, plat::MsgIcon::Error);
+    else PostMessageBoxOk(text->text, plat::MsgIcon::Error);
     return false;
 }
 
@@ -251,6 +252,18 @@ void DispatchEthernetReply(const LinkMessage& m, MachineLink& link) {
         if (z == g_PanelLink.zCheckMask.load()) g_HeadResetOk = true;
         else ShowResetZWarning();
     };
+    enum class ZCheck { None, Always, WhenHomed };
+    // A move's answer: an error status (other than a failed vacuum check, which
+    // the place reports after its stroke) means the board refused the move; the
+    // wait ends as failed and the Z state is not taken as homed again.
+    auto moveAnswer = [&](ZCheck zCheck) {
+        if (!ShowMachineError(status) && status != kVacuumStatus) {
+            if (auto f = FamilyOfCommand(m.command)) RefuseReply(*f);
+            return;
+        }
+        if (zCheck == ZCheck::Always || (zCheck == ZCheck::WhenHomed && g_HeadResetOk)) checkZ();
+        setFamily(m.command);
+    };
     auto& h = GetLinkHooks();
     if (m.flag == 1) {
         switch (m.command) {
@@ -263,20 +276,15 @@ void DispatchEthernetReply(const LinkMessage& m, MachineLink& link) {
             g_ReplyEvents[ReplyFamily::Vacuum].Set();
             return;
         case 0x53: case 0x63: case 0x73: case 0x64: case 0x65: case 0x56: case 0x66:
-            ShowMachineError(status);
-            setFamily(m.command);
+            moveAnswer(ZCheck::None);
             return;
         case 0x58:
         case 0x61:
-            ShowMachineError(status);
-            checkZ();
-            setFamily(m.command);
+            moveAnswer(ZCheck::Always);
             return;
         case 0x60: ShowMachineError(status); return;
         case 0x67: case 0x74: case 0x75: case 0x68: case 0x77: case 0x78:
-            ShowMachineError(status);
-            if (g_HeadResetOk) checkZ();
-            setFamily(m.command);
+            moveAnswer(ZCheck::WhenHomed);
             return;
         case 0x70:
             ShowMachineError(status);
@@ -289,13 +297,13 @@ void DispatchEthernetReply(const LinkMessage& m, MachineLink& link) {
             g_ReplyEvents[ReplyFamily::SingleAxis].Set();
             return;
         case 0x72:
+            // The board homed what the command asked for, whatever its Z state:
+            // the homing is booked, then a head that is not home is reported.
             if (ShowMachineError(status)) {
-                if (z == g_PanelLink.zCheckMask.load()) {
-                    g_HeadResetOk = true;
-                    call(h.onResetFinished);
-                } else {
-                    ShowResetZWarning();
-                }
+                const bool zHome = z == g_PanelLink.zCheckMask.load();
+                if (zHome) g_HeadResetOk = true;
+                call(h.onResetFinished);
+                if (!zHome) ShowResetZWarning();
             }
             return;
         case 0xF00: case 0xF01: case 0xF02: case 0xF03: case 0xF04: case 0xF05: case 0xF06: case 0xF07:
@@ -315,14 +323,11 @@ void DispatchEthernetReply(const LinkMessage& m, MachineLink& link) {
         return;
     }
     case 0x62: case 0x63: case 0x64: case 0x65: case 0x56: case 0x66:
-        ShowMachineError(status);
-        setFamily(m.command);
+        moveAnswer(ZCheck::None);
         return;
     case 0x67:
     case 0x68:
-        ShowMachineError(status);
-        if (g_HeadResetOk) checkZ();
-        setFamily(m.command);
+        moveAnswer(ZCheck::WhenHomed);
         return;
     default: return;
     }

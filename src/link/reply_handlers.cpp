@@ -43,29 +43,14 @@ void showAllFields() {
     cmd::ShowA1();
 }
 
-// Kinds 1 to 4: X, Y, Z or all three; the double table's kind 4 leaves Z alone.
-void homeXYZ(int kind, int zCount, bool kind4HomesZ) {
-    if (kind == 1 || kind == 4) {
-        g_PulseX = 0;
-        cmd::ShowField(PositionField::X, 0);
-    }
-    if (kind == 2 || kind == 4) {
-        g_PulseY = 0;
-        cmd::ShowField(PositionField::Y, 0);
-    }
-    if (kind == 3 || (kind == 4 && kind4HomesZ)) {
-        for (int n = 0; n < zCount; ++n) g_PulseZ[n] = 0;
+// Kinds 1 to 4 rewrite the fields of what they homed.
+void showHomedFields(std::uint32_t drives) {
+    if (drives & homed::kX) cmd::ShowField(PositionField::X, 0);
+    if (drives & homed::kY) cmd::ShowField(PositionField::Y, 0);
+    if (drives & homed::kAnyZ) {
         g_HeadResetOk = true;
         cmd::ShowField(PositionField::Z, 0);
     }
-}
-
-void zeroZ(int count) {
-    for (int n = 0; n < count; ++n) g_PulseZ[n] = 0;
-}
-
-void zeroWalks() {
-    for (int n = 0; n < 3; ++n) g_PulseFeederWalk[n] = 0;
 }
 
 int runSelect() {
@@ -96,11 +81,12 @@ bool finishFullHoming() {
     return toOrigin;
 }
 
-// The end of every kind. A visual-origin move started above owns the busy flag
-// now; clearing it again would let a second action run beside that move.
-void endHoming(bool handedOn) {
-    if (!handedOn) g_Running = false;
+// The end of every kind. The busy flag is the homing's owner's to release
+// (`OnHomingFinishedReply`): a homing started without the claim leaves it to
+// whoever holds it, and a visual-origin move started above owns it now.
+bool endHoming(bool handedOn) {
     call(TheCommandPanel().clearResetToOriginFlag);
+    return handedOn;
 }
 
 void switchOffNozzleOutputs() {
@@ -156,23 +142,25 @@ void OnLinkEstablished() {
     if (debugModel()) enableControls();
 }
 
-void OnResetFinished() {
+// The counters of the drives the homing command sent home go to 0, and only
+// those: the board homes exactly the drives that had speeds.
+bool OnResetFinished() {
     const auto& port = TheCommandPanel();
     const int kind = g_PanelLink.resetKind.load();
+    std::uint32_t drives = g_PanelLink.homedDrives.load();
+    // Kind 9 drives the conveyor width in the west-walk slot: its counter is the
+    // width the reference switch stands at, and the west walk stays where it is.
+    if (kind == 9) drives &= ~homed::kW1;
+    ZeroHomedCounters(drives);
     bool handedOn = false;
     switch (kind) {
     case 0:
-        g_PulseX = 0;
-        g_PulseY = 0;
-        zeroZ(8);
-        zeroWalks();
         call(port.setCurrentCamera, 0);
         call(port.applyMarkCameraVision);
         switchOffNozzleOutputs();
         handedOn = finishFullHoming();
         break;
-    case 1: case 2: case 3: case 4: homeXYZ(kind, 8, true); break;
-    case 5: case 6: case 7: g_PulseFeederWalk[kind - 5] = 0; break;
+    case 1: case 2: case 3: case 4: showHomedFields(drives); break;
     case 9:
         g_PulseFeederWalk[3] = port.conveyorWidthPulses ? port.conveyorWidthPulses() : 0;
         call(port.enableConveyorControl);
@@ -180,20 +168,17 @@ void OnResetFinished() {
     default: break;
     }
     if ((kind >= 1 && kind <= 7) || kind == 9) enableControls();
-    endHoming(handedOn);
+    return endHoming(handedOn);
 }
 
-void OnResetFinishedModel4() {
+// Type 4 (0x52): kind 4 homes the Z rockers with X and Y, as its command says.
+bool OnResetFinishedModel4() {
     const int kind = g_PanelLink.resetKind.load();
+    const std::uint32_t drives = g_PanelLink.homedDrives.load();
+    ZeroHomedCounters(drives);
     bool handedOn = false;
     switch (kind) {
     case 0: {
-        g_PulseX = 0;
-        g_PulseX2 = 0;
-        g_PulseY = 0;
-        g_PulseY2 = 0;
-        zeroZ(6);
-        zeroWalks();
         for (std::uint8_t ch = 1; ch <= 4; ++ch) SetOutput({ch, 0, 5});
         const int mode = runSelect();
         if (mode >= 9 && mode <= 12) {
@@ -203,21 +188,18 @@ void OnResetFinishedModel4() {
         handedOn = finishFullHoming();
         break;
     }
-    case 1: case 2: case 3: case 4: homeXYZ(kind, 4, false); break;
-    case 5: g_PulseFeederWalk[0] = 0; g_PulseY2 = 0; break;
-    case 6: g_PulseFeederWalk[1] = 0; g_PulseZ[4] = 0; g_PulseZ[5] = 0; break;
-    case 7: g_PulseFeederWalk[2] = 0; g_PulseX2 = 0; break;
+    case 1: case 2: case 3: case 4: showHomedFields(drives); break;
     default: break;
     }
     if (kind >= 1 && kind <= 7) enableControls();
-    endHoming(handedOn);
+    return endHoming(handedOn);
 }
 
 void InstallCommandReplyHandlers() {
     auto& h = GetLinkHooks();
     h.onLinkEstablished = OnLinkEstablished;
-    h.onResetFinished = OnResetFinished;
-    h.onResetFinishedModel4 = OnResetFinishedModel4;
+    h.onResetFinished = [] { OnResetFinished(); };
+    h.onResetFinishedModel4 = [] { OnResetFinishedModel4(); };
     h.showVacuumReading = ShowVacuumReading;
     h.setSpeedGear = [](std::uint8_t mode, std::uint8_t second) { SetSpeedGear(mode, second); };
 }

@@ -17,8 +17,11 @@ void InstallCommandReplyHandlers();
 // attempt abandoned meanwhile (its link threads stopped), or no connect within
 // the query limit, ends the wait and nothing further happens.
 void OnLinkEstablished();
-void OnResetFinished();
-void OnResetFinishedModel4();
+// The homing-finished reply (common, and type 4): zero the counters of the drives
+// the homing command sent home. true when the busy flag went on to the
+// visual-origin move; the homing's owner releases it otherwise.
+bool OnResetFinished();
+bool OnResetFinishedModel4();
 // "检测真空值为：57kPa" into the trace.
 void ShowVacuumReading();
 

@@ -73,6 +73,23 @@ bool IsKnownReplyType(std::uint8_t type) {
     return type == 0x00 || type == 0x01 || type == 0xF1 || type == 0xFF;
 }
 
+bool ReplyFitsItsCode(std::uint8_t type, std::uint8_t code, std::size_t length) {
+    switch (type) {
+    case 0x00: return code == 0x00 && length == 1;  // a panel key
+    case 0xFF: return length == 1;                  // an error report and its sub-code
+    case 0x01:
+        switch (code) {
+        case 0x15: case 0x68: return length == 2;
+        case 0x71: return length == 5;
+        case 0x00: case 0x01: case 0x02: case 0x03: case 0x04: case 0x53: case 0x54: case 0x56: case 0x58:
+        case 0x61: case 0x62: case 0x63: case 0x64: case 0x65: case 0x66: case 0x67:
+            return length == 0;
+        default: return false;
+        }
+    default: return false;
+    }
+}
+
 FrameCutter::FrameCutter() = default;
 
 std::size_t FrameCutter::Pending() const {
@@ -149,14 +166,21 @@ int FrameCutter::Cut(const Sink& sink, Clock::time_point now, Clock::duration ta
             continue;
         }
         const std::uint8_t type = At(2);
-        if (!IsKnownReplyType(type)) {
-            // A stray start byte in front of a real frame: resynchronise at the next one.
-            bool inner = false;
-            for (std::size_t j = 2; j <= k; ++j) inner = inner || At(j) == kFrameStart;
-            if (inner) {
-                passOver(1);
-                continue;
-            }
+        // A stray start byte in front of a real frame: resynchronise at the next
+        // one. Behind an unknown TYPE any later start byte will do. Behind a known
+        // TYPE whose CODE and length do not make a reply of the table (garbage such
+        // as EE 00 or EE FF ahead of a reply), a later start byte followed by a
+        // known TYPE and a CODE before the tail; a reply that fits keeps its data,
+        // start bytes and all.
+        const bool fits = ReplyFitsItsCode(type, At(3), k - 3);
+        bool inner = false;
+        for (std::size_t j = 2; j <= k && !inner; ++j) {
+            if (At(j) != kFrameStart) continue;
+            inner = !IsKnownReplyType(type) || (!fits && j + 2 <= k && IsKnownReplyType(At(j + 1)));
+        }
+        if (inner) {
+            passOver(1);
+            continue;
         }
         ReplyFrame f;
         f.type = type;

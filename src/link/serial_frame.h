@@ -61,8 +61,8 @@ struct ReplyFrame {
 // (the receive thread), one thread cuts (the frame thread); the write index is
 // published once per batch. Only bytes actually received are ever searched, a
 // frame whose tail has not arrived yet is waited for (up to a limit the caller
-// gives), a stray start byte does not swallow the frame after it, and the ring
-// never overruns: Push takes only what fits and leaves the rest with the caller.
+// gives), a stray start byte (even one followed by a known TYPE) does not
+// swallow the frame after it, and the ring never overruns: Push takes only what fits and leaves the rest with the caller.
 class FrameCutter {
 public:
     using Clock = std::chrono::steady_clock;
@@ -95,6 +95,10 @@ private:
     std::size_t m_waitSeen = 0;  // bytes available when the wait began
     Clock::time_point m_waitSince{};
 };
+
+// Whether TYPE, CODE and the number of data bytes make a reply of the reply table
+// (a key, an error report, a command's answer with the data it carries).
+bool ReplyFitsItsCode(std::uint8_t type, std::uint8_t code, std::size_t length);
 
 // Whether a reply TYPE is one the dispatch knows.
 bool IsKnownReplyType(std::uint8_t type);

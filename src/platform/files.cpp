@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
+#include <cstdlib>
 #include <cerrno>
 #include <vector>
 
@@ -135,6 +137,36 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
         ::close(dfd);
     }
     return true;
+}
+
+int RemoveStaleTempFiles(const std::string& folder) {
+    const std::string dir = ResolvePath(folder);
+    DIR* d = ::opendir(dir.c_str());
+    if (!d) return 0;
+    // Names are "<target>.tmp<pid>_<count>", as WriteFileAtomic makes them.
+    std::vector<std::string> stale;
+    while (const dirent* e = ::readdir(d)) {
+        const std::string_view name = e->d_name;
+        const std::size_t tmp = name.rfind(".tmp");
+        if (tmp == std::string_view::npos || tmp == 0) continue;
+        const std::string_view tail = name.substr(tmp + 4);
+        const std::size_t bar = tail.find('_');
+        if (bar == 0 || bar == std::string_view::npos || bar + 1 == tail.size() ||
+            tail.find_first_not_of("0123456789_") != std::string_view::npos || tail.find('_', bar + 1) != std::string_view::npos)
+            continue;
+        const long pid = std::strtol(std::string(tail.substr(0, bar)).c_str(), nullptr, 10);
+        // A writer still running (another instance, or this one) is left alone.
+        if (pid > 0 && (pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM)) continue;
+        stale.emplace_back(name);
+    }
+    ::closedir(d);
+    int removed = 0;
+    for (const std::string& name : stale) {
+        struct stat st;
+        const std::string path = JoinPath(dir, name);
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0) ++removed;
+    }
+    return removed;
 }
 
 bool FileExists(const std::string& path) {

@@ -23,6 +23,11 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 // place, so a crash or a full disk never leaves a short file.
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 
+// Removes the temporary files that WriteFileAtomic leaves in `folder` when the
+// process writing them was killed (the writer's process no longer runs). Returns
+// how many were removed.
+int RemoveStaleTempFiles(const std::string& folder);
+
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool MakeDirectory(const std::string& path);

@@ -68,9 +68,9 @@ std::string encode(Encoding e, std::string_view utf8) {
     return out;
 }
 
-Doc parse(std::string_view b) {
+Doc parse(std::string_view b, Encoding enc) {
     Doc doc;
-    doc.enc = detect(b);
+    doc.enc = enc;
     const std::size_t unit = doc.enc == Encoding::Utf16 ? 2 : 1;
     // The code unit at `i` is `c` (UTF-16 units are little-endian, high byte zero).
     auto is = [&](std::size_t i, char c) { return b[i] == c && (unit == 1 || b[i + 1] == '\0'); };
@@ -107,6 +107,25 @@ Doc parse(std::string_view b) {
     }
     doc.bodyEnd = pos;
     return doc;
+}
+
+Doc parse(std::string_view b) { return parse(b, detect(b)); }
+
+// The encoding is guessed from the whole file, so a write that takes the last byte
+// that is not UTF-8 out of a GBK file would make every other line read as UTF-8.
+// Such a file is written as UTF-8 with a mark instead, each line converted as it
+// read as GBK; the mark keeps that decision for every later read and write.
+std::string keepReadings(Encoding enc, std::string after) {
+    if (enc != Encoding::Gbk || detect(after) == Encoding::Gbk) return after;
+    const Doc doc = parse(after, Encoding::Gbk);
+    std::string out = "\xEF\xBB\xBF";
+    out.reserve(after.size() + after.size() / 2);
+    const std::string_view raw = after;
+    for (const Line& l : doc.lines) {
+        out += GbkToUtf8(raw.substr(l.begin, l.textEnd - l.begin));
+        out += raw.substr(l.textEnd, l.end - l.textEnd);
+    }
+    return out;
 }
 
 std::string unquote(std::string_view v) {
@@ -182,7 +201,57 @@ std::shared_ptr<const Cached> load(Store& s, const std::string& path) {
     return c;
 }
 
+thread_local ProfileBatch* t_batch = nullptr;
+
 } // namespace
+
+struct ProfileBatchAccess {
+    // The outermost batch of `resolved` on this thread, or null.
+    static ProfileBatch* find(const std::string& resolved) {
+        for (ProfileBatch* b = t_batch; b; b = b->m_outer)
+            if (!b->m_joined && !b->m_done && b->m_path == resolved) return b;
+        return nullptr;
+    }
+    static std::vector<ProfileBatch::Write>& writes(ProfileBatch& b) { return b.m_writes; }
+};
+
+namespace {
+
+// The file's bytes with `writes` applied in order. The caller holds the store's lock.
+bool applyWrites(const std::string& resolved, const std::vector<ProfileBatch::Write>& writes, std::string& bytes) {
+    bytes.clear();
+    if (FileExists(resolved) && !ReadWholeFile(resolved, bytes)) return false;
+    std::string updated;
+    for (const auto& w : writes)
+        if (detail::UpdateProfileText(bytes, w.section, w.key, w.value, updated)) bytes.swap(updated);
+    return true;
+}
+
+} // namespace
+
+ProfileBatch::ProfileBatch(const std::string& path) : m_path(ResolvePath(path)), m_outer(t_batch) {
+    m_joined = ProfileBatchAccess::find(m_path);
+    t_batch = this;
+}
+
+ProfileBatch::~ProfileBatch() {
+    Commit();
+    // Batches end in the reverse order they began (they live on the stack).
+    t_batch = m_outer;
+}
+
+bool ProfileBatch::Commit() {
+    if (m_done || m_joined) return true;
+    m_done = true;
+    if (m_writes.empty()) return true;
+    Store& s = store();
+    std::lock_guard lock(s.mutex);
+    s.files.erase(m_path);
+    std::string bytes;
+    const bool ok = applyWrites(m_path, m_writes, bytes) && WriteFileAtomic(m_path, bytes);
+    m_writes.clear();
+    return ok;
+}
 
 namespace detail {
 
@@ -223,6 +292,7 @@ bool UpdateProfileText(std::string_view bytes, const std::string& section, const
             out.assign(bytes.substr(0, l.begin));
             out += encode(doc.enc, l.name + "=" + v);
             out += bytes.substr(l.textEnd);
+            out = keepReadings(doc.enc, std::move(out));
             return true;
         }
         after = i;
@@ -242,6 +312,7 @@ bool UpdateProfileText(std::string_view bytes, const std::string& section, const
     out.assign(bytes.substr(0, at));
     out += added;
     out += bytes.substr(at);
+    out = keepReadings(doc.enc, std::move(out));
     return true;
 }
 
@@ -251,13 +322,26 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
                                     const std::string& defaultText, std::size_t bufferChars,
                                     const std::string& path) {
     if (bufferChars == 0) return {};
-    std::shared_ptr<const Cached> file;
-    {
-        Store& s = store();
-        std::lock_guard lock(s.mutex);
-        file = load(s, ResolvePath(path));
-    }
-    if (file) {
+    const std::string resolved = ResolvePath(path);
+    // A batch on this thread holds values the file does not have yet.
+    if (ProfileBatch* batch = ProfileBatchAccess::find(resolved); batch && !ProfileBatchAccess::writes(*batch).empty()) {
+        std::string bytes;
+        {
+            Store& s = store();
+            std::lock_guard lock(s.mutex);
+            applyWrites(resolved, ProfileBatchAccess::writes(*batch), bytes);
+        }
+        for (auto& sec : detail::ParseProfileText(bytes)) {
+            if (!EqualsNoCase(sec.name, trim(section))) continue;
+            for (auto& e : sec.entries)
+                if (EqualsNoCase(e.key, trim(key))) return cutToUnits(std::move(e.value), bufferChars - 1);
+            break;  // only the first section of a name counts
+        }
+    } else if (std::shared_ptr<const Cached> file = [&] {
+                   Store& s = store();
+                   std::lock_guard lock(s.mutex);
+                   return load(s, resolved);
+               }()) {
         const auto sec = file->index.find(AsciiLower(trim(section)));
         if (sec != file->index.end()) {
             const auto entry = sec->second.find(AsciiLower(trim(key)));
@@ -272,9 +356,15 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path) {
+    const std::string resolved = ResolvePath(path);
+    if (ProfileBatch* batch = ProfileBatchAccess::find(resolved)) {
+        std::string checked;
+        if (!detail::UpdateProfileText({}, section, key, value, checked)) return false;
+        ProfileBatchAccess::writes(*batch).push_back({section, key, value});
+        return true;
+    }
     Store& s = store();
     std::lock_guard lock(s.mutex);
-    const std::string resolved = ResolvePath(path);
     s.files.erase(resolved);
     std::string bytes, updated;
     if (FileExists(resolved) && !ReadWholeFile(resolved, bytes)) return false;

@@ -4,8 +4,10 @@
 // when the file, section or key is missing. A write changes only its own line and
 // keeps every other line, comment and the order; it keeps the file's encoding
 // (UTF-16LE with mark, UTF-8 with or without mark, or GBK) and creates a new file
-// as UTF-8. Writes are atomic and serialised between threads. Parsed files are
-// cached and re-read only when the file changes on disk.
+// as UTF-8 (a GBK file that a write would make look like UTF-8 is written as
+// UTF-8 with a mark, so no other line reads differently). Writes are atomic and
+// serialised between threads; a ProfileBatch makes several writes one. Parsed
+// files are cached and re-read only when the file changes on disk.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +26,35 @@ std::string GetPrivateProfileString(const std::string& section, const std::strin
 // Returns false when the file could not be written.
 bool WritePrivateProfileString(const std::string& section, const std::string& key,
                                const std::string& value, const std::string& path);
+
+// Gathers the writes this thread makes to one file while it lives and puts them
+// into the file at once: one temporary file and one rename, so a crash never
+// leaves some keys of a save old and others new. Reads on this thread see the
+// gathered values. A batch opened for a file that already has one on this thread
+// joins it. The destructor commits what Commit() has not.
+class ProfileBatch {
+public:
+    explicit ProfileBatch(const std::string& path);
+    ~ProfileBatch();
+    ProfileBatch(const ProfileBatch&) = delete;
+    ProfileBatch& operator=(const ProfileBatch&) = delete;
+
+    // Writes the file; false when it could not be written. A joined batch leaves
+    // the write to the outer one and returns true.
+    bool Commit();
+
+    struct Write {
+        std::string section, key, value;
+    };
+
+private:
+    friend struct ProfileBatchAccess;
+    std::string m_path;  // resolved
+    std::vector<Write> m_writes;
+    ProfileBatch* m_outer = nullptr;  // the thread's previous innermost batch
+    ProfileBatch* m_joined = nullptr;  // the batch of the same file this one joined
+    bool m_done = false;
+};
 
 // Forgets every cached file (tests that rewrite files behind the cache's back
 // within one clock tick use it).

@@ -155,6 +155,7 @@ void LoadSetBasicConfig(BasicSettings& s, const std::string& configPath) {
 }
 
 bool SaveSetBasicConfig(const BasicSettings& s, const std::string& configPath) {
+    plat::ProfileBatch batch(configPath);  // one save, one write of the file
     bool ok = true;
     auto write = [&](const BasicSettingField& field) {
         const std::string text =
@@ -172,7 +173,7 @@ bool SaveSetBasicConfig(const BasicSettings& s, const std::string& configPath) {
             write(kFields[i]);
         }
     }
-    return ok;
+    return batch.Commit() && ok;
 }
 
 } // namespace smt

@@ -70,10 +70,11 @@ void LoadOriginUpdateConfig(OriginUpdateSettings& o, const std::string& configPa
 }
 
 bool SaveOriginUpdateConfig(const OriginUpdateSettings& o, const std::string& configPath) {
+    plat::ProfileBatch batch(configPath);  // the lengths and the switches in one write
     bool ok = SaveSectionKeys<O>(o, kSection, kKeys, configPath);
     for (const AxisSwitchKey& k : OriginAxisSwitches())
         ok = plat::WritePrivateProfileString(kSection, k.key, FormatInt(o.*k.member), configPath) && ok;
-    return ok;
+    return batch.Commit() && ok;
 }
 
 HomingAxisSwitches OriginHomingSwitches(const OriginUpdateSettings& o) {

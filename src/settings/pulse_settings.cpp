@@ -81,10 +81,11 @@ void LoadSetPulseConfig(PulseFactors& factors, const std::string& configPath) {
 }
 
 bool SaveSetPulseConfig(const PulseFactors& factors, const std::string& configPath) {
+    plat::ProfileBatch batch(configPath);
     bool ok = true;
     for (const PulseFactorKey& k : kPulseFactorKeys)
         ok = plat::WritePrivateProfileString(kSection, k.key, FormatMm(factors.*k.member), configPath) && ok;
-    return ok;
+    return batch.Commit() && ok;
 }
 
 DialogCaptions& ThePulseCaptions() {

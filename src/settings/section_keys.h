@@ -28,16 +28,17 @@ void LoadSectionKeys(T& values, const char* section, std::span<const SectionKey<
     }
 }
 
-// False when a write failed.
+// False when a write failed. All keys go into the file at once.
 template <typename T>
 bool SaveSectionKeys(const T& values, const char* section, std::span<const SectionKey<T>> keys,
                      const std::string& configPath) {
+    plat::ProfileBatch batch(configPath);  // the whole section in one write
     bool ok = true;
     for (const SectionKey<T>& k : keys) {
         const std::string text = k.length ? FormatMm(values.*k.length) : FormatInt(values.*k.integer);
         ok = plat::WritePrivateProfileString(section, k.key, text, configPath) && ok;
     }
-    return ok;
+    return batch.Commit() && ok;
 }
 
 } // namespace smt

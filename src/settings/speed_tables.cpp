@@ -1,6 +1,9 @@
 #include "settings/speed_tables.h"
 
+#include <algorithm>
+
 #include "base/numtext.h"
+#include "base/tablefile.h"
 
 namespace smt {
 
@@ -138,7 +141,8 @@ const std::vector<SpeedTemplateRow>& SpeedTemplateTables::Class(int cls) const {
 
 SpeedTemplateTables SpeedTemplateTables::FromRows(const std::vector<std::string>& rows, int language) {
     SpeedTemplateTables tables;
-    const std::size_t count = rows.size() / kSpeedClassCount;
+    // Rows beyond the cap were refused when the file was read; never expand them here.
+    const std::size_t count = std::min(rows.size(), kMaxSpeedRows) / kSpeedClassCount;
     for (int cls = 0; cls < kSpeedClassCount; ++cls) {
         auto& table = tables.Class(cls);
         table.reserve(count);

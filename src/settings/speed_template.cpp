@@ -117,11 +117,12 @@ SpeedTemplateSettings LoadSpeedTemplateConfig(const std::string& startFolder) {
 
 bool SaveSpeedTemplateConfig(const std::string& startFolder, const SpeedTemplateSettings& settings) {
     const std::string path = SpeedConfigPath(startFolder);
+    plat::ProfileBatch batch(path);
     bool ok = true;
     for (const auto& info : kSettings) {
         ok = plat::WritePrivateProfileString(kSettingsSection, info.key, FormatInt(settings.*info.field), path) && ok;
     }
-    return ok;
+    return batch.Commit() && ok;
 }
 
 SpeedTypeTable LoadSpeedTypeConfig(const std::string& startFolder, const std::string& typeName) {
@@ -152,6 +153,7 @@ DeriveResult SaveSpeedTypeConfig(const std::string& startFolder, const std::stri
 
     const std::string path = SpeedConfigPath(startFolder);
     const std::string section = TypeSection(typeName);
+    plat::ProfileBatch batch(path);
     bool ok = true;
     for (int d = 0; d < kSpeedDriveCount; ++d) {
         std::string start, run;
@@ -160,6 +162,7 @@ DeriveResult SaveSpeedTypeConfig(const std::string& startFolder, const std::stri
         ok = plat::WritePrivateProfileString(section, StartKey(typeName, d), start, path) && ok;
         ok = plat::WritePrivateProfileString(section, RunKey(typeName, d), run, path) && ok;
     }
+    ok = batch.Commit() && ok;
     return ok ? DeriveResult::Stored : DeriveResult::WriteFailed;
 }
 

@@ -1,5 +1,7 @@
 #include "vision/lens_calibration.h"
 
+#include <exception>
+
 #include <opencv2/calib3d.hpp>
 #include <opencv2/imgproc.hpp>
 
@@ -17,6 +19,18 @@ bool UsableDistortion(const cv::Mat& d)
 {
     const int n = static_cast<int>(d.total());
     return (d.rows == 1 || d.cols == 1) && (n == 4 || n == 5 || n == 8 || n == 12 || n == 14);
+}
+
+// A stored matrix of at most `cells` single values, judged before OpenCV reads it:
+// it allocates rows x cols as the file states them, so a damaged file could ask
+// for gigabytes.
+bool SmallMatrix(const cv::FileNode& node, int cells)
+{
+    if (!node.isMap()) return false;
+    const cv::FileNode rows = node["rows"], cols = node["cols"], data = node["data"];
+    if (!rows.isInt() || !cols.isInt() || !data.isSeq()) return false;
+    const long long r = static_cast<int>(rows), c = static_cast<int>(cols);
+    return r >= 1 && c >= 1 && r * c <= cells && data.size() <= static_cast<std::size_t>(cells);
 }
 
 } // namespace
@@ -49,7 +63,13 @@ bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat&
                       cv::Mat& distortion)
 {
     const std::string path = plat::ResolvePath(fileName);
-    if (!plat::FileExists(path)) return false;
+    std::string bytes;
+    if (!plat::FileExists(path) || !plat::ReadWholeFile(path, bytes)) return false;
+    // Two damaged forms that OpenCV's parser follows into a null pointer: a NUL byte
+    // (a text file has none) and a file ending just after an '=' (a cut attribute).
+    if (bytes.find('\0') != std::string::npos) return false;
+    const std::size_t last = bytes.find_last_not_of(" \t\r\n");
+    if (last != std::string::npos && bytes[last] == '=') return false;
     try {
         cv::FileStorage fs(path, cv::FileStorage::READ);
         if (!fs.isOpened()) return false;
@@ -58,6 +78,7 @@ bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat&
         fs["image_Width"] >> width;
         fs["image_Height"] >> height;
         if (width < 1 || height < 1) return false;
+        if (!SmallMatrix(fs["Camera_Matrix"], 9) || !SmallMatrix(fs["Distortion_Coefficients"], 14)) return false;
         cv::Mat matrix;
         cv::Mat coefficients;
         fs["Camera_Matrix"] >> matrix;
@@ -72,7 +93,9 @@ bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat&
         if (!cv::checkRange(cameraMatrix) || !cv::checkRange(distortion)) return false;
         imageSize = cv::Size(width, height);
         return true;
-    } catch (const cv::Exception&) {
+    } catch (const std::exception&) {
+        // cv::Exception, and what OpenCV's parser lets through from the library
+        // (a damaged file has thrown std::length_error).
         return false;
     }
 }

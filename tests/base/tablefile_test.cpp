@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <set>
 
@@ -273,6 +276,22 @@ TEST(FigLists, MissingOrDamagedFileIsNamedAndEarlierRowsStay) {
     EXPECT_NE(f.error.file.find("config_feed.fig"), std::string::npos);
 }
 
+// A speed file beyond the row cap (a few bytes a row, but seventeen cells a row once
+// expanded) is refused with its name; one at the cap still loads.
+TEST(FigLists, SpeedFileBeyondTheRowCapIsRefusedByName) {
+    for (const std::size_t rows : {kMaxSpeedRows, kMaxSpeedRows + 1}) {
+        SavedFolder f;
+        WriteBytes(f.dir.File("config_speed.fig"), EncodeTableFile(std::vector<std::string>(rows, "1\t"), &f.saved.speedSetNames));
+        FigLists loaded;
+        const bool ok = LoadFigLists(f.dir.Path(), loaded, f.error);
+        EXPECT_EQ(ok, rows == kMaxSpeedRows) << rows;
+        EXPECT_EQ(loaded.speed.size(), ok ? rows : 0u);
+        if (!ok) {
+            EXPECT_NE(TableFileErrorText(f.error).find("config_speed.fig"), std::string::npos);
+        }
+    }
+}
+
 TEST(FigLists, FailureBetweenFilesLeavesTheRestWhole) {
     SavedFolder f;
     const FigLists oldLists = sampleLists(""), newLists = sampleLists("new ");
@@ -313,3 +332,29 @@ TEST(FigLists, SingleFileSaveWritesTheStartFolderOnly) {
 }
 
 } // namespace
+
+// Temporary files of a writer that was killed go at start-up, in the start folder and its
+// backup folder; a live writer's files and names that only look alike stay.
+TEST(TableFileLeftovers, StartUpRemovesWhatAKilledSaveLeft) {
+    TempDir dir;
+    fs::create_directory(dir.File("ConfigBackup"));
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    ASSERT_GT(child, 0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    const std::string dead = std::to_string(child), live = std::to_string(getpid());
+    const std::pair<std::string, bool> files[] = {
+        {"config.ini.tmp" + dead + "_0", false},
+        {"ConfigBackup/config_feed.fig.tmp" + dead + "_12", false},
+        {"config_speed.fig.tmp" + live + "_3", true},
+        {"config.ini", true},
+        {"notes.tmp", true},
+        {"a.tmp" + dead + "_1x", true},
+        {"a.tmp_" + dead, true},
+        {".tmp" + dead + "_1", true},
+    };
+    for (const auto& [name, kept] : files) WriteBytes(dir.File(name), "x");
+    RemoveKilledSaveLeftovers(dir.Path());
+    for (const auto& [name, kept] : files) EXPECT_EQ(fs::exists(dir.File(name)), kept) << name;
+}

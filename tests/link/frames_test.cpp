@@ -100,7 +100,12 @@ TEST(FrameCutter, CutsWholeFramesAndSkipsWhatIsNotOne) {
     EXPECT_EQ(rig.Feed(Cat({Bytes("00 13 FF FC 7E EE"), ReplyBytes(0x01, 0x53), {0xEE, 0x37},
                             ReplyBytes(0xFF, 0xE3, {0x02})})),
               "01 53 | FF E3 02");
-    // A start byte inside the data of a known type is data, not a new frame.
+    // Stray start bytes followed by known types ahead of real replies: the replies
+    // come through whole.
+    for (const char* stray : {"EE 00", "EE 01", "EE FF", "EE F1", "EE 00 EE FF", "EE 01 15 07"})
+        EXPECT_EQ(rig.Feed(Cat({Bytes(stray), ReplyBytes(0x01, 0x61)})), "01 61") << stray;
+    EXPECT_EQ(rig.Feed(Cat({Bytes("EE FF"), ReplyBytes(0xFF, 0xE8, {0x11})})), "FF E8 11");
+    // A start byte inside the data of a reply that fits its code is data, not a new frame.
     EXPECT_EQ(rig.Feed(ReplyBytes(0x01, 0x71, {0x01, 0xEE, 0x00, 0x00, 0x05})), "01 71 01 EE 00 00 05");
     // 27 data bytes fit; 28 do not, and the frame after the oversized one still comes through.
     EXPECT_EQ(rig.Feed(ReplyBytes(0x01, 0x63, Filler(27, 0x42))), HexOf(Cat({{0x01, 0x63}, Filler(27, 0x42)})));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/link_state.h"
+#include "platform/uipost.h"
 #include "test_support.h"
 
 namespace smt::test {
@@ -102,11 +103,16 @@ protected:
         plat::ResumeWaits();
         ResetLinkState();
         SetLinkTexts(LinkTexts{});
+        // Boxes posted by the reply threads are answered at once by the scripted
+        // responder, as if the user-interface thread were always free.
+        m_poster = plat::SetUiPoster([](plat::UiTask task) { task(); });
     }
     void TearDown() override {
         for (int k = 0; k < 5; ++k) SetWaitLimitOverride(static_cast<WaitKind>(k), plat::Millis(0));
         ResetLinkState();
+        plat::SetUiPoster(m_poster);
     }
+    plat::UiPoster m_poster;
     ScriptedResponder boxes;
     HookRecorder hooks;
 };

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <cstdio>
 #include <tuple>
 
 #include "link/cmd_srv.h"
 #include "link/replies.h"
+#include "platform/uipost.h"
 #include "link_fixture.h"
 
 using namespace smt;
@@ -124,27 +127,46 @@ TEST_F(SerialReplies, ErrorReportsShowTheirText) {
     EXPECT_EQ(hooks.Take(), Calls{"enable"});
 }
 
-TEST_F(SerialReplies, E3AndE4ReleaseTheMoveInFlight) {
-    g_CommandInFlight = 64;
-    Serial(0xFF, 0xE3, {0x00});
-    EXPECT_FALSE(g_HeadResetOk.load());
-    EXPECT_TRUE(IsSet(ReplyFamily::MoveXYA));
-    EXPECT_FALSE(IsSet(ReplyFamily::MoveXYAMulti));
+// An error report names no command: the move that waits is refused, books
+// nothing, and a move armed later is not touched.
+TEST_F(SerialReplies, ErrorReportRefusesTheMoveThatWaits) {
+    {
+        ReplyWaiter waiter(ReplyFamily::MoveXYA);
+        Serial(0xFF, 0xE3, {0x00});
+        EXPECT_FALSE(g_HeadResetOk.load());
+        EXPECT_FALSE(AwaitReply(ReplyFamily::MoveXYA, WaitKind::Move, "64", Transport::Serial));
+    }
     EXPECT_EQ(boxes.Texts(), (Calls{"返回指令E3 - 贴片头没有复位 !", "请复位机器 !"}));
+    {
+        ReplyWaiter waiter(ReplyFamily::SingleAxis);
+        Serial(0xFF, 0xE8, {0x11});
+        EXPECT_FALSE(AwaitReply(ReplyFamily::SingleAxis, WaitKind::Move, "61", Transport::Serial));
+        // Armed again for the next command: the refusal is gone with it.
+        ReplyWaiter next(ReplyFamily::SingleAxis);
+        Serial(0x01, 0x61);
+        EXPECT_TRUE(AwaitReply(ReplyFamily::SingleAxis, WaitKind::Move, "61", Transport::Serial));
+    }
+    const auto calls = hooks.Take();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "trace 64->refused"), 1);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "trace 61->refused"), 1);
+    // Nothing waits: nothing released.
+    Serial(0xFF, 0xE4, {0x00});
+    EXPECT_FALSE(IsSet(ReplyFamily::MoveXYA));
+    EXPECT_FALSE(IsSet(ReplyFamily::SingleAxis));
+}
 
-    boxes.Clear();
-    g_HeadResetOk = true;
-    g_CommandInFlight = 65;
-    Serial(0xFF, 0xE4, {0x00});
-    EXPECT_FALSE(g_HeadResetOk.load());
-    EXPECT_TRUE(IsSet(ReplyFamily::MoveXYAMulti));
-    EXPECT_FALSE(IsSet(ReplyFamily::MoveXYA));
-    EXPECT_EQ(boxes.Texts(), Calls{"返回指令E4 - 设备自动运行保护中 !"});
-    // Nothing in flight: nothing released.
-    g_CommandInFlight = 0;
-    Serial(0xFF, 0xE4, {0x00});
-    EXPECT_FALSE(IsSet(ReplyFamily::MoveXYA));
-    EXPECT_FALSE(IsSet(ReplyFamily::MoveXYAMulti));
+// The reply thread never waits on the operator: a box is handed to the
+// user-interface thread and the replies behind it are dispatched at once.
+TEST_F(SerialReplies, BoxesArePostedAndTheRepliesBehindThemGoOn) {
+    plat::SetUiPoster(nullptr);  // the user-interface thread busy: tasks queue up
+    ReplyWaiter waiter(ReplyFamily::Vacuum);
+    Serial(0x37, 0x61);           // unknown type: a box
+    Serial(0x01, 0x15, {1, 57});  // the vacuum reading behind it
+    EXPECT_TRUE(AwaitReply(ReplyFamily::Vacuum, WaitKind::Query, "15", Transport::Serial));
+    EXPECT_EQ(g_VacuumReading.load(), 57);
+    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(plat::RunPostedTasks(), 1);
+    EXPECT_EQ(boxes.Texts(), Calls{"提问、应答或错误异常 !"});
 }
 
 TEST_F(SerialReplies, PanelKeys) {

@@ -168,11 +168,11 @@ TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
     ExpectUnanswered([&] { faults.SilenceNext(); }, [&] { return SerialMove(); });
     // The link itself is still good for the next command.
     EXPECT_TRUE(SerialMove());
-    // E4 in place of the reply to an X/Y/A move releases it with the heads not homed.
+    // E4 in place of the reply to an X/Y/A move: refused at once, the heads not homed.
     boxes.Clear();
     g_CommandInFlight = 64;
     faults.ErrorNext(0xE4);
-    EXPECT_TRUE(Timed([&] {
+    EXPECT_FALSE(Timed([&] {
         return ExchangeSerial(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动",
                               BuildSerialFrame(0x64, FrameData{}.Sm16(10).U8(1).U8(2).Sm16(-10).U8(1).U8(2)
                                                          .U8(1).Sm16(0).U8(0).U8(0).U8(0)));
@@ -221,11 +221,11 @@ TEST_F(SimLink, UdpFaultsEndInTheReplyOrAClearFailure) {
     ExpectUnanswered([&] { faults.SplitNext(); }, [&] { return UdpMove(); });
     ExpectUnanswered([&] { faults.BadSumNext(); }, [&] { return UdpMove(); });
     ExpectUnanswered([&] { faults.SilenceNext(); }, [&] { return UdpMove(); });
-    // A board time-out status: shown, connected cleared, the command still released.
+    // A board time-out status: shown, connected cleared, the command refused at once.
     g_Connected = true;
     boxes.Clear();
-    faults.ErrorNext(0x41);
-    EXPECT_TRUE(Timed([&] { return UdpMove(); }));
+    faults.TimeoutNext(0x41);
+    EXPECT_FALSE(Timed([&] { return UdpMove(); }));
     EXPECT_EQ(boxes.Texts(), Calls{"Error-41 = 机头板超时 !"});
     EXPECT_FALSE(g_Connected.load());
     // Unplugged board: the command fails within its limit.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,9 +102,11 @@ protected:
         g_PanelCamera = 0;
         g_CameraChanged = 0;
     }
-    // The machine of `type` on one link, connected, its records empty.
-    void StartMachine(bool serial, int type = 0) {
+    // The machine of `type` on one link, connected, its records empty. Hooks go
+    // in through `beforeConnect`: no reply thread runs while they are installed.
+    void StartMachine(bool serial, int type = 0, const std::function<void()>& beforeConnect = {}) {
         ResetCommandWorld(serial);
+        if (beforeConnect) beforeConnect();
         StartSim(type, serial, !serial, 4);
         if (serial) {
             int number = 4;
@@ -192,6 +195,7 @@ protected:
         auto& o = TheConnectOptions();
         o = ConnectOptions{};
         o.discovery.port = discoveryPort;
+        o.discovery.interfaceName = "127.0.0.1";  // tests search on loopback only
         o.discovery.attempts = 3;
         o.discovery.receiveLimit = std::chrono::milliseconds(300);
         o.local.port = 0;

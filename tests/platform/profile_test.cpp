@@ -100,6 +100,11 @@ TEST_F(Profile, WritesKeepTheRestAndTheFormOfTheFile) {
          Hex("5B BB FA C6 F7 5D 0D 0A C3 FB 3D CE C4 D6 D0 0D 0A 78 3D 31 2E 35 0D 0A")},
         // A lone GBK lead byte in a comment makes the file GBK; the byte stays as it was.
         {"undecodable byte", "; \x81\r\n[A]\r\nk=1\r\n", {{"A", "k", "2"}}, "; \x81\r\n[A]\r\nk=2\r\n"},
+        // The write takes the last byte that is not UTF-8 out of a GBK file: the file becomes
+        // UTF-8 with a mark, and "职" (GBK D6 B0) still reads as itself, not as U+05B0.
+        {"GBK that would look like UTF-8", Hex("5B 41 5D 0A 6B 3D 81 0A 5B 42 5D 0A 6E 3D D6 B0 0A"),
+         {{"A", "k", "1"}, {"C", "n2", "中"}},
+         "\xEF\xBB\xBF[A]\nk=1\n[B]\nn=职\n[C]\nn2=中\n"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -167,6 +172,43 @@ TEST_F(Profile, WritersOnSeveralThreadsLoseNoKey) {
     for (int t = 0; t < kThreads; ++t)
         for (int k = 0; k < kKeys; ++k) EXPECT_EQ(get("s" + std::to_string(k % 3), name(t, k)), name(t, k));
     EXPECT_EQ(detail::ParseProfileText(ReadBytes(ini)).size(), 3u);
+}
+
+// A batch puts a whole save into the file with one rename; until then the file on disk is
+// as before, the saving thread reads its own values, and other threads' writes survive.
+TEST_F(Profile, BatchWritesTheFileOnceWithEveryKey) {
+    WriteBytes(ini, "[A]\r\nk=1\r\n[B]\r\nm=2\r\n");
+    {
+        ProfileBatch batch(ini);
+        EXPECT_TRUE(WritePrivateProfileString("A", "k", "10", ini));
+        {
+            ProfileBatch inner(ini);  // joins: nothing written when it ends
+            EXPECT_TRUE(WritePrivateProfileString("B", "m", "20", ini));
+            EXPECT_TRUE(inner.Commit());
+        }
+        EXPECT_FALSE(WritePrivateProfileString("B", "", "x", ini));
+        EXPECT_TRUE(WritePrivateProfileString("C", "new", "30", ini));
+        EXPECT_EQ(ReadBytes(ini), "[A]\r\nk=1\r\n[B]\r\nm=2\r\n");
+        EXPECT_EQ(get("a", "K"), "10");
+        EXPECT_EQ(get("B", "m"), "20");
+        EXPECT_EQ(get("B", "none"), kFail);
+        std::thread other([&] {
+            EXPECT_EQ(get("A", "k"), "1");
+            EXPECT_TRUE(WritePrivateProfileString("D", "o", "4", ini));
+        });
+        other.join();
+        ASSERT_TRUE(batch.Commit());
+        EXPECT_TRUE(WritePrivateProfileString("E", "late", "5", ini));  // after the commit: straight to disk
+    }
+    EXPECT_EQ(ReadBytes(ini), "[A]\r\nk=10\r\n[B]\r\nm=20\r\n[D]\r\no=4\r\n[C]\r\nnew=30\r\n[E]\r\nlate=5\r\n");
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) left.push_back(e.path().filename());
+    EXPECT_EQ(left, std::vector<std::string>{"config.ini"});
+    {
+        ProfileBatch missing(dir.File("missing/config.ini"));
+        EXPECT_TRUE(WritePrivateProfileString("A", "k", "v", dir.File("missing/config.ini")));
+        EXPECT_FALSE(missing.Commit());
+    }
 }
 
 TEST_F(Profile, GermanLocaleChangesNothing) {

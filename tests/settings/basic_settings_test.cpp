@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <thread>
 #include <map>
 
 #include "base/numtext.h"
@@ -154,6 +157,43 @@ TEST_F(BasicSettingsTest, SaveWritesEveryKeyInOrderAndRoundTripsUnderGermanLocal
         if (std::string(f.key) == "m_Calibrator2") continue;  // cleared: no lens calibration loaded
         EXPECT_DOUBLE_EQ(Value(back, f), f.length ? AtoF(FormatC("%0.4f", s.*f.length)) : s.*f.integer) << f.key;
     }
+}
+
+// A save lands whole: a reader on another thread sees every key of one save or every key
+// of the next, never a mix, and no temporary file stays beside config.ini.
+TEST_F(BasicSettingsTest, AnotherThreadNeverReadsHalfASave) {
+    const auto& fields = BasicSettingFields();
+    const char* first = fields.front().key;
+    const char* last = fields.back().key;
+    auto fill = [&](int v) {
+        BasicSettings s;
+        for (const BasicSettingField& f : fields) {
+            if (f.length) s.*f.length = v;
+            else s.*f.integer = v;
+        }
+        return s;
+    };
+    ASSERT_TRUE(SaveSetBasicConfig(fill(0), config));
+    std::atomic<bool> done{false};
+    int mixed = 0, reads = 0;
+    std::thread reader([&] {
+        while (!done.load()) {
+            plat::FlushProfileCache();  // force a read of the file as it is now
+            const std::string path = config;
+            const int a = AtoI(plat::GetPrivateProfileString("SetBasicConfig", first, "", 512, path));
+            const int b = AtoI(plat::GetPrivateProfileString("SetBasicConfig", last, "", 512, path));
+            // A save may land between the two reads; only an older last key means a half save.
+            mixed += b < a;
+            ++reads;
+        }
+    });
+    for (int v = 1; v <= 30; ++v) ASSERT_TRUE(SaveSetBasicConfig(fill(v), config));
+    done = true;
+    reader.join();
+    EXPECT_EQ(mixed, 0) << "of " << reads << " reads";
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++files;
+    EXPECT_EQ(files, 1u);
 }
 
 } // namespace

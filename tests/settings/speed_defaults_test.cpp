@@ -146,8 +146,9 @@ TEST(SpeedDefaults, ShippedConfigHoldsTheHighClassSpeeds) {
     ASSERT_TRUE(plat::ReadWholeFile(dir.File("config.ini"), sections));
 
     // Ahead of the speeds: the language, the machine type, and a travel range and
-    // pulse factors, the fast jog steps of gear 0 and the simulated machine's port,
-    // so that the simulated machine can be jogged from a fresh folder.
+    // pulse factors, the fast jog steps of gear 0, the simulated machine's port and
+    // the interface of the Ethernet search, so that the simulated machine can be
+    // jogged from a fresh folder.
     const std::string head = "[LanguageSetConfig]\r\nLanguageSet=Chinese\r\n\r\n"
                              "[MachineSetConfig]\r\nMachineSet=0\r\n\r\n"
                              "[SetBasicConfig]\r\nm_X_Limit=400.0000\r\nm_Y_Limit=-300.0000\r\n"
@@ -156,7 +157,9 @@ TEST(SpeedDefaults, ShippedConfigHoldsTheHighClassSpeeds) {
                              "m_Z_Pulse=100.0000\r\n\r\n"
                              "[ManualControlConfig]\r\nm_SpeedGears=0\r\nm_XY_RunSteps=1000\r\n"
                              "m_Z_RunSteps=400\r\nm_A_RunSteps=6400\r\nm_Feed_RunSteps=1000\r\n"
-                             "m_S_RunSteps=1000\r\nm_Feed_Direction=0\r\nm_ComNumber=3\r\n\r\n";
+                             "m_S_RunSteps=1000\r\nm_Feed_Direction=0\r\nm_ComNumber=3\r\n\r\n"
+                             // The Ethernet search stays on the loopback, where the simulated board answers.
+                             "[EthernetConfig]\r\nm_DiscoveryInterface=lo\r\n\r\n";
     ASSERT_NO_FATAL_FAILURE(ExpectShipped("config.ini", head + sections));
 
     SpeedTemplates fresh;

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+
+#include <thread>
 #include <unistd.h>
 
 #include <cstring>
@@ -121,13 +123,24 @@ TEST_F(SimServers, SerialFaultModes) {
     const std::tuple<const char*, Bytes, const char*> rows[] = {
         {"badsum", kHandshake, "EE 01 00 FF FC FF FE"},
         {"error E3", EncodeHostFrame(0x64, Bytes(14, 0)), "EE FF E3 00 FF FC FF FF"},
-        {"timeout", kHandshake, "EE FF 41 00 FF FC FF FF"},
         {"report E2 03", {}, "EE FF E2 03 FF FC FF FF"}};
     for (const auto& [cmd, frame, want] : rows) {
         EXPECT_EQ(m_sim->Command(cmd), "ok") << cmd;
         m_serial->Write(frame);
         EXPECT_EQ(m_serial->ReadBytes(B(want).size()), B(want)) << cmd;
     }
+    // A refused command leaves the machine as it was; a board time-out has no
+    // serial report: the board stays silent, and the next command is answered.
+    const std::int32_t x = m_sim->machine().Positions().x;
+    EXPECT_EQ(m_sim->Command("error E8 11"), "ok");
+    m_serial->Write(EncodeHostFrame(0x61, B("00 00 00 03 E8 05 32")));
+    EXPECT_EQ(m_serial->ReadBytes(8), B("EE FF E8 11 FF FC FF FF"));
+    EXPECT_EQ(m_sim->Command("timeout"), "ok");
+    m_serial->Write(EncodeHostFrame(0x61, B("00 00 00 03 E8 05 32")));
+    EXPECT_TRUE(m_serial->ReadOnce(300).empty());
+    EXPECT_EQ(m_sim->machine().Positions().x, x);
+    m_serial->Write(kHandshake);
+    EXPECT_EQ(m_serial->ReadBytes(7), kHandshakeReply);
 }
 
 TEST_F(SimServers, SerialUnplugClosesThePortAndReplugReopensIt) {
@@ -237,6 +250,33 @@ TEST_F(SimServers, KeysOnBothLinksCountersAndUdpUnplug) {
     EXPECT_EQ(UdpReply(0x60, {0, 0}), 0x60);
 }
 
+// A frame head whose rest never comes is dropped after a pause: the next command
+// is answered at once. Malformed datagrams from another sender are recorded and
+// do not make it the host: keys still go to the host that sent the last command.
+TEST_F(SimServers, StalledSerialFrameDroppedAndJunkDatagramsTakeNoHost) {
+    m_serial->Write(B("EE 00 09 61 00"));  // a single-axis move cut after its axis
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    m_serial->Write(kHandshake);
+    EXPECT_EQ(m_serial->ReadBytes(7, 1000), kHandshakeReply);
+    bool dropped = false;
+    for (const auto& f : m_sim->machine().Frames())
+        dropped = dropped || f.reason == "partial frame dropped after a pause";
+    EXPECT_TRUE(dropped);
+
+    ASSERT_TRUE(UdpCall(0x60, {0, 0}));  // this client is the host
+    RawUdp stranger(kBoardAddress, m_sim->udp()->Port());
+    stranger.SendRaw(B("5A A5 00"));
+    Bytes badSum = PackDatagram(0, 0x60, {0, 0});
+    badSum[0] ^= 0xFF;
+    stranger.SendRaw(badSum);
+    EXPECT_TRUE(smt::test::WaitUntil([&] { return m_sim->machine().Frames().size() >= 4; }));
+    EXPECT_EQ(m_sim->Command("key start"), "ok");
+    const auto d = m_udp->ReceiveDatagram();
+    ASSERT_TRUE(d);
+    EXPECT_EQ(d->command, 0x14);
+    EXPECT_FALSE(stranger.Receive(200));
+}
+
 // The program's discovery keeps multicast loop-back on; the board must answer a
 // search through the loopback interface with it switched off too.
 TEST_F(SimServers, DiscoveryOverLoopbackMulticastWithoutLoopBack) {
@@ -319,7 +359,8 @@ TEST(SimControl, CommandsAnswerAndRefuseBadInput) {
     EXPECT_TRUE(s.faults().TakePlan().drop);
     EXPECT_FALSE(s.faults().TakePlan().drop);
     EXPECT_EQ(s.Command("error e5 fd"), "ok");
-    const FaultPlan p = s.faults().TakePlan();
+    FaultPlan p;
+    ASSERT_TRUE(s.faults().TakeRefusal(&p));
     EXPECT_TRUE(p.error);
     EXPECT_EQ((std::pair<int, int>{p.errorCode, p.errorSub}), (std::pair<int, int>{0xE5, 0xFD}));
     EXPECT_EQ(s.Command("timescale 0.5"), "ok");

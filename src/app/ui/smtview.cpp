@@ -14,6 +14,7 @@
 #include "base/hooks.h"
 #include "app/frameconfig.h"
 #include "base/globals.h"
+#include "base/tablefile.h"
 #include "app/menus.h"
 #include "app/shellservices.h"
 #include "app/ui/mainframe.h"
@@ -34,6 +35,8 @@ CSMTView::CSMTView(CMainFrame* frame) : QWidget(frame), m_frame(frame) {
     WireSteps();
 
     m_frame->m_StartDirectory = plat::CurrentDirectory();
+    // A save killed half way leaves its temporary file beside the file it replaces.
+    RemoveKilledSaveLeftovers(m_frame->m_StartDirectory);
     m_frame->LoadLanguageSettings();
     m_frame->LoadMachineSet();
     m_frame->LoadMenuTexts(m_frame->m_LanguageName);

@@ -14,6 +14,7 @@
 #include "app/shellservices.h"
 #include "app/ui/smtview.h"
 #include "link/commands.h"
+#include "link/homing.h"
 #include "link/jog.h"
 #include "link/link_state.h"
 #include "link/positioning.h"
@@ -58,6 +59,11 @@ protected:
         ManualJog& jog = TheManualJog();
         if (event->type() == QEvent::KeyPress) {
             auto* k = static_cast<QKeyEvent*>(event);
+            if (k->key() == Qt::Key_Escape) {  // the panel's stop: no wait outlasts it
+                jog.Stop();
+                StopMachineWaits();
+                return true;
+            }
             // A modifier's own key press does not carry its modifier.
             const bool ctrl = (k->modifiers() & Qt::ControlModifier) || k->key() == Qt::Key_Control;
             const bool shift = (k->modifiers() & Qt::ShiftModifier) || k->key() == Qt::Key_Shift;

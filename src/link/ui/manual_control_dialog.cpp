@@ -159,8 +159,9 @@ void CDialogManualControl::FollowConnection() {
 }
 
 CDialogManualControl::~CDialogManualControl() {
-    removeLinkHooks();
+    // Links first: no reply thread may run a hook while it is being removed.
     ShutDownLinks();
+    removeLinkHooks();
 }
 
 QAbstractButton* CDialogManualControl::addButton(int id, const QString& text, bool check) {
@@ -255,6 +256,7 @@ void CDialogManualControl::installLinkHooks() {
     if (!shell.isBusy) shell.isBusy = [] { return g_Running.load(); };
     if (!shell.commModel) shell.commModel = [] { return TheBasicSettings().m_CommModel; };
     if (!shell.raiseStopFlags) shell.raiseStopFlags = [] {
+        StopMachineWaits();  // closing: a pending wait ends now, with its trace line
         g_StopReceive = true;
         g_StopUdpReply = true;
     };
