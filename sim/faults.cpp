@@ -79,8 +79,14 @@ void Faults::Clear() {
     m_split = m_garbage = m_badSum = m_error = m_timeout = false;
 }
 
+int Faults::PlansTaken() const {
+    std::lock_guard lock(m_mutex);
+    return m_plansTaken;
+}
+
 FaultPlan Faults::TakePlan() {
     std::lock_guard lock(m_mutex);
+    ++m_plansTaken;
     FaultPlan p;
     p.delayMs = m_delayMs;
     if (m_silenceAll || m_silenceNext > 0) {

@@ -45,11 +45,15 @@ public:
 
     // Taken by a server once per command that has replies.
     FaultPlan TakePlan();
+    // How many replies have been planned (sent or dropped) so far: a test waits on
+    // it to know a command's reply was decided before it changes the faults.
+    int PlansTaken() const;
     std::string Describe() const;
 
 private:
     mutable std::mutex m_mutex;
     int m_silenceNext = 0;
+    int m_plansTaken = 0;
     bool m_silenceAll = false;
     int m_delayMs = 0;
     int m_splitGapMs = kDefaultSplitGapMs;

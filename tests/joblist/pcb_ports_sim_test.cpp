@@ -87,10 +87,11 @@ TEST_F(PcbPortsSim, PositioningFindsTheCurrentPcbAndMarkOffsetsLandInTheEditor) 
 
     // Without a current PCB the look-up finds nothing and nothing moves.
     pcb.m_CurrentPcbName = "other";
-    const auto frames = FrameCount();
+    const auto before = machine().Positions();
     OnPositioningCommand(cmd::CameraToPcbOrigin);
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(FrameCount(), frames);
+    EXPECT_EQ(machine().Positions().x, before.x);
+    EXPECT_EQ(machine().Positions().y, before.y);
     EXPECT_EQ(boxes.Texts().back(), BuiltinViewMessages()[6]);
 }
 

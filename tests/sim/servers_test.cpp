@@ -91,8 +91,9 @@ TEST_F(SimServers, SerialFaultModes) {
     m_serial->Write(kHandshake);
     EXPECT_EQ(SerialReply(), 0x00);
     m_sim->faults().SilenceAll(true);
+    const int planned = m_sim->faults().PlansTaken();
     for (const Bytes& f : {EncodeHostFrame(0x03, {2, 1}), EncodeHostFrame(0x04, {1, 0}), kHandshake}) m_serial->Write(f);
-    ASSERT_TRUE(WaitUntil([&] { return m_sim->machine().Frames().size() >= 7; }));
+    ASSERT_TRUE(WaitUntil([&] { return m_sim->faults().PlansTaken() >= planned + 3; }));
     m_sim->faults().SilenceAll(false);
     m_serial->Write(EncodeHostFrame(0x15, {1}));
     EXPECT_EQ(SerialReply(), 0x15);  // no stray reply in front
