@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -101,6 +102,12 @@ public:
     CameraRecord Second() const;
     CameraListSettings Settings() const;
     void SetSettings(const CameraListSettings& s);
+
+    // The calibration worker reads these: the operation, the row it works on, and
+    // the loop flag of the repeating procedures (cleared by the menu's Exit).
+    std::atomic<int> m_CameraOperation{0};
+    std::atomic<int> m_SelectedRow{-1};
+    std::atomic<unsigned char> m_bFlyTestRunning{0};
 
     DialogCaptions m_ListTexts;  // CameraListConfig of the language file
     DialogCaptions m_EditTexts;  // CameraEditConfig

@@ -7,6 +7,7 @@
 #include "link/ui/link_wiring.h"
 #include "settings/settings_hooks.h"
 #include "settings/ui/settings_wiring.h"
+#include "vision/ui/camera_list_wiring.h"
 #include "vision/ui/vision_wiring.h"
 
 namespace smt {
@@ -22,6 +23,7 @@ void WireProgram() {
     RegisterLinkHooks(r);
     RegisterSettingsHooks(r);
     RegisterFeedersHooks(r);
+    RegisterVisionHooks(r);
 
     WireLinkServices();
     WireSettingsServices();

@@ -5,6 +5,7 @@
 #include "feeders/ui/nozzle_wiring.h"
 #include "link/ui/jog_glue.h"
 #include "settings/ui/settings_wiring.h"
+#include "vision/ui/camera_list_wiring.h"
 
 #include <QResizeEvent>
 
@@ -98,6 +99,7 @@ void CSMTView::WireSteps() {
     WireFirmwareSubsystem(*this);
     WireNozzleLibrary(*this);
     WireFeedersSubsystem(*this);
+    WireCameraList(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
