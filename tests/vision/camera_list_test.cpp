@@ -5,7 +5,9 @@
 #include <clocale>
 
 #include "base/numtext.h"
+#include "base/tablefile.h"
 #include "platform/profile.h"
+#include "world.h"
 #include "test_support.h"
 #include "vision/camera_list.h"
 
@@ -199,6 +201,29 @@ TEST(CameraTable, AddNamesFeederMarksAndMenuGuards) {
         EXPECT_EQ(CheckCameraMenu(c.command, c.state, message), c.verdict) << c.command;
         EXPECT_EQ(message, c.message);
     }
+}
+
+// The shipped start folder's cameras are where the simulated world's vision
+// cameras look up, at their scale, and config.ini holds the same records.
+TEST(CameraTable, ShippedCamerasMatchTheSimulatedWorld) {
+    std::vector<std::string> lines;
+    ASSERT_TRUE(DecodeTableFile(test::ReadBytes(SMT_SOURCE_DIR "/res/config_camera.fig"), lines, nullptr));
+    const auto rows = ParseCameraRows(lines);
+    ASSERT_EQ(rows.size(), 2u);
+    const sim::Scenario world = sim::Scenario::Default();
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(rows[i][0], i == 0 ? kCamera1Name : kCamera2Name);
+        EXPECT_EQ(AtoF(rows[i][1]), world.vision[i].position.x);
+        EXPECT_EQ(AtoF(rows[i][2]), world.vision[i].position.y);
+        EXPECT_EQ(AtoF(rows[i][20]), world.vision[i].pixelsPerMm);
+    }
+    const std::string config = SMT_SOURCE_DIR "/res/config.ini";
+    CameraList shipped;
+    shipped.LoadConfig(config);
+    const double x = AtoF(plat::GetPrivateProfileString("SetPulseConfig", "m_X_Pulse", "", 512, config));
+    const double y = AtoF(plat::GetPrivateProfileString("SetPulseConfig", "m_Y_Pulse", "", 512, config));
+    EXPECT_EQ(shipped.First(), RecordFromCells(rows[0], 1, x, y));
+    EXPECT_EQ(shipped.Second(), RecordFromCells(rows[1], 2, x, y));
 }
 
 } // namespace
