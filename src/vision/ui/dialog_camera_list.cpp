@@ -471,7 +471,6 @@ void CDialogCameraList::OnStnDblclkActivation() {
         m_edits[kTrigger[h]]->setEnabled(true);
         m_edits[kFlyY[h]]->setEnabled(true);
     }
-    m_buttons[1116]->setEnabled(true);
 }
 
 bool CDialogCameraList::eventFilter(QObject* watched, QEvent* event) {
