@@ -25,6 +25,17 @@ struct CameraPanelPort {
     std::function<void(int)> setContrast;            // edit 1232
     std::function<void(int)> setBrightness;          // edit 1030
     std::function<int()> contrast, brightness;
+
+    // What the camera dialogs ask of the panel (also: the vision scale, frame size,
+    // contrast, brightness and image height above).
+    std::function<void(int camera)> selectVisionCamera;  // "视觉相机1" / "视觉相机2"
+    std::function<int()> highSpeedCamera;                // g_HighSpeedCamera
+    std::function<bool(int camera)> cameraSwitchOn;      // 0 mark, 1 vision 1, 2 vision 2
+    std::function<void()> showCameraSettings;            // the current camera's settings page
+    std::function<int()> lightBrightness;                // m_Light_Brightness
+    std::function<int(int camera)> triggerMode;          // m_TriggerMode entry
+    std::function<void(int camera, int mode)> setTriggerMode;
+    std::function<void()> requestFlyTest;                // m_FlyTestRequest
 };
 
 CameraPanelPort& TheCameraPanelPort();

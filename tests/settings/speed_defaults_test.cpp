@@ -80,6 +80,9 @@ void ExpectShipped(const char* file, const std::string& bytes) {
     }
     std::string shipped;
     ASSERT_TRUE(plat::ReadWholeFile(Res(file), shipped));
+    // The camera records that follow the speeds are pinned by the camera table's test.
+    if (const auto cameras = shipped.find("\r\n[CameraListConfig]"); cameras != std::string::npos)
+        shipped.resize(cameras);
     EXPECT_EQ(test::ToHex(shipped), test::ToHex(bytes)) << file;
 }
 

@@ -8,6 +8,7 @@
 #include "link/ui/link_wiring.h"
 #include "settings/settings_hooks.h"
 #include "settings/ui/settings_wiring.h"
+#include "vision/ui/camera_list_wiring.h"
 #include "vision/ui/vision_wiring.h"
 
 namespace smt {
@@ -24,6 +25,7 @@ void WireProgram() {
     RegisterSettingsHooks(r);
     RegisterFeedersHooks(r);
     RegisterJobListHooks(r);
+    RegisterVisionHooks(r);
 
     WireLinkServices();
     WireSettingsServices();

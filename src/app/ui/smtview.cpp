@@ -7,6 +7,7 @@
 #include "joblist/ui/joblist_wiring.h"
 #include "link/ui/jog_glue.h"
 #include "settings/ui/settings_wiring.h"
+#include "vision/ui/camera_list_wiring.h"
 
 #include <QResizeEvent>
 
@@ -106,6 +107,7 @@ void CSMTView::WireSteps() {
     WireFeedersSubsystem(*this);
     WireJobListSubsystem(*this);
     WirePcbEditor(*this);
+    WireCameraList(*this);
 }
 
 void CSMTView::OnInitialUpdate() {

@@ -32,14 +32,15 @@ const std::set<std::string> kStandIns = {
     "CommandPanelPort.displayInPulses", "CommandPanelPort.flyFrameEvent", "CommandPanelPort.highSpeedCamera",
     "CommandPanelPort.setCurrentCamera", "CommandPanelPort.setSelectedTable", "CommandPanelPort.switchCameraStreams",
     "ConnectPort.liveViewOpen", "ConnectPort.openLiveView",
-    "PositioningPort.cameraRecords", "PositioningPort.recognizeVisualOrigin", "PositioningPort.selectMarkCamera",
+    "PositioningPort.recognizeVisualOrigin", "PositioningPort.selectMarkCamera",
     "PositioningPort.selectVisionCamera", "PositioningPort.setFrameSize", "PositioningPort.setVisionParameters",
-    "PositioningPort.setVisionTestNozzle", "SettingsRederivations.applyOriginOffset",
+    "PositioningPort.setVisionTestNozzle",
     "CameraPanelPort.currentCamera", "CameraPanelPort.selectMarkCamera", "CameraPanelPort.setImageFeature",
     "CameraPanelPort.brightness", "CameraPanelPort.contrast", "CameraPanelPort.imageHeight",
     "CameraPanelPort.setBrightness", "CameraPanelPort.setContrast", "CameraPanelPort.setFrameSize",
     "CameraPanelPort.setVisionScale", "CameraPanelPort.showFrameSizeText",
-    "ShellServices.closeOrdinaryCamera", "ShellServices.saveCameraPanelConfig", "ShellServices.saveLibraryConfig",
+    "ShellServices.closeOrdinaryCamera", "ShellServices.saveCameraPanelConfig",
+    "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "JogPort.closeLength", "JogPort.openLength",
     // job lists
