@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace smt {
 
@@ -15,6 +16,12 @@ struct CameraPanelPort {
     std::function<int()> currentCamera;
     // The panel's image-feature box (control 1033) shows the text.
     std::function<void(const std::string& text)> setImageFeature;
+    // The camera list's names, in table order.
+    std::function<std::vector<std::string>()> cameraNames;
+    // The panel's current m_Light_Contrast, m_Light_Brightness and frame size m_VisualSize.
+    std::function<int()> lightContrast;
+    std::function<int()> lightBrightness;
+    std::function<double()> visualSize;
 };
 
 CameraPanelPort& TheCameraPanelPort();

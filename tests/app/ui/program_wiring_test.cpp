@@ -36,6 +36,8 @@ const std::set<std::string> kStandIns = {
     "PositioningPort.selectVisionCamera", "PositioningPort.setFrameSize", "PositioningPort.setVisionParameters",
     "PositioningPort.setVisionTestNozzle", "SettingsRederivations.applyOriginOffset",
     "CameraPanelPort.currentCamera", "CameraPanelPort.selectMarkCamera", "CameraPanelPort.setImageFeature",
+    "CameraPanelPort.cameraNames", "CameraPanelPort.lightContrast", "CameraPanelPort.lightBrightness",
+    "CameraPanelPort.visualSize",
     "ShellServices.closeOrdinaryCamera", "ShellServices.saveCameraPanelConfig", "ShellServices.saveLibraryConfig",
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "JogPort.closeLength", "JogPort.openLength",
@@ -46,6 +48,7 @@ const std::set<std::string> kStandIns = {
     "PositioningPort.currentPcbRecord", "PositioningPort.pcbVision",
     "SettingsRederivations.convertBoardPointsToPulses", "SettingsRederivations.findCurrentPcbIndex",
     "ShellServices.resetStrategyForMachineType", "PartListPort.isFeederUsed", "PartListPort.updateRowsForFeeder",
+    "PartListPort.renameOwnMark", "PartListPort.placementPartNames", "PartListPort.mirrorDropDown",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
     "StrategyPort.m_RunSelect",
     // run
