@@ -12,6 +12,12 @@ QTableWidget* NewLibraryList(QWidget* parent, int columns) {
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list->verticalHeader()->hide();
     list->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A right click selects the row as a left click does.
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(list, &QWidget::customContextMenuRequested, list, [list](const QPoint& at) {
+        const int row = list->rowAt(at.y());
+        if (row >= 0) emit list->cellClicked(row, list->columnAt(at.x()));
+    });
     list->setStyleSheet("QTableWidget { background: rgb(240, 250, 250); }");
     return list;
 }

@@ -437,8 +437,10 @@ void CDialogPackList::ApplyLanguage() {
 void CDialogPackList::OnInitDialog() {
     ApplyLanguage();
     FillList();
-    m_List->resizeColumnsToContents();
-    m_List->horizontalHeader()->setStretchLastSection(true);
+    // Each column as wide as its header; the last one takes what is left.
+    QHeaderView* header = m_List->horizontalHeader();
+    for (int c = 0; c < smt::kPackCells; ++c) m_List->setColumnWidth(c, header->sectionSizeHint(c));
+    header->setStretchLastSection(true);
 }
 
 void CDialogPackList::FillList() {
