@@ -1,5 +1,7 @@
 // The package, mark and drop-down libraries in the running program: opened from
 // the settings menu, edited through their editors, written to their table files.
+#include <filesystem>
+
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -173,6 +175,30 @@ TEST(PartLibrariesInTheShell, DropDownListsImportMirrorAndWriteFourLines) {
     EXPECT_EQ(mirrored, (Lines{"3/180", "3/-90", "3180/"}));
     EXPECT_EQ(FileLines(app.Dir().File("config_dropdown.fig")), (Lines{"C7\tR1\t", "", "0603\t", "-90\t"}));
     ThePartListPort() = {};
+}
+
+// A table file that cannot be written: the box names it, the lines are already
+// rebuilt and the window stays open for another try.
+TEST(PartLibrariesInTheShell, FailedWriteKeepsTheWindowOpen) {
+    ShellApp app;
+    ASSERT_TRUE(app.Start());
+    std::filesystem::remove(app.Dir().File("config_mark.fig"));
+    std::filesystem::create_directory(app.Dir().File("config_mark.fig"));
+    ScriptedResponder boxes;
+    Open<CDialogMarkList>(app, cmd::MarkData, [&](CDialogMarkList& d) {
+        d.m_RunEditor = [](QDialog& e) {
+            static_cast<CDialogMarkEdit&>(e).Field(1002)->setText("M1");
+            e.accept();
+            return e.result();
+        };
+        d.OnAdd();
+        d.accept();
+        EXPECT_EQ(d.result(), 0);
+    });
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find("config_mark.fig"), std::string::npos);
+    ASSERT_EQ(g_FigLists.mark.size(), 1u);
+    EXPECT_EQ(g_FigLists.mark[0].substr(0, 3), "M1\t");
 }
 
 } // namespace
