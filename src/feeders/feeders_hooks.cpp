@@ -14,6 +14,9 @@ void RegisterFeedersHooks(HookRegistry& r) {
     PartListPort& parts = ThePartListPort();
     r.Add("job lists", "PartListPort.updateRowsForFeeder", parts.updateRowsForFeeder, Q);
     r.Add("job lists", "PartListPort.isFeederUsed", parts.isFeederUsed, Q, false);
+    r.Add("job lists", "PartListPort.renameOwnMark", parts.renameOwnMark, Q);
+    r.Add("job lists", "PartListPort.placementPartNames", parts.placementPartNames, Q);
+    r.Add("job lists", "PartListPort.mirrorDropDown", parts.mirrorDropDown, Q);
 
     StrategyPort& strategy = TheStrategyPort();
     r.Add("job lists", "StrategyPort.m_19NozzleLibrary", strategy.m_19NozzleLibrary, Q, 0);
@@ -29,6 +32,8 @@ void RegisterFeedersHooks(HookRegistry& r) {
     r.Add("cameras", "CameraPanelPort.selectMarkCamera", panel.selectMarkCamera, Q);
     r.Add("cameras", "CameraPanelPort.currentCamera", panel.currentCamera, Q, 0);
     r.Add("cameras", "CameraPanelPort.setImageFeature", panel.setImageFeature, Q);
+    r.Add("cameras", "CameraPanelPort.cameraNames", panel.cameraNames, Q);
+    r.Add("cameras", "CameraPanelPort.visualSize", panel.visualSize, Q, 0.0);
 }
 
 } // namespace smt

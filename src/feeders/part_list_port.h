@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace smt {
 
@@ -14,6 +15,13 @@ struct PartListPort {
                        const std::string& value, const std::string& nozzle)> updateRowsForFeeder;
     // true when a placement row's feeder number equals the text exactly.
     std::function<bool(const std::string& feederId)> isFeederUsed;
+    // Placement rows whose own-mark cell (14) is `oldName` take `newName`.
+    std::function<void(const std::string& oldName, const std::string& newName)> renameOwnMark;
+    // The part name (cell 4) of every placement row, in row order.
+    std::function<std::vector<std::string>()> placementPartNames;
+    // The in-place combo of a common list (0 names, 1 types, 2 packages, 3 angles):
+    // `removed` leaves it when present, `added` joins it when absent (either empty).
+    std::function<void(int list, const std::string& removed, const std::string& added)> mirrorDropDown;
 };
 
 PartListPort& ThePartListPort();

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace smt {
 
@@ -24,6 +25,7 @@ struct CameraPanelPort {
     std::function<void(const std::string&)> showFrameSizeText;  // edit 1006 as given
     std::function<void(int)> setContrast;            // edit 1232
     std::function<void(int)> setBrightness;          // edit 1030
+    // The panel's current m_Light_Contrast and m_Light_Brightness.
     std::function<int()> contrast, brightness;
 
     // What the camera dialogs ask of the panel (also: the vision scale, frame size,
@@ -32,10 +34,13 @@ struct CameraPanelPort {
     std::function<int()> highSpeedCamera;                // g_HighSpeedCamera
     std::function<bool(int camera)> cameraSwitchOn;      // 0 mark, 1 vision 1, 2 vision 2
     std::function<void()> showCameraSettings;            // the current camera's settings page
-    std::function<int()> lightBrightness;                // m_Light_Brightness
     std::function<int(int camera)> triggerMode;          // m_TriggerMode entry
     std::function<void(int camera, int mode)> setTriggerMode;
     std::function<void()> requestFlyTest;                // m_FlyTestRequest
+    // The camera list's names, in table order.
+    std::function<std::vector<std::string>()> cameraNames;
+    // The panel's current frame size m_VisualSize.
+    std::function<double()> visualSize;
 };
 
 CameraPanelPort& TheCameraPanelPort();

@@ -10,6 +10,7 @@
 #include "feeders/feed_group_table.h"
 #include "feeders/ui/dialog_feed_group.h"
 #include "feeders/ui/dialog_feed_list.h"
+#include "feeders/ui/library_wiring.h"
 #include "link/homing.h"
 #include "platform/uipost.h"
 #include "settings/origin_update.h"
@@ -25,6 +26,7 @@ CDialogFeedList* FeedListPanel() { return g_view ? g_view->m_pFeedList.data() : 
 
 void WireFeedersSubsystem(CSMTView& view) {
     g_view = &view;
+    WirePartLibraries(view);
     // Only a table that was read is written: an unread one would empty the file.
     GetShellServices().writeFeedGroupTable = [] { WriteFeedGroupTable(TheFeedGroupTable(), g_FeedLines); };
     GetShellServices().sortFeedList = [] {

@@ -517,7 +517,7 @@ QMenu* CDialogCameraList::OnListRClick(int row) {
 void CDialogCameraList::PrepareFlyCamera() {
     const auto& p = smt::TheCameraPanelPort();
     if (p.selectVisionCamera && !(p.currentCamera && p.currentCamera() == 1)) p.selectVisionCamera(1);
-    const int brightness = p.lightBrightness ? p.lightBrightness() : 0;
+    const int brightness = p.brightness ? p.brightness() : 0;
     smt::SelectCamera(2, static_cast<std::uint8_t>(brightness), 2);
     if (!(p.triggerMode && p.triggerMode(1) == 2)) {
         if (p.requestFlyTest) p.requestFlyTest();

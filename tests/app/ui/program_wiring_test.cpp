@@ -39,12 +39,14 @@ const std::set<std::string> kStandIns = {
     "CameraPanelPort.brightness", "CameraPanelPort.contrast", "CameraPanelPort.imageHeight",
     "CameraPanelPort.setBrightness", "CameraPanelPort.setContrast", "CameraPanelPort.setFrameSize",
     "CameraPanelPort.setVisionScale", "CameraPanelPort.showFrameSizeText",
+    "CameraPanelPort.cameraNames", "CameraPanelPort.visualSize",
     "ShellServices.closeOrdinaryCamera", "ShellServices.saveCameraPanelConfig",
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "JogPort.closeLength", "JogPort.openLength",
     // job lists
     "CommandPanelPort.runSelect", "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
+    "PartListPort.renameOwnMark", "PartListPort.placementPartNames", "PartListPort.mirrorDropDown",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
     "StrategyPort.m_RunSelect",
     // run
@@ -133,12 +135,13 @@ TEST(SettingsWiring, FirstUpdateLoadsTheSectionsAndTheMenuOpensTheirDialogs) {
         for (int id : ids) app.Frame()->Action(id)->trigger();
     };
     trigger({cmd::SetPulse, cmd::VersionNumber, cmd::SpeedSet, cmd::MediumSpeedTemplate, cmd::FeedGroup,
-             cmd::FirmwareUpdate, cmd::OftenData});
+             cmd::FirmwareUpdate, cmd::OftenData, cmd::PackData, cmd::MarkData});
     EXPECT_EQ(speedPage, 2);
     EXPECT_EQ(opened, (Texts{"CDialogSetPulse", "CDialogVersionNumber", "CDialogSpeedTemplate", "CDialogSpeedTemplate",
-                             "CDialogFeedGroup", "CDialogFirmwareUpdate"}));
-    // The dialogs of subsystems not built yet say so.
-    EXPECT_EQ(boxes.Texts(), (Texts{NotAvailableText()}));
+                             "CDialogFeedGroup", "CDialogFirmwareUpdate", "CDialogDropDownParameter",
+                             "CDialogPackList", "CDialogMarkList"}));
+    // Every one of these has its dialog by now.
+    EXPECT_EQ(boxes.Texts(), Texts{});
 }
 
 } // namespace

@@ -1,0 +1,204 @@
+// The package, mark and drop-down libraries in the running program: opened from
+// the settings menu, edited through their editors, written to their table files.
+#include <filesystem>
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableWidget>
+
+#include "../../app/ui/shell_fixture.h"
+#include "app/menus.h"
+#include "base/tablefile.h"
+#include "feeders/mark_library.h"
+#include "feeders/part_list_port.h"
+#include "feeders/ui/dropdown_dialog.h"
+#include "feeders/ui/mark_dialogs.h"
+#include "feeders/ui/pack_dialogs.h"
+#include "link/homing.h"
+#include "link/position_counters.h"
+#include "settings/pulse_settings.h"
+
+using namespace smt;
+using namespace smt::test;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+Lines FileLines(const std::string& path) {
+    Lines rows;
+    EXPECT_TRUE(DecodeTableFile(ReadBytes(path), rows, nullptr));
+    return rows;
+}
+
+// Runs the settings command with `work` in place of the modal loop.
+template <class D>
+void Open(ShellApp& app, int command, std::function<void(D&)> work) {
+    bool opened = false;
+    app.View()->m_RunModal = [&](QDialog& d) {
+        auto* dialog = qobject_cast<D*>(&d);
+        EXPECT_TRUE(dialog);
+        if (dialog) work(*dialog);
+        opened = true;
+        return 0;
+    };
+    app.View()->OnCommand(command);
+    EXPECT_TRUE(opened);
+}
+
+TEST(PartLibrariesInTheShell, PackagesTranslatedRefusedAndWritten) {
+    ShellApp app;
+    // An older file without the delays, stored with Chinese words.
+    std::string older = "0603\t1.6\t0.8\t0.5\t100\t90\tcam1\tYes\tNo\t1\tYes\t贴装速度\t00:通用\t托盘\t";
+    for (int i = 16; i < 28; ++i) older += "0\t";
+    WriteBytes(app.Dir().File("config_pack.fig"), EncodeTableFile({older}, nullptr));
+    ASSERT_TRUE(app.Start());
+    app.Frame()->Action(cmd::English)->trigger();
+    g_MachineType = 4;
+    ScriptedResponder boxes;
+    Open<CDialogPackList>(app, cmd::PackData, [&](CDialogPackList& d) {
+        QTableWidget* list = d.List();
+        ASSERT_EQ(list->rowCount(), 1);
+        EXPECT_EQ(list->item(0, 6)->text(), "50");
+        EXPECT_EQ(list->item(0, 13)->text(), "Mounting speed");
+        EXPECT_EQ(list->horizontalHeaderItem(3)->text(), "Height");
+        // Modify on type 4: the vision-centring package opens as "无视觉", which cannot be chosen.
+        d.m_RunEditor = [&](QDialog& e) {
+            auto& edit = static_cast<CDialogPackEdit&>(e);
+            EXPECT_TRUE(edit.Vision(0)->isChecked());
+            EXPECT_FALSE(edit.Vision(1)->isEnabled());
+            EXPECT_EQ(edit.Field(1006)->text(), "1.6000");
+            edit.accept();
+            return e.result();
+        };
+        d.SelectRow(0);
+        d.OnModify();
+        EXPECT_EQ(list->item(0, 9)->text(), "No");
+        // Add under the same name: refused, the editor stays open; then under a new one.
+        d.m_RunEditor = [&](QDialog& e) {
+            auto& edit = static_cast<CDialogPackEdit&>(e);
+            edit.accept();
+            EXPECT_EQ(boxes.Texts(), Lines{"This package exists already, please change it !"});
+            edit.Field(1005)->setText("0402");
+            edit.accept();
+            return e.result();
+        };
+        d.OnAdd();
+        ASSERT_EQ(list->rowCount(), 2);
+        d.OnHeaderClicked(0);
+        EXPECT_EQ(list->item(0, 0)->text(), "0402");
+        d.accept();
+    });
+    const Lines stored = FileLines(app.Dir().File("config_pack.fig"));
+    ASSERT_EQ(stored, g_FigLists.pack);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[1].rfind("0603\t1.6000\t0.8000\t0.5000\t100\t90\t50\t25\t\tNo\tNo\t1\tYes\tMounting speed\t"
+                              "00:General\t托盘\t", 0), 0u);  // no camera offered until the camera list fills it
+    EXPECT_EQ(std::count(stored[0].begin(), stored[0].end(), '\t'), 28);
+}
+
+TEST(PartLibrariesInTheShell, MarkCapturedFromTheOneKeyClearRenamedAndWritten) {
+    ShellApp app;
+    WriteBytes(app.Dir().File("config_mark.fig"),
+               EncodeTableFile({"A\t0\t0\t0\t0\t10\t2\t1\t80\t100\t100\t30\t1\tNo\t0\t0\t", "C\t"}, nullptr));
+    ASSERT_TRUE(app.Start());
+    g_MachineType = 0;
+    ThePulseFactors().m_X_Pulse = 100;
+    ThePulseFactors().m_Y_Pulse = 100;
+    g_PulseX = 500;
+    g_PulseY = -300;
+    SetAllZero();
+    g_PulseX = 500 + 1234;
+    g_PulseY = -300 - 1234;
+    Lines renamed;
+    ThePartListPort().renameOwnMark = [&](const std::string& from, const std::string& to) {
+        renamed = {from, to};
+    };
+    Open<CDialogMarkList>(app, cmd::MarkData, [&](CDialogMarkList& d) {
+        ASSERT_EQ(d.List()->rowCount(), 2);
+        d.m_RunEditor = [&](QDialog& e) {
+            auto& edit = static_cast<CDialogMarkEdit&>(e);
+            EXPECT_EQ(edit.Field(1056)->text(), "0.1000");
+            edit.Field(1055)->setText("50");
+            EXPECT_EQ(edit.Field(1056)->text(), "0.5000");
+            edit.Field(1006)->setText("3.5");
+            edit.findChild<QPushButton*>("button1473")->click();
+            edit.findChild<QPushButton*>("button1474")->click();
+            EXPECT_EQ(edit.Field(1015)->text(), "12.3401");
+            EXPECT_EQ(edit.Field(1016)->text(), "-12.3401");
+            EXPECT_EQ(edit.Field(1006)->text(), "2.0000");  // shown again from the stored values
+            edit.Field(1002)->setText("B");
+            edit.accept();
+            return e.result();
+        };
+        d.SelectRow(0);
+        d.OnModify();
+        d.accept();
+    });
+    EXPECT_EQ(renamed, (Lines{"A", "B"}));
+    const Lines stored = FileLines(app.Dir().File("config_mark.fig"));
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0], "B\t12.3401\t-12.3401\t0.0000\t0.0000\t10\t2.0000\t1.0000\t80\t100\t100\t30\t1\tNo\t0.0000\t0.0000\t");
+    ASSERT_TRUE(LookUpMarkEntry("B"));
+    EXPECT_EQ(LookUpMarkEntry("B")->contrast, 100);
+    ThePartListPort().renameOwnMark = nullptr;
+}
+
+TEST(PartLibrariesInTheShell, DropDownListsImportMirrorAndWriteFourLines) {
+    ShellApp app;
+    WriteBytes(app.Dir().File("config_dropdown.fig"), EncodeTableFile({"R1\t", "", "0603\t"}, nullptr));
+    ASSERT_TRUE(app.Start());
+    Lines mirrored;
+    ThePartListPort().mirrorDropDown = [&](int list, const std::string& removed, const std::string& added) {
+        mirrored.push_back(std::to_string(list) + removed + "/" + added);
+    };
+    ThePartListPort().placementPartNames = [] { return Lines{"R1", "", "C7"}; };
+    ScriptedResponder boxes;
+    Open<CDialogDropDownParameter>(app, cmd::OftenData, [&](CDialogDropDownParameter& d) {
+        EXPECT_EQ(d.PageList(2)->count(), 1);
+        d.OnImport();
+        EXPECT_EQ(d.PageList(0)->count(), 2);
+        d.Tabs()->setCurrentIndex(3);
+        for (const char* angle : {"360", "180", "-90"}) {
+            d.Edit()->setText(angle);
+            d.OnAdd();
+        }
+        EXPECT_EQ(d.PageList(3)->item(0)->text(), "-90");
+        d.PageList(3)->setCurrentRow(1);
+        EXPECT_EQ(d.Edit()->text(), "180");
+        d.OnDelete();
+        d.accept();
+    });
+    EXPECT_EQ(boxes.Texts(), Lines{"是否确定从元件清单中导入元件名称数据 ?"});
+    EXPECT_EQ(mirrored, (Lines{"3/180", "3/-90", "3180/"}));
+    EXPECT_EQ(FileLines(app.Dir().File("config_dropdown.fig")), (Lines{"C7\tR1\t", "", "0603\t", "-90\t"}));
+    ThePartListPort() = {};
+}
+
+// A table file that cannot be written: the box names it, the lines are already
+// rebuilt and the window stays open for another try.
+TEST(PartLibrariesInTheShell, FailedWriteKeepsTheWindowOpen) {
+    ShellApp app;
+    ASSERT_TRUE(app.Start());
+    std::filesystem::remove(app.Dir().File("config_mark.fig"));
+    std::filesystem::create_directory(app.Dir().File("config_mark.fig"));
+    ScriptedResponder boxes;
+    Open<CDialogMarkList>(app, cmd::MarkData, [&](CDialogMarkList& d) {
+        d.m_RunEditor = [](QDialog& e) {
+            static_cast<CDialogMarkEdit&>(e).Field(1002)->setText("M1");
+            e.accept();
+            return e.result();
+        };
+        d.OnAdd();
+        d.accept();
+        EXPECT_EQ(d.result(), 0);
+    });
+    ASSERT_EQ(boxes.Count(), 1u);
+    EXPECT_NE(boxes.Texts()[0].find("config_mark.fig"), std::string::npos);
+    ASSERT_EQ(g_FigLists.mark.size(), 1u);
+    EXPECT_EQ(g_FigLists.mark[0].substr(0, 3), "M1\t");
+}
+
+} // namespace
