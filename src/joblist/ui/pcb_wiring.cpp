@@ -8,6 +8,7 @@
 #include "base/captions.h"
 #include "joblist/pcb_editor.h"
 #include "joblist/pcb_ports.h"
+#include "joblist/ui/dialog_cad_import.h"
 #include "joblist/ui/dialog_pcb_edit.h"
 
 namespace smt {
@@ -21,6 +22,7 @@ void WirePcbEditor(CSMTView& view) {
     g_view = &view;
     PcbEditor& pcb = view.Job().Pcb();
     InstallPcbPorts(pcb);
+    WireCadImport(view);
     view.FirstUpdateSteps().Set("PCBEdit.LoadConfig", [&pcb](const StepContext& c) {
         pcb.m_StartFolder = c.startFolder;
         LoadPcbEditConfig(pcb.m_Fields, ConfigFilePath(c.startFolder));
