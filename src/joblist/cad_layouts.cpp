@@ -66,7 +66,8 @@ enum class Header { None, Lines, EmptyLines };
 enum Special { kPlain, kDropLastRow, kPowerPcb, kAllegroTxt, kAllegroNew, kEagle, kKiCad };
 
 // Steps: a digit is a field to that cell, '-' a skipped field, "rN" the rest of
-// the line to cell N, "lN" the rest after leading separators to cell N.
+// the line to cell N, "lN" the rest after leading separators to cell N, "tN" the
+// rest without blanks around it (a last column that may hold blanks itself).
 struct Layout {
     Header header;
     int count;       // lines, or empty lines
@@ -77,9 +78,9 @@ struct Layout {
 };
 
 constexpr std::array<Layout, kImportFormatCount> kLayouts{{
-    {Header::EmptyLines, 1, 0, ' ', "0123----645", kPlain},
+    {Header::EmptyLines, 1, 0, ' ', "0123----64t5", kPlain},
     {Header::EmptyLines, 1, 0, ' ', "0123----6l4", kDropLastRow},
-    {Header::EmptyLines, 1, 0, ' ', "0123----645", kPlain},
+    {Header::EmptyLines, 1, 0, ' ', "0123----64t5", kPlain},
     {Header::EmptyLines, 3, 1, ' ', "0561234", kPlain},
     {Header::Lines, 13, 0, ',', "5016423", kPlain},
     {Header::Lines, 6, 0, ',', "", kPowerPcb},
@@ -99,6 +100,12 @@ constexpr std::array<Layout, kImportFormatCount> kLayouts{{
     {Header::Lines, 5, 0, ' ', "0-51234", kAllegroNew},
     {Header::Lines, 6, 0, ';', "0235-4r1", kPlain},
 }};
+
+std::string Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return std::string(s);
+}
 
 // Blank and tab separators collapse; any other separator ends exactly one field.
 bool Collapses(char sep) { return sep == ' ' || sep == '\t'; }
@@ -152,20 +159,14 @@ void RunSteps(Cutter& cut, const char* steps, ImportRow& row) {
     for (const char* s = steps; *s; ++s) {
         if (*s == '-') {
             cut.Field();
-        } else if (*s == 'r' || *s == 'l') {
-            const bool lead = *s == 'l';
+        } else if (*s == 'r' || *s == 'l' || *s == 't') {
+            const char kind = *s;
             ++s;
-            row[*s - '0'] = cut.Rest(lead);
+            row[*s - '0'] = kind == 't' ? Trim(cut.Rest(true)) : cut.Rest(kind == 'l');
         } else {
             row[*s - '0'] = cut.Field();
         }
     }
-}
-
-std::string Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return std::string(s);
 }
 
 std::vector<std::string> SplitAll(std::string_view line, char sep) {

@@ -35,9 +35,9 @@ TEST(CadLayouts, EveryReaderCutsItsFixture) {
     const std::string h12 = h9 + "h\r\nh\r\nh\r\n";
     const std::vector<ReaderCase> cases = {
         {ReadProtelTxt,
-         "Designator Footprint\r\n\r\nR1 0805 100mil 200mil 1 2 3 4 T 90.00 10k\r\n"
+         "Designator Footprint\r\n\r\nR1 0805 100mil 200mil 1 2 3 4 T 90.00 10k, 1%    \r\n"
          "C2 0603 1.5mm 2.5mm 1 2 3 4 B 270.00 100nF",
-         {{"R1", "0805", "100mil", "200mil", "90.00", "10k", "T"},
+         {{"R1", "0805", "100mil", "200mil", "90.00", "10k, 1%", "T"},
           {"C2", "0603", "1.5mm", "2.5mm", "270.00", "100nF", "B"}}},
         {ReadProtelPik,
          "hdr\r\n\r\nR1 0805 100mil 200mil a b c d T 90.00\r\nR2 0603 1mm 2mm a b c d B  180  \r\n"
