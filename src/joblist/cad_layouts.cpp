@@ -449,6 +449,12 @@ CadReadResult ReadCadText(int format, std::string_view text) {
         } else if (lay.special == kAllegroNew && allegroReport && CutAllegroReport(lines[i], row)) {
         } else if (lay.special == kEagle) {
             CutEagle(lines[i], row);
+        } else if (format == 4 && !lines[i].empty() && lines[i].front() != '"') {
+            // A quoted line whose opening quote is missing: its first field runs
+            // up to the first quote, as if the quote stood in front.
+            const std::string quoted = "\"" + std::string(lines[i]);
+            Cutter c(quoted, lay.sep);
+            RunSteps(c, lay.steps, row);
         } else {
             Cutter c(lines[i], lay.sep);
             RunSteps(c, lay.steps, row);
