@@ -18,6 +18,7 @@
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "joblist/pcb_editor.h"
+#include "joblist/ui/dialog_cad_import.h"
 #include "link/jog.h"
 #include "link/position_counters.h"
 #include "platform/msgbox.h"
@@ -249,6 +250,7 @@ CDialogPCBEdit::CDialogPCBEdit(PcbEditor& model, QWidget* parent) : QDialog(pare
     connect(Button(1016), &QPushButton::clicked, this, [this] { OnBnClickedPaste(); });
     connect(Button(1090), &QPushButton::clicked, this, [this] { OnBnClickedEdit(); });
     connect(Button(1084), &QPushButton::clicked, this, [this] { OnBnClickedImportFile(); });
+    connect(Button(1095), &QPushButton::clicked, this, [this] { OpenDoubleMarkTest(this); });
     connect(m_pcbList, &QListWidget::currentRowChanged, this, [this](int row) {
         if (!m_showing) OnLbnSelchangePcbList(row);
     });
@@ -480,8 +482,11 @@ void CDialogPCBEdit::OnNMClickPanelGrid(int row, int col) {
 }
 
 void CDialogPCBEdit::OnBnClickedImportFile() {
-    // The import dialog comes with the CAD import; until then only the check runs.
-    if (m_model.CurrentPcbName().empty()) plat::MessageBoxOk(m_model.m_Texts.Get("c_Message_01"));
+    if (m_model.CurrentPcbName().empty()) {
+        plat::MessageBoxOk(m_model.m_Texts.Get("c_Message_01"));
+        return;
+    }
+    OpenCadImport(m_model, this);
 }
 
 void CDialogPCBEdit::OnCapture(int button) {

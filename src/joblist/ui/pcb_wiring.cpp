@@ -7,6 +7,7 @@
 #include "base/captions.h"
 #include "joblist/pcb_editor.h"
 #include "joblist/pcb_ports.h"
+#include "joblist/ui/dialog_cad_import.h"
 #include "joblist/ui/dialog_pcb_edit.h"
 
 namespace smt {
@@ -20,6 +21,7 @@ void WirePcbEditor(CSMTView& view) {
     g_view = &view;
     PcbEditor& pcb = view.Job().Pcb();
     InstallPcbPorts(pcb);
+    WireCadImport(view);
     view.FirstUpdateSteps().Set("PCBEdit.LoadConfig", [&pcb](const StepContext& c) {
         pcb.m_StartFolder = c.startFolder;
         LoadPcbEditConfig(pcb.m_Fields, ConfigFilePath(c.startFolder));

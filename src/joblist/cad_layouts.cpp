@@ -1,0 +1,513 @@
+#include "joblist/cad_layouts.h"
+
+#include <cctype>
+#include <cstdint>
+
+#include "base/numtext.h"
+#include "platform/text.h"
+
+namespace smt {
+
+const std::array<ImportFormat, kImportFormatCount> kImportFormats{{
+    {"Protel99SE.txt", "txt文件(*.txt)", "txt"},
+    {"Protel99SE.PIK", "PIK文件(*.PIK)", "PIK"},
+    {"Altium Designer16.txt", "txt文件(*.txt)", "txt"},
+    {"Altium Designer20.txt", "txt文件(*.txt)", "txt"},
+    {"Altium Designer20.csv", "csv文件(*.csv)", "csv"},
+    {"PowerPCB.txt", "txt文件(*.txt)", "txt"},
+    {"ALLEGRO.txt", "txt文件(*.txt)", "txt"},
+    {"Eagle.mnt", "mnt文件(*.mnt *.mnb)", "mnt"},
+    {"KiCad.pos", "pos文件(*.pos)", "pos"},
+    {"Excel.csv", "csv文件(*.csv)", "csv"},
+    {"Proteus.pkp", "pkp文件(*.pkp)", "pkp"},
+    {"Mentor.txt", "txt文件(*.txt)", "txt"},
+    {"PADS.txt", "txt文件(*.txt)", "txt"},
+    {"PADS.txt_New", "txt文件(*.txt)", "txt"},
+    {"PADS.csv", "csv文件(*.csv)", "csv"},
+    {"PADS.318", "318文件(*.318)", "318"},
+    {"GerbCam.csv", "csv文件(*.csv)", "csv"},
+    {"GerbCam.txt", "txt文件(*.txt)", "txt"},
+    {"ALLEGRO.csv", "csv文件(*.csv)", "csv"},
+    {"ALLEGROnew.txt", "txt文件(*.txt)", "txt"},
+    {"SpeedLayout.txt", "txt文件(*.txt)", "txt"},
+}};
+
+// ---- decoding -------------------------------------------------------------------
+
+std::string DecodeCadText(std::string_view bytes) {
+    auto u16 = [&](bool little) {
+        std::u16string wide;
+        wide.reserve(bytes.size() / 2);
+        for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+            const auto lo = static_cast<unsigned char>(bytes[little ? i : i + 1]);
+            const auto hi = static_cast<unsigned char>(bytes[little ? i + 1 : i]);
+            wide.push_back(static_cast<char16_t>(lo | (hi << 8)));
+        }
+        return plat::Utf16ToUtf8(wide);
+    };
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+        static_cast<unsigned char>(bytes[1]) == 0xFE)
+        return u16(true);
+    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
+        static_cast<unsigned char>(bytes[1]) == 0xFF)
+        return u16(false);
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+    const std::size_t zero = bytes.find('\0');
+    if (zero != std::string_view::npos) bytes = bytes.substr(0, zero);
+    if (plat::IsValidUtf8(bytes)) return std::string(bytes);
+    return plat::GbkToUtf8(bytes);
+}
+
+// ---- the recipe table ---------------------------------------------------------------
+
+namespace {
+
+enum class Header { None, Lines, EmptyLines };
+enum Special { kPlain, kDropLastRow, kPowerPcb, kAllegroTxt, kAllegroNew, kEagle, kKiCad };
+
+// Steps: a digit is a field to that cell, '-' a skipped field, "rN" the rest of
+// the line to cell N, "lN" the rest after leading separators to cell N, "tN" the
+// rest without blanks around it (a last column that may hold blanks itself).
+struct Layout {
+    Header header;
+    int count;       // lines, or empty lines
+    int extraLines;  // lines dropped after the empty lines
+    char sep;
+    const char* steps;
+    Special special;
+};
+
+constexpr std::array<Layout, kImportFormatCount> kLayouts{{
+    {Header::EmptyLines, 1, 0, ' ', "0123----64t5", kPlain},
+    {Header::EmptyLines, 1, 0, ' ', "0123----6l4", kDropLastRow},
+    {Header::EmptyLines, 1, 0, ' ', "0123----64t5", kPlain},
+    {Header::EmptyLines, 3, 1, ' ', "0561234", kPlain},
+    {Header::Lines, 13, 0, ',', "5016423", kPlain},
+    {Header::Lines, 6, 0, ',', "", kPowerPcb},
+    {Header::Lines, 1, 0, ' ', "5234", kAllegroTxt},
+    {Header::None, 0, 0, ' ', "02345r1", kEagle},
+    {Header::Lines, 5, 0, ' ', "051234l6", kKiCad},
+    {Header::Lines, 1, 0, ',', "501-6423", kPlain},
+    {Header::Lines, 12, 0, ',', "051642r3", kPlain},
+    {Header::Lines, 1, 0, ' ', "512340-l6", kPlain},
+    {Header::Lines, 1, 0, '\t', "051-6423", kPlain},
+    {Header::Lines, 1, 0, '\t', "10--6423", kPlain},
+    {Header::Lines, 1, 0, ',', "10--6423", kPlain},
+    {Header::None, 0, 0, ' ', "0123r4", kPlain},
+    {Header::Lines, 9, 0, ',', "01234", kPlain},
+    {Header::Lines, 9, 0, ' ', "012345", kPlain},
+    {Header::Lines, 1, 0, ',', "0-51234", kPlain},
+    {Header::Lines, 5, 0, ' ', "0-51234", kAllegroNew},
+    {Header::Lines, 6, 0, ';', "0235-4r1", kPlain},
+}};
+
+std::string Trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return std::string(s);
+}
+
+// Blank and tab separators collapse; any other separator ends exactly one field.
+bool Collapses(char sep) { return sep == ' ' || sep == '\t'; }
+
+// The cutter of one line.
+class Cutter {
+public:
+    Cutter(std::string_view line, char sep) : m_rest(line), m_sep(sep), m_collapse(Collapses(sep)) {}
+
+    void Lead(char c) {
+        while (!m_rest.empty() && m_rest.front() == c) m_rest.remove_prefix(1);
+    }
+    // The next field: a quoted field loses its quotes; the last field of a line is
+    // taken even when no separator follows it.
+    std::string Field() { return FieldTo(m_sep, m_collapse); }
+    std::string FieldTo(char sep, bool collapse) {
+        if (collapse) Lead(sep);
+        if (m_rest.empty()) return {};
+        if (m_rest.front() == '"') {
+            const std::size_t close = m_rest.find('"', 1);
+            if (close != std::string_view::npos) {
+                std::string field(m_rest.substr(1, close - 1));
+                m_rest.remove_prefix(close + 1);
+                const std::size_t next = m_rest.find(sep);
+                m_rest = next == std::string_view::npos ? std::string_view{} : m_rest.substr(next + 1);
+                return field;
+            }
+        }
+        const std::size_t next = m_rest.find(sep);
+        std::string field(m_rest.substr(0, next));
+        m_rest = next == std::string_view::npos ? std::string_view{} : m_rest.substr(next + 1);
+        return field;
+    }
+    std::string Rest(bool lead) {
+        if (lead) Lead(m_sep);
+        std::string_view r = m_rest;
+        m_rest = {};
+        if (r.size() >= 2 && r.front() == '"' && r.back() == '"') r = r.substr(1, r.size() - 2);
+        return std::string(r);
+    }
+    void Drop(std::size_t n) { m_rest.remove_prefix(std::min(n, m_rest.size())); }
+    bool Empty() const { return m_rest.empty(); }
+
+private:
+    std::string_view m_rest;
+    char m_sep;
+    bool m_collapse;
+};
+
+void RunSteps(Cutter& cut, const char* steps, ImportRow& row) {
+    for (const char* s = steps; *s; ++s) {
+        if (*s == '-') {
+            cut.Field();
+        } else if (*s == 'r' || *s == 'l' || *s == 't') {
+            const char kind = *s;
+            ++s;
+            row[*s - '0'] = kind == 't' ? Trim(cut.Rest(true)) : cut.Rest(kind == 'l');
+        } else {
+            row[*s - '0'] = cut.Field();
+        }
+    }
+}
+
+std::vector<std::string> SplitAll(std::string_view line, char sep) {
+    std::vector<std::string> out;
+    Cutter cut(line, sep);
+    const bool collapse = Collapses(sep);
+    while (!cut.Empty()) {
+        std::string f = cut.Field();
+        if (collapse && f.empty() && cut.Empty()) break;
+        out.push_back(Collapses(sep) ? f : Trim(f));
+    }
+    return out;
+}
+
+// Blank, or only empty fields ("" or ",,,,").
+bool IsBlank(std::string_view s) {
+    for (char c : s)
+        if (c != ' ' && c != '\t' && c != '"' && c != ',' && c != ';') return false;
+    return true;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size() && !IsBlank(text.substr(start))) lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::string Lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+// The cell a column name stands for, -1 for none.
+int CellOfName(std::string_view raw) {
+    std::string n = Lower(Trim(raw));
+    while (!n.empty() && n.front() == '#') n.erase(0, 1);
+    n = Trim(n);
+    if (const std::size_t p = n.find('('); p != std::string::npos) n = Trim(n.substr(0, p));
+    static const struct {
+        const char* name;
+        int cell;
+    } kNames[] = {{"designator", 0}, {"ref", 0},      {"refdes", 0},      {"footprint", 1}, {"package", 1},
+                  {"symbol_name", 1}, {"center-x", 2}, {"mid x", 2},     {"posx", 2},      {"symbol_x", 2},
+                  {"center-y", 3},   {"mid y", 3},    {"posy", 3},       {"symbol_y", 3},  {"rotation", 4},
+                  {"rot", 4},        {"comment", 5},  {"val", 5},        {"value", 5},     {"layer", 6},
+                  {"side", 6},       {"tb", 6}};
+    for (const auto& k : kNames)
+        if (n == k.name) return k.cell;
+    return -1;
+}
+
+struct NamedColumns {
+    int line = -1;
+    char sep = ' ';
+    std::array<int, kImportCells> column{-1, -1, -1, -1, -1, -1, -1};
+};
+
+// The first line among the first ones that names designator, X and Y.
+NamedColumns FindNamedColumns(const std::vector<std::string_view>& lines, char layoutSep) {
+    // Blanks last: a header with other separators may hold blanks inside names.
+    const char seps[] = {layoutSep == ' ' ? '\t' : layoutSep, '\t', ',', ';', '!', ' '};
+    const std::size_t limit = std::min<std::size_t>(lines.size(), 40);
+    for (std::size_t i = 0; i < limit; ++i) {
+        for (char sep : seps) {
+            if (sep != ' ' && lines[i].find(sep) == std::string_view::npos) continue;
+            std::string_view line = lines[i];
+            while (!line.empty() && line.front() == '#') line.remove_prefix(1);
+            const std::vector<std::string> names = SplitAll(line, sep);
+            NamedColumns found;
+            for (std::size_t c = 0; c < names.size(); ++c) {
+                const int cell = CellOfName(names[c]);
+                if (cell >= 0 && found.column[cell] < 0) found.column[cell] = static_cast<int>(c);
+            }
+            if (found.column[0] >= 0 && found.column[2] >= 0 && found.column[3] >= 0) {
+                found.line = static_cast<int>(i);
+                found.sep = sep;
+                return found;
+            }
+        }
+    }
+    return {};
+}
+
+enum class Unit { None, Mm, Mil, Inch };
+
+Unit UnitWord(std::string_view w) {
+    const std::string s = Lower(Trim(w));
+    if (s.rfind("mm", 0) == 0 || s.rfind("millimeter", 0) == 0) return Unit::Mm;
+    if (s.rfind("mil", 0) == 0) return Unit::Mil;
+    if (s.rfind("inch", 0) == 0) return Unit::Inch;
+    return Unit::None;
+}
+
+// The unit a header line states ("Units used: mil", "## Unit = mm, ...",
+// "UUNITS = MILS", a column named "Center-X(mil)").
+Unit HeaderUnit(const std::vector<std::string_view>& lines, std::size_t end) {
+    for (std::size_t i = 0; i < end && i < lines.size(); ++i) {
+        const std::string l = Lower(lines[i]);
+        for (const char* key : {"units used:", "unit =", "uunits ="}) {
+            const std::size_t p = l.find(key);
+            if (p == std::string::npos) continue;
+            const Unit u = UnitWord(std::string_view(l).substr(p + std::string_view(key).size()));
+            if (u != Unit::None) return u;
+        }
+        const std::size_t p = l.find("-x(");
+        if (p != std::string::npos) {
+            const Unit u = UnitWord(std::string_view(l).substr(p + 3));
+            if (u != Unit::None) return u;
+        }
+    }
+    return Unit::None;
+}
+
+// The length of the leading decimal number of `s` (after blanks), 0 for none.
+std::size_t NumberLength(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) ++i;
+    const std::size_t digits = i;
+    bool any = false;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, any = true;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, any = true;
+    }
+    return any && i > digits ? i : 0;
+}
+
+// A coordinate without a unit takes the header's unit; a "mil" number in a layout
+// whose import keeps the text is converted here, so it never reads as mm.
+void ConvertCoordinate(std::string& cell, Unit header, int format) {
+    const std::size_t n = NumberLength(cell);
+    if (n == 0) return;
+    const std::string after = Lower(Trim(std::string_view(cell).substr(n)));
+    const double v = AtoF(cell);
+    if (after.empty()) {
+        if (header == Unit::Mil) cell = FormatMm(v * 0.0254);
+        else if (header == Unit::Inch) cell = FormatMm(v * 25.4);
+        return;
+    }
+    const bool importConverts = format <= 3 || format == 10;
+    if (!importConverts && after == "mil") cell = FormatMm(v * 0.0254);
+}
+
+void CutPowerPcb(std::string_view line, ImportRow& row) {
+    const std::size_t comma = line.find(',');
+    if (comma != std::string_view::npos) line.remove_prefix(comma + 1);
+    Cutter c(line, ',');
+    c.Lead(' ');
+    row[1] = c.FieldTo(' ', true);
+    c.Lead(' ');
+    c.Lead(',');
+    c.Lead(' ');
+    row[2] = c.FieldTo(',', true);
+    c.Lead(' ');
+    row[3] = c.FieldTo(',', true);
+    c.Lead(' ');
+    row[4] = c.FieldTo(',', true);
+    c.Lead(' ');
+    c.Lead(',');
+    row[5] = c.FieldTo(' ', true);
+}
+
+// Allegro's own place_txt report: designator, X, Y, rotation, [mirror], symbol.
+bool CutAllegroReport(std::string_view line, ImportRow& row) {
+    const std::vector<std::string> t = SplitAll(line, ' ');
+    const bool mirrored = t.size() == 6 && (t[4] == "m" || t[4] == "M");
+    if ((t.size() != 5 && !mirrored) || StartsWithNumber(t[0]) || !StartsWithNumber(t[1]) ||
+        !StartsWithNumber(t[2]) || !StartsWithNumber(t[3]))
+        return false;
+    row[0] = t[0];
+    row[2] = t[1];
+    row[3] = t[2];
+    row[4] = t[3];
+    row[1] = t.back();
+    return true;
+}
+
+void CutAllegroTxt(std::string_view line, ImportRow& row) {
+    if (CutAllegroReport(line, row)) return;
+    Cutter c(line, ' ');
+    RunSteps(c, "5234", row);
+    c.Drop(3);
+    row[1] = c.Field();
+}
+
+// The line after "UUNITS = ..." when the file is Allegro's report without a
+// column header; npos otherwise.
+std::size_t AllegroReportStart(const std::vector<std::string_view>& lines) {
+    for (std::size_t i = 0; i < lines.size() && i < 5; ++i)
+        if (lines[i].rfind("UUNITS", 0) == 0) return i + 1;
+    return std::string::npos;
+}
+
+bool IsLayerWord(std::string_view s) {
+    const std::string l = Lower(s);
+    return l == "top" || l == "bottom";
+}
+
+void CutEagle(std::string_view line, ImportRow& row) {
+    std::string blanks(line);
+    for (char& ch : blanks)
+        if (ch == ',') ch = ' ';
+    Cutter c(blanks, ' ');
+    RunSteps(c, "02345r1", row);
+    // Comma reports with a side column: name, X, Y, side, rotation.
+    if (IsLayerWord(row[4])) {
+        row[6] = row[4];
+        row[4] = row[5];
+        row[5] = Trim(row[1]);
+        row[1].clear();
+    }
+}
+
+} // namespace
+
+bool StartsWithNumber(std::string_view text) { return NumberLength(text) > 0; }
+
+CadReadResult ReadCadText(int format, std::string_view text) {
+    CadReadResult result;
+    if (format < 0 || format >= kImportFormatCount) return result;
+    const Layout& lay = kLayouts[format];
+    const std::vector<std::string_view> lines = SplitLines(text);
+
+    // Where the layout's header ends; npos when the file is too short for it.
+    std::size_t start = 0;
+    if (lay.header == Header::Lines) {
+        start = lines.size() >= static_cast<std::size_t>(lay.count) ? lay.count : std::string::npos;
+    } else if (lay.header == Header::EmptyLines) {
+        int seen = 0;
+        start = std::string::npos;
+        for (std::size_t i = 1; i < lines.size(); ++i)
+            if (lines[i].empty() && ++seen == lay.count) {
+                start = i + 1 + lay.extraLines;
+                break;
+            }
+        if (start != std::string::npos && start > lines.size()) start = std::string::npos;
+    }
+    const NamedColumns named = lay.special == kPowerPcb || lay.special == kEagle
+                                   ? NamedColumns{}
+                                   : FindNamedColumns(lines, lay.sep);
+    if (named.line >= 0) start = named.line + 1;
+    const bool allegroReport = (lay.special == kAllegroTxt || lay.special == kAllegroNew) && named.line < 0;
+    if (allegroReport && AllegroReportStart(lines) != std::string::npos) start = AllegroReportStart(lines);
+    if (start == std::string::npos) return result;
+
+    std::size_t end = lines.size();
+    if (lay.special == kKiCad) {
+        end = std::string::npos;
+        for (std::size_t i = start; i < lines.size(); ++i)
+            if (lines[i].find("##") != std::string_view::npos) {
+                end = i;
+                break;
+            }
+        if (end == std::string::npos) return result;
+    }
+    const Unit unit = HeaderUnit(lines, start);
+
+    std::vector<ImportRow> raw;
+    raw.reserve(end - start);
+    for (std::size_t i = start; i < end; ++i) {
+        if (IsBlank(lines[i]) || lines[i].front() == '#') continue;
+        ImportRow row;
+        if (named.line >= 0) {
+            const std::vector<std::string> t = SplitAll(lines[i], named.sep);
+            for (int c = 0; c < kImportCells; ++c)
+                if (named.column[c] >= 0 && named.column[c] < static_cast<int>(t.size())) row[c] = t[named.column[c]];
+        } else if (lay.special == kPowerPcb) {
+            CutPowerPcb(lines[i], row);
+        } else if (lay.special == kAllegroTxt) {
+            CutAllegroTxt(lines[i], row);
+        } else if (lay.special == kAllegroNew && allegroReport && CutAllegroReport(lines[i], row)) {
+        } else if (lay.special == kEagle) {
+            CutEagle(lines[i], row);
+        } else if (format == 4 && !lines[i].empty() && lines[i].front() != '"') {
+            // A quoted line whose opening quote is missing: its first field runs
+            // up to the first quote, as if the quote stood in front.
+            const std::string quoted = "\"" + std::string(lines[i]);
+            Cutter c(quoted, lay.sep);
+            RunSteps(c, lay.steps, row);
+        } else {
+            Cutter c(lines[i], lay.sep);
+            RunSteps(c, lay.steps, row);
+        }
+        raw.push_back(std::move(row));
+    }
+    // The PIK report closes with a line that is not a part.
+    if (lay.special == kDropLastRow && !raw.empty()) raw.pop_back();
+
+    result.rows.reserve(raw.size());
+    for (ImportRow& row : raw) {
+        if (!StartsWithNumber(row[2]) || !StartsWithNumber(row[3])) {
+            ++result.skipped;
+            continue;
+        }
+        ConvertCoordinate(row[2], unit, format);
+        ConvertCoordinate(row[3], unit, format);
+        result.rows.push_back(std::move(row));
+    }
+    return result;
+}
+
+#define SMT_CAD_READER(name, index) \
+    CadReadResult name(std::string_view bytes) { return ReadCadText(index, DecodeCadText(bytes)); }
+SMT_CAD_READER(ReadProtelTxt, 0)
+SMT_CAD_READER(ReadProtelPik, 1)
+SMT_CAD_READER(ReadAltium20Txt, 3)
+SMT_CAD_READER(ReadAltium20Csv, 4)
+SMT_CAD_READER(ReadPowerPcbTxt, 5)
+SMT_CAD_READER(ReadAllegroTxt, 6)
+SMT_CAD_READER(ReadEagleMnt, 7)
+SMT_CAD_READER(ReadKiCadPos, 8)
+SMT_CAD_READER(ReadExcelCsv, 9)
+SMT_CAD_READER(ReadProteusPkp, 10)
+SMT_CAD_READER(ReadMentorTxt, 11)
+SMT_CAD_READER(ReadPadsTxt, 12)
+SMT_CAD_READER(ReadPadsTxtNew, 13)
+SMT_CAD_READER(ReadPadsCsv, 14)
+SMT_CAD_READER(ReadPads318, 15)
+SMT_CAD_READER(ReadGerbCamCsv, 16)
+SMT_CAD_READER(ReadGerbCamTxt, 17)
+SMT_CAD_READER(ReadAllegroCsv, 18)
+SMT_CAD_READER(ReadAllegroNewTxt, 19)
+SMT_CAD_READER(ReadSpeedLayoutTxt, 20)
+#undef SMT_CAD_READER
+
+CadReader CadReaderFor(int format) {
+    static constexpr std::array<CadReader, kImportFormatCount> kReaders{
+        ReadProtelTxt,   ReadProtelPik,   ReadProtelTxt,  ReadAltium20Txt,   ReadAltium20Csv, ReadPowerPcbTxt,
+        ReadAllegroTxt,  ReadEagleMnt,    ReadKiCadPos,   ReadExcelCsv,      ReadProteusPkp,  ReadMentorTxt,
+        ReadPadsTxt,     ReadPadsTxtNew,  ReadPadsCsv,    ReadPads318,       ReadGerbCamCsv,  ReadGerbCamTxt,
+        ReadAllegroCsv,  ReadAllegroNewTxt, ReadSpeedLayoutTxt};
+    return format >= 0 && format < kImportFormatCount ? kReaders[format] : nullptr;
+}
+
+} // namespace smt

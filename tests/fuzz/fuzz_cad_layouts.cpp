@@ -1,0 +1,22 @@
+// CAD coordinate files from arbitrary bytes: the first byte picks the layout. Every
+// reader ends, every row it gives carries numeric coordinates, and the decoder
+// always yields valid UTF-8.
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+#include "joblist/cad_layouts.h"
+#include "platform/text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 1) return 0;
+    const int format = data[0] % smt::kImportFormatCount;
+    const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+    const std::string text = smt::DecodeCadText(bytes);
+    if (!plat::IsValidUtf8(text)) std::abort();
+    const smt::CadReadResult r = smt::CadReaderFor(format)(bytes);
+    for (const smt::ImportRow& row : r.rows)
+        if (!smt::StartsWithNumber(row[2]) || !smt::StartsWithNumber(row[3])) std::abort();
+    if (r.rows.size() + static_cast<std::size_t>(r.skipped) > text.size() + 1) std::abort();
+    return 0;
+}
