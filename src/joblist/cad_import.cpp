@@ -178,12 +178,4 @@ bool AppendImportedParts(PcbEditor& pcb, const std::vector<std::vector<std::stri
     return true;
 }
 
-std::vector<FeedRow> OpenGroupFeeders() {
-    FeedGroupTable& table = TheFeedGroupTable();
-    const int slot = table.OpenUsedSlot();
-    if (slot < 0) return {};
-    const auto group = table.CopyGroup(slot);
-    return group ? group->rows : std::vector<FeedRow>{};
-}
-
 } // namespace smt

@@ -62,7 +62,4 @@ bool AppendImportedParts(PcbEditor& pcb, const std::vector<std::vector<std::stri
                          int format, int fitPacking, int fitValue, const std::vector<FeedRow>& feeders,
                          const ImportProgress& progress, std::time_t now);
 
-// The open group's feeders of the process's feeder-group table.
-std::vector<FeedRow> OpenGroupFeeders();
-
 } // namespace smt

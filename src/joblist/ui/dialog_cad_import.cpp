@@ -1,4 +1,5 @@
 #include "joblist/ui/dialog_cad_import.h"
+#include "joblist/part_list.h"
 
 #include <QCheckBox>
 #include <QComboBox>

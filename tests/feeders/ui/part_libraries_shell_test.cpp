@@ -95,7 +95,7 @@ TEST(PartLibrariesInTheShell, PackagesTranslatedRefusedAndWritten) {
     ASSERT_EQ(stored, g_FigLists.pack);
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored[1].rfind("0603\t1.6000\t0.8000\t0.5000\t100\t90\t50\t25\t\tNo\tNo\t1\tYes\tMounting speed\t"
-                              "00:General\t托盘\t", 0), 0u);  // no camera offered until the camera list fills it
+                              "00:General\tTray\t", 0), 0u);  // no camera offered until the camera list fills it
     EXPECT_EQ(std::count(stored[0].begin(), stored[0].end(), '\t'), 28);
 }
 

@@ -12,7 +12,9 @@
 #include "../../app/ui/shell_fixture.h"
 #include "base/captions.h"
 #include "joblist/cad_import.h"
+#include "joblist/part_list.h"
 #include "joblist/pcb_editor.h"
+#include "joblist/ui/dialog_part_list.h"
 #include "joblist/ui/dialog_cad_import.h"
 #include "joblist/ui/dialog_pcb_edit.h"
 #include "joblist/ui/dialog_two_mark_test.h"
@@ -116,8 +118,8 @@ TEST(CadImportInTheShell, FilesReadImportedAndShownInThePlacementList) {
         d.Button(1084)->click();
         d.Button(1)->click();
     };
-    v->m_pPartList->PcbEditButton()->click();
-    const auto& rows = v->Job().PlacementRows();
+    v->m_pPartList->ToolBar()->Button(tool::PcbEdit)->click();
+    const auto rows = ThePartList().Rows(JobList::Part);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ((Lines{rows[0].cells[4], rows[0].cells[1], rows[0].cells[2], rows[0].cells[3]}),
               (Lines{"C1", "25.4000", "50.8000", "270"}));
@@ -149,7 +151,7 @@ TEST(CadImportInTheShell, FilesReadImportedAndShownInThePlacementList) {
         d.Button(1095)->click();
         d.close();
     };
-    v->m_pPartList->PcbEditButton()->click();
+    v->m_pPartList->ToolBar()->Button(tool::PcbEdit)->click();
     EXPECT_EQ(TheImportFileConfig().m_FitPartPacking, 0);
     EXPECT_EQ(ReadConfig(folder, "DoubleMarkTestConfig", "m_GetCoordinate_X"), "49.7519");
     EXPECT_EQ(ReadConfig(folder, "DoubleMarkTestConfig", "m_Mark2_Mark1_A_New"), "5.7106");
@@ -167,6 +169,6 @@ TEST(CadImportInTheShell, FilesReadImportedAndShownInThePlacementList) {
         d.Button(1095)->click();
         d.close();
     };
-    v->m_pPartList->PcbEditButton()->click();
+    v->m_pPartList->ToolBar()->Button(tool::PcbEdit)->click();
     EXPECT_EQ(ReadConfig(folder, "DoubleMarkTestConfig", "m_Mark2_X"), "100.0000");
 }
