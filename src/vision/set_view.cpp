@@ -500,6 +500,13 @@ void SetView::CloseDsCameras() {
         if (c) c->CloseCamera(), c.reset();
 }
 
+void SetView::CloseDsCamera(int index) {
+    std::lock_guard lock(m_dsMutex);
+    if (index < 0 || index >= 8 || !m_DsCameras[index]) return;
+    m_DsCameras[index]->CloseCamera();
+    m_DsCameras[index].reset();
+}
+
 bool SetView::OpenCamera(bool pauseSdk, int comboCount, int selected) {
     if (DsCamerasOpen()) {
         if (m_view.setTimer1) m_view.setTimer1(0);

@@ -131,6 +131,7 @@ public:
     // the number of entries of combo 1074 and `selected` its selection (-1 none).
     bool OpenCamera(bool pauseSdk, int comboCount, int selected);
     void CloseDsCameras();
+    void CloseDsCamera(int index);
     bool DsCamerasOpen() const;
 
     // ---- settings ----

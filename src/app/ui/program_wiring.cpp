@@ -8,6 +8,7 @@
 #include "settings/settings_hooks.h"
 #include "settings/ui/settings_wiring.h"
 #include "vision/ui/vision_wiring.h"
+#include "vision/vision_hooks.h"
 
 namespace smt {
 
@@ -22,6 +23,7 @@ void WireProgram() {
     RegisterLinkHooks(r);
     RegisterSettingsHooks(r);
     RegisterFeedersHooks(r);
+    RegisterVisionHooks(r);
 
     WireLinkServices();
     WireSettingsServices();

@@ -18,6 +18,7 @@
 #include "feeders/ui/dialog_feed_list.h"
 #include "link/ui/manual_control_dialog.h"
 #include "settings/ui/dialog_auto_transport.h"
+#include "vision/ui/dialogsetview.h"
 #include "settings/ui/dialog_set_cover.h"
 
 namespace smt {
@@ -66,7 +67,7 @@ public:
     std::map<int, std::function<void(int id)>> m_DialogOpeners;
 
     // ---- panels (placeholders until their subsystems land) ----
-    QPointer<PlaceholderPanel> m_pSetView;        // CDialogSetView
+    QPointer<CDialogSetView> m_pSetView;
     QPointer<CDialogManualControl> m_pManualControl;
     QPointer<CDialogFeedList> m_pFeedList;
     QPointer<PlaceholderPartListPanel> m_pPartList;  // CDialogPartList

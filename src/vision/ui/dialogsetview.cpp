@@ -231,15 +231,15 @@ QSize CDialogSetView::sizeHint() const {
 void CDialogSetView::LayoutPanel() {
     const int u = m_LayoutUnit;
     const bool type4 = g_MachineType == 4;
-    m_LayoutMargin = type4 ? 494 : 8;
     auto place = [&](QWidget* w, int l, int t, int r, int b) { w->setGeometry(l, t, r - l + 1, b - t + 1); };
     place(m_windows[0], 1, 0, u, u - 1);
     for (int k = 1; k <= 4; ++k) place(m_windows[k], k * u + 1, 0, (k + 1) * u, u - 1);
     place(m_windows[5], 1, 0, u, u - 1);
     for (int k = 6; k <= 8; ++k) place(m_windows[k], 1, (k - 5) * u, u, (k - 4) * u - 1);
     if (type4) {
+        // The second live view shares the column's width with the first.
         place(m_windows[9], 1, u, 417, u + 212);
-        place(m_windows[10], 418, 0, 912, u + 212);
+        place(m_windows[10], 418, u, 5 * u + m_LayoutMargin - 2, u + 212);
     } else {
         place(m_windows[9], u + 1, u, u + 417, u + 312);
     }
@@ -325,6 +325,10 @@ void CDialogSetView::RefreshControls() {
     m_contrastSlider->setValue(p.m_Light_Contrast);
     m_brightnessSlider->setValue(p.m_Light_Brightness);
     m_binary->setChecked(p.m_BinaryImg != 0);
+    if (const int i = m_visionType->findText(Q(p.VisionTypeText())); i >= 0 && i != m_visionType->currentIndex()) {
+        const QSignalBlocker b4(m_visionType);
+        m_visionType->setCurrentIndex(i);
+    }
     auto* open = findChild<QPushButton*>("c1072");
     open->setText(Q(p.Text(p.DsCamerasOpen() ? kTxtCloseCamera : kTxtOpenCamera)));
     open->setEnabled(!(g_HighSpeedCamera == 1 && g_MarkCameraOn && g_VisualCamera1On && g_VisualCamera2On));

@@ -28,19 +28,13 @@ namespace {
 // Shortened by every subsystem that lands; empty when all are built.
 const std::set<std::string> kStandIns = {
     // cameras
-    "BasicOkPort.setPanelCalibrator2", "CommandPanelPort.applyMarkCameraVision",
-    "CommandPanelPort.displayInPulses", "CommandPanelPort.flyFrameEvent", "CommandPanelPort.highSpeedCamera",
-    "CommandPanelPort.setCurrentCamera", "CommandPanelPort.setSelectedTable", "CommandPanelPort.switchCameraStreams",
-    "ConnectPort.liveViewOpen", "ConnectPort.openLiveView",
-    "PositioningPort.cameraRecords", "PositioningPort.recognizeVisualOrigin", "PositioningPort.selectMarkCamera",
-    "PositioningPort.selectVisionCamera", "PositioningPort.setFrameSize", "PositioningPort.setVisionParameters",
-    "PositioningPort.setVisionTestNozzle", "SettingsRederivations.applyOriginOffset",
-    "CameraPanelPort.currentCamera", "CameraPanelPort.selectMarkCamera", "CameraPanelPort.setImageFeature",
-    "ShellServices.closeOrdinaryCamera", "ShellServices.saveCameraPanelConfig", "ShellServices.saveLibraryConfig",
+    "CommandPanelPort.displayInPulses", "PositioningPort.cameraRecords", "PositioningPort.recognizeVisualOrigin",
+    "SettingsRederivations.applyOriginOffset", "ShellServices.saveLibraryConfig", "SetViewSources.cameraRecord",
+    "SetViewSources.visionColourReversal",
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "JogPort.closeLength", "JogPort.openLength",
     // job lists
-    "CommandPanelPort.runSelect", "JogPort.computeTwoMarkCorrection",
+    "SetViewSources.markColourReversal", "SetViewSources.pcbEditorInitialising", "CommandPanelPort.runSelect", "JogPort.computeTwoMarkCorrection",
     "JogPort.markOffsets", "JogPort.pcbMarkPoints", "JogPort.storeManualMarkOffsets",
     "OriginShiftPort.shiftPcbOrigin", "PartListToolButtons", "PositioningPort.currentPcbCopy",
     "PositioningPort.currentPcbRecord", "PositioningPort.pcbVision",
@@ -49,7 +43,7 @@ const std::set<std::string> kStandIns = {
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
     "StrategyPort.m_RunSelect",
     // run
-    "LinkHooks.pauseRun", "LinkHooks.regainRun", "LinkHooks.runPaused", "LinkHooks.startRun", "LinkHooks.stopRun",
+    "SetViewSources.flyMeasure", "LinkHooks.pauseRun", "LinkHooks.regainRun", "LinkHooks.runPaused", "LinkHooks.startRun", "LinkHooks.stopRun",
     "SettingsRederivations.updateHeadOffsets", "ShellServices.stopRun",
 };
 
