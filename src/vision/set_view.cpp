@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "base/captions.h"
 #include "base/globals.h"
@@ -466,16 +467,24 @@ void SetView::ZoomOut() {
     m_Zoom = z + 0.1 < 1.0 ? z + 0.1 : 1.0;
 }
 
-cv::Mat SetView::LiveViewImage(const cv::Mat& frame, bool undistort) const {
+cv::Mat SetView::LiveViewImage(const cv::Mat& frame, bool undistort, cv::Size out) const {
     if (frame.empty()) return {};
     const double zoom = std::clamp(m_Zoom.load(), 0.1, 1.0);
     const int w = std::max(1, static_cast<int>(frame.cols * zoom)), h = std::max(1, static_cast<int>(frame.rows * zoom));
     const cv::Rect crop((frame.cols - w) / 2, (frame.rows - h) / 2, w, h);
-    cv::Mat out = undistort ? UndistortImage(TheLensCalibration(), frame(crop)) : frame(crop).clone();
-    if (out.empty()) out = frame(crop).clone();
-    // The target square scales with the crop so that it marks the same field.
-    DrawTargetMarker(out, static_cast<int>(m_VisualSize * m_PixelsPerMm));
-    return out;
+    cv::Mat view = undistort ? UndistortImage(TheLensCalibration(), frame(crop)) : cv::Mat();
+    if (view.empty()) view = frame(crop);
+    double scale = 1.0;
+    cv::Mat shown;
+    if (out.width > 0 && out.height > 0) {
+        scale = static_cast<double>(out.width) / view.cols;
+        cv::resize(view, shown, out, 0, 0, cv::INTER_AREA);
+    } else {
+        shown = view.clone();
+    }
+    // The target square marks the recognition window at the crop's magnification.
+    DrawTargetMarker(shown, static_cast<int>(m_VisualSize * m_PixelsPerMm * scale));
+    return shown;
 }
 
 // ---- ordinary video cameras ----------------------------------------------------------

@@ -121,8 +121,9 @@ public:
     void ZoomIn();   // "+"
     void ZoomOut();  // "-"
     bool HasLiveSource() const;
-    // The centred zoom crop of a frame with the target marker (the live view).
-    cv::Mat LiveViewImage(const cv::Mat& frame, bool undistort) const;
+    // The centred zoom crop of a frame with the target marker (the live view),
+    // scaled to `out` first when given so that the marker stays visible.
+    cv::Mat LiveViewImage(const cv::Mat& frame, bool undistort, cv::Size out = {}) const;
 
     // ---- ordinary video cameras ----
     bool DsCameraOpen(int index) const;

@@ -199,7 +199,7 @@ void CDialogSetView::WireService() {
         // The newest frame only: a frame arriving while one waits for the screen is dropped.
         if (pending->exchange(true)) return;
         const SetView& p = TheSetView();
-        cv::Mat view = p.LiveViewImage(frame, camera == kVisionCamera2 && p.m_Undistort);
+        cv::Mat view = p.LiveViewImage(frame, camera == kVisionCamera2 && p.m_Undistort, cv::Size(416, 312));
         post([view, pending](CDialogSetView& d) {
             *pending = false;
             d.m_windows[9]->SetImage(view);
@@ -395,7 +395,8 @@ void CDialogSetView::RefreshDirectShowView() {
     if (!p.DsCameraOpen(p.m_DsCameraIndex)) return;
     const cv::Mat frame = p.QueryDsFrame(p.m_DsCameraIndex);
     if (!frame.empty() && !m_ExtendedDisplay) {
-        m_windows[9]->SetImage(p.LiveViewImage(frame, g_CurrentCamera == kVisionCamera2 && p.m_Undistort));
+        m_windows[9]->SetImage(p.LiveViewImage(frame, g_CurrentCamera == kVisionCamera2 && p.m_Undistort,
+                                               cv::Size(m_windows[9]->width(), m_windows[9]->height())));
         ++m_displayCount;
     }
     if (p.m_ImageSizePending.exchange(false)) p.m_ImageWidth = 640, p.m_ImageHeight = 480;
