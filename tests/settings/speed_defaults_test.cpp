@@ -157,7 +157,13 @@ TEST(SpeedDefaults, ShippedConfigHoldsTheHighClassSpeeds) {
                              "[ManualControlConfig]\r\nm_SpeedGears=0\r\nm_XY_RunSteps=1000\r\n"
                              "m_Z_RunSteps=400\r\nm_A_RunSteps=6400\r\nm_Feed_RunSteps=1000\r\n"
                              "m_S_RunSteps=1000\r\nm_Feed_Direction=0\r\nm_ComNumber=3\r\n\r\n";
-    ASSERT_NO_FATAL_FAILURE(ExpectShipped("config.ini", head + sections));
+    // Behind them: the camera panel's settings and the camera switches, so that a
+    // fresh folder shows the simulated machine's cameras.
+    const std::string tail = "\r\n[SetViewConfig]\r\nm_BinaryImg=1\r\nm_VisualSize=3.00\r\n"
+                             "m_Light_Contrast=0\r\nm_Light_Brightness=200\r\n\r\n"
+                             "[CameraListConfig]\r\nm_HighSpeedCamera=1\r\nm_MarkCamera=1\r\n"
+                             "m_VisualCamera1=1\r\nm_VisualCamera2=1\r\nm_FlyCamera=1\r\n";
+    ASSERT_NO_FATAL_FAILURE(ExpectShipped("config.ini", head + sections + tail));
 
     SpeedTemplates fresh;
     fresh.LoadSpeedTypeConfigs(kRes);
