@@ -108,7 +108,8 @@ void CameraService::StartDisplay() {
 
 void CameraService::Shutdown() {
     m_Stop = true;
-    VisionResults().ResultEvent().Set();
+    // Nothing to wake at process exit, when the result slots may be gone already.
+    if (!m_threads.empty()) VisionResults().ResultEvent().Set();
     for (auto& t : m_threads)
         if (t.joinable()) t.join();
     m_threads.clear();
