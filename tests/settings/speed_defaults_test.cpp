@@ -163,7 +163,12 @@ TEST(SpeedDefaults, ShippedConfigHoldsTheHighClassSpeeds) {
                              "m_S_RunSteps=1000\r\nm_Feed_Direction=0\r\nm_ComNumber=3\r\n\r\n"
                              // The Ethernet search stays on the loopback, where the simulated board answers.
                              "[EthernetConfig]\r\nm_DiscoveryInterface=lo\r\n\r\n";
-    ASSERT_NO_FATAL_FAILURE(ExpectShipped("config.ini", head + sections));
+    // Behind them: the camera panel's settings, so that a fresh folder shows the
+    // simulated machine's cameras (the camera switches and records that follow are
+    // pinned by the camera table's test).
+    const std::string tail = "\r\n[SetViewConfig]\r\nm_BinaryImg=1\r\nm_VisualSize=3.00\r\n"
+                             "m_Light_Contrast=0\r\nm_Light_Brightness=200\r\n";
+    ASSERT_NO_FATAL_FAILURE(ExpectShipped("config.ini", head + sections + tail));
 
     SpeedTemplates fresh;
     fresh.LoadSpeedTypeConfigs(kRes);

@@ -10,6 +10,7 @@
 #include "settings/ui/settings_wiring.h"
 #include "vision/ui/camera_list_wiring.h"
 #include "vision/ui/vision_wiring.h"
+#include "vision/vision_hooks.h"
 
 namespace smt {
 
@@ -26,6 +27,7 @@ void WireProgram() {
     RegisterFeedersHooks(r);
     RegisterJobListHooks(r);
     RegisterVisionHooks(r);
+    RegisterCameraListHooks(r);
 
     WireLinkServices();
     WireSettingsServices();

@@ -43,11 +43,19 @@ CSMTView::CSMTView(CMainFrame* frame) : QWidget(frame), m_frame(frame) {
     m_frame->LoadMenuTexts(m_frame->m_LanguageName);
 
     if (!m_pSetView) {
-        // As wide as the manual control panel below it.
-        m_pSetView = new PlaceholderPanel("CDialogSetView", "Camera panel", {530, 340}, this);
+        const StepContext c = Context();
+        m_pSetView = new CDialogSetView(c.startFolder, c.language, this);
         const QSize size = m_pSetView->sizeHint();
         m_LeftColumnWidth = size.width();
         m_LeftColumnHeight = size.height();
+        // The height toggle: the left column is laid out again below the panel.
+        m_pSetView->onHeightChanged = [this](int height) {
+            m_LeftColumnHeight = height;
+            Layout();
+        };
+        m_languageSteps.Set("SetView.LoadLanguage", [this](const StepContext& c) {
+            if (m_pSetView) m_pSetView->LoadLanguage(c.startFolder, c.language);
+        });
     }
     if (!m_pManualControl) {
         m_pManualControl = new CDialogManualControl(this);

@@ -19,6 +19,7 @@
 #include "joblist/ui/dialog_part_list.h"
 #include "link/ui/manual_control_dialog.h"
 #include "settings/ui/dialog_auto_transport.h"
+#include "vision/ui/dialogsetview.h"
 #include "settings/ui/dialog_set_cover.h"
 
 namespace smt {
@@ -67,7 +68,7 @@ public:
     std::map<int, std::function<void(int id)>> m_DialogOpeners;
 
     // ---- panels (placeholders until their subsystems land) ----
-    QPointer<PlaceholderPanel> m_pSetView;        // CDialogSetView
+    QPointer<CDialogSetView> m_pSetView;
     QPointer<CDialogManualControl> m_pManualControl;
     QPointer<CDialogFeedList> m_pFeedList;
     QPointer<CDialogPartList> m_pPartList;

@@ -102,7 +102,7 @@ void WireCameraList(CSMTView& view) {
     }
 }
 
-void RegisterVisionHooks(HookRegistry& r) {
+void RegisterCameraListHooks(HookRegistry& r) {
     CameraCalibrationPort& calibration = TheCameraCalibrationPort();
     r.Add("cameras", "CameraCalibrationPort.startCameraOperation", calibration.startCameraOperation);
     r.Add("cameras", "CameraCalibrationPort.startFlyTest", calibration.startFlyTest);

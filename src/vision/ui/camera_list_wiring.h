@@ -8,5 +8,5 @@ class CSMTView;
 class HookRegistry;
 void WireCameraList(CSMTView& view);
 // The calibration procedures' entries (their stand-in says "not available yet").
-void RegisterVisionHooks(HookRegistry& r);
+void RegisterCameraListHooks(HookRegistry& r);
 } // namespace smt

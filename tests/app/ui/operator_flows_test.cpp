@@ -152,7 +152,10 @@ TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
         {"复位原点 homes and leaves the camera where it is",
          [&] {
              homings = Frames(0x02);
+             // The mark camera is selected before the homing, refused as not yet homed.
+             ScriptedResponder guard;
              app->View()->OnCommand(cmd::ResetOrigin);
+             EXPECT_EQ(guard.Texts(), std::vector<std::string>{"Machine is not reset !"});
          },
          [&] {
              ASSERT_TRUE(PumpUntil([] { return g_Homed.load() && Idle(); }));

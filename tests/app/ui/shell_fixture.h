@@ -35,6 +35,8 @@ public:
         if (!fs::exists(m_dir.File("config_speed.fig")))
             WriteBytes(m_dir.File("config_speed.fig"), Hex("FF FE FF 00 00 00 00 00"));
         if (!configIni.empty()) WriteBytes(m_dir.File("config.ini"), configIni);
+        // No camera of either kind is started: the shell's cases have no simulated cameras.
+        plat::WritePrivateProfileString("CameraListConfig", "m_HighSpeedCamera", "2", m_dir.File("config.ini"));
         m_oldCwd = fs::current_path().string();
         fs::current_path(m_dir.Path());
         setenv("XDG_CONFIG_HOME", m_dir.File("xdg").c_str(), 1);

@@ -1,0 +1,147 @@
+// The camera service against the simulated cameras in this process: frame
+// hand-off, the fly-frame ring, and bounded waits and teardown on a dead camera.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "cameras.h"
+#include "platform/camera_sdk.h"
+#include "vision/camera_service.h"
+
+namespace smt::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Every frame is filled with its frame number, so frames can be told apart.
+class NumberedScene : public sim::FrameSource {
+public:
+    cv::Mat Render(sim::CameraRole, int w, int h, int channels, std::uint64_t frameNo) override {
+        return cv::Mat(h, w, channels == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(static_cast<double>(frameNo % 200 + 1)));
+    }
+};
+
+class CameraServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        set = std::make_unique<sim::CameraSet>(sim::CameraSet::DefaultSpecs(0), std::make_shared<NumberedScene>());
+        plat::SetCameraBackend(set->Backend());
+        g_MarkCameraOn = g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = true;
+        g_CurrentCamera = kVisionCamera2;  // no live view of the cameras under test
+        service.hooks().message = [this](const std::string& t) { messages.push_back(t); };
+        ASSERT_TRUE(service.InitCameras());
+    }
+    void TearDown() override {
+        service.Shutdown();
+        plat::SetCameraBackend(nullptr);
+        g_HeadCount = 1;
+        g_FlyFrameCount = 0;
+    }
+    std::unique_ptr<sim::CameraSet> set;
+    CameraService service;
+    std::vector<std::string> messages;
+};
+
+TEST_F(CameraServiceTest, HandOffServesEachRequestOnceAndHeldFramesStayValid) {
+    EXPECT_TRUE(messages.empty());
+    for (int c = 0; c < kSdkCameraCount; ++c) EXPECT_TRUE(service.IsCameraPresent(c));
+
+    // No request: the running stream publishes nothing.
+    service.FrameReady(kMarkCamera).Reset();
+    EXPECT_EQ(service.FrameReady(kMarkCamera).Wait(200ms), plat::WaitResult::TimedOut);
+    EXPECT_TRUE(service.TakeSlot(kMarkCamera).empty());
+
+    const auto first = service.GrabFrame(kMarkCamera);
+    ASSERT_TRUE(first);
+    const int firstValue = first->at<cv::Vec3b>(0, 0)[0];
+    const auto second = service.GrabFrame(kMarkCamera);
+    ASSERT_TRUE(second);
+    EXPECT_NE(second->at<cv::Vec3b>(0, 0)[0], firstValue);  // two distinct frames
+    EXPECT_EQ(second->cols, 1280);
+    // The slot was replaced; the first consumer's frame is untouched.
+    EXPECT_EQ(first->at<cv::Vec3b>(0, 0)[0], firstValue);
+    EXPECT_EQ(service.PendingRequests(kMarkCamera), 0);
+    // Each frame was announced once: no stray signal is left behind.
+    EXPECT_EQ(service.FrameReady(kMarkCamera).Wait(150ms), plat::WaitResult::TimedOut);
+
+    // Two consumers of different cameras at once.
+    std::optional<cv::Mat> a, b;
+    std::thread t1([&] { a = service.GrabFrame(kVisionCamera1); });
+    std::thread t2([&] { b = service.GrabFrame(kVisionCamera2); });
+    t1.join();
+    t2.join();
+    EXPECT_TRUE(a && b);
+}
+
+TEST_F(CameraServiceTest, TriggeredVisionCameraFeedsTheFlyPassNotRequests) {
+    std::atomic<int> measured{0};
+    std::vector<int> nozzles;
+    std::mutex m;
+    service.hooks().flyMeasure = [&](int nozzle, const cv::Mat& f) {
+        std::lock_guard lock(m);
+        nozzles.push_back(nozzle);
+        EXPECT_FALSE(f.empty());
+        ++measured;
+    };
+    ASSERT_TRUE(service.SwitchToCamera(kVisionCamera1, 2));
+    EXPECT_FALSE(service.GrabFrame(kVisionCamera1, 300ms));  // trigger mode 2 serves no request
+
+    sim::SimCamera* cam = set->ByRole(sim::CameraRole::Vision1);
+    // Two passes of eight heads: 16 frames run the ring of 12 round.
+    for (int pass = 0; pass < 2; ++pass) {
+        g_HeadCount = 8;
+        g_FlyFrameCount = 0;
+        service.m_hFlyDoneEvent.Reset();
+        for (int k = 0; k < 8; ++k) {
+            cam->Trigger();
+            std::this_thread::sleep_for(15ms);
+        }
+        ASSERT_EQ(service.m_hFlyDoneEvent.Wait(3s), plat::WaitResult::Signalled) << "pass " << pass;
+        // A stray trigger beyond the heads neither measures nor signals again.
+        cam->Trigger();
+        std::this_thread::sleep_for(150ms);
+        EXPECT_EQ(service.m_hFlyDoneEvent.Wait(50ms), plat::WaitResult::TimedOut);
+    }
+    std::lock_guard lock(m);
+    EXPECT_EQ(measured.load(), 16);
+    EXPECT_EQ(nozzles, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+TEST_F(CameraServiceTest, DisconnectedCameraGivesNoFrameWithinTheBoundAndTeardownJoins) {
+    set->ByRole(sim::CameraRole::Mark)->SetDisconnected(true);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(service.GrabFrame(kMarkCamera, 500ms));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1500ms);
+    EXPECT_EQ(service.PendingRequests(kMarkCamera), 0);  // the unserved request was taken back
+
+    const auto stop = std::chrono::steady_clock::now();
+    service.Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - stop, 2s);
+}
+
+TEST(CameraServiceStart, NoDeviceAndNameMismatchAreReported) {
+    std::vector<sim::CameraSpec> specs = {{"Other_Camera"}};
+    sim::CameraSet set(specs);
+    CameraService service;
+    std::vector<std::string> messages;
+    service.hooks().message = [&](const std::string& t) { messages.push_back(t); };
+    plat::SetCameraBackend(set.Backend());
+    service.InitCameras();
+    EXPECT_EQ(messages, std::vector<std::string>{"Camera name mismatch"});
+    EXPECT_FALSE(service.IsCameraPresent(kMarkCamera));
+    EXPECT_FALSE(service.PlayCamera(kMarkCamera));
+    EXPECT_FALSE(service.SwitchToCamera(kMarkCamera, -1));
+
+    sim::CameraSet none(std::vector<sim::CameraSpec>{});
+    plat::SetCameraBackend(none.Backend());
+    messages.clear();
+    EXPECT_FALSE(service.InitCameras());
+    EXPECT_EQ(messages, std::vector<std::string>{"No camera found !"});
+    service.Shutdown();
+    plat::SetCameraBackend(nullptr);
+}
+
+}  // namespace
+}  // namespace smt::test
