@@ -538,6 +538,13 @@ int PartListStore::AddComboItem(InPlaceCombo combo, const std::string& text) {
     return static_cast<int>(index);
 }
 
+void PartListStore::RemoveComboItem(InPlaceCombo combo, const std::string& text) {
+    Lock l = Hold();
+    auto& items = m_combos[static_cast<int>(combo)];
+    const auto at = std::lower_bound(items.begin(), items.end(), text);
+    if (at != items.end() && *at == text) items.erase(at);
+}
+
 int PartListStore::FindComboItem(InPlaceCombo combo, const std::string& text) const {
     Lock l = Hold();
     const auto& items = m_combos[static_cast<int>(combo)];
@@ -564,6 +571,28 @@ void PartListStore::FillPackageCombo(const std::vector<std::string>& packLines) 
 
 void PartListStore::FillFeederCombo(const std::vector<FeedRow>& feeders) {
     for (const auto& f : feeders) AddComboItem(InPlaceCombo::Feeders, f[feedcell::Id] + "-" + f[3]);
+}
+
+void PartListStore::RenameOwnMark(const std::string& oldName, const std::string& newName) {
+    // Rows without an own mark hold an empty cell: an unnamed entry claims none of them.
+    if (oldName.empty() || oldName == newName) return;
+    bool changed = false;
+    {
+        Lock l = Hold();
+        for (auto& r : m_rows[Index(JobList::Part)])
+            if (r.cells[partcell::Mark] == oldName) {
+                r.cells[partcell::Mark] = newName;
+                changed = true;
+            }
+    }
+    if (changed) Changed(JobList::Part);
+}
+
+std::vector<std::string> PartListStore::PlacementPartNames() const {
+    Lock l = Hold();
+    std::vector<std::string> names;
+    for (const auto& r : m_rows[Index(JobList::Part)]) names.push_back(r.cells[partcell::Name]);
+    return names;
 }
 
 CellEdit PartListStore::ClickPartCell(int row, int column) {

@@ -122,6 +122,10 @@ public:
     void UpdateRowsForFeeder(const std::string& oldId, const std::string& newId, bool vision,
                              const std::string& value, const std::string& head);
     bool IsFeederUsed(const std::string& feederId) const;
+    // Placement rows naming mark `oldName` (own-mark cell) take `newName`.
+    void RenameOwnMark(const std::string& oldName, const std::string& newName);
+    // The part name of every placement row, in row order.
+    std::vector<std::string> PlacementPartNames() const;
     // The pre-run check against the feeders of the open group; reports in a box.
     bool ValidatePartRows(const std::vector<FeedRow>& feeders);
     // The same against the open group of the live feeder-group table.
@@ -144,6 +148,7 @@ public:
     // Adds the item at its sorted place unless present; its index.
     int AddComboItem(InPlaceCombo combo, const std::string& text);
     int FindComboItem(InPlaceCombo combo, const std::string& text) const;
+    void RemoveComboItem(InPlaceCombo combo, const std::string& text);
     // Names, types and angles from the drop-down lines 0, 1 and 3, packages from
     // the first cell of every package line.
     void FillInPlaceCombos(const std::vector<std::string>& dropDownLines);

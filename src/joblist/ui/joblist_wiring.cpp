@@ -30,6 +30,17 @@ void WireJobListSubsystem(CSMTView& view) {
         ThePartList().UpdateRowsForFeeder(oldId, newId, visionChoice != 0, value, nozzle);
     };
     port.isFeederUsed = [](const std::string& id) { return ThePartList().IsFeederUsed(id); };
+    port.renameOwnMark = [](const std::string& oldName, const std::string& newName) {
+        ThePartList().RenameOwnMark(oldName, newName);
+    };
+    port.placementPartNames = [] { return ThePartList().PlacementPartNames(); };
+    // The panel fills a combo from these items each time it shows it.
+    port.mirrorDropDown = [](int list, const std::string& removed, const std::string& added) {
+        if (list < 0 || list > static_cast<int>(InPlaceCombo::Angles)) return;
+        const auto combo = static_cast<InPlaceCombo>(list);
+        if (!removed.empty()) ThePartList().RemoveComboItem(combo, removed);
+        if (!added.empty()) ThePartList().AddComboItem(combo, added);
+    };
 }
 
 CDialogPartList* CreatePartListPanel(CSMTView& view) {

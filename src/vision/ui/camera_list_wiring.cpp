@@ -16,6 +16,7 @@
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
 #include "vision/camera_list.h"
+#include "vision/camera_panel_port.h"
 #include "vision/ui/dialog_camera_list.h"
 
 namespace smt {
@@ -87,6 +88,12 @@ void WireCameraList(CSMTView& view) {
         std::vector<CameraRow> rows;
         for (const CameraCells& c : TheCameraList().Rows()) rows.push_back({c[0], c[1], c[2]});
         return rows;
+    };
+    // The package and feeder editors offer the cameras by name, in table order.
+    TheCameraPanelPort().cameraNames = [] {
+        std::vector<std::string> names;
+        for (const CameraCells& c : TheCameraList().Rows()) names.push_back(c[0]);
+        return names;
     };
     TheSettingsRederivations().applyOriginOffset = [](double dx, double dy) {
         const auto& f = ThePulseFactors();

@@ -39,14 +39,13 @@ const std::set<std::string> kStandIns = {
     "CameraPanelPort.brightness", "CameraPanelPort.contrast", "CameraPanelPort.imageHeight",
     "CameraPanelPort.setBrightness", "CameraPanelPort.setContrast", "CameraPanelPort.setFrameSize",
     "CameraPanelPort.setVisionScale", "CameraPanelPort.showFrameSizeText",
-    "CameraPanelPort.cameraNames", "CameraPanelPort.visualSize",
+    "CameraPanelPort.visualSize",
     "ShellServices.closeOrdinaryCamera", "ShellServices.saveCameraPanelConfig",
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "JogPort.closeLength", "JogPort.openLength",
     // job lists
     "CommandPanelPort.runSelect", "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
-    "PartListPort.renameOwnMark", "PartListPort.placementPartNames", "PartListPort.mirrorDropDown",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
     "StrategyPort.m_RunSelect",
     // run

@@ -2,6 +2,7 @@
 // the settings menu, edited through their editors, written to their table files.
 #include <filesystem>
 
+#include <QComboBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -17,9 +18,11 @@
 #include "feeders/ui/dropdown_dialog.h"
 #include "feeders/ui/mark_dialogs.h"
 #include "feeders/ui/pack_dialogs.h"
+#include "joblist/part_list.h"
 #include "link/homing.h"
 #include "link/position_counters.h"
 #include "settings/pulse_settings.h"
+#include "vision/camera_list.h"
 
 using namespace smt;
 using namespace smt::test;
@@ -31,6 +34,24 @@ Lines FileLines(const std::string& path) {
     Lines rows;
     EXPECT_TRUE(DecodeTableFile(ReadBytes(path), rows, nullptr));
     return rows;
+}
+
+// Placement rows of a loaded job with the given part names and own marks.
+void LoadPlacementRows(const std::vector<std::pair<std::string, std::string>>& nameAndMark) {
+    std::vector<JobRow> rows;
+    for (const auto& [name, mark] : nameAndMark) {
+        JobRow r(kPartCells);
+        r.cells[partcell::Name] = name;
+        r.cells[partcell::Mark] = mark;
+        rows.push_back(r);
+    }
+    ThePartList().SetRows(JobList::Part, rows);
+}
+
+Lines PlacementCells(int cell) {
+    Lines cells;
+    for (const JobRow& r : ThePartList().Rows(JobList::Part)) cells.push_back(r.cells[cell]);
+    return cells;
 }
 
 // Runs the settings command with `work` in place of the modal loop.
@@ -57,6 +78,10 @@ TEST(PartLibrariesInTheShell, PackagesTranslatedRefusedAndWritten) {
     ASSERT_TRUE(app.Start());
     app.Frame()->Action(cmd::English)->trigger();
     g_MachineType = 4;
+    CameraCells first{}, second{};
+    first[0] = "cam1";
+    second[0] = "side";
+    TheCameraList().SetRows({first, second});
     ScriptedResponder boxes;
     Open<CDialogPackList>(app, cmd::PackData, [&](CDialogPackList& d) {
         QTableWidget* list = d.List();
@@ -70,6 +95,9 @@ TEST(PartLibrariesInTheShell, PackagesTranslatedRefusedAndWritten) {
             EXPECT_TRUE(edit.Vision(0)->isChecked());
             EXPECT_FALSE(edit.Vision(1)->isEnabled());
             EXPECT_EQ(edit.Field(1006)->text(), "1.6000");
+            QComboBox* cameras = edit.Combo(1027);
+            EXPECT_EQ(cameras->count(), 2);  // the camera table's names, in its order
+            EXPECT_EQ(cameras->itemText(cameras->count() - 1), "side");
             edit.accept();
             return e.result();
         };
@@ -94,8 +122,8 @@ TEST(PartLibrariesInTheShell, PackagesTranslatedRefusedAndWritten) {
     const Lines stored = FileLines(app.Dir().File("config_pack.fig"));
     ASSERT_EQ(stored, g_FigLists.pack);
     ASSERT_EQ(stored.size(), 2u);
-    EXPECT_EQ(stored[1].rfind("0603\t1.6000\t0.8000\t0.5000\t100\t90\t50\t25\t\tNo\tNo\t1\tYes\tMounting speed\t"
-                              "00:General\tTray\t", 0), 0u);  // no camera offered until the camera list fills it
+    EXPECT_EQ(stored[1].rfind("0603\t1.6000\t0.8000\t0.5000\t100\t90\t50\t25\tcam1\tNo\tNo\t1\tYes\tMounting speed\t"
+                              "00:General\tTray\t", 0), 0u);
     EXPECT_EQ(std::count(stored[0].begin(), stored[0].end(), '\t'), 28);
 }
 
@@ -112,10 +140,7 @@ TEST(PartLibrariesInTheShell, MarkCapturedFromTheOneKeyClearRenamedAndWritten) {
     SetAllZero();
     g_PulseX = 500 + 1234;
     g_PulseY = -300 - 1234;
-    Lines renamed;
-    ThePartListPort().renameOwnMark = [&](const std::string& from, const std::string& to) {
-        renamed = {from, to};
-    };
+    LoadPlacementRows({{"R1", "A"}, {"R2", "C"}, {"R3", ""}, {"R4", "A"}});
     Open<CDialogMarkList>(app, cmd::MarkData, [&](CDialogMarkList& d) {
         ASSERT_EQ(d.List()->rowCount(), 2);
         d.m_RunEditor = [&](QDialog& e) {
@@ -137,24 +162,20 @@ TEST(PartLibrariesInTheShell, MarkCapturedFromTheOneKeyClearRenamedAndWritten) {
         d.OnModify();
         d.accept();
     });
-    EXPECT_EQ(renamed, (Lines{"A", "B"}));
+    EXPECT_EQ(PlacementCells(partcell::Mark), (Lines{"B", "C", "", "B"}));
     const Lines stored = FileLines(app.Dir().File("config_mark.fig"));
     ASSERT_EQ(stored.size(), 2u);
     EXPECT_EQ(stored[0], "B\t12.3401\t-12.3401\t0.0000\t0.0000\t10\t2.0000\t1.0000\t80\t100\t100\t30\t1\tNo\t0.0000\t0.0000\t");
     ASSERT_TRUE(LookUpMarkEntry("B"));
     EXPECT_EQ(LookUpMarkEntry("B")->contrast, 100);
-    ThePartListPort().renameOwnMark = nullptr;
 }
 
 TEST(PartLibrariesInTheShell, DropDownListsImportMirrorAndWriteFourLines) {
     ShellApp app;
     WriteBytes(app.Dir().File("config_dropdown.fig"), EncodeTableFile({"R1\t", "", "0603\t"}, nullptr));
     ASSERT_TRUE(app.Start());
-    Lines mirrored;
-    ThePartListPort().mirrorDropDown = [&](int list, const std::string& removed, const std::string& added) {
-        mirrored.push_back(std::to_string(list) + removed + "/" + added);
-    };
-    ThePartListPort().placementPartNames = [] { return Lines{"R1", "", "C7"}; };
+    LoadPlacementRows({{"R1", ""}, {"", ""}, {"C7", ""}});
+    ThePartList().AddComboItem(InPlaceCombo::Angles, "180");
     ScriptedResponder boxes;
     Open<CDialogDropDownParameter>(app, cmd::OftenData, [&](CDialogDropDownParameter& d) {
         EXPECT_EQ(d.PageList(2)->count(), 1);
@@ -172,9 +193,9 @@ TEST(PartLibrariesInTheShell, DropDownListsImportMirrorAndWriteFourLines) {
         d.accept();
     });
     EXPECT_EQ(boxes.Texts(), Lines{"是否确定从元件清单中导入元件名称数据 ?"});
-    EXPECT_EQ(mirrored, (Lines{"3/180", "3/-90", "3180/"}));
+    // The part list's angle combo follows at once: "-90" joined, "180" left.
+    EXPECT_EQ(ThePartList().ComboItems(InPlaceCombo::Angles), Lines{"-90"});
     EXPECT_EQ(FileLines(app.Dir().File("config_dropdown.fig")), (Lines{"C7\tR1\t", "", "0603\t", "-90\t"}));
-    ThePartListPort() = {};
 }
 
 // A table file that cannot be written: the box names it, the lines are already
