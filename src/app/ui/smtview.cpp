@@ -167,7 +167,9 @@ void CSMTView::Layout() {
 void CSMTView::PlacePanel(QWidget* panel, int /*slot*/) {
     if (!panel) return;
     // The list panels cover the view to the right of the left column; the list
-    // controls inside follow the panel's own layout.
+    // controls inside follow the panel's own layout. Both may be up at once, so
+    // each paints its background and the one on top hides the other.
+    panel->setAutoFillBackground(true);
     panel->setGeometry(m_LeftColumnWidth, 0, std::max(0, width() - m_LeftColumnWidth), height());
 }
 
