@@ -9,6 +9,7 @@
 #include "settings/origin_update.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
+#include "vision/set_view.h"
 
 namespace smt {
 
@@ -96,6 +97,12 @@ void InstallPcbPorts(PcbEditor& ed) {
     };
     TheOriginShiftPort().shiftPcbOrigin = [e](double dx, double dy) { e->ShiftPcbOrigin(dx, dy); };
 
+    // The mark camera's picture follows the board's colour reversal; while the editor
+    // opens, the panel keeps its own light rather than the board's.
+    SetViewSources& panel = TheSetViewSources();
+    panel.markColourReversal = [e] { return e->m_Fields.m_ImageColorReversal != 0; };
+    panel.pcbEditorInitialising = [e] { return e->m_KeepPanelLight != 0; };
+
     auto& reference = TheHomingPort().recordReference;
     if (auto* mine = reference.target<ReferenceWithPcb>()) mine->editor = e;
     else reference = ReferenceWithPcb{reference, e};
@@ -114,6 +121,8 @@ void UninstallPcbPorts() {
     TheSettingsRederivations().findCurrentPcbIndex = nullptr;
     TheSettingsRederivations().convertBoardPointsToPulses = nullptr;
     TheOriginShiftPort().shiftPcbOrigin = nullptr;
+    TheSetViewSources().markColourReversal = nullptr;
+    TheSetViewSources().pcbEditorInitialising = nullptr;
     auto& reference = TheHomingPort().recordReference;
     if (auto* mine = reference.target<ReferenceWithPcb>()) reference = mine->before;
 }

@@ -17,6 +17,7 @@
 #include "settings/rederive_hooks.h"
 #include "vision/camera_list.h"
 #include "vision/camera_panel_port.h"
+#include "vision/set_view.h"
 #include "vision/ui/dialog_camera_list.h"
 
 namespace smt {
@@ -95,6 +96,15 @@ void WireCameraList(CSMTView& view) {
         for (const CameraCells& c : TheCameraList().Rows()) names.push_back(c[0]);
         return names;
     };
+    // The panel's vision cameras take their scale, frame size and light from the records;
+    // a record the table does not fill (number 0) is absent.
+    SetViewSources& sources = TheSetViewSources();
+    sources.cameraRecord = [](int which) -> std::optional<CameraVisionRecord> {
+        const CameraRecord r = which == 0 ? TheCameraList().First() : TheCameraList().Second();
+        if (r.CameraNumber == 0) return std::nullopt;
+        return CameraVisionRecord{r.VisualZoom, r.VisualSize, r.Light_Contrast, r.Light_Brightness};
+    };
+    sources.visionColourReversal = [] { return TheCameraList().Settings().m_VisualImageColorReversal != 0; };
     TheSettingsRederivations().applyOriginOffset = [](double dx, double dy) {
         const auto& f = ThePulseFactors();
         std::string folder = g_view ? g_view->Frame()->m_StartDirectory : std::string(".");

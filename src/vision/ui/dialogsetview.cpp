@@ -380,11 +380,6 @@ void CDialogSetView::OnBnClickedExtendedDisplay() {
     m_windows[slot]->SetImage(m_GlobalImage);
 }
 
-void CDialogSetView::ShowCameraSettings() {
-    if (g_HighSpeedCamera != 1) return;
-    if (plat::CameraHandle h = TheCameraService().Handle(g_CurrentCamera)) plat::CameraShowSettingPage(h, 1);
-}
-
 void CDialogSetView::OnTimer() {
     if (g_HighSpeedCamera == 0) RefreshDirectShowView();
     else if (g_HighSpeedCamera == 1) UpdateCameraStatus();

@@ -59,7 +59,6 @@ public:
     void LayoutPanel();
     void ApplyLanguage();
     void LoadLanguage(const std::string& startFolder, const std::string& language);
-    void ShowCameraSettings();
     // Controls from the values (edits, sliders, check box, captions of 1072).
     void RefreshControls();
     void OnBnClickedOpenCamera();

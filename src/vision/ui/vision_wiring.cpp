@@ -5,6 +5,7 @@
 #include "link/commands.h"
 #include "link/connect.h"
 #include "link/positioning.h"
+#include "platform/camera_sdk.h"
 #include "settings/basic_settings.h"
 #include "settings/basic_teach.h"
 #include "vision/camera_ds.h"
@@ -78,6 +79,45 @@ void WireVisionServices() {
         TheSetView().SetVisionTypeText(text);
         RefreshPanel();
     };
+    panel.imageHeight = [] { return TheSetView().m_ImageHeight.load(); };
+    panel.setVisionScale = [](double pixelsPerMm) {
+        TheSetView().m_PixelsPerMm = pixelsPerMm;
+        RefreshPanel();
+    };
+    // Written into the panel's edits: their own handlers refuse what they would refuse when typed.
+    panel.setFrameSize = [](double mm) {
+        TheSetView().OnChangeVisualSize(FormatC("%0.2f", mm));
+        RefreshPanel();
+    };
+    panel.showFrameSizeText = [](const std::string& text) {
+        TheSetView().OnChangeVisualSize(text);
+        RefreshPanel();
+    };
+    panel.setContrast = [](int v) {
+        TheSetView().OnChangeContrast(std::to_string(v));
+        RefreshPanel();
+    };
+    panel.setBrightness = [](int v) {
+        TheSetView().OnChangeBrightness(std::to_string(v));
+        RefreshPanel();
+    };
+    panel.contrast = [] { return TheSetView().m_Light_Contrast.load(); };
+    panel.brightness = [] { return TheSetView().m_Light_Brightness.load(); };
+    panel.visualSize = [] { return TheSetView().m_VisualSize.load(); };
+    panel.selectVisionCamera = [](int camera) {
+        if (camera == 1) TheSetView().OnBnClickedVisualCamera1();
+        else TheSetView().OnBnClickedVisualCamera2();
+        RefreshPanel();
+    };
+    panel.highSpeedCamera = [] { return g_HighSpeedCamera.load(); };
+    panel.cameraSwitchOn = [](int camera) { return CameraSdkFlag(camera); };
+    panel.showCameraSettings = [] {
+        if (g_HighSpeedCamera != 1) return;
+        if (plat::CameraHandle h = TheCameraService().Handle(g_CurrentCamera)) plat::CameraShowSettingPage(h, 1);
+    };
+    panel.triggerMode = [](int camera) { return TheCameraService().TriggerMode(camera); };
+    panel.setTriggerMode = [](int camera, int mode) { TheCameraService().SetTriggerMode(camera, mode); };
+    panel.requestFlyTest = [] { TheCameraService().m_FlyTestRequest = true; };
 }
 
 } // namespace smt

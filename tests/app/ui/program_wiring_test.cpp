@@ -28,18 +28,12 @@ namespace {
 // Shortened by every subsystem that lands; empty when all are built.
 const std::set<std::string> kStandIns = {
     // cameras
-    "SetViewSources.cameraRecord", "SetViewSources.visionColourReversal",
     "CommandPanelPort.displayInPulses",
     "PositioningPort.recognizeVisualOrigin",
-    "CameraPanelPort.brightness", "CameraPanelPort.contrast", "CameraPanelPort.imageHeight",
-    "CameraPanelPort.setBrightness", "CameraPanelPort.setContrast", "CameraPanelPort.setFrameSize",
-    "CameraPanelPort.setVisionScale", "CameraPanelPort.showFrameSizeText",
-    "CameraPanelPort.visualSize",
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "JogPort.closeLength", "JogPort.openLength",
     // job lists
-    "SetViewSources.markColourReversal", "SetViewSources.pcbEditorInitialising",
     "CommandPanelPort.runSelect", "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
     "StrategyPort.m_RunSelect",

@@ -23,6 +23,7 @@
 #include "settings/origin_update.h"
 #include "settings/rederive_hooks.h"
 #include "vision/camera_panel_port.h"
+#include "vision/set_view.h"
 
 using namespace smt;
 using namespace smt::test;
@@ -157,22 +158,26 @@ TEST(PcbEditorInTheShell, EditedFromThePartListSavedLoadedAndLookedUp) {
     EXPECT_TRUE(v->m_pPartList->Static(1103)->text().startsWith("Board AArray"));
     EXPECT_EQ(v->m_pPartList->Static(1104)->text(), "Count:5 × 1");
 
-    // The vision edits and the caption double-click.
-    int frameShown = 0;
-    TheCameraPanelPort().imageHeight = [] { return 480; };
-    TheCameraPanelPort().showFrameSizeText = [&](const std::string&) { ++frameShown; };
+    // The vision edits and the caption double-click: measured against the camera
+    // panel's image height, and what fits goes on to the panel.
+    SetView& panel = TheSetView();
+    const double scaleBefore = panel.m_PixelsPerMm, sizeBefore = panel.m_VisualSize;
+    panel.m_ImageHeight = 480;
     s.script = [&](CDialogPCBEdit& d) {
         d.OnCaptionDoubleClick(1280);
         EXPECT_TRUE(d.Edit(1119)->isEnabled());
         Type(d.Edit(1119), "200");
         Type(d.Edit(1051), "3.0");
         EXPECT_EQ(boxes.Texts().back(), "Parameter is too big !");
+        EXPECT_DOUBLE_EQ(panel.m_VisualSize, sizeBefore);
         Type(d.Edit(1051), "2.0");
-        EXPECT_EQ(frameShown, 1);
+        EXPECT_DOUBLE_EQ(panel.m_PixelsPerMm, 200.0);
+        EXPECT_DOUBLE_EQ(panel.m_VisualSize, 2.0);
         d.close();
     };
     v->m_pPartList->ToolBar()->Button(tool::PcbEdit)->click();
-    TheCameraPanelPort() = CameraPanelPort{};
+    panel.m_PixelsPerMm = scaleBefore;
+    panel.m_VisualSize = sizeBefore;
 }
 
 TEST(PcbEditorInTheShell, DrillHeightCaptionOnMachineTypeNine) {

@@ -17,6 +17,7 @@
 #include "settings/ui/settings_wiring.h"
 #include "vision/camera_list.h"
 #include "vision/camera_panel_port.h"
+#include "vision/set_view.h"
 #include "vision/ui/dialog_camera_edit.h"
 #include "vision/ui/dialog_camera_list.h"
 
@@ -103,6 +104,7 @@ TEST(CameraDialogs, ManagementDialogEditsTheTableAndOkStoresIt) {
     EXPECT_EQ(d.List()->item(1, 1)->text(), "30.0000");
     EXPECT_EQ(list.Second().CameraNumber, 2);
     EXPECT_EQ(list.Second().CameraPulse_X, 3000);
+    EXPECT_TRUE(TheSetViewSources().cameraRecord(1));  // the panel can select it
     EXPECT_EQ(list.Second().CorrectionPulse_X[0], 50);
 
     // Cancel keeps the edited table in memory, the lines and the file untouched.
@@ -151,6 +153,7 @@ TEST(CameraDialogs, ManagementDialogEditsTheTableAndOkStoresIt) {
     EXPECT_EQ(ReadBytes(s.app.Dir().File("config_camera.fig")), EncodeTableFile(g_FigLists.camera, nullptr));
     EXPECT_EQ(list.First().CameraPulse_X, 3000);
     EXPECT_EQ(list.Second(), CameraRecord{});
+    EXPECT_FALSE(TheSetViewSources().cameraRecord(1));  // the panel's second camera is absent
     EXPECT_EQ(s.app.Config("CameraListConfig", "m_Camera_first.CameraNumber"), "1");
 
     // The origin update's shift reaches the lines and the section.
@@ -168,6 +171,11 @@ TEST(CameraDialogs, EditorChecksNamesWindowAndForwardsToThePanel) {
     panel.setFrameSize = [&](double v) { forwarded.push_back("size " + FormatC("%g", v)); };
     panel.setContrast = [&](int v) { forwarded.push_back("contrast " + std::to_string(v)); };
     panel.selectVisionCamera = [&](int c) { forwarded.push_back("camera " + std::to_string(c)); };
+    // The window check against a 480-pixel picture of an ordinary camera, and no board to light.
+    panel.setBrightness = [](int) {};
+    panel.highSpeedCamera = [] { return 0; };
+    panel.cameraSwitchOn = [](int) { return false; };
+    panel.imageHeight = [] { return 480; };
 
     CDialogCameraEdit editor(TheCameraList());
     CameraEditValues v = EditValuesFromCells(ParseCameraRows({s.lines[1]})[0]);
