@@ -471,9 +471,11 @@ bool CameraSet::Publish(const std::string& folder, std::string* error) {
 void CameraSet::Unpublish() {
     if (!m_server.joinable()) return;
     for (auto& c : m_cameras) c->SetListener({});
+    // The server reads the shared mappings: it ends (within its 100 ms wait) before
+    // they are unmapped.
     m_serving = false;
-    m_publisher.Close();  // also wakes the server
     m_server.join();
+    m_publisher.Close();
 }
 
 std::string CameraSet::Help() {
