@@ -89,14 +89,29 @@ TEST_F(CameraServiceTest, TriggeredVisionCameraFeedsTheFlyPassNotRequests) {
     EXPECT_FALSE(service.GrabFrame(kVisionCamera1, 300ms));  // trigger mode 2 serves no request
 
     sim::SimCamera* cam = set->ByRole(sim::CameraRole::Vision1);
+    // A trigger reaches only a playing device: the mode change pauses it a moment.
+    for (int i = 0; i < 600 && !(cam->Playing() && cam->TriggerMode() == 2); ++i) std::this_thread::sleep_for(5ms);
+    // A frame of the free-running mode may still be on its way on a loaded machine;
+    // the passes count from here (as the run resets its count before each pass).
+    std::this_thread::sleep_for(200ms);
+    {
+        std::lock_guard lock(m);
+        nozzles.clear();
+        measured = 0;
+    }
     // Two passes of eight heads: 16 frames run the ring of 12 round.
     for (int pass = 0; pass < 2; ++pass) {
         g_HeadCount = 8;
         g_FlyFrameCount = 0;
         service.m_hFlyDoneEvent.Reset();
         for (int k = 0; k < 8; ++k) {
-            cam->Trigger();
-            std::this_thread::sleep_for(15ms);
+            // The device serves its newest frame: the next trigger waits until this
+            // one's frame was taken, however slowly the machine renders (a trigger
+            // that found the device busy is given again, as the next pass would).
+            for (int attempt = 0; attempt < 4 && g_FlyFrameCount.load() <= k; ++attempt) {
+                cam->Trigger();
+                for (int i = 0; i < 100 && g_FlyFrameCount.load() <= k; ++i) std::this_thread::sleep_for(5ms);
+            }
         }
         ASSERT_EQ(service.m_hFlyDoneEvent.Wait(3s), plat::WaitResult::Signalled) << "pass " << pass;
         // A stray trigger beyond the heads neither measures nor signals again.
