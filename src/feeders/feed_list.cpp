@@ -5,6 +5,7 @@
 
 #include "base/captions.h"
 #include "base/globals.h"
+#include "base/hooks.h"
 #include "base/numtext.h"
 #include "feeders/feed_group_file.h"
 #include "feeders/feeder_words.h"
@@ -357,7 +358,7 @@ bool FeedList::StartEntry(int id) {
     request.row.assign(row.text.begin(), row.text.end());
     const auto& start = TheFeedOperationPort().startRequest;
     if (!start) {
-        plat::MessageBoxOk("Feeder operations: not available yet");
+        ReportNotAvailable("FeedOperationPort.startRequest", HookKind::Action);
         return false;
     }
     start(std::move(request), std::move(claim));

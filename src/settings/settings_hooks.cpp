@@ -21,6 +21,7 @@ void RegisterSettingsHooks(HookRegistry& r) {
     r.Add("cameras", "BasicOkPort.setPanelCalibrator2", TheBasicOkPort().setPanelCalibrator2, Q);
     // AutoZ, "TZ" and the dipping station's buttons.
     r.Add("feeders", "FeedOperationPort.start", TheFeedOperationPort().start);
+    r.Add("feeders", "FeedOperationPort.startRequest", TheFeedOperationPort().startRequest);
     r.Add("link", "DippingOutputPort.setOutput", TheDippingOutputPort().setOutput, Q);
 
     OriginShiftPort& shift = TheOriginShiftPort();

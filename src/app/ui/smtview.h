@@ -13,7 +13,6 @@
 #include <memory>
 
 #include "app/viewcore.h"
-#include "app/ui/placeholders.h"
 #include "feeders/ui/dialog_feed_list.h"
 #include "joblist/job_lists.h"
 #include "joblist/ui/dialog_part_list.h"
@@ -67,7 +66,7 @@ public:
     // command with none says "not available yet".
     std::map<int, std::function<void(int id)>> m_DialogOpeners;
 
-    // ---- panels (placeholders until their subsystems land) ----
+    // ---- panels ----
     QPointer<CDialogSetView> m_pSetView;
     QPointer<CDialogManualControl> m_pManualControl;
     QPointer<CDialogFeedList> m_pFeedList;

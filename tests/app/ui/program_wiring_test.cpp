@@ -32,7 +32,7 @@ const std::set<std::string> kStandIns = {
     "PositioningPort.recognizeVisualOrigin",
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
     // feeders
-    "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "JogPort.closeLength", "JogPort.openLength",
+    "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "FeedOperationPort.startRequest", "JogPort.closeLength", "JogPort.openLength",
     // job lists
     "CommandPanelPort.runSelect", "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
