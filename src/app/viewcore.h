@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/globals.h"
+#include "base/named_steps.h"
 #include "base/view_messages.h"
 
 namespace smt {
@@ -101,28 +102,6 @@ std::vector<PanelAction> TogglePanel(PanelSlot slot, ListPanelState& state,
                                      std::atomic<bool>& feedSortDone);
 
 // ---- ordered load steps -------------------------------------------------------
-
-struct StepContext {
-    std::string startFolder;
-    std::string language;
-};
-
-// An ordered list of named steps; later work fills a step by its name. Steps
-// left empty do nothing. Run() calls every step in order.
-class NamedSteps {
-public:
-    using Fn = std::function<void(const StepContext&)>;
-    explicit NamedSteps(std::vector<std::string> names);
-    // False when no step has that name.
-    bool Set(const std::string& name, Fn fn);
-    bool IsFilled(const std::string& name) const;
-    const std::vector<std::string>& Names() const { return m_names; }
-    void Run(const StepContext& context) const;
-
-private:
-    std::vector<std::string> m_names;
-    std::vector<Fn> m_fns;
-};
 
 // The first update's steps in order (library tables, config sections, speed
 // classes, lamp lines, captions, manual control layout, limits, position pulses).

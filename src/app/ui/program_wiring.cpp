@@ -1,6 +1,7 @@
 #include "app/ui/program_wiring.h"
 
 #include "app/shell_hooks.h"
+#include "app/ui/link_panel_wiring.h"
 #include "base/hooks.h"
 #include "feeders/feeders_hooks.h"
 #include "joblist/joblist_hooks.h"
@@ -30,6 +31,7 @@ void WireProgram() {
     RegisterCameraListHooks(r);
 
     WireLinkServices();
+    WireShellToLink();
     WireSettingsServices();
     WireVisionServices();
 

@@ -5,7 +5,7 @@
 #include "firmware/ui/firmware_wiring.h"
 #include "feeders/ui/nozzle_wiring.h"
 #include "joblist/ui/joblist_wiring.h"
-#include "link/ui/jog_glue.h"
+#include "app/ui/link_panel_wiring.h"
 #include "settings/ui/settings_wiring.h"
 #include "vision/ui/camera_list_wiring.h"
 
@@ -60,9 +60,8 @@ CSMTView::CSMTView(CMainFrame* frame) : QWidget(frame), m_frame(frame) {
     if (!m_pManualControl) {
         m_pManualControl = new CDialogManualControl(this);
         m_pManualControl->WireSteps(m_languageSteps, Context());
-        WireManualJog(m_pManualControl);
     }
-    WirePositioning(this);
+    WireManualControlPanel(this);
     m_creationSteps.Run(Context());
 }
 

@@ -11,8 +11,6 @@
 #include <QPointer>
 
 #include "base/globals.h"
-#include "app/shellservices.h"
-#include "app/ui/smtview.h"
 #include "link/commands.h"
 #include "link/homing.h"
 #include "link/jog.h"
@@ -174,16 +172,6 @@ void WireManualJog(CDialogManualControl* panel) {
     panel->SetControlHandler([](int id, bool pressed) { TheManualJog().OnButton(id, pressed); });
     qApp->installEventFilter(new JogInputFilter(panel));
     InstallJogHooks();
-}
-
-void WirePositioning(CSMTView* view) {
-    QPointer<CSMTView> v(view);
-    SetPositioningMessages(view->m_Messages);
-    GetShellServices().positioningCommand = [v](int id) {
-        if (v) SetPositioningMessages(v->m_Messages);
-        OnPositioningCommand(id);
-    };
-    InstallPositioningHooks();
 }
 
 }  // namespace smt

@@ -1,6 +1,5 @@
 #include "link/ui/link_wiring.h"
 
-#include "app/shellservices.h"
 #include "base/globals.h"
 #include "link/command_common.h"
 #include "link/commands.h"
@@ -42,14 +41,6 @@ bool SwitchOutput(int channel, int value, int extra) {
 } // namespace
 
 void WireLinkServices() {
-    ShellServices& shell = GetShellServices();
-    shell.isBusy = [] { return g_Running.load(); };
-    shell.raiseStopFlags = [] {
-        g_StopReceive = true;
-        g_StopUdpReply = true;
-    };
-    shell.resetToOrigin = [] { OnResetToOrigin(); };
-
     auto machineType = [] { return g_MachineType.load(); };
     GetLinkHooks().machineType = machineType;
     TheCommandPanel().machineType = machineType;

@@ -16,8 +16,7 @@
 #include <QTimer>
 #include <QToolButton>
 
-#include "app/shellservices.h"
-#include "app/viewcore.h"
+#include "base/named_steps.h"
 #include "link/busy.h"
 #include "link/connect.h"
 #include "link/homing.h"
@@ -245,21 +244,6 @@ void CDialogManualControl::installLinkHooks() {
     // and hands the answering port back to the panel's copy.
     connectPort.setComNumber = [](int n) { onPanel([n](auto& p) { p.Config().m_ComNumber = n; }); };
     InstallConnectHooks();
-
-    auto& shell = GetShellServices();
-    shell.layoutManualControl = [](int type) {
-        if (g_panel) g_panel->LayoutManualControlForModel(type);
-    };
-    shell.saveManualControlConfig = [](const std::string& folder) {
-        return !g_panel || g_panel->SaveManualControlConfig(folder);
-    };
-    if (!shell.isBusy) shell.isBusy = [] { return g_Running.load(); };
-    if (!shell.commModel) shell.commModel = [] { return TheBasicSettings().m_CommModel; };
-    if (!shell.raiseStopFlags) shell.raiseStopFlags = [] {
-        StopMachineWaits();  // closing: a pending wait ends now, with its trace line
-        g_StopReceive = true;
-        g_StopUdpReply = true;
-    };
 }
 
 void CDialogManualControl::removeLinkHooks() {
@@ -277,9 +261,6 @@ void CDialogManualControl::removeLinkHooks() {
     port.setNozzleCheck = nullptr;
     port.clearNozzleChecks = nullptr;
     SetTraceSink(nullptr);
-    auto& shell = GetShellServices();
-    shell.layoutManualControl = nullptr;
-    shell.saveManualControlConfig = nullptr;
 }
 
 void CDialogManualControl::WireSteps(NamedSteps& languageSteps, const StepContext& context) {
