@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/captions.h"
+#include "base/globals.h"
 #include "platform/files.h"
 #include "platform/text.h"
 
@@ -243,10 +245,20 @@ std::string TableFileErrorText(const TableFileError& error) {
 }
 
 std::string TableFileSaveErrorText(const TableFileError& error) {
-    const std::string quoted = "\"" + error.file + "\"";
-    return "Table file " + quoted + " cannot be written: " + error.reason +
-           ". The table files after it were not saved.\n" + "表格文件 " + quoted +
-           " 无法保存，其后的表格文件未保存。";
+    // Every save failure is a refused write; the caption says so.
+    static const char* const kBuiltin[] = {
+        "表格文件 {file} 无法保存（文件夹或磁盘拒绝写入），其后的表格文件未保存。",
+        "Table file {file} cannot be written: the folder or the disk refused the write. "
+        "The table files after it were not saved.",
+        "Die Tabellendatei {file} kann nicht geschrieben werden: Ordner oder Datenträger verweigern "
+        "das Schreiben. Die Tabellendateien danach wurden nicht gespeichert."};
+    const int index = g_LanguageIndex.load();
+    const int i = index >= 0 && index <= 2 ? index : 0;
+    std::string text = LoadCaption(plat::CurrentDirectory(), kLanguageNames[i], "TableFileConfig",
+                                   "TableFile.c_SaveFailed", kBuiltin[i]);
+    if (const auto at = text.find("{file}"); at != std::string::npos)
+        text.replace(at, 6, "\"" + error.file + "\"");
+    return text;
 }
 
 void RemoveKilledSaveLeftovers(const std::string& startFolder) {

@@ -196,7 +196,7 @@ struct Session {
     State state = State::Idle;
     unsigned generation = 0;
     bool ownsBusy = false;   // the busy flag was taken by this homing
-    std::string why;
+    HomingFailure why = HomingFailure::NoAnswer;
     plat::Event ended{true, false};
 };
 
@@ -207,7 +207,7 @@ Session& session() {
 
 void finishFailed(unsigned generation) {
     Session& s = session();
-    std::string why;
+    HomingFailure why = HomingFailure::NoAnswer;
     bool ownsBusy = false;
     {
         std::lock_guard lock(s.mutex);
@@ -223,7 +223,7 @@ void finishFailed(unsigned generation) {
     if (!plat::WaitsCancelled()) plat::MessageBoxOk(HomingFailedText(why), true, plat::MsgIcon::Error);
 }
 
-bool failPending(const std::string& why, std::optional<unsigned> generation = std::nullopt) {
+bool failPending(HomingFailure why, std::optional<unsigned> generation = std::nullopt) {
     Session& s = session();
     std::lock_guard lock(s.mutex);
     if (s.state != State::Pending || (generation && *generation != s.generation)) return false;
@@ -242,16 +242,17 @@ void watch(unsigned generation, bool ethernet) {
     if (r != plat::WaitResult::Signalled) {
         // Unanswered, the board's state is unknown: the link counts as lost, as
         // after every other missed reply.
-        if (r == plat::WaitResult::TimedOut && failPending("无应答 / no answer", generation)) g_Connected = false;
-        else failPending("连接已断开 / link closed", generation);
+        if (r == plat::WaitResult::TimedOut && failPending(HomingFailure::NoAnswer, generation)) g_Connected = false;
+        else failPending(HomingFailure::LinkClosed, generation);
     }
     finishFailed(generation);
 }
 
 }  // namespace
 
-std::string HomingFailedText(const std::string& why) {
-    return "复位失败 : " + why + "\nHoming failed : " + why + " !";
+std::string HomingFailedText(HomingFailure why) {
+    const LinkTexts t = CurrentLinkTexts();
+    return t.homingFailed + t.homingCauses[static_cast<std::size_t>(why)] + " !";
 }
 
 bool HomingInProgress() {
@@ -289,7 +290,6 @@ bool MachineReset(int kind, bool refuseWhileRunning) {
         generation = ++s.generation;
         s.state = State::Pending;
         s.ownsBusy = static_cast<bool>(claim);
-        s.why.clear();
         s.ended.Reset();
     }
     claim.HandOver();  // the finished reply or the failure path clears it
@@ -297,7 +297,7 @@ bool MachineReset(int kind, bool refuseWhileRunning) {
     EnableManualControls(false);
     if (plan.outputOff) SetOutput({static_cast<std::uint8_t>(plan.outputOff), 0, 5});
     if (!send(plan)) {
-        failPending("发送失败 / not sent", generation);
+        failPending(HomingFailure::NotSent, generation);
         finishFailed(generation);
         return false;
     }
@@ -340,12 +340,12 @@ void OnHomingFinishedReply(bool model4) {
     s.ended.Set();
 }
 
-void OnMachineFaultDuringHoming() { failPending("机器报错 / machine error"); }
+void OnMachineFaultDuringHoming() { failPending(HomingFailure::MachineError); }
 
 void StopMachineWaits() {
     StopPendingWaits();
     // A homing stopped before its reply: where the axes stand is unknown.
-    if (failPending("已停止 / stopped")) {
+    if (failPending(HomingFailure::Stopped)) {
         g_Connected = false;
         AppendCommTrace("02->stopped", true);
     }

@@ -88,8 +88,10 @@ bool HomingInProgress();
 // handlers), the fault hook and the machine panel's reset key.
 void InstallHomingHooks();
 
-// The message of a homing that failed (`why` names the cause).
-std::string HomingFailedText(const std::string& why);
+// Why a homing failed.
+enum class HomingFailure { NoAnswer, LinkClosed, NotSent, MachineError, Stopped };
+// The message of a homing that failed, in the interface language.
+std::string HomingFailedText(HomingFailure why);
 
 // ---- reset menu ----
 inline constexpr int kMenuResetX = 33043, kMenuResetY = 33044, kMenuResetZ = 32992,

@@ -4,6 +4,7 @@
 // the panel, and the trace sink.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -185,6 +186,9 @@ struct LinkTexts {
     std::string resetFirst = "请先按总复位机器 !";  // the part list's message
     std::string noAnswer = "机器无应答 : ";   // + command caption + " !"
     std::string sendFailed = "通讯发送失败 : ";
+    std::string homingFailed = "复位失败 : ";  // + cause + " !"
+    // Causes of a failed homing, in the order of `HomingFailure`.
+    std::array<std::string, 5> homingCauses{"无应答", "连接已断开", "发送失败", "机器报错", "已停止"};
 };
 LinkTexts CurrentLinkTexts();
 void SetLinkTexts(const LinkTexts& texts);

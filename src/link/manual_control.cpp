@@ -116,6 +116,12 @@ const std::vector<CaptionEntry>& ManualControlCaptionTable() {
         {"c_Reset", "复位"},
         {"c_NoAnswer", "机器无应答 : "},
         {"c_SendFailed", "通讯发送失败 : "},
+        {"c_HomingFailed", "复位失败 : "},
+        {"c_HomingNoAnswer", "无应答"},
+        {"c_HomingLinkClosed", "连接已断开"},
+        {"c_HomingNotSent", "发送失败"},
+        {"c_HomingMachineError", "机器报错"},
+        {"c_HomingStopped", "已停止"},
     };
     return table;
 }
@@ -153,6 +159,9 @@ void ManualControlTexts::PublishToLink() const {
     t.onlineError = Text("c_Online_Error");
     t.noAnswer = Text("c_NoAnswer");
     t.sendFailed = Text("c_SendFailed");
+    t.homingFailed = Text("c_HomingFailed");
+    t.homingCauses = {Text("c_HomingNoAnswer"), Text("c_HomingLinkClosed"), Text("c_HomingNotSent"),
+                      Text("c_HomingMachineError"), Text("c_HomingStopped")};
     SetLinkTexts(t);
     for (int code : {0x53, 0x58, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x71, 0x72, 0x73, 0x74, 0x75,
                      0x77, 0x78}) {

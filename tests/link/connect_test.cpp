@@ -117,7 +117,7 @@ TEST_F(ConnectTest, BoardTimeOutReportClearsConnectedAndEndsTheHoming) {
     ASSERT_TRUE(WaitUntil([&] { return boxes.Count() >= 2; }));
     const auto texts = boxes.Texts();
     EXPECT_EQ(CountOf(texts, "Error-41 = 机头板超时 !"), 1);
-    EXPECT_EQ(CountOf(texts, HomingFailedText("机器报错 / machine error")), 1);
+    EXPECT_EQ(CountOf(texts, HomingFailedText(HomingFailure::MachineError)), 1);
     EXPECT_EQ(g_PanelLink.resetKind.load(), -1);
     // Every guarded action now refuses until connected again.
     EXPECT_FALSE(ClaimMachineAction(false));

@@ -293,7 +293,7 @@ TEST_F(HomingTest, ErrorReportOrSilenceEndsTheHomingAndALateReplyChangesNothing)
     ASSERT_TRUE(WaitUntil([&] { return boxes.Count() >= 2; }));
     auto texts = boxes.Texts();
     std::sort(texts.begin(), texts.end());
-    std::vector<std::string> expected{"Error E2-03电机或传感器故障 !", HomingFailedText("机器报错 / machine error")};
+    std::vector<std::string> expected{"Error E2-03电机或传感器故障 !", HomingFailedText(HomingFailure::MachineError)};
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(texts, expected);
 
@@ -303,7 +303,7 @@ TEST_F(HomingTest, ErrorReportOrSilenceEndsTheHomingAndALateReplyChangesNothing)
     ASSERT_TRUE(MachineReset(1, true));
     ASSERT_TRUE(HomingEnded());
     ASSERT_TRUE(WaitUntil([&] { return boxes.Count() >= 1; }));
-    EXPECT_EQ(boxes.Texts().back(), HomingFailedText("无应答 / no answer"));
+    EXPECT_EQ(boxes.Texts().back(), HomingFailedText(HomingFailure::NoAnswer));
     EXPECT_FALSE(g_Connected);  // unanswered: the link counts as lost, as after any missed reply
     // Another action holds the machine now; a homing reply arriving late must not release it.
     ASSERT_TRUE(TryClaimBusy());

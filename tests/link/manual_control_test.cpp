@@ -6,6 +6,7 @@
 #include <set>
 
 #include "link/exchange.h"
+#include "link/homing.h"
 #include "link/manual_control.h"
 #include "link_fixture.h"
 #include "platform/profile.h"
@@ -84,6 +85,7 @@ TEST(ManualControlTexts, BuiltInsForMissingKeysAndShippedFilesCarryEveryKey) {
     EXPECT_EQ(NoAnswerText("61->单轴运动"), "No answer from the machine : 61->Single axis move !");
     EXPECT_EQ(SendFailedText("01->SendAxisLimit"), "Send failed : 01->SendAxisLimit !");
     EXPECT_EQ(CommandBoxName("6G->x"), "6G->x");
+    EXPECT_EQ(HomingFailedText(HomingFailure::LinkClosed), "Homing failed : link closed !");
     ManualControlTexts().PublishToLink();
     EXPECT_EQ(NoAnswerText("61->单轴运动"), "机器无应答 : 61->单轴运动 !");
 
