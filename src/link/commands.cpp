@@ -56,6 +56,31 @@ void SetMoveLimits(const MoveLimits& limits) { g_limits.Set(limits); }
 
 MoveLimits CurrentMoveLimits() { return g_limits.Get(); }
 
+namespace {
+std::array<std::atomic<bool>, 8> g_knownPumps{};
+}  // namespace
+
+void NotePumpSwitched(int pump, bool on) {
+    for (int n = 1; n <= 8; ++n)
+        if (pump == 0 || pump == n) g_knownPumps[n - 1] = on;
+}
+
+void TickPumpBoxes(int selector, bool ticked) {
+    NotePumpSwitched(selector, ticked);
+    const auto& port = TheCommandPanel();
+    if (selector == 0) {
+        if (port.clearNozzleChecks && !ticked) port.clearNozzleChecks();
+        else if (port.setNozzleCheck) port.setNozzleCheck(0, ticked);
+    } else if (port.setNozzleCheck) {
+        port.setNozzleCheck(selector, ticked);
+    }
+}
+
+void ShowKnownPumps() {
+    if (const auto& f = TheCommandPanel().setNozzleCheck)
+        for (int n = 1; n <= 8; ++n) f(n, g_knownPumps[n - 1].load());
+}
+
 CommandPanelPort& TheCommandPanel() {
     static CommandPanelPort port;
     return port;
@@ -382,7 +407,7 @@ bool FeedFeeder(const FeederFeed& f) {
 
 namespace {
 void setNozzleBox(std::uint8_t axis, std::int32_t depth, bool ticked) {
-    if (const auto& f = TheCommandPanel().setNozzleCheck) f(StrokeNozzle(axis, depth, MachineType(), true), ticked);
+    TickPumpBoxes(StrokeNozzle(axis, depth, MachineType(), true), ticked);
 }
 }  // namespace
 

@@ -70,6 +70,17 @@ struct CommandPanelPort {
 };
 CommandPanelPort& TheCommandPanel();
 
+// The pump boxes as the machine last had them: switched by a box while
+// connected, or by the machine itself in a stroke or a homing. No command reads
+// the outputs back, and a box clicked while disconnected switches nothing, so a
+// connect sets the boxes back to this record.
+// Notes and shows a state the machine took itself (`selector` 0: all eight).
+void TickPumpBoxes(int selector, bool ticked);
+// Notes a box whose outputs went out.
+void NotePumpSwitched(int pump, bool on);
+// Sets the panel's eight boxes to the record.
+void ShowKnownPumps();
+
 // Set by 0x04 when the camera changed, cleared when it stayed; read by the run.
 extern std::atomic<std::uint8_t> g_CameraChanged;
 // The panel's camera member (1..3; 0 before any selection).

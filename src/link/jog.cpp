@@ -457,8 +457,10 @@ bool ManualJog::OnKeyUp(Key key) {
 void ManualJog::OnPumpBox(int pump, bool on) {
     if (!g_Connected.load()) return;  // the box only changes
     const int runSelect = m_port.runSelect ? m_port.runSelect() : 0;
+    bool sent = true;
     for (const OutputSwitch& o : PumpOutputs(pump, on, MachineType(), runSelect, TheBasicSettings().m_Exhaust))
-        SetOutput(o);
+        sent = SetOutput(o) && sent;
+    if (sent) NotePumpSwitched(pump, on);
 }
 
 void ManualJog::OnHeadGroupButton() {

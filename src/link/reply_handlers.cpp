@@ -63,7 +63,7 @@ int runSelect() {
 // the busy flag was handed on to the visual-origin move.
 bool finishFullHoming() {
     const auto& port = TheCommandPanel();
-    call(port.clearNozzleChecks);
+    TickPumpBoxes(0, false);
     showAllFields();
     clearCounters();
     g_HeadResetOk = true;
@@ -119,6 +119,7 @@ void OnLinkEstablished() {
     const std::atomic<bool>* stop = StopFlagOf(transport);
     g_ReplyEvents[ReplyFamily::SingleAxis].Set();
     call(GetLinkHooks().setConnectCaption, CurrentLinkTexts().onlineSuccessful);
+    ShowKnownPumps();
     clearCounters();
     // The attempt that brought this answer may be given up (its link threads
     // stopped); a later port must not find this handler still waiting. A connect

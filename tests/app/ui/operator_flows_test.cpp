@@ -256,6 +256,26 @@ TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
              EXPECT_TRUE(boxOnUiThread);
              boxes.Clear();
          }},
+        {"after a lost link the pump boxes show again what the machine last had",
+         [&] {
+             auto pump = [&](int n) { return static_cast<QAbstractButton*>(panel->Control(mc::Pumps[n - 1])); };
+             pump(1)->click();  // connected: output 1 goes on
+             ASSERT_TRUE(PumpUntil([&] { return machine->machine().Output(1) == 1; }));
+             g_Connected = false;  // as after a board time-out
+             ASSERT_TRUE(PumpUntil([&] { return !pump(1)->isEnabled(); }));
+             pump(1)->setChecked(false);  // changes only the boxes
+             pump(2)->setChecked(true);
+             panel->OnConnect();
+         },
+         [&] {
+             ASSERT_TRUE(PumpUntil([] { return g_Connected.load() && Idle(); }));
+             auto ticked = [&](int n) {
+                 return static_cast<QAbstractButton*>(panel->Control(mc::Pumps[n - 1]))->isChecked();
+             };
+             ASSERT_TRUE(PumpUntil([&] { return ticked(1); }));
+             EXPECT_FALSE(ticked(2));
+             EXPECT_EQ(machine->machine().Output(2), 0);
+         }},
         {"a language switch keeps the link",
          [&] { app->Frame()->Action(cmd::English)->trigger(); },
          [&] {
