@@ -150,8 +150,12 @@ void CSMTView::resizeEvent(QResizeEvent* event) {
 void CSMTView::Layout() {
     const int w = width(), h = height();
     const int colW = w > m_LeftColumnWidth ? m_LeftColumnWidth : w;
-    const int camH = h > m_LeftColumnHeight ? m_LeftColumnHeight : h;
+    int camH = h > m_LeftColumnHeight ? m_LeftColumnHeight : h;
     if (m_pSetView) {
+        // The manual control panel keeps room for all its controls; the camera
+        // panel's images shrink to leave it, its buttons stay in view.
+        const int manual = m_pManualControl ? m_pManualControl->minimumSizeHint().height() : 0;
+        camH = std::min(camH, m_pSetView->FitHeight(std::max(0, h - manual)));
         m_pSetView->setGeometry(0, 0, colW, camH);
         m_pSetView->show();
     }

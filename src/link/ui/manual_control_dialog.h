@@ -33,6 +33,8 @@ public:
     ~CDialogManualControl() override;
 
     QSize sizeHint() const override { return {530, 420}; }
+    // Every control and a few lines of the trace box.
+    QSize minimumSizeHint() const override { return {530, 330}; }
 
     // Loads the captions of `context` and fills the view's language-change step.
     void WireSteps(NamedSteps& languageSteps, const StepContext& context);

@@ -1,5 +1,7 @@
 #include "vision/ui/dialogsetview.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -228,8 +230,17 @@ QSize CDialogSetView::sizeHint() const {
     return {5 * u + m_LayoutMargin, 4 * u + m_LayoutBase + (m_Expanded ? m_LayoutExtra : 0)};
 }
 
+int CDialogSetView::FitHeight(int maxHeight) {
+    m_maxHeight = maxHeight;
+    LayoutPanel();
+    return height();
+}
+
 void CDialogSetView::LayoutPanel() {
-    const int u = m_LayoutUnit;
+    const int below = m_LayoutBase + (m_Expanded ? m_LayoutExtra : 0);
+    m_unit = m_maxHeight > 0 ? std::clamp((m_maxHeight - below) / 4, m_LayoutUnit / 2, m_LayoutUnit) : m_LayoutUnit;
+    const int u = m_unit;
+    const int panelWidth = 5 * m_LayoutUnit + m_LayoutMargin;
     const bool type4 = g_MachineType == 4;
     auto place = [&](QWidget* w, int l, int t, int r, int b) { w->setGeometry(l, t, r - l + 1, b - t + 1); };
     place(m_windows[0], 1, 0, u, u - 1);
@@ -238,13 +249,14 @@ void CDialogSetView::LayoutPanel() {
     for (int k = 6; k <= 8; ++k) place(m_windows[k], 1, (k - 5) * u, u, (k - 4) * u - 1);
     if (type4) {
         // The second live view shares the column's width with the first.
-        place(m_windows[9], 1, u, 417, u + 212);
-        place(m_windows[10], 418, u, 5 * u + m_LayoutMargin - 2, u + 212);
+        const int liveH = 212 * u / m_LayoutUnit;
+        place(m_windows[9], 1, u, 4 * u + 1, u + liveH);
+        place(m_windows[10], 4 * u + 2, u, 5 * u + m_LayoutMargin - 2, u + liveH);
     } else {
-        place(m_windows[9], u + 1, u, u + 417, u + 312);
+        place(m_windows[9], u + 1, u, 5 * u + 1, 4 * u);
     }
     m_windows[10]->setVisible(type4);
-    const int base = type4 ? u + 212 : u + 312;
+    const int base = type4 ? u + 212 * u / m_LayoutUnit : 4 * u;
     auto fit = [](QWidget* w) { return std::max(30, w->sizeHint().width()); };
 
     // First row, always shown: camera choice, vision test, zoom, extended display, height.
@@ -273,9 +285,9 @@ void CDialogSetView::LayoutPanel() {
     row(base + 58, {findChild<QLabel*>("c1254"), m_contrastSlider, m_contrastEdit, findChild<QLabel*>("c1467"),
                     m_frameSizeEdit, b1086});
     row(base + 84, {findChild<QLabel*>("c1255"), m_brightnessSlider, m_brightnessEdit});
-    m_status->setGeometry(1, base + 110, 5 * u + m_LayoutMargin - 2, 30);
+    m_status->setGeometry(1, base + 110, panelWidth - 2, 30);
     b1086->setVisible(g_MachineType == 5 && m_Expanded);
-    resize(sizeHint());
+    resize(panelWidth, 4 * u + below);
 }
 
 void CDialogSetView::OnHeightToggle() {
@@ -363,7 +375,6 @@ void CDialogSetView::OnBnClickedExtendedDisplay() {
     if (slot < 0 || slot > 8) return;
     const cv::Mat image = VisionResults().Latest(slot);
     if (image.empty()) return;
-    const int u = m_LayoutUnit;
     m_ExtendedDisplay = !m_ExtendedDisplay;
     if (m_ExtendedDisplay) {
         TheCameraService().PauseCamera(camera);
@@ -374,7 +385,6 @@ void CDialogSetView::OnBnClickedExtendedDisplay() {
         if (plat::CameraHandle h = TheCameraService().Handle(camera)) plat::CameraPlay(h);
         LayoutPanel();
         m_windows[9]->show();
-        (void)u;
     }
     m_GlobalImage = image;
     m_windows[slot]->SetImage(m_GlobalImage);

@@ -52,7 +52,11 @@ public:
     CDialogSetView(const std::string& startFolder, const std::string& language, QWidget* parent);
     ~CDialogSetView() override;
 
+    // The panel's full size: its images at their natural size.
     QSize sizeHint() const override;
+    // Lays the panel out within `maxHeight`: the images shrink (down to half their
+    // size) so the buttons below them stay in view. Returns the height used.
+    int FitHeight(int maxHeight);
     // The panel's height changed (button 1220): the view lays its left column out again.
     std::function<void(int height)> onHeightChanged;
 
@@ -85,6 +89,8 @@ private:
     bool m_ExtendedDisplay = false;
     int m_LayoutMargin = 8;
     static constexpr int m_LayoutUnit = 104, m_LayoutBase = 30, m_LayoutExtra = 78;
+    int m_unit = m_LayoutUnit;  // the images' unit as laid out (FitHeight)
+    int m_maxHeight = 0;        // 0: no bound
     std::array<CameraImageWindow*, 11> m_windows{};
     QLabel* m_status = nullptr;
     QComboBox* m_visionType = nullptr;  // 1033

@@ -71,6 +71,14 @@ TEST_F(EnglishType4, StartsWithItsPanelsAndMenusFollowTheMachineType) {
     EXPECT_EQ(v->m_pFeedList->x(), v->m_LeftColumnWidth);
     EXPECT_EQ(v->m_pPartList->x(), v->m_LeftColumnWidth);
     EXPECT_GT(v->m_pPartList->width(), 0);
+    // On a 1280 x 800 screen the camera panel's buttons and every manual control stay in view.
+    f->resize(1264, 760);
+    QApplication::processEvents();
+    auto inside = [](QWidget* w, QWidget* in) { return w->geometry().bottom() < in->height(); };
+    EXPECT_TRUE(inside(v->m_pSetView->findChild<QWidget*>("c1220"), v->m_pSetView));
+    EXPECT_LE(v->m_pSetView->height() + v->m_pManualControl->height(), v->height());
+    for (int id : {mc::SPlus, mc::Connect, mc::FeedYMinus})
+        EXPECT_TRUE(inside(v->m_pManualControl->Control(id), v->m_pManualControl)) << id;
     EXPECT_EQ(f->ToolButton(cmd::SettingsDropDown)->popupMode(), QToolButton::MenuButtonPopup);
     EXPECT_EQ(f->ToolButton(cmd::PositioningDropDown)->popupMode(), QToolButton::MenuButtonPopup);
 
