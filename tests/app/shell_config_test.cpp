@@ -78,15 +78,6 @@ TEST(MachineSet, ReadRangeCheckedAndWrittenAsDecimal) {
     EXPECT_EQ(ReadConfig(dir.Path(), "LanguageSetConfig", "LanguageSet"), "German");
 }
 
-TEST(Captions, MissingFileSectionOrKeyGivesBuiltin) {
-    TempDir dir;
-    EXPECT_EQ(LoadCaption(dir.Path(), "German", "SMTViewConfig", "SMTView.c_Message_01", "默认"), "默认");
-    WriteBytes(dir.File("German.ini"), "[Other]\nSMTView.c_Message_01=x\n[SMTViewConfig]\nsmtview.C_MESSAGE_02=Zwei\n");
-    plat::FlushProfileCache();
-    EXPECT_EQ(LoadCaption(dir.Path(), "German", "SMTViewConfig", "SMTView.c_Message_01", "默认"), "默认");
-    EXPECT_EQ(LoadCaption(dir.Path(), "German", "SMTViewConfig", "SMTView.c_Message_02", "默认"), "Zwei");
-}
-
 TEST(Captions, ShippedCaptionFilesHaveEveryMenuAndViewKey) {
     const std::string res = SMT_SOURCE_DIR "/res", missing = "\x01missing";
     for (const char* lang : {"Chinese", "English", "German"}) {

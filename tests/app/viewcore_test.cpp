@@ -122,32 +122,7 @@ TEST(SettingsCommands, RefusalTableAndBoxes) {
     EXPECT_TRUE(seen[2].topmost);
 }
 
-TEST(ListPanels, ShowHideAndHideTheOther) {
-    using A = PanelAction;
-    using V = std::vector<A>;
-    std::atomic<bool> sorted{false};
-    ListPanelState s;
-    // The first feeder-list command creates and sorts; the part list's first leaves the feeder list shown.
-    EXPECT_EQ(TogglePanel(PanelSlot::FeedList, s, sorted),
-              (V{A::CreateFeedList, A::PlaceFeedList, A::ShowFeedList, A::SortFeedList}));
-    EXPECT_EQ(TogglePanel(PanelSlot::PartList, s, sorted), (V{A::CreatePartList, A::PlacePartList, A::ShowPartList}));
-    EXPECT_TRUE(s.feedExists && s.feedVisible && s.partVisible);
-    // A visible panel is redrawn and leaves the other alone.
-    EXPECT_EQ(TogglePanel(PanelSlot::FeedList, s, sorted), (V{A::PlaceFeedList, A::HideFeedList, A::ShowFeedList}));
-    EXPECT_TRUE(s.partVisible);
-    EXPECT_EQ(TogglePanel(PanelSlot::PartList, s, sorted),
-              (V{A::PlacePartList, A::HidePartList, A::ShowPartList, A::ShowPlacementList}));
-    // A hidden panel is shown and hides the other.
-    s.feedVisible = false;
-    EXPECT_EQ(TogglePanel(PanelSlot::FeedList, s, sorted), (V{A::PlaceFeedList, A::ShowFeedList, A::HidePartList}));
-    EXPECT_TRUE(s.feedVisible && !s.partVisible);
-    EXPECT_EQ(TogglePanel(PanelSlot::PartList, s, sorted), (V{A::PlacePartList, A::ShowPartList, A::HideFeedList}));
-    EXPECT_FALSE(s.feedVisible);
-    s.partVisible = false;  // both hidden: nothing else to hide
-    EXPECT_EQ(TogglePanel(PanelSlot::PartList, s, sorted), (V{A::PlacePartList, A::ShowPartList}));
-}
-
-TEST(LoadSteps, RunInOrderAndFirstUpdateOnlyOnce) {
+TEST(LoadSteps, RunInOrderWhateverTheOrderTheyWereFilledIn) {
     const auto names = FirstUpdateStepNames();
     NamedSteps steps(names);
     std::vector<std::string> ran;
@@ -158,26 +133,11 @@ TEST(LoadSteps, RunInOrderAndFirstUpdateOnlyOnce) {
             ran.push_back(n);
         }));
     EXPECT_FALSE(steps.Set("No.Such.Step", [](const StepContext&) {}));
-    ResetFirstUpdateForTests();
-    for (int update = 0; update < 3; ++update)
-        if (ClaimFirstUpdate()) steps.Run({"/start", "German"});
+    steps.Run({"/start", "German"});
     EXPECT_EQ(ran, names);
-    // Tables before config sections, sections before speed classes and captions, limits and pulses last.
-    auto pos = [&](const std::string& n) { return std::find(names.begin(), names.end(), n) - names.begin(); };
-    EXPECT_EQ(pos("CameraList.ParseRow"), 0);
-    for (auto [a, b] : {std::pair{"SpeedTemplate.ParseRows", "SetBasic.LoadConfig"},
-                        {"SetBasic.LoadConfig", "DippingStation.LoadConfig"},
-                        {"VersionNumber.LoadConfig", "PCBEdit.LoadConfig"},
-                        {"DoubleMarkTest.LoadConfig", "SpeedClasses.Load"},
-                        {"LampTable.WriteLines", "View.LoadMessageTexts"},
-                        {"PartList.LoadLanguage", "ManualControl.LayoutForMachineType"}})
-        EXPECT_LT(pos(a), pos(b)) << a << " before " << b;
-    EXPECT_EQ(names[names.size() - 2], "View.LoadLimitPulses");
-    EXPECT_EQ(names.back(), "View.ComputePositionPulses");
     NamedSteps lang(LanguageChangeStepNames());  // empty steps do nothing
     EXPECT_FALSE(lang.IsFilled("FeedGroup.LoadLanguage"));
     lang.Run({});
-    ResetFirstUpdateForTests();
 }
 
 namespace {

@@ -123,18 +123,6 @@ TEST(ConveyorValues, WidthRangeAndArrows) {
     EXPECT_EQ(WidthPulses(99.995, c, f), 0);        // -0.99.. toward zero, not -1
 }
 
-TEST(ConveyorValues, WaitBoundIsTheBoardsTimeOutPlusAMargin) {
-    EXPECT_EQ(ConveyorWaitLimit(3000), plat::Millis(3000) + kConveyorWaitMargin);
-    EXPECT_EQ(ConveyorWaitLimit(0), kConveyorWaitDefault);
-    EXPECT_EQ(ConveyorWaitLimit(-5), kConveyorWaitDefault);
-    EXPECT_GE(kConveyorWaitDefault, plat::Millis(60'000));
-    SetConveyorWaitOverride(plat::Millis(7), plat::Millis(9));
-    EXPECT_EQ(ConveyorWaitLimit(10), plat::Millis(17));
-    EXPECT_EQ(ConveyorWaitLimit(0), plat::Millis(9));
-    SetConveyorWaitOverride(plat::Millis(0), plat::Millis(0));
-    EXPECT_EQ(ConveyorWaitLimit(0), kConveyorWaitDefault);
-}
-
 // ---- against the simulated machine ----------------------------------------------
 
 namespace {
