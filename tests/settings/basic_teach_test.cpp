@@ -258,22 +258,6 @@ TEST_F(BasicMeasureTest, TwoStartersAtOnceStartOneWorker) {
     EXPECT_EQ(boxes.Count(), 3u);
 }
 
-// A height of 0 is stored and not shown; a dialog closed before the value
-// arrives is in the dialog's tests.
-TEST_F(BasicMeasureTest, MeasuredHeightReachesTheDialogOnlyThroughTheInterfaceThread) {
-    smt::BasicSettings s;
-    std::vector<std::string> shown;
-    smt::ReferenceHeightSink().Install([&](const std::string& t) { shown.push_back(t); });
-    smt::StoreReferenceHeight(s, -12.345);
-    EXPECT_EQ(s.m_Z_Measurement, -12.345);
-    EXPECT_TRUE(shown.empty());  // nothing written from the worker's thread
-    EXPECT_EQ(plat::RunPostedTasks(), 1);
-    EXPECT_EQ(shown, std::vector<std::string>{"-12.3450"});
-    smt::StoreReferenceHeight(s, 0);
-    EXPECT_EQ(plat::RunPostedTasks(), 0);
-    EXPECT_EQ(s.m_Z_Measurement, 0);
-}
-
 } // namespace
 
 // ---- taught from the simulated machine and saved ----

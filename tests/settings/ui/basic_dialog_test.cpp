@@ -186,7 +186,8 @@ TEST_F(BasicDialogTest, OnlineResetAndDebugModeExcludeEachOther) {
 }
 
 // AutoZ reaches the starter (its refusals are BasicMeasureTest's); the height
-// it measures is written only while the dialog is open.
+// it measures is written through the user-interface thread, only while the
+// dialog is open, and a height of 0 is stored but not shown.
 TEST_F(BasicDialogTest, AutoZStartsAndTheHeightReachesOnlyTheOpenDialog) {
     smt::g_Connected = smt::g_Homed = true;
     std::vector<int> codes;
@@ -204,6 +205,10 @@ TEST_F(BasicDialogTest, AutoZStartsAndTheHeightReachesOnlyTheOpenDialog) {
     plat::RunPostedTasks();
     EXPECT_EQ(Edit("m_Z_Measurement")->text(), "-8.2500");
     EXPECT_EQ(smt::TheBasicSettings().m_Z_Measurement, -9.5);
+    dialog.show();
+    smt::StoreReferenceHeight(smt::TheBasicSettings(), 0);  // stored, not shown
+    EXPECT_EQ(plat::RunPostedTasks(), 0);
+    EXPECT_EQ(smt::TheBasicSettings().m_Z_Measurement, 0);
 }
 
 // The two held dialogs open from their buttons; the origin update's OK shifts the discard fields.
