@@ -6,7 +6,13 @@ namespace smt {
 std::vector<std::string> g_LampTable(kLampRows * kLampCells);
 std::vector<std::string> g_LampTableLines;
 
+std::mutex& LampTableMutex() {
+    static std::mutex m;
+    return m;
+}
+
 void ResetLampTable() {
+    std::lock_guard lock(LampTableMutex());
     g_LampTable.assign(kLampRows * kLampCells, std::string());
     g_LampTableLines.assign(kLampRows, std::string(kLampCells, '\t') + "\r\n");
 }

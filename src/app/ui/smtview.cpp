@@ -5,6 +5,7 @@
 #include "firmware/ui/firmware_wiring.h"
 #include "feeders/ui/nozzle_wiring.h"
 #include "joblist/ui/joblist_wiring.h"
+#include "joblist/ui/dialog_lamp_machine_list.h"
 #include "link/ui/jog_glue.h"
 #include "settings/ui/settings_wiring.h"
 #include "vision/ui/camera_list_wiring.h"
@@ -104,8 +105,6 @@ void CSMTView::WireSteps() {
     m_firstUpdateSteps.Set("View.LoadLimitPulses", [this](const StepContext& c) {
         SetLimitPulses(LoadLimitPulses(c.startFolder));
     });
-    // The lamp table's start state, until the lamp-table list takes this step over.
-    m_firstUpdateSteps.Set("LampTable.WriteLines", [](const StepContext&) { ResetLampTable(); });
     m_firstUpdateSteps.Set("View.ComputePositionPulses", [this](const StepContext&) {
         ComputePositionPulses();
     });
@@ -115,6 +114,7 @@ void CSMTView::WireSteps() {
     WireFeedersSubsystem(*this);
     WireJobListSubsystem(*this);
     WirePcbEditor(*this);
+    WireLampMachineList(*this);
     WireCameraList(*this);
 }
 
