@@ -11,11 +11,6 @@ std::mutex& LampTableMutex() {
     return m;
 }
 
-void ResetLampTable() {
-    std::lock_guard lock(LampTableMutex());
-    g_LampTable.assign(kLampRows * kLampCells, std::string());
-    g_LampTableLines.assign(kLampRows, std::string(kLampCells, '\t') + "\r\n");
-}
 std::array<std::string, 27> g_FeedModeNames;
 std::array<std::string, 24> g_SpeedNames;
 FigLists g_FigLists;

@@ -35,10 +35,6 @@ extern std::vector<std::string> g_LampTableLines;
 // Held around every access to the two: the lamp run reads and writes them from
 // its threads while the document and the lamp list window use them.
 std::mutex& LampTableMutex();
-// The lamp table's start state: every cell emptied and the 20 lines rebuilt
-// (each 40 tabs and CR LF), so a type-4 job can be saved from the start. Takes
-// the lock.
-void ResetLampTable();
 
 // 9 feeder-kind names and 8 speed-class names for each language
 // (index language x 9 + kind, language x 8 + class).
