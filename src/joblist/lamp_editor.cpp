@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "base/globals.h"
 #include "base/numtext.h"
 #include "joblist/run_port.h"
 #include "link/busy.h"
@@ -293,11 +294,11 @@ void LampPointEditor::OnJog(int id, bool pressed) {
     }
     const auto jog = LampJogForButton(id);
     if (!jog || !Guards(false)) return;
+    if (jog->needHeadsUp && !LampGlueHeadsUp()) return WarnTop(kResetGlueHead);
     if (jog->table) {
         TheManualJog().SetHeadGroup(jog->table);
         if (const auto& show = TheManualJog().Port().showHeadGroup) show(jog->table);
     }
-    if (jog->needHeadsUp && !LampGlueHeadsUp()) return WarnTop(kResetGlueHead);
     TheManualJog().JogAxis(jog->axis, jog->direction, 1, 0, false);
 }
 
@@ -318,7 +319,10 @@ bool LampPointEditor::StartMove(const LampMove& move) {
     if (move.op == 532) g_TargetPulseY2 = move.y;
     else g_TargetPulseY = move.y;
     g_TargetPulseX2 = move.x2;
-    if (move.stroke) g_LampDispenseParams = move.params;
+    if (move.stroke) {
+        std::lock_guard lock(LampTableMutex());
+        g_LampDispenseParams = move.params;
+    }
     auto held = std::make_shared<BusyClaim>(std::move(claim));
     plat::StartWorker("lamp point move", [held, move] {
         LampPointMoveThread(move);

@@ -1,6 +1,8 @@
 // The lamp point editor's machine actions against the simulated double-dispensing
 // machine (type 4): the move worker with its stroke, and the whole test of a point
 // with its Mark.
+#include <map>
+
 #include "../link/sim_fixture.h"
 #include "base/numtext.h"
 #include "joblist/lamp_editor.h"
@@ -105,6 +107,19 @@ TEST_P(LampSim, MoveWorkerMovesX2WithTheTablesYAndStrokesOnlyAfterAGoodMove) {
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(machine().Positions().x2, 5000 + 1000 - 200);
     EXPECT_EQ(machine().Dispensed().size(), 2u);
+
+    // Taken from the counters: X2 with Y on table Y1, with Y2 on table Y2.
+    g_PulseX2 = 1234, g_PulseY = -500, g_PulseY2 = -700;
+    std::map<int, std::string> taken;
+    ui.setField = [&](int id, const std::string& text) { taken[id] = text; };
+    ed.OnTakeMark(Values("平台2"), ui);
+    EXPECT_EQ(taken[1005], "14.3401");
+    EXPECT_EQ(taken[1006], "-10.0001");
+    ed.OnTakeMark(Values("平台1"), ui);
+    EXPECT_EQ(taken[1006], "-8.0001");
+    ed.OnTakePoint(Values("平台2"), ui);  // relative to Mark X 50, Y -40
+    EXPECT_EQ(taken[1007], "-35.6601");
+    EXPECT_EQ(taken[1008], "30.0001");
 }
 
 TEST_P(LampSim, DispenseTestFindsTheMarkAndStrokesThreeTimes) {
