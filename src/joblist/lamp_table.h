@@ -59,7 +59,7 @@ std::vector<std::string> LampValueCells(const LampPointValues& v);
 // A row's cells read back (numbers with atoi/atof).
 LampPointValues LampValuesFromCells(const std::vector<std::string>& row);
 
-// 1 for "平台2" is 2; every other text (an editor opened by Add) is table 1.
+// "平台2" is table 2; every other text (an editor opened by Add) is table 1.
 int LampTableOfPlatform(const std::string& platform);
 
 // ---- the list window's members and its commands (plain part) ---------------------
