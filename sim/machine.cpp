@@ -432,7 +432,20 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
     }
 
     case 0x58: {  // dispensing stroke: a dot where the head stands
-        m_dots.push_back(PartRecord{code, 0, m_pos.x, m_pos.y, 0, true});
+        DispenseRecord d;
+        d.link = link;
+        d.axis = r.U8();
+        d.depth = serial ? r.Sm32() : r.Le32();
+        d.start = serial ? r.U8() : r.Le32();
+        d.run = serial ? r.U8() : r.Le32();
+        d.head = r.U8();
+        d.a = serial ? r.Be32() : r.Le32();
+        d.b = serial ? r.Be32() : r.Le32();
+        d.t1 = serial ? r.Be16() : r.Le16();
+        d.t2 = serial ? r.Be16() : r.Le16();
+        if (!serial) d.t3 = r.Le16();
+        d.x = m_pos.x, d.y = m_pos.y, d.x2 = m_pos.x2, d.y2 = m_pos.y2;
+        m_dots.push_back(d);
         if (m_observer) m_observer->OnDispense(code, m_pos);
         o = Reply(link, code);
         o.motionMs = kStrokeMs;
@@ -827,7 +840,7 @@ std::vector<PartRecord> Machine::Placements() const {
     return m_places;
 }
 
-std::vector<PartRecord> Machine::Dispensed() const {
+std::vector<DispenseRecord> Machine::Dispensed() const {
     std::lock_guard lock(m_mutex);
     return m_dots;
 }

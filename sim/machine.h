@@ -67,6 +67,18 @@ struct PartRecord {
     bool ok = true;           // place: vacuum check passed; pick: a part was taken
 };
 
+// A dispensing stroke (0x58) as the codec reads it, with where the carriages stood.
+struct DispenseRecord {
+    Link link = Link::Serial;
+    int axis = 0;
+    std::int32_t depth = 0;      // the stroke's height as sent (head 6: negated)
+    int start = 0, run = 0;
+    int head = 0;                // 5 or 6
+    std::int32_t a = 0, b = 0;   // the two heights, as absolute values on the wire
+    int t1 = 0, t2 = 0, t3 = 0;  // delays (t3 Ethernet only)
+    std::int32_t x = 0, y = 0, x2 = 0, y2 = 0;
+};
+
 struct FeedRecord {
     std::uint16_t command = 0;
     int drive = 0;
@@ -152,7 +164,7 @@ public:
     std::vector<OutputRecord> OutputLog() const;
     std::vector<PartRecord> Picks() const;
     std::vector<PartRecord> Placements() const;
-    std::vector<PartRecord> Dispensed() const;
+    std::vector<DispenseRecord> Dispensed() const;
     std::vector<FeedRecord> Feeds() const;
     std::vector<ConveyorRecord> ConveyorRuns() const;
     std::map<int, std::int32_t> AxisLimits() const;
@@ -247,7 +259,8 @@ private:
     std::int32_t m_hostX = 0, m_hostY = 0;
     std::vector<FrameRecord> m_frames;
     std::vector<OutputRecord> m_outputLog;
-    std::vector<PartRecord> m_picks, m_places, m_dots;
+    std::vector<PartRecord> m_picks, m_places;
+    std::vector<DispenseRecord> m_dots;
     std::vector<FeedRecord> m_feeds;
     std::vector<ConveyorRecord> m_conveyor;
     bool m_boardAtInput = true;

@@ -93,6 +93,7 @@ FileResult WriteProjectFiles(const std::string& path, JobLines& lines, int machi
     const std::string base = CompanionBase(path);
     struct Out { std::string path, bytes; };
     std::vector<Out> companions;
+    std::vector<std::string> lampLines;  // one copy: the lamp run may write the table meanwhile
     if (!base.empty()) {
         auto listFile = [&](const char* ext, int count, auto build) {
             const std::string p = base + ext;
@@ -103,9 +104,13 @@ FileResult WriteProjectFiles(const std::string& path, JobLines& lines, int machi
         listFile(".dis", lines.DisCount(), [&] { return lines.BuildDisLines(); });
         if (machineType == 9)
             listFile(".drill", lines.DrillCount(), [&] { return lines.BuildDrillLines(); });
-        if (machineType == 4 && g_LampTableLines.size() >= kLampTableLineCount) {
+        if (machineType == 4) {
+            std::lock_guard lock(LampTableMutex());
+            lampLines = g_LampTableLines;
+        }
+        if (machineType == 4 && lampLines.size() >= kLampTableLineCount) {
             std::string txt;
-            for (int i = 0; i < kLampTableLineCount; ++i) AppendArchiveString(txt, g_LampTableLines[i]);
+            for (int i = 0; i < kLampTableLineCount; ++i) AppendArchiveString(txt, lampLines[i]);
             companions.push_back({base + ".txt", std::move(txt)});
         }
     }
@@ -113,7 +118,7 @@ FileResult WriteProjectFiles(const std::string& path, JobLines& lines, int machi
     // The job is saved; a companion that cannot be written does not take it back,
     // each one missed is named in one message.
     std::vector<std::string> missed;
-    if (!base.empty() && machineType == 4 && g_LampTableLines.size() < kLampTableLineCount)
+    if (!base.empty() && machineType == 4 && lampLines.size() < kLampTableLineCount)
         missed.push_back(base + ".txt");
     for (const auto& c : companions) {
         const std::string target = plat::FileExists(plat::ResolvePath(c.path)) ? plat::ResolvePath(c.path) : c.path;
@@ -168,12 +173,23 @@ FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machin
     if (machineType == 4) {
         const std::string txtPath = base + ".txt";
         std::string txt;
+        std::vector<std::string> lamp;
         if (plat::ReadWholeFile(plat::ResolvePath(txtPath), txt)) {
-            g_LampTableLines.clear();
             std::size_t p = 0;
-            if (!ReadStrings(txt, p, kLampTableLineCount, g_LampTableLines)) return Damaged(txtPath);
-            lines.ReadLampTableLines();
+            if (!ReadStrings(txt, p, kLampTableLineCount, lamp)) {
+                std::lock_guard lock(LampTableMutex());
+                g_LampTableLines = std::move(lamp);  // what was read, as before
+                return Damaged(txtPath);
+            }
+        } else {
+            // A job without lamp points must not keep the previous job's.
+            lamp.assign(kLampTableLineCount, std::string(kLampCells, '\t') + "\r\n");
         }
+        {
+            std::lock_guard lock(LampTableMutex());
+            g_LampTableLines = std::move(lamp);
+        }
+        lines.ReadLampTableLines();
     }
     return {};
 }

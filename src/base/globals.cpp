@@ -6,10 +6,11 @@ namespace smt {
 std::vector<std::string> g_LampTable(kLampRows * kLampCells);
 std::vector<std::string> g_LampTableLines;
 
-void ResetLampTable() {
-    g_LampTable.assign(kLampRows * kLampCells, std::string());
-    g_LampTableLines.assign(kLampRows, std::string(kLampCells, '\t') + "\r\n");
+std::mutex& LampTableMutex() {
+    static std::mutex m;
+    return m;
 }
+
 std::array<std::string, 27> g_FeedModeNames;
 std::array<std::string, 24> g_SpeedNames;
 FigLists g_FigLists;

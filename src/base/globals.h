@@ -6,6 +6,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -31,9 +32,9 @@ inline constexpr int kLampRows = 20;
 inline constexpr int kLampCells = 40;
 extern std::vector<std::string> g_LampTable;
 extern std::vector<std::string> g_LampTableLines;
-// The lamp table's start state: every cell emptied and the 20 lines rebuilt
-// (each 40 tabs and CR LF), so a type-4 job can be saved from the start.
-void ResetLampTable();
+// Held around every access to the two: the lamp run reads and writes them from
+// its threads while the document and the lamp list window use them.
+std::mutex& LampTableMutex();
 
 // 9 feeder-kind names and 8 speed-class names for each language
 // (index language x 9 + kind, language x 8 + class).

@@ -1,5 +1,7 @@
 #include "joblist/job_lists.h"
 
+#include "joblist/lamp_table.h"
+
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "feeders/strategy_port.h"
@@ -77,13 +79,6 @@ void JobLists::ParseDrillLines(const std::vector<std::string>& lines) {
     m_store.ParseDrillLines(lines);
 }
 
-void JobLists::ReadLampTableLines() {
-    for (int r = 0; r < kLampRows; ++r) {
-        const auto cells = r < static_cast<int>(g_LampTableLines.size()) ? SplitRow(g_LampTableLines[r])
-                                                                          : std::vector<std::string>{};
-        for (int c = 0; c < kLampCells; ++c)
-            g_LampTable[r * kLampCells + c] = c < static_cast<int>(cells.size()) ? cells[c] : std::string();
-    }
-}
+void JobLists::ReadLampTableLines() { ::smt::ReadLampTableLines(); }
 
 } // namespace smt

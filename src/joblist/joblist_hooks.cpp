@@ -16,6 +16,8 @@ void RegisterJobListHooks(HookRegistry& r) {
     RunPort& run = TheRunPort();
     r.Add("run", "RunPort.createRunEvents", run.createRunEvents, Q);
     r.Add("run", "RunPort.computeTwoMarkCorrection", run.computeTwoMarkCorrection, Q);
+    // Until the run recognises lamp Marks, the lamp test stops at the Mark.
+    r.Add("run", "RunPort.recognizeMark", run.recognizeMark, HookKind::Action, true);
 
     // The PCB editor's hand-over to the camera panel.
     CameraPanelPort& panel = TheCameraPanelPort();

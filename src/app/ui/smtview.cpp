@@ -6,6 +6,7 @@
 #include "feeders/ui/nozzle_wiring.h"
 #include "joblist/ui/joblist_wiring.h"
 #include "app/ui/link_panel_wiring.h"
+#include "joblist/ui/dialog_lamp_machine_list.h"
 #include "settings/ui/settings_wiring.h"
 #include "vision/ui/camera_list_wiring.h"
 
@@ -103,8 +104,6 @@ void CSMTView::WireSteps() {
     m_firstUpdateSteps.Set("View.LoadLimitPulses", [this](const StepContext& c) {
         SetLimitPulses(LoadLimitPulses(c.startFolder));
     });
-    // The lamp table's start state, until the lamp-table list takes this step over.
-    m_firstUpdateSteps.Set("LampTable.WriteLines", [](const StepContext&) { ResetLampTable(); });
     m_firstUpdateSteps.Set("View.ComputePositionPulses", [this](const StepContext&) {
         ComputePositionPulses();
     });
@@ -114,6 +113,7 @@ void CSMTView::WireSteps() {
     WireFeedersSubsystem(*this);
     WireJobListSubsystem(*this);
     WirePcbEditor(*this);
+    WireLampMachineList(*this);
     WireCameraList(*this);
 }
 

@@ -123,11 +123,14 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
             Walk(*app.Frame(), std::string(kLanguageNames[g_LanguageIndex]) + "/type" + std::to_string(type), faults);
         }
         for (int id : commands) app.View()->OnCommand(id);
+        // The lamp table exists on the double-dispensing type only.
+        app.Frame()->OnCommand(CommandOfMachineType(4));
+        app.View()->OnCommand(cmd::LampMachineSet);
     }
     EXPECT_EQ(faults, "");
     for (const char* d : {"CDialogSetBasic", "CDialogSetPulse", "CDialogSpeedTemplate", "CDialogAutoTransport",
                           "CDialogSetCover", "CDialogVersionNumber", "CDialogFirmwareUpdate",
-                          "CDialogCameraList"})
+                          "CDialogCameraList", "CDialogLampMachineList"})
         EXPECT_TRUE(walked.count(d)) << d;
     // The exclusive menu choices show as radio items, the toolbar's own buttons say what they do.
     EXPECT_TRUE(app.Frame()->Action(cmd::German)->actionGroup());

@@ -41,7 +41,7 @@ const std::set<std::string> kStandIns = {
     "SetViewSources.flyMeasure",
     "LinkHooks.pauseRun", "LinkHooks.regainRun", "LinkHooks.runPaused", "LinkHooks.startRun", "LinkHooks.stopRun",
     "SettingsRederivations.updateHeadOffsets", "ShellServices.stopRun", "RunPort.createRunEvents",
-    "RunPort.computeTwoMarkCorrection",
+    "RunPort.computeTwoMarkCorrection", "RunPort.recognizeMark",
 };
 
 TEST(ProgramWiring, EveryHookIsFilledAndOnlyTheListedOnesHoldTheStandIn) {
