@@ -89,7 +89,7 @@ Outcome Machine::Execute(Link link, std::uint16_t code, const Bytes& data) {
     o = Run(link, code, data);
     UpdateNozzleLedger(before, output7);
     o.accepted = true;
-    if (m_observer) m_observer->AfterCommand(link, code);
+    if (m_observer) m_observer->AfterCommand(link, code, data, before, m_pos);
     return o;
 }
 
@@ -371,9 +371,7 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         if (axis == 0) nx += delta;
         if (axis == 1) ny += delta;
         if ((axis == 0 || axis == 1) && !CheckXY(nx, ny)) break;
-        const Drives before = m_pos;
         MoveAxis(axis, delta);
-        if (m_observer && (axis == 2 || axis == 3 || NozzleOfZAxis(axis))) m_observer->OnZMove(before, m_pos);
         o = Reply(link, code);
         o.motionMs = MoveTimeMs(delta, run);
         return o;
@@ -446,7 +444,6 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
         if (!serial) d.t3 = r.Le16();
         d.x = m_pos.x, d.y = m_pos.y, d.x2 = m_pos.x2, d.y2 = m_pos.y2;
         m_dots.push_back(d);
-        if (m_observer) m_observer->OnDispense(code, m_pos);
         o = Reply(link, code);
         o.motionMs = kStrokeMs;
         return o;
@@ -469,7 +466,8 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
             c.start = r.Le32(); c.run = r.Le32();
         }
         // No board to take in: the board waits and never answers.
-        c.answered = !(c.zone == 1 && c.flags[0] != 0 && !m_boardAtInput);
+        const std::optional<bool> waiting = m_observer ? m_observer->BoardAtInput() : std::nullopt;
+        c.answered = !(c.zone == 1 && c.flags[0] != 0 && !waiting.value_or(m_boardAtInput));
         m_conveyor.push_back(c);
         if (!c.answered) return o;
         if (c.zone >= 1 && c.zone <= 4) m_boardZone = c.zone == 4 ? 0 : c.zone;

@@ -127,19 +127,21 @@ public:
     // Before a command runs: a reply that replaces it (an injected error report);
     // the command then changes nothing.
     virtual std::optional<Outgoing> Intercept(Link, std::uint16_t) { return std::nullopt; }
-    virtual void AfterCommand(Link, std::uint16_t) {}
+    // After a command ran: its data and the drives before and after it (strokes,
+    // conveyor runs and drill travel are read from these).
+    virtual void AfterCommand(Link, std::uint16_t, const Bytes&, const Drives&, const Drives&) {}
+    // Whether a board waits at the conveyor input; nullopt: as SetBoardAtInput says.
+    virtual std::optional<bool> BoardAtInput() { return std::nullopt; }
     // A pick stroke of `nozzle` (1..8) at `d`: whether a part was taken.
     virtual bool OnPick(std::uint16_t, int, const Drives&) { return true; }
     // A place stroke of a nozzle that holds a part: true keeps the part on the nozzle.
     virtual bool OnPlace(std::uint16_t, int, const Drives&) { return false; }
     // A holding nozzle's vacuum switched off.
     virtual void OnRelease(int, const Drives&) {}
-    virtual void OnDispense(std::uint16_t, const Drives&) {}
     virtual void OnCamera(int, int) {}          // camera 1..3, light level
     virtual void OnOutput(int, int) {}          // channel, value
     // A fly pass: head count, X at its start, its X travel, the trigger values.
     virtual void OnFly(int, std::int32_t, std::int32_t, const std::vector<std::int32_t>&, const Drives&) {}
-    virtual void OnZMove(const Drives&, const Drives&) {}  // before, after a single-axis Z move
 };
 
 

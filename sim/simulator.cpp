@@ -175,7 +175,8 @@ std::string ControlHelp() {
            "  counters B0 .. B7   Ethernet status message 0x15\n"
            "  unplug [serial|udp] | replug [serial|udp]\n"
            "  vacuum N KPA|auto | holding N 0|1 | zstate HEX|auto | height PULSES\n"
-           "  board 0|1           a board waits at the conveyor input (0: the board-in run stays unanswered)\n"
+           "  board 0|1           a board waits at the conveyor input (0: the board-in run stays unanswered;\n"
+           "                      a scenario with waiting boards decides that itself)\n"
            "  timescale X | clear | status | help | quit\n" +
            CameraSet::Help() + World::Help();
 }

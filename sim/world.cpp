@@ -35,6 +35,23 @@ Vec PocketAt(const ScenarioFeeder& f, int i) {
     return {f.pick.x + col * f.pitchX, f.pick.y - row * f.pitchY};
 }
 
+// "package chip L W | triode | oneside LEADS PITCH | leaded LEADS PITCH OFFSET SIDES |
+// grid ROWS COLS PITCH BALL SKIP MARK": a typical package as a drawing.
+bool ParsePackage(std::istringstream& w, PartDrawing* d) {
+    std::string kind;
+    w >> kind;
+    double a = 0, b = 0, c = 0;
+    int n = 0, m = 0, sides = 0, skip = 0, mark = 0;
+    if (kind == "chip" && (w >> a >> b) && a > 0 && b > 0) *d = ChipPart(a, b);
+    else if (kind == "triode") *d = TriodePart();
+    else if (kind == "oneside" && (w >> n >> a) && n > 0 && a > 0) *d = OneSidePart(n, a);
+    else if (kind == "leaded" && (w >> n >> a >> b >> sides) && n > 0 && a > 0) *d = LeadedPart(n, a, b, sides == 4);
+    else if (kind == "grid" && (w >> n >> m >> a >> c >> skip >> mark) && n > 0 && m > 0 && a > 0 && c > 0)
+        *d = BallGridPart(n, m, a, c, static_cast<unsigned>(skip) & 15u, mark != 0);
+    else return false;
+    return true;
+}
+
 } // namespace
 
 Vec Rotate(Vec v, double deg) {
@@ -74,6 +91,7 @@ bool Scenario::Parse(const std::string& text, Scenario* out, std::string* error)
     Scenario s;
     std::istringstream in(text);
     int lineNo = 0;
+    bool lastIsBoard = false;
     for (std::string line; std::getline(in, line);) {
         ++lineNo;
         if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
@@ -111,10 +129,13 @@ bool Scenario::Parse(const std::string& text, Scenario* out, std::string* error)
             }
             ok = ok && f.part.visionType >= 0 && f.part.visionType <= 11 && f.count >= 0 && f.rows > 0 && f.cols > 0;
             if (ok) s.feeders.push_back(f);
-        } else if (key == "board") {
+            lastIsBoard = false;
+        } else if (key == "board" || key == "waiting") {
             ScenarioBoard b;
             need(b.origin.x, b.origin.y, b.rotation, b.width, b.height);
+            b.conveyor = key == "waiting";
             if (ok) s.boards.push_back(b);
+            lastIsBoard = true;
         } else if (key == "cell" || key == "mark") {
             ok = !s.boards.empty();
             if (key == "cell") {
@@ -126,18 +147,54 @@ bool Scenario::Parse(const std::string& text, Scenario* out, std::string* error)
                 need(d.xMm, d.yMm, d.diameterMm);
                 if (ok) s.boards.back().marks.push_back(d);
             }
+        } else if (key == "table") {
+            // The table of the board or feeder declared last (machine type 4).
+            int t = 0;
+            need(t);
+            ok = ok && (t == 1 || t == 2) && (lastIsBoard ? !s.boards.empty() : !s.feeders.empty());
+            if (ok) (lastIsBoard ? s.boards.back().table : s.feeders.back().table) = t;
+        } else if (key == "pad" || key == "ball" || key == "triangle" || key == "package") {
+            // An explicit drawing of the part of the feeder declared last.
+            ok = !s.feeders.empty();
+            PartDrawing d;
+            if (key == "pad") {
+                PartDrawing::Rect r{};
+                need(r.x, r.y, r.w, r.h);
+                d.pads.push_back(r);
+            } else if (key == "ball") {
+                PartDrawing::Ball b{};
+                need(b.x, b.y, b.d);
+                d.balls.push_back(b);
+            } else if (key == "triangle") {
+                std::array<cv::Point2d, 3> t;
+                need(t[0].x, t[0].y, t[1].x, t[1].y, t[2].x, t[2].y);
+                d.triangles.push_back(t);
+            } else {
+                ok = ok && ParsePackage(w, &d);
+            }
+            if (ok) {
+                auto& part = s.feeders.back().part;
+                if (!part.drawing) part.drawing = PartDrawing{};
+                part.drawing->pads.insert(part.drawing->pads.end(), d.pads.begin(), d.pads.end());
+                part.drawing->balls.insert(part.drawing->balls.end(), d.balls.begin(), d.balls.end());
+                part.drawing->triangles.insert(part.drawing->triangles.end(), d.triangles.begin(), d.triangles.end());
+            }
         } else if (key == "disc") {
             Disc d;
+            int t = 0;
             need(d.xMm, d.yMm, d.diameterMm);
-            if (ok) s.machineDiscs.push_back(d);
+            if (ok && (w >> t)) ok = t >= 0 && t <= 2;
+            if (ok) (t == 0 ? s.machineDiscs : s.tableDiscs[t - 1]).push_back(d);
         } else if (key == "standard") need(s.standardDiameter, s.standardBase.x, s.standardBase.y);
-        else if (key == "valve") {
-            s.valveOutputs.clear();
-            for (int v; w >> v;) s.valveOutputs.push_back(v);
-        } else if (key == "tolerance") need(s.pickTolerance);
+        else if (key == "dispenser") need(s.dispenserOffset.x, s.dispenserOffset.y);
+        else if (key == "belt") {
+            need(s.beltMs);
+            ok = ok && s.beltMs >= 0;
+        } else if (key == "drill") need(s.drillSurface);
+        else if (key == "tolerance") need(s.pickTolerance);
         else if (key == "noise") need(s.noiseSigma);
         else ok = false;
-        if (!ok || s.pulsesX == 0 || s.pulsesY == 0 || s.pulsesA == 0) {
+        if (!ok || s.pulsesX == 0 || s.pulsesY == 0 || s.pulsesZ == 0 || s.pulsesA == 0) {
             if (error) *error = "line " + std::to_string(lineNo) + ": " + line;
             return false;
         }
@@ -169,9 +226,15 @@ std::string LedgerEntry::Text() const {
     return buf;
 }
 
-void Ledger::Add(const LedgerEntry& e) {
+std::size_t Ledger::Add(const LedgerEntry& e) {
     std::lock_guard lock(m_mutex);
     m_entries.push_back(e);
+    return m_entries.size() - 1;
+}
+
+void Ledger::SetDepth(std::size_t index, double depth) {
+    std::lock_guard lock(m_mutex);
+    if (index < m_entries.size()) m_entries[index].depth = depth;
 }
 
 std::vector<LedgerEntry> Ledger::Entries() const {
@@ -219,6 +282,10 @@ void World::SetScenario(Scenario scenario) {
     m_rng.seed(m_sc.seed);
     m_noise.clear();
     m_flyShots.clear();
+    m_boardAt.assign(m_sc.boards.size(), BoardPlace{});
+    for (std::size_t b = 0; b < m_sc.boards.size(); ++b)
+        if (m_sc.boards[b].conveyor) m_boardAt[b].at = Belt::Waiting;
+    m_drill = DrillState{};
     m_ledger.Clear();
 }
 
@@ -242,25 +309,39 @@ int World::Light(int camera) const {
     return camera >= 1 && camera <= 3 ? m_light[camera - 1] : 0;
 }
 
-Vec World::NozzleAt(const Drives& d, int nozzle) const {
-    const Vec off = nozzle >= 2 && nozzle <= 8 ? m_sc.nozzleOffset[nozzle - 1] : Vec{};
-    return {d.x / m_sc.pulsesX + off.x, d.y / m_sc.pulsesY + off.y};
+Vec World::ToolAt(const Drives& d, Vec offset, bool onX2, Table table) const {
+    if (m_machineType != 4) return {d.x / m_sc.pulsesX + offset.x, d.y / m_sc.pulsesY + offset.y};
+    const double x = (onX2 ? d.x2 : d.x) / m_sc.pulsesX;
+    const double y = table == 1 ? d.y / m_sc.pulsesY : table == 2 ? d.y2 / m_sc.pulsesY : 0.0;
+    return {x + offset.x, y + offset.y};
 }
 
-Vec World::PartCentre(const Held& h, const Drives& d, int nozzle, double* angle) const {
+Vec World::NozzleAt(const Drives& d, int nozzle, Table table) const {
+    return ToolAt(d, nozzle >= 2 && nozzle <= 8 ? m_sc.nozzleOffset[nozzle - 1] : Vec{}, false, table);
+}
+
+Vec World::PartCentre(const Held& h, const Drives& d, int nozzle, double* angle, Table table) const {
     // A positive A move turns the nozzle clockwise seen from above.
     const double turned = -(static_cast<double>(d.a[static_cast<std::size_t>(nozzle - 1)]) - h.aAtPick) / m_sc.pulsesA;
     if (angle) *angle = h.angle + turned;
-    return Add(NozzleAt(d, nozzle), Rotate(h.offset, turned));
+    return Add(NozzleAt(d, nozzle, table), Rotate(h.offset, turned));
 }
 
-void World::Land(LedgerEntry& e, Vec where, double angle) const {
-    e.machine = where;
+bool World::AtWork(std::size_t b) const {
+    const BoardPlace& p = m_boardAt[b];
+    return p.at == Belt::Work && std::chrono::steady_clock::now() >= p.arrives;
+}
+
+void World::Land(LedgerEntry& e, const std::function<Vec(Table)>& where, double angle) const {
+    e.machine = where(0);
     e.angle = angle;
     for (std::size_t b = 0; b < m_sc.boards.size(); ++b) {
         const ScenarioBoard& board = m_sc.boards[b];
-        const Vec local = Rotate(Sub(where, board.origin), -board.rotation);
+        if (!AtWork(b)) continue;
+        const Vec at = where(board.table);
+        const Vec local = Rotate(Sub(at, board.origin), -board.rotation);
         if (local.x < 0 || local.y < 0 || local.x > board.width || local.y > board.height) continue;
+        e.machine = at;
         e.board = static_cast<int>(b);
         e.localAngle = angle - board.rotation;
         e.cell = 0;
@@ -287,10 +368,15 @@ std::optional<Outgoing> World::Intercept(Link link, std::uint16_t code) {
     return Outgoing{1, code, Bytes{m_faults.errorReport, 0}};
 }
 
-void World::AfterCommand(Link, std::uint16_t code) {
+void World::AfterCommand(Link link, std::uint16_t code, const Bytes& data, const Drives& before,
+                         const Drives& after) {
     std::string key;
     {
         std::lock_guard lock(m_mutex);
+        if (code == 0x58 || code == 0x68) Stroke(link, code, data, after);
+        m_placed = false;
+        if (code == 0x62) Conveyor(data);
+        if (m_machineType == 9) Drill(before, after);
         if (m_faults.keyAfter <= 0 || code != m_faults.keyCode || ++m_keySeen < m_faults.keyAfter) return;
         m_faults.keyAfter = 0;
         m_keySeen = 0;
@@ -309,7 +395,7 @@ bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
     std::lock_guard lock(m_mutex);
     Held& h = m_held[nozzle - 1];
     if (h.holding) return true;  // a second stroke keeps what the nozzle has
-    const Vec n = NozzleAt(d, nozzle);
+    const Vec n = NozzleAt(d, nozzle);  // the fixed frame (standard piece)
     LedgerEntry e;
     e.command = command;
     e.nozzle = nozzle;
@@ -339,11 +425,12 @@ bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
     for (std::size_t f = 0; f < m_sc.feeders.size(); ++f) {
         const ScenarioFeeder& feeder = m_sc.feeders[f];
         if (m_counts[f] <= 0) continue;
+        const Vec at = NozzleAt(d, nozzle, feeder.table);
         const int pockets = feeder.rows * feeder.cols;
         for (int p = 0; p < pockets; ++p) {
             if (pockets > 1 && m_taken[f][static_cast<std::size_t>(p)]) continue;
             const Vec pocket = PocketAt(feeder, p);
-            if (Dist(n, pocket) > m_sc.pickTolerance) continue;
+            if (Dist(at, pocket) > m_sc.pickTolerance) continue;
             Vec err = feeder.errOffset;
             if (feeder.errSigma > 0) {
                 std::normal_distribution<double> noise(0.0, feeder.errSigma);
@@ -355,14 +442,14 @@ bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
             h = Held{};
             h.feeder = static_cast<int>(f);
             h.part = feeder.part;
-            h.offset = Add(Sub(pocket, n), err);
+            h.offset = Add(Sub(pocket, at), err);
             h.angle = feeder.angle + feeder.errAngle;
             h.aAtPick = d.a[static_cast<std::size_t>(nozzle - 1)];
             h.pickError = err;
             h.pickErrorAngle = feeder.errAngle;
             e.kind = LedgerKind::Pick;
             e.feeder = h.feeder;
-            e.machine = Add(n, h.offset);
+            e.machine = Add(at, h.offset);
             e.angle = h.angle;
             e.pickError = err;
             e.pickErrorAngle = feeder.errAngle;
@@ -386,12 +473,14 @@ bool World::OnPlace(std::uint16_t command, int nozzle, const Drives& d) {
     std::lock_guard lock(m_mutex);
     Held& h = m_held[nozzle - 1];
     if (!h.holding) return false;
+    m_placed = true;
     if (m_faults.keptAtPlace > 0) {
         --m_faults.keptAtPlace;
         return true;
     }
     double angle = 0;
     const Vec centre = PartCentre(h, d, nozzle, &angle);
+    const auto where = [&](Table t) { return PartCentre(h, d, nozzle, nullptr, t); };
     LedgerEntry e;
     e.command = command;
     e.nozzle = nozzle;
@@ -404,7 +493,7 @@ bool World::OnPlace(std::uint16_t command, int nozzle, const Drives& d) {
         m_sc.standardBase = centre;
         m_standardOnBase = true;
     } else {
-        Land(e, centre, angle);
+        Land(e, where, angle);
         e.kind = e.board >= 0 ? LedgerKind::Place : LedgerKind::Dropped;
     }
     m_ledger.Add(e);
@@ -432,20 +521,6 @@ void World::OnRelease(int nozzle, const Drives& d) {
     h = Held{};
 }
 
-void World::OnDispense(std::uint16_t command, const Drives& d) {
-    std::lock_guard lock(m_mutex);
-    LedgerEntry e;
-    e.kind = LedgerKind::Dispense;
-    e.command = command;
-    for (int v : m_sc.valveOutputs)
-        if (m_outputs.count(v) && m_outputs[v]) {
-            e.valve = v;
-            break;
-        }
-    Land(e, NozzleAt(d, 1), 0.0);
-    m_ledger.Add(e);
-}
-
 void World::OnCamera(int camera, int light) {
     std::lock_guard lock(m_mutex);
     if (camera >= 1 && camera <= 3) m_light[camera - 1] = light;
@@ -456,22 +531,100 @@ void World::OnOutput(int channel, int value) {
     m_outputs[channel] = value;
 }
 
-void World::OnZMove(const Drives& before, const Drives& after) {
+// The dispensing tool of a machine type: its Z axis and its valve output.
+namespace {
+struct DispensingTool {
+    int axis, valve;
+};
+DispensingTool DispensingOf(int type) {
+    if (type == 3) return {3, 4};
+    if (type == 7) return {0x27, 0x2F};
+    return {2, 2};
+}
+} // namespace
+
+// A dispense point: a 0x58 stroke (its head code is the valve), or a place stroke on
+// the dispensing axis while the valve output is on and the nozzle holds no part.
+// 0x58 lays its dot under the dispenser; on type 4 under the glue head of its head
+// code (5 or 6: nozzle 5's or 6's offset on the X2 carriage).
+void World::Stroke(Link link, std::uint16_t code, const Bytes& data, const Drives& d) {
+    FieldReader r(data);
+    const int axis = r.U8();
+    const std::int32_t depth = link == Link::Serial ? r.Sm32() : r.Le32();
+    const DispensingTool tool = DispensingOf(m_machineType);
+    LedgerEntry e;
+    e.kind = LedgerKind::Dispense;
+    e.command = code;
+    e.depth = depth / m_sc.pulsesZ;
+    Vec offset = m_sc.dispenserOffset;
+    bool onX2 = false;
+    if (code == 0x58) {
+        r.Seek(link == Link::Serial ? 7 : 13);
+        e.valve = r.U8();
+        if (m_machineType == 4) {
+            onX2 = true;
+            if (e.valve >= 5 && e.valve <= 8) offset = m_sc.nozzleOffset[e.valve - 1];
+        }
+    } else {
+        const auto out = m_outputs.find(tool.valve);
+        if (axis != tool.axis || out == m_outputs.end() || out->second == 0) return;
+        const int nozzle = axis == 2 ? (depth > 0 ? 1 : 2) : axis == 3 ? (depth > 0 ? 3 : 4) : NozzleOfZAxis(axis);
+        if (m_placed || (nozzle >= 1 && nozzle <= 8 && m_held[nozzle - 1].holding)) return;
+        e.valve = tool.valve;
+    }
+    if (!r.ok()) return;
+    Land(e, [&](Table t) { return ToolAt(d, offset, onX2, t); }, 0.0);
+    m_ledger.Add(e);
+}
+
+// The conveyor's zone runs carry its boards: zone 1 takes the first waiting board in,
+// zone 2 brings it to the work position (there after the belt time), zone 3 takes the
+// board at the work position off it, zone 4 runs that one out of the machine.
+void World::Conveyor(const Bytes& data) {
+    if (data.empty()) return;
+    const int zone = data[0];
+    const Belt from[] = {Belt::Waiting, Belt::Entry, Belt::Work, Belt::Leaving};
+    const Belt to[] = {Belt::Entry, Belt::Work, Belt::Leaving, Belt::Gone};
+    if (zone < 1 || zone > 4) return;
+    for (std::size_t b = 0; b < m_boardAt.size(); ++b) {
+        if (!m_sc.boards[b].conveyor || m_boardAt[b].at != from[zone - 1]) continue;
+        m_boardAt[b].at = to[zone - 1];
+        if (zone == 2) m_boardAt[b].arrives = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_sc.beltMs);
+        return;
+    }
+}
+
+std::optional<bool> World::BoardAtInput() {
     std::lock_guard lock(m_mutex);
-    if (m_machineType != 9) return;
-    // A drill stroke: nozzle 1's Z goes down (negative) and back; the hole keeps the
-    // net travel, which a correct stroke brings to 0.
-    const std::int32_t z0 = before.z[0], z1 = after.z[0];
-    if (!m_drill.down && z1 < z0) {
-        m_drill = {true, NozzleAt(before, 1), z0};
-    } else if (m_drill.down && z1 > z0) {
+    bool conveyor = false;
+    for (std::size_t b = 0; b < m_boardAt.size(); ++b) {
+        if (!m_sc.boards[b].conveyor) continue;
+        conveyor = true;
+        if (m_boardAt[b].at == Belt::Waiting) return true;
+    }
+    return conveyor ? std::optional<bool>(false) : std::nullopt;
+}
+
+// The drill of type 9 is nozzle 1 on axis 2 (a positive move goes down, its Z count
+// falls). Once it goes below the board surface a hole is made where it stands; the
+// hole's entry keeps the net Z travel since the drill came over that X/Y, so a drill
+// that moves on before it is back up shows it.
+void World::Drill(const Drives& before, const Drives& after) {
+    if (before.x != after.x || before.y != after.y) {
+        m_drill = DrillState{};
+        m_drill.arrivalZ = after.z[0];
+    }
+    if (after.z[0] == before.z[0]) return;
+    const double net = (m_drill.arrivalZ - after.z[0]) / m_sc.pulsesZ;
+    if (!m_drill.hole && -after.z[0] / m_sc.pulsesZ > m_sc.drillSurface) {
         LedgerEntry e;
         e.kind = LedgerKind::Hole;
         e.nozzle = 1;
-        e.depth = (z1 - m_drill.start) / m_sc.pulsesZ;
-        Land(e, m_drill.at, 0.0);
-        m_ledger.Add(e);
-        m_drill = Stroke{};
+        e.depth = net;
+        Land(e, [&](Table t) { return NozzleAt(after, 1, t); }, 0.0);
+        m_drill.hole = m_ledger.Add(e);
+    } else if (m_drill.hole) {
+        m_ledger.SetDepth(*m_drill.hole, net);
     }
 }
 
@@ -541,17 +694,25 @@ cv::Mat World::Distort(const cv::Mat& ideal, double k1) {
     return out;
 }
 
-std::vector<Disc> World::DiscsInView(Vec centre, double ppm, int width, int height) const {
+std::vector<Disc> World::DiscsInView(const std::function<Vec(Table)>& centreIn, double ppm, int width,
+                                     int height) const {
     std::vector<Disc> out;
     const double halfW = width / 2.0 / ppm + 5, halfH = height / 2.0 / ppm + 5;
-    auto add = [&](Vec p, double d) {
+    auto add = [&](Table t, Vec p, double d) {
+        const Vec centre = centreIn(t);
         if (std::fabs(p.x - centre.x) > halfW || std::fabs(p.y - centre.y) > halfH) return;
         out.push_back(Disc{p.x - centre.x, -(p.y - centre.y), d, -1});  // image +y = machine -Y
     };
-    for (const auto& b : m_sc.boards)
-        for (const auto& m : b.marks) add(Add(b.origin, Rotate({m.xMm, m.yMm}, b.rotation)), m.diameterMm);
-    for (const auto& m : m_sc.machineDiscs) add({m.xMm, m.yMm}, m.diameterMm);
-    if (m_sc.standardDiameter > 0 && m_standardOnBase) add(m_sc.standardBase, m_sc.standardDiameter);
+    for (std::size_t b = 0; b < m_sc.boards.size(); ++b) {
+        const ScenarioBoard& board = m_sc.boards[b];
+        if (!AtWork(b)) continue;
+        for (const auto& m : board.marks)
+            add(board.table, Add(board.origin, Rotate({m.xMm, m.yMm}, board.rotation)), m.diameterMm);
+    }
+    for (const auto& m : m_sc.machineDiscs) add(0, {m.xMm, m.yMm}, m.diameterMm);
+    for (Table t = 1; t <= 2; ++t)
+        for (const auto& m : m_sc.tableDiscs[t - 1]) add(t, {m.xMm, m.yMm}, m.diameterMm);
+    if (m_sc.standardDiameter > 0 && m_standardOnBase) add(0, m_sc.standardBase, m_sc.standardDiameter);
     return out;
 }
 
@@ -581,7 +742,7 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
     if (role == CameraRole::Mark) {
         look.pixelsPerMm = m_sc.markCamera.pixelsPerMm;
         if (m_sc.markCamera.inverted) std::swap(look.background, look.foreground);
-        const Vec centre = Add(NozzleAt(d, 1), m_sc.markCameraOffset);
+        const auto centre = [&](Table t) { return ToolAt(d, m_sc.markCameraOffset, true, t); };
         frame = RenderMarks(look, DiscsInView(centre, look.pixelsPerMm, width, height));
     } else {
         const ScenarioCamera& cam = m_sc.vision[camIndex - 1];

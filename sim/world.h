@@ -12,8 +12,15 @@
 //   Mark camera (looking down): image +x = machine +X, image +y = machine -Y.
 //   Vision cameras (looking up): image +x = machine +X, image +y = machine +Y; a part
 //   turned counter-clockwise in the machine frame shows turned clockwise on screen.
+//   Machine type 4: the tables Y1 (axis 1) and Y2 (axis 12) move in Y under the
+//   head, which moves in X only: what lies on table t is seen in the frame of that
+//   table, where a tool stands at (carriage X + its offset, table t's Y + its
+//   offset); the head (axis 0) carries the nozzles, the X2 carriage (axis 9) the
+//   mark camera and the glue heads; the fixed frame (vision cameras, standard
+//   piece, visual-origin target) sees a tool at Y = its offset.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -51,6 +58,11 @@ struct ScenarioPart {
     std::optional<PartDrawing> drawing;              // else PackageForVisionType
 };
 
+// Which frame a thing of the world lies in: 0 fixed; on machine type 4, 1 and 2
+// the tables Y1 and Y2 (every other type has one frame). Boards and feeders lie
+// on a table, table Y1 unless said otherwise.
+using Table = int;
+
 struct ScenarioFeeder {
     int bank = 1, number = 1;
     Vec pick;                    // true pick position of the first pocket
@@ -62,6 +74,7 @@ struct ScenarioFeeder {
     Vec errOffset;               // pick error: part centre from the nozzle (mm)
     double errAngle = 0;         // and its angle (deg)
     double errSigma = 0;         // seeded noise on the offset (mm)
+    Table table = 1;
 };
 
 struct ScenarioBoard {
@@ -73,22 +86,30 @@ struct ScenarioBoard {
     };
     std::vector<Cell> cells;     // empty: one cell, the whole board
     std::vector<Disc> marks;     // board and local marks, in the board frame (y up)
+    Table table = 1;
+    // Brought by the conveyor: zone 1 takes it in from the input, zone 2 carries it
+    // to the work position (where it is, after the belt time), zone 3 off it and
+    // zone 4 out of the machine. Otherwise it lies at the work position throughout.
+    bool conveyor = false;
 };
 
 struct Scenario {
     unsigned seed = 1;
     double pulsesX = 100, pulsesY = 100, pulsesZ = 100, pulsesA = 10;  // per mm / per degree
     Vec nozzleOffset[8];         // from nozzle 1 (entry 0 unused)
-    Vec markCameraOffset;        // mark camera centre from nozzle 1
+    Vec markCameraOffset;        // mark camera centre from nozzle 1 (type 4: on the X2 carriage)
+    Vec dispenserOffset;         // the dispenser from nozzle 1 (0x68 dispensing; 0x58 but on type 4)
     ScenarioCamera markCamera;
     ScenarioCamera vision[2];
     std::vector<ScenarioFeeder> feeders;
     std::vector<ScenarioBoard> boards;
-    std::vector<Disc> machineDiscs;   // lamp marks, the visual-origin target (machine frame, y up)
+    std::vector<Disc> machineDiscs;   // the visual-origin target and the like (fixed frame, y up)
+    std::vector<Disc> tableDiscs[2];  // lamp-table marks on tables Y1 and Y2 (type 4)
     double standardDiameter = 0;      // 0: no standard piece
     Vec standardBase;
-    std::vector<int> valveOutputs{5};
     double pickTolerance = 1.0;       // mm
+    int beltMs = 0;                   // a conveyor board reaches the work position this long after zone 2
+    double drillSurface = 0;          // type 9: Z travel (mm, down) from the top to the board surface
     double noiseSigma = 2.0;
 
     static Scenario Default();
@@ -111,14 +132,16 @@ struct LedgerEntry {
     double localAngle = 0;       // in the board frame
     Vec pickError;               // the pick error the part carried
     double pickErrorAngle = 0;
-    int valve = 0;               // dispense: the valve output that was on
-    double depth = 0;            // dispense depth / hole net Z travel (mm)
+    int valve = 0;               // dispense: the valve output (0x68) or head code (0x58)
+    double depth = 0;            // dispense: the stroke's depth as sent (Z mm); hole: net Z travel
+                                 // since the drill came over it (mm, down), 0 once back
     std::string Text() const;
 };
 
 class Ledger {
 public:
-    void Add(const LedgerEntry& e);
+    std::size_t Add(const LedgerEntry& e);   // its index
+    void SetDepth(std::size_t index, double depth);
     std::vector<LedgerEntry> Entries() const;
     std::vector<LedgerEntry> Of(LedgerKind kind) const;
     std::string Text() const;
@@ -167,20 +190,21 @@ public:
     bool Holds(int nozzle) const;
     int Light(int camera) const;          // 1..3
     // Machine mm of nozzle k (1..8) at these drives.
-    Vec NozzleAt(const Drives& d, int nozzle) const;
+    Vec NozzleAt(const Drives& d, int nozzle, Table table = 0) const;
+    // Whether a board waits at the conveyor input (scenarios with conveyor boards).
+    std::optional<bool> BoardAtInput() override;
 
     // MachineObserver
     std::optional<Outgoing> Intercept(Link link, std::uint16_t code) override;
-    void AfterCommand(Link link, std::uint16_t code) override;
+    void AfterCommand(Link link, std::uint16_t code, const Bytes& data, const Drives& before,
+                      const Drives& after) override;
     bool OnPick(std::uint16_t command, int nozzle, const Drives& d) override;
     bool OnPlace(std::uint16_t command, int nozzle, const Drives& d) override;
     void OnRelease(int nozzle, const Drives& d) override;
-    void OnDispense(std::uint16_t command, const Drives& d) override;
     void OnCamera(int camera, int light) override;
     void OnOutput(int channel, int value) override;
     void OnFly(int heads, std::int32_t startX, std::int32_t dX, const std::vector<std::int32_t>& triggers,
                const Drives& d) override;
-    void OnZMove(const Drives& before, const Drives& after) override;
 
     // FrameSource
     cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) override;
@@ -204,9 +228,16 @@ private:
         int feeder;
         Vec at;
     };
-    Vec PartCentre(const Held& h, const Drives& d, int nozzle, double* angle) const;
-    void Land(LedgerEntry& e, Vec where, double angle) const;
-    std::vector<Disc> DiscsInView(Vec centre, double ppm, int width, int height) const;
+    // A tool at `offset` from nozzle 1 on the head (or the X2 carriage), in a frame.
+    Vec ToolAt(const Drives& d, Vec offset, bool onX2, Table table) const;
+    Vec PartCentre(const Held& h, const Drives& d, int nozzle, double* angle, Table table = 0) const;
+    // What lies under a point given per frame: the first board at the work position.
+    void Land(LedgerEntry& e, const std::function<Vec(Table)>& where, double angle) const;
+    bool AtWork(std::size_t board) const;
+    std::vector<Disc> DiscsInView(const std::function<Vec(Table)>& centre, double ppm, int width, int height) const;
+    void Stroke(Link link, std::uint16_t code, const Bytes& data, const Drives& d);
+    void Conveyor(const Bytes& data);
+    void Drill(const Drives& before, const Drives& after);
     struct Noise {
         int width, height;
         unsigned field;
@@ -242,10 +273,16 @@ private:
     std::function<void(const std::string&)> m_pressKey;
     std::thread m_keyThread;
     int m_machineType = 0;
-    struct Stroke {
-        bool down = false;
-        Vec at;
-        std::int32_t start = 0;
+    enum class Belt { Waiting, Entry, Work, Leaving, Gone };
+    struct BoardPlace {
+        Belt at = Belt::Work;
+        std::chrono::steady_clock::time_point arrives{};
+    };
+    std::vector<BoardPlace> m_boardAt;   // per scenario board
+    bool m_placed = false;               // the command running placed a part
+    struct DrillState {
+        std::int32_t arrivalZ = 0;       // the drill's Z when it came over this X/Y
+        std::optional<std::size_t> hole; // the ledger entry of the hole made here
     } m_drill;
 };
 

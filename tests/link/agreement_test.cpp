@@ -7,6 +7,7 @@
 // Commands that book counters join the table below.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <random>
@@ -18,6 +19,10 @@
 #include "link/jog.h"
 #include "link/manual_control.h"
 #include "link/positioning.h"
+#include "feeders/nozzle_operations.h"
+#include "run/nozzle_work.h"
+#include "vision/camera_service.h"
+#include "vision/set_view.h"
 #include "app/menus.h"
 #include "base/globals.h"
 #include "platform/uipost.h"
@@ -212,6 +217,58 @@ const std::vector<Command>& CommandTable() {
              SetOutput({static_cast<std::uint8_t>(channel), static_cast<std::uint8_t>(value), 5});
              return Text("0x03 channel/value", channel, value);
          }},
+        {"nozzle take-out or put-back", [](int type, bool) { return type <= 7; },
+         [](Step& s) {
+             // A holder and its entry near where the head stands (the library moves by
+             // 0x64, whose serial steps are 16-bit), the exchange height a few mm down
+             // (now and then beyond the Z range: refused).
+             NozzleOperationRequest r;
+             r.row = s.Int(0, 2);
+             const int head = s.Int(1, s.type == 7 ? 8 : 4);
+             r.headIndex = head - 1, r.machineType = s.type, r.serial = s.serial;
+             r.nineteenLibrary = s.Chance(50);
+             r.zLimitPulses = -3000;
+             r.xPulse = r.yPulse = r.zPulse = 100;
+             r.speeds = TheSpeedTemplates().Table(SpeedType::Handle);
+             r.nozzleOffsets[head - 1] = {-2000 * (head - 1), s.Int(-50, 50)};
+             const auto near = [&](std::int64_t pulses, int lo, int hi) {
+                 return std::to_string(std::clamp(static_cast<int>(pulses / 100) + s.Int(-150, 150), lo, hi) + 0.37);
+             };
+             r.cells[0] = std::to_string(r.row + 1);
+             r.cells[1] = near(g_PulseX, 100, 3900), r.cells[2] = near(g_PulseY, -2900, -100);
+             r.cells[4] = near(g_PulseX, 100, 3900), r.cells[5] = near(g_PulseY, -2900, -100);
+             r.cells[6] = std::to_string(s.Int(-6, -1) + 0.37);
+             const bool takeOut = s.Chance(50);
+             r.operation = takeOut ? NozzleOperation::TakeOut : NozzleOperation::PutBack;
+             {
+                 std::lock_guard lock(NozzleStateMutex());
+                 for (auto& w : g_NozzleWork) w.mountedNozzle = w.headNumber = 0;
+                 g_NozzleTable[static_cast<std::size_t>(r.row)].inHolder = takeOut ? 1 : 0;
+                 if (!takeOut) {
+                     g_NozzleWork[static_cast<std::size_t>(head - 1)].mountedNozzle = r.row + 1;
+                     g_NozzleWork[static_cast<std::size_t>(head - 1)].headNumber = head;
+                 }
+             }
+             NozzleLibraryThread(r, {});
+             return Text(takeOut ? "take-out row/head" : "put-back row/head", r.row, head, r.nineteenLibrary);
+         }},
+        {"vision-test or click move", Always,
+         [](Step& s) {
+             // The camera panel's move by an image offset: the mark camera's
+             // centring move or a vision camera's correction (type 4: X2 with the
+             // table of its head group).
+             const int type = g_MachineType, camera = g_CurrentCamera;
+             g_MachineType = s.type;
+             g_CurrentCamera = s.Int(0, 2);
+             SetView& v = TheSetView();
+             v.m_MoveOffsetX = s.Delta(3000), v.m_MoveOffsetY = s.Delta(3000), v.m_MoveOffsetA = s.Int(-900, 900);
+             const std::string what = Text("image-offset move camera/dX/dY", g_CurrentCamera, v.m_MoveOffsetX,
+                                           v.m_MoveOffsetY);
+             v.StartMoveToImageOffset();
+             plat::JoinAllWorkers(std::chrono::seconds(20));
+             g_MachineType = type, g_CurrentCamera = camera;
+             return what;
+         }},
         {"move the board refuses", Always,
          [](Step& s) {
              // The board answers with its limit report / status instead of moving.
@@ -300,6 +357,12 @@ protected:
         ThePositioningPort() = PositioningPort{};
         g_Y2ToY1Pulses = {};
         ThePulseFactors() = PulseFactors{};
+        {
+            std::lock_guard lock(NozzleStateMutex());
+            g_NozzleTable = {};
+            g_NozzleWork = {};
+        }
+        TheSetView().m_MoveOffsetX = TheSetView().m_MoveOffsetY = TheSetView().m_MoveOffsetA = 0;
         TheSpeedTemplates().SetTable(SpeedType::Handle, SpeedTypeTable{});
         plat::RunPostedTasks();
         SimTest::TearDown();

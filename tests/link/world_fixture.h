@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,22 +28,25 @@ struct ExpectedPoint {
     std::string name;
     int board = 0, cell = 0;
     double x = 0, y = 0;
-    int valve = 0;        // dispensing: the valve output; 0 = any
+    int valve = 0;                // dispensing: the valve output or head code; 0 = any
+    std::optional<double> depth;  // dispensing: the stroke's depth (Z mm, as sent); none = any
 };
 
 namespace detail {
 inline std::string Where(const sim::LedgerEntry& e) {
-    char b[160];
-    std::snprintf(b, sizeof b, "board %d cell %d at %0.4f, %0.4f angle %0.3f (nozzle %d, feeder %d)", e.board, e.cell,
-                  e.local.x, e.local.y, e.localAngle, e.nozzle, e.feeder);
+    char b[200];
+    std::snprintf(b, sizeof b, "board %d cell %d at %0.4f, %0.4f angle %0.3f (nozzle %d, feeder %d, valve %d, depth %0.4f)",
+                  e.board, e.cell, e.local.x, e.local.y, e.localAngle, e.nozzle, e.feeder, e.valve, e.depth);
     return b;
 }
 
-// Matches every expected point to the nearest unused entry of its board and cell;
-// the worst distance (and angle) is named when beyond the limits.
-template <class Expected, class Extra>
+// Matches every expected point to the nearest unused entry of its board and cell.
+// `judge` gives how far the pair is off beyond the position, as a fraction of its
+// limit (angle), or a text when it is wrong outright (valve, depth). The worst case
+// is named when beyond the limits.
+template <class Expected, class Judge>
 ::testing::AssertionResult Match(const std::vector<sim::LedgerEntry>& got, const std::vector<Expected>& want,
-                                 double mm, double deg, const char* what, Extra extra) {
+                                 double mm, const char* what, Judge judge) {
     std::vector<bool> used(got.size(), false);
     double worst = -1;
     std::string worstText;
@@ -60,12 +64,15 @@ template <class Expected, class Extra>
         if (best < 0) return ::testing::AssertionFailure() << what << " \"" << w.name << "\" never happened";
         used[static_cast<std::size_t>(best)] = true;
         const sim::LedgerEntry& e = got[static_cast<std::size_t>(best)];
-        const double dAngle = deg >= 0 ? std::fabs(std::remainder(extra(w, e), 360.0)) : 0.0;
-        const double score = std::max(bestD / mm, deg > 0 ? dAngle / deg : 0.0);
+        std::string wrong;
+        const double off = judge(w, e, &wrong);
+        if (!wrong.empty())
+            return ::testing::AssertionFailure() << what << " \"" << w.name << "\" " << wrong << ": " << Where(e);
+        const double score = std::max(bestD / mm, off);
         if (score > worst) {
             worst = score;
             char b[120];
-            std::snprintf(b, sizeof b, "\"%s\": %0.4f mm and %0.3f deg off: ", w.name.c_str(), bestD, dAngle);
+            std::snprintf(b, sizeof b, "\"%s\": %0.4f mm off: ", w.name.c_str(), bestD);
             worstText = b + Where(e);
         }
     }
@@ -82,28 +89,33 @@ inline ::testing::AssertionResult LedgerMatchesPlacements(const sim::Ledger& led
                                                           double mm, double deg) {
     const auto dropped = ledger.Of(sim::LedgerKind::Dropped);
     if (!dropped.empty()) return ::testing::AssertionFailure() << "dropped: " << dropped.front().Text();
-    return detail::Match(ledger.Of(sim::LedgerKind::Place), want, mm, deg, "placement",
-                         [](const ExpectedPart& w, const sim::LedgerEntry& e) { return e.localAngle - w.angle; });
+    return detail::Match(ledger.Of(sim::LedgerKind::Place), want, mm, "placement",
+                         [deg](const ExpectedPart& w, const sim::LedgerEntry& e, std::string*) {
+                             return deg > 0 ? std::fabs(std::remainder(e.localAngle - w.angle, 360.0)) / deg : 0.0;
+                         });
 }
 
+// Every point of the dispensing list dispensed once, by its valve and to its depth
+// when given; nothing else dispensed.
 inline ::testing::AssertionResult LedgerMatchesDispensing(const sim::Ledger& ledger,
                                                           const std::vector<ExpectedPoint>& want, double mm) {
-    for (const auto& e : ledger.Of(sim::LedgerKind::Dispense))
-        for (const auto& w : want)
-            if (w.valve && e.board == w.board && e.cell == w.cell &&
-                std::hypot(e.local.x - w.x, e.local.y - w.y) <= mm && e.valve != w.valve)
-                return ::testing::AssertionFailure() << "\"" << w.name << "\" dispensed by valve " << e.valve;
-    return detail::Match(ledger.Of(sim::LedgerKind::Dispense), want, mm, -1, "dispense point",
-                         [](const ExpectedPoint&, const sim::LedgerEntry&) { return 0.0; });
+    return detail::Match(ledger.Of(sim::LedgerKind::Dispense), want, mm, "dispense point",
+                         [mm](const ExpectedPoint& w, const sim::LedgerEntry& e, std::string* wrong) {
+                             if (w.valve && e.valve != w.valve) *wrong = "by another valve";
+                             else if (w.depth && std::fabs(e.depth - *w.depth) > mm) *wrong = "to another depth";
+                             return 0.0;
+                         });
 }
 
-// Holes also need a net Z travel of 0 (the drill came back up).
+// Every hole of the drilling list drilled once, the drill back up after it (net Z
+// travel 0); nothing else drilled.
 inline ::testing::AssertionResult LedgerMatchesHoles(const sim::Ledger& ledger, const std::vector<ExpectedPoint>& want,
                                                      double mm) {
-    for (const auto& e : ledger.Of(sim::LedgerKind::Hole))
-        if (e.depth != 0.0) return ::testing::AssertionFailure() << "drill not back up: " << e.Text();
-    return detail::Match(ledger.Of(sim::LedgerKind::Hole), want, mm, -1, "hole",
-                         [](const ExpectedPoint&, const sim::LedgerEntry&) { return 0.0; });
+    return detail::Match(ledger.Of(sim::LedgerKind::Hole), want, mm, "hole",
+                         [](const ExpectedPoint&, const sim::LedgerEntry& e, std::string* wrong) {
+                             if (e.depth != 0.0) *wrong = "left with the drill not back up";
+                             return 0.0;
+                         });
 }
 
 // The simulated machine of SimTest with its world on a scenario (and its cameras

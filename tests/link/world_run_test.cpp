@@ -1,6 +1,7 @@
 // The program's commands against the simulated world: a part picked and placed over
 // the Ethernet link lands where the ledger check expects it, and the world's cameras
 // reach the program's camera operations.
+#include "link/combined_commands.h"
 #include "platform/camera_sdk.h"
 #include "world_fixture.h"
 
@@ -39,6 +40,82 @@ TEST_F(WorldSimTest, APartPlacedThroughTheLinkIsFoundByTheLedgerCheck) {
     EXPECT_EQ(head.width, 1280);
     plat::CameraReleaseImageBuffer(h, raw);
     plat::CameraUnInit(h);
+}
+
+// The checks the run tests make of dispensing and drilling: each listed point once,
+// by its valve and to its depth, the drill back up, nothing else; the fault named.
+TEST(LedgerChecks, DispensePointsAndHolesAgainstTheirLists) {
+    const auto entry = [](sim::LedgerKind kind, int cell, double x, double y, int valve, double depth) {
+        sim::LedgerEntry e;
+        e.kind = kind;
+        e.board = 0;
+        e.cell = cell;
+        e.local = {x, y};
+        e.valve = valve;
+        e.depth = depth;
+        return e;
+    };
+    using K = sim::LedgerKind;
+    const std::vector<ExpectedPoint> dispensing{{"D1", 0, 0, 10, 10, 5, 3.0}, {"D2", 0, 1, 20, 10, 6, std::nullopt}};
+    const std::vector<ExpectedPoint> drilling{{"H1", 0, 0, 10, 10, 0, std::nullopt}, {"H2", 0, 0, 30, 10, 0, std::nullopt}};
+    const struct {
+        const char* name;
+        std::vector<sim::LedgerEntry> got;
+        bool holes;
+        const char* failure;  // nullptr: the check passes
+    } cases[] = {
+        {"as listed", {entry(K::Dispense, 1, 20.01, 10, 6, 4.0), entry(K::Dispense, 0, 10, 10, 5, 3.0)}, false, nullptr},
+        {"valve", {entry(K::Dispense, 0, 10, 10, 5, 3.0), entry(K::Dispense, 1, 20, 10, 5, 3.0)}, false,
+         "dispense point \"D2\" by another valve"},
+        {"depth", {entry(K::Dispense, 0, 10, 10, 5, 2.0), entry(K::Dispense, 1, 20, 10, 6, 3.0)}, false,
+         "dispense point \"D1\" to another depth"},
+        {"off", {entry(K::Dispense, 0, 10.3, 10, 5, 3.0), entry(K::Dispense, 1, 20, 10, 6, 3.0)}, false,
+         "worst dispense point \"D1\": 0.3000 mm"},
+        {"twice", {entry(K::Dispense, 0, 10, 10, 5, 3.0), entry(K::Dispense, 0, 10, 10, 5, 3.0),
+                   entry(K::Dispense, 1, 20, 10, 6, 3.0)}, false, "unexpected dispense point"},
+        {"holes", {entry(K::Hole, 0, 30, 10, 0, 0.0), entry(K::Hole, 0, 10, 10, 0, 0.0)}, true, nullptr},
+        {"drill down", {entry(K::Hole, 0, 10, 10, 0, 0.0), entry(K::Hole, 0, 30, 10, 0, 1.6)}, true,
+         "hole \"H2\" left with the drill not back up"},
+        {"hole missing", {entry(K::Hole, 0, 10, 10, 0, 0.0)}, true, "hole \"H2\" never happened"},
+    };
+    for (const auto& c : cases) {
+        sim::Ledger ledger;
+        for (const auto& e : c.got) ledger.Add(e);
+        const auto result = c.holes ? LedgerMatchesHoles(ledger, drilling, 0.02)
+                                    : LedgerMatchesDispensing(ledger, dispensing, 0.02);
+        EXPECT_EQ(static_cast<bool>(result), c.failure == nullptr) << c.name << ": " << result.message();
+        if (c.failure) {
+            EXPECT_EQ(std::string(result.message()).rfind(c.failure, 0), 0u) << c.name << ": " << result.message();
+        }
+    }
+}
+
+// Type 4 through the program's commands: the X2 carriage over table Y2 and the two
+// glue heads' strokes lay their dots where the lamp-table list expects them.
+TEST_F(WorldSimTest, GlueDotsOnTableY2LandWhereTheDispensingCheckExpectsThem) {
+    ResetCommandWorld(false);
+    sim::Scenario s = sim::Scenario::Default();
+    s.nozzleOffset[4] = {10.0, 5.0};
+    s.nozzleOffset[5] = {20.0, 5.0};
+    s.boards[0].origin = {400.0, -200.0};
+    s.boards[0].table = 2;
+    StartWorld(4, s, false, true, false);
+    ASSERT_TRUE(GetMachineLink().Open(sim::kBoardAddress, sim->udp()->Port(), LocalEndpoint{"127.0.0.1", 0}));
+    StartUdpReplyThread(GetMachineLink());
+    g_Connected = true;
+    const bool homed = g_HeadResetOk;
+    g_HeadResetOk = true;
+    const std::uint8_t mask = g_PanelLink.zCheckMask;
+    g_PanelLink.zCheckMask = 3;  // both rockers in the middle, as the board reports them
+    // Red glue (head code 5) at (20, 15), silver (head code 6, its height negated) at (35, 15).
+    ASSERT_TRUE(MoveXY({9, 41000, {10, 20}, 12, -19000, {10, 20}}));
+    ASSERT_TRUE(DispenseStroke({10, 300, 10, 20, 5, 0, 0, 0, 0, 0}));
+    ASSERT_TRUE(MoveXY({9, 500, {10, 20}, 12, 0, {10, 20}}));
+    ASSERT_TRUE(DispenseStroke({10, -300, 10, 20, 6, 0, 0, 0, 0, 0}));
+    EXPECT_TRUE(LedgerMatchesDispensing(world().ledger(), {{"red", 0, 0, 20, 15, 5, 3.0}, {"silver", 0, 0, 35, 15, 6, -3.0}},
+                                        0.02));
+    g_PanelLink.zCheckMask = mask;
+    g_HeadResetOk = homed;
 }
 
 } // namespace

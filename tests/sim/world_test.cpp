@@ -234,15 +234,119 @@ TEST_F(WorldTest, LedgerHoldsWhereAPartTrulyLandsAndWhatStrokesDid) {
     EXPECT_GT(std::fabs(turnFlipped.localAngle - 30.0), 60.0);
     EXPECT_EQ(world->FeederCount(0), s.feeders[0].count - 3);
 
-    // A dispense dot carries its valve output; a drill stroke that comes back nets 0.
-    Run(0x03, Build().u8(5).u8(1).le16(0).b);
-    Run(0x58, Build().zeros(28).b);
-    EXPECT_EQ(world->ledger().Of(LedgerKind::Dispense).back().valve, 5);
+    // Dispense dots: a 0x58 stroke carries its head code, a place stroke on the
+    // dispensing axis (2) its valve output (2) when that is on and the nozzle empty.
+    Run(0x58, Build().u8(2).le32(300).le32(1).le32(2).u8(6).zeros(14).b);
+    Place(2, 250);  // valve off: no dot
+    Run(0x03, Build().u8(2).u8(1).le16(0).b);
+    Place(2, 250);
+    const auto dots = world->ledger().Of(LedgerKind::Dispense);
+    ASSERT_EQ(dots.size(), 2u);
+    EXPECT_EQ(dots[0].valve * 10 + dots[1].valve, 62);
+    EXPECT_DOUBLE_EQ(dots[0].depth + dots[1].depth, 5.5);
+
+    // Holes of type 9 (surface 2.5 mm down): one per X/Y where the drill went past the
+    // surface, with the net travel since it came there (2 mm when left down).
+    s.drillSurface = 2.5;
+    world->SetScenario(s);
     world->SetMachineType(9);
-    Axis(2, 700);
-    Axis(2, -700);
-    ASSERT_EQ(world->ledger().Of(LedgerKind::Hole).size(), 1u);
-    EXPECT_EQ(world->ledger().Of(LedgerKind::Hole)[0].depth, 0.0);
+    const std::vector<int> rows[] = {{300, -200, 300, -400}, {200, -200, 300, -100}, {-200, 200, -200}};
+    for (const auto& strokes : rows) {
+        MoveMm(10.0, 0.0);
+        for (int d : strokes) Axis(2, d);
+    }
+    MoveMm(10.0, 0.0);
+    const auto holes = world->ledger().Of(LedgerKind::Hole);
+    ASSERT_EQ(holes.size(), 2u);
+    EXPECT_EQ(holes[0].depth, 0.0);
+    EXPECT_DOUBLE_EQ(holes[1].depth, 2.0);
+}
+
+TEST_F(WorldTest, TypeFourTablesCarryBoardsAndFeedersUnderTheHeadAndTheX2Carriage) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Scenario::Parse("feeder 1 1 50 -20 100 2 1.25 0.6 1\nboard 400 -200 0 80 60\ntable 2\n"
+                                "disc 410 -195 1 2\nmarkcamera 40 0 20\n",
+                                &s, &error))
+        << error;
+    Start(s, 4);
+    const auto to = [&](int axis, double mm) {
+        const Drives d = machine->Positions();
+        Axis(axis, static_cast<std::int32_t>(std::lround(mm * 100)) -
+                       (axis == 0 ? d.x : axis == 1 ? d.y : axis == 9 ? d.x2 : d.y2));
+    };
+    // The mark camera rides on X2 and sees table Y2's lamp mark by Y2's drive.
+    to(9, 410.0 - 1.5 - 40.0);
+    to(12, -195.0 - 0.5);
+    double x, y;
+    ASSERT_TRUE(Mark(CameraRole::Mark, &x, &y));
+    EXPECT_NEAR(x, -1.5, 0.06);
+    EXPECT_NEAR(y, 0.5, 0.06);
+    to(12, 0.0);
+    to(1, -195.5);  // table Y1 holds no mark there
+    EXPECT_EQ(cv::countNonZero(world->Render(CameraRole::Mark, 640, 480, 1, 1) > 128), 0);
+    // The head (X) picks from a feeder on table Y1 and places on the board of table Y2.
+    to(0, 50.0);
+    to(1, -20.0);
+    Pick();
+    to(0, 420.0);
+    to(12, -185.0);
+    Place();
+    const auto placed = world->ledger().Of(LedgerKind::Place);
+    ASSERT_EQ(placed.size(), 1u);
+    EXPECT_NEAR(placed[0].local.x, 20.0, 0.01);
+    EXPECT_NEAR(placed[0].local.y, 15.0, 0.01);
+}
+
+TEST_F(WorldTest, TheConveyorCarriesWaitingBoardsThroughItsZones) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Scenario::Parse("feeder 1 1 50 -20 100 2 1.25 0.6 1\nwaiting 100 -200 0 80 60\n"
+                                "waiting 100 -200 0 80 60\n",
+                                &s, &error))
+        << error;
+    Start(s);
+    const auto zone = [&](int z, int wait = 1) {
+        return Run(0x62, Build().u8(z).u8(wait).le16(0).u8(0).u8(0).u8(0x0B).le32(100).u8(0x0C).le32(100)
+                             .u8(0x0D).le32(0).le32(1).le32(2).b);
+    };
+    const auto placedOn = [&] {  // the board a part lands on, -1 when dropped
+        NozzleTo(1, s.feeders[0].pick);
+        Pick();
+        NozzleTo(1, {120.0, -185.0});
+        Place();
+        const LedgerEntry e = world->ledger().Entries().back();
+        return e.kind == LedgerKind::Place ? e.board : -1;
+    };
+    EXPECT_EQ(placedOn(), -1);
+    const int steps[][2] = {{1, -1}, {2, 0}, {1, 0}, {3, -1}, {4, -1}, {2, 1}, {3, -1}};  // zone, lands on
+    for (const auto& step : steps) {
+        EXPECT_FALSE(zone(step[0]).replies.empty()) << step[0];
+        EXPECT_EQ(placedOn(), step[1]) << "after zone " << step[0];
+    }
+    EXPECT_TRUE(zone(1).replies.empty());      // no board left: the board-in run waits
+    EXPECT_FALSE(zone(1, 0).replies.empty());  // unless it waits for none
+    s.beltMs = 600000;                         // a long belt: still on its way after zone 2
+    world->SetScenario(s);
+    zone(1);
+    zone(2);
+    EXPECT_EQ(placedOn(), -1);
+}
+
+TEST(ScenarioFile, PartDrawingsAreReadAndABadLineIsNamed) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Scenario::Parse("feeder 1 1 50 -20 100 2 1 0.6 1\npad 0 0 2 1\npackage grid 3 3 1 0.5 0 1\n", &s,
+                                &error));
+    ASSERT_TRUE(s.feeders[0].part.drawing);
+    EXPECT_EQ(s.feeders[0].part.drawing->pads.size() * 100 + s.feeders[0].part.drawing->balls.size() * 10 +
+                  s.feeders[0].part.drawing->triangles.size(),
+              191u);
+    for (const char* text : {"belt 1\ntable 1\n", "feeder 1 1 50 -20 100 2 1 0.6 1\npackage blob\n",
+                             "belt 1\ndisc 1 2 1 3\n", "feeder 1 1 50 -20 100 2 1 0.6 1\ntable 0\n"}) {
+        EXPECT_FALSE(Scenario::Parse(text, &s, &error)) << text;
+        EXPECT_EQ(error.rfind("line 2", 0), 0u) << text << error;
+    }
 }
 
 TEST_F(WorldTest, StandardPieceTravelsWithTheNozzleAndAnInjectedErrorChangesNothing) {
