@@ -351,6 +351,7 @@ std::optional<FeedListItem> CDialogFeedEdit::Run(const FeedListItem& loaded) {
     if (loaded.text[0].empty()) m_form.previousId.clear();  // a new feeder: the previous values stay
     else LoadFeedEditFromListRow(m_form, loaded, g_MachineType);
     OnInitDialog();
+    setResult(0);
     if (m_RunModal(*this) != QDialog::Accepted) return std::nullopt;
     return StoreFeedEditInListRow(m_form);
 }

@@ -212,6 +212,7 @@ void CDialogGridBox::ApplyLanguage() {
 }
 
 void CDialogGridBox::OnInitDialog() {
+    setResult(0);
     const int selected = m_list.selected;
     const std::string id =
         selected >= 0 && selected < m_list.ItemCount() ? m_list.rows[static_cast<std::size_t>(selected)].text[0] : "";
