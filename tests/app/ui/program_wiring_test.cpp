@@ -34,7 +34,8 @@ const std::set<std::string> kStandIns = {
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "FeedOperationPort.startRequest", "JogPort.closeLength", "JogPort.openLength",
     // job lists
-    "CommandPanelPort.runSelect", "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
+    "CommandPanelPort.runSelect", "PartListPort.rowEditorOpen", "PartListPort.setRowEditorFeeder",
+    "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
     "StrategyPort.m_RunSelect",
     // run
