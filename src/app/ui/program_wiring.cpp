@@ -4,6 +4,7 @@
 #include "base/hooks.h"
 #include "feeders/feeders_hooks.h"
 #include "joblist/joblist_hooks.h"
+#include "joblist/ui/joblist_wiring.h"
 #include "link/link_hooks.h"
 #include "link/ui/link_wiring.h"
 #include "settings/settings_hooks.h"
@@ -32,6 +33,7 @@ void WireProgram() {
     WireLinkServices();
     WireSettingsServices();
     WireVisionServices();
+    WireJobListServices();
 
     for (const std::string& owner : NotBuiltSubsystems()) r.FillStandIns(owner);
 }

@@ -33,14 +33,9 @@ const std::set<std::string> kStandIns = {
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "FeedOperationPort.startRequest", "JogPort.closeLength", "JogPort.openLength",
-    // job lists
-    "CommandPanelPort.runSelect", "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
-    "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
-    "StrategyPort.m_RunSelect",
     // run
     "SetViewSources.flyMeasure",
-    "LinkHooks.pauseRun", "LinkHooks.regainRun", "LinkHooks.runPaused", "LinkHooks.startRun", "LinkHooks.stopRun",
-    "SettingsRederivations.updateHeadOffsets", "ShellServices.stopRun", "RunPort.createRunEvents",
+    "SettingsRederivations.updateHeadOffsets", "ShellServices.stopRun",
     "RunPort.computeTwoMarkCorrection",
 };
 
