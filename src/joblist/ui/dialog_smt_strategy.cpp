@@ -211,7 +211,8 @@ CDialogSMTStrategy::CDialogSMTStrategy(PartListStore& store, QWidget* parent)
     auto edit = [this](QWidget* parent, const char* member) {
         auto* e = new QLineEdit(parent);
         e->setObjectName(member);
-        e->setMaximumWidth(70);
+        e->setMinimumWidth(64);
+        e->setMaximumWidth(80);
         m_controls[member] = e;
         return e;
     };

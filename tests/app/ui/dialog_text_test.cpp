@@ -123,11 +123,12 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
             Walk(*app.Frame(), std::string(kLanguageNames[g_LanguageIndex]) + "/type" + std::to_string(type), faults);
         }
         for (int id : commands) app.View()->OnCommand(id);
+        for (int id : {tool::Strategy, tool::Find}) app.View()->m_pPartList->OnCommand(id);
     }
     EXPECT_EQ(faults, "");
     for (const char* d : {"CDialogSetBasic", "CDialogSetPulse", "CDialogSpeedTemplate", "CDialogAutoTransport",
                           "CDialogSetCover", "CDialogVersionNumber", "CDialogFirmwareUpdate",
-                          "CDialogCameraList"})
+                          "CDialogCameraList", "CDialogSMTStrategy", "CDialogFind"})
         EXPECT_TRUE(walked.count(d)) << d;
     // The exclusive menu choices show as radio items, the toolbar's own buttons say what they do.
     EXPECT_TRUE(app.Frame()->Action(cmd::German)->actionGroup());
