@@ -175,19 +175,6 @@ TEST(Strategy, OkSortsByTheChosenOrderAndFillsTheDispensingListOnce) {
     ApplyHeadMode(0);
 }
 
-TEST(Strategy, RangeFaultsNameTheFirstFieldOutside) {
-    SmtStrategyConfig c;
-    EXPECT_FALSE(CheckStrategyRanges(c));
-    c.m_RunSelect = -1;  // no run mode checked
-    EXPECT_EQ(CheckStrategyRanges(c)->field, "m_RunSelect");
-    c.m_RunSelect = 0;
-    c.m_DisSpeedNormal_Z = 256;
-    EXPECT_EQ(CheckStrategyRanges(c)->field, "m_DisSpeedNormal_Z");
-    c.m_DisSpeedNormal_Z = 255;
-    c.m_DropsGlueOpen2 = 100.5;
-    EXPECT_EQ(CheckStrategyRanges(c)->field, "m_DropsGlueOpen2");
-}
-
 TEST(Find, WalksFromTheCurrentRowAndMovesItToTheHit) {
     PartListStore store;
     ScriptedResponder boxes;
