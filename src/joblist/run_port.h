@@ -11,6 +11,10 @@ struct RunPort {
     std::function<void()> createRunEvents;
     // Board offsets and rotation from two measured Mark offsets (mm).
     std::function<void(double, double, double, double)> computeTwoMarkCorrection;
+    // Starts the run threads for the run mode (Start has set the flags); always true.
+    std::function<bool(int runMode)> startRunThreads;
+    // The common end of every run; keep-conveyor leaves the conveyor companion running.
+    std::function<void(bool keepConveyor)> finishRun;
     // Centres the Mark of lamp point (table 1 or 2, point 0..9) under the mark
     // camera and writes its offsets into the point's row; true = stop.
     std::function<bool(int table, int point)> recognizeMark;

@@ -5,6 +5,7 @@
 #include "base/hooks.h"
 #include "feeders/feeders_hooks.h"
 #include "joblist/joblist_hooks.h"
+#include "joblist/ui/joblist_wiring.h"
 #include "link/link_hooks.h"
 #include "link/ui/link_wiring.h"
 #include "settings/settings_hooks.h"
@@ -34,6 +35,7 @@ void WireProgram() {
     WireShellToLink();
     WireSettingsServices();
     WireVisionServices();
+    WireJobListServices();
 
     for (const std::string& owner : NotBuiltSubsystems()) r.FillStandIns(owner);
 }

@@ -88,15 +88,9 @@ void CSMTView::WireSteps() {
         if (auto& f = GetShellServices().layoutManualControl) f(g_MachineType);
     });
     m_DialogAutoTransport.WireSteps(m_firstUpdateSteps, m_creationSteps, m_languageSteps);
-    m_DialogSetCover.WireSteps(m_firstUpdateSteps);
     m_DialogOpeners[cmd::AutoTransport] = [this](int) {
         m_DialogAutoTransport.OnInitDialog();
         m_RunModal(m_DialogAutoTransport);
-    };
-    // Until the placement strategy dialog owns the cover-tape page, the feeder menu opens it.
-    m_DialogOpeners[cmd::SetCover] = [this](int) {
-        m_DialogSetCover.OnInitDialog(m_frame->m_StartDirectory, m_frame->m_LanguageName);
-        m_RunModal(m_DialogSetCover);
     };
     m_DialogAutoTransport.m_SRunSteps = [this] {
         return m_pManualControl ? m_pManualControl->Config().m_S_RunSteps : 0;

@@ -19,7 +19,6 @@
 #include "link/ui/manual_control_dialog.h"
 #include "settings/ui/dialog_auto_transport.h"
 #include "vision/ui/dialogsetview.h"
-#include "settings/ui/dialog_set_cover.h"
 
 namespace smt {
 
@@ -74,9 +73,6 @@ public:
 
     // ---- the settings dialogs held by the view (the others are built per opening) ----
     CDialogAutoTransport m_DialogAutoTransport{TheAutoTransport(), this};
-    // The cover-tape page, held here until the part list's placement strategy
-    // dialog that shows it lands and takes it over.
-    CDialogSetCover m_DialogSetCover{TheCoverTape(), this};
 
     int m_LeftColumnWidth = 0;
     int m_LeftColumnHeight = 0;

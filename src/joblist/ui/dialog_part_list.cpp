@@ -14,6 +14,7 @@
 #include "joblist/list_sort.h"
 #include "joblist/part_list_texts.h"
 #include "joblist/run_port.h"
+#include "joblist/run_toolbar.h"
 #include "joblist/ui/job_list_art.h"
 #include "platform/msgbox.h"
 
@@ -210,6 +211,25 @@ void CDialogPartList::OnInitDialog(const std::string& startFolder) {
         connect(bar, &QScrollBar::valueChanged, this, [this] { CommitInPlaceEditors(false); });
         connect(bar, &QScrollBar::sliderReleased, this, [this] { PlacementList()->viewport()->update(); });
     }
+
+    m_DialogSMTStrategy = new CDialogSMTStrategy(m_store, this);
+    m_DialogFind = new CDialogFind(m_store, this);
+    m_runClock.setInterval(1000);
+    connect(&m_runClock, &QTimer::timeout, this, [this] { OnTimer(); });
+    m_ToolHandlers[tool::Start] = [this] { OnStartRun(); };
+    m_ToolHandlers[tool::Pause] = [this] { OnPauseRun(); };
+    m_ToolHandlers[tool::Regain] = [this] { OnResumeRun(); };
+    m_ToolHandlers[tool::Stop] = [this] { OnStopRun(); };
+    m_ToolHandlers[tool::PcbClamp] = [] { OnPcbClamp(); };
+    m_ToolHandlers[tool::Compare] = [this] { OnCompare(m_store); };
+    m_ToolHandlers[tool::Update] = [this] { OnUpdate(m_store, OpenGroupFeeders()); };
+    m_ToolHandlers[tool::SmtDis] = [this] { OnSmtDis(m_store); };
+    m_MenuHandlers["CurrentSmt"] = [this] { OnRunFromCurrentPart(); };
+    m_MenuHandlers["Dis.CurrentDis"] = [this] { OnRunFromCurrentDis(); };
+    m_MenuHandlers["Drill.CurrentDrill"] = [this] { OnRunFromCurrentDrill(); };
+    m_MenuHandlers["SelectSmt"] = [this] { OnRunSelectedParts(); };
+    m_MenuHandlers["Dis.SelectDis"] = [this] { OnRunSelectedDis(); };
+    m_MenuHandlers["Drill.SelectDrill"] = [this] { OnRunSelectedDrill(); };
 
     m_store.FillInPlaceCombos(g_DropDownLines);
     m_store.FillPackageCombo(g_PackLines);
@@ -479,6 +499,33 @@ void CDialogPartList::RunMenuCommand(const std::string& key) {
 void CDialogPartList::OnCommand(int commandId) {
     if (const auto it = m_ToolHandlers.find(commandId); it != m_ToolHandlers.end() && it->second) return it->second();
     ShowNotYet();
+}
+
+// ---- run toolbar ------------------------------------------------------------------------
+
+bool CDialogPartList::OnStartRun() { return smt::OnStartRun(m_store); }
+void CDialogPartList::OnPauseRun() { smt::OnPauseRun(); }
+void CDialogPartList::OnResumeRun() { smt::OnResumeRun(); }
+void CDialogPartList::OnStopRun() { smt::OnStopRun(); }
+
+void CDialogPartList::OnTimer() {
+    AdvanceRunClock();
+    Static(kStaticTime)->setText(Q(RunClockText()));
+    m_counters->setText(Q(RunCounterText(m_store.m_CurrentRowNo, m_store.m_PlacedCount)));
+}
+
+void CDialogPartList::OnRunFromCurrentPart() { RunRestricted(m_store, JobList::Part, false); }
+void CDialogPartList::OnRunFromCurrentDis() { RunRestricted(m_store, JobList::Dis, false); }
+void CDialogPartList::OnRunFromCurrentDrill() { RunRestricted(m_store, JobList::Drill, false); }
+void CDialogPartList::OnRunSelectedParts() { RunRestricted(m_store, JobList::Part, true); }
+void CDialogPartList::OnRunSelectedDis() { RunRestricted(m_store, JobList::Dis, true); }
+void CDialogPartList::OnRunSelectedDrill() { RunRestricted(m_store, JobList::Drill, true); }
+
+void CDialogPartList::EnsureVisible(JobList list, int row) {
+    JobListModel* model = m_models[static_cast<int>(list)];
+    if (model->rowCount() == 0) return;
+    const int r = std::clamp(row, 0, model->rowCount() - 1);
+    m_views[static_cast<int>(list)]->scrollTo(model->index(r, 0), QAbstractItemView::EnsureVisible);
 }
 
 void CDialogPartList::ShowNotYet() {

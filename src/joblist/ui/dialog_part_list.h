@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QTableView>
+#include <QTimer>
 
 #include <array>
 #include <functional>
@@ -19,6 +20,8 @@
 #include <string>
 
 #include "joblist/part_list.h"
+#include "joblist/ui/dialog_find.h"
+#include "joblist/ui/dialog_smt_strategy.h"
 #include "joblist/ui/toolbar_part_control.h"
 
 namespace smt {
@@ -82,6 +85,27 @@ public:
     // Toolbar commands; a command whose handler has not landed says so.
     void OnCommand(int commandId);
 
+    // The run toolbar (the machine's panel keys reach the same handlers).
+    bool OnStartRun();
+    void OnPauseRun();
+    void OnResumeRun();
+    void OnStopRun();
+    // The run clock's one-second tick.
+    void OnTimer();
+    QTimer& RunClock() { return m_runClock; }
+    // Run from the current row and run of the selected rows, per list.
+    void OnRunFromCurrentPart();
+    void OnRunFromCurrentDis();
+    void OnRunFromCurrentDrill();
+    void OnRunSelectedParts();
+    void OnRunSelectedDis();
+    void OnRunSelectedDrill();
+    // Scrolls so that `row` of the list is visible (clamped to the list).
+    void EnsureVisible(JobList list, int row);
+
+    CDialogSMTStrategy* m_DialogSMTStrategy = nullptr;
+    CDialogFind* m_DialogFind = nullptr;
+
     // Handlers other parts register: toolbar commands by id, menu commands by
     // their caption key (list-qualified as "Dis.PartAdd" and "Drill.PartAdd").
     std::map<int, std::function<void()>> m_ToolHandlers;
@@ -111,6 +135,7 @@ private:
     QRect m_currentCellRect;
     bool m_applyingSelection = false;
     bool m_hidingEditors = false;  // a hide by code is no operator's kill-focus
+    QTimer m_runClock;
     void HideEditors();
 };
 

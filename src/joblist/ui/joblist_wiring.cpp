@@ -1,15 +1,51 @@
 #include "joblist/ui/joblist_wiring.h"
 
+#include <QPlainTextEdit>
+
+#include "app/shellservices.h"
 #include "app/ui/mainframe.h"
 #include "app/ui/smtview.h"
+#include "base/captions.h"
+#include "base/command_ids.h"
 #include "feeders/part_list_port.h"
+#include "feeders/strategy_port.h"
 #include "joblist/part_list.h"
 #include "joblist/part_list_texts.h"
+#include "joblist/run_toolbar.h"
+#include "joblist/smt_strategy.h"
 #include "joblist/ui/dialog_part_list.h"
 #include "joblist/ui/pcb_wiring.h"
+#include "link/commands.h"
+#include "link/link_state.h"
 #include "link/manual_control.h"
+#include "platform/uipost.h"
+#include "run/run_events.h"
+#include "run/run_placeholder.h"
+#include "settings/cover_tape.h"
 
 namespace smt {
+
+void WireJobListServices() {
+    // The machine's panel keys arrive on the reply thread: the toolbar's handlers run on the UI thread.
+    auto& h = GetLinkHooks();
+    h.startRun = [] { plat::PostToUi([] { OnStartRun(ThePartList()); }); };
+    h.pauseRun = [] { plat::PostToUi([] { OnPauseRun(); }); };
+    h.regainRun = [] { plat::PostToUi([] { OnResumeRun(); }); };
+    h.stopRun = [] { plat::PostToUi([] { OnStopRun(); }); };
+    h.runPaused = [] { return g_RunPaused.load(); };
+
+    TheCommandPanel().runSelect = [] { return TheSmtStrategy().RunSelect(); };
+    StrategyPort& strategy = TheStrategyPort();
+    strategy.m_19NozzleLibrary = [] { return TheSmtStrategy().Config().m_19NozzleLibrary; };
+    strategy.m_AutoChangeNozzle = [] { return TheSmtStrategy().Config().m_AutoChangeNozzle; };
+    strategy.m_ChangeNozzleSelect = [] { return TheSmtStrategy().Config().m_ChangeNozzleSelect; };
+    strategy.m_RunSelect = [] { return TheSmtStrategy().RunSelect(); };
+    strategy.LoadSmtStrategyConfig = [](const std::string& folder) { TheSmtStrategy().Load(folder); };
+    GetShellServices().resetStrategyForMachineType = [](const std::string& folder) {
+        TheSmtStrategy().ResetForMachineType(folder);
+    };
+    WireRunPlaceholder();
+}
 
 void WireJobListSubsystem(CSMTView& view) {
     // The captions load whether or not the panel exists yet; a panel made later
@@ -20,6 +56,41 @@ void WireJobListSubsystem(CSMTView& view) {
     };
     view.FirstUpdateSteps().Set("PartList.LoadLanguage", load);
     view.LanguageChangeSteps().Set("PartList.LoadLanguage", load);
+
+    // The cover-tape page belongs to the placement strategy of the part list.
+    view.FirstUpdateSteps().Set("SetCover.LoadConfig", [&view](const StepContext& c) {
+        if (view.m_pPartList) view.m_pPartList->m_DialogSMTStrategy->m_DialogSetCover.LoadConfig(c.startFolder);
+        else TheCoverTape().LoadConfig(ConfigFilePath(c.startFolder));
+    });
+    view.m_DialogOpeners[cmd::SetCover] = [&view](int) {
+        view.EnsureListPanels();
+        CDialogSetCover& cover = view.m_pPartList->m_DialogSMTStrategy->m_DialogSetCover;
+        cover.OnInitDialog(view.Frame()->m_StartDirectory, view.Frame()->m_LanguageName);
+        view.m_RunModal(cover);
+    };
+    RunToolbarPort& run = TheRunToolbarPort();
+    run.setTrace = [&view](const std::string& text) {
+        if (!view.m_pManualControl) return;
+        if (auto* trace = qobject_cast<QPlainTextEdit*>(view.m_pManualControl->Control(mc::Trace)))
+            trace->setPlainText(QString::fromStdString(text));
+    };
+    run.focusList = [&view](JobList list) {
+        if (view.m_pPartList) view.m_pPartList->List(list)->setFocus();
+    };
+    run.ensureVisible = [&view](JobList list, int row) {
+        if (view.m_pPartList) view.m_pPartList->EnsureVisible(list, row);
+    };
+    run.runClock = [&view](bool on) {
+        if (!view.m_pPartList) return;
+        if (on) view.m_pPartList->RunClock().start();
+        else view.m_pPartList->RunClock().stop();
+    };
+    run.enablePanels = [&view] {
+        if (view.m_pPartList) view.m_pPartList->PlacementList()->setEnabled(true);
+        if (view.m_pSetView) view.m_pSetView->setEnabled(true);
+        if (view.m_pManualControl) view.m_pManualControl->setEnabled(true);
+    };
+    run.pcbBoardCount = [&view] { return view.Job().Pcb().m_Fields.m_PcbBoardCount; };
 
     PartListToolButtons() = [&view](int toolId, bool enabled) {
         if (view.m_pPartList) view.m_pPartList->ToolBar()->EnableButton(toolId, enabled);
@@ -46,11 +117,22 @@ void WireJobListSubsystem(CSMTView& view) {
 CDialogPartList* CreatePartListPanel(CSMTView& view) {
     auto* panel = new CDialogPartList(view.Frame()->m_StartDirectory, &view);
     panel->m_ToolHandlers[tool::PcbEdit] = [panel] { OpenPcbEditor(panel); };
+    CDialogSMTStrategy* strategy = panel->m_DialogSMTStrategy;
+    strategy->m_RunModal = [&view](QDialog& d) { return view.m_RunModal(d); };
+    panel->m_ToolHandlers[tool::Strategy] = [&view, strategy] {
+        strategy->OnInitDialog(view.Frame()->m_StartDirectory, view.Frame()->m_LanguageName);
+        view.m_RunModal(*strategy);
+    };
+    panel->m_ToolHandlers[tool::Find] = [&view, panel] {
+        panel->m_DialogFind->OnInitDialog(view.Frame()->m_StartDirectory, view.Frame()->m_LanguageName);
+        view.m_RunModal(*panel->m_DialogFind);
+    };
     return panel;
 }
 
 void OnJobListViewDestroyed() {
     PartListToolButtons() = nullptr;
+    TheRunToolbarPort() = {};
     ThePartListPort() = {};
     ThePartList().FreeDisRows();
     ThePartList().FreeDrillRows();

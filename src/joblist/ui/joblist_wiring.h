@@ -13,6 +13,9 @@ namespace smt {
 class CSMTView;
 class CDialogPartList;
 
+// What needs no window: the panel keys' run hooks, the strategy's readers, the
+// machine-type reset of the strategy and the run's placeholder.
+void WireJobListServices();
 void WireJobListSubsystem(CSMTView& view);
 // The part list panel, made when the document first needs it.
 CDialogPartList* CreatePartListPanel(CSMTView& view);

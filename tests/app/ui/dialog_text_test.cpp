@@ -126,6 +126,7 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
             Walk(*app.Frame(), std::string(kLanguageNames[g_LanguageIndex]) + "/type" + std::to_string(type), faults);
         }
         for (int id : commands) app.View()->OnCommand(id);
+        for (int id : {tool::Strategy, tool::Find}) app.View()->m_pPartList->OnCommand(id);
         // The feeder editor (with its tray dialog) in the feeder and the drag-pin layouts.
         CDialogFeedEdit& edit = app.View()->m_pFeedList->FeedEditDialog();
         for (int type : {7, 0}) {
@@ -142,8 +143,8 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
     EXPECT_EQ(faults, "");
     for (const char* d : {"CDialogSetBasic", "CDialogSetPulse", "CDialogSpeedTemplate", "CDialogAutoTransport",
                           "CDialogSetCover", "CDialogVersionNumber", "CDialogFirmwareUpdate",
-                          "CDialogCameraList", "CDialogLampMachineList",
-                          "CDialogFeedEdit"})
+                          "CDialogCameraList", "CDialogLampMachineList", "CDialogFeedEdit",
+                          "CDialogSMTStrategy", "CDialogFind"})
         EXPECT_TRUE(walked.count(d)) << d;
     // The exclusive menu choices show as radio items, the toolbar's own buttons say what they do.
     EXPECT_TRUE(app.Frame()->Action(cmd::German)->actionGroup());

@@ -240,7 +240,7 @@ TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
              EXPECT_TRUE(Idle());
              boxes.Clear();
          }},
-        {"the machine's start key reaches the run's stand-in without holding the reply thread",
+        {"the machine's start key reaches the part list's Start without holding the reply thread",
          [&] {
              const plat::MsgBoxHandler scripted = plat::SetMessageBoxHandler({});
              plat::SetMessageBoxHandler([&, scripted](const plat::MsgBoxRequest& r) {
@@ -252,7 +252,7 @@ TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
              plat::SetMessageBoxHandler(scripted);
          },
          [&] {
-             EXPECT_EQ(boxes.Texts(), std::vector<std::string>{notAvailable});
+             EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"没有贴装表单 !"});  // no job loaded
              EXPECT_TRUE(boxOnUiThread);
              boxes.Clear();
          }},

@@ -34,14 +34,10 @@ const std::set<std::string> kStandIns = {
     // feeders
     "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "FeedOperationPort.startRequest", "JogPort.closeLength", "JogPort.openLength",
     // job lists
-    "CommandPanelPort.runSelect", "PartListPort.rowEditorOpen", "PartListPort.setRowEditorFeeder",
-    "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
-    "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
-    "StrategyPort.m_RunSelect",
+    "PartListPort.rowEditorOpen", "PartListPort.setRowEditorFeeder",
     // run
     "SetViewSources.flyMeasure",
-    "LinkHooks.pauseRun", "LinkHooks.regainRun", "LinkHooks.runPaused", "LinkHooks.startRun", "LinkHooks.stopRun",
-    "SettingsRederivations.updateHeadOffsets", "ShellServices.stopRun", "RunPort.createRunEvents",
+    "SettingsRederivations.updateHeadOffsets", "ShellServices.stopRun",
     "RunPort.computeTwoMarkCorrection", "RunPort.recognizeMark",
 };
 

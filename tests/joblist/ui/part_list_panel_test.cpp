@@ -89,10 +89,13 @@ TEST_F(ConveyorType3, ToolbarAtCreationAndAfterTheManualPanelEnables) {
     EXPECT_FALSE(bar->IsButtonEnabled(110));
     ConveyorInUseSource() = nullptr;
 
-    // A command whose handler is not there yet says so; a registered one runs.
+    // Find opens its dialog; a registered handler takes over the command.
     ScriptedResponder boxes;
+    Lines opened;
+    v->m_RunModal = [&](QDialog& d) { return opened.push_back(d.objectName().toStdString()), 0; };
     bar->Button(111)->click();
-    EXPECT_EQ(boxes.Texts(), Lines{"暂无此功能 !"});
+    EXPECT_EQ(opened, Lines{"CDialogFind"});
+    EXPECT_EQ(boxes.Texts(), Lines{});
     int found = 0;
     panel->m_ToolHandlers[111] = [&] { ++found; };
     bar->Button(111)->click();
