@@ -127,7 +127,7 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
     EXPECT_EQ(faults, "");
     for (const char* d : {"CDialogSetBasic", "CDialogSetPulse", "CDialogSpeedTemplate", "CDialogAutoTransport",
                           "CDialogSetCover", "CDialogVersionNumber", "CDialogFirmwareUpdate",
-                          "CDialogCameraList"})
+                          "CDialogCameraList", "CDialogAutoFeed"})
         EXPECT_TRUE(walked.count(d)) << d;
     // The exclusive menu choices show as radio items, the toolbar's own buttons say what they do.
     EXPECT_TRUE(app.Frame()->Action(cmd::German)->actionGroup());

@@ -31,8 +31,6 @@ const std::set<std::string> kStandIns = {
     "CommandPanelPort.displayInPulses",
     "PositioningPort.recognizeVisualOrigin",
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
-    // feeders
-    "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "FeedOperationPort.startRequest", "JogPort.closeLength", "JogPort.openLength",
     // job lists
     "CommandPanelPort.runSelect", "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
