@@ -128,6 +128,10 @@ TEST(AutoFeedValues, BitsRowsAndTheSection) {
     EXPECT_NE(ReadBytes(path).find("m_AutoFeedArray[0]=-2147483648\r\n"), std::string::npos);
     a.m_FeedBack_Delay = 9;
     LoadAutoFeedConfig(a, path);
+    for (const char* language : {"Chinese", "English", "German"})
+        for (const auto& [key, text] : TheAutoFeedCaptions().Entries())
+            EXPECT_NE(ReadBytes(std::string(SMT_SOURCE_DIR) + "/res/" + language + ".ini").find(key + "="), std::string::npos)
+                << language << " " << key;
     EXPECT_EQ(a.m_Feed_Times.load(), 1);
     EXPECT_EQ(a.m_Feed_Delay.load(), 200);
     EXPECT_EQ(a.m_Open_Length.load(), 30);
