@@ -17,6 +17,8 @@ void RegisterFeedersHooks(HookRegistry& r) {
     r.Add("job lists", "PartListPort.renameOwnMark", parts.renameOwnMark, Q);
     r.Add("job lists", "PartListPort.placementPartNames", parts.placementPartNames, Q);
     r.Add("job lists", "PartListPort.mirrorDropDown", parts.mirrorDropDown, Q);
+    r.Add("job lists", "PartListPort.rowEditorOpen", parts.rowEditorOpen, Q, false);
+    r.Add("job lists", "PartListPort.setRowEditorFeeder", parts.setRowEditorFeeder, Q);
 
     StrategyPort& strategy = TheStrategyPort();
     r.Add("job lists", "StrategyPort.m_19NozzleLibrary", strategy.m_19NozzleLibrary, Q, 0);

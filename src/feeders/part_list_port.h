@@ -22,6 +22,10 @@ struct PartListPort {
     // The in-place combo of a common list (0 names, 1 types, 2 packages, 3 angles):
     // `removed` leaves it when present, `added` joins it when absent (either empty).
     std::function<void(int list, const std::string& removed, const std::string& added)> mirrorDropDown;
+    // The placement-row editor is open (it then owns the feeder editor's opening).
+    std::function<bool()> rowEditorOpen;
+    // Its feeder combo: the current item replaced by the identifier at position 0, selected.
+    std::function<void(const std::string& feederId)> setRowEditorFeeder;
 };
 
 PartListPort& ThePartListPort();

@@ -1,10 +1,6 @@
 #include "feeders/ui/dialog_feed_list.h"
 
-#include <QCheckBox>
 #include <QComboBox>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,12 +8,12 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include "base/globals.h"
 #include "base/numtext.h"
+#include "feeders/ui/dialog_feed_edit.h"
 #include "feeders/ui/dialog_feed_group.h"
 
 namespace smt {
@@ -146,18 +142,26 @@ CDialogFeedList::CDialogFeedList(QWidget* parent) : QWidget(parent), m_list(TheF
     layout->addWidget(m_view, 1);
 
     m_feedGroup = std::make_unique<CDialogFeedGroup>(TheFeedGroupTable(), this);
-    m_RunEditor = [this](const FeedListItem& row) { return RunPlaceholderFeedEditor(this, m_list, row); };
+    m_feedEdit = new CDialogFeedEdit(m_list, this);
+    m_feedEdit->m_StartFolder = [this] { return m_startFolder; };
+    m_feedEdit->m_ShowListRow = [this](int row) {
+        m_view->selectRow(row);
+        m_view->scrollTo(m_model->index(std::min(row + 3, m_model->rowCount() - 1), 0));
+    };
+    m_RunEditor = [this](const FeedListItem& row) { return m_feedEdit->Run(row); };
     ApplyLanguage();
 }
 
 CDialogFeedList::~CDialogFeedList() = default;
 
 void CDialogFeedList::OnInitDialog(const std::string& startFolder, const std::string& language) {
+    m_startFolder = startFolder;
     m_list.Initialise(startFolder, language);
     m_feedGroup->Manager().LoadLanguage(startFolder, language);
 }
 
 void CDialogFeedList::LoadLanguage(const std::string& startFolder, const std::string& language) {
+    m_startFolder = startFolder;
     m_list.LoadLanguage(startFolder, language);
     m_model->captionsLoaded = true;
     ApplyLanguage();
@@ -230,50 +234,5 @@ void CDialogFeedList::OnDoubleClick(int row) {
 }
 
 void CDialogFeedList::OnShowSelected() { m_list.ShowSelectedFeeders(); }
-
-// ---- the placeholder feeder editor ------------------------------------------------
-
-std::optional<FeedListItem> RunPlaceholderFeedEditor(QWidget* parent, const FeedList& list, const FeedListItem& row) {
-    QDialog dialog(parent);
-    dialog.setObjectName("CDialogFeedEdit");
-    dialog.setWindowTitle("CDialogFeedEdit (placeholder feeder editor)");
-    auto* outer = new QVBoxLayout(&dialog);
-    auto* area = new QScrollArea(&dialog);
-    auto* inner = new QWidget;
-    auto* form = new QFormLayout(inner);
-    QLineEdit* edits[kFeedCells];
-    QCheckBox* flags[3] = {};
-    for (int k = 0; k < kFeedCells; ++k) {
-        edits[k] = new QLineEdit(Q(row.text[static_cast<std::size_t>(k)]), inner);
-        QWidget* field = edits[k];
-        if (IsFlagCell(k)) {
-            auto* box = new QWidget(inner);
-            auto* h = new QHBoxLayout(box);
-            h->setContentsMargins(0, 0, 0, 0);
-            QCheckBox*& flag = flags[k == feedcell::Camera ? 0 : k == feedcell::Flying ? 1 : 2];
-            flag = new QCheckBox("Yes", box);
-            flag->setChecked(row.Icon(k) != feedicon::No && row.Icon(k) != feedicon::None);
-            h->addWidget(flag);
-            h->addWidget(edits[k], 1);
-            field = box;
-        }
-        form->addRow(Q(list.ColumnCaption(k, g_MachineType)), field);
-    }
-    area->setWidget(inner);
-    outer->addWidget(area);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    outer->addWidget(buttons);
-    dialog.resize(420, 600);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    FeedListItem out;
-    for (int k = 0; k < kFeedCells; ++k) out.text[static_cast<std::size_t>(k)] = edits[k]->text().trimmed().toStdString();
-    const int yes[3] = {feedicon::CameraYes, feedicon::FlyingYes, feedicon::SpeedYes};
-    const int cells[3] = {feedcell::Camera, feedcell::Flying, feedcell::OwnSpeed};
-    for (int i = 0; i < 3; ++i) out.SetIcon(cells[i], flags[i]->isChecked() ? yes[i] : feedicon::No);
-    if (out.text[0].empty()) return std::nullopt;  // a feeder needs its identifier
-    return out;
-}
 
 } // namespace smt

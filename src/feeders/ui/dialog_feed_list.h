@@ -22,6 +22,7 @@ class QTableView;
 
 namespace smt {
 
+class CDialogFeedEdit;
 class CDialogFeedGroup;
 
 // The list as a Qt model over the FeedList's rows.
@@ -60,6 +61,7 @@ public:
     QTableView* ListView() { return m_view; }
     QLineEdit* GroupNameField() { return m_groupName; }
     CDialogFeedGroup& FeedGroupDialog() { return *m_feedGroup; }
+    CDialogFeedEdit& FeedEditDialog() { return *m_feedEdit; }
 
     // The context menu for a row (-1 beside the rows), built and greyed as it opens.
     std::unique_ptr<QMenu> BuildContextMenu(int row);
@@ -70,7 +72,7 @@ public:
     // Shows the open group again (after the manager's open).
     void ShowOpenGroup();
 
-    // How the feeder editor runs; tests replace it. The default is the placeholder editor.
+    // How the feeder editor runs; tests replace it. The default runs CDialogFeedEdit.
     FeedList::Editor m_RunEditor;
 
 private:
@@ -86,9 +88,8 @@ private:
     QLabel* m_content = nullptr;
     QPushButton* m_find = nullptr;
     std::unique_ptr<CDialogFeedGroup> m_feedGroup;
+    CDialogFeedEdit* m_feedEdit = nullptr;
+    std::string m_startFolder = ".";
 };
-
-// The feeder editor until its own dialog lands: the 30 cells as plain fields.
-std::optional<FeedListItem> RunPlaceholderFeedEditor(QWidget* parent, const FeedList& list, const FeedListItem& row);
 
 } // namespace smt

@@ -48,9 +48,11 @@ bool TakeNumber(QLineEdit* edit, double& value, std::optional<std::pair<double, 
     return true;
 }
 
-bool TakeNumber(QLineEdit* edit, int& value) {
+bool TakeNumber(QLineEdit* edit, int& value, std::optional<std::pair<double, double>> bounds) {
     int parsed = 0;
     if (!ParseWhole(Trimmed(edit), parsed)) return Refuse(edit, InputIntegerText());
+    if (bounds && (parsed < bounds->first || parsed > bounds->second))
+        return Refuse(edit, InputNumberBetweenText(bounds->first, bounds->second));
     value = parsed;
     return true;
 }

@@ -16,6 +16,6 @@ QString NumberText(int value);
 // Takes a number from `edit` into `value`; false (after the message) when the text
 // is not a number or lies outside [low, high] when `bounded`.
 bool TakeNumber(QLineEdit* edit, double& value, std::optional<std::pair<double, double>> bounds = {});
-bool TakeNumber(QLineEdit* edit, int& value);
+bool TakeNumber(QLineEdit* edit, int& value, std::optional<std::pair<double, double>> bounds = {});
 
 } // namespace smt::ui

@@ -15,6 +15,9 @@
 #include "app/menus.h"
 #include "app/ui/uiservices.h"
 #include "base/captions.h"
+#include "feeders/feeder_words.h"
+#include "feeders/ui/dialog_feed_edit.h"
+#include "feeders/ui/dialog_feed_list.h"
 #include "link/ui/manual_control_dialog.h"
 #include "settings/basic_settings.h"
 #include "settings/ui/settings_wiring.h"
@@ -123,11 +126,20 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
             Walk(*app.Frame(), std::string(kLanguageNames[g_LanguageIndex]) + "/type" + std::to_string(type), faults);
         }
         for (int id : commands) app.View()->OnCommand(id);
+        // The feeder editor (with its tray dialog) in the feeder and the drag-pin layouts.
+        CDialogFeedEdit& edit = app.View()->m_pFeedList->FeedEditDialog();
+        for (int type : {7, 0}) {
+            g_MachineType = type;
+            edit.Form().v.feedMode = FeedModeWord(type == 0 ? 6 : 1);
+            edit.OnInitDialog();
+            walked.insert(edit.objectName().toStdString());
+            WalkDialog(edit, std::string(kLanguageNames[g_LanguageIndex]) + "/type" + std::to_string(type), faults);
+        }
     }
     EXPECT_EQ(faults, "");
     for (const char* d : {"CDialogSetBasic", "CDialogSetPulse", "CDialogSpeedTemplate", "CDialogAutoTransport",
                           "CDialogSetCover", "CDialogVersionNumber", "CDialogFirmwareUpdate",
-                          "CDialogCameraList", "CDialogAutoFeed"})
+                          "CDialogCameraList", "CDialogAutoFeed", "CDialogFeedEdit"})
         EXPECT_TRUE(walked.count(d)) << d;
     // The exclusive menu choices show as radio items, the toolbar's own buttons say what they do.
     EXPECT_TRUE(app.Frame()->Action(cmd::German)->actionGroup());

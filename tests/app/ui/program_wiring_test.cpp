@@ -32,7 +32,8 @@ const std::set<std::string> kStandIns = {
     "PositioningPort.recognizeVisualOrigin",
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
     // job lists
-    "CommandPanelPort.runSelect", "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
+    "CommandPanelPort.runSelect", "PartListPort.rowEditorOpen", "PartListPort.setRowEditorFeeder",
+    "ShellServices.resetStrategyForMachineType", "StrategyPort.LoadSmtStrategyConfig",
     "StrategyPort.m_19NozzleLibrary", "StrategyPort.m_AutoChangeNozzle", "StrategyPort.m_ChangeNozzleSelect",
     "StrategyPort.m_RunSelect",
     // run
