@@ -47,6 +47,7 @@ public:
     std::function<void(int row)> m_ShowListRow;
 
     FeedEditForm& Form() { return m_form; }
+    FeedList& List() { return m_list; }
     CDialogGridBox& GridBox() { return *m_gridBox; }
 
     // The feeder list's editor: loads the row (a new feeder, empty cell 0, keeps the
@@ -74,7 +75,12 @@ public:
 
     // Machine actions (dialog_feed_edit_actions.cpp): a click, a press and a release
     // of a machine button, a head chosen in combo 1044, and the jog keys (true when
-    // the key was taken).
+    // the key was taken). Clicks: 1238 X, 1239 Y, 1240 CX, 1241 CY, 1248 CX and 1249 CY
+    // (drag pin), 1242 L, 1246 <¤>, 1426 获取, 1429 camera to feeder, 1244 T, 1037 and
+    // 1465 (tests) and 1216 in the modes where it is the feed test. Presses: 1138/1139
+    // X-/X+, 1147/1148 Y+/Y-, 1255 Set, 1485/1486 Z up/down, 1487, 1254 To=Z, 1466 pick
+    // to camera, 1245/1247/1250/1253 the drag-feeder drives. A test that stores first
+    // sets Form().storeInPlace and calls accept(); Form().validationFailed tells the result.
     void OnMachineButton(int id);
     void OnMachineButtonDown(int id);
     void OnMachineButtonUp(int id);

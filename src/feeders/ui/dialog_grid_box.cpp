@@ -213,6 +213,7 @@ void CDialogGridBox::ApplyLanguage() {
 
 void CDialogGridBox::OnInitDialog() {
     setResult(0);
+    m_targetIcon.reset();
     const int selected = m_list.selected;
     const std::string id =
         selected >= 0 && selected < m_list.ItemCount() ? m_list.rows[static_cast<std::size_t>(selected)].text[0] : "";
@@ -236,6 +237,7 @@ void CDialogGridBox::OnInitDialog() {
 }
 
 void CDialogGridBox::Rebuild(int rows, int columns) {
+    m_targetIcon.reset();
     PocketGrid& g = Pockets(*m_gridList);
     g.DeleteAll();
     m_grid->setUpdatesEnabled(false);
@@ -279,12 +281,14 @@ void CDialogGridBox::ShowCount(bool withNumber, int count) {
 
 void CDialogGridBox::OnPocketClicked(int row, int column) {
     if (row < 0 || column < 1 || row >= m_grid->rowCount() || column >= m_grid->columnCount()) return;
+    if (m_targetIcon && row == m_TargetRow && column == m_TargetColumn) m_targetIcon.reset();
     PocketGrid& g = Pockets(*m_gridList);
     g.SetIcon(row, column, g.PocketIcon(row, column) == kPocketFull ? feedicon::None : kPocketFull);
     ShowCount(true, FullPockets());
 }
 
 void CDialogGridBox::OnPlaceAll(bool all) {
+    m_targetIcon.reset();
     PocketGrid& g = Pockets(*m_gridList);
     for (int r = 0; r < m_grid->rowCount(); ++r)
         for (int c = 1; c < m_grid->columnCount(); ++c) g.SetIcon(r, c, all ? kPocketFull : feedicon::None);
@@ -310,7 +314,11 @@ std::unique_ptr<QMenu> CDialogGridBox::BuildPocketMenu(int row, int column) {
         if (!guards) return nullptr;
     }
     if (row < 0 || column < 1) return nullptr;
-    Pockets(*m_gridList).SetIcon(row, column, 2);
+    // The target mark replaces the pocket's image only while shown: the pocket keeps its part.
+    PocketGrid& g = Pockets(*m_gridList);
+    if (m_targetIcon) g.SetIcon(m_TargetRow, m_TargetColumn, *m_targetIcon);
+    m_targetIcon = g.PocketIcon(row, column);
+    g.SetIcon(row, column, 2);
     m_TargetRow = row;
     m_TargetColumn = column;
     auto menu = std::make_unique<QMenu>(this);
@@ -345,6 +353,8 @@ void CDialogGridBox::accept() {
         plat::MessageBoxOk(m_texts.Text("GridBox.c_Message_01"));
         return;
     }
+    if (m_targetIcon) Pockets(*m_gridList).SetIcon(m_TargetRow, m_TargetColumn, *m_targetIcon);
+    m_targetIcon.reset();
     if (rows != m_shownRows || columns != m_shownColumns) Rebuild(rows, columns);
     const std::string id = m_feedId->text().toStdString();
     FeedGroupTable& table = m_list.Table();

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "feeders/feed_rows.h"
@@ -85,6 +86,7 @@ private:
     QLabel* m_captions[6]{};  // group, feeder, rows, columns, row pitch, column pitch
     QPushButton* m_ok = nullptr;
     int m_shownRows = 0, m_shownColumns = 0;  // the size the grid was built with
+    std::optional<int> m_targetIcon;           // the target pocket's own image
 };
 
 // The pocket images 0..2 (own artwork): empty tray pocket, part, move target.

@@ -340,6 +340,9 @@ TEST_F(FeedEditInShell, TrayDialogGridSizesMenuGreyingAndPitchCapture) {
         EXPECT_EQ(grid.RowPitchEdit()->text().toStdString() + " " + grid.ColumnPitchEdit()->text().toStdString(),
                   group == 1 ? "0.0101 2.5001" : "-10.0001 2.5001");
     }
+    // The move target's mark does not empty its pocket.
+    grid.accept();
+    EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G4")->grid[1][2], "Yes/5");
     TheManualJog().SetHeadGroup(1);
     ClearPositionCounters();
     g_Connected = false;
