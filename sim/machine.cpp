@@ -411,19 +411,40 @@ Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
     }
 
     case 0x56: case 0x66: {  // feeder feed
-        int drive;
-        std::int32_t pulses;
+        FeedRecord rec;
+        rec.command = code;
         if (serial) {
-            drive = r.U8();
-            pulses = drive == 10 ? r.Be32() : r.Sm32();
+            rec.drive = r.U8();
+            if (rec.drive == 10) {
+                rec.pulses = static_cast<std::int32_t>(r.Be32());
+                rec.a = static_cast<std::uint32_t>(r.Be32());
+                rec.b = static_cast<std::uint32_t>(r.Be32());
+            } else {
+                rec.pulses = r.Sm32();
+                rec.a = r.U8();
+                rec.b = r.U8();
+                r.Be16();  // the lift lengths and speeds
+                r.Be16();
+                r.U8();
+                r.U8();
+            }
+            rec.g = r.Be16();
         } else {
             r.U8();
-            drive = r.U8();
+            rec.drive = r.U8();
             r.Le32();
-            pulses = r.Le32();
+            rec.pulses = r.Le32();
+            rec.a = static_cast<std::uint32_t>(r.Le32());
+            rec.b = static_cast<std::uint32_t>(r.Le32());
+            for (int k = 0; k < 4; ++k) r.Le32();
+            rec.g = r.Le16();
         }
+        rec.count = r.U8();
+        rec.feeder = r.U8();
+        const int drive = rec.drive;
+        const std::int32_t pulses = rec.pulses;
         if (drive >= 1 && drive <= 3) Shift(m_pos.walk[drive - 1], pulses);
-        m_feeds.push_back(FeedRecord{code, drive, pulses});
+        m_feeds.push_back(rec);
         o = Reply(link, code);
         o.motionMs = MoveTimeMs(pulses, 100);
         return o;

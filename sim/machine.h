@@ -82,7 +82,11 @@ struct DispenseRecord {
 struct FeedRecord {
     std::uint16_t command = 0;
     int drive = 0;
-    std::int32_t pulses = 0;
+    std::int32_t pulses = 0;    // drive 10: the first mask word
+    std::uint32_t a = 0, b = 0; // drive 10: the second and third mask words
+    int g = 0;                  // feed time
+    int count = 0;              // h
+    int feeder = 0;             // i
 };
 
 struct ConveyorRecord {

@@ -132,6 +132,7 @@ bool SendCurrentXY() {
 
 bool MeasureHeight(const HeightMeasureArgs& h) {
     TraceLine("71->start");
+    g_PanelLink.heightMeasured = false;
     if (!Exchange(0x71, ReplyFamily::SingleAxis, WaitKind::Query, SerialHeight(h), UdpHeight(h))) return false;
     TraceEnd(0x71);
     return true;

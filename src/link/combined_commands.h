@@ -19,7 +19,8 @@ bool MoveXYWithRotation(XYRotationMove move);
 bool DispenseStroke(const DispenseStrokeArgs& stroke);
 // 0x70 (Ethernet only): tells the machine the host's X/Y counters.
 bool SendCurrentXY();
-// 0x71: the reply's height lands in g_PanelLink.measuredHeight.
+// 0x71: the reply's height lands in g_PanelLink.measuredHeight, and whether the
+// board measured at all in g_PanelLink.heightMeasured.
 bool MeasureHeight(const HeightMeasureArgs& args);
 // 0x72 (Ethernet): starts a homing; the reply 0x02 ends it.
 bool SendResetHeads(const ResetHeadsPayload& payload);

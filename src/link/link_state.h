@@ -40,6 +40,7 @@ struct PanelLinkState {
     std::atomic<std::int32_t> commandCounter{0};  // commands sent (field 1016)
     std::atomic<std::int32_t> headSelection{0};   // 0 X/Y, 1..8 a head (machine panel keys)
     std::atomic<std::int32_t> measuredHeight{0};
+    std::atomic<bool> heightMeasured{false};      // the last 0x71 reply: the board measured
     std::atomic<std::uint8_t> zCheckMask{0};      // heads whose Z must report home
     std::atomic<std::int32_t> resetKind{-1};      // homing kind in progress, 0 = full
     std::atomic<std::uint32_t> homedDrives{0};    // what the last homing command homes (homed::)

@@ -114,6 +114,7 @@ void dispatchCommandReply(const ReplyFrame& f) {
         call(h.showZFieldZero);
         break;
     case 0x71:
+        g_PanelLink.heightMeasured = byteAt(f, 0) != 0;
         if (byteAt(f, 0) == 0) {
             g_PanelLink.measuredHeight = 0;
             topmostBox("Measurement Error !");
@@ -294,6 +295,7 @@ void DispatchEthernetReply(const LinkMessage& m, MachineLink& link) {
             ShowMachineError(status);
             if (g_HeadResetOk) checkZ();
             g_PanelLink.measuredHeight = m.data.size() >= 6 ? ReadLe32(m.data.data() + 2) : 0;
+            g_PanelLink.heightMeasured = status == 0 && m.data.size() >= 6;
             g_ReplyEvents[ReplyFamily::SingleAxis].Set();
             return;
         case 0x72:

@@ -3,11 +3,19 @@
 // mark camera).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace smt {
+
+// A vision camera record as the feeder tests use it (all 0 when the camera list has none).
+struct VisionCameraPlace {
+    std::int32_t x = 0, y = 0;  // CameraPulse_X, CameraPulse_Y
+    double zoom = 0;            // VisualZoom, pixels per mm
+    int brightness = 0;         // Light_Brightness
+};
 
 struct CameraPanelPort {
     // The panel's "Mark 相机": the mark camera live with its scale, size and light.
@@ -41,6 +49,14 @@ struct CameraPanelPort {
     std::function<std::vector<std::string>()> cameraNames;
     // The panel's current frame size m_VisualSize.
     std::function<double()> visualSize;
+
+    // The feeder operations: the one-shot m_UseFeedBrightness (the next "Mark 相机"
+    // lights with m_FeedBrightness), SetVisionParameters, the two measured sizes
+    // (length, width; mm) and the two vision camera records (0 first, 1 second).
+    std::function<void()> useFeedBrightness;
+    std::function<void(int contrast, int brightness, double scale, double frameSize)> setVisionParameters;
+    std::function<double(int which)> measuredSize;
+    std::function<VisionCameraPlace(int which)> visionCamera;
 };
 
 CameraPanelPort& TheCameraPanelPort();

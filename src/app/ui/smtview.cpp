@@ -1,6 +1,8 @@
 #include "app/ui/smtview.h"
 #include "link/commands.h"
 #include "feeders/ui/feeders_wiring.h"
+#include "feeders/ui/dialog_auto_feed.h"
+#include "feeders/ui/feed_operation_wiring.h"
 #include "joblist/ui/pcb_wiring.h"
 #include "firmware/ui/firmware_wiring.h"
 #include "feeders/ui/nozzle_wiring.h"
@@ -105,6 +107,8 @@ void CSMTView::WireSteps() {
     WireFirmwareSubsystem(*this);
     WireNozzleLibrary(*this);
     WireFeedersSubsystem(*this);
+    WireAutoFeed(*this);
+    WireFeederOperations(*this);
     WireJobListSubsystem(*this);
     WirePcbEditor(*this);
     WireLampMachineList(*this);

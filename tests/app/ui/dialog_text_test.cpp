@@ -144,7 +144,7 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
     for (const char* d : {"CDialogSetBasic", "CDialogSetPulse", "CDialogSpeedTemplate", "CDialogAutoTransport",
                           "CDialogSetCover", "CDialogVersionNumber", "CDialogFirmwareUpdate",
                           "CDialogCameraList", "CDialogLampMachineList", "CDialogFeedEdit",
-                          "CDialogSMTStrategy", "CDialogFind"})
+                          "CDialogSMTStrategy", "CDialogFind", "CDialogAutoFeed"})
         EXPECT_TRUE(walked.count(d)) << d;
     // The exclusive menu choices show as radio items, the toolbar's own buttons say what they do.
     EXPECT_TRUE(app.Frame()->Action(cmd::German)->actionGroup());

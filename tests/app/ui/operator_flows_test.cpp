@@ -222,23 +222,28 @@ TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
              EXPECT_EQ(Frames(0x62), 1);
              EXPECT_EQ(boxes.Count(), 0u) << boxes.Texts().front();
          }},
-        {"AutoZ says the feeder operation is not available yet",
+        {"AutoZ measures the reference height",
          [&] {
+             machine->machine().SetMeasuredHeight(1500);
              WithDialog<CDialogSetBasic>(cmd::SetBasic, [](CDialogSetBasic& d) { Click(d, "AutoZ"); });
          },
          [&] {
-             EXPECT_EQ(boxes.Texts(), std::vector<std::string>{notAvailable});
-             EXPECT_TRUE(Idle());
-             boxes.Clear();
+             ASSERT_TRUE(PumpUntil(Idle));
+             EXPECT_EQ(Frames(0x71), 1);
+             EXPECT_DOUBLE_EQ(TheBasicSettings().m_Z_Measurement, -1500 / ThePulseFactors().m_Z_Pulse);
+             EXPECT_EQ(boxes.Count(), 0u) << boxes.Texts().front();
          }},
-        {"the dipping station's move says the same",
+        {"the dipping station's buttons move head 1 there and measure it",
          [&] {
              WithDialog<QDialog>(cmd::DippingStation, [](QDialog& d) { Click(d, "c_Head1ToDippingStation"); });
+             ASSERT_TRUE(PumpUntil(Idle));
+             WithDialog<QDialog>(cmd::DippingStation, [](QDialog& d) { Click(d, "MeasureZ"); });
          },
          [&] {
-             EXPECT_EQ(boxes.Texts(), std::vector<std::string>{notAvailable});
-             EXPECT_TRUE(Idle());
-             boxes.Clear();
+             ASSERT_TRUE(PumpUntil(Idle));
+             EXPECT_EQ(Frames(0x71), 2);
+             ExpectBookedAsMoved();
+             EXPECT_EQ(boxes.Count(), 0u) << boxes.Texts().front();
          }},
         {"the machine's start key reaches the part list's Start without holding the reply thread",
          [&] {

@@ -31,8 +31,6 @@ const std::set<std::string> kStandIns = {
     "CommandPanelPort.displayInPulses",
     "PositioningPort.recognizeVisualOrigin",
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
-    // feeders
-    "CommandPanelPort.feedDelayMs", "FeedOperationPort.start", "FeedOperationPort.startRequest", "JogPort.closeLength", "JogPort.openLength",
     // job lists
     "PartListPort.rowEditorOpen", "PartListPort.setRowEditorFeeder",
     // run

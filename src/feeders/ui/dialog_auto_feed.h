@@ -1,0 +1,50 @@
+// "自动飞达操作": marks the automatic feeders on a 6 x 16 grid and edits the timing
+// of the central feeder unit. The values are the live TheAutoFeed(); a click on a
+// feeder or a row number toggles its marks and at once sends the request.
+#pragma once
+
+#include <QDialog>
+
+#include <map>
+#include <string>
+
+class QLineEdit;
+class QTableWidget;
+
+namespace smt {
+class CSMTView;
+}
+
+class CDialogAutoFeed : public QDialog {
+    Q_OBJECT
+public:
+    explicit CDialogAutoFeed(QWidget* parent = nullptr);
+
+    void LoadConfig(const std::string& startFolder);
+    bool SaveConfig(const std::string& startFolder) const;
+    void LoadLanguage(const std::string& startFolder, const std::string& language);
+    void ApplyLanguage();
+    // Each opening: the grid from the three words, the captions, the values.
+    void OnInitDialog();
+    // A click on grid row r (0..5), column c (0 the row number, 1..16 a feeder).
+    void OnClickGrid(int row, int column);
+
+    QTableWidget* Grid() const { return m_grid; }
+    QLineEdit* Edit(int id) const;
+
+public slots:
+    void accept() override;
+
+private:
+    void ShowGrid();
+
+    QTableWidget* m_grid = nullptr;
+    std::map<int, QLineEdit*> m_edits;
+    std::map<std::string, QWidget*> m_captioned;
+};
+
+namespace smt {
+// The view's automatic-feeder dialog: its load steps, its opener behind 33100 and
+// its part of the full save.
+void WireAutoFeed(CSMTView& view);
+} // namespace smt
