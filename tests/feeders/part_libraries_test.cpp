@@ -261,6 +261,10 @@ TEST(MarkLibrary, RowsCapturesAndNames) {
 TEST(MarkLibrary, LookUpWhileTheWindowRebuildsNeverSeesHalfAnEntry) {
     MarkLibrary& lib = TheMarkLibrary();
     lib.ParseRows({"M\t1.0000\t1.0000\t0\t0\t10\t1.0000\t1.0000\t10\t10\t10\t10\t1\tYes\t0\t0\t"});
+    lib.m_Remembered = 0;  // a first confirmed version, so every version the reader can see is whole
+    lib.LoadEditor();
+    lib.m_Edit.mark1X = lib.m_Edit.allowOffset = lib.m_Edit.contrast = 0;
+    lib.Modify();
     std::atomic<bool> stop{false};
     std::atomic<int> seen{0}, torn{0};
     std::thread run([&] {
@@ -272,6 +276,8 @@ TEST(MarkLibrary, LookUpWhileTheWindowRebuildsNeverSeesHalfAnEntry) {
             }
         }
     });
+    // Under load the reader may start late: let it see the entry once before the rebuilds.
+    for (int spins = 0; seen == 0 && spins < 5000; ++spins) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     for (int i = 1; i < 400; ++i) {
         lib.m_Remembered = 0;
         lib.LoadEditor();
