@@ -11,6 +11,7 @@
 #include "link/combined_commands.h"
 #include "link/commands.h"
 #include "link/link_state.h"
+#include "link/positioning.h"
 #include "platform/event.h"
 #include "platform/msgbox.h"
 #include "platform/threads.h"
@@ -36,21 +37,6 @@ const std::string& Text(const std::vector<std::string>& row, std::size_t i) {
 bool Serial() { return TheBasicSettings().m_CommModel == 0; }
 
 SpeedPair Handle(int drive) { return TheSpeedTemplates().Pair(SpeedType::Handle, drive); }
-
-// Nozzle n's offset from nozzle 1 in mm (0 for nozzle 1).
-std::pair<double, double> NozzleOffsetMm(int n) {
-    const BasicSettings& b = TheBasicSettings();
-    switch (n) {
-    case 2: return {b.m_X_Nozzle2ToNozzle1, b.m_Y_Nozzle2ToNozzle1};
-    case 3: return {b.m_X_Nozzle3ToNozzle1, b.m_Y_Nozzle3ToNozzle1};
-    case 4: return {b.m_X_Nozzle4ToNozzle1, b.m_Y_Nozzle4ToNozzle1};
-    case 5: return {b.m_X_Nozzle5ToNozzle1, b.m_Y_Nozzle5ToNozzle1};
-    case 6: return {b.m_X_Nozzle6ToNozzle1, b.m_Y_Nozzle6ToNozzle1};
-    case 7: return {b.m_X_Nozzle7ToNozzle1, b.m_Y_Nozzle7ToNozzle1};
-    case 8: return {b.m_X_Nozzle8ToNozzle1, b.m_Y_Nozzle8ToNozzle1};
-    default: return {0.0, 0.0};
-    }
-}
 
 double ZToFeed(int n) {
     const BasicSettings& b = TheBasicSettings();
@@ -227,10 +213,10 @@ PulsePoint FeederTarget(int code, const std::vector<std::string>& row) {
         return {Diff(ToPulses(d.m_DippingStation_X, f.m_X_Pulse), ToPulses(b.m_X_Measurement, f.m_X_Pulse)),
                 Diff(ToPulses(d.m_DippingStation_Y, f.m_Y_Pulse), ToPulses(b.m_Y_Measurement, f.m_Y_Pulse))};
     PulsePoint t{ToPulses(Cell(row, 4), f.m_X_Pulse), ToPulses(Cell(row, 5), f.m_Y_Pulse)};
-    std::pair<double, double> off{0.0, 0.0};
+    PointMm off{};
     if (code == 0) off = {b.m_X_Measurement, b.m_Y_Measurement};
-    else if (code >= 2 && code <= 8) off = NozzleOffsetMm(code);
-    return {Diff(t.x, ToPulses(off.first, f.m_X_Pulse)), Diff(t.y, ToPulses(off.second, f.m_Y_Pulse))};
+    else if (code >= 2 && code <= 8) off = NozzleOffset(b, code);
+    return {Diff(t.x, ToPulses(off.x, f.m_X_Pulse)), Diff(t.y, ToPulses(off.y, f.m_Y_Pulse))};
 }
 
 std::optional<PulsePoint> CameraTarget(int code, const std::vector<std::string>& row) {

@@ -16,6 +16,7 @@
 #include "link/commands.h"
 #include "link/homing.h"
 #include "link/jog.h"
+#include "link/ui/jog_glue.h"
 #include "link/link_state.h"
 #include "platform/msgbox.h"
 #include "vision/camera_panel_port.h"
@@ -33,16 +34,6 @@ double Number(QLineEdit* edit) { return AtoF(edit->text().toStdString()); }
 std::string BankId(int bank) {
     const char letter = BankLetter(bank);
     return letter ? std::string(1, letter) + "1" : std::string();
-}
-
-ManualJog::Key KeyOf(int key) {
-    switch (key) {
-    case Qt::Key_Left: return ManualJog::Key::Left;
-    case Qt::Key_Right: return ManualJog::Key::Right;
-    case Qt::Key_Up: return ManualJog::Key::Up;
-    case Qt::Key_Down: return ManualJog::Key::Down;
-    default: return ManualJog::Key::Other;
-    }
 }
 
 void Jog(const EditorJog& j) {

@@ -33,16 +33,6 @@ void OnPanel(QPointer<CDialogManualControl> panel, F f) {
     });
 }
 
-ManualJog::Key KeyOf(int key) {
-    switch (key) {
-    case Qt::Key_Left: return ManualJog::Key::Left;
-    case Qt::Key_Right: return ManualJog::Key::Right;
-    case Qt::Key_Up: return ManualJog::Key::Up;
-    case Qt::Key_Down: return ManualJog::Key::Down;
-    default: return ManualJog::Key::Other;
-    }
-}
-
 // Looks at the keys meant for the panel or its controls before they do, and at
 // right clicks on the panel.
 class JogInputFilter : public QObject {
@@ -86,6 +76,16 @@ private:
     CDialogManualControl* m_panel;
 };
 }  // namespace
+
+ManualJog::Key KeyOf(int key) {
+    switch (key) {
+    case Qt::Key_Left: return ManualJog::Key::Left;
+    case Qt::Key_Right: return ManualJog::Key::Right;
+    case Qt::Key_Up: return ManualJog::Key::Up;
+    case Qt::Key_Down: return ManualJog::Key::Down;
+    default: return ManualJog::Key::Other;
+    }
+}
 
 std::unique_ptr<QMenu> BuildSpeedMenu(CDialogManualControl* panel) {
     const auto& t = TheManualControlTexts();

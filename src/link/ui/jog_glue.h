@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "link/jog.h"
+
 class QMenu;
 class QWidget;
 
@@ -15,5 +17,7 @@ class CDialogManualControl;
 void WireManualJog(CDialogManualControl* panel);
 // The speed and feeder-bank menu for the panel's machine type.
 std::unique_ptr<QMenu> BuildSpeedMenu(CDialogManualControl* panel);
+// The jog key of a Qt key code (the arrows; anything else is Other).
+ManualJog::Key KeyOf(int key);
 
 }  // namespace smt
