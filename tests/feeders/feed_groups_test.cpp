@@ -235,6 +235,8 @@ TEST(FeedGroupTable, ReadersOnAnotherThreadWhileTheListEdits) {
             t.SetFeederCell(slot, "E1", 26, "7");
         }
     });
+    // Under load the reader may start late: let it copy once before the edits begin.
+    for (int spins = 0; copies == 0 && spins < 5000; ++spins) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     FakeFeedList list;
     bool ok = true;
     for (int i = 0; i < 300 && ok; ++i) {
