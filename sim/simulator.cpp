@@ -110,6 +110,16 @@ Simulator::~Simulator() {
 }
 
 World& Simulator::UseScenario(Scenario scenario) {
+    // The scenario's camera images, while nothing has seen the cameras yet (an
+    // explicit --cameras list stands).
+    if (m_cameras && !m_started && m_config.cameraSpecs.empty()) {
+        const std::pair<CameraRole, const ScenarioCamera*> cams[] = {
+            {CameraRole::Mark, &scenario.markCamera},
+            {CameraRole::Vision1, &scenario.vision[0]},
+            {CameraRole::Vision2, &scenario.vision[1]}};
+        for (const auto& [role, cam] : cams)
+            if (cam->width > 0) m_cameras->SetFormat(role, cam->width, cam->height, cam->mono);
+    }
     if (!m_world) {
         m_world = std::make_unique<World>(m_machine, std::move(scenario));
         m_world->SetCameras(m_cameras.get());
@@ -141,6 +151,7 @@ bool Simulator::Start(std::string* error) {
         Stop();
         return false;
     }
+    m_started = true;
     return true;
 }
 
