@@ -195,6 +195,13 @@ void SimCamera::SetFrameSize(int width, int height) {
     m_height = std::clamp(height, 1, m_spec.height);
 }
 
+void SimCamera::SetFormat(int width, int height, bool mono) {
+    std::lock_guard lock(m_mutex);
+    m_spec.width = m_width = width;
+    m_spec.height = m_height = height;
+    m_spec.mono = mono;
+}
+
 void SimCamera::DropFrames(int count) {
     std::lock_guard lock(m_mutex);
     m_drop = std::max(0, count);
@@ -411,6 +418,18 @@ void CameraSet::SetName(int device, const std::string& name) {
         m_specs[static_cast<std::size_t>(device)].name = name;
     }
     m_publisher.SetName(device, name);
+}
+
+void CameraSet::SetFormat(CameraRole role, int width, int height, bool mono) {
+    std::lock_guard lock(m_mutex);
+    for (std::size_t i = 0; i < m_cameras.size(); ++i) {
+        if (m_specs[i].video || m_specs[i].role != role) continue;
+        m_specs[i].width = width;
+        m_specs[i].height = height;
+        m_specs[i].mono = mono;
+        m_cameras[i]->SetFormat(width, height, mono);
+        return;
+    }
 }
 
 std::shared_ptr<plat::CameraBackend> CameraSet::Backend() {

@@ -80,6 +80,8 @@ public:
     void SetDisconnected(bool on);
     bool Disconnected() const;
     void SetFrameSize(int width, int height);  // clipped to the maximum
+    // The device's own image (maximum size and channels); before it is published.
+    void SetFormat(int width, int height, bool mono);
     void DropFrames(int count);                // the next frames are lost
     void SetSlowMs(int ms);                    // every frame comes this much later
     void SetSource(std::shared_ptr<FrameSource> source);
@@ -143,6 +145,8 @@ public:
     void SetInitStatus(int device, int status);
     int InitStatus(int device) const;
     void SetName(int device, const std::string& name);
+    // The image of the industrial camera of a role, before the set is published.
+    void SetFormat(CameraRole role, int width, int height, bool mono);
 
     // "camera ..." lines of the control channel.
     std::string Command(const std::vector<std::string>& words);

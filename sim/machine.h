@@ -146,6 +146,9 @@ public:
     virtual void OnOutput(int, int) {}          // channel, value
     // A fly pass: head count, X at its start, its X travel, the trigger values.
     virtual void OnFly(int, std::int32_t, std::int32_t, const std::vector<std::int32_t>&, const Drives&) {}
+    // A nozzle changed hands at the library: head 1..8 took holder's nozzle (1-based),
+    // or left its nozzle in that holder.
+    virtual void OnNozzleChange(int, int, bool, const Drives&) {}
 };
 
 

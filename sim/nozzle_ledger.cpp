@@ -49,9 +49,11 @@ void Machine::UpdateNozzleLedger(const Drives& before, int output7Before) {
             if (m_headNozzle[head] == 0 && h.holds) {
                 m_headNozzle[head] = holder;
                 h.holds = false;
+                if (m_observer) m_observer->OnNozzleChange(head + 1, holder, true, m_pos);
             } else if (m_headNozzle[head] != 0 && !h.holds) {
                 m_headNozzle[head] = 0;
                 h.holds = true;
+                if (m_observer) m_observer->OnNozzleChange(head + 1, holder, false, m_pos);
             }
         }
     }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -110,6 +111,16 @@ Simulator::~Simulator() {
 }
 
 World& Simulator::UseScenario(Scenario scenario) {
+    // The scenario's camera images, while nothing has seen the cameras yet (an
+    // explicit --cameras list stands).
+    if (m_cameras && !m_started && m_config.cameraSpecs.empty()) {
+        const std::pair<CameraRole, const ScenarioCamera*> cams[] = {
+            {CameraRole::Mark, &scenario.markCamera},
+            {CameraRole::Vision1, &scenario.vision[0]},
+            {CameraRole::Vision2, &scenario.vision[1]}};
+        for (const auto& [role, cam] : cams)
+            if (cam->width > 0) m_cameras->SetFormat(role, cam->width, cam->height, cam->mono);
+    }
     if (!m_world) {
         m_world = std::make_unique<World>(m_machine, std::move(scenario));
         m_world->SetCameras(m_cameras.get());
@@ -141,6 +152,7 @@ bool Simulator::Start(std::string* error) {
         Stop();
         return false;
     }
+    m_started = true;
     return true;
 }
 
@@ -170,6 +182,7 @@ std::string ControlHelp() {
            "  report CODE [SUB]   send a serial error report now\n"
            "  timeout [41|42|43]  next command runs into a board time-out (serial: no answer)\n"
            "  positions           every drive in pulses on one line\n"
+           "  log [N]             the last N commands received (20), oldest first\n"
            "  conveyor WIDTH|off  the automatic conveyor in place: the west-walk homing drives its width\n"
            "  key start|pause|resume|stop|gear|head|jog-x0|jog-x1|jog-y0|jog-y1|reset\n"
            "  counters B0 .. B7   Ethernet status message 0x15\n"
@@ -208,6 +221,26 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
     if (c == "world") {
         if (!m_world) UseScenario(Scenario::Default());
         return m_world->Command(w);
+    }
+    if (c == "log" && (arg(1).empty() || (ParseInt(arg(1), &n) && n > 0))) {
+        // The last commands received, oldest first: link, code, how it went, its bytes.
+        const std::vector<FrameRecord> frames = m_machine.Frames();
+        const std::size_t count = arg(1).empty() ? 20 : static_cast<std::size_t>(n);
+        std::string out;
+        for (std::size_t i = frames.size() > count ? frames.size() - count : 0; i < frames.size(); ++i) {
+            const FrameRecord& f = frames[i];
+            char head[40];
+            std::snprintf(head, sizeof head, "%s 0x%02X", f.link == Link::Serial ? "serial" : "udp", f.code);
+            out += head;
+            out += f.accepted ? " ok" : " refused (" + f.reason + ")";
+            for (std::uint8_t byte : f.data) {
+                char hex[4];
+                std::snprintf(hex, sizeof hex, " %02X", byte);
+                out += hex;
+            }
+            out += "\n";
+        }
+        return out;
     }
     if (c == "status") return m_machine.StatusText() + "faults: " + m_faults.Describe() + "\n";
     if (c == "clear") {

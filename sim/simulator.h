@@ -61,6 +61,7 @@ private:
     std::unique_ptr<World> m_world;
     std::string m_cameraFolder;
     std::string m_scenarioError;
+    bool m_started = false;  // once started, the cameras' images stay as they are
 };
 
 std::string ControlHelp();

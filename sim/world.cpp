@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -25,6 +26,7 @@ const char* KindName(LedgerKind k) {
         case LedgerKind::Hole: return "hole";
         case LedgerKind::StandardMove: return "standard";
         case LedgerKind::Miss: return "miss";
+        case LedgerKind::NozzleChange: return "nozzle";
     }
     return "?";
 }
@@ -153,6 +155,11 @@ bool Scenario::Parse(const std::string& text, Scenario* out, std::string* error)
             need(t);
             ok = ok && (t == 1 || t == 2) && (lastIsBoard ? !s.boards.empty() : !s.feeders.empty());
             if (ok) (lastIsBoard ? s.boards.back().table : s.feeders.back().table) = t;
+        } else if (key == "pickerror") {
+            std::array<double, 3> e{};
+            need(e[0], e[1], e[2]);
+            ok = ok && !s.feeders.empty();
+            if (ok) s.feeders.back().script.push_back(e);
         } else if (key == "pad" || key == "ball" || key == "triangle" || key == "package") {
             // An explicit drawing of the part of the feeder declared last.
             ok = !s.feeders.empty();
@@ -193,7 +200,57 @@ bool Scenario::Parse(const std::string& text, Scenario* out, std::string* error)
         } else if (key == "drill") need(s.drillSurface);
         else if (key == "tolerance") need(s.pickTolerance);
         else if (key == "noise") need(s.noiseSigma);
-        else ok = false;
+        else if (key == "image") {
+            // image mark|1|2 W H colour|mono: the camera's image size and channels.
+            std::string role, kind;
+            int width = 0, height = 0;
+            need(role, width, height, kind);
+            ScenarioCamera* cam = role == "mark" ? &s.markCamera : role == "1" ? &s.vision[0]
+                                  : role == "2" ? &s.vision[1] : nullptr;
+            ok = ok && cam && width > 0 && height > 0 && width <= 8192 && height <= 8192 &&
+                 (kind == "colour" || kind == "mono");
+            if (ok) {
+                cam->width = width;
+                cam->height = height;
+                cam->mono = kind == "mono";
+            }
+        } else if (key == "holder") {
+            // holder N X Y ENTRY-X ENTRY-Y Z [Z2 .. Z8] [empty]: numbered in order from 1;
+            // one Z serves every head.
+            int n = 0;
+            ScenarioHolder h;
+            need(n, h.at.x, h.at.y, h.entry.x, h.entry.y);
+            ok = ok && n == static_cast<int>(s.holders.size()) + 1;
+            std::vector<double> z;
+            std::string word;
+            while (ok && (w >> word)) {
+                char* end = nullptr;
+                const double v = std::strtod(word.c_str(), &end);
+                if (*end == '\0' && end != word.c_str()) z.push_back(v);
+                else {
+                    ok = word == "empty" && !(w >> word);
+                    h.holds = false;
+                }
+            }
+            ok = ok && (z.size() == 1 || z.size() == 8);
+            for (std::size_t k = 0; ok && k < 8; ++k) h.entryZ[k] = z.size() == 1 ? z[0] : z[k];
+            if (ok) s.holders.push_back(h);
+        } else if (key == "nozzlelibrary") {
+            std::string kind;
+            need(kind);
+            ok = ok && (kind == "holders" || kind == "nineteen");
+            s.nineteenLibrary = kind == "nineteen";
+        } else if (key == "carries") {
+            // carries HEAD HOLDER: the head carries that holder's nozzle, which is not in it.
+            int head = 0, holder = 0;
+            need(head, holder);
+            ok = ok && head >= 1 && head <= 8 && holder >= 1 && holder <= static_cast<int>(s.holders.size()) &&
+                 s.holders[holder - 1].holds;
+            if (ok) {
+                s.headNozzle[head - 1] = holder;
+                s.holders[holder - 1].holds = false;
+            }
+        } else ok = false;
         if (!ok || s.pulsesX == 0 || s.pulsesY == 0 || s.pulsesZ == 0 || s.pulsesA == 0) {
             if (error) *error = "line " + std::to_string(lineNo) + ": " + line;
             return false;
@@ -220,9 +277,9 @@ std::string LedgerEntry::Text() const {
     char buf[400];
     std::snprintf(buf, sizeof buf,
                   "%s nozzle %d cmd 0x%02X feeder %d at %0.4f %0.4f angle %0.3f board %d cell %d local %0.4f %0.4f "
-                  "angle %0.3f error %0.4f %0.4f %0.3f valve %d depth %0.4f",
+                  "angle %0.3f error %0.4f %0.4f %0.3f valve %d depth %0.4f holder %d",
                   KindName(kind), nozzle, command, feeder, machine.x, machine.y, angle, board, cell, local.x, local.y,
-                  localAngle, pickError.x, pickError.y, pickErrorAngle, valve, depth);
+                  localAngle, pickError.x, pickError.y, pickErrorAngle, valve, depth, holder);
     return buf;
 }
 
@@ -269,10 +326,31 @@ World::~World() {
 }
 
 void World::SetScenario(Scenario scenario) {
+    // The nozzle library in the machine's pulses at the true factors, truncated toward zero.
+    const auto px = [&](double mm, double f) { return static_cast<std::int32_t>(mm * f); };
+    std::vector<NozzleHolder> holders;
+    for (const ScenarioHolder& h : scenario.holders) {
+        NozzleHolder n;
+        n.x = px(h.at.x, scenario.pulsesX);
+        n.y = px(h.at.y, scenario.pulsesY);
+        n.entryX = px(h.entry.x, scenario.pulsesX);
+        n.entryY = px(h.entry.y, scenario.pulsesY);
+        for (std::size_t k = 0; k < 8; ++k) n.entryZ[k] = px(h.entryZ[k], scenario.pulsesZ);
+        n.holds = h.holds;
+        holders.push_back(n);
+    }
+    std::array<std::pair<std::int32_t, std::int32_t>, 8> offsets{};
+    for (std::size_t k = 1; k < 8; ++k)
+        offsets[k] = {px(scenario.nozzleOffset[k].x, scenario.pulsesX), px(scenario.nozzleOffset[k].y, scenario.pulsesY)};
+    m_machine.SetNozzleLibrary(std::move(holders), scenario.nineteenLibrary);
+    m_machine.SetHeadOffsets(offsets);
+    for (int head = 1; head <= 8; ++head) m_machine.SetHeadNozzle(head, scenario.headNozzle[head - 1]);
     std::lock_guard lock(m_mutex);
     m_sc = std::move(scenario);
+    std::copy(std::begin(m_sc.headNozzle), std::end(m_sc.headNozzle), std::begin(m_headNozzle));
     m_counts.clear();
     m_taken.clear();
+    m_scripted.assign(m_sc.feeders.size(), 0);
     for (const auto& f : m_sc.feeders) {
         m_counts.push_back(f.count);
         m_taken.emplace_back(static_cast<std::size_t>(f.rows * f.cols), false);
@@ -400,8 +478,10 @@ bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
     e.command = command;
     e.nozzle = nozzle;
     e.machine = n;
-    if (m_faults.pickMisses > 0) {
-        --m_faults.pickMisses;
+    // With a nozzle library, a head that carries no nozzle has nothing to pick with.
+    const bool bare = !m_sc.holders.empty() && m_headNozzle[nozzle - 1] == 0;
+    if (m_faults.pickMisses > 0 || bare) {
+        if (!bare) --m_faults.pickMisses;
         e.kind = LedgerKind::Miss;
         m_ledger.Add(e);
         return false;
@@ -432,7 +512,12 @@ bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
             const Vec pocket = PocketAt(feeder, p);
             if (Dist(at, pocket) > m_sc.pickTolerance) continue;
             Vec err = feeder.errOffset;
-            if (feeder.errSigma > 0) {
+            double errAngle = feeder.errAngle;
+            if (m_scripted[f] < feeder.script.size()) {
+                const auto& next = feeder.script[m_scripted[f]++];
+                err = {next[0], next[1]};
+                errAngle = next[2];
+            } else if (feeder.errSigma > 0) {
                 std::normal_distribution<double> noise(0.0, feeder.errSigma);
                 err.x += noise(m_rng);
                 err.y += noise(m_rng);
@@ -443,16 +528,16 @@ bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
             h.feeder = static_cast<int>(f);
             h.part = feeder.part;
             h.offset = Add(Sub(pocket, at), err);
-            h.angle = feeder.angle + feeder.errAngle;
+            h.angle = feeder.angle + errAngle;
             h.aAtPick = d.a[static_cast<std::size_t>(nozzle - 1)];
             h.pickError = err;
-            h.pickErrorAngle = feeder.errAngle;
+            h.pickErrorAngle = errAngle;
             e.kind = LedgerKind::Pick;
             e.feeder = h.feeder;
             e.machine = Add(at, h.offset);
             e.angle = h.angle;
             e.pickError = err;
-            e.pickErrorAngle = feeder.errAngle;
+            e.pickErrorAngle = errAngle;
             m_ledger.Add(e);
             if (m_faults.lostBeforeCamera > 0) {
                 --m_faults.lostBeforeCamera;
@@ -519,6 +604,19 @@ void World::OnRelease(int nozzle, const Drives& d) {
     }
     m_ledger.Add(e);
     h = Held{};
+}
+
+void World::OnNozzleChange(int head, int holder, bool taken, const Drives& d) {
+    std::lock_guard lock(m_mutex);
+    if (head < 1 || head > 8) return;
+    m_headNozzle[head - 1] = taken ? holder : 0;
+    LedgerEntry e;
+    e.kind = LedgerKind::NozzleChange;
+    e.nozzle = head;
+    e.holder = taken ? holder : -holder;
+    e.feeder = -1;
+    e.machine = NozzleAt(d, head);
+    m_ledger.Add(e);
 }
 
 void World::OnCamera(int camera, int light) {

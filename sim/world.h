@@ -20,6 +20,7 @@
 //   piece, visual-origin target) sees a tool at Y = its offset.
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -50,6 +51,8 @@ struct ScenarioCamera {
     double pixelsPerMm = 20.0;
     bool inverted = false;      // mark camera: dark marks on a bright board
     double distortion = 0.0;    // radial k1 of the lens (vision camera 2)
+    int width = 0, height = 0;  // the camera's image ("image ROLE W H colour|mono"); 0: as smt-sim makes it
+    bool mono = false;
 };
 
 struct ScenarioPart {
@@ -74,6 +77,9 @@ struct ScenarioFeeder {
     Vec errOffset;               // pick error: part centre from the nozzle (mm)
     double errAngle = 0;         // and its angle (deg)
     double errSigma = 0;         // seeded noise on the offset (mm)
+    // Scripted pick errors ("pickerror X Y A" after the feeder), taken by its picks in
+    // turn before the model above.
+    std::vector<std::array<double, 3>> script;
     Table table = 1;
 };
 
@@ -91,6 +97,19 @@ struct ScenarioBoard {
     // to the work position (where it is, after the belt time), zone 3 off it and
     // zone 4 out of the machine. Otherwise it lies at the work position throughout.
     bool conveyor = false;
+};
+
+// A holder of the nozzle library, in true machine millimetres: where a head must
+// stand over it, its entry (the 19-nozzle library's opening; a holder library takes
+// the holder itself), and each head's Z at the entry height (negative: lowered).
+// Scenario lines: "holder N X Y ENTRY-X ENTRY-Y Z [Z2 .. Z8] [empty]" (numbered 1, 2, ...
+// in order; one Z serves every head), "nozzlelibrary holders|nineteen" and
+// "carries HEAD HOLDER" (that holder's nozzle is on the head, its holder empty).
+// With a library, a head that carries no nozzle picks nothing.
+struct ScenarioHolder {
+    Vec at, entry;
+    double entryZ[8] = {};
+    bool holds = true;           // a nozzle sits in it
 };
 
 struct Scenario {
@@ -111,6 +130,9 @@ struct Scenario {
     int beltMs = 0;                   // a conveyor board reaches the work position this long after zone 2
     double drillSurface = 0;          // type 9: Z travel (mm, down) from the top to the board surface
     double noiseSigma = 2.0;
+    std::vector<ScenarioHolder> holders;  // the nozzle library, holder 1 first
+    bool nineteenLibrary = false;         // holders change hands at their entry while output 7 is on
+    int headNozzle[8] = {};               // the holder (1-based) whose nozzle head k carries; 0 none
 
     static Scenario Default();
     // Reads the line format of scenario files; false with the line that failed.
@@ -118,7 +140,7 @@ struct Scenario {
     static bool Load(const std::string& file, Scenario* out, std::string* error);
 };
 
-enum class LedgerKind { Pick, Place, Dropped, Discard, Dispense, Hole, StandardMove, Miss };
+enum class LedgerKind { Pick, Place, Dropped, Discard, Dispense, Hole, StandardMove, Miss, NozzleChange };
 
 struct LedgerEntry {
     LedgerKind kind = LedgerKind::Pick;
@@ -132,6 +154,8 @@ struct LedgerEntry {
     double localAngle = 0;       // in the board frame
     Vec pickError;               // the pick error the part carried
     double pickErrorAngle = 0;
+    int holder = 0;              // nozzle change: the holder head `nozzle` took its nozzle from (> 0)
+                                 // or left it in (< 0)
     int valve = 0;               // dispense: the valve output (0x68) or head code (0x58)
     double depth = 0;            // dispense: the stroke's depth as sent (Z mm); hole: net Z travel
                                  // since the drill came over it (mm, down), 0 once back
@@ -174,7 +198,9 @@ public:
     World(Machine& machine, Scenario scenario);
     ~World() override;
 
-    void SetScenario(Scenario scenario);  // parts, boards and the ledger start again
+    // Parts, boards and the ledger start again; the machine's nozzle library and the
+    // heads' nozzles are set from the scenario's (never call it under the machine's lock).
+    void SetScenario(Scenario scenario);
     Scenario GetScenario() const;
     Ledger& ledger() { return m_ledger; }
     WorldFaults& faults() { return m_faults; }   // change under Lock()
@@ -205,6 +231,7 @@ public:
     void OnOutput(int channel, int value) override;
     void OnFly(int heads, std::int32_t startX, std::int32_t dX, const std::vector<std::int32_t>& triggers,
                const Drives& d) override;
+    void OnNozzleChange(int head, int holder, bool taken, const Drives& d) override;
 
     // FrameSource
     cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) override;
@@ -256,8 +283,10 @@ private:
     mutable std::mutex m_mutex;
     Scenario m_sc;
     std::vector<int> m_counts;     // parts left per feeder
+    std::vector<std::size_t> m_scripted;  // scripted pick errors used per feeder
     std::vector<std::vector<bool>> m_taken;  // pockets taken per tray
     Held m_held[8];
+    int m_headNozzle[8] = {};      // as the machine's nozzle ledger last reported it
     bool m_standardOnBase = true;
     int m_light[3] = {255, 255, 255};
     std::map<int, int> m_outputs;

@@ -369,3 +369,73 @@ TEST(CameraChannel, ARunningSimulatorIsEnumeratedStreamedAndLostWhenItStops) {
 }
 
 } // namespace
+
+// smt-sim started on a scenario file: the world's frames reach the program's camera
+// back end (the mark camera's image and orientation as the scenario says), and the
+// control channel answers about the world.
+TEST(CameraChannel, AScenarioWorldIsSeenAndAskedAcrossProcesses) {
+    const std::string program = SimProgram();
+    if (program.empty()) GTEST_SKIP() << "smt-sim not built";
+    smt::test::TempDir dir;
+    const std::string scenario = dir.File("world.scenario");
+    // A mark 1.5 mm to +X and 0.5 mm to +Y of the mark camera's centre at home.
+    smt::test::WriteBytes(scenario, "markcamera 0 0 20\nimage mark 640 480 mono\ndisc 1.5 0.5 1\nnoise 0\n"
+                                   "feeder 1 1 50 -20 7 2 1 0.6 1\n");
+    int in[2], out[2];
+    ASSERT_EQ(pipe(in), 0);
+    ASSERT_EQ(pipe(out), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in[0], STDIN_FILENO);
+        dup2(out[1], STDOUT_FILENO);
+        close(in[1]);
+        close(out[0]);
+        const int devnull = open("/dev/null", O_WRONLY);
+        dup2(devnull, STDERR_FILENO);
+        execl(program.c_str(), program.c_str(), "--serial-dir", dir.Path().c_str(), "--no-udp", "--scenario",
+              scenario.c_str(), nullptr);
+        _exit(127);
+    }
+    close(in[0]);
+    close(out[1]);
+    struct Reaper {
+        pid_t pid;
+        int fds[2];
+        ~Reaper() {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+            for (int fd : fds) close(fd);
+        }
+    } reaper{pid, {in[1], out[0]}};
+    ::setenv("SMT_SERIAL_DIR", dir.Path().c_str(), 1);
+    SetCameraBackend(nullptr);
+    StartUp s;
+    ASSERT_TRUE(smt::test::WaitUntil([&] {
+        s = StartCameras();
+        if (s.all.size() == 3) return true;
+        StopCameras(s);
+        return false;
+    }));
+    const CameraHandle mark = s.handles[0];
+    ASSERT_NE(mark, 0);
+    CameraSetIspOutFormat(mark, kCameraMediaMono8);
+    ASSERT_EQ(CameraPlay(mark), 0);
+    std::vector<std::uint8_t> buf;
+    const CameraFrameHead head = GrabProcessed(mark, &buf);
+    ASSERT_EQ(head.width * 1000 + head.height, 640480);
+    const auto at = [&](int x, int y) { return buf[static_cast<std::size_t>(y) * 640 + static_cast<std::size_t>(x)]; };
+    EXPECT_GT(at(350, 230), 150);  // image +x = +X, image +y = -Y, 20 pixels per mm
+    EXPECT_LT(at(320, 240), 100);
+    EXPECT_LT(at(350, 250), 100);
+    const std::string line = "world counts\n";
+    ASSERT_EQ(write(in[1], line.data(), line.size()), static_cast<ssize_t>(line.size()));
+    std::string said;
+    EXPECT_TRUE(smt::test::WaitUntil([&] {
+        char b[256];
+        if (fcntl(out[0], F_SETFL, O_NONBLOCK) == 0)
+            for (ssize_t n; (n = read(out[0], b, sizeof b)) > 0;) said.append(b, static_cast<std::size_t>(n));
+        return said.find("feeder 1-1 7") != std::string::npos;
+    })) << said;
+    StopCameras(s);
+    ::unsetenv("SMT_SERIAL_DIR");
+}

@@ -375,6 +375,10 @@ TEST(SimControl, CommandsAnswerAndRefuseBadInput) {
     EXPECT_EQ(s.Command("clear"), "faults cleared");
     EXPECT_EQ(s.faults().TakePlan().delayMs, 0);
     EXPECT_NE(s.Command("status").find("homed 0"), std::string::npos);
+    s.machine().Execute(Link::Udp, 0x03, Bytes{1, 0, 0, 0});
+    s.machine().Execute(Link::Serial, 0x03, Bytes{2});
+    EXPECT_EQ(s.Command("log 2"), "udp 0x03 ok 01 00 00 00\nserial 0x03 refused (length does not fit the command) 02\n");
+    EXPECT_EQ(said("log 0"), "unknown command: log 0");
     bool quit = false;
     EXPECT_EQ(s.Command("quit", &quit), "bye");
     EXPECT_TRUE(quit);

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <mutex>
+#include <tuple>
 
 #include <opencv2/calib3d.hpp>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "cameras.h"
 #include "codec.h"
 #include "machine.h"
+#include "simulator.h"
 #include "test_support.h"
 #include "vision/lens_calibration.h"
 #include "vision/recognition.h"
@@ -343,9 +345,80 @@ TEST(ScenarioFile, PartDrawingsAreReadAndABadLineIsNamed) {
                   s.feeders[0].part.drawing->triangles.size(),
               191u);
     for (const char* text : {"belt 1\ntable 1\n", "feeder 1 1 50 -20 100 2 1 0.6 1\npackage blob\n",
-                             "belt 1\ndisc 1 2 1 3\n", "feeder 1 1 50 -20 100 2 1 0.6 1\ntable 0\n"}) {
+                             "belt 1\ndisc 1 2 1 3\n", "feeder 1 1 50 -20 100 2 1 0.6 1\ntable 0\n",
+                             "belt 1\nholder 2 60 -40 60 -40 -5\n", "belt 1\nholder 1 60 -40 60 -40 -5 -5\n",
+                             "belt 1\nholder 1 60 -40 60 -40 -5 full\n", "belt 1\ncarries 1 1\n",
+                             "belt 1\nnozzlelibrary five\n", "belt 1\nimage 3 640 480 mono\n",
+                             "belt 1\nimage 1 640 480 grey\n", "belt 1\npickerror 0.1 0 1\n"}) {
         EXPECT_FALSE(Scenario::Parse(text, &s, &error)) << text;
         EXPECT_EQ(error.rfind("line 2", 0), 0u) << text << error;
+    }
+}
+
+// A scenario's camera image reaches the simulator's camera before it starts, and a
+// feeder's scripted pick errors come before its error model.
+TEST_F(WorldTest, ScenarioCameraImagesAndScriptedPickErrors) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Scenario::Parse("image 1 640 480 mono\nimage mark 800 600 colour\n"
+                                "feeder 1 1 50 -20 100 2 1 0.6 1 0 0.05 0 2\npickerror 0.3 -0.2 5\n",
+                                &s, &error)) << error;
+    SimConfig c;
+    c.serial = c.udp = false;
+    c.cameras = true;
+    Simulator simulator(c);
+    simulator.UseScenario(s);
+    const CameraSpec& v1 = simulator.cameras()->ByRole(CameraRole::Vision1)->Spec();
+    const CameraSpec& mark = simulator.cameras()->ByRole(CameraRole::Mark)->Spec();
+    EXPECT_EQ(std::make_tuple(v1.width, v1.height, v1.mono, mark.width, mark.height, mark.mono),
+              std::make_tuple(640, 480, true, 800, 600, false));
+    Start(s);
+    for (int k = 0; k < 2; ++k) {
+        NozzleTo(1, {50, -20});
+        Pick();
+        Run(0x03, Build().u8(1).u8(0).le16(0).b);  // vacuum of nozzle 1 off: the part is discarded
+    }
+    const auto picks = world->ledger().Of(LedgerKind::Pick);
+    ASSERT_EQ(picks.size(), 2u);
+    EXPECT_EQ(std::make_tuple(picks[0].pickError.x, picks[0].pickError.y, picks[0].pickErrorAngle),
+              std::make_tuple(0.3, -0.2, 5.0));
+    EXPECT_EQ(std::make_tuple(picks[1].pickError.x, picks[1].pickError.y, picks[1].pickErrorAngle),
+              std::make_tuple(0.05, 0.0, 2.0));
+}
+
+// The scenario's nozzle library reaches the machine's nozzle ledger in true pulses:
+// head 1 lowered to a holder's entry height takes or leaves a nozzle (a ledger entry),
+// and with a library a head without a nozzle picks nothing.
+TEST_F(WorldTest, ScenarioNozzleLibraryDecidesNozzleChangesAndPicks) {
+    struct Case {
+        const char* library;
+        int carries;   // head 1 at the start
+        int change;    // ledger holder of the stroke at holder 1 (0: no change)
+        bool picks;    // afterwards, at the feeder
+    } cases[] = {
+        {"", 0, 0, true},
+        {"holder 1 60 -40 60 -40 -5 -5 -6 -6 -7 -7 -8 -8\n", 0, 1, true},
+        {"holder 1 60 -40 60 -40 -5\nholder 2 80 -40 80 -40 -5\ncarries 1 1\n", 1, -1, false},
+        {"holder 1 60 -40 60 -40 -4\n", 0, 0, false},  // wrong height
+        {"nozzlelibrary nineteen\nholder 1 60 -40 70 -40 -5\n", 0, 0, false},  // entry elsewhere, output 7 off
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        std::string error;
+        ASSERT_TRUE(Scenario::Parse(std::string("pulses 100 100 100 10\nfeeder 1 1 50 -20 100 2 1 0.6 1\n") +
+                                        c.library, &s, &error)) << error;
+        Start(s);
+        EXPECT_EQ(machine->HeadNozzle(1), c.carries) << c.library;
+        NozzleTo(1, {60, -40});
+        Axis(2, 500);  // nozzle 1 down 5 mm
+        Axis(2, -500);
+        const auto changes = world->ledger().Of(LedgerKind::NozzleChange);
+        EXPECT_EQ(changes.empty() ? 0 : changes.front().holder, c.change) << c.library;
+        EXPECT_EQ(machine->HeadNozzle(1), c.carries + c.change) << c.library;
+        NozzleTo(1, {50, -20});
+        Pick();
+        EXPECT_EQ(world->Holds(1), c.picks) << c.library;
+        TearDown();
     }
 }
 
