@@ -25,7 +25,7 @@
 #include "platform/threads.h"
 #include "platform/uipost.h"
 #include "run/run_events.h"
-#include "run/run_placeholder.h"
+#include "run/run_frame.h"
 #include "settings/auto_transport.h"
 #include "settings/basic_settings.h"
 #include "simulator.h"
@@ -159,7 +159,7 @@ TEST(RunToolbar, StartRefusesInOrderAndChangesNothing) {
     store.m_SmtBusy = store.m_FeedBusy = 0;
     g_Connected = g_Homed = g_Running = false;
     g_MachineType = 0;
-    TheRunPort().startRunThreads = [](int m) { return StartRunThreadsPlaceholder(m); };
+    TheRunPort().startRunThreads = [](int m) { return StartRunThreads(m); };
 }
 
 class RunToolbarOnMachine : public ::testing::TestWithParam<Wire> {
@@ -212,7 +212,8 @@ protected:
         g_RunContinue = false;
         g_hRunPauseGate.Set();
         PumpUntil(Idle);
-        TheRunPort().startRunThreads = [](int m) { return StartRunThreadsPlaceholder(m); };
+        TheRunPort().startRunThreads = [](int m) { return StartRunThreads(m); };
+        for (int k = 0; k < kRunThreadKinds; ++k) RunThreadEntry(static_cast<RunThreadKind>(k)) = nullptr;
         ShutDownLinks();
         if (machine) machine->Stop();
         app.reset();
@@ -240,19 +241,20 @@ protected:
     std::string Gear(int code, int value) {
         return serial() ? std::to_string(code) : std::to_string(code) + "/" + std::to_string(value);
     }
-    // A run that works step by step as the run threads do: wait on the gate,
-    // test the continue flag, and leave through the run's end.
-    void RunLikeTheRunThreads() {
-        TheRunPort().startRunThreads = [](int) {
-            SetSpeedGear(1, 0);
-            plat::StartWorker("run stand-in", [] {
-                while (g_RunContinue.load()) {
-                    g_hRunPauseGate.Wait(std::chrono::milliseconds(20));
-                    QThread::msleep(1);
-                }
-                plat::PostToUi([] { FinishRunPlaceholder(false); });
-            });
-            return true;
+    // Run threads for the real dispatcher that work as the run threads do: pass
+    // the gate, test the continue flag and leave through the run's end (at once
+    // when `endAtOnce`); the companions end when their flags drop.
+    static void FakeRunThreads(bool endAtOnce) {
+        RunThreadEntry(RunThreadKind::Placement) = [endAtOnce] {
+            while (!endAtOnce && PassPauseGate()) QThread::msleep(1);
+            FinishRun(ThePartList(), false);
+        };
+        RunThreadEntry(RunThreadKind::FeederAdvance) = [] {
+            while (WaitHandOff(g_hCycleStart, g_FeedContinue)) {
+            }
+        };
+        RunThreadEntry(RunThreadKind::ConveyorZone2) = [] {
+            while (g_ConveyorContinue.load()) QThread::msleep(2);
         };
     }
 
@@ -270,12 +272,13 @@ TEST_P(RunToolbarOnMachine, StartPauseRegainAndStopReachTheMachine) {
     bool clockAtHandOver = false, gateAtHandOver = false;
     // The operator pauses the first run at its first step, and it ends paused.
     int runs = 0;
+    FakeRunThreads(true);
     TheRunPort().startRunThreads = [&](int mode) {
         statesAtHandOver = bar.States();
         clockAtHandOver = bar.panel->RunClock().isActive();
         gateAtHandOver = g_hRunPauseGate.IsSet();
         if (++runs == 1) bar.panel->OnPauseRun();
-        return StartRunThreadsPlaceholder(mode);
+        return StartRunThreads(mode);
     };
     app->View()->m_pManualControl->findChild<QPlainTextEdit*>()->setPlainText("old");
     bar.Click(tool::Start);
@@ -283,10 +286,8 @@ TEST_P(RunToolbarOnMachine, StartPauseRegainAndStopReachTheMachine) {
     EXPECT_TRUE(clockAtHandOver);
     EXPECT_TRUE(g_RunContinue && g_FeedContinue && g_ConveyorContinue);
     EXPECT_EQ(TraceText(app->View()).find("old"), std::string::npos);
-    EXPECT_FALSE(g_Running.load());
-    EXPECT_EQ(bar.States(), "111000");
-    EXPECT_FALSE(bar.panel->RunClock().isActive());
-    EXPECT_FALSE(g_hRunPauseGate.IsSet());  // ended while paused
+    ASSERT_TRUE(PumpUntil([&] { return Idle() && bar.States() == "111000" && !bar.panel->RunClock().isActive(); }));
+    EXPECT_TRUE(g_hRunPauseGate.IsSet());  // ended while paused: the run's end opened the gate
     bar.Click(tool::Start);
     EXPECT_TRUE(gateAtHandOver);  // a new run does not stop at its first step
     EXPECT_FALSE(g_RunPaused.load());
@@ -294,14 +295,15 @@ TEST_P(RunToolbarOnMachine, StartPauseRegainAndStopReachTheMachine) {
     EXPECT_EQ(GearsSince(gears),
               (Texts{Gear(2, 0), Gear(1, 0), Gear(4, 0), Gear(1, 0), Gear(4, 0)}));
     // Without a head reset the run's end leaves Start off.
+    ASSERT_TRUE(PumpUntil(Idle));
     g_HeadResetOk = false;
     bar.Click(tool::Start);
-    EXPECT_EQ(bar.States(), "110000");
+    EXPECT_TRUE(PumpUntil([&] { return Idle() && bar.States() == "110000"; })) << bar.States();
     g_HeadResetOk = true;
     EXPECT_EQ(boxes.Texts(), Texts{});
 
     // Pause, Regain and Stop from the toolbar and the machine's keys.
-    RunLikeTheRunThreads();
+    FakeRunThreads(false);
     TheAutoTransport().SetConfig([] {
         AutoTransportConfig c = TheAutoTransport().Config();
         c.m_AutoTransport = 1;
