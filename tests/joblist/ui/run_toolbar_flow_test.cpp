@@ -269,7 +269,7 @@ protected:
 TEST_P(RunToolbarOnMachine, StartPauseRegainAndStopReachTheMachine) {
     std::size_t gears = Gears().size();
     std::string statesAtHandOver;
-    bool clockAtHandOver = false, gateAtHandOver = false;
+    bool clockAtHandOver = false, gateAtHandOver = false, flagsAtHandOver = false;
     // The operator pauses the first run at its first step, and it ends paused.
     int runs = 0;
     FakeRunThreads(true);
@@ -277,6 +277,7 @@ TEST_P(RunToolbarOnMachine, StartPauseRegainAndStopReachTheMachine) {
         statesAtHandOver = bar.States();
         clockAtHandOver = bar.panel->RunClock().isActive();
         gateAtHandOver = g_hRunPauseGate.IsSet();
+        flagsAtHandOver = g_RunContinue && g_FeedContinue && g_ConveyorContinue;
         if (++runs == 1) bar.panel->OnPauseRun();
         return StartRunThreads(mode);
     };
@@ -284,7 +285,7 @@ TEST_P(RunToolbarOnMachine, StartPauseRegainAndStopReachTheMachine) {
     bar.Click(tool::Start);
     EXPECT_EQ(statesAtHandOver, "000101");  // Pause and Stop on, the rest of 104..109 off
     EXPECT_TRUE(clockAtHandOver);
-    EXPECT_TRUE(g_RunContinue && g_FeedContinue && g_ConveyorContinue);
+    EXPECT_TRUE(flagsAtHandOver);
     EXPECT_EQ(TraceText(app->View()).find("old"), std::string::npos);
     ASSERT_TRUE(PumpUntil([&] { return Idle() && bar.States() == "111000" && !bar.panel->RunClock().isActive(); }));
     EXPECT_TRUE(g_hRunPauseGate.IsSet());  // ended while paused: the run's end opened the gate
