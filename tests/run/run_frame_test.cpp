@@ -14,6 +14,7 @@
 #include "run/run_events.h"
 #include "run/run_frame.h"
 #include "settings/auto_transport.h"
+#include "vision/camera_service.h"
 
 namespace smt::test {
 namespace {
@@ -202,6 +203,12 @@ INSTANTIATE_TEST_SUITE_P(Types, RunFrameTest, ::testing::Values(0, 7, 9),
 class RunEndTest : public RunFrameTest {};
 
 TEST_P(RunEndTest, ReleasesEveryWaiterOnceAndKeepsTheConveyorWhenAsked) {
+    // The 21 events in their order: the gate first, the camera service's three frame events last.
+    const auto all = RunEventsInOrder();
+    EXPECT_EQ(all[0], &g_hRunPauseGate);
+    EXPECT_EQ(all[6], &g_hFeederReady[0]);
+    EXPECT_EQ(all[18], &TheCameraService().FrameReady(0));
+    EXPECT_EQ(all[20], &TheCameraService().FrameReady(2));
     for (bool keep : {false, true}) {
         Begin();
         // A partner paused at the gate and one blocked on a hand-off event without a slice.

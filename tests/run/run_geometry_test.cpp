@@ -1,11 +1,10 @@
-// The run geometry with known answers: the fly pass per machine type, the
-// two-mark correction (nudge, one mark, too-short marks, rotation near either
-// axis) and millimetres truncated toward zero in every pulse value.
+// The run geometry with known answers: the fly pass per machine type and the
+// two-mark correction (nudge, one mark, too-short marks, rotation near either axis).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
-#include "app/viewcore.h"
 #include "base/globals.h"
 #include "joblist/run_board.h"
 #include "run/run_geometry.h"
@@ -76,19 +75,14 @@ protected:
     ScriptedResponder boxes;
 };
 
-TEST_F(TwoMarks, OffsetsNudgedAwayFromZeroAndTruncated) {
+TEST_F(TwoMarks, OffsetsNudgedAndTruncatedAndMarksUnderFivePulsesRefused) {
     Board(0, 0);  // one mark: offsets only
     g_BoardRotation = 5.0;
     ComputeTwoMarkCorrection(0.00004, -0.0149, 0.0, -2.5);
-    EXPECT_EQ(g_Mark1OffsetX.load(), 0);   // 0.00014 mm x 100
-    EXPECT_EQ(g_Mark1OffsetY.load(), -1);  // -0.015 mm x 100 toward zero
-    EXPECT_EQ(g_Mark2OffsetX.load(), 0);
-    EXPECT_EQ(g_Mark2OffsetY.load(), -250);
+    EXPECT_EQ((std::array<int, 4>{g_Mark1OffsetX, g_Mark1OffsetY, g_Mark2OffsetX, g_Mark2OffsetY}),
+              (std::array<int, 4>{0, -1, 0, -250}));  // 0.00014 mm; -0.015 mm toward zero
     EXPECT_EQ(g_BoardRotation.load(), 0.0);
     EXPECT_TRUE(boxes.Texts().empty());
-}
-
-TEST_F(TwoMarks, MarksUnderFivePulsesApartAreRefusedWithTheOffsetsKept) {
     Board(0.03, 0.03);  // 3 x 3 pulses: 4.24 apart
     ComputeTwoMarkCorrection(1.0, 1.0, 2.0, 2.0);
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Mark2 to Mark1 length is too short!!"});
@@ -119,35 +113,6 @@ TEST_F(TwoMarks, RotationIsTheAngleBetweenNominalAndMeasuredNearEitherAxis) {
         EXPECT_NEAR(BoardRotationDegrees(k.nx, k.ny, k.nx * ct - k.ny * st, k.nx * st + k.ny * ct), k.degrees, 1e-9)
             << k.nx << "," << k.ny;
     }
-}
-
-TEST(RunGeometry, NegativeMillimetresTruncateTowardZeroInEveryPulseValue) {
-    std::array<double, kPulseFactorCount> f{};
-    f[0] = 80.0;
-    f[1] = 80.0;
-    PositionOffsetsMm o;
-    o.correctionX.fill(-0.0199);
-    o.correctionY.fill(-0.0199);
-    o.nozzleToNozzle1X.fill(-0.0199);
-    o.nozzleToNozzle1Y.fill(-0.0199);
-    o.cameraToNozzle1X = o.cameraToNozzle1Y = o.dispenserToNozzle1X = o.dispenserToNozzle1Y = -0.0199;
-    o.y2ToY1X = o.y2ToY1Y = o.throwPositionX = o.throwPositionY = -0.0199;
-    ComputePositionPulses(f, o, {});  // -1.592 pulses each
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(g_CorrectionPulsesX[i], -1);
-        EXPECT_EQ(g_CorrectionPulsesY[i], -1);
-        if (i > 0) EXPECT_EQ(g_NozzleToNozzle1Pulses[i], (PulsePoint{-1, -1}));
-    }
-    for (const PulsePoint& p : {g_CameraToNozzle1Pulses, g_DispenserToNozzle1Pulses, g_Y2ToY1Pulses, g_ThrowPositionPulses})
-        EXPECT_EQ(p, (PulsePoint{-1, -1}));
-    RunBoardState s;
-    s.g_RunOriginX = s.g_RunOriginY = s.g_RunMark1X = s.g_RunMark1Y = s.g_RunMark2X = s.g_RunMark2Y = -0.0199;
-    ConvertBoardPointsToPulses(s, 80.0, 80.0);
-    for (std::int32_t v : {s.g_RunOriginPulseX, s.g_RunOriginPulseY, s.g_RunMark1PulseX, s.g_RunMark1PulseY,
-                           s.g_RunMark2PulseX, s.g_RunMark2PulseY})
-        EXPECT_EQ(v, -1);
-    EXPECT_EQ(s.g_RunMark1AbsPulseX, -3);  // -0.0398 mm
-    g_PulsesPerMm = {};
 }
 
 } // namespace

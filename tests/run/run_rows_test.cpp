@@ -38,7 +38,7 @@ protected:
     std::vector<std::string> asked;
 };
 
-TEST_F(RowSearch, ExactYesFromTheCursorWithTheFeederLookUpsAnswer) {
+TEST_F(RowSearch, ExactYesFromTheCursorSelectedOnlyAndTheDispensingTwin) {
     struct Case {
         bool selectedOnly;
         int from;
@@ -64,20 +64,18 @@ TEST_F(RowSearch, ExactYesFromTheCursorWithTheFeederLookUpsAnswer) {
     cursor = -1;
     EXPECT_TRUE(FindNextPlaceRowForBank(store, 1, 5, cursor));
     EXPECT_EQ(asked.back(), "1E3");
-}
-
-TEST_F(RowSearch, DispensingTwinReadsItsOwnFlagAndSelection) {
-    int cursor = -1;
-    EXPECT_TRUE(FindNextDispenseRow(store, 3, cursor));
-    EXPECT_EQ(cursor, 0);
-    store.m_RunSelectedOnly[1] = 1;
-    cursor = -1;
-    EXPECT_TRUE(FindNextDispenseRow(store, 3, cursor));
-    EXPECT_EQ(cursor, 2);
+    // The dispensing twin: its own flag cell and selection, no look-up.
+    const std::size_t looked = asked.size();
+    for (int selectedOnly : {0, 1}) {
+        store.m_RunSelectedOnly[1] = selectedOnly;
+        cursor = -1;
+        EXPECT_TRUE(FindNextDispenseRow(store, 3, cursor));
+        EXPECT_EQ(cursor, selectedOnly ? 2 : 0);
+    }
     ++cursor;
     EXPECT_FALSE(FindNextDispenseRow(store, 3, cursor));
     EXPECT_EQ(cursor, 3);
-    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(asked.size(), looked);
 }
 
 TEST(RunProgress, TextsByLanguageAndCount) {
