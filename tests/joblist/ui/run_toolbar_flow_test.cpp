@@ -111,8 +111,15 @@ TEST(RunToolbar, StartRefusesInOrderAndChangesNothing) {
         {"no board", [&] { store.SetRows(JobList::Part, {Part("E2")}), boards = 0; }, {"Pcb = 0 ?"}, ""},
         {"run and feeder threads busy",
          [&] { boards = 1, store.m_SmtBusy = 1, store.m_FeedBusy = 1; }, {}, "Smt thread is busy !"},
+        {"a thread of the previous run still lives",
+         [&] {
+             store.m_SmtBusy = store.m_FeedBusy = 0;
+             TheRunPort().runThreadsLive = [] { return true; };
+         },
+         {}, "Smt thread is busy !"},
         {"drilling machine passes over the placement checks to the link",
          [&] {
+             TheRunPort().runThreadsLive = [] { return false; };
              g_MachineType = 9;
              store.SetRows(JobList::Part, {});
              store.SetRows(JobList::Drill, {JobRow(kDrillCells)});
@@ -160,6 +167,7 @@ TEST(RunToolbar, StartRefusesInOrderAndChangesNothing) {
     g_Connected = g_Homed = g_Running = false;
     g_MachineType = 0;
     TheRunPort().startRunThreads = [](int m) { return StartRunThreads(m); };
+    TheRunPort().runThreadsLive = [] { return LiveRunThreads() > 0; };
 }
 
 class RunToolbarOnMachine : public ::testing::TestWithParam<Wire> {
