@@ -4,6 +4,7 @@
 #include "base/hooks.h"
 #include "feeders/strategy_port.h"
 #include "joblist/run_port.h"
+#include "run/run_frame.h"
 #include "vision/camera_panel_port.h"
 
 namespace smt {
@@ -18,6 +19,8 @@ void RegisterJobListHooks(HookRegistry& r) {
     r.Add("run", "RunPort.computeTwoMarkCorrection", run.computeTwoMarkCorrection, Q);
     r.Add("run", "RunPort.startRunThreads", run.startRunThreads, HookKind::Action, false);
     r.Add("run", "RunPort.finishRun", run.finishRun, Q);
+    r.Add("run", "RunPort.runThreadsLive", run.runThreadsLive, Q);
+    r.Add("job lists", "RunFrameSources.currentPcbName", TheRunFrameSources().currentPcbName, Q);
     // Until the run recognises lamp Marks, the lamp test stops at the Mark.
     r.Add("run", "RunPort.recognizeMark", run.recognizeMark, HookKind::Action, true);
 

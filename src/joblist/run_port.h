@@ -15,6 +15,8 @@ struct RunPort {
     std::function<bool(int runMode)> startRunThreads;
     // The common end of every run; keep-conveyor leaves the conveyor companion running.
     std::function<void(bool keepConveyor)> finishRun;
+    // A thread of the previous run still lives (Start waits for it to end).
+    std::function<bool()> runThreadsLive;
     // Centres the Mark of lamp point (table 1 or 2, point 0..9) under the mark
     // camera and writes its offsets into the point's row; true = stop.
     std::function<bool(int table, int point)> recognizeMark;

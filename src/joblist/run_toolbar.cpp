@@ -89,6 +89,9 @@ bool OnStartRun(PartListStore& store) {
                                                   : nullptr;
         if (busy) return Call(port.setTrace, std::string(busy)), false;
     }
+    // A thread of the previous run that has not ended yet would meet the new one's events.
+    if (const auto& live = TheRunPort().runThreadsLive; live && live())
+        return Call(port.setTrace, std::string("Smt thread is busy !")), false;
     Call(port.focusList, focus);
     BusyClaim claim = ClaimMachineAction(true);
     if (!claim) return false;

@@ -32,6 +32,20 @@ extern std::array<plat::Event, 4> g_hPartPicked;     // per nozzle 1..4
 extern std::array<plat::Event, 2> g_hTableDispensed; // work tables Y1, Y2
 extern std::array<plat::Event, 2> g_hTableFree;      // work tables Y1, Y2
 
+// The three frame-ready events are the camera service's own (one per camera:
+// mark, vision 1, vision 2); CreateRunEvents points these at them.
+extern plat::Event* g_hMarkFrameReady;
+extern plat::Event* g_hVision1FrameReady;
+extern plat::Event* g_hVision2FrameReady;
+
+// The 21 run events in their order of creation: the gate, board dispensed,
+// placed, arrived, done, cycle start, feeder ready 1-4, part picked 1-4, table
+// dispensed Y1 Y2, table free Y1 Y2, the three frame-ready events.
+std::array<plat::Event*, 21> RunEventsInOrder();
+// The hand-off events between the run threads and their companions: every run
+// event but the pause gate and the frame-ready events.
+std::array<plat::Event*, 17> HandOffEvents();
+
 // Seconds the current run has been going; the part list's clock counts it.
 extern std::atomic<std::int64_t> g_RunClock;
 

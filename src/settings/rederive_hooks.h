@@ -12,7 +12,7 @@ struct SettingsRederivations {
     std::function<void()> recomputeLimitPulses;              // the view's limit pulses
     std::function<void()> buildNozzleTable;                  // the nozzle library in pulses
     std::function<void(double, double)> applyOriginOffset;   // camera list, offsets in mm
-    std::function<void()> updateHeadOffsets;                 // head count and reach windows
+    std::function<void()> updateHeadOffsets;                 // head count and the fly pass over vision camera 1
     std::function<int()> findCurrentPcbIndex;                // -1 when no current PCB
     std::function<void()> convertBoardPointsToPulses;        // the current PCB's points
 };

@@ -20,7 +20,8 @@
 #include "link/manual_control.h"
 #include "platform/uipost.h"
 #include "run/run_events.h"
-#include "run/run_placeholder.h"
+#include "run/run_frame.h"
+#include "run/ui/run_wiring.h"
 #include "settings/cover_tape.h"
 
 namespace smt {
@@ -44,7 +45,7 @@ void WireJobListServices() {
     GetShellServices().resetStrategyForMachineType = [](const std::string& folder) {
         TheSmtStrategy().ResetForMachineType(folder);
     };
-    WireRunPlaceholder();
+    WireRunFrame();
 }
 
 void WireJobListSubsystem(CSMTView& view) {
@@ -91,6 +92,7 @@ void WireJobListSubsystem(CSMTView& view) {
         if (view.m_pManualControl) view.m_pManualControl->setEnabled(true);
     };
     run.pcbBoardCount = [&view] { return view.Job().Pcb().m_Fields.m_PcbBoardCount; };
+    TheRunFrameSources().currentPcbName = [&view] { return view.Job().CurrentPcbName(); };
 
     PartListToolButtons() = [&view](int toolId, bool enabled) {
         if (view.m_pPartList) view.m_pPartList->ToolBar()->EnableButton(toolId, enabled);
@@ -133,6 +135,7 @@ CDialogPartList* CreatePartListPanel(CSMTView& view) {
 void OnJobListViewDestroyed() {
     PartListToolButtons() = nullptr;
     TheRunToolbarPort() = {};
+    TheRunFrameSources() = {};
     ThePartListPort() = {};
     ThePartList().FreeDisRows();
     ThePartList().FreeDrillRows();

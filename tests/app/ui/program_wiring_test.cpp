@@ -34,9 +34,7 @@ const std::set<std::string> kStandIns = {
     // job lists
     "PartListPort.rowEditorOpen", "PartListPort.setRowEditorFeeder",
     // run
-    "SetViewSources.flyMeasure",
-    "SettingsRederivations.updateHeadOffsets", "ShellServices.stopRun",
-    "RunPort.computeTwoMarkCorrection", "RunPort.recognizeMark",
+    "SetViewSources.flyMeasure", "RunPort.recognizeMark",
 };
 
 TEST(ProgramWiring, EveryHookIsFilledAndOnlyTheListedOnesHoldTheStandIn) {

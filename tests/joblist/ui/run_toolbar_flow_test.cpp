@@ -25,7 +25,7 @@
 #include "platform/threads.h"
 #include "platform/uipost.h"
 #include "run/run_events.h"
-#include "run/run_placeholder.h"
+#include "run/run_frame.h"
 #include "settings/auto_transport.h"
 #include "settings/basic_settings.h"
 #include "simulator.h"
@@ -111,8 +111,15 @@ TEST(RunToolbar, StartRefusesInOrderAndChangesNothing) {
         {"no board", [&] { store.SetRows(JobList::Part, {Part("E2")}), boards = 0; }, {"Pcb = 0 ?"}, ""},
         {"run and feeder threads busy",
          [&] { boards = 1, store.m_SmtBusy = 1, store.m_FeedBusy = 1; }, {}, "Smt thread is busy !"},
+        {"a thread of the previous run still lives",
+         [&] {
+             store.m_SmtBusy = store.m_FeedBusy = 0;
+             TheRunPort().runThreadsLive = [] { return true; };
+         },
+         {}, "Smt thread is busy !"},
         {"drilling machine passes over the placement checks to the link",
          [&] {
+             TheRunPort().runThreadsLive = [] { return false; };
              g_MachineType = 9;
              store.SetRows(JobList::Part, {});
              store.SetRows(JobList::Drill, {JobRow(kDrillCells)});
@@ -159,7 +166,8 @@ TEST(RunToolbar, StartRefusesInOrderAndChangesNothing) {
     store.m_SmtBusy = store.m_FeedBusy = 0;
     g_Connected = g_Homed = g_Running = false;
     g_MachineType = 0;
-    TheRunPort().startRunThreads = [](int m) { return StartRunThreadsPlaceholder(m); };
+    TheRunPort().startRunThreads = [](int m) { return StartRunThreads(m); };
+    TheRunPort().runThreadsLive = [] { return LiveRunThreads() > 0; };
 }
 
 class RunToolbarOnMachine : public ::testing::TestWithParam<Wire> {
@@ -212,7 +220,8 @@ protected:
         g_RunContinue = false;
         g_hRunPauseGate.Set();
         PumpUntil(Idle);
-        TheRunPort().startRunThreads = [](int m) { return StartRunThreadsPlaceholder(m); };
+        TheRunPort().startRunThreads = [](int m) { return StartRunThreads(m); };
+        for (int k = 0; k < kRunThreadKinds; ++k) RunThreadEntry(static_cast<RunThreadKind>(k)) = nullptr;
         ShutDownLinks();
         if (machine) machine->Stop();
         app.reset();
@@ -240,19 +249,20 @@ protected:
     std::string Gear(int code, int value) {
         return serial() ? std::to_string(code) : std::to_string(code) + "/" + std::to_string(value);
     }
-    // A run that works step by step as the run threads do: wait on the gate,
-    // test the continue flag, and leave through the run's end.
-    void RunLikeTheRunThreads() {
-        TheRunPort().startRunThreads = [](int) {
-            SetSpeedGear(1, 0);
-            plat::StartWorker("run stand-in", [] {
-                while (g_RunContinue.load()) {
-                    g_hRunPauseGate.Wait(std::chrono::milliseconds(20));
-                    QThread::msleep(1);
-                }
-                plat::PostToUi([] { FinishRunPlaceholder(false); });
-            });
-            return true;
+    // Run threads for the real dispatcher that work as the run threads do: pass
+    // the gate, test the continue flag and leave through the run's end (at once
+    // when `endAtOnce`); the companions end when their flags drop.
+    static void FakeRunThreads(bool endAtOnce) {
+        RunThreadEntry(RunThreadKind::Placement) = [endAtOnce] {
+            while (!endAtOnce && PassPauseGate()) QThread::msleep(1);
+            FinishRun(ThePartList(), false);
+        };
+        RunThreadEntry(RunThreadKind::FeederAdvance) = [] {
+            while (WaitHandOff(g_hCycleStart, g_FeedContinue)) {
+            }
+        };
+        RunThreadEntry(RunThreadKind::ConveyorZone2) = [] {
+            while (g_ConveyorContinue.load()) QThread::msleep(2);
         };
     }
 
@@ -267,26 +277,26 @@ protected:
 TEST_P(RunToolbarOnMachine, StartPauseRegainAndStopReachTheMachine) {
     std::size_t gears = Gears().size();
     std::string statesAtHandOver;
-    bool clockAtHandOver = false, gateAtHandOver = false;
+    bool clockAtHandOver = false, gateAtHandOver = false, flagsAtHandOver = false;
     // The operator pauses the first run at its first step, and it ends paused.
     int runs = 0;
+    FakeRunThreads(true);
     TheRunPort().startRunThreads = [&](int mode) {
         statesAtHandOver = bar.States();
         clockAtHandOver = bar.panel->RunClock().isActive();
         gateAtHandOver = g_hRunPauseGate.IsSet();
+        flagsAtHandOver = g_RunContinue && g_FeedContinue && g_ConveyorContinue;
         if (++runs == 1) bar.panel->OnPauseRun();
-        return StartRunThreadsPlaceholder(mode);
+        return StartRunThreads(mode);
     };
     app->View()->m_pManualControl->findChild<QPlainTextEdit*>()->setPlainText("old");
     bar.Click(tool::Start);
     EXPECT_EQ(statesAtHandOver, "000101");  // Pause and Stop on, the rest of 104..109 off
     EXPECT_TRUE(clockAtHandOver);
-    EXPECT_TRUE(g_RunContinue && g_FeedContinue && g_ConveyorContinue);
+    EXPECT_TRUE(flagsAtHandOver);
     EXPECT_EQ(TraceText(app->View()).find("old"), std::string::npos);
-    EXPECT_FALSE(g_Running.load());
-    EXPECT_EQ(bar.States(), "111000");
-    EXPECT_FALSE(bar.panel->RunClock().isActive());
-    EXPECT_FALSE(g_hRunPauseGate.IsSet());  // ended while paused
+    ASSERT_TRUE(PumpUntil([&] { return Idle() && bar.States() == "111000" && !bar.panel->RunClock().isActive(); }));
+    EXPECT_TRUE(g_hRunPauseGate.IsSet());  // ended while paused: the run's end opened the gate
     bar.Click(tool::Start);
     EXPECT_TRUE(gateAtHandOver);  // a new run does not stop at its first step
     EXPECT_FALSE(g_RunPaused.load());
@@ -294,14 +304,15 @@ TEST_P(RunToolbarOnMachine, StartPauseRegainAndStopReachTheMachine) {
     EXPECT_EQ(GearsSince(gears),
               (Texts{Gear(2, 0), Gear(1, 0), Gear(4, 0), Gear(1, 0), Gear(4, 0)}));
     // Without a head reset the run's end leaves Start off.
+    ASSERT_TRUE(PumpUntil(Idle));
     g_HeadResetOk = false;
     bar.Click(tool::Start);
-    EXPECT_EQ(bar.States(), "110000");
+    EXPECT_TRUE(PumpUntil([&] { return Idle() && bar.States() == "110000"; })) << bar.States();
     g_HeadResetOk = true;
     EXPECT_EQ(boxes.Texts(), Texts{});
 
     // Pause, Regain and Stop from the toolbar and the machine's keys.
-    RunLikeTheRunThreads();
+    FakeRunThreads(false);
     TheAutoTransport().SetConfig([] {
         AutoTransportConfig c = TheAutoTransport().Config();
         c.m_AutoTransport = 1;

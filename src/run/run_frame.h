@@ -1,0 +1,78 @@
+// The frame every automatic run lives in: the dispatcher that starts the run
+// threads by machine type and run mode, the run controller that knows which of
+// them live, the common run end, and the waits the run threads make on the run
+// events. Run threads never touch widgets: what the end shows goes through the
+// part list's row store, its toolbar port and plat::PostToUi.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <functional>
+#include <string>
+
+#include "platform/event.h"
+
+namespace smt {
+
+class PartListStore;
+
+enum class RunThreadKind {
+    Placement = 0,      // PlacementRunThread
+    FeederAdvance,      // FeederAdvanceThread, the feeder companion
+    EightHead,          // EightHeadRunThread
+    DispenseAndCheck,   // DispenseAndCheckRunThread
+    Drilling,           // DrillingRunThread
+    Lamp,               // LampRunThread
+    CombinedPlacement,  // CombinedPlacementThread
+    ConveyorZone2,      // ConveyorZone2Thread, the conveyor companion
+};
+inline constexpr int kRunThreadKinds = 8;
+const char* RunThreadName(RunThreadKind kind);
+
+// The run threads' bodies, filled by the runs as they are built. An empty entry
+// ends its run at once through FinishRun (keep-conveyor 0) and says "not
+// available yet", so the machine never stays busy.
+std::function<void()>& RunThreadEntry(RunThreadKind kind);
+
+// What the frame reads of the job lists when a run starts (user-interface thread).
+struct RunFrameSources {
+    std::function<std::string()> currentPcbName;
+};
+RunFrameSources& TheRunFrameSources();
+// The current PCB's name as it was when the run started.
+std::string RunPcbName();
+// The run mode the run was started with.
+int CurrentRunMode();
+
+// ---- the run controller --------------------------------------------------------
+// Starts `kind` as a worker joined at shutdown; it counts as live until its
+// body has returned.
+void StartRunThread(RunThreadKind kind);
+int LiveRunThreads();
+bool RunThreadLive(RunThreadKind kind);
+
+// ---- start and end -------------------------------------------------------------
+// Resets every hand-off event, sends the run-start signal and starts the threads
+// of the machine type and run mode; a run mode outside 0..12 is refused with a
+// message and the run ends through FinishRun. Always true.
+bool StartRunThreads(int runMode);
+
+// The common end of every run; acts once per run (a partner's second call does
+// nothing and answers false). With keepConveyor the conveyor companion goes on.
+bool FinishRun(PartListStore& partList, bool keepConveyor);
+
+// Closing the program: Stop's flags, every hand-off event released, the gate
+// open, so that no run thread stays waiting.
+void StopRunForClosing();
+
+// ---- the run threads' waits ----------------------------------------------------
+// Waits for `event` in bounded slices until it is set, `flag` is cleared or the
+// program closes; true when the event came and the flag still holds.
+bool WaitHandOff(plat::Event& event, const std::atomic<bool>& flag);
+// The pause gate, then g_RunContinue: true while the run may go on.
+bool PassPauseGate();
+
+// The message of a refused run mode in the interface language.
+std::string BadRunModeText(int runMode);
+
+} // namespace smt
