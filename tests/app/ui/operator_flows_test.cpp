@@ -30,24 +30,11 @@
 #include "settings/ui/dialog_auto_transport.h"
 #include "settings/ui/dialog_set_basic.h"
 #include "settings/ui/dialog_set_pulse.h"
-#include "shell_fixture.h"
+#include "shell_sim_fixture.h"
 #include "simulator.h"
 
 namespace smt::test {
 namespace {
-
-enum class Wire { Serial, Ethernet };
-
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 15000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    QApplication::processEvents();
-    return true;
-}
 
 void Click(QWidget& w, const char* name) {
     auto* b = w.findChild<QAbstractButton*>(name);
@@ -55,49 +42,15 @@ void Click(QWidget& w, const char* name) {
     b->click();
 }
 
-bool Idle() { return !g_Running.load() && plat::RunningWorkers() == 0; }
-
-class OperatorFlows : public ::testing::TestWithParam<Wire> {
+class OperatorFlows : public ShellOnSim {
 protected:
     void SetUp() override {
-        g_Connected = g_Homed = g_Running = false;
-        ClearPositionCounters();
-        setenv("SMT_SERIAL_DIR", serialDir.Path().c_str(), 1);
-        sim::SimConfig c;
-        c.serialDir = serialDir.Path();
-        c.comNumber = 3;  // the shipped config's port
-        c.serial = serial();
-        c.udp = !serial();
-        c.udpPort = 0;
-        c.discoveryPort = static_cast<std::uint16_t>(20000 + getpid() % 20000);
-        machine = std::make_unique<sim::Simulator>(c);
-        std::string error;
-        ASSERT_TRUE(machine->Start(&error)) << error;
-        ConnectOptions& o = TheConnectOptions();
-        o = ConnectOptions{};
-        o.discovery.port = c.discoveryPort;
-        o.discovery.attempts = 3;
-        o.discovery.receiveLimit = std::chrono::milliseconds(300);
-        o.local.port = 0;
-        o.settle = std::chrono::milliseconds(0);
-        if (!serial()) o.boardPort = machine->udp()->Port();
-        app = std::make_unique<ShellApp>();
-        ASSERT_TRUE(app->Start());
-        TheBasicSettings().m_CommModel = serial() ? 0 : 1;
-        TheBasicSettings().m_OnlineToReset = 0;
+        StartShellOnSim();
+        if (HasFatalFailure()) return;
         panel = app->View()->m_pManualControl;
         ASSERT_NE(panel, nullptr);
     }
-    void TearDown() override {
-        PumpUntil(Idle);
-        ShutDownLinks();
-        if (machine) machine->Stop();
-        app.reset();
-        TheConnectOptions() = ConnectOptions{};
-        g_Connected = g_Homed = g_Running = false;
-        unsetenv("SMT_SERIAL_DIR");
-    }
-    bool serial() const { return GetParam() == Wire::Serial; }
+    void TearDown() override { StopShellOnSim(); }
     int Frames(std::uint16_t code) {
         int n = 0;
         for (const auto& f : machine->machine().Frames()) n += f.code == code && f.accepted;
@@ -126,11 +79,7 @@ protected:
         EXPECT_TRUE(ran) << command;
     }
 
-    TempDir serialDir;
-    std::unique_ptr<sim::Simulator> machine;
-    std::unique_ptr<ShellApp> app;
     CDialogManualControl* panel = nullptr;
-    ScriptedResponder boxes;
 };
 
 TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
@@ -297,8 +246,7 @@ TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(BothLinks, OperatorFlows, ::testing::Values(Wire::Serial, Wire::Ethernet),
-                         [](const auto& info) { return info.param == Wire::Serial ? "Serial" : "Ethernet"; });
+INSTANTIATE_TEST_SUITE_P(BothLinks, OperatorFlows, ::testing::Values(Wire::Serial, Wire::Ethernet), WireName);
 
 // A job saved and opened again on the machine types with their own companions;
 // the lamp lines of type 4 are there from the start.

@@ -9,7 +9,7 @@
 #include <chrono>
 #include <functional>
 
-#include "../../app/ui/shell_fixture.h"
+#include "../../app/ui/shell_sim_fixture.h"
 #include "feeders/feed_group_table.h"
 #include "joblist/run_port.h"
 #include "joblist/run_toolbar.h"
@@ -34,19 +34,6 @@ namespace smt::test {
 namespace {
 
 using Texts = std::vector<std::string>;
-enum class Wire { Serial, Ethernet };
-
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 15000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
-        QThread::msleep(2);
-    }
-    QApplication::processEvents();
-    return true;
-}
-
 JobRow Part(const char* feeder) {
     JobRow r(kPartCells);
     r.cells[0] = "1";
@@ -170,34 +157,11 @@ TEST(RunToolbar, StartRefusesInOrderAndChangesNothing) {
     TheRunPort().runThreadsLive = [] { return LiveRunThreads() > 0; };
 }
 
-class RunToolbarOnMachine : public ::testing::TestWithParam<Wire> {
+class RunToolbarOnMachine : public ShellOnSim {
 protected:
     void SetUp() override {
-        g_Connected = g_Homed = g_Running = false;
-        ClearPositionCounters();
-        setenv("SMT_SERIAL_DIR", serialDir.Path().c_str(), 1);
-        sim::SimConfig c;
-        c.serialDir = serialDir.Path();
-        c.comNumber = 3;
-        c.serial = serial();
-        c.udp = !serial();
-        c.udpPort = 0;
-        c.discoveryPort = static_cast<std::uint16_t>(20000 + getpid() % 20000);
-        machine = std::make_unique<sim::Simulator>(c);
-        std::string error;
-        ASSERT_TRUE(machine->Start(&error)) << error;
-        ConnectOptions& o = TheConnectOptions();
-        o = ConnectOptions{};
-        o.discovery.port = c.discoveryPort;
-        o.discovery.attempts = 3;
-        o.discovery.receiveLimit = std::chrono::milliseconds(300);
-        o.local.port = 0;
-        o.settle = std::chrono::milliseconds(0);
-        if (!serial()) o.boardPort = machine->udp()->Port();
-        app = std::make_unique<ShellApp>();
-        ASSERT_TRUE(app->Start());
-        TheBasicSettings().m_CommModel = serial() ? 0 : 1;
-        TheBasicSettings().m_OnlineToReset = 0;
+        StartShellOnSim();
+        if (HasFatalFailure()) return;
         bar.panel = app->View()->m_pPartList;
         app->View()->m_pManualControl->OnConnect();
         ASSERT_TRUE(PumpUntil([] { return g_Connected.load() && Idle(); }));
@@ -222,15 +186,8 @@ protected:
         PumpUntil(Idle);
         TheRunPort().startRunThreads = [](int m) { return StartRunThreads(m); };
         for (int k = 0; k < kRunThreadKinds; ++k) RunThreadEntry(static_cast<RunThreadKind>(k)) = nullptr;
-        ShutDownLinks();
-        if (machine) machine->Stop();
-        app.reset();
-        TheConnectOptions() = ConnectOptions{};
-        g_Connected = g_Homed = g_Running = false;
-        unsetenv("SMT_SERIAL_DIR");
+        StopShellOnSim();
     }
-    static bool Idle() { return !g_Running.load() && plat::RunningWorkers() == 0; }
-    bool serial() const { return GetParam() == Wire::Serial; }
     // The run-state bytes of the speed-gear commands the machine took, as "code/value".
     Texts Gears() {
         Texts out;
@@ -266,11 +223,7 @@ protected:
         };
     }
 
-    TempDir serialDir;
-    std::unique_ptr<sim::Simulator> machine;
-    std::unique_ptr<ShellApp> app;
     Toolbar bar{nullptr};
-    ScriptedResponder boxes;
 };
 
 // One case per link: a second connection in one process would meet the first's socket.
@@ -363,8 +316,7 @@ TEST_P(RunToolbarOnMachine, StartPauseRegainAndStopReachTheMachine) {
     EXPECT_EQ(boxes.Texts(), Texts{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Links, RunToolbarOnMachine, ::testing::Values(Wire::Serial, Wire::Ethernet),
-                         [](const auto& info) { return info.param == Wire::Serial ? "Serial" : "Ethernet"; });
+INSTANTIATE_TEST_SUITE_P(Links, RunToolbarOnMachine, ::testing::Values(Wire::Serial, Wire::Ethernet), WireName);
 
 } // namespace
 } // namespace smt::test
