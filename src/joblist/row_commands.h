@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "feeders/feed_rows.h"
@@ -76,6 +77,11 @@ struct RowCommandPort {
     std::function<void()> cameraTrack;
     // The lamp point a type-4 placement add stores.
     std::function<LampPointValues()> lampValues;
+    // The PCB origin shown in the PCB editor (mm), for the editors' position buttons.
+    std::function<std::pair<double, double>()> pcbOrigin;
+    // "打开料架>>": the feeder list row of the identifier selected, edited and
+    // written back; false when the list has no such feeder.
+    std::function<bool(const std::string& id)> openFeeder;
 };
 
 class RowCommands {
