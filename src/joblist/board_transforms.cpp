@@ -59,8 +59,9 @@ void TransformRows(std::vector<JobRow>& rows, BoardTransform t, bool addCopies, 
             rows.push_back(std::move(copy));
             target = &rows.back();
         }
-        target->cells[partcell::X] = FormatC("%0.4f", nx);
-        target->cells[partcell::Y] = FormatC("%0.4f", ny);
+        // A mirror rewrites only the coordinate it turns.
+        if (t != BoardTransform::MirrorUpDown) target->cells[partcell::X] = FormatC("%0.4f", nx);
+        if (t != BoardTransform::MirrorLeftRight) target->cells[partcell::Y] = FormatC("%0.4f", ny);
         target->cells[partcell::Angle] = angle;
     }
 }
