@@ -112,7 +112,12 @@ void RowCommands::RebuildStored(JobList list) {
 
 // ---- fills -------------------------------------------------------------------------------
 
-bool RowCommands::FillPartRow(JobRow& row, int rowIndex, const std::vector<FeedRow>& feeders) const {
+bool RowCommands::FillPartRow(JobRow& row, int rowIndex, const std::vector<FeedRow>& feeders,
+                              std::string* deferred) const {
+    auto report = [&](const std::string& text) {
+        if (deferred) *deferred = text;
+        else Message(text);
+    };
     const PartEditValues& v = m_PartEdit;
     row.cells.resize(kPartCells);
     row.icons.resize(kPartCells, rowicon::None);
@@ -133,12 +138,12 @@ bool RowCommands::FillPartRow(JobRow& row, int rowIndex, const std::vector<FeedR
         row.cells[partcell::Head] = (*feeder)[10];
     }
     if (feeders.empty()) {
-        Message(PartListText("Message_18"));
+        report(PartListText("Message_18"));
         return false;
     }
     if (!feeder) {
         row.selected = true;
-        Message(FormatC("%d", rowIndex + 1) + PartListText("NoFeed"));
+        report(FormatC("%d", rowIndex + 1) + PartListText("NoFeed"));
         return false;
     }
     SetVisionCell(row, *feeder);
@@ -205,6 +210,7 @@ void RowCommands::Add(JobList list) {
         if (RunEditor(list)) {
             const auto feeders = Feeders();
             int position;
+            std::string refusal;
             {
                 auto lock = m_store.Hold();
                 auto& rows = m_store.RowsLocked(list);
@@ -214,9 +220,10 @@ void RowCommands::Add(JobList list) {
                 const int cur = m_store.m_PartItem;
                 position = cur >= 0 && cur < static_cast<int>(rows.size()) ? cur + 1 : static_cast<int>(rows.size());
                 rows.insert(rows.begin() + position, JobRow(kPartCells));
-                FillPartRow(rows[position], position, feeders);
+                FillPartRow(rows[position], position, feeders, &refusal);
             }
             m_store.Changed(list);
+            if (!refusal.empty()) Message(refusal);
             if (g_MachineType == 4) {
                 // Only while a free pair is left, and the count follows, so the next add takes the next pair.
                 LampMachineList& lamp = TheLampMachineList();
@@ -290,12 +297,14 @@ void RowCommands::ModifyPart() {
         if (RunEditor(JobList::Part)) {
             v.m_X += v.m_OffsetX;
             v.m_Y += v.m_OffsetY;
+            std::string refusal;
             {
                 auto lock = m_store.Hold();
                 auto& rows = m_store.RowsLocked(JobList::Part);
-                if (cur < static_cast<int>(rows.size())) FillPartRow(rows[cur], cur, feeders);
+                if (cur < static_cast<int>(rows.size())) FillPartRow(rows[cur], cur, feeders, &refusal);
             }
             m_store.Changed(JobList::Part);
+            if (!refusal.empty()) Message(refusal);
         }
         v.Clear();
         return;

@@ -105,8 +105,11 @@ public:
     void CopySelectedToEnd(JobList list);
 
     // The editors' values into a row; the placement fill reports a missing
-    // feeder (and selects row `rowIndex`) and then leaves cells 10, 13, 14.
-    bool FillPartRow(JobRow& row, int rowIndex, const std::vector<FeedRow>& feeders) const;
+    // feeder (and selects row `rowIndex`) and then leaves cells 10, 13, 14. With
+    // `deferred` the message is handed back for the caller to show once it has let
+    // go of the rows' lock.
+    bool FillPartRow(JobRow& row, int rowIndex, const std::vector<FeedRow>& feeders,
+                     std::string* deferred = nullptr) const;
     void FillDisRow(JobRow& row, bool all) const;
     void FillDrillRow(JobRow& row, bool all) const;
 
