@@ -118,6 +118,7 @@ void PartListStore::SetRows(JobList list, std::vector<JobRow> rows) {
     {
         Lock l = Hold();
         m_rows[Index(list)] = std::move(rows);
+        ClearCopied(list);
     }
     Changed(list);
 }
@@ -138,6 +139,7 @@ void PartListStore::DeleteAllRows(JobList list) {
     {
         Lock l = Hold();
         m_rows[Index(list)].clear();
+        ClearCopied(list);
     }
     Changed(list);
 }

@@ -198,6 +198,10 @@ public:
 private:
     static int Index(JobList list) { return static_cast<int>(list); }
     void ResetRowIcons(JobList list);
+    // A replaced list has no copied row left to paste from.
+    void ClearCopied(JobList list) {
+        (list == JobList::Part ? m_PartCopied : list == JobList::Dis ? m_DisCopied : m_DrillCopied) = 0;
+    }
     void SelectByRule(JobList list, int row, bool select);
     void PostChanges();
 

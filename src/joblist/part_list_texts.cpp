@@ -74,6 +74,7 @@ DialogCaptions& ThePartListTexts() {
         {"PartList.c_DisList_11", "备注"},
         {"PartList.c_First", "第"},
         {"PartList.c_NoFeed", "行料架号不存在 !"},
+        {"PartList.c_NoPanelCell", "没有启用的拼板 !"},
         {"PartList.c_NoNozzle", "行吸嘴编号错误 !"},
         {"PartList.c_OverrunPos", "行开始有坐标越限，请检查 !"},
         {"PartList.c_OverArrPos", "行阵列后开始有坐标越限，请检查 !"},

@@ -20,6 +20,7 @@
 #include "link/manual_control.h"
 #include "link/positioning.h"
 #include "feeders/nozzle_operations.h"
+#include "joblist/coordinate_tests.h"
 #include "run/nozzle_work.h"
 #include "vision/camera_service.h"
 #include "vision/set_view.h"
@@ -268,6 +269,17 @@ const std::vector<Command>& CommandTable() {
              plat::JoinAllWorkers(std::chrono::seconds(20));
              g_MachineType = type, g_CurrentCamera = camera;
              return what;
+         }},
+        {"part-list coordinate test", Always,
+         [](Step& s) {
+             // The worker's move to targets near where the heads stand; the X2 ops on the double table only.
+             static const int ops[] = {64, 536, 530, 531, 532, 533, 534, 535};
+             const int op = ops[s.Int(0, s.type == 4 ? 7 : 1)];
+             m_CoordinateTestOp = op;
+             g_TargetPulseX = g_PulseX + s.Delta(30000), g_TargetPulseY = g_PulseY + s.Delta(30000);
+             g_TargetPulseX2 = g_PulseX2 + s.Delta(30000), g_TargetPulseY2 = g_PulseY2 + s.Delta(30000);
+             CoordinateTestThread();
+             return Text("coordinate test op/X/Y", op, g_TargetPulseX.load(), g_TargetPulseY.load());
          }},
         {"move the board refuses", Always,
          [](Step& s) {

@@ -15,6 +15,8 @@
 #include "joblist/smt_strategy.h"
 #include "joblist/ui/dialog_part_list.h"
 #include "joblist/ui/pcb_wiring.h"
+#include "joblist/ui/row_commands_wiring.h"
+#include "joblist/row_commands.h"
 #include "link/commands.h"
 #include "link/link_state.h"
 #include "link/manual_control.h"
@@ -119,6 +121,7 @@ void WireJobListSubsystem(CSMTView& view) {
 CDialogPartList* CreatePartListPanel(CSMTView& view) {
     auto* panel = new CDialogPartList(view.Frame()->m_StartDirectory, &view);
     panel->m_ToolHandlers[tool::PcbEdit] = [panel] { OpenPcbEditor(panel); };
+    WireRowCommands(view, panel);
     CDialogSMTStrategy* strategy = panel->m_DialogSMTStrategy;
     strategy->m_RunModal = [&view](QDialog& d) { return view.m_RunModal(d); };
     panel->m_ToolHandlers[tool::Strategy] = [&view, strategy] {
@@ -137,6 +140,7 @@ void OnJobListViewDestroyed() {
     TheRunToolbarPort() = {};
     TheRunFrameSources() = {};
     ThePartListPort() = {};
+    TheRowCommands().m_Port = {};
     ThePartList().FreeDisRows();
     ThePartList().FreeDrillRows();
     // The process's window ends with the view; a new view starts from empty lists.

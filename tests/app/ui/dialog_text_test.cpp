@@ -19,6 +19,7 @@
 #include "feeders/ui/dialog_feed_edit.h"
 #include "feeders/ui/dialog_feed_list.h"
 #include "link/ui/manual_control_dialog.h"
+#include "joblist/row_commands.h"
 #include "settings/basic_settings.h"
 #include "settings/ui/settings_wiring.h"
 #include "shell_fixture.h"
@@ -127,6 +128,7 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
         }
         for (int id : commands) app.View()->OnCommand(id);
         for (int id : {tool::Strategy, tool::Find}) app.View()->m_pPartList->OnCommand(id);
+        for (JobList list : {JobList::Part, JobList::Dis, JobList::Drill}) TheRowCommands().m_Port.runEditor(list);
         // The feeder editor (with its tray dialog) in the feeder and the drag-pin layouts.
         CDialogFeedEdit& edit = app.View()->m_pFeedList->FeedEditDialog();
         for (int type : {7, 0}) {
@@ -144,7 +146,8 @@ TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
     for (const char* d : {"CDialogSetBasic", "CDialogSetPulse", "CDialogSpeedTemplate", "CDialogAutoTransport",
                           "CDialogSetCover", "CDialogVersionNumber", "CDialogFirmwareUpdate",
                           "CDialogCameraList", "CDialogLampMachineList", "CDialogFeedEdit",
-                          "CDialogSMTStrategy", "CDialogFind", "CDialogAutoFeed"})
+                          "CDialogSMTStrategy", "CDialogFind", "CDialogAutoFeed", "CDialogPartEditSmt",
+                          "CDialogPartEditDis", "CDialogPartEditDrill"})
         EXPECT_TRUE(walked.count(d)) << d;
     // The exclusive menu choices show as radio items, the toolbar's own buttons say what they do.
     EXPECT_TRUE(app.Frame()->Action(cmd::German)->actionGroup());

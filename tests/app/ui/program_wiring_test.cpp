@@ -31,8 +31,6 @@ const std::set<std::string> kStandIns = {
     "CommandPanelPort.displayInPulses",
     "PositioningPort.recognizeVisualOrigin",
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
-    // job lists
-    "PartListPort.rowEditorOpen", "PartListPort.setRowEditorFeeder",
     // run
     "SetViewSources.flyMeasure", "RunPort.recognizeMark",
 };

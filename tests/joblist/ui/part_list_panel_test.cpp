@@ -223,8 +223,15 @@ TEST_F(PartListShell, MenusGreyByMachineTypeAndState) {
     EXPECT_EQ(m->actions().at(6)->text(), "复制->粘贴");
     first->trigger();
     EXPECT_EQ(boxes.Count(), 0u);
+    // Its add opens the drilling editor; cancelled, nothing is added.
+    std::string opened;
+    v->m_RunModal = [&](QDialog& d) {
+        opened = d.objectName().toStdString();
+        return 0;
+    };
     m->actions().at(1)->trigger();
-    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(opened, "CDialogPartEditDrill");
+    EXPECT_EQ(ThePartList().RowCount(JobList::Drill), 0);
     delete m;
 }
 
