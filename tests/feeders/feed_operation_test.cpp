@@ -15,6 +15,8 @@
 #include "settings/dipping_station.h"
 #include "settings/limit_detour.h"
 
+#include <tuple>
+
 namespace smt::test {
 namespace {
 
@@ -90,11 +92,8 @@ TEST(PickToCamera, StrokeAxisDepthAndHeadByTypeAndHead) {
     };
     for (const Case& c : cases) {
         const PickStrokeArgs a = PickToCameraStroke(c.type, c.head, -2.5, row);
-        EXPECT_EQ(a.axis, c.axis) << c.type << "/" << c.head;
-        EXPECT_EQ(a.depth, c.depth) << c.type << "/" << c.head;
-        EXPECT_EQ(a.k, c.k) << c.type << "/" << c.head;
-        EXPECT_EQ(a.delay, 120);
-        EXPECT_EQ(a.f, 55);
+        EXPECT_EQ(std::make_tuple(a.axis, a.depth, a.k, a.delay, a.f), std::make_tuple(c.axis, c.depth, c.k, 120, 55))
+            << c.type << "/" << c.head;
     }
     g_PulsesPerMmZ = 0;
 }
@@ -103,18 +102,17 @@ TEST(AutoFeedValues, BitsRowsAndTheSection) {
     ResetAutoFeed();
     AutoFeed& a = TheAutoFeed();
     for (int n : {1, 32, 33, 64, 65, 96}) EXPECT_TRUE(a.ToggleFeeder(n));
-    EXPECT_EQ(a.m_AutoFeedArray[0].load(), 0x80000001u);
-    EXPECT_EQ(a.m_AutoFeedArray[1].load(), 0x80000001u);
-    EXPECT_EQ(a.m_AutoFeedArray[2].load(), 0x80000001u);
-    EXPECT_EQ(a.m_CurrentFeed.load(), 96);
-    EXPECT_EQ(a.m_CurrentWord.load(), 3);
+    const auto state = [&a] {
+        return std::vector<std::uint32_t>{a.m_AutoFeedArray[0].load(), a.m_AutoFeedArray[1].load(),
+                                          a.m_AutoFeedArray[2].load(), std::uint32_t(a.m_CurrentFeed.load()),
+                                          std::uint32_t(a.m_CurrentWord.load())};
+    };
+    EXPECT_EQ(state(), (std::vector<std::uint32_t>{0x80000001u, 0x80000001u, 0x80000001u, 96, 3}));
     EXPECT_FALSE(a.ToggleFeeder(97));
     // Row 3 (feeders 49..64): its first feeder is clear, so all 16 are set; again, all cleared,
     // although feeder 64 was set before the first click.
     a.ToggleRow(3);
-    EXPECT_EQ(a.m_AutoFeedArray[1].load(), 0xFFFF0001u);
-    EXPECT_EQ(a.m_CurrentFeed.load(), 33);
-    EXPECT_EQ(a.m_CurrentWord.load(), 2);
+    EXPECT_EQ(state(), (std::vector<std::uint32_t>{0x80000001u, 0xFFFF0001u, 0x80000001u, 33, 2}));
     a.ToggleFeeder(50);  // feeder 49 still marked: the next click clears the row
     a.ToggleRow(3);
     EXPECT_EQ(a.m_AutoFeedArray[1].load(), 0x00000001u);
@@ -132,11 +130,9 @@ TEST(AutoFeedValues, BitsRowsAndTheSection) {
         for (const auto& [key, text] : TheAutoFeedCaptions().Entries())
             EXPECT_NE(ReadBytes(std::string(SMT_SOURCE_DIR) + "/res/" + language + ".ini").find(key + "="), std::string::npos)
                 << language << " " << key;
-    EXPECT_EQ(a.m_Feed_Times.load(), 1);
-    EXPECT_EQ(a.m_Feed_Delay.load(), 200);
-    EXPECT_EQ(a.m_Open_Length.load(), 30);
-    EXPECT_EQ(a.m_Close_Length.load(), 45);
-    EXPECT_EQ(a.m_FeedBack_Delay.load(), 0);
+    EXPECT_EQ((std::vector<long>{a.m_Feed_Times.load(), a.m_Feed_Delay.load(), a.m_Open_Length.load(),
+                                 a.m_Close_Length.load(), a.m_FeedBack_Delay.load()}),
+              (std::vector<long>{1, 200, 30, 45, 0}));
     ResetAutoFeed();
 }
 
@@ -232,13 +228,8 @@ TEST_P(FeedOps, AutoFeedRequestCarriesTheMasksAndPerLinkNumbers) {
     ASSERT_TRUE(Run(kFeedOpAutoFeed, {}));
     ASSERT_EQ(Feeds().size(), 1u);
     const sim::FeedRecord f = Feeds()[0];
-    EXPECT_EQ(f.command, 0x66);
-    EXPECT_EQ(f.drive, 10);
-    EXPECT_EQ(static_cast<std::uint32_t>(f.pulses), 0x80000000u);
-    EXPECT_EQ(f.a, 0x00000001u);
-    EXPECT_EQ(f.b, 0x80000000u);
-    EXPECT_EQ(f.count, Serial() ? 1 : 3);
-    EXPECT_EQ(f.feeder, Serial() ? 0 : 96);
+    EXPECT_EQ(std::make_tuple(f.command, f.drive, static_cast<std::uint32_t>(f.pulses), f.a, f.b, f.count, f.feeder),
+              std::make_tuple(0x66, 10, 0x80000000u, 0x00000001u, 0x80000000u, Serial() ? 1 : 3, Serial() ? 0 : 96));
     EXPECT_EQ(LastData(), Spaced(Serial() ? "0A" "80000000" "00000001" "80000000" "0000" "01" "00"
                                           : "000A" "00000000" "00000080" "01000000" "00000080"
                                             "00000000000000000000000000000000" "0000" "03" "60"));
@@ -301,8 +292,7 @@ TEST_P(FeedOps, DetourCornersAndTheDoubleTable) {
     ASSERT_TRUE(Run(1, Row({{4, "250"}, {5, "-90"}})));
     const auto moves = FramesOf(0x64);
     ASSERT_EQ(moves.size(), 3u);
-    EXPECT_EQ(g_PulseX.load(), 25000);
-    EXPECT_EQ(g_PulseY.load(), -9000);
+    EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), std::pair(25000, -9000));
     ExpectCountersAtMachine();
 }
 
@@ -310,8 +300,7 @@ TEST_P(FeedOps, DoubleTableMovesXOnly) {
     Prepare(4);
     for (int code = 1; code <= 8; ++code) {
         ASSERT_TRUE(Run(code, Row({{4, std::to_string(10 * code)}, {5, "-80"}})));
-        EXPECT_EQ(g_PulseX.load(), 1000 * code) << code;
-        EXPECT_EQ(g_PulseY.load(), 0) << code;
+        EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), std::pair(1000 * code, 0)) << code;
     }
 }
 
@@ -356,14 +345,15 @@ TEST_P(FeedOps, FeedTestByModeAndBank) {
         const auto feeds = Feeds();
         ASSERT_EQ(static_cast<int>(feeds.size()), c.feeds) << c.name;
         for (std::size_t k = 0; k < feeds.size(); ++k) {
-            EXPECT_EQ(feeds[k].drive, c.drive) << c.name;
-            EXPECT_EQ(feeds[k].count, c.count - static_cast<int>(k)) << c.name;  // vibration counts down
-            EXPECT_EQ(feeds[k].feeder, c.feeder) << c.name;
+            // vibration counts down
+            EXPECT_EQ(std::make_tuple(feeds[k].drive, feeds[k].count, feeds[k].feeder),
+                      std::make_tuple(c.drive, c.count - static_cast<int>(k), c.feeder)) << c.name;
         }
         if (c.walkIndex >= 0) {
-            EXPECT_EQ(feeds[0].pulses, static_cast<std::int32_t>(c.coordinate * 50) - before) << c.name;
-            EXPECT_EQ(feeds[0].a, 40u + 8 + 2 * static_cast<unsigned>(c.walkIndex)) << c.name;  // walk start (pick)
-            EXPECT_EQ(feeds[0].b, 140u + 8 + 2 * static_cast<unsigned>(c.walkIndex)) << c.name;  // walk run
+            // the walk's start and run speeds of the pick table
+            const unsigned w = 8 + 2 * static_cast<unsigned>(c.walkIndex);
+            EXPECT_EQ(std::make_tuple(feeds[0].pulses, feeds[0].a, feeds[0].b),
+                      std::make_tuple(static_cast<std::int32_t>(c.coordinate * 50) - before, 40u + w, 140u + w)) << c.name;
         }
     }
     // An automatic feeder: set, then cleared, then set with the firmware switch off.
@@ -379,10 +369,9 @@ TEST_P(FeedOps, FeedTestByModeAndBank) {
         TheVersionSwitches().m_V2_07 = a.v207;
         ASSERT_TRUE(Run(kFeedOpFeedTest, autoRow));
         ASSERT_EQ(Feeds().size(), 1u);
-        EXPECT_EQ(Feeds()[0].drive, 10);
-        EXPECT_EQ(static_cast<std::uint32_t>(Feeds()[0].pulses), a.mask);
-        EXPECT_EQ(Feeds()[0].count, a.count);
-        EXPECT_EQ(Feeds()[0].feeder, a.feeder);
+        const sim::FeedRecord f = Feeds()[0];
+        EXPECT_EQ(std::make_tuple(f.drive, static_cast<std::uint32_t>(f.pulses), f.count, f.feeder),
+                  std::make_tuple(10, a.mask, a.count, a.feeder)) << a.v207 << " " << a.mask;
     }
     // The editor's single feed: once, then the row's count again.
     SingleFeedFlag() = true;
@@ -390,8 +379,7 @@ TEST_P(FeedOps, FeedTestByModeAndBank) {
     ASSERT_TRUE(Run(kFeedOpFeedTest, row("W3", "集中飞达", "-5", "4")));
     ASSERT_TRUE(Run(kFeedOpFeedTest, row("W3", "集中飞达", "-5", "4")));
     ASSERT_EQ(Feeds().size(), 2u);
-    EXPECT_EQ(Feeds()[0].count, 1);
-    EXPECT_EQ(Feeds()[1].count, 4);
+    EXPECT_EQ(std::pair(Feeds()[0].count, Feeds()[1].count), std::pair(1, 4));
 }
 
 // Drag pin: pin down, lift open by trunc(L x -(30 / 4) x f), drag, back, pin up, lift
@@ -419,8 +407,7 @@ TEST_P(FeedOps, DragPinPerBankAndARefusedDrag) {
         boxes.Clear();
         ASSERT_TRUE(Run(kFeedOpFeedTest, row(c.id))) << c.id;
         EXPECT_EQ(AxisMoves(), c.axisMoves) << c.id;
-        EXPECT_EQ(g_PulseX.load(), c.x) << c.id;
-        EXPECT_EQ(g_PulseY.load(), c.y) << c.id;
+        EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), std::pair(c.x, c.y)) << c.id;
         EXPECT_EQ(boxes.Texts().size(), c.xLimit == 400000 ? 0u : 1u) << c.id;
     }
 }
@@ -440,8 +427,7 @@ TEST_P(FeedOps, SettingsStartsAndRacingStarts) {
     EXPECT_EQ(TheBasicSettings().m_Z_Measurement, -20);
     ASSERT_TRUE(StartHeadToDippingStation());
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(g_PulseX.load(), 3000);
-    EXPECT_EQ(g_PulseY.load(), -4000);
+    EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), std::pair(3000, -4000));
     TheBasicSettings().m_Z_Measurement = -22;
     ASSERT_TRUE(StartDippingStationMeasurement());
     ASSERT_TRUE(WaitIdle());
@@ -469,13 +455,11 @@ TEST(EditorActions, ReadBacksHeadJogsToZAndDragDrives) {
     f.m_EastLift_Pulse = 10, f.m_NorthLift_Pulse = 5;
     TheBasicSettings().m_X_CameraToNozzle1 = 20.5;
     g_PulseX = 12345, g_PulseY = -5000, g_PulseFeederWalk[0] = -100, g_PulseZ[1] = -250, g_PulseZ[2] = 30;
-    EXPECT_EQ(ReadBackText(ReadBack::X), "12.3451");
-    EXPECT_EQ(ReadBackText(ReadBack::Y), "-5.0001");
-    EXPECT_EQ(ReadBackText(ReadBack::CameraX), "32.8451");
-    EXPECT_EQ(ReadBackFeedCoordinate("W2"), "-2.0001");
-    EXPECT_EQ(ReadBackFeedCoordinate("S2"), "0.0000");
-    EXPECT_EQ(ReadBackHeadHeight(1), "-2.5001");
-    EXPECT_EQ(ReadBackHeadHeight(2), "0.0000");
+    EXPECT_EQ((std::vector<std::string>{ReadBackText(ReadBack::X), ReadBackText(ReadBack::Y),
+                                        ReadBackText(ReadBack::CameraX), ReadBackFeedCoordinate("W2"),
+                                        ReadBackFeedCoordinate("S2"), ReadBackHeadHeight(1).value_or("none"),
+                                        ReadBackHeadHeight(2).value_or("none")}),
+              (std::vector<std::string>{"12.3451", "-5.0001", "32.8451", "-2.0001", "0.0000", "-2.5001", "0.0000"}));
     EXPECT_FALSE(ReadBackHeadHeight(4).has_value());
 
     // "Z↑" per head: rockers turn the second head round; on type 7 every head rises with 1.
