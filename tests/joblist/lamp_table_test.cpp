@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "app/document.h"
 #include "base/globals.h"
@@ -95,9 +96,7 @@ TEST_F(LampTableTest, LinesThroughTheProjectFiles) {
     ASSERT_TRUE(Load(five, job).ok);
     EXPECT_EQ(LampTableRows(), written);
     EXPECT_EQ(TheLampMachineList().m_PointCount.load(), 5);
-    EXPECT_EQ(GetLampCell(4 * 2, 0), "5");
-    EXPECT_EQ(GetLampCell(1, 16), "-1.5000");
-    EXPECT_EQ(GetLampCell(1, 18), "100");
+    EXPECT_EQ(GetLampCell(4 * 2, 0) + " " + GetLampCell(1, 16) + " " + GetLampCell(1, 18), "5 -1.5000 100");
 
     // A job without ".txt" after one with points: the table and its lines are
     // empty, so the next save does not carry the old points into it.
@@ -119,11 +118,10 @@ TEST_F(LampTableTest, LinesThroughTheProjectFiles) {
         g_LampTableLines[1] = std::string(40, '\t') + "extra\tmore\t\r\n";
     }
     job.ReadLampTableLines();
-    EXPECT_EQ(GetLampCell(0, 0), "1");
-    EXPECT_EQ(GetLampCell(0, 1), kPlatform1);
-    EXPECT_EQ(GetLampCell(0, 2), "");  // "1" had no TAB after it
-    EXPECT_EQ(GetLampCell(0, 3), "");
-    EXPECT_EQ(GetLampCell(1, 1), "");
+    // "1" had no TAB after it: cell 2 stays empty.
+    EXPECT_EQ((std::vector<std::string>{GetLampCell(0, 0), GetLampCell(0, 1), GetLampCell(0, 2), GetLampCell(0, 3),
+                                        GetLampCell(1, 1)}),
+              (std::vector<std::string>{"1", kPlatform1, "", "", ""}));
     EXPECT_EQ(TheLampMachineList().m_PointCount.load(), 1);
 }
 
@@ -217,16 +215,12 @@ TEST_F(LampTableTest, TargetsAndStrokeValues) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.kind);
         const LampTargets t = LampPointTargets(0, c.kind, c.table);
-        EXPECT_EQ(t.x, c.x);
-        EXPECT_EQ(t.x2, c.x2);
-        EXPECT_EQ(t.y, c.y);
-        EXPECT_EQ(t.y2, c.y2);
+        EXPECT_EQ(std::tie(t.x, t.x2, t.y, t.y2), std::tie(c.x, c.x2, c.y, c.y2));
     }
     g_TargetPulseY2 = 7;
     g_TargetPulseX2 = 7;
     ComputeLampPointTargets(0, 2, 2);
-    EXPECT_EQ(g_TargetPulseX2.load(), -447);
-    EXPECT_EQ(g_TargetPulseY2.load(), y2);
+    EXPECT_EQ(std::pair(g_TargetPulseX2.load(), g_TargetPulseY2.load()), std::pair(-447, y2));
 
     // Each stroke's cells, the speeds always; a bad stroke keeps the five values.
     struct Stroke {
@@ -243,13 +237,10 @@ TEST_F(LampTableTest, TargetsAndStrokeValues) {
         SCOPED_TRACE(s.stroke);
         LampDispenseParams p{1, 2, 3, 4, 5, 6, 7};
         LoadLampPointDispenseParams(0, s.stroke, 2, p);
-        EXPECT_EQ(p.height, s.want.height);
-        EXPECT_EQ(p.valveOpen, s.want.valveOpen);
-        EXPECT_EQ(p.valveClose, s.want.valveClose);
-        EXPECT_EQ(p.bottomDelay, s.want.bottomDelay);
-        EXPECT_EQ(p.closeDelay, s.want.closeDelay);
-        EXPECT_EQ(p.startSpeed, 11);
-        EXPECT_EQ(p.runSpeed, 22);
+        const auto fields = [](const LampDispenseParams& d) {
+            return std::make_tuple(d.height, d.valveOpen, d.valveClose, d.bottomDelay, d.closeDelay, d.startSpeed, d.runSpeed);
+        };
+        EXPECT_EQ(fields(p), fields(s.want));
     }
 }
 
@@ -257,17 +248,13 @@ TEST_F(LampTableTest, CountsConfirmedAndKeptInConfig) {
     LampMachineList& l = TheLampMachineList();
     l.m_Counters = {20, 10, 10};
     l.m_CountChange = 0;
-    EXPECT_EQ(l.OnConfirmCounts(12, 0), 1005);  // 12 - 3 < 10
-    EXPECT_EQ(l.m_Counters.m_CountSet, 20);
-    EXPECT_EQ(l.OnConfirmCounts(13, 0), 0);
-    EXPECT_EQ(l.m_Counters.m_CountSet, 13);
-    EXPECT_EQ(l.m_Counters.m_CountUnfinish, 3);
-    EXPECT_EQ(l.OnConfirmCounts(15, -3), 1008);  // the set count is taken, the change is not
-    EXPECT_EQ(l.m_Counters.m_CountSet, 15);
-    EXPECT_EQ(l.m_Counters.m_CountUnfinish, 5);
-    EXPECT_EQ(l.OnConfirmCounts(15, 5), 0);
-    EXPECT_EQ(l.m_Counters.m_CountSet, 20);
-    EXPECT_EQ(l.m_Counters.m_CountUnfinish, 10);
+    // {set, change, refusal, set after, unfinished after}: 12 - 3 < 10 is refused; after 1008 the set
+    // count is taken, the change is not.
+    const int steps[][5] = {{12, 0, 1005, 20, 10}, {13, 0, 0, 13, 3}, {15, -3, 1008, 15, 5}, {15, 5, 0, 20, 10}};
+    for (const auto& s : steps) {
+        EXPECT_EQ(l.OnConfirmCounts(s[0], s[1]), s[2]) << s[0] << " " << s[1];
+        EXPECT_EQ(std::pair(l.m_Counters.m_CountSet, l.m_Counters.m_CountUnfinish), std::pair(s[3], s[4])) << s[0];
+    }
 
     TempDir dir;
     plat::WritePrivateProfileString("LampMachineListConfig", "m_CountFinish", "7", dir.File("config.ini"));
@@ -316,14 +303,10 @@ TEST(LampEditor, OkChecksAndStrokeValues) {
     const auto p = LampStrokeParams(good, 2, 100);
     ASSERT_TRUE(p);
     const DispenseStrokeArgs red = LampStrokeArgs(1, *p), silver = LampStrokeArgs(2, *p);
-    EXPECT_EQ(red.kind, 5);
-    EXPECT_EQ(red.depth, -350);
-    EXPECT_EQ(silver.kind, 6);
-    EXPECT_EQ(silver.depth, 350);
-    EXPECT_EQ(silver.a, 300);  // the valve-open height negated
-    EXPECT_EQ(silver.b, 250);
-    EXPECT_EQ(silver.t1, 202);  // close delay, then bottom delay
-    EXPECT_EQ(silver.t2, 102);
+    EXPECT_EQ(std::make_tuple(red.kind, red.depth), std::make_tuple(5, -350));
+    // a: the valve-open height negated; t1, t2: close delay, then bottom delay
+    EXPECT_EQ(std::make_tuple(silver.kind, silver.depth, silver.a, silver.b, silver.t1, silver.t2),
+              std::make_tuple(6, 350, 300, 250, 202, 102));
 }
 
 TEST(LampEditor, TakenPositionsTargetsAndJogDirections) {
@@ -343,13 +326,9 @@ TEST(LampEditor, TakenPositionsTargetsAndJogDirections) {
         v.m_Platform = platform;
         const int op = std::string(platform) == "平台2" ? 532 : 531;
         const LampMove mark = LampCameraMove(v, false), point = LampCameraMove(v, true), glue = LampGlueMove(v, 2);
-        EXPECT_EQ(mark.op, op);
-        EXPECT_EQ(glue.op, op);
-        EXPECT_EQ(mark.x2, 1000 - 200);
-        EXPECT_EQ(mark.y, -2000 + 300);
-        EXPECT_EQ(point.x2, 1000 + 500 - 200);
-        EXPECT_EQ(glue.x2, 1000 + ToPulses(5 + 2.5, 100) - 700);
-        EXPECT_EQ(glue.y, -2000 + ToPulses(-6 - 2.25, 100) - 800);
+        EXPECT_EQ(std::make_tuple(mark.op, glue.op, mark.x2, mark.y, point.x2, glue.x2, glue.y),
+                  std::make_tuple(op, op, 1000 - 200, -2000 + 300, 1000 + 500 - 200, 1000 + ToPulses(5 + 2.5, 100) - 700,
+                                  -2000 + ToPulses(-6 - 2.25, 100) - 800));
     }
     ThePulseFactors() = PulseFactors{};
     TheBasicSettings() = BasicSettings{};
@@ -364,10 +343,8 @@ TEST(LampEditor, TakenPositionsTargetsAndJogDirections) {
         SCOPED_TRACE(j.id);
         const auto jog = LampJogForButton(j.id);
         ASSERT_TRUE(jog);
-        EXPECT_EQ(jog->axis, j.axis);
-        EXPECT_EQ(jog->direction, j.direction);
-        EXPECT_EQ(jog->table, j.table);
-        EXPECT_EQ(jog->needHeadsUp, j.axis != 10);
+        EXPECT_EQ(std::make_tuple(jog->axis, jog->direction, jog->table, jog->needHeadsUp),
+                  std::make_tuple(j.axis, j.direction, j.table, j.axis != 10));
     }
     EXPECT_FALSE(LampJogForButton(1003));
 }
