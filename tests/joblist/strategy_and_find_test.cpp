@@ -2,6 +2,8 @@
 // the run clock; Compare, Update and the list switch of the run toolbar.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "joblist/find.h"
@@ -35,16 +37,10 @@ TEST(Strategy, MissingSectionGivesTheDefaultsAndStoredValuesOutsideTheirChoicesR
     SmtStrategyConfig c;
     c.m_DisSpeedStart_XY = 7;
     LoadSmtStrategyConfig(c, path, 0);
-    EXPECT_EQ(c.m_HeaderSelect, 0);
-    EXPECT_EQ(g_SmtHeadCount, 1);
-    EXPECT_EQ(g_SmtSameNozzle, 0);
-    EXPECT_EQ(c.m_SpecialHead, 8);
-    EXPECT_EQ(c.m_DisSpeedStart_XY, 50);
-    EXPECT_EQ(c.m_DisSpeedNormal_XY, 100);
-    EXPECT_EQ(c.m_DisSpeedStart_Z, 50);
-    EXPECT_EQ(c.m_DisSpeedNormal_Z, 100);
-    EXPECT_EQ(c.m_DropsGluePoint, 1);
-    EXPECT_EQ(c.m_RunSelect, 0);
+    EXPECT_EQ((std::vector<long>{c.m_HeaderSelect, g_SmtHeadCount, g_SmtSameNozzle, c.m_SpecialHead,
+                                 c.m_DisSpeedStart_XY, c.m_DisSpeedNormal_XY, c.m_DisSpeedStart_Z, c.m_DisSpeedNormal_Z,
+                                 c.m_DropsGluePoint, c.m_RunSelect}),
+              (std::vector<long>{0, 1, 0, 8, 50, 100, 50, 100, 1, 0}));
 
     // A nozzle kept back survives only with two heads and different nozzles;
     // a run mode or order no button stands for reads as the first choice.
@@ -92,13 +88,10 @@ TEST(Strategy, SectionRoundTripsItsKeysInOrder) {
               "m_AfterCloseDelay2=70\r\n");
     SmtStrategyConfig back;
     LoadSmtStrategyConfig(back, path, 3);  // type 3 keeps the W/E restriction
-    EXPECT_EQ(back.m_SpecialHead, 8);
-    EXPECT_EQ(back.m_BlockHead, 1);
-    EXPECT_EQ(back.m_ChangeNozzleSelect, 2);
-    EXPECT_EQ(back.m_SpellBoard, 5);
-    EXPECT_EQ(back.m_RunSelect, 11);
+    EXPECT_EQ((std::vector<long>{back.m_SpecialHead, back.m_BlockHead, back.m_ChangeNozzleSelect, back.m_SpellBoard,
+                                 back.m_RunSelect, back.m_AfterCloseDelay2}),
+              (std::vector<long>{8, 1, 2, 5, 11, 70}));
     EXPECT_DOUBLE_EQ(back.m_DropsGlueClose2, 3.5);
-    EXPECT_EQ(back.m_AfterCloseDelay2, 70);
     LoadSmtStrategyConfig(back, path, 2);
     EXPECT_EQ(back.m_BlockHead, 0);
 }
@@ -129,11 +122,8 @@ TEST(Strategy, MachineTypeAdjustsTheMembersAndNamesWhatItDisables) {
         c.m_Cover = r.cover;
         c.m_AutoChangeNozzle = 1;
         const MachineTypeView v = ApplyMachineType(c, r.type);
-        EXPECT_EQ(c.m_HeaderSelect, r.expectHead) << r.type;
-        EXPECT_EQ(c.m_RunSelect, r.expectRun) << r.type;
-        EXPECT_EQ(c.m_Cover, r.expectCover) << r.type;
-        EXPECT_EQ(v.coverEnabled, r.coverOn) << r.type;
-        EXPECT_EQ(v.setEnabled, r.setOn) << r.type;
+        EXPECT_EQ(std::make_tuple(c.m_HeaderSelect, c.m_RunSelect, c.m_Cover, v.coverEnabled, v.setEnabled),
+                  std::make_tuple(r.expectHead, r.expectRun, r.expectCover, r.coverOn, r.setOn)) << r.type;
         for (const auto& n : r.off) EXPECT_TRUE(v.disabled.count(n)) << r.type << " " << n;
         for (const auto& n : r.on) EXPECT_FALSE(v.disabled.count(n)) << r.type << " " << n;
         EXPECT_EQ(c.m_19NozzleLibrary, r.type == 3 || r.type == 7 ? 1 : 0) << r.type;
@@ -152,12 +142,9 @@ TEST(Strategy, OkSortsByTheChosenOrderAndFillsTheDispensingListOnce) {
     c.m_RunSelect = 1;
     ScriptedResponder boxes;
     ASSERT_TRUE(ApplyStrategyOk(c, store, dir.Path()));
-    EXPECT_EQ(store.m_SortKey, 11);
-    EXPECT_EQ(store.Cell(JobList::Part, 0, 0), "3");
-    EXPECT_EQ(store.Cell(JobList::Part, 2, 0), "1");
-    EXPECT_EQ(store.RowCount(JobList::Dis), 3);
-    EXPECT_EQ(store.VisibleList(), JobList::Dis);
-    EXPECT_EQ(store.m_RunFromRowEnabled, 1);
+    EXPECT_EQ(store.Cell(JobList::Part, 0, 0) + store.Cell(JobList::Part, 2, 0), "31");
+    EXPECT_EQ(std::make_tuple(store.m_SortKey.load(), store.RowCount(JobList::Dis), store.VisibleList(), int(store.m_RunFromRowEnabled)),
+              std::make_tuple(11, 3, JobList::Dis, 1));
     ASSERT_TRUE(ApplyStrategyOk(c, store, dir.Path()));
     EXPECT_EQ(store.RowCount(JobList::Dis), 3);
     EXPECT_EQ(TheSmtStrategy().RunSelect(), 1);
@@ -167,9 +154,7 @@ TEST(Strategy, OkSortsByTheChosenOrderAndFillsTheDispensingListOnce) {
     c.m_HeaderSelect = 1;
     c.m_RunSelect = 5;
     ASSERT_TRUE(ApplyStrategyOk(c, store, dir.Path()));
-    EXPECT_EQ(store.m_SortKey, 9);
-    EXPECT_EQ(g_SmtHeadCount, 2);
-    EXPECT_EQ(store.m_RunFromRowEnabled, 0);
+    EXPECT_EQ(std::make_tuple(store.m_SortKey.load(), g_SmtHeadCount.load(), int(store.m_RunFromRowEnabled)), std::make_tuple(9, 2, 0));
     EXPECT_TRUE(boxes.Texts().empty());
     TheSmtStrategy().SetConfig({});
     ApplyHeadMode(0);
