@@ -137,18 +137,16 @@ TEST(JogSpeedMenu, ItemsSetOneGroupAndOnlyXYSetsTheGear) {
     const SpeedTemplateSettings s = NumberedJogSpeeds();
     ManualControlConfig c;
     c.m_SpeedGears = 3;
-    ASSERT_TRUE(ApplySpeedMenuItem(c, 32955, s));
-    EXPECT_EQ(c.m_SpeedGears, 1);
-    EXPECT_EQ(c.m_XY_RunSteps, 1001);
-    ASSERT_TRUE(ApplySpeedMenuItem(c, 32958, s));  // Z fine
-    EXPECT_EQ(c.m_Z_RunSteps, 2003);
-    EXPECT_EQ(c.m_SpeedGears, 1);
-    ASSERT_TRUE(ApplySpeedMenuItem(c, 32962, s));  // A slow
-    EXPECT_EQ(c.m_A_RunSteps, 3002);
-    ASSERT_TRUE(ApplySpeedMenuItem(c, 32969, s));  // feeder fast
-    EXPECT_EQ(c.m_Feed_RunSteps, 4000);
-    ASSERT_TRUE(ApplySpeedMenuItem(c, 33114, s));  // S fine
-    EXPECT_EQ(c.m_S_RunSteps, 5003);
+    // XY fast sets the gear; Z fine, A slow, feeder fast and S fine leave it.
+    struct { int item; std::int32_t ManualControlConfig::*field; int expected; } const items[] = {
+        {32955, &ManualControlConfig::m_XY_RunSteps, 1001},   {32958, &ManualControlConfig::m_Z_RunSteps, 2003},
+        {32962, &ManualControlConfig::m_A_RunSteps, 3002},    {32969, &ManualControlConfig::m_Feed_RunSteps, 4000},
+        {33114, &ManualControlConfig::m_S_RunSteps, 5003}};
+    for (const auto& i : items) {
+        ASSERT_TRUE(ApplySpeedMenuItem(c, i.item, s)) << i.item;
+        EXPECT_EQ(c.*i.field, i.expected) << i.item;
+        EXPECT_EQ(c.m_SpeedGears, 1) << i.item;
+    }
     EXPECT_FALSE(ApplySpeedMenuItem(c, kMenuBankFirst, s));
 }
 
