@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <thread>
+#include <tuple>
 
 #include "platform/files.h"
 #include "platform/profile.h"
@@ -57,19 +58,16 @@ TEST(SpeedEditor, PickingTheFirstTemplateNeedsTheResetSwitch) {
     Fixture f;
     auto e = f.Open(kMediumPage);
     EXPECT_FALSE(e->PickTemplate(kMedium, 0));
-    EXPECT_FALSE(e->Expanded());
-    EXPECT_EQ(e->SelectedRow(), -1);
     EXPECT_FALSE(e->PickTemplate(kMedium, 3));  // past the end
+    EXPECT_EQ(std::pair(e->Expanded(), e->SelectedRow()), std::pair(false, -1));
 
     ASSERT_TRUE(e->PickTemplate(kMedium, 1));
     EXPECT_TRUE(e->Expanded());
-    EXPECT_EQ(e->SelectedName(), "手控速度");
-    EXPECT_EQ(e->Fields().m_SpeedName, "手控速度");
-    EXPECT_EQ(e->Fields().Edit(kMedium, kDriveX, false), 14);
-    EXPECT_EQ(e->Fields().Edit(kMedium, kDriveAutoWalk2, true), 71);
-    EXPECT_FALSE(e->EditEnabled(kHigh));
-    EXPECT_TRUE(e->EditEnabled(kMedium));
-    EXPECT_FALSE(e->EditEnabled(kLow));
+    EXPECT_EQ(e->SelectedName() + "|" + e->Fields().m_SpeedName, "手控速度|手控速度");
+    EXPECT_EQ(std::pair(e->Fields().Edit(kMedium, kDriveX, false), e->Fields().Edit(kMedium, kDriveAutoWalk2, true)),
+              std::pair(14, 71));
+    EXPECT_EQ(std::make_tuple(e->EditEnabled(kHigh), e->EditEnabled(kMedium), e->EditEnabled(kLow)),
+              std::make_tuple(false, true, false));
 
     // A refused pick leaves the earlier one.
     EXPECT_FALSE(e->PickTemplate(kLow, 0));
@@ -247,8 +245,7 @@ TEST(SpeedEditor, ConfirmWithTheSpeedSetPageStoresNothing) {
     e->Fields().settings.m_AccelSpeed = 55;
     EXPECT_EQ(e->Confirm(), ConfirmResult::StayOpen);
     EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{"请选择速度模板 !"}));
-    EXPECT_EQ(f.live.Settings().m_SpeedMenuCheck, 2);
-    EXPECT_EQ(f.live.Settings().m_AccelSpeed, 100);
+    EXPECT_EQ(std::pair(f.live.Settings().m_SpeedMenuCheck, f.live.Settings().m_AccelSpeed), std::pair(2, 100));
     EXPECT_EQ(f.live.Table(SpeedType::Handle), before);
     EXPECT_EQ(f.lists.speedSetNames, namesBefore);
     EXPECT_FALSE(plat::FileExists(f.dir.File("config.ini")));
@@ -262,8 +259,7 @@ TEST(SpeedEditor, ConfirmDerivesEveryTypeFromTheClassInFront) {
     ASSERT_EQ(e->Confirm(), ConfirmResult::Closed);
     EXPECT_EQ(f.boxes.Count(), 0u);
 
-    EXPECT_EQ(f.live.Settings().m_SpeedMenuCheck, 3);
-    EXPECT_EQ(f.live.Settings().m_XY_RunFast, 2000);
+    EXPECT_EQ(std::pair(f.live.Settings().m_SpeedMenuCheck, f.live.Settings().m_XY_RunFast), std::pair(3, 2000));
     EXPECT_EQ(f.Ini("SpeedTemplateConfig", "m_SpeedMenuCheck") + " " + f.Ini("SpeedTemplateConfig", "m_XY_RunFast"),
               "3 2000");
 
@@ -302,8 +298,8 @@ TEST(SpeedEditor, MissingSpeedSetNameSkipsOnlyThatType) {
     EXPECT_EQ(f.boxes.Texts(), (std::vector<std::string>{"没有发现对应的速度名称 !"}));
     EXPECT_EQ(f.live.Table(SpeedType::PickPart), old);
     EXPECT_EQ(f.Ini("m_PickPart_SpeedConfig", "m_PickPart_Speed.m_Start_X"), "<none>");
-    EXPECT_EQ(f.live.Table(SpeedType::Smt).Pair(kDriveX), (SpeedPair{30, 120}));
-    EXPECT_EQ(f.live.Table(SpeedType::AutoNozzle).Pair(kDriveX), (SpeedPair{20, 80}));
+    EXPECT_EQ(std::pair(f.live.Table(SpeedType::Smt).Pair(kDriveX), f.live.Table(SpeedType::AutoNozzle).Pair(kDriveX)),
+              std::pair(SpeedPair{30, 120}, SpeedPair{20, 80}));
     EXPECT_EQ(f.live.Settings().m_SpeedMenuCheck, 1);
 }
 
