@@ -2,6 +2,8 @@
 // pocket moves (the moves against the simulated machine on both links).
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <set>
 
 #include "../link/sim_fixture.h"
@@ -167,9 +169,8 @@ TEST(FeedEditChoices, FeedModesNozzlesAndHeadsByMachineType) {
 TEST(FeedEditChoices, FeedModeLayoutAndChangeTables) {
     namespace e = feededit;
     const FeedModeLayout drag = FeedModeLayoutOf(6);
-    EXPECT_EQ(drag.texts, FeedModeLayout::DragPin);
-    EXPECT_EQ(drag.drag, Shown::Show);
-    EXPECT_EQ(drag.disable, std::vector<int>{e::FeedCount});
+    EXPECT_EQ(std::tie(drag.texts, drag.drag, drag.disable),
+              std::make_tuple(FeedModeLayout::DragPin, Shown::Show, std::vector<int>{e::FeedCount}));
     const FeedModeLayout autoFeeder = FeedModeLayoutOf(7);
     EXPECT_EQ(std::tie(autoFeeder.tray, autoFeeder.autoTest), std::make_tuple(Shown::Hide, Shown::Show));
     EXPECT_EQ(autoFeeder.enable, std::vector<int>{e::FeedTime});
@@ -201,16 +202,13 @@ TEST(FeedEditChoices, FeedModeLayoutAndChangeTables) {
 // ---- the tray dialog's rules -------------------------------------------------------------
 
 TEST(TrayRules, GridSizeGreyingAndPitchCapture) {
-    EXPECT_TRUE(TrayGridSizeAccepted(316, 316));   // 99856 pockets
-    EXPECT_FALSE(TrayGridSizeAccepted(317, 316));  // 100172
-    EXPECT_FALSE(TrayGridSizeAccepted(10000, 10000));
-    EXPECT_FALSE(TrayGridSizeAccepted(10001, 0));
-    EXPECT_TRUE(TrayGridSizeAccepted(0, 5));
-    EXPECT_EQ(GreyedPocketCodes(0), (std::set<int>{2, 3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(GreyedPocketCodes(5), (std::set<int>{3, 4, 5, 6, 7, 8}));
-    EXPECT_EQ(GreyedPocketCodes(4), (std::set<int>{5, 6, 7, 8}));
-    EXPECT_TRUE(GreyedPocketCodes(7).empty());
-    EXPECT_TRUE(GreyedPocketCodes(9).empty());
+    // 316 x 316 = 99856 pockets fit, 317 x 316 = 100172 do not.
+    const std::tuple<int, int, bool> sizes[] = {{316, 316, true}, {317, 316, false}, {10000, 10000, false},
+                                                {10001, 0, false}, {0, 5, true}};
+    for (const auto& [rows, cols, ok] : sizes) EXPECT_EQ(TrayGridSizeAccepted(rows, cols), ok) << rows << "x" << cols;
+    const std::pair<int, std::set<int>> greyed[] = {
+        {0, {2, 3, 4, 5, 6, 7, 8}}, {5, {3, 4, 5, 6, 7, 8}}, {4, {5, 6, 7, 8}}, {7, {}}, {9, {}}};
+    for (const auto& [mode, codes] : greyed) EXPECT_EQ(GreyedPocketCodes(mode), codes) << mode;
 
     BasicSettings b;
     b.m_X_CameraToNozzle1 = 20.5, b.m_Y_CameraToNozzle1 = 10.5;
@@ -299,9 +297,7 @@ TEST_P(PocketMoves, GuardsAndATravelLimitRefusalLeaveTheMachineFree) {
     SetMoveLimits({500, -300000, 400000, 300000});  // the pocket lies beyond X
     ASSERT_TRUE(StartPocketMove(Move(1)));
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(Count(0x64), 0);
-    EXPECT_EQ(machine().Positions().x, 0);
-    EXPECT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(std::make_tuple(Count(0x64), machine().Positions().x, boxes.Count()), std::make_tuple(0, 0, 2u));
     EXPECT_FALSE(g_Running.load());
 }
 
