@@ -3,6 +3,8 @@
 // while the window rebuilds the table.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <atomic>
 #include <thread>
 
@@ -88,10 +90,8 @@ TEST(TextTable, SortDeleteAndNamesFollowTheRememberedRow) {
     // By text: "10.0000" before "9.0000"; U+20AC (20AC) before U+1F600 (D83D DE00).
     EXPECT_EQ(order, (std::vector<std::string>{"b", "a", "c", "d"}));
     EXPECT_TRUE(LessByCodeUnits("\xF0\x9F\x98\x80", "\xEF\xBC\x81"));  // U+1F600 (D83D) before U+FF01
-    EXPECT_FALSE(t.IsNameTaken("b", 0));
-    EXPECT_TRUE(t.IsNameTaken("b", -1));
-    EXPECT_EQ(t.FindByName("c"), 2);
-    EXPECT_EQ(t.FindByName("C"), -1);
+    EXPECT_EQ(std::make_tuple(t.IsNameTaken("b", 0), t.IsNameTaken("b", -1), t.FindByName("c"), t.FindByName("C")),
+              std::make_tuple(false, true, 2, -1));
     ASSERT_TRUE(t.Delete(1));  // a
     ASSERT_TRUE(t.Delete(1));  // the row that moved up: c
     EXPECT_EQ(t.Rows()[1][0], "d");
@@ -155,12 +155,10 @@ TEST(PackEditor, ChoicesByMachineTypeAndFeedModeEffects) {
     }
     EXPECT_EQ(PackFeedModeChoices(4).front(), 1);  // "自动飞达" first on type 4
     const FeedModeEffect automatic = FeedModeEffectOf(1);
-    EXPECT_EQ(automatic.feedCount, Enable::Off);
-    EXPECT_EQ(automatic.loosenTighten, Enable::Off);
+    EXPECT_EQ(std::tie(automatic.feedCount, automatic.loosenTighten), std::make_tuple(Enable::Off, Enable::Off));
     EXPECT_EQ(automatic.feedTimeText, "100");
     const FeedModeEffect drag = FeedModeEffectOf(6);
-    EXPECT_EQ(drag.mmUnit, Enable::On);
-    EXPECT_EQ(drag.loosenTighten, Enable::On);
+    EXPECT_EQ(std::tie(drag.mmUnit, drag.loosenTighten), std::make_tuple(Enable::On, Enable::On));
     EXPECT_EQ(FeedModeEffectOf(7).feedTime, Enable::Unchanged);
     EXPECT_FALSE(FeedModeEffectOf(3).feedTimeText);
     EXPECT_EQ(FrameSizeText(8.0, 4.0), "4.00");
@@ -199,10 +197,8 @@ TEST(PackEditor, OnlyTheSynchroniseBoxSurvivesAndModifyPushesTheCopyFlags) {
     lib.m_EditConfig.m_FeedTime = 1;
     const auto pushed = lib.Modify();
     ASSERT_TRUE(pushed);
-    EXPECT_EQ(pushed->package, "renamed");
-    EXPECT_TRUE(pushed->feedTimeOn);
-    EXPECT_EQ(pushed->feedTime, 150);
-    EXPECT_FALSE(pushed->feedModeOn);
+    EXPECT_EQ(std::tie(pushed->package, pushed->feedTimeOn, pushed->feedTime, pushed->feedModeOn),
+              std::make_tuple(std::string("renamed"), true, 150, false));
     EXPECT_EQ(lib.Table().Rows()[0][26], "c26");  // the spares are kept
     lib.m_EditConfig.m_SynchronousModify = 0;
     EXPECT_FALSE(lib.Modify());
