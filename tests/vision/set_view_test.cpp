@@ -2,6 +2,8 @@
 // against the simulated machine (its link, its world and its published cameras).
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <cmath>
 #include <cstdio>
 
@@ -135,10 +137,9 @@ TEST_F(SetViewSimTest, SelectionGuardsSourcesAndTheLightCommand) {
         EXPECT_EQ(std::vector<std::string>(texts.begin() + static_cast<long>(before), texts.end()), c.boxes) << c.what;
         EXPECT_EQ(g_CurrentCamera.load(), c.camera) << c.what;
         if (c.boxes.empty()) {
-            EXPECT_EQ(p.m_PixelsPerMm.load(), c.scale) << c.what;
-            EXPECT_EQ(p.m_VisualSize.load(), c.size) << c.what;
-            EXPECT_EQ(p.m_Light_Contrast.load(), c.contrast) << c.what;
-            EXPECT_EQ(p.m_Light_Brightness.load(), c.brightness) << c.what;
+            EXPECT_EQ(std::make_tuple(p.m_PixelsPerMm.load(), p.m_VisualSize.load(), p.m_Light_Contrast.load(),
+                                      p.m_Light_Brightness.load()),
+                      std::make_tuple(c.scale, c.size, c.contrast, c.brightness)) << c.what;
         }
         EXPECT_EQ(LightFrames(c.light.size()), c.light) << c.what;
     }
@@ -234,8 +235,7 @@ TEST_F(SetViewSimTest, VisionTestCentresAMarkOfTheSimulatedWorld) {
     EXPECT_TRUE(WaitIdle());
     EXPECT_DOUBLE_EQ(p.m_ClickOffsetX.load(), 8.0);   // ((312 - 208) * 640) / 416 = 160 px
     EXPECT_DOUBLE_EQ(p.m_ClickOffsetY.load(), -6.0);  // ((78 - 156) * 480) / 312 = -120 px
-    EXPECT_EQ(g_PulseX.load() - x0, 400);
-    EXPECT_EQ(g_PulseY.load() - y0, 300);
+    EXPECT_EQ(std::make_tuple(g_PulseX.load() - x0, g_PulseY.load() - y0), std::make_tuple(400, 300));
     g_Running = true;  // while running a click only stores
     ASSERT_TRUE(p.OnLiveViewClick(104, 156, 416, 312));
     EXPECT_DOUBLE_EQ(p.m_ClickOffsetX.load(), -8.0);
@@ -302,14 +302,12 @@ TEST_F(SetViewSimTest, SettingsRoundTripAndLanguage) {
     p.m_BinaryImg = 0, p.m_VisualSize = 0, p.m_Light_Contrast = 0, p.m_Light_Brightness = 0;
     g_HighSpeedCamera = 0;
     p.LoadConfig(folder);
-    EXPECT_EQ(p.m_BinaryImg.load(), 1);
     EXPECT_DOUBLE_EQ(p.m_VisualSize.load(), 3.46);
-    EXPECT_EQ(p.m_Light_Contrast.load(), 77);
-    EXPECT_EQ(p.m_Light_Brightness.load(), 201);
-    EXPECT_EQ(g_HighSpeedCamera.load(), 1);
-    EXPECT_TRUE(g_VisualCamera2On.load());
-    EXPECT_FALSE(g_MarkCameraOn.load());
-    EXPECT_EQ(p.m_Language.load(), 1);  // unknown language: English
+    // An unknown language reads as English (1).
+    EXPECT_EQ(std::make_tuple(int(p.m_BinaryImg.load()), int(p.m_Light_Contrast.load()), int(p.m_Light_Brightness.load()),
+                              int(g_HighSpeedCamera.load()), bool(g_VisualCamera2On.load()), bool(g_MarkCameraOn.load()),
+                              int(p.m_Language.load())),
+              std::make_tuple(1, 77, 201, 1, true, false, 1));
     EXPECT_EQ(p.VisionTypeCaptions().front(), std::string(VisionTypeName(0, 1)));
     g_MarkCameraOn = g_VisualCamera2On = false;
 }
