@@ -173,10 +173,9 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
                 if (kind == 0 || kind == 5 + w) after.walk[w] = 0;
             if (kind == 9) after.walk[3] = 1234;
             EXPECT_EQ(TakePositionSnapshot(), after);
-            EXPECT_EQ(g_Homed.load(), kind == 0);
-            EXPECT_EQ(g_HeadResetOk.load(), kind == 0 || kind == 3 || kind == 4);
-            EXPECT_EQ(HookSeen("enable"), kind != 8);
-            EXPECT_EQ(HookSeen("conveyor"), kind == 9);
+            // homed, heads homed, panel enabled, conveyor enabled
+            EXPECT_EQ(std::make_tuple(g_Homed.load(), g_HeadResetOk.load(), HookSeen("enable"), HookSeen("conveyor")),
+                      std::make_tuple(kind == 0, kind == 0 || kind == 3 || kind == 4, kind != 8, kind == 9));
             if (kind == 0) {
                 for (const char* h : {"untick", "camera 0", "replies 0"}) EXPECT_TRUE(HookSeen(h)) << h;
                 EXPECT_EQ(g_PanelLink.commandCounter, 0);
@@ -241,10 +240,8 @@ TEST_F(HomingTest, EightHeadTypeHomesOverEthernetOnly) {
         for (std::int32_t w : Plan(7, kind, s).words) expected.I32(w);
         EXPECT_EQ(HomeOnce(kind, 0x72), HexOf(expected.Bytes()));
     }
-    EXPECT_TRUE(g_Homed);
-    EXPECT_TRUE(g_HeadResetOk);
-    EXPECT_TRUE(HookSeen("trace 72->复位"));
-    EXPECT_TRUE(HookSeen("trace 72->end"));
+    EXPECT_EQ(std::make_tuple(g_Homed.load(), g_HeadResetOk.load(), HookSeen("trace 72->复位"), HookSeen("trace 72->end")),
+              std::make_tuple(true, true, true, true));
     // A full homing releases the vacuum of every head in the Z check, the eighth not in run modes 1 and 2.
     TheBasicSettings().m_Exhaust = 2;
     for (int mode : {0, 2}) {
