@@ -2,6 +2,8 @@
 // code, data, sum, tail) and Ethernet payload, the counters' booking, the speed codes.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "link/command_frames.h"
 #include "link/datagram.h"
 #include "link/position_counters.h"
@@ -261,15 +263,15 @@ TEST_F(Counters, AFoldedAfterEachBooking) {
 }
 
 TEST_F(Counters, SecondTableOnlyOnTypeFourWithHeadGroupTwo) {
-    EXPECT_EQ(BookSingleAxis(9, 40, 4, 2).field, PositionField::X);
-    EXPECT_EQ(g_PulseX2, 40);
-    EXPECT_EQ(BookSingleAxis(12, -30, 4, 2).field, PositionField::Y);
-    EXPECT_EQ(g_PulseY2, -30);
-    EXPECT_EQ(BookSingleAxis(9, 5, 4, 1).field, PositionField::None);
-    EXPECT_EQ(g_PulseFeederWalk[1], 5);
-    EXPECT_EQ(BookSingleAxis(12, 5, 0, 2).field, PositionField::None);
-    EXPECT_EQ(g_PulseY2, -30);
-    EXPECT_EQ(g_PulseX, 0);
+    // axis, pulses, type, head group; the field shown
+    const std::tuple<int, int, int, int, PositionField> bookings[] = {
+        {9, 40, 4, 2, PositionField::X}, {12, -30, 4, 2, PositionField::Y}, {9, 5, 4, 1, PositionField::None},
+        {12, 5, 0, 2, PositionField::None}};
+    for (const auto& [axis, pulses, type, group, field] : bookings)
+        EXPECT_EQ(BookSingleAxis(static_cast<std::uint8_t>(axis), pulses, type, group).field, field) << axis << " " << type;
+    // type 4 group 1: the north walk; type 0 group 2: nothing
+    EXPECT_EQ(std::make_tuple(g_PulseX2.load(), g_PulseY2.load(), g_PulseFeederWalk[1].load(), g_PulseX.load()),
+              std::make_tuple(40, -30, 5, 0));
 }
 
 TEST_F(Counters, OtherDrives) {
@@ -281,12 +283,11 @@ TEST_F(Counters, OtherDrives) {
     BookSingleAxis(0x22, -400, 7, 1);
     for (std::uint8_t liftOrSpare : {11, 13, 15, 0x40}) EXPECT_EQ(BookSingleAxis(liftOrSpare, 9, 0, 1).field, PositionField::None);
     const PositionSnapshot s = TakePositionSnapshot();
-    EXPECT_EQ(std::pair(s.x, s.y), std::pair(10, -10));
+    EXPECT_EQ(std::make_tuple(s.x, s.y, s.z[2]), std::make_tuple(10, -10, -400));
     EXPECT_EQ(s.walk, (std::array<std::int32_t, 4>{1, 0, 0, 5}));
-    EXPECT_EQ(s.z[2], -400);
-    EXPECT_EQ(CurrentCounterOfAxis(0), 10);
-    EXPECT_EQ(CurrentCounterOfAxis(8), 1);
-    EXPECT_EQ(CurrentCounterOfAxis(14), 0);  // sent as 0
+    // the S drive is sent as 0
+    EXPECT_EQ(std::make_tuple(CurrentCounterOfAxis(0), CurrentCounterOfAxis(8), CurrentCounterOfAxis(14)),
+              std::make_tuple(10, 1, 0));
 }
 
 TEST(StrokeNozzle, PositiveStrokeLowersTheFirstNozzleOfItsPair) {
