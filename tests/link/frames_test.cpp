@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <thread>
+#include <tuple>
 
 #include "link/cmd_srv.h"
 #include "link/datagram.h"
@@ -174,9 +175,8 @@ TEST(Datagram, PackGoldenUnpackChecksLengthAndChecksum) {
     LinkMessage m;
     const auto good = PackPacket(0, 0x61, 0, {0x00, 0x03, 0x10, 0x00, 0x00, 0x00});
     ASSERT_TRUE(UnpackPacket(good.data(), good.size(), m));
-    EXPECT_EQ(m.command, 0x61);
-    EXPECT_EQ(m.flag, 0);
-    EXPECT_EQ(HexOf(m.data), "00 03 10 00 00 00");
+    EXPECT_EQ(std::make_tuple(int(m.command), int(m.flag), HexOf(m.data)),
+              std::make_tuple(0x61, 0, std::string("00 03 10 00 00 00")));
 
     EXPECT_FALSE(UnpackPacket(good.data(), 6, m));                // shorter than a header
     EXPECT_FALSE(UnpackPacket(good.data(), good.size() - 1, m));  // length field one more than the payload
@@ -190,20 +190,15 @@ TEST(Datagram, PackGoldenUnpackChecksLengthAndChecksum) {
     std::uint8_t flag = 0, payload[1];
     std::uint16_t cmd = 0, len = 0;
     ASSERT_TRUE(UnpackPacket(flagged.data(), flagged.size(), flag, cmd, payload, 1, len));
-    EXPECT_EQ(flag, 1);
-    EXPECT_EQ(cmd, 1);
-    EXPECT_EQ(len, 0);
+    EXPECT_EQ(std::make_tuple(int(flag), int(cmd), int(len)), std::make_tuple(1, 1, 0));
     const auto big = PackPacket(0, 2, 0, {9, 8, 7});
     ASSERT_TRUE(UnpackPacket(big.data(), big.size(), flag, cmd, payload, 1, len));
-    EXPECT_EQ(len, 3);
-    EXPECT_EQ(payload[0], 9);
+    EXPECT_EQ(std::make_tuple(int(len), int(payload[0])), std::make_tuple(3, 9));
     // Set keeps the flag that Assign gave.
     const std::uint8_t a[] = {1, 2, 3};
     m.Assign(1, 0x64, a, 3);
     m.Set(0x65, a, 1);
-    EXPECT_EQ(m.flag, 1);
-    EXPECT_EQ(m.command, 0x65);
-    EXPECT_EQ(m.Length(), 1);
+    EXPECT_EQ(std::make_tuple(int(m.flag), int(m.command), int(m.Length())), std::make_tuple(1, 0x65, 1));
 }
 
 // ---- the UDP endpoint ----
