@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 #include <atomic>
+#include <tuple>
 #include <thread>
 
 #include "app/menus.h"
@@ -60,16 +61,15 @@ TEST_F(EnglishType4, StartsWithItsPanelsAndMenusFollowTheMachineType) {
     // Its fixed start size, within a smaller screen.
     const QSize room = f->screen()->availableGeometry().size() - QSize(16, 40);
     EXPECT_EQ(f->size(), QSize(1304, 902).boundedTo(room));
-    EXPECT_EQ(g_LanguageIndex, 1);
-    EXPECT_EQ(g_MachineType, 4);
+    EXPECT_EQ(std::make_tuple(g_LanguageIndex.load(), g_MachineType.load()), std::make_tuple(1, 4));
     EXPECT_EQ(f->menuBar()->actions().at(0)->text(), "File");
     EXPECT_EQ(v->m_Messages[6], "No PCB found !");
     // Camera panel above the manual control in the left column, lists to the right.
     ASSERT_TRUE(v->m_pSetView && v->m_pManualControl && v->m_pFeedList && v->m_pPartList);
     EXPECT_EQ(v->m_pSetView->geometry().topLeft(), QPoint(0, 0));
     EXPECT_EQ(v->m_pManualControl->pos(), QPoint(0, v->m_pSetView->height()));
-    EXPECT_EQ(v->m_pFeedList->x(), v->m_LeftColumnWidth);
-    EXPECT_EQ(v->m_pPartList->x(), v->m_LeftColumnWidth);
+    EXPECT_EQ(std::make_tuple(v->m_pFeedList->x(), v->m_pPartList->x()),
+              std::make_tuple(v->m_LeftColumnWidth, v->m_LeftColumnWidth));
     EXPECT_GT(v->m_pPartList->width(), 0);
     // On a 1280 x 800 screen the camera panel's buttons and every manual control stay in view.
     f->resize(1264, 760);
@@ -79,8 +79,8 @@ TEST_F(EnglishType4, StartsWithItsPanelsAndMenusFollowTheMachineType) {
     EXPECT_LE(v->m_pSetView->height() + v->m_pManualControl->height(), v->height());
     for (int id : {mc::SPlus, mc::Connect, mc::FeedYMinus})
         EXPECT_TRUE(inside(v->m_pManualControl->Control(id), v->m_pManualControl)) << id;
-    EXPECT_EQ(f->ToolButton(cmd::SettingsDropDown)->popupMode(), QToolButton::MenuButtonPopup);
-    EXPECT_EQ(f->ToolButton(cmd::PositioningDropDown)->popupMode(), QToolButton::MenuButtonPopup);
+    for (int id : {cmd::SettingsDropDown, cmd::PositioningDropDown})
+        EXPECT_EQ(f->ToolButton(id)->popupMode(), QToolButton::MenuButtonPopup) << id;
 
     int opened = 0;
     for (QAction* top : f->menuBar()->actions()) OpenEveryMenu(top->menu(), opened);
@@ -146,17 +146,15 @@ TEST_F(Shell, MachineTypeSwitchChecksSavesAndResetsTheStrategy) {
     GetShellServices().resetStrategyForMachineType = [&](const std::string&) { calls.push_back("strategy"); };
     g_SmtSameNozzle = 1;
     f->Action(cmd::DrillMachine)->trigger();
-    EXPECT_EQ(g_MachineType, 9);
     EXPECT_EQ(app.Config("MachineSetConfig", "MachineSet"), "9");
     EXPECT_EQ(calls, Texts{"layout9"});  // type 9 keeps the strategy's selections
-    EXPECT_EQ(g_SmtSameNozzle, 1);
-    EXPECT_TRUE(f->Action(cmd::DrillMachine)->isChecked());
+    EXPECT_EQ(std::make_tuple(g_MachineType.load(), g_SmtSameNozzle.load(), f->Action(cmd::DrillMachine)->isChecked()),
+              std::make_tuple(9, 1, true));
     f->Action(cmd::FourHeadFeed)->trigger();
-    EXPECT_EQ(g_MachineType, 3);
     EXPECT_EQ(calls, (Texts{"layout9", "layout3", "strategy"}));
-    EXPECT_EQ(g_SmtSameNozzle, 0);
-    EXPECT_TRUE(f->Action(cmd::FourHeadFeed)->isChecked());
-    EXPECT_FALSE(f->Action(cmd::DrillMachine)->isChecked());
+    EXPECT_EQ(std::make_tuple(g_MachineType.load(), g_SmtSameNozzle.load(), f->Action(cmd::FourHeadFeed)->isChecked(),
+                              f->Action(cmd::DrillMachine)->isChecked()),
+              std::make_tuple(3, 0, true, false));
     GetShellServices().isBusy = [] { return true; };  // a busy machine refuses every type
     f->Action(cmd::EightHead)->trigger();
     EXPECT_EQ(g_MachineType, 3);
@@ -271,10 +269,8 @@ TEST_F(Shell, ClosingWhileBusyStopsAndJoinsWorkersFirst) {
     EXPECT_TRUE(f->close());
     plat::SetMessageBoxHandler(real);
     EXPECT_EQ(uiBoxes, Texts{kCloseBusyQuestion});
-    EXPECT_TRUE(stopped);
-    EXPECT_EQ(workersAtConfigSave, 0);
-    EXPECT_FALSE(running);
-    EXPECT_EQ(boxesAskedByWorker, 1);
+    EXPECT_EQ(std::make_tuple(bool(stopped), int(workersAtConfigSave), bool(running), int(boxesAskedByWorker)),
+              std::make_tuple(true, 0, false, 1));
 }
 
 TEST_F(Shell, AWorkerThatIgnoresTheCancelEndsTheProcessAfterTheSettingsAndKeepsItsObjects) {
