@@ -1,6 +1,8 @@
 // The feeder list panel's logic and the feeder-group manager, without widgets.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "feeders/feed_group_manager.h"
 #include "feeders/feed_list.h"
 #include "feeders/part_list_port.h"
@@ -135,10 +137,8 @@ TEST(FeedList, EntryGuardsInOrderThenTheClaimGoesToTheWorker) {
     ASSERT_TRUE(f.list.StartEntry(feedmenu::Camera2[1]));
     ASSERT_TRUE(f.list.StartEntry(feedmenu::Measure));
     ASSERT_EQ(f.started.size(), 2u);
-    EXPECT_EQ(f.started[0].code, 22);
-    EXPECT_EQ(f.started[0].row[0], "G3");
-    EXPECT_EQ(f.started[1].code, 0);
-    EXPECT_EQ(f.started[1].measuringId, "G3");
+    EXPECT_EQ(std::make_tuple(f.started[0].code, f.started[0].row[0], f.started[1].code, f.started[1].measuringId),
+              std::make_tuple(22, std::string("G3"), 0, std::string("G3")));
 }
 
 TEST(FeedList, PasteNumbersByBankAndKeepsListAndGroupAligned) {
