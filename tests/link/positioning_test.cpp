@@ -260,8 +260,8 @@ protected:
 TEST_P(PosSim, CameraToPcbOriginMovesThenSwitchesOutputTwoOff) {
     Run(cmd::CameraToPcbOrigin);
     EXPECT_EQ(XY(), std::pair(6001 - 1234, -7002 + 678));
-    EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), XY());
-    EXPECT_EQ(g_TargetPulseX.load(), 6001 - 1234);
+    EXPECT_EQ(std::make_tuple(g_PulseX.load(), g_PulseY.load(), g_TargetPulseX.load()),
+              std::make_tuple(XY().first, XY().second, 6001 - 1234));
     ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 1u; }));
     EXPECT_EQ(OutputsSent(), "2:0 ");
     const auto frames = machine().Frames();
@@ -272,10 +272,9 @@ TEST_P(PosSim, CameraToPcbOriginMovesThenSwitchesOutputTwoOff) {
     } else {
         EXPECT_EQ(Count(0x60), 0) << "no gear over Ethernet";
     }
-    EXPECT_EQ(ThePositioningState().m_PositionCommand.load(), 2);
     EXPECT_EQ(Calls(), std::vector<std::string>{"mark camera"});
-    EXPECT_TRUE(HookSeen("enable"));
-    EXPECT_EQ(boxes.Count(), 0u);
+    EXPECT_EQ(std::make_tuple(ThePositioningState().m_PositionCommand.load(), HookSeen("enable"), boxes.Count()),
+              std::make_tuple(2, true, 0u));
 }
 
 TEST_P(PosSim, PerBoardMarksMoveTheOriginToTheFirstBoardAndMarkLights) {
@@ -307,8 +306,7 @@ TEST_P(PosSim, LookupRefusalsEndTheHandlerAndFreeTheBusyFlag) {
     OnPositioningCommand(cmd::FourHeadToCamera2);
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"没有找到PCB板 !", "没有找到PCB板 !", "相机不存在 !",
                                                        "没有找到视觉相机 1 !", "没有找到视觉相机 2 !"}));
-    EXPECT_FALSE(g_Running.load());
-    EXPECT_EQ(plat::RunningWorkers(), 0);
+    EXPECT_EQ(std::make_tuple(g_Running.load(), plat::RunningWorkers()), std::make_tuple(false, 0));
     EXPECT_EQ(Calls(), std::vector<std::string>{"frame 30.1100"});
     EXPECT_EQ(ThePositioningState().m_PositionCommand.load(), 0) << "already set when the lookup failed";
 }
