@@ -4,6 +4,7 @@
 
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "../link/sim_fixture.h"
@@ -201,8 +202,7 @@ TEST_P(Conveyor, ZoneStepsSendTheirBytesAndClamp) {
     EXPECT_EQ(HexOf(FramesOf(0x62)[0].data),
               serial() ? "02 00 01 00 0B 00 00 04 E2 0C 00 00 02 44 0D 00 00 00 00 0A 14"
                        : "02 00 B8 0B 01 00 0B E2 04 00 00 0C 44 02 00 00 0D 00 00 00 00 0A 00 00 00 14 00 00 00");
-    EXPECT_EQ(t.m_ClampState, 1);
-    EXPECT_EQ(machine().BoardZone(), 2);
+    EXPECT_EQ(std::make_tuple(int(t.m_ClampState), machine().BoardZone()), std::make_tuple(1, 2));
 
     // The outputs around each zone and the traces are the whole test's.
     machine().ClearRecords();
@@ -219,8 +219,7 @@ TEST_P(Conveyor, ZoneStepsSendTheirBytesAndClamp) {
     const std::pair<int, bool> steps[] = {{1, false}, {2, true}, {3, true}, {4, false}};
     for (auto [zone, noOutputs] : steps) ASSERT_TRUE(RunConveyorStep(t, zone, noOutputs));
     EXPECT_EQ(Sequence(4), (Strings{"zone 1", "zone 2", "zone 3", "zone 4"}));
-    EXPECT_EQ(t.m_ClampState, 0);
-    EXPECT_EQ(machine().BoardZone(), 0);  // carried out of the machine
+    EXPECT_EQ(std::make_tuple(int(t.m_ClampState), machine().BoardZone()), std::make_tuple(0, 0));  // carried out
 }
 
 TEST_P(Conveyor, WholeTestClampsInZoneTwoAndEndsUnclamped) {
@@ -229,8 +228,7 @@ TEST_P(Conveyor, WholeTestClampsInZoneTwoAndEndsUnclamped) {
                                            "out 49=0", "zone 3", "zone 4"}
                                  : Strings{"zone 1", "out 9=0", "zone 2", "out 9=1", "out 9=0", "zone 3", "zone 4"};
     EXPECT_EQ(Sequence(want.size()), want);
-    EXPECT_EQ(t.m_ClampState, 0);
-    EXPECT_EQ(machine().BoardZone(), 0);
+    EXPECT_EQ(std::make_tuple(int(t.m_ClampState), machine().BoardZone()), std::make_tuple(0, 0));
     EXPECT_EQ(Checks(), (Strings{"step 0", "step 1", "step 2", "check 1040 on", "step 3", "step 4", "check 1040 off",
                                  "step 5", "step 4", "step 5"}));
     Strings traces = Traces();
@@ -241,19 +239,19 @@ TEST_P(Conveyor, WholeTestClampsInZoneTwoAndEndsUnclamped) {
 
 TEST_P(Conveyor, ClampValveTogglesAndTheClampButtonFollowsTheState) {
     const std::string clamp = type7() ? "out 50=" : "out 9=";
-    Run(TransportOp::ClampValve);
-    EXPECT_EQ(t.m_ClampState, 1);
-    Run(TransportOp::ClampValve);
-    EXPECT_EQ(t.m_ClampState, 0);
+    for (int state : {1, 0}) {
+        Run(TransportOp::ClampValve);
+        EXPECT_EQ(t.m_ClampState, state);
+    }
     EXPECT_EQ(Sequence(2), (Strings{clamp + "1", clamp + "0"}));
 
     // The part list's button: not clamped -> op 11 (clamp); clamped -> op 16, zone
     // 3 with its outputs and no step display.
     machine().ClearRecords();
-    PressClampButton();
-    EXPECT_EQ(t.m_ClampState, 1);
-    PressClampButton();
-    EXPECT_EQ(t.m_ClampState, 0);
+    for (int state : {1, 0}) {
+        PressClampButton();
+        EXPECT_EQ(t.m_ClampState, state);
+    }
     const Strings want = type7() ? Strings{"out 50=1", "out 50=0", "out 49=0", "zone 3"}
                                  : Strings{"out 9=1", "out 9=0", "zone 3"};
     EXPECT_EQ(Sequence(want.size()), want);
@@ -289,11 +287,12 @@ TEST_P(Conveyor, JogsAndTestsUseTheButtonsBeltValues) {
         Run(op);
     const auto runs = machine().ConveyorRuns();
     ASSERT_EQ(runs.size(), 4u);
-    const std::vector<std::vector<int>> want{{1, 0, 0, 0}, {2, 0, 1, 0}, {3, 0, 0, 0}, {4, 0, 0, 0}};
+    // zone, flags, then the three belt values
+    const std::vector<std::vector<int>> want{
+        {1, 0, 0, 0, 7, -8, 9}, {2, 0, 1, 0, 7, -8, 9}, {3, 0, 0, 0, 7, -8, 9}, {4, 0, 0, 0, 7, -8, 9}};
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const auto& r = runs[i];
-        EXPECT_EQ((std::vector<int>{r.zone, r.flags[0], r.flags[1], r.flags[2]}), want[i]);
-        EXPECT_EQ((std::vector<int>{r.l1, r.l2, r.l3}), (std::vector<int>{7, -8, 9}));
+        EXPECT_EQ((std::vector<int>{r.zone, r.flags[0], r.flags[1], r.flags[2], r.l1, r.l2, r.l3}), want[i]);
     }
     // Transport test: clamp off (type 7: then the stop valve on); board-out jog:
     // clamp off (type 7: stop valve off too).
