@@ -1,0 +1,215 @@
+// The automatic nozzle change against the simulated nozzle library: the commands
+// of each half, the Z axis and sign per head, the refusals, two heads that need
+// each other's nozzles, and the program's books against the machine's ledger.
+#include "../link/sim_fixture.h"
+
+#include "base/globals.h"
+#include "feeders/nozzle_library.h"
+#include "joblist/smt_strategy.h"
+#include "run/nozzle_change.h"
+#include "run/nozzle_work.h"
+#include "run/run_events.h"
+
+namespace smt::test {
+namespace {
+
+class NozzleChange : public SimTest {
+protected:
+    void TearDown() override {
+        TheSmtStrategy().SetConfig({});
+        TheNozzleLibrary().FreeTable();
+        TheNozzleLibrary().m_Config = {};
+        ResetNozzleStates();
+        g_NozzleSlots = {};
+        g_LoadedNozzleCount = 0;
+        g_MachineType = 0;
+        g_RunContinue = false;
+        SimTest::TearDown();
+    }
+
+    // Holders 1 and 2 at (250, -40) and (280, -40) mm, entries 10 mm right; head n
+    // sits (n - 1) x 30 mm right of head 1 and reaches 0.5 mm lower per head.
+    void Prepare(int type, bool nineteen, bool sideEntry = false) {
+        g_MachineType = type;
+        StartMachine(true, type);
+        g_Homed = true;
+        g_HeadResetOk = true;
+        PulseFactors& f = ThePulseFactors();
+        f.m_X_Pulse = f.m_Y_Pulse = f.m_Z_Pulse = 100;
+        BasicSettings& b = TheBasicSettings();
+        double* feed[] = {&b.m_Z_Nozzle1ToFeed, &b.m_Z_Nozzle2ToFeed, &b.m_Z_Nozzle3ToFeed, &b.m_Z_Nozzle4ToFeed,
+                          &b.m_Z_Nozzle5ToFeed, &b.m_Z_Nozzle6ToFeed, &b.m_Z_Nozzle7ToFeed, &b.m_Z_Nozzle8ToFeed};
+        double* offX[] = {nullptr, &b.m_X_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1,
+                          &b.m_X_Nozzle5ToNozzle1, &b.m_X_Nozzle6ToNozzle1, &b.m_X_Nozzle7ToNozzle1, &b.m_X_Nozzle8ToNozzle1};
+        std::array<std::pair<std::int32_t, std::int32_t>, 8> offsets{};
+        std::array<std::int32_t, 8> heights{};
+        for (int n = 1; n <= 8; ++n) {
+            *feed[n - 1] = -10 - 0.5 * (n - 1);
+            if (n > 1) *offX[n - 1] = 30.0 * (n - 1);
+            offsets[n - 1] = {3000 * (n - 1), 0};
+            heights[n - 1] = -500 - 50 * (n - 1);
+        }
+        SpeedTypeTable t;
+        for (int d = 0; d < 16; ++d) t.SetPair(d, {20, 100});
+        TheSpeedTemplates().SetTable(SpeedType::AutoNozzle, t);
+        SmtStrategyConfig c;
+        c.m_19NozzleLibrary = nineteen ? 1 : 0;
+        TheSmtStrategy().SetConfig(c);
+        TheNozzleLibrary().Rows() = {{"1", "250.0000", "-40.0000", "-3.0000", "260.0000", "-40.0000", "-5.0000", "40", "N1"},
+                                     {"2", "280.0000", "-40.0000", "-3.0000", "290.0000", "-40.0000", "-5.0000", "40", "N2"}};
+        TheNozzleLibrary().m_Config.m_Delay = 0;
+        TheNozzleLibrary().m_Config.m_InAndOutExtern = sideEntry ? 1 : 0;
+        TheNozzleLibrary().m_Config.m_Distance = 20;
+        ResetNozzleStates();
+        TheNozzleLibrary().BuildNozzleTable();
+        sim::NozzleHolder h0{25000, -4000, 26000, -4000, heights, true};
+        sim::NozzleHolder h1{28000, -4000, 29000, -4000, heights, true};
+        machine().SetNozzleLibrary({h0, h1}, nineteen);
+        machine().SetHeadOffsets(offsets);
+        g_RunContinue = true;
+        g_hRunPauseGate.Set();
+    }
+
+    // The commands the machine took: "64" moves, "61:axis:delta" strokes, "03:value".
+    std::string Sequence() {
+        std::string s;
+        for (const auto& f : machine().Frames()) {
+            char text[40];
+            if (f.code == 0x61) {
+                sim::FieldReader r(f.data);
+                const int axis = r.U8();
+                std::snprintf(text, sizeof text, "61:%X:%d", axis, r.Sm32());
+            } else if (f.code == 0x03) {
+                std::snprintf(text, sizeof text, "03:%d", f.data.size() > 1 ? f.data[1] : -1);
+            } else {
+                std::snprintf(text, sizeof text, "%02X", f.code);
+            }
+            s += (s.empty() ? "" : " ") + std::string(text);
+        }
+        return s;
+    }
+    // A command without a reply (the output) may still be on its way to the machine.
+    void ExpectSequence(const std::string& expected) {
+        WaitUntil([&] { return Sequence() == expected; }, std::chrono::seconds(2));
+        EXPECT_EQ(Sequence(), expected);
+    }
+    // Every head's record and every holder as the machine's ledger has them.
+    void ExpectBooksMatchMachine() {
+        const auto work = CopyNozzleWork();
+        const auto table = CopyNozzleTable();
+        for (int head = 1; head <= 8; ++head) {
+            int carried = 0;
+            for (int r = 0; r < 8; ++r)
+                if (work[static_cast<std::size_t>(r)].head == head) carried = work[static_cast<std::size_t>(r)].mountedNozzle;
+            EXPECT_EQ(carried, machine().HeadNozzle(head)) << "head " << head;
+        }
+        for (int h = 0; h < 2; ++h)
+            EXPECT_EQ(table[static_cast<std::size_t>(h)].inHolder != 0, machine().NozzleHolders()[static_cast<std::size_t>(h)].holds)
+                << "holder " << h + 1;
+    }
+};
+
+TEST_F(NozzleChange, LoadThenUnloadByTypeHeadAndLibrary) {
+    struct Case {
+        int type, head;
+        bool nineteen, side;
+        const char* load;
+        const char* unload;
+    } cases[] = {
+        {0, 1, false, false, "64 64 61:2:500 64 61:2:-500", "64 61:2:500 64 61:2:-500 64"},
+        {3, 2, false, false, "64 64 61:2:-550 64 61:2:550", "64 61:2:-550 64 61:2:550 64"},
+        {3, 3, false, false, "64 64 61:3:600 64 61:3:-600", "64 61:3:600 64 61:3:-600 64"},
+        {3, 4, false, true, "64 64 61:3:-650 64 61:3:650 64", "64 64 61:3:-650 64 61:3:650 64"},
+        {7, 5, false, false, "64 64 61:24:-700 64 61:24:700", "64 61:24:-700 64 61:24:700 64"},
+        {0, 1, true, false, "64 03:5 61:2:500 61:2:-500 03:5", "03:5 64 61:2:500 03:5 61:2:-500"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type) + " head " + std::to_string(c.head));
+        Prepare(c.type, c.nineteen, c.side);
+        machine().ClearRecords();
+        ASSERT_TRUE(ChangeNozzle(c.head, 0, 0, c.head, c.head, 1));
+        ExpectSequence(c.load);
+        EXPECT_EQ(CopyNozzleWork()[static_cast<std::size_t>(c.head - 1)].mountedNozzle, 1);
+        EXPECT_EQ(machine().HeadNozzle(c.head), 1);
+        ExpectBooksMatchMachine();
+        EXPECT_EQ(g_LibraryOut.load(), 0);
+        machine().ClearRecords();
+        ASSERT_TRUE(ChangeNozzle(c.head, c.head, 1, c.head, c.head, 0));
+        ExpectSequence(c.unload);
+        EXPECT_EQ(machine().HeadNozzle(c.head), 0);
+        ExpectBooksMatchMachine();
+        g_LibraryOut = 0;
+        TearDown();
+        SimTest::SetUp();
+    }
+}
+
+TEST_F(NozzleChange, RefusalsAndAStopKeepTheBooks) {
+    Prepare(3, false);
+    struct Case { int ur, uh, un, lr, lh, ln; const char* message; } cases[] = {
+        {1, 9, 1, 1, 1, 0, "SMT header error !"},
+        {1, 1, 0, 1, 0, 1, "SMT header error !"},
+        {1, 1, 1, 1, 1, 0, "Library has nozzle !"},
+    };
+    for (const auto& c : cases) {
+        ScriptedResponder boxes;
+        EXPECT_FALSE(ChangeNozzle(c.ur, c.uh, c.un, c.lr, c.lh, c.ln));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{c.message});
+    }
+    ASSERT_TRUE(ChangeNozzle(1, 0, 0, 1, 1, 1));
+    {
+        ScriptedResponder boxes;
+        EXPECT_FALSE(ChangeNozzle(2, 0, 0, 2, 2, 1));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Library has no nozzle !"});
+    }
+    // Stopped: the first move goes, nothing further, the books as they were.
+    g_RunContinue = false;
+    machine().ClearRecords();
+    EXPECT_FALSE(ChangeNozzle(1, 1, 1, 2, 2, 2));
+    EXPECT_EQ(Sequence(), "64");
+    EXPECT_EQ(CopyNozzleWork()[0].mountedNozzle, 1);
+    ExpectBooksMatchMachine();
+}
+
+TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
+    Prepare(2, false);
+    // Head 1 carries holder 2's nozzle, head 2 holder 1's.
+    machine().SetHeadNozzle(1, 2);
+    machine().SetHeadNozzle(2, 1);
+    auto holders = machine().NozzleHolders();
+    for (auto& h : holders) h.holds = false;
+    machine().SetNozzleLibrary(holders, false);
+    {
+        std::lock_guard lock(NozzleStateMutex());
+        g_NozzleWork[0].head = 1, g_NozzleWork[0].mountedNozzle = 2;
+        g_NozzleWork[1].head = 2, g_NozzleWork[1].mountedNozzle = 1;
+        g_NozzleTable[0].inHolder = g_NozzleTable[1].inHolder = 0;
+    }
+    SmtStrategyConfig c = TheSmtStrategy().Config();
+    c.m_HeaderSelect = 1;
+    TheSmtStrategy().SetConfig(c);
+    g_NozzleSlots[0].row = 0, g_NozzleSlots[0].headTarget = 1, g_NozzleSlots[0].nozzleTarget = 1;
+    g_NozzleSlots[1].row = 1, g_NozzleSlots[1].headTarget = 2, g_NozzleSlots[1].nozzleTarget = 2;
+    g_LoadedNozzleCount = 2;
+    std::vector<std::string> trace;
+    const TraceSink previous = SetTraceSink([&](const std::string& t, bool) {
+        if (t.rfind("unLoadFeed", 0) == 0) trace.push_back(t);
+    });
+    ASSERT_TRUE(CheckNozzleTypes());
+    SetTraceSink(previous);
+    ASSERT_EQ(trace.size(), 4u);
+    EXPECT_NE(trace[0].find("unLoadNozzle-2\r\ninLoadFeed-1, inLoadHead-1, inLoadNozzle-0"), std::string::npos);
+    EXPECT_NE(trace[1].find("unLoadNozzle-1\r\ninLoadFeed-2, inLoadHead-2, inLoadNozzle-0"), std::string::npos);
+    EXPECT_NE(trace[2].find("inLoadNozzle-1"), std::string::npos);
+    EXPECT_NE(trace[3].find("inLoadNozzle-2"), std::string::npos);
+    EXPECT_EQ(machine().HeadNozzle(1), 1);
+    EXPECT_EQ(machine().HeadNozzle(2), 2);
+    ExpectBooksMatchMachine();
+    // All mounted: nothing moves.
+    machine().ClearRecords();
+    ASSERT_TRUE(CheckNozzleTypes());
+    EXPECT_EQ(Sequence(), "");
+}
+
+} // namespace
+} // namespace smt::test
