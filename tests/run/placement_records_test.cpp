@@ -9,6 +9,8 @@
 
 #include "../feeders/feeders_fixture.h"
 #include "base/globals.h"
+#include "base/numtext.h"
+#include "joblist/part_list_texts.h"
 #include "feeders/nozzle_library.h"
 #include "joblist/part_list.h"
 #include "joblist/smt_strategy.h"
@@ -18,6 +20,7 @@
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 #include "test_support.h"
+#include "vision/camera_list.h"
 
 namespace smt::test {
 namespace {
@@ -283,6 +286,43 @@ TEST_F(PlacementRecords, PairTravelsAtTheSlowerSpeedsAndRotationFoldsOnce) {
         {270, 0, 0, -90}, {0, 190, 0, 170}, {0, -180, 0, 180}, {10, 30, 4, -30}, {0, 270, 4, -270},
     };
     for (const auto& c : cases) EXPECT_DOUBLE_EQ(RotationDelta(c.feeder, c.place, c.model), c.delta);
+}
+
+TEST_F(PlacementRecords, RotationTargetsTakeTheCameraAngleOffset) {
+    std::vector<JobRow> rows(2, JobRow(kPartCells));
+    rows[0].cells[3] = "10", rows[1].cells[3] = "-100";
+    ThePartList().SetRows(JobList::Part, rows);
+    CameraEditValues v;
+    v.m_CameraName = kCameraName1, v.angle = 1.5;
+    const CameraCells first = CellsFromEditValues(v);
+    v.m_CameraName = kCameraName2, v.angle = 2.5;
+    const CameraCells second = CellsFromEditValues(v);
+    TheCameraList().SetRows({first, second});
+    TheCameraList().RefreshRecordAt(0, first, 100, 100);
+    TheCameraList().RefreshRecordAt(1, second, 100, 100);
+    CameraListSettings cs = TheCameraList().Settings();
+    cs.m_Correct_A = 3;
+    TheCameraList().SetSettings(cs);
+    Strategy(2);
+    struct Case { int model; double second; } cases[] = {{5, 100 - 3}, {2, 100 - 2.5}};
+    for (const auto& c : cases) {
+        g_MachineType = c.model;
+        g_NozzleWork = {};
+        PlacementRecord& a = g_NozzleWork[0];
+        PlacementRecord& b = g_NozzleWork[1];
+        a.row = 0, a.head = 1, a.visionKind = 2, a.visionCamera = 1;
+        b.row = 1, b.head = 2, b.visionKind = 2, b.visionCamera = 2;
+        LogPlacement();
+        EXPECT_DOUBLE_EQ(a.rotationDelta, -11.5);
+        EXPECT_EQ(g_RotationTarget[0].load(), -115);
+        EXPECT_DOUBLE_EQ(b.rotationDelta, c.second) << c.model;
+        LogReplenishPlacement(b);
+        EXPECT_EQ(g_RotationTarget[0].load(), 0);
+        EXPECT_EQ(g_RotationTarget[1].load(), ToPulses(100 - 2.5, 10));
+    }
+    TheCameraList().FreeTable();
+    TheCameraList().SetSettings({});
+    ThePartList().SetRows(JobList::Part, {});
 }
 
 } // namespace
