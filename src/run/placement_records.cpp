@@ -263,7 +263,12 @@ double CameraAngleOffset(const PlacementRecord& r, bool secondWithCommon) {
     return 0;
 }
 
-void RotateRecord(PlacementRecord& r, double cameraOffset, const char* suffix) {
+void RotateRecord(PlacementRecord& shared, double cameraOffset, const char* suffix) {
+    PlacementRecord r;
+    {
+        std::lock_guard lock(NozzleStateMutex());
+        r = shared;
+    }
     r.partAngle = AtoF(ThePartList().Cell(JobList::Part, r.row, 3));
     r.placeAngle = r.partAngle + g_BoardRotation.load() + cameraOffset;
     r.rotationDelta = RotationDelta(r.feederAngle, r.placeAngle, g_MachineType.load());
@@ -272,6 +277,8 @@ void RotateRecord(PlacementRecord& r, double cameraOffset, const char* suffix) {
     if (TheVersionSwitches().m_Write_Logfile)
         LogPrintf(GetLogStream(), true, "part row %d nozzle %d rotate angle : %0.4f%s", r.row + 1, r.head,
                   r.rotationDelta, suffix);
+    std::lock_guard lock(NozzleStateMutex());
+    shared.partAngle = r.partAngle, shared.placeAngle = r.placeAngle, shared.rotationDelta = r.rotationDelta;
 }
 
 } // namespace
@@ -418,11 +425,19 @@ bool CheckFeedPosition(const NozzleSlot& slot, int k) {
 bool BuildPlacementRecord(int groupIndex, int k) {
     if (k < 1 || k > 9) return true;
     const NozzleSlot& s = g_NozzleSlots[static_cast<std::size_t>(k - 1)];
-    PlacementRecord& r = g_NozzleWork[static_cast<std::size_t>(k - 1)];
+    PlacementRecord& shared = g_NozzleWork[static_cast<std::size_t>(k - 1)];
     const bool autoChange = g_AutoNozzleChange.load() != 0;
     NozzleRecord library;
+    // Built on a copy and stored whole under the lock: the library dialog copies
+    // the records from its own thread.
+    PlacementRecord r;
+    const auto store = [&] {
+        std::lock_guard lock(NozzleStateMutex());
+        shared = r;
+    };
     {
         std::lock_guard lock(NozzleStateMutex());
+        r = shared;
         CopySlot(s, r);
         r.head = s.headTarget;
         // Without automatic change the target is a head number, not a library nozzle.
@@ -481,7 +496,10 @@ bool BuildPlacementRecord(int groupIndex, int k) {
                 move.xy.dY = static_cast<std::int32_t>(-1000 - static_cast<std::int64_t>(g_PulseY.load()));
                 move.xy.ySpeed = {pick.m_Start_Y, pick.m_Normal_Y};
                 move.nozzle = 0;
-                if (!MoveXYA(move)) return false;
+                if (!MoveXYA(move)) {
+                    store();
+                    return false;
+                }
                 Tell(PartListText("Message_19"));
             }
             r.pickX += plan->dx, r.pickY += plan->dy;
@@ -539,6 +557,7 @@ bool BuildPlacementRecord(int groupIndex, int k) {
         if (i < 4 || i >= 8) r.speeds[o++] = value(correction, i);
     for (int i = 0; i < 8; ++i) r.speeds[o++] = value(visualPlace, i);
     for (int i = 0; i < 16; ++i) r.speeds[o++] = value(place, i);
+    store();
     return true;
 }
 
@@ -560,22 +579,28 @@ double RotationDelta(double feederAngle, double placeAngle, int machineType) {
 void LogPlacement() {
     for (auto& t : g_RotationTarget) t = 0;
     const SmtStrategyConfig st = TheSmtStrategy().Config();
-    const PlacementRecord& first = g_NozzleWork[0];
-    const PlacementRecord& second = g_NozzleWork[1];
+    const auto work = CopyNozzleWork();
+    const PlacementRecord& first = work[0];
+    const PlacementRecord& second = work[1];
     const bool commonForSecond = g_MachineType.load() == 5 && (st.m_HeaderSelect == 1 || st.m_HeaderSelect == 2) &&
                                  TheCameraList().CameraCount() > 1 && second.head == 2 && second.visionKind == 2 &&
                                  first.visionCamera == 1 && first.visionKind == 2;
     for (int i = 0; i < 8; ++i) {
-        PlacementRecord& r = g_NozzleWork[static_cast<std::size_t>(i)];
+        const PlacementRecord& r = work[static_cast<std::size_t>(i)];
         if (r.row < 0) continue;
-        RotateRecord(r, CameraAngleOffset(r, i == 1 && commonForSecond), "");
+        RotateRecord(g_NozzleWork[static_cast<std::size_t>(i)], CameraAngleOffset(r, i == 1 && commonForSecond), "");
     }
 }
 
 void LogReplenishPlacement(PlacementRecord& record) {
     for (auto& t : g_RotationTarget) t = 0;
-    if (record.row < 0) return;
-    RotateRecord(record, CameraAngleOffset(record, false), " replenish");
+    PlacementRecord copy;
+    {
+        std::lock_guard lock(NozzleStateMutex());
+        copy = record;
+    }
+    if (copy.row < 0) return;
+    RotateRecord(record, CameraAngleOffset(copy, false), " replenish");
 }
 
 } // namespace smt

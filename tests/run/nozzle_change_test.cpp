@@ -17,7 +17,6 @@ class NozzleChange : public SimTest {
 protected:
     void TearDown() override {
         TheSmtStrategy().SetConfig({});
-        TheNozzleLibrary().FreeTable();
         TheNozzleLibrary().m_Config = {};
         ResetNozzleStates();
         g_NozzleSlots = {};
@@ -34,18 +33,14 @@ protected:
         StartMachine(true, type);
         g_Homed = true;
         g_HeadResetOk = true;
-        PulseFactors& f = ThePulseFactors();
-        f.m_X_Pulse = f.m_Y_Pulse = f.m_Z_Pulse = 100;
+        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
         BasicSettings& b = TheBasicSettings();
-        double* feed[] = {&b.m_Z_Nozzle1ToFeed, &b.m_Z_Nozzle2ToFeed, &b.m_Z_Nozzle3ToFeed, &b.m_Z_Nozzle4ToFeed,
-                          &b.m_Z_Nozzle5ToFeed, &b.m_Z_Nozzle6ToFeed, &b.m_Z_Nozzle7ToFeed, &b.m_Z_Nozzle8ToFeed};
-        double* offX[] = {nullptr, &b.m_X_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1,
-                          &b.m_X_Nozzle5ToNozzle1, &b.m_X_Nozzle6ToNozzle1, &b.m_X_Nozzle7ToNozzle1, &b.m_X_Nozzle8ToNozzle1};
+        double* offX[] = {&b.m_X_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1, &b.m_X_Nozzle5ToNozzle1,
+                          &b.m_X_Nozzle6ToNozzle1, &b.m_X_Nozzle7ToNozzle1, &b.m_X_Nozzle8ToNozzle1};
         std::array<std::pair<std::int32_t, std::int32_t>, 8> offsets{};
         std::array<std::int32_t, 8> heights{};
         for (int n = 1; n <= 8; ++n) {
-            *feed[n - 1] = -10 - 0.5 * (n - 1);
-            if (n > 1) *offX[n - 1] = 30.0 * (n - 1);
+            if (n > 1) *offX[n - 2] = 30.0 * (n - 1);
             offsets[n - 1] = {3000 * (n - 1), 0};
             heights[n - 1] = -500 - 50 * (n - 1);
         }
@@ -55,13 +50,9 @@ protected:
         SmtStrategyConfig c;
         c.m_19NozzleLibrary = nineteen ? 1 : 0;
         TheSmtStrategy().SetConfig(c);
-        TheNozzleLibrary().Rows() = {{"1", "250.0000", "-40.0000", "-3.0000", "260.0000", "-40.0000", "-5.0000", "40", "N1"},
-                                     {"2", "280.0000", "-40.0000", "-3.0000", "290.0000", "-40.0000", "-5.0000", "40", "N2"}};
-        TheNozzleLibrary().m_Config.m_Delay = 0;
-        TheNozzleLibrary().m_Config.m_InAndOutExtern = sideEntry ? 1 : 0;
-        TheNozzleLibrary().m_Config.m_Distance = 20;
+        TheNozzleLibrary().m_Config = {sideEntry ? 1 : 0, 20, 0};
         ResetNozzleStates();
-        TheNozzleLibrary().BuildNozzleTable();
+        for (int i = 0; i < 2; ++i) g_NozzleTable[static_cast<std::size_t>(i)] = {1, 25000 + 3000 * i, -4000, 0, 26000 + 3000 * i, -4000, 0, heights, 40, {}};
         sim::NozzleHolder h0{25000, -4000, 26000, -4000, heights, true};
         sim::NozzleHolder h1{28000, -4000, 29000, -4000, heights, true};
         machine().SetNozzleLibrary({h0, h1}, nineteen);
