@@ -4,6 +4,7 @@
 #include "../link/sim_fixture.h"
 
 #include "base/globals.h"
+#include "base/numtext.h"
 #include "feeders/nozzle_library.h"
 #include "joblist/smt_strategy.h"
 #include "run/nozzle_change.h"
@@ -200,6 +201,67 @@ TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
     machine().ClearRecords();
     ASSERT_TRUE(CheckNozzleTypes());
     EXPECT_EQ(Sequence(), "");
+}
+
+// Head mode 2 with one head keeping its nozzle: the first change each rule asks
+// for (traced before any move; the move itself is refused without travel limits).
+TEST(NozzleChangeRules, OneHeadKeepsItsNozzle) {
+    struct Case { int keep, loaded, s1, s2, m1, m2; std::array<int, 6> change; int m2After; } cases[] = {
+        {1, 1, 1, 0, 3, 0, {}, 3},                   {1, 1, 4, 0, 3, 0, {1, 2, 3, 1, 2, 4}, 0},
+        {1, 1, 4, 0, 0, 3, {2, 2, 3, 1, 2, 4}, 3},   {1, 1, 4, 0, 0, 0, {1, 2, 0, 1, 2, 4}, 0},
+        {1, 2, 1, 5, 3, 0, {1, 2, 3, 2, 2, 5}, 0},   {1, 2, 1, 5, 0, 3, {2, 2, 3, 2, 2, 5}, 3},
+        {1, 2, 1, 5, 0, 0, {2, 2, 0, 2, 2, 5}, 0},   {2, 1, 2, 0, 3, 0, {}, 3},
+        {2, 1, 4, 0, 3, 0, {1, 1, 3, 1, 1, 4}, 0},   {2, 1, 4, 0, 2, 2, {1, 1, 0, 1, 1, 4}, 2},
+        {2, 1, 4, 0, 2, 3, {2, 1, 3, 1, 1, 4}, 3},   {2, 2, 2, 5, 3, 0, {1, 1, 3, 2, 1, 5}, 0},
+        {2, 2, 2, 5, 2, 2, {2, 1, 0, 2, 1, 5}, 2},   {2, 2, 2, 5, 2, 3, {2, 1, 3, 2, 1, 5}, 3},
+    };
+    g_MachineType = 2;
+    std::vector<std::string> trace;
+    const TraceSink previous = SetTraceSink([&](const std::string& t, bool) {
+        if (t.rfind("unLoadFeed", 0) == 0) trace.push_back(t);
+    });
+    for (const auto& c : cases) {
+        ScriptedResponder boxes;
+        SmtStrategyConfig st;
+        st.m_HeaderSelect = 2, st.m_ChangeNozzleSelect = c.keep;
+        TheSmtStrategy().SetConfig(st);
+        g_NozzleSlots = {};
+        g_NozzleSlots[0] = {0, 1, c.s1};
+        g_NozzleSlots[1] = {c.loaded == 2 ? 1 : -1, 2, c.s2};
+        g_LoadedNozzleCount = c.loaded;
+        g_NozzleWork = {};
+        g_NozzleWork[0].head = 1, g_NozzleWork[0].mountedNozzle = c.m1;
+        g_NozzleWork[1].head = 2, g_NozzleWork[1].mountedNozzle = c.m2;
+        for (auto& h : g_NozzleTable) h.inHolder = 1;
+        for (int n : {c.m1, c.m2})
+            if (n) g_NozzleTable[static_cast<std::size_t>(n - 1)].inHolder = 0;
+        trace.clear();
+        const bool none = c.change == std::array<int, 6>{};
+        EXPECT_EQ(CheckNozzleTypes(), none);
+        const auto& x = c.change;
+        EXPECT_EQ(trace.empty() ? "" : trace.front(),
+                  none ? "" : FormatC("unLoadFeed-%d, unLoadHead-%d, unLoadNozzle-%d\r\ninLoadFeed-%d, inLoadHead-%d, inLoadNozzle-%d",
+                                      x[0], x[1], x[2], x[3], x[4], x[5]))
+            << "keep " << c.keep << " S " << c.s1 << "/" << c.s2 << " M " << c.m1 << "/" << c.m2;
+        EXPECT_EQ(g_NozzleWork[1].mountedNozzle, c.m2After);
+    }
+    SetTraceSink(previous);
+    // Five slots on the four-head path.
+    g_MachineType = 3;
+    SmtStrategyConfig st;
+    st.m_HeaderSelect = 3;
+    TheSmtStrategy().SetConfig(st);
+    g_LoadedNozzleCount = 5;
+    {
+        ScriptedResponder boxes;
+        EXPECT_FALSE(CheckNozzleTypes());
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"SMT count error !"});
+    }
+    TheSmtStrategy().SetConfig({});
+    g_MachineType = 0;
+    g_LoadedNozzleCount = 0;
+    g_NozzleSlots = {};
+    ResetNozzleStates();
 }
 
 } // namespace
