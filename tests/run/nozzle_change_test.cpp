@@ -5,6 +5,10 @@
 
 #include "base/globals.h"
 #include "base/numtext.h"
+#include "feeders/feed_group_file.h"
+#include "feeders/feed_group_table.h"
+#include "joblist/part_list_texts.h"
+#include "run/placement_records.h"
 #include "feeders/nozzle_library.h"
 #include "joblist/smt_strategy.h"
 #include "run/nozzle_change.h"
@@ -201,6 +205,33 @@ TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
     machine().ClearRecords();
     ASSERT_TRUE(CheckNozzleTypes());
     EXPECT_EQ(Sequence(), "");
+}
+
+// A used-up tray: the head goes to the refill position, the operator is told, and
+// the picks start again at the first pocket.
+TEST_F(NozzleChange, UsedUpTrayAsksForARefillAtTheRefillPosition) {
+    Prepare(0, false);
+    g_LanguageIndex = 0;
+    g_FeedModeNames[3] = "托盘";
+    std::string row = "G1";
+    for (int k = 1; k < kFeedCells; ++k) row += "\t" + std::string(k == 4 ? "50" : k == 5 ? "-50" : k == 14 ? "托盘" : "");
+    std::vector<std::string> lines{"1\tG\t", "G\td\t1\t", row + "\t", "1\t3\t0\t0\t2.0000\t3.0000\t", "Yes/1\tYes/1\tYes/2\t"};
+    TheFeedGroupTable().DestroyFeedGroupTable();
+    ReadFeedGroupTable(TheFeedGroupTable(), lines);
+    g_NozzleSlots = {};
+    ASSERT_TRUE(FindFeederForPart(0, "G1", 1));
+    ASSERT_TRUE(BuildPlacementRecord(0, 1));
+    ASSERT_TRUE(BuildPlacementRecord(0, 1));  // the tray's two pockets taken
+    EXPECT_EQ(machine().Positions().x, 0);
+    ScriptedResponder boxes;
+    ASSERT_TRUE(BuildPlacementRecord(0, 1));
+    EXPECT_EQ(machine().Positions().x, 1000);
+    EXPECT_EQ(machine().Positions().y, -1000);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{PartListText("Message_19")});
+    EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickX, 50);
+    EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G1")->currentColumn, 1);
+    TheFeedGroupTable().DestroyFeedGroupTable();
+    g_NozzleWork = {};
 }
 
 // Head mode 2 with one head keeping its nozzle: the first change each rule asks
