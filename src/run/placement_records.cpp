@@ -394,10 +394,10 @@ bool CheckFeedPosition(const NozzleSlot& slot, int k) {
         for (int j = 0; j < k; ++j)
             if (g_NozzleSlots[static_cast<std::size_t>(j)].feederId == slot.feederId) ++count;
     }
-    const int feedCount = AtoI((*row)[18]);
-    const bool even = count % 2 == 0;
-    if ((slot.feedMode == 4 && even && feedCount == 0) ||
-        (slot.feedMode == 5 && k != 9 && PairFromOneFeeder() && even && feedCount != 0)) {
+    // The doubled pocket this slot's record will take: cell 18 as the earlier
+    // slots' records of the cycle will have toggled it.
+    const bool nextIsFirst = (AtoI((*row)[18]) == 0) == ((count - 1) % 2 == 0);
+    if ((slot.feedMode == 4 && nextIsFirst) || (slot.feedMode == 5 && k != 9 && PairFromOneFeeder() && !nextIsFirst)) {
         const auto [dx, dy] = PocketOffset(slot.bankCode, slot.feedMode);
         x += dx, y += dy;
     } else if (slot.feedMode == kFeedModeTray || slot.feedMode == kFeedModeTrayDip) {
