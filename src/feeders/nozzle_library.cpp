@@ -172,7 +172,7 @@ NozzleLibrary& TheNozzleLibrary() {
 void ResetNozzleStates() {
     std::lock_guard lock(NozzleStateMutex());
     for (NozzleRecord& r : g_NozzleTable) r.inHolder = 1;
-    for (PlacementRecord& w : g_NozzleWork) w.headNumber = w.mountedNozzle = 0;
+    for (PlacementRecord& w : g_NozzleWork) w.head = w.mountedNozzle = 0;
 }
 
 bool IsNozzleNumberTaken(const std::vector<NozzleRow>& rows, int number, int selectedRow) {
@@ -214,7 +214,7 @@ std::array<std::optional<std::string>, 8> HeadNozzleTexts() {
     std::array<std::optional<std::string>, 8> texts;
     const auto work = CopyNozzleWork();
     for (int i = 0; i < 8; ++i) {
-        const int head = work[i].headNumber;
+        const int head = work[i].head;
         if (head >= 1 && head <= 8) texts[head - 1] = FormatInt(work[i].mountedNozzle);
     }
     return texts;

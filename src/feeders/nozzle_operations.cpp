@@ -204,7 +204,7 @@ private:
         {
             std::lock_guard lock(NozzleStateMutex());
             g_NozzleTable[m_r.row].inHolder = 0;
-            g_NozzleWork[head - 1].headNumber = head;
+            g_NozzleWork[head - 1].head = head;
             g_NozzleWork[head - 1].mountedNozzle = m_r.row + 1;
         }
         ShowListRow(1);
@@ -221,7 +221,7 @@ private:
             for (int i = 0; i < 8; ++i)
                 if (g_NozzleWork[i].mountedNozzle == number) {
                     record = i;
-                    head = g_NozzleWork[i].headNumber;
+                    head = g_NozzleWork[i].head;
                     break;
                 }
         }
@@ -246,7 +246,7 @@ private:
         {
             std::lock_guard lock(NozzleStateMutex());
             g_NozzleTable[m_r.row].inHolder = 1;
-            g_NozzleWork[record].headNumber = 0;
+            g_NozzleWork[record].head = 0;
             g_NozzleWork[record].mountedNozzle = 0;
         }
         ShowListRow(0);

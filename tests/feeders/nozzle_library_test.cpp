@@ -113,8 +113,8 @@ TEST(NozzleLibrary, DialogStartByMachineTypeAndNozzleSelect) {
         ResetNozzleStates();
         {
             std::lock_guard lock(NozzleStateMutex());
-            g_NozzleWork[0] = {1, c.head1Nozzle};
-            g_NozzleWork[1] = {2, c.head2Nozzle};
+            g_NozzleWork[0].head = 1, g_NozzleWork[0].mountedNozzle = c.head1Nozzle;
+            g_NozzleWork[1].head = 2, g_NozzleWork[1].mountedNozzle = c.head2Nozzle;
         }
         ApplyChangeNozzleSelect(c.select);
         const auto table = CopyNozzleTable();

@@ -148,7 +148,7 @@ TEST_F(NozzleOps, TakeOutAndPutBackByMachineTypeAndHead) {
         ExpectSequence(c.ledger ? "60 64 61 64 61 64" : "60 64 64 64");
         EXPECT_EQ(ZMoves(), c.zMoves);
         if (c.ledger) ExpectBooksMatchMachine(head, 0);
-        EXPECT_EQ(CopyNozzleWork()[head - 1].headNumber, 0);
+        EXPECT_EQ(CopyNozzleWork()[head - 1].head, 0);
         TearDown();
         SetUp();
     }
@@ -205,7 +205,7 @@ TEST_F(NozzleOps, RefusalsSendNothingAndAHalfDoneTakeOutChangesNoBooks) {
         Prepare(0, false, true, c.entryZ);
         {
             std::lock_guard lock(NozzleStateMutex());
-            g_NozzleWork[0] = {c.mountedOnHead1 ? 1 : 0, c.mountedOnHead1};
+            g_NozzleWork[0].head = c.mountedOnHead1 ? 1 : 0, g_NozzleWork[0].mountedNozzle = c.mountedOnHead1;
             g_NozzleTable[0].inHolder = c.row0InHolder;
         }
         boxes.Clear();

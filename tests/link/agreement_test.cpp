@@ -243,11 +243,11 @@ const std::vector<Command>& CommandTable() {
              r.operation = takeOut ? NozzleOperation::TakeOut : NozzleOperation::PutBack;
              {
                  std::lock_guard lock(NozzleStateMutex());
-                 for (auto& w : g_NozzleWork) w.mountedNozzle = w.headNumber = 0;
+                 for (auto& w : g_NozzleWork) w.mountedNozzle = w.head = 0;
                  g_NozzleTable[static_cast<std::size_t>(r.row)].inHolder = takeOut ? 1 : 0;
                  if (!takeOut) {
                      g_NozzleWork[static_cast<std::size_t>(head - 1)].mountedNozzle = r.row + 1;
-                     g_NozzleWork[static_cast<std::size_t>(head - 1)].headNumber = head;
+                     g_NozzleWork[static_cast<std::size_t>(head - 1)].head = head;
                  }
              }
              NozzleLibraryThread(r, {});

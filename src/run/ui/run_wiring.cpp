@@ -5,7 +5,9 @@
 #include "joblist/run_port.h"
 #include "run/run_events.h"
 #include "run/run_frame.h"
+#include "run/placement_records.h"
 #include "run/run_geometry.h"
+#include "run/run_rows.h"
 #include "settings/rederive_hooks.h"
 
 namespace smt {
@@ -31,6 +33,10 @@ void WireRunFrame() {
     port.finishRun = [](bool keep) { FinishRun(ThePartList(), keep); };
     port.computeTwoMarkCorrection = [](double a, double b, double c, double d) { ComputeTwoMarkCorrection(a, b, c, d); };
     port.runThreadsLive = [] { return LiveRunThreads() > 0; };
+
+    RowSearchLookups& rows = TheRowSearchLookups();
+    rows.FindFeederForPart = [](int group, const std::string& feeder, int k) { return FindFeederForPart(group, feeder, k); };
+    rows.FindFeederDirection = [](int group, const std::string& feeder) { return FindFeederDirection(group, feeder); };
 
     TheSettingsRederivations().updateHeadOffsets = [] { UpdateHeadOffsets(); };
 

@@ -45,7 +45,7 @@ TEST(NozzleDialog, MenuOpensTheLibraryAndOkOrCancelDecideWhatIsKept) {
     };
     {
         std::lock_guard lock(NozzleStateMutex());
-        g_NozzleWork[1] = {2, 1};
+        g_NozzleWork[1].head = 2, g_NozzleWork[1].mountedNozzle = 1;
         g_NozzleTable[0].inHolder = 0;
     }
     app.Frame()->Action(cmd::NozzleList)->trigger();

@@ -1,0 +1,299 @@
+// The automatic nozzle change against the simulated nozzle library: the commands
+// of each half, the Z axis and sign per head, the refusals, two heads that need
+// each other's nozzles, and the program's books against the machine's ledger.
+#include "../link/sim_fixture.h"
+
+#include "base/globals.h"
+#include "base/numtext.h"
+#include "feeders/feed_group_file.h"
+#include "feeders/feed_group_table.h"
+#include "joblist/part_list_texts.h"
+#include "run/placement_records.h"
+#include "feeders/nozzle_library.h"
+#include "joblist/smt_strategy.h"
+#include "run/nozzle_change.h"
+#include "run/nozzle_work.h"
+#include "run/run_events.h"
+
+namespace smt::test {
+namespace {
+
+class NozzleChange : public SimTest {
+protected:
+    void TearDown() override {
+        TheSmtStrategy().SetConfig({});
+        TheNozzleLibrary().m_Config = {};
+        ResetNozzleStates();
+        g_NozzleSlots = {};
+        g_LoadedNozzleCount = 0;
+        g_MachineType = 0;
+        g_RunContinue = false;
+        SimTest::TearDown();
+    }
+
+    // Holders 1 and 2 at (250, -40) and (280, -40) mm, entries 10 mm right; head n
+    // sits (n - 1) x 30 mm right of head 1 and reaches 0.5 mm lower per head.
+    void Prepare(int type, bool nineteen, bool sideEntry = false) {
+        g_MachineType = type;
+        StartMachine(true, type);
+        g_Homed = true;
+        g_HeadResetOk = true;
+        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
+        BasicSettings& b = TheBasicSettings();
+        double* offX[] = {&b.m_X_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1, &b.m_X_Nozzle5ToNozzle1,
+                          &b.m_X_Nozzle6ToNozzle1, &b.m_X_Nozzle7ToNozzle1, &b.m_X_Nozzle8ToNozzle1};
+        std::array<std::pair<std::int32_t, std::int32_t>, 8> offsets{};
+        std::array<std::int32_t, 8> heights{};
+        for (int n = 1; n <= 8; ++n) {
+            if (n > 1) *offX[n - 2] = 30.0 * (n - 1);
+            offsets[n - 1] = {3000 * (n - 1), 0};
+            heights[n - 1] = -500 - 50 * (n - 1);
+        }
+        SpeedTypeTable t;
+        for (int d = 0; d < 16; ++d) t.SetPair(d, {20, 100});
+        TheSpeedTemplates().SetTable(SpeedType::AutoNozzle, t);
+        SmtStrategyConfig c;
+        c.m_19NozzleLibrary = nineteen ? 1 : 0;
+        TheSmtStrategy().SetConfig(c);
+        TheNozzleLibrary().m_Config = {sideEntry ? 1 : 0, 20, 0};
+        ResetNozzleStates();
+        for (int i = 0; i < 2; ++i) g_NozzleTable[static_cast<std::size_t>(i)] = {1, 25000 + 3000 * i, -4000, 0, 26000 + 3000 * i, -4000, 0, heights, 40, {}};
+        sim::NozzleHolder h0{25000, -4000, 26000, -4000, heights, true};
+        sim::NozzleHolder h1{28000, -4000, 29000, -4000, heights, true};
+        machine().SetNozzleLibrary({h0, h1}, nineteen);
+        machine().SetHeadOffsets(offsets);
+        g_RunContinue = true;
+        g_hRunPauseGate.Set();
+    }
+
+    // The commands the machine took: "64" moves, "61:axis:delta" strokes, "03:value".
+    std::string Sequence() {
+        std::string s;
+        for (const auto& f : machine().Frames()) {
+            char text[40];
+            if (f.code == 0x61) {
+                sim::FieldReader r(f.data);
+                const int axis = r.U8();
+                std::snprintf(text, sizeof text, "61:%X:%d", axis, r.Sm32());
+            } else if (f.code == 0x03) {
+                std::snprintf(text, sizeof text, "03:%d", f.data.size() > 1 ? f.data[1] : -1);
+            } else {
+                std::snprintf(text, sizeof text, "%02X", f.code);
+            }
+            s += (s.empty() ? "" : " ") + std::string(text);
+        }
+        return s;
+    }
+    // A command without a reply (the output) may still be on its way to the machine.
+    void ExpectSequence(const std::string& expected) {
+        WaitUntil([&] { return Sequence() == expected; }, std::chrono::seconds(2));
+        EXPECT_EQ(Sequence(), expected);
+    }
+    // Every head's record and every holder as the machine's ledger has them.
+    void ExpectBooksMatchMachine() {
+        const auto work = CopyNozzleWork();
+        const auto table = CopyNozzleTable();
+        for (int head = 1; head <= 8; ++head) {
+            int carried = 0;
+            for (int r = 0; r < 8; ++r)
+                if (work[static_cast<std::size_t>(r)].head == head) carried = work[static_cast<std::size_t>(r)].mountedNozzle;
+            EXPECT_EQ(carried, machine().HeadNozzle(head)) << "head " << head;
+        }
+        for (int h = 0; h < 2; ++h)
+            EXPECT_EQ(table[static_cast<std::size_t>(h)].inHolder != 0, machine().NozzleHolders()[static_cast<std::size_t>(h)].holds)
+                << "holder " << h + 1;
+    }
+};
+
+TEST_F(NozzleChange, LoadThenUnloadByTypeHeadAndLibrary) {
+    struct Case {
+        int type, head;
+        bool nineteen, side;
+        const char* load;
+        const char* unload;
+    } cases[] = {
+        {0, 1, false, false, "64 64 61:2:500 64 61:2:-500", "64 61:2:500 64 61:2:-500 64"},
+        {3, 2, false, false, "64 64 61:2:-550 64 61:2:550", "64 61:2:-550 64 61:2:550 64"},
+        {3, 3, false, false, "64 64 61:3:600 64 61:3:-600", "64 61:3:600 64 61:3:-600 64"},
+        {3, 4, false, true, "64 64 61:3:-650 64 61:3:650 64", "64 64 61:3:-650 64 61:3:650 64"},
+        {7, 5, false, false, "64 64 61:24:-700 64 61:24:700", "64 61:24:-700 64 61:24:700 64"},
+        {0, 1, true, false, "64 03:5 61:2:500 61:2:-500 03:5", "03:5 64 61:2:500 03:5 61:2:-500"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("type " + std::to_string(c.type) + " head " + std::to_string(c.head));
+        Prepare(c.type, c.nineteen, c.side);
+        machine().ClearRecords();
+        ASSERT_TRUE(ChangeNozzle(c.head, 0, 0, c.head, c.head, 1));
+        ExpectSequence(c.load);
+        EXPECT_EQ(CopyNozzleWork()[static_cast<std::size_t>(c.head - 1)].mountedNozzle, 1);
+        EXPECT_EQ(machine().HeadNozzle(c.head), 1);
+        ExpectBooksMatchMachine();
+        EXPECT_EQ(g_LibraryOut.load(), 0);
+        machine().ClearRecords();
+        ASSERT_TRUE(ChangeNozzle(c.head, c.head, 1, c.head, c.head, 0));
+        ExpectSequence(c.unload);
+        EXPECT_EQ(machine().HeadNozzle(c.head), 0);
+        ExpectBooksMatchMachine();
+        g_LibraryOut = 0;
+        TearDown();
+        SimTest::SetUp();
+    }
+}
+
+TEST_F(NozzleChange, RefusalsAndAStopKeepTheBooks) {
+    Prepare(3, false);
+    struct Case { int ur, uh, un, lr, lh, ln; const char* message; } cases[] = {
+        {1, 9, 1, 1, 1, 0, "SMT header error !"},
+        {1, 1, 0, 1, 0, 1, "SMT header error !"},
+        {1, 1, 1, 1, 1, 0, "Library has nozzle !"},
+    };
+    for (const auto& c : cases) {
+        ScriptedResponder boxes;
+        EXPECT_FALSE(ChangeNozzle(c.ur, c.uh, c.un, c.lr, c.lh, c.ln));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{c.message});
+    }
+    ASSERT_TRUE(ChangeNozzle(1, 0, 0, 1, 1, 1));
+    {
+        ScriptedResponder boxes;
+        EXPECT_FALSE(ChangeNozzle(2, 0, 0, 2, 2, 1));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Library has no nozzle !"});
+    }
+    // Stopped: the first move goes, nothing further, the books as they were.
+    g_RunContinue = false;
+    machine().ClearRecords();
+    EXPECT_FALSE(ChangeNozzle(1, 1, 1, 2, 2, 2));
+    EXPECT_EQ(Sequence(), "64");
+    EXPECT_EQ(CopyNozzleWork()[0].mountedNozzle, 1);
+    ExpectBooksMatchMachine();
+}
+
+TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
+    Prepare(2, false);
+    // Head 1 carries holder 2's nozzle, head 2 holder 1's.
+    machine().SetHeadNozzle(1, 2);
+    machine().SetHeadNozzle(2, 1);
+    auto holders = machine().NozzleHolders();
+    for (auto& h : holders) h.holds = false;
+    machine().SetNozzleLibrary(holders, false);
+    {
+        std::lock_guard lock(NozzleStateMutex());
+        g_NozzleWork[0].head = 1, g_NozzleWork[0].mountedNozzle = 2;
+        g_NozzleWork[1].head = 2, g_NozzleWork[1].mountedNozzle = 1;
+        g_NozzleTable[0].inHolder = g_NozzleTable[1].inHolder = 0;
+    }
+    SmtStrategyConfig c = TheSmtStrategy().Config();
+    c.m_HeaderSelect = 1;
+    TheSmtStrategy().SetConfig(c);
+    g_NozzleSlots[0].row = 0, g_NozzleSlots[0].headTarget = 1, g_NozzleSlots[0].nozzleTarget = 1;
+    g_NozzleSlots[1].row = 1, g_NozzleSlots[1].headTarget = 2, g_NozzleSlots[1].nozzleTarget = 2;
+    g_LoadedNozzleCount = 2;
+    std::vector<std::string> trace;
+    const TraceSink previous = SetTraceSink([&](const std::string& t, bool) {
+        if (t.rfind("unLoadFeed", 0) == 0) trace.push_back(t);
+    });
+    ASSERT_TRUE(CheckNozzleTypes());
+    SetTraceSink(previous);
+    ASSERT_EQ(trace.size(), 4u);
+    EXPECT_NE(trace[0].find("unLoadNozzle-2\r\ninLoadFeed-1, inLoadHead-1, inLoadNozzle-0"), std::string::npos);
+    EXPECT_NE(trace[1].find("unLoadNozzle-1\r\ninLoadFeed-2, inLoadHead-2, inLoadNozzle-0"), std::string::npos);
+    EXPECT_NE(trace[2].find("inLoadNozzle-1"), std::string::npos);
+    EXPECT_NE(trace[3].find("inLoadNozzle-2"), std::string::npos);
+    EXPECT_EQ(machine().HeadNozzle(1), 1);
+    EXPECT_EQ(machine().HeadNozzle(2), 2);
+    ExpectBooksMatchMachine();
+    // All mounted: nothing moves.
+    machine().ClearRecords();
+    ASSERT_TRUE(CheckNozzleTypes());
+    EXPECT_EQ(Sequence(), "");
+}
+
+// A used-up tray: the head goes to the refill position, the operator is told, and
+// the picks start again at the first pocket.
+TEST_F(NozzleChange, UsedUpTrayAsksForARefillAtTheRefillPosition) {
+    Prepare(0, false);
+    g_LanguageIndex = 0;
+    g_FeedModeNames[3] = "托盘";
+    std::string row = "G1";
+    for (int k = 1; k < kFeedCells; ++k) row += "\t" + std::string(k == 4 ? "50" : k == 5 ? "-50" : k == 14 ? "托盘" : "");
+    std::vector<std::string> lines{"1\tG\t", "G\td\t1\t", row + "\t", "1\t3\t0\t0\t2.0000\t3.0000\t", "Yes/1\tYes/1\tYes/2\t"};
+    TheFeedGroupTable().DestroyFeedGroupTable();
+    ReadFeedGroupTable(TheFeedGroupTable(), lines);
+    g_NozzleSlots = {};
+    ASSERT_TRUE(FindFeederForPart(0, "G1", 1));
+    ASSERT_TRUE(BuildPlacementRecord(0, 1));
+    ASSERT_TRUE(BuildPlacementRecord(0, 1));  // the tray's two pockets taken
+    EXPECT_EQ(machine().Positions().x, 0);
+    ScriptedResponder boxes;
+    ASSERT_TRUE(BuildPlacementRecord(0, 1));
+    EXPECT_EQ(machine().Positions().x, 1000);
+    EXPECT_EQ(machine().Positions().y, -1000);
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{PartListText("Message_19")});
+    EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickX, 50);
+    EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G1")->currentColumn, 1);
+    TheFeedGroupTable().DestroyFeedGroupTable();
+    g_NozzleWork = {};
+}
+
+// Head mode 2 with one head keeping its nozzle: the first change each rule asks
+// for (traced before any move; the move itself is refused without travel limits).
+TEST(NozzleChangeRules, OneHeadKeepsItsNozzle) {
+    struct Case { int keep, loaded, s1, s2, m1, m2; std::array<int, 6> change; int m2After; } cases[] = {
+        {1, 1, 1, 0, 3, 0, {}, 3},                   {1, 1, 4, 0, 3, 0, {1, 2, 3, 1, 2, 4}, 0},
+        {1, 1, 4, 0, 0, 3, {2, 2, 3, 1, 2, 4}, 3},   {1, 1, 4, 0, 0, 0, {1, 2, 0, 1, 2, 4}, 0},
+        {1, 2, 1, 5, 3, 0, {1, 2, 3, 2, 2, 5}, 0},   {1, 2, 1, 5, 0, 3, {2, 2, 3, 2, 2, 5}, 3},
+        {1, 2, 1, 5, 0, 0, {2, 2, 0, 2, 2, 5}, 0},   {2, 1, 2, 0, 3, 0, {}, 3},
+        {2, 1, 4, 0, 3, 0, {1, 1, 3, 1, 1, 4}, 0},   {2, 1, 4, 0, 2, 2, {1, 1, 0, 1, 1, 4}, 2},
+        {2, 1, 4, 0, 2, 3, {2, 1, 3, 1, 1, 4}, 3},   {2, 2, 2, 5, 3, 0, {1, 1, 3, 2, 1, 5}, 0},
+        {2, 2, 2, 5, 2, 2, {2, 1, 0, 2, 1, 5}, 2},   {2, 2, 2, 5, 2, 3, {2, 1, 3, 2, 1, 5}, 3},
+    };
+    g_MachineType = 2;
+    std::vector<std::string> trace;
+    const TraceSink previous = SetTraceSink([&](const std::string& t, bool) {
+        if (t.rfind("unLoadFeed", 0) == 0) trace.push_back(t);
+    });
+    for (const auto& c : cases) {
+        ScriptedResponder boxes;
+        SmtStrategyConfig st;
+        st.m_HeaderSelect = 2, st.m_ChangeNozzleSelect = c.keep;
+        TheSmtStrategy().SetConfig(st);
+        g_NozzleSlots = {};
+        g_NozzleSlots[0] = {0, 1, c.s1};
+        g_NozzleSlots[1] = {c.loaded == 2 ? 1 : -1, 2, c.s2};
+        g_LoadedNozzleCount = c.loaded;
+        g_NozzleWork = {};
+        g_NozzleWork[0].head = 1, g_NozzleWork[0].mountedNozzle = c.m1;
+        g_NozzleWork[1].head = 2, g_NozzleWork[1].mountedNozzle = c.m2;
+        for (auto& h : g_NozzleTable) h.inHolder = 1;
+        for (int n : {c.m1, c.m2})
+            if (n) g_NozzleTable[static_cast<std::size_t>(n - 1)].inHolder = 0;
+        trace.clear();
+        const bool none = c.change == std::array<int, 6>{};
+        EXPECT_EQ(CheckNozzleTypes(), none);
+        const auto& x = c.change;
+        EXPECT_EQ(trace.empty() ? "" : trace.front(),
+                  none ? "" : FormatC("unLoadFeed-%d, unLoadHead-%d, unLoadNozzle-%d\r\ninLoadFeed-%d, inLoadHead-%d, inLoadNozzle-%d",
+                                      x[0], x[1], x[2], x[3], x[4], x[5]))
+            << "keep " << c.keep << " S " << c.s1 << "/" << c.s2 << " M " << c.m1 << "/" << c.m2;
+        EXPECT_EQ(g_NozzleWork[1].mountedNozzle, c.m2After);
+    }
+    SetTraceSink(previous);
+    // Five slots on the four-head path.
+    g_MachineType = 3;
+    SmtStrategyConfig st;
+    st.m_HeaderSelect = 3;
+    TheSmtStrategy().SetConfig(st);
+    g_LoadedNozzleCount = 5;
+    {
+        ScriptedResponder boxes;
+        EXPECT_FALSE(CheckNozzleTypes());
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"SMT count error !"});
+    }
+    TheSmtStrategy().SetConfig({});
+    g_MachineType = 0;
+    g_LoadedNozzleCount = 0;
+    g_NozzleSlots = {};
+    ResetNozzleStates();
+}
+
+} // namespace
+} // namespace smt::test

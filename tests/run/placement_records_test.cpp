@@ -1,0 +1,334 @@
+// Feeder resolution and placement records over a real feeder-group table: the
+// head and nozzle targets as properties over every head mode, the refusals with
+// their messages, the doubled and tray pockets, the record's cells and heights,
+// the speed merge and the rotation.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+#include "../feeders/feeders_fixture.h"
+#include "base/globals.h"
+#include "base/numtext.h"
+#include "joblist/part_list_texts.h"
+#include "feeders/nozzle_library.h"
+#include "joblist/part_list.h"
+#include "joblist/smt_strategy.h"
+#include "link/commands.h"
+#include "link/link_state.h"
+#include "run/placement_records.h"
+#include "settings/basic_settings.h"
+#include "settings/pulse_settings.h"
+#include "test_support.h"
+#include "vision/camera_list.h"
+
+namespace smt::test {
+namespace {
+
+using Cells = std::map<int, std::string>;
+
+// A feeder line: id, feed mode word, head cell 10 and whatever else is given.
+std::string Feeder(const std::string& id, Cells cells) {
+    FeedRow row{};
+    row[0] = id;
+    row[4] = "50", row[5] = "-50", row[10] = "1", row[14] = "集中飞达", row[23] = "No/";
+    for (auto& [k, v] : cells) row[static_cast<std::size_t>(k)] = v;
+    std::string line;
+    for (const auto& c : row) line += c + "\t";
+    return line;
+}
+
+class PlacementRecords : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FillFeederWords();
+        g_LanguageIndex = 0;
+        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
+        ThePulseFactors().m_A_Pulse = 10;
+        SetMoveLimits({100000, -100000, 100000, 100000});
+        previousSink = SetTraceSink([this](const std::string& t, bool) { trace.push_back(t); });
+        for (int h = 1; h <= 8; ++h) feeders.push_back(Feeder("W" + std::to_string(h), {{10, std::to_string(h)}}));
+        Load();
+        ResetCycle();
+    }
+    void TearDown() override {
+        SetTraceSink(previousSink);
+        TheSmtStrategy().SetConfig({});
+        g_MachineType = 0;
+        g_AutoNozzleChange = 0;
+        g_SmtHeadCount = 1;
+        g_NozzleWork = {};
+        g_NozzleTable = {};
+        TheBasicSettings() = BasicSettings{};
+        ThePulseFactors() = PulseFactors{};
+        SetMoveLimits({});
+        TheFeedGroupTable().DestroyFeedGroupTable();
+    }
+    void Load() {
+        std::vector<std::string> lines{"1\tG\t", "G\td\t" + std::to_string(feeders.size()) + "\t"};
+        lines.insert(lines.end(), feeders.begin(), feeders.end());
+        for (std::size_t i = 0; i < feeders.size(); ++i) {
+            if (trays.count(i)) lines.insert(lines.end(), trays[i].begin(), trays[i].end());
+            else lines.push_back("0\t0\t0\t0\t0.0000\t0.0000\t");
+        }
+        ReadTable(TheFeedGroupTable(), lines);
+    }
+    void ResetCycle() {
+        g_NozzleSlots = {};
+        trace.clear();
+    }
+    void Strategy(int mode, int runMode = 0, int block = 0, int change = 0) {
+        SmtStrategyConfig c;
+        c.m_HeaderSelect = mode, c.m_RunSelect = runMode, c.m_BlockHead = block, c.m_ChangeNozzleSelect = change;
+        TheSmtStrategy().SetConfig(c);
+        ApplyHeadMode(mode);
+    }
+    // Fills slots 1.. from the feeders of heads `hs` until one is refused.
+    int Cycle(const std::vector<int>& hs) {
+        ResetCycle();
+        int k = 0;
+        while (k < static_cast<int>(hs.size()) && k < g_SmtHeadCount.load() &&
+               FindFeederForPart(0, "W" + std::to_string(hs[static_cast<std::size_t>(k)]), k + 1))
+            ++k;
+        return k;
+    }
+
+    std::vector<std::string> feeders;
+    std::map<std::size_t, std::vector<std::string>> trays;
+    std::vector<std::string> trace;
+    TraceSink previousSink;
+};
+
+TEST_F(PlacementRecords, HeadAndNozzleTargetsHoldTheirRulesInEveryHeadMode) {
+    // Every nozzle of the library has only itself as the same remark.
+    for (int j = 0; j < kNozzleRecords; ++j) g_NozzleTable[static_cast<std::size_t>(j)].sameRemark[static_cast<std::size_t>(j)] = 1;
+    const std::vector<int> hs{2, 1, 4, 4, 3, 2, 6, 7};
+    for (int mode = 0; mode <= 8; ++mode)
+        for (int a = 0; a <= 1; ++a)
+            for (int model : {2, 3, 5, 7}) {
+                if ((mode >= 3 && model != 3 && model != 7) || (mode >= 6 && model != 7)) continue;
+                SCOPED_TRACE("mode " + std::to_string(mode) + " auto " + std::to_string(a) + " model " + std::to_string(model));
+                g_MachineType = model;
+                g_AutoNozzleChange = a;
+                Strategy(mode);
+                const int n = Cycle(hs);
+                EXPECT_GE(n, 1);
+                std::set<int> nozzles;
+                for (int k = 1; k <= n; ++k) {
+                    const NozzleSlot& s = g_NozzleSlots[static_cast<std::size_t>(k - 1)];
+                    EXPECT_GE(s.headTarget, 1);
+                    EXPECT_LE(s.headTarget, 8);
+                    if (mode == 2 || mode == 4 || mode == 7) EXPECT_TRUE(nozzles.insert(s.nozzleTarget).second) << "slot " << k;
+                    if (a && k >= 2) EXPECT_EQ(g_NozzleSlots[static_cast<std::size_t>(k - 2)].headTarget, k - 1);
+                }
+                if (mode == 5 && !a) EXPECT_EQ(n, 3) << "a second head-4 part closes the cycle";
+                EXPECT_EQ(trace.size(), static_cast<std::size_t>(n));
+            }
+}
+
+TEST_F(PlacementRecords, SwapRuleFiresOnlyWhenEachHeadCarriesTheOthersNozzle) {
+    for (int j = 0; j < kNozzleRecords; ++j) g_NozzleTable[static_cast<std::size_t>(j)].sameRemark[static_cast<std::size_t>(j)] = 1;
+    g_MachineType = 2;
+    g_AutoNozzleChange = 1;
+    Strategy(1);
+    struct Case { int m1, m2, s1, s2; } cases[] = {{5, 3, 5, 3}, {0, 0, 3, 5}, {3, 5, 3, 5}, {5, 0, 3, 5}};
+    for (const auto& c : cases) {
+        g_NozzleWork[0].mountedNozzle = c.m1, g_NozzleWork[1].mountedNozzle = c.m2;
+        ASSERT_EQ(Cycle({3, 5}), 2);
+        EXPECT_EQ(g_NozzleSlots[0].nozzleTarget, c.s1) << c.m1 << "/" << c.m2;
+        EXPECT_EQ(g_NozzleSlots[1].nozzleTarget, c.s2) << c.m1 << "/" << c.m2;
+    }
+}
+
+TEST_F(PlacementRecords, BankLimitsAndRunModeTwoRestrictHeads) {
+    feeders.push_back(Feeder("E1", {{10, "1"}}));
+    Load();
+    struct Case { int model, mode, runMode, block; std::string feeder; bool ok; const char* trace; } cases[] = {
+        {3, 4, 0, 1, "W3", false, "A3 & A4 Limit !"}, {3, 4, 0, 1, "E1", false, "A1 & A2 Limit !"},
+        {3, 4, 0, 0, "W3", true, nullptr},           {3, 4, 0, 1, "W2", true, nullptr},
+        {2, 2, 2, 0, "W2", false, nullptr},          {3, 4, 2, 0, "W4", false, nullptr},
+        {3, 4, 2, 0, "W3", true, nullptr},           {7, 4, 2, 0, "W8", false, nullptr},
+        {7, 4, 2, 0, "W7", true, nullptr},           {6, 4, 2, 0, "W4", true, nullptr},
+    };
+    for (const auto& c : cases) {
+        g_MachineType = c.model;
+        Strategy(c.mode, c.runMode, c.block);
+        ResetCycle();
+        EXPECT_EQ(FindFeederForPart(0, c.feeder, 1), c.ok) << c.model << " " << c.feeder;
+        if (c.trace) EXPECT_EQ(trace.back(), c.trace);
+    }
+}
+
+TEST_F(PlacementRecords, RefusalsShowTheirMessage) {
+    feeders.push_back(Feeder("X1", {}));
+    feeders.push_back(Feeder("N1", {{14, "bogus"}}));
+    feeders.push_back(Feeder("S1", {{4, "-5"}}));
+    feeders.push_back(Feeder("E2", {{5, "-1001"}}));
+    Load();
+    struct Case { std::string feeder; int k; std::string message; } cases[] = {
+        {"W99", 1, "Feed Index No Find"}, {"X1", 1, "FeedDirection No Find"}, {"N1", 1, "FeedMode No Find"},
+        {"W1", 0, "Which Feed No Find"},   {"W1", 10, "Which Feed No Find"},  {"S1", 1, "Feed Pos Error !"},
+        {"S1", 2, ""},                      {"E2", 1, "Feed Pos Error !"},
+    };
+    for (const auto& c : cases) {
+        ScriptedResponder boxes;
+        ResetCycle();
+        EXPECT_FALSE(FindFeederForPart(0, c.feeder, c.k)) << c.feeder;
+        EXPECT_EQ(boxes.Texts(), c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message})
+            << c.feeder << " " << c.k;
+    }
+    EXPECT_FALSE(FindFeederDirection(0, "X1"));
+    EXPECT_TRUE(FindFeederDirection(0, "W3"));
+    EXPECT_EQ(g_NozzleSlots[kLampSlot].feederNumber, 3);
+}
+
+TEST_F(PlacementRecords, DoubledAndTrayPocketsAdvanceWithEveryRecord) {
+    feeders.push_back(Feeder("N9", {{14, "0402"}, {18, "0"}}));
+    feeders.push_back(Feeder("N8", {{14, "0402"}, {18, "1"}, {5, "-0.5"}}));
+    feeders.push_back(Feeder("G1", {{14, "托盘"}}));
+    feeders.push_back(Feeder("G2", {{14, "托盘"}}));
+    feeders.push_back(Feeder("G3", {{14, "托盘"}, {4, "999.5"}}));
+    const std::string pockets = "Yes/1\tYes/1\tYes/2\tYes/3\tYes/4\t";
+    trays[10] = {"3\t5\t0\t0\t2.0000\t3.0000\t", pockets, pockets, pockets};
+    trays[11] = {"0\t5\t0\t0\t2.0000\t3.0000\t"};
+    trays[12] = {"1\t5\t0\t0\t2.0000\t3.0000\t", pockets};
+    Load();
+    Strategy(0);
+    // Mode 4 on the north bank: the offset pocket (Y + 2), then the base one.
+    for (double y : {-48.0, -50.0, -48.0}) {
+        ASSERT_TRUE(FindFeederForPart(0, "N9", 1));
+        ASSERT_TRUE(BuildPlacementRecord(0, 1));
+        EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickY, y);
+    }
+    // A 3 x 5 tray: four pockets per row, twelve picks, then used up.
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_TRUE(FindFeederForPart(0, "G1", 1));
+        ASSERT_TRUE(BuildPlacementRecord(0, 1));
+        EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickX, 50 + 3.0 * (i % 4)) << i;
+        EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickY, -50 + 2.0 * (i / 4)) << i;
+    }
+    EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G1")->currentRow, -1);
+    // Two slots on one feeder: the second checks the pocket after the first one's,
+    // which lies beyond the X travel (tray G3; mode 4 N8 on its base pocket at the
+    // Y limit, its offset pocket beyond it).
+    ResetCycle();
+    EXPECT_TRUE(FindFeederForPart(0, "N8", 1));
+    EXPECT_FALSE(FindFeederForPart(0, "N8", 2));
+    g_SmtHeadCount = 2;
+    ResetCycle();
+    EXPECT_TRUE(FindFeederForPart(0, "G3", 1));
+    EXPECT_FALSE(FindFeederForPart(0, "G3", 2));
+    // A tray without pockets keeps its counters and says so.
+    ScriptedResponder boxes;
+    ASSERT_TRUE(FindFeederForPart(0, "G2", 1));
+    ASSERT_TRUE(BuildPlacementRecord(0, 1));
+    ASSERT_TRUE(BuildPlacementRecord(0, 1));
+    EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kGridNotFoundText, kGridNotFoundText}));
+    const auto t = TheFeedGroupTable().CopyTray(0, "G2");
+    EXPECT_EQ(t->currentRow, 0);
+    EXPECT_EQ(t->currentColumn, 0);
+}
+
+TEST_F(PlacementRecords, RecordCellsHeightsAndSpeeds) {
+    feeders.push_back(Feeder("S5", {{8, "1.5"}, {9, "90.7"}, {11, "40"}, {12, "Yes/Camera 2"}, {13, "No/7/99"},
+                                    {22, "0"}, {24, "0"}, {25, "12x"}, {27, "5"}, {28, ""}, {29, "300"}}));
+    feeders.push_back(Feeder("S6", {{12, "No/Camera 1"}, {13, "Yes/0/60"}, {22, "2"}, {24, "0.5"}, {25, "07"},
+                                    {23, "Yes/nothing such"}}));
+    Load();
+    BasicSettings& b = TheBasicSettings();
+    b.m_Z_Nozzle1ToFeed = 10, b.m_Z_Nozzle2ToFeed = 11, b.m_Z_Nozzle1ToPCBHeight = 20, b.m_Z_closeVacuum = 1;
+    g_MachineType = 2;
+    struct Case { std::string feeder; int mode, a; double pickZ, placeZ; int camera, kind; } cases[] = {
+        {"S5", 0, 0, 10, 21.5, 2, 1}, {"S5", 1, 0, 10, 21.5, 2, 1}, {"S6", 1, 0, 2, 20, 1, 2},
+        {"S5", 0, 1, 4, 15.5, 2, 1},  {"S6", 0, 1, 2, 14, 1, 2},
+    };
+    g_NozzleTable[2].pickHeight = 4, g_NozzleTable[2].vacuum = 33, g_NozzleTable[2].sameRemark[2] = 1;
+    for (const auto& c : cases) {
+        ScriptedResponder boxes;
+        g_AutoNozzleChange = c.a;
+        Strategy(c.mode);
+        ResetCycle();
+        ASSERT_TRUE(FindFeederForPart(0, c.feeder, 1)) << c.feeder;
+        if (c.a) g_NozzleSlots[0].nozzleTarget = 3;
+        ASSERT_TRUE(BuildPlacementRecord(0, 1));
+        const PlacementRecord& r = g_NozzleWork[0];
+        SCOPED_TRACE(c.feeder + " mode " + std::to_string(c.mode) + " auto " + std::to_string(c.a));
+        EXPECT_DOUBLE_EQ(r.pickZ, c.pickZ);
+        EXPECT_DOUBLE_EQ(r.placeZ, c.placeZ);
+        EXPECT_EQ(r.visionCamera, c.camera);
+        EXPECT_EQ(r.visionKind, c.kind);
+        if (c.feeder == "S5") {
+            EXPECT_EQ(r.feederAngle, 90);
+            EXPECT_EQ(r.vacuum, c.a ? 33 : 40);
+            EXPECT_EQ(r.visionType, 0);
+            EXPECT_EQ(r.flyValue1, 7);
+            EXPECT_EQ(r.flyValue2, 99);
+            EXPECT_EQ(r.precisionXY, 5);
+            EXPECT_EQ(r.precisionA, -1);
+            EXPECT_EQ(r.collectTime, 300);
+            EXPECT_DOUBLE_EQ(r.vacuumOffZ, r.placeZ + 1);
+            EXPECT_EQ(boxes.Count(), 0u);
+        } else {
+            EXPECT_EQ(r.visionType, 7);
+            EXPECT_DOUBLE_EQ(r.vacuumOffZ, r.placeZ + 0.5);
+            EXPECT_EQ(r.ownSpeed, 0);
+            EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"no find speed template !"});
+        }
+    }
+}
+
+TEST_F(PlacementRecords, PairTravelsAtTheSlowerSpeedsAndRotationFoldsOnce) {
+    PlacementRecord fast, slow;
+    for (std::size_t i = 0; i < kSpeedBlockValues; ++i) fast.speeds[i] = 50 + static_cast<int>(i), slow.speeds[i] = 10;
+    PlacementRecord a = fast, b = slow;
+    MergePairSpeeds(a, b);
+    EXPECT_EQ(b.speeds, slow.speeds);
+    for (std::size_t i = 0; i < kSpeedBlockValues; ++i) EXPECT_EQ(a.speeds[i], i < 16 ? fast.speeds[i] : 10) << i;
+    a = fast, b = slow;
+    MergePairSpeeds(b, a);
+    EXPECT_EQ(a.speeds[20], 10);
+    struct Case { double feeder, place; int model; double delta; } cases[] = {
+        {270, 0, 0, -90}, {0, 190, 0, 170}, {0, -180, 0, 180}, {10, 30, 4, -30}, {0, 270, 4, -270},
+    };
+    for (const auto& c : cases) EXPECT_DOUBLE_EQ(RotationDelta(c.feeder, c.place, c.model), c.delta);
+}
+
+TEST_F(PlacementRecords, RotationTargetsTakeTheCameraAngleOffset) {
+    std::vector<JobRow> rows(2, JobRow(kPartCells));
+    rows[0].cells[3] = "10", rows[1].cells[3] = "-100";
+    ThePartList().SetRows(JobList::Part, rows);
+    CameraEditValues v;
+    v.m_CameraName = kCameraName1, v.angle = 1.5;
+    const CameraCells first = CellsFromEditValues(v);
+    v.m_CameraName = kCameraName2, v.angle = 2.5;
+    const CameraCells second = CellsFromEditValues(v);
+    TheCameraList().SetRows({first, second});
+    TheCameraList().RefreshRecordAt(0, first, 100, 100);
+    TheCameraList().RefreshRecordAt(1, second, 100, 100);
+    CameraListSettings cs = TheCameraList().Settings();
+    cs.m_Correct_A = 3;
+    TheCameraList().SetSettings(cs);
+    Strategy(2);
+    struct Case { int model; double second; } cases[] = {{5, 100 - 3}, {2, 100 - 2.5}};
+    for (const auto& c : cases) {
+        g_MachineType = c.model;
+        g_NozzleWork = {};
+        PlacementRecord& a = g_NozzleWork[0];
+        PlacementRecord& b = g_NozzleWork[1];
+        a.row = 0, a.head = 1, a.visionKind = 2, a.visionCamera = 1;
+        b.row = 1, b.head = 2, b.visionKind = 2, b.visionCamera = 2;
+        LogPlacement();
+        EXPECT_DOUBLE_EQ(a.rotationDelta, -11.5);
+        EXPECT_EQ(g_RotationTarget[0].load(), -115);
+        EXPECT_DOUBLE_EQ(b.rotationDelta, c.second) << c.model;
+        LogReplenishPlacement(b);
+        EXPECT_EQ(g_RotationTarget[0].load(), 0);
+        EXPECT_EQ(g_RotationTarget[1].load(), ToPulses(100 - 2.5, 10));
+    }
+    TheCameraList().FreeTable();
+    TheCameraList().SetSettings({});
+    ThePartList().SetRows(JobList::Part, {});
+}
+
+} // namespace
+} // namespace smt::test
