@@ -165,6 +165,18 @@ TEST_F(NozzleChange, RefusalsAndAStopKeepTheBooks) {
     EXPECT_EQ(Sequence(), "64");
     EXPECT_EQ(CopyNozzleWork()[0].mountedNozzle, 1);
     ExpectBooksMatchMachine();
+    // Stopped mid-change: nozzle 1 goes back, the load of nozzle 2 stops at its first
+    // move (beyond the X travel); the books say nozzle 1 is back and head 1 empty.
+    g_RunContinue = true;
+    SetMoveLimits({27000, -300000, 400000, 300000});
+    {
+        ScriptedResponder boxes;
+        EXPECT_FALSE(ChangeNozzle(1, 1, 1, 1, 1, 2));
+    }
+    EXPECT_EQ(CopyNozzleWork()[0].mountedNozzle, 0);
+    EXPECT_EQ(CopyNozzleTable()[0].inHolder, 1);
+    ExpectBooksMatchMachine();
+    SetMoveLimits({400000, -300000, 400000, 300000});
 }
 
 TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
@@ -193,11 +205,9 @@ TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
     });
     ASSERT_TRUE(CheckNozzleTypes());
     SetTraceSink(previous);
-    ASSERT_EQ(trace.size(), 4u);
-    EXPECT_NE(trace[0].find("unLoadNozzle-2\r\ninLoadFeed-1, inLoadHead-1, inLoadNozzle-0"), std::string::npos);
-    EXPECT_NE(trace[1].find("unLoadNozzle-1\r\ninLoadFeed-2, inLoadHead-2, inLoadNozzle-0"), std::string::npos);
-    EXPECT_NE(trace[2].find("inLoadNozzle-1"), std::string::npos);
-    EXPECT_NE(trace[3].find("inLoadNozzle-2"), std::string::npos);
+    std::string loads;
+    for (const auto& t : trace) loads += t.substr(t.rfind('-')) + " ";
+    EXPECT_EQ(loads, "-0 -0 -1 -2 ") << "both put back, then each loaded";
     EXPECT_EQ(machine().HeadNozzle(1), 1);
     EXPECT_EQ(machine().HeadNozzle(2), 2);
     ExpectBooksMatchMachine();
@@ -234,63 +244,74 @@ TEST_F(NozzleChange, UsedUpTrayAsksForARefillAtTheRefillPosition) {
     g_NozzleWork = {};
 }
 
-// Head mode 2 with one head keeping its nozzle: the first change each rule asks
-// for (traced before any move; the move itself is refused without travel limits).
-TEST(NozzleChangeRules, OneHeadKeepsItsNozzle) {
-    struct Case { int keep, loaded, s1, s2, m1, m2; std::array<int, 6> change; int m2After; } cases[] = {
-        {1, 1, 1, 0, 3, 0, {}, 3},                   {1, 1, 4, 0, 3, 0, {1, 2, 3, 1, 2, 4}, 0},
-        {1, 1, 4, 0, 0, 3, {2, 2, 3, 1, 2, 4}, 3},   {1, 1, 4, 0, 0, 0, {1, 2, 0, 1, 2, 4}, 0},
-        {1, 2, 1, 5, 3, 0, {1, 2, 3, 2, 2, 5}, 0},   {1, 2, 1, 5, 0, 3, {2, 2, 3, 2, 2, 5}, 3},
-        {1, 2, 1, 5, 0, 0, {2, 2, 0, 2, 2, 5}, 0},   {2, 1, 2, 0, 3, 0, {}, 3},
-        {2, 1, 4, 0, 3, 0, {1, 1, 3, 1, 1, 4}, 0},   {2, 1, 4, 0, 2, 2, {1, 1, 0, 1, 1, 4}, 2},
-        {2, 1, 4, 0, 2, 3, {2, 1, 3, 1, 1, 4}, 3},   {2, 2, 2, 5, 3, 0, {1, 1, 3, 2, 1, 5}, 0},
-        {2, 2, 2, 5, 2, 2, {2, 1, 0, 2, 1, 5}, 2},   {2, 2, 2, 5, 2, 3, {2, 1, 3, 2, 1, 5}, 3},
+// The first change each rule of every machine type and head mode asks for, traced
+// before any move (the move itself is refused without travel limits). Slot k and
+// record k belong to head k; `m2After` is head 2's nozzle afterwards (-1: as given).
+TEST(NozzleChangeRules, FirstChangeOfEveryRule) {
+    using Eight = std::array<int, 8>;
+    struct Case { int type, mode, keep, loaded; Eight s, m; std::array<int, 6> change; int m2After = -1; } cases[] = {
+        // One nozzle per head, the put-back step only from head mode 1 on.
+        {2, 0, 0, 2, {3, 5}, {0, 3}, {2, 2, 3, 2, 2, 0}},   {2, 0, 0, 2, {3, 5}, {4, 5}, {1, 1, 4, 1, 1, 3}},
+        {0, 0, 0, 2, {3, 5}, {3, 0}, {2, 2, 0, 2, 2, 5}},   {5, 0, 0, 2, {3, 5}, {3, 5}, {}},
+        {5, 1, 0, 2, {3, 5}, {3, 4}, {2, 2, 4, 2, 2, 0}},   {7, 1, 0, 2, {3, 5}, {4, 5}, {1, 1, 4, 1, 1, 0}},
+        {3, 2, 0, 1, {3}, {0}, {1, 1, 0, 1, 1, 3}},         {3, 0, 0, 1, {3}, {4}, {1, 1, 4, 1, 1, 3}},
+        {7, 0, 0, 1, {3}, {3}, {}},                         {1, 1, 0, 2, {3, 5}, {0, 0}, {}},
+        {4, 0, 0, 1, {3}, {0}, {}},
+        // Head mode 2, one head keeping its nozzle.
+        {2, 2, 1, 1, {1}, {3}, {}, 3},                      {2, 2, 1, 1, {4}, {3}, {1, 2, 3, 1, 2, 4}},
+        {2, 2, 1, 1, {4}, {0, 3}, {2, 2, 3, 1, 2, 4}},      {2, 2, 1, 1, {4}, {0}, {1, 2, 0, 1, 2, 4}},
+        {2, 2, 1, 2, {1, 5}, {3}, {1, 2, 3, 2, 2, 5}},      {2, 2, 1, 2, {1, 5}, {0, 3}, {2, 2, 3, 2, 2, 5}},
+        {2, 2, 1, 2, {1, 5}, {0}, {2, 2, 0, 2, 2, 5}},      {2, 2, 2, 1, {2}, {3}, {}, 3},
+        {2, 2, 2, 1, {4}, {3}, {1, 1, 3, 1, 1, 4}},         {2, 2, 2, 1, {4}, {2, 2}, {1, 1, 0, 1, 1, 4}},
+        {2, 2, 2, 1, {4}, {2, 3}, {2, 1, 3, 1, 1, 4}},      {2, 2, 2, 2, {2, 5}, {3}, {1, 1, 3, 2, 1, 5}},
+        {2, 2, 2, 2, {2, 5}, {2, 2}, {2, 1, 0, 2, 1, 5}},   {2, 2, 2, 2, {2, 5}, {2, 3}, {2, 1, 3, 2, 1, 5}},
+        // Heads sharing nozzles (four and eight heads).
+        {3, 3, 0, 2, {3, 3}, {4}, {1, 1, 4, 1, 1, 0}},      {3, 3, 0, 2, {3, 5}, {0, 3}, {2, 2, 3, 2, 2, 0}},
+        {3, 3, 0, 2, {3, 5}, {0, 0}, {1, 1, 0, 1, 1, 3}},   {7, 6, 0, 2, {3, 5}, {0, 0, 0, 0, 0, 0, 0, 3}, {8, 8, 3, 8, 8, 0}},
+        // Heads with different nozzles (four and eight heads).
+        {3, 4, 0, 2, {3, 5}, {0, 0, 3}, {3, 3, 3, 3, 3, 0}}, {3, 4, 0, 2, {3, 5}, {4, 5}, {1, 1, 4, 1, 1, 3}},
+        {3, 4, 0, 2, {3, 5}, {3, 0}, {2, 2, 0, 2, 2, 5}},   {7, 7, 0, 2, {3, 5}, {0, 0, 0, 0, 0, 0, 0, 3}, {8, 8, 3, 8, 8, 0}},
     };
-    g_MachineType = 2;
     std::vector<std::string> trace;
     const TraceSink previous = SetTraceSink([&](const std::string& t, bool) {
         if (t.rfind("unLoadFeed", 0) == 0) trace.push_back(t);
     });
     for (const auto& c : cases) {
+        SCOPED_TRACE("row " + std::to_string(&c - cases));
         ScriptedResponder boxes;
+        g_MachineType = c.type;
         SmtStrategyConfig st;
-        st.m_HeaderSelect = 2, st.m_ChangeNozzleSelect = c.keep;
+        st.m_HeaderSelect = c.mode, st.m_ChangeNozzleSelect = c.keep;
         TheSmtStrategy().SetConfig(st);
-        g_NozzleSlots = {};
-        g_NozzleSlots[0] = {0, 1, c.s1};
-        g_NozzleSlots[1] = {c.loaded == 2 ? 1 : -1, 2, c.s2};
         g_LoadedNozzleCount = c.loaded;
         g_NozzleWork = {};
-        g_NozzleWork[0].head = 1, g_NozzleWork[0].mountedNozzle = c.m1;
-        g_NozzleWork[1].head = 2, g_NozzleWork[1].mountedNozzle = c.m2;
         for (auto& h : g_NozzleTable) h.inHolder = 1;
-        for (int n : {c.m1, c.m2})
-            if (n) g_NozzleTable[static_cast<std::size_t>(n - 1)].inHolder = 0;
+        for (int k = 1; k <= 8; ++k) {
+            const std::size_t i = static_cast<std::size_t>(k - 1);
+            g_NozzleSlots[i] = {k <= c.loaded ? k - 1 : -1, k, c.s[i]};
+            g_NozzleWork[i].head = k, g_NozzleWork[i].mountedNozzle = c.m[i];
+            if (c.m[i]) g_NozzleTable[static_cast<std::size_t>(c.m[i] - 1)].inHolder = 0;
+        }
         trace.clear();
         const bool none = c.change == std::array<int, 6>{};
         EXPECT_EQ(CheckNozzleTypes(), none);
         const auto& x = c.change;
         EXPECT_EQ(trace.empty() ? "" : trace.front(),
                   none ? "" : FormatC("unLoadFeed-%d, unLoadHead-%d, unLoadNozzle-%d\r\ninLoadFeed-%d, inLoadHead-%d, inLoadNozzle-%d",
-                                      x[0], x[1], x[2], x[3], x[4], x[5]))
-            << "keep " << c.keep << " S " << c.s1 << "/" << c.s2 << " M " << c.m1 << "/" << c.m2;
-        EXPECT_EQ(g_NozzleWork[1].mountedNozzle, c.m2After);
+                                      x[0], x[1], x[2], x[3], x[4], x[5]));
+        EXPECT_EQ(g_NozzleWork[1].mountedNozzle, c.m2After < 0 ? c.m[1] : c.m2After);
     }
     SetTraceSink(previous);
     // Five slots on the four-head path.
-    g_MachineType = 3;
+    g_MachineType = 3, g_LoadedNozzleCount = 5;
     SmtStrategyConfig st;
     st.m_HeaderSelect = 3;
     TheSmtStrategy().SetConfig(st);
-    g_LoadedNozzleCount = 5;
-    {
-        ScriptedResponder boxes;
-        EXPECT_FALSE(CheckNozzleTypes());
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"SMT count error !"});
-    }
+    ScriptedResponder boxes;
+    EXPECT_FALSE(CheckNozzleTypes());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"SMT count error !"});
     TheSmtStrategy().SetConfig({});
-    g_MachineType = 0;
-    g_LoadedNozzleCount = 0;
+    g_MachineType = 0, g_LoadedNozzleCount = 0;
     g_NozzleSlots = {};
     ResetNozzleStates();
 }

@@ -50,6 +50,8 @@ protected:
         for (int h = 1; h <= 8; ++h) feeders.push_back(Feeder("W" + std::to_string(h), {{10, std::to_string(h)}}));
         Load();
         ResetCycle();
+        // Every nozzle of the library has only itself as the same remark.
+        for (int j = 0; j < kNozzleRecords; ++j) g_NozzleTable[static_cast<std::size_t>(j)].sameRemark[static_cast<std::size_t>(j)] = 1;
     }
     void TearDown() override {
         SetTraceSink(previousSink);
@@ -100,8 +102,6 @@ protected:
 };
 
 TEST_F(PlacementRecords, HeadAndNozzleTargetsHoldTheirRulesInEveryHeadMode) {
-    // Every nozzle of the library has only itself as the same remark.
-    for (int j = 0; j < kNozzleRecords; ++j) g_NozzleTable[static_cast<std::size_t>(j)].sameRemark[static_cast<std::size_t>(j)] = 1;
     const std::vector<int> hs{2, 1, 4, 4, 3, 2, 6, 7};
     for (int mode = 0; mode <= 8; ++mode)
         for (int a = 0; a <= 1; ++a)
@@ -116,8 +116,7 @@ TEST_F(PlacementRecords, HeadAndNozzleTargetsHoldTheirRulesInEveryHeadMode) {
                 std::set<int> nozzles;
                 for (int k = 1; k <= n; ++k) {
                     const NozzleSlot& s = g_NozzleSlots[static_cast<std::size_t>(k - 1)];
-                    EXPECT_GE(s.headTarget, 1);
-                    EXPECT_LE(s.headTarget, 8);
+                    EXPECT_TRUE(s.headTarget >= 1 && s.headTarget <= 8);
                     if (mode == 2 || mode == 4 || mode == 7) EXPECT_TRUE(nozzles.insert(s.nozzleTarget).second) << "slot " << k;
                     if (a && k >= 2) EXPECT_EQ(g_NozzleSlots[static_cast<std::size_t>(k - 2)].headTarget, k - 1);
                 }
@@ -127,7 +126,6 @@ TEST_F(PlacementRecords, HeadAndNozzleTargetsHoldTheirRulesInEveryHeadMode) {
 }
 
 TEST_F(PlacementRecords, SwapRuleFiresOnlyWhenEachHeadCarriesTheOthersNozzle) {
-    for (int j = 0; j < kNozzleRecords; ++j) g_NozzleTable[static_cast<std::size_t>(j)].sameRemark[static_cast<std::size_t>(j)] = 1;
     g_MachineType = 2;
     g_AutoNozzleChange = 1;
     Strategy(1);
@@ -188,6 +186,7 @@ TEST_F(PlacementRecords, DoubledAndTrayPocketsAdvanceWithEveryRecord) {
     feeders.push_back(Feeder("G1", {{14, "托盘"}}));
     feeders.push_back(Feeder("G2", {{14, "托盘"}}));
     feeders.push_back(Feeder("G3", {{14, "托盘"}, {4, "999.5"}}));
+    feeders.push_back(Feeder("N7", {{14, "48"}, {18, "0"}}));
     const std::string pockets = "Yes/1\tYes/1\tYes/2\tYes/3\tYes/4\t";
     trays[10] = {"3\t5\t0\t0\t2.0000\t3.0000\t", pockets, pockets, pockets};
     trays[11] = {"0\t5\t0\t0\t2.0000\t3.0000\t"};
@@ -227,6 +226,24 @@ TEST_F(PlacementRecords, DoubledAndTrayPocketsAdvanceWithEveryRecord) {
     const auto t = TheFeedGroupTable().CopyTray(0, "G2");
     EXPECT_EQ(t->currentRow, 0);
     EXPECT_EQ(t->currentColumn, 0);
+    // Mode 5 on the north bank doubles (Y - 4) only when both nozzles pick from one
+    // feeder; another feeder on nozzle 2, or the spare, keeps the base pocket.
+    struct Pair { std::string second; int k; std::vector<double> y; } pairs[] = {
+        {"N7", 2, {-50, -54, -50, -54}}, {"W2", 1, {-50, -50}}, {"", 9, {-50, -50}},
+    };
+    for (const auto& p : pairs) {
+        SCOPED_TRACE(p.second + " " + std::to_string(p.k));
+        ResetCycle();
+        ASSERT_TRUE(FindFeederForPart(0, "N7", p.k == 9 ? 9 : 1));
+        if (!p.second.empty()) ASSERT_TRUE(FindFeederForPart(0, p.second, 2));
+        std::vector<double> y;
+        for (std::size_t i = 0; i < p.y.size(); ++i) {
+            const int k = p.k == 2 ? static_cast<int>(i % 2) + 1 : p.k;
+            ASSERT_TRUE(BuildPlacementRecord(0, k));
+            y.push_back(g_NozzleWork[static_cast<std::size_t>(k - 1)].pickY);
+        }
+        EXPECT_EQ(y, p.y);
+    }
 }
 
 TEST_F(PlacementRecords, RecordCellsHeightsAndSpeeds) {
@@ -238,23 +255,20 @@ TEST_F(PlacementRecords, RecordCellsHeightsAndSpeeds) {
     BasicSettings& b = TheBasicSettings();
     b.m_Z_Nozzle1ToFeed = 10, b.m_Z_Nozzle2ToFeed = 11, b.m_Z_Nozzle1ToPCBHeight = 20, b.m_Z_closeVacuum = 1;
     g_MachineType = 2;
-    struct Case { std::string feeder; int mode, a; double pickZ, placeZ; int camera, kind; } cases[] = {
-        {"S5", 0, 0, 10, 21.5, 2, 1}, {"S5", 1, 0, 10, 21.5, 2, 1}, {"S6", 1, 0, 2, 20, 1, 2},
-        {"S5", 0, 1, 4, 15.5, 2, 1},  {"S6", 0, 1, 2, 14, 1, 2},
+    struct Case { std::string feeder; int a; double placeZ; int camera, kind; } cases[] = {
+        {"S5", 0, 21.5, 2, 1}, {"S6", 0, 20, 1, 2}, {"S5", 1, 15.5, 2, 1}, {"S6", 1, 14, 1, 2},
     };
     g_NozzleTable[2].pickHeight = 4, g_NozzleTable[2].vacuum = 33, g_NozzleTable[2].sameRemark[2] = 1;
     for (const auto& c : cases) {
         ScriptedResponder boxes;
         g_AutoNozzleChange = c.a;
-        Strategy(c.mode);
+        Strategy(0);
         ResetCycle();
         ASSERT_TRUE(FindFeederForPart(0, c.feeder, 1)) << c.feeder;
         if (c.a) g_NozzleSlots[0].nozzleTarget = 3;
         ASSERT_TRUE(BuildPlacementRecord(0, 1));
         const PlacementRecord& r = g_NozzleWork[0];
-        SCOPED_TRACE(c.feeder + " mode " + std::to_string(c.mode) + " auto " + std::to_string(c.a));
-        EXPECT_DOUBLE_EQ(r.pickZ, c.pickZ);
-        EXPECT_DOUBLE_EQ(r.placeZ, c.placeZ);
+        SCOPED_TRACE(c.feeder + " auto " + std::to_string(c.a));
         EXPECT_EQ(r.visionCamera, c.camera);
         EXPECT_EQ(r.visionKind, c.kind);
         if (c.feeder == "S5") {
@@ -266,15 +280,47 @@ TEST_F(PlacementRecords, RecordCellsHeightsAndSpeeds) {
             EXPECT_EQ(r.precisionXY, 5);
             EXPECT_EQ(r.precisionA, -1);
             EXPECT_EQ(r.collectTime, 300);
-            EXPECT_DOUBLE_EQ(r.vacuumOffZ, r.placeZ + 1);
+            EXPECT_DOUBLE_EQ(r.vacuumOffZ, c.placeZ + 1);
             EXPECT_EQ(boxes.Count(), 0u);
         } else {
             EXPECT_EQ(r.visionType, 7);
-            EXPECT_DOUBLE_EQ(r.vacuumOffZ, r.placeZ + 0.5);
+            EXPECT_DOUBLE_EQ(r.vacuumOffZ, c.placeZ + 0.5);
             EXPECT_EQ(r.ownSpeed, 0);
             EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"no find speed template !"});
         }
     }
+}
+
+// The heights table: N1 10, N2 11, library pick height P 4, board height 20.
+TEST_F(PlacementRecords, HeightsFollowTheHeadModeAndTheLibraryNozzle) {
+    feeders.push_back(Feeder("S7", {{22, "0"}}));
+    feeders.push_back(Feeder("S8", {{22, "3"}}));
+    Load();
+    BasicSettings& b = TheBasicSettings();
+    b.m_Z_Nozzle1ToFeed = 10, b.m_Z_Nozzle2ToFeed = 11, b.m_Z_Nozzle1ToPCBHeight = 20;
+    g_NozzleTable[2].pickHeight = 4;
+    g_MachineType = 7;
+    struct Case { std::vector<int> modes; int a, head; std::string feeder; double pickZ, placeZ; } cases[] = {
+        {{0, 2, 4, 5, 7, 8}, 0, 1, "S7", 10, 20}, {{0, 2, 4, 5, 7, 8}, 0, 1, "S8", 3, 20},
+        {{0, 2, 4, 5, 7, 8}, 0, 2, "S7", 11, 21}, {{0, 2, 4, 5, 7, 8}, 0, 2, "S8", 3, 21},
+        {{1, 3, 6}, 0, 1, "S7", 10, 20},          {{1, 3, 6}, 0, 2, "S7", 11, 21},
+        {{1, 3, 6}, 0, 2, "S8", 4, 21},           {{0, 2}, 1, 1, "S7", 4, 14},
+        {{0, 2}, 1, 2, "S8", 3, 14},              {{1, 3, 6}, 1, 1, "S7", 4, 14},
+        {{1, 3, 6}, 1, 2, "S7", 5, 15},           {{1, 3, 6}, 1, 2, "S8", 4, 15},
+    };
+    for (const auto& c : cases)
+        for (int mode : c.modes) {
+            SCOPED_TRACE("mode " + std::to_string(mode) + " auto " + std::to_string(c.a) + " head " + std::to_string(c.head) + " " + c.feeder);
+            ScriptedResponder boxes;
+            g_AutoNozzleChange = c.a;
+            Strategy(mode);
+            ResetCycle();
+            ASSERT_TRUE(FindFeederForPart(0, c.feeder, 1));
+            g_NozzleSlots[0].headTarget = c.head, g_NozzleSlots[0].nozzleTarget = c.a ? 3 : c.head;
+            ASSERT_TRUE(BuildPlacementRecord(0, 1));
+            EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickZ, c.pickZ);
+            EXPECT_DOUBLE_EQ(g_NozzleWork[0].placeZ, c.placeZ);
+        }
 }
 
 TEST_F(PlacementRecords, PairTravelsAtTheSlowerSpeedsAndRotationFoldsOnce) {
