@@ -255,39 +255,28 @@ TEST_F(PlacementRecords, RecordCellsHeightsAndSpeeds) {
     BasicSettings& b = TheBasicSettings();
     b.m_Z_Nozzle1ToFeed = 10, b.m_Z_Nozzle2ToFeed = 11, b.m_Z_Nozzle1ToPCBHeight = 20, b.m_Z_closeVacuum = 1;
     g_MachineType = 2;
-    struct Case { std::string feeder; int a; double placeZ; int camera, kind; } cases[] = {
-        {"S5", 0, 21.5, 2, 1}, {"S6", 0, 20, 1, 2}, {"S5", 1, 15.5, 2, 1}, {"S6", 1, 14, 1, 2},
+    // Camera, kind, angle, vacuum, vision type, fly values, precisions, collect time.
+    const char* noTemplate = "no find speed template !";
+    struct Case { std::string feeder; int a; std::vector<int> values; double vacuumOffZ; const char* message; } cases[] = {
+        {"S5", 0, {2, 1, 90, 40, 0, 7, 99, 5, -1, 300}, 22.5, nullptr}, {"S6", 0, {1, 2, 0, 0, 7, 0, 60, -1, -1, -1}, 20.5, noTemplate},
+        {"S5", 1, {2, 1, 90, 33, 0, 7, 99, 5, -1, 300}, 16.5, nullptr}, {"S6", 1, {1, 2, 0, 33, 7, 0, 60, -1, -1, -1}, 14.5, noTemplate},
     };
-    g_NozzleTable[2].pickHeight = 4, g_NozzleTable[2].vacuum = 33, g_NozzleTable[2].sameRemark[2] = 1;
+    g_NozzleTable[2].pickHeight = 4, g_NozzleTable[2].vacuum = 33;
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.feeder + " auto " + std::to_string(c.a));
         ScriptedResponder boxes;
         g_AutoNozzleChange = c.a;
         Strategy(0);
         ResetCycle();
-        ASSERT_TRUE(FindFeederForPart(0, c.feeder, 1)) << c.feeder;
+        ASSERT_TRUE(FindFeederForPart(0, c.feeder, 1));
         if (c.a) g_NozzleSlots[0].nozzleTarget = 3;
         ASSERT_TRUE(BuildPlacementRecord(0, 1));
         const PlacementRecord& r = g_NozzleWork[0];
-        SCOPED_TRACE(c.feeder + " auto " + std::to_string(c.a));
-        EXPECT_EQ(r.visionCamera, c.camera);
-        EXPECT_EQ(r.visionKind, c.kind);
-        if (c.feeder == "S5") {
-            EXPECT_EQ(r.feederAngle, 90);
-            EXPECT_EQ(r.vacuum, c.a ? 33 : 40);
-            EXPECT_EQ(r.visionType, 0);
-            EXPECT_EQ(r.flyValue1, 7);
-            EXPECT_EQ(r.flyValue2, 99);
-            EXPECT_EQ(r.precisionXY, 5);
-            EXPECT_EQ(r.precisionA, -1);
-            EXPECT_EQ(r.collectTime, 300);
-            EXPECT_DOUBLE_EQ(r.vacuumOffZ, c.placeZ + 1);
-            EXPECT_EQ(boxes.Count(), 0u);
-        } else {
-            EXPECT_EQ(r.visionType, 7);
-            EXPECT_DOUBLE_EQ(r.vacuumOffZ, c.placeZ + 0.5);
-            EXPECT_EQ(r.ownSpeed, 0);
-            EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"no find speed template !"});
-        }
+        EXPECT_EQ((std::vector<int>{r.visionCamera, r.visionKind, static_cast<int>(r.feederAngle), r.vacuum, r.visionType, r.flyValue1,
+                                    r.flyValue2, r.precisionXY, r.precisionA, r.collectTime}),
+                  c.values);
+        EXPECT_DOUBLE_EQ(r.vacuumOffZ, c.vacuumOffZ);
+        EXPECT_EQ(boxes.Texts(), c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{});
     }
 }
 
