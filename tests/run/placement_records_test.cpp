@@ -193,12 +193,6 @@ TEST_F(PlacementRecords, DoubledAndTrayPocketsAdvanceWithEveryRecord) {
     trays[12] = {"1\t5\t0\t0\t2.0000\t3.0000\t", pockets};
     Load();
     Strategy(0);
-    // Mode 4 on the north bank: the offset pocket (Y + 2), then the base one.
-    for (double y : {-48.0, -50.0, -48.0}) {
-        ASSERT_TRUE(FindFeederForPart(0, "N9", 1));
-        ASSERT_TRUE(BuildPlacementRecord(0, 1));
-        EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickY, y);
-    }
     // A 3 x 5 tray: four pockets per row, twelve picks, then used up.
     for (int i = 0; i < 12; ++i) {
         ASSERT_TRUE(FindFeederForPart(0, "G1", 1));
@@ -226,15 +220,16 @@ TEST_F(PlacementRecords, DoubledAndTrayPocketsAdvanceWithEveryRecord) {
     const auto t = TheFeedGroupTable().CopyTray(0, "G2");
     EXPECT_EQ(t->currentRow, 0);
     EXPECT_EQ(t->currentColumn, 0);
-    // Mode 5 on the north bank doubles (Y - 4) only when both nozzles pick from one
-    // feeder; another feeder on nozzle 2, or the spare, keeps the base pocket.
-    struct Pair { std::string second; int k; std::vector<double> y; } pairs[] = {
-        {"N7", 2, {-50, -54, -50, -54}}, {"W2", 1, {-50, -50}}, {"", 9, {-50, -50}},
+    // North bank: mode 4 (N9) takes the offset pocket (Y + 2), then the base one;
+    // mode 5 (N7) doubles (Y - 4) only when both nozzles pick from one feeder, not
+    // with another feeder on nozzle 2 nor for the spare.
+    struct Pair { std::string first, second; int k; std::vector<double> y; } pairs[] = {
+        {"N9", "", 1, {-48, -50, -48}}, {"N7", "N7", 2, {-50, -54, -50, -54}}, {"N7", "W2", 1, {-50, -50}}, {"N7", "", 9, {-50, -50}},
     };
     for (const auto& p : pairs) {
-        SCOPED_TRACE(p.second + " " + std::to_string(p.k));
+        SCOPED_TRACE(p.first + " " + p.second + " " + std::to_string(p.k));
         ResetCycle();
-        ASSERT_TRUE(FindFeederForPart(0, "N7", p.k == 9 ? 9 : 1));
+        ASSERT_TRUE(FindFeederForPart(0, p.first, p.k == 9 ? 9 : 1));
         if (!p.second.empty()) ASSERT_TRUE(FindFeederForPart(0, p.second, 2));
         std::vector<double> y;
         for (std::size_t i = 0; i < p.y.size(); ++i) {
