@@ -225,13 +225,19 @@ TEST_F(NozzleChange, UsedUpTrayAsksForARefillAtTheRefillPosition) {
     g_FeedModeNames[3] = "托盘";
     std::string row = "G1";
     for (int k = 1; k < kFeedCells; ++k) row += "\t" + std::string(k == 4 ? "50" : k == 5 ? "-50" : k == 14 ? "托盘" : "");
-    std::vector<std::string> lines{"1\tG\t", "G\td\t1\t", row + "\t", "1\t3\t0\t0\t2.0000\t3.0000\t", "Yes/1\tYes/1\tYes/2\t"};
+    const std::string pockets = "Yes/1\tYes/1\tYes/2\tYes/3\tYes/4\t";
+    std::vector<std::string> lines{"1\tG\t", "G\td\t1\t", row + "\t", "3\t5\t0\t0\t2.0000\t3.0000\t", pockets, pockets, pockets};
     TheFeedGroupTable().DestroyFeedGroupTable();
     ReadFeedGroupTable(TheFeedGroupTable(), lines);
     g_NozzleSlots = {};
     ASSERT_TRUE(FindFeederForPart(0, "G1", 1));
-    ASSERT_TRUE(BuildPlacementRecord(0, 1));
-    ASSERT_TRUE(BuildPlacementRecord(0, 1));  // the tray's two pockets taken
+    // A 3 x 5 tray: four pockets per row, twelve picks, then used up.
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_TRUE(BuildPlacementRecord(0, 1));
+        EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickX, 50 + 3.0 * (i % 4)) << i;
+        EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickY, -50 + 2.0 * (i / 4)) << i;
+    }
+    EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G1")->currentRow, -1);
     EXPECT_EQ(machine().Positions().x, 0);
     ScriptedResponder boxes;
     ASSERT_TRUE(BuildPlacementRecord(0, 1));
@@ -239,6 +245,7 @@ TEST_F(NozzleChange, UsedUpTrayAsksForARefillAtTheRefillPosition) {
     EXPECT_EQ(machine().Positions().y, -1000);
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{PartListText("Message_19")});
     EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickX, 50);
+    EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickY, -50);
     EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G1")->currentColumn, 1);
     TheFeedGroupTable().DestroyFeedGroupTable();
     g_NozzleWork = {};

@@ -183,24 +183,14 @@ TEST_F(PlacementRecords, RefusalsShowTheirMessage) {
 TEST_F(PlacementRecords, DoubledAndTrayPocketsAdvanceWithEveryRecord) {
     feeders.push_back(Feeder("N9", {{14, "0402"}, {18, "0"}}));
     feeders.push_back(Feeder("N8", {{14, "0402"}, {18, "1"}, {5, "-0.5"}}));
-    feeders.push_back(Feeder("G1", {{14, "托盘"}}));
     feeders.push_back(Feeder("G2", {{14, "托盘"}}));
     feeders.push_back(Feeder("G3", {{14, "托盘"}, {4, "999.5"}}));
     feeders.push_back(Feeder("N7", {{14, "48"}, {18, "0"}}));
     const std::string pockets = "Yes/1\tYes/1\tYes/2\tYes/3\tYes/4\t";
-    trays[10] = {"3\t5\t0\t0\t2.0000\t3.0000\t", pockets, pockets, pockets};
-    trays[11] = {"0\t5\t0\t0\t2.0000\t3.0000\t"};
-    trays[12] = {"1\t5\t0\t0\t2.0000\t3.0000\t", pockets};
+    trays[10] = {"0\t5\t0\t0\t2.0000\t3.0000\t"};
+    trays[11] = {"1\t5\t0\t0\t2.0000\t3.0000\t", pockets};
     Load();
     Strategy(0);
-    // A 3 x 5 tray: four pockets per row, twelve picks, then used up.
-    for (int i = 0; i < 12; ++i) {
-        ASSERT_TRUE(FindFeederForPart(0, "G1", 1));
-        ASSERT_TRUE(BuildPlacementRecord(0, 1));
-        EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickX, 50 + 3.0 * (i % 4)) << i;
-        EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickY, -50 + 2.0 * (i / 4)) << i;
-    }
-    EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G1")->currentRow, -1);
     // Two slots on one feeder: the second checks the pocket after the first one's,
     // which lies beyond the X travel (tray G3; mode 4 N8 on its base pocket at the
     // Y limit, its offset pocket beyond it).
