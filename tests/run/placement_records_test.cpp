@@ -138,42 +138,32 @@ TEST_F(PlacementRecords, SwapRuleFiresOnlyWhenEachHeadCarriesTheOthersNozzle) {
     }
 }
 
-TEST_F(PlacementRecords, BankLimitsAndRunModeTwoRestrictHeads) {
-    feeders.push_back(Feeder("E1", {{10, "1"}}));
+// Refusals with their message, and the bank and run-mode-2 head limits with their trace.
+TEST_F(PlacementRecords, RefusalsAndHeadLimits) {
+    for (const auto& [id, cells] : std::vector<std::pair<std::string, Cells>>{
+             {"E1", {}}, {"X1", {}}, {"N1", {{14, "bogus"}}}, {"S1", {{4, "-5"}}}, {"E2", {{5, "-1001"}}}})
+        feeders.push_back(Feeder(id, cells));
     Load();
-    struct Case { int model, mode, runMode, block; std::string feeder; bool ok; const char* trace; } cases[] = {
-        {3, 4, 0, 1, "W3", false, "A3 & A4 Limit !"}, {3, 4, 0, 1, "E1", false, "A1 & A2 Limit !"},
-        {3, 4, 0, 0, "W3", true, nullptr},           {3, 4, 0, 1, "W2", true, nullptr},
-        {2, 2, 2, 0, "W2", false, nullptr},          {3, 4, 2, 0, "W4", false, nullptr},
-        {3, 4, 2, 0, "W3", true, nullptr},           {7, 4, 2, 0, "W8", false, nullptr},
-        {7, 4, 2, 0, "W7", true, nullptr},           {6, 4, 2, 0, "W4", true, nullptr},
+    struct Case { int model, mode, runMode, block; std::string feeder; int k; bool ok; std::string message; const char* trace = nullptr; } cases[] = {
+        {0, 0, 0, 0, "W99", 1, false, "Feed Index No Find"}, {0, 0, 0, 0, "X1", 1, false, "FeedDirection No Find"},
+        {0, 0, 0, 0, "N1", 1, false, "FeedMode No Find"},    {0, 0, 0, 0, "W1", 0, false, "Which Feed No Find"},
+        {0, 0, 0, 0, "W1", 10, false, "Which Feed No Find"}, {0, 0, 0, 0, "S1", 1, false, "Feed Pos Error !"},
+        {0, 0, 0, 0, "S1", 2, false, ""},                    {0, 0, 0, 0, "E2", 1, false, "Feed Pos Error !"},
+        {3, 4, 0, 1, "W3", 1, false, "", "A3 & A4 Limit !"}, {3, 4, 0, 1, "E1", 1, false, "", "A1 & A2 Limit !"},
+        {3, 4, 0, 0, "W3", 1, true, ""},                     {3, 4, 0, 1, "W2", 1, true, ""},
+        {2, 2, 2, 0, "W2", 1, false, ""},                    {3, 4, 2, 0, "W4", 1, false, ""},
+        {3, 4, 2, 0, "W3", 1, true, ""},                     {7, 4, 2, 0, "W8", 1, false, ""},
+        {7, 4, 2, 0, "W7", 1, true, ""},                     {6, 4, 2, 0, "W4", 1, true, ""},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.feeder + " k " + std::to_string(c.k) + " model " + std::to_string(c.model));
+        ScriptedResponder boxes;
         g_MachineType = c.model;
         Strategy(c.mode, c.runMode, c.block);
         ResetCycle();
-        EXPECT_EQ(FindFeederForPart(0, c.feeder, 1), c.ok) << c.model << " " << c.feeder;
+        EXPECT_EQ(FindFeederForPart(0, c.feeder, c.k), c.ok);
+        EXPECT_EQ(boxes.Texts(), c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
         if (c.trace) EXPECT_EQ(trace.back(), c.trace);
-    }
-}
-
-TEST_F(PlacementRecords, RefusalsShowTheirMessage) {
-    feeders.push_back(Feeder("X1", {}));
-    feeders.push_back(Feeder("N1", {{14, "bogus"}}));
-    feeders.push_back(Feeder("S1", {{4, "-5"}}));
-    feeders.push_back(Feeder("E2", {{5, "-1001"}}));
-    Load();
-    struct Case { std::string feeder; int k; std::string message; } cases[] = {
-        {"W99", 1, "Feed Index No Find"}, {"X1", 1, "FeedDirection No Find"}, {"N1", 1, "FeedMode No Find"},
-        {"W1", 0, "Which Feed No Find"},   {"W1", 10, "Which Feed No Find"},  {"S1", 1, "Feed Pos Error !"},
-        {"S1", 2, ""},                      {"E2", 1, "Feed Pos Error !"},
-    };
-    for (const auto& c : cases) {
-        ScriptedResponder boxes;
-        ResetCycle();
-        EXPECT_FALSE(FindFeederForPart(0, c.feeder, c.k)) << c.feeder;
-        EXPECT_EQ(boxes.Texts(), c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message})
-            << c.feeder << " " << c.k;
     }
     EXPECT_FALSE(FindFeederDirection(0, "X1"));
     EXPECT_TRUE(FindFeederDirection(0, "W3"));
