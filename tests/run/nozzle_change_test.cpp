@@ -106,12 +106,7 @@ protected:
 };
 
 TEST_F(NozzleChange, LoadThenUnloadByTypeHeadAndLibrary) {
-    struct Case {
-        int type, head;
-        bool nineteen, side;
-        const char* load;
-        const char* unload;
-    } cases[] = {
+    struct Case { int type, head; bool nineteen, side; const char *load, *unload; } cases[] = {
         {0, 1, false, false, "64 64 61:2:500 64 61:2:-500", "64 61:2:500 64 61:2:-500 64"},
         {3, 2, false, false, "64 64 61:2:-550 64 61:2:550", "64 61:2:-550 64 61:2:550 64"},
         {3, 3, false, false, "64 64 61:3:600 64 61:3:-600", "64 61:3:600 64 61:3:-600 64"},

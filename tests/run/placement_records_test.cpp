@@ -121,7 +121,6 @@ TEST_F(PlacementRecords, HeadAndNozzleTargetsHoldTheirRulesInEveryHeadMode) {
                     if (a && k >= 2) EXPECT_EQ(g_NozzleSlots[static_cast<std::size_t>(k - 2)].headTarget, k - 1);
                 }
                 if (mode == 5 && !a) EXPECT_EQ(n, 3) << "a second head-4 part closes the cycle";
-                EXPECT_EQ(trace.size(), static_cast<std::size_t>(n));
             }
 }
 
@@ -307,14 +306,12 @@ TEST_F(PlacementRecords, RotationTargetsTakeTheCameraAngleOffset) {
     std::vector<JobRow> rows(2, JobRow(kPartCells));
     rows[0].cells[3] = "10", rows[1].cells[3] = "-100";
     ThePartList().SetRows(JobList::Part, rows);
+    std::vector<CameraCells> cameras;
     CameraEditValues v;
-    v.m_CameraName = kCameraName1, v.angle = 1.5;
-    const CameraCells first = CellsFromEditValues(v);
-    v.m_CameraName = kCameraName2, v.angle = 2.5;
-    const CameraCells second = CellsFromEditValues(v);
-    TheCameraList().SetRows({first, second});
-    TheCameraList().RefreshRecordAt(0, first, 100, 100);
-    TheCameraList().RefreshRecordAt(1, second, 100, 100);
+    for (const double angle : {1.5, 2.5})
+        v.m_CameraName = angle < 2 ? kCameraName1 : kCameraName2, v.angle = angle, cameras.push_back(CellsFromEditValues(v));
+    TheCameraList().SetRows(cameras);
+    for (int i = 0; i < 2; ++i) TheCameraList().RefreshRecordAt(i, cameras[static_cast<std::size_t>(i)], 100, 100);
     CameraListSettings cs = TheCameraList().Settings();
     cs.m_Correct_A = 3;
     TheCameraList().SetSettings(cs);
