@@ -26,8 +26,7 @@ protected:
         ResetNozzleStates();
         g_NozzleSlots = {};
         g_LoadedNozzleCount = 0;
-        g_MachineType = 0;
-        g_RunContinue = false;
+        g_MachineType = 0, g_RunContinue = false;
         SimTest::TearDown();
     }
 
@@ -36,8 +35,7 @@ protected:
     void Prepare(int type, bool nineteen, bool sideEntry = false) {
         g_MachineType = type;
         StartMachine(true, type);
-        g_Homed = true;
-        g_HeadResetOk = true;
+        g_Homed = true, g_HeadResetOk = true;
         ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
         BasicSettings& b = TheBasicSettings();
         double* offX[] = {&b.m_X_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1, &b.m_X_Nozzle5ToNozzle1,
@@ -189,8 +187,7 @@ TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
     g_NozzleSlots[1].row = 1, g_NozzleSlots[1].headTarget = 2, g_NozzleSlots[1].nozzleTarget = 2;
     g_LoadedNozzleCount = 2;
     ASSERT_TRUE(CheckNozzleTypes());
-    EXPECT_EQ(machine().HeadNozzle(1), 1);
-    EXPECT_EQ(machine().HeadNozzle(2), 2);
+    EXPECT_EQ(std::pair(machine().HeadNozzle(1), machine().HeadNozzle(2)), std::pair(1, 2));
     ExpectBooksMatchMachine();
     // All mounted: nothing moves.
     machine().ClearRecords();
@@ -222,8 +219,7 @@ TEST_F(NozzleChange, UsedUpTrayAsksForARefillAtTheRefillPosition) {
     EXPECT_EQ(machine().Positions().x, 0);
     ScriptedResponder boxes;
     ASSERT_TRUE(BuildPlacementRecord(0, 1));
-    EXPECT_EQ(machine().Positions().x, 1000);
-    EXPECT_EQ(machine().Positions().y, -1000);
+    EXPECT_EQ(std::pair(machine().Positions().x, machine().Positions().y), std::pair(1000, -1000));
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{PartListText("Message_19")});
     EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickX, 50);
     EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickY, -50);
@@ -261,9 +257,7 @@ TEST(NozzleChangeRules, FirstChangeOfEveryRule) {
         {3, 4, 0, 2, {3, 5}, {3, 0}, {2, 2, 0, 2, 2, 5}},   {7, 7, 0, 2, {3, 5}, {0, 0, 0, 0, 0, 0, 0, 3}, {8, 8, 3, 8, 8, 0}},
     };
     std::vector<std::string> trace;
-    const TraceSink previous = SetTraceSink([&](const std::string& t, bool) {
-        if (t.rfind("unLoadFeed", 0) == 0) trace.push_back(t);
-    });
+    const TraceSink previous = SetTraceSink([&](const std::string& t, bool) { if (t.rfind("unLoadFeed", 0) == 0) trace.push_back(t); });
     for (const auto& c : cases) {
         SCOPED_TRACE("row " + std::to_string(&c - cases));
         ScriptedResponder boxes;

@@ -56,11 +56,8 @@ protected:
     void TearDown() override {
         SetTraceSink(previousSink);
         TheSmtStrategy().SetConfig({});
-        g_MachineType = 0;
-        g_AutoNozzleChange = 0;
-        g_SmtHeadCount = 1;
-        g_NozzleWork = {};
-        g_NozzleTable = {};
+        g_MachineType = 0, g_AutoNozzleChange = 0, g_SmtHeadCount = 1;
+        g_NozzleWork = {}, g_NozzleTable = {};
         TheBasicSettings() = BasicSettings{};
         ThePulseFactors() = PulseFactors{};
         SetMoveLimits({});
@@ -125,15 +122,13 @@ TEST_F(PlacementRecords, HeadAndNozzleTargetsHoldTheirRulesInEveryHeadMode) {
 }
 
 TEST_F(PlacementRecords, SwapRuleFiresOnlyWhenEachHeadCarriesTheOthersNozzle) {
-    g_MachineType = 2;
-    g_AutoNozzleChange = 1;
+    g_MachineType = 2, g_AutoNozzleChange = 1;
     Strategy(1);
     struct Case { int m1, m2, s1, s2; } cases[] = {{5, 3, 5, 3}, {0, 0, 3, 5}, {3, 5, 3, 5}, {5, 0, 3, 5}};
     for (const auto& c : cases) {
         g_NozzleWork[0].mountedNozzle = c.m1, g_NozzleWork[1].mountedNozzle = c.m2;
         ASSERT_EQ(Cycle({3, 5}), 2);
-        EXPECT_EQ(g_NozzleSlots[0].nozzleTarget, c.s1) << c.m1 << "/" << c.m2;
-        EXPECT_EQ(g_NozzleSlots[1].nozzleTarget, c.s2) << c.m1 << "/" << c.m2;
+        EXPECT_EQ(std::pair(g_NozzleSlots[0].nozzleTarget, g_NozzleSlots[1].nozzleTarget), std::pair(c.s1, c.s2)) << c.m1 << "/" << c.m2;
     }
 }
 
