@@ -25,8 +25,7 @@ protected:
         TheNozzleLibrary().m_Config = {};
         ResetNozzleStates();
         g_NozzleSlots = {};
-        g_LoadedNozzleCount = 0;
-        g_MachineType = 0, g_RunContinue = false;
+        g_LoadedNozzleCount = 0, g_MachineType = 0, g_RunContinue = false;
         SimTest::TearDown();
     }
 
@@ -199,8 +198,7 @@ TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
 // the picks start again at the first pocket.
 TEST_F(NozzleChange, UsedUpTrayAsksForARefillAtTheRefillPosition) {
     Prepare(0, false);
-    g_LanguageIndex = 0;
-    g_FeedModeNames[3] = "托盘";
+    g_LanguageIndex = 0, g_FeedModeNames[3] = "托盘";
     std::string row = "G1";
     for (int k = 1; k < kFeedCells; ++k) row += "\t" + std::string(k == 4 ? "50" : k == 5 ? "-50" : k == 14 ? "托盘" : "");
     const std::string pockets = "Yes/1\tYes/1\tYes/2\tYes/3\tYes/4\t";
@@ -212,8 +210,7 @@ TEST_F(NozzleChange, UsedUpTrayAsksForARefillAtTheRefillPosition) {
     // A 3 x 5 tray: four pockets per row, twelve picks, then used up.
     for (int i = 0; i < 12; ++i) {
         ASSERT_TRUE(BuildPlacementRecord(0, 1));
-        EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickX, 50 + 3.0 * (i % 4)) << i;
-        EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickY, -50 + 2.0 * (i / 4)) << i;
+        EXPECT_EQ(std::pair(g_NozzleWork[0].pickX, g_NozzleWork[0].pickY), std::pair(50 + 3.0 * (i % 4), -50 + 2.0 * (i / 4))) << i;
     }
     EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G1")->currentRow, -1);
     EXPECT_EQ(machine().Positions().x, 0);
@@ -221,8 +218,7 @@ TEST_F(NozzleChange, UsedUpTrayAsksForARefillAtTheRefillPosition) {
     ASSERT_TRUE(BuildPlacementRecord(0, 1));
     EXPECT_EQ(std::pair(machine().Positions().x, machine().Positions().y), std::pair(1000, -1000));
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{PartListText("Message_19")});
-    EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickX, 50);
-    EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickY, -50);
+    EXPECT_EQ(std::pair(g_NozzleWork[0].pickX, g_NozzleWork[0].pickY), std::pair(50.0, -50.0)) << "the first pocket again";
     EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G1")->currentColumn, 1);
     TheFeedGroupTable().DestroyFeedGroupTable();
     g_NozzleWork = {};
