@@ -43,8 +43,7 @@ protected:
     void SetUp() override {
         FillFeederWords();
         g_LanguageIndex = 0;
-        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
-        ThePulseFactors().m_A_Pulse = 10;
+        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100, ThePulseFactors().m_A_Pulse = 10;
         SetMoveLimits({100000, -100000, 100000, 100000});
         previousSink = SetTraceSink([this](const std::string& t, bool) { trace.push_back(t); });
         for (int h = 1; h <= 8; ++h) feeders.push_back(Feeder("W" + std::to_string(h), {{10, std::to_string(h)}}));
@@ -58,8 +57,7 @@ protected:
         TheSmtStrategy().SetConfig({});
         g_MachineType = 0, g_AutoNozzleChange = 0, g_SmtHeadCount = 1;
         g_NozzleWork = {}, g_NozzleTable = {};
-        TheBasicSettings() = BasicSettings{};
-        ThePulseFactors() = PulseFactors{};
+        TheBasicSettings() = BasicSettings{}, ThePulseFactors() = PulseFactors{};
         SetMoveLimits({});
         TheFeedGroupTable().DestroyFeedGroupTable();
     }
@@ -72,10 +70,7 @@ protected:
         }
         ReadTable(TheFeedGroupTable(), lines);
     }
-    void ResetCycle() {
-        g_NozzleSlots = {};
-        trace.clear();
-    }
+    void ResetCycle() { g_NozzleSlots = {}, trace.clear(); }
     void Strategy(int mode, int runMode = 0, int block = 0, int change = 0) {
         SmtStrategyConfig c;
         c.m_HeaderSelect = mode, c.m_RunSelect = runMode, c.m_BlockHead = block, c.m_ChangeNozzleSelect = change;
