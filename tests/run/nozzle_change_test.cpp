@@ -25,9 +25,7 @@ protected:
         TheNozzleLibrary().m_Config = {};
         ResetNozzleStates();
         g_NozzleSlots = {};
-        g_LoadedNozzleCount = 0;
-        g_MachineType = 0;
-        g_RunContinue = false;
+        g_LoadedNozzleCount = 0, g_MachineType = 0, g_RunContinue = false;
         SimTest::TearDown();
     }
 
@@ -36,8 +34,7 @@ protected:
     void Prepare(int type, bool nineteen, bool sideEntry = false) {
         g_MachineType = type;
         StartMachine(true, type);
-        g_Homed = true;
-        g_HeadResetOk = true;
+        g_Homed = true, g_HeadResetOk = true;
         ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
         BasicSettings& b = TheBasicSettings();
         double* offX[] = {&b.m_X_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1, &b.m_X_Nozzle5ToNozzle1,
@@ -106,12 +103,7 @@ protected:
 };
 
 TEST_F(NozzleChange, LoadThenUnloadByTypeHeadAndLibrary) {
-    struct Case {
-        int type, head;
-        bool nineteen, side;
-        const char* load;
-        const char* unload;
-    } cases[] = {
+    struct Case { int type, head; bool nineteen, side; const char *load, *unload; } cases[] = {
         {0, 1, false, false, "64 64 61:2:500 64 61:2:-500", "64 61:2:500 64 61:2:-500 64"},
         {3, 2, false, false, "64 64 61:2:-550 64 61:2:550", "64 61:2:-550 64 61:2:550 64"},
         {3, 3, false, false, "64 64 61:3:600 64 61:3:-600", "64 61:3:600 64 61:3:-600 64"},
@@ -142,21 +134,15 @@ TEST_F(NozzleChange, LoadThenUnloadByTypeHeadAndLibrary) {
 
 TEST_F(NozzleChange, RefusalsAndAStopKeepTheBooks) {
     Prepare(3, false);
+    ASSERT_TRUE(ChangeNozzle(1, 0, 0, 1, 1, 1));
     struct Case { int ur, uh, un, lr, lh, ln; const char* message; } cases[] = {
-        {1, 9, 1, 1, 1, 0, "SMT header error !"},
-        {1, 1, 0, 1, 0, 1, "SMT header error !"},
-        {1, 1, 1, 1, 1, 0, "Library has nozzle !"},
+        {1, 9, 1, 1, 1, 0, "SMT header error !"},   {1, 1, 0, 1, 0, 1, "SMT header error !"},
+        {1, 1, 2, 1, 1, 0, "Library has nozzle !"}, {2, 0, 0, 2, 2, 1, "Library has no nozzle !"},
     };
     for (const auto& c : cases) {
         ScriptedResponder boxes;
         EXPECT_FALSE(ChangeNozzle(c.ur, c.uh, c.un, c.lr, c.lh, c.ln));
         EXPECT_EQ(boxes.Texts(), std::vector<std::string>{c.message});
-    }
-    ASSERT_TRUE(ChangeNozzle(1, 0, 0, 1, 1, 1));
-    {
-        ScriptedResponder boxes;
-        EXPECT_FALSE(ChangeNozzle(2, 0, 0, 2, 2, 1));
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Library has no nozzle !"});
     }
     // Stopped: the first move goes, nothing further, the books as they were.
     g_RunContinue = false;
@@ -165,6 +151,18 @@ TEST_F(NozzleChange, RefusalsAndAStopKeepTheBooks) {
     EXPECT_EQ(Sequence(), "64");
     EXPECT_EQ(CopyNozzleWork()[0].mountedNozzle, 1);
     ExpectBooksMatchMachine();
+    // Stopped mid-change: nozzle 1 goes back, the load of nozzle 2 stops at its first
+    // move (beyond the X travel); the books say nozzle 1 is back and head 1 empty.
+    g_RunContinue = true;
+    SetMoveLimits({27000, -300000, 400000, 300000});
+    {
+        ScriptedResponder boxes;
+        EXPECT_FALSE(ChangeNozzle(1, 1, 1, 1, 1, 2));
+    }
+    EXPECT_EQ(CopyNozzleWork()[0].mountedNozzle, 0);
+    EXPECT_EQ(CopyNozzleTable()[0].inHolder, 1);
+    ExpectBooksMatchMachine();
+    SetMoveLimits({400000, -300000, 400000, 300000});
 }
 
 TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
@@ -187,19 +185,8 @@ TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
     g_NozzleSlots[0].row = 0, g_NozzleSlots[0].headTarget = 1, g_NozzleSlots[0].nozzleTarget = 1;
     g_NozzleSlots[1].row = 1, g_NozzleSlots[1].headTarget = 2, g_NozzleSlots[1].nozzleTarget = 2;
     g_LoadedNozzleCount = 2;
-    std::vector<std::string> trace;
-    const TraceSink previous = SetTraceSink([&](const std::string& t, bool) {
-        if (t.rfind("unLoadFeed", 0) == 0) trace.push_back(t);
-    });
     ASSERT_TRUE(CheckNozzleTypes());
-    SetTraceSink(previous);
-    ASSERT_EQ(trace.size(), 4u);
-    EXPECT_NE(trace[0].find("unLoadNozzle-2\r\ninLoadFeed-1, inLoadHead-1, inLoadNozzle-0"), std::string::npos);
-    EXPECT_NE(trace[1].find("unLoadNozzle-1\r\ninLoadFeed-2, inLoadHead-2, inLoadNozzle-0"), std::string::npos);
-    EXPECT_NE(trace[2].find("inLoadNozzle-1"), std::string::npos);
-    EXPECT_NE(trace[3].find("inLoadNozzle-2"), std::string::npos);
-    EXPECT_EQ(machine().HeadNozzle(1), 1);
-    EXPECT_EQ(machine().HeadNozzle(2), 2);
+    EXPECT_EQ(std::pair(machine().HeadNozzle(1), machine().HeadNozzle(2)), std::pair(1, 2));
     ExpectBooksMatchMachine();
     // All mounted: nothing moves.
     machine().ClearRecords();
@@ -211,86 +198,99 @@ TEST_F(NozzleChange, TwoHeadsNeedingEachOthersNozzlesPutBothBackThenLoad) {
 // the picks start again at the first pocket.
 TEST_F(NozzleChange, UsedUpTrayAsksForARefillAtTheRefillPosition) {
     Prepare(0, false);
-    g_LanguageIndex = 0;
-    g_FeedModeNames[3] = "托盘";
+    g_LanguageIndex = 0, g_FeedModeNames[3] = "托盘";
     std::string row = "G1";
     for (int k = 1; k < kFeedCells; ++k) row += "\t" + std::string(k == 4 ? "50" : k == 5 ? "-50" : k == 14 ? "托盘" : "");
-    std::vector<std::string> lines{"1\tG\t", "G\td\t1\t", row + "\t", "1\t3\t0\t0\t2.0000\t3.0000\t", "Yes/1\tYes/1\tYes/2\t"};
+    const std::string pockets = "Yes/1\tYes/1\tYes/2\tYes/3\tYes/4\t";
+    std::vector<std::string> lines{"1\tG\t", "G\td\t1\t", row + "\t", "3\t5\t0\t0\t2.0000\t3.0000\t", pockets, pockets, pockets};
     TheFeedGroupTable().DestroyFeedGroupTable();
     ReadFeedGroupTable(TheFeedGroupTable(), lines);
     g_NozzleSlots = {};
     ASSERT_TRUE(FindFeederForPart(0, "G1", 1));
-    ASSERT_TRUE(BuildPlacementRecord(0, 1));
-    ASSERT_TRUE(BuildPlacementRecord(0, 1));  // the tray's two pockets taken
+    // A 3 x 5 tray: four pockets per row, twelve picks, then used up.
+    for (int i = 0; i < 12; ++i) {
+        ASSERT_TRUE(BuildPlacementRecord(0, 1));
+        EXPECT_EQ(std::pair(g_NozzleWork[0].pickX, g_NozzleWork[0].pickY), std::pair(50 + 3.0 * (i % 4), -50 + 2.0 * (i / 4))) << i;
+    }
+    EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G1")->currentRow, -1);
     EXPECT_EQ(machine().Positions().x, 0);
     ScriptedResponder boxes;
     ASSERT_TRUE(BuildPlacementRecord(0, 1));
-    EXPECT_EQ(machine().Positions().x, 1000);
-    EXPECT_EQ(machine().Positions().y, -1000);
+    EXPECT_EQ(std::pair(machine().Positions().x, machine().Positions().y), std::pair(1000, -1000));
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{PartListText("Message_19")});
-    EXPECT_DOUBLE_EQ(g_NozzleWork[0].pickX, 50);
+    EXPECT_EQ(std::pair(g_NozzleWork[0].pickX, g_NozzleWork[0].pickY), std::pair(50.0, -50.0)) << "the first pocket again";
     EXPECT_EQ(TheFeedGroupTable().CopyTray(0, "G1")->currentColumn, 1);
     TheFeedGroupTable().DestroyFeedGroupTable();
     g_NozzleWork = {};
 }
 
-// Head mode 2 with one head keeping its nozzle: the first change each rule asks
-// for (traced before any move; the move itself is refused without travel limits).
-TEST(NozzleChangeRules, OneHeadKeepsItsNozzle) {
-    struct Case { int keep, loaded, s1, s2, m1, m2; std::array<int, 6> change; int m2After; } cases[] = {
-        {1, 1, 1, 0, 3, 0, {}, 3},                   {1, 1, 4, 0, 3, 0, {1, 2, 3, 1, 2, 4}, 0},
-        {1, 1, 4, 0, 0, 3, {2, 2, 3, 1, 2, 4}, 3},   {1, 1, 4, 0, 0, 0, {1, 2, 0, 1, 2, 4}, 0},
-        {1, 2, 1, 5, 3, 0, {1, 2, 3, 2, 2, 5}, 0},   {1, 2, 1, 5, 0, 3, {2, 2, 3, 2, 2, 5}, 3},
-        {1, 2, 1, 5, 0, 0, {2, 2, 0, 2, 2, 5}, 0},   {2, 1, 2, 0, 3, 0, {}, 3},
-        {2, 1, 4, 0, 3, 0, {1, 1, 3, 1, 1, 4}, 0},   {2, 1, 4, 0, 2, 2, {1, 1, 0, 1, 1, 4}, 2},
-        {2, 1, 4, 0, 2, 3, {2, 1, 3, 1, 1, 4}, 3},   {2, 2, 2, 5, 3, 0, {1, 1, 3, 2, 1, 5}, 0},
-        {2, 2, 2, 5, 2, 2, {2, 1, 0, 2, 1, 5}, 2},   {2, 2, 2, 5, 2, 3, {2, 1, 3, 2, 1, 5}, 3},
+// The first change each rule of every machine type and head mode asks for, traced
+// before any move (the move itself is refused without travel limits). Slot k and
+// record k belong to head k; `m2After` is head 2's nozzle afterwards (-1: as given).
+TEST(NozzleChangeRules, FirstChangeOfEveryRule) {
+    using Eight = std::array<int, 8>;
+    struct Case { int type, mode, keep, loaded; Eight s, m; std::array<int, 6> change; int m2After = -1; } cases[] = {
+        // One nozzle per head, the put-back step only from head mode 1 on.
+        {2, 0, 0, 2, {3, 5}, {0, 3}, {2, 2, 3, 2, 2, 0}},   {2, 0, 0, 2, {3, 5}, {4, 5}, {1, 1, 4, 1, 1, 3}},
+        {0, 0, 0, 2, {3, 5}, {3, 0}, {2, 2, 0, 2, 2, 5}},   {5, 0, 0, 2, {3, 5}, {3, 5}, {}},
+        {5, 1, 0, 2, {3, 5}, {3, 4}, {2, 2, 4, 2, 2, 0}},   {7, 1, 0, 2, {3, 5}, {4, 5}, {1, 1, 4, 1, 1, 0}},
+        {3, 2, 0, 1, {3}, {0}, {1, 1, 0, 1, 1, 3}},         {3, 0, 0, 1, {3}, {4}, {1, 1, 4, 1, 1, 3}},
+        {7, 0, 0, 1, {3}, {3}, {}},                         {1, 1, 0, 2, {3, 5}, {0, 0}, {}},
+        {4, 0, 0, 1, {3}, {0}, {}},
+        // Head mode 2, one head keeping its nozzle.
+        {2, 2, 1, 1, {1}, {3}, {}, 3},                      {2, 2, 1, 1, {4}, {3}, {1, 2, 3, 1, 2, 4}},
+        {2, 2, 1, 1, {4}, {0, 3}, {2, 2, 3, 1, 2, 4}},      {2, 2, 1, 1, {4}, {0}, {1, 2, 0, 1, 2, 4}},
+        {2, 2, 1, 2, {1, 5}, {3}, {1, 2, 3, 2, 2, 5}},      {2, 2, 1, 2, {1, 5}, {0, 3}, {2, 2, 3, 2, 2, 5}},
+        {2, 2, 1, 2, {1, 5}, {0}, {2, 2, 0, 2, 2, 5}},      {2, 2, 2, 1, {2}, {3}, {}, 3},
+        {2, 2, 2, 1, {4}, {3}, {1, 1, 3, 1, 1, 4}},         {2, 2, 2, 1, {4}, {2, 2}, {1, 1, 0, 1, 1, 4}},
+        {2, 2, 2, 1, {4}, {2, 3}, {2, 1, 3, 1, 1, 4}},      {2, 2, 2, 2, {2, 5}, {3}, {1, 1, 3, 2, 1, 5}},
+        {2, 2, 2, 2, {2, 5}, {2, 2}, {2, 1, 0, 2, 1, 5}},   {2, 2, 2, 2, {2, 5}, {2, 3}, {2, 1, 3, 2, 1, 5}},
+        // Heads sharing nozzles (four and eight heads).
+        {3, 3, 0, 2, {3, 3}, {4}, {1, 1, 4, 1, 1, 0}},      {3, 3, 0, 2, {3, 5}, {0, 3}, {2, 2, 3, 2, 2, 0}},
+        {3, 3, 0, 2, {3, 5}, {0, 0}, {1, 1, 0, 1, 1, 3}},   {7, 6, 0, 2, {3, 5}, {0, 0, 0, 0, 0, 0, 0, 3}, {8, 8, 3, 8, 8, 0}},
+        {7, 3, 0, 2, {3, 5}, {0, 0, 0, 0, 0, 0, 0, 3}, {8, 8, 3, 8, 8, 0}}, {7, 8, 0, 2, {3, 5}, {0, 0}, {}},
+        // Heads with different nozzles (four and eight heads).
+        {3, 4, 0, 2, {3, 5}, {0, 0, 3}, {3, 3, 3, 3, 3, 0}}, {3, 4, 0, 2, {3, 5}, {4, 5}, {1, 1, 4, 1, 1, 3}},
+        {3, 4, 0, 2, {3, 5}, {3, 0}, {2, 2, 0, 2, 2, 5}},   {7, 7, 0, 2, {3, 5}, {0, 0, 0, 0, 0, 0, 0, 3}, {8, 8, 3, 8, 8, 0}},
     };
-    g_MachineType = 2;
     std::vector<std::string> trace;
-    const TraceSink previous = SetTraceSink([&](const std::string& t, bool) {
-        if (t.rfind("unLoadFeed", 0) == 0) trace.push_back(t);
-    });
+    const TraceSink previous = SetTraceSink([&](const std::string& t, bool) { if (t.rfind("unLoadFeed", 0) == 0) trace.push_back(t); });
     for (const auto& c : cases) {
+        SCOPED_TRACE("row " + std::to_string(&c - cases));
         ScriptedResponder boxes;
+        g_MachineType = c.type;
         SmtStrategyConfig st;
-        st.m_HeaderSelect = 2, st.m_ChangeNozzleSelect = c.keep;
+        st.m_HeaderSelect = c.mode, st.m_ChangeNozzleSelect = c.keep;
         TheSmtStrategy().SetConfig(st);
-        g_NozzleSlots = {};
-        g_NozzleSlots[0] = {0, 1, c.s1};
-        g_NozzleSlots[1] = {c.loaded == 2 ? 1 : -1, 2, c.s2};
         g_LoadedNozzleCount = c.loaded;
         g_NozzleWork = {};
-        g_NozzleWork[0].head = 1, g_NozzleWork[0].mountedNozzle = c.m1;
-        g_NozzleWork[1].head = 2, g_NozzleWork[1].mountedNozzle = c.m2;
         for (auto& h : g_NozzleTable) h.inHolder = 1;
-        for (int n : {c.m1, c.m2})
-            if (n) g_NozzleTable[static_cast<std::size_t>(n - 1)].inHolder = 0;
+        for (int k = 1; k <= 8; ++k) {
+            const std::size_t i = static_cast<std::size_t>(k - 1);
+            g_NozzleSlots[i] = {k <= c.loaded ? k - 1 : -1, k, c.s[i]};
+            g_NozzleWork[i].head = k, g_NozzleWork[i].mountedNozzle = c.m[i];
+            if (c.m[i]) g_NozzleTable[static_cast<std::size_t>(c.m[i] - 1)].inHolder = 0;
+        }
         trace.clear();
         const bool none = c.change == std::array<int, 6>{};
         EXPECT_EQ(CheckNozzleTypes(), none);
         const auto& x = c.change;
         EXPECT_EQ(trace.empty() ? "" : trace.front(),
                   none ? "" : FormatC("unLoadFeed-%d, unLoadHead-%d, unLoadNozzle-%d\r\ninLoadFeed-%d, inLoadHead-%d, inLoadNozzle-%d",
-                                      x[0], x[1], x[2], x[3], x[4], x[5]))
-            << "keep " << c.keep << " S " << c.s1 << "/" << c.s2 << " M " << c.m1 << "/" << c.m2;
-        EXPECT_EQ(g_NozzleWork[1].mountedNozzle, c.m2After);
+                                      x[0], x[1], x[2], x[3], x[4], x[5]));
+        EXPECT_EQ(g_NozzleWork[1].mountedNozzle, c.m2After < 0 ? c.m[1] : c.m2After);
     }
     SetTraceSink(previous);
     // Five slots on the four-head path.
-    g_MachineType = 3;
+    g_MachineType = 3, g_LoadedNozzleCount = 5;
     SmtStrategyConfig st;
     st.m_HeaderSelect = 3;
     TheSmtStrategy().SetConfig(st);
-    g_LoadedNozzleCount = 5;
-    {
-        ScriptedResponder boxes;
-        EXPECT_FALSE(CheckNozzleTypes());
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"SMT count error !"});
-    }
+    ScriptedResponder boxes;
+    EXPECT_FALSE(CheckNozzleTypes());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"SMT count error !"});
     TheSmtStrategy().SetConfig({});
-    g_MachineType = 0;
-    g_LoadedNozzleCount = 0;
+    g_MachineType = 0, g_LoadedNozzleCount = 0;
     g_NozzleSlots = {};
     ResetNozzleStates();
 }
