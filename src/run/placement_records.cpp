@@ -13,6 +13,7 @@
 #include "joblist/part_list_texts.h"
 #include "joblist/run_board.h"
 #include "joblist/smt_strategy.h"
+#include "link/positioning.h"
 #include "link/commands.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
@@ -50,19 +51,6 @@ std::pair<std::string, std::string> WordAndPayload(const std::string& cell) {
 }
 
 int CellOrMinusOne(const std::string& cell) { return cell.empty() ? -1 : AtoI(cell); }
-
-std::pair<double, double> NozzleOffsetMm(int head, const BasicSettings& b) {
-    switch (head) {
-    case 2: return {b.m_X_Nozzle2ToNozzle1, b.m_Y_Nozzle2ToNozzle1};
-    case 3: return {b.m_X_Nozzle3ToNozzle1, b.m_Y_Nozzle3ToNozzle1};
-    case 4: return {b.m_X_Nozzle4ToNozzle1, b.m_Y_Nozzle4ToNozzle1};
-    case 5: return {b.m_X_Nozzle5ToNozzle1, b.m_Y_Nozzle5ToNozzle1};
-    case 6: return {b.m_X_Nozzle6ToNozzle1, b.m_Y_Nozzle6ToNozzle1};
-    case 7: return {b.m_X_Nozzle7ToNozzle1, b.m_Y_Nozzle7ToNozzle1};
-    case 8: return {b.m_X_Nozzle8ToNozzle1, b.m_Y_Nozzle8ToNozzle1};
-    default: return {0.0, 0.0};
-    }
-}
 
 // The doubled-pocket offset of a bank (mm): mode 4 ("0402") or mode 5 ("48").
 std::pair<double, double> PocketOffset(int bank, int feedMode) {
@@ -284,7 +272,7 @@ void RotateRecord(PlacementRecord& shared, double cameraOffset, const char* suff
 } // namespace
 
 PulsePoint HeadOffsetPulses(int head) {
-    const auto [x, y] = NozzleOffsetMm(head, TheBasicSettings());
+    const auto [x, y] = NozzleOffset(TheBasicSettings(), head);
     const PulseFactors& f = ThePulseFactors();
     return {ToPulses(x, f.m_X_Pulse), ToPulses(y, f.m_Y_Pulse)};
 }
@@ -411,7 +399,7 @@ bool CheckFeedPosition(const NozzleSlot& slot, int k) {
     }
     const BasicSettings& b = TheBasicSettings();
     if (slot.headTarget >= 2 && slot.headTarget <= 8) {
-        const auto [ox, oy] = NozzleOffsetMm(slot.headTarget, b);
+        const auto [ox, oy] = NozzleOffset(b, slot.headTarget);
         x -= ox, y -= oy;
     }
     const PulseFactors& f = ThePulseFactors();
