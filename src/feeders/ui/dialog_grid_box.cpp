@@ -276,7 +276,10 @@ int CDialogGridBox::FullPockets() const {
 }
 
 void CDialogGridBox::ShowCount(bool withNumber, int count) {
-    m_count->setText(Q(m_texts.Text("GridBox.c_PartCount") + (withNumber ? FormatInt(count) : std::string())));
+    // Caption files keep no trailing blank: a Latin colon gets its space back here.
+    std::string label = m_texts.Text("GridBox.c_PartCount");
+    if (withNumber && !label.empty() && label.back() == ':') label += ' ';
+    m_count->setText(Q(label + (withNumber ? FormatInt(count) : std::string())));
 }
 
 void CDialogGridBox::OnPocketClicked(int row, int column) {
