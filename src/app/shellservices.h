@@ -1,6 +1,6 @@
 // What the shell asks of the machine link, the settings, the libraries, the
 // cameras, the job lists and the run. Each service is filled where its subsystem
-// is wired in; an empty service keeps the shell's placeholder behaviour.
+// is wired in (`WireProgram()`); the wiring test checks that none stays empty.
 #pragma once
 
 #include <array>

@@ -129,7 +129,7 @@ public:
     using Editor = std::function<std::optional<FeedListItem>(const FeedListItem& loaded)>;
     bool Add(const Editor& runEditor);
     bool Edit(const Editor& runEditor, bool doubleClick);
-    // The editor's state between two uses (the placeholder editor keeps the whole row).
+    // The editor's state between two uses: a new feeder starts from the previous one.
     FeedListItem editorRow;
 
     // ---- services ----

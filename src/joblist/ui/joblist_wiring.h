@@ -14,7 +14,7 @@ class CSMTView;
 class CDialogPartList;
 
 // What needs no window: the panel keys' run hooks, the strategy's readers, the
-// machine-type reset of the strategy and the run's placeholder.
+// machine-type reset of the strategy and the run frame.
 void WireJobListServices();
 void WireJobListSubsystem(CSMTView& view);
 // The part list panel, made when the document first needs it.
