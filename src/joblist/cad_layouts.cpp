@@ -107,8 +107,9 @@ std::string Trim(std::string_view s) {
     return std::string(s);
 }
 
-// Blank and tab separators collapse; any other separator ends exactly one field.
-bool Collapses(char sep) { return sep == ' ' || sep == '\t'; }
+// Blanks collapse; any other separator, the tab too, ends exactly one field, so an
+// empty field of a tab- or comma-separated line keeps its place.
+bool Collapses(char sep) { return sep == ' '; }
 
 // The cutter of one line.
 class Cutter {
@@ -369,35 +370,115 @@ std::size_t AllegroReportStart(const std::vector<std::string_view>& lines) {
     return std::string::npos;
 }
 
-bool IsLayerWord(std::string_view s) {
-    const std::string l = Lower(s);
-    return l == "top" || l == "bottom";
+bool IsSideWord(std::string_view s) {
+    const std::string l = Lower(Trim(s));
+    return l == "top" || l == "bottom" || l == "bot";
 }
 
-void CutEagle(std::string_view line, ImportRow& row) {
-    std::string blanks(line);
-    for (char& ch : blanks)
-        if (ch == ',') ch = ' ';
-    Cutter c(blanks, ' ');
-    RunSteps(c, "02345r1", row);
-    // Comma reports with a side column: name, X, Y, side, rotation.
-    if (IsLayerWord(row[4])) {
-        row[6] = row[4];
-        row[4] = row[5];
-        row[5] = Trim(row[1]);
-        row[1].clear();
+// The whole text (blanks around it aside) is one decimal number.
+bool IsWholeNumber(std::string_view s) {
+    const std::string t = Trim(s);
+    return !t.empty() && NumberLength(t) == t.size();
+}
+
+// A blank-separated line as words, each with its place in the line.
+struct Word {
+    std::size_t at;
+    std::string_view text;
+};
+std::vector<Word> Words(std::string_view line) {
+    std::vector<Word> words;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+        const std::size_t from = i;
+        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+        if (i > from) words.push_back({from, line.substr(from, i - from)});
     }
+    return words;
 }
 
-} // namespace
+// The text between two words, blanks around it dropped and one pair of quotes
+// around it removed.
+std::string Between(std::string_view line, const Word& before, const Word& after) {
+    const std::size_t from = before.at + before.text.size();
+    std::string mid = Trim(line.substr(from, after.at - from));
+    if (mid.size() >= 2 && mid.front() == '"' && mid.back() == '"') mid = mid.substr(1, mid.size() - 2);
+    return mid;
+}
 
-bool StartsWithNumber(std::string_view text) { return NumberLength(text) > 0; }
+// Eagle's mount reports come in two kinds. The comma kind, "name, x, y, side,
+// angle", holds mils: they are converted here, since the import keeps this
+// layout's text. The blank kind, "name x y angle value package", holds mm; a
+// package name has no blanks, so the package is the last word and the value is
+// whatever stands before it, nothing or several words.
+void CutEagle(std::string_view line, ImportRow& row) {
+    if (line.find(',') != std::string_view::npos) {
+        const std::vector<std::string> f = SplitAll(line, ',');
+        if (f.size() >= 5 && IsWholeNumber(f[1]) && IsWholeNumber(f[2]) && IsSideWord(f[3])) {
+            row[0] = f[0];
+            row[2] = FormatMm(AtoF(f[1]) * 0.0254);
+            row[3] = FormatMm(AtoF(f[2]) * 0.0254);
+            row[6] = f[3];
+            row[4] = f[4];
+            if (f.size() > 5) row[5] = f[5];
+            if (f.size() > 6) row[1] = f[6];
+            return;
+        }
+    }
+    const std::vector<Word> w = Words(line);
+    static constexpr int kFirstCells[] = {0, 2, 3, 4};  // name, X, Y, angle
+    for (std::size_t i = 0; i < w.size() && i < 4; ++i) row[kFirstCells[i]] = std::string(w[i].text);
+    if (w.size() <= 4) return;
+    row[1] = std::string(w.back().text);
+    if (w.size() > 5) row[5] = Between(line, w[3], w.back());
+}
 
-CadReadResult ReadCadText(int format, std::string_view text) {
-    CadReadResult result;
-    if (format < 0 || format >= kImportFormatCount) return result;
+// KiCad's position file: the reference first, then the value (which may hold
+// blanks), then package, X, Y, rotation and side, the last five known from the
+// right end of the line. A line without its side word ends with the rotation.
+void CutKiCad(std::string_view line, ImportRow& row) {
+    const std::vector<Word> w = Words(line);
+    const std::size_t n = w.size();
+    const bool side = n >= 7 && IsSideWord(w[n - 1].text);
+    const bool noSide = !side && n >= 6 && IsWholeNumber(w[n - 1].text);
+    if (!side && !noSide) {
+        Cutter c(line, ' ');
+        RunSteps(c, "051234l6", row);
+        return;
+    }
+    const std::size_t last = side ? n - 1 : n;  // one past the rotation
+    row[0] = std::string(w[0].text);
+    row[1] = std::string(w[last - 4].text);
+    row[2] = std::string(w[last - 3].text);
+    row[3] = std::string(w[last - 2].text);
+    row[4] = std::string(w[last - 1].text);
+    row[5] = Between(line, w[0], w[last - 4]);
+    if (side) row[6] = std::string(w[n - 1].text);
+}
+
+// A file cut by one layout, before any row is judged: the rows with the index of
+// the line each came from, the lines dropped as header, and the row the layout
+// drops as closing line.
+struct RawRead {
+    std::vector<std::string_view> lines;  // views into the text given to CutText
+    bool named = false;
+    Unit unit = Unit::None;
+    std::vector<ImportRow> rows;
+    std::vector<int> lineOfRow;
+    std::vector<ImportRow> header;  // the header lines cut as part lines
+    bool droppedLast = false;
+    ImportRow lastRow;
+};
+
+// False for a line that never becomes a row (blank, or a comment line).
+bool CutsToRow(std::string_view line) { return !IsBlank(line) && line.front() != '#'; }
+
+RawRead CutText(int format, std::string_view text, bool withHeader) {
+    RawRead raw;
     const Layout& lay = kLayouts[format];
-    const std::vector<std::string_view> lines = SplitLines(text);
+    raw.lines = SplitLines(text);
+    const std::vector<std::string_view>& lines = raw.lines;
 
     // Where the layout's header ends; npos when the file is too short for it.
     std::size_t start = 0;
@@ -417,9 +498,10 @@ CadReadResult ReadCadText(int format, std::string_view text) {
                                    ? NamedColumns{}
                                    : FindNamedColumns(lines, lay.sep);
     if (named.line >= 0) start = named.line + 1;
+    raw.named = named.line >= 0;
     const bool allegroReport = (lay.special == kAllegroTxt || lay.special == kAllegroNew) && named.line < 0;
     if (allegroReport && AllegroReportStart(lines) != std::string::npos) start = AllegroReportStart(lines);
-    if (start == std::string::npos) return result;
+    if (start == std::string::npos) return raw;
 
     std::size_t end = lines.size();
     if (lay.special == kKiCad) {
@@ -429,52 +511,152 @@ CadReadResult ReadCadText(int format, std::string_view text) {
                 end = i;
                 break;
             }
-        if (end == std::string::npos) return result;
+        if (end == std::string::npos) return raw;
     }
-    const Unit unit = HeaderUnit(lines, start);
+    raw.unit = HeaderUnit(lines, start);
 
-    std::vector<ImportRow> raw;
-    raw.reserve(end - start);
-    for (std::size_t i = start; i < end; ++i) {
-        if (IsBlank(lines[i]) || lines[i].front() == '#') continue;
+    auto cut = [&](std::string_view line) {
         ImportRow row;
-        if (named.line >= 0) {
-            const std::vector<std::string> t = SplitAll(lines[i], named.sep);
+        if (lay.special == kKiCad) {
+            CutKiCad(line, row);
+        } else if (named.line >= 0) {
+            const std::vector<std::string> t = SplitAll(line, named.sep);
             for (int c = 0; c < kImportCells; ++c)
                 if (named.column[c] >= 0 && named.column[c] < static_cast<int>(t.size())) row[c] = t[named.column[c]];
         } else if (lay.special == kPowerPcb) {
-            CutPowerPcb(lines[i], row);
+            CutPowerPcb(line, row);
         } else if (lay.special == kAllegroTxt) {
-            CutAllegroTxt(lines[i], row);
-        } else if (lay.special == kAllegroNew && allegroReport && CutAllegroReport(lines[i], row)) {
+            CutAllegroTxt(line, row);
+        } else if (lay.special == kAllegroNew && allegroReport && CutAllegroReport(line, row)) {
         } else if (lay.special == kEagle) {
-            CutEagle(lines[i], row);
-        } else if (format == 4 && !lines[i].empty() && lines[i].front() != '"') {
+            CutEagle(line, row);
+        } else if (format == 4 && !line.empty() && line.front() != '"') {
             // A quoted line whose opening quote is missing: its first field runs
             // up to the first quote, as if the quote stood in front.
-            const std::string quoted = "\"" + std::string(lines[i]);
+            const std::string quoted = "\"" + std::string(line);
             Cutter c(quoted, lay.sep);
             RunSteps(c, lay.steps, row);
         } else {
-            Cutter c(lines[i], lay.sep);
+            Cutter c(line, lay.sep);
             RunSteps(c, lay.steps, row);
         }
-        raw.push_back(std::move(row));
+        return row;
+    };
+
+    if (withHeader)
+        for (std::size_t i = 0; i < start && i < lines.size(); ++i)
+            if (CutsToRow(lines[i])) raw.header.push_back(cut(lines[i]));
+    raw.rows.reserve(end - start);
+    for (std::size_t i = start; i < end; ++i) {
+        if (!CutsToRow(lines[i])) continue;
+        raw.rows.push_back(cut(lines[i]));
+        raw.lineOfRow.push_back(static_cast<int>(i));
     }
     // The PIK report closes with a line that is not a part.
-    if (lay.special == kDropLastRow && !raw.empty()) raw.pop_back();
+    if (lay.special == kDropLastRow && !raw.rows.empty()) {
+        raw.droppedLast = true;
+        raw.lastRow = std::move(raw.rows.back());
+        raw.rows.pop_back();
+        raw.lineOfRow.pop_back();
+    }
+    return raw;
+}
 
-    result.rows.reserve(raw.size());
-    for (ImportRow& row : raw) {
+// ---- fit --------------------------------------------------------------------------
+
+// A designator is one word that starts with a letter ("R17", "U$3", "Battery").
+bool LooksLikeDesignator(std::string_view cell) {
+    const std::string t = Trim(cell);
+    if (t.empty() || t.size() > 32) return false;
+    const auto first = static_cast<unsigned char>(t.front());
+    if (!std::isalpha(first) && first < 0x80) return false;
+    return t.find_first_of(" \t") == std::string::npos;
+}
+
+// A coordinate is a number, bare or followed by "mm" or "mil" where the layout's
+// import reads that unit; Proteus converts every bare number from mils.
+bool LooksLikeCoordinate(std::string_view cell, int format) {
+    const std::string t = Trim(cell);
+    const std::size_t n = NumberLength(t);
+    if (n == 0) return false;
+    const std::string unit = Lower(Trim(std::string_view(t).substr(n)));
+    if (unit.empty()) return true;
+    return format != 10 && (unit == "mm" || unit == "mil");
+}
+
+// Layouts that give no designator: PowerPCB, and ALLEGRO.txt outside Allegro's own report.
+bool HasDesignator(int format, const ImportRow& row) {
+    return format != 5 && !(format == 6 && row[0].empty());
+}
+
+// An angle is a number standing alone or as the first word of a "rest" cell.
+bool LooksLikeAngle(std::string_view cell) {
+    const std::vector<Word> w = Words(cell);
+    return !w.empty() && IsWholeNumber(w.front().text);
+}
+
+bool NumbersInPlace(const ImportRow& row, int format) {
+    return LooksLikeCoordinate(row[2], format) && LooksLikeCoordinate(row[3], format) && LooksLikeAngle(row[4]);
+}
+
+bool LooksLikePart(const ImportRow& row, int format) {
+    return NumbersInPlace(row, format) && (!HasDesignator(format, row) || LooksLikeDesignator(row[0]));
+}
+
+} // namespace
+
+bool StartsWithNumber(std::string_view text) { return NumberLength(text) > 0; }
+
+CadReadResult ReadCadText(int format, std::string_view text) {
+    CadReadResult result;
+    if (format < 0 || format >= kImportFormatCount) return result;
+    RawRead raw = CutText(format, text, false);
+    result.rows.reserve(raw.rows.size());
+    for (std::size_t i = 0; i < raw.rows.size(); ++i) {
+        ImportRow& row = raw.rows[i];
         if (!StartsWithNumber(row[2]) || !StartsWithNumber(row[3])) {
             ++result.skipped;
+            result.skippedLines.push_back({raw.lineOfRow[i] + 1, Trim(row[0])});
             continue;
         }
-        ConvertCoordinate(row[2], unit, format);
-        ConvertCoordinate(row[3], unit, format);
+        ConvertCoordinate(row[2], raw.unit, format);
+        ConvertCoordinate(row[3], raw.unit, format);
         result.rows.push_back(std::move(row));
     }
     return result;
+}
+
+CadMisfit CheckCadFit(int format, std::string_view bytes) {
+    if (format < 0 || format >= kImportFormatCount) return CadMisfit::None;
+    const std::string text = DecodeCadText(bytes);
+    const RawRead raw = CutText(format, text, true);
+    std::size_t kept = 0;
+    for (const ImportRow& row : raw.rows)
+        if (StartsWithNumber(row[2]) && StartsWithNumber(row[3])) ++kept;
+    if (kept == 0) return CadMisfit::None;  // nothing to take: said as such
+
+    // Proteus states no column names; a file that does holds its own units. The
+    // layouts that never look for named columns have no such header either.
+    if (format == 10 && raw.named) return CadMisfit::Header;
+    if ((format == 5 || format == 7) && FindNamedColumns(raw.lines, kLayouts[format].sep).line >= 0)
+        return CadMisfit::Header;
+    for (const ImportRow& row : raw.header)
+        if (LooksLikePart(row, format)) return CadMisfit::Header;
+    if (raw.droppedLast && LooksLikePart(raw.lastRow, format)) return CadMisfit::LastLine;
+
+    // "Most rows": at least three in four.
+    std::size_t designators = 0, numbered = 0, withDesignator = 0;
+    for (const ImportRow& row : raw.rows) {
+        if (HasDesignator(format, row)) {
+            ++withDesignator;
+            if (LooksLikeDesignator(row[0])) ++designators;
+        }
+        if (NumbersInPlace(row, format)) ++numbered;
+    }
+    const auto most = [](std::size_t part, std::size_t whole) { return part * 4 >= whole * 3; };
+    if (!most(designators, withDesignator)) return CadMisfit::Designators;
+    if (!most(numbered, raw.rows.size())) return CadMisfit::Coordinates;
+    return CadMisfit::None;
 }
 
 #define SMT_CAD_READER(name, index) \

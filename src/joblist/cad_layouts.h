@@ -28,10 +28,17 @@ extern const std::array<ImportFormat, kImportFormatCount> kImportFormats;
 // valid UTF-8, else as GBK.
 std::string DecodeCadText(std::string_view bytes);
 
+// A line passed over: its number in the file (from 1) and what stood as designator.
+struct SkippedLine {
+    int line = 0;
+    std::string designator;
+};
+
 struct CadReadResult {
     std::vector<ImportRow> rows;
     // Non-blank lines after the header whose coordinates are not numbers.
     int skipped = 0;
+    std::vector<SkippedLine> skippedLines;  // one per skipped line, in file order
 };
 
 // Cuts decoded text by layout `format` (0..20); an unknown index gives nothing.
@@ -65,5 +72,19 @@ CadReader CadReaderFor(int format);
 
 // True when the text starts (after blanks) with a decimal number.
 bool StartsWithNumber(std::string_view text);
+
+// Whether a file looks like layout `format` before its rows are taken: the lines
+// the layout drops as header hold no part, the first cells read as designators and
+// the coordinates as numbers in most rows, and the layout's particular marks hold
+// (no named columns for Proteus, whose numbers are converted from mils; a closing
+// line that is not a part for the PIK report, which drops it).
+enum class CadMisfit {
+    None,          // fits, or the file gives no rows at all (reported as such)
+    Header,        // the header the layout drops holds parts, or a header it cannot have
+    Designators,   // most first cells are no designators
+    Coordinates,   // most X, Y or rotation cells are no numbers
+    LastLine,      // the line the layout drops as closing line is a part
+};
+CadMisfit CheckCadFit(int format, std::string_view bytes);
 
 } // namespace smt
