@@ -54,6 +54,11 @@ const std::array<ImportFileText, kImportFileTextCount> kImportFileTexts{{
     {"c_Message_07", "文件中没有找到元件坐标："},
     {"c_Message_08", "坐标不是数字的行已跳过："},
     {"c_Message_09", "格式"},
+    // A file that does not look like the chosen layout (the layout's name follows),
+    // the question whether to read it anyway, and "line" of a passed-over line.
+    {"c_Message_10", "文件与所选格式不符："},
+    {"c_Message_11", "仍然读入吗 ?"},
+    {"c_Message_12", "行"},
 }};
 
 ImportFileTexts::ImportFileTexts() {

@@ -30,7 +30,7 @@ struct ImportFileText {
     const char* suffix;  // key "ImportFile." + suffix in [ImportFileConfig]
     const char* chinese;
 };
-inline constexpr int kImportFileTextCount = 20;
+inline constexpr int kImportFileTextCount = 23;
 extern const std::array<ImportFileText, kImportFileTextCount> kImportFileTexts;
 
 struct ImportFileTexts {

@@ -7,6 +7,7 @@
 #include "joblist/cad_import.h"
 #include "joblist/cad_two_mark.h"
 #include "joblist/pcb_editor.h"
+#include "platform/profile.h"
 
 using namespace smt;
 using Cells = std::vector<std::string>;
@@ -111,6 +112,22 @@ TEST(CadImport, ReplacesRowsNarrowListsAndNoCurrentPcb) {
     b.pcb.m_CurrentPcbName = "other";
     EXPECT_FALSE(AppendImportedParts(b.pcb, {{"D", "q", "3", "4"}}, 4, 9, 0, 0, none, {}, 0));
     EXPECT_EQ(b.pcb.m_PcbRecords[0].m_PartRows.size(), 1u);
+}
+
+// Every caption of the import dialog stands in the three caption files, the Chinese
+// text as built in.
+TEST(CadImport, EveryCaptionInTheThreeCaptionFiles) {
+    for (const std::string language : {"Chinese", "English", "German"}) {
+        const std::string path = std::string(SMT_SOURCE_DIR) + "/res/" + language + ".ini";
+        for (const ImportFileText& t : kImportFileTexts) {
+            const std::string key = std::string("ImportFile.") + t.suffix;
+            const std::string text = plat::GetPrivateProfileString("ImportFileConfig", key, "", 512, path);
+            EXPECT_FALSE(text.empty()) << language << " " << key;
+            if (language == "Chinese") {
+                EXPECT_EQ(text, t.chinese) << key;
+            }
+        }
+    }
 }
 
 TEST(CadImport, TimeStampHasTwoBlanks) {

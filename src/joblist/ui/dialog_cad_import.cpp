@@ -155,18 +155,35 @@ void CDialogImportFile::ReadFile(const std::string& path) {
         return;
     }
     const int format = m_config.m_Format;
+    const std::string where = path + "\r\n" + m_texts.Get("c_Message_09") + ": " + kImportFormats[format].name;
+    // A file of another layout would give rows of junk: the operator decides.
+    if (CheckCadFit(format, bytes) != CadMisfit::None &&
+        plat::MessageBoxAsk(m_texts.Get("c_Message_10") + " " + kImportFormats[format].name + "\r\n" + path + "\r\n" +
+                                m_texts.Get("c_Message_11"),
+                            plat::MsgButtons::YesNo, false, plat::MsgIcon::Warning) != plat::MsgAnswer::Yes)
+        return;
     const CadReadResult read = CadReaderFor(format)(bytes);
     m_rows.insert(m_rows.end(), read.rows.begin(), read.rows.end());
     ShowRows();
     ShowCount();
     // A file that gives nothing, or lines passed over, never go unnoticed.
-    const std::string where = path + "\r\n" + m_texts.Get("c_Message_09") + ": " + kImportFormats[format].name;
-    if (read.rows.empty())
+    if (read.rows.empty()) {
         plat::MessageBoxOk(m_texts.Get("c_Message_07") + "\r\n" + where + "\r\n" + FormatInt(read.skipped), false,
                            plat::MsgIcon::Warning);
-    else if (read.skipped > 0)
-        plat::MessageBoxOk(m_texts.Get("c_Message_08") + FormatInt(read.skipped) + "\r\n" + where, false,
+    } else if (read.skipped > 0) {
+        // Each line by number and designator; a box of hundreds of lines would not
+        // fit the screen, so the list stops after kListed (the count says how many).
+        constexpr std::size_t kListed = 50;
+        std::string lines;
+        for (std::size_t i = 0; i < read.skippedLines.size() && i < kListed; ++i) {
+            const SkippedLine& s = read.skippedLines[i];
+            lines += "\r\n" + m_texts.Get("c_Message_12") + " " + FormatInt(s.line) +
+                     (s.designator.empty() ? std::string() : ": " + s.designator);
+        }
+        if (read.skippedLines.size() > kListed) lines += "\r\n...";
+        plat::MessageBoxOk(m_texts.Get("c_Message_08") + " " + FormatInt(read.skipped) + "\r\n" + where + lines, false,
                            plat::MsgIcon::Warning);
+    }
 }
 
 void CDialogImportFile::OnImportAll() {

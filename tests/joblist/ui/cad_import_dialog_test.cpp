@@ -172,3 +172,45 @@ TEST(CadImportInTheShell, FilesReadImportedAndShownInThePlacementList) {
     v->m_pPartList->ToolBar()->Button(tool::PcbEdit)->click();
     EXPECT_EQ(ReadConfig(folder, "DoubleMarkTestConfig", "m_Mark2_X"), "100.0000");
 }
+
+// A file that does not look like the chosen layout is asked about before its rows
+// are taken, naming the layout; lines passed over are named by number and
+// designator. In English, with the shipped captions.
+TEST(CadImportDialog, OtherLayoutAskedAndSkippedLinesNamed) {
+    TempDir dir;
+    WriteBytes(dir.File("English.ini"), ReadBytes(SMT_SOURCE_DIR "/res/English.ini"));
+    WriteBytes(dir.File("allegro.txt"), "UUNITS = MILLIMETERS\r\nC1   26.899   38.735   0   SML2015\r\n"
+                                        "C4   23.495   15.646   270   SML2015\r\n");
+    WriteBytes(dir.File("odd.csv"), "h\r\nv,A,p,x,T,0,1,2\r\nv,X1,p,x,T,0,n,n\r\nv,B,p,x,T,0,3,4\r\n"
+                                    "v,C,p,x,T,0,5,6\r\nv,D,p,x,T,0,7,8\r\n");
+    PcbEditor pcb;
+    CDialogImportFile d(pcb, nullptr);
+    d.OnInitDialog(dir.Path(), "English");
+    ScriptedResponder boxes(plat::MsgAnswer::Ok);
+
+    d.OnFormatChange(11);  // Mentor.txt
+    boxes.Push(plat::MsgAnswer::No);
+    d.ReadFile(dir.File("allegro.txt"));
+    ASSERT_EQ(boxes.Count(), 1u);
+    const plat::MsgBoxRequest asked = boxes.Seen().back();
+    EXPECT_EQ(asked.buttons, plat::MsgButtons::YesNo);
+    EXPECT_EQ(asked.text, "The file does not look like the chosen format: Mentor.txt\r\n" + dir.File("allegro.txt") +
+                              "\r\nRead it anyway ?");
+    EXPECT_EQ(d.List()->rowCount(), 0);
+    boxes.Push(plat::MsgAnswer::Yes);
+    d.ReadFile(dir.File("allegro.txt"));
+    EXPECT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(d.List()->rowCount(), 2);
+
+    d.OnFormatChange(6);  // ALLEGRO.txt: fits, nothing asked
+    d.ReadFile(dir.File("allegro.txt"));
+    EXPECT_EQ(boxes.Count(), 2u);
+    EXPECT_EQ(Column(d, 0), (Lines{"", "", "C1", "C4"}));
+
+    d.OnFormatChange(9);
+    d.ReadFile(dir.File("odd.csv"));
+    ASSERT_EQ(boxes.Count(), 3u);
+    EXPECT_EQ(boxes.Texts().back(), "Lines whose coordinates are not numbers were passed over: 1\r\n" +
+                                        dir.File("odd.csv") + "\r\nFormat: Excel.csv\r\nLine 3: X1");
+    EXPECT_EQ(d.List()->rowCount(), 8);
+}
