@@ -4,13 +4,17 @@
 // step every counter the program keeps is compared with the board's drives as the
 // simulator's control channel reports them (text, never the program's codecs).
 // A failure names the seed and the step; SMT_AGREEMENT_SEED replays another seed.
-// Commands that book counters join the table below.
+// Commands that book counters join the table below. The draw is weighted toward
+// what has not moved yet: every axis of the type by a single-axis move, and every
+// command that must move the board at least once, so that a fault in one axis's
+// booking cannot hide behind an unlucky draw.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <tuple>
 
@@ -19,14 +23,23 @@
 #include "link/jog.h"
 #include "link/manual_control.h"
 #include "link/positioning.h"
+#include "feeders/auto_feed.h"
+#include "feeders/feed_operation.h"
+#include "feeders/feed_rows.h"
+#include "feeders/feeder_words.h"
 #include "feeders/nozzle_operations.h"
+#include "feeders/tray_pockets.h"
 #include "joblist/coordinate_tests.h"
+#include "joblist/lamp_editor.h"
+#include "joblist/run_port.h"
 #include "run/nozzle_work.h"
 #include "vision/camera_service.h"
 #include "vision/set_view.h"
 #include "app/menus.h"
 #include "base/globals.h"
 #include "platform/uipost.h"
+#include "settings/dipping_station.h"
+#include "settings/limit_detour.h"
 #include "sim_fixture.h"
 
 using namespace smt;
@@ -34,7 +47,7 @@ using namespace smt::test;
 
 namespace {
 
-constexpr int kSteps = 120;
+constexpr int kSteps = 160;
 constexpr std::int32_t kXLimit = 400000, kYLimit = -300000;
 constexpr std::int32_t kWidth = 7777;  // the conveyor width's reference, in pulses
 constexpr std::int64_t kARevolution = 3600;
@@ -47,6 +60,9 @@ struct Step {
     sim::Simulator& sim;
     ManualJog& jog;
     HomingAxisSwitches& switches;
+    // The axes no single-axis move has moved yet; the axis the last one drew.
+    std::set<int> unmovedAxes;
+    int drawnAxis = -1;
 
     int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
     bool Chance(int percent) { return Int(1, 100) <= percent; }
@@ -76,10 +92,92 @@ struct Command {
     const char* name;
     std::function<bool(int type, bool serial)> applies;
     std::function<std::string(Step&)> run;  // what it did, for the failure message
+    bool mustMove = false;                  // moves some drive at least once in every case
 };
 
 bool Always(int, bool) { return true; }
 bool SerialOnly(int, bool serial) { return serial; }
+bool TypeFour(int type, bool) { return type == 4; }
+
+// Millimetres (100 pulses each) a few steps from a counter, within the travel
+// less a margin for the heads' offsets, now and then far off.
+double NearMm(Step& s, std::int64_t pulses, int span, bool y = false) {
+    if (s.Chance(8)) return s.Int(-9000, 9000) + 0.0037;
+    const std::int64_t lo = y ? kYLimit + 20000 : 20000, hi = y ? -20000 : kXLimit - 20000;
+    return static_cast<double>(std::clamp<std::int64_t>(pulses + s.Int(-span, span), lo, hi)) / 100.0 + 0.0037;
+}
+
+// Nozzles the type has (1..n).
+int NozzlesOf(int type) {
+    switch (type) {
+    case 0: case 1: return 1;
+    case 2: case 5: return 2;
+    case 7: case 8: case 9: return 8;
+    default: return 4;
+    }
+}
+
+// A feeder row of `bank` ("W", "N", "E", "S") at X/Y near the heads, with feed
+// mode `mode` and the feed coordinate `feedMm`.
+std::vector<std::string> FeederRow(Step& s, const std::string& bank, int mode, double feedMm) {
+    std::vector<std::string> row(kFeedCells);
+    row[feedcell::Id] = bank + std::to_string(s.Int(1, 40));
+    row[feedcell::X] = std::to_string(NearMm(s, g_PulseX, 30000));
+    row[feedcell::Y] = std::to_string(NearMm(s, g_PulseY, 30000, true));
+    row[feedcell::FeedMode] = FeedModeWord(mode);
+    row[kFeedCoordinateCell] = std::to_string(feedMm);
+    row[feedcell::FeedCount] = "1";
+    row[19] = "3";  // feed time, ms
+    row[20] = std::to_string(NearMm(s, g_PulseX, 20000));
+    row[21] = std::to_string(NearMm(s, g_PulseY, 20000, true));
+    row[feedcell::PickHeight] = std::to_string(s.Int(1, 40) / 10.0);
+    return row;
+}
+
+// Mostly, every head up first (an X/Y move with a head down is refused): each
+// rocker or Z axis by what its counter says; over Ethernet the answers' Z state
+// then counts the heads as homed again.
+void MostlyHeadsUp(Step& s) {
+    if (!s.Chance(85)) return;
+    std::vector<std::pair<int, int>> axes;  // axis, the nozzle whose counter it zeroes
+    if (s.type == 7) {
+        for (int n = 0; n < 8; ++n) axes.push_back({0x20 + n, n});
+    } else {
+        axes = {{2, 0}, {3, 2}};
+        if (s.type == 4 || s.type == 6) axes.push_back({10, 4});
+    }
+    for (auto [axis, nozzle] : axes) {
+        const std::int32_t z = g_PulseZ[static_cast<std::size_t>(nozzle)].load();
+        // A rocker's first nozzle loses the delta; a single Z gains it.
+        if (z != 0) MoveSingleAxis({static_cast<std::uint8_t>(axis), s.type == 7 ? -z : z, s.Speed()});
+    }
+}
+
+// The feeder operation worker as the feeder list starts it, to its end.
+void RunFeedOperation(Step& s, FeedOperationRequest r) {
+    MostlyHeadsUp(s);
+    BusyClaim claim = ClaimMachineAction(true);
+    if (claim) TheFeedOperationPort().startRequest(std::move(r), std::move(claim));
+    plat::JoinAllWorkers(std::chrono::seconds(20));
+}
+
+// A lamp point near where X2 and the table's Y stand; the stroke values pass the
+// editor's checks.
+LampPointValues LampPoint(Step& s, bool secondTable) {
+    LampPointValues v;
+    v.m_PointNo = std::to_string(s.Int(1, 10));
+    v.m_Platform = secondTable ? kPlatform2 : kPlatform1;
+    const std::int64_t y = secondTable ? g_PulseY2.load() : g_PulseY.load();
+    v.m_MarkX = NearMm(s, g_PulseX2, 20000), v.m_MarkY = NearMm(s, y, 20000, true);
+    v.m_PointX = s.Int(-300, 300) / 10.0, v.m_PointY = s.Int(-300, 300) / 10.0;
+    v.m_StartSpeed = s.Int(1, 20), v.m_RunSpeed = s.Int(20, 200);
+    for (auto& st : v.m_Strokes) {
+        st.offsetX = s.Int(-50, 50) / 10.0, st.offsetY = s.Int(-50, 50) / 10.0;
+        st.height = -2.5, st.valveOpen = -1.25, st.valveClose = 0.75;
+        st.bottomDelay = 3, st.closeDelay = 2;
+    }
+    return v;
+}
 
 std::string Text(const char* what, long long a, long long b = 0, long long c = 0) {
     std::ostringstream s;
@@ -96,8 +194,11 @@ const std::vector<Command>& CommandTable() {
     static const std::vector<Command> table = {
         {"single-axis move", Always,
          [](Step& s) {
-             const auto axes = AxesOf(s.type);
-             const int axis = axes[s.Int(0, static_cast<int>(axes.size()) - 1)];
+             // An axis not moved yet while there is one.
+             std::vector<int> axes = AxesOf(s.type);
+             if (!s.unmovedAxes.empty()) axes.assign(s.unmovedAxes.begin(), s.unmovedAxes.end());
+             const int axis = axes[static_cast<std::size_t>(s.Int(0, static_cast<int>(axes.size()) - 1))];
+             s.drawnAxis = axis;
              const std::int32_t d = s.Delta(axis <= 1 ? 60000 : 3000);
              MoveSingleAxis({static_cast<std::uint8_t>(axis), d, s.Speed()});
              return Text("0x61 axis/delta", axis, d);
@@ -110,7 +211,8 @@ const std::vector<Command>& CommandTable() {
              m.dX = s.Delta(60000), m.dY = s.Delta(60000), m.xSpeed = s.Speed(), m.ySpeed = s.Speed();
              MoveXY(m);
              return Text("0x53 axes/dX/dY", m.xAxis * 100 + m.yAxis, m.dX, m.dY);
-         }},
+         },
+         true},
         {"X/Y move with a third drive", SerialOnly,
          [](Step& s) {
              XYRotationMove m;
@@ -118,7 +220,8 @@ const std::vector<Command>& CommandTable() {
              m.dX = s.Delta(60000), m.dY = s.Delta(60000), m.xSpeed = s.Speed(), m.ySpeed = s.Speed();
              MoveXYWithRotation(m);
              return Text("0x54 yAxis/dX/dY", m.yAxis, m.dX, m.dY);
-         }},
+         },
+         true},
         {"X/Y with one rotation", Always,
          [](Step& s) {
              XYAMove m;
@@ -127,7 +230,8 @@ const std::vector<Command>& CommandTable() {
              m.dA = s.Int(-4000, 4000);
              MoveXYA(m);
              return Text("0x64 dX/dY/nozzle", m.xy.dX, m.xy.dY, m.nozzle);
-         }},
+         },
+         true},
         {"X/Y with every rotation", Always,
          [](Step& s) {
              XYAMultiMove m;
@@ -136,7 +240,8 @@ const std::vector<Command>& CommandTable() {
              m.aSpeed = s.Speed();
              MoveXYAMulti(m);
              return Text("0x65 dX/dY", m.xy.dX, m.xy.dY);
-         }},
+         },
+         true},
         {"fly-over camera move", Always,
          [](Step& s) {
              FlyCameraMove m;
@@ -144,7 +249,8 @@ const std::vector<Command>& CommandTable() {
              m.frames = 2;
              MoveFlyingCamera(m);
              return Text("0x63 dX", m.dX);
-         }},
+         },
+         true},
         {"move and pick, move and place", [](int, bool serial) { return !serial; },
          [](Step& s) {
              std::array<std::int32_t, 8> dA{};
@@ -160,7 +266,8 @@ const std::vector<Command>& CommandTable() {
              p.dX = s.Delta(60000), p.dY = s.Delta(60000), p.dA = dA;
              MoveAndPlace77(p);
              return Text("0x77 dX/dY", p.dX, p.dY);
-         }},
+         },
+         true},
         {"feeder feed", Always,
          [](Step& s) {
              FeederFeed f;
@@ -168,7 +275,8 @@ const std::vector<Command>& CommandTable() {
              f.pulses = s.Int(-3000, 3000);
              FeedFeeder(f);
              return Text("0x66 drive/pulses", f.drive, f.pulses);
-         }},
+         },
+         true},
         {"homing", Always,
          [](Step& s) {
              const int kind = s.Int(0, 9);
@@ -252,7 +360,8 @@ const std::vector<Command>& CommandTable() {
              }
              NozzleLibraryThread(r, {});
              return Text(takeOut ? "take-out row/head" : "put-back row/head", r.row, head, r.nineteenLibrary);
-         }},
+         },
+         true},
         {"vision-test or click move", Always,
          [](Step& s) {
              // The camera panel's move by an image offset: the mark camera's
@@ -269,7 +378,8 @@ const std::vector<Command>& CommandTable() {
              plat::JoinAllWorkers(std::chrono::seconds(20));
              g_MachineType = type, g_CurrentCamera = camera;
              return what;
-         }},
+         },
+         true},
         {"part-list coordinate test", Always,
          [](Step& s) {
              // The worker's move to targets near where the heads stand; the X2 ops on the double table only.
@@ -280,7 +390,97 @@ const std::vector<Command>& CommandTable() {
              g_TargetPulseX2 = g_PulseX2 + s.Delta(30000), g_TargetPulseY2 = g_PulseY2 + s.Delta(30000);
              CoordinateTestThread();
              return Text("coordinate test op/X/Y", op, g_TargetPulseX.load(), g_TargetPulseY.load());
-         }},
+         },
+         true},
+        {"tray pocket move", Always,
+         [](Step& s) {
+             // The mark camera or a nozzle the type has over a pocket of a tray whose
+             // origin lies near the heads (now and then far off: refused).
+             PocketMove m;
+             m.code = s.Int(0, NozzlesOf(s.type));
+             m.row = s.Int(0, 6), m.column = s.Int(1, 9);
+             m.rowPitch = -s.Int(50, 200) / 10.0, m.columnPitch = s.Int(50, 200) / 10.0;
+             m.originX = NearMm(s, g_PulseX, 20000), m.originY = NearMm(s, g_PulseY, 20000, true);
+             MostlyHeadsUp(s);
+             StartPocketMove(m);
+             plat::JoinAllWorkers(std::chrono::seconds(20));
+             return Text("pocket code/row/column", m.code, m.row, m.column);
+         },
+         true},
+        {"feeder operation: to the feeder target", Always,
+         [](Step& s) {
+             // A nozzle to the feeder (type 4: X only), or nozzle 1 to the dipping station.
+             FeedOperationRequest r;
+             r.code = s.Chance(20) ? kFeedOpHeadToDipping : s.Int(1, NozzlesOf(s.type));
+             r.row = FeederRow(s, "W", 0, -1);
+             TheDippingStation().m_DippingStation_X = NearMm(s, g_PulseX, 30000);
+             TheDippingStation().m_DippingStation_Y = NearMm(s, g_PulseY, 30000, true);
+             RunFeedOperation(s, r);
+             return Text("feeder target code", r.code);
+         },
+         true},
+        {"feeder operation: camera to the feeder", Always,
+         [](Step& s) {
+             // The mark camera over the feeder, or over the hole of a drag-pin feeder.
+             FeedOperationRequest r;
+             r.code = s.Chance(50) ? kFeedOpCameraToFeeder : kFeedOpCameraToHole;
+             r.row = FeederRow(s, "N", s.Chance(80) ? 6 : 0, 4);
+             RunFeedOperation(s, r);
+             return Text("camera to feeder code", r.code);
+         },
+         true},
+        {"feeder operation: towbar to the hole", Always,
+         [](Step& s) {
+             // The bank's walk to the feed coordinate (now and then beyond its range).
+             static const char* banks[] = {"W", "N", "E", "S"};
+             const int bank = s.Int(0, 3);
+             const int c = bank == 1 ? s.Int(-50, 1050) : s.Int(-1050, 50);
+             FeedOperationRequest r;
+             r.code = kFeedOpTowbar;
+             r.row = FeederRow(s, banks[bank], 0, c + 0.37 * (bank == 1 ? 1 : -1));
+             RunFeedOperation(s, r);
+             return Text("towbar bank/coordinate", bank, c);
+         },
+         true},
+        {"feeder operation: feed test with a drag pin or a walk", Always,
+         [](Step& s) {
+             // The drag pin: nozzle 2 over the hole, pin down, lift open, drag and
+             // back, pin up, lift closed; or the walk feed of an integration feeder.
+             static const char* banks[] = {"W", "N", "E", "S"};
+             const int bank = s.Int(0, 3);
+             const int mode = s.Chance(75) ? 6 : 0;
+             const double c = mode == 6 ? s.Int(1, 80) / 10.0 : (bank == 1 ? 1 : -1) * s.Int(0, 900) + 0.25;
+             FeedOperationRequest r;
+             r.code = kFeedOpFeedTest;
+             r.row = FeederRow(s, banks[bank], mode, c);
+             RunFeedOperation(s, r);
+             return Text("feed test bank/mode", bank, mode);
+         },
+         true},
+        {"lamp editor move", TypeFour,
+         [](Step& s) {
+             // The camera over the mark or the point, a glue head over the point
+             // (with its test stroke), or the whole test with the mark: X2 with Y
+             // or Y2. Glue heads down refuse.
+             MostlyHeadsUp(s);
+             const bool second = s.Chance(50);
+             const LampPointValues v = LampPoint(s, second);
+             LampPointEditor& editor = TheLampPointEditor();
+             LampEditorUi ui;
+             ui.setField = [](int, const std::string&) {};
+             ui.focus = [](int) {};
+             const int what = s.Int(0, 4);
+             switch (what) {
+             case 0: editor.OnCameraMove(v, false); break;
+             case 1: editor.OnCameraMove(v, true); break;
+             case 2: editor.OnGlueMove(v, s.Int(0, 2)); break;
+             case 3: editor.OnStrokeTest(v, s.Int(0, 2), ui); break;
+             default: editor.OnDispenseTest(v); break;
+             }
+             plat::JoinAllWorkers(std::chrono::seconds(20));
+             return Text("lamp action/table", what, second ? 2 : 1);
+         },
+         true},
         {"move the board refuses", Always,
          [](Step& s) {
              // The board answers with its limit report / status instead of moving.
@@ -361,6 +561,7 @@ protected:
         ThePositioningPort() = PositioningPort{};
         ThePositioningPort().headGroup = [this] { return jog.HeadGroup(); };
         InstallPositioningHooks();
+        SetUpFeedersAndHeads();
     }
     void TearDown() override {
         jog.Stop();
@@ -374,6 +575,13 @@ protected:
             g_NozzleTable = {};
             g_NozzleWork = {};
         }
+        TheFeedOperationPort() = FeedOperationPort{};
+        ThePositionLimitDetour() = PositionLimitDetour{};
+        TheDippingStation() = DippingStationSettings{};
+        TheAutoFeed().m_Open_Length = 0;
+        TheAutoFeed().m_Close_Length = 0;
+        TheRunPort().recognizeMark = {};
+        g_FeedModeNames = savedModeNames;
         TheSetView().m_MoveOffsetX = TheSetView().m_MoveOffsetY = TheSetView().m_MoveOffsetA = 0;
         TheSpeedTemplates().SetTable(SpeedType::Handle, SpeedTypeTable{});
         plat::RunPostedTasks();
@@ -407,6 +615,36 @@ protected:
         TheCommandPanel().headGroup = [this] { return jog.HeadGroup(); };
     }
 
+    // Offsets that differ per head and axis, lift factors, the drag-pin values, a
+    // detour corner on each side, the feeder operation worker and a Mark that is
+    // always found (the lamp editor's whole test).
+    void SetUpFeedersAndHeads() {
+        auto& b = TheBasicSettings();
+        b.m_X_CameraToNozzle1 = 41.37, b.m_Y_CameraToNozzle1 = -12.61;
+        b.m_X_Measurement = -23.17, b.m_Y_Measurement = 8.43;
+        double* offsets[] = {&b.m_X_Nozzle2ToNozzle1, &b.m_Y_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1,
+                             &b.m_Y_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1, &b.m_Y_Nozzle4ToNozzle1,
+                             &b.m_X_Nozzle5ToNozzle1, &b.m_Y_Nozzle5ToNozzle1, &b.m_X_Nozzle6ToNozzle1,
+                             &b.m_Y_Nozzle6ToNozzle1, &b.m_X_Nozzle7ToNozzle1, &b.m_Y_Nozzle7ToNozzle1,
+                             &b.m_X_Nozzle8ToNozzle1, &b.m_Y_Nozzle8ToNozzle1};
+        for (int i = 0; i < 14; ++i) *offsets[i] = (i % 2 ? -3.11 : 20.07) * (i / 2 + 1) + 0.13 * i;
+        b.m_Z_Nozzle2ToFeed = 4.21, b.m_Nozzle2MoreNozzle1 = 0.37, b.m_FeedOverBack = 0.55;
+        auto& f = ThePulseFactors();
+        f.m_WestLift_Pulse = 90, f.m_NorthLift_Pulse = 110, f.m_EastLift_Pulse = 130;
+        TheAutoFeed().m_Open_Length = 9;
+        TheAutoFeed().m_Close_Length = 13;
+        auto& d = ThePositionLimitDetour();
+        d.m_W_S_PositionLimitPositionDetour = 1, d.m_W_S_LessPosition_dX = 600, d.m_W_S_LessPosition_dY = -1800;
+        d.m_E_S_PositionLimitPositionDetour = 1, d.m_E_S_LessPosition_dX = 3400, d.m_E_S_LessPosition_dY = -2200;
+        InstallFeedOperationWorker();
+        TheRunPort().recognizeMark = [](int, int) { return false; };
+        static const char* modes[] = {"集中飞达", "自动飞达", "振动飞达", "托盘", "0402", "48", "拖针", "CL_浸渍站", "托盘_浸渍站"};
+        savedModeNames = g_FeedModeNames;
+        for (int m = 0; m < 9; ++m) g_FeedModeNames[static_cast<std::size_t>(m)] = modes[m];
+        g_HeadResetOk = true;
+    }
+    std::array<std::string, 27> savedModeNames;
+
     std::string LastCalls() {
         const auto calls = hooks.Calls();
         std::string out;
@@ -432,22 +670,48 @@ TEST_P(Agreement, ProgramBooksWhatTheBoardDid) {
     unsigned seed = 1000u + 10u * static_cast<unsigned>(type()) + (serial() ? 0u : 1u);
     if (const char* e = std::getenv("SMT_AGREEMENT_SEED")) seed = static_cast<unsigned>(std::strtoul(e, nullptr, 10));
     std::mt19937 rng(seed);
-    Step step{rng, type(), serial(), *sim, jog, switches};
+    Step step{rng, type(), serial(), *sim, jog, switches, {}, -1};
     std::vector<const Command*> usable;
     for (const Command& c : CommandTable())
         if (c.applies(type(), serial())) usable.push_back(&c);
+    const Command* singleAxis = &CommandTable().front();  // the first entry
+    for (int axis : AxesOf(type())) step.unmovedAxes.insert(axis);
+    std::set<const Command*> unmoved;  // commands that must move and have not yet
+    for (const Command* c : usable)
+        if (c->mustMove) unmoved.insert(c);
+    // What still has to move weighs more: the single-axis move one more per axis
+    // left, every command that has not moved yet three more.
+    const auto weight = [&](const Command* c) {
+        if (c == singleAxis) return 1 + static_cast<int>(step.unmovedAxes.size());
+        return unmoved.count(c) ? 4 : 1;
+    };
     ASSERT_EQ(Disagreement(*sim), "");
     for (int n = 0; n < kSteps; ++n) {
-        const Command& c = *usable[static_cast<std::size_t>(step.Int(0, static_cast<int>(usable.size()) - 1))];
+        int total = 0;
+        for (const Command* c : usable) total += weight(c);
+        int draw = step.Int(0, total - 1);
+        std::size_t k = 0;
+        while (draw >= weight(usable[k])) draw -= weight(usable[k++]);
+        const Command& c = *usable[k];
         // A step may have lost the link (a refusal's status): the next connects again.
         g_Connected = true;
+        const auto before = BoardDrives(*sim);
+        step.drawnAxis = -1;
         const std::string what = c.run(step);
         ASSERT_TRUE(WaitIdle()) << "seed " << seed << " step " << n << " (" << what << "): still busy";
         plat::RunPostedTasks();
         const std::string diff = Disagreement(*sim);
         ASSERT_EQ(diff, "") << "seed " << seed << " step " << n << " (" << c.name << ": " << what << ")\n"
                             << LastFrames() << LastCalls();
+        if (BoardDrives(*sim) != before) {
+            unmoved.erase(&c);
+            if (&c == singleAxis) step.unmovedAxes.erase(step.drawnAxis);
+        }
     }
+    std::string left;
+    for (int axis : step.unmovedAxes) left += " axis " + std::to_string(axis);
+    for (const Command* c : unmoved) left += std::string(" \"") + c->name + "\"";
+    EXPECT_EQ(left, "") << "seed " << seed << ": never moved";
 }
 
 std::string CaseName(const ::testing::TestParamInfo<std::tuple<Wire, int>>& info) {
