@@ -213,7 +213,7 @@ void SimCamera::SetSlowMs(int ms) {
 }
 
 // Renders one frame (outside the lock) and delivers it, or counts it lost.
-void SimCamera::Produce(std::unique_lock<std::mutex>& lock) {
+void SimCamera::Produce(std::unique_lock<std::mutex>& lock, bool triggered) {
     auto source = m_source;
     const int w = m_width, h = m_height, ch = m_spec.mono ? 1 : 3;
     const std::uint64_t n = m_seq + 1;
@@ -239,6 +239,7 @@ void SimCamera::Produce(std::unique_lock<std::mutex>& lock) {
     }
     ++m_stat.captured;
     f->seq = ++m_seq;
+    f->triggered = triggered;
     m_latest = f;
     m_cv.notify_all();
     auto frameListener = m_listener.frame;
@@ -261,7 +262,7 @@ void SimCamera::Loop() {
         if (m_triggers > 0) {
             --m_triggers;
             if (m_slowMs) m_cv.wait_for(lock, std::chrono::milliseconds(m_slowMs));
-            Produce(lock);
+            Produce(lock, true);
             continue;
         }
         const auto now = Clock::now();

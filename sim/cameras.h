@@ -98,7 +98,7 @@ public:
 
 private:
     void Loop();
-    void Produce(std::unique_lock<std::mutex>& lock);
+    void Produce(std::unique_lock<std::mutex>& lock, bool triggered = false);
 
     CameraSpec m_spec;
     mutable std::mutex m_mutex;

@@ -33,6 +33,7 @@ struct CameraFrame {
     int height = 0;
     int channels = 3;                 // 1 mono, 3 BGR
     std::uint64_t seq = 0;            // 1, 2, ... per device
+    bool triggered = false;           // taken by a trigger input, not by the free-running stream
     std::vector<std::uint8_t> pixels; // width * height * channels
 };
 using CameraFramePtr = std::shared_ptr<const CameraFrame>;

@@ -57,6 +57,7 @@ struct Bus {
 struct Slot {
     std::atomic<std::uint64_t> seq;  // 0 while written
     std::uint32_t width, height, channels, bytes;
+    std::uint32_t triggered;
 };
 
 struct Ring {
@@ -226,6 +227,7 @@ private:
         f->width = static_cast<int>(slot.width);
         f->height = static_cast<int>(slot.height);
         f->channels = static_cast<int>(slot.channels);
+        f->triggered = slot.triggered != 0;
         const std::uint32_t bytes = slot.bytes;
         if (bytes > r->slotBytes ||
             static_cast<std::uint64_t>(f->width) * static_cast<std::uint64_t>(f->height) * f->channels != bytes)
@@ -489,6 +491,7 @@ void CameraChannelPublisher::Publish(int device, const CameraFrame& f) {
     slot.height = static_cast<std::uint32_t>(f.height);
     slot.channels = static_cast<std::uint32_t>(f.channels);
     slot.bytes = static_cast<std::uint32_t>(bytes);
+    slot.triggered = f.triggered ? 1 : 0;
     slot.seq.store(seq, std::memory_order_release);
     r->latestSeq.store(seq);
     Bump(&r->wake);

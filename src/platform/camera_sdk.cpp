@@ -75,6 +75,7 @@ int Lend(Handle& h, const CameraFramePtr& f, CameraFrameHead* head, std::uint8_t
     head->height = f->height;
     head->bytes = static_cast<int>(f->pixels.size());
     head->frameNo = f->seq;
+    head->isTrigger = f->triggered;
     *raw = const_cast<std::uint8_t*>(f->pixels.data());
     return kCameraOk;
 }

@@ -36,6 +36,7 @@ struct CameraFrameHead {
     int height = 0;
     int bytes = 0;
     std::uint64_t frameNo = 0;
+    bool isTrigger = false;  // taken by a trigger input, not by the free-running stream
 };
 
 int CameraSdkInit(int language);  // 1 Chinese, 0 English (error texts)

@@ -246,8 +246,12 @@ void CameraService::GrabThread(int camera) {
         plat::CameraFrameHead processed = head;
         const int ps = plat::CameraImageProcess(h, raw, out.data(), &processed);
         plat::CameraReleaseImageBuffer(h, raw);
-        // A frame taken across a trigger-mode change belongs to neither mode.
+        // A frame taken across a trigger-mode change belongs to neither mode; in
+        // trigger mode only a triggered frame counts for the flying pass: a frame
+        // of the free-running stream still on its way after the switch was taken
+        // before it.
         if (ps != 0 || generation != m_modeGeneration) continue;
+        if (camera == kVisionCamera1 && mode == 2 && !head.isTrigger) continue;
         OnFrame(camera, FrameToMat(out.data(), processed), mode);
     }
 }

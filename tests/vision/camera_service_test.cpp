@@ -4,10 +4,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
+#include <set>
 #include <thread>
 
 #include "cameras.h"
 #include "platform/camera_sdk.h"
+#include "test_support.h"
 #include "vision/camera_service.h"
 
 namespace smt::test {
@@ -122,6 +125,86 @@ TEST_F(CameraServiceTest, TriggeredVisionCameraFeedsTheFlyPassNotRequests) {
     std::lock_guard lock(m);
     EXPECT_EQ(measured.load(), 16);
     EXPECT_EQ(nozzles, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8}));
+}
+
+// Vision camera 1 renders slowly, as on a loaded machine: a frame of the
+// free-running stream is nearly always on its way when the mode changes.
+class SlowVisionScene : public NumberedScene {
+public:
+    cv::Mat Render(sim::CameraRole role, int w, int h, int channels, std::uint64_t frameNo) override {
+        if (role == sim::CameraRole::Vision1) std::this_thread::sleep_for(45ms);
+        return NumberedScene::Render(role, w, h, channels, frameNo);
+    }
+};
+
+TEST(CameraServiceUnderLoad, FirstFlyFrameAfterTheSwitchIsATriggeredOne) {
+    sim::CameraSet set(sim::CameraSet::DefaultSpecs(0), std::make_shared<SlowVisionScene>());
+    sim::SimCamera* cam = set.ByRole(sim::CameraRole::Vision1);
+    // The values of the frames the trigger input took (the scene's frame numbers).
+    std::mutex m;
+    std::set<int> triggeredValues;
+    std::vector<int> flyValues;
+    sim::SimCamera::Listener listener;
+    listener.frame = [&](const plat::CameraFrame& f) {
+        std::lock_guard lock(m);
+        if (f.triggered) triggeredValues.insert(static_cast<int>(f.seq % 200 + 1));
+    };
+    cam->SetListener(listener);
+    plat::SetCameraBackend(set.Backend());
+    g_MarkCameraOn = g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = true;
+
+    CameraService service;
+    std::atomic<int> liveFrames{0};
+    // The live view of vision camera 1 keeps its grab thread busy between waits.
+    const int shownCamera = g_CurrentCamera.exchange(kVisionCamera1);
+    service.hooks().liveFrame = [&](int, const cv::Mat&) {
+        std::this_thread::sleep_for(20ms);
+        ++liveFrames;
+    };
+    service.hooks().flyMeasure = [&](int, const cv::Mat& f) {
+        std::lock_guard lock(m);
+        flyValues.push_back(f.at<cv::Vec3b>(0, 0)[0]);
+    };
+    service.hooks().message = [](const std::string&) {};
+    ASSERT_TRUE(service.InitCameras());
+    // Two threads keep the cores busy.
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> load;
+    for (int i = 0; i < 2; ++i)
+        load.emplace_back([&] {
+            volatile unsigned x = 0;
+            while (!stop) x = x * 1664525u + 1013904223u;
+        });
+
+    for (int round = 0; round < 10; ++round) {
+        ASSERT_TRUE(service.SetTriggerMode(kVisionCamera1, 0));
+        const int live = liveFrames.load();
+        ASSERT_TRUE(WaitUntil([&] { return liveFrames.load() >= live + 2; }, 5s)) << round;  // free-running again
+        {
+            std::lock_guard lock(m);
+            flyValues.clear();
+        }
+        g_HeadCount = 1;
+        g_FlyFrameCount = 0;
+        ASSERT_TRUE(service.SetTriggerMode(kVisionCamera1, 2));
+        for (int attempt = 0; attempt < 8 && g_FlyFrameCount.load() == 0; ++attempt) {
+            cam->Trigger();
+            WaitUntil([] { return g_FlyFrameCount.load() > 0; }, 500ms);
+        }
+        ASSERT_EQ(g_FlyFrameCount.load(), 1) << round;
+        std::lock_guard lock(m);
+        ASSERT_EQ(flyValues.size(), 1u) << round;
+        EXPECT_TRUE(triggeredValues.count(flyValues[0])) << "round " << round << ": fly frame " << flyValues[0]
+                                                         << " was not taken by the trigger";
+    }
+    stop = true;
+    for (auto& t : load) t.join();
+    service.Shutdown();
+    cam->SetListener({});
+    plat::SetCameraBackend(nullptr);
+    g_HeadCount = 1;
+    g_FlyFrameCount = 0;
+    g_CurrentCamera = shownCamera;
 }
 
 TEST_F(CameraServiceTest, DisconnectedCameraGivesNoFrameWithinTheBoundAndTeardownJoins) {
