@@ -120,6 +120,28 @@ bool LoadCameraCalibration(CCameraCalibration& holder, const std::string& fileNa
     return holder.m_loaded;
 }
 
+bool CCameraCalibration::MapsFor(cv::Size size, cv::Mat& map1, cv::Mat& map2)
+{
+    // Nothing to correct. (The optimal new camera matrix would still move the
+    // image by up to half a pixel.)
+    if (cv::countNonZero(m_distortion) == 0) return false;
+    if (m_mapSize != size || m_map1.empty()) {
+        const cv::Mat newMatrix =
+            cv::getOptimalNewCameraMatrix(m_cameraMatrix, m_distortion, size, 1.0, size, nullptr, false);
+        // Fresh maps, never written into the old ones: a caller may still be
+        // remapping with them outside the lock.
+        cv::Mat m1;
+        cv::Mat m2;
+        cv::initUndistortRectifyMap(m_cameraMatrix, m_distortion, cv::Mat(), newMatrix, size, CV_16SC2, m1, m2);
+        m_map1 = m1;
+        m_map2 = m2;
+        m_mapSize = size;
+    }
+    map1 = m_map1;
+    map2 = m_map2;
+    return true;
+}
+
 cv::Mat UndistortImage(CCameraCalibration& holder, const cv::Mat& frame)
 {
     if (frame.empty()) return frame;
@@ -128,28 +150,27 @@ cv::Mat UndistortImage(CCameraCalibration& holder, const cv::Mat& frame)
     {
         std::lock_guard<std::mutex> lock(holder.m_mutex);
         if (!holder.m_loaded) return frame;
-        // Nothing to correct. (The optimal new camera matrix would still move
-        // the image by up to half a pixel.)
-        if (cv::countNonZero(holder.m_distortion) == 0) return frame.clone();
-        const cv::Size size = frame.size();
-        if (holder.m_mapSize != size || holder.m_map1.empty()) {
-            const cv::Mat newMatrix = cv::getOptimalNewCameraMatrix(
-                holder.m_cameraMatrix, holder.m_distortion, size, 1.0, size, nullptr, false);
-            // Fresh maps, never written into the old ones: a caller may still be
-            // remapping with them outside the lock.
-            cv::Mat m1;
-            cv::Mat m2;
-            cv::initUndistortRectifyMap(holder.m_cameraMatrix, holder.m_distortion, cv::Mat(),
-                                        newMatrix, size, CV_16SC2, m1, m2);
-            holder.m_map1 = m1;
-            holder.m_map2 = m2;
-            holder.m_mapSize = size;
-        }
-        map1 = holder.m_map1;
-        map2 = holder.m_map2;
+        if (!holder.MapsFor(frame.size(), map1, map2)) return frame.clone();
     }
     cv::Mat out;
     cv::remap(frame, out, map1, map2, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+    return out;
+}
+
+cv::Mat UndistortRegion(CCameraCalibration& holder, const cv::Mat& frame, cv::Rect region)
+{
+    region &= cv::Rect(0, 0, frame.cols, frame.rows);
+    if (frame.empty() || region.empty()) return cv::Mat();
+    cv::Mat map1;
+    cv::Mat map2;
+    {
+        std::lock_guard<std::mutex> lock(holder.m_mutex);
+        if (!holder.m_loaded || !holder.MapsFor(frame.size(), map1, map2)) return frame(region).clone();
+    }
+    // Each output pixel depends on its own map entries and the whole source: the
+    // region's rows of the maps give exactly the whole image's pixels there.
+    cv::Mat out;
+    cv::remap(frame, out, map1(region), map2(region), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(0));
     return out;
 }
 

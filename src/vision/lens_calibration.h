@@ -23,6 +23,10 @@ public:
 private:
     friend bool LoadCameraCalibration(CCameraCalibration& holder, const std::string& fileName);
     friend cv::Mat UndistortImage(CCameraCalibration& holder, const cv::Mat& frame);
+    friend cv::Mat UndistortRegion(CCameraCalibration& holder, const cv::Mat& frame, cv::Rect region);
+    // The maps of `size` (built when missing); false when there is nothing to
+    // correct. The caller holds m_mutex.
+    bool MapsFor(cv::Size size, cv::Mat& map1, cv::Mat& map2);
 
     // The live view and the run may undistort at the same time as a reload.
     mutable std::mutex m_mutex;
@@ -57,5 +61,10 @@ bool LoadCameraCalibration(CCameraCalibration& holder, const std::string& fileNa
 // map from outside the source are 0. Without a calibration the frame itself;
 // with one whose distortion coefficients are all 0 an exact copy.
 cv::Mat UndistortImage(CCameraCalibration& holder, const cv::Mat& frame);
+
+// The pixels of `region` (clipped to the frame) of UndistortImage(frame), and
+// only those: the remap, which is where the time goes, covers the region alone.
+// Without a calibration, or with all coefficients 0, a copy of the region.
+cv::Mat UndistortRegion(CCameraCalibration& holder, const cv::Mat& frame, cv::Rect region);
 
 } // namespace smt

@@ -331,15 +331,24 @@ void SetView::OnBnClickedVisionTest() {
 void SetView::RunVisionTest(const cv::Mat* frame, int slot, bool move) {
     const int camera = g_CurrentCamera;
     if (frame && !frame->empty()) {
-        cv::Mat work = camera == kVisionCamera2 && TheBasicSettings().m_Calibrator2
-                           ? UndistortImage(TheLensCalibration(), *frame)
-                           : frame->clone();
+        const double ppm = m_PixelsPerMm, size = m_VisualSize;
+        cv::Mat work;
+        if (camera == kVisionCamera2 && TheBasicSettings().m_Calibrator2) {
+            // Only the window the recognition looks at (and a margin) is undistorted:
+            // the whole frame's remap took most of the test's time. The window of
+            // this cut-out is the frame's own, so the results are those of the
+            // whole undistorted frame.
+            constexpr int kMargin = 2;
+            const cv::Rect window = RecognitionWindow(frame->size(), size, ppm);
+            work = UndistortRegion(TheLensCalibration(), *frame,
+                                   cv::Rect(window.x - kMargin, window.y - kMargin, window.width + 2 * kMargin,
+                                            window.height + 2 * kMargin));
+        }
         if (work.empty()) work = frame->clone();
         const auto& src = TheSetViewSources();
         const bool reverse = camera == kMarkCamera ? src.markColourReversal && src.markColourReversal()
                                                    : src.visionColourReversal && src.visionColourReversal();
         if (reverse) cv::bitwise_not(work, work);
-        const double ppm = m_PixelsPerMm, size = m_VisualSize;
         const PulseSettings& pulse = ThePulseSettings();
         char line[200];
         if (camera == kMarkCamera) {

@@ -132,5 +132,39 @@ TEST_F(CameraCalibration, ZeroDistortionIsTheIdentityAndANewCalibrationReplacesT
     EXPECT_TRUE(UndistortImage(holder, cv::Mat()).empty());
 }
 
+TEST_F(CameraCalibration, ARegionIsExactlyThatPartOfTheWholeUndistortedFrame)
+{
+    // The principal point off the centre, so that no region mirrors another.
+    ASSERT_TRUE(LoadCameraCalibration(holder, Write("barrel.xml", 640, 480, Matrix(520.0, 331.0, 229.0), kBarrel)));
+    for (int type : {CV_8UC3, CV_8UC1}) {
+        const cv::Mat frame = Pattern(type);
+        const cv::Mat whole = UndistortImage(holder, frame);
+        // Centred, off-centre, at a corner (where the border maps from outside),
+        // one pixel, the whole frame, and regions reaching beyond the frame (clipped).
+        for (const cv::Rect r : {cv::Rect(220, 140, 200, 200), cv::Rect(37, 301, 151, 97), cv::Rect(0, 0, 64, 48),
+                                 cv::Rect(333, 17, 1, 1), cv::Rect(0, 0, 640, 480), cv::Rect(600, -20, 100, 90),
+                                 cv::Rect(-5, 470, 30, 30)}) {
+            SCOPED_TRACE(testing::Message() << r << " type " << type);
+            const cv::Rect clipped = r & cv::Rect(0, 0, 640, 480);
+            const cv::Mat part = UndistortRegion(holder, frame, r);
+            ASSERT_EQ(part.size(), clipped.size());
+            ASSERT_EQ(part.type(), frame.type());
+            EXPECT_EQ(cv::norm(part, whole(clipped), cv::NORM_INF), 0.0);
+        }
+    }
+    // Outside the frame entirely, or an empty frame: nothing.
+    EXPECT_TRUE(UndistortRegion(holder, Pattern(CV_8UC1), cv::Rect(700, 0, 10, 10)).empty());
+    EXPECT_TRUE(UndistortRegion(holder, cv::Mat(), cv::Rect(0, 0, 10, 10)).empty());
+    // Nothing to correct, or no calibration: a copy of the region.
+    const cv::Mat frame = Pattern(CV_8UC3);
+    const cv::Rect r(101, 57, 40, 30);
+    ASSERT_TRUE(LoadCameraCalibration(holder, Write("flat.xml", 640, 480, Matrix(700.0), kFlat)));
+    EXPECT_EQ(cv::norm(UndistortRegion(holder, frame, r), frame(r), cv::NORM_INF), 0.0);
+    CCameraCalibration none;
+    const cv::Mat copy = UndistortRegion(none, frame, r);
+    EXPECT_EQ(cv::norm(copy, frame(r), cv::NORM_INF), 0.0);
+    EXPECT_NE(copy.data, frame(r).data);
+}
+
 } // namespace
 } // namespace smt

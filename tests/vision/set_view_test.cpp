@@ -15,6 +15,8 @@
 #include "platform/files.h"
 #include "platform/profile.h"
 #include "vision/camera_service.h"
+#include "vision/lens_calibration.h"
+#include "vision/recognition.h"
 #include "vision/result_slots.h"
 #include "vision/set_view.h"
 #include "vision/vision_types.h"
@@ -310,6 +312,63 @@ TEST_F(SetViewSimTest, SettingsRoundTripAndLanguage) {
               std::make_tuple(1, 77, 201, 1, true, false, 1));
     EXPECT_EQ(p.VisionTypeCaptions().front(), std::string(VisionTypeName(0, 1)));
     g_MarkCameraOn = g_VisualCamera2On = false;
+}
+
+TEST_F(SetViewSimTest, UndistortedPartTestMeasuresAsOnTheWholeUndistortedFrame) {
+    // Vision camera 2 with the lens correction: only the recognition window is
+    // undistorted, and the part measures as on the whole corrected frame.
+    SetView& p = TheSetView();
+    ThePulseSettings().m_X_Pulse = 100, ThePulseSettings().m_Y_Pulse = 80;
+    ThePulseSettings().m_A_Pulse = 17.5;
+    TheBasicSettings().m_Calibrator2 = 1;
+    const std::string xml = dir.File("lens.xml");
+    {
+        cv::FileStorage fs(xml, cv::FileStorage::WRITE);
+        fs << "image_Width" << 1280 << "image_Height" << 1024;
+        fs << "Camera_Matrix" << (cv::Mat_<double>(3, 3) << 1100, 0, 652, 0, 1090, 497, 0, 0, 1);
+        fs << "Distortion_Coefficients" << (cv::Mat_<double>(1, 5) << -0.25, 0.08, 0.0005, -0.0003, 0.0);
+    }
+    ASSERT_TRUE(LoadCameraCalibration(TheLensCalibration(), xml));
+    g_CurrentCamera = kVisionCamera2;
+    p.m_PixelsPerMm = 20, p.m_Light_Contrast = 0;
+    p.SetVisionTypeText("00:General");
+    // A 4 x 2 mm part turned 12 degrees, 1.3 mm right of and 0.7 mm below the centre.
+    cv::Mat frame(1024, 1280, CV_8UC3, cv::Scalar::all(0));
+    cv::Point2f corners[4];
+    cv::RotatedRect(cv::Point2f(640 + 26, 512 + 14), cv::Size2f(80, 40), 12).points(corners);
+    std::vector<cv::Point> poly(corners, corners + 4);
+    cv::fillConvexPoly(frame, poly, cv::Scalar::all(230));
+    const cv::Mat whole = UndistortImage(TheLensCalibration(), frame);
+    // A window inside the frame, a larger one, and one larger than the frame (the
+    // whole height is the window then).
+    for (double size : {10.0, 30.05, 60.0}) {
+        SCOPED_TRACE(size);
+        p.m_VisualSize = size;
+        p.RunVisionTest(&frame, 3, false);
+        double x = 0, y = 0, a = 0, w = 0, h = 0;
+        ASSERT_EQ(std::sscanf(trace.back().c_str(), "Visual: X = %lf，Y = %lf，A = %lf，W = %lf，H = %lf", &x, &y, &a,
+                              &w, &h),
+                  5)
+            << trace.back();
+        double rx = 0, ry = 0, ra = 0;
+        ComponentBox box;
+        FindComponent(3, rx, false, box, whole, 0, 0, ry, ra, 0, size, 20.0, 0.0);
+        ASSERT_NE(box.cx, -1);
+        EXPECT_LE(std::fabs(x - rx) * 20.0, 0.05);
+        EXPECT_LE(std::fabs(y - ry) * 20.0, 0.05);
+        EXPECT_NEAR(a, ra, 0.0001);
+        EXPECT_NEAR(w, box.width / 20.0, 0.01);
+        EXPECT_NEAR(h, box.height / 20.0, 0.01);
+        EXPECT_EQ(p.m_MoveOffsetY.load(), static_cast<int>(std::trunc(y * 80)));
+    }
+    // The holder is the process's: nothing left to correct for later cases.
+    {
+        cv::FileStorage fs(xml, cv::FileStorage::WRITE);
+        fs << "image_Width" << 1280 << "image_Height" << 1024;
+        fs << "Camera_Matrix" << (cv::Mat_<double>(3, 3) << 1100, 0, 640, 0, 1100, 512, 0, 0, 1);
+        fs << "Distortion_Coefficients" << cv::Mat::zeros(1, 5, CV_64F);
+    }
+    ASSERT_TRUE(LoadCameraCalibration(TheLensCalibration(), xml));
 }
 
 }  // namespace
