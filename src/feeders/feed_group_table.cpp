@@ -354,6 +354,14 @@ std::optional<FeedRow> FeedGroupTable::CopyFeedRow(int slot, std::string_view id
     return g->rows[static_cast<std::size_t>(i)];
 }
 
+std::optional<FoundFeedRow> FeedGroupTable::FindFeedRow(int slot, std::string_view id) const {
+    Lock lock(m_mutex);
+    const FeedGroup* g = Slot(slot);
+    const int i = g ? g->FindRow(id) : -1;
+    if (i < 0) return std::nullopt;
+    return FoundFeedRow{i, g->rows[static_cast<std::size_t>(i)]};
+}
+
 std::optional<TrayRecord> FeedGroupTable::CopyTray(int slot, std::string_view id) const {
     Lock lock(m_mutex);
     const FeedGroup* g = Slot(slot);

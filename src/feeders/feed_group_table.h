@@ -20,6 +20,12 @@
 
 namespace smt {
 
+// A feeder found in a group: its index there and a copy of its row.
+struct FoundFeedRow {
+    int index = -1;
+    FeedRow row;
+};
+
 struct TrayShape {
     int rows = 0;
     int pocketColumns = 0;
@@ -90,6 +96,9 @@ public:
     // ---- copies and small writes for other threads ----
     std::optional<FeedGroup> CopyGroup(int slot) const;
     std::optional<FeedRow> CopyFeedRow(int slot, std::string_view id) const;
+    // The run's look-up of a placement's feeder: searched under the lock, only
+    // the row copied (not the whole group); nullopt when the slot has no such feeder.
+    std::optional<FoundFeedRow> FindFeedRow(int slot, std::string_view id) const;
     std::optional<TrayRecord> CopyTray(int slot, std::string_view id) const;
     // One cell of one feeder (the run's cells 18 and 26, the measured pick height).
     bool SetFeederCell(int slot, std::string_view id, int cell, const std::string& text);

@@ -294,13 +294,13 @@ int AssignNozzleTargets(int k, int requiredNozzle) {
 }
 
 bool FindFeederForPart(int groupIndex, const std::string& feederText, int k) {
-    const auto group = TheFeedGroupTable().CopyGroup(groupIndex);
-    const int index = group ? group->FindRow(feederText) : -1;
-    if (index < 0) {
+    const auto found = TheFeedGroupTable().FindFeedRow(groupIndex, feederText);
+    if (!found) {
         Tell("Feed Index No Find");
         return false;
     }
-    const FeedRow row = group->rows[static_cast<std::size_t>(index)];
+    const int index = found->index;
+    const FeedRow& row = found->row;
     const int h = AtoI(row[10]);
     const int bank = feederText.empty() ? 0 : BankCode(feederText[0]);
     if (bank == 0) {
@@ -354,9 +354,9 @@ bool FindFeederForPart(int groupIndex, const std::string& feederText, int k) {
 }
 
 bool FindFeederDirection(int groupIndex, const std::string& feederText) {
-    const auto group = TheFeedGroupTable().CopyGroup(groupIndex);
-    const int index = group ? group->FindRow(feederText) : -1;
-    if (index < 0) return false;
+    const auto found = TheFeedGroupTable().FindFeedRow(groupIndex, feederText);
+    if (!found) return false;
+    const int index = found->index;
     const int bank = feederText.empty() ? 0 : BankCode(feederText[0]);
     if (bank == 0) {
         Tell("FeedDirection No Find");
@@ -368,7 +368,7 @@ bool FindFeederDirection(int groupIndex, const std::string& feederText) {
     s.feederId = feederText;
     s.bankCode = bank;
     s.feederNumber = AtoI(std::string_view(feederText).substr(1));
-    s.pickHeight = AtoF(group->rows[static_cast<std::size_t>(index)][22]);
+    s.pickHeight = AtoF(found->row[22]);
     return true;
 }
 
