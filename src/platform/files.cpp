@@ -73,8 +73,8 @@ void syncFolder(const std::string& folder) {
     }
 }
 
-// Writes `bytes` to the new file `temp`, with the permissions of `target` when it
-// exists, and flushes it; removes it again on failure.
+// Writes `bytes` to the new file `temp`, with the permissions of the file it will
+// replace (`target`) when that exists, and flushes it; removes it again on failure.
 bool writeTemp(const std::string& temp, const std::string& target, std::string_view bytes) {
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
@@ -234,22 +234,12 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
 bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
     const std::string target = ResolvePath(path);
     const std::string temp = target + tempSuffix(g_tempCounter.fetch_add(1));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    // Keep the permissions of the file being replaced.
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    const bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !ok || ::rename(temp.c_str(), target.c_str()) != 0) {
+    if (!writeTemp(temp, target, bytes)) return false;
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
         ::unlink(temp.c_str());
         return false;
     }
-    // Make the rename itself durable; a folder that cannot be opened is no failure.
-    const int dfd = ::open(parentOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
+    syncFolder(parentOf(target));  // the rename itself made durable
     return true;
 }
 
