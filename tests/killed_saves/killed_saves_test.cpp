@@ -71,7 +71,7 @@ long JobGeneration(const std::string& folder, int machineType) {
 long TableGeneration(const std::string& start) {
     RemoveKilledSaveLeftovers(start);
     std::vector<long> gens;
-    for (const std::string folder : {start, start + "/ConfigBackup"}) {
+    for (const std::string& folder : {start, start + "/ConfigBackup"}) {
         FigLists lists;
         TableFileError error;
         EXPECT_TRUE(LoadFigLists(folder, lists, error)) << error.file << ": " << error.reason;
@@ -137,21 +137,19 @@ TEST(KilledSaves, EverySetIsWholeOldOrNewAfterRandomKills) {
 
     std::mt19937 random(20261207);
     std::uniform_int_distribution<int> delayUs(0, 15000);
-    long job9 = 0, job4 = 0, tables = 0;
-    int interrupted = 0, advanced = 0;
+    int interrupted = 0, wentOn = 0;
     for (int k = 1; k <= kKills; ++k) {
         SCOPED_TRACE("kill " + std::to_string(k));
         const long first = k * 1000000L;
         ASSERT_TRUE(RunAndKill(f, first, std::chrono::microseconds(delayUs(random))));
         interrupted += leftOver(f.job9) || leftOver(f.job4) || leftOver(f.start) || leftOver(f.start + "/ConfigBackup");
-        // Each set holds one generation: the one before this run or one the run wrote.
-        for (auto [generation, last, what] : {std::tuple{JobGeneration(f.job9, 9), &job9, "type-9 job"},
-                                              std::tuple{JobGeneration(f.job4, 4), &job4, "type-4 job"},
-                                              std::tuple{TableGeneration(f.start), &tables, "table files"}}) {
-            ASSERT_TRUE(generation == *last || generation >= first) << what << ": generation " << generation
-                                                                    << ", before " << *last;
-            advanced += generation != *last;
-            *last = generation;
+        // Each set holds one generation (the helper saved its first one whole before
+        // it said so): the one a save finished or the one before it.
+        for (auto [generation, what] : {std::pair{JobGeneration(f.job9, 9), "type-9 job"},
+                                        std::pair{JobGeneration(f.job4, 4), "type-4 job"},
+                                        std::pair{TableGeneration(f.start), "table files"}}) {
+            ASSERT_GE(generation, first) << what << ": its files hold different generations (-2) or none";
+            wentOn += generation > first;
         }
         EXPECT_EQ(namesIn(f.job9), (std::set<std::string>{"job.smt", "job.dis", "job.drill"}));
         EXPECT_EQ(namesIn(f.job4), (std::set<std::string>{"job.smt", "job.dis", "job.txt"}));
@@ -161,8 +159,8 @@ TEST(KilledSaves, EverySetIsWholeOldOrNewAfterRandomKills) {
         tableNames.erase("ConfigBackup");
         EXPECT_EQ(namesIn(f.start + "/ConfigBackup"), tableNames);
     }
-    // The kills landed inside saves, and the saves went on between them.
+    // Kills landed inside saves, and the saves went on past the first generation.
     EXPECT_GT(interrupted, 0);
-    EXPECT_GT(advanced, 0);
+    EXPECT_GT(wentOn, 0);
     RecordProperty("interrupted", interrupted);
 }
