@@ -73,6 +73,22 @@ bool ReadCompanion(const std::string& path, std::vector<std::string>& lines, boo
     return true;
 }
 
+// The folder of a job's files, and a file's name in it (a job's companions lie
+// beside its project file).
+std::string FolderOf(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+std::string FileNameOf(const std::string& path) {
+    const auto slash = path.find_last_of("/\\");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// Whoever opens a job's folder finishes or rolls back a save of it killed half way
+// and removes what a killed writer left there.
+void OpenJobFolder(const std::string& path) { plat::FinishInterruptedSaves(FolderOf(path)); }
+
 } // namespace
 
 std::string CompanionBase(const std::string& path) {
@@ -114,16 +130,18 @@ FileResult WriteProjectFiles(const std::string& path, JobLines& lines, int machi
             companions.push_back({base + ".txt", std::move(txt)});
         }
     }
-    if (!plat::WriteFileAtomic(path, smt)) return WriteFailed(path);
-    // The job is saved; a companion that cannot be written does not take it back,
-    // each one missed is named in one message.
+    // The project and its companions are one set: a save killed half way leaves all
+    // of them old or all new. A companion that cannot be written does not take the
+    // job back; each one missed is named in one message.
+    const std::string folder = FolderOf(path);
+    std::vector<plat::SetFile> set{{FileNameOf(path), std::move(smt), true}};
+    for (auto& c : companions) set.push_back({FileNameOf(c.path), std::move(c.bytes), false});
+    std::vector<std::size_t> notWritten;
+    if (!plat::WriteFileSet(folder, set, &notWritten)) return WriteFailed(path);
     std::vector<std::string> missed;
     if (!base.empty() && machineType == 4 && lampLines.size() < kLampTableLineCount)
         missed.push_back(base + ".txt");
-    for (const auto& c : companions) {
-        const std::string target = plat::FileExists(plat::ResolvePath(c.path)) ? plat::ResolvePath(c.path) : c.path;
-        if (!plat::WriteFileAtomic(target, c.bytes)) missed.push_back(c.path);
-    }
+    for (std::size_t i : notWritten) missed.push_back(companions[i - 1].path);
     FileResult r;
     if (!missed.empty()) {
         std::string names;
@@ -133,24 +151,39 @@ FileResult WriteProjectFiles(const std::string& path, JobLines& lines, int machi
     return r;
 }
 
-FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machineType,
-                            bool* anythingChanged) {
-    if (anythingChanged) *anythingChanged = false;
+namespace {
+
+FileResult CannotOpen(const std::string& path) {
+    return Fail("无法打开文件: ", "The file could not be opened: ", path);
+}
+
+// The project file's content: the current PCB name, the record count and the section.
+struct ProjectHead {
+    std::string name;
+    std::int32_t pcbCount = 0;
+    std::vector<std::string> section;
+};
+
+bool DecodeProject(std::string_view bytes, ProjectHead& head) {
+    std::size_t pos = 0;
+    std::int32_t n = 0;
+    return ReadArchiveString(bytes, pos, head.name) && ReadInt32(bytes, pos, head.pcbCount) &&
+           ReadInt32(bytes, pos, n) && ReadStrings(bytes, pos, n > 0 ? n : 0, head.section);
+}
+
+FileResult ReadProjectFilesOrThrow(const std::string& path, JobLines& lines, int machineType,
+                                   bool* anythingChanged) {
     std::string bytes;
-    if (!plat::ReadWholeFile(path, bytes))
-        return Fail("无法打开文件: ", "The file could not be opened: ", path);
+    if (!plat::ReadWholeFile(path, bytes)) return CannotOpen(path);
 
     lines.FreePcbRecords();
     if (anythingChanged) *anythingChanged = true;
-    std::size_t pos = 0;
-    std::string name;
-    std::int32_t pcbCount = 0, n = 0;
-    std::vector<std::string> section;
-    if (!ReadArchiveString(bytes, pos, name) || !ReadInt32(bytes, pos, pcbCount) ||
-        !ReadInt32(bytes, pos, n) || !ReadStrings(bytes, pos, n > 0 ? n : 0, section))
-        return Damaged(path);
+    ProjectHead head;
+    const bool whole = DecodeProject(bytes, head);
+    bytes = {};
+    if (!whole) return Damaged(path);
     try {
-        lines.ParsePcbSection(name, pcbCount, section);
+        lines.ParsePcbSection(head.name, head.pcbCount, head.section);
     } catch (const std::invalid_argument&) {
         return Damaged(path);  // the section ends before its counts say; the records read stay
     }
@@ -192,6 +225,53 @@ FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machin
         lines.ReadLampTableLines();
     }
     return {};
+}
+
+} // namespace
+
+FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machineType,
+                            bool* anythingChanged) {
+    if (anythingChanged) *anythingChanged = false;
+    OpenJobFolder(path);
+    try {
+        return ReadProjectFilesOrThrow(path, lines, machineType, anythingChanged);
+    } catch (const std::exception&) {
+        // Whatever a damaged file makes fail (memory included) ends as a failed open.
+        return Damaged(path);
+    }
+}
+
+FileResult CheckProjectFiles(const std::string& path, const JobLines& lines, int machineType) {
+    OpenJobFolder(path);
+    try {
+        std::string bytes;
+        if (!plat::ReadWholeFile(path, bytes)) return CannotOpen(path);
+        ProjectHead head;
+        const bool whole = DecodeProject(bytes, head);
+        bytes = {};
+        if (!whole || (head.pcbCount > 0 && !lines.PcbSectionReadable(head.pcbCount, head.section)))
+            return Damaged(path);
+        head = {};
+        const std::string base = CompanionBase(path);
+        if (base.empty()) return {};
+        FileResult result;
+        bool present = false;
+        std::vector<std::string> companion;
+        if (!ReadCompanion(base + ".dis", companion, present, result)) return result;
+        companion.clear();
+        if (machineType == 9 && !ReadCompanion(base + ".drill", companion, present, result)) return result;
+        if (machineType == 4) {
+            const std::string txtPath = base + ".txt";
+            std::string txt;
+            std::vector<std::string> lamp;
+            std::size_t p = 0;
+            if (plat::ReadWholeFile(plat::ResolvePath(txtPath), txt) && !ReadStrings(txt, p, kLampTableLineCount, lamp))
+                return Damaged(txtPath);
+        }
+        return {};
+    } catch (const std::exception&) {
+        return Damaged(path);
+    }
 }
 
 // ---- recent files -------------------------------------------------------------
@@ -252,6 +332,11 @@ bool CSMTDoc::OnNewDocument() {
 }
 
 bool CSMTDoc::OnOpenDocument(const std::string& path) {
+    // Files that cannot be read whole leave the open job as it was.
+    if (const FileResult check = CheckProjectFiles(path, m_lines, g_MachineType); !check.ok) {
+        plat::MessageBoxOk(check.message, false, plat::MsgIcon::Error);
+        return false;
+    }
     bool changed = false;
     const FileResult r = ReadProjectFiles(path, m_lines, g_MachineType, &changed);
     if (changed) SetCompanions(path);

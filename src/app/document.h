@@ -28,6 +28,12 @@ public:
     // records, filling the placement list.
     virtual void ParsePcbSection(const std::string& currentPcbName, std::int32_t pcbCount,
                                  const std::vector<std::string>& lines) = 0;
+    // Whether ParsePcbSection would take these lines whole, changing nothing; an
+    // open asks before it replaces the job.
+    virtual bool PcbSectionReadable(std::int32_t pcbCount, const std::vector<std::string>& lines) const {
+        (void)pcbCount, (void)lines;
+        return true;
+    }
     virtual void FreePcbRecords() = 0;
     virtual void ClearPlacementList() = 0;
 
@@ -61,6 +67,9 @@ struct FileResult {
 FileResult WriteProjectFiles(const std::string& path, JobLines& lines, int machineType);
 FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machineType,
                             bool* anythingChanged = nullptr);
+// Reads every file that ReadProjectFiles would read and checks that it would take
+// them whole, without changing the job: the open's question before it replaces it.
+FileResult CheckProjectFiles(const std::string& path, const JobLines& lines, int machineType);
 
 // The most-recently-used list: four entries, newest first, no duplicates.
 class RecentFileList {
@@ -105,8 +114,10 @@ public:
 
     // New: false (nothing changed) when the operator cancels or the save fails.
     bool OnNewDocument();
-    // Open: on failure the error is shown; a job that was partly replaced is left
-    // untitled so that Save cannot overwrite the previous project with it.
+    // Open: files that cannot be read whole are refused with the error shown and the
+    // open job untouched. Should the read still fail after that check (the files
+    // changed meanwhile), the partly replaced job is left untitled so that Save
+    // cannot overwrite the previous project with it.
     bool OnOpenDocument(const std::string& path);
     // Save under `path`; the failure is shown.
     bool OnSaveDocument(const std::string& path);

@@ -218,13 +218,20 @@ bool LoadFigLists(const std::string& startFolder, FigLists& lists, TableFileErro
 bool SaveFigLists(const std::string& startFolder, const FigLists& lists, TableFileError& error) {
     const std::string backup = backupFolder(startFolder);
     if (!plat::IsDirectory(backup)) plat::MakeDirectory(backup);  // a failure shows at the first write there
+    // The sixteen files are one set: a save killed or refused half way leaves every
+    // one of them as it was.
+    std::vector<plat::SetFile> set;
+    std::vector<std::string> paths;
     for (TableFile file : kAllTableFiles) {
-        const std::string bytes = encodeFile(lists, file);
-        // The start folder's copy first: it is the one read at the next start.
-        for (const std::string& path : {startPath(startFolder, file), startPath(backup, file)}) {
-            if (!plat::WriteFileAtomic(path, bytes)) return fail(error, path, kWriteRefused);
-        }
+        std::string bytes = encodeFile(lists, file);
+        set.push_back({TableFileName(file), bytes});
+        paths.push_back(startPath(startFolder, file));
+        set.push_back({std::string(kBackupFolder) + "/" + TableFileName(file), std::move(bytes)});
+        paths.push_back(startPath(backup, file));
     }
+    std::vector<std::size_t> failed;
+    if (!plat::WriteFileSet(startFolder, set, &failed))
+        return fail(error, failed.empty() ? startFolder : paths[failed.front()], kWriteRefused);
     return true;
 }
 
@@ -262,7 +269,9 @@ std::string TableFileSaveErrorText(const TableFileError& error) {
 }
 
 void RemoveKilledSaveLeftovers(const std::string& startFolder) {
-    plat::RemoveStaleTempFiles(startFolder);
+    // The start folder's journals name files in "ConfigBackup" too: they are
+    // finished before that folder's stale temporary files go.
+    plat::FinishInterruptedSaves(startFolder);
     plat::RemoveStaleTempFiles(backupFolder(startFolder));
 }
 

@@ -73,17 +73,18 @@ struct TableFileError {
 // On failure fills `error` and returns false; rows read until then stay.
 bool LoadFigLists(const std::string& startFolder, FigLists& lists, TableFileError& error);
 
-// Writes the eight files to `startFolder` and then to its "ConfigBackup" folder
-// (created when missing). Stops at the first failure, which it reports in `error`;
-// files already written stay whole, the failing one keeps its previous content.
+// Writes the eight files to `startFolder` and to its "ConfigBackup" folder (created
+// when missing) as one set of sixteen files (plat::WriteFileSet): all are replaced
+// or, on a failure, which it reports in `error`, none.
 bool SaveFigLists(const std::string& startFolder, const FigLists& lists, TableFileError& error);
 
 // Writes one table file into `startFolder` only, as a library dialog does on OK.
 bool SaveTableFile(const std::string& startFolder, TableFile file, const FigLists& lists,
                    TableFileError& error);
 
-// Removes the temporary files that a save killed half way left beside the files
-// of `startFolder` and its "ConfigBackup" folder; start-up calls it first.
+// Finishes or rolls back a set save killed half way and removes the temporary
+// files it left beside the files of `startFolder` and its "ConfigBackup" folder;
+// start-up calls it first.
 void RemoveKilledSaveLeftovers(const std::string& startFolder);
 
 // The operator's message for a table file that failed at start-up: it names the

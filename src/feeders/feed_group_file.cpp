@@ -1,5 +1,6 @@
 #include "feeders/feed_group_file.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "base/numtext.h"
@@ -167,10 +168,16 @@ void WriteFeedGroupTable(FeedGroupTable& table, std::vector<std::string>& lines)
             if (t.currentRow == -1) t.currentRow = 0;
             out.push_back(FormatC("%d\t%d\t%d\t%d\t%.4f\t%.4f\t", t.rows, t.columns, t.currentRow,
                                   t.currentColumn, t.rowPitch, t.columnPitch));
+            // The pockets each row holds, at most the columns value: a row read short
+            // stays short (the reader takes missing pockets as empty) instead of being
+            // padded out to every column a damaged tray line claims.
+            const std::size_t columns = t.columns > 0 ? static_cast<std::size_t>(t.columns) : 0;
             for (int r = 0; r < t.rows; ++r) {
+                const std::size_t row = static_cast<std::size_t>(r);
+                const std::size_t held = row < t.grid.size() ? std::min(t.grid[row].size(), columns) : 0;
                 std::string line;
-                for (int c = 0; c < t.columns; ++c) {
-                    line += CellText(t.Pocket(r, c));
+                for (std::size_t c = 0; c < held; ++c) {
+                    line += CellText(t.grid[row][c]);
                     line += '\t';
                 }
                 out.push_back(std::move(line));

@@ -26,6 +26,7 @@ bool ReadFeedGroupTable(FeedGroupTable& table, std::vector<std::string>& lines,
                         const std::string& emptyMessage = kNoFeedGroupArrayText);
 
 // Replaces the lines by the table; a used-up tray is written (and kept) as row 0.
+// Each pocket line holds the pockets its row has (never more than the columns value).
 // A table that was never read is not written: the lines stay as loaded.
 void WriteFeedGroupTable(FeedGroupTable& table, std::vector<std::string>& lines);
 

@@ -1,5 +1,7 @@
 #include "joblist/job_lists.h"
 
+#include <stdexcept>
+
 #include "joblist/lamp_table.h"
 
 #include "base/globals.h"
@@ -49,6 +51,17 @@ void JobLists::SetJob(const std::string& name, int pcbCount, const std::vector<s
     m_pcb.FreePcbRecords();
     m_pcb.ClearPlacementList();
     m_pcb.ParsePcbSection(name, pcbCount, section);
+}
+
+bool JobLists::PcbSectionReadable(std::int32_t count, const std::vector<std::string>& lines) const {
+    if (count < 1) return true;
+    try {
+        std::vector<PcbRecord> scratch;
+        ParseSectionLines(lines, count, scratch);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
 }
 
 std::vector<std::string> JobLists::BuildDisLines() {

@@ -24,6 +24,7 @@ public:
                          const std::vector<std::string>& lines) override {
         m_pcb.ParsePcbSection(name, count, lines);
     }
+    bool PcbSectionReadable(std::int32_t count, const std::vector<std::string>& lines) const override;
     void FreePcbRecords() override { m_pcb.FreePcbRecords(); }
     void ClearPlacementList() override { m_pcb.ClearPlacementList(); }
 

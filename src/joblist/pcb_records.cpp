@@ -181,9 +181,14 @@ ParsedHead ParseParameterLine(const std::string& line) {
 
 } // namespace
 
-void ParseSectionLines(std::vector<std::string> lines, std::int32_t count, std::vector<PcbRecord>& records) {
+void ParseSectionLines(const std::vector<std::string>& lines, std::int32_t count, std::vector<PcbRecord>& records) {
     std::size_t pos = 0;
     auto left = [&] { return lines.size() - pos; };
+    // The panel grids may hold at most one cell per byte of the section (every
+    // written cell ends in a TAB, every line in its end): a damaged file of short
+    // lines claiming wide panels cannot ask for far more memory than it holds.
+    std::size_t cellBudget = 0;
+    for (const std::string& line : lines) cellBudget += line.size() + 1;
     for (std::int32_t i = 0; i < count; ++i) {
         if (left() < 1) ShortSection();
         ParsedHead h = ParseParameterLine(lines[pos++]);
@@ -194,6 +199,11 @@ void ParseSectionLines(std::vector<std::string> lines, std::int32_t count, std::
         if (r.m_PanelCols < 0) r.m_PanelCols = 0;
         if (r.m_PanelRows > 0 && (static_cast<std::size_t>(r.m_PanelRows) > left() || r.m_PanelCols > kMaxPanelSide))
             ShortSection();
+        if (r.m_PanelRows > 0) {
+            const std::size_t cells = static_cast<std::size_t>(r.m_PanelRows) * (static_cast<std::size_t>(r.m_PanelCols) + 1);
+            if (cells > cellBudget) throw std::invalid_argument("PCB section claims larger panels than it holds");
+            cellBudget -= cells;
+        }
         // Columns matter only with rows: a grid-less record keeps its column count as read.
         if (r.m_PanelRows > 0) r.m_PanelGrid.assign(r.m_PanelRows, std::vector<std::string>(r.m_PanelCols + 1));
         for (auto& row : r.m_PanelGrid) {

@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace plat {
 
@@ -25,8 +26,40 @@ bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 
 // Removes the temporary files that WriteFileAtomic leaves in `folder` when the
 // process writing them was killed (the writer's process no longer runs). Returns
-// how many were removed.
+// how many were removed. A folder that may hold a journal of a set is finished with
+// FinishInterruptedSaves first (it calls this itself), so that no temporary file a
+// complete journal names is lost.
 int RemoveStaleTempFiles(const std::string& folder);
+
+// ---- sets of files saved as one -------------------------------------------------
+//
+// A save of several files (a job and its companions, the table files and their
+// backups) replaces all of them or none, even when the process is killed at any
+// instant: every file is first written to a temporary file beside its target (named
+// as WriteFileAtomic names them), then the set is recorded in a journal in the set's
+// folder (".saveset<pid>_<n>.journal", written atomically), then each temporary file
+// is renamed into place and the journal removed. FinishInterruptedSaves, run by
+// whoever opens the folder next, renames what a complete journal names (roll
+// forward); without a journal the temporary files are removed (roll back).
+
+struct SetFile {
+    std::string name;       // relative to the set's folder; may lead into a subfolder
+    std::string bytes;
+    bool required = true;   // false: when it cannot be written the set goes on without it
+};
+
+// Writes `files` into `folder` as one set; first finishes the folder's interrupted
+// sets, so an older set cannot land over this one later. Returns false when a
+// required file cannot be written: then no file was replaced. `notWritten` receives
+// the indices of the files not written (a required one first when it failed; the
+// optional ones left out otherwise).
+bool WriteFileSet(const std::string& folder, const std::vector<SetFile>& files,
+                  std::vector<std::size_t>* notWritten = nullptr);
+
+// Finishes or rolls back the sets of `folder` whose writer no longer runs, then
+// removes the folder's stale temporary files (RemoveStaleTempFiles). Returns how
+// many sets it finished.
+int FinishInterruptedSaves(const std::string& folder);
 
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);

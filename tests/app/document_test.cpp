@@ -1,4 +1,6 @@
 #include <filesystem>
+#include <new>
+#include <stdexcept>
 #include <gtest/gtest.h>
 
 #include "app/document.h"
@@ -203,16 +205,102 @@ TEST(Document, FailedOpenLeavesTheDocumentUntitled) {
     EXPECT_FALSE(f.doc->OnOpenDocument(f.dir.File("missing.smt")));
     EXPECT_EQ(f.doc->PathName(), f.dir.File("good.smt"));
     EXPECT_EQ(f.job.PcbRecordCount(), 2);
-    // A damaged file replaced part of the job: Save must not land on good.smt.
+    // A damaged file is refused before it replaces anything: Save still lands the
+    // unchanged job on good.smt.
     WriteBytes(f.dir.File("bad.smt"), Hex("FF FE FF 01 41 00 01 00 00 00 09 00 00 00"));
     const std::string goodBytes = ReadBytes(f.dir.File("good.smt"));
     EXPECT_FALSE(f.doc->OnOpenDocument(f.dir.File("bad.smt")));
-    EXPECT_TRUE(f.doc->IsUntitled());
+    EXPECT_EQ(f.doc->PathName(), f.dir.File("good.smt"));
+    EXPECT_EQ(f.job.PcbRecordCount(), 2);
     EXPECT_EQ(boxes.Count(), 2u);
-    EXPECT_FALSE(f.doc->DoFileSave());  // asks for a path; cancelled
+    EXPECT_TRUE(f.doc->DoFileSave());
     EXPECT_EQ(ReadBytes(f.dir.File("good.smt")), goodBytes);
     ASSERT_TRUE(f.doc->OnOpenDocument(f.dir.File("good.smt")));
     EXPECT_EQ(f.events.back(), "path " + f.dir.File("good.smt"));
+}
+
+namespace {
+
+// A job whose reader fails although the files passed the open's check (as when they
+// change in between, or memory runs out): a `Fault` is thrown from the parse.
+struct TooLong : std::length_error {
+    TooLong() : std::length_error("too long") {}
+};
+template <typename Fault>
+struct FailingJob : SampleJob {
+    void ParsePcbSection(const std::string&, std::int32_t, const Lines&) override { throw Fault(); }
+};
+
+struct FailingDoc {
+    TempDir dir;
+    FailingJob<std::bad_alloc> job;
+    std::unique_ptr<CSMTDoc> doc;
+    FailingDoc() {
+        CSMTDoc::Hooks h;
+        h.startFolder = dir.Path();
+        h.askSavePath = [](const std::string&) { return std::string(); };
+        doc = std::make_unique<CSMTDoc>(job, std::move(h));
+    }
+};
+
+} // namespace
+
+// Files that cannot be read whole (a section cut short, a panel claiming more cells
+// than the file holds bytes, a damaged companion) end in the failed open's message
+// with the open job, its lists and its path as they were.
+TEST(Document, FilesThatCannotBeReadWholeLeaveTheOpenJobUntouched) {
+    DocFixture f;
+    ScriptedResponder boxes;
+    ASSERT_TRUE(f.doc->OnSaveDocument(f.dir.File("good.smt")));
+    const std::string goodBytes = ReadBytes(f.dir.File("good.smt"));
+    // 8-bit strings: name "A", one record, 3001 lines: a 1000-column panel of 3000
+    // rows over empty lines (96 MB of cells from a 3 KB file).
+    std::string wide = Hex("01 41 01 00 00 00 B9 0B 00 00");
+    const std::string param = "P\t\t3000\t1000\t";
+    wide += static_cast<char>(param.size()) + param + std::string(3000, '\0');
+    struct Case {
+        const char* what;
+        std::string name, smt, dis;
+    };
+    const Case cases[] = {
+        {"section cut short", "cut", Hex("FF FE FF 01 41 00 01 00 00 00 09 00 00 00"), ""},
+        {"panel beyond the file's bytes", "wide", wide, ""},
+        {"dispensing companion cut short", "dis", goodBytes, Hex("05 00 00 00 FF FE FF 01 41 00")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteBytes(f.dir.File(c.name + ".smt"), c.smt);
+        if (!c.dis.empty()) WriteBytes(f.dir.File(c.name + ".dis"), c.dis);
+        const auto before = boxes.Count();
+        EXPECT_FALSE(f.doc->OnOpenDocument(f.dir.File(c.name + ".smt")));
+        ASSERT_EQ(boxes.Count(), before + 1);
+        const std::string damaged = f.dir.File(c.name + (c.dis.empty() ? ".smt" : ".dis"));
+        EXPECT_NE(boxes.Texts().back().find("The file ends early or is damaged: " + damaged), std::string::npos)
+            << boxes.Texts().back();
+        EXPECT_EQ(f.doc->PathName(), f.dir.File("good.smt"));
+        EXPECT_EQ(f.doc->DisPath(), f.dir.File("good.dis"));
+        EXPECT_EQ(f.job.PcbRecordCount(), 2);
+        EXPECT_EQ(f.job.PlacementRows(), 2);
+        EXPECT_EQ(f.job.DisCount(), 2);
+        EXPECT_EQ(f.job.DrillCount(), 1);
+    }
+    EXPECT_TRUE(f.doc->DoFileSave());
+    EXPECT_EQ(ReadBytes(f.dir.File("good.smt")), goodBytes);
+
+    // A reader that runs out of memory or fails otherwise ends in the same message,
+    // never in the end of the program; the partly replaced job is left untitled.
+    FailingDoc d;
+    ASSERT_TRUE(d.doc->OnSaveDocument(d.dir.File("job.smt")));
+    const auto before = boxes.Count();
+    EXPECT_FALSE(d.doc->OnOpenDocument(d.dir.File("job.smt")));
+    ASSERT_EQ(boxes.Count(), before + 1);
+    EXPECT_NE(boxes.Texts().back().find("The file ends early or is damaged: " + d.dir.File("job.smt")), std::string::npos);
+    EXPECT_TRUE(d.doc->IsUntitled());
+    EXPECT_FALSE(d.doc->DoFileSave());  // asks for a path; cancelled
+    FailingJob<TooLong> other;
+    const FileResult r = ReadProjectFiles(d.dir.File("job.smt"), other, 0);
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.message.find(d.dir.File("job.smt")), std::string::npos);
 }
 
 TEST(Document, NewAsksOnlyWithRecords) {

@@ -130,3 +130,72 @@ TEST(FeedGroupFile, DamagedFilesEndCleanlyWithTheCompleteGroupsKept) {
     ASSERT_TRUE(u.CopyTray(1, "G1"));
     EXPECT_EQ(u.CopyTray(1, "G1")->grid.at(0), (std::vector<std::string>{"x", "y"}));
 }
+
+// A tray stored from the dialog, its first full pocket away from row 0 and column 0,
+// is written byte for byte: every row holds columns + 1 cells, each "Yes/" or "No/".
+TEST(FeedGroupFile, TrayFromTheDialogIsWrittenByteForByte) {
+    FillFeederWords();
+    FeedGroupTable t;
+    ReadTable(t, TableLines("A", {{"A", {"E1", "G2"}}}));
+    FakeTrayGrid grid;
+    for (int r = 0; r < 3; ++r) {
+        grid.InsertRow(r, std::to_string(r + 1));
+        for (int c = 1; c <= 4; ++c) grid.SetPocket(r, c, "p" + std::to_string(r) + std::to_string(c), feedicon::None);
+    }
+    for (auto [r, c] : {std::pair{1, 3}, {1, 4}, {2, 2}}) grid.cells[{r, c}].second = kPocketFull;
+    ASSERT_TRUE(t.StoreFeederTray("G2", 3, 4, 7.25, 4.5, grid));
+    Lines lines;
+    WriteFeedGroupTable(t, lines);
+    ASSERT_EQ(lines.size(), 9u);
+    const Lines tray(lines.begin() + 4, lines.end());
+    EXPECT_EQ(tray, (Lines{"0\t0\t0\t0\t0.0000\t0.0000\t",
+                           "3\t5\t1\t2\t7.2500\t4.5000\t",
+                           "No/1\tNo/p01\tNo/p02\tNo/p03\tNo/p04\t",
+                           "No/2\tNo/p11\tNo/p12\tYes/p13\tYes/p14\t",
+                           "No/3\tNo/p21\tYes/p22\tNo/p23\tNo/p24\t"}));
+    // Read back, the pocket and the current position come out where they were.
+    FeedGroupTable back;
+    Lines copy = lines;
+    ASSERT_TRUE(ReadFeedGroupTable(back, copy));
+    const TrayRecord read = *back.CopyTray(0, "G2");
+    EXPECT_EQ(read.currentRow, 1);
+    EXPECT_EQ(read.currentColumn, 2);
+    EXPECT_EQ(read.Pocket(2, 2), "Yes/p22");
+    EXPECT_EQ(read, *t.CopyTray(0, "G2"));
+}
+
+// A damaged file whose tray line claims the most columns over many short pocket lines
+// is written back no larger than it was read: each row keeps the pockets it holds.
+TEST(FeedGroupFile, ShortPocketRowsAreNotPaddedToTheColumnsValue) {
+    FillFeederWords();
+    Lines lines = TableLines("A", {{"A", {"G1"}}});
+    ASSERT_EQ(lines[3], "2\t4\t0\t0\t8.0000\t5.0000\t");
+    const std::size_t rows = 2000;
+    lines[3] = std::to_string(rows) + "\t99999\t7\t3\t8.0000\t5.0000\t";
+    lines.resize(4);
+    for (std::size_t r = 0; r < rows; ++r)
+        lines.push_back(r % 3 == 0 ? "" : r % 3 == 1 ? "Yes/" + std::to_string(r) + "\t" : "No/a\tYes/b\t");
+    std::size_t readBytes = 0;
+    for (const auto& l : lines) readBytes += l.size();
+    const Lines original = lines;
+
+    FeedGroupTable t;
+    ReadTable(t, lines);
+    ASSERT_EQ(t.CopyTray(0, "G1")->columns, kMaxTrayColumns);
+    Lines written;
+    WriteFeedGroupTable(t, written);
+    std::size_t writtenBytes = 0;
+    for (const auto& l : written) writtenBytes += l.size();
+    EXPECT_LE(writtenBytes, readBytes);
+    ASSERT_EQ(written.size(), original.size());
+    EXPECT_EQ(written[3], std::to_string(rows) + "\t10001\t7\t3\t8.0000\t5.0000\t");
+    EXPECT_TRUE(std::equal(written.begin() + 4, written.end(), original.begin() + 4));
+    // A row read longer than the columns value keeps only that many pockets.
+    Lines narrow = TableLines("A", {{"A", {"G1"}}});
+    narrow[4] = "Yes/1\tYes/2\tYes/3\tYes/4\tYes/5\tYes/6\t";
+    FeedGroupTable n;
+    ReadTable(n, narrow);
+    WriteFeedGroupTable(n, written);
+    EXPECT_EQ(written[4], "Yes/1\tYes/2\tYes/3\tYes/4\t");
+    EXPECT_EQ(written[5], narrow[5]);
+}

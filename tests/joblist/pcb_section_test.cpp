@@ -210,6 +210,72 @@ TEST(PcbSection, ShortSectionsAndAbsurdCountsFailKeepingEarlierRecords) {
     EXPECT_EQ(none.CurrentPcbName(), "x");
 }
 
+// The bytes of a project whose section is `lines`, each an 8-bit archive string (a
+// short one has one length byte, so an empty line costs one byte of the file).
+std::string EightBitProject(const Lines& lines) {
+    std::string out = std::string("\x01") + "A" + std::string("\x01\0\0\0", 4);
+    const auto n = static_cast<std::uint32_t>(lines.size());
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((n >> (8 * i)) & 0xFF);
+    for (const std::string& l : lines) {
+        if (l.size() < 0xFF) {
+            out += static_cast<char>(l.size());
+        } else {  // FF and a 16-bit length
+            out += '\xFF';
+            out += static_cast<char>(l.size() & 0xFF);
+            out += static_cast<char>(l.size() >> 8);
+        }
+        out += l;
+    }
+    return out;
+}
+
+// A damaged project of about 100 KB whose record claims a panel of 1000 columns over
+// one-byte lines would take gigabytes as grid cells: the section holds fewer bytes
+// than the grid would hold cells, so it is refused as damaged. A panel written whole
+// (every cell ends in a TAB) is always within what its lines hold.
+TEST(PcbSection, PanelsLargerThanTheSectionHoldsAreRefused) {
+    auto claim = [](int rows, int cols, const std::string& line) {
+        Lines l{"P\t\t" + std::to_string(rows) + "\t" + std::to_string(cols) + "\t"};
+        l.insert(l.end(), static_cast<std::size_t>(rows), line);
+        return l;
+    };
+    Lines written = claim(3, 1000, "");
+    for (std::size_t i = 1; i < written.size(); ++i) written[i] = std::string(1001, '\t');
+    Lines secondOver = written;  // the first record takes nearly all the section holds
+    const Lines two = claim(2, 1000, "x");
+    secondOver.insert(secondOver.end(), two.begin(), two.end());
+    struct Case {
+        const char* what;
+        Lines lines;
+        int count;
+        bool ok;
+        int kept;
+    };
+    const Case cases[] = {
+        {"100 KB of one-byte lines under 1000 columns", claim(100000, 1000, ""), 1, false, 0},
+        {"3000 two-byte lines under 1000 columns", claim(3000, 1000, "x"), 1, false, 0},
+        {"1000 columns written whole", written, 1, true, 1},
+        {"a second record beyond what the first left", secondOver, 2, false, 1},
+        {"a short grid within the section's bytes", claim(2, 3, "0/1\t"), 1, true, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        std::string bytes = EightBitProject(c.lines);
+        bytes[2] = static_cast<char>(c.count);
+        smt::test::WriteBytes(dir.File("job.smt"), bytes);
+        smt::test::OwnJob back;
+        const FileResult r = ReadProjectFiles(dir.File("job.smt"), back, 0);
+        EXPECT_EQ(r.ok, c.ok);
+        EXPECT_EQ(back.PcbRecordCount(), c.kept);
+        if (!c.ok) {
+            EXPECT_NE(r.message.find("The file ends early or is damaged: " + dir.File("job.smt")), std::string::npos)
+                << r.message;
+        }
+        EXPECT_EQ(CheckProjectFiles(dir.File("job.smt"), back, 0).ok, c.ok);
+    }
+}
+
 TEST(PcbSection, ShowArrayPositionPerLanguage) {
     ThePulseFactors().m_X_Pulse = 100;
     ThePulseFactors().m_Y_Pulse = 200;

@@ -3,6 +3,10 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <set>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/files.h"
 #include "test_support.h"
@@ -81,4 +85,141 @@ TEST(Files, MakeDirectoryCreatesParentsAndAcceptsExisting) {
     EXPECT_EQ(entriesIn(dir.File("a")), 1);
     WriteBytes(dir.File("f"), "");
     EXPECT_FALSE(MakeDirectory(dir.File("f")));
+}
+
+// ---- sets of files saved as one ------------------------------------------------------
+
+namespace {
+
+std::set<std::string> namesIn(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+        names.insert(std::filesystem::relative(e.path(), folder).string());
+    return names;
+}
+
+// The id of a process that has ended (its files are a killed writer's).
+long deadPid() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return child;
+}
+
+} // namespace
+
+TEST(FileSets, EveryFileIsReplacedInItsFolderAndNothingElseStays) {
+    TempDir dir;
+    ASSERT_TRUE(MakeDirectory(dir.File("Backup")));
+    WriteBytes(dir.File("JOB.DIS"), "old dis");
+    chmod(dir.File("JOB.DIS").c_str(), 0640);
+    std::vector<std::size_t> notWritten{7};
+    ASSERT_TRUE(WriteFileSet(dir.Path(), {{"job.smt", "smt"}, {"job.dis", "dis"}, {"backup/job.smt", std::string("\0b", 2)}},
+                             &notWritten));
+    EXPECT_TRUE(notWritten.empty());
+    EXPECT_EQ(namesIn(dir.Path()), (std::set<std::string>{"Backup", "Backup/job.smt", "JOB.DIS", "job.smt"}));
+    EXPECT_EQ(ReadBytes(dir.File("job.smt")), "smt");
+    EXPECT_EQ(ReadBytes(dir.File("JOB.DIS")), "dis");  // the file as it is spelt on disk
+    EXPECT_EQ(ReadBytes(dir.File("Backup/job.smt")), std::string("\0b", 2));
+    struct stat st;
+    ASSERT_EQ(stat(dir.File("JOB.DIS").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+    EXPECT_TRUE(WriteFileSet(dir.Path(), {}));
+}
+
+// A required file that cannot be written replaces nothing; an optional one is left out
+// and named, the others are written.
+TEST(FileSets, RequiredFailureReplacesNothingAnOptionalOneIsLeftOut) {
+    struct Case {
+        const char* what;
+        std::vector<SetFile> files;
+        bool ok;
+        std::vector<std::size_t> notWritten;
+        std::set<std::string> after;
+    };
+    const Case cases[] = {
+        {"required target is a folder", {{"a", "new a"}, {"sub", "x"}, {"b", "new b"}}, false, {1}, {}},
+        {"required file in a missing folder", {{"a", "new a"}, {"none/b", "x"}}, false, {1}, {}},
+        {"the same file twice", {{"a", "new a"}, {"A", "x"}}, false, {1}, {}},
+        {"a name outside the folder", {{"a", "new a"}, {"../a", "x"}}, false, {1}, {}},
+        {"optional folder and missing folder", {{"a", "new a"}, {"sub", "x", false}, {"none/c", "y", false}, {"b", "new b"}},
+         true, {1, 2}, {"a", "b"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        WriteBytes(dir.File("a"), "old a");
+        WriteBytes(dir.File("b"), "old b");
+        ASSERT_TRUE(MakeDirectory(dir.File("sub")));
+        std::vector<std::size_t> notWritten;
+        EXPECT_EQ(WriteFileSet(dir.Path(), c.files, &notWritten), c.ok);
+        EXPECT_EQ(notWritten, c.notWritten);
+        for (const char* name : {"a", "b"})
+            EXPECT_EQ(ReadBytes(dir.File(name)), (c.after.count(name) ? "new " : "old ") + std::string(name)) << name;
+        EXPECT_EQ(namesIn(dir.Path()), (std::set<std::string>{"a", "b", "sub"}));  // no temporary, no journal
+    }
+}
+
+// What a writer killed at each step leaves, and what the next one to open the folder
+// makes of it: a complete journal rolls the set forward, anything less rolls it back;
+// a live writer's set and names outside the folder are left alone.
+TEST(FileSets, InterruptedSetsRollForwardWithAJournalAndBackWithout) {
+    const std::string dead = std::to_string(deadPid()), live = std::to_string(getpid());
+    const std::string suffix = ".tmp" + dead + "_4";
+    const std::string journal = ".saveset" + dead + "_4.journal";
+    const std::string complete = "file set 1\n" + suffix + "\nx.smt\nsub/x.fig\nend\n";
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;  // besides x.smt and sub/x.fig, both "old"
+        int finished;
+        bool smtNew, figNew;
+        std::set<std::string> kept;  // what stays besides the two files
+    };
+    const Case cases[] = {
+        {"killed while writing the temporary files", {{"x.smt" + suffix, "new"}, {"sub/x.fig" + suffix, "ne"}}, 0, false, false, {}},
+        {"killed while writing the journal",
+         {{"x.smt" + suffix, "new"}, {"sub/x.fig" + suffix, "new"}, {journal + ".tmp" + dead + "_5", complete}}, 0, false, false, {}},
+        {"journal torn", {{"x.smt" + suffix, "new"}, {"sub/x.fig" + suffix, "new"}, {journal, complete.substr(0, 30)}}, 0, false, false, {}},
+        {"killed before the first rename", {{"x.smt" + suffix, "new"}, {"sub/x.fig" + suffix, "new"}, {journal, complete}}, 1, true, true, {}},
+        {"killed between the renames", {{"x.smt", "new"}, {"sub/x.fig" + suffix, "new"}, {journal, complete}}, 1, true, true, {}},
+        {"killed before the journal went", {{"x.smt", "new"}, {"sub/x.fig", "new"}, {journal, complete}}, 1, true, true, {}},
+        {"a live writer's set",
+         {{"x.smt.tmp" + live + "_4", "new"}, {".saveset" + live + "_4.journal", "file set 1\n.tmp" + live + "_4\nx.smt\nend\n"}},
+         0, false, false, {"x.smt.tmp" + live + "_4", ".saveset" + live + "_4.journal"}},
+        {"a journal naming files outside its folder",
+         {{"sub/x.fig" + suffix, "new"}, {journal, "file set 1\n" + suffix + "\n../x.smt\nsub/../x.smt\n/x.smt\nsub/x.fig\nend\n"}},
+         1, false, true, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        ASSERT_TRUE(MakeDirectory(dir.File("sub")));
+        WriteBytes(dir.File("x.smt"), "old");
+        WriteBytes(dir.File("sub/x.fig"), "old");
+        for (const auto& [name, bytes] : c.files) WriteBytes(dir.File(name), bytes);
+        // As start-up does: the folder's sets first, then the subfolder's stale files.
+        EXPECT_EQ(FinishInterruptedSaves(dir.Path()), c.finished);
+        RemoveStaleTempFiles(dir.File("sub"));
+        EXPECT_EQ(ReadBytes(dir.File("x.smt")), c.smtNew ? "new" : "old");
+        EXPECT_EQ(ReadBytes(dir.File("sub/x.fig")), c.figNew ? "new" : "old");
+        std::set<std::string> expected{"sub", "x.smt", "sub/x.fig"};
+        expected.insert(c.kept.begin(), c.kept.end());
+        EXPECT_EQ(namesIn(dir.Path()), expected);
+    }
+}
+
+// A save into a folder first finishes the set a killed writer left there, so that
+// older set can never land over the new one later.
+TEST(FileSets, SaveFinishesAnOlderInterruptedSetFirst) {
+    TempDir dir;
+    const std::string dead = std::to_string(deadPid());
+    WriteBytes(dir.File("a"), "old");
+    WriteBytes(dir.File("b"), "older");
+    WriteBytes(dir.File("b.tmp" + dead + "_9"), "killed");
+    WriteBytes(dir.File(".saveset" + dead + "_9.journal"), "file set 1\n.tmp" + dead + "_9\nb\nend\n");
+    ASSERT_TRUE(WriteFileSet(dir.Path(), {{"a", "new"}}));
+    EXPECT_EQ(ReadBytes(dir.File("a")), "new");
+    EXPECT_EQ(ReadBytes(dir.File("b")), "killed");
+    EXPECT_EQ(namesIn(dir.Path()), (std::set<std::string>{"a", "b"}));
 }

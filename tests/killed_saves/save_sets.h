@@ -1,0 +1,91 @@
+// The saves that the killed-saves test interrupts, shared by the helper that runs
+// them in a loop and the test that checks what a kill left: two jobs in folders of
+// their own (machine type 9 with ".smt", ".dis" and ".drill"; type 4 with ".smt",
+// ".dis" and ".txt") and the table files of a start folder with their backups. Every
+// file of generation g says g, so a set is whole when all its files say the same.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/document.h"
+#include "base/globals.h"
+#include "base/numtext.h"
+#include "base/tablefile.h"
+
+namespace smt::test {
+
+// Hands the document the lines of one generation and keeps what a read gives back.
+struct GenerationLines : JobLines {
+    std::string name;
+    std::int32_t count = 0;
+    std::vector<std::string> pcb, dis, drill;
+
+    explicit GenerationLines(long g = -1) {
+        if (g < 0) return;
+        const std::string tag = std::to_string(g);
+        name = "G" + tag;
+        count = 1;
+        // A record of the oldest layout with one placement row; a few KB per file, so
+        // that a kill lands inside a write as well as between them.
+        pcb = {name + "\t\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t1\t", tag + "\t" + std::string(2000, 'p') + "\t"};
+        dis = {tag + "\t" + std::string(2000, 'd') + "\t"};
+        drill = {tag + "\t" + std::string(2000, 'r') + "\t"};
+    }
+    int PcbRecordCount() const override { return count; }
+    std::string CurrentPcbName() const override { return name; }
+    std::vector<std::string> BuildPcbSection() override { return pcb; }
+    void ParsePcbSection(const std::string& n, std::int32_t c, const std::vector<std::string>& l) override {
+        name = n, count = c, pcb = l;
+    }
+    void FreePcbRecords() override { name.clear(), count = 0, pcb.clear(); }
+    void ClearPlacementList() override {}
+    int DisCount() const override { return static_cast<int>(dis.size()); }
+    std::vector<std::string> BuildDisLines() override { return dis; }
+    void ParseDisLines(const std::vector<std::string>& l) override { dis = l; }
+    void FreeDisRows() override { dis.clear(); }
+    int DrillCount() const override { return static_cast<int>(drill.size()); }
+    std::vector<std::string> BuildDrillLines() override { return drill; }
+    void ParseDrillLines(const std::vector<std::string>& l) override { drill = l; }
+    void FreeDrillRows() override { drill.clear(); }
+    void ReadLampTableLines() override {}
+};
+
+inline std::vector<std::string> LampLinesOf(long g) {
+    return std::vector<std::string>(kLampTableLineCount, std::to_string(g) + "\t" + std::string(100, 'l') + "\t");
+}
+
+inline FigLists FigListsOf(long g) {
+    const std::string tag = std::to_string(g) + "\t";
+    FigLists l;
+    for (TableFile f : kAllTableFiles) l.Rows(f) = {tag + std::string(300, 'f'), tag};
+    l.speedSetNames = tag;
+    return l;
+}
+
+struct SaveFolders {
+    std::string start, job9, job4;  // job9 and job4 hold "job.smt" and its companions
+};
+
+// One generation of all three saves; false when one of them failed.
+inline bool SaveGeneration(const SaveFolders& f, long g) {
+    GenerationLines lines(g);
+    if (!WriteProjectFiles(f.job9 + "/job.smt", lines, 9).ok) return false;
+    {
+        std::lock_guard lock(LampTableMutex());
+        g_LampTableLines = LampLinesOf(g);
+    }
+    if (!WriteProjectFiles(f.job4 + "/job.smt", lines, 4).ok) return false;
+    TableFileError error;
+    return SaveFigLists(f.start, FigListsOf(g), error);
+}
+
+// The generation a line of these saves begins with; -1 for anything else.
+inline long GenerationOf(const std::string& line) {
+    const auto tab = line.find('\t');
+    if (tab == std::string::npos || tab == 0 || line.find_first_not_of("0123456789") != tab) return -1;
+    return std::stol(line.substr(0, tab));
+}
+
+} // namespace smt::test
