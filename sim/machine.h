@@ -105,6 +105,9 @@ struct NozzleHolder {
     std::int32_t entryX = 0, entryY = 0;  // its entry (the 19-nozzle library's opening)
     std::array<std::int32_t, 8> entryZ{}; // Z of heads 1..8 at the entry height
     bool holds = true;                    // a nozzle sits in it
+    // How far from the holder (or its entry) and its entry height a head may stand
+    // and still be guided in: X, Y, Z pulses (0: exactly there).
+    std::int32_t toleranceX = 0, toleranceY = 0, toleranceZ = 0;
 };
 
 // Flash of one board: boot loader at 0x08000000, configuration block at 0x08010000

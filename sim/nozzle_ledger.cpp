@@ -3,6 +3,8 @@
 // at a holder's entry height at the place where the holder lets it go.
 #include "machine.h"
 
+#include <cstdlib>
+
 namespace sim {
 
 void Machine::SetNozzleLibrary(std::vector<NozzleHolder> holders, bool nineteen) {
@@ -33,12 +35,16 @@ std::vector<NozzleHolder> Machine::NozzleHolders() const {
 
 void Machine::UpdateNozzleLedger(const Drives& before, int output7Before) {
     if (m_holders.empty()) return;
-    const auto at = [this](const Drives& d, int open, int head, const NozzleHolder& h) {
+    // Within the holder's tolerance, as its funnel guides a nozzle that is nearly there.
+    const auto near = [](std::int64_t a, std::int64_t b, std::int32_t tolerance) {
+        return std::llabs(a - b) <= std::llabs(std::int64_t{tolerance});
+    };
+    const auto at = [&](const Drives& d, int open, int head, const NozzleHolder& h) {
         const std::int64_t x = std::int64_t{d.x} + m_headOffsets[head].first;
         const std::int64_t y = std::int64_t{d.y} + m_headOffsets[head].second;
-        if (d.z[head] != h.entryZ[head]) return false;
-        if (m_nineteen) return open != 0 && x == h.entryX && y == h.entryY;
-        return x == h.x && y == h.y;
+        if (!near(d.z[head], h.entryZ[head], h.toleranceZ)) return false;
+        if (m_nineteen) return open != 0 && near(x, h.entryX, h.toleranceX) && near(y, h.entryY, h.toleranceY);
+        return near(x, h.x, h.toleranceX) && near(y, h.y, h.toleranceY);
     };
     const int open = m_outputs.count(7) ? m_outputs[7] : 0;
     for (int head = 0; head < 8; ++head) {

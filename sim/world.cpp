@@ -1,11 +1,13 @@
 #include "world.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 #include <opencv2/imgproc.hpp>
 
@@ -35,23 +37,6 @@ const char* KindName(LedgerKind k) {
 Vec PocketAt(const ScenarioFeeder& f, int i) {
     const int row = i / std::max(1, f.cols), col = i % std::max(1, f.cols);
     return {f.pick.x + col * f.pitchX, f.pick.y - row * f.pitchY};
-}
-
-// "package chip L W | triode | oneside LEADS PITCH | leaded LEADS PITCH OFFSET SIDES |
-// grid ROWS COLS PITCH BALL SKIP MARK": a typical package as a drawing.
-bool ParsePackage(std::istringstream& w, PartDrawing* d) {
-    std::string kind;
-    w >> kind;
-    double a = 0, b = 0, c = 0;
-    int n = 0, m = 0, sides = 0, skip = 0, mark = 0;
-    if (kind == "chip" && (w >> a >> b) && a > 0 && b > 0) *d = ChipPart(a, b);
-    else if (kind == "triode") *d = TriodePart();
-    else if (kind == "oneside" && (w >> n >> a) && n > 0 && a > 0) *d = OneSidePart(n, a);
-    else if (kind == "leaded" && (w >> n >> a >> b >> sides) && n > 0 && a > 0) *d = LeadedPart(n, a, b, sides == 4);
-    else if (kind == "grid" && (w >> n >> m >> a >> c >> skip >> mark) && n > 0 && m > 0 && a > 0 && c > 0)
-        *d = BallGridPart(n, m, a, c, static_cast<unsigned>(skip) & 15u, mark != 0);
-    else return false;
-    return true;
 }
 
 } // namespace
@@ -89,174 +74,434 @@ Scenario Scenario::Default() {
     return s;
 }
 
-bool Scenario::Parse(const std::string& text, Scenario* out, std::string* error) {
+namespace {
+
+// Ranges of the scenario's numbers. Lengths and positions within 10 m and pulse
+// factors up to 100000 per mm keep every position the machine is given in pulses
+// within its 32-bit counters.
+constexpr double kSpan = 10000.0;          // mm: positions, offsets, heights
+constexpr double kSize = 1000.0;           // mm: parts, marks, pads, pitches
+constexpr double kAngle = 3600.0;          // degrees
+constexpr double kPositive = 1e-6;         // the least of a value that must be above 0
+constexpr double kMaxPulses = 100000.0;    // per mm or per degree
+constexpr double kMaxPixelsPerMm = 1000.0;
+constexpr long long kMaxPockets = 100000;  // of one tray
+constexpr long long kMaxCount = 1000000000;
+
+// The words of one scenario line after its key, each number checked as it is
+// read: written in full, finite, within its field's range, whole where the field
+// counts. The first fault is kept for the line's message.
+class Fields {
+public:
+    explicit Fields(const std::string& rest) {
+        std::istringstream in(rest);
+        for (std::string w; in >> w;) m_words.push_back(w);
+    }
+
+    std::size_t Left() const { return m_words.size() - m_next; }
+    const std::string& Error() const { return m_error; }
+    bool Fail(const std::string& why) {
+        if (m_error.empty()) m_error = why;
+        return false;
+    }
+
+    bool Real(double& v, double lo, double hi, const char* what) {
+        if (!m_error.empty()) return false;
+        if (!Left()) return Fail(std::string(what) + " missing");
+        std::string_view w = m_words[m_next];
+        if (w.size() > 1 && w[0] == '+') w.remove_prefix(1);
+        double x = 0;
+        const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), x);
+        if (ec != std::errc() || end != w.data() + w.size() || !std::isfinite(x))
+            return Fail(std::string(what) + " is not a number: " + m_words[m_next]);
+        if (x < lo || x > hi) return Fail(std::string(what) + " out of range " + Range(lo, hi) + ": " + m_words[m_next]);
+        v = x;
+        ++m_next;
+        return true;
+    }
+
+    template <class T>
+    bool Whole(T& v, long long lo, long long hi, const char* what) {
+        if (!m_error.empty()) return false;
+        if (!Left()) return Fail(std::string(what) + " missing");
+        std::string_view w = m_words[m_next];
+        if (w.size() > 1 && w[0] == '+') w.remove_prefix(1);
+        long long x = 0;
+        const auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), x);
+        if (ec == std::errc::result_out_of_range || (ec == std::errc() && end == w.data() + w.size() && (x < lo || x > hi)))
+            return Fail(std::string(what) + " out of range " + std::to_string(lo) + ".." + std::to_string(hi) + ": " +
+                        m_words[m_next]);
+        if (ec != std::errc() || end != w.data() + w.size())
+            return Fail(std::string(what) + " is not a whole number: " + m_words[m_next]);
+        v = static_cast<T>(x);
+        ++m_next;
+        return true;
+    }
+
+    bool Word(std::string& v, const char* what) {
+        if (!m_error.empty()) return false;
+        if (!Left()) return Fail(std::string(what) + " missing");
+        v = m_words[m_next++];
+        return true;
+    }
+
+    // Words beyond the line's fields are refused: a field too many is a typo.
+    bool Done() {
+        if (!m_error.empty()) return false;
+        if (Left()) return Fail("unexpected " + m_words[m_next]);
+        return true;
+    }
+
+    bool Position(Vec& v, const char* what) { return Real(v.x, -kSpan, kSpan, what) && Real(v.y, -kSpan, kSpan, what); }
+
+private:
+    static std::string Range(double lo, double hi) {
+        char b[64];
+        std::snprintf(b, sizeof b, "%g..%g", lo, hi);
+        return b;
+    }
+    std::vector<std::string> m_words;
+    std::size_t m_next = 0;
+    std::string m_error;
+};
+
+// What the lines read so far built.
+struct ScenarioReader {
     Scenario s;
+    bool lastIsBoard = false;   // "table" applies to the board (else the feeder) declared last
+};
+
+using LineParser = bool (*)(Fields&, ScenarioReader&, const std::string& key);
+
+// "package chip L W | triode | oneside LEADS PITCH | leaded LEADS PITCH OFFSET SIDES |
+// grid ROWS COLS PITCH BALL SKIP MARK": a typical package as a drawing.
+bool ParsePackage(Fields& f, PartDrawing* d) {
+    std::string kind;
+    double a = 0, b = 0, c = 0;
+    int n = 0, m = 0, sides = 0, skip = 0, mark = 0;
+    if (!f.Word(kind, "package kind")) return false;
+    if (kind == "chip") {
+        if (!f.Real(a, kPositive, kSize, "length") || !f.Real(b, kPositive, kSize, "width")) return false;
+        *d = ChipPart(a, b);
+    } else if (kind == "triode") {
+        *d = TriodePart();
+    } else if (kind == "oneside") {
+        if (!f.Whole(n, 1, 1000, "leads") || !f.Real(a, kPositive, kSize, "pitch")) return false;
+        *d = OneSidePart(n, a);
+    } else if (kind == "leaded") {
+        if (!f.Whole(n, 1, 1000, "leads") || !f.Real(a, kPositive, kSize, "pitch") ||
+            !f.Real(b, -kSize, kSize, "row offset") || !f.Whole(sides, 0, 4, "sides"))
+            return false;
+        *d = LeadedPart(n, a, b, sides == 4);
+    } else if (kind == "grid") {
+        if (!f.Whole(n, 1, 200, "rows") || !f.Whole(m, 1, 200, "columns") || !f.Real(a, kPositive, kSize, "pitch") ||
+            !f.Real(c, kPositive, kSize, "ball") || !f.Whole(skip, 0, 15, "corners") || !f.Whole(mark, 0, 1, "mark"))
+            return false;
+        *d = BallGridPart(n, m, a, c, static_cast<unsigned>(skip), mark != 0);
+    } else {
+        return f.Fail("unknown package " + kind);
+    }
+    return true;
+}
+
+bool ParseSeed(Fields& f, ScenarioReader& r, const std::string&) {
+    return f.Whole(r.s.seed, 0, 0xFFFFFFFFll, "seed");
+}
+
+bool ParsePulses(Fields& f, ScenarioReader& r, const std::string&) {
+    return f.Real(r.s.pulsesX, kPositive, kMaxPulses, "X pulses") &&
+           f.Real(r.s.pulsesY, kPositive, kMaxPulses, "Y pulses") &&
+           f.Real(r.s.pulsesZ, kPositive, kMaxPulses, "Z pulses") && f.Real(r.s.pulsesA, kPositive, kMaxPulses, "A pulses");
+}
+
+bool ParseNozzle(Fields& f, ScenarioReader& r, const std::string&) {
+    int k = 0;
+    return f.Whole(k, 2, 8, "nozzle") && f.Position(r.s.nozzleOffset[k - 1], "offset");
+}
+
+bool ParseMarkCamera(Fields& f, ScenarioReader& r, const std::string&) {
+    Scenario& s = r.s;
+    if (!f.Position(s.markCameraOffset, "offset") ||
+        !f.Real(s.markCamera.pixelsPerMm, kPositive, kMaxPixelsPerMm, "pixels per mm"))
+        return false;
+    int inverted = 0;
+    if (f.Left() && !f.Whole(inverted, 0, 1, "inverted")) return false;
+    s.markCamera.inverted = inverted != 0;
+    return true;
+}
+
+bool ParseVisionCamera(Fields& f, ScenarioReader& r, const std::string&) {
+    int n = 0;
+    if (!f.Whole(n, 1, 2, "camera")) return false;
+    ScenarioCamera& cam = r.s.vision[n - 1];
+    if (!f.Position(cam.position, "position") || !f.Real(cam.pixelsPerMm, kPositive, kMaxPixelsPerMm, "pixels per mm"))
+        return false;
+    return !f.Left() || f.Real(cam.distortion, -10.0, 10.0, "lens k1");
+}
+
+// "feeder BANK NUMBER X Y COUNT L W H TYPE [ANGLE [ERR-X ERR-Y ERR-A [SIGMA]]]" and
+// "tray BANK NUMBER X Y ROWS COLS PITCH-X PITCH-Y L W H TYPE [...]".
+bool ParseFeeder(Fields& f, ScenarioReader& r, const std::string& key) {
+    ScenarioFeeder feeder;
+    if (!f.Whole(feeder.bank, 0, 1000000, "bank") || !f.Whole(feeder.number, 0, 1000000, "number") ||
+        !f.Position(feeder.pick, "pick position"))
+        return false;
+    if (key == "tray") {
+        if (!f.Whole(feeder.rows, 1, kMaxPockets, "rows") || !f.Whole(feeder.cols, 1, kMaxPockets, "columns") ||
+            !f.Real(feeder.pitchX, -kSize, kSize, "X pitch") || !f.Real(feeder.pitchY, -kSize, kSize, "Y pitch"))
+            return false;
+        if (static_cast<long long>(feeder.rows) * feeder.cols > kMaxPockets)
+            return f.Fail("more than " + std::to_string(kMaxPockets) + " pockets");
+        feeder.count = feeder.rows * feeder.cols;
+    } else if (!f.Whole(feeder.count, 0, kMaxCount, "count")) {
+        return false;
+    }
+    ScenarioPart& part = feeder.part;
+    if (!f.Real(part.length, kPositive, kSize, "length") || !f.Real(part.width, kPositive, kSize, "width") ||
+        !f.Real(part.height, 0, kSize, "height") || !f.Whole(part.visionType, 0, 11, "vision type"))
+        return false;
+    const std::size_t optional = f.Left();
+    if (optional != 0 && optional != 1 && optional != 4 && optional != 5)
+        return f.Fail("after the vision type: ANGLE [ERR-X ERR-Y ERR-A [SIGMA]]");
+    if (optional >= 1 && !f.Real(feeder.angle, -kAngle, kAngle, "angle")) return false;
+    if (optional >= 4 && (!f.Real(feeder.errOffset.x, -kSize, kSize, "error X") ||
+                          !f.Real(feeder.errOffset.y, -kSize, kSize, "error Y") ||
+                          !f.Real(feeder.errAngle, -kAngle, kAngle, "error angle")))
+        return false;
+    if (optional == 5 && !f.Real(feeder.errSigma, 0, kSize, "error sigma")) return false;
+    r.s.feeders.push_back(feeder);
+    r.lastIsBoard = false;
+    return true;
+}
+
+bool ParseBoard(Fields& f, ScenarioReader& r, const std::string& key) {
+    ScenarioBoard b;
+    if (!f.Position(b.origin, "origin") || !f.Real(b.rotation, -kAngle, kAngle, "rotation") ||
+        !f.Real(b.width, kPositive, kSpan, "width") || !f.Real(b.height, kPositive, kSpan, "height"))
+        return false;
+    b.conveyor = key == "waiting";
+    r.s.boards.push_back(b);
+    r.lastIsBoard = true;
+    return true;
+}
+
+bool ParseCell(Fields& f, ScenarioReader& r, const std::string&) {
+    if (r.s.boards.empty()) return f.Fail("no board before it");
+    ScenarioBoard::Cell c;
+    if (!f.Real(c.x, -kSpan, kSpan, "X") || !f.Real(c.y, -kSpan, kSpan, "Y") || !f.Real(c.w, 0, kSpan, "width") ||
+        !f.Real(c.h, 0, kSpan, "height"))
+        return false;
+    r.s.boards.back().cells.push_back(c);
+    return true;
+}
+
+bool ReadDisc(Fields& f, Disc& d) {
+    return f.Real(d.xMm, -kSpan, kSpan, "X") && f.Real(d.yMm, -kSpan, kSpan, "Y") &&
+           f.Real(d.diameterMm, kPositive, kSize, "diameter");
+}
+
+bool ParseMark(Fields& f, ScenarioReader& r, const std::string&) {
+    if (r.s.boards.empty()) return f.Fail("no board before it");
+    Disc d;
+    if (!ReadDisc(f, d)) return false;
+    r.s.boards.back().marks.push_back(d);
+    return true;
+}
+
+// The table of the board or feeder declared last (machine type 4).
+bool ParseTable(Fields& f, ScenarioReader& r, const std::string&) {
+    int t = 0;
+    if (!f.Whole(t, 1, 2, "table")) return false;
+    if (r.lastIsBoard ? r.s.boards.empty() : r.s.feeders.empty()) return f.Fail("no board or feeder before it");
+    (r.lastIsBoard ? r.s.boards.back().table : r.s.feeders.back().table) = t;
+    return true;
+}
+
+bool ParsePickError(Fields& f, ScenarioReader& r, const std::string&) {
+    if (r.s.feeders.empty()) return f.Fail("no feeder before it");
+    std::array<double, 3> e{};
+    if (!f.Real(e[0], -kSize, kSize, "X") || !f.Real(e[1], -kSize, kSize, "Y") || !f.Real(e[2], -kAngle, kAngle, "angle"))
+        return false;
+    r.s.feeders.back().script.push_back(e);
+    return true;
+}
+
+// An explicit drawing of the part of the feeder declared last.
+bool ParseDrawing(Fields& f, ScenarioReader& r, const std::string& key) {
+    if (r.s.feeders.empty()) return f.Fail("no feeder before it");
+    PartDrawing d;
+    const auto xy = [&](double& x, double& y) { return f.Real(x, -kSize, kSize, "X") && f.Real(y, -kSize, kSize, "Y"); };
+    if (key == "pad") {
+        PartDrawing::Rect p{};
+        if (!xy(p.x, p.y) || !f.Real(p.w, 0, kSize, "width") || !f.Real(p.h, 0, kSize, "height")) return false;
+        d.pads.push_back(p);
+    } else if (key == "ball") {
+        PartDrawing::Ball b{};
+        if (!xy(b.x, b.y) || !f.Real(b.d, 0, kSize, "diameter")) return false;
+        d.balls.push_back(b);
+    } else if (key == "triangle") {
+        std::array<cv::Point2d, 3> t;
+        for (auto& p : t)
+            if (!xy(p.x, p.y)) return false;
+        d.triangles.push_back(t);
+    } else if (!ParsePackage(f, &d)) {
+        return false;
+    }
+    auto& part = r.s.feeders.back().part;
+    if (!part.drawing) part.drawing = PartDrawing{};
+    part.drawing->pads.insert(part.drawing->pads.end(), d.pads.begin(), d.pads.end());
+    part.drawing->balls.insert(part.drawing->balls.end(), d.balls.begin(), d.balls.end());
+    part.drawing->triangles.insert(part.drawing->triangles.end(), d.triangles.begin(), d.triangles.end());
+    return true;
+}
+
+// "disc X Y D [TABLE]": 0 (or none) the fixed frame, 1 or 2 a lamp mark on a table.
+bool ParseDisc(Fields& f, ScenarioReader& r, const std::string&) {
+    Disc d;
+    int t = 0;
+    if (!ReadDisc(f, d) || (f.Left() && !f.Whole(t, 0, 2, "table"))) return false;
+    (t == 0 ? r.s.machineDiscs : r.s.tableDiscs[t - 1]).push_back(d);
+    return true;
+}
+
+bool ParseStandard(Fields& f, ScenarioReader& r, const std::string&) {
+    return f.Real(r.s.standardDiameter, 0, kSize, "diameter") && f.Position(r.s.standardBase, "base");
+}
+
+bool ParseDispenser(Fields& f, ScenarioReader& r, const std::string&) {
+    return f.Position(r.s.dispenserOffset, "offset");
+}
+
+bool ParseBelt(Fields& f, ScenarioReader& r, const std::string&) {
+    return f.Whole(r.s.beltMs, 0, 3600000, "belt time (ms)");
+}
+
+bool ParseDrill(Fields& f, ScenarioReader& r, const std::string&) {
+    return f.Real(r.s.drillSurface, -kSpan, kSpan, "surface");
+}
+
+bool ParseTolerance(Fields& f, ScenarioReader& r, const std::string&) {
+    return f.Real(r.s.pickTolerance, 0, kSize, "tolerance");
+}
+
+bool ParseHolderTolerance(Fields& f, ScenarioReader& r, const std::string&) {
+    return f.Real(r.s.holderTolerance, 0, 100.0, "holder tolerance");
+}
+
+bool ParseNoise(Fields& f, ScenarioReader& r, const std::string&) {
+    return f.Real(r.s.noiseSigma, 0, 100.0, "noise");
+}
+
+// image mark|1|2 W H colour|mono: the camera's image size and channels.
+bool ParseImage(Fields& f, ScenarioReader& r, const std::string&) {
+    std::string role, kind;
+    int width = 0, height = 0;
+    if (!f.Word(role, "camera") || !f.Whole(width, 1, 8192, "width") || !f.Whole(height, 1, 8192, "height") ||
+        !f.Word(kind, "colour or mono"))
+        return false;
+    Scenario& s = r.s;
+    ScenarioCamera* cam = role == "mark" ? &s.markCamera : role == "1" ? &s.vision[0] : role == "2" ? &s.vision[1] : nullptr;
+    if (!cam) return f.Fail("unknown camera " + role);
+    if (kind != "colour" && kind != "mono") return f.Fail("neither colour nor mono: " + kind);
+    cam->width = width;
+    cam->height = height;
+    cam->mono = kind == "mono";
+    return true;
+}
+
+// holder N X Y ENTRY-X ENTRY-Y Z [Z2 .. Z8] [empty]: numbered in order from 1; one Z
+// serves every head.
+bool ParseHolder(Fields& f, ScenarioReader& r, const std::string&) {
+    Scenario& s = r.s;
+    int n = 0;
+    ScenarioHolder h;
+    const long long next = static_cast<long long>(s.holders.size()) + 1;
+    if (!f.Whole(n, next, next, "holder number") || !f.Position(h.at, "position") || !f.Position(h.entry, "entry"))
+        return false;
+    std::vector<std::string> rest;
+    for (std::string w; f.Left() && f.Word(w, "");) rest.push_back(w);
+    if (!rest.empty() && rest.back() == "empty") {
+        h.holds = false;
+        rest.pop_back();
+    }
+    if (rest.size() != 1 && rest.size() != 8) return f.Fail("one Z or eight, then \"empty\" or nothing");
+    std::string zs;
+    for (const auto& w : rest) zs += w + " ";
+    Fields z(zs);
+    double v[8] = {};
+    for (std::size_t k = 0; k < rest.size(); ++k)
+        if (!z.Real(v[k], -kSpan, kSpan, "entry Z")) return f.Fail(z.Error());
+    for (std::size_t k = 0; k < 8; ++k) h.entryZ[k] = rest.size() == 1 ? v[0] : v[k];
+    s.holders.push_back(h);
+    return true;
+}
+
+bool ParseNozzleLibrary(Fields& f, ScenarioReader& r, const std::string&) {
+    std::string kind;
+    if (!f.Word(kind, "holders or nineteen")) return false;
+    if (kind != "holders" && kind != "nineteen") return f.Fail("neither holders nor nineteen: " + kind);
+    r.s.nineteenLibrary = kind == "nineteen";
+    return true;
+}
+
+// carries HEAD HOLDER: the head carries that holder's nozzle, which is not in it.
+bool ParseCarries(Fields& f, ScenarioReader& r, const std::string&) {
+    Scenario& s = r.s;
+    int head = 0, holder = 0;
+    if (s.holders.empty()) return f.Fail("no holder before it");
+    if (!f.Whole(head, 1, 8, "head") || !f.Whole(holder, 1, static_cast<long long>(s.holders.size()), "holder"))
+        return false;
+    if (!s.holders[holder - 1].holds) return f.Fail("holder " + std::to_string(holder) + " holds no nozzle");
+    s.headNozzle[head - 1] = holder;
+    s.holders[holder - 1].holds = false;
+    return true;
+}
+
+// One parser per kind of line, by its first word.
+const std::map<std::string, LineParser>& LineParsers() {
+    static const std::map<std::string, LineParser> parsers = {
+        {"seed", ParseSeed},           {"pulses", ParsePulses},       {"nozzle", ParseNozzle},
+        {"markcamera", ParseMarkCamera}, {"visioncamera", ParseVisionCamera},
+        {"feeder", ParseFeeder},       {"tray", ParseFeeder},         {"board", ParseBoard},
+        {"waiting", ParseBoard},       {"cell", ParseCell},           {"mark", ParseMark},
+        {"table", ParseTable},         {"pickerror", ParsePickError}, {"pad", ParseDrawing},
+        {"ball", ParseDrawing},        {"triangle", ParseDrawing},    {"package", ParseDrawing},
+        {"disc", ParseDisc},           {"standard", ParseStandard},   {"dispenser", ParseDispenser},
+        {"belt", ParseBelt},           {"drill", ParseDrill},         {"tolerance", ParseTolerance},
+        {"noise", ParseNoise},         {"image", ParseImage},         {"holder", ParseHolder},
+        {"nozzlelibrary", ParseNozzleLibrary}, {"carries", ParseCarries},
+        {"holdertolerance", ParseHolderTolerance},
+    };
+    return parsers;
+}
+
+} // namespace
+
+bool Scenario::Parse(const std::string& text, Scenario* out, std::string* error) {
+    ScenarioReader reader;
     std::istringstream in(text);
     int lineNo = 0;
-    bool lastIsBoard = false;
     for (std::string line; std::getline(in, line);) {
         ++lineNo;
         if (const auto hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-        std::istringstream w(line);
+        std::istringstream words(line);
         std::string key;
-        if (!(w >> key)) continue;
-        bool ok = true;
-        auto need = [&](auto&... v) { ok = ok && static_cast<bool>((w >> ... >> v)); };
-        if (key == "seed") need(s.seed);
-        else if (key == "pulses") need(s.pulsesX, s.pulsesY, s.pulsesZ, s.pulsesA);
-        else if (key == "nozzle") {
-            int k = 0;
-            need(k);
-            ok = ok && k >= 2 && k <= 8;
-            if (ok) need(s.nozzleOffset[k - 1].x, s.nozzleOffset[k - 1].y);
-        } else if (key == "markcamera") {
-            need(s.markCameraOffset.x, s.markCameraOffset.y, s.markCamera.pixelsPerMm);
-            int inv = 0;
-            if (w >> inv) s.markCamera.inverted = inv != 0;
-        } else if (key == "visioncamera") {
-            int n = 0;
-            need(n);
-            ok = ok && (n == 1 || n == 2);
-            if (ok) need(s.vision[n - 1].position.x, s.vision[n - 1].position.y, s.vision[n - 1].pixelsPerMm);
-            if (ok) w >> s.vision[n - 1].distortion;
-        } else if (key == "feeder" || key == "tray") {
-            ScenarioFeeder f;
-            need(f.bank, f.number, f.pick.x, f.pick.y);
-            if (key == "tray") need(f.rows, f.cols, f.pitchX, f.pitchY);
-            else need(f.count);
-            need(f.part.length, f.part.width, f.part.height, f.part.visionType);
-            if (key == "tray") f.count = f.rows * f.cols;
-            if (w >> f.angle) {
-                if (w >> f.errOffset.x >> f.errOffset.y >> f.errAngle) w >> f.errSigma;
-            }
-            ok = ok && f.part.visionType >= 0 && f.part.visionType <= 11 && f.count >= 0 && f.rows > 0 && f.cols > 0;
-            if (ok) s.feeders.push_back(f);
-            lastIsBoard = false;
-        } else if (key == "board" || key == "waiting") {
-            ScenarioBoard b;
-            need(b.origin.x, b.origin.y, b.rotation, b.width, b.height);
-            b.conveyor = key == "waiting";
-            if (ok) s.boards.push_back(b);
-            lastIsBoard = true;
-        } else if (key == "cell" || key == "mark") {
-            ok = !s.boards.empty();
-            if (key == "cell") {
-                ScenarioBoard::Cell c;
-                need(c.x, c.y, c.w, c.h);
-                if (ok) s.boards.back().cells.push_back(c);
-            } else {
-                Disc d;
-                need(d.xMm, d.yMm, d.diameterMm);
-                if (ok) s.boards.back().marks.push_back(d);
-            }
-        } else if (key == "table") {
-            // The table of the board or feeder declared last (machine type 4).
-            int t = 0;
-            need(t);
-            ok = ok && (t == 1 || t == 2) && (lastIsBoard ? !s.boards.empty() : !s.feeders.empty());
-            if (ok) (lastIsBoard ? s.boards.back().table : s.feeders.back().table) = t;
-        } else if (key == "pickerror") {
-            std::array<double, 3> e{};
-            need(e[0], e[1], e[2]);
-            ok = ok && !s.feeders.empty();
-            if (ok) s.feeders.back().script.push_back(e);
-        } else if (key == "pad" || key == "ball" || key == "triangle" || key == "package") {
-            // An explicit drawing of the part of the feeder declared last.
-            ok = !s.feeders.empty();
-            PartDrawing d;
-            if (key == "pad") {
-                PartDrawing::Rect r{};
-                need(r.x, r.y, r.w, r.h);
-                d.pads.push_back(r);
-            } else if (key == "ball") {
-                PartDrawing::Ball b{};
-                need(b.x, b.y, b.d);
-                d.balls.push_back(b);
-            } else if (key == "triangle") {
-                std::array<cv::Point2d, 3> t;
-                need(t[0].x, t[0].y, t[1].x, t[1].y, t[2].x, t[2].y);
-                d.triangles.push_back(t);
-            } else {
-                ok = ok && ParsePackage(w, &d);
-            }
-            if (ok) {
-                auto& part = s.feeders.back().part;
-                if (!part.drawing) part.drawing = PartDrawing{};
-                part.drawing->pads.insert(part.drawing->pads.end(), d.pads.begin(), d.pads.end());
-                part.drawing->balls.insert(part.drawing->balls.end(), d.balls.begin(), d.balls.end());
-                part.drawing->triangles.insert(part.drawing->triangles.end(), d.triangles.begin(), d.triangles.end());
-            }
-        } else if (key == "disc") {
-            Disc d;
-            int t = 0;
-            need(d.xMm, d.yMm, d.diameterMm);
-            if (ok && (w >> t)) ok = t >= 0 && t <= 2;
-            if (ok) (t == 0 ? s.machineDiscs : s.tableDiscs[t - 1]).push_back(d);
-        } else if (key == "standard") need(s.standardDiameter, s.standardBase.x, s.standardBase.y);
-        else if (key == "dispenser") need(s.dispenserOffset.x, s.dispenserOffset.y);
-        else if (key == "belt") {
-            need(s.beltMs);
-            ok = ok && s.beltMs >= 0;
-        } else if (key == "drill") need(s.drillSurface);
-        else if (key == "tolerance") need(s.pickTolerance);
-        else if (key == "noise") need(s.noiseSigma);
-        else if (key == "image") {
-            // image mark|1|2 W H colour|mono: the camera's image size and channels.
-            std::string role, kind;
-            int width = 0, height = 0;
-            need(role, width, height, kind);
-            ScenarioCamera* cam = role == "mark" ? &s.markCamera : role == "1" ? &s.vision[0]
-                                  : role == "2" ? &s.vision[1] : nullptr;
-            ok = ok && cam && width > 0 && height > 0 && width <= 8192 && height <= 8192 &&
-                 (kind == "colour" || kind == "mono");
-            if (ok) {
-                cam->width = width;
-                cam->height = height;
-                cam->mono = kind == "mono";
-            }
-        } else if (key == "holder") {
-            // holder N X Y ENTRY-X ENTRY-Y Z [Z2 .. Z8] [empty]: numbered in order from 1;
-            // one Z serves every head.
-            int n = 0;
-            ScenarioHolder h;
-            need(n, h.at.x, h.at.y, h.entry.x, h.entry.y);
-            ok = ok && n == static_cast<int>(s.holders.size()) + 1;
-            std::vector<double> z;
-            std::string word;
-            while (ok && (w >> word)) {
-                char* end = nullptr;
-                const double v = std::strtod(word.c_str(), &end);
-                if (*end == '\0' && end != word.c_str()) z.push_back(v);
-                else {
-                    ok = word == "empty" && !(w >> word);
-                    h.holds = false;
-                }
-            }
-            ok = ok && (z.size() == 1 || z.size() == 8);
-            for (std::size_t k = 0; ok && k < 8; ++k) h.entryZ[k] = z.size() == 1 ? z[0] : z[k];
-            if (ok) s.holders.push_back(h);
-        } else if (key == "nozzlelibrary") {
-            std::string kind;
-            need(kind);
-            ok = ok && (kind == "holders" || kind == "nineteen");
-            s.nineteenLibrary = kind == "nineteen";
-        } else if (key == "carries") {
-            // carries HEAD HOLDER: the head carries that holder's nozzle, which is not in it.
-            int head = 0, holder = 0;
-            need(head, holder);
-            ok = ok && head >= 1 && head <= 8 && holder >= 1 && holder <= static_cast<int>(s.holders.size()) &&
-                 s.holders[holder - 1].holds;
-            if (ok) {
-                s.headNozzle[head - 1] = holder;
-                s.holders[holder - 1].holds = false;
-            }
-        } else ok = false;
-        if (!ok || s.pulsesX == 0 || s.pulsesY == 0 || s.pulsesZ == 0 || s.pulsesA == 0) {
-            if (error) *error = "line " + std::to_string(lineNo) + ": " + line;
+        if (!(words >> key)) continue;
+        std::string rest;
+        std::getline(words, rest);
+        Fields fields(rest);
+        const auto& parsers = LineParsers();
+        const auto parser = parsers.find(key);
+        bool ok = false;
+        if (parser == parsers.end()) fields.Fail("unknown line " + key);
+        else ok = parser->second(fields, reader, key) && fields.Done();
+        if (!ok) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            if (error) *error = "line " + std::to_string(lineNo) + ": " + fields.Error() + " (" + line + ")";
             return false;
         }
     }
-    *out = s;
+    *out = std::move(reader.s);
     return true;
 }
 
@@ -326,8 +571,14 @@ World::~World() {
 }
 
 void World::SetScenario(Scenario scenario) {
-    // The nozzle library in the machine's pulses at the true factors, truncated toward zero.
-    const auto px = [&](double mm, double f) { return static_cast<std::int32_t>(mm * f); };
+    // The nozzle library in the machine's pulses at the true factors, truncated toward
+    // zero. A parsed scenario keeps them within the counters; one built in code is
+    // held there too.
+    const auto px = [](double mm, double f) {
+        const double p = mm * f;
+        if (!std::isfinite(p)) return std::int32_t{0};
+        return static_cast<std::int32_t>(std::clamp(p, -2147483647.0, 2147483647.0));
+    };
     std::vector<NozzleHolder> holders;
     for (const ScenarioHolder& h : scenario.holders) {
         NozzleHolder n;
@@ -337,6 +588,9 @@ void World::SetScenario(Scenario scenario) {
         n.entryY = px(h.entry.y, scenario.pulsesY);
         for (std::size_t k = 0; k < 8; ++k) n.entryZ[k] = px(h.entryZ[k], scenario.pulsesZ);
         n.holds = h.holds;
+        n.toleranceX = std::abs(px(scenario.holderTolerance, scenario.pulsesX));
+        n.toleranceY = std::abs(px(scenario.holderTolerance, scenario.pulsesY));
+        n.toleranceZ = std::abs(px(scenario.holderTolerance, scenario.pulsesZ));
         holders.push_back(n);
     }
     std::array<std::pair<std::int32_t, std::int32_t>, 8> offsets{};

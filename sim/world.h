@@ -127,6 +127,9 @@ struct Scenario {
     double standardDiameter = 0;      // 0: no standard piece
     Vec standardBase;
     double pickTolerance = 1.0;       // mm
+    // How far a head may stand from a holder (X, Y) or its entry height (Z) and still
+    // take or leave a nozzle there, as the holder's funnel guides it ("holdertolerance MM").
+    double holderTolerance = 0.5;     // mm
     int beltMs = 0;                   // a conveyor board reaches the work position this long after zone 2
     double drillSurface = 0;          // type 9: Z travel (mm, down) from the top to the board surface
     double noiseSigma = 2.0;

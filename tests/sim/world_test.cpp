@@ -422,6 +422,51 @@ TEST_F(WorldTest, ScenarioNozzleLibraryDecidesNozzleChangesAndPicks) {
     }
 }
 
+// A holder guides a nozzle that is nearly over it: a head within the holder's
+// tolerance (default 0.5 mm, or as the scenario sets it) in X, Y and at the entry
+// height takes the nozzle, one beyond it does not, so a scenario whose true geometry
+// differs a little from the program's settings still changes nozzles.
+TEST_F(WorldTest, HolderTakesANozzleWithinItsTolerance) {
+    struct Case {
+        const char* tolerance;
+        int head;
+        double dx, dy, dz;   // mm from the holder and its entry height
+        bool takes;
+    } cases[] = {
+        {"", 1, 0.3, 0.0, 0.0, true},
+        {"", 1, 0.0, -0.45, 0.4, true},
+        {"", 1, 0.6, 0.0, 0.0, false},
+        {"", 1, 0.0, 0.6, 0.0, false},
+        {"", 1, 0.0, 0.0, -0.6, false},
+        {"", 2, -0.2, 0.4, 0.3, true},
+        {"", 2, 0.0, 0.0, 0.7, false},
+        {"holdertolerance 0.1\n", 1, 0.3, 0.0, 0.0, false},
+        {"holdertolerance 0.1\n", 1, 0.1, -0.1, 0.1, true},
+        {"holdertolerance 0\n", 1, 0.01, 0.0, 0.0, false},
+        {"holdertolerance 0\n", 1, 0.0, 0.0, 0.0, true},
+        {"holdertolerance 0\n", 2, 0.0, 0.0, 0.0, true},
+    };
+    for (const Case& c : cases) {
+        Scenario s;
+        std::string error;
+        ASSERT_TRUE(Scenario::Parse(std::string("pulses 100 80 50 10\nnozzle 2 -20 3\n") + c.tolerance +
+                                        "holder 1 60 -40 60 -40 -5\n",
+                                    &s, &error))
+            << error;
+        Start(s);
+        const std::string what = std::string(c.tolerance) + " head " + std::to_string(c.head) + " " +
+                                 std::to_string(c.dx) + " " + std::to_string(c.dy) + " " + std::to_string(c.dz);
+        NozzleTo(c.head, {60 + c.dx, -40 + c.dy});
+        // Head 1 goes down with a positive stroke of its rocker, head 2 with a negative one.
+        const std::int32_t stroke = static_cast<std::int32_t>(std::lround((5 + c.dz) * 50)) * (c.head == 1 ? 1 : -1);
+        Axis(2, stroke);
+        Axis(2, -stroke);
+        EXPECT_EQ(machine->HeadNozzle(c.head), c.takes ? 1 : 0) << what;
+        EXPECT_EQ(machine->NozzleHolders()[0].holds, !c.takes) << what;
+        TearDown();
+    }
+}
+
 TEST_F(WorldTest, StandardPieceTravelsWithTheNozzleAndAnInjectedErrorChangesNothing) {
     Scenario s = Scenario::Default();
     s.standardBase = {20.2, -280.1};  // picked 0.2 / -0.1 mm off the nozzle at (20, -280)
