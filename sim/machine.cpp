@@ -265,473 +265,660 @@ void Machine::SwitchOutput(Link link, int channel, int value, int extra) {
     }
 }
 
-Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& d) {
-    const bool serial = link == Link::Serial;
-    FieldReader r(d);
-    auto i32 = [&] { return serial ? r.Sm32() : r.Le32(); };
-    auto spd = [&] { return serial ? static_cast<std::int32_t>(r.U8()) : r.Le32(); };
+// One command being carried out: its link, code and data, and a reader over them.
+struct Machine::Command {
+    Command(Link l, std::uint16_t c, const Bytes& d) : link(l), code(c), data(d), serial(l == Link::Serial), r(d) {}
+    // The link's form of a signed 32-bit field and of a speed code.
+    std::int32_t I32() { return serial ? r.Sm32() : r.Le32(); }
+    std::int32_t Speed() { return serial ? static_cast<std::int32_t>(r.U8()) : r.Le32(); }
+
+    Link link;
+    std::uint16_t code;
+    const Bytes& data;
+    bool serial;
+    FieldReader r;
+};
+
+// The board's commands, one handler each; a command the boards do not know is
+// answered by nothing (the loader's, over Ethernet, by its "unknown" status).
+const std::map<std::uint16_t, Machine::Handler>& Machine::Handlers() {
+    static const std::map<std::uint16_t, Handler> handlers = {
+        {0x00, &Machine::CmdHandshake},
+        {0x01, &Machine::CmdAxisLimit},
+        {0x02, &Machine::CmdHomeAxes},
+        {0x52, &Machine::CmdHomeDoubleTable},
+        {0x72, &Machine::CmdHomeHeads},
+        {0x03, &Machine::CmdOutput},
+        {0x04, &Machine::CmdCameraSelect},
+        {0x15, &Machine::CmdVacuumTest},
+        {0x60, &Machine::CmdSpeedGear},
+        {0x61, &Machine::CmdSingleAxisMove},
+        {0x53, &Machine::CmdMoveXY},
+        {0x54, &Machine::CmdMoveXYThirdDrive},
+        {0x56, &Machine::CmdFeederFeed},
+        {0x66, &Machine::CmdFeederFeed},
+        {0x58, &Machine::CmdDispenseStroke},
+        {0x62, &Machine::CmdConveyor},
+        {0x63, &Machine::CmdFlyOver},
+        {0x64, &Machine::CmdMoveXYA},
+        {0x65, &Machine::CmdMoveXYAMulti},
+        {0x67, &Machine::CmdPickStroke},
+        {0x68, &Machine::CmdPlaceStroke},
+        {0x70, &Machine::CmdHostCounters},
+        {0x71, &Machine::CmdMeasureHeight},
+        {0x73, &Machine::CmdMoveAndFly},
+        {0x74, &Machine::CmdMoveAndPick},
+        {0x75, &Machine::CmdPerNozzleStrokes},
+        {0x78, &Machine::CmdPerNozzleStrokes},
+        {0x77, &Machine::CmdMoveAndPlace},
+    };
+    return handlers;
+}
+
+Outcome Machine::Run(Link link, std::uint16_t code, const Bytes& data) {
+    Command c(link, code, data);
+    const auto& handlers = Handlers();
+    if (const auto h = handlers.find(code); h != handlers.end()) return (this->*(h->second))(c);
+    if ((code & 0xF00) == 0xF00 && link == Link::Udp) return CmdLoader(c);
+    return {};
+}
+
+// A move beyond a travel limit the host gave: refused, nothing moves; the error
+// report (serial) or the reply's status (Ethernet) is the whole answer.
+Outcome Machine::LimitRefused(const Command& c) const {
     Outcome o;
-
-    switch (code) {
-    case 0x00:  // handshake
-        return Reply(link, code);
-
-    case 0x01: {  // axis travel limit
-        const int axis = r.U8();
-        m_limits[axis] = i32();
-        return Reply(link, code);
-    }
-
-    case 0x02: {  // home: seven (start, run) pairs X, Y, Z1, Z2, west, north, east walk
-        // Z1 is the rocker of nozzles 1-2; Z2 the rocker of nozzles 3-4 and, on the
-        // type with a third rocker (6), that one too.
-        std::vector<HomeDrive> drives;
-        const std::vector<HomeDrive> slot[7] = {
-            {HomeDrive::X}, {HomeDrive::Y}, {HomeDrive::Rocker12},
-            m_type == 6 ? std::vector<HomeDrive>{HomeDrive::Rocker34, HomeDrive::Rocker56}
-                        : std::vector<HomeDrive>{HomeDrive::Rocker34},
-            {HomeDrive::WestWalk}, {HomeDrive::NorthWalk}, {HomeDrive::EastWalk}};
-        for (int p = 0; p < 7; ++p) {
-            const std::int32_t s = spd(), run = spd();
-            if (s != 0 || run != 0) drives.insert(drives.end(), slot[p].begin(), slot[p].end());
-        }
-        Home(drives);
-        o = Reply(link, 0x02);
-        o.motionMs = kHomingMs;
-        return o;
-    }
-
-    case 0x52: {  // home on the double table: X, X2, Y start, Y2 start, Y run, Y2 run, Z, Z 3-4, Z 5-6
-        std::uint8_t v[14];
-        for (auto& b : v) b = r.U8();
-        std::vector<HomeDrive> drives;
-        if (v[0] || v[1]) drives.push_back(HomeDrive::X);
-        if (v[2] || v[3]) drives.push_back(HomeDrive::X2);
-        if (v[4] || v[6]) drives.push_back(HomeDrive::Y);
-        if (v[5] || v[7]) drives.push_back(HomeDrive::Y2);
-        if (v[8] || v[9]) drives.push_back(HomeDrive::Rocker12);
-        if (v[10] || v[11]) drives.push_back(HomeDrive::Rocker34);
-        if (v[12] || v[13]) drives.push_back(HomeDrive::Rocker56);
-        Home(drives);
-        o = Reply(link, 0x02);
-        o.motionMs = kHomingMs;
-        return o;
-    }
-
-    case 0x72: {  // Ethernet homing: X start, Y start, X/Y run, Z start of heads 1..8, Z run
-        std::int32_t v[12];
-        for (auto& x : v) x = r.Le32();
-        std::vector<HomeDrive> drives;
-        if (v[0]) drives.push_back(HomeDrive::X);
-        if (v[1]) drives.push_back(HomeDrive::Y);
-        for (int h = 0; h < 8; ++h)
-            if (v[3 + h]) drives.push_back(static_cast<HomeDrive>(static_cast<int>(HomeDrive::Head1) + h));
-        Home(drives);
-        o = Reply(link, 0x72);
-        o.motionMs = kHomingMs;
-        return o;
-    }
-
-    case 0x03: {  // output
-        const int channel = r.U8();
-        const int value = r.U8();
-        const int extra = serial ? 0 : r.Le16();
-        SwitchOutput(link, channel, value, extra);
-        return Reply(link, code);
-    }
-
-    case 0x04:  // camera select
-        m_camera = r.U8();
-        m_cameraValue = r.U8();
-        if (m_observer) m_observer->OnCamera(m_camera, m_cameraValue);
-        return Reply(link, code);
-
-    case 0x15: {  // vacuum test
-        const int n = r.U8();
-        const int nozzle = n >= 1 && n <= 8 ? n : NozzleOfZAxis(n);
-        const int kpa = ReadingOf(nozzle);
-        if (serial) return Reply(link, code, Bytes{static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(kpa)});
-        o.replies.push_back(Outgoing{1, code, Bytes{0, static_cast<std::uint8_t>(kpa)}});
-        return o;
-    }
-
-    case 0x60:  // speed gear: the serial board answers nothing
-        m_gear = r.U8();
-        m_gearSecond = serial ? 0 : r.U8();
-        if (serial) return o;
-        return Reply(link, code);
-
-    case 0x61: {  // single-axis move
-        const int axis = r.U8();
-        if (!serial) r.Le32();  // the host's counter of the axis
-        const std::int32_t delta = i32();
-        spd();
-        const std::int32_t run = spd();
-        Wide nx = m_pos.x, ny = m_pos.y;
-        if (axis == 0) nx += delta;
-        if (axis == 1) ny += delta;
-        if ((axis == 0 || axis == 1) && !CheckXY(nx, ny)) break;
-        MoveAxis(axis, delta);
-        o = Reply(link, code);
-        o.motionMs = MoveTimeMs(delta, run);
-        return o;
-    }
-
-    case 0x53: {  // X or X2 with Y or Y2
-        int xAxis, yAxis;
-        std::int32_t dX, dY, rX;
-        if (serial) {
-            xAxis = r.U8(); dX = r.Sm32(); r.U8(); rX = r.U8();
-            yAxis = r.U8(); dY = r.Sm32(); r.U8(); r.U8();
-        } else {
-            xAxis = r.U8(); yAxis = r.U8();
-            r.Le32(); dX = r.Le32(); r.Le32(); dY = r.Le32(); r.Le32(); rX = r.Le32();
-        }
-        if (!CheckXY(Wide{m_pos.x} + (xAxis == 0 ? dX : 0), Wide{m_pos.y} + (yAxis == 1 ? dY : 0))) break;
-        Shift((xAxis == 9 ? m_pos.x2 : m_pos.x), dX);
-        Shift((yAxis == 12 ? m_pos.y2 : m_pos.y), dY);
-        o = Reply(link, code);
-        o.motionMs = MoveTimeMs(Far(dX, dY), rX);
-        return o;
-    }
-
-    case 0x54: {  // X with Y or Y2 and a third drive (serial only)
-        r.U8();
-        const std::int32_t dX = r.Sm32();
-        r.U8();
-        const std::int32_t rX = r.U8();
-        const int yAxis = r.U8();
-        const std::int32_t dY = r.Sm32();
-        if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + (yAxis == 1 ? dY : 0))) break;
-        Shift(m_pos.x, dX);
-        Shift((yAxis == 12 ? m_pos.y2 : m_pos.y), dY);
-        o = Reply(link, code);
-        o.motionMs = MoveTimeMs(Far(dX, dY), rX);
-        return o;
-    }
-
-    case 0x56: case 0x66: {  // feeder feed
-        FeedRecord rec;
-        rec.command = code;
-        if (serial) {
-            rec.drive = r.U8();
-            if (rec.drive == 10) {
-                rec.pulses = static_cast<std::int32_t>(r.Be32());
-                rec.a = static_cast<std::uint32_t>(r.Be32());
-                rec.b = static_cast<std::uint32_t>(r.Be32());
-            } else {
-                rec.pulses = r.Sm32();
-                rec.a = r.U8();
-                rec.b = r.U8();
-                r.Be16();  // the lift lengths and speeds
-                r.Be16();
-                r.U8();
-                r.U8();
-            }
-            rec.g = r.Be16();
-        } else {
-            r.U8();
-            rec.drive = r.U8();
-            r.Le32();
-            rec.pulses = r.Le32();
-            rec.a = static_cast<std::uint32_t>(r.Le32());
-            rec.b = static_cast<std::uint32_t>(r.Le32());
-            for (int k = 0; k < 4; ++k) r.Le32();
-            rec.g = r.Le16();
-        }
-        rec.count = r.U8();
-        rec.feeder = r.U8();
-        const int drive = rec.drive;
-        const std::int32_t pulses = rec.pulses;
-        if (drive >= 1 && drive <= 3) Shift(m_pos.walk[drive - 1], pulses);
-        m_feeds.push_back(rec);
-        o = Reply(link, code);
-        o.motionMs = MoveTimeMs(pulses, 100);
-        return o;
-    }
-
-    case 0x58: {  // dispensing stroke: a dot where the head stands
-        DispenseRecord d;
-        d.link = link;
-        d.axis = r.U8();
-        d.depth = serial ? r.Sm32() : r.Le32();
-        d.start = serial ? r.U8() : r.Le32();
-        d.run = serial ? r.U8() : r.Le32();
-        d.head = r.U8();
-        d.a = serial ? r.Be32() : r.Le32();
-        d.b = serial ? r.Be32() : r.Le32();
-        d.t1 = serial ? r.Be16() : r.Le16();
-        d.t2 = serial ? r.Be16() : r.Le16();
-        if (!serial) d.t3 = r.Le16();
-        d.x = m_pos.x, d.y = m_pos.y, d.x2 = m_pos.x2, d.y2 = m_pos.y2;
-        m_dots.push_back(d);
-        o = Reply(link, code);
-        o.motionMs = kStrokeMs;
-        return o;
-    }
-
-    case 0x62: {  // conveyor belts
-        ConveyorRecord c;
-        c.zone = r.U8();
-        if (serial) {
-            c.flags[0] = r.U8(); c.flags[1] = r.U8(); c.flags[2] = r.U8();
-            r.U8(); c.l1 = r.Sm32();
-            r.U8(); c.l2 = r.Sm32();
-            r.U8(); c.l3 = r.Sm32();
-            c.start = r.U8(); c.run = r.U8();
-        } else {
-            c.flags[0] = r.U8(); c.waitTimeOut = r.Le16(); c.flags[1] = r.U8(); c.flags[2] = r.U8();
-            r.U8(); c.l1 = r.Le32();
-            r.U8(); c.l2 = r.Le32();
-            r.U8(); c.l3 = r.Le32();
-            c.start = r.Le32(); c.run = r.Le32();
-        }
-        // No board to take in: the board waits and never answers.
-        const std::optional<bool> waiting = m_observer ? m_observer->BoardAtInput() : std::nullopt;
-        c.answered = !(c.zone == 1 && c.flags[0] != 0 && !waiting.value_or(m_boardAtInput));
-        m_conveyor.push_back(c);
-        if (!c.answered) return o;
-        if (c.zone >= 1 && c.zone <= 4) m_boardZone = c.zone == 4 ? 0 : c.zone;
-        // The conveyor board answers on Ethernet unasked (flag 0), as it does when done.
-        if (serial) o = Reply(link, code);
-        else o.replies.push_back(Outgoing{0, code, UdpStatus(0)});
-        o.motionMs = MoveTimeMs(Far(c.l1, c.l2, c.l3), 100);
-        return o;
-    }
-
-    case 0x63: {  // fly-over camera move
-        std::int32_t dX;
-        int heads;
-        std::vector<std::int32_t> triggers;
-        if (serial) {
-            r.U8(); r.U8(); heads = r.U8();
-            dX = r.Sm32();
-            r.U8(); r.U8();
-            for (int k = 0; k < 12; ++k) triggers.push_back(r.Be16());
-        } else {
-            r.Le16(); heads = r.U8(); r.Le32();
-            dX = r.Le32();
-            r.Le32(); r.Le32();
-            for (int k = 0; k < 12; ++k) triggers.push_back(r.Le32());
-        }
-        if (!CheckXY(Wide{m_pos.x} + dX, m_pos.y)) break;
-        if (m_observer) m_observer->OnFly(heads, m_pos.x, dX, triggers, m_pos);
-        Shift(m_pos.x, dX);
-        o = Reply(link, code);
-        o.motionMs = MoveTimeMs(dX, 100);
-        return o;
-    }
-
-    case 0x64: {  // X/Y with one nozzle's rotation
-        std::int32_t dX, dY, rX, dA;
-        int nozzle;
-        if (serial) {
-            const bool wide = d.size() == 18;
-            dX = wide ? r.Sm32() : r.Sm16();
-            r.U8(); rX = r.U8();
-            dY = wide ? r.Sm32() : r.Sm16();
-            r.U8(); r.U8();
-            nozzle = r.U8();
-            dA = r.Sm16();
-        } else {
-            r.Le32(); dX = r.Le32(); r.Le32(); dY = r.Le32(); r.Le32(); rX = r.Le32();
-            r.U8();
-            nozzle = r.U8();
-            dA = r.Le32();
-        }
-        if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) break;
-        Shift(m_pos.x, dX);
-        Shift(m_pos.y, dY);
-        if (nozzle >= 1 && nozzle <= 8) Shift(m_pos.a[nozzle - 1], dA);
-        o = Reply(link, code);
-        o.motionMs = MoveTimeMs(Far(dX, dY), rX);
-        return o;
-    }
-
-    case 0x65: {  // X/Y with every nozzle's rotation
-        std::int32_t dX, dY, rX;
-        std::array<std::int32_t, 8> dA{};
-        if (serial) {
-            dX = r.Sm32(); r.U8(); rX = r.U8();
-            dY = r.Sm32(); r.U8(); r.U8();
-            for (int n = 0; n < 4; ++n) {
-                dA[n] = r.Sm16();
-                r.U8(); r.U8();
-            }
-        } else {
-            r.Le32(); dX = r.Le32(); r.Le32(); dY = r.Le32(); r.Le32(); rX = r.Le32();
-            r.U8();
-            for (auto& a : dA) a = r.Le32();
-        }
-        if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) break;
-        Shift(m_pos.x, dX);
-        Shift(m_pos.y, dY);
-        for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
-        o = Reply(link, code);
-        o.motionMs = MoveTimeMs(Far(dX, dY), rX);
-        return o;
-    }
-
-    case 0x67: {  // pick stroke
-        const int axis = r.U8();
-        const std::int32_t depth = i32();
-        Pick(code, StrokeNozzle(axis, depth));
-        o = Reply(link, code);
-        o.motionMs = kStrokeMs;
-        return o;
-    }
-
-    case 0x68: {  // place stroke with the vacuum check
-        const int axis = r.U8();
-        const std::int32_t depth = i32();
-        r.Seek(serial ? 13 : 20);
-        const int threshold = r.U8();
-        int reading = 0;
-        const bool ok = Place(code, StrokeNozzle(axis, depth), threshold, &reading);
-        if (serial)
-            o = Reply(link, code, Bytes{static_cast<std::uint8_t>(ok ? 0 : 1), static_cast<std::uint8_t>(reading)});
-        else
-            o.replies.push_back(Outgoing{1, code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
-                                                        static_cast<std::uint8_t>(reading)}});
-        o.motionMs = kStrokeMs;
-        return o;
-    }
-
-    case 0x70:  // the host's X/Y counters
-        m_hostX = r.Le32();
-        m_hostY = r.Le32();
-        return Reply(link, code);
-
-    case 0x71: {  // height measurement
-        const bool ok = m_height != 0;
-        if (serial) {
-            // First data byte: 1 measured, 0 failed; the second to fifth: the height.
-            Bytes data{static_cast<std::uint8_t>(ok ? 1 : 0)};
-            PutBe32(data, m_height);
-            o = Reply(link, code, data);
-        } else {
-            Bytes data = UdpStatus(ok ? 0 : kStatusMeasure);
-            PutLe32(data, m_height);
-            o.replies.push_back(Outgoing{1, code, data});
-        }
-        o.motionMs = kStrokeMs;
-        return o;
-    }
-
-    case 0x73: {  // move, fly over, move
-        r.Seek(9);
-        const std::int32_t dX1 = r.Le32(), dY1 = r.Le32();
-        std::array<std::int32_t, 8> dA{};
-        r.Seek(26);
-        for (auto& a : dA) a = r.Le32();
-        r.Seek(68);
-        const int heads = r.U8();
-        const std::int32_t dX2 = r.Le32();
-        std::vector<std::int32_t> triggers;
-        r.Seek(81);
-        for (int k = 0; k < 8; ++k) triggers.push_back(r.Le32());
-        r.Seek(114);
-        const std::int32_t dX3 = r.Le32(), dY3 = r.Le32();
-        const Wide x1 = Wide{m_pos.x} + dX1, y1 = Wide{m_pos.y} + dY1, x2 = x1 + dX2, x3 = x2 + dX3, y3 = y1 + dY3;
-        if (!CheckXY(x1, y1) || !CheckXY(x2, y1) || !CheckXY(x3, y3)) break;
-        if (m_observer) {
-            Drives atStart = m_pos;
-            atStart.x = static_cast<std::int32_t>(x1);
-            atStart.y = static_cast<std::int32_t>(y1);
-            for (int n = 0; n < 8; ++n) Shift(atStart.a[n], dA[n]);
-            m_observer->OnFly(heads, atStart.x, dX2, triggers, atStart);
-        }
-        m_pos.x = static_cast<std::int32_t>(static_cast<std::uint32_t>(x3));
-        m_pos.y = static_cast<std::int32_t>(static_cast<std::uint32_t>(y3));
-        for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
-        o = Reply(link, code);
-        o.motionMs = MoveTimeMs(Far(dX1) + Far(dX2) + Far(dX3), 100);
-        return o;
-    }
-
-    case 0x74: {  // move and pick
-        r.Seek(2);
-        const std::uint32_t mask = static_cast<std::uint32_t>(r.Le32());
-        r.Seek(19);
-        const std::int32_t dX = r.Le32();
-        r.Seek(27);
-        const std::int32_t dY = r.Le32();
-        std::array<std::int32_t, 8> dA{};
-        r.Seek(40);
-        for (auto& a : dA) a = r.Le32();
-        r.Seek(80);
-        const int zAxis = r.U8();
-        if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) break;
-        Shift(m_pos.x, dX);
-        Shift(m_pos.y, dY);
-        for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
-        if (mask == 0) Pick(code, NozzleOfZAxis(zAxis));
-        for (int n = 0; n < 8; ++n)
-            if (mask & (1u << n)) Pick(code, n + 1);
-        o = Reply(link, code);
-        o.motionMs = MoveTimeMs(Far(dX, dY), 100) + kStrokeMs;
-        return o;
-    }
-
-    case 0x75: case 0x78: {  // per-nozzle pick or place of the eight-head machine
-        const std::size_t zAt = code == 0x75 ? 170 : 121;
-        bool allOk = true;
-        int reading = 0;
-        for (int i = 0; i < 8; ++i) {
-            const int nozzle = NozzleOfZAxis(d[zAt + i]);
-            if (!nozzle) continue;
-            if (code == 0x75) Pick(code, nozzle);
-            else allOk = Place(code, nozzle, 0, &reading) && allOk;
-        }
-        o = Reply(link, code, {}, allOk ? 0 : kStatusVacuum);
-        o.motionMs = 8 * kStrokeMs;
-        return o;
-    }
-
-    case 0x77: {  // move and place
-        r.Seek(4);
-        const std::int32_t dX = r.Le32();
-        r.Seek(12);
-        const std::int32_t dY = r.Le32();
-        std::array<std::int32_t, 8> dA{};
-        r.Seek(25);
-        for (auto& a : dA) a = r.Le32();
-        r.Seek(65);
-        const int zAxis = r.U8();
-        r.Seek(85);
-        const int threshold = r.U8();
-        if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) break;
-        Shift(m_pos.x, dX);
-        Shift(m_pos.y, dY);
-        for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
-        int reading = 0;
-        const bool ok = Place(code, NozzleOfZAxis(zAxis), threshold, &reading);
-        o.replies.push_back(Outgoing{1, code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
-                                                    static_cast<std::uint8_t>(reading)}});
-        o.motionMs = MoveTimeMs(Far(dX, dY), 100) + kStrokeMs;
-        return o;
-    }
-
-    default:
-        if ((code & 0xF00) == 0xF00 && !serial) {
-            Bytes reply;
-            const std::uint8_t status = FlashCommand(code, d, reply);
-            reply.insert(reply.begin(), status);
-            const bool known = !UdpPayloadLengths(code).empty() || code == 0xF03;
-            o.replies.push_back(Outgoing{1, static_cast<std::uint16_t>(known ? code : 0xFFF), reply});
-            return o;
-        }
-        return o;
-    }
-
-    // A move beyond a travel limit the host gave: refused, nothing moves; the error
-    // report (serial) or the reply's status (Ethernet) is the whole answer.
-    if (serial) {
+    if (c.serial) {
         o.replies.push_back(Outgoing{kReplyError, kErrorLimit,
                                      Bytes{m_limitStatus == kStatusXLimit ? kSubXLimit : kSubYLimit}});
     } else {
-        o.replies.push_back(Outgoing{1, code, UdpStatus(m_limitStatus)});
+        o.replies.push_back(Outgoing{1, c.code, UdpStatus(m_limitStatus)});
     }
+    return o;
+}
+
+// 0x00: handshake
+Outcome Machine::CmdHandshake(Command& c) {
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    return Reply(link, code);
+}
+
+// 0x01: axis travel limit
+Outcome Machine::CmdAxisLimit(Command& c) {
+    FieldReader& r = c.r;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    const int axis = r.U8();
+    m_limits[axis] = c.I32();
+    return Reply(link, code);
+}
+
+// 0x02: home: seven (start, run) pairs X, Y, Z1, Z2, west, north, east walk
+Outcome Machine::CmdHomeAxes(Command& c) {
+    const Link link = c.link;
+    Outcome o;
+    // Z1 is the rocker of nozzles 1-2; Z2 the rocker of nozzles 3-4 and, on the
+    // type with a third rocker (6), that one too.
+    std::vector<HomeDrive> drives;
+    const std::vector<HomeDrive> slot[7] = {
+        {HomeDrive::X}, {HomeDrive::Y}, {HomeDrive::Rocker12},
+        m_type == 6 ? std::vector<HomeDrive>{HomeDrive::Rocker34, HomeDrive::Rocker56}
+                    : std::vector<HomeDrive>{HomeDrive::Rocker34},
+        {HomeDrive::WestWalk}, {HomeDrive::NorthWalk}, {HomeDrive::EastWalk}};
+    for (int p = 0; p < 7; ++p) {
+        const std::int32_t s = c.Speed(), run = c.Speed();
+        if (s != 0 || run != 0) drives.insert(drives.end(), slot[p].begin(), slot[p].end());
+    }
+    Home(drives);
+    o = Reply(link, 0x02);
+    o.motionMs = kHomingMs;
+    return o;
+}
+
+// 0x52: home on the double table: X, X2, Y start, Y2 start, Y run, Y2 run, Z, Z 3-4, Z 5-6
+Outcome Machine::CmdHomeDoubleTable(Command& c) {
+    FieldReader& r = c.r;
+    const Link link = c.link;
+    Outcome o;
+    std::uint8_t v[14];
+    for (auto& b : v) b = r.U8();
+    std::vector<HomeDrive> drives;
+    if (v[0] || v[1]) drives.push_back(HomeDrive::X);
+    if (v[2] || v[3]) drives.push_back(HomeDrive::X2);
+    if (v[4] || v[6]) drives.push_back(HomeDrive::Y);
+    if (v[5] || v[7]) drives.push_back(HomeDrive::Y2);
+    if (v[8] || v[9]) drives.push_back(HomeDrive::Rocker12);
+    if (v[10] || v[11]) drives.push_back(HomeDrive::Rocker34);
+    if (v[12] || v[13]) drives.push_back(HomeDrive::Rocker56);
+    Home(drives);
+    o = Reply(link, 0x02);
+    o.motionMs = kHomingMs;
+    return o;
+}
+
+// 0x72: Ethernet homing: X start, Y start, X/Y run, Z start of heads 1..8, Z run
+Outcome Machine::CmdHomeHeads(Command& c) {
+    FieldReader& r = c.r;
+    const Link link = c.link;
+    Outcome o;
+    std::int32_t v[12];
+    for (auto& x : v) x = r.Le32();
+    std::vector<HomeDrive> drives;
+    if (v[0]) drives.push_back(HomeDrive::X);
+    if (v[1]) drives.push_back(HomeDrive::Y);
+    for (int h = 0; h < 8; ++h)
+        if (v[3 + h]) drives.push_back(static_cast<HomeDrive>(static_cast<int>(HomeDrive::Head1) + h));
+    Home(drives);
+    o = Reply(link, 0x72);
+    o.motionMs = kHomingMs;
+    return o;
+}
+
+// 0x03: output
+Outcome Machine::CmdOutput(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    const int channel = r.U8();
+    const int value = r.U8();
+    const int extra = serial ? 0 : r.Le16();
+    SwitchOutput(link, channel, value, extra);
+    return Reply(link, code);
+}
+
+// 0x04: camera select
+Outcome Machine::CmdCameraSelect(Command& c) {
+    FieldReader& r = c.r;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    m_camera = r.U8();
+    m_cameraValue = r.U8();
+    if (m_observer) m_observer->OnCamera(m_camera, m_cameraValue);
+    return Reply(link, code);
+}
+
+// 0x15: vacuum test
+Outcome Machine::CmdVacuumTest(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    const int n = r.U8();
+    const int nozzle = n >= 1 && n <= 8 ? n : NozzleOfZAxis(n);
+    const int kpa = ReadingOf(nozzle);
+    if (serial) return Reply(link, code, Bytes{static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(kpa)});
+    o.replies.push_back(Outgoing{1, code, Bytes{0, static_cast<std::uint8_t>(kpa)}});
+    return o;
+}
+
+// 0x60: speed gear: the serial board answers nothing
+Outcome Machine::CmdSpeedGear(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    m_gear = r.U8();
+    m_gearSecond = serial ? 0 : r.U8();
+    if (serial) return o;
+    return Reply(link, code);
+}
+
+// 0x61: single-axis move
+Outcome Machine::CmdSingleAxisMove(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    const int axis = r.U8();
+    if (!serial) r.Le32();  // the host's counter of the axis
+    const std::int32_t delta = c.I32();
+    c.Speed();
+    const std::int32_t run = c.Speed();
+    Wide nx = m_pos.x, ny = m_pos.y;
+    if (axis == 0) nx += delta;
+    if (axis == 1) ny += delta;
+    if ((axis == 0 || axis == 1) && !CheckXY(nx, ny)) return LimitRefused(c);
+    MoveAxis(axis, delta);
+    o = Reply(link, code);
+    o.motionMs = MoveTimeMs(delta, run);
+    return o;
+}
+
+// 0x53: X or X2 with Y or Y2
+Outcome Machine::CmdMoveXY(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    int xAxis, yAxis;
+    std::int32_t dX, dY, rX;
+    if (serial) {
+        xAxis = r.U8(); dX = r.Sm32(); r.U8(); rX = r.U8();
+        yAxis = r.U8(); dY = r.Sm32(); r.U8(); r.U8();
+    } else {
+        xAxis = r.U8(); yAxis = r.U8();
+        r.Le32(); dX = r.Le32(); r.Le32(); dY = r.Le32(); r.Le32(); rX = r.Le32();
+    }
+    if (!CheckXY(Wide{m_pos.x} + (xAxis == 0 ? dX : 0), Wide{m_pos.y} + (yAxis == 1 ? dY : 0))) return LimitRefused(c);
+    Shift((xAxis == 9 ? m_pos.x2 : m_pos.x), dX);
+    Shift((yAxis == 12 ? m_pos.y2 : m_pos.y), dY);
+    o = Reply(link, code);
+    o.motionMs = MoveTimeMs(Far(dX, dY), rX);
+    return o;
+}
+
+// 0x54: X with Y or Y2 and a third drive (serial only)
+Outcome Machine::CmdMoveXYThirdDrive(Command& c) {
+    FieldReader& r = c.r;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    r.U8();
+    const std::int32_t dX = r.Sm32();
+    r.U8();
+    const std::int32_t rX = r.U8();
+    const int yAxis = r.U8();
+    const std::int32_t dY = r.Sm32();
+    if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + (yAxis == 1 ? dY : 0))) return LimitRefused(c);
+    Shift(m_pos.x, dX);
+    Shift((yAxis == 12 ? m_pos.y2 : m_pos.y), dY);
+    o = Reply(link, code);
+    o.motionMs = MoveTimeMs(Far(dX, dY), rX);
+    return o;
+}
+
+// 0x56 and 0x66: feeder feed
+Outcome Machine::CmdFeederFeed(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    FeedRecord rec;
+    rec.command = code;
+    if (serial) {
+        rec.drive = r.U8();
+        if (rec.drive == 10) {
+            rec.pulses = static_cast<std::int32_t>(r.Be32());
+            rec.a = static_cast<std::uint32_t>(r.Be32());
+            rec.b = static_cast<std::uint32_t>(r.Be32());
+        } else {
+            rec.pulses = r.Sm32();
+            rec.a = r.U8();
+            rec.b = r.U8();
+            r.Be16();  // the lift lengths and speeds
+            r.Be16();
+            r.U8();
+            r.U8();
+        }
+        rec.g = r.Be16();
+    } else {
+        r.U8();
+        rec.drive = r.U8();
+        r.Le32();
+        rec.pulses = r.Le32();
+        rec.a = static_cast<std::uint32_t>(r.Le32());
+        rec.b = static_cast<std::uint32_t>(r.Le32());
+        for (int k = 0; k < 4; ++k) r.Le32();
+        rec.g = r.Le16();
+    }
+    rec.count = r.U8();
+    rec.feeder = r.U8();
+    const int drive = rec.drive;
+    const std::int32_t pulses = rec.pulses;
+    if (drive >= 1 && drive <= 3) Shift(m_pos.walk[drive - 1], pulses);
+    m_feeds.push_back(rec);
+    o = Reply(link, code);
+    o.motionMs = MoveTimeMs(pulses, 100);
+    return o;
+}
+
+// 0x58: dispensing stroke: a dot where the head stands
+Outcome Machine::CmdDispenseStroke(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    DispenseRecord d;
+    d.link = link;
+    d.axis = r.U8();
+    d.depth = serial ? r.Sm32() : r.Le32();
+    d.start = serial ? r.U8() : r.Le32();
+    d.run = serial ? r.U8() : r.Le32();
+    d.head = r.U8();
+    d.a = serial ? r.Be32() : r.Le32();
+    d.b = serial ? r.Be32() : r.Le32();
+    d.t1 = serial ? r.Be16() : r.Le16();
+    d.t2 = serial ? r.Be16() : r.Le16();
+    if (!serial) d.t3 = r.Le16();
+    d.x = m_pos.x, d.y = m_pos.y, d.x2 = m_pos.x2, d.y2 = m_pos.y2;
+    m_dots.push_back(d);
+    o = Reply(link, code);
+    o.motionMs = kStrokeMs;
+    return o;
+}
+
+// 0x62: conveyor belts
+Outcome Machine::CmdConveyor(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    ConveyorRecord belt;
+    belt.zone = r.U8();
+    if (serial) {
+        belt.flags[0] = r.U8(); belt.flags[1] = r.U8(); belt.flags[2] = r.U8();
+        r.U8(); belt.l1 = r.Sm32();
+        r.U8(); belt.l2 = r.Sm32();
+        r.U8(); belt.l3 = r.Sm32();
+        belt.start = r.U8(); belt.run = r.U8();
+    } else {
+        belt.flags[0] = r.U8(); belt.waitTimeOut = r.Le16(); belt.flags[1] = r.U8(); belt.flags[2] = r.U8();
+        r.U8(); belt.l1 = r.Le32();
+        r.U8(); belt.l2 = r.Le32();
+        r.U8(); belt.l3 = r.Le32();
+        belt.start = r.Le32(); belt.run = r.Le32();
+    }
+    // No board to take in: the board waits and never answers.
+    const std::optional<bool> waiting = m_observer ? m_observer->BoardAtInput() : std::nullopt;
+    belt.answered = !(belt.zone == 1 && belt.flags[0] != 0 && !waiting.value_or(m_boardAtInput));
+    m_conveyor.push_back(belt);
+    if (!belt.answered) return o;
+    if (belt.zone >= 1 && belt.zone <= 4) m_boardZone = belt.zone == 4 ? 0 : belt.zone;
+    // The conveyor board answers on Ethernet unasked (flag 0), as it does when done.
+    if (serial) o = Reply(link, code);
+    else o.replies.push_back(Outgoing{0, code, UdpStatus(0)});
+    o.motionMs = MoveTimeMs(Far(belt.l1, belt.l2, belt.l3), 100);
+    return o;
+}
+
+// 0x63: fly-over camera move
+Outcome Machine::CmdFlyOver(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    std::int32_t dX;
+    int heads;
+    std::vector<std::int32_t> triggers;
+    if (serial) {
+        r.U8(); r.U8(); heads = r.U8();
+        dX = r.Sm32();
+        r.U8(); r.U8();
+        for (int k = 0; k < 12; ++k) triggers.push_back(r.Be16());
+    } else {
+        r.Le16(); heads = r.U8(); r.Le32();
+        dX = r.Le32();
+        r.Le32(); r.Le32();
+        for (int k = 0; k < 12; ++k) triggers.push_back(r.Le32());
+    }
+    if (!CheckXY(Wide{m_pos.x} + dX, m_pos.y)) return LimitRefused(c);
+    if (m_observer) m_observer->OnFly(heads, m_pos.x, dX, triggers, m_pos);
+    Shift(m_pos.x, dX);
+    o = Reply(link, code);
+    o.motionMs = MoveTimeMs(dX, 100);
+    return o;
+}
+
+// 0x64: X/Y with one nozzle's rotation
+Outcome Machine::CmdMoveXYA(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    const Bytes& d = c.data;
+    Outcome o;
+    std::int32_t dX, dY, rX, dA;
+    int nozzle;
+    if (serial) {
+        const bool wide = d.size() == 18;
+        dX = wide ? r.Sm32() : r.Sm16();
+        r.U8(); rX = r.U8();
+        dY = wide ? r.Sm32() : r.Sm16();
+        r.U8(); r.U8();
+        nozzle = r.U8();
+        dA = r.Sm16();
+    } else {
+        r.Le32(); dX = r.Le32(); r.Le32(); dY = r.Le32(); r.Le32(); rX = r.Le32();
+        r.U8();
+        nozzle = r.U8();
+        dA = r.Le32();
+    }
+    if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) return LimitRefused(c);
+    Shift(m_pos.x, dX);
+    Shift(m_pos.y, dY);
+    if (nozzle >= 1 && nozzle <= 8) Shift(m_pos.a[nozzle - 1], dA);
+    o = Reply(link, code);
+    o.motionMs = MoveTimeMs(Far(dX, dY), rX);
+    return o;
+}
+
+// 0x65: X/Y with every nozzle's rotation
+Outcome Machine::CmdMoveXYAMulti(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    std::int32_t dX, dY, rX;
+    std::array<std::int32_t, 8> dA{};
+    if (serial) {
+        dX = r.Sm32(); r.U8(); rX = r.U8();
+        dY = r.Sm32(); r.U8(); r.U8();
+        for (int n = 0; n < 4; ++n) {
+            dA[n] = r.Sm16();
+            r.U8(); r.U8();
+        }
+    } else {
+        r.Le32(); dX = r.Le32(); r.Le32(); dY = r.Le32(); r.Le32(); rX = r.Le32();
+        r.U8();
+        for (auto& a : dA) a = r.Le32();
+    }
+    if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) return LimitRefused(c);
+    Shift(m_pos.x, dX);
+    Shift(m_pos.y, dY);
+    for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
+    o = Reply(link, code);
+    o.motionMs = MoveTimeMs(Far(dX, dY), rX);
+    return o;
+}
+
+// 0x67: pick stroke
+Outcome Machine::CmdPickStroke(Command& c) {
+    FieldReader& r = c.r;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    const int axis = r.U8();
+    const std::int32_t depth = c.I32();
+    Pick(code, StrokeNozzle(axis, depth));
+    o = Reply(link, code);
+    o.motionMs = kStrokeMs;
+    return o;
+}
+
+// 0x68: place stroke with the vacuum check
+Outcome Machine::CmdPlaceStroke(Command& c) {
+    FieldReader& r = c.r;
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    const int axis = r.U8();
+    const std::int32_t depth = c.I32();
+    r.Seek(serial ? 13 : 20);
+    const int threshold = r.U8();
+    int reading = 0;
+    const bool ok = Place(code, StrokeNozzle(axis, depth), threshold, &reading);
+    if (serial)
+        o = Reply(link, code, Bytes{static_cast<std::uint8_t>(ok ? 0 : 1), static_cast<std::uint8_t>(reading)});
+    else
+        o.replies.push_back(Outgoing{1, code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
+                                                    static_cast<std::uint8_t>(reading)}});
+    o.motionMs = kStrokeMs;
+    return o;
+}
+
+// 0x70: the host's X/Y counters
+Outcome Machine::CmdHostCounters(Command& c) {
+    FieldReader& r = c.r;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    m_hostX = r.Le32();
+    m_hostY = r.Le32();
+    return Reply(link, code);
+}
+
+// 0x71: height measurement
+Outcome Machine::CmdMeasureHeight(Command& c) {
+    const bool serial = c.serial;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    const bool ok = m_height != 0;
+    if (serial) {
+        // First data byte: 1 measured, 0 failed; the second to fifth: the height.
+        Bytes data{static_cast<std::uint8_t>(ok ? 1 : 0)};
+        PutBe32(data, m_height);
+        o = Reply(link, code, data);
+    } else {
+        Bytes data = UdpStatus(ok ? 0 : kStatusMeasure);
+        PutLe32(data, m_height);
+        o.replies.push_back(Outgoing{1, code, data});
+    }
+    o.motionMs = kStrokeMs;
+    return o;
+}
+
+// 0x73: move, fly over, move
+Outcome Machine::CmdMoveAndFly(Command& c) {
+    FieldReader& r = c.r;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    r.Seek(9);
+    const std::int32_t dX1 = r.Le32(), dY1 = r.Le32();
+    std::array<std::int32_t, 8> dA{};
+    r.Seek(26);
+    for (auto& a : dA) a = r.Le32();
+    r.Seek(68);
+    const int heads = r.U8();
+    const std::int32_t dX2 = r.Le32();
+    std::vector<std::int32_t> triggers;
+    r.Seek(81);
+    for (int k = 0; k < 8; ++k) triggers.push_back(r.Le32());
+    r.Seek(114);
+    const std::int32_t dX3 = r.Le32(), dY3 = r.Le32();
+    const Wide x1 = Wide{m_pos.x} + dX1, y1 = Wide{m_pos.y} + dY1, x2 = x1 + dX2, x3 = x2 + dX3, y3 = y1 + dY3;
+    if (!CheckXY(x1, y1) || !CheckXY(x2, y1) || !CheckXY(x3, y3)) return LimitRefused(c);
+    if (m_observer) {
+        Drives atStart = m_pos;
+        atStart.x = static_cast<std::int32_t>(x1);
+        atStart.y = static_cast<std::int32_t>(y1);
+        for (int n = 0; n < 8; ++n) Shift(atStart.a[n], dA[n]);
+        m_observer->OnFly(heads, atStart.x, dX2, triggers, atStart);
+    }
+    m_pos.x = static_cast<std::int32_t>(static_cast<std::uint32_t>(x3));
+    m_pos.y = static_cast<std::int32_t>(static_cast<std::uint32_t>(y3));
+    for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
+    o = Reply(link, code);
+    o.motionMs = MoveTimeMs(Far(dX1) + Far(dX2) + Far(dX3), 100);
+    return o;
+}
+
+// 0x74: move and pick
+Outcome Machine::CmdMoveAndPick(Command& c) {
+    FieldReader& r = c.r;
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    r.Seek(2);
+    const std::uint32_t mask = static_cast<std::uint32_t>(r.Le32());
+    r.Seek(19);
+    const std::int32_t dX = r.Le32();
+    r.Seek(27);
+    const std::int32_t dY = r.Le32();
+    std::array<std::int32_t, 8> dA{};
+    r.Seek(40);
+    for (auto& a : dA) a = r.Le32();
+    r.Seek(80);
+    const int zAxis = r.U8();
+    if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) return LimitRefused(c);
+    Shift(m_pos.x, dX);
+    Shift(m_pos.y, dY);
+    for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
+    if (mask == 0) Pick(code, NozzleOfZAxis(zAxis));
+    for (int n = 0; n < 8; ++n)
+        if (mask & (1u << n)) Pick(code, n + 1);
+    o = Reply(link, code);
+    o.motionMs = MoveTimeMs(Far(dX, dY), 100) + kStrokeMs;
+    return o;
+}
+
+// 0x75 and 0x78: per-nozzle pick or place of the eight-head machine
+Outcome Machine::CmdPerNozzleStrokes(Command& c) {
+    const Link link = c.link;
+    const std::uint16_t code = c.code;
+    const Bytes& d = c.data;
+    Outcome o;
+    const std::size_t zAt = code == 0x75 ? 170 : 121;
+    bool allOk = true;
+    int reading = 0;
+    for (int i = 0; i < 8; ++i) {
+        const int nozzle = NozzleOfZAxis(d[zAt + i]);
+        if (!nozzle) continue;
+        if (code == 0x75) Pick(code, nozzle);
+        else allOk = Place(code, nozzle, 0, &reading) && allOk;
+    }
+    o = Reply(link, code, {}, allOk ? 0 : kStatusVacuum);
+    o.motionMs = 8 * kStrokeMs;
+    return o;
+}
+
+// 0x77: move and place
+Outcome Machine::CmdMoveAndPlace(Command& c) {
+    FieldReader& r = c.r;
+    const std::uint16_t code = c.code;
+    Outcome o;
+    r.Seek(4);
+    const std::int32_t dX = r.Le32();
+    r.Seek(12);
+    const std::int32_t dY = r.Le32();
+    std::array<std::int32_t, 8> dA{};
+    r.Seek(25);
+    for (auto& a : dA) a = r.Le32();
+    r.Seek(65);
+    const int zAxis = r.U8();
+    r.Seek(85);
+    const int threshold = r.U8();
+    if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) return LimitRefused(c);
+    Shift(m_pos.x, dX);
+    Shift(m_pos.y, dY);
+    for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
+    int reading = 0;
+    const bool ok = Place(code, NozzleOfZAxis(zAxis), threshold, &reading);
+    o.replies.push_back(Outgoing{1, code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
+                                                static_cast<std::uint8_t>(reading)}});
+    o.motionMs = MoveTimeMs(Far(dX, dY), 100) + kStrokeMs;
+    return o;
+}
+
+// Loader commands 0xF00..0xF0F (Ethernet): the status byte, then what the command reads.
+Outcome Machine::CmdLoader(Command& c) {
+    Outcome o;
+    Bytes reply;
+    const std::uint8_t status = FlashCommand(c.code, c.data, reply);
+    reply.insert(reply.begin(), status);
+    const bool known = !UdpPayloadLengths(c.code).empty() || c.code == 0xF03;
+    o.replies.push_back(Outgoing{1, static_cast<std::uint16_t>(known ? c.code : 0xFFF), reply});
     return o;
 }
 

@@ -236,7 +236,39 @@ private:
     };
 
     void TrimFrameRecord();
+    // One handler per command code (Handlers()); a new command joins the table.
+    struct Command;
+    using Handler = Outcome (Machine::*)(Command&);
+    static const std::map<std::uint16_t, Handler>& Handlers();
     Outcome Run(Link link, std::uint16_t code, const Bytes& data);
+    Outcome LimitRefused(const Command& c) const;
+    Outcome CmdHandshake(Command& c);  // 0x00
+    Outcome CmdAxisLimit(Command& c);  // 0x01
+    Outcome CmdHomeAxes(Command& c);  // 0x02
+    Outcome CmdHomeDoubleTable(Command& c);  // 0x52
+    Outcome CmdHomeHeads(Command& c);  // 0x72
+    Outcome CmdOutput(Command& c);  // 0x03
+    Outcome CmdCameraSelect(Command& c);  // 0x04
+    Outcome CmdVacuumTest(Command& c);  // 0x15
+    Outcome CmdSpeedGear(Command& c);  // 0x60
+    Outcome CmdSingleAxisMove(Command& c);  // 0x61
+    Outcome CmdMoveXY(Command& c);  // 0x53
+    Outcome CmdMoveXYThirdDrive(Command& c);  // 0x54
+    Outcome CmdFeederFeed(Command& c);  // 0x56 and 0x66
+    Outcome CmdDispenseStroke(Command& c);  // 0x58
+    Outcome CmdConveyor(Command& c);  // 0x62
+    Outcome CmdFlyOver(Command& c);  // 0x63
+    Outcome CmdMoveXYA(Command& c);  // 0x64
+    Outcome CmdMoveXYAMulti(Command& c);  // 0x65
+    Outcome CmdPickStroke(Command& c);  // 0x67
+    Outcome CmdPlaceStroke(Command& c);  // 0x68
+    Outcome CmdHostCounters(Command& c);  // 0x70
+    Outcome CmdMeasureHeight(Command& c);  // 0x71
+    Outcome CmdMoveAndFly(Command& c);  // 0x73
+    Outcome CmdMoveAndPick(Command& c);  // 0x74
+    Outcome CmdPerNozzleStrokes(Command& c);  // 0x75 and 0x78
+    Outcome CmdMoveAndPlace(Command& c);  // 0x77
+    Outcome CmdLoader(Command& c);  // 0xF00..0xF0F, Ethernet
     Outcome Reply(Link link, std::uint16_t code, Bytes serialData = {}, std::uint8_t status = 0) const;
     void AddReply(Outcome& o, Link link, std::uint16_t code, Bytes serialData, std::uint8_t status) const;
     Bytes UdpStatus(std::uint8_t status) const;
