@@ -77,6 +77,52 @@ void Faults::Clear() {
     m_silenceAll = false;
     m_delayMs = 0;
     m_split = m_garbage = m_badSum = m_error = m_timeout = false;
+    m_holdNext.reset();
+    m_released = true;
+}
+
+void Faults::HoldNext(std::uint16_t code, int limitMs) {
+    std::lock_guard lock(m_mutex);
+    m_holdNext = code;
+    m_holdLimitMs = std::clamp(limitMs, 0, kMaxHoldMs);
+}
+
+void Faults::Release() {
+    std::lock_guard lock(m_mutex);
+    m_holdNext.reset();
+    m_released = true;
+}
+
+std::optional<std::uint16_t> Faults::Held() const {
+    std::lock_guard lock(m_mutex);
+    return m_held;
+}
+
+int Faults::HoldsEnded() const {
+    std::lock_guard lock(m_mutex);
+    return m_holdsEnded;
+}
+
+bool Faults::TakeHold(std::uint16_t code, int* limitMs) {
+    std::lock_guard lock(m_mutex);
+    if (!m_holdNext || *m_holdNext != code) return false;
+    m_holdNext.reset();
+    m_held = code;
+    m_released = false;
+    *limitMs = m_holdLimitMs;
+    return true;
+}
+
+bool Faults::HoldStands() const {
+    std::lock_guard lock(m_mutex);
+    return m_held && !m_released;
+}
+
+void Faults::EndHold() {
+    std::lock_guard lock(m_mutex);
+    if (!m_held) return;
+    m_held.reset();
+    ++m_holdsEnded;
 }
 
 int Faults::PlansTaken() const {
@@ -103,11 +149,20 @@ FaultPlan Faults::TakePlan() {
 
 std::string Faults::Describe() const {
     std::lock_guard lock(m_mutex);
-    char buf[200];
+    char buf[300];
     std::snprintf(buf, sizeof buf, "silence next %d, silence all %d, delay %d ms, split %d, garbage %d, badsum %d, error %s%02X %02X",
                   m_silenceNext, m_silenceAll ? 1 : 0, m_delayMs, m_split ? 1 : 0, m_garbage ? 1 : 0,
                   m_badSum ? 1 : 0, m_error ? "" : "(none) ", m_errorCode, m_errorSub);
-    return buf;
+    std::string s = buf;
+    if (m_holdNext) {
+        std::snprintf(buf, sizeof buf, ", hold next %02X (%d ms)", *m_holdNext, m_holdLimitMs);
+        s += buf;
+    }
+    if (m_held) {
+        std::snprintf(buf, sizeof buf, ", holding the reply to %02X", *m_held);
+        s += buf;
+    }
+    return s;
 }
 
 } // namespace sim

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace sim {
@@ -41,7 +42,27 @@ public:
     // Taken by a server before it carries a command out: true when the command is
     // to be refused (error or time-out); the machine then stays as it was.
     bool TakeRefusal(FaultPlan* plan);
-    void Clear();
+    void Clear();  // also lets a held reply go
+
+    // The reply to the next command `code` (Ethernet: without the 4-bit field) is held
+    // back until Release(), Clear() or `limitMs` passed, as if the board were still
+    // busy with it; the command itself is carried out at once. A test stops a run in
+    // the middle of a step this way. The limit bounds the hold: the reply then goes
+    // out anyway, so a forgotten release never hangs the board.
+    void HoldNext(std::uint16_t code, int limitMs = kDefaultHoldMs);
+    static constexpr int kDefaultHoldMs = 10000;
+    static constexpr int kMaxHoldMs = 600000;
+    void Release();
+    // The command whose reply is held now; nullopt when none is.
+    std::optional<std::uint16_t> Held() const;
+    // How many held replies have gone out (released or at their limit).
+    int HoldsEnded() const;
+    // Taken by a server with the replies of command `code`: true when they are to be
+    // held, with the hold's limit. The server then waits while HoldStands() and ends
+    // the hold with EndHold(), whether released, at its limit or stopped.
+    bool TakeHold(std::uint16_t code, int* limitMs);
+    bool HoldStands() const;
+    void EndHold();
 
     // Taken by a server once per command that has replies.
     FaultPlan TakePlan();
@@ -59,6 +80,11 @@ private:
     int m_splitGapMs = kDefaultSplitGapMs;
     bool m_split = false, m_garbage = false, m_badSum = false, m_error = false, m_timeout = false;
     std::uint8_t m_errorCode = 0, m_errorSub = 0;
+    std::optional<std::uint16_t> m_holdNext;   // armed: the code whose reply to hold
+    int m_holdLimitMs = kDefaultHoldMs;
+    std::optional<std::uint16_t> m_held;       // the code whose reply is held now
+    bool m_released = false;
+    int m_holdsEnded = 0;
 };
 
 } // namespace sim

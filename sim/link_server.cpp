@@ -35,8 +35,19 @@ void LinkServer::Unplug() {
     if (m_thread.joinable() && std::this_thread::get_id() != m_thread.get_id()) m_ticker.AwaitPasses(2, 500);
 }
 
-bool LinkServer::PlanReplies(const Outcome& outcome, FaultPlan* plan) {
+bool LinkServer::WaitWhileHeld(std::uint16_t code) {
+    int limitMs = 0;
+    if (!m_faults.TakeHold(code, &limitMs)) return true;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    bool running = true;
+    while (running && m_faults.HoldStands() && std::chrono::steady_clock::now() < end) running = m_stop.SleepMs(2);
+    m_faults.EndHold();
+    return running;
+}
+
+bool LinkServer::PlanReplies(std::uint16_t code, const Outcome& outcome, FaultPlan* plan) {
     if (outcome.replies.empty()) return false;
+    if (!WaitWhileHeld(code)) return false;
     *plan = m_faults.TakePlan();
     if (plan->drop) return false;
     // An hour at most, whatever time scale and delay the operator typed.

@@ -79,10 +79,13 @@ public:
     void SetTimeScale(double scale) { m_timeScale = scale; }
 
 protected:
-    // The faults for the replies of one command, after waiting the motion time and
-    // the fault's delay. False when nothing is to be sent: no replies, silenced, or
-    // the server stopped meanwhile.
-    bool PlanReplies(const Outcome& outcome, FaultPlan* plan);
+    // The faults for the replies of command `code`, after waiting the motion time,
+    // the fault's delay and a hold of its reply. False when nothing is to be sent: no
+    // replies, silenced, or the server stopped meanwhile.
+    bool PlanReplies(std::uint16_t code, const Outcome& outcome, FaultPlan* plan);
+    // While the hold of a reply stands (Faults::HoldNext), up to its limit; false
+    // when the server stopped.
+    bool WaitWhileHeld(std::uint16_t code);
 
     // Called with m_ioMutex held.
     virtual bool OpenLocked(std::string* error) = 0;

@@ -122,9 +122,9 @@ void SerialServer::SendReport(std::uint8_t code, std::uint8_t sub) {
     SendRaw(EncodeReplyFrame(kReplyError, code, Bytes{sub}));
 }
 
-void SerialServer::Answer(const Outcome& outcome) {
+void SerialServer::Answer(std::uint16_t code, const Outcome& outcome) {
     FaultPlan plan;
-    if (!PlanReplies(outcome, &plan)) return;
+    if (!PlanReplies(code, outcome, &plan)) return;
 
     Bytes out;
     if (plan.garbage) out = kGarbage;
@@ -206,7 +206,7 @@ void SerialServer::Loop() {
             }
             FaultPlan refusal;
             if (m_faults.TakeRefusal(&refusal)) Refuse(it.frame, refusal);
-            else Answer(m_machine.Execute(Link::Serial, it.frame.code, it.frame.data));
+            else Answer(it.frame.code, m_machine.Execute(Link::Serial, it.frame.code, it.frame.data));
             if (m_stop.Raised()) break;
         }
     }

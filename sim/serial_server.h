@@ -30,7 +30,7 @@ private:
     void CloseLocked() override;
     bool IsOpenLocked() const override { return m_master >= 0; }
     void Loop() override;
-    void Answer(const Outcome& outcome);
+    void Answer(std::uint16_t code, const Outcome& outcome);
     void Refuse(const HostFrame& frame, const FaultPlan& plan);
     void DropStalledFrame(std::chrono::steady_clock::time_point lastByte);
     void WriteLocked(const Bytes& bytes);

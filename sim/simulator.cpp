@@ -181,6 +181,8 @@ std::string ControlHelp() {
            "  error CODE [SUB]    refuse the next command with error CODE (hex, e.g. E3; Ethernet: status)\n"
            "  report CODE [SUB]   send a serial error report now\n"
            "  timeout [41|42|43]  next command runs into a board time-out (serial: no answer)\n"
+           "  hold CODE [LIMIT-MS]  hold the reply to the next command CODE (hex) until release (10000 ms at most)\n"
+           "  release             let a held reply go\n"
            "  positions           every drive in pulses on one line\n"
            "  log [N]             the last N commands received (20), oldest first\n"
            "  conveyor WIDTH|off  the automatic conveyor in place: the west-walk homing drives its width\n"
@@ -280,6 +282,21 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
         b = 0x41;
         if (!arg(1).empty() && (!ParseHexByte(arg(1), &b) || b < 0x41 || b > 0x43)) return "usage: timeout [41|42|43]";
         m_faults.TimeoutNext(b);
+        return "ok";
+    }
+    if (c == "hold") {
+        long code = 0, limit = Faults::kDefaultHoldMs;
+        char* end = nullptr;
+        const std::string text = arg(1);
+        code = std::strtol(text.c_str(), &end, 16);
+        if (text.empty() || *end != '\0' || code < 0 || code > 0xFFF ||
+            (!arg(2).empty() && (!ParseInt(arg(2), &limit) || limit < 0 || limit > Faults::kMaxHoldMs)))
+            return "usage: hold CODE [LIMIT-MS] (CODE hex, LIMIT-MS 0.." + std::to_string(Faults::kMaxHoldMs) + ")";
+        m_faults.HoldNext(static_cast<std::uint16_t>(code), static_cast<int>(limit));
+        return "ok";
+    }
+    if (c == "release") {
+        m_faults.Release();
         return "ok";
     }
     if (c == "positions") return m_machine.PositionsText();

@@ -141,7 +141,7 @@ void UdpServer::HandleDatagram(const std::uint8_t* p, std::size_t n, const socka
     if (!out.accepted) return;  // a command of a wrong length is no command either
     TakePeer(from);
     FaultPlan plan;
-    if (!PlanReplies(out, &plan)) return;
+    if (!PlanReplies(code, out, &plan)) return;
     if (plan.garbage) SendTo(kJunkDatagram, from);
     for (const Outgoing& r : out.replies) {
         Bytes d = PackDatagram(r.kind, r.code, r.data);

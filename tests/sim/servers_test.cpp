@@ -383,3 +383,62 @@ TEST(SimControl, CommandsAnswerAndRefuseBadInput) {
     EXPECT_EQ(s.Command("quit", &quit), "bye");
     EXPECT_TRUE(quit);
 }
+
+// A held reply: the command is carried out at once, its reply waits until released
+// (on either link); a hold never outlasts its limit, only the code asked for is held,
+// and "clear" lets a held reply go too.
+TEST_F(SimServers, AHeldReplyWaitsForItsReleaseAndNeverBeyondItsLimit) {
+    Faults& f = m_sim->faults();
+    const auto held = [&](std::uint16_t code) {
+        return WaitUntil([&] { return f.Held() == std::optional<std::uint16_t>(code); }, std::chrono::seconds(10));
+    };
+    const Bytes moveX = EncodeHostFrame(0x61, B("00 000001F4 01 02"));  // X by 500
+    // Serial: held until released.
+    EXPECT_EQ(m_sim->Command("hold 61"), "ok");
+    m_serial->Write(moveX);
+    ASSERT_TRUE(held(0x61));
+    EXPECT_EQ(m_sim->machine().Positions().x, 500);  // carried out, only not answered
+    EXPECT_TRUE(m_serial->ReadOnce(0).empty());
+    EXPECT_NE(m_sim->Command("status").find("holding the reply to 61"), std::string::npos);
+    EXPECT_EQ(m_sim->Command("release"), "ok");
+    EXPECT_EQ(SerialReply(), 0x61);
+    EXPECT_EQ(f.Held(), std::nullopt);
+    EXPECT_EQ(f.HoldsEnded(), 1);
+
+    // Another code passes; the hold waits for its own.
+    EXPECT_EQ(m_sim->Command("hold 15"), "ok");
+    EXPECT_EQ(UdpReply(0x60, {1, 0}), 0x60);
+    m_udp->Send(0x15, {1});
+    ASSERT_TRUE(held(0x15));
+    EXPECT_FALSE(m_udp->Receive(0));
+    f.Release();
+    EXPECT_EQ(m_udp->ReceiveDatagram().value_or(Datagram{}).command, 0x15);
+
+    // Never released: the reply goes out at the hold's limit.
+    EXPECT_EQ(m_sim->Command("hold 61 50"), "ok");
+    m_serial->Write(moveX);
+    EXPECT_EQ(SerialReply(), 0x61);
+    EXPECT_EQ(f.HoldsEnded(), 3);
+    EXPECT_EQ(m_sim->machine().Positions().x, 1000);
+
+    // "clear" lets it go as well.
+    EXPECT_EQ(m_sim->Command("hold 61"), "ok");
+    m_serial->Write(moveX);
+    ASSERT_TRUE(held(0x61));
+    EXPECT_EQ(m_sim->Command("clear"), "faults cleared");
+    EXPECT_EQ(SerialReply(), 0x61);
+
+    for (const char* bad : {"hold", "hold 1000", "hold xx", "hold 61 -1", "hold 61 600001", "hold -1"})
+        EXPECT_EQ(m_sim->Command(bad).rfind("usage: hold", 0), 0u) << bad;
+}
+
+// A board stopped while it holds a reply ends at once (the hold does not keep its
+// thread).
+TEST_F(SimServers, StoppingTheBoardEndsAHold) {
+    EXPECT_EQ(m_sim->Command("hold 00"), "ok");
+    m_serial->Write(kHandshake);
+    ASSERT_TRUE(WaitUntil([&] { return m_sim->faults().Held().has_value(); }, std::chrono::seconds(10)));
+    m_sim->Stop();
+    EXPECT_EQ(m_sim->faults().Held(), std::nullopt);
+    EXPECT_EQ(m_sim->faults().HoldsEnded(), 1);
+}
