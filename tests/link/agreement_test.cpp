@@ -724,3 +724,99 @@ INSTANTIATE_TEST_SUITE_P(EveryTypeBothLinks, Agreement,
                          CaseName);
 
 }  // namespace
+
+// ---- Type-4 homing (0x52), kind by kind ----
+// The program zeroes exactly the counters of the drives its command sends home, and
+// the board zeroes the same drives: per kind, and for a full homing with some axis
+// switches off (with X, Y and both Z rockers alone it sends kind 4's very frame).
+namespace {
+
+class Type4HomingAgreement : public Agreement {
+protected:
+    // Every drive of the type away from 0, by commands whose booking the table above
+    // checks: X, Y, the three Z rockers, X2 and Y2 (head group 2), and the walks.
+    void MoveEveryDrive(int round) {
+        const int s = round + 1;
+        const std::pair<int, std::int32_t> moves[] = {{0, 5000 + 7 * s}, {1, -4000 - 5 * s}, {2, 300 + s},
+                                                      {3, -200 - s},    {8, 700 + s},       {9, 900 + 3 * s},
+                                                      {10, 250 + s},    {12, -600 - s}};
+        for (const auto& [axis, delta] : moves)
+            ASSERT_TRUE(MoveSingleAxis({static_cast<std::uint8_t>(axis), delta, {5, 50}})) << "axis " << axis;
+        for (std::uint8_t drive = 1; drive <= 3; ++drive) {
+            FeederFeed f;
+            f.drive = drive;
+            f.pulses = 100 * drive + s;
+            ASSERT_TRUE(FeedFeeder(f)) << "walk " << int{drive};
+        }
+    }
+    // The names of the counters that went from non-zero to 0.
+    static std::string Zeroed(const std::map<std::string, std::int64_t>& before,
+                              const std::map<std::string, std::int64_t>& after) {
+        std::string out;
+        for (const auto& [key, value] : before)
+            if (value != 0 && after.count(key) && after.at(key) == 0) out += key + " ";
+        return out;
+    }
+    static std::map<std::string, std::int64_t> ProgramCounters() {
+        const PositionSnapshot p = TakePositionSnapshot();
+        std::map<std::string, std::int64_t> m{{"x", p.x}, {"y", p.y}, {"x2", p.x2}, {"y2", p.y2}, {"d1", p.walk[3]}};
+        for (int n = 0; n < 8; ++n) m["z" + std::to_string(n + 1)] = p.z[n];
+        for (int w = 0; w < 3; ++w) m["w" + std::to_string(w + 1)] = p.walk[w];
+        return m;
+    }
+    static std::map<std::string, std::int64_t> BoardCounters(sim::Simulator& sim) {
+        auto m = BoardDrives(sim);
+        for (auto it = m.begin(); it != m.end();) it = it->first[0] == 'a' ? m.erase(it) : std::next(it);
+        return m;
+    }
+};
+
+TEST_P(Type4HomingAgreement, EachKindZeroesTheSameDrivesOnBothSides) {
+    struct Case {
+        int kind;
+        HomingAxisSwitches switches;
+        const char* zeroed;   // what both sides zero
+    };
+    HomingAxisSwitches xyzOnly;
+    xyzOnly.m_09_W2 = xyzOnly.m_0A_W3 = xyzOnly.m_0C_L2 = 0;
+    const Case cases[] = {
+        {0, HomingAxisSwitches{}, "x x2 y y2 z1 z2 z3 z4 z5 z6 "},
+        {0, xyzOnly, "x y z1 z2 z3 z4 "},
+        {1, HomingAxisSwitches{}, "x "},
+        {2, HomingAxisSwitches{}, "y "},
+        {3, HomingAxisSwitches{}, "z1 z2 z3 z4 "},
+        {4, HomingAxisSwitches{}, "x y z1 z2 z3 z4 "},
+        {5, HomingAxisSwitches{}, "y2 "},
+        {6, HomingAxisSwitches{}, "z5 z6 "},
+        {7, HomingAxisSwitches{}, "x2 "},
+        {8, HomingAxisSwitches{}, ""},
+    };
+    switches = HomingAxisSwitches{};
+    MachineReset(0, true);
+    AwaitHoming();
+    ASSERT_TRUE(WaitIdle());
+    for (int round = 0; round < static_cast<int>(std::size(cases)); ++round) {
+        const Case& c = cases[round];
+        SCOPED_TRACE("kind " + std::to_string(c.kind) + " round " + std::to_string(round));
+        MoveEveryDrive(round);
+        ASSERT_TRUE(WaitIdle());
+        plat::RunPostedTasks();
+        ASSERT_EQ(Disagreement(*sim), "");
+        const auto programBefore = ProgramCounters();
+        const auto boardBefore = BoardCounters(*sim);
+        switches = c.switches;
+        MachineReset(c.kind, true);
+        AwaitHoming();
+        ASSERT_TRUE(WaitIdle());
+        plat::RunPostedTasks();
+        const std::string program = Zeroed(programBefore, ProgramCounters());
+        EXPECT_EQ(program, Zeroed(boardBefore, BoardCounters(*sim)));
+        EXPECT_EQ(program, c.zeroed);
+        EXPECT_EQ(Disagreement(*sim), "") << LastFrames();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(SerialType4, Type4HomingAgreement, ::testing::Values(std::make_tuple(Wire::Serial, 4)),
+                         CaseName);
+
+}  // namespace
