@@ -172,7 +172,10 @@ bool OnResetFinished() {
     return endHoming(handedOn);
 }
 
-// Type 4 (0x52): kind 4 homes the Z rockers with X and Y, as its command says.
+// Type 4 (0x52): kind 4 homes the Z rockers with X and Y, as its command says, and
+// no kind touches a feeder walk (0x52 has no walk slot). The board sees only the
+// frame, and a full homing with some switches off sends the frame of another kind,
+// so what is zeroed follows the frame, never the kind.
 bool OnResetFinishedModel4() {
     const int kind = g_PanelLink.resetKind.load();
     const std::uint32_t drives = g_PanelLink.homedDrives.load();
