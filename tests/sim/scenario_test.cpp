@@ -128,6 +128,14 @@ TEST(ScenarioLines, NumbersAtTheirBoundsAreTakenAndFitTheMachine) {
               std::make_tuple(1000000000, -5000, -1000000000, 5000, -1000000000));
 }
 
+// The world smt-sim starts on by default is read whole by the checked parser.
+TEST(ScenarioLines, TheShippedScenarioIsTaken) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Scenario::Load(std::string(SMT_SOURCE_DIR) + "/sim/default.scenario", &s, &error)) << error;
+    EXPECT_FALSE(s.feeders.empty());
+}
+
 // A scenario built in code (not read from a file) with numbers beyond the counters
 // still gives the machine positions it can hold.
 TEST(ScenarioLines, AScenarioBuiltInCodeIsHeldWithinTheCounters) {
