@@ -279,6 +279,10 @@ struct Machine::Command {
     FieldReader r;
 };
 
+Outcome Machine::Reply(const Command& c, Bytes serialData, std::uint8_t status) const {
+    return Reply(c.link, c.code, std::move(serialData), status);
+}
+
 // The board's commands, one handler each; a command the boards do not know is
 // answered by nothing (the loader's, over Ethernet, by its "unknown" status).
 const std::map<std::uint16_t, Machine::Handler>& Machine::Handlers() {
@@ -338,24 +342,19 @@ Outcome Machine::LimitRefused(const Command& c) const {
 
 // 0x00: handshake
 Outcome Machine::CmdHandshake(Command& c) {
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
-    return Reply(link, code);
+    return Reply(c);
 }
 
 // 0x01: axis travel limit
 Outcome Machine::CmdAxisLimit(Command& c) {
     FieldReader& r = c.r;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     const int axis = r.U8();
     m_limits[axis] = c.I32();
-    return Reply(link, code);
+    return Reply(c);
 }
 
 // 0x02: home: seven (start, run) pairs X, Y, Z1, Z2, west, north, east walk
 Outcome Machine::CmdHomeAxes(Command& c) {
-    const Link link = c.link;
     Outcome o;
     // Z1 is the rocker of nozzles 1-2; Z2 the rocker of nozzles 3-4 and, on the
     // type with a third rocker (6), that one too.
@@ -370,7 +369,7 @@ Outcome Machine::CmdHomeAxes(Command& c) {
         if (s != 0 || run != 0) drives.insert(drives.end(), slot[p].begin(), slot[p].end());
     }
     Home(drives);
-    o = Reply(link, 0x02);
+    o = Reply(c.link, 0x02);
     o.motionMs = kHomingMs;
     return o;
 }
@@ -378,7 +377,6 @@ Outcome Machine::CmdHomeAxes(Command& c) {
 // 0x52: home on the double table: X, X2, Y start, Y2 start, Y run, Y2 run, Z, Z 3-4, Z 5-6
 Outcome Machine::CmdHomeDoubleTable(Command& c) {
     FieldReader& r = c.r;
-    const Link link = c.link;
     Outcome o;
     std::uint8_t v[14];
     for (auto& b : v) b = r.U8();
@@ -391,7 +389,7 @@ Outcome Machine::CmdHomeDoubleTable(Command& c) {
     if (v[10] || v[11]) drives.push_back(HomeDrive::Rocker34);
     if (v[12] || v[13]) drives.push_back(HomeDrive::Rocker56);
     Home(drives);
-    o = Reply(link, 0x02);
+    o = Reply(c.link, 0x02);
     o.motionMs = kHomingMs;
     return o;
 }
@@ -399,7 +397,6 @@ Outcome Machine::CmdHomeDoubleTable(Command& c) {
 // 0x72: Ethernet homing: X start, Y start, X/Y run, Z start of heads 1..8, Z run
 Outcome Machine::CmdHomeHeads(Command& c) {
     FieldReader& r = c.r;
-    const Link link = c.link;
     Outcome o;
     std::int32_t v[12];
     for (auto& x : v) x = r.Le32();
@@ -409,7 +406,7 @@ Outcome Machine::CmdHomeHeads(Command& c) {
     for (int h = 0; h < 8; ++h)
         if (v[3 + h]) drives.push_back(static_cast<HomeDrive>(static_cast<int>(HomeDrive::Head1) + h));
     Home(drives);
-    o = Reply(link, 0x72);
+    o = Reply(c.link, 0x72);
     o.motionMs = kHomingMs;
     return o;
 }
@@ -418,38 +415,32 @@ Outcome Machine::CmdHomeHeads(Command& c) {
 Outcome Machine::CmdOutput(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     const int channel = r.U8();
     const int value = r.U8();
     const int extra = serial ? 0 : r.Le16();
-    SwitchOutput(link, channel, value, extra);
-    return Reply(link, code);
+    SwitchOutput(c.link, channel, value, extra);
+    return Reply(c);
 }
 
 // 0x04: camera select
 Outcome Machine::CmdCameraSelect(Command& c) {
     FieldReader& r = c.r;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     m_camera = r.U8();
     m_cameraValue = r.U8();
     if (m_observer) m_observer->OnCamera(m_camera, m_cameraValue);
-    return Reply(link, code);
+    return Reply(c);
 }
 
 // 0x15: vacuum test
 Outcome Machine::CmdVacuumTest(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     const int n = r.U8();
     const int nozzle = n >= 1 && n <= 8 ? n : NozzleOfZAxis(n);
     const int kpa = ReadingOf(nozzle);
-    if (serial) return Reply(link, code, Bytes{static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(kpa)});
-    o.replies.push_back(Outgoing{1, code, Bytes{0, static_cast<std::uint8_t>(kpa)}});
+    if (serial) return Reply(c, Bytes{static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(kpa)});
+    o.replies.push_back(Outgoing{1, c.code, Bytes{0, static_cast<std::uint8_t>(kpa)}});
     return o;
 }
 
@@ -457,21 +448,17 @@ Outcome Machine::CmdVacuumTest(Command& c) {
 Outcome Machine::CmdSpeedGear(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     m_gear = r.U8();
     m_gearSecond = serial ? 0 : r.U8();
     if (serial) return o;
-    return Reply(link, code);
+    return Reply(c);
 }
 
 // 0x61: single-axis move
 Outcome Machine::CmdSingleAxisMove(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     const int axis = r.U8();
     if (!serial) r.Le32();  // the host's counter of the axis
@@ -483,7 +470,7 @@ Outcome Machine::CmdSingleAxisMove(Command& c) {
     if (axis == 1) ny += delta;
     if ((axis == 0 || axis == 1) && !CheckXY(nx, ny)) return LimitRefused(c);
     MoveAxis(axis, delta);
-    o = Reply(link, code);
+    o = Reply(c);
     o.motionMs = MoveTimeMs(delta, run);
     return o;
 }
@@ -492,8 +479,6 @@ Outcome Machine::CmdSingleAxisMove(Command& c) {
 Outcome Machine::CmdMoveXY(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     int xAxis, yAxis;
     std::int32_t dX, dY, rX;
@@ -507,7 +492,7 @@ Outcome Machine::CmdMoveXY(Command& c) {
     if (!CheckXY(Wide{m_pos.x} + (xAxis == 0 ? dX : 0), Wide{m_pos.y} + (yAxis == 1 ? dY : 0))) return LimitRefused(c);
     Shift((xAxis == 9 ? m_pos.x2 : m_pos.x), dX);
     Shift((yAxis == 12 ? m_pos.y2 : m_pos.y), dY);
-    o = Reply(link, code);
+    o = Reply(c);
     o.motionMs = MoveTimeMs(Far(dX, dY), rX);
     return o;
 }
@@ -515,8 +500,6 @@ Outcome Machine::CmdMoveXY(Command& c) {
 // 0x54: X with Y or Y2 and a third drive (serial only)
 Outcome Machine::CmdMoveXYThirdDrive(Command& c) {
     FieldReader& r = c.r;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     r.U8();
     const std::int32_t dX = r.Sm32();
@@ -527,7 +510,7 @@ Outcome Machine::CmdMoveXYThirdDrive(Command& c) {
     if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + (yAxis == 1 ? dY : 0))) return LimitRefused(c);
     Shift(m_pos.x, dX);
     Shift((yAxis == 12 ? m_pos.y2 : m_pos.y), dY);
-    o = Reply(link, code);
+    o = Reply(c);
     o.motionMs = MoveTimeMs(Far(dX, dY), rX);
     return o;
 }
@@ -536,11 +519,9 @@ Outcome Machine::CmdMoveXYThirdDrive(Command& c) {
 Outcome Machine::CmdFeederFeed(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     FeedRecord rec;
-    rec.command = code;
+    rec.command = c.code;
     if (serial) {
         rec.drive = r.U8();
         if (rec.drive == 10) {
@@ -573,7 +554,7 @@ Outcome Machine::CmdFeederFeed(Command& c) {
     const std::int32_t pulses = rec.pulses;
     if (drive >= 1 && drive <= 3) Shift(m_pos.walk[drive - 1], pulses);
     m_feeds.push_back(rec);
-    o = Reply(link, code);
+    o = Reply(c);
     o.motionMs = MoveTimeMs(pulses, 100);
     return o;
 }
@@ -582,11 +563,9 @@ Outcome Machine::CmdFeederFeed(Command& c) {
 Outcome Machine::CmdDispenseStroke(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     DispenseRecord d;
-    d.link = link;
+    d.link = c.link;
     d.axis = r.U8();
     d.depth = serial ? r.Sm32() : r.Le32();
     d.start = serial ? r.U8() : r.Le32();
@@ -599,7 +578,7 @@ Outcome Machine::CmdDispenseStroke(Command& c) {
     if (!serial) d.t3 = r.Le16();
     d.x = m_pos.x, d.y = m_pos.y, d.x2 = m_pos.x2, d.y2 = m_pos.y2;
     m_dots.push_back(d);
-    o = Reply(link, code);
+    o = Reply(c);
     o.motionMs = kStrokeMs;
     return o;
 }
@@ -608,8 +587,6 @@ Outcome Machine::CmdDispenseStroke(Command& c) {
 Outcome Machine::CmdConveyor(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     ConveyorRecord belt;
     belt.zone = r.U8();
@@ -633,8 +610,8 @@ Outcome Machine::CmdConveyor(Command& c) {
     if (!belt.answered) return o;
     if (belt.zone >= 1 && belt.zone <= 4) m_boardZone = belt.zone == 4 ? 0 : belt.zone;
     // The conveyor board answers on Ethernet unasked (flag 0), as it does when done.
-    if (serial) o = Reply(link, code);
-    else o.replies.push_back(Outgoing{0, code, UdpStatus(0)});
+    if (serial) o = Reply(c);
+    else o.replies.push_back(Outgoing{0, c.code, UdpStatus(0)});
     o.motionMs = MoveTimeMs(Far(belt.l1, belt.l2, belt.l3), 100);
     return o;
 }
@@ -643,8 +620,6 @@ Outcome Machine::CmdConveyor(Command& c) {
 Outcome Machine::CmdFlyOver(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     std::int32_t dX;
     int heads;
@@ -663,7 +638,7 @@ Outcome Machine::CmdFlyOver(Command& c) {
     if (!CheckXY(Wide{m_pos.x} + dX, m_pos.y)) return LimitRefused(c);
     if (m_observer) m_observer->OnFly(heads, m_pos.x, dX, triggers, m_pos);
     Shift(m_pos.x, dX);
-    o = Reply(link, code);
+    o = Reply(c);
     o.motionMs = MoveTimeMs(dX, 100);
     return o;
 }
@@ -672,8 +647,6 @@ Outcome Machine::CmdFlyOver(Command& c) {
 Outcome Machine::CmdMoveXYA(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     const Bytes& d = c.data;
     Outcome o;
     std::int32_t dX, dY, rX, dA;
@@ -696,7 +669,7 @@ Outcome Machine::CmdMoveXYA(Command& c) {
     Shift(m_pos.x, dX);
     Shift(m_pos.y, dY);
     if (nozzle >= 1 && nozzle <= 8) Shift(m_pos.a[nozzle - 1], dA);
-    o = Reply(link, code);
+    o = Reply(c);
     o.motionMs = MoveTimeMs(Far(dX, dY), rX);
     return o;
 }
@@ -705,8 +678,6 @@ Outcome Machine::CmdMoveXYA(Command& c) {
 Outcome Machine::CmdMoveXYAMulti(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     std::int32_t dX, dY, rX;
     std::array<std::int32_t, 8> dA{};
@@ -726,7 +697,7 @@ Outcome Machine::CmdMoveXYAMulti(Command& c) {
     Shift(m_pos.x, dX);
     Shift(m_pos.y, dY);
     for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
-    o = Reply(link, code);
+    o = Reply(c);
     o.motionMs = MoveTimeMs(Far(dX, dY), rX);
     return o;
 }
@@ -734,13 +705,11 @@ Outcome Machine::CmdMoveXYAMulti(Command& c) {
 // 0x67: pick stroke
 Outcome Machine::CmdPickStroke(Command& c) {
     FieldReader& r = c.r;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     const int axis = r.U8();
     const std::int32_t depth = c.I32();
-    Pick(code, StrokeNozzle(axis, depth));
-    o = Reply(link, code);
+    Pick(c.code, StrokeNozzle(axis, depth));
+    o = Reply(c);
     o.motionMs = kStrokeMs;
     return o;
 }
@@ -749,19 +718,17 @@ Outcome Machine::CmdPickStroke(Command& c) {
 Outcome Machine::CmdPlaceStroke(Command& c) {
     FieldReader& r = c.r;
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     const int axis = r.U8();
     const std::int32_t depth = c.I32();
     r.Seek(serial ? 13 : 20);
     const int threshold = r.U8();
     int reading = 0;
-    const bool ok = Place(code, StrokeNozzle(axis, depth), threshold, &reading);
+    const bool ok = Place(c.code, StrokeNozzle(axis, depth), threshold, &reading);
     if (serial)
-        o = Reply(link, code, Bytes{static_cast<std::uint8_t>(ok ? 0 : 1), static_cast<std::uint8_t>(reading)});
+        o = Reply(c, Bytes{static_cast<std::uint8_t>(ok ? 0 : 1), static_cast<std::uint8_t>(reading)});
     else
-        o.replies.push_back(Outgoing{1, code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
+        o.replies.push_back(Outgoing{1, c.code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
                                                     static_cast<std::uint8_t>(reading)}});
     o.motionMs = kStrokeMs;
     return o;
@@ -770,29 +737,25 @@ Outcome Machine::CmdPlaceStroke(Command& c) {
 // 0x70: the host's X/Y counters
 Outcome Machine::CmdHostCounters(Command& c) {
     FieldReader& r = c.r;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     m_hostX = r.Le32();
     m_hostY = r.Le32();
-    return Reply(link, code);
+    return Reply(c);
 }
 
 // 0x71: height measurement
 Outcome Machine::CmdMeasureHeight(Command& c) {
     const bool serial = c.serial;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     const bool ok = m_height != 0;
     if (serial) {
         // First data byte: 1 measured, 0 failed; the second to fifth: the height.
         Bytes data{static_cast<std::uint8_t>(ok ? 1 : 0)};
         PutBe32(data, m_height);
-        o = Reply(link, code, data);
+        o = Reply(c, data);
     } else {
         Bytes data = UdpStatus(ok ? 0 : kStatusMeasure);
         PutLe32(data, m_height);
-        o.replies.push_back(Outgoing{1, code, data});
+        o.replies.push_back(Outgoing{1, c.code, data});
     }
     o.motionMs = kStrokeMs;
     return o;
@@ -801,8 +764,6 @@ Outcome Machine::CmdMeasureHeight(Command& c) {
 // 0x73: move, fly over, move
 Outcome Machine::CmdMoveAndFly(Command& c) {
     FieldReader& r = c.r;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     r.Seek(9);
     const std::int32_t dX1 = r.Le32(), dY1 = r.Le32();
@@ -829,7 +790,7 @@ Outcome Machine::CmdMoveAndFly(Command& c) {
     m_pos.x = static_cast<std::int32_t>(static_cast<std::uint32_t>(x3));
     m_pos.y = static_cast<std::int32_t>(static_cast<std::uint32_t>(y3));
     for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
-    o = Reply(link, code);
+    o = Reply(c);
     o.motionMs = MoveTimeMs(Far(dX1) + Far(dX2) + Far(dX3), 100);
     return o;
 }
@@ -837,8 +798,6 @@ Outcome Machine::CmdMoveAndFly(Command& c) {
 // 0x74: move and pick
 Outcome Machine::CmdMoveAndPick(Command& c) {
     FieldReader& r = c.r;
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     Outcome o;
     r.Seek(2);
     const std::uint32_t mask = static_cast<std::uint32_t>(r.Le32());
@@ -855,30 +814,28 @@ Outcome Machine::CmdMoveAndPick(Command& c) {
     Shift(m_pos.x, dX);
     Shift(m_pos.y, dY);
     for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
-    if (mask == 0) Pick(code, NozzleOfZAxis(zAxis));
+    if (mask == 0) Pick(c.code, NozzleOfZAxis(zAxis));
     for (int n = 0; n < 8; ++n)
-        if (mask & (1u << n)) Pick(code, n + 1);
-    o = Reply(link, code);
+        if (mask & (1u << n)) Pick(c.code, n + 1);
+    o = Reply(c);
     o.motionMs = MoveTimeMs(Far(dX, dY), 100) + kStrokeMs;
     return o;
 }
 
 // 0x75 and 0x78: per-nozzle pick or place of the eight-head machine
 Outcome Machine::CmdPerNozzleStrokes(Command& c) {
-    const Link link = c.link;
-    const std::uint16_t code = c.code;
     const Bytes& d = c.data;
     Outcome o;
-    const std::size_t zAt = code == 0x75 ? 170 : 121;
+    const std::size_t zAt = c.code == 0x75 ? 170 : 121;
     bool allOk = true;
     int reading = 0;
     for (int i = 0; i < 8; ++i) {
         const int nozzle = NozzleOfZAxis(d[zAt + i]);
         if (!nozzle) continue;
-        if (code == 0x75) Pick(code, nozzle);
-        else allOk = Place(code, nozzle, 0, &reading) && allOk;
+        if (c.code == 0x75) Pick(c.code, nozzle);
+        else allOk = Place(c.code, nozzle, 0, &reading) && allOk;
     }
-    o = Reply(link, code, {}, allOk ? 0 : kStatusVacuum);
+    o = Reply(c, {}, allOk ? 0 : kStatusVacuum);
     o.motionMs = 8 * kStrokeMs;
     return o;
 }
@@ -886,7 +843,6 @@ Outcome Machine::CmdPerNozzleStrokes(Command& c) {
 // 0x77: move and place
 Outcome Machine::CmdMoveAndPlace(Command& c) {
     FieldReader& r = c.r;
-    const std::uint16_t code = c.code;
     Outcome o;
     r.Seek(4);
     const std::int32_t dX = r.Le32();
@@ -904,8 +860,8 @@ Outcome Machine::CmdMoveAndPlace(Command& c) {
     Shift(m_pos.y, dY);
     for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
     int reading = 0;
-    const bool ok = Place(code, NozzleOfZAxis(zAxis), threshold, &reading);
-    o.replies.push_back(Outgoing{1, code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
+    const bool ok = Place(c.code, NozzleOfZAxis(zAxis), threshold, &reading);
+    o.replies.push_back(Outgoing{1, c.code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
                                                 static_cast<std::uint8_t>(reading)}});
     o.motionMs = MoveTimeMs(Far(dX, dY), 100) + kStrokeMs;
     return o;

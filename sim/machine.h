@@ -237,7 +237,7 @@ private:
 
     void TrimFrameRecord();
     // One handler per command code (Handlers()); a new command joins the table.
-    struct Command;
+    struct Command;  // the command being carried out (machine.cpp)
     using Handler = Outcome (Machine::*)(Command&);
     static const std::map<std::uint16_t, Handler>& Handlers();
     Outcome Run(Link link, std::uint16_t code, const Bytes& data);
@@ -270,6 +270,8 @@ private:
     Outcome CmdMoveAndPlace(Command& c);  // 0x77
     Outcome CmdLoader(Command& c);  // 0xF00..0xF0F, Ethernet
     Outcome Reply(Link link, std::uint16_t code, Bytes serialData = {}, std::uint8_t status = 0) const;
+    // The reply to the command being carried out, in its link's form.
+    Outcome Reply(const Command& c, Bytes serialData = {}, std::uint8_t status = 0) const;
     void AddReply(Outcome& o, Link link, std::uint16_t code, Bytes serialData, std::uint8_t status) const;
     Bytes UdpStatus(std::uint8_t status) const;
 
