@@ -17,7 +17,8 @@ protected:
         g_Homed = true;
         g_HeadResetOk = true;
         TheBasicSettings().m_X_CameraToNozzle1 = 2, TheBasicSettings().m_Y_CameraToNozzle1 = -3;
-        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
+        ThePulseFactors().m_X_Pulse = 100;  // apart, so that a swapped factor shows
+        ThePulseFactors().m_Y_Pulse = 80;
         SpeedTypeTable t;
         for (int d = 0; d < 16; ++d) t.SetPair(d, {30 + d, 130 + d});
         TheSpeedTemplates().SetTable(SpeedType::Handle, t);
@@ -106,8 +107,8 @@ TEST_P(CoordinateSim, EveryOpMovesToItsTargetsAndReleasesBusy) {
     }
     // The second panel cell, per-term pulses, nozzle 1's head column: no offset.
     EXPECT_EQ(g_TargetPulseX.load(), 2000 + 4000);
-    EXPECT_EQ(g_TargetPulseY.load(), -1500 - 2000);
-    EXPECT_EQ(g_TargetPulseY2.load(), -3500 + 700 + 300);  // Y2 offset, camera -3 mm
+    EXPECT_EQ(g_TargetPulseY.load(), -1200 - 1600);  // -15 and -20 mm at 80 pulses per mm
+    EXPECT_EQ(g_TargetPulseY2.load(), -2800 + 700 + 240);  // Y2 offset, camera -3 mm
 
     // A move past the travel limits and the head-reset state: refused, busy released.
     store.SetCell(JobList::Part, 0, 1, "9000");
