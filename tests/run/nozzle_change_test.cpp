@@ -116,6 +116,8 @@ TEST_F(NozzleChange, LoadThenUnloadByTypeHeadAndLibrary) {
         {3, 4, false, true, "64 64 61:3:-650 64 61:3:650 64", "64 64 61:3:-650 64 61:3:650 64"},
         {7, 5, false, false, "64 64 61:24:-700 64 61:24:700", "64 61:24:-700 64 61:24:700 64"},
         {0, 1, true, false, "64 03:5 61:2:500 61:2:-500 03:5", "03:5 64 61:2:500 03:5 61:2:-500"},
+        // The 19-nozzle library takes the nozzle at the entry: head 2's offsets count there.
+        {3, 2, true, false, "64 03:5 61:2:-550 61:2:550 03:5", "03:5 64 61:2:-550 03:5 61:2:550"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("type " + std::to_string(c.type) + " head " + std::to_string(c.head));
