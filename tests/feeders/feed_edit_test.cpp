@@ -213,16 +213,16 @@ TEST(TrayRules, GridSizeGreyingAndPitchCapture) {
     BasicSettings b;
     b.m_X_CameraToNozzle1 = 20.5, b.m_Y_CameraToNozzle1 = 10.5;
     PulseFactors f;
-    f.m_X_Pulse = f.m_Y_Pulse = 100;
-    // Other types: from the camera position, no step added.
-    EXPECT_DOUBLE_EQ(*CaptureRowPitch(0, 1, {0, -5000, 0, 0}, -30, b, f), -9.5);
+    f.m_X_Pulse = 100, f.m_Y_Pulse = 80;  // apart, so that a swapped factor shows
+    // Other types: from the camera position, no step added (-5000 / 80 + 10.5 + 30).
+    EXPECT_DOUBLE_EQ(*CaptureRowPitch(0, 1, {0, -5000, 0, 0}, -30, b, f), -22.0);
     EXPECT_DOUBLE_EQ(CaptureColumnPitch(0, {1000, 0, 0, 0}, 25, b, f), 5.5);
     // Type 4: the row pitch follows the head group's table; one step away from zero.
     struct Case {
         int group;
         PitchCounters c;
         double row, column;
-    } cases[] = {{1, {0, 1, -1, -99}, 0.0101, -0.0101}, {2, {0, 1, 250, -1000}, -10.0001, 2.5001},
+    } cases[] = {{1, {0, 1, -1, -99}, 0.0126, -0.0101}, {2, {0, 1, 250, -1000}, -12.5001, 2.5001},
                  {1, {0, 0, 0, -1000}, 0, 0}};
     for (const Case& c : cases) {
         EXPECT_NEAR(*CaptureRowPitch(4, c.group, c.c, -30, b, f), c.row, 1e-9) << c.group;
@@ -249,7 +249,8 @@ protected:
         double* ys[] = {&b.m_Y_Nozzle2ToNozzle1, &b.m_Y_Nozzle3ToNozzle1, &b.m_Y_Nozzle4ToNozzle1, &b.m_Y_Nozzle5ToNozzle1,
                         &b.m_Y_Nozzle6ToNozzle1, &b.m_Y_Nozzle7ToNozzle1, &b.m_Y_Nozzle8ToNozzle1};
         for (int n = 2; n <= 8; ++n) *xs[n - 2] = 1.13 * n, *ys[n - 2] = -0.71 * n;
-        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 33.3;
+        ThePulseFactors().m_X_Pulse = 33.3;
+        ThePulseFactors().m_Y_Pulse = 26.9;
         SpeedTypeTable t;
         for (int d = 0; d < 16; ++d) t.SetPair(d, {30 + d, 130 + d});
         TheSpeedTemplates().SetTable(SpeedType::Handle, t);
@@ -269,9 +270,9 @@ protected:
 };
 
 TEST_P(PocketMoves, CameraAndEveryNozzleReachTheirPocketWithPerTermTruncation) {
-    // X: trunc(19.01 x 33.3) = 633 less the truncated offset; Y: trunc(-23.32 x 33.3) = -776 less its offset.
-    const std::pair<int, int> expected[9] = {{591, -751}, {633, -776}, {558, -729}, {521, -706}, {483, -682},
-                                             {445, -658}, {408, -635}, {370, -611}, {332, -587}};
+    // X: trunc(19.01 x 33.3) = 633 less the truncated offset; Y: trunc(-23.32 x 26.9) = -627 less its offset.
+    const std::pair<int, int> expected[9] = {{591, -607}, {633, -627}, {558, -589}, {521, -570}, {483, -551},
+                                             {445, -532}, {408, -513}, {370, -494}, {332, -475}};
     for (int code = 0; code <= 8; ++code) {
         machine().ClearRecords();
         ASSERT_TRUE(StartPocketMove(Move(code)));

@@ -199,3 +199,51 @@ TEST(FeedGroupFile, ShortPocketRowsAreNotPaddedToTheColumnsValue) {
     EXPECT_EQ(written[4], "Yes/1\tYes/2\tYes/3\tYes/4\t");
     EXPECT_EQ(written[5], narrow[5]);
 }
+
+// A tray read away from its first pocket (row 1, column 2 of three rows of four
+// pockets, pitches 8 mm between rows and 5 mm between columns): the file's row and
+// column stay apart through reading, the run's steps and writing, and each step's
+// offset takes the column pitch along X and the row pitch along Y.
+TEST(FeedGroupFile, TrayAwayFromTheFirstPocketKeepsRowAndColumnApart) {
+    FillFeederWords();
+    Lines lines = TableLines("A", {{"A", {"E1", "G1"}}});
+    ASSERT_EQ(lines[4], "0\t0\t0\t0\t0.0000\t0.0000\t");
+    ASSERT_EQ(lines[5], "2\t4\t0\t0\t8.0000\t5.0000\t");
+    const Lines grid{"Yes/1\tNo/a\tYes/b\tYes/c\tYes/d\t", "Yes/2\tYes/e\tYes/f\tNo/g\tYes/h\t",
+                     "Yes/3\tYes/i\tYes/j\tYes/k\tYes/l\t"};
+    lines[5] = "3\t5\t1\t2\t8.0000\t5.0000\t";
+    lines.erase(lines.begin() + 6, lines.begin() + 8);
+    lines.insert(lines.begin() + 6, grid.begin(), grid.end());
+    FeedGroupTable t;
+    ReadTable(t, lines);
+    const TrayRecord read = *t.CopyTray(0, "G1");
+    EXPECT_EQ((std::vector<int>{read.rows, read.columns, read.currentRow, read.currentColumn}),
+              (std::vector<int>{3, 5, 1, 2}));
+    EXPECT_EQ(std::pair(read.rowPitch, read.columnPitch), std::pair(8.0, 5.0));
+    EXPECT_EQ(read.Pocket(1, 3), "No/g");
+    EXPECT_EQ(read.Pocket(2, 1), "Yes/i");
+
+    struct Step { int advances; const char* line; double dx, dy; };
+    const Step steps[] = {
+        {0, "3\t5\t1\t2\t8.0000\t5.0000\t", 10, 8},  // as read: column 2 x 5 mm, row 1 x 8 mm
+        {1, "3\t5\t1\t3\t8.0000\t5.0000\t", 15, 8},  // the last pocket of row 1
+        {1, "3\t5\t2\t0\t8.0000\t5.0000\t", 0, 16},  // the next row's first pocket
+        {2, "3\t5\t2\t2\t8.0000\t5.0000\t", 10, 16},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.line);
+        for (int i = 0; i < s.advances; ++i) ASSERT_TRUE(t.AdvanceTray(0, "G1"));
+        const auto plan = t.PlanTrayPick(0, "G1");
+        ASSERT_TRUE(plan);
+        EXPECT_FALSE(plan->usedUp || plan->gridMissing);
+        EXPECT_EQ(std::pair(plan->dx, plan->dy), std::pair(s.dx, s.dy));
+        Lines written;
+        WriteFeedGroupTable(t, written);
+        ASSERT_EQ(written.size(), lines.size());
+        EXPECT_EQ(written[5], s.line);
+        EXPECT_EQ(Lines(written.begin() + 6, written.end()), grid);
+        FeedGroupTable back;
+        ReadTable(back, written);
+        EXPECT_EQ(*back.CopyTray(0, "G1"), *t.CopyTray(0, "G1"));
+    }
+}

@@ -42,12 +42,14 @@ void ResetAutoFeed() {
     a.m_Close_Length = 45;
 }
 
-// Factors of 3 pulses per mm: 10.1 mm less 0.5 mm gives 30 - 1 = 29 pulses, not trunc(9.6 x 3) = 28.
+// 3 pulses per mm in X, 4 in Y: 10.1 mm less 0.5 mm gives 30 - 1 = 29 pulses in X, not
+// trunc(9.6 x 3) = 28; -10.1 mm less -0.5 mm gives -40 + 2 = -38 in Y.
 class FeedTargets : public ::testing::Test {
 protected:
     void SetUp() override {
         FillFeederWords();
-        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 3;
+        ThePulseFactors().m_X_Pulse = 3;
+        ThePulseFactors().m_Y_Pulse = 4;
         BasicSettings& b = TheBasicSettings();
         b.m_X_Measurement = 0.5, b.m_Y_Measurement = -0.5;
         b.m_X_Nozzle2ToNozzle1 = 0.5, b.m_Y_Nozzle2ToNozzle1 = -0.5;
@@ -70,12 +72,12 @@ TEST_F(FeedTargets, EachCodeSubtractsTruncatedTerms) {
         int code;
         PulsePoint want;
     } cases[] = {
-        {-3, {60, -15}}, {-2, {59, -14}}, {0, {29, -29}}, {1, {30, -30}}, {2, {29, -29}},
-        {5, {25, -30}}, {8, {31, -38}}, {3, {30, -30}},  // nozzle 3 has no offset here
+        {-3, {60, -20}}, {-2, {59, -18}}, {0, {29, -38}}, {1, {30, -40}}, {2, {29, -38}},
+        {5, {25, -40}}, {8, {31, -51}}, {3, {30, -40}},  // nozzle 3 has no offset here
     };
     for (const Case& c : cases) EXPECT_EQ(FeederTarget(c.code, row), c.want) << "code " << c.code;
-    EXPECT_EQ(CameraTarget(9, row), (PulsePoint{29, -29}));
-    EXPECT_EQ(CameraTarget(10, row), (PulsePoint{20, -20}));
+    EXPECT_EQ(CameraTarget(9, row), (PulsePoint{29, -38}));
+    EXPECT_EQ(CameraTarget(10, row), (PulsePoint{20, -26}));
     EXPECT_FALSE(CameraTarget(10, Row({{14, "集中飞达"}, {20, "7.1"}})).has_value());
 }
 
@@ -149,7 +151,8 @@ protected:
         g_HeadResetOk = true;
         g_PanelLink.zCheckMask = machine().ZState();  // as a homing leaves it
         PulseFactors& f = ThePulseFactors();
-        f.m_X_Pulse = f.m_Y_Pulse = f.m_Z_Pulse = 100;
+        f.m_X_Pulse = f.m_Z_Pulse = 100;
+        f.m_Y_Pulse = 80;  // apart from X, so that a swap shows
         f.m_WestWalk_Pulse = 50, f.m_WestLift_Pulse = 20, f.m_NorthWalk_Pulse = 50, f.m_NorthLift_Pulse = 20;
         f.m_EastWalk_Pulse = 50, f.m_EastLift_Pulse = 20;
         BasicSettings& b = TheBasicSettings();
@@ -292,7 +295,7 @@ TEST_P(FeedOps, DetourCornersAndTheDoubleTable) {
     ASSERT_TRUE(Run(1, Row({{4, "250"}, {5, "-90"}})));
     const auto moves = FramesOf(0x64);
     ASSERT_EQ(moves.size(), 3u);
-    EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), std::pair(25000, -9000));
+    EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), std::pair(25000, -7200));
     ExpectCountersAtMachine();
 }
 
@@ -395,11 +398,12 @@ TEST_P(FeedOps, DragPinPerBankAndARefusedDrag) {
         std::int32_t x, y;  // where the carriage ends
         std::int32_t xLimit = 400000;
     } cases[] = {
-        {"W1", "2:-1000 11:-280 2:1000 11:440 ", 1150, -1000},
-        {"N1", "2:-1000 12:-280 2:1000 12:440 ", 1000, -1150},
-        {"E1", "2:-1000 13:-280 2:1000 13:440 ", 850, -1000},
-        {"S1", "2:-1000 2:1000 ", 1000, -850},
-        {"W2", "2:-1000 11:-280 2:1000 11:440 ", 1000, -1000, 1100},  // the drag would pass X 1100
+        // From the hole (1000, -800): 2 mm along the bank, 0.5 mm back; 100 pulses per mm in X, 80 in Y.
+        {"W1", "2:-1000 11:-280 2:1000 11:440 ", 1150, -800},
+        {"N1", "2:-1000 12:-280 2:1000 12:440 ", 1000, -920},
+        {"E1", "2:-1000 13:-280 2:1000 13:440 ", 850, -800},
+        {"S1", "2:-1000 2:1000 ", 1000, -680},
+        {"W2", "2:-1000 11:-280 2:1000 11:440 ", 1000, -800, 1100},  // the drag would pass X 1100
     };
     for (const Case& c : cases) {
         SetMoveLimits({c.xLimit, -300000, 400000, 300000});
@@ -427,7 +431,7 @@ TEST_P(FeedOps, SettingsStartsAndRacingStarts) {
     EXPECT_EQ(TheBasicSettings().m_Z_Measurement, -20);
     ASSERT_TRUE(StartHeadToDippingStation());
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), std::pair(3000, -4000));
+    EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), std::pair(3000, -3200));
     TheBasicSettings().m_Z_Measurement = -22;
     ASSERT_TRUE(StartDippingStationMeasurement());
     ASSERT_TRUE(WaitIdle());
@@ -451,7 +455,7 @@ TEST_P(FeedOps, SettingsStartsAndRacingStarts) {
 
 TEST(EditorActions, ReadBacksHeadJogsToZAndDragDrives) {
     PulseFactors& f = ThePulseFactors();
-    f.m_X_Pulse = 1000, f.m_Y_Pulse = 1000, f.m_Z_Pulse = 100, f.m_WestWalk_Pulse = 50, f.m_WestLift_Pulse = 20;
+    f.m_X_Pulse = 1000, f.m_Y_Pulse = 800, f.m_Z_Pulse = 100, f.m_WestWalk_Pulse = 50, f.m_WestLift_Pulse = 20;
     f.m_EastLift_Pulse = 10, f.m_NorthLift_Pulse = 5;
     TheBasicSettings().m_X_CameraToNozzle1 = 20.5;
     g_PulseX = 12345, g_PulseY = -5000, g_PulseFeederWalk[0] = -100, g_PulseZ[1] = -250, g_PulseZ[2] = 30;
@@ -459,7 +463,7 @@ TEST(EditorActions, ReadBacksHeadJogsToZAndDragDrives) {
                                         ReadBackText(ReadBack::CameraX), ReadBackFeedCoordinate("W2"),
                                         ReadBackFeedCoordinate("S2"), ReadBackHeadHeight(1).value_or("none"),
                                         ReadBackHeadHeight(2).value_or("none")}),
-              (std::vector<std::string>{"12.3451", "-5.0001", "32.8451", "-2.0001", "0.0000", "-2.5001", "0.0000"}));
+              (std::vector<std::string>{"12.3451", "-6.2501", "32.8451", "-2.0001", "0.0000", "-2.5001", "0.0000"}));
     EXPECT_FALSE(ReadBackHeadHeight(4).has_value());
 
     // "Z↑" per head: rockers turn the second head round; on type 7 every head rises with 1.

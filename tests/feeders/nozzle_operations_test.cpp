@@ -25,8 +25,10 @@ protected:
         SimTest::TearDown();
     }
 
-    // Holder (250, -40) mm, entry (260, -40) mm, entry Z -5 mm; head n sits
-    // (n - 1) x 30 mm right of head 1 and reaches 0.5 mm lower per head.
+    // 100 pulses per mm in X and Z, 80 in Y. Holder (250, -40) mm, entry (260, -40)
+    // mm, entry Z -5 mm; head n sits (n - 1) x 30 mm right of head 1 and (n - 1) x
+    // 100 pulses off it in Y, behind for even heads and in front for odd ones, and
+    // reaches 0.5 mm lower per head.
     void Prepare(int type, bool nineteen, bool serial = true, const std::string& entryZ = "-5.0000",
                  const std::string& holderX = "250.0000") {
         g_MachineType = type;
@@ -34,7 +36,8 @@ protected:
         g_Homed = true;
         g_HeadResetOk = true;
         PulseFactors& f = ThePulseFactors();
-        f.m_X_Pulse = f.m_Y_Pulse = f.m_Z_Pulse = 100;
+        f.m_X_Pulse = f.m_Z_Pulse = 100;
+        f.m_Y_Pulse = 80;
         double* feed[] = {&TheBasicSettings().m_Z_Nozzle1ToFeed, &TheBasicSettings().m_Z_Nozzle2ToFeed,
                           &TheBasicSettings().m_Z_Nozzle3ToFeed, &TheBasicSettings().m_Z_Nozzle4ToFeed,
                           &TheBasicSettings().m_Z_Nozzle5ToFeed, &TheBasicSettings().m_Z_Nozzle6ToFeed,
@@ -43,8 +46,9 @@ protected:
         std::array<std::int32_t, 8> heights{};
         for (int n = 1; n <= 8; ++n) {
             *feed[n - 1] = -10 - 0.5 * (n - 1);
-            g_NozzleToNozzle1Pulses[n - 1] = {3000 * (n - 1), 0};
-            offsets[n - 1] = {3000 * (n - 1), 0};
+            const int sign = n % 2 == 0 ? -1 : 1;
+            g_NozzleToNozzle1Pulses[n - 1] = {3000 * (n - 1), sign * 100 * (n - 1)};
+            offsets[n - 1] = {3000 * (n - 1), sign * 100 * (n - 1)};
             heights[n - 1] = -500 - 50 * (n - 1);
         }
         SpeedTypeTable t;
@@ -55,8 +59,8 @@ protected:
                                      {"2", "280.0000", "-40.0000", "-3.0000", "290.0000", "-40.0000", entryZ, "40", "N2"}};
         TheNozzleLibrary().m_Config.m_Delay = 0;
         ResetNozzleStates();
-        sim::NozzleHolder h0{25000, -4000, 26000, -4000, heights, true};
-        sim::NozzleHolder h1{28000, -4000, 29000, -4000, heights, true};
+        sim::NozzleHolder h0{25000, -3200, 26000, -3200, heights, true};
+        sim::NozzleHolder h1{28000, -3200, 29000, -3200, heights, true};
         machine().SetNozzleLibrary({h0, h1}, nineteen);
         machine().SetHeadOffsets(offsets);
     }
@@ -251,11 +255,13 @@ TEST_F(NozzleOps, MovesToHolderEntryAndCamera) {
     g_CameraToNozzle1Pulses = {-1000, 500};
     Run(NozzleOperation::HeadToHolder, 0, 1);
     EXPECT_EQ(machine().Positions().x, 22000);  // 250 mm less head 2's 30 mm
+    EXPECT_EQ(machine().Positions().y, -3200 + 100);  // -40 mm less head 2's -100 pulses
     Run(NozzleOperation::HeadToEntry, 1, 1);
     EXPECT_EQ(machine().Positions().x, 26000);
+    EXPECT_EQ(machine().Positions().y, -3200 + 100);
     Run(NozzleOperation::CameraToHolder, 0, 1);
     EXPECT_EQ(machine().Positions().x, 26000);
-    EXPECT_EQ(machine().Positions().y, -4500);
+    EXPECT_EQ(machine().Positions().y, -3200 - 500);
     ExpectSequence("60 64");
     ExpectCountersAtMachine();
     g_CameraToNozzle1Pulses = {};

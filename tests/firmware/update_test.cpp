@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <optional>
 
@@ -227,6 +228,48 @@ INSTANTIATE_TEST_SUITE_P(
         Failure{"FeedApplication.bin", "读出飞达板应用程序配置信息...", 0x05,
                 {"Error-05 = 长度错误 !", "Read Feedd Board Flash Error ！"}, "读出飞达板应用程序配置信息失败 !",
                 "升级完成", {"F04"}, 0, 0}));
+
+// A board that answers the next erase as done but leaves its flash as it was.
+class EraseThatKeepsTheFlash : public sim::MachineObserver {
+public:
+    std::optional<sim::Outgoing> Intercept(sim::Link, std::uint16_t code) override {
+        if (code != 0xF02 || !armed.exchange(false)) return std::nullopt;
+        return sim::Outgoing{1, 0xF02, {0}};  // status 0, nothing erased
+    }
+    std::atomic<bool> armed{false};
+};
+
+// The application area still holds the old program after an erase the board called
+// done: the check of the erased area stops the update before anything is written
+// over it, and the closing steps still run.
+TEST_F(UpdateTest, ApplicationAreaNotErasedStopsBeforeWriting) {
+    MainOnly();
+    SeedConfig(1, 0, ConfigPattern(5));
+    const ByteVec old = Pattern(4000, 99);
+    Poke(kApp, old);
+    EraseThatKeepsTheFlash board;
+    Board().SetObserver(&board);
+    Fresh();
+    Before("擦除主板应用程序...", [&] {
+        board.armed = true;
+        Board().ClearRecords();
+    });
+    Run();
+    Board().SetObserver(nullptr);
+    EXPECT_FALSE(board.armed.load());
+    EXPECT_EQ(Errors(), std::vector<std::string>{"Count Main Board MD5 Error ！"});
+    EXPECT_FALSE(Has(view.statuses, "写入主板应用程序..."));
+    EXPECT_EQ(view.statuses.back(), "升级完成");
+    // Erase (answered, not done), the digest of the area, then the closing selection.
+    EXPECT_EQ(Steps(Frames()), (std::vector<std::string>{"F02", "F06", "F00"}));
+    const auto digests = Frames(0xF06);
+    ASSERT_EQ(digests.size(), 1u);
+    EXPECT_EQ(ReadU32(digests[0].data, 0), kApp);
+    EXPECT_EQ(ReadU32(digests[0].data, 4), 0x60000u);
+    EXPECT_EQ(Flash(1, 0, kApp, old.size()), old);  // nothing written over the old program
+    EXPECT_EQ(Flash(1, 0, kConfig, 0x10000), WithMark(ConfigPattern(5), 1));  // left for a new run
+    EXPECT_EQ(reconnects, 1);
+}
 
 TEST_F(UpdateTest, ShutdownInTheMiddleEndsQuietly) {
     MainOnly();

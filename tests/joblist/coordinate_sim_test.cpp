@@ -1,6 +1,9 @@
 // The part list's coordinate tests against the simulated double-table machine:
 // the guards before anything is written, the moves of every op code, and the
 // busy flag released after a refused move.
+#include <string>
+#include <vector>
+
 #include "../link/sim_fixture.h"
 #include "joblist/coordinate_tests.h"
 #include "joblist/pcb_editor.h"
@@ -8,6 +11,30 @@
 
 namespace smt::test {
 namespace {
+
+// The speed codes of each X/Y move (0x64, 0x53) in `frames`, "start/run" of X
+// then of Y; an Ethernet payload carries X's only.
+std::vector<std::string> MoveSpeeds(const std::vector<sim::FrameRecord>& frames, bool serial) {
+    std::vector<std::string> out;
+    for (const auto& f : frames) {
+        const auto& d = f.data;
+        auto le = [&](std::size_t at) {
+            return static_cast<int>(d.at(at) | d.at(at + 1) << 8 | d.at(at + 2) << 16 | d.at(at + 3) << 24);
+        };
+        auto pair = [](int start, int run) { return std::to_string(start) + "/" + std::to_string(run); };
+        if (f.code == 0x64 && serial) {
+            const std::size_t x = d.size() == 18 ? 4 : 2, y = x + (d.size() == 18 ? 6 : 4);
+            out.push_back(pair(d.at(x), d.at(x + 1)) + " " + pair(d.at(y), d.at(y + 1)));
+        } else if (f.code == 0x64) {
+            out.push_back(pair(le(16), le(20)));
+        } else if (f.code == 0x53 && serial) {
+            out.push_back(pair(d.at(5), d.at(6)) + " " + pair(d.at(12), d.at(13)));
+        } else if (f.code == 0x53) {
+            out.push_back(pair(le(18), le(22)));
+        }
+    }
+    return out;
+}
 
 class CoordinateSim : public SimTest, public ::testing::WithParamInterface<Wire> {
 protected:
@@ -17,7 +44,8 @@ protected:
         g_Homed = true;
         g_HeadResetOk = true;
         TheBasicSettings().m_X_CameraToNozzle1 = 2, TheBasicSettings().m_Y_CameraToNozzle1 = -3;
-        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
+        ThePulseFactors().m_X_Pulse = 100;  // apart, so that a swapped factor shows
+        ThePulseFactors().m_Y_Pulse = 80;
         SpeedTypeTable t;
         for (int d = 0; d < 16; ++d) t.SetPair(d, {30 + d, 130 + d});
         TheSpeedTemplates().SetTable(SpeedType::Handle, t);
@@ -103,11 +131,14 @@ TEST_P(CoordinateSim, EveryOpMovesToItsTargetsAndReleasesBusy) {
         EXPECT_EQ(x2 ? pos.x2 : pos.x, (x2 ? g_TargetPulseX2 : g_TargetPulseX).load());
         EXPECT_EQ(y2 ? pos.y2 : pos.y, (y2 ? g_TargetPulseY2 : g_TargetPulseY).load());
         EXPECT_EQ(x2 ? g_PulseX2.load() : g_PulseX.load(), x2 ? pos.x2 : pos.x);
+        // The manual table's X codes for X or X2, its Y codes for Y or Y2.
+        const bool serial = GetParam() == Wire::Serial;
+        EXPECT_EQ(MoveSpeeds(frames, serial), std::vector<std::string>{serial ? "30/130 31/131" : "30/130"});
     }
     // The second panel cell, per-term pulses, nozzle 1's head column: no offset.
     EXPECT_EQ(g_TargetPulseX.load(), 2000 + 4000);
-    EXPECT_EQ(g_TargetPulseY.load(), -1500 - 2000);
-    EXPECT_EQ(g_TargetPulseY2.load(), -3500 + 700 + 300);  // Y2 offset, camera -3 mm
+    EXPECT_EQ(g_TargetPulseY.load(), -1200 - 1600);  // -15 and -20 mm at 80 pulses per mm
+    EXPECT_EQ(g_TargetPulseY2.load(), -2800 + 700 + 240);  // Y2 offset, camera -3 mm
 
     // A move past the travel limits and the head-reset state: refused, busy released.
     store.SetCell(JobList::Part, 0, 1, "9000");

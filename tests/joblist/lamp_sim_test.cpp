@@ -28,7 +28,9 @@ protected:
         b.m_X_Nozzle5ToNozzle1 = 4, b.m_Y_Nozzle5ToNozzle1 = 5;
         b.m_X_Nozzle6ToNozzle1 = 6, b.m_Y_Nozzle6ToNozzle1 = 7;
         TheBasicSettings() = b;
-        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = ThePulseFactors().m_Z_Pulse = 100;
+        // 100 pulses per mm in X and Z, 80 in Y: a swap of X and Y shows.
+        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Z_Pulse = 100;
+        ThePulseFactors().m_Y_Pulse = 80;
         SpeedTypeTable t;
         for (int d = 0; d < 16; ++d) t.SetPair(d, {30 + d, 130 + d});
         TheSpeedTemplates().SetTable(SpeedType::Handle, t);
@@ -66,7 +68,7 @@ TEST_P(LampSim, MoveWorkerMovesX2WithTheTablesYAndStrokesOnlyAfterAGoodMove) {
     ASSERT_TRUE(WaitIdle());
     const auto pos = machine().Positions();
     EXPECT_EQ(pos.x2, 5000 + 1000 - 400);
-    EXPECT_EQ(pos.y, -4000 - 500 - 500);
+    EXPECT_EQ(pos.y, -3200 - 400 - 400);
     EXPECT_EQ(pos.y2, 0);
     EXPECT_EQ(pos.x, 0);
     auto dots = machine().Dispensed();
@@ -85,7 +87,7 @@ TEST_P(LampSim, MoveWorkerMovesX2WithTheTablesYAndStrokesOnlyAfterAGoodMove) {
     v = Values("平台2");
     ASSERT_TRUE(ed.OnStrokeTest(v, 2, ui));
     ASSERT_TRUE(WaitIdle());
-    EXPECT_EQ(machine().Positions().y2, -4000 + ToPulses(-5 - 2.0, 100) - 700);
+    EXPECT_EQ(machine().Positions().y2, -3200 + ToPulses(-5 - 2.0, 80) - 560);
     EXPECT_EQ(machine().Positions().y, pos.y);
     dots = machine().Dispensed();
     ASSERT_EQ(dots.size(), 2u);
@@ -114,12 +116,12 @@ TEST_P(LampSim, MoveWorkerMovesX2WithTheTablesYAndStrokesOnlyAfterAGoodMove) {
     ui.setField = [&](int id, const std::string& text) { taken[id] = text; };
     ed.OnTakeMark(Values("平台2"), ui);
     EXPECT_EQ(taken[1005], "14.3401");
-    EXPECT_EQ(taken[1006], "-10.0001");
+    EXPECT_EQ(taken[1006], "-11.7501");  // (-700 + trunc(-3 x 80)) / 80
     ed.OnTakeMark(Values("平台1"), ui);
-    EXPECT_EQ(taken[1006], "-8.0001");
+    EXPECT_EQ(taken[1006], "-9.2501");
     ed.OnTakePoint(Values("平台2"), ui);  // relative to Mark X 50, Y -40
     EXPECT_EQ(taken[1007], "-35.6601");
-    EXPECT_EQ(taken[1008], "30.0001");
+    EXPECT_EQ(taken[1008], "28.2501");  // (-700 + 3200 - 240) / 80
 }
 
 TEST_P(LampSim, DispenseTestFindsTheMarkAndStrokesThreeTimes) {

@@ -317,7 +317,7 @@ TEST(LampEditor, TakenPositionsTargetsAndJogDirections) {
     EXPECT_EQ(TakeLampHeight(0, 100), "0");
     EXPECT_EQ(TakeLampHeight(-250, 100), "-2.5001");
 
-    ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
+    ThePulseFactors().m_X_Pulse = 100, ThePulseFactors().m_Y_Pulse = 80;  // apart, so that a swap shows
     TheBasicSettings().m_X_CameraToNozzle1 = 2, TheBasicSettings().m_Y_CameraToNozzle1 = -3;
     TheBasicSettings().m_X_Nozzle6ToNozzle1 = 7, TheBasicSettings().m_Y_Nozzle6ToNozzle1 = 8;
     LampPointValues v = Point(0);
@@ -327,8 +327,8 @@ TEST(LampEditor, TakenPositionsTargetsAndJogDirections) {
         const int op = std::string(platform) == "平台2" ? 532 : 531;
         const LampMove mark = LampCameraMove(v, false), point = LampCameraMove(v, true), glue = LampGlueMove(v, 2);
         EXPECT_EQ(std::make_tuple(mark.op, glue.op, mark.x2, mark.y, point.x2, glue.x2, glue.y),
-                  std::make_tuple(op, op, 1000 - 200, -2000 + 300, 1000 + 500 - 200, 1000 + ToPulses(5 + 2.5, 100) - 700,
-                                  -2000 + ToPulses(-6 - 2.25, 100) - 800));
+                  std::make_tuple(op, op, 1000 - 200, -1600 + 240, 1000 + 500 - 200, 1000 + ToPulses(5 + 2.5, 100) - 700,
+                                  -1600 + ToPulses(-6 - 2.25, 80) - 640));
     }
     ThePulseFactors() = PulseFactors{};
     TheBasicSettings() = BasicSettings{};

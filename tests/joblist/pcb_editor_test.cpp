@@ -237,7 +237,7 @@ TEST(PcbEditor, OkChecksAndHandOver) {
 TEST(PcbEditor, CaptureFormulas) {
     CaptureInputs base;
     base.x = 1000, base.y = -2000, base.x2 = 3000, base.y2 = -4000;
-    base.ppmX = 100, base.ppmY = 100;
+    base.ppmX = 100, base.ppmY = 80;  // apart, so that a swapped factor shows
     base.camX = 1.234, base.camY = -0.5;
     base.zeroX = 100, base.zeroY = -100, base.zeroX2 = 200, base.zeroY2 = -200;
     base.originX = "2.5", base.originY = "-1";
@@ -248,23 +248,23 @@ TEST(PcbEditor, CaptureFormulas) {
     };
     const Case cases[] = {
         {1233, 0, 1, "10.0001"},   // 10 mm exactly gives 10.0001
-        {1361, 0, 1, "-19.0001"},  // (Y - zeroY) / ppm
+        {1361, 0, 1, "-23.7501"},  // (Y - zeroY) / ppmY = -1900 / 80
         {1362, 0, 1, "9.0001"},
-        {1234, 0, 1, "-20.0001"},
+        {1234, 0, 1, "-25.0001"},
         {1011, 0, 1, "11.2301"},   // trunc(1.234 x 100) + X
-        {1012, 0, 1, "-20.5001"},
+        {1012, 0, 1, "-25.5001"},  // (trunc(-0.5 x 80) + Y) / 80
         {1019, 0, 1, "8.7301"},    // X - trunc(2.5 x 100) + trunc(cam)
-        {1020, 0, 1, "-19.5001"},
+        {1020, 0, 1, "-24.5001"},  // (Y - trunc(-1 x 80) + trunc(-0.5 x 80)) / 80
         {1022, 0, 1, "-0.2700"},    // the offsets: no nudge
-        {1024, 0, 1, "-5.5000"},
+        {1024, 0, 1, "-10.5000"},
         {1027, 0, 1, "7.7300"},
-        {1028, 0, 1, "-19.5000"},
+        {1028, 0, 1, "-24.5000"},
         // machine type 4: X2, and the work table's Y
         {1362, 4, 1, "28.0001"},
-        {1361, 4, 2, "-38.0001"},
-        {1234, 4, 2, "-40.0001"},
+        {1361, 4, 2, "-47.5001"},
+        {1234, 4, 2, "-50.0001"},
         {1019, 4, 1, "28.7301"},
-        {1020, 4, 2, "-39.5001"},
+        {1020, 4, 2, "-49.5001"},
         {1233, 4, 2, "10.0001"},
     };
     for (const Case& c : cases) {

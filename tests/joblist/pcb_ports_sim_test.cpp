@@ -26,9 +26,10 @@ protected:
         b.m_X_CameraToNozzle1 = 12.345, b.m_Y_CameraToNozzle1 = -6.789;
         TheBasicSettings() = b;
         ThePulseFactors() = PulseFactors{};
-        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
+        ThePulseFactors().m_X_Pulse = 100;  // X and Y apart, so that a swap shows
+        ThePulseFactors().m_Y_Pulse = 80;
         g_PulsesPerMmX = 100;
-        g_PulsesPerMmY = 100;
+        g_PulsesPerMmY = 80;
         SpeedTypeTable t;
         for (int d = 0; d < 16; ++d) t.SetPair(d, {30 + d, 130 + d});
         TheSpeedTemplates().SetTable(SpeedType::Handle, t);
@@ -66,7 +67,7 @@ TEST_F(PcbPortsSim, PositioningFindsTheCurrentPcbAndMarkOffsetsLandInTheEditor) 
     ASSERT_TRUE(OnPositioningCommand(cmd::CameraToMark1));
     ASSERT_TRUE(WaitIdle());
     const std::int32_t x = ToPulses(5.5, 100) - ToPulses(12.345, 100) + ToPulses(60.01, 100);
-    const std::int32_t y = ToPulses(-4.5, 100) - ToPulses(-6.789, 100) + ToPulses(-70.02, 100);
+    const std::int32_t y = ToPulses(-4.5, 80) - ToPulses(-6.789, 80) + ToPulses(-70.02, 80);
     EXPECT_EQ(machine().Positions().x, x);
     EXPECT_EQ(machine().Positions().y, y);
     EXPECT_EQ(g_PulseX.load(), x);

@@ -287,7 +287,7 @@ TEST(BoardTransforms, AnglesRowsAndPanelMerge) {
 
 TEST(CoordinateTests, TargetsPerTermPanelCellAndOffsets) {
     CoordTestInputs in;
-    in.ppmX = in.ppmY = 100;
+    in.ppmX = 100, in.ppmY = 80;  // apart, so that a swapped factor shows
     in.rowX = 0.006, in.rowY = 1;
     in.board.g_RunOriginX = 0.006, in.board.g_RunOriginY = 2;
     in.board.g_RunPanelRows = 2, in.board.g_RunPanelCols = 2;
@@ -297,7 +297,7 @@ TEST(CoordinateTests, TargetsPerTermPanelCellAndOffsets) {
     for (int n = 0; n < 8; ++n) in.nozzles[n] = {n * 10, n * 100};
     in.dispenser = {7, 8};
     in.y2 = {1000, 2000};
-    const std::int32_t x = 0, y = 100 + 2200;
+    const std::int32_t x = 0, y = 80 + 1760;  // trunc(1 x 80) + trunc((2 + 1 x 20) x 80)
     struct Case {
         CoordTest t;
         std::string head;
@@ -312,10 +312,10 @@ TEST(CoordinateTests, TargetsPerTermPanelCellAndOffsets) {
         {CoordTest::NozzleToPart, "", 0, 64, x, y, false, false},
         {CoordTest::DispenserToPart, "", 0, 64, x - 7, y - 8, false, false},
         {CoordTest::DrillToPoint, "", 0, 64, x, y, false, false},
-        {CoordTest::CameraToPart, "", 0, 64, x - 123, y + 50, false, false},
+        {CoordTest::CameraToPart, "", 0, 64, x - 123, y + 40, false, false},
         {CoordTest::GlueHead1ToY1, "", 0, 530, x - 40, y - 400, true, false},
         {CoordTest::GlueHead2ToY2, "", 0, 533, x + 1000 - 50, y + 2000 - 500, true, true},
-        {CoordTest::MarkCameraToY2, "", 0, 535, x + 1000 - 123, y + 2000 + 50, true, true},
+        {CoordTest::MarkCameraToY2, "", 0, 535, x + 1000 - 123, y + 2000 + 40, true, true},
         {CoordTest::Nozzle1ToY1, "", 0, 536, x, y, false, false},
         {CoordTest::Nozzle4ToY1, "", 0, 536, x - 30, y - 300, false, false},
     };
@@ -330,7 +330,7 @@ TEST(CoordinateTests, TargetsPerTermPanelCellAndOffsets) {
     // A 1 x 1 board: no cell offset. No enabled cell (or R, C of 0): nothing.
     in.board.g_RunPanelRows = in.board.g_RunPanelCols = 1;
     in.board.g_RunPanelGrid = {"1"};
-    EXPECT_EQ(ComputeCoordTargets(CoordTest::DrillToPoint, in)->y, 300);
+    EXPECT_EQ(ComputeCoordTargets(CoordTest::DrillToPoint, in)->y, 240);
     in.board.g_RunPanelGrid = {"0"};
     EXPECT_FALSE(ComputeCoordTargets(CoordTest::DrillToPoint, in));
     in.board.g_RunPanelRows = 0;

@@ -139,7 +139,7 @@ TEST_F(ConnectTest, TravelLimitsFollowTheHandshakeOnlyWhenSwitchedOn) {
     TheBasicSettings().m_X_Limit = 100.5;
     TheBasicSettings().m_Y_Limit = -0.1;
     ThePulseFactors().m_X_Pulse = 80;
-    ThePulseFactors().m_Y_Pulse = 80;
+    ThePulseFactors().m_Y_Pulse = 120;  // apart, so that a swapped factor shows
     hooks.limitsOnLink = false;
     ASSERT_TRUE(ConnectSerial());
     std::this_thread::sleep_for(300ms);
@@ -152,11 +152,11 @@ TEST_F(ConnectTest, TravelLimitsFollowTheHandshakeOnlyWhenSwitchedOn) {
     ASSERT_TRUE(WaitUntil([&] { return FramesOf(0x01).size() == 6u; }));
     const auto limits = sim->machine().AxisLimits();
     EXPECT_EQ(limits.at(0), 8040);
-    EXPECT_EQ(limits.at(1), -8);
+    EXPECT_EQ(limits.at(1), -12);
     std::vector<int> axes;
     for (auto& f : FramesOf(0x01)) axes.push_back(f.data.at(0));
     EXPECT_EQ(axes, (std::vector<int>{0, 1, 2, 8, 9, 10}));
-    EXPECT_EQ(HexOf(FramesOf(0x01)[1].data), "01 80 00 00 08");
+    EXPECT_EQ(HexOf(FramesOf(0x01)[1].data), "01 80 00 00 0C");
 
     // Over Ethernet too: the board then refuses the moves the program refuses.
     GetSerialLink().Close();

@@ -284,8 +284,9 @@ TEST_F(JogStateTest, HeadGroupKeysAndTheDrillingA1Buttons) {
 
 TEST_F(JogStateTest, MarkOffsetsStoredAndRefused) {
     ThePulseFactors().m_X_Pulse = 100;
-    ThePulseFactors().m_Y_Pulse = 100;
+    ThePulseFactors().m_Y_Pulse = 80;  // apart, as the camera offsets are, so that a swap shows
     TheBasicSettings().m_X_CameraToNozzle1 = 1;
+    TheBasicSettings().m_Y_CameraToNozzle1 = 0.5;
     MarkOffsets stored{9, 9, 9, 9};
     std::vector<double> corrected;
     auto& p = jog.Port();
@@ -294,11 +295,11 @@ TEST_F(JogStateTest, MarkOffsetsStoredAndRefused) {
     p.storeManualMarkOffsets = [&](const MarkOffsets& o) { stored = o; };
     p.computeTwoMarkCorrection = [&](double a, double b, double c, double d) { corrected = {a, b, c, d}; };
     g_PulseX = 1500;   // (100 - 1000 + 1500) / 100 = 6 -> 6 - 5 = 1
-    g_PulseY = -1600;  // (0 + 1000 - 1600) / 100 = -6 -> -6 + 5 = -1
+    g_PulseY = -1320;  // (40 + 800 - 1320) / 80 = -6 -> -6 + 5 = -1
     ASSERT_TRUE(jog.TakeMarkOffset(1));
     EXPECT_EQ(corrected, (std::vector<double>{1, -1, 0, 0}));
     g_PulseX = 2800;   // 19 - 20 = -1
-    g_PulseY = -2900;  // -19 + 20 = 1
+    g_PulseY = -2360;  // (40 + 800 - 2360) / 80 = -19 -> -19 + 20 = 1
     ASSERT_TRUE(jog.TakeMarkOffset(2));
     EXPECT_EQ(corrected, (std::vector<double>{1, -1, -1, 1}));
     g_PulseX = 5000;  // X out of range: Y is not looked at
@@ -320,7 +321,8 @@ protected:
         b.m_X_Limit = 100, b.m_Y_Limit = -100, b.m_Z_Limit = 10;
         b.m_WestFeed_Limit = -100, b.m_NorthFeed_Limit = 100, b.m_EastFeed_Limit = -100;
         PulseFactors f;
-        f.m_X_Pulse = f.m_Y_Pulse = f.m_Z_Pulse = f.m_A_Pulse = 100;
+        f.m_X_Pulse = f.m_Z_Pulse = f.m_A_Pulse = 100;
+        f.m_Y_Pulse = 80;  // X and Y apart: a limit taken with the other axis' factor shows
         f.m_WestWalk_Pulse = f.m_NorthWalk_Pulse = f.m_EastWalk_Pulse = 100;
         f.m_WestLift_Pulse = f.m_NorthLift_Pulse = f.m_EastLift_Pulse = 100;
         ThePulseFactors() = f;
@@ -388,6 +390,14 @@ TEST_P(JogSim, ReleaseBeforeTheFirstStepMovesOneStepAndHeldJogsEndAtTheLimit) {
     jog.JogAxis(0, 1, 1, 0, false);
     ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(Count(0x61), 3);
+    // Y with its own factor: -1.3 mm is -104 pulses at 80 per mm, so two steps of 39
+    // fit (at X's 100 per mm a third one would).
+    TheBasicSettings().m_Y_Limit = -1.3;
+    jog.JogAxis(1, 0, 1, 0, false);
+    ASSERT_TRUE(WaitIdle());
+    EXPECT_EQ(g_PulseY.load(), -78);
+    EXPECT_EQ(Count(0x61), 5);
+    ExpectCountersAtMachine();
     g_PulseX = 0;
     machine().ClearRecords();
     jog.OnButton(mc::XMinus, true);

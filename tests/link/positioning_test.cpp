@@ -184,15 +184,18 @@ protected:
         g_HeadResetOk = true;
         TheBasicSettings() = Settings();
         TheBasicSettings().m_CommModel = serial() ? 0 : 1;
+        // 100 pulses per mm in X, 80 in Y; each drive and each table its own speeds
+        // (manual: X 30/130, Y 31/131; placing: X 60/160, Y 61/161).
         ThePulseFactors() = PulseFactors{};
-        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
+        ThePulseFactors().m_X_Pulse = 100;
+        ThePulseFactors().m_Y_Pulse = 80;
         g_PulsesPerMmX = 100;
-        g_PulsesPerMmY = 100;
-        g_Y2ToY1Pulses = {100, -200};
-        SpeedTypeTable t;
-        for (int d = 0; d < 16; ++d) t.SetPair(d, {30 + d, 130 + d});
-        TheSpeedTemplates().SetTable(SpeedType::Handle, t);
-        TheSpeedTemplates().SetTable(SpeedType::Smt, t);
+        g_PulsesPerMmY = 80;
+        g_Y2ToY1Pulses = {100, -160};
+        SpeedTypeTable handle, smt;
+        for (int d = 0; d < 16; ++d) handle.SetPair(d, {30 + d, 130 + d}), smt.SetPair(d, {60 + d, 160 + d});
+        TheSpeedTemplates().SetTable(SpeedType::Handle, handle);
+        TheSpeedTemplates().SetTable(SpeedType::Smt, smt);
         SetPositioningMessages(BuiltinViewMessages());
         auto& s = ThePositioningState();
         s.m_PositionCommand = -1;
@@ -247,6 +250,33 @@ protected:
         ASSERT_TRUE(WaitIdle());
     }
     std::pair<std::int32_t, std::int32_t> XY() { return {machine().Positions().x, machine().Positions().y}; }
+    // The speed codes of each X/Y move (0x64, 0x53) the machine took, "start/run" of
+    // X then of Y; an Ethernet payload carries X's only.
+    std::vector<std::string> MoveSpeeds() {
+        std::vector<std::string> out;
+        for (const auto& f : machine().Frames()) {
+            const auto& d = f.data;
+            auto le = [&](std::size_t at) {
+                return static_cast<int>(d.at(at) | d.at(at + 1) << 8 | d.at(at + 2) << 16 | d.at(at + 3) << 24);
+            };
+            auto pair = [](int start, int run) { return std::to_string(start) + "/" + std::to_string(run); };
+            if (f.code == 0x64 && serial()) {
+                const std::size_t x = d.size() == 18 ? 4 : 2, y = x + (d.size() == 18 ? 6 : 4);
+                out.push_back(pair(d.at(x), d.at(x + 1)) + " " + pair(d.at(y), d.at(y + 1)));
+            } else if (f.code == 0x64) {
+                out.push_back(pair(le(16), le(20)));
+            } else if (f.code == 0x53 && serial()) {
+                out.push_back(pair(d.at(5), d.at(6)) + " " + pair(d.at(12), d.at(13)));
+            } else if (f.code == 0x53) {
+                out.push_back(pair(le(18), le(22)));
+            }
+        }
+        return out;
+    }
+    // What MoveSpeeds shows for a move with X at `x` and Y at `y`.
+    std::string Speeds(const char* x, const char* y) const {
+        return serial() ? std::string(x) + " " + y : std::string(x);
+    }
 
     int group = 1;
     std::optional<PcbRecordPoints> record;
@@ -259,7 +289,8 @@ protected:
 
 TEST_P(PosSim, CameraToPcbOriginMovesThenSwitchesOutputTwoOff) {
     Run(cmd::CameraToPcbOrigin);
-    EXPECT_EQ(XY(), std::pair(6001 - 1234, -7002 + 678));
+    EXPECT_EQ(XY(), std::pair(6001 - 1234, -5601 + 543));
+    EXPECT_EQ(MoveSpeeds(), std::vector<std::string>{Speeds("30/130", "31/131")});  // the manual table
     EXPECT_EQ(std::make_tuple(g_PulseX.load(), g_PulseY.load(), g_TargetPulseX.load()),
               std::make_tuple(XY().first, XY().second, 6001 - 1234));
     ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 1u; }));
@@ -283,7 +314,7 @@ TEST_P(PosSim, PerBoardMarksMoveTheOriginToTheFirstBoardAndMarkLights) {
     grid.cells = {"0", "0", "0", "1"};
     Run(cmd::CameraToMark1);
     // the board's offset is added in millimetres, then the origin converted
-    EXPECT_EQ(XY(), std::pair(550 - 1234 + ToPulses(60.01 + 20, 100), -450 + 678 + ToPulses(-70.02 - 10, 100)));
+    EXPECT_EQ(XY(), std::pair(550 - 1234 + ToPulses(60.01 + 20, 100), -360 + 543 + ToPulses(-70.02 - 10, 80)));
     EXPECT_EQ(Calls(), (std::vector<std::string>{"mark camera", "light 11,22,12.5000,3.0000"}));
     Run(cmd::CameraToMark2);
     EXPECT_EQ(Calls().size(), 3u) << "Mark 2 keeps the light without its own switch";
@@ -333,7 +364,7 @@ TEST_P(PosSim, GuardsInTheirOrderThenTheLimitMessageAndNoWorkerStarts) {
 
 TEST_P(PosSim, VisionCameraFamilySelectsTheCameraAndTheTestNozzle) {
     Run(cmd::NozzleToVisualCamera1[1]);
-    EXPECT_EQ(XY(), std::pair(20001 - 0, -10002 - 150));
+    EXPECT_EQ(XY(), std::pair(20001 - 0, -8001 - 120));
     EXPECT_EQ(Calls(), (std::vector<std::string>{"vision camera 1", "test nozzle 2"}));
     ASSERT_TRUE(WaitUntil([this] { return machine().OutputLog().size() == 1u; }));
     EXPECT_EQ(OutputsSent(), "4:0 ");
@@ -345,8 +376,9 @@ TEST_P(PosSim, VisualOriginFromTheMenuGoesOnToTheStopPositionWithoutRecognition)
     OnPositioningMenuOpened();
     ASSERT_EQ(ThePositioningState().m_SkipStopPositionFlag.load(), 1);
     Run(cmd::CameraToVisualOrigin);
-    EXPECT_EQ(XY(), std::pair(10050 - 1234, -8025 + 678));
+    EXPECT_EQ(XY(), std::pair(10050 - 1234, -6420 + 543));
     EXPECT_EQ(Count(0x64), 2);
+    EXPECT_EQ(MoveSpeeds(), std::vector<std::string>(2, Speeds("30/130", "31/131")));
     EXPECT_EQ(Calls(), std::vector<std::string>{"mark camera origin"});
     EXPECT_FALSE(HookSeen("enable")) << "opened from the menu: the panel is left as it is";
     EXPECT_TRUE(machine().OutputLog().empty());
@@ -354,7 +386,7 @@ TEST_P(PosSim, VisualOriginFromTheMenuGoesOnToTheStopPositionWithoutRecognition)
     // any other command chosen from the menu stays where it went
     OnPositioningMenuOpened();
     Run(cmd::NozzleToThrowPosition[0]);
-    EXPECT_EQ(XY(), std::pair(1000, -2050));
+    EXPECT_EQ(XY(), std::pair(1000, -1640));
 }
 
 TEST_P(PosSim, AfterHomingTheVisualOriginIsRecognisedParkedAndThePanelEnabled) {
@@ -398,7 +430,8 @@ TEST_P(PosSim, StopPositionMoveOfTheRunIsSynchronousAndLeavesTheBusyFlag) {
     ASSERT_TRUE(TryClaimBusy());  // the run holds it
     EXPECT_TRUE(MoveCameraToStopPosition());
     EXPECT_TRUE(g_Running.load());
-    EXPECT_EQ(XY(), std::pair(10050 - 1234, -8025 + 678));
+    EXPECT_EQ(XY(), std::pair(10050 - 1234, -6420 + 543));
+    EXPECT_EQ(MoveSpeeds(), std::vector<std::string>{Speeds("60/160", "61/161")});  // the run's placing table
     EXPECT_EQ(Calls(), std::vector<std::string>{"mark camera origin"});
     TheBasicSettings().m_X_StopPosition = 1;
     EXPECT_FALSE(MoveCameraToStopPosition());
@@ -421,6 +454,7 @@ TEST_P(PosSimTwoTables, DiscardForNozzleTwoMovesXOnlyToItsOwnTarget) {
     const sim::Drives d = machine().Positions();
     EXPECT_EQ(std::tie(d.x, d.y, d.x2, d.y2), std::make_tuple(1000 - 0, 0, 0, 0));
     EXPECT_EQ(Count(0x53), 1);
+    EXPECT_EQ(MoveSpeeds(), std::vector<std::string>{Speeds("30/130", "10/10")});  // Y stays: fixed codes
     EXPECT_TRUE(Calls().empty()) << "no camera is selected for the discard position here";
     EXPECT_TRUE(machine().OutputLog().empty()) << "the double-table worker switches no output";
 }
@@ -429,11 +463,12 @@ TEST_P(PosSimTwoTables, SecondHeadGroupMovesTheSecondTableAndAMoveRefusalStillEn
     group = 2;
     Run(cmd::CameraToPcbOrigin);
     sim::Drives d = machine().Positions();
-    EXPECT_EQ(std::tie(d.x2, d.y2), std::make_tuple(6001 - 1234 + 100, -7002 + 678 - 200));
+    EXPECT_EQ(std::tie(d.x2, d.y2), std::make_tuple(6001 - 1234 + 100, -5601 + 543 - 160));
     EXPECT_EQ(std::tie(d.x2, d.y2), std::make_tuple(g_PulseX2.load(), g_PulseY2.load()));
     Run(cmd::NozzleToPcbOrigin[1]);
     d = machine().Positions();
-    EXPECT_EQ(std::tie(d.x, d.y2, d.y), std::make_tuple(6001 - 0 + 100, -7002 - 150 - 200, 0));
+    EXPECT_EQ(std::tie(d.x, d.y2, d.y), std::make_tuple(6001 - 0 + 100, -5601 - 120 - 160, 0));
+    EXPECT_EQ(MoveSpeeds(), std::vector<std::string>(2, Speeds("30/130", "31/131")));
     EXPECT_TRUE(HookSeen("enable"));
     hooks.Take();
     group = 1;

@@ -29,21 +29,27 @@ protected:
         SimTest::TearDown();
     }
 
-    // Holders 1 and 2 at (250, -40) and (280, -40) mm, entries 10 mm right; head n
-    // sits (n - 1) x 30 mm right of head 1 and reaches 0.5 mm lower per head.
+    // 100 pulses per mm in X, 80 in Y. Holders 1 and 2 at (250, -50) and (280, -50)
+    // mm, entries 10 mm right; head n sits (n - 1) x 30 mm right of head 1 and
+    // (n - 1) x 1.25 mm off it in Y, behind for even heads and in front for odd
+    // ones, and reaches 0.5 mm lower per head.
     void Prepare(int type, bool nineteen, bool sideEntry = false) {
         g_MachineType = type;
         StartMachine(true, type);
         g_Homed = true, g_HeadResetOk = true;
-        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100;
+        ThePulseFactors().m_X_Pulse = 100;
+        ThePulseFactors().m_Y_Pulse = 80;
         BasicSettings& b = TheBasicSettings();
         double* offX[] = {&b.m_X_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1, &b.m_X_Nozzle5ToNozzle1,
                           &b.m_X_Nozzle6ToNozzle1, &b.m_X_Nozzle7ToNozzle1, &b.m_X_Nozzle8ToNozzle1};
+        double* offY[] = {&b.m_Y_Nozzle2ToNozzle1, &b.m_Y_Nozzle3ToNozzle1, &b.m_Y_Nozzle4ToNozzle1, &b.m_Y_Nozzle5ToNozzle1,
+                          &b.m_Y_Nozzle6ToNozzle1, &b.m_Y_Nozzle7ToNozzle1, &b.m_Y_Nozzle8ToNozzle1};
         std::array<std::pair<std::int32_t, std::int32_t>, 8> offsets{};
         std::array<std::int32_t, 8> heights{};
         for (int n = 1; n <= 8; ++n) {
-            if (n > 1) *offX[n - 2] = 30.0 * (n - 1);
-            offsets[n - 1] = {3000 * (n - 1), 0};
+            const int sign = n % 2 == 0 ? -1 : 1;
+            if (n > 1) *offX[n - 2] = 30.0 * (n - 1), *offY[n - 2] = sign * 1.25 * (n - 1);
+            offsets[n - 1] = {3000 * (n - 1), sign * 100 * (n - 1)};  // 1.25 mm at 80 pulses per mm: 100
             heights[n - 1] = -500 - 50 * (n - 1);
         }
         SpeedTypeTable t;
@@ -110,6 +116,8 @@ TEST_F(NozzleChange, LoadThenUnloadByTypeHeadAndLibrary) {
         {3, 4, false, true, "64 64 61:3:-650 64 61:3:650 64", "64 64 61:3:-650 64 61:3:650 64"},
         {7, 5, false, false, "64 64 61:24:-700 64 61:24:700", "64 61:24:-700 64 61:24:700 64"},
         {0, 1, true, false, "64 03:5 61:2:500 61:2:-500 03:5", "03:5 64 61:2:500 03:5 61:2:-500"},
+        // The 19-nozzle library takes the nozzle at the entry: head 2's offsets count there.
+        {3, 2, true, false, "64 03:5 61:2:-550 61:2:550 03:5", "03:5 64 61:2:-550 03:5 61:2:550"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE("type " + std::to_string(c.type) + " head " + std::to_string(c.head));

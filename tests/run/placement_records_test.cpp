@@ -43,7 +43,8 @@ protected:
     void SetUp() override {
         FillFeederWords();
         g_LanguageIndex = 0;
-        ThePulseFactors().m_X_Pulse = ThePulseFactors().m_Y_Pulse = 100, ThePulseFactors().m_A_Pulse = 10;
+        // X and Y apart, so that a swap shows.
+        ThePulseFactors().m_X_Pulse = 100, ThePulseFactors().m_Y_Pulse = 80, ThePulseFactors().m_A_Pulse = 10;
         SetMoveLimits({100000, -100000, 100000, 100000});
         previousSink = SetTraceSink([this](const std::string& t, bool) { trace.push_back(t); });
         for (int h = 1; h <= 8; ++h) feeders.push_back(Feeder("W" + std::to_string(h), {{10, std::to_string(h)}}));
@@ -128,9 +129,10 @@ TEST_F(PlacementRecords, SwapRuleFiresOnlyWhenEachHeadCarriesTheOthersNozzle) {
 }
 
 // Refusals with their message, and the bank and run-mode-2 head limits with their trace.
+// E2 lies beyond the Y travel: -1251 mm is -100080 pulses at 80 per mm.
 TEST_F(PlacementRecords, RefusalsAndHeadLimits) {
     for (const auto& [id, cells] : std::vector<std::pair<std::string, Cells>>{
-             {"E1", {}}, {"X1", {}}, {"N1", {{14, "bogus"}}}, {"S1", {{4, "-5"}}}, {"E2", {{5, "-1001"}}}})
+             {"E1", {}}, {"X1", {}}, {"N1", {{14, "bogus"}}}, {"S1", {{4, "-5"}}}, {"E2", {{5, "-1251"}}}})
         feeders.push_back(Feeder(id, cells));
     Load();
     struct Case { int model, mode, runMode, block; std::string feeder; int k; bool ok; std::string message; const char* trace = nullptr; } cases[] = {

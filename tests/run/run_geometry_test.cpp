@@ -57,8 +57,8 @@ TEST(RunGeometry, FlyPassPerMachineType) {
 class TwoMarks : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_PulsesPerMmX = 100.0;
-        g_PulsesPerMmY = 100.0;
+        g_PulsesPerMmX = 100.0;  // X and Y apart, so that a swap shows
+        g_PulsesPerMmY = 80.0;
     }
     void TearDown() override {
         StoreRunBoard({});
@@ -69,7 +69,7 @@ protected:
         RunBoardState s;
         s.g_RunMark2X = x;
         s.g_RunMark2Y = y;
-        ConvertBoardPointsToPulses(s, 100.0, 100.0);
+        ConvertBoardPointsToPulses(s, 100.0, 80.0);
         StoreRunBoard(s);
     }
     ScriptedResponder boxes;
@@ -80,22 +80,24 @@ TEST_F(TwoMarks, OffsetsNudgedAndTruncatedAndMarksUnderFivePulsesRefused) {
     g_BoardRotation = 5.0;
     ComputeTwoMarkCorrection(0.00004, -0.0149, 0.0, -2.5);
     EXPECT_EQ((std::array<int, 4>{g_Mark1OffsetX, g_Mark1OffsetY, g_Mark2OffsetX, g_Mark2OffsetY}),
-              (std::array<int, 4>{0, -1, 0, -250}));  // 0.00014 mm; -0.015 mm toward zero
+              (std::array<int, 4>{0, -1, 0, -200}));  // 0.00014 mm; -0.015 mm toward zero; -2.5001 x 80
     EXPECT_EQ(g_BoardRotation.load(), 0.0);
     EXPECT_TRUE(boxes.Texts().empty());
-    Board(0.03, 0.03);  // 3 x 3 pulses: 4.24 apart
+    Board(0.03, 0.03);  // 3 x 2 pulses: 3.61 apart
     ComputeTwoMarkCorrection(1.0, 1.0, 2.0, 2.0);
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Mark2 to Mark1 length is too short!!"});
     EXPECT_EQ(g_Mark1OffsetX.load(), 100);
-    EXPECT_EQ(g_Mark2OffsetY.load(), 200);
+    EXPECT_EQ(g_Mark2OffsetY.load(), 160);
     EXPECT_EQ(g_BoardRotation.load(), 0.0);
 }
 
 // Rotation near either axis: atan of a ratio misjudges these.
 TEST_F(TwoMarks, RotationIsTheAngleBetweenNominalAndMeasuredNearEitherAxis) {
-    Board(10.0, 0.1);  // nominal (1000, 10) pulses; Mark2 measured 0.2 mm lower
+    // Nominal (1000, 8) pulses; Mark2 measured 0.2 mm (16 pulses) lower: the angle
+    // between the vectors in pulses.
+    Board(10.0, 0.1);
     ComputeTwoMarkCorrection(0.0, 0.0, 0.0, -0.2);
-    EXPECT_NEAR(g_BoardRotation.load(), -1.1458, 0.0005);
+    EXPECT_NEAR(g_BoardRotation.load(), -0.9167, 0.0005);
     EXPECT_TRUE(boxes.Texts().empty());
 
     const double c = std::cos(M_PI / 180), s = std::sin(M_PI / 180);

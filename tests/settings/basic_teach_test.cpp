@@ -277,7 +277,7 @@ protected:
 TEST_F(BasicSimFlow, TaughtFromTheMachineAndSaved) {
     StartMachine(true);
     ThePulseFactors().m_X_Pulse = 1000;
-    ThePulseFactors().m_Y_Pulse = 1000;
+    ThePulseFactors().m_Y_Pulse = 800;  // apart from X, so that a swapped factor shows
     ThePulseFactors().m_Z_Pulse = 400;
     TempDir folder;
 
@@ -296,7 +296,7 @@ TEST_F(BasicSimFlow, TaughtFromTheMachineAndSaved) {
 
     const TeachInputs in = CurrentTeachInputs();
     EXPECT_EQ(BasicTeachText(1018, in), "-12.3451");
-    EXPECT_EQ(BasicTeachText(1020, in), "5.0001");
+    EXPECT_EQ(BasicTeachText(1020, in), "6.2501");  // (-1000 - -6000) / 800
     EXPECT_EQ(BasicTeachText(1244, in), "-2.0001");
     EXPECT_EQ(BasicTeachText(1024, in), "14.3451");
 
@@ -307,7 +307,7 @@ TEST_F(BasicSimFlow, TaughtFromTheMachineAndSaved) {
     ASSERT_EQ(ConfirmBasicSettings(s, 0, folder.Path()), BasicOkOutcome::Saved);
     const std::string config = folder.File("config.ini");
     EXPECT_EQ(plat::GetPrivateProfileString("SetBasicConfig", "m_X_CameraToNozzle1", "", 512, config), "-12.3451");
-    EXPECT_EQ(plat::GetPrivateProfileString("SetBasicConfig", "m_Y_CameraToNozzle1", "", 512, config), "5.0001");
+    EXPECT_EQ(plat::GetPrivateProfileString("SetBasicConfig", "m_Y_CameraToNozzle1", "", 512, config), "6.2501");
     EXPECT_EQ(plat::GetPrivateProfileString("SetBasicConfig", "m_Z_Nozzle1ToFeed", "", 512, config), "-2.0001");
 }
 

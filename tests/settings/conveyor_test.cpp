@@ -2,6 +2,7 @@
 // the zone steps and operations against the simulated machine on both links.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -390,6 +391,46 @@ TEST_P(Conveyor, StartersClaimTheBusyFlag) {
     EXPECT_EQ(started.load(), 1);
     ASSERT_EQ(m_ended.Wait(plat::Millis(20'000)), plat::WaitResult::Signalled);
     EXPECT_EQ(machine().ConveyorRuns().size(), 1u);
+}
+
+// The panel's OK writes the settings (and saves them) while a conveyor worker
+// reads them for each zone: every zone run the board takes carries the values of
+// one whole setting, never a mix (and the ThreadSanitizer stage sees no race).
+TEST_P(Conveyor, SettingsWrittenWhileAWorkerRunsReachTheBoardWhole) {
+    const AutoTransportConfig a = Distances();
+    const AutoTransportConfig b{12, 24, 33, 5, 2500, 11, 13, 8, 4, 5, 21, 1};
+    // Belt pulses per zone at 100 / 80 / 50 pulses per mm (belts 1, 2, 3).
+    struct Run { int zone, start, run, wait, l1, l2, l3; };
+    const int waitA = serial() ? 0 : 3000, waitB = serial() ? 0 : 2500;
+    const std::vector<Run> fromA = {{1, 10, 20, waitA, 1001, 0, 0}, {2, 10, 20, waitA, 1250, 580, 0},
+                                    {3, 10, 20, waitA, 0, 264, 200}, {4, 10, 20, waitA, 0, 0, 1000}};
+    const std::vector<Run> fromB = {{1, 12, 24, waitB, 1100, 0, 0}, {2, 12, 24, waitB, 1300, 640, 0},
+                                    {3, 12, 24, waitB, 0, 320, 250}, {4, 12, 24, waitB, 0, 0, 1050}};
+    TempDir dir;
+    m_ended.Reset();
+    ASSERT_TRUE(t.StartOperation(TransportOp::WholeTest));
+    int writes = 0;
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!m_ended.IsSet() && std::chrono::steady_clock::now() < giveUp) {
+        t.SetConfig(++writes % 2 ? b : a);  // what the OK takes from the fields
+        EXPECT_TRUE(t.SaveConfig(dir.File("config.ini")));
+    }
+    ASSERT_EQ(m_ended.Wait(plat::Millis(20'000)), plat::WaitResult::Signalled);
+    EXPECT_GT(writes, 0);
+    const auto runs = machine().ConveyorRuns();
+    ASSERT_EQ(runs.size(), 4u);
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const auto& r = runs[i];
+        SCOPED_TRACE(i);
+        const std::vector<int> got{r.start, r.run, r.waitTimeOut, r.l1, r.l2, r.l3};
+        auto values = [](const Run& w) { return std::vector<int>{w.start, w.run, w.wait, w.l1, w.l2, w.l3}; };
+        EXPECT_TRUE(got == values(fromA[i]) || got == values(fromB[i]))
+            << ::testing::PrintToString(got);
+    }
+    // The file holds one whole setting too.
+    AutoTransportConfig back;
+    LoadAutoTransportConfig(back, dir.File("config.ini"));
+    EXPECT_TRUE(back == a || back == b);
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, Conveyor,

@@ -50,10 +50,14 @@ TEST_F(DippingGuardTest, TheTwoOperationsHandTheirCodeAndClaimToTheWorker) {
     EXPECT_TRUE(smt::StartHeadToDippingStation());
     EXPECT_TRUE(runningWhileStarted);
     held.Release();
+    runningWhileStarted = false;
     EXPECT_TRUE(smt::StartDippingStationMeasurement());
+    EXPECT_TRUE(runningWhileStarted);
+    // The machine stays claimed until the worker gives its claim back, and only that claim holds it.
+    EXPECT_TRUE(smt::g_Running.load());
     held.Release();
-    EXPECT_EQ(codes, (std::vector<int>{-3, -2}));
     EXPECT_FALSE(smt::g_Running.load());
+    EXPECT_EQ(codes, (std::vector<int>{-3, -2}));
 }
 
 // The dialog side (a value posted to a closed dialog is dropped) is in the dialog's tests.

@@ -139,7 +139,8 @@ struct FakeMachine {
 class PulseTestRun : public ::testing::Test {
 protected:
     PulseTestRun() {
-        v.m_X_Pulse = v.m_Y_Pulse = v.m_Z_Pulse = 100;
+        v.m_X_Pulse = v.m_Z_Pulse = 100;
+        v.m_Y_Pulse = 80;  // apart from X, so that a test with the other axis' factor shows
         v.m_A_Pulse = v.m_WestLift_Pulse = v.m_AutoWalk2_Pulse = 10;
         v.m_WestWalk_Pulse = v.m_NorthWalk_Pulse = v.m_EastWalk_Pulse = 50;
         basic.m_X_Limit = 10;
@@ -160,7 +161,7 @@ protected:
 };
 
 TEST_F(PulseTestRun, EveryDriveStaysInsideItsTravel) {
-    // In pulses: X 0..1000, Y -1000..0, Z -500..0 for the nozzle that goes down
+    // In pulses: X 0..1000, Y -800..0, Z -500..0 for the nozzle that goes down
     // (a positive count lowers the pair's first nozzle), west and east walks
     // -200..0, north 0..200. Rotations, lifts and feed drives are not checked.
     using C = PulseCounter;
@@ -171,8 +172,8 @@ TEST_F(PulseTestRun, EveryDriveStaysInsideItsTravel) {
         {C::X, 500, 0, 0, -2.5, Moved, "jog 0 0 250"},  {C::X, 500, 0, 0, 2.599, Moved, "jog 0 1 259"},
         {C::X, 0, 0, 0, 10, Moved, "jog 0 1 1000"},     {C::X, 0, 0, 0, 10.25, Out, ""},
         {C::X, 0, 0, 0, -0.25, Out, ""},                {C::X, 0, 0, 0, 0, Moved, "jog 0 1 0"},
-        {C::Y, -400, 0, 1, -6, Moved, "jog 1 0 600"},   {C::Y, -400, 0, 1, -6.25, Out, ""},
-        {C::Y, -400, 0, 1, 4.25, Out, ""},              {C::Y, -400, 0, 1, 4, Moved, "jog 1 1 400"},
+        {C::Y, -400, 0, 1, -5, Moved, "jog 1 0 400"},   {C::Y, -400, 0, 1, -5.25, Out, ""},
+        {C::Y, -400, 0, 1, 5.25, Out, ""},              {C::Y, -400, 0, 1, 5, Moved, "jog 1 1 400"},
         {C::Z1, -100, 0, 2, 4, Moved, "jog 2 1 400"},   {C::Z1, -100, 0, 2, 4.25, Out, ""},
         {C::Z2, -200, 0, 2, -3, Moved, "jog 2 0 300"},  {C::Z2, -200, 0, 2, -3.25, Out, ""},
         // Axis 3 drives nozzles 3/4, axis 10 (Z3 on types 4 and 6) nozzles 5/6.
@@ -211,9 +212,9 @@ TEST_F(PulseTestRun, SecondTableNeedsHeadGroupTwo) {
     machine.counters[PulseCounter::X] = 0;
     EXPECT_EQ(Run(4, 1, 0.5), PulseTestResult::Moved); // checked on the X2 counter
     EXPECT_EQ(Run(4, 1, 0.75), PulseTestResult::OutOfRange);
-    machine.counters[PulseCounter::Y2] = -990;
-    EXPECT_EQ(Run(4, 3, -0.125), PulseTestResult::OutOfRange);
-    EXPECT_EQ(Run(4, 3, -0.1), PulseTestResult::Moved);
+    machine.counters[PulseCounter::Y2] = -790;  // Y's factor and travel: -800 pulses
+    EXPECT_EQ(Run(4, 3, -0.15), PulseTestResult::OutOfRange);
+    EXPECT_EQ(Run(4, 3, -0.125), PulseTestResult::Moved);
     EXPECT_EQ(machine.calls, (Strings{"jog 9 1 50", "jog 12 0 10"}));
     // The first table's X needs no head group.
     machine.headGroup = 1;

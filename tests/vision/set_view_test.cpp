@@ -191,11 +191,14 @@ TEST_F(SetViewSimTest, VisionTestCentresAMarkOfTheSimulatedWorld) {
     const sim::Vec camera = s.markCameraOffset;
     // The head parks at (100, -100); the mark lies 1.5 mm left of and 0.5 mm above the camera's centre.
     s.machineDiscs = {sim::Disc{100 + camera.x - 1.5, -100 + camera.y + 0.5, 1.0, -1}};
+    s.pulsesX = 100, s.pulsesY = 80;  // X and Y apart, on the machine and in the program
     Machine(0, s, true);
-    ThePulseSettings().m_X_Pulse = ThePulseSettings().m_Y_Pulse = 100;
+    ThePulseSettings().m_X_Pulse = 100;
+    ThePulseSettings().m_Y_Pulse = 80;
     ThePulseSettings().m_A_Pulse = 10;
-    g_PulsesPerMmX = g_PulsesPerMmY = 100;
-    ASSERT_TRUE(MoveXYA({{10000, {10, 100}, -10000, {10, 100}}, 1, 0, 0, 0, 0}));
+    g_PulsesPerMmX = 100;
+    g_PulsesPerMmY = 80;
+    ASSERT_TRUE(MoveXYA({{10000, {10, 100}, -8000, {10, 100}}, 1, 0, 0, 0, 0}));
 
     g_MarkCameraOn = true;
     ASSERT_TRUE(TheCameraService().InitCameras());
@@ -223,7 +226,7 @@ TEST_F(SetViewSimTest, VisionTestCentresAMarkOfTheSimulatedWorld) {
     EXPECT_NEAR(y, 0.5, 0.06);
     EXPECT_NEAR(d, 1.0, 0.15);
     EXPECT_NEAR(g_PulseX.load(), 10000 - 150, 6);
-    EXPECT_NEAR(g_PulseY.load(), -10000 + 50, 6);
+    EXPECT_NEAR(g_PulseY.load(), -8000 + 40, 6);
     test();  // centred now
     ASSERT_EQ(std::sscanf(trace.back().c_str(), "Mark: X = %lf，Y = %lf，D = %lf", &x, &y, &d), 3) << trace.back();
     EXPECT_NEAR(x, 0.0, 0.06);
@@ -237,7 +240,8 @@ TEST_F(SetViewSimTest, VisionTestCentresAMarkOfTheSimulatedWorld) {
     EXPECT_TRUE(WaitIdle());
     EXPECT_DOUBLE_EQ(p.m_ClickOffsetX.load(), 8.0);   // ((312 - 208) * 640) / 416 = 160 px
     EXPECT_DOUBLE_EQ(p.m_ClickOffsetY.load(), -6.0);  // ((78 - 156) * 480) / 312 = -120 px
-    EXPECT_EQ(std::make_tuple(g_PulseX.load() - x0, g_PulseY.load() - y0), std::make_tuple(400, 300));
+    // -(8 x 0.5 x 100), negated for the mark camera; -(-6 x 0.5 x 80).
+    EXPECT_EQ(std::make_tuple(g_PulseX.load() - x0, g_PulseY.load() - y0), std::make_tuple(400, 240));
     g_Running = true;  // while running a click only stores
     ASSERT_TRUE(p.OnLiveViewClick(104, 156, 416, 312));
     EXPECT_DOUBLE_EQ(p.m_ClickOffsetX.load(), -8.0);
@@ -246,7 +250,7 @@ TEST_F(SetViewSimTest, VisionTestCentresAMarkOfTheSimulatedWorld) {
 
     // A disc that fills half the window is no mark: no move.
     sim::Scenario big = s;
-    big.machineDiscs = {sim::Disc{g_PulseX / 100.0 + camera.x, g_PulseY / 100.0 + camera.y, 6.2, -1}};
+    big.machineDiscs = {sim::Disc{g_PulseX / 100.0 + camera.x, g_PulseY / 80.0 + camera.y, 6.2, -1}};
     world().SetScenario(big);
     const std::int32_t x1 = g_PulseX;
     test();
@@ -256,7 +260,8 @@ TEST_F(SetViewSimTest, VisionTestCentresAMarkOfTheSimulatedWorld) {
 
 TEST_F(SetViewSimTest, PartTestGivesPulsesAndTheCalibrationSlot) {
     SetView& p = TheSetView();
-    ThePulseSettings().m_X_Pulse = ThePulseSettings().m_Y_Pulse = 100;
+    ThePulseSettings().m_X_Pulse = 100;
+    ThePulseSettings().m_Y_Pulse = 80;
     ThePulseSettings().m_A_Pulse = 17.5;
     g_CurrentCamera = kVisionCamera1;
     p.m_PixelsPerMm = 20, p.m_VisualSize = 10, p.m_Light_Contrast = 0, p.m_CalibSlot = 3;
@@ -276,6 +281,10 @@ TEST_F(SetViewSimTest, PartTestGivesPulsesAndTheCalibrationSlot) {
     EXPECT_NEAR(std::fabs(a), 10.0, 1.0);
     EXPECT_EQ(p.m_MoveOffsetA.load(), -static_cast<int>(std::trunc(a * 17.5)));
     EXPECT_EQ(p.m_MoveOffsetX.load(), static_cast<int>(std::trunc(x * 100)));
+    EXPECT_EQ(p.m_MoveOffsetY.load(), static_cast<int>(std::trunc(y * 80)));
+    // 1 mm right of and 0.5 mm below the centre: X counts to the left, Y upwards.
+    EXPECT_NEAR(x, -1.0, 0.06);
+    EXPECT_NEAR(y, -0.5, 0.06);
     EXPECT_EQ(p.m_CalibSlotOffsetX.load(), p.m_MoveOffsetX.load());
     EXPECT_NEAR(p.m_PartWidth.load() * p.m_PartHeight.load(), 8.0, 0.8);
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 
 #include "base/hooks.h"
 #include "base/numtext.h"
@@ -263,9 +264,21 @@ TEST(JobFiles, SaveAndReopenOnTypesZeroFourAndNine) {
         EXPECT_EQ(boxes.Count(), 0u);
         EXPECT_EQ(std::filesystem::exists(app.Dir().File("job.txt")), type == 4);
         app.View()->Job().SetJob("Q", 0, {});
+        // A marker line: type 4's open replaces it with the job's 20 lamp lines,
+        // the other types leave the lamp lines alone.
+        const std::vector<std::string> marker{"marker\r\n"};
+        {
+            std::lock_guard lock(LampTableMutex());
+            g_LampTableLines = marker;
+        }
         ASSERT_TRUE(doc.OnOpenDocument(path));
         EXPECT_EQ(app.View()->Job().PcbRecordCount(), 1);
-        EXPECT_EQ(g_LampTableLines.size(), type == 4 ? 20u : g_LampTableLines.size());
+        {
+            std::lock_guard lock(LampTableMutex());
+            if (type == 4) EXPECT_EQ(g_LampTableLines.size(), 20u);
+            else EXPECT_EQ(g_LampTableLines, marker);
+            g_LampTableLines.clear();
+        }
         EXPECT_EQ(boxes.Count(), 0u);
     }
 }

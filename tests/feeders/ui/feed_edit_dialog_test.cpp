@@ -329,7 +329,7 @@ TEST_F(FeedEditInShell, TrayDialogGridSizesMenuGreyingAndPitchCapture) {
 
     // Type 4: the row pitch from the head group's table, one step away from zero.
     g_MachineType = 4;
-    ThePulseFactors().m_Y_Pulse = ThePulseFactors().m_X_Pulse = 100;
+    ThePulseFactors().m_X_Pulse = 100, ThePulseFactors().m_Y_Pulse = 80;  // apart, so that a swap shows
     g_PulseY = 1;
     g_PulseY2 = -1000;
     g_PulseX2 = 250;
@@ -338,7 +338,7 @@ TEST_F(FeedEditInShell, TrayDialogGridSizesMenuGreyingAndPitchCapture) {
         grid.OnCaptureRowPitch();
         grid.OnCaptureColumnPitch();
         EXPECT_EQ(grid.RowPitchEdit()->text().toStdString() + " " + grid.ColumnPitchEdit()->text().toStdString(),
-                  group == 1 ? "0.0101 2.5001" : "-10.0001 2.5001");
+                  group == 1 ? "0.0126 2.5001" : "-12.5001 2.5001");  // 1 / 80, -1000 / 80
     }
     // The move target's mark does not empty its pocket.
     grid.accept();

@@ -26,7 +26,8 @@ namespace {
 std::string FileOf(const std::vector<std::string>& lines) { return EncodeTableFile(lines, nullptr); }
 
 TEST(NozzleDialog, MenuOpensTheLibraryAndOkOrCancelDecideWhatIsKept) {
-    ShellApp app("[SetPulseConfig]\r\nm_X_Pulse=100\r\nm_Y_Pulse=100\r\nm_Z_Pulse=100\r\n"
+    // X and Y factors apart, so that a swap shows.
+    ShellApp app("[SetPulseConfig]\r\nm_X_Pulse=100\r\nm_Y_Pulse=80\r\nm_Z_Pulse=100\r\n"
                  "[NozzleListConfig]\r\nm_Delay=30\r\nm_Distance=0\r\n[MachineSetConfig]\r\nMachineSet=2\r\n");
     const std::string first = "1\t10.0000\t-20.0000\t-3.0000\t10.0000\t-20.0000\t-5.0000\t40\tN1\t";
     WriteBytes(app.Dir().File("config_nozzle.fig"), FileOf({first}));
@@ -37,6 +38,7 @@ TEST(NozzleDialog, MenuOpensTheLibraryAndOkOrCancelDecideWhatIsKept) {
     EXPECT_EQ(lib.m_Config.m_Delay, 30);
     EXPECT_DOUBLE_EQ(lib.m_Config.m_Distance, 100);
     EXPECT_EQ(CopyNozzleTable()[0].holderX, 1000);  // built after the pulse positions
+    EXPECT_EQ(CopyNozzleTable()[0].holderY, -1600);  // -20 mm at 80 pulses per mm
 
     CDialogNozzleList* dialog = nullptr;
     app.View()->m_RunModal = [&](QDialog& d) {
@@ -98,6 +100,7 @@ TEST(NozzleDialog, MenuOpensTheLibraryAndOkOrCancelDecideWhatIsKept) {
     EXPECT_EQ(g_FigLists.nozzle, std::vector<std::string>{added});
     EXPECT_EQ(ReadBytes(app.Dir().File("config_nozzle.fig")), FileOf({added}));
     EXPECT_EQ(CopyNozzleTable()[0].holderX, 3000);
+    EXPECT_EQ(CopyNozzleTable()[0].entryY, -3200);
     EXPECT_EQ(app.Config("NozzleListConfig", "m_Distance"), "100.0000");
 
     // The right-click menu: no row, rows beyond the sixth, the 19-nozzle library.

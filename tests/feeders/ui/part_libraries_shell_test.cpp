@@ -134,7 +134,7 @@ TEST(PartLibrariesInTheShell, MarkCapturedFromTheOneKeyClearRenamedAndWritten) {
     ASSERT_TRUE(app.Start());
     g_MachineType = 0;
     ThePulseFactors().m_X_Pulse = 100;
-    ThePulseFactors().m_Y_Pulse = 100;
+    ThePulseFactors().m_Y_Pulse = 80;  // apart from X, so that a swap shows
     g_PulseX = 500;
     g_PulseY = -300;
     SetAllZero();
@@ -152,7 +152,7 @@ TEST(PartLibrariesInTheShell, MarkCapturedFromTheOneKeyClearRenamedAndWritten) {
             edit.findChild<QPushButton*>("button1473")->click();
             edit.findChild<QPushButton*>("button1474")->click();
             EXPECT_EQ(edit.Field(1015)->text(), "12.3401");
-            EXPECT_EQ(edit.Field(1016)->text(), "-12.3401");
+            EXPECT_EQ(edit.Field(1016)->text(), "-15.4251");  // -1234 / 80
             EXPECT_EQ(edit.Field(1006)->text(), "2.0000");  // shown again from the stored values
             edit.Field(1002)->setText("B");
             edit.accept();
@@ -165,7 +165,7 @@ TEST(PartLibrariesInTheShell, MarkCapturedFromTheOneKeyClearRenamedAndWritten) {
     EXPECT_EQ(PlacementCells(partcell::Mark), (Lines{"B", "C", "", "B"}));
     const Lines stored = FileLines(app.Dir().File("config_mark.fig"));
     ASSERT_EQ(stored.size(), 2u);
-    EXPECT_EQ(stored[0], "B\t12.3401\t-12.3401\t0.0000\t0.0000\t10\t2.0000\t1.0000\t80\t100\t100\t30\t1\tNo\t0.0000\t0.0000\t");
+    EXPECT_EQ(stored[0], "B\t12.3401\t-15.4251\t0.0000\t0.0000\t10\t2.0000\t1.0000\t80\t100\t100\t30\t1\tNo\t0.0000\t0.0000\t");
     ASSERT_TRUE(LookUpMarkEntry("B"));
     EXPECT_EQ(LookUpMarkEntry("B")->contrast, 100);
 }

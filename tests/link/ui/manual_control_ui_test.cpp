@@ -213,7 +213,8 @@ TEST(ManualControlScreenshot, ConnectedMainWindowUnderXvfb) {
         ASSERT_TRUE(app.Start());
         TheBasicSettings().m_OnlineToReset = 1;
         auto& f = ThePulseFactors();
-        f.m_X_Pulse = f.m_Y_Pulse = f.m_Z_Pulse = 100;
+        f.m_X_Pulse = f.m_Z_Pulse = 100;
+        f.m_Y_Pulse = 80;  // apart from X, so that a swapped factor shows
         f.m_A_Pulse = 10;
         CDialogManualControl* panel = app.View()->m_pManualControl;
         ASSERT_NE(panel, nullptr);
@@ -229,6 +230,7 @@ TEST(ManualControlScreenshot, ConnectedMainWindowUnderXvfb) {
         ASSERT_TRUE(PumpUntil([&] { return moved.load(); }));
         for (int i = 0; i < 30; ++i) QApplication::processEvents();
         EXPECT_EQ(static_cast<QLineEdit*>(panel->Control(mc::PosX))->text(), "123.4500");
+        EXPECT_EQ(static_cast<QLineEdit*>(panel->Control(mc::PosY))->text(), "-84.8625");  // -6789 / 80
         const QPixmap shot = app.Frame()->grab();
         ASSERT_TRUE(shot.save(QString::fromLocal8Bit(out), "PNG"));
         auto connectText = [&] { return static_cast<QAbstractButton*>(panel->Control(mc::Connect))->text(); };

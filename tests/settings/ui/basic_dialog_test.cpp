@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
@@ -50,7 +55,7 @@ protected:
 };
 
 // The settings as a fresh folder loads them (every field in range), a travel range,
-// and factors of 1000/1000/400 pulses per mm.
+// and factors of 1000/800/400 pulses per mm.
 class BasicDialogTest : public SettingsDialogTest {
 protected:
     BasicDialogTest() {
@@ -60,7 +65,7 @@ protected:
         smt::TheBasicSettings().m_X_Limit = 400;
         smt::TheBasicSettings().m_Y_Limit = -300;
         smt::TheBasicSettings().m_Z_Limit = -30;
-        smt::ThePulseFactors() = {.m_X_Pulse = 1000, .m_Y_Pulse = 1000, .m_Z_Pulse = 400};
+        smt::ThePulseFactors() = {.m_X_Pulse = 1000, .m_Y_Pulse = 800, .m_Z_Pulse = 400};
         dialog.SetStartFolder(dir.Path());
     }
     ~BasicDialogTest() override {
@@ -123,6 +128,10 @@ TEST_F(BasicDialogTest, TeachFillsTheFieldAndOkStoresItUnlessAFieldIsOutOfRange)
     smt::g_PulseX = 12345;
     dialog.TeachButton(1024)->click();
     EXPECT_EQ(Edit("m_X_ThrowPosition")->text(), "12.3451");
+    smt::g_PulseY = -12000;  // with Y's own factor: -15 mm
+    dialog.TeachButton(1026)->click();
+    EXPECT_EQ(Edit("m_Y_ThrowPosition")->text(), "-15.0001");
+    Edit("m_Y_ThrowPosition")->setText("0");
     EXPECT_EQ(smt::TheBasicSettings().m_X_ThrowPosition, 0);  // only OK takes it
 
     // The vision-origin offset: the coordinate box minus the confirmed member.
@@ -257,6 +266,84 @@ TEST_F(BasicDialogTest, OriginUpdateAndDetourDialogsSaveTheirSections) {
 }
 
 // ---- the dipping station's dialog ----
+
+// Every range the dialog enforces, at both bounds (taken and saved) and just
+// outside them (refused with one message: the dialog stays open, the member and
+// the file keep the last value taken). Lengths are shown to 0.0001 mm, integers
+// are whole, so "just outside" is one such step beyond the bound.
+TEST_F(BasicDialogTest, EveryRangeTakesItsBoundsAndRefusesJustOutside) {
+    struct Range { std::string key; double low, high; bool integer; };
+    std::vector<Range> rows;
+    auto each = [&](const char* stem, const char* tail, int n, double low, double high, bool integer = false) {
+        for (int i = 1; i <= n; ++i) rows.push_back({stem + std::to_string(i) + tail, low, high, integer});
+    };
+    each("m_Z_Nozzle", "ToFeed", 8, -1000, 0);
+    each("m_Correction_X", "", 8, -1, 1);
+    each("m_Correction_Y", "", 8, -1, 1);
+    each("m_SuctionNozzleValue", "", 8, -99, 99, true);
+    const Range single[] = {
+        {"m_Z_Nozzle1ToPCBHeight", -1000, 0, false}, {"m_Z_DropsGlueToPCBHeight", -1000, 0, false},
+        {"m_FeedOverBack", 0, 0.5, false},           {"m_Z_Measurement", -1000, 0, false},
+        {"m_MeasurementStart", 1, 255, true},        {"m_MeasurementNormal", 1, 255, true},
+        {"m_X_Y2ToY1", 0, 10000, false},             {"m_X_ThrowPosition", 0, 10000, false},
+        {"m_Y_ThrowPosition", -10000, 0, false},     {"m_ThrowDelay", 100, 3000, true},
+        {"m_ChangeDelay", 100, 30000, true},         {"m_CottectionTimeReset", 0, 10, true},
+        {"m_CottectionTimeSmt", 0, 5, true},         {"m_OriginVisualCollectTime", 0, 10000, true},
+        {"m_VisualOriginBox", 0.2, 50, false},       {"m_VisualOriginSize", 0, 10, false},
+        {"m_OriginLightContrast", 0, 255, true},     {"m_OriginLightBrightness", 0, 255, true},
+        {"m_FeedBrightness", 0, 255, true},          {"m_Z_closeVacuum", 0.1, 25, false},
+        {"m_Exhaust", 0, 255, true},                 {"m_AutoMagnify", 1, 10, false},
+        {"m_X_Limit", 0.1, 10000, false},            {"m_Y_Limit", -10000, -0.1, false},
+        {"m_Z_Limit", -10000, -0.1, false},          {"m_EastFeed_Limit", -10000, -0.1, false},
+        {"m_SouthFeed_Limit", 0.1, 10000, false},    {"m_WestFeed_Limit", -10000, -0.1, false},
+        {"m_NorthFeed_Limit", 0.1, 10000, false}};
+    rows.insert(rows.end(), std::begin(single), std::end(single));
+
+    // The table names every ranged setting and nothing else.
+    std::vector<std::string> ranged, listed;
+    for (const auto& f : smt::BasicSettingFields())
+        if (f.ranged) ranged.push_back(f.key);
+    for (const Range& r : rows) listed.push_back(r.key);
+    std::ranges::sort(ranged), std::ranges::sort(listed);
+    EXPECT_EQ(listed, ranged);
+
+    auto text = [](double v, bool integer) {
+        char buf[64];
+        if (integer) std::snprintf(buf, sizeof buf, "%d", static_cast<int>(v));
+        else std::snprintf(buf, sizeof buf, "%0.4f", v);
+        return std::string(buf);
+    };
+    auto member = [](const std::string& key) {
+        for (const auto& f : smt::BasicSettingFields())
+            if (key == f.key) return f.length ? smt::TheBasicSettings().*f.length : smt::TheBasicSettings().*f.integer;
+        ADD_FAILURE() << key;
+        return 0.0;
+    };
+    const double step[2] = {0.0001, 1};
+    for (const Range& r : rows) {
+        SCOPED_TRACE(r.key);
+        for (const double bound : {r.low, r.high}) {
+            const double outside = bound == r.low ? r.low - step[r.integer] : r.high + step[r.integer];
+            dialog.show();
+            boxes.Clear();
+            Edit(r.key.c_str())->setText(QString::fromStdString(text(bound, r.integer)));
+            dialog.accept();
+            EXPECT_TRUE(dialog.isHidden()) << "bound " << bound;
+            EXPECT_EQ(boxes.Count(), 0u);
+            EXPECT_DOUBLE_EQ(member(r.key), bound);
+            EXPECT_EQ(Stored(r.key.c_str()), text(bound, r.integer));
+
+            dialog.show();
+            Edit(r.key.c_str())->setText(QString::fromStdString(text(outside, r.integer)));
+            dialog.accept();
+            EXPECT_TRUE(dialog.isVisible()) << "outside " << text(outside, r.integer);
+            EXPECT_EQ(boxes.Count(), 1u);
+            EXPECT_DOUBLE_EQ(member(r.key), bound);
+            EXPECT_EQ(Stored(r.key.c_str()), text(bound, r.integer));
+            dialog.reject();
+        }
+    }
+}
 
 // Factors of 10000/100/400 pulses per mm.
 class DippingDialogTest : public SettingsDialogTest {

@@ -43,7 +43,8 @@ std::string CameraLine(const std::string& name, const std::string& x) {
 }
 
 struct CameraShell {
-    ShellApp app{"[SetPulseConfig]\r\nm_X_Pulse=100\r\nm_Y_Pulse=100\r\nm_A_Pulse=100\r\n"
+    // X and Y factors apart, so that a swap shows.
+    ShellApp app{"[SetPulseConfig]\r\nm_X_Pulse=100\r\nm_Y_Pulse=80\r\nm_A_Pulse=100\r\n"
                  "[CameraListConfig]\r\nm_BaseDiameter=3.0\r\n"};
     std::vector<std::string> lines = {CameraLine("Camera 2", "200.0000"), CameraLine("Camera 1", "240.0000")};
     CDialogCameraList* dialog = nullptr;
@@ -104,6 +105,7 @@ TEST(CameraDialogs, ManagementDialogEditsTheTableAndOkStoresIt) {
     EXPECT_EQ(d.List()->item(1, 1)->text(), "30.0000");
     EXPECT_EQ(list.Second().CameraNumber, 2);
     EXPECT_EQ(list.Second().CameraPulse_X, 3000);
+    EXPECT_EQ(list.Second().CameraPulse_Y, -20000);  // -250 mm at 80 pulses per mm
     EXPECT_TRUE(TheSetViewSources().cameraRecord(1));  // the panel can select it
     EXPECT_EQ(list.Second().CorrectionPulse_X[0], 50);
 
@@ -160,6 +162,8 @@ TEST(CameraDialogs, ManagementDialogEditsTheTableAndOkStoresIt) {
     TheSettingsRederivations().applyOriginOffset(0.5, -0.5);
     EXPECT_EQ(SplitRow(g_FigLists.camera[0])[1], "30.5000");
     EXPECT_EQ(s.app.Config("CameraListConfig", "m_Camera_first.CameraPulse_X"), "3050");
+    EXPECT_EQ(SplitRow(g_FigLists.camera[0])[2], "-250.5000");
+    EXPECT_EQ(s.app.Config("CameraListConfig", "m_Camera_first.CameraPulse_Y"), "-20040");
 }
 
 TEST(CameraDialogs, EditorChecksNamesWindowAndForwardsToThePanel) {
