@@ -197,11 +197,13 @@ void CDialogSetView::WireService() {
 
     CameraService::Hooks& h = TheCameraService().hooks();
     auto pending = m_livePending;
-    h.liveFrame = [post, pending](int camera, const cv::Mat& frame) {
+    auto liveSize = m_liveSize;
+    h.liveFrame = [post, pending, liveSize](int camera, const cv::Mat& frame) {
         // The newest frame only: a frame arriving while one waits for the screen is dropped.
         if (pending->exchange(true)) return;
         const SetView& p = TheSetView();
-        cv::Mat view = p.LiveViewImage(frame, camera == kVisionCamera2 && p.m_Undistort, cv::Size(416, 312));
+        const cv::Size size(liveSize->width.load(), liveSize->height.load());
+        cv::Mat view = p.LiveViewImage(frame, camera == kVisionCamera2 && p.m_Undistort, size);
         post([view, pending](CDialogSetView& d) {
             *pending = false;
             d.m_windows[9]->SetImage(view);
@@ -256,6 +258,12 @@ void CDialogSetView::LayoutPanel() {
         place(m_windows[9], u + 1, u, 5 * u + 1, 4 * u);
     }
     m_windows[10]->setVisible(type4);
+    // On type 4 the live view covers the left column: its result windows would only
+    // stick out below it, over the controls.
+    if (!m_ExtendedDisplay)
+        for (int k = 6; k <= 8; ++k) m_windows[k]->setVisible(!type4);
+    m_liveSize->width = m_windows[9]->width();
+    m_liveSize->height = m_windows[9]->height();
     const int base = type4 ? u + 212 * u / m_LayoutUnit : 4 * u;
     auto fit = [](QWidget* w) { return std::max(30, w->sizeHint().width()); };
 
@@ -379,6 +387,7 @@ void CDialogSetView::OnBnClickedExtendedDisplay() {
     if (m_ExtendedDisplay) {
         TheCameraService().PauseCamera(camera);
         m_windows[slot]->setGeometry(m_windows[9]->geometry());
+        m_windows[slot]->show();
         m_windows[slot]->raise();
         m_windows[9]->hide();
     } else {
