@@ -248,7 +248,7 @@ void CDialogSetView::LayoutPanel() {
     const bool type4 = g_MachineType == 4;
     auto place = [&](QWidget* w, int l, int t, int r, int b) { w->setGeometry(l, t, r - l + 1, b - t + 1); };
     place(m_windows[0], 1, 0, uw, u - 1);
-    for (int k = 1; k <= 4; ++k) place(m_windows[k], k * uw + 1, 0, (k + 1) * uw, u - 1);
+    for (int k = 1; k <= 4; ++k) place(m_windows[k], k * uw + 1, 0, k == 4 ? panelWidth - 2 : (k + 1) * uw, u - 1);
     place(m_windows[5], 1, 0, uw, u - 1);
     for (int k = 6; k <= 8; ++k) place(m_windows[k], 1, (k - 5) * u, uw, (k - 4) * u - 1);
     if (type4) {
