@@ -2,6 +2,7 @@
 // no visible label or button is blank or shows a code name, no text is cut off and
 // no window needs more than a 1280 x 800 screen.
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QCheckBox>
 #include <QDialog>
 #include <QGroupBox>
@@ -99,6 +100,11 @@ void Walk(QWidget& window, const std::string& where, std::string& faults) {
             if (TextWidth(*e, e->text()) > e->width() - 8) faults += name + ": shows part of " + e->text().toStdString() + "\n";
         } else if (auto* t = qobject_cast<QTableView*>(w)) {
             CheckColumns(*t, name, faults);
+        } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) {
+            // Its own field leaves room for the arrows.
+            const QLineEdit* field = spin->findChild<QLineEdit*>();
+            if (field && spin->buttonSymbols() != QAbstractSpinBox::NoButtons && field->geometry().right() > spin->width() - 12)
+                faults += name + ": arrows covered\n";
         }
     }
 }
