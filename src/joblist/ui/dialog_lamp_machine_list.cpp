@@ -161,7 +161,7 @@ CDialogLampMachineEdit::CDialogLampMachineEdit(QWidget* parent) : QDialog(parent
     auto* jg = new QGridLayout(jogs);
     jg->addWidget(AddButton(1027, {}, QStringLiteral("Y1+")), 0, 1);
     jg->addWidget(AddButton(1138, {}, QStringLiteral("X-")), 1, 0);
-    jg->addWidget(AddButton(1255, {}), 1, 1);  // the speed gear, shown by Load
+    jg->addWidget(AddButton(1255, {}), 1, 1);  // the speed gear, shown with the captions
     jg->addWidget(AddButton(1139, {}, QStringLiteral("X+")), 1, 2);
     jg->addWidget(AddButton(1029, {}, QStringLiteral("Y1 -")), 2, 1);
     jg->addWidget(AddButton(1028, {}, QStringLiteral("Y2+")), 0, 3);
