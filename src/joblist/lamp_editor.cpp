@@ -1,9 +1,11 @@
 #include "joblist/lamp_editor.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "base/globals.h"
 #include "base/numtext.h"
+#include "joblist/lamp_texts.h"
 #include "joblist/run_port.h"
 #include "link/busy.h"
 #include "link/combined_commands.h"
@@ -64,6 +66,19 @@ int CheckLampEditorOk(const LampPointValues& v) {
             return f;
     }
     return 0;
+}
+
+LampFieldRange LampEditorRange(const LampPointValues& v, int field) {
+    if (field == lampfield::Z) return {-3.0, 3.0, false};
+    if (field == lampfield::StartSpeed || field == lampfield::RunSpeed) return {1, 255, true};
+    for (int s = 0; s < 3; ++s) {
+        const auto& id = kStroke[s];
+        if (field == id[2]) return {-100, 0, false};
+        if (field == id[3]) return {std::max(-100.0, v.m_Strokes[s].height), 0, false};
+        if (field == id[4] || field == id[6]) return {0, 10000, true};
+        if (field == id[5]) return {0, 100, false};
+    }
+    return {};
 }
 
 std::optional<LampDispenseParams> LampStrokeParams(const LampPointValues& v, int stroke, double zPulse,
@@ -181,7 +196,7 @@ void LampDispenseTestThread(const LampTest& t) {
     } end;
     g_RunContinue = true;
     g_hRunPauseGate.Set();
-    if (!LampGlueHeadsUp()) return WarnTop(kResetGlueHead);
+    if (!LampGlueHeadsUp()) return WarnTop(LampEditText("Message_01").c_str());
     if (cmd::UseSerial()) SetSpeedGear(0);
     if (!MoveOver(t.mark)) return;
     const auto& recognize = TheRunPort().recognizeMark;
@@ -196,7 +211,7 @@ void LampDispenseTestThread(const LampTest& t) {
         m.y = AddPulses({m.y, offY});
         if (!MoveOver(m)) return;
         if (!DispenseStroke(LampStrokeArgs(s == 0 ? 1 : 2, *t.strokes[s]))) return;
-        if (!LampGlueHeadsUp()) return WarnTop(kResetGlueHead);
+        if (!LampGlueHeadsUp()) return WarnTop(LampEditText("Message_01").c_str());
     }
 }
 
@@ -241,10 +256,10 @@ bool LampPointEditor::Guards(bool idle) {
 
 std::string LampPointEditor::SpeedCaption(int gear) {
     switch (gear) {
-    case 0: return "快速";
-    case 1: return "中速";
-    case 2: return "慢速";
-    default: return "精细";
+    case 0: return LampEditText("SpeedFast");
+    case 1: return LampEditText("SpeedMedium");
+    case 2: return LampEditText("SpeedSlow");
+    default: return LampEditText("SpeedFine");
     }
 }
 
@@ -294,7 +309,7 @@ void LampPointEditor::OnJog(int id, bool pressed) {
     }
     const auto jog = LampJogForButton(id);
     if (!jog || !Guards(false)) return;
-    if (jog->needHeadsUp && !LampGlueHeadsUp()) return WarnTop(kResetGlueHead);
+    if (jog->needHeadsUp && !LampGlueHeadsUp()) return WarnTop(LampEditText("Message_01").c_str());
     if (jog->table) {
         TheManualJog().SetHeadGroup(jog->table);
         if (const auto& show = TheManualJog().Port().showHeadGroup) show(jog->table);
@@ -311,7 +326,7 @@ bool LampPointEditor::StartMove(const LampMove& move) {
     BusyClaim claim = ClaimMachineAction(true);
     if (!claim) return false;
     if (!LampGlueHeadsUp()) {
-        WarnTop(kResetGlueHead);
+        WarnTop(LampEditText("Message_01").c_str());
         return false;
     }
     m_LampOp = move.op;

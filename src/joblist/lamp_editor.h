@@ -31,6 +31,13 @@ inline constexpr std::array<std::array<int, 7>, 3> kStroke{{
 // OK's checks: 0 when the values pass, else the field that gets the focus (the
 // valve-open pairs first, then the ranges in field order).
 int CheckLampEditorOk(const LampPointValues& v);
+// What the field CheckLampEditorOk named must hold, for the operator's message:
+// the valve-open height lies between the dispensing height and 0.
+struct LampFieldRange {
+    double low = 0, high = 0;
+    bool integer = false;
+};
+LampFieldRange LampEditorRange(const LampPointValues& v, int field);
 
 // A test button's stroke values (stroke 0 red glue, 1 and 2 silver) in pulses:
 // nullopt with `failedField` the field that gets the focus.
@@ -78,6 +85,7 @@ std::optional<LampJog> LampJogForButton(int id);
 
 // Both glue heads up (Z of nozzles 5 and 6 at 0).
 bool LampGlueHeadsUp();
+// Built-in text of the caption LampMachineEdit.c_Message_01.
 inline constexpr const char* kResetGlueHead = "请先复位点胶头";
 
 // ---- the editor's buttons -------------------------------------------------------------

@@ -296,10 +296,16 @@ bool PcbEditor::ShowArrayPosition(int k) {
     const PulseFactors& f = ThePulseFactors();
     const RunBoardState state = MakeRunBoard(r, f.m_X_Pulse, f.m_Y_Pulse);
     StoreRunBoard(state);
-    m_ArrayTexts = ArrayPositionText(state, m_CurrentPcbName, g_LanguageIndex.load(), PartListText("SMTCount"),
-                                     r.PartRowCount());
-    if (m_PlacementList.showStatics) m_PlacementList.showStatics(m_ArrayTexts.position, m_ArrayTexts.count);
+    m_ArraySource = {true, state, m_CurrentPcbName, r.PartRowCount()};
+    ShowArrayPositionAgain();
     return false;
+}
+
+void PcbEditor::ShowArrayPositionAgain() {
+    if (!m_ArraySource.shown) return;
+    const ArraySource& s = m_ArraySource;
+    m_ArrayTexts = ArrayPositionText(s.board, s.name, g_LanguageIndex.load(), PartListText("SMTCount"), s.partRows);
+    if (m_PlacementList.showStatics) m_PlacementList.showStatics(m_ArrayTexts.position, m_ArrayTexts.count);
 }
 
 // ---- the editor -----------------------------------------------------------------------

@@ -96,6 +96,13 @@ public:
     std::int32_t m_ZeroPosX = 0, m_ZeroPosY = 0, m_ZeroPosX2 = 0, m_ZeroPosY2 = 0;
     // The part list's statics 1103 and 1104 as last shown.
     ArrayPositionTexts m_ArrayTexts;
+    // What they were made of: the board, its name and its part-row count.
+    struct ArraySource {
+        bool shown = false;
+        RunBoardState board;
+        std::string name;
+        int partRows = 0;
+    } m_ArraySource;
 
     int PcbRecordCount() const { return static_cast<int>(m_PcbRecords.size()); }
     const std::string& CurrentPcbName() const { return m_CurrentPcbName; }
@@ -111,6 +118,8 @@ public:
     void ShiftPcbOrigin(double dx, double dy);
     // Loads record k into the run-board state and shows the part list's statics.
     bool ShowArrayPosition(int k);
+    // The statics as last shown, again in the interface language (a language switch).
+    void ShowArrayPositionAgain();
     // The placement list into the current record's part rows (no-op without one).
     void CopyPlacementListToCurrent();
 

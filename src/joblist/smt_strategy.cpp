@@ -170,6 +170,9 @@ MachineTypeView ApplyMachineType(SmtStrategyConfig& c, int type) {
         break;
     default: break;
     }
+    // A run mode the type greys out is never left chosen: the type's own fallback
+    // takes its place (the last lamp run on type 4, placement elsewhere).
+    if (v.disabled.count("run" + std::to_string(run))) run = type == 4 ? 12 : 0;
     // The cover-tape unit serves the placement run of the small machines only.
     if (run == 0 && type < 3) {
         v.coverEnabled = true;

@@ -86,6 +86,7 @@ DialogCaptions& TheCoverCaptions() {
         {"SetCover.C_CoverTest", "封皮测试"},
         {"SetCover.C_BlankCoverTest", "流白封皮测试"},
         {"SetCover.C_LockTest", "定位测试"},
+        {"SetCover.c_IDOK", "确定"},
     });
     return captions;
 }

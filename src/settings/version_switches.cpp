@@ -43,6 +43,8 @@ DialogCaptions& TheVersionNumberCaptions() {
         {"VersionNumber.c_V2_06", "V2.06-CPU限位校对脉冲数据"},
         {"VersionNumber.c_V2_07", "V2.07-CL飞达送料次数"},
         {"VersionNumber.c_Write_Logfile", "写日志"},
+        {"VersionNumber.c_IDOK", "确定"},
+        {"VersionNumber.c_IDCANCEL", "取消"},
     });
     return captions;
 }

@@ -13,6 +13,7 @@
 #include "joblist/job_lists.h"
 #include "joblist/lamp_editor.h"
 #include "joblist/lamp_table.h"
+#include "joblist/lamp_texts.h"
 #include "link/positioning.h"
 #include "platform/files.h"
 #include "platform/profile.h"
@@ -307,6 +308,59 @@ TEST(LampEditor, OkChecksAndStrokeValues) {
     // a: the valve-open height negated; t1, t2: close delay, then bottom delay
     EXPECT_EQ(std::make_tuple(silver.kind, silver.depth, silver.a, silver.b, silver.t1, silver.t2),
               std::make_tuple(6, 350, 300, 250, 202, 102));
+}
+
+// The range a refused field must hold, for the operator's message.
+TEST(LampEditor, RangeOfTheRefusedField) {
+    namespace f = lampfield;
+    LampPointValues v = Point(0);
+    v.m_Strokes[1].height = -7.5;
+    struct Case {
+        int field;
+        double low, high;
+        bool integer;
+    };
+    const Case cases[] = {
+        {f::Z, -3, 3, false},       {f::StartSpeed, 1, 255, true}, {f::RunSpeed, 1, 255, true},
+        {1011, -100, 0, false},     {1018, -7.5, 0, false},        {1014, 0, 10000, true},
+        {1041, 0, 10000, true},     {1013, 0, 100, false},         {1043, 0, 10000, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.field);
+        const LampFieldRange r = LampEditorRange(v, c.field);
+        EXPECT_EQ(std::make_tuple(r.low, r.high, r.integer), std::make_tuple(c.low, c.high, c.integer));
+    }
+    // A dispensing height below -100 leaves the valve-open height its own bound.
+    v.m_Strokes[0].height = -120;
+    EXPECT_EQ(LampEditorRange(v, 1012).low, -100);
+}
+
+// Every caption of both lamp windows in every shipped language: the Chinese file
+// holds the built-in texts, English and German have none of its Chinese left.
+TEST(LampCaptions, ShippedFilesHoldEveryKeyTranslated) {
+    const std::string res = std::string(SMT_SOURCE_DIR) + "/res";
+    for (DialogCaptions* captions : {&TheLampListTexts(), &TheLampEditTexts()}) {
+        captions->Reset();
+        for (const std::string language : {"Chinese", "English", "German"}) {
+            const std::string path = res + "/" + language + ".ini";
+            for (const auto& [key, builtIn] : captions->Entries()) {
+                SCOPED_TRACE(language + " " + key);
+                const std::string text = plat::GetPrivateProfileString(captions->Section(), key, "", 512, path);
+                EXPECT_FALSE(text.empty());
+                if (language == "Chinese") {
+                    EXPECT_EQ(text, builtIn);
+                } else {
+                    EXPECT_EQ(text.find_first_of("\xE4\xE5\xE6\xE7\xE8\xE9"), std::string::npos) << text;
+                }
+            }
+        }
+    }
+    LoadLampLanguage(res, "German");
+    EXPECT_EQ(LampPointEditor::SpeedCaption(1), "Mittel");
+    EXPECT_EQ(LampHeaderText(36), "---");
+    LoadLampLanguage(res, "Chinese");
+    EXPECT_EQ(LampPointEditor::SpeedCaption(3), "精细");
+    EXPECT_EQ(LampHeaderText(0), "点号");
 }
 
 TEST(LampEditor, TakenPositionsTargetsAndJogDirections) {

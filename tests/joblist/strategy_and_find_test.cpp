@@ -114,6 +114,14 @@ TEST(Strategy, MachineTypeAdjustsTheMembersAndNamesWhatItDisables) {
         {5, 5, 2, 0, 0, 0, 0, false, false, {"run1", "run2", "head3"}, {"run3"}},
         {7, 7, 12, 0, 7, 0, 0, false, false, {"run8", "c_Cover"}, {"head7", "c_TogetherCode"}},
         {9, 8, 12, 1, 8, 12, 0, false, false, {}, {"run1"}},
+        // A run mode the type greys out gives way to an enabled one.
+        {0, 0, 9, 1, 0, 0, 1, true, true, {"run9"}, {"run0"}},
+        {0, 0, 8, 0, 0, 0, 0, true, false, {"run8"}, {"run0"}},
+        {2, 0, 8, 0, 0, 0, 0, true, false, {"run8"}, {"run0"}},
+        {3, 0, 9, 0, 0, 0, 0, false, false, {"run9"}, {"run0"}},
+        {4, 0, 0, 0, 0, 12, 0, false, false, {"run0"}, {"run12"}},
+        {4, 0, 9, 0, 0, 9, 0, false, false, {"run0"}, {"run9"}},
+        {7, 0, 9, 0, 0, 0, 0, false, false, {"run9"}, {"run0"}},
     };
     for (const Row& r : rows) {
         SmtStrategyConfig c;
@@ -126,6 +134,7 @@ TEST(Strategy, MachineTypeAdjustsTheMembersAndNamesWhatItDisables) {
                   std::make_tuple(r.expectHead, r.expectRun, r.expectCover, r.coverOn, r.setOn)) << r.type;
         for (const auto& n : r.off) EXPECT_TRUE(v.disabled.count(n)) << r.type << " " << n;
         for (const auto& n : r.on) EXPECT_FALSE(v.disabled.count(n)) << r.type << " " << n;
+        EXPECT_FALSE(v.disabled.count("run" + std::to_string(c.m_RunSelect))) << r.type << " " << r.run;
         EXPECT_EQ(c.m_19NozzleLibrary, r.type == 3 || r.type == 7 ? 1 : 0) << r.type;
         EXPECT_EQ(c.m_AutoChangeNozzle, r.type == 4 ? 0 : 1) << r.type;
     }

@@ -106,7 +106,11 @@ CMainFrame::CMainFrame() {
         if (services.saveLibraryConfig) services.saveLibraryConfig(m_StartDirectory);
     };
     hooks.askSavePath = [this](const std::string& s) { return m_AskSavePath ? m_AskSavePath(s) : std::string(); };
-    hooks.showPath = [this](const std::string& path) { if (m_pathPane) m_pathPane->setText(Q(path)); };
+    hooks.showPath = [this](const std::string& path) {
+        if (!m_pathPane) return;
+        m_pathShown = true;
+        m_pathPane->setText(Q(path));
+    };
     hooks.fileUsed = [this](const std::string& path) {
         m_RecentFiles.Add(path);
         m_RecentFiles.Save(RecentProfilePath());
@@ -161,6 +165,7 @@ void CMainFrame::SaveMachineSet() { smt::SaveMachineSet(m_StartDirectory, g_Mach
 void CMainFrame::LoadMenuTexts(const std::string& language) {
     m_MenuCaptions = smt::LoadMenuTexts(m_StartDirectory, language);
     RelabelMenuBar();
+    CaptionPathPane();
 }
 
 // ---- menus ------------------------------------------------------------------
@@ -369,9 +374,10 @@ void CMainFrame::BuildStatusBar() {
     m_messagePane = new QLabel(this);
     m_messagePane->setObjectName("messagePane");
     m_messagePane->setMinimumWidth(418);
-    m_pathPane = new QLabel("File Path", this);
+    m_pathPane = new QLabel(this);
     m_pathPane->setObjectName("pathPane");
     m_pathPane->setMinimumWidth(600);
+    CaptionPathPane();
     statusBar()->addWidget(m_messagePane);
     statusBar()->addWidget(m_pathPane);
     for (const char* indicator : {"CAP", "NUM", "SCRL"}) {
@@ -379,6 +385,12 @@ void CMainFrame::BuildStatusBar() {
         l->setEnabled(false);
         statusBar()->addPermanentWidget(l);
     }
+}
+
+// Until a file is opened or saved the pane shows its caption, in the interface language.
+void CMainFrame::CaptionPathPane() {
+    if (!m_pathPane || m_pathShown) return;
+    m_pathPane->setText(Q(LoadCaption(m_StartDirectory, m_LanguageName, "MenuSetConfig", "c_StatusFilePath", "File Path")));
 }
 
 QString CMainFrame::StatusPathText() const { return m_pathPane ? m_pathPane->text() : QString(); }
@@ -442,6 +454,7 @@ void CMainFrame::OnMachineType(int id) {
         if (QAction* a = Action(other)) a->setChecked(other == id);
     }
     if (s.layoutManualControl) s.layoutManualControl(type);
+    if (m_view->m_pFeedList) m_view->m_pFeedList->OnMachineTypeChanged();
     SaveMachineSet();
     if (type <= 7) {
         if (s.resetStrategyForMachineType) s.resetStrategyForMachineType(m_StartDirectory);

@@ -78,6 +78,7 @@ private:
     void FillDropDown(QMenu* menu, int buttonId);
     void BuildToolBar();
     void BuildStatusBar();
+    void CaptionPathPane();
     void RebuildRecentFiles(QMenu* fileMenu);
     void OpenRecent(const std::string& path);
     bool JoinThreadsPumping();
@@ -95,6 +96,7 @@ private:
     std::vector<QAction*> m_mruActions;
     QLabel* m_messagePane = nullptr;
     QLabel* m_pathPane = nullptr;
+    bool m_pathShown = false;  // the pane names a file, not its caption
     QToolBar* m_toolBar = nullptr;
 };
 

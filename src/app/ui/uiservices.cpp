@@ -1,5 +1,6 @@
 #include "app/ui/uiservices.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QDialog>
 #include <QLayout>
@@ -131,6 +132,8 @@ QSize ContentSize(const QWidget& window) {
 void FitWindowToContent(QWidget& window) {
     // A number field shows a whole "-1234.5678" in every language's layout.
     for (QLineEdit* e : window.findChildren<QLineEdit*>()) {
+        // A spin box's own field is sized by its box: widened, it would cover the arrows.
+        if (qobject_cast<QAbstractSpinBox*>(e->parentWidget())) continue;
         const int room = e->fontMetrics().horizontalAdvance(QStringLiteral("-1234.5678")) + 12;
         if (e->minimumWidth() < room && e->maximumWidth() >= room) e->setMinimumWidth(room);
     }

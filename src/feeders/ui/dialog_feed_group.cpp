@@ -1,5 +1,7 @@
 #include "feeders/ui/dialog_feed_group.h"
 
+#include "base/ui/column_fit.h"
+
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -32,6 +34,7 @@ CDialogFeedGroup::CDialogFeedGroup(FeedGroupTable& table, CDialogFeedList* feedL
     m_list->verticalHeader()->hide();
     m_list->setColumnWidth(0, 200);
     m_list->setColumnWidth(1, 500);
+    smt::FitColumnsToText(*m_list);
     m_list->setStyleSheet("QTableWidget { background: rgb(240, 250, 250); }");
     connect(m_list, &QTableWidget::cellClicked, this, [this](int row, int) { OnRowClicked(row); });
     layout->addWidget(m_list, 1);

@@ -1,5 +1,7 @@
 #include "feeders/ui/dialog_feed_list.h"
 
+#include "base/ui/column_fit.h"
+
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -128,6 +130,7 @@ CDialogFeedList::CDialogFeedList(QWidget* parent) : QWidget(parent), m_list(TheF
     m_view->setStyleSheet("QTableView { background: rgb(240, 250, 250); }");
     m_view->verticalHeader()->hide();
     for (int c = 0; c < kFeedCells; ++c) m_view->setColumnWidth(c, kWidths[c]);
+    FitColumnsToText(*m_view);
     m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_view, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         auto menu = BuildContextMenu(m_view->indexAt(pos).row());
@@ -177,6 +180,8 @@ void CDialogFeedList::ApplyLanguage() {
 }
 
 void CDialogFeedList::SortFeedList() { m_list.SortFeedList(); }
+
+void CDialogFeedList::OnMachineTypeChanged() { m_model->headerDataChanged(Qt::Horizontal, 0, kFeedCells - 1); }
 
 void CDialogFeedList::ShowOpenGroup() { m_list.ShowOpenGroup(); }
 

@@ -55,6 +55,8 @@ public:
     void OnInitDialog(const std::string& startFolder, const std::string& language);
     void LoadLanguage(const std::string& startFolder, const std::string& language);
     void SortFeedList();
+    // Some column captions depend on the machine type: shown again for the new one.
+    void OnMachineTypeChanged();
 
     FeedList& List() { return m_list; }
     FeedListModel* Model() { return m_model; }

@@ -1,5 +1,7 @@
 #include "feeders/ui/mark_dialogs.h"
 
+#include "base/ui/column_fit.h"
+
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -224,6 +226,7 @@ CDialogMarkList::CDialogMarkList(smt::MarkLibrary& library, QWidget* parent) : Q
         m_List->setColumnWidth(c, c == 0 ? 100 : 76);
     }
     m_List->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    smt::FitColumnsToText(*m_List);
     connect(m_List, &QTableWidget::cellClicked, this, [this](int row, int) { SelectRow(row); });
     connect(m_List, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
         SelectRow(row);

@@ -1,5 +1,7 @@
 #include "feeders/ui/nozzle_list_dialog.h"
 
+#include "base/ui/column_fit.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -123,6 +125,7 @@ CDialogNozzleList::CDialogNozzleList(smt::NozzleLibrary& library, QWidget* paren
     m_List->setIconSize(QSize(20, 20));
     m_List->setStyleSheet("QTableWidget { background-color: rgb(240, 250, 250); }");
     for (int c = 0; c < smt::kNozzleCells; ++c) m_List->setColumnWidth(c, kWidths[c]);
+    smt::FitColumnsToText(*m_List);
     m_List->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_List, &QTableWidget::itemSelectionChanged, this, [this] {
         const auto rows = m_List->selectionModel()->selectedRows();

@@ -1,5 +1,7 @@
 #include "feeders/ui/pack_dialogs.h"
 
+#include "base/ui/column_fit.h"
+
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
@@ -441,6 +443,7 @@ void CDialogPackList::OnInitDialog() {
     QHeaderView* header = m_List->horizontalHeader();
     for (int c = 0; c < smt::kPackCells; ++c) m_List->setColumnWidth(c, header->sectionSizeHint(c));
     header->setStretchLastSection(true);
+    smt::RefitColumns(*m_List);  // and as wide as the values
 }
 
 void CDialogPackList::FillList() {

@@ -16,12 +16,16 @@
 #include <QVBoxLayout>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "app/ui/mainframe.h"
 #include "app/ui/smtview.h"
 #include "base/command_ids.h"
 #include "base/globals.h"
+#include "base/captions.h"
 #include "base/numtext.h"
+#include "base/ui/column_fit.h"
+#include "joblist/lamp_texts.h"
 #include "link/jog.h"
 #include "platform/msgbox.h"
 #include "settings/pulse_settings.h"
@@ -51,12 +55,6 @@ bool ParseInt(const QString& text, std::int32_t& value) {
     value = static_cast<std::int32_t>(v);
     return true;
 }
-
-const char* const kHeaders[35] = {
-    "点号", "平台号", "启用检查", "Mark点X", "Y", "偏移量X", "Y", "坐标点X", "Y", "坐标偏移X", "Y", "Z",
-    "点胶启动速度", "点胶运行速度", "红胶偏移X", "Y", "点胶高度", "阀门打开", "底部延时", "阀门关闭", "关闭延时",
-    "1点银偏移X", "Y", "点胶高度", "阀门打开", "底部延时", "阀门关闭", "关闭延时",
-    "2点银偏移X", "Y", "点胶高度", "阀门打开", "底部延时", "阀门关闭", "关闭延时"};
 
 int ColumnWidth(int c) {
     switch (c) {
@@ -99,7 +97,6 @@ bool IsJogButton(int id) { return LampJogForButton(id).has_value(); }
 
 CDialogLampMachineEdit::CDialogLampMachineEdit(QWidget* parent) : QDialog(parent) {
     setObjectName("CDialogLampMachineEdit");
-    setWindowTitle(QStringLiteral("点灯机参数修改"));
     auto field = [this](int id) {
         auto* e = new QLineEdit(this);
         e->setObjectName(QStringLiteral("c%1").arg(id));
@@ -107,77 +104,85 @@ CDialogLampMachineEdit::CDialogLampMachineEdit(QWidget* parent) : QDialog(parent
         m_fields[id] = e;
         return e;
     };
-    auto label = [this](const char* text) { return new QLabel(QString::fromUtf8(text), this); };
+    // A label by its caption key; "Y" and "Z" are the same in every language.
+    auto label = [this](const char* key) {
+        auto* l = new QLabel(this);
+        if (std::strlen(key) == 1) l->setText(QString::fromUtf8(key));
+        else Captioned(l, key);
+        return l;
+    };
 
     // Mark and point.
     auto* mark = new QGroupBox(QStringLiteral("Mark"), this);
     auto* mg = new QGridLayout(mark);
-    m_pointNo = new QLabel(QStringLiteral("点号"), mark);
+    m_pointNo = new QLabel(mark);
     m_pointNo->setObjectName("c1527");
-    m_platform = new QLabel(QStringLiteral("平台"), mark);
+    m_platform = new QLabel(mark);
     m_platform->setObjectName("c1526");
-    m_markCheck = new QCheckBox(QStringLiteral("启用检测"), mark);
+    m_markCheck = new QCheckBox(mark);
     m_markCheck->setObjectName("c1528");
+    Captioned(m_markCheck, "MarkCheck");
     mg->addWidget(m_pointNo, 0, 0);
     mg->addWidget(m_platform, 0, 1);
     mg->addWidget(m_markCheck, 0, 2, 1, 2);
-    mg->addWidget(label("Mark点坐标X"), 1, 0);
+    mg->addWidget(label("MarkX"), 1, 0);
     mg->addWidget(field(lf::MarkX), 1, 1);
     mg->addWidget(label("Y"), 1, 2);
     mg->addWidget(field(lf::MarkY), 1, 3);
-    mg->addWidget(AddButton(1003, QStringLiteral("提取")), 1, 4);
-    mg->addWidget(AddButton(1004, QStringLiteral("相机到达")), 1, 5);
-    mg->addWidget(label("记录Mark偏移X"), 2, 0);
+    mg->addWidget(AddButton(1003, "Take"), 1, 4);
+    mg->addWidget(AddButton(1004, "CameraReach"), 1, 5);
+    mg->addWidget(label("MarkOffsetX"), 2, 0);
     mg->addWidget(field(lf::MarkOffsetX), 2, 1);
     mg->addWidget(label("Y"), 2, 2);
     mg->addWidget(field(lf::MarkOffsetY), 2, 3);
-    mg->addWidget(AddButton(1051, QStringLiteral("松压料测试")), 2, 4, 1, 2);
+    mg->addWidget(AddButton(1051, "PressTest"), 2, 4, 1, 2);
     m_fields[lf::MarkOffsetX]->setEnabled(false);
     m_fields[lf::MarkOffsetY]->setEnabled(false);
-    mg->addWidget(label("LED基于MK坐标X"), 3, 0);
+    mg->addWidget(label("PointX"), 3, 0);
     mg->addWidget(field(lf::PointX), 3, 1);
     mg->addWidget(label("Y"), 3, 2);
     mg->addWidget(field(lf::PointY), 3, 3);
-    mg->addWidget(AddButton(1002, QStringLiteral("提取")), 3, 4);
-    mg->addWidget(AddButton(1040, QStringLiteral("相机到达")), 3, 5);
-    mg->addWidget(label("偏移量X"), 4, 0);
+    mg->addWidget(AddButton(1002, "Take"), 3, 4);
+    mg->addWidget(AddButton(1040, "CameraReach"), 3, 5);
+    mg->addWidget(label("OffsetX"), 4, 0);
     mg->addWidget(field(lf::OffsetX), 4, 1);
     mg->addWidget(label("Y"), 4, 2);
     mg->addWidget(field(lf::OffsetY), 4, 3);
     mg->addWidget(label("Z"), 4, 4);
     mg->addWidget(field(lf::Z), 4, 5);
-    mg->addWidget(label("点胶启动速度"), 5, 0);
+    mg->addWidget(label("StartSpeed"), 5, 0);
     mg->addWidget(field(lf::StartSpeed), 5, 1);
-    mg->addWidget(label("点胶运行速度"), 5, 2);
+    mg->addWidget(label("RunSpeed"), 5, 2);
     mg->addWidget(field(lf::RunSpeed), 5, 3);
-    mg->addWidget(AddButton(1531, QStringLiteral("开启Mark检查点红银胶测试")), 5, 4, 1, 2);
+    mg->addWidget(AddButton(1531, "DispenseTest"), 5, 4, 1, 2);
 
     // Jogs of the carriage and the tables.
     auto* jogs = new QGroupBox(QStringLiteral("X2 / Y1 / Y2"), this);
     auto* jg = new QGridLayout(jogs);
-    jg->addWidget(AddButton(1027, QStringLiteral("Y1+")), 0, 1);
-    jg->addWidget(AddButton(1138, QStringLiteral("X-")), 1, 0);
-    jg->addWidget(AddButton(1255, QStringLiteral("快速")), 1, 1);
-    jg->addWidget(AddButton(1139, QStringLiteral("X+")), 1, 2);
-    jg->addWidget(AddButton(1029, QStringLiteral("Y1 -")), 2, 1);
-    jg->addWidget(AddButton(1028, QStringLiteral("Y2+")), 0, 3);
-    jg->addWidget(AddButton(1030, QStringLiteral("Y2 -")), 2, 3);
+    jg->addWidget(AddButton(1027, {}, QStringLiteral("Y1+")), 0, 1);
+    jg->addWidget(AddButton(1138, {}, QStringLiteral("X-")), 1, 0);
+    jg->addWidget(AddButton(1255, {}), 1, 1);  // the speed gear, shown with the captions
+    jg->addWidget(AddButton(1139, {}, QStringLiteral("X+")), 1, 2);
+    jg->addWidget(AddButton(1029, {}, QStringLiteral("Y1 -")), 2, 1);
+    jg->addWidget(AddButton(1028, {}, QStringLiteral("Y2+")), 0, 3);
+    jg->addWidget(AddButton(1030, {}, QStringLiteral("Y2 -")), 2, 3);
 
     auto* top = new QHBoxLayout;
     top->addWidget(mark, 3);
     top->addWidget(jogs, 1);
 
     // The three strokes.
-    const char* titles[3] = {"红胶", "1点银胶", "2点银胶"};
-    const char* offsetX[3] = {"红胶偏移量X", "1点银胶偏移量X", "2点银胶偏移量X"};
+    const char* titles[3] = {"RedGlue", "Silver1", "Silver2"};
+    const char* offsetX[3] = {"RedGlueOffsetX", "Silver1OffsetX", "Silver2OffsetX"};
     const int zPlus[3] = {1160, 1035, 1038}, zMinus[3] = {1161, 1036, 1039};
     const char* zPlusText[3] = {"Z5 +", "Z6 +", "Z6 +"}, *zMinusText[3] = {"Z5 -", "Z6 -", "Z6 -"};
     const int take[3] = {1031, 1034, 1037}, reset[3] = {1045, 1046, 1047};
     const int reach[3] = {1259, 1260, 1261}, test[3] = {1256, 1257, 1258};
-    const char* rows[5] = {"点胶高度", "阀门打开", "底部延时", "阀门关闭", "关阀延时"};
+    const char* rows[5] = {"GlueHeight", "ValveOpen", "BottomDelay", "ValveClose", "CloseDelay"};
     auto* strokes = new QHBoxLayout;
     for (int s = 0; s < 3; ++s) {
-        auto* box = new QGroupBox(QString::fromUtf8(titles[s]), this);
+        auto* box = new QGroupBox(this);
+        Captioned(box, titles[s]);
         auto* g = new QGridLayout(box);
         const auto& id = lf::kStroke[s];
         g->addWidget(label(offsetX[s]), 0, 0);
@@ -189,30 +194,56 @@ CDialogLampMachineEdit::CDialogLampMachineEdit(QWidget* parent) : QDialog(parent
             g->addWidget(field(id[2 + r]), 1 + r, 1);
         }
         // The height take buttons stay disabled: nothing in the editor enables them.
-        QPushButton* t = AddButton(take[s], QStringLiteral("提取"));
+        QPushButton* t = AddButton(take[s], "Take");
         t->setEnabled(false);
         g->addWidget(t, 1, 2, 1, 2);
-        g->addWidget(AddButton(zPlus[s], QString::fromUtf8(zPlusText[s])), 2, 2);
-        g->addWidget(AddButton(zMinus[s], QString::fromUtf8(zMinusText[s])), 2, 3);
-        g->addWidget(AddButton(reset[s], QStringLiteral("Z复位")), 3, 2, 1, 2);
-        g->addWidget(AddButton(reach[s], QStringLiteral("胶头到达")), 4, 2, 1, 2);
-        g->addWidget(AddButton(test[s], QStringLiteral("点胶测试")), 5, 2, 1, 2);
+        g->addWidget(AddButton(zPlus[s], {}, QString::fromUtf8(zPlusText[s])), 2, 2);
+        g->addWidget(AddButton(zMinus[s], {}, QString::fromUtf8(zMinusText[s])), 2, 3);
+        g->addWidget(AddButton(reset[s], "ResetZ"), 3, 2, 1, 2);
+        g->addWidget(AddButton(reach[s], "GlueReach"), 4, 2, 1, 2);
+        g->addWidget(AddButton(test[s], "StrokeTest"), 5, 2, 1, 2);
         strokes->addWidget(box);
     }
 
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole)->setObjectName("IDOK");
-    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)->setObjectName("IDCANCEL");
+    QPushButton* ok = buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
+    ok->setObjectName("IDOK");
+    Captioned(ok, "IDOK");
+    QPushButton* cancel = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
+    cancel->setObjectName("IDCANCEL");
+    Captioned(cancel, "IDCANCEL");
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(strokes);
     layout->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { OnOK(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    ApplyLanguage();
 }
 
-QPushButton* CDialogLampMachineEdit::AddButton(int id, const QString& text) {
+void CDialogLampMachineEdit::Captioned(QWidget* w, const char* key) { m_captioned.emplace_back(w, key); }
+
+void CDialogLampMachineEdit::ApplyLanguage() {
+    setWindowTitle(Q(LampEditText("LampMachineEdit")));
+    for (const auto& [w, key] : m_captioned) {
+        const QString text = Q(LampEditText(key));
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text);
+        else if (auto* g = qobject_cast<QGroupBox*>(w)) g->setTitle(text);
+        else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(text);
+    }
+    ShowPointCaptions();
+}
+
+void CDialogLampMachineEdit::ShowPointCaptions() {
+    m_pointNo->setText(m_Values.m_PointNo.empty() ? Q(LampEditText("PointNo")) : Q(m_Values.m_PointNo));
+    m_platform->setText(m_Values.m_Platform.empty() ? Q(LampEditText("Platform")) : Q(m_Values.m_Platform));
+    if (QPushButton* speed = Button(1255))
+        speed->setText(Q(LampPointEditor::SpeedCaption(TheManualJog().Config().m_SpeedGears)));
+}
+
+QPushButton* CDialogLampMachineEdit::AddButton(int id, const char* key, const QString& text) {
     auto* b = new QPushButton(text, this);
+    if (key) Captioned(b, key);
     b->setObjectName(QStringLiteral("c%1").arg(id));
     b->setAutoDefault(false);
     m_buttons[id] = b;
@@ -234,8 +265,7 @@ QPushButton* CDialogLampMachineEdit::Button(int id) const {
 
 void CDialogLampMachineEdit::Load(const LampPointValues& v) {
     m_Values = v;
-    m_pointNo->setText(v.m_PointNo.empty() ? QStringLiteral("点号") : Q(v.m_PointNo));
-    m_platform->setText(v.m_Platform.empty() ? QStringLiteral("平台") : Q(v.m_Platform));
+    ShowPointCaptions();
     m_markCheck->setChecked(v.m_MarkCheck != 0);
     for (const DoubleBinding& b : kDoubles) m_fields[b.id]->setText(Q(FormatMm(v.*b.member)));
     for (const IntBinding& b : kInts) m_fields[b.id]->setText(Q(FormatInt(v.*b.member)));
@@ -247,12 +277,13 @@ void CDialogLampMachineEdit::Load(const LampPointValues& v) {
         m_fields[id[5]]->setText(Q(FormatMm(st.valveClose)));
         m_fields[id[6]]->setText(Q(FormatInt(st.closeDelay)));
     }
-    m_buttons[1255]->setText(Q(LampPointEditor::SpeedCaption(TheManualJog().Config().m_SpeedGears)));
 }
 
 bool CDialogLampMachineEdit::Take(LampPointValues& v) {
     LampPointValues t = m_Values;
-    auto bad = [this](int id, const char* text) {
+    // The input messages in the interface language.
+    const std::string number = InputNumberText(), integer = InputIntegerText();
+    auto bad = [this](int id, const std::string& text) {
         plat::MessageBoxOk(text, false, plat::MsgIcon::Warning);
         m_fields[id]->setFocus();
         m_fields[id]->selectAll();
@@ -260,17 +291,17 @@ bool CDialogLampMachineEdit::Take(LampPointValues& v) {
     };
     t.m_MarkCheck = m_markCheck->isChecked() ? 1 : 0;
     for (const DoubleBinding& b : kDoubles)
-        if (!ParseDouble(m_fields[b.id]->text(), t.*b.member)) return bad(b.id, "Please enter a number.");
+        if (!ParseDouble(m_fields[b.id]->text(), t.*b.member)) return bad(b.id, number);
     for (const IntBinding& b : kInts)
-        if (!ParseInt(m_fields[b.id]->text(), t.*b.member)) return bad(b.id, "Please enter an integer.");
+        if (!ParseInt(m_fields[b.id]->text(), t.*b.member)) return bad(b.id, integer);
     for (int s = 0; s < 3; ++s) {
         const auto& id = lf::kStroke[s];
         LampStrokeValues& st = t.m_Strokes[s];
         for (int i = 0; i < 4; ++i)
-            if (!ParseDouble(m_fields[id[i]]->text(), st.*kStrokeDoubles[i])) return bad(id[i], "Please enter a number.");
-        if (!ParseInt(m_fields[id[4]]->text(), st.bottomDelay)) return bad(id[4], "Please enter an integer.");
-        if (!ParseDouble(m_fields[id[5]]->text(), st.valveClose)) return bad(id[5], "Please enter a number.");
-        if (!ParseInt(m_fields[id[6]]->text(), st.closeDelay)) return bad(id[6], "Please enter an integer.");
+            if (!ParseDouble(m_fields[id[i]]->text(), st.*kStrokeDoubles[i])) return bad(id[i], number);
+        if (!ParseInt(m_fields[id[4]]->text(), st.bottomDelay)) return bad(id[4], integer);
+        if (!ParseDouble(m_fields[id[5]]->text(), st.valveClose)) return bad(id[5], number);
+        if (!ParseInt(m_fields[id[6]]->text(), st.closeDelay)) return bad(id[6], integer);
     }
     v = t;
     return true;
@@ -280,7 +311,11 @@ void CDialogLampMachineEdit::OnOK() {
     LampPointValues v;
     if (!Take(v)) return;
     if (const int field = CheckLampEditorOk(v)) {
-        plat::MessageBoxOk("Please enter a value in range.", false, plat::MsgIcon::Warning);
+        const LampFieldRange range = LampEditorRange(v, field);
+        plat::MessageBoxOk(range.integer ? InputIntegerBetweenText(static_cast<long long>(range.low),
+                                                                   static_cast<long long>(range.high))
+                                         : InputNumberBetweenText(range.low, range.high),
+                           false, plat::MsgIcon::Warning);
         m_fields[field]->setFocus();
         m_fields[field]->selectAll();
         return;
@@ -334,14 +369,12 @@ void CDialogLampMachineEdit::OnButtonPressed(int id) {
 
 CDialogLampMachineList::CDialogLampMachineList(QWidget* parent) : QDialog(parent) {
     setObjectName("CDialogLampMachineList");
-    setWindowTitle(QStringLiteral("点灯机参数表"));
     m_RunModal = [](QDialog& d) { return d.exec(); };
     m_list = new QTableWidget(kLampRows, kLampCells, this);
     m_list->setObjectName("c1525");
-    QStringList headers;
-    for (int c = 0; c < kLampCells; ++c) headers << (c < 35 ? QString::fromUtf8(kHeaders[c]) : QStringLiteral("---"));
-    m_list->setHorizontalHeaderLabels(headers);
+    for (int c = 0; c < kLampCells; ++c) m_list->setHorizontalHeaderItem(c, new QTableWidgetItem);
     for (int c = 0; c < kLampCells; ++c) m_list->setColumnWidth(c, ColumnWidth(c));
+    FitColumnsToText(*m_list);
     m_list->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -358,31 +391,38 @@ CDialogLampMachineList::CDialogLampMachineList(QWidget* parent) : QDialog(parent
 
     auto* counts = new QGridLayout;
     const std::pair<int, const char*> countFields[4] = {
-        {1005, "设定数量"}, {1006, "完成数量"}, {1007, "未完数量"}, {1008, "增减数量"}};
+        {1005, "CountSet"}, {1006, "CountFinish"}, {1007, "CountUnfinish"}, {1008, "CountChange"}};
     for (int i = 0; i < 4; ++i) {
-        counts->addWidget(new QLabel(QString::fromUtf8(countFields[i].second), this), 0, 2 * i);
+        auto* l = new QLabel(this);
+        m_captioned.emplace_back(l, countFields[i].second);
+        counts->addWidget(l, 0, 2 * i);
         auto* e = new QLineEdit(this);
         e->setObjectName(QStringLiteral("c%1").arg(countFields[i].first));
         m_counts[countFields[i].first] = e;
         counts->addWidget(e, 0, 2 * i + 1);
     }
-    auto button = [this](int id, const char* text, auto fn) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
+    auto button = [this](int id, const char* key, auto fn) {
+        auto* b = new QPushButton(this);
+        m_captioned.emplace_back(b, key);
         b->setObjectName(QStringLiteral("c%1").arg(id));
         b->setAutoDefault(false);
         connect(b, &QPushButton::clicked, this, fn);
         return b;
     };
-    counts->addWidget(button(1530, "确定修改", [this] { OnConfirmCounts(); }), 0, 8);
+    counts->addWidget(button(1530, "ConfirmCount", [this] { OnConfirmCounts(); }), 0, 8);
 
     auto* row = new QHBoxLayout;
-    row->addWidget(button(1522, "添加", [this] { OnAddLampPoint(); }));
-    row->addWidget(button(1523, "修改", [this] { OnEditLampPoint(); }));
-    row->addWidget(button(1524, "删除", [this] { OnDeleteLampPoint(); }));
+    row->addWidget(button(1522, "Add", [this] { OnAddLampPoint(); }));
+    row->addWidget(button(1523, "Edit", [this] { OnEditLampPoint(); }));
+    row->addWidget(button(1524, "Delete", [this] { OnDeleteLampPoint(); }));
     row->addStretch();
     auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(QStringLiteral("确定"), QDialogButtonBox::AcceptRole)->setObjectName("IDOK");
-    buttons->addButton(QStringLiteral("取消"), QDialogButtonBox::RejectRole)->setObjectName("IDCANCEL");
+    QPushButton* ok = buttons->addButton(QString(), QDialogButtonBox::AcceptRole);
+    ok->setObjectName("IDOK");
+    m_captioned.emplace_back(ok, "IDOK");
+    QPushButton* cancel = buttons->addButton(QString(), QDialogButtonBox::RejectRole);
+    cancel->setObjectName("IDCANCEL");
+    m_captioned.emplace_back(cancel, "IDCANCEL");
     row->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] { OnOK(); });
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -394,6 +434,16 @@ CDialogLampMachineList::CDialogLampMachineList(QWidget* parent) : QDialog(parent
     resize(1200, 560);
 
     m_DialogLampMachineEdit = new CDialogLampMachineEdit(this);
+    ApplyLanguage();
+}
+
+void CDialogLampMachineList::ApplyLanguage() {
+    setWindowTitle(Q(LampListText("LampMachineList")));
+    for (int c = 0; c < kLampCells; ++c) m_list->horizontalHeaderItem(c)->setText(Q(LampHeaderText(c)));
+    for (const auto& [w, key] : m_captioned)
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(Q(LampListText(key)));
+        else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(Q(LampListText(key)));
+    m_DialogLampMachineEdit->ApplyLanguage();
 }
 
 QLineEdit* CDialogLampMachineList::CountField(int id) const {
@@ -401,8 +451,13 @@ QLineEdit* CDialogLampMachineList::CountField(int id) const {
     return it == m_counts.end() ? nullptr : it->second;
 }
 
-void CDialogLampMachineList::OnInitDialog(const std::string& startFolder) {
+void CDialogLampMachineList::OnInitDialog(const std::string& startFolder, const std::string& language) {
     m_startFolder = startFolder;
+    // The language cannot change while the window is up: its captions load as it opens.
+    if (!language.empty()) {
+        LoadLampLanguage(startFolder, language);
+        ApplyLanguage();
+    }
     TheLampMachineList().InitRows();
     ShowRows();
     ShowCounters();
@@ -482,13 +537,13 @@ void CDialogLampMachineList::OnOK() {
         {1005, &c.m_CountSet}, {1006, &c.m_CountFinish}, {1007, &c.m_CountUnfinish}, {1008, &change}};
     for (const auto& [id, into] : fields) {
         if (!ParseInt(m_counts[id]->text(), *into)) {
-            plat::MessageBoxOk("Please enter an integer.", false, plat::MsgIcon::Warning);
+            plat::MessageBoxOk(InputIntegerText(), false, plat::MsgIcon::Warning);
             m_counts[id]->setFocus();
             return;
         }
     }
     if (c.m_CountSet < 1 || c.m_CountSet > 1000000) {
-        plat::MessageBoxOk("Please enter an integer between 1 and 1000000.", false, plat::MsgIcon::Warning);
+        plat::MessageBoxOk(InputIntegerBetweenText(1, 1000000), false, plat::MsgIcon::Warning);
         m_counts[1005]->setFocus();
         return;
     }
@@ -513,7 +568,7 @@ void WireLampMachineList(CSMTView& view) {
     view.m_DialogOpeners[cmd::LampMachineSet] = [v](int) {
         if (!g_lampList) g_lampList = new CDialogLampMachineList(v);
         g_lampList->m_RunModal = [v](QDialog& d) { return v->m_RunModal(d); };
-        g_lampList->OnInitDialog(v->Frame()->m_StartDirectory);
+        g_lampList->OnInitDialog(v->Frame()->m_StartDirectory, v->Frame()->m_LanguageName);
         v->m_RunModal(*g_lampList);
     };
 }

@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <map>
+#include <utility>
+#include <vector>
 
 #include "joblist/lamp_editor.h"
 
@@ -34,9 +36,14 @@ public:
     LampPointValues m_Values;  // what OK left for the list
     QLineEdit* Field(int id) const;
     QPushButton* Button(int id) const;
+    // The captions as last loaded (LampMachineEditConfig).
+    void ApplyLanguage();
 
 private:
-    QPushButton* AddButton(int id, const QString& text);
+    // A button captioned by its key (none: `text` stays, the same in every language).
+    QPushButton* AddButton(int id, const char* key, const QString& text = {});
+    void Captioned(QWidget* w, const char* key);
+    void ShowPointCaptions();
     void OnButtonPressed(int id);
     LampEditorUi Ui();
 
@@ -45,6 +52,7 @@ private:
     QCheckBox* m_markCheck = nullptr;
     QLabel* m_pointNo = nullptr;
     QLabel* m_platform = nullptr;
+    std::vector<std::pair<QWidget*, const char*>> m_captioned;
 };
 
 class CDialogLampMachineList : public QDialog {
@@ -52,8 +60,10 @@ class CDialogLampMachineList : public QDialog {
 public:
     explicit CDialogLampMachineList(QWidget* parent);
 
-    // Window start: 20 rows from the table, the counters in their fields.
-    void OnInitDialog(const std::string& startFolder);
+    // Window start: the captions of the language (none: as they are), 20 rows
+    // from the table, the counters in their fields.
+    void OnInitDialog(const std::string& startFolder, const std::string& language = {});
+    void ApplyLanguage();
     void OnAddLampPoint();
     void OnEditLampPoint();
     void OnDeleteLampPoint();
@@ -74,6 +84,7 @@ private:
     QTableWidget* m_list = nullptr;
     std::map<int, QLineEdit*> m_counts;
     CDialogLampMachineEdit* m_DialogLampMachineEdit = nullptr;
+    std::vector<std::pair<QWidget*, const char*>> m_captioned;
     std::string m_startFolder;
 };
 

@@ -1,5 +1,7 @@
 #include "joblist/ui/dialog_part_list.h"
 
+#include "base/ui/column_fit.h"
+
 #include <QCursor>
 #include <QEvent>
 #include <QFocusEvent>
@@ -181,6 +183,7 @@ void CDialogPartList::OnInitDialog(const std::string& startFolder) {
         view->setStyleSheet("QTableView { background-color: rgb(240, 250, 250); }");
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         for (int c = 0; c < CellCount(list); ++c) view->setColumnWidth(c, ColumnsOf(list)[c].width);
+        FitColumnsToText(*view);
         view->horizontalHeader()->setSectionsClickable(true);
         connect(view->horizontalHeader(), &QHeaderView::sectionClicked, this,
                 [this, list](int c) { OnHeaderClick(list, c); });

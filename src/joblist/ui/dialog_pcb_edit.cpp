@@ -11,6 +11,8 @@
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -180,8 +182,20 @@ CDialogPCBEdit::CDialogPCBEdit(PcbEditor& model, QWidget* parent) : QDialog(pare
     left->addLayout(bottom);
 
     // ---- right: board properties, marks, camera settings ----
-    auto* right = new QVBoxLayout;
-    top->addLayout(right, 2);
+    // They scroll where the screen is too low for them; elsewhere the dialog grows
+    // to show them whole.
+    auto* rightColumn = new QVBoxLayout;
+    top->addLayout(rightColumn, 2);
+    m_rightScroll = new QScrollArea(this);
+    m_rightScroll->setObjectName("propertiesScroll");
+    m_rightScroll->setWidgetResizable(true);
+    m_rightScroll->setFrameShape(QFrame::NoFrame);
+    m_rightScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto* rightPage = new QWidget(m_rightScroll);
+    auto* right = new QVBoxLayout(rightPage);
+    right->setContentsMargins(0, 0, 0, 0);
+    m_rightScroll->setWidget(rightPage);
+    rightColumn->addWidget(m_rightScroll, 1);
     auto* prop = new QGroupBox(this);
     prop->setObjectName("group1372");
     right->addWidget(prop);
@@ -233,7 +247,7 @@ CDialogPCBEdit::CDialogPCBEdit(PcbEditor& model, QWidget* parent) : QDialog(pare
     gv->addWidget(AddCheck(1253), r++, 0, 1, 3);
     gv->addWidget(AddCheck(1252), r++, 0, 1, 3);
     gv->addWidget(AddCheck(1256), r++, 0, 1, 3);
-    right->addWidget(AddButton(1, {}));
+    rightColumn->addWidget(AddButton(1, {}));
     Button(1)->setDefault(true);
 
     // The fixed X/Y buttons beside the pitches and marks do nothing.
@@ -412,6 +426,10 @@ void CDialogPCBEdit::OnInitDialog(const std::string& startFolder, const std::str
     ShowCellCount();
     const int type = g_MachineType.load();
     for (int id : {1022, 1024, 1027, 1028}) Button(id)->setEnabled(CaptureButtonEnabled(id, type));
+    // The properties never scroll sideways: their column is as wide as they are.
+    m_rightScroll->widget()->adjustSize();
+    m_rightScroll->setMinimumWidth(m_rightScroll->widget()->minimumSizeHint().width() +
+                                   m_rightScroll->verticalScrollBar()->sizeHint().width());
 }
 
 void CDialogPCBEdit::OnOK() {

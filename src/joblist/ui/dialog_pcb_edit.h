@@ -14,6 +14,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QSpinBox;
+class QScrollArea;
 class QTableWidget;
 
 namespace smt {
@@ -76,6 +77,7 @@ private:
     PcbEditor& m_model;
     QListWidget* m_pcbList = nullptr;
     QTableWidget* m_grid = nullptr;
+    QScrollArea* m_rightScroll = nullptr;
     std::map<int, QLineEdit*> m_edits;
     std::map<int, QPushButton*> m_buttons;
     std::map<int, QCheckBox*> m_checks;

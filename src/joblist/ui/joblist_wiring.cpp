@@ -58,7 +58,11 @@ void WireJobListSubsystem(CSMTView& view) {
         else LoadPartListLanguage(c.startFolder, c.language);
     };
     view.FirstUpdateSteps().Set("PartList.LoadLanguage", load);
-    view.LanguageChangeSteps().Set("PartList.LoadLanguage", load);
+    view.LanguageChangeSteps().Set("PartList.LoadLanguage", [&view, load](const StepContext& c) {
+        load(c);
+        // The board's labels follow the language at once, not only at the next load.
+        view.Job().Pcb().ShowArrayPositionAgain();
+    });
 
     // The cover-tape page belongs to the placement strategy of the part list.
     view.FirstUpdateSteps().Set("SetCover.LoadConfig", [&view](const StepContext& c) {

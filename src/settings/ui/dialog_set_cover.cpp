@@ -138,6 +138,7 @@ void CDialogSetCover::LoadLanguage(const std::string& startFolder, const std::st
     for (const EditDef& e : kEdits)
         if (auto* l = findChild<QLabel*>(QString("label_") + e.member)) l->setText(Caption(e.captionKey));
     for (const TestDef& t : kTests) m_buttons[CoverTestButton(t.test)]->setText(Caption(t.captionKey));
+    if (auto* ok = findChild<QPushButton*>("IDOK")) ok->setText(Caption("c_IDOK"));
     ShowFields();
 }
 

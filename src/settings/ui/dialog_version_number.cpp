@@ -35,10 +35,10 @@ CDialogVersionNumber::CDialogVersionNumber(smt::VersionSwitches& switches, std::
     m_Write_Logfile = box("m_Write_Logfile", "c_Write_Logfile", m_switches.m_Write_Logfile);
 
     auto* buttons = new QDialogButtonBox(this);
-    auto* ok = buttons->addButton("确定", QDialogButtonBox::AcceptRole);
+    auto* ok = buttons->addButton(Caption("c_IDOK"), QDialogButtonBox::AcceptRole);
     ok->setObjectName("IDOK");
     ok->setDefault(true);
-    buttons->addButton("取消", QDialogButtonBox::RejectRole)->setObjectName("IDCANCEL");
+    buttons->addButton(Caption("c_IDCANCEL"), QDialogButtonBox::RejectRole)->setObjectName("IDCANCEL");
     root->addWidget(buttons);
     connect(buttons, &QDialogButtonBox::accepted, this, &CDialogVersionNumber::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &CDialogVersionNumber::reject);

@@ -1,5 +1,7 @@
 #include "settings/ui/dialogspeedpages.h"
 
+#include "base/ui/column_fit.h"
+
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
@@ -50,6 +52,7 @@ CDialogSpeedClassPage::CDialogSpeedClassPage(int cls, QWidget* parent)
       m_captions(smt::MakeSpeedListCaptions()) {
     m_list->setColumnWidth(0, 150);
     for (int c = 1; c < smt::kSpeedTemplateCells; ++c) m_list->setColumnWidth(c, 80);
+    smt::FitColumnsToText(*m_list);
     ApplyCaptions();
     connect(m_list, &QTableWidget::cellClicked, this, [this](int row, int) { OnClickList(row); });
 }
@@ -85,6 +88,7 @@ CDialogSpeedSet::CDialogSpeedSet(smt::SpeedTemplateEditor& editor, QWidget* pare
     m_list->setRowCount(smt::kSpeedTypeCount);
     m_list->setColumnWidth(0, 208);
     m_list->setColumnWidth(1, 338);
+    smt::FitColumnsToText(*m_list);
     // The drop-down lives in the list so that it can lie over a cell.
     m_combo = new QComboBox(m_list->viewport());
     m_combo->hide();

@@ -1,5 +1,7 @@
 #include "vision/ui/dialog_camera_list.h"
 
+#include "base/ui/column_fit.h"
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -72,6 +74,7 @@ CDialogCameraList::CDialogCameraList(smt::CameraList& list, QWidget* parent) : Q
     m_List->verticalHeader()->hide();
     m_List->setStyleSheet("QTableWidget { background-color: rgb(240, 250, 250); }");
     for (int c = 0; c < smt::kCameraCells; ++c) m_List->setColumnWidth(c, ColumnWidth(c));
+    smt::FitColumnsToText(*m_List);
     m_List->setMinimumHeight(110);
     m_List->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_List, &QTableWidget::itemSelectionChanged, this, [this] {

@@ -197,11 +197,13 @@ void CDialogSetView::WireService() {
 
     CameraService::Hooks& h = TheCameraService().hooks();
     auto pending = m_livePending;
-    h.liveFrame = [post, pending](int camera, const cv::Mat& frame) {
+    auto liveSize = m_liveSize;
+    h.liveFrame = [post, pending, liveSize](int camera, const cv::Mat& frame) {
         // The newest frame only: a frame arriving while one waits for the screen is dropped.
         if (pending->exchange(true)) return;
         const SetView& p = TheSetView();
-        cv::Mat view = p.LiveViewImage(frame, camera == kVisionCamera2 && p.m_Undistort, cv::Size(416, 312));
+        const cv::Size size(liveSize->width.load(), liveSize->height.load());
+        cv::Mat view = p.LiveViewImage(frame, camera == kVisionCamera2 && p.m_Undistort, size);
         post([view, pending](CDialogSetView& d) {
             *pending = false;
             d.m_windows[9]->SetImage(view);
@@ -239,23 +241,31 @@ int CDialogSetView::FitHeight(int maxHeight) {
 void CDialogSetView::LayoutPanel() {
     const int below = m_LayoutBase + (m_Expanded ? m_LayoutExtra : 0);
     m_unit = m_maxHeight > 0 ? std::clamp((m_maxHeight - below) / 4, m_LayoutUnit / 2, m_LayoutUnit) : m_LayoutUnit;
-    const int u = m_unit;
+    // Heights shrink with the room; widths keep the panel's width, so the images
+    // always fill it (the live view maps a click by its own width and height).
+    const int u = m_unit, uw = m_LayoutUnit;
     const int panelWidth = 5 * m_LayoutUnit + m_LayoutMargin;
     const bool type4 = g_MachineType == 4;
     auto place = [&](QWidget* w, int l, int t, int r, int b) { w->setGeometry(l, t, r - l + 1, b - t + 1); };
-    place(m_windows[0], 1, 0, u, u - 1);
-    for (int k = 1; k <= 4; ++k) place(m_windows[k], k * u + 1, 0, (k + 1) * u, u - 1);
-    place(m_windows[5], 1, 0, u, u - 1);
-    for (int k = 6; k <= 8; ++k) place(m_windows[k], 1, (k - 5) * u, u, (k - 4) * u - 1);
+    place(m_windows[0], 1, 0, uw, u - 1);
+    for (int k = 1; k <= 4; ++k) place(m_windows[k], k * uw + 1, 0, k == 4 ? panelWidth - 2 : (k + 1) * uw, u - 1);
+    place(m_windows[5], 1, 0, uw, u - 1);
+    for (int k = 6; k <= 8; ++k) place(m_windows[k], 1, (k - 5) * u, uw, (k - 4) * u - 1);
     if (type4) {
         // The second live view shares the column's width with the first.
         const int liveH = 212 * u / m_LayoutUnit;
-        place(m_windows[9], 1, u, 4 * u + 1, u + liveH);
-        place(m_windows[10], 4 * u + 2, u, 5 * u + m_LayoutMargin - 2, u + liveH);
+        place(m_windows[9], 1, u, 4 * uw + 1, u + liveH);
+        place(m_windows[10], 4 * uw + 2, u, panelWidth - 2, u + liveH);
     } else {
-        place(m_windows[9], u + 1, u, 5 * u + 1, 4 * u);
+        place(m_windows[9], uw + 1, u, panelWidth - 2, 4 * u);
     }
     m_windows[10]->setVisible(type4);
+    // On type 4 the live view covers the left column: its result windows would only
+    // stick out below it, over the controls.
+    if (!m_ExtendedDisplay)
+        for (int k = 6; k <= 8; ++k) m_windows[k]->setVisible(!type4);
+    m_liveSize->width = m_windows[9]->width();
+    m_liveSize->height = m_windows[9]->height();
     const int base = type4 ? u + 212 * u / m_LayoutUnit : 4 * u;
     auto fit = [](QWidget* w) { return std::max(30, w->sizeHint().width()); };
 
@@ -379,6 +389,7 @@ void CDialogSetView::OnBnClickedExtendedDisplay() {
     if (m_ExtendedDisplay) {
         TheCameraService().PauseCamera(camera);
         m_windows[slot]->setGeometry(m_windows[9]->geometry());
+        m_windows[slot]->show();
         m_windows[slot]->raise();
         m_windows[9]->hide();
     } else {

@@ -105,6 +105,12 @@ private:
     QTimer* m_timer1 = nullptr;
     // Live frames waiting for the user-interface thread: at most one in flight.
     std::shared_ptr<std::atomic<bool>> m_livePending;
+    // The live view's size as laid out: frames are drawn for it pixel for pixel, so
+    // its one-pixel cross-hair is never scaled away (read by the grab thread).
+    struct LiveSize {
+        std::atomic<int> width{416}, height{312};
+    };
+    std::shared_ptr<LiveSize> m_liveSize = std::make_shared<LiveSize>();
     std::shared_ptr<std::atomic<bool>> m_alive;
     long long m_lastTick = 0;
     int m_lastCaptured = 0, m_displayCount = 0, m_lastDisplayCount = 0;

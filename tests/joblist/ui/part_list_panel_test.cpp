@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QTableView>
 
 #include <atomic>
 #include <thread>
@@ -251,6 +252,70 @@ TEST_F(EnglishType4, CaptionsFollowTheLanguage) {
         EXPECT_EQ(words.size(), 9u) << lang;
     }
     EXPECT_EQ(g_FeedModeNames[9 + 3], "Tray");
+}
+
+// A language switch relabels the board's statics and the status bar's file caption
+// at once, without loading the job again; a shown file name stays as it is.
+TEST_F(PartListShell, BoardLabelsAndFileCaptionFollowTheLanguageAtOnce) {
+    v->Job().SetJob("BRD1", 1, {"BRD1\t\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t2\t", Row16("E1"), Row16("E2")});
+    Settle();
+    struct Step {
+        int language;
+        const char* position;
+        const char* count;
+        const char* file;
+    };
+    const Step steps[] = {
+        {cmd::Chinese, "BRD1拼板：第 1 行第 1 列", "数量：0 × 2", "文件路径"},
+        {cmd::English, "BRD1Array：Row 1 Col 1 ", "Count:0 × 2", "File Path"},
+        {cmd::German, "BRD1", "Anzahl:0 × 2", "Dateipfad"},
+        {cmd::Chinese, "BRD1拼板：第 1 行第 1 列", "数量：0 × 2", "文件路径"},
+    };
+    for (const Step& step : steps) {
+        app.Frame()->Action(step.language)->trigger();
+        Settle();
+        EXPECT_EQ(panel->Static(1103)->text().toStdString(), step.position);
+        EXPECT_EQ(panel->Static(1104)->text().toStdString(), step.count);
+        EXPECT_EQ(app.Frame()->StatusPathText().toStdString(), step.file);
+    }
+    // Once a file is named there, the caption no longer replaces it.
+    const std::string path = app.Dir().File("job.smt");
+    ScriptedResponder boxes;
+    app.Frame()->m_AskSavePath = [&](const std::string&) { return path; };
+    app.Frame()->OnCommand(cmd::FileSaveAs);
+    EXPECT_EQ(app.Frame()->StatusPathText().toStdString(), path);
+    app.Frame()->Action(cmd::English)->trigger();
+    EXPECT_EQ(app.Frame()->StatusPathText().toStdString(), path);
+}
+
+// Every column of the placement and dispensing lists shows its whole caption in
+// each language, and the placement list its whole values (a rotated board's
+// coordinates carry four decimals and a sign).
+TEST_F(PartListShell, ColumnsShowWholeCaptionsAndValuesInEveryLanguage) {
+    Lines cells(16);
+    cells[0] = "1", cells[1] = "-38.1935", cells[2] = "-127.0412", cells[3] = "-270.0000";
+    cells[4] = "C1234", cells[7] = "1/Yes", cells[9] = "E1", cells[10] = "0/No";
+    v->Job().SetJob("P", 1, Pcb({JoinRow(cells), Row16("E2")}));
+    app.Frame()->resize(1280, 760);
+    app.Frame()->show();
+    panel->show();
+    std::string faults;
+    for (int language : {cmd::Chinese, cmd::English, cmd::German}) {
+        app.Frame()->Action(language)->trigger();
+        for (int i = 0; i < 4; ++i) Settle();
+        for (JobList list : {JobList::Part, JobList::Dis}) {
+            QTableView* view = panel->List(list);
+            for (int c = 0; c < view->model()->columnCount(); ++c) {
+                const std::string where = std::to_string(language) + "/" + std::to_string(int(list)) + "/" +
+                                          view->model()->headerData(c, Qt::Horizontal).toString().toStdString();
+                if (view->columnWidth(c) < view->horizontalHeader()->sectionSizeHint(c)) faults += where + " caption\n";
+                if (list == JobList::Part &&
+                    view->columnWidth(c) < static_cast<QAbstractItemView*>(view)->sizeHintForColumn(c))
+                    faults += where + " values\n";
+            }
+        }
+    }
+    EXPECT_EQ(faults, "");
 }
 
 TEST_F(PartListShell, RunIconCallsFromAnotherThreadWhileTheViewPaints) {

@@ -82,5 +82,39 @@ TEST(StrategyDialog, ShowsTheMachineTypeRefusesOutOfRangeAndAsksBeforeNozzleChan
     TheSmtStrategy().SetConfig({});
 }
 
+// After a machine-type change, whatever run mode was stored, the one the dialog
+// shows chosen is one the operator can choose.
+TEST(StrategyDialog, AfterAMachineTypeChangeTheChosenRunModeIsEnabled) {
+    ShellApp app;
+    ASSERT_TRUE(app.Start());
+    CSMTView* v = app.View();
+    std::string faults;
+    int type = 0, stored = 0;
+    v->m_RunModal = [&](QDialog& d) {
+        auto* s = dynamic_cast<CDialogSMTStrategy*>(&d);
+        if (!s) return 0;
+        int checked = -1;
+        for (int m = 0; m <= 12; ++m)
+            if (static_cast<QRadioButton*>(s->Control("run" + std::to_string(m)))->isChecked()) checked = m;
+        if (checked < 0 || !s->Control("run" + std::to_string(checked))->isEnabled())
+            faults += "type " + std::to_string(type) + " stored " + std::to_string(stored) + " shows " +
+                      std::to_string(checked) + "\n";
+        return 0;
+    };
+    ScriptedResponder boxes;
+    for (type = 0; type <= 9; ++type) {
+        if (MachineTypeCommandHandled(CommandOfMachineType(type))) app.Frame()->OnCommand(CommandOfMachineType(type));
+        else g_MachineType = type;
+        for (stored = 0; stored <= 12; ++stored) {
+            SmtStrategyConfig c = TheSmtStrategy().Config();
+            c.m_RunSelect = stored;
+            TheSmtStrategy().SetConfig(c);
+            v->m_pPartList->OnCommand(tool::Strategy);
+        }
+    }
+    EXPECT_EQ(faults, "");
+    TheSmtStrategy().SetConfig({});
+}
+
 } // namespace
 } // namespace smt::test
