@@ -94,7 +94,12 @@ TEST(RunToolbar, StartRefusesInOrderAndChangesNothing) {
         {"drilling machine without drilling rows",
          [&] { g_MachineType = 9; store.SetRows(JobList::Part, {Part("E1")}); }, {"没有贴装表单 !"}, ""},
         {"no placement rows", [&] { g_MachineType = 0; store.SetRows(JobList::Part, {}); }, {"没有贴装表单 !"}, ""},
-        {"no feeder group", [&] { store.SetRows(JobList::Part, {Part("E1")}); }, {"没有料架，请添加料架 !"}, ""},
+        {"no feeder group",
+         [&] {
+             store.SetRows(JobList::Part, {Part("E1")});
+             TheFeedGroupTable().SetOpenGroupName("");  // the shipped group closed
+         },
+         {"没有料架，请添加料架 !"}, ""},
         {"a row's feeder missing", [&] { OpenGroupWithFeeder("E2"); }, {"1行料架号不存在 !"}, ""},
         {"no board", [&] { store.SetRows(JobList::Part, {Part("E2")}), boards = 0; }, {"Pcb = 0 ?"}, ""},
         {"run and feeder threads busy",
