@@ -68,6 +68,7 @@ struct Shipped {
     PulseFactors pulses;
     PcbEditFields pcb;
     std::vector<CameraCells> cameras;
+    std::vector<std::string> nozzleRows;  // the nozzle library's holders
     std::optional<FeedGroup> group;
     std::string openGroup;
     SectionOnly job;
@@ -86,6 +87,7 @@ Shipped LoadShipped() {
     TableFileError error;
     EXPECT_TRUE(LoadFigLists(kRes, lists, error)) << error.file << ": " << error.reason;
     s.cameras = ParseCameraRows(lists.camera);
+    s.nozzleRows = lists.nozzle;
     FeedGroupTable table;
     EXPECT_TRUE(ReadFeedGroupTable(table, lists.feed));
     s.openGroup = table.OpenGroupName();
@@ -167,6 +169,10 @@ TEST(ShippedMachine, StartFolderAndWorldAgree) {
     for (const sim::Disc& d : w.machineDiscs) target |= std::hypot(d.xMm - origin.x, d.yMm - origin.y) < 1e-9;
     EXPECT_TRUE(target) << "no visual-origin target at " << origin.x << ", " << origin.y;
     EXPECT_TRUE(Inside({origin.x - b.m_X_CameraToNozzle1, origin.y - b.m_Y_CameraToNozzle1}, b));
+
+    // The nozzle library: a holder in the program for every holder of the world
+    // (neither has one yet; a library that lands must be shipped on both sides).
+    EXPECT_EQ(s.nozzleRows.size(), w.holders.size());
 
     // Every feeder of the world is in the open feeder group, where the world has it;
     // every pocket of a tray where the world's pocket is.
