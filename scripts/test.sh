@@ -18,7 +18,7 @@ cmake --build build-test -j "$jobs"
 ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600
 
 # The tests that run threads, again in a ThreadSanitizer build (no user interface,
-# so only the binaries holding them are built).
+# so only the binaries holding them and the simulator program are built).
 export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF
 cmake --build build-tsan -j "$jobs" --target tsan_tests

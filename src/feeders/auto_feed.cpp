@@ -74,7 +74,10 @@ bool SaveAutoFeedConfig(const AutoFeed& a, const std::string& configPath) {
                                              FormatInt(static_cast<std::int32_t>(a.m_AutoFeedArray[w].load())),
                                              configPath) && ok;
     const AutoFeedTiming t{a.m_Feed_Times, a.m_Feed_Delay, a.m_Open_Length, a.m_Close_Length, a.m_FeedBack_Delay};
-    ok = SaveSectionKeys(t, kSection, std::span<const SectionKey<AutoFeedTiming>>(kKeys), configPath) && ok;
+    // Integer keys only: written directly (the shared saver's length branch, never
+    // taken here, makes the optimiser warn about the struct).
+    for (const SectionKey<AutoFeedTiming>& k : kKeys)
+        ok = plat::WritePrivateProfileString(kSection, k.key, FormatInt(t.*k.integer), configPath) && ok;
     return batch.Commit() && ok;
 }
 

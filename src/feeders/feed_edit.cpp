@@ -17,25 +17,31 @@ namespace {
 using F = FeedEditField;
 using Bounds = std::pair<double, double>;
 
+F Field(int control, F::Kind kind) {
+    F f;
+    f.control = control;
+    f.kind = kind;
+    return f;
+}
 F IntField(int control, int FeedEditValues::*m, std::optional<Bounds> b) {
-    F f{control, F::Int};
+    F f = Field(control, F::Int);
     f.i = m;
     f.bounds = b;
     return f;
 }
 F DoubleField(int control, double FeedEditValues::*m, std::optional<Bounds> b) {
-    F f{control, F::Double};
+    F f = Field(control, F::Double);
     f.d = m;
     f.bounds = b;
     return f;
 }
 F TextField(int control, std::string FeedEditValues::*m) {
-    F f{control, F::Text};
+    F f = Field(control, F::Text);
     f.s = m;
     return f;
 }
 F Other(int control, F::Kind kind, int FeedEditValues::*m) {
-    F f{control, kind};
+    F f = Field(control, kind);
     f.i = m;
     return f;
 }

@@ -68,6 +68,9 @@ bool finishFullHoming() {
     clearCounters();
     g_HeadResetOk = true;
     g_Homed = true;
+    // The full homing is over: the panel's enabling (the run's Start among it) no
+    // longer treats it as under way. The handler read the kind when the reply came.
+    g_PanelLink.resetKind = -1;
     const bool toOrigin = !(port.resetToOriginFlag && port.resetToOriginFlag()) &&
                           TheBasicSettings().m_ResetToVisualOrigin != 0 && port.moveCameraToVisualOrigin;
     if (toOrigin) {

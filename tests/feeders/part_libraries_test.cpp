@@ -150,7 +150,7 @@ TEST(PackEditor, ChoicesByMachineTypeAndFeedModeEffects) {
         SCOPED_TRACE(c.type);
         const auto n = PackNozzleChoices(c.type, c.autoChange, c.nineteen);
         EXPECT_EQ(static_cast<int>(n.size()), c.nozzles);
-        if (!n.empty()) EXPECT_EQ(n.back(), std::to_string(c.nozzles));
+        if (!n.empty()) { EXPECT_EQ(n.back(), std::to_string(c.nozzles)); }
         EXPECT_EQ(PackFeedModeChoices(c.type).size(), c.feedModes);
     }
     EXPECT_EQ(PackFeedModeChoices(4).front(), 1);  // "自动飞达" first on type 4

@@ -19,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Each reply: a selector byte, then its head and up to a few dozen data bytes.
     while (pos + 4 <= size) {
         const std::uint8_t selector = data[pos++];
-        const std::size_t length = std::min<std::size_t>(data[pos++] % 40, size - pos);
+        const std::uint8_t lengthByte = data[pos++];
+        const std::size_t length = std::min<std::size_t>(lengthByte % 40, size - pos);
         if (selector & 1) {
             smt::ReplyFrame frame;
             static const std::uint8_t kTypes[] = {0x00, 0x01, 0xF1, 0xFF};

@@ -147,7 +147,7 @@ TEST_F(LampTableTest, DeletePointsAndRowsOutsideTheTable) {
         EXPECT_EQ(TheLampMachineList().m_PointCount.load(), c.count);
         for (int k = 0; k < 10; ++k) EXPECT_EQ(GetLampCell(2 * k, 3), c.markX[k]) << k;
         // The moved points keep their numbers until the window is opened again.
-        if (c.points == 5 && c.k == 2) EXPECT_EQ(GetLampCell(4, 0), "4");
+        if (c.points == 5 && c.k == 2) { EXPECT_EQ(GetLampCell(4, 0), "4"); }
     }
     // After a delete of an unused point, Add still lands on rows 0 and 1.
     TheLampMachineList().InitRows();

@@ -275,7 +275,10 @@ TEST(NozzleChangeRules, FirstChangeOfEveryRule) {
         for (auto& h : g_NozzleTable) h.inHolder = 1;
         for (int k = 1; k <= 8; ++k) {
             const std::size_t i = static_cast<std::size_t>(k - 1);
-            g_NozzleSlots[i] = {k <= c.loaded ? k - 1 : -1, k, c.s[i]};
+            g_NozzleSlots[i] = NozzleSlot{};
+            g_NozzleSlots[i].row = k <= c.loaded ? k - 1 : -1;
+            g_NozzleSlots[i].headTarget = k;
+            g_NozzleSlots[i].nozzleTarget = c.s[i];
             g_NozzleWork[i].head = k, g_NozzleWork[i].mountedNozzle = c.m[i];
             if (c.m[i]) g_NozzleTable[static_cast<std::size_t>(c.m[i] - 1)].inHolder = 0;
         }

@@ -110,10 +110,10 @@ TEST_F(PlacementRecords, HeadAndNozzleTargetsHoldTheirRulesInEveryHeadMode) {
                 for (int k = 1; k <= n; ++k) {
                     const NozzleSlot& s = g_NozzleSlots[static_cast<std::size_t>(k - 1)];
                     EXPECT_TRUE(s.headTarget >= 1 && s.headTarget <= 8);
-                    if (mode == 2 || mode == 4 || mode == 7) EXPECT_TRUE(nozzles.insert(s.nozzleTarget).second) << "slot " << k;
-                    if (a && k >= 2) EXPECT_EQ(g_NozzleSlots[static_cast<std::size_t>(k - 2)].headTarget, k - 1);
+                    if (mode == 2 || mode == 4 || mode == 7) { EXPECT_TRUE(nozzles.insert(s.nozzleTarget).second) << "slot " << k; }
+                    if (a && k >= 2) { EXPECT_EQ(g_NozzleSlots[static_cast<std::size_t>(k - 2)].headTarget, k - 1); }
                 }
-                if (mode == 5 && !a) EXPECT_EQ(n, 3) << "a second head-4 part closes the cycle";
+                if (mode == 5 && !a) { EXPECT_EQ(n, 3) << "a second head-4 part closes the cycle"; }
             }
 }
 
@@ -154,7 +154,7 @@ TEST_F(PlacementRecords, RefusalsAndHeadLimits) {
         ResetCycle();
         EXPECT_EQ(FindFeederForPart(0, c.feeder, c.k), c.ok);
         EXPECT_EQ(boxes.Texts(), c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message});
-        if (c.trace) EXPECT_EQ(trace.back(), c.trace);
+        if (c.trace) { EXPECT_EQ(trace.back(), c.trace); }
     }
     EXPECT_FALSE(FindFeederDirection(0, "X1"));
     EXPECT_TRUE(FindFeederDirection(0, "W3"));
@@ -201,7 +201,7 @@ TEST_F(PlacementRecords, DoubledAndTrayPocketsAdvanceWithEveryRecord) {
         SCOPED_TRACE(p.first + " " + p.second + " " + std::to_string(p.k));
         ResetCycle();
         ASSERT_TRUE(FindFeederForPart(0, p.first, p.k == 9 ? 9 : 1));
-        if (!p.second.empty()) ASSERT_TRUE(FindFeederForPart(0, p.second, 2));
+        if (!p.second.empty()) { ASSERT_TRUE(FindFeederForPart(0, p.second, 2)); }
         std::vector<double> y;
         for (std::size_t i = 0; i < p.y.size(); ++i) {
             const int k = p.k == 2 ? static_cast<int>(i % 2) + 1 : p.k;

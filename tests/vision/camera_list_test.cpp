@@ -73,7 +73,7 @@ TEST(CameraTable, RecordsFromTheRowsTruncateAndFollowTheRowCount) {
         list.UpdateActiveCameras(c.rows, 100, 100);
         EXPECT_EQ(list.First().CameraNumber, c.first);
         EXPECT_EQ(list.Second().CameraNumber, c.second);
-        if (c.first == 0) EXPECT_EQ(list.First(), CameraRecord{});
+        if (c.first == 0) { EXPECT_EQ(list.First(), CameraRecord{}); }
     }
 }
 

@@ -415,6 +415,9 @@ void CDialogManualControl::LayoutManualControlForModel(int machineType) {
         fitCoordinatesTitle();
     }
     m_trace->setGeometry(1, 276, 525, 64);
+    // Not connected, the controls stand as the enabling rules set them for an
+    // idle panel, on the type now shown (the connect button alone stays usable).
+    if (!g_Connected.load() && !Connecting()) EnableManualControls(false);
     if (m_initialised) {
         QResizeEvent e(size(), size());
         resizeEvent(&e);

@@ -22,6 +22,8 @@
 #include "link/position_counters.h"
 #include "link/positioning.h"
 #include "link/serial_link.h"
+#include "joblist/ui/dialog_part_list.h"
+#include "joblist/ui/toolbar_part_control.h"
 #include "link/ui/manual_control_dialog.h"
 #include "platform/threads.h"
 #include "settings/auto_transport.h"
@@ -245,6 +247,41 @@ TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
         row.check();
         if (HasFatalFailure()) return;
     }
+}
+
+// The operator's way to a run: before connecting the panel is off (Connect aside),
+// after connecting only the reset button is offered, and the finished full homing
+// gives back the jog buttons and the part list's Start.
+TEST_P(OperatorFlows, ConnectAndFullHomingEnableStart) {
+    CToolBarPartControl* tools = app->View()->m_pPartList->ToolBar();
+    auto on = [&](int id) { return panel->Control(id)->isEnabled(); };
+    const int start = mc::PartListStart;
+    for (int id : {mc::XPlus, mc::XMinus, mc::YPlus, mc::YMinus, mc::ZPlus[0], mc::APlus[0], mc::Pumps[0], mc::Reset})
+        EXPECT_FALSE(on(id)) << id;
+    EXPECT_TRUE(on(mc::Connect));
+    EXPECT_FALSE(tools->IsButtonEnabled(start));
+
+    panel->OnConnect();
+    ASSERT_TRUE(PumpUntil([&] { return g_Connected.load() && Idle() && on(mc::Reset); }));
+    EXPECT_FALSE(on(mc::XPlus));
+    EXPECT_FALSE(tools->IsButtonEnabled(start));
+
+    for (int homing = 1; homing <= 2; ++homing) {
+        SCOPED_TRACE(homing);
+        const int homings = Frames(0x02);
+        static_cast<QAbstractButton*>(panel->Control(mc::Reset))->click();
+        ASSERT_TRUE(PumpUntil([&] { return Frames(0x02) == homings + 1 && g_Homed.load() && Idle(); }));
+        ASSERT_TRUE(PumpUntil([&] { return tools->IsButtonEnabled(start); })) << "Start stays disabled after homing";
+        for (int id : {mc::XPlus, mc::YMinus, mc::ZPlus[0], mc::AMinus[0], mc::Pumps[0], mc::Reset})
+            EXPECT_TRUE(on(id)) << id;
+    }
+    // A jog after the homing keeps Start offered.
+    auto* plus = static_cast<QAbstractButton*>(panel->Control(mc::XPlus));
+    emit plus->pressed();
+    emit plus->released();
+    ASSERT_TRUE(PumpUntil(Idle));
+    EXPECT_TRUE(tools->IsButtonEnabled(start));
+    EXPECT_EQ(boxes.Count(), 0u) << boxes.Texts().front();
 }
 
 INSTANTIATE_TEST_SUITE_P(BothLinks, OperatorFlows, ::testing::Values(Wire::Serial, Wire::Ethernet), WireName);

@@ -48,13 +48,16 @@ TEST(FeedGroupsInTheShell, ReadWithTheFeederListAndWrittenByTheFullSave) {
     EXPECT_EQ(FeedFile(app.Dir().File("ConfigBackup/config_feed.fig")), expected);
 }
 
-TEST(FeedGroupsInTheShell, ShippedFileStartsWithAnEmptyTableAndNoBox) {
+// The shipped file holds the simulated machine's feeders: one group, open, and no box.
+TEST(FeedGroupsInTheShell, ShippedFileOpensItsOneGroupAndNoBox) {
     ShellApp app;
     ScriptedResponder boxes;
     ASSERT_TRUE(app.Start());
     EXPECT_EQ(boxes.Count(), 0u);
     EXPECT_TRUE(TheFeedGroupTable().WasRead());
-    EXPECT_EQ(TheFeedGroupTable().Capacity(), 10);
+    EXPECT_EQ(TheFeedGroupTable().Capacity(), 1 + 10);
+    EXPECT_EQ(TheFeedGroupTable().OpenGroupName(), "DEMO");
+    EXPECT_EQ(app.View()->m_pFeedList->Model()->rowCount(), 3);
 }
 
 TEST(FeedGroupsInTheShell, PanelShowsSortsSwitchesLanguageAndTheManagerOpensAndRenames) {

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <thread>
 
@@ -130,6 +131,32 @@ TEST_F(PanelTest, ControlsShownPerMachineTypeAndEnablingFollowsTheRules) {
     panel->EnableManualControls(true);
     PartListToolButtons() = nullptr;
     EXPECT_EQ(tools, (std::vector<std::pair<int, bool>>{{mc::PartListStart, false}}));
+}
+
+// Not connected, the panel stands as its enabling rules set it for an idle panel,
+// from its creation and on every type it is laid out for; Connect stays usable.
+TEST_F(PanelTest, BeforeConnectingTheControlsFollowTheRulesOfAnIdlePanel) {
+    std::map<int, bool> tools;
+    PartListToolButtons() = [&](int id, bool on) { tools[id] = on; };
+    panel = std::make_unique<CDialogManualControl>(nullptr);  // a new panel is of type 0
+    bool fresh = true;
+    for (int type : {0, 2, 4, 1, 7, 9, 3, 5, 6, 0}) {
+        SCOPED_TRACE(type);
+        if (!fresh) panel->LayoutManualControlForModel(type);
+        fresh = false;
+        std::map<int, bool> want;
+        for (const auto& [id, on] : EnableStates(false, {type, false, -1})) want[id] = on;
+        for (const auto& [id, on] : want) {
+            if (id == mc::PartListStart || id == mc::PartListClamp) EXPECT_EQ(tools.at(id), on) << id;
+            else EXPECT_EQ(panel->Control(id)->isEnabled(), on) << id;
+        }
+        for (int id : {mc::XPlus, mc::XMinus, mc::YPlus, mc::YMinus, mc::ZPlus[0], mc::AMinus[0], mc::Reset})
+            EXPECT_FALSE(panel->Control(id)->isEnabled()) << id;
+        // The feeder cluster: on only where the rules turn it on with the panel off (type 0).
+        EXPECT_EQ(panel->Control(mc::FeedXPlus)->isEnabled(), type == 0);
+        EXPECT_TRUE(panel->Control(mc::Connect)->isEnabled());
+    }
+    PartListToolButtons() = nullptr;
 }
 
 TEST_F(PanelTest, TraceGoesInAtTheCaretAndPositionsAndCountersShow) {
