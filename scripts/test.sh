@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the includes against the layer table, builds
 # every test with AddressSanitizer and UndefinedBehaviorSanitizer and runs them
-# all through CTest, runs the tests
-# labelled tsan in a ThreadSanitizer build, then runs each fuzz target for a fixed
-# number of runs from a fixed seed.
+# all through CTest, runs the tests labelled tsan in a ThreadSanitizer build, then
+# runs each fuzz target for a fixed number of runs from a fixed seed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
