@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth x11-utils imagemagick fonts-noto-cjk
-  locales
+  locales python3
 )
 missing=()
 for p in "${packages[@]}"; do

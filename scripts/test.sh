@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds every test with AddressSanitizer and
-# UndefinedBehaviorSanitizer and runs them all through CTest, runs the tests
-# labelled tsan in a ThreadSanitizer build, then runs each fuzz target for a fixed
-# number of runs from a fixed seed.
+# Installs what is missing, checks the includes against the layer table, builds
+# every test with AddressSanitizer and UndefinedBehaviorSanitizer and runs them
+# all through CTest, runs the tests labelled tsan in a ThreadSanitizer build, then
+# runs each fuzz target for a fixed number of runs from a fixed seed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 bash scripts/install-deps.sh
+# The include graph between the folders of src/ and sim/ keeps the layer table of
+# docs/architecture.md and has no cycle; checked before anything is built.
+python3 scripts/check-layers.py
 jobs="$(nproc)"
 export CCACHE_DIR="${CCACHE_DIR:-$root/.ccache}"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"

@@ -6,12 +6,6 @@
 
 namespace smt {
 
-const std::array<const char*, 3> kWindowTitles = {
-    "岚拓韦贴片机控制系统V2.066",
-    "Tavrel SMT Control System V2.066",
-    "Tavrel SMT Control System V2.066",
-};
-
 namespace {
 
 struct NameKey {

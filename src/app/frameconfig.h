@@ -5,9 +5,9 @@
 #include <array>
 #include <string>
 
-namespace smt {
+#include "base/window_titles.h"
 
-extern const std::array<const char*, 3> kWindowTitles;
+namespace smt {
 
 struct LanguageSettings {
     std::string languageName = "Chinese";  // the stored text, as written

@@ -12,7 +12,7 @@
 #include "platform/msgbox.h"
 #include "platform/threads.h"
 #include "settings/basic_settings.h"
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_template.h"
 #include "vision/camera_panel_port.h"

@@ -17,7 +17,7 @@
 #include "platform/threads.h"
 #include "platform/uipost.h"
 #include "settings/basic_settings.h"
-#include "settings/dipping_station.h"
+#include "machine_ops/dipping_station.h"
 #include "settings/limit_detour.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_template.h"

@@ -16,7 +16,7 @@
 #include "base/globals.h"
 #include "link/busy.h"
 #include "link/command_frames.h"
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 
 namespace smt {
 

@@ -6,7 +6,7 @@
 #include "base/numtext.h"
 #include "platform/msgbox.h"
 #include "platform/profile.h"
-#include "run/nozzle_work.h"
+#include "run_state/nozzle_work.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 #include "settings/section_keys.h"

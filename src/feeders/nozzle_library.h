@@ -34,7 +34,7 @@ struct NozzleRecord {
     std::array<std::uint8_t, kSameRemarkFlags> sameRemark{};
 };
 
-// Guarded by NozzleStateMutex() (run/nozzle_work.h) with the heads' records.
+// Guarded by NozzleStateMutex() (run_state/nozzle_work.h) with the heads' records.
 extern std::array<NozzleRecord, kNozzleRecords> g_NozzleTable;
 std::array<NozzleRecord, kNozzleRecords> CopyNozzleTable();
 

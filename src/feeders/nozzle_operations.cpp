@@ -13,7 +13,7 @@
 #include "platform/msgbox.h"
 #include "platform/threads.h"
 #include "platform/uipost.h"
-#include "run/nozzle_work.h"
+#include "run_state/nozzle_work.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_template.h"

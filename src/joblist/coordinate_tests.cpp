@@ -18,7 +18,7 @@
 #include "settings/pulse_settings.h"
 #include "settings/speed_template.h"
 #include "vision/camera_panel_port.h"
-#include "app/frameconfig.h"
+#include "base/window_titles.h"
 
 namespace smt {
 

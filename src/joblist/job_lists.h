@@ -3,7 +3,7 @@
 // dispensing and drilling lines go through the part list's rows.
 #pragma once
 
-#include "app/document.h"
+#include "joblist/job_lines.h"
 #include "joblist/part_list.h"
 #include "joblist/pcb_editor.h"
 

@@ -4,7 +4,7 @@
 #include "base/hooks.h"
 #include "feeders/strategy_port.h"
 #include "joblist/run_port.h"
-#include "run/run_frame.h"
+#include "run_state/run_frame_sources.h"
 #include "vision/camera_panel_port.h"
 
 namespace smt {

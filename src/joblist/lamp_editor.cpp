@@ -17,7 +17,7 @@
 #include "link/positioning.h"
 #include "platform/msgbox.h"
 #include "platform/threads.h"
-#include "run/run_events.h"
+#include "run_state/run_events.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_template.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/frameconfig.h"
+#include "base/window_titles.h"
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "feeders/feed_group_table.h"

@@ -6,7 +6,7 @@
 #include "link/homing.h"
 #include "link/jog.h"
 #include "link/positioning.h"
-#include "settings/origin_update.h"
+#include "machine_ops/origin_update.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
 #include "vision/set_view.h"

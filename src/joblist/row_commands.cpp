@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <ctime>
 
-#include "app/frameconfig.h"
+#include "base/window_titles.h"
 #include "base/captions.h"
 #include "base/globals.h"
 #include "base/numtext.h"

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "app/frameconfig.h"
+#include "base/window_titles.h"
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "joblist/part_list_texts.h"
@@ -13,8 +13,8 @@
 #include "link/link_state.h"
 #include "link/manual_control.h"
 #include "platform/msgbox.h"
-#include "run/run_events.h"
-#include "settings/auto_transport.h"
+#include "run_state/run_events.h"
+#include "machine_ops/auto_transport.h"
 #include "settings/basic_settings.h"
 
 namespace smt {

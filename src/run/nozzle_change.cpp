@@ -11,7 +11,7 @@
 #include "link/position_counters.h"
 #include "platform/msgbox.h"
 #include "platform/threads.h"
-#include "run/nozzle_work.h"
+#include "run_state/nozzle_work.h"
 #include "run/placement_records.h"
 #include "run/run_frame.h"
 #include "settings/pulse_settings.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "base/globals.h"
-#include "run/nozzle_work.h"
+#include "run_state/nozzle_work.h"
 
 namespace smt {
 

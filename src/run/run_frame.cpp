@@ -15,8 +15,8 @@
 #include "platform/msgbox.h"
 #include "platform/threads.h"
 #include "platform/uipost.h"
-#include "run/run_events.h"
-#include "settings/auto_transport.h"
+#include "run_state/run_events.h"
+#include "machine_ops/auto_transport.h"
 #include "settings/basic_settings.h"
 #include "settings/speed_template.h"
 
@@ -87,11 +87,6 @@ const char* RunThreadName(RunThreadKind kind) {
 }
 
 std::function<void()>& RunThreadEntry(RunThreadKind kind) { return g_entries[Index(kind)]; }
-
-RunFrameSources& TheRunFrameSources() {
-    static RunFrameSources sources;
-    return sources;
-}
 
 std::string RunPcbName() {
     std::lock_guard lock(g_pcbNameMutex);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/event.h"
+#include "run_state/run_frame_sources.h"
 
 namespace smt {
 
@@ -34,11 +35,6 @@ const char* RunThreadName(RunThreadKind kind);
 // available yet", so the machine never stays busy.
 std::function<void()>& RunThreadEntry(RunThreadKind kind);
 
-// What the frame reads of the job lists when a run starts (user-interface thread).
-struct RunFrameSources {
-    std::function<std::string()> currentPcbName;
-};
-RunFrameSources& TheRunFrameSources();
 // The current PCB's name as it was when the run started.
 std::string RunPcbName();
 // The run mode the run was started with.

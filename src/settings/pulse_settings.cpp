@@ -3,7 +3,6 @@
 #include <cstdlib>
 
 #include "base/numtext.h"
-#include "link/busy.h"
 #include "platform/msgbox.h"
 #include "platform/profile.h"
 #include "settings/rederive_hooks.h"
@@ -223,11 +222,6 @@ bool VerifyPulse(PulseSettings& v, const PulseDrive& drive, const DialogCaptions
 PulseMachinePort& ThePulseMachinePort() {
     static PulseMachinePort port;
     return port;
-}
-
-bool PulseTestMachineReady() {
-    BusyClaim claim = ClaimMachineAction(true);
-    return static_cast<bool>(claim);
 }
 
 PulseTestMove PlanPulseTest(double distance, double factor) {

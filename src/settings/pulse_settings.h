@@ -111,11 +111,6 @@ struct PulseMachinePort {
 };
 PulseMachinePort& ThePulseMachinePort();
 
-// Connected, homed and idle: the machine actions' shared guard, each refusal with
-// its top-most message. The claim it takes is given back at once, since the
-// test's jog claims the busy flag itself.
-bool PulseTestMachineReady();
-
 enum class PulseTestResult { Moved, OutOfRange, NeedHeadGroup2 };
 
 // The pulses of a test distance and their direction (1 forward, 0 backward).

@@ -10,7 +10,7 @@
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "settings/basic_settings.h"
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 #include "test_support.h"
 
 using namespace smt;

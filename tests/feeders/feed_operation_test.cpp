@@ -11,8 +11,8 @@
 #include "feeders/feed_list.h"
 #include "feeders/feed_operation.h"
 #include "link/link_state.h"
-#include "settings/basic_teach.h"
-#include "settings/dipping_station.h"
+#include "machine_ops/basic_teach.h"
+#include "machine_ops/dipping_station.h"
 #include "settings/limit_detour.h"
 
 #include <tuple>

@@ -4,7 +4,7 @@
 
 #include "feeders/nozzle_library.h"
 #include "platform/profile.h"
-#include "run/nozzle_work.h"
+#include "run_state/nozzle_work.h"
 #include "test_support.h"
 
 namespace smt {

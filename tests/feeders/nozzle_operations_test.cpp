@@ -7,7 +7,7 @@
 #include "feeders/nozzle_operations.h"
 #include "feeders/strategy_port.h"
 #include "platform/uipost.h"
-#include "run/nozzle_work.h"
+#include "run_state/nozzle_work.h"
 
 namespace smt::test {
 namespace {

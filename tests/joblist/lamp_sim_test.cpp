@@ -8,7 +8,7 @@
 #include "joblist/lamp_editor.h"
 #include "joblist/lamp_table.h"
 #include "joblist/run_port.h"
-#include "run/run_events.h"
+#include "run_state/run_events.h"
 
 namespace smt::test {
 namespace {

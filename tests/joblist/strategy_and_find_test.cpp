@@ -10,7 +10,7 @@
 #include "joblist/run_toolbar.h"
 #include "joblist/smt_strategy.h"
 #include "platform/profile.h"
-#include "run/run_events.h"
+#include "run_state/run_events.h"
 #include "test_support.h"
 
 namespace smt::test {

@@ -12,8 +12,8 @@
 #include "feeders/nozzle_library.h"
 #include "joblist/smt_strategy.h"
 #include "run/nozzle_change.h"
-#include "run/nozzle_work.h"
-#include "run/run_events.h"
+#include "run_state/nozzle_work.h"
+#include "run_state/run_events.h"
 
 namespace smt::test {
 namespace {

@@ -11,9 +11,9 @@
 #include "joblist/part_list.h"
 #include "joblist/run_toolbar.h"
 #include "link/manual_control.h"
-#include "run/run_events.h"
+#include "run_state/run_events.h"
 #include "run/run_frame.h"
-#include "settings/auto_transport.h"
+#include "machine_ops/auto_transport.h"
 #include "vision/camera_service.h"
 
 namespace smt::test {

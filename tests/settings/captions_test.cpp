@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "platform/profile.h"
-#include "settings/auto_transport.h"
-#include "settings/basic_teach.h"
-#include "settings/cover_tape.h"
-#include "settings/dipping_station.h"
+#include "machine_ops/auto_transport.h"
+#include "machine_ops/basic_teach.h"
+#include "machine_ops/cover_tape.h"
+#include "machine_ops/dipping_station.h"
 #include "settings/limit_detour.h"
-#include "settings/origin_update.h"
+#include "machine_ops/origin_update.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_captions.h"
 #include "settings/version_switches.h"

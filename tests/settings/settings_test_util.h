@@ -12,7 +12,7 @@
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "platform/uipost.h"
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 #include "test_support.h"
 
 namespace smt::test {

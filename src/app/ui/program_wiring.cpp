@@ -8,7 +8,7 @@
 #include "joblist/ui/joblist_wiring.h"
 #include "link/link_hooks.h"
 #include "link/ui/link_wiring.h"
-#include "settings/settings_hooks.h"
+#include "machine_ops/settings_hooks.h"
 #include "settings/ui/settings_wiring.h"
 #include "vision/ui/camera_list_wiring.h"
 #include "vision/ui/vision_wiring.h"

@@ -1,4 +1,5 @@
-// The main view: owns the four panels and the fourteen settings dialogs, loads
+// The main view: owns the four panels and the conveyor's settings dialog (the
+// other settings dialogs are the subsystems', opened through m_DialogOpeners), loads
 // the configuration once at the first update, holds the view's messages, the
 // travel limits in pulses and the positioning flags, and dispatches the settings,
 // panel and positioning commands.

@@ -21,7 +21,7 @@
 #include "feeders/auto_feed.h"
 #include "feeders/feed_operation.h"
 #include "link/busy.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 using namespace smt;
 

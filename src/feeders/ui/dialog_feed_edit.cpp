@@ -27,7 +27,7 @@
 #include "platform/msgbox.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_template.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 #include "vision/camera_panel_port.h"
 
 namespace smt {

@@ -23,7 +23,7 @@
 #include "link/jog.h"
 #include "link/position_counters.h"
 #include "platform/msgbox.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 namespace smt {
 

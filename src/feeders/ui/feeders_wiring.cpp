@@ -13,7 +13,7 @@
 #include "feeders/ui/library_wiring.h"
 #include "link/homing.h"
 #include "platform/uipost.h"
-#include "settings/origin_update.h"
+#include "machine_ops/origin_update.h"
 
 namespace smt {
 

@@ -23,7 +23,7 @@
 #include "link/position_counters.h"
 #include "platform/msgbox.h"
 #include "settings/pulse_settings.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 namespace {
 

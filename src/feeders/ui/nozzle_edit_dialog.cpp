@@ -16,7 +16,7 @@
 #include "platform/msgbox.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 namespace {
 

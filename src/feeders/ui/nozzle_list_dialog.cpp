@@ -26,7 +26,7 @@
 #include "link/commands.h"
 #include "link/homing.h"
 #include "platform/msgbox.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 namespace {
 

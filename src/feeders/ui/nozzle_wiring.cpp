@@ -13,7 +13,7 @@
 #include "base/globals.h"
 #include "feeders/nozzle_library.h"
 #include "feeders/ui/nozzle_list_dialog.h"
-#include "settings/origin_update.h"
+#include "machine_ops/origin_update.h"
 #include "settings/rederive_hooks.h"
 
 namespace smt {

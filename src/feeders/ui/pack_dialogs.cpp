@@ -28,7 +28,7 @@
 #include "platform/msgbox.h"
 #include "settings/basic_settings.h"
 #include "settings/speed_template.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 #include "vision/camera_panel_port.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/frameconfig.h"
+#include "base/window_titles.h"
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "joblist/find.h"

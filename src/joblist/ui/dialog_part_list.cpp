@@ -10,7 +10,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-#include "app/frameconfig.h"
+#include "base/window_titles.h"
 #include "base/globals.h"
 #include "feeders/strategy_port.h"
 #include "joblist/list_sort.h"

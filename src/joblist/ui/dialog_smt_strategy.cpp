@@ -19,7 +19,7 @@
 #include "base/numtext.h"
 #include "feeders/nozzle_library.h"
 #include "platform/msgbox.h"
-#include "settings/cover_tape.h"
+#include "machine_ops/cover_tape.h"
 
 namespace smt {
 

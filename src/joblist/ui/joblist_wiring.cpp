@@ -21,10 +21,10 @@
 #include "link/link_state.h"
 #include "link/manual_control.h"
 #include "platform/uipost.h"
-#include "run/run_events.h"
+#include "run_state/run_events.h"
 #include "run/run_frame.h"
 #include "run/ui/run_wiring.h"
-#include "settings/cover_tape.h"
+#include "machine_ops/cover_tape.h"
 
 namespace smt {
 

@@ -11,7 +11,7 @@
 #include "link/position_counters.h"
 #include "link/positioning.h"
 #include "settings/basic_settings.h"
-#include "settings/dipping_station.h"
+#include "machine_ops/dipping_station.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_template.h"
 

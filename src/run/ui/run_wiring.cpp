@@ -3,7 +3,7 @@
 #include "app/shellservices.h"
 #include "joblist/part_list.h"
 #include "joblist/run_port.h"
-#include "run/run_events.h"
+#include "run_state/run_events.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
 #include "run/run_geometry.h"

@@ -14,14 +14,14 @@
 #include <QVBoxLayout>
 
 #include "base/numtext.h"
-#include "app/viewcore.h"
+#include "base/named_steps.h"
 #include "link/commands.h"
 #include "link/homing.h"
 #include "link/link_state.h"
 #include "link/manual_control.h"
 #include "platform/msgbox.h"
 #include "platform/uipost.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 using namespace smt;
 

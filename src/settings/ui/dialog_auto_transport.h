@@ -1,6 +1,6 @@
 // The conveyor panel "自动送板操作": shows and edits the live conveyor's settings,
 // starts its operations and shows their progress. The operations themselves are
-// machine code (settings/auto_transport.h); this dialog only takes the fields,
+// machine code (machine_ops/auto_transport.h); this dialog only takes the fields,
 // sets the belt values and starts them.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "settings/auto_transport.h"
+#include "machine_ops/auto_transport.h"
 
 class QCheckBox;
 class QLabel;

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "settings/dipping_station.h"
+#include "machine_ops/dipping_station.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-#include "settings/origin_update.h"
+#include "machine_ops/origin_update.h"
 
 class QCheckBox;
 class QLineEdit;

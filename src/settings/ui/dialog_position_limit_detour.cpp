@@ -11,7 +11,7 @@
 
 #include "platform/files.h"
 #include "settings/ui/dialog_set_basic_parts.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 using D = smt::PositionLimitDetour;
 

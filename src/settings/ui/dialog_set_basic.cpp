@@ -19,14 +19,14 @@
 #include "app/ui/mainframe.h"
 #include "app/ui/smtview.h"
 #include "app/viewcore.h"
-#include "settings/dipping_station.h"
+#include "machine_ops/dipping_station.h"
 #include "settings/limit_detour.h"
-#include "settings/origin_update.h"
+#include "machine_ops/origin_update.h"
 #include "settings/ui/dialog_dipping_station.h"
 #include "platform/files.h"
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 #include "settings/ui/dialog_set_basic_parts.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "base/captions.h"
 #include "base/numtext.h"
 #include "platform/msgbox.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 namespace smt::ui {
 

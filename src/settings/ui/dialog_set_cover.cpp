@@ -8,10 +8,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/viewcore.h"
+#include "base/named_steps.h"
 #include "platform/msgbox.h"
 #include "platform/uipost.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 using namespace smt;
 

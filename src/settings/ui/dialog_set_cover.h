@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/cover_tape.h"
+#include "machine_ops/cover_tape.h"
 
 class QLineEdit;
 class QPushButton;

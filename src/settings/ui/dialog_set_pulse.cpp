@@ -14,7 +14,8 @@
 #include <QVBoxLayout>
 
 #include "settings/ui/dialog_set_basic_parts.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
+#include "machine_ops/pulse_test_run.h"
 
 namespace {
 

@@ -26,7 +26,7 @@
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 #include "vision/camera_panel_port.h"
 #include "vision/ui/dialog_camera_edit.h"
 

@@ -7,7 +7,7 @@
 #include "link/positioning.h"
 #include "platform/camera_sdk.h"
 #include "settings/basic_settings.h"
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 #include "vision/camera_ds.h"
 #include "vision/camera_panel_port.h"
 #include "vision/camera_service.h"

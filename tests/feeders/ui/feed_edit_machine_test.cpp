@@ -14,7 +14,7 @@
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "platform/threads.h"
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 #include "settings/pulse_settings.h"
 
 namespace smt::test {

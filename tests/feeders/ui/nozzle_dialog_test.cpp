@@ -16,8 +16,8 @@
 #include "feeders/strategy_port.h"
 #include "feeders/ui/nozzle_edit_dialog.h"
 #include "feeders/ui/nozzle_list_dialog.h"
-#include "run/nozzle_work.h"
-#include "settings/origin_update.h"
+#include "run_state/nozzle_work.h"
+#include "machine_ops/origin_update.h"
 #include "settings/ui/settings_wiring.h"
 
 namespace smt::test {

@@ -20,7 +20,7 @@
 #include "link/homing.h"
 #include "link/jog.h"
 #include "link/positioning.h"
-#include "settings/origin_update.h"
+#include "machine_ops/origin_update.h"
 #include "settings/rederive_hooks.h"
 #include "vision/camera_panel_port.h"
 #include "vision/set_view.h"

@@ -25,9 +25,9 @@
 #include "link/serial_link.h"
 #include "platform/threads.h"
 #include "platform/uipost.h"
-#include "run/run_events.h"
+#include "run_state/run_events.h"
 #include "run/run_frame.h"
-#include "settings/auto_transport.h"
+#include "machine_ops/auto_transport.h"
 #include "settings/basic_settings.h"
 #include "simulator.h"
 

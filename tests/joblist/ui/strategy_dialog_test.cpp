@@ -11,7 +11,7 @@
 #include "feeders/nozzle_library.h"
 #include "joblist/smt_strategy.h"
 #include "joblist/ui/dialog_part_list.h"
-#include "run/nozzle_work.h"
+#include "run_state/nozzle_work.h"
 
 namespace smt::test {
 namespace {

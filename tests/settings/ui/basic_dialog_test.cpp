@@ -16,7 +16,7 @@
 #include "link/link_state.h"
 #include "platform/profile.h"
 #include "platform/uipost.h"
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
 #include "settings/ui/dialog_dipping_station.h"

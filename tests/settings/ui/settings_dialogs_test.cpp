@@ -11,9 +11,9 @@
 
 #include "base/captions.h"
 #include "platform/profile.h"
-#include "settings/auto_transport.h"
+#include "machine_ops/auto_transport.h"
 #include "settings/basic_settings.h"
-#include "settings/cover_tape.h"
+#include "machine_ops/cover_tape.h"
 #include "settings/ui/dialog_auto_transport.h"
 #include "settings/ui/dialog_dipping_station.h"
 #include "settings/ui/dialog_origin_update.h"

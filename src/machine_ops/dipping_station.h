@@ -10,7 +10,7 @@
 #include "link/command_frames.h"
 #include "link/position_counters.h"
 #include "settings/basic_settings.h"
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 #include "settings/dialog_captions.h"
 
 namespace smt {

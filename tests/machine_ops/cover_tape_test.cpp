@@ -8,9 +8,9 @@
 
 #include "../link/sim_fixture.h"
 #include "platform/profile.h"
-#include "settings/cover_tape.h"
+#include "machine_ops/cover_tape.h"
 #include "settings/speed_template.h"
-#include "settings_test_util.h"
+#include "../settings/settings_test_util.h"
 
 using namespace smt;
 using namespace smt::test;

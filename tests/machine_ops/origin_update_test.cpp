@@ -8,9 +8,9 @@
 #include "link/link_state.h"
 #include "platform/profile.h"
 #include "settings/limit_detour.h"
-#include "settings/origin_update.h"
+#include "machine_ops/origin_update.h"
 #include "settings/rederive_hooks.h"
-#include "settings_test_util.h"
+#include "../settings/settings_test_util.h"
 
 namespace {
 

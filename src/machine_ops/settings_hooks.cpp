@@ -1,13 +1,13 @@
 // Every hook of the settings' ports, with the subsystem that fills it.
-#include "settings/settings_hooks.h"
+#include "machine_ops/settings_hooks.h"
 
 #include "base/hooks.h"
-#include "settings/auto_transport.h"
+#include "machine_ops/auto_transport.h"
 #include "settings/basic_settings.h"
-#include "settings/basic_teach.h"
-#include "settings/cover_tape.h"
-#include "settings/dipping_station.h"
-#include "settings/origin_update.h"
+#include "machine_ops/basic_teach.h"
+#include "machine_ops/cover_tape.h"
+#include "machine_ops/dipping_station.h"
+#include "machine_ops/origin_update.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
 

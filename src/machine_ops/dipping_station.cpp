@@ -1,4 +1,4 @@
-#include "settings/dipping_station.h"
+#include "machine_ops/dipping_station.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "settings/ui/field_text.h"
+#include "base/ui/field_text.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "settings/origin_update.h"
+#include "machine_ops/origin_update.h"
 
 #include "base/captions.h"
 #include "base/globals.h"

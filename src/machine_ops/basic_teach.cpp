@@ -1,4 +1,4 @@
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 
 #include "base/captions.h"
 #include <algorithm>

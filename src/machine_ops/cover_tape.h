@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "settings/auto_transport.h"
+#include "machine_ops/auto_transport.h"
 #include "settings/dialog_captions.h"
 
 namespace smt {

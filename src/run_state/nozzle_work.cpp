@@ -1,4 +1,4 @@
-#include "run/nozzle_work.h"
+#include "run_state/nozzle_work.h"
 
 namespace smt {
 

@@ -1,4 +1,4 @@
-#include "run/run_events.h"
+#include "run_state/run_events.h"
 
 #include "vision/camera_service.h"
 

@@ -11,9 +11,9 @@
 #include "../link/sim_fixture.h"
 #include "link/busy.h"
 #include "platform/profile.h"
-#include "settings/auto_transport.h"
+#include "machine_ops/auto_transport.h"
 #include "settings/pulse_settings.h"
-#include "settings_test_util.h"
+#include "../settings/settings_test_util.h"
 
 using namespace smt;
 using namespace smt::test;

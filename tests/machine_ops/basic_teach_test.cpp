@@ -9,10 +9,10 @@
 #include "base/numtext.h"
 #include "link/homing.h"
 #include "platform/profile.h"
-#include "settings/basic_teach.h"
+#include "machine_ops/basic_teach.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
-#include "settings_test_util.h"
+#include "../settings/settings_test_util.h"
 
 namespace {
 

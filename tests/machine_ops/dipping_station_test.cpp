@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "settings/dipping_station.h"
-#include "settings_test_util.h"
+#include "machine_ops/dipping_station.h"
+#include "../settings/settings_test_util.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "settings/auto_transport.h"
+#include "machine_ops/auto_transport.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "settings/cover_tape.h"
+#include "machine_ops/cover_tape.h"
 
 #include <array>
 #include <memory>

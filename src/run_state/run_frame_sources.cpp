@@ -1,0 +1,10 @@
+#include "run_state/run_frame_sources.h"
+
+namespace smt {
+
+RunFrameSources& TheRunFrameSources() {
+    static RunFrameSources sources;
+    return sources;
+}
+
+} // namespace smt
