@@ -62,7 +62,7 @@ void BM_StartupToFirstIdle(benchmark::State& state) {
         if (!smt::LoadFigLists(folder, smt::g_FigLists, error)) state.SkipWithError("table files");
         const smt::ViewMessages messages = smt::LoadMessageTexts(lang.languageName, folder);
         const smt::LimitPulses limits = smt::LoadLimitPulses(folder);
-        smt::ComputePositionPulses(smt::g_PulsesPerMm, {});
+        smt::ConvertSettingsToPulses(smt::g_PulsesPerMm, {});
         benchmark::DoNotOptimize(menus.size() + messages.size() + limits.x);
     }
     std::filesystem::remove_all(folder);

@@ -51,7 +51,7 @@ LimitPulses LoadLimitPulses(const std::string& startFolder) {
                               get("SetPulseConfig", "m_Y_Pulse"), get("SetPulseConfig", "m_Z_Pulse"));
 }
 
-void ComputePositionPulses(const std::array<double, kPulseFactorCount>& factors,
+void ConvertSettingsToPulses(const std::array<double, kPulseFactorCount>& factors,
                            const PositionOffsetsMm& o, const std::function<void()>& afterwards) {
     g_PulsesPerMm = factors;
     const double fx = factors[0], fy = factors[1];

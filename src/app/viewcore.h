@@ -53,7 +53,7 @@ struct PositionOffsetsMm {
 // Copies the twelve factors into g_PulsesPerMm and writes the pulse globals
 // (each value times the X or Y factor, truncated toward zero), then runs
 // `afterwards` (the run's head reach and the nozzle library's pulse table).
-void ComputePositionPulses(const std::array<double, kPulseFactorCount>& factors,
+void ConvertSettingsToPulses(const std::array<double, kPulseFactorCount>& factors,
                            const PositionOffsetsMm& offsets,
                            const std::function<void()>& afterwards = {});
 

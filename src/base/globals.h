@@ -52,7 +52,7 @@ extern std::vector<std::string>& g_DropDownLines;
 // Joins the texts of a list cell that holds several values.
 extern const std::string ListSeparator;
 
-// ---- run-time pulse values (written by ComputePositionPulses and by the run) ----
+// ---- run-time pulse values (written by ConvertSettingsToPulses and by the run) ----
 
 struct PulsePoint {
     std::int32_t x = 0;

@@ -58,7 +58,7 @@ TEST(PositionPulses, EachValueTimesItsFactorTruncated) {
     o.dispenserToNozzle1X = 0.019; o.y2ToY1Y = 500.0199;
     o.throwPositionX = 3.3; o.throwPositionY = -3.3;
     int afterwards = 0;
-    ComputePositionPulses(factors, o, [&] { ++afterwards; });
+    ConvertSettingsToPulses(factors, o, [&] { ++afterwards; });
     EXPECT_EQ(afterwards, 1);
     EXPECT_EQ(g_PulsesPerMm, factors);
     EXPECT_EQ(g_PulsesPerMmX, 100.0);

@@ -135,7 +135,7 @@ void CSMTView::ComputePositionPulses() {
     const auto& s = GetShellServices();
     const auto factors = s.pulseFactors ? s.pulseFactors() : g_PulsesPerMm;
     const auto offsets = s.positionOffsets ? s.positionOffsets() : PositionOffsetsMm{};
-    smt::ComputePositionPulses(factors, offsets, s.afterPositionPulses);
+    smt::ConvertSettingsToPulses(factors, offsets, s.afterPositionPulses);
 }
 
 // ---- layout -----------------------------------------------------------------
