@@ -65,7 +65,7 @@ void BM_PtyRoundTrip(benchmark::State& state) {
     {
         auto machine = StartSimulator(true, dir.string());
         int number = 7;
-        if (!machine || !GetSerialLink().Open(number)) {
+        if (!machine || !GetSerialLink().OpenSerialLink(number)) {
             state.SkipWithError("simulator or serial link not started");
         } else {
             const auto frame = BuildSerialFrame(0x61, FrameData{}.U8(4).Sm32(1).U8(10).U8(20));

@@ -199,7 +199,7 @@ bool connectSerial() {
     int com = port.comNumber ? port.comNumber() : 1;
     // A section without the key reads 0: the scan still starts at the first port.
     if (com < 1) com = 1;
-    const bool ok = GetSerialLink().Open(com);
+    const bool ok = GetSerialLink().OpenSerialLink(com);
     if (port.setComNumber) port.setComNumber(com);
     return ok;
 }

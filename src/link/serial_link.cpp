@@ -61,7 +61,7 @@ bool SerialLink::tryPort(int number) {
     return false;
 }
 
-bool SerialLink::Open(int& comNumber) {
+bool SerialLink::OpenSerialLink(int& comNumber) {
     std::lock_guard open(m_openMutex);
     stopThreads();
     {

@@ -27,7 +27,7 @@ public:
     // `comNumber` holds the port, the threads run and `g_Connected` is set. On
     // failure the connect button shows the failure caption, `comNumber` becomes 1
     // and `g_Connected` is left as it was.
-    bool Open(int& comNumber);
+    bool OpenSerialLink(int& comNumber);
     // Stops and joins the threads, then closes the port.
     void Close();
     bool IsOpen() const;
@@ -50,7 +50,7 @@ private:
     plat::Event m_bytesArrived{false, false};
     std::thread m_receiveThread;
     std::thread m_frameThread;
-    std::mutex m_openMutex;  // one Open or Close at a time
+    std::mutex m_openMutex;  // one OpenSerialLink or Close at a time
 };
 
 // The process-wide serial link (the manual control panel's).

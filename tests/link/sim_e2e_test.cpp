@@ -28,7 +28,7 @@ protected:
     // Scans from COM `from` and finds the machine at COM5.
     void ConnectSerial(int from = 3) {
         int number = from;
-        ASSERT_TRUE(GetSerialLink().Open(number));
+        ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
         ASSERT_EQ(number, 5);
     }
     void ConnectUdp() {
@@ -112,7 +112,7 @@ TEST_F(SimLink, SilentMachineGivesTheFailureCaptionAndTheScanRestartsAtOne) {
     StartSim(0, true, false, 97);
     sim->faults().SilenceAll(true);
     int number = 96;
-    EXPECT_FALSE(Timed([&] { return GetSerialLink().Open(number); }));  // one silent port, one handshake wait
+    EXPECT_FALSE(Timed([&] { return GetSerialLink().OpenSerialLink(number); }));  // one silent port, one handshake wait
     EXPECT_EQ(number, 1);
     EXPECT_FALSE(g_Connected.load());
     EXPECT_EQ(hooks.Calls(), Calls{"caption 联机失败"});
@@ -121,7 +121,7 @@ TEST_F(SimLink, SilentMachineGivesTheFailureCaptionAndTheScanRestartsAtOne) {
 
     hooks.Take();
     number = 100;
-    EXPECT_FALSE(GetSerialLink().Open(number));  // nothing to try
+    EXPECT_FALSE(GetSerialLink().OpenSerialLink(number));  // nothing to try
     EXPECT_EQ(number, 1);
     EXPECT_EQ(hooks.Calls(), Calls{"caption 联机失败"});
 }
@@ -134,7 +134,7 @@ TEST_F(SimLink, AbandonedAttemptLeavesNoReaderBehind) {
     silent->faults().SilenceAll(true);
     StartSim(0, true, false, 6);
     int number = 4;
-    ASSERT_TRUE(GetSerialLink().Open(number));
+    ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
     EXPECT_EQ(number, 6);
     // The abandoned port was closed: it can be opened again by anyone.
     SerialPort again;

@@ -110,7 +110,7 @@ protected:
         StartSim(type, serial, !serial, 4);
         if (serial) {
             int number = 4;
-            ASSERT_TRUE(GetSerialLink().Open(number));
+            ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
         } else {
             ASSERT_TRUE(GetMachineLink().Open(sim::kBoardAddress, sim->udp()->Port(), LocalEndpoint{"127.0.0.1", 0}));
             StartUdpReplyThread(GetMachineLink());

@@ -76,7 +76,7 @@ protected:
         StartWorld(type, std::move(scenario), true, false, cameras);
         ResetCommandWorld(true);
         int number = 5;
-        ASSERT_TRUE(GetSerialLink().Open(number));
+        ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
         g_Connected = true;
         machine().ClearRecords();
         g_MachineType = type;
