@@ -48,7 +48,7 @@ bool SerialLink::tryPort(int number) {
     m_bytesArrived.Reset();
     startThreads();
     ArmReply(ReplyFamily::SingleAxis);
-    SendFrame(HandshakeFrame());
+    HandshakeThread();
     if (g_ReplyEvents[ReplyFamily::SingleAxis].Wait(WaitLimit(WaitKind::Handshake)) ==
         plat::WaitResult::Signalled) {
         return true;
@@ -60,6 +60,8 @@ bool SerialLink::tryPort(int number) {
     m_port.Close();
     return false;
 }
+
+void SerialLink::HandshakeThread() { SendHandshake(); }
 
 bool SerialLink::OpenSerialLink(int& comNumber) {
     std::lock_guard open(m_openMutex);
@@ -90,6 +92,8 @@ bool SerialLink::SendFrame(const std::uint8_t* frame, std::size_t length) {
     if (!m_port.IsOpen()) return false;
     return m_port.Write(frame, length, limits::kSerialWrite) == length;
 }
+
+bool SerialLink::SendHandshake() { return SendFrame(HandshakeFrame()); }
 
 void SerialLink::SerialReceiveThread() {
     std::uint8_t buffer[256];

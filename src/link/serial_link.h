@@ -37,9 +37,15 @@ public:
     // the command).
     bool SendFrame(const std::uint8_t* frame, std::size_t length);
     bool SendFrame(const std::vector<std::uint8_t>& frame) { return SendFrame(frame.data(), frame.size()); }
+    // Command 0x00, the handshake frame: no trace and no wait (the opener waits
+    // for the answer).
+    bool SendHandshake();
 
 private:
     bool tryPort(int number);
+    // One port's handshake: sends it and ends. It runs on the opener's thread,
+    // since the write is bounded and the opener waits for the answer anyway.
+    void HandshakeThread();
     void startThreads();
     void stopThreads();
     void SerialReceiveThread();
