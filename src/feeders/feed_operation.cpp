@@ -145,14 +145,14 @@ void MeasureAt(const FeedOperationRequest& r) {
         return;
     }
     case kFeedOpDippingHeight: {
-        if (!MoveToTarget(FeederTarget(r.code, r.row))) return;
+        if (!MoveToFeederTarget(r.code, r.row)) return;
         const HeightResult h = MeasureHeightWithHead(1);
         if (!h.measured) return;  // a failed measurement is not a station height
         StoreDippingStationHeight(TheDippingStation(), TheBasicSettings(), h.mm);
         return;
     }
     case kFeedOpMeasurePick: {
-        if (!MoveToTarget(FeederTarget(r.code, r.row))) return;
+        if (!MoveToFeederTarget(r.code, r.row)) return;
         const HeightResult h = MeasureHeightWithHead(MeasuringHead(AtoI(Text(r.row, 10)), g_MachineType));
         if (!h.measured) return;
         const BasicSettings& b = TheBasicSettings();
@@ -257,6 +257,10 @@ bool MoveToTarget(PulsePoint target, bool keepYOnTypeFour) {
     return MoveXYTo(target, 0x80);
 }
 
+bool MoveToFeederTarget(int code, const std::vector<std::string>& row) {
+    return MoveToTarget(FeederTarget(code, row));
+}
+
 // ---- height ----
 
 int MeasuringHead(int head, int machineType) {
@@ -329,6 +333,11 @@ FeederFeed AutoFeedRequest(bool serial) {
     return f;
 }
 
+void AutoFeedSequence() {
+    // FeedFeeder fails at once on a failed send and waits within the link's bound.
+    FeedFeeder(AutoFeedRequest(Serial()));
+}
+
 // ---- the worker ----
 
 std::atomic<bool>& SingleFeedFlag() {
@@ -339,14 +348,12 @@ std::atomic<bool>& SingleFeedFlag() {
 void FeedOperationThread(const FeedOperationJob& job, BusyClaim claim) {
     const FeedOperationRequest& r = job.request;
     switch (r.code) {
-    case kFeedOpAutoFeed:
-        // FeedFeeder fails at once on a failed send and waits within the link's bound.
-        FeedFeeder(AutoFeedRequest(Serial()));
-        break;
-    case kFeedOpHeadToDipping: MoveToTarget(FeederTarget(r.code, r.row)); break;
+    case kFeedOpAutoFeed: AutoFeedSequence(); break;
+    case kFeedOpHeadToDipping: MoveToFeederTarget(r.code, r.row); break;
     case kFeedOpDippingHeight: case kFeedOpReferenceHeight: case kFeedOpMeasurePick: MeasureAt(r); break;
     case 1: case 2: case 3: case 4: case 5: case 6: case 7: case 8:
-        MoveToTarget(r.hasTarget ? PulsePoint{r.targetX, r.targetY} : FeederTarget(r.code, r.row));
+        if (r.hasTarget) MoveToTarget(PulsePoint{r.targetX, r.targetY});
+        else MoveToFeederTarget(r.code, r.row);
         break;
     case kFeedOpCameraToFeeder: case kFeedOpCameraToHole: MoveCameraToFeeder(r); break;
     case kFeedOpTowbar: MoveTowbarToHole(r.row, job.texts); break;

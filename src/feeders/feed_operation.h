@@ -72,6 +72,8 @@ bool MoveThroughDetourZones(const DetourZones& zones, PulsePoint target);
 // The common X/Y move: type 4 keeps Y (when asked), the corner test, the speed
 // gear 0 on the serial link, the corner step and the final move (flags 0x80).
 bool MoveToTarget(PulsePoint target, bool keepYOnTypeFour = true);
+// Codes -3 .. 8: the common move to FeederTarget; false when a move was refused.
+bool MoveToFeederTarget(int code, const std::vector<std::string>& row);
 
 // The measuring head of code 0 from cell 10, limited by the machine type.
 int MeasuringHead(int cell10, int machineType);
@@ -86,6 +88,9 @@ HeightResult MeasureHeightWithHead(int head);
 PickStrokeArgs PickToCameraStroke(int machineType, int head, double pickMm, const std::vector<std::string>& row);
 // The automatic-feeder request (drive 10) on the serial link or on Ethernet.
 FeederFeed AutoFeedRequest(bool serial);
+// Code -4: sends the automatic-feeder request of the current link and waits for
+// its reply.
+void AutoFeedSequence();
 
 // A feeder bank by the first letter of a feeder ID: W, N, E (with walk and lift
 // drives), S, G (tray); nullopt for any other letter.
