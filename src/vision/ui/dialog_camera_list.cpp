@@ -369,6 +369,12 @@ std::vector<smt::CameraCells> CDialogCameraList::ListRows() const {
 
 void CDialogCameraList::ReadListIntoTable() { m_list.SetRows(ListRows()); }
 
+void CDialogCameraList::MarkFeedersWithoutCamera(const std::vector<smt::CameraCells>& rows) {
+    if (!m_FeederCameras || !m_MarkFeeders) return;
+    const auto marked = smt::FeedersWithoutCamera(rows, m_FeederCameras());
+    if (!marked.empty()) m_MarkFeeders(marked);
+}
+
 void CDialogCameraList::SelectRow(int row) {
     m_List->selectRow(row);
     m_SelectedRow = row;
@@ -591,10 +597,7 @@ void CDialogCameraList::accept() {
     const auto rows = ListRows();
     m_list.UpdateActiveCameras(rows, f.m_X_Pulse, f.m_Y_Pulse);
     UpdateHeadOffsets();
-    if (m_FeederCameras && m_MarkFeeders) {
-        const auto marked = smt::FeedersWithoutCamera(rows, m_FeederCameras());
-        if (!marked.empty()) m_MarkFeeders(marked);
-    }
+    MarkFeedersWithoutCamera(rows);
     const std::string folder = m_StartFolder ? m_StartFolder() : std::string(".");
     smt::TableFileError error;
     if (!smt::SaveTableFile(folder, smt::TableFile::Camera, smt::g_FigLists, error)) {

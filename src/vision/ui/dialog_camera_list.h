@@ -76,6 +76,8 @@ private:
     void SetRow(int row, const smt::CameraCells& cells);
     void Stripe();
     void ReadListIntoTable();
+    // Image 4 on the camera column of the feeders that name no camera of `rows`.
+    void MarkFeedersWithoutCamera(const std::vector<smt::CameraCells>& rows);
     bool RefuseWhileRunning() const;
     bool TakeFields(smt::CameraListSettings& s);
     void ShowSettings(const smt::CameraListSettings& s);
