@@ -94,7 +94,13 @@ bool CameraService::InitCameras(int language) {
     for (int c = 0; c < kSdkCameraCount; ++c) {
         if (!m_handles[c] || !CameraSdkFlag(c)) continue;
         plat::CameraPlay(m_handles[c]);
-        m_threads.emplace_back([this, c] { GrabThread(c); });
+        m_threads.emplace_back([this, c] {
+            switch (c) {
+            case kMarkCamera: MarkCameraGrabThread(); break;
+            case kVisionCamera1: VisualCamera1GrabThread(); break;
+            default: VisualCamera2GrabThread(); break;
+            }
+        });
     }
     if (m_handles[kVisionCamera1] && g_FlyCameraOn) m_threads.emplace_back([this] { FlyCameraFrameThread(); });
     StartDisplay();

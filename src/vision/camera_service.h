@@ -110,7 +110,11 @@ public:
 private:
     static int Clamp(int camera) { return camera < 0 || camera >= kSdkCameraCount ? 0 : camera; }
     void Message(const std::string& text);
+    // One grab loop serves the three cameras; each thread is started by its name.
     void GrabThread(int camera);
+    void MarkCameraGrabThread() { GrabThread(kMarkCamera); }
+    void VisualCamera1GrabThread() { GrabThread(kVisionCamera1); }
+    void VisualCamera2GrabThread() { GrabThread(kVisionCamera2); }
     void FlyCameraFrameThread();
     void VisionResultDisplayThread();
 
