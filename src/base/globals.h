@@ -68,6 +68,11 @@ inline double& g_PulsesPerMmZ = g_PulsesPerMm[2];
 
 extern std::array<std::int32_t, 8> g_CorrectionPulsesX;
 extern std::array<std::int32_t, 8> g_CorrectionPulsesY;
+// The same values per head (index head - 1), as the place steps name them.
+inline std::array<std::int32_t, 8>& g_CorrectionPulseX = g_CorrectionPulsesX;
+inline std::array<std::int32_t, 8>& g_CorrectionPulseY = g_CorrectionPulsesY;
+// The head offsets from nozzle 1 (g_OffsetPulses): camera, nozzles 2 to 8,
+// dispenser and table Y2.
 extern PulsePoint g_CameraToNozzle1Pulses;
 // Index n - 1 for nozzle n; nozzle 1 (index 0) has no offset and stays 0.
 extern std::array<PulsePoint, 8> g_NozzleToNozzle1Pulses;
