@@ -296,7 +296,7 @@ protected:
         SetMoveLimits({static_cast<std::int32_t>(shipped.basic.m_X_Limit * shipped.pulses.m_X_Pulse),
                        static_cast<std::int32_t>(shipped.basic.m_Y_Limit * shipped.pulses.m_Y_Pulse), 400000, 300000});
         int number = 5;
-        ASSERT_TRUE(GetSerialLink().Open(number));
+        ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
         g_Connected = true;
         g_Homed = true;  // the drives start at home
         hooks.Take();
