@@ -160,6 +160,9 @@ struct FeedListPort {
     std::function<void(const std::string& id, int cell, const std::string& text)> showCell;
     // The height measurement's result for the measured feeder (cell 22).
     std::function<void(const std::string& id, const std::string& height)> storePickHeight;
+    // The part list's "open the feeder" (user-interface thread): selects the
+    // feeder of that name and opens its editor; false when there is none.
+    std::function<bool(const std::string& id)> openEditor;
 };
 FeedListPort& TheFeedListPort();
 

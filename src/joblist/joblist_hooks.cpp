@@ -22,7 +22,7 @@ void RegisterJobListHooks(HookRegistry& r) {
     r.Add("run", "RunPort.runThreadsLive", run.runThreadsLive, Q);
     r.Add("job lists", "RunFrameSources.currentPcbName", TheRunFrameSources().currentPcbName, Q);
     // Until the run recognises lamp Marks, the lamp test stops at the Mark.
-    r.Add("run", "RunPort.recognizeMark", run.recognizeMark, HookKind::Action, true);
+    r.Add("run threads", "RunPort.recognizeMark", run.recognizeMark, HookKind::Action, true);
 
     // The PCB editor's hand-over to the camera panel.
     CameraPanelPort& panel = TheCameraPanelPort();

@@ -19,7 +19,7 @@ void RegisterLinkHooks(HookRegistry& r) {
     r.Add("link", "CommandPanelPort.headGroup", c.headGroup, Q, 1);
     r.Add("link", "CommandPanelPort.liftOutputFlag", c.liftOutputFlag, Q);
     r.Add("feeders", "CommandPanelPort.feedDelayMs", c.feedDelayMs, Q);
-    r.Add("cameras", "CommandPanelPort.displayInPulses", c.displayInPulses, Q);
+    r.Add("camera calibration", "CommandPanelPort.displayInPulses", c.displayInPulses, Q);
     r.Add("link", "CommandPanelPort.showPosition", c.showPosition, Q);
     r.Add("link", "CommandPanelPort.showCommandCounter", c.showCommandCounter, Q);
     r.Add("link", "CommandPanelPort.setNozzleCheck", c.setNozzleCheck, Q);
@@ -103,7 +103,7 @@ void RegisterLinkHooks(HookRegistry& r) {
     r.Add("cameras", "PositioningPort.setVisionParameters", p.setVisionParameters, Q);
     r.Add("cameras", "PositioningPort.setVisionTestNozzle", p.setVisionTestNozzle, Q);
     r.Add("cameras", "PositioningPort.setFrameSize", p.setFrameSize, Q);
-    r.Add("cameras", "PositioningPort.recognizeVisualOrigin", p.recognizeVisualOrigin, Q);
+    r.Add("camera calibration", "PositioningPort.recognizeVisualOrigin", p.recognizeVisualOrigin, Q);
     r.Add("link", "PositioningPort.headGroup", p.headGroup, Q, 1);
 
     r.Add("settings", "ConveyorInUseSource", ConveyorInUseSource(), Q);

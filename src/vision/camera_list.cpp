@@ -488,4 +488,9 @@ CameraCalibrationPort& TheCameraCalibrationPort() {
     return port;
 }
 
+CameraListFeederPort& TheCameraListFeederPort() {
+    static CameraListFeederPort port;
+    return port;
+}
+
 } // namespace smt

@@ -172,4 +172,13 @@ struct CameraCalibrationPort {
 };
 CameraCalibrationPort& TheCameraCalibrationPort();
 
+// What the camera table's OK asks of the feeder list (filled by the feeders).
+struct CameraListFeederPort {
+    // Each feeder's camera column (cell 12), in list order.
+    std::function<std::vector<std::string>()> feederCameras;
+    // Marks the feeders at these rows as naming no camera of the table.
+    std::function<void(const std::vector<int>& rows)> markFeedersWithoutCamera;
+};
+CameraListFeederPort& TheCameraListFeederPort();
+
 } // namespace smt

@@ -1,6 +1,7 @@
 #include "vision/vision_hooks.h"
 
 #include "base/hooks.h"
+#include "vision/camera_list.h"
 #include "vision/set_view.h"
 
 namespace smt {
@@ -12,7 +13,15 @@ void RegisterVisionHooks(HookRegistry& r) {
     r.Add("cameras", "SetViewSources.visionColourReversal", s.visionColourReversal, Q, false);
     r.Add("job lists", "SetViewSources.markColourReversal", s.markColourReversal, Q, false);
     r.Add("job lists", "SetViewSources.pcbEditorInitialising", s.pcbEditorInitialising, Q, false);
-    r.Add("run", "SetViewSources.flyMeasure", s.flyMeasure, Q);
+    r.Add("run threads", "SetViewSources.flyMeasure", s.flyMeasure, Q);
+
+    CameraCalibrationPort& calibration = TheCameraCalibrationPort();
+    r.Add("camera calibration", "CameraCalibrationPort.startCameraOperation", calibration.startCameraOperation);
+    r.Add("camera calibration", "CameraCalibrationPort.startFlyTest", calibration.startFlyTest);
+
+    CameraListFeederPort& feeders = TheCameraListFeederPort();
+    r.Add("feeders", "CameraListFeederPort.feederCameras", feeders.feederCameras, Q);
+    r.Add("feeders", "CameraListFeederPort.markFeedersWithoutCamera", feeders.markFeedersWithoutCamera, Q);
 }
 
 } // namespace smt

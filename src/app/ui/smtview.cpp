@@ -1,16 +1,7 @@
 #include "app/ui/smtview.h"
 #include "link/commands.h"
 #include "feeders/ui/feeders_wiring.h"
-#include "feeders/ui/dialog_auto_feed.h"
-#include "feeders/ui/feed_operation_wiring.h"
-#include "joblist/ui/pcb_wiring.h"
-#include "firmware/ui/firmware_wiring.h"
-#include "feeders/ui/nozzle_wiring.h"
 #include "joblist/ui/joblist_wiring.h"
-#include "app/ui/link_panel_wiring.h"
-#include "joblist/ui/dialog_lamp_machine_list.h"
-#include "settings/ui/settings_wiring.h"
-#include "vision/ui/camera_list_wiring.h"
 
 #include <QResizeEvent>
 
@@ -36,7 +27,7 @@ CSMTView::CSMTView(CMainFrame* frame) : QWidget(frame), m_frame(frame) {
     setObjectName("CSMTView");
     m_Messages = BuiltinViewMessages();
     m_RunModal = [](QDialog& d) { return d.exec(); };
-    WireSteps();
+    FillOwnSteps();
 
     m_frame->m_StartDirectory = plat::CurrentDirectory();
     // A save killed half way leaves its temporary file beside the file it replaces.
@@ -64,7 +55,8 @@ CSMTView::CSMTView(CMainFrame* frame) : QWidget(frame), m_frame(frame) {
         m_pManualControl = new CDialogManualControl(this);
         m_pManualControl->WireSteps(m_languageSteps, Context());
     }
-    WireManualControlPanel(this);
+    // Every subsystem's part that needs the view, in the program's order.
+    TheWiring().WireView(*this);
     m_creationSteps.Run(Context());
 }
 
@@ -78,11 +70,29 @@ CSMTView::~CSMTView() {
     OnJobListViewDestroyed();
 }
 
+QWidget* CSMTView::Panel(ViewPanel panel) const {
+    switch (panel) {
+    case ViewPanel::Camera: return m_pSetView;
+    case ViewPanel::ManualControl: return m_pManualControl;
+    case ViewPanel::FeedList: return m_pFeedList;
+    case ViewPanel::PartList: return m_pPartList;
+    }
+    return nullptr;
+}
+
+std::string CSMTView::StartFolder() const { return m_frame->m_StartDirectory; }
+std::string CSMTView::LanguageName() const { return m_frame->m_LanguageName; }
+
+void CSMTView::OpenDialog(int id) {
+    if (auto opener = m_DialogOpeners.find(id); opener != m_DialogOpeners.end()) opener->second(id);
+    else ReportNotAvailable("settings command " + std::to_string(id), HookKind::Action);
+}
+
 StepContext CSMTView::Context() const { return {m_frame->m_StartDirectory, m_frame->m_LanguageName}; }
 
-void CSMTView::WireSteps() {
-    // The view's own steps. Every other step is filled by its subsystem:
-    // m_firstUpdateSteps.Set("SetBasic.LoadConfig", ...) and so on.
+void CSMTView::FillOwnSteps() {
+    // The view's own steps. Every other step is filled by its subsystem's wiring
+    // (app/ui/program_wiring.cpp runs them for this view after its panels exist).
     m_firstUpdateSteps.Set("View.LoadMessageTexts", [this](const StepContext& c) {
         m_Messages = LoadMessageTexts(c.language, c.startFolder);
     });
@@ -103,16 +113,6 @@ void CSMTView::WireSteps() {
     m_firstUpdateSteps.Set("View.ComputePositionPulses", [this](const StepContext&) {
         ComputePositionPulses();
     });
-    WireSettingsSubsystem(*this);
-    WireFirmwareSubsystem(*this);
-    WireNozzleLibrary(*this);
-    WireFeedersSubsystem(*this);
-    WireAutoFeed(*this);
-    WireFeederOperations(*this);
-    WireJobListSubsystem(*this);
-    WirePcbEditor(*this);
-    WireLampMachineList(*this);
-    WireCameraList(*this);
 }
 
 void CSMTView::OnInitialUpdate() {
@@ -186,7 +186,7 @@ void CSMTView::RunPanelActions(const std::vector<PanelAction>& actions) {
             }
             break;
         case PanelAction::CreatePartList:
-            if (!m_pPartList) m_pPartList = CreatePartListPanel(*this);
+            if (!m_pPartList) m_pPartList = CreatePartListPanel(*this, m_job);
             break;
         case PanelAction::PlaceFeedList: PlacePanel(m_pFeedList, 1); break;
         case PanelAction::PlacePartList: PlacePanel(m_pPartList, 2); break;

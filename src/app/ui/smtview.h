@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "app/viewcore.h"
+#include "base/ui/program_view.h"
 #include "feeders/ui/dialog_feed_list.h"
 #include "joblist/job_lists.h"
 #include "joblist/ui/dialog_part_list.h"
@@ -25,7 +26,7 @@ namespace smt {
 
 class CMainFrame;
 
-class CSMTView : public QWidget {
+class CSMTView : public QWidget, public ProgramView {
     Q_OBJECT
 public:
     // The view's creation: start folder, language, machine type, menu captions,
@@ -44,7 +45,7 @@ public:
     void OnFeedListCommand();
     void OnPartListCommand();
     // Creates the list panels that do not exist yet, placed and shown (new document).
-    void EnsureListPanels();
+    void EnsureListPanels() override;
 
     void RecomputeLimitPulses(double xLimit, double yLimit, double zLimit, double xPulse,
                               double yPulse, double zPulse);
@@ -55,10 +56,20 @@ public:
     CMainFrame* Frame() const { return m_frame; }
     JobLists& Job() { return m_job; }
 
-    // Ordered, named steps that the subsystems fill (see WireSteps).
-    NamedSteps& FirstUpdateSteps() { return m_firstUpdateSteps; }
-    NamedSteps& CreationCaptionSteps() { return m_creationSteps; }
-    NamedSteps& LanguageChangeSteps() { return m_languageSteps; }
+    // Ordered, named steps that the subsystems fill through the program's wiring.
+    NamedSteps& FirstUpdateSteps() override { return m_firstUpdateSteps; }
+    NamedSteps& CreationCaptionSteps() override { return m_creationSteps; }
+    NamedSteps& LanguageChangeSteps() override { return m_languageSteps; }
+
+    // What the subsystems' wiring sees of the view (base/ui/program_view.h).
+    QWidget* Widget() override { return this; }
+    QWidget* Panel(ViewPanel panel) const override;
+    std::string StartFolder() const override;
+    std::string LanguageName() const override;
+    int RunModal(QDialog& dialog) override { return m_RunModal(dialog); }
+    void SetDialogOpener(int id, std::function<void(int id)> open) override { m_DialogOpeners[id] = std::move(open); }
+    void OpenDialog(int id) override;
+    std::int32_t ZLimitPulses() const override { return m_LimitPulses.z; }
 
     // How a settings dialog is run; tests replace it to avoid modal loops.
     std::function<int(QDialog&)> m_RunModal;
@@ -84,7 +95,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void WireSteps();
+    void FillOwnSteps();
     void Layout();
     void RunPanelActions(const std::vector<PanelAction>& actions);
     void TogglePanelCommand(PanelSlot slot);

@@ -11,10 +11,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/menus.h"
-#include "app/shellservices.h"
-#include "app/ui/smtview.h"
-#include "app/viewcore.h"
 #include "base/captions.h"
 #include "base/command_ids.h"
 #include "base/hooks.h"
@@ -64,18 +60,6 @@ QIcon MarkedIcon() {
     return icon;
 }
 
-// Saves the automatic-feeder section after whatever the service did before.
-struct AutoFeedConfigSave {
-    std::function<void(const std::string&)> before;
-    void operator()(const std::string& startFolder) const {
-        // A second view wraps the service again: only the outermost save writes.
-        static thread_local int depth = 0;
-        ++depth;
-        if (before) before(startFolder);
-        --depth;
-        if (depth == 0) SaveAutoFeedConfig(TheAutoFeed(), ConfigFilePath(startFolder));
-    }
-};
 
 } // namespace
 
@@ -226,26 +210,3 @@ void CDialogAutoFeed::accept() {
     for (std::size_t i = 0; i < std::size(kEdits); ++i) (a.*kEdits[i].member) = values[i];
     QDialog::accept();
 }
-
-namespace smt {
-
-void WireAutoFeed(CSMTView& view) {
-    auto* dialog = new CDialogAutoFeed(&view);
-    dialog->hide();
-    view.FirstUpdateSteps().Set("AutoFeed.LoadConfig", [dialog](const StepContext& c) { dialog->LoadConfig(c.startFolder); });
-    auto language = [dialog](const StepContext& c) { dialog->LoadLanguage(c.startFolder, c.language); };
-    view.CreationCaptionSteps().Set("AutoFeed.LoadLanguage", language);
-    view.LanguageChangeSteps().Set("AutoFeed.LoadLanguage", language);
-    CSMTView* v = &view;
-    view.m_DialogOpeners[cmd::AutoFeed] = [v, dialog](int) {
-        dialog->OnInitDialog();
-        v->m_RunModal(*dialog);
-    };
-    using SaveFn = std::function<void(const std::string&)>;
-    SaveFn& save = GetShellServices().saveLibraryConfig;
-    // The stand-in would tell the operator "not available yet" on every save.
-    SaveFn before = save.target<NotAvailableFn<void(const std::string&)>>() ? SaveFn{} : save;
-    save = AutoFeedConfigSave{before};
-}
-
-} // namespace smt

@@ -11,10 +11,6 @@
 class QLineEdit;
 class QTableWidget;
 
-namespace smt {
-class CSMTView;
-}
-
 class CDialogAutoFeed : public QDialog {
     Q_OBJECT
 public:
@@ -42,9 +38,3 @@ private:
     std::map<int, QLineEdit*> m_edits;
     std::map<std::string, QWidget*> m_captioned;
 };
-
-namespace smt {
-// The view's automatic-feeder dialog: its load steps, its opener behind 33100 and
-// its part of the full save.
-void WireAutoFeed(CSMTView& view);
-} // namespace smt

@@ -1,17 +1,19 @@
-// Hooks the feeder subsystem into the main view and the shell's services: the
-// feeder list panel's start (the feeder-group table's read), the full save's
-// write, the sort of the first show, the caption steps, the manager's opening,
-// the origin shift, the one-key clear's reference and the table's release.
+// The feeders' one wiring: the feeder list panel (the feeder-group table's read,
+// its captions, the manager's opening, the origin shift), the package, mark and
+// drop-down libraries, the nozzle library, the automatic feeders and the feeder
+// operation worker, joined to the link, the settings and the main view.
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace smt {
 
-class CSMTView;
+class Wiring;
 class CDialogFeedList;
 
-void WireFeedersSubsystem(CSMTView& view);
+void WireFeeders(Wiring& wiring);
+
 // The feeder list panel was created: it reads the feeder groups and shows the open one.
 void OnFeedListCreated(CDialogFeedList& panel, const std::string& startFolder, const std::string& language);
 // The view goes away after every worker has been joined.

@@ -1,9 +1,7 @@
 #include "firmware/ui/firmware_wiring.h"
 
-#include "app/menus.h"
-#include "app/ui/mainframe.h"
-#include "app/ui/smtview.h"
-#include "app/viewcore.h"
+#include "base/command_ids.h"
+#include "base/ui/program_view.h"
 #include "firmware/board_config.h"
 #include "firmware/firmware_update.h"
 #include "firmware/ui/dialog_firmware_update.h"
@@ -11,23 +9,29 @@
 
 namespace smt {
 
-void WireFirmwareSubsystem(CSMTView& view) {
+namespace {
+
+void WireView(ProgramView& view) {
     for (NamedSteps* steps : {&view.CreationCaptionSteps(), &view.LanguageChangeSteps()})
         steps->Set("FirmwareUpdate.LoadLanguage",
                    [](const StepContext& c) { TheFirmwareUpdateCaptions().Load(c.startFolder, c.language); });
 
     // The dialog's members outlive each opening, as the view's embedded dialog's do.
     static FirmwareUpdateValues values;
-    CSMTView* v = &view;
-    view.m_DialogOpeners[cmd::FirmwareUpdate] = [v](int) {
-        CDialogFirmwareUpdate dialog(values, v->Frame()->m_StartDirectory, v);
+    ProgramView* v = &view;
+    view.SetDialogOpener(cmd::FirmwareUpdate, [v](int) {
+        CDialogFirmwareUpdate dialog(values, v->StartFolder(), v->Widget());
         dialog.setObjectName("CDialogFirmwareUpdate");
         dialog.ApplyLanguage();
         FirmwareLinkPort port;
         port.reconnect = [] { return ConnectNow(); };
         dialog.SetLinkPort(std::move(port));
-        v->m_RunModal(dialog);
-    };
+        v->RunModal(dialog);
+    });
 }
+
+} // namespace
+
+void WireFirmware(Wiring& wiring) { wiring.OnView("firmware", WireView); }
 
 } // namespace smt

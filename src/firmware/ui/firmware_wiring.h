@@ -1,12 +1,12 @@
-// Hooks the board firmware dialog into the main view: its captions and its
-// opening from the settings menu, reconnecting through the manual control
-// panel's connect after each board jump.
+// The board firmware's one wiring: the firmware dialog's captions and its opening
+// from the settings menu, reconnecting through the manual control panel's
+// connect after each board jump.
 #pragma once
 
 namespace smt {
 
-class CSMTView;
+class Wiring;
 
-void WireFirmwareSubsystem(CSMTView& view);
+void WireFirmware(Wiring& wiring);
 
 } // namespace smt

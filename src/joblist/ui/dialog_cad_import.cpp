@@ -16,8 +16,6 @@
 #include <algorithm>
 #include <ctime>
 
-#include "app/ui/mainframe.h"
-#include "app/ui/smtview.h"
 #include "base/captions.h"
 #include "base/numtext.h"
 #include "joblist/cad_two_mark.h"
@@ -248,40 +246,6 @@ void CDialogImportFile::ShowRows() {
 
 void CDialogImportFile::ShowCount() {
     m_count->setText(Q(CountPrefix(m_texts.Get("c_PartNumber")) + FormatInt(static_cast<long long>(m_rows.size()))));
-}
-
-// ---- wiring ---------------------------------------------------------------------
-
-namespace {
-QPointer<CSMTView> g_view;
-QPointer<CDialogImportFile> g_import;
-QPointer<CDialogDoubleMarkTest> g_twoMark;
-
-int RunModal(QDialog& d) { return g_view ? g_view->m_RunModal(d) : d.exec(); }
-std::string StartFolder() { return g_view ? g_view->Frame()->m_StartDirectory : "."; }
-std::string Language() { return g_view ? g_view->Frame()->m_LanguageName : "Chinese"; }
-} // namespace
-
-void WireCadImport(CSMTView& view) {
-    g_view = &view;
-    view.FirstUpdateSteps().Set("ImportFile.LoadConfig", [](const StepContext& c) {
-        LoadImportFileConfig(TheImportFileConfig(), ConfigFilePath(c.startFolder));
-    });
-    view.FirstUpdateSteps().Set("DoubleMarkTest.LoadConfig", [](const StepContext& c) {
-        LoadDoubleMarkTestConfig(TheDoubleMarkTestConfig(), ConfigFilePath(c.startFolder));
-    });
-}
-
-void OpenCadImport(PcbEditor& pcb, QWidget* parent) {
-    if (!g_import) g_import = new CDialogImportFile(pcb, parent);
-    g_import->OnInitDialog(StartFolder(), Language());
-    RunModal(*g_import);
-}
-
-void OpenDoubleMarkTest(QWidget* parent) {
-    if (!g_twoMark) g_twoMark = new CDialogDoubleMarkTest(parent);
-    g_twoMark->OnInitDialog(StartFolder());
-    RunModal(*g_twoMark);
 }
 
 } // namespace smt

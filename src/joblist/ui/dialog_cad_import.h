@@ -21,7 +21,6 @@ class QTableWidget;
 
 namespace smt {
 
-class CSMTView;
 class PcbEditor;
 
 class CDialogImportFile : public QDialog {
@@ -78,9 +77,8 @@ private:
     QCheckBox* m_fitValue = nullptr;
 };
 
-// The two configuration steps of the first update, and how the PCB editor's
-// buttons open the import dialog and the two-mark test.
-void WireCadImport(CSMTView& view);
+// How the PCB editor's buttons open the import dialog and the two-mark test, in
+// the program's view (defined with the job lists' wiring).
 void OpenCadImport(PcbEditor& pcb, QWidget* parent);
 void OpenDoubleMarkTest(QWidget* parent);
 

@@ -18,8 +18,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/ui/mainframe.h"
-#include "app/ui/smtview.h"
 #include "base/command_ids.h"
 #include "base/globals.h"
 #include "base/captions.h"
@@ -552,25 +550,6 @@ void CDialogLampMachineList::OnOK() {
     l.m_CountChange = change;
     SaveLampCounters(m_startFolder);
     accept();
-}
-
-// ---- wiring --------------------------------------------------------------------------
-
-namespace {
-QPointer<CDialogLampMachineList> g_lampList;
-} // namespace
-
-void WireLampMachineList(CSMTView& view) {
-    CSMTView* v = &view;
-    view.FirstUpdateSteps().Set("LampMachineList.LoadLampCounters",
-                                [](const StepContext& c) { LoadLampCounters(c.startFolder); });
-    view.FirstUpdateSteps().Set("LampTable.WriteLines", [](const StepContext&) { WriteLampTableLines2(); });
-    view.m_DialogOpeners[cmd::LampMachineSet] = [v](int) {
-        if (!g_lampList) g_lampList = new CDialogLampMachineList(v);
-        g_lampList->m_RunModal = [v](QDialog& d) { return v->m_RunModal(d); };
-        g_lampList->OnInitDialog(v->Frame()->m_StartDirectory, v->Frame()->m_LanguageName);
-        v->m_RunModal(*g_lampList);
-    };
 }
 
 } // namespace smt

@@ -20,7 +20,6 @@ class QTableWidget;
 
 namespace smt {
 
-class CSMTView;
 
 class CDialogLampMachineEdit : public QDialog {
     Q_OBJECT
@@ -87,9 +86,5 @@ private:
     std::vector<std::pair<QWidget*, const char*>> m_captioned;
     std::string m_startFolder;
 };
-
-// The view's command 33185 opens the window; the first update loads the
-// counters and empties the table.
-void WireLampMachineList(CSMTView& view);
 
 } // namespace smt

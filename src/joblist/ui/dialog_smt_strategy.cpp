@@ -185,7 +185,7 @@ const std::string& T(std::string_view key) {
 } // namespace
 
 CDialogSMTStrategy::CDialogSMTStrategy(PartListStore& store, QWidget* parent)
-    : QDialog(parent), m_DialogSetCover(TheCoverTape(), this), m_store(store) {
+    : QDialog(parent), m_store(store) {
     setObjectName("CDialogSMTStrategy");
     m_RunModal = [](QDialog& d) { return d.exec(); };
 
@@ -476,8 +476,7 @@ void CDialogSMTStrategy::OnEnable19NozzleLibrary() { Control("c_16NozzleLibrary"
 void CDialogSMTStrategy::OnCover() { Control("c_Set")->setEnabled(Check("c_Cover")->isChecked()); }
 
 void CDialogSMTStrategy::OnCoverSettings() {
-    m_DialogSetCover.OnInitDialog(m_startFolder, m_language);
-    m_RunModal(m_DialogSetCover);
+    if (m_OpenCoverTape) m_OpenCoverTape();
 }
 
 void CDialogSMTStrategy::OnResetPartNumber() { ResetPartNumbers(m_store); }

@@ -11,7 +11,6 @@
 #include "joblist/part_list.h"
 #include "joblist/smt_strategy.h"
 #include "settings/dialog_captions.h"
-#include "settings/ui/dialog_set_cover.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -57,7 +56,9 @@ public:
     // The values as the dialog shows them (taken at OK).
     const SmtStrategyConfig& Values() const { return m_values; }
 
-    CDialogSetCover m_DialogSetCover;
+    // "设置" of the cover-tape unit: opens the settings' cover-tape page (filled
+    // by the job lists' wiring; unset: nothing).
+    std::function<void()> m_OpenCoverTape;
     std::function<int(QDialog&)> m_RunModal;
 
 private:

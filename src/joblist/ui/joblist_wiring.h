@@ -1,24 +1,23 @@
-// Hooks the job lists into the main view: the part list panel, its captions at
-// the first update and at a language change, the toolbar buttons the manual
-// control panel switches, the feeder side's calls into the rows, and the rows'
-// release with the view.
+// The job lists' one wiring: the part list panel, its captions at the first
+// update and at a language change, the run toolbar, the row commands and their
+// editors, the PCB editor with the CAD import and the two-mark test, the lamp
+// table, the feeder side's calls into the rows, and the rows' release with the
+// view.
 #pragma once
 
-#include <string>
-
-class QWidget;
+#include <functional>
 
 namespace smt {
 
-class CSMTView;
+class Wiring;
+class ProgramView;
+class JobLists;
 class CDialogPartList;
 
-// What needs no window: the panel keys' run hooks, the strategy's readers, the
-// machine-type reset of the strategy and the run frame.
-void WireJobListServices();
-void WireJobListSubsystem(CSMTView& view);
+// `jobOf` gives the job a view holds.
+void WireJobLists(Wiring& wiring, std::function<JobLists&(ProgramView&)> jobOf);
 // The part list panel, made when the document first needs it.
-CDialogPartList* CreatePartListPanel(CSMTView& view);
+CDialogPartList* CreatePartListPanel(ProgramView& view, JobLists& job);
 // The view goes away: the dispensing and drilling rows are freed.
 void OnJobListViewDestroyed();
 

@@ -133,7 +133,7 @@ std::unique_ptr<QMenu> BuildSpeedMenu(CDialogManualControl* panel) {
     return menu;
 }
 
-void WireManualJog(CDialogManualControl* panel) {
+void ConnectJogControls(CDialogManualControl* panel) {
     ManualJog& jog = TheManualJog();
     jog.BindConfig(&panel->Config());
     jog.SetHeadGroup(panel->HeadGroup());

@@ -14,7 +14,7 @@ namespace smt {
 class CDialogManualControl;
 
 // Buttons, pump boxes, Ctrl+arrow keys, Shift+Ctrl and the speed menu of `panel`.
-void WireManualJog(CDialogManualControl* panel);
+void ConnectJogControls(CDialogManualControl* panel);
 // The speed and feeder-bank menu for the panel's machine type.
 std::unique_ptr<QMenu> BuildSpeedMenu(CDialogManualControl* panel);
 // The jog key of a Qt key code (the arrows; anything else is Other).

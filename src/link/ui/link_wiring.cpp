@@ -1,6 +1,7 @@
 #include "link/ui/link_wiring.h"
 
 #include "base/globals.h"
+#include "base/ui/program_view.h"
 #include "link/command_common.h"
 #include "link/commands.h"
 #include "link/connect.h"
@@ -10,6 +11,8 @@
 #include "link/manual_control.h"
 #include "link/position_counters.h"
 #include "link/positioning.h"
+#include "link/ui/jog_glue.h"
+#include "link/ui/manual_control_dialog.h"
 #include "settings/basic_settings.h"
 #include "machine_ops/dipping_station.h"
 #include "settings/pulse_settings.h"
@@ -40,7 +43,7 @@ bool SwitchOutput(int channel, int value, int extra) {
 }
 } // namespace
 
-void WireLinkServices() {
+void WireLink(Wiring& wiring) {
     auto machineType = [] { return g_MachineType.load(); };
     GetLinkHooks().machineType = machineType;
     TheCommandPanel().machineType = machineType;
@@ -60,6 +63,13 @@ void WireLinkServices() {
     pulse.counter = CounterOf;
     pulse.setOutput = [](int channel, int value, int extra) { SwitchOutput(channel, value, extra); };
     InstallJogHooks();
+    InstallPositioningHooks();
+
+    // The panel's buttons, keys and speed menu drive the manual jog.
+    wiring.OnView("link", [](ProgramView& view) {
+        if (auto* panel = qobject_cast<CDialogManualControl*>(view.Panel(ViewPanel::ManualControl)))
+            ConnectJogControls(panel);
+    });
 }
 
 } // namespace smt

@@ -1,6 +1,6 @@
 #include "run/ui/run_wiring.h"
 
-#include "app/shellservices.h"
+#include "base/ui/program_view.h"
 #include "joblist/part_list.h"
 #include "joblist/run_port.h"
 #include "run_state/run_events.h"
@@ -12,21 +12,7 @@
 
 namespace smt {
 
-namespace {
-
-// The fly geometry follows the pulse values first; whatever else was installed
-// (the nozzle library's pulse table, last) comes after it.
-struct HeadOffsetsFirst {
-    std::function<void()> then;
-    void operator()() const {
-        UpdateHeadOffsets();
-        if (then) then();
-    }
-};
-
-} // namespace
-
-void WireRunFrame() {
+void WireRun(Wiring&) {
     RunPort& port = TheRunPort();
     port.createRunEvents = [] { CreateRunEvents(); };
     port.startRunThreads = [](int mode) { return StartRunThreads(mode); };
@@ -39,10 +25,6 @@ void WireRunFrame() {
     rows.FindFeederDirection = [](int group, const std::string& feeder) { return FindFeederDirection(group, feeder); };
 
     TheSettingsRederivations().updateHeadOffsets = [] { UpdateHeadOffsets(); };
-
-    ShellServices& shell = GetShellServices();
-    shell.stopRun = [] { StopRunForClosing(); };
-    if (!shell.afterPositionPulses.target<HeadOffsetsFirst>()) shell.afterPositionPulses = HeadOffsetsFirst{shell.afterPositionPulses};
 }
 
 } // namespace smt

@@ -1,9 +1,12 @@
-// The run frame joined to the program: the run port the part list calls, the
-// re-derivations after the settings change, and the shell's services.
+// The run's one wiring: the run frame joined to the program (the run port the
+// part list calls, the row lookups, the re-derivation of the head offsets after
+// the settings change). Nothing of it needs the view.
 #pragma once
 
 namespace smt {
 
-void WireRunFrame();
+class Wiring;
+
+void WireRun(Wiring& wiring);
 
 } // namespace smt

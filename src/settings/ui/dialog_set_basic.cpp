@@ -15,10 +15,6 @@
 
 #include "base/globals.h"
 #include "base/captions.h"
-#include "app/menus.h"
-#include "app/ui/mainframe.h"
-#include "app/ui/smtview.h"
-#include "app/viewcore.h"
 #include "machine_ops/dipping_station.h"
 #include "settings/limit_detour.h"
 #include "machine_ops/origin_update.h"
@@ -448,41 +444,4 @@ void CDialogSetBasic::OnBnClickedOnlineToReset(bool checked) {
 
 void CDialogSetBasic::OnBnClickedDebugModel(bool checked) {
     if (checked) Check("m_OnlineToReset")->setChecked(false);
-}
-
-void WireBasicSettingsDialogs(smt::CSMTView& view) {
-    smt::NamedSteps& first = view.FirstUpdateSteps();
-    first.Set("DippingStation.LoadConfig", [](const smt::StepContext& c) {
-        smt::LoadDippingStationConfig(smt::TheDippingStation(), smt::ConfigFilePath(c.startFolder));
-    });
-    first.Set("OriginUpdate.LoadConfig", [](const smt::StepContext& c) {
-        smt::LoadOriginUpdateConfig(smt::TheOriginUpdate(), smt::ConfigFilePath(c.startFolder),
-                                    smt::g_MachineType.load());
-        smt::InstallOriginHomingSwitches();
-    });
-    first.Set("PositionLimitDetour.LoadConfig", [](const smt::StepContext& c) {
-        smt::LoadPositionLimitDetourConfig(smt::ThePositionLimitDetour(), smt::ConfigFilePath(c.startFolder));
-    });
-    for (smt::NamedSteps* steps : {&view.CreationCaptionSteps(), &view.LanguageChangeSteps()}) {
-        // The held dialogs read their captions with the basic settings' own.
-        steps->Set("SetBasic.LoadLanguage", [](const smt::StepContext& c) {
-            smt::TheBasicCaptions().Load(c.startFolder, c.language);
-            smt::TheOriginUpdateCaptions().Load(c.startFolder, c.language);
-            smt::TheDetourCaptions().Load(c.startFolder, c.language);
-        });
-        steps->Set("DippingStation.LoadLanguage", [](const smt::StepContext& c) {
-            smt::TheDippingStationCaptions().Load(c.startFolder, c.language);
-        });
-    }
-    smt::CSMTView* v = &view;
-    view.m_DialogOpeners[smt::cmd::SetBasic] = [v](int) {
-        CDialogSetBasic dialog(v);
-        dialog.SetStartFolder(v->Frame()->m_StartDirectory);
-        v->m_RunModal(dialog);
-    };
-    view.m_DialogOpeners[smt::cmd::DippingStation] = [v](int) {
-        CDialogDippingStation dialog(v);
-        dialog.SetStartFolder(v->Frame()->m_StartDirectory);
-        v->m_RunModal(dialog);
-    };
 }

@@ -15,9 +15,6 @@
 #include "settings/ui/dialog_origin_update.h"
 #include "settings/ui/dialog_position_limit_detour.h"
 
-namespace smt {
-class CSMTView;
-}
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
@@ -74,9 +71,3 @@ private:
     QButtonGroup* m_CommModel = nullptr;
 };
 
-// Hooks the basic settings, origin update, limit detour and dipping station into
-// the main view: their config.ini loaders at the first update (SetBasicConfig
-// itself is loaded with the other machine settings), their captions at creation
-// and on every language change, and the openers of "基本设置" and "浸渍站设置",
-// which build the dialog for each opening.
-void WireBasicSettingsDialogs(smt::CSMTView& view);

@@ -1,17 +1,14 @@
-// Hooks the machine settings (basic settings, pulse factors, firmware switches,
-// speed templates) into the main view: their first-update loaders, their caption
-// loaders, the dialogs of the settings menu, and the shell's services that read
-// them.
+// The settings' one wiring: the machine settings (basic settings, pulse factors,
+// firmware switches, speed templates, origin update, limit detour, dipping
+// station, cover tape) joined to the link and to the main view: their
+// first-update loaders, their caption loaders and the dialogs of the settings
+// and feeder menus.
 #pragma once
 
 namespace smt {
 
-class CSMTView;
+class Wiring;
 
-// Fills the view's named steps and registers the settings dialogs' openers.
-void WireSettingsSubsystem(CSMTView& view);
-
-// Fills the shell services that read the live settings (before the window exists).
-void WireSettingsServices();
+void WireSettings(Wiring& wiring);
 
 } // namespace smt

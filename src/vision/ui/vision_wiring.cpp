@@ -1,6 +1,12 @@
 #include "vision/ui/vision_wiring.h"
 
-#include "app/shellservices.h"
+#include <QPointer>
+
+#include <memory>
+
+#include "base/command_ids.h"
+#include "base/globals.h"
+#include "base/ui/program_view.h"
 #include "base/numtext.h"
 #include "link/commands.h"
 #include "link/connect.h"
@@ -8,11 +14,15 @@
 #include "platform/camera_sdk.h"
 #include "settings/basic_settings.h"
 #include "machine_ops/basic_teach.h"
+#include "settings/pulse_settings.h"
+#include "settings/rederive_hooks.h"
+#include "vision/camera_list.h"
 #include "vision/camera_ds.h"
 #include "vision/camera_panel_port.h"
 #include "vision/camera_service.h"
 #include "vision/lens_calibration.h"
 #include "vision/set_view.h"
+#include "vision/ui/dialog_camera_list.h"
 
 namespace smt {
 
@@ -20,9 +30,54 @@ namespace {
 void RefreshPanel() {
     if (auto& f = TheSetView().view().refreshControls) f();
 }
+
+// The view whose start folder the origin offset writes to.
+ProgramView* g_view = nullptr;
+QPointer<QWidget> g_viewWidget;
+
+void WireCameraList(ProgramView& view) {
+    g_view = &view;
+    g_viewWidget = view.Widget();
+    CameraList& list = TheCameraList();
+    NamedSteps& first = view.FirstUpdateSteps();
+    first.Set("CameraList.ParseRow", [&list](const StepContext&) { list.ParseRow(g_FigLists.camera); });
+    first.Set("CameraList.LoadConfig",
+              [&list](const StepContext& c) { list.LoadConfig(ConfigFilePath(c.startFolder)); });
+
+    ProgramView* v = &view;
+    auto dialog = std::make_shared<QPointer<CDialogCameraList>>();
+    auto ensure = [v, dialog, &list]() -> CDialogCameraList& {
+        if (!*dialog) {
+            auto* d = new CDialogCameraList(list, v->Widget());
+            d->m_StartFolder = [v] { return v->StartFolder(); };
+            d->m_FeederCameras = [] {
+                const auto& f = TheCameraListFeederPort().feederCameras;
+                return f ? f() : std::vector<std::string>{};
+            };
+            d->m_MarkFeeders = [](const std::vector<int>& rows) {
+                if (const auto& f = TheCameraListFeederPort().markFeedersWithoutCamera) f(rows);
+            };
+            *dialog = d;
+        }
+        return **dialog;
+    };
+    for (NamedSteps* steps : {&view.CreationCaptionSteps(), &view.LanguageChangeSteps()})
+        steps->Set("CameraList.LoadLanguage", [&list, dialog](const StepContext& c) {
+            list.m_ListTexts.Load(c.startFolder, c.language);
+            list.m_EditTexts.Load(c.startFolder, c.language);
+            if (*dialog) (*dialog)->ApplyTexts();
+        });
+    view.SetDialogOpener(cmd::CameraList, [v, ensure](int) {
+        CDialogCameraList& d = ensure();
+        d.OnInitDialog();
+        v->RunModal(d);
+    });
+    QObject::connect(view.Widget(), &QObject::destroyed, [] { TheCameraList().FreeTable(); });
+}
+
 }  // namespace
 
-void WireVisionServices() {
+void WireVision(Wiring& wiring) {
     LensCalibrationPort& lens = TheLensCalibrationPort();
     lens.load = [](const std::string& path) { return LoadCameraCalibration(TheLensCalibration(), path); };
     lens.isLoaded = [] { return TheLensCalibration().IsLoaded(); };
@@ -67,10 +122,6 @@ void WireVisionServices() {
         TheSetView().OnChangeVisualSize(FormatC("%0.2f", mm));
         RefreshPanel();
     };
-
-    ShellServices& s = GetShellServices();
-    s.saveCameraPanelConfig = [](const std::string& folder) { return TheSetView().SaveConfig(folder); };
-    s.closeOrdinaryCamera = [](int index) { TheSetView().CloseDsCamera(index); };
 
     CameraPanelPort& panel = TheCameraPanelPort();
     panel.selectMarkCamera = [] { TheSetView().OnBnClickedMarkCamera(); };
@@ -118,6 +169,49 @@ void WireVisionServices() {
     panel.triggerMode = [](int camera) { return TheCameraService().TriggerMode(camera); };
     panel.setTriggerMode = [](int camera, int mode) { TheCameraService().SetTriggerMode(camera, mode); };
     panel.requestFlyTest = [] { TheCameraService().m_FlyTestRequest = true; };
+    // The feeder operations: the one-shot feed light, the vision values of a
+    // feeder, the two vision cameras' places and the size of the last part found.
+    panel.useFeedBrightness = [] { TheSetView().m_UseFeedBrightness = true; };
+    panel.setVisionParameters = [](int contrast, int brightness, double scale, double size) {
+        TheSetView().SetVisionParameters(contrast, brightness, scale, size);
+        RefreshPanel();
+    };
+    panel.visionCamera = [](int which) {
+        const CameraRecord r = which == 0 ? TheCameraList().First() : TheCameraList().Second();
+        return VisionCameraPlace{r.CameraPulse_X, r.CameraPulse_Y, r.VisualZoom, r.Light_Brightness};
+    };
+    panel.measuredSize = [](int which) {
+        return which == 0 ? TheSetView().m_PartWidth.load() : TheSetView().m_PartHeight.load();
+    };
+
+    ThePositioningPort().cameraRecords = [] {
+        std::vector<CameraRow> rows;
+        for (const CameraCells& c : TheCameraList().Rows()) rows.push_back({c[0], c[1], c[2]});
+        return rows;
+    };
+    // The package and feeder editors offer the cameras by name, in table order.
+    panel.cameraNames = [] {
+        std::vector<std::string> names;
+        for (const CameraCells& c : TheCameraList().Rows()) names.push_back(c[0]);
+        return names;
+    };
+    // The panel's vision cameras take their scale, frame size and light from the records;
+    // a record the table does not fill (number 0) is absent.
+    SetViewSources& sources = TheSetViewSources();
+    sources.cameraRecord = [](int which) -> std::optional<CameraVisionRecord> {
+        const CameraRecord r = which == 0 ? TheCameraList().First() : TheCameraList().Second();
+        if (r.CameraNumber == 0) return std::nullopt;
+        return CameraVisionRecord{r.VisualZoom, r.VisualSize, r.Light_Contrast, r.Light_Brightness};
+    };
+    sources.visionColourReversal = [] { return TheCameraList().Settings().m_VisualImageColorReversal != 0; };
+    TheSettingsRederivations().applyOriginOffset = [](double dx, double dy) {
+        const auto& f = ThePulseFactors();
+        const std::string folder = g_viewWidget && g_view ? g_view->StartFolder() : std::string(".");
+        TheCameraList().ApplyOriginOffset(dx, dy, f.m_X_Pulse, f.m_Y_Pulse, g_FigLists.camera,
+                                          ConfigFilePath(folder));
+    };
+
+    wiring.OnView("cameras", WireCameraList);
 }
 
 } // namespace smt

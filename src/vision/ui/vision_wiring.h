@@ -1,8 +1,12 @@
-// The vision subsystem's part of the program's one wiring: the lens calibration
-// that the basic settings load at start-up and after their OK, and the camera
-// panel behind the link's, the shell's and the other subsystems' camera hooks.
+// The cameras' one wiring: the camera panel joined to the link, the settings and
+// the feeder operations (CameraPanelPort), the live view, the lens calibration,
+// and the camera table with its dialog in the main view.
 #pragma once
 
 namespace smt {
-void WireVisionServices();
+
+class Wiring;
+
+void WireVision(Wiring& wiring);
+
 } // namespace smt

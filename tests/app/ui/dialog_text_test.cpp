@@ -158,7 +158,6 @@ std::vector<int> SettingsCommands(const std::vector<MenuNode>& nodes) {
 
 TEST(DialogTexts, EveryDialogAndTheMainWindowAreCaptionedAndFitInEachLanguage) {
     ShellApp app;
-    WireSettingsServices();
     ASSERT_TRUE(app.Start());
     g_MachineType = 4;  // the widest dialogs: second table, lamp table
     TheBasicSettings().m_CommModel = 1;  // the firmware update opens on Ethernet only

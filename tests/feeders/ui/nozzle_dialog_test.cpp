@@ -31,7 +31,6 @@ TEST(NozzleDialog, MenuOpensTheLibraryAndOkOrCancelDecideWhatIsKept) {
                  "[NozzleListConfig]\r\nm_Delay=30\r\nm_Distance=0\r\n[MachineSetConfig]\r\nMachineSet=2\r\n");
     const std::string first = "1\t10.0000\t-20.0000\t-3.0000\t10.0000\t-20.0000\t-5.0000\t40\tN1\t";
     WriteBytes(app.Dir().File("config_nozzle.fig"), FileOf({first}));
-    WireSettingsServices();
     ASSERT_TRUE(app.Start());
     NozzleLibrary& lib = TheNozzleLibrary();
     ASSERT_EQ(lib.Rows().size(), 1u);

@@ -24,7 +24,7 @@ protected:
     void SetUp() override {
         ResetLinkState();
         panel = std::make_unique<CDialogManualControl>(nullptr);
-        WireManualJog(panel.get());
+        ConnectJogControls(panel.get());
     }
     void TearDown() override {
         TheManualJog().BindConfig(nullptr);

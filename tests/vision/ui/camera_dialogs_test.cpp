@@ -51,7 +51,6 @@ struct CameraShell {
 
     CameraShell() {
         WriteBytes(app.Dir().File("config_camera.fig"), EncodeTableFile(lines, nullptr));
-        WireSettingsServices();
         started = app.Start();
         app.View()->m_RunModal = [this](QDialog& d) {
             dialog = qobject_cast<CDialogCameraList*>(&d);
