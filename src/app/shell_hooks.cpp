@@ -9,6 +9,7 @@ namespace smt {
 void RegisterShellHooks(HookRegistry& r) {
     constexpr auto Q = HookKind::Query;
     ShellServices& s = GetShellServices();
+    r.Declare("ShellServices", s);
     r.Add("link", "ShellServices.isBusy", s.isBusy, Q);
     r.Add("settings", "ShellServices.commModel", s.commModel, Q);
     r.Add("settings", "ShellServices.activeSpeedClass", s.activeSpeedClass, Q);

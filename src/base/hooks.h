@@ -12,6 +12,7 @@
 //           TheSettingsRederivations().findCurrentPcbIndex, HookKind::Query, -1);
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <type_traits>
@@ -40,11 +41,38 @@ template <class R, class... A>
 struct NotAvailableFn<R(A...)> {
     std::string hook;
     HookKind kind = HookKind::Action;
-    std::conditional_t<std::is_void_v<R>, int, R> answer{};
+    // A result that cannot be copied (a new object) is answered empty.
+    static constexpr bool kKeepsAnswer = !std::is_void_v<R> && std::is_copy_constructible_v<R>;
+    std::conditional_t<kKeepsAnswer, R, int> answer{};
     R operator()(A...) const {
         ReportNotAvailable(hook, kind);
-        if constexpr (!std::is_void_v<R>) return answer;
+        if constexpr (kKeepsAnswer) return answer;
+        else if constexpr (!std::is_void_v<R>) return R{};
     }
+};
+
+namespace detail {
+// Converts to any member type: counts the members of an aggregate.
+struct AnyMember {
+    template <class T>
+    operator T() const;
+};
+template <class T, class... A>
+constexpr std::size_t CountMembers() {
+    if constexpr (requires { T{A{}..., AnyMember{}}; }) return CountMembers<T, A..., AnyMember>();
+    else return sizeof...(A);
+}
+} // namespace detail
+
+// The number of members of a hook struct (every member is a hook).
+template <class Port>
+inline constexpr std::size_t kHookMembers = detail::CountMembers<Port>();
+
+// A hook struct as declared: its name and how many hooks it has, so that a
+// member left out of its registration list is seen.
+struct HookPort {
+    std::string name;
+    std::size_t members = 0;
 };
 
 struct HookEntry {
@@ -72,13 +100,23 @@ public:
              [h, standIn] { *h = standIn; }});
     }
 
+    // Declares a hook struct whose members are registered as "<name>.<member>".
+    template <class Port>
+    void Declare(const std::string& name, const Port&) {
+        for (HookPort& p : m_ports)
+            if (p.name == name) return;
+        m_ports.push_back({name, kHookMembers<Port>});
+    }
+
     const std::vector<HookEntry>& Entries() const { return m_entries; }
+    const std::vector<HookPort>& Ports() const { return m_ports; }
     // Fills every still empty hook of `owner` with its stand-in.
     void FillStandIns(const std::string& owner);
 
 private:
     void Put(HookEntry entry);
     std::vector<HookEntry> m_entries;
+    std::vector<HookPort> m_ports;
 };
 
 HookRegistry& TheHookRegistry();

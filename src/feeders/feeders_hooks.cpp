@@ -12,6 +12,7 @@ namespace smt {
 void RegisterFeedersHooks(HookRegistry& r) {
     constexpr auto Q = HookKind::Query;
     PartListPort& parts = ThePartListPort();
+    r.Declare("PartListPort", parts);
     r.Add("job lists", "PartListPort.updateRowsForFeeder", parts.updateRowsForFeeder, Q);
     r.Add("job lists", "PartListPort.isFeederUsed", parts.isFeederUsed, Q, false);
     r.Add("job lists", "PartListPort.renameOwnMark", parts.renameOwnMark, Q);
@@ -21,16 +22,20 @@ void RegisterFeedersHooks(HookRegistry& r) {
     r.Add("job lists", "PartListPort.setRowEditorFeeder", parts.setRowEditorFeeder, Q);
 
     StrategyPort& strategy = TheStrategyPort();
+    r.Declare("StrategyPort", strategy);
     r.Add("job lists", "StrategyPort.m_19NozzleLibrary", strategy.m_19NozzleLibrary, Q, 0);
     r.Add("job lists", "StrategyPort.m_AutoChangeNozzle", strategy.m_AutoChangeNozzle, Q, 0);
     r.Add("job lists", "StrategyPort.m_ChangeNozzleSelect", strategy.m_ChangeNozzleSelect, Q, 0);
     r.Add("job lists", "StrategyPort.m_RunSelect", strategy.m_RunSelect, Q, 0);
 
     FeedListPort& list = TheFeedListPort();
+    r.Declare("FeedListPort", list);
     r.Add("feeders", "FeedListPort.showCell", list.showCell, Q);
     r.Add("feeders", "FeedListPort.storePickHeight", list.storePickHeight, Q);
+    r.Add("feeders", "FeedListPort.openEditor", list.openEditor, Q, false);
 
     CameraPanelPort& panel = TheCameraPanelPort();
+    r.Declare("CameraPanelPort", panel);
     r.Add("cameras", "CameraPanelPort.selectMarkCamera", panel.selectMarkCamera, Q);
     r.Add("cameras", "CameraPanelPort.currentCamera", panel.currentCamera, Q, 0);
     r.Add("cameras", "CameraPanelPort.setImageFeature", panel.setImageFeature, Q);

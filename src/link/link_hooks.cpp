@@ -15,6 +15,7 @@ namespace smt {
 void RegisterLinkHooks(HookRegistry& r) {
     constexpr auto Q = HookKind::Query;
     CommandPanelPort& c = TheCommandPanel();
+    r.Declare("CommandPanelPort", c);
     r.Add("link", "CommandPanelPort.machineType", c.machineType, Q);
     r.Add("link", "CommandPanelPort.headGroup", c.headGroup, Q, 1);
     r.Add("link", "CommandPanelPort.liftOutputFlag", c.liftOutputFlag, Q);
@@ -41,12 +42,14 @@ void RegisterLinkHooks(HookRegistry& r) {
     r.Add("settings", "CommandPanelPort.enableConveyorControl", c.enableConveyorControl, Q);
 
     ConnectPort& cp = TheConnectPort();
+    r.Declare("ConnectPort", cp);
     r.Add("link", "ConnectPort.comNumber", cp.comNumber, Q, 1);
     r.Add("link", "ConnectPort.setComNumber", cp.setComNumber, Q);
     r.Add("cameras", "ConnectPort.liveViewOpen", cp.liveViewOpen, Q, true);
     r.Add("cameras", "ConnectPort.openLiveView", cp.openLiveView, Q);
 
     HomingPort& hp = TheHomingPort();
+    r.Declare("HomingPort", hp);
     r.Add("link", "HomingPort.machineType", hp.machineType, Q);
     r.Add("link", "HomingPort.ethernet", hp.ethernet, Q);
     r.Add("link", "HomingPort.resetSpeeds", hp.resetSpeeds, Q);
@@ -54,6 +57,7 @@ void RegisterLinkHooks(HookRegistry& r) {
     r.Add("job lists", "HomingPort.recordReference", hp.recordReference, Q);
 
     JogPort& j = TheManualJog().Port();
+    r.Declare("JogPort", j);
     r.Add("link", "JogPort.showStepText", j.showStepText, Q);
     r.Add("link", "JogPort.showBank", j.showBank, Q);
     r.Add("link", "JogPort.enableControl", j.enableControl, Q);
@@ -68,6 +72,7 @@ void RegisterLinkHooks(HookRegistry& r) {
     r.Add("link", "JogPort.outOfRangeMessage", j.outOfRangeMessage, Q);
 
     LinkHooks& h = GetLinkHooks();
+    r.Declare("LinkHooks", h);
     r.Add("link", "LinkHooks.machineType", h.machineType, Q);
     r.Add("settings", "LinkHooks.debugModel", h.debugModel, Q);
     r.Add("settings", "LinkHooks.sendLimitsOnLink", h.sendLimitsOnLink, Q);
@@ -94,6 +99,7 @@ void RegisterLinkHooks(HookRegistry& r) {
     r.Add("link", "LinkHooks.openCameraOnConnect", h.openCameraOnConnect, Q);
 
     PositioningPort& p = ThePositioningPort();
+    r.Declare("PositioningPort", p);
     r.Add("job lists", "PositioningPort.currentPcbRecord", p.currentPcbRecord, Q);
     r.Add("job lists", "PositioningPort.currentPcbCopy", p.currentPcbCopy, Q);
     r.Add("job lists", "PositioningPort.pcbVision", p.pcbVision, Q);

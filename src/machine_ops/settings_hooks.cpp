@@ -16,26 +16,33 @@ namespace smt {
 void RegisterSettingsHooks(HookRegistry& r) {
     constexpr auto Q = HookKind::Query;
     LensCalibrationPort& lens = TheLensCalibrationPort();
+    r.Declare("LensCalibrationPort", lens);
     r.Add("vision", "LensCalibrationPort.load", lens.load, Q);
     r.Add("vision", "LensCalibrationPort.isLoaded", lens.isLoaded, Q);
+    r.Declare("BasicOkPort", TheBasicOkPort());
     r.Add("cameras", "BasicOkPort.setPanelCalibrator2", TheBasicOkPort().setPanelCalibrator2, Q);
     // AutoZ, "TZ" and the dipping station's buttons.
+    r.Declare("FeedOperationPort", TheFeedOperationPort());
     r.Add("feeders", "FeedOperationPort.start", TheFeedOperationPort().start);
     r.Add("feeders", "FeedOperationPort.startRequest", TheFeedOperationPort().startRequest);
+    r.Declare("DippingOutputPort", TheDippingOutputPort());
     r.Add("link", "DippingOutputPort.setOutput", TheDippingOutputPort().setOutput, Q);
 
     OriginShiftPort& shift = TheOriginShiftPort();
+    r.Declare("OriginShiftPort", shift);
     r.Add("feeders", "OriginShiftPort.shiftFeedCoordinates", shift.shiftFeedCoordinates, Q);
     r.Add("job lists", "OriginShiftPort.shiftPcbOrigin", shift.shiftPcbOrigin, Q);
     r.Add("nozzle library", "OriginShiftPort.shiftNozzleCoordinates", shift.shiftNozzleCoordinates, Q);
 
     PulseMachinePort& pulse = ThePulseMachinePort();
+    r.Declare("PulseMachinePort", pulse);
     r.Add("link", "PulseMachinePort.headGroup", pulse.headGroup, Q, 1);
     r.Add("link", "PulseMachinePort.counter", pulse.counter, Q);
     r.Add("link", "PulseMachinePort.setOutput", pulse.setOutput, Q);
     r.Add("link", "PulseMachinePort.jogAxis", pulse.jogAxis);
 
     SettingsRederivations& d = TheSettingsRederivations();
+    r.Declare("SettingsRederivations", d);
     r.Add("shell", "SettingsRederivations.convertSettingsToPulses", d.convertSettingsToPulses, Q);
     r.Add("shell", "SettingsRederivations.recomputeLimitPulses", d.recomputeLimitPulses, Q);
     r.Add("nozzle library", "SettingsRederivations.buildNozzleTable", d.buildNozzleTable, Q);
@@ -45,10 +52,12 @@ void RegisterSettingsHooks(HookRegistry& r) {
     r.Add("job lists", "SettingsRederivations.convertBoardPointsToPulses", d.convertBoardPointsToPulses, Q);
 
     AutoTransportPanelPort& conveyor = TheAutoTransport().Port();
+    r.Declare("AutoTransportPanelPort", conveyor);
     r.Add("settings", "AutoTransportPanelPort.showStep", conveyor.showStep, Q);
     r.Add("settings", "AutoTransportPanelPort.setCheck", conveyor.setCheck, Q);
     r.Add("settings", "AutoTransportPanelPort.operationEnded", conveyor.operationEnded, Q);
     CoverTestPort& cover = TheCoverTape().Port();
+    r.Declare("CoverTestPort", cover);
     r.Add("settings", "CoverTestPort.enableDialog", cover.enableDialog, Q);
     r.Add("settings", "CoverTestPort.enableButton", cover.enableButton, Q);
 }

@@ -90,6 +90,9 @@ std::unique_ptr<VideoSampleSource> DefaultSource() {
 
 } // namespace
 
+int DefaultVideoSourceCount() { return DefaultCount(); }
+std::unique_ptr<VideoSampleSource> DefaultVideoSource() { return DefaultSource(); }
+
 VideoSourcePort& TheVideoSourcePort() {
     static VideoSourcePort port;
     return port;

@@ -33,6 +33,9 @@ struct VideoSourcePort {
     std::function<std::unique_ptr<VideoSampleSource>()> make;
 };
 VideoSourcePort& TheVideoSourcePort();  // empty members: the default (simulated, else V4L2)
+// The default devices and source (simulated cameras when configured, else V4L2).
+int DefaultVideoSourceCount();
+std::unique_ptr<VideoSampleSource> DefaultVideoSource();
 
 class CCameraDS {
 public:

@@ -211,6 +211,11 @@ void WireVision(Wiring& wiring) {
                                           ConfigFilePath(folder));
     };
 
+    // The ordinary cameras' devices: the default ones until a test puts its own.
+    VideoSourcePort& video = TheVideoSourcePort();
+    if (!video.count) video.count = DefaultVideoSourceCount;
+    if (!video.make) video.make = DefaultVideoSource;
+
     wiring.OnView("cameras", WireCameraList);
 }
 

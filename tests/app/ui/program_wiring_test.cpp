@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QTabWidget>
 
+#include <map>
 #include <set>
 
 #include <opencv2/core.hpp>
@@ -53,6 +54,26 @@ TEST(ProgramWiring, EveryHookIsFilledAndOnlyTheListedOnesHoldTheStandIn) {
     EXPECT_EQ(unlisted, std::vector<std::string>{});     // stand-ins the list does not name
     EXPECT_EQ(filledSince, std::vector<std::string>{});  // listed, but filled by now
     EXPECT_GT(TheHookRegistry().Entries().size(), 120u);
+}
+
+// Every member of every hook struct is registered: a member left out of its
+// struct's registration list (or a struct registered without its declaration)
+// fails here, so the test above sees every hook.
+TEST(ProgramWiring, EveryMemberOfEveryHookStructIsRegistered) {
+    ShellApp app;
+    ASSERT_TRUE(app.Start());
+    std::map<std::string, std::size_t> registered;
+    for (const HookEntry& e : TheHookRegistry().Entries())
+        if (auto dot = e.name.find('.'); dot != std::string::npos) ++registered[e.name.substr(0, dot)];
+    std::map<std::string, std::size_t> declared;
+    for (const HookPort& p : TheHookRegistry().Ports()) declared[p.name] = p.members;
+    std::vector<std::string> undeclared;
+    for (const auto& [name, count] : registered)
+        if (!declared.count(name)) undeclared.push_back(name);
+    EXPECT_EQ(undeclared, std::vector<std::string>{});
+    std::map<std::string, std::size_t> counted;
+    for (const auto& [name, members] : declared) counted[name] = registered.count(name) ? registered[name] : 0;
+    EXPECT_EQ(counted, declared);  // registered hooks per struct against its members
 }
 
 // "相机2启用畸变校正" survives the start when its lens file is there and valid; a

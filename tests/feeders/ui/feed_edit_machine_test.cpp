@@ -16,6 +16,7 @@
 #include "platform/threads.h"
 #include "machine_ops/basic_teach.h"
 #include "settings/pulse_settings.h"
+#include "vision/set_view.h"
 
 namespace smt::test {
 namespace {
@@ -67,6 +68,40 @@ TEST(FeedEditMachineButtons, ReadBackVacuumGuardsAndStepTest) {
     EXPECT_TRUE(single);
     TheFeedOperationPort().startRequest = nullptr;
     g_PulseX = 0;
+}
+
+// "获取" takes the camera panel's light and the size of the part its last vision
+// test found (length from the width it measured, width from the height).
+TEST(FeedEditMachineButtons, GetDataShowsThePanelsLightAndMeasuredPartSize) {
+    ShellApp app;
+    const std::vector<std::string> cells = {
+        "E1", "Cap", "0603", "v1", "12.5000", "-7.5000", "1.60", "0.80", "0.45", "90", "1", "35", "No/Cam",
+        "No/10/20", "集中飞达", "50", "25", "-4.0000", "3", "200", "15.0000", "20.0000", "-3.2500", "No/", "0.5000",
+        "00:通用", "500", "3", "5", "100"};
+    const std::vector<std::string> lines = {"1\tA\t", "A\tdesc\t1\t", JoinRow(cells), "0\t0\t0\t0\t0.0000\t0.0000\t"};
+    WriteBytes(app.Dir().File("config_feed.fig"), EncodeTableFile(lines, nullptr));
+    ASSERT_TRUE(app.Start());
+    CDialogFeedList* panel = app.View()->m_pFeedList;
+    ASSERT_TRUE(panel);
+    CDialogFeedEdit& edit = panel->FeedEditDialog();
+    SetView& view = TheSetView();
+    view.m_PartWidth = 3.256;
+    view.m_PartHeight = 1.604;
+    view.m_Light_Contrast = 77;
+    view.m_Light_Brightness = 33;
+    std::vector<std::string> shown;
+    edit.m_RunModal = [&](QDialog& d) {
+        edit.Button(1426)->click();
+        for (int field : {e::Length, e::Width, e::Contrast, e::Brightness})
+            shown.push_back(edit.Field(field)->text().toStdString());
+        d.reject();
+        return d.result();
+    };
+    panel->List().selected = 0;
+    panel->OnMenuCommand(feedmenu::Edit);
+    EXPECT_EQ(shown, (std::vector<std::string>{"3.26", "1.60", "77", "33"}));
+    view.m_PartWidth = 1.0;
+    view.m_PartHeight = 1.0;
 }
 
 } // namespace
