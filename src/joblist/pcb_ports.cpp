@@ -3,7 +3,6 @@
 #include "joblist/pcb_editor.h"
 #include "joblist/run_board.h"
 #include "joblist/run_port.h"
-#include "link/homing.h"
 #include "link/jog.h"
 #include "link/positioning.h"
 #include "machine_ops/origin_update.h"
@@ -12,23 +11,6 @@
 #include "vision/set_view.h"
 
 namespace smt {
-
-namespace {
-
-// The one-key clear's target as it was before the PCB side was added to it.
-struct ReferenceWithPcb {
-    std::function<void(const std::array<std::int32_t, 4>&)> before;
-    PcbEditor* editor;
-    void operator()(const std::array<std::int32_t, 4>& c) const {
-        if (before) before(c);
-        editor->m_ZeroPosX = c[0];
-        editor->m_ZeroPosY = c[1];
-        editor->m_ZeroPosX2 = c[2];
-        editor->m_ZeroPosY2 = c[3];
-    }
-};
-
-} // namespace
 
 void InstallPcbPorts(PcbEditor& ed) {
     PcbEditor* e = &ed;
@@ -102,10 +84,6 @@ void InstallPcbPorts(PcbEditor& ed) {
     SetViewSources& panel = TheSetViewSources();
     panel.markColourReversal = [e] { return e->m_Fields.m_ImageColorReversal != 0; };
     panel.pcbEditorInitialising = [e] { return e->m_KeepPanelLight != 0; };
-
-    auto& reference = TheHomingPort().recordReference;
-    if (auto* mine = reference.target<ReferenceWithPcb>()) mine->editor = e;
-    else reference = ReferenceWithPcb{reference, e};
 }
 
 void UninstallPcbPorts() {
@@ -123,8 +101,6 @@ void UninstallPcbPorts() {
     TheOriginShiftPort().shiftPcbOrigin = nullptr;
     TheSetViewSources().markColourReversal = nullptr;
     TheSetViewSources().pcbEditorInitialising = nullptr;
-    auto& reference = TheHomingPort().recordReference;
-    if (auto* mine = reference.target<ReferenceWithPcb>()) reference = mine->before;
 }
 
 } // namespace smt

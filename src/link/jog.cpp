@@ -549,6 +549,11 @@ void ManualJog::FeederLiftThread() {
 
 // ---- process-wide instance and hooks ------------------------------------------------
 
+std::function<ManualJog::Key(int toolkitKey)>& JogKeyOf() {
+    static std::function<ManualJog::Key(int)> keyOf;
+    return keyOf;
+}
+
 ManualJog& TheManualJog() {
     static ManualJog jog;
     return jog;

@@ -219,6 +219,10 @@ private:
 // The process-wide jog of the manual control panel; also filled into the link's
 // panel-key hooks, the pulse test's jog and the command panel's head group.
 ManualJog& TheManualJog();
+// The jog key of a toolkit key code (the arrows; anything else Other), for the
+// dialogs other than the panel that jog from the keyboard (filled by the link's
+// wiring with the panel's own mapping).
+std::function<ManualJog::Key(int toolkitKey)>& JogKeyOf();
 void InstallJogHooks();
 
 }  // namespace smt

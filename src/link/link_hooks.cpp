@@ -113,6 +113,7 @@ void RegisterLinkHooks(HookRegistry& r) {
     r.Add("link", "PositioningPort.headGroup", p.headGroup, Q, 1);
 
     r.Add("settings", "ConveyorInUseSource", ConveyorInUseSource(), Q);
+    r.Add("link", "JogKeyOf", JogKeyOf(), Q, ManualJog::Key::Other);
     r.Add("job lists", "PartListToolButtons", PartListToolButtons(), Q);
 }
 

@@ -16,7 +16,6 @@
 #include "link/commands.h"
 #include "link/homing.h"
 #include "link/jog.h"
-#include "link/ui/jog_glue.h"
 #include "link/link_state.h"
 #include "platform/msgbox.h"
 #include "vision/camera_panel_port.h"
@@ -136,7 +135,8 @@ void CDialogFeedEdit::OnHeadChosen(int index) {
 }
 
 bool CDialogFeedEdit::OnMachineKey(QKeyEvent* event, bool down) {
-    const ManualJog::Key key = KeyOf(event->key());
+    const auto& keyOf = JogKeyOf();
+    const ManualJog::Key key = keyOf ? keyOf(event->key()) : ManualJog::Key::Other;
     const bool ctrl = event->modifiers() & Qt::ControlModifier, shift = event->modifiers() & Qt::ShiftModifier;
     if (event->isAutoRepeat()) return ctrl && (shift || key != ManualJog::Key::Other);
     if (down) return TheManualJog().OnKeyDown(key, ctrl, shift);

@@ -62,7 +62,7 @@ FeedOperationTexts FeedListTexts() {
     return texts;
 }
 
-void WireFeedList(ProgramView& view) {
+void FeedListViewPart(ProgramView& view) {
     auto feedListLanguage = [](const StepContext& c) {
         if (CDialogFeedList* p = FeedListPanel()) p->LoadLanguage(c.startFolder, c.language);
     };
@@ -82,7 +82,7 @@ void WireFeedList(ProgramView& view) {
     });
 }
 
-void WirePartLibraries(ProgramView& view) {
+void PartLibrariesViewPart(ProgramView& view) {
     ProgramView* v = &view;
     PackLibrary& packs = ThePackLibrary();
     MarkLibrary& marks = TheMarkLibrary();
@@ -124,7 +124,7 @@ void WirePartLibraries(ProgramView& view) {
     });
 }
 
-void WireNozzleLibrary(ProgramView& view) {
+void NozzleLibraryViewPart(ProgramView& view) {
     NozzleLibrary& library = TheNozzleLibrary();
     NamedSteps& first = view.FirstUpdateSteps();
     first.Set("NozzleList.ParseRows", [&library](const StepContext&) { library.ParseRows(g_FigLists.nozzle); });
@@ -157,7 +157,7 @@ void WireNozzleLibrary(ProgramView& view) {
     QObject::connect(view.Widget(), &QObject::destroyed, [] { TheNozzleLibrary().FreeTable(); });
 }
 
-void WireAutoFeed(ProgramView& view) {
+void AutoFeedViewPart(ProgramView& view) {
     auto* dialog = new CDialogAutoFeed(view.Widget());
     dialog->hide();
     view.FirstUpdateSteps().Set("AutoFeed.LoadConfig", [dialog](const StepContext& c) { dialog->LoadConfig(c.startFolder); });
@@ -171,13 +171,13 @@ void WireAutoFeed(ProgramView& view) {
     });
 }
 
-void WireView(ProgramView& view) {
+void ViewPart(ProgramView& view) {
     g_view = view.Widget();
     g_programView = &view;
-    WireFeedList(view);
-    WirePartLibraries(view);
-    WireNozzleLibrary(view);
-    WireAutoFeed(view);
+    FeedListViewPart(view);
+    PartLibrariesViewPart(view);
+    NozzleLibraryViewPart(view);
+    AutoFeedViewPart(view);
 }
 
 } // namespace
@@ -240,7 +240,7 @@ void WireFeeders(Wiring& wiring) {
     jog.openLength = [] { return TheAutoFeed().m_Open_Length.load(); };
     jog.closeLength = [] { return TheAutoFeed().m_Close_Length.load(); };
 
-    wiring.OnView("feeders", WireView);
+    wiring.OnView("feeders", ViewPart);
 }
 
 void OnFeedListCreated(CDialogFeedList& panel, const std::string& startFolder, const std::string& language) {

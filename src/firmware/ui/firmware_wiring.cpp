@@ -11,7 +11,7 @@ namespace smt {
 
 namespace {
 
-void WireView(ProgramView& view) {
+void ViewPart(ProgramView& view) {
     for (NamedSteps* steps : {&view.CreationCaptionSteps(), &view.LanguageChangeSteps()})
         steps->Set("FirmwareUpdate.LoadLanguage",
                    [](const StepContext& c) { TheFirmwareUpdateCaptions().Load(c.startFolder, c.language); });
@@ -32,6 +32,6 @@ void WireView(ProgramView& view) {
 
 } // namespace
 
-void WireFirmware(Wiring& wiring) { wiring.OnView("firmware", WireView); }
+void WireFirmware(Wiring& wiring) { wiring.OnView("firmware", ViewPart); }
 
 } // namespace smt

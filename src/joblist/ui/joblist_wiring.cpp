@@ -68,7 +68,7 @@ void OpenPcbEditor(QWidget* parent) {
 
 // The row commands, row editors, coordinate tests and board transforms reached
 // from the part list's context menus and double click.
-void WireRowCommands(ProgramView& view, JobLists& job, CDialogPartList* panel) {
+void JoinRowCommands(ProgramView& view, JobLists& job, CDialogPartList* panel) {
     RowCommands& rc = TheRowCommands();
     auto* smtEdit = new CDialogPartEditSmt(rc, panel);
     auto* disEdit = new CDialogPartEditDis(rc, panel);
@@ -138,7 +138,7 @@ void WireRowCommands(ProgramView& view, JobLists& job, CDialogPartList* panel) {
     h["PCB_Compound"] = [j] { OnPcbMergePanel(ThePartList(), j->Pcb()); };
 }
 
-void WireView(ProgramView& view) {
+void ViewPart(ProgramView& view) {
     g_view = &view;
     g_viewWidget = view.Widget();
     JobLists& job = g_jobOf(view);
@@ -253,13 +253,13 @@ void WireJobLists(Wiring& wiring, std::function<JobLists&(ProgramView&)> jobOf) 
     // The import dialog's file chooser is the dialog's own until a test puts its own.
     TheHookRegistry().Add("job lists", "CDialogImportFile::FileChooser", CDialogImportFile::FileChooser(),
                           HookKind::Query);
-    wiring.OnView("job lists", WireView);
+    wiring.OnView("job lists", ViewPart);
 }
 
 CDialogPartList* CreatePartListPanel(ProgramView& view, JobLists& job) {
     auto* panel = new CDialogPartList(view.StartFolder(), view.Widget());
     panel->m_ToolHandlers[tool::PcbEdit] = [panel] { OpenPcbEditor(panel); };
-    WireRowCommands(view, job, panel);
+    JoinRowCommands(view, job, panel);
     CDialogSMTStrategy* strategy = panel->m_DialogSMTStrategy;
     ProgramView* v = &view;
     strategy->m_RunModal = [v](QDialog& d) { return v->RunModal(d); };

@@ -171,7 +171,6 @@ void ConnectJogControls(CDialogManualControl* panel) {
     };
     panel->SetControlHandler([](int id, bool pressed) { TheManualJog().OnButton(id, pressed); });
     qApp->installEventFilter(new JogInputFilter(panel));
-    InstallJogHooks();
 }
 
 }  // namespace smt

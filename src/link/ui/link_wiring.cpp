@@ -62,8 +62,12 @@ void WireLink(Wiring& wiring) {
     PulseMachinePort& pulse = ThePulseMachinePort();
     pulse.counter = CounterOf;
     pulse.setOutput = [](int channel, int value, int extra) { SwitchOutput(channel, value, extra); };
+    // The link's own handlers: replies, homing, connect, panel keys, positioning.
+    InstallConnectHooks();
     InstallJogHooks();
     InstallPositioningHooks();
+
+    JogKeyOf() = KeyOf;
 
     // The panel's buttons, keys and speed menu drive the manual jog.
     wiring.OnView("link", [](ProgramView& view) {

@@ -243,7 +243,6 @@ void CDialogManualControl::installLinkHooks() {
     // The worker gets the port number as it was when connect was pressed (OnConnect)
     // and hands the answering port back to the panel's copy.
     connectPort.setComNumber = [](int n) { onPanel([n](auto& p) { p.Config().m_ComNumber = n; }); };
-    InstallConnectHooks();
 }
 
 void CDialogManualControl::removeLinkHooks() {

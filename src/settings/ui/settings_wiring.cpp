@@ -36,7 +36,7 @@ int SpeedPage(int id) {
     }
 }
 
-void WireView(ProgramView& view) {
+void ViewPart(ProgramView& view) {
     NamedSteps& first = view.FirstUpdateSteps();
     first.Set("SpeedTemplate.ParseRows", [](const StepContext&) {
         TheSpeedTemplates().LoadSpeedTables(g_FigLists.speed, g_LanguageIndex);
@@ -136,8 +136,8 @@ void WireSettings(Wiring& wiring) {
     link.debugModel = [] { return TheBasicSettings().m_DebugModel != 0; };
     link.sendLimitsOnLink = [] { return TheVersionSwitches().m_V2_06 != 0; };
     // The homing's axis switches follow the origin update's values as loaded.
-    TheHomingPort().axisSwitches = [] { return OriginHomingSwitches(TheOriginUpdate()); };
-    wiring.OnView("settings", WireView);
+    InstallOriginHomingSwitches();
+    wiring.OnView("settings", ViewPart);
 }
 
 } // namespace smt

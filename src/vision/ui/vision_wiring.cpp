@@ -35,7 +35,7 @@ void RefreshPanel() {
 ProgramView* g_view = nullptr;
 QPointer<QWidget> g_viewWidget;
 
-void WireCameraList(ProgramView& view) {
+void CameraListViewPart(ProgramView& view) {
     g_view = &view;
     g_viewWidget = view.Widget();
     CameraList& list = TheCameraList();
@@ -216,7 +216,7 @@ void WireVision(Wiring& wiring) {
     if (!video.count) video.count = DefaultVideoSourceCount;
     if (!video.make) video.make = DefaultVideoSource;
 
-    wiring.OnView("cameras", WireCameraList);
+    wiring.OnView("cameras", CameraListViewPart);
 }
 
 } // namespace smt

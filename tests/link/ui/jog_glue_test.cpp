@@ -11,6 +11,7 @@
 
 #include "link/jog.h"
 #include "link/link_state.h"
+#include "link/connect.h"
 #include "link/ui/jog_glue.h"
 #include "link/ui/manual_control_dialog.h"
 #include "platform/uipost.h"
@@ -25,6 +26,8 @@ protected:
         ResetLinkState();
         panel = std::make_unique<CDialogManualControl>(nullptr);
         ConnectJogControls(panel.get());
+        InstallConnectHooks();
+        InstallJogHooks();
     }
     void TearDown() override {
         TheManualJog().BindConfig(nullptr);
