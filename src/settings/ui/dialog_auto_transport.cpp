@@ -212,7 +212,6 @@ CDialogAutoTransport::CDialogAutoTransport(AutoTransport& transport, QWidget* pa
     m_EnablePcbClamp = [](bool on) {
         if (const auto& f = PartListToolButtons()) f(mc::PartListClamp, on);
     };
-    ConveyorInUseSource() = [] { return TheAutoTransport().Config().m_AutoTransport != 0; };
     ApplyLanguage();
     ShowFields();
 }

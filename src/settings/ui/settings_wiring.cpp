@@ -7,6 +7,8 @@
 #include "base/globals.h"
 #include "base/ui/program_view.h"
 #include "link/link_state.h"
+#include "link/manual_control.h"
+#include "settings/auto_transport.h"
 #include "settings/basic_settings.h"
 #include "settings/cover_tape.h"
 #include "settings/dipping_station.h"
@@ -137,6 +139,8 @@ void WireSettings(Wiring& wiring) {
     link.sendLimitsOnLink = [] { return TheVersionSwitches().m_V2_06 != 0; };
     // The homing's axis switches follow the origin update's values as loaded.
     InstallOriginHomingSwitches();
+    // The manual panel's clamp button follows whether the conveyor is in use.
+    ConveyorInUseSource() = [] { return TheAutoTransport().Config().m_AutoTransport != 0; };
     wiring.OnView("settings", ViewPart);
 }
 
