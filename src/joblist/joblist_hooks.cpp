@@ -7,7 +7,6 @@
 #include "joblist/run_port.h"
 #include "joblist/run_toolbar.h"
 #include "link/manual_control.h"
-#include "run/run_rows.h"
 #include "run_state/run_frame_sources.h"
 #include "vision/camera_panel_port.h"
 
@@ -28,10 +27,6 @@ void RegisterJobListHooks(HookRegistry& r) {
     r.Add("run", "RunPort.runThreadsLive", run.runThreadsLive, Q);
     r.Declare("RunFrameSources", TheRunFrameSources());
     r.Add("job lists", "RunFrameSources.currentPcbName", TheRunFrameSources().currentPcbName, Q);
-    RowSearchLookups& rows = TheRowSearchLookups();
-    r.Declare("RowSearchLookups", rows);
-    r.Add("run", "RowSearchLookups.FindFeederForPart", rows.FindFeederForPart, Q, false);
-    r.Add("run", "RowSearchLookups.FindFeederDirection", rows.FindFeederDirection, Q, false);
 
     RowCommandPort& rows2 = TheRowCommands().m_Port;
     r.Declare("RowCommandPort", rows2);

@@ -26,6 +26,7 @@
 #include "link/ui/link_wiring.h"
 #include "run/run_frame.h"
 #include "run/run_geometry.h"
+#include "run/run_hooks.h"
 #include "run/ui/run_wiring.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
@@ -169,7 +170,7 @@ const std::vector<std::string>& NotBuiltSubsystems() {
 void WireProgram() {
     HookRegistry& r = TheHookRegistry();
     for (auto registerHooks : {RegisterShellHooks, RegisterLinkHooks, RegisterSettingsHooks, RegisterVisionHooks,
-                               RegisterFeedersHooks, RegisterJobListHooks})
+                               RegisterFeedersHooks, RegisterJobListHooks, RegisterRunHooks})
         registerHooks(r);
 
     // The one ordered list. Each wiring fills its own hooks at once and hands the
