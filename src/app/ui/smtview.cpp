@@ -85,7 +85,7 @@ std::string CSMTView::LanguageName() const { return m_frame->m_LanguageName; }
 
 void CSMTView::OpenDialog(int id) {
     if (auto opener = m_DialogOpeners.find(id); opener != m_DialogOpeners.end()) opener->second(id);
-    else ReportNotAvailable("settings command " + std::to_string(id), HookKind::Action);
+    else ReportNotAvailable("settings command " + std::to_string(id), HookKind::Action);  // no dialog yet
 }
 
 StepContext CSMTView::Context() const { return {m_frame->m_StartDirectory, m_frame->m_LanguageName}; }
@@ -243,12 +243,7 @@ void CSMTView::OpenSettingsDialog(int id) {
     const bool busy = s.isBusy && s.isBusy();
     const int comm = s.commModel ? s.commModel() : 0;
     if (ShowSettingsRefusal(CheckSettingsCommand(id, busy, g_MachineType, comm), m_Messages)) return;
-    if (auto opener = m_DialogOpeners.find(id); opener != m_DialogOpeners.end()) {
-        opener->second(id);
-        return;
-    }
-    // The dialog's subsystem is not built yet.
-    ReportNotAvailable("settings command " + std::to_string(id), HookKind::Action);
+    OpenDialog(id);
 }
 
 } // namespace smt

@@ -2,6 +2,8 @@
 
 #include <QPointer>
 
+#include <utility>
+
 #include "base/captions.h"
 #include "base/command_ids.h"
 #include "base/globals.h"
@@ -27,16 +29,6 @@
 namespace smt {
 
 namespace {
-
-// Page of the speed template dialog for its four commands.
-int SpeedPage(int id) {
-    switch (id) {
-    case cmd::HighSpeedTemplate: return 1;
-    case cmd::MediumSpeedTemplate: return 2;
-    case cmd::LowSpeedTemplate: return 3;
-    default: return 0;
-    }
-}
 
 void ViewPart(ProgramView& view) {
     NamedSteps& first = view.FirstUpdateSteps();
@@ -96,10 +88,13 @@ void ViewPart(ProgramView& view) {
         dialog.setObjectName("CDialogVersionNumber");
         v->RunModal(dialog);
     });
-    for (int id : {cmd::SpeedSet, cmd::HighSpeedTemplate, cmd::MediumSpeedTemplate, cmd::LowSpeedTemplate}) {
-        view.SetDialogOpener(id, [v](int command) {
+    // The speed template dialog opens on the page of its command.
+    const std::pair<int, int> speedPages[] = {{cmd::SpeedSet, 0}, {cmd::HighSpeedTemplate, 1},
+                                              {cmd::MediumSpeedTemplate, 2}, {cmd::LowSpeedTemplate, 3}};
+    for (auto [id, page] : speedPages) {
+        view.SetDialogOpener(id, [v, page](int) {
             CDialogSpeedTemplate dialog(TheSpeedTemplates(), g_FigLists, v->StartFolder(), g_LanguageIndex,
-                                        v->LanguageName(), SpeedPage(command), v->Widget());
+                                        v->LanguageName(), page, v->Widget());
             dialog.setObjectName("CDialogSpeedTemplate");
             v->RunModal(dialog);
         });
