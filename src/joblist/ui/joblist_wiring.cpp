@@ -152,10 +152,10 @@ void ViewPart(ProgramView& view) {
         else LoadPartListLanguage(c.startFolder, c.language);
     };
     view.FirstUpdateSteps().Set("PartList.LoadLanguage", load);
-    view.LanguageChangeSteps().Set("PartList.LoadLanguage", [&view, load](const StepContext& c) {
+    view.LanguageChangeSteps().Set("PartList.LoadLanguage", [j, load](const StepContext& c) {
         load(c);
         // The board's labels follow the language at once, not only at the next load.
-        view.Job().Pcb().ShowArrayPositionAgain();
+        j->Pcb().ShowArrayPositionAgain();
     });
 
     RunToolbarPort& run = TheRunToolbarPort();
