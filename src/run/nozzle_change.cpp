@@ -54,8 +54,10 @@ public:
         plat::SleepFor(plat::Millis(200));
         if (!MoveTo(entry, 0x80)) return false;
         if (!MoveZ(head, depth, true)) return false;
+        // The books follow the slide into the holder before the stop test: a stop
+        // that comes while that move runs must find the nozzle booked as back.
         if (!m_nineteen) {
-            if (!MoveTo(seat, 0)) return false;
+            if (!Send(seat, 0)) return false;
         } else {
             Clamp();
         }
