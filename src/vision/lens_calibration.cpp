@@ -1,5 +1,7 @@
 #include "vision/lens_calibration.h"
 
+#include <cctype>
+#include <cstring>
 #include <exception>
 
 #include <opencv2/calib3d.hpp>
@@ -59,6 +61,47 @@ cv::Mat CCameraCalibration::DistortionCoefficients() const
     return m_distortion.clone();
 }
 
+// OpenCV's YAML reader spins for ever on some damaged lines (a stray "-M--" or
+// ".M--" below an indented key). A calibration file holds only what OpenCV's
+// writer puts there: the header, "---", comments, "key: value" lines and number
+// lists in [ ], which may run over several lines. Anything else is refused before
+// the reader sees it.
+static bool YamlOutsideCalibrationShape(const std::string& bytes)
+{
+    if (bytes.rfind("%YAML", 0) != 0) return false;
+    auto isKeyChar = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; };
+    int depth = 0;
+    std::size_t pos = bytes.find('\n');
+    while (pos != std::string::npos && pos < bytes.size()) {
+        const std::size_t start = pos + 1;
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos) end = bytes.size();
+        const std::string line = bytes.substr(start, end - start);
+        pos = end;
+        const std::size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos) continue;
+        const std::size_t last = line.find_last_not_of(" \t\r");
+        const std::string text = line.substr(first, last - first + 1);
+        std::size_t rest = 0;  // where the part after the key starts
+        if (depth == 0) {
+            if (text == "---" || text[0] == '#') continue;
+            std::size_t k = 0;
+            while (k < text.size() && isKeyChar(text[k])) ++k;
+            if (k == 0 || std::isdigit(static_cast<unsigned char>(text[0])) || k == text.size() || text[k] != ':')
+                return true;
+            rest = k + 1;
+        }
+        for (std::size_t i = rest; i < text.size(); ++i) {
+            const char c = text[i];
+            if (c == '[') ++depth;
+            else if (c == ']') { if (--depth < 0) return true; }
+            else if (depth > 0 && !(std::isdigit(static_cast<unsigned char>(c)) || std::strchr("+-.eE, \t", c)))
+                return true;
+        }
+    }
+    return false;
+}
+
 bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat& cameraMatrix,
                       cv::Mat& distortion)
 {
@@ -70,6 +113,7 @@ bool ReadCameraParams(const std::string& fileName, cv::Size& imageSize, cv::Mat&
     if (bytes.find('\0') != std::string::npos) return false;
     const std::size_t last = bytes.find_last_not_of(" \t\r\n");
     if (last != std::string::npos && bytes[last] == '=') return false;
+    if (YamlOutsideCalibrationShape(bytes)) return false;
     try {
         cv::FileStorage fs(path, cv::FileStorage::READ);
         if (!fs.isOpened()) return false;

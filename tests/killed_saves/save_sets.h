@@ -13,15 +13,12 @@
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "base/tablefile.h"
+#include "../support/kept_job_lines.h"
 
 namespace smt::test {
 
 // Hands the document the lines of one generation and keeps what a read gives back.
-struct GenerationLines : JobLines {
-    std::string name;
-    std::int32_t count = 0;
-    std::vector<std::string> pcb, dis, drill;
-
+struct GenerationLines : KeptJobLines {
     explicit GenerationLines(long g = -1) {
         if (g < 0) return;
         const std::string tag = std::to_string(g);
@@ -33,23 +30,6 @@ struct GenerationLines : JobLines {
         dis = {tag + "\t" + std::string(2000, 'd') + "\t"};
         drill = {tag + "\t" + std::string(2000, 'r') + "\t"};
     }
-    int PcbRecordCount() const override { return count; }
-    std::string CurrentPcbName() const override { return name; }
-    std::vector<std::string> BuildPcbSection() override { return pcb; }
-    void ParsePcbSection(const std::string& n, std::int32_t c, const std::vector<std::string>& l) override {
-        name = n, count = c, pcb = l;
-    }
-    void FreePcbRecords() override { name.clear(), count = 0, pcb.clear(); }
-    void ClearPlacementList() override {}
-    int DisCount() const override { return static_cast<int>(dis.size()); }
-    std::vector<std::string> BuildDisLines() override { return dis; }
-    void ParseDisLines(const std::vector<std::string>& l) override { dis = l; }
-    void FreeDisRows() override { dis.clear(); }
-    int DrillCount() const override { return static_cast<int>(drill.size()); }
-    std::vector<std::string> BuildDrillLines() override { return drill; }
-    void ParseDrillLines(const std::vector<std::string>& l) override { drill = l; }
-    void FreeDrillRows() override { drill.clear(); }
-    void ReadLampTableLines() override {}
 };
 
 inline std::vector<std::string> LampLinesOf(long g) {

@@ -89,13 +89,16 @@ TEST_F(CameraCalibration, BadFilesAreRefusedAndTheEarlierCalibrationKept)
     }
     test::WriteBytes(dir.File("garbage.xml"), "<?xml version=\"1.0\"?>\n<opencv_storage><image_Width>6");
     test::WriteBytes(dir.File("empty.xml"), "");
+    // OpenCV's reader would spin for ever on these.
+    test::WriteBytes(dir.File("listitem.yml"), "%YAML:1.0\n s: 1\n-M--\n");
+    test::WriteBytes(dir.File("dotitem.yml"), "%YAML:1.0\n s: 1\n.M--\n");
 
     EXPECT_FALSE(LoadCameraCalibration(holder, dir.File("missing.xml")));
     EXPECT_FALSE(LoadCameraCalibration(holder, dir.File("width0.xml")));
     EXPECT_FALSE(holder.IsLoaded());
     ASSERT_TRUE(LoadCameraCalibration(holder, dir.File("GOOD.xml"))); // letter case differs
     for (const char* bad : {"missing.xml", "width0.xml", "height0.xml", "nodist.xml", "matrix2x2.xml",
-                            "dist3.xml", "nomatrix.xml", "garbage.xml", "empty.xml"}) {
+                            "dist3.xml", "nomatrix.xml", "garbage.xml", "empty.xml", "listitem.yml", "dotitem.yml"}) {
         SCOPED_TRACE(bad);
         cv::Size size;
         cv::Mat m, d;
