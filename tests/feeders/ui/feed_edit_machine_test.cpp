@@ -23,14 +23,19 @@ namespace {
 
 namespace e = feededit;
 
-TEST(FeedEditMachineButtons, ReadBackVacuumGuardsAndStepTest) {
-    ShellApp app;
+// The program started over one feeder group holding feeder E1.
+void WriteOneFeeder(ShellApp& app) {
     const std::vector<std::string> cells = {
         "E1", "Cap", "0603", "v1", "12.5000", "-7.5000", "1.60", "0.80", "0.45", "90", "1", "35", "No/Cam",
         "No/10/20", "集中飞达", "50", "25", "-4.0000", "3", "200", "15.0000", "20.0000", "-3.2500", "No/", "0.5000",
         "00:通用", "500", "3", "5", "100"};
     const std::vector<std::string> lines = {"1\tA\t", "A\tdesc\t1\t", JoinRow(cells), "0\t0\t0\t0\t0.0000\t0.0000\t"};
     WriteBytes(app.Dir().File("config_feed.fig"), EncodeTableFile(lines, nullptr));
+}
+
+TEST(FeedEditMachineButtons, ReadBackVacuumGuardsAndStepTest) {
+    ShellApp app;
+    WriteOneFeeder(app);
     ASSERT_TRUE(app.Start());
     CDialogFeedList* panel = app.View()->m_pFeedList;
     ASSERT_TRUE(panel);
@@ -74,12 +79,7 @@ TEST(FeedEditMachineButtons, ReadBackVacuumGuardsAndStepTest) {
 // test found (length from the width it measured, width from the height).
 TEST(FeedEditMachineButtons, GetDataShowsThePanelsLightAndMeasuredPartSize) {
     ShellApp app;
-    const std::vector<std::string> cells = {
-        "E1", "Cap", "0603", "v1", "12.5000", "-7.5000", "1.60", "0.80", "0.45", "90", "1", "35", "No/Cam",
-        "No/10/20", "集中飞达", "50", "25", "-4.0000", "3", "200", "15.0000", "20.0000", "-3.2500", "No/", "0.5000",
-        "00:通用", "500", "3", "5", "100"};
-    const std::vector<std::string> lines = {"1\tA\t", "A\tdesc\t1\t", JoinRow(cells), "0\t0\t0\t0\t0.0000\t0.0000\t"};
-    WriteBytes(app.Dir().File("config_feed.fig"), EncodeTableFile(lines, nullptr));
+    WriteOneFeeder(app);
     ASSERT_TRUE(app.Start());
     CDialogFeedList* panel = app.View()->m_pFeedList;
     ASSERT_TRUE(panel);
