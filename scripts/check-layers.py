@@ -203,6 +203,21 @@ def main():
         steps = ", ".join(f"{a} -> {b} ({witness[(a, b)]})" for a, b in zip(cycle, cycle[1:]))
         faults.append(f"include cycle between units: {steps}")
 
+    # A folder and its ui/ together must not be on a cycle either: a folder
+    # stands wholly above or wholly below another.
+    def folder(unit):
+        return "app" if unit == "main" else unit.split("/")[0]
+    folders, folder_witness = {}, {}
+    for a, targets in graph.items():
+        for b in targets:
+            if folder(a) != folder(b):
+                folders.setdefault(folder(a), set()).add(folder(b))
+                folder_witness.setdefault((folder(a), folder(b)), witness[(a, b)])
+    cycle = find_cycle(folders)
+    if cycle:
+        steps = ", ".join(f"{a} -> {b} ({folder_witness[(a, b)]})" for a, b in zip(cycle, cycle[1:]))
+        faults.append(f"include cycle between folders: {steps}")
+
     for key, n in sorted(exceptions.items(), key=lambda kv: kv[1]):
         if key not in used_exceptions:
             print(f"scripts/layer-exceptions.txt:{n}: {key[0]} no longer includes {key[1]}: "

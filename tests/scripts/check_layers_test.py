@@ -111,6 +111,17 @@ class LayerCheck(unittest.TestCase):
         self.assertIn("include cycle between units: feeders -> link (src/feeders/feed_list.h:1), "
                       "link -> feeders (src/link/jog.cpp:1)", out)
 
+    def test_a_folder_and_its_ui_on_a_cycle_are_refused(self):
+        # link/ui above feeders keeps the units acyclic, but the folders link and
+        # feeders then include each other.
+        table = TABLE.replace("| app | `src/app` | shell | feeders/ui |",
+                              "| link/ui | `src/link/ui` | panel | feeders |\n| app | `src/app` | shell | feeders/ui, link/ui |")
+        code, out = self.run_check(self.make({"src/link/ui/panel.cpp": '#include "feeders/feed_list.h"\n'}, table))
+        self.assertEqual(code, 1, out)
+        self.assertIn("include cycle between folders: feeders -> link (src/feeders/feed_list.h:1), "
+                      "link -> feeders (src/link/ui/panel.cpp:1)", out)
+        self.assertNotIn("between units", out)
+
     def test_listed_exceptions_pass_and_stale_ones_are_named(self):
         files = {"src/feeders/ui/wiring.cpp": '#include "app/shell.h"\n'}
         code, out = self.run_check(self.make(files))

@@ -33,7 +33,7 @@
 #include "settings/rederive_hooks.h"
 #include "machine_ops/settings_hooks.h"
 #include "settings/speed_template.h"
-#include "settings/ui/settings_wiring.h"
+#include "machine_ops/ui/settings_wiring.h"
 #include "vision/camera_list.h"
 #include "vision/set_view.h"
 #include "vision/ui/vision_wiring.h"

@@ -19,7 +19,7 @@
 #include "joblist/job_lists.h"
 #include "joblist/ui/dialog_part_list.h"
 #include "link/ui/manual_control_dialog.h"
-#include "settings/ui/dialog_auto_transport.h"
+#include "machine_ops/ui/dialog_auto_transport.h"
 #include "vision/ui/dialogsetview.h"
 
 namespace smt {

@@ -33,7 +33,7 @@
 #include "link/manual_control.h"
 #include "platform/uipost.h"
 #include "run_state/run_events.h"
-#include "run/run_frame.h"
+#include "run_state/run_frame_sources.h"
 
 namespace smt {
 

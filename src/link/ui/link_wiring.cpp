@@ -14,7 +14,6 @@
 #include "link/ui/jog_glue.h"
 #include "link/ui/manual_control_dialog.h"
 #include "settings/basic_settings.h"
-#include "machine_ops/dipping_station.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_template.h"
 
@@ -58,7 +57,6 @@ void WireLink(Wiring& wiring) {
     TheManualJog().Port().outOfRangeMessage = [] { return TheManualControlTexts().Text("c_Message_19"); };
     ThePositioningPort().headGroup = [] { return TheManualJog().HeadGroup(); };
 
-    TheDippingOutputPort().setOutput = [](const OutputSwitch& o) { return SetOutput(o); };
     PulseMachinePort& pulse = ThePulseMachinePort();
     pulse.counter = CounterOf;
     pulse.setOutput = [](int channel, int value, int extra) { SwitchOutput(channel, value, extra); };

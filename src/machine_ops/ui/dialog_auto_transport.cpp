@@ -1,4 +1,4 @@
-#include "settings/ui/dialog_auto_transport.h"
+#include "machine_ops/ui/dialog_auto_transport.h"
 
 #include "base/captions.h"
 #include "base/log.h"

@@ -1,4 +1,4 @@
-#include "settings/ui/dialog_origin_update.h"
+#include "machine_ops/ui/dialog_origin_update.h"
 
 #include "base/captions.h"
 #include <QCheckBox>
@@ -13,7 +13,7 @@
 #include "base/globals.h"
 #include "platform/files.h"
 #include "settings/pulse_settings.h"
-#include "settings/ui/dialog_set_basic_parts.h"
+#include "machine_ops/ui/dialog_set_basic_parts.h"
 #include "base/ui/field_text.h"
 
 namespace {

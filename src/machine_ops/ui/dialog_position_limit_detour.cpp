@@ -1,4 +1,4 @@
-#include "settings/ui/dialog_position_limit_detour.h"
+#include "machine_ops/ui/dialog_position_limit_detour.h"
 
 #include "base/captions.h"
 #include <QCheckBox>
@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "platform/files.h"
-#include "settings/ui/dialog_set_basic_parts.h"
+#include "machine_ops/ui/dialog_set_basic_parts.h"
 #include "base/ui/field_text.h"
 
 using D = smt::PositionLimitDetour;

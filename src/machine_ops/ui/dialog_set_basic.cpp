@@ -1,4 +1,4 @@
-#include "settings/ui/dialog_set_basic.h"
+#include "machine_ops/ui/dialog_set_basic.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -18,10 +18,10 @@
 #include "machine_ops/dipping_station.h"
 #include "settings/limit_detour.h"
 #include "machine_ops/origin_update.h"
-#include "settings/ui/dialog_dipping_station.h"
+#include "machine_ops/ui/dialog_dipping_station.h"
 #include "platform/files.h"
 #include "machine_ops/basic_teach.h"
-#include "settings/ui/dialog_set_basic_parts.h"
+#include "machine_ops/ui/dialog_set_basic_parts.h"
 #include "base/ui/field_text.h"
 
 namespace {

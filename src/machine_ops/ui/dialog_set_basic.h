@@ -12,8 +12,8 @@
 #include <string>
 
 #include "settings/basic_settings.h"
-#include "settings/ui/dialog_origin_update.h"
-#include "settings/ui/dialog_position_limit_detour.h"
+#include "machine_ops/ui/dialog_origin_update.h"
+#include "machine_ops/ui/dialog_position_limit_detour.h"
 
 class QAbstractButton;
 class QButtonGroup;

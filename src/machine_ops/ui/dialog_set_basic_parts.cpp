@@ -1,4 +1,4 @@
-#include "settings/ui/dialog_set_basic_parts.h"
+#include "machine_ops/ui/dialog_set_basic_parts.h"
 
 #include <QAbstractButton>
 #include <QDialog>

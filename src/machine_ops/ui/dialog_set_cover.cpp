@@ -1,4 +1,4 @@
-#include "settings/ui/dialog_set_cover.h"
+#include "machine_ops/ui/dialog_set_cover.h"
 
 #include "base/captions.h"
 #include <QGridLayout>

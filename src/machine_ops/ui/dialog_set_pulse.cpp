@@ -1,4 +1,4 @@
-#include "settings/ui/dialog_set_pulse.h"
+#include "machine_ops/ui/dialog_set_pulse.h"
 
 #include "base/captions.h"
 #include <QButtonGroup>
@@ -13,7 +13,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "settings/ui/dialog_set_basic_parts.h"
+#include "machine_ops/ui/dialog_set_basic_parts.h"
 #include "base/ui/field_text.h"
 #include "machine_ops/pulse_test_run.h"
 

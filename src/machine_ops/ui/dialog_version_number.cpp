@@ -1,4 +1,4 @@
-#include "settings/ui/dialog_version_number.h"
+#include "machine_ops/ui/dialog_version_number.h"
 
 #include "base/captions.h"
 #include <QCheckBox>

@@ -1,4 +1,4 @@
-#include "settings/ui/dialogspeedpages.h"
+#include "machine_ops/ui/dialogspeedpages.h"
 
 #include "base/ui/column_fit.h"
 

@@ -1,4 +1,4 @@
-#include "settings/ui/dialogspeedtemplate.h"
+#include "machine_ops/ui/dialogspeedtemplate.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -12,7 +12,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "settings/ui/dialogspeedpages.h"
+#include "machine_ops/ui/dialogspeedpages.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "settings/ui/settings_wiring.h"
+#include "machine_ops/ui/settings_wiring.h"
 
 #include <QPointer>
 
@@ -8,6 +8,7 @@
 #include "base/command_ids.h"
 #include "base/globals.h"
 #include "base/ui/program_view.h"
+#include "link/commands.h"
 #include "link/link_state.h"
 #include "link/manual_control.h"
 #include "machine_ops/auto_transport.h"
@@ -18,12 +19,12 @@
 #include "machine_ops/origin_update.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_template.h"
-#include "settings/ui/dialog_dipping_station.h"
-#include "settings/ui/dialog_set_basic.h"
-#include "settings/ui/dialog_set_cover.h"
-#include "settings/ui/dialog_set_pulse.h"
-#include "settings/ui/dialog_version_number.h"
-#include "settings/ui/dialogspeedtemplate.h"
+#include "machine_ops/ui/dialog_dipping_station.h"
+#include "machine_ops/ui/dialog_set_basic.h"
+#include "machine_ops/ui/dialog_set_cover.h"
+#include "machine_ops/ui/dialog_set_pulse.h"
+#include "machine_ops/ui/dialog_version_number.h"
+#include "machine_ops/ui/dialogspeedtemplate.h"
 #include "settings/version_switches.h"
 
 namespace smt {
@@ -136,6 +137,8 @@ void WireSettings(Wiring& wiring) {
     InstallOriginHomingSwitches();
     // The manual panel's clamp button follows whether the conveyor is in use.
     ConveyorInUseSource() = [] { return TheAutoTransport().Config().m_AutoTransport != 0; };
+    // The dipping station switches its output through the link.
+    TheDippingOutputPort().setOutput = [](const OutputSwitch& o) { return SetOutput(o); };
     wiring.OnView("settings", ViewPart);
 }
 

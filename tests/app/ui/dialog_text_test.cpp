@@ -27,7 +27,7 @@
 #include "link/ui/manual_control_dialog.h"
 #include "joblist/row_commands.h"
 #include "settings/basic_settings.h"
-#include "settings/ui/settings_wiring.h"
+#include "machine_ops/ui/settings_wiring.h"
 #include "shell_fixture.h"
 
 namespace smt::test {

@@ -30,9 +30,9 @@
 #include "settings/basic_settings.h"
 #include "machine_ops/dipping_station.h"
 #include "settings/pulse_settings.h"
-#include "settings/ui/dialog_auto_transport.h"
-#include "settings/ui/dialog_set_basic.h"
-#include "settings/ui/dialog_set_pulse.h"
+#include "machine_ops/ui/dialog_auto_transport.h"
+#include "machine_ops/ui/dialog_set_basic.h"
+#include "machine_ops/ui/dialog_set_pulse.h"
 #include "shell_sim_fixture.h"
 #include "simulator.h"
 

@@ -18,8 +18,8 @@
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
-#include "settings/ui/dialogspeedtemplate.h"
-#include "settings/ui/settings_wiring.h"
+#include "machine_ops/ui/dialogspeedtemplate.h"
+#include "machine_ops/ui/settings_wiring.h"
 #include "settings/version_switches.h"
 #include "shell_fixture.h"
 

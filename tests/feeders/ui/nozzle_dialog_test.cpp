@@ -18,7 +18,7 @@
 #include "feeders/ui/nozzle_list_dialog.h"
 #include "run_state/nozzle_work.h"
 #include "machine_ops/origin_update.h"
-#include "settings/ui/settings_wiring.h"
+#include "machine_ops/ui/settings_wiring.h"
 
 namespace smt::test {
 namespace {

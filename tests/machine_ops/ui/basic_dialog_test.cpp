@@ -19,8 +19,8 @@
 #include "machine_ops/basic_teach.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
-#include "settings/ui/dialog_dipping_station.h"
-#include "settings/ui/dialog_set_basic.h"
+#include "machine_ops/ui/dialog_dipping_station.h"
+#include "machine_ops/ui/dialog_set_basic.h"
 #include "test_support.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include "link/link_state.h"
 #include "platform/profile.h"
 #include "platform/uipost.h"
-#include "settings/ui/dialog_auto_transport.h"
-#include "settings/ui/dialog_set_cover.h"
+#include "machine_ops/ui/dialog_auto_transport.h"
+#include "machine_ops/ui/dialog_set_cover.h"
 #include "test_support.h"
 
 using namespace smt;

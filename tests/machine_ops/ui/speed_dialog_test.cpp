@@ -10,8 +10,8 @@
 #include <QTableWidget>
 
 #include "platform/files.h"
-#include "settings/ui/dialogspeedpages.h"
-#include "settings/ui/dialogspeedtemplate.h"
+#include "machine_ops/ui/dialogspeedpages.h"
+#include "machine_ops/ui/dialogspeedtemplate.h"
 #include "test_support.h"
 
 namespace {

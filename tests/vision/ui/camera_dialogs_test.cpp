@@ -14,7 +14,7 @@
 #include "link/positioning.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
-#include "settings/ui/settings_wiring.h"
+#include "machine_ops/ui/settings_wiring.h"
 #include "vision/camera_list.h"
 #include "vision/camera_panel_port.h"
 #include "vision/set_view.h"
