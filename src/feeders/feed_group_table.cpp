@@ -347,11 +347,8 @@ std::optional<FeedGroup> FeedGroupTable::CopyGroup(int slot) const {
 }
 
 std::optional<FeedRow> FeedGroupTable::CopyFeedRow(int slot, std::string_view id) const {
-    Lock lock(m_mutex);
-    const FeedGroup* g = Slot(slot);
-    const int i = g ? g->FindRow(id) : -1;
-    if (i < 0) return std::nullopt;
-    return g->rows[static_cast<std::size_t>(i)];
+    if (auto found = FindFeedRow(slot, id)) return std::move(found->row);
+    return std::nullopt;
 }
 
 std::optional<FoundFeedRow> FeedGroupTable::FindFeedRow(int slot, std::string_view id) const {
