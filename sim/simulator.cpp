@@ -181,7 +181,7 @@ std::string ControlHelp() {
            "  error CODE [SUB]    refuse the next command with error CODE (hex, e.g. E3; Ethernet: status)\n"
            "  report CODE [SUB]   send a serial error report now\n"
            "  timeout [41|42|43]  next command runs into a board time-out (serial: no answer)\n"
-           "  hold CODE [LIMIT-MS]  hold the reply to the next command CODE (hex) until release (10000 ms at most)\n"
+           "  hold CODE [LIMIT-MS]  hold the reply to the next command CODE (hex) until release (10000 ms unless LIMIT-MS)\n"
            "  release             let a held reply go\n"
            "  positions           every drive in pulses on one line\n"
            "  log [N]             the last N commands received (20), oldest first\n"

@@ -66,7 +66,6 @@ public:
         for (const auto& part : m_parts) part.second(view);
     }
     void Clear() { m_parts.clear(); }
-    const std::vector<std::pair<std::string, ViewPart>>& ViewParts() const { return m_parts; }
 
 private:
     std::vector<std::pair<std::string, ViewPart>> m_parts;

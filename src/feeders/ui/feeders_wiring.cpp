@@ -95,14 +95,14 @@ void PartLibrariesViewPart(ProgramView& view) {
         d.m_UpdateFeeders = [](const PackageFeederValues& values) {
             if (CDialogFeedList* p = FeedListPanel()) p->List().UpdateFeedersFromPackage(values);
         };
-        packs.m_ListTexts.Load(v->StartFolder(), kLanguageNames[g_LanguageIndex]);
+        packs.m_ListTexts.Load(v->StartFolder(), v->LanguageName());
         d.OnInitDialog();
         v->RunModal(d);
     });
     auto markDialog = std::make_shared<QPointer<CDialogMarkList>>();
     view.SetDialogOpener(cmd::MarkData, [v, markDialog, &marks](int) mutable {
         CDialogMarkList& d = Ensure(markDialog, v, marks);
-        const std::string folder = v->StartFolder(), language = kLanguageNames[g_LanguageIndex];
+        const std::string folder = v->StartFolder(), language = v->LanguageName();
         marks.m_ListTexts.Load(folder, language);
         marks.m_EditTexts.Load(folder, language);
         d.OnInitDialog();
