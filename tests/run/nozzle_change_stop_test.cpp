@@ -106,7 +106,8 @@ TEST_F(NozzleChangeStop, AStopWhileAMoveRunsKeepsTheBooksOfTheLastFinishedStep) 
             // The closed gate keeps the next command back until its hold is set.
             g_hRunPauseGate.Reset();
             faults.Release();
-            WaitUntil([&] { return faults.HoldsEnded() == static_cast<int>(i) + 1; }, std::chrono::seconds(10));
+            if (!WaitUntil([&] { return faults.HoldsEnded() == static_cast<int>(i) + 1; }, std::chrono::seconds(10)))
+                ADD_FAILURE() << "held reply " << i << " never went out";
             faults.HoldNext(c.holds[i + 1]);
             g_hRunPauseGate.Set();
         }
