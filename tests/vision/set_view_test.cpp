@@ -331,6 +331,20 @@ TEST_F(SetViewSimTest, UndistortedPartTestMeasuresAsOnTheWholeUndistortedFrame) 
     ThePulseSettings().m_A_Pulse = 17.5;
     TheBasicSettings().m_Calibrator2 = 1;
     const std::string xml = dir.File("lens.xml");
+    // The holder is the process's: nothing left to correct for later cases, even
+    // when a check below ends the case early.
+    struct FlatLensAfterwards {
+        std::string path;
+        ~FlatLensAfterwards() {
+            {
+                cv::FileStorage fs(path, cv::FileStorage::WRITE);
+                fs << "image_Width" << 1280 << "image_Height" << 1024;
+                fs << "Camera_Matrix" << (cv::Mat_<double>(3, 3) << 1100, 0, 640, 0, 1100, 512, 0, 0, 1);
+                fs << "Distortion_Coefficients" << cv::Mat::zeros(1, 5, CV_64F);
+            }
+            EXPECT_TRUE(LoadCameraCalibration(TheLensCalibration(), path));
+        }
+    } flatAfterwards{xml};
     {
         cv::FileStorage fs(xml, cv::FileStorage::WRITE);
         fs << "image_Width" << 1280 << "image_Height" << 1024;
@@ -370,14 +384,6 @@ TEST_F(SetViewSimTest, UndistortedPartTestMeasuresAsOnTheWholeUndistortedFrame) 
         EXPECT_NEAR(h, box.height / 20.0, 0.01);
         EXPECT_EQ(p.m_MoveOffsetY.load(), static_cast<int>(std::trunc(y * 80)));
     }
-    // The holder is the process's: nothing left to correct for later cases.
-    {
-        cv::FileStorage fs(xml, cv::FileStorage::WRITE);
-        fs << "image_Width" << 1280 << "image_Height" << 1024;
-        fs << "Camera_Matrix" << (cv::Mat_<double>(3, 3) << 1100, 0, 640, 0, 1100, 512, 0, 0, 1);
-        fs << "Distortion_Coefficients" << cv::Mat::zeros(1, 5, CV_64F);
-    }
-    ASSERT_TRUE(LoadCameraCalibration(TheLensCalibration(), xml));
 }
 
 }  // namespace
