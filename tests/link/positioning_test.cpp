@@ -252,27 +252,7 @@ protected:
     std::pair<std::int32_t, std::int32_t> XY() { return {machine().Positions().x, machine().Positions().y}; }
     // The speed codes of each X/Y move (0x64, 0x53) the machine took, "start/run" of
     // X then of Y; an Ethernet payload carries X's only.
-    std::vector<std::string> MoveSpeeds() {
-        std::vector<std::string> out;
-        for (const auto& f : machine().Frames()) {
-            const auto& d = f.data;
-            auto le = [&](std::size_t at) {
-                return static_cast<int>(d.at(at) | d.at(at + 1) << 8 | d.at(at + 2) << 16 | d.at(at + 3) << 24);
-            };
-            auto pair = [](int start, int run) { return std::to_string(start) + "/" + std::to_string(run); };
-            if (f.code == 0x64 && serial()) {
-                const std::size_t x = d.size() == 18 ? 4 : 2, y = x + (d.size() == 18 ? 6 : 4);
-                out.push_back(pair(d.at(x), d.at(x + 1)) + " " + pair(d.at(y), d.at(y + 1)));
-            } else if (f.code == 0x64) {
-                out.push_back(pair(le(16), le(20)));
-            } else if (f.code == 0x53 && serial()) {
-                out.push_back(pair(d.at(5), d.at(6)) + " " + pair(d.at(12), d.at(13)));
-            } else if (f.code == 0x53) {
-                out.push_back(pair(le(18), le(22)));
-            }
-        }
-        return out;
-    }
+    std::vector<std::string> MoveSpeeds() { return smt::test::MoveSpeeds(machine().Frames(), serial()); }
     // What MoveSpeeds shows for a move with X at `x` and Y at `y`.
     std::string Speeds(const char* x, const char* y) const {
         return serial() ? std::string(x) + " " + y : std::string(x);

@@ -39,6 +39,30 @@ inline const char* WireName(const ::testing::TestParamInfo<Wire>& info) {
     return info.param == Wire::Serial ? "Serial" : "Ethernet";
 }
 
+// The speed codes of each X/Y move (0x64, 0x53) in `frames`, "start/run" of X
+// then of Y; an Ethernet payload carries X's only.
+inline std::vector<std::string> MoveSpeeds(const std::vector<sim::FrameRecord>& frames, bool serial) {
+    std::vector<std::string> out;
+    for (const auto& f : frames) {
+        const auto& d = f.data;
+        auto le = [&](std::size_t at) {
+            return static_cast<int>(d.at(at) | d.at(at + 1) << 8 | d.at(at + 2) << 16 | d.at(at + 3) << 24);
+        };
+        auto pair = [](int start, int run) { return std::to_string(start) + "/" + std::to_string(run); };
+        if (f.code == 0x64 && serial) {
+            const std::size_t x = d.size() == 18 ? 4 : 2, y = x + (d.size() == 18 ? 6 : 4);
+            out.push_back(pair(d.at(x), d.at(x + 1)) + " " + pair(d.at(y), d.at(y + 1)));
+        } else if (f.code == 0x64) {
+            out.push_back(pair(le(16), le(20)));
+        } else if (f.code == 0x53 && serial) {
+            out.push_back(pair(d.at(5), d.at(6)) + " " + pair(d.at(12), d.at(13)));
+        } else if (f.code == 0x53) {
+            out.push_back(pair(le(18), le(22)));
+        }
+    }
+    return out;
+}
+
 inline std::uint16_t OwnDiscoveryPort() { return static_cast<std::uint16_t>(20000 + getpid() % 20000); }
 
 // Reset speeds with a distinct pair per drive: drive d has (10 + d, 100 + d).
