@@ -20,10 +20,6 @@ namespace {
 
 NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
 
-bool SameFeeder(const NozzleSlot& a, const NozzleSlot& b) {
-    return a.bankCode == b.bankCode && a.feederNumber == b.feederNumber;
-}
-
 enum class Hand { Go, Stop, Failed };
 
 class CycleHandOver {
@@ -87,23 +83,6 @@ private:
 };
 
 } // namespace
-
-void SetPresentFlags() {
-    NozzleSlot& s1 = Slot(1);
-    NozzleSlot& s2 = Slot(2);
-    if (s1.row < 0) {
-        s1.presented1 = 0;
-        return;
-    }
-    s1.presented1 = 1;
-    s1.presented2 = 1;
-    if (s2.row >= 0 && !SameFeeder(s1, s2)) {
-        s2.presented1 = 1;
-        s2.presented2 = 1;
-    } else {
-        s2.presented1 = 0;
-    }
-}
 
 int FeederAdvanceThread() {
     PartListStore& store = ThePartList();

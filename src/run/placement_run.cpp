@@ -531,40 +531,6 @@ void PlacementRun::RunEnd() {
 
 } // namespace
 
-int FillCycleSlots(PartListStore& partList, int group, int rowCount, int headCount) {
-    const int heads = std::min(headCount, 8);
-    const int slots = heads >= 4 ? 4 : heads > 1 ? 2 : 1;
-    int count = 1;
-    for (int k = 2; k <= slots; ++k) {
-        Slot(k).row = Slot(k - 1).row + 1;
-        if (!FindNextPlaceRow(partList, group, rowCount, k, Slot(k).row)) {
-            for (int j = k; j <= heads; ++j) Slot(j).row = -1;
-            break;
-        }
-        count = k;
-    }
-    g_LoadedNozzleCount = count;
-    return count;
-}
-
-FirstSlot FindFirstSlot(PartListStore& partList, int group, int rowCount, int& cursor) {
-    if (FindNextPlaceRow(partList, group, rowCount, 1, cursor)) return FirstSlot::Found;
-    return cursor >= rowCount ? FirstSlot::EndOfList : FirstSlot::Refused;
-}
-
-std::string RefusedRowText(int row, const std::string& rowNumber) {
-    static const char* const builtin[] = {"该行元件找不到可用的料架，运行停止 ! 行:",
-                                          "No usable feeder for this row, the run stops ! Row:",
-                                          "Kein verwendbarer Feeder für diese Zeile, der Lauf endet ! Zeile:"};
-    const int lang = g_LanguageIndex.load();
-    const int i = lang >= 0 && lang < 3 ? lang : 0;
-    std::string text = LoadCaption(plat::CurrentDirectory(), kLanguageNames[i], "PlacementRunConfig",
-                                   "PlacementRun.c_Message_01", builtin[i]);
-    text += " " + std::to_string(row + 1);
-    if (!rowNumber.empty()) text += " (" + rowNumber + ")";
-    return text;
-}
-
 int PlacementRunThread() {
     PlacementRun run;
     run.Run();

@@ -6,6 +6,7 @@
 #include "run_state/run_events.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
+#include "run/placement_run.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
 #include "settings/rederive_hooks.h"
@@ -19,6 +20,8 @@ void WireRun(Wiring&) {
     port.finishRun = [](bool keep) { FinishRun(ThePartList(), keep); };
     port.computeTwoMarkCorrection = [](double a, double b, double c, double d) { ComputeTwoMarkCorrection(a, b, c, d); };
     port.runThreadsLive = [] { return LiveRunThreads() > 0; };
+    RunThreadEntry(RunThreadKind::Placement) = [] { PlacementRunThread(); };
+    RunThreadEntry(RunThreadKind::FeederAdvance) = [] { FeederAdvanceThread(); };
 
     RowSearchLookups& rows = TheRowSearchLookups();
     rows.FindFeederForPart = [](int group, const std::string& feeder, int k) { return FindFeederForPart(group, feeder, k); };
