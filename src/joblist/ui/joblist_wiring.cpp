@@ -182,6 +182,7 @@ void ViewPart(ProgramView& view) {
     run.pcbBoardCount = [j] { return std::atomic_ref(j->Pcb().m_Fields.m_PcbBoardCount).load(); };
     RunFrameSources& sources = TheRunFrameSources();
     sources.currentPcbName = [j] { return j->CurrentPcbName(); };
+    run.pcbEditFields = [j] { return j->Pcb().m_Fields; };
     sources.pcbBoardCount = run.pcbBoardCount;
     sources.setPcbBoardCount = [j](int n) { std::atomic_ref(j->Pcb().m_Fields.m_PcbBoardCount).store(n); };
     sources.manualMarkOffset = [j] { return std::atomic_ref(j->Pcb().m_Fields.m_ManualMarkOffset).load() != 0; };
