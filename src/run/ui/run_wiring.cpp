@@ -4,6 +4,7 @@
 #include "joblist/part_list.h"
 #include "joblist/run_port.h"
 #include "run_state/run_events.h"
+#include "run/conveyor_companion.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
 #include "run/run_geometry.h"
@@ -19,6 +20,7 @@ void WireRun(Wiring&) {
     port.finishRun = [](bool keep) { FinishRun(ThePartList(), keep); };
     port.computeTwoMarkCorrection = [](double a, double b, double c, double d) { ComputeTwoMarkCorrection(a, b, c, d); };
     port.runThreadsLive = [] { return LiveRunThreads() > 0; };
+    RunThreadEntry(RunThreadKind::ConveyorZone2) = [] { ConveyorZone2Thread(); };
 
     RowSearchLookups& rows = TheRowSearchLookups();
     rows.FindFeederForPart = [](int group, const std::string& feeder, int k) { return FindFeederForPart(group, feeder, k); };
