@@ -7,6 +7,7 @@
 #include "run_state/run_events.h"
 #include "run/mark_correction.h"
 #include "run/nozzle_vision.h"
+#include "run/conveyor_companion.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
 #include "run/placement_run.h"
@@ -28,6 +29,7 @@ void WireRun(Wiring&) {
     RunThreadEntry(RunThreadKind::FeederAdvance) = [] { FeederAdvanceThread(); };
     // The positioning worker centres the camera on the visual origin after its move.
     ThePositioningPort().recognizeVisualOrigin = [] { RecognizeVisualOrigin(); };
+    RunThreadEntry(RunThreadKind::ConveyorZone2) = [] { ConveyorZone2Thread(); };
 
     RowSearchLookups& rows = TheRowSearchLookups();
     rows.FindFeederForPart = [](int group, const std::string& feeder, int k) { return FindFeederForPart(group, feeder, k); };
