@@ -58,7 +58,10 @@ struct RunCheckResult {
         return off.empty() && missing.empty() && twice.empty() && noRow.empty() && wrongNozzle.empty();
     }
     // A heading line ("run check: passed|failed, R rows, P parts put down, ...") and,
-    // when anything is wrong, one line per finding under a column header.
+    // when anything is wrong, one line per finding under a column header: the row's
+    // target and the part's true place in the cell's frame (a part off every board:
+    // where it lies in the machine), the distance and angle error, the part's head and
+    // library nozzle against the row's ("*" any), the feeder.
     std::string Table() const;
 };
 

@@ -243,8 +243,9 @@ public:
     // Every part put down (places, and parts let go off every board at a place), each
     // named by the job row it belongs to among the scenario's rows (AssignRows).
     std::vector<LedgerEntry> Placements() const;
-    // Writes them to `file` as PlacementLines gives them, atomically; false with why.
-    bool WritePlacements(const std::string& file, std::string* error) const;
+    // Writes them to `file` as PlacementLines gives them (sim/run_check.h), atomically;
+    // false with why. `count`: how many.
+    bool WritePlacements(const std::string& file, std::string* error, std::size_t* count = nullptr) const;
 
     int FeederCount(int feeder) const;
     bool Holds(int nozzle) const;
@@ -292,6 +293,8 @@ private:
     // A tool at `offset` from nozzle 1 on the head (or the X2 carriage), in a frame.
     Vec ToolAt(const Drives& d, Vec offset, bool onX2, Table table) const;
     Vec PartCentre(const Held& h, const Drives& d, int nozzle, double* angle, Table table = 0) const;
+    // The library nozzle the head carries (0 without a library); under the lock.
+    int LibraryNozzle(int head) const;
     // What lies under a point given per frame: the first board at the work position.
     void Land(LedgerEntry& e, const std::function<Vec(Table)>& where, double angle) const;
     bool AtWork(std::size_t board) const;
