@@ -70,7 +70,7 @@ private:
     // before (it did so before releasing that pick).
     void TakeCount(int k) { Copy(k).feedCount = Slot(k).feedCount; }
     bool Present(int k) {
-        const bool ok = PresentFeederPart(Copy(k), 0);
+        const bool ok = PresentFeederPart(Copy(k), false);
         Slot(k).presented2 = Copy(k).presented2;
         return ok;
     }

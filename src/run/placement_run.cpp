@@ -56,7 +56,8 @@ void Call(const F& f, A&&... a) {
 }
 
 // The run-board state as it was at the start: the cells' origins are derived from
-// it, and it is put back whatever way the run ends.
+// it (the place step reads the origin there), and it is put back whatever way the
+// run ends.
 class BoardStateKeeper {
 public:
     BoardStateKeeper() : m_start(CopyRunBoard()) {}
@@ -69,6 +70,9 @@ public:
         s.g_RunOriginY += dy;
         ConvertBoardPointsToPulses(s, g_PulsesPerMmX, g_PulsesPerMmY);
         StoreRunBoard(s);
+        // The mark correction goes from here to the board's (or cell's) marks.
+        g_CellOriginPulseX = s.g_RunOriginPulseX;
+        g_CellOriginPulseY = s.g_RunOriginPulseY;
     }
 
 private:
@@ -349,12 +353,12 @@ bool PlacementRun::Picks() {
 }
 
 bool PlacementRun::Vision() {
-    ClearVisionMoveDone();
+    g_VisionMoveDone = 0;
     const int mode = m_strategy.m_HeaderSelect;
     auto measureOneByOne = [](int last) {
         for (int k = 1; k <= last; ++k) {
             PlacementRecord& r = Record(k);
-            if (HoldsRow(r) && r.visionKind != 0 && !MeasurePartOverCamera(r, 0)) return false;
+            if (HoldsRow(r) && r.visionKind != 0 && !MeasurePartOverCamera(r, false)) return false;
         }
         return true;
     };
@@ -371,7 +375,7 @@ bool PlacementRun::Vision() {
         ok = measureOneByOne(1);
     } else if (mode == 1 || mode == 2 || mode == 3 || mode == 4) {
         const int last = mode <= 2 ? 2 : 4;
-        ok = flyingPair(last) ? FlyVisionPlace(Record(1), 0, 0.0, 0.0) : measureOneByOne(last);
+        ok = flyingPair(last) ? FlyVisionPlace(Record(1), false, 0.0, 0.0) : measureOneByOne(last);
     } else {
         ok = measureOneByOne(4);
     }
@@ -425,7 +429,7 @@ bool PlacementRun::Places() {
     for (int k = 1; k <= kCycleSlots; ++k) {
         PlacementRecord& r = Record(k);
         if (!MayPlace(r)) continue;
-        if (!PlacePart(r, k, 1, m_perCell ? 1 : 0, m_offX, m_offY)) return false;
+        if (!PlacePart(r, k, true, m_perCell, m_offX, m_offY)) return false;
         if (!Gate()) return false;
         if (!PlacePartStroke(r, 0.0)) return false;
         if (g_VacuumCheckOk.load()) {
