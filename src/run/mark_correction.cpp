@@ -212,7 +212,11 @@ bool CorrectByTwoMarks() {
     }
     const double mx = nx + g_Mark2OffsetX.load() - g_Mark1OffsetX.load();
     const double my = ny + g_Mark2OffsetY.load() - g_Mark1OffsetY.load();
-    g_BoardRotation = BoardRotationDegrees(nx, ny, mx, my);
+    // The directions are compared in millimetres: with X and Y factors apart the
+    // same vectors in pulses point elsewhere, and the board would be turned by a
+    // wrong angle.
+    const double kx = g_PulsesPerMmX > 0 ? g_PulsesPerMmX : 1.0, ky = g_PulsesPerMmY > 0 ? g_PulsesPerMmY : 1.0;
+    g_BoardRotation = BoardRotationDegrees(nx / kx, ny / ky, mx / kx, my / ky);
     return true;
 }
 
