@@ -191,7 +191,9 @@ std::int32_t SpeedWord(AxisSpeed a, AxisSpeed b = {}) {
     return static_cast<std::int32_t>(code(a.start) | code(a.run) << 8 | code(b.start) << 16 | code(b.run) << 24);
 }
 
-std::int32_t PickDepth(const PlacementRecord& r) { return ToPulses(r.pickZ, ThePulseFactors().m_Z_Pulse); }
+// Heights are negative downwards; a stroke goes down by a positive depth (the
+// second head of a shared drive by its negation).
+std::int32_t PickDepth(const PlacementRecord& r) { return ToPulses(-r.pickZ, ThePulseFactors().m_Z_Pulse); }
 
 // The vacuum-off depth of a place: never below 1 pulse.
 std::int32_t VacuumOffDepth(const PlacementRecord& r, double zOffset) {
