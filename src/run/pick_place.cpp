@@ -14,6 +14,8 @@
 #include "machine_ops/dipping_station.h"
 #include "platform/event.h"
 #include "platform/msgbox.h"
+#include "run/mark_correction.h"
+#include "run/nozzle_vision.h"
 #include "run/pick_place_common.h"
 #include "run/placement_records.h"
 #include "run/run_frame.h"
@@ -44,7 +46,13 @@ int SetFeederMaskBit(int number, bool on) {
 }
 
 PickPlaceVision& ThePickPlaceVision() {
-    static PickPlaceVision v;
+    static PickPlaceVision v{
+        [](const MarkEntry& m, std::int32_t& dx, std::int32_t& dy) {
+            return RecognizeSpecifiedMark(1, m.precision, m.contrast, m.brightness, m.captureTime, m.repetitions,
+                                          m.reverse ? 1 : 0, m.allowOffset, &dx, &dy, m.visualSize, m.diameter);
+        },
+        [](PlacementRecord& r, bool synchronous) { return MeasurePartOnNozzle(r, synchronous); },
+    };
     return v;
 }
 
@@ -152,14 +160,13 @@ PulsePoint BoardPoint(double xMm, double yMm) {
         bx = std::int64_t{board.g_RunOriginPulseX} + row.x + g_Mark1OffsetX.load();
         by = std::int64_t{board.g_RunOriginPulseY} + row.y + g_Mark1OffsetY.load();
     } else {
-        // Turned about Mark1 in the pulse frame the two-mark correction measured in.
+        // Turned about Mark1 in millimetres, the frame the two-mark correction
+        // measures the rotation in (X and Y factors may differ).
         const double a = g_BoardRotation.load() * 3.141592653589793 / 180.0;
-        const double dx = static_cast<double>(row.x) - board.g_RunMark1PulseX;
-        const double dy = static_cast<double>(row.y) - board.g_RunMark1PulseY;
-        bx = std::int64_t{board.g_RunMark1AbsPulseX} + static_cast<std::int64_t>(dx * std::cos(a) - dy * std::sin(a)) +
-             g_Mark1OffsetX.load();
-        by = std::int64_t{board.g_RunMark1AbsPulseY} + static_cast<std::int64_t>(dx * std::sin(a) + dy * std::cos(a)) +
-             g_Mark1OffsetY.load();
+        const double dx = xMm - board.g_RunMark1X, dy = yMm - board.g_RunMark1Y;
+        const PulsePoint turned = PulsesOf(dx * std::cos(a) - dy * std::sin(a), dx * std::sin(a) + dy * std::cos(a));
+        bx = std::int64_t{board.g_RunMark1AbsPulseX} + turned.x + g_Mark1OffsetX.load();
+        by = std::int64_t{board.g_RunMark1AbsPulseY} + turned.y + g_Mark1OffsetY.load();
     }
     return {Clamp32(bx), Clamp32(by)};
 }
@@ -184,7 +191,9 @@ std::int32_t SpeedWord(AxisSpeed a, AxisSpeed b = {}) {
     return static_cast<std::int32_t>(code(a.start) | code(a.run) << 8 | code(b.start) << 16 | code(b.run) << 24);
 }
 
-std::int32_t PickDepth(const PlacementRecord& r) { return ToPulses(r.pickZ, ThePulseFactors().m_Z_Pulse); }
+// Heights are negative downwards; a stroke goes down by a positive depth (the
+// second head of a shared drive by its negation).
+std::int32_t PickDepth(const PlacementRecord& r) { return ToPulses(-r.pickZ, ThePulseFactors().m_Z_Pulse); }
 
 // The vacuum-off depth of a place: never below 1 pulse.
 std::int32_t VacuumOffDepth(const PlacementRecord& r, double zOffset) {
