@@ -175,15 +175,16 @@ std::vector<LedgerEntry> AssignRows(const std::vector<LedgerEntry>& ledger, cons
 std::vector<RowTarget> ExpandRows(const Scenario& scenario) {
     std::vector<RowTarget> out;
     for (const RowTarget& r : scenario.rows) {
-        if (r.cell >= 0 || r.board < 0 || static_cast<std::size_t>(r.board) >= scenario.boards.size()) {
-            out.push_back(r);
-            continue;
-        }
-        const std::size_t cells = std::max<std::size_t>(1, scenario.boards[static_cast<std::size_t>(r.board)].cells.size());
-        for (std::size_t c = 0; c < cells; ++c) {
-            RowTarget each = r;
-            each.cell = static_cast<int>(c);
-            out.push_back(each);
+        for (std::size_t b = 0; b < scenario.boards.size(); ++b) {
+            if (r.board >= 0 && static_cast<std::size_t>(r.board) != b) continue;
+            const std::size_t cells = std::max<std::size_t>(1, scenario.boards[b].cells.size());
+            for (std::size_t c = 0; c < cells; ++c) {
+                if (r.cell >= 0 && static_cast<std::size_t>(r.cell) != c) continue;
+                RowTarget each = r;
+                each.board = static_cast<int>(b);
+                each.cell = static_cast<int>(c);
+                out.push_back(each);
+            }
         }
     }
     return out;

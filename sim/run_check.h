@@ -36,7 +36,9 @@ bool PutDown(const LedgerEntry& e);
 std::vector<LedgerEntry> AssignRows(const std::vector<LedgerEntry>& ledger, const std::vector<RowTarget>& rows,
                                     double capture);
 
-// The scenario's rows, one per cell of their board (cell -1) or as given.
+// The scenario's rows, one per board and cell they stand on: board -1 stands for every
+// board (boards the conveyor brings one after another), cell -1 for every cell of the
+// board; a row on a board or cell the scenario does not have is left out.
 std::vector<RowTarget> ExpandRows(const Scenario& scenario);
 
 struct RunCheckResult {

@@ -1,8 +1,5 @@
 #include "world.h"
 
-#include "platform/files.h"
-#include "run_check.h"
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -13,6 +10,9 @@
 #include <string_view>
 
 #include <opencv2/imgproc.hpp>
+
+#include "platform/files.h"
+#include "run_check.h"
 
 namespace sim {
 namespace {

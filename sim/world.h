@@ -115,7 +115,8 @@ struct ScenarioHolder {
 // One row of the job on one board and cell: where its part truly belongs, and how
 // it must get there. The run check's expected rows; in a scenario ("row" lines after
 // a board) the rows the world names in its placements, cell -1 standing for every
-// cell of the board (a panel repeats its rows in each cell).
+// cell of the board (a panel repeats its rows in each cell) and board -1 for every
+// board (ExpandRows, sim/run_check.h).
 struct RowTarget {
     int board = 0;               // scenario board index
     int cell = 0;                // cell index (0 when the board has no cells)

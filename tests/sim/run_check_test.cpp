@@ -162,6 +162,18 @@ TEST(RunCheck, TheWorldWritesItsPlacementsWithTheirRowsOnTheControlCommand) {
         << error;
     ASSERT_EQ(s.rows.size(), 1u);
     EXPECT_EQ(ExpandRows(s).size(), 2u);  // the row in each cell
+    {
+        // Rows of every board (conveyor boards), of one cell, and of a board not there.
+        Scenario boards = s;
+        boards.boards.push_back(boards.boards[0]);
+        boards.boards[1].cells.clear();
+        boards.rows = {{-1, -1, 7, "R7", 1, 2, 0, 0, 0, 0}, {0, 1, 8, "R8", 1, 2, 0, 0, 0, 0},
+                       {2, -1, 9, "R9", 1, 2, 0, 0, 0, 0}};
+        std::string cells;
+        for (const RowTarget& r : ExpandRows(boards))
+            cells += r.name + "@" + std::to_string(r.board) + "/" + std::to_string(r.cell) + " ";
+        EXPECT_EQ(cells, "R7@0/0 R7@0/1 R7@1/0 R8@0/1 ");
+    }
     SimConfig c;
     c.serial = c.udp = false;
     c.cameras = false;
