@@ -34,6 +34,7 @@
 #include "run_state/nozzle_work.h"
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
+#include "platform/camera_sdk.h"
 #include "vision/camera_service.h"
 #include "vision/set_view.h"
 
@@ -93,6 +94,12 @@ protected:
         TheFeedGroupTable().DestroyFeedGroupTable();
         g_NozzleSlots = {};
         ResetNozzleStates();
+        TheCameraService().Shutdown();
+        plat::SetCameraBackend(nullptr);
+        g_HighSpeedCamera = 0;
+        g_MarkCameraOn = g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = false;
+        g_CurrentCamera = 0;
+        g_CellOriginPulseX = 0, g_CellOriginPulseY = 0;
         g_MachineType = 0, g_AutoNozzleChange = 0, g_HeadResetOk = false, g_Homed = false;
         StoreRunBoard({});
         g_BoardRotation = 0.0;
@@ -159,7 +166,7 @@ protected:
         row[13] = "No/0/0";
         row[14] = g_FeedModeNames[1];  // AutoFeed: presented and advanced by the companion
         row[15] = "10", row[16] = "10", row[17] = "0", row[18] = "1", row[19] = "0", row[20] = "0", row[21] = "0";
-        row[22] = "5", row[23] = "No/", row[24] = "0", row[25] = "01", row[26] = "100";
+        row[22] = "-5", row[23] = "No/", row[24] = "0", row[25] = "01", row[26] = "100";
         row[27] = "2", row[28] = "2", row[29] = "100";
         std::string line;
         for (const auto& c : row) line += c + "\t";
@@ -260,12 +267,23 @@ protected:
         src.clearManualMarkOffset = [] {};
         src.markLightBrightness = [] { return 100; };
         TheRunToolbarPort().pcbBoardCount = [this] { return boardCount.load(); };
+        // The PCB editor's Mark settings for this world's mark camera.
+        PcbEditFields fields;
+        fields.m_VisualZoom = scenario.markCamera.pixelsPerMm;
+        fields.m_DetectPrecision = 20;
+        fields.m_VisualBox = 3;
+        fields.m_MarkDiameter = 1;
+        fields.m_LightContrast = 0;
+        fields.m_LightBrightness = 200;
+        fields.m_VisualTimes = 3;
+        fields.m_MarkCollectTime = 300;  // frames drawn while the head still moved are past
+        TheRunToolbarPort().pcbEditFields = [fields] { return fields; };
     }
 
     // The machine of the setup on its link with the world, connected and homed.
     void Machine(const RunSetup& r) {
         scenario = World(r);
-        StartWorld(r.type, scenario, r.serial, !r.serial, r.vision);
+        StartWorld(r.type, scenario, r.serial, !r.serial, r.vision || r.marks);
         if (HasFatalFailure()) return;
         if (r.timeScale > 0) sim->SetTimeScale(r.timeScale);
         ResetCommandWorld(r.serial);
@@ -283,6 +301,12 @@ protected:
         TheHomingPort() = HomingPort{};
         TheHomingPort().machineType = [t = r.type] { return t; };
         InstallHomingHooks();
+        if (r.marks || r.vision) {
+            g_HighSpeedCamera = 1;
+            g_MarkCameraOn = true;
+            g_VisualCamera1On = g_VisualCamera2On = r.vision;
+            ASSERT_TRUE(TheCameraService().InitCameras());
+        }
         hooks.Take();
     }
 

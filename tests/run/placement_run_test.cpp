@@ -13,11 +13,20 @@ TEST_F(PlacementRun, OneHeadWithoutVisionOrMarksPlacesTheWholeBoard) {
     Machine(r);
     if (HasFatalFailure()) return;
     ASSERT_TRUE(RunToTheEnd()) << boxes.Texts().size();
-    const auto check = RunCheckPasses();
-    EXPECT_TRUE(check);
-    std::printf("%s\n", check.message());
+    EXPECT_TRUE(RunCheckPasses());
     EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
     EXPECT_TRUE(g_Homed.load());
+}
+
+TEST_F(PlacementRun, BoardMarksCorrectAShiftedAndTurnedBoard) {
+    const RunSetup r{0, 0, false, false, true, true};
+    Machine(r);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd()) << boxes.Texts().size();
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_NEAR(g_BoardRotation.load(), kTurn, 0.05);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
 }
 
 } // namespace
