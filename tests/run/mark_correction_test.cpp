@@ -267,6 +267,21 @@ TEST_F(MarkCorrection, BoardWithoutMark2IsCorrectedByMark1Only) {
     EXPECT_EQ(Reads(), 3);
 }
 
+TEST_F(MarkCorrection, DarkMarksOnABrightBoardAreFoundWithTheColourReversal) {
+    sim::Scenario s = World(kTrueTurn, {sim::Disc{kMark1.x, kMark1.y, 1.0, -1}});
+    s.markCamera.inverted = true;
+    Machine(true, s);
+    Job({0, 0});
+    fields.m_ImageColorReversal = 1;
+    ASSERT_TRUE(CorrectByTwoMarks());
+    const sim::Vec o1 = TrueOffset(kMark1);
+    EXPECT_NEAR(g_Mark1OffsetX / kPx, o1.x, 0.03);
+    EXPECT_NEAR(g_Mark1OffsetY / kPy, o1.y, 0.03);
+    fields.m_ImageColorReversal = 0;  // the bright board is no mark
+    EXPECT_FALSE(CorrectByTwoMarks());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{PartListText("Message_30")});
+}
+
 TEST_F(MarkCorrection, NoPassesTakeNoFrame) {
     Machine(true, World());
     Job();
