@@ -126,7 +126,8 @@ struct RowTarget {
     double angle = 0;            // true angle in the board frame (deg, counter-clockwise)
     int feeder = -1;             // scenario feeder index its part is picked from; -1 any
     int head = 0;                // the head (1..8) that must put it down; 0 any
-    int nozzle = 0;              // the library nozzle (holder 1..) that head must carry; 0 any
+    int nozzle = 0;              // the library nozzle (holder 1..) that head must carry; 0 any (so
+                                 // always 0 on a machine without a nozzle library)
 };
 
 struct Scenario {

@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
+#include <random>
 #include <tuple>
 #include <string>
 #include <vector>
@@ -120,6 +122,55 @@ TEST(RunCheck, EveryRowIsJudgedByItsIdentityAndEveryFindingListed) {
         EXPECT_EQ(Findings(r), c.findings) << c.name << "\n" << r.Table();
         EXPECT_EQ(r.Passed(), std::string(c.findings) == "off; missing; twice; no row; nozzle;") << c.name;
         EXPECT_EQ(r.rows, kRows.size());
+    }
+}
+
+// Against every pairing tried one by one (seeded random cells of up to five rows and
+// five parts of one feeder): as many rows get a part as can, with the least total
+// distance among those pairings.
+TEST(RunCheck, ThePairingIsTheBestOfAllPairings) {
+    std::mt19937 rng(20261207);
+    std::uniform_real_distribution<double> at(0.0, 3.0);
+    std::uniform_int_distribution<int> count(0, 5);
+    const double capture = 1.0;
+    for (int round = 0; round < 150; ++round) {
+        std::vector<RowTarget> rows(static_cast<std::size_t>(std::max(1, count(rng))));
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            rows[r] = {0, 0, static_cast<int>(r), "R" + std::to_string(r), at(rng), at(rng), 0.0, 0, 0, 0};
+        std::vector<LedgerEntry> parts;
+        for (int p = count(rng); p > 0; --p) parts.push_back(Part(0, at(rng), at(rng), 0.0, 1, 0));
+        // Every injective choice of a row (or none) for each part.
+        std::size_t bestCount = 0;
+        double bestSum = 0;
+        std::vector<int> choice(parts.size(), -1);
+        const std::function<void(std::size_t, std::vector<bool>&, std::size_t, double)> tryAll =
+            [&](std::size_t p, std::vector<bool>& used, std::size_t n, double sum) {
+                if (p == parts.size()) {
+                    if (n > bestCount || (n == bestCount && sum < bestSum)) {
+                        bestCount = n;
+                        bestSum = sum;
+                    }
+                    return;
+                }
+                tryAll(p + 1, used, n, sum);
+                for (std::size_t r = 0; r < rows.size(); ++r) {
+                    const double d = std::hypot(parts[p].local.x - rows[r].x, parts[p].local.y - rows[r].y);
+                    if (used[r] || d > capture) continue;
+                    used[r] = true;
+                    tryAll(p + 1, used, n + 1, sum + d);
+                    used[r] = false;
+                }
+            };
+        std::vector<bool> used(rows.size(), false);
+        tryAll(0, used, 0, 0.0);
+        // With no tolerance every paired part is listed as off, with its distance.
+        const RunCheckResult r = CheckRun(parts, rows, RunTolerance{0.0, 0.25, capture});
+        double sum = 0;
+        for (const auto& off : r.off) sum += off.distance;
+        EXPECT_EQ(rows.size() - r.missing.size(), bestCount) << "round " << round;
+        EXPECT_EQ(r.off.size(), bestCount) << "round " << round;
+        EXPECT_NEAR(sum, bestSum, 1e-9) << "round " << round;
+        EXPECT_EQ(r.off.size() + r.twice.size() + r.noRow.size(), parts.size()) << "round " << round;
     }
 }
 
