@@ -25,6 +25,8 @@
 #include "link/link_state.h"
 #include "machine_ops/auto_transport.h"
 #include "machine_ops/cover_tape.h"
+#include "run/nozzle_vision.h"
+#include "run/pick_place.h"
 #include "run/placement_records.h"
 #include "run/placement_run.h"
 #include "run/run_frame.h"
@@ -35,6 +37,7 @@
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
 #include "platform/camera_sdk.h"
+#include "vision/camera_list.h"
 #include "vision/camera_service.h"
 #include "vision/set_view.h"
 
@@ -96,6 +99,11 @@ protected:
         ResetNozzleStates();
         TheCameraService().Shutdown();
         plat::SetCameraBackend(nullptr);
+        ThePickPlaceVision() = {};
+        TheSetViewSources().flyMeasure = nullptr;
+        TheCameraList().SetSettings({});
+        for (int k = 0; k < 2; ++k) TheCameraList().RefreshRecordAt(k, CameraCells{}, 100, 100);
+        g_PanelLink.zCheckMask = 0;
         g_HighSpeedCamera = 0;
         g_MarkCameraOn = g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = false;
         g_CurrentCamera = 0;
@@ -162,8 +170,8 @@ protected:
         row[6] = FormatC("%0.4f", w.part.length), row[7] = FormatC("%0.4f", w.part.width);
         row[8] = FormatC("%0.4f", w.part.height), row[9] = "0";
         row[10] = "1", row[11] = "40";
-        row[12] = std::string(r.vision ? "Yes" : "No") + "/" + kCameraName1Text;
-        row[13] = "No/0/0";
+        row[12] = std::string(r.vision ? "Yes" : "No") + "/" + kCamera1Name;
+        row[13] = "No/0/100";  // automatic threshold, full light
         row[14] = g_FeedModeNames[1];  // AutoFeed: presented and advanced by the companion
         row[15] = "10", row[16] = "10", row[17] = "0", row[18] = "1", row[19] = "0", row[20] = "0", row[21] = "0";
         row[22] = "-5", row[23] = "No/", row[24] = "0", row[25] = "01", row[26] = "100";
@@ -304,10 +312,45 @@ protected:
         if (r.marks || r.vision) {
             g_HighSpeedCamera = 1;
             g_MarkCameraOn = true;
-            g_VisualCamera1On = g_VisualCamera2On = r.vision;
+            g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = r.vision;
             ASSERT_TRUE(TheCameraService().InitCameras());
         }
+        if (r.vision) Vision();
         hooks.Take();
+    }
+
+    // The program's side of the vision cameras, as the vision wiring fills it: the
+    // camera list's two records where the world has them, precisions 2 pulses.
+    void Vision() {
+        CommandPanelPort& c = TheCommandPanel();
+        c.setCurrentCamera = [](int camera) { g_CurrentCamera = camera; };
+        c.highSpeedCamera = [] { return g_HighSpeedCamera == 1; };
+        c.switchCameraStreams = [](int camera, int mode) { TheCameraService().SwitchToCamera(camera, mode); };
+        c.flyFrameEvent = [] { return &TheCameraService().m_hFlyDoneEvent; };
+        TheSetViewSources().flyMeasure = [](int nozzle, const cv::Mat& frame) { MeasurePartInFrame(frame, nozzle); };
+        TheCameraService().hooks().flyMeasure = [](int nozzle, const cv::Mat& frame) {
+            if (const auto& f = TheSetViewSources().flyMeasure) f(nozzle, frame);
+        };
+        PickPlaceVision& v = ThePickPlaceVision();
+        v.measurePartOnNozzle = [](PlacementRecord& record, bool synchronous) {
+            return MeasurePartOnNozzle(record, synchronous);
+        };
+        g_PanelLink.zCheckMask = 3;
+        for (int k = 0; k < 2; ++k) {
+            CameraCells cells{};
+            cells[0] = k == 0 ? kCamera1Name : kCamera2Name;
+            cells[1] = FormatC("%0.4f", scenario.vision[k].position.x);
+            cells[2] = FormatC("%0.4f", scenario.vision[k].position.y);
+            cells[20] = FormatC("%0.4f", scenario.vision[k].pixelsPerMm);
+            cells[21] = "10";
+            cells[24] = "6";
+            cells[25] = "2";
+            cells[26] = "2";
+            cells[27] = "150";
+            TheCameraList().RefreshRecordAt(k, cells, scenario.pulsesX, scenario.pulsesY);
+        }
+        TheBasicSettings().m_AutoMagnify = 4.0;
+        UpdateHeadOffsets();
     }
 
     // Start as the part list's button does; true once the run and its homing ended.
@@ -324,7 +367,6 @@ protected:
         return ::testing::AssertionFailure() << result.Table();
     }
 
-    static constexpr const char* kCameraName1Text = "Camera 1";
     std::vector<JobPart> parts;
     sim::Scenario scenario;
     std::vector<sim::RowTarget> expected;
