@@ -154,6 +154,8 @@ protected:
                 t.board = 0, t.cell = cell, t.row = static_cast<int>(i), t.name = parts[i].name;
                 t.x = parts[i].x, t.y = parts[i].y, t.angle = parts[i].angle;
                 t.feeder = parts[i].feeder - 1;
+                // Each cycle's rows go to heads 1, 2, ... in turn, as do the feeders' heads.
+                t.head = HeadOfFeeder(parts[i].feeder, r.type);
                 s.rows.push_back(t);
             }
         expected = s.rows;
@@ -161,6 +163,12 @@ protected:
     }
 
     // ---- the program -----------------------------------------------------------
+    // The head a feeder names: spread over the heads the type has.
+    static int HeadOfFeeder(int f, int type) {
+        const int heads = type == 3 || type == 6 ? 4 : type == 2 || type == 5 ? 2 : 1;
+        return (f - 1) % heads + 1;
+    }
+
     std::string FeederLineOf(int f, const RunSetup& r) {
         const sim::ScenarioFeeder& w = scenario.feeders[static_cast<std::size_t>(f - 1)];
         FeedRow row{};
@@ -169,7 +177,7 @@ protected:
         row[4] = FormatC("%0.4f", w.pick.x), row[5] = FormatC("%0.4f", w.pick.y);
         row[6] = FormatC("%0.4f", w.part.length), row[7] = FormatC("%0.4f", w.part.width);
         row[8] = FormatC("%0.4f", w.part.height), row[9] = "0";
-        row[10] = "1", row[11] = "40";
+        row[10] = std::to_string(HeadOfFeeder(f, r.type)), row[11] = "40";
         row[12] = std::string(r.vision ? "Yes" : "No") + "/" + kCamera1Name;
         row[13] = "No/0/100";  // automatic threshold, full light
         row[14] = g_FeedModeNames[1];  // AutoFeed: presented and advanced by the companion
@@ -239,7 +247,7 @@ protected:
             row.cells[partcell::Value] = "V" + std::to_string(part.feeder);
             row.cells[partcell::Feeder] = "W" + std::to_string(part.feeder);
             row.cells[partcell::Vision] = r.vision ? "Yes" : "No";
-            row.cells[partcell::Head] = "1";
+            row.cells[partcell::Head] = std::to_string(HeadOfFeeder(part.feeder, r.type));
             rows.push_back(row);
         }
         ThePartList().SetRows(JobList::Part, rows);
@@ -309,6 +317,7 @@ protected:
         TheHomingPort() = HomingPort{};
         TheHomingPort().machineType = [t = r.type] { return t; };
         InstallHomingHooks();
+        g_PanelLink.zCheckMask = 3;  // both rockers in the middle, as the board reports them
         if (r.marks || r.vision) {
             g_HighSpeedCamera = 1;
             g_MarkCameraOn = true;
