@@ -99,7 +99,6 @@ protected:
         ResetNozzleStates();
         TheCameraService().Shutdown();
         plat::SetCameraBackend(nullptr);
-        ThePickPlaceVision() = {};
         TheSetViewSources().flyMeasure = nullptr;
         TheCameraList().SetSettings({});
         for (int k = 0; k < 2; ++k) TheCameraList().RefreshRecordAt(k, CameraCells{}, 100, 100);
@@ -339,10 +338,6 @@ protected:
         TheSetViewSources().flyMeasure = [](int nozzle, const cv::Mat& frame) { MeasurePartInFrame(frame, nozzle); };
         TheCameraService().hooks().flyMeasure = [](int nozzle, const cv::Mat& frame) {
             if (const auto& f = TheSetViewSources().flyMeasure) f(nozzle, frame);
-        };
-        PickPlaceVision& v = ThePickPlaceVision();
-        v.measurePartOnNozzle = [](PlacementRecord& record, bool synchronous) {
-            return MeasurePartOnNozzle(record, synchronous);
         };
         g_PanelLink.zCheckMask = 3;
         for (int k = 0; k < 2; ++k) {

@@ -10,7 +10,6 @@
 #include "run/conveyor_companion.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
-#include "run/pick_place.h"
 #include "run/placement_run.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
@@ -31,15 +30,6 @@ void WireRun(Wiring&) {
     // The positioning worker centres the camera on the visual origin after its move.
     ThePositioningPort().recognizeVisualOrigin = [] { RecognizeVisualOrigin(); };
     RunThreadEntry(RunThreadKind::ConveyorZone2) = [] { ConveyorZone2Thread(); };
-    // The place and measure steps reach the mark correction and the on-nozzle vision.
-    PickPlaceVision& vision = ThePickPlaceVision();
-    vision.measurePartOnNozzle = [](PlacementRecord& record, bool synchronous) {
-        return MeasurePartOnNozzle(record, synchronous);
-    };
-    vision.recognizeLocalMark = [](const MarkEntry& m, std::int32_t& dx, std::int32_t& dy) {
-        return RecognizeSpecifiedMark(1, m.precision, m.contrast, m.brightness, m.captureTime, m.repetitions,
-                                      m.reverse ? 1 : 0, m.allowOffset, &dx, &dy, m.visualSize, m.diameter);
-    };
 
     RowSearchLookups& rows = TheRowSearchLookups();
     rows.FindFeederForPart = [](int group, const std::string& feeder, int k) { return FindFeederForPart(group, feeder, k); };
