@@ -147,14 +147,15 @@ protected:
         s.boards = {b};
         // Every row in every cell but cell 1 (panel row 0, column 1), which is off.
         for (int cell : {0, 2, 3})
-            for (std::size_t i = 0; i < parts.size(); ++i) {
+            for (std::size_t i = 0, j = 0; i < parts.size(); ++i) {
                 if (!parts[i].place) continue;
                 sim::RowTarget t;
                 t.board = 0, t.cell = cell, t.row = static_cast<int>(i), t.name = parts[i].name;
                 t.x = parts[i].x, t.y = parts[i].y, t.angle = parts[i].angle;
                 t.feeder = parts[i].feeder - 1;
-                // Each cycle's rows go to heads 1, 2, ... in turn, as do the feeders' heads.
-                t.head = HeadOfFeeder(parts[i].feeder, r.type);
+                // Each cycle's rows go to heads 1, 2, ... in turn (the rows' feeders name
+                // the same heads, for the head modes that follow the feeder).
+                t.head = static_cast<int>(j++) % HeadCount(r.type) + 1;
                 s.rows.push_back(t);
             }
         expected = s.rows;
@@ -163,10 +164,8 @@ protected:
 
     // ---- the program -----------------------------------------------------------
     // The head a feeder names: spread over the heads the type has.
-    static int HeadOfFeeder(int f, int type) {
-        const int heads = type == 3 || type == 6 ? 4 : type == 2 || type == 5 ? 2 : 1;
-        return (f - 1) % heads + 1;
-    }
+    static int HeadCount(int type) { return type == 3 || type == 6 ? 4 : type == 2 || type == 5 ? 2 : 1; }
+    static int HeadOfFeeder(int f, int type) { return (f - 1) % HeadCount(type) + 1; }
 
     std::string FeederLineOf(int f, const RunSetup& r) {
         const sim::ScenarioFeeder& w = scenario.feeders[static_cast<std::size_t>(f - 1)];
