@@ -12,6 +12,14 @@
 #define SMT_REMAP_SSSE3 1
 #endif
 
+#if defined(__SANITIZE_THREAD__)
+#define SMT_UNDER_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define SMT_UNDER_TSAN 1
+#endif
+#endif
+
 namespace smt {
 
 #ifdef SMT_REMAP_SSSE3
@@ -138,10 +146,16 @@ void RemapBilinear(const cv::Mat& src, cv::Mat& dst, const cv::Mat& map1, const 
         src.step <= 32767 && src.cols >= 3 && src.rows >= 2 && Ssse3() && dst.data != src.data) {
         dst.create(map1.size(), CV_8UC3);
         const Source s{&src, src.data, src.step, &FractionTable()};
+#ifdef SMT_UNDER_TSAN
+        // The library's worker pool is not built for the race checker, which cannot
+        // see its joins: the rows in one go on this thread.
+        RemapRows(s, dst, map1, map2, 0, dst.rows);
+#else
         // Stripes as the library's remap cuts them, so that it runs as parallel as before.
         cv::parallel_for_(
             cv::Range(0, dst.rows), [&](const cv::Range& r) { RemapRows(s, dst, map1, map2, r.start, r.end); },
             static_cast<double>(dst.total()) / (1 << 16));
+#endif
         return;
     }
 #endif
