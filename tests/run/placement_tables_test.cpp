@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <set>
+#include <tuple>
 
 #include "placement_fixture.h"
 #include "base/numtext.h"
@@ -276,6 +277,27 @@ TEST_F(PlacementTables, RunModeTwoHeadsPerType) {
         // Another run mode takes the same part.
         Configure(c.model, c.mode, 0, 0, 8, 0, 0);
         EXPECT_EQ(Fill({c.feeder}), 1);
+    }
+}
+
+// The replenish slot takes the feeder but no head or nozzle (and writes no target
+// line); a group without the feeder, or without rows, says so.
+TEST_F(PlacementTables, ReplenishSlotAndFeedersNotFound) {
+    Configure(7, 7, 0);
+    g_NozzleSlots = {};
+    NozzleSlot& spare = g_NozzleSlots[kReplenishSlot];
+    spare.headTarget = 5, spare.nozzleTarget = 7;
+    trace.clear();
+    ASSERT_TRUE(FindFeederForPart(0, "E3", 9));
+    EXPECT_EQ(std::tuple(spare.headTarget, spare.nozzleTarget, spare.feederId, spare.bankCode, spare.feederNumber),
+              std::tuple(5, 7, std::string("E3"), 3, 3));
+    EXPECT_EQ(TargetLines(), std::vector<std::string>{});
+    for (const auto& [group, feeder] : std::vector<std::pair<int, std::string>>{{0, "E9"}, {0, "e3"}, {0, ""}, {3, "W1"}, {-1, "W1"}}) {
+        SCOPED_TRACE(std::to_string(group) + " " + feeder);
+        ScriptedResponder boxes;
+        EXPECT_FALSE(FindFeederForPart(group, feeder, 1));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"Feed Index No Find"});
+        EXPECT_FALSE(FindFeederDirection(group, feeder));
     }
 }
 
