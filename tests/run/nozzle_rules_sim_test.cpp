@@ -273,5 +273,33 @@ TEST_F(NozzleRulesSim, SideEntryPathAndTheLibraryOutFlag) {
     }
 }
 
+// A library whose holders the program knows a little off their true places (X +30,
+// Y -20 pulses, the X and Y factors apart): the holders' funnels (50 pulses) still
+// guide the nozzles in and out, and the books stay the machine's.
+TEST_F(NozzleRulesSim, HoldersTaughtNearlyRightStillTakeAndGiveTheirNozzles) {
+    for (int type : {3, 7}) {
+        SCOPED_TRACE("type " + std::to_string(type));
+        Prepare(type);
+        auto holders = machine().NozzleHolders();
+        for (auto& h : holders) h.toleranceX = 50, h.toleranceY = 50;
+        machine().SetNozzleLibrary(holders, false);
+        {
+            std::lock_guard lock(NozzleStateMutex());
+            for (int i = 0; i < kHolders; ++i) {
+                NozzleRecord& r = g_NozzleTable[static_cast<std::size_t>(i)];
+                r.holderX += 30, r.entryX += 30, r.holderY -= 20, r.entryY -= 20;
+            }
+        }
+        ASSERT_TRUE(ChangeNozzle(2, 0, 0, 2, 2, 3));
+        EXPECT_EQ(machine().HeadNozzle(2), 3);
+        ASSERT_TRUE(ChangeNozzle(2, 2, 3, 2, 2, 4));
+        EXPECT_EQ(machine().HeadNozzle(2), 4);
+        EXPECT_TRUE(machine().NozzleHolders()[2].holds);
+        ExpectBooksMatchMachine();
+        TearDown();
+        SimTest::SetUp();
+    }
+}
+
 } // namespace
 } // namespace smt::test
