@@ -11,6 +11,9 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "platform/files.h"
+#include "run_check.h"
+
 namespace sim {
 namespace {
 
@@ -457,6 +460,36 @@ bool ParseCarries(Fields& f, ScenarioReader& r, const std::string&) {
     return true;
 }
 
+// row N NAME X Y ANGLE [BANK NUMBER [HEAD [NOZZLE]]]: job row N of the board declared
+// last, in every cell of it; its part from that feeder (declared before it).
+bool ParseRow(Fields& f, ScenarioReader& r, const std::string&) {
+    Scenario& s = r.s;
+    if (s.boards.empty()) return f.Fail("no board before it");
+    RowTarget row;
+    row.board = static_cast<int>(s.boards.size()) - 1;
+    row.cell = -1;
+    if (!f.Whole(row.row, 0, 1000000, "row") || !f.Word(row.name, "name") || !f.Real(row.x, -kSpan, kSpan, "X") ||
+        !f.Real(row.y, -kSpan, kSpan, "Y") || !f.Real(row.angle, -kAngle, kAngle, "angle"))
+        return false;
+    if (f.Left()) {
+        int bank = 0, number = 0;
+        if (!f.Whole(bank, 0, 1000000, "bank") || !f.Whole(number, 0, 1000000, "number")) return false;
+        const auto it = std::find_if(s.feeders.begin(), s.feeders.end(),
+                                     [&](const ScenarioFeeder& x) { return x.bank == bank && x.number == number; });
+        if (it == s.feeders.end())
+            return f.Fail("no feeder " + std::to_string(bank) + " " + std::to_string(number) + " before it");
+        row.feeder = static_cast<int>(it - s.feeders.begin());
+    }
+    if (f.Left() && !f.Whole(row.head, 0, 8, "head")) return false;
+    if (f.Left() && !f.Whole(row.nozzle, 0, 1000, "nozzle")) return false;
+    s.rows.push_back(row);
+    return true;
+}
+
+bool ParseRowCapture(Fields& f, ScenarioReader& r, const std::string&) {
+    return f.Real(r.s.rowCapture, 0, kSize, "capture");
+}
+
 // One parser per kind of line, by its first word.
 const std::map<std::string, LineParser>& LineParsers() {
     static const std::map<std::string, LineParser> parsers = {
@@ -470,7 +503,7 @@ const std::map<std::string, LineParser>& LineParsers() {
         {"belt", ParseBelt},           {"drill", ParseDrill},         {"tolerance", ParseTolerance},
         {"noise", ParseNoise},         {"image", ParseImage},         {"holder", ParseHolder},
         {"nozzlelibrary", ParseNozzleLibrary}, {"carries", ParseCarries},
-        {"holdertolerance", ParseHolderTolerance},
+        {"holdertolerance", ParseHolderTolerance}, {"row", ParseRow}, {"rowcapture", ParseRowCapture},
     };
     return parsers;
 }
@@ -522,9 +555,9 @@ std::string LedgerEntry::Text() const {
     char buf[400];
     std::snprintf(buf, sizeof buf,
                   "%s nozzle %d cmd 0x%02X feeder %d at %0.4f %0.4f angle %0.3f board %d cell %d local %0.4f %0.4f "
-                  "angle %0.3f error %0.4f %0.4f %0.3f valve %d depth %0.4f holder %d",
+                  "angle %0.3f error %0.4f %0.4f %0.3f valve %d depth %0.4f holder %d library %d",
                   KindName(kind), nozzle, command, feeder, machine.x, machine.y, angle, board, cell, local.x, local.y,
-                  localAngle, pickError.x, pickError.y, pickErrorAngle, valve, depth, holder);
+                  localAngle, pickError.x, pickError.y, pickErrorAngle, valve, depth, holder, libraryNozzle);
     return buf;
 }
 
@@ -624,6 +657,35 @@ void World::SetScenario(Scenario scenario) {
 Scenario World::GetScenario() const {
     std::lock_guard lock(m_mutex);
     return m_sc;
+}
+
+int World::LibraryNozzle(int head) const {
+    return m_sc.holders.empty() || head < 1 || head > 8 ? 0 : m_headNozzle[head - 1];
+}
+
+std::vector<LedgerEntry> World::Placements() const {
+    std::vector<RowTarget> rows;
+    double capture = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        rows = ExpandRows(m_sc);
+        capture = m_sc.rowCapture;
+    }
+    return AssignRows(m_ledger.Entries(), rows, capture);
+}
+
+bool World::WritePlacements(const std::string& file, std::string* error, std::size_t* count) const {
+    if (file.empty()) {
+        if (error) *error = "no file named";
+        return false;
+    }
+    const std::vector<LedgerEntry> placed = Placements();
+    if (count) *count = placed.size();
+    if (!plat::WriteFileAtomic(file, PlacementLines(placed))) {
+        if (error) *error = "cannot write " + file;
+        return false;
+    }
+    return true;
 }
 
 int World::FeederCount(int feeder) const {
@@ -731,6 +793,7 @@ bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
     LedgerEntry e;
     e.command = command;
     e.nozzle = nozzle;
+    e.libraryNozzle = LibraryNozzle(nozzle);
     e.machine = n;
     // With a nozzle library, a head that carries no nozzle has nothing to pick with.
     const bool bare = !m_sc.holders.empty() && m_headNozzle[nozzle - 1] == 0;
@@ -823,6 +886,7 @@ bool World::OnPlace(std::uint16_t command, int nozzle, const Drives& d) {
     LedgerEntry e;
     e.command = command;
     e.nozzle = nozzle;
+    e.libraryNozzle = LibraryNozzle(nozzle);
     e.feeder = h.feeder;
     e.pickError = h.pickError;
     e.pickErrorAngle = h.pickErrorAngle;
@@ -1134,6 +1198,7 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
 std::string World::Help() {
     return "  scenario FILE              load a scenario (parts, boards and the ledger start again)\n"
            "  world ledger | world counts | world clear-ledger\n"
+           "  world placements FILE      every part put down, one a line with its job row (written atomically)\n"
            "  world miss N | world lose N | world keep N | world lost-trigger N | world black N\n"
            "  world error CODE N REPORT [SUB]   the N-th command CODE (hex) answered by error REPORT\n"
            "  world key CODE N KEY       panel KEY after the N-th command CODE (hex)\n";
@@ -1150,6 +1215,13 @@ std::string World::Command(const std::vector<std::string>& w) {
     const std::string c = arg(1);
     long n = 0, code = 0, report = 0, sub = 0;
     if (c == "ledger") return m_ledger.Text();
+    if (c == "placements") {
+        if (arg(2).empty() || !arg(3).empty()) return "usage: world placements FILE";
+        std::string error;
+        std::size_t count = 0;
+        if (!WritePlacements(arg(2), &error, &count)) return "placements not written: " + error;
+        return "ok " + std::to_string(count) + " placements";
+    }
     if (c == "clear-ledger") {
         m_ledger.Clear();
         return "ok";

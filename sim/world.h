@@ -112,6 +112,24 @@ struct ScenarioHolder {
     bool holds = true;           // a nozzle sits in it
 };
 
+// One row of the job on one board and cell: where its part truly belongs, and how
+// it must get there. The run check's expected rows; in a scenario ("row" lines after
+// a board) the rows the world names in its placements, cell -1 standing for every
+// cell of the board (a panel repeats its rows in each cell) and board -1 for every
+// board (ExpandRows, sim/run_check.h).
+struct RowTarget {
+    int board = 0;               // scenario board index
+    int cell = 0;                // cell index (0 when the board has no cells)
+    int row = 0;                 // the job row (its index in the placement list)
+    std::string name;            // names it in the check's table (no spaces)
+    double x = 0, y = 0;         // true target in the cell's frame (mm)
+    double angle = 0;            // true angle in the board frame (deg, counter-clockwise)
+    int feeder = -1;             // scenario feeder index its part is picked from; -1 any
+    int head = 0;                // the head (1..8) that must put it down; 0 any
+    int nozzle = 0;              // the library nozzle (holder 1..) that head must carry; 0 any (so
+                                 // always 0 on a machine without a nozzle library)
+};
+
 struct Scenario {
     unsigned seed = 1;
     double pulsesX = 100, pulsesY = 100, pulsesZ = 100, pulsesA = 10;  // per mm / per degree
@@ -136,6 +154,11 @@ struct Scenario {
     std::vector<ScenarioHolder> holders;  // the nozzle library, holder 1 first
     bool nineteenLibrary = false;         // holders change hands at their entry while output 7 is on
     int headNozzle[8] = {};               // the holder (1-based) whose nozzle head k carries; 0 none
+    // The job's rows, by which the world names the row each part put down belongs to
+    // ("row N NAME X Y ANGLE [BANK NUMBER [HEAD [NOZZLE]]]" after a board), and how far
+    // from its row a part may lie and still be that row's ("rowcapture MM").
+    std::vector<RowTarget> rows;
+    double rowCapture = 2.0;              // mm
 
     static Scenario Default();
     // Reads the line format of scenario files; false with the line that failed.
@@ -148,7 +171,7 @@ enum class LedgerKind { Pick, Place, Dropped, Discard, Dispense, Hole, StandardM
 struct LedgerEntry {
     LedgerKind kind = LedgerKind::Pick;
     std::uint16_t command = 0;
-    int nozzle = 0;
+    int nozzle = 0;              // the head (1..8) that did it
     int feeder = -1;             // index into the scenario's feeders; -1 none
     Vec machine;                 // where (machine mm)
     double angle = 0;            // true angle in the machine frame (deg, ccw)
@@ -157,6 +180,10 @@ struct LedgerEntry {
     double localAngle = 0;       // in the board frame
     Vec pickError;               // the pick error the part carried
     double pickErrorAngle = 0;
+    int libraryNozzle = 0;       // pick, place: the library nozzle (holder) the head (`nozzle`)
+                                 // carried; 0 when the machine has no nozzle library
+    int row = -1;                // place: the job row it belongs to (World::Placements); -1 none
+    std::string rowName;
     int holder = 0;              // nozzle change: the holder head `nozzle` took its nozzle from (> 0)
                                  // or left it in (< 0)
     int valve = 0;               // dispense: the valve output (0x68) or head code (0x58)
@@ -215,6 +242,13 @@ public:
         m_machineType = type;
     }
 
+    // Every part put down (places, and parts let go off every board at a place), each
+    // named by the job row it belongs to among the scenario's rows (AssignRows).
+    std::vector<LedgerEntry> Placements() const;
+    // Writes them to `file` as PlacementLines gives them (sim/run_check.h), atomically;
+    // false with why. `count`: how many.
+    bool WritePlacements(const std::string& file, std::string* error, std::size_t* count = nullptr) const;
+
     int FeederCount(int feeder) const;
     bool Holds(int nozzle) const;
     int Light(int camera) const;          // 1..3
@@ -261,6 +295,8 @@ private:
     // A tool at `offset` from nozzle 1 on the head (or the X2 carriage), in a frame.
     Vec ToolAt(const Drives& d, Vec offset, bool onX2, Table table) const;
     Vec PartCentre(const Held& h, const Drives& d, int nozzle, double* angle, Table table = 0) const;
+    // The library nozzle the head carries (0 without a library); under the lock.
+    int LibraryNozzle(int head) const;
     // What lies under a point given per frame: the first board at the work position.
     void Land(LedgerEntry& e, const std::function<Vec(Table)>& where, double angle) const;
     bool AtWork(std::size_t board) const;

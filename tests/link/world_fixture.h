@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "run_check.h"
 #include "sim_fixture.h"
 #include "world.h"
 
@@ -83,8 +84,18 @@ template <class Expected, class Judge>
 }
 } // namespace detail
 
+// The run check of a whole run (sim/run_check.h): every row placed once, by its head
+// and nozzle, within the tolerance; nothing else put down. The check's table when not.
+inline ::testing::AssertionResult RunCheckPasses(const sim::Ledger& ledger, const std::vector<sim::RowTarget>& rows,
+                                                 const sim::RunTolerance& tolerance = {}) {
+    const sim::RunCheckResult r = sim::CheckRun(ledger, rows, tolerance);
+    if (r.Passed()) return ::testing::AssertionSuccess() << r.Table();
+    return ::testing::AssertionFailure() << r.Table();
+}
+
 // Every expected part placed exactly once, nothing else placed, nothing dropped,
-// each within `mm` and `deg` of its row.
+// each within `mm` and `deg` of its row (matched by nearest position; whole runs are
+// judged by RunCheckPasses, which pairs parts with rows by identity).
 inline ::testing::AssertionResult LedgerMatchesPlacements(const sim::Ledger& ledger, const std::vector<ExpectedPart>& want,
                                                           double mm, double deg) {
     const auto dropped = ledger.Of(sim::LedgerKind::Dropped);

@@ -25,6 +25,11 @@ TEST_F(WorldSimTest, APartPlacedThroughTheLinkIsFoundByTheLedgerCheck) {
     EXPECT_FALSE(wrong);
     EXPECT_NE(std::string(wrong.message()).find("\"C1\": 0.5000 mm"), std::string::npos) << wrong.message();
     EXPECT_FALSE(LedgerMatchesPlacements(world().ledger(), {}, 0.02, 0.1));  // an unexpected placement
+    // The run check: the row of feeder 1-1 for head 1; the same row for head 2 fails.
+    EXPECT_TRUE(RunCheckPasses(world().ledger(), {{0, 0, 0, "C1", 20.0, 15.0, 0.0, 0, 1, 0}}, {0.02, 0.1, 2.0}));
+    const auto byHead2 = RunCheckPasses(world().ledger(), {{0, 0, 0, "C1", 20.0, 15.0, 0.0, 0, 2, 0}}, {0.02, 0.1, 2.0});
+    EXPECT_FALSE(byHead2);
+    EXPECT_NE(std::string(byHead2.message()).find("1 by another nozzle"), std::string::npos) << byHead2.message();
 
     // The mark camera's frame through the program's camera operations.
     plat::SetCameraBackend(nullptr);

@@ -95,6 +95,11 @@ TEST(SimProgram, ServesTheSerialPortTakesCommandsAndQuits) {
     EXPECT_TRUE(run.WaitFor("type 7")) << run.Text();
     run.Say("bogus");
     EXPECT_TRUE(run.WaitFor("unknown command: bogus"));
+    // The world's placements written on the control channel (none yet: an empty file).
+    run.Say("world placements " + dir.File("placed.txt"));
+    EXPECT_TRUE(run.WaitFor("ok 0 placements")) << run.Text();
+    EXPECT_TRUE(std::filesystem::exists(dir.File("placed.txt")));
+    EXPECT_EQ(smt::test::ReadBytes(dir.File("placed.txt")), "");
     run.Say("quit");
     EXPECT_EQ(run.Exit(), 0);
     EXPECT_TRUE(simtest::Gone(dir.File("COM5")));

@@ -89,6 +89,14 @@ TEST(ScenarioLines, EveryBadNumberOfEveryLineKindIsRefusedWithItsLine) {
         {"carries 9 1", "head out of range 1..8"},
         {"carries 1 2", "holder out of range 1..1"},
         {"holdertolerance -1", "holder tolerance out of range"},
+        {"row -1 C1 20 15 0", "row out of range"},
+        {"row 3 C1 20 nan 0", "Y is not a number"},
+        {"row 3 C1 20 15", "angle missing"},
+        {"row 3 C1 20 15 0 1", "number missing"},
+        {"row 3 C1 20 15 0 2 7", "no feeder 2 7 before it"},
+        {"row 3 C1 20 15 0 1 1 9", "head out of range 0..8"},
+        {"row 3 C1 20 15 0 1 1 1 2 5", "unexpected 5"},
+        {"rowcapture -1", "capture out of range"},
         {"speed 100", "unknown line speed"},
     };
     for (const BadLine& c : cases) {

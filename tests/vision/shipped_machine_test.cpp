@@ -10,6 +10,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "../link/world_fixture.h"
@@ -226,6 +227,17 @@ TEST(ShippedMachine, StartFolderAndWorldAgree) {
     ASSERT_EQ(r.m_PanelGrid.size(), 1u);
     EXPECT_EQ(r.m_PanelGrid[0].at(1).substr(0, 2), "1/");  // the one cell in use
     ASSERT_GE(r.m_PartRows.size(), 3u);
+    ASSERT_EQ(w.rows.size(), r.m_PartRows.size());  // the world names the job's rows
+    for (std::size_t i = 0; i < r.m_PartRows.size(); ++i) {
+        const PartRow& part = r.m_PartRows[i];
+        const sim::RowTarget& row = w.rows[i];
+        SCOPED_TRACE(part[4]);
+        EXPECT_EQ(std::make_tuple(row.board, row.cell, row.row, row.name, row.x, row.y, row.angle, row.head),
+                  std::make_tuple(0, -1, static_cast<int>(i), part[4], AtoF(part[1]), AtoF(part[2]), AtoF(part[3]),
+                                  std::stoi(part[12])));
+        ASSERT_GE(row.feeder, 0);
+        EXPECT_EQ(FeederId(w.feeders[static_cast<std::size_t>(row.feeder)]), part[9]);
+    }
     for (const PartRow& part : r.m_PartRows) {
         SCOPED_TRACE(part[4]);
         const double x = AtoF(part[1]), y = AtoF(part[2]);
