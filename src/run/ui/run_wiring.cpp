@@ -3,7 +3,9 @@
 #include "base/ui/program_view.h"
 #include "joblist/part_list.h"
 #include "joblist/run_port.h"
+#include "link/positioning.h"
 #include "run_state/run_events.h"
+#include "run/mark_correction.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
 #include "run/run_geometry.h"
@@ -19,6 +21,8 @@ void WireRun(Wiring&) {
     port.finishRun = [](bool keep) { FinishRun(ThePartList(), keep); };
     port.computeTwoMarkCorrection = [](double a, double b, double c, double d) { ComputeTwoMarkCorrection(a, b, c, d); };
     port.runThreadsLive = [] { return LiveRunThreads() > 0; };
+    // The positioning worker centres the camera on the visual origin after its move.
+    ThePositioningPort().recognizeVisualOrigin = [] { RecognizeVisualOrigin(); };
 
     RowSearchLookups& rows = TheRowSearchLookups();
     rows.FindFeederForPart = [](int group, const std::string& feeder, int k) { return FindFeederForPart(group, feeder, k); };
