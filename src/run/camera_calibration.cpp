@@ -571,8 +571,10 @@ public:
         m.cameraB = s.m_iFlyStartSpeed;
         m.cameraC = s.m_iFlyNormalSpeed;
         for (int k = 0; k < 8; ++k) m.triggers[static_cast<std::size_t>(k)] = g_FlyTrigger[static_cast<std::size_t>(k)];
-        if (!MoveFlyingCamera(m)) return false;
-        return TheSetView().m_CalibSlotOffsetX.load() != kNoFrame;
+        const bool moved = MoveFlyingCamera(m);
+        std::int32_t expected = kNoFrame;
+        const bool missing = TheSetView().m_CalibSlotOffsetX.compare_exchange_strong(expected, 0);
+        return moved && !missing;
     }
 
     bool RunFlyTest() {

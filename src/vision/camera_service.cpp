@@ -240,7 +240,7 @@ void CameraService::GrabThread(int camera) {
         plat::CameraFrameHead head;
         std::uint8_t* raw = nullptr;
         const int generation = m_modeGeneration;
-        const int mode = m_triggerMode[camera];
+        int mode = m_triggerMode[camera];
         const int status = plat::CameraGetImageBufferPriority(h, &head, &raw, 1000, 1);
         if (status == plat::kCameraTimeout) continue;
         if (status != 0) {
@@ -256,7 +256,14 @@ void CameraService::GrabThread(int camera) {
         // trigger mode only a triggered frame counts for the flying pass: a frame
         // of the free-running stream still on its way after the switch was taken
         // before it.
-        if (ps != 0 || generation != m_modeGeneration) continue;
+        if (ps != 0) continue;
+        if (generation != m_modeGeneration) {
+            // A triggered frame can only come from trigger mode 2: when that is the
+            // mode now, it is the flying pass's first frame, taken by a wait begun
+            // before the switch, and losing it would leave the pass a frame short.
+            if (!(camera == kVisionCamera1 && head.isTrigger && m_triggerMode[camera] == 2)) continue;
+            mode = 2;
+        }
         if (camera == kVisionCamera1 && mode == 2 && !head.isTrigger) continue;
         OnFrame(camera, FrameToMat(out.data(), processed), mode);
     }
