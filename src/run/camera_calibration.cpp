@@ -172,8 +172,8 @@ enum class LogForm { Scale, Position };
 
 class Calibration {
 public:
-    explicit Calibration(CalibrationTexts texts)
-        : m_texts(std::move(texts)), m_type(g_MachineType.load()), m_piece(TheCameraList().Settings()) {}
+    explicit Calibration(CalibrationContext context)
+        : m_context(std::move(context)), m_type(g_MachineType.load()), m_piece(TheCameraList().Settings()) {}
 
     void Run(int op, int row) {
         const int camera = row + 1;
@@ -233,6 +233,7 @@ public:
     void SelectMarkCameraForPiece() {
         const PcbEditFields pcb = Pcb();
         SelectCamera(1, static_cast<std::uint8_t>(pcb.m_LightBrightness), -1);
+        g_CurrentCamera = kMarkCamera;
         TheSetView().SetVisionParameters(pcb.m_LightContrast, pcb.m_LightBrightness, pcb.m_VisualZoom,
                                          pcb.m_VisualBox);
     }
@@ -325,6 +326,14 @@ public:
     }
 
     std::optional<cv::Mat> Frame(int camera) const {
+        // A paused industrial camera serves no frame published before the pause,
+        // but the first one after it may have been taken while the head still
+        // moved (a slow machine): the second one shows it where the last move or
+        // turn left it.
+        if (RunCameraIsSdk(camera)) {
+            TheCameraService().PauseCamera(camera);
+            if (!AcquireRunFrame(camera, VideoIndex())) return std::nullopt;
+        }
         std::optional<cv::Mat> frame = AcquireRunFrame(camera, VideoIndex());
         if (frame && camera == 2 && !RunCameraIsSdk(camera) && TheSetView().m_Undistort.load())
             frame = UndistortImage(TheLensCalibration(), *frame);
@@ -423,8 +432,8 @@ public:
         BasicSettings& b = TheBasicSettings();
         if (g_PulsesPerMmX != 0) b.m_X_CameraToNozzle1 -= static_cast<double>(sumX) / g_PulsesPerMmX;
         if (g_PulsesPerMmY != 0) b.m_Y_CameraToNozzle1 -= static_cast<double>(sumY) / g_PulsesPerMmY;
-        if (!SaveSetBasicConfig(b, m_texts.configPath))
-            LogPrintf(GetLogStream(), true, "SetBasicConfig not written: %s", m_texts.configPath.c_str());
+        if (!SaveSetBasicConfig(b, m_context.configPath))
+            LogPrintf(GetLogStream(), true, "SetBasicConfig not written: %s", m_context.configPath.c_str());
         g_CameraToNozzle1Pulses = {ToPulses(b.m_X_CameraToNozzle1, g_PulsesPerMmX),
                                    ToPulses(b.m_Y_CameraToNozzle1, g_PulsesPerMmY)};
     }
@@ -453,7 +462,7 @@ public:
     // Whether head k can turn; the message names it when it cannot.
     bool Turns(int head) const {
         if (HeadDrivesOf(m_type, head).rotationAxis) return true;
-        std::string text = m_texts.noRotationAxis;
+        std::string text = m_context.noRotationAxis;
         const std::string number = std::to_string(head);
         if (const auto at = text.find("%d"); at != std::string::npos) text.replace(at, 2, number);
         else text += " " + number;
@@ -640,7 +649,7 @@ public:
     }
 
 private:
-    CalibrationTexts m_texts;
+    CalibrationContext m_context;
     int m_type;
     CameraListSettings m_piece;  // the standard piece as the dialog set it
 };
@@ -659,7 +668,7 @@ void FlyTestCountThread() {
     const std::int32_t savedX = g_TargetPulseX.load(), savedY = g_TargetPulseY.load();
     {
         FlyRestore restore;
-        Calibration c(CalibrationTexts{});
+        Calibration c(CalibrationContext{});
         c.PrepareFly();
         list.m_bFlyTestRunning = 1;
         TheSetView().m_CalibSlot = 1;
@@ -681,17 +690,17 @@ void FlyTestCountThread() {
     g_TargetPulseY = savedY;
 }
 
-void CameraCalibrationThread(const CalibrationTexts& texts) {
+void CameraCalibrationThread(const CalibrationContext& context) {
     const CameraList& list = TheCameraList();
-    Calibration c(texts);
+    Calibration c(context);
     c.Run(list.m_CameraOperation.load(), list.m_SelectedRow.load());
 }
 
-void StartCameraOperation(int op, BusyClaim claim, CalibrationTexts texts) {
+void StartCameraOperation(int op, BusyClaim claim, CalibrationContext context) {
     TheCameraList().m_CameraOperation = op;
     auto held = std::make_shared<BusyClaim>(std::move(claim));
-    plat::StartWorker("CameraCalibration", [held, texts = std::move(texts)] {
-        CameraCalibrationThread(texts);
+    plat::StartWorker("CameraCalibration", [held, context = std::move(context)] {
+        CameraCalibrationThread(context);
         held->Release();
     });
 }

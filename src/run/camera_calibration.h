@@ -74,21 +74,21 @@ std::int32_t TriggerBase(int head, const std::array<std::int32_t, 8>& nozzleOffs
 bool TriggerAccepted(std::int32_t trigger, std::int32_t base, std::int32_t off2);
 
 // What the worker takes from the user-interface thread when it starts.
-struct CalibrationTexts {
+struct CalibrationContext {
     std::string noRotationAxis;  // CameraList.c_Message_04, "%d" the head
     std::string configPath;      // config.ini of the start folder (the mark camera's offset)
 };
 
 // Starts the operation `op` on a worker that holds `claim` (the dialog's busy
 // claim) until it ends. Called on the user-interface thread.
-void StartCameraOperation(int op, BusyClaim claim, CalibrationTexts texts);
+void StartCameraOperation(int op, BusyClaim claim, CalibrationContext context);
 // Starts the dialog's fly test ("飞行测试"): the trigger loop of head 1.
 void StartFlyTest(BusyClaim claim);
 
 // The workers' bodies, on the caller's thread (the caller holds the busy flag):
 // the operation stored in the camera table's m_CameraOperation on its row
 // m_SelectedRow; and the fly test.
-void CameraCalibrationThread(const CalibrationTexts& texts);
+void CameraCalibrationThread(const CalibrationContext& context);
 void FlyTestCountThread();
 
 } // namespace smt

@@ -203,7 +203,8 @@ protected:
         TheRunToolbarPort().pcbEditFields = [] {
             PcbEditFields f;
             f.m_VisualZoom = 20, f.m_VisualBox = 16, f.m_MarkDiameter = 10, f.m_DetectPrecision = 20;
-            f.m_LightContrast = 0, f.m_LightBrightness = 100, f.m_VisualTimes = 3, f.m_MarkCollectTime = 150;
+            f.m_LightContrast = 0, f.m_LightBrightness = 100, f.m_VisualTimes = 3;
+            f.m_MarkCollectTime = 600;  // a frame after each centring move, also on a slow machine
             return f;
         };
         TheSetViewSources().cameraRecord = [](int which) -> std::optional<CameraVisionRecord> {
@@ -243,7 +244,7 @@ protected:
         TheCameraList().m_SelectedRow = row;
         BusyClaim claim = ClaimMachineAction(true);
         if (!claim) return false;
-        StartCameraOperation(op, std::move(claim), CalibrationTexts{"head %d turns not", config});
+        StartCameraOperation(op, std::move(claim), CalibrationContext{"head %d turns not", config});
         return WaitIdle();
     }
 
@@ -383,6 +384,7 @@ TEST_F(Calibration, MarkCameraOffsetEndsOnAPassWithoutMoveAndIsSaved) {
     world_.markCameraOffset = {40.4, -0.3};
     Machine(0);
     ASSERT_TRUE(Run(kMarkCameraCorrect));
+
     // Moves while the piece sat off centre, then a pass that needed none.
     std::vector<std::pair<double, double>> passes;
     for (const std::string& t : Traces()) {
@@ -480,7 +482,7 @@ TEST_F(Calibration, ExitEndsARunningLoopAndASecondOperationIsRefusedMeanwhile) {
     TheCameraList().m_SelectedRow = 0;
     BusyClaim claim = ClaimMachineAction(true);
     ASSERT_TRUE(claim);
-    StartCameraOperation(kScaleCorrect, std::move(claim), CalibrationTexts{"", config});
+    StartCameraOperation(kScaleCorrect, std::move(claim), CalibrationContext{"", config});
     ASSERT_TRUE(WaitUntil([] { return TheCameraList().m_bFlyTestRunning.load() != 0; }));
     boxes.Clear();
     EXPECT_FALSE(ClaimMachineAction(true));

@@ -32,10 +32,10 @@ void CalibrationViewPart(ProgramView& view) {
     QPointer<QWidget> widget = view.Widget();
     CameraCalibrationPort& calibration = TheCameraCalibrationPort();
     calibration.startCameraOperation = [v, widget](int op, BusyClaim claim) {
-        CalibrationTexts texts;
-        texts.noRotationAxis = TheCameraList().m_ListTexts.Text("CameraList.c_Message_04");
-        texts.configPath = ConfigFilePath(widget ? v->StartFolder() : std::string("."));
-        StartCameraOperation(op, std::move(claim), std::move(texts));
+        CalibrationContext context;
+        context.noRotationAxis = TheCameraList().m_ListTexts.Text("CameraList.c_Message_04");
+        context.configPath = ConfigFilePath(widget ? v->StartFolder() : std::string("."));
+        StartCameraOperation(op, std::move(claim), std::move(context));
     };
     calibration.startFlyTest = [](BusyClaim claim) { StartFlyTest(std::move(claim)); };
     // No operation of the program shows the position fields in pulses.
