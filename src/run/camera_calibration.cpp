@@ -432,8 +432,7 @@ public:
         BasicSettings& b = TheBasicSettings();
         if (g_PulsesPerMmX != 0) b.m_X_CameraToNozzle1 -= static_cast<double>(sumX) / g_PulsesPerMmX;
         if (g_PulsesPerMmY != 0) b.m_Y_CameraToNozzle1 -= static_cast<double>(sumY) / g_PulsesPerMmY;
-        if (!SaveSetBasicConfig(b, m_context.configPath))
-            LogPrintf(GetLogStream(), true, "SetBasicConfig not written: %s", m_context.configPath.c_str());
+        ReportConfigWrite(SaveSetBasicConfig(b, m_context.configPath), m_context.configPath);
         g_CameraToNozzle1Pulses = {ToPulses(b.m_X_CameraToNozzle1, g_PulsesPerMmX),
                                    ToPulses(b.m_Y_CameraToNozzle1, g_PulsesPerMmY)};
     }
