@@ -9,17 +9,20 @@
 #include <cmath>
 #include <cstdio>
 #include <mutex>
+#include <regex>
 #include <string>
 #include <vector>
 
 #include "../link/world_fixture.h"
 #include "base/globals.h"
+#include "base/log.h"
 #include "base/numtext.h"
 #include "joblist/run_toolbar.h"
 #include "link/busy.h"
 #include "link/positioning.h"
 #include "platform/camera_sdk.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 #include "run/camera_calibration.h"
 #include "run/run_geometry.h"
 #include "run_state/run_events.h"
@@ -308,12 +311,16 @@ TEST_F(Calibration, ScaleReachesTheTrueScaleAndWritesCellAndRecord) {
     EXPECT_TRUE(HoldsNothing());
     EXPECT_EQ(PieceMoves().size(), 2u);
 
-    // At the true scale one pass ends it.
+    // At the true scale one pass ends it; with the log on its line goes there too.
     hooks.Take();
+    TheVersionSwitches().m_Write_Logfile = 1;
     ASSERT_TRUE(Run(kScaleCorrect));
     int passes = 0;
     for (const std::string& t : Traces()) passes += t.rfind("Visual: ", 0) == 0;
     EXPECT_EQ(passes, 1);
+    const std::string log = plat::GbkToUtf8(ReadBytes(GetLogStream()->Path()));
+    EXPECT_TRUE(std::regex_search(
+        log, std::regex("X = -?\\d+\\.\\d{4}，Y = -?\\d+\\.\\d{4}，A =  -?\\d+\\.\\d{4}，W = \\d+\\.\\d{2}, H = \\d+\\.\\d{2}\n")));
 }
 
 TEST_F(Calibration, PositionMovesCellsAndRecordByTheCameraErrorAndAFailedSampleNothing) {
