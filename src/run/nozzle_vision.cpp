@@ -382,7 +382,8 @@ bool MoveOverCameraOnTable(PlacementRecord& r, int table) {
 
 bool MeasurePartOnTable(PlacementRecord& r) {
     const int camera = r.visionCamera == 2 ? kVisionCamera2 : kVisionCamera1;
-    if (!CheckCamera(camera, false)) return true;
+    // The camera's industrial device when it has one, else the panel's ordinary camera.
+    if (!CheckRunCamera(camera, VideoIndexOf(false))) return true;
     const CameraRecord cam = CameraOf(camera);
     const int collectTime = r.collectTime != -1 ? r.collectTime : cam.CollectTime;
     if (collectTime > 0) plat::SleepFor(plat::Millis(collectTime));

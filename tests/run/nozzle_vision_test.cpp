@@ -92,21 +92,23 @@ protected:
     bool Serial() const { return GetParam() == Wire::Serial; }
 
     // The machine with parts whose pick errors are (x, y mm, angle deg) per pick, in turn.
-    void Machine(const std::vector<std::array<double, 3>>& pickErrors, int correctionTimes = 6) {
+    void Machine(const std::vector<std::array<double, 3>>& pickErrors, int correctionTimes = 6, int type = 0) {
+        // The double-table type's head moves in X only: the cameras see a nozzle at its Y offset.
+        camera = type == 4 ? sim::Vec{kCamera.x, 0.0} : kCamera;
         sim::Scenario s = sim::Scenario::Default();
         s.pulsesX = kPx;
         s.pulsesY = kPy;
         s.pulsesA = kPa;
         s.nozzleOffset[1] = kNozzle[1];
         s.nozzleOffset[2] = kNozzle[2];
-        s.vision[0].position = kCamera;
+        s.vision[0].position = camera;
         s.vision[0].width = 640;
         s.vision[0].height = 480;
         s.feeders[0].script = pickErrors;
         s.feeders[0].count = 20;
-        StartWorld(0, s, Serial(), !Serial(), true);
+        StartWorld(type, s, Serial(), !Serial(), true);
         ResetCommandWorld(Serial());
-        g_MachineType = 0;
+        g_MachineType = type;
         ThePulseFactors().m_X_Pulse = kPx;
         ThePulseFactors().m_Y_Pulse = kPy;
         ThePulseFactors().m_A_Pulse = kPa;
@@ -154,7 +156,7 @@ protected:
         CameraCells cells{};
         cells[0] = kCamera1Name;
         cells[1] = "200";
-        cells[2] = "-250";
+        cells[2] = FormatC("%0.4f", camera.y);
         for (int h = 0; h < 2; ++h) {
             cells[static_cast<std::size_t>(3 + 2 * h)] = FormatC("%0.4f", kHeadX[h] / kPx);
             cells[static_cast<std::size_t>(4 + 2 * h)] = FormatC("%0.4f", kHeadY[h] / kPy);
@@ -211,8 +213,8 @@ protected:
         ASSERT_TRUE(world().Holds(head));
     }
     // Where the head stands with nozzle `head` over the camera (pulses).
-    static std::pair<std::int32_t, std::int32_t> OverCamera(int head) {
-        return {ToPulses(kCamera.x - kNozzle[head - 1].x, kPx), ToPulses(kCamera.y - kNozzle[head - 1].y, kPy)};
+    std::pair<std::int32_t, std::int32_t> OverCamera(int head) const {
+        return {ToPulses(camera.x - kNozzle[head - 1].x, kPx), ToPulses(camera.y - kNozzle[head - 1].y, kPy)};
     }
     int VisualLines() {
         std::lock_guard lock(traceMutex);
@@ -234,6 +236,7 @@ protected:
         return {x, y, a};
     }
 
+    sim::Vec camera = kCamera;
     std::mutex traceMutex;
     std::vector<std::string> trace;
 };
@@ -504,6 +507,61 @@ TEST_P(MoveAndFlyOnWorld, ThePayloadCarriesThePassAndThePlacePoint) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Ethernet, MoveAndFlyOnWorld, ::testing::Values(Wire::Ethernet), WireName);
+
+// The lamp-table pair (type 4, serial): true means stopped; the vacuum is read
+// afresh before it is compared.
+class TablePairOnWorld : public NozzleVisionOnWorld {};
+
+TEST_P(TablePairOnWorld, AFreshVacuumReadingAndTrueForAStop) {
+    Machine({{0.3, 0.2, 1.5}}, 6, 4);
+    if (HasFatalFailure()) return;
+    PlacementRecord r = Record(1, 2);
+    r.head = 0;  // the lamp run's head value: nozzle 1
+    r.vacuum = 50;
+    // Nothing on the nozzle, but a good reading left from an earlier place: the fresh
+    // reading fails the part, and the run goes on.
+    g_VacuumReading = 90;
+    EXPECT_FALSE(MoveOverCameraOnTable(r, 1));
+    EXPECT_EQ(FramesOf(0x15).size(), 1u);
+    EXPECT_EQ(FramesOf(0x54).size(), 1u);
+    EXPECT_LT(g_VacuumReading.load(), 50);
+    EXPECT_EQ(r.visionFailed, 1);
+    EXPECT_EQ(VisualLines(), 0);
+    EXPECT_EQ(g_PulseX.load(), ToPulses(camera.x, kPx));
+
+    // A part on the nozzle: read, measured once, its correction stored.
+    Pick(1);
+    if (HasFatalFailure()) return;
+    r = Record(1, 2);
+    r.head = 0;
+    r.vacuum = 50;
+    r.visionFailed = 1;
+    g_VacuumReading = 0;
+    EXPECT_FALSE(MoveOverCameraOnTable(r, 1));
+    EXPECT_EQ(FramesOf(0x15).size(), 2u);
+    EXPECT_EQ(r.visionFailed, 0);
+    EXPECT_EQ(VisualLines(), 1);
+    EXPECT_NEAR(r.correctionX, -0.3 * kPx + kHeadX[0], 3);
+    EXPECT_NEAR(r.correctionY, -0.2 * kPy + kHeadY[0], 3);
+    EXPECT_NEAR(r.correctionA, -1.5 * kPa, 4);
+
+    // Stopped: true from both.
+    g_RunContinue = false;
+    r = Record(1, 2);
+    r.head = 0;
+    EXPECT_TRUE(MeasurePartOnTable(r));
+    EXPECT_TRUE(MoveOverCameraOnTable(r, 1));
+    g_RunContinue = true;
+    EXPECT_FALSE(MeasurePartOnTable(r));
+    // Without the camera: the part list's message, and the run stops.
+    TheCameraService().Shutdown();
+    g_VisualCamera1On = false;
+    boxes.Clear();
+    EXPECT_TRUE(MeasurePartOnTable(r));
+    EXPECT_EQ(boxes.Count(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Serial, TablePairOnWorld, ::testing::Values(Wire::Serial), WireName);
 
 } // namespace
 } // namespace smt::test
