@@ -343,7 +343,7 @@ void MeasurePartInFrame(const cv::Mat& frame, int head) {
 
 bool MoveOverCameraOnTable(PlacementRecord& r, int table) {
     const int camera = r.visionCamera;
-    static std::int32_t s_targetX = 0;  // a record naming no camera or head keeps the last target
+    static std::atomic<std::int32_t> s_targetX{0};  // a record naming no camera or head keeps the last target
     std::int32_t rotation = 0;
     if (camera == 1 || camera == 2) {
         SelectCamera(static_cast<std::uint8_t>(camera + 1), static_cast<std::uint8_t>(r.flyValue2), camera == 1 ? -1 : 0);
