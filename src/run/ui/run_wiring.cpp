@@ -14,11 +14,13 @@
 #include "link/positioning.h"
 #include "run_state/run_events.h"
 #include "run/mark_correction.h"
+#include "run/nozzle_vision.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
 #include "settings/rederive_hooks.h"
+#include "vision/set_view.h"
 
 namespace smt {
 
@@ -60,6 +62,8 @@ void WireRun(Wiring& wiring) {
 
     TheSettingsRederivations().updateHeadOffsets = [] { UpdateHeadOffsets(); };
     wiring.OnView("camera calibration", CalibrationViewPart);
+    // Each triggered frame of a flying pass, on the camera service's fly-frame thread.
+    TheSetViewSources().flyMeasure = [](int nozzle, const cv::Mat& frame) { MeasurePartInFrame(frame, nozzle); };
 }
 
 } // namespace smt
