@@ -26,7 +26,15 @@ void RegisterJobListHooks(HookRegistry& r) {
     r.Add("run", "RunPort.finishRun", run.finishRun, Q);
     r.Add("run", "RunPort.runThreadsLive", run.runThreadsLive, Q);
     r.Declare("RunFrameSources", TheRunFrameSources());
-    r.Add("job lists", "RunFrameSources.currentPcbName", TheRunFrameSources().currentPcbName, Q);
+    RunFrameSources& sources = TheRunFrameSources();
+    r.Add("job lists", "RunFrameSources.currentPcbName", sources.currentPcbName, Q);
+    r.Add("job lists", "RunFrameSources.pcbBoardCount", sources.pcbBoardCount, Q, 0);
+    r.Add("job lists", "RunFrameSources.setPcbBoardCount", sources.setPcbBoardCount, Q);
+    r.Add("job lists", "RunFrameSources.manualMarkOffset", sources.manualMarkOffset, Q, false);
+    r.Add("job lists", "RunFrameSources.clearManualMarkOffset", sources.clearManualMarkOffset, Q);
+    r.Add("job lists", "RunFrameSources.markLightBrightness", sources.markLightBrightness, Q, 0);
+    r.Add("job lists", "RunFrameSources.disablePanels", sources.disablePanels, Q);
+    r.Add("job lists", "RunFrameSources.showProgress", sources.showProgress, Q);
 
     RowCommandPort& rows2 = TheRowCommands().m_Port;
     r.Declare("RowCommandPort", rows2);
@@ -47,6 +55,7 @@ void RegisterJobListHooks(HookRegistry& r) {
     r.Add("job lists", "RunToolbarPort.runClock", toolbar.runClock, Q);
     r.Add("job lists", "RunToolbarPort.enablePanels", toolbar.enablePanels, Q);
     r.Add("job lists", "RunToolbarPort.pcbBoardCount", toolbar.pcbBoardCount, Q, 0);
+    r.Add("job lists", "RunToolbarPort.pcbEditFields", toolbar.pcbEditFields, Q);
     // Until the run recognises lamp Marks, the lamp test stops at the Mark.
     r.Add("run threads", "RunPort.recognizeMark", run.recognizeMark, HookKind::Action, true);
 
