@@ -7,6 +7,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/log.h"
 #include "base/numtext.h"
@@ -276,17 +277,23 @@ bool FlyVisionPlace(PlacementRecord& r, bool sameCommand, double offsetXMm, doub
             ok = MoveFlyingCamera(m, &frames);
         }
     }
+    std::vector<int> failedRows;
     {
         std::lock_guard lock(NozzleStateMutex());
         g_flyPassOpen = false;
         if (frames == FlyFrames::Incomplete) {
+            // Frames are given to heads by their order: after a lost one, the later
+            // frames went to the wrong heads, so no measurement of the pass is trusted.
             for (int k = 0; k < 8; ++k) {
-                const PlacementRecord& w = g_NozzleWork[static_cast<std::size_t>(k)];
-                if (w.visionKind == 2 && w.visionFailed && w.jobRow >= 0)
-                    ThePartList().SetPartRowIcon(w.jobRow, kVisionFailedIcon, false);
+                PlacementRecord& w = g_NozzleWork[static_cast<std::size_t>(k)];
+                if (w.visionKind != 2 || w.head < 1 || w.head > 8) continue;
+                w.visionFailed = 1;
+                if (w.jobRow >= 0) failedRows.push_back(w.jobRow);
             }
+            if (r.visionKind == 2) r.visionFailed = 1;
         }
     }
+    for (int row : failedRows) ThePartList().SetPartRowIcon(row, kVisionFailedIcon, false);
     // The camera back to free running, whatever became of the pass.
     SelectCamera(2, static_cast<std::uint8_t>(r.flyValue2), 0);
     g_CurrentCamera = kVisionCamera1;
@@ -336,7 +343,7 @@ void MeasurePartInFrame(const cv::Mat& frame, int head) {
 
 bool MoveOverCameraOnTable(PlacementRecord& r, int table) {
     const int camera = r.visionCamera;
-    static std::int32_t s_targetX = 0;  // a record naming no camera or head keeps the last target
+    static std::atomic<std::int32_t> s_targetX{0};  // a record naming no camera or head keeps the last target
     std::int32_t rotation = 0;
     if (camera == 1 || camera == 2) {
         SelectCamera(static_cast<std::uint8_t>(camera + 1), static_cast<std::uint8_t>(r.flyValue2), camera == 1 ? -1 : 0);
@@ -375,7 +382,8 @@ bool MoveOverCameraOnTable(PlacementRecord& r, int table) {
 
 bool MeasurePartOnTable(PlacementRecord& r) {
     const int camera = r.visionCamera == 2 ? kVisionCamera2 : kVisionCamera1;
-    if (!CheckCamera(camera, false)) return true;
+    // The camera's industrial device when it has one, else the panel's ordinary camera.
+    if (!CheckRunCamera(camera, VideoIndexOf(false))) return true;
     const CameraRecord cam = CameraOf(camera);
     const int collectTime = r.collectTime != -1 ? r.collectTime : cam.CollectTime;
     if (collectTime > 0) plat::SleepFor(plat::Millis(collectTime));
