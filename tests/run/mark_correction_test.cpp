@@ -131,7 +131,21 @@ protected:
     // The world on `scenario`, the program on one link; frames from the published
     // industrial camera (`sdk`) or from the panel's ordinary camera.
     void Machine(bool serial, sim::Scenario scenario, bool sdk = false) {
-        StartWorld(0, std::move(scenario), serial, !serial, sdk);
+        if (sdk) {
+            // The mark camera alone, at the size of the ordinary cameras: a smaller
+            // image is drawn sooner, so a frame shows where the head stands.
+            sim::SimConfig c;
+            c.serial = serial, c.serialDir = dir.Path(), c.comNumber = 5;
+            c.udp = !serial, c.udpPort = 0, c.discoveryPort = discoveryPort;
+            c.cameras = true;
+            c.cameraSpecs = std::string(sim::kMarkCameraName) + ":640x480";
+            sim = std::make_unique<sim::Simulator>(c);
+            sim->UseScenario(std::move(scenario));
+            std::string error;
+            ASSERT_TRUE(sim->Start(&error)) << error;
+        } else {
+            StartWorld(0, std::move(scenario), serial, !serial, false);
+        }
         ResetCommandWorld(serial);
         if (serial) {
             int number = 5;
@@ -226,9 +240,9 @@ protected:
 
 TEST_F(MarkCorrection, ShiftedAndTurnedBoardGivesBothOffsetsAndTheRotation) {
     Machine(true, World(), true);  // the published industrial camera
-    fields.m_MarkCollectTime = 300;  // frames drawn while the head still moved are past
+    fields.m_MarkCollectTime = 500;  // frames drawn while the head still moved are past
     Job();
-    ASSERT_TRUE(CorrectByTwoMarks());
+    ASSERT_TRUE(CorrectByTwoMarks()) << ::testing::PrintToString(Traces());
     EXPECT_EQ(g_MarkIndex.load(), 2);
     const sim::Vec o1 = TrueOffset(kMark1), o2 = TrueOffset(kMark2);
     EXPECT_NEAR(g_Mark1OffsetX / kPx, o1.x, 0.03);
@@ -265,6 +279,21 @@ TEST_F(MarkCorrection, BoardWithoutMark2IsCorrectedByMark1Only) {
     EXPECT_EQ(g_MarkIndex.load(), 1);
     EXPECT_EQ(FramesOf(0x64).size(), 4u);  // one move to Mark1, three centring moves
     EXPECT_EQ(Reads(), 3);
+}
+
+TEST_F(MarkCorrection, DarkMarksOnABrightBoardAreFoundWithTheColourReversal) {
+    sim::Scenario s = World(kTrueTurn, {sim::Disc{kMark1.x, kMark1.y, 1.0, -1}});
+    s.markCamera.inverted = true;
+    Machine(true, s);
+    Job({0, 0});
+    fields.m_ImageColorReversal = 1;
+    ASSERT_TRUE(CorrectByTwoMarks());
+    const sim::Vec o1 = TrueOffset(kMark1);
+    EXPECT_NEAR(g_Mark1OffsetX / kPx, o1.x, 0.03);
+    EXPECT_NEAR(g_Mark1OffsetY / kPy, o1.y, 0.03);
+    fields.m_ImageColorReversal = 0;  // the bright board is no mark
+    EXPECT_FALSE(CorrectByTwoMarks());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{PartListText("Message_30")});
 }
 
 TEST_F(MarkCorrection, NoPassesTakeNoFrame) {
