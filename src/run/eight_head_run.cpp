@@ -79,9 +79,12 @@ bool SelectedOnlyOrFromRow(PartListStore& s) {
     return s.m_RunSelectedOnly[part] != 0 || s.m_RunFromRow[part] != 0;
 }
 
+// The batch pick walks the records up to the first without a row: a record the
+// cycle did not build must not keep the row of an earlier one.
 void ResetRecords() {
     for (int k = 1; k <= 8; ++k) {
         PlacementRecord& r = Record(k);
+        r.row = -1;
         r.jobRow = -1;
         r.vacuumFailedRow = -1;
         r.visionFailed = 0;
