@@ -148,6 +148,30 @@ private:
     RunBoardState m_start;
 };
 
+// Dispensing takes record 1 onto head 2 (the dispenser's side) on the types
+// without a dispensing nozzle of their own; the head it carried before comes
+// back for the placement that follows and whatever way the run ends.
+class HeadKeeper {
+public:
+    HeadKeeper() : m_head(CopyNozzleWork()[0].head) {}
+    ~HeadKeeper() { Restore(); }
+    void Take(int head) {
+        std::lock_guard lock(NozzleStateMutex());
+        Record(1).head = head;
+        m_taken = true;
+    }
+    void Restore() {
+        if (!m_taken) return;
+        std::lock_guard lock(NozzleStateMutex());
+        Record(1).head = m_head;
+        m_taken = false;
+    }
+
+private:
+    int m_head;
+    bool m_taken = false;
+};
+
 class DispenseRun {
 public:
     DispenseRun()
@@ -188,6 +212,7 @@ private:
     int m_type;
     DispensingTool m_tool;
     BoardKeeper m_board;
+    HeadKeeper m_head;
     int m_group = -1;
     int m_rowCount = 0;
     int m_cursor = -1;
@@ -224,7 +249,7 @@ bool DispenseRun::Start() {
         for (auto& t : g_RotationTarget) t = 0;
         if (m_type != 6 && m_type != 7) {
             g_AutoNozzleChange = 0;
-            Record(1).head = 2;
+            m_head.Take(2);
             SetOutput({8, 1, 5});
         }
         g_ActiveList = 2;
@@ -453,6 +478,7 @@ bool DispenseRun::Inject() {
 
 bool DispenseRun::StartPlacement(bool withConveyor) {
     if (!g_RunContinue.load()) return false;
+    m_head.Restore();
     g_AutoNozzleChange = m_strategy.m_AutoChangeNozzle != 0 ? 1 : 0;
     if (m_type == 7) {
         if (withConveyor && m_store.m_SmtBusy) return true;
