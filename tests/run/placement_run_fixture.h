@@ -25,6 +25,8 @@
 #include "link/link_state.h"
 #include "machine_ops/auto_transport.h"
 #include "machine_ops/cover_tape.h"
+#include "run/nozzle_vision.h"
+#include "run/pick_place.h"
 #include "run/placement_records.h"
 #include "run/placement_run.h"
 #include "run/run_frame.h"
@@ -34,6 +36,8 @@
 #include "run_state/nozzle_work.h"
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
+#include "platform/camera_sdk.h"
+#include "vision/camera_list.h"
 #include "vision/camera_service.h"
 #include "vision/set_view.h"
 
@@ -93,6 +97,16 @@ protected:
         TheFeedGroupTable().DestroyFeedGroupTable();
         g_NozzleSlots = {};
         ResetNozzleStates();
+        TheCameraService().Shutdown();
+        plat::SetCameraBackend(nullptr);
+        TheSetViewSources().flyMeasure = nullptr;
+        TheCameraList().SetSettings({});
+        for (int k = 0; k < 2; ++k) TheCameraList().RefreshRecordAt(k, CameraCells{}, 100, 100);
+        g_PanelLink.zCheckMask = 0;
+        g_HighSpeedCamera = 0;
+        g_MarkCameraOn = g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = false;
+        g_CurrentCamera = 0;
+        g_CellOriginPulseX = 0, g_CellOriginPulseY = 0;
         g_MachineType = 0, g_AutoNozzleChange = 0, g_HeadResetOk = false, g_Homed = false;
         StoreRunBoard({});
         g_BoardRotation = 0.0;
@@ -139,6 +153,8 @@ protected:
                 t.board = 0, t.cell = cell, t.row = static_cast<int>(i), t.name = parts[i].name;
                 t.x = parts[i].x, t.y = parts[i].y, t.angle = parts[i].angle;
                 t.feeder = parts[i].feeder - 1;
+                // Each cycle's rows go to heads 1, 2, ... in turn, as do the feeders' heads.
+                t.head = HeadOfFeeder(parts[i].feeder, r.type);
                 s.rows.push_back(t);
             }
         expected = s.rows;
@@ -146,6 +162,12 @@ protected:
     }
 
     // ---- the program -----------------------------------------------------------
+    // The head a feeder names: spread over the heads the type has.
+    static int HeadOfFeeder(int f, int type) {
+        const int heads = type == 3 || type == 6 ? 4 : type == 2 || type == 5 ? 2 : 1;
+        return (f - 1) % heads + 1;
+    }
+
     std::string FeederLineOf(int f, const RunSetup& r) {
         const sim::ScenarioFeeder& w = scenario.feeders[static_cast<std::size_t>(f - 1)];
         FeedRow row{};
@@ -154,12 +176,12 @@ protected:
         row[4] = FormatC("%0.4f", w.pick.x), row[5] = FormatC("%0.4f", w.pick.y);
         row[6] = FormatC("%0.4f", w.part.length), row[7] = FormatC("%0.4f", w.part.width);
         row[8] = FormatC("%0.4f", w.part.height), row[9] = "0";
-        row[10] = "1", row[11] = "40";
-        row[12] = std::string(r.vision ? "Yes" : "No") + "/" + kCameraName1Text;
-        row[13] = "No/0/0";
+        row[10] = std::to_string(HeadOfFeeder(f, r.type)), row[11] = "40";
+        row[12] = std::string(r.vision ? "Yes" : "No") + "/" + kCamera1Name;
+        row[13] = "No/0/100";  // automatic threshold, full light
         row[14] = g_FeedModeNames[1];  // AutoFeed: presented and advanced by the companion
         row[15] = "10", row[16] = "10", row[17] = "0", row[18] = "1", row[19] = "0", row[20] = "0", row[21] = "0";
-        row[22] = "5", row[23] = "No/", row[24] = "0", row[25] = "01", row[26] = "100";
+        row[22] = "-5", row[23] = "No/", row[24] = "0", row[25] = "01", row[26] = "100";
         row[27] = "2", row[28] = "2", row[29] = "100";
         std::string line;
         for (const auto& c : row) line += c + "\t";
@@ -224,7 +246,7 @@ protected:
             row.cells[partcell::Value] = "V" + std::to_string(part.feeder);
             row.cells[partcell::Feeder] = "W" + std::to_string(part.feeder);
             row.cells[partcell::Vision] = r.vision ? "Yes" : "No";
-            row.cells[partcell::Head] = "1";
+            row.cells[partcell::Head] = std::to_string(HeadOfFeeder(part.feeder, r.type));
             rows.push_back(row);
         }
         ThePartList().SetRows(JobList::Part, rows);
@@ -260,12 +282,23 @@ protected:
         src.clearManualMarkOffset = [] {};
         src.markLightBrightness = [] { return 100; };
         TheRunToolbarPort().pcbBoardCount = [this] { return boardCount.load(); };
+        // The PCB editor's Mark settings for this world's mark camera.
+        PcbEditFields fields;
+        fields.m_VisualZoom = scenario.markCamera.pixelsPerMm;
+        fields.m_DetectPrecision = 20;
+        fields.m_VisualBox = 3;
+        fields.m_MarkDiameter = 1;
+        fields.m_LightContrast = 0;
+        fields.m_LightBrightness = 200;
+        fields.m_VisualTimes = 3;
+        fields.m_MarkCollectTime = 300;  // frames drawn while the head still moved are past
+        TheRunToolbarPort().pcbEditFields = [fields] { return fields; };
     }
 
     // The machine of the setup on its link with the world, connected and homed.
     void Machine(const RunSetup& r) {
         scenario = World(r);
-        StartWorld(r.type, scenario, r.serial, !r.serial, r.vision);
+        StartWorld(r.type, scenario, r.serial, !r.serial, r.vision || r.marks);
         if (HasFatalFailure()) return;
         if (r.timeScale > 0) sim->SetTimeScale(r.timeScale);
         ResetCommandWorld(r.serial);
@@ -283,7 +316,45 @@ protected:
         TheHomingPort() = HomingPort{};
         TheHomingPort().machineType = [t = r.type] { return t; };
         InstallHomingHooks();
+        g_PanelLink.zCheckMask = 3;  // both rockers in the middle, as the board reports them
+        if (r.marks || r.vision) {
+            g_HighSpeedCamera = 1;
+            g_MarkCameraOn = true;
+            g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = r.vision;
+            ASSERT_TRUE(TheCameraService().InitCameras());
+        }
+        if (r.vision) Vision();
         hooks.Take();
+    }
+
+    // The program's side of the vision cameras, as the vision wiring fills it: the
+    // camera list's two records where the world has them, precisions 2 pulses.
+    void Vision() {
+        CommandPanelPort& c = TheCommandPanel();
+        c.setCurrentCamera = [](int camera) { g_CurrentCamera = camera; };
+        c.highSpeedCamera = [] { return g_HighSpeedCamera == 1; };
+        c.switchCameraStreams = [](int camera, int mode) { TheCameraService().SwitchToCamera(camera, mode); };
+        c.flyFrameEvent = [] { return &TheCameraService().m_hFlyDoneEvent; };
+        TheSetViewSources().flyMeasure = [](int nozzle, const cv::Mat& frame) { MeasurePartInFrame(frame, nozzle); };
+        TheCameraService().hooks().flyMeasure = [](int nozzle, const cv::Mat& frame) {
+            if (const auto& f = TheSetViewSources().flyMeasure) f(nozzle, frame);
+        };
+        g_PanelLink.zCheckMask = 3;
+        for (int k = 0; k < 2; ++k) {
+            CameraCells cells{};
+            cells[0] = k == 0 ? kCamera1Name : kCamera2Name;
+            cells[1] = FormatC("%0.4f", scenario.vision[k].position.x);
+            cells[2] = FormatC("%0.4f", scenario.vision[k].position.y);
+            cells[20] = FormatC("%0.4f", scenario.vision[k].pixelsPerMm);
+            cells[21] = "10";
+            cells[24] = "6";
+            cells[25] = "2";
+            cells[26] = "2";
+            cells[27] = "150";
+            TheCameraList().RefreshRecordAt(k, cells, scenario.pulsesX, scenario.pulsesY);
+        }
+        TheBasicSettings().m_AutoMagnify = 4.0;
+        UpdateHeadOffsets();
     }
 
     // Start as the part list's button does; true once the run and its homing ended.
@@ -300,7 +371,6 @@ protected:
         return ::testing::AssertionFailure() << result.Table();
     }
 
-    static constexpr const char* kCameraName1Text = "Camera 1";
     std::vector<JobPart> parts;
     sim::Scenario scenario;
     std::vector<sim::RowTarget> expected;
