@@ -41,6 +41,10 @@ protected:
         TheSmtStrategy().SetConfig(c);
         RunThreadEntry(RunThreadKind::EightHead) = [] { EightHeadRunThread(); };
         g_PanelLink.zCheckMask = 0xFF;
+        // Each cycle fills nozzles 1, 2, ... with the next rows of the cell.
+        const int slots = headMode >= 6 ? 8 : headMode >= 3 ? 4 : headMode >= 1 ? 2 : 1;
+        std::map<int, int> yesIndex;  // per cell
+        for (auto& t : expected) t.head = yesIndex[t.cell]++ % slots + 1;
     }
 
     std::map<int, int> FrameCounts() {
