@@ -493,7 +493,9 @@ std::optional<bool> EightHeadRun::Replenish(bool together) {
             r.visionFailed = spare.visionFailed;
             if (r.visionFailed == 0) {
                 if (together) ClearTogetherPlace();
-                if (!PlacePart(spare, k, true, m_perCell, m_offX, m_offY)) return Fail(), std::nullopt;
+                // As the spare (9): its own head turns by the new part's rotation
+                // and no other; nozzle k's number would turn none from the second on.
+                if (!PlacePart(spare, 9, true, m_perCell, m_offX, m_offY)) return Fail(), std::nullopt;
                 if (together && !SendTogetherPlace()) return Fail(), std::nullopt;
                 if (!Gate()) return Fail(), std::nullopt;
                 SetPlacedIcon(r);

@@ -92,5 +92,99 @@ INSTANTIATE_TEST_SUITE_P(HeadCountsAndPickModes, EightHeadWholeBoard,
                                            EightCase{3, false, "FourPerNozzle"}, EightCase{3, true, "FourTogether"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- a failed nozzle: the operator's question ----------------------------------
+
+class EightHeadFailure : public EightHeadRunWorld {
+protected:
+    // The next `n` picked parts fall off before the place: its vacuum check fails.
+    void LoseParts(int n) {
+        auto lock = world().Lock();
+        world().faults().lostBeforeCamera = n;
+    }
+    std::size_t Count(sim::LedgerKind kind) { return world().ledger().Of(kind).size(); }
+};
+
+TEST_F(EightHeadFailure, CancelPicksAgainUntilThePartIsPlaced) {
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    // The cycle's eight parts and two replenished ones of nozzle 1 are lost: two
+    // questions for row 1; nozzles 2 to 8 get theirs at the first replenish.
+    LoseParts(10);
+    boxes.Push(plat::MsgAnswer::Cancel);
+    boxes.Push(plat::MsgAnswer::Cancel);
+    ASSERT_TRUE(RunToTheEnd());
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check) << check.message();
+    ASSERT_EQ(boxes.Texts().size(), 2u);
+    for (const auto& text : boxes.Texts()) EXPECT_EQ(text, EightHeadFailureText(true, "1"));
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 37u);
+    EXPECT_TRUE(g_Homed.load());
+}
+
+TEST_F(EightHeadFailure, YesLeavesTheRowAndGoesOn) {
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    LoseParts(9);
+    boxes.Push(plat::MsgAnswer::Yes);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    // Row R1 of the first cell only is missing.
+    expected.erase(expected.begin());
+    EXPECT_TRUE(RunCheckPasses());
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 35u);
+}
+
+TEST_F(EightHeadFailure, NoParksHomesAndEndsTheRun) {
+    Eight(6, true);
+    if (HasFatalFailure()) return;
+    LoseParts(9);
+    boxes.Push(plat::MsgAnswer::No);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    // Nothing was placed: the run ended at nozzle 1's question.
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
+    const auto n = FrameCounts();
+    EXPECT_EQ(n.at(0x75), 1);
+    EXPECT_EQ(n.at(0x74), 1);  // the replenish pick
+    // The park (every nozzle turned back), then the homing, and no pick or place after.
+    const auto frames = machine().Frames();
+    std::size_t park = frames.size();
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        if (frames[i].code == 0x65) park = i;
+    ASSERT_LT(park, frames.size());
+    std::string after;
+    for (std::size_t i = park + 1; i < frames.size(); ++i)
+        if (frames[i].code != 0x03 && frames[i].code != 0x04 && frames[i].code != 0x60)
+            after += FormatC("%02X ", static_cast<unsigned>(frames[i].code));
+    EXPECT_EQ(after, "72 ");
+    EXPECT_TRUE(g_Homed.load());
+    EXPECT_FALSE(g_Running.load());
+    EXPECT_EQ(ThePartList().m_SmtBusy.load(), 0);
+}
+
+TEST_F(EightHeadFailure, ARowNoFeederServesEndsTheRunNamingIt) {
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    // Feeder 4's pick lies beyond the X travel: its rows (R4, R8) fit no nozzle.
+    std::vector<std::string> lines{"1\tG\t", "G\td\t4\t"};
+    for (int f = 1; f <= 4; ++f) {
+        std::vector<std::string> cells = SplitRow(FeederLineOf(f, {7, 6, false, false, false, false}));
+        if (f == 4) cells[4] = "450.0000";
+        lines.push_back(JoinRow(cells));
+    }
+    for (int f = 1; f <= 4; ++f) lines.push_back("0\t0\t0\t0\t0.0000\t0.0000\t");
+    ReadTable(TheFeedGroupTable(), lines);
+    TheFeedGroupTable().SetOpenGroupName("G");
+    ASSERT_TRUE(RunToTheEnd());
+    // Nozzle 4 finds no fit for R4 (row 4), so the first cycle takes R1, R2, R3;
+    // the next begins with R4 and the run stops there, naming it.
+    ASSERT_EQ(boxes.Texts().size(), 2u);
+    EXPECT_EQ(boxes.Texts()[0], "Feed Pos Error !");
+    EXPECT_EQ(boxes.Texts()[1], RefusedRowText(4, "5"));
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 3u);
+    EXPECT_FALSE(g_Running.load());
+    EXPECT_EQ(FrameCounts().count(0x72), 0u);  // no homing: a failure's end
+}
+
 } // namespace
 } // namespace smt::test
