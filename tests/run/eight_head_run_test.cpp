@@ -2,6 +2,7 @@
 // against the simulated world, judged by the world's run check: nine "Yes" rows in
 // every cell in use, picked nozzle by nozzle (0x74) or all together (0x75) and
 // placed by 0x77 each or one 0x78, four or eight nozzles per cycle.
+#include <array>
 #include <map>
 
 #include "placement_run_fixture.h"
@@ -74,6 +75,59 @@ TEST_P(EightHeadWholeBoard, PlacesEveryRowOfEveryCellInUse) {
     const int cycles = 3 * (p.headMode == 6 ? 2 : 3);
     const auto n = FrameCounts();
     const auto count = [&](int code) { return n.count(code) ? n.at(code) : 0; };
+    // The commands' nozzle fields, cycle by cycle: each cell's nine rows go to
+    // nozzles 1, 2, ... in turn.
+    const int slots = p.headMode == 6 ? 8 : 4;
+    std::vector<int> heads;  // of every row in placing order
+    for (int cell = 0; cell < 3; ++cell)
+        for (int i = 0; i < 9; ++i) heads.push_back(i % slots + 1);
+    std::vector<std::vector<std::uint8_t>> picks74, places77, picks75, places78;
+    for (const auto& f : machine().Frames()) {
+        if (!f.accepted) continue;
+        if (f.code == 0x74) picks74.push_back(f.data);
+        if (f.code == 0x77) places77.push_back(f.data);
+        if (f.code == 0x75) picks75.push_back(f.data);
+        if (f.code == 0x78) places78.push_back(f.data);
+    }
+    const auto i32 = [](const std::vector<std::uint8_t>& d, std::size_t at) {
+        return static_cast<std::int32_t>(d[at] | d[at + 1] << 8 | d[at + 2] << 16 | static_cast<std::uint32_t>(d[at + 3]) << 24);
+    };
+    if (!p.together) {
+        ASSERT_EQ(picks74.size(), heads.size());
+        ASSERT_EQ(places77.size(), heads.size());
+        for (std::size_t i = 0; i < heads.size(); ++i) {
+            const int h = heads[i];
+            EXPECT_EQ(picks74[i][0], h) << i;
+            // Only the picking nozzle's bit: the others stay unpicked.
+            EXPECT_EQ(i32(picks74[i], 2), 1 << (h - 1)) << i;
+            EXPECT_EQ(places77[i][65], 0x20 + h - 1) << i;
+        }
+    } else {
+        // Per cycle: the Z codes of the nozzles that work, the mask from bit 7 down.
+        std::size_t at = 0;
+        ASSERT_EQ(picks75.size(), places78.size());
+        for (std::size_t c = 0; c < picks75.size(); ++c) {
+            int n = 0;
+            while (at + n < heads.size() && (n == 0 || heads[at + n] != 1)) ++n;
+            for (int k = 0; k < 8; ++k) {
+                const int z = k < n ? 0x20 + k : 0;
+                EXPECT_EQ(picks75[c][170 + k], z) << "cycle " << c << " nozzle " << k + 1;
+                EXPECT_EQ(places78[c][121 + k], z) << "cycle " << c << " nozzle " << k + 1;
+            }
+            EXPECT_EQ(i32(picks75[c], 121), static_cast<std::int32_t>((0xFF00u >> n) & 0xFF)) << c;
+            at += static_cast<std::size_t>(n);
+        }
+        // Every batch pick turns each nozzle back to 0 from where the earlier
+        // batches left it (A in tenths of a degree, folded by whole turns).
+        std::array<std::int64_t, 8> a{};
+        for (std::size_t c = 0; c < picks75.size(); ++c) {
+            for (int k = 0; k < 8; ++k) {
+                const std::int64_t back = i32(picks75[c], 130 + 4 * k);
+                EXPECT_EQ((a[k] + back) % 3600, 0) << "cycle " << c << " nozzle " << k + 1;
+                a[k] += back + i32(places78[c], 82 + 4 * k);
+            }
+        }
+    }
     if (p.together) {
         EXPECT_EQ(count(0x75), cycles);
         EXPECT_EQ(count(0x78), cycles);
