@@ -166,6 +166,56 @@ TEST_F(DispenseRunWorld, RunModeTwoWithoutConveyorDispensesTheBoardThenPlacesItF
     EXPECT_LT(lastDot, firstPick);
 }
 
+// ---- the check runs --------------------------------------------------------------
+
+struct CheckCase {
+    int mode;
+    int moves64, moves65, strokes68, single61;  // commands of the whole run
+    int glueOn;                                  // output 2 switched on
+    const char* name;
+};
+
+class CheckModes : public DispenseRunWorld, public ::testing::WithParamInterface<CheckCase> {};
+
+TEST_P(CheckModes, EachModeWorksItsPointsAndEnds) {
+    const CheckCase& c = GetParam();
+    Dispenser({1, 0, false, false, false, true}, c.mode, false);
+    if (HasFatalFailure()) return;
+    // The glue goes down by the glue height and comes back by the place height.
+    TheBasicSettings().m_Z_DropsGlueToPCBHeight = -7.8;
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    int n64 = 0, n65 = 0, n61 = 0, glue = 0;
+    std::vector<std::vector<std::uint8_t>> strokes;
+    for (const auto& f : machine().Frames()) {
+        if (!f.accepted) continue;
+        n64 += f.code == 0x64, n65 += f.code == 0x65, n61 += f.code == 0x61;
+        if (f.code == 0x68) strokes.push_back(f.data);
+        if (f.code == 0x03 && f.data.size() >= 2 && f.data[0] == 2 && f.data[1] == 1) ++glue;
+    }
+    EXPECT_EQ(n64, c.moves64);  // with the park at the end
+    EXPECT_EQ(n65, c.moves65);
+    EXPECT_EQ(static_cast<int>(strokes.size()), c.strokes68);
+    EXPECT_EQ(n61, c.single61);
+    EXPECT_EQ(glue, c.glueOn);
+    // The simulated placement strokes with the vacuum check off (serial threshold byte).
+    for (const auto& d : strokes) EXPECT_EQ(d.at(13), 0);
+    EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::Place).empty());
+    EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::Dispense).empty());
+    EXPECT_EQ(g_PulseZ[0].load(), 0);
+    EXPECT_TRUE(g_Homed.load());
+}
+
+// Four rows in three cells; modes 6 and 7 only the first cell.
+INSTANTIATE_TEST_SUITE_P(
+    RunModes, CheckModes,
+    ::testing::Values(CheckCase{3, 1, 12, 12, 0, 0, "NozzleSimulation"}, CheckCase{4, 13, 0, 0, 0, 0, "CameraOverRows"},
+                      CheckCase{5, 25, 0, 0, 0, 0, "CameraOverFeedersAndRows"},
+                      CheckCase{6, 5, 0, 0, 0, 0, "FeedAndCameraFirstCell"},
+                      CheckCase{7, 5, 0, 0, 0, 0, "CameraOverFeedersFirstCell"},
+                      CheckCase{8, 1, 12, 0, 24, 12, "GlueInjection"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // ---- the strokes' fields --------------------------------------------------------
 
 JobRow DisRow(double z, double open, double close) {
