@@ -3,7 +3,10 @@
 // the machine types' own dispensing drives and valves, both stroke forms; the
 // second form's Z range; run mode 2 handing the board to the placement run; and
 // the strokes' fields with known answers.
+#include <map>
+
 #include "placement_run_fixture.h"
+#include "run/conveyor_companion.h"
 #include "run/dispense_run.h"
 #include "run/eight_head_run.h"
 #include "settings/pulse_settings.h"
@@ -164,6 +167,74 @@ TEST_F(DispenseRunWorld, RunModeTwoWithoutConveyorDispensesTheBoardThenPlacesItF
         if (entries[i].kind == sim::LedgerKind::Pick && firstPick == entries.size()) firstPick = i;
     }
     EXPECT_LT(lastDot, firstPick);
+}
+
+// ---- run mode 2 with the conveyor: board by board ---------------------------------
+
+class DispenseThenPlaceWithConveyor : public DispenseRunWorld {
+protected:
+    void TearDown() override {
+        TheAutoTransport().m_ClampState = 0;
+        g_PcbBoardCount = 0;
+        RunThreadEntry(RunThreadKind::ConveyorZone2) = nullptr;
+        DispenseRunWorld::TearDown();
+    }
+    // Type 7 on Ethernet: the eight-head run places what the dispensing run
+    // dispensed (nozzle 8 is the dispenser's, so the rows go to nozzles 1..4).
+    void Start(int boards) {
+        Dispenser({7, 6, false, false, false, false}, 2, false);
+        if (HasFatalFailure()) return;
+        AutoTransportConfig c;
+        c.m_ConveyorStartSpeed = 10, c.m_ConveyorNormalSpeed = 20, c.m_ClampTime = 5, c.m_WaitTimeOut = 3000;
+        c.m_AutoTransport_1_1 = 10, c.m_AutoTransport_2_1 = 250, c.m_AutoTransport_3_1 = 4;
+        c.m_AutoTransport = 1;
+        TheAutoTransport().SetConfig(c);
+        RunThreadEntry(RunThreadKind::ConveyorZone2) = [] { ConveyorZone2Thread(); };
+        // The camera waits between boards over a point within the travel.
+        TheBasicSettings().m_X_StopPosition = 150, TheBasicSettings().m_Y_StopPosition = -100;
+        boardCount = boards;
+        std::map<int, int> yesIndex;
+        for (auto& t : expected) t.head = yesIndex[t.cell]++ % 8 + 1;
+    }
+    // The ledger's dispense dots and places in order, runs of one kind as one letter.
+    std::string Order() {
+        std::string out;
+        for (const auto& e : world().ledger().Entries()) {
+            const char k = e.kind == sim::LedgerKind::Dispense ? 'D' : e.kind == sim::LedgerKind::Place ? 'P' : 0;
+            if (k && (out.empty() || out.back() != k)) out += k;
+        }
+        return out;
+    }
+    std::size_t Count(sim::LedgerKind kind) { return world().ledger().Of(kind).size(); }
+};
+
+TEST_F(DispenseThenPlaceWithConveyor, BoardsAlternateBetweenDispensingAndPlacing) {
+    Start(2);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    // The same table board serves as both conveyor boards.
+    EXPECT_EQ(Order(), "DPDP");
+    EXPECT_EQ(Count(sim::LedgerKind::Dispense), 18u);
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 24u);
+    EXPECT_EQ(boardCount.load(), 0);
+    EXPECT_EQ(LiveRunThreads(), 0);
+}
+
+TEST_F(DispenseThenPlaceWithConveyor, APlacementFailureEndsBothAndNoBoardIsDispensedTwice) {
+    Start(2);
+    if (HasFatalFailure()) return;
+    {
+        auto lock = world().Lock();
+        world().faults().lostBeforeCamera = 5;  // the first cycle's four parts and the replenished one
+    }
+    boxes.Push(plat::MsgAnswer::No);
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(Order(), "D");
+    EXPECT_EQ(Count(sim::LedgerKind::Dispense), 9u);
+    EXPECT_EQ(LiveRunThreads(), 0);
+    EXPECT_FALSE(g_Running.load());
 }
 
 // ---- the check runs --------------------------------------------------------------
