@@ -7,6 +7,8 @@
 
 #include "placement_run_fixture.h"
 #include "run/eight_head_run.h"
+#include "run/nozzle_vision.h"
+#include "run/pick_place.h"
 #include "link/position_counters.h"
 
 namespace smt::test {
@@ -33,8 +35,8 @@ protected:
         PlacementRunWorld::TearDown();
     }
 
-    void Eight(int headMode, bool together) {
-        const RunSetup r{7, headMode, false, false, false, false};
+    void Eight(int headMode, bool together, bool vision = false) {
+        const RunSetup r{7, headMode, false, vision, false, false};
         Machine(r);
         if (HasFatalFailure()) return;
         SmtStrategyConfig c = TheSmtStrategy().Config();
@@ -145,6 +147,51 @@ INSTANTIATE_TEST_SUITE_P(HeadCountsAndPickModes, EightHeadWholeBoard,
                          ::testing::Values(EightCase{6, false, "EightPerNozzle"}, EightCase{6, true, "EightTogether"},
                                            EightCase{3, false, "FourPerNozzle"}, EightCase{3, true, "FourTogether"}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Vision by head mode, flying and over the camera in one cycle. The measurement
+// over the camera is counted here (it answers measured, no correction); the flying
+// pass goes to the simulated camera. Feeder 1's parts fly, the others do not.
+class EightHeadVision : public EightHeadRunWorld {
+protected:
+    void SetUpVision(bool together) {
+        Eight(6, together, true);
+        if (HasFatalFailure()) return;
+        std::vector<std::string> lines{"1\tG\t", "G\td\t4\t"};
+        for (int f = 1; f <= 4; ++f) {
+            std::vector<std::string> cells = SplitRow(FeederLineOf(f, {7, 6, false, true, false, false}));
+            cells[13] = f == 1 ? "Yes/0/100" : "No/0/100";
+            lines.push_back(JoinRow(cells));
+        }
+        for (int f = 1; f <= 4; ++f) lines.push_back("0\t0\t0\t0\t0.0000\t0.0000\t");
+        ReadTable(TheFeedGroupTable(), lines);
+        TheFeedGroupTable().SetOpenGroupName("G");
+        ThePickPlaceVision().measurePartOnNozzle = [this](PlacementRecord& r, bool) {
+            ++measured[r.visionKind];
+            return true;
+        };
+    }
+    void TearDown() override {
+        ThePickPlaceVision().measurePartOnNozzle = [](PlacementRecord& r, bool s) { return MeasurePartOnNozzle(r, s); };
+        EightHeadRunWorld::TearDown();
+    }
+    std::map<int, int> measured;  // by vision kind
+};
+
+TEST_F(EightHeadVision, AMixedCycleFliesAndMeasuresTheOthersOverTheCamera) {
+    SetUpVision(false);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd(std::chrono::seconds(240)));
+    const auto n = FrameCounts();
+    const auto count = [&](int code) { return n.count(code) ? n.at(code) : 0; };
+    // A cell's first cycle (R1..R8: R1 and R5 fly) passes over the camera by 0x63
+    // and measures the six others over it; its second (R9 alone, flying) passes
+    // and moves on toward the place point in one 0x73.
+    EXPECT_EQ(count(0x63), 3);
+    EXPECT_EQ(count(0x73), 3);
+    EXPECT_EQ(measured[1], 18);
+    EXPECT_EQ(measured[2], 0);  // no flying part is measured over the camera
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+}
 
 // ---- a failed nozzle: the operator's question ----------------------------------
 
