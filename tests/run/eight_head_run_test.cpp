@@ -18,6 +18,7 @@ struct EightCase {
     int headMode;   // 3: four nozzles a cycle, 6: eight
     bool together;  // m_TogetherCode
     const char* name;
+    bool marks = false;  // a shifted and turned board found by its marks
 };
 
 class EightHeadRunWorld : public PlacementRunWorld {
@@ -35,8 +36,8 @@ protected:
         PlacementRunWorld::TearDown();
     }
 
-    void Eight(int headMode, bool together, bool vision = false) {
-        const RunSetup r{7, headMode, false, vision, false, false};
+    void Eight(int headMode, bool together, bool vision = false, bool marks = false) {
+        const RunSetup r{7, headMode, false, vision, marks, false};
         Machine(r);
         if (HasFatalFailure()) return;
         SmtStrategyConfig c = TheSmtStrategy().Config();
@@ -62,9 +63,9 @@ class EightHeadWholeBoard : public EightHeadRunWorld, public ::testing::WithPara
 
 TEST_P(EightHeadWholeBoard, PlacesEveryRowOfEveryCellInUse) {
     const EightCase& p = GetParam();
-    Eight(p.headMode, p.together);
+    Eight(p.headMode, p.together, false, p.marks);
     if (HasFatalFailure()) return;
-    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    ASSERT_TRUE(RunToTheEnd(std::chrono::seconds(240))) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
     const auto check = RunCheckPasses();
     EXPECT_TRUE(check);
     std::printf("%s\n", check.message());
@@ -145,7 +146,8 @@ TEST_P(EightHeadWholeBoard, PlacesEveryRowOfEveryCellInUse) {
 
 INSTANTIATE_TEST_SUITE_P(HeadCountsAndPickModes, EightHeadWholeBoard,
                          ::testing::Values(EightCase{6, false, "EightPerNozzle"}, EightCase{6, true, "EightTogether"},
-                                           EightCase{3, false, "FourPerNozzle"}, EightCase{3, true, "FourTogether"}),
+                                           EightCase{3, false, "FourPerNozzle"}, EightCase{3, true, "FourTogether"},
+                                           EightCase{6, true, "EightTogetherOnAMarkedBoard", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Vision by head mode, flying and over the camera in one cycle. The measurement
