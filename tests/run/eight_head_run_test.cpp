@@ -150,6 +150,19 @@ INSTANTIATE_TEST_SUITE_P(HeadCountsAndPickModes, EightHeadWholeBoard,
                                            EightCase{6, true, "EightTogetherOnAMarkedBoard", true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(EightHeadRunWorld, TheEndsHomingKeepsTheMachineBusyUntilItsReply) {
+    Eight(3, true);
+    if (HasFatalFailure()) return;
+    sim->faults().HoldNext(0x72, 20'000);
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    ASSERT_TRUE(WaitUntil([] { return LiveRunThreads() == 0; }, std::chrono::seconds(120)));
+    ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held().has_value(); }));
+    EXPECT_TRUE(g_Running.load());  // the run has ended, its homing has not
+    sim->faults().Release();
+    EXPECT_TRUE(WaitUntil([] { return !g_Running.load() && !HomingInProgress(); }));
+    EXPECT_TRUE(RunCheckPasses());
+}
+
 // Vision by head mode, flying and over the camera in one cycle. The measurement
 // over the camera is counted here (it answers measured, no correction); the flying
 // pass goes to the simulated camera. Feeder 1's parts fly, the others do not.
