@@ -149,6 +149,23 @@ TEST_F(DispenseRunWorld, ADepthBeyondTheZLimitStopsTheSecondFormWithItsMessage) 
     EXPECT_FALSE(g_Running.load());
 }
 
+TEST_F(DispenseRunWorld, AStopDuringAStrokeEndsTheRunWithoutParkOrHoming) {
+    Dispenser({3, 0, false, false, false, true}, 1, false);
+    if (HasFatalFailure()) return;
+    sim->faults().HoldNext(0x68, 20'000);  // the first dot's stroke
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held().has_value(); }));
+    OnStopRun();
+    sim->faults().Release();
+    ASSERT_TRUE(WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load(); }));
+    EXPECT_EQ(world().ledger().Of(sim::LedgerKind::Dispense).size(), 1u);
+    int homings = 0, strokes = 0;
+    for (const auto& f : machine().Frames()) homings += f.code == 0x02, strokes += f.code == 0x68;
+    EXPECT_EQ(homings, 0);
+    EXPECT_EQ(strokes, 1);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+}
+
 TEST_F(DispenseRunWorld, RunModeTwoWithoutConveyorDispensesTheBoardThenPlacesItFromRowZero) {
     Dispenser({1, 0, false, false, false, true}, 2, false);
     if (HasFatalFailure()) return;
