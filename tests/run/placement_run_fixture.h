@@ -37,11 +37,30 @@
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
 #include "platform/camera_sdk.h"
+#include "vision/camera_ds.h"
 #include "vision/camera_list.h"
 #include "vision/camera_service.h"
 #include "vision/set_view.h"
 
 namespace smt::test {
+
+// The world's mark-camera view, drawn when the panel's ordinary camera is read, so
+// a frame always shows where the machine stands (the runs with marks and no vision
+// take their mark frames this way).
+class WorldMarkVideo : public VideoSampleSource {
+public:
+    explicit WorldMarkVideo(sim::World* world) : m_world(world) {}
+    bool Open(int, int, int) override { return true; }
+    bool Read(cv::Mat* sample) override {
+        *sample = m_world->Render(sim::CameraRole::Mark, 640, 480, 3, ++m_frames);
+        return true;
+    }
+    void Close() override {}
+
+private:
+    sim::World* m_world;
+    std::uint64_t m_frames = 0;
+};
 
 struct RunSetup {
     int type = 0;
@@ -97,6 +116,8 @@ protected:
         TheFeedGroupTable().DestroyFeedGroupTable();
         g_NozzleSlots = {};
         ResetNozzleStates();
+        TheSetView().CloseDsCameras();
+        TheVideoSourcePort() = VideoSourcePort{};
         TheCameraService().Shutdown();
         plat::SetCameraBackend(nullptr);
         TheSetViewSources().flyMeasure = nullptr;
@@ -147,14 +168,15 @@ protected:
         s.boards = {b};
         // Every row in every cell but cell 1 (panel row 0, column 1), which is off.
         for (int cell : {0, 2, 3})
-            for (std::size_t i = 0; i < parts.size(); ++i) {
+            for (std::size_t i = 0, j = 0; i < parts.size(); ++i) {
                 if (!parts[i].place) continue;
                 sim::RowTarget t;
                 t.board = 0, t.cell = cell, t.row = static_cast<int>(i), t.name = parts[i].name;
                 t.x = parts[i].x, t.y = parts[i].y, t.angle = parts[i].angle;
                 t.feeder = parts[i].feeder - 1;
-                // Each cycle's rows go to heads 1, 2, ... in turn, as do the feeders' heads.
-                t.head = HeadOfFeeder(parts[i].feeder, r.type);
+                // Each cycle's rows go to heads 1, 2, ... in turn (the rows' feeders name
+                // the same heads, for the head modes that follow the feeder).
+                t.head = static_cast<int>(j++) % HeadCount(r.type) + 1;
                 s.rows.push_back(t);
             }
         expected = s.rows;
@@ -163,10 +185,8 @@ protected:
 
     // ---- the program -----------------------------------------------------------
     // The head a feeder names: spread over the heads the type has.
-    static int HeadOfFeeder(int f, int type) {
-        const int heads = type == 3 || type == 6 ? 4 : type == 2 || type == 5 ? 2 : 1;
-        return (f - 1) % heads + 1;
-    }
+    static int HeadCount(int type) { return type == 3 || type == 6 ? 4 : type == 2 || type == 5 ? 2 : 1; }
+    static int HeadOfFeeder(int f, int type) { return (f - 1) % HeadCount(type) + 1; }
 
     std::string FeederLineOf(int f, const RunSetup& r) {
         const sim::ScenarioFeeder& w = scenario.feeders[static_cast<std::size_t>(f - 1)];
@@ -298,7 +318,7 @@ protected:
     // The machine of the setup on its link with the world, connected and homed.
     void Machine(const RunSetup& r) {
         scenario = World(r);
-        StartWorld(r.type, scenario, r.serial, !r.serial, r.vision || r.marks);
+        StartWorld(r.type, scenario, r.serial, !r.serial, r.vision);
         if (HasFatalFailure()) return;
         if (r.timeScale > 0) sim->SetTimeScale(r.timeScale);
         ResetCommandWorld(r.serial);
@@ -317,11 +337,16 @@ protected:
         TheHomingPort().machineType = [t = r.type] { return t; };
         InstallHomingHooks();
         g_PanelLink.zCheckMask = 3;  // both rockers in the middle, as the board reports them
-        if (r.marks || r.vision) {
+        if (r.vision) {
             g_HighSpeedCamera = 1;
             g_MarkCameraOn = true;
-            g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = r.vision;
+            g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = true;
             ASSERT_TRUE(TheCameraService().InitCameras());
+        } else if (r.marks) {
+            g_HighSpeedCamera = 0;
+            TheVideoSourcePort().count = [] { return 1; };
+            TheVideoSourcePort().make = [w = &world()] { return std::make_unique<WorldMarkVideo>(w); };
+            ASSERT_TRUE(TheSetView().OpenCamera(false, 1, 0));
         }
         if (r.vision) Vision();
         hooks.Take();
