@@ -140,6 +140,9 @@ NozzleLibrary::NozzleLibrary()
                    {"NozzleEdit.c_Note", "备  注"},
                    {"NozzleEdit.c_IDOK", "确定"},
                    {"NozzleEdit.c_IDCANCEL", "取消"},
+                   {"NozzleEdit.c_Uniform_Z", "吸嘴与吸料高度 - 统一"},
+                   {"NozzleEdit.c_Uniform_Z_Exit", "吸嘴进出口高度 - 统一"},
+                   {"NozzleEdit.c_Uniform_Vacuum", "真空检测值 - 统一"},
                    {"NozzleEdit.c_Message_01", "吸嘴座名称已存在，请修改 !"},
                    {"NozzleEdit.c_Message_02", "吸嘴座X坐标不一致，确定吗 ?"},
                    {"NozzleEdit.c_Message_03", "吸嘴备注不能为空 !"}}) {

@@ -8,6 +8,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include "platform/files.h"
+#include "vision/remap_bgr.h"
 
 namespace smt {
 
@@ -197,7 +198,7 @@ cv::Mat UndistortImage(CCameraCalibration& holder, const cv::Mat& frame)
         if (!holder.MapsFor(frame.size(), map1, map2)) return frame.clone();
     }
     cv::Mat out;
-    cv::remap(frame, out, map1, map2, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+    RemapBilinear(frame, out, map1, map2);
     return out;
 }
 
@@ -214,7 +215,7 @@ cv::Mat UndistortRegion(CCameraCalibration& holder, const cv::Mat& frame, cv::Re
     // Each output pixel depends on its own map entries and the whole source: the
     // region's rows of the maps give exactly the whole image's pixels there.
     cv::Mat out;
-    cv::remap(frame, out, map1(region), map2(region), cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+    RemapBilinear(frame, out, map1(region), map2(region));
     return out;
 }
 

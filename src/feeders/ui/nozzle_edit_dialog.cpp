@@ -72,10 +72,11 @@ CDialogNozzleEdit::CDialogNozzleEdit(const smt::DialogCaptions& texts, QWidget* 
 
     auto* uniforms = new QVBoxLayout;
     const std::pair<int, const char*> boxes[] = {
-        {1036, "吸嘴与吸料高度 - 统一"}, {1037, "吸嘴进出口高度 - 统一"}, {1038, "真空检测值 - 统一"}};
-    for (const auto& [id, text] : boxes) {
-        auto* box = new QCheckBox(QString::fromUtf8(text), this);
+        {1036, "NozzleEdit.c_Uniform_Z"}, {1037, "NozzleEdit.c_Uniform_Z_Exit"}, {1038, "NozzleEdit.c_Uniform_Vacuum"}};
+    for (const auto& [id, key] : boxes) {
+        auto* box = new QCheckBox(this);
         box->setObjectName(QString("uniform%1").arg(id));
+        m_uniforms.emplace_back(key, box);
         connect(box, &QCheckBox::toggled, this, [this, id = id](bool on) { OnUniform(id, on); });
         uniforms->addWidget(box);
     }
@@ -124,6 +125,7 @@ QPushButton* CDialogNozzleEdit::Button(int id) const {
 void CDialogNozzleEdit::ApplyLanguage() {
     setWindowTitle(Q(m_texts.Text("NozzleEdit.c_NozzleEdit")));
     for (const auto& [key, label] : m_labels) label->setText(Q(m_texts.Text(key)));
+    for (const auto& [key, box] : m_uniforms) box->setText(Q(m_texts.Text(key)));
     m_Ok->setText(Q(m_texts.Text("NozzleEdit.c_IDOK")));
     m_Cancel->setText(Q(m_texts.Text("NozzleEdit.c_IDCANCEL")));
 }

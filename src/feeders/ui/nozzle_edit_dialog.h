@@ -53,6 +53,7 @@ private:
     std::vector<std::pair<int, QLineEdit*>> m_fields;
     std::vector<std::pair<int, QPushButton*>> m_buttons;
     std::vector<std::pair<std::string, QLabel*>> m_labels;
+    std::vector<std::pair<std::string, QCheckBox*>> m_uniforms;
     QPushButton* m_Ok = nullptr;
     QPushButton* m_Cancel = nullptr;
 };

@@ -105,6 +105,30 @@ DialogCaptions& ThePartEditDisTexts() {
     return texts;
 }
 
+DialogCaptions& ThePartEditDrillTexts() {
+    static DialogCaptions texts("PartEditDrillConfig", {
+        {"PartEditDrill.c_PartEditDrill", "钻孔编辑"},
+        {"PartEditDrill.c_SerialNumber", "序号"},
+        {"PartEditDrill.c_X_Coordinates", "X坐标"},
+        {"PartEditDrill.c_Y_Coordinates", "Y坐标"},
+        {"PartEditDrill.c_Z_Coordinates", "Z坐标"},
+        {"PartEditDrill.c_DrillDepth", "钻孔深度"},
+        {"PartEditDrill.c_FeedAmount", "进给量"},
+        {"PartEditDrill.c_LiftHeight", "抬刀高度"},
+        {"PartEditDrill.c_FeedStartSpeed", "进给启动速度"},
+        {"PartEditDrill.c_FeedRunSpeed", "进给运行速度"},
+        {"PartEditDrill.c_LiftStartSpeed", "抬刀启动速度"},
+        {"PartEditDrill.c_LiftRunSpeed", "抬刀运行速度"},
+        {"PartEditDrill.c_Offset_X", "偏移量X"},
+        {"PartEditDrill.c_Offset_Y", "偏移量Y"},
+        {"PartEditDrill.c_Offset_Z", "偏移量Z"},
+        {"PartEditDrill.c_LiftToTop", "抬刀到顶部"},
+        {"PartEditDrill.c_IDOK", "确  定"},
+        {"PartEditDrill.c_IDCANCEL", "取  消"},
+    });
+    return texts;
+}
+
 // ---- shared buttons ---------------------------------------------------------------------
 
 CRowEditorBase::CRowEditorBase(RowCommands& commands, QWidget* parent) : QDialog(parent), m_commands(commands) {}
@@ -391,14 +415,14 @@ constexpr DisField kDisFields[] = {
 
 struct DrillField {
     int id;
-    const char* caption;
+    const char* key;
     int cell;
 };
 constexpr DrillField kDrillFields[] = {
-    {1009, "序号", 0}, {1005, "X坐标", 1}, {1006, "Y坐标", 2}, {1008, "Z坐标", 3}, {1580, "钻孔深度", 4},
-    {1582, "进给量", 5}, {1584, "抬刀高度", 6}, {1591, "进给启动速度", 8}, {1587, "进给运行速度", 9},
-    {1578, "抬刀启动速度", 10}, {1588, "抬刀运行速度", 11}, {1007, "偏移量X", -1}, {1010, "偏移量Y", -1},
-    {1011, "偏移量Z", -1}};
+    {1009, "SerialNumber", 0}, {1005, "X_Coordinates", 1}, {1006, "Y_Coordinates", 2}, {1008, "Z_Coordinates", 3},
+    {1580, "DrillDepth", 4}, {1582, "FeedAmount", 5}, {1584, "LiftHeight", 6}, {1591, "FeedStartSpeed", 8},
+    {1587, "FeedRunSpeed", 9}, {1578, "LiftStartSpeed", 10}, {1588, "LiftRunSpeed", 11}, {1007, "Offset_X", -1},
+    {1010, "Offset_Y", -1}, {1011, "Offset_Z", -1}};
 } // namespace
 
 CDialogPartEditDis::CDialogPartEditDis(RowCommands& commands, QWidget* parent) : CRowEditorBase(commands, parent) {
@@ -493,12 +517,12 @@ void CDialogPartEditDis::TakePosition(bool y, const std::string& text) {
 
 CDialogPartEditDrill::CDialogPartEditDrill(RowCommands& commands, QWidget* parent) : CRowEditorBase(commands, parent) {
     setObjectName("CDialogPartEditDrill");
-    setWindowTitle(QStringLiteral("钻孔编辑"));
     auto* grid = new QGridLayout(this);
     int i = 0;
     for (const DrillField& f : kDrillFields) {
-        auto* l = new QLabel(QString::fromUtf8(f.caption), this);
+        auto* l = new QLabel(this);
         l->setObjectName(QString("static%1").arg(f.id + 10000));
+        m_labels[f.id] = l;
         const int row = i % 7, col = (i / 7) * 2;
         grid->addWidget(l, row, col);
         QLineEdit* e = AddEdit(f.id);
@@ -507,25 +531,33 @@ CDialogPartEditDrill::CDialogPartEditDrill(RowCommands& commands, QWidget* paren
             connect(e, &QLineEdit::textEdited, this, [this, c = f.cell] { m_commands.m_DrillEdit.m_Changed[c] = 1; });
         ++i;
     }
-    auto* top = new QCheckBox(QStringLiteral("抬刀到顶部"), this);
+    auto* top = new QCheckBox(this);
     top->setObjectName("check1585");
     m_controls[1585] = top;
     grid->addWidget(top, 7, 1);
     connect(top, &QCheckBox::clicked, this, [this] { m_commands.m_DrillEdit.m_Changed[7] = 1; });
     AddMachineButtons(grid, 8, true);
-    // The drilling editor jogs X and Y only, like the others; its texts are built in.
-    auto* ok = AddButton(1, QStringLiteral("确  定"));
-    auto* cancel = AddButton(2, QStringLiteral("取  消"));
+    // The drilling editor jogs X and Y only, like the others.
+    auto* ok = AddButton(1, "");
+    auto* cancel = AddButton(2, "");
     ok->setDefault(true);
     grid->addWidget(ok, 9, 1);
     grid->addWidget(cancel, 9, 3);
     grid->setSizeConstraint(QLayout::SetMinimumSize);
     connect(ok, &QPushButton::clicked, this, [this] { OnOK(); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-    OnInitDialog();
+    OnInitDialog({}, {});
 }
 
-void CDialogPartEditDrill::OnInitDialog() {
+void CDialogPartEditDrill::OnInitDialog(const std::string& startFolder, const std::string& language) {
+    DialogCaptions& t = ThePartEditDrillTexts();
+    if (!startFolder.empty()) t.Load(startFolder, language);
+    auto T = [&](const char* k) { return Q(t.Text(std::string("PartEditDrill.c_") + k)); };
+    setWindowTitle(T("PartEditDrill"));
+    for (const DrillField& f : kDrillFields) m_labels[f.id]->setText(T(f.key));
+    static_cast<QCheckBox*>(Control(1585))->setText(T("LiftToTop"));
+    static_cast<QPushButton*>(Control(1))->setText(T("IDOK"));
+    static_cast<QPushButton*>(Control(2))->setText(T("IDCANCEL"));
     m_commands.m_DrillEdit.m_Changed = {};
     Show();
 }

@@ -24,6 +24,7 @@ namespace smt {
 
 DialogCaptions& ThePartProperTexts();   // section PartProperConfig
 DialogCaptions& ThePartEditDisTexts();  // section PartEditDisConfig
+DialogCaptions& ThePartEditDrillTexts();  // section PartEditDrillConfig
 
 // The buttons the three editors share: "X", "Y", "CX", "CY", the jogs and "Set".
 class CRowEditorBase : public QDialog {
@@ -89,7 +90,7 @@ class CDialogPartEditDrill : public CRowEditorBase {
     Q_OBJECT
 public:
     CDialogPartEditDrill(RowCommands& commands, QWidget* parent);
-    void OnInitDialog();
+    void OnInitDialog(const std::string& startFolder, const std::string& language);
     bool ReadBack();
     void OnOK();
     void OnZ() override;
@@ -97,6 +98,7 @@ public:
 private:
     void TakePosition(bool y, const std::string& text) override;
     void Show();
+    std::map<int, QLabel*> m_labels;
 };
 
 } // namespace smt

@@ -92,7 +92,7 @@ void JoinRowCommands(ProgramView& view, JobLists& job, CDialogPartList* panel) {
         QDialog* d = nullptr;
         if (list == JobList::Part) smtEdit->OnInitDialog(folder, language), d = smtEdit;
         else if (list == JobList::Dis) disEdit->OnInitDialog(folder, language), d = disEdit;
-        else drillEdit->OnInitDialog(), d = drillEdit;
+        else drillEdit->OnInitDialog(folder, language), d = drillEdit;
         return v->RunModal(*d) == QDialog::Accepted;
     };
     port.cameraTrack = [j] { OnCoordinateTest(ThePartList(), j->Pcb(), CoordTest::CameraToPart); };

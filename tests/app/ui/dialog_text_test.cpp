@@ -39,7 +39,7 @@ int TextWidth(const QWidget& w, const QString& text) {
     return widest;
 }
 
-// Windows whose texts are built in only (no caption keys): the drilling editor.
+// Cleared while a dialog is walked that has not loaded its language yet.
 bool g_languageChecked = true;
 
 // A caption left in Chinese in the English or German window.
@@ -121,7 +121,7 @@ void WalkDialog(QDialog& d, const std::string& where, std::string& faults, bool 
     d.hide();  // a dialog held by another one comes up with it: open it as its button does
     d.show();
     // A dialog shown here without its own opening has not loaded its language yet.
-    g_languageChecked = opened && d.objectName() != "CDialogPartEditDrill";
+    g_languageChecked = opened;
     // Shown, captioned, laid out, fitted: each step posts the next.
     for (int i = 0; i < 4; ++i) QApplication::processEvents();
     const std::string name = where + "/" + d.objectName().toStdString();

@@ -1,0 +1,165 @@
+#include "vision/remap_bgr.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+#include <opencv2/imgproc.hpp>
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#define SMT_REMAP_SSSE3 1
+#endif
+
+#if defined(__SANITIZE_THREAD__)
+#define SMT_UNDER_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define SMT_UNDER_TSAN 1
+#endif
+#endif
+
+namespace smt {
+
+#ifdef SMT_REMAP_SSSE3
+namespace {
+
+// The fractions of the maps are 1/32 pixel in X and Y. The library's weights are
+// (32 - fy)(32 - fx) x 32 and its kin over 32768, rounded to nearest: the same
+// sums as weighting each row by (32 - fx, fx), then the two rows by (32 - fy, fy),
+// over 1024, which fits the byte and word multiply-adds.
+struct Fractions {
+    alignas(16) std::uint8_t x[32][16];  // (32 - fx, fx) byte pairs
+    alignas(16) std::int16_t y[32][8];   // (32 - fy, fy) word pairs
+};
+
+const Fractions& FractionTable() {
+    static const Fractions table = [] {
+        Fractions t{};
+        for (int i = 0; i < 32; ++i)
+            for (int j = 0; j < 8; ++j) {
+                t.x[i][2 * j] = static_cast<std::uint8_t>(32 - i);
+                t.x[i][2 * j + 1] = static_cast<std::uint8_t>(i);
+                if (j < 4) {
+                    t.y[i][2 * j] = static_cast<std::int16_t>(32 - i);
+                    t.y[i][2 * j + 1] = static_cast<std::int16_t>(i);
+                }
+            }
+        return t;
+    }();
+    return table;
+}
+
+struct Source {
+    const cv::Mat* mat;
+    const std::uint8_t* data;
+    std::size_t step;
+    const Fractions* f;
+};
+
+// A pixel whose four neighbours are not all inside: each one outside counts as 0.
+__attribute__((target("ssse3"))) __m128i AtBorder(const Source& s, int sx, int sy, unsigned fraction) {
+    const int fx = static_cast<int>(fraction & 31), fy = static_cast<int>((fraction >> 5) & 31);
+    const int weight[4] = {(32 - fx) * (32 - fy), fx * (32 - fy), (32 - fx) * fy, fx * fy};
+    int sum[3] = {1 << 9, 1 << 9, 1 << 9};
+    for (int k = 0; k < 4; ++k) {
+        const int x = sx + (k & 1), y = sy + (k >> 1);
+        if (x < 0 || x >= s.mat->cols || y < 0 || y >= s.mat->rows) continue;
+        const std::uint8_t* p = s.data + static_cast<std::size_t>(y) * s.step + 3 * static_cast<std::size_t>(x);
+        for (int c = 0; c < 3; ++c) sum[c] += p[c] * weight[k];
+    }
+    return _mm_setr_epi32(sum[0] >> 10, sum[1] >> 10, sum[2] >> 10, 0);
+}
+
+// A pixel whose neighbours (and the two bytes after the right-hand ones) lie inside:
+// B, G, R and 0 as 32-bit values.
+__attribute__((target("ssse3"), always_inline)) inline __m128i Inside(const Source& s, std::size_t offset,
+                                                                     unsigned fraction) {
+    // Top row's two pixels in bytes 0..5, the bottom row's in 8..13, taken as
+    // (left, right) pairs: top B, bottom B, top G, bottom G, top R, bottom R.
+    const __m128i order = _mm_setr_epi8(0, 3, 8, 11, 1, 4, 9, 12, 2, 5, 10, 13, -1, -1, -1, -1);
+    const std::uint8_t* p = s.data + offset;
+    const __m128i top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    const __m128i both =
+        _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(top), reinterpret_cast<const double*>(p + s.step)));
+    const __m128i rows = _mm_maddubs_epi16(_mm_shuffle_epi8(both, order),
+                                           _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->x[fraction & 31])));
+    const __m128i sum =
+        _mm_madd_epi16(rows, _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->y[(fraction >> 5) & 31])));
+    return _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(1 << 9)), 10);
+}
+
+__attribute__((target("ssse3"))) void RemapRows(const Source& s, cv::Mat& dst, const cv::Mat& map1,
+                                                const cv::Mat& map2, int firstRow, int endRow) {
+    const int cols = s.mat->cols, rows = s.mat->rows;
+    // Inside: 0 <= x < cols - 2 (the 8-byte loads stay in the row) and 0 <= y < rows - 1.
+    const auto lx = static_cast<short>(cols - 2), ly = static_cast<short>(rows - 1);
+    const __m128i limit = _mm_setr_epi16(lx, ly, lx, ly, lx, ly, lx, ly);
+    const auto step = static_cast<short>(s.step);
+    const __m128i scale = _mm_setr_epi16(3, step, 3, step, 3, step, 3, step);
+    const __m128i minusOne = _mm_set1_epi16(-1);
+    const __m128i compact = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    for (int y = firstRow; y < endRow; ++y) {
+        const std::int16_t* xy = map1.ptr<std::int16_t>(y);
+        const std::uint16_t* fr = map2.ptr<std::uint16_t>(y);
+        std::uint8_t* d = dst.ptr<std::uint8_t>(y);
+        int x = 0;
+        for (; x + 4 <= dst.cols; x += 4) {
+            __m128i px[4];
+            const __m128i at = _mm_loadu_si128(reinterpret_cast<const __m128i*>(xy + 2 * x));
+            const __m128i in = _mm_and_si128(_mm_cmpgt_epi16(at, minusOne), _mm_cmpgt_epi16(limit, at));
+            if (_mm_movemask_epi8(in) == 0xFFFF) {
+                alignas(16) std::uint32_t offset[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(offset), _mm_madd_epi16(at, scale));
+                for (int i = 0; i < 4; ++i) px[i] = Inside(s, offset[i], fr[x + i]);
+            } else {
+                for (int i = 0; i < 4; ++i) px[i] = AtBorder(s, xy[2 * (x + i)], xy[2 * (x + i) + 1], fr[x + i]);
+            }
+            alignas(16) std::uint8_t bytes[16];
+            const __m128i packed =
+                _mm_packus_epi16(_mm_packs_epi32(px[0], px[1]), _mm_packs_epi32(px[2], px[3]));
+            _mm_store_si128(reinterpret_cast<__m128i*>(bytes), _mm_shuffle_epi8(packed, compact));
+            std::memcpy(d + 3 * x, bytes, 12);
+        }
+        for (; x < dst.cols; ++x) {
+            alignas(16) std::int32_t v[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(v), AtBorder(s, xy[2 * x], xy[2 * x + 1], fr[x]));
+            for (int c = 0; c < 3; ++c) d[3 * x + c] = static_cast<std::uint8_t>(std::clamp(v[c], 0, 255));
+        }
+    }
+}
+
+bool Ssse3() {
+    static const bool has = __builtin_cpu_supports("ssse3");
+    return has;
+}
+
+} // namespace
+#endif
+
+void RemapBilinear(const cv::Mat& src, cv::Mat& dst, const cv::Mat& map1, const cv::Mat& map2) {
+#ifdef SMT_REMAP_SSSE3
+    // The vector offsets take the row step as a 16-bit factor; the kernel needs a
+    // 3 x 2 frame at least; dst must not be the source.
+    if (src.type() == CV_8UC3 && map1.type() == CV_16SC2 && map2.type() == CV_16UC1 && map1.size() == map2.size() &&
+        src.step <= 32767 && src.cols >= 3 && src.rows >= 2 && Ssse3() && dst.data != src.data) {
+        dst.create(map1.size(), CV_8UC3);
+        const Source s{&src, src.data, src.step, &FractionTable()};
+#ifdef SMT_UNDER_TSAN
+        // The library's worker pool is not built for the race checker, which cannot
+        // see its joins: the rows in one go on this thread.
+        RemapRows(s, dst, map1, map2, 0, dst.rows);
+#else
+        // Stripes as the library's remap cuts them, so that it runs as parallel as before.
+        cv::parallel_for_(
+            cv::Range(0, dst.rows), [&](const cv::Range& r) { RemapRows(s, dst, map1, map2, r.start, r.end); },
+            static_cast<double>(dst.total()) / (1 << 16));
+#endif
+        return;
+    }
+#endif
+    cv::remap(src, dst, map1, map2, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(0));
+}
+
+} // namespace smt

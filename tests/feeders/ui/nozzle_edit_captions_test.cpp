@@ -1,0 +1,61 @@
+// The nozzle editor's "- 统一" check boxes: their keys in each shipped caption
+// file, and their texts in the editor in English and German.
+#include <QCheckBox>
+
+#include "../../app/ui/shell_fixture.h"
+#include "app/menus.h"
+#include "feeders/nozzle_library.h"
+#include "feeders/ui/nozzle_edit_dialog.h"
+#include "feeders/ui/nozzle_list_dialog.h"
+#include "platform/profile.h"
+
+namespace smt::test {
+namespace {
+
+TEST(NozzleEditCaptions, EveryKeyInEachShippedFile) {
+    const std::string res = std::string(SMT_SOURCE_DIR) + "/res";
+    DialogCaptions& captions = TheNozzleLibrary().m_EditTexts;
+    captions.Reset();
+    for (const std::string language : {"Chinese", "English", "German"}) {
+        const std::string path = res + "/" + language + ".ini";
+        for (const auto& [key, builtIn] : captions.Entries()) {
+            SCOPED_TRACE(language + " " + key);
+            const std::string text = plat::GetPrivateProfileString(captions.Section(), key, "", 512, path);
+            EXPECT_FALSE(text.empty());
+            if (language == "Chinese") {
+                EXPECT_EQ(text, builtIn);
+            } else {
+                EXPECT_EQ(text.find_first_of("\xE4\xE5\xE6\xE7\xE8\xE9"), std::string::npos) << text;
+            }
+        }
+    }
+}
+
+TEST(NozzleEditCaptions, TheUniformBoxesSpeakTheChosenLanguage) {
+    ShellApp app;
+    ASSERT_TRUE(app.Start());
+    CDialogNozzleList* dialog = nullptr;
+    app.View()->m_RunModal = [&](QDialog& d) {
+        dialog = qobject_cast<CDialogNozzleList*>(&d);
+        return 0;
+    };
+    struct Case { int language; std::vector<std::string> texts; } cases[] = {
+        {cmd::English, {"Pick height - same for all", "Entry Z height - same for all", "Vacuum check value - same for all"}},
+        {cmd::German, {"Aufnahmehöhe - für alle gleich", "Einfahrt Z-Höhe - für alle gleich", "Vakuum-Prüfwert - für alle gleich"}},
+        {cmd::Chinese, {"吸嘴与吸料高度 - 统一", "吸嘴进出口高度 - 统一", "真空检测值 - 统一"}},
+    };
+    for (const auto& c : cases) {
+        app.Frame()->Action(c.language)->trigger();
+        dialog = nullptr;
+        app.Frame()->Action(cmd::NozzleList)->trigger();
+        ASSERT_TRUE(dialog);
+        std::vector<std::string> texts;
+        for (int id : {1036, 1037, 1038})
+            texts.push_back(dialog->Editor()->findChild<QCheckBox*>(QString("uniform%1").arg(id))->text().toStdString());
+        EXPECT_EQ(texts, c.texts);
+        dialog->reject();
+    }
+}
+
+} // namespace
+} // namespace smt::test
