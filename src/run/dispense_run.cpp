@@ -25,7 +25,6 @@
 #include "platform/msgbox.h"
 #include "platform/threads.h"
 #include "platform/uipost.h"
-#include "run/conveyor_companion.h"
 #include "run/placement_records.h"
 #include "run/placement_run.h"
 #include "run/placement_steps.h"
@@ -508,10 +507,10 @@ DispenseRun::End DispenseRun::AfterBoard() {
     if (m_conveyor && m_mode != 2) {
         const int left = (m_sources.pcbBoardCount ? m_sources.pcbBoardCount() : 0) - 1;
         Call(m_sources.setPcbBoardCount, left);
-        g_PcbBoardCount = left;
         ++m_finishedBoards;
         ShowRunProgress(b.g_RunPanelRows - 1, b.g_RunPanelCols - 1, m_finishedBoards);
-        if (!ConveyorBoardEnd(m_mode)) return Fail(), End::Ended;
+        if (!MoveCameraToStopPosition()) return Fail(), End::Ended;
+        g_hBoardDone.Set();
         return left > 0 ? End::Next : End::RunEnd;
     }
     if (m_conveyor) {

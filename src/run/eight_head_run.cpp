@@ -254,10 +254,7 @@ EightHeadRun::End EightHeadRun::Board() {
             if (e != End::Next) return e;
         }
     const int boardsLeft = m_sources.pcbBoardCount ? m_sources.pcbBoardCount() : 0;
-    if (m_conveyor) {
-        Call(m_sources.setPcbBoardCount, boardsLeft - 1);
-        g_PcbBoardCount = boardsLeft - 1;
-    }
+    if (m_conveyor) Call(m_sources.setPcbBoardCount, boardsLeft - 1);
     ++m_finishedBoards;
     ShowRunProgress(b.g_RunPanelRows - 1, b.g_RunPanelCols - 1, m_finishedBoards);
     if (!m_conveyor) return End::RunEnd;

@@ -192,7 +192,6 @@ class DispenseThenPlaceWithConveyor : public DispenseRunWorld {
 protected:
     void TearDown() override {
         TheAutoTransport().m_ClampState = 0;
-        g_PcbBoardCount = 0;
         RunThreadEntry(RunThreadKind::ConveyorZone2) = nullptr;
         DispenseRunWorld::TearDown();
     }
