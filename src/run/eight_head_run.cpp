@@ -502,7 +502,12 @@ std::optional<bool> EightHeadRun::Replenish(bool together) {
             SetOutput({static_cast<std::uint8_t>(0x20 + head - 1), 0,
                        static_cast<std::uint16_t>(TheBasicSettings().m_Exhaust)});
             const Answer a = Ask(r);
-            if (a == Answer::Stopped) return Fail(), std::nullopt;
+            if (a == Answer::Stopped) {
+                // The busy flag is held by what the operator started meanwhile,
+                // which lets it go itself.
+                FinishRun(m_store, false, true);
+                return std::nullopt;
+            }
             if (a == Answer::No) {
                 if (g_AutoNozzleChange.load() && !ReturnNozzlesAfterNo()) return Fail(), std::nullopt;
                 const auto homing = ParkAndHome();

@@ -9,6 +9,7 @@
 #include "run/eight_head_run.h"
 #include "run/nozzle_vision.h"
 #include "run/pick_place.h"
+#include "link/busy.h"
 #include "link/position_counters.h"
 
 namespace smt::test {
@@ -277,6 +278,26 @@ TEST_F(EightHeadFailure, NoParksHomesAndEndsTheRun) {
     EXPECT_TRUE(g_Homed.load());
     EXPECT_FALSE(g_Running.load());
     EXPECT_EQ(ThePartList().m_SmtBusy.load(), 0);
+}
+
+TEST_F(EightHeadFailure, AStopWhileTheOperatorJogsLeavesTheBusyFlagToTheJog) {
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    LoseParts(9);
+    // The operator jogs while the question is open, then stops the run.
+    const auto previous = plat::SetMessageBoxHandler([](const plat::MsgBoxRequest&) {
+        EXPECT_TRUE(TryClaimBusy());
+        OnStopRun();
+        return plat::MsgAnswer::Cancel;
+    });
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    const bool ended = WaitUntil([] { return LiveRunThreads() == 0; }, std::chrono::seconds(120));
+    plat::SetMessageBoxHandler(previous);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(g_Running.load());  // still the jog's
+    ReleaseBusy();                  // the jog ends
+    EXPECT_EQ(FrameCounts().count(0x72), 0u);
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
 }
 
 TEST_F(EightHeadFailure, ARowNoFeederServesEndsTheRunNamingIt) {
