@@ -164,6 +164,31 @@ TEST_F(EightHeadRunWorld, TheEndsHomingKeepsTheMachineBusyUntilItsReply) {
     EXPECT_TRUE(RunCheckPasses());
 }
 
+TEST_F(EightHeadRunWorld, RunFromTheCurrentRowPlacesTheFirstCellFromThatRowOn) {
+    Eight(6, true);
+    if (HasFatalFailure()) return;
+    PartListStore& list = ThePartList();
+    list.m_RunFromRow[static_cast<int>(JobList::Part)] = 1;
+    {
+        const auto lock = list.Hold();
+        list.m_PartItem = 4;  // R4
+    }
+    SmtStrategyConfig c = TheSmtStrategy().Config();
+    c.m_RunSelect = 1;  // from the row menu: the placement run, not the dispensing one
+    TheSmtStrategy().SetConfig(c);
+    ASSERT_TRUE(RunToTheEnd());
+    std::vector<sim::RowTarget> want;
+    for (const auto& t : expected)
+        if (t.cell == 0 && t.row >= 4) want.push_back(t);
+    for (std::size_t i = 0; i < want.size(); ++i) want[i].head = static_cast<int>(i) + 1;
+    expected = want;
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_EQ(expected.size(), 6u);
+    EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::Dispense).empty());
+    EXPECT_EQ(list.m_RunFromRow[static_cast<int>(JobList::Part)].load(), 0);  // cleared by the run's end
+}
+
 // Vision by head mode, flying and over the camera in one cycle. The measurement
 // over the camera is counted here (it answers measured, no correction); the flying
 // pass goes to the simulated camera. Feeder 1's parts fly, the others do not.
