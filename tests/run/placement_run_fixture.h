@@ -37,6 +37,7 @@
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
 #include "platform/camera_sdk.h"
+#include "settings/version_switches.h"
 #include "vision/camera_ds.h"
 #include "vision/camera_list.h"
 #include "vision/camera_service.h"
@@ -115,6 +116,10 @@ protected:
         ThePartList().Reset();
         TheFeedGroupTable().DestroyFeedGroupTable();
         g_NozzleSlots = {};
+        {
+            std::lock_guard lock(NozzleStateMutex());
+            g_NozzleTable = {};
+        }
         ResetNozzleStates();
         TheSetView().CloseDsCameras();
         TheVideoSourcePort() = VideoSourcePort{};
@@ -140,7 +145,8 @@ protected:
     sim::Scenario World(const RunSetup& r) {
         sim::Scenario s;
         s.pulsesX = 100, s.pulsesY = 80, s.pulsesZ = 100, s.pulsesA = 10;
-        for (int k = 1; k < 8; ++k) s.nozzleOffset[k] = {-20.0 * k, (k % 2 ? 0.5 : -0.75) * k};
+        // Heads 40 mm apart: a vision camera sees the nozzle over it and no neighbour.
+        for (int k = 1; k < 8; ++k) s.nozzleOffset[k] = {-40.0 * k, (k % 2 ? 0.5 : -0.75) * k};
         s.markCameraOffset = {40.0, 5.0};
         s.vision[0].position = {200.0, -250.0};
         s.vision[1].position = {240.0, -250.0};
@@ -166,6 +172,16 @@ protected:
             for (int col = 0; col < 2; ++col) b.cells.push_back({col * kColPitch, row * kRowPitch, kColPitch, kRowPitch});
         b.marks = {sim::Disc{kMark1X, kMark1Y, 1.0, -1}, sim::Disc{kMark2X, kMark2Y, 1.0, -1}};
         s.boards = {b};
+        if (r.autoNozzle) {
+            // Four holders with nozzles of one kind; each head reaches the entry a
+            // little lower than the one before.
+            for (int h = 0; h < 4; ++h) {
+                sim::ScenarioHolder holder;
+                holder.at = holder.entry = {200.0 + 20 * h, -60.0};
+                for (int k = 0; k < 8; ++k) holder.entryZ[k] = -5.0 - 0.5 * k;
+                s.holders.push_back(holder);
+            }
+        }
         // Every row in every cell but cell 1 (panel row 0, column 1), which is off.
         for (int cell : {0, 2, 3})
             for (std::size_t i = 0, j = 0; i < parts.size(); ++i) {
@@ -177,6 +193,8 @@ protected:
                 // Each cycle's rows go to heads 1, 2, ... in turn (the rows' feeders name
                 // the same heads, for the head modes that follow the feeder).
                 t.head = static_cast<int>(j++) % HeadCount(r.type) + 1;
+                // With the nozzle change head k carries the k-th nozzle of the kind.
+                if (r.autoNozzle) t.nozzle = t.head;
                 s.rows.push_back(t);
             }
         expected = s.rows;
@@ -196,13 +214,14 @@ protected:
         row[4] = FormatC("%0.4f", w.pick.x), row[5] = FormatC("%0.4f", w.pick.y);
         row[6] = FormatC("%0.4f", w.part.length), row[7] = FormatC("%0.4f", w.part.width);
         row[8] = FormatC("%0.4f", w.part.height), row[9] = "0";
-        row[10] = std::to_string(HeadOfFeeder(f, r.type)), row[11] = "40";
+        // With the nozzle change the cell names the library nozzle the part needs.
+        row[10] = r.autoNozzle ? "1" : std::to_string(HeadOfFeeder(f, r.type)), row[11] = "40";
         row[12] = std::string(r.vision ? "Yes" : "No") + "/" + kCamera1Name;
         row[13] = "No/0/100";  // automatic threshold, full light
         row[14] = g_FeedModeNames[1];  // AutoFeed: presented and advanced by the companion
         row[15] = "10", row[16] = "10", row[17] = "0", row[18] = "1", row[19] = "0", row[20] = "0", row[21] = "0";
         row[22] = "-5", row[23] = "No/", row[24] = "0", row[25] = "01", row[26] = "100";
-        row[27] = "2", row[28] = "2", row[29] = "100";
+        row[27] = "2", row[28] = "2", row[29] = "100";  // precisions in pulses; ms for the head to settle
         std::string line;
         for (const auto& c : row) line += c + "\t";
         return line;
@@ -238,6 +257,9 @@ protected:
         g_CameraToNozzle1Pulses = {ToPulses(b.m_X_CameraToNozzle1, p.m_X_Pulse), ToPulses(b.m_Y_CameraToNozzle1, p.m_Y_Pulse)};
         g_ThrowPositionPulses = {ToPulses(b.m_X_ThrowPosition, p.m_X_Pulse), ToPulses(b.m_Y_ThrowPosition, p.m_Y_Pulse)};
         SetMoveLimits({ToPulses(400, p.m_X_Pulse), ToPulses(-300, p.m_Y_Pulse), 400000, 300000});
+        // Firmware 2.04 and later: the serial X/Y/A move carries moves beyond 32767
+        // pulses (the park from the nozzle library at 370 mm).
+        TheVersionSwitches().m_V2_04 = 1;
         SpeedTypeTable t;
         for (int d = 0; d < 16; ++d) t.SetPair(d, {10, 100});
         for (SpeedType type : {SpeedType::Reset, SpeedType::Handle, SpeedType::PickPart, SpeedType::Smt,
@@ -282,6 +304,19 @@ protected:
         rec.m_PanelGrid = {{"A", "1/1", "0/2"}, {"B", "1/3", "1/4"}};
         StoreRunBoard(MakeRunBoard(rec, p.m_X_Pulse, p.m_Y_Pulse));
 
+        if (r.autoNozzle) {
+            std::lock_guard lock(NozzleStateMutex());
+            for (std::size_t h = 0; h < scenario.holders.size(); ++h) {
+                const sim::ScenarioHolder& w = scenario.holders[h];
+                NozzleRecord& n = g_NozzleTable[h];
+                n = NozzleRecord{};
+                n.holderX = n.entryX = ToPulses(w.at.x, p.m_X_Pulse);
+                n.holderY = n.entryY = ToPulses(w.at.y, p.m_Y_Pulse);
+                for (std::size_t k = 0; k < 8; ++k) n.headEntryZ[k] = ToPulses(w.entryZ[k], p.m_Z_Pulse);
+                n.vacuum = 40;
+                for (std::size_t o = 0; o < scenario.holders.size(); ++o) n.sameRemark[o] = 1;
+            }
+        }
         SmtStrategyConfig c;
         c.m_HeaderSelect = r.headMode;
         c.m_AutoChangeNozzle = r.autoNozzle ? 1 : 0;
