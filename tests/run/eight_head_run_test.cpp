@@ -46,6 +46,9 @@ protected:
         TheSmtStrategy().SetConfig(c);
         RunThreadEntry(RunThreadKind::EightHead) = [] { EightHeadRunThread(); };
         g_PanelLink.zCheckMask = 0xFF;
+        // Nozzle 8 stands 280 mm behind nozzle 1: X travels to 600 mm.
+        TheBasicSettings().m_X_Limit = 600;
+        SetMoveLimits({ToPulses(600, scenario.pulsesX), ToPulses(-300, scenario.pulsesY), 400000, 300000});
         // Each cycle fills nozzles 1, 2, ... with the next rows of the cell.
         const int slots = headMode >= 6 ? 8 : headMode >= 3 ? 4 : headMode >= 1 ? 2 : 1;
         std::map<int, int> yesIndex;  // per cell
@@ -332,7 +335,7 @@ TEST_F(EightHeadFailure, ARowNoFeederServesEndsTheRunNamingIt) {
     std::vector<std::string> lines{"1\tG\t", "G\td\t4\t"};
     for (int f = 1; f <= 4; ++f) {
         std::vector<std::string> cells = SplitRow(FeederLineOf(f, {7, 6, false, false, false, false}));
-        if (f == 4) cells[4] = "450.0000";
+        if (f == 4) cells[4] = "650.0000";
         lines.push_back(JoinRow(cells));
     }
     for (int f = 1; f <= 4; ++f) lines.push_back("0\t0\t0\t0\t0.0000\t0.0000\t");
