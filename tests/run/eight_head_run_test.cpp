@@ -37,8 +37,8 @@ protected:
         PlacementRunWorld::TearDown();
     }
 
-    void Eight(int headMode, bool together, bool vision = false, bool marks = false) {
-        const RunSetup r{7, headMode, false, vision, marks, false};
+    void Eight(int headMode, bool together, bool vision = false, bool marks = false, bool autoNozzle = false) {
+        const RunSetup r{7, headMode, autoNozzle, vision, marks, false};
         Machine(r);
         if (HasFatalFailure()) return;
         SmtStrategyConfig c = TheSmtStrategy().Config();
@@ -52,7 +52,10 @@ protected:
         // Each cycle fills nozzles 1, 2, ... with the next rows of the cell.
         const int slots = headMode >= 6 ? 8 : headMode >= 3 ? 4 : headMode >= 1 ? 2 : 1;
         std::map<int, int> yesIndex;  // per cell
-        for (auto& t : expected) t.head = yesIndex[t.cell]++ % slots + 1;
+        for (auto& t : expected) {
+            t.head = yesIndex[t.cell]++ % slots + 1;
+            if (autoNozzle) t.nozzle = t.head;  // head k takes the k-th nozzle of the kind
+        }
     }
 
     std::map<int, int> FrameCounts() {
@@ -192,6 +195,16 @@ TEST_F(EightHeadRunWorld, RunFromTheCurrentRowPlacesTheFirstCellFromThatRowOn) {
     EXPECT_EQ(list.m_RunFromRow[static_cast<int>(JobList::Part)].load(), 0);  // cleared by the run's end
 }
 
+TEST_F(EightHeadRunWorld, WithTheNozzleChangeEachHeadTakesItsNozzleAndTheEndPutsThemBack) {
+    Eight(3, true, false, false, true);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    for (int head = 1; head <= 8; ++head) EXPECT_EQ(machine().HeadNozzle(head), 0) << "head " << head;
+}
+
 // Vision by head mode, flying and over the camera in one cycle. The measurement
 // over the camera is counted here (it answers measured, no correction); the flying
 // pass goes to the simulated camera. Feeder 1's parts fly, the others do not.
@@ -325,6 +338,42 @@ TEST_F(EightHeadFailure, AStopWhileTheOperatorJogsLeavesTheBusyFlagToTheJog) {
     EXPECT_TRUE(g_Running.load());  // still the jog's
     ReleaseBusy();                  // the jog ends
     EXPECT_EQ(FrameCounts().count(0x72), 0u);
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
+}
+
+TEST_F(EightHeadFailure, NoWithTheNozzleChangeReturnsTheNozzlesOfHeadsOneAndTwo) {
+    // Without the 19-nozzle library the nozzles go back as in head mode 2.
+    Eight(3, false, false, false, true);
+    if (HasFatalFailure()) return;
+    LoseParts(5);  // the cycle's four parts and nozzle 1's replenished one
+    boxes.Push(plat::MsgAnswer::No);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(machine().HeadNozzle(1), 0);
+    EXPECT_EQ(machine().HeadNozzle(2), 0);
+    EXPECT_NE(machine().HeadNozzle(3), 0);
+    EXPECT_NE(machine().HeadNozzle(4), 0);
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
+    EXPECT_FALSE(g_Running.load());
+}
+
+TEST_F(EightHeadFailure, NoWithTheNineteenNozzleLibraryReturnsEveryNozzle) {
+    Eight(3, false, false, false, true);
+    if (HasFatalFailure()) return;
+    scenario.nineteenLibrary = true;
+    sim->UseScenario(scenario);
+    SmtStrategyConfig c = TheSmtStrategy().Config();
+    c.m_19NozzleLibrary = 1;
+    TheSmtStrategy().SetConfig(c);
+    LoseParts(5);
+    boxes.Push(plat::MsgAnswer::No);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u) << boxes.Texts().back();
+    int taken = 0, left = 0;
+    for (const auto& e : world().ledger().Of(sim::LedgerKind::NozzleChange)) (e.holder > 0 ? taken : left) += 1;
+    EXPECT_EQ(taken, 4);  // heads 1..4 took their nozzles for the cycle
+    EXPECT_EQ(left, 4);   // and every one went back
+    for (int head = 1; head <= 8; ++head) EXPECT_EQ(machine().HeadNozzle(head), 0) << "head " << head;
     EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
 }
 
