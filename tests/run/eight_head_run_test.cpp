@@ -205,6 +205,17 @@ TEST_F(EightHeadRunWorld, WithTheNozzleChangeEachHeadTakesItsNozzleAndTheEndPuts
     for (int head = 1; head <= 8; ++head) EXPECT_EQ(machine().HeadNozzle(head), 0) << "head " << head;
 }
 
+TEST_F(EightHeadRunWorld, AListWithNothingToPlaceWalksEveryCellAndEndsNormally) {
+    for (auto& part : parts) part.place = false;
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::Pick).empty());
+    EXPECT_EQ(FrameCounts().count(0x72), 1u);  // parked and homed
+    EXPECT_TRUE(g_Homed.load());
+}
+
 // Vision by head mode, flying and over the camera in one cycle. The measurement
 // over the camera is counted here (it answers measured, no correction); the flying
 // pass goes to the simulated camera. Feeder 1's parts fly, the others do not.
