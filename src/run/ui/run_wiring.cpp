@@ -16,6 +16,8 @@
 #include "run/mark_correction.h"
 #include "run/nozzle_vision.h"
 #include "run/conveyor_companion.h"
+#include "run/dispense_run.h"
+#include "run/eight_head_run.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
 #include "run/placement_run.h"
@@ -57,6 +59,8 @@ void WireRun(Wiring& wiring) {
     port.runThreadsLive = [] { return LiveRunThreads() > 0; };
     RunThreadEntry(RunThreadKind::Placement) = [] { PlacementRunThread(); };
     RunThreadEntry(RunThreadKind::FeederAdvance) = [] { FeederAdvanceThread(); };
+    RunThreadEntry(RunThreadKind::EightHead) = [] { EightHeadRunThread(); };
+    RunThreadEntry(RunThreadKind::DispenseAndCheck) = [] { DispenseAndCheckRunThread(); };
     // The positioning worker centres the camera on the visual origin after its move.
     ThePositioningPort().recognizeVisualOrigin = [] { RecognizeVisualOrigin(); };
     RunThreadEntry(RunThreadKind::ConveyorZone2) = [] { ConveyorZone2Thread(); };
