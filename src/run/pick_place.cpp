@@ -572,13 +572,19 @@ bool PlacePart(PlacementRecord& record, int k, bool localMarkWanted, bool perCel
     const AxisSpeed xs = Speed(record, vision ? kVisionPlaceX : kPlaceX);
     const AxisSpeed ys = Speed(record, vision ? kVisionPlaceY : kPlaceY);
     if (!t.localMark) {
+        // A measured part sits off its nozzle by what the vision found: the nozzle
+        // goes that much beside the target, as after a local mark.
+        PulsePoint target = t.target;
+        if (vision)
+            target = {Clamp32(std::int64_t{target.x} + record.correctionX),
+                      Clamp32(std::int64_t{target.y} + record.correctionY)};
         if (type == 7) {
-            if (!PlaceEight(record, head, Clamp32(std::int64_t{t.target.x} - g_PulseX.load()),
-                            Clamp32(std::int64_t{t.target.y} - g_PulseY.load())))
+            if (!PlaceEight(record, head, Clamp32(std::int64_t{target.x} - g_PulseX.load()),
+                            Clamp32(std::int64_t{target.y} - g_PulseY.load())))
                 return false;
             return PassPauseGate();
         }
-        return MultiTo(t.target, xs, ys, Speed(record, kPlaceA), 1, RotationTargets());
+        return MultiTo(target, xs, ys, Speed(record, kPlaceA), 1, RotationTargets());
     }
 
     // Local mark: the mark camera over the mark, then nozzle k onto it.

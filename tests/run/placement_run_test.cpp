@@ -67,9 +67,8 @@ INSTANTIATE_TEST_SUITE_P(Types, PlacementRunTypes, ::testing::ValuesIn(kTypeCase
                          [](const ::testing::TestParamInfo<TypeCase>& i) { return std::string(i.param.name); });
 
 // With vision: parts picked 0.2 to 0.3 mm and 3 to 5 degrees off, measured on the
-// nozzle over the camera and placed corrected. Disabled while the place step's
-// move to the board leaves out the on-nozzle correction (the parts land off by
-// their pick error); with the correction added to that move every case passes.
+// nozzle over the camera and placed corrected (a correction left out of the place
+// move lands each part off by its pick error).
 const TypeCase kVisionCases[] = {
     {"Type0OverTheCamera", {0, 0, false, true, true, true}},
     {"Type1OverTheCamera", {1, 0, false, true, true, false}},
@@ -77,7 +76,7 @@ const TypeCase kVisionCases[] = {
     {"Type3FourHeads", {3, 3, false, true, true, true}},
     {"Type6FourHeads", {6, 4, false, true, true, false}},
 };
-INSTANTIATE_TEST_SUITE_P(DISABLED_Vision, PlacementRunTypes, ::testing::ValuesIn(kVisionCases),
+INSTANTIATE_TEST_SUITE_P(Vision, PlacementRunTypes, ::testing::ValuesIn(kVisionCases),
                          [](const ::testing::TestParamInfo<TypeCase>& i) { return std::string(i.param.name); });
 
 // Three boards brought by the conveyor: each placed whole, the count counted down,
