@@ -95,20 +95,6 @@ void TurnEveryNozzleBack() {
     for (std::size_t n = 0; n < 8; ++n) g_RotationTarget[n] = -g_PulseA[n].load();
 }
 
-// The busy flag back after the question: a jog the operator started meanwhile
-// ends first. false: the run was stopped.
-bool ReclaimBusy() {
-    for (;;) {
-        BusyClaim claim = BusyClaim::Try();
-        if (claim) {
-            claim.HandOver();  // the run's end releases it
-            return true;
-        }
-        if (!g_RunContinue.load()) return false;
-        if (!plat::SleepFor(plat::Millis(20))) return false;
-    }
-}
-
 // The run-board state as it was at the start; the cells' origins are derived
 // from it, and it is put back however the run ends.
 class BoardKeeper {
@@ -156,8 +142,7 @@ private:
     bool Places(bool together);
     // The replenish loop; nullopt: the run has ended (failure, stop or No).
     std::optional<bool> Replenish(bool together);
-    enum class Answer { Yes, No, Cancel, Other, Stopped };
-    Answer Ask(const PlacementRecord& r);
+    RunAnswer Ask(const PlacementRecord& r);
     bool ReturnNozzles(int headMode);
     bool ReturnNozzlesAfterNo();
     // Park with every nozzle back at 0, mark camera, homing; true when the homing
@@ -455,24 +440,10 @@ bool EightHeadRun::Places(bool together) {
     return true;
 }
 
-EightHeadRun::Answer EightHeadRun::Ask(const PlacementRecord& r) {
+RunAnswer EightHeadRun::Ask(const PlacementRecord& r) {
     const bool vacuum = r.vacuumFailedRow != -1;
     const std::string rowText = m_store.Cell(JobList::Part, r.jobRow, partcell::Number);
-    // The manual panel works while the operator decides.
-    ReleaseBusy();
-    plat::MsgBoxRequest q;
-    q.text = EightHeadFailureText(vacuum, rowText);
-    q.buttons = plat::MsgButtons::YesNoCancel;
-    q.icon = plat::MsgIcon::Question;
-    q.topmost = true;
-    const plat::MsgAnswer a = plat::ShowMessageBox(q);
-    if (!ReclaimBusy()) return Answer::Stopped;
-    switch (a) {
-    case plat::MsgAnswer::Yes: return Answer::Yes;
-    case plat::MsgAnswer::No: return Answer::No;
-    case plat::MsgAnswer::Cancel: return Answer::Cancel;
-    default: return Answer::Other;
-    }
+    return AskDuringRun(EightHeadFailureText(vacuum, rowText));
 }
 
 std::optional<bool> EightHeadRun::Replenish(bool together) {
@@ -501,27 +472,22 @@ std::optional<bool> EightHeadRun::Replenish(bool together) {
             const int head = r.head >= 1 && r.head <= 8 ? r.head : k;
             SetOutput({static_cast<std::uint8_t>(0x20 + head - 1), 0,
                        static_cast<std::uint16_t>(TheBasicSettings().m_Exhaust)});
-            const Answer a = Ask(r);
-            if (a == Answer::Stopped) {
-                // The busy flag is held by what the operator started meanwhile,
-                // which lets it go itself.
-                FinishRun(m_store, false, true);
-                return std::nullopt;
-            }
-            if (a == Answer::No) {
+            const RunAnswer a = Ask(r);
+            if (a == RunAnswer::Stopped) return Fail(), std::nullopt;
+            if (a == RunAnswer::No) {
                 if (g_AutoNozzleChange.load() && !ReturnNozzlesAfterNo()) return Fail(), std::nullopt;
                 const auto homing = ParkAndHome();
                 FinishRun(m_store, false, homing.value_or(false));
                 return std::nullopt;
             }
-            if (a == Answer::Yes || a == Answer::Cancel) {
+            if (a == RunAnswer::Yes || a == RunAnswer::Cancel) {
                 if (!DiscardPart(r)) {
                     r.jobRow = -1;
                     r.visionFailed = 0;
                     return Fail(), std::nullopt;
                 }
             }
-            if (a != Answer::Cancel) {
+            if (a != RunAnswer::Cancel) {
                 // Ignored: the nozzle goes on with the next one.
                 r.vacuumFailedRow = -1;
                 r.visionFailed = 0;

@@ -253,39 +253,6 @@ bool CopyRecordToReplenishSlot(int k) {
 
 namespace {
 
-// The busy flag back for the run after the question box: a jog or other
-// action the operator started meanwhile ends first. false: the run stopped.
-bool ReclaimBusy() {
-    for (;;) {
-        BusyClaim claim = BusyClaim::Try();
-        if (claim) {
-            claim.HandOver();  // the run's end releases it
-            return true;
-        }
-        if (!g_RunContinue.load()) return false;
-        if (!plat::SleepFor(plat::Millis(20))) return false;
-    }
-}
-
-enum class Answer { Yes, No, Cancel, Other, Stopped };
-
-Answer AskOperator(const std::string& text) {
-    ReleaseBusy();
-    plat::MsgBoxRequest q;
-    q.text = text;
-    q.buttons = plat::MsgButtons::YesNoCancel;
-    q.icon = plat::MsgIcon::Question;
-    q.topmost = true;
-    const plat::MsgAnswer a = plat::ShowMessageBox(q);
-    if (!ReclaimBusy()) return Answer::Stopped;
-    switch (a) {
-    case plat::MsgAnswer::Yes: return Answer::Yes;
-    case plat::MsgAnswer::No: return Answer::No;
-    case plat::MsgAnswer::Cancel: return Answer::Cancel;
-    default: return Answer::Other;
-    }
-}
-
 void EnableStop() {
     if (const auto& set = PartListToolButtons()) set(109, true);
 }
@@ -439,9 +406,9 @@ bool HandleNozzleFailure(PlacementRecord& record, int k, int group, double cellO
             }
             const bool vacuum = record.vacuumFailedRow != -1;
             ThePartList().SetPartRowIcon(record.row, vacuum ? 7 : 8, false);
-            switch (AskOperator(PartListText(vacuum ? "Message_45" : "Message_46"))) {
-            case Answer::Stopped: record.row = -1, record.visionFailed = 0; return false;
-            case Answer::Yes:
+            switch (AskDuringRun(PartListText(vacuum ? "Message_45" : "Message_46"))) {
+            case RunAnswer::Stopped: record.row = -1, record.visionFailed = 0; return false;
+            case RunAnswer::Yes:
                 record.vacuumFailedRow = -1;
                 record.visionFailed = 0;
                 if (!DiscardPart(record)) {
@@ -450,10 +417,10 @@ bool HandleNozzleFailure(PlacementRecord& record, int k, int group, double cellO
                 }
                 EnableStop();
                 break;
-            case Answer::No:
+            case RunAnswer::No:
                 if (g_AutoNozzleChange.load()) PutNozzlesBack(record);
                 return false;
-            case Answer::Cancel:
+            case RunAnswer::Cancel:
                 if (!DiscardPart(record)) {
                     record.row = -1;
                     record.visionFailed = 0;
@@ -462,7 +429,7 @@ bool HandleNozzleFailure(PlacementRecord& record, int k, int group, double cellO
                 EnableStop();
                 replenish = true;
                 break;
-            case Answer::Other:
+            case RunAnswer::Other:
                 record.vacuumFailedRow = -1;
                 record.visionFailed = 0;
                 EnableStop();

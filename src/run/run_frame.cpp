@@ -32,6 +32,8 @@ std::array<std::function<void()>, kRunThreadKinds> g_entries;
 std::array<std::atomic<int>, kRunThreadKinds> g_liveByKind{};
 std::atomic<int> g_live{0};
 std::atomic<bool> g_finishPending{false};
+// Set when the run's busy claim went to an action of the operator's (see AskDuringRun).
+std::atomic<bool> g_busyLeftToOperator{false};
 std::atomic<int> g_runMode{0};
 std::mutex g_pcbNameMutex;
 std::string g_pcbName;
@@ -128,6 +130,7 @@ bool StartRunThreads(int runMode) {
     // No release left by an earlier run may reach this one.
     for (plat::Event* e : HandOffEvents()) e->Reset();
     g_finishPending = true;
+    g_busyLeftToOperator = false;
     SetSpeedGear(1, 0);
     if (runMode < 0 || runMode > 12) {
         plat::MessageBoxOk(BadRunModeText(runMode), true, plat::MsgIcon::Warning);
@@ -170,11 +173,38 @@ bool StartRunThreads(int runMode) {
     return true;
 }
 
+RunAnswer AskDuringRun(const std::string& text) {
+    ReleaseBusy();
+    plat::MsgBoxRequest q;
+    q.text = text;
+    q.buttons = plat::MsgButtons::YesNoCancel;
+    q.icon = plat::MsgIcon::Question;
+    q.topmost = true;
+    const plat::MsgAnswer a = plat::ShowMessageBox(q);
+    for (;;) {
+        BusyClaim claim = BusyClaim::Try();
+        if (claim) {
+            claim.HandOver();  // the run's end releases it
+            break;
+        }
+        if (!g_RunContinue.load() || !plat::SleepFor(plat::Millis(20))) {
+            g_busyLeftToOperator = true;
+            return RunAnswer::Stopped;
+        }
+    }
+    switch (a) {
+    case plat::MsgAnswer::Yes: return RunAnswer::Yes;
+    case plat::MsgAnswer::No: return RunAnswer::No;
+    case plat::MsgAnswer::Cancel: return RunAnswer::Cancel;
+    default: return RunAnswer::Other;
+    }
+}
+
 bool FinishRun(PartListStore& store, bool keepConveyor, bool busyHandedOn) {
     if (!g_finishPending.exchange(false)) return false;
     // Partners test this after every wake: none may go on with the run ended.
     g_RunContinue = false;
-    if (!busyHandedOn) ReleaseBusy();
+    if (!busyHandedOn && !g_busyLeftToOperator.exchange(false)) ReleaseBusy();
     store.m_RunFromRow[static_cast<int>(JobList::Part)] = 0;
     store.m_RunFromRow[static_cast<int>(JobList::Dis)] = 0;
     for (auto& f : store.m_RunSelectedOnly) f = 0;

@@ -59,6 +59,14 @@ bool StartRunThreads(int runMode);
 // end, which clears it at its reply or its failure.
 bool FinishRun(PartListStore& partList, bool keepConveyor, bool busyHandedOn = false);
 
+// A Yes/No/Cancel question to the operator during a run (topmost). The busy flag
+// is released while the box stands, so the manual panel works, and claimed back
+// after the answer: an action the operator started meanwhile ends first. Stopped:
+// the run was stopped while that action still held the flag, which then stays
+// with it (the run's end does not clear it).
+enum class RunAnswer { Yes, No, Cancel, Other, Stopped };
+RunAnswer AskDuringRun(const std::string& text);
+
 // Closing the program: Stop's flags, every hand-off event released, the gate
 // open, so that no run thread stays waiting.
 void StopRunForClosing();

@@ -144,7 +144,9 @@ TEST_F(PlacementRunFlow, ARefusedRowAFailingFeederAndStopEndTheRunWithoutParkOrH
         if (HasFatalFailure()) return;
         boxes.Clear();
         machine().ClearRecords();
-        if (c.way == Way::RefusedRow) ASSERT_TRUE(TheFeedGroupTable().SetFeederCell(0, "W4", 4, "450.0000"));
+        if (c.way == Way::RefusedRow) {
+            ASSERT_TRUE(TheFeedGroupTable().SetFeederCell(0, "W4", 4, "450.0000"));
+        }
         if (c.way == Way::FailingFeeder) {
             auto lock = world().Lock();
             world().faults().errorCode = 0x66;

@@ -46,8 +46,9 @@ TEST_P(PlacementRunTypes, TheWholeBoardIsPlacedOnTheTrueBoard) {
     EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
     EXPECT_TRUE(g_Homed.load());
     // The run's end put every nozzle back into the library.
-    if (r.autoNozzle)
+    if (r.autoNozzle) {
         for (int head = 1; head <= 4; ++head) EXPECT_EQ(machine().HeadNozzle(head), 0) << "head " << head;
+    }
 }
 
 // type, head mode, automatic nozzle change, vision, marks, serial
