@@ -280,4 +280,122 @@ std::vector<std::size_t> UdpPayloadLengths(std::uint16_t code) {
     }
 }
 
+// ---- combined move-and-pick and move-and-place fields ----------------------------
+
+SpeedCodes SpeedCodesOf(std::int32_t word) {
+    const auto w = static_cast<std::uint32_t>(word);
+    return {static_cast<int>(w & 0xFF), static_cast<int>((w >> 8) & 0xFF), static_cast<int>((w >> 16) & 0xFF),
+            static_cast<int>((w >> 24) & 0xFF)};
+}
+
+namespace {
+void AWord(std::int32_t word, int& start, int& run) {
+    const SpeedCodes c = SpeedCodesOf(word);
+    start = c.xyStart;
+    run = c.xyRun;
+}
+} // namespace
+
+bool ReadPick74(const Bytes& d, Pick74& o) {
+    if (d.size() < 96) return false;
+    FieldReader r(d);
+    o.head = r.U8();
+    o.feedModeByte = r.U8();
+    o.nozzleMask = static_cast<std::uint32_t>(r.Le32());
+    o.feedTime = r.Le16();
+    o.feederMasks[0] = static_cast<std::uint32_t>(r.Le32());
+    o.feedCount = r.Le16();
+    o.feederNumber = r.U8();
+    o.feederMasks[1] = static_cast<std::uint32_t>(r.Le32());
+    o.dX = r.Le32();
+    o.currentX = r.Le32();
+    o.dY = r.Le32();
+    o.currentY = r.Le32();
+    o.feederMasks[2] = static_cast<std::uint32_t>(r.Le32());
+    r.U8();
+    for (auto& a : o.dA) a = r.Le32();
+    o.depth = r.Le32();
+    o.delay = r.Le32();
+    r.U8();
+    o.speeds = SpeedCodesOf(r.Le32());
+    AWord(r.Le32(), o.aStart, o.aRun);
+    o.vacuum = r.Le32();
+    return r.ok();
+}
+
+bool ReadPick75(const Bytes& d, Pick75& o) {
+    if (d.size() < 234) return false;
+    FieldReader r(d, 1);
+    for (auto& v : o.feedModeByte) v = r.U8();
+    for (auto& v : o.feederNumber) v = r.U8();
+    for (auto& v : o.feedTime) v = r.Le16();
+    for (auto& v : o.feedCount) v = r.Le16();
+    o.currentX = r.Le32();
+    o.currentY = r.Le32();
+    for (auto& v : o.dX) v = r.Le32();
+    for (auto& v : o.dY) v = r.Le32();
+    o.recordMask = static_cast<std::uint32_t>(r.Le32());
+    o.feederMasks[2] = static_cast<std::uint32_t>(r.Le32());
+    r.U8();
+    for (auto& v : o.dA) v = r.Le32();
+    o.feederMasks[0] = static_cast<std::uint32_t>(r.Le32());
+    o.feederMasks[1] = static_cast<std::uint32_t>(r.Le32());
+    for (auto& v : o.zAxis) v = r.U8();
+    for (auto& v : o.depth) v = r.Le32();
+    o.speeds = SpeedCodesOf(r.Le32());
+    const std::int32_t a = r.Le32();
+    AWord(a, o.aStart, o.aRun);
+    o.vacuum = static_cast<int>((static_cast<std::uint32_t>(a) >> 16) & 0xFF);
+    for (auto& v : o.delay) v = r.Le16();
+    return r.ok();
+}
+
+bool ReadPlace77(const Bytes& d, Place77& o) {
+    if (d.size() < 86) return false;
+    FieldReader r(d);
+    o.currentX = r.Le32();
+    o.dX = r.Le32();
+    o.currentY = r.Le32();
+    o.dY = r.Le32();
+    o.speeds = SpeedCodesOf(r.Le32());
+    AWord(r.Le32(), o.aStart, o.aRun);
+    r.U8();
+    for (auto& a : o.dA) a = r.Le32();
+    o.depth = r.Le32();
+    o.vacuumOffDepth = r.Le32();
+    o.zAxis = r.U8();
+    o.delay = r.Le32();
+    r.Seek(82);
+    o.exhaust = r.U8();
+    r.Le16();
+    o.vacuum = r.U8();
+    return r.ok();
+}
+
+bool ReadPlace78(const Bytes& d, Place78& o) {
+    if (d.size() < 234) return false;
+    FieldReader r(d);
+    o.headMask = r.U8();
+    o.currentX = r.Le32();
+    for (auto& v : o.dX) v = r.Le32();
+    for (auto& v : o.dY) v = r.Le32();
+    o.currentY = r.Le32();
+    o.speeds = SpeedCodesOf(r.Le32());
+    AWord(r.Le32(), o.aStart, o.aRun);
+    r.U8();
+    for (auto& v : o.dA) v = r.Le32();
+    o.exhaust = r.Le32();
+    const std::uint32_t w = static_cast<std::uint32_t>(d[118]) | static_cast<std::uint32_t>(d[119]) << 8 |
+                            static_cast<std::uint32_t>(d[120]) << 16;
+    o.word118 = static_cast<std::int32_t>(w & 0x800000u ? w | 0xFF000000u : w);
+    r.Seek(121);
+    for (auto& v : o.zAxis) v = r.U8();
+    for (auto& v : o.vacuum) v = r.U8();
+    for (auto& v : o.delay) v = r.Le16();
+    r.Seek(170);
+    for (auto& v : o.depth) v = r.Le32();
+    for (auto& v : o.vacuumOffDepth) v = r.Le32();
+    return r.ok();
+}
+
 } // namespace sim

@@ -3,6 +3,7 @@
 // program's own link code, so that a mistake on one side shows up on the other.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -107,5 +108,59 @@ bool UnpackDatagram(const std::uint8_t* p, std::size_t n, Datagram& out, std::st
 // The payload lengths a command may carry on Ethernet; empty when it has no
 // Ethernet form. The flash write carries a variable block and is checked apart.
 std::vector<std::size_t> UdpPayloadLengths(std::uint16_t code);
+
+// ---- the run's fields of the combined move-and-pick and move-and-place payloads ----
+// (Ethernet, little-endian; the layout table is in docs/architecture.md). A speed
+// word carries codes in its bytes: XY start, XY run, Z start, Z run; an A word
+// A start, A run (and, in 0x75, the vacuum value in its third byte).
+
+struct SpeedCodes {
+    int xyStart = 0, xyRun = 0, zStart = 0, zRun = 0;
+};
+SpeedCodes SpeedCodesOf(std::int32_t word);
+
+struct Pick74 {  // 96 bytes
+    int head = 0, feedModeByte = 0;
+    std::uint32_t nozzleMask = 0;  // bit n: nozzle n + 1 picks
+    int feedTime = 0, feedCount = 0, feederNumber = 0;
+    std::array<std::uint32_t, 3> feederMasks{};  // feeders 1..32, 33..64, 65..96
+    std::int32_t currentX = 0, currentY = 0, dX = 0, dY = 0;
+    std::array<std::int32_t, 8> dA{};
+    std::int32_t depth = 0, delay = 0;
+    SpeedCodes speeds;
+    int aStart = 0, aRun = 0, vacuum = 0;
+};
+struct Pick75 {  // 234 bytes
+    std::array<int, 8> feedModeByte{}, feederNumber{}, feedTime{}, feedCount{}, zAxis{};
+    std::int32_t currentX = 0, currentY = 0;
+    std::array<std::int32_t, 8> dX{}, dY{}, depth{}, delay{}, dA{};
+    std::uint32_t recordMask = 0;  // bit 7: the first record .. bit 0: the eighth
+    std::array<std::uint32_t, 3> feederMasks{};
+    SpeedCodes speeds;
+    int aStart = 0, aRun = 0, vacuum = 0;
+};
+struct Place77 {  // 86 bytes
+    std::int32_t currentX = 0, currentY = 0, dX = 0, dY = 0;
+    std::array<std::int32_t, 8> dA{};
+    std::int32_t depth = 0, vacuumOffDepth = 0, delay = 0;
+    int zAxis = 0, exhaust = 0, vacuum = 0;
+    SpeedCodes speeds;
+    int aStart = 0, aRun = 0;
+};
+struct Place78 {  // 234 bytes
+    std::uint32_t headMask = 0;  // bit 7: nozzle 1 .. bit 0: nozzle 8
+    std::int32_t currentX = 0, currentY = 0;
+    std::array<std::int32_t, 8> dX{}, dY{}, dA{}, depth{}, vacuumOffDepth{};
+    std::array<int, 8> zAxis{}, vacuum{}, delay{};
+    int exhaust = 0;
+    std::int32_t word118 = 0;  // three bytes, sign-extended
+    SpeedCodes speeds;
+    int aStart = 0, aRun = 0;
+};
+// false when the payload is shorter than its command's.
+bool ReadPick74(const Bytes& payload, Pick74& out);
+bool ReadPick75(const Bytes& payload, Pick75& out);
+bool ReadPlace77(const Bytes& payload, Place77& out);
+bool ReadPlace78(const Bytes& payload, Place78& out);
 
 } // namespace sim

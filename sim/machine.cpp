@@ -822,21 +822,46 @@ Outcome Machine::CmdMoveAndPick(Command& c) {
     return o;
 }
 
-// 0x75 and 0x78: per-nozzle pick or place of the eight-head machine
+// 0x75 and 0x78: per-nozzle pick or place of the eight-head machine. The nozzles
+// turn by their A deltas, then every nozzle with a Z axis code (0x20..0x27) is
+// brought in nozzle order to the command's position + its own X/Y delta and
+// picks or places there (0x78 with its own vacuum threshold); the head stays at
+// the last one.
 Outcome Machine::CmdPerNozzleStrokes(Command& c) {
-    const Bytes& d = c.data;
     Outcome o;
-    const std::size_t zAt = c.code == 0x75 ? 170 : 121;
+    std::array<int, 8> zAxis{}, threshold{};
+    std::array<std::int32_t, 8> dX{}, dY{}, dA{};
+    if (c.code == 0x75) {
+        Pick75 p;
+        ReadPick75(c.data, p);
+        zAxis = p.zAxis, dX = p.dX, dY = p.dY, dA = p.dA;
+    } else {
+        Place78 p;
+        ReadPlace78(c.data, p);
+        zAxis = p.zAxis, dX = p.dX, dY = p.dY, dA = p.dA, threshold = p.vacuum;
+    }
+    for (int i = 0; i < 8; ++i) {
+        if (!NozzleOfZAxis(zAxis[i])) continue;
+        if (!CheckXY(Wide{m_pos.x} + dX[i], Wide{m_pos.y} + dY[i])) return LimitRefused(c);
+    }
+    const Drives start = m_pos;
+    for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
     bool allOk = true;
     int reading = 0;
+    Wide travel = 0;
     for (int i = 0; i < 8; ++i) {
-        const int nozzle = NozzleOfZAxis(d[zAt + i]);
+        const int nozzle = NozzleOfZAxis(zAxis[i]);
         if (!nozzle) continue;
+        const std::int32_t x = start.x, y = start.y;
+        travel += Far(Wide{x} + dX[i] - m_pos.x, Wide{y} + dY[i] - m_pos.y);
+        m_pos.x = x, m_pos.y = y;
+        Shift(m_pos.x, dX[i]);
+        Shift(m_pos.y, dY[i]);
         if (c.code == 0x75) Pick(c.code, nozzle);
-        else allOk = Place(c.code, nozzle, 0, &reading) && allOk;
+        else allOk = Place(c.code, nozzle, threshold[i], &reading) && allOk;
     }
     o = Reply(c, {}, allOk ? 0 : kStatusVacuum);
-    o.motionMs = 8 * kStrokeMs;
+    o.motionMs = MoveTimeMs(travel, 100) + 8 * kStrokeMs;
     return o;
 }
 

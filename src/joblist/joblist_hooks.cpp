@@ -47,6 +47,7 @@ void RegisterJobListHooks(HookRegistry& r) {
     r.Add("job lists", "RunToolbarPort.runClock", toolbar.runClock, Q);
     r.Add("job lists", "RunToolbarPort.enablePanels", toolbar.enablePanels, Q);
     r.Add("job lists", "RunToolbarPort.pcbBoardCount", toolbar.pcbBoardCount, Q, 0);
+    r.Add("job lists", "RunToolbarPort.pcbEditFields", toolbar.pcbEditFields, Q);
     // Until the run recognises lamp Marks, the lamp test stops at the Mark.
     r.Add("run threads", "RunPort.recognizeMark", run.recognizeMark, HookKind::Action, true);
 

@@ -12,6 +12,7 @@
 
 #include "feeders/feed_rows.h"
 #include "joblist/part_list.h"
+#include "joblist/pcb_records.h"
 
 namespace smt {
 
@@ -22,6 +23,7 @@ struct RunToolbarPort {
     std::function<void(bool run)> runClock;                  // the window's 1000 ms timer on or off
     std::function<void()> enablePanels;                      // list, camera and manual panels again
     std::function<int()> pcbBoardCount;                      // m_PcbBoardCount of the PCB editor
+    std::function<PcbEditFields()> pcbEditFields;            // a copy of the PCB editor's fields (the run's Mark settings)
 };
 RunToolbarPort& TheRunToolbarPort();
 

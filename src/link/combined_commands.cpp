@@ -153,7 +153,8 @@ bool SendResetHeads(const ResetHeadsPayload& p) {
     return true;
 }
 
-bool MoveAndFly(const MoveAndFlyPayload& p) {
+bool MoveAndFly(const MoveAndFlyPayload& p, FlyFrames* frames) {
+    if (frames) *frames = FlyFrames::Incomplete;
     if (!ethernetOnly()) return false;
     const std::int64_t x1 = static_cast<std::int64_t>(g_PulseX) + p.dX1;
     const std::int64_t y1 = static_cast<std::int64_t>(g_PulseY) + p.dY1;
@@ -172,7 +173,8 @@ bool MoveAndFly(const MoveAndFlyPayload& p) {
     for (int n = 0; n < 8; ++n) BookA(n + 1, p.dA[n]);
     ShowXY();
     ShowA1();
-    if (frame && !AwaitEvent(*frame, WaitKind::Move, CommandCaption(0x73), Transport::Ethernet)) return false;
+    const FlyFrames got = AwaitFlyFrames(frame, CommandCaption(0x73), Transport::Ethernet);
+    if (frames) *frames = got;
     TraceEnd(0x73);
     return true;
 }

@@ -25,7 +25,8 @@ bool MeasureHeight(const HeightMeasureArgs& args);
 // 0x72 (Ethernet): starts a homing; the reply 0x02 ends it.
 bool SendResetHeads(const ResetHeadsPayload& payload);
 // 0x73 .. 0x78 (Ethernet only). 0x75 and 0x78 book nothing: the caller books.
-bool MoveAndFly(const MoveAndFlyPayload& payload);
+// 0x73: the frames as MoveFlyingCamera waits for them.
+bool MoveAndFly(const MoveAndFlyPayload& payload, FlyFrames* frames = nullptr);
 bool MoveAndPick74(const MoveAndPick74Payload& payload);
 bool MoveAndPick75(const MoveAndPick75Payload& payload);
 bool MoveAndPlace77(const MoveAndPlace77Payload& payload);

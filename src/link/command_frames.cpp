@@ -274,7 +274,7 @@ ByteVector UdpMoveAndPlace77(const MoveAndPlace77Payload& m) {
     Payload p;
     p.I32(m.w0).I32(m.dX).I32(m.w8).I32(m.dY).I32(m.w16).I32(m.w20).U8(1);
     each(p, m.dA, &Payload::I32);
-    p.I32(m.w57).I32(m.w61).U8(0x20).I32(m.w66).I32(m.w70).I32(m.w74).I32(m.w78).U8(m.b82).U16(m.h83).U8(m.b85);
+    p.I32(m.w57).I32(m.w61).U8(m.zAxis).I32(m.w66).I32(m.w70).I32(m.w74).I32(m.w78).U8(m.b82).U16(m.h83).U8(m.b85);
     return done(p);
 }
 

@@ -218,6 +218,7 @@ struct MoveAndPlace77Payload {  // 86 bytes
     std::int32_t w16 = 0, w20 = 0;
     std::array<std::int32_t, 8> dA{};  // 25
     std::int32_t w57 = 0, w61 = 0;
+    std::uint8_t zAxis = 0x20;  // 65: the Z axis code of the placing nozzle
     std::int32_t w66 = 0, w70 = 0, w74 = 0, w78 = 0;
     std::uint8_t b82 = 0;
     std::uint16_t h83 = 0;

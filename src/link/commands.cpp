@@ -314,7 +314,19 @@ bool RunConveyorZones(const ConveyorRun& c) {
     return true;
 }
 
-bool MoveFlyingCamera(const FlyCameraMove& m) {
+FlyFrames AwaitFlyFrames(plat::Event* frameEvent, std::string_view commandName, Transport transport) {
+    const std::string name(commandName);
+    if (!frameEvent) return FlyFrames::Incomplete;  // nobody counts the frames
+    const plat::WaitResult r = frameEvent->Wait(limits::kFlyFrames, StopFlagOf(transport));
+    if (r == plat::WaitResult::Signalled) return FlyFrames::Complete;
+    // A lost trigger or frame: the pass was answered, so the link stays as it is.
+    AppendCommTrace(name + (plat::WaitsCancelled() ? "->stopped" : "->frames incomplete"), true);
+    LinkLog("Fly frames incomplete = %s", name.c_str());
+    return FlyFrames::Incomplete;
+}
+
+bool MoveFlyingCamera(const FlyCameraMove& m, FlyFrames* frames) {
+    if (frames) *frames = FlyFrames::Incomplete;
     const std::int64_t x = g_PulseX;
     if (!CheckXY(x + m.dX, g_PulseY)) return false;
     TraceStart(0x63);
@@ -328,7 +340,8 @@ bool MoveFlyingCamera(const FlyCameraMove& m) {
     g_PulseX += m.dX;
     ShowField(PositionField::X, g_PulseX);
     const Transport t = UseSerial() ? Transport::Serial : Transport::Ethernet;
-    if (frame && !AwaitEvent(*frame, WaitKind::Move, CommandCaption(0x63), t)) return false;
+    const FlyFrames got = AwaitFlyFrames(frame, CommandCaption(0x63), t);
+    if (frames) *frames = got;
     TraceEnd(0x63);
     return true;
 }

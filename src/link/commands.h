@@ -17,8 +17,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "link/command_frames.h"
+#include "link/link_state.h"
 #include "link/position_counters.h"
 #include "platform/event.h"
 
@@ -120,7 +122,15 @@ bool ReadVacuum(std::uint8_t nozzle);
 
 bool MoveSingleAxis(SingleAxisMove move);
 bool RunConveyorZones(const ConveyorRun& run);
-bool MoveFlyingCamera(const FlyCameraMove& move);
+// The camera frames of a flying pass after the board's reply.
+enum class FlyFrames { Complete, Incomplete };
+// 0x63: true = moved and booked. The frames are then waited for within
+// limits::kFlyFrames; their state goes to `frames` (Incomplete also when no frame
+// event is installed or the wait was cut short). Missing frames never fail the
+// command and never take the link down.
+bool MoveFlyingCamera(const FlyCameraMove& move, FlyFrames* frames = nullptr);
+// The bounded wait for the frames of a pass whose command was answered.
+FlyFrames AwaitFlyFrames(plat::Event* frameEvent, std::string_view commandName, Transport transport);
 bool MoveXYA(XYAMove move);
 bool MoveXYAMulti(XYAMultiMove move);
 bool FeedFeeder(const FeederFeed& feed);

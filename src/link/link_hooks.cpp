@@ -109,7 +109,7 @@ void RegisterLinkHooks(HookRegistry& r) {
     r.Add("cameras", "PositioningPort.setVisionParameters", p.setVisionParameters, Q);
     r.Add("cameras", "PositioningPort.setVisionTestNozzle", p.setVisionTestNozzle, Q);
     r.Add("cameras", "PositioningPort.setFrameSize", p.setFrameSize, Q);
-    r.Add("camera calibration", "PositioningPort.recognizeVisualOrigin", p.recognizeVisualOrigin, Q);
+    r.Add("run", "PositioningPort.recognizeVisualOrigin", p.recognizeVisualOrigin, Q);
     r.Add("link", "PositioningPort.headGroup", p.headGroup, Q, 1);
 
     r.Add("settings", "ConveyorInUseSource", ConveyorInUseSource(), Q);

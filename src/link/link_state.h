@@ -106,6 +106,10 @@ inline constexpr plat::Millis kSerialWrite{1000};
 inline constexpr plat::Millis kFrameTail{50};
 // Poll interval of the link threads for their stop flags.
 inline constexpr plat::Millis kLinkPoll{20};
+// How long a flying pass (0x63, 0x73) waits for its camera frames once the board
+// answered: the frames come while the head passes, so a missing one was lost (a
+// trigger the camera never took), not a dead link.
+inline constexpr plat::Millis kFlyFrames{2000};
 }  // namespace limits
 
 enum class Transport { Serial, Ethernet };

@@ -17,6 +17,7 @@ std::array<std::atomic<std::int32_t>, 8> g_FlyTrigger{};
 
 std::atomic<std::int32_t> g_Mark1OffsetX{0}, g_Mark1OffsetY{0}, g_Mark2OffsetX{0}, g_Mark2OffsetY{0};
 std::atomic<double> g_BoardRotation{0.0};
+std::atomic<std::int32_t> g_CellOriginPulseX{0}, g_CellOriginPulseY{0};
 
 namespace {
 

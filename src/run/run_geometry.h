@@ -20,6 +20,11 @@ extern std::array<std::atomic<std::int32_t>, 8> g_FlyTrigger;  // heads 1..8
 extern std::atomic<std::int32_t> g_Mark1OffsetX, g_Mark1OffsetY, g_Mark2OffsetX, g_Mark2OffsetY;
 extern std::atomic<double> g_BoardRotation;
 
+// The origin of the board or panel cell being worked on, in pulses (the board
+// origin plus the cell's array offset): set by the run before each board or cell,
+// read by the board-mark correction.
+extern std::atomic<std::int32_t> g_CellOriginPulseX, g_CellOriginPulseY;
+
 struct FlyGeometry {
     std::int32_t headCount = 0;
     std::int32_t startX = 0, startY = 0, endX = 0, endY = 0;

@@ -176,11 +176,12 @@ double FindPartAngleVertical(const ContourChain& chain, cv::Size image, int capa
     return -sum / 8.0 + 0.0; // no negative zero
 }
 
-double TriodeAngle(const ContourChain& chain)
+namespace {
+// The centres of the three blobs of largest box area, largest first; how many
+// of them had an area (at most 3).
+int ThreeLargestBlobs(const ContourChain& chain, cv::Point (&p)[3])
 {
-    if (chain.Count() < 3) return 0.0;
     int area[3] = {0, 0, 0};
-    cv::Point p[3];
     chain.ForEachOuter([&](int i) {
         const MinBox& b = chain.Box(i);
         const int a = static_cast<int>(b.w) * static_cast<int>(b.h);
@@ -196,6 +197,44 @@ double TriodeAngle(const ContourChain& chain)
             area[2] = a, p[2] = c;
         }
     });
+    return (area[0] > 0) + (area[1] > 0) + (area[2] > 0);
+}
+} // namespace
+
+bool CornerRuleMeasures(const ContourChain& chain, int capacity)
+{
+    return !TooFew(chain, capacity);
+}
+
+bool TriodeLeadsPlausible(const ContourChain& chain, double maxSpacingPx)
+{
+    cv::Point p[3];
+    if (chain.First() < 0 || ThreeLargestBlobs(chain, p) < 3) return false;
+    const auto dist = [](cv::Point a, cv::Point b) { return std::hypot(double(a.x - b.x), double(a.y - b.y)); };
+    for (int i = 0; i < 3; ++i)
+        for (int j = i + 1; j < 3; ++j) {
+            const double d = dist(p[i], p[j]);
+            if (d <= 0.0 || d > maxSpacingPx) return false;
+        }
+    // One blob opposite the line of the other two, near their middle, neither
+    // on that line nor far beyond the pair's length from it.
+    for (int apex = 0; apex < 3; ++apex) {
+        const cv::Point a = p[(apex + 1) % 3], b = p[(apex + 2) % 3], c = p[apex];
+        const double bx = b.x - a.x, by = b.y - a.y;
+        const double base2 = bx * bx + by * by;
+        const double t = ((c.x - a.x) * bx + (c.y - a.y) * by) / base2;
+        const double height = std::fabs((c.x - a.x) * by - (c.y - a.y) * bx) / std::sqrt(base2);
+        const double ratio = height / std::sqrt(base2);
+        if (t >= 0.3 && t <= 0.7 && ratio >= 0.3 && ratio <= 3.0) return true;
+    }
+    return false;
+}
+
+double TriodeAngle(const ContourChain& chain)
+{
+    if (chain.Count() < 3) return 0.0;
+    cv::Point p[3];
+    ThreeLargestBlobs(chain, p);
     struct Side {
         float length;
         double angle;

@@ -25,6 +25,15 @@ double FindPartAngleVertical(const ContourChain& chain, cv::Size image, int capa
 
 // Three-lead parts: the two sides of the lead triangle closest in length.
 double TriodeAngle(const ContourChain& chain);
+// Whether the three largest blobs (those TriodeAngle takes) can be a three-lead
+// part's leads: two on one side and the third opposite, about the middle of
+// them, every spacing within `maxSpacingPx` (the window's side). Anything else
+// (a body, a fragment, a stray blob among the three) would give a wrong angle.
+bool TriodeLeadsPlausible(const ContourChain& chain, double maxSpacingPx);
+
+// Whether the corner rules (types 3 to 10) have contours enough to measure at
+// all; below that they return 0, which is no measurement.
+bool CornerRuleMeasures(const ContourChain& chain, int capacity);
 
 double FootEdge1Angle(const ContourChain& chain, cv::Size image, int capacity);
 double FootEdge2Angle(const ContourChain& chain, cv::Size image, int capacity);

@@ -256,9 +256,17 @@ void CameraService::GrabThread(int camera) {
         // trigger mode only a triggered frame counts for the flying pass: a frame
         // of the free-running stream still on its way after the switch was taken
         // before it.
-        if (ps != 0 || generation != m_modeGeneration) continue;
-        if (camera == kVisionCamera1 && mode == 2 && !head.isTrigger) continue;
-        OnFrame(camera, FrameToMat(out.data(), processed), mode);
+        if (ps != 0) continue;
+        int frameMode = mode;
+        if (generation != m_modeGeneration) {
+            // The wait began before the change. A triggered frame can only come from
+            // the trigger mode set now (the change paused the device, so nothing from
+            // before it is served): it is the pass's first frame and must not be lost.
+            frameMode = m_triggerMode[camera];
+            if (!(camera == kVisionCamera1 && frameMode == 2 && head.isTrigger)) continue;
+        }
+        if (camera == kVisionCamera1 && frameMode == 2 && !head.isTrigger) continue;
+        OnFrame(camera, FrameToMat(out.data(), processed), frameMode);
     }
 }
 

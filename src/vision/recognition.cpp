@@ -272,21 +272,28 @@ ComponentBox FindComponent(int slot, double& x, bool showBinary, ComponentBox& b
 
     double h = 0.0;
     double v = 0.0;
+    // A corner rule short of contours measures nothing: the box angle then stands
+    // (its 0 would hold the part at 0 under a box angle of up to a degree).
+    bool ruleMeasured = true;
+    bool leadsPlausible = true;
     if (type == kVisionCapacitance) {
         // the box alone
     } else if (type == kVisionTriode) {
         h = c2->First() >= 0 ? TriodeAngle(*c2) : 0.0;
+        leadsPlausible = TriodeLeadsPlausible(*c2, size.width);
     } else if (type == kVisionBgaTriangleMark) {
         EraseFarthestBlob(grey2, *c2);
         s2 = Search(grey2);
         c2 = &s2;
         h = BgaFourPointAngle(s2, size, s2.Count() + 2);
+        ruleMeasured = CornerRuleMeasures(s2, s2.Count() + 2);
         EraseFarthestBlob(grey1, s1);
         s1 = Search(grey1);
         drawA = grey1.clone();
         LinkBlobCentres(drawA, s1);
     } else if (CornerRule rule = CornerRuleOf(type)) {
         h = rule(*c2, size, c2->Count() + 2);
+        ruleMeasured = CornerRuleMeasures(*c2, c2->Count() + 2);
     } else {
         v = FindPartAngleNearCentre(s1, size, s1.Count() + 2);
         if (g_AngleFitFailed == 1) v = FindPartAngleVertical(s1, size, s1.Count() + 2);
@@ -304,7 +311,8 @@ ComponentBox FindComponent(int slot, double& x, bool showBinary, ComponentBox& b
     if (showBinary) display = grey1.clone();
     const int sideW = size.width;
     const int sideH = size.height;
-    if (found.cx == -1.0f || !UsableScale(pixelsPerMm)) {
+    // Three blobs that are not a three-lead pattern would place the part turned.
+    if (found.cx == -1.0f || !UsableScale(pixelsPerMm) || !leadsPlausible) {
         PutError(display, sideH);
         Publish(sink, slot, std::move(display));
         return box;
@@ -312,7 +320,8 @@ ComponentBox FindComponent(int slot, double& x, bool showBinary, ComponentBox& b
 
     const float boxAngle = static_cast<float>(
         NormaliseBoxAngle(type == kVisionTriode ? static_cast<float>(h) : turnedBox.angle));
-    const double correction = CorrectionAngle(type, boxAngle, h, v, pass);
+    double correction = CorrectionAngle(type, boxAngle, h, v, pass);
+    if (!ruleMeasured) correction = (pass > 5 ? boxAngle : -boxAngle) + 0.0;
     box = ComponentBox{found.cx, found.cy, found.w, found.h, static_cast<float>(correction)};
     x = (sideW * 0.5 - found.cx) / pixelsPerMm;
     y = (sideH * 0.5 - found.cy) / pixelsPerMm;

@@ -547,8 +547,8 @@ bool SetView::OpenCamera(bool pauseSdk, int comboCount, int selected) {
     }
     std::lock_guard lock(m_dsMutex);
     for (int i = 0; i < count; ++i) {
-        auto camera = CreateCameraDS(i);
-        if (!camera->OpenCamera(first + i)) {
+        auto camera = CreateCameraDS(first + i);  // null when the device refuses
+        if (!camera) {
             plat::MessageBoxOk(Text(kTxtMessage02), true);
             return i > 0;
         }

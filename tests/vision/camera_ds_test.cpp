@@ -12,6 +12,7 @@
 #include "test_support.h"
 #include "vision/camera_ds.h"
 #include "vision/cvv_image.h"
+#include "vision/set_view.h"
 
 namespace {
 
@@ -92,6 +93,22 @@ TEST_F(VideoCameraTest, OpensAt640x480OnlyAndRemakesTheFrameOncePerSizeChange) {
     device->release = true;
     cam->CloseCamera();
     EXPECT_EQ(cam->QueryFrame(), nullptr);
+}
+
+// The panel's open of a device that refuses says so (and opens each device once).
+TEST_F(VideoCameraTest, PanelOpenOfARefusingDeviceShowsTheMessage) {
+    device->width = 800;
+    Install();
+    smt::test::ScriptedResponder boxes;
+    smt::SetView& panel = smt::TheSetView();
+    EXPECT_FALSE(panel.OpenCamera(false, 1, 0));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{panel.Text(smt::kTxtMessage02)});
+    EXPECT_FALSE(panel.DsCameraOpen(0));
+    device->width = 640;
+    EXPECT_TRUE(panel.OpenCamera(false, 1, 0));
+    EXPECT_TRUE(panel.DsCameraOpen(0));
+    EXPECT_EQ(boxes.Count(), 1u);
+    panel.CloseDsCameras();
 }
 
 TEST(VideoCameras, PublishedSimulatedCamerasTakeThePlaceOfTheDevices) {

@@ -210,6 +210,42 @@ TEST(FindComponent, BlackFramesBadScalesAndOddFramesFailCleanly)
     }
 }
 
+TEST(FindComponent, CornerRulesShortOfContoursFollowTheBoxAngle)
+{
+    // An SOIC-8 has eight leads: too few contours for the corner rules, so under a
+    // degree the box angle stands instead of a flat 0 (the part would be placed
+    // turned by that much).
+    const sim::PartDrawing soic8 = sim::LeadedPart(4, 1.27, 2.7, false);
+    for (int type : {3, 4, 5, 7, 8, 9, 10}) {
+        for (double turn : {0.94, -0.6, 3.0}) {
+            SCOPED_TRACE(testing::Message() << "type " << type << " turn " << turn);
+            const PartRun r = Measure(Render(soic8, {0.3, -0.2, turn}), type, 10.0);
+            ASSERT_NE(r.box.cx, -1.0f);
+            ExpectXYA(r, -0.3, 0.2, -turn, 0.15);
+            EXPECT_NEAR(Measure(Render(soic8, {0.3, -0.2, turn}), type, 10.0, 6).a, turn, 0.15);
+        }
+    }
+}
+
+TEST(FindComponent, TriodeBlobsThatAreNoThreeLeadPatternFail)
+{
+    sim::PartDrawing row;  // three leads in a line: nothing opposite
+    for (double x : {-0.95, 0.0, 0.95}) row.pads.push_back({x, 0.0, 0.45, 0.6});
+    sim::PartDrawing stray;  // two leads and a blob far off to the side
+    stray.pads = {{-0.95, 1.1, 0.45, 0.6}, {0.95, 1.1, 0.45, 0.6}, {2.6, -1.1, 0.45, 0.6}};
+    for (const auto& [name, part] : {std::pair{"row", row}, {"stray", stray}}) {
+        SCOPED_TRACE(name);
+        for (double turn : {0.0, 20.0}) {
+            const PartRun r = Measure(Render(part, {0.2, 0.1, turn}), kVisionTriode, 8.0);
+            ExpectFailed(r);
+            EXPECT_EQ(r.sink.count, 1);
+        }
+    }
+    // The SOT-23 itself, turned and offset, still measures.
+    const PartRun sot = Measure(Render(sim::TriodePart(), {0.2, 0.1, 20.0}), kVisionTriode, 8.0);
+    ExpectXYA(sot, -0.2, -0.1, -20.0, 2.0);
+}
+
 TEST(BoxAngleRules, NormalisationFoldsOnceAndFineCorrectionThresholds)
 {
     for (const auto& [in, out] : {std::pair{50.0, -40.0}, {-50.0, 40.0}, {45.0, 45.0}, {-45.0, -45.0},

@@ -177,6 +177,7 @@ void ViewPart(ProgramView& view) {
             if (QWidget* w = v->Panel(panel)) w->setEnabled(true);
     };
     run.pcbBoardCount = [j] { return j->Pcb().m_Fields.m_PcbBoardCount; };
+    run.pcbEditFields = [j] { return j->Pcb().m_Fields; };
     TheRunFrameSources().currentPcbName = [j] { return j->CurrentPcbName(); };
     PartListToolButtons() = [v](int toolId, bool enabled) {
         if (CDialogPartList* p = PartListPanel(*v)) p->ToolBar()->EnableButton(toolId, enabled);

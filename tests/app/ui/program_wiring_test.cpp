@@ -30,7 +30,6 @@ namespace {
 const std::set<std::string> kStandIns = {
     // cameras
     "CommandPanelPort.displayInPulses",
-    "PositioningPort.recognizeVisualOrigin",
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
     // run
     "SetViewSources.flyMeasure", "RunPort.recognizeMark",

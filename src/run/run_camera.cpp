@@ -1,0 +1,60 @@
+#include "run/run_camera.h"
+
+#include <opencv2/core.hpp>
+
+#include "joblist/part_list_texts.h"
+#include "platform/event.h"
+#include "platform/msgbox.h"
+#include "vision/set_view.h"
+
+namespace smt {
+
+namespace {
+
+constexpr int kLiveViewMs = 40;
+
+void SetTimer1(int ms) {
+    if (const auto& timer = TheSetView().view().setTimer1) timer(ms);
+}
+
+} // namespace
+
+bool RunCameraIsSdk(int camera) { return g_HighSpeedCamera.load() == 1 && CameraSdkFlag(camera); }
+
+bool RunCameraPresent(int camera, int videoIndex) {
+    const int mode = g_HighSpeedCamera.load();
+    if (mode != 0 && mode != 1) return false;
+    if (RunCameraIsSdk(camera)) return TheCameraService().IsCameraPresent(camera);
+    return TheSetView().DsCameraOpen(videoIndex);
+}
+
+bool CheckRunCamera(int camera, int videoIndex) {
+    if (RunCameraPresent(camera, videoIndex)) return true;
+    const std::string text = PartListText("Message_29");
+    plat::MessageBoxOk(text, true);
+    return false;
+}
+
+std::optional<cv::Mat> AcquireRunFrame(int camera, int videoIndex, std::chrono::milliseconds limit) {
+    if (RunCameraIsSdk(camera)) {
+        std::optional<cv::Mat> frame = TheCameraService().GrabFrame(camera, limit);
+        if (!frame || frame->empty()) return std::nullopt;
+        return frame;  // the slot's image: the service replaces the slot, never writes into it
+    }
+    // The live view reads the same camera object: it pauses for this frame.
+    SetTimer1(0);
+    plat::SleepFor(plat::Millis(10));
+    cv::Mat frame = TheSetView().QueryDsFrame(videoIndex);  // a clone, waits at most a second
+    SetTimer1(kLiveViewMs);
+    if (frame.empty()) return std::nullopt;
+    return frame;
+}
+
+void InvertFrame(cv::Mat& image) {
+    if (image.empty()) return;
+    cv::Mat inverted;
+    cv::bitwise_not(image, inverted);
+    image = inverted;
+}
+
+} // namespace smt
