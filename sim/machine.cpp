@@ -606,6 +606,7 @@ Outcome Machine::CmdConveyor(Command& c) {
     // No board to take in: the board waits and never answers.
     const std::optional<bool> waiting = m_observer ? m_observer->BoardAtInput() : std::nullopt;
     belt.answered = !(belt.zone == 1 && belt.flags[0] != 0 && !waiting.value_or(m_boardAtInput));
+    if (belt.zone == m_jammedZone) belt.answered = false;
     m_conveyor.push_back(belt);
     if (!belt.answered) return o;
     if (belt.zone >= 1 && belt.zone <= 4) m_boardZone = belt.zone == 4 ? 0 : belt.zone;
@@ -1132,6 +1133,11 @@ std::string Machine::PositionsText() const {
 void Machine::SetBoardAtInput(bool present) {
     std::lock_guard lock(m_mutex);
     m_boardAtInput = present;
+}
+
+void Machine::SetJammedZone(int zone) {
+    std::lock_guard lock(m_mutex);
+    m_jammedZone = zone;
 }
 
 int Machine::BoardZone() const {

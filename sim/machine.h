@@ -199,6 +199,9 @@ public:
     // that waits for its board (first flag set) is never answered. Every answered
     // zone run carries the board to its zone (4: out of the machine, 0 again).
     void SetBoardAtInput(bool present);
+    // A board jammed on the belts of `zone` (1..4; 0: none): that zone's runs are
+    // taken but never answered, as a board that does not reach its sensor.
+    void SetJammedZone(int zone);
     // The automatic conveyor in place (its width drive homes in the west-walk slot
     // of 0x02 to `pulses`), or not (nullopt: that slot homes the west walk).
     void SetConveyorWidth(std::optional<std::int32_t> pulses);
@@ -310,6 +313,7 @@ private:
     std::vector<FeedRecord> m_feeds;
     std::vector<ConveyorRecord> m_conveyor;
     bool m_boardAtInput = true;
+    int m_jammedZone = 0;
     int m_boardZone = 0;
     std::map<BoardId, Flash> m_flash;
     BoardId m_selected;

@@ -192,6 +192,7 @@ std::string ControlHelp() {
            "  vacuum N KPA|auto | holding N 0|1 | zstate HEX|auto | height PULSES\n"
            "  board 0|1           a board waits at the conveyor input (0: the board-in run stays unanswered;\n"
            "                      a scenario with waiting boards decides that itself)\n"
+           "  jam N               a board jammed in conveyor zone N (1..4): its runs stay unanswered; 0 clears\n"
            "  timescale X | clear | status | help | quit\n" +
            CameraSet::Help() + World::Help();
 }
@@ -352,6 +353,10 @@ std::string Simulator::Command(const std::string& line, bool* quit) {
     }
     if (c == "board" && (arg(1) == "0" || arg(1) == "1")) {
         m_machine.SetBoardAtInput(arg(1) == "1");
+        return "ok";
+    }
+    if (c == "jam" && ParseInt(arg(1), &n) && n >= 0 && n <= 4) {
+        m_machine.SetJammedZone(static_cast<int>(n));
         return "ok";
     }
     if (c == "height" && ParseInt(arg(1), &n)) {

@@ -26,7 +26,15 @@ void RegisterJobListHooks(HookRegistry& r) {
     r.Add("run", "RunPort.finishRun", run.finishRun, Q);
     r.Add("run", "RunPort.runThreadsLive", run.runThreadsLive, Q);
     r.Declare("RunFrameSources", TheRunFrameSources());
-    r.Add("job lists", "RunFrameSources.currentPcbName", TheRunFrameSources().currentPcbName, Q);
+    RunFrameSources& sources = TheRunFrameSources();
+    r.Add("job lists", "RunFrameSources.currentPcbName", sources.currentPcbName, Q);
+    r.Add("job lists", "RunFrameSources.pcbBoardCount", sources.pcbBoardCount, Q, 0);
+    r.Add("job lists", "RunFrameSources.setPcbBoardCount", sources.setPcbBoardCount, Q);
+    r.Add("job lists", "RunFrameSources.manualMarkOffset", sources.manualMarkOffset, Q, false);
+    r.Add("job lists", "RunFrameSources.clearManualMarkOffset", sources.clearManualMarkOffset, Q);
+    r.Add("job lists", "RunFrameSources.markLightBrightness", sources.markLightBrightness, Q, 0);
+    r.Add("job lists", "RunFrameSources.disablePanels", sources.disablePanels, Q);
+    r.Add("job lists", "RunFrameSources.showProgress", sources.showProgress, Q);
 
     RowCommandPort& rows2 = TheRowCommands().m_Port;
     r.Declare("RowCommandPort", rows2);

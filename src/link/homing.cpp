@@ -289,7 +289,8 @@ bool MachineReset(int kind, bool refuseWhileRunning) {
         std::lock_guard lock(s.mutex);
         generation = ++s.generation;
         s.state = State::Pending;
-        s.ownsBusy = static_cast<bool>(claim);
+        // Without the running check the caller's busy flag passes to this homing.
+        s.ownsBusy = static_cast<bool>(claim) || !refuseWhileRunning;
         s.ended.Reset();
     }
     claim.HandOver();  // the finished reply or the failure path clears it

@@ -66,7 +66,9 @@ HomingPort& TheHomingPort();
 // MachineReset: not connected -> "Machine is not connection !"; `refuseWhileRunning`
 // and busy -> "Machine is runnig !"; otherwise the busy flag is held, `kind` becomes
 // the panel's reset kind, the panel is disabled and the command goes out. Returns
-// true when a homing is under way. Never waits for the machine.
+// true when a homing is under way. Never waits for the machine. Without the
+// running check a busy flag the caller holds passes to the homing, which clears it
+// at its reply or its failure.
 bool MachineReset(int kind, bool refuseWhileRunning);
 
 // The panel's reset button and Ethernet panel key 11: g_Homed cleared, full homing

@@ -1,6 +1,11 @@
 #include "link/link_state.h"
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 #include "link/link_log.h"
 #include "link/commands.h"
@@ -146,10 +151,10 @@ std::string NoAnswerText(std::string_view commandName) {
     return CurrentLinkTexts().noAnswer + CommandBoxName(commandName) + " !";
 }
 
-bool AwaitEvent(plat::Event& event, WaitKind kind, std::string_view commandName,
-                Transport transport) {
-    const unsigned generation = g_stopGeneration.load();
-    const plat::WaitResult r = event.Wait(WaitLimit(kind), StopFlagOf(transport));
+namespace {
+// What a reply wait (or the wait for a family's turn) that ended with `r` means,
+// told as every command tells it.
+bool reportWait(plat::WaitResult r, unsigned generation, std::string_view commandName) {
     const std::string name(commandName);
     if (plat::WaitsCancelled()) {  // closing the program
         AppendCommTrace(name + "->stopped", true);
@@ -173,6 +178,66 @@ bool AwaitEvent(plat::Event& event, WaitKind kind, std::string_view commandName,
     return false;
 }
 
+// Per family: the thread whose command is in flight and how often it took the turn.
+struct TurnSlot {
+    std::mutex mutex;
+    std::condition_variable freed;
+    std::thread::id owner;
+    int depth = 0;
+};
+std::array<TurnSlot, kReplyFamilyCount> g_turns;
+}  // namespace
+
+plat::WaitResult ReplyTurn::Wait(plat::Millis limit, const std::atomic<bool>* stop) {
+    if (m_held) return plat::WaitResult::Signalled;
+    TurnSlot& slot = g_turns[static_cast<std::size_t>(indexOf(m_family))];
+    const auto me = std::this_thread::get_id();
+    const unsigned generation = g_stopGeneration.load();
+    const auto end = std::chrono::steady_clock::now() + limit;
+    std::unique_lock lock(slot.mutex);
+    for (;;) {
+        if (slot.depth == 0 || slot.owner == me) {
+            slot.owner = me;
+            ++slot.depth;
+            m_held = true;
+            return plat::WaitResult::Signalled;
+        }
+        if (plat::WaitsCancelled() || (stop && stop->load()) || g_stopGeneration.load() != generation)
+            return plat::WaitResult::Cancelled;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end) return plat::WaitResult::TimedOut;
+        // Slices: the cancel, the stop flag and the operator's stop are polled.
+        const auto slice = std::min<std::chrono::steady_clock::duration>(end - now, limits::kLinkPoll);
+        slot.freed.wait_for(lock, slice);
+    }
+}
+
+bool ReplyTurn::Take(plat::Millis limit, std::string_view commandName, Transport transport) {
+    const unsigned generation = g_stopGeneration.load();
+    const plat::WaitResult r = Wait(limit, StopFlagOf(transport));
+    if (r == plat::WaitResult::Signalled) return true;
+    return reportWait(r, generation, commandName);
+}
+
+void ReplyTurn::Release() {
+    if (!m_held) return;
+    m_held = false;
+    TurnSlot& slot = g_turns[static_cast<std::size_t>(indexOf(m_family))];
+    {
+        std::lock_guard lock(slot.mutex);
+        if (--slot.depth > 0) return;
+        slot.owner = {};
+    }
+    slot.freed.notify_one();
+}
+
+bool AwaitEvent(plat::Event& event, WaitKind kind, std::string_view commandName,
+                Transport transport) {
+    const unsigned generation = g_stopGeneration.load();
+    const plat::WaitResult r = event.Wait(WaitLimit(kind), StopFlagOf(transport));
+    return reportWait(r, generation, commandName);
+}
+
 bool AwaitReply(ReplyFamily family, WaitKind kind, std::string_view commandName,
                 Transport transport) {
     const int f = indexOf(family);
@@ -183,6 +248,21 @@ bool AwaitReply(ReplyFamily family, WaitKind kind, std::string_view commandName,
         return false;
     }
     return ok;
+}
+
+bool AwaitReply(ReplyFamily family, plat::Millis limit, std::string_view commandName, Transport transport,
+                ReplyTurn& turn) {
+    const unsigned generation = g_stopGeneration.load();
+    const plat::WaitResult r = g_ReplyEvents[family].Wait(limit, StopFlagOf(transport));
+    // Read before the turn goes: the next command's arming clears it.
+    const bool refused = r == plat::WaitResult::Signalled && g_refused[indexOf(family)].exchange(false);
+    turn.Release();
+    if (!reportWait(r, generation, commandName)) return false;
+    if (refused) {
+        AppendCommTrace(std::string(commandName) + "->refused", true);
+        return false;
+    }
+    return true;
 }
 
 void PostMessageBoxOk(const std::string& text, plat::MsgIcon icon) {

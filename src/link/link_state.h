@@ -135,6 +135,34 @@ private:
     ReplyFamily m_family;
 };
 
+// One command per reply family in flight. A command holds its family's turn from
+// arming the family's event to its reply (or its failure): another thread arming
+// the same event in between would swallow the reply, and that command would run
+// into its limit. ExchangeSerial, ExchangeEthernet, SendConveyorRun and the serial
+// handshake take it; reply threads never do (they set the events the holders wait
+// on). A thread that holds the turn may take it again (a command sent from a
+// message box's loop). The turn is let go before any box about the command.
+class ReplyTurn {
+public:
+    explicit ReplyTurn(ReplyFamily family) : m_family(family) {}
+    ~ReplyTurn() { Release(); }
+    ReplyTurn(const ReplyTurn&) = delete;
+    ReplyTurn& operator=(const ReplyTurn&) = delete;
+
+    // Waits for the family within `limit`; ends early on the process-wide cancel,
+    // the operator's stop (StopPendingWaits) or `stop` (the link going down).
+    plat::WaitResult Wait(plat::Millis limit, const std::atomic<bool>* stop);
+    // The same, a wait that ends without the turn reported as an unanswered wait of
+    // `commandName` (AwaitEvent). true when the turn is held.
+    bool Take(plat::Millis limit, std::string_view commandName, Transport transport);
+    void Release();
+    bool Held() const { return m_held; }
+
+private:
+    ReplyFamily m_family;
+    bool m_held = false;
+};
+
 // The machine refused the move waiting on `family` (an error report or an error
 // status in place of its reply): its wait ends now and fails, booking nothing.
 void RefuseReply(ReplyFamily family);
@@ -153,6 +181,10 @@ void StopPendingWaits();
 // quietly; at shutdown (process-wide cancel) nothing is shown.
 bool AwaitReply(ReplyFamily family, WaitKind kind, std::string_view commandName,
                 Transport transport);
+// The same within `limit`, letting `turn` go as soon as the wait has ended, before
+// anything is shown.
+bool AwaitReply(ReplyFamily family, plat::Millis limit, std::string_view commandName, Transport transport,
+                ReplyTurn& turn);
 // The same for any event (the axis-limit event, the firmware reply event).
 bool AwaitEvent(plat::Event& event, WaitKind kind, std::string_view commandName,
                 Transport transport);

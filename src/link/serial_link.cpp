@@ -47,11 +47,18 @@ bool SerialLink::tryPort(int number) {
     m_cutter.Clear();
     m_bytesArrived.Reset();
     startThreads();
-    ArmReply(ReplyFamily::SingleAxis);
-    HandshakeThread();
-    if (g_ReplyEvents[ReplyFamily::SingleAxis].Wait(WaitLimit(WaitKind::Handshake)) ==
-        plat::WaitResult::Signalled) {
-        return true;
+    {
+        // The handshake shares its reply family with the single-axis commands:
+        // one in flight, from arming to the reply or the port given up.
+        ReplyTurn turn(ReplyFamily::SingleAxis);
+        if (turn.Wait(WaitLimit(WaitKind::Handshake), &g_StopReceive) == plat::WaitResult::Signalled) {
+            ArmReply(ReplyFamily::SingleAxis);
+            HandshakeThread();
+            if (g_ReplyEvents[ReplyFamily::SingleAxis].Wait(WaitLimit(WaitKind::Handshake)) ==
+                plat::WaitResult::Signalled) {
+                return true;
+            }
+        }
     }
     // Abandoned attempt: its threads end and are joined before the port closes and
     // before the next attempt clears the stop flag, so no two readers share the ring.

@@ -275,20 +275,29 @@ bool SendConveyorRun(const ConveyorRun& run, plat::Millis limit) {
     const std::string zone = std::to_string(run.zone);
     AppendCommTrace("62->Start", true);
     AppendCommTrace("Zone " + zone + " run -> ", true);
-    ArmReply(ReplyFamily::Conveyor);
     const bool serial = useSerial();
-    const bool sent = serial ? GetSerialLink().SendFrame(BuildSerialFrame(0x62, SerialConveyor(run)))
-                             : GetMachineLink().SendCommand(0x62, UdpConveyor(run)) == 0;
-    if (!sent) {
-        // The link is down: the same report as every other command's.
-        g_Connected.store(false);
-        LinkLog("Send failed = %s", CommandCaption(0x62).c_str());
-        if (!plat::WaitsCancelled())
-            plat::MessageBoxOk(SendFailedText(CommandCaption(0x62)), true, plat::MsgIcon::Error);
-        return false;
-    }
     const Transport t = serial ? Transport::Serial : Transport::Ethernet;
-    switch (g_ReplyEvents[ReplyFamily::Conveyor].Wait(limit, StopFlagOf(t))) {
+    // One 0x62 in flight: the turn is held from arming to the reply or its end. A
+    // turn that does not come within the bound ends as a reply that did not.
+    ReplyTurn turn(ReplyFamily::Conveyor);
+    plat::WaitResult r = turn.Wait(limit, StopFlagOf(t));
+    if (r == plat::WaitResult::Signalled) {
+        ArmReply(ReplyFamily::Conveyor);
+        const bool sent = serial ? GetSerialLink().SendFrame(BuildSerialFrame(0x62, SerialConveyor(run)))
+                                 : GetMachineLink().SendCommand(0x62, UdpConveyor(run)) == 0;
+        if (!sent) {
+            turn.Release();
+            // The link is down: the same report as every other command's.
+            g_Connected.store(false);
+            LinkLog("Send failed = %s", CommandCaption(0x62).c_str());
+            if (!plat::WaitsCancelled())
+                plat::MessageBoxOk(SendFailedText(CommandCaption(0x62)), true, plat::MsgIcon::Error);
+            return false;
+        }
+        r = g_ReplyEvents[ReplyFamily::Conveyor].Wait(limit, StopFlagOf(t));
+        turn.Release();
+    }
+    switch (r) {
     case plat::WaitResult::Signalled:
         AppendCommTrace("62-" + zone + " end ", true);
         return true;

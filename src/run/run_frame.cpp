@@ -127,6 +127,7 @@ bool StartRunThreads(int runMode) {
     }
     // No release left by an earlier run may reach this one.
     for (plat::Event* e : HandOffEvents()) e->Reset();
+    if (const auto& boards = TheRunToolbarPort().pcbBoardCount) g_PcbBoardCount = boards();
     g_finishPending = true;
     SetSpeedGear(1, 0);
     if (runMode < 0 || runMode > 12) {
@@ -170,11 +171,11 @@ bool StartRunThreads(int runMode) {
     return true;
 }
 
-bool FinishRun(PartListStore& store, bool keepConveyor) {
+bool FinishRun(PartListStore& store, bool keepConveyor, bool busyHandedOn) {
     if (!g_finishPending.exchange(false)) return false;
     // Partners test this after every wake: none may go on with the run ended.
     g_RunContinue = false;
-    ReleaseBusy();
+    if (!busyHandedOn) ReleaseBusy();
     store.m_RunFromRow[static_cast<int>(JobList::Part)] = 0;
     store.m_RunFromRow[static_cast<int>(JobList::Dis)] = 0;
     for (auto& f : store.m_RunSelectedOnly) f = 0;

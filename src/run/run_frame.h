@@ -55,7 +55,9 @@ bool StartRunThreads(int runMode);
 
 // The common end of every run; acts once per run (a partner's second call does
 // nothing and answers false). With keepConveyor the conveyor companion goes on.
-bool FinishRun(PartListStore& partList, bool keepConveyor);
+// With busyHandedOn the busy flag has passed to a homing started by the run's
+// end, which clears it at its reply or its failure.
+bool FinishRun(PartListStore& partList, bool keepConveyor, bool busyHandedOn = false);
 
 // Closing the program: Stop's flags, every hand-off event released, the gate
 // open, so that no run thread stays waiting.

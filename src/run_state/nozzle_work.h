@@ -13,6 +13,28 @@
 
 namespace smt {
 
+// A byte the run thread and the feeder companion share without a lock: the
+// companion sets a slot's present flags while the run thread copies the slot into
+// its record or waits for a flag to clear. Reads and writes are atomic; a copy
+// takes the value.
+class SharedFlag {
+public:
+    SharedFlag(std::uint8_t value = 0) : m_value(value) {}
+    SharedFlag(const SharedFlag& other) : m_value(other.m_value.load()) {}
+    SharedFlag& operator=(const SharedFlag& other) {
+        m_value.store(other.m_value.load());
+        return *this;
+    }
+    SharedFlag& operator=(std::uint8_t value) {
+        m_value.store(value);
+        return *this;
+    }
+    operator std::uint8_t() const { return m_value.load(); }
+
+private:
+    std::atomic<std::uint8_t> m_value;
+};
+
 struct NozzleSlot {
     int row = -1;           // placement-list row; negative = none
     int headTarget = 0;     // head that picks (1..8)
@@ -31,8 +53,8 @@ struct NozzleSlot {
     double pickHeight = 0;
     int groupIndex = 0;
     int feederIndex = 0;
-    std::uint8_t presented1 = 0;
-    std::uint8_t presented2 = 0;
+    SharedFlag presented1 = 0;
+    SharedFlag presented2 = 0;
     int carriedValue = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "joblist/ui/joblist_wiring.h"
 
+#include <atomic>
+
 #include <QPointer>
 
 #include "base/captions.h"
@@ -176,9 +178,31 @@ void ViewPart(ProgramView& view) {
         for (ViewPanel panel : {ViewPanel::Camera, ViewPanel::ManualControl})
             if (QWidget* w = v->Panel(panel)) w->setEnabled(true);
     };
-    run.pcbBoardCount = [j] { return j->Pcb().m_Fields.m_PcbBoardCount; };
+    // The run counts the boards down on its thread while the conveyor companion reads them.
+    run.pcbBoardCount = [j] { return std::atomic_ref(j->Pcb().m_Fields.m_PcbBoardCount).load(); };
+    RunFrameSources& sources = TheRunFrameSources();
+    sources.currentPcbName = [j] { return j->CurrentPcbName(); };
     run.pcbEditFields = [j] { return j->Pcb().m_Fields; };
-    TheRunFrameSources().currentPcbName = [j] { return j->CurrentPcbName(); };
+    sources.pcbBoardCount = run.pcbBoardCount;
+    sources.setPcbBoardCount = [j](int n) { std::atomic_ref(j->Pcb().m_Fields.m_PcbBoardCount).store(n); };
+    sources.manualMarkOffset = [j] { return std::atomic_ref(j->Pcb().m_Fields.m_ManualMarkOffset).load() != 0; };
+    sources.clearManualMarkOffset = [j] { std::atomic_ref(j->Pcb().m_Fields.m_ManualMarkOffset).store(0); };
+    sources.markLightBrightness = [j] { return std::atomic_ref(j->Pcb().m_Fields.m_LightBrightness).load(); };
+    sources.disablePanels = [v] {
+        plat::PostToUi([v] {
+            if (CDialogPartList* p = PartListPanel(*v)) p->PlacementList()->setEnabled(false);
+            for (ViewPanel panel : {ViewPanel::Camera, ViewPanel::ManualControl})
+                if (QWidget* w = v->Panel(panel)) w->setEnabled(false);
+        });
+    };
+    sources.showProgress = [v](int range, int position) {
+        plat::PostToUi([v, range, position] {
+            CDialogPartList* p = PartListPanel(*v);
+            if (!p) return;
+            if (range >= 0) p->Progress()->setRange(0, range);
+            p->Progress()->setValue(position);
+        });
+    };
     PartListToolButtons() = [v](int toolId, bool enabled) {
         if (CDialogPartList* p = PartListPanel(*v)) p->ToolBar()->EnableButton(toolId, enabled);
     };

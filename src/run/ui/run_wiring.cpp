@@ -7,8 +7,10 @@
 #include "run_state/run_events.h"
 #include "run/mark_correction.h"
 #include "run/nozzle_vision.h"
+#include "run/conveyor_companion.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
+#include "run/placement_run.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
 #include "settings/rederive_hooks.h"
@@ -23,8 +25,11 @@ void WireRun(Wiring&) {
     port.finishRun = [](bool keep) { FinishRun(ThePartList(), keep); };
     port.computeTwoMarkCorrection = [](double a, double b, double c, double d) { ComputeTwoMarkCorrection(a, b, c, d); };
     port.runThreadsLive = [] { return LiveRunThreads() > 0; };
+    RunThreadEntry(RunThreadKind::Placement) = [] { PlacementRunThread(); };
+    RunThreadEntry(RunThreadKind::FeederAdvance) = [] { FeederAdvanceThread(); };
     // The positioning worker centres the camera on the visual origin after its move.
     ThePositioningPort().recognizeVisualOrigin = [] { RecognizeVisualOrigin(); };
+    RunThreadEntry(RunThreadKind::ConveyorZone2) = [] { ConveyorZone2Thread(); };
 
     RowSearchLookups& rows = TheRowSearchLookups();
     rows.FindFeederForPart = [](int group, const std::string& feeder, int k) { return FindFeederForPart(group, feeder, k); };

@@ -1,0 +1,380 @@
+// Whole placement runs against the simulated world: a small board (a 2 x 2 panel
+// with one cell off, two marks, rows from four feeders) on a machine of the given
+// type, the program set up as the shipped folder would set it (feeder group,
+// placement list, PCB record, strategy, settings), started with the part list's
+// Start and judged by the world's run check.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "../feeders/feeders_fixture.h"
+#include "../link/world_fixture.h"
+#include "base/globals.h"
+#include "base/numtext.h"
+#include "feeders/feed_group_table.h"
+#include "feeders/nozzle_library.h"
+#include "joblist/part_list.h"
+#include "joblist/run_board.h"
+#include "joblist/run_port.h"
+#include "joblist/run_toolbar.h"
+#include "joblist/smt_strategy.h"
+#include "link/homing.h"
+#include "link/link_state.h"
+#include "machine_ops/auto_transport.h"
+#include "machine_ops/cover_tape.h"
+#include "run/nozzle_vision.h"
+#include "run/pick_place.h"
+#include "run/placement_records.h"
+#include "run/placement_run.h"
+#include "run/run_frame.h"
+#include "run/run_geometry.h"
+#include "run/run_rows.h"
+#include "run_check.h"
+#include "run_state/nozzle_work.h"
+#include "run_state/run_events.h"
+#include "run_state/run_frame_sources.h"
+#include "platform/camera_sdk.h"
+#include "vision/camera_list.h"
+#include "vision/camera_service.h"
+#include "vision/set_view.h"
+
+namespace smt::test {
+
+struct RunSetup {
+    int type = 0;
+    int headMode = 0;
+    bool autoNozzle = false;
+    bool vision = false;
+    bool marks = false;
+    bool serial = true;
+    double timeScale = 0;  // the simulator's: slow replies
+};
+
+// One placement row of the job: where on the cell (mm), its angle, its feeder 1..4.
+struct JobPart {
+    const char* name;
+    double x, y, angle;
+    int feeder;
+    bool place = true;
+};
+
+class PlacementRunWorld : public WorldSimTest {
+protected:
+    // Nominal board origin, panel pitches and marks (board frame, mm).
+    static constexpr double kOriginX = 100, kOriginY = -200;
+    static constexpr double kColPitch = 40, kRowPitch = 35;
+    static constexpr double kMark1X = 3, kMark1Y = 3, kMark2X = 77, kMark2Y = 67;
+    // The true board against the nominal one when the marks are on.
+    static constexpr double kShiftX = 0.4, kShiftY = -0.3, kTurn = 0.5;
+
+    void SetUp() override {
+        WorldSimTest::SetUp();
+        FillFeederWords();
+        g_LanguageIndex = 0;
+        CreateRunEvents();
+        parts = {{"R1", 6, 5, 0, 1},    {"R2", 15, 10, 90, 2}, {"N1", 20, 20, 0, 1, false},
+                 {"R3", 25, 22, 45, 3}, {"R4", 31, 28, -90, 4}};
+    }
+    void TearDown() override {
+        g_RunContinue = false;
+        StopRunForClosing();
+        WaitIdle();
+        g_Running = false;
+        RunThreadEntry(RunThreadKind::Placement) = nullptr;
+        RunThreadEntry(RunThreadKind::FeederAdvance) = nullptr;
+        TheRowSearchLookups() = {};
+        TheRunPort() = {};
+        TheRunFrameSources() = {};
+        TheRunToolbarPort() = {};
+        TheSmtStrategy().SetConfig({});
+        ApplyHeadMode(0);
+        TheAutoTransport().SetConfig({});
+        TheCoverTape().SetConfig({});
+        ThePartList().Reset();
+        TheFeedGroupTable().DestroyFeedGroupTable();
+        g_NozzleSlots = {};
+        ResetNozzleStates();
+        TheCameraService().Shutdown();
+        plat::SetCameraBackend(nullptr);
+        TheSetViewSources().flyMeasure = nullptr;
+        TheCameraList().SetSettings({});
+        for (int k = 0; k < 2; ++k) TheCameraList().RefreshRecordAt(k, CameraCells{}, 100, 100);
+        g_PanelLink.zCheckMask = 0;
+        g_HighSpeedCamera = 0;
+        g_MarkCameraOn = g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = false;
+        g_CurrentCamera = 0;
+        g_CellOriginPulseX = 0, g_CellOriginPulseY = 0;
+        g_MachineType = 0, g_AutoNozzleChange = 0, g_HeadResetOk = false, g_Homed = false;
+        StoreRunBoard({});
+        g_BoardRotation = 0.0;
+        g_Mark1OffsetX = g_Mark1OffsetY = g_Mark2OffsetX = g_Mark2OffsetY = 0;
+        CreateRunEvents();
+        WorldSimTest::TearDown();
+    }
+
+    // ---- the world -------------------------------------------------------------
+    sim::Scenario World(const RunSetup& r) {
+        sim::Scenario s;
+        s.pulsesX = 100, s.pulsesY = 80, s.pulsesZ = 100, s.pulsesA = 10;
+        for (int k = 1; k < 8; ++k) s.nozzleOffset[k] = {-20.0 * k, (k % 2 ? 0.5 : -0.75) * k};
+        s.markCameraOffset = {40.0, 5.0};
+        s.vision[0].position = {200.0, -250.0};
+        s.vision[1].position = {240.0, -250.0};
+        for (int f = 0; f < 4; ++f) {
+            sim::ScenarioFeeder feeder;
+            feeder.bank = 1;
+            feeder.number = f + 1;
+            feeder.pick = {50.0 + 12 * f, -20.0 - 2 * f};
+            feeder.part = {2.0 + 0.4 * f, 1.2 + 0.2 * f, 0.6, 1, std::nullopt};
+            feeder.errSigma = 0;
+            if (r.vision) {
+                // Picked off by 0.2 to 0.3 mm and 3 to 5 degrees.
+                feeder.errOffset = {0.2 + 0.03 * f, -0.15};
+                feeder.errAngle = f % 2 ? -3.0 - f * 0.5 : 3.0 + f * 0.5;
+            }
+            s.feeders.push_back(feeder);
+        }
+        sim::ScenarioBoard b;
+        b.origin = {kOriginX, kOriginY};
+        if (r.marks) b.origin = {kOriginX + kShiftX, kOriginY + kShiftY}, b.rotation = kTurn;
+        b.width = 2 * kColPitch, b.height = 2 * kRowPitch;
+        for (int row = 0; row < 2; ++row)
+            for (int col = 0; col < 2; ++col) b.cells.push_back({col * kColPitch, row * kRowPitch, kColPitch, kRowPitch});
+        b.marks = {sim::Disc{kMark1X, kMark1Y, 1.0, -1}, sim::Disc{kMark2X, kMark2Y, 1.0, -1}};
+        s.boards = {b};
+        // Every row in every cell but cell 1 (panel row 0, column 1), which is off.
+        for (int cell : {0, 2, 3})
+            for (std::size_t i = 0; i < parts.size(); ++i) {
+                if (!parts[i].place) continue;
+                sim::RowTarget t;
+                t.board = 0, t.cell = cell, t.row = static_cast<int>(i), t.name = parts[i].name;
+                t.x = parts[i].x, t.y = parts[i].y, t.angle = parts[i].angle;
+                t.feeder = parts[i].feeder - 1;
+                // Each cycle's rows go to heads 1, 2, ... in turn, as do the feeders' heads.
+                t.head = HeadOfFeeder(parts[i].feeder, r.type);
+                s.rows.push_back(t);
+            }
+        expected = s.rows;
+        return s;
+    }
+
+    // ---- the program -----------------------------------------------------------
+    // The head a feeder names: spread over the heads the type has.
+    static int HeadOfFeeder(int f, int type) {
+        const int heads = type == 3 || type == 6 ? 4 : type == 2 || type == 5 ? 2 : 1;
+        return (f - 1) % heads + 1;
+    }
+
+    std::string FeederLineOf(int f, const RunSetup& r) {
+        const sim::ScenarioFeeder& w = scenario.feeders[static_cast<std::size_t>(f - 1)];
+        FeedRow row{};
+        row[0] = "W" + std::to_string(f);
+        row[2] = "P" + std::to_string(f), row[3] = "V" + std::to_string(f);
+        row[4] = FormatC("%0.4f", w.pick.x), row[5] = FormatC("%0.4f", w.pick.y);
+        row[6] = FormatC("%0.4f", w.part.length), row[7] = FormatC("%0.4f", w.part.width);
+        row[8] = FormatC("%0.4f", w.part.height), row[9] = "0";
+        row[10] = std::to_string(HeadOfFeeder(f, r.type)), row[11] = "40";
+        row[12] = std::string(r.vision ? "Yes" : "No") + "/" + kCamera1Name;
+        row[13] = "No/0/100";  // automatic threshold, full light
+        row[14] = g_FeedModeNames[1];  // AutoFeed: presented and advanced by the companion
+        row[15] = "10", row[16] = "10", row[17] = "0", row[18] = "1", row[19] = "0", row[20] = "0", row[21] = "0";
+        row[22] = "-5", row[23] = "No/", row[24] = "0", row[25] = "01", row[26] = "100";
+        row[27] = "2", row[28] = "2", row[29] = "100";
+        std::string line;
+        for (const auto& c : row) line += c + "\t";
+        return line;
+    }
+
+    void Program(const RunSetup& r) {
+        g_MachineType = r.type;
+        BasicSettings& b = TheBasicSettings();
+        b = BasicSettings{};
+        b.m_CommModel = r.serial ? 0 : 1;
+        double* offX[] = {&b.m_X_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1, &b.m_X_Nozzle5ToNozzle1,
+                          &b.m_X_Nozzle6ToNozzle1, &b.m_X_Nozzle7ToNozzle1, &b.m_X_Nozzle8ToNozzle1};
+        double* offY[] = {&b.m_Y_Nozzle2ToNozzle1, &b.m_Y_Nozzle3ToNozzle1, &b.m_Y_Nozzle4ToNozzle1, &b.m_Y_Nozzle5ToNozzle1,
+                          &b.m_Y_Nozzle6ToNozzle1, &b.m_Y_Nozzle7ToNozzle1, &b.m_Y_Nozzle8ToNozzle1};
+        for (int k = 2; k <= 8; ++k) {
+            *offX[k - 2] = scenario.nozzleOffset[k - 1].x;
+            *offY[k - 2] = scenario.nozzleOffset[k - 1].y;
+        }
+        b.m_X_CameraToNozzle1 = scenario.markCameraOffset.x, b.m_Y_CameraToNozzle1 = scenario.markCameraOffset.y;
+        b.m_X_Limit = 400, b.m_Y_Limit = -300;
+        b.m_Z_Nozzle1ToPCBHeight = -10, b.m_Z_closeVacuum = 0.5;
+        b.m_X_ThrowPosition = 20, b.m_Y_ThrowPosition = -280, b.m_ThrowDelay = 0;
+        PulseFactors& p = ThePulseFactors();
+        p = PulseFactors{};
+        p.m_X_Pulse = scenario.pulsesX, p.m_Y_Pulse = scenario.pulsesY, p.m_Z_Pulse = scenario.pulsesZ;
+        p.m_A_Pulse = scenario.pulsesA;
+        p.m_WestWalk_Pulse = p.m_NorthWalk_Pulse = p.m_EastWalk_Pulse = 10;
+        p.m_WestLift_Pulse = p.m_NorthLift_Pulse = p.m_EastLift_Pulse = 10;
+        g_PulsesPerMm = {p.m_X_Pulse, p.m_Y_Pulse, p.m_Z_Pulse, p.m_A_Pulse, 10, 10, 10, 10, 10, 10, 0, 0};
+        for (int n = 2; n <= 8; ++n)
+            g_NozzleToNozzle1Pulses[static_cast<std::size_t>(n - 1)] = {ToPulses(*offX[n - 2], p.m_X_Pulse),
+                                                                       ToPulses(*offY[n - 2], p.m_Y_Pulse)};
+        g_CameraToNozzle1Pulses = {ToPulses(b.m_X_CameraToNozzle1, p.m_X_Pulse), ToPulses(b.m_Y_CameraToNozzle1, p.m_Y_Pulse)};
+        g_ThrowPositionPulses = {ToPulses(b.m_X_ThrowPosition, p.m_X_Pulse), ToPulses(b.m_Y_ThrowPosition, p.m_Y_Pulse)};
+        SetMoveLimits({ToPulses(400, p.m_X_Pulse), ToPulses(-300, p.m_Y_Pulse), 400000, 300000});
+        SpeedTypeTable t;
+        for (int d = 0; d < 16; ++d) t.SetPair(d, {10, 100});
+        for (SpeedType type : {SpeedType::Reset, SpeedType::Handle, SpeedType::PickPart, SpeedType::Smt,
+                               SpeedType::VisualCorrection, SpeedType::VisualSmt, SpeedType::AutoNozzle})
+            TheSpeedTemplates().SetTable(type, t);
+
+        // The feeder group "G" with the four feeders, open.
+        std::vector<std::string> lines{"1\tG\t", "G\td\t4\t"};
+        for (int f = 1; f <= 4; ++f) lines.push_back(FeederLineOf(f, r));
+        for (int f = 1; f <= 4; ++f) lines.push_back("0\t0\t0\t0\t0.0000\t0.0000\t");
+        ReadTable(TheFeedGroupTable(), lines);
+        TheFeedGroupTable().SetOpenGroupName("G");
+
+        // The placement list.
+        std::vector<JobRow> rows;
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            const JobPart& part = parts[i];
+            JobRow row(CellCount(JobList::Part));
+            row.cells[partcell::Number] = std::to_string(i + 1);
+            row.cells[partcell::X] = FormatC("%0.4f", part.x);
+            row.cells[partcell::Y] = FormatC("%0.4f", part.y);
+            row.cells[partcell::Angle] = FormatC("%0.4f", part.angle);
+            row.cells[partcell::Name] = part.name;
+            row.cells[partcell::Package] = "P" + std::to_string(part.feeder);
+            row.cells[partcell::Place] = part.place ? "Yes" : "No";
+            row.cells[partcell::Value] = "V" + std::to_string(part.feeder);
+            row.cells[partcell::Feeder] = "W" + std::to_string(part.feeder);
+            row.cells[partcell::Vision] = r.vision ? "Yes" : "No";
+            row.cells[partcell::Head] = std::to_string(HeadOfFeeder(part.feeder, r.type));
+            rows.push_back(row);
+        }
+        ThePartList().SetRows(JobList::Part, rows);
+
+        // The PCB record: the nominal board, its panel with cell (0, 1) off.
+        PcbRecord rec;
+        rec.m_PcbName = "PCB->T";
+        rec.m_PanelRows = 2, rec.m_PanelCols = 2;
+        rec.m_RowPitch = kRowPitch, rec.m_ColPitch = kColPitch, rec.m_Thickness = 1.6;
+        rec.m_OriginX = kOriginX, rec.m_OriginY = kOriginY;
+        rec.m_MarkEnable = r.marks ? 1 : 0;
+        rec.m_Mark1X = kMark1X, rec.m_Mark1Y = kMark1Y, rec.m_Mark2X = kMark2X, rec.m_Mark2Y = kMark2Y;
+        rec.m_PanelGrid = {{"A", "1/1", "0/2"}, {"B", "1/3", "1/4"}};
+        StoreRunBoard(MakeRunBoard(rec, p.m_X_Pulse, p.m_Y_Pulse));
+
+        SmtStrategyConfig c;
+        c.m_HeaderSelect = r.headMode;
+        c.m_AutoChangeNozzle = r.autoNozzle ? 1 : 0;
+        TheSmtStrategy().SetConfig(c);
+        ApplyHeadMode(r.headMode);
+
+        // The wiring the program's run makes.
+        RunThreadEntry(RunThreadKind::Placement) = [] { PlacementRunThread(); };
+        RunThreadEntry(RunThreadKind::FeederAdvance) = [] { FeederAdvanceThread(); };
+        TheRowSearchLookups().FindFeederForPart = [](int g, const std::string& f, int k) { return FindFeederForPart(g, f, k); };
+        TheRunPort().startRunThreads = [](int mode) { return StartRunThreads(mode); };
+        TheRunPort().runThreadsLive = [] { return LiveRunThreads() > 0; };
+        RunFrameSources& src = TheRunFrameSources();
+        src.currentPcbName = [] { return std::string("PCB->T"); };
+        src.pcbBoardCount = [this] { return boardCount.load(); };
+        src.setPcbBoardCount = [this](int n) { boardCount = n; };
+        src.manualMarkOffset = [] { return false; };
+        src.clearManualMarkOffset = [] {};
+        src.markLightBrightness = [] { return 100; };
+        TheRunToolbarPort().pcbBoardCount = [this] { return boardCount.load(); };
+        // The PCB editor's Mark settings for this world's mark camera.
+        PcbEditFields fields;
+        fields.m_VisualZoom = scenario.markCamera.pixelsPerMm;
+        fields.m_DetectPrecision = 20;
+        fields.m_VisualBox = 3;
+        fields.m_MarkDiameter = 1;
+        fields.m_LightContrast = 0;
+        fields.m_LightBrightness = 200;
+        fields.m_VisualTimes = 3;
+        fields.m_MarkCollectTime = 300;  // frames drawn while the head still moved are past
+        TheRunToolbarPort().pcbEditFields = [fields] { return fields; };
+    }
+
+    // The machine of the setup on its link with the world, connected and homed.
+    void Machine(const RunSetup& r) {
+        scenario = World(r);
+        StartWorld(r.type, scenario, r.serial, !r.serial, r.vision || r.marks);
+        if (HasFatalFailure()) return;
+        if (r.timeScale > 0) sim->SetTimeScale(r.timeScale);
+        ResetCommandWorld(r.serial);
+        Program(r);
+        if (r.serial) {
+            int number = 5;
+            ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
+        } else {
+            ASSERT_TRUE(GetMachineLink().Open(sim::kBoardAddress, sim->udp()->Port(), LocalEndpoint{"127.0.0.1", 0}));
+            StartUdpReplyThread(GetMachineLink());
+        }
+        g_Connected = true;
+        g_Homed = true;
+        g_HeadResetOk = true;
+        TheHomingPort() = HomingPort{};
+        TheHomingPort().machineType = [t = r.type] { return t; };
+        InstallHomingHooks();
+        g_PanelLink.zCheckMask = 3;  // both rockers in the middle, as the board reports them
+        if (r.marks || r.vision) {
+            g_HighSpeedCamera = 1;
+            g_MarkCameraOn = true;
+            g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = r.vision;
+            ASSERT_TRUE(TheCameraService().InitCameras());
+        }
+        if (r.vision) Vision();
+        hooks.Take();
+    }
+
+    // The program's side of the vision cameras, as the vision wiring fills it: the
+    // camera list's two records where the world has them, precisions 2 pulses.
+    void Vision() {
+        CommandPanelPort& c = TheCommandPanel();
+        c.setCurrentCamera = [](int camera) { g_CurrentCamera = camera; };
+        c.highSpeedCamera = [] { return g_HighSpeedCamera == 1; };
+        c.switchCameraStreams = [](int camera, int mode) { TheCameraService().SwitchToCamera(camera, mode); };
+        c.flyFrameEvent = [] { return &TheCameraService().m_hFlyDoneEvent; };
+        TheSetViewSources().flyMeasure = [](int nozzle, const cv::Mat& frame) { MeasurePartInFrame(frame, nozzle); };
+        TheCameraService().hooks().flyMeasure = [](int nozzle, const cv::Mat& frame) {
+            if (const auto& f = TheSetViewSources().flyMeasure) f(nozzle, frame);
+        };
+        g_PanelLink.zCheckMask = 3;
+        for (int k = 0; k < 2; ++k) {
+            CameraCells cells{};
+            cells[0] = k == 0 ? kCamera1Name : kCamera2Name;
+            cells[1] = FormatC("%0.4f", scenario.vision[k].position.x);
+            cells[2] = FormatC("%0.4f", scenario.vision[k].position.y);
+            cells[20] = FormatC("%0.4f", scenario.vision[k].pixelsPerMm);
+            cells[21] = "10";
+            cells[24] = "6";
+            cells[25] = "2";
+            cells[26] = "2";
+            cells[27] = "150";
+            TheCameraList().RefreshRecordAt(k, cells, scenario.pulsesX, scenario.pulsesY);
+        }
+        TheBasicSettings().m_AutoMagnify = 4.0;
+        UpdateHeadOffsets();
+    }
+
+    // Start as the part list's button does; true once the run and its homing ended.
+    bool RunToTheEnd(std::chrono::seconds limit = std::chrono::seconds(120)) {
+        if (!OnStartRun(ThePartList())) return false;
+        return WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load() && !HomingInProgress(); }, limit);
+    }
+
+    ::testing::AssertionResult RunCheckPasses(double mm = 0.1, double deg = 0.25) {
+        sim::RunTolerance tol;
+        tol.mm = mm, tol.deg = deg;
+        const sim::RunCheckResult result = sim::CheckRun(world().ledger(), expected, tol);
+        if (result.Passed() && result.parts == expected.size()) return ::testing::AssertionSuccess() << result.Table();
+        return ::testing::AssertionFailure() << result.Table();
+    }
+
+    std::vector<JobPart> parts;
+    sim::Scenario scenario;
+    std::vector<sim::RowTarget> expected;
+    std::atomic<int> boardCount{1};
+};
+
+} // namespace smt::test
