@@ -49,7 +49,9 @@ bool RecognizeBoardMark();
 // modes take frames but do nothing with them. `passes` passes, one more when the
 // first finds nothing; `limit`: the largest total correction (pulses, each axis)
 // accepted without asking; `window` mm; `invert` non-zero inverts the frames. The
-// moves are added to *offsetX, *offsetY. The scale is the PCB editor's.
+// moves are added to *offsetX, *offsetY. The scale is the PCB editor's. Frames
+// are the mark camera's; the light goes to the selected camera (g_CurrentCamera),
+// so the caller selects the mark camera first, as for RecognizeVisualOrigin.
 bool RecognizeSpecifiedMark(int mode, int precision, int contrast, int brightness, int collectTime, int passes,
                             int invert, int limit, std::int32_t* offsetX, std::int32_t* offsetY, double window,
                             double size);

@@ -19,7 +19,9 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include "base/command_ids.h"
 #include "base/globals.h"
+#include "base/view_messages.h"
 #include "joblist/part_list_texts.h"
 #include "joblist/pcb_records.h"
 #include "joblist/run_board.h"
@@ -99,6 +101,7 @@ protected:
         TheVideoSourcePort() = VideoSourcePort{};
         TheCameraService().Shutdown();
         TheRunToolbarPort().pcbEditFields = nullptr;
+        ThePositioningPort() = PositioningPort{};
         StoreRunBoard(RunBoardState{});
         g_HighSpeedCamera = 0;
         g_MarkCameraOn = false;
@@ -576,6 +579,32 @@ TEST_P(VisualOrigin, WrongSizeOrNoTargetEndsWithTheMessage) {
     RecognizeVisualOrigin();
     EXPECT_EQ(Reads(), reads);
     EXPECT_TRUE(boxes.Texts().empty());
+}
+
+// The positioning command's worker centres the camera through the hook the run's
+// wiring fills: the camera ends on the true target, the counters on the taught one.
+TEST_P(VisualOrigin, TheCameraToVisualOriginCommandCentresThroughTheHook) {
+    sim::Scenario s = World();
+    s.machineDiscs = {sim::Disc{kTarget.x + 0.25, kTarget.y - 0.2, 1.0, -1}};  // off where it was taught
+    Machine(serial(), s);
+    BasicSettings& b = TheBasicSettings();
+    b.m_X_Limit = 4000, b.m_Y_Limit = -3000;
+    b.m_X_VisualOrigin = kTarget.x, b.m_Y_VisualOrigin = kTarget.y;
+    b.m_X_CameraToNozzle1 = kCamX, b.m_Y_CameraToNozzle1 = kCamY;
+    b.m_CottectionTimeReset = 2;
+    b.m_VisualOriginBox = 4, b.m_VisualOriginSize = 1.0, b.m_OriginLightBrightness = 180;
+    SetPositioningMessages(BuiltinViewMessages());
+    ThePositioningPort().recognizeVisualOrigin = [] { RecognizeVisualOrigin(); };
+    ASSERT_TRUE(OnPositioningCommand(cmd::CameraToVisualOrigin));
+    ASSERT_TRUE(WaitIdle());
+    const std::int32_t tx = static_cast<std::int32_t>((kTarget.x - kCamX) * kPx);
+    const std::int32_t ty = static_cast<std::int32_t>((kTarget.y - kCamY) * kPy);
+    EXPECT_EQ(std::make_tuple(g_PulseX.load(), g_PulseY.load()), std::make_tuple(tx, ty));
+    const sim::Drives d = machine().Positions();
+    EXPECT_NEAR((d.x - tx) / kPx, 0.25, 0.03);
+    EXPECT_NEAR((d.y - ty) / kPy, -0.2, 0.03);
+    EXPECT_EQ(FramesOf(0x70).size(), serial() ? 0u : 2u);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, VisualOrigin, ::testing::Values(Wire::Serial, Wire::Ethernet), WireName);
