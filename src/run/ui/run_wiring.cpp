@@ -8,6 +8,8 @@
 #include "run/mark_correction.h"
 #include "run/nozzle_vision.h"
 #include "run/conveyor_companion.h"
+#include "run/drilling_run.h"
+#include "run/lamp_run.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
 #include "run/placement_run.h"
@@ -27,6 +29,11 @@ void WireRun(Wiring&) {
     port.runThreadsLive = [] { return LiveRunThreads() > 0; };
     RunThreadEntry(RunThreadKind::Placement) = [] { PlacementRunThread(); };
     RunThreadEntry(RunThreadKind::FeederAdvance) = [] { FeederAdvanceThread(); };
+    RunThreadEntry(RunThreadKind::Drilling) = [] { DrillingRunThread(); };
+    RunThreadEntry(RunThreadKind::Lamp) = [] { LampRunThread(); };
+    RunThreadEntry(RunThreadKind::CombinedPlacement) = [] { CombinedPlacementThread(); };
+    // The lamp point editor's dispense test centres the point's Mark through this.
+    port.recognizeMark = [](int table, int point) { return RecognizeMark(table, point); };
     // The positioning worker centres the camera on the visual origin after its move.
     ThePositioningPort().recognizeVisualOrigin = [] { RecognizeVisualOrigin(); };
     RunThreadEntry(RunThreadKind::ConveyorZone2) = [] { ConveyorZone2Thread(); };
