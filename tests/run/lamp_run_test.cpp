@@ -203,6 +203,18 @@ protected:
         return s;
     }
 
+    // The common ends: the run-state signals of state 4 the machine took, less
+    // those that ended a homing.
+    int Ends() {
+        int n = 0;
+        for (const auto& f : FramesOf(0x60)) n += !f.data.empty() && f.data[0] == 4;
+        return n - Count(0x52);
+    }
+    bool Ended() {
+        return WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load() && !HomingInProgress(); },
+                         std::chrono::seconds(60));
+    }
+
     std::vector<LampPoint> points;
 };
 
@@ -321,6 +333,119 @@ TEST_F(LampRunWorld, Mode12DispensesOneTableWhileThePlacesTheOther) {
     EXPECT_EQ(Count(0x52), 1);
     EXPECT_TRUE(g_Homed.load());
 }
+
+// ReplenishOnTable after a place whose vacuum check failed: the question with the
+// busy flag released; Yes goes on without the part, Cancel picks another and places
+// it, No returns the head, resets the machine and ends the run.
+class LampReplenish : public LampRunWorld, public ::testing::WithParamInterface<plat::MsgAnswer> {};
+
+TEST_P(LampReplenish, VacuumFailureQuestion) {
+    const plat::MsgAnswer answer = GetParam();
+    LampMachine(11, 1);
+    if (HasFatalFailure()) return;
+    {
+        auto lock = world().Lock();
+        world().faults().keptAtPlace = 1;  // P0's part stays on the nozzle
+    }
+    const std::string question = PartListText("Message_45");
+    std::atomic<int> busyWhileAsked{-1};
+    const plat::MsgBoxHandler scripted = plat::SetMessageBoxHandler({});
+    plat::SetMessageBoxHandler([&](const plat::MsgBoxRequest& r) {
+        if (r.text == question) busyWhileAsked = g_Running.load() ? 1 : 0;
+        return scripted(r);
+    });
+    struct Restore {
+        plat::MsgBoxHandler h;
+        ~Restore() { plat::SetMessageBoxHandler(h); }
+    } restore{scripted};
+    boxes.Push(answer);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], question);
+    EXPECT_EQ(busyWhileAsked.load(), 0);
+    EXPECT_EQ(Ends(), 1);
+    EXPECT_EQ(Count(0x52), 1);  // the normal end's reset, or No's
+    EXPECT_TRUE(LedgerMatchesDispensing(world().ledger(), Dots(1), 0.05));
+    const auto discards = world().ledger().Of(sim::LedgerKind::Discard);
+    std::vector<ExpectedPart> want = Places(1);
+    if (answer == plat::MsgAnswer::Cancel) {
+        EXPECT_EQ(discards.size(), 1u);  // the kept part; the second is placed
+        EXPECT_EQ(world().ledger().Of(sim::LedgerKind::Pick).size(), 3u);
+    } else {
+        EXPECT_EQ(discards.size(), 1u);
+        want.erase(want.begin());  // P0 stays without its part
+    }
+    EXPECT_TRUE(LedgerMatchesPlacements(world().ledger(), want, 0.1, 0.25));
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, LampReplenish,
+                         ::testing::Values(plat::MsgAnswer::Yes, plat::MsgAnswer::No, plat::MsgAnswer::Cancel),
+                         [](const ::testing::TestParamInfo<plat::MsgAnswer>& i) {
+                             return std::string(i.param == plat::MsgAnswer::Yes  ? "Yes"
+                                                : i.param == plat::MsgAnswer::No ? "No"
+                                                                                 : "Cancel");
+                         });
+
+// A stop while either thread waits for the machine ends both threads through one
+// common end, whatever the other waits for; a run started afterwards dispenses
+// each table before it places on it.
+class LampStop : public LampRunWorld, public ::testing::WithParamInterface<std::uint16_t> {};
+
+TEST_P(LampStop, StopEndsBothThreadsOnce) {
+    LampMachine(12, 3);
+    if (HasFatalFailure()) return;
+    sim->faults().HoldNext(GetParam());
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held().has_value(); }));
+    OnStopRun();
+    sim->faults().Release();
+    ASSERT_TRUE(Ended());
+    EXPECT_EQ(Ends(), 1);
+    EXPECT_EQ(Count(0x52), 0);
+    EXPECT_FALSE(RunThreadLive(RunThreadKind::Lamp));
+    EXPECT_FALSE(RunThreadLive(RunThreadKind::CombinedPlacement));
+    EXPECT_FALSE(RunThreadLive(RunThreadKind::FeederAdvance));
+
+    // The next run: no hand-off of the stopped one reaches it.
+    world().ledger().Clear();
+    TheLampMachineList().m_Counters = {2, 0, 2};
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_EQ(Sequence(0), "DP");
+    EXPECT_EQ(Sequence(1), "DP");
+    EXPECT_EQ(Ends(), 2);
+}
+
+// 0x53 the dispensing thread's moves, 0x58 its strokes, 0x54 the placing thread's
+// table moves, 0x67 its picks, 0x68 its places.
+INSTANTIATE_TEST_SUITE_P(Held, LampStop, ::testing::Values(0x53, 0x58, 0x54, 0x67, 0x68),
+                         [](const ::testing::TestParamInfo<std::uint16_t>& i) {
+                             return "Code" + FormatC("%02X", static_cast<unsigned>(i.param));
+                         });
+
+// A command the machine refuses ends the run of both threads once, never a hang.
+class LampFailure : public LampRunWorld, public ::testing::WithParamInterface<std::uint16_t> {};
+
+TEST_P(LampFailure, ARefusedCommandEndsBothThreads) {
+    LampMachine(12, 3);
+    if (HasFatalFailure()) return;
+    {
+        auto lock = world().Lock();
+        world().faults().errorCode = GetParam();
+        world().faults().errorAfter = 2;
+        world().faults().errorReport = 0xE6;
+    }
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    ASSERT_TRUE(Ended());
+    EXPECT_EQ(Ends(), 1);
+    EXPECT_EQ(Count(0x52), 0);
+    EXPECT_FALSE(g_Running.load());
+}
+
+// 0x58: the dispensing thread's second stroke; 0x67: the placing thread's second pick.
+INSTANTIATE_TEST_SUITE_P(Refused, LampFailure, ::testing::Values(0x58, 0x67),
+                         [](const ::testing::TestParamInfo<std::uint16_t>& i) {
+                             return "Code" + FormatC("%02X", static_cast<unsigned>(i.param));
+                         });
 
 } // namespace
 } // namespace smt::test
