@@ -108,8 +108,21 @@ protected:
 
     void LampMachine(int mode, int boards) {
         scenario = LampWorld();
-        StartWorld(4, scenario, true, false, true);
-        if (HasFatalFailure()) return;
+        {
+            // The mark camera alone, small: a frame is drawn soon enough to show
+            // where the camera stands (also under the race checker).
+            sim::SimConfig c;
+            c.machineType = 4;
+            c.serial = true, c.serialDir = dir.Path(), c.comNumber = 5;
+            c.udp = false, c.udpPort = 0, c.discoveryPort = discoveryPort;
+            c.cameras = true;
+            c.cameraSpecs = std::string(sim::kMarkCameraName) + ":640x480";
+            sim = std::make_unique<sim::Simulator>(c);
+            sim->UseScenario(scenario);
+            std::string error;
+            ASSERT_TRUE(sim->Start(&error)) << error;
+            hooks.machineType = 4;
+        }
         ResetCommandWorld(true);
         const RunSetup r{2, 1, false, false, true, true};
         Program(r);
