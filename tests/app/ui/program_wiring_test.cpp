@@ -32,7 +32,7 @@ const std::set<std::string> kStandIns = {
     "CommandPanelPort.displayInPulses",
     "CameraCalibrationPort.startCameraOperation", "CameraCalibrationPort.startFlyTest",
     // run
-    "SetViewSources.flyMeasure", "RunPort.recognizeMark",
+    "SetViewSources.flyMeasure",
 };
 
 TEST(ProgramWiring, EveryHookIsFilledAndOnlyTheListedOnesHoldTheStandIn) {
