@@ -110,6 +110,7 @@ std::vector<DialogCaptions::Entry> ListTextEntries() {
     e.emplace_back("CameraList.c_Message_01", "目前只支持 2 个摄相机 !");
     e.emplace_back("CameraList.c_Message_02", "未选择要修改的行 !");
     e.emplace_back("CameraList.c_Message_03", "未选择要删除的行 !");
+    e.emplace_back("CameraList.c_Message_04", "吸嘴 %d 没有旋转轴，不能校准位置 !");
     return e;
 }
 
@@ -394,6 +395,11 @@ void CameraList::SetSettings(const CameraListSettings& s) {
     std::lock_guard g(m_lock);
     m_settings = s;
 }
+void CameraList::Edit(const std::function<void(Contents&)>& change) {
+    std::lock_guard g(m_lock);
+    Contents c{m_CameraTable, m_Camera_first, m_Camera_second, m_settings};
+    change(c);
+}
 
 // ---- the editor's values ---------------------------------------------------------
 
@@ -486,6 +492,11 @@ CameraMenuVerdict CheckCameraMenu(int command, const CameraMenuState& s, std::st
 CameraCalibrationPort& TheCameraCalibrationPort() {
     static CameraCalibrationPort port;
     return port;
+}
+
+CameraCalibrationView& TheCameraCalibrationView() {
+    static CameraCalibrationView view;
+    return view;
 }
 
 CameraListFeederPort& TheCameraListFeederPort() {

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "link/busy.h"
 #include "settings/dialog_captions.h"
 
 namespace smt {
@@ -102,6 +103,15 @@ public:
     CameraRecord Second() const;
     CameraListSettings Settings() const;
     void SetSettings(const CameraListSettings& s);
+    // One change of rows, records and settings together under the table's lock
+    // (the calibration worker's results); `change` must not call back into the list.
+    struct Contents {
+        std::vector<CameraCells>& rows;
+        CameraRecord& first;
+        CameraRecord& second;
+        CameraListSettings& settings;
+    };
+    void Edit(const std::function<void(Contents&)>& change);
 
     // The calibration worker reads these: the operation, the row it works on, and
     // the loop flag of the repeating procedures (cleared by the menu's Exit).
@@ -165,12 +175,21 @@ enum class CameraMenuVerdict { Go, Refused, Nothing };
 // The guards of a popup command in their order; `message` names the first failure.
 CameraMenuVerdict CheckCameraMenu(int command, const CameraMenuState& s, std::string& message);
 
-// Where the calibration procedures start. Filled by the calibration code.
+// Where the calibration procedures start. Filled by the calibration code. The
+// starter has claimed the busy flag; the worker holds the claim until it ends.
 struct CameraCalibrationPort {
-    std::function<void(int operation)> startCameraOperation;
-    std::function<void()> startFlyTest;
+    std::function<void(int operation, BusyClaim claim)> startCameraOperation;
+    std::function<void(BusyClaim claim)> startFlyTest;
 };
 CameraCalibrationPort& TheCameraCalibrationPort();
+
+// What the calibration tells the camera dialog, on the user-interface thread (the
+// worker posts it): rows, records or trigger values changed, so an open dialog
+// shows the table's cells and the trigger values again. Filled by the cameras.
+struct CameraCalibrationView {
+    std::function<void()> resultsChanged;
+};
+CameraCalibrationView& TheCameraCalibrationView();
 
 // What the camera table's OK asks of the feeder list (filled by the feeders).
 struct CameraListFeederPort {

@@ -240,7 +240,7 @@ void CameraService::GrabThread(int camera) {
         plat::CameraFrameHead head;
         std::uint8_t* raw = nullptr;
         const int generation = m_modeGeneration;
-        const int mode = m_triggerMode[camera];
+        int mode = m_triggerMode[camera];
         const int status = plat::CameraGetImageBufferPriority(h, &head, &raw, 1000, 1);
         if (status == plat::kCameraTimeout) continue;
         if (status != 0) {
@@ -257,16 +257,15 @@ void CameraService::GrabThread(int camera) {
         // of the free-running stream still on its way after the switch was taken
         // before it.
         if (ps != 0) continue;
-        int frameMode = mode;
         if (generation != m_modeGeneration) {
-            // The wait began before the change. A triggered frame can only come from
-            // the trigger mode set now (the change paused the device, so nothing from
-            // before it is served): it is the pass's first frame and must not be lost.
-            frameMode = m_triggerMode[camera];
-            if (!(camera == kVisionCamera1 && frameMode == 2 && head.isTrigger)) continue;
+            // A triggered frame can only come from trigger mode 2: when that is the
+            // mode now, it is the flying pass's first frame, taken by a wait begun
+            // before the switch, and losing it would leave the pass a frame short.
+            if (!(camera == kVisionCamera1 && head.isTrigger && m_triggerMode[camera] == 2)) continue;
+            mode = 2;
         }
-        if (camera == kVisionCamera1 && frameMode == 2 && !head.isTrigger) continue;
-        OnFrame(camera, FrameToMat(out.data(), processed), frameMode);
+        if (camera == kVisionCamera1 && mode == 2 && !head.isTrigger) continue;
+        OnFrame(camera, FrameToMat(out.data(), processed), mode);
     }
 }
 

@@ -22,6 +22,9 @@ void RegisterVisionHooks(HookRegistry& r) {
     r.Declare("CameraCalibrationPort", calibration);
     r.Add("camera calibration", "CameraCalibrationPort.startCameraOperation", calibration.startCameraOperation);
     r.Add("camera calibration", "CameraCalibrationPort.startFlyTest", calibration.startFlyTest);
+    CameraCalibrationView& calibrationView = TheCameraCalibrationView();
+    r.Declare("CameraCalibrationView", calibrationView);
+    r.Add("cameras", "CameraCalibrationView.resultsChanged", calibrationView.resultsChanged, Q);
 
     // The camera panel as the manual control panel's camera buttons and the
     // feeder operations reach it (the rest of its port is registered with the

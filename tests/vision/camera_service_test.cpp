@@ -127,6 +127,23 @@ TEST_F(CameraServiceTest, TriggeredVisionCameraFeedsTheFlyPassNotRequests) {
     EXPECT_EQ(nozzles, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
+// A flying pass right after the switch to trigger mode: its one trigger gives its
+// frame, also when the grab thread's wait began in the free-running mode.
+TEST_F(CameraServiceTest, OneTriggerRightAfterTheSwitchGivesTheFlyFrame) {
+    service.hooks().flyMeasure = [](int, const cv::Mat&) {};
+    sim::SimCamera* cam = set->ByRole(sim::CameraRole::Vision1);
+    for (int round = 0; round < 20; ++round) {
+        ASSERT_TRUE(service.SwitchToCamera(kVisionCamera1, 0));
+        std::this_thread::sleep_for(60ms);  // the grab thread is waiting for a free-running frame
+        g_HeadCount = 1;
+        g_FlyFrameCount = 0;
+        service.m_hFlyDoneEvent.Reset();
+        ASSERT_TRUE(service.SetTriggerMode(kVisionCamera1, 2));
+        cam->Trigger();
+        ASSERT_EQ(service.m_hFlyDoneEvent.Wait(3s), plat::WaitResult::Signalled) << "round " << round;
+    }
+}
+
 // Vision camera 1 renders slowly and its live view is slow to show a frame, as on
 // a loaded machine: a frame of the free-running stream is nearly always on its
 // way when the mode changes, and the grab thread often between two waits.

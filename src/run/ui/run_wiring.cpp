@@ -1,6 +1,14 @@
 #include "run/ui/run_wiring.h"
 
 #include "base/ui/program_view.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include "base/captions.h"
+#include "link/commands.h"
+#include "run/camera_calibration.h"
+#include "vision/camera_list.h"
 #include "joblist/part_list.h"
 #include "joblist/run_port.h"
 #include "link/positioning.h"
@@ -20,7 +28,29 @@
 
 namespace smt {
 
-void WireRun(Wiring&) {
+namespace {
+
+// The camera management dialog's row menu and fly test start the calibration
+// workers with the dialog's busy claim; the worker takes the start folder's
+// config.ini and the dialog's texts along.
+void CalibrationViewPart(ProgramView& view) {
+    ProgramView* v = &view;
+    QPointer<QWidget> widget = view.Widget();
+    CameraCalibrationPort& calibration = TheCameraCalibrationPort();
+    calibration.startCameraOperation = [v, widget](int op, BusyClaim claim) {
+        CalibrationContext context;
+        context.noRotationAxis = TheCameraList().m_ListTexts.Text("CameraList.c_Message_04");
+        context.configPath = ConfigFilePath(widget ? v->StartFolder() : std::string("."));
+        StartCameraOperation(op, std::move(claim), std::move(context));
+    };
+    calibration.startFlyTest = [](BusyClaim claim) { StartFlyTest(std::move(claim)); };
+    // No operation of the program shows the position fields in pulses.
+    TheCommandPanel().displayInPulses = [] { return false; };
+}
+
+} // namespace
+
+void WireRun(Wiring& wiring) {
     RunPort& port = TheRunPort();
     port.createRunEvents = [] { CreateRunEvents(); };
     port.startRunThreads = [](int mode) { return StartRunThreads(mode); };
@@ -43,6 +73,7 @@ void WireRun(Wiring&) {
     rows.FindFeederDirection = [](int group, const std::string& feeder) { return FindFeederDirection(group, feeder); };
 
     TheSettingsRederivations().updateHeadOffsets = [] { UpdateHeadOffsets(); };
+    wiring.OnView("camera calibration", CalibrationViewPart);
     // Each triggered frame of a flying pass, on the camera service's fly-frame thread.
     TheSetViewSources().flyMeasure = [](int nozzle, const cv::Mat& frame) { MeasurePartInFrame(frame, nozzle); };
 }

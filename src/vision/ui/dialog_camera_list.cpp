@@ -2,6 +2,8 @@
 
 #include "base/ui/column_fit.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QEvent>
 #include <QGridLayout>
@@ -19,6 +21,7 @@
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "base/tablefile.h"
+#include "link/busy.h"
 #include "link/commands.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
@@ -359,6 +362,17 @@ void CDialogCameraList::FillList() {
     Stripe();
 }
 
+void CDialogCameraList::ShowCalibrationResults() {
+    // The cells the calibration wrote, in place, so the selection stays.
+    const auto rows = m_list.Rows();
+    const int n = std::min(m_List->rowCount(), static_cast<int>(rows.size()));
+    for (int r = 0; r < n; ++r)
+        for (int c = 0; c < smt::kCameraCells; ++c)
+            if (QTableWidgetItem* item = m_List->item(r, c)) item->setText(Q(rows[r][c]));
+    const smt::CameraListSettings s = m_list.Settings();
+    for (int h = 0; h < 8; ++h) m_edits[kTrigger[h]]->setText(smt::ui::NumberText(s.m_iTriggerPulse[h]));
+}
+
 std::vector<smt::CameraCells> CDialogCameraList::ListRows() const {
     std::vector<smt::CameraCells> rows(m_List->rowCount());
     for (int r = 0; r < m_List->rowCount(); ++r)
@@ -559,13 +573,17 @@ void CDialogCameraList::OnMenuCommand(int command) {
     case smt::CameraMenuVerdict::Nothing: return;
     case smt::CameraMenuVerdict::Go: break;
     }
+    // The claim goes to the worker, which releases it on every path; a second
+    // command meanwhile finds the machine busy.
+    smt::BusyClaim claim = smt::ClaimMachineAction(true);
+    if (!claim) return;
     if (flying) UpdateHeadOffsets();
     if (command == FlyCorrect) PrepareFlyCamera();
     // StartCameraOperation: the worker reads the operation, the row and the fields just set.
     m_CameraOperation = op;
     m_list.m_CameraOperation = op;
     m_list.m_SelectedRow = m_SelectedRow;
-    if (const auto& start = smt::TheCameraCalibrationPort().startCameraOperation) start(op);
+    if (const auto& start = smt::TheCameraCalibrationPort().startCameraOperation) start(op, std::move(claim));
 }
 
 void CDialogCameraList::OnBnClickedFlyTest() {
@@ -581,9 +599,11 @@ void CDialogCameraList::OnBnClickedFlyTest() {
     smt::CameraListSettings s = m_list.Settings();
     if (!TakeFields(s)) return;
     m_list.SetSettings(s);
+    smt::BusyClaim claim = smt::ClaimMachineAction(true);
+    if (!claim) return;
     UpdateHeadOffsets();
     PrepareFlyCamera();
-    if (const auto& start = smt::TheCameraCalibrationPort().startFlyTest) start();
+    if (const auto& start = smt::TheCameraCalibrationPort().startFlyTest) start(std::move(claim));
 }
 
 void CDialogCameraList::accept() {

@@ -54,6 +54,9 @@ public:
     // A right click on `row` (-1: beside the rows): the menu, or null after its message.
     QMenu* OnListRClick(int row);
     void OnMenuCommand(int command);
+    // The calibration's results: the table's cells into the list, the trigger values
+    // into their edits.
+    void ShowCalibrationResults();
     void SelectRow(int row);
 
     std::vector<smt::CameraCells> ListRows() const;

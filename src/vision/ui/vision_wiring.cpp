@@ -67,6 +67,10 @@ void CameraListViewPart(ProgramView& view) {
             list.m_EditTexts.Load(c.startFolder, c.language);
             if (*dialog) (*dialog)->ApplyTexts();
         });
+    // Runs on the user-interface thread (the calibration worker posts it).
+    TheCameraCalibrationView().resultsChanged = [dialog] {
+        if (*dialog) (*dialog)->ShowCalibrationResults();
+    };
     view.SetDialogOpener(cmd::CameraList, [v, ensure](int) {
         CDialogCameraList& d = ensure();
         d.OnInitDialog();

@@ -34,6 +34,8 @@
 #include "machine_ops/ui/dialog_set_basic.h"
 #include "machine_ops/ui/dialog_set_pulse.h"
 #include "shell_sim_fixture.h"
+#include "vision/camera_list.h"
+#include "vision/ui/dialog_camera_list.h"
 #include "simulator.h"
 
 namespace smt::test {
@@ -194,6 +196,24 @@ TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
          [&] {
              ASSERT_TRUE(PumpUntil(Idle));
              EXPECT_EQ(Frames(0x71), 2);
+             ExpectBookedAsMoved();
+             EXPECT_EQ(boxes.Count(), 0u) << boxes.Texts().front();
+         }},
+        {"the camera table's row menu brings nozzle 1 over the standard piece",
+         [&] {
+             CameraListSettings s = TheCameraList().Settings();
+             s.m_BaseCoordinates_X = 20.0, s.m_BaseCoordinates_Y = -28.0;
+             TheCameraList().SetSettings(s);
+             WithDialog<CDialogCameraList>(cmd::CameraList, [](CDialogCameraList& d) {
+                 ASSERT_NE(d.OnListRClick(0), nullptr);
+                 d.OnMenuCommand(cameramenu::NozzleToBase);
+                 PumpUntil(Idle);
+             });
+         },
+         [&] {
+             ASSERT_TRUE(PumpUntil(Idle));
+             EXPECT_EQ(g_PulseX.load(), ToPulses(20.0, ThePulseFactors().m_X_Pulse));
+             EXPECT_EQ(g_PulseY.load(), ToPulses(-28.0, ThePulseFactors().m_Y_Pulse));
              ExpectBookedAsMoved();
              EXPECT_EQ(boxes.Count(), 0u) << boxes.Texts().front();
          }},

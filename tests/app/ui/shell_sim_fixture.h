@@ -48,6 +48,9 @@ protected:
     // The simulator on the shipped config's port, the program started (not yet connected).
     void StartShellOnSim() {
         g_Connected = g_Homed = g_Running = false;
+        // A new program in this process: the previous one's exit closed the machine
+        // link and its reply thread, which a program opens only on its first connect.
+        g_FirstConnect = true;
         ClearPositionCounters();
         setenv("SMT_SERIAL_DIR", serialDir.Path().c_str(), 1);
         sim::SimConfig c;

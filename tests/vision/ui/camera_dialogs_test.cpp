@@ -9,6 +9,7 @@
 #include "base/hooks.h"
 #include "base/numtext.h"
 #include "base/tablefile.h"
+#include "link/busy.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "link/positioning.h"
@@ -115,7 +116,8 @@ TEST(CameraDialogs, ManagementDialogEditsTheTableAndOkStoresIt) {
     EXPECT_EQ(g_FigLists.camera, s.lines);
     EXPECT_EQ(ReadBytes(s.app.Dir().File("config_camera.fig")), fileBefore);
 
-    // The row menu: its guards in order, then the procedure that is not built yet.
+    // The row menu: its guards in order, then the procedure, which holds the busy
+    // claim while it runs: a second command meanwhile is refused.
     boxes.Clear();
     EXPECT_EQ(d.OnListRClick(-1), nullptr);
     g_Connected = true;
@@ -123,16 +125,40 @@ TEST(CameraDialogs, ManagementDialogEditsTheTableAndOkStoresIt) {
     QMenu* menu = d.OnListRClick(1);
     ASSERT_TRUE(menu);
     EXPECT_EQ(menu->actions().size(), 14);
+    CameraCalibrationPort& calibration = TheCameraCalibrationPort();
+    const auto wiredStart = calibration.startCameraOperation;
+    std::vector<int> started;
+    BusyClaim running;
+    calibration.startCameraOperation = [&](int op, BusyClaim claim) {
+        started.push_back(op);
+        running = std::move(claim);
+    };
     d.OnMenuCommand(cameramenu::FlyTest);
     d.SelectRow(0);
     d.OnMenuCommand(cameramenu::FlyTest);  // no fly camera configured: nothing at all
     d.OnMenuCommand(cameramenu::FlyCorrect);
     d.OnMenuCommand(cameramenu::CameraToBase);
+    EXPECT_TRUE(g_Running.load());
+    d.OnMenuCommand(cameramenu::NozzleToBase);
+    running.Release();
+    calibration.startCameraOperation = wiredStart;
     g_Connected = false;
     g_Homed = false;
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Please select row !", "No fly camera !",
-                                                       "Configuration error !", NotAvailableText()}));
+                                                       "Configuration error !", "Machine is runnig !"}));
+    EXPECT_EQ(started, std::vector<int>{1});
+    EXPECT_FALSE(g_Running.load());
     EXPECT_EQ(list.m_CameraOperation.load(), 1);
+
+    // A calibration's results reach the open dialog: the table's cells in its list,
+    // the trigger values in their edits.
+    list.Edit([](CameraList::Contents& c) {
+        c.rows[0][20] = "21.50";
+        c.settings.m_iTriggerPulse[1] = 345;
+    });
+    TheCameraCalibrationView().resultsChanged();
+    EXPECT_EQ(d.List()->item(0, 20)->text(), "21.50");
+    EXPECT_EQ(d.Field(1022)->text(), "345");
 
     // A failed write says so, keeps the dialog open and writes no CameraListConfig.
     boxes.Clear();
