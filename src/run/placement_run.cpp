@@ -105,8 +105,8 @@ private:
     CycleEnd Cycle();
     bool Picks();
     bool Vision();
-    // The next cycle's rows into the slots; false when the run must end (a refused row).
-    bool FetchNextCycle();
+    // The next cycle's rows into the slots; a refused row is kept in m_refusedRow.
+    void FetchNextCycle();
     bool Places();
     bool AfterPlaces();
     // The first fill of a cell; nullopt: the run has ended.
@@ -128,6 +128,7 @@ private:
     bool m_marks = false;
     double m_offX = 0, m_offY = 0;  // the cell's column (X) and row (Y) offsets, mm
     bool m_noNext = false;
+    int m_refusedRow = -1;  // a "Yes" row the next-cycle fetch could not give to nozzle 1
     int m_finishedBoards = 0;
     std::string m_0402;
 };
@@ -307,9 +308,10 @@ PlacementRun::CycleEnd PlacementRun::Cycle() {
     if (!Picks()) return Fail(), CycleEnd::Ended;
     LogPlacement();
     if (!Vision()) return Fail(), CycleEnd::Ended;
-    if (!FetchNextCycle()) return CycleEnd::Ended;
+    FetchNextCycle();
     if (!Places()) return Fail(), CycleEnd::Ended;
     if (!AfterPlaces()) return Fail(), CycleEnd::Ended;
+    if (m_refusedRow >= 0) return RefuseRow(m_refusedRow), CycleEnd::Ended;
     if (m_strategy.m_Cover) {
         switch (m_cover.EndOfCycle()) {
         case CoverTapeRun::Step::Go: break;
@@ -387,11 +389,11 @@ bool PlacementRun::Vision() {
     return true;
 }
 
-bool PlacementRun::FetchNextCycle() {
+void PlacementRun::FetchNextCycle() {
     m_noNext = true;
     if (m_strategy.m_Cover && m_cover.NoNextCycle()) {
         Slot(1).row = -1;
-        return true;
+        return;
     }
     const int loaded = g_LoadedNozzleCount.load();
     int last = 0;
@@ -407,22 +409,25 @@ bool PlacementRun::FetchNextCycle() {
         if (Slot(1).row >= m_rowCount) {
             g_LoadedNozzleCount = 0;
             Slot(1).row = -1;
-            return true;
+            return;
         }
     }
     switch (FindFirstSlot(m_store, m_group, m_rowCount, Slot(1).row)) {
     case FirstSlot::Found: break;
-    case FirstSlot::Refused: return RefuseRow(Slot(1).row);
+    case FirstSlot::Refused:
+        // The parts on the nozzles are placed first; the run ends after this cycle.
+        m_refusedRow = Slot(1).row;
+        g_LoadedNozzleCount = 0;
+        return;
     case FirstSlot::EndOfList:
         for (int k = 1; k <= std::min(g_SmtHeadCount.load(), 8); ++k) Slot(k).row = -1;
         g_LoadedNozzleCount = 0;
-        return true;
+        return;
     }
     FillCycleSlots(m_store, m_group, m_rowCount, g_SmtHeadCount.load());
     m_noNext = false;
     // The companion presents the next parts while this cycle places.
     g_hCycleStart.Set();
-    return true;
 }
 
 bool PlacementRun::Places() {

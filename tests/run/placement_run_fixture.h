@@ -37,11 +37,31 @@
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
 #include "platform/camera_sdk.h"
+#include "settings/version_switches.h"
+#include "vision/camera_ds.h"
 #include "vision/camera_list.h"
 #include "vision/camera_service.h"
 #include "vision/set_view.h"
 
 namespace smt::test {
+
+// The world's mark-camera view, drawn when the panel's ordinary camera is read, so
+// a frame always shows where the machine stands (the runs with marks and no vision
+// take their mark frames this way).
+class WorldMarkVideo : public VideoSampleSource {
+public:
+    explicit WorldMarkVideo(sim::World* world) : m_world(world) {}
+    bool Open(int, int, int) override { return true; }
+    bool Read(cv::Mat* sample) override {
+        *sample = m_world->Render(sim::CameraRole::Mark, 640, 480, 3, ++m_frames);
+        return true;
+    }
+    void Close() override {}
+
+private:
+    sim::World* m_world;
+    std::uint64_t m_frames = 0;
+};
 
 struct RunSetup {
     int type = 0;
@@ -96,7 +116,13 @@ protected:
         ThePartList().Reset();
         TheFeedGroupTable().DestroyFeedGroupTable();
         g_NozzleSlots = {};
+        {
+            std::lock_guard lock(NozzleStateMutex());
+            g_NozzleTable = {};
+        }
         ResetNozzleStates();
+        TheSetView().CloseDsCameras();
+        TheVideoSourcePort() = VideoSourcePort{};
         TheCameraService().Shutdown();
         plat::SetCameraBackend(nullptr);
         TheSetViewSources().flyMeasure = nullptr;
@@ -145,16 +171,29 @@ protected:
             for (int col = 0; col < 2; ++col) b.cells.push_back({col * kColPitch, row * kRowPitch, kColPitch, kRowPitch});
         b.marks = {sim::Disc{kMark1X, kMark1Y, 1.0, -1}, sim::Disc{kMark2X, kMark2Y, 1.0, -1}};
         s.boards = {b};
+        if (r.autoNozzle) {
+            // Four holders with nozzles of one kind; each head reaches the entry a
+            // little lower than the one before.
+            for (int h = 0; h < 4; ++h) {
+                sim::ScenarioHolder holder;
+                holder.at = holder.entry = {250.0 + 20 * h, -60.0};
+                for (int k = 0; k < 8; ++k) holder.entryZ[k] = -5.0 - 0.5 * k;
+                s.holders.push_back(holder);
+            }
+        }
         // Every row in every cell but cell 1 (panel row 0, column 1), which is off.
         for (int cell : {0, 2, 3})
-            for (std::size_t i = 0; i < parts.size(); ++i) {
+            for (std::size_t i = 0, j = 0; i < parts.size(); ++i) {
                 if (!parts[i].place) continue;
                 sim::RowTarget t;
                 t.board = 0, t.cell = cell, t.row = static_cast<int>(i), t.name = parts[i].name;
                 t.x = parts[i].x, t.y = parts[i].y, t.angle = parts[i].angle;
                 t.feeder = parts[i].feeder - 1;
-                // Each cycle's rows go to heads 1, 2, ... in turn, as do the feeders' heads.
-                t.head = HeadOfFeeder(parts[i].feeder, r.type);
+                // Each cycle's rows go to heads 1, 2, ... in turn (the rows' feeders name
+                // the same heads, for the head modes that follow the feeder).
+                t.head = static_cast<int>(j++) % HeadCount(r.type) + 1;
+                // With the nozzle change head k carries the k-th nozzle of the kind.
+                if (r.autoNozzle) t.nozzle = t.head;
                 s.rows.push_back(t);
             }
         expected = s.rows;
@@ -163,10 +202,8 @@ protected:
 
     // ---- the program -----------------------------------------------------------
     // The head a feeder names: spread over the heads the type has.
-    static int HeadOfFeeder(int f, int type) {
-        const int heads = type == 3 || type == 6 ? 4 : type == 2 || type == 5 ? 2 : 1;
-        return (f - 1) % heads + 1;
-    }
+    static int HeadCount(int type) { return type == 3 || type == 6 ? 4 : type == 2 || type == 5 ? 2 : 1; }
+    static int HeadOfFeeder(int f, int type) { return (f - 1) % HeadCount(type) + 1; }
 
     std::string FeederLineOf(int f, const RunSetup& r) {
         const sim::ScenarioFeeder& w = scenario.feeders[static_cast<std::size_t>(f - 1)];
@@ -176,7 +213,8 @@ protected:
         row[4] = FormatC("%0.4f", w.pick.x), row[5] = FormatC("%0.4f", w.pick.y);
         row[6] = FormatC("%0.4f", w.part.length), row[7] = FormatC("%0.4f", w.part.width);
         row[8] = FormatC("%0.4f", w.part.height), row[9] = "0";
-        row[10] = std::to_string(HeadOfFeeder(f, r.type)), row[11] = "40";
+        // With the nozzle change the cell names the library nozzle the part needs.
+        row[10] = r.autoNozzle ? "1" : std::to_string(HeadOfFeeder(f, r.type)), row[11] = "40";
         row[12] = std::string(r.vision ? "Yes" : "No") + "/" + kCamera1Name;
         row[13] = "No/0/100";  // automatic threshold, full light
         row[14] = g_FeedModeNames[1];  // AutoFeed: presented and advanced by the companion
@@ -218,6 +256,9 @@ protected:
         g_CameraToNozzle1Pulses = {ToPulses(b.m_X_CameraToNozzle1, p.m_X_Pulse), ToPulses(b.m_Y_CameraToNozzle1, p.m_Y_Pulse)};
         g_ThrowPositionPulses = {ToPulses(b.m_X_ThrowPosition, p.m_X_Pulse), ToPulses(b.m_Y_ThrowPosition, p.m_Y_Pulse)};
         SetMoveLimits({ToPulses(400, p.m_X_Pulse), ToPulses(-300, p.m_Y_Pulse), 400000, 300000});
+        // Firmware 2.04 and later: the serial X/Y/A move carries moves beyond 32767
+        // pulses (the park from the nozzle library at 370 mm).
+        TheVersionSwitches().m_V2_04 = 1;
         SpeedTypeTable t;
         for (int d = 0; d < 16; ++d) t.SetPair(d, {10, 100});
         for (SpeedType type : {SpeedType::Reset, SpeedType::Handle, SpeedType::PickPart, SpeedType::Smt,
@@ -262,6 +303,19 @@ protected:
         rec.m_PanelGrid = {{"A", "1/1", "0/2"}, {"B", "1/3", "1/4"}};
         StoreRunBoard(MakeRunBoard(rec, p.m_X_Pulse, p.m_Y_Pulse));
 
+        if (r.autoNozzle) {
+            std::lock_guard lock(NozzleStateMutex());
+            for (std::size_t h = 0; h < scenario.holders.size(); ++h) {
+                const sim::ScenarioHolder& w = scenario.holders[h];
+                NozzleRecord& n = g_NozzleTable[h];
+                n = NozzleRecord{};
+                n.holderX = n.entryX = ToPulses(w.at.x, p.m_X_Pulse);
+                n.holderY = n.entryY = ToPulses(w.at.y, p.m_Y_Pulse);
+                for (std::size_t k = 0; k < 8; ++k) n.headEntryZ[k] = ToPulses(w.entryZ[k], p.m_Z_Pulse);
+                n.vacuum = 40;
+                for (std::size_t o = 0; o < scenario.holders.size(); ++o) n.sameRemark[o] = 1;
+            }
+        }
         SmtStrategyConfig c;
         c.m_HeaderSelect = r.headMode;
         c.m_AutoChangeNozzle = r.autoNozzle ? 1 : 0;
@@ -298,7 +352,7 @@ protected:
     // The machine of the setup on its link with the world, connected and homed.
     void Machine(const RunSetup& r) {
         scenario = World(r);
-        StartWorld(r.type, scenario, r.serial, !r.serial, r.vision || r.marks);
+        StartWorld(r.type, scenario, r.serial, !r.serial, r.vision);
         if (HasFatalFailure()) return;
         if (r.timeScale > 0) sim->SetTimeScale(r.timeScale);
         ResetCommandWorld(r.serial);
@@ -317,11 +371,16 @@ protected:
         TheHomingPort().machineType = [t = r.type] { return t; };
         InstallHomingHooks();
         g_PanelLink.zCheckMask = 3;  // both rockers in the middle, as the board reports them
-        if (r.marks || r.vision) {
+        if (r.vision) {
             g_HighSpeedCamera = 1;
             g_MarkCameraOn = true;
-            g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = r.vision;
+            g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = true;
             ASSERT_TRUE(TheCameraService().InitCameras());
+        } else if (r.marks) {
+            g_HighSpeedCamera = 0;
+            TheVideoSourcePort().count = [] { return 1; };
+            TheVideoSourcePort().make = [w = &world()] { return std::make_unique<WorldMarkVideo>(w); };
+            ASSERT_TRUE(TheSetView().OpenCamera(false, 1, 0));
         }
         if (r.vision) Vision();
         hooks.Take();

@@ -56,6 +56,9 @@ TEST_P(PlacementRunTypes, TheWholeBoardIsPlacedOnTheTrueBoard) {
     EXPECT_TRUE(RunCheckPasses());
     EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
     EXPECT_TRUE(g_Homed.load());
+    // The run's end put every nozzle back into the library.
+    if (r.autoNozzle)
+        for (int head = 1; head <= 4; ++head) EXPECT_EQ(machine().HeadNozzle(head), 0) << "head " << head;
 }
 
 // type, head mode, automatic nozzle change, vision, marks, serial
@@ -69,6 +72,7 @@ const TypeCase kTypeCases[] = {
     {"Type3FourHeadsDifferentNozzles", {3, 4, false, false, true, false}},
     {"Type6FourHeadsSameNozzle", {6, 3, false, false, true, false}},
     {"Type6FourHeadsDifferentNozzles", {6, 4, false, false, true, true}},
+    {"Type3AutomaticNozzleChange", {3, 3, true, false, true, true}},
 };
 INSTANTIATE_TEST_SUITE_P(Types, PlacementRunTypes, ::testing::ValuesIn(kTypeCases),
                          [](const ::testing::TestParamInfo<TypeCase>& i) { return std::string(i.param.name); });
