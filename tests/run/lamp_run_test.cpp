@@ -108,21 +108,8 @@ protected:
 
     void LampMachine(int mode, int boards) {
         scenario = LampWorld();
-        {
-            // The mark camera alone, small: a frame is drawn soon enough to show
-            // where the camera stands (also under the race checker).
-            sim::SimConfig c;
-            c.machineType = 4;
-            c.serial = true, c.serialDir = dir.Path(), c.comNumber = 5;
-            c.udp = false, c.udpPort = 0, c.discoveryPort = discoveryPort;
-            c.cameras = true;
-            c.cameraSpecs = std::string(sim::kMarkCameraName) + ":640x480";
-            sim = std::make_unique<sim::Simulator>(c);
-            sim->UseScenario(scenario);
-            std::string error;
-            ASSERT_TRUE(sim->Start(&error)) << error;
-            hooks.machineType = 4;
-        }
+        StartWorld(4, scenario, true, false, false);
+        if (HasFatalFailure()) return;
         ResetCommandWorld(true);
         const RunSetup r{2, 1, false, false, true, true};
         Program(r);
@@ -152,9 +139,11 @@ protected:
         TheHomingPort().machineType = [] { return 4; };
         InstallHomingHooks();
         g_PanelLink.zCheckMask = 3;
-        g_HighSpeedCamera = 1;
-        g_MarkCameraOn = true;
-        ASSERT_TRUE(TheCameraService().InitCameras());
+        // Mark frames from the panel's ordinary camera, drawn where the machine stands.
+        g_HighSpeedCamera = 0;
+        TheVideoSourcePort().count = [] { return 1; };
+        TheVideoSourcePort().make = [w = &world()] { return std::make_unique<WorldMarkVideo>(w); };
+        ASSERT_TRUE(TheSetView().OpenCamera(false, 1, 0));
         hooks.Take();
     }
 
