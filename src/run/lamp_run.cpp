@@ -489,7 +489,6 @@ bool CombinedRun::Board() {
         g_hTableFree[static_cast<std::size_t>(m_table - 1)].Set();
     }
     Call(m_sources.showProgress, -1, 0);
-    m_store.ResetPartRowIcons();
     if (!PassPauseGate()) return Fail(), false;
     return true;
 }

@@ -16,6 +16,23 @@
 namespace smt::test {
 namespace {
 
+// Vision camera 1 as the panel's second ordinary camera (the double-table machine
+// reads its vision cameras so), drawn where the machine stands at each read.
+class WorldVisionVideo : public VideoSampleSource {
+public:
+    explicit WorldVisionVideo(sim::World* world) : m_world(world) {}
+    bool Open(int, int, int) override { return true; }
+    bool Read(cv::Mat* sample) override {
+        *sample = m_world->Render(sim::CameraRole::Vision1, 640, 480, 3, ++m_frames);
+        return true;
+    }
+    void Close() override {}
+
+private:
+    sim::World* m_world;
+    std::uint64_t m_frames = 0;
+};
+
 struct LampPoint {
     const char* name;
     double markX, markY;     // table 1's nominal Mark (table 2: + kTable2X)
@@ -57,8 +74,16 @@ protected:
     }
     double TrueMarkY(const LampPoint& p) const { return p.markY + (p.recognise ? kMarkShiftY : 0.0); }
 
-    sim::Scenario LampWorld() {
-        sim::Scenario s = World(RunSetup{2, 1, false, false, false, true});
+    sim::Scenario LampWorld(bool vision) {
+        sim::Scenario s = World(RunSetup{2, 1, false, vision, false, true});
+        if (vision) {
+            // Picked off in X and Y only: the head turns by a third drive the machine
+            // does not report, so the angle stays as picked.
+            for (auto& f : s.feeders) f.errAngle = 0;
+            // Looking up where the placing head passes (its carriage moves in X alone).
+            s.vision[0].position = {200.0, 0.0};
+            s.vision[1].position = {240.0, 0.0};
+        }
         s.nozzleOffset[1] = {-30.0, 0.75};  // the second placing head
         s.nozzleOffset[4] = {12.0, -6.0};   // glue head 1 on X2
         s.nozzleOffset[5] = {-14.0, -5.5};  // glue head 2 on X2
@@ -106,14 +131,27 @@ protected:
         }
     }
 
-    void LampMachine(int mode, int boards) {
-        scenario = LampWorld();
+    void LampMachine(int mode, int boards, bool vision = false) {
+        scenario = LampWorld(vision);
         StartWorld(4, scenario, true, false, false);
         if (HasFatalFailure()) return;
         ResetCommandWorld(true);
-        const RunSetup r{2, 1, false, false, true, true};
+        const RunSetup r{2, 1, false, vision, true, true};
         Program(r);
         g_MachineType = 4;
+        if (vision) {
+            // Measured over the camera with their correction (the flying kind).
+            std::vector<std::string> lines{"1\tG\t", "G\td\t4\t"};
+            for (int f = 1; f <= 4; ++f) {
+                std::string line = FeederLineOf(f, r);
+                const auto at = line.find("No/0/100");
+                if (at != std::string::npos) line.replace(at, 8, "Yes/0/100");
+                lines.push_back(line);
+            }
+            for (int f = 1; f <= 4; ++f) lines.push_back("0\t0\t0\t0\t0.0000\t0.0000\t");
+            ReadTable(TheFeedGroupTable(), lines);
+            TheFeedGroupTable().SetOpenGroupName("G");
+        }
         for (std::size_t i = 0; i < points.size(); ++i)
             ThePartList().SetCell(JobList::Part, static_cast<int>(i), partcell::Place,
                                   points[i].recognise ? "Yes" : "No");
@@ -141,9 +179,33 @@ protected:
         g_PanelLink.zCheckMask = 3;
         // Mark frames from the panel's ordinary camera, drawn where the machine stands.
         g_HighSpeedCamera = 0;
-        TheVideoSourcePort().count = [] { return 1; };
-        TheVideoSourcePort().make = [w = &world()] { return std::make_unique<WorldMarkVideo>(w); };
-        ASSERT_TRUE(TheSetView().OpenCamera(false, 1, 0));
+        const int cameras = vision ? 2 : 1;
+        TheVideoSourcePort().count = [cameras] { return cameras; };
+        TheVideoSourcePort().make = [w = &world(), made = std::make_shared<int>(0)]() -> std::unique_ptr<VideoSampleSource> {
+            if ((*made)++ % 2 == 0) return std::make_unique<WorldMarkVideo>(w);
+            return std::make_unique<WorldVisionVideo>(w);
+        };
+        ASSERT_TRUE(TheSetView().OpenCamera(false, cameras, 0));
+        if (vision) {
+            Vision();
+            g_HighSpeedCamera = 0;
+            // The cameras look along nozzle 1's line; head 2's measurement carries
+            // its Y offset, which the camera calibration records as its correction.
+            for (int k = 0; k < 2; ++k) {
+                CameraCells cells{};
+                cells[0] = k == 0 ? kCamera1Name : kCamera2Name;
+                cells[1] = FormatC("%0.4f", scenario.vision[k].position.x);
+                cells[2] = FormatC("%0.4f", scenario.vision[k].position.y);
+                cells[6] = FormatC("%0.4f", scenario.nozzleOffset[1].y);
+                cells[20] = FormatC("%0.4f", scenario.vision[k].pixelsPerMm);
+                cells[21] = "10";
+                cells[24] = "6";
+                cells[25] = "2";
+                cells[26] = "2";
+                cells[27] = "150";
+                TheCameraList().RefreshRecordAt(k, cells, scenario.pulsesX, scenario.pulsesY);
+            }
+        }
         hooks.Take();
     }
 
@@ -260,6 +322,17 @@ TEST_F(LampRunWorld, Mode10AlternatesTheTablesFromTableOne) {
     EXPECT_EQ(dots[18].board, 0);
     EXPECT_EQ(Count(0x52), 1);
     EXPECT_NEAR(AtoI(GetLampCell(1, 5)), kMarkShiftX * scenario.pulsesX, 3);
+}
+
+TEST_F(LampRunWorld, Mode12WithVisionCorrectsThePickOffsets) {
+    LampMachine(12, 2, true);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    // Every part was picked 0.2 mm and more off its nozzle's centre.
+    EXPECT_TRUE(LedgerMatchesPlacements(world().ledger(), Join(Places(1), Places(2)), 0.1, 0.25));
+    EXPECT_EQ(Sequence(0), "DP");
+    EXPECT_EQ(Sequence(1), "DP");
 }
 
 // The Mark question: Yes recognises that point again from the first pass; No
