@@ -74,6 +74,7 @@ protected:
         TheRunPort() = {};
         TheRunFrameSources() = {};
         TheRunToolbarPort() = {};
+        TheHomingPort() = HomingPort{};
         ThePartList().Reset();
         g_MachineType = 0, g_HeadResetOk = false, g_Homed = false;
         StoreRunBoard({});

@@ -65,6 +65,7 @@ protected:
         WriteLampTableLines2();
         TheLampMachineList().m_Counters = LampCounters{};
         TheRowSearchLookups() = {};
+        TheHomingPort() = HomingPort{};
         PlacementRunWorld::TearDown();
     }
 
