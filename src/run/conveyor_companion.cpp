@@ -4,11 +4,11 @@
 
 #include "joblist/part_list.h"
 #include "link/commands.h"
-#include "link/positioning.h"
 #include "machine_ops/auto_transport.h"
 #include "platform/event.h"
 #include "run/run_frame.h"
 #include "run_state/run_events.h"
+#include "run_state/run_frame_sources.h"
 #include "settings/pulse_settings.h"
 
 namespace smt {
@@ -72,6 +72,13 @@ private:
     // The run thread may be waiting for a board: it wakes and sees its flags.
     static void End() { g_hBoardArrived.Set(); }
 
+    // The PCB editor's m_PcbBoardCount, which the run thread counts down at each
+    // board's end.
+    static int BoardsLeft() {
+        const auto& count = TheRunFrameSources().pcbBoardCount;
+        return count ? count() : 0;
+    }
+
     void Body(PartListStore& store) {
         // One board only when the run takes selected rows or starts from a row;
         // FinishRun clears these flags, so they are read while the run starts.
@@ -79,7 +86,7 @@ private:
         const bool singleBoard = store.m_RunSelectedOnly[part] || store.m_RunFromRow[part] ||
                                  store.m_RunSelectedOnly[dis] || store.m_RunFromRow[dis];
         if (!Zone(1)) return End();
-        if (g_PcbBoardCount.load() == 0) {
+        if (BoardsLeft() <= 0) {
             if (!Step(4)) End();
             return;
         }
@@ -100,7 +107,7 @@ private:
             first = false;
             if (!WaitHandOff(g_hBoardDone, g_ConveyorContinue)) return End();
             if (!Step(3)) return End();
-            if (g_PcbBoardCount.load() == 0) {
+            if (BoardsLeft() <= 0) {
                 if (!Step(4)) End();
                 return;
             }
@@ -113,14 +120,5 @@ private:
 }  // namespace
 
 void ConveyorZone2Thread() { Companion().Run(); }
-
-bool WaitForConveyorBoard() { return WaitHandOff(g_hBoardArrived, g_RunContinue) && g_RunContinue.load(); }
-
-bool ConveyorBoardEnd(int runMode) {
-    if (!MoveCameraToStopPosition()) return false;
-    if (runMode == 2) g_hBoardPlaced.Set();
-    g_hBoardDone.Set();
-    return true;
-}
 
 }  // namespace smt

@@ -5,10 +5,11 @@
 //
 // Board events between the run thread and the companion (run_state/run_events.h):
 //   companion: zone 2, clamp, then sets g_hBoardArrived;
-//   run thread: waits g_hBoardArrived before each board (WaitForConveyorBoard);
-//               after the board's last cell counts it off (g_PcbBoardCount - 1),
-//               then sets g_hBoardDone (ConveyorBoardEnd);
-//   companion: waits g_hBoardDone, then zone 3; while g_PcbBoardCount is not 0
+//   run thread: waits g_hBoardArrived before each board; after the board's last
+//               cell counts it off the PCB editor's m_PcbBoardCount
+//               (RunFrameSources), moves the camera to its stop position and
+//               sets g_hBoardDone;
+//   companion: waits g_hBoardDone, then zone 3; while m_PcbBoardCount is not 0
 //               the next board, otherwise zone 4 and the end.
 // A single-board run (the placement or dispensing list runs selected rows or from
 // a row) takes one board: after its release zones 3 and 4, and the end.
@@ -24,15 +25,5 @@ namespace smt {
 // The companion's body (the run frame's ConveyorZone2 entry). The part list's
 // m_ConveyorBusy is set while it runs and cleared on every end.
 void ConveyorZone2Thread();
-
-// The run thread's side.
-// Waits for the next board at the work position; true when it came and the run
-// goes on (g_RunContinue still set).
-bool WaitForConveyorBoard();
-// A board's end with the conveyor, on the run thread: the camera to its stop
-// position (no guards, the busy flag untouched), g_hBoardPlaced in run mode 2,
-// then g_hBoardDone. The board is counted off g_PcbBoardCount before it. false when the
-// move failed: the caller ends the run through FinishRun with keep-conveyor 0.
-bool ConveyorBoardEnd(int runMode);
 
 }  // namespace smt

@@ -436,6 +436,8 @@ bool PlacementRun::Places() {
         if (!MayPlace(r)) continue;
         if (!PlacePart(r, k, true, m_perCell, m_offX, m_offY)) return false;
         if (!Gate()) return false;
+        // A machine without a place stroke (type 8) reads no vacuum: the part counts as placed.
+        g_VacuumCheckOk = true;
         if (!PlacePartStroke(r, 0.0)) return false;
         if (g_VacuumCheckOk.load()) {
             r.vacuumFailedRow = -1;

@@ -127,7 +127,6 @@ bool StartRunThreads(int runMode) {
     }
     // No release left by an earlier run may reach this one.
     for (plat::Event* e : HandOffEvents()) e->Reset();
-    if (const auto& boards = TheRunToolbarPort().pcbBoardCount) g_PcbBoardCount = boards();
     g_finishPending = true;
     SetSpeedGear(1, 0);
     if (runMode < 0 || runMode > 12) {

@@ -27,7 +27,6 @@ plat::Event* g_hVision1FrameReady = nullptr;
 plat::Event* g_hVision2FrameReady = nullptr;
 
 std::atomic<std::int64_t> g_RunClock{0};
-std::atomic<std::int32_t> g_PcbBoardCount{0};
 
 std::array<plat::Event*, 17> HandOffEvents() {
     return {&g_hBoardDispensed, &g_hBoardPlaced,      &g_hBoardArrived,     &g_hBoardDone,

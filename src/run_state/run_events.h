@@ -49,11 +49,6 @@ std::array<plat::Event*, 17> HandOffEvents();
 // Seconds the current run has been going; the part list's clock counts it.
 extern std::atomic<std::int64_t> g_RunClock;
 
-// Boards a conveyor run has still to do: the PCB editor's m_PcbBoardCount as the
-// run starts, counted down by the run thread after each board's last cell; the
-// conveyor companion reads it to know whether another board follows.
-extern std::atomic<std::int32_t> g_PcbBoardCount;
-
 // The events live as long as the process; this puts them back into their first
 // state (the gate signalled, every other event clear) and is called once by the
 // part list's initialisation, and by tests between cases.

@@ -13,9 +13,11 @@
 #include "joblist/part_list.h"
 #include "joblist/run_toolbar.h"
 #include "machine_ops/auto_transport.h"
+#include "link/positioning.h"
 #include "run/conveyor_companion.h"
 #include "run/run_frame.h"
 #include "run_state/run_events.h"
+#include "run_state/run_frame_sources.h"
 
 namespace smt::test {
 namespace {
@@ -64,6 +66,7 @@ protected:
         TheAutoTransport().SetConfig(Settings());
         TheAutoTransport().m_ClampState = 0;
         g_RunContinue = g_ConveyorContinue = true;
+        TheRunFrameSources().pcbBoardCount = [this] { return boards.load(); };
         RunThreadEntry(RunThreadKind::ConveyorZone2) = [] { ConveyorZone2Thread(); };
     }
     void TearDown() override {
@@ -75,7 +78,7 @@ protected:
         TheAutoTransport().SetConfig({});
         TheAutoTransport().m_ClampState = 0;
         ThePartList().Reset();
-        g_PcbBoardCount = 0;
+        TheRunFrameSources().pcbBoardCount = nullptr;
         g_MachineType = 0;
         if (sim) sim->faults().Clear();
         SimTest::TearDown();
@@ -83,13 +86,23 @@ protected:
     bool serial() const { return GetParam().wire == Wire::Serial; }
     bool type7() const { return GetParam().type == 7; }
 
-    void Start(int boards) {
-        g_PcbBoardCount = boards;
+    // The PCB editor's board count as the run thread counts it down.
+    std::atomic<int> boards{0};
+
+    void Start(int count) {
+        boards = count;
         StartRunThread(RunThreadKind::ConveyorZone2);
     }
     static bool Ended() { return WaitUntil([] { return !RunThreadLive(RunThreadKind::ConveyorZone2); }); }
     // The run thread's wait for the next board.
     static bool BoardArrives() { return g_hBoardArrived.Wait(plat::Millis(20'000)) == plat::WaitResult::Signalled; }
+    // The run thread's end of a board: counted off, the camera to its stop
+    // position, the board released.
+    void BoardEnd() {
+        --boards;
+        EXPECT_TRUE(MoveCameraToStopPosition());
+        g_hBoardDone.Set();
+    }
 
     std::vector<int> Zones() {
         std::vector<int> z;
@@ -161,8 +174,7 @@ TEST_P(ConveyorCompanion, ThreeBoardsInZoneAndEventOrder) {
         EXPECT_EQ(ZoneCount(3), board - 1);  // nothing leaves before its release
         take(before);
         log.push_back("release");
-        --g_PcbBoardCount;
-        EXPECT_TRUE(ConveyorBoardEnd(0));  // the camera to its stop position, then the release
+        BoardEnd();
     }
     ASSERT_TRUE(Ended());
     take(Zones().size());
@@ -211,7 +223,7 @@ TEST_P(ConveyorCompanion, StopWhileTheBoardIsWorkedEndsAfterTheWaitWithTheBoardE
     ASSERT_TRUE(Ended());
     EXPECT_EQ(Zones(), (std::vector<int>{1, 2, 1}));  // nothing carried out after the stop
     EXPECT_TRUE(g_hBoardArrived.IsSet());
-    EXPECT_FALSE(WaitForConveyorBoard());  // a run thread waiting for a board wakes and ends
+    EXPECT_FALSE(WaitHandOff(g_hBoardArrived, g_RunContinue));  // a run thread waiting for a board ends
     EXPECT_EQ(ThePartList().m_ConveyorBusy, 0);
     EXPECT_EQ(TheAutoTransport().m_ClampState, 1);  // the board stays clamped where it is
 }
@@ -237,7 +249,7 @@ TEST_P(ConveyorCompanion, AZoneTwoThatNeverCompletesEndsTheRunWithinItsBound) {
     EXPECT_EQ(ThePartList().m_ConveyorBusy, 0);
     EXPECT_EQ(TheAutoTransport().m_ClampState, 0);  // never clamped
     // The run thread sees its stop at the board wait and leaves through the common end.
-    EXPECT_FALSE(WaitForConveyorBoard());
+    EXPECT_FALSE(WaitHandOff(g_hBoardArrived, g_RunContinue));
 }
 
 INSTANTIATE_TEST_SUITE_P(Links, ConveyorCompanion,

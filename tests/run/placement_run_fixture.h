@@ -145,7 +145,8 @@ protected:
     sim::Scenario World(const RunSetup& r) {
         sim::Scenario s;
         s.pulsesX = 100, s.pulsesY = 80, s.pulsesZ = 100, s.pulsesA = 10;
-        for (int k = 1; k < 8; ++k) s.nozzleOffset[k] = {-20.0 * k, (k % 2 ? 0.5 : -0.75) * k};
+        // Heads 40 mm apart: a vision camera sees the nozzle over it and no neighbour.
+        for (int k = 1; k < 8; ++k) s.nozzleOffset[k] = {-40.0 * k, (k % 2 ? 0.5 : -0.75) * k};
         s.markCameraOffset = {40.0, 5.0};
         s.vision[0].position = {200.0, -250.0};
         s.vision[1].position = {240.0, -250.0};
@@ -176,7 +177,7 @@ protected:
             // little lower than the one before.
             for (int h = 0; h < 4; ++h) {
                 sim::ScenarioHolder holder;
-                holder.at = holder.entry = {250.0 + 20 * h, -60.0};
+                holder.at = holder.entry = {200.0 + 20 * h, -60.0};
                 for (int k = 0; k < 8; ++k) holder.entryZ[k] = -5.0 - 0.5 * k;
                 s.holders.push_back(holder);
             }
@@ -220,7 +221,7 @@ protected:
         row[14] = g_FeedModeNames[1];  // AutoFeed: presented and advanced by the companion
         row[15] = "10", row[16] = "10", row[17] = "0", row[18] = "1", row[19] = "0", row[20] = "0", row[21] = "0";
         row[22] = "-5", row[23] = "No/", row[24] = "0", row[25] = "01", row[26] = "100";
-        row[27] = "2", row[28] = "2", row[29] = "100";
+        row[27] = "2", row[28] = "2", row[29] = "100";  // precisions in pulses; ms for the head to settle
         std::string line;
         for (const auto& c : row) line += c + "\t";
         return line;

@@ -133,8 +133,9 @@ TEST_F(PlacementRunFlow, ARefusedRowAFailingFeederAndStopEndTheRunWithoutParkOrH
         // R4's feeder lies beyond the X travel: the run ends at its row, not at the
         // end of the cell with the later cells unplaced.
         {Way::RefusedRow, 3, {"Feed Pos Error !", RefusedRowText(4, "5")}},
-        // The second part's feeder refuses to present: the run ends, no one waits for ever.
-        {Way::FailingFeeder, 1, {}},
+        // The first part's feeder refuses to present while the run thread waits for
+        // it: the run ends, no one waits for ever.
+        {Way::FailingFeeder, 0, {}},
         {Way::Stop, 1, {}},
     };
     for (const auto& c : cases) {
@@ -147,7 +148,7 @@ TEST_F(PlacementRunFlow, ARefusedRowAFailingFeederAndStopEndTheRunWithoutParkOrH
         if (c.way == Way::FailingFeeder) {
             auto lock = world().Lock();
             world().faults().errorCode = 0x66;
-            world().faults().errorAfter = 2;
+            world().faults().errorAfter = 1;
             world().faults().errorReport = 0xE4;
         }
         if (c.way == Way::Stop) {
@@ -168,6 +169,8 @@ TEST_F(PlacementRunFlow, ARefusedRowAFailingFeederAndStopEndTheRunWithoutParkOrH
         EXPECT_FALSE(Parked());
         if (c.way != Way::FailingFeeder) {
             EXPECT_EQ(boxes.Texts(), c.boxes);
+        } else {
+            EXPECT_EQ(Frames(0x67), 0);  // nothing was picked for the part never presented
         }
         EXPECT_EQ(ThePartList().m_FeedBusy.load(), 0);
         EXPECT_EQ(ThePartList().m_SmtBusy.load(), 0);
