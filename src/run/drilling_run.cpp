@@ -82,7 +82,7 @@ void DrillingRun::Start() {
 void DrillingRun::Run() {
     Start();
     // A local count: without a conveyor the same board is drilled again on each pass.
-    int boards = g_PcbBoardCount.load();
+    int boards = m_sources.pcbBoardCount ? m_sources.pcbBoardCount() : 0;
     int finished = 0;
     const int rows = m_board.g_RunPanelRows, cols = m_board.g_RunPanelCols;
     while (boards > 0) {

@@ -145,6 +145,7 @@ protected:
         TheRunPort().runThreadsLive = [] { return LiveRunThreads() > 0; };
         TheRunFrameSources().currentPcbName = [] { return std::string("PCB->D"); };
         TheRunToolbarPort().pcbBoardCount = [this] { return boardCount; };
+        TheRunFrameSources().pcbBoardCount = [this] { return boardCount; };
     }
 
     void Machine() {
