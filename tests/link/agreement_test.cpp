@@ -31,7 +31,11 @@
 #include "feeders/tray_pockets.h"
 #include "joblist/coordinate_tests.h"
 #include "joblist/lamp_editor.h"
+#include "joblist/part_list.h"
+#include "joblist/run_board.h"
 #include "joblist/run_port.h"
+#include "joblist/smt_strategy.h"
+#include "run/pick_place.h"
 #include "run_state/nozzle_work.h"
 #include "vision/camera_service.h"
 #include "vision/set_view.h"
@@ -266,6 +270,58 @@ const std::vector<Command>& CommandTable() {
              p.dX = s.Delta(60000), p.dY = s.Delta(60000), p.dA = dA;
              MoveAndPlace77(p);
              return Text("0x77 dX/dY", p.dX, p.dY);
+         },
+         true},
+        {"move and pick all, move and place all", [](int type, bool serial) { return type == 7 && !serial; },
+         [](Step& s) {
+             // The eight-head run's batch commands, which leave the booking to the
+             // run: records 1..n picking near the head, then (or instead) the same
+             // nozzles placing around a board origin near it, every nozzle turning.
+             MostlyHeadsUp(s);
+             const int n = s.Int(1, 8);
+             const int savedType = g_MachineType.load();
+             g_MachineType = 7;
+             {
+                 std::lock_guard lock(NozzleStateMutex());
+                 for (int k = 0; k < 8; ++k) {
+                     PlacementRecord& r = g_NozzleWork[static_cast<std::size_t>(k)];
+                     r = PlacementRecord{};
+                     if (k >= n) continue;
+                     r.row = r.jobRow = k;
+                     r.head = k + 1;
+                     r.pickX = NearMm(s, g_PulseX, 20000), r.pickY = NearMm(s, g_PulseY, 20000, true);
+                 }
+             }
+             for (auto& t : g_RotationTarget) t = s.Int(-4000, 4000);
+             std::string what;
+             if (s.Chance(50)) {
+                 PickAllEightHeads();
+                 what = Text("0x75 nozzles", n);
+             } else {
+                 const RunBoardState savedBoard = CopyRunBoard();
+                 const SmtStrategyConfig savedStrategy = TheSmtStrategy().Config();
+                 SmtStrategyConfig together = savedStrategy;
+                 together.m_TogetherCode = 1;
+                 TheSmtStrategy().SetConfig(together);
+                 RunBoardState board;
+                 board.g_RunOriginPulseX = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                     g_PulseX.load() + s.Int(-20000, 20000), 40000, kXLimit - 40000));
+                 board.g_RunOriginPulseY = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                     g_PulseY.load() + s.Int(-20000, 20000), kYLimit + 40000, -40000));
+                 StoreRunBoard(board);
+                 ClearTogetherPlace();
+                 for (int k = 1; k <= n; ++k) PlacePart(g_NozzleWork[static_cast<std::size_t>(k - 1)], k, false, false, 0, 0);
+                 SendTogetherPlace();
+                 TheSmtStrategy().SetConfig(savedStrategy);
+                 StoreRunBoard(savedBoard);
+                 what = Text("0x78 nozzles/origin", n, board.g_RunOriginPulseX, board.g_RunOriginPulseY);
+             }
+             {
+                 std::lock_guard lock(NozzleStateMutex());
+                 g_NozzleWork = {};
+             }
+             g_MachineType = savedType;
+             return what;
          },
          true},
         {"feeder feed", Always,

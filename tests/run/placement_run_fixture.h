@@ -25,6 +25,7 @@
 #include "link/link_state.h"
 #include "machine_ops/auto_transport.h"
 #include "machine_ops/cover_tape.h"
+#include "run/conveyor_companion.h"
 #include "run/nozzle_vision.h"
 #include "run/pick_place.h"
 #include "run/placement_records.h"
@@ -71,6 +72,7 @@ struct RunSetup {
     bool marks = false;
     bool serial = true;
     double timeScale = 0;  // the simulator's: slow replies
+    int conveyorBoards = 0;  // boards the conveyor brings (0: one board lies in place)
 };
 
 // One placement row of the job: where on the cell (mm), its angle, its feeder 1..4.
@@ -105,6 +107,7 @@ protected:
         g_Running = false;
         RunThreadEntry(RunThreadKind::Placement) = nullptr;
         RunThreadEntry(RunThreadKind::FeederAdvance) = nullptr;
+        RunThreadEntry(RunThreadKind::ConveyorZone2) = nullptr;
         TheRowSearchLookups() = {};
         TheRunPort() = {};
         TheRunFrameSources() = {};
@@ -172,6 +175,12 @@ protected:
             for (int col = 0; col < 2; ++col) b.cells.push_back({col * kColPitch, row * kRowPitch, kColPitch, kRowPitch});
         b.marks = {sim::Disc{kMark1X, kMark1Y, 1.0, -1}, sim::Disc{kMark2X, kMark2Y, 1.0, -1}};
         s.boards = {b};
+        if (r.conveyorBoards > 0) {
+            b.conveyor = true;
+            // One more waits at the input: the companion brings the next board into
+            // zone 1 while the last one is placed.
+            s.boards.assign(static_cast<std::size_t>(r.conveyorBoards + 1), b);
+        }
         if (r.autoNozzle) {
             // Four holders with nozzles of one kind; each head reaches the entry a
             // little lower than the one before.
@@ -183,11 +192,12 @@ protected:
             }
         }
         // Every row in every cell but cell 1 (panel row 0, column 1), which is off.
+        for (int board = 0; board < std::max(r.conveyorBoards, 1); ++board)
         for (int cell : {0, 2, 3})
             for (std::size_t i = 0, j = 0; i < parts.size(); ++i) {
                 if (!parts[i].place) continue;
                 sim::RowTarget t;
-                t.board = 0, t.cell = cell, t.row = static_cast<int>(i), t.name = parts[i].name;
+                t.board = board, t.cell = cell, t.row = static_cast<int>(i), t.name = parts[i].name;
                 t.x = parts[i].x, t.y = parts[i].y, t.angle = parts[i].angle;
                 t.feeder = parts[i].feeder - 1;
                 // Each cycle's rows go to heads 1, 2, ... in turn (the rows' feeders name
@@ -244,6 +254,8 @@ protected:
         b.m_X_Limit = 400, b.m_Y_Limit = -300;
         b.m_Z_Nozzle1ToPCBHeight = -10, b.m_Z_closeVacuum = 0.5;
         b.m_X_ThrowPosition = 20, b.m_Y_ThrowPosition = -280, b.m_ThrowDelay = 0;
+        // Where the mark camera waits while the conveyor changes boards.
+        b.m_X_StopPosition = b.m_X_VisualOrigin = 150, b.m_Y_StopPosition = b.m_Y_VisualOrigin = -100;
         PulseFactors& p = ThePulseFactors();
         p = PulseFactors{};
         p.m_X_Pulse = scenario.pulsesX, p.m_Y_Pulse = scenario.pulsesY, p.m_Z_Pulse = scenario.pulsesZ;
@@ -323,6 +335,17 @@ protected:
         TheSmtStrategy().SetConfig(c);
         ApplyHeadMode(r.headMode);
 
+        if (r.conveyorBoards > 0) {
+            AutoTransportConfig conveyor;
+            conveyor.m_ConveyorStartSpeed = 10, conveyor.m_ConveyorNormalSpeed = 20, conveyor.m_ClampTime = 5;
+            conveyor.m_WaitTimeOut = 3000;
+            conveyor.m_AutoTransport_1_1 = 10, conveyor.m_AutoTransport_1_2 = 20, conveyor.m_AutoTransport_2_1 = 30;
+            conveyor.m_AutoTransport_2_2 = 20, conveyor.m_AutoTransport_3_1 = 20, conveyor.m_AutoTransport_3_2 = 20;
+            conveyor.m_AutoTransport = 1;
+            TheAutoTransport().SetConfig(conveyor);
+            boardCount = r.conveyorBoards;
+            RunThreadEntry(RunThreadKind::ConveyorZone2) = [] { ConveyorZone2Thread(); };
+        }
         // The wiring the program's run makes.
         RunThreadEntry(RunThreadKind::Placement) = [] { PlacementRunThread(); };
         RunThreadEntry(RunThreadKind::FeederAdvance) = [] { FeederAdvanceThread(); };

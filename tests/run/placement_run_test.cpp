@@ -80,6 +80,20 @@ const TypeCase kVisionCases[] = {
 INSTANTIATE_TEST_SUITE_P(DISABLED_Vision, PlacementRunTypes, ::testing::ValuesIn(kVisionCases),
                          [](const ::testing::TestParamInfo<TypeCase>& i) { return std::string(i.param.name); });
 
+// Three boards brought by the conveyor: each placed whole, the count counted down,
+// the conveyor companion gone at the end.
+TEST_F(PlacementRun, TheConveyorBringsThreeBoardsAndEachIsPlacedWhole) {
+    RunSetup r{0, 0, false, false, false, true};
+    r.conveyorBoards = 3;
+    Machine(r);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? std::string() : boxes.Texts()[0]);
+    EXPECT_TRUE(RunCheckPasses());
+    EXPECT_EQ(boardCount.load(), 0);
+    EXPECT_FALSE(RunThreadLive(RunThreadKind::ConveyorZone2));
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+}
+
 // Type 8 (insertion) makes no Z stroke, so nothing is put down in the world: the
 // head's stops are judged instead. Each part is a move over its feeder and a move
 // over its row; the second stops where the row lies on the board, cell by cell.

@@ -18,6 +18,8 @@
 #include "run/conveyor_companion.h"
 #include "run/drilling_run.h"
 #include "run/lamp_run.h"
+#include "run/dispense_run.h"
+#include "run/eight_head_run.h"
 #include "run/run_frame.h"
 #include "run/placement_records.h"
 #include "run/placement_run.h"
@@ -64,6 +66,8 @@ void WireRun(Wiring& wiring) {
     RunThreadEntry(RunThreadKind::CombinedPlacement) = [] { CombinedPlacementThread(); };
     // The lamp point editor's dispense test centres the point's Mark through this.
     port.recognizeMark = [](int table, int point) { return RecognizeMark(table, point); };
+    RunThreadEntry(RunThreadKind::EightHead) = [] { EightHeadRunThread(); };
+    RunThreadEntry(RunThreadKind::DispenseAndCheck) = [] { DispenseAndCheckRunThread(); };
     // The positioning worker centres the camera on the visual origin after its move.
     ThePositioningPort().recognizeVisualOrigin = [] { RecognizeVisualOrigin(); };
     RunThreadEntry(RunThreadKind::ConveyorZone2) = [] { ConveyorZone2Thread(); };

@@ -1,0 +1,621 @@
+// EightHeadRunThread: start, boards, panel cells, cycles of up to eight nozzles
+// and the run's end. Every failure and every stop seen at a test leaves at once
+// through FinishRun with keep-conveyor 0; the normal end returns the nozzles,
+// parks with every nozzle turned back to 0, homes and keeps the conveyor.
+#include "run/eight_head_run.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+#include "base/globals.h"
+#include "feeders/feed_group_table.h"
+#include "joblist/part_list.h"
+#include "joblist/part_list_texts.h"
+#include "joblist/run_board.h"
+#include "joblist/run_toolbar.h"
+#include "joblist/smt_strategy.h"
+#include "link/busy.h"
+#include "link/commands.h"
+#include "link/homing.h"
+#include "link/link_state.h"
+#include "link/position_counters.h"
+#include "link/positioning.h"
+#include "machine_ops/auto_transport.h"
+#include "platform/msgbox.h"
+#include "platform/threads.h"
+#include "platform/uipost.h"
+#include "run/nozzle_change.h"
+#include "run/placement_records.h"
+#include "run/placement_run.h"
+#include "run/placement_steps.h"
+#include "run/run_frame.h"
+#include "run/run_geometry.h"
+#include "run/run_rows.h"
+#include "run_state/nozzle_work.h"
+#include "run_state/run_events.h"
+#include "run_state/run_frame_sources.h"
+#include "settings/basic_settings.h"
+#include "settings/speed_template.h"
+#include "vision/camera_service.h"
+#include "vision/set_view.h"
+
+namespace smt {
+
+int EightHeadSlotCount(int headCount) {
+    if (headCount >= 8) return 8;
+    if (headCount >= 4) return 4;
+    if (headCount >= 2) return 2;
+    return 1;
+}
+
+int EightHeadVisionRecords(int headMode) {
+    if (headMode <= 0) return 1;
+    if (headMode <= 2) return 2;
+    if (headMode <= 5) return 4;
+    return 8;
+}
+
+std::string EightHeadFailureText(bool vacuumFailed, const std::string& rowText) {
+    const std::string& question = PartListText(vacuumFailed ? "Message_45" : "Message_46");
+    return rowText.empty() ? question : question + "\r\n" + rowText;
+}
+
+namespace {
+
+NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
+PlacementRecord& Record(int k) { return g_NozzleWork[static_cast<std::size_t>(k - 1)]; }
+bool HoldsRow(const PlacementRecord& r) { return r.jobRow >= 0; }
+bool Failed(const PlacementRecord& r) { return r.vacuumFailedRow != -1 || r.visionFailed != 0; }
+
+template <class F, class... A>
+void Call(const F& f, A&&... a) {
+    if (f) f(std::forward<A>(a)...);
+}
+
+bool SelectedOnlyOrFromRow(PartListStore& s) {
+    const int part = static_cast<int>(JobList::Part);
+    return s.m_RunSelectedOnly[part] != 0 || s.m_RunFromRow[part] != 0;
+}
+
+// The batch pick walks the records up to the first without a row: a record the
+// cycle did not build must not keep the row of an earlier one.
+void ResetRecords() {
+    for (int k = 1; k <= 8; ++k) {
+        PlacementRecord& r = Record(k);
+        r.row = -1;
+        r.jobRow = -1;
+        r.vacuumFailedRow = -1;
+        r.visionFailed = 0;
+    }
+}
+
+void TurnEveryNozzleBack() {
+    for (std::size_t n = 0; n < 8; ++n) g_RotationTarget[n] = -g_PulseA[n].load();
+}
+
+// The busy flag back after the question: a jog the operator started meanwhile
+// ends first. false: the run was stopped.
+bool ReclaimBusy() {
+    for (;;) {
+        BusyClaim claim = BusyClaim::Try();
+        if (claim) {
+            claim.HandOver();  // the run's end releases it
+            return true;
+        }
+        if (!g_RunContinue.load()) return false;
+        if (!plat::SleepFor(plat::Millis(20))) return false;
+    }
+}
+
+// The run-board state as it was at the start; the cells' origins are derived
+// from it, and it is put back however the run ends.
+class BoardKeeper {
+public:
+    BoardKeeper() : m_start(CopyRunBoard()) {}
+    ~BoardKeeper() { StoreRunBoard(m_start); }
+    const RunBoardState& Start() const { return m_start; }
+    void SetOrigin(double dx, double dy) const {
+        RunBoardState s = m_start;
+        s.g_RunOriginX += dx;
+        s.g_RunOriginY += dy;
+        ConvertBoardPointsToPulses(s, g_PulsesPerMmX, g_PulsesPerMmY);
+        StoreRunBoard(s);
+        g_CellOriginPulseX = s.g_RunOriginPulseX;
+        g_CellOriginPulseY = s.g_RunOriginPulseY;
+    }
+
+private:
+    RunBoardState m_start;
+};
+
+class EightHeadRun {
+public:
+    EightHeadRun()
+        : m_store(ThePartList()),
+          m_sources(TheRunFrameSources()),
+          m_strategy(TheSmtStrategy().Config()),
+          m_conveyor(TheAutoTransport().Config().m_AutoTransport != 0) {}
+
+    void Run();
+
+private:
+    enum class End { Next, RunEnd, Ended };
+    void Fail() { FinishRun(m_store, false); }
+    bool Gate() { return PassPauseGate(); }
+    bool Start();
+    End Board();
+    End Cell(int r, int c);
+    // The slots from cursor + 1; nullopt: the run has ended (a refused row).
+    std::optional<bool> Fill();
+    End CellDone();
+    End Cycle();
+    bool Picks(bool together);
+    bool Vision();
+    bool Places(bool together);
+    // The replenish loop; nullopt: the run has ended (failure, stop or No).
+    std::optional<bool> Replenish(bool together);
+    enum class Answer { Yes, No, Cancel, Other, Stopped };
+    Answer Ask(const PlacementRecord& r);
+    bool ReturnNozzles(int headMode);
+    bool ReturnNozzlesAfterNo();
+    // Park with every nozzle back at 0, mark camera, homing; true when the homing
+    // holds the busy flag.
+    std::optional<bool> ParkAndHome();
+    void RunEnd();
+    void EnsureRowVisible(int row);
+    void SetPlacedIcon(PlacementRecord& r);
+
+    PartListStore& m_store;
+    RunFrameSources& m_sources;
+    SmtStrategyConfig m_strategy;
+    bool m_conveyor;
+    BoardKeeper m_board;
+    int m_group = -1;
+    int m_rowCount = 0;
+    int m_cursor = -1;
+    bool m_perCell = false;
+    bool m_marks = false;
+    double m_offX = 0, m_offY = 0;
+    int m_finishedBoards = 0;
+};
+
+void EightHeadRun::EnsureRowVisible(int row) {
+    const int target = std::min(row, m_rowCount - 1);
+    if (target < 0) return;
+    plat::PostToUi([target] { Call(TheRunToolbarPort().ensureVisible, JobList::Part, target); });
+}
+
+bool EightHeadRun::Start() {
+    m_store.m_SmtBusy = 1;
+    Call(m_sources.disablePanels);
+    TheSetView().m_Zoom = 1.0;
+    m_rowCount = m_store.RowCount(JobList::Part);
+    Call(m_sources.showProgress, m_rowCount, 0);
+    {
+        std::lock_guard lock(NozzleStateMutex());
+        for (int k = 1; k <= 8; ++k) Slot(k).row = -1;
+        ResetRecords();
+    }
+    g_ActiveList = 1;
+    m_store.ShowList(JobList::Part);
+    g_AutoNozzleChange = m_strategy.m_AutoChangeNozzle != 0 ? 1 : 0;
+    m_cursor = -1;
+    if (m_store.m_RunFromRow[static_cast<int>(JobList::Part)]) {
+        const auto lock = m_store.Hold();
+        m_cursor = m_store.m_PartItem - 1;  // the search starts at the current row
+    }
+    FeedGroupTable& feeders = TheFeedGroupTable();
+    m_group = feeders.FindFeedGroupByName(feeders.OpenGroupName());
+    if (m_group < 0) {
+        plat::MessageBoxOk(PartListText("Message_20"), true, plat::MsgIcon::Warning);
+        Fail();
+        return false;
+    }
+    m_board.SetOrigin(0, 0);
+    m_marks = m_board.Start().g_RunMarkEnable != 0;
+    m_perCell = m_board.Start().g_RunSubBoardMark != 0;
+    TheSetView().OnBnClickedMarkCamera();
+    return true;
+}
+
+void EightHeadRun::Run() {
+    if (!Start()) return;
+    if (m_sources.pcbBoardCount && m_sources.pcbBoardCount() == 0) return RunEnd();
+    for (;;) {
+        switch (Board()) {
+        case End::Next: continue;
+        case End::RunEnd: return RunEnd();
+        case End::Ended: return;
+        }
+    }
+}
+
+EightHeadRun::End EightHeadRun::Board() {
+    const int runMode = CurrentRunMode();
+    if (m_conveyor && runMode == 2) {
+        if (!WaitHandOff(g_hBoardDispensed, g_RunContinue)) return Fail(), End::Ended;
+        g_ActiveList = 1;
+        m_store.ShowList(JobList::Part);
+    }
+    if (!g_RunContinue.load()) return Fail(), End::Ended;
+    if (m_conveyor && runMode != 2 && !WaitHandOff(g_hBoardArrived, g_RunContinue)) return Fail(), End::Ended;
+    g_BoardRotation = 0.0;
+    if (m_marks && !m_perCell) {
+        if (!(m_sources.manualMarkOffset && m_sources.manualMarkOffset()) && !CorrectByTwoMarks())
+            return Fail(), End::Ended;
+        Call(m_sources.clearManualMarkOffset);
+    }
+    const RunBoardState& b = m_board.Start();
+    for (int r = 0; r < b.g_RunPanelRows; ++r)
+        for (int c = 0; c < b.g_RunPanelCols; ++c) {
+            const End e = Cell(r, c);
+            if (e != End::Next) return e;
+        }
+    const int boardsLeft = m_sources.pcbBoardCount ? m_sources.pcbBoardCount() : 0;
+    if (m_conveyor) Call(m_sources.setPcbBoardCount, boardsLeft - 1);
+    ++m_finishedBoards;
+    ShowRunProgress(b.g_RunPanelRows - 1, b.g_RunPanelCols - 1, m_finishedBoards);
+    if (!m_conveyor) return End::RunEnd;
+    if (!MoveCameraToStopPosition()) return Fail(), End::Ended;
+    if (runMode == 2) g_hBoardPlaced.Set();
+    g_hBoardDone.Set();
+    if (SelectedOnlyOrFromRow(m_store) || boardsLeft - 1 <= 0) return End::RunEnd;
+    return End::Next;
+}
+
+EightHeadRun::End EightHeadRun::Cell(int r, int c) {
+    const RunBoardState& b = m_board.Start();
+    m_offY = r * b.g_RunRowPitch;
+    m_offX = c * b.g_RunColPitch;
+    ShowRunProgress(r, c, 0);
+    const std::size_t at = static_cast<std::size_t>(r) * static_cast<std::size_t>(b.g_RunPanelCols) + c;
+    if (at < b.g_RunPanelGrid.size() && b.g_RunPanelGrid[at] == "0") return End::Next;
+    if (m_marks && m_perCell) {
+        g_BoardRotation = 0.0;
+        m_board.SetOrigin(m_offX, m_offY);
+        if (!(m_sources.manualMarkOffset && m_sources.manualMarkOffset())) {
+            const int light = m_sources.markLightBrightness ? m_sources.markLightBrightness() : 0;
+            SelectCamera(1, static_cast<std::uint8_t>(light), -1);
+            if (!CorrectByTwoMarks()) return Fail(), End::Ended;
+        }
+        Call(m_sources.clearManualMarkOffset);
+    }
+    for (;;) {
+        const auto found = Fill();
+        if (!found) return End::Ended;
+        if (!*found) return CellDone();
+        const End e = Cycle();
+        if (e != End::Next) return e;
+    }
+}
+
+std::optional<bool> EightHeadRun::Fill() {
+    Slot(1).row = m_cursor + 1;
+    switch (FindFirstSlot(m_store, m_group, m_rowCount, Slot(1).row)) {
+    case FirstSlot::Found: break;
+    case FirstSlot::EndOfList: return false;
+    case FirstSlot::Refused: {
+        // A "Yes" row that no feeder serves: the run stops and says which.
+        const int row = Slot(1).row;
+        plat::MessageBoxOk(RefusedRowText(row, m_store.Cell(JobList::Part, row, partcell::Number)), true,
+                           plat::MsgIcon::Warning);
+        Fail();
+        return std::nullopt;
+    }
+    }
+    const int slots = EightHeadSlotCount(g_SmtHeadCount.load());
+    const int heads = std::clamp(g_SmtHeadCount.load(), 1, 8);
+    int count = 1;
+    for (int k = 2; k <= slots; ++k) {
+        Slot(k).row = Slot(k - 1).row + 1;
+        if (!FindNextPlaceRow(m_store, m_group, m_rowCount, k, Slot(k).row)) {
+            for (int j = k; j <= std::max(heads, slots); ++j) Slot(j).row = -1;
+            break;
+        }
+        count = k;
+    }
+    g_LoadedNozzleCount = count;
+    m_cursor = Slot(count).row;
+    return true;
+}
+
+EightHeadRun::End EightHeadRun::CellDone() {
+    if (SelectedOnlyOrFromRow(m_store)) {
+        g_hBoardDone.Set();
+        return End::RunEnd;
+    }
+    for (int k = 1; k <= 8; ++k) Slot(k).row = -1;
+    g_LoadedNozzleCount = 0;
+    Call(m_sources.showProgress, -1, 0);
+    m_cursor = -1;
+    m_store.ResetPartRowIcons();
+    if (!Gate()) return Fail(), End::Ended;
+    return End::Next;
+}
+
+EightHeadRun::End EightHeadRun::Cycle() {
+    if (g_AutoNozzleChange.load() && !CheckNozzleTypes()) return Fail(), End::Ended;
+    if (!g_RunContinue.load()) return Fail(), End::Ended;
+    EnsureRowVisible(Slot(1).row + 3);
+    TurnEveryNozzleBack();
+    const bool together = m_strategy.m_TogetherCode != 0;
+    if (!Picks(together)) return Fail(), End::Ended;
+    LogPlacement();
+    g_VisionMoveDone = 0;
+    if (!Vision()) return Fail(), End::Ended;
+    if (!Places(together)) return Fail(), End::Ended;
+    for (int k = 1; k <= 8; ++k) {
+        PlacementRecord& r = Record(k);
+        if (HoldsRow(r) && Failed(r) && !DiscardPart(r)) return Fail(), End::Ended;
+    }
+    const auto replenished = Replenish(together);
+    if (!replenished) return End::Ended;
+    bool localMark = false;
+    for (int k = 1; k <= 8; ++k) localMark = localMark || (HoldsRow(Record(k)) && Record(k).localMark != 0);
+    if (localMark && !ParkHead()) return Fail(), End::Ended;
+    Call(m_sources.showProgress, -1, Record(1).jobRow < 0 ? 0 : Record(1).jobRow);
+    m_store.m_PlacedCount = m_store.m_PlacedCount.load() + g_LoadedNozzleCount.load();
+    ResetRecords();
+    return End::Next;
+}
+
+bool EightHeadRun::Picks(bool together) {
+    const int loaded = g_LoadedNozzleCount.load();
+    for (int k = 1; k <= 8; ++k) {
+        if (k > loaded || Slot(k).row < 0) continue;
+        if (!BuildPlacementRecord(m_group, k)) return false;
+        if (together) continue;
+        if (k > 1) MergePairSpeeds(Record(k - 1), Record(k));
+        if (!PickEightHead(Record(k), Slot(k))) return false;
+        if (k == 1)
+            for (auto& t : g_RotationTarget) t = 0;
+        if (!Gate()) return false;
+    }
+    return !together || PickAllEightHeads();
+}
+
+bool EightHeadRun::Vision() {
+    const int mode = m_strategy.m_HeaderSelect;
+    const auto measure = [](int last, bool skipFlying) {
+        for (int k = 1; k <= last; ++k) {
+            PlacementRecord& r = Record(k);
+            if (!HoldsRow(r) || r.visionKind == 0 || (skipFlying && r.visionKind == 2)) continue;
+            if (!MeasurePartOverCamera(r, false)) return false;
+        }
+        return true;
+    };
+    bool ok = true;
+    if (mode == 0) {
+        ok = measure(1, false);
+    } else if (mode <= 8) {
+        const int n = EightHeadVisionRecords(mode);
+        bool flying = g_HighSpeedCamera.load() == 1 && g_FlyCameraOn.load() && g_VisualCamera1On.load();
+        if (flying) {
+            flying = false;
+            for (int k = 1; k <= n; ++k) {
+                const PlacementRecord& r = Record(k);
+                flying = flying || (HoldsRow(r) && r.visionCamera == 1 && r.visionKind == 2);
+            }
+        }
+        if (flying) {
+            bool allFlying = true;
+            for (int k = 1; k <= 8; ++k)
+                if (HoldsRow(Record(k)) && Record(k).visionKind != 2) allFlying = false;
+            const RunBoardState cell = CopyRunBoard();
+            const double ox = m_perCell ? 0.0 : m_offX, oy = m_perCell ? 0.0 : m_offY;
+            ok = FlyVisionPlace(Record(1), allFlying, ox, oy, {cell.g_RunMark1AbsPulseX, cell.g_RunMark1AbsPulseY});
+            if (ok && !allFlying) {
+                // The flying pass left the head by the camera: the others follow by plain moves.
+                g_VisionMoveDone = 1;
+                ok = measure(n, true);
+            }
+        } else {
+            ok = measure(n, false);
+        }
+    } else {
+        ok = measure(8, false);
+    }
+    if (!ok) return false;
+    if (g_HighSpeedCamera.load() == 0) {
+        const int light = m_sources.markLightBrightness ? m_sources.markLightBrightness() : 0;
+        SelectCamera(1, static_cast<std::uint8_t>(light), -1);
+    }
+    return true;
+}
+
+void EightHeadRun::SetPlacedIcon(PlacementRecord& r) {
+    if (g_VacuumCheckOk.load()) {
+        r.vacuumFailedRow = -1;
+        m_store.SetPartRowIcon(r.jobRow, rowicon::Done, false);
+    } else {
+        r.vacuumFailedRow = r.jobRow;
+        m_store.SetPartRowIcon(r.jobRow, rowicon::Failed, false);
+    }
+}
+
+bool EightHeadRun::Places(bool together) {
+    ClearTogetherPlace();
+    std::array<bool, 8> staged{};
+    for (int k = 1; k <= 8; ++k) {
+        PlacementRecord& r = Record(k);
+        if (!HoldsRow(r) || r.visionFailed != 0) continue;
+        if (!PlacePart(r, k, true, m_perCell, m_offX, m_offY)) return false;
+        if (!Gate()) return false;
+        // Together, the places only go out with the one 0x78 below: its answer
+        // is the vacuum check of every staged nozzle.
+        if (together) staged[static_cast<std::size_t>(k - 1)] = true;
+        else SetPlacedIcon(r);
+    }
+    if (!together) return true;
+    if (!SendTogetherPlace() || !g_RunContinue.load()) return false;
+    for (int k = 1; k <= 8; ++k)
+        if (staged[static_cast<std::size_t>(k - 1)]) SetPlacedIcon(Record(k));
+    return true;
+}
+
+EightHeadRun::Answer EightHeadRun::Ask(const PlacementRecord& r) {
+    const bool vacuum = r.vacuumFailedRow != -1;
+    const std::string rowText = m_store.Cell(JobList::Part, r.jobRow, partcell::Number);
+    // The manual panel works while the operator decides.
+    ReleaseBusy();
+    plat::MsgBoxRequest q;
+    q.text = EightHeadFailureText(vacuum, rowText);
+    q.buttons = plat::MsgButtons::YesNoCancel;
+    q.icon = plat::MsgIcon::Question;
+    q.topmost = true;
+    const plat::MsgAnswer a = plat::ShowMessageBox(q);
+    if (!ReclaimBusy()) return Answer::Stopped;
+    switch (a) {
+    case plat::MsgAnswer::Yes: return Answer::Yes;
+    case plat::MsgAnswer::No: return Answer::No;
+    case plat::MsgAnswer::Cancel: return Answer::Cancel;
+    default: return Answer::Other;
+    }
+}
+
+std::optional<bool> EightHeadRun::Replenish(bool together) {
+    for (int k = 1; k <= 8; ++k) {
+        PlacementRecord& r = Record(k);
+        while (HoldsRow(r) && Failed(r)) {
+            TurnEveryNozzleBack();
+            if (!CopyRecordToReplenishSlot(k) || !BuildPlacementRecord(m_group, 9)) return Fail(), std::nullopt;
+            PlacementRecord& spare = Record(9);
+            if (!PickEightHead(spare, Slot(k))) return Fail(), std::nullopt;
+            LogReplenishPlacement(spare);
+            // The new part's own measurement decides, not the failed one's.
+            spare.visionFailed = 0;
+            if (r.visionKind != 0 && !MeasurePartOverCamera(spare, true)) return Fail(), std::nullopt;
+            r.visionFailed = spare.visionFailed;
+            if (r.visionFailed == 0) {
+                if (together) ClearTogetherPlace();
+                // As the spare (9): its own head turns by the new part's rotation
+                // and no other; nozzle k's number would turn none from the second on.
+                if (!PlacePart(spare, 9, true, m_perCell, m_offX, m_offY)) return Fail(), std::nullopt;
+                if (together && !SendTogetherPlace()) return Fail(), std::nullopt;
+                if (!Gate()) return Fail(), std::nullopt;
+                SetPlacedIcon(r);
+            }
+            if (!Failed(r)) break;
+            const int head = r.head >= 1 && r.head <= 8 ? r.head : k;
+            SetOutput({static_cast<std::uint8_t>(0x20 + head - 1), 0,
+                       static_cast<std::uint16_t>(TheBasicSettings().m_Exhaust)});
+            const Answer a = Ask(r);
+            if (a == Answer::Stopped) {
+                // The busy flag is held by what the operator started meanwhile,
+                // which lets it go itself.
+                FinishRun(m_store, false, true);
+                return std::nullopt;
+            }
+            if (a == Answer::No) {
+                if (g_AutoNozzleChange.load() && !ReturnNozzlesAfterNo()) return Fail(), std::nullopt;
+                const auto homing = ParkAndHome();
+                FinishRun(m_store, false, homing.value_or(false));
+                return std::nullopt;
+            }
+            if (a == Answer::Yes || a == Answer::Cancel) {
+                if (!DiscardPart(r)) {
+                    r.jobRow = -1;
+                    r.visionFailed = 0;
+                    return Fail(), std::nullopt;
+                }
+            }
+            if (a != Answer::Cancel) {
+                // Ignored: the nozzle goes on with the next one.
+                r.vacuumFailedRow = -1;
+                r.visionFailed = 0;
+            }
+        }
+    }
+    return true;
+}
+
+bool EightHeadRun::ReturnNozzles(int headMode) {
+    const auto work = CopyNozzleWork();
+    auto back = [&](int k) {
+        const PlacementRecord& r = work[static_cast<std::size_t>(k - 1)];
+        return ChangeNozzle(k, r.head, r.mountedNozzle, k, k, 0);
+    };
+    auto upTo = [&](int n) {
+        for (int k = 1; k <= n; ++k)
+            if (!back(k)) return false;
+        return true;
+    };
+    switch (headMode) {
+    case 0: return back(1);
+    case 1: return upTo(2);
+    case 2: {
+        const PlacementRecord& r1 = work[0];
+        const PlacementRecord& r2 = work[1];
+        if (m_strategy.m_ChangeNozzleSelect == 1) {
+            if (r1.mountedNozzle != 1) return ChangeNozzle(1, 2, r1.mountedNozzle, 2, 2, 0);
+            if (r2.mountedNozzle != 1) return ChangeNozzle(2, 2, r2.mountedNozzle, 2, 2, 0);
+            return true;
+        }
+        if (m_strategy.m_ChangeNozzleSelect == 2) {
+            if (r1.mountedNozzle != 2) return ChangeNozzle(1, 1, r1.mountedNozzle, 1, 1, 0);
+            if (r2.mountedNozzle != 2) return ChangeNozzle(2, 1, r2.mountedNozzle, 1, 1, 0);
+            return true;
+        }
+        return upTo(2);
+    }
+    case 3:
+    case 4: return upTo(4);
+    case 6:
+    case 7: return upTo(8);
+    default: return true;
+    }
+}
+
+bool EightHeadRun::ReturnNozzlesAfterNo() {
+    if (m_strategy.m_19NozzleLibrary) {
+        const auto work = CopyNozzleWork();
+        for (int k = 1; k <= 8; ++k) {
+            const PlacementRecord& r = work[static_cast<std::size_t>(k - 1)];
+            if (!ChangeNozzle(k, r.head, r.mountedNozzle, k, k, 0)) return false;
+        }
+        return true;
+    }
+    return ReturnNozzles(2);
+}
+
+std::optional<bool> EightHeadRun::ParkAndHome() {
+    TurnEveryNozzleBack();
+    g_TargetPulseX = 1000;
+    g_TargetPulseY = -1000;
+    const SpeedTypeTable& smt = TheSpeedTemplates().Table(SpeedType::Smt);
+    XYAMultiMove park;
+    park.xy.dX = static_cast<std::int32_t>(1000 - static_cast<std::int64_t>(g_PulseX.load()));
+    park.xy.xSpeed = {smt.m_Start_X, smt.m_Normal_X};
+    park.xy.dY = static_cast<std::int32_t>(-1000 - static_cast<std::int64_t>(g_PulseY.load()));
+    park.xy.ySpeed = {smt.m_Start_Y, smt.m_Normal_Y};
+    for (std::size_t n = 0; n < 8; ++n) park.dA[n] = g_RotationTarget[n].load();
+    park.aSpeed = {smt.m_Start_A1, smt.m_Normal_A1};
+    if (!MoveXYAMulti(park) || !Gate()) return std::nullopt;
+    for (auto& t : g_RotationTarget) t = 0;
+    TheSetView().OnBnClickedMarkCamera();
+    // The homing keeps the busy flag until its reply or its failure.
+    return MachineReset(0, false);
+}
+
+void EightHeadRun::RunEnd() {
+    if (g_AutoNozzleChange.load() && !ReturnNozzles(m_strategy.m_HeaderSelect)) return Fail();
+    bool homing = false;
+    if (g_RunContinue.load()) {
+        const auto h = ParkAndHome();
+        if (!h) return Fail();
+        homing = *h;
+    }
+    FinishRun(m_store, true, homing);
+}
+
+} // namespace
+
+int EightHeadRunThread() {
+    EightHeadRun run;
+    run.Run();
+    return 0;
+}
+
+} // namespace smt

@@ -1,0 +1,416 @@
+// Whole eight-head runs (type 7, Ethernet: its combined commands exist only there)
+// against the simulated world, judged by the world's run check: nine "Yes" rows in
+// every cell in use, picked nozzle by nozzle (0x74) or all together (0x75) and
+// placed by 0x77 each or one 0x78, four or eight nozzles per cycle.
+#include <array>
+#include <map>
+
+#include "placement_run_fixture.h"
+#include "run/eight_head_run.h"
+#include "run/nozzle_vision.h"
+#include "run/pick_place.h"
+#include "link/busy.h"
+#include "link/position_counters.h"
+
+namespace smt::test {
+namespace {
+
+struct EightCase {
+    int headMode;   // 3: four nozzles a cycle, 6: eight
+    bool together;  // m_TogetherCode
+    const char* name;
+    bool marks = false;  // a shifted and turned board found by its marks
+};
+
+class EightHeadRunWorld : public PlacementRunWorld {
+protected:
+    void SetUp() override {
+        PlacementRunWorld::SetUp();
+        // Nine rows to place (and one not): eight nozzles take two cycles a cell.
+        parts = {{"R1", 5, 4, 0, 1},    {"R2", 12, 6, 90, 2},  {"N1", 20, 20, 0, 1, false},
+                 {"R3", 19, 9, 45, 3},  {"R4", 27, 5, -90, 4}, {"R5", 34, 12, 180, 1},
+                 {"R6", 8, 18, 30, 2},  {"R7", 16, 26, 0, 3},  {"R8", 25, 22, -45, 4},
+                 {"R9", 33, 29, 90, 1}};
+    }
+    void TearDown() override {
+        RunThreadEntry(RunThreadKind::EightHead) = nullptr;
+        PlacementRunWorld::TearDown();
+    }
+
+    void Eight(int headMode, bool together, bool vision = false, bool marks = false, bool autoNozzle = false) {
+        const RunSetup r{7, headMode, autoNozzle, vision, marks, false};
+        Machine(r);
+        if (HasFatalFailure()) return;
+        SmtStrategyConfig c = TheSmtStrategy().Config();
+        c.m_TogetherCode = together ? 1 : 0;
+        TheSmtStrategy().SetConfig(c);
+        RunThreadEntry(RunThreadKind::EightHead) = [] { EightHeadRunThread(); };
+        g_PanelLink.zCheckMask = 0xFF;
+        // Nozzle 8 stands 280 mm behind nozzle 1: X travels to 600 mm.
+        TheBasicSettings().m_X_Limit = 600;
+        SetMoveLimits({ToPulses(600, scenario.pulsesX), ToPulses(-300, scenario.pulsesY), 400000, 300000});
+        // Each cycle fills nozzles 1, 2, ... with the next rows of the cell.
+        const int slots = headMode >= 6 ? 8 : headMode >= 3 ? 4 : headMode >= 1 ? 2 : 1;
+        std::map<int, int> yesIndex;  // per cell
+        for (auto& t : expected) {
+            t.head = yesIndex[t.cell]++ % slots + 1;
+            if (autoNozzle) t.nozzle = t.head;  // head k takes the k-th nozzle of the kind
+        }
+    }
+
+    std::map<int, int> FrameCounts() {
+        std::map<int, int> n;
+        for (const auto& f : machine().Frames())
+            if (f.accepted) ++n[static_cast<int>(f.code)];
+        return n;
+    }
+};
+
+class EightHeadWholeBoard : public EightHeadRunWorld, public ::testing::WithParamInterface<EightCase> {};
+
+TEST_P(EightHeadWholeBoard, PlacesEveryRowOfEveryCellInUse) {
+    const EightCase& p = GetParam();
+    Eight(p.headMode, p.together, false, p.marks);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd(std::chrono::seconds(240))) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check);
+    std::printf("%s\n", check.message());
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    EXPECT_TRUE(g_Homed.load());
+    // No part picked beyond the rows (a record left from an earlier cycle picks
+    // one that no place ever puts down).
+    EXPECT_EQ(world().ledger().Of(sim::LedgerKind::Pick).size(), 27u);
+    // Three cells of nine rows: with eight nozzles 8 + 1 a cell, with four 4 + 4 + 1.
+    const int cycles = 3 * (p.headMode == 6 ? 2 : 3);
+    const auto n = FrameCounts();
+    const auto count = [&](int code) { return n.count(code) ? n.at(code) : 0; };
+    // The commands' nozzle fields, cycle by cycle: each cell's nine rows go to
+    // nozzles 1, 2, ... in turn.
+    const int slots = p.headMode == 6 ? 8 : 4;
+    std::vector<int> heads;  // of every row in placing order
+    for (int cell = 0; cell < 3; ++cell)
+        for (int i = 0; i < 9; ++i) heads.push_back(i % slots + 1);
+    std::vector<std::vector<std::uint8_t>> picks74, places77, picks75, places78;
+    for (const auto& f : machine().Frames()) {
+        if (!f.accepted) continue;
+        if (f.code == 0x74) picks74.push_back(f.data);
+        if (f.code == 0x77) places77.push_back(f.data);
+        if (f.code == 0x75) picks75.push_back(f.data);
+        if (f.code == 0x78) places78.push_back(f.data);
+    }
+    const auto i32 = [](const std::vector<std::uint8_t>& d, std::size_t at) {
+        return static_cast<std::int32_t>(d[at] | d[at + 1] << 8 | d[at + 2] << 16 | static_cast<std::uint32_t>(d[at + 3]) << 24);
+    };
+    if (!p.together) {
+        ASSERT_EQ(picks74.size(), heads.size());
+        ASSERT_EQ(places77.size(), heads.size());
+        for (std::size_t i = 0; i < heads.size(); ++i) {
+            const int h = heads[i];
+            EXPECT_EQ(picks74[i][0], h) << i;
+            // Only the picking nozzle's bit: the others stay unpicked.
+            EXPECT_EQ(i32(picks74[i], 2), 1 << (h - 1)) << i;
+            EXPECT_EQ(places77[i][65], 0x20 + h - 1) << i;
+        }
+    } else {
+        // Per cycle: the Z codes of the nozzles that work, the mask from bit 7 down.
+        std::size_t at = 0;
+        ASSERT_EQ(picks75.size(), places78.size());
+        for (std::size_t c = 0; c < picks75.size(); ++c) {
+            int n = 0;
+            while (at + n < heads.size() && (n == 0 || heads[at + n] != 1)) ++n;
+            for (int k = 0; k < 8; ++k) {
+                const int z = k < n ? 0x20 + k : 0;
+                EXPECT_EQ(picks75[c][170 + k], z) << "cycle " << c << " nozzle " << k + 1;
+                EXPECT_EQ(places78[c][121 + k], z) << "cycle " << c << " nozzle " << k + 1;
+            }
+            EXPECT_EQ(i32(picks75[c], 121), static_cast<std::int32_t>((0xFF00u >> n) & 0xFF)) << c;
+            at += static_cast<std::size_t>(n);
+        }
+        // Every batch pick turns each nozzle back to 0 from where the earlier
+        // batches left it (A in tenths of a degree, folded by whole turns).
+        std::array<std::int64_t, 8> a{};
+        for (std::size_t c = 0; c < picks75.size(); ++c) {
+            for (int k = 0; k < 8; ++k) {
+                const std::int64_t back = i32(picks75[c], 130 + 4 * k);
+                EXPECT_EQ((a[k] + back) % 3600, 0) << "cycle " << c << " nozzle " << k + 1;
+                a[k] += back + i32(places78[c], 82 + 4 * k);
+            }
+        }
+    }
+    if (p.together) {
+        EXPECT_EQ(count(0x75), cycles);
+        EXPECT_EQ(count(0x78), cycles);
+        EXPECT_EQ(count(0x74), 0);
+        EXPECT_EQ(count(0x77), 0);
+    } else {
+        EXPECT_EQ(count(0x74), 27);
+        EXPECT_EQ(count(0x77), 27);
+        EXPECT_EQ(count(0x75), 0);
+        EXPECT_EQ(count(0x78), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(HeadCountsAndPickModes, EightHeadWholeBoard,
+                         ::testing::Values(EightCase{6, false, "EightPerNozzle"}, EightCase{6, true, "EightTogether"},
+                                           EightCase{3, false, "FourPerNozzle"}, EightCase{3, true, "FourTogether"},
+                                           EightCase{6, true, "EightTogetherOnAMarkedBoard", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(EightHeadRunWorld, TheEndsHomingKeepsTheMachineBusyUntilItsReply) {
+    Eight(3, true);
+    if (HasFatalFailure()) return;
+    sim->faults().HoldNext(0x72, 20'000);
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    ASSERT_TRUE(WaitUntil([] { return LiveRunThreads() == 0; }, std::chrono::seconds(120)));
+    ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held().has_value(); }));
+    EXPECT_TRUE(g_Running.load());  // the run has ended, its homing has not
+    sim->faults().Release();
+    EXPECT_TRUE(WaitUntil([] { return !g_Running.load() && !HomingInProgress(); }));
+    EXPECT_TRUE(RunCheckPasses());
+}
+
+TEST_F(EightHeadRunWorld, RunFromTheCurrentRowPlacesTheFirstCellFromThatRowOn) {
+    Eight(6, true);
+    if (HasFatalFailure()) return;
+    PartListStore& list = ThePartList();
+    list.m_RunFromRow[static_cast<int>(JobList::Part)] = 1;
+    {
+        const auto lock = list.Hold();
+        list.m_PartItem = 4;  // R4
+    }
+    SmtStrategyConfig c = TheSmtStrategy().Config();
+    c.m_RunSelect = 1;  // from the row menu: the placement run, not the dispensing one
+    TheSmtStrategy().SetConfig(c);
+    ASSERT_TRUE(RunToTheEnd());
+    std::vector<sim::RowTarget> want;
+    for (const auto& t : expected)
+        if (t.cell == 0 && t.row >= 4) want.push_back(t);
+    for (std::size_t i = 0; i < want.size(); ++i) want[i].head = static_cast<int>(i) + 1;
+    expected = want;
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_EQ(expected.size(), 6u);
+    EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::Dispense).empty());
+    EXPECT_EQ(list.m_RunFromRow[static_cast<int>(JobList::Part)].load(), 0);  // cleared by the run's end
+}
+
+TEST_F(EightHeadRunWorld, WithTheNozzleChangeEachHeadTakesItsNozzleAndTheEndPutsThemBack) {
+    Eight(3, true, false, false, true);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    for (int head = 1; head <= 8; ++head) EXPECT_EQ(machine().HeadNozzle(head), 0) << "head " << head;
+}
+
+TEST_F(EightHeadRunWorld, AListWithNothingToPlaceWalksEveryCellAndEndsNormally) {
+    for (auto& part : parts) part.place = false;
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::Pick).empty());
+    EXPECT_EQ(FrameCounts().count(0x72), 1u);  // parked and homed
+    EXPECT_TRUE(g_Homed.load());
+}
+
+// Vision by head mode, flying and over the camera in one cycle. The measurement
+// over the camera is counted here (it answers measured, no correction); the flying
+// pass goes to the simulated camera. Feeder 1's parts fly, the others do not.
+class EightHeadVision : public EightHeadRunWorld {
+protected:
+    void SetUpVision(bool together) {
+        Eight(6, together, true);
+        if (HasFatalFailure()) return;
+        std::vector<std::string> lines{"1\tG\t", "G\td\t4\t"};
+        for (int f = 1; f <= 4; ++f) {
+            std::vector<std::string> cells = SplitRow(FeederLineOf(f, {7, 6, false, true, false, false}));
+            cells[13] = f == 1 ? "Yes/0/100" : "No/0/100";
+            lines.push_back(JoinRow(cells));
+        }
+        for (int f = 1; f <= 4; ++f) lines.push_back("0\t0\t0\t0\t0.0000\t0.0000\t");
+        ReadTable(TheFeedGroupTable(), lines);
+        TheFeedGroupTable().SetOpenGroupName("G");
+        ThePickPlaceVision().measurePartOnNozzle = [this](PlacementRecord& r, bool) {
+            ++measured[r.visionKind];
+            return true;
+        };
+    }
+    void TearDown() override {
+        ThePickPlaceVision().measurePartOnNozzle = [](PlacementRecord& r, bool s) { return MeasurePartOnNozzle(r, s); };
+        EightHeadRunWorld::TearDown();
+    }
+    std::map<int, int> measured;  // by vision kind
+};
+
+TEST_F(EightHeadVision, AMixedCycleFliesAndMeasuresTheOthersOverTheCamera) {
+    SetUpVision(false);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd(std::chrono::seconds(240)));
+    const auto n = FrameCounts();
+    const auto count = [&](int code) { return n.count(code) ? n.at(code) : 0; };
+    // A cell's first cycle (R1..R8: R1 and R5 fly) passes over the camera by 0x63
+    // and measures the six others over it; its second (R9 alone, flying) passes
+    // and moves on toward the place point in one 0x73.
+    EXPECT_EQ(count(0x63), 3);
+    EXPECT_EQ(count(0x73), 3);
+    EXPECT_EQ(measured[1], 18);
+    // (A flying part whose frame came late is picked again and measured over the
+    // camera as the spare: how many depends on timing, so it is not counted.)
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+}
+
+// ---- a failed nozzle: the operator's question ----------------------------------
+
+class EightHeadFailure : public EightHeadRunWorld {
+protected:
+    // The next `n` picked parts fall off before the place: its vacuum check fails.
+    void LoseParts(int n) {
+        auto lock = world().Lock();
+        world().faults().lostBeforeCamera = n;
+    }
+    std::size_t Count(sim::LedgerKind kind) { return world().ledger().Of(kind).size(); }
+};
+
+TEST_F(EightHeadFailure, CancelPicksAgainUntilThePartIsPlaced) {
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    // The cycle's eight parts and two replenished ones of nozzle 1 are lost: two
+    // questions for row 1; nozzles 2 to 8 get theirs at the first replenish.
+    LoseParts(10);
+    boxes.Push(plat::MsgAnswer::Cancel);
+    boxes.Push(plat::MsgAnswer::Cancel);
+    ASSERT_TRUE(RunToTheEnd());
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check) << check.message();
+    ASSERT_EQ(boxes.Texts().size(), 2u);
+    for (const auto& text : boxes.Texts()) EXPECT_EQ(text, EightHeadFailureText(true, "1"));
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 37u);
+    EXPECT_TRUE(g_Homed.load());
+}
+
+TEST_F(EightHeadFailure, YesLeavesTheRowAndGoesOn) {
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    LoseParts(9);
+    boxes.Push(plat::MsgAnswer::Yes);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    // Row R1 of the first cell only is missing.
+    expected.erase(expected.begin());
+    EXPECT_TRUE(RunCheckPasses());
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 35u);
+}
+
+TEST_F(EightHeadFailure, NoParksHomesAndEndsTheRun) {
+    Eight(6, true);
+    if (HasFatalFailure()) return;
+    LoseParts(9);
+    boxes.Push(plat::MsgAnswer::No);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    // Nothing was placed: the run ended at nozzle 1's question.
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
+    const auto n = FrameCounts();
+    EXPECT_EQ(n.at(0x75), 1);
+    EXPECT_EQ(n.at(0x74), 1);  // the replenish pick
+    // The park (every nozzle turned back), then the homing, and no pick or place after.
+    const auto frames = machine().Frames();
+    std::size_t park = frames.size();
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        if (frames[i].code == 0x65) park = i;
+    ASSERT_LT(park, frames.size());
+    std::string after;
+    for (std::size_t i = park + 1; i < frames.size(); ++i)
+        if (frames[i].code != 0x03 && frames[i].code != 0x04 && frames[i].code != 0x60)
+            after += FormatC("%02X ", static_cast<unsigned>(frames[i].code));
+    EXPECT_EQ(after, "72 ");
+    EXPECT_TRUE(g_Homed.load());
+    EXPECT_FALSE(g_Running.load());
+    EXPECT_EQ(ThePartList().m_SmtBusy.load(), 0);
+}
+
+TEST_F(EightHeadFailure, AStopWhileTheOperatorJogsLeavesTheBusyFlagToTheJog) {
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    LoseParts(9);
+    // The operator jogs while the question is open, then stops the run.
+    const auto previous = plat::SetMessageBoxHandler([](const plat::MsgBoxRequest&) {
+        EXPECT_TRUE(TryClaimBusy());
+        OnStopRun();
+        return plat::MsgAnswer::Cancel;
+    });
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    const bool ended = WaitUntil([] { return LiveRunThreads() == 0; }, std::chrono::seconds(120));
+    plat::SetMessageBoxHandler(previous);
+    ASSERT_TRUE(ended);
+    EXPECT_TRUE(g_Running.load());  // still the jog's
+    ReleaseBusy();                  // the jog ends
+    EXPECT_EQ(FrameCounts().count(0x72), 0u);
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
+}
+
+TEST_F(EightHeadFailure, NoWithTheNozzleChangeReturnsTheNozzlesOfHeadsOneAndTwo) {
+    // Without the 19-nozzle library the nozzles go back as in head mode 2.
+    Eight(3, false, false, false, true);
+    if (HasFatalFailure()) return;
+    LoseParts(5);  // the cycle's four parts and nozzle 1's replenished one
+    boxes.Push(plat::MsgAnswer::No);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(machine().HeadNozzle(1), 0);
+    EXPECT_EQ(machine().HeadNozzle(2), 0);
+    EXPECT_NE(machine().HeadNozzle(3), 0);
+    EXPECT_NE(machine().HeadNozzle(4), 0);
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
+    EXPECT_FALSE(g_Running.load());
+}
+
+TEST_F(EightHeadFailure, NoWithTheNineteenNozzleLibraryReturnsEveryNozzle) {
+    Eight(3, false, false, false, true);
+    if (HasFatalFailure()) return;
+    scenario.nineteenLibrary = true;
+    sim->UseScenario(scenario);
+    SmtStrategyConfig c = TheSmtStrategy().Config();
+    c.m_19NozzleLibrary = 1;
+    TheSmtStrategy().SetConfig(c);
+    LoseParts(5);
+    boxes.Push(plat::MsgAnswer::No);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u) << boxes.Texts().back();
+    int taken = 0, left = 0;
+    for (const auto& e : world().ledger().Of(sim::LedgerKind::NozzleChange)) (e.holder > 0 ? taken : left) += 1;
+    EXPECT_EQ(taken, 4);  // heads 1..4 took their nozzles for the cycle
+    EXPECT_EQ(left, 4);   // and every one went back
+    for (int head = 1; head <= 8; ++head) EXPECT_EQ(machine().HeadNozzle(head), 0) << "head " << head;
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
+}
+
+TEST_F(EightHeadFailure, ARowNoFeederServesEndsTheRunNamingIt) {
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    // Feeder 4's pick lies beyond the X travel: its rows (R4, R8) fit no nozzle.
+    std::vector<std::string> lines{"1\tG\t", "G\td\t4\t"};
+    for (int f = 1; f <= 4; ++f) {
+        std::vector<std::string> cells = SplitRow(FeederLineOf(f, {7, 6, false, false, false, false}));
+        if (f == 4) cells[4] = "650.0000";
+        lines.push_back(JoinRow(cells));
+    }
+    for (int f = 1; f <= 4; ++f) lines.push_back("0\t0\t0\t0\t0.0000\t0.0000\t");
+    ReadTable(TheFeedGroupTable(), lines);
+    TheFeedGroupTable().SetOpenGroupName("G");
+    ASSERT_TRUE(RunToTheEnd());
+    // Nozzle 4 finds no fit for R4 (row 4), so the first cycle takes R1, R2, R3;
+    // the next begins with R4 and the run stops there, naming it.
+    ASSERT_EQ(boxes.Texts().size(), 2u);
+    EXPECT_EQ(boxes.Texts()[0], "Feed Pos Error !");
+    EXPECT_EQ(boxes.Texts()[1], RefusedRowText(4, "5"));
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 3u);
+    EXPECT_FALSE(g_Running.load());
+    EXPECT_EQ(FrameCounts().count(0x72), 0u);  // no homing: a failure's end
+}
+
+} // namespace
+} // namespace smt::test
