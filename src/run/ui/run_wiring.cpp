@@ -16,6 +16,8 @@
 #include "run/mark_correction.h"
 #include "run/nozzle_vision.h"
 #include "run/conveyor_companion.h"
+#include "run/drilling_run.h"
+#include "run/lamp_run.h"
 #include "run/dispense_run.h"
 #include "run/eight_head_run.h"
 #include "run/run_frame.h"
@@ -59,6 +61,11 @@ void WireRun(Wiring& wiring) {
     port.runThreadsLive = [] { return LiveRunThreads() > 0; };
     RunThreadEntry(RunThreadKind::Placement) = [] { PlacementRunThread(); };
     RunThreadEntry(RunThreadKind::FeederAdvance) = [] { FeederAdvanceThread(); };
+    RunThreadEntry(RunThreadKind::Drilling) = [] { DrillingRunThread(); };
+    RunThreadEntry(RunThreadKind::Lamp) = [] { LampRunThread(); };
+    RunThreadEntry(RunThreadKind::CombinedPlacement) = [] { CombinedPlacementThread(); };
+    // The lamp point editor's dispense test centres the point's Mark through this.
+    port.recognizeMark = [](int table, int point) { return RecognizeMark(table, point); };
     RunThreadEntry(RunThreadKind::EightHead) = [] { EightHeadRunThread(); };
     RunThreadEntry(RunThreadKind::DispenseAndCheck) = [] { DispenseAndCheckRunThread(); };
     // The positioning worker centres the camera on the visual origin after its move.
