@@ -120,7 +120,10 @@ void ShowVacuumReading() {
 void OnLinkEstablished() {
     const Transport transport = cmd::UseSerial() ? Transport::Serial : Transport::Ethernet;
     const std::atomic<bool>* stop = StopFlagOf(transport);
-    g_ReplyEvents[ReplyFamily::SingleAxis].Set();
+    // On the serial link the handshake's reply has set it already, before the
+    // connect went on: set again here, on the reply thread, it could wake the
+    // first single-axis command sent after the connect before its own reply.
+    if (transport == Transport::Ethernet) g_ReplyEvents[ReplyFamily::SingleAxis].Set();
     call(GetLinkHooks().setConnectCaption, CurrentLinkTexts().onlineSuccessful);
     ShowKnownPumps();
     clearCounters();
