@@ -128,25 +128,6 @@ void NozzleCheck(int output, bool on) {
     if (output >= 1 && output <= 4) Call(TheCommandPanel().setNozzleCheck, output, on);
 }
 
-class BoardKeeper {
-public:
-    BoardKeeper() : m_start(CopyRunBoard()) {}
-    ~BoardKeeper() { StoreRunBoard(m_start); }
-    const RunBoardState& Start() const { return m_start; }
-    void SetOrigin(double dx, double dy) const {
-        RunBoardState s = m_start;
-        s.g_RunOriginX += dx;
-        s.g_RunOriginY += dy;
-        ConvertBoardPointsToPulses(s, g_PulsesPerMmX, g_PulsesPerMmY);
-        StoreRunBoard(s);
-        g_CellOriginPulseX = s.g_RunOriginPulseX;
-        g_CellOriginPulseY = s.g_RunOriginPulseY;
-    }
-
-private:
-    RunBoardState m_start;
-};
-
 // Dispensing takes record 1 onto head 2 (the dispenser's side) on the types
 // without a dispensing nozzle of their own; the head it carried before comes
 // back for the placement that follows and whatever way the run ends.
@@ -210,7 +191,7 @@ private:
     int m_mode;
     int m_type;
     DispensingTool m_tool;
-    BoardKeeper m_board;
+    BoardStateKeeper m_board;
     HeadKeeper m_head;
     int m_group = -1;
     int m_rowCount = 0;

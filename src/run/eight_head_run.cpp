@@ -74,11 +74,6 @@ void Call(const F& f, A&&... a) {
     if (f) f(std::forward<A>(a)...);
 }
 
-bool SelectedOnlyOrFromRow(PartListStore& s) {
-    const int part = static_cast<int>(JobList::Part);
-    return s.m_RunSelectedOnly[part] != 0 || s.m_RunFromRow[part] != 0;
-}
-
 // The batch pick walks the records up to the first without a row: a record the
 // cycle did not build must not keep the row of an earlier one.
 void ResetRecords() {
@@ -95,27 +90,6 @@ void TurnEveryNozzleBack() {
     for (std::size_t n = 0; n < 8; ++n) g_RotationTarget[n] = -g_PulseA[n].load();
 }
 
-// The run-board state as it was at the start; the cells' origins are derived
-// from it, and it is put back however the run ends.
-class BoardKeeper {
-public:
-    BoardKeeper() : m_start(CopyRunBoard()) {}
-    ~BoardKeeper() { StoreRunBoard(m_start); }
-    const RunBoardState& Start() const { return m_start; }
-    void SetOrigin(double dx, double dy) const {
-        RunBoardState s = m_start;
-        s.g_RunOriginX += dx;
-        s.g_RunOriginY += dy;
-        ConvertBoardPointsToPulses(s, g_PulsesPerMmX, g_PulsesPerMmY);
-        StoreRunBoard(s);
-        g_CellOriginPulseX = s.g_RunOriginPulseX;
-        g_CellOriginPulseY = s.g_RunOriginPulseY;
-    }
-
-private:
-    RunBoardState m_start;
-};
-
 class EightHeadRun {
 public:
     EightHeadRun()
@@ -127,7 +101,7 @@ public:
     void Run();
 
 private:
-    enum class End { Next, RunEnd, Ended };
+    using End = WalkEnd;
     void Fail() { FinishRun(m_store, false); }
     bool Gate() { return PassPauseGate(); }
     bool Start();
@@ -156,7 +130,7 @@ private:
     RunFrameSources& m_sources;
     SmtStrategyConfig m_strategy;
     bool m_conveyor;
-    BoardKeeper m_board;
+    BoardStateKeeper m_board;
     int m_group = -1;
     int m_rowCount = 0;
     int m_cursor = -1;
@@ -218,36 +192,8 @@ void EightHeadRun::Run() {
 }
 
 EightHeadRun::End EightHeadRun::Board() {
-    const int runMode = CurrentRunMode();
-    if (m_conveyor && runMode == 2) {
-        if (!WaitHandOff(g_hBoardDispensed, g_RunContinue)) return Fail(), End::Ended;
-        g_ActiveList = 1;
-        m_store.ShowList(JobList::Part);
-    }
-    if (!g_RunContinue.load()) return Fail(), End::Ended;
-    if (m_conveyor && runMode != 2 && !WaitHandOff(g_hBoardArrived, g_RunContinue)) return Fail(), End::Ended;
-    g_BoardRotation = 0.0;
-    if (m_marks && !m_perCell) {
-        if (!(m_sources.manualMarkOffset && m_sources.manualMarkOffset()) && !CorrectByTwoMarks())
-            return Fail(), End::Ended;
-        Call(m_sources.clearManualMarkOffset);
-    }
-    const RunBoardState& b = m_board.Start();
-    for (int r = 0; r < b.g_RunPanelRows; ++r)
-        for (int c = 0; c < b.g_RunPanelCols; ++c) {
-            const End e = Cell(r, c);
-            if (e != End::Next) return e;
-        }
-    const int boardsLeft = m_sources.pcbBoardCount ? m_sources.pcbBoardCount() : 0;
-    if (m_conveyor) Call(m_sources.setPcbBoardCount, boardsLeft - 1);
-    ++m_finishedBoards;
-    ShowRunProgress(b.g_RunPanelRows - 1, b.g_RunPanelCols - 1, m_finishedBoards);
-    if (!m_conveyor) return End::RunEnd;
-    if (!MoveCameraToStopPosition()) return Fail(), End::Ended;
-    if (runMode == 2) g_hBoardPlaced.Set();
-    g_hBoardDone.Set();
-    if (SelectedOnlyOrFromRow(m_store) || boardsLeft - 1 <= 0) return End::RunEnd;
-    return End::Next;
+    return WalkBoard(m_store, m_sources, m_board.Start(), m_conveyor, m_marks, m_perCell, m_finishedBoards,
+                     [this](int r, int c) { return Cell(r, c); }, [this] { Fail(); });
 }
 
 EightHeadRun::End EightHeadRun::Cell(int r, int c) {
@@ -307,7 +253,7 @@ std::optional<bool> EightHeadRun::Fill() {
 }
 
 EightHeadRun::End EightHeadRun::CellDone() {
-    if (SelectedOnlyOrFromRow(m_store)) {
+    if (RowSelectedOnlyOrFromRow(m_store)) {
         g_hBoardDone.Set();
         return End::RunEnd;
     }

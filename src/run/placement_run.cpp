@@ -55,30 +55,6 @@ void Call(const F& f, A&&... a) {
     if (f) f(std::forward<A>(a)...);
 }
 
-// The run-board state as it was at the start: the cells' origins are derived from
-// it (the place step reads the origin there), and it is put back whatever way the
-// run ends.
-class BoardStateKeeper {
-public:
-    BoardStateKeeper() : m_start(CopyRunBoard()) {}
-    ~BoardStateKeeper() { StoreRunBoard(m_start); }
-    const RunBoardState& Start() const { return m_start; }
-    // The board origin moved by (dx, dy) mm, its points in pulses again.
-    void SetOrigin(double dx, double dy) const {
-        RunBoardState s = m_start;
-        s.g_RunOriginX += dx;
-        s.g_RunOriginY += dy;
-        ConvertBoardPointsToPulses(s, g_PulsesPerMmX, g_PulsesPerMmY);
-        StoreRunBoard(s);
-        // The mark correction goes from here to the board's (or cell's) marks.
-        g_CellOriginPulseX = s.g_RunOriginPulseX;
-        g_CellOriginPulseY = s.g_RunOriginPulseY;
-    }
-
-private:
-    RunBoardState m_start;
-};
-
 class PlacementRun {
 public:
     PlacementRun()
@@ -96,10 +72,10 @@ private:
     bool Gate() { return PassPauseGate(); }
     bool Start();
     // One board; false: the run has ended (through FinishRun or the run end).
-    enum class BoardEnd { Next, RunEnd, Ended };
+    using BoardEnd = WalkEnd;
     BoardEnd Board();
     // One panel cell; false: the run has ended.
-    enum class CellEnd { Next, RunEnd, Ended };
+    using CellEnd = WalkEnd;
     CellEnd Cell(int r, int c);
     enum class CycleEnd { Next, CellDone, RunEnd, Ended };
     CycleEnd Cycle();
@@ -132,11 +108,6 @@ private:
     int m_finishedBoards = 0;
     std::string m_0402;
 };
-
-bool RowSelectedOnlyOrFromRow(PartListStore& s) {
-    const int part = static_cast<int>(JobList::Part);
-    return s.m_RunSelectedOnly[part] != 0 || s.m_RunFromRow[part] != 0;
-}
 
 void PlacementRun::EnsureRowVisible(int row) {
     const int last = m_rowCount - 1;
@@ -197,44 +168,8 @@ void PlacementRun::Run() {
 }
 
 PlacementRun::BoardEnd PlacementRun::Board() {
-    const int runMode = CurrentRunMode();
-    if (m_conveyor && runMode == 2) {
-        if (!WaitHandOff(g_hBoardDispensed, g_RunContinue)) return Fail(), BoardEnd::Ended;
-        g_ActiveList = 1;
-        m_store.ShowList(JobList::Part);
-    }
-    if (!g_RunContinue.load()) return Fail(), BoardEnd::Ended;
-    if (m_conveyor && runMode != 2) {
-        if (!WaitHandOff(g_hBoardArrived, g_RunContinue)) return Fail(), BoardEnd::Ended;
-    }
-    // Cleared before the manual-offset test, as the board's own correction does.
-    g_BoardRotation = 0.0;
-    if (m_marks && !m_perCell) {
-        if (!(m_sources.manualMarkOffset && m_sources.manualMarkOffset()) && !CorrectByTwoMarks())
-            return Fail(), BoardEnd::Ended;
-        Call(m_sources.clearManualMarkOffset);
-    }
-    const RunBoardState& b = m_board.Start();
-    for (int r = 0; r < b.g_RunPanelRows; ++r) {
-        for (int c = 0; c < b.g_RunPanelCols; ++c) {
-            switch (Cell(r, c)) {
-            case CellEnd::Next: break;
-            case CellEnd::RunEnd: return BoardEnd::RunEnd;
-            case CellEnd::Ended: return BoardEnd::Ended;
-            }
-        }
-    }
-    const int boardsLeft = m_sources.pcbBoardCount ? m_sources.pcbBoardCount() : 0;
-    if (m_conveyor) Call(m_sources.setPcbBoardCount, boardsLeft - 1);
-    ++m_finishedBoards;
-    ShowRunProgress(b.g_RunPanelRows - 1, b.g_RunPanelCols - 1, m_finishedBoards);
-    if (!m_conveyor) return BoardEnd::RunEnd;
-    if (!MoveCameraToStopPosition()) return Fail(), BoardEnd::Ended;
-    if (runMode == 2) g_hBoardPlaced.Set();
-    g_hBoardDone.Set();
-    if (RowSelectedOnlyOrFromRow(m_store) || (m_sources.pcbBoardCount && m_sources.pcbBoardCount() <= 0))
-        return BoardEnd::RunEnd;
-    return BoardEnd::Next;
+    return WalkBoard(m_store, m_sources, m_board.Start(), m_conveyor, m_marks, m_perCell, m_finishedBoards,
+                     [this](int r, int c) { return Cell(r, c); }, [this] { Fail(); });
 }
 
 PlacementRun::CellEnd PlacementRun::Cell(int r, int c) {
@@ -541,6 +476,48 @@ void PlacementRun::RunEnd() {
 }
 
 } // namespace
+
+bool RowSelectedOnlyOrFromRow(PartListStore& s) {
+    const int part = static_cast<int>(JobList::Part);
+    return s.m_RunSelectedOnly[part] != 0 || s.m_RunFromRow[part] != 0;
+}
+
+WalkEnd WalkBoard(PartListStore& store, RunFrameSources& sources, const RunBoardState& b, bool conveyor, bool marks,
+                  bool perCell, int& finishedBoards, const std::function<WalkEnd(int, int)>& cell,
+                  const std::function<void()>& fail) {
+    const int runMode = CurrentRunMode();
+    if (conveyor && runMode == 2) {
+        if (!WaitHandOff(g_hBoardDispensed, g_RunContinue)) return fail(), WalkEnd::Ended;
+        g_ActiveList = 1;
+        store.ShowList(JobList::Part);
+    }
+    if (!g_RunContinue.load()) return fail(), WalkEnd::Ended;
+    if (conveyor && runMode != 2 && !WaitHandOff(g_hBoardArrived, g_RunContinue)) return fail(), WalkEnd::Ended;
+    // Cleared before the manual-offset test, as the board's own correction does.
+    g_BoardRotation = 0.0;
+    if (marks && !perCell) {
+        if (!(sources.manualMarkOffset && sources.manualMarkOffset()) && !CorrectByTwoMarks())
+            return fail(), WalkEnd::Ended;
+        Call(sources.clearManualMarkOffset);
+    }
+    for (int r = 0; r < b.g_RunPanelRows; ++r)
+        for (int c = 0; c < b.g_RunPanelCols; ++c) {
+            const WalkEnd e = cell(r, c);
+            if (e != WalkEnd::Next) return e;
+        }
+    const int boardsLeft = sources.pcbBoardCount ? sources.pcbBoardCount() : 0;
+    if (conveyor) Call(sources.setPcbBoardCount, boardsLeft - 1);
+    ++finishedBoards;
+    ShowRunProgress(b.g_RunPanelRows - 1, b.g_RunPanelCols - 1, finishedBoards);
+    if (!conveyor) return WalkEnd::RunEnd;
+    if (!MoveCameraToStopPosition()) return fail(), WalkEnd::Ended;
+    if (runMode == 2) g_hBoardPlaced.Set();
+    g_hBoardDone.Set();
+    if (RowSelectedOnlyOrFromRow(store) || (sources.pcbBoardCount && sources.pcbBoardCount() <= 0))
+        return WalkEnd::RunEnd;
+    return WalkEnd::Next;
+}
+
 
 int PlacementRunThread() {
     PlacementRun run;

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,21 @@ FirstSlot FindFirstSlot(PartListStore& partList, int group, int rowCount, int& c
 // The message that ends a run on a refused row (row 0-based, shown 1-based with
 // its number cell), in the interface language.
 std::string RefusedRowText(int row, const std::string& rowNumber);
+
+// ---- the walk over the boards (placement and eight-head runs) ------------------
+enum class WalkEnd { Next, RunEnd, Ended };
+struct RunBoardState;
+struct RunFrameSources;
+// The run goes on after a board only when the whole list is run, not the selected
+// rows or from a row.
+bool RowSelectedOnlyOrFromRow(PartListStore& partList);
+// One board: the dispensing thread's or the conveyor's hand-over, the board marks
+// (unless a manual mark offset stands), cell(r, c) for every cell of the panel
+// grid, then the board's end: the count, the progress, and with the conveyor the
+// camera to its stop position and the board events. fail() on every failure.
+WalkEnd WalkBoard(PartListStore& partList, RunFrameSources& sources, const RunBoardState& board, bool conveyor,
+                  bool marks, bool perCell, int& finishedBoards, const std::function<WalkEnd(int, int)>& cell,
+                  const std::function<void()>& fail);
 
 // ---- the feeder companion's present flags --------------------------------------
 // Slot 1 holding a row: both its flags set; slot 2's both set when it holds a row

@@ -130,4 +130,14 @@ void ComputeTwoMarkCorrection(double dx1, double dy1, double dx2, double dy2) {
     g_BoardRotation = BoardRotationDegrees(nx, ny, nx - m1x + m2x, ny - m1y + m2y);
 }
 
+void BoardStateKeeper::SetOrigin(double dx, double dy) const {
+    RunBoardState s = m_start;
+    s.g_RunOriginX += dx;
+    s.g_RunOriginY += dy;
+    ConvertBoardPointsToPulses(s, g_PulsesPerMmX, g_PulsesPerMmY);
+    StoreRunBoard(s);
+    g_CellOriginPulseX = s.g_RunOriginPulseX;
+    g_CellOriginPulseY = s.g_RunOriginPulseY;
+}
+
 } // namespace smt

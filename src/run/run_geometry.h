@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "joblist/run_board.h"
+
 namespace smt {
 
 // Written by UpdateHeadOffsets (with the camera service's g_HeadCount); read by
@@ -52,5 +54,23 @@ double BoardRotationDegrees(double nx, double ny, double mx, double my);
 // minus nominal). Marks closer than 5 pulses keep the offsets, rotation 0, and
 // say so in a topmost box.
 void ComputeTwoMarkCorrection(double dx1, double dy1, double dx2, double dy2);
+
+// The run-board state as it was at a run's start: the cells' origins are derived
+// from it (the place step reads the origin there), and it is put back whatever
+// way the run ends.
+class BoardStateKeeper {
+public:
+    BoardStateKeeper() : m_start(CopyRunBoard()) {}
+    ~BoardStateKeeper() { StoreRunBoard(m_start); }
+    BoardStateKeeper(const BoardStateKeeper&) = delete;
+    BoardStateKeeper& operator=(const BoardStateKeeper&) = delete;
+    const RunBoardState& Start() const { return m_start; }
+    // The board origin moved by (dx, dy) mm, its points in pulses again; the mark
+    // correction goes from there to the board's (or cell's) marks.
+    void SetOrigin(double dx, double dy) const;
+
+private:
+    RunBoardState m_start;
+};
 
 } // namespace smt
