@@ -210,7 +210,10 @@ TEST(CameraTable, ShippedCamerasMatchTheSimulatedWorld) {
     ASSERT_TRUE(DecodeTableFile(test::ReadBytes(SMT_SOURCE_DIR "/res/config_camera.fig"), lines, nullptr));
     const auto rows = ParseCameraRows(lines);
     ASSERT_EQ(rows.size(), 2u);
-    const sim::Scenario world = sim::Scenario::Default();
+    // The shipped world is the default scenario file (the built-in world keeps 20 px/mm).
+    sim::Scenario world;
+    std::string error;
+    ASSERT_TRUE(sim::Scenario::Load(SMT_SOURCE_DIR "/sim/default.scenario", &world, &error)) << error;
     for (int i = 0; i < 2; ++i) {
         EXPECT_EQ(rows[i][0], i == 0 ? kCamera1Name : kCamera2Name);
         EXPECT_EQ(AtoF(rows[i][1]), world.vision[i].position.x);

@@ -24,10 +24,7 @@ namespace {
 // The cameras' grab threads live on: the machine is idle once nothing holds it busy.
 bool MachineIdle() { return !g_Running.load() && !HomingInProgress(); }
 
-// Disabled while two faults outside the run keep the demo off its rows: the place
-// move leaves out the on-nozzle correction, and the chips picked 0.5 to 1 degree
-// off are measured at 0 degrees, so they keep their pick angle.
-TEST(DemoRun, DISABLED_TheShippedDemoJobPlacesItsWholeBoardOnTheDefaultWorld) {
+TEST(DemoRun, TheShippedDemoJobPlacesItsWholeBoardOnTheDefaultWorld) {
     g_Connected = g_Homed = g_Running = false;
     ClearPositionCounters();
     TempDir serialDir;
