@@ -86,6 +86,7 @@ int SimCamera::Pause() {
         if (m_disconnected) return plat::kCameraDisconnected;
         m_playing = false;
         m_triggers = 0;
+        m_inFlight.clear();  // a stopped stream delivers nothing more
         m_pauseSeq = m_seq;  // a frame taken before the pause is not served after it
         state = m_listener.state;
     }
@@ -212,11 +213,13 @@ void SimCamera::SetSlowMs(int ms) {
     m_slowMs = std::max(0, ms);
 }
 
-// Renders one frame (outside the lock) and delivers it, or counts it lost.
+// Renders one frame (outside the lock): its exposure. A frame of the free-running
+// stream of a slow camera arrives m_slowMs later; any other is delivered at once.
 void SimCamera::Produce(std::unique_lock<std::mutex>& lock, bool triggered) {
     auto source = m_source;
     const int w = m_width, h = m_height, ch = m_spec.mono ? 1 : 3;
     const std::uint64_t n = m_seq + 1;
+    const auto exposed = Clock::now();
     lock.unlock();
     cv::Mat mat = source ? source->Render(m_spec.role, w, h, ch, n) : cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
     auto f = std::make_shared<CameraFrame>();
@@ -230,7 +233,19 @@ void SimCamera::Produce(std::unique_lock<std::mutex>& lock, bool triggered) {
     else
         for (int y = 0; y < h; ++y)
             std::memcpy(f->pixels.data() + static_cast<std::size_t>(y) * w * ch, mat.ptr(y), static_cast<std::size_t>(w) * ch);
+    f->exposedNs = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(exposed.time_since_epoch()).count());
+    f->triggered = triggered;
     lock.lock();
+    if (!triggered && m_slowMs > 0) {
+        m_inFlight.emplace_back(exposed + std::chrono::milliseconds(m_slowMs), std::move(f));
+        return;
+    }
+    Deliver(lock, std::move(f));
+}
+
+// A frame reaches the host: counted, numbered, served and published (or lost).
+void SimCamera::Deliver(std::unique_lock<std::mutex>& lock, std::shared_ptr<CameraFrame> f) {
     ++m_stat.total;
     if (m_drop > 0 || m_disconnected) {
         if (m_drop > 0) --m_drop;
@@ -239,7 +254,6 @@ void SimCamera::Produce(std::unique_lock<std::mutex>& lock, bool triggered) {
     }
     ++m_stat.captured;
     f->seq = ++m_seq;
-    f->triggered = triggered;
     m_latest = f;
     m_cv.notify_all();
     auto frameListener = m_listener.frame;
@@ -254,6 +268,14 @@ void SimCamera::Loop() {
     std::unique_lock lock(m_mutex);
     auto next = Clock::now();
     while (!m_stop) {
+        if (!m_inFlight.empty() && Clock::now() >= m_inFlight.front().first) {
+            auto f = std::move(m_inFlight.front().second);
+            m_inFlight.pop_front();
+            Deliver(lock, std::move(f));
+            continue;
+        }
+        // The next frame in flight arrives on time whatever else the camera waits for.
+        const auto arrival = m_inFlight.empty() ? Clock::time_point::max() : m_inFlight.front().first;
         if (m_snaps > 0 && !m_disconnected) {
             --m_snaps;
             Produce(lock);
@@ -268,13 +290,13 @@ void SimCamera::Loop() {
         const auto now = Clock::now();
         if (m_playing && m_mode == 0 && !m_disconnected) {
             if (now >= next) {
-                next = std::max(next + std::chrono::milliseconds(kFramePeriodMs + m_slowMs), now);
+                next = std::max(next + std::chrono::milliseconds(kFramePeriodMs), now);
                 Produce(lock);
                 continue;
             }
-            m_cv.wait_until(lock, next);
+            m_cv.wait_until(lock, std::min(next, arrival));
         } else {
-            m_cv.wait_for(lock, std::chrono::milliseconds(100));
+            m_cv.wait_until(lock, std::min(now + std::chrono::milliseconds(100), arrival));
             next = Clock::now();
         }
     }

@@ -7,7 +7,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -83,7 +85,9 @@ public:
     // The device's own image (maximum size and channels); before it is published.
     void SetFormat(int width, int height, bool mono);
     void DropFrames(int count);                // the next frames are lost
-    void SetSlowMs(int ms);                    // every frame comes this much later
+    // Every frame comes this much later: a free-running frame arrives `ms` after its
+    // exposure (the stream keeps its rate), a trigger is answered `ms` late.
+    void SetSlowMs(int ms);
     void SetSource(std::shared_ptr<FrameSource> source);
 
     // Called on the camera thread for every frame delivered, and on state changes.
@@ -99,6 +103,7 @@ public:
 private:
     void Loop();
     void Produce(std::unique_lock<std::mutex>& lock, bool triggered = false);
+    void Deliver(std::unique_lock<std::mutex>& lock, std::shared_ptr<plat::CameraFrame> frame);
 
     CameraSpec m_spec;
     mutable std::mutex m_mutex;
@@ -109,6 +114,8 @@ private:
     int m_width, m_height;
     std::uint64_t m_seq = 0, m_pauseSeq = 0;
     plat::CameraFramePtr m_latest;
+    // Free-running frames exposed but not yet arrived (a slow camera), by arrival.
+    std::deque<std::pair<std::chrono::steady_clock::time_point, std::shared_ptr<plat::CameraFrame>>> m_inFlight;
     plat::CameraFrameStatistic m_stat;
     Listener m_listener;
     std::thread m_thread;

@@ -34,6 +34,9 @@ struct CameraFrame {
     int channels = 3;                 // 1 mono, 3 BGR
     std::uint64_t seq = 0;            // 1, 2, ... per device
     bool triggered = false;           // taken by a trigger input, not by the free-running stream
+    // When the exposure began: steady-clock (CLOCK_MONOTONIC) nanoseconds, one clock
+    // for every process of the machine; 0 unknown.
+    std::uint64_t exposedNs = 0;
     std::vector<std::uint8_t> pixels; // width * height * channels
 };
 using CameraFramePtr = std::shared_ptr<const CameraFrame>;

@@ -26,7 +26,7 @@ namespace {
 
 constexpr std::uint32_t kBusMagic = 0x53424D43;   // layout marks; a changed layout
 constexpr std::uint32_t kRingMagic = 0x53524D43;  // gets a new version
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kVersion = 2;
 constexpr int kMaxDevices = 12;
 constexpr int kSlots = 3;
 constexpr int kNameSize = 64;
@@ -58,6 +58,7 @@ struct Slot {
     std::atomic<std::uint64_t> seq;  // 0 while written
     std::uint32_t width, height, channels, bytes;
     std::uint32_t triggered;
+    std::uint64_t exposedNs;
 };
 
 struct Ring {
@@ -228,6 +229,7 @@ private:
         f->height = static_cast<int>(slot.height);
         f->channels = static_cast<int>(slot.channels);
         f->triggered = slot.triggered != 0;
+        f->exposedNs = slot.exposedNs;
         const std::uint32_t bytes = slot.bytes;
         if (bytes > r->slotBytes ||
             static_cast<std::uint64_t>(f->width) * static_cast<std::uint64_t>(f->height) * f->channels != bytes)
@@ -492,6 +494,7 @@ void CameraChannelPublisher::Publish(int device, const CameraFrame& f) {
     slot.channels = static_cast<std::uint32_t>(f.channels);
     slot.bytes = static_cast<std::uint32_t>(bytes);
     slot.triggered = f.triggered ? 1 : 0;
+    slot.exposedNs = f.exposedNs;
     slot.seq.store(seq, std::memory_order_release);
     r->latestSeq.store(seq);
     Bump(&r->wake);

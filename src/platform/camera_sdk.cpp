@@ -76,6 +76,7 @@ int Lend(Handle& h, const CameraFramePtr& f, CameraFrameHead* head, std::uint8_t
     head->bytes = static_cast<int>(f->pixels.size());
     head->frameNo = f->seq;
     head->isTrigger = f->triggered;
+    head->exposedNs = f->exposedNs;
     *raw = const_cast<std::uint8_t*>(f->pixels.data());
     return kCameraOk;
 }

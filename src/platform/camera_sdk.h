@@ -37,6 +37,7 @@ struct CameraFrameHead {
     int bytes = 0;
     std::uint64_t frameNo = 0;
     bool isTrigger = false;  // taken by a trigger input, not by the free-running stream
+    std::uint64_t exposedNs = 0;  // exposure start, steady-clock nanoseconds (0 unknown)
 };
 
 int CameraSdkInit(int language);  // 1 Chinese, 0 English (error texts)

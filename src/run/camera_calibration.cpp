@@ -326,14 +326,8 @@ public:
     }
 
     std::optional<cv::Mat> Frame(int camera) const {
-        // A paused industrial camera serves no frame published before the pause,
-        // but the first one after it may have been taken while the head still
-        // moved (a slow machine): the second one shows it where the last move or
-        // turn left it.
-        if (RunCameraIsSdk(camera)) {
-            TheCameraService().PauseCamera(camera);
-            if (!AcquireRunFrame(camera, VideoIndex())) return std::nullopt;
-        }
+        // An industrial camera's frame was exposed after the request, so it shows
+        // the head where the last move or turn left it.
         std::optional<cv::Mat> frame = AcquireRunFrame(camera, VideoIndex());
         if (frame && camera == 2 && !RunCameraIsSdk(camera) && TheSetView().m_Undistort.load())
             frame = UndistortImage(TheLensCalibration(), *frame);

@@ -126,8 +126,20 @@ void CameraService::Shutdown() {
     for (auto& r : m_visionTestRequest) r = false;
 }
 
+namespace {
+std::uint64_t SteadyNs() {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+} // namespace
+
 bool CameraService::PlayCamera(int camera) {
     if (camera < 0 || camera >= kSdkCameraCount) return false;
+    // Before the count: a frame that sees the request sees its time as well.
+    std::uint64_t before = m_requestNs[camera].load();
+    const std::uint64_t now = SteadyNs();
+    while (before < now && !m_requestNs[camera].compare_exchange_weak(before, now)) {}
     if (m_handles[camera]) plat::CameraPlay(m_handles[camera]);
     ++m_requests[camera];
     return m_handles[camera] != 0;
@@ -202,8 +214,9 @@ bool CameraService::RequestVisionTest(int camera) {
     return true;
 }
 
-void CameraService::OnFrame(int camera, const cv::Mat& frame, int triggerMode) {
+void CameraService::OnFrame(int camera, const cv::Mat& frame, int triggerMode, std::uint64_t exposedNs) {
     if (triggerMode < 0) triggerMode = m_triggerMode[camera];
+    if (exposedNs == 0) exposedNs = SteadyNs();
     {
         std::lock_guard lock(m_slotMutex);
         m_heads[camera].width = frame.cols;
@@ -216,7 +229,9 @@ void CameraService::OnFrame(int camera, const cv::Mat& frame, int triggerMode) {
         m_ringWrite = (m_ringWrite + 1) % kFlyRingSize;
         return;
     }
-    int pending = m_requests[camera].load();
+    // A frame exposed before the newest request shows the machine before the
+    // requester's last move: the request waits for a later one (live view only).
+    int pending = exposedNs < m_requestNs[camera].load() ? 0 : m_requests[camera].load();
     while (pending > 0 && !m_requests[camera].compare_exchange_weak(pending, pending - 1)) {}
     if (pending > 0) {
         if (m_visionTestRequest[camera].exchange(false)) {
@@ -265,7 +280,7 @@ void CameraService::GrabThread(int camera) {
             mode = 2;
         }
         if (camera == kVisionCamera1 && mode == 2 && !head.isTrigger) continue;
-        OnFrame(camera, FrameToMat(out.data(), processed), mode);
+        OnFrame(camera, FrameToMat(out.data(), processed), mode, head.exposedNs);
     }
 }
 

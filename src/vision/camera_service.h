@@ -8,6 +8,9 @@
 // (PlayCamera adds one request), waits on the event and takes the slot. Slots
 // hold counted images under a lock, so a frame taken stays valid however often
 // the slot is replaced afterwards. GrabFrame runs the whole protocol with a bound.
+// A request is served only by a frame whose exposure began after it: a frame
+// taken before it (still on its way from the device, or held by a slow grab
+// thread) shows the machine where it was before the caller's last move.
 #pragma once
 
 #include <array>
@@ -104,8 +107,9 @@ public:
     std::atomic<bool> m_FlyTestRequest{false};
     plat::Event m_hFlyDoneEvent{false, false};
 
-    // A grab thread's work on one frame taken in `triggerMode` (-1: the current).
-    void OnFrame(int camera, const cv::Mat& frame, int triggerMode = -1);
+    // A grab thread's work on one frame taken in `triggerMode` (-1: the current),
+    // whose exposure began at `exposedNs` (steady-clock nanoseconds; 0: just now).
+    void OnFrame(int camera, const cv::Mat& frame, int triggerMode = -1, std::uint64_t exposedNs = 0);
 
 private:
     static int Clamp(int camera) { return camera < 0 || camera >= kSdkCameraCount ? 0 : camera; }
@@ -124,6 +128,8 @@ private:
     std::array<std::atomic<int>, kSdkCameraCount> m_triggerMode{};
     std::atomic<int> m_modeGeneration{0};  // counts trigger-mode changes
     std::array<std::atomic<int>, kSdkCameraCount> m_requests{};
+    // When the newest request was made (steady-clock nanoseconds).
+    std::array<std::atomic<std::uint64_t>, kSdkCameraCount> m_requestNs{};
     std::array<std::atomic<bool>, kSdkCameraCount> m_visionTestRequest{};
     std::array<std::unique_ptr<plat::Event>, kSdkCameraCount> m_ready;
     mutable std::mutex m_slotMutex;
