@@ -113,34 +113,6 @@ bool MoveX2AndTable(int table, std::int32_t x2, std::int32_t y, SpeedType speeds
 
 // ---- the operator's questions ------------------------------------------------------
 
-// The busy flag back for the run after a question: an action the operator started
-// meanwhile ends first. false: the run stopped.
-bool ReclaimBusy() {
-    for (;;) {
-        BusyClaim claim = BusyClaim::Try();
-        if (claim) {
-            claim.HandOver();  // the run's end releases it
-            return true;
-        }
-        if (!g_RunContinue.load()) return false;
-        if (!plat::SleepFor(plat::Millis(20))) return false;
-    }
-}
-
-// A topmost Yes/No/Cancel question; with `releaseBusy` the manual panel works while
-// it is open and the run claims the flag again afterwards (nullopt: stopped meanwhile).
-std::optional<plat::MsgAnswer> Ask(const std::string& text, bool releaseBusy) {
-    if (releaseBusy) ReleaseBusy();
-    plat::MsgBoxRequest q;
-    q.text = text;
-    q.buttons = plat::MsgButtons::YesNoCancel;
-    q.icon = plat::MsgIcon::Question;
-    q.topmost = true;
-    const plat::MsgAnswer a = plat::ShowMessageBox(q);
-    if (releaseBusy && !ReclaimBusy()) return std::nullopt;
-    return a;
-}
-
 // ---- the mark ------------------------------------------------------------------------
 
 enum class Reading { Found, NotFound, WrongSize };
@@ -666,13 +638,12 @@ CombinedRun::Replenish CombinedRun::ReplenishOnTable(PlacementRecord& record, in
         if (!WalkToWaiting(*part)) return Replenish::Stop;
         const bool vision = part->visionFailed != 0;
         m_store.SetPartRowIcon(record.jobRow, vision ? rowicon::Waiting : rowicon::Failed, false);
-        const auto answer = Ask(PartListText(vision ? "Message_46" : "Message_45"), true);
-        if (!answer) return Replenish::Stop;
-        switch (*answer) {
-        case plat::MsgAnswer::No:
+        switch (AskDuringRun(PartListText(vision ? "Message_46" : "Message_45"))) {
+        case RunAnswer::Stopped: return Replenish::Stop;
+        case RunAnswer::No:
             QuitAfterFailure(*part);
             return Replenish::Quit;
-        case plat::MsgAnswer::Cancel: {
+        case RunAnswer::Cancel: {
             if (!CopyRecordToReplenishSlot(k)) return Replenish::Stop;
             NozzleSlot& s9 = g_NozzleSlots[kReplenishSlot];
             if (!PresentFeederPart(s9, true)) return Replenish::Stop;
@@ -738,8 +709,7 @@ bool RecognizeMark(int table, int point) {
             if (r.result != Reading::Found) {
                 TableOutput(table, true);
                 if (r.result == Reading::NotFound) LogOnly("Visual error !");
-                const auto answer = Ask(PartListText("Message_30"), false);
-                if (!answer || *answer != plat::MsgAnswer::Yes) return true;  // the output stays on
+                if (AskDuringRun(PartListText("Message_30"), false) != RunAnswer::Yes) return true;  // the output stays on
                 TableOutput(table, false);
                 again = true;
                 break;

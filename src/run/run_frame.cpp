@@ -173,15 +173,15 @@ bool StartRunThreads(int runMode) {
     return true;
 }
 
-RunAnswer AskDuringRun(const std::string& text) {
-    ReleaseBusy();
+RunAnswer AskDuringRun(const std::string& text, bool releaseBusy) {
+    if (releaseBusy) ReleaseBusy();
     plat::MsgBoxRequest q;
     q.text = text;
     q.buttons = plat::MsgButtons::YesNoCancel;
     q.icon = plat::MsgIcon::Question;
     q.topmost = true;
     const plat::MsgAnswer a = plat::ShowMessageBox(q);
-    for (;;) {
+    while (releaseBusy) {
         BusyClaim claim = BusyClaim::Try();
         if (claim) {
             claim.HandOver();  // the run's end releases it

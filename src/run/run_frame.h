@@ -63,9 +63,10 @@ bool FinishRun(PartListStore& partList, bool keepConveyor, bool busyHandedOn = f
 // is released while the box stands, so the manual panel works, and claimed back
 // after the answer: an action the operator started meanwhile ends first. Stopped:
 // the run was stopped while that action still held the flag, which then stays
-// with it (the run's end does not clear it).
+// with it (the run's end does not clear it). Without releaseBusy the run keeps
+// the flag while the box stands.
 enum class RunAnswer { Yes, No, Cancel, Other, Stopped };
-RunAnswer AskDuringRun(const std::string& text);
+RunAnswer AskDuringRun(const std::string& text, bool releaseBusy = true);
 
 // Closing the program: Stop's flags, every hand-off event released, the gate
 // open, so that no run thread stays waiting.
