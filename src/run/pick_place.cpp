@@ -45,14 +45,15 @@ int SetFeederMaskBit(int number, bool on) {
     return n / 32 + 1;
 }
 
+namespace {
+bool RecognizeLocalMark(const MarkEntry& m, std::int32_t& dx, std::int32_t& dy) {
+    return RecognizeSpecifiedMark(1, m.precision, m.contrast, m.brightness, m.captureTime, m.repetitions,
+                                  m.reverse ? 1 : 0, m.allowOffset, &dx, &dy, m.visualSize, m.diameter);
+}
+}  // namespace
+
 PickPlaceVision& ThePickPlaceVision() {
-    static PickPlaceVision v{
-        [](const MarkEntry& m, std::int32_t& dx, std::int32_t& dy) {
-            return RecognizeSpecifiedMark(1, m.precision, m.contrast, m.brightness, m.captureTime, m.repetitions,
-                                          m.reverse ? 1 : 0, m.allowOffset, &dx, &dy, m.visualSize, m.diameter);
-        },
-        [](PlacementRecord& r, bool synchronous) { return MeasurePartOnNozzle(r, synchronous); },
-    };
+    static PickPlaceVision v{RecognizeLocalMark, MeasurePartOnNozzle};
     return v;
 }
 
@@ -457,11 +458,8 @@ bool MeasurePartOverCamera(PlacementRecord& record, bool repeat) {
     const int type = MachineTypeNow();
     const PickPlaceVision& vision = ThePickPlaceVision();
     const auto measure = [&](bool synchronous) {
-        if (!vision.measurePartOnNozzle) {
-            plat::MessageBoxOk("On-nozzle vision: not available yet", true);
-            return false;
-        }
-        return vision.measurePartOnNozzle(record, synchronous);
+        return vision.measurePartOnNozzle ? vision.measurePartOnNozzle(record, synchronous)
+                                          : MeasurePartOnNozzle(record, synchronous);
     };
     const PlacementRecord first = CopyNozzleWork()[0];
     const int headMode = TheSmtStrategy().Config().m_HeaderSelect;
@@ -603,12 +601,9 @@ bool PlacePart(PlacementRecord& record, int k, bool localMarkWanted, bool perCel
         return false;
     if (!t.via) {
         const PickPlaceVision& v = ThePickPlaceVision();
-        if (!v.recognizeLocalMark) {
-            plat::MessageBoxOk("Local mark recognition: not available yet", true);
-            return false;
-        }
         std::int32_t mx = 0, my = 0;
-        if (!v.recognizeLocalMark(t.mark, mx, my)) return false;
+        if (!(v.recognizeLocalMark ? v.recognizeLocalMark(t.mark, mx, my) : RecognizeLocalMark(t.mark, mx, my)))
+            return false;
     }
     // From the camera over the (centred) mark to nozzle k over the part.
     std::int64_t dX = std::int64_t{cameraOff.x} - markAt.x - nozzle.x + place.x;

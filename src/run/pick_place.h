@@ -57,7 +57,7 @@ enum class PointMove : std::uint8_t {
 // The local mark's centring and the on-nozzle measurement live with the mark
 // correction and the on-nozzle vision (RecognizeSpecifiedMark, mode 1, with the
 // mark entry's values; MeasurePartOnNozzle); these are how the steps reach them,
-// so a test can replace them. Empty: the step says "not available yet" and fails.
+// so a test can replace them. Empty: the step calls them directly.
 struct PickPlaceVision {
     // Centres the mark camera on a local mark with the entry's parameters and
     // adds its moves to dx, dy (pulses); false: not recognised (reported) or stopped.
