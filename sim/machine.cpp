@@ -497,7 +497,9 @@ Outcome Machine::CmdMoveXY(Command& c) {
     return o;
 }
 
-// 0x54: X with Y or Y2 and a third drive (serial only)
+// 0x54: X with Y or Y2 and a third drive (serial only). The third drive is a head's
+// rotation named by its axis code (4..7 A1..A4, 0x28..0x2F A of nozzles 1..8), turned
+// by dR in the same move; any other code turns nothing.
 Outcome Machine::CmdMoveXYThirdDrive(Command& c) {
     FieldReader& r = c.r;
     Outcome o;
@@ -507,11 +509,17 @@ Outcome Machine::CmdMoveXYThirdDrive(Command& c) {
     const std::int32_t rX = r.U8();
     const int yAxis = r.U8();
     const std::int32_t dY = r.Sm32();
+    r.U8();
+    r.U8();
+    const int third = r.U8();
+    const std::int32_t dR = r.Sm16();
     if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + (yAxis == 1 ? dY : 0))) return LimitRefused(c);
     Shift(m_pos.x, dX);
     Shift((yAxis == 12 ? m_pos.y2 : m_pos.y), dY);
+    const bool rotation = (third >= 4 && third <= 7) || (third >= 0x28 && third <= 0x2F);
+    if (rotation) MoveAxis(third, dR);
     o = Reply(c);
-    o.motionMs = MoveTimeMs(Far(dX, dY), rX);
+    o.motionMs = MoveTimeMs(Far(dX, dY, rotation ? dR : 0), rX);
     return o;
 }
 

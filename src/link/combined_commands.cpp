@@ -11,6 +11,13 @@ using namespace cmd;
 
 namespace {
 
+// The nozzle (1..8) whose rotation an A axis code names; 0 for any other drive.
+int RotationDriveNozzle(std::uint8_t axis) {
+    if (axis >= 4 && axis <= 7) return axis - 3;
+    if (axis >= 0x28 && axis <= 0x2F) return axis - 0x27;
+    return 0;
+}
+
 // The Ethernet-only commands refuse on the serial link: there is no frame for them.
 bool ethernetOnly() {
     if (!UseSerial()) return true;
@@ -111,6 +118,12 @@ bool MoveXYWithRotation(XYRotationMove m) {
     if (m.yAxis == 12) g_PulseY2 += m.dY;
     else g_PulseY += m.dY;
     ShowXY();
+    // The third drive turned the head named by its A axis code: booked like every
+    // other move, so the counter says where the nozzle stands.
+    if (const int nozzle = RotationDriveNozzle(m.r)) {
+        BookA(nozzle, m.dR);
+        ShowField(PositionField::A, g_PulseA[static_cast<std::size_t>(nozzle - 1)]);
+    }
     return true;
 }
 

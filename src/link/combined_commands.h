@@ -14,7 +14,8 @@ namespace smt {
 bool SendHomeAxesModel4(HomeModel4Speeds speeds);
 // 0x53: X (axis 0) or X2 (9) with Y (1) or Y2 (12).
 bool MoveXY(XYMoveArgs move);
-// 0x54, serial only; false with "通讯未完成 ！" on Ethernet.
+// 0x54, serial only; false with "通讯未完成 ！" on Ethernet. The third drive r is
+// a head's A axis code (4..7, 0x28..0x2F): dR is booked into that head's A counter.
 bool MoveXYWithRotation(XYRotationMove move);
 bool DispenseStroke(const DispenseStrokeArgs& stroke);
 // 0x70 (Ethernet only): tells the machine the host's X/Y counters.

@@ -136,7 +136,7 @@ struct XYRotationMove {  // 0x54, serial only; X is always axis 0
     std::uint8_t yAxis = 1;  // 1 Y, 12 Y2
     std::int32_t dY = 0;
     AxisSpeed ySpeed;
-    std::uint8_t r = 0;      // the third drive
+    std::uint8_t r = 0;      // the third drive: a head's A axis code (4..7, 0x28..0x2F)
     std::int32_t dR = 0;
     std::int32_t p = 0, q = 0;
 };

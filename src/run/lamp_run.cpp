@@ -168,11 +168,17 @@ bool MeasureOnTable(PlacementRecord& r, int table) {
 // Cell 11 of the point's row on the table: the place height.
 double PointZ(int table, int point) { return AtoF(GetLampCell(LampRow(table, point), 11)); }
 
-void BookRotation(const PlacementRecord& r) {
+// MoveToTablePick that turns the record's head back to 0 on the way (the 0x54 books
+// the turn into its A counter); the moves after it turn that head no further until
+// the cycle sets its rotation. true = stopped.
+bool PickMoveTurningBack(PlacementRecord& r, int table) {
     const int h = HeadValue(r);
-    if (h < 0 || h > 3) return;
-    const auto i = static_cast<std::size_t>(h);
-    g_PulseA[i] = AddPulses({g_PulseA[i].load(), g_RotationTarget[i].load()});
+    const bool known = h >= 0 && h <= 3;
+    const auto i = static_cast<std::size_t>(known ? h : 0);
+    if (known) g_RotationTarget[i] = -g_PulseA[i].load();
+    const bool stopped = MoveToTablePick(r, table);
+    if (known) g_RotationTarget[i] = 0;
+    return stopped;
 }
 
 // The walk drive of the record's bank to its waiting position (feed modes 0, 4, 5).
@@ -470,11 +476,9 @@ bool CombinedRun::Picks() {
     for (int k = 1; k <= kCycleSlots; ++k) {
         if (k > loaded || Slot(k).row < 0) continue;
         const auto i = static_cast<std::size_t>(k - 1);
-        g_RotationTarget[i] = g_PulseA[i].load();
-        g_PulseA[i] = 0;
         if (!BuildPlacementRecord(m_group, k)) return false;
         if (k > 1) MergePairSpeeds(Record(k - 1), Record(k));
-        if (MoveToTablePick(Record(k), m_table)) return false;
+        if (PickMoveTurningBack(Record(k), m_table)) return false;
         if (!PassPauseGate()) return false;
         if (!WaitHandOff(g_hFeederReady[i], g_RunContinue)) return false;
         if (!PassPauseGate()) return false;
@@ -535,7 +539,6 @@ bool CombinedRun::Places() {
             continue;
         case PlaceMove::Moved: break;
         }
-        BookRotation(r);
         if (!PassPauseGate()) return false;
         if (!PlacePartStroke(r, PointZ(m_table, r.jobRow))) return false;
         if (g_VacuumCheckOk.load()) {
@@ -615,7 +618,6 @@ CombinedRun::Replenish CombinedRun::ReplenishOnTable(PlacementRecord& record, in
             case PlaceMove::Stopped: return Replenish::Stop;
             case PlaceMove::Refused: part->vacuumFailedRow = record.jobRow; break;
             case PlaceMove::Moved:
-                BookRotation(*part);
                 if (!PassPauseGate() || !PlacePartStroke(*part, PointZ(m_table, record.jobRow))) return Replenish::Stop;
                 if (g_VacuumCheckOk.load()) {
                     m_store.SetPartRowIcon(record.jobRow, rowicon::Done, false);
@@ -651,7 +653,7 @@ CombinedRun::Replenish CombinedRun::ReplenishOnTable(PlacementRecord& record, in
             Call(m_sources.showProgress, -1, record.jobRow);
             if (!BuildPlacementRecord(m_group, 9)) return Replenish::Stop;
             PlacementRecord& spare = g_NozzleWork[kReplenishSlot];
-            if (MoveToTablePick(spare, m_table)) return Replenish::Stop;
+            if (PickMoveTurningBack(spare, m_table)) return Replenish::Stop;
             if (!PickPart(spare)) return Replenish::Stop;
             AdvanceFeeder(s9);
             if (!PassPauseGate()) return Replenish::Stop;

@@ -359,7 +359,7 @@ bool MoveOverCameraOnTable(PlacementRecord& r, int table) {
     m.yAxis = table == 2 ? 12 : 1;
     m.dY = 0;
     m.ySpeed = {10, 10};
-    m.r = static_cast<std::uint8_t>(std::clamp(r.head, 0, 3) + 1);
+    m.r = static_cast<std::uint8_t>(4 + std::clamp(r.head, 0, 3));  // the head's A axis code
     m.dR = rotation;
     m.p = r.speeds[28];
     m.q = r.speeds[29];

@@ -67,6 +67,9 @@ struct Step {
     // The axes no single-axis move has moved yet; the axis the last one drew.
     std::set<int> unmovedAxes;
     int drawnAxis = -1;
+    // The nozzles (1..8) whose rotation no 0x54 has turned yet; the one it last drew.
+    std::set<int> unturnedNozzles;
+    int drawnNozzle = -1;
 
     int Int(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
     bool Chance(int percent) { return Int(1, 100) <= percent; }
@@ -120,6 +123,10 @@ int NozzlesOf(int type) {
     default: return 4;
     }
 }
+
+// Nozzles whose rotation a third drive names: A1..A4 by axis codes 4..7, and on
+// the eight-head type A1..A8 by 0x28..0x2F.
+int TurnedNozzlesOf(int type) { return std::min(NozzlesOf(type), type == 7 ? 8 : 4); }
 
 // A feeder row of `bank` ("W", "N", "E", "S") at X/Y near the heads, with feed
 // mode `mode` and the feed coordinate `feedMm`.
@@ -219,11 +226,23 @@ const std::vector<Command>& CommandTable() {
          true},
         {"X/Y move with a third drive", SerialOnly,
          [](Step& s) {
+             // The third drive turns a nozzle not turned yet while there is one, by its
+             // A axis code; now and then a code that names no rotation (nothing turns)
+             // or a turn beyond the frame's 16 bits (refused, nothing sent).
              XYRotationMove m;
              m.yAxis = s.type == 4 && s.Chance(50) ? 12 : 1;
              m.dX = s.Delta(60000), m.dY = s.Delta(60000), m.xSpeed = s.Speed(), m.ySpeed = s.Speed();
+             std::vector<int> nozzles;
+             for (int n = 1; n <= TurnedNozzlesOf(s.type); ++n) nozzles.push_back(n);
+             if (!s.unturnedNozzles.empty()) nozzles.assign(s.unturnedNozzles.begin(), s.unturnedNozzles.end());
+             const int nozzle = nozzles[static_cast<std::size_t>(s.Int(0, static_cast<int>(nozzles.size()) - 1))];
+             s.drawnNozzle = nozzle;
+             m.r = static_cast<std::uint8_t>(s.type == 7 ? 0x27 + nozzle : 3 + nozzle);
+             if (s.Chance(8)) m.r = s.Pick<std::uint8_t>({0, 1, 2, 3, 8, 12, 0x20});
+             m.dR = s.Chance(6) ? s.Pick({-1, 1}) * s.Int(32768, 40000) : s.Int(-4000, 4000);
+             m.p = static_cast<std::uint8_t>(s.Int(1, 20)), m.q = static_cast<std::uint8_t>(s.Int(20, 200));
              MoveXYWithRotation(m);
-             return Text("0x54 yAxis/dX/dY", m.yAxis, m.dX, m.dY);
+             return Text("0x54 yAxis/dX/dY", m.yAxis, m.dX, m.dY) + Text(" third drive/turn", m.r, m.dR);
          },
          true},
         {"X/Y with one rotation", Always,
@@ -726,12 +745,17 @@ TEST_P(Agreement, ProgramBooksWhatTheBoardDid) {
     unsigned seed = 1000u + 10u * static_cast<unsigned>(type()) + (serial() ? 0u : 1u);
     if (const char* e = std::getenv("SMT_AGREEMENT_SEED")) seed = static_cast<unsigned>(std::strtoul(e, nullptr, 10));
     std::mt19937 rng(seed);
-    Step step{rng, type(), serial(), *sim, jog, switches, {}, -1};
+    Step step{rng, type(), serial(), *sim, jog, switches, {}, -1, {}, -1};
     std::vector<const Command*> usable;
     for (const Command& c : CommandTable())
         if (c.applies(type(), serial())) usable.push_back(&c);
     const Command* singleAxis = &CommandTable().front();  // the first entry
+    const Command* thirdDrive = &*std::find_if(CommandTable().begin(), CommandTable().end(), [](const Command& c) {
+        return std::string(c.name) == "X/Y move with a third drive";
+    });
     for (int axis : AxesOf(type())) step.unmovedAxes.insert(axis);
+    if (serial())
+        for (int n = 1; n <= TurnedNozzlesOf(type()); ++n) step.unturnedNozzles.insert(n);
     std::set<const Command*> unmoved;  // commands that must move and have not yet
     for (const Command* c : usable)
         if (c->mustMove) unmoved.insert(c);
@@ -739,6 +763,7 @@ TEST_P(Agreement, ProgramBooksWhatTheBoardDid) {
     // left, every command that has not moved yet three more.
     const auto weight = [&](const Command* c) {
         if (c == singleAxis) return 1 + static_cast<int>(step.unmovedAxes.size());
+        if (c == thirdDrive) return (unmoved.count(c) ? 4 : 1) + 2 * static_cast<int>(step.unturnedNozzles.size());
         return unmoved.count(c) ? 4 : 1;
     };
     ASSERT_EQ(Disagreement(*sim), "");
@@ -753,19 +778,25 @@ TEST_P(Agreement, ProgramBooksWhatTheBoardDid) {
         g_Connected = true;
         const auto before = BoardDrives(*sim);
         step.drawnAxis = -1;
+        step.drawnNozzle = -1;
         const std::string what = c.run(step);
         ASSERT_TRUE(WaitIdle()) << "seed " << seed << " step " << n << " (" << what << "): still busy";
         plat::RunPostedTasks();
         const std::string diff = Disagreement(*sim);
         ASSERT_EQ(diff, "") << "seed " << seed << " step " << n << " (" << c.name << ": " << what << ")\n"
                             << LastFrames() << LastCalls();
-        if (BoardDrives(*sim) != before) {
+        const auto after = BoardDrives(*sim);
+        if (after != before) {
             unmoved.erase(&c);
             if (&c == singleAxis) step.unmovedAxes.erase(step.drawnAxis);
+            const std::string a = "a" + std::to_string(step.drawnNozzle);
+            if (&c == thirdDrive && after.count(a) && before.count(a) && after.at(a) != before.at(a))
+                step.unturnedNozzles.erase(step.drawnNozzle);
         }
     }
     std::string left;
     for (int axis : step.unmovedAxes) left += " axis " + std::to_string(axis);
+    for (int n : step.unturnedNozzles) left += " rotation of nozzle " + std::to_string(n);
     for (const Command* c : unmoved) left += std::string(" \"") + c->name + "\"";
     EXPECT_EQ(left, "") << "seed " << seed << ": never moved";
 }

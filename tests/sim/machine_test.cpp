@@ -118,6 +118,49 @@ TEST(SimMachine, DoubleTableThirdRockerAndItsHoming) {
     EXPECT_TRUE(four.Homed());
 }
 
+// 0x54 on the double table: X with Y or Y2, and the head's rotation named by its A
+// axis code turned by the signed 16-bit dR; a code that names no rotation turns
+// nothing, and a refused move turns nothing either.
+TEST(SimMachine, TableMoveTurnsTheRotationItsThirdDriveNames) {
+    Machine four(4);
+    // X +1200, Y2 -800, third drive A2 (5) by -300, as the host's frame carries them.
+    const Bytes a2 = {0x00, 0x00, 0x00, 0x04, 0xB0, 0x05, 0x32, 0x0C, 0x80, 0x00,
+                      0x03, 0x20, 0x06, 0x3C, 0x05, 0x81, 0x2C, 0x03, 0x04, 0x80};
+    EXPECT_EQ(Reply(four.Execute(Link::Serial, 0x54, a2)), (V{kReplyCommand, 0x54}));
+    Drives d = four.Positions();
+    EXPECT_EQ((V{d.x, d.y, d.y2, d.a[0], d.a[1]}), (V{1200, 0, -800, 0, -300}));
+    const auto move = [](int yAxis, std::int32_t dY, int third, std::int32_t dR) {
+        Build b;
+        b.u8(0).sm32(-200).u8(5).u8(50).u8(yAxis).sm32(dY).u8(5).u8(50).u8(third);
+        PutSm16(b.b, dR);
+        return b.u8(3).u8(4).u8(0x80).b;
+    };
+    const struct {
+        int third;
+        std::int32_t dR;
+        V a;  // A1..A4 and A8 after the move
+    } cases[] = {
+        {4, 32767, {32767, -300, 0, 0, 0}},
+        {7, -1, {32767, -300, 0, -1, 0}},
+        {0x2F, 450, {32767, -300, 0, -1, 450}},
+        {1, 999, {32767, -300, 0, -1, 450}},   // Y: not a rotation, Y moves by dY alone
+        {10, 999, {32767, -300, 0, -1, 450}},  // the glue rocker: nothing turns, no stroke
+    };
+    for (const auto& c : cases) {
+        four.Execute(Link::Serial, 0x54, move(1, -100, c.third, c.dR));
+        d = four.Positions();
+        EXPECT_EQ((V{d.a[0], d.a[1], d.a[2], d.a[3], d.a[7]}), c.a) << "third drive " << c.third;
+    }
+    EXPECT_EQ((V{d.x, d.y, d.y2, d.z[4], d.z[5]}), (V{1200 - 5 * 200, -500, -800, 0, 0}));
+    // Beyond the Y limit: refused whole, the rotation stays.
+    four.Execute(Link::Serial, 0x01, Build().u8(1).sm32(550).b);
+    const Outcome refused = four.Execute(Link::Serial, 0x54, move(1, -100, 4, 100));
+    ASSERT_EQ(refused.replies.size(), 1u);
+    EXPECT_EQ(refused.replies[0].kind, kReplyError);
+    EXPECT_EQ(four.Positions().a[0], 32767);
+    EXPECT_EQ(four.Positions().x, 200);
+}
+
 TEST(SimMachine, HomingZeroesTheDrivesWithSpeeds) {
     Machine m(3);
     for (int axis : {0, 1, 2, 3, 8, 9, 10}) m.Execute(Link::Serial, 0x61, Move61Serial(axis, axis == 1 ? -500 : 500));
