@@ -78,8 +78,7 @@ protected:
     sim::Scenario LampWorld(bool vision) {
         sim::Scenario s = World(RunSetup{2, 1, false, vision, false, true});
         if (vision) {
-            // Picked off in X and Y only: the head turns by a third drive the machine
-            // does not report, so the angle stays as picked.
+            // Picked off in X and Y only; the angle cases at the end add turned picks.
             for (auto& f : s.feeders) f.errAngle = 0;
             // Looking up where the placing head passes (its carriage moves in X alone).
             s.vision[0].position = {200.0, 0.0};
@@ -522,6 +521,66 @@ INSTANTIATE_TEST_SUITE_P(Refused, LampFailure, ::testing::Values(0x58, 0x67),
                          [](const ::testing::TestParamInfo<std::uint16_t>& i) {
                              return "Code" + FormatC("%02X", static_cast<unsigned>(i.param));
                          });
+
+// Angles on the board: the parts are picked turned (each feeder its own error, of
+// either sign) and their rows ask for angles of their own. Each head turns back to 0
+// on its pick move, turns to the row's angle over the camera, and the measured
+// correction in the move to the point; every head is used again on later boards, so
+// a turn left over from an earlier part shows. The counters the program keeps for
+// the heads' rotations end where the board's heads stand.
+class LampAngles : public LampRunWorld, public ::testing::WithParamInterface<int> {};
+
+TEST_P(LampAngles, EveryPartLiesAtItsRowAngle) {
+    const int mode = GetParam();
+    const double rowAngles[] = {30, -60, -45};
+    for (std::size_t i = 0; i < parts.size(); ++i) parts[i].angle = rowAngles[i];
+    LampMachine(mode, mode == 11 ? 2 : 3, true);
+    if (HasFatalFailure()) return;
+    const double errors[] = {4.5, -3.5, 2.75, -5.25};
+    for (std::size_t f = 0; f < scenario.feeders.size(); ++f) scenario.feeders[f].errAngle = errors[f % 4];
+    world().SetScenario(scenario);
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    std::vector<ExpectedPart> want = mode == 11 ? Places(1, 2) : Join(Places(1, 2), Places(2));
+    for (ExpectedPart& e : want) e.angle = rowAngles[e.name[1] - '0'];
+    EXPECT_TRUE(LedgerMatchesPlacements(world().ledger(), want, 0.1, 0.25));
+    // Every pick was turned, and the turn was measured: no part lies at its pick angle.
+    for (const auto& e : world().ledger().Of(sim::LedgerKind::Place)) EXPECT_NE(e.pickErrorAngle, 0.0);
+    // Every pick with its head at 0, whatever the part before it left.
+    for (const sim::PartRecord& p : machine().Picks()) EXPECT_EQ(p.a, 0) << "pick by nozzle " << p.nozzle;
+    const sim::Drives d = machine().Positions();
+    for (int n = 0; n < 4; ++n) EXPECT_EQ(g_PulseA[static_cast<std::size_t>(n)].load(), d.a[static_cast<std::size_t>(n)]) << "A" << n + 1;
+}
+
+INSTANTIATE_TEST_SUITE_P(CombinedModes, LampAngles, ::testing::Values(11, 12),
+                         [](const ::testing::TestParamInfo<int>& i) { return "Mode" + std::to_string(i.param); });
+
+// The replenished part of a failed place (Cancel) is picked with its head turned
+// back from the turn the failed part left, and lies at its row angle too.
+TEST_F(LampRunWorld, AReplenishedPartLiesAtItsRowAngle) {
+    const double rowAngles[] = {-30, 15, 60};
+    for (std::size_t i = 0; i < parts.size(); ++i) parts[i].angle = rowAngles[i];
+    LampMachine(11, 1, true);
+    if (HasFatalFailure()) return;
+    for (std::size_t f = 0; f < scenario.feeders.size(); ++f) scenario.feeders[f].errAngle = f % 2 ? -4.25 : 3.5;
+    world().SetScenario(scenario);
+    {
+        auto lock = world().Lock();
+        world().faults().keptAtPlace = 1;  // P0's first part stays on the nozzle
+    }
+    boxes.Push(plat::MsgAnswer::Cancel);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], PartListText("Message_45"));
+    EXPECT_EQ(world().ledger().Of(sim::LedgerKind::Discard).size(), 1u);
+    std::vector<ExpectedPart> want = Places(1);
+    for (ExpectedPart& e : want) e.angle = rowAngles[e.name[1] - '0'];
+    EXPECT_TRUE(LedgerMatchesPlacements(world().ledger(), want, 0.1, 0.25));
+    // Every pick with its head at 0, whatever the part before it left.
+    for (const sim::PartRecord& p : machine().Picks()) EXPECT_EQ(p.a, 0) << "pick by nozzle " << p.nozzle;
+    const sim::Drives d = machine().Positions();
+    for (int n = 0; n < 4; ++n) EXPECT_EQ(g_PulseA[static_cast<std::size_t>(n)].load(), d.a[static_cast<std::size_t>(n)]) << "A" << n + 1;
+}
 
 } // namespace
 } // namespace smt::test
