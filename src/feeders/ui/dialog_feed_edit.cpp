@@ -379,6 +379,10 @@ void CDialogFeedEdit::OnInitDialog() {
     std::vector<std::string> modes;
     for (int k : FeedEditFeedModes(type)) modes.push_back(FeedModeWord(k));
     fill(m_combos[e::FeedMode], modes);
+    // The feed modes are captions (German ones run long): each is read whole.
+    QComboBox* modeBox = m_combos[e::FeedMode];
+    modeBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    modeBox->setMinimumWidth(modeBox->sizeHint().width());
     if (std::find(modes.begin(), modes.end(), v.feedMode) != modes.end()) {
         const int mode = FeedModeIndex(v.feedMode);
         if (mode == 0 && v.feedCount == 0) v.feedCount = 1;

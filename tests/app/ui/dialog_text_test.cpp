@@ -4,6 +4,7 @@
 #include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -13,6 +14,8 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTableView>
 
 #include <algorithm>
@@ -98,6 +101,16 @@ void Walk(QWidget& window, const std::string& where, std::string& faults) {
             check(g->title(), true, g->width() - 12);
         } else if (auto* e = qobject_cast<QLineEdit*>(w)) {
             if (TextWidth(*e, e->text()) > e->width() - 8) faults += name + ": shows part of " + e->text().toStdString() + "\n";
+        } else if (auto* c = qobject_cast<QComboBox*>(w)) {
+            // The choice shown is read whole beside the arrow.
+            QStyleOptionComboBox opt;
+            opt.initFrom(c);
+            opt.editable = c->isEditable();
+            opt.frame = c->hasFrame();
+            const QRect field = c->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, c);
+            if (TextWidth(*c, c->currentText()) > field.width())
+                faults += name + ": choice cut off " + c->currentText().toStdString() + "\n";
+            if (ChineseInOtherLanguage(c->currentText())) faults += name + ": Chinese " + c->currentText().toStdString() + "\n";
         } else if (auto* t = qobject_cast<QTableView*>(w)) {
             CheckColumns(*t, name, faults);
         } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(w)) {
