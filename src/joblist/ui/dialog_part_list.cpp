@@ -148,6 +148,7 @@ void CDialogPartList::OnInitDialog(const std::string& startFolder) {
     layout->addWidget(m_toolBar);
 
     auto* fields = new QHBoxLayout;
+    fields->setSpacing(8);  // the labels run together at the toolbar's spacing of 2
     auto addStatic = [&](int id, const char* text) {
         auto* l = new QLabel(text, this);
         l->setObjectName(QString("static%1").arg(id));

@@ -81,6 +81,7 @@ TEST(PcbEditorInTheShell, EditedFromThePartListSavedLoadedAndLookedUp) {
         EXPECT_EQ(d.Grid()->item(1, 2)->text(), "5");
         d.OnNMClickPanelGrid(0, 1);  // the first board taken out
         EXPECT_EQ(d.Static(1099)->text().toStdString(), pcb.m_Texts.Get("c_ArrayNumber") + "5");
+        EXPECT_EQ(d.Static(1099)->text().toStdString(), "Boards in panel: 5");  // the caption's blank kept before the count
         d.Edit(1103)->setText("100.5");
         d.Edit(1104)->setText("-50.25");
         d.Edit(1106)->setText("3");
