@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/captions.h"
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "link/homing.h"
@@ -218,7 +219,7 @@ bool CDialogNozzleEdit::TakeFields(smt::NozzleEditValues& v) {
     auto intIn = [this](int id, int& value, int low, int high) {
         if (!TakeNumber(Field(id), value)) return false;
         if (value >= low && value <= high) return true;
-        plat::MessageBoxOk(smt::RangeMessage({double(low), double(high)}));
+        plat::MessageBoxOk(smt::InputIntegerBetweenText(low, high));  // in the operator's language
         Field(id)->setFocus();
         Field(id)->selectAll();
         return false;

@@ -387,7 +387,7 @@ void CDialogNozzleList::accept() {
     if (!smt::ui::TakeNumber(m_Distance, c.m_Distance, std::pair{1.0, 100.0})) return;
     if (!smt::ui::TakeNumber(m_Delay, c.m_Delay)) return;
     if (c.m_Delay < 0 || c.m_Delay > 10000) {
-        plat::MessageBoxOk(smt::RangeMessage({0, 10000}));
+        plat::MessageBoxOk(smt::InputIntegerBetweenText(0, 10000));  // in the operator's language
         return;
     }
     c.m_InAndOutExtern = extern_;

@@ -57,5 +57,37 @@ TEST(NozzleEditCaptions, TheUniformBoxesSpeakTheChosenLanguage) {
     }
 }
 
+// A nozzle number outside 1 to 19 is refused in the operator's language only.
+TEST(NozzleEditCaptions, TheNumberRangeMessageSpeaksTheChosenLanguage) {
+    ShellApp app;
+    ASSERT_TRUE(app.Start());
+    CDialogNozzleList* dialog = nullptr;
+    app.View()->m_RunModal = [&](QDialog& d) {
+        dialog = qobject_cast<CDialogNozzleList*>(&d);
+        return 0;
+    };
+    struct Case { int language; const char* number; std::string message; } cases[] = {
+        {cmd::German, "20", "Bitte geben Sie eine ganze Zahl zwischen 1 und 19 ein."},
+        {cmd::English, "0", "Please enter an integer between 1 and 19."},
+        {cmd::Chinese, "20", "请输入一个介于 1 和 19 之间的整数。"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.number);
+        app.Frame()->Action(c.language)->trigger();
+        dialog = nullptr;
+        app.Frame()->Action(cmd::NozzleList)->trigger();
+        ASSERT_TRUE(dialog);
+        CDialogNozzleEdit* editor = dialog->Editor();
+        editor->Field(1127)->setText(c.number);
+        editor->Field(1128)->setText("30");
+        editor->Field(1129)->setText("-40");
+        ScriptedResponder boxes;
+        editor->accept();
+        EXPECT_NE(editor->result(), QDialog::Accepted);
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{c.message});
+        dialog->reject();
+    }
+}
+
 } // namespace
 } // namespace smt::test
