@@ -13,6 +13,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "base/captions.h"
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "base/tablefile.h"
@@ -162,7 +163,7 @@ bool CDialogMarkEdit::ReadFields(smt::MarkEditValues& v) {
     for (auto [id, value] : ints)
         if (!TakeNumber(m_edits[id], *value)) return false;
     if (auto bad = smt::MarkFieldOutOfRange(v)) {
-        plat::MessageBoxOk(smt::RangeMessage({bad->first, bad->second}));
+        plat::MessageBoxOk(smt::InputNumberBetweenText(bad->first, bad->second));  // in the operator's language
         return false;
     }
     v.reverse = m_reverse->isChecked();

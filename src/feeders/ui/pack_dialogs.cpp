@@ -349,7 +349,7 @@ bool CDialogPackEdit::ReadFields(smt::PackEditValues& v) {
     for (auto [id, value] : ints)
         if (!TakeNumber(m_edits[id], *value)) return false;
     if (auto bad = smt::PackFieldOutOfRange(v)) {
-        plat::MessageBoxOk(smt::RangeMessage({bad->low, bad->high}));
+        plat::MessageBoxOk(smt::InputNumberBetweenText(bad->low, bad->high));  // in the operator's language
         return false;
     }
     v.camera = Chosen(m_combos[kCamera]);

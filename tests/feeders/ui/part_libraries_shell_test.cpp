@@ -198,6 +198,26 @@ TEST(PartLibrariesInTheShell, DropDownListsImportMirrorAndWriteFourLines) {
     EXPECT_EQ(FileLines(app.Dir().File("config_dropdown.fig")), (Lines{"C7\tR1\t", "", "0603\t", "-90\t"}));
 }
 
+// A value out of its range is refused in the operator's language only.
+TEST(PartLibrariesInTheShell, MarkRangeRefusedInTheChosenLanguage) {
+    ShellApp app;
+    ASSERT_TRUE(app.Start());
+    app.Frame()->Action(cmd::German)->trigger();
+    ScriptedResponder boxes;
+    Open<CDialogMarkList>(app, cmd::MarkData, [&](CDialogMarkList& d) {
+        d.m_RunEditor = [](QDialog& e) {
+            auto& edit = static_cast<CDialogMarkEdit&>(e);
+            edit.Field(1002)->setText("M1");
+            edit.Field(1248)->setText("300");  // contrast: 0 to 255
+            edit.accept();
+            return e.result();
+        };
+        d.OnAdd();
+        d.reject();
+    });
+    EXPECT_EQ(boxes.Texts(), Lines{"Bitte geben Sie eine Zahl zwischen 0 und 255 ein."});
+}
+
 // A table file that cannot be written: the box names it, the lines are already
 // rebuilt and the window stays open for another try.
 TEST(PartLibrariesInTheShell, FailedWriteKeepsTheWindowOpen) {
