@@ -454,6 +454,7 @@ void CMainFrame::OnMachineType(int id) {
         if (QAction* a = Action(other)) a->setChecked(other == id);
     }
     if (s.layoutManualControl) s.layoutManualControl(type);
+    m_view->Layout();
     if (m_view->m_pFeedList) m_view->m_pFeedList->OnMachineTypeChanged();
     SaveMachineSet();
     if (type <= 7) {

@@ -91,12 +91,15 @@ public:
     ViewMessages m_Messages;
     LimitPulses m_LimitPulses;
 
+    // The left column again: the camera panel is laid out for the machine type and
+    // the manual control panel keeps room for its controls (after a type change).
+    void Layout();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FillOwnSteps();
-    void Layout();
     void RunPanelActions(const std::vector<PanelAction>& actions);
     void TogglePanelCommand(PanelSlot slot);
     void OpenSettingsDialog(int id);
