@@ -256,6 +256,7 @@ CDialogPCBEdit::CDialogPCBEdit(PcbEditor& model, QWidget* parent) : QDialog(pare
     Edit(1119)->setEnabled(false);
     Edit(1121)->setEnabled(false);
     Static(1280)->installEventFilter(this);
+    m_rightScroll->widget()->installEventFilter(this);
     Static(1381)->installEventFilter(this);
 
     connect(Button(1), &QPushButton::clicked, this, [this] { OnOK(); });
@@ -301,6 +302,7 @@ void CDialogPCBEdit::ApplyLanguage() {
 }
 
 bool CDialogPCBEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_rightScroll->widget() && event->type() == QEvent::LayoutRequest) FitPropertiesWidth();
     if (event->type() == QEvent::MouseButtonDblClick) {
         if (watched == Static(1280)) OnCaptionDoubleClick(1280);
         if (watched == Static(1381)) OnCaptionDoubleClick(1381);
@@ -426,8 +428,14 @@ void CDialogPCBEdit::OnInitDialog(const std::string& startFolder, const std::str
     ShowCellCount();
     const int type = g_MachineType.load();
     for (int id : {1022, 1024, 1027, 1028}) Button(id)->setEnabled(CaptureButtonEnabled(id, type));
-    // The properties never scroll sideways: their column is as wide as they are.
     m_rightScroll->widget()->adjustSize();
+    FitPropertiesWidth();
+}
+
+// The properties never scroll sideways: their column is as wide as they are. Also
+// after the page's fields widen once the dialog is up (the window fitting makes
+// room for whole numbers after the first show).
+void CDialogPCBEdit::FitPropertiesWidth() {
     m_rightScroll->setMinimumWidth(m_rightScroll->widget()->minimumSizeHint().width() +
                                    m_rightScroll->verticalScrollBar()->sizeHint().width());
 }

@@ -65,6 +65,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void FitPropertiesWidth();
     void ShowList();
     void ShowGrid();
     void ShowCellCount();

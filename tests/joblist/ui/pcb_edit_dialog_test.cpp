@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTableWidget>
 
@@ -194,4 +195,25 @@ TEST(PcbEditorInTheShell, DrillHeightCaptionOnMachineTypeNine) {
     };
     app.View()->m_pPartList->ToolBar()->Button(tool::PcbEdit)->click();
     EXPECT_EQ(caption, "钻孔高度");
+}
+
+// The board properties never scroll sideways, also at the editor's first opening,
+// when the window fitting widens the fields once the dialog is up.
+TEST(PcbEditorInTheShell, PropertiesFitTheirColumnFromTheFirstOpening) {
+    ShellApp app("[LanguageSetConfig]\nLanguageSet=German\n");
+    ASSERT_TRUE(app.Start());
+    ScriptedResponder boxes;
+    Session s;
+    s.Install(app.View());
+    int shown = 0;
+    s.script = [&](CDialogPCBEdit& d) {
+        d.show();
+        for (int i = 0; i < 4; ++i) QApplication::processEvents();
+        auto* scroll = d.findChild<QScrollArea*>("propertiesScroll");
+        ASSERT_TRUE(scroll);
+        EXPECT_LE(scroll->widget()->width(), scroll->viewport()->width()) << "opening " << ++shown;
+        d.close();
+    };
+    for (int i = 0; i < 2; ++i) app.View()->m_pPartList->ToolBar()->Button(tool::PcbEdit)->click();
+    EXPECT_EQ(s.opened, 2);
 }
