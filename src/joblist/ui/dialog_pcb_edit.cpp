@@ -1,5 +1,7 @@
 #include "joblist/ui/dialog_pcb_edit.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -402,7 +404,9 @@ void CDialogPCBEdit::ShowGrid() {
             if (g[r][c].image == 0 || g[r][c].image == 1) item->setIcon(images[g[r][c].image]);
             m_grid->setItem(r, c, item);
         }
-    for (int c = 0; c < cols; ++c) m_grid->setColumnWidth(c, c == 0 ? 60 : 33 + 32);
+    // The first column's caption ("Zeile/Spalte") is read whole.
+    const int first = cols > 0 ? std::max(60, m_grid->horizontalHeader()->sectionSizeHint(0)) : 60;
+    for (int c = 0; c < cols; ++c) m_grid->setColumnWidth(c, c == 0 ? first : 33 + 32);
 }
 
 void CDialogPCBEdit::ShowCellCount() {

@@ -2,6 +2,7 @@
 // through its controls, saved and loaded with the project, and read by the
 // positioning commands.
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QApplication>
@@ -212,6 +213,14 @@ TEST(PcbEditorInTheShell, PropertiesFitTheirColumnFromTheFirstOpening) {
         auto* scroll = d.findChild<QScrollArea*>("propertiesScroll");
         ASSERT_TRUE(scroll);
         EXPECT_LE(scroll->widget()->width(), scroll->viewport()->width()) << "opening " << ++shown;
+        // The panel grid's first caption is read whole.
+        d.Edit(1092)->setText(QString("Platte %1").arg(shown));
+        d.Button(1091)->click();
+        d.Spin(1217)->setValue(2);
+        d.Spin(1212)->setValue(3);
+        ASSERT_GT(d.Grid()->columnCount(), 0);
+        EXPECT_EQ(d.Grid()->horizontalHeaderItem(0)->text().toStdString(), "Zeile/Spalte");
+        EXPECT_GE(d.Grid()->columnWidth(0), d.Grid()->horizontalHeader()->sectionSizeHint(0));
         d.close();
     };
     for (int i = 0; i < 2; ++i) app.View()->m_pPartList->ToolBar()->Button(tool::PcbEdit)->click();
