@@ -317,7 +317,7 @@ bool RunConveyorZones(const ConveyorRun& c) {
 FlyFrames AwaitFlyFrames(plat::Event* frameEvent, std::string_view commandName, Transport transport) {
     const std::string name(commandName);
     if (!frameEvent) return FlyFrames::Incomplete;  // nobody counts the frames
-    const plat::WaitResult r = frameEvent->Wait(limits::kFlyFrames, StopFlagOf(transport));
+    const plat::WaitResult r = frameEvent->Wait(WaitLimit(WaitKind::FlyFrames), StopFlagOf(transport));
     if (r == plat::WaitResult::Signalled) return FlyFrames::Complete;
     // A lost trigger or frame: the pass was answered, so the link stays as it is.
     AppendCommTrace(name + (plat::WaitsCancelled() ? "->stopped" : "->frames incomplete"), true);

@@ -62,7 +62,7 @@ std::optional<ReplyFamily> FamilyOfCommand(std::uint16_t command) {
 }
 
 namespace {
-constexpr int kWaitKinds = 5;
+constexpr int kWaitKinds = 6;
 std::atomic<long long> g_limitOverride[kWaitKinds] = {};
 }  // namespace
 
@@ -78,6 +78,7 @@ plat::Millis WaitLimit(WaitKind kind) {
     case WaitKind::Homing: return limits::kHoming;
     case WaitKind::Query: return limits::kQuery;
     case WaitKind::Firmware: return limits::kFirmware;
+    case WaitKind::FlyFrames: return limits::kFlyFrames;
     }
     return limits::kMove;
 }

@@ -20,6 +20,7 @@ TEST_P(FlyFrames, MissingFramesEndTheWaitWithTheLinkUpAndThePassBooked) {
         };
     });
     g_HeadResetOk = true;
+    SetWaitLimitOverride(WaitKind::FlyFrames, plat::Millis(500));  // frames that never come
     FlyCameraMove m;
     m.dX = 5000;
     m.frames = 2;

@@ -112,7 +112,8 @@ protected:
         m_poster = plat::SetUiPoster([](plat::UiTask task) { task(); });
     }
     void TearDown() override {
-        for (int k = 0; k < 5; ++k) SetWaitLimitOverride(static_cast<WaitKind>(k), plat::Millis(0));
+        for (int k = 0; k <= static_cast<int>(WaitKind::FlyFrames); ++k)
+            SetWaitLimitOverride(static_cast<WaitKind>(k), plat::Millis(0));
         ResetLinkState();
         plat::SetUiPoster(m_poster);
     }

@@ -392,6 +392,7 @@ TEST_P(FlyingOnWorld, ALostTriggerLeavesItsPartFailedWithTheLinkUp) {
     if (HasFatalFailure()) return;
     Geometry();
     world().Lock(), world().faults().lostTriggers = 1;
+    SetWaitLimitOverride(WaitKind::FlyFrames, plat::Millis(2000));  // the missing frame never comes
     ASSERT_TRUE(FlyVisionPlace(g_NozzleWork[0], false, 0.0, 0.0));
     EXPECT_TRUE(g_Connected);
     EXPECT_EQ(boxes.Count(), 0u);
