@@ -90,6 +90,52 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i Inside(const Sour
     return _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(1 << 9)), 10);
 }
 
+// The source pixels of a line of the map do not lie in order for the hardware's
+// prefetcher (each output line bends through the source rows): fetch those of the
+// map entry this far ahead, about one memory latency's worth of work.
+constexpr int kAhead = 96;
+
+struct Rows {
+    const std::int16_t* xy;
+    const std::uint16_t* fr;
+};
+
+// Four output pixels from x on: their 12 bytes, then 4 zero bytes.
+__attribute__((target("ssse3"), always_inline)) inline __m128i Group(const Source& s, const Rows& m, int x,
+                                                                    __m128i limit, __m128i scale) {
+    const int cols = s.mat->cols, rows = s.mat->rows;
+    const __m128i compact = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    __m128i px[4];
+    const __m128i at = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m.xy + 2 * x));
+    const __m128i in = _mm_and_si128(_mm_cmpgt_epi16(at, _mm_set1_epi16(-1)), _mm_cmpgt_epi16(limit, at));
+    const int mask = _mm_movemask_epi8(in);
+    if (mask == 0xFFFF) {
+        alignas(16) std::uint32_t offset[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(offset), _mm_madd_epi16(at, scale));
+        for (int i = 0; i < 4; ++i) px[i] = Inside(s, offset[i], m.fr[x + i]);
+    } else {
+        for (int i = 0; i < 4; ++i) {
+            const int sx = m.xy[2 * (x + i)], sy = m.xy[2 * (x + i) + 1];
+            if (((mask >> (4 * i)) & 15) == 15)
+                px[i] = Inside(s, static_cast<std::size_t>(sy) * s.step + 3 * static_cast<std::size_t>(sx),
+                               m.fr[x + i]);
+            else if (sx < -1 || sx >= cols || sy < -1 || sy >= rows)
+                px[i] = _mm_setzero_si128();  // all four neighbours outside
+            else
+                px[i] = AtBorder(s, sx, sy, m.fr[x + i]);
+        }
+    }
+    return _mm_shuffle_epi8(_mm_packus_epi16(_mm_packs_epi32(px[0], px[1]), _mm_packs_epi32(px[2], px[3])), compact);
+}
+
+__attribute__((target("ssse3"), always_inline)) inline void Prefetch(const Source& s, const Rows& m, int x) {
+    const int ax = std::clamp<int>(m.xy[2 * x], 0, s.mat->cols - 1);
+    const int ay = std::clamp<int>(m.xy[2 * x + 1], 0, s.mat->rows - 2);
+    const char* a = reinterpret_cast<const char*>(s.data) + static_cast<std::size_t>(ay) * s.step + 3 * static_cast<std::size_t>(ax);
+    _mm_prefetch(a, _MM_HINT_T0);
+    _mm_prefetch(a + s.step, _MM_HINT_T0);
+}
+
 __attribute__((target("ssse3"))) void RemapRows(const Source& s, cv::Mat& dst, const cv::Mat& map1,
                                                 const cv::Mat& map2, int firstRow, int endRow) {
     const int cols = s.mat->cols, rows = s.mat->rows;
@@ -98,36 +144,41 @@ __attribute__((target("ssse3"))) void RemapRows(const Source& s, cv::Mat& dst, c
     const __m128i limit = _mm_setr_epi16(lx, ly, lx, ly, lx, ly, lx, ly);
     const auto step = static_cast<short>(s.step);
     const __m128i scale = _mm_setr_epi16(3, step, 3, step, 3, step, 3, step);
-    const __m128i minusOne = _mm_set1_epi16(-1);
-    const __m128i compact = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    bool streamed = false;
     for (int y = firstRow; y < endRow; ++y) {
-        const std::int16_t* xy = map1.ptr<std::int16_t>(y);
-        const std::uint16_t* fr = map2.ptr<std::uint16_t>(y);
+        const Rows m{map1.ptr<std::int16_t>(y), map2.ptr<std::uint16_t>(y)};
         std::uint8_t* d = dst.ptr<std::uint8_t>(y);
         int x = 0;
-        for (; x + 4 <= dst.cols; x += 4) {
-            __m128i px[4];
-            const __m128i at = _mm_loadu_si128(reinterpret_cast<const __m128i*>(xy + 2 * x));
-            const __m128i in = _mm_and_si128(_mm_cmpgt_epi16(at, minusOne), _mm_cmpgt_epi16(limit, at));
-            if (_mm_movemask_epi8(in) == 0xFFFF) {
-                alignas(16) std::uint32_t offset[4];
-                _mm_store_si128(reinterpret_cast<__m128i*>(offset), _mm_madd_epi16(at, scale));
-                for (int i = 0; i < 4; ++i) px[i] = Inside(s, offset[i], fr[x + i]);
-            } else {
-                for (int i = 0; i < 4; ++i) px[i] = AtBorder(s, xy[2 * (x + i)], xy[2 * (x + i) + 1], fr[x + i]);
+        // Sixteen pixels are 48 bytes: where the row lies on 16-byte boundaries they go
+        // straight to memory, past the caches (the frame is written once and read
+        // after the whole remap, so reading its old lines in first is wasted).
+        if ((reinterpret_cast<std::uintptr_t>(d) & 15) == 0) {
+            streamed = true;
+            for (; x + 16 <= dst.cols; x += 16) {
+                if (x + kAhead < dst.cols) Prefetch(s, m, x + kAhead);
+                if (x + kAhead + 8 < dst.cols) Prefetch(s, m, x + kAhead + 8);
+                const __m128i g0 = Group(s, m, x, limit, scale), g1 = Group(s, m, x + 4, limit, scale);
+                const __m128i g2 = Group(s, m, x + 8, limit, scale), g3 = Group(s, m, x + 12, limit, scale);
+                __m128i* out = reinterpret_cast<__m128i*>(d + 3 * x);
+                _mm_stream_si128(out, _mm_or_si128(g0, _mm_slli_si128(g1, 12)));
+                _mm_stream_si128(out + 1, _mm_or_si128(_mm_srli_si128(g1, 4), _mm_slli_si128(g2, 8)));
+                _mm_stream_si128(out + 2, _mm_or_si128(_mm_srli_si128(g2, 8), _mm_slli_si128(g3, 4)));
             }
+        }
+        for (; x + 4 <= dst.cols; x += 4) {
+            if ((x & 7) == 0 && x + kAhead < dst.cols) Prefetch(s, m, x + kAhead);
             alignas(16) std::uint8_t bytes[16];
-            const __m128i packed =
-                _mm_packus_epi16(_mm_packs_epi32(px[0], px[1]), _mm_packs_epi32(px[2], px[3]));
-            _mm_store_si128(reinterpret_cast<__m128i*>(bytes), _mm_shuffle_epi8(packed, compact));
+            _mm_store_si128(reinterpret_cast<__m128i*>(bytes), Group(s, m, x, limit, scale));
             std::memcpy(d + 3 * x, bytes, 12);
         }
         for (; x < dst.cols; ++x) {
             alignas(16) std::int32_t v[4];
-            _mm_store_si128(reinterpret_cast<__m128i*>(v), AtBorder(s, xy[2 * x], xy[2 * x + 1], fr[x]));
+            _mm_store_si128(reinterpret_cast<__m128i*>(v), AtBorder(s, m.xy[2 * x], m.xy[2 * x + 1], m.fr[x]));
             for (int c = 0; c < 3; ++c) d[3 * x + c] = static_cast<std::uint8_t>(std::clamp(v[c], 0, 255));
         }
     }
+    // Streamed stores are ordered with later reads of other threads only after this.
+    if (streamed) _mm_sfence();
 }
 
 bool Ssse3() {
