@@ -72,10 +72,11 @@ __attribute__((target("ssse3"))) __m128i AtBorder(const Source& s, int sx, int s
     return _mm_setr_epi32(sum[0] >> 10, sum[1] >> 10, sum[2] >> 10, 0);
 }
 
-// A pixel whose neighbours (and the two bytes after the right-hand ones) lie inside:
-// B, G, R and 0 as 32-bit values.
+// A pixel whose neighbours (and the two bytes after the right-hand ones) lie inside,
+// with its (32 - fx, fx) byte pairs and (32 - fy, fy) word pairs: B, G, R and 0 as
+// 32-bit values.
 __attribute__((target("ssse3"), always_inline)) inline __m128i Inside(const Source& s, std::size_t offset,
-                                                                     unsigned fraction) {
+                                                                     __m128i wx, __m128i wy) {
     // Top row's two pixels in bytes 0..5, the bottom row's in 8..13, taken as
     // (left, right) pairs: top B, bottom B, top G, bottom G, top R, bottom R.
     const __m128i order = _mm_setr_epi8(0, 3, 8, 11, 1, 4, 9, 12, 2, 5, 10, 13, -1, -1, -1, -1);
@@ -83,11 +84,29 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i Inside(const Sour
     const __m128i top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
     const __m128i both =
         _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(top), reinterpret_cast<const double*>(p + s.step)));
-    const __m128i rows = _mm_maddubs_epi16(_mm_shuffle_epi8(both, order),
-                                           _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->x[fraction & 31])));
-    const __m128i sum =
-        _mm_madd_epi16(rows, _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->y[(fraction >> 5) & 31])));
+    const __m128i sum = _mm_madd_epi16(_mm_maddubs_epi16(_mm_shuffle_epi8(both, order), wx), wy);
     return _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(1 << 9)), 10);
+}
+
+__attribute__((target("ssse3"), always_inline)) inline __m128i Inside(const Source& s, std::size_t offset,
+                                                                     unsigned fraction) {
+    return Inside(s, offset, _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->x[fraction & 31])),
+                  _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->y[(fraction >> 5) & 31])));
+}
+
+// Four pixels inside at the byte offsets given; their weights made from their
+// fractions at once and spread to each pixel by a shuffle.
+__attribute__((target("ssse3"), always_inline)) inline void InsideFour(const Source& s, const std::uint32_t* offset,
+                                                                      const std::uint16_t* fraction, __m128i* px) {
+    const __m128i f = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(fraction));
+    const __m128i low5 = _mm_set1_epi16(31), full = _mm_set1_epi16(32);
+    const __m128i fx = _mm_and_si128(f, low5), fy = _mm_and_si128(_mm_srli_epi16(f, 5), low5);
+    const __m128i xPairs = _mm_or_si128(_mm_sub_epi16(full, fx), _mm_slli_epi16(fx, 8));  // bytes (32 - fx, fx)
+    const __m128i yPairs = _mm_unpacklo_epi16(_mm_sub_epi16(full, fy), fy);                // words (32 - fy, fy)
+    px[0] = Inside(s, offset[0], _mm_shuffle_epi8(xPairs, _mm_set1_epi16(0x0100)), _mm_shuffle_epi32(yPairs, 0x00));
+    px[1] = Inside(s, offset[1], _mm_shuffle_epi8(xPairs, _mm_set1_epi16(0x0302)), _mm_shuffle_epi32(yPairs, 0x55));
+    px[2] = Inside(s, offset[2], _mm_shuffle_epi8(xPairs, _mm_set1_epi16(0x0504)), _mm_shuffle_epi32(yPairs, 0xAA));
+    px[3] = Inside(s, offset[3], _mm_shuffle_epi8(xPairs, _mm_set1_epi16(0x0706)), _mm_shuffle_epi32(yPairs, 0xFF));
 }
 
 // The source pixels of a line of the map do not lie in order for the hardware's
@@ -112,7 +131,7 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i Group(const Sourc
     if (mask == 0xFFFF) {
         alignas(16) std::uint32_t offset[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(offset), _mm_madd_epi16(at, scale));
-        for (int i = 0; i < 4; ++i) px[i] = Inside(s, offset[i], m.fr[x + i]);
+        InsideFour(s, offset, m.fr + x, px);
     } else {
         for (int i = 0; i < 4; ++i) {
             const int sx = m.xy[2 * (x + i)], sy = m.xy[2 * (x + i) + 1];
