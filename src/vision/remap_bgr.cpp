@@ -51,21 +51,23 @@ const Fractions& FractionTable() {
     return table;
 }
 
+// Passed by value: the kernel's stores go through byte pointers, which may alias
+// anything, so fields read through a reference would be loaded again per pixel.
 struct Source {
-    const cv::Mat* mat;
     const std::uint8_t* data;
     std::size_t step;
+    int cols, rows;
     const Fractions* f;
 };
 
 // A pixel whose four neighbours are not all inside: each one outside counts as 0.
-__attribute__((target("ssse3"))) __m128i AtBorder(const Source& s, int sx, int sy, unsigned fraction) {
+__attribute__((target("ssse3"))) __m128i AtBorder(Source s, int sx, int sy, unsigned fraction) {
     const int fx = static_cast<int>(fraction & 31), fy = static_cast<int>((fraction >> 5) & 31);
     const int weight[4] = {(32 - fx) * (32 - fy), fx * (32 - fy), (32 - fx) * fy, fx * fy};
     int sum[3] = {1 << 9, 1 << 9, 1 << 9};
     for (int k = 0; k < 4; ++k) {
         const int x = sx + (k & 1), y = sy + (k >> 1);
-        if (x < 0 || x >= s.mat->cols || y < 0 || y >= s.mat->rows) continue;
+        if (x < 0 || x >= s.cols || y < 0 || y >= s.rows) continue;
         const std::uint8_t* p = s.data + static_cast<std::size_t>(y) * s.step + 3 * static_cast<std::size_t>(x);
         for (int c = 0; c < 3; ++c) sum[c] += p[c] * weight[k];
     }
@@ -75,7 +77,7 @@ __attribute__((target("ssse3"))) __m128i AtBorder(const Source& s, int sx, int s
 // A pixel whose neighbours (and the two bytes after the right-hand ones) lie inside,
 // with its (32 - fx, fx) byte pairs and (32 - fy, fy) word pairs: B, G, R and 0 as
 // 32-bit values.
-__attribute__((target("ssse3"), always_inline)) inline __m128i Inside(const Source& s, std::size_t offset,
+__attribute__((target("ssse3"), always_inline)) inline __m128i Inside(Source s, std::size_t offset,
                                                                      __m128i wx, __m128i wy) {
     // Top row's two pixels in bytes 0..5, the bottom row's in 8..13, taken as
     // (left, right) pairs: top B, bottom B, top G, bottom G, top R, bottom R.
@@ -88,7 +90,7 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i Inside(const Sour
     return _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(1 << 9)), 10);
 }
 
-__attribute__((target("ssse3"), always_inline)) inline __m128i Inside(const Source& s, std::size_t offset,
+__attribute__((target("ssse3"), always_inline)) inline __m128i Inside(Source s, std::size_t offset,
                                                                      unsigned fraction) {
     return Inside(s, offset, _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->x[fraction & 31])),
                   _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->y[(fraction >> 5) & 31])));
@@ -96,7 +98,7 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i Inside(const Sour
 
 // Four pixels inside at the byte offsets given; their weights made from their
 // fractions at once and spread to each pixel by a shuffle.
-__attribute__((target("ssse3"), always_inline)) inline void InsideFour(const Source& s, const std::uint32_t* offset,
+__attribute__((target("ssse3"), always_inline)) inline void InsideFour(Source s, const std::uint32_t* offset,
                                                                       const std::uint16_t* fraction, __m128i* px) {
     const __m128i f = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(fraction));
     const __m128i low5 = _mm_set1_epi16(31), full = _mm_set1_epi16(32);
@@ -120,9 +122,9 @@ struct Rows {
 };
 
 // Four output pixels from x on: their 12 bytes, then 4 zero bytes.
-__attribute__((target("ssse3"), always_inline)) inline __m128i Group(const Source& s, const Rows& m, int x,
+__attribute__((target("ssse3"), always_inline)) inline __m128i Group(Source s, Rows m, int x,
                                                                     __m128i limit, __m128i scale) {
-    const int cols = s.mat->cols, rows = s.mat->rows;
+    const int cols = s.cols, rows = s.rows;
     const __m128i compact = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     __m128i px[4];
     const __m128i at = _mm_loadu_si128(reinterpret_cast<const __m128i*>(m.xy + 2 * x));
@@ -147,22 +149,23 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i Group(const Sourc
     return _mm_shuffle_epi8(_mm_packus_epi16(_mm_packs_epi32(px[0], px[1]), _mm_packs_epi32(px[2], px[3])), compact);
 }
 
-__attribute__((target("ssse3"), always_inline)) inline void Prefetch(const Source& s, const Rows& m, int x) {
-    const int ax = std::clamp<int>(m.xy[2 * x], 0, s.mat->cols - 1);
-    const int ay = std::clamp<int>(m.xy[2 * x + 1], 0, s.mat->rows - 2);
+__attribute__((target("ssse3"), always_inline)) inline void Prefetch(Source s, Rows m, int x) {
+    const int ax = std::clamp<int>(m.xy[2 * x], 0, s.cols - 1);
+    const int ay = std::clamp<int>(m.xy[2 * x + 1], 0, s.rows - 2);
     const char* a = reinterpret_cast<const char*>(s.data) + static_cast<std::size_t>(ay) * s.step + 3 * static_cast<std::size_t>(ax);
     _mm_prefetch(a, _MM_HINT_T0);
     _mm_prefetch(a + s.step, _MM_HINT_T0);
 }
 
-__attribute__((target("ssse3"))) void RemapRows(const Source& s, cv::Mat& dst, const cv::Mat& map1,
+__attribute__((target("ssse3"))) void RemapRows(Source s, cv::Mat& dst, const cv::Mat& map1,
                                                 const cv::Mat& map2, int firstRow, int endRow) {
-    const int cols = s.mat->cols, rows = s.mat->rows;
+    const int cols = s.cols, rows = s.rows;
     // Inside: 0 <= x < cols - 2 (the 8-byte loads stay in the row) and 0 <= y < rows - 1.
     const auto lx = static_cast<short>(cols - 2), ly = static_cast<short>(rows - 1);
     const __m128i limit = _mm_setr_epi16(lx, ly, lx, ly, lx, ly, lx, ly);
     const auto step = static_cast<short>(s.step);
     const __m128i scale = _mm_setr_epi16(3, step, 3, step, 3, step, 3, step);
+    const int width = dst.cols;
     bool streamed = false;
     for (int y = firstRow; y < endRow; ++y) {
         const Rows m{map1.ptr<std::int16_t>(y), map2.ptr<std::uint16_t>(y)};
@@ -173,9 +176,9 @@ __attribute__((target("ssse3"))) void RemapRows(const Source& s, cv::Mat& dst, c
         // after the whole remap, so reading its old lines in first is wasted).
         if ((reinterpret_cast<std::uintptr_t>(d) & 15) == 0) {
             streamed = true;
-            for (; x + 16 <= dst.cols; x += 16) {
-                if (x + kAhead < dst.cols) Prefetch(s, m, x + kAhead);
-                if (x + kAhead + 8 < dst.cols) Prefetch(s, m, x + kAhead + 8);
+            for (; x + 16 <= width; x += 16) {
+                if (x + kAhead < width) Prefetch(s, m, x + kAhead);
+                if (x + kAhead + 8 < width) Prefetch(s, m, x + kAhead + 8);
                 const __m128i g0 = Group(s, m, x, limit, scale), g1 = Group(s, m, x + 4, limit, scale);
                 const __m128i g2 = Group(s, m, x + 8, limit, scale), g3 = Group(s, m, x + 12, limit, scale);
                 __m128i* out = reinterpret_cast<__m128i*>(d + 3 * x);
@@ -184,13 +187,13 @@ __attribute__((target("ssse3"))) void RemapRows(const Source& s, cv::Mat& dst, c
                 _mm_stream_si128(out + 2, _mm_or_si128(_mm_srli_si128(g2, 8), _mm_slli_si128(g3, 4)));
             }
         }
-        for (; x + 4 <= dst.cols; x += 4) {
-            if ((x & 7) == 0 && x + kAhead < dst.cols) Prefetch(s, m, x + kAhead);
+        for (; x + 4 <= width; x += 4) {
+            if ((x & 7) == 0 && x + kAhead < width) Prefetch(s, m, x + kAhead);
             alignas(16) std::uint8_t bytes[16];
             _mm_store_si128(reinterpret_cast<__m128i*>(bytes), Group(s, m, x, limit, scale));
             std::memcpy(d + 3 * x, bytes, 12);
         }
-        for (; x < dst.cols; ++x) {
+        for (; x < width; ++x) {
             alignas(16) std::int32_t v[4];
             _mm_store_si128(reinterpret_cast<__m128i*>(v), AtBorder(s, m.xy[2 * x], m.xy[2 * x + 1], m.fr[x]));
             for (int c = 0; c < 3; ++c) d[3 * x + c] = static_cast<std::uint8_t>(std::clamp(v[c], 0, 255));
@@ -215,7 +218,7 @@ void RemapBilinear(const cv::Mat& src, cv::Mat& dst, const cv::Mat& map1, const 
     if (src.type() == CV_8UC3 && map1.type() == CV_16SC2 && map2.type() == CV_16UC1 && map1.size() == map2.size() &&
         src.step <= 32767 && src.cols >= 3 && src.rows >= 2 && Ssse3() && dst.data != src.data) {
         dst.create(map1.size(), CV_8UC3);
-        const Source s{&src, src.data, src.step, &FractionTable()};
+        const Source s{src.data, src.step, src.cols, src.rows, &FractionTable()};
 #ifdef SMT_UNDER_TSAN
         // The library's worker pool is not built for the race checker, which cannot
         // see its joins: the rows in one go on this thread.
