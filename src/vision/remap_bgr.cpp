@@ -116,6 +116,9 @@ __attribute__((target("ssse3"), always_inline)) inline void InsideFour(Source s,
 // map entry this far ahead, about one memory latency's worth of work.
 constexpr int kAhead = 96;
 
+// Outputs of at least this size (a core's second-level cache) are streamed.
+constexpr std::size_t kStreamBytes = std::size_t{1} << 20;
+
 struct Rows {
     const std::int16_t* xy;
     const std::uint16_t* fr;
@@ -158,7 +161,7 @@ __attribute__((target("ssse3"), always_inline)) inline void Prefetch(Source s, R
 }
 
 __attribute__((target("ssse3"))) void RemapRows(Source s, cv::Mat& dst, const cv::Mat& map1,
-                                                const cv::Mat& map2, int firstRow, int endRow) {
+                                                const cv::Mat& map2, int firstRow, int endRow, bool stream) {
     const int cols = s.cols, rows = s.rows;
     // Inside: 0 <= x < cols - 2 (the 8-byte loads stay in the row) and 0 <= y < rows - 1.
     const auto lx = static_cast<short>(cols - 2), ly = static_cast<short>(rows - 1);
@@ -172,9 +175,10 @@ __attribute__((target("ssse3"))) void RemapRows(Source s, cv::Mat& dst, const cv
         std::uint8_t* d = dst.ptr<std::uint8_t>(y);
         int x = 0;
         // Sixteen pixels are 48 bytes: where the row lies on 16-byte boundaries they go
-        // straight to memory, past the caches (the frame is written once and read
-        // after the whole remap, so reading its old lines in first is wasted).
-        if ((reinterpret_cast<std::uintptr_t>(d) & 15) == 0) {
+        // straight to memory, past the caches (a frame larger than the cache is
+        // written once and read after the whole remap, so reading its old lines in
+        // first is wasted).
+        if (stream && (reinterpret_cast<std::uintptr_t>(d) & 15) == 0) {
             streamed = true;
             for (; x + 16 <= width; x += 16) {
                 if (x + kAhead < width) Prefetch(s, m, x + kAhead);
@@ -219,14 +223,15 @@ void RemapBilinear(const cv::Mat& src, cv::Mat& dst, const cv::Mat& map1, const 
         src.step <= 32767 && src.cols >= 3 && src.rows >= 2 && Ssse3() && dst.data != src.data) {
         dst.create(map1.size(), CV_8UC3);
         const Source s{src.data, src.step, src.cols, src.rows, &FractionTable()};
+        const bool stream = dst.total() * dst.elemSize() >= kStreamBytes;
 #ifdef SMT_UNDER_TSAN
         // The library's worker pool is not built for the race checker, which cannot
         // see its joins: the rows in one go on this thread.
-        RemapRows(s, dst, map1, map2, 0, dst.rows);
+        RemapRows(s, dst, map1, map2, 0, dst.rows, stream);
 #else
         // Stripes as the library's remap cuts them, so that it runs as parallel as before.
         cv::parallel_for_(
-            cv::Range(0, dst.rows), [&](const cv::Range& r) { RemapRows(s, dst, map1, map2, r.start, r.end); },
+            cv::Range(0, dst.rows), [&](const cv::Range& r) { RemapRows(s, dst, map1, map2, r.start, r.end, stream); },
             static_cast<double>(dst.total()) / (1 << 16));
 #endif
         return;
