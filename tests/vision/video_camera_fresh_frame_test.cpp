@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <mutex>
 #include <thread>
@@ -38,7 +39,6 @@ struct Script {
     std::vector<Step> steps;  // then silence
     std::size_t next = 0;
     std::atomic<bool> gate{false}, release{false};
-    std::atomic<int> reads{0};
 };
 
 class ScriptedSource : public smt::VideoSampleSource {
@@ -52,7 +52,6 @@ public:
             if (m_s->next >= m_s->steps.size()) step.value = -1;
             else step = m_s->steps[m_s->next++];
         }
-        ++m_s->reads;
         if (step.value < 0) {
             smt::test::WaitUntil([&] { return m_s->release.load(); }, std::chrono::seconds(5));
             return false;
