@@ -74,11 +74,10 @@ __attribute__((target("ssse3"))) __m128i AtBorder(Source s, int sx, int sy, unsi
     return _mm_setr_epi32(sum[0] >> 10, sum[1] >> 10, sum[2] >> 10, 0);
 }
 
-// A pixel whose neighbours (and the two bytes after the right-hand ones) lie inside,
-// with its (32 - fx, fx) byte pairs and (32 - fy, fy) word pairs: B, G, R and 0 as
-// 32-bit values.
+// A pixel whose neighbours (and the two bytes after the right-hand ones) lie inside:
+// B, G, R and 0 as 32-bit values.
 __attribute__((target("ssse3"), always_inline)) inline __m128i Inside(Source s, std::size_t offset,
-                                                                     __m128i wx, __m128i wy) {
+                                                                     unsigned fraction) {
     // Top row's two pixels in bytes 0..5, the bottom row's in 8..13, taken as
     // (left, right) pairs: top B, bottom B, top G, bottom G, top R, bottom R.
     const __m128i order = _mm_setr_epi8(0, 3, 8, 11, 1, 4, 9, 12, 2, 5, 10, 13, -1, -1, -1, -1);
@@ -86,29 +85,11 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i Inside(Source s, 
     const __m128i top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
     const __m128i both =
         _mm_castpd_si128(_mm_loadh_pd(_mm_castsi128_pd(top), reinterpret_cast<const double*>(p + s.step)));
-    const __m128i sum = _mm_madd_epi16(_mm_maddubs_epi16(_mm_shuffle_epi8(both, order), wx), wy);
+    const __m128i rows = _mm_maddubs_epi16(_mm_shuffle_epi8(both, order),
+                                           _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->x[fraction & 31])));
+    const __m128i sum =
+        _mm_madd_epi16(rows, _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->y[(fraction >> 5) & 31])));
     return _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(1 << 9)), 10);
-}
-
-__attribute__((target("ssse3"), always_inline)) inline __m128i Inside(Source s, std::size_t offset,
-                                                                     unsigned fraction) {
-    return Inside(s, offset, _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->x[fraction & 31])),
-                  _mm_load_si128(reinterpret_cast<const __m128i*>(s.f->y[(fraction >> 5) & 31])));
-}
-
-// Four pixels inside at the byte offsets given; their weights made from their
-// fractions at once and spread to each pixel by a shuffle.
-__attribute__((target("ssse3"), always_inline)) inline void InsideFour(Source s, const std::uint32_t* offset,
-                                                                      const std::uint16_t* fraction, __m128i* px) {
-    const __m128i f = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(fraction));
-    const __m128i low5 = _mm_set1_epi16(31), full = _mm_set1_epi16(32);
-    const __m128i fx = _mm_and_si128(f, low5), fy = _mm_and_si128(_mm_srli_epi16(f, 5), low5);
-    const __m128i xPairs = _mm_or_si128(_mm_sub_epi16(full, fx), _mm_slli_epi16(fx, 8));  // bytes (32 - fx, fx)
-    const __m128i yPairs = _mm_unpacklo_epi16(_mm_sub_epi16(full, fy), fy);                // words (32 - fy, fy)
-    px[0] = Inside(s, offset[0], _mm_shuffle_epi8(xPairs, _mm_set1_epi16(0x0100)), _mm_shuffle_epi32(yPairs, 0x00));
-    px[1] = Inside(s, offset[1], _mm_shuffle_epi8(xPairs, _mm_set1_epi16(0x0302)), _mm_shuffle_epi32(yPairs, 0x55));
-    px[2] = Inside(s, offset[2], _mm_shuffle_epi8(xPairs, _mm_set1_epi16(0x0504)), _mm_shuffle_epi32(yPairs, 0xAA));
-    px[3] = Inside(s, offset[3], _mm_shuffle_epi8(xPairs, _mm_set1_epi16(0x0706)), _mm_shuffle_epi32(yPairs, 0xFF));
 }
 
 // The source pixels of a line of the map do not lie in order for the hardware's
@@ -116,8 +97,10 @@ __attribute__((target("ssse3"), always_inline)) inline void InsideFour(Source s,
 // map entry this far ahead, about one memory latency's worth of work.
 constexpr int kAhead = 96;
 
-// Outputs of at least this size (a core's second-level cache) are streamed.
-constexpr std::size_t kStreamBytes = std::size_t{1} << 20;
+// Outputs of at least this size (a core's second-level cache) are large: their
+// source is fetched ahead and they are streamed. A smaller one's source is mostly
+// in the cache already, where the extra fetches only cost time.
+constexpr std::size_t kLargeBytes = std::size_t{1} << 20;
 
 struct Rows {
     const std::int16_t* xy;
@@ -136,7 +119,7 @@ __attribute__((target("ssse3"), always_inline)) inline __m128i Group(Source s, R
     if (mask == 0xFFFF) {
         alignas(16) std::uint32_t offset[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(offset), _mm_madd_epi16(at, scale));
-        InsideFour(s, offset, m.fr + x, px);
+        for (int i = 0; i < 4; ++i) px[i] = Inside(s, offset[i], m.fr[x + i]);
     } else {
         for (int i = 0; i < 4; ++i) {
             const int sx = m.xy[2 * (x + i)], sy = m.xy[2 * (x + i) + 1];
@@ -161,7 +144,7 @@ __attribute__((target("ssse3"), always_inline)) inline void Prefetch(Source s, R
 }
 
 __attribute__((target("ssse3"))) void RemapRows(Source s, cv::Mat& dst, const cv::Mat& map1,
-                                                const cv::Mat& map2, int firstRow, int endRow, bool stream) {
+                                                const cv::Mat& map2, int firstRow, int endRow, bool large) {
     const int cols = s.cols, rows = s.rows;
     // Inside: 0 <= x < cols - 2 (the 8-byte loads stay in the row) and 0 <= y < rows - 1.
     const auto lx = static_cast<short>(cols - 2), ly = static_cast<short>(rows - 1);
@@ -178,7 +161,7 @@ __attribute__((target("ssse3"))) void RemapRows(Source s, cv::Mat& dst, const cv
         // straight to memory, past the caches (a frame larger than the cache is
         // written once and read after the whole remap, so reading its old lines in
         // first is wasted).
-        if (stream && (reinterpret_cast<std::uintptr_t>(d) & 15) == 0) {
+        if (large && (reinterpret_cast<std::uintptr_t>(d) & 15) == 0) {
             streamed = true;
             for (; x + 16 <= width; x += 16) {
                 if (x + kAhead < width) Prefetch(s, m, x + kAhead);
@@ -192,7 +175,7 @@ __attribute__((target("ssse3"))) void RemapRows(Source s, cv::Mat& dst, const cv
             }
         }
         for (; x + 4 <= width; x += 4) {
-            if ((x & 7) == 0 && x + kAhead < width) Prefetch(s, m, x + kAhead);
+            if (large && (x & 7) == 0 && x + kAhead < width) Prefetch(s, m, x + kAhead);
             alignas(16) std::uint8_t bytes[16];
             _mm_store_si128(reinterpret_cast<__m128i*>(bytes), Group(s, m, x, limit, scale));
             std::memcpy(d + 3 * x, bytes, 12);
@@ -223,15 +206,15 @@ void RemapBilinear(const cv::Mat& src, cv::Mat& dst, const cv::Mat& map1, const 
         src.step <= 32767 && src.cols >= 3 && src.rows >= 2 && Ssse3() && dst.data != src.data) {
         dst.create(map1.size(), CV_8UC3);
         const Source s{src.data, src.step, src.cols, src.rows, &FractionTable()};
-        const bool stream = dst.total() * dst.elemSize() >= kStreamBytes;
+        const bool large = dst.total() * dst.elemSize() >= kLargeBytes;
 #ifdef SMT_UNDER_TSAN
         // The library's worker pool is not built for the race checker, which cannot
         // see its joins: the rows in one go on this thread.
-        RemapRows(s, dst, map1, map2, 0, dst.rows, stream);
+        RemapRows(s, dst, map1, map2, 0, dst.rows, large);
 #else
         // Stripes as the library's remap cuts them, so that it runs as parallel as before.
         cv::parallel_for_(
-            cv::Range(0, dst.rows), [&](const cv::Range& r) { RemapRows(s, dst, map1, map2, r.start, r.end, stream); },
+            cv::Range(0, dst.rows), [&](const cv::Range& r) { RemapRows(s, dst, map1, map2, r.start, r.end, large); },
             static_cast<double>(dst.total()) / (1 << 16));
 #endif
         return;
