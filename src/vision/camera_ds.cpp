@@ -16,6 +16,12 @@
 namespace smt {
 namespace {
 
+std::uint64_t SteadyNs() {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+
 // V4L2 capture nodes (a device's first node, index 0), by device number.
 std::vector<int> V4l2Devices() {
     std::vector<int> out;
@@ -45,11 +51,26 @@ public:
         return static_cast<int>(m_cap.get(cv::CAP_PROP_FRAME_WIDTH)) == width &&
                static_cast<int>(m_cap.get(cv::CAP_PROP_FRAME_HEIGHT)) == height;
     }
-    bool Read(cv::Mat* sample) override { return m_cap.read(*sample) && !sample->empty(); }
+    bool Read(cv::Mat* sample) override {
+        m_exposedNs = 0;
+        if (!m_cap.read(*sample) || sample->empty()) return false;
+        // The driver's buffer stamp (monotonic clock, in ms). A stamp from another
+        // clock would pass stale frames or refuse fresh ones: one that is not
+        // within the last ten seconds counts as unknown.
+        const double ms = m_cap.get(cv::CAP_PROP_POS_MSEC);
+        const std::uint64_t now = SteadyNs();
+        if (ms > 0 && ms * 1e6 < static_cast<double>(now)) {
+            const auto stamp = static_cast<std::uint64_t>(ms * 1e6);
+            if (now - stamp < 10'000'000'000ULL) m_exposedNs = stamp;
+        }
+        return true;
+    }
     void Close() override { m_cap.release(); }
+    std::uint64_t ExposedNs() const override { return m_exposedNs; }
 
 private:
     cv::VideoCapture m_cap;
+    std::uint64_t m_exposedNs = 0;
 };
 
 // A video camera the simulated machine publishes.
@@ -67,15 +88,18 @@ public:
         plat::CameraFramePtr f;
         if (!m_device || m_device->WaitFrame(m_last, std::chrono::milliseconds(2000), &f) != plat::kCameraOk) return false;
         m_last = f->seq;
+        m_exposedNs = f->exposedNs;
         const int type = f->channels == 1 ? CV_8UC1 : CV_8UC3;
         cv::Mat(f->height, f->width, type, const_cast<std::uint8_t*>(f->pixels.data())).copyTo(*sample);
         return true;
     }
     void Close() override { m_device.reset(); }
+    std::uint64_t ExposedNs() const override { return m_exposedNs; }
 
 private:
     std::shared_ptr<plat::CameraDevice> m_device;
     std::uint64_t m_last = 0;
+    std::uint64_t m_exposedNs = 0;
 };
 
 int DefaultCount() {
@@ -101,12 +125,16 @@ VideoSourcePort& TheVideoSourcePort() {
 // The sample reads run on a thread of their own, so that a silent device delays a
 // query by kQueryLimit at most. The thread owns the source; when a read never
 // returns, closing leaves the thread to end with it rather than block the caller.
+// While a query waits, the thread reads on until a sample exposed after the query
+// began comes; older ones are dropped.
 struct CCameraDS::Reader {
     std::unique_ptr<VideoSampleSource> source;
     std::mutex mutex;
     std::condition_variable cv;
     bool want = false, busy = false, got = false, stop = false;
+    std::uint64_t requestNs = 0;  // when the waiting query began
     cv::Mat sample;
+    std::uint64_t sampleNs = 0;   // its exposure
     std::thread thread;
 
     void Run() {
@@ -118,14 +146,21 @@ struct CCameraDS::Reader {
             }
             busy = true;
             lock.unlock();
+            const std::uint64_t began = SteadyNs();
             cv::Mat s;
             const bool ok = source->Read(&s);
+            std::uint64_t exposed = ok ? source->ExposedNs() : 0;
+            if (exposed == 0) exposed = began;
             lock.lock();
             busy = false;
-            want = false;
-            if (ok && !s.empty()) {
+            if (!ok || s.empty()) {
+                // A failing device is not read in a loop: the query runs out.
+                want = false;
+            } else if (exposed >= requestNs) {
                 sample = s;
+                sampleNs = exposed;
                 got = true;
+                want = false;
             }
             cv.notify_all();
         }
@@ -163,12 +198,22 @@ cv::Mat* CCameraDS::QueryFrame() {
     Reader& r = *m_reader;
     cv::Mat sample;
     {
+        const std::uint64_t now = SteadyNs();
         std::unique_lock lock(r.mutex);
-        if (!r.got && !r.busy) {
+        // A sample kept from an earlier query that ran out is older than this one.
+        if (r.got && r.sampleNs < now) {
+            r.got = false;
+            r.sample.release();
+        }
+        r.requestNs = now;
+        if (!r.got) {
             r.want = true;
             r.cv.notify_all();
         }
-        if (!r.cv.wait_for(lock, kQueryLimit, [&] { return r.got || r.stop; }) || !r.got) return nullptr;
+        if (!r.cv.wait_for(lock, kQueryLimit, [&] { return r.got || r.stop; }) || !r.got) {
+            r.want = false;
+            return nullptr;
+        }
         r.got = false;
         sample = std::move(r.sample);
     }

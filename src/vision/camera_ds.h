@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -25,6 +26,9 @@ public:
     // One sample; may block for as long as the device is silent.
     virtual bool Read(cv::Mat* sample) = 0;
     virtual void Close() = 0;
+    // When the exposure of the last sample read began: steady-clock nanoseconds,
+    // 0 unknown (the start of the read that gave it then stands in for it).
+    virtual std::uint64_t ExposedNs() const { return 0; }
 };
 
 // The devices and the source that opens them; tests install their own.
@@ -46,8 +50,10 @@ public:
 
     static int CameraCount();
     bool OpenCamera(int index);
-    // The newest frame (valid until the next query or close), or null when the
-    // camera is closed or no sample came within kQueryLimit.
+    // A frame exposed after the call began (valid until the next query or close),
+    // or null when the camera is closed or no such sample came within kQueryLimit.
+    // Older samples (in flight, or queued in the device) are passed over, as the
+    // industrial cameras' requests do: a query right after a move sees the move.
     cv::Mat* QueryFrame();
     void CloseCamera();
 

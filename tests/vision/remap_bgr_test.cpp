@@ -92,5 +92,41 @@ TEST(RemapBilinear, GreyFramesAsTheLibraryRemapsThem) {
     EXPECT_EQ(Differing(out, Library(grey, map1, map2)), 0);
 }
 
+// Scattered maps: neighbouring output pixels mix inside, edge and wholly outside
+// sources, fractions take all 16 bits (the library keeps the low 10), and output
+// widths of 1 to 40 start rows on and off 16-byte boundaries.
+TEST(RemapBilinear, ScatteredMapsOfEveryWidthMixInsideEdgeAndOutside) {
+    cv::RNG rng(41);
+    cv::Mat frame(23, 37, CV_8UC3);
+    rng.fill(frame, cv::RNG::UNIFORM, 0, 256);
+    for (int width = 1; width <= 40; ++width) {
+        cv::Mat map1(9, width, CV_16SC2), map2(9, width, CV_16UC1);
+        for (int y = 0; y < map1.rows; ++y)
+            for (int x = 0; x < width; ++x) {
+                map1.at<cv::Vec2s>(y, x) = cv::Vec2s(static_cast<short>(rng.uniform(-3, frame.cols + 3)),
+                                                     static_cast<short>(rng.uniform(-3, frame.rows + 3)));
+                map2.at<std::uint16_t>(y, x) = static_cast<std::uint16_t>(rng.uniform(0, 65536));
+            }
+        EXPECT_EQ(Differing(Ours(frame, map1, map2), Library(frame, map1, map2)), 0) << "width " << width;
+    }
+}
+
+// Full camera frames through a wide lens: rows long enough for the look-ahead, and
+// outputs large enough to be streamed, with rows on 16-byte boundaries (1280 wide)
+// or only every sixteenth row there (1283 wide, its last pixels the slow way).
+TEST(RemapBilinear, FullFramesThroughAWideLens) {
+    cv::RNG rng(1280);
+    for (const cv::Size size : {cv::Size(1280, 1024), cv::Size(1283, 1021)}) {
+        cv::Mat frame(size, CV_8UC3);
+        rng.fill(frame, cv::RNG::UNIFORM, 0, 256);
+        const cv::Mat matrix = (cv::Mat_<double>(3, 3) << 1100, 0, 652, 0, 1080, 498, 0, 0, 1);
+        const cv::Mat lens = (cv::Mat_<double>(1, 5) << -0.25, 0.08, 0.0005, -0.0003, 0);
+        const cv::Mat shown = cv::getOptimalNewCameraMatrix(matrix, lens, size, 1.0, size);
+        cv::Mat map1, map2;
+        cv::initUndistortRectifyMap(matrix, lens, cv::Mat(), shown, size, CV_16SC2, map1, map2);
+        EXPECT_EQ(Differing(Ours(frame, map1, map2), Library(frame, map1, map2)), 0) << size;
+    }
+}
+
 } // namespace
 } // namespace smt

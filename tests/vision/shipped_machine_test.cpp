@@ -192,7 +192,9 @@ TEST(ShippedMachine, StartFolderAndWorldAgree) {
         const bool isTray = f.rows * f.cols > 1;
         // A strip's parts are recognised by the package the world draws (the tray's
         // general rule is left as shipped).
-        if (!isTray) EXPECT_EQ(AtoI((*row)[25].substr(0, 2)), f.part.visionType);
+        if (!isTray) {
+            EXPECT_EQ(AtoI((*row)[25].substr(0, 2)), f.part.visionType);
+        }
         EXPECT_EQ(tray->rows, isTray ? f.rows : 0);
         EXPECT_EQ(tray->columns, isTray ? f.cols + 1 : 0);
         for (int p = 0; p < f.rows * f.cols; ++p) {
