@@ -31,6 +31,7 @@
 #include "run/run_frame.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
+#include "run/run_steps.h"
 #include "run_state/nozzle_work.h"
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
@@ -102,23 +103,6 @@ std::optional<DispenseStrokeArgs> BuildDispenseStroke(const JobRow& row, Dispens
 }
 
 namespace {
-
-NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
-PlacementRecord& Record(int k) { return g_NozzleWork[static_cast<std::size_t>(k - 1)]; }
-
-template <class F, class... A>
-void Call(const F& f, A&&... a) {
-    if (f) f(std::forward<A>(a)...);
-}
-
-void ResetRecords() {
-    for (int k = 1; k <= 8; ++k) {
-        PlacementRecord& r = Record(k);
-        r.jobRow = -1;
-        r.vacuumFailedRow = -1;
-        r.visionFailed = 0;
-    }
-}
 
 void SleepMs(int ms) {
     if (ms > 0) plat::SleepFor(plat::Millis(ms));
@@ -215,7 +199,7 @@ bool DispenseRun::Start() {
     {
         std::lock_guard lock(NozzleStateMutex());
         for (int k = 1; k <= 8; ++k) Slot(k).row = -1;
-        ResetRecords();
+        ClearRecords(8, false);
     }
     m_cursor = -1;
     m_rowCount = m_store.RowCount(List());
@@ -400,7 +384,7 @@ bool DispenseRun::Point() {
         Call(m_sources.showProgress, -1, m_cursor < 0 ? 0 : m_cursor);
     } else {
         Call(m_sources.showProgress, -1, r1.jobRow < 0 ? 0 : r1.jobRow);
-        ResetRecords();
+        ClearRecords(8, false);
     }
     if (m_refusedRow >= 0) return RefuseRow(m_refusedRow);
     return true;

@@ -33,6 +33,7 @@
 #include "run/run_frame.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
+#include "run/run_steps.h"
 #include "run_state/nozzle_work.h"
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
@@ -64,27 +65,9 @@ std::string EightHeadFailureText(bool vacuumFailed, const std::string& rowText) 
 
 namespace {
 
-NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
-PlacementRecord& Record(int k) { return g_NozzleWork[static_cast<std::size_t>(k - 1)]; }
-bool HoldsRow(const PlacementRecord& r) { return r.jobRow >= 0; }
-bool Failed(const PlacementRecord& r) { return r.vacuumFailedRow != -1 || r.visionFailed != 0; }
-
-template <class F, class... A>
-void Call(const F& f, A&&... a) {
-    if (f) f(std::forward<A>(a)...);
-}
-
 // The batch pick walks the records up to the first without a row: a record the
 // cycle did not build must not keep the row of an earlier one.
-void ResetRecords() {
-    for (int k = 1; k <= 8; ++k) {
-        PlacementRecord& r = Record(k);
-        r.row = -1;
-        r.jobRow = -1;
-        r.vacuumFailedRow = -1;
-        r.visionFailed = 0;
-    }
-}
+void ResetRecords() { ClearRecords(8, true); }
 
 void TurnEveryNozzleBack() {
     for (std::size_t n = 0; n < 8; ++n) g_RotationTarget[n] = -g_PulseA[n].load();

@@ -32,6 +32,7 @@
 #include "run/run_frame.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
+#include "run/run_steps.h"
 #include "run_state/nozzle_work.h"
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
@@ -45,15 +46,7 @@ namespace {
 
 constexpr int kCycleSlots = 4;
 
-NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
-PlacementRecord& Record(int k) { return g_NozzleWork[static_cast<std::size_t>(k - 1)]; }
-bool HoldsRow(const PlacementRecord& r) { return r.jobRow >= 0; }
 bool MayPlace(const PlacementRecord& r) { return r.jobRow >= 0 && r.vacuumFailedRow == -1 && r.visionFailed == 0; }
-
-template <class F, class... A>
-void Call(const F& f, A&&... a) {
-    if (f) f(std::forward<A>(a)...);
-}
 
 class PlacementRun {
 public:
@@ -125,13 +118,8 @@ bool PlacementRun::Start() {
     Call(m_sources.showProgress, m_rowCount, 0);
     {
         std::lock_guard lock(NozzleStateMutex());
-        for (int k = 1; k <= 8; ++k) {
-            Slot(k).row = -1;
-            PlacementRecord& r = Record(k);
-            r.jobRow = -1;
-            r.vacuumFailedRow = -1;
-            r.visionFailed = 0;
-        }
+        for (int k = 1; k <= 8; ++k) Slot(k).row = -1;
+        ClearRecords(8, false);
     }
     g_ActiveList = 1;
     m_store.ShowList(JobList::Part);
