@@ -140,15 +140,7 @@ bool EightHeadRun::Start() {
 }
 
 void EightHeadRun::Run() {
-    if (!Start()) return;
-    if (m_sources.pcbBoardCount && m_sources.pcbBoardCount() == 0) return RunEnd();
-    for (;;) {
-        switch (Board()) {
-        case End::Next: continue;
-        case End::RunEnd: return RunEnd();
-        case End::Ended: return;
-        }
-    }
+    if (Start()) WalkBoards(m_sources, [this] { return Board(); }, [this] { RunEnd(); });
 }
 
 EightHeadRun::End EightHeadRun::Board() {

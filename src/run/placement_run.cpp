@@ -120,15 +120,7 @@ bool PlacementRun::Start() {
 }
 
 void PlacementRun::Run() {
-    if (!Start()) return;
-    if (m_sources.pcbBoardCount && m_sources.pcbBoardCount() == 0) return RunEnd();
-    for (;;) {
-        switch (Board()) {
-        case BoardEnd::Next: continue;
-        case BoardEnd::RunEnd: return RunEnd();
-        case BoardEnd::Ended: return;
-        }
-    }
+    if (Start()) WalkBoards(m_sources, [this] { return Board(); }, [this] { RunEnd(); });
 }
 
 PlacementRun::BoardEnd PlacementRun::Board() {
@@ -439,6 +431,16 @@ WalkEnd WalkBoard(PartListStore& store, RunFrameSources& sources, const RunBoard
     return WalkEnd::Next;
 }
 
+void WalkBoards(RunFrameSources& sources, const std::function<WalkEnd()>& board, const std::function<void()>& runEnd) {
+    if (sources.pcbBoardCount && sources.pcbBoardCount() == 0) return runEnd();
+    for (;;) {
+        switch (board()) {
+        case WalkEnd::Next: continue;
+        case WalkEnd::RunEnd: return runEnd();
+        case WalkEnd::Ended: return;
+        }
+    }
+}
 
 int PlacementRunThread() {
     PlacementRun run;
