@@ -9,12 +9,12 @@
 #include "base/globals.h"
 #include "platform/files.h"
 #include "run/run_rows.h"
+#include "run/run_steps.h"
 #include "run_state/nozzle_work.h"
 
 namespace smt {
 
 namespace {
-NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
 bool SameFeeder(const NozzleSlot& a, const NozzleSlot& b) {
     return a.bankCode == b.bankCode && a.feederNumber == b.feederNumber;
 }

@@ -17,7 +17,6 @@
 #include "joblist/smt_strategy.h"
 #include "link/combined_commands.h"
 #include "link/commands.h"
-#include "link/homing.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "link/positioning.h"
@@ -31,12 +30,12 @@
 #include "run/run_frame.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
+#include "run/run_steps.h"
 #include "run_state/nozzle_work.h"
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
-#include "settings/speed_template.h"
 #include "vision/set_view.h"
 
 namespace smt {
@@ -102,23 +101,6 @@ std::optional<DispenseStrokeArgs> BuildDispenseStroke(const JobRow& row, Dispens
 }
 
 namespace {
-
-NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
-PlacementRecord& Record(int k) { return g_NozzleWork[static_cast<std::size_t>(k - 1)]; }
-
-template <class F, class... A>
-void Call(const F& f, A&&... a) {
-    if (f) f(std::forward<A>(a)...);
-}
-
-void ResetRecords() {
-    for (int k = 1; k <= 8; ++k) {
-        PlacementRecord& r = Record(k);
-        r.jobRow = -1;
-        r.vacuumFailedRow = -1;
-        r.visionFailed = 0;
-    }
-}
 
 void SleepMs(int ms) {
     if (ms > 0) plat::SleepFor(plat::Millis(ms));
@@ -215,7 +197,7 @@ bool DispenseRun::Start() {
     {
         std::lock_guard lock(NozzleStateMutex());
         for (int k = 1; k <= 8; ++k) Slot(k).row = -1;
-        ResetRecords();
+        ClearRecords(8, false);
     }
     m_cursor = -1;
     m_rowCount = m_store.RowCount(List());
@@ -400,7 +382,7 @@ bool DispenseRun::Point() {
         Call(m_sources.showProgress, -1, m_cursor < 0 ? 0 : m_cursor);
     } else {
         Call(m_sources.showProgress, -1, r1.jobRow < 0 ? 0 : r1.jobRow);
-        ResetRecords();
+        ClearRecords(8, false);
     }
     if (m_refusedRow >= 0) return RefuseRow(m_refusedRow);
     return true;
@@ -512,39 +494,8 @@ DispenseRun::End DispenseRun::AfterBoard() {
 }
 
 void DispenseRun::RunEnd() {
-    bool homing = false;
-    if (g_RunContinue.load()) {
-        g_TargetPulseX = 1000;
-        g_TargetPulseY = -1000;
-        const SpeedTypeTable& smt = TheSpeedTemplates().Table(SpeedType::Smt);
-        XYAMove park;
-        park.xy.dX = static_cast<std::int32_t>(1000 - static_cast<std::int64_t>(g_PulseX.load()));
-        park.xy.xSpeed = {smt.m_Start_X, smt.m_Normal_X};
-        park.xy.dY = static_cast<std::int32_t>(-1000 - static_cast<std::int64_t>(g_PulseY.load()));
-        park.xy.ySpeed = {smt.m_Start_Y, smt.m_Normal_Y};
-        park.nozzle = 0;
-        park.flags = 0x80;
-        if (!MoveXYA(park) || !Gate()) return Fail();
-        if (m_type != 7) {
-            const SpeedTypeTable& pick = TheSpeedTemplates().Table(SpeedType::PickPart);
-            const struct {
-                std::uint8_t axis;
-                int counter;
-                std::int32_t park;
-                AxisSpeed speed;
-            } walks[] = {{8, 0, -1000, {pick.m_Start_WestWalk, pick.m_Normal_WestWalk}},
-                         {9, 1, 1000, {pick.m_Start_NorthWalk, pick.m_Normal_NorthWalk}},
-                         {10, 2, -1000, {pick.m_Start_EastWalk, pick.m_Normal_EastWalk}}};
-            for (const auto& w : walks) {
-                const std::int32_t at = g_PulseFeederWalk[static_cast<std::size_t>(w.counter)].load();
-                if (at != 0) MoveSingleAxis({w.axis, w.park - at, w.speed});
-            }
-        }
-        TheSetView().OnBnClickedMarkCamera();
-        // The homing keeps the busy flag until its reply or its failure.
-        homing = MachineReset(0, false);
-    }
-    FinishRun(m_store, true, homing);
+    // No nozzle goes back; type 7 has no feeder walk axes to park.
+    EndRun(m_store, nullptr, [this] { return ParkAndHome(m_type != 7); });
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 #include "platform/uipost.h"
 #include "run/run_frame.h"
 #include "run/run_rows.h"
+#include "run/run_steps.h"
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
 #include "settings/speed_template.h"
@@ -38,11 +39,6 @@ constexpr std::int32_t kParkX = 1000, kParkY = -1000;
 namespace drill {
 constexpr int Number = 0, X = 1, Y = 2, Z = 3, Depth = 4, Feed = 5, Retract = 6, FeedStart = 8, RetractStart = 10,
               RetractRun = 11;
-}
-
-template <class F, class... A>
-void Call(const F& f, A&&... a) {
-    if (f) f(std::forward<A>(a)...);
 }
 
 class DrillingRun {

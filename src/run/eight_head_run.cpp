@@ -10,7 +10,6 @@
 #include <optional>
 
 #include "base/globals.h"
-#include "feeders/feed_group_table.h"
 #include "joblist/part_list.h"
 #include "joblist/part_list_texts.h"
 #include "joblist/run_board.h"
@@ -18,7 +17,6 @@
 #include "joblist/smt_strategy.h"
 #include "link/busy.h"
 #include "link/commands.h"
-#include "link/homing.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "link/positioning.h"
@@ -33,13 +31,13 @@
 #include "run/run_frame.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
+#include "run/run_steps.h"
 #include "run_state/nozzle_work.h"
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
 #include "settings/basic_settings.h"
 #include "settings/speed_template.h"
 #include "vision/camera_service.h"
-#include "vision/set_view.h"
 
 namespace smt {
 
@@ -64,27 +62,9 @@ std::string EightHeadFailureText(bool vacuumFailed, const std::string& rowText) 
 
 namespace {
 
-NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
-PlacementRecord& Record(int k) { return g_NozzleWork[static_cast<std::size_t>(k - 1)]; }
-bool HoldsRow(const PlacementRecord& r) { return r.jobRow >= 0; }
-bool Failed(const PlacementRecord& r) { return r.vacuumFailedRow != -1 || r.visionFailed != 0; }
-
-template <class F, class... A>
-void Call(const F& f, A&&... a) {
-    if (f) f(std::forward<A>(a)...);
-}
-
 // The batch pick walks the records up to the first without a row: a record the
 // cycle did not build must not keep the row of an earlier one.
-void ResetRecords() {
-    for (int k = 1; k <= 8; ++k) {
-        PlacementRecord& r = Record(k);
-        r.row = -1;
-        r.jobRow = -1;
-        r.vacuumFailedRow = -1;
-        r.visionFailed = 0;
-    }
-}
+void ResetRecords() { ClearRecords(8, true); }
 
 void TurnEveryNozzleBack() {
     for (std::size_t n = 0; n < 8; ++n) g_RotationTarget[n] = -g_PulseA[n].load();
@@ -147,48 +127,20 @@ void EightHeadRun::EnsureRowVisible(int row) {
 }
 
 bool EightHeadRun::Start() {
-    m_store.m_SmtBusy = 1;
-    Call(m_sources.disablePanels);
-    TheSetView().m_Zoom = 1.0;
-    m_rowCount = m_store.RowCount(JobList::Part);
-    Call(m_sources.showProgress, m_rowCount, 0);
-    {
-        std::lock_guard lock(NozzleStateMutex());
-        for (int k = 1; k <= 8; ++k) Slot(k).row = -1;
-        ResetRecords();
-    }
-    g_ActiveList = 1;
-    m_store.ShowList(JobList::Part);
-    g_AutoNozzleChange = m_strategy.m_AutoChangeNozzle != 0 ? 1 : 0;
     m_cursor = -1;
-    if (m_store.m_RunFromRow[static_cast<int>(JobList::Part)]) {
-        const auto lock = m_store.Hold();
-        m_cursor = m_store.m_PartItem - 1;  // the search starts at the current row
-    }
-    FeedGroupTable& feeders = TheFeedGroupTable();
-    m_group = feeders.FindFeedGroupByName(feeders.OpenGroupName());
-    if (m_group < 0) {
-        plat::MessageBoxOk(PartListText("Message_20"), true, plat::MsgIcon::Warning);
-        Fail();
-        return false;
-    }
-    m_board.SetOrigin(0, 0);
-    m_marks = m_board.Start().g_RunMarkEnable != 0;
-    m_perCell = m_board.Start().g_RunSubBoardMark != 0;
-    TheSetView().OnBnClickedMarkCamera();
+    // From a row, the search starts at the current row.
+    const auto opened = OpenPartListRun(m_store, m_sources, m_strategy, m_board, true,
+                                        [this](int row) { m_cursor = row - 1; });
+    if (!opened) return false;
+    m_rowCount = opened->rowCount;
+    m_group = opened->group;
+    m_marks = opened->marks;
+    m_perCell = opened->perCell;
     return true;
 }
 
 void EightHeadRun::Run() {
-    if (!Start()) return;
-    if (m_sources.pcbBoardCount && m_sources.pcbBoardCount() == 0) return RunEnd();
-    for (;;) {
-        switch (Board()) {
-        case End::Next: continue;
-        case End::RunEnd: return RunEnd();
-        case End::Ended: return;
-        }
-    }
+    if (Start()) WalkBoards(m_sources, [this] { return Board(); }, [this] { RunEnd(); });
 }
 
 EightHeadRun::End EightHeadRun::Board() {
@@ -197,21 +149,10 @@ EightHeadRun::End EightHeadRun::Board() {
 }
 
 EightHeadRun::End EightHeadRun::Cell(int r, int c) {
-    const RunBoardState& b = m_board.Start();
-    m_offY = r * b.g_RunRowPitch;
-    m_offX = c * b.g_RunColPitch;
-    ShowRunProgress(r, c, 0);
-    const std::size_t at = static_cast<std::size_t>(r) * static_cast<std::size_t>(b.g_RunPanelCols) + c;
-    if (at < b.g_RunPanelGrid.size() && b.g_RunPanelGrid[at] == "0") return End::Next;
-    if (m_marks && m_perCell) {
-        g_BoardRotation = 0.0;
-        m_board.SetOrigin(m_offX, m_offY);
-        if (!(m_sources.manualMarkOffset && m_sources.manualMarkOffset())) {
-            const int light = m_sources.markLightBrightness ? m_sources.markLightBrightness() : 0;
-            SelectCamera(1, static_cast<std::uint8_t>(light), -1);
-            if (!CorrectByTwoMarks()) return Fail(), End::Ended;
-        }
-        Call(m_sources.clearManualMarkOffset);
+    switch (OpenPanelCell(m_board, m_sources, m_marks, m_perCell, r, c, m_offX, m_offY)) {
+    case CellOpening::Work: break;
+    case CellOpening::Skip: return End::Next;
+    case CellOpening::Failed: return Fail(), End::Ended;
     }
     for (;;) {
         const auto found = Fill();
@@ -494,32 +435,18 @@ bool EightHeadRun::ReturnNozzlesAfterNo() {
 
 std::optional<bool> EightHeadRun::ParkAndHome() {
     TurnEveryNozzleBack();
-    g_TargetPulseX = 1000;
-    g_TargetPulseY = -1000;
-    const SpeedTypeTable& smt = TheSpeedTemplates().Table(SpeedType::Smt);
     XYAMultiMove park;
-    park.xy.dX = static_cast<std::int32_t>(1000 - static_cast<std::int64_t>(g_PulseX.load()));
-    park.xy.xSpeed = {smt.m_Start_X, smt.m_Normal_X};
-    park.xy.dY = static_cast<std::int32_t>(-1000 - static_cast<std::int64_t>(g_PulseY.load()));
-    park.xy.ySpeed = {smt.m_Start_Y, smt.m_Normal_Y};
+    park.xy = ParkDelta();
     for (std::size_t n = 0; n < 8; ++n) park.dA[n] = g_RotationTarget[n].load();
+    const SpeedTypeTable& smt = TheSpeedTemplates().Table(SpeedType::Smt);
     park.aSpeed = {smt.m_Start_A1, smt.m_Normal_A1};
     if (!MoveXYAMulti(park) || !Gate()) return std::nullopt;
     for (auto& t : g_RotationTarget) t = 0;
-    TheSetView().OnBnClickedMarkCamera();
-    // The homing keeps the busy flag until its reply or its failure.
-    return MachineReset(0, false);
+    return MarkCameraAndHome();
 }
 
 void EightHeadRun::RunEnd() {
-    if (g_AutoNozzleChange.load() && !ReturnNozzles(m_strategy.m_HeaderSelect)) return Fail();
-    bool homing = false;
-    if (g_RunContinue.load()) {
-        const auto h = ParkAndHome();
-        if (!h) return Fail();
-        homing = *h;
-    }
-    FinishRun(m_store, true, homing);
+    EndRun(m_store, [this] { return ReturnNozzles(m_strategy.m_HeaderSelect); }, [this] { return ParkAndHome(); });
 }
 
 } // namespace

@@ -11,14 +11,13 @@
 #include "joblist/part_list.h"
 #include "run/placement_steps.h"
 #include "run/run_frame.h"
+#include "run/run_steps.h"
 #include "run_state/nozzle_work.h"
 #include "run_state/run_events.h"
 
 namespace smt {
 
 namespace {
-
-NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
 
 enum class Hand { Go, Stop, Failed };
 

@@ -44,6 +44,7 @@
 #include "run/run_camera.h"
 #include "run/run_frame.h"
 #include "run/run_rows.h"
+#include "run/run_steps.h"
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
 #include "settings/basic_settings.h"
@@ -60,11 +61,6 @@ namespace {
 constexpr std::uint8_t kX2Axis = 9;
 constexpr AxisSpeed kTableSpeed{10, 10};
 constexpr int kCycleSlots = 4;
-
-template <class F, class... A>
-void Call(const F& f, A&&... a) {
-    if (f) f(std::forward<A>(a)...);
-}
 
 int LampRow(int table, int point) { return table == 2 ? 2 * point + 1 : 2 * point; }
 std::uint8_t TableYAxis(int table) { return table == 2 ? 12 : 1; }
@@ -345,11 +341,6 @@ int BoardsLeft() {
     return c.m_CountSet - c.m_CountFinish;
 }
 
-NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
-PlacementRecord& Record(int k) { return g_NozzleWork[static_cast<std::size_t>(k - 1)]; }
-bool HoldsRow(const PlacementRecord& r) { return r.jobRow >= 0; }
-bool Failed(const PlacementRecord& r) { return r.visionFailed != 0 || r.vacuumFailedRow != -1; }
-
 class CombinedRun {
 public:
     CombinedRun()
@@ -408,14 +399,8 @@ CombinedRun::Fill CombinedRun::FillFrom(int from) {
     return Fill::Found;
 }
 
-void CombinedRun::ClearRecords() {
-    for (int k = 1; k <= 9; ++k) {
-        PlacementRecord& r = Record(k);
-        r.jobRow = -1;
-        r.vacuumFailedRow = -1;
-        r.visionFailed = 0;
-    }
-}
+// The spare (9) too.
+void CombinedRun::ClearRecords() { smt::ClearRecords(9, false); }
 
 void CombinedRun::Run() {
     m_store.m_SmtBusy = 1;

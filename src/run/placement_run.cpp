@@ -18,7 +18,6 @@
 #include "joblist/smt_strategy.h"
 #include "link/busy.h"
 #include "link/commands.h"
-#include "link/homing.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "link/positioning.h"
@@ -32,12 +31,11 @@
 #include "run/run_frame.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
+#include "run/run_steps.h"
 #include "run_state/nozzle_work.h"
 #include "run_state/run_events.h"
 #include "run_state/run_frame_sources.h"
-#include "settings/speed_template.h"
 #include "vision/camera_service.h"
-#include "vision/set_view.h"
 
 namespace smt {
 
@@ -45,15 +43,7 @@ namespace {
 
 constexpr int kCycleSlots = 4;
 
-NozzleSlot& Slot(int k) { return g_NozzleSlots[static_cast<std::size_t>(k - 1)]; }
-PlacementRecord& Record(int k) { return g_NozzleWork[static_cast<std::size_t>(k - 1)]; }
-bool HoldsRow(const PlacementRecord& r) { return r.jobRow >= 0; }
 bool MayPlace(const PlacementRecord& r) { return r.jobRow >= 0 && r.vacuumFailedRow == -1 && r.visionFailed == 0; }
-
-template <class F, class... A>
-void Call(const F& f, A&&... a) {
-    if (f) f(std::forward<A>(a)...);
-}
 
 class PlacementRun {
 public:
@@ -117,54 +107,20 @@ void PlacementRun::EnsureRowVisible(int row) {
 }
 
 bool PlacementRun::Start() {
-    m_store.m_SmtBusy = 1;
-    Call(m_sources.disablePanels);
-    TheSetView().m_Zoom = 1.0;
     m_store.m_PlacedCount = 0;
-    m_rowCount = m_store.RowCount(JobList::Part);
-    Call(m_sources.showProgress, m_rowCount, 0);
-    {
-        std::lock_guard lock(NozzleStateMutex());
-        for (int k = 1; k <= 8; ++k) {
-            Slot(k).row = -1;
-            PlacementRecord& r = Record(k);
-            r.jobRow = -1;
-            r.vacuumFailedRow = -1;
-            r.visionFailed = 0;
-        }
-    }
-    g_ActiveList = 1;
-    m_store.ShowList(JobList::Part);
-    g_AutoNozzleChange = m_strategy.m_AutoChangeNozzle != 0 ? 1 : 0;
-    if (m_store.m_RunFromRow[static_cast<int>(JobList::Part)]) {
-        const auto lock = m_store.Hold();
-        Slot(1).row = m_store.m_PartItem;
-    }
-    FeedGroupTable& feeders = TheFeedGroupTable();
-    m_group = feeders.FindFeedGroupByName(feeders.OpenGroupName());
-    if (m_group < 0) {
-        plat::MessageBoxOk(PartListText("Message_20"), true, plat::MsgIcon::Warning);
-        Fail();
-        return false;
-    }
-    m_board.SetOrigin(0, 0);
-    m_marks = m_board.Start().g_RunMarkEnable != 0;
-    m_perCell = m_board.Start().g_RunSubBoardMark != 0;
+    const auto opened = OpenPartListRun(m_store, m_sources, m_strategy, m_board, false,
+                                        [](int row) { Slot(1).row = row; });
+    if (!opened) return false;
+    m_rowCount = opened->rowCount;
+    m_group = opened->group;
+    m_marks = opened->marks;
+    m_perCell = opened->perCell;
     m_0402 = PartListText("0402");
-    TheSetView().OnBnClickedMarkCamera();
     return true;
 }
 
 void PlacementRun::Run() {
-    if (!Start()) return;
-    if (m_sources.pcbBoardCount && m_sources.pcbBoardCount() == 0) return RunEnd();
-    for (;;) {
-        switch (Board()) {
-        case BoardEnd::Next: continue;
-        case BoardEnd::RunEnd: return RunEnd();
-        case BoardEnd::Ended: return;
-        }
-    }
+    if (Start()) WalkBoards(m_sources, [this] { return Board(); }, [this] { RunEnd(); });
 }
 
 PlacementRun::BoardEnd PlacementRun::Board() {
@@ -173,21 +129,10 @@ PlacementRun::BoardEnd PlacementRun::Board() {
 }
 
 PlacementRun::CellEnd PlacementRun::Cell(int r, int c) {
-    const RunBoardState& b = m_board.Start();
-    m_offY = r * b.g_RunRowPitch;
-    m_offX = c * b.g_RunColPitch;
-    ShowRunProgress(r, c, 0);
-    const std::size_t at = static_cast<std::size_t>(r) * static_cast<std::size_t>(b.g_RunPanelCols) + c;
-    if (at < b.g_RunPanelGrid.size() && b.g_RunPanelGrid[at] == "0") return CellEnd::Next;
-    if (m_marks && m_perCell) {
-        g_BoardRotation = 0.0;
-        m_board.SetOrigin(m_offX, m_offY);
-        if (!(m_sources.manualMarkOffset && m_sources.manualMarkOffset())) {
-            const int light = m_sources.markLightBrightness ? m_sources.markLightBrightness() : 0;
-            SelectCamera(1, static_cast<std::uint8_t>(light), -1);
-            if (!CorrectByTwoMarks()) return Fail(), CellEnd::Ended;
-        }
-        Call(m_sources.clearManualMarkOffset);
+    switch (OpenPanelCell(m_board, m_sources, m_marks, m_perCell, r, c, m_offX, m_offY)) {
+    case CellOpening::Work: break;
+    case CellOpening::Skip: return CellEnd::Next;
+    case CellOpening::Failed: return Fail(), CellEnd::Ended;
     }
     if (const auto first = FirstFill()) {
         if (*first != CellEnd::Next) return *first;
@@ -440,39 +385,7 @@ bool PlacementRun::ReturnNozzles() {
 }
 
 void PlacementRun::RunEnd() {
-    if (g_AutoNozzleChange.load() && !ReturnNozzles()) return Fail();
-    bool homing = false;
-    if (g_RunContinue.load()) {
-        g_TargetPulseX = 1000;
-        g_TargetPulseY = -1000;
-        const SpeedTypeTable& smt = TheSpeedTemplates().Table(SpeedType::Smt);
-        XYAMove park;
-        park.xy.dX = static_cast<std::int32_t>(1000 - static_cast<std::int64_t>(g_PulseX.load()));
-        park.xy.xSpeed = {smt.m_Start_X, smt.m_Normal_X};
-        park.xy.dY = static_cast<std::int32_t>(-1000 - static_cast<std::int64_t>(g_PulseY.load()));
-        park.xy.ySpeed = {smt.m_Start_Y, smt.m_Normal_Y};
-        park.nozzle = 0;
-        park.flags = 0x80;
-        if (!MoveXYA(park)) return Fail();
-        if (!Gate()) return Fail();
-        const SpeedTypeTable& pick = TheSpeedTemplates().Table(SpeedType::PickPart);
-        const struct {
-            std::uint8_t axis;
-            int counter;
-            std::int32_t park;
-            AxisSpeed speed;
-        } walks[] = {{8, 0, -1000, {pick.m_Start_WestWalk, pick.m_Normal_WestWalk}},
-                     {9, 1, 1000, {pick.m_Start_NorthWalk, pick.m_Normal_NorthWalk}},
-                     {10, 2, -1000, {pick.m_Start_EastWalk, pick.m_Normal_EastWalk}}};
-        for (const auto& w : walks) {
-            const std::int32_t at = g_PulseFeederWalk[static_cast<std::size_t>(w.counter)].load();
-            if (at != 0) MoveSingleAxis({w.axis, w.park - at, w.speed});
-        }
-        TheSetView().OnBnClickedMarkCamera();
-        // The homing keeps the busy flag until its reply or its failure.
-        homing = MachineReset(0, false);
-    }
-    FinishRun(m_store, true, homing);
+    EndRun(m_store, [this] { return ReturnNozzles(); }, [] { return ParkAndHome(true); });
 }
 
 } // namespace
@@ -518,6 +431,16 @@ WalkEnd WalkBoard(PartListStore& store, RunFrameSources& sources, const RunBoard
     return WalkEnd::Next;
 }
 
+void WalkBoards(RunFrameSources& sources, const std::function<WalkEnd()>& board, const std::function<void()>& runEnd) {
+    if (sources.pcbBoardCount && sources.pcbBoardCount() == 0) return runEnd();
+    for (;;) {
+        switch (board()) {
+        case WalkEnd::Next: continue;
+        case WalkEnd::RunEnd: return runEnd();
+        case WalkEnd::Ended: return;
+        }
+    }
+}
 
 int PlacementRunThread() {
     PlacementRun run;

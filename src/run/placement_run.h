@@ -55,6 +55,9 @@ bool RowSelectedOnlyOrFromRow(PartListStore& partList);
 WalkEnd WalkBoard(PartListStore& partList, RunFrameSources& sources, const RunBoardState& board, bool conveyor,
                   bool marks, bool perCell, int& finishedBoards, const std::function<WalkEnd(int, int)>& cell,
                   const std::function<void()>& fail);
+// The boards of a run: none left to do ends it normally at once (runEnd), else
+// board() after board() until one ends the run (normally: runEnd).
+void WalkBoards(RunFrameSources& sources, const std::function<WalkEnd()>& board, const std::function<void()>& runEnd);
 
 // ---- the feeder companion's present flags --------------------------------------
 // Slot 1 holding a row: both its flags set; slot 2's both set when it holds a row

@@ -150,6 +150,27 @@ protected:
         hooks.machineType = type;
     }
     sim::World& world() { return *sim->world(); }
+
+    // The program's link to the world's machine (COM5, or UDP with its reply thread),
+    // connected, homed and its heads reset. A failed open is a fatal failure.
+    void ConnectToWorld(bool serial) {
+        if (serial) {
+            int number = 5;
+            ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
+        } else {
+            ASSERT_TRUE(GetMachineLink().Open(sim::kBoardAddress, sim->udp()->Port(), LocalEndpoint{"127.0.0.1", 0}));
+            StartUdpReplyThread(GetMachineLink());
+        }
+        g_Connected = true;
+        g_Homed = true;
+        g_HeadResetOk = true;
+    }
+    // The homing the run's end starts, as the wiring installs it for machine `type`.
+    static void InstallHomingOf(int type) {
+        TheHomingPort() = HomingPort{};
+        TheHomingPort().machineType = [type] { return type; };
+        InstallHomingHooks();
+    }
 };
 
 }  // namespace smt::test

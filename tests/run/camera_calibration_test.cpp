@@ -228,11 +228,8 @@ protected:
             TheSetView().RunVisionTest(&frame, nozzle, false);
         };
 
-        int number = 5;
-        ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
-        g_Connected = true;
-        g_Homed = true;
-        g_HeadResetOk = true;
+        ConnectToWorld(true);
+        if (HasFatalFailure()) return;
         hooks.Take();
         g_HighSpeedCamera = 1;
         g_MarkCameraOn = g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = true;

@@ -78,20 +78,10 @@ protected:
         ThePartList().SetRows(JobList::Dis, rows);
         RunThreadEntry(RunThreadKind::DispenseAndCheck) = [] { DispenseAndCheckRunThread(); };
         RunThreadEntry(RunThreadKind::EightHead) = [] { EightHeadRunThread(); };
-        if (r.serial) {
-            int number = 5;
-            ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
-        } else {
-            ASSERT_TRUE(GetMachineLink().Open(sim::kBoardAddress, sim->udp()->Port(), LocalEndpoint{"127.0.0.1", 0}));
-            StartUdpReplyThread(GetMachineLink());
-        }
-        g_Connected = true;
-        g_Homed = true;
-        g_HeadResetOk = true;
+        ConnectToWorld(r.serial);
+        if (HasFatalFailure()) return;
         g_PanelLink.zCheckMask = r.type == 7 ? 0xFF : 3;  // every head up, as the board answers
-        TheHomingPort() = HomingPort{};
-        TheHomingPort().machineType = [t = r.type] { return t; };
-        InstallHomingHooks();
+        InstallHomingOf(r.type);
         hooks.Take();
     }
 

@@ -154,14 +154,9 @@ protected:
         if (HasFatalFailure()) return;
         ResetCommandWorld(true);
         Program();
-        int number = 5;
-        ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
-        g_Connected = true;
-        g_Homed = true;
-        g_HeadResetOk = true;
-        TheHomingPort() = HomingPort{};
-        TheHomingPort().machineType = [] { return 9; };
-        InstallHomingHooks();
+        ConnectToWorld(true);
+        if (HasFatalFailure()) return;
+        InstallHomingOf(9);
         hooks.Take();
     }
 

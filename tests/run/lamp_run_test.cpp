@@ -18,19 +18,9 @@ namespace {
 
 // Vision camera 1 as the panel's second ordinary camera (the double-table machine
 // reads its vision cameras so), drawn where the machine stands at each read.
-class WorldVisionVideo : public VideoSampleSource {
+class WorldVisionVideo : public WorldCameraVideo {
 public:
-    explicit WorldVisionVideo(sim::World* world) : m_world(world) {}
-    bool Open(int, int, int) override { return true; }
-    bool Read(cv::Mat* sample) override {
-        *sample = m_world->Render(sim::CameraRole::Vision1, 640, 480, 3, ++m_frames);
-        return true;
-    }
-    void Close() override {}
-
-private:
-    sim::World* m_world;
-    std::uint64_t m_frames = 0;
+    explicit WorldVisionVideo(sim::World* world) : WorldCameraVideo(world, sim::CameraRole::Vision1) {}
 };
 
 struct LampPoint {
@@ -168,14 +158,9 @@ protected:
         RunThreadEntry(RunThreadKind::Lamp) = [] { LampRunThread(); };
         RunThreadEntry(RunThreadKind::CombinedPlacement) = [] { CombinedPlacementThread(); };
         TheRowSearchLookups().FindFeederDirection = [](int g, const std::string& f) { return FindFeederDirection(g, f); };
-        int number = 5;
-        ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
-        g_Connected = true;
-        g_Homed = true;
-        g_HeadResetOk = true;
-        TheHomingPort() = HomingPort{};
-        TheHomingPort().machineType = [] { return 4; };
-        InstallHomingHooks();
+        ConnectToWorld(true);
+        if (HasFatalFailure()) return;
+        InstallHomingOf(4);
         g_PanelLink.zCheckMask = 3;
         // Mark frames from the panel's ordinary camera, drawn where the machine stands.
         g_HighSpeedCamera = 0;
@@ -191,20 +176,7 @@ protected:
             g_HighSpeedCamera = 0;
             // The cameras look along nozzle 1's line; head 2's measurement carries
             // its Y offset, which the camera calibration records as its correction.
-            for (int k = 0; k < 2; ++k) {
-                CameraCells cells{};
-                cells[0] = k == 0 ? kCamera1Name : kCamera2Name;
-                cells[1] = FormatC("%0.4f", scenario.vision[k].position.x);
-                cells[2] = FormatC("%0.4f", scenario.vision[k].position.y);
-                cells[6] = FormatC("%0.4f", scenario.nozzleOffset[1].y);
-                cells[20] = FormatC("%0.4f", scenario.vision[k].pixelsPerMm);
-                cells[21] = "10";
-                cells[24] = "6";
-                cells[25] = "2";
-                cells[26] = "2";
-                cells[27] = "150";
-                TheCameraList().RefreshRecordAt(k, cells, scenario.pulsesX, scenario.pulsesY);
-            }
+            CameraRecords(scenario.nozzleOffset[1].y);
         }
         hooks.Take();
     }

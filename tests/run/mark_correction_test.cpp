@@ -150,14 +150,8 @@ protected:
             StartWorld(0, std::move(scenario), serial, !serial, false);
         }
         ResetCommandWorld(serial);
-        if (serial) {
-            int number = 5;
-            ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
-        } else {
-            ASSERT_TRUE(GetMachineLink().Open(sim::kBoardAddress, sim->udp()->Port(), LocalEndpoint{"127.0.0.1", 0}));
-            StartUdpReplyThread(GetMachineLink());
-        }
-        g_Connected = true, g_Homed = true, g_HeadResetOk = true;
+        ConnectToWorld(serial);
+        if (HasFatalFailure()) return;
         g_MachineType = 0;
         ThePulseFactors().m_X_Pulse = kPx;
         ThePulseFactors().m_Y_Pulse = kPy;

@@ -1,57 +1,23 @@
 // The automatic nozzle change against the simulated nozzle library: the commands
 // of each half, the Z axis and sign per head, the refusals, two heads that need
 // each other's nozzles, and the program's books against the machine's ledger.
-#include "../link/sim_fixture.h"
+#include "nozzle_library_fixture.h"
 
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "feeders/feed_group_file.h"
 #include "feeders/feed_group_table.h"
 #include "joblist/part_list_texts.h"
-#include "run/placement_records.h"
-#include "feeders/nozzle_library.h"
-#include "joblist/smt_strategy.h"
-#include "run/nozzle_change.h"
-#include "run_state/nozzle_work.h"
-#include "run_state/run_events.h"
 
 namespace smt::test {
 namespace {
 
-class NozzleChange : public SimTest {
+class NozzleChange : public NozzleLibrarySimTest {
 protected:
-    void TearDown() override {
-        TheSmtStrategy().SetConfig({});
-        TheNozzleLibrary().m_Config = {};
-        ResetNozzleStates();
-        g_NozzleSlots = {};
-        g_LoadedNozzleCount = 0, g_MachineType = 0, g_RunContinue = false;
-        SimTest::TearDown();
-    }
-
-    // 100 pulses per mm in X, 80 in Y. Holders 1 and 2 at (250, -50) and (280, -50)
-    // mm, entries 10 mm right; head n sits (n - 1) x 30 mm right of head 1 and
-    // (n - 1) x 1.25 mm off it in Y, behind for even heads and in front for odd
-    // ones, and reaches 0.5 mm lower per head.
+    // Holders 1 and 2 at (250, -50) and (280, -50) mm, entries 10 mm right; the heads
+    // 30 mm apart.
     void Prepare(int type, bool nineteen, bool sideEntry = false) {
-        g_MachineType = type;
-        StartMachine(true, type);
-        g_Homed = true, g_HeadResetOk = true;
-        ThePulseFactors().m_X_Pulse = 100;
-        ThePulseFactors().m_Y_Pulse = 80;
-        BasicSettings& b = TheBasicSettings();
-        double* offX[] = {&b.m_X_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1, &b.m_X_Nozzle5ToNozzle1,
-                          &b.m_X_Nozzle6ToNozzle1, &b.m_X_Nozzle7ToNozzle1, &b.m_X_Nozzle8ToNozzle1};
-        double* offY[] = {&b.m_Y_Nozzle2ToNozzle1, &b.m_Y_Nozzle3ToNozzle1, &b.m_Y_Nozzle4ToNozzle1, &b.m_Y_Nozzle5ToNozzle1,
-                          &b.m_Y_Nozzle6ToNozzle1, &b.m_Y_Nozzle7ToNozzle1, &b.m_Y_Nozzle8ToNozzle1};
-        std::array<std::pair<std::int32_t, std::int32_t>, 8> offsets{};
-        std::array<std::int32_t, 8> heights{};
-        for (int n = 1; n <= 8; ++n) {
-            const int sign = n % 2 == 0 ? -1 : 1;
-            if (n > 1) *offX[n - 2] = 30.0 * (n - 1), *offY[n - 2] = sign * 1.25 * (n - 1);
-            offsets[n - 1] = {3000 * (n - 1), sign * 100 * (n - 1)};  // 1.25 mm at 80 pulses per mm: 100
-            heights[n - 1] = -500 - 50 * (n - 1);
-        }
+        StartHeads(type, 30.0);
         SpeedTypeTable t;
         for (int d = 0; d < 16; ++d) t.SetPair(d, {20, 100});
         TheSpeedTemplates().SetTable(SpeedType::AutoNozzle, t);
@@ -64,7 +30,7 @@ protected:
         sim::NozzleHolder h0{25000, -4000, 26000, -4000, heights, true};
         sim::NozzleHolder h1{28000, -4000, 29000, -4000, heights, true};
         machine().SetNozzleLibrary({h0, h1}, nineteen);
-        machine().SetHeadOffsets(offsets);
+        machine().SetHeadOffsets(headOffsets);
         g_RunContinue = true;
         g_hRunPauseGate.Set();
     }
@@ -91,20 +57,6 @@ protected:
     void ExpectSequence(const std::string& expected) {
         WaitUntil([&] { return Sequence() == expected; }, std::chrono::seconds(2));
         EXPECT_EQ(Sequence(), expected);
-    }
-    // Every head's record and every holder as the machine's ledger has them.
-    void ExpectBooksMatchMachine() {
-        const auto work = CopyNozzleWork();
-        const auto table = CopyNozzleTable();
-        for (int head = 1; head <= 8; ++head) {
-            int carried = 0;
-            for (int r = 0; r < 8; ++r)
-                if (work[static_cast<std::size_t>(r)].head == head) carried = work[static_cast<std::size_t>(r)].mountedNozzle;
-            EXPECT_EQ(carried, machine().HeadNozzle(head)) << "head " << head;
-        }
-        for (int h = 0; h < 2; ++h)
-            EXPECT_EQ(table[static_cast<std::size_t>(h)].inHolder != 0, machine().NozzleHolders()[static_cast<std::size_t>(h)].holds)
-                << "holder " << h + 1;
     }
 };
 

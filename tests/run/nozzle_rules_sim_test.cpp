@@ -3,58 +3,30 @@
 // program's records and holder flags are what the machine's ledger says. Also the
 // Z drive, sign and speeds of every head, the side entry's path and a head the
 // Z step of a four-head type cannot reach.
-#include "../link/sim_fixture.h"
+#include "nozzle_library_fixture.h"
 
 #include "base/globals.h"
 #include "base/numtext.h"
-#include "feeders/nozzle_library.h"
-#include "joblist/smt_strategy.h"
-#include "run/nozzle_change.h"
-#include "run/placement_records.h"
-#include "run_state/nozzle_work.h"
-#include "run_state/run_events.h"
 
 namespace smt::test {
 namespace {
 
 constexpr int kHolders = 6;
 
-class NozzleRulesSim : public SimTest {
+class NozzleRulesSim : public NozzleLibrarySimTest {
 protected:
     void TearDown() override {
         SetTraceSink(previousSink);
-        TheSmtStrategy().SetConfig({});
-        TheNozzleLibrary().m_Config = {};
-        ResetNozzleStates();
-        g_NozzleSlots = {};
-        g_LoadedNozzleCount = 0, g_MachineType = 0, g_RunContinue = false, g_LibraryOut = 0;
-        SimTest::TearDown();
+        g_LibraryOut = 0;
+        NozzleLibrarySimTest::TearDown();
     }
 
-    // 100 pulses per mm in X, 80 in Y. Holder i (1..6) at (120 + 20 (i - 1), -50) mm,
-    // its entry 10 mm right; head n sits (n - 1) x 15 mm right of head 1 and
-    // (n - 1) x 1.25 mm off it in Y, behind for even heads and in front for odd
-    // ones, and reaches 0.5 mm lower per head. Speeds of the nozzle change: drive d
-    // starts at 10 + d and runs at 40 + d. Every move stays within the 32767 pulses
-    // a serial move of types 0 to 6 can carry.
+    // Holder i (1..6) at (120 + 20 (i - 1), -50) mm, its entry 10 mm right; the heads
+    // 15 mm apart. Speeds of the nozzle change: drive d starts at 10 + d and runs at
+    // 40 + d. Every move stays within the 32767 pulses a serial move of types 0 to 6
+    // can carry.
     void Prepare(int type, bool sideEntry = false) {
-        g_MachineType = type;
-        StartMachine(true, type);
-        g_Homed = true, g_HeadResetOk = true;
-        ThePulseFactors().m_X_Pulse = 100;
-        ThePulseFactors().m_Y_Pulse = 80;
-        BasicSettings& b = TheBasicSettings();
-        double* offX[] = {&b.m_X_Nozzle2ToNozzle1, &b.m_X_Nozzle3ToNozzle1, &b.m_X_Nozzle4ToNozzle1, &b.m_X_Nozzle5ToNozzle1,
-                          &b.m_X_Nozzle6ToNozzle1, &b.m_X_Nozzle7ToNozzle1, &b.m_X_Nozzle8ToNozzle1};
-        double* offY[] = {&b.m_Y_Nozzle2ToNozzle1, &b.m_Y_Nozzle3ToNozzle1, &b.m_Y_Nozzle4ToNozzle1, &b.m_Y_Nozzle5ToNozzle1,
-                          &b.m_Y_Nozzle6ToNozzle1, &b.m_Y_Nozzle7ToNozzle1, &b.m_Y_Nozzle8ToNozzle1};
-        std::array<std::pair<std::int32_t, std::int32_t>, 8> offsets{};
-        for (int n = 1; n <= 8; ++n) {
-            const int sign = n % 2 == 0 ? -1 : 1;
-            if (n > 1) *offX[n - 2] = 15.0 * (n - 1), *offY[n - 2] = sign * 1.25 * (n - 1);
-            offsets[static_cast<std::size_t>(n - 1)] = {1500 * (n - 1), sign * 100 * (n - 1)};
-            heights[static_cast<std::size_t>(n - 1)] = -500 - 50 * (n - 1);
-        }
+        StartHeads(type, 15.0);
         SpeedTypeTable t;
         for (int d = 0; d < 16; ++d) t.SetPair(d, {10 + d, 40 + d});
         TheSpeedTemplates().SetTable(SpeedType::AutoNozzle, t);
@@ -67,7 +39,7 @@ protected:
             holders.push_back({12000 + 2000 * i, -4000, 13000 + 2000 * i, -4000, heights, true});
         }
         machine().SetNozzleLibrary(holders, false);
-        machine().SetHeadOffsets(offsets);
+        machine().SetHeadOffsets(headOffsets);
         g_RunContinue = true;
         g_hRunPauseGate.Set();
         previousSink = SetTraceSink([this](const std::string& text, bool) {
@@ -90,19 +62,6 @@ protected:
         }
         machine().SetNozzleLibrary(holders, false);
     }
-    void ExpectBooksMatchMachine() {
-        const auto work = CopyNozzleWork();
-        const auto table = CopyNozzleTable();
-        for (int head = 1; head <= 8; ++head) {
-            int carried = 0;
-            for (int r = 0; r < 8; ++r)
-                if (work[static_cast<std::size_t>(r)].head == head) carried = work[static_cast<std::size_t>(r)].mountedNozzle;
-            EXPECT_EQ(carried, machine().HeadNozzle(head)) << "head " << head;
-        }
-        for (int h = 0; h < kHolders; ++h)
-            EXPECT_EQ(table[static_cast<std::size_t>(h)].inHolder != 0, machine().NozzleHolders()[static_cast<std::size_t>(h)].holds)
-                << "holder " << h + 1;
-    }
     // The X/Y where each move of the XYA command left the carriage, from `start`.
     std::vector<std::pair<int, int>> Path(std::pair<int, int> start) {
         std::vector<std::pair<int, int>> path;
@@ -118,7 +77,6 @@ protected:
         return path;
     }
 
-    std::array<std::int32_t, 8> heights{};
     std::vector<std::string> changes;
     TraceSink previousSink;
 };

@@ -117,16 +117,8 @@ protected:
         for (int k = 1; k < 3; ++k)
             g_NozzleToNozzle1Pulses[static_cast<std::size_t>(k)] = {ToPulses(kNozzle[k].x, kPx),
                                                                     ToPulses(kNozzle[k].y, kPy)};
-        if (Serial()) {
-            int number = 5;
-            ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
-        } else {
-            ASSERT_TRUE(GetMachineLink().Open(sim::kBoardAddress, sim->udp()->Port(), LocalEndpoint{"127.0.0.1", 0}));
-            StartUdpReplyThread(GetMachineLink());
-        }
-        g_Connected = true;
-        g_Homed = true;
-        g_HeadResetOk = true;
+        ConnectToWorld(Serial());
+        if (HasFatalFailure()) return;
         g_RunContinue = true;
         g_hRunPauseGate.Set();
         SetTraceSink([this](const std::string& text, bool) {

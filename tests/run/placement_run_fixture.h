@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,22 +47,29 @@
 
 namespace smt::test {
 
-// The world's mark-camera view, drawn when the panel's ordinary camera is read, so
-// a frame always shows where the machine stands (the runs with marks and no vision
-// take their mark frames this way).
-class WorldMarkVideo : public VideoSampleSource {
+// A world camera's view as a panel's ordinary camera, drawn when it is read, so a
+// frame always shows where the machine stands.
+class WorldCameraVideo : public VideoSampleSource {
 public:
-    explicit WorldMarkVideo(sim::World* world) : m_world(world) {}
+    WorldCameraVideo(sim::World* world, sim::CameraRole role) : m_world(world), m_role(role) {}
     bool Open(int, int, int) override { return true; }
     bool Read(cv::Mat* sample) override {
-        *sample = m_world->Render(sim::CameraRole::Mark, 640, 480, 3, ++m_frames);
+        *sample = m_world->Render(m_role, 640, 480, 3, ++m_frames);
         return true;
     }
     void Close() override {}
 
 private:
     sim::World* m_world;
+    sim::CameraRole m_role;
     std::uint64_t m_frames = 0;
+};
+
+// The mark camera's view (the runs with marks and no vision take their mark frames
+// this way).
+class WorldMarkVideo : public WorldCameraVideo {
+public:
+    explicit WorldMarkVideo(sim::World* world) : WorldCameraVideo(world, sim::CameraRole::Mark) {}
 };
 
 struct RunSetup {
@@ -381,19 +389,9 @@ protected:
         if (r.timeScale > 0) sim->SetTimeScale(r.timeScale);
         ResetCommandWorld(r.serial);
         Program(r);
-        if (r.serial) {
-            int number = 5;
-            ASSERT_TRUE(GetSerialLink().OpenSerialLink(number));
-        } else {
-            ASSERT_TRUE(GetMachineLink().Open(sim::kBoardAddress, sim->udp()->Port(), LocalEndpoint{"127.0.0.1", 0}));
-            StartUdpReplyThread(GetMachineLink());
-        }
-        g_Connected = true;
-        g_Homed = true;
-        g_HeadResetOk = true;
-        TheHomingPort() = HomingPort{};
-        TheHomingPort().machineType = [t = r.type] { return t; };
-        InstallHomingHooks();
+        ConnectToWorld(r.serial);
+        if (HasFatalFailure()) return;
+        InstallHomingOf(r.type);
         g_PanelLink.zCheckMask = 3;  // both rockers in the middle, as the board reports them
         if (r.vision) {
             g_HighSpeedCamera = 1;
@@ -423,11 +421,20 @@ protected:
             if (const auto& f = TheSetViewSources().flyMeasure) f(nozzle, frame);
         };
         g_PanelLink.zCheckMask = 3;
+        CameraRecords();
+        TheBasicSettings().m_AutoMagnify = 4.0;
+        UpdateHeadOffsets();
+    }
+
+    // The camera list's two records where the world has them, precisions 2 pulses;
+    // with correctionY (mm) each camera's Y correction cell too.
+    void CameraRecords(std::optional<double> correctionY = std::nullopt) {
         for (int k = 0; k < 2; ++k) {
             CameraCells cells{};
             cells[0] = k == 0 ? kCamera1Name : kCamera2Name;
             cells[1] = FormatC("%0.4f", scenario.vision[k].position.x);
             cells[2] = FormatC("%0.4f", scenario.vision[k].position.y);
+            if (correctionY) cells[6] = FormatC("%0.4f", *correctionY);
             cells[20] = FormatC("%0.4f", scenario.vision[k].pixelsPerMm);
             cells[21] = "10";
             cells[24] = "6";
@@ -436,8 +443,6 @@ protected:
             cells[27] = "150";
             TheCameraList().RefreshRecordAt(k, cells, scenario.pulsesX, scenario.pulsesY);
         }
-        TheBasicSettings().m_AutoMagnify = 4.0;
-        UpdateHeadOffsets();
     }
 
     // Start as the part list's button does; true once the run and its homing ended.
