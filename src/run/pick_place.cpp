@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 #include "base/numtext.h"
 #include "joblist/part_list.h"
@@ -230,6 +231,14 @@ std::array<PulsePoint, 8>& StagedTargets() {
     return t;
 }
 
+// The turn of each staged flying nozzle by its own measured angle: the place
+// rotation of every later record sets the other nozzles' targets to 0, which must
+// not undo it.
+std::array<std::optional<std::int32_t>, 8>& StagedOwnTurns() {
+    static std::array<std::optional<std::int32_t>, 8> t{};
+    return t;
+}
+
 void PutU16(std::array<std::uint8_t, 33>& bytes, std::size_t at, int v) {
     const auto u = static_cast<std::uint16_t>(v < 0 ? 0 : v > 0xFFFF ? 0xFFFF : v);
     bytes[at] = static_cast<std::uint8_t>(u & 0xFF);
@@ -250,7 +259,8 @@ void StageTogether(const PlacementRecord& r, int head, std::int32_t dX, std::int
     p.w73 = SpeedWord(Speed(r, kPlaceX), Speed(r, kPlaceZ1));
     p.w77 = SpeedWord(Speed(r, kPlaceA));
     const auto targets = RotationTargets();
-    for (std::size_t i = 0; i < 8; ++i) p.w82[i] = targets[i];
+    if (r.visionKind == 2) StagedOwnTurns()[n] = targets[n];
+    for (std::size_t i = 0; i < 8; ++i) p.w82[i] = StagedOwnTurns()[i].value_or(targets[i]);
     p.w82[8] = TheBasicSettings().m_Exhaust;
     p.zAxes[n] = static_cast<std::uint8_t>(0x20 + n);
     p.bytes129[n] = static_cast<std::uint8_t>(r.vacuum < 0 ? 0 : r.vacuum > 255 ? 255 : r.vacuum);
@@ -648,6 +658,7 @@ void ClearTogetherPlace() {
     p = MoveAndPlace78Payload{};
     p.zAxes.fill(0);
     StagedTargets().fill({});
+    StagedOwnTurns().fill(std::nullopt);
 }
 
 const MoveAndPlace78Payload& TogetherPlacePayload() {
