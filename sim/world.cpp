@@ -1049,6 +1049,10 @@ void World::OnFly(int heads, std::int32_t startX, std::int32_t dX, const std::ve
     SimCamera* cam = m_cameras ? m_cameras->ByRole(CameraRole::Vision1) : nullptr;
     std::lock_guard lock(m_mutex);
     (void)dX;
+    // A new pass: shots of an earlier one whose triggers the camera dropped (paused
+    // or switched mode before their frames) are never taken, and must not stand in
+    // for this pass's first frames.
+    m_flyShots.clear();
     for (int k = 0; k < heads && k < static_cast<int>(triggers.size()); ++k) {
         if (m_faults.lostTriggers > 0) {
             --m_faults.lostTriggers;
@@ -1134,9 +1138,13 @@ std::vector<Disc> World::DiscsInView(const std::function<Vec(Table)>& centreIn, 
 
 cv::Mat World::Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) {
     std::optional<Drives> shot;
+    // Only a triggered frame shows a shot of the pass: a free-running one after a
+    // pass cut short shows where the machine stands.
+    SimCamera* vision1 = role == CameraRole::Vision1 && m_cameras ? m_cameras->ByRole(CameraRole::Vision1) : nullptr;
+    const bool triggered = vision1 && vision1->TriggerMode() == 2;
     {
         std::lock_guard lock(m_mutex);
-        if (role == CameraRole::Vision1 && !m_flyShots.empty()) {
+        if (triggered && !m_flyShots.empty()) {
             shot = m_flyShots.front().drives;
             m_flyShots.pop_front();
         }
