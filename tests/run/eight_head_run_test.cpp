@@ -341,6 +341,34 @@ INSTANTIATE_TEST_SUITE_P(
                       VisionCase{6, true, Flying::FeederOne, "EightTogetherMixed"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A frame lost in the first flying pass: no measurement of that pass is trusted,
+// so each of its parts is thrown away, picked again as the spare, measured once
+// over the camera and placed by its own angle, nozzle by nozzle.
+class EightHeadLostFrame : public EightHeadVisionAccuracy {};
+
+TEST_P(EightHeadLostFrame, ThePassIsReplenishedAndStillLandsOnTheTrueBoard) {
+    const VisionCase& p = GetParam();
+    Eight(p.headMode, p.together, true, true);
+    if (HasFatalFailure()) return;
+    NozzlesInARow();
+    SetUpFeeders(p.flying, {7, p.headMode, false, true, true, false});
+    world().Lock(), world().faults().lostTriggers = 1;
+    ASSERT_TRUE(RunToTheEnd(std::chrono::seconds(240))) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    // The first cycle's parts at least twice (the thrown ones and their spares); a
+    // later frame that comes too late adds its own spare, as timing has it.
+    const std::size_t first = p.headMode == 6 ? 8 : 4;
+    EXPECT_GE(world().ledger().Of(sim::LedgerKind::Pick).size(), 27u + first);
+}
+
+INSTANTIATE_TEST_SUITE_P(PickModes, EightHeadLostFrame,
+                         ::testing::Values(VisionCase{6, false, Flying::All, "EightPerNozzle"},
+                                           VisionCase{6, true, Flying::All, "EightTogether"},
+                                           VisionCase{3, false, Flying::All, "FourPerNozzle"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // Together, the one 0x78 carries every staged nozzle's turn: each flying part by
 // its own measured angle, a part centred over the camera by none, whatever was
 // staged after it.
