@@ -1138,13 +1138,9 @@ std::vector<Disc> World::DiscsInView(const std::function<Vec(Table)>& centreIn, 
 
 cv::Mat World::Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) {
     std::optional<Drives> shot;
-    // Only a triggered frame shows a shot of the pass: a free-running one after a
-    // pass cut short shows where the machine stands.
-    SimCamera* vision1 = role == CameraRole::Vision1 && m_cameras ? m_cameras->ByRole(CameraRole::Vision1) : nullptr;
-    const bool triggered = vision1 && vision1->TriggerMode() == 2;
     {
         std::lock_guard lock(m_mutex);
-        if (triggered && !m_flyShots.empty()) {
+        if (role == CameraRole::Vision1 && !m_flyShots.empty()) {
             shot = m_flyShots.front().drives;
             m_flyShots.pop_front();
         }
