@@ -637,7 +637,9 @@ Outcome Machine::CmdFlyOver(Command& c) {
         r.U8(); r.U8(); heads = r.U8();
         dX = r.Sm32();
         r.U8(); r.U8();
-        for (int k = 0; k < 12; ++k) triggers.push_back(r.Be16());
+        // The low 16 bits of each signed trigger value: a trigger before the start
+        // (nozzle k's offset is negative) comes as its two's complement.
+        for (int k = 0; k < 12; ++k) triggers.push_back(static_cast<std::int16_t>(r.Be16()));
     } else {
         r.Le16(); heads = r.U8(); r.Le32();
         dX = r.Le32();
