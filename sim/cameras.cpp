@@ -351,14 +351,20 @@ std::string ProductOf(const CameraSpec& s) {
 
 } // namespace
 
-std::vector<CameraSpec> CameraSet::DefaultSpecs(int videoCount) {
+std::vector<CameraSpec> CameraSet::DefaultSpecs(int videoCount, int machineType) {
     std::vector<CameraSpec> v = {
         {kMarkCameraName, CameraRole::Mark, 1280, 1024, false, false},
         {kVision1CameraName, CameraRole::Vision1, 1280, 1024, false, false},
         {kVision2CameraName, CameraRole::Vision2, 1280, 1024, false, false},
     };
-    for (int i = 0; i < std::clamp(videoCount, 0, 8); ++i)
-        v.push_back({"Video_" + std::to_string(i + 1), i == 0 ? CameraRole::Mark : CameraRole::Vision1, 640, 480, false, true});
+    // Type 4 wires its mark camera and its vision camera to video inputs of their own;
+    // the other types switch their cameras onto the first input, and type 5 has its
+    // synchronous camera on the second.
+    for (int i = 0; i < std::clamp(videoCount, 0, 8); ++i) {
+        CameraRole role = i == 0 ? CameraRole::Switched : machineType == 5 ? CameraRole::Synchronous : CameraRole::Vision1;
+        if (machineType == 4) role = i == 0 ? CameraRole::Mark : CameraRole::Vision1;
+        v.push_back({"Video_" + std::to_string(i + 1), role, 640, 480, false, true});
+    }
     return v;
 }
 

@@ -24,7 +24,11 @@
 namespace sim {
 
 // Which view a camera has of the machine.
-enum class CameraRole { Mark = 0, Vision1 = 1, Vision2 = 2 };
+// Switched: the ordinary video camera behind the machine's camera switch, showing
+// the camera the last 0x04 selected (1 mark, 2 vision 1, 3 vision 2; the mark camera
+// before any). Synchronous: machine type 5's second up-looking camera, which sees
+// head 2 while head 1 stands over vision camera 1.
+enum class CameraRole { Mark = 0, Vision1 = 1, Vision2 = 2, Switched = 3, Synchronous = 4 };
 
 inline constexpr const char* kMarkCameraName = "Mark_Camera";
 inline constexpr const char* kVision1CameraName = "Visual_Camera_1";
@@ -126,7 +130,7 @@ class CameraSet {
 public:
     // The three industrial cameras (mark, vision 1, vision 2; colour, 1280 x 1024)
     // and `videoCount` ordinary 640 x 480 cameras.
-    static std::vector<CameraSpec> DefaultSpecs(int videoCount);
+    static std::vector<CameraSpec> DefaultSpecs(int videoCount, int machineType = 0);
     // Parses "NAME[:WxH][:mono],..." (empty: the three default cameras).
     static bool ParseSpecs(const std::string& text, std::vector<CameraSpec>* out);
 

@@ -81,9 +81,9 @@ Simulator::Simulator(SimConfig config) : m_config(std::move(config)), m_machine(
         if (m_config.cameraSpecs.empty() || !CameraSet::ParseSpecs(m_config.cameraSpecs, &specs)) specs.clear();
         const int video = m_config.videoCameras >= 0 ? m_config.videoCameras
                           : (m_config.machineType == 4 || m_config.machineType == 5) ? 2 : 0;
-        if (specs.empty()) specs = CameraSet::DefaultSpecs(video);
+        if (specs.empty()) specs = CameraSet::DefaultSpecs(video, m_config.machineType);
         else
-            for (const auto& v : CameraSet::DefaultSpecs(video))
+            for (const auto& v : CameraSet::DefaultSpecs(video, m_config.machineType))
                 if (v.video) specs.push_back(v);
         m_cameras = std::make_unique<CameraSet>(specs);
         m_cameraFolder = m_config.serialDir;

@@ -77,6 +77,14 @@ Scenario Scenario::Default() {
     return s;
 }
 
+ScenarioCamera Scenario::SyncCamera() const {
+    if (syncCamera) return *syncCamera;
+    ScenarioCamera cam;
+    cam.position = Add(vision[0].position, nozzleOffset[1]);
+    cam.pixelsPerMm = vision[0].pixelsPerMm;
+    return cam;
+}
+
 namespace {
 
 // Ranges of the scenario's numbers. Lengths and positions within 10 m and pulse
@@ -230,6 +238,15 @@ bool ParseMarkCamera(Fields& f, ScenarioReader& r, const std::string&) {
     int inverted = 0;
     if (f.Left() && !f.Whole(inverted, 0, 1, "inverted")) return false;
     s.markCamera.inverted = inverted != 0;
+    return true;
+}
+
+// synccamera X Y PPM: type 5's synchronous camera.
+bool ParseSyncCamera(Fields& f, ScenarioReader& r, const std::string&) {
+    ScenarioCamera cam;
+    if (!f.Position(cam.position, "position") || !f.Real(cam.pixelsPerMm, kPositive, kMaxPixelsPerMm, "pixels per mm"))
+        return false;
+    r.s.syncCamera = cam;
     return true;
 }
 
@@ -494,7 +511,7 @@ bool ParseRowCapture(Fields& f, ScenarioReader& r, const std::string&) {
 const std::map<std::string, LineParser>& LineParsers() {
     static const std::map<std::string, LineParser> parsers = {
         {"seed", ParseSeed},           {"pulses", ParsePulses},       {"nozzle", ParseNozzle},
-        {"markcamera", ParseMarkCamera}, {"visioncamera", ParseVisionCamera},
+        {"markcamera", ParseMarkCamera}, {"visioncamera", ParseVisionCamera}, {"synccamera", ParseSyncCamera},
         {"feeder", ParseFeeder},       {"tray", ParseFeeder},         {"board", ParseBoard},
         {"waiting", ParseBoard},       {"cell", ParseCell},           {"mark", ParseMark},
         {"table", ParseTable},         {"pickerror", ParsePickError}, {"pad", ParseDrawing},
@@ -1137,10 +1154,17 @@ std::vector<Disc> World::DiscsInView(const std::function<Vec(Table)>& centreIn, 
 }
 
 cv::Mat World::Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) {
+    // The switched video input shows the camera selected last; a fly trigger reaches
+    // the industrial vision camera only.
+    const bool switched = role == CameraRole::Switched;
+    if (switched) {
+        const int selected = m_machine.Camera();
+        role = selected == 2 ? CameraRole::Vision1 : selected == 3 ? CameraRole::Vision2 : CameraRole::Mark;
+    }
     std::optional<Drives> shot;
     {
         std::lock_guard lock(m_mutex);
-        if (role == CameraRole::Vision1 && !m_flyShots.empty()) {
+        if (role == CameraRole::Vision1 && !switched && !m_flyShots.empty()) {
             shot = m_flyShots.front().drives;
             m_flyShots.pop_front();
         }
@@ -1158,14 +1182,16 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
         return cv::Mat(height, width, channels == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
     }
     cv::Mat frame;
-    const int camIndex = static_cast<int>(role);
+    // The synchronous camera sits beside vision camera 1 and shares its light.
+    const bool synchronous = role == CameraRole::Synchronous;
+    const int camIndex = synchronous ? 1 : static_cast<int>(role);
     if (role == CameraRole::Mark) {
         look.pixelsPerMm = m_sc.markCamera.pixelsPerMm;
         if (m_sc.markCamera.inverted) std::swap(look.background, look.foreground);
         const auto centre = [&](Table t) { return ToolAt(d, m_sc.markCameraOffset, true, t); };
         frame = RenderMarks(look, DiscsInView(centre, look.pixelsPerMm, width, height));
     } else {
-        const ScenarioCamera& cam = m_sc.vision[camIndex - 1];
+        const ScenarioCamera cam = synchronous ? m_sc.SyncCamera() : m_sc.vision[camIndex - 1];
         look.pixelsPerMm = cam.pixelsPerMm;
         look.background = 15;
         const double halfW = width / 2.0 / cam.pixelsPerMm, halfH = height / 2.0 / cam.pixelsPerMm;

@@ -138,6 +138,10 @@ struct Scenario {
     Vec dispenserOffset;         // the dispenser from nozzle 1 (0x68 dispensing; 0x58 but on type 4)
     ScenarioCamera markCamera;
     ScenarioCamera vision[2];
+    // Type 5's synchronous camera ("synccamera X Y PPM"); when not given it looks up
+    // where nozzle 2 stands while nozzle 1 is over vision camera 1, with that camera's scale.
+    std::optional<ScenarioCamera> syncCamera;
+    ScenarioCamera SyncCamera() const;
     std::vector<ScenarioFeeder> feeders;
     std::vector<ScenarioBoard> boards;
     std::vector<Disc> machineDiscs;   // the visual-origin target and the like (fixed frame, y up)

@@ -15,8 +15,12 @@ struct FlyCase {
     int passes;  // flying passes of the run: one per cycle
 };
 
-class PlacementRunFly : public PlacementRunWorld, public ::testing::WithParamInterface<FlyCase> {
+class FlyingWorld : public PlacementRunWorld {
 protected:
+    void TearDown() override {
+        TheCameraList().SetRows({});
+        PlacementRunWorld::TearDown();
+    }
     // Every feeder's parts fly (cell 13 "Yes", automatic threshold, full light), and
     // the camera list carries what the fly calibration finds: in the pass the
     // machine's Y is the camera's, so head k's part shows shifted by that head's Y
@@ -37,6 +41,8 @@ protected:
         return n;
     }
 };
+
+class PlacementRunFly : public FlyingWorld, public ::testing::WithParamInterface<FlyCase> {};
 
 TEST_P(PlacementRunFly, EveryCycleIsMeasuredInOnePassAndPlacedOnTheTrueBoard) {
     const FlyCase& c = GetParam();
@@ -72,6 +78,76 @@ const FlyCase kFlyCases[] = {
 };
 INSTANTIATE_TEST_SUITE_P(Fly, PlacementRunFly, ::testing::ValuesIn(kFlyCases),
                          [](const ::testing::TestParamInfo<FlyCase>& i) { return std::string(i.param.name); });
+
+// Type 5 reads its vision cameras as the panel's two ordinary video cameras: the
+// first behind the machine's camera switch (mark camera, vision camera 1 or 2 as
+// 0x04 selected), the second the synchronous camera that sees head 2 while head 1
+// stands over vision camera 1. Flying parts of a pair are measured together there
+// (head 2 with the synchronous correction); parts centred over the camera one by one.
+struct SyncCase {
+    const char* name;
+    bool serial;
+    bool flying;
+};
+
+class PlacementRunSync : public FlyingWorld, public ::testing::WithParamInterface<SyncCase> {
+protected:
+    // The synchronous camera a little off nozzle 2's spot; the camera list's
+    // synchronous correction is what its calibration finds: the offset taken back.
+    static constexpr double kSyncOffX = 0.15, kSyncOffY = -0.1;
+};
+
+TEST_P(PlacementRunSync, TheSharedFrameMachinePlacesTheWholeBoardWithVision) {
+    const SyncCase& c = GetParam();
+    RunSetup r{5, 1, false, true, true, c.serial};
+    Machine(r);
+    if (HasFatalFailure()) return;
+    sim::Scenario s = world().GetScenario();
+    sim::ScenarioCamera sync = s.SyncCamera();
+    sync.position = {sync.position.x + kSyncOffX, sync.position.y + kSyncOffY};
+    s.syncCamera = sync;
+    world().SetScenario(s);
+    // The ordinary cameras the simulated machine publishes, and no industrial one.
+    g_HighSpeedCamera = 0;
+    TheCameraService().Shutdown();
+    TheVideoSourcePort() = VideoSourcePort{};
+    ASSERT_TRUE(TheSetView().OpenCamera(false, 2, 0));
+    ASSERT_TRUE(TheSetView().DsCameraOpen(1));
+    // The camera table of the start folder names both vision cameras.
+    std::vector<CameraCells> rows(2);
+    for (int k = 0; k < 2; ++k) {
+        rows[static_cast<std::size_t>(k)][0] = k == 0 ? kCamera1Name : kCamera2Name;
+        rows[static_cast<std::size_t>(k)][1] = FormatC("%0.4f", scenario.vision[k].position.x);
+        rows[static_cast<std::size_t>(k)][2] = FormatC("%0.4f", scenario.vision[k].position.y);
+    }
+    TheCameraList().SetRows(rows);
+    if (c.flying) {
+        Flying();
+        if (HasFatalFailure()) return;
+    }
+    CameraListSettings settings = TheCameraList().Settings();
+    settings.m_Correct_X = -kSyncOffX;
+    settings.m_Correct_Y = -kSyncOffY;
+    TheCameraList().SetSettings(settings);
+    machine().ClearRecords();
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? std::string() : boxes.Texts()[0]);
+    EXPECT_TRUE(RunCheckPasses());
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    EXPECT_TRUE(g_Homed.load());
+    EXPECT_EQ(Frames(0x63), 0);
+    // Over the camera every part gets its own stop and vacuum reading; a pair
+    // measured together stops once, for head 1.
+    EXPECT_EQ(Frames(0x15), c.flying ? 6 : 12);
+}
+
+const SyncCase kSyncCases[] = {
+    {"FlyingPairSerial", true, true},
+    {"FlyingPairEthernet", false, true},
+    {"OverTheCameraSerial", true, false},
+    {"OverTheCameraEthernet", false, false},
+};
+INSTANTIATE_TEST_SUITE_P(Type5, PlacementRunSync, ::testing::ValuesIn(kSyncCases),
+                         [](const ::testing::TestParamInfo<SyncCase>& i) { return std::string(i.param.name); });
 
 } // namespace
 } // namespace smt::test

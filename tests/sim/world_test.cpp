@@ -134,6 +134,66 @@ TEST_F(WorldTest, CamerasSeeTheMachineAxesTheRecognisersExpect) {
     EXPECT_EQ(cv::norm(world->Render(CameraRole::Vision1, 320, 240, 1, 7), world->Render(CameraRole::Vision1, 320, 240, 1, 7)), 0.0);
 }
 
+// Type 5's video inputs: the first shows the camera the last 0x04 selected, the
+// second (the synchronous camera) head 2's part while head 1 is over vision camera 1.
+TEST_F(WorldTest, TheSwitchedInputFollowsTheCameraSelectAndTheSynchronousCameraSeesHead2) {
+    const CameraRole roles[][2] = {{CameraRole::Switched, CameraRole::Synchronous}, {CameraRole::Mark, CameraRole::Vision1}};
+    const int types[] = {5, 4};
+    for (int i = 0; i < 2; ++i) {
+        const std::vector<CameraSpec> specs = CameraSet::DefaultSpecs(2, types[i]);
+        ASSERT_EQ(specs.size(), 5u);
+        EXPECT_EQ(specs[3].role, roles[i][0]) << types[i];
+        EXPECT_EQ(specs[4].role, roles[i][1]) << types[i];
+    }
+    Scenario parsed;
+    std::string error;
+    ASSERT_TRUE(Scenario::Parse("synccamera 160.5 -249.5 30\n", &parsed, &error)) << error;
+    ASSERT_TRUE(parsed.syncCamera.has_value());
+    EXPECT_EQ(parsed.syncCamera->position.x, 160.5);
+    EXPECT_EQ(parsed.syncCamera->pixelsPerMm, 30.0);
+    EXPECT_FALSE(Scenario::Parse("synccamera 160 -250 0\n", &parsed, &error));
+
+    Scenario s = OneFeeder({0.3, -0.2}, 5.0);
+    s.nozzleOffset[1] = {-40.0, 0.5};
+    // Where nozzle 2 stands with nozzle 1 over vision camera 1, 0.25 mm to +X and
+    // 0.15 mm to -Y of it.
+    ScenarioCamera sync = s.SyncCamera();
+    EXPECT_EQ(sync.position.x, s.vision[0].position.x - 40.0);
+    EXPECT_EQ(sync.position.y, s.vision[0].position.y + 0.5);
+    sync.position = {sync.position.x + 0.25, sync.position.y - 0.15};
+    s.syncCamera = sync;
+    Start(s, 5);
+    NozzleTo(1, s.feeders[0].pick);
+    Pick(2, 500);
+    NozzleTo(2, s.feeders[0].pick);
+    Pick(2, -500);
+    ASSERT_TRUE(world->Holds(1) && world->Holds(2));
+    NozzleTo(1, s.vision[0].position);
+    const auto same = [&](CameraRole a, CameraRole b) {
+        return cv::norm(world->Render(a, 320, 240, 1, 3), world->Render(b, 320, 240, 1, 3)) == 0.0;
+    };
+    EXPECT_TRUE(same(CameraRole::Switched, CameraRole::Mark));  // before any select
+    for (const auto& [camera, role] : {std::pair{2, CameraRole::Vision1}, std::pair{3, CameraRole::Vision2},
+                                       std::pair{1, CameraRole::Mark}}) {
+        Run(0x04, {static_cast<std::uint8_t>(camera), 200});
+        EXPECT_TRUE(same(CameraRole::Switched, role)) << camera;
+    }
+    // Both parts carry the same pick error: the synchronous camera's reading differs
+    // from vision camera 1's by its own offset from nozzle 2's spot.
+    double x1, y1, a1, x2, y2, a2;
+    ASSERT_TRUE(Part(1, &x1, &y1, &a1));
+    const cv::Mat f = world->Render(CameraRole::Synchronous, 640, 480, 3, 1);
+    smt::ComponentBox box;
+    smt::FindComponent(2, x2, false, box, f, 0, 1, y2, a2, 1, 15.0, 20.0, 0.0, &sink);
+    ASSERT_GE(box.cx, 0);
+    EXPECT_NEAR(x2 - x1, 0.25, 0.06);
+    EXPECT_NEAR(y2 - y1, -0.15, 0.06);
+    EXPECT_NEAR(a2, a1, 0.3);
+    // It shares vision camera 1's light.
+    Run(0x04, {2, 0});
+    EXPECT_EQ(cv::countNonZero(world->Render(CameraRole::Synchronous, 64, 48, 1, 1)), 0);
+}
+
 TEST_F(WorldTest, AFlyPassShowsEachHeadsPartWhereItsTriggerSawIt) {
     Scenario s = Scenario::Default();
     s.feeders.clear();
