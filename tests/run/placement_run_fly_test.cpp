@@ -84,6 +84,28 @@ INSTANTIATE_TEST_SUITE_P(Fly, PlacementRunFly, ::testing::ValuesIn(kFlyCases),
 // 0x04 selected), the second the synchronous camera that sees head 2 while head 1
 // stands over vision camera 1. Flying parts of a pair are measured together there
 // (head 2 with the synchronous correction); parts centred over the camera one by one.
+// The machine's two video inputs, each frame drawn by the world when it is read, so
+// a frame always shows where the machine stands now: input 0 behind the camera
+// switch, input 1 the synchronous camera.
+class WorldVideoInput : public VideoSampleSource {
+public:
+    explicit WorldVideoInput(sim::World* world) : m_world(world) {}
+    bool Open(int index, int, int) override {
+        m_role = index == 0 ? sim::CameraRole::Switched : sim::CameraRole::Synchronous;
+        return index == 0 || index == 1;
+    }
+    bool Read(cv::Mat* sample) override {
+        *sample = m_world->Render(m_role, 640, 480, 3, ++m_frames);
+        return true;
+    }
+    void Close() override {}
+
+private:
+    sim::World* m_world;
+    sim::CameraRole m_role = sim::CameraRole::Switched;
+    std::uint64_t m_frames = 0;
+};
+
 struct SyncCase {
     const char* name;
     bool serial;
@@ -107,10 +129,11 @@ TEST_P(PlacementRunSync, TheSharedFrameMachinePlacesTheWholeBoardWithVision) {
     sync.position = {sync.position.x + kSyncOffX, sync.position.y + kSyncOffY};
     s.syncCamera = sync;
     world().SetScenario(s);
-    // The ordinary cameras the simulated machine publishes, and no industrial one.
+    // The ordinary cameras only, no industrial one.
     g_HighSpeedCamera = 0;
     TheCameraService().Shutdown();
-    TheVideoSourcePort() = VideoSourcePort{};
+    TheVideoSourcePort().count = [] { return 2; };
+    TheVideoSourcePort().make = [w = &world()] { return std::make_unique<WorldVideoInput>(w); };
     ASSERT_TRUE(TheSetView().OpenCamera(false, 2, 0));
     ASSERT_TRUE(TheSetView().DsCameraOpen(1));
     // The camera table of the start folder names both vision cameras.
