@@ -282,9 +282,16 @@ void SimCamera::Loop() {
             continue;
         }
         if (m_triggers > 0) {
+            // One exposure per frame period: triggers that come faster (a fly pass's
+            // come together) are taken in turn, as the host reads a frame at a time.
+            if (Clock::now() < m_nextTriggered) {
+                m_cv.wait_until(lock, std::min(m_nextTriggered, arrival));
+                continue;
+            }
             --m_triggers;
             if (m_slowMs) m_cv.wait_for(lock, std::chrono::milliseconds(m_slowMs));
             Produce(lock, true);
+            m_nextTriggered = Clock::now() + std::chrono::milliseconds(kFramePeriodMs);
             continue;
         }
         const auto now = Clock::now();

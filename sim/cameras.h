@@ -120,6 +120,7 @@ private:
     plat::CameraFramePtr m_latest;
     // Free-running frames exposed but not yet arrived (a slow camera), by arrival.
     std::deque<std::pair<std::chrono::steady_clock::time_point, std::shared_ptr<plat::CameraFrame>>> m_inFlight;
+    std::chrono::steady_clock::time_point m_nextTriggered{};  // the earliest next triggered exposure
     plat::CameraFrameStatistic m_stat;
     Listener m_listener;
     std::thread m_thread;

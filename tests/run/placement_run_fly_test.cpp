@@ -34,10 +34,6 @@ protected:
         for (int k = 1; k < 8; ++k) s.m_dFlyCorrect_Y[static_cast<std::size_t>(k)] = scenario.nozzleOffset[k].y;
         TheCameraList().SetSettings(s);
         UpdateHeadOffsets();
-        // The heads pass the camera one after another: a frame per trigger, spaced as
-        // on the machine (the simulator fires a pass's triggers at once, and the grab
-        // thread takes the newest frame).
-        sim->cameras()->ByRole(sim::CameraRole::Vision1)->SetSlowMs(100);
     }
     int Frames(std::uint16_t code) {
         int n = 0;
