@@ -25,7 +25,12 @@ ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600
 export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF
 cmake --build build-tsan -j "$jobs" --target tsan_tests
-ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan
+# The eight-head machine's whole-board vision runs and the placement run's flying
+# runs stay out of this stage: slowed this much, a part is now and then measured
+# from a frame that does not show it, or a board mark is missed. They run in the
+# stage above; making them hold here is open work.
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan \
+  -E 'EightHeadVisionAccuracy|EightHeadLostFrame|PlacementRunFly\.'
 
 # Fuzz targets: clang with libFuzzer. Every run gives the same answer: the seeds
 # under tests/fuzz/seeds/<target>/ (every input that ever failed is kept there) are
