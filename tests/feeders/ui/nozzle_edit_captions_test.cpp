@@ -2,6 +2,8 @@
 // file, and their texts in the editor in English and German.
 #include <QCheckBox>
 
+#include <memory>
+
 #include "../../app/ui/shell_fixture.h"
 #include "app/menus.h"
 #include "feeders/nozzle_library.h"
@@ -11,6 +13,19 @@
 
 namespace smt::test {
 namespace {
+
+// Opens the nozzle library through the menu in `language`; the dialog is caught
+// before it would run, and stays open for the caller.
+CDialogNozzleList* OpenNozzleList(ShellApp& app, int language) {
+    auto caught = std::make_shared<CDialogNozzleList*>(nullptr);
+    app.View()->m_RunModal = [caught](QDialog& d) {
+        *caught = qobject_cast<CDialogNozzleList*>(&d);
+        return 0;
+    };
+    app.Frame()->Action(language)->trigger();
+    app.Frame()->Action(cmd::NozzleList)->trigger();
+    return *caught;
+}
 
 TEST(NozzleEditCaptions, EveryKeyInEachShippedFile) {
     const std::string res = std::string(SMT_SOURCE_DIR) + "/res";
@@ -34,20 +49,13 @@ TEST(NozzleEditCaptions, EveryKeyInEachShippedFile) {
 TEST(NozzleEditCaptions, TheUniformBoxesSpeakTheChosenLanguage) {
     ShellApp app;
     ASSERT_TRUE(app.Start());
-    CDialogNozzleList* dialog = nullptr;
-    app.View()->m_RunModal = [&](QDialog& d) {
-        dialog = qobject_cast<CDialogNozzleList*>(&d);
-        return 0;
-    };
     struct Case { int language; std::vector<std::string> texts; } cases[] = {
         {cmd::English, {"Pick height - same for all", "Entry Z height - same for all", "Vacuum check value - same for all"}},
         {cmd::German, {"Aufnahmehöhe - für alle gleich", "Einfahrt Z-Höhe - für alle gleich", "Vakuum-Prüfwert - für alle gleich"}},
         {cmd::Chinese, {"吸嘴与吸料高度 - 统一", "吸嘴进出口高度 - 统一", "真空检测值 - 统一"}},
     };
     for (const auto& c : cases) {
-        app.Frame()->Action(c.language)->trigger();
-        dialog = nullptr;
-        app.Frame()->Action(cmd::NozzleList)->trigger();
+        CDialogNozzleList* dialog = OpenNozzleList(app, c.language);
         ASSERT_TRUE(dialog);
         std::vector<std::string> texts;
         for (int id : {1036, 1037, 1038})
@@ -61,11 +69,6 @@ TEST(NozzleEditCaptions, TheUniformBoxesSpeakTheChosenLanguage) {
 TEST(NozzleEditCaptions, TheNumberRangeMessageSpeaksTheChosenLanguage) {
     ShellApp app;
     ASSERT_TRUE(app.Start());
-    CDialogNozzleList* dialog = nullptr;
-    app.View()->m_RunModal = [&](QDialog& d) {
-        dialog = qobject_cast<CDialogNozzleList*>(&d);
-        return 0;
-    };
     struct Case { int language; const char* number; std::string message; } cases[] = {
         {cmd::German, "20", "Bitte geben Sie eine ganze Zahl zwischen 1 und 19 ein."},
         {cmd::English, "0", "Please enter an integer between 1 and 19."},
@@ -73,9 +76,7 @@ TEST(NozzleEditCaptions, TheNumberRangeMessageSpeaksTheChosenLanguage) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.number);
-        app.Frame()->Action(c.language)->trigger();
-        dialog = nullptr;
-        app.Frame()->Action(cmd::NozzleList)->trigger();
+        CDialogNozzleList* dialog = OpenNozzleList(app, c.language);
         ASSERT_TRUE(dialog);
         CDialogNozzleEdit* editor = dialog->Editor();
         editor->Field(1127)->setText(c.number);
