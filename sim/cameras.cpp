@@ -28,7 +28,7 @@ void StillScene::SetMarkDiameter(double mm) {
     m_cache.clear();
 }
 
-cv::Mat StillScene::Render(CameraRole role, int width, int height, int channels, std::uint64_t) {
+cv::Mat StillScene::Render(CameraRole role, int width, int height, int channels, std::uint64_t, bool) {
     std::lock_guard lock(m_mutex);
     const std::string key = std::to_string(static_cast<int>(role)) + ":" + std::to_string(width) + "x" +
                             std::to_string(height) + "x" + std::to_string(channels);
@@ -221,7 +221,7 @@ void SimCamera::Produce(std::unique_lock<std::mutex>& lock, bool triggered) {
     const std::uint64_t n = m_seq + 1;
     const auto exposed = Clock::now();
     lock.unlock();
-    cv::Mat mat = source ? source->Render(m_spec.role, w, h, ch, n) : cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
+    cv::Mat mat = source ? source->Render(m_spec.role, w, h, ch, n, triggered) : cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
     auto f = std::make_shared<CameraFrame>();
     if (mat.cols != w || mat.rows != h || mat.channels() != ch || mat.depth() != CV_8U)
         mat = cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));

@@ -42,11 +42,13 @@ struct CameraSpec {
     bool video = false;               // an ordinary video camera (always streams)
 };
 
-// Draws the frame a camera sees now. Called on the camera's own thread.
+// Draws the frame a camera sees now. Called on the camera's own thread;
+// `triggered` when a trigger input took it (a free-running or snapped frame is not).
 class FrameSource {
 public:
     virtual ~FrameSource() = default;
-    virtual cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) = 0;
+    virtual cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
+                           bool triggered = false) = 0;
 };
 
 // A fixed scene: a mark disc on the mark camera, a part of `visionType` on the
@@ -55,7 +57,8 @@ class StillScene : public FrameSource {
 public:
     void SetPart(int visionType);
     void SetMarkDiameter(double mm);
-    cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) override;
+    cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
+                   bool triggered = false) override;
 
 private:
     std::mutex m_mutex;

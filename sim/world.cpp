@@ -1153,7 +1153,8 @@ std::vector<Disc> World::DiscsInView(const std::function<Vec(Table)>& centreIn, 
     return out;
 }
 
-cv::Mat World::Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) {
+cv::Mat World::Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
+                      bool triggered) {
     // The switched video input shows the camera selected last; a fly trigger reaches
     // the industrial vision camera only.
     const bool switched = role == CameraRole::Switched;
@@ -1161,10 +1162,12 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
         const int selected = m_machine.Camera();
         role = selected == 2 ? CameraRole::Vision1 : selected == 3 ? CameraRole::Vision2 : CameraRole::Mark;
     }
+    // Only a triggered exposure takes a fly shot: a free-running frame begun just
+    // before the switch to trigger mode, or a snap, shows the machine as it stands.
     std::optional<Drives> shot;
     {
         std::lock_guard lock(m_mutex);
-        if (role == CameraRole::Vision1 && !switched && !m_flyShots.empty()) {
+        if (triggered && role == CameraRole::Vision1 && !switched && !m_flyShots.empty()) {
             shot = m_flyShots.front().drives;
             m_flyShots.pop_front();
         }

@@ -275,7 +275,8 @@ public:
     void OnNozzleChange(int head, int holder, bool taken, const Drives& d) override;
 
     // FrameSource
-    cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo) override;
+    cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
+                   bool triggered = false) override;
 
     std::string Command(const std::vector<std::string>& words);
     static std::string Help();

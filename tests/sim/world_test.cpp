@@ -263,6 +263,23 @@ TEST_F(WorldTest, AFlyPassShowsEachHeadsPartWhereItsTriggerSawIt) {
     frames(&xs);
     ASSERT_EQ(xs.size(), 3u);
     EXPECT_NEAR(xs[1], -0.3 + 1.0, 0.06);
+    // A frame that no trigger took (a free-running one begun before the switch, a
+    // snap) while the pass's exposures are pending shows the machine as it stands and
+    // leaves every shot to its own triggered frame.
+    cam->SetSlowMs(300);
+    fly(0);
+    (void)world->Render(CameraRole::Vision1, 640, 480, 1, 99);
+    for (int i = 0; i < 200; ++i) {
+        {
+            std::lock_guard lock(mutex);
+            if (got.size() >= 4) break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    xs.clear();
+    frames(&xs);
+    ASSERT_EQ(xs.size(), 4u);
+    for (int k = 1; k <= 4; ++k) EXPECT_NEAR(xs[static_cast<std::size_t>(k - 1)], -0.1 * k, 0.06) << k;
     cam->SetListener({});
     world->SetCameras(nullptr);
 }

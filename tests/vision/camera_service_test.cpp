@@ -21,7 +21,7 @@ using namespace std::chrono_literals;
 // Every frame is filled with its frame number, so frames can be told apart.
 class NumberedScene : public sim::FrameSource {
 public:
-    cv::Mat Render(sim::CameraRole, int w, int h, int channels, std::uint64_t frameNo) override {
+    cv::Mat Render(sim::CameraRole, int w, int h, int channels, std::uint64_t frameNo, bool) override {
         return cv::Mat(h, w, channels == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(static_cast<double>(frameNo % 200 + 1)));
     }
 };
@@ -149,9 +149,9 @@ TEST_F(CameraServiceTest, OneTriggerRightAfterTheSwitchGivesTheFlyFrame) {
 // way when the mode changes, and the grab thread often between two waits.
 class SlowVisionScene : public NumberedScene {
 public:
-    cv::Mat Render(sim::CameraRole role, int w, int h, int channels, std::uint64_t frameNo) override {
+    cv::Mat Render(sim::CameraRole role, int w, int h, int channels, std::uint64_t frameNo, bool triggered) override {
         if (role == sim::CameraRole::Vision1) std::this_thread::sleep_for(45ms);
-        return NumberedScene::Render(role, w, h, channels, frameNo);
+        return NumberedScene::Render(role, w, h, channels, frameNo, triggered);
     }
 };
 

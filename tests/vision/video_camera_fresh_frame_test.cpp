@@ -131,7 +131,7 @@ TEST_F(VideoFreshFrame, AReadUnderWayWhenTheQueryBeganDoesNotServeIt) {
 class PositionScene : public sim::FrameSource {
 public:
     std::atomic<int> position{1};
-    cv::Mat Render(sim::CameraRole, int w, int h, int channels, std::uint64_t) override {
+    cv::Mat Render(sim::CameraRole, int w, int h, int channels, std::uint64_t, bool) override {
         return cv::Mat(h, w, channels == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(position.load()));
     }
 };
