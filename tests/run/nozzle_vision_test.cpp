@@ -339,9 +339,10 @@ protected:
             r.visionFailed = 0;
             g_NozzleWork[static_cast<std::size_t>(head - 1)] = r;
         }
-        // The heads pass the camera one after another: a frame per trigger, spaced as
-        // on the machine (the simulator fires a pass's triggers at once).
-        sim->cameras()->ByRole(sim::CameraRole::Vision1)->SetSlowMs(100);
+        // The heads pass the camera one after another: a frame per trigger, spaced
+        // (the simulator fires a pass's triggers at once). The grab takes the newest
+        // frame, so the spacing leaves a loaded test host time to take each one.
+        sim->cameras()->ByRole(sim::CameraRole::Vision1)->SetSlowMs(300);
     }
     void TearDown() override {
         g_FlyStartX = g_FlyStartY = g_FlyEndX = g_FlyEndY = 0;
