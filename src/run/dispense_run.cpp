@@ -50,8 +50,9 @@ std::int32_t DispenseZLimitPulses() { return ToPulses(TheBasicSettings().m_Z_Lim
 
 namespace {
 
-// The dispensing row's cells.
-constexpr int kDisX = 1, kDisY = 2, kDisZ = 3, kDisOpen = 5, kDisClose = 6, kDisCloseDelay = 7, kDisBottomDelay = 8,
+// The dispensing row's cells (X and Y, cells 1 and 2, come through the placement
+// records).
+constexpr int kDisZ = 3, kDisOpen = 5, kDisClose = 6, kDisCloseDelay = 7, kDisBottomDelay = 8,
               kDisSuckBack = 9;
 
 std::uint16_t U16(const std::string& text) { return static_cast<std::uint16_t>(AtoI(text)); }

@@ -1,3 +1,7 @@
+#include <string>
+#include <utility>
+#include <vector>
+
 #include <gtest/gtest.h>
 #include <opencv2/imgproc.hpp>
 
@@ -167,6 +171,158 @@ TEST_F(CameraCalibration, ARegionIsExactlyThatPartOfTheWholeUndistortedFrame)
     const cv::Mat copy = UndistortRegion(none, frame, r);
     EXPECT_EQ(cv::norm(copy, frame(r), cv::NORM_INF), 0.0);
     EXPECT_NE(copy.data, frame(r).data);
+}
+
+
+// Our reader takes both forms of OpenCV's writer, and a file as the calibration
+// tool writes it, with comments, strings and matrices of its own around the four
+// nodes.
+TEST_F(CameraCalibration, BothFormsOfTheWriterAndAToolsWholeFileAreRead)
+{
+    const cv::Mat matrix = (cv::Mat_<double>(3, 3) << 812.25, 0, 331.5, 0, 806.75, 243.125, 0, 0, 1);
+    const cv::Mat distortion = (cv::Mat_<double>(5, 1) << -0.21, 0.043, 0.0012, -0.0007, 0.0051);
+    for (const char* name : {"lens.xml", "lens.yml"}) {
+        SCOPED_TRACE(name);
+        cv::Size size;
+        cv::Mat m, d;
+        ASSERT_TRUE(ReadCameraParams(Write(name, 1280, 1024, matrix, distortion), size, m, d));
+        EXPECT_EQ(size, cv::Size(1280, 1024));
+        EXPECT_EQ(cv::norm(m, matrix, cv::NORM_INF), 0.0);
+        EXPECT_EQ(cv::norm(d, distortion, cv::NORM_INF), 0.0);
+        // Single precision stays single precision, as OpenCV reads it.
+        cv::Mat m32, d32;
+        matrix.convertTo(m32, CV_32F);
+        distortion.convertTo(d32, CV_32F);
+        ASSERT_TRUE(ReadCameraParams(Write(std::string("f") + name, 640, 480, m32, d32), size, m, d));
+        EXPECT_EQ(m.type(), CV_64F);
+        EXPECT_EQ(m.at<double>(1, 1), static_cast<double>(static_cast<float>(806.75)));
+        EXPECT_EQ(d.at<double>(1), static_cast<double>(static_cast<float>(0.043)));
+    }
+
+    test::WriteBytes(dir.File("tool.xml"),
+                     "<?xml version=\"1.0\"?>\n<opencv_storage>\n"
+                     "<calibration_Time>\"Mon Dec  7 18:00:00 2026\"</calibration_Time>\n"
+                     "<nr_of_frames>25</nr_of_frames>\n<image_Width>1280</image_Width>\n"
+                     "<image_Height>1024</image_Height>\n<board_Width>9</board_Width>\n"
+                     "<square_Size>2.5000000000000000e+01</square_Size>\n"
+                     "<!-- flags: +fix_principal_point +zero_tangent_dist -->\n<flags>12</flags>\n"
+                     "<Camera_Matrix type_id=\"opencv-matrix\">\n  <rows>3</rows>\n  <cols>3</cols>\n"
+                     "  <dt>d</dt>\n  <data>\n    8.1225000000000000e+02 0. 3.3150000000000000e+02 0.\n"
+                     "    8.0675000000000000e+02 243.125 0. 0. 1.</data></Camera_Matrix>\n"
+                     "<Distortion_Coefficients type_id=\"opencv-matrix\">\n  <rows>5</rows>\n  <cols>1</cols>\n"
+                     "  <dt>d</dt>\n  <data>\n    -0.21 4.3e-02 1.2e-03 -7.0e-04 5.1e-03</data></Distortion_Coefficients>\n"
+                     "<image_points type_id=\"opencv-matrix\">\n  <rows>2</rows>\n  <cols>1</cols>\n"
+                     "  <dt>\"2f\"</dt>\n  <data>\n    1. 2. 3. 4.</data></image_points>\n"
+                     "</opencv_storage>\n");
+    test::WriteBytes(dir.File("tool.yml"),
+                     "%YAML:1.0\n---\ncalibration_Time: \"Mon Dec  7 18:00:00 2026\"\nnr_of_frames: 25\n"
+                     "image_Width: 1280\nimage_Height: 1024\n# flags: +fix_principal_point\nflags: 12\n"
+                     "Camera_Matrix: !!opencv-matrix\n   rows: 3\n   cols: 3\n   dt: d\n"
+                     "   data: [ 8.1225000000000000e+02, 0., 3.3150000000000000e+02, 0.,\n"
+                     "       8.0675000000000000e+02, 243.125, 0., 0., 1. ]\n"
+                     "Distortion_Coefficients: !!opencv-matrix\n   rows: 5\n   cols: 1\n   dt: d\n"
+                     "   data: [ -0.21, 4.3e-02, 1.2e-03, -7.0e-04, 5.1e-03 ]\n"
+                     "image_points: !!opencv-matrix\n   rows: 2\n   cols: 1\n   dt: \"2f\"\n"
+                     "   data: [ 1., 2., 3., 4. ]\n");
+    for (const char* name : {"tool.xml", "tool.yml"}) {
+        SCOPED_TRACE(name);
+        cv::Size size;
+        cv::Mat m, d;
+        ASSERT_TRUE(ReadCameraParams(dir.File(name), size, m, d));
+        EXPECT_EQ(size, cv::Size(1280, 1024));
+        EXPECT_EQ(cv::norm(m, matrix, cv::NORM_INF), 0.0);
+        EXPECT_EQ(cv::norm(d, distortion, cv::NORM_INF), 0.0);
+    }
+}
+
+std::string Repeated(const std::string& s, int n)
+{
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+// Damaged files of both forms are refused, never followed: among them the forms
+// on which OpenCV's own reader crashed or spun.
+TEST_F(CameraCalibration, DamagedFilesOfEitherFormAreRefused)
+{
+    const std::string head = "<?xml version=\"1.0\"?>\n<opencv_storage>\n<image_Width>640</image_Width>\n"
+                             "<image_Height>480</image_Height>\n";
+    const std::string matrix = "<Camera_Matrix type_id=\"opencv-matrix\"><rows>3</rows><cols>3</cols><dt>d</dt>"
+                               "<data>800. 0. 320. 0. 800. 240. 0. 0. 1.</data></Camera_Matrix>\n";
+    const std::string dist = "<Distortion_Coefficients type_id=\"opencv-matrix\"><rows>1</rows><cols>5</cols>"
+                             "<dt>d</dt><data>-0.2 0.05 0. 0. 0.</data></Distortion_Coefficients>\n";
+    const std::string end = "</opencv_storage>\n";
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string s = head + matrix + dist + end;
+        const std::size_t at = s.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return s.replace(at, from.size(), to);
+    };
+    const std::string yaml = "%YAML:1.0\n---\nimage_Width: 640\nimage_Height: 480\n"
+                             "Camera_Matrix: !!opencv-matrix\n   rows: 3\n   cols: 3\n   dt: d\n"
+                             "   data: [ 800., 0., 320., 0., 800., 240., 0., 0., 1. ]\n"
+                             "Distortion_Coefficients: !!opencv-matrix\n   rows: 1\n   cols: 5\n   dt: d\n"
+                             "   data: [ -0.2, 0.05, 0., 0., 0. ]\n";
+    auto yamlReplaced = [&](const std::string& from, const std::string& to) {
+        std::string s = yaml;
+        const std::size_t at = s.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return s.replace(at, from.size(), to);
+    };
+    cv::Size size;
+    cv::Mat m, d;
+    test::WriteBytes(dir.File("whole.xml"), head + matrix + dist + end);
+    test::WriteBytes(dir.File("whole.yml"), yaml);
+    ASSERT_TRUE(ReadCameraParams(dir.File("whole.xml"), size, m, d));
+    ASSERT_TRUE(ReadCameraParams(dir.File("whole.yml"), size, m, d));
+
+    const std::vector<std::pair<const char*, std::string>> bad = {
+        {"cut prolog", std::string("<?xml IIIIIIIIIIIIIIIIIIIIIIIIsion=\rooooooooooooooooooooo")},
+        {"no prolog", replaced("<?xml version=\"1.0\"?>", "")},
+        {"other root", replaced("<opencv_storage>", "<storage>")},
+        {"tags crossed", replaced("</image_Width>", "</image_Height>")},
+        {"root not closed", head + matrix + dist},
+        {"comment not closed", replaced("<image_Height>", "<!-- <image_Height>")},
+        {"attribute not closed", replaced("type_id=\"opencv-matrix\"", "type_id=\"opencv-matrix")},
+        {"text after the root", head + matrix + dist + end + "x"},
+        {"text beside fields", replaced("<rows>3</rows>", "9 <rows>3</rows>")},
+        {"doctype", replaced("<opencv_storage>", "<!DOCTYPE x><opencv_storage>")},
+        {"a value short", replaced("0. 0. 1.</data>", "0. 0.</data>")},
+        {"a value over", replaced("0. 0. 1.</data>", "0. 0. 1. 2.</data>")},
+        {"a word for a value", replaced("0. 0. 1.</data>", "0. 0. one</data>")},
+        {"two channels", replaced("<dt>d</dt><data>800.", "<dt>\"2d\"</dt><data>800.")},
+        {"bytes", replaced("<dt>d</dt><data>800.", "<dt>u</dt><data>800.")},
+        {"rows as a string", replaced("<rows>3</rows>", "<rows>\"3\"</rows>")},
+        {"rows missing", replaced("<rows>3</rows>", "")},
+        {"rows beyond int", replaced("<rows>3</rows>", "<rows>30000000000</rows>")},
+        {"a huge matrix", replaced("<rows>3</rows><cols>3</cols>", "<rows>100000</rows><cols>100000</cols>")},
+        {"width a string", replaced("<image_Width>640<", "<image_Width>\"640\"<")},
+        {"an infinite value", replaced("0. 0. 1.</data>", "0. 0. inf</data>")},
+        {"a float out of range", replaced("<dt>d</dt><data>800.", "<dt>f</dt><data>1e39")},
+        {"nested too deep", head + "<other>" + Repeated("<a>", 100) + Repeated("</a>", 100) + "</other>\n" +
+                                matrix + dist + end},
+        {"yaml list item below a key", "%YAML:1.0\n s: 1\n-M--\n"},
+        {"yaml dot item below a key", "%YAML:1.0\n s: 1\n.M--\n"},
+        {"yaml list not closed", yamlReplaced("0., 0., 1. ]", "0., 0., 1.")},
+        {"yaml nested list", yamlReplaced("[ 800.,", "[ [800.],")},
+        {"yaml empty item", yamlReplaced("0., 0., 1. ]", "0., , 1. ]")},
+        {"yaml uneven fields", yamlReplaced("   cols: 3", "     cols: 3")},
+        {"yaml tab", yamlReplaced("   dt: d\n   data: [ 800.", "\tdt: d\n   data: [ 800.")},
+        {"yaml nested map", yamlReplaced("   dt: d\n   data: [ 800.", "   dt: !!x\n   data: [ 800.")},
+        {"yaml flow map", yamlReplaced("image_Width: 640", "image_Width: { a: 1 }")},
+        {"yaml data a scalar", yamlReplaced("[ -0.2, 0.05, 0., 0., 0. ]", "-0.2")},
+        {"yaml field below a scalar", yamlReplaced("image_Height: 480\n", "image_Height: 480\n   rows: 3\n")},
+    };
+    for (const auto& [what, bytes] : bad) {
+        SCOPED_TRACE(what);
+        test::WriteBytes(dir.File("bad.xml"), bytes);
+        EXPECT_FALSE(ReadCameraParams(dir.File("bad.xml"), size, m, d));
+    }
+    // A deep but well-formed file is only read as deep as needed.
+    test::WriteBytes(dir.File("deep.xml"),
+                     head + "<other>" + Repeated("<a>", 10) + Repeated("</a>", 10) + "</other>\n" + matrix + dist + end);
+    EXPECT_TRUE(ReadCameraParams(dir.File("deep.xml"), size, m, d));
 }
 
 } // namespace
