@@ -79,7 +79,6 @@ public:
 
     bool Read(Element& root)
     {
-        if (m_s.compare(0, 3, "\xEF\xBB\xBF") == 0) m_p = 3;
         SkipBlanks();
         if (!At("<?xml")) return false;
         const std::size_t end = m_s.find("?>", m_p);
@@ -176,6 +175,19 @@ private:
     std::size_t m_p = 0;
 };
 
+// An element's text: a string when quoted, else its blank-separated items.
+StoredValue XmlValue(const std::string& text)
+{
+    StoredValue v = Scalar(text);
+    v.isList = !v.quoted;
+    if (v.isList) {
+        std::string joined;
+        for (const std::string& t : Tokens(v.text)) joined += (joined.empty() ? "" : " ") + t;
+        v.text = joined;
+    }
+    return v;
+}
+
 bool ParseXml(const std::string& bytes, std::map<std::string, StoredNode>& nodes)
 {
     Element root;
@@ -184,21 +196,12 @@ bool ParseXml(const std::string& bytes, std::map<std::string, StoredNode>& nodes
         if (nodes.count(top.name)) continue;
         StoredNode node;
         if (top.children.empty()) {
-            node.value = Scalar(top.text);
-            node.value.isList = !node.value.quoted;  // blank-separated items
+            node.value = XmlValue(top.text);
         } else {
             node.isMap = true;
-            for (const Element& field : top.children) {
-                if (!field.children.empty() || node.fields.count(field.name)) continue;
-                StoredValue v = Scalar(field.text);
-                v.isList = !v.quoted;
-                if (v.isList) {
-                    std::string joined;
-                    for (const std::string& t : Tokens(v.text)) joined += (joined.empty() ? "" : " ") + t;
-                    v.text = joined;
-                }
-                node.fields.emplace(field.name, std::move(v));
-            }
+            for (const Element& field : top.children)
+                if (field.children.empty() && !node.fields.count(field.name))
+                    node.fields.emplace(field.name, XmlValue(field.text));
         }
         nodes.emplace(top.name, std::move(node));
     }
@@ -228,9 +231,7 @@ bool ListItems(const std::string& inside, std::string& joined)
 
 bool ParseYaml(const std::string& bytes, std::map<std::string, StoredNode>& nodes)
 {
-    std::size_t p = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    if (bytes.compare(p, 5, "%YAML") != 0) return false;
-    p = bytes.find('\n', p);
+    std::size_t p = bytes.find('\n');  // past the "%YAML" line
 
     StoredNode* map = nullptr;       // the top-level map taking fields, if any
     bool keepTop = false;            // false for a repeated name: read, not kept
@@ -326,8 +327,9 @@ bool ParseYaml(const std::string& bytes, std::map<std::string, StoredNode>& node
 bool ParseCalibrationStorage(const std::string& bytes, std::map<std::string, StoredNode>& nodes)
 {
     nodes.clear();
-    std::size_t p = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
-    const bool ok = bytes.compare(p, 5, "%YAML") == 0 ? ParseYaml(bytes, nodes) : ParseXml(bytes, nodes);
+    const bool bom = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0;
+    const std::string text = bom ? bytes.substr(3) : bytes;
+    const bool ok = text.compare(0, 5, "%YAML") == 0 ? ParseYaml(text, nodes) : ParseXml(text, nodes);
     if (!ok) nodes.clear();
     return ok;
 }
