@@ -7,6 +7,7 @@
 #include "link/cmd_srv.h"
 #include "link/replies.h"
 #include "platform/msgbox.h"
+#include "platform/uipost.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool quiet = [] {
@@ -39,5 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         pos += 2 + length;
     }
+    // The boxes the dispatch posted, shown and answered as the user-interface
+    // thread would; left queued they piled up over a long fuzzing run.
+    plat::RunPostedTasks();
     return 0;
 }
