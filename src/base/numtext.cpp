@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <limits>
+#include <type_traits>
 
 namespace smt {
 namespace {
@@ -170,5 +171,25 @@ std::string TeachValue(std::int64_t counter, double factor) {
     if (factor == 0 || !std::isfinite(factor)) return FormatMm(0.0);
     return TeachValueMm(static_cast<double>(counter) / factor);
 }
+
+namespace {
+template <typename T>
+bool ParseWholeNumber(std::string_view text, T& out) {
+    const char* begin = text.data();
+    const char* end = text.data() + text.size();
+    if (begin != end && *begin == '+') ++begin;  // from_chars takes no plus sign
+    T value{};
+    const auto result = std::from_chars(begin, end, value);
+    if (begin == end || result.ec != std::errc() || result.ptr != end) return false;
+    if constexpr (std::is_floating_point_v<T>) {
+        if (!std::isfinite(value)) return false;
+    }
+    out = value;
+    return true;
+}
+} // namespace
+
+bool ParseWhole(std::string_view text, int& out) { return ParseWholeNumber(text, out); }
+bool ParseWhole(std::string_view text, double& out) { return ParseWholeNumber(text, out); }
 
 } // namespace smt

@@ -27,6 +27,12 @@ std::string FormatCV(const char* format, va_list args) __attribute__((format(pri
 int AtoI(std::string_view text);
 double AtoF(std::string_view text);
 
+// The whole text as one number: an optional '+', nothing before or after it; a
+// real must be finite ("inf" and "nan" are refused). False otherwise, and for an int
+// out of range.
+bool ParseWhole(std::string_view text, int& out);
+bool ParseWhole(std::string_view text, double& out);
+
 // Rows are cells joined by tab with a tab after the last cell. Splitting takes every
 // cell that ends in a tab; text after the last tab is ignored.
 std::vector<std::string> SplitRow(std::string_view row);

@@ -1,12 +1,13 @@
 #include "vision/calibration_storage.h"
 
 #include <cfloat>
-#include <charconv>
 #include <cmath>
 #include <climits>
 #include <cstddef>
 #include <utility>
 #include <vector>
+
+#include "base/numtext.h"
 
 namespace smt {
 namespace {
@@ -49,17 +50,6 @@ StoredValue Scalar(const std::string& raw)
         v.text = t;
     }
     return v;
-}
-
-template <class T>
-bool Number(const std::string& token, T& out)
-{
-    const char* b = token.data();
-    const char* e = b + token.size();
-    if (b != e && *b == '+') ++b;  // from_chars takes no plus sign
-    if (b == e) return false;
-    const auto r = std::from_chars(b, e, out);
-    return r.ec == std::errc() && r.ptr == e;
 }
 
 // ---- XML: a prolog, then <opencv_storage> holding elements; comments anywhere.
@@ -337,9 +327,9 @@ bool ParseCalibrationStorage(const std::string& bytes, std::map<std::string, Sto
 bool StoredInt(const StoredValue& value, int& out)
 {
     if (value.quoted || value.text.empty() || value.text.find(' ') != std::string::npos) return false;
-    if (Number(value.text, out)) return true;
+    if (ParseWhole(value.text, out)) return true;
     double real = 0.0;
-    if (!Number(value.text, real) || !std::isfinite(real) || real < INT_MIN || real > INT_MAX) return false;
+    if (!ParseWhole(value.text, real) || real < INT_MIN || real > INT_MAX) return false;
     out = static_cast<int>(std::lround(real));
     return true;
 }
@@ -366,7 +356,7 @@ bool StoredMatrix(const StoredNode& node, int maxCells, cv::Mat& out)
     cv::Mat m(rows, cols, CV_64F);
     for (std::size_t i = 0; i < items.size(); ++i) {
         double v = 0.0;
-        if (!Number(items[i], v) || !std::isfinite(v)) return false;
+        if (!ParseWhole(items[i], v)) return false;
         if (dt == "f") {
             if (std::fabs(v) > FLT_MAX) return false;
             v = static_cast<float>(v);  // the precision the file was written with

@@ -115,6 +115,24 @@ TEST(AtoIAndAtoF, FollowTheRuntimePrefixRules) {
     EXPECT_EQ(AtoI("4294967297"), INT_MAX);
 }
 
+// Unlike the prefix rules above, a whole-text number takes nothing else.
+TEST(ParseWhole, TakesOneWholeNumberAndNothingElse) {
+    int i = 7;
+    double d = 7;
+    EXPECT_TRUE(ParseWhole("+42", i));
+    EXPECT_EQ(i, 42);
+    EXPECT_TRUE(ParseWhole("-3.5e2", d));
+    EXPECT_EQ(d, -350.0);
+    EXPECT_TRUE(ParseWhole("800.", d));
+    EXPECT_EQ(d, 800.0);
+    for (const char* bad : {"", "+", "12mm", " 12", "12 ", "3.7", "++1", "2147483648", "0x10"}) {
+        EXPECT_FALSE(ParseWhole(bad, i)) << bad;
+    }
+    EXPECT_EQ(i, 42);  // untouched by a refusal
+    for (const char* bad : {"", "inf", "nan", "1e999", "1.5.2", "1,5"}) EXPECT_FALSE(ParseWhole(bad, d)) << bad;
+    EXPECT_EQ(d, 800.0);
+}
+
 TEST(Rows, SplitAndJoin) {
     using Cells = std::vector<std::string>;
     EXPECT_EQ(JoinRow({"a", "b", "c"}), "a\tb\tc\t");

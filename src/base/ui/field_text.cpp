@@ -1,8 +1,5 @@
 #include "base/ui/field_text.h"
 
-#include <charconv>
-#include <cmath>
-#include <type_traits>
 #include <string>
 
 #include "base/captions.h"
@@ -14,18 +11,6 @@ namespace smt::ui {
 namespace {
 
 std::string Trimmed(QLineEdit* edit) { return edit->text().trimmed().toStdString(); }
-
-template <typename T>
-bool ParseWhole(const std::string& text, T& out) {
-    const char* begin = text.data();
-    const char* end = text.data() + text.size();
-    if (begin != end && *begin == '+') ++begin;
-    const auto result = std::from_chars(begin, end, out);
-    if constexpr (std::is_floating_point_v<T>) {
-        if (!std::isfinite(out)) return false; // "inf" and "nan" are no lengths
-    }
-    return begin != end && result.ec == std::errc() && result.ptr == end;
-}
 
 bool Refuse(QLineEdit* edit, const std::string& message) {
     plat::MessageBoxOk(message);
