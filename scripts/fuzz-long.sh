@@ -9,7 +9,7 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 seconds="${1:-300}"
 shift || true
-export CCACHE_DIR="${CCACHE_DIR:-$root/.ccache}"
+. "$root/scripts/ccache-env.sh"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j "$(nproc)" --target fuzz_all
 targets=("$@")

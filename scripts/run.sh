@@ -12,7 +12,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
 bash scripts/install-deps.sh
-export CCACHE_DIR="${CCACHE_DIR:-$root/.ccache}"
+. "$root/scripts/ccache-env.sh"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TESTS=OFF -DSMT_BENCH=OFF
 cmake --build build -j "$(nproc)" --target smt $( [ -f sim/main.cpp ] && echo smt-sim )
 

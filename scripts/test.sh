@@ -11,7 +11,7 @@ bash scripts/install-deps.sh
 # docs/architecture.md and has no cycle; checked before anything is built.
 python3 scripts/check-layers.py
 jobs="$(nproc)"
-export CCACHE_DIR="${CCACHE_DIR:-$root/.ccache}"
+. "$root/scripts/ccache-env.sh"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:${LSAN_OPTIONS:-}"

@@ -1,0 +1,8 @@
+# Sourced by the build scripts with $root set to the project's root.
+# The compiler cache lives outside the clone (the user's cache folder), so a fresh
+# clone reuses what an earlier one compiled; paths inside the clone are hashed
+# relative to it, so two clones of the same code share every entry.
+export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/smt-ccache}"
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
+export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-20G}"
