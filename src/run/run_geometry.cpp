@@ -109,6 +109,11 @@ double BoardRotationDegrees(double nx, double ny, double mx, double my) {
     return a;
 }
 
+double BoardRotationFromPulses(double nx, double ny, double mx, double my) {
+    const double kx = g_PulsesPerMmX > 0 ? g_PulsesPerMmX : 1.0, ky = g_PulsesPerMmY > 0 ? g_PulsesPerMmY : 1.0;
+    return BoardRotationDegrees(nx / kx, ny / ky, mx / kx, my / ky);
+}
+
 void ComputeTwoMarkCorrection(double dx1, double dy1, double dx2, double dy2) {
     const double px = g_PulsesPerMmX, py = g_PulsesPerMmY;
     const std::int32_t m1x = ToPulses(Nudge(dx1), px), m1y = ToPulses(Nudge(dy1), py);
@@ -127,7 +132,7 @@ void ComputeTwoMarkCorrection(double dx1, double dy1, double dx2, double dy2) {
         plat::MessageBoxOk("Mark2 to Mark1 length is too short!!", true);
         return;
     }
-    g_BoardRotation = BoardRotationDegrees(nx, ny, nx - m1x + m2x, ny - m1y + m2y);
+    g_BoardRotation = BoardRotationFromPulses(nx, ny, nx - m1x + m2x, ny - m1y + m2y);
 }
 
 void BoardStateKeeper::SetOrigin(double dx, double dy) const {

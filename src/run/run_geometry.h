@@ -50,6 +50,11 @@ bool UpdateHeadOffsets();
 // vectors, normalised into (-180, 180]. Shared by every two-mark correction.
 double BoardRotationDegrees(double nx, double ny, double mx, double my);
 
+// The same from vectors in pulses, compared in millimetres: with the X and Y
+// factors apart the same vectors in pulses point elsewhere, and the board would be
+// turned by a wrong angle.
+double BoardRotationFromPulses(double nx, double ny, double mx, double my);
+
 // Board offsets and rotation from the two measured Mark offsets in mm (measured
 // minus nominal). Marks closer than 5 pulses keep the offsets, rotation 0, and
 // say so in a topmost box.

@@ -93,11 +93,19 @@ TEST_F(TwoMarks, OffsetsNudgedAndTruncatedAndMarksUnderFivePulsesRefused) {
 
 // Rotation near either axis: atan of a ratio misjudges these.
 TEST_F(TwoMarks, RotationIsTheAngleBetweenNominalAndMeasuredNearEitherAxis) {
-    // Nominal (1000, 8) pulses; Mark2 measured 0.2 mm (16 pulses) lower: the angle
-    // between the vectors in pulses.
+    // Nominal (10, 0.1) mm, (1000, 8) pulses; Mark2 measured 0.2 mm (16 pulses)
+    // lower: the angle between the vectors in millimetres, -2 atan(0.01) = -1.1458;
+    // in pulses, with Y's factor below X's, it would read -0.9167.
     Board(10.0, 0.1);
     ComputeTwoMarkCorrection(0.0, 0.0, 0.0, -0.2);
-    EXPECT_NEAR(g_BoardRotation.load(), -0.9167, 0.0005);
+    EXPECT_NEAR(g_BoardRotation.load(), -1.1458, 0.0005);
+    // A board turned 1 degree about Mark1, Mark2 nominal at (20, 15) mm: the
+    // manual offsets of the turned Mark2 give back 1 degree, less the offsets'
+    // truncation to whole pulses (0.976); in pulses it would read 0.901.
+    Board(20.0, 15.0);
+    const double tc = std::cos(M_PI / 180), ts = std::sin(M_PI / 180);
+    ComputeTwoMarkCorrection(0.0, 0.0, 20.0 * tc - 15.0 * ts - 20.0, 20.0 * ts + 15.0 * tc - 15.0);
+    EXPECT_NEAR(g_BoardRotation.load(), 1.0, 0.03);
     EXPECT_TRUE(boxes.Texts().empty());
 
     const double c = std::cos(M_PI / 180), s = std::sin(M_PI / 180);
