@@ -111,35 +111,9 @@ bool MoveX2AndTable(int table, std::int32_t x2, std::int32_t y, SpeedType speeds
 
 // ---- the mark ------------------------------------------------------------------------
 
-enum class Reading { Found, NotFound, WrongSize };
-struct CircleReading {
-    Reading result = Reading::NotFound;
-    std::int32_t dX = 0, dY = 0;
-};
-
 CircleReading ReadMark(const PcbEditFields& f) {
-    CircleReading out;
-    if (f.m_MarkCollectTime > 0) plat::SleepFor(plat::Millis(f.m_MarkCollectTime));
-    std::optional<cv::Mat> frame = AcquireRunFrame(kMarkCamera);
-    if (!frame) return out;
-    if (f.m_ImageColorReversal != 0) InvertFrame(*frame);
-    double x = 0, y = 0;
-    MarkCircle circle;
-    FindMark(x, y, TheSetView().m_BinaryImg.load() != 0, circle, *frame, f.m_LightContrast, f.m_VisualBox,
-             f.m_VisualZoom);
-    if (!MarkCircleAccepted(circle, f.m_VisualBox, f.m_VisualZoom)) return out;
-    const double d = 2.0 * circle.r / f.m_VisualZoom;
-    const std::string line = FormatC("Mark: X = %0.4f，Y = %0.4f，D = %0.4f", x, y, d);
-    AppendCommTrace(line, true);
-    LogOnly(line.c_str());
-    if (!MarkDiameterWithin(d, f.m_MarkDiameter, f.m_DetectPrecision)) {
-        out.result = Reading::WrongSize;
-        return out;
-    }
-    out.result = Reading::Found;
-    out.dX = ToPulses(x, g_PulsesPerMmX);
-    out.dY = ToPulses(y, g_PulsesPerMmY);
-    return out;
+    return ReadCircle(TakeMarkFrame(f.m_MarkCollectTime, f.m_ImageColorReversal != 0), "Mark", f.m_LightContrast,
+                      f.m_VisualBox, f.m_VisualZoom, f.m_DetectPrecision, f.m_MarkDiameter);
 }
 
 // ---- the head's view of a record -----------------------------------------------------

@@ -89,40 +89,6 @@ XYAMove XYMove(std::int32_t dX, std::int32_t dY, SpeedType speeds) {
     return m;
 }
 
-std::optional<cv::Mat> TakeMarkFrame(int collectTimeMs, bool invert) {
-    if (collectTimeMs > 0) plat::SleepFor(plat::Millis(collectTimeMs));
-    std::optional<cv::Mat> frame = AcquireRunFrame(kMarkCamera);
-    if (frame && invert) InvertFrame(*frame);
-    return frame;
-}
-
-enum class Reading { Found, NotFound, WrongSize };
-struct CircleReading {
-    Reading result = Reading::NotFound;
-    std::int32_t dX = 0, dY = 0;  // pulses
-};
-
-// One round-mark recognition with its trace line ("<label>: X = …").
-CircleReading ReadCircle(const std::optional<cv::Mat>& frame, const char* label, int threshold, double window,
-                         double scale, int precision, double size) {
-    CircleReading out;
-    if (!frame) return out;
-    double x = 0, y = 0;
-    MarkCircle circle;
-    FindMark(x, y, TheSetView().m_BinaryImg.load() != 0, circle, *frame, threshold, window, scale);
-    if (!MarkCircleAccepted(circle, window, scale)) return out;
-    const double d = 2.0 * circle.r / scale;
-    TraceAndLog(FormatC("%s: X = %0.4f，Y = %0.4f，D = %0.4f", label, x, y, d));
-    if (!MarkDiameterWithin(d, size, precision)) {
-        out.result = Reading::WrongSize;
-        return out;
-    }
-    out.result = Reading::Found;
-    out.dX = ToPulses(x, g_PulsesPerMmX);
-    out.dY = ToPulses(y, g_PulsesPerMmY);
-    return out;
-}
-
 // The camera over a point (head target in pulses), at the vision-placement speeds.
 bool MoveCameraTo(std::int32_t x, std::int32_t y) {
     g_TargetPulseX = x;
@@ -143,6 +109,33 @@ void ShowXYFields() {
 }
 
 } // namespace
+
+std::optional<cv::Mat> TakeMarkFrame(int collectTimeMs, bool invert) {
+    if (collectTimeMs > 0) plat::SleepFor(plat::Millis(collectTimeMs));
+    std::optional<cv::Mat> frame = AcquireRunFrame(kMarkCamera);
+    if (frame && invert) InvertFrame(*frame);
+    return frame;
+}
+
+CircleReading ReadCircle(const std::optional<cv::Mat>& frame, const char* label, int threshold, double window,
+                         double scale, int precision, double size) {
+    CircleReading out;
+    if (!frame) return out;
+    double x = 0, y = 0;
+    MarkCircle circle;
+    FindMark(x, y, TheSetView().m_BinaryImg.load() != 0, circle, *frame, threshold, window, scale);
+    if (!MarkCircleAccepted(circle, window, scale)) return out;
+    const double d = 2.0 * circle.r / scale;
+    TraceAndLog(FormatC("%s: X = %0.4f，Y = %0.4f，D = %0.4f", label, x, y, d));
+    if (!MarkDiameterWithin(d, size, precision)) {
+        out.result = Reading::WrongSize;
+        return out;
+    }
+    out.result = Reading::Found;
+    out.dX = ToPulses(x, g_PulsesPerMmX);
+    out.dY = ToPulses(y, g_PulsesPerMmY);
+    return out;
+}
 
 bool MarkDiameterWithin(double d, double size, int precision) {
     return (100 - precision) * size / 100 <= d && d <= (100 + precision) * size / 100;
@@ -212,11 +205,7 @@ bool CorrectByTwoMarks() {
     }
     const double mx = nx + g_Mark2OffsetX.load() - g_Mark1OffsetX.load();
     const double my = ny + g_Mark2OffsetY.load() - g_Mark1OffsetY.load();
-    // The directions are compared in millimetres: with X and Y factors apart the
-    // same vectors in pulses point elsewhere, and the board would be turned by a
-    // wrong angle.
-    const double kx = g_PulsesPerMmX > 0 ? g_PulsesPerMmX : 1.0, ky = g_PulsesPerMmY > 0 ? g_PulsesPerMmY : 1.0;
-    g_BoardRotation = BoardRotationDegrees(nx / kx, ny / ky, mx / kx, my / ky);
+    g_BoardRotation = BoardRotationFromPulses(nx, ny, mx, my);
     return true;
 }
 

@@ -21,6 +21,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
+
+#include <opencv2/core.hpp>
 
 #include "vision/vision_types.h"
 
@@ -30,6 +33,21 @@ namespace smt {
 extern std::atomic<std::int32_t> g_MarkIndex;
 
 // ---- the operations ----------------------------------------------------------------
+
+// The mark camera's frame after the collect time, inverted when asked; none when
+// the camera gives none within its bound.
+std::optional<cv::Mat> TakeMarkFrame(int collectTimeMs, bool invert);
+
+enum class Reading { Found, NotFound, WrongSize };
+struct CircleReading {
+    Reading result = Reading::NotFound;
+    std::int32_t dX = 0, dY = 0;  // pulses
+};
+
+// One round-mark recognition with its trace and log line ("<label>: X = …"): the
+// reader of every round mark of a run (board marks, specified marks, lamp points).
+CircleReading ReadCircle(const std::optional<cv::Mat>& frame, const char* label, int threshold, double window,
+                         double scale, int precision, double size);
 
 // Full board-mark correction of the current board or panel cell: camera over
 // Mark1 (PCB Mark1 + g_CellOriginPulse - camera offset), centred; then, unless the
