@@ -423,7 +423,7 @@ WalkEnd WalkBoard(PartListStore& store, RunFrameSources& sources, const RunBoard
     ++finishedBoards;
     ShowRunProgress(b.g_RunPanelRows - 1, b.g_RunPanelCols - 1, finishedBoards);
     if (!conveyor) return WalkEnd::RunEnd;
-    if (!MoveCameraToStopPosition()) return fail(), WalkEnd::Ended;
+    if (!MoveCameraToVisualOrigin()) return fail(), WalkEnd::Ended;
     if (runMode == 2) g_hBoardPlaced.Set();
     g_hBoardDone.Set();
     if (RowSelectedOnlyOrFromRow(store) || (sources.pcbBoardCount && sources.pcbBoardCount() <= 0))
