@@ -235,6 +235,20 @@ EightHeadRun::End EightHeadRun::Cycle() {
 
 bool EightHeadRun::Picks(bool together) {
     const int loaded = g_LoadedNozzleCount.load();
+    // Every place of the cycle is checked before the first pick: a row the machine
+    // cannot reach ends the run with no part of the cycle on a nozzle.
+    for (int k = 1; k <= 8; ++k) {
+        if (k > loaded || Slot(k).row < 0) continue;
+        PlacementRecord probe;
+        probe.row = Slot(k).row;
+        probe.head = Slot(k).headTarget;
+        if (!PlaceTargetWithinTravel(probe, k, m_perCell, m_offX, m_offY)) {
+            const int row = Slot(k).row;
+            plat::MessageBoxOk(OffTravelRowText(row, m_store.Cell(JobList::Part, row, partcell::Number)), true,
+                               plat::MsgIcon::Warning);
+            return false;
+        }
+    }
     for (int k = 1; k <= 8; ++k) {
         if (k > loaded || Slot(k).row < 0) continue;
         if (!BuildPlacementRecord(m_group, k)) return false;

@@ -548,5 +548,21 @@ TEST_F(EightHeadFailure, ARowNoFeederServesEndsTheRunNamingIt) {
     EXPECT_EQ(FrameCounts().count(0x72), 0u);  // no homing: a failure's end
 }
 
+// R9, the second cycle's row, lies beyond the Y travel: the cycle is refused before
+// its pick, naming the row, so no part of it is left on a nozzle.
+TEST_F(EightHeadFailure, ARowBeyondTheTravelEndsTheRunBeforeItsCyclePicks) {
+    parts[9].y = 231.5;  // R9: Y -200 + 231.5 on the first cell
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    boxes.Clear();
+    machine().ClearRecords();
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{OffTravelRowText(9, "10")});
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 8u);  // the first cycle alone
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 8u);
+    EXPECT_EQ(Count(sim::LedgerKind::Discard), 0u);
+    EXPECT_FALSE(g_Running.load());
+}
+
 } // namespace
 } // namespace smt::test
