@@ -3,6 +3,7 @@
 // every cell in use, picked nozzle by nozzle (0x74) or all together (0x75) and
 // placed by 0x77 each or one 0x78, four or eight nozzles per cycle.
 #include <array>
+#include <cmath>
 #include <map>
 
 #include "placement_run_fixture.h"
@@ -562,6 +563,29 @@ TEST_F(EightHeadFailure, ARowBeyondTheTravelEndsTheRunBeforeItsCyclePicks) {
     EXPECT_EQ(Count(sim::LedgerKind::Pick), 8u);
     EXPECT_EQ(Count(sim::LedgerKind::Discard), 0u);
     EXPECT_FALSE(g_Running.load());
+}
+
+// Stop while nozzle 1's pick is under way: the run ends with that part thrown off
+// at the discard place, not let go over the feeder.
+TEST_F(EightHeadFailure, StopWithAPartOnTheNozzleThrowsItOffAtTheDiscardPlace) {
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    boxes.Clear();
+    machine().ClearRecords();
+    sim->faults().HoldNext(0x74);
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held() == std::optional<std::uint16_t>(0x74); }));
+    OnStopRun();
+    sim->faults().Release();
+    ASSERT_TRUE(WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load(); }, std::chrono::seconds(60)));
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 1u);
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
+    const auto thrown = world().ledger().Of(sim::LedgerKind::Discard);
+    ASSERT_EQ(thrown.size(), 1u);
+    EXPECT_EQ(thrown[0].nozzle, 1);
+    EXPECT_LT(std::hypot(thrown[0].machine.x - 20, thrown[0].machine.y + 280), 0.5)
+        << thrown[0].machine.x << " " << thrown[0].machine.y;
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
 }
 
 } // namespace
