@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the program, prepares the start folder and
 # starts the program in it (against the simulated machine when no real machine is
-# configured; under Xvfb when there is no display).
+# configured; under Xvfb when there is no display, or the one named does not answer).
+# Closing the program stops the simulated machine and the Xvfb started here.
 #
 #   SMT_START_DIR   the start folder (default: ~/smt-start); when set, the program's own
 #                   settings (the recent-file list) live in its .config folder
@@ -31,8 +32,19 @@ if [ -z "${SMT_REAL_MACHINE:-}" ] && ! grep -q 'EthernetConfig' "$start/config.i
 fi
 
 pids=()
-cleanup() { for p in "${pids[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null || true; done; }
+runtime=""
+cleanup() {
+  for p in "${pids[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null || true; done
+  [ -n "$runtime" ] && rm -rf "$runtime"
+}
 trap cleanup EXIT
+
+# Qt wants a private runtime folder (mode 0700); a plain root or ssh session has none.
+if [ -z "${XDG_RUNTIME_DIR:-}" ] || [ ! -d "$XDG_RUNTIME_DIR" ] || [ ! -O "$XDG_RUNTIME_DIR" ]; then
+  runtime="$(mktemp -d "${TMPDIR:-/tmp}/smt-runtime-XXXXXX")"
+  chmod 0700 "$runtime"
+  export XDG_RUNTIME_DIR="$runtime"
+fi
 
 # An explicit start folder keeps the program's own settings (recent files) with it.
 if [ -n "${SMT_START_DIR:-}" ]; then
@@ -69,6 +81,11 @@ if [ -z "${SMT_REAL_MACHINE:-}" ] && [ -x build/smt-sim ]; then
 fi
 
 cd "$start"
+# A display named but gone (a closed session's DISPLAY) would abort the program.
+if [ -n "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && ! xdpyinfo >/dev/null 2>&1; then
+  echo "The display $DISPLAY does not answer: using a virtual display instead."
+  unset DISPLAY
+fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   # A free display number of our own, so it can be named for looking at it.
   n=99
@@ -79,6 +96,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   export DISPLAY=":$n"
   echo "No display: the program runs under Xvfb on display :$n."
   echo "  Look at it: DISPLAY=:$n import -window root shot.png (or x11vnc -display :$n)."
+  echo "  Ending the program (Ctrl+C here) stops the simulated machine and this display too."
 fi
 # Not exec: the simulator (and Xvfb) are stopped when the program ends.
 "$root/build/smt"

@@ -239,7 +239,10 @@ std::vector<std::pair<int, bool>> EnableStates(bool flag, const EnableContext& c
     }
     const int zCount = t == 4 ? 4 : t == 9 ? 1 : nozzles;
     for (int n = 2; n <= 8; ++n) nozzle(n, n <= zCount, n <= aCount, n <= nozzles);
-    const bool cluster = (t == 1 || t == 2 || t == 3 || t == 5) ? flag : t == 0 ? !flag : false;
+    // The feeder cluster jogs feeder walks and lifts: off with the rest of the panel
+    // while it is disabled (before connecting, during a homing) on every type. On
+    // type 0 it is off while the panel is enabled as well, so it is never usable there.
+    const bool cluster = (t == 1 || t == 2 || t == 3 || t == 5) && flag;
     for (int id : {mc::FeedXPlus, mc::FeedXMinus, mc::FeedYPlus, mc::FeedYMinus}) set(id, cluster);
     set(mc::SMinus, t == 2 && flag);
     set(mc::SPlus, t == 2 && flag);

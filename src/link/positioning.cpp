@@ -523,7 +523,7 @@ void OnPositioningMenuOpened() {
     OnUpdateCameraToVisualOrigin();
 }
 
-bool MoveCameraToStopPosition() {
+bool MoveCameraToVisualOrigin() {
     SelectMarkCameraForOrigin();
     std::int32_t x = 0, y = 0;
     if (!StopPositionTargets(TheBasicSettings(), ThePulseFactors(), x, y)) return false;

@@ -148,7 +148,7 @@ void OnCameraToVisualOrigin();
 void OnPositioningMenuOpened();
 void OnUpdateCameraToVisualOrigin();
 // The run's park move on the calling thread; no guards, no busy flag change.
-bool MoveCameraToStopPosition();
+bool MoveCameraToVisualOrigin();
 
 // "复位原点": position command 0, the reset-origin flag set, the mark camera
 // selected, then the machine reset of kind 0 with the busy check. A refused reset

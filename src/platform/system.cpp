@@ -1,5 +1,6 @@
 #include "platform/system.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -7,6 +8,8 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <thread>
 
@@ -29,6 +32,20 @@ void SayNoInhibitor(const std::string& why) {
     if (g_noticeSink) g_noticeSink(text);
     else std::fprintf(stderr, "%s\n", text.c_str());
 }
+
+// The inhibitor asks the login manager over the system bus. Without the bus's
+// socket it could only fail (and print its own complaint on every start), so it is
+// not started at all. An address that is not a socket path is taken as present.
+bool SystemBusPresent() {
+    std::string path = "/run/dbus/system_bus_socket";
+    if (const char* address = std::getenv("DBUS_SYSTEM_BUS_ADDRESS"); address && *address) {
+        constexpr const char* kPrefix = "unix:path=";
+        if (std::strncmp(address, kPrefix, std::strlen(kPrefix)) != 0) return true;
+        path = address + std::strlen(kPrefix);
+        if (const auto end = path.find_first_of(",;"); end != std::string::npos) path.resize(end);
+    }
+    return access(path.c_str(), F_OK) == 0;
+}
 } // namespace
 
 void SetSystemNoticeSink(std::function<void(const std::string&)> sink) {
@@ -48,8 +65,19 @@ void SetKeepAwake(bool on) {
         // systemd's inhibitor lock holds sleep and idle off for as long as the child lives.
         const char* argv[] = {"systemd-inhibit", "--what=sleep:idle", "--who=smt",
                               "--why=machine connected", "--mode=block", "sleep", "infinity", nullptr};
+        // Its own messages go nowhere: what it could not do is said once, in the log.
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&quiet, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
         pid_t pid = 0;
-        if (posix_spawnp(&pid, "systemd-inhibit", nullptr, nullptr, const_cast<char**>(argv), environ) == 0) {
+        const bool bus = SystemBusPresent();
+        const bool started =
+            bus && posix_spawnp(&pid, "systemd-inhibit", &quiet, nullptr, const_cast<char**>(argv), environ) == 0;
+        posix_spawn_file_actions_destroy(&quiet);
+        if (!bus) {
+            SayNoInhibitor("no system bus to reach the login manager");
+        } else if (started) {
             // Without a login manager the inhibitor ends at once: that is no keep-awake.
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             int status = 0;

@@ -41,17 +41,30 @@ FirstSlot FindFirstSlot(PartListStore& partList, int group, int rowCount, int& c
     return cursor >= rowCount ? FirstSlot::EndOfList : FirstSlot::Refused;
 }
 
+namespace {
+std::string RowMessage(const char* key, const char* const (&builtin)[3], int row, const std::string& rowNumber) {
+    const int lang = g_LanguageIndex.load();
+    const int i = lang >= 0 && lang < 3 ? lang : 0;
+    std::string text = LoadCaption(plat::CurrentDirectory(), kLanguageNames[i], "PlacementRunConfig", key, builtin[i]);
+    text += " " + std::to_string(row + 1);
+    if (!rowNumber.empty()) text += " (" + rowNumber + ")";
+    return text;
+}
+} // namespace
+
 std::string RefusedRowText(int row, const std::string& rowNumber) {
     static const char* const builtin[] = {"该行元件找不到可用的料架，运行停止 ! 行:",
                                           "No usable feeder for this row, the run stops ! Row:",
                                           "Kein verwendbarer Feeder für diese Zeile, der Lauf endet ! Zeile:"};
-    const int lang = g_LanguageIndex.load();
-    const int i = lang >= 0 && lang < 3 ? lang : 0;
-    std::string text = LoadCaption(plat::CurrentDirectory(), kLanguageNames[i], "PlacementRunConfig",
-                                   "PlacementRun.c_Message_01", builtin[i]);
-    text += " " + std::to_string(row + 1);
-    if (!rowNumber.empty()) text += " (" + rowNumber + ")";
-    return text;
+    return RowMessage("PlacementRun.c_Message_01", builtin, row, rowNumber);
+}
+
+std::string OffTravelRowText(int row, const std::string& rowNumber) {
+    static const char* const builtin[] = {
+        "该行元件的贴装位置超出行程，取料前运行停止 ! 行:",
+        "The place position of this row lies outside the travel limits, the run stops before its pick ! Row:",
+        "Die Bestückposition dieser Zeile liegt außerhalb des Verfahrwegs, der Lauf endet vor dem Aufnehmen ! Zeile:"};
+    return RowMessage("PlacementRun.c_Message_02", builtin, row, rowNumber);
 }
 
 void SetPresentFlags() {

@@ -473,7 +473,7 @@ DispenseRun::End DispenseRun::AfterBoard() {
         Call(m_sources.setPcbBoardCount, left);
         ++m_finishedBoards;
         ShowRunProgress(b.g_RunPanelRows - 1, b.g_RunPanelCols - 1, m_finishedBoards);
-        if (!MoveCameraToStopPosition()) return Fail(), End::Ended;
+        if (!MoveCameraToVisualOrigin()) return Fail(), End::Ended;
         g_hBoardDone.Set();
         return left > 0 ? End::Next : End::RunEnd;
     }

@@ -82,7 +82,13 @@ public:
 
 private:
     using End = WalkEnd;
-    void Fail() { FinishRun(m_store, false); }
+    // Every failure's way out: a part still on a nozzle is thrown off at the
+    // discard place first, never let go where the head stands.
+    void Fail() {
+        ThrowOffHeldParts();
+        FinishRun(m_store, false);
+    }
+    void ThrowOffHeldParts();
     bool Gate() { return PassPauseGate(); }
     bool Start();
     End Board();
@@ -118,7 +124,19 @@ private:
     bool m_marks = false;
     double m_offX = 0, m_offY = 0;
     int m_finishedBoards = 0;
+    // Nozzle k - 1 holds a part of this cycle not yet placed or thrown off.
+    std::array<bool, 8> m_holding{};
 };
+
+void EightHeadRun::ThrowOffHeldParts() {
+    for (int k = 1; k <= 8; ++k) {
+        if (!m_holding[static_cast<std::size_t>(k - 1)]) continue;
+        m_holding[static_cast<std::size_t>(k - 1)] = false;
+        // A lost link or heads not reset: nothing can be moved safely.
+        if (!g_Connected.load() || !g_HeadResetOk.load() || !RunOwnsMachine()) continue;
+        ThrowOffAtRunEnd(Record(k));
+    }
+}
 
 void EightHeadRun::EnsureRowVisible(int row) {
     const int target = std::min(row, m_rowCount - 1);
@@ -220,8 +238,13 @@ EightHeadRun::End EightHeadRun::Cycle() {
     if (!Places(together)) return Fail(), End::Ended;
     for (int k = 1; k <= 8; ++k) {
         PlacementRecord& r = Record(k);
-        if (HoldsRow(r) && Failed(r) && !DiscardPart(r)) return Fail(), End::Ended;
+        if (HoldsRow(r) && Failed(r)) {
+            if (!DiscardPart(r)) return Fail(), End::Ended;
+            m_holding[static_cast<std::size_t>(k - 1)] = false;
+        }
     }
+    // What the recovery picks again it places or throws off itself.
+    m_holding.fill(false);
     const auto replenished = Replenish(together);
     if (!replenished) return End::Ended;
     bool localMark = false;
@@ -235,17 +258,35 @@ EightHeadRun::End EightHeadRun::Cycle() {
 
 bool EightHeadRun::Picks(bool together) {
     const int loaded = g_LoadedNozzleCount.load();
+    // Every place of the cycle is checked before the first pick: a row the machine
+    // cannot reach ends the run with no part of the cycle on a nozzle.
+    for (int k = 1; k <= 8; ++k) {
+        if (k > loaded || Slot(k).row < 0) continue;
+        PlacementRecord probe;
+        probe.row = Slot(k).row;
+        probe.head = Slot(k).headTarget;
+        if (!PlaceTargetWithinTravel(probe, k, m_perCell, m_offX, m_offY)) {
+            const int row = Slot(k).row;
+            plat::MessageBoxOk(OffTravelRowText(row, m_store.Cell(JobList::Part, row, partcell::Number)), true,
+                               plat::MsgIcon::Warning);
+            return false;
+        }
+    }
     for (int k = 1; k <= 8; ++k) {
         if (k > loaded || Slot(k).row < 0) continue;
         if (!BuildPlacementRecord(m_group, k)) return false;
         if (together) continue;
         if (k > 1) MergePairSpeeds(Record(k - 1), Record(k));
+        m_holding[static_cast<std::size_t>(k - 1)] = true;
         if (!PickEightHead(Record(k), Slot(k))) return false;
         if (k == 1)
             for (auto& t : g_RotationTarget) t = 0;
         if (!Gate()) return false;
     }
-    return !together || PickAllEightHeads();
+    if (!together) return true;
+    for (int k = 1; k <= loaded && k <= 8; ++k)
+        if (Slot(k).row >= 0) m_holding[static_cast<std::size_t>(k - 1)] = true;
+    return PickAllEightHeads();
 }
 
 bool EightHeadRun::Vision() {
@@ -310,10 +351,15 @@ void EightHeadRun::SetPlacedIcon(PlacementRecord& r) {
 bool EightHeadRun::Places(bool together) {
     ClearTogetherPlace();
     std::array<bool, 8> staged{};
+    // A place whose vacuum check passed left nothing on the nozzle.
+    const auto placed = [this](int k) {
+        if (g_VacuumCheckOk.load()) m_holding[static_cast<std::size_t>(k - 1)] = false;
+    };
     for (int k = 1; k <= 8; ++k) {
         PlacementRecord& r = Record(k);
         if (!HoldsRow(r) || r.visionFailed != 0) continue;
         if (!PlacePart(r, k, true, m_perCell, m_offX, m_offY)) return false;
+        if (!together) placed(k);
         if (!Gate()) return false;
         // Together, the places only go out with the one 0x78 below: its answer
         // is the vacuum check of every staged nozzle.
@@ -321,7 +367,10 @@ bool EightHeadRun::Places(bool together) {
         else SetPlacedIcon(r);
     }
     if (!together) return true;
-    if (!SendTogetherPlace() || !g_RunContinue.load()) return false;
+    if (!SendTogetherPlace()) return false;
+    for (int k = 1; k <= 8; ++k)
+        if (staged[static_cast<std::size_t>(k - 1)]) placed(k);
+    if (!g_RunContinue.load()) return false;
     for (int k = 1; k <= 8; ++k)
         if (staged[static_cast<std::size_t>(k - 1)]) SetPlacedIcon(Record(k));
     return true;

@@ -683,14 +683,25 @@ bool SendTogetherPlace() {
     return true;
 }
 
-bool DiscardPart(PlacementRecord& record) {
+namespace {
+// The record's nozzle over the discard place (0x64 with the heads-homed flag).
+bool MoveOverThrowPlace(const PlacementRecord& record) {
     const BasicSettings& b = TheBasicSettings();
     const PulsePoint throwAt = PulsesOf(b.m_X_ThrowPosition, b.m_Y_ThrowPosition);
     const PulsePoint off = HeadOffsetPulses(record.head);
-    if (!XYATo({Clamp32(std::int64_t{throwAt.x} - off.x), Clamp32(std::int64_t{throwAt.y} - off.y)},
-               Speed(record, kPlaceX), Speed(record, kPlaceY), static_cast<std::uint8_t>(record.head), 0x80))
-        return false;
-    // The nozzle's vacuum off blows the part away.
+    XYAMove m;
+    m.xy.dX = Clamp32(std::int64_t{throwAt.x} - off.x - g_PulseX.load());
+    m.xy.xSpeed = Speed(record, kPlaceX);
+    m.xy.dY = Clamp32(std::int64_t{throwAt.y} - off.y - g_PulseY.load());
+    m.xy.ySpeed = Speed(record, kPlaceY);
+    m.nozzle = static_cast<std::uint8_t>(record.head);
+    m.flags = 0x80;
+    return MoveXYA(m);
+}
+
+// The nozzle's vacuum off blows the part away.
+void LetGo(const PlacementRecord& record) {
+    const BasicSettings& b = TheBasicSettings();
     if (MachineTypeNow() == 7) {
         if (record.head >= 1 && record.head <= 8)
             SetOutput({static_cast<std::uint8_t>(0x20 + record.head - 1), 0, static_cast<std::uint16_t>(b.m_Exhaust)});
@@ -698,7 +709,29 @@ bool DiscardPart(PlacementRecord& record) {
         SetOutput({static_cast<std::uint8_t>(record.head), 0, 5});
     }
     SleepMs(b.m_ThrowDelay);
+}
+}  // namespace
+
+bool DiscardPart(PlacementRecord& record) {
+    if (!MoveOverThrowPlace(record) || !PassPauseGate()) return false;
+    LetGo(record);
     return g_RunContinue.load();
+}
+
+bool ThrowOffAtRunEnd(const PlacementRecord& record) {
+    if (!MoveOverThrowPlace(record)) return false;
+    LetGo(record);
+    return true;
+}
+
+bool PlaceTargetWithinTravel(PlacementRecord& record, int k, bool perCellMarks, double cellOffsetX,
+                             double cellOffsetY) {
+    const std::uint8_t via = g_ViaRow.load();
+    const PlaceTarget t = ComputePlaceTarget(record, k, true, perCellMarks, cellOffsetX, cellOffsetY);
+    g_ViaRow = via;  // the place step works it out again for its own row
+    if (t.localMark) return true;
+    const MoveLimits l = CurrentMoveLimits();
+    return t.target.x >= 0 && t.target.x <= l.x && t.target.y >= l.y && t.target.y <= 0;
 }
 
 bool ParkHead() {

@@ -133,6 +133,17 @@ MoveAndPlace77Payload BuildPlace77(const PlacementRecord& record, std::int32_t d
 bool DiscardPart(PlacementRecord& record);
 bool ParkHead();
 
+// Whether nozzle k's place target for the record's row lies within the travel
+// limits, checked before the pick so that no part is picked for a place the
+// machine cannot reach. A row with a local mark counts as within: its moves are
+// checked as they go.
+bool PlaceTargetWithinTravel(PlacementRecord& record, int k, bool perCellMarks, double cellOffsetX,
+                             double cellOffsetY);
+// A part still on the record's nozzle when the run ends: over the discard place and
+// let go there, without the pause gate or the run flags (the run is ending). false:
+// the move was refused or went unanswered, and nothing was let go.
+bool ThrowOffAtRunEnd(const PlacementRecord& record);
+
 // ---- recovery ------------------------------------------------------------------------
 
 // After placing record k (1..8): a failed vacuum or vision check is retried from

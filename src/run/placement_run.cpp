@@ -57,8 +57,14 @@ public:
     void Run();
 
 private:
-    // Every failure's way out.
-    void Fail() { FinishRun(m_store, false); }
+    // Every failure's way out: a part still on a nozzle is thrown off at the
+    // discard place first, never let go where the head happens to stand (over a
+    // camera), as the run's end switches the vacuum off.
+    void Fail() {
+        ThrowOffHeldParts();
+        FinishRun(m_store, false);
+    }
+    void ThrowOffHeldParts();
     bool Gate() { return PassPauseGate(); }
     bool Start();
     // One board; false: the run has ended (through FinishRun or the run end).
@@ -97,7 +103,19 @@ private:
     int m_refusedRow = -1;  // a "Yes" row the next-cycle fetch could not give to nozzle 1
     int m_finishedBoards = 0;
     std::string m_0402;
+    // Nozzle k - 1 holds a part of this cycle not yet placed or thrown off.
+    std::array<bool, kCycleSlots> m_holding{};
 };
+
+void PlacementRun::ThrowOffHeldParts() {
+    for (int k = 1; k <= kCycleSlots; ++k) {
+        if (!m_holding[static_cast<std::size_t>(k - 1)]) continue;
+        m_holding[static_cast<std::size_t>(k - 1)] = false;
+        // A lost link or heads not reset: nothing can be moved safely.
+        if (!g_Connected.load() || !g_HeadResetOk.load() || !RunOwnsMachine()) continue;
+        ThrowOffAtRunEnd(Record(k));
+    }
+}
 
 void PlacementRun::EnsureRowVisible(int row) {
     const int last = m_rowCount - 1;
@@ -209,6 +227,12 @@ bool PlacementRun::Picks() {
         if (k == 1)
             for (int n = 0; n < 8; ++n) g_RotationTarget[n] = -g_PulseA[n].load();
         if (!BuildPlacementRecord(m_group, k)) return false;
+        if (!PlaceTargetWithinTravel(Record(k), k, m_perCell, m_offX, m_offY)) {
+            const int row = Slot(k).row;
+            plat::MessageBoxOk(OffTravelRowText(row, m_store.Cell(JobList::Part, row, partcell::Number)), true,
+                               plat::MsgIcon::Warning);
+            return false;
+        }
         if (k > 1) MergePairSpeeds(Record(k - 1), Record(k));
         if (k == 1 && Slot(1).feedMode == 6 && !DragFeed(Record(1), Slot(1))) return false;
         if (!MoveToPickPosition(Record(k))) return false;
@@ -218,6 +242,7 @@ bool PlacementRun::Picks() {
         if (!WaitHandOff(g_hFeederReady[static_cast<std::size_t>(k - 1)], g_RunContinue)) return false;
         if (!Gate()) return false;
         // A failed pick shows later as a vision or vacuum failure.
+        m_holding[static_cast<std::size_t>(k - 1)] = true;
         PickPart(Record(k));
         // The pick may have turned a doubled pocket: the next nozzle on the same
         // feeder takes the count the feeder row holds now. Only a changed count is
@@ -320,6 +345,7 @@ bool PlacementRun::Places() {
         g_VacuumCheckOk = true;
         if (!PlacePartStroke(r, 0.0)) return false;
         if (g_VacuumCheckOk.load()) {
+            m_holding[static_cast<std::size_t>(k - 1)] = false;
             r.vacuumFailedRow = -1;
             m_store.SetPartRowIcon(r.jobRow, rowicon::Done, false);
             if (k <= 2 && m_strategy.m_Cover) m_store.m_PlacedCount = m_cover.CountPlaced();
@@ -335,8 +361,13 @@ bool PlacementRun::Places() {
 bool PlacementRun::AfterPlaces() {
     for (int k = 1; k <= kCycleSlots; ++k) {
         PlacementRecord& r = Record(k);
-        if (HoldsRow(r) && (r.vacuumFailedRow != -1 || r.visionFailed) && !DiscardPart(r)) return false;
+        if (HoldsRow(r) && (r.vacuumFailedRow != -1 || r.visionFailed)) {
+            if (!DiscardPart(r)) return false;
+            m_holding[static_cast<std::size_t>(k - 1)] = false;
+        }
     }
+    // What the recovery below picks again it places or throws off itself.
+    m_holding.fill(false);
     bool localMark = false;
     for (int k = 1; k <= kCycleSlots; ++k) {
         PlacementRecord& r = Record(k);
@@ -423,7 +454,7 @@ WalkEnd WalkBoard(PartListStore& store, RunFrameSources& sources, const RunBoard
     ++finishedBoards;
     ShowRunProgress(b.g_RunPanelRows - 1, b.g_RunPanelCols - 1, finishedBoards);
     if (!conveyor) return WalkEnd::RunEnd;
-    if (!MoveCameraToStopPosition()) return fail(), WalkEnd::Ended;
+    if (!MoveCameraToVisualOrigin()) return fail(), WalkEnd::Ended;
     if (runMode == 2) g_hBoardPlaced.Set();
     g_hBoardDone.Set();
     if (RowSelectedOnlyOrFromRow(store) || (sources.pcbBoardCount && sources.pcbBoardCount() <= 0))

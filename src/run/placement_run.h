@@ -40,6 +40,9 @@ FirstSlot FindFirstSlot(PartListStore& partList, int group, int rowCount, int& c
 // The message that ends a run on a refused row (row 0-based, shown 1-based with
 // its number cell), in the interface language.
 std::string RefusedRowText(int row, const std::string& rowNumber);
+// The message that ends a run before the pick of a row whose place position lies
+// outside the travel limits (row as above).
+std::string OffTravelRowText(int row, const std::string& rowNumber);
 
 // ---- the walk over the boards (placement and eight-head runs) ------------------
 enum class WalkEnd { Next, RunEnd, Ended };

@@ -200,6 +200,8 @@ RunAnswer AskDuringRun(const std::string& text, bool releaseBusy) {
     }
 }
 
+bool RunOwnsMachine() { return g_finishPending.load() && !g_busyLeftToOperator.load(); }
+
 bool FinishRun(PartListStore& store, bool keepConveyor, bool busyHandedOn) {
     if (!g_finishPending.exchange(false)) return false;
     // Partners test this after every wake: none may go on with the run ended.

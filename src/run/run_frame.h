@@ -53,6 +53,11 @@ bool RunThreadLive(RunThreadKind kind);
 // message and the run ends through FinishRun. Always true.
 bool StartRunThreads(int runMode);
 
+// The run has not finished yet and no action of the operator holds the busy flag
+// (one started while a question stood, after which the run was stopped): the run
+// thread may still move the machine on its way out.
+bool RunOwnsMachine();
+
 // The common end of every run; acts once per run (a partner's second call does
 // nothing and answers false). With keepConveyor the conveyor companion goes on.
 // With busyHandedOn the busy flag has passed to a homing started by the run's

@@ -251,8 +251,19 @@ const std::vector<Command>& CommandTable() {
              m.xy = {s.Delta(30000), s.Speed(), s.Delta(30000), s.Speed()};
              m.nozzle = static_cast<std::uint8_t>(s.Int(1, s.type == 7 ? 8 : 4));
              m.dA = s.Int(-4000, 4000);
-             MoveXYA(m);
-             return Text("0x64 dX/dY/nozzle", m.xy.dX, m.xy.dY, m.nozzle);
+             m.flags = s.Pick<std::uint8_t>({0, 0x40, 0x80});
+             // Now and then the heads are not reset (as an E3 report leaves them):
+             // with bit 7 the move is refused, nothing sent and nothing booked.
+             const bool unreset = s.Chance(20);
+             if (unreset) g_HeadResetOk = false;
+             const std::size_t framesBefore = s.sim.machine().Frames().size();
+             const bool moved = MoveXYA(m);
+             if (unreset && (m.flags & 0x80)) {
+                 EXPECT_FALSE(moved);
+                 EXPECT_EQ(s.sim.machine().Frames().size(), framesBefore) << "0x64 sent with the heads not reset";
+             }
+             g_HeadResetOk = true;
+             return Text("0x64 dX/dY/nozzle", m.xy.dX, m.xy.dY, m.nozzle) + Text(" flags/heads not reset", m.flags, unreset);
          },
          true},
         {"X/Y with every rotation", Always,

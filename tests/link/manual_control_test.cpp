@@ -126,10 +126,15 @@ TEST(ManualControlEnabling, RulesPerMachineType) {
     EXPECT_FALSE(t2.count(mc::Pumps[2]));
     EXPECT_FALSE(Final(EnableStates(true, {2, false, 0})).count(mc::PartListStart));
 
-    // Type 0: the feeder cluster does the opposite of the panel.
+    // Type 0: the feeder cluster stays off with the panel enabled, and before
+    // connecting (the panel disabled) it is off like every other jog button.
     EXPECT_FALSE(Final(EnableStates(true, {0, false, -1})).at(mc::FeedXPlus));
     EXPECT_FALSE(Final(EnableStates(true, {0, false, -1})).at(mc::SPlus));
-    EXPECT_TRUE(Final(EnableStates(false, {0, false, -1})).at(mc::FeedYMinus));
+    for (int type = 0; type <= 9; ++type) {
+        const auto off = Final(EnableStates(false, {type, false, -1}));
+        for (int id : {mc::FeedYPlus, mc::FeedXMinus, mc::FeedXPlus, mc::FeedYMinus})
+            EXPECT_FALSE(off.count(id) && off.at(id)) << "type " << type << " control " << id;
+    }
 
     // Eight heads: every nozzle, the head group; the cluster never.
     auto t7 = Final(EnableStates(true, {7, false, -1}));

@@ -408,13 +408,13 @@ TEST_P(PosSim, MoveRefusalSkipsTheOutputAndFreesTheBusyFlag) {
 
 TEST_P(PosSim, StopPositionMoveOfTheRunIsSynchronousAndLeavesTheBusyFlag) {
     ASSERT_TRUE(TryClaimBusy());  // the run holds it
-    EXPECT_TRUE(MoveCameraToStopPosition());
+    EXPECT_TRUE(MoveCameraToVisualOrigin());
     EXPECT_TRUE(g_Running.load());
     EXPECT_EQ(XY(), std::pair(10050 - 1234, -6420 + 543));
     EXPECT_EQ(MoveSpeeds(), std::vector<std::string>{Speeds("60/160", "61/161")});  // the run's placing table
     EXPECT_EQ(Calls(), std::vector<std::string>{"mark camera origin"});
     TheBasicSettings().m_X_StopPosition = 1;
-    EXPECT_FALSE(MoveCameraToStopPosition());
+    EXPECT_FALSE(MoveCameraToVisualOrigin());
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"视觉原点 X 坐标越限 !"});
     ReleaseBusy();
 }

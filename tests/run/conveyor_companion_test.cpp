@@ -100,7 +100,7 @@ protected:
     // position, the board released.
     void BoardEnd() {
         --boards;
-        EXPECT_TRUE(MoveCameraToStopPosition());
+        EXPECT_TRUE(MoveCameraToVisualOrigin());
         g_hBoardDone.Set();
     }
 

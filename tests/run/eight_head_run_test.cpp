@@ -3,6 +3,7 @@
 // every cell in use, picked nozzle by nozzle (0x74) or all together (0x75) and
 // placed by 0x77 each or one 0x78, four or eight nozzles per cycle.
 #include <array>
+#include <cmath>
 #include <map>
 
 #include "placement_run_fixture.h"
@@ -546,6 +547,45 @@ TEST_F(EightHeadFailure, ARowNoFeederServesEndsTheRunNamingIt) {
     EXPECT_EQ(Count(sim::LedgerKind::Place), 3u);
     EXPECT_FALSE(g_Running.load());
     EXPECT_EQ(FrameCounts().count(0x72), 0u);  // no homing: a failure's end
+}
+
+// R9, the second cycle's row, lies beyond the Y travel: the cycle is refused before
+// its pick, naming the row, so no part of it is left on a nozzle.
+TEST_F(EightHeadFailure, ARowBeyondTheTravelEndsTheRunBeforeItsCyclePicks) {
+    parts[9].y = 231.5;  // R9: Y -200 + 231.5 on the first cell
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    boxes.Clear();
+    machine().ClearRecords();
+    ASSERT_TRUE(RunToTheEnd());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{OffTravelRowText(9, "10")});
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 8u);  // the first cycle alone
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 8u);
+    EXPECT_EQ(Count(sim::LedgerKind::Discard), 0u);
+    EXPECT_FALSE(g_Running.load());
+}
+
+// Stop while nozzle 1's pick is under way: the run ends with that part thrown off
+// at the discard place, not let go over the feeder.
+TEST_F(EightHeadFailure, StopWithAPartOnTheNozzleThrowsItOffAtTheDiscardPlace) {
+    Eight(6, false);
+    if (HasFatalFailure()) return;
+    boxes.Clear();
+    machine().ClearRecords();
+    sim->faults().HoldNext(0x74);
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held() == std::optional<std::uint16_t>(0x74); }));
+    OnStopRun();
+    sim->faults().Release();
+    ASSERT_TRUE(WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load(); }, std::chrono::seconds(60)));
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 1u);
+    EXPECT_EQ(Count(sim::LedgerKind::Place), 0u);
+    const auto thrown = world().ledger().Of(sim::LedgerKind::Discard);
+    ASSERT_EQ(thrown.size(), 1u);
+    EXPECT_EQ(thrown[0].nozzle, 1);
+    EXPECT_LT(std::hypot(thrown[0].machine.x - 20, thrown[0].machine.y + 280), 0.5)
+        << thrown[0].machine.x << " " << thrown[0].machine.y;
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
 }
 
 } // namespace

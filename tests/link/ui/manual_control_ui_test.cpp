@@ -152,8 +152,9 @@ TEST_F(PanelTest, BeforeConnectingTheControlsFollowTheRulesOfAnIdlePanel) {
         }
         for (int id : {mc::XPlus, mc::XMinus, mc::YPlus, mc::YMinus, mc::ZPlus[0], mc::AMinus[0], mc::Reset})
             EXPECT_FALSE(panel->Control(id)->isEnabled()) << id;
-        // The feeder cluster: on only where the rules turn it on with the panel off (type 0).
-        EXPECT_EQ(panel->Control(mc::FeedXPlus)->isEnabled(), type == 0);
+        // The feeder cluster around the bank button is off like the rest, on every type.
+        for (int id : {mc::FeedYPlus, mc::FeedXMinus, mc::FeedXPlus, mc::FeedYMinus})
+            EXPECT_FALSE(panel->Control(id)->isEnabled()) << id;
         EXPECT_TRUE(panel->Control(mc::Connect)->isEnabled());
     }
     PartListToolButtons() = nullptr;
