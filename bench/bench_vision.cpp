@@ -95,9 +95,9 @@ void BM_UndistortImage(benchmark::State& state)
 }
 BENCHMARK(BM_UndistortImage)->Args({3, 1})->Args({1, 1})->Args({3, 0})->Unit(benchmark::kMillisecond);
 
-// What the vision test of camera 2 undistorts now: the recognition window of a
-// side of state.range(0) mm at 20 px/mm and its 2-pixel margin, of a colour frame,
-// one thread (51 mm is nearly the whole frame height).
+// What a recognition on camera 2 undistorts: the recognition window of a side of
+// state.range(0) mm at 20 px/mm, of a colour frame, one thread (51 mm is nearly
+// the whole frame height).
 void BM_UndistortRecognitionWindow(benchmark::State& state)
 {
     Look();
@@ -107,11 +107,10 @@ void BM_UndistortRecognitionWindow(benchmark::State& state)
         return;
     }
     const cv::Mat frame = sim::RenderMarks(sim::CameraLook{}, {{0.0, 0.0, 3.0}});
-    const cv::Rect w = smt::RecognitionWindow(frame.size(), static_cast<double>(state.range(0)), 20.0);
-    const cv::Rect region(w.x - 2, w.y - 2, w.width + 4, w.height + 4);
-    benchmark::DoNotOptimize(smt::UndistortRegion(holder, frame, region)); // builds the maps once
+    const double side = static_cast<double>(state.range(0));
+    benchmark::DoNotOptimize(smt::UndistortRecognitionWindow(holder, frame, side, 20.0)); // builds the maps once
     for (auto _ : state) {
-        cv::Mat out = smt::UndistortRegion(holder, frame, region);
+        cv::Mat out = smt::UndistortRecognitionWindow(holder, frame, side, 20.0);
         benchmark::DoNotOptimize(out.data);
     }
 }

@@ -6,7 +6,7 @@ packages=(
   qt6-base-dev libgl-dev qt6-translations-l10n
   libopencv-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev lld
   xvfb xauth x11-utils imagemagick fonts-noto-cjk xdotool
   locales python3
 )

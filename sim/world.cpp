@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string_view>
+#include <utility>
 
 #include <opencv2/imgproc.hpp>
 
@@ -663,6 +664,7 @@ void World::SetScenario(Scenario scenario) {
     m_standardOnBase = true;
     m_rng.seed(m_sc.seed);
     m_noise.clear();
+    m_drawn.clear();
     m_flyShots.clear();
     m_boardAt.assign(m_sc.boards.size(), BoardPlace{});
     for (std::size_t b = 0; b < m_sc.boards.size(); ++b)
@@ -1184,21 +1186,26 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
         --m_faults.blackFrames;
         return cv::Mat(height, width, channels == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
     }
-    cv::Mat frame;
     // The synchronous camera sits beside vision camera 1 and shares its light.
     const bool synchronous = role == CameraRole::Synchronous;
     const int camIndex = synchronous ? 1 : static_cast<int>(role);
+    // What the frame shows: the marks in view, or the part on the first nozzle
+    // over the camera.
+    std::vector<Disc> discs;
+    std::optional<std::pair<PartDrawing, Pose>> part;
+    double k1 = 0.0;
     if (role == CameraRole::Mark) {
         look.pixelsPerMm = m_sc.markCamera.pixelsPerMm;
         if (m_sc.markCamera.inverted) std::swap(look.background, look.foreground);
         const auto centre = [&](Table t) { return ToolAt(d, m_sc.markCameraOffset, true, t); };
-        frame = RenderMarks(look, DiscsInView(centre, look.pixelsPerMm, width, height));
+        discs = DiscsInView(centre, look.pixelsPerMm, width, height);
     } else {
         const ScenarioCamera cam = synchronous ? m_sc.SyncCamera() : m_sc.vision[camIndex - 1];
         look.pixelsPerMm = cam.pixelsPerMm;
         look.background = 15;
+        k1 = cam.distortion;
         const double halfW = width / 2.0 / cam.pixelsPerMm, halfH = height / 2.0 / cam.pixelsPerMm;
-        for (int n = 1; n <= 8 && frame.empty(); ++n) {
+        for (int n = 1; n <= 8 && !part; ++n) {
             const Held& h = m_held[n - 1];
             if (!h.holding) continue;
             const Vec nozzle = NozzleAt(d, n);
@@ -1209,23 +1216,50 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
             if (h.feeder == -2) drawing.balls.push_back({0.0, 0.0, m_sc.standardDiameter});
             else drawing = h.part.drawing ? *h.part.drawing : PackageForVisionType(h.part.visionType);
             // Image +y = machine +Y, so a counter-clockwise turn shows clockwise on screen.
-            frame = RenderPart(look, drawing, Pose{c.x - cam.position.x, c.y - cam.position.y, angle});
+            part.emplace(std::move(drawing), Pose{c.x - cam.position.x, c.y - cam.position.y, angle});
         }
-        if (frame.empty()) frame = RenderMarks(look, {});
-        if (cam.distortion != 0.0) frame = Distort(frame, cam.distortion);
     }
     // Light: full from level 100, none at 0.
     const double light = std::clamp(m_light[camIndex] / 100.0, 0.0, 1.0);
+    const bool noisy = m_sc.noiseSigma > 0 && light > 0;
+    const unsigned field = static_cast<unsigned>(frameNo % kNoiseFields);
+
+    // Everything the frame is drawn from, field by field.
+    std::string inputs;
+    const auto put = [&inputs](auto v) { inputs.append(reinterpret_cast<const char*>(&v), sizeof v); };
+    put(camIndex), put(role == CameraRole::Mark), put(width), put(height), put(channels);
+    put(look.pixelsPerMm), put(look.background), put(look.foreground), put(k1), put(light);
+    put(noisy), put(noisy ? field : 0u), put(noisy ? m_sc.seed : 0u), put(noisy ? m_sc.noiseSigma : 0.0);
+    for (const Disc& c : discs) put(c.xMm), put(c.yMm), put(c.diameterMm), put(c.level);
+    if (part) {
+        const auto& [drawing, pose] = *part;
+        put(pose.xMm), put(pose.yMm), put(pose.angleDeg);
+        put(drawing.pads.size()), put(drawing.balls.size()), put(drawing.triangles.size());
+        for (const auto& r : drawing.pads) put(r.x), put(r.y), put(r.w), put(r.h);
+        for (const auto& b : drawing.balls) put(b.x), put(b.y), put(b.d);
+        for (const auto& t : drawing.triangles)
+            for (const auto& q : t) put(q.x), put(q.y);
+    }
+    for (const DrawnFrame& drawn : m_drawn)
+        if (drawn.inputs == inputs) return drawn.frame.clone();
+
+    cv::Mat frame = part ? RenderPart(look, part->first, part->second) : RenderMarks(look, discs);
+    if (k1 != 0.0) frame = Distort(frame, k1);
     if (light < 1.0) frame.convertTo(frame, -1, light, 0);
-    if (m_sc.noiseSigma > 0 && light > 0) {
-        const Noise& n = NoiseFor(width, height, static_cast<unsigned>(frameNo % kNoiseFields));
+    if (noisy) {
+        const Noise& n = NoiseFor(width, height, field);
         cv::add(frame, n.up, frame);
         cv::subtract(frame, n.down, frame);
     }
-    if (channels == 1) return frame;
-    cv::Mat colour;
-    cv::cvtColor(frame, colour, channels == 4 ? cv::COLOR_GRAY2BGRA : cv::COLOR_GRAY2BGR);
-    return colour;
+    if (channels != 1) {
+        cv::Mat colour;
+        cv::cvtColor(frame, colour, channels == 4 ? cv::COLOR_GRAY2BGRA : cv::COLOR_GRAY2BGR);
+        frame = colour;
+    }
+    // A few scenes per camera and noise field.
+    if (m_drawn.size() >= 16) m_drawn.pop_front();
+    m_drawn.push_back(DrawnFrame{std::move(inputs), frame});
+    return frame.clone();
 }
 
 std::string World::Help() {

@@ -318,6 +318,14 @@ private:
     const Noise& NoiseFor(int width, int height, unsigned field);
     std::vector<Noise> m_noise;
     cv::Mat Distort(const cv::Mat& ideal, double k1);
+    // Frames drawn lately, each under everything it was drawn from: a camera that
+    // looks at an unchanged scene takes its frame again instead of drawing it (a
+    // full frame costs most of a second under a thread checker on two cores).
+    struct DrawnFrame {
+        std::string inputs;
+        cv::Mat frame;
+    };
+    std::deque<DrawnFrame> m_drawn;
     struct Lens {
         double k1 = 0;
         cv::Mat mapX, mapY;

@@ -32,7 +32,6 @@
 #include "settings/version_switches.h"
 #include "vision/camera_list.h"
 #include "vision/camera_service.h"
-#include "vision/lens_calibration.h"
 #include "vision/recognition.h"
 #include "vision/set_view.h"
 
@@ -325,12 +324,12 @@ public:
         return CameraReady(camera);
     }
 
-    std::optional<cv::Mat> Frame(int camera) const {
+    // A frame for a recognition of a window of sizeMm at `scale` pixels per mm.
+    std::optional<cv::Mat> Frame(int camera, double sizeMm, double scale) const {
         // An industrial camera's frame was exposed after the request, so it shows
         // the head where the last move or turn left it.
         std::optional<cv::Mat> frame = AcquireRunFrame(camera, VideoIndex());
-        if (frame && camera == 2 && !RunCameraIsSdk(camera) && TheSetView().m_Undistort.load())
-            frame = UndistortImage(TheLensCalibration(), *frame);
+        if (frame) frame = UndistortForRecognition(*frame, camera, sizeMm, scale);
         return frame;
     }
 
@@ -372,7 +371,7 @@ public:
         list.m_bFlyTestRunning = 1;
         while (list.m_bFlyTestRunning) {
             if (!plat::SleepFor(plat::Millis(1000))) return false;
-            const std::optional<cv::Mat> frame = Frame(camera);
+            const std::optional<cv::Mat> frame = Frame(camera, r.VisualSize, s);
             const std::optional<Found> f = frame ? Recognise(*frame, r, s, LogForm::Scale) : std::nullopt;
             if (!f) {
                 if (!Logging()) continue;  // the next frame
@@ -475,7 +474,7 @@ public:
         RunContinue running;
         for (std::size_t i = 0; i < samples.size(); ++i) {
             if (!plat::SleepFor(plat::Millis(sdk ? 200 : 1000))) return false;
-            const std::optional<cv::Mat> frame = Frame(camera);
+            const std::optional<cv::Mat> frame = Frame(camera, r.VisualSize, r.VisualZoom);
             const std::optional<Found> f = frame ? Recognise(*frame, r, r.VisualZoom, LogForm::Position) : std::nullopt;
             if (!f) {
                 if (!Logging()) continue;

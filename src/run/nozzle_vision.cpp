@@ -27,7 +27,6 @@
 #include "settings/version_switches.h"
 #include "vision/camera_list.h"
 #include "vision/camera_service.h"
-#include "vision/lens_calibration.h"
 #include "vision/recognition.h"
 #include "vision/set_view.h"
 
@@ -77,11 +76,11 @@ bool CheckCamera(int camera, bool synchronous) {
     return false;
 }
 
-std::optional<cv::Mat> TakeFrame(int camera, bool synchronous) {
+// A frame for a recognition of a window of windowMm at `scale` pixels per mm.
+std::optional<cv::Mat> TakeFrame(int camera, bool synchronous, double windowMm, double scale) {
     std::optional<cv::Mat> frame = AcquireRunFrame(camera, VideoIndexOf(synchronous));
     if (!frame) return std::nullopt;
-    if (camera == kVisionCamera2 && !RunCameraIsSdk(camera) && TheSetView().m_Undistort)
-        *frame = UndistortImage(TheLensCalibration(), *frame);
+    *frame = UndistortForRecognition(*frame, camera, windowMm, scale);
     if (TheCameraList().Settings().m_VisualImageColorReversal) InvertFrame(*frame);
     return frame;
 }
@@ -171,7 +170,7 @@ bool MeasurePartOnNozzle(PlacementRecord& r, bool synchronous) {
     };
     for (int pass = 0; pass < cam.CorrectionTimes; ++pass) {
         if (!synchronous && collectTime > 0) plat::SleepFor(plat::Millis(collectTime));
-        const std::optional<cv::Mat> frame = TakeFrame(camera, synchronous);
+        const std::optional<cv::Mat> frame = TakeFrame(camera, synchronous, window, cam.VisualZoom);
         const Measured m = frame ? Recognise(*frame, r.head, r, pass, window, cam.VisualZoom) : Measured{};
         if (!m.found) {
             if (!PassPauseGate()) return stopped();
@@ -392,7 +391,7 @@ bool MeasurePartOnTable(PlacementRecord& r) {
     const double window =
         VisionWindowMm(r.partLength, r.partWidth, r.partAngle, TheBasicSettings().m_AutoMagnify, cam.VisualSize);
     TheSetView().SetVisionParameters(r.flyValue1, r.flyValue2, cam.VisualZoom, window);
-    const std::optional<cv::Mat> frame = TakeFrame(camera, false);
+    const std::optional<cv::Mat> frame = TakeFrame(camera, false, window, cam.VisualZoom);
     const Measured m = frame ? Recognise(*frame, static_cast<int>(h) + 1, r, 0, window, cam.VisualZoom) : Measured{};
     if (!m.found) {
         LogOnly("Visual error !");

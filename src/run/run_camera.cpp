@@ -5,6 +5,7 @@
 #include "joblist/part_list_texts.h"
 #include "platform/event.h"
 #include "platform/msgbox.h"
+#include "vision/lens_calibration.h"
 #include "vision/set_view.h"
 
 namespace smt {
@@ -47,6 +48,13 @@ std::optional<cv::Mat> AcquireRunFrame(int camera, int videoIndex, std::chrono::
     cv::Mat frame = TheSetView().QueryDsFrame(videoIndex);  // a clone, waits at most a second
     SetTimer1(kLiveViewMs);
     if (frame.empty()) return std::nullopt;
+    return frame;
+}
+
+cv::Mat UndistortForRecognition(const cv::Mat& frame, int camera, double windowMm, double scale) {
+    // The whole frame's remap would cost more than the recognition itself.
+    if (camera == kVisionCamera2 && !RunCameraIsSdk(camera) && TheSetView().m_Undistort.load())
+        return UndistortRecognitionWindow(TheLensCalibration(), frame, windowMm, scale);
     return frame;
 }
 

@@ -42,6 +42,13 @@ bool CheckRunCamera(int camera, int videoIndex = 0);
 std::optional<cv::Mat> AcquireRunFrame(int camera, int videoIndex = 0,
                                        std::chrono::milliseconds limit = kFrameWaitLimit);
 
+// `frame` of `camera` as a recognition of a window of windowMm at `scale` pixels
+// per mm reads it: vision camera 2's frames from an ordinary video camera, with
+// the panel's undistortion on, corrected for the lens, and then that window alone
+// (vision/lens_calibration.h: the same pixels as in the whole corrected frame);
+// any other frame as it is.
+cv::Mat UndistortForRecognition(const cv::Mat& frame, int camera, double windowMm, double scale);
+
 // Every byte replaced by 255 minus its value (8-bit images of any channel
 // count), into a new buffer, so an image shared with the camera slot stays as it was.
 void InvertFrame(cv::Mat& image);

@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "vision/calibration_storage.h"
+#include "vision/recognition.h"
 #include "vision/remap_bgr.h"
 
 namespace smt {
@@ -152,6 +153,14 @@ cv::Mat UndistortRegion(CCameraCalibration& holder, const cv::Mat& frame, cv::Re
     cv::Mat out;
     RemapBilinear(frame, out, map1(region), map2(region));
     return out;
+}
+
+cv::Mat UndistortRecognitionWindow(CCameraCalibration& holder, const cv::Mat& frame, double sizeMm,
+                                   double pixelsPerMm)
+{
+    // The window of a square cut-out of its own side is the whole cut-out, whether
+    // the side came from the size or from the frame's smaller dimension.
+    return UndistortRegion(holder, frame, RecognitionWindow(frame.size(), sizeMm, pixelsPerMm));
 }
 
 } // namespace smt

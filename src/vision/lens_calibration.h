@@ -67,4 +67,12 @@ cv::Mat UndistortImage(CCameraCalibration& holder, const cv::Mat& frame);
 // Without a calibration, or with all coefficients 0, a copy of the region.
 cv::Mat UndistortRegion(CCameraCalibration& holder, const cv::Mat& frame, cv::Rect region);
 
+// The recognition window of `frame` for a window of sizeMm at pixelsPerMm
+// (RecognitionWindow, vision/recognition.h) of UndistortImage(frame), and only
+// it. Every recognition reads its window alone, and on this cut-out the window is
+// the whole of it, so what it finds here is what it finds in the whole
+// undistorted frame, at a fraction of the remap.
+cv::Mat UndistortRecognitionWindow(CCameraCalibration& holder, const cv::Mat& frame, double sizeMm,
+                                   double pixelsPerMm);
+
 } // namespace smt

@@ -333,17 +333,10 @@ void SetView::RunVisionTest(const cv::Mat* frame, int slot, bool move) {
     if (frame && !frame->empty()) {
         const double ppm = m_PixelsPerMm, size = m_VisualSize;
         cv::Mat work;
-        if (camera == kVisionCamera2 && TheBasicSettings().m_Calibrator2) {
-            // Only the window the recognition looks at (and a margin) is undistorted:
-            // the whole frame's remap took most of the test's time. The window of
-            // this cut-out is the frame's own, so the results are those of the
-            // whole undistorted frame.
-            constexpr int kMargin = 2;
-            const cv::Rect window = RecognitionWindow(frame->size(), size, ppm);
-            work = UndistortRegion(TheLensCalibration(), *frame,
-                                   cv::Rect(window.x - kMargin, window.y - kMargin, window.width + 2 * kMargin,
-                                            window.height + 2 * kMargin));
-        }
+        // Only the window the recognition looks at is undistorted: the whole
+        // frame's remap took most of the test's time.
+        if (camera == kVisionCamera2 && TheBasicSettings().m_Calibrator2)
+            work = UndistortRecognitionWindow(TheLensCalibration(), *frame, size, ppm);
         if (work.empty()) work = frame->clone();
         const auto& src = TheSetViewSources();
         const bool reverse = camera == kMarkCamera ? src.markColourReversal && src.markColourReversal()
@@ -481,7 +474,8 @@ cv::Mat SetView::LiveViewImage(const cv::Mat& frame, bool undistort, cv::Size ou
     const double zoom = std::clamp(m_Zoom.load(), 0.1, 1.0);
     const int w = std::max(1, static_cast<int>(frame.cols * zoom)), h = std::max(1, static_cast<int>(frame.rows * zoom));
     const cv::Rect crop((frame.cols - w) / 2, (frame.rows - h) / 2, w, h);
-    cv::Mat view = undistort ? UndistortImage(TheLensCalibration(), frame(crop)) : cv::Mat();
+    // The crop of the whole undistorted frame (the lens's matrix is the whole frame's).
+    cv::Mat view = undistort ? UndistortRegion(TheLensCalibration(), frame, crop) : cv::Mat();
     if (view.empty()) view = frame(crop);
     double scale = 1.0;
     cv::Mat shown;

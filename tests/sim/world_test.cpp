@@ -6,6 +6,8 @@
 #include <cmath>
 #include <mutex>
 #include <tuple>
+#include <utility>
+#include <vector>
 
 #include <opencv2/calib3d.hpp>
 #include <thread>
@@ -46,7 +48,10 @@ protected:
     void TearDown() override {
         if (machine) machine->SetObserver(nullptr);
     }
-    Outcome Run(std::uint16_t code, const Bytes& d) { return machine->Execute(Link::Udp, code, d); }
+    Outcome Run(std::uint16_t code, const Bytes& d) {
+        done.emplace_back(code, d);
+        return machine->Execute(Link::Udp, code, d);
+    }
     void Axis(int axis, std::int32_t delta) { Run(0x61, Build().u8(axis).le32(0).le32(delta).le32(1).le32(2).b); }
     // Nozzle k over the point (machine mm), to the nearest pulse.
     void NozzleTo(int k, Vec p) {
@@ -83,6 +88,7 @@ protected:
     std::unique_ptr<Machine> machine;
     std::unique_ptr<World> world;
     NullSink sink;
+    std::vector<std::pair<std::uint16_t, Bytes>> done;  // every command run, in order
 };
 
 Scenario OneFeeder(Vec err, double errAngle) {
@@ -132,6 +138,66 @@ TEST_F(WorldTest, CamerasSeeTheMachineAxesTheRecognisersExpect) {
     EXPECT_TRUE(Part(1, &x, &y, &a));
     // One seed, one frame.
     EXPECT_EQ(cv::norm(world->Render(CameraRole::Vision1, 320, 240, 1, 7), world->Render(CameraRole::Vision1, 320, 240, 1, 7)), 0.0);
+}
+
+// A frame is drawn once per scene and handed out again while nothing in view
+// changes: every handed-out frame is what a world drawing afresh shows, and its
+// own copy.
+TEST_F(WorldTest, AnUnchangedSceneGivesItsFrameAgainAndEveryChangeIsSeen) {
+    Scenario s = OneFeeder({0.3, -0.2}, 5.0);
+    s.machineDiscs = {Disc{101.5, -99.5, 1.0, -1}};
+    s.vision[1].distortion = -0.3;
+    Start(s);
+    // The same scene in a world that has drawn nothing yet: every command again.
+    const auto fresh = [&](CameraRole role, int w, int h, int channels, std::uint64_t n) {
+        Machine twin(0);
+        World other(twin, s);
+        other.SetMachineType(0);
+        twin.SetObserver(&other);
+        for (const auto& [code, data] : done) twin.Execute(Link::Udp, code, data);
+        const cv::Mat f = other.Render(role, w, h, channels, n);
+        twin.SetObserver(nullptr);
+        return f;
+    };
+    const auto same = [](const cv::Mat& a, const cv::Mat& b) {
+        return a.size() == b.size() && a.type() == b.type() && cv::norm(a, b, cv::NORM_INF) == 0.0;
+    };
+    NozzleTo(1, Sub({100, -100}, s.markCameraOffset));
+    cv::Mat first = world->Render(CameraRole::Mark, 320, 240, 3, 1);
+    EXPECT_TRUE(same(first, fresh(CameraRole::Mark, 320, 240, 3, 1)));
+    const cv::Mat kept = first.clone();
+    first.setTo(cv::Scalar::all(7));  // the caller's copy: the next frame is untouched
+    EXPECT_TRUE(same(world->Render(CameraRole::Mark, 320, 240, 3, 1), kept));
+    // Another noise field, size or channel count: drawn for that.
+    EXPECT_FALSE(same(world->Render(CameraRole::Mark, 320, 240, 3, 2), kept));
+    EXPECT_TRUE(same(world->Render(CameraRole::Mark, 320, 240, 3, 5), kept));  // field 1 again
+    EXPECT_TRUE(same(world->Render(CameraRole::Mark, 320, 240, 1, 1), fresh(CameraRole::Mark, 320, 240, 1, 1)));
+    EXPECT_TRUE(same(world->Render(CameraRole::Mark, 160, 120, 3, 1), fresh(CameraRole::Mark, 160, 120, 3, 1)));
+    // A move of a tenth of a millimetre, and back.
+    MoveMm(0.1, 0.0);
+    const cv::Mat moved = world->Render(CameraRole::Mark, 320, 240, 3, 1);
+    EXPECT_FALSE(same(moved, kept));
+    EXPECT_TRUE(same(moved, fresh(CameraRole::Mark, 320, 240, 3, 1)));
+    MoveMm(-0.1, 0.0);
+    EXPECT_TRUE(same(world->Render(CameraRole::Mark, 320, 240, 3, 1), kept));
+    // The light.
+    Run(0x04, {1, 40});
+    const cv::Mat dim = world->Render(CameraRole::Mark, 320, 240, 3, 1);
+    EXPECT_FALSE(same(dim, kept));
+    EXPECT_TRUE(same(dim, fresh(CameraRole::Mark, 320, 240, 3, 1)));
+    // A part picked and carried over vision camera 2 (with its lens), then turned.
+    NozzleTo(1, s.feeders[0].pick);
+    const cv::Mat empty = world->Render(CameraRole::Vision2, 320, 240, 1, 3);
+    Pick();
+    ASSERT_TRUE(world->Holds(1));
+    NozzleTo(1, s.vision[1].position);
+    const cv::Mat seen = world->Render(CameraRole::Vision2, 320, 240, 1, 3);
+    EXPECT_FALSE(same(seen, empty));
+    EXPECT_TRUE(same(seen, fresh(CameraRole::Vision2, 320, 240, 1, 3)));
+    Axis(4, 100);
+    const cv::Mat turned = world->Render(CameraRole::Vision2, 320, 240, 1, 3);
+    EXPECT_FALSE(same(turned, seen));
+    EXPECT_TRUE(same(turned, fresh(CameraRole::Vision2, 320, 240, 1, 3)));
 }
 
 // Type 5's video inputs: the first shows the camera the last 0x04 selected, the

@@ -8,6 +8,7 @@
 #include "settings/basic_settings.h"
 #include "test_support.h"
 #include "vision/lens_calibration.h"
+#include "vision/recognition.h"
 
 namespace smt {
 namespace {
@@ -173,6 +174,52 @@ TEST_F(CameraCalibration, ARegionIsExactlyThatPartOfTheWholeUndistortedFrame)
     EXPECT_NE(copy.data, frame(r).data);
 }
 
+
+TEST_F(CameraCalibration, TheRecognitionWindowAloneMeasuresAsTheWholeUndistortedFrame)
+{
+    ASSERT_TRUE(LoadCameraCalibration(holder, Write("barrel.xml", 640, 480, Matrix(520.0, 331.0, 229.0), kBarrel)));
+    // A 4 x 2 mm part at 20 px/mm, turned 17 degrees, off the centre to the right and down.
+    cv::Mat frame(480, 640, CV_8UC3, cv::Scalar::all(25));
+    cv::Point2f corners[4];
+    cv::RotatedRect(cv::Point2f(320 + 31, 240 + 12), cv::Size2f(80, 40), 17).points(corners);
+    const std::vector<cv::Point> poly(corners, corners + 4);
+    cv::fillConvexPoly(frame, poly, cv::Scalar::all(225), cv::LINE_AA);
+    const cv::Mat whole = UndistortImage(holder, frame);
+    // A window of whole pixels, one of a fractional side, one taller than the frame
+    // (the frame's height is the window then, not centred in X), one below a pixel.
+    for (const double sizeMm : {10.0, 7.33, 30.0, 0.01}) {
+        SCOPED_TRACE(sizeMm);
+        const cv::Rect window = RecognitionWindow(frame.size(), sizeMm, 20.0);
+        const cv::Mat part = UndistortRecognitionWindow(holder, frame, sizeMm, 20.0);
+        ASSERT_EQ(part.size(), window.size());
+        EXPECT_EQ(cv::norm(part, whole(window), cv::NORM_INF), 0.0);
+        double x1 = 0, y1 = 0, a1 = 0, x2 = 0, y2 = 0, a2 = 0;
+        ComponentBox b1;
+        ComponentBox b2;
+        VisionResultSlots shown1;
+        VisionResultSlots shown2;
+        FindComponent(1, x1, false, b1, whole, 0, 0, y1, a1, 0, sizeMm, 20.0, 0.0, &shown1);
+        FindComponent(1, x2, false, b2, part, 0, 0, y2, a2, 0, sizeMm, 20.0, 0.0, &shown2);
+        ASSERT_NE(b1.cx, -1.0f);
+        EXPECT_EQ(x1, x2);
+        EXPECT_EQ(y1, y2);
+        EXPECT_EQ(a1, a2);
+        EXPECT_EQ(b1.cx, b2.cx);
+        EXPECT_EQ(b1.cy, b2.cy);
+        EXPECT_EQ(b1.width, b2.width);
+        EXPECT_EQ(b1.height, b2.height);
+        // The annotated window the panel shows, too.
+        cv::Mat image1;
+        cv::Mat image2;
+        ASSERT_TRUE(shown1.TakeReady(1, image1));
+        ASSERT_TRUE(shown2.TakeReady(1, image2));
+        EXPECT_EQ(cv::norm(image1, image2, cv::NORM_INF), 0.0);
+    }
+    // Without a calibration: the window of the frame as it is.
+    CCameraCalibration none;
+    const cv::Rect window = RecognitionWindow(frame.size(), 10.0, 20.0);
+    EXPECT_EQ(cv::norm(UndistortRecognitionWindow(none, frame, 10.0, 20.0), frame(window), cv::NORM_INF), 0.0);
+}
 
 // Our reader takes both forms of OpenCV's writer, and a file as the calibration
 // tool writes it, with comments, strings and matrices of its own around the four

@@ -2,6 +2,7 @@
 // against the simulated machine (its link, its world and its published cameras).
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <tuple>
 
 #include <cmath>
@@ -383,6 +384,45 @@ TEST_F(SetViewSimTest, UndistortedPartTestMeasuresAsOnTheWholeUndistortedFrame) 
         EXPECT_NEAR(w, box.width / 20.0, 0.01);
         EXPECT_NEAR(h, box.height / 20.0, 0.01);
         EXPECT_EQ(p.m_MoveOffsetY.load(), static_cast<int>(std::trunc(y * 80)));
+    }
+}
+
+TEST_F(SetViewSimTest, TheZoomedLiveViewIsTheCropOfTheWholeUndistortedFrame) {
+    // The lens's matrix belongs to the whole frame: a zoomed view corrects the
+    // crop as part of it, not as a frame of its own.
+    SetView& p = TheSetView();
+    const std::string xml = dir.File("lens.xml");
+    const auto writeLens = [&xml](const cv::Mat& coefficients) {
+        cv::FileStorage fs(xml, cv::FileStorage::WRITE);
+        fs << "image_Width" << 1280 << "image_Height" << 1024;
+        fs << "Camera_Matrix" << (cv::Mat_<double>(3, 3) << 1100, 0, 652, 0, 1090, 497, 0, 0, 1);
+        fs << "Distortion_Coefficients" << coefficients;
+    };
+    struct FlatLensAfterwards {
+        std::function<void()> flat;
+        ~FlatLensAfterwards() { flat(); }
+    } flatAfterwards{[&] {
+        writeLens(cv::Mat::zeros(1, 5, CV_64F));
+        EXPECT_TRUE(LoadCameraCalibration(TheLensCalibration(), xml));
+    }};
+    writeLens((cv::Mat_<double>(1, 5) << -0.25, 0.08, 0.0005, -0.0003, 0.0));
+    ASSERT_TRUE(LoadCameraCalibration(TheLensCalibration(), xml));
+    cv::Mat frame(1024, 1280, CV_8UC3, cv::Scalar::all(30));
+    for (int x = 8; x < 1280; x += 24) cv::line(frame, {x, 0}, {x, 1024}, cv::Scalar(220, 180, 140), 2);
+    for (int y = 8; y < 1024; y += 24) cv::line(frame, {0, y}, {1280, y}, cv::Scalar(90, 160, 230), 2);
+    const cv::Mat whole = UndistortImage(TheLensCalibration(), frame);
+    p.m_VisualSize = 6.0;
+    for (const double zoom : {1.0, 0.5, 0.3}) {
+        SCOPED_TRACE(zoom);
+        p.m_Zoom = zoom;
+        const cv::Mat view = p.LiveViewImage(frame, true);
+        const cv::Mat expected = p.LiveViewImage(whole, false);
+        ASSERT_EQ(view.size(), expected.size());
+        EXPECT_EQ(cv::norm(view, expected, cv::NORM_INF), 0.0);
+        // And at the screen's size.
+        EXPECT_EQ(cv::norm(p.LiveViewImage(frame, true, cv::Size(416, 312)),
+                           p.LiveViewImage(whole, false, cv::Size(416, 312)), cv::NORM_INF),
+                  0.0);
     }
 }
 
