@@ -111,6 +111,7 @@ std::vector<DialogCaptions::Entry> ListTextEntries() {
     e.emplace_back("CameraList.c_Message_02", "未选择要修改的行 !");
     e.emplace_back("CameraList.c_Message_03", "未选择要删除的行 !");
     e.emplace_back("CameraList.c_Message_04", "吸嘴 %d 没有旋转轴，不能校准位置 !");
+    e.emplace_back("CameraList.c_Message_05", "贴装策略只用一个吸嘴，没有其它吸嘴可校准位置 !");
     return e;
 }
 
