@@ -431,6 +431,13 @@ void CDialogSetView::UpdateCameraStatus() {
         m_status->setText(Q(name));
         return;
     }
+    // A picture that stopped changing is no live view: the line says so until
+    // frames come again (the camera's source went away, or the camera hangs).
+    if (!m_ExtendedDisplay && TheCameraService().PictureStale(camera)) {
+        m_status->setText(Q(name + " | " + TheSetView().NoPictureText(camera)));
+        m_lastTick = 0;
+        return;
+    }
     plat::CameraFrameStatistic stat;
     plat::CameraGetFrameStatistic(h, &stat);
     const long long now = QDateTime::currentMSecsSinceEpoch();
