@@ -71,8 +71,11 @@ bool finishFullHoming() {
     // The full homing is over: the panel's enabling (the run's Start among it) no
     // longer treats it as under way. The handler read the kind when the reply came.
     g_PanelLink.resetKind = -1;
+    // Not on the two-table type: its mark camera rides on X2, which the move to the
+    // visual origin leaves where it is (the basic settings turn the switch off there).
     const bool toOrigin = !(port.resetToOriginFlag && port.resetToOriginFlag()) &&
-                          TheBasicSettings().m_ResetToVisualOrigin != 0 && port.moveCameraToVisualOrigin;
+                          TheBasicSettings().m_ResetToVisualOrigin != 0 && cmd::MachineType() != 4 &&
+                          port.moveCameraToVisualOrigin;
     if (toOrigin) {
         g_Running = false;
         call(port.clearViewBusyByte);

@@ -528,6 +528,12 @@ public:
 
     void NozzleCorrect(int camera) {
         if (!KnownCamera(camera)) return;
+        // The nozzles measured are those the placement strategy uses: with one
+        // there is nothing to measure, which the operator is told.
+        if (g_SmtHeadCount.load() < 2) {
+            plat::MessageBoxOk(m_context.oneNozzle, true);
+            return;
+        }
         int last = std::clamp(g_SmtHeadCount.load(), 1, 8);
         // Heads without a rotation axis cannot be turned round their centre: the
         // first of them is named and only the heads before it are calibrated.

@@ -77,6 +77,7 @@ bool TriggerAccepted(std::int32_t trigger, std::int32_t base, std::int32_t off2)
 struct CalibrationContext {
     std::string noRotationAxis;  // CameraList.c_Message_04, "%d" the head
     std::string configPath;      // config.ini of the start folder (the mark camera's offset)
+    std::string oneNozzle;       // CameraList.c_Message_05: no nozzle but the first to calibrate
 };
 
 // Starts the operation `op` on a worker that holds `claim` (the dialog's busy

@@ -2,9 +2,12 @@
 
 #include <opencv2/core.hpp>
 
+#include "base/log.h"
 #include "joblist/part_list_texts.h"
+#include "link/link_state.h"
 #include "platform/event.h"
 #include "platform/msgbox.h"
+#include "settings/version_switches.h"
 #include "vision/lens_calibration.h"
 #include "vision/set_view.h"
 
@@ -37,9 +40,19 @@ bool CheckRunCamera(int camera, int videoIndex) {
 }
 
 std::optional<cv::Mat> AcquireRunFrame(int camera, int videoIndex, std::chrono::milliseconds limit) {
+    // No frame within the bound: the camera's last picture shows the machine as it
+    // was, and is never measured. The step's line in the trace (and the log) names
+    // the camera that gives none; the step then fails as a recognition without a
+    // find, with its own message.
+    const auto none = [camera] {
+        const std::string line = TheSetView().NoPictureText(camera);
+        AppendCommTrace(line, true);
+        if (TheVersionSwitches().m_Write_Logfile) LogPrintf(GetLogStream(), true, "%s", line.c_str());
+        return std::nullopt;
+    };
     if (RunCameraIsSdk(camera)) {
         std::optional<cv::Mat> frame = TheCameraService().GrabFrame(camera, limit);
-        if (!frame || frame->empty()) return std::nullopt;
+        if (!frame || frame->empty()) return none();
         return frame;  // the slot's image: the service replaces the slot, never writes into it
     }
     // The live view reads the same camera object: it pauses for this frame.
@@ -47,7 +60,7 @@ std::optional<cv::Mat> AcquireRunFrame(int camera, int videoIndex, std::chrono::
     plat::SleepFor(plat::Millis(10));
     cv::Mat frame = TheSetView().QueryDsFrame(videoIndex);  // a clone, waits at most a second
     SetTimer1(kLiveViewMs);
-    if (frame.empty()) return std::nullopt;
+    if (frame.empty()) return none();
     return frame;
 }
 

@@ -38,7 +38,8 @@ bool CheckRunCamera(int camera, int videoIndex = 0);
 
 // One frame of `camera` as an image of its own (later frames never change it);
 // nullopt when none came within `limit` (SDK path) or the ordinary camera gave
-// none. Callers treat nullopt as a failed recognition.
+// none, with a trace line naming the camera. Callers treat nullopt as a failed
+// recognition.
 std::optional<cv::Mat> AcquireRunFrame(int camera, int videoIndex = 0,
                                        std::chrono::milliseconds limit = kFrameWaitLimit);
 

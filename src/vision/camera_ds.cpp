@@ -48,6 +48,9 @@ public:
         if (!m_cap.open(devices[static_cast<std::size_t>(index)], cv::CAP_V4L2)) return false;
         m_cap.set(cv::CAP_PROP_FRAME_WIDTH, width);
         m_cap.set(cv::CAP_PROP_FRAME_HEIGHT, height);
+        // The driver's buffer ring (OpenCV asks for four when it cannot tell).
+        const double buffers = m_cap.get(cv::CAP_PROP_BUFFERSIZE);
+        m_queued = buffers >= 1 && buffers <= 64 ? static_cast<int>(buffers) : 4;
         return static_cast<int>(m_cap.get(cv::CAP_PROP_FRAME_WIDTH)) == width &&
                static_cast<int>(m_cap.get(cv::CAP_PROP_FRAME_HEIGHT)) == height;
     }
@@ -67,10 +70,12 @@ public:
     }
     void Close() override { m_cap.release(); }
     std::uint64_t ExposedNs() const override { return m_exposedNs; }
+    int QueuedSamples() const override { return m_queued; }
 
 private:
     cv::VideoCapture m_cap;
     std::uint64_t m_exposedNs = 0;
+    int m_queued = 4;
 };
 
 // A video camera the simulated machine publishes.
@@ -126,13 +131,16 @@ VideoSourcePort& TheVideoSourcePort() {
 // query by kQueryLimit at most. The thread owns the source; when a read never
 // returns, closing leaves the thread to end with it rather than block the caller.
 // While a query waits, the thread reads on until a sample exposed after the query
-// began comes; older ones are dropped.
+// began comes; older ones are dropped. A sample without a stamp is known to be
+// captured after the query only when the reads begun since the query have emptied
+// the buffers the device held then: the first QueuedSamples() of them are dropped.
 struct CCameraDS::Reader {
     std::unique_ptr<VideoSampleSource> source;
     std::mutex mutex;
     std::condition_variable cv;
     bool want = false, busy = false, got = false, stop = false;
     std::uint64_t requestNs = 0;  // when the waiting query began
+    int unstampedReads = 0;       // unstamped samples from reads begun since then
     cv::Mat sample;
     std::uint64_t sampleNs = 0;   // its exposure
     std::thread thread;
@@ -147,15 +155,19 @@ struct CCameraDS::Reader {
             busy = true;
             lock.unlock();
             const std::uint64_t began = SteadyNs();
+            const int queued = source->QueuedSamples();
             cv::Mat s;
             const bool ok = source->Read(&s);
             std::uint64_t exposed = ok ? source->ExposedNs() : 0;
-            if (exposed == 0) exposed = began;
+            const bool stamped = exposed != 0;
+            if (!stamped) exposed = began;
             lock.lock();
             busy = false;
             if (!ok || s.empty()) {
                 // A failing device is not read in a loop: the query runs out.
                 want = false;
+            } else if (exposed >= requestNs && !stamped && ++unstampedReads <= queued) {
+                // A buffer the device held when the query began: read past it.
             } else if (exposed >= requestNs) {
                 sample = s;
                 sampleNs = exposed;
@@ -206,6 +218,7 @@ cv::Mat* CCameraDS::QueryFrame() {
             r.sample.release();
         }
         r.requestNs = now;
+        r.unstampedReads = 0;
         if (!r.got) {
             r.want = true;
             r.cv.notify_all();

@@ -29,6 +29,10 @@ public:
     // When the exposure of the last sample read began: steady-clock nanoseconds,
     // 0 unknown (the start of the read that gave it then stands in for it).
     virtual std::uint64_t ExposedNs() const { return 0; }
+    // How many samples the device may hold captured before a read begins (its
+    // buffer queue), which a read then hands over at once; 0 when each read waits
+    // for a capture of its own.
+    virtual int QueuedSamples() const { return 0; }
 };
 
 // The devices and the source that opens them; tests install their own.

@@ -111,6 +111,7 @@ std::vector<DialogCaptions::Entry> ListTextEntries() {
     e.emplace_back("CameraList.c_Message_02", "未选择要修改的行 !");
     e.emplace_back("CameraList.c_Message_03", "未选择要删除的行 !");
     e.emplace_back("CameraList.c_Message_04", "吸嘴 %d 没有旋转轴，不能校准位置 !");
+    e.emplace_back("CameraList.c_Message_05", "贴装策略只用一个吸嘴，没有其它吸嘴可校准位置 !");
     return e;
 }
 
@@ -397,8 +398,47 @@ void CameraList::SetSettings(const CameraListSettings& s) {
 }
 void CameraList::Edit(const std::function<void(Contents&)>& change) {
     std::lock_guard g(m_lock);
+    const std::vector<CameraCells> rows = m_CameraTable;
+    const CameraRecord first = m_Camera_first, second = m_Camera_second;
+    const CameraListSettings settings = m_settings;
     Contents c{m_CameraTable, m_Camera_first, m_Camera_second, m_settings};
     change(c);
+    // The first value before this opening's results is the one Cancel puts back.
+    auto note = [](auto& map, const auto& key, const auto& before, const auto& after) {
+        if (before == after && !map.count(key)) return;
+        auto [it, added] = map.try_emplace(key, Change<std::decay_t<decltype(before)>>{before, after});
+        it->second.after = after;
+    };
+    for (std::size_t r = 0; r < rows.size() && r < m_CameraTable.size(); ++r)
+        for (std::size_t k = 0; k < rows[r].size(); ++k) note(m_results.cells, std::pair{r, k}, rows[r][k], m_CameraTable[r][k]);
+    note(m_results.records, 1, first, m_Camera_first);
+    note(m_results.records, 2, second, m_Camera_second);
+    for (std::size_t h = 0; h < settings.m_iTriggerPulse.size(); ++h)
+        note(m_results.triggers, h, settings.m_iTriggerPulse[h], m_settings.m_iTriggerPulse[h]);
+}
+
+void CameraList::KeepCalibration() {
+    std::lock_guard g(m_lock);
+    m_results = {};
+}
+
+void CameraList::TakeBackCalibration() {
+    std::lock_guard g(m_lock);
+    for (const auto& [at, c] : m_results.cells)
+        if (at.first < m_CameraTable.size() && m_CameraTable[at.first][at.second] == c.after)
+            m_CameraTable[at.first][at.second] = c.before;
+    for (const auto& [which, c] : m_results.records) {
+        CameraRecord& r = which == 1 ? m_Camera_first : m_Camera_second;
+        if (r == c.after) r = c.before;
+    }
+    for (const auto& [h, c] : m_results.triggers)
+        if (m_settings.m_iTriggerPulse[h] == c.after) m_settings.m_iTriggerPulse[h] = c.before;
+    m_results = {};
+}
+
+bool CameraList::HasCalibrationResults() const {
+    std::lock_guard g(m_lock);
+    return !m_results.Empty();
 }
 
 // ---- the editor's values ---------------------------------------------------------

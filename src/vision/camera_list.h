@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -112,6 +113,14 @@ public:
         CameraListSettings& settings;
     };
     void Edit(const std::function<void(Contents&)>& change);
+    // The calibration's results wait for the dialog's OK, as the table file and the
+    // section do: Edit remembers what each cell, record and trigger held before, and
+    // TakeBackCalibration (Cancel) puts back every one that still holds its result
+    // (one the operator changed since stays as he left it). KeepCalibration (OK, or a
+    // new opening) forgets them.
+    void KeepCalibration();
+    void TakeBackCalibration();
+    bool HasCalibrationResults() const;
 
     // The calibration worker reads these: the operation, the row it works on, and
     // the loop flag of the repeating procedures (cleared by the menu's Exit).
@@ -123,10 +132,22 @@ public:
     DialogCaptions m_EditTexts;  // CameraEditConfig
 
 private:
+    template <class T>
+    struct Change {
+        T before, after;
+    };
+    struct Results {
+        std::map<std::pair<std::size_t, std::size_t>, Change<std::string>> cells;  // (row, cell)
+        std::map<int, Change<CameraRecord>> records;                               // 1 first, 2 second
+        std::map<std::size_t, Change<int>> triggers;                                // head - 1
+        bool Empty() const { return cells.empty() && records.empty() && triggers.empty(); }
+    };
+
     mutable std::mutex m_lock;
     std::vector<CameraCells> m_CameraTable;
     CameraRecord m_Camera_first, m_Camera_second;
     CameraListSettings m_settings;
+    Results m_results;
 };
 
 CameraList& TheCameraList();

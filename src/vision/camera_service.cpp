@@ -1,5 +1,6 @@
 #include "vision/camera_service.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -35,6 +36,18 @@ cv::Mat FrameToMat(const std::uint8_t* pixels, const plat::CameraFrameHead& head
     if (!pixels || head.width <= 0 || head.height <= 0) return {};
     return cv::Mat(head.height, head.width, type, const_cast<std::uint8_t*>(pixels)).clone();
 }
+
+namespace {
+std::uint64_t SteadyNs() {
+    return static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
+}
+
+// What a handle gives when its source went away: the device disconnected, or the
+// handle no longer known.
+bool SourceGone(int status) { return status == plat::kCameraDisconnected || status == plat::kCameraBadHandle; }
+} // namespace
 
 CameraService::CameraService() {
     for (auto& e : m_ready) e = std::make_unique<plat::Event>(false, false);
@@ -74,7 +87,10 @@ bool CameraService::InitCameras(int language) {
             ok = false;
             break;
         }
-        m_allHandles.push_back(h);
+        {
+            std::lock_guard lock(m_handleMutex);
+            m_allHandles.push_back(h);
+        }
         char name[plat::kCameraNameSize] = {};
         plat::CameraGetFriendlyName(h, name);
         int camera = -1;
@@ -93,6 +109,7 @@ bool CameraService::InitCameras(int language) {
     }
     for (int c = 0; c < kSdkCameraCount; ++c) {
         if (!m_handles[c] || !CameraSdkFlag(c)) continue;
+        NotePlay(c);
         plat::CameraPlay(m_handles[c]);
         m_threads.emplace_back([this, c] {
             switch (c) {
@@ -119,20 +136,16 @@ void CameraService::Shutdown() {
     for (auto& t : m_threads)
         if (t.joinable()) t.join();
     m_threads.clear();
-    for (plat::CameraHandle h : m_allHandles) plat::CameraUnInit(h);
-    m_allHandles.clear();
-    m_handles = {};
+    {
+        std::lock_guard lock(m_handleMutex);
+        for (plat::CameraHandle h : m_allHandles) plat::CameraUnInit(h);
+        m_allHandles.clear();
+    }
+    for (auto& h : m_handles) h = 0;
+    for (auto& t : m_frameNs) t = 0;
     for (auto& r : m_requests) r = 0;
     for (auto& r : m_visionTestRequest) r = false;
 }
-
-namespace {
-std::uint64_t SteadyNs() {
-    return static_cast<std::uint64_t>(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-            .count());
-}
-} // namespace
 
 bool CameraService::PlayCamera(int camera) {
     if (camera < 0 || camera >= kSdkCameraCount) return false;
@@ -140,6 +153,7 @@ bool CameraService::PlayCamera(int camera) {
     std::uint64_t before = m_requestNs[camera].load();
     const std::uint64_t now = SteadyNs();
     while (before < now && !m_requestNs[camera].compare_exchange_weak(before, now)) {}
+    NotePlay(camera);
     if (m_handles[camera]) plat::CameraPlay(m_handles[camera]);
     ++m_requests[camera];
     return m_handles[camera] != 0;
@@ -178,7 +192,54 @@ bool CameraService::SwitchToCamera(int camera, int triggerMode) {
         if (c != camera) PauseCamera(c);
     if (!m_handles[camera]) return false;
     if (camera == kVisionCamera1 && triggerMode >= 0) SetTriggerMode(camera, triggerMode);
+    NotePlay(camera);
     return plat::CameraPlay(m_handles[camera]) == 0;
+}
+
+void CameraService::NotePlay(int camera) {
+    std::uint64_t before = m_playNs[camera].load();
+    const std::uint64_t now = SteadyNs();
+    while (before < now && !m_playNs[camera].compare_exchange_weak(before, now)) {}
+}
+
+bool CameraService::PictureStale(int camera) const {
+    if (camera < 0 || camera >= kSdkCameraCount || !m_handles[camera]) return false;
+    if (camera == kVisionCamera1 && m_triggerMode[camera].load() == 2) return false;
+    const std::uint64_t since = std::max(m_frameNs[camera].load(), m_playNs[camera].load());
+    const auto bound = static_cast<std::uint64_t>(std::chrono::nanoseconds(kFrameWaitLimit).count());
+    return since != 0 && SteadyNs() - since > bound;
+}
+
+bool CameraService::ReopenCamera(int camera) {
+    plat::CameraDevInfo list[8];
+    int count = 8;
+    if (plat::CameraEnumerateDevice(list, &count) != 0) return false;
+    for (int i = 0; i < count; ++i) {
+        if (std::strcmp(list[i].friendlyName, CameraFriendlyName(camera)) != 0) continue;
+        plat::CameraHandle h = 0;
+        if (plat::CameraInit(&list[i], -1, -1, &h) != 0) return false;
+        // The same device, still disconnected, is no source come back.
+        plat::CameraFrameStatistic stat;
+        if (plat::CameraGetFrameStatistic(h, &stat) != 0) {
+            plat::CameraUnInit(h);
+            return false;
+        }
+        plat::CameraCapability cap;
+        plat::CameraGetCapability(h, &cap);
+        plat::CameraSetIspOutFormat(h, cap.mono ? plat::kCameraMediaMono8 : plat::kCameraMediaBgr8);
+        plat::CameraSetTriggerMode(h, m_triggerMode[camera].load());
+        const plat::CameraHandle old = m_handles[camera].exchange(h);
+        {
+            std::lock_guard lock(m_handleMutex);
+            std::erase(m_allHandles, old);
+            m_allHandles.push_back(h);
+        }
+        plat::CameraUnInit(old);
+        NotePlay(camera);
+        plat::CameraPlay(h);
+        return true;
+    }
+    return false;
 }
 
 plat::CameraHandle CameraService::Handle(int camera) const { return m_handles[Clamp(camera)]; }
@@ -217,6 +278,7 @@ bool CameraService::RequestVisionTest(int camera) {
 void CameraService::OnFrame(int camera, const cv::Mat& frame, int triggerMode, std::uint64_t exposedNs) {
     if (triggerMode < 0) triggerMode = m_triggerMode[camera];
     if (exposedNs == 0) exposedNs = SteadyNs();
+    m_frameNs[camera] = SteadyNs();
     {
         std::lock_guard lock(m_slotMutex);
         m_heads[camera].width = frame.cols;
@@ -249,9 +311,10 @@ void CameraService::OnFrame(int camera, const cv::Mat& frame, int triggerMode, s
 }
 
 void CameraService::GrabThread(int camera) {
-    const plat::CameraHandle h = m_handles[camera];
     std::vector<std::uint8_t> out;
+    auto nextReopen = std::chrono::steady_clock::time_point{};
     while (!m_Stop) {
+        const plat::CameraHandle h = m_handles[camera];
         plat::CameraFrameHead head;
         std::uint8_t* raw = nullptr;
         const int generation = m_modeGeneration;
@@ -259,6 +322,13 @@ void CameraService::GrabThread(int camera) {
         const int status = plat::CameraGetImageBufferPriority(h, &head, &raw, 1000, 1);
         if (status == plat::kCameraTimeout) continue;
         if (status != 0) {
+            // A source that went away is looked for twice a second until it is
+            // back; the requests made meanwhile wait for its first fresh frame.
+            const auto now = std::chrono::steady_clock::now();
+            if (SourceGone(status) && now >= nextReopen) {
+                nextReopen = now + std::chrono::milliseconds(500);
+                if (ReopenCamera(camera)) continue;
+            }
             // A dead or paused device must not spin this thread.
             plat::SleepFor(std::chrono::milliseconds(50), &m_Stop);
             continue;

@@ -92,6 +92,11 @@ public:
     bool SetTriggerMode(int camera, int mode);
     plat::CameraHandle Handle(int camera) const;
     plat::CameraFrameHead LastHead(int camera) const;
+    // The camera gives no picture: it has a device and plays continuously, yet no
+    // frame came within the frame bound since it was last asked to play (the live
+    // view then shows a picture that no longer changes). Triggered vision camera 1
+    // waits for its triggers and is never stale.
+    bool PictureStale(int camera) const;
 
     plat::Event& FrameReady(int camera) { return *m_ready[Clamp(camera)]; }
     // The slot's current image (empty when none was handed off yet).
@@ -121,10 +126,18 @@ private:
     void VisualCamera2GrabThread() { GrabThread(kVisionCamera2); }
     void FlyCameraFrameThread();
     void VisionResultDisplayThread();
+    // Opens the device of the camera's name again after its source went away and
+    // came back (the machine's cameras restarted): the new handle takes the old
+    // one's place, mode and stream. false while no working device of that name answers.
+    bool ReopenCamera(int camera);
+    void NotePlay(int camera);
 
     Hooks m_hooks;
     std::atomic<bool> m_Stop{false};
-    std::array<plat::CameraHandle, kSdkCameraCount> m_handles{};  // 0: no device
+    // 0: no device. A grab thread replaces its camera's handle when it reopens it.
+    std::array<std::atomic<plat::CameraHandle>, kSdkCameraCount> m_handles{};
+    // When each camera last gave a frame and was last asked to play (steady-clock ns).
+    std::array<std::atomic<std::uint64_t>, kSdkCameraCount> m_frameNs{}, m_playNs{};
     std::array<std::atomic<int>, kSdkCameraCount> m_triggerMode{};
     std::atomic<int> m_modeGeneration{0};  // counts trigger-mode changes
     std::array<std::atomic<int>, kSdkCameraCount> m_requests{};
@@ -135,6 +148,7 @@ private:
     mutable std::mutex m_slotMutex;
     std::array<cv::Mat, kSdkCameraCount> m_slots;
     std::array<plat::CameraFrameHead, kSdkCameraCount> m_heads{};
+    std::mutex m_handleMutex;  // m_allHandles: grab threads swap theirs
     std::vector<plat::CameraHandle> m_allHandles;
     // Vision camera 1's triggered frames on their way to the fly thread.
     std::mutex m_ringMutex;

@@ -55,6 +55,7 @@ const std::array<SetViewTextEntry, kSetViewTextCount> kSetViewTexts = {{
     {"SetView.c_Message_03", "视觉相机 1 不存在 !"},
     {"SetView.c_Message_04", "视觉相机 2 不存在 !"},
     {"SetView.c_Message_05", "视框宽度与高度超过范围 !"},
+    {"SetView.c_NoPicture", "%s 没有图像 !"},
 }};
 
 namespace {
@@ -106,6 +107,16 @@ SetView& TheSetView() {
 std::string SetView::Text(int index) const {
     std::lock_guard lock(m_textMutex);
     return index >= 0 && index < kSetViewTextCount ? m_Texts[index] : std::string();
+}
+
+std::string SetView::NoPictureText(int camera) const {
+    const int name = camera == kMarkCamera      ? kTxtOpenMarkCamera
+                     : camera == kVisionCamera1 ? kTxtOpenVisualCamera1
+                                                : kTxtOpenVisualCamera2;
+    std::string text = Text(kTxtNoPicture);
+    if (const auto at = text.find("%s"); at != std::string::npos) text.replace(at, 2, Text(name));
+    else text = Text(name) + " " + text;
+    return text;
 }
 
 std::vector<std::string> SetView::VisionTypeCaptions() const {

@@ -41,12 +41,13 @@ struct SetViewSources {
 };
 SetViewSources& TheSetViewSources();
 
-// The panel's 22 texts, in their order.
+// The panel's texts, in their order.
 enum SetViewText : int {
     kTxtSelectCamera, kTxtFeature, kTxtBinaryImg, kTxtVisualSize, kTxtLightContrast, kTxtLightBrightness,
     kTxtOpenOrCloseCamera, kTxtExternShow, kTxtVisionTest, kTxtOpenMarkCamera, kTxtOpenVisualCamera1,
     kTxtOpenVisualCamera2, kTxtOpenVisualCameraB, kTxtVideoNo, kTxtOpenCamera, kTxtCloseCamera,
     kTxtMessage01, kTxtMessage02, kTxtIdentifyError, kTxtMessage03, kTxtMessage04, kTxtMessage05,
+    kTxtNoPicture,  // "%s": the camera that gives no picture
     kSetViewTextCount
 };
 // The caption-file key and the built-in text of each.
@@ -88,6 +89,9 @@ public:
     std::atomic<int> m_DsCameraIndex{0}, m_VideoNumber{1}, m_Language{1};
 
     std::string Text(int index) const;
+    // "<camera> gives no picture" in the panel's language, the camera named as its
+    // button is (CameraIndex).
+    std::string NoPictureText(int camera) const;
     // Vision-type captions of combo 1033 in the panel's language.
     std::vector<std::string> VisionTypeCaptions() const;
     void SetVisionTypeText(const std::string& text);

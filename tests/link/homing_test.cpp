@@ -189,6 +189,29 @@ TEST_F(HomingTest, EveryKindOnEveryCommonTypeOverSerial) {
     EXPECT_TRUE(boxes.Texts().empty());
 }
 
+// A full homing ends with the camera at the visual origin when the basic settings
+// ask for it, but not on the two-table type, whose mark camera rides on X2: the
+// move there takes X and Y and would leave the camera beside the target (the
+// basic settings turn the switch off on that type, a start folder of another type
+// may still hold it on).
+TEST_F(HomingTest, VisualOriginAfterAFullHomingButNotOnTheTwoTableType) {
+    for (int type : {0, 4}) {
+        SCOPED_TRACE(type);
+        StartSim(type);
+        ASSERT_TRUE(ConnectSerial());
+        TheBasicSettings().m_ResetToVisualOrigin = 1;
+        std::atomic<int> moves{0};
+        TheCommandPanel().moveCameraToVisualOrigin = [&] { ++moves; };
+        ASSERT_TRUE(MachineReset(0, true));
+        ASSERT_TRUE(HomingEnded());
+        EXPECT_TRUE(g_Homed);
+        EXPECT_EQ(moves.load(), type == 4 ? 0 : 1);
+        TheCommandPanel().moveCameraToVisualOrigin = nullptr;
+        Disconnect();
+        sim->Stop();
+    }
+}
+
 TEST_F(HomingTest, TwoTableTypeHomesOverSerialOnly) {
     StartSim(4);
     ASSERT_TRUE(ConnectSerial());

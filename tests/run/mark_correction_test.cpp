@@ -26,6 +26,7 @@
 #include "joblist/pcb_records.h"
 #include "joblist/run_board.h"
 #include "joblist/run_toolbar.h"
+#include "link/position_counters.h"
 #include "link/positioning.h"
 #include "run/mark_correction.h"
 #include "run/run_camera.h"
@@ -33,6 +34,7 @@
 #include "run_state/run_events.h"
 #include "vision/camera_ds.h"
 #include "vision/camera_service.h"
+#include "vision/result_slots.h"
 #include "vision/set_view.h"
 
 namespace smt::test {
@@ -260,6 +262,64 @@ TEST_F(MarkCorrection, ShiftedAndTurnedBoardGivesBothOffsetsAndTheRotation) {
     // The camera stands on the true Mark2: its counters are the target plus Mark2's offset.
     EXPECT_EQ(g_PulseX.load(), mark2X + g_Mark2OffsetX);
     EXPECT_EQ(g_PulseY.load(), mark2Y + g_Mark2OffsetY);
+    ExpectCountersAtMachine();
+}
+
+// The machine's cameras stop with the simulated machine and come back with it. While
+// they are gone the run's frame says which camera gives no picture (the last one is
+// never measured) and the panel finds the picture stale; the mark camera's grab
+// thread opens the camera again once it is back, and the next vision test and the
+// next mark correction measure frames of the machine as it stands then.
+TEST_F(MarkCorrection, CamerasComeBackAfterTheMachineRestartsAndOnlyFreshFramesAreMeasured) {
+    Machine(true, World(), true);
+    fields.m_MarkCollectTime = 500;
+    Job();
+    ASSERT_TRUE(CorrectByTwoMarks());  // the camera stands centred on Mark2
+    SetView& panel = TheSetView();
+    panel.m_PixelsPerMm = kZoom, panel.m_VisualSize = 3, panel.m_Light_Contrast = 0, panel.m_BinaryImg = 0;
+    TheCameraService().hooks().visionTest = [](int, const cv::Mat& frame) {
+        TheSetView().RunVisionTest(&frame, kMarkResultSlot, false);
+    };
+
+    const sim::SimConfig config = sim->config();
+    sim->Stop();
+    GetSerialLink().Close();
+    hooks.Take();
+    EXPECT_FALSE(AcquireRunFrame(kMarkCamera, 0, std::chrono::milliseconds(500)));
+    EXPECT_EQ(Lines(panel.NoPictureText(kMarkCamera)).size(), 1u);
+    EXPECT_TRUE(WaitUntil([] { return TheCameraService().PictureStale(kMarkCamera); }, std::chrono::seconds(6)));
+
+    // The machine starts again at home and the link is made again.
+    sim = std::make_unique<sim::Simulator>(config);
+    sim->UseScenario(World());
+    std::string error;
+    ASSERT_TRUE(sim->Start(&error)) << error;
+    ClearPositionCounters();
+    ConnectToWorld(true);
+    if (HasFatalFailure()) return;
+    g_RunContinue = true;
+    EXPECT_TRUE(WaitUntil([] { return !TheCameraService().PictureStale(kMarkCamera); }, std::chrono::seconds(6)));
+
+    // The camera 0.6 mm beyond Mark1 in X: the vision test sees Mark1 left of the
+    // middle, where a picture from before the restart showed Mark2 in it.
+    const sim::Vec mark1 = sim::Add(kTrueOrigin, sim::Rotate(kMark1, kTrueTurn));
+    HeadTo(mark1.x - kCamX + 0.6, mark1.y - kCamY);
+    if (HasFatalFailure()) return;
+    hooks.Take();
+    panel.OnBnClickedVisionTest();
+    ASSERT_TRUE(WaitUntil([this] { return !Lines("Visual Error !").empty() || !Lines("Mark: ").empty(); }));
+    const auto seen = Lines("Mark: ");
+    ASSERT_EQ(seen.size(), 1u) << ::testing::PrintToString(Traces());
+    double x = 0, y = 0, d = 0;
+    ASSERT_EQ(std::sscanf(seen[0].c_str(), "Mark: X = %lf，Y = %lf，D = %lf", &x, &y, &d), 3) << seen[0];
+    EXPECT_NEAR(x, 0.6, 0.1);
+    EXPECT_NEAR(y, 0.0, 0.1);
+
+    // The next correction finds both marks where they lie.
+    ASSERT_TRUE(CorrectByTwoMarks()) << ::testing::PrintToString(Traces());
+    EXPECT_NEAR(g_Mark1OffsetX / kPx, TrueOffset(kMark1).x, 0.03);
+    EXPECT_NEAR(g_Mark2OffsetY / kPy, TrueOffset(kMark2).y, 0.03);
+    EXPECT_TRUE(boxes.Texts().empty());
     ExpectCountersAtMachine();
 }
 

@@ -226,6 +226,25 @@ TEST_F(CameraServiceTest, DisconnectedCameraGivesNoFrameWithinTheBoundAndTeardow
     EXPECT_LT(std::chrono::steady_clock::now() - stop, 2s);
 }
 
+// A camera whose frames stop is stale once the frame bound has passed since its
+// last frame (or its last request to play), and fresh again with its next frame;
+// vision camera 1 waiting for triggers is never stale.
+TEST_F(CameraServiceTest, APictureThatStandsStillIsStaleUntilFramesComeAgain) {
+    EXPECT_FALSE(service.PictureStale(kMarkCamera));
+    sim::SimCamera* mark = set->ByRole(sim::CameraRole::Mark);
+    mark->SetDisconnected(true);
+    EXPECT_TRUE(WaitUntil([this] { return service.PictureStale(kMarkCamera); }, 6s));
+    EXPECT_FALSE(service.GrabFrame(kMarkCamera, 300ms));
+    mark->SetDisconnected(false);
+    EXPECT_TRUE(WaitUntil([this] { return !service.PictureStale(kMarkCamera); }, 6s));
+    EXPECT_TRUE(service.GrabFrame(kMarkCamera));
+
+    ASSERT_TRUE(service.SetTriggerMode(kVisionCamera1, 2));
+    std::this_thread::sleep_for(kFrameWaitLimit + 300ms);
+    EXPECT_FALSE(service.PictureStale(kVisionCamera1));
+    service.SetTriggerMode(kVisionCamera1, 0);
+}
+
 TEST(CameraServiceStart, NoDeviceAndNameMismatchAreReported) {
     std::vector<sim::CameraSpec> specs = {{"Other_Camera"}};
     sim::CameraSet set(specs);

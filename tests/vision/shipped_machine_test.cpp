@@ -257,6 +257,47 @@ TEST(ShippedMachine, StartFolderAndWorldAgree) {
     }
 }
 
+// The standard piece: the camera table's piece is the world's, its diameter one the
+// camera dialog takes, and every calibration reaches it: nozzle 1 over it, the mark
+// camera over it, each of the eight heads taking it from its place and carrying it
+// over either vision camera (machine types whose head moves in X and Y; on type 4
+// the fixed frame sees a tool at its own offset in Y, where neither the piece nor
+// the vision cameras lie).
+TEST(ShippedMachine, StandardPieceIsTheWorldsAndEveryCalibrationReachesIt) {
+    const Shipped s = LoadShipped();
+    const sim::Scenario w = LoadWorld();
+    const BasicSettings& b = s.basic;
+    CameraList list;
+    list.LoadConfig(kRes + "/config.ini");
+    const CameraListSettings piece = list.Settings();
+    EXPECT_GE(w.standardDiameter, 5.0);
+    EXPECT_LE(w.standardDiameter, 20.0);
+    EXPECT_NEAR(piece.m_BaseDiameter, w.standardDiameter, 1e-9);
+    EXPECT_NEAR(piece.m_BaseCoordinates_X, w.standardBase.x, 1e-9);
+    EXPECT_NEAR(piece.m_BaseCoordinates_Y, w.standardBase.y, 1e-9);
+    EXPECT_LT(piece.m_BaseCoordinates_Z, 0.0);
+    EXPECT_GE(piece.m_BaseCoordinates_Z, -50.0);
+    // The fly procedures take their speeds from the same section (1 .. 255).
+    EXPECT_GE(piece.m_iFlyStartSpeed, 1);
+    EXPECT_GE(piece.m_iFlyNormalSpeed, 1);
+
+    const PointMm at{piece.m_BaseCoordinates_X, piece.m_BaseCoordinates_Y};
+    EXPECT_TRUE(Inside(at, b)) << "nozzle 1 over the piece";
+    EXPECT_TRUE(Inside({at.x - b.m_X_CameraToNozzle1, at.y - b.m_Y_CameraToNozzle1}, b)) << "mark camera over it";
+    ASSERT_EQ(s.cameras.size(), 2u);
+    for (int head = 1; head <= 8; ++head) {
+        SCOPED_TRACE("head " + std::to_string(head));
+        const PointMm n = head == 1 ? PointMm{} : NozzleOffset(b, head);
+        EXPECT_TRUE(Inside({at.x - n.x, at.y - n.y}, b)) << "taking the piece";
+        for (int k = 0; k < 2; ++k)
+            EXPECT_TRUE(Inside({AtoF(s.cameras[k][1]) - n.x, AtoF(s.cameras[k][2]) - n.y}, b))
+                << "over vision camera " << k + 1;
+    }
+    // Nothing else of the world lies where a nozzle taking the piece would find it.
+    for (const sim::ScenarioFeeder& f : w.feeders)
+        EXPECT_GT(std::hypot(f.pick.x - at.x, f.pick.y - at.y), 10.0) << FeederId(f);
+}
+
 // The world on the shipped scenario with its cameras, the program with the shipped
 // settings on its serial link.
 class ShippedMachineOnWorld : public WorldSimTest {

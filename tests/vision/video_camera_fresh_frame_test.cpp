@@ -38,6 +38,7 @@ struct Script {
     std::mutex mutex;
     std::vector<Step> steps;  // then silence
     std::size_t next = 0;
+    int queued = 0;  // buffers the device holds captured when a read begins
     std::atomic<bool> gate{false}, release{false};
 };
 
@@ -63,6 +64,7 @@ public:
     }
     void Close() override {}
     std::uint64_t ExposedNs() const override { return m_exposed; }
+    int QueuedSamples() const override { return m_s->queued; }
 
 private:
     std::shared_ptr<Script> m_s;
@@ -101,6 +103,37 @@ TEST_F(VideoFreshFrame, QueuedSamplesStampedBeforeTheQueryArePassedOver) {
             std::lock_guard lock(script->mutex);
             script->steps = c.steps;
             script->next = 0;
+        }
+        auto cam = smt::CreateCameraDS(0);
+        ASSERT_NE(cam, nullptr);
+        EXPECT_EQ(Grey(cam->QueryFrame()), c.expected);
+        script->release = true;
+        cam.reset();
+        script->release = false;
+    }
+}
+
+// A device without plausible stamps hands over the buffers it holds the moment a
+// read begins, captured before the query: as many reads as it holds buffers are
+// read past, and the first sample of a capture after the query serves it.
+TEST_F(VideoFreshFrame, UnstampedBuffersTheDeviceHeldArePassedOver) {
+    struct Case {
+        const char* name;
+        int queued;
+        std::vector<Step> steps;
+        int expected;
+    } cases[] = {
+        {"three buffers held", 3, {{10, false, true}, {20, false, true}, {30, false, true}, {40, false, true}}, 40},
+        {"four held, a stamped fresh one among them", 4, {{10, false, true}, {20}, {30, false, true}}, 20},
+        {"only held buffers: none", 2, {{10, false, true}, {20, false, true}}, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        {
+            std::lock_guard lock(script->mutex);
+            script->steps = c.steps;
+            script->next = 0;
+            script->queued = c.queued;
         }
         auto cam = smt::CreateCameraDS(0);
         ASSERT_NE(cam, nullptr);

@@ -42,6 +42,7 @@ void CalibrationViewPart(ProgramView& view) {
     calibration.startCameraOperation = [v, widget](int op, BusyClaim claim) {
         CalibrationContext context;
         context.noRotationAxis = TheCameraList().m_ListTexts.Text("CameraList.c_Message_04");
+        context.oneNozzle = TheCameraList().m_ListTexts.Text("CameraList.c_Message_05");
         context.configPath = ConfigFilePath(widget ? v->StartFolder() : std::string("."));
         StartCameraOperation(op, std::move(claim), std::move(context));
     };

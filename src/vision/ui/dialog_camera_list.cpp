@@ -333,6 +333,7 @@ bool CDialogCameraList::TakeFields(smt::CameraListSettings& s) {
 }
 
 void CDialogCameraList::OnInitDialog() {
+    m_list.KeepCalibration();
     ApplyTexts();
     ShowSettings(m_list.Settings());
     FillList();
@@ -626,10 +627,17 @@ void CDialogCameraList::accept() {
         return;
     }
     m_list.SaveConfig(smt::ConfigFilePath(folder));
+    m_list.KeepCalibration();
     QDialog::accept();
 }
 
 void CDialogCameraList::reject() {
     if (RefuseWhileRunning()) return;
+    // The scale, the camera positions and the fly triggers measured meanwhile are
+    // kept only by OK; the run's fly geometry follows the triggers put back.
+    if (m_list.HasCalibrationResults()) {
+        m_list.TakeBackCalibration();
+        UpdateHeadOffsets();
+    }
     QDialog::reject();
 }

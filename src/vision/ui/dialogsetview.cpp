@@ -48,8 +48,8 @@ void CameraImageWindow::SetImage(const cv::Mat& frame) {
 
 void CameraImageWindow::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    if (m_image.isNull()) p.fillRect(rect(), QColor(24, 24, 24));
-    else p.drawImage(rect(), m_image);
+    if (!m_image.isNull()) p.drawImage(rect(), m_image);
+    else p.fillRect(rect(), m_live ? QColor(24, 24, 24) : palette().color(QPalette::Window));
 }
 
 void CameraImageWindow::mousePressEvent(QMouseEvent* event) {
@@ -113,6 +113,7 @@ void CDialogSetView::Build() {
         m_windows[i] = new CameraImageWindow(this);
         m_windows[i]->setObjectName(QStringLiteral("c%1").arg(ids[i]));
     }
+    m_windows[9]->SetLiveView(true);
     SetView& p = TheSetView();
     connect(m_windows[9], &CameraImageWindow::clicked, this, [this](QPoint at) {
         TheSetView().OnLiveViewClick(at.x(), at.y(), m_windows[9]->width(), m_windows[9]->height());
@@ -429,6 +430,13 @@ void CDialogSetView::UpdateCameraStatus() {
     const plat::CameraHandle h = TheCameraService().Handle(camera);
     if (!h) {
         m_status->setText(Q(name));
+        return;
+    }
+    // A picture that stopped changing is no live view: the line says so until
+    // frames come again (the camera's source went away, or the camera hangs).
+    if (!m_ExtendedDisplay && TheCameraService().PictureStale(camera)) {
+        m_status->setText(Q(name + " | " + TheSetView().NoPictureText(camera)));
+        m_lastTick = 0;
         return;
     }
     plat::CameraFrameStatistic stat;

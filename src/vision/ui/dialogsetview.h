@@ -32,6 +32,10 @@ public:
     explicit CameraImageWindow(QWidget* parent);
     void SetImage(const cv::Mat& frame);
     const QImage& Image() const { return m_image; }
+    // The live view is dark before its first frame; a result window without an
+    // image shows the panel's own background, so no dark band beside the camera's
+    // picture passes for part of it.
+    void SetLiveView(bool live) { m_live = live; }
 
 signals:
     void clicked(QPoint at);
@@ -44,6 +48,7 @@ protected:
 
 private:
     QImage m_image;
+    bool m_live = false;
 };
 
 class CDialogSetView : public QWidget {

@@ -191,6 +191,68 @@ TEST(CameraDialogs, ManagementDialogEditsTheTableAndOkStoresIt) {
     EXPECT_EQ(s.app.Config("CameraListConfig", "m_Camera_first.CameraPulse_Y"), "-20040");
 }
 
+// The scale, the camera positions and the fly triggers a calibration measures are
+// kept by OK, as the table file and its section are; Cancel puts back what they
+// held, and one the operator changed since stays as he left it.
+TEST(CameraDialogs, CalibrationResultsAreKeptByOkAndTakenBackByCancel) {
+    CameraShell s;
+    ASSERT_TRUE(s.started);
+    CameraList& list = TheCameraList();
+    const auto rowsBefore = list.Rows();
+    const CameraRecord firstBefore = list.First(), secondBefore = list.Second();
+    const std::string fileBefore = ReadBytes(s.app.Dir().File("config_camera.fig"));
+    ScriptedResponder boxes;
+    // What the calibration worker stores, and its word to the open dialog.
+    const auto calibrate = [&list] {
+        list.Edit([](CameraList::Contents& c) {
+            c.rows[0][20] = "21.50";
+            c.first.VisualZoom = 21.5;
+            c.rows[1][1] = "240.3000";
+            c.second.CameraPulse_X = 24030;
+            c.settings.m_iTriggerPulse[0] = 120;
+        });
+        TheCameraCalibrationView().resultsChanged();
+    };
+
+    s.app.Frame()->Action(cmd::CameraList)->trigger();
+    ASSERT_TRUE(s.dialog);
+    CDialogCameraList& d = *s.dialog;
+    calibrate();
+    EXPECT_EQ(d.List()->item(0, 20)->text(), "21.50");
+    EXPECT_EQ(d.Field(1011)->text(), "120");
+    // The operator then types his own value into a cell the calibration wrote.
+    auto typed = list.Rows();
+    typed[1][1] = "241.0000";
+    list.SetRows(typed);
+    d.reject();
+    auto expected = rowsBefore;
+    expected[1][1] = "241.0000";
+    EXPECT_EQ(list.Rows(), expected);
+    EXPECT_EQ(list.First(), firstBefore);
+    EXPECT_EQ(list.Second(), secondBefore);
+    EXPECT_EQ(list.Settings().m_iTriggerPulse[0], 0);
+    EXPECT_EQ(ReadBytes(s.app.Dir().File("config_camera.fig")), fileBefore);
+    EXPECT_EQ(s.app.Config("CameraListConfig", "m_iTriggerPulse1"), "");
+    list.SetRows(rowsBefore);
+
+    // Opened again it shows the values as before; a result kept by OK is stored.
+    s.app.Frame()->Action(cmd::CameraList)->trigger();
+    ASSERT_TRUE(s.dialog);
+    CDialogCameraList& again = *s.dialog;
+    EXPECT_EQ(again.List()->item(0, 20)->text(), QString::fromStdString(rowsBefore[0][20]));
+    calibrate();
+    again.accept();
+    EXPECT_EQ(again.result(), QDialog::Accepted);
+    EXPECT_EQ(list.Rows()[0][20], "21.50");
+    EXPECT_DOUBLE_EQ(list.First().VisualZoom, 21.5);
+    EXPECT_EQ(list.Settings().m_iTriggerPulse[0], 120);
+    EXPECT_EQ(s.app.Config("CameraListConfig", "m_iTriggerPulse1"), "120");
+    EXPECT_EQ(SplitRow(g_FigLists.camera[0])[20], "21.50");
+    // Nothing is left to take back after OK.
+    EXPECT_FALSE(list.HasCalibrationResults());
+    EXPECT_TRUE(boxes.Texts().empty());
+}
+
 TEST(CameraDialogs, EditorChecksNamesWindowAndForwardsToThePanel) {
     CameraShell s;
     ASSERT_TRUE(s.started);

@@ -65,5 +65,33 @@ TEST(CameraPanel, ImagesFillTheWidthStayOffTheControlsAndKeepTheCrossHair) {
     EXPECT_EQ(faults, "");
 }
 
+// The camera's picture fills the dark area: a result window without an image (the
+// row above the live view and the column beside it; type 4's second live view on
+// the right) shows the panel's own background, not a dark band beside the picture.
+TEST(CameraPanel, OnlyThePictureIsDarkAndEmptyImageWindowsShowThePanel) {
+    ShellApp app;
+    ASSERT_TRUE(app.Start());
+    app.Frame()->show();
+    CDialogSetView* panel = app.View()->m_pSetView;
+    ASSERT_NE(panel, nullptr);
+    std::string faults;
+    for (int type : {0, 4}) {
+        app.Frame()->OnCommand(CommandOfMachineType(type));
+        Settle();
+        TheCameraService().hooks().liveFrame(kMarkCamera, cv::Mat(1024, 1280, CV_8UC3, cv::Scalar(90, 90, 90)));
+        Settle();
+        const QColor background = panel->palette().color(QPalette::Window);
+        for (int k = 0; k < 11; ++k) {
+            CameraImageWindow* w = panel->Window(k);
+            if (!w->isVisibleTo(panel) || w->width() < 8 || w->height() < 8) continue;
+            const QColor seen = w->grab().toImage().pixelColor(4, 4);
+            const std::string where = "type " + std::to_string(type) + " window " + std::to_string(k);
+            if (k == 9 && seen != QColor(90, 90, 90)) faults += where + ": the live picture is not shown\n";
+            if (k != 9 && w->Image().isNull() && seen != background) faults += where + ": an empty window drawn dark\n";
+        }
+    }
+    EXPECT_EQ(faults, "");
+}
+
 } // namespace
 } // namespace smt::test
