@@ -105,13 +105,21 @@ Measured Recognise(const cv::Mat& frame, int slot, const PlacementRecord& r, int
                   r.flyValue1, r.visionType, y, a, pass, window, scale, r.placeAngle);
     Measured m;
     if (box.cx == -1.0f) return m;
+    const double w = box.width / scale, h = box.height / scale;
+    // A body far from the package's size, or the whole window (an empty nozzle shows
+    // its noise), is not this part: a failed recognition, never a correction.
+    const int side = RecognitionWindow(frame.size(), window, scale).width;
+    if (!BodyFitsPackage(w, h, r.partLength, r.partWidth) || BodyFillsWindow(box.width, box.height, side)) {
+        TraceAndLog(FormatC("Visual: W = %0.2f，H = %0.2f, not the package %0.2f x %0.2f !", w, h, r.partLength,
+                            r.partWidth));
+        return m;
+    }
     const PulseFactors& f = ThePulseFactors();
     m.found = true;
     m.dX = ToPulses(x, f.m_X_Pulse);
     m.dY = ToPulses(y, f.m_Y_Pulse);
     m.dA = ToPulses(a, f.m_A_Pulse);
-    TraceAndLog(FormatC("Visual: X = %0.4f，Y = %0.4f，A = %0.4f，W = %0.2f，H = %0.2f", x, y, a, box.width / scale,
-                        box.height / scale));
+    TraceAndLog(FormatC("Visual: X = %0.4f，Y = %0.4f，A = %0.4f，W = %0.2f，H = %0.2f", x, y, a, w, h));
     return m;
 }
 

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <vector>
 
+#include <opencv2/imgproc.hpp>
+
 #include "vision/vision_types.h"
 
 namespace smt {
@@ -25,10 +27,11 @@ double AtanRatioDeg(double dy, double dx)
     return std::atan(dy / dx) * kDegPerRad;
 }
 
-// The farthest blob of each corner sector (box centres, truncated), and how many
-// blobs each sector holds.
+// The farthest blob of each corner sector (box centres to the sub-pixel: a whole
+// pixel over a corner line is a tenth of a degree or more), and how many blobs
+// each sector holds.
 struct Corners {
-    cv::Point ur, ul, ll, lr;
+    cv::Point2d ur, ul, ll, lr;
     int nUr = 0, nUl = 0, nLl = 0, nLr = 0;
 };
 
@@ -46,8 +49,8 @@ Corners CollectCorners(const ContourChain& chain, cv::Size image, double bound,
         if (dy == 0.0f) return;
         const float s = dx * dx + dy * dy;
         const double ang = AtanRatioDeg(-dy, dx);
-        const cv::Point p(static_cast<int>(b.cx), static_cast<int>(b.cy));
-        auto take = [&](float& best, cv::Point& point, int& n) {
+        const cv::Point2d p(b.cx, b.cy);
+        auto take = [&](float& best, cv::Point2d& point, int& n) {
             ++n;
             if (s > best) {
                 best = s;
@@ -146,9 +149,9 @@ double PairedRowRule(const ContourChain& chain, cv::Size image, int capacity, bo
 
 } // namespace
 
-double LineAngleDeg(cv::Point p1, cv::Point p2)
+double LineAngleDeg(cv::Point2d p1, cv::Point2d p2)
 {
-    return AtanRatioDeg(static_cast<double>(p1.y) - p2.y, static_cast<double>(p1.x) - p2.x);
+    return AtanRatioDeg(p1.y - p2.y, p1.x - p2.x);
 }
 
 double FindPartAngleNearCentre(const ContourChain& chain, cv::Size image, int capacity)
@@ -177,15 +180,49 @@ double FindPartAngleVertical(const ContourChain& chain, cv::Size image, int capa
 }
 
 namespace {
+// A lead's centre to the sub-pixel. Leads a millimetre or two apart turn a pixel
+// into a degree, and a binary outline moves by whole pixels while a small lead
+// turns by under a degree. With the grey window the centre is the brightness
+// centroid of the outline's box grown by 2 px, over the level of that box's rim
+// (the backdrop); without it, or when nothing rises above the rim, the centroid
+// of the outline, else its box centre.
+cv::Point2d LeadCentre(const ContourChain& chain, int i, const cv::Mat& grey)
+{
+    if (!grey.empty() && grey.type() == CV_8UC1) {
+        const cv::Rect r = (cv::boundingRect(chain.Contour(i)) + cv::Size(4, 4) - cv::Point(2, 2)) &
+                           cv::Rect(0, 0, grey.cols, grey.rows);
+        if (r.width >= 3 && r.height >= 3) {
+            const cv::Mat box = grey(r);
+            double rim = 0.0;
+            for (int x = 0; x < r.width; ++x) rim += box.at<std::uint8_t>(0, x) + box.at<std::uint8_t>(r.height - 1, x);
+            for (int y = 1; y + 1 < r.height; ++y) rim += box.at<std::uint8_t>(y, 0) + box.at<std::uint8_t>(y, r.width - 1);
+            rim /= 2.0 * (r.width + r.height) - 4.0;
+            double sw = 0.0, sx = 0.0, sy = 0.0;
+            for (int y = 0; y < r.height; ++y)
+                for (int x = 0; x < r.width; ++x) {
+                    const double w = box.at<std::uint8_t>(y, x) - rim;
+                    if (w <= 0.0) continue;
+                    sw += w, sx += w * x, sy += w * y;
+                }
+            if (sw > 0.0) return {r.x + sx / sw, r.y + sy / sw};
+        }
+    }
+    const cv::Moments m = cv::moments(chain.Contour(i));
+    if (std::fabs(m.m00) > 1e-9) return {m.m10 / m.m00, m.m01 / m.m00};
+    const MinBox& b = chain.Box(i);
+    return {b.cx, b.cy};
+}
+
 // The centres of the three blobs of largest box area, largest first; how many
 // of them had an area (at most 3).
-int ThreeLargestBlobs(const ContourChain& chain, cv::Point (&p)[3])
+int ThreeLargestBlobs(const ContourChain& chain, cv::Point2d (&p)[3], const cv::Mat& grey)
 {
     int area[3] = {0, 0, 0};
     chain.ForEachOuter([&](int i) {
         const MinBox& b = chain.Box(i);
         const int a = static_cast<int>(b.w) * static_cast<int>(b.h);
-        const cv::Point c(static_cast<int>(b.cx), static_cast<int>(b.cy));
+        if (a <= area[2]) return;
+        const cv::Point2d c = LeadCentre(chain, i, grey);
         if (a > area[0]) {
             area[2] = area[1], p[2] = p[1];
             area[1] = area[0], p[1] = p[0];
@@ -208,9 +245,9 @@ bool CornerRuleMeasures(const ContourChain& chain, int capacity)
 
 bool TriodeLeadsPlausible(const ContourChain& chain, double maxSpacingPx)
 {
-    cv::Point p[3];
-    if (chain.First() < 0 || ThreeLargestBlobs(chain, p) < 3) return false;
-    const auto dist = [](cv::Point a, cv::Point b) { return std::hypot(double(a.x - b.x), double(a.y - b.y)); };
+    cv::Point2d p[3];
+    if (chain.First() < 0 || ThreeLargestBlobs(chain, p, cv::Mat()) < 3) return false;
+    const auto dist = [](cv::Point2d a, cv::Point2d b) { return std::hypot(a.x - b.x, a.y - b.y); };
     for (int i = 0; i < 3; ++i)
         for (int j = i + 1; j < 3; ++j) {
             const double d = dist(p[i], p[j]);
@@ -219,7 +256,7 @@ bool TriodeLeadsPlausible(const ContourChain& chain, double maxSpacingPx)
     // One blob opposite the line of the other two, near their middle, neither
     // on that line nor far beyond the pair's length from it.
     for (int apex = 0; apex < 3; ++apex) {
-        const cv::Point a = p[(apex + 1) % 3], b = p[(apex + 2) % 3], c = p[apex];
+        const cv::Point2d a = p[(apex + 1) % 3], b = p[(apex + 2) % 3], c = p[apex];
         const double bx = b.x - a.x, by = b.y - a.y;
         const double base2 = bx * bx + by * by;
         const double t = ((c.x - a.x) * bx + (c.y - a.y) * by) / base2;
@@ -230,16 +267,16 @@ bool TriodeLeadsPlausible(const ContourChain& chain, double maxSpacingPx)
     return false;
 }
 
-double TriodeAngle(const ContourChain& chain)
+double TriodeAngle(const ContourChain& chain, const cv::Mat& grey)
 {
     if (chain.Count() < 3) return 0.0;
-    cv::Point p[3];
-    ThreeLargestBlobs(chain, p);
+    cv::Point2d p[3];
+    ThreeLargestBlobs(chain, p, grey);
     struct Side {
         float length;
         double angle;
     };
-    auto side = [](cv::Point a, cv::Point b) {
+    auto side = [](cv::Point2d a, cv::Point2d b) {
         const float dx = static_cast<float>(a.x - b.x);
         const float dy = static_cast<float>(a.y - b.y);
         return Side{std::sqrt(dx * dx + dy * dy), LineAngleDeg(a, b)};
@@ -264,7 +301,7 @@ double FootEdge1Angle(const ContourChain& chain, cv::Size image, int capacity)
     const int below = c.nLl + c.nLr;
     // A near-vertical side line becomes its deviation from the vertical; a line
     // between coincident points (an empty sector) measures nothing.
-    auto fromVertical = [](cv::Point a, cv::Point b) {
+    auto fromVertical = [](cv::Point2d a, cv::Point2d b) {
         if (a == b) return 0.0;
         const double v = LineAngleDeg(a, b);
         return v >= 0.0 ? v - 90.0 : v + 90.0;

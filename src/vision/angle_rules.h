@@ -14,7 +14,7 @@ namespace smt {
 
 // Angle of the line p1-p2 against the horizontal: atan((y1 - y2) / (x1 - x2)) in
 // degrees. A vertical line is +90 or -90; two coincident points measure 0.
-double LineAngleDeg(cv::Point p1, cv::Point p2);
+double LineAngleDeg(cv::Point2d p1, cv::Point2d p2);
 
 // General rule (types 0, 11): left-most lead centres paired with right-most ones
 // of the same height. Sets g_AngleFitFailed when fewer than 20 centres lie in the
@@ -23,8 +23,11 @@ double FindPartAngleNearCentre(const ContourChain& chain, cv::Size image, int ca
 // Its fallback: top-most centres paired with bottom-most ones of the same column.
 double FindPartAngleVertical(const ContourChain& chain, cv::Size image, int capacity);
 
-// Three-lead parts: the two sides of the lead triangle closest in length.
-double TriodeAngle(const ContourChain& chain);
+// Three-lead parts: the two sides of the lead triangle closest in length. The
+// lead centres are sub-pixel: brightness centroids in `grey` (the 8-bit window
+// the chain was searched in, before its threshold) when given, else the
+// centroids of the outlines.
+double TriodeAngle(const ContourChain& chain, const cv::Mat& grey = cv::Mat());
 // Whether the three largest blobs (those TriodeAngle takes) can be a three-lead
 // part's leads: two on one side and the third opposite, about the middle of
 // them, every spacing within `maxSpacingPx` (the window's side). Anything else

@@ -210,6 +210,25 @@ MarkCircle FindMark(double& x, double& y, bool showBinary, MarkCircle& circle,
     return circle;
 }
 
+bool BodyFitsPackage(double sideAMm, double sideBMm, double lengthMm, double widthMm)
+{
+    constexpr double kRatio = 1.5;
+    constexpr double kSlackMm = 0.3;
+    const auto known = [](double v) { return std::isfinite(v) && v > 0.0; };
+    if (!known(lengthMm) || !known(widthMm)) return true;
+    const auto fits = [](double measured, double nominal) {
+        return measured >= nominal / kRatio - kSlackMm && measured <= nominal * kRatio + kSlackMm;
+    };
+    return fits(std::max(sideAMm, sideBMm), std::max(lengthMm, widthMm)) &&
+           fits(std::min(sideAMm, sideBMm), std::min(lengthMm, widthMm));
+}
+
+bool BodyFillsWindow(double sideAPx, double sideBPx, int windowPx)
+{
+    const double limit = 0.97 * windowPx;
+    return windowPx > 0 && sideAPx >= limit && sideBPx >= limit;
+}
+
 double NormaliseBoxAngle(double angle)
 {
     if (angle > 45.0) angle -= 90.0;
@@ -248,11 +267,11 @@ ComponentBox FindComponent(int slot, double& x, bool showBinary, ComponentBox& b
     cv::Mat grey1 = Binary(smooth, threshold);
     const bool turned = rotateDeg != 0.0 && std::isfinite(rotateDeg);
     cv::Mat grey2;
+    cv::Mat rotated; // the smoothed window grey2 was thresholded from, when turned
     if (turned) {
         const cv::Mat m = cv::getRotationMatrix2D(
             cv::Point2f(static_cast<float>(size.width) * 0.5f, static_cast<float>(size.height) * 0.5f),
             rotateDeg, 1.0);
-        cv::Mat rotated;
         cv::warpAffine(smooth, rotated, m, size, cv::INTER_LINEAR, cv::BORDER_CONSTANT, cv::Scalar::all(0));
         grey2 = Binary(rotated, threshold);
     } else {
@@ -279,7 +298,8 @@ ComponentBox FindComponent(int slot, double& x, bool showBinary, ComponentBox& b
     if (type == kVisionCapacitance) {
         // the box alone
     } else if (type == kVisionTriode) {
-        h = c2->First() >= 0 ? TriodeAngle(*c2) : 0.0;
+        // The lead centres from the grey levels grey2 was thresholded from.
+        h = c2->First() >= 0 ? TriodeAngle(*c2, ToGrey(turned ? rotated : smooth)) : 0.0;
         leadsPlausible = TriodeLeadsPlausible(*c2, size.width);
     } else if (type == kVisionBgaTriangleMark) {
         EraseFarthestBlob(grey2, *c2);

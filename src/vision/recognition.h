@@ -41,6 +41,19 @@ ComponentBox FindComponent(int slot, double& x, bool showBinary, ComponentBox& b
                            double& a, int pass, double sizeMm, double pixelsPerMm,
                            double rotateDeg, VisionResultSink* sink = nullptr);
 
+// Whether a measured body (its two sides in mm, either order) can be a part of the
+// package (length x width in mm): the longer side against the longer, the shorter
+// against the shorter, each within half again or a third less, and 0.3 mm. A part
+// of another package, or an empty nozzle's window of noise around a small part, is
+// no part of this one. A package without a size (a side of 0 or less, or not
+// finite) takes any body.
+bool BodyFitsPackage(double sideAMm, double sideBMm, double lengthMm, double widthMm);
+
+// Whether a measured box (sides in pixels) spans the analysed window of side
+// `windowPx` both ways: the noise of an empty nozzle's dark frame, never a part
+// (the run frames its window from the part's size and a margin).
+bool BodyFillsWindow(double sideAPx, double sideBPx, int windowPx);
+
 // A box angle folded into [-45, 45]: above 45 less 90, then below -45 plus 90.
 double NormaliseBoxAngle(double angle);
 

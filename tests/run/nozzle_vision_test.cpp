@@ -320,6 +320,47 @@ TEST_P(NozzleVisionOnWorld, NoPassesPrecisionFallbackAndAFlyingRecordOverTheCame
     EXPECT_EQ(r.visionFailed, 0);
 }
 
+// Automatic threshold on the world's noisy dark frames: an empty nozzle's window of
+// noise and a part of another package are failed recognitions (icon 8, no
+// correction, nothing moved), the package's own part is measured.
+TEST_P(NozzleVisionOnWorld, OnlyABodyOfThePackagesSizeIsThePart) {
+    Machine({{0.3, -0.2, 1.5}});
+    if (HasFatalFailure()) return;
+    const auto [cx, cy] = OverCamera(1);
+    MoveTo(cx, cy);
+    const int moves = Count(0x64);
+    auto measure = [](double length, double width) {
+        PlacementRecord r = Record(1, 1);
+        r.flyValue1 = 0;
+        r.partLength = length, r.partWidth = width;
+        EXPECT_TRUE(MeasurePartOnNozzle(r, false));
+        return r;
+    };
+    PlacementRecord r = measure(2.0, 1.25);
+    EXPECT_EQ(r.visionFailed, 1) << "empty nozzle";
+    EXPECT_EQ(std::pair(r.correctionX, r.correctionY), std::pair(0, 0));
+    EXPECT_EQ(ThePartList().Row(JobList::Part, 0)->Icon(0), 8);
+    EXPECT_EQ(VisualLines(), 0);
+    EXPECT_EQ(Count(0x64), moves);
+
+    Pick(1);
+    if (HasFatalFailure()) return;
+    MoveTo(cx, cy);
+    const int before = Count(0x64);
+    // The 2.0 x 1.25 chip against a 7 x 7 package and a 1.0 x 0.5 one.
+    for (const auto& [length, width] : {std::pair{7.0, 7.0}, std::pair{1.0, 0.5}}) {
+        r = measure(length, width);
+        EXPECT_EQ(r.visionFailed, 1) << length << " x " << width;
+    }
+    EXPECT_EQ(VisualLines(), 0);
+    EXPECT_EQ(Count(0x64), before);
+    // Its own package, either way round.
+    r = measure(1.25, 2.0);
+    EXPECT_EQ(r.visionFailed, 0);
+    EXPECT_GT(VisualLines(), 0);
+    EXPECT_NEAR(r.correctionX - kHeadX[0], -0.3 * kPx, 4);
+}
+
 // The flying pass: head 1 over the camera at trigger 1, head 2 at trigger 2.
 class FlyingOnWorld : public NozzleVisionOnWorld {
 protected:
@@ -413,6 +454,30 @@ TEST_P(FlyingOnWorld, ALostTriggerLeavesItsPartFailedWithTheLinkUp) {
     const auto refused = CopyNozzleWork();
     EXPECT_EQ(refused[0].visionFailed, 1);
     EXPECT_EQ(refused[1].visionFailed, 1);
+}
+
+// The pass with head 1 holding the chip and head 2 empty, automatic threshold: the
+// empty nozzle is a failed recognition, the chip is measured; the same chip against
+// another package's size fails too.
+TEST_P(FlyingOnWorld, AnEmptyNozzleOrAnotherPackageIsNoPart) {
+    Machine({{0.4, -0.3, 2.5}});
+    if (HasFatalFailure()) return;
+    Pick(1);
+    if (HasFatalFailure()) return;
+    for (const double length : {2.0, 7.0}) {
+        SCOPED_TRACE(length);
+        Geometry();
+        for (int head : {1, 2}) {
+            g_NozzleWork[static_cast<std::size_t>(head - 1)].flyValue1 = 0;
+            g_NozzleWork[static_cast<std::size_t>(head - 1)].partLength = length;
+        }
+        ASSERT_TRUE(FlyVisionPlace(g_NozzleWork[0], false, 0.0, 0.0));
+        const auto work = CopyNozzleWork();
+        EXPECT_EQ(work[0].visionFailed, length == 2.0 ? 0 : 1);
+        EXPECT_EQ(work[1].visionFailed, 1);
+        EXPECT_EQ(std::pair(work[1].correctionX, work[1].correctionY), std::pair(0, 0));
+        if (length == 2.0) EXPECT_NEAR(work[0].correctionX, -0.4 * kPx + kHeadX[0], 3);
+    }
 }
 
 // The frame bytes of the pass on both links: twelve triggers, 9 to 12 zero.

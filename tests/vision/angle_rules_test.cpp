@@ -193,5 +193,50 @@ TEST(TriodeAngle, TheTwoSidesClosestInLengthGiveTheAngle)
     EXPECT_EQ(TriodeAngle(FromDots({120, 120}, {{50, 50}, {70, 50}}).chain), 0.0); // fewer than three
 }
 
+// Every rule on its package as the simulated camera draws it at the default world's
+// 40 px/mm, turned -2 to 2 degrees in quarter steps: the rule reads the turn within
+// a tenth. Whole-pixel lead centres missed this by up to a degree on the three-lead
+// part, whose leads lie under 2 mm apart: its rule takes them from the grey levels.
+TEST(AngleRules, RenderedPackagesReadTheirTurnWithinATenth)
+{
+    struct Case {
+        const char* name;
+        sim::PartDrawing part;
+        double windowMm;
+        Rule rule;
+    };
+    const Case cases[] = {
+        {"foot edge 1", sim::PackageForVisionType(kVisionFootEdge1), 20.0, FootEdge1Angle},
+        {"foot edge 2", sim::PackageForVisionType(kVisionFootEdge2), 16.0, FootEdge2Angle},
+        {"foot edge 4", sim::PackageForVisionType(kVisionFootEdge4), 20.0, FootEdge4Angle},
+        {"four chamfers", sim::PackageForVisionType(kVisionBga4Chamfer), 16.0, FootEdge4Angle},
+        {"BGA four points", sim::PackageForVisionType(kVisionBga4PointAngle), 16.0, BgaFourPointAngle},
+        {"BGA top chamfer", sim::PackageForVisionType(kVisionBgaTopChamfer), 16.0, BgaTopChamferAngle},
+        {"BGA bottom chamfer", sim::PackageForVisionType(kVisionBgaBottomChamfer), 16.0, BgaBottomChamferAngle},
+    };
+    sim::CameraLook look;
+    look.pixelsPerMm = 40.0;
+    for (int step = -8; step <= 8; ++step) {
+        const double turn = step * 0.25;
+        SCOPED_TRACE(turn);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.name);
+            const cv::Mat frame = sim::RenderPart(look, c.part, {0.0, 0.0, turn});
+            const cv::Rect window = RecognitionWindow(frame.size(), c.windowMm, look.pixelsPerMm);
+            const Searched s{window.size(), ContourChain::Search(test::BinaryWindow(frame, window))};
+            EXPECT_NEAR(s.Run(c.rule), turn, 0.1);
+        }
+        // Off the window centre too: the three-lead rule takes no reference from it.
+        for (const sim::Pose pose : {sim::Pose{0.0, 0.0, turn}, sim::Pose{0.3, -0.2, turn}}) {
+            const cv::Mat frame = sim::RenderPart(look, sim::TriodePart(), pose);
+            const cv::Rect window = RecognitionWindow(frame.size(), 7.0, look.pixelsPerMm);
+            const ContourChain chain = ContourChain::Search(test::BinaryWindow(frame, window));
+            cv::Mat grey;
+            cv::cvtColor(frame(window), grey, cv::COLOR_BGR2GRAY);
+            EXPECT_NEAR(TriodeAngle(chain, grey), turn, 0.1) << "three leads at " << pose.xMm;
+        }
+    }
+}
+
 } // namespace
 } // namespace smt

@@ -246,6 +246,40 @@ TEST(FindComponent, TriodeBlobsThatAreNoThreeLeadPatternFail)
     ExpectXYA(sot, -0.2, -0.1, -20.0, 2.0);
 }
 
+TEST(BodyFitsPackage, EachSideWithinHalfAgainAndAThirdOfAMillimetre)
+{
+    // The three-lead part's lead box (2.35 x 2.8) is its 2.9 x 2.4 package, either way round.
+    EXPECT_TRUE(BodyFitsPackage(2.35, 2.8, 2.9, 2.4));
+    EXPECT_TRUE(BodyFitsPackage(2.8, 2.35, 2.4, 2.9));
+    // The limits: 2.0 * 1.5 + 0.3 = 3.3 and 2.0 / 1.5 - 0.3 on the long side, 1.0 * 1.5 + 0.3 on the short.
+    EXPECT_TRUE(BodyFitsPackage(3.3, 1.25, 2.0, 1.25));
+    EXPECT_FALSE(BodyFitsPackage(3.31, 1.25, 2.0, 1.25));
+    EXPECT_TRUE(BodyFitsPackage(2.0 / 1.5 - 0.3, 0.5, 2.0, 0.5));
+    EXPECT_FALSE(BodyFitsPackage(2.0 / 1.5 - 0.31, 0.5, 2.0, 0.5));
+    EXPECT_TRUE(BodyFitsPackage(3.0, 1.79, 3.0, 1.0));
+    EXPECT_FALSE(BodyFitsPackage(3.0, 1.81, 3.0, 1.0));
+    // An empty nozzle's window of noise around the 0805: 5.97 mm.
+    EXPECT_FALSE(BodyFitsPackage(5.97, 5.97, 2.0, 1.25));
+    // Another package: the three-lead part on a chip's record, a chip on a 7 x 7 record.
+    EXPECT_FALSE(BodyFitsPackage(2.35, 2.8, 2.0, 1.25));
+    EXPECT_FALSE(BodyFitsPackage(2.0, 1.25, 7.0, 7.0));
+    // A package without a size takes any body.
+    EXPECT_TRUE(BodyFitsPackage(9.97, 9.97, 0.0, 1.25));
+    EXPECT_TRUE(BodyFitsPackage(9.97, 9.97, 2.0, -1.0));
+    EXPECT_TRUE(BodyFitsPackage(9.97, 9.97, std::nan(""), 2.0));
+}
+
+TEST(BodyFillsWindow, BothSidesOverNinetySevenHundredthsOfTheWindow)
+{
+    // A 7 x 7 part's empty 10 mm window at 40 px/mm: 399 x 398 px of noise.
+    EXPECT_TRUE(BodyFillsWindow(399, 398, 400));
+    EXPECT_TRUE(BodyFillsWindow(388, 400, 400));
+    EXPECT_FALSE(BodyFillsWindow(387, 400, 400));
+    EXPECT_FALSE(BodyFillsWindow(400, 280, 400));  // a long part across the window
+    EXPECT_FALSE(BodyFillsWindow(280, 280, 400));  // the 7 x 7 part itself
+    EXPECT_FALSE(BodyFillsWindow(1, 1, 0));
+}
+
 TEST(BoxAngleRules, NormalisationFoldsOnceAndFineCorrectionThresholds)
 {
     for (const auto& [in, out] : {std::pair{50.0, -40.0}, {-50.0, 40.0}, {45.0, 45.0}, {-45.0, -45.0},

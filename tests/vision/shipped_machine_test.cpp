@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "../link/world_fixture.h"
+#include "machine.h"
 #include "app/document.h"
 #include "base/numtext.h"
 #include "base/tablefile.h"
@@ -187,6 +188,11 @@ TEST(ShippedMachine, StartFolderAndWorldAgree) {
         EXPECT_NEAR(AtoF((*row)[6]), f.part.length, 1e-9);
         EXPECT_NEAR(AtoF((*row)[7]), f.part.width, 1e-9);
         EXPECT_GE(AtoI((*row)[26]), 1);
+        // The vacuum check value tells a held part from an empty nozzle on the world's
+        // readings, well clear of both.
+        const int vacuum = AtoI((*row)[11]);
+        EXPECT_GE(vacuum, sim::Machine::kEmptyKpa + 10);
+        EXPECT_LE(vacuum, sim::Machine::kHoldingKpa - 10);
         const std::optional<TrayRecord> tray = TrayOf(s, id);
         ASSERT_TRUE(tray.has_value());
         const bool isTray = f.rows * f.cols > 1;
