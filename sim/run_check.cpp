@@ -78,18 +78,39 @@ struct Pairing {
     std::vector<bool> first;         // the part the pairing gave its row (else a further one)
 };
 
-Pairing Pair(const std::vector<LedgerEntry>& ledger, const std::vector<RowTarget>& rows, double capture) {
+// Whether a part was named for its row by the job's order (World, Scenario::rowOrder).
+bool Named(const LedgerEntry& e) { return e.forBoard >= 0; }
+
+// `take`: which entries of the ledger are paired (the parts put down; for points, all).
+Pairing Pair(const std::vector<LedgerEntry>& ledger, const std::vector<RowTarget>& rows, double capture,
+             bool (*take)(const LedgerEntry&) = PutDown) {
     Pairing out;
     for (const LedgerEntry& e : ledger) {
-        if (!PutDown(e)) continue;
+        if (!take(e)) continue;
         LedgerEntry part = e;
-        part.row = -1;
-        part.rowName.clear();
+        if (!Named(part)) {
+            part.row = -1;
+            part.rowName.clear();
+        }
         out.parts.push_back(part);
     }
     const std::size_t np = out.parts.size(), nr = rows.size();
     out.row.assign(np, -1);
     out.first.assign(np, false);
+    // A named part is its row's, wherever it lies; the first one named for a row is
+    // its part, any later one a further part.
+    std::vector<bool> rowNamed(nr, false);
+    for (std::size_t p = 0; p < np; ++p) {
+        const LedgerEntry& e = out.parts[p];
+        if (!Named(e)) continue;
+        for (std::size_t r = 0; r < nr; ++r) {
+            if (rows[r].board != e.forBoard || rows[r].cell != e.forCell || rows[r].row != e.row) continue;
+            out.row[p] = static_cast<int>(r);
+            out.first[p] = !rowNamed[r];
+            rowNamed[r] = true;
+            break;
+        }
+    }
     // Parts and rows that may pair fall into groups (joined through their candidate
     // pairs); each group is assigned on its own, which keeps the cubic step small.
     std::vector<std::size_t> parent(np + nr);
@@ -102,7 +123,7 @@ Pairing Pair(const std::vector<LedgerEntry>& ledger, const std::vector<RowTarget
     for (std::size_t p = 0; p < np; ++p)
         for (std::size_t r = 0; r < nr; ++r) {
             double d = 0;
-            if (!Candidate(out.parts[p], rows[r], capture, &d)) continue;
+            if (Named(out.parts[p]) || rowNamed[r] || !Candidate(out.parts[p], rows[r], capture, &d)) continue;
             edges[p].push_back({r, d});
             parent[find(p)] = find(np + r);
         }
@@ -136,7 +157,11 @@ Pairing Pair(const std::vector<LedgerEntry>& ledger, const std::vector<RowTarget
     }
     // A part left over near a row of its own is that row's further part.
     for (std::size_t p = 0; p < np; ++p) {
-        if (out.row[p] >= 0) continue;
+        if (out.row[p] >= 0 || Named(out.parts[p])) continue;
+        for (std::size_t r = 0; r < nr; ++r) {
+            double d = 0;
+            if (rowNamed[r] && Candidate(out.parts[p], rows[r], capture, &d)) edges[p].push_back({r, d});
+        }
         double best = 0;
         for (const auto& [r, d] : edges[p])
             if (out.row[p] < 0 || d < best) {
@@ -205,8 +230,11 @@ RunCheckResult CheckRun(const std::vector<LedgerEntry>& ledger, const std::vecto
             continue;
         }
         const RowTarget& r = rows[static_cast<std::size_t>(pairing.row[p])];
-        const RunCheckResult::Placed found{r, e, std::hypot(e.local.x - r.x, e.local.y - r.y),
-                                           AngleError(e.localAngle, r.angle)};
+        // A part named for a row of another board or cell lies nowhere near it.
+        const bool there = e.board == r.board && e.cell == r.cell;
+        const RunCheckResult::Placed found{
+            r, e, there ? std::hypot(e.local.x - r.x, e.local.y - r.y) : std::numeric_limits<double>::infinity(),
+            AngleError(e.localAngle, r.angle)};
         if (!pairing.first[p]) {
             result.twice.push_back(found);
             continue;
@@ -262,6 +290,124 @@ std::string RunCheckResult::Table() const {
     for (const Placed& p : twice) add("twice", &p.row, &p.part, p.distance, p.angleError);
     for (const LedgerEntry& e : noRow) add(e.board < 0 ? "off-board" : "no row", nullptr, &e, 0, 0);
     for (const Placed& p : wrongNozzle) add("nozzle", &p.row, &p.part, p.distance, p.angleError);
+    return out;
+}
+
+namespace {
+bool Every(const LedgerEntry&) { return true; }
+} // namespace
+
+PointCheckResult CheckPoints(const std::vector<LedgerEntry>& entries, const std::vector<PointTarget>& points,
+                             double mm, double capture) {
+    PointCheckResult result;
+    result.points = points.size();
+    result.entries = entries.size();
+    result.mm = mm;
+    std::vector<RowTarget> rows;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        RowTarget r;
+        r.board = points[i].board, r.cell = points[i].cell, r.row = static_cast<int>(i), r.name = points[i].name;
+        r.x = points[i].x, r.y = points[i].y;
+        rows.push_back(r);
+    }
+    std::vector<LedgerEntry> plain = entries;
+    for (LedgerEntry& e : plain) e.forBoard = e.forCell = -1;  // points are never named by order
+    const Pairing pairing = Pair(plain, rows, capture, Every);
+    std::vector<bool> made(points.size(), false);
+    for (std::size_t p = 0; p < pairing.parts.size(); ++p) {
+        const LedgerEntry& e = pairing.parts[p];
+        if (pairing.row[p] < 0) {
+            result.noPoint.push_back(e);
+            continue;
+        }
+        const auto i = static_cast<std::size_t>(pairing.row[p]);
+        const PointTarget& point = points[i];
+        PointCheckResult::Found found{point, e, std::hypot(e.local.x - point.x, e.local.y - point.y), ""};
+        if (!pairing.first[p]) {
+            result.twice.push_back(found);
+            continue;
+        }
+        made[i] = true;
+        if (found.distance > mm) result.off.push_back(found);
+        if (point.valve != 0 && e.valve != point.valve) found.wrong = "valve";
+        else if (point.depth && std::fabs(e.depth - *point.depth) > mm) found.wrong = "depth";
+        else if (point.backUp && e.depth != 0.0) found.wrong = "drill down";
+        if (!found.wrong.empty()) result.wrong.push_back(found);
+    }
+    for (std::size_t i = 0; i < points.size(); ++i)
+        if (!made[i]) result.missing.push_back(points[i]);
+    return result;
+}
+
+std::string PointCheckResult::Table(const std::string& what) const {
+    char line[400];
+    std::snprintf(line, sizeof line,
+                  "%s check: %s, %zu points, %zu made (within %0.3f mm): %zu off, %zu missing, %zu twice, "
+                  "%zu where no point is, %zu wrong\n",
+                  what.c_str(), Passed() ? "passed" : "failed", points, entries, mm, off.size(), missing.size(),
+                  twice.size(), noPoint.size(), wrong.size());
+    std::string out = line;
+    if (Passed()) return out;
+    const char* format = "%-10s %5s %4s %-24s %9s %9s %9s %9s %8s %11s %11s %10s\n";
+    std::snprintf(line, sizeof line, format, "finding", "board", "cell", "name", "want x", "want y", "true x", "true y",
+                  "mm off", "valve/want", "depth/want", "what");
+    out += line;
+    const auto add = [&](const char* finding, const PointTarget* p, const LedgerEntry* e, double mm, const std::string& w) {
+        const std::string dash = "-";
+        const bool onBoard = !e || e->board >= 0;
+        const std::string valve = (e ? std::to_string(e->valve) : dash) + "/" + (p ? Whole(p->valve) : dash);
+        const std::string depth = (e ? Fixed(e->depth, 3) : dash) + "/" +
+                                  (p ? (p->depth ? Fixed(*p->depth, 3) : std::string(p->backUp ? "0.000" : "*")) : dash);
+        std::snprintf(line, sizeof line, format, finding, std::to_string(p ? p->board : e->board).c_str(),
+                      std::to_string(p ? p->cell : e->cell).c_str(), p ? p->name.c_str() : "-",
+                      p ? Fixed(p->x, 4).c_str() : "-", p ? Fixed(p->y, 4).c_str() : "-",
+                      e ? Fixed(onBoard ? e->local.x : e->machine.x, 4).c_str() : "-",
+                      e ? Fixed(onBoard ? e->local.y : e->machine.y, 4).c_str() : "-", p && e ? Fixed(mm, 4).c_str() : "-",
+                      valve.c_str(), depth.c_str(), w.empty() ? "-" : w.c_str());
+        out += line;
+    };
+    for (const Found& f : off) add("off", &f.point, &f.entry, f.distance, f.wrong);
+    for (const PointTarget& p : missing) add("missing", &p, nullptr, 0, "");
+    for (const Found& f : twice) add("twice", &f.point, &f.entry, f.distance, "");
+    for (const LedgerEntry& e : noPoint) add(e.board < 0 ? "off-board" : "no point", nullptr, &e, 0, "");
+    for (const Found& f : wrong) add("wrong", &f.point, &f.entry, f.distance, f.wrong);
+    return out;
+}
+
+std::string CheckHandling(const std::vector<LedgerEntry>& ledger, int retries, std::optional<Vec> discardAt,
+                          double mm) {
+    std::size_t picks = 0, putDown = 0, discards = 0, lost = 0, empty = 0;
+    std::string out, misses;
+    char line[300];
+    for (const LedgerEntry& e : ledger) {
+        if (e.kind == LedgerKind::Pick) ++picks;
+        else if (PutDown(e)) ++putDown;
+        else if (e.kind == LedgerKind::Dropped) ++lost;
+        else if (e.kind == LedgerKind::Miss) {
+            ++empty;
+            std::snprintf(line, sizeof line, "pick by head %d at %0.4f %0.4f took nothing\n", e.nozzle, e.machine.x,
+                          e.machine.y);
+            misses += line;
+        } else if (e.kind == LedgerKind::Discard && e.feeder >= 0) {
+            ++discards;
+            if (discardAt && std::hypot(e.machine.x - discardAt->x, e.machine.y - discardAt->y) > mm) {
+                std::snprintf(line, sizeof line, "discard by head %d at %0.4f %0.4f, not at the discard place %0.4f %0.4f\n",
+                              e.nozzle, e.machine.x, e.machine.y, discardAt->x, discardAt->y);
+                out += line;
+            }
+        }
+    }
+    if (picks != putDown + discards + lost) {
+        std::snprintf(line, sizeof line, "%zu picks for %zu put down, %zu discarded and %zu lost\n", picks, putDown,
+                      discards, lost);
+        out += line;
+    }
+    // Retries beyond the allowed ones: each empty pick is named too.
+    if (discards + lost + empty > static_cast<std::size_t>(std::max(retries, 0))) {
+        std::snprintf(line, sizeof line, "%zu retries (%zu discarded, %zu lost, %zu empty picks), %d allowed\n",
+                      discards + lost + empty, discards, lost, empty, retries);
+        out += line + misses;
+    }
     return out;
 }
 

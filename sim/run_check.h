@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,57 @@ struct RunCheckResult {
 RunCheckResult CheckRun(const std::vector<LedgerEntry>& ledger, const std::vector<RowTarget>& rows,
                         const RunTolerance& tolerance = {});
 RunCheckResult CheckRun(const Ledger& ledger, const std::vector<RowTarget>& rows, const RunTolerance& tolerance = {});
+
+// The dots of a dispensing run or of lamp points, and the holes of a drilling run,
+// judged the same way as parts: each entry is given to the point it belongs to (its
+// board and cell, the least total distance within the capture distance), then every
+// point is looked at: made once, within the tolerance, by its valve and to its depth,
+// the drill back up. Every offender is listed.
+struct PointTarget {
+    std::string name;              // no spaces
+    int board = 0, cell = 0;
+    double x = 0, y = 0;           // true place in the cell's frame (mm)
+    int valve = 0;                 // dispense: the valve output or head code; 0 any
+    std::optional<double> depth;   // dispense: the stroke's depth as sent (Z mm); none any
+    bool backUp = false;           // hole: the drill back up after it (net Z travel 0)
+};
+
+struct PointCheckResult {
+    struct Found {
+        PointTarget point;
+        LedgerEntry entry;
+        double distance = 0;       // mm from the point, in the cell's frame
+        std::string wrong;         // what else is wrong ("valve", "depth", "drill down")
+    };
+    std::vector<Found> off;              // beyond the distance tolerance
+    std::vector<PointTarget> missing;    // points nothing was given to
+    std::vector<Found> twice;            // each further entry of a point
+    std::vector<LedgerEntry> noPoint;    // entries where no point is
+    std::vector<Found> wrong;            // by another valve, to another depth, the drill left down
+    std::size_t points = 0, entries = 0;
+    double mm = 0;
+
+    bool Passed() const {
+        return off.empty() && missing.empty() && twice.empty() && noPoint.empty() && wrong.empty();
+    }
+    // A heading line ("WHAT check: passed|failed, N points, M made, ...") and, when
+    // anything is wrong, one line per finding: the point's name, board, cell and place,
+    // where the entry lies, the distance, its valve and depth against the point's.
+    std::string Table(const std::string& what) const;
+};
+
+// `entries`: the world's entries of one kind (Ledger::Of(Dispense) or Of(Hole)).
+PointCheckResult CheckPoints(const std::vector<LedgerEntry>& entries, const std::vector<PointTarget>& points,
+                             double mm, double capture = 2.0);
+
+// What a run did with its parts besides putting them down, from the world's ledger:
+// every part picked was put down, discarded or lost (none is left on a nozzle); the
+// discards, lost parts and empty picks together are retries, at most `retries` (the
+// ones the operator allowed: each is picked again for its row); every discard fell
+// at the discard place (within `mm` of `discardAt`, machine mm). "" when all is so;
+// else one line per offender.
+std::string CheckHandling(const std::vector<LedgerEntry>& ledger, int retries, std::optional<Vec> discardAt,
+                          double mm = 1.0);
 
 // One line per part put down (no header), as "world placements FILE" writes them:
 // "BOARD CELL ROW NAME HEAD NOZZLE X Y ANGLE ERR-X ERR-Y ERR-ANGLE FEEDER MX MY MANGLE"

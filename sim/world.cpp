@@ -508,6 +508,21 @@ bool ParseRowCapture(Fields& f, ScenarioReader& r, const std::string&) {
     return f.Real(r.s.rowCapture, 0, kSize, "capture");
 }
 
+bool ParseRowOrder(Fields&, ScenarioReader& r, const std::string&) {
+    r.s.rowOrder = true;
+    return true;
+}
+
+// placeerror HEAD DX DY
+bool ParsePlaceError(Fields& f, ScenarioReader& r, const std::string&) {
+    int head = 0;
+    Vec e;
+    if (!f.Whole(head, 1, 8, "head") || !f.Real(e.x, -kSize, kSize, "X") || !f.Real(e.y, -kSize, kSize, "Y"))
+        return false;
+    r.s.placeError[head - 1] = e;
+    return true;
+}
+
 // One parser per kind of line, by its first word.
 const std::map<std::string, LineParser>& LineParsers() {
     static const std::map<std::string, LineParser> parsers = {
@@ -522,6 +537,7 @@ const std::map<std::string, LineParser>& LineParsers() {
         {"noise", ParseNoise},         {"image", ParseImage},         {"holder", ParseHolder},
         {"nozzlelibrary", ParseNozzleLibrary}, {"carries", ParseCarries},
         {"holdertolerance", ParseHolderTolerance}, {"row", ParseRow}, {"rowcapture", ParseRowCapture},
+        {"roworder", ParseRowOrder},   {"placeerror", ParsePlaceError},
     };
     return parsers;
 }
@@ -670,7 +686,28 @@ void World::SetScenario(Scenario scenario) {
     for (std::size_t b = 0; b < m_sc.boards.size(); ++b)
         if (m_sc.boards[b].conveyor) m_boardAt[b].at = Belt::Waiting;
     m_drill = DrillState{};
+    m_order = m_sc.rowOrder ? ExpandRows(m_sc) : std::vector<RowTarget>{};
+    m_orderTaken.assign(m_order.size(), false);
     m_ledger.Clear();
+}
+
+void World::NameByOrder(LedgerEntry& e) {
+    if (!m_sc.rowOrder) return;
+    std::size_t pick = m_order.size();
+    for (std::size_t i = 0; i < m_order.size(); ++i) {
+        if (m_orderTaken[i]) continue;
+        if (m_order[i].feeder == e.feeder) {
+            pick = i;
+            break;
+        }
+        if (m_order[i].feeder < 0 && pick == m_order.size()) pick = i;
+    }
+    if (pick == m_order.size()) return;
+    m_orderTaken[pick] = true;
+    e.row = m_order[pick].row;
+    e.rowName = m_order[pick].name;
+    e.forBoard = m_order[pick].board;
+    e.forCell = m_order[pick].cell;
 }
 
 Scenario World::GetScenario() const {
@@ -899,9 +936,14 @@ bool World::OnPlace(std::uint16_t command, int nozzle, const Drives& d) {
         --m_faults.keptAtPlace;
         return true;
     }
+    if (m_faults.keptAtPlaceHeads & (1 << (nozzle - 1))) {
+        m_faults.keptAtPlaceHeads &= ~(1 << (nozzle - 1));
+        return true;
+    }
     double angle = 0;
     const Vec centre = PartCentre(h, d, nozzle, &angle);
-    const auto where = [&](Table t) { return PartCentre(h, d, nozzle, nullptr, t); };
+    const Vec error = m_sc.placeError[nozzle - 1];
+    const auto where = [&](Table t) { return Add(PartCentre(h, d, nozzle, nullptr, t), error); };
     LedgerEntry e;
     e.command = command;
     e.nozzle = nozzle;
@@ -917,6 +959,7 @@ bool World::OnPlace(std::uint16_t command, int nozzle, const Drives& d) {
     } else {
         Land(e, where, angle);
         e.kind = e.board >= 0 ? LedgerKind::Place : LedgerKind::Dropped;
+        NameByOrder(e);
     }
     m_ledger.Add(e);
     h = Held{};

@@ -163,6 +163,15 @@ struct Scenario {
     // from its row a part may lie and still be that row's ("rowcapture MM").
     std::vector<RowTarget> rows;
     double rowCapture = 2.0;              // mm
+    // "roworder": each part put down is named at once by the job's order, not by where
+    // it lies: it belongs to the first row of its feeder (rows expanded per board and
+    // cell in the order given; a row of any feeder when none of its own is left) that
+    // has no part yet. A part in the wrong place is then judged against its own row.
+    bool rowOrder = false;
+    // "placeerror HEAD DX DY": where a part put down by that head truly lands from the
+    // nozzle's centre (mm), as a machine whose nozzle bends at the board needs its per-head
+    // place offsets for.
+    Vec placeError[8];
 
     static Scenario Default();
     // Reads the line format of scenario files; false with the line that failed.
@@ -188,6 +197,9 @@ struct LedgerEntry {
                                  // carried; 0 when the machine has no nozzle library
     int row = -1;                // place: the job row it belongs to (World::Placements); -1 none
     std::string rowName;
+    // place: the board and cell of the row it was named for at once by the job's order
+    // (Scenario::rowOrder), whatever it landed on; -1 when it was not named so.
+    int forBoard = -1, forCell = -1;
     int holder = 0;              // nozzle change: the holder head `nozzle` took its nozzle from (> 0)
                                  // or left it in (< 0)
     int valve = 0;               // dispense: the valve output (0x68) or head code (0x58)
@@ -215,6 +227,7 @@ struct WorldFaults {
     int pickMisses = 0;          // the next picks take nothing
     int lostBeforeCamera = 0;    // the next picked parts fall off before a camera sees them
     int keptAtPlace = 0;         // the next places keep the part on the nozzle
+    int keptAtPlaceHeads = 0;    // bit h-1: the next place by head h keeps its part (each bit once)
     int lostTriggers = 0;        // the next fly triggers never reach the camera
     int blackFrames = 0;         // the next frames are black
     // An error report at the n-th command of a code (counted from when it was set).
@@ -360,6 +373,10 @@ private:
         std::chrono::steady_clock::time_point arrives{};
     };
     std::vector<BoardPlace> m_boardAt;   // per scenario board
+    // The job's rows in order and whether each has its part (Scenario::rowOrder).
+    std::vector<RowTarget> m_order;
+    std::vector<bool> m_orderTaken;
+    void NameByOrder(LedgerEntry& e);
     bool m_placed = false;               // the command running placed a part
     struct DrillState {
         std::int32_t arrivalZ = 0;       // the drill's Z when it came over this X/Y

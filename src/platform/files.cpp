@@ -10,6 +10,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <cerrno>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "platform/text.h"
@@ -141,8 +143,10 @@ std::vector<std::string_view> splitLines(std::string_view text) {
 
 // Rolls one journal forward (it is complete: every temporary file it names that is
 // still there is renamed into place) or back (its temporary files are removed),
-// then removes it. True when it was rolled forward.
-bool finishJournal(const std::string& dir, const std::string& journal) {
+// then removes it. True when it was rolled forward. `claimed`: the files a newer set
+// already rolled forward (its own copy in place, or renamed before its writer died):
+// this set's copies of them are older and removed; a complete set adds its files.
+bool finishJournal(const std::string& dir, const std::string& journal, std::set<std::string>& claimed) {
     std::string text;
     const bool read = ReadWholeFile(journal, text);
     const std::vector<std::string_view> lines = splitLines(text);
@@ -157,9 +161,11 @@ bool finishJournal(const std::string& dir, const std::string& journal) {
             if (!safeRelativeName(lines[i])) continue;
             const std::string target = JoinPath(dir, lines[i]);
             const std::string temp = target + suffix;
+            const bool newer = claimed.count(target) != 0;
+            if (complete) claimed.insert(target);
             struct stat st;
             if (::lstat(temp.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;  // renamed before the kill
-            if (!complete || ::rename(temp.c_str(), target.c_str()) != 0) ::unlink(temp.c_str());
+            if (!complete || newer || ::rename(temp.c_str(), target.c_str()) != 0) ::unlink(temp.c_str());
             const std::string parent = parentOf(target);
             if (std::find(folders.begin(), folders.end(), parent) == folders.end()) folders.push_back(parent);
         }
@@ -364,10 +370,12 @@ int FinishInterruptedSaves(const std::string& folder) {
         }
         ::closedir(d);
     }
-    // Older sets first, so that the latest one lands last.
-    std::sort(journals.begin(), journals.end());
+    // The newest set first: a file it names is its, whatever an older set still holds
+    // of it (an older writer held up while the newer one saved, then both killed).
+    std::sort(journals.begin(), journals.end(), [](const auto& a, const auto& b) { return b < a; });
+    std::set<std::string> claimed;
     int finished = 0;
-    for (const auto& j : journals) finished += finishJournal(dir, JoinPath(dir, j.second)) ? 1 : 0;
+    for (const auto& j : journals) finished += finishJournal(dir, JoinPath(dir, j.second), claimed) ? 1 : 0;
     RemoveStaleTempFiles(dir);
     return finished;
 }

@@ -23,6 +23,7 @@ struct ExpectedPart {
     int board = 0, cell = 0;
     double x = 0, y = 0;  // in the cell's frame (mm)
     double angle = 0;     // in the board frame (deg, counter-clockwise)
+    int head = 0;         // the head that must put it down; 0 any
 };
 
 struct ExpectedPoint {
@@ -32,57 +33,6 @@ struct ExpectedPoint {
     int valve = 0;                // dispensing: the valve output or head code; 0 = any
     std::optional<double> depth;  // dispensing: the stroke's depth (Z mm, as sent); none = any
 };
-
-namespace detail {
-inline std::string Where(const sim::LedgerEntry& e) {
-    char b[200];
-    std::snprintf(b, sizeof b, "board %d cell %d at %0.4f, %0.4f angle %0.3f (nozzle %d, feeder %d, valve %d, depth %0.4f)",
-                  e.board, e.cell, e.local.x, e.local.y, e.localAngle, e.nozzle, e.feeder, e.valve, e.depth);
-    return b;
-}
-
-// Matches every expected point to the nearest unused entry of its board and cell.
-// `judge` gives how far the pair is off beyond the position, as a fraction of its
-// limit (angle), or a text when it is wrong outright (valve, depth). The worst case
-// is named when beyond the limits.
-template <class Expected, class Judge>
-::testing::AssertionResult Match(const std::vector<sim::LedgerEntry>& got, const std::vector<Expected>& want,
-                                 double mm, const char* what, Judge judge) {
-    std::vector<bool> used(got.size(), false);
-    double worst = -1;
-    std::string worstText;
-    for (const Expected& w : want) {
-        int best = -1;
-        double bestD = 1e9;
-        for (std::size_t i = 0; i < got.size(); ++i) {
-            if (used[i] || got[i].board != w.board || got[i].cell != w.cell) continue;
-            const double d = std::hypot(got[i].local.x - w.x, got[i].local.y - w.y);
-            if (d < bestD) {
-                bestD = d;
-                best = static_cast<int>(i);
-            }
-        }
-        if (best < 0) return ::testing::AssertionFailure() << what << " \"" << w.name << "\" never happened";
-        used[static_cast<std::size_t>(best)] = true;
-        const sim::LedgerEntry& e = got[static_cast<std::size_t>(best)];
-        std::string wrong;
-        const double off = judge(w, e, &wrong);
-        if (!wrong.empty())
-            return ::testing::AssertionFailure() << what << " \"" << w.name << "\" " << wrong << ": " << Where(e);
-        const double score = std::max(bestD / mm, off);
-        if (score > worst) {
-            worst = score;
-            char b[120];
-            std::snprintf(b, sizeof b, "\"%s\": %0.4f mm off: ", w.name.c_str(), bestD);
-            worstText = b + Where(e);
-        }
-    }
-    for (std::size_t i = 0; i < got.size(); ++i)
-        if (!used[i]) return ::testing::AssertionFailure() << "unexpected " << what << ": " << Where(got[i]);
-    if (worst > 1.0) return ::testing::AssertionFailure() << "worst " << what << " " << worstText;
-    return ::testing::AssertionSuccess();
-}
-} // namespace detail
 
 // The run check of a whole run (sim/run_check.h): every row placed once, by its head
 // and nozzle, within the tolerance; nothing else put down. The check's table when not.
@@ -94,39 +44,63 @@ inline ::testing::AssertionResult RunCheckPasses(const sim::Ledger& ledger, cons
 }
 
 // Every expected part placed exactly once, nothing else placed, nothing dropped,
-// each within `mm` and `deg` of its row (matched by nearest position; whole runs are
-// judged by RunCheckPasses, which pairs parts with rows by identity).
+// each within `mm` and `deg` (0: any angle) of its row and by its head when it names
+// one: parts are given to the expected parts as the run check gives them to rows
+// (board, cell, least total distance), and every offender is listed.
 inline ::testing::AssertionResult LedgerMatchesPlacements(const sim::Ledger& ledger, const std::vector<ExpectedPart>& want,
                                                           double mm, double deg) {
-    const auto dropped = ledger.Of(sim::LedgerKind::Dropped);
-    if (!dropped.empty()) return ::testing::AssertionFailure() << "dropped: " << dropped.front().Text();
-    return detail::Match(ledger.Of(sim::LedgerKind::Place), want, mm, "placement",
-                         [deg](const ExpectedPart& w, const sim::LedgerEntry& e, std::string*) {
-                             return deg > 0 ? std::fabs(std::remainder(e.localAngle - w.angle, 360.0)) / deg : 0.0;
-                         });
+    std::vector<sim::RowTarget> rows;
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        const ExpectedPart& w = want[i];
+        sim::RowTarget r;
+        r.board = w.board, r.cell = w.cell, r.row = static_cast<int>(i), r.name = w.name;
+        for (char& c : r.name)
+            if (c == ' ') c = '_';
+        r.x = w.x, r.y = w.y, r.angle = w.angle, r.head = w.head;
+        rows.push_back(r);
+    }
+    const sim::RunCheckResult r = sim::CheckRun(ledger, rows, {mm, deg > 0 ? deg : 360.0, 2.0});
+    std::string dropped;
+    for (const auto& e : ledger.Of(sim::LedgerKind::Dropped)) dropped += "dropped: " + e.Text() + "\n";
+    if (r.Passed() && dropped.empty()) return ::testing::AssertionSuccess() << r.Table();
+    return ::testing::AssertionFailure() << r.Table() << dropped;
 }
 
+namespace detail {
+inline std::vector<sim::PointTarget> Points(const std::vector<ExpectedPoint>& want, bool holes) {
+    std::vector<sim::PointTarget> out;
+    for (const ExpectedPoint& w : want) {
+        sim::PointTarget p;
+        p.name = w.name;
+        for (char& c : p.name)
+            if (c == ' ') c = '_';
+        p.board = w.board, p.cell = w.cell, p.x = w.x, p.y = w.y;
+        p.valve = w.valve;
+        p.depth = w.depth;
+        p.backUp = holes;
+        out.push_back(p);
+    }
+    return out;
+}
+} // namespace detail
+
 // Every point of the dispensing list dispensed once, by its valve and to its depth
-// when given; nothing else dispensed.
+// when given; nothing else dispensed. Every offender is listed.
 inline ::testing::AssertionResult LedgerMatchesDispensing(const sim::Ledger& ledger,
                                                           const std::vector<ExpectedPoint>& want, double mm) {
-    return detail::Match(ledger.Of(sim::LedgerKind::Dispense), want, mm, "dispense point",
-                         [mm](const ExpectedPoint& w, const sim::LedgerEntry& e, std::string* wrong) {
-                             if (w.valve && e.valve != w.valve) *wrong = "by another valve";
-                             else if (w.depth && std::fabs(e.depth - *w.depth) > mm) *wrong = "to another depth";
-                             return 0.0;
-                         });
+    const sim::PointCheckResult r =
+        sim::CheckPoints(ledger.Of(sim::LedgerKind::Dispense), detail::Points(want, false), mm);
+    if (r.Passed()) return ::testing::AssertionSuccess() << r.Table("dispense");
+    return ::testing::AssertionFailure() << r.Table("dispense");
 }
 
 // Every hole of the drilling list drilled once, the drill back up after it (net Z
-// travel 0); nothing else drilled.
+// travel 0); nothing else drilled. Every offender is listed.
 inline ::testing::AssertionResult LedgerMatchesHoles(const sim::Ledger& ledger, const std::vector<ExpectedPoint>& want,
                                                      double mm) {
-    return detail::Match(ledger.Of(sim::LedgerKind::Hole), want, mm, "hole",
-                         [](const ExpectedPoint&, const sim::LedgerEntry& e, std::string* wrong) {
-                             if (e.depth != 0.0) *wrong = "left with the drill not back up";
-                             return 0.0;
-                         });
+    const sim::PointCheckResult r = sim::CheckPoints(ledger.Of(sim::LedgerKind::Hole), detail::Points(want, true), mm);
+    if (r.Passed()) return ::testing::AssertionSuccess() << r.Table("hole");
+    return ::testing::AssertionFailure() << r.Table("hole");
 }
 
 // The simulated machine of SimTest with its world on a scenario (and its cameras

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
+#include <ctime>
 #include <filesystem>
 #include <set>
 
@@ -222,4 +224,61 @@ TEST(FileSets, SaveFinishesAnOlderInterruptedSetFirst) {
     EXPECT_EQ(ReadBytes(dir.File("a")), "new");
     EXPECT_EQ(ReadBytes(dir.File("b")), "killed");
     EXPECT_EQ(namesIn(dir.Path()), (std::set<std::string>{"a", "b"}));
+}
+
+// Two writers killed with their sets naming the same file: whatever the order of the
+// journals' names, the newer set's file is the one that stays, even when the newer
+// writer had already renamed it and the older one (held up while the newer saved)
+// still had its copy waiting. A name only the older set holds still rolls forward;
+// a torn newer journal claims nothing.
+TEST(FileSets, TheNewerOfTwoInterruptedSetsWins) {
+    const std::string deadA = std::to_string(deadPid()), deadB = std::to_string(deadPid());
+    struct Set {
+        std::string pid;
+        int count;
+        bool xRenamed;  // its x.smt already in place before the kill
+        bool torn;      // its journal cut short
+    };
+    struct Case {
+        const char* what;
+        Set older, newer;
+        const char* x;     // x.smt afterwards
+        const char* y;     // y.fig (named by the older set only)
+        int finished;
+    };
+    const Case cases[] = {
+        {"both waiting, the older named first", {deadA, 1, false, false}, {deadB, 2, false, false}, "newer", "older", 2},
+        {"both waiting, the newer named first", {deadB, 2, false, false}, {deadA, 1, false, false}, "newer", "older", 2},
+        {"the newer already renamed", {deadA, 7, false, false}, {deadB, 3, true, false}, "newer", "older", 2},
+        {"the newer renamed, named first", {deadB, 3, false, false}, {deadA, 7, true, false}, "newer", "older", 2},
+        {"the newer journal torn", {deadA, 1, false, false}, {deadB, 2, false, true}, "older", "older", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        WriteBytes(dir.File("x.smt"), "before");
+        WriteBytes(dir.File("y.fig"), "before");
+        const auto lay = [&](const Set& s, const char* bytes, bool withY, long age) {
+            const std::string suffix = ".tmp" + s.pid + "_" + std::to_string(s.count);
+            if (s.xRenamed) WriteBytes(dir.File("x.smt"), bytes);
+            else WriteBytes(dir.File("x.smt" + suffix), bytes);
+            if (withY) WriteBytes(dir.File("y.fig" + suffix), bytes);
+            std::string journal = "file set 1\n" + suffix + "\nx.smt\n" + (withY ? "y.fig\n" : "") + "end\n";
+            if (s.torn) journal.resize(journal.size() - 6);
+            const std::string path = dir.File(".saveset" + s.pid + "_" + std::to_string(s.count) + ".journal");
+            WriteBytes(path, journal);
+            // The journal's age: written `age` seconds ago.
+            timespec times[2];
+            ASSERT_EQ(clock_gettime(CLOCK_REALTIME, &times[0]), 0);
+            times[0].tv_sec -= age;
+            times[1] = times[0];
+            ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+        };
+        lay(c.older, "older", true, 100);
+        lay(c.newer, "newer", false, 10);
+        EXPECT_EQ(FinishInterruptedSaves(dir.Path()), c.finished);
+        EXPECT_EQ(ReadBytes(dir.File("x.smt")), c.x);
+        EXPECT_EQ(ReadBytes(dir.File("y.fig")), c.y);
+        EXPECT_EQ(namesIn(dir.Path()), (std::set<std::string>{"x.smt", "y.fig"}));
+    }
 }

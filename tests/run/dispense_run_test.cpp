@@ -82,15 +82,23 @@ protected:
         if (HasFatalFailure()) return;
         g_PanelLink.zCheckMask = r.type == 7 ? 0xFF : 3;  // every head up, as the board answers
         InstallHomingOf(r.type);
+        if (r.marks) {
+            // The board's marks seen through the panel's ordinary camera.
+            g_HighSpeedCamera = 0;
+            TheVideoSourcePort().count = [] { return 1; };
+            TheVideoSourcePort().make = [w = &world()] { return std::make_unique<WorldMarkVideo>(w); };
+            ASSERT_TRUE(TheSetView().OpenCamera(false, 1, 0));
+        }
         hooks.Take();
     }
 
-    // Every point in every cell in use (cells 0, 2, 3), by `valve`.
-    std::vector<ExpectedPoint> Expected(int valve, std::size_t upTo = 99) {
+    // Every point in every cell in use (cells 0, 2, 3) of each of `boards` boards, by `valve`.
+    std::vector<ExpectedPoint> Expected(int valve, std::size_t upTo = 99, int boards = 1) {
         std::vector<ExpectedPoint> want;
-        for (int cell : {0, 2, 3})
-            for (std::size_t i = 0; i < points.size() && i < upTo; ++i)
-                want.push_back({points[i].name, 0, cell, points[i].x, points[i].y, valve, -points[i].z});
+        for (int board = 0; board < boards; ++board)
+            for (int cell : {0, 2, 3})
+                for (std::size_t i = 0; i < points.size() && i < upTo; ++i)
+                    want.push_back({points[i].name, board, cell, points[i].x, points[i].y, valve, -points[i].z});
         return want;
     }
 
@@ -125,6 +133,28 @@ INSTANTIATE_TEST_SUITE_P(
                       DispenseCase{"Type6Plain", 6, true, false, 2}, DispenseCase{"Type7Plain", 7, false, false, 0x2F},
                       DispenseCase{"Type1Second", 1, true, true, 2}, DispenseCase{"Type7Second", 7, false, true, 0x2F}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// The board lies shifted and turned: its marks are read first and every dot of every
+// cell in use lands on the true board (its places in the cells' frames are the list's).
+class DispensingOnAMarkedBoard : public DispenseRunWorld, public ::testing::WithParamInterface<DispenseCase> {};
+
+TEST_P(DispensingOnAMarkedBoard, EveryDotLandsOnTheTrueBoard) {
+    const DispenseCase& p = GetParam();
+    if (p.mode2) points[2].z = -2.75;
+    Dispenser({.type = p.type, .marks = true, .serial = p.serial}, 1, p.mode2);
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    EXPECT_NEAR(g_BoardRotation.load(), kTurn, 0.05);
+    EXPECT_TRUE(LedgerMatchesDispensing(world().ledger(), Expected(p.valve), 0.05));
+    EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::Place).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(TypesAndStrokes, DispensingOnAMarkedBoard,
+                         ::testing::Values(DispenseCase{"Type1Plain", 1, true, false, 2},
+                                           DispenseCase{"Type3Second", 3, true, true, 4},
+                                           DispenseCase{"Type7Plain", 7, false, false, 0x2F}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DispenseRunWorld, ADepthBeyondTheZLimitStopsTheSecondFormWithItsMessage) {
     // D3 at -3 mm lies below the limit of -2.8 mm: D1 and D2 of the first cell only.
@@ -186,9 +216,11 @@ protected:
         DispenseRunWorld::TearDown();
     }
     // Type 7 on Ethernet: the eight-head run places what the dispensing run
-    // dispensed (nozzle 8 is the dispenser's, so the rows go to nozzles 1..4).
+    // dispensed (nozzle 8 is the dispenser's, so the rows go to nozzles 1..4). Each
+    // board the conveyor brings is a board of its own in the world (one more waits
+    // at the input).
     void Start(int boards) {
-        Dispenser({7, 6, false, false, false, false}, 2, false);
+        Dispenser({.type = 7, .headMode = 6, .serial = false, .conveyorBoards = boards}, 2, false);
         if (HasFatalFailure()) return;
         AutoTransportConfig c;
         c.m_ConveyorStartSpeed = 10, c.m_ConveyorNormalSpeed = 20, c.m_ClampTime = 5, c.m_WaitTimeOut = 3000;
@@ -199,8 +231,9 @@ protected:
         // The camera waits between boards over a point within the travel.
         TheBasicSettings().m_X_StopPosition = 150, TheBasicSettings().m_Y_StopPosition = -100;
         boardCount = boards;
-        std::map<int, int> yesIndex;
-        for (auto& t : expected) t.head = yesIndex[t.cell]++ % 8 + 1;
+        // Each cell of each board starts its cycle at nozzle 1.
+        std::map<std::pair<int, int>, int> yesIndex;
+        for (auto& t : expected) t.head = yesIndex[{t.board, t.cell}]++ % 8 + 1;
     }
     // The ledger's dispense dots and places in order, runs of one kind as one letter.
     std::string Order() {
@@ -219,8 +252,11 @@ TEST_F(DispenseThenPlaceWithConveyor, BoardsAlternateBetweenDispensingAndPlacing
     if (HasFatalFailure()) return;
     ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
     EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
-    // The same table board serves as both conveyor boards.
+    // Each board dispensed, then placed, on its own.
     EXPECT_EQ(Order(), "DPDP");
+    EXPECT_TRUE(LedgerMatchesDispensing(world().ledger(), Expected(0x2F, 99, 2), 0.05));
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check) << check.message();
     EXPECT_EQ(Count(sim::LedgerKind::Dispense), 18u);
     EXPECT_EQ(Count(sim::LedgerKind::Place), 24u);
     EXPECT_EQ(boardCount.load(), 0);
@@ -238,6 +274,7 @@ TEST_F(DispenseThenPlaceWithConveyor, APlacementFailureEndsBothAndNoBoardIsDispe
     ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
     ASSERT_EQ(boxes.Texts().size(), 1u);
     EXPECT_EQ(Order(), "D");
+    EXPECT_TRUE(LedgerMatchesDispensing(world().ledger(), Expected(0x2F), 0.05));
     EXPECT_EQ(Count(sim::LedgerKind::Dispense), 9u);
     EXPECT_EQ(LiveRunThreads(), 0);
     EXPECT_FALSE(g_Running.load());

@@ -204,13 +204,16 @@ protected:
         return out;
     }
 
+    // Each point's part, put down by the head whose slot its row takes: the "Yes" rows
+    // fill heads 1 and 2 in turn.
     std::vector<ExpectedPart> Places(int table, int times = 1) {
         std::vector<ExpectedPart> out;
         const double ox = kBoardX + TableX(table), oy = kBoardY;
         for (int n = 0; n < times; ++n)
-            for (const LampPoint& p : points) {
+            for (int slot = 0; const LampPoint& p : points) {
                 if (!p.recognise) continue;  // only "Yes" rows are placed
                 ExpectedPart e;
+                e.head = slot++ % 2 + 1;
                 e.name = std::string(p.name) + " table " + std::to_string(table);
                 e.board = table - 1;
                 e.x = TrueMarkX(p, table) + p.pointX + p.placeX - ox;

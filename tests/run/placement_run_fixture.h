@@ -1,8 +1,9 @@
 // Whole placement runs against the simulated world: a small board (a 2 x 2 panel
-// with one cell off, two marks, rows from four feeders) on a machine of the given
-// type, the program set up as the shipped folder would set it (feeder group,
-// placement list, PCB record, strategy, settings), started with the part list's
-// Start and judged by the world's run check.
+// with one cell off, or 2 x 3 with two off; two marks; rows from four feeders, one of
+// them a tray when asked) on a machine of the given type, the program set up as the
+// shipped folder would set it (feeder group, placement list, PCB record, strategy,
+// settings), started with the part list's Start and judged by the world's run check
+// (each part named for its row by the job's order) and what became of every pick.
 #pragma once
 
 #include <chrono>
@@ -81,7 +82,28 @@ struct RunSetup {
     bool serial = true;
     double timeScale = 0;  // the simulator's: slow replies
     int conveyorBoards = 0;  // boards the conveyor brings (0: one board lies in place)
+    // The feeders name the heads the other way round (feeder 1 the last head), so that
+    // in the head modes that follow the feeder a cycle's slot k is worked by another head.
+    bool headsReversed = false;
+    // Each head's parts land off its nozzle by an amount of its own (X and Y differ), which
+    // the settings' place offsets of that head make good.
+    bool placeOffsets = false;
+    // Parts lie turned in their feeders (each feeder its own angle), as the feeders say.
+    bool feederAngles = false;
+    // A panel of 2 rows and 3 columns, cells (0, 1) and (1, 2) off, instead of 2 x 2 with
+    // cell (0, 1) off: rows and columns of the grid cannot stand in for each other.
+    bool widePanel = false;
+    // Feeder 4 is a tray of 2 rows of 2 pockets (rows 8 mm toward the front, columns 10 mm
+    // apart): the third board cell's part comes from its second row.
+    bool trayFeeder = false;
+    // Marks in every panel cell (at the cell's own corners), measured cell by cell.
+    bool perCellMarks = false;
 };
+
+// Place offsets of heads 1..8 (mm), each head and axis its own, and the feeders' angles.
+inline constexpr double kPlaceOffsetX[8] = {0.40, -0.30, 0.55, -0.65, 0.20, -0.25, 0.70, -0.45};
+inline constexpr double kPlaceOffsetY[8] = {-0.35, 0.60, 0.25, -0.50, -0.70, 0.30, -0.15, 0.45};
+inline constexpr int kFeederAngles[4] = {90, -45, 180, 30};
 
 // One placement row of the job: where on the cell (mm), its angle, its feeder 1..4.
 struct JobPart {
@@ -97,6 +119,8 @@ protected:
     static constexpr double kOriginX = 100, kOriginY = -200;
     static constexpr double kColPitch = 40, kRowPitch = 35;
     static constexpr double kMark1X = 3, kMark1Y = 3, kMark2X = 77, kMark2Y = 67;
+    // A cell's second mark when every cell has its own (from the cell's corner).
+    static constexpr double kCellMark2X = 37, kCellMark2Y = 32;
     // The true board against the nominal one when the marks are on.
     static constexpr double kShiftX = 0.4, kShiftY = -0.3, kTurn = 0.5;
 
@@ -168,6 +192,8 @@ protected:
             feeder.pick = {50.0 + 12 * f, -20.0 - 2 * f};
             feeder.part = {2.0 + 0.4 * f, 1.2 + 0.2 * f, 0.6, 1, std::nullopt};
             feeder.errSigma = 0;
+            if (r.feederAngles) feeder.angle = kFeederAngles[f];
+            if (r.trayFeeder && f == 3) feeder.rows = 2, feeder.cols = 2, feeder.pitchX = 10, feeder.pitchY = 8;
             if (r.vision) {
                 // Picked off by 0.2 to 0.3 mm and 3 to 5 degrees.
                 feeder.errOffset = {0.2 + 0.03 * f, -0.15};
@@ -175,13 +201,24 @@ protected:
             }
             s.feeders.push_back(feeder);
         }
+        if (r.placeOffsets)
+            for (int k = 0; k < 8; ++k) s.placeError[k] = {-kPlaceOffsetX[k], -kPlaceOffsetY[k]};
         sim::ScenarioBoard b;
         b.origin = {kOriginX, kOriginY};
         if (r.marks) b.origin = {kOriginX + kShiftX, kOriginY + kShiftY}, b.rotation = kTurn;
-        b.width = 2 * kColPitch, b.height = 2 * kRowPitch;
+        const int cols = PanelCols(r);
+        b.width = cols * kColPitch, b.height = 2 * kRowPitch;
+        // Cell r x cols + c at row r, column c, as the run walks them.
         for (int row = 0; row < 2; ++row)
-            for (int col = 0; col < 2; ++col) b.cells.push_back({col * kColPitch, row * kRowPitch, kColPitch, kRowPitch});
+            for (int col = 0; col < cols; ++col) b.cells.push_back({col * kColPitch, row * kRowPitch, kColPitch, kRowPitch});
         b.marks = {sim::Disc{kMark1X, kMark1Y, 1.0, -1}, sim::Disc{kMark2X, kMark2Y, 1.0, -1}};
+        if (r.perCellMarks) {
+            b.marks.clear();
+            for (const auto& c : b.cells) {
+                b.marks.push_back(sim::Disc{c.x + kMark1X, c.y + kMark1Y, 1.0, -1});
+                b.marks.push_back(sim::Disc{c.x + kCellMark2X, c.y + kCellMark2Y, 1.0, -1});
+            }
+        }
         s.boards = {b};
         if (r.conveyorBoards > 0) {
             b.conveyor = true;
@@ -199,9 +236,9 @@ protected:
                 s.holders.push_back(holder);
             }
         }
-        // Every row in every cell but cell 1 (panel row 0, column 1), which is off.
+        // Every row in every cell in use (the panel's cell 1, row 0 column 1, is off).
         for (int board = 0; board < std::max(r.conveyorBoards, 1); ++board)
-        for (int cell : {0, 2, 3})
+        for (int cell : CellsInUse(r))
             for (std::size_t i = 0, j = 0; i < parts.size(); ++i) {
                 if (!parts[i].place) continue;
                 sim::RowTarget t;
@@ -209,34 +246,58 @@ protected:
                 t.x = parts[i].x, t.y = parts[i].y, t.angle = parts[i].angle;
                 t.feeder = parts[i].feeder - 1;
                 // Each cycle's rows go to heads 1, 2, ... in turn (the rows' feeders name
-                // the same heads, for the head modes that follow the feeder).
+                // the same heads, for the head modes that follow the feeder); with the
+                // heads reversed, to the head the feeder names.
                 t.head = static_cast<int>(j++) % HeadCount(r.type) + 1;
+                if (r.headsReversed) t.head = HeadOfFeeder(parts[i].feeder, r);
                 // With the nozzle change head k carries the k-th nozzle of the kind.
                 if (r.autoNozzle) t.nozzle = t.head;
                 s.rows.push_back(t);
             }
         expected = s.rows;
+        // Each part is named for its row as it is put down, by the job's order (the
+        // rows above: board by board, the cells in the panel's order, the list's rows).
+        s.rowOrder = true;
         return s;
+    }
+
+    static int PanelCols(const RunSetup& r) { return r.widePanel ? 3 : 2; }
+    static std::vector<int> CellsInUse(const RunSetup& r) {
+        return r.widePanel ? std::vector<int>{0, 2, 3, 4} : std::vector<int>{0, 2, 3};
     }
 
     // ---- the program -----------------------------------------------------------
     // The head a feeder names: spread over the heads the type has.
     static int HeadCount(int type) { return type == 3 || type == 6 ? 4 : type == 2 || type == 5 ? 2 : 1; }
     static int HeadOfFeeder(int f, int type) { return (f - 1) % HeadCount(type) + 1; }
+    static int HeadOfFeeder(int f, const RunSetup& r) {
+        const int head = HeadOfFeeder(f, r.type);
+        return r.headsReversed ? HeadCount(r.type) + 1 - head : head;
+    }
+
+    static std::string FeederId(int f, const RunSetup& r) {
+        return (r.trayFeeder && f == 4 ? "G" : "W") + std::to_string(f);
+    }
+    // Feeder f's tray record: none but for the tray, every pocket full from the first.
+    static std::vector<std::string> TrayLines(int f, const RunSetup& r) {
+        if (!(r.trayFeeder && f == 4)) return {"0\t0\t0\t0\t0.0000\t0.0000\t"};
+        return {"2\t3\t0\t0\t-8.0000\t10.0000\t", "Yes/1\tYes/1\tYes/2\t", "Yes/2\tYes/3\tYes/4\t"};
+    }
 
     std::string FeederLineOf(int f, const RunSetup& r) {
         const sim::ScenarioFeeder& w = scenario.feeders[static_cast<std::size_t>(f - 1)];
         FeedRow row{};
-        row[0] = "W" + std::to_string(f);
+        row[0] = FeederId(f, r);
         row[2] = "P" + std::to_string(f), row[3] = "V" + std::to_string(f);
         row[4] = FormatC("%0.4f", w.pick.x), row[5] = FormatC("%0.4f", w.pick.y);
         row[6] = FormatC("%0.4f", w.part.length), row[7] = FormatC("%0.4f", w.part.width);
-        row[8] = FormatC("%0.4f", w.part.height), row[9] = "0";
+        row[8] = FormatC("%0.4f", w.part.height), row[9] = r.feederAngles ? std::to_string(kFeederAngles[f - 1]) : "0";
         // With the nozzle change the cell names the library nozzle the part needs.
-        row[10] = r.autoNozzle ? "1" : std::to_string(HeadOfFeeder(f, r.type)), row[11] = "40";
+        row[10] = r.autoNozzle ? "1" : std::to_string(HeadOfFeeder(f, r)), row[11] = "40";
         row[12] = std::string(r.vision ? "Yes" : "No") + "/" + kCamera1Name;
         row[13] = "No/0/100";  // automatic threshold, full light
         row[14] = g_FeedModeNames[1];  // AutoFeed: presented and advanced by the companion
+        if (r.trayFeeder && f == 4) row[14] = g_FeedModeNames[3];
         row[15] = "10", row[16] = "10", row[17] = "0", row[18] = "1", row[19] = "0", row[20] = "0", row[21] = "0";
         row[22] = "-5", row[23] = "No/", row[24] = "0", row[25] = "01", row[26] = "100";
         row[27] = "2", row[28] = "2", row[29] = "100";  // precisions in pulses; ms for the head to settle
@@ -259,6 +320,13 @@ protected:
             *offY[k - 2] = scenario.nozzleOffset[k - 1].y;
         }
         b.m_X_CameraToNozzle1 = scenario.markCameraOffset.x, b.m_Y_CameraToNozzle1 = scenario.markCameraOffset.y;
+        if (r.placeOffsets) {
+            double* corrX[] = {&b.m_Correction_X1, &b.m_Correction_X2, &b.m_Correction_X3, &b.m_Correction_X4,
+                               &b.m_Correction_X5, &b.m_Correction_X6, &b.m_Correction_X7, &b.m_Correction_X8};
+            double* corrY[] = {&b.m_Correction_Y1, &b.m_Correction_Y2, &b.m_Correction_Y3, &b.m_Correction_Y4,
+                               &b.m_Correction_Y5, &b.m_Correction_Y6, &b.m_Correction_Y7, &b.m_Correction_Y8};
+            for (int k = 0; k < 8; ++k) *corrX[k] = kPlaceOffsetX[k], *corrY[k] = kPlaceOffsetY[k];
+        }
         b.m_X_Limit = 400, b.m_Y_Limit = -300;
         b.m_Z_Nozzle1ToPCBHeight = -10, b.m_Z_closeVacuum = 0.5;
         b.m_X_ThrowPosition = 20, b.m_Y_ThrowPosition = -280, b.m_ThrowDelay = 0;
@@ -289,7 +357,10 @@ protected:
         // The feeder group "G" with the four feeders, open.
         std::vector<std::string> lines{"1\tG\t", "G\td\t4\t"};
         for (int f = 1; f <= 4; ++f) lines.push_back(FeederLineOf(f, r));
-        for (int f = 1; f <= 4; ++f) lines.push_back("0\t0\t0\t0\t0.0000\t0.0000\t");
+        for (int f = 1; f <= 4; ++f) {
+            const std::vector<std::string> tray = TrayLines(f, r);
+            lines.insert(lines.end(), tray.begin(), tray.end());
+        }
         ReadTable(TheFeedGroupTable(), lines);
         TheFeedGroupTable().SetOpenGroupName("G");
 
@@ -306,9 +377,9 @@ protected:
             row.cells[partcell::Package] = "P" + std::to_string(part.feeder);
             row.cells[partcell::Place] = part.place ? "Yes" : "No";
             row.cells[partcell::Value] = "V" + std::to_string(part.feeder);
-            row.cells[partcell::Feeder] = "W" + std::to_string(part.feeder);
+            row.cells[partcell::Feeder] = FeederId(part.feeder, r);
             row.cells[partcell::Vision] = r.vision ? "Yes" : "No";
-            row.cells[partcell::Head] = std::to_string(HeadOfFeeder(part.feeder, r.type));
+            row.cells[partcell::Head] = std::to_string(HeadOfFeeder(part.feeder, r));
             rows.push_back(row);
         }
         ThePartList().SetRows(JobList::Part, rows);
@@ -316,12 +387,14 @@ protected:
         // The PCB record: the nominal board, its panel with cell (0, 1) off.
         PcbRecord rec;
         rec.m_PcbName = "PCB->T";
-        rec.m_PanelRows = 2, rec.m_PanelCols = 2;
+        rec.m_PanelRows = 2, rec.m_PanelCols = PanelCols(r);
         rec.m_RowPitch = kRowPitch, rec.m_ColPitch = kColPitch, rec.m_Thickness = 1.6;
         rec.m_OriginX = kOriginX, rec.m_OriginY = kOriginY;
         rec.m_MarkEnable = r.marks ? 1 : 0;
         rec.m_Mark1X = kMark1X, rec.m_Mark1Y = kMark1Y, rec.m_Mark2X = kMark2X, rec.m_Mark2Y = kMark2Y;
+        if (r.perCellMarks) rec.m_SubBoardMark = 1, rec.m_Mark2X = kCellMark2X, rec.m_Mark2Y = kCellMark2Y;
         rec.m_PanelGrid = {{"A", "1/1", "0/2"}, {"B", "1/3", "1/4"}};
+        if (r.widePanel) rec.m_PanelGrid = {{"A", "1/1", "0/2", "1/3"}, {"B", "1/4", "1/5", "0/6"}};
         StoreRunBoard(MakeRunBoard(rec, p.m_X_Pulse, p.m_Y_Pulse));
 
         if (r.autoNozzle) {
@@ -445,18 +518,32 @@ protected:
         }
     }
 
+    // The rows the run is meant to put down (a run from a row, of selected rows): the
+    // job the world is handed, in order, and the check's expected rows.
+    void MeantRows(std::vector<sim::RowTarget> rows) {
+        expected = rows;
+        scenario.rows = std::move(rows);
+        sim->UseScenario(scenario);
+    }
+
     // Start as the part list's button does; true once the run and its homing ended.
     bool RunToTheEnd(std::chrono::seconds limit = std::chrono::seconds(120)) {
         if (!OnStartRun(ThePartList())) return false;
         return WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load() && !HomingInProgress(); }, limit);
     }
 
-    ::testing::AssertionResult RunCheckPasses(double mm = 0.1, double deg = 0.25) {
+    // The run check of the rows, and what became of every part picked: put down, or
+    // discarded at the discard place for one of the `retries` the run was allowed.
+    ::testing::AssertionResult RunCheckPasses(double mm = 0.1, double deg = 0.25, int retries = 0) {
         sim::RunTolerance tol;
         tol.mm = mm, tol.deg = deg;
         const sim::RunCheckResult result = sim::CheckRun(world().ledger(), expected, tol);
-        if (result.Passed() && result.parts == expected.size()) return ::testing::AssertionSuccess() << result.Table();
-        return ::testing::AssertionFailure() << result.Table();
+        // A discarded part falls where the settings put the discard place.
+        const sim::Vec bin{TheBasicSettings().m_X_ThrowPosition, TheBasicSettings().m_Y_ThrowPosition};
+        const std::string handling = sim::CheckHandling(world().ledger().Entries(), retries, bin);
+        if (result.Passed() && result.parts == expected.size() && handling.empty())
+            return ::testing::AssertionSuccess() << result.Table();
+        return ::testing::AssertionFailure() << result.Table() << handling;
     }
 
     std::vector<JobPart> parts;

@@ -80,6 +80,43 @@ const TypeCase kVisionCases[] = {
 INSTANTIATE_TEST_SUITE_P(Vision, PlacementRunTypes, ::testing::ValuesIn(kVisionCases),
                          [](const ::testing::TestParamInfo<TypeCase>& i) { return std::string(i.param.name); });
 
+// Runs off the plain cycle, each a whole board on a shifted and turned board found by
+// its marks: the head modes that follow the feeder with the feeders naming the heads
+// the other way round (slot 1 worked by the last head), each head's parts landing off
+// its nozzle by an amount its own place offsets make good (X and Y differ, head by
+// head), parts lying turned in their feeders. A place offset taken from the slot
+// instead of the head, or a feeder angle left out or of the wrong sign, lands parts off.
+const TypeCase kOffTheCycleCases[] = {
+    {"Type3HeadsOtherThanTheirSlots",
+     {.type = 3, .headMode = 4, .marks = true, .serial = false, .headsReversed = true, .placeOffsets = true,
+      .feederAngles = true}},
+    {"Type6HeadsOtherThanTheirSlotsSerial",
+     {.type = 6, .headMode = 4, .marks = true, .serial = true, .headsReversed = true, .placeOffsets = true,
+      .feederAngles = true}},
+    {"Type2HeadsOtherThanTheirSlots",
+     {.type = 2, .headMode = 2, .marks = true, .serial = true, .headsReversed = true, .placeOffsets = true,
+      .feederAngles = true}},
+    {"Type0PlaceOffsetsAndFeederAngles",
+     {.type = 0, .headMode = 0, .marks = true, .serial = false, .placeOffsets = true, .feederAngles = true}},
+    {"Type3PanelOfTwoRowsAndThreeColumns",
+     {.type = 3, .headMode = 3, .marks = true, .serial = true, .widePanel = true}},
+    {"Type6PanelOfTwoRowsAndThreeColumnsHeadsOtherThanTheirSlots",
+     {.type = 6, .headMode = 4, .marks = true, .serial = false, .headsReversed = true, .placeOffsets = true,
+      .widePanel = true}},
+    {"Type0TrayBeyondItsFirstRow", {.type = 0, .headMode = 0, .marks = true, .serial = true, .trayFeeder = true}},
+    {"Type3TrayBeyondItsFirstRow",
+     {.type = 3, .headMode = 4, .marks = true, .serial = false, .headsReversed = true, .trayFeeder = true}},
+    {"Type0MarksInEveryCell", {.type = 0, .headMode = 0, .marks = true, .serial = true, .perCellMarks = true}},
+    {"Type3MarksInEveryCellOfAWidePanel",
+     {.type = 3, .headMode = 4, .marks = true, .serial = false, .headsReversed = true, .placeOffsets = true,
+      .widePanel = true, .perCellMarks = true}},
+    {"Type3VisionHeadsOtherThanTheirSlots",
+     {.type = 3, .headMode = 4, .vision = true, .marks = true, .serial = true, .headsReversed = true,
+      .placeOffsets = true}},
+};
+INSTANTIATE_TEST_SUITE_P(OffTheCycle, PlacementRunTypes, ::testing::ValuesIn(kOffTheCycleCases),
+                         [](const ::testing::TestParamInfo<TypeCase>& i) { return std::string(i.param.name); });
+
 // Three boards brought by the conveyor: each placed whole, the count counted down,
 // the conveyor companion gone at the end.
 TEST_F(PlacementRun, TheConveyorBringsThreeBoardsAndEachIsPlacedWhole) {
@@ -91,6 +128,29 @@ TEST_F(PlacementRun, TheConveyorBringsThreeBoardsAndEachIsPlacedWhole) {
     EXPECT_TRUE(RunCheckPasses());
     EXPECT_EQ(boardCount.load(), 0);
     EXPECT_FALSE(RunThreadLive(RunThreadKind::ConveyorZone2));
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+}
+
+// Only the selected rows (R2 and R4) run, in every cell in use, each once: the world
+// is handed exactly those rows as the job; a row not selected, or one placed twice,
+// fails the check.
+TEST_F(PlacementRun, SelectedRowsArePlacedInEveryCellAndNothingElse) {
+    Machine({.type = 3, .headMode = 3, .marks = true, .serial = true});
+    if (HasFatalFailure()) return;
+    ThePartList().m_RunSelectedOnly[static_cast<int>(JobList::Part)] = 1;
+    for (int row = 0; row < static_cast<int>(parts.size()); ++row)
+        ThePartList().SetSelected(JobList::Part, row, row == 1 || row == 4);
+    std::vector<sim::RowTarget> meant;
+    for (sim::RowTarget t : expected) {
+        if (t.row != 1 && t.row != 4) continue;
+        t.head = t.row == 1 ? 1 : 2;  // each cell's two rows fill slots 1 and 2
+        meant.push_back(t);
+    }
+    MeantRows(meant);
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? std::string() : boxes.Texts()[0]);
+    const auto check = RunCheckPasses();
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_EQ(expected.size(), 6u);
     EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
 }
 

@@ -295,4 +295,147 @@ TEST(RunCheck, TheWorldWritesItsPlacementsWithTheirRowsOnTheControlCommand) {
     EXPECT_NE(ControlHelp().find("world placements FILE"), std::string::npos);
 }
 
+// A part the world named for its row by the job's order is judged against that row
+// wherever it lies: two parts of one feeder put down crosswise are both off (the
+// pairing by distance would take them for each other's), a part in another cell is
+// off by an unbounded distance, a row named twice has a further part, a name no row
+// has is no row's.
+TEST(RunCheck, APartNamedByTheJobsOrderIsJudgedAgainstItsOwnRow) {
+    const auto named = [](LedgerEntry e, int cell, int row, const char* name) {
+        e.forBoard = 0, e.forCell = cell, e.row = row, e.rowName = name;
+        return e;
+    };
+    const LedgerEntry a0 = named(Part(0, 10.0, 10.0, 0.0, 1, 0), 0, 1, "A");
+    const LedgerEntry b0 = named(Part(0, 10.15, 10.0, 0.0, 2, 0), 0, 2, "B");
+    const LedgerEntry c0 = named(Part(0, 30.0, 20.0, 90.0, 3, 1, 4), 0, 5, "C");
+    const LedgerEntry a1 = named(Part(1, 10.0, 10.0, 0.0, 1, 0), 1, 1, "A");
+    const struct {
+        const char* name;
+        std::vector<LedgerEntry> ledger;
+        const char* findings;
+    } cases[] = {
+        {"each on its own row", {b0, a1, c0, a0}, "off; missing; twice; no row; nozzle;"},
+        {"crosswise", {named(Part(0, 10.15, 10.0, 0.0, 1, 0), 0, 1, "A"), named(Part(0, 10.0, 10.0, 0.0, 2, 0), 0, 2, "B"), c0, a1},
+         "off A/0 B/0; missing; twice; no row; nozzle;"},
+        {"in another cell", {a0, b0, c0, named(Part(0, 10.0, 10.0, 0.0, 1, 0), 1, 1, "A")},
+         "off A/1; missing; twice; no row; nozzle;"},
+        {"named twice", {a0, b0, c0, a1, named(Part(0, 10.0, 10.0, 0.0, 1, 0), 0, 1, "A")},
+         "off; missing; twice A/0; no row; nozzle;"},
+        {"a row the job has not", {a0, b0, c0, a1, named(Part(2, 10.0, 10.0, 0.0, 1, 0), 2, 1, "A")},
+         "off; missing; twice; no row cell2; nozzle;"},
+        {"named beside unnamed", {a0, b0, c0, Part(1, 10.02, 10.0, 0.0, 1, 0), Part(0, 10.01, 10.0, 0.0, 1, 0)},
+         "off; missing; twice A/0; no row; nozzle;"},
+    };
+    for (const auto& c : cases) {
+        const RunCheckResult r = CheckRun(c.ledger, kRows, RunTolerance{0.1, 0.25, 2.0});
+        EXPECT_EQ(Findings(r), c.findings) << c.name << "\n" << r.Table();
+    }
+    const RunCheckResult far = CheckRun(std::vector<LedgerEntry>{a0, b0, c0, named(Part(0, 10.0, 10.0, 0.0, 1, 0), 1, 1, "A")},
+                                        kRows, RunTolerance{0.1, 0.25, 2.0});
+    ASSERT_EQ(far.off.size(), 1u);
+    EXPECT_TRUE(std::isinf(far.off[0].distance));
+}
+
+// Picks, discards and lost parts against the parts put down and the retries allowed.
+TEST(RunCheck, EveryPickIsAccountedForAndEveryDiscardFallsAtTheDiscardPlace) {
+    const auto at = [](LedgerKind kind, double x, double y, int head = 1, std::uint16_t command = 0x67) {
+        LedgerEntry e = Other(kind, command, 0);
+        e.machine = {x, y};
+        e.nozzle = head;
+        return e;
+    };
+    const LedgerEntry pick = at(LedgerKind::Pick, 50, -20), place = Part(0, 10, 10, 0, 1, 0);
+    const Vec bin{20, -280};
+    const struct {
+        const char* name;
+        std::vector<LedgerEntry> ledger;
+        int retries;
+        const char* lines;
+    } cases[] = {
+        {"picked and put down", {pick, place, pick, place}, 0, ""},
+        {"a part left on a nozzle", {pick, place, pick}, 0, "2 picks for 1 put down, 0 discarded and 0 lost\n"},
+        {"a discard allowed", {pick, at(LedgerKind::Discard, 20.3, -280.2, 2), pick, place}, 1, ""},
+        {"a discard not allowed", {pick, at(LedgerKind::Discard, 20, -280, 2), pick, place}, 0,
+         "1 retries (1 discarded, 0 lost, 0 empty picks), 0 allowed\n"},
+        {"a discard elsewhere", {pick, at(LedgerKind::Discard, 22, -280, 2), pick, place}, 1,
+         "discard by head 2 at 22.0000 -280.0000, not at the discard place 20.0000 -280.0000\n"},
+        {"empty picks beyond the retries", {at(LedgerKind::Miss, 50, -20, 3), pick, place}, 0,
+         "1 retries (0 discarded, 0 lost, 1 empty picks), 0 allowed\npick by head 3 at 50.0000 -20.0000 took nothing\n"},
+        {"a part lost on the way", {pick, at(LedgerKind::Dropped, 60, -20), pick, place}, 1, ""},
+        {"a part let go where no board is", {pick, at(LedgerKind::Dropped, 250, -100, 1, 0x68)}, 0, ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(CheckHandling(c.ledger, c.retries, bin), c.lines) << c.name;
+    EXPECT_EQ(CheckHandling({pick, at(LedgerKind::Discard, 99, 99), pick, place}, 1, std::nullopt), "");
+}
+
+// "roworder": the world names each part put down for the next row of its feeder in
+// the job's order, at once, wherever it lands; "placeerror": a head's parts land off
+// the nozzle's centre by its own amount.
+TEST(RunCheck, TheWorldNamesPartsByTheJobsOrderAndLandsThemWithTheHeadsPlaceError) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Scenario::Parse("pulses 100 100 100 10\n"
+                                "feeder 1 1 50 -20 100 2 1.25 0.6 1\n"
+                                "board 100 -200 0 80 60\ncell 0 0 40 60\ncell 40 0 40 60\n"
+                                "row 3 C1 20 15 0 1 1\nroworder\nplaceerror 1 0.25 -0.5\n",
+                                &s, &error))
+        << error;
+    EXPECT_TRUE(s.rowOrder);
+    EXPECT_EQ(s.placeError[0].x, 0.25);
+    EXPECT_EQ(s.placeError[0].y, -0.5);
+    Scenario bad;
+    EXPECT_FALSE(Scenario::Parse("placeerror 9 0 0\n", &bad, &error));
+    EXPECT_FALSE(Scenario::Parse("placeerror 1 0\n", &bad, &error));
+    SimConfig c;
+    c.serial = c.udp = false;
+    c.cameras = false;
+    Simulator simulator(c);
+    simulator.UseScenario(s);
+    Machine& m = simulator.machine();
+    const auto axis = [&](int a, double mm) {
+        const Drives d = m.Positions();
+        Bytes b{static_cast<std::uint8_t>(a)};
+        PutLe32(b, 0);
+        PutLe32(b, static_cast<std::int32_t>(std::lround(mm * 100)) - (a == 0 ? d.x : d.y));
+        PutLe32(b, 1);
+        PutLe32(b, 2);
+        ASSERT_TRUE(m.Execute(Link::Udp, 0x61, b).accepted);
+    };
+    const auto stroke = [&](std::uint16_t code) {
+        Bytes b{2};
+        PutLe32(b, 500);
+        PutLe32(b, 1);
+        PutLe32(b, 2);
+        if (code == 0x68) {
+            PutLe32(b, 500);
+            b.push_back(5);
+            PutLe16(b, 200);
+        } else {
+            PutLe16(b, 100);
+        }
+        b.push_back(0);
+        ASSERT_TRUE(m.Execute(Link::Udp, code, b).accepted);
+    };
+    const auto pickAndPlace = [&](double x, double y) {
+        axis(0, 50);
+        axis(1, -20);
+        stroke(0x67);
+        axis(0, x);
+        axis(1, y);
+        stroke(0x68);
+    };
+    // Cell 1's place first: it is named for the row of cell 0, the job's first.
+    pickAndPlace(160 - 0.25, -185 + 0.5);
+    pickAndPlace(120 - 0.25, -185 + 0.5);
+    const auto placed = simulator.world()->Placements();
+    ASSERT_EQ(placed.size(), 2u);
+    EXPECT_EQ(std::make_tuple(placed[0].cell, placed[0].forCell, placed[0].row), std::make_tuple(1, 0, 3));
+    EXPECT_EQ(std::make_tuple(placed[1].cell, placed[1].forCell, placed[1].row), std::make_tuple(0, 1, 3));
+    EXPECT_NEAR(placed[0].local.x, 20.0, 1e-9);
+    EXPECT_NEAR(placed[0].local.y, 15.0, 1e-9);
+    const RunCheckResult r = CheckRun(simulator.world()->ledger(), ExpandRows(s), RunTolerance{0.1, 0.25, 2.0});
+    EXPECT_EQ(r.off.size(), 2u) << r.Table();
+    EXPECT_TRUE(r.missing.empty());
+}
+
 } // namespace
