@@ -195,10 +195,11 @@ std::string ReadLine(int fd, int ms) {
 
 // The helper as the first process of its own namespace, from generation `first`:
 // killed `delay` after it saved that one. False when it did not come up.
-bool RunAndKillAsFirstProcess(const std::string& unshare, const SaveFolders& f, long first,
+bool RunAndKillAsFirstProcess(const std::string& unshare, const SaveFolders& f, long first, const char* saves,
                               std::chrono::microseconds delay) {
     int out = -1;
-    const pid_t outer = SpawnFirstProcess(unshare, {SMT_SAVE_KILL_HELPER, f.start, f.job9, f.job4, std::to_string(first)}, out, true);
+    const pid_t outer =
+        SpawnFirstProcess(unshare, {SMT_SAVE_KILL_HELPER, f.start, f.job9, f.job4, std::to_string(first), saves}, out, true);
     if (outer < 0) return false;
     const std::string ready = ReadLine(out, 60000);
     ::close(out);
@@ -234,8 +235,9 @@ std::vector<long> GenerationsAtNextStart(const std::string& unshare, const SaveF
 } // namespace
 
 // Process ids repeat (in containers, at boot): the writer killed and the next start
-// run as the same process id, the first of a namespace. Every set is still whole,
-// old or new, once the program started again, and the saves after it go through.
+// run as the same process id, the first of a namespace. The job saves are killed
+// 120 times, then the table save 120 times: every set is still whole, old or new,
+// once the program started again, and the saves after it go through.
 TEST(KilledSaves, EverySetIsWholeUnderARepeatedProcessId) {
     const std::string unshare = Unshare();
     if (unshare.empty()) GTEST_SKIP() << "no process-id namespace can be made here (unshare --pid)";
@@ -247,27 +249,43 @@ TEST(KilledSaves, EverySetIsWholeUnderARepeatedProcessId) {
 
     std::mt19937 random(20261208);
     std::uniform_int_distribution<int> delayUs(0, 15000);
-    int interrupted = 0, wentOn = 0;
-    for (int k = 1; k <= kKills; ++k) {
-        SCOPED_TRACE("kill " + std::to_string(k));
-        const long first = k * 1000000L;
-        ASSERT_TRUE(RunAndKillAsFirstProcess(unshare, f, first, std::chrono::microseconds(delayUs(random))))
-            << "the saves under the repeated process id did not go through";
-        interrupted += leftOver(f.job9) || leftOver(f.job4) || leftOver(f.start) || leftOver(f.start + "/ConfigBackup");
-        const std::vector<long> gens = GenerationsAtNextStart(unshare, f);
-        ASSERT_EQ(gens.size(), 3u);
-        const char* what[] = {"type-9 job", "type-4 job", "table files"};
-        for (int i = 0; i < 3; ++i) {
-            ASSERT_GE(gens[i], first) << what[i] << ": its files hold different generations (-2) or none";
-            wentOn += gens[i] > first;
+    std::vector<long> last{0, 0, 0};  // the generation each set held after the last start
+    int k = 0;
+    for (const char* saves : {"jobs", "tables"}) {
+        const bool jobs = std::string(saves) == "jobs";
+        int interrupted = 0, wentOn = 0;
+        for (int kill = 1; kill <= kKills; ++kill) {
+            ++k;
+            SCOPED_TRACE(std::string(saves) + " save, kill " + std::to_string(kill));
+            const long first = k * 1000000L;
+            ASSERT_TRUE(RunAndKillAsFirstProcess(unshare, f, first, saves, std::chrono::microseconds(delayUs(random))))
+                << "the saves under the repeated process id did not go through";
+            interrupted += jobs ? leftOver(f.job9) || leftOver(f.job4)
+                                : leftOver(f.start) || leftOver(f.start + "/ConfigBackup");
+            const std::vector<long> gens = GenerationsAtNextStart(unshare, f);
+            ASSERT_EQ(gens.size(), 3u);
+            const char* what[] = {"type-9 job", "type-4 job", "table files"};
+            for (int i = 0; i < 3; ++i) {
+                const bool saved = (i < 2) == jobs;
+                // The killed save's sets: the generation it saved first or a later one;
+                // the others as the last start found them.
+                if (saved) {
+                    ASSERT_GE(gens[i], first) << what[i] << ": its files hold different generations (-2) or none";
+                    wentOn += gens[i] > first;
+                } else {
+                    ASSERT_EQ(gens[i], last[i]) << what[i];
+                }
+            }
+            last = gens;
+            EXPECT_EQ(namesIn(f.job9), (std::set<std::string>{"job.smt", "job.dis", "job.drill"}));
+            EXPECT_EQ(namesIn(f.job4), (std::set<std::string>{"job.smt", "job.dis", "job.txt"}));
+            std::set<std::string> tableNames{"ConfigBackup"};
+            for (TableFile t : kAllTableFiles) tableNames.insert(TableFileName(t));
+            EXPECT_EQ(namesIn(f.start), tableNames);
         }
-        EXPECT_EQ(namesIn(f.job9), (std::set<std::string>{"job.smt", "job.dis", "job.drill"}));
-        EXPECT_EQ(namesIn(f.job4), (std::set<std::string>{"job.smt", "job.dis", "job.txt"}));
-        std::set<std::string> tableNames{"ConfigBackup"};
-        for (TableFile t : kAllTableFiles) tableNames.insert(TableFileName(t));
-        EXPECT_EQ(namesIn(f.start), tableNames);
+        // Kills landed inside saves, and the saves went on past the first generation.
+        EXPECT_GT(interrupted, 0) << saves;
+        EXPECT_GT(wentOn, 0) << saves;
+        RecordProperty(std::string("interrupted_") + saves, interrupted);
     }
-    EXPECT_GT(interrupted, 0);
-    EXPECT_GT(wentOn, 0);
-    RecordProperty("interrupted", interrupted);
 }

@@ -1,5 +1,5 @@
 // Saves generation after generation of the sets in save_sets.h until it is killed:
-// save_kill_helper <start folder> <type-9 job folder> <type-4 job folder> <first generation>
+// save_kill_helper <start folder> <type-9 job folder> <type-4 job folder> <first generation> [jobs|tables]
 // It writes "R" and its process id as the system sees it (it may run as the first
 // process of a namespace of its own) to its standard output once the first
 // generation is saved, and ends by itself when its parent ends or after a bounded
@@ -30,22 +30,26 @@ int main(int argc, char** argv) {
         std::fputs(error.c_str(), stderr);
         return 0;
     }
-    if (argc != 5) {
-        std::fprintf(stderr, "usage: save_kill_helper START JOB9 JOB4 FIRST | check START JOB9 JOB4\n");
+    if (argc != 5 && argc != 6) {
+        std::fprintf(stderr, "usage: save_kill_helper START JOB9 JOB4 FIRST [jobs|tables] | check START JOB9 JOB4\n");
         return 2;
     }
+    using smt::test::Saves;
+    const Saves which = argc == 5                              ? Saves::All
+                        : std::strcmp(argv[5], "jobs") == 0   ? Saves::Jobs
+                                                              : Saves::Tables;
     const pid_t parent = ::getppid();
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (::getppid() != parent) return 3;
     const smt::test::SaveFolders folders{argv[1], argv[2], argv[3]};
     const long first = std::atol(argv[4]);
-    if (!smt::test::SaveGeneration(folders, first)) return 1;
+    if (!smt::test::SaveGeneration(folders, first, which)) return 1;
     // /proc is the system's: its "self" is this process's id there.
     char self[32] = {};
     const ssize_t n = ::readlink("/proc/self", self, sizeof self - 1);
     const std::string ready = "R" + std::string(self, n > 0 ? static_cast<std::size_t>(n) : 0) + "\n";
     if (::write(STDOUT_FILENO, ready.data(), ready.size()) != static_cast<ssize_t>(ready.size())) return 1;
     for (long g = first + 1; g < first + 100000; ++g)
-        if (!smt::test::SaveGeneration(folders, g)) return 1;
+        if (!smt::test::SaveGeneration(folders, g, which)) return 1;
     return 3;
 }

@@ -49,15 +49,21 @@ struct SaveFolders {
     std::string start, job9, job4;  // job9 and job4 hold "job.smt" and its companions
 };
 
-// One generation of all three saves; false when one of them failed.
-inline bool SaveGeneration(const SaveFolders& f, long g) {
-    GenerationLines lines(g);
-    if (!WriteProjectFiles(f.job9 + "/job.smt", lines, 9).ok) return false;
-    {
-        std::lock_guard lock(LampTableMutex());
-        g_LampTableLines = LampLinesOf(g);
+// Which saves a generation makes.
+enum class Saves { All, Jobs, Tables };
+
+// One generation of the saves (all three by default); false when one of them failed.
+inline bool SaveGeneration(const SaveFolders& f, long g, Saves which = Saves::All) {
+    if (which != Saves::Tables) {
+        GenerationLines lines(g);
+        if (!WriteProjectFiles(f.job9 + "/job.smt", lines, 9).ok) return false;
+        {
+            std::lock_guard lock(LampTableMutex());
+            g_LampTableLines = LampLinesOf(g);
+        }
+        if (!WriteProjectFiles(f.job4 + "/job.smt", lines, 4).ok) return false;
     }
-    if (!WriteProjectFiles(f.job4 + "/job.smt", lines, 4).ok) return false;
+    if (which == Saves::Jobs) return true;
     TableFileError error;
     return SaveFigLists(f.start, FigListsOf(g), error);
 }
