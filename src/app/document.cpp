@@ -68,11 +68,17 @@ bool ReadCompanion(const std::string& path, std::vector<std::string>& lines, boo
     if (!present) return true;  // a missing companion is skipped without a word
     std::size_t pos = 0;
     std::int32_t n = 0;
+    if (!ReadInt32(bytes, pos, n) || !ReadStrings(bytes, pos, n > 0 ? n : 0, lines)) {
+        result = Damaged(path);
+        return false;
+    }
     // Each line becomes a row of 15 cells, and a written line holds a TAB after
-    // every cell: a file of more rows than it holds bytes for is damaged, and
-    // would cost far more memory than its size.
-    if (!ReadInt32(bytes, pos, n) || !ReadStrings(bytes, pos, n > 0 ? n : 0, lines) ||
-        lines.size() > bytes.size() / kCompanionCells) {
+    // every cell: lines holding fewer bytes than their rows' cells (one-byte empty
+    // strings by the million) are damaged, and would cost far more memory than
+    // the file's size.
+    std::size_t held = 0;
+    for (const std::string& l : lines) held += l.size() + 1;
+    if (lines.size() > held / kCompanionCells) {
         lines.clear();
         result = Damaged(path);
         return false;

@@ -271,6 +271,8 @@ TEST(Document, FilesThatCannotBeReadWholeLeaveTheOpenJobUntouched) {
         {"section cut short", "cut", Hex("FF FE FF 01 41 00 01 00 00 00 09 00 00 00"), ""},
         {"panel beyond the file's bytes", "wide", wide, ""},
         {"dispensing companion cut short", "dis", goodBytes, Hex("05 00 00 00 FF FE FF 01 41 00")},
+        // 100000 one-byte empty strings would be 100000 rows of 15 cells each.
+        {"dispensing rows beyond the bytes they hold", "rows", goodBytes, Hex("A0 86 01 00") + std::string(100000, '\0')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
