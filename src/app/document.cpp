@@ -58,6 +58,8 @@ FileResult Damaged(const std::string& path) {
     return Fail("文件不完整或已损坏: ", "The file ends early or is damaged: ", path);
 }
 
+inline constexpr std::size_t kCompanionCells = 15;
+
 // Reads "count, lines" from a companion; false with `result` set when it is short.
 bool ReadCompanion(const std::string& path, std::vector<std::string>& lines, bool& present,
                    FileResult& result) {
@@ -67,6 +69,17 @@ bool ReadCompanion(const std::string& path, std::vector<std::string>& lines, boo
     std::size_t pos = 0;
     std::int32_t n = 0;
     if (!ReadInt32(bytes, pos, n) || !ReadStrings(bytes, pos, n > 0 ? n : 0, lines)) {
+        result = Damaged(path);
+        return false;
+    }
+    // Each line becomes a row of 15 cells, and a written line holds a TAB after
+    // every cell: lines holding fewer bytes than their rows' cells (one-byte empty
+    // strings by the million) are damaged, and would cost far more memory than
+    // the file's size.
+    std::size_t held = 0;
+    for (const std::string& l : lines) held += l.size() + 1;
+    if (lines.size() > held / kCompanionCells) {
+        lines.clear();
         result = Damaged(path);
         return false;
     }
@@ -171,58 +184,37 @@ bool DecodeProject(std::string_view bytes, ProjectHead& head) {
            ReadInt32(bytes, pos, n) && ReadStrings(bytes, pos, n > 0 ? n : 0, head.section);
 }
 
-FileResult ReadProjectFilesOrThrow(const std::string& path, JobLines& lines, int machineType,
-                                   bool* anythingChanged) {
+// Reads every file of the job whole into `content`; the open job is not touched.
+FileResult ReadJobContent(const std::string& path, int machineType, JobContent& content) {
     std::string bytes;
     if (!plat::ReadWholeFile(path, bytes)) return CannotOpen(path);
-
-    lines.FreePcbRecords();
-    if (anythingChanged) *anythingChanged = true;
     ProjectHead head;
     const bool whole = DecodeProject(bytes, head);
     bytes = {};
     if (!whole) return Damaged(path);
-    try {
-        lines.ParsePcbSection(head.name, head.pcbCount, head.section);
-    } catch (const std::invalid_argument&) {
-        return Damaged(path);  // the section ends before its counts say; the records read stay
-    }
-    lines.FreeDisRows();
+    content.currentPcbName = std::move(head.name);
+    content.pcbCount = head.pcbCount;
+    content.pcbSection = std::move(head.section);
 
     const std::string base = CompanionBase(path);
     if (base.empty()) return {};
     FileResult result;
-    bool present = false;
-    std::vector<std::string> dis;
-    if (!ReadCompanion(base + ".dis", dis, present, result)) return result;
-    if (present) lines.ParseDisLines(dis);
-
+    if (!ReadCompanion(base + ".dis", content.dis, content.disPresent, result)) return result;
     if (machineType == 9) {
-        lines.FreeDrillRows();
-        std::vector<std::string> drill;
-        if (!ReadCompanion(base + ".drill", drill, present, result)) return result;
-        if (present) lines.ParseDrillLines(drill);
+        content.takeDrill = true;
+        if (!ReadCompanion(base + ".drill", content.drill, content.drillPresent, result)) return result;
     }
     if (machineType == 4) {
+        content.takeLamp = true;
         const std::string txtPath = base + ".txt";
         std::string txt;
-        std::vector<std::string> lamp;
         if (plat::ReadWholeFile(plat::ResolvePath(txtPath), txt)) {
             std::size_t p = 0;
-            if (!ReadStrings(txt, p, kLampTableLineCount, lamp)) {
-                std::lock_guard lock(LampTableMutex());
-                g_LampTableLines = std::move(lamp);  // what was read, as before
-                return Damaged(txtPath);
-            }
+            if (!ReadStrings(txt, p, kLampTableLineCount, content.lamp)) return Damaged(txtPath);
         } else {
             // A job without lamp points must not keep the previous job's.
-            lamp.assign(kLampTableLineCount, std::string(kLampCells, '\t') + "\r\n");
+            content.lamp.assign(kLampTableLineCount, std::string(kLampCells, '\t') + "\r\n");
         }
-        {
-            std::lock_guard lock(LampTableMutex());
-            g_LampTableLines = std::move(lamp);
-        }
-        lines.ReadLampTableLines();
     }
     return {};
 }
@@ -232,13 +224,19 @@ FileResult ReadProjectFilesOrThrow(const std::string& path, JobLines& lines, int
 FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machineType,
                             bool* anythingChanged) {
     if (anythingChanged) *anythingChanged = false;
-    OpenJobFolder(path);
+    // The files are read into a new job, which replaces the open one only when the
+    // whole read succeeded: whatever makes it fail (a damaged file, memory) ends as
+    // a failed open with the open job, its rows and its path as they were.
     try {
-        return ReadProjectFilesOrThrow(path, lines, machineType, anythingChanged);
+        OpenJobFolder(path);
+        JobContent content;
+        if (FileResult r = ReadJobContent(path, machineType, content); !r.ok) return r;
+        lines.TakeJob(std::move(content));
     } catch (const std::exception&) {
-        // Whatever a damaged file makes fail (memory included) ends as a failed open.
         return Damaged(path);
     }
+    if (anythingChanged) *anythingChanged = true;
+    return {};
 }
 
 FileResult CheckProjectFiles(const std::string& path, const JobLines& lines, int machineType) {
@@ -337,15 +335,17 @@ bool CSMTDoc::OnOpenDocument(const std::string& path) {
         plat::MessageBoxOk(check.message, false, plat::MsgIcon::Error);
         return false;
     }
-    bool changed = false;
-    const FileResult r = ReadProjectFiles(path, m_lines, g_MachineType, &changed);
-    if (changed) SetCompanions(path);
+    // The new names are made before the job is taken, so that taking them cannot fail.
+    std::string newPath = path;
+    const std::string base = CompanionBase(path);
+    std::string newDis = base.empty() ? "" : base + ".dis";
+    const FileResult r = ReadProjectFiles(path, m_lines, g_MachineType);
     if (!r.ok) {
-        if (changed) m_path.clear();
         plat::MessageBoxOk(r.message, false, plat::MsgIcon::Error);
         return false;
     }
-    m_path = path;
+    m_path.swap(newPath);
+    m_disPath.swap(newDis);
     if (m_hooks.showPath) m_hooks.showPath(path);
     if (m_hooks.fileUsed) m_hooks.fileUsed(path);
     return true;

@@ -28,6 +28,8 @@ struct FileResult {
 
 // The file level, byte for byte, without questions or boxes.
 FileResult WriteProjectFiles(const std::string& path, JobLines& lines, int machineType);
+// Reads the files whole into a new job and only then replaces the open one; a
+// failed read changes nothing (`anythingChanged` says whether the job was replaced).
 FileResult ReadProjectFiles(const std::string& path, JobLines& lines, int machineType,
                             bool* anythingChanged = nullptr);
 // Reads every file that ReadProjectFiles would read and checks that it would take
@@ -78,9 +80,8 @@ public:
     // New: false (nothing changed) when the operator cancels or the save fails.
     bool OnNewDocument();
     // Open: files that cannot be read whole are refused with the error shown and the
-    // open job untouched. Should the read still fail after that check (the files
-    // changed meanwhile), the partly replaced job is left untitled so that Save
-    // cannot overwrite the previous project with it.
+    // open job, its rows and its path untouched, whatever made the read fail (the
+    // files changed after the check, memory ran out).
     bool OnOpenDocument(const std::string& path);
     // Save under `path`; the failure is shown.
     bool OnSaveDocument(const std::string& path);

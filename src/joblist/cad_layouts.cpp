@@ -1,5 +1,6 @@
 #include "joblist/cad_layouts.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 
@@ -101,11 +102,12 @@ constexpr std::array<Layout, kImportFormatCount> kLayouts{{
     {Header::Lines, 6, 0, ';', "0235-4r1", kPlain},
 }};
 
-std::string Trim(std::string_view s) {
+std::string_view TrimView(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
-    return std::string(s);
+    return s;
 }
+std::string Trim(std::string_view s) { return std::string(TrimView(s)); }
 
 // Blanks collapse; any other separator, the tab too, ends exactly one field, so an
 // empty field of a tab- or comma-separated line keeps its place.
@@ -121,14 +123,17 @@ public:
     }
     // The next field: a quoted field loses its quotes; the last field of a line is
     // taken even when no separator follows it.
-    std::string Field() { return FieldTo(m_sep, m_collapse); }
-    std::string FieldTo(char sep, bool collapse) {
+    std::string Field() { return std::string(FieldView(m_sep, m_collapse)); }
+    std::string FieldTo(char sep, bool collapse) { return std::string(FieldView(sep, collapse)); }
+    // The same as a view into the line, so that fields passed over cost nothing.
+    std::string_view FieldView() { return FieldView(m_sep, m_collapse); }
+    std::string_view FieldView(char sep, bool collapse) {
         if (collapse) Lead(sep);
         if (m_rest.empty()) return {};
         if (m_rest.front() == '"') {
             const std::size_t close = m_rest.find('"', 1);
             if (close != std::string_view::npos) {
-                std::string field(m_rest.substr(1, close - 1));
+                const std::string_view field = m_rest.substr(1, close - 1);
                 m_rest.remove_prefix(close + 1);
                 const std::size_t next = m_rest.find(sep);
                 m_rest = next == std::string_view::npos ? std::string_view{} : m_rest.substr(next + 1);
@@ -136,7 +141,7 @@ public:
             }
         }
         const std::size_t next = m_rest.find(sep);
-        std::string field(m_rest.substr(0, next));
+        const std::string_view field = m_rest.substr(0, next);
         m_rest = next == std::string_view::npos ? std::string_view{} : m_rest.substr(next + 1);
         return field;
     }
@@ -170,15 +175,27 @@ void RunSteps(Cutter& cut, const char* steps, ImportRow& row) {
     }
 }
 
-std::vector<std::string> SplitAll(std::string_view line, char sep) {
-    std::vector<std::string> out;
+// The fields of a line one at a time, as views (blanks around them dropped unless
+// blanks separate them), until `take` says stop. A line of a million separators
+// costs no memory per field.
+template <typename Take>
+void EachField(std::string_view line, char sep, Take take) {
     Cutter cut(line, sep);
     const bool collapse = Collapses(sep);
-    while (!cut.Empty()) {
-        std::string f = cut.Field();
+    for (std::size_t n = 0; !cut.Empty(); ++n) {
+        const std::string_view f = cut.FieldView();
         if (collapse && f.empty() && cut.Empty()) break;
-        out.push_back(Collapses(sep) ? f : Trim(f));
+        if (!take(n, collapse ? f : TrimView(f))) break;
     }
+}
+
+// The first `limit` fields of a line.
+std::vector<std::string> SplitAll(std::string_view line, char sep, std::size_t limit) {
+    std::vector<std::string> out;
+    EachField(line, sep, [&](std::size_t, std::string_view f) {
+        out.emplace_back(f);
+        return out.size() < limit;
+    });
     return out;
 }
 
@@ -210,7 +227,10 @@ std::string Lower(std::string_view s) {
 
 // The cell a column name stands for, -1 for none.
 int CellOfName(std::string_view raw) {
-    std::string n = Lower(Trim(raw));
+    raw = TrimView(raw);
+    // No name of the table is near this long, even with a unit after it.
+    if (raw.empty() || raw.size() > 64) return -1;
+    std::string n = Lower(raw);
     while (!n.empty() && n.front() == '#') n.erase(0, 1);
     n = Trim(n);
     if (const std::size_t p = n.find('('); p != std::string::npos) n = Trim(n.substr(0, p));
@@ -231,6 +251,7 @@ struct NamedColumns {
     int line = -1;
     char sep = ' ';
     std::array<int, kImportCells> column{-1, -1, -1, -1, -1, -1, -1};
+    int last = -1;  // the greatest column named
 };
 
 // The first line among the first ones that names designator, X and Y.
@@ -243,15 +264,16 @@ NamedColumns FindNamedColumns(const std::vector<std::string_view>& lines, char l
             if (sep != ' ' && lines[i].find(sep) == std::string_view::npos) continue;
             std::string_view line = lines[i];
             while (!line.empty() && line.front() == '#') line.remove_prefix(1);
-            const std::vector<std::string> names = SplitAll(line, sep);
             NamedColumns found;
-            for (std::size_t c = 0; c < names.size(); ++c) {
-                const int cell = CellOfName(names[c]);
+            EachField(line, sep, [&](std::size_t c, std::string_view name) {
+                const int cell = CellOfName(name);
                 if (cell >= 0 && found.column[cell] < 0) found.column[cell] = static_cast<int>(c);
-            }
+                return c < static_cast<std::size_t>(INT32_MAX);
+            });
             if (found.column[0] >= 0 && found.column[2] >= 0 && found.column[3] >= 0) {
                 found.line = static_cast<int>(i);
                 found.sep = sep;
+                for (int c : found.column) found.last = std::max(found.last, c);
                 return found;
             }
         }
@@ -341,7 +363,7 @@ void CutPowerPcb(std::string_view line, ImportRow& row) {
 
 // Allegro's own place_txt report: designator, X, Y, rotation, [mirror], symbol.
 bool CutAllegroReport(std::string_view line, ImportRow& row) {
-    const std::vector<std::string> t = SplitAll(line, ' ');
+    const std::vector<std::string> t = SplitAll(line, ' ', 7);  // more than six fields is no report line
     const bool mirrored = t.size() == 6 && (t[4] == "m" || t[4] == "M");
     if ((t.size() != 5 && !mirrored) || StartsWithNumber(t[0]) || !StartsWithNumber(t[1]) ||
         !StartsWithNumber(t[2]) || !StartsWithNumber(t[3]))
@@ -381,22 +403,41 @@ bool IsWholeNumber(std::string_view s) {
     return !t.empty() && NumberLength(t) == t.size();
 }
 
-// A blank-separated line as words, each with its place in the line.
+// A blank-separated line as words, each with its place in the line. The readers
+// look at the first few words and the last few only, so only those are kept: a
+// line of a million words costs no memory per word.
 struct Word {
-    std::size_t at;
+    std::size_t at = 0;
     std::string_view text;
 };
-std::vector<Word> Words(std::string_view line) {
-    std::vector<Word> words;
-    std::size_t i = 0;
-    while (i < line.size()) {
-        while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-        const std::size_t from = i;
-        while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-        if (i > from) words.push_back({from, line.substr(from, i - from)});
+class Words {
+public:
+    static constexpr std::size_t kHead = 4, kTail = 8;
+    explicit Words(std::string_view line) {
+        std::size_t i = 0;
+        while (i < line.size()) {
+            while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
+            const std::size_t from = i;
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
+            if (i == from) continue;
+            const Word w{from, line.substr(from, i - from)};
+            if (m_count < kHead) m_head[m_count] = w;
+            m_tail[m_count % kTail] = w;
+            ++m_count;
+        }
     }
-    return words;
-}
+    std::size_t size() const { return m_count; }
+    bool empty() const { return m_count == 0; }
+    // Word i, for i among the first kHead or the last kTail words.
+    const Word& operator[](std::size_t i) const { return i < kHead ? m_head[i] : m_tail[i % kTail]; }
+    const Word& front() const { return m_head[0]; }
+    const Word& back() const { return (*this)[m_count - 1]; }
+
+private:
+    std::array<Word, kHead> m_head{};
+    std::array<Word, kTail> m_tail{};
+    std::size_t m_count = 0;
+};
 
 // The text between two words, blanks around it dropped and one pair of quotes
 // around it removed.
@@ -414,7 +455,7 @@ std::string Between(std::string_view line, const Word& before, const Word& after
 // whatever stands before it, nothing or several words.
 void CutEagle(std::string_view line, ImportRow& row) {
     if (line.find(',') != std::string_view::npos) {
-        const std::vector<std::string> f = SplitAll(line, ',');
+        const std::vector<std::string> f = SplitAll(line, ',', 7);
         if (f.size() >= 5 && IsWholeNumber(f[1]) && IsWholeNumber(f[2]) && IsSideWord(f[3])) {
             row[0] = f[0];
             row[2] = FormatMm(AtoF(f[1]) * 0.0254);
@@ -426,7 +467,7 @@ void CutEagle(std::string_view line, ImportRow& row) {
             return;
         }
     }
-    const std::vector<Word> w = Words(line);
+    const Words w(line);
     static constexpr int kFirstCells[] = {0, 2, 3, 4};  // name, X, Y, angle
     for (std::size_t i = 0; i < w.size() && i < 4; ++i) row[kFirstCells[i]] = std::string(w[i].text);
     if (w.size() <= 4) return;
@@ -438,7 +479,7 @@ void CutEagle(std::string_view line, ImportRow& row) {
 // blanks), then package, X, Y, rotation and side, the last five known from the
 // right end of the line. A line without its side word ends with the rotation.
 void CutKiCad(std::string_view line, ImportRow& row) {
-    const std::vector<Word> w = Words(line);
+    const Words w(line);
     const std::size_t n = w.size();
     const bool side = n >= 7 && IsSideWord(w[n - 1].text);
     const bool noSide = !side && n >= 6 && IsWholeNumber(w[n - 1].text);
@@ -520,9 +561,12 @@ RawRead CutText(int format, std::string_view text, bool withHeader) {
         if (lay.special == kKiCad) {
             CutKiCad(line, row);
         } else if (named.line >= 0) {
-            const std::vector<std::string> t = SplitAll(line, named.sep);
-            for (int c = 0; c < kImportCells; ++c)
-                if (named.column[c] >= 0 && named.column[c] < static_cast<int>(t.size())) row[c] = t[named.column[c]];
+            // Only the named columns are taken; the fields past the last of them are not cut.
+            EachField(line, named.sep, [&](std::size_t f, std::string_view text) {
+                for (int c = 0; c < kImportCells; ++c)
+                    if (named.column[c] == static_cast<int>(f)) row[c] = std::string(text);
+                return static_cast<int>(f) < named.last;
+            });
         } else if (lay.special == kPowerPcb) {
             CutPowerPcb(line, row);
         } else if (lay.special == kAllegroTxt) {
@@ -546,7 +590,6 @@ RawRead CutText(int format, std::string_view text, bool withHeader) {
     if (withHeader)
         for (std::size_t i = 0; i < start && i < lines.size(); ++i)
             if (CutsToRow(lines[i])) raw.header.push_back(cut(lines[i]));
-    raw.rows.reserve(end - start);
     for (std::size_t i = start; i < end; ++i) {
         if (!CutsToRow(lines[i])) continue;
         raw.rows.push_back(cut(lines[i]));
@@ -591,7 +634,7 @@ bool HasDesignator(int format, const ImportRow& row) {
 
 // An angle is a number standing alone or as the first word of a "rest" cell.
 bool LooksLikeAngle(std::string_view cell) {
-    const std::vector<Word> w = Words(cell);
+    const Words w(cell);
     return !w.empty() && IsWholeNumber(w.front().text);
 }
 

@@ -3,10 +3,27 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "base/globals.h"
+
 namespace smt {
+
+// Everything a job's files said, read whole before the open job is touched.
+struct JobContent {
+    std::string currentPcbName;
+    std::int32_t pcbCount = 0;
+    std::vector<std::string> pcbSection;
+    bool disPresent = false;  // a ".dis" companion was there
+    std::vector<std::string> dis;
+    bool takeDrill = false;    // machine type 9: the drilling list follows the job
+    bool drillPresent = false;
+    std::vector<std::string> drill;
+    bool takeLamp = false;     // machine type 4: the lamp table follows the job
+    std::vector<std::string> lamp;  // its 20 lines (a job without ".txt" gives empty ones)
+};
 
 // What the job lists give the project files. The lines are the job lists' own
 // text layout; the document only stores and restores them.
@@ -45,6 +62,28 @@ public:
 
     // Rebuilds the lamp table from g_LampTableLines.
     virtual void ReadLampTableLines() = 0;
+
+    // Replaces the open job by `content`. The job lists make everything the new job
+    // needs first and change the open job only once nothing can fail any more, so a
+    // failure (a damaged section, memory) leaves the open job as it was. This plain
+    // sequence serves lines kept in memory.
+    virtual void TakeJob(JobContent content) {
+        FreePcbRecords();
+        ParsePcbSection(content.currentPcbName, content.pcbCount, content.pcbSection);
+        FreeDisRows();
+        if (content.disPresent) ParseDisLines(content.dis);
+        if (content.takeDrill) {
+            FreeDrillRows();
+            if (content.drillPresent) ParseDrillLines(content.drill);
+        }
+        if (content.takeLamp) {
+            {
+                std::lock_guard lock(LampTableMutex());
+                g_LampTableLines = std::move(content.lamp);
+            }
+            ReadLampTableLines();
+        }
+    }
 };
 
 } // namespace smt

@@ -5,6 +5,7 @@
 #include "joblist/lamp_table.h"
 
 #include "base/globals.h"
+#include "base/log.h"
 #include "base/numtext.h"
 #include "feeders/strategy_port.h"
 
@@ -93,5 +94,46 @@ void JobLists::ParseDrillLines(const std::vector<std::string>& lines) {
 }
 
 void JobLists::ReadLampTableLines() { ::smt::ReadLampTableLines(); }
+
+void JobLists::TakeJob(JobContent content) {
+    // Everything the new job needs is made here; a failure (a damaged section,
+    // memory) leaves the open job untouched.
+    PcbEditor::ParsedSection pcb = m_pcb.ParseSection(content.currentPcbName, content.pcbCount, content.pcbSection);
+    std::vector<JobRow> placement;
+    placement.reserve(pcb.items.size());
+    for (const PlacementItem& item : pcb.items) placement.push_back(PlacementRowFromItem(item));
+    const bool showRows = pcb.current >= 0;
+    std::vector<JobRow> dis = content.disPresent ? PartListStore::DisRowsOf(content.dis) : std::vector<JobRow>{};
+    std::vector<JobRow> drill = content.takeDrill && content.drillPresent ? PartListStore::DrillRowsOf(content.drill)
+                                                                         : std::vector<JobRow>{};
+    const int runMode = StrategyPort::Read(TheStrategyPort().m_RunSelect);
+
+    // Taken: each part moves in before its views are told. A notice that fails
+    // (memory) must not leave the job half taken, so it is logged and the rest
+    // is taken all the same.
+    auto step = [](const char* what, auto&& take) {
+        try {
+            take();
+        } catch (const std::exception& e) {
+            LogPrintf(GetLogStream(), true, "job open: %s not shown (%s)", what, e.what());
+        }
+    };
+    step("PCB records", [&] { m_pcb.TakeSection(std::move(pcb)); });
+    if (showRows) step("placement rows", [&] { m_store.SetRows(JobList::Part, std::move(placement)); });
+    step("dispensing rows", [&] {
+        m_store.TakeDisRows(std::move(dis), content.disPresent ? &content.dis : nullptr, runMode);
+    });
+    if (content.takeDrill)
+        step("drilling rows", [&] {
+            m_store.TakeDrillRows(std::move(drill), content.drillPresent ? &content.drill : nullptr);
+        });
+    if (content.takeLamp) {
+        {
+            std::lock_guard lock(LampTableMutex());
+            g_LampTableLines.swap(content.lamp);
+        }
+        step("lamp table", [&] { ReadLampTableLines(); });
+    }
+}
 
 } // namespace smt

@@ -38,6 +38,9 @@ public:
     void ParseDrillLines(const std::vector<std::string>& lines) override;
     void FreeDrillRows() override { m_store.FreeDrillRows(); }
     void ReadLampTableLines() override;
+    // Makes the records, the placement, dispensing and drilling rows first; only
+    // then moves them in, so a failure leaves the open job as it was.
+    void TakeJob(JobContent content) override;
 
     // Replaces the records by a PCB section as if read (the placement rows follow it).
     void SetJob(const std::string& name, int pcbCount, const std::vector<std::string>& section);

@@ -434,44 +434,64 @@ void PartListStore::CopyPartRowsToDisList(double zDropsGlueToPcbHeight) {
 
 // ---- companion files -----------------------------------------------------------------
 
-void PartListStore::ParseDisLines(const std::vector<std::string>& lines, int runMode) {
-    if (lines.empty()) return;
+std::vector<JobRow> PartListStore::DisRowsOf(const std::vector<std::string>& lines) {
+    std::vector<JobRow> rows;
+    rows.reserve(lines.size());
+    for (const std::string& line : lines) {
+        auto cells = CutCompanionLine(line);
+        JobRow r(kDisCells);
+        for (int c = 0; c < kDisCells; ++c) r.cells[c] = std::move(cells[c]);
+        r.icons[0] = rowicon::Loaded;
+        r.icons[kDisFlagCell] = r.cells[kDisFlagCell] == "Yes" ? rowicon::Yes : rowicon::No;
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+std::vector<JobRow> PartListStore::DrillRowsOf(const std::vector<std::string>& lines) {
+    std::vector<JobRow> rows;
+    rows.reserve(lines.size());
+    for (const std::string& line : lines) {
+        auto cells = CutCompanionLine(line);
+        JobRow r(kDrillCells);
+        for (int c = 0; c < kDrillCells; ++c) r.cells[c] = std::move(cells[c]);
+        rows.push_back(std::move(r));
+    }
+    return rows;
+}
+
+void PartListStore::TakeDisRows(std::vector<JobRow> rows, std::vector<std::string>* lines, int runMode) {
+    const bool any = !rows.empty();
     {
         Lock l = Hold();
-        m_DisRowCount = static_cast<int>(lines.size());
-        auto& rows = m_rows[Index(JobList::Dis)];
-        rows.clear();
-        rows.reserve(lines.size());
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            auto cells = CutCompanionLine(lines[i]);
-            JobRow r(kDisCells);
-            for (int c = 0; c < kDisCells; ++c) r.cells[c] = std::move(cells[c]);
-            r.icons[0] = rowicon::Loaded;
-            r.icons[kDisFlagCell] = r.cells[kDisFlagCell] == "Yes" ? rowicon::Yes : rowicon::No;
-            rows.push_back(std::move(r));
-        }
+        m_DisRowCount = static_cast<int>(rows.size());
+        m_rows[Index(JobList::Dis)] = std::move(rows);
+        if (lines) m_DisLines = std::move(*lines);
     }
     Changed(JobList::Dis);
-    ShowList(runMode == 1 || runMode == 2 ? JobList::Dis : JobList::Part);
+    if (any) ShowList(runMode == 1 || runMode == 2 ? JobList::Dis : JobList::Part);
+}
+
+void PartListStore::TakeDrillRows(std::vector<JobRow> rows, std::vector<std::string>* lines) {
+    const bool any = !rows.empty();
+    {
+        Lock l = Hold();
+        m_DrillRowCount = static_cast<int>(rows.size());
+        m_rows[Index(JobList::Drill)] = std::move(rows);
+        if (lines) m_DrillLines = std::move(*lines);
+    }
+    Changed(JobList::Drill);
+    if (any) ShowList(JobList::Drill);
+}
+
+void PartListStore::ParseDisLines(const std::vector<std::string>& lines, int runMode) {
+    if (lines.empty()) return;
+    TakeDisRows(DisRowsOf(lines), nullptr, runMode);
 }
 
 void PartListStore::ParseDrillLines(const std::vector<std::string>& lines) {
     if (lines.empty()) return;
-    {
-        Lock l = Hold();
-        m_DrillRowCount = static_cast<int>(lines.size());
-        auto& rows = m_rows[Index(JobList::Drill)];
-        rows.clear();
-        rows.reserve(lines.size());
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            auto cells = CutCompanionLine(lines[i]);
-            JobRow r(kDrillCells);
-            for (int c = 0; c < kDrillCells; ++c) r.cells[c] = std::move(cells[c]);
-            rows.push_back(std::move(r));
-        }
-    }
-    Changed(JobList::Drill);
-    ShowList(JobList::Drill);
+    TakeDrillRows(DrillRowsOf(lines), nullptr);
 }
 
 namespace {

@@ -142,6 +142,13 @@ public:
     // Also empties the list, so no old row reaches the next job's save.
     void FreeDisRows();
     void FreeDrillRows();
+    // The rows of companion lines, made without touching the store; and their
+    // taking in place of the list's rows (with the lines, when the companion was
+    // there), as FreeDisRows and ParseDisLines together would leave them.
+    static std::vector<JobRow> DisRowsOf(const std::vector<std::string>& lines);
+    static std::vector<JobRow> DrillRowsOf(const std::vector<std::string>& lines);
+    void TakeDisRows(std::vector<JobRow> rows, std::vector<std::string>* lines, int runMode);
+    void TakeDrillRows(std::vector<JobRow> rows, std::vector<std::string>* lines);
 
     // ---- in-place editing of the placement list ----
     std::vector<std::string> ComboItems(InPlaceCombo combo) const;

@@ -277,6 +277,37 @@ void PcbEditor::ParsePcbSection(const std::string& currentPcbName, std::int32_t 
     ShowArrayPosition(k);
 }
 
+PcbEditor::ParsedSection PcbEditor::ParseSection(const std::string& currentPcbName, std::int32_t pcbCount,
+                                                 const std::vector<std::string>& lines) const {
+    ParsedSection p;
+    p.currentPcbName = currentPcbName;
+    if (pcbCount < 1) return p;
+    ParseSectionLines(lines, pcbCount, p.records);
+    int k = -1;
+    for (std::size_t i = 0; i < p.records.size() && k < 0; ++i)
+        if (p.records[i].m_PcbName == currentPcbName) k = static_cast<int>(i);
+    if (k < 0) {
+        // The shown record becomes the current one, so that the next save puts the
+        // list's rows back where they came from.
+        k = 0;
+        p.currentPcbName = p.records[0].m_PcbName;
+    }
+    p.current = k;
+    const PcbRecord& r = p.records[k];
+    p.items = ItemsOf(r);
+    p.fields = m_Fields;
+    CopyRecordToFields(r, p.fields, r.m_VisualZoom != 0);
+    return p;
+}
+
+void PcbEditor::TakeSection(ParsedSection&& parsed) {
+    m_PcbRecords = std::move(parsed.records);
+    m_CurrentPcbName = std::move(parsed.currentPcbName);
+    if (parsed.current < 0) return;
+    m_Fields = std::move(parsed.fields);
+    ShowArrayPosition(parsed.current);
+}
+
 void PcbEditor::ClearPlacementList() {
     if (m_PlacementList.setRows) m_PlacementList.setRows({});
 }

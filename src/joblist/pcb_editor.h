@@ -115,6 +115,21 @@ public:
     void ParsePcbSection(const std::string& currentPcbName, std::int32_t pcbCount,
                          const std::vector<std::string>& lines);
     void ClearPlacementList();
+    // A PCB section made into records without touching the editor: what
+    // ParsePcbSection would leave, for the job open to take only once the whole job
+    // was read. Throws as ParsePcbSection does.
+    struct ParsedSection {
+        std::string currentPcbName;
+        std::vector<PcbRecord> records;
+        int current = -1;  // the record shown; -1 when the section holds none
+        PcbEditFields fields;
+        std::vector<PlacementItem> items;  // the shown record's rows as the list shows them
+    };
+    ParsedSection ParseSection(const std::string& currentPcbName, std::int32_t pcbCount,
+                               const std::vector<std::string>& lines) const;
+    // Takes a parsed section in place of the records (the placement list is the
+    // caller's: it gets `items`); shows the current record's board.
+    void TakeSection(ParsedSection&& parsed);
     void ShiftPcbOrigin(double dx, double dy);
     // Loads record k into the run-board state and shows the part list's statics.
     bool ShowArrayPosition(int k);

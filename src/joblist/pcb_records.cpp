@@ -184,9 +184,10 @@ ParsedHead ParseParameterLine(const std::string& line) {
 void ParseSectionLines(const std::vector<std::string>& lines, std::int32_t count, std::vector<PcbRecord>& records) {
     std::size_t pos = 0;
     auto left = [&] { return lines.size() - pos; };
-    // The panel grids may hold at most one cell per byte of the section (every
-    // written cell ends in a TAB, every line in its end): a damaged file of short
-    // lines claiming wide panels cannot ask for far more memory than it holds.
+    // The panel grids and the part rows together may hold at most one cell per byte
+    // of the section (every written cell ends in a TAB, every line in its end): a
+    // damaged file of short lines claiming wide panels or many rows cannot ask for
+    // far more memory than it holds, nor be saved back many times larger.
     std::size_t cellBudget = 0;
     for (const std::string& line : lines) cellBudget += line.size() + 1;
     for (std::int32_t i = 0; i < count; ++i) {
@@ -213,6 +214,9 @@ void ParseSectionLines(const std::vector<std::string>& lines, std::int32_t count
         }
         if (h.partRows > 0) {
             if (static_cast<std::size_t>(h.partRows) > left()) ShortSection();
+            const std::size_t cells = static_cast<std::size_t>(h.partRows) * kPartRowCells;
+            if (cells > cellBudget) throw std::invalid_argument("PCB section claims more part rows than it holds");
+            cellBudget -= cells;
             r.m_PartRows.assign(h.partRows, PartRow{});
             for (auto& row : r.m_PartRows) {
                 const std::vector<std::string> cells = SplitRow(lines[pos++]);

@@ -101,9 +101,9 @@ std::vector<std::string> BuildSectionLines(const std::vector<PcbRecord>& records
 
 // Parses `count` records from the front of `lines`, appending each complete one to
 // `records`. Throws std::invalid_argument when the lines end early, a count asks
-// for more lines than remain, or the panel grids together would hold more cells
-// than the lines hold bytes (counting one per line end); the records appended
-// before stay.
+// for more lines than remain, or the panel grids and part rows (16 cells each)
+// together would hold more cells than the lines hold bytes (counting one per line
+// end); the records appended before stay.
 void ParseSectionLines(const std::vector<std::string>& lines, std::int32_t count, std::vector<PcbRecord>& records);
 
 } // namespace smt

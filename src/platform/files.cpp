@@ -2,7 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,8 +13,10 @@
 #include <csignal>
 #include <cstdlib>
 #include <cerrno>
+#include <cstdint>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/text.h"
@@ -57,12 +62,38 @@ std::string parentOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// One counter for every temporary name of this process, so that a single write and
-// a set never pick the same name.
-std::atomic<unsigned> g_tempCounter{0};
+// The numbers of this run's temporary names: one counter for the whole process (a
+// single write and a set never pick the same name), starting at a number drawn
+// when the process starts. Process ids repeat (containers, boots), so the number
+// tells this run's files from those an earlier run under the same id left behind.
+std::uint64_t runBase() {
+    static const std::uint64_t base = [] {
+        std::uint64_t r = 0;
+        if (::getrandom(&r, sizeof r, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof r)) {
+            struct timespec ts{};
+            ::clock_gettime(CLOCK_REALTIME, &ts);
+            r = static_cast<std::uint64_t>(ts.tv_nsec) * 1000003u ^ static_cast<std::uint64_t>(ts.tv_sec) << 20 ^
+                static_cast<std::uint64_t>(::getpid());
+        }
+        return r & ((std::uint64_t(1) << 40) - 1);
+    }();
+    return base;
+}
+std::atomic<std::uint64_t>& tempCounter() {
+    static std::atomic<std::uint64_t> counter{runBase()};
+    return counter;
+}
 
-std::string tempSuffix(unsigned n) {
+std::uint64_t nextTempNumber() { return tempCounter().fetch_add(1); }
+
+std::string tempSuffix(std::uint64_t n) {
     return ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(n);
+}
+
+// A temporary file or journal named by this very run (process id and a number it
+// handed out).
+bool ownRun(long pid, std::uint64_t n) {
+    return pid == ::getpid() && n - runBase() < tempCounter().load() - runBase();
 }
 
 // Makes the entries of `folder` (renames, removals) durable; a folder that cannot be
@@ -75,35 +106,99 @@ void syncFolder(const std::string& folder) {
     }
 }
 
-// Writes `bytes` to the new file `temp`, with the permissions of the file it will
-// replace (`target`) when that exists, and flushes it; removes it again on failure.
-bool writeTemp(const std::string& temp, const std::string& target, std::string_view bytes) {
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    struct stat st;
-    if (::stat(target.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
-    const bool ok = writeAll(fd, bytes) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !ok) {
-        ::unlink(temp.c_str());
-        return false;
+// A file this process writes holds a lock (flock) for as long as its writer may
+// still need it: whoever finds the file can tell a live writer from a killed one
+// whatever the process ids, since the lock ends with the process.
+struct HeldFile {
+    int fd = -1;
+    HeldFile() = default;
+    HeldFile(HeldFile&& o) noexcept : fd(std::exchange(o.fd, -1)) {}
+    HeldFile& operator=(HeldFile&& o) noexcept {
+        std::swap(fd, o.fd);
+        return *this;
     }
-    return true;
+    ~HeldFile() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+enum class TempResult { Written, NameTaken, Failed };
+
+// The new file `temp`, locked before it has its name where the file system allows
+// (an unnamed file linked in once locked), so that no one ever finds it unlocked.
+TempResult createLocked(const std::string& temp, HeldFile& held) {
+    const int fd = ::open(parentOf(temp).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        HeldFile f;
+        f.fd = fd;
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (::flock(fd, LOCK_EX) == 0 && ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            held = std::move(f);
+            return TempResult::Written;
+        }
+        if (errno == EEXIST) return TempResult::NameTaken;
+        // No /proc or a file system that cannot link such a file: made by name below.
+    }
+    const int named = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (named < 0) return errno == EEXIST ? TempResult::NameTaken : TempResult::Failed;
+    HeldFile f;
+    f.fd = named;
+    if (::flock(named, LOCK_EX) != 0) {
+        ::unlink(temp.c_str());
+        return TempResult::Failed;
+    }
+    held = std::move(f);
+    return TempResult::Written;
 }
 
-// A process with this id still runs (this one included); such a writer's files are
-// left alone.
-bool writerRuns(long pid) {
-    return pid > 0 && (pid == ::getpid() || ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+// Writes `bytes` to the new file `temp`, with the permissions of the file it will
+// replace (`target`) when that exists, and flushes it; removes it again on failure.
+// The file stays locked through `held`. A name already there (left behind) is never
+// written over: NameTaken, and the caller picks another.
+TempResult writeTemp(const std::string& temp, const std::string& target, std::string_view bytes, HeldFile& held) {
+    HeldFile f;
+    const TempResult made = createLocked(temp, f);
+    if (made != TempResult::Written) return made;
+    struct stat st;
+    if (::stat(target.c_str(), &st) == 0) ::fchmod(f.fd, st.st_mode & 07777);
+    if (!writeAll(f.fd, bytes) || ::fsync(f.fd) != 0) {
+        ::unlink(temp.c_str());
+        return TempResult::Failed;
+    }
+    held = std::move(f);
+    return TempResult::Written;
+}
+
+// Some process holds the lock of the file at `path`: its writer still runs. A file
+// that cannot be opened to look is left alone as well.
+bool lockedByWriter(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return true;
+    const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return locked;
+}
+
+// The writer of a temporary file or journal still runs: this run named it, or its
+// writer holds its lock. A process id alone decides nothing: a killed writer's id
+// may belong to this very process now, or to any other.
+bool writerRuns(long pid, std::uint64_t n, const std::string& path) {
+    return ownRun(pid, n) || lockedByWriter(path);
 }
 
 // The tail "<pid>_<count>" of a temporary or journal name; false when it is not one.
-bool parsePidCount(std::string_view tail, long& pid) {
+bool parsePidCount(std::string_view tail, long& pid, std::uint64_t& n) {
     const std::size_t bar = tail.find('_');
     if (bar == 0 || bar == std::string_view::npos || bar + 1 == tail.size() ||
         tail.find_first_not_of("0123456789_") != std::string_view::npos || tail.find('_', bar + 1) != std::string_view::npos)
         return false;
     pid = std::strtol(std::string(tail.substr(0, bar)).c_str(), nullptr, 10);
+    n = std::strtoull(std::string(tail.substr(bar + 1)).c_str(), nullptr, 10);
     return true;
+}
+bool parsePidCount(std::string_view tail, long& pid) {
+    std::uint64_t n = 0;
+    return parsePidCount(tail, pid, n);
 }
 
 constexpr std::string_view kJournalPrefix = ".saveset";
@@ -237,16 +332,34 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return ok;
 }
 
-bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
-    const std::string target = ResolvePath(path);
-    const std::string temp = target + tempSuffix(g_tempCounter.fetch_add(1));
-    if (!writeTemp(temp, target, bytes)) return false;
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
-        return false;
+namespace {
+
+constexpr int kNameTries = 64;
+
+// Writes `bytes` under a temporary name beside `target` and renames it into place;
+// `held` keeps the renamed file locked for the caller (a journal stays locked while
+// its set is saved).
+bool writeAtomicHeld(const std::string& target, std::string_view bytes, HeldFile& held) {
+    for (int attempt = 0; attempt < kNameTries; ++attempt) {
+        const std::string temp = target + tempSuffix(nextTempNumber());
+        const TempResult r = writeTemp(temp, target, bytes, held);
+        if (r == TempResult::NameTaken) continue;
+        if (r == TempResult::Failed) return false;
+        if (::rename(temp.c_str(), target.c_str()) != 0) {
+            ::unlink(temp.c_str());
+            return false;
+        }
+        syncFolder(parentOf(target));  // the rename itself made durable
+        return true;
     }
-    syncFolder(parentOf(target));  // the rename itself made durable
-    return true;
+    return false;
+}
+
+} // namespace
+
+bool WriteFileAtomic(const std::string& path, std::string_view bytes) {
+    HeldFile held;
+    return writeAtomicHeld(ResolvePath(path), bytes, held);
 }
 
 int RemoveStaleTempFiles(const std::string& folder) {
@@ -260,9 +373,10 @@ int RemoveStaleTempFiles(const std::string& folder) {
         const std::size_t tmp = name.rfind(".tmp");
         if (tmp == std::string_view::npos || tmp == 0) continue;
         long pid = 0;
-        if (!parsePidCount(name.substr(tmp + 4), pid)) continue;
+        std::uint64_t n = 0;
+        if (!parsePidCount(name.substr(tmp + 4), pid, n)) continue;
         // A writer still running (another instance, or this one) is left alone.
-        if (writerRuns(pid)) continue;
+        if (writerRuns(pid, n, JoinPath(dir, name))) continue;
         stale.emplace_back(name);
     }
     ::closedir(d);
@@ -280,40 +394,64 @@ bool WriteFileSet(const std::string& folder, const std::vector<SetFile>& files,
     if (notWritten) notWritten->clear();
     const std::string dir = ResolvePath(folder.empty() ? std::string(".") : folder);
     FinishInterruptedSaves(dir);
-    const unsigned n = g_tempCounter.fetch_add(1);
-    const std::string suffix = tempSuffix(n);
     const std::string prefix = dir.back() == '/' ? dir : dir + "/";
 
     struct Member {
         std::size_t index;
         std::string name, target, temp;
+        HeldFile held;  // locked until the set is done
     };
     std::vector<Member> members;
     std::vector<std::string> folders{dir};
     auto dropTemps = [&] {
         for (const Member& m : members) ::unlink(m.temp.c_str());
+        members.clear();
     };
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const std::string target = ResolvePath(JoinPath(dir, files[i].name));
-        const std::string name = target.rfind(prefix, 0) == 0 ? target.substr(prefix.size()) : std::string();
-        bool ok = safeRelativeName(name);
-        for (const Member& m : members) ok = ok && m.target != target;
-        struct stat st;
-        ok = ok && !(::lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
-        const std::string temp = target + suffix;
-        ok = ok && writeTemp(temp, target, files[i].bytes);
-        if (!ok) {
-            if (files[i].required) {
+    std::string suffix, journalPath;
+    // A name left behind by an earlier run is never written over: the whole set
+    // takes the next number instead.
+    bool named = false;
+    for (int attempt = 0; attempt < kNameTries && !named; ++attempt) {
+        const std::uint64_t n = nextTempNumber();
+        suffix = tempSuffix(n);
+        journalPath = JoinPath(dir, std::string(kJournalPrefix) + std::to_string(::getpid()) + "_" + std::to_string(n) +
+                                        std::string(kJournalExt));
+        struct stat js;
+        if (::lstat(journalPath.c_str(), &js) == 0) continue;
+        if (notWritten) notWritten->clear();
+        named = true;
+        for (std::size_t i = 0; i < files.size() && named; ++i) {
+            const std::string target = ResolvePath(JoinPath(dir, files[i].name));
+            const std::string name = target.rfind(prefix, 0) == 0 ? target.substr(prefix.size()) : std::string();
+            bool ok = safeRelativeName(name);
+            for (const Member& m : members) ok = ok && m.target != target;
+            struct stat st;
+            ok = ok && !(::lstat(target.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+            const std::string temp = target + suffix;
+            HeldFile held;
+            const TempResult r = ok ? writeTemp(temp, target, files[i].bytes, held) : TempResult::Failed;
+            if (r == TempResult::NameTaken) {
                 dropTemps();
-                if (notWritten) *notWritten = {i};
-                return false;
+                named = false;
+                break;
             }
-            if (notWritten) notWritten->push_back(i);
-            continue;
+            if (r == TempResult::Failed) {
+                if (files[i].required) {
+                    dropTemps();
+                    if (notWritten) *notWritten = {i};
+                    return false;
+                }
+                if (notWritten) notWritten->push_back(i);
+                continue;
+            }
+            members.push_back({i, name, target, temp, std::move(held)});
+            const std::string parent = parentOf(target);
+            if (std::find(folders.begin(), folders.end(), parent) == folders.end()) folders.push_back(parent);
         }
-        members.push_back({i, name, target, temp});
-        const std::string parent = parentOf(target);
-        if (std::find(folders.begin(), folders.end(), parent) == folders.end()) folders.push_back(parent);
+    }
+    if (!named) {
+        if (notWritten) *notWritten = {0};
+        return false;
     }
     if (members.empty()) return true;
 
@@ -326,11 +464,11 @@ bool WriteFileSet(const std::string& folder, const std::vector<SetFile>& files,
     for (const Member& m : members) journal += m.name + "\n";
     journal += kJournalEnd;
     journal += '\n';
-    const std::string journalPath =
-        JoinPath(dir, std::string(kJournalPrefix) + std::to_string(::getpid()) + "_" + std::to_string(n) + std::string(kJournalExt));
-    if (!WriteFileAtomic(journalPath, journal)) {
+    HeldFile journalHeld;
+    if (!writeAtomicHeld(journalPath, journal, journalHeld)) {
+        const std::size_t first = members.front().index;
         dropTemps();
-        if (notWritten) *notWritten = {members.front().index};
+        if (notWritten) *notWritten = {first};
         return false;
     }
 
@@ -360,10 +498,11 @@ int FinishInterruptedSaves(const std::string& folder) {
                 name.substr(name.size() - kJournalExt.size()) != kJournalExt)
                 continue;
             long pid = 0;
+            std::uint64_t n = 0;
             const std::string_view tail =
                 name.substr(kJournalPrefix.size(), name.size() - kJournalPrefix.size() - kJournalExt.size());
             struct stat st;
-            if (!parsePidCount(tail, pid) || writerRuns(pid) ||
+            if (!parsePidCount(tail, pid, n) || writerRuns(pid, n, JoinPath(dir, name)) ||
                 ::lstat(JoinPath(dir, name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
                 continue;
             journals.push_back({{st.st_mtim.tv_sec, st.st_mtim.tv_nsec}, std::string(name)});

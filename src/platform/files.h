@@ -25,7 +25,10 @@ bool ReadWholeFile(const std::string& path, std::string& bytes);
 bool WriteFileAtomic(const std::string& path, std::string_view bytes);
 
 // Removes the temporary files that WriteFileAtomic leaves in `folder` when the
-// process writing them was killed (the writer's process no longer runs). Returns
+// process writing them was killed. A writer holds a lock on each file it writes
+// for as long as it needs it, and names it with a number of its own run, so a file
+// is its writer's while that lock is held or while it is this run's own, whatever
+// the process ids (they repeat: a killed writer's id may be this process's). Returns
 // how many were removed. A folder that may hold a journal of a set is finished with
 // FinishInterruptedSaves first (it calls this itself), so that no temporary file a
 // complete journal names is lost.
@@ -40,7 +43,9 @@ int RemoveStaleTempFiles(const std::string& folder);
 // folder (".saveset<pid>_<n>.journal", written atomically), then each temporary file
 // is renamed into place and the journal removed. FinishInterruptedSaves, run by
 // whoever opens the folder next, renames what a complete journal names (roll
-// forward); without a journal the temporary files are removed (roll back).
+// forward); without a journal the temporary files are removed (roll back). The
+// writer keeps its temporary files and journal locked until the set is done; a
+// name already in the folder is never reused (the set takes the next number).
 
 struct SetFile {
     std::string name;       // relative to the set's folder; may lead into a subfolder

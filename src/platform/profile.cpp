@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -68,7 +69,16 @@ std::string encode(Encoding e, std::string_view utf8) {
     return out;
 }
 
+// The section and key names a write can use (they must read back as written).
+bool writableNames(std::string_view sec, std::string_view k) {
+    return !(k.empty() || k[0] == ';' || k[0] == '[' || k.find_first_of("=\r\n") != std::string_view::npos ||
+             sec.find_first_of("\r\n") != std::string_view::npos);
+}
+
+std::atomic<std::uint64_t> g_parses{0};
+
 Doc parse(std::string_view b, Encoding enc) {
+    g_parses.fetch_add(1, std::memory_order_relaxed);
     Doc doc;
     doc.enc = enc;
     const std::size_t unit = doc.enc == Encoding::Utf16 ? 2 : 1;
@@ -212,18 +222,19 @@ struct ProfileBatchAccess {
             if (!b->m_joined && !b->m_done && b->m_path == resolved) return b;
         return nullptr;
     }
-    static std::vector<ProfileBatch::Write>& writes(ProfileBatch& b) { return b.m_writes; }
+    static std::vector<ProfileWrite>& writes(ProfileBatch& b) { return b.m_writes; }
 };
 
 namespace {
 
-// The file's bytes with `writes` applied in order. The caller holds the store's lock.
-bool applyWrites(const std::string& resolved, const std::vector<ProfileBatch::Write>& writes, std::string& bytes) {
+// The file's bytes with `writes` applied in order (one pass over the file). The
+// caller holds the store's lock.
+bool applyWrites(const std::string& resolved, const std::vector<ProfileWrite>& writes, std::string& bytes) {
     bytes.clear();
     if (FileExists(resolved) && !ReadWholeFile(resolved, bytes)) return false;
     std::string updated;
-    for (const auto& w : writes)
-        if (detail::UpdateProfileText(bytes, w.section, w.key, w.value, updated)) bytes.swap(updated);
+    detail::UpdateProfileTextAll(bytes, writes, updated);
+    bytes.swap(updated);
     return true;
 }
 
@@ -268,53 +279,112 @@ std::vector<ProfileSection> ParseProfileText(std::string_view bytes) {
 
 bool UpdateProfileText(std::string_view bytes, const std::string& section, const std::string& key,
                        const std::string& value, std::string& out) {
-    const std::string_view sec = trim(section), k = trim(key);
-    if (k.empty() || k[0] == ';' || k[0] == '[' || k.find_first_of("=\r\n") != std::string_view::npos ||
-        sec.find_first_of("\r\n") != std::string_view::npos)
-        return false;
-    std::string v = value;
-    for (char& c : v)
-        if (c == '\r' || c == '\n') c = ' ';
-
-    const Doc doc = parse(bytes);
-    const std::string eol = encode(doc.enc, doc.crlf ? "\r\n" : "\n");
-    // Find the first section of the name, then the key's line in it or the line to add after.
-    std::size_t header = doc.lines.size(), after = doc.lines.size();
-    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
-        const Line& l = doc.lines[i];
-        if (header == doc.lines.size()) {
-            if (l.kind == Line::Section && EqualsNoCase(l.name, sec)) header = after = i;
-            continue;
-        }
-        if (l.kind == Line::Section) break;
-        if (l.kind != Line::Entry) continue;
-        if (EqualsNoCase(l.name, k)) {
-            out.assign(bytes.substr(0, l.begin));
-            out += encode(doc.enc, l.name + "=" + v);
-            out += bytes.substr(l.textEnd);
-            out = keepReadings(doc.enc, std::move(out));
-            return true;
-        }
-        after = i;
-    }
-    std::string added;
-    if (header == doc.lines.size())
-        added.append(encode(doc.enc, std::string("[").append(sec).append("]"))).append(eol);
-    added.append(encode(doc.enc, std::string(k).append("=").append(v))).append(eol);
-
-    const std::size_t at = after < doc.lines.size() ? doc.lines[after].end : doc.bodyEnd;
-    // The line we add after may be the last one, without its own line ending.
-    const Line* prev = after < doc.lines.size() ? &doc.lines[after]
-                       : doc.lines.empty()      ? nullptr
-                                                : &doc.lines.back();
-    if (prev && prev->textEnd == prev->end) added = eol + added;
-
-    out.assign(bytes.substr(0, at));
-    out += added;
-    out += bytes.substr(at);
-    out = keepReadings(doc.enc, std::move(out));
+    if (!writableNames(trim(section), trim(key))) return false;
+    UpdateProfileTextAll(bytes, {{section, key, value}}, out);
     return true;
 }
+
+void UpdateProfileTextAll(std::string_view bytes, const std::vector<ProfileWrite>& writes, std::string& out) {
+    const Doc doc = parse(bytes);
+    const std::string eol = encode(doc.enc, doc.crlf ? "\r\n" : "\n");
+    const std::size_t none = doc.lines.size();
+
+    // Where a key stands: a line of the file, or a line added by an earlier write.
+    struct Slot {
+        std::size_t line;   // `none` for an added line
+        std::size_t added;  // index in the section's added lines
+    };
+    struct Added {
+        std::string key, value;
+    };
+    struct Section {
+        std::string header;           // as the adding write named it (added sections)
+        std::size_t after = 0;        // the line the added lines follow (file sections)
+        std::unordered_map<std::string, Slot> keys;  // lower-case key -> its first line
+        std::vector<Added> added;
+    };
+    // Only the first section of a name counts, and in it the first line of a key.
+    std::unordered_map<std::string, std::size_t> byName;  // lower-case name -> index in `sections`
+    std::vector<Section> sections;
+    std::size_t fileSections = 0;
+    for (std::size_t i = 0, current = SIZE_MAX; i < doc.lines.size(); ++i) {
+        const Line& l = doc.lines[i];
+        if (l.kind == Line::Section) {
+            current = SIZE_MAX;
+            if (byName.try_emplace(AsciiLower(l.name), sections.size()).second) {
+                current = sections.size();
+                sections.push_back({});
+                sections.back().after = i;
+            }
+        } else if (l.kind == Line::Entry && current != SIZE_MAX) {
+            Section& sec = sections[current];
+            sec.after = i;
+            sec.keys.try_emplace(AsciiLower(l.name), Slot{i, 0});
+        }
+    }
+    fileSections = sections.size();
+
+    std::vector<std::string> replaced(doc.lines.size());
+    std::vector<bool> isReplaced(doc.lines.size(), false);
+    for (const ProfileWrite& w : writes) {
+        const std::string_view sec = trim(w.section), k = trim(w.key);
+        if (!writableNames(sec, k)) continue;
+        std::string v = w.value;
+        for (char& c : v)
+            if (c == '\r' || c == '\n') c = ' ';
+        auto [at, fresh] = byName.try_emplace(AsciiLower(sec), sections.size());
+        if (fresh) {
+            sections.push_back({});
+            sections.back().header = std::string(sec);
+        }
+        Section& target = sections[at->second];
+        const auto slot = target.keys.find(AsciiLower(k));
+        if (slot == target.keys.end()) {
+            target.keys.emplace(AsciiLower(k), Slot{none, target.added.size()});
+            target.added.push_back({std::string(k), std::move(v)});
+        } else if (slot->second.line != none) {
+            const Line& l = doc.lines[slot->second.line];
+            replaced[slot->second.line] = encode(doc.enc, l.name + "=" + v);
+            isReplaced[slot->second.line] = true;
+        } else {
+            target.added[slot->second.added].value = std::move(v);
+        }
+    }
+
+    // The lines each file section adds after its last entry (or its header).
+    std::vector<std::size_t> addsAfter(doc.lines.size(), SIZE_MAX);
+    for (std::size_t s = 0; s < fileSections; ++s)
+        if (!sections[s].added.empty()) addsAfter[sections[s].after] = s;
+    auto addLines = [&](const Section& sec) {
+        for (const Added& a : sec.added) out.append(encode(doc.enc, a.key + "=" + a.value)).append(eol);
+    };
+
+    out.clear();
+    out.reserve(bytes.size() + bytes.size() / 8 + 64);
+    out.append(bytes.substr(0, doc.lines.empty() ? doc.bodyEnd : doc.lines.front().begin));
+    bool lastOpen = false;  // the text so far ends in a line without its line end
+    for (std::size_t i = 0; i < doc.lines.size(); ++i) {
+        const Line& l = doc.lines[i];
+        if (isReplaced[i]) out.append(replaced[i]).append(bytes.substr(l.textEnd, l.end - l.textEnd));
+        else out.append(bytes.substr(l.begin, l.end - l.begin));
+        lastOpen = l.textEnd == l.end;
+        if (addsAfter[i] != SIZE_MAX) {
+            if (lastOpen) out += eol;
+            addLines(sections[addsAfter[i]]);
+            lastOpen = false;
+        }
+    }
+    for (std::size_t s = fileSections; s < sections.size(); ++s) {
+        if (lastOpen) out += eol;
+        out.append(encode(doc.enc, "[" + sections[s].header + "]")).append(eol);
+        addLines(sections[s]);
+        lastOpen = false;
+    }
+    out.append(bytes.substr(doc.bodyEnd));
+    out = keepReadings(doc.enc, std::move(out));
+}
+
+std::uint64_t ProfileTextParses() { return g_parses.load(std::memory_order_relaxed); }
 
 } // namespace detail
 
@@ -358,8 +428,7 @@ bool WritePrivateProfileString(const std::string& section, const std::string& ke
                                const std::string& value, const std::string& path) {
     const std::string resolved = ResolvePath(path);
     if (ProfileBatch* batch = ProfileBatchAccess::find(resolved)) {
-        std::string checked;
-        if (!detail::UpdateProfileText({}, section, key, value, checked)) return false;
+        if (!writableNames(trim(section), trim(key))) return false;
         ProfileBatchAccess::writes(*batch).push_back({section, key, value});
         return true;
     }

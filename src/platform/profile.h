@@ -11,11 +11,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace plat {
+
+// One key written: section, key, value.
+struct ProfileWrite {
+    std::string section, key, value;
+};
 
 // `bufferChars` is the caller's buffer in UTF-16 units (512 in most places); the
 // value is cut to bufferChars - 1 units, never splitting a surrogate pair.
@@ -43,9 +49,7 @@ public:
     // the write to the outer one and returns true.
     bool Commit();
 
-    struct Write {
-        std::string section, key, value;
-    };
+    using Write = ProfileWrite;
 
 private:
     friend struct ProfileBatchAccess;
@@ -84,6 +88,15 @@ std::vector<ProfileSection> ParseProfileText(std::string_view bytes);
 // key name could not be read back: empty key, a line break, or '=' in the key.
 bool UpdateProfileText(std::string_view bytes, const std::string& section, const std::string& key,
                        const std::string& value, std::string& out);
+
+// The bytes after every write of `writes` in order, as UpdateProfileText one after
+// the other would leave them (a write it would refuse is passed over), in one pass
+// over the file whatever the number of writes.
+void UpdateProfileTextAll(std::string_view bytes, const std::vector<ProfileWrite>& writes, std::string& out);
+
+// How many times file text was parsed so far (tests check that a save of many
+// keys reads its file once).
+std::uint64_t ProfileTextParses();
 
 } // namespace detail
 

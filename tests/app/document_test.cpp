@@ -7,6 +7,7 @@
 #include "base/globals.h"
 #include "joblist/job_lists.h"
 #include "platform/files.h"
+#include "alloc_probe.h"
 #include "test_support.h"
 
 using namespace smt;
@@ -165,8 +166,10 @@ TEST(ProjectFiles, ShortOrDamagedFiles) {
     const FileResult r = ReadProjectFiles(dir.File("job.smt"), back, 4);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.message.find("job.txt"), std::string::npos);
-    EXPECT_EQ(back.PcbRecordCount(), 2);
-    EXPECT_EQ(back.DisCount(), 2);
+    // Nothing of a job that cannot be read whole is taken.
+    EXPECT_EQ(back.PcbRecordCount(), 0);
+    EXPECT_EQ(back.DisCount(), 0);
+    EXPECT_EQ(g_LampTableLines, LampLines(20));
     // Fewer than 20 lamp lines in memory and a companion that cannot be written: the
     // job and every other companion are saved, the two missed ones named in one message.
     g_LampTableLines = LampLines(5);
@@ -222,13 +225,15 @@ TEST(Document, FailedOpenLeavesTheDocumentUntitled) {
 namespace {
 
 // A job whose reader fails although the files passed the open's check (as when they
-// change in between, or memory runs out): a `Fault` is thrown from the parse.
+// change in between, or memory runs out): a `Fault` is thrown from the parse, and
+// the take refuses the job.
 struct TooLong : std::length_error {
     TooLong() : std::length_error("too long") {}
 };
 template <typename Fault>
 struct FailingJob : SampleJob {
     void ParsePcbSection(const std::string&, std::int32_t, const Lines&) override { throw Fault(); }
+    void TakeJob(JobContent) override { throw Fault(); }
 };
 
 struct FailingDoc {
@@ -266,6 +271,8 @@ TEST(Document, FilesThatCannotBeReadWholeLeaveTheOpenJobUntouched) {
         {"section cut short", "cut", Hex("FF FE FF 01 41 00 01 00 00 00 09 00 00 00"), ""},
         {"panel beyond the file's bytes", "wide", wide, ""},
         {"dispensing companion cut short", "dis", goodBytes, Hex("05 00 00 00 FF FE FF 01 41 00")},
+        // 100000 one-byte empty strings would be 100000 rows of 15 cells each.
+        {"dispensing rows beyond the bytes they hold", "rows", goodBytes, Hex("A0 86 01 00") + std::string(100000, '\0')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -288,15 +295,15 @@ TEST(Document, FilesThatCannotBeReadWholeLeaveTheOpenJobUntouched) {
     EXPECT_EQ(ReadBytes(f.dir.File("good.smt")), goodBytes);
 
     // A reader that runs out of memory or fails otherwise ends in the same message,
-    // never in the end of the program; the partly replaced job is left untitled.
+    // never in the end of the program; the job lines, which take a job whole or not
+    // at all, keep theirs and the document its path.
     FailingDoc d;
     ASSERT_TRUE(d.doc->OnSaveDocument(d.dir.File("job.smt")));
     const auto before = boxes.Count();
     EXPECT_FALSE(d.doc->OnOpenDocument(d.dir.File("job.smt")));
     ASSERT_EQ(boxes.Count(), before + 1);
     EXPECT_NE(boxes.Texts().back().find("The file ends early or is damaged: " + d.dir.File("job.smt")), std::string::npos);
-    EXPECT_TRUE(d.doc->IsUntitled());
-    EXPECT_FALSE(d.doc->DoFileSave());  // asks for a path; cancelled
+    EXPECT_EQ(d.doc->PathName(), d.dir.File("job.smt"));
     FailingJob<TooLong> other;
     const FileResult r = ReadProjectFiles(d.dir.File("job.smt"), other, 0);
     EXPECT_FALSE(r.ok);
@@ -392,4 +399,76 @@ TEST(RecentFiles, FourNewestFirstWithoutDuplicatesAndPersisted) {
     RecentFileList again;
     again.Load(dir.File("SMT.ini"));
     EXPECT_EQ(again.Entries(), (Lines{"/c.smt", "/d.smt", "/b.smt"}));
+}
+
+namespace {
+
+// The job as its files say it: what a save of it writes, and the lamp lines.
+struct JobBytes {
+    std::string smt, dis, drill;
+    Lines lamp;
+    bool operator==(const JobBytes&) const = default;
+};
+JobBytes SavedBytes(JobLines& job, int type, const std::string& path) {
+    EXPECT_TRUE(WriteProjectFiles(path, job, type).ok);
+    JobBytes b{ReadBytes(path), ReadBytes(CompanionBase(path) + ".dis"), {}, {}};
+    if (type == 9) b.drill = ReadBytes(CompanionBase(path) + ".drill");
+    if (type == 4) {
+        std::lock_guard lock(LampTableMutex());
+        b.lamp = g_LampTableLines;
+    }
+    return b;
+}
+
+} // namespace
+
+// The reader run out of memory at each of its allocations in turn, while another
+// job is open: an open that failed leaves the open job byte for byte as it was
+// when saved again, and one that went through holds the new job whole.
+TEST(Document, AnOpenThatRunsOutOfMemoryAnywhereLeavesTheOpenJobAsItWas) {
+    namespace alloc = smt::test::alloc;
+    for (int type : {9, 4}) {
+        SCOPED_TRACE(type);
+        TempDir dir;
+        // The open job: two records and its lists; the new one: other records,
+        // rows and lists, so any mix shows.
+        g_LampTableLines = LampLines(20);
+        SampleJob oldJob;
+        const JobBytes before = SavedBytes(oldJob, type, dir.File("old.smt"));
+        TestJob newJob;
+        newJob.SetJob("N2", 3,
+                      {"N1\t\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t1\t", "n1\tq\t", "N2\t\t1\t2\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t3\t",
+                       "0/1\t1/1\t1/2\t", "a\t", "b\t", "c\t", "N3\t"});
+        newJob.Store().ParseDisLines({"e1\t", "e2\t", "e3\t"}, 0);
+        newJob.Store().ParseDrillLines({"k1\t", "k2\t"});
+        g_LampTableLines = Lines(20, "new\t2.0000\t");
+        const JobBytes after = SavedBytes(newJob, type, dir.File("new.smt"));
+        ASSERT_NE(before.smt, after.smt);
+
+        bool went = false;
+        int failed = 0;
+        for (std::int64_t n = 1; !went && n < 100000; ++n) {
+            SCOPED_TRACE("allocation " + std::to_string(n));
+            g_LampTableLines = LampLines(20);
+            TestJob open;
+            ASSERT_TRUE(ReadProjectFiles(dir.File("old.smt"), open, type).ok);
+            const std::string path = dir.File("new.smt");
+            alloc::FailAllocation(n);
+            const FileResult r = ReadProjectFiles(path, open, type);
+            alloc::StopFailing();
+            went = !alloc::Fired();
+            failed += r.ok ? 0 : 1;
+            const JobBytes now = SavedBytes(open, type, dir.File("check.smt"));
+            if (r.ok) {
+                EXPECT_EQ(now, after);
+            } else {
+                EXPECT_EQ(now, before);
+                EXPECT_NE(r.message.find("The file ends early or is damaged: " + dir.File("new.smt")), std::string::npos);
+            }
+            if (::testing::Test::HasFailure()) break;
+        }
+        EXPECT_TRUE(went);
+        EXPECT_GT(failed, 10);
+    }
+    g_LampTableLines.clear();
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -348,10 +350,14 @@ TEST(TableFileLeftovers, StartUpRemovesWhatAKilledSaveLeft) {
     int status = 0;
     waitpid(child, &status, 0);
     const std::string dead = std::to_string(child), live = std::to_string(getpid());
+    // A live writer holds its files locked; what an earlier run left under this
+    // very process id (ids repeat) goes.
     const std::pair<std::string, bool> files[] = {
         {"config.ini.tmp" + dead + "_0", false},
         {"ConfigBackup/config_feed.fig.tmp" + dead + "_12", false},
         {"config_speed.fig.tmp" + live + "_3", true},
+        {"config_mark.fig.tmp" + live + "_4", false},
+        {"ConfigBackup/config_pack.fig.tmp" + live + "_5", false},
         {"config.ini", true},
         {"notes.tmp", true},
         {"a.tmp" + dead + "_1x", true},
@@ -359,6 +365,52 @@ TEST(TableFileLeftovers, StartUpRemovesWhatAKilledSaveLeft) {
         {".tmp" + dead + "_1", true},
     };
     for (const auto& [name, kept] : files) WriteBytes(dir.File(name), "x");
+    const int held = ::open(dir.File("config_speed.fig.tmp" + live + "_3").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
     RemoveKilledSaveLeftovers(dir.Path());
     for (const auto& [name, kept] : files) EXPECT_EQ(fs::exists(dir.File(name)), kept) << name;
+    ::close(held);
+}
+
+// The full table save killed between its renames by a run whose process id this
+// run has again: start-up finishes the set (all sixteen files new), and the next
+// full save goes through instead of failing on the names left behind.
+TEST(TableFileLeftovers, SetKilledUnderThisVeryProcessIdIsFinishedAtStartUp) {
+    auto lists = [](const std::string& tag) {
+        FigLists l;
+        for (TableFile t : kAllTableFiles) l.Rows(t) = {tag + "\t" + TableFileName(t) + "\t"};
+        l.speedSetNames = tag + "\t";
+        return l;
+    };
+    TempDir dir, other;
+    TableFileError error;
+    ASSERT_TRUE(SaveFigLists(dir.Path(), lists("old"), error));
+    ASSERT_TRUE(SaveFigLists(other.Path(), lists("new"), error));
+    // The killed save: every temporary file written, the journal complete, the
+    // first five renamed; named under this process's id.
+    const std::string suffix = ".tmp" + std::to_string(getpid()) + "_0";
+    std::string journal = "file set 1\n" + suffix + "\n";
+    int renamed = 0;
+    for (const std::string folder : {"", "ConfigBackup/"})
+        for (TableFile t : kAllTableFiles) {
+            const std::string name = folder + TableFileName(t);
+            journal += name + "\n";
+            WriteBytes(dir.File(name + (renamed++ < 5 ? "" : suffix)), ReadBytes(other.File(name)));
+        }
+    journal += "end\n";
+    WriteBytes(dir.File(".saveset" + std::to_string(getpid()) + "_0.journal"), journal);
+
+    RemoveKilledSaveLeftovers(dir.Path());
+    for (const std::string folder : {"", "ConfigBackup"}) {
+        FigLists loaded;
+        ASSERT_TRUE(LoadFigLists(dir.File(folder), loaded, error)) << error.file;
+        EXPECT_EQ(loaded.Rows(TableFile::Feed), lists("new").Rows(TableFile::Feed));
+        for (TableFile t : kAllTableFiles) EXPECT_EQ(loaded.Rows(t), lists("new").Rows(t)) << folder << TableFileName(t);
+    }
+    EXPECT_EQ(entries(dir.Path()).size(), 9u);
+    EXPECT_EQ(entries(dir.File("ConfigBackup")).size(), 8u);
+    ASSERT_TRUE(SaveFigLists(dir.Path(), lists("newer"), error)) << error.file << ": " << error.reason;
+    FigLists loaded;
+    ASSERT_TRUE(LoadFigLists(dir.Path(), loaded, error));
+    EXPECT_EQ(loaded.Rows(TableFile::Mark), lists("newer").Rows(TableFile::Mark));
 }

@@ -192,7 +192,12 @@ TEST(PcbSection, ShortSectionsAndAbsurdCountsFailKeepingEarlierRecords) {
         const FileResult r = ReadProjectFiles(dir.File("job.smt"), back, 0);
         EXPECT_FALSE(r.ok);
         EXPECT_NE(r.message.find("job.smt"), std::string::npos) << r.message;
-        EXPECT_EQ(back.PcbRecordCount(), c.kept);
+        // A failed open takes nothing of the file; the section reader itself keeps
+        // the records read before the fault.
+        EXPECT_EQ(back.PcbRecordCount(), 0);
+        std::vector<PcbRecord> records;
+        EXPECT_THROW(ParseSectionLines(c.lines, c.count, records), std::invalid_argument);
+        EXPECT_EQ(static_cast<int>(records.size()), c.kept);
     }
     // Extra fields in grid or part-row lines are ignored; a negative count reads as none.
     PcbEditor pcb;
@@ -267,7 +272,7 @@ TEST(PcbSection, PanelsLargerThanTheSectionHoldsAreRefused) {
         smt::test::OwnJob back;
         const FileResult r = ReadProjectFiles(dir.File("job.smt"), back, 0);
         EXPECT_EQ(r.ok, c.ok);
-        EXPECT_EQ(back.PcbRecordCount(), c.kept);
+        EXPECT_EQ(back.PcbRecordCount(), c.ok ? c.kept : 0);
         if (!c.ok) {
             EXPECT_NE(r.message.find("The file ends early or is damaged: " + dir.File("job.smt")), std::string::npos)
                 << r.message;
@@ -313,4 +318,54 @@ TEST(PcbSection, ShowArrayPositionPerLanguage) {
     }
     g_LanguageIndex = 0;
     ThePulseFactors() = PulseFactors{};
+}
+
+// Part rows are held to the section's bytes as the panels are: a damaged job of
+// one-byte lines claiming as many part rows (a million of them took 1.65 GB and
+// was saved back 44 times larger) is refused as damaged, while rows written whole
+// (a TAB after each of the 16 cells) always fit, with any panel beside them.
+TEST(PcbSection, PartRowsBeyondWhatTheSectionHoldsAreRefused) {
+    auto claim = [](int rows, const std::string& line, const Lines& before = {}) {
+        Lines l = before;
+        l.push_back(Param15("P", rows));
+        l.insert(l.end(), static_cast<std::size_t>(rows), line);
+        return l;
+    };
+    const std::string whole(16, '\t');
+    const Lines panel{"G\t\t2\t3\t", "0/1\t1/1\t1/2\t1/3\t", "0/2\t1/4\t1/5\t1/6\t"};
+    struct Case {
+        const char* what;
+        Lines lines;
+        int count;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"100000 empty lines as part rows", claim(100000, ""), 1, false},
+        {"3000 rows of three cells", claim(3000, "a\tb\t"), 1, false},
+        {"3000 rows written whole", claim(3000, whole), 1, true},
+        {"rows written whole after a panel", claim(50, whole, panel), 2, true},
+        {"a second record's rows beyond what the first left", claim(40, "", claim(60, whole)), 2, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<PcbRecord> records;
+        if (c.ok) {
+            EXPECT_NO_THROW(ParseSectionLines(c.lines, c.count, records));
+            EXPECT_EQ(static_cast<int>(records.size()), c.count);
+        } else {
+            EXPECT_THROW(ParseSectionLines(c.lines, c.count, records), std::invalid_argument);
+        }
+        // Through the project file: refused as damaged, or read and saved back no
+        // larger than a small multiple of what was read.
+        TempDir dir;
+        smt::test::WriteBytes(dir.File("job.smt"), EightBitProject(c.lines).replace(2, 1, 1, static_cast<char>(c.count)));
+        smt::test::OwnJob back;
+        const FileResult r = ReadProjectFiles(dir.File("job.smt"), back, 0);
+        EXPECT_EQ(r.ok, c.ok) << r.message;
+        EXPECT_EQ(CheckProjectFiles(dir.File("job.smt"), back, 0).ok, c.ok);
+        if (!c.ok) continue;
+        ASSERT_TRUE(WriteProjectFiles(dir.File("back.smt"), back, 0).ok);
+        EXPECT_LT(smt::test::ReadBytes(dir.File("back.smt")).size(),
+                  4 * smt::test::ReadBytes(dir.File("job.smt")).size());
+    }
 }

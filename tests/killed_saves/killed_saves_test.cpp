@@ -11,9 +11,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "save_sets.h"
@@ -41,47 +45,21 @@ bool leftOver(const std::string& folder) {
     return false;
 }
 
-// The one generation every value says, or -2 when they differ (or one says none).
-long OneGeneration(const std::vector<long>& gens) {
-    for (long g : gens)
-        if (g < 0 || g != gens.front()) return -2;
-    return gens.empty() ? -2 : gens.front();
-}
-
 // Opens a job folder as the program does and says which generation its files hold.
 long JobGeneration(const std::string& folder, int machineType) {
-    GenerationLines read;
-    const FileResult r = ReadProjectFiles(folder + "/job.smt", read, machineType);
-    EXPECT_TRUE(r.ok) << r.message;
-    std::vector<long> gens;
-    gens.push_back(read.name.size() > 1 ? GenerationOf(read.name.substr(1) + "\t") : -1);
-    gens.push_back(read.pcb.size() == 2 ? GenerationOf(read.pcb[1]) : -1);
-    gens.push_back(read.dis.size() == 1 ? GenerationOf(read.dis[0]) : -1);
-    if (machineType == 9) gens.push_back(read.drill.size() == 1 ? GenerationOf(read.drill[0]) : -1);
-    if (machineType == 4) {
-        std::lock_guard lock(LampTableMutex());
-        if (g_LampTableLines.size() != kLampTableLineCount) gens.push_back(-1);
-        for (const std::string& l : g_LampTableLines) gens.push_back(GenerationOf(l));
-    }
-    return OneGeneration(gens);
+    std::string error;
+    const long g = smt::test::JobGeneration(folder, machineType, error);
+    EXPECT_EQ(error, "");
+    return g;
 }
 
 // Starts the program as it starts in the start folder and says which generation the
 // sixteen table files hold.
 long TableGeneration(const std::string& start) {
-    RemoveKilledSaveLeftovers(start);
-    std::vector<long> gens;
-    for (const std::string& folder : {start, start + "/ConfigBackup"}) {
-        FigLists lists;
-        TableFileError error;
-        EXPECT_TRUE(LoadFigLists(folder, lists, error)) << error.file << ": " << error.reason;
-        for (TableFile f : kAllTableFiles) {
-            const auto& rows = lists.Rows(f);
-            gens.push_back(rows.size() == 2 && GenerationOf(rows[1]) == GenerationOf(rows[0]) ? GenerationOf(rows[0]) : -1);
-        }
-        gens.push_back(GenerationOf(lists.speedSetNames));
-    }
-    return OneGeneration(gens);
+    std::string error;
+    const long g = smt::test::TableGeneration(start, error);
+    EXPECT_EQ(error, "");
+    return g;
 }
 
 // Runs the helper from generation `first`, waits until it saved that one, lets it go
@@ -163,4 +141,151 @@ TEST(KilledSaves, EverySetIsWholeOldOrNewAfterRandomKills) {
     EXPECT_GT(interrupted, 0);
     EXPECT_GT(wentOn, 0);
     RecordProperty("interrupted", interrupted);
+}
+
+namespace {
+
+// The `unshare` program, for runs in a process-id namespace of their own; "" when
+// this system has none or does not allow one.
+std::string Unshare() {
+    for (const char* p : {"/usr/bin/unshare", "/bin/unshare"}) {
+        if (::access(p, X_OK) != 0) continue;
+        const std::string probe = std::string(p) + " --pid --fork true >/dev/null 2>&1";
+        if (std::system(probe.c_str()) == 0) return p;
+    }
+    return {};
+}
+
+// Runs `args` under `unshare --pid --fork`: the program is the first process of a
+// namespace of its own, so every run has the same process id there. Its standard
+// output comes through a pipe (returned in `out`).
+// With `quiet`, its standard error goes nowhere (`unshare` reports the kill of its
+// child there).
+pid_t SpawnFirstProcess(const std::string& unshare, std::vector<std::string> args, int& out, bool quiet) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    if (quiet) posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    args.insert(args.begin(), {unshare, "--pid", "--fork", "--kill-child"});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, unshare.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (spawned != 0) {
+        ::close(fds[0]);
+        return -1;
+    }
+    out = fds[0];
+    return pid;
+}
+
+// One line of `fd`, waiting at most `ms` for it.
+std::string ReadLine(int fd, int ms) {
+    std::string line;
+    char c = 0;
+    pollfd p{fd, POLLIN, 0};
+    while (::poll(&p, 1, ms) == 1 && ::read(fd, &c, 1) == 1 && c != '\n') line += c;
+    return line;
+}
+
+// The helper as the first process of its own namespace, from generation `first`:
+// killed `delay` after it saved that one. False when it did not come up.
+bool RunAndKillAsFirstProcess(const std::string& unshare, const SaveFolders& f, long first, const char* saves,
+                              std::chrono::microseconds delay) {
+    int out = -1;
+    const pid_t outer =
+        SpawnFirstProcess(unshare, {SMT_SAVE_KILL_HELPER, f.start, f.job9, f.job4, std::to_string(first), saves}, out, true);
+    if (outer < 0) return false;
+    const std::string ready = ReadLine(out, 60000);
+    ::close(out);
+    const pid_t helper = ready.size() > 1 && ready[0] == 'R' ? static_cast<pid_t>(std::atol(ready.c_str() + 1)) : -1;
+    if (helper > 0) {
+        ::usleep(static_cast<useconds_t>(delay.count()));
+        ::kill(helper, SIGKILL);
+    } else {
+        ::kill(outer, SIGKILL);  // its child goes with it (--kill-child)
+    }
+    // `unshare` ends once it has waited for the helper: then the helper is gone
+    // before the next start looks at the folders.
+    int status = 0;
+    ::waitpid(outer, &status, 0);
+    return helper > 0;
+}
+
+// The next start, as the first process of its own namespace too: the generation
+// each of the three sets holds once the program opened them.
+std::vector<long> GenerationsAtNextStart(const std::string& unshare, const SaveFolders& f) {
+    int out = -1;
+    const pid_t outer = SpawnFirstProcess(unshare, {SMT_SAVE_KILL_HELPER, "check", f.start, f.job9, f.job4}, out, false);
+    if (outer < 0) return {};
+    const std::string line = ReadLine(out, 60000);
+    ::close(out);
+    int status = 0;
+    ::waitpid(outer, &status, 0);
+    std::vector<long> gens(3, -3);
+    if (std::sscanf(line.c_str(), "%ld %ld %ld", &gens[0], &gens[1], &gens[2]) != 3) return {};
+    return gens;
+}
+
+} // namespace
+
+// Process ids repeat (in containers, at boot): the writer killed and the next start
+// run as the same process id, the first of a namespace. The job saves are killed
+// 120 times, then the table save 120 times: every set is still whole, old or new,
+// once the program started again, and the saves after it go through.
+TEST(KilledSaves, EverySetIsWholeUnderARepeatedProcessId) {
+    const std::string unshare = Unshare();
+    if (unshare.empty()) GTEST_SKIP() << "no process-id namespace can be made here (unshare --pid)";
+    TempDir disk;
+    const std::string root = disk.Path();
+    const SaveFolders f{root + "/start", root + "/job9", root + "/job4"};
+    for (const std::string& d : {f.start, f.job9, f.job4}) ASSERT_TRUE(plat::MakeDirectory(d));
+    ASSERT_TRUE(SaveGeneration(f, 0));
+
+    std::mt19937 random(20261208);
+    std::uniform_int_distribution<int> delayUs(0, 15000);
+    std::vector<long> last{0, 0, 0};  // the generation each set held after the last start
+    int k = 0;
+    for (const char* saves : {"jobs", "tables"}) {
+        const bool jobs = std::string(saves) == "jobs";
+        int interrupted = 0, wentOn = 0;
+        for (int kill = 1; kill <= kKills; ++kill) {
+            ++k;
+            SCOPED_TRACE(std::string(saves) + " save, kill " + std::to_string(kill));
+            const long first = k * 1000000L;
+            ASSERT_TRUE(RunAndKillAsFirstProcess(unshare, f, first, saves, std::chrono::microseconds(delayUs(random))))
+                << "the saves under the repeated process id did not go through";
+            interrupted += jobs ? leftOver(f.job9) || leftOver(f.job4)
+                                : leftOver(f.start) || leftOver(f.start + "/ConfigBackup");
+            const std::vector<long> gens = GenerationsAtNextStart(unshare, f);
+            ASSERT_EQ(gens.size(), 3u);
+            const char* what[] = {"type-9 job", "type-4 job", "table files"};
+            for (int i = 0; i < 3; ++i) {
+                const bool saved = (i < 2) == jobs;
+                // The killed save's sets: the generation it saved first or a later one;
+                // the others as the last start found them.
+                if (saved) {
+                    ASSERT_GE(gens[i], first) << what[i] << ": its files hold different generations (-2) or none";
+                    wentOn += gens[i] > first;
+                } else {
+                    ASSERT_EQ(gens[i], last[i]) << what[i];
+                }
+            }
+            last = gens;
+            EXPECT_EQ(namesIn(f.job9), (std::set<std::string>{"job.smt", "job.dis", "job.drill"}));
+            EXPECT_EQ(namesIn(f.job4), (std::set<std::string>{"job.smt", "job.dis", "job.txt"}));
+            std::set<std::string> tableNames{"ConfigBackup"};
+            for (TableFile t : kAllTableFiles) tableNames.insert(TableFileName(t));
+            EXPECT_EQ(namesIn(f.start), tableNames);
+        }
+        // Kills landed inside saves, and the saves went on past the first generation.
+        EXPECT_GT(interrupted, 0) << saves;
+        EXPECT_GT(wentOn, 0) << saves;
+        RecordProperty(std::string("interrupted_") + saves, interrupted);
+    }
 }

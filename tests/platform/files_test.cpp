@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <set>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -165,18 +167,23 @@ TEST(FileSets, RequiredFailureReplacesNothingAnOptionalOneIsLeftOut) {
 
 // What a writer killed at each step leaves, and what the next one to open the folder
 // makes of it: a complete journal rolls the set forward, anything less rolls it back;
-// a live writer's set and names outside the folder are left alone.
+// a live writer's set (its files locked) and names outside the folder are left
+// alone. A process id decides nothing: ids repeat, so a set left under this very
+// process's id is finished, and a live writer may stand under any id.
 TEST(FileSets, InterruptedSetsRollForwardWithAJournalAndBackWithout) {
     const std::string dead = std::to_string(deadPid()), live = std::to_string(getpid());
     const std::string suffix = ".tmp" + dead + "_4";
     const std::string journal = ".saveset" + dead + "_4.journal";
     const std::string complete = "file set 1\n" + suffix + "\nx.smt\nsub/x.fig\nend\n";
+    const std::string own = ".tmp" + live + "_4";
+    const std::string ownJournal = ".saveset" + live + "_4.journal";
     struct Case {
         const char* what;
         std::vector<std::pair<std::string, std::string>> files;  // besides x.smt and sub/x.fig, both "old"
         int finished;
         bool smtNew, figNew;
         std::set<std::string> kept;  // what stays besides the two files
+        bool locked = false;         // a live writer holds the files it wrote
     };
     const Case cases[] = {
         {"killed while writing the temporary files", {{"x.smt" + suffix, "new"}, {"sub/x.fig" + suffix, "ne"}}, 0, false, false, {}},
@@ -187,8 +194,16 @@ TEST(FileSets, InterruptedSetsRollForwardWithAJournalAndBackWithout) {
         {"killed between the renames", {{"x.smt", "new"}, {"sub/x.fig" + suffix, "new"}, {journal, complete}}, 1, true, true, {}},
         {"killed before the journal went", {{"x.smt", "new"}, {"sub/x.fig", "new"}, {journal, complete}}, 1, true, true, {}},
         {"a live writer's set",
-         {{"x.smt.tmp" + live + "_4", "new"}, {".saveset" + live + "_4.journal", "file set 1\n.tmp" + live + "_4\nx.smt\nend\n"}},
-         0, false, false, {"x.smt.tmp" + live + "_4", ".saveset" + live + "_4.journal"}},
+         {{"x.smt" + own, "new"}, {ownJournal, "file set 1\n" + own + "\nx.smt\nend\n"}},
+         0, false, false, {"x.smt" + own, ownJournal}, true},
+        {"a live writer's set under an id that is gone here (another namespace)",
+         {{"x.smt" + suffix, "new"}, {journal, "file set 1\n" + suffix + "\nx.smt\nend\n"}},
+         0, false, false, {"x.smt" + suffix, journal}, true},
+        {"a set an earlier run left under this very process id",
+         {{"x.smt" + own, "new"}, {"sub/x.fig" + own, "new"}, {ownJournal, "file set 1\n" + own + "\nx.smt\nsub/x.fig\nend\n"}},
+         1, true, true, {}},
+        {"temporary files an earlier run left under this very process id",
+         {{"x.smt" + own, "new"}, {"sub/x.fig" + own, "new"}, {ownJournal + ".tmp" + live + "_5", complete}}, 0, false, false, {}},
         {"a journal naming files outside its folder",
          {{"sub/x.fig" + suffix, "new"}, {journal, "file set 1\n" + suffix + "\n../x.smt\nsub/../x.smt\n/x.smt\nsub/x.fig\nend\n"}},
          1, false, true, {}},
@@ -200,6 +215,12 @@ TEST(FileSets, InterruptedSetsRollForwardWithAJournalAndBackWithout) {
         WriteBytes(dir.File("x.smt"), "old");
         WriteBytes(dir.File("sub/x.fig"), "old");
         for (const auto& [name, bytes] : c.files) WriteBytes(dir.File(name), bytes);
+        std::vector<int> held;
+        if (c.locked)
+            for (const auto& f : c.files) {
+                held.push_back(::open(dir.File(f.first).c_str(), O_RDONLY | O_CLOEXEC));
+                ASSERT_EQ(::flock(held.back(), LOCK_EX), 0);
+            }
         // As start-up does: the folder's sets first, then the subfolder's stale files.
         EXPECT_EQ(FinishInterruptedSaves(dir.Path()), c.finished);
         RemoveStaleTempFiles(dir.File("sub"));
@@ -208,7 +229,28 @@ TEST(FileSets, InterruptedSetsRollForwardWithAJournalAndBackWithout) {
         std::set<std::string> expected{"sub", "x.smt", "sub/x.fig"};
         expected.insert(c.kept.begin(), c.kept.end());
         EXPECT_EQ(namesIn(dir.Path()), expected);
+        for (int fd : held) ::close(fd);
     }
+}
+
+// A save never takes a name left behind: with temporary files and journals of an
+// earlier run under this process id lying in the folder for every number this run
+// could hand out next, the set is still saved, whole.
+TEST(FileSets, SaveUnderARepeatedProcessIdFinishesTheOldSetAndTakesFreshNames) {
+    TempDir dir;
+    const std::string pid = std::to_string(getpid());
+    WriteBytes(dir.File("a"), "old a");
+    WriteBytes(dir.File("b"), "old b");
+    // An earlier run under this id, killed before its renames.
+    WriteBytes(dir.File("b.tmp" + pid + "_0"), "left b");
+    WriteBytes(dir.File(".saveset" + pid + "_0.journal"), "file set 1\n.tmp" + pid + "_0\nb\nend\n");
+    ASSERT_TRUE(WriteFileSet(dir.Path(), {{"a", "new a"}, {"b", "new b"}}));
+    EXPECT_EQ(ReadBytes(dir.File("a")), "new a");
+    EXPECT_EQ(ReadBytes(dir.File("b")), "new b");
+    EXPECT_EQ(namesIn(dir.Path()), (std::set<std::string>{"a", "b"}));
+    EXPECT_TRUE(WriteFileAtomic(dir.File("a"), "newer a"));
+    EXPECT_EQ(ReadBytes(dir.File("a")), "newer a");
+    EXPECT_EQ(namesIn(dir.Path()), (std::set<std::string>{"a", "b"}));
 }
 
 // A save into a folder first finishes the set a killed writer left there, so that

@@ -233,3 +233,58 @@ TEST(ProfileText, Utf16OddTrailingByteStaysAtTheEnd) {
     ASSERT_EQ(secs[0].entries.size(), 1u);
     EXPECT_EQ(secs[0].entries[0].value, "v");
 }
+
+// Many writes in one pass leave the bytes that the same writes one after the other
+// leave: keys replaced in place (the first of a name, in the first section of a
+// name), keys added after the section's last entry in the order written, a key
+// added earlier written again, sections added at the end, refused names passed
+// over, and the file's encoding and line ending kept.
+TEST(ProfileText, ManyWritesInOnePassAsOneAfterTheOther) {
+    const std::vector<std::pair<const char*, std::string>> files = {
+        {"empty", ""},
+        {"CRLF with comments", "; top\r\n[A]\r\nk=1\r\n; note\r\nm = 2\r\n\r\n[B]\r\nn=3\r\n[a]\r\nk=dup\r\n"},
+        {"LF, last line open", "x=before\n[A]\nk=1\n[B]\nn=3"},
+        {"section header as last line", "[A]\r\nk=1\r\n[C]"},
+        {"keys before any section", "k=0\r\n[B]\r\n"},
+        {"UTF-8 with mark", "\xEF\xBB\xBF[A]\r\nk=一\r\n"},
+        {"UTF-16", "\xFF\xFE" + wide("[A]\r\nk=1\r\n[B]\r\n") + "\x41"},
+        {"GBK staying GBK", "[A]\r\nk=" + Hex("D3 EF") + "\r\n[B]\r\nn=" + Hex("D3 EF") + "\r\n"},
+    };
+    const std::vector<ProfileWrite> writes = {
+        {"A", "k", "10"},      {"B", "new", "x"},   {"C", "c1", "1"},   {"a", "NEW2", "y"}, {"b", "NEW", "x2"},
+        {"D", "d", "4"},       {"A", "", "bad"},    {"A", "k=2", "bad"}, {" C ", "c2", "2"}, {"d", "D", "5"},
+        {"A", "m", "line\r\nbreak"}, {"E", "e", "语"}, {"c", "C1", "11"}, {"A", "k", "100"},
+    };
+    for (const auto& [what, bytes] : files) {
+        SCOPED_TRACE(what);
+        for (std::size_t n = 0; n <= writes.size(); ++n) {
+            const std::vector<ProfileWrite> some(writes.begin(), writes.begin() + n);
+            std::string oneByOne = bytes, next;
+            for (const ProfileWrite& w : some)
+                if (detail::UpdateProfileText(oneByOne, w.section, w.key, w.value, next)) oneByOne.swap(next);
+            std::string all;
+            detail::UpdateProfileTextAll(bytes, some, all);
+            EXPECT_EQ(ToHex(all), ToHex(oneByOne)) << n << " writes";
+        }
+    }
+}
+
+// A batch of a hundred keys reads its file's text once, however large the file.
+TEST_F(Profile, BatchOfManyKeysParsesTheFileOnce) {
+    std::string text = "; kept\r\n[Other]\r\n";
+    for (int i = 0; i < 2000; ++i) text += "o" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    text += "[Mine]\r\nk5=old\r\n\r\n[Tail]\r\nt=1\r\n";
+    WriteBytes(ini, text);
+    const std::uint64_t before = detail::ProfileTextParses();
+    {
+        ProfileBatch batch(ini);
+        for (int i = 0; i < 100; ++i) ASSERT_TRUE(WritePrivateProfileString("Mine", "k" + std::to_string(i), "v", ini));
+        ASSERT_TRUE(batch.Commit());
+    }
+    EXPECT_EQ(detail::ProfileTextParses() - before, 1u);
+    std::string mine = "[Mine]\r\n";
+    for (int i = 0; i < 100; ++i) mine += "k" + std::to_string(i) + "=v\r\n";
+    mine.replace(mine.find("k5=v\r\n"), 6, "");
+    mine.insert(8, "k5=v\r\n");
+    EXPECT_EQ(ReadBytes(ini), text.substr(0, text.find("[Mine]")) + mine + "\r\n[Tail]\r\nt=1\r\n");
+}

@@ -196,5 +196,32 @@ TEST_F(BasicSettingsTest, AnotherThreadNeverReadsHalfASave) {
     EXPECT_EQ(files, 1u);
 }
 
+// The save goes over config.ini once whatever its size and the number of keys
+// (once per key it took seconds for a few megabytes): the other sections, comments
+// and blank lines stay byte for byte, the section's own lines are replaced in place.
+TEST_F(BasicSettingsTest, SaveMakesOnePassOverConfigIniKeepingEveryOtherLine) {
+    std::string before = "; settings of the machine\r\n[PulseConfig]\r\n";
+    for (int i = 0; i < 5000; ++i) before += "m_P" + std::to_string(i) + "=" + std::to_string(i * 7) + "\r\n";
+    const std::string head = before + "\r\n[SetBasicConfig]\r\n";
+    const std::string tail = "\r\n; after\r\n[CameraListConfig]\r\nm_Cam=3\r\n";
+    const std::string firstKey = BasicSettingFields().front().key;
+    smt::test::WriteBytes(config, head + firstKey + " = 9\r\n" + tail);
+    BasicSettings s;
+    for (const BasicSettingField& f : BasicSettingFields()) {
+        if (f.length) s.*f.length = 2.5;
+        else s.*f.integer = 3;
+    }
+    const std::uint64_t parses = plat::detail::ProfileTextParses();
+    ASSERT_TRUE(SaveSetBasicConfig(s, config));
+    EXPECT_EQ(plat::detail::ProfileTextParses() - parses, 1u);
+    const std::string after = smt::test::ReadBytes(config);
+    ASSERT_EQ(after.substr(0, head.size()), head);
+    ASSERT_GE(after.size(), head.size() + tail.size());
+    EXPECT_EQ(after.substr(after.size() - tail.size()), tail);
+    const std::string first = BasicSettingFields().front().length ? "2.5000" : "3";
+    EXPECT_EQ(after.substr(head.size(), firstKey.size() + 3 + first.size()), firstKey + "=" + first + "\r\n");
+    EXPECT_EQ(Load().m_X_Limit, 2.5);
+}
+
 } // namespace
 } // namespace smt
