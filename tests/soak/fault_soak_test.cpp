@@ -259,10 +259,12 @@ protected:
         if (!p.serial) o.boardPort = sim->udp()->Port();
         TheConnectPort() = ConnectPort{};
         TheConnectPort().comNumber = [] { return 5; };
-        // Bounds short enough for many boards; a reply held past them is lost. (The
-        // fly frames keep theirs: measured on a loaded host they take seconds.)
+        // Bounds short enough for many boards; a reply held past them is lost. The
+        // fly frames get a longer one: measured while the whole test command loads
+        // the host, a pass's frames have taken more than their own 8 s.
         SetWaitLimitOverride(WaitKind::Move, plat::Millis(4000));
         SetWaitLimitOverride(WaitKind::Query, plat::Millis(4000));
+        SetWaitLimitOverride(WaitKind::FlyFrames, plat::Millis(15000));
         // The machine's panel keys reach the toolbar as the job lists' wiring posts them.
         auto& h = GetLinkHooks();
         h.pauseRun = [this] { Key([] { OnPauseRun(); }); };
