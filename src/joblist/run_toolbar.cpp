@@ -10,10 +10,12 @@
 #include "joblist/smt_strategy.h"
 #include "link/busy.h"
 #include "link/commands.h"
+#include "link/homing.h"
 #include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/manual_control.h"
 #include "platform/msgbox.h"
+#include "platform/threads.h"
 #include "run_state/run_events.h"
 #include "machine_ops/auto_transport.h"
 #include "settings/basic_settings.h"
@@ -51,6 +53,20 @@ bool MachineReady() {
     if (g_Running.load()) return TopmostBox("Machine is runnig !"), false;
     return true;
 }
+
+// Set while Start hands the run to its threads: a Pause from the hand-over finds
+// the run live though no thread of it counts yet.
+bool g_startingRun = false;
+
+bool RunThreadsLive() {
+    const auto& live = TheRunPort().runThreadsLive;
+    return !live || live();
+}
+
+// A run is live while a thread of it lives and its end has not come (its end and
+// Stop clear g_RunContinue first). A Pause or Regain carried out later (a panel
+// key the reply thread posted before the end) finds none.
+bool RunLive() { return g_RunContinue.load() && (g_startingRun || RunThreadsLive()); }
 
 // The value on the link of Regain and Stop: the serial frame carries the code only.
 std::uint8_t LinkGearValue() { return TheBasicSettings().m_CommModel != 0 ? 1 : 0; }
@@ -111,12 +127,17 @@ bool OnStartRun(PartListStore& store) {
     Call(port.runClock, true);
     store.m_PlacedCount = 0;
     const int mode = TheSmtStrategy().RunSelect();
+    g_startingRun = true;
+    const auto& start = TheRunPort().startRunThreads;
+    const bool started = start && start(mode);
+    g_startingRun = false;
     // No run to hand over to: the run ends here, so nothing stays busy.
-    if (const auto& start = TheRunPort().startRunThreads; !start || !start(mode)) FinishRunPartListSteps(store);
+    if (!started) FinishRunPartListSteps(store);
     return true;
 }
 
 void OnPauseRun() {
+    if (!RunLive()) return;  // the buttons stay as the run's end set them
     g_RunPaused = true;
     g_hRunPauseGate.Reset();
     SetSpeedGear(2, 0);
@@ -125,6 +146,8 @@ void OnPauseRun() {
 }
 
 void OnResumeRun() {
+    // Busy with no run would stay busy for ever: nothing would clear it.
+    if (!RunLive()) return;
     g_Running = true;
     g_RunPaused = false;
     g_hRunPauseGate.Set();
@@ -143,6 +166,13 @@ void OnStopRun() {
         g_ConveyorContinue = false;
         g_hBoardDone.Set();
         SetSpeedGear(0x0F, LinkGearValue());
+    }
+    // No run thread left and no other action under way (each runs in a worker; the
+    // homing of the run's end too): whatever the flags say, nobody owns the busy
+    // flag, so the program goes back to idle and the operator can start again.
+    if (!RunThreadsLive() && plat::RunningWorkers() == 0 && !HomingInProgress()) {
+        g_RunPaused = false;
+        FinishRunPartListSteps(ThePartList());
     }
 }
 
