@@ -82,6 +82,8 @@ struct HookEntry {
     std::function<bool()> filled;
     std::function<bool()> holdsStandIn;
     std::function<void()> fillStandIn;
+    // Empties the hook; the function returned puts back what it held.
+    std::function<std::function<void()>()> takeOut;
 };
 
 class HookRegistry {
@@ -97,7 +99,11 @@ public:
         auto* h = &hook;
         Put({owner, name, kind, [h] { return static_cast<bool>(*h); },
              [h] { return h->template target<Fn>() != nullptr; },
-             [h, standIn] { *h = standIn; }});
+             [h, standIn] { *h = standIn; },
+             [h] {
+                 std::function<R(A...)> held = std::exchange(*h, nullptr);
+                 return std::function<void()>([h, held] { *h = held; });
+             }});
     }
 
     // Declares a hook struct whose members are registered as "<name>.<member>".

@@ -69,7 +69,6 @@ public:
         std::function<void()> refreshControls;        // edits, sliders, check box from the values
         std::function<void(int control)> refuseEdit;  // focus the edit and select its text
         std::function<void(int ms)> setTimer1;
-        std::function<void(const cv::Mat& frame)> showLive;  // ordinary camera frames, user-interface thread
     };
 
     SetView();

@@ -4,6 +4,7 @@
 #include "vision/camera_ds.h"
 #include "vision/camera_panel_port.h"
 #include "vision/camera_list.h"
+#include "vision/camera_service.h"
 #include "vision/set_view.h"
 
 namespace smt {
@@ -17,6 +18,21 @@ void RegisterVisionHooks(HookRegistry& r) {
     r.Add("job lists", "SetViewSources.markColourReversal", s.markColourReversal, Q, false);
     r.Add("job lists", "SetViewSources.pcbEditorInitialising", s.pcbEditorInitialising, Q, false);
     r.Add("run threads", "SetViewSources.flyMeasure", s.flyMeasure, Q);
+
+    // The grab threads' frames and the panel's controls.
+    CameraService::Hooks& service = TheCameraService().hooks();
+    r.Declare("CameraService::Hooks", service);
+    r.Add("cameras", "CameraService::Hooks.visionTest", service.visionTest, Q);
+    r.Add("cameras", "CameraService::Hooks.liveFrame", service.liveFrame, Q);
+    r.Add("cameras", "CameraService::Hooks.flyTest", service.flyTest, Q);
+    r.Add("run threads", "CameraService::Hooks.flyMeasure", service.flyMeasure, Q);
+    r.Add("cameras", "CameraService::Hooks.showResult", service.showResult, Q);
+    r.Add("cameras", "CameraService::Hooks.message", service.message, Q);
+    SetView::ViewHooks& panelView = TheSetView().view();
+    r.Declare("SetView::ViewHooks", panelView);
+    r.Add("cameras", "SetView::ViewHooks.refreshControls", panelView.refreshControls, Q);
+    r.Add("cameras", "SetView::ViewHooks.refuseEdit", panelView.refuseEdit, Q);
+    r.Add("cameras", "SetView::ViewHooks.setTimer1", panelView.setTimer1, Q);
 
     CameraCalibrationPort& calibration = TheCameraCalibrationPort();
     r.Declare("CameraCalibrationPort", calibration);

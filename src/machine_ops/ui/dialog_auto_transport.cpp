@@ -185,6 +185,15 @@ CDialogAutoTransport::CDialogAutoTransport(AutoTransport& transport, QWidget* pa
     end->addWidget(cancel);
     root->addLayout(end);
 
+    // The manual panel enables the part list's clamp button while the conveyor is in use.
+    m_EnablePcbClamp = [](bool on) {
+        if (const auto& f = PartListToolButtons()) f(mc::PartListClamp, on);
+    };
+    ApplyLanguage();
+    ShowFields();
+}
+
+void CDialogAutoTransport::FillPanelHooks() {
     // Machine code reaches the panel only by posting to this thread.
     QPointer<CDialogAutoTransport> self(this);
     AutoTransportPanelPort& port = m_transport.Port();
@@ -203,17 +212,6 @@ CDialogAutoTransport::CDialogAutoTransport(AutoTransport& transport, QWidget* pa
     commands.enableConveyorControl = [self] {
         plat::PostToUi([self] { if (self) self->EnableResetButton(); });
     };
-    // The width counter counts from the width at the drive's home.
-    commands.conveyorWidthPulses = [] {
-        const AutoTransportConfig c = TheAutoTransport().Config();
-        return WidthPulses(c.m_ResetWidth, c, ThePulseFactors());
-    };
-    // The manual panel enables the part list's clamp button while the conveyor is in use.
-    m_EnablePcbClamp = [](bool on) {
-        if (const auto& f = PartListToolButtons()) f(mc::PartListClamp, on);
-    };
-    ApplyLanguage();
-    ShowFields();
 }
 
 CDialogAutoTransport::~CDialogAutoTransport() {

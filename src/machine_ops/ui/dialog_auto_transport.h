@@ -26,6 +26,9 @@ class CDialogAutoTransport : public QDialog {
 public:
     explicit CDialogAutoTransport(smt::AutoTransport& transport, QWidget* parent = nullptr);
     ~CDialogAutoTransport() override;
+    // The hooks by which machine code shows on this panel (posted to this thread);
+    // the program's wiring calls it once the view holds the panel.
+    void FillPanelHooks();
 
     // "AutoTransport.LoadConfig" and "AutoTransport.LoadLanguage" of the view's steps.
     void WireSteps(smt::NamedSteps& firstUpdate, smt::NamedSteps& creation, smt::NamedSteps& languageChange);

@@ -19,6 +19,7 @@
 #include "machine_ops/origin_update.h"
 #include "settings/pulse_settings.h"
 #include "settings/speed_template.h"
+#include "machine_ops/ui/dialog_auto_transport.h"
 #include "machine_ops/ui/dialog_dipping_station.h"
 #include "machine_ops/ui/dialog_set_basic.h"
 #include "machine_ops/ui/dialog_set_cover.h"
@@ -32,6 +33,9 @@ namespace smt {
 namespace {
 
 void ViewPart(ProgramView& view) {
+    // The conveyor panel the view holds shows the conveyor's steps and checks.
+    if (auto* conveyor = view.Widget()->findChild<CDialogAutoTransport*>("CDialogAutoTransport"))
+        conveyor->FillPanelHooks();
     NamedSteps& first = view.FirstUpdateSteps();
     first.Set("SpeedTemplate.ParseRows", [](const StepContext&) {
         TheSpeedTemplates().LoadSpeedTables(g_FigLists.speed, g_LanguageIndex);
@@ -139,6 +143,11 @@ void WireSettings(Wiring& wiring) {
     ConveyorInUseSource() = [] { return TheAutoTransport().Config().m_AutoTransport != 0; };
     // The dipping station switches its output through the link.
     TheDippingOutputPort().setOutput = [](const OutputSwitch& o) { return SetOutput(o); };
+    // The width counter counts from the width at the drive's home.
+    TheCommandPanel().conveyorWidthPulses = [] {
+        const AutoTransportConfig c = TheAutoTransport().Config();
+        return WidthPulses(c.m_ResetWidth, c, ThePulseFactors());
+    };
     wiring.OnView("settings", ViewPart);
 }
 

@@ -70,7 +70,6 @@ CDialogSetView::CDialogSetView(const std::string& startFolder, const std::string
     p.LoadConfig(startFolder);
     p.LoadLanguage(startFolder, language);
     Build();
-    WireService();
     LayoutPanel();
     ApplyLanguage();
     RefreshControls();
@@ -85,7 +84,10 @@ CDialogSetView::CDialogSetView(const std::string& startFolder, const std::string
 CDialogSetView::~CDialogSetView() {
     *m_alive = false;
     TheCameraService().Shutdown();
-    TheCameraService().hooks() = {};
+    // Only what shows on this panel: the rest of the service's hooks belong to the wiring.
+    CameraService::Hooks& h = TheCameraService().hooks();
+    h.liveFrame = nullptr;
+    h.showResult = nullptr;
     TheSetView().view() = {};
 }
 
@@ -183,7 +185,7 @@ void CDialogSetView::Build() {
     (void)p;
 }
 
-void CDialogSetView::WireService() {
+void CDialogSetView::FillPanelHooks() {
     QPointer<CDialogSetView> self(this);
     auto alive = m_alive;
     auto post = [self, alive](std::function<void(CDialogSetView&)> f) {
@@ -217,15 +219,6 @@ void CDialogSetView::WireService() {
             d.m_windows[slot]->SetImage(d.m_GlobalImage);
         });
     };
-    h.visionTest = [](int camera, const cv::Mat& frame) {
-        TheSetView().RunVisionTest(&frame, camera == kMarkCamera ? kMarkResultSlot : TheSetView().m_ResultSlot.load(),
-                                   true);
-    };
-    h.flyTest = [](int nozzle, const cv::Mat& frame) { TheSetView().RunVisionTest(&frame, nozzle, false); };
-    h.flyMeasure = [](int nozzle, const cv::Mat& frame) {
-        if (auto& f = TheSetViewSources().flyMeasure) f(nozzle, frame);
-    };
-    h.message = [](const std::string& text) { plat::PostToUi([text] { plat::MessageBoxOk(text, true); }); };
 }
 
 QSize CDialogSetView::sizeHint() const {

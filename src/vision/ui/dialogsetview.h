@@ -75,10 +75,12 @@ public:
     void OnHeightToggle();
     CameraImageWindow* Window(int index) const { return m_windows[index]; }
     bool Expanded() const { return m_Expanded; }
+    // The hooks that show on this panel (the panel hooks, the live view and the
+    // result windows); the program's wiring calls it once the view holds the panel.
+    void FillPanelHooks();
 
 private:
     void Build();
-    void WireService();
     void ShowLive(int camera, const cv::Mat& frame);
     void OnTimer();
     void RefreshDirectShowView();

@@ -21,8 +21,12 @@
 #include "vision/camera_panel_port.h"
 #include "vision/camera_service.h"
 #include "vision/lens_calibration.h"
+#include "vision/result_slots.h"
 #include "vision/set_view.h"
 #include "vision/ui/dialog_camera_list.h"
+#include "vision/ui/dialogsetview.h"
+#include "platform/msgbox.h"
+#include "platform/uipost.h"
 
 namespace smt {
 
@@ -77,6 +81,12 @@ void CameraListViewPart(ProgramView& view) {
         v->RunModal(d);
     });
     QObject::connect(view.Widget(), &QObject::destroyed, [] { TheCameraList().FreeTable(); });
+}
+
+// The camera panel the view holds shows the live view, the result windows and
+// its own controls.
+void CameraPanelViewPart(ProgramView& view) {
+    if (auto* panel = view.Widget()->findChild<CDialogSetView*>("CDialogSetView")) panel->FillPanelHooks();
 }
 
 }  // namespace
@@ -220,7 +230,21 @@ void WireVision(Wiring& wiring) {
     if (!video.count) video.count = DefaultVideoSourceCount;
     if (!video.make) video.make = DefaultVideoSource;
 
+    // The grab threads' frames that go to the vision test and the run, whether or
+    // not a panel shows them.
+    CameraService::Hooks& service = TheCameraService().hooks();
+    service.visionTest = [](int camera, const cv::Mat& frame) {
+        TheSetView().RunVisionTest(&frame, camera == kMarkCamera ? kMarkResultSlot : TheSetView().m_ResultSlot.load(),
+                                   true);
+    };
+    service.flyTest = [](int nozzle, const cv::Mat& frame) { TheSetView().RunVisionTest(&frame, nozzle, false); };
+    service.flyMeasure = [](int nozzle, const cv::Mat& frame) {
+        if (auto& f = TheSetViewSources().flyMeasure) f(nozzle, frame);
+    };
+    service.message = [](const std::string& text) { plat::PostToUi([text] { plat::MessageBoxOk(text, true); }); };
+
     wiring.OnView("cameras", CameraListViewPart);
+    wiring.OnView("cameras", CameraPanelViewPart);
 }
 
 } // namespace smt

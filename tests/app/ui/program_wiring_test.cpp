@@ -15,6 +15,8 @@
 #include "app/menus.h"
 #include "base/hooks.h"
 #include "link/commands.h"
+#include "machine_ops/auto_transport.h"
+#include "machine_ops/ui/dialog_auto_transport.h"
 #include "settings/basic_settings.h"
 #include "settings/pulse_settings.h"
 #include "settings/rederive_hooks.h"
@@ -22,6 +24,7 @@
 #include "machine_ops/ui/settings_wiring.h"
 #include "settings/version_switches.h"
 #include "shell_fixture.h"
+#include "vision/ui/dialogsetview.h"
 
 namespace smt::test {
 namespace {
@@ -68,6 +71,25 @@ TEST(ProgramWiring, EveryMemberOfEveryHookStructIsRegistered) {
     std::map<std::string, std::size_t> counted;
     for (const auto& [name, members] : declared) counted[name] = registered.count(name) ? registered[name] : 0;
     EXPECT_EQ(counted, declared);  // registered hooks per struct against its members
+}
+
+// The panels fill no hook of their own accord: a hook that only a panel's
+// constructor filled would pass the test above (the window is built there) yet
+// stay empty whenever that panel is not made. The wiring fills them all.
+TEST(ProgramWiring, BuildingThePanelsFillsNoHook) {
+    ShellApp app;
+    ASSERT_TRUE(app.Start());
+    std::vector<std::function<void()>> putBack;
+    for (const HookEntry& e : TheHookRegistry().Entries()) putBack.push_back(e.takeOut());
+    std::vector<std::string> filled;
+    {
+        CDialogSetView panel(app.Dir().Path(), "Chinese", nullptr);
+        CDialogAutoTransport conveyor(TheAutoTransport());
+        for (const HookEntry& e : TheHookRegistry().Entries())
+            if (e.filled()) filled.push_back(e.name);
+    }
+    for (const auto& f : putBack) f();
+    EXPECT_EQ(filled, std::vector<std::string>{});
 }
 
 // "相机2启用畸变校正" survives the start when its lens file is there and valid; a

@@ -32,6 +32,7 @@ protected:
         transport.SetConfig({10, 20, 1, 100, 0, 12.5, 0, 0, 0, 0, 0, 1, 0, 50, 50, 50});
         dialog.ShowFields();
         dialog.m_StartFolder = dir.Path();
+        dialog.FillPanelHooks();  // as the program's wiring does
     }
     ~ConveyorDialog() override {
         g_Running = g_Connected = false;
