@@ -29,6 +29,7 @@
 #include "app/ui/uiservices.h"
 #include "link/commands.h"
 #include "link/homing.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/serial_link.h"
 #include "link/ui/manual_control_dialog.h"
@@ -275,10 +276,13 @@ TEST(ManualControlScreenshot, ConnectedMainWindowUnderXvfb) {
                 app.Frame()->grab().save(QStringLiteral("%1/main_window_%2.png")
                                              .arg(shots, kLanguageNames[g_LanguageIndex]), "PNG");
         }
-        // The port goes away: the button offers to connect again and the panel is off,
-        // also after a language switch.
+        // The port goes away: the operator is told in one box, the button offers to
+        // connect again and the panel is off, also after a language switch.
+        ScriptedResponder boxes;
         machine.serial()->Unplug();
         ASSERT_TRUE(PumpUntil([&] { return connectText() == "联机"; }));
+        ASSERT_TRUE(PumpUntil([&] { return boxes.Count() == 1; }));
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{LinkLostText()});
         EXPECT_FALSE(panel->Control(mc::Reset)->isEnabled());
         EXPECT_FALSE(panel->Control(mc::XPlus)->isEnabled());
         app.Frame()->Action(cmd::English)->trigger();
