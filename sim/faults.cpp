@@ -77,8 +77,21 @@ void Faults::Clear() {
     m_silenceAll = false;
     m_delayMs = 0;
     m_split = m_garbage = m_badSum = m_error = m_timeout = false;
+    m_dropNext.reset();
     m_holdNext.reset();
     m_released = true;
+}
+
+void Faults::DropNext(std::uint16_t code) {
+    std::lock_guard lock(m_mutex);
+    m_dropNext = code;
+}
+
+bool Faults::TakeDrop(std::uint16_t code) {
+    std::lock_guard lock(m_mutex);
+    if (!m_dropNext || *m_dropNext != code) return false;
+    m_dropNext.reset();
+    return true;
 }
 
 void Faults::HoldNext(std::uint16_t code, int limitMs) {

@@ -39,6 +39,11 @@ public:
     // serial board stays silent (its reply table has no such report), the Ethernet
     // board answers with that status.
     void TimeoutNext(std::uint8_t code);
+    // The reply to the next command `code` (Ethernet: without the 4-bit field) is
+    // dropped; the command itself is carried out. Other commands answer as usual.
+    void DropNext(std::uint16_t code);
+    // Taken by a server with the replies of command `code`: true when they are to go.
+    bool TakeDrop(std::uint16_t code);
     // Taken by a server before it carries a command out: true when the command is
     // to be refused (error or time-out); the machine then stays as it was.
     bool TakeRefusal(FaultPlan* plan);
@@ -80,6 +85,7 @@ private:
     int m_splitGapMs = kDefaultSplitGapMs;
     bool m_split = false, m_garbage = false, m_badSum = false, m_error = false, m_timeout = false;
     std::uint8_t m_errorCode = 0, m_errorSub = 0;
+    std::optional<std::uint16_t> m_dropNext;   // armed: the code whose reply to drop
     std::optional<std::uint16_t> m_holdNext;   // armed: the code whose reply to hold
     int m_holdLimitMs = kDefaultHoldMs;
     std::optional<std::uint16_t> m_held;       // the code whose reply is held now

@@ -49,6 +49,7 @@ bool LinkServer::PlanReplies(std::uint16_t code, const Outcome& outcome, FaultPl
     if (outcome.replies.empty()) return false;
     if (!WaitWhileHeld(code)) return false;
     *plan = m_faults.TakePlan();
+    if (m_faults.TakeDrop(code)) plan->drop = true;
     if (plan->drop) return false;
     // An hour at most, whatever time scale and delay the operator typed.
     const double wait = std::min(outcome.motionMs * m_timeScale.load() + plan->delayMs, 3600000.0);

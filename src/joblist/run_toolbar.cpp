@@ -11,6 +11,7 @@
 #include "link/busy.h"
 #include "link/commands.h"
 #include "link/homing.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/manual_control.h"
 #include "platform/msgbox.h"
@@ -158,6 +159,9 @@ void OnResumeRun() {
 void OnStopRun() {
     g_RunContinue = false;  // before the gate opens, so a paused thread sees it
     g_hRunPauseGate.Set();
+    // A command of the run waiting for its reply ends too unless the reply comes
+    // within the grace: the run does not outwait a dead machine's bound.
+    StopPendingWaitsAfter(limits::kStopGrace);
     if (TheAutoTransport().Config().m_AutoTransport != 0) {
         g_ConveyorContinue = false;
         g_hBoardDone.Set();

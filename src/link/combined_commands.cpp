@@ -1,8 +1,12 @@
 #include "link/combined_commands.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "link/cmd_srv.h"
 #include "link/command_common.h"
 #include "link/exchange.h"
+#include "link/link_lost.h"
 #include "link/serial_frame.h"
 
 namespace smt {
@@ -33,22 +37,37 @@ void bookXYA(std::int32_t dX, std::int32_t dY, const std::array<std::int32_t, 8>
     ShowA1();
 }
 
+// A combined command's speed word: start code in the low byte, run code above it,
+// the second drive's pair in the high half.
+std::int32_t runCodeOf(std::int32_t word) { return (word >> 8) & 0xFF; }
+std::int32_t secondRunCodeOf(std::int32_t word) { return (word >> 24) & 0xFF; }
+std::int64_t far(std::int32_t dX, std::int32_t dY) {
+    return std::max(std::llabs(std::int64_t{dX}), std::llabs(std::int64_t{dY}));
+}
+// One stroke down and up at the Z run code, with its delay at the bottom.
+std::int64_t strokeMs(std::int32_t depth, std::int32_t zRun, std::int64_t delayMs) {
+    return TravelMs(std::int64_t{depth} * 2, zRun) + std::max<std::int64_t>(delayMs, 0);
+}
+std::int32_t le32(const std::uint8_t* b) {
+    return static_cast<std::int32_t>(b[0] | b[1] << 8 | b[2] << 16 | static_cast<std::uint32_t>(b[3]) << 24);
+}
+
 // The eight-head forms: the caller books what moved.
-bool strokeInPlace(std::uint16_t code, ReplyFamily family, const ByteVector& payload) {
+bool strokeInPlace(std::uint16_t code, ReplyFamily family, const ByteVector& payload, const ReplyBound& bound) {
     if (!ethernetOnly() || !HeadsHomedOrRefuse()) return false;
     TraceLine(CommandCaption(code));
     if (family == ReplyFamily::Place) g_VacuumCheckOk = true;
-    if (!ExchangeUdp(code, family, WaitKind::Move, payload)) return false;
+    if (!ExchangeUdp(code, family, bound, payload)) return false;
     TraceEnd(code);
     return true;
 }
 
 // 0x74 and 0x77: a move to the part or board, the strokes, booked as an X/Y/A move.
 bool moveWithStroke(std::uint16_t code, ReplyFamily family, std::int32_t dX, std::int32_t dY,
-                    const std::array<std::int32_t, 8>& dA, const ByteVector& payload) {
+                    const std::array<std::int32_t, 8>& dA, const ByteVector& payload, const ReplyBound& bound) {
     if (!ethernetOnly()) return false;
     if (!CheckXY(static_cast<std::int64_t>(g_PulseX) + dX, static_cast<std::int64_t>(g_PulseY) + dY)) return false;
-    if (!strokeInPlace(code, family, payload)) return false;
+    if (!strokeInPlace(code, family, payload, bound)) return false;
     bookXYA(dX, dY, dA);
     return true;
 }
@@ -81,7 +100,7 @@ bool MoveXY(XYMoveArgs m) {
     AdjustXYSpeeds(m.xSpeed, m.dX, m.ySpeed, m.dY);
     if (!HeadsHomedOrRefuse()) return false;
     TraceStart(0x53);
-    if (!Exchange(0x53, ReplyFamily::MoveXY, WaitKind::Move, SerialXY(m),
+    if (!Exchange(0x53, ReplyFamily::MoveXY, MoveBound({{m.dX, m.xSpeed.run}, {m.dY, m.ySpeed.run}}), SerialXY(m),
                   UdpXY(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))
         return false;
     TraceEnd(0x53);
@@ -102,6 +121,7 @@ bool MoveXYWithRotation(XYRotationMove m) {
     }
     AdjustXYSpeeds(m.xSpeed, m.dX, m.ySpeed, m.dY);
     if (!HeadsHomed()) {
+        if (LinkLost()) return RefuseOnLostLink(CommandCaption(0x54));
         Refuse(kHeadE3Error);
         g_ReplyEvents[ReplyFamily::MoveXYRotate].Set();
         return false;
@@ -110,7 +130,8 @@ bool MoveXYWithRotation(XYRotationMove m) {
         Refuse(kNotOnThisLink);
         return false;
     }
-    if (!ExchangeSerial(ReplyFamily::MoveXYRotate, WaitKind::Move, CommandCaption(0x54),
+    if (!ExchangeSerial(ReplyFamily::MoveXYRotate,
+                        MoveBound({{m.dX, m.xSpeed.run}, {m.dY, m.ySpeed.run}, {m.dR, 0}}), CommandCaption(0x54),
                         BuildSerialFrame(0x54, SerialXYRotation(m))))
         return false;
     CountCommand();
@@ -129,7 +150,8 @@ bool MoveXYWithRotation(XYRotationMove m) {
 
 bool DispenseStroke(const DispenseStrokeArgs& d) {
     TraceStart(0x58);
-    if (!Exchange(0x58, ReplyFamily::Dispense, WaitKind::Move, SerialDispense(d), UdpDispense(d))) return false;
+    const ReplyBound bound = MoveBound({{std::int64_t{d.depth} * 2, d.run}}, std::int64_t{d.t1} + d.t2 + d.t3);
+    if (!Exchange(0x58, ReplyFamily::Dispense, bound, SerialDispense(d), UdpDispense(d))) return false;
     TraceEnd(0x58);
     return true;
 }
@@ -137,7 +159,7 @@ bool DispenseStroke(const DispenseStrokeArgs& d) {
 bool SendCurrentXY() {
     if (!ethernetOnly()) return false;
     TraceLine("70->start");
-    if (!ExchangeUdp(0x70, ReplyFamily::SingleAxis, WaitKind::Query, UdpCurrentXY(g_PulseX, g_PulseY)))
+    if (!ExchangeUdp(0x70, ReplyFamily::SingleAxis, QueryBound(), UdpCurrentXY(g_PulseX, g_PulseY)))
         return false;
     TraceEnd(0x70);
     return true;
@@ -146,7 +168,9 @@ bool SendCurrentXY() {
 bool MeasureHeight(const HeightMeasureArgs& h) {
     TraceLine("71->start");
     g_PanelLink.heightMeasured = false;
-    if (!Exchange(0x71, ReplyFamily::SingleAxis, WaitKind::Query, SerialHeight(h), UdpHeight(h))) return false;
+    // The measuring head goes down until it touches: how far is not known here.
+    if (!Exchange(0x71, ReplyFamily::SingleAxis, BoundOfKind(WaitKind::Move), SerialHeight(h), UdpHeight(h)))
+        return false;
     TraceEnd(0x71);
     return true;
 }
@@ -178,7 +202,13 @@ bool MoveAndFly(const MoveAndFlyPayload& p, FlyFrames* frames) {
     const auto& port = TheCommandPanel();
     plat::Event* frame = port.flyFrameEvent ? port.flyFrameEvent() : nullptr;
     if (frame) frame->Reset();
-    if (!ExchangeUdp(0x73, ReplyFamily::FlyCamera, WaitKind::Move, UdpMoveAndFly(p, g_PulseX, g_PulseY)))
+    // To the start, the fly-over (at the board's own fly speed) and to the end, one after another.
+    std::int32_t run = 255;
+    for (const std::int32_t c : {p.speedPair[1], p.secondPair[1]})
+        if (c > 0) run = std::min(run, c);
+    const std::int64_t legs = far(p.dX1, p.dY1) + far(p.dX3, p.dY3);
+    const ReplyBound bound = MoveBound({}, TravelMs(legs, run) + TravelMs(p.dX2, 0));
+    if (!ExchangeUdp(0x73, ReplyFamily::FlyCamera, bound, UdpMoveAndFly(p, g_PulseX, g_PulseY)))
         return false;
     // Answered is moved: booked before the frames are waited for.
     g_PulseX = static_cast<std::int32_t>(x3);
@@ -193,15 +223,28 @@ bool MoveAndFly(const MoveAndFlyPayload& p, FlyFrames* frames) {
 }
 
 bool MoveAndPick74(const MoveAndPick74Payload& p) {
-    return moveWithStroke(0x74, ReplyFamily::Pick, p.dX, p.dY, p.dA, UdpMoveAndPick74(p));
+    // The feeder presents (its own time), the move, the stroke.
+    const ReplyBound bound = MoveBound({{far(p.dX, p.dY), runCodeOf(p.w81)}},
+                                       strokeMs(p.w72, secondRunCodeOf(p.w81), p.w76) + p.h6);
+    return moveWithStroke(0x74, ReplyFamily::Pick, p.dX, p.dY, p.dA, UdpMoveAndPick74(p), bound);
 }
 
 bool MoveAndPick75(const MoveAndPick75Payload& p) {
-    return strokeInPlace(0x75, ReplyFamily::Pick, UdpMoveAndPick75(p));
+    // Nozzle after nozzle: each one's move from the start (no shorter than from the
+    // one before) and its stroke.
+    std::int64_t motion = 0;
+    for (std::size_t n = 0; n < 8; ++n) {
+        if (p.zAxes[n] < 0x20 || p.zAxes[n] > 0x27) continue;
+        motion += TravelMs(far(p.w57[n], p.w89[n]), runCodeOf(p.w210)) +
+                  strokeMs(p.w178[n], secondRunCodeOf(p.w210), p.h218[n]) + p.h17[n];
+    }
+    return strokeInPlace(0x75, ReplyFamily::Pick, UdpMoveAndPick75(p), MoveBound({}, motion));
 }
 
 bool MoveAndPlace77(const MoveAndPlace77Payload& p) {
-    return moveWithStroke(0x77, ReplyFamily::Place, p.dX, p.dY, p.dA, UdpMoveAndPlace77(p));
+    const ReplyBound bound =
+        MoveBound({{far(p.dX, p.dY), runCodeOf(p.w16)}}, strokeMs(p.w57, secondRunCodeOf(p.w16), p.w66));
+    return moveWithStroke(0x77, ReplyFamily::Place, p.dX, p.dY, p.dA, UdpMoveAndPlace77(p), bound);
 }
 
 bool MoveAndPlace78(const MoveAndPlace78Payload& p) {
@@ -211,7 +254,14 @@ bool MoveAndPlace78(const MoveAndPlace78Payload& p) {
         Refuse(kPulse24Bit);
         return false;
     }
-    return strokeInPlace(0x78, ReplyFamily::Place, *payload);
+    std::int64_t motion = 0;
+    for (std::size_t n = 0; n < 8; ++n) {
+        if (p.zAxes[n] < 0x20 || p.zAxes[n] > 0x27) continue;
+        const std::int32_t depth = le32(&p.bytes170[4 * n]);
+        const std::int64_t delay = p.bytes129[8 + 2 * n] | p.bytes129[9 + 2 * n] << 8;
+        motion += TravelMs(far(p.w5[n], p.w37[n]), runCodeOf(p.w73)) + strokeMs(depth, secondRunCodeOf(p.w73), delay);
+    }
+    return strokeInPlace(0x78, ReplyFamily::Place, *payload, MoveBound({}, motion));
 }
 
 }  // namespace smt

@@ -1,5 +1,6 @@
 #include "link/commands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -8,6 +9,7 @@
 #include "link/command_common.h"
 #include "link/exchange.h"
 #include "link/link_log.h"
+#include "link/link_lost.h"
 #include "link/locked.h"
 #include "link/serial_frame.h"
 #include "link/serial_link.h"
@@ -136,17 +138,25 @@ void TraceLine(const std::string& text) { AppendCommTrace(text, true); }
 void TraceStart(std::uint16_t code) { TraceLine(hex2(code) + "->Start"); }
 void TraceEnd(std::uint16_t code) { TraceLine(hex2(code) + "->end"); }
 
-bool Exchange(std::uint16_t code, ReplyFamily family, WaitKind kind, const ByteVector& serialData,
+bool Exchange(std::uint16_t code, ReplyFamily family, const ReplyBound& bound, const ByteVector& serialData,
               const ByteVector& udpPayload) {
     const std::string name = CommandCaption(code);
     if (UseSerial())
-        return ExchangeSerial(family, kind, name, BuildSerialFrame(static_cast<std::uint8_t>(code), serialData));
-    return ExchangeEthernet(family, kind, name, code, udpPayload);
+        return ExchangeSerial(family, bound, name, BuildSerialFrame(static_cast<std::uint8_t>(code), serialData));
+    return ExchangeEthernet(family, bound, name, code, udpPayload);
 }
 
-bool ExchangeUdp(std::uint16_t code, ReplyFamily family, WaitKind kind, const ByteVector& payload) {
-    return ExchangeEthernet(family, kind, CommandCaption(code), code, payload);
+bool ExchangeUdp(std::uint16_t code, ReplyFamily family, const ReplyBound& bound, const ByteVector& payload) {
+    return ExchangeEthernet(family, bound, CommandCaption(code), code, payload);
 }
+
+ReplyBound MoveBound(std::initializer_list<TravelLeg> legs, std::int64_t dwellMs) {
+    std::int64_t travel = 0;
+    for (const TravelLeg& l : legs) travel = std::max(travel, TravelMs(l.pulses, l.runCode));
+    return {MoveWaitLimit(travel + std::max<std::int64_t>(dwellMs, 0)), true};
+}
+
+ReplyBound QueryBound() { return {NoMoveWaitLimit(), false}; }
 
 namespace {
 bool reportSendFailure(std::uint16_t code) {
@@ -156,6 +166,7 @@ bool reportSendFailure(std::uint16_t code) {
 }  // namespace
 
 bool SendSerialOnly(std::uint16_t code, const ByteVector& serialData) {
+    if (LinkLost()) return RefuseOnLostLink(hex2(code));
     if (!GetSerialLink().SendFrame(BuildSerialFrame(static_cast<std::uint8_t>(code), serialData)))
         return reportSendFailure(code);
     return true;
@@ -163,6 +174,7 @@ bool SendSerialOnly(std::uint16_t code, const ByteVector& serialData) {
 
 bool SendOnly(std::uint16_t code, const ByteVector& serialData, const ByteVector& udpPayload, bool lockUdp) {
     if (UseSerial()) return SendSerialOnly(code, serialData);
+    if (LinkLost()) return RefuseOnLostLink(hex2(code));
     MachineLink& link = GetMachineLink();
     const int r = lockUdp ? link.SendCommand(code, udpPayload) : link.SendCommandUnlocked(code, udpPayload);
     return r == 0 || reportSendFailure(code);
@@ -209,6 +221,7 @@ bool HeadsHomed() { return g_HeadResetOk.load(); }
 
 bool HeadsHomedOrRefuse() {
     if (HeadsHomed()) return true;
+    if (LinkLost()) return RefuseOnLostLink("E3");
     Refuse(kHeadE3Error);
     return false;
 }
@@ -275,7 +288,7 @@ bool SetSpeedGear(std::uint8_t mode, std::uint8_t second) {
 }
 
 bool ReadVacuum(std::uint8_t nozzle) {
-    return Exchange(0x15, ReplyFamily::Vacuum, WaitKind::Query, SerialVacuum(nozzle), UdpVacuum(nozzle));
+    return Exchange(0x15, ReplyFamily::Vacuum, QueryBound(), SerialVacuum(nozzle), UdpVacuum(nozzle));
 }
 
 // ---- moves -------------------------------------------------------------------
@@ -288,7 +301,7 @@ bool MoveSingleAxis(SingleAxisMove m) {
     m.speed = SingleAxisSpeed(m.speed, m.axis <= 1, m.delta, m.axis == 0 ? l.absX : l.absY,
                               CurrentMoveSpeedOptions());
     TraceStart(0x61);
-    if (!Exchange(0x61, ReplyFamily::SingleAxis, WaitKind::Move, SerialSingleAxis(m),
+    if (!Exchange(0x61, ReplyFamily::SingleAxis, MoveBound({{m.delta, m.speed.run}}), SerialSingleAxis(m),
                   UdpSingleAxis(m, CurrentCounterOfAxis(m.axis))))
         return false;
     TraceEnd(0x61);
@@ -309,7 +322,9 @@ bool RunConveyorZones(const ConveyorRun& c) {
     const bool namedZone = c.zone >= 1 && c.zone <= 4;
     const std::string zone = std::to_string(c.zone);
     if (namedZone) AppendCommTrace("Zone " + zone + " run -> ", true);
-    if (!Exchange(0x62, ReplyFamily::Conveyor, WaitKind::Move, SerialConveyor(c), UdpConveyor(c))) return false;
+    // The belts wait for the board at their sensors too: the conveyor's own limit.
+    if (!Exchange(0x62, ReplyFamily::Conveyor, BoundOfKind(WaitKind::Move), SerialConveyor(c), UdpConveyor(c)))
+        return false;
     if (namedZone) AppendCommTrace("62-" + zone + " end ", true);
     return true;
 }
@@ -317,10 +332,13 @@ bool RunConveyorZones(const ConveyorRun& c) {
 FlyFrames AwaitFlyFrames(plat::Event* frameEvent, std::string_view commandName, Transport transport) {
     const std::string name(commandName);
     if (!frameEvent) return FlyFrames::Incomplete;  // nobody counts the frames
-    const plat::WaitResult r = frameEvent->Wait(WaitLimit(WaitKind::FlyFrames), StopFlagOf(transport));
+    // The run's stop ends this wait too (after its grace).
+    bool stopped = false;
+    const plat::WaitResult r = WaitReplyEvent(*frameEvent, WaitLimit(WaitKind::FlyFrames), StopFlagOf(transport),
+                                              std::chrono::steady_clock::now(), &stopped);
     if (r == plat::WaitResult::Signalled) return FlyFrames::Complete;
     // A lost trigger or frame: the pass was answered, so the link stays as it is.
-    AppendCommTrace(name + (plat::WaitsCancelled() ? "->stopped" : "->frames incomplete"), true);
+    AppendCommTrace(name + (plat::WaitsCancelled() || stopped ? "->stopped" : "->frames incomplete"), true);
     LinkLog("Fly frames incomplete = %s", name.c_str());
     return FlyFrames::Incomplete;
 }
@@ -332,7 +350,8 @@ bool MoveFlyingCamera(const FlyCameraMove& m, FlyFrames* frames) {
     TraceStart(0x63);
     plat::Event* frame = TheCommandPanel().flyFrameEvent ? TheCommandPanel().flyFrameEvent() : nullptr;
     if (frame) frame->Reset();
-    if (!Exchange(0x63, ReplyFamily::FlyCamera, WaitKind::Move, SerialFlyCamera(m),
+    // The fly-over runs at the board's own speed, which the command does not carry.
+    if (!Exchange(0x63, ReplyFamily::FlyCamera, MoveBound({{m.dX, 0}}), SerialFlyCamera(m),
                   UdpFlyCamera(m, static_cast<std::int32_t>(x))))
         return false;
     // Answered is moved (a refused move fails in the exchange): booked before the
@@ -360,7 +379,8 @@ bool MoveXYA(XYAMove m) {
     g_CommandInFlight = 64;
     TraceStart(0x64);
     if ((m.flags & 0x80) && !HeadsHomedOrRefuse()) return false;
-    if (!Exchange(0x64, ReplyFamily::MoveXYA, WaitKind::Move, SerialXYA(m, wide),
+    const ReplyBound bound = MoveBound({{m.xy.dX, m.xy.xSpeed.run}, {m.xy.dY, m.xy.ySpeed.run}, {m.dA, 0}});
+    if (!Exchange(0x64, ReplyFamily::MoveXYA, bound, SerialXYA(m, wide),
                   UdpXYA(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))
         return false;
     TraceEnd(0x64);
@@ -393,7 +413,11 @@ bool MoveXYAMulti(XYAMultiMove m) {
     g_CommandInFlight = 65;
     if (!HeadsHomedOrRefuse()) return false;
     TraceStart(0x65);
-    if (!Exchange(0x65, ReplyFamily::MoveXYAMulti, WaitKind::Move, SerialXYAMulti(m),
+    std::int32_t turn = 0;
+    for (const std::int32_t a : m.dA) turn = std::max(turn, a < 0 ? -a : a);
+    const ReplyBound bound =
+        MoveBound({{m.xy.dX, m.xy.xSpeed.run}, {m.xy.dY, m.xy.ySpeed.run}, {turn, m.aSpeed.run}});
+    if (!Exchange(0x65, ReplyFamily::MoveXYAMulti, bound, SerialXYAMulti(m),
                   UdpXYAMulti(m, static_cast<std::int32_t>(x), static_cast<std::int32_t>(y))))
         return false;
     TraceEnd(0x65);
@@ -412,7 +436,10 @@ bool FeedFeeder(const FeederFeed& f) {
     TraceStart(code);
     const bool walk = f.drive >= 1 && f.drive <= 3;
     const std::int32_t current = walk ? g_PulseFeederWalk[f.drive - 1].load() : 0;
-    if (!Exchange(code, ReplyFamily::Feed, WaitKind::Move, SerialFeed(f), UdpFeed(f, current))) return false;
+    // The walk at its pair's run code, the tape lengths at the second pair's, and the
+    // feeder's own time.
+    const ReplyBound bound = MoveBound({{f.pulses, f.b}}, TravelMs(f.c, f.f) + TravelMs(f.d, f.f) + f.g);
+    if (!Exchange(code, ReplyFamily::Feed, bound, SerialFeed(f), UdpFeed(f, current))) return false;
     if (walk) g_PulseFeederWalk[f.drive - 1] += f.pulses;
     TraceEnd(code);
     return true;
@@ -428,7 +455,10 @@ bool PickStroke(const PickStrokeArgs& p) {
     ShowField(PositionField::Z, p.depth);
     TraceStart(0x67);
     if (UseSerial()) setNozzleBox(p.axis, p.depth, true);
-    if (!Exchange(0x67, ReplyFamily::Pick, WaitKind::Move, SerialPick(p), UdpPick(p))) return false;
+    // Down and up again, with the delay at the bottom.
+    if (!Exchange(0x67, ReplyFamily::Pick, MoveBound({{std::int64_t{p.depth} * 2, p.speed.run}}, p.delay),
+                  SerialPick(p), UdpPick(p)))
+        return false;
     TraceEnd(0x67);
     return true;
 }
@@ -448,7 +478,9 @@ bool PlaceStroke(PlaceStrokeArgs p) {
     p.exhaust = static_cast<std::uint8_t>(basic.m_Exhaust);
     TraceStart(0x68);
     if (UseSerial()) setNozzleBox(p.axis, p.depth, false);
-    if (!Exchange(0x68, ReplyFamily::Place, WaitKind::Move, SerialPlace(p), UdpPlace(p))) return false;
+    if (!Exchange(0x68, ReplyFamily::Place, MoveBound({{std::int64_t{p.depth} * 2, p.speed.run}}, p.delay),
+                  SerialPlace(p), UdpPlace(p)))
+        return false;
     TraceEnd(0x68);
     return true;
 }

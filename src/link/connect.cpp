@@ -17,6 +17,7 @@
 #include "link/commands.h"
 #include "link/homing.h"
 #include "link/link_log.h"
+#include "link/link_lost.h"
 #include "link/manual_control.h"
 #include "link/replies.h"
 #include "link/reply_handlers.h"
@@ -213,7 +214,7 @@ bool connectEthernet() {
     if (g_FirstConnect.load()) StartUdpReplyThread(GetMachineLink());
     if (!g_Connected.load()) openLiveViewIfClosed();
     plat::SetKeepAwake(true);
-    g_Connected = true;
+    NoteLinkUp();
     // With the limits switch on, the board gets the program's travel limits on this
     // link too, so that both refuse the same moves (the board does not answer them).
     const auto& h = GetLinkHooks();

@@ -8,15 +8,30 @@
 #include <string_view>
 #include <vector>
 
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/serial_frame.h"
 
 namespace smt {
 
-// A whole serial frame (BuildSerialFrame) through the serial link.
+// The bound of one command's reply, and whether the command moves drives (its
+// reply lost, where the machine stands is unknown).
+struct ReplyBound {
+    plat::Millis limit;
+    bool moves = true;
+};
+// The bound of a kind's constant limit.
+ReplyBound BoundOfKind(WaitKind kind);
+
+// A whole serial frame (BuildSerialFrame) through the serial link. Over a link
+// declared lost nothing is sent (RefuseOnLostLink).
+bool ExchangeSerial(ReplyFamily family, const ReplyBound& bound, std::string_view commandName,
+                    const SerialFrame& frame);
 bool ExchangeSerial(ReplyFamily family, WaitKind kind, std::string_view commandName,
                     const SerialFrame& frame);
 // One datagram through the Ethernet link, under g_LinkMutex.
+bool ExchangeEthernet(ReplyFamily family, const ReplyBound& bound, std::string_view commandName,
+                      std::uint16_t command, const std::vector<std::uint8_t>& payload);
 bool ExchangeEthernet(ReplyFamily family, WaitKind kind, std::string_view commandName,
                       std::uint16_t command, const std::vector<std::uint8_t>& payload);
 

@@ -6,6 +6,7 @@
 #include "link/busy.h"
 #include "link/combined_commands.h"
 #include "link/commands.h"
+#include "link/link_lost.h"
 #include "link/position_counters.h"
 #include "link/reply_handlers.h"
 #include "link/link_state.h"
@@ -262,6 +263,9 @@ bool HomingInProgress() {
 }
 
 bool MachineReset(int kind, bool refuseWhileRunning) {
+    // A run's own homing after its link was lost: the loss has been told, and
+    // nothing more goes over that link.
+    if (!refuseWhileRunning && LinkLost()) return RefuseOnLostLink("02");
     if (!g_Connected.load()) {
         plat::MessageBoxOk("Machine is not connection !", true, plat::MsgIcon::Warning);
         return false;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "link/link_log.h"
+#include "link/link_lost.h"
 #include "link/commands.h"
 #include "link/locked.h"
 #include "platform/msgbox.h"
@@ -83,6 +84,27 @@ plat::Millis WaitLimit(WaitKind kind) {
     return limits::kMove;
 }
 
+std::int64_t TravelMs(std::int64_t pulses, std::int32_t runCode) {
+    const std::int64_t code = runCode < 1 ? 1 : runCode;
+    const std::int64_t p = pulses < 0 ? -pulses : pulses;
+    // Saturated well above the longest bound: no overflow for any 32-bit travel.
+    return std::min<std::int64_t>(p, std::int64_t{1} << 40) * limits::kMsPerPulseCode / code;
+}
+
+plat::Millis NoMoveWaitLimit() {
+    if (const long long o = g_limitOverride[static_cast<int>(WaitKind::Query)].load(); o > 0) return plat::Millis(o);
+    return limits::kNoMove;
+}
+
+plat::Millis MoveWaitLimit(std::int64_t motionMs) {
+    if (const long long o = g_limitOverride[static_cast<int>(WaitKind::Move)].load(); o > 0) return plat::Millis(o);
+    const std::int64_t longest = limits::kLongestMove.count();
+    const std::int64_t motion = std::clamp<std::int64_t>(motionMs, 0, longest);
+    return plat::Millis(std::min<std::int64_t>(limits::kMoveMargin.count() + motion, longest));
+}
+
+bool KindMoves(WaitKind kind) { return kind == WaitKind::Move || kind == WaitKind::Homing; }
+
 const std::atomic<bool>* StopFlagOf(Transport transport) {
     return transport == Transport::Serial ? &g_StopReceive : &g_StopUdpReply;
 }
@@ -124,6 +146,83 @@ void RefuseWaitingReplies() {
         if (waiting[f]) RefuseReply(static_cast<ReplyFamily>(f));
 }
 
+unsigned WaitStopGeneration() { return g_stopGeneration.load(); }
+
+namespace {
+// The last stop with grace: when it was asked and when its grace ends (steady
+// clock ticks; 0 none).
+std::atomic<long long> g_graceAsked{0};
+std::atomic<long long> g_graceEnds{0};
+
+long long ticks(std::chrono::steady_clock::time_point t) { return t.time_since_epoch().count(); }
+}  // namespace
+
+void StopPendingWaitsAfter(plat::Millis grace) {
+    const auto now = std::chrono::steady_clock::now();
+    g_graceEnds.store(ticks(now + grace));
+    g_graceAsked.store(ticks(now));
+}
+
+plat::WaitResult WaitReplyEvent(plat::Event& event, plat::Millis limit, const std::atomic<bool>* stop,
+                                std::chrono::steady_clock::time_point began, bool* stopped) {
+    using Clock = std::chrono::steady_clock;
+    *stopped = false;
+    const auto end = Clock::now() + limit;
+    for (;;) {
+        const auto now = Clock::now();
+        if (const long long asked = g_graceAsked.load(); asked != 0 && asked >= ticks(began) &&
+                                                          ticks(now) >= g_graceEnds.load()) {
+            *stopped = true;
+            return plat::WaitResult::Cancelled;
+        }
+        if (now >= end) return plat::WaitResult::TimedOut;
+        // Slices: a stop's grace is looked at between them.
+        const auto slice = std::min<Clock::duration>(end - now, limits::kLinkPoll);
+        const plat::WaitResult r = event.Wait(std::chrono::duration_cast<plat::Millis>(slice) + plat::Millis(1), stop);
+        if (r != plat::WaitResult::TimedOut) return r;
+    }
+}
+
+namespace {
+std::atomic<bool> g_linkLost{false};
+std::atomic<bool> g_positionLost{false};
+}  // namespace
+
+// Any connect sets `g_Connected` again: the mark counts only while it is clear.
+bool LinkLost() { return g_linkLost.load() && !g_Connected.load(); }
+
+bool DeclareLinkLost() {
+    // Two waits that end together: exactly one of them is the first.
+    static std::mutex declaring;
+    std::lock_guard lock(declaring);
+    const bool before = LinkLost();
+    g_linkLost.store(true);
+    g_Connected.store(false);
+    return before;
+}
+
+void NoteLinkUp() {
+    g_linkLost.store(false);
+    g_Connected.store(true);
+}
+
+void ForgetMachinePosition() {
+    g_Homed.store(false);
+    g_HeadResetOk.store(false);
+    if (!g_positionLost.exchange(true)) AppendCommTrace(CurrentLinkTexts().message20, true);
+}
+
+bool MachinePositionLost() { return g_positionLost.load(); }
+
+void NoteMachineHomed() { g_positionLost.store(false); }
+
+bool RefuseOnLostLink(std::string_view commandName) {
+    const std::string name(commandName);
+    LinkLog("Link lost, not sent = %s", name.c_str());
+    AppendCommTrace(name + "->link lost", true);
+    return false;
+}
+
 void StopPendingWaits() {
     ++g_stopGeneration;
     for (int f = 0; f < kReplyFamilyCount; ++f)
@@ -154,27 +253,34 @@ std::string NoAnswerText(std::string_view commandName) {
 
 namespace {
 // What a reply wait (or the wait for a family's turn) that ended with `r` means,
-// told as every command tells it.
-bool reportWait(plat::WaitResult r, unsigned generation, std::string_view commandName) {
+// told as every command tells it. A wait that ended without its reply declares the link lost: the first one tells
+// the operator, the others (a companion's command in flight, a later command) only
+// trace. Whether a drive moved is unknown too, so a moving command's failure takes
+// the homed state with it.
+bool reportWait(plat::WaitResult r, unsigned generation, std::string_view commandName, bool moves,
+                bool graceOver = false) {
     const std::string name(commandName);
     if (plat::WaitsCancelled()) {  // closing the program
         AppendCommTrace(name + "->stopped", true);
         return false;
     }
-    if (g_stopGeneration.load() != generation) {
+    const bool stopped = graceOver || g_stopGeneration.load() != generation;
+    if (!stopped && r == plat::WaitResult::Signalled) return true;
+    const bool told = DeclareLinkLost();
+    g_Connected.store(false);
+    // Before any box: while it is open nothing may take the old position as known.
+    if (moves) ForgetMachinePosition();
+    if (stopped) {
         // Stopped by the operator: whether the machine moved is unknown.
-        g_Connected.store(false);
         LinkLog("Wait stopped = %s", name.c_str());
         AppendCommTrace(name + "->stopped", true);
-        return false;
-    }
-    if (r == plat::WaitResult::Signalled) return true;
-    g_Connected.store(false);
-    LinkLog("No answer = %s", name.c_str());
-    if (r == plat::WaitResult::TimedOut) {
-        plat::MessageBoxOk(NoAnswerText(commandName), true, plat::MsgIcon::Error);
     } else {
-        AppendCommTrace(name + "->no answer, link closed", true);
+        LinkLog("No answer = %s", name.c_str());
+        if (r == plat::WaitResult::TimedOut && !told)
+            plat::MessageBoxOk(NoAnswerText(commandName), true, plat::MsgIcon::Error);
+        else
+            AppendCommTrace(name + (r == plat::WaitResult::TimedOut ? "->no answer" : "->no answer, link closed"),
+                            true);
     }
     return false;
 }
@@ -217,7 +323,9 @@ bool ReplyTurn::Take(plat::Millis limit, std::string_view commandName, Transport
     const unsigned generation = g_stopGeneration.load();
     const plat::WaitResult r = Wait(limit, StopFlagOf(transport));
     if (r == plat::WaitResult::Signalled) return true;
-    return reportWait(r, generation, commandName);
+    // Nothing went out for this command: the holder's own wait says whether the
+    // position is lost.
+    return reportWait(r, generation, commandName, false);
 }
 
 void ReplyTurn::Release() {
@@ -236,7 +344,7 @@ bool AwaitEvent(plat::Event& event, WaitKind kind, std::string_view commandName,
                 Transport transport) {
     const unsigned generation = g_stopGeneration.load();
     const plat::WaitResult r = event.Wait(WaitLimit(kind), StopFlagOf(transport));
-    return reportWait(r, generation, commandName);
+    return reportWait(r, generation, commandName, KindMoves(kind));
 }
 
 bool AwaitReply(ReplyFamily family, WaitKind kind, std::string_view commandName,
@@ -251,20 +359,37 @@ bool AwaitReply(ReplyFamily family, WaitKind kind, std::string_view commandName,
     return ok;
 }
 
+WaitStart WaitStartNow() { return {g_stopGeneration.load(), std::chrono::steady_clock::now()}; }
+
 bool AwaitReply(ReplyFamily family, plat::Millis limit, std::string_view commandName, Transport transport,
                 ReplyTurn& turn) {
-    const unsigned generation = g_stopGeneration.load();
-    const plat::WaitResult r = g_ReplyEvents[family].Wait(limit, StopFlagOf(transport));
+    return AwaitReplyFrom(family, limit, commandName, transport, turn, true, WaitStartNow());
+}
+
+bool AwaitReplyFrom(ReplyFamily family, plat::Millis limit, std::string_view commandName, Transport transport,
+                    ReplyTurn& turn, bool moves, const WaitStart& start) {
+    const unsigned generation = start.generation;
+    bool graceOver = false;
+    const plat::WaitResult r =
+        WaitReplyEvent(g_ReplyEvents[family], limit, StopFlagOf(transport), start.began, &graceOver);
     // Read before the turn goes: the next command's arming clears it.
     const bool refused = r == plat::WaitResult::Signalled && g_refused[indexOf(family)].exchange(false);
     turn.Release();
-    if (!reportWait(r, generation, commandName)) return false;
+    if (!reportWait(r, generation, commandName, moves, graceOver)) return false;
     if (refused) {
         AppendCommTrace(std::string(commandName) + "->refused", true);
         return false;
     }
     return true;
 }
+
+namespace {
+Locked<std::string> g_linkLostText{std::string("与机器的连接已断开，请重新联机 !")};
+}  // namespace
+
+std::string LinkLostText() { return g_linkLostText.Get(); }
+
+void SetLinkLostText(const std::string& text) { g_linkLostText.Set(text); }
 
 void PostMessageBoxOk(const std::string& text, plat::MsgIcon icon) {
     plat::PostToUi([text, icon] { plat::MessageBoxOk(text, true, icon); });
@@ -308,6 +433,10 @@ void ResetLinkState() {
     g_PanelLink.resetKind = -1;
     g_ReplyEvents.ResetAll();
     g_AxisLimitEvent.Reset();
+    g_linkLost = false;
+    g_positionLost = false;
+    g_graceAsked = 0;
+    g_graceEnds = 0;
 }
 
 }  // namespace smt

@@ -4,6 +4,7 @@
 
 #include "base/numtext.h"
 #include "link/commands.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/reply_handlers.h"
 #include "platform/profile.h"
@@ -122,6 +123,7 @@ const std::vector<CaptionEntry>& ManualControlCaptionTable() {
         {"c_HomingNotSent", "发送失败"},
         {"c_HomingMachineError", "机器报错"},
         {"c_HomingStopped", "已停止"},
+        {"c_LinkLost", "与机器的连接已断开，请重新联机 !"},
     };
     return table;
 }
@@ -163,6 +165,7 @@ void ManualControlTexts::PublishToLink() const {
     t.homingCauses = {Text("c_HomingNoAnswer"), Text("c_HomingLinkClosed"), Text("c_HomingNotSent"),
                       Text("c_HomingMachineError"), Text("c_HomingStopped")};
     SetLinkTexts(t);
+    SetLinkLostText(Text("c_LinkLost"));
     for (int code : {0x53, 0x58, 0x61, 0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0x68, 0x71, 0x72, 0x73, 0x74, 0x75,
                      0x77, 0x78}) {
         char key[32];

@@ -6,6 +6,7 @@
 #include "link/command_common.h"
 #include "link/commands.h"
 #include "link/link_log.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/locked.h"
 #include "link/position_counters.h"
@@ -68,6 +69,7 @@ bool finishFullHoming() {
     clearCounters();
     g_HeadResetOk = true;
     g_Homed = true;
+    NoteMachineHomed();
     // The full homing is over: the panel's enabling (the run's Start among it) no
     // longer treats it as under way. The handler read the kind when the reply came.
     g_PanelLink.resetKind = -1;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "link/link_log.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/replies.h"
 
@@ -85,7 +86,7 @@ bool SerialLink::OpenSerialLink(int& comNumber) {
             LinkLog("Serial link on COM%d (%s)", n, m_port.Path().c_str());
             auto& hooks = GetLinkHooks();
             if (hooks.openCameraOnConnect) hooks.openCameraOnConnect(wasConnected);
-            g_Connected.store(true);
+            NoteLinkUp();
             return true;
         }
     }
@@ -113,11 +114,16 @@ void SerialLink::SerialReceiveThread() {
         }
         const long n = m_port.Read(buffer, std::min(room, sizeof buffer), limits::kLinkPoll);
         if (n < 0) {
-            // The port went away (unplugged): every wait on this link ends now.
+            // The port went away (unplugged): every wait on this link ends now. The
+            // link is marked lost before the waits end, so theirs stay traces and the
+            // operator gets this one box, whatever was in flight.
             LinkLog("Serial port lost: %s", m_port.Path().c_str());
             AppendCommTrace("Serial port lost !", true);
-            g_Connected.store(false);
+            const bool wasUp = g_Connected.load();
+            const bool told = DeclareLinkLost();
             g_StopReceive.store(true);
+            if (wasUp && !told && !plat::WaitsCancelled())
+                PostMessageBoxOk(LinkLostText(), plat::MsgIcon::Error);
             break;
         }
         if (n > 0) {

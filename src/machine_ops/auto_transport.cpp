@@ -1,5 +1,6 @@
 #include "machine_ops/auto_transport.h"
 
+#include <chrono>
 #include <cmath>
 
 #include "base/globals.h"
@@ -12,6 +13,7 @@
 #include "link/commands.h"
 #include "link/exchange.h"
 #include "link/link_log.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "link/serial_frame.h"
@@ -275,27 +277,40 @@ bool SendConveyorRun(const ConveyorRun& run, plat::Millis limit) {
     const std::string zone = std::to_string(run.zone);
     AppendCommTrace("62->Start", true);
     AppendCommTrace("Zone " + zone + " run -> ", true);
+    if (LinkLost()) return RefuseOnLostLink(CommandCaption(0x62));
     const bool serial = useSerial();
     const Transport t = serial ? Transport::Serial : Transport::Ethernet;
+    // The operator's stop ends this wait as it ends every command's.
+    const unsigned generation = WaitStopGeneration();
     // One 0x62 in flight: the turn is held from arming to the reply or its end. A
     // turn that does not come within the bound ends as a reply that did not.
     ReplyTurn turn(ReplyFamily::Conveyor);
     plat::WaitResult r = turn.Wait(limit, StopFlagOf(t));
+    bool graceOver = false;
     if (r == plat::WaitResult::Signalled) {
         ArmReply(ReplyFamily::Conveyor);
+        const auto began = std::chrono::steady_clock::now();
         const bool sent = serial ? GetSerialLink().SendFrame(BuildSerialFrame(0x62, SerialConveyor(run)))
                                  : GetMachineLink().SendCommand(0x62, UdpConveyor(run)) == 0;
         if (!sent) {
             turn.Release();
             // The link is down: the same report as every other command's.
+            const bool told = DeclareLinkLost();
             g_Connected.store(false);
             LinkLog("Send failed = %s", CommandCaption(0x62).c_str());
-            if (!plat::WaitsCancelled())
+            if (!told && !plat::WaitsCancelled())
                 plat::MessageBoxOk(SendFailedText(CommandCaption(0x62)), true, plat::MsgIcon::Error);
             return false;
         }
-        r = g_ReplyEvents[ReplyFamily::Conveyor].Wait(limit, StopFlagOf(t));
+        r = WaitReplyEvent(g_ReplyEvents[ReplyFamily::Conveyor], limit, StopFlagOf(t), began, &graceOver);
         turn.Release();
+    }
+    if ((graceOver || WaitStopGeneration() != generation) && !plat::WaitsCancelled()) {
+        // Stopped by the operator before the belts answered: where the board is, is unknown.
+        DeclareLinkLost();
+        g_Connected.store(false);
+        AppendCommTrace("62-" + zone + " stopped", true);
+        return false;
     }
     switch (r) {
     case plat::WaitResult::Signalled:
@@ -310,6 +325,7 @@ bool SendConveyorRun(const ConveyorRun& run, plat::Millis limit) {
     case plat::WaitResult::Cancelled: break;
     }
     if (!plat::WaitsCancelled()) {
+        DeclareLinkLost();
         g_Connected.store(false);
         AppendCommTrace("62-" + zone + " no answer, link closed", true);
     }

@@ -18,6 +18,7 @@
 #include "joblist/smt_strategy.h"
 #include "link/busy.h"
 #include "link/commands.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/position_counters.h"
 #include "link/positioning.h"
@@ -217,8 +218,9 @@ bool PlacementRun::Picks() {
             for (auto& t : g_RotationTarget) t = 0;
         if (!WaitHandOff(g_hFeederReady[static_cast<std::size_t>(k - 1)], g_RunContinue)) return false;
         if (!Gate()) return false;
-        // A failed pick shows later as a vision or vacuum failure.
-        PickPart(Record(k));
+        // A failed pick shows later as a vision or vacuum failure; a pick that got
+        // no answer (or a stop during it) ends the run here.
+        if (!PickPart(Record(k)) && (LinkLost() || !g_RunContinue.load())) return false;
         // The pick may have turned a doubled pocket: the next nozzle on the same
         // feeder takes the count the feeder row holds now. Only a changed count is
         // written, so a slot the companion already presents is never touched.

@@ -10,6 +10,8 @@
 #include "joblist/smt_strategy.h"
 #include "link/commands.h"
 #include "link/homing.h"
+#include "link/link_lost.h"
+#include "link/link_state.h"
 #include "link/position_counters.h"
 #include "link/positioning.h"
 #include "platform/msgbox.h"
@@ -134,6 +136,11 @@ std::optional<bool> ParkAndHome(bool walkAxes) {
 
 void EndRun(PartListStore& store, const std::function<bool()>& returnNozzles,
             const std::function<std::optional<bool>()>& park) {
+    // Over a link declared lost nothing more is sent: no nozzle return, park or homing.
+    if (LinkLost()) {
+        FinishRun(store, false);
+        return;
+    }
     if (returnNozzles && g_AutoNozzleChange.load() && !returnNozzles()) {
         FinishRun(store, false);
         return;

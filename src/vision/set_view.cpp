@@ -16,6 +16,7 @@
 #include "link/combined_commands.h"
 #include "link/command_common.h"
 #include "link/commands.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/positioning.h"
 #include "platform/msgbox.h"
@@ -140,6 +141,8 @@ void SetView::Refuse(int control) {
 // ---- selection -----------------------------------------------------------------
 
 bool SetView::SelectionGuard(bool cameraB, int camera) {
+    // A run's own selection after its link was lost: the loss has been told once.
+    if (g_Running && LinkLost()) return RefuseOnLostLink("04");
     if (!g_Connected) {
         plat::MessageBoxOk(kNotConnected, true);
         return false;

@@ -9,6 +9,7 @@
 
 #include "link/cmd_srv.h"
 #include "link/exchange.h"
+#include "link/link_lost.h"
 #include "link/replies.h"
 #include "link/serial_link.h"
 #include "sim_fixture.h"
@@ -166,7 +167,13 @@ TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
     // A broken terminator (the reply never forms), then silence.
     ExpectUnanswered([&] { faults.BadSumNext(); }, [&] { return SerialMove(); });
     ExpectUnanswered([&] { faults.SilenceNext(); }, [&] { return SerialMove(); });
-    // The link itself is still good for the next command.
+    // Nothing goes out over a link declared lost; connected again, the link itself
+    // is still good for the next command.
+    const std::size_t sent = FrameCount();
+    EXPECT_FALSE(SerialMove());
+    EXPECT_EQ(FrameCount(), sent);
+    EXPECT_EQ(boxes.Count(), 1u);
+    NoteLinkUp();
     EXPECT_TRUE(SerialMove());
     // E4 in place of the reply to an X/Y/A move: refused at once, the heads not homed.
     boxes.Clear();
@@ -197,7 +204,8 @@ TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
     }));
     pull.join();
     EXPECT_FALSE(g_Connected.load());
-    EXPECT_EQ(boxes.Count(), 0u);
+    // The port's loss is told once, in its own box; the wait only traces.
+    EXPECT_EQ(boxes.Texts(), Calls{LinkLostText()});
     EXPECT_TRUE(HookSeen("trace Serial port lost !"));
     // Writing to the closed link fails instead of hanging.
     GetSerialLink().Close();

@@ -20,6 +20,7 @@
 #include "link/busy.h"
 #include "link/connect.h"
 #include "link/homing.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "platform/threads.h"
 #include "platform/uipost.h"
@@ -155,6 +156,9 @@ void CDialogManualControl::FollowConnection() {
     cmd::ShowField(PositionField::Y, g_PulseY);
     cmd::ShowField(PositionField::Z, g_PulseZ[0]);
     cmd::ShowField(PositionField::A, g_PulseA[0]);
+    // ... as far as the program knows: after a move that went unanswered only a
+    // homing tells where that is.
+    if (MachinePositionLost() && !g_Homed.load()) AppendCommTrace(CurrentLinkTexts().message20, true);
 }
 
 CDialogManualControl::~CDialogManualControl() {
