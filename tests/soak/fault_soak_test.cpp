@@ -379,8 +379,10 @@ protected:
             const std::uint8_t serialReports[] = {0xE1, 0xE2, 0xE3, 0xE4};
             const std::uint8_t statuses[] = {0x10, 0x20, 0x30};
             const std::uint8_t report = p.serial ? serialReports[p.seed % 4] : statuses[p.seed % 3];
+            // Read before the world's lock: the machine calls the world under its own.
+            const std::uint16_t code = lastCode();
             auto lock = world().Lock();
-            world().faults().errorCode = lastCode();
+            world().faults().errorCode = code;
             world().faults().errorAfter = 1;
             world().faults().errorReport = report;
             break;
