@@ -498,7 +498,13 @@ protected:
                 return wrong + (wrong.empty() ? "" : "; ") + "homing failed";
             if (!StartEnabled() || !g_HeadResetOk.load()) fail("Start not enabled after the homing");
         }
-        world().SetScenario(scenario);
+        {
+            // A run from a row starts the job's order there: the world names its parts
+            // by where they lie, not by the order from the job's first row.
+            sim::Scenario next = scenario;
+            if (p.fault == Fault::StopFromRow) next.rowOrder = false;
+            world().SetScenario(next);
+        }
         boardCount = std::max(c.setup.conveyorBoards, 1);
         boxes.Clear();
         if (p.fault == Fault::StopFromRow) {
