@@ -112,17 +112,6 @@ protected:
         EXPECT_TRUE(g_Homed.load());
     }
 
-    // Every feeder's parts are measured in flight (as the flying runs set it up).
-    void Flying() {
-        for (int f = 1; f <= 4; ++f)
-            ASSERT_TRUE(TheFeedGroupTable().SetFeederCell(0, "W" + std::to_string(f), 13, "Yes/0/100"));
-        CameraListSettings s = TheCameraList().Settings();
-        s.m_iFlyStartSpeed = 12;
-        s.m_iFlyNormalSpeed = 120;
-        for (int k = 1; k < 8; ++k) s.m_dFlyCorrect_Y[static_cast<std::size_t>(k)] = scenario.nozzleOffset[k].y;
-        TheCameraList().SetSettings(s);
-        UpdateHeadOffsets();
-    }
 
     std::string BoxTexts() const {
         std::string all;
@@ -209,7 +198,7 @@ TEST_P(RunFaults, ALostReplyOfAnyRunCommandEndsTheRunWithOneMessage) {
         r.serial = Serial();
         Machine(r);
         if (HasFatalFailure()) return;
-        if (c.flying) Flying();
+        if (c.flying) FlyEveryFeeder();
         if (HasFatalFailure()) return;
         boxes.Clear();
         machine().ClearRecords();

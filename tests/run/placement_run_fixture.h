@@ -499,6 +499,21 @@ protected:
         UpdateHeadOffsets();
     }
 
+    // Every feeder's parts fly (cell 13 "Yes", automatic threshold, full light), and
+    // the camera list carries what the fly calibration finds: in the pass the
+    // machine's Y is the camera's, so head k's part shows shifted by that head's Y
+    // offset, which its fly correction takes back.
+    void FlyEveryFeeder() {
+        for (int f = 1; f <= 4; ++f)
+            ASSERT_TRUE(TheFeedGroupTable().SetFeederCell(0, "W" + std::to_string(f), 13, "Yes/0/100"));
+        CameraListSettings s = TheCameraList().Settings();
+        s.m_iFlyStartSpeed = 12;
+        s.m_iFlyNormalSpeed = 120;
+        for (int k = 1; k < 8; ++k) s.m_dFlyCorrect_Y[static_cast<std::size_t>(k)] = scenario.nozzleOffset[k].y;
+        TheCameraList().SetSettings(s);
+        UpdateHeadOffsets();
+    }
+
     // The camera list's two records where the world has them, precisions 2 pulses;
     // with correctionY (mm) each camera's Y correction cell too.
     void CameraRecords(std::optional<double> correctionY = std::nullopt) {

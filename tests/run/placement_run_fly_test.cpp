@@ -21,20 +21,6 @@ protected:
         TheCameraList().SetRows({});
         PlacementRunWorld::TearDown();
     }
-    // Every feeder's parts fly (cell 13 "Yes", automatic threshold, full light), and
-    // the camera list carries what the fly calibration finds: in the pass the
-    // machine's Y is the camera's, so head k's part shows shifted by that head's Y
-    // offset, which its fly correction takes back.
-    void Flying() {
-        for (int f = 1; f <= 4; ++f)
-            ASSERT_TRUE(TheFeedGroupTable().SetFeederCell(0, "W" + std::to_string(f), 13, "Yes/0/100"));
-        CameraListSettings s = TheCameraList().Settings();
-        s.m_iFlyStartSpeed = 12;
-        s.m_iFlyNormalSpeed = 120;
-        for (int k = 1; k < 8; ++k) s.m_dFlyCorrect_Y[static_cast<std::size_t>(k)] = scenario.nozzleOffset[k].y;
-        TheCameraList().SetSettings(s);
-        UpdateHeadOffsets();
-    }
     int Frames(std::uint16_t code) {
         int n = 0;
         for (const auto& f : machine().Frames()) n += f.code == code;
@@ -48,7 +34,7 @@ TEST_P(PlacementRunFly, EveryCycleIsMeasuredInOnePassAndPlacedOnTheTrueBoard) {
     const FlyCase& c = GetParam();
     Machine(c.setup);
     if (HasFatalFailure()) return;
-    Flying();
+    FlyEveryFeeder();
     if (HasFatalFailure()) return;
     machine().ClearRecords();
     ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? std::string() : boxes.Texts()[0]);
@@ -145,7 +131,7 @@ TEST_P(PlacementRunSync, TheSharedFrameMachinePlacesTheWholeBoardWithVision) {
     }
     TheCameraList().SetRows(rows);
     if (c.flying) {
-        Flying();
+        FlyEveryFeeder();
         if (HasFatalFailure()) return;
     }
     CameraListSettings settings = TheCameraList().Settings();

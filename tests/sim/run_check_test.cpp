@@ -79,6 +79,53 @@ std::string Findings(const RunCheckResult& r) {
     return out;
 }
 
+// A simulator without links, driven command by command as a run would: X and Y
+// moved by 0x61 (100 pulses a mm), a pick stroke (0x67) over the feeder at (50, -20)
+// and a place stroke (0x68).
+struct HandDriven {
+    explicit HandDriven(const Scenario& s) : simulator(Config()) { simulator.UseScenario(s); }
+    static SimConfig Config() {
+        SimConfig c;
+        c.serial = c.udp = false;
+        c.cameras = false;
+        return c;
+    }
+    void Axis(int a, double mm) {
+        Machine& m = simulator.machine();
+        const Drives d = m.Positions();
+        Bytes b{static_cast<std::uint8_t>(a)};
+        PutLe32(b, 0);
+        PutLe32(b, static_cast<std::int32_t>(std::lround(mm * 100)) - (a == 0 ? d.x : d.y));
+        PutLe32(b, 1);
+        PutLe32(b, 2);
+        ASSERT_TRUE(m.Execute(Link::Udp, 0x61, b).accepted);
+    }
+    void Stroke(std::uint16_t code) {
+        Bytes b{2};
+        PutLe32(b, 500);
+        PutLe32(b, 1);
+        PutLe32(b, 2);
+        if (code == 0x68) {
+            PutLe32(b, 500);
+            b.push_back(5);
+            PutLe16(b, 200);
+        } else {
+            PutLe16(b, 100);
+        }
+        b.push_back(0);
+        ASSERT_TRUE(simulator.machine().Execute(Link::Udp, code, b).accepted);
+    }
+    void PickAndPlace(double x, double y) {
+        Axis(0, 50);
+        Axis(1, -20);
+        Stroke(0x67);
+        Axis(0, x);
+        Axis(1, y);
+        Stroke(0x68);
+    }
+    Simulator simulator;
+};
+
 TEST(RunCheck, EveryRowIsJudgedByItsIdentityAndEveryFindingListed) {
     const LedgerEntry a0 = Part(0, 10.0, 10.0, 0.0, 1, 0);
     const LedgerEntry b0 = Part(0, 10.15, 10.0, 0.0, 2, 0);
@@ -225,44 +272,9 @@ TEST(RunCheck, TheWorldWritesItsPlacementsWithTheirRowsOnTheControlCommand) {
             cells += r.name + "@" + std::to_string(r.board) + "/" + std::to_string(r.cell) + " ";
         EXPECT_EQ(cells, "R7@0/0 R7@0/1 R7@1/0 R8@0/1 ");
     }
-    SimConfig c;
-    c.serial = c.udp = false;
-    c.cameras = false;
-    Simulator simulator(c);
-    simulator.UseScenario(s);
-    Machine& m = simulator.machine();
-    const auto axis = [&](int a, double mm) {
-        const Drives d = m.Positions();
-        Bytes b{static_cast<std::uint8_t>(a)};
-        PutLe32(b, 0);
-        PutLe32(b, static_cast<std::int32_t>(std::lround(mm * 100)) - (a == 0 ? d.x : d.y));
-        PutLe32(b, 1);
-        PutLe32(b, 2);
-        ASSERT_TRUE(m.Execute(Link::Udp, 0x61, b).accepted);
-    };
-    const auto stroke = [&](std::uint16_t code) {
-        Bytes b{2};
-        PutLe32(b, 500);
-        PutLe32(b, 1);
-        PutLe32(b, 2);
-        if (code == 0x68) {
-            PutLe32(b, 500);
-            b.push_back(5);
-            PutLe16(b, 200);
-        } else {
-            PutLe16(b, 100);
-        }
-        b.push_back(0);
-        ASSERT_TRUE(m.Execute(Link::Udp, code, b).accepted);
-    };
-    const auto pickAndPlace = [&](double x, double y) {
-        axis(0, 50);
-        axis(1, -20);
-        stroke(0x67);
-        axis(0, x);
-        axis(1, y);
-        stroke(0x68);
-    };
+    HandDriven hand(s);
+    Simulator& simulator = hand.simulator;
+    const auto pickAndPlace = [&](double x, double y) { hand.PickAndPlace(x, y); };
     pickAndPlace(120, -185);    // with the pick error: (20.25, 14.875) in cell 0, row 3
     pickAndPlace(160.2, -185.1);  // (20.2, 14.9) in cell 1, row 3
     pickAndPlace(105, -150);    // in cell 0 far from every row
@@ -386,44 +398,9 @@ TEST(RunCheck, TheWorldNamesPartsByTheJobsOrderAndLandsThemWithTheHeadsPlaceErro
     Scenario bad;
     EXPECT_FALSE(Scenario::Parse("placeerror 9 0 0\n", &bad, &error));
     EXPECT_FALSE(Scenario::Parse("placeerror 1 0\n", &bad, &error));
-    SimConfig c;
-    c.serial = c.udp = false;
-    c.cameras = false;
-    Simulator simulator(c);
-    simulator.UseScenario(s);
-    Machine& m = simulator.machine();
-    const auto axis = [&](int a, double mm) {
-        const Drives d = m.Positions();
-        Bytes b{static_cast<std::uint8_t>(a)};
-        PutLe32(b, 0);
-        PutLe32(b, static_cast<std::int32_t>(std::lround(mm * 100)) - (a == 0 ? d.x : d.y));
-        PutLe32(b, 1);
-        PutLe32(b, 2);
-        ASSERT_TRUE(m.Execute(Link::Udp, 0x61, b).accepted);
-    };
-    const auto stroke = [&](std::uint16_t code) {
-        Bytes b{2};
-        PutLe32(b, 500);
-        PutLe32(b, 1);
-        PutLe32(b, 2);
-        if (code == 0x68) {
-            PutLe32(b, 500);
-            b.push_back(5);
-            PutLe16(b, 200);
-        } else {
-            PutLe16(b, 100);
-        }
-        b.push_back(0);
-        ASSERT_TRUE(m.Execute(Link::Udp, code, b).accepted);
-    };
-    const auto pickAndPlace = [&](double x, double y) {
-        axis(0, 50);
-        axis(1, -20);
-        stroke(0x67);
-        axis(0, x);
-        axis(1, y);
-        stroke(0x68);
-    };
+    HandDriven hand(s);
+    Simulator& simulator = hand.simulator;
+    const auto pickAndPlace = [&](double x, double y) { hand.PickAndPlace(x, y); };
     // Cell 1's place first: it is named for the row of cell 0, the job's first.
     pickAndPlace(160 - 0.25, -185 + 0.5);
     pickAndPlace(120 - 0.25, -185 + 0.5);

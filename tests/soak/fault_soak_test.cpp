@@ -9,7 +9,6 @@
 // board placed right.
 //
 // SMT_SOAK_SEED (the first board's seed; board i uses seed + i), SMT_SOAK_BOARDS,
-// SMT_SOAK_FAULTS=all (also the faults left out of the fixed run below),
 // SMT_SOAK_SAMPLE (boards between samples of memory, threads and open files).
 // A failing board prints its seed: SMT_SOAK_SEED=<it> SMT_SOAK_BOARDS=1 replays it.
 #include <dirent.h>
@@ -60,13 +59,6 @@ const char* const kFaultNames[] = {"lost-reply",  "held-reply",  "link-drop",   
                                    "stop-from-row", "late-pause-regain", "late-key"};
 constexpr int kFaultCount = static_cast<int>(Fault::kCount);
 
-// Faults whose sound handling is not yet in the program: a lost reply, a reply
-// held past its limit and a link that goes away leave the machine's position
-// unknown while the program keeps its homing, or end the run without a word.
-// They run with SMT_SOAK_FAULTS=all.
-bool InFixedRun(Fault f) {
-    return f != Fault::LostReply && f != Fault::HeldReply && f != Fault::LinkDrop && f != Fault::ServerRestart;
-}
 
 struct Config {
     const char* name;
@@ -200,10 +192,9 @@ protected:
 
     // The board's seed gives its fault (consecutive seeds go through the kinds in
     // turn), then a configuration the fault can happen on, the link and the rest.
-    BoardPlan Plan(std::uint64_t seed, bool allFaults) {
+    BoardPlan Plan(std::uint64_t seed) {
         std::vector<Fault> kinds;
-        for (int f = 0; f < kFaultCount; ++f)
-            if (allFaults || InFixedRun(static_cast<Fault>(f))) kinds.push_back(static_cast<Fault>(f));
+        for (int f = 0; f < kFaultCount; ++f) kinds.push_back(static_cast<Fault>(f));
         std::mt19937_64 rng(seed);
         auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<std::uint64_t>(n)); };
         BoardPlan p;
@@ -246,7 +237,7 @@ protected:
         Machine(r);
         if (HasFatalFailure()) return;
         if (c.setup.type == 7) EightHeads(c);
-        if (c.flying) Flying();
+        if (c.flying) FlyEveryFeeder();
         g_FirstConnect = false;  // connected once: a later Connect finds the board again
         ConnectOptions& o = TheConnectOptions();
         o = ConnectOptions{};
@@ -299,18 +290,6 @@ protected:
         for (auto& t : expected) t.head = yesIndex[{t.board, t.cell}]++ % slots + 1;
     }
 
-    // Every feeder's parts measured in flight, with the fly corrections the
-    // calibration finds.
-    void Flying() {
-        for (int f = 1; f <= 4; ++f)
-            ASSERT_TRUE(TheFeedGroupTable().SetFeederCell(0, "W" + std::to_string(f), 13, "Yes/0/100"));
-        CameraListSettings s = TheCameraList().Settings();
-        s.m_iFlyStartSpeed = 12;
-        s.m_iFlyNormalSpeed = 120;
-        for (int k = 1; k < 8; ++k) s.m_dFlyCorrect_Y[static_cast<std::size_t>(k)] = scenario.nozzleOffset[k].y;
-        TheCameraList().SetSettings(s);
-        UpdateHeadOffsets();
-    }
 
     int HeadsPerCycle(const Config& c) const {
         if (c.setup.type == 7) return c.setup.headMode >= 6 ? 8 : 4;
@@ -557,8 +536,6 @@ TEST_F(FaultSoak, WholeBoardsWithARandomFaultEachEndRightAndLeaveAWayOn) {
     const std::uint64_t first = EnvNumber("SMT_SOAK_SEED", 60);
     const int boards = static_cast<int>(EnvNumber("SMT_SOAK_BOARDS", 20));
     const int every = std::max(1, static_cast<int>(EnvNumber("SMT_SOAK_SAMPLE", 50)));
-    const char* faults = std::getenv("SMT_SOAK_FAULTS");
-    const bool allFaults = faults && std::string(faults) == "all";
     std::vector<ProcessSample> samples{SampleProcess(0)};
     std::map<std::string, int> failures;  // by kind
     std::vector<int> byFault(kFaultCount, 0), firedByFault(kFaultCount, 0);
@@ -568,7 +545,7 @@ TEST_F(FaultSoak, WholeBoardsWithARandomFaultEachEndRightAndLeaveAWayOn) {
             TearDown();
             SetUp();
         }
-        const BoardPlan p = Plan(first + static_cast<std::uint64_t>(i), allFaults);
+        const BoardPlan p = Plan(first + static_cast<std::uint64_t>(i));
         ++byFault[static_cast<int>(p.fault)];
         bool hung = false;
         const auto began = std::chrono::steady_clock::now();
@@ -579,8 +556,8 @@ TEST_F(FaultSoak, WholeBoardsWithARandomFaultEachEndRightAndLeaveAWayOn) {
         if (!wrong.empty()) {
             ++failed;
             ++failures[wrong];
-            std::printf("soak: board %d failed (%s): %s\n  replay: SMT_SOAK_SEED=%" PRIu64 " SMT_SOAK_BOARDS=1%s\n", i,
-                        p.Text().c_str(), wrong.c_str(), p.seed, allFaults ? " SMT_SOAK_FAULTS=all" : "");
+            std::printf("soak: board %d failed (%s): %s\n  replay: SMT_SOAK_SEED=%" PRIu64 " SMT_SOAK_BOARDS=1\n", i,
+                        p.Text().c_str(), wrong.c_str(), p.seed);
             ADD_FAILURE() << "board " << i << " (" << p.Text() << "): " << wrong;
         }
         std::fflush(stdout);
