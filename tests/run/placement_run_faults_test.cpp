@@ -277,7 +277,11 @@ TEST_P(RunFaults, AWaitOfTheRunEndsAtItsMovesBoundOrAtStop) {
         ASSERT_TRUE(RunEnded(limits::kMoveMargin + 6s));
         // Within the place's own bound (the margin and a stroke of a few ms), not a minute.
         EXPECT_LT(std::chrono::steady_clock::now() - died, limits::kMoveMargin + 2s);
-        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{NoAnswerText(CommandCaption(0x68))});
+        // One box for the first reply lost: the place's, or the feeder companion's feed
+        // (0x66, bounded alike) when a slow host lets that one's bound pass first.
+        const std::vector<std::string> place{NoAnswerText(CommandCaption(0x68))};
+        const std::vector<std::string> feed{NoAnswerText(CommandCaption(0x66))};
+        EXPECT_TRUE(boxes.Texts() == place || boxes.Texts() == feed) << BoxTexts();
         EXPECT_FALSE(g_Homed.load());
         std::string error;
         ASSERT_TRUE(sim->udp()->Replug(&error)) << error;
