@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "../link/world_fixture.h"
+#include "calibration_world.h"
 #include "base/globals.h"
 #include "base/log.h"
 #include "base/numtext.h"
@@ -111,7 +111,7 @@ struct Told {  // what the program is told (config.ini and the camera table)
     sim::Vec piece{60, -200};
 };
 
-class Calibration : public WorldSimTest {
+class Calibration : public CalibrationWorld {
 protected:
     void SetUp() override {
         WorldSimTest::SetUp();
@@ -210,32 +210,8 @@ protected:
             f.m_MarkCollectTime = 600;  // a frame after each centring move, also on a slow machine
             return f;
         };
-        TheSetViewSources().cameraRecord = [](int which) -> std::optional<CameraVisionRecord> {
-            const CameraRecord r = which == 0 ? TheCameraList().First() : TheCameraList().Second();
-            return CameraVisionRecord{r.VisualZoom, r.VisualSize, r.Light_Contrast, r.Light_Brightness};
-        };
-        SetView& panel = TheSetView();
-        panel.view() = {};
-        panel.m_ImageWidth = 1280, panel.m_ImageHeight = 1024;
-        panel.m_Light_Brightness = 100;
-        panel.m_BinaryImg = 0;
-        CommandPanelPort& c = TheCommandPanel();
-        c.setCurrentCamera = [](int camera) { g_CurrentCamera = camera; };
-        c.highSpeedCamera = [] { return true; };
-        c.switchCameraStreams = [](int camera, int mode) { TheCameraService().SwitchToCamera(camera, mode); };
-        c.flyFrameEvent = [] { return &TheCameraService().m_hFlyDoneEvent; };
-        TheCameraService().hooks().flyTest = [](int nozzle, const cv::Mat& frame) {
-            TheSetView().RunVisionTest(&frame, nozzle, false);
-        };
-
-        ConnectToWorld(true);
-        if (HasFatalFailure()) return;
-        hooks.Take();
-        g_HighSpeedCamera = 1;
-        g_MarkCameraOn = g_VisualCamera1On = g_VisualCamera2On = g_FlyCameraOn = true;
-        g_CurrentCamera = 0;
-        ASSERT_TRUE(TheCameraService().InitCameras());
-        world().ledger().Clear();
+        CameraHooks();
+        ConnectAndOpenCameras(true);
     }
 
     // Operation `op` on camera row `row`, started as the dialog starts it; true once

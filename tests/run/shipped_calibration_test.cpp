@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../link/world_fixture.h"
+#include "calibration_world.h"
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "base/tablefile.h"
@@ -33,7 +33,7 @@ namespace {
 
 const std::string kRes = SMT_SOURCE_DIR "/res";
 
-class ShippedCalibration : public WorldSimTest {
+class ShippedCalibration : public CalibrationWorld {
 protected:
     void SetUp() override {
         WorldSimTest::SetUp();
@@ -103,28 +103,8 @@ protected:
 
         const PcbEditFields fields = pcb;
         TheRunToolbarPort().pcbEditFields = [fields] { return fields; };
-        TheSetViewSources().cameraRecord = [](int which) -> std::optional<CameraVisionRecord> {
-            const CameraRecord r = which == 0 ? TheCameraList().First() : TheCameraList().Second();
-            return CameraVisionRecord{r.VisualZoom, r.VisualSize, r.Light_Contrast, r.Light_Brightness};
-        };
-        SetView& panel = TheSetView();
-        panel.view() = {};
-        panel.m_ImageWidth = 1280, panel.m_ImageHeight = 1024;
-        panel.m_Light_Brightness = 100;
-        panel.m_BinaryImg = 0;
-        CommandPanelPort& c = TheCommandPanel();
-        c.setCurrentCamera = [](int camera) { g_CurrentCamera = camera; };
-        c.highSpeedCamera = [] { return true; };
-        c.switchCameraStreams = [](int camera, int mode) { TheCameraService().SwitchToCamera(camera, mode); };
-
-        ConnectToWorld(true);
-        if (HasFatalFailure()) return;
-        hooks.Take();
-        g_HighSpeedCamera = 1;
-        g_MarkCameraOn = g_VisualCamera1On = g_VisualCamera2On = true;
-        g_CurrentCamera = 0;
-        ASSERT_TRUE(TheCameraService().InitCameras());
-        world().ledger().Clear();
+        CameraHooks();
+        ConnectAndOpenCameras(false);
     }
 
     // Operation `op` on camera row `row`, started as the dialog starts it.
