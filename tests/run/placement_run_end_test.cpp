@@ -20,6 +20,17 @@ protected:
         if (!OnStartRun(ThePartList())) return false;
         return WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load(); }, std::chrono::seconds(120));
     }
+    // Type 0 with vision: a run started and held while the first part is measured
+    // over vision camera 1 (its 0x15 reply held).
+    void HoldThePartOverTheCamera() {
+        Machine({0, 0, false, true, false, true});
+        if (HasFatalFailure()) return;
+        boxes.Clear();
+        machine().ClearRecords();
+        sim->faults().HoldNext(0x15);
+        ASSERT_TRUE(OnStartRun(ThePartList()));
+        ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held() == std::optional<std::uint16_t>(0x15); }));
+    }
 };
 
 // Two heads in one cycle: R1 for nozzle 1 is within the travel, R2 for nozzle 2
@@ -71,13 +82,8 @@ TEST_F(PlacementRunEnd, TheOffTravelMessageNamesTheRowInEachLanguage) {
 // Stop while the part is measured over vision camera 1 (its vacuum read there held):
 // the run ends with the part thrown off at the discard place, not over the camera.
 TEST_F(PlacementRunEnd, StopWithAPartOverTheCameraThrowsItOffAtTheDiscardPlace) {
-    Machine({0, 0, false, true, false, true});
+    HoldThePartOverTheCamera();
     if (HasFatalFailure()) return;
-    boxes.Clear();
-    machine().ClearRecords();
-    sim->faults().HoldNext(0x15);
-    ASSERT_TRUE(OnStartRun(ThePartList()));
-    ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held() == std::optional<std::uint16_t>(0x15); }));
     OnStopRun();
     sim->faults().Release();
     ASSERT_TRUE(WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load(); }, std::chrono::seconds(60)));
@@ -92,13 +98,8 @@ TEST_F(PlacementRunEnd, StopWithAPartOverTheCameraThrowsItOffAtTheDiscardPlace) 
 
 // A lost link leaves nothing to move: the run ends without a throw-off move.
 TEST_F(PlacementRunEnd, WithTheHeadsNotResetThePartIsNotCarriedAcrossTheMachine) {
-    Machine({0, 0, false, true, false, true});
+    HoldThePartOverTheCamera();
     if (HasFatalFailure()) return;
-    boxes.Clear();
-    machine().ClearRecords();
-    sim->faults().HoldNext(0x15);
-    ASSERT_TRUE(OnStartRun(ThePartList()));
-    ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held() == std::optional<std::uint16_t>(0x15); }));
     const int movesBefore = Count(0x64) + Count(0x65);
     g_HeadResetOk = false;  // as an E3 report leaves it
     OnStopRun();
