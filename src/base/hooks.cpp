@@ -1,8 +1,5 @@
 #include "base/hooks.h"
 
-#include <mutex>
-#include <set>
-
 #include "base/captions.h"
 #include "base/globals.h"
 #include "base/log.h"
@@ -21,15 +18,8 @@ std::string NotAvailableText() {
                        kBuiltin[i]);
 }
 
-void ReportNotAvailable(const std::string& hook, HookKind kind) {
-    if (kind == HookKind::Query) {
-        static std::mutex mutex;
-        static std::set<std::string> logged;
-        std::lock_guard lock(mutex);
-        if (!logged.insert(hook).second) return;
-    }
+void ReportNotAvailable(const std::string& hook) {
     LogPrintf(GetLogStream(), true, "Not available yet: %s", hook.c_str());
-    if (kind != HookKind::Action) return;
     // A machine key reaches its hook on the reply thread, which never waits on an operator.
     if (plat::IsUiThread()) plat::MessageBoxOk(NotAvailableText(), false, plat::MsgIcon::Information);
     else plat::PostToUi([text = NotAvailableText()] { plat::MessageBoxOk(text, false, plat::MsgIcon::Information); });
@@ -43,11 +33,6 @@ void HookRegistry::Put(HookEntry entry) {
         }
     }
     m_entries.push_back(std::move(entry));
-}
-
-void HookRegistry::FillStandIns(const std::string& owner) {
-    for (const HookEntry& e : m_entries)
-        if (e.owner == owner && !e.filled()) e.fillStandIn();
 }
 
 HookRegistry& TheHookRegistry() {

@@ -2,54 +2,26 @@
 // services), made enumerable: every hook is registered once with its name and the
 // subsystem that fills it, so one check can tell that none is left empty.
 //
-// A hook whose subsystem is not built yet holds a stand-in instead of nothing:
-// an operator action tells the operator "not available yet" and logs it; a query
-// or a display update made in the course of another action logs once and answers
-// its neutral value. Registering a hook is one line:
+// Registering a hook is one line:
 //
 //     r.Add("feeders", "FeedOperationPort.start", TheFeedOperationPort().start);
-//     r.Add("job lists", "SettingsRederivations.findCurrentPcbIndex",
-//           TheSettingsRederivations().findCurrentPcbIndex, HookKind::Query, -1);
 #pragma once
 
 #include <cstddef>
 #include <functional>
 #include <string>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
 namespace smt {
 
-enum class HookKind {
-    Action,  // started by the operator: a stand-in shows "not available yet"
-    Query,   // asked in passing: a stand-in logs once and answers its neutral value
-};
-
-// The stand-in's report: a log line naming the hook, and for an action the box
-// "功能尚未提供" / "Not available yet" / "Noch nicht verfügbar" in the interface
-// language (posted to the user-interface thread when asked from another). A
-// query logs only its first call.
-void ReportNotAvailable(const std::string& hook, HookKind kind);
+// What a caller does when the hook it needs is empty (a wiring fault the wiring
+// test rules out): a log line naming the hook and the box "功能尚未提供" /
+// "Not available yet" / "Noch nicht verfügbar" in the interface language (posted
+// to the user-interface thread when asked from another).
+void ReportNotAvailable(const std::string& hook);
 // The box text in the interface language (caption NotAvailable.c_Message).
 std::string NotAvailableText();
-
-template <class Sig>
-struct NotAvailableFn;
-
-template <class R, class... A>
-struct NotAvailableFn<R(A...)> {
-    std::string hook;
-    HookKind kind = HookKind::Action;
-    // A result that cannot be copied (a new object) is answered empty.
-    static constexpr bool kKeepsAnswer = !std::is_void_v<R> && std::is_copy_constructible_v<R>;
-    std::conditional_t<kKeepsAnswer, R, int> answer{};
-    R operator()(A...) const {
-        ReportNotAvailable(hook, kind);
-        if constexpr (kKeepsAnswer) return answer;
-        else if constexpr (!std::is_void_v<R>) return R{};
-    }
-};
 
 namespace detail {
 // Converts to any member type: counts the members of an aggregate.
@@ -78,28 +50,18 @@ struct HookPort {
 struct HookEntry {
     std::string owner;  // the subsystem that fills it
     std::string name;   // "<struct>.<member>"
-    HookKind kind = HookKind::Action;
     std::function<bool()> filled;
-    std::function<bool()> holdsStandIn;
-    std::function<void()> fillStandIn;
     // Empties the hook; the function returned puts back what it held.
     std::function<std::function<void()>()> takeOut;
 };
 
 class HookRegistry {
 public:
-    // Registers (or registers again: same name, replaced) one hook. `answer` is
-    // what a query's stand-in returns (default: a value-initialised result).
-    template <class R, class... A, class... D>
-    void Add(const std::string& owner, const std::string& name, std::function<R(A...)>& hook,
-             HookKind kind = HookKind::Action, D&&... answer) {
-        using Fn = NotAvailableFn<R(A...)>;
-        Fn standIn{name, kind};
-        if constexpr (sizeof...(D) > 0) standIn.answer = (std::forward<D>(answer), ...);
+    // Registers (or registers again: same name, replaced) one hook.
+    template <class R, class... A>
+    void Add(const std::string& owner, const std::string& name, std::function<R(A...)>& hook) {
         auto* h = &hook;
-        Put({owner, name, kind, [h] { return static_cast<bool>(*h); },
-             [h] { return h->template target<Fn>() != nullptr; },
-             [h, standIn] { *h = standIn; },
+        Put({owner, name, [h] { return static_cast<bool>(*h); },
              [h] {
                  std::function<R(A...)> held = std::exchange(*h, nullptr);
                  return std::function<void()>([h, held] { *h = held; });
@@ -116,8 +78,6 @@ public:
 
     const std::vector<HookEntry>& Entries() const { return m_entries; }
     const std::vector<HookPort>& Ports() const { return m_ports; }
-    // Fills every still empty hook of `owner` with its stand-in.
-    void FillStandIns(const std::string& owner);
 
 private:
     void Put(HookEntry entry);

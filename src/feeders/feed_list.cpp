@@ -358,7 +358,7 @@ bool FeedList::StartEntry(int id) {
     request.row.assign(row.text.begin(), row.text.end());
     const auto& start = TheFeedOperationPort().startRequest;
     if (!start) {
-        ReportNotAvailable("FeedOperationPort.startRequest", HookKind::Action);
+        ReportNotAvailable("FeedOperationPort.startRequest");
         return false;
     }
     start(std::move(request), std::move(claim));

@@ -14,52 +14,51 @@
 namespace smt {
 
 void RegisterSettingsHooks(HookRegistry& r) {
-    constexpr auto Q = HookKind::Query;
     LensCalibrationPort& lens = TheLensCalibrationPort();
     r.Declare("LensCalibrationPort", lens);
-    r.Add("vision", "LensCalibrationPort.load", lens.load, Q);
-    r.Add("vision", "LensCalibrationPort.isLoaded", lens.isLoaded, Q);
+    r.Add("vision", "LensCalibrationPort.load", lens.load);
+    r.Add("vision", "LensCalibrationPort.isLoaded", lens.isLoaded);
     r.Declare("BasicOkPort", TheBasicOkPort());
-    r.Add("cameras", "BasicOkPort.setPanelCalibrator2", TheBasicOkPort().setPanelCalibrator2, Q);
+    r.Add("cameras", "BasicOkPort.setPanelCalibrator2", TheBasicOkPort().setPanelCalibrator2);
     // AutoZ, "TZ" and the dipping station's buttons.
     r.Declare("FeedOperationPort", TheFeedOperationPort());
     r.Add("feeders", "FeedOperationPort.start", TheFeedOperationPort().start);
     r.Add("feeders", "FeedOperationPort.startRequest", TheFeedOperationPort().startRequest);
     r.Declare("DippingOutputPort", TheDippingOutputPort());
-    r.Add("link", "DippingOutputPort.setOutput", TheDippingOutputPort().setOutput, Q);
+    r.Add("link", "DippingOutputPort.setOutput", TheDippingOutputPort().setOutput);
 
     OriginShiftPort& shift = TheOriginShiftPort();
     r.Declare("OriginShiftPort", shift);
-    r.Add("feeders", "OriginShiftPort.shiftFeedCoordinates", shift.shiftFeedCoordinates, Q);
-    r.Add("job lists", "OriginShiftPort.shiftPcbOrigin", shift.shiftPcbOrigin, Q);
-    r.Add("nozzle library", "OriginShiftPort.shiftNozzleCoordinates", shift.shiftNozzleCoordinates, Q);
+    r.Add("feeders", "OriginShiftPort.shiftFeedCoordinates", shift.shiftFeedCoordinates);
+    r.Add("job lists", "OriginShiftPort.shiftPcbOrigin", shift.shiftPcbOrigin);
+    r.Add("nozzle library", "OriginShiftPort.shiftNozzleCoordinates", shift.shiftNozzleCoordinates);
 
     PulseMachinePort& pulse = ThePulseMachinePort();
     r.Declare("PulseMachinePort", pulse);
-    r.Add("link", "PulseMachinePort.headGroup", pulse.headGroup, Q, 1);
-    r.Add("link", "PulseMachinePort.counter", pulse.counter, Q);
-    r.Add("link", "PulseMachinePort.setOutput", pulse.setOutput, Q);
+    r.Add("link", "PulseMachinePort.headGroup", pulse.headGroup);
+    r.Add("link", "PulseMachinePort.counter", pulse.counter);
+    r.Add("link", "PulseMachinePort.setOutput", pulse.setOutput);
     r.Add("link", "PulseMachinePort.jogAxis", pulse.jogAxis);
 
     SettingsRederivations& d = TheSettingsRederivations();
     r.Declare("SettingsRederivations", d);
-    r.Add("shell", "SettingsRederivations.convertSettingsToPulses", d.convertSettingsToPulses, Q);
-    r.Add("shell", "SettingsRederivations.recomputeLimitPulses", d.recomputeLimitPulses, Q);
-    r.Add("nozzle library", "SettingsRederivations.buildNozzleTable", d.buildNozzleTable, Q);
-    r.Add("cameras", "SettingsRederivations.applyOriginOffset", d.applyOriginOffset, Q);
-    r.Add("run", "SettingsRederivations.updateHeadOffsets", d.updateHeadOffsets, Q);
-    r.Add("job lists", "SettingsRederivations.findCurrentPcbIndex", d.findCurrentPcbIndex, Q, -1);
-    r.Add("job lists", "SettingsRederivations.convertBoardPointsToPulses", d.convertBoardPointsToPulses, Q);
+    r.Add("shell", "SettingsRederivations.convertSettingsToPulses", d.convertSettingsToPulses);
+    r.Add("shell", "SettingsRederivations.recomputeLimitPulses", d.recomputeLimitPulses);
+    r.Add("nozzle library", "SettingsRederivations.buildNozzleTable", d.buildNozzleTable);
+    r.Add("cameras", "SettingsRederivations.applyOriginOffset", d.applyOriginOffset);
+    r.Add("run", "SettingsRederivations.updateHeadOffsets", d.updateHeadOffsets);
+    r.Add("job lists", "SettingsRederivations.findCurrentPcbIndex", d.findCurrentPcbIndex);
+    r.Add("job lists", "SettingsRederivations.convertBoardPointsToPulses", d.convertBoardPointsToPulses);
 
     AutoTransportPanelPort& conveyor = TheAutoTransport().Port();
     r.Declare("AutoTransportPanelPort", conveyor);
-    r.Add("settings", "AutoTransportPanelPort.showStep", conveyor.showStep, Q);
-    r.Add("settings", "AutoTransportPanelPort.setCheck", conveyor.setCheck, Q);
-    r.Add("settings", "AutoTransportPanelPort.operationEnded", conveyor.operationEnded, Q);
+    r.Add("settings", "AutoTransportPanelPort.showStep", conveyor.showStep);
+    r.Add("settings", "AutoTransportPanelPort.setCheck", conveyor.setCheck);
+    r.Add("settings", "AutoTransportPanelPort.operationEnded", conveyor.operationEnded);
     CoverTestPort& cover = TheCoverTape().Port();
     r.Declare("CoverTestPort", cover);
-    r.Add("settings", "CoverTestPort.enableDialog", cover.enableDialog, Q);
-    r.Add("settings", "CoverTestPort.enableButton", cover.enableButton, Q);
+    r.Add("settings", "CoverTestPort.enableDialog", cover.enableDialog);
+    r.Add("settings", "CoverTestPort.enableButton", cover.enableButton);
 }
 
 } // namespace smt

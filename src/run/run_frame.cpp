@@ -102,7 +102,7 @@ void StartRunThread(RunThreadKind kind) {
     if (!body)
         body = [kind] {
             if (FinishRun(ThePartList(), false))
-                ReportNotAvailable(std::string("RunThreads.") + RunThreadName(kind), HookKind::Action);
+                ReportNotAvailable(std::string("RunThreads.") + RunThreadName(kind));
         };
     StartCounted(RunThreadName(kind), &g_liveByKind[Index(kind)], std::move(body));
 }

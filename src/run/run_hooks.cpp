@@ -8,16 +8,15 @@
 namespace smt {
 
 void RegisterRunHooks(HookRegistry& r) {
-    constexpr auto Q = HookKind::Query;
     RowSearchLookups& rows = TheRowSearchLookups();
     r.Declare("RowSearchLookups", rows);
-    r.Add("run", "RowSearchLookups.FindFeederForPart", rows.FindFeederForPart, Q, false);
-    r.Add("run", "RowSearchLookups.FindFeederDirection", rows.FindFeederDirection, Q, false);
+    r.Add("run", "RowSearchLookups.FindFeederForPart", rows.FindFeederForPart);
+    r.Add("run", "RowSearchLookups.FindFeederDirection", rows.FindFeederDirection);
     // The place and measure steps' camera steps (a test puts its own).
     PickPlaceVision& vision = ThePickPlaceVision();
     r.Declare("PickPlaceVision", vision);
-    r.Add("run", "PickPlaceVision.recognizeLocalMark", vision.recognizeLocalMark, Q, false);
-    r.Add("run", "PickPlaceVision.measurePartOnNozzle", vision.measurePartOnNozzle, Q, false);
+    r.Add("run", "PickPlaceVision.recognizeLocalMark", vision.recognizeLocalMark);
+    r.Add("run", "PickPlaceVision.measurePartOnNozzle", vision.measurePartOnNozzle);
 }
 
 } // namespace smt

@@ -162,11 +162,6 @@ void WireShell(Wiring& wiring) {
 
 } // namespace
 
-const std::vector<std::string>& NotBuiltSubsystems() {
-    static const std::vector<std::string> names = {};
-    return names;
-}
-
 void WireProgram() {
     HookRegistry& r = TheHookRegistry();
     for (auto registerHooks : {RegisterShellHooks, RegisterLinkHooks, RegisterSettingsHooks, RegisterVisionHooks,
@@ -203,8 +198,6 @@ void WireProgram() {
     // 8. The shell last: its services and the glue between two subsystems' panels
     //    (trace box, one-key clear, positioning messages) need every panel in place.
     WireShell(w);
-
-    for (const std::string& owner : NotBuiltSubsystems()) r.FillStandIns(owner);
 }
 
 } // namespace smt

@@ -192,7 +192,7 @@ void CDialogAutoFeed::OnClickGrid(int row, int column) {
     ShowGrid();
     const auto& start = TheFeedOperationPort().start;
     if (!start) {
-        ReportNotAvailable("FeedOperationPort.start", HookKind::Action);
+        ReportNotAvailable("FeedOperationPort.start");
         return;
     }
     start(kFeedOpAutoFeed, std::move(claim));

@@ -276,8 +276,7 @@ void WireJobLists(Wiring& wiring, std::function<JobLists&(ProgramView&)> jobOf) 
     strategy.LoadSmtStrategyConfig = [](const std::string& folder) { TheSmtStrategy().Load(folder); };
 
     // The import dialog's file chooser is the dialog's own until a test puts its own.
-    TheHookRegistry().Add("job lists", "CDialogImportFile::FileChooser", CDialogImportFile::FileChooser(),
-                          HookKind::Query);
+    TheHookRegistry().Add("job lists", "CDialogImportFile::FileChooser", CDialogImportFile::FileChooser());
     wiring.OnView("job lists", ViewPart);
 }
 
