@@ -25,12 +25,7 @@ ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600
 export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF
 cmake --build build-tsan -j "$jobs" --target tsan_tests
-# The eight-head machine's whole-board vision runs and the placement run's flying
-# runs stay out of this stage: slowed this much on two cores, the simulated
-# cameras take most of a second to draw a full frame, and a board mark's frame now
-# and then misses its 2.5 s bound. They run in the stage above.
-ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan \
-  -E 'EightHeadVisionAccuracy|EightHeadLostFrame|PlacementRunFly\.'
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan
 
 # Fuzz targets: clang with libFuzzer. Every run gives the same answer: the seeds
 # under tests/fuzz/seeds/<target>/ (every input that ever failed is kept there) are
