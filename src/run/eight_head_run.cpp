@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "base/globals.h"
 #include "joblist/part_list.h"
@@ -102,6 +103,9 @@ private:
     bool Places(bool together);
     // The replenish loop; nullopt: the run has ended (failure, stop or No).
     std::optional<bool> Replenish(bool together);
+    // One automatic refill of record k's row: picked, measured and placed by the
+    // spare record; false: the run has to end.
+    bool PickAndPlaceAgain(int k, bool together);
     RunAnswer Ask(const PlacementRecord& r);
     bool ReturnNozzles(int headMode);
     bool ReturnNozzlesAfterNo();
@@ -126,6 +130,10 @@ private:
     int m_finishedBoards = 0;
     // Nozzle k - 1 holds a part of this cycle not yet placed or thrown off.
     std::array<bool, 8> m_holding{};
+    // The together place's one vacuum check failed for the nozzles it staged: it
+    // cannot say whose part did not go down, so nothing is picked again for them
+    // before the operator, who can look at the board, has answered.
+    std::array<bool, 8> m_unsure{};
 };
 
 void EightHeadRun::ThrowOffHeldParts() {
@@ -350,6 +358,7 @@ void EightHeadRun::SetPlacedIcon(PlacementRecord& r) {
 
 bool EightHeadRun::Places(bool together) {
     ClearTogetherPlace();
+    m_unsure.fill(false);
     std::array<bool, 8> staged{};
     // A place whose vacuum check passed left nothing on the nozzle.
     const auto placed = [this](int k) {
@@ -371,8 +380,11 @@ bool EightHeadRun::Places(bool together) {
     for (int k = 1; k <= 8; ++k)
         if (staged[static_cast<std::size_t>(k - 1)]) placed(k);
     if (!g_RunContinue.load()) return false;
-    for (int k = 1; k <= 8; ++k)
-        if (staged[static_cast<std::size_t>(k - 1)]) SetPlacedIcon(Record(k));
+    for (int k = 1; k <= 8; ++k) {
+        if (!staged[static_cast<std::size_t>(k - 1)]) continue;
+        SetPlacedIcon(Record(k));
+        m_unsure[static_cast<std::size_t>(k - 1)] = !g_VacuumCheckOk.load();
+    }
     return true;
 }
 
@@ -382,29 +394,37 @@ RunAnswer EightHeadRun::Ask(const PlacementRecord& r) {
     return AskDuringRun(EightHeadFailureText(vacuum, rowText));
 }
 
+bool EightHeadRun::PickAndPlaceAgain(int k, bool together) {
+    PlacementRecord& r = Record(k);
+    TurnEveryNozzleBack();
+    if (!CopyRecordToReplenishSlot(k) || !BuildPlacementRecord(m_group, 9)) return false;
+    PlacementRecord& spare = Record(9);
+    if (!PickEightHead(spare, Slot(k))) return false;
+    LogReplenishPlacement(spare);
+    // The new part's own measurement decides, not the failed one's.
+    spare.visionFailed = 0;
+    if (r.visionKind != 0 && !MeasurePartOverCamera(spare, true)) return false;
+    r.visionFailed = spare.visionFailed;
+    if (r.visionFailed != 0) return true;
+    if (together) ClearTogetherPlace();
+    // As the spare (9): its own head turns by the new part's rotation and no
+    // other; nozzle k's number would turn none from the second on.
+    if (!PlacePart(spare, 9, true, m_perCell, m_offX, m_offY)) return false;
+    if (together && !SendTogetherPlace()) return false;
+    if (!Gate()) return false;
+    SetPlacedIcon(r);
+    return true;
+}
+
 std::optional<bool> EightHeadRun::Replenish(bool together) {
     for (int k = 1; k <= 8; ++k) {
         PlacementRecord& r = Record(k);
         while (HoldsRow(r) && Failed(r)) {
-            TurnEveryNozzleBack();
-            if (!CopyRecordToReplenishSlot(k) || !BuildPlacementRecord(m_group, 9)) return Fail(), std::nullopt;
-            PlacementRecord& spare = Record(9);
-            if (!PickEightHead(spare, Slot(k))) return Fail(), std::nullopt;
-            LogReplenishPlacement(spare);
-            // The new part's own measurement decides, not the failed one's.
-            spare.visionFailed = 0;
-            if (r.visionKind != 0 && !MeasurePartOverCamera(spare, true)) return Fail(), std::nullopt;
-            r.visionFailed = spare.visionFailed;
-            if (r.visionFailed == 0) {
-                if (together) ClearTogetherPlace();
-                // As the spare (9): its own head turns by the new part's rotation
-                // and no other; nozzle k's number would turn none from the second on.
-                if (!PlacePart(spare, 9, true, m_perCell, m_offX, m_offY)) return Fail(), std::nullopt;
-                if (together && !SendTogetherPlace()) return Fail(), std::nullopt;
-                if (!Gate()) return Fail(), std::nullopt;
-                SetPlacedIcon(r);
+            // Picked again only where the failed part is known not to be on the board.
+            if (!std::exchange(m_unsure[static_cast<std::size_t>(k - 1)], false)) {
+                if (!PickAndPlaceAgain(k, together)) return Fail(), std::nullopt;
+                if (!Failed(r)) break;
             }
-            if (!Failed(r)) break;
             const int head = r.head >= 1 && r.head <= 8 ? r.head : k;
             SetOutput({static_cast<std::uint8_t>(0x20 + head - 1), 0,
                        static_cast<std::uint16_t>(TheBasicSettings().m_Exhaust)});

@@ -396,7 +396,11 @@ protected:
         Prepare(p);
         if (HasFatalFailure()) return "the machine did not start";
         boxes.Clear();
-        for (plat::MsgAnswer a : p.answers) boxes.Push(a);
+        // Together, a failed place's question does not say whose part is missing;
+        // the operator, who cannot look at the board here, ignores rather than
+        // refills (a refill of a row on the board would place it twice).
+        for (plat::MsgAnswer a : p.answers)
+            boxes.Push(c.together && a == plat::MsgAnswer::Cancel ? plat::MsgAnswer::Yes : a);
         m_stopped = false;
         m_placesAtStop = 0;
         {
@@ -443,6 +447,7 @@ protected:
         if (!wrong.empty() || verbose) {
             std::printf("%s\n", check.Table().c_str());
             for (const auto& t : boxes.Texts()) std::printf("box: %s\n", t.c_str());
+            if (verbose) std::printf("ledger:\n%s\n", world().ledger().Text().c_str());
         }
 
         // A Pause and Regain (or the panel key's) after the end find no run.
