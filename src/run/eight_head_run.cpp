@@ -110,7 +110,10 @@ private:
     std::optional<bool> ParkAndHome();
     void RunEnd();
     void EnsureRowVisible(int row);
-    void SetPlacedIcon(PlacementRecord& r);
+    // The row's icon and failure by whether its part left the nozzle at the place.
+    void SetPlacedIcon(PlacementRecord& r, bool left);
+    // Whether nozzle r.head holds a part by its vacuum (nullopt: no answer).
+    std::optional<bool> NozzleHoldsPart(const PlacementRecord& r);
 
     PartListStore& m_store;
     RunFrameSources& m_sources;
@@ -338,8 +341,8 @@ bool EightHeadRun::Vision() {
     return true;
 }
 
-void EightHeadRun::SetPlacedIcon(PlacementRecord& r) {
-    if (g_VacuumCheckOk.load()) {
+void EightHeadRun::SetPlacedIcon(PlacementRecord& r, bool left) {
+    if (left) {
         r.vacuumFailedRow = -1;
         m_store.SetPartRowIcon(r.jobRow, rowicon::Done, false);
     } else {
@@ -348,31 +351,66 @@ void EightHeadRun::SetPlacedIcon(PlacementRecord& r) {
     }
 }
 
+std::optional<bool> EightHeadRun::NozzleHoldsPart(const PlacementRecord& r) {
+    if (!ReadVacuum(static_cast<std::uint8_t>(r.head))) return std::nullopt;
+    return g_VacuumReading.load() >= r.vacuum;
+}
+
 bool EightHeadRun::Places(bool together) {
     ClearTogetherPlace();
     std::array<bool, 8> staged{};
     // A place whose vacuum check passed left nothing on the nozzle.
-    const auto placed = [this](int k) {
-        if (g_VacuumCheckOk.load()) m_holding[static_cast<std::size_t>(k - 1)] = false;
+    const auto settle = [this](int k, bool left) {
+        if (left) m_holding[static_cast<std::size_t>(k - 1)] = false;
+        SetPlacedIcon(Record(k), left);
     };
     for (int k = 1; k <= 8; ++k) {
         PlacementRecord& r = Record(k);
         if (!HoldsRow(r) || r.visionFailed != 0) continue;
         if (!PlacePart(r, k, true, m_perCell, m_offX, m_offY)) return false;
-        if (!together) placed(k);
+        if (!together) {
+            const bool left = g_VacuumCheckOk.load();
+            if (!Gate()) {
+                if (left) m_holding[static_cast<std::size_t>(k - 1)] = false;
+                return false;
+            }
+            settle(k, left);
+            continue;
+        }
         if (!Gate()) return false;
-        // Together, the places only go out with the one 0x78 below: its answer
-        // is the vacuum check of every staged nozzle.
-        if (together) staged[static_cast<std::size_t>(k - 1)] = true;
-        else SetPlacedIcon(r);
+        // Together, the places only go out with the one 0x78 below.
+        staged[static_cast<std::size_t>(k - 1)] = true;
     }
     if (!together) return true;
+    // The one 0x78 answers one vacuum check for every staged nozzle: when it fails,
+    // each nozzle's own reading before and after tells which part did not go down
+    // (missing before, or still held after) so that no placed row is placed again.
+    // A nozzle without a vacuum value has no check to fail.
+    const auto checked = [](int k) { return Record(k).vacuum > 0; };
+    std::array<bool, 8> present{};
+    for (int k = 1; k <= 8; ++k) {
+        if (!staged[static_cast<std::size_t>(k - 1)] || !checked(k)) continue;
+        const auto holds = NozzleHoldsPart(Record(k));
+        if (!holds) return false;
+        present[static_cast<std::size_t>(k - 1)] = *holds;
+    }
     if (!SendTogetherPlace()) return false;
-    for (int k = 1; k <= 8; ++k)
-        if (staged[static_cast<std::size_t>(k - 1)]) placed(k);
+    const bool allLeft = g_VacuumCheckOk.load();
+    std::array<bool, 8> left{};
+    for (int k = 1; k <= 8; ++k) {
+        const std::size_t i = static_cast<std::size_t>(k - 1);
+        if (!staged[i]) continue;
+        left[i] = allLeft || !checked(k);
+        if (!left[i] && present[i] && g_RunContinue.load()) {
+            const auto holds = NozzleHoldsPart(Record(k));
+            if (!holds) return false;
+            left[i] = !*holds;
+        }
+        if (left[i]) m_holding[i] = false;
+    }
     if (!g_RunContinue.load()) return false;
     for (int k = 1; k <= 8; ++k)
-        if (staged[static_cast<std::size_t>(k - 1)]) SetPlacedIcon(Record(k));
+        if (staged[static_cast<std::size_t>(k - 1)]) settle(k, left[static_cast<std::size_t>(k - 1)]);
     return true;
 }
 
@@ -402,12 +440,17 @@ std::optional<bool> EightHeadRun::Replenish(bool together) {
                 if (!PlacePart(spare, 9, true, m_perCell, m_offX, m_offY)) return Fail(), std::nullopt;
                 if (together && !SendTogetherPlace()) return Fail(), std::nullopt;
                 if (!Gate()) return Fail(), std::nullopt;
-                SetPlacedIcon(r);
+                SetPlacedIcon(r, g_VacuumCheckOk.load());
             }
             if (!Failed(r)) break;
-            const int head = r.head >= 1 && r.head <= 8 ? r.head : k;
-            SetOutput({static_cast<std::uint8_t>(0x20 + head - 1), 0,
-                       static_cast<std::uint16_t>(TheBasicSettings().m_Exhaust)});
+            // The head's output off before the question, at the discard place: a spare
+            // not recognised, or still held after its place, is never let go over the
+            // camera or the board.
+            if (!DiscardPart(r)) {
+                r.jobRow = -1;
+                r.visionFailed = 0;
+                return Fail(), std::nullopt;
+            }
             const RunAnswer a = Ask(r);
             if (a == RunAnswer::Stopped) return Fail(), std::nullopt;
             if (a == RunAnswer::No) {
