@@ -260,6 +260,7 @@ void Machine::SwitchOutput(Link link, int channel, int value, int extra) {
     else if (channel >= 1 && channel <= 4) nozzle = channel;
     if (m_observer) m_observer->OnOutput(channel, value);
     if (nozzle && value == 0) {
+        m_blowOffs.push_back(BlowOffRecord{nozzle, channel, extra, m_pos.x, m_pos.y, m_holding[nozzle - 1]});
         if (m_holding[nozzle - 1] && m_observer) m_observer->OnRelease(nozzle, m_pos);
         m_holding[nozzle - 1] = false;
     }
@@ -1028,6 +1029,11 @@ std::vector<OutputRecord> Machine::OutputLog() const {
     return m_outputLog;
 }
 
+std::vector<BlowOffRecord> Machine::BlowOffs() const {
+    std::lock_guard lock(m_mutex);
+    return m_blowOffs;
+}
+
 std::vector<PartRecord> Machine::Picks() const {
     std::lock_guard lock(m_mutex);
     return m_picks;
@@ -1097,6 +1103,7 @@ void Machine::ClearRecords() {
     std::lock_guard lock(m_mutex);
     m_frames.clear();
     m_outputLog.clear();
+    m_blowOffs.clear();
     m_picks.clear();
     m_places.clear();
     m_dots.clear();

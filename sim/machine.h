@@ -59,6 +59,17 @@ struct OutputRecord {
     int extra = 0;            // Ethernet only
 };
 
+// A nozzle's vacuum output switched off: the part on it, if any, is blown off with
+// the blow time the Ethernet form carries (type 7: output 0x20 + head - 1 drives
+// head `head`; the other types: outputs 1..4 drive heads 1..4).
+struct BlowOffRecord {
+    int head = 0;             // 1..8
+    int channel = 0;
+    int blowMs = 0;           // Ethernet only
+    std::int32_t x = 0, y = 0;
+    bool part = false;        // a part was on the nozzle and left it
+};
+
 // A pick, place or dispensing dot, at the X/Y position of the machine then.
 struct PartRecord {
     std::uint16_t command = 0;
@@ -174,6 +185,7 @@ public:
     int Output(int channel) const;                  // 0 when never switched
     std::vector<FrameRecord> Frames() const;
     std::vector<OutputRecord> OutputLog() const;
+    std::vector<BlowOffRecord> BlowOffs() const;
     std::vector<PartRecord> Picks() const;
     std::vector<PartRecord> Placements() const;
     std::vector<DispenseRecord> Dispensed() const;
@@ -308,6 +320,7 @@ private:
     std::int32_t m_hostX = 0, m_hostY = 0;
     std::vector<FrameRecord> m_frames;
     std::vector<OutputRecord> m_outputLog;
+    std::vector<BlowOffRecord> m_blowOffs;
     std::vector<PartRecord> m_picks, m_places;
     std::vector<DispenseRecord> m_dots;
     std::vector<FeedRecord> m_feeds;

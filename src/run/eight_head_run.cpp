@@ -114,7 +114,8 @@ private:
     std::optional<bool> ParkAndHome();
     void RunEnd();
     void EnsureRowVisible(int row);
-    void SetPlacedIcon(PlacementRecord& r);
+    // The row's icon and failure by whether its part left the nozzle at the place.
+    void SetPlacedIcon(PlacementRecord& r, bool left);
 
     PartListStore& m_store;
     RunFrameSources& m_sources;
@@ -346,8 +347,8 @@ bool EightHeadRun::Vision() {
     return true;
 }
 
-void EightHeadRun::SetPlacedIcon(PlacementRecord& r) {
-    if (g_VacuumCheckOk.load()) {
+void EightHeadRun::SetPlacedIcon(PlacementRecord& r, bool left) {
+    if (left) {
         r.vacuumFailedRow = -1;
         m_store.SetPartRowIcon(r.jobRow, rowicon::Done, false);
     } else {
@@ -361,29 +362,39 @@ bool EightHeadRun::Places(bool together) {
     m_unsure.fill(false);
     std::array<bool, 8> staged{};
     // A place whose vacuum check passed left nothing on the nozzle.
-    const auto placed = [this](int k) {
-        if (g_VacuumCheckOk.load()) m_holding[static_cast<std::size_t>(k - 1)] = false;
+    const auto settle = [this](int k, bool left) {
+        if (left) m_holding[static_cast<std::size_t>(k - 1)] = false;
+        SetPlacedIcon(Record(k), left);
     };
     for (int k = 1; k <= 8; ++k) {
         PlacementRecord& r = Record(k);
         if (!HoldsRow(r) || r.visionFailed != 0) continue;
         if (!PlacePart(r, k, true, m_perCell, m_offX, m_offY)) return false;
-        if (!together) placed(k);
+        if (!together) {
+            const bool left = g_VacuumCheckOk.load();
+            if (!Gate()) {
+                if (left) m_holding[static_cast<std::size_t>(k - 1)] = false;
+                return false;
+            }
+            settle(k, left);
+            continue;
+        }
         if (!Gate()) return false;
-        // Together, the places only go out with the one 0x78 below: its answer
-        // is the vacuum check of every staged nozzle.
-        if (together) staged[static_cast<std::size_t>(k - 1)] = true;
-        else SetPlacedIcon(r);
+        // Together, the places only go out with the one 0x78 below.
+        staged[static_cast<std::size_t>(k - 1)] = true;
     }
     if (!together) return true;
     if (!SendTogetherPlace()) return false;
-    for (int k = 1; k <= 8; ++k)
-        if (staged[static_cast<std::size_t>(k - 1)]) placed(k);
+    // Its one vacuum check answers for every staged nozzle.
+    const bool left = g_VacuumCheckOk.load();
+    if (left)
+        for (int k = 1; k <= 8; ++k)
+            if (staged[static_cast<std::size_t>(k - 1)]) m_holding[static_cast<std::size_t>(k - 1)] = false;
     if (!g_RunContinue.load()) return false;
     for (int k = 1; k <= 8; ++k) {
         if (!staged[static_cast<std::size_t>(k - 1)]) continue;
-        SetPlacedIcon(Record(k));
-        m_unsure[static_cast<std::size_t>(k - 1)] = !g_VacuumCheckOk.load();
+        SetPlacedIcon(Record(k), left);
+        m_unsure[static_cast<std::size_t>(k - 1)] = !left;
     }
     return true;
 }
@@ -412,7 +423,7 @@ bool EightHeadRun::PickAndPlaceAgain(int k, bool together) {
     if (!PlacePart(spare, 9, true, m_perCell, m_offX, m_offY)) return false;
     if (together && !SendTogetherPlace()) return false;
     if (!Gate()) return false;
-    SetPlacedIcon(r);
+    SetPlacedIcon(r, g_VacuumCheckOk.load());
     return true;
 }
 
@@ -424,10 +435,15 @@ std::optional<bool> EightHeadRun::Replenish(bool together) {
             if (!std::exchange(m_unsure[static_cast<std::size_t>(k - 1)], false)) {
                 if (!PickAndPlaceAgain(k, together)) return Fail(), std::nullopt;
                 if (!Failed(r)) break;
+                // The head's output off before the question, at the discard place: a
+                // spare not recognised, or still held after its place, is never let
+                // go over the camera or the board.
+                if (!DiscardPart(r)) {
+                    r.jobRow = -1;
+                    r.visionFailed = 0;
+                    return Fail(), std::nullopt;
+                }
             }
-            const int head = r.head >= 1 && r.head <= 8 ? r.head : k;
-            SetOutput({static_cast<std::uint8_t>(0x20 + head - 1), 0,
-                       static_cast<std::uint16_t>(TheBasicSettings().m_Exhaust)});
             const RunAnswer a = Ask(r);
             if (a == RunAnswer::Stopped) return Fail(), std::nullopt;
             if (a == RunAnswer::No) {

@@ -2,6 +2,7 @@
 // against the simulated world, judged by the world's run check: nine "Yes" rows in
 // every cell in use, picked nozzle by nozzle (0x74) or all together (0x75) and
 // placed by 0x77 each or one 0x78, four or eight nozzles per cycle.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <map>
@@ -617,6 +618,203 @@ TEST_F(EightHeadFailure, StopWithAPartOnTheNozzleThrowsItOffAtTheDiscardPlace) {
     EXPECT_LT(std::hypot(thrown[0].machine.x - 20, thrown[0].machine.y + 280), 0.5)
         << thrown[0].machine.x << " " << thrown[0].machine.y;
     EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+}
+
+
+// ---- blown off by its own head's output ----------------------------------------
+
+// A failed part is thrown off at the discard place by its head's vacuum output off
+// (output 0x20 + head - 1 on the eight-head machine) with the blow time; a row's
+// part that stays on its nozzle after the place, or whose part went missing in a
+// together place, is picked again alone, and no placed row is placed again.
+class EightHeadBlowOff : public EightHeadFailure {
+protected:
+    void Start(bool together, bool vision = false) {
+        Eight(6, together, vision);
+        TheBasicSettings().m_Exhaust = 37;
+    }
+    // The first cycle's rows of these names go down after its others (picked again):
+    // the world names each part by the order the rows are meant to go down.
+    void PlacedAfterTheFirstCycle(const std::vector<std::string>& names) {
+        std::vector<sim::RowTarget> first, again, rest;
+        for (const auto& t : expected) {
+            const bool firstCycle = t.cell == expected.front().cell && first.size() + again.size() < 8;
+            if (!firstCycle) rest.push_back(t);
+            else if (std::find(names.begin(), names.end(), t.name) != names.end()) again.push_back(t);
+            else first.push_back(t);
+        }
+        std::vector<sim::RowTarget> order = first;
+        for (const auto& name : names)
+            for (const auto& t : again)
+                if (t.name == name) order.push_back(t);
+        order.insert(order.end(), rest.begin(), rest.end());
+        MeantRows(order);
+    }
+    void TearDown() override {
+        ThePickPlaceVision().measurePartOnNozzle = [](PlacementRecord& r, bool s) { return MeasurePartOnNozzle(r, s); };
+        EightHeadFailure::TearDown();
+    }
+    void KeepAtThePlace(int heads) {
+        auto lock = world().Lock();
+        world().faults().keptAtPlaceHeads = heads;
+    }
+    // Every part over the camera; the first measurement of each head in `fails`
+    // (its count of failures) does not recognise it.
+    void RecognitionFails(bool together, std::map<int, int> fails) {
+        Start(together, true);
+        if (HasFatalFailure()) return;
+        std::vector<std::string> lines{"1\tG\t", "G\td\t4\t"};
+        for (int f = 1; f <= 4; ++f) {
+            std::vector<std::string> cells = SplitRow(FeederLineOf(f, {7, 6, false, true, false, false}));
+            cells[13] = "No/0/100";
+            lines.push_back(JoinRow(cells));
+        }
+        for (int f = 1; f <= 4; ++f) lines.push_back("0\t0\t0\t0\t0.0000\t0.0000\t");
+        ReadTable(TheFeedGroupTable(), lines);
+        TheFeedGroupTable().SetOpenGroupName("G");
+        ThePickPlaceVision().measurePartOnNozzle = [fails](PlacementRecord& r, bool) mutable {
+            if (fails[r.head] > 0) {
+                --fails[r.head];
+                r.visionFailed = 1;
+            }
+            return true;
+        };
+    }
+    // The heads whose parts were blown off, in order; each by its own output with
+    // the blow time, at the discard place, and gone from the nozzle.
+    std::vector<int> HeadsBlownOff() {
+        std::vector<sim::BlowOffRecord> blown;
+        for (const auto& b : machine().BlowOffs())
+            if (b.part) blown.push_back(b);
+        const auto thrown = world().ledger().Of(sim::LedgerKind::Discard);
+        EXPECT_EQ(blown.size(), thrown.size());
+        const double binX = TheBasicSettings().m_X_ThrowPosition, binY = TheBasicSettings().m_Y_ThrowPosition;
+        std::vector<int> heads;
+        for (std::size_t i = 0; i < blown.size() && i < thrown.size(); ++i) {
+            EXPECT_EQ(blown[i].channel, 0x20 + blown[i].head - 1) << i;
+            EXPECT_EQ(blown[i].blowMs, 37) << i;
+            EXPECT_EQ(thrown[i].nozzle, blown[i].head) << i;
+            EXPECT_LT(std::hypot(thrown[i].machine.x - binX, thrown[i].machine.y - binY), 0.5)
+                << "head " << thrown[i].nozzle << " let go at " << thrown[i].machine.x << " " << thrown[i].machine.y;
+            heads.push_back(blown[i].head);
+        }
+        return heads;
+    }
+};
+
+struct BlowOffCase {
+    bool together;
+    const char* name;
+};
+
+class EightHeadBlowOffModes : public EightHeadBlowOff, public ::testing::WithParamInterface<BlowOffCase> {};
+
+// Heads 3 and 6 do not recognise their first parts; head 6's spare is not
+// recognised either: the question, Cancel, and a third part.
+TEST_P(EightHeadBlowOffModes, UnrecognisedPartsOnHeadsThreeAndSixLeaveByTheirOwnOutputs) {
+    RecognitionFails(GetParam().together, {{3, 1}, {6, 2}});
+    if (HasFatalFailure()) return;
+    PlacedAfterTheFirstCycle({"R3", "R6"});
+    boxes.Push(plat::MsgAnswer::Cancel);
+    ASSERT_TRUE(RunToTheEnd(std::chrono::seconds(240))) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    EXPECT_EQ(HeadsBlownOff(), (std::vector<int>{3, 6, 6}));
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{EightHeadFailureText(false, "7")});  // R6, head 6
+    // Measured by a stand-in that corrects nothing: the parts keep their pick errors.
+    const auto check = RunCheckPasses(0.5, 6, 3);
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 30u);
+    EXPECT_TRUE(g_Homed.load());
+}
+
+// The first cycle's rows by number (row 3 is not placed).
+const std::vector<std::string> kFirstCycleRows{"1", "2", "4", "5", "6", "7", "8", "9"};
+
+// Heads 6 and 8 keep their parts at their first place. Nozzle by nozzle their
+// rows are picked again at once; together, the one place's check cannot say
+// whose part stayed, so the operator is asked for each row of the cycle and
+// refills R6 and R8 (rows 7 and 9).
+TEST_P(EightHeadBlowOffModes, PartsKeptAtThePlaceAreThrownOffAndTheirRowsPlacedOnce) {
+    const bool together = GetParam().together;
+    Start(together);
+    if (HasFatalFailure()) return;
+    PlacedAfterTheFirstCycle({"R6", "R8"});
+    KeepAtThePlace(1 << 5 | 1 << 7);
+    if (together)
+        for (const auto& row : kFirstCycleRows)
+            boxes.Push(row == "7" || row == "9" ? plat::MsgAnswer::Cancel : plat::MsgAnswer::Yes);
+    ASSERT_TRUE(RunToTheEnd(std::chrono::seconds(240))) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    EXPECT_EQ(HeadsBlownOff(), (std::vector<int>{6, 8}));
+    const auto check = RunCheckPasses(0.1, 0.25, 2);
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_EQ(world().Placements().size(), 27u);
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 29u);
+    if (together) {
+        std::vector<std::string> asked;
+        for (const auto& row : kFirstCycleRows) asked.push_back(EightHeadFailureText(true, row));
+        EXPECT_EQ(boxes.Texts(), asked);
+    } else {
+        EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    }
+    EXPECT_TRUE(g_Homed.load());
+}
+
+INSTANTIATE_TEST_SUITE_P(PickModes, EightHeadBlowOffModes,
+                         ::testing::Values(BlowOffCase{false, "PerNozzle"}, BlowOffCase{true, "Together"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Together, nozzle 1's part is lost before the one place: nothing is picked again
+// before the operator has answered; only the row the operator refills (R1) is
+// picked again, and the seven that went down are not placed twice.
+TEST_F(EightHeadBlowOff, TogetherALostPartIsPickedAgainOnlyWhereTheOperatorRefills) {
+    Start(true);
+    if (HasFatalFailure()) return;
+    PlacedAfterTheFirstCycle({"R1"});
+    LoseParts(1);
+    for (const auto& row : kFirstCycleRows) boxes.Push(row == "1" ? plat::MsgAnswer::Cancel : plat::MsgAnswer::Yes);
+    ASSERT_TRUE(RunToTheEnd(std::chrono::seconds(240))) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    const auto check = RunCheckPasses(0.1, 0.25, 1);
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 28u);
+    EXPECT_EQ(FrameCounts().count(0x74) ? FrameCounts().at(0x74) : 0, 1);
+    EXPECT_TRUE(HeadsBlownOff().empty());  // nothing was on nozzle 1 to blow off
+    EXPECT_EQ(boxes.Texts().size(), kFirstCycleRows.size());
+}
+
+// Together, head 6 keeps its part, and its spare too: the spare is thrown off at
+// the discard place before the question (never let go over the board), Cancel
+// picks a third part, and R6 is placed once.
+TEST_F(EightHeadBlowOff, ASpareKeptAtThePlaceIsThrownOffBeforeTheQuestion) {
+    Start(true);
+    if (HasFatalFailure()) return;
+    PlacedAfterTheFirstCycle({"R6"});
+    KeepAtThePlace(1 << 5);
+    // The spare's pick is the run's first 0x74: while it is held, head 6 is made
+    // to keep its next part too.
+    sim->faults().HoldNext(0x74);
+    // The first place's check fails: each row of the cycle is asked for; R6 (row 7)
+    // is refilled twice, its spare being kept too.
+    for (const auto& row : kFirstCycleRows) {
+        boxes.Push(row == "7" ? plat::MsgAnswer::Cancel : plat::MsgAnswer::Yes);
+        if (row == "7") boxes.Push(plat::MsgAnswer::Cancel);
+    }
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held() == std::optional<std::uint16_t>(0x74); },
+                          std::chrono::seconds(60)));
+    KeepAtThePlace(1 << 5);
+    sim->faults().Release();
+    ASSERT_TRUE(WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load() && !HomingInProgress(); },
+                          std::chrono::seconds(240)));
+    EXPECT_EQ(HeadsBlownOff(), (std::vector<int>{6, 6}));
+    std::vector<std::string> asked;
+    for (const auto& row : kFirstCycleRows) {
+        asked.push_back(EightHeadFailureText(true, row));
+        if (row == "7") asked.push_back(EightHeadFailureText(true, row));
+    }
+    EXPECT_EQ(boxes.Texts(), asked);
+    const auto check = RunCheckPasses(0.1, 0.25, 2);
+    EXPECT_TRUE(check) << check.message();
+    EXPECT_EQ(Count(sim::LedgerKind::Pick), 29u);
+    EXPECT_TRUE(g_Homed.load());
 }
 
 } // namespace

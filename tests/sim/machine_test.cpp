@@ -227,6 +227,37 @@ TEST(SimMachine, EmptyNozzleFailsThePlaceCheckAndVacuumOffDropsThePart) {
     EXPECT_EQ((V{m.Feeds()[0].drive, m.Feeds()[0].pulses, m.Feeds()[0].command}), (V{10, -5, 0x56}));
 }
 
+// A nozzle's vacuum output off blows its part off: on type 7 output 0x20 + h - 1
+// drives head h (outputs 3 and 6 are other things there), on the others 1..4.
+TEST(SimMachine, EachHeadsVacuumOutputOffIsRecordedAsItsBlowOff) {
+    Machine m;
+    m.SetMachineType(7);
+    const auto pick = [&](int axis) { m.Execute(Link::Udp, 0x67, Build().u8(axis).le32(500).le32(1).le32(2).le16(100).u8(0).b); };
+    const auto off = [&](int channel, int ms) { m.Execute(Link::Udp, 0x03, Build().u8(channel).u8(0).le16(ms).b); };
+    pick(0x22);
+    pick(0x25);
+    off(3, 5);      // not a nozzle's output on type 7
+    off(0x25, 37);  // head 6
+    off(0x22, 41);  // head 3
+    off(0x22, 41);  // head 3 again, empty now
+    m.Execute(Link::Udp, 0x03, Build().u8(0x23).u8(1).le16(9).b);  // on: no blow-off
+    EXPECT_FALSE(m.Holding(3));
+    EXPECT_FALSE(m.Holding(6));
+    const auto b = m.BlowOffs();
+    ASSERT_EQ(b.size(), 3u);
+    EXPECT_EQ((V{b[0].head, b[0].channel, b[0].blowMs, b[0].part}), (V{6, 0x25, 37, 1}));
+    EXPECT_EQ((V{b[1].head, b[1].channel, b[1].blowMs, b[1].part}), (V{3, 0x22, 41, 1}));
+    EXPECT_EQ((V{b[2].head, b[2].channel, b[2].blowMs, b[2].part}), (V{3, 0x22, 41, 0}));
+    m.SetMachineType(2);
+    pick(3);  // a positive stroke on axis 3: head 3
+    off(0x22, 5);
+    off(3, 5);
+    ASSERT_EQ(m.BlowOffs().size(), 4u);
+    EXPECT_EQ((V{m.BlowOffs()[3].head, m.BlowOffs()[3].channel, m.BlowOffs()[3].part}), (V{3, 3, 1}));
+    m.ClearRecords();
+    EXPECT_TRUE(m.BlowOffs().empty());
+}
+
 TEST(SimMachine, ControlledBoardAtTheInputAndMeasuredHeight) {
     Simulator s(SimConfig{});
     Machine& m = s.machine();
