@@ -91,7 +91,19 @@ double TopBottomMean(const ContourChain& chain, cv::Size image, int capacity,
     return (top + bottom) / 2.0;
 }
 
-// Points of the general rules: box centres inside the middle half along one axis.
+// A blob's centre to the sub-pixel: the centroid of its outline, else (an outline
+// without area) its box centre. The box of a thin lead turned under a degree is
+// the upright box of its pixel staircase, whose centre moves in half pixels; leads
+// at a whole-pixel pitch all share that error, so it never averages out.
+cv::Point2d OutlineCentre(const ContourChain& chain, int i)
+{
+    const cv::Moments m = cv::moments(chain.Contour(i));
+    if (std::fabs(m.m00) > 1e-9) return {m.m10 / m.m00, m.m01 / m.m00};
+    const MinBox& b = chain.Box(i);
+    return {b.cx, b.cy};
+}
+
+// Points of the general rules: blob centres inside the middle half along one axis.
 std::vector<cv::Point2d> MiddleCentres(const ContourChain& chain, int capacity, bool byY,
                                        int low, int high)
 {
@@ -99,10 +111,9 @@ std::vector<cv::Point2d> MiddleCentres(const ContourChain& chain, int capacity, 
     points.reserve(static_cast<std::size_t>(std::max(capacity, 0)));
     chain.ForEachOuter([&](int i) {
         if (static_cast<int>(points.size()) >= capacity) return;
-        const MinBox& b = chain.Box(i);
-        const float v = byY ? b.cy : b.cx;
-        if (v > static_cast<float>(low) && v < static_cast<float>(high))
-            points.emplace_back(b.cx, b.cy);
+        const cv::Point2d c = OutlineCentre(chain, i);
+        const double v = byY ? c.y : c.x;
+        if (v > low && v < high) points.push_back(c);
     });
     return points;
 }
@@ -127,13 +138,25 @@ double PairedRowRule(const ContourChain& chain, cv::Size image, int capacity, bo
     std::stable_sort(points.begin(), points.end(),
                      [&](const cv::Point2d& a, const cv::Point2d& b) { return along(a) < along(b); });
     const int m = static_cast<int>(points.size());
+    // The partners: the `partners` last points, and with them the whole last row
+    // of leads. A turn moves a row's outer end outwards at one side and inwards at
+    // the other, so the probes (the outer end of the first row) have their
+    // partners at the inner end of the last row: a row longer than `partners`
+    // would leave them out, and each such probe counts as 0. The row's spread
+    // along the sort is at most the band's width times the slope of the largest
+    // pair the rule keeps (a degree, with a pixel for the centres).
+    const double reach = (high - low) * std::tan(1.0 / kDegPerRad) + 1.0;
+    int first = m - partners;
+    while (first > probes && along(points[static_cast<std::size_t>(first - 1)]) >=
+                                 along(points[static_cast<std::size_t>(m - 1)]) - reach)
+        --first;
     double sum = 0.0;
     for (int k = 0; k < probes; ++k) {
         const cv::Point2d& pk = points[static_cast<std::size_t>(k)];
         if (across(pk) < low + 0.5 || across(pk) > high - 0.5) continue;
         int best = m - 1;
         double bestGap = std::fabs(across(points[static_cast<std::size_t>(best)]) - across(pk));
-        for (int j = m - 2; j >= m - partners; --j) {
+        for (int j = m - 2; j >= first; --j) {
             const double gap = std::fabs(across(points[static_cast<std::size_t>(j)]) - across(pk));
             if (gap < bestGap) {
                 bestGap = gap;
@@ -207,10 +230,7 @@ cv::Point2d LeadCentre(const ContourChain& chain, int i, const cv::Mat& grey)
             if (sw > 0.0) return {r.x + sx / sw, r.y + sy / sw};
         }
     }
-    const cv::Moments m = cv::moments(chain.Contour(i));
-    if (std::fabs(m.m00) > 1e-9) return {m.m10 / m.m00, m.m01 / m.m00};
-    const MinBox& b = chain.Box(i);
-    return {b.cx, b.cy};
+    return OutlineCentre(chain, i);
 }
 
 // The centres of the three blobs of largest box area, largest first; how many

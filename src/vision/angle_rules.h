@@ -17,8 +17,9 @@ namespace smt {
 double LineAngleDeg(cv::Point2d p1, cv::Point2d p2);
 
 // General rule (types 0, 11): left-most lead centres paired with right-most ones
-// of the same height. Sets g_AngleFitFailed when fewer than 20 centres lie in the
-// middle half of the window.
+// of the same height (the right-most lead row whole among the partners, however
+// many leads it holds). Sets g_AngleFitFailed when fewer than 20 centres lie in
+// the middle half of the window. Centres are the centroids of the outlines.
 double FindPartAngleNearCentre(const ContourChain& chain, cv::Size image, int capacity);
 // Its fallback: top-most centres paired with bottom-most ones of the same column.
 double FindPartAngleVertical(const ContourChain& chain, cv::Size image, int capacity);

@@ -238,5 +238,61 @@ TEST(AngleRules, RenderedPackagesReadTheirTurnWithinATenth)
     }
 }
 
+// The general rule and its column fallback on the packages they serve, drawn at the
+// default world's 40 px/mm and turned -2 to 2 degrees in quarter steps, clean and
+// with the world's noise: within the pairs' 0.8 degree limit the rule reads the turn
+// within a tenth, beyond it every pair counts as 0 (the box angle holds there).
+// Two faults read about half the turn on the 16-lead package: its rows hold more
+// leads than the 14 partners, and a turn moves the partners of the five left-most
+// (one end of the left row) to the other end of the right row, out of those 14;
+// and the upright box of a thin lead's staircase centres it in half pixels, the same
+// error for every lead at a whole-pixel pitch (0.44 read for 0.5).
+TEST(GeneralRule, RenderedLeadRowsReadTheirTurnWithinATenth)
+{
+    struct Case {
+        const char* name;
+        sim::PartDrawing part;
+        double windowMm;
+        double baseTurn;
+        bool columns; // rows above and below only: the column fallback measures
+    };
+    const Case cases[] = {
+        {"16 leads a side, 20 mm", sim::PackageForVisionType(kVisionGeneral), 20.0, 0.0, false},
+        {"16 leads a side, 16 mm", sim::PackageForVisionType(kVisionGeneral), 16.0, 0.0, false},
+        {"16 leads a side, a quarter turn on", sim::PackageForVisionType(kVisionGeneral), 20.0, 90.0, false},
+        {"ball grid", sim::PackageForVisionType(kVisionBgaOther), 16.0, 0.0, false},
+        {"16 leads above and below", sim::LeadedPart(16, 0.65, 6.5, false), 20.0, 0.0, true},
+        {"10 leads above and below", sim::LeadedPart(10, 0.65, 6.5, false), 22.0, 0.0, true},
+    };
+    for (const Case& c : cases)
+        for (double noise : {0.0, 2.0}) {
+            sim::CameraLook look;
+            look.pixelsPerMm = 40.0;
+            look.background = 15;
+            look.noiseSigma = noise;
+            double readTimesTurn = 0.0, turnSquared = 0.0;
+            for (int step = -8; step <= 8; ++step) {
+                const double turn = step * 0.25;
+                const bool inRange = std::fabs(turn) < 0.8;
+                SCOPED_TRACE(testing::Message() << c.name << " turn " << turn << " noise " << noise);
+                const cv::Mat frame = sim::RenderPart(look, c.part, {0.0, 0.0, c.baseTurn + turn});
+                const cv::Rect window = RecognitionWindow(frame.size(), c.windowMm, look.pixelsPerMm);
+                const Searched s{window.size(), ContourChain::Search(test::BinaryWindow(frame, window))};
+                double read = s.Run(FindPartAngleNearCentre);
+                if (c.columns) {
+                    EXPECT_EQ(read, 0.0);
+                    ASSERT_EQ(g_AngleFitFailed, 1);
+                    read = s.Run(FindPartAngleVertical);
+                }
+                EXPECT_EQ(g_AngleFitFailed, 0);
+                EXPECT_NEAR(read, inRange ? turn : 0.0, 0.1);
+                if (inRange) readTimesTurn += read * turn, turnSquared += turn * turn;
+            }
+            // The reading's scale over the steps: an error every lead shares does
+            // not average out (the half-pixel box centres read 0.88 of the turn).
+            EXPECT_NEAR(readTimesTurn / turnSquared, 1.0, 0.05) << c.name << " noise " << noise;
+        }
+}
+
 } // namespace
 } // namespace smt

@@ -67,6 +67,32 @@ TEST(LeadedAngle, TheSimulatorsFourSidedPackageMeasuresItsTurn)
             }
 }
 
+// The general rule's 16-lead package turned -2 to 2 degrees in quarter steps, with the
+// world's noise: the correction is the turn's negation within a tenth. Inside the
+// 0.32 degree dead zone the rule measures; it read a quarter degree as 0.13.
+TEST(LeadedAngle, TheGeneralPackageReadsSmallTurnsWithinATenth)
+{
+    sim::CameraLook look;
+    look.pixelsPerMm = kPpm;
+    look.background = 15;
+    look.noiseSigma = 2.0;
+    for (int step = -8; step <= 8; ++step) {
+        const double turn = step * 0.25;
+        look.noiseSeed = static_cast<unsigned>(step + 20);
+        const cv::Mat frame = sim::RenderPart(look, sim::PackageForVisionType(kVisionGeneral), {0.0, 0.0, turn});
+        for (double windowMm : {20.0, 16.0})
+            for (int threshold : kThresholds) {
+                SCOPED_TRACE(testing::Message() << "turn " << turn << " window " << windowMm << " threshold "
+                                                << threshold);
+                const Measured m = Measure(frame, kVisionGeneral, windowMm, threshold);
+                ASSERT_NE(m.box.cx, -1.0f);
+                EXPECT_NEAR(m.a, -turn, 0.1);
+                EXPECT_NEAR(m.x, 0.0, 0.05);
+                EXPECT_NEAR(m.y, 0.0, 0.05);
+            }
+    }
+}
+
 // The default world with nozzle 1 over vision camera 1, holding the tray's first part.
 class DefaultWorldTrayPart : public ::testing::Test {
 protected:
