@@ -2,9 +2,11 @@
 // res/ (config.ini, the camera table) and the default world (sim/default.scenario),
 // which agree. Each procedure starts from a value the operator got wrong and must
 // store the world's true value: the vision camera's scale and position, the mark
-// camera's offset from nozzle 1 and the second nozzle's offset.
+// camera's offset from nozzle 1, the second nozzle's offset and the heads' fly
+// triggers.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -104,7 +106,8 @@ protected:
         const PcbEditFields fields = pcb;
         TheRunToolbarPort().pcbEditFields = [fields] { return fields; };
         CameraHooks();
-        ConnectAndOpenCameras(false);
+        // The fly frame thread runs as the folder's camera switches ask.
+        ConnectAndOpenCameras(list.Settings().m_FlyCamera != 0);
     }
 
     // Operation `op` on camera row `row`, started as the dialog starts it.
@@ -223,6 +226,50 @@ TEST_F(ShippedCalibration, NozzlePositionOnTheOneHeadTypeSaysThereIsNone) {
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"one nozzle"}));
     EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::StandardMove).empty());
     EXPECT_EQ(TheBasicSettings().m_X_Nozzle2ToNozzle1, basic.m_X_Nozzle2ToNozzle1);
+}
+
+// The fly triggers of both heads of the two-head type, told too late by 2.4 and
+// 1.7 mm. The world fires trigger k when the head has come its value from the
+// pass's start (vision camera 1 plus nozzle 2's offset); the true value of head k
+// is the run from the start to where nozzle k stands over the camera, less its
+// base (nozzle 2's offset for head 1, twice that for head 2).
+TEST_F(ShippedCalibration, FlyTriggersOfBothHeadsFromWrongOnes) {
+    const double perMm = world_.pulsesX;
+    const double camera = world_.vision[0].position.x, off2 = world_.nozzleOffset[1].x;
+    const double start = camera + off2;
+    const double bases[2] = {off2, 2 * off2};
+    int truth[2] = {};
+    for (int k = 0; k < 2; ++k) {
+        const double nozzle = k == 0 ? 0.0 : world_.nozzleOffset[k].x;
+        truth[k] = static_cast<int>(std::lround((start - (camera - nozzle) - bases[k]) * perMm));
+    }
+    const int told[2] = {truth[0] + 240, truth[1] + 170};
+    for (int k = 0; k < 2; ++k)
+        ASSERT_TRUE(plat::WritePrivateProfileString("CameraListConfig", "m_iTriggerPulse" + std::to_string(k + 1),
+                                                    std::to_string(told[k]), config));
+    plat::FlushProfileCache();
+    pcb.m_VisualBox = 2 * world_.standardDiameter;  // the mark camera finds the piece first
+    pcb.m_MarkDiameter = world_.standardDiameter;
+    Machine(2);
+    if (HasFatalFailure()) return;
+    ASSERT_EQ(g_HeadCount.load(), 2);
+    ASSERT_EQ(TheCameraList().Settings().m_iTriggerPulse[0], told[0]);
+    // The advance of the settings is in the pass as the run sends it.
+    EXPECT_EQ(g_FlyTrigger[1].load(), std::lround(bases[1] * perMm) + told[1]);
+    ASSERT_TRUE(Run(kFlyCorrect));
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts().front();
+    EXPECT_NE(TheCameraList().m_bFlyTestRunning.load(), 0) << "the calibration stopped";
+    const CameraListSettings s = TheCameraList().Settings();
+    for (int k = 0; k < 2; ++k) {
+        SCOPED_TRACE("head " + std::to_string(k + 1));
+        EXPECT_NEAR(s.m_iTriggerPulse[static_cast<std::size_t>(k)], truth[k], 3);
+        EXPECT_EQ(g_FlyTrigger[static_cast<std::size_t>(k)].load(),
+                  std::lround(bases[k] * perMm) + s.m_iTriggerPulse[static_cast<std::size_t>(k)]);
+    }
+    const auto moves = world().ledger().Of(sim::LedgerKind::StandardMove);
+    ASSERT_EQ(moves.size(), 4u);  // each head took the piece and put it back
+    EXPECT_EQ(moves[2].nozzle, 2);
+    EXPECT_TRUE(PieceBackAndNothingHeld());
 }
 
 } // namespace

@@ -149,26 +149,28 @@ TEST(SpeedDefaults, ShippedConfigHoldsTheHighClassSpeeds) {
     ASSERT_TRUE(plat::ReadWholeFile(dir.File("config.ini"), sections));
 
     // Ahead of the speeds: the language, the machine type, the geometry of the
-    // simulated world (offsets, visual origin, travel range, pulse factors, the
-    // PCB editor's mark camera), the fast jog steps of gear 0, the simulated
-    // machine's port and the interface of the Ethernet search, so that the
-    // simulated machine can be jogged from a fresh folder.
+    // simulated world (offsets, visual origin, travel range, the discard place
+    // every head reaches, pulse factors, the PCB editor's mark camera), the fast
+    // jog steps of gear 0, the simulated machine's port and the interface of the
+    // Ethernet search, so that the simulated machine can be jogged from a fresh
+    // folder.
     const std::string head = "[LanguageSetConfig]\r\nLanguageSet=Chinese\r\n\r\n"
                              "[MachineSetConfig]\r\nMachineSet=0\r\n\r\n"
-                             "[SetBasicConfig]\r\nm_X_CameraToNozzle1=40.0000\r\n"
-                             "m_Y_CameraToNozzle1=0.0000\r\nm_X_Nozzle2ToNozzle1=-20.0000\r\n"
-                             "m_Y_Nozzle2ToNozzle1=0.0000\r\nm_X_Nozzle3ToNozzle1=-40.0000\r\n"
-                             "m_Y_Nozzle3ToNozzle1=0.0000\r\nm_X_Nozzle4ToNozzle1=-60.0000\r\n"
-                             "m_Y_Nozzle4ToNozzle1=0.0000\r\nm_X_Nozzle5ToNozzle1=-80.0000\r\n"
-                             "m_Y_Nozzle5ToNozzle1=0.0000\r\nm_X_Nozzle6ToNozzle1=-100.0000\r\n"
-                             "m_Y_Nozzle6ToNozzle1=0.0000\r\nm_X_Nozzle7ToNozzle1=-120.0000\r\n"
-                             "m_Y_Nozzle7ToNozzle1=0.0000\r\nm_X_Nozzle8ToNozzle1=-140.0000\r\n"
+                             "[SetBasicConfig]\r\nm_X_CameraToNozzle1=-40.0000\r\n"
+                             "m_Y_CameraToNozzle1=0.0000\r\nm_X_Nozzle2ToNozzle1=20.0000\r\n"
+                             "m_Y_Nozzle2ToNozzle1=0.0000\r\nm_X_Nozzle3ToNozzle1=40.0000\r\n"
+                             "m_Y_Nozzle3ToNozzle1=0.0000\r\nm_X_Nozzle4ToNozzle1=60.0000\r\n"
+                             "m_Y_Nozzle4ToNozzle1=0.0000\r\nm_X_Nozzle5ToNozzle1=80.0000\r\n"
+                             "m_Y_Nozzle5ToNozzle1=0.0000\r\nm_X_Nozzle6ToNozzle1=100.0000\r\n"
+                             "m_Y_Nozzle6ToNozzle1=0.0000\r\nm_X_Nozzle7ToNozzle1=120.0000\r\n"
+                             "m_Y_Nozzle7ToNozzle1=0.0000\r\nm_X_Nozzle8ToNozzle1=140.0000\r\n"
                              "m_Y_Nozzle8ToNozzle1=0.0000\r\nm_X_VisualOrigin=60.0000\r\n"
                              "m_Y_VisualOrigin=-10.0000\r\nm_ResetToVisualOrigin=1\r\n"
                              "m_VisualOriginBox=4.0000\r\nm_VisualOriginSize=1.0000\r\n"
                              "m_OriginLightContrast=0\r\nm_OriginLightBrightness=200\r\n"
                              "m_FeedBrightness=200\r\nm_X_Limit=400.0000\r\nm_Y_Limit=-300.0000\r\n"
-                             "m_Z_Limit=-10.0000\r\n\r\n[SetPulseConfig]\r\nm_X_Pulse=100.0000\r\n"
+                             "m_Z_Limit=-10.0000\r\nm_X_ThrowPosition=150.0000\r\n"
+                             "m_Y_ThrowPosition=-5.0000\r\n\r\n[SetPulseConfig]\r\nm_X_Pulse=100.0000\r\n"
                              "m_Y_Pulse=100.0000\r\nm_Z_Pulse=100.0000\r\nm_A_Pulse=17.7777\r\n\r\n"
                              "[PcbEditConfig]\r\nm_PcbBoardCount=1\r\nm_VisualZoom=20.0000\r\n"
                              "m_DetectPrecision=20\r\nm_ImageColorReversal=0\r\n"

@@ -172,6 +172,16 @@ TEST(ShippedMachine, StartFolderAndWorldAgree) {
     EXPECT_TRUE(target) << "no visual-origin target at " << origin.x << ", " << origin.y;
     EXPECT_TRUE(Inside({origin.x - b.m_X_CameraToNozzle1, origin.y - b.m_Y_CameraToNozzle1}, b));
 
+    // Every head reaches the discard place.
+    for (int head = 1; head <= 8; ++head) {
+        const PointMm n = head == 1 ? PointMm{} : NozzleOffset(b, head);
+        EXPECT_TRUE(Inside({b.m_X_ThrowPosition - n.x, b.m_Y_ThrowPosition - n.y}, b))
+            << "head " << head << " discarding";
+    }
+    // The fly-over calibration takes a trigger from a nozzle's place to a pitch less
+    // 130 pulses after it: nozzle 2 lies that far towards +X.
+    EXPECT_GE(NozzleOffset(b, 2).x * s.pulses.m_X_Pulse, 130.0);
+
     // The nozzle library: a holder in the program for every holder of the world
     // (neither has one yet; a library that lands must be shipped on both sides).
     EXPECT_EQ(s.nozzleRows.size(), w.holders.size());
