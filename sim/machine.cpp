@@ -228,14 +228,15 @@ int Machine::ReadingOf(int nozzle) const {
     return m_holding[nozzle - 1] ? kHoldingKpa : kEmptyKpa;
 }
 
-void Machine::Pick(std::uint16_t command, int nozzle) {
+void Machine::Pick(std::uint16_t command, int nozzle, std::int32_t depth) {
     if (nozzle < 1 || nozzle > 8) return;
-    const bool took = !m_observer || m_observer->OnPick(command, nozzle, m_pos);
+    const bool took = !m_observer || m_observer->OnPick(command, nozzle, m_pos, depth);
     m_holding[nozzle - 1] = m_holding[nozzle - 1] || took;
     m_picks.push_back(PartRecord{command, nozzle, m_pos.x, m_pos.y, m_pos.a[nozzle - 1], took});
 }
 
-bool Machine::Place(std::uint16_t command, int nozzle, int threshold, int* reading) {
+bool Machine::Place(std::uint16_t command, int nozzle, int threshold, int* reading, std::int32_t depth,
+                    std::int32_t releaseDepth) {
     if (nozzle < 1 || nozzle > 8) {
         *reading = 0;
         return threshold <= 0;
@@ -243,7 +244,9 @@ bool Machine::Place(std::uint16_t command, int nozzle, int threshold, int* readi
     *reading = ReadingOf(nozzle);
     bool ok = threshold <= 0 || *reading >= threshold;
     // A part that stays on the nozzle fails the check whatever the threshold.
-    const bool kept = m_holding[nozzle - 1] && m_observer && m_observer->OnPlace(command, nozzle, m_pos);
+    // The observer sees a stroke of an empty nozzle too (a simulated place).
+    const bool kept = m_observer && m_observer->OnPlace(command, nozzle, m_pos, depth, releaseDepth) &&
+                      m_holding[nozzle - 1];
     if (kept) ok = false;
     if (m_holding[nozzle - 1])
         m_places.push_back(PartRecord{command, nozzle, m_pos.x, m_pos.y, m_pos.a[nozzle - 1], ok});
@@ -720,7 +723,7 @@ Outcome Machine::CmdPickStroke(Command& c) {
     Outcome o;
     const int axis = r.U8();
     const std::int32_t depth = c.I32();
-    Pick(c.code, StrokeNozzle(axis, depth));
+    Pick(c.code, StrokeNozzle(axis, depth), depth);
     o = Reply(c);
     o.motionMs = kStrokeMs;
     return o;
@@ -736,7 +739,8 @@ Outcome Machine::CmdPlaceStroke(Command& c) {
     r.Seek(serial ? 13 : 20);
     const int threshold = r.U8();
     int reading = 0;
-    const bool ok = Place(c.code, StrokeNozzle(axis, depth), threshold, &reading);
+    // The plain stroke lets the vacuum go at the one depth it carries.
+    const bool ok = Place(c.code, StrokeNozzle(axis, depth), threshold, &reading, depth, depth);
     if (serial)
         o = Reply(c, Bytes{static_cast<std::uint8_t>(ok ? 0 : 1), static_cast<std::uint8_t>(reading)});
     else
@@ -820,15 +824,17 @@ Outcome Machine::CmdMoveAndPick(Command& c) {
     std::array<std::int32_t, 8> dA{};
     r.Seek(40);
     for (auto& a : dA) a = r.Le32();
+    r.Seek(72);
+    const std::int32_t depth = r.Le32();
     r.Seek(80);
     const int zAxis = r.U8();
     if (!CheckXY(Wide{m_pos.x} + dX, Wide{m_pos.y} + dY)) return LimitRefused(c);
     Shift(m_pos.x, dX);
     Shift(m_pos.y, dY);
     for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
-    if (mask == 0) Pick(c.code, NozzleOfZAxis(zAxis));
+    if (mask == 0) Pick(c.code, NozzleOfZAxis(zAxis), depth);
     for (int n = 0; n < 8; ++n)
-        if (mask & (1u << n)) Pick(c.code, n + 1);
+        if (mask & (1u << n)) Pick(c.code, n + 1, depth);
     o = Reply(c);
     o.motionMs = MoveTimeMs(Far(dX, dY), 100) + kStrokeMs;
     return o;
@@ -842,15 +848,16 @@ Outcome Machine::CmdMoveAndPick(Command& c) {
 Outcome Machine::CmdPerNozzleStrokes(Command& c) {
     Outcome o;
     std::array<int, 8> zAxis{}, threshold{};
-    std::array<std::int32_t, 8> dX{}, dY{}, dA{};
+    std::array<std::int32_t, 8> dX{}, dY{}, dA{}, depth{}, release{};
     if (c.code == 0x75) {
         Pick75 p;
         ReadPick75(c.data, p);
-        zAxis = p.zAxis, dX = p.dX, dY = p.dY, dA = p.dA;
+        zAxis = p.zAxis, dX = p.dX, dY = p.dY, dA = p.dA, depth = p.depth;
     } else {
         Place78 p;
         ReadPlace78(c.data, p);
         zAxis = p.zAxis, dX = p.dX, dY = p.dY, dA = p.dA, threshold = p.vacuum;
+        depth = p.depth, release = p.vacuumOffDepth;
     }
     for (int i = 0; i < 8; ++i) {
         if (!NozzleOfZAxis(zAxis[i])) continue;
@@ -869,8 +876,8 @@ Outcome Machine::CmdPerNozzleStrokes(Command& c) {
         m_pos.x = x, m_pos.y = y;
         Shift(m_pos.x, dX[i]);
         Shift(m_pos.y, dY[i]);
-        if (c.code == 0x75) Pick(c.code, nozzle);
-        else allOk = Place(c.code, nozzle, threshold[i], &reading) && allOk;
+        if (c.code == 0x75) Pick(c.code, nozzle, depth[i]);
+        else allOk = Place(c.code, nozzle, threshold[i], &reading, depth[i], release[i]) && allOk;
     }
     o = Reply(c, {}, allOk ? 0 : kStatusVacuum);
     o.motionMs = MoveTimeMs(travel, 100) + 8 * kStrokeMs;
@@ -888,7 +895,8 @@ Outcome Machine::CmdMoveAndPlace(Command& c) {
     std::array<std::int32_t, 8> dA{};
     r.Seek(25);
     for (auto& a : dA) a = r.Le32();
-    r.Seek(65);
+    r.Seek(57);
+    const std::int32_t depth = r.Le32(), release = r.Le32();
     const int zAxis = r.U8();
     r.Seek(85);
     const int threshold = r.U8();
@@ -897,7 +905,7 @@ Outcome Machine::CmdMoveAndPlace(Command& c) {
     Shift(m_pos.y, dY);
     for (int n = 0; n < 8; ++n) Shift(m_pos.a[n], dA[n]);
     int reading = 0;
-    const bool ok = Place(c.code, NozzleOfZAxis(zAxis), threshold, &reading);
+    const bool ok = Place(c.code, NozzleOfZAxis(zAxis), threshold, &reading, depth, release);
     o.replies.push_back(Outgoing{1, c.code, Bytes{ok ? std::uint8_t{0} : kStatusVacuum, ComputeZState(),
                                                 static_cast<std::uint8_t>(reading)}});
     o.motionMs = MoveTimeMs(Far(dX, dY), 100) + kStrokeMs;

@@ -150,10 +150,13 @@ public:
     virtual void AfterCommand(Link, std::uint16_t, const Bytes&, const Drives&, const Drives&) {}
     // Whether a board waits at the conveyor input; nullopt: as SetBoardAtInput says.
     virtual std::optional<bool> BoardAtInput() { return std::nullopt; }
-    // A pick stroke of `nozzle` (1..8) at `d`: whether a part was taken.
-    virtual bool OnPick(std::uint16_t, int, const Drives&) { return true; }
-    // A place stroke of a nozzle that holds a part: true keeps the part on the nozzle.
-    virtual bool OnPlace(std::uint16_t, int, const Drives&) { return false; }
+    // A pick stroke of `nozzle` (1..8) at `d` to `depth` (pulses as sent; a rocker's
+    // second nozzle negative): whether a part was taken.
+    virtual bool OnPick(std::uint16_t, int, const Drives&, std::int32_t) { return true; }
+    // A place stroke of a nozzle, to `depth`, its vacuum let go at `releaseDepth`
+    // (pulses as sent; the plain stroke's one depth is both): true keeps a part the
+    // nozzle holds on it.
+    virtual bool OnPlace(std::uint16_t, int, const Drives&, std::int32_t, std::int32_t) { return false; }
     // A holding nozzle's vacuum switched off.
     virtual void OnRelease(int, const Drives&) {}
     virtual void OnCamera(int, int) {}          // camera 1..3, light level
@@ -297,8 +300,9 @@ private:
                            Head1 };  // Head1 + n: the Z of head n + 1 (0..7)
     void Home(const std::vector<HomeDrive>& drives);
     int StrokeNozzle(int axis, std::int32_t depth) const;
-    void Pick(std::uint16_t command, int nozzle);
-    bool Place(std::uint16_t command, int nozzle, int threshold, int* reading);
+    void Pick(std::uint16_t command, int nozzle, std::int32_t depth);
+    bool Place(std::uint16_t command, int nozzle, int threshold, int* reading, std::int32_t depth,
+               std::int32_t releaseDepth);
     void SwitchOutput(Link link, int channel, int value, int extra);
     int ReadingOf(int nozzle) const;
     std::uint8_t ComputeZState() const;

@@ -11,6 +11,19 @@ namespace {
 
 bool IsPlaceCommand(std::uint16_t code) { return code == 0x68 || code == 0x77 || code == 0x78; }
 
+// The move-and-place commands carry the place depth apart from the release; the plain
+// stroke only the one.
+bool CarriesPlaceDepth(std::uint16_t code) { return code == 0x77 || code == 0x78; }
+
+bool DepthOff(const std::optional<double>& want, double got, double tolerance) {
+    return want && std::fabs(got - *want) > tolerance;
+}
+
+bool WrongDepth(const LedgerEntry& e, const RowTarget& r, double tolerance) {
+    return DepthOff(r.pickDepth, e.pickDepth, tolerance) || DepthOff(r.releaseDepth, e.releaseDepth, tolerance) ||
+           (CarriesPlaceDepth(e.command) && DepthOff(r.placeDepth, e.depth, tolerance));
+}
+
 double AngleError(double got, double want) { return std::remainder(got - want, 360.0); }
 
 // Whether the part may be the row's: same board and cell, the row's feeder (when it
@@ -243,6 +256,7 @@ RunCheckResult CheckRun(const std::vector<LedgerEntry>& ledger, const std::vecto
         if (found.distance > tolerance.mm || std::fabs(found.angleError) > tolerance.deg) result.off.push_back(found);
         if ((r.head != 0 && e.nozzle != r.head) || (r.nozzle != 0 && e.libraryNozzle != r.nozzle))
             result.wrongNozzle.push_back(found);
+        if (WrongDepth(e, r, tolerance.depth)) result.wrongDepth.push_back(found);
     }
     for (std::size_t r = 0; r < rows.size(); ++r)
         if (!placed[r]) result.missing.push_back(rows[r]);
@@ -257,9 +271,9 @@ std::string RunCheckResult::Table() const {
     char line[400];
     std::snprintf(line, sizeof line,
                   "run check: %s, %zu rows, %zu parts put down (within %0.3f mm and %0.3f deg): %zu off, %zu missing, "
-                  "%zu twice, %zu where no row is, %zu by another nozzle\n",
+                  "%zu twice, %zu where no row is, %zu by another nozzle, %zu at another depth\n",
                   Passed() ? "passed" : "failed", rows, parts, tolerance.mm, tolerance.deg, off.size(), missing.size(),
-                  twice.size(), noRow.size(), wrongNozzle.size());
+                  twice.size(), noRow.size(), wrongNozzle.size(), wrongDepth.size());
     std::string out = line;
     if (Passed()) return out;
     // One column layout for every finding; "-" where it has no such value, "*" for a
@@ -267,7 +281,7 @@ std::string RunCheckResult::Table() const {
     const char* format = "%-12s %5s %4s %5s %-12s %9s %9s %8s %9s %9s %8s %8s %8s %9s %9s %6s\n";
     std::snprintf(line, sizeof line, format, "finding", "board", "cell", "row", "name", "want x", "want y", "want a",
                   "true x", "true y", "true a", "mm off", "deg off", "head/row", "nozzle/row", "feeder");
-    out += line;
+    if (!(off.empty() && missing.empty() && twice.empty() && noRow.empty() && wrongNozzle.empty())) out += line;
     const auto add = [&](const char* what, const RowTarget* r, const LedgerEntry* e, double mm, double deg) {
         const std::string dash = "-";
         const bool onBoard = !e || e->board >= 0;  // off every board: where it lies in the machine
@@ -290,6 +304,23 @@ std::string RunCheckResult::Table() const {
     for (const Placed& p : twice) add("twice", &p.row, &p.part, p.distance, p.angleError);
     for (const LedgerEntry& e : noRow) add(e.board < 0 ? "off-board" : "no row", nullptr, &e, 0, 0);
     for (const Placed& p : wrongNozzle) add("nozzle", &p.row, &p.part, p.distance, p.angleError);
+    if (wrongDepth.empty()) return out;
+    const char* depths = "%-12s %5s %4s %5s %-12s %8s %15s %15s %15s %6s\n";
+    std::snprintf(line, sizeof line, depths, "finding", "board", "cell", "row", "name", "head/row", "pick/row",
+                  "place/row", "release/row", "feeder");
+    out += line;
+    const auto pair = [](double got, const std::optional<double>& want) {
+        return Fixed(got, 3) + "/" + (want ? Fixed(*want, 3) : std::string("*"));
+    };
+    for (const Placed& p : wrongDepth) {
+        const std::string head = std::to_string(p.part.nozzle) + "/" + Whole(p.row.head);
+        const std::string place = CarriesPlaceDepth(p.part.command) ? pair(p.part.depth, p.row.placeDepth) : "-";
+        std::snprintf(line, sizeof line, depths, "depth", std::to_string(p.row.board).c_str(),
+                      std::to_string(p.row.cell).c_str(), std::to_string(p.row.row).c_str(), p.row.name.c_str(),
+                      head.c_str(), pair(p.part.pickDepth, p.row.pickDepth).c_str(), place.c_str(),
+                      pair(p.part.releaseDepth, p.row.releaseDepth).c_str(), std::to_string(p.part.feeder).c_str());
+        out += line;
+    }
     return out;
 }
 

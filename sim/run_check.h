@@ -1,7 +1,8 @@
 // The judge of a whole run: every part the world saw put down against the job's rows
 // on the true boards. Each part is given to the row it belongs to, then every row is
 // looked at: placed once, by its head and nozzle, within the tolerance of its true
-// target. Whatever is wrong is listed, not only the worst case.
+// target, picked, placed and let go at its row's depths. Whatever is wrong is listed,
+// not only the worst case.
 //
 // Which row a part belongs to, from what the machine can know: the board and cell it
 // lies on (the true geometry), the feeder it was picked from (its pick), and where it
@@ -26,6 +27,8 @@ struct RunTolerance {
     double mm = 0.1;        // how far a part may lie from its row's true target
     double deg = 0.25;      // and its angle from the row's
     double capture = 2.0;   // how far from a row a part may lie and still be that row's (mm)
+    double depth = 0.02;    // how far a stroke's depth may be from the row's (mm): the depth
+                            // goes out in whole pulses
 };
 
 // Whether the entry is a part put down: a place on a board, or a part let go at a
@@ -54,17 +57,22 @@ struct RunCheckResult {
     std::vector<Placed> twice;        // each further part of a row placed more than once
     std::vector<LedgerEntry> noRow;   // parts put down where no row is (off every board too)
     std::vector<Placed> wrongNozzle;  // put down by another head, or with another library nozzle
+    std::vector<Placed> wrongDepth;   // picked, placed or let go at another depth than its row's
     std::size_t rows = 0, parts = 0;
     RunTolerance tolerance;
 
     bool Passed() const {
-        return off.empty() && missing.empty() && twice.empty() && noRow.empty() && wrongNozzle.empty();
+        return off.empty() && missing.empty() && twice.empty() && noRow.empty() && wrongNozzle.empty() &&
+               wrongDepth.empty();
     }
     // A heading line ("run check: passed|failed, R rows, P parts put down, ...") and,
     // when anything is wrong, one line per finding under a column header: the row's
     // target and the part's true place in the cell's frame (a part off every board:
     // where it lies in the machine), the distance and angle error, the part's head and
-    // library nozzle against the row's ("*" any), the feeder.
+    // library nozzle against the row's ("*" any), the feeder. Parts at another depth
+    // follow under their own header: the row, the head, and the pick, place and release
+    // depths found against the row's ("*" any; the place depth "-" for a plain stroke,
+    // which carries only the release).
     std::string Table() const;
 };
 

@@ -22,6 +22,25 @@ constexpr double kPi = 3.14159265358979323846;
 
 double Dist(Vec a, Vec b) { return std::hypot(a.x - b.x, a.y - b.y); }
 
+// The dispensing tool of a machine type: its Z axis and its valve output.
+struct DispensingTool {
+    int axis, valve;
+};
+DispensingTool DispensingOf(int type) {
+    if (type == 3) return {3, 4};
+    if (type == 7) return {0x27, 0x2F};
+    return {2, 2};
+}
+
+// The Z axis that lowers a nozzle: the rockers of nozzles 1 and 2, 3 and 4 (5 and 6 on
+// the rocker types' axis 10), else the nozzle's own.
+int ZAxisOf(int type, int nozzle) {
+    if (type == 7 || nozzle > 6) return 0x20 + nozzle - 1;
+    if (nozzle <= 2) return 2;
+    if (nozzle <= 4) return 3;
+    return 10;
+}
+
 const char* KindName(LedgerKind k) {
     switch (k) {
         case LedgerKind::Pick: return "pick";
@@ -33,6 +52,8 @@ const char* KindName(LedgerKind k) {
         case LedgerKind::StandardMove: return "standard";
         case LedgerKind::Miss: return "miss";
         case LedgerKind::NozzleChange: return "nozzle";
+        case LedgerKind::Touch: return "touch";
+        case LedgerKind::Look: return "look";
     }
     return "?";
 }
@@ -592,7 +613,12 @@ std::string LedgerEntry::Text() const {
                   "angle %0.3f error %0.4f %0.4f %0.3f valve %d depth %0.4f holder %d library %d",
                   KindName(kind), nozzle, command, feeder, machine.x, machine.y, angle, board, cell, local.x, local.y,
                   localAngle, pickError.x, pickError.y, pickErrorAngle, valve, depth, holder, libraryNozzle);
-    return buf;
+    std::string out = buf;
+    if (kind == LedgerKind::Place || kind == LedgerKind::Dropped) {
+        std::snprintf(buf, sizeof buf, " picked %0.4f released %0.4f", pickDepth, releaseDepth);
+        out += buf;
+    }
+    return out;
 }
 
 std::size_t Ledger::Add(const LedgerEntry& e) {
@@ -825,6 +851,8 @@ void World::AfterCommand(Link link, std::uint16_t code, const Bytes& data, const
         std::lock_guard lock(m_mutex);
         if (code == 0x58 || code == 0x68) Stroke(link, code, data, after);
         m_placed = false;
+        m_drives = after;
+        if (code == 0x53 || code == 0x64 || code == 0x65) Look(after);
         if (code == 0x62) Conveyor(data);
         if (m_machineType == 9) Drill(before, after);
         if (m_faults.keyAfter <= 0 || code != m_faults.keyCode || ++m_keySeen < m_faults.keyAfter) return;
@@ -841,13 +869,14 @@ void World::AfterCommand(Link link, std::uint16_t code, const Bytes& data, const
     });
 }
 
-bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
+bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d, std::int32_t depth) {
     std::lock_guard lock(m_mutex);
     Held& h = m_held[nozzle - 1];
     if (h.holding) return true;  // a second stroke keeps what the nozzle has
     const Vec n = NozzleAt(d, nozzle);  // the fixed frame (standard piece)
     LedgerEntry e;
     e.command = command;
+    e.depth = ZMm(depth);
     e.nozzle = nozzle;
     e.libraryNozzle = LibraryNozzle(nozzle);
     e.machine = n;
@@ -905,6 +934,7 @@ bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
             h.aAtPick = d.a[static_cast<std::size_t>(nozzle - 1)];
             h.pickError = err;
             h.pickErrorAngle = errAngle;
+            h.pickDepth = e.depth;
             e.kind = LedgerKind::Pick;
             e.feeder = h.feeder;
             e.machine = Add(at, h.offset);
@@ -927,10 +957,19 @@ bool World::OnPick(std::uint16_t command, int nozzle, const Drives& d) {
     return false;
 }
 
-bool World::OnPlace(std::uint16_t command, int nozzle, const Drives& d) {
+bool World::OnPlace(std::uint16_t command, int nozzle, const Drives& d, std::int32_t depth,
+                    std::int32_t releaseDepth) {
     std::lock_guard lock(m_mutex);
     Held& h = m_held[nozzle - 1];
-    if (!h.holding) return false;
+    if (!h.holding) {
+        // A dispensing stroke is a dot (Stroke), any other a touch of the empty nozzle.
+        const DispensingTool tool = DispensingOf(m_machineType);
+        const auto valve = m_outputs.find(tool.valve);
+        const bool dispensing = command == 0x68 && valve != m_outputs.end() && valve->second != 0 &&
+                                ZAxisOf(m_machineType, nozzle) == tool.axis;
+        if (!dispensing) Touch(command, nozzle, 0, ZMm(releaseDepth), d);
+        return false;
+    }
     m_placed = true;
     if (m_faults.keptAtPlace > 0) {
         --m_faults.keptAtPlace;
@@ -951,6 +990,9 @@ bool World::OnPlace(std::uint16_t command, int nozzle, const Drives& d) {
     e.feeder = h.feeder;
     e.pickError = h.pickError;
     e.pickErrorAngle = h.pickErrorAngle;
+    e.depth = ZMm(depth);
+    e.releaseDepth = ZMm(releaseDepth);
+    e.pickDepth = h.pickDepth;
     if (h.feeder == -2) {
         e.kind = LedgerKind::StandardMove;
         e.machine = centre;
@@ -1006,20 +1048,35 @@ void World::OnCamera(int camera, int light) {
 
 void World::OnOutput(int channel, int value) {
     std::lock_guard lock(m_mutex);
+    const bool opened = value != 0 && (m_outputs.count(channel) == 0 || m_outputs[channel] == 0);
     m_outputs[channel] = value;
+    // The dispensing valve opened over a nozzle lowered by a single-axis move (glue
+    // injected through it): a touch of that nozzle.
+    if (!opened || channel != DispensingOf(m_machineType).valve) return;
+    for (int k = 1; k <= 8; ++k) {
+        const std::int32_t z = m_drives.z[static_cast<std::size_t>(k - 1)];
+        if (z < 0 && !m_held[k - 1].holding) Touch(0x03, k, channel, ZMm(z), m_drives);
+    }
 }
 
-// The dispensing tool of a machine type: its Z axis and its valve output.
-namespace {
-struct DispensingTool {
-    int axis, valve;
-};
-DispensingTool DispensingOf(int type) {
-    if (type == 3) return {3, 4};
-    if (type == 7) return {0x27, 0x2F};
-    return {2, 2};
+void World::Touch(std::uint16_t command, int nozzle, int valve, double depth, const Drives& d) {
+    LedgerEntry e;
+    e.kind = LedgerKind::Touch;
+    e.command = command;
+    e.nozzle = nozzle;
+    e.libraryNozzle = LibraryNozzle(nozzle);
+    e.valve = valve;
+    e.depth = depth;
+    Land(e, [&](Table t) { return NozzleAt(d, nozzle, t); }, 0.0);
+    m_ledger.Add(e);
 }
-} // namespace
+
+void World::Look(const Drives& d) {
+    LedgerEntry e;
+    e.kind = LedgerKind::Look;
+    Land(e, [&](Table t) { return ToolAt(d, m_sc.markCameraOffset, m_machineType == 4, t); }, 0.0);
+    m_ledger.Add(e);
+}
 
 // A dispense point: a 0x58 stroke (its head code is the valve), or a place stroke on
 // the dispensing axis while the valve output is on and the nozzle holds no part.

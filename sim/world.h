@@ -22,6 +22,7 @@
 
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -128,6 +129,11 @@ struct RowTarget {
     int head = 0;                // the head (1..8) that must put it down; 0 any
     int nozzle = 0;              // the library nozzle (holder 1..) that head must carry; 0 any (so
                                  // always 0 on a machine without a nozzle library)
+    // How deep its strokes must go (Z mm below the top, positive; none: any): the pick
+    // into the feeder, the place (the move-and-place commands, which carry it apart from
+    // the release) and the release, where the vacuum is let go (the plain place stroke's
+    // one depth).
+    std::optional<double> pickDepth, placeDepth, releaseDepth;
 };
 
 struct Scenario {
@@ -179,7 +185,10 @@ struct Scenario {
     static bool Load(const std::string& file, Scenario* out, std::string* error);
 };
 
-enum class LedgerKind { Pick, Place, Dropped, Discard, Dispense, Hole, StandardMove, Miss, NozzleChange };
+// Touch: a nozzle that holds no part came down (a place stroke, or the valve opened
+// while the nozzle was lowered by a single-axis move), where it stood; Look: where the
+// mark camera looked at the end of an X/Y move.
+enum class LedgerKind { Pick, Place, Dropped, Discard, Dispense, Hole, StandardMove, Miss, NozzleChange, Touch, Look };
 
 struct LedgerEntry {
     LedgerKind kind = LedgerKind::Pick;
@@ -202,9 +211,13 @@ struct LedgerEntry {
     int forBoard = -1, forCell = -1;
     int holder = 0;              // nozzle change: the holder head `nozzle` took its nozzle from (> 0)
                                  // or left it in (< 0)
-    int valve = 0;               // dispense: the valve output (0x68) or head code (0x58)
+    int valve = 0;               // dispense: the valve output (0x68) or head code (0x58); touch: the
+                                 // valve output opened (0: a place stroke)
     double depth = 0;            // dispense: the stroke's depth as sent (Z mm); hole: net Z travel
-                                 // since the drill came over it (mm, down), 0 once back
+                                 // since the drill came over it (mm, down), 0 once back; pick,
+                                 // place, touch: how deep the stroke went (Z mm, as sent, its size)
+    double pickDepth = 0;        // place: how deep its part was picked (Z mm)
+    double releaseDepth = 0;     // place: where its vacuum was let go (Z mm; a plain stroke's depth)
     std::string Text() const;
 };
 
@@ -278,8 +291,9 @@ public:
     std::optional<Outgoing> Intercept(Link link, std::uint16_t code) override;
     void AfterCommand(Link link, std::uint16_t code, const Bytes& data, const Drives& before,
                       const Drives& after) override;
-    bool OnPick(std::uint16_t command, int nozzle, const Drives& d) override;
-    bool OnPlace(std::uint16_t command, int nozzle, const Drives& d) override;
+    bool OnPick(std::uint16_t command, int nozzle, const Drives& d, std::int32_t depth) override;
+    bool OnPlace(std::uint16_t command, int nozzle, const Drives& d, std::int32_t depth,
+                 std::int32_t releaseDepth) override;
     void OnRelease(int nozzle, const Drives& d) override;
     void OnCamera(int camera, int light) override;
     void OnOutput(int channel, int value) override;
@@ -305,6 +319,7 @@ private:
         Vec pickError;
         double pickErrorAngle = 0;
         bool lost = false;        // fell off before a camera
+        double pickDepth = 0;     // how deep it was picked (Z mm)
     };
     struct Pocket {
         int feeder;
@@ -315,6 +330,8 @@ private:
     Vec PartCentre(const Held& h, const Drives& d, int nozzle, double* angle, Table table = 0) const;
     // The library nozzle the head carries (0 without a library); under the lock.
     int LibraryNozzle(int head) const;
+    // A stroke's depth as sent (pulses, either sign) in Z mm by the true factor.
+    double ZMm(std::int32_t pulses) const { return std::abs(static_cast<double>(pulses)) / m_sc.pulsesZ; }
     // What lies under a point given per frame: the first board at the work position.
     void Land(LedgerEntry& e, const std::function<Vec(Table)>& where, double angle) const;
     bool AtWork(std::size_t board) const;
@@ -378,6 +395,9 @@ private:
     std::vector<bool> m_orderTaken;
     void NameByOrder(LedgerEntry& e);
     bool m_placed = false;               // the command running placed a part
+    Drives m_drives;                     // where the drives stood after the last command
+    void Look(const Drives& d);
+    void Touch(std::uint16_t command, int nozzle, int valve, double depth, const Drives& d);
     struct DrillState {
         std::int32_t arrivalZ = 0;       // the drill's Z when it came over this X/Y
         std::optional<std::size_t> hole; // the ledger entry of the hole made here

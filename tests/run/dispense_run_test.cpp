@@ -3,6 +3,8 @@
 // the machine types' own dispensing drives and valves, both stroke forms; the
 // second form's Z range; run mode 2 handing the board to the placement run; and
 // the strokes' fields with known answers.
+#include <algorithm>
+#include <cmath>
 #include <map>
 
 #include "placement_run_fixture.h"
@@ -289,7 +291,76 @@ struct CheckCase {
     const char* name;
 };
 
-class CheckModes : public DispenseRunWorld, public ::testing::WithParamInterface<CheckCase> {};
+// What the world saw of a check run, judged against the rows meant (`rows`, in the
+// job's order: the rows of each cell worked): where the empty nozzle came down (the
+// nozzle simulation and the glue: each row once, to its depth, by nozzle 1), where
+// the mark camera looked (over each row once, over each row's feeder in the job's
+// order, then the park), and that nothing was picked, placed or dispensed.
+class CheckRunWorld : public DispenseRunWorld {
+protected:
+    ::testing::AssertionResult WorldSawTheRows(int mode, const std::vector<sim::RowTarget>& rows) {
+        std::string out;
+        const sim::Ledger& ledger = world().ledger();
+        for (sim::LedgerKind kind : {sim::LedgerKind::Pick, sim::LedgerKind::Place, sim::LedgerKind::Dropped,
+                                     sim::LedgerKind::Dispense, sim::LedgerKind::Miss})
+            for (const auto& e : ledger.Of(kind)) out += "not meant: " + e.Text() + "\n";
+        // The empty nozzle's strokes: the simulated place lets go at the row's release
+        // depth; the glue goes down by the glue height with the valve open.
+        const bool touches = mode == 3 || mode == 8;
+        std::vector<sim::PointTarget> down;
+        for (const sim::RowTarget& t : WithDepths(rows)) {
+            sim::PointTarget p;
+            p.name = t.name, p.board = t.board, p.cell = t.cell, p.x = t.x, p.y = t.y;
+            p.valve = mode == 8 ? 2 : 0;
+            p.depth = mode == 8 ? -TheBasicSettings().m_Z_DropsGlueToPCBHeight : *t.releaseDepth;
+            if (touches) down.push_back(p);
+        }
+        const auto touched = ledger.Of(sim::LedgerKind::Touch);
+        const sim::PointCheckResult strokes = sim::CheckPoints(touched, down, 0.05);
+        if (!strokes.Passed()) out += strokes.Table("touch");
+        for (const auto& e : touched)
+            if (e.nozzle != 1 || e.command != (mode == 8 ? 0x03 : 0x68)) out += "touch by another nozzle or command: " + e.Text() + "\n";
+        // The mark camera: over the rows in modes 4 and 5; over each row's feeder in
+        // modes 5 to 7; the last look is the park.
+        std::vector<sim::LedgerEntry> onBoard, offBoard;
+        for (const auto& e : ledger.Of(sim::LedgerKind::Look)) (e.board >= 0 ? onBoard : offBoard).push_back(e);
+        if (offBoard.empty()) return ::testing::AssertionFailure() << out << "no park\n";
+        offBoard.pop_back();
+        if (mode >= 4 && mode <= 7) {
+            std::vector<sim::PointTarget> over;
+            for (const sim::RowTarget& t : rows) {
+                sim::PointTarget p;
+                p.name = t.name, p.board = t.board, p.cell = t.cell, p.x = t.x, p.y = t.y;
+                if (mode <= 5) over.push_back(p);
+            }
+            const sim::PointCheckResult looks = sim::CheckPoints(onBoard, over, 0.05);
+            if (!looks.Passed()) out += looks.Table("look");
+            const std::size_t feeders = mode == 4 ? 0 : rows.size();
+            if (offBoard.size() != feeders)
+                out += std::to_string(offBoard.size()) + " looks off the board, " + std::to_string(feeders) + " meant\n";
+            for (std::size_t i = 0; i < std::min(offBoard.size(), feeders); ++i) {
+                const sim::Vec want = scenario.feeders[static_cast<std::size_t>(rows[i].feeder)].pick;
+                const sim::Vec got = offBoard[i].machine;
+                if (std::hypot(got.x - want.x, got.y - want.y) > 0.05)
+                    out += "look " + std::to_string(i) + " at " + std::to_string(got.x) + " " + std::to_string(got.y) +
+                           ", not over the feeder of " + rows[i].name + "\n";
+            }
+        }
+        if (out.empty()) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << out;
+    }
+    // The rows of the cells `cells` whose job rows are in `jobRows` (empty: all), in order.
+    std::vector<sim::RowTarget> Meant(const std::vector<int>& cells, const std::vector<int>& jobRows = {}) const {
+        std::vector<sim::RowTarget> out;
+        for (const sim::RowTarget& t : expected)
+            if (std::find(cells.begin(), cells.end(), t.cell) != cells.end() &&
+                (jobRows.empty() || std::find(jobRows.begin(), jobRows.end(), t.row) != jobRows.end()))
+                out.push_back(t);
+        return out;
+    }
+};
+
+class CheckModes : public CheckRunWorld, public ::testing::WithParamInterface<CheckCase> {};
 
 TEST_P(CheckModes, EachModeWorksItsPointsAndEnds) {
     const CheckCase& c = GetParam();
@@ -318,6 +389,9 @@ TEST_P(CheckModes, EachModeWorksItsPointsAndEnds) {
     EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::Dispense).empty());
     EXPECT_EQ(g_PulseZ[0].load(), 0);
     EXPECT_TRUE(g_Homed.load());
+    // Modes 6 and 7 work the first cell only.
+    const auto rows = c.mode == 6 || c.mode == 7 ? Meant({0}) : Meant({0, 2, 3});
+    EXPECT_TRUE(WorldSawTheRows(c.mode, rows));
 }
 
 // Four rows in three cells; modes 6 and 7 only the first cell.
@@ -328,6 +402,53 @@ INSTANTIATE_TEST_SUITE_P(
                       CheckCase{6, 5, 0, 0, 0, 0, "FeedAndCameraFirstCell"},
                       CheckCase{7, 5, 0, 0, 0, 0, "CameraOverFeedersFirstCell"},
                       CheckCase{8, 1, 12, 0, 24, 12, "GlueInjection"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Check runs of the selected rows, or from the list's current row: the rows meant,
+// each once. From a row, the first cell starts at it and the later cells are whole.
+struct PartialCheckCase {
+    const char* name;
+    int mode;
+    bool selectedOnly;  // else from the current row
+};
+
+class PartialCheckRuns : public CheckRunWorld, public ::testing::WithParamInterface<PartialCheckCase> {};
+
+TEST_P(PartialCheckRuns, TheWorldSeesExactlyTheRowsMeant) {
+    const PartialCheckCase& c = GetParam();
+    Dispenser({1, 0, false, false, false, true}, c.mode, false);
+    if (HasFatalFailure()) return;
+    TheBasicSettings().m_Z_DropsGlueToPCBHeight = -7.8;
+    PartListStore& list = ThePartList();
+    std::vector<sim::RowTarget> rows;
+    if (c.selectedOnly) {
+        list.m_RunSelectedOnly[static_cast<int>(JobList::Part)] = 1;
+        for (int row = 0; row < static_cast<int>(parts.size()); ++row) list.SetSelected(JobList::Part, row, row == 1 || row == 4);
+        rows = c.mode == 6 || c.mode == 7 ? Meant({0}, {1, 4}) : Meant({0, 2, 3}, {1, 4});
+    } else {
+        list.m_RunFromRow[static_cast<int>(JobList::Part)] = 1;
+        {
+            const auto lock = list.Hold();
+            list.m_PartItem = 3;  // R3
+        }
+        rows = Meant({0}, {3, 4});
+        if (c.mode != 6 && c.mode != 7)
+            for (const auto& t : Meant({2, 3})) rows.push_back(t);
+    }
+    ASSERT_TRUE(RunToTheEnd()) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
+    EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
+    EXPECT_TRUE(WorldSawTheRows(c.mode, rows));
+    EXPECT_EQ(list.m_RunSelectedOnly[static_cast<int>(JobList::Part)].load(), 0);  // cleared by the run's end
+    EXPECT_EQ(list.m_RunFromRow[static_cast<int>(JobList::Part)].load(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    RunModes, PartialCheckRuns,
+    ::testing::Values(PartialCheckCase{"NozzleSimulationOfSelectedRows", 3, true},
+                      PartialCheckCase{"CameraOverSelectedRows", 4, true},
+                      PartialCheckCase{"CameraOverFeedersAndRowsFromARow", 5, false},
+                      PartialCheckCase{"CameraOverFeedersFirstCellFromARow", 7, false},
+                      PartialCheckCase{"GlueInjectionFromARow", 8, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // ---- the strokes' fields --------------------------------------------------------

@@ -6,8 +6,10 @@
 // (each part named for its row by the job's order) and what became of every pick.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
@@ -104,6 +106,14 @@ struct RunSetup {
 inline constexpr double kPlaceOffsetX[8] = {0.40, -0.30, 0.55, -0.65, 0.20, -0.25, 0.70, -0.45};
 inline constexpr double kPlaceOffsetY[8] = {-0.35, 0.60, 0.25, -0.50, -0.70, 0.30, -0.15, 0.45};
 inline constexpr int kFeederAngles[4] = {90, -45, 180, 30};
+// Heights (mm, negative down): each head's to the feeders, each feeder's own pick height
+// (0: the head's), each library nozzle's pick height. Every head, feeder and nozzle its
+// own, so that strokes by another head or for another row show. (The parts are all
+// 0.6 mm high: the glue check run comes back up by the place height it went down by.)
+inline constexpr double kFeedHeight[8] = {-11.60, -12.15, -11.35, -12.50, -11.85, -12.70, -11.45, -12.30};
+inline constexpr double kFeederPickHeight[4] = {0, -4.60, 0, -5.30};
+inline constexpr double kLibraryPickHeight[4] = {-11.90, -12.25, -11.55, -12.40};
+inline constexpr double kThickness = 1.6;
 
 // One placement row of the job: where on the cell (mm), its angle, its feeder 1..4.
 struct JobPart {
@@ -178,6 +188,7 @@ protected:
 
     // ---- the world -------------------------------------------------------------
     sim::Scenario World(const RunSetup& r) {
+        setup = r;
         sim::Scenario s;
         s.pulsesX = 100, s.pulsesY = 80, s.pulsesZ = 100, s.pulsesA = 10;
         // Heads 40 mm apart: a vision camera sees the nozzle over it and no neighbour.
@@ -299,7 +310,8 @@ protected:
         row[14] = g_FeedModeNames[1];  // AutoFeed: presented and advanced by the companion
         if (r.trayFeeder && f == 4) row[14] = g_FeedModeNames[3];
         row[15] = "10", row[16] = "10", row[17] = "0", row[18] = "1", row[19] = "0", row[20] = "0", row[21] = "0";
-        row[22] = "-5", row[23] = "No/", row[24] = "0", row[25] = "01", row[26] = "100";
+        row[22] = FormatC("%0.4f", kFeederPickHeight[f - 1]), row[23] = "No/", row[24] = "0", row[25] = "01";
+        row[26] = "100";
         row[27] = "2", row[28] = "2", row[29] = "100";  // precisions in pulses; ms for the head to settle
         std::string line;
         for (const auto& c : row) line += c + "\t";
@@ -329,6 +341,9 @@ protected:
         }
         b.m_X_Limit = 400, b.m_Y_Limit = -300;
         b.m_Z_Nozzle1ToPCBHeight = -10, b.m_Z_closeVacuum = 0.5;
+        double* feed[] = {&b.m_Z_Nozzle1ToFeed, &b.m_Z_Nozzle2ToFeed, &b.m_Z_Nozzle3ToFeed, &b.m_Z_Nozzle4ToFeed,
+                          &b.m_Z_Nozzle5ToFeed, &b.m_Z_Nozzle6ToFeed, &b.m_Z_Nozzle7ToFeed, &b.m_Z_Nozzle8ToFeed};
+        for (int k = 0; k < 8; ++k) *feed[k] = kFeedHeight[k];
         b.m_X_ThrowPosition = 20, b.m_Y_ThrowPosition = -280, b.m_ThrowDelay = 0;
         // Where the mark camera waits while the conveyor changes boards.
         b.m_X_StopPosition = b.m_X_VisualOrigin = 150, b.m_Y_StopPosition = b.m_Y_VisualOrigin = -100;
@@ -388,7 +403,7 @@ protected:
         PcbRecord rec;
         rec.m_PcbName = "PCB->T";
         rec.m_PanelRows = 2, rec.m_PanelCols = PanelCols(r);
-        rec.m_RowPitch = kRowPitch, rec.m_ColPitch = kColPitch, rec.m_Thickness = 1.6;
+        rec.m_RowPitch = kRowPitch, rec.m_ColPitch = kColPitch, rec.m_Thickness = kThickness;
         rec.m_OriginX = kOriginX, rec.m_OriginY = kOriginY;
         rec.m_MarkEnable = r.marks ? 1 : 0;
         rec.m_Mark1X = kMark1X, rec.m_Mark1Y = kMark1Y, rec.m_Mark2X = kMark2X, rec.m_Mark2Y = kMark2Y;
@@ -407,6 +422,7 @@ protected:
                 n.holderY = n.entryY = ToPulses(w.at.y, p.m_Y_Pulse);
                 for (std::size_t k = 0; k < 8; ++k) n.headEntryZ[k] = ToPulses(w.entryZ[k], p.m_Z_Pulse);
                 n.vacuum = 40;
+                n.pickHeight = kLibraryPickHeight[h];
                 for (std::size_t o = 0; o < scenario.holders.size(); ++o) n.sameRemark[o] = 1;
             }
         }
@@ -547,12 +563,59 @@ protected:
         return WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load() && !HomingInProgress(); }, limit);
     }
 
+    // The depths each row's strokes must reach (mm down), from the run's records: the
+    // feeder's pick height (cell 22, 0: the head's feed height, or with the nozzle change
+    // the library nozzle's pick height) and part height (cell 8), each head's feed height,
+    // the place height, the board's thickness and the early vacuum-off height (cell 24,
+    // 0: the settings'). Heads after the first take their difference to head 1's feed
+    // height along where the head mode has the heads share their nozzle kind. A row
+    // that takes any head gets none.
+    std::vector<sim::RowTarget> WithDepths(std::vector<sim::RowTarget> rows) const {
+        const BasicSettings& b = TheBasicSettings();
+        const double feed[8] = {b.m_Z_Nozzle1ToFeed, b.m_Z_Nozzle2ToFeed, b.m_Z_Nozzle3ToFeed, b.m_Z_Nozzle4ToFeed,
+                                b.m_Z_Nozzle5ToFeed, b.m_Z_Nozzle6ToFeed, b.m_Z_Nozzle7ToFeed, b.m_Z_Nozzle8ToFeed};
+        const SmtStrategyConfig st = TheSmtStrategy().Config();
+        const bool shared = st.m_HeaderSelect == 1 || st.m_HeaderSelect == 3 || st.m_HeaderSelect == 6;
+        const bool library = st.m_AutoChangeNozzle != 0;
+        for (sim::RowTarget& t : rows) {
+            if (t.head < 1 || t.head > 8 || t.feeder < 0 || (library && t.nozzle < 1)) continue;
+            const std::optional<FeedRow> row = TheFeedGroupTable().CopyFeedRow(0, FeederId(t.feeder + 1, setup));
+            if (!row) continue;
+            const auto number = [&](int cell) { return std::strtod((*row)[static_cast<std::size_t>(cell)].c_str(), nullptr); };
+            const double own = number(22), part = number(8), early = number(24);
+            const double head = feed[t.head - 1], step = feed[t.head - 1] - feed[0];
+            double pickZ = 0, placeZ = b.m_Z_Nozzle1ToPCBHeight + kThickness + part;
+            if (library) {
+                double nozzle = 0;
+                {
+                    std::lock_guard lock(NozzleStateMutex());
+                    nozzle = g_NozzleTable[static_cast<std::size_t>(t.nozzle - 1)].pickHeight;
+                }
+                pickZ = own != 0 ? own : nozzle;
+                placeZ += nozzle - feed[0];
+                if (shared && t.head >= 2) pickZ += step, placeZ += step;
+            } else {
+                if (!shared) pickZ = own != 0 ? own : head;
+                else pickZ = own != 0 ? own + step : head;
+                placeZ += step;
+            }
+            // Head 2 of a placement run started from the dispensing mode works at the glue height.
+            if (t.head == 2 && st.m_RunSelect == 1) placeZ = b.m_Z_DropsGlueToPCBHeight;
+            // A place goes down by one pulse at least.
+            const double least = 1.0 / scenario.pulsesZ;
+            t.pickDepth = -pickZ;
+            t.placeDepth = std::max(-placeZ, least);
+            t.releaseDepth = std::max(-(placeZ + (early != 0 ? early : b.m_Z_closeVacuum)), least);
+        }
+        return rows;
+    }
+
     // The run check of the rows, and what became of every part picked: put down, or
     // discarded at the discard place for one of the `retries` the run was allowed.
     ::testing::AssertionResult RunCheckPasses(double mm = 0.1, double deg = 0.25, int retries = 0) {
         sim::RunTolerance tol;
         tol.mm = mm, tol.deg = deg;
-        const sim::RunCheckResult result = sim::CheckRun(world().ledger(), expected, tol);
+        const sim::RunCheckResult result = sim::CheckRun(world().ledger(), WithDepths(expected), tol);
         // A discarded part falls where the settings put the discard place.
         const sim::Vec bin{TheBasicSettings().m_X_ThrowPosition, TheBasicSettings().m_Y_ThrowPosition};
         const std::string handling = sim::CheckHandling(world().ledger().Entries(), retries, bin);
@@ -562,6 +625,7 @@ protected:
     }
 
     std::vector<JobPart> parts;
+    RunSetup setup;
     sim::Scenario scenario;
     std::vector<sim::RowTarget> expected;
     std::atomic<int> boardCount{1};

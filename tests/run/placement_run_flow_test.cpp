@@ -49,7 +49,7 @@ protected:
         if (!OnStartRun(ThePartList())) return false;
         return WaitUntil([] { return LiveRunThreads() == 0; }, std::chrono::seconds(120));
     }
-    sim::RunCheckResult Check() { return sim::CheckRun(world().ledger(), expected); }
+    sim::RunCheckResult Check() { return sim::CheckRun(world().ledger(), WithDepths(expected)); }
 };
 
 // Two heads (type 2, same nozzle): a cycle from one feeder, then one from two.

@@ -83,9 +83,10 @@ std::string Findings(const RunCheckResult& r) {
 // moved by 0x61 (100 pulses a mm), a pick stroke (0x67) over the feeder at (50, -20)
 // and a place stroke (0x68).
 struct HandDriven {
-    explicit HandDriven(const Scenario& s) : simulator(Config()) { simulator.UseScenario(s); }
-    static SimConfig Config() {
+    explicit HandDriven(const Scenario& s, int type = 0) : simulator(Config(type)) { simulator.UseScenario(s); }
+    static SimConfig Config(int type) {
         SimConfig c;
+        c.machineType = type;
         c.serial = c.udp = false;
         c.cameras = false;
         return c;
@@ -100,9 +101,9 @@ struct HandDriven {
         PutLe32(b, 2);
         ASSERT_TRUE(m.Execute(Link::Udp, 0x61, b).accepted);
     }
-    void Stroke(std::uint16_t code) {
+    void Stroke(std::uint16_t code, std::int32_t depth = 500) {
         Bytes b{2};
-        PutLe32(b, 500);
+        PutLe32(b, depth);
         PutLe32(b, 1);
         PutLe32(b, 2);
         if (code == 0x68) {
@@ -228,7 +229,7 @@ TEST(RunCheck, TheTableNamesEachFindingWithItsNumbers) {
     EXPECT_FALSE(r.Passed());
     const std::string expected =
         "run check: failed, 4 rows, 4 parts put down (within 0.100 mm and 0.250 deg): 1 off, 1 missing, 1 twice, "
-        "0 where no row is, 1 by another nozzle\n"
+        "0 where no row is, 1 by another nozzle, 0 at another depth\n"
         "finding      board cell   row name            want x    want y   want a    true x    true y   true a   mm off"
         "  deg off  head/row nozzle/row feeder\n"
         "off              0    0     1 A              10.0000   10.0000    0.000    9.7000   10.0000    0.500   0.3000"
@@ -242,7 +243,7 @@ TEST(RunCheck, TheTableNamesEachFindingWithItsNumbers) {
     EXPECT_EQ(r.Table(), expected);
     EXPECT_EQ(CheckRun(std::vector<LedgerEntry>{}, {}, {}).Table(),
               "run check: passed, 0 rows, 0 parts put down (within 0.100 mm and 0.250 deg): 0 off, 0 missing, 0 twice, "
-              "0 where no row is, 0 by another nozzle\n");
+              "0 where no row is, 0 by another nozzle, 0 at another depth\n");
 }
 
 // The world on a scenario with a row: four parts put down through the machine, then
@@ -346,6 +347,114 @@ TEST(RunCheck, APartNamedByTheJobsOrderIsJudgedAgainstItsOwnRow) {
                                         kRows, RunTolerance{0.1, 0.25, 2.0});
     ASSERT_EQ(far.off.size(), 1u);
     EXPECT_TRUE(std::isinf(far.off[0].distance));
+}
+
+// Each row's strokes against its depths: the pick its part was picked at, the release
+// (where the vacuum went off: the plain stroke's one depth), and the place depth where
+// the command carries it apart (the move-and-place commands). A depth within a pulse's
+// truncation passes; a row with no depths takes any; every offender is listed, with the
+// depths found against the row's.
+TEST(RunCheck, EachRowsStrokesAreJudgedAtItsDepths) {
+    std::vector<RowTarget> rows = kRows;
+    for (RowTarget& r : rows) r.pickDepth = 11.6, r.placeDepth = 7.8, r.releaseDepth = 7.3;
+    rows[2].pickDepth.reset(), rows[2].placeDepth.reset(), rows[2].releaseDepth.reset();  // C: any
+    const auto stroke = [](LedgerEntry e, std::uint16_t command, double pick, double place, double release) {
+        e.command = command, e.pickDepth = pick, e.depth = place, e.releaseDepth = release;
+        return e;
+    };
+    const LedgerEntry a0 = Part(0, 10.0, 10.0, 0.0, 1, 0), b0 = Part(0, 10.15, 10.0, 0.0, 2, 0);
+    const LedgerEntry c0 = Part(0, 30.0, 20.0, 90.0, 3, 1, 4), a1 = Part(1, 10.0, 10.0, 0.0, 1, 0);
+    const struct {
+        const char* name;
+        std::vector<LedgerEntry> ledger;
+        const char* depths;  // the rows at another depth
+    } cases[] = {
+        {"every depth the row's", {stroke(a0, 0x68, 11.6, 7.3, 7.3), stroke(b0, 0x77, 11.6, 7.8, 7.3),
+                                   stroke(c0, 0x68, 3, 3, 3), stroke(a1, 0x78, 11.6, 7.8, 7.3)}, ""},
+        {"within a pulse", {stroke(a0, 0x68, 11.59, 7.29, 7.29), stroke(b0, 0x77, 11.61, 7.81, 7.31),
+                            stroke(c0, 0x68, 0, 0, 0), stroke(a1, 0x78, 11.6, 7.79, 7.3)}, ""},
+        {"picked by another head's height", {stroke(a0, 0x68, 12.15, 7.3, 7.3), stroke(b0, 0x77, 11.6, 7.8, 7.3),
+                                             c0, stroke(a1, 0x78, 11.6, 7.8, 7.3)}, " A/0"},
+        {"let go at the place depth", {stroke(a0, 0x68, 11.6, 7.8, 7.8), stroke(b0, 0x77, 11.6, 7.8, 7.8),
+                                       c0, stroke(a1, 0x78, 11.6, 7.3, 7.3)}, " A/0 B/0 A/1"},
+        {"a plain stroke's place depth is its release", {stroke(a0, 0x68, 11.6, 7.3, 7.3), stroke(b0, 0x77, 11.6, 7.3, 7.3),
+                                                         c0, stroke(a1, 0x78, 11.6, 7.8, 7.3)}, " B/0"},
+    };
+    for (const auto& c : cases) {
+        const RunCheckResult r = CheckRun(c.ledger, rows, RunTolerance{0.1, 0.25, 2.0});
+        std::string found;
+        for (const auto& p : r.wrongDepth) found += " " + p.row.name + "/" + std::to_string(p.row.cell);
+        EXPECT_EQ(found, c.depths) << c.name << "\n" << r.Table();
+        EXPECT_EQ(r.Passed(), found.empty()) << c.name;
+        EXPECT_EQ(Findings(r), "off; missing; twice; no row; nozzle;") << c.name;
+    }
+    const RunCheckResult r = CheckRun(std::vector<LedgerEntry>{stroke(a0, 0x68, 12.15, 7.3, 7.3), stroke(b0, 0x77, 11.6, 7.55, 7.05), c0,
+                                                               stroke(a1, 0x78, 11.6, 7.8, 7.3)},
+                                      rows, RunTolerance{0.1, 0.25, 2.0});
+    EXPECT_EQ(r.Table(),
+              "run check: failed, 4 rows, 4 parts put down (within 0.100 mm and 0.250 deg): 0 off, 0 missing, 0 twice, "
+              "0 where no row is, 0 by another nozzle, 2 at another depth\n"
+              "finding      board cell   row name         head/row        pick/row       place/row     release/row feeder\n"
+              "depth            0    0     1 A                 1/1   12.150/11.600               -     7.300/7.300      0\n"
+              "depth            0    0     2 B                 2/2   11.600/11.600     7.550/7.800     7.050/7.300      0\n");
+}
+
+// The world keeps each stroke's depth as the machine was sent it, in Z mm by the true
+// factor (either sign: a rocker's second nozzle strokes negative): a pick's on the pick
+// and on the part it put down, a plain place stroke's as its release, the move-and-place
+// command's place and release depths each its own.
+TEST(RunCheck, TheWorldKeepsEachStrokesDepth) {
+    Scenario s;
+    std::string error;
+    ASSERT_TRUE(Scenario::Parse("pulses 100 100 80 10\nfeeder 1 1 50 -20 100 2 1.25 0.6 1\nboard 100 -200 0 80 60\n", &s,
+                                &error))
+        << error;
+    {
+        HandDriven hand(s);
+        hand.Axis(0, 50), hand.Axis(1, -20);
+        hand.Stroke(0x67, 928);  // nozzle 1, 11.6 mm at 80 pulses per mm
+        hand.Axis(0, 120), hand.Axis(1, -185);
+        hand.Stroke(0x68, 584);  // 7.3 mm
+        hand.Axis(0, 50), hand.Axis(1, -20);
+        hand.Stroke(0x67, -972);  // nozzle 2, 12.15 mm
+        hand.Axis(0, 130), hand.Axis(1, -185);
+        hand.Stroke(0x68, -624);  // 7.8 mm
+        const Ledger& ledger = hand.simulator.world()->ledger();
+        const auto picks = ledger.Of(LedgerKind::Pick), places = ledger.Of(LedgerKind::Place);
+        ASSERT_EQ(picks.size(), 2u);
+        ASSERT_EQ(places.size(), 2u);
+        EXPECT_NEAR(picks[0].depth, 11.6, 1e-9);
+        EXPECT_NEAR(picks[1].depth, 12.15, 1e-9);
+        EXPECT_EQ(std::make_tuple(places[0].nozzle, places[1].nozzle), std::make_tuple(1, 2));
+        EXPECT_NEAR(places[0].pickDepth, 11.6, 1e-9);
+        EXPECT_NEAR(places[0].depth, 7.3, 1e-9);
+        EXPECT_NEAR(places[0].releaseDepth, 7.3, 1e-9);
+        EXPECT_NEAR(places[1].pickDepth, 12.15, 1e-9);
+        EXPECT_NEAR(places[1].releaseDepth, 7.8, 1e-9);
+    }
+    {
+        s.pulsesZ = 100;
+        HandDriven hand(s, 7);
+        Machine& m = hand.simulator.machine();
+        Bytes pick(96, 0);
+        const auto put = [](Bytes& b, std::size_t at, std::int32_t v) {
+            for (std::size_t i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>((static_cast<std::uint32_t>(v) >> (8 * i)) & 0xFF);
+        };
+        pick[0] = 3;
+        put(pick, 19, 5000), put(pick, 27, -2000), put(pick, 72, 1160);
+        pick[80] = 0x22;  // nozzle 3
+        ASSERT_TRUE(m.Execute(Link::Udp, 0x74, pick).accepted);
+        Bytes place(86, 0);
+        put(place, 4, 7000), put(place, 12, -16500), put(place, 57, 780), put(place, 61, 730);
+        place[65] = 0x22;
+        ASSERT_TRUE(m.Execute(Link::Udp, 0x77, place).accepted);
+        const auto places = hand.simulator.world()->ledger().Of(LedgerKind::Place);
+        ASSERT_EQ(places.size(), 1u) << hand.simulator.world()->ledger().Text();
+        EXPECT_EQ(places[0].nozzle, 3);
+        EXPECT_NEAR(places[0].pickDepth, 11.6, 1e-9);
+        EXPECT_NEAR(places[0].depth, 7.8, 1e-9);
+        EXPECT_NEAR(places[0].releaseDepth, 7.3, 1e-9);
+    }
 }
 
 // Picks, discards and lost parts against the parts put down and the retries allowed.

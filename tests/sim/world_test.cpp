@@ -610,6 +610,58 @@ TEST_F(WorldTest, HolderTakesANozzleWithinItsTolerance) {
     }
 }
 
+// What the world sees of a run that puts nothing down: a place stroke of an empty
+// nozzle is a touch where that nozzle stood, to its release depth; the dispensing
+// valve opened while a nozzle is lowered by a single-axis move is a touch of that
+// nozzle with the valve, to how far it is down (with the nozzle up, nothing; a place
+// stroke with the valve open stays a dispensed dot); each X/Y move's end is a look of
+// the mark camera, on the board or in the machine.
+TEST_F(WorldTest, EmptyStrokesAndGlueAreTouchesAndEachMoveEndsInALook) {
+    Scenario s = Scenario::Default();
+    s.feeders.clear();
+    Start(s, 1);
+    NozzleTo(1, {115.0, -185.0});
+    Place(2, 730);   // nozzle 1, empty
+    Place(2, -745);  // nozzle 2, empty: 20 mm behind nozzle 1, off the board
+    Axis(2, 780);    // nozzle 1 down 7.8 mm
+    Run(0x03, Build().u8(2).u8(1).le16(5).b);
+    Run(0x03, Build().u8(2).u8(0).le16(5).b);
+    Axis(2, -780);
+    Run(0x03, Build().u8(2).u8(1).le16(5).b);  // up: nothing
+    Place(2, 500);                             // the valve open: a dot
+    Run(0x03, Build().u8(2).u8(0).le16(5).b);
+    const auto touches = world->ledger().Of(LedgerKind::Touch);
+    ASSERT_EQ(touches.size(), 3u) << world->ledger().Text();
+    const auto at = [](const LedgerEntry& e) {
+        return std::make_tuple(e.command, e.nozzle, e.valve, e.board, std::lround(e.local.x * 100), std::lround(e.local.y * 100),
+                               std::lround(e.depth * 100));
+    };
+    EXPECT_EQ(at(touches[0]), std::make_tuple(std::uint16_t{0x68}, 1, 0, 0, 1500L, 1500L, 730L));
+    EXPECT_EQ(at(touches[1]), std::make_tuple(std::uint16_t{0x68}, 2, 0, -1, 0L, 0L, 745L));
+    EXPECT_NEAR(touches[1].machine.x, 95.0, 1e-9);
+    EXPECT_EQ(at(touches[2]), std::make_tuple(std::uint16_t{0x03}, 1, 2, 0, 1500L, 1500L, 780L));
+    EXPECT_EQ(world->ledger().Of(LedgerKind::Dispense).size(), 1u);
+    EXPECT_TRUE(world->ledger().Of(LedgerKind::Look).empty());  // single-axis moves look nowhere
+
+    // 0x64 to where the mark camera (40 mm beyond nozzle 1) is over the board at
+    // (30, 20), then 0x65 on by 100 mm: the camera beyond the board.
+    const Drives d = machine->Positions();
+    Bytes move64 = Build().le32(0).le32(9000 - d.x).le32(0).le32(-18000 - d.y).le32(1).le32(100).u8(0).u8(1).le32(0).b;
+    move64.resize(38, 0);
+    ASSERT_TRUE(Run(0x64, move64).accepted);
+    Bytes move65 = Build().le32(0).le32(10000).le32(0).le32(0).le32(1).le32(100).u8(0).b;
+    move65.resize(65, 0);
+    ASSERT_TRUE(Run(0x65, move65).accepted);
+    const auto looks = world->ledger().Of(LedgerKind::Look);
+    ASSERT_EQ(looks.size(), 2u);
+    EXPECT_EQ(std::make_tuple(looks[0].board, looks[0].cell), std::make_tuple(0, 0));
+    EXPECT_NEAR(looks[0].local.x, 30.0, 1e-9);
+    EXPECT_NEAR(looks[0].local.y, 20.0, 1e-9);
+    EXPECT_EQ(looks[1].board, -1);
+    EXPECT_NEAR(looks[1].machine.x, 230.0, 1e-9);
+    EXPECT_NEAR(looks[1].machine.y, -180.0, 1e-9);
+}
+
 TEST_F(WorldTest, StandardPieceTravelsWithTheNozzleAndAnInjectedErrorChangesNothing) {
     Scenario s = Scenario::Default();
     s.standardBase = {20.2, -280.1};  // picked 0.2 / -0.1 mm off the nozzle at (20, -280)

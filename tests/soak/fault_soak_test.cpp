@@ -435,7 +435,7 @@ protected:
         auto fail = [&wrong](const std::string& what) { wrong += (wrong.empty() ? "" : "; ") + what; };
 
         // What went down on the board.
-        const sim::RunCheckResult check = sim::CheckRun(world().ledger(), expected);
+        const sim::RunCheckResult check = sim::CheckRun(world().ledger(), WithDepths(expected));
         const bool told = boxes.Count() > 0;
         if (!check.twice.empty()) fail("parts placed twice");
         if ((!check.off.empty() || !check.noRow.empty() || !check.wrongNozzle.empty()) && !told)
@@ -505,7 +505,7 @@ protected:
             fail("hang: the next board did not end within its bound");
             return wrong;
         }
-        const sim::RunCheckResult next = sim::CheckRun(world().ledger(), expected);
+        const sim::RunCheckResult next = sim::CheckRun(world().ledger(), WithDepths(expected));
         bool nextRight = next.off.empty() && next.twice.empty() && next.noRow.empty();
         if (p.fault == Fault::StopFromRow) {
             // From the row on: what is missing lies before it, in the first cell,
