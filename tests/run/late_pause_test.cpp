@@ -160,6 +160,47 @@ TEST_P(LatePauseRegain, StopWithNoRunThreadAliveGoesBackToIdle) {
     NextBoardPlacesRight();
 }
 
+// Regain pressed while the run's vacuum question stands (the run has let the busy
+// flag go meanwhile): the run claims the flag back after the answer, goes on and
+// ends as usual, idle, and the next Start is taken. Regain once took the flag for
+// the run, which then waited for it until Stop.
+TEST_P(LatePauseRegain, RegainWhileARunQuestionStandsLetsTheRunGoOn) {
+    Machine({0, 0, false, false, false, Serial()});
+    if (HasFatalFailure()) return;
+    {
+        auto lock = world().Lock();
+        world().faults().keptAtPlace = 1;  // the first place keeps its part: the vacuum question
+    }
+    bool busyDuringQuestion = true;
+    int questions = 0;
+    const auto previous = plat::SetMessageBoxHandler([&](const plat::MsgBoxRequest& q) {
+        if (q.buttons != plat::MsgButtons::YesNoCancel) return plat::MsgAnswer::Ok;
+        ++questions;
+        busyDuringQuestion = g_Running.load();
+        OnPauseRun();
+        OnResumeRun();
+        // Cancel: the part thrown off, another picked from the same feeder and placed.
+        return plat::MsgAnswer::Cancel;
+    });
+    struct Back {
+        plat::MsgBoxHandler handler;
+        ~Back() { plat::SetMessageBoxHandler(handler); }
+    } back{previous};
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    const bool ended = WaitUntil([&] { return Idle(); }, std::chrono::seconds(60));
+    if (!ended) OnStopRun();  // the way out the run once needed
+    ASSERT_TRUE(ended) << "the run did not end after the question";
+    EXPECT_EQ(questions, 1);
+    EXPECT_FALSE(busyDuringQuestion);
+    // Every row put down once, the kept part thrown off and picked again.
+    EXPECT_TRUE(RunCheckPasses(0.1, 0.25, 1));
+    EXPECT_TRUE(g_Homed.load());
+    ExpectIdle("at the run's end");
+    plat::SetMessageBoxHandler(previous);
+    back.handler = previous;
+    NextBoardPlacesRight();
+}
+
 INSTANTIATE_TEST_SUITE_P(Links, LatePauseRegain, ::testing::Values(Wire::Serial, Wire::Ethernet), WireName);
 
 } // namespace
