@@ -146,9 +146,10 @@ void OnPauseRun() {
 }
 
 void OnResumeRun() {
-    // Busy with no run would stay busy for ever: nothing would clear it.
     if (!RunLive()) return;
-    g_Running = true;
+    // The busy flag is the run's to claim: while a run question stands the run has
+    // let it go and claims it back after the answer; taken here, the run would wait
+    // for it until Stop (and with no run nothing would ever clear it).
     g_RunPaused = false;
     g_hRunPauseGate.Set();
     SetSpeedGear(3, LinkGearValue());

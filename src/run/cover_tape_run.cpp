@@ -7,6 +7,7 @@
 
 #include "link/commands.h"
 #include "platform/threads.h"
+#include "run/run_frame.h"
 #include "run_state/run_events.h"
 #include "settings/speed_template.h"
 
@@ -70,16 +71,15 @@ CoverTapeRun::Step CoverTapeRun::EndOfCycle() {
         Save();
     }
     if (m_c.m_CoverTotalCount < m_c.m_CoverTotal) return Step::Go;
-    RunOut();
-    return Step::TotalReached;
+    return RunOut() ? Step::TotalReached : Step::Failed;
 }
 
-void CoverTapeRun::RunOut() {
+bool CoverTapeRun::RunOut() {
     for (const std::int32_t half : TapeRunOutHalfSteps(m_c)) {
         if (!g_RunContinue.load()) break;
-        MoveSingleAxis({kTapeAxis, half, {1, 2}});
+        if (!GoesOnAfter(MoveSingleAxis({kTapeAxis, half, {1, 2}}))) return false;
         plat::SleepFor(plat::Millis(100));
-        MoveSingleAxis({kTapeAxis, half, {1, 2}});
+        if (!GoesOnAfter(MoveSingleAxis({kTapeAxis, half, {1, 2}}))) return false;
         plat::SleepFor(plat::Millis(100));
         Seal(m_c.m_CoverDelay);
         plat::SleepFor(plat::Millis(100));
@@ -87,6 +87,7 @@ void CoverTapeRun::RunOut() {
     m_c.m_CoverTotalCount = 0;
     m_c.m_CoverCount = 0;
     Save();
+    return true;
 }
 
 } // namespace smt

@@ -48,7 +48,8 @@ public:
 
 private:
     void Fail() { FinishRun(m_store, false); }
-    void Start();
+    // false: the run has ended through FinishRun.
+    bool Start();
     // false: the run has ended through FinishRun.
     bool Cell(int r, int c);
     bool Row(int i, double offX, double offY);
@@ -62,7 +63,7 @@ private:
     std::int32_t m_thick = 0;
 };
 
-void DrillingRun::Start() {
+bool DrillingRun::Start() {
     m_store.m_SmtBusy = 1;
     Call(m_sources.disablePanels);
     TheSetView().m_Zoom = 1.0;
@@ -71,12 +72,13 @@ void DrillingRun::Start() {
     m_store.ShowList(JobList::Drill);
     TheSetView().OnBnClickedMarkCamera();
     const SpeedPair a1 = TheSpeedTemplates().Pair(SpeedType::Handle, kA1Axis);
-    MoveSingleAxis({kA1Axis, kA1AtStart, {a1.start, a1.run}});
+    if (!GoesOnAfter(MoveSingleAxis({kA1Axis, kA1AtStart, {a1.start, a1.run}}))) return Fail(), false;
     m_thick = ToPulses(m_board.g_RunThickness, g_PulsesPerMmZ);
+    return true;
 }
 
 void DrillingRun::Run() {
-    Start();
+    if (!Start()) return;
     // A local count: without a conveyor the same board is drilled again on each pass.
     int boards = m_sources.pcbBoardCount ? m_sources.pcbBoardCount() : 0;
     int finished = 0;
@@ -170,7 +172,7 @@ bool DrillingRun::Row(int i, double offX, double offY) {
 
 void DrillingRun::RunEnd() {
     const SpeedPair a1 = TheSpeedTemplates().Pair(SpeedType::Handle, kA1Axis);
-    MoveSingleAxis({kA1Axis, kA1AtEnd, {a1.start, a1.run}});
+    if (!GoesOnAfter(MoveSingleAxis({kA1Axis, kA1AtEnd, {a1.start, a1.run}}))) return Fail();
     bool homing = false;
     if (g_RunContinue.load()) {
         const SpeedTypeTable handle = TheSpeedTemplates().Table(SpeedType::Handle);

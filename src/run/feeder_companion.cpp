@@ -6,8 +6,10 @@
 #include "run/placement_run.h"
 
 #include <array>
+#include <atomic>
 
 #include "feeders/feed_group_table.h"
+#include "platform/threads.h"
 #include "joblist/part_list.h"
 #include "run/placement_steps.h"
 #include "run/run_frame.h"
@@ -21,6 +23,11 @@ namespace {
 
 enum class Hand { Go, Stop, Failed };
 
+// Picks the run thread has handed to the companion, and how many of them the
+// companion has advanced the feeder for (whatever the advance's outcome).
+std::atomic<int> g_picksHanded{0};
+std::atomic<int> g_picksAdvanced{0};
+
 class CycleHandOver {
 public:
     CycleHandOver() {
@@ -33,32 +40,31 @@ public:
         Ready(1);
         if (count == 1) {
             if (!Picked(1)) return Hand::Stop;
-            Advance(1);
-            return Hand::Go;
+            return Advance(1) ? Hand::Go : Hand::Failed;
         }
         if (Copy(2).feederId == Copy(1).feederId) {
             // One feeder for both: the second part only once the first is picked
             // and the feeder has moved on.
             if (!Picked(1)) return Hand::Stop;
-            Advance(1);
+            if (!Advance(1)) return Hand::Failed;
             if (!g_FeedContinue.load()) return Hand::Stop;
             TakeCount(2);
             if (!Present(2)) return Hand::Failed;
         } else {
             if (!Present(2)) return Hand::Failed;
             if (!Picked(1)) return Hand::Stop;
-            Advance(1);
+            if (!Advance(1)) return Hand::Failed;
         }
         Ready(2);
         if (!Picked(2)) return Hand::Stop;
-        Advance(2);
+        if (!Advance(2)) return Hand::Failed;
         for (int k = 3; k <= count; ++k) {
             if (!g_FeedContinue.load()) return Hand::Stop;
             TakeCount(k);
             if (!Present(k)) return Hand::Failed;
             Ready(k);
             if (!Picked(k)) return Hand::Stop;
-            Advance(k);
+            if (!Advance(k)) return Hand::Failed;
         }
         return Hand::Go;
     }
@@ -76,12 +82,30 @@ private:
     static void Ready(int k) { g_hFeederReady[static_cast<std::size_t>(k - 1)].Set(); }
     // The wait for the pick; false when the companion must end (tested before acting).
     static bool Picked(int k) { return WaitHandOff(g_hPartPicked[static_cast<std::size_t>(k - 1)], g_FeedContinue); }
-    void Advance(int k) { AdvanceFeeder(Copy(k)); }
+    // false when the advance's reply was lost (or the run stopped): the run ends.
+    bool Advance(int k) {
+        const bool ok = GoesOnAfter(AdvanceFeeder(Copy(k)));
+        ++g_picksAdvanced;
+        return ok;
+    }
 
     std::array<NozzleSlot, 4> m_slots;
 };
 
 } // namespace
+
+void HandPickToCompanion(int k) {
+    ++g_picksHanded;
+    g_hPartPicked[static_cast<std::size_t>(k - 1)].Set();
+}
+
+void AwaitFeederAdvances() {
+    // Bounded: an advance by its reply bound (cut short by Stop); a handed pick the
+    // companion has not yet taken wakes it at once.
+    while (g_picksAdvanced.load() < g_picksHanded.load() && RunThreadLive(RunThreadKind::FeederAdvance) &&
+           g_RunContinue.load() && plat::SleepFor(plat::Millis(5))) {
+    }
+}
 
 int FeederAdvanceThread() {
     PartListStore& store = ThePartList();
@@ -90,6 +114,9 @@ int FeederAdvanceThread() {
         PartListStore& store;
         ~Done() { store.m_FeedBusy = 0; }
     } done{store};
+    // Before any part is presented, so before the run thread hands a pick.
+    g_picksHanded = 0;
+    g_picksAdvanced = 0;
     if (!WaitHandOff(g_hCycleStart, g_FeedContinue)) return 0;
     for (;;) {
         SetPresentFlags();
@@ -98,7 +125,7 @@ int FeederAdvanceThread() {
         case Hand::Go: break;
         case Hand::Stop: return 0;
         case Hand::Failed:
-            // The run thread waits for this feeder's part: it must see the run end.
+            // The run thread may wait for this feeder's part: it must see the run end.
             g_RunContinue = false;
             for (auto& e : g_hFeederReady) e.Set();
             return 0;

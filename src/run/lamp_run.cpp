@@ -450,7 +450,7 @@ bool CombinedRun::Picks() {
                 if (count != next.feedCount) next.feedCount = count;
             }
         }
-        g_hPartPicked[i].Set();
+        HandPickToCompanion(k);
         if (!PassPauseGate()) return false;
     }
     return true;
@@ -614,8 +614,7 @@ CombinedRun::Replenish CombinedRun::ReplenishOnTable(PlacementRecord& record, in
             PlacementRecord& spare = g_NozzleWork[kReplenishSlot];
             if (PickMoveTurningBack(spare, m_table)) return Replenish::Stop;
             if (!PickPart(spare)) return Replenish::Stop;
-            AdvanceFeeder(s9);
-            if (!PassPauseGate()) return Replenish::Stop;
+            if (!GoesOnAfter(AdvanceFeeder(s9)) || !PassPauseGate()) return Replenish::Stop;
             LogReplenishPlacement(spare);
             spare.jobRow = record.jobRow;
             spare.vacuumFailedRow = -1;

@@ -73,8 +73,9 @@ PickPlaceVision& ThePickPlaceVision();
 // feeder row's quantity (cell 26) down in the feeder group and the feeder list.
 // `replenish` is set by the replenish pass. false: the feed command failed.
 bool PresentFeederPart(NozzleSlot& slot, bool replenish);
-// Feed modes 1 and 7: clears the feeder's bit and releases the feeder.
-void AdvanceFeeder(NozzleSlot& slot);
+// Feed modes 1 and 7: clears the feeder's bit and releases the feeder. false: the
+// release command failed (other modes send nothing: true).
+bool AdvanceFeeder(NozzleSlot& slot);
 // Feed mode 6: the drag pin pulls the tape by the slot's feed coordinate.
 bool DragFeed(PlacementRecord& record, NozzleSlot& slot);
 

@@ -156,8 +156,8 @@ bool PresentFeederPart(NozzleSlot& slot, bool replenish) {
     return true;
 }
 
-void AdvanceFeeder(NozzleSlot& slot) {
-    if (slot.feedMode != 1 && slot.feedMode != 7) return;
+bool AdvanceFeeder(NozzleSlot& slot) {
+    if (slot.feedMode != 1 && slot.feedMode != 7) return true;
     const int group = SetFeederMaskBit(slot.feederNumber, false);
     FeederFeed f;
     f.variant = 1;
@@ -166,8 +166,9 @@ void AdvanceFeeder(NozzleSlot& slot) {
     f.a = static_cast<std::int32_t>(g_FeederMasks[1].load());
     f.g = static_cast<std::uint16_t>(slot.feedTime);
     f.h = static_cast<std::uint8_t>(Serial() ? slot.feedCount : group);
-    FeedFeeder(f);
+    if (!FeedFeeder(f)) return false;
     SleepMs(slot.feedTime);
+    return true;
 }
 
 bool DragFeed(PlacementRecord& record, NozzleSlot& slot) {
@@ -316,8 +317,7 @@ bool Replenish(PlacementRecord& record, int group, double cellOffsetX, double ce
     if (const auto row = TheFeedGroupTable().CopyFeedRow(s9.groupIndex, s9.feederId);
         row && (*row)[feedcell::FeedMode] == s9.feedModeText)
         s9.feedCount = AtoI((*row)[feedcell::FeedCount]);
-    AdvanceFeeder(s9);
-    if (!PassPauseGate()) return false;
+    if (!GoesOnAfter(AdvanceFeeder(s9)) || !PassPauseGate()) return false;
     LogReplenishPlacement(spare);
     spare.vacuumFailedRow = -1;
     spare.visionFailed = 0;

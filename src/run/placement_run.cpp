@@ -245,7 +245,7 @@ bool PlacementRun::Picks() {
         // A failed pick shows later as a vision or vacuum failure; a pick that got
         // no answer (or a stop during it) ends the run here.
         m_holding[static_cast<std::size_t>(k - 1)] = true;
-        if (!PickPart(Record(k)) && (LinkLost() || !g_RunContinue.load())) return false;
+        if (!GoesOnAfter(PickPart(Record(k)))) return false;
         // The pick may have turned a doubled pocket: the next nozzle on the same
         // feeder takes the count the feeder row holds now. Only a changed count is
         // written, so a slot the companion already presents is never touched.
@@ -256,7 +256,7 @@ bool PlacementRun::Picks() {
                 if (count != next.feedCount) next.feedCount = count;
             }
         }
-        g_hPartPicked[static_cast<std::size_t>(k - 1)].Set();
+        HandPickToCompanion(k);
     }
     return true;
 }

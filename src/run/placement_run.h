@@ -24,6 +24,14 @@ class PartListStore;
 // Thread bodies (the run frame's entries for Placement and FeederAdvance).
 int PlacementRunThread();
 int FeederAdvanceThread();
+// The run thread's pick k (1..4) handed to the feeder companion (part picked k),
+// which then advances that feeder.
+void HandPickToCompanion(int k);
+// The run's normal end first waits for the companion's advances of the picks
+// handed to it: the last may still wait for its reply when the last part has been
+// placed, and a reply lost there ends the run before any park or homing is sent.
+// Returns once they are made, the companion has ended or the run stopped.
+void AwaitFeederAdvances();
 
 // ---- the fill rule -------------------------------------------------------------
 // Slot 1 holds a found row: slots 2 (when the head count is above 1) and then 3
@@ -96,7 +104,9 @@ public:
     enum class Step { Go, TotalReached, Failed };
     Step EndOfCycle();
     // The tape run-out, then both counters 0 and saved. A stop between passes ends it.
-    void RunOut();
+    // false: a move got no reply (the link is declared lost); the run ends at once
+    // and the counters stay as they stood.
+    bool RunOut();
 
 private:
     void Save();

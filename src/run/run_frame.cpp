@@ -9,6 +9,7 @@
 #include "joblist/run_toolbar.h"
 #include "link/busy.h"
 #include "link/commands.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "link/manual_control.h"
 #include "platform/files.h"
@@ -211,7 +212,9 @@ bool FinishRun(PartListStore& store, bool keepConveyor, bool busyHandedOn) {
     store.m_RunFromRow[static_cast<int>(JobList::Dis)] = 0;
     for (auto& f : store.m_RunSelectedOnly) f = 0;
     store.m_SmtBusy = 0;
-    SetSpeedGear(4, 0);
+    // Over a link declared lost nothing more is sent.
+    const bool linkLost = LinkLost();
+    if (!linkLost) SetSpeedGear(4, 0);
     // The companions' flags go before the events that wake them. A companion
     // that has not yet marked itself busy must end too, so the flags do not
     // wait for its busy byte.
@@ -228,7 +231,7 @@ bool FinishRun(PartListStore& store, bool keepConveyor, bool busyHandedOn) {
         if (const auto& enable = TheRunToolbarPort().enablePanels) enable();
     });
     plat::SleepFor(plat::Millis(200));
-    VacuumOff(g_MachineType.load(), g_runMode.load());
+    if (!linkLost) VacuumOff(g_MachineType.load(), g_runMode.load());
     plat::PostToUi([] {
         if (const auto& clock = TheRunToolbarPort().runClock) clock(false);
     });
@@ -253,5 +256,7 @@ bool WaitHandOff(plat::Event& event, const std::atomic<bool>& flag) {
 }
 
 bool PassPauseGate() { return WaitHandOff(g_hRunPauseGate, g_RunContinue); }
+
+bool GoesOnAfter(bool commandOk) { return commandOk || (!LinkLost() && g_RunContinue.load()); }
 
 } // namespace smt

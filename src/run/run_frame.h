@@ -83,6 +83,12 @@ void StopRunForClosing();
 bool WaitHandOff(plat::Event& event, const std::atomic<bool>& flag);
 // The pause gate, then g_RunContinue: true while the run may go on.
 bool PassPauseGate();
+// After a command whose failure the run otherwise lets pass (a pick, whose miss
+// shows later, a feeder's advance, the cover tape's moves, the drilling's A1
+// moves): false when it failed because it got no reply (the link is declared
+// lost) or the run was stopped meanwhile; the run then ends at once, as after
+// every other failed step, with nothing more sent.
+bool GoesOnAfter(bool commandOk);
 
 // The message of a refused run mode in the interface language.
 std::string BadRunModeText(int runMode);

@@ -16,6 +16,7 @@
 #include "link/positioning.h"
 #include "platform/msgbox.h"
 #include "run/mark_correction.h"
+#include "run/placement_run.h"
 #include "run/run_frame.h"
 #include "run/run_geometry.h"
 #include "run/run_rows.h"
@@ -136,6 +137,7 @@ std::optional<bool> ParkAndHome(bool walkAxes) {
 
 void EndRun(PartListStore& store, const std::function<bool()>& returnNozzles,
             const std::function<std::optional<bool>()>& park) {
+    AwaitFeederAdvances();
     // Over a link declared lost nothing more is sent: no nozzle return, park or homing.
     if (LinkLost()) {
         FinishRun(store, false);

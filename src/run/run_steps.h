@@ -75,7 +75,9 @@ std::optional<bool> ParkAndHome(bool walkAxes);
 // The mark camera, then the homing; true when the homing holds the busy flag
 // (until its reply or its failure).
 bool MarkCameraAndHome();
-// A run's normal end: with the automatic nozzle change, returnNozzles (when
+// A run's normal end: the feeder companion's advances made first
+// (AwaitFeederAdvances); over a link declared lost nothing more, FinishRun without
+// the conveyor; else with the automatic nozzle change, returnNozzles (when
 // given); while the run goes on, park; then FinishRun keeping the conveyor. A
 // failure of either ends through FinishRun without it.
 void EndRun(PartListStore& partList, const std::function<bool()>& returnNozzles,

@@ -15,6 +15,7 @@
 #include "joblist/run_port.h"
 #include "joblist/run_toolbar.h"
 #include "link/homing.h"
+#include "link/link_lost.h"
 #include "link/link_state.h"
 #include "run/drilling_run.h"
 #include "run/run_frame.h"
@@ -315,6 +316,53 @@ TEST_F(DrillingRunWorld, StopDuringTheFirstMoveEndsWithoutZMovesParkOrHoming) {
     EXPECT_EQ(Count(0x02), 0);
     EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::Hole).empty());
     EXPECT_EQ(A1Moves(), (std::vector<std::int32_t>{-6400, 10000}));
+}
+
+// A lost reply of an A1 move, at the run's start or at its end, ends the run at
+// once as every other command's does: the one message, nothing more tried over the
+// lost link (no hole, no park, no homing, not the common end's A1 move).
+TEST_F(DrillingRunWorld, ALostA1ReplyEndsTheRunWithOneMessage) {
+    using namespace std::chrono_literals;
+    // One hole a cell: the start's A1 move, ten Z moves in each of the three cells,
+    // then the end's A1 move (the 32nd single-axis move).
+    holes = {holes[2]};
+    for (const bool atEnd : {false, true}) {
+        SCOPED_TRACE(atEnd ? "at the end" : "at the start");
+        Machine();
+        if (HasFatalFailure()) return;
+        boxes.Clear();
+        machine().ClearRecords();
+        SetWaitLimitOverride(WaitKind::Move, 1500ms);
+        if (!atEnd) sim->faults().DropNext(0x61);
+        if (atEnd) sim->faults().HoldNext(0x61, 60000);
+        ASSERT_TRUE(OnStartRun(ThePartList()));
+        // Held one by one; the 32nd's reply, once let go, is dropped.
+        for (int k = 1; atEnd && k <= 32; ++k) {
+            ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held().has_value(); }, std::chrono::seconds(60))) << k;
+            const int ended = sim->faults().HoldsEnded();
+            if (k == 32) sim->faults().DropNext(0x61);
+            sim->faults().Release();
+            if (k < 32) sim->faults().HoldNext(0x61, 60000);
+            ASSERT_TRUE(WaitUntil([&] { return sim->faults().HoldsEnded() > ended; }));
+        }
+        ASSERT_TRUE(WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load() && !HomingInProgress(); },
+                              std::chrono::seconds(60)));
+        SetWaitLimitOverride(WaitKind::Move, 0ms);
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{NoAnswerText(CommandCaption(0x61))});
+        std::vector<std::string> tried;
+        for (const auto& t : Traces())
+            if (t.find("->link lost") != std::string::npos) tried.push_back(t);
+        EXPECT_EQ(tried, std::vector<std::string>{});
+        EXPECT_EQ(A1Moves(), atEnd ? (std::vector<std::int32_t>{-6400, 10000}) : std::vector<std::int32_t>{-6400});
+        EXPECT_EQ(Count(0x53), atEnd ? 3 : 0);  // the holes' moves, no park
+        EXPECT_EQ(Count(0x02), 0);
+        EXPECT_EQ(world().ledger().Of(sim::LedgerKind::Hole).size(), atEnd ? 3u : 0u);
+        EXPECT_FALSE(g_Running.load());
+        EXPECT_EQ(ThePartList().m_SmtBusy.load(), 0);
+        TearDown();
+        SetUp();
+        holes = {holes[2]};
+    }
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 // out after it) find no run: they are ignored, the buttons stay as the end set
 // them, and Stop with no run thread alive always brings the program back to idle.
 // Each case ends with a fresh board placed right: the way on.
+#include <atomic>
 #include <map>
 #include <mutex>
 
@@ -157,6 +158,53 @@ TEST_P(LatePauseRegain, StopWithNoRunThreadAliveGoesBackToIdle) {
     SetButton(kStop, true);
     OnStopRun();
     ExpectIdle("after Stop");
+    NextBoardPlacesRight();
+}
+
+// Regain pressed while the run's vacuum question stands (the run has let the busy
+// flag go meanwhile): the run claims the flag back after the answer, goes on and
+// ends as usual, idle, and the next Start is taken. Regain once took the flag for
+// the run, which then waited for it until Stop.
+TEST_P(LatePauseRegain, RegainWhileARunQuestionStandsLetsTheRunGoOn) {
+    Machine({0, 0, false, false, false, Serial()});
+    if (HasFatalFailure()) return;
+    {
+        auto lock = world().Lock();
+        world().faults().keptAtPlace = 1;  // the first place keeps its part: the vacuum question
+    }
+    // The question stands on the run thread; the operator's Pause and Regain come
+    // from the user-interface thread (this one) meanwhile.
+    std::atomic<bool> busyDuringQuestion{true}, questionOpen{false}, regained{false};
+    std::atomic<int> questions{0};
+    const auto previous = plat::SetMessageBoxHandler([&](const plat::MsgBoxRequest& q) {
+        if (q.buttons != plat::MsgButtons::YesNoCancel) return plat::MsgAnswer::Ok;
+        ++questions;
+        busyDuringQuestion = g_Running.load();
+        questionOpen = true;
+        WaitUntil([&] { return regained.load(); });
+        // Cancel: the part thrown off, another picked from the same feeder and placed.
+        return plat::MsgAnswer::Cancel;
+    });
+    struct Back {
+        plat::MsgBoxHandler handler;
+        ~Back() { plat::SetMessageBoxHandler(handler); }
+    } back{previous};
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    ASSERT_TRUE(WaitUntil([&] { return questionOpen.load(); }, std::chrono::seconds(60)));
+    OnPauseRun();
+    OnResumeRun();
+    regained = true;
+    const bool ended = WaitUntil([&] { return Idle(); }, std::chrono::seconds(60));
+    if (!ended) OnStopRun();  // the way out the run once needed
+    ASSERT_TRUE(ended) << "the run did not end after the question";
+    EXPECT_EQ(questions.load(), 1);
+    EXPECT_FALSE(busyDuringQuestion.load());
+    // Every row put down once, the kept part thrown off and picked again.
+    EXPECT_TRUE(RunCheckPasses(0.1, 0.25, 1));
+    EXPECT_TRUE(g_Homed.load());
+    ExpectIdle("at the run's end");
+    plat::SetMessageBoxHandler(previous);
+    back.handler = previous;
     NextBoardPlacesRight();
 }
 

@@ -3,10 +3,13 @@
 // run at once with one message and nothing more sent; where a drive's move went
 // unanswered the program no longer claims to know where the machine stands, so
 // Start waits for a homing, after which a fresh board is placed right.
+#include <filesystem>
+
 #include "placement_run_fixture.h"
 
 #include "link/exchange.h"
 #include "link/link_lost.h"
+#include "test_support.h"
 
 namespace smt::test {
 namespace {
@@ -43,18 +46,30 @@ protected:
 
     // Holds the reply of the n-th place (counted from now) and runs `then` while it
     // is held; the reply goes once `then` returned.
-    void AtPlace(int n, const std::function<void()>& then) {
-        sim->faults().HoldNext(0x68, 60000);
+    void AtPlace(int n, const std::function<void()>& then) { AtCommand(0x68, n, then); }
+    // The same for the n-th command `code` (a fault of that code armed by `then`
+    // meets the held command itself).
+    void AtCommand(std::uint16_t code, int n, const std::function<void()>& then) {
+        sim->faults().HoldNext(code, 60000);
         for (int k = 1; k <= n; ++k) {
-            ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held() == std::optional<std::uint16_t>(0x68); }, 60s))
-                << "place " << k << "; boxes " << BoxTexts();
+            ASSERT_TRUE(WaitUntil([&] { return sim->faults().Held() == std::optional<std::uint16_t>(code); }, 60s))
+                << "command " << k << "; boxes " << BoxTexts() << " frames " << Count(code) << " last " << LastCode() << " live " << LiveRunThreads();
             if (k == n) then();
             const int ended = sim->faults().HoldsEnded();
             sim->faults().Release();
-            // Armed again before the program hears the reply: no place slips by.
-            if (k < n) sim->faults().HoldNext(0x68, 60000);
+            // Armed again before the program hears the reply: no command slips by.
+            if (k < n) sim->faults().HoldNext(code, 60000);
             ASSERT_TRUE(WaitUntil([&] { return sim->faults().HoldsEnded() > ended; }));
         }
+    }
+
+    // The commands the program tried over the link after it was declared lost (each
+    // refused with a trace line).
+    std::vector<std::string> TriedOverTheLostLink() {
+        std::vector<std::string> tried;
+        for (const auto& t : Traces())
+            if (t.find("->link lost") != std::string::npos) tried.push_back(t);
+        return tried;
     }
 
     bool RunEnded(std::chrono::milliseconds limit = 60s) {
@@ -234,6 +249,66 @@ TEST_P(RunFaults, ALostReplyOfAnyRunCommandEndsTheRunWithOneMessage) {
         // The first command of its kind went unanswered: no row is booked as placed.
         for (int row = 0; row < ThePartList().RowCount(JobList::Part); ++row)
             EXPECT_NE(ThePartList().Row(JobList::Part, row)->Icon(0), rowicon::Done) << "row " << row + 1;
+        TearDown();
+        SetUp();
+    }
+}
+
+// The commands whose results the run otherwise lets pass end the run like every
+// other when their reply is lost: the feeder's advance after a pick (made by the
+// feeder companion while the run places; its last one while the run goes to its
+// end) and the cover tape's run-out at its total. The one message, nothing more
+// tried over the lost link, no end-of-run homing; the tape's counters stay as
+// they stood, since the run-out did not happen.
+TEST_P(RunFaults, ALostReplyOfAFeederAdvanceOrOfTheCoverTapeEndsTheRun) {
+    RunSetup r{0, 0, false, false, false, true};
+    r.serial = Serial();
+    TempDir folder;  // the cover tape's counters are saved beside the program
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.Path());
+    struct Back {
+        std::filesystem::path to;
+        ~Back() { std::filesystem::current_path(to); }
+    } back{previous};
+    for (const bool cover : {false, true}) {
+        SCOPED_TRACE(cover ? "cover tape" : "feeder advance");
+        Machine(r);
+        if (HasFatalFailure()) return;
+        if (cover) {
+            SmtStrategyConfig c = TheSmtStrategy().Config();
+            c.m_Cover = 1;
+            TheSmtStrategy().SetConfig(c);
+            // The total at the first part: its cycle's tape step, then the run-out
+            // (two passes of two half steps, 15 and 20 pulses) with a long seal.
+            TheCoverTape().SetConfig({10, 1, 4, 6, 1500, 0, 0});
+        }
+        boxes.Clear();
+        machine().ClearRecords();
+        SetWaitLimitOverride(WaitKind::Move, 1500ms);
+        CountFramesAtTheFirstBox();
+        ASSERT_TRUE(OnStartRun(ThePartList()));
+        // The feeder's last advance (12 parts, one each), made while the run goes to
+        // its end; the tape's first run-out step, after its cycle's step.
+        const std::uint16_t code = cover ? 0x61 : 0x56;
+        AtCommand(code, cover ? 2 : 12, [&] { sim->faults().DropNext(code); });
+        if (HasFatalFailure()) return;
+        ASSERT_TRUE(RunEnded());
+        SetWaitLimitOverride(WaitKind::Move, 0ms);
+        EXPECT_EQ(boxes.Texts(), std::vector<std::string>{NoAnswerText(CommandCaption(code))});
+        plat::SleepFor(200ms);  // anything still on its way to the machine
+        EXPECT_EQ(static_cast<int>(FrameCount()), m_framesAtBox) << "last: " << LastCode();
+        EXPECT_EQ(TriedOverTheLostLink(), std::vector<std::string>{});
+        EXPECT_EQ(Count(0x02), 0);
+        EXPECT_FALSE(g_Running.load());
+        if (cover) {
+            EXPECT_EQ(Count(0x61), 2);
+            EXPECT_EQ(TheCoverTape().Config().m_CoverTotalCount, 1);
+            // Only the first part was put down.
+            for (int row = 1; row < ThePartList().RowCount(JobList::Part); ++row)
+                EXPECT_NE(ThePartList().Row(JobList::Part, row)->Icon(0), rowicon::Done) << "row " << row + 1;
+        } else {
+            EXPECT_EQ(Count(0x56), 12);
+        }
         TearDown();
         SetUp();
     }
