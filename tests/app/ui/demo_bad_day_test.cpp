@@ -172,6 +172,22 @@ TEST_P(DemoVacuum, AnEmptyFeederIsAskedAbout) {
     EXPECT_FALSE(check.missing.empty());
 }
 
+// The place's own vacuum check: a part that stays on its nozzle brings the vacuum
+// question (on the eight-head machine after its own second try), is thrown off, and
+// the refill lands the board whole.
+TEST_P(DemoVacuum, APartLeftOnItsNozzleAtThePlaceIsAskedAbout) {
+    Start(GetParam());
+    if (HasFatalFailure()) return;
+    machine->world()->Lock(), machine->world()->faults().keptAtPlace = EightHeads() ? 2 : 1;
+    boxes->Push(plat::MsgAnswer::Cancel);
+    ASSERT_TRUE(RunBoard()) << FirstBox();
+    ASSERT_EQ(boxes->Count(), 1u) << (boxes->Count() ? boxes->Texts().back() : std::string());
+    EXPECT_EQ(boxes->Texts()[0].rfind(PartListText("Message_45"), 0), 0u) << FirstBox();
+    EXPECT_EQ(machine->world()->ledger().Of(sim::LedgerKind::Discard).size(), EightHeads() ? 2u : 1u);
+    const sim::RunCheckResult check = Check();
+    EXPECT_TRUE(check.Passed() && check.parts == check.rows) << check.Table();
+}
+
 INSTANTIATE_TEST_SUITE_P(VacuumTypes, DemoVacuum, ::testing::Values(0, 1, 2, 3, 5, 6, 7));
 
 // A board takes about 3 s in the sanitizer build: 40 boards there keep the test
