@@ -19,6 +19,7 @@
 #include "joblist/run_toolbar.h"
 #include "link/connect.h"
 #include "link/homing.h"
+#include "link/link_state.h"
 #include "link/ui/manual_control_dialog.h"
 #include "platform/profile.h"
 #include "run/run_frame.h"
@@ -53,7 +54,9 @@ protected:
         if (machine) machine->Stop();
         machine.reset();
         TheConnectOptions() = ConnectOptions{};
-        g_Connected = g_Homed = g_Running = false;
+        // The link's state as a fresh program finds it: the eight-head machine's Z
+        // check mask would refuse the next program's commands on another type.
+        ResetLinkState();
         unsetenv("SMT_SERIAL_DIR");
     }
 
