@@ -22,6 +22,7 @@
 #include "link/link_state.h"
 #include "link/ui/manual_control_dialog.h"
 #include "platform/profile.h"
+#include "platform/threads.h"
 #include "run/run_frame.h"
 #include "run_check.h"
 #include "settings/basic_settings.h"
@@ -31,7 +32,9 @@
 namespace smt::test {
 namespace {
 
-bool MachineIdle() { return !g_Running.load() && !HomingInProgress(); }
+// Idle: no homing, no busy flag and no worker that may still claim it (the move
+// after a homing starts once the homing has ended).
+bool MachineIdle() { return !g_Running.load() && !HomingInProgress() && plat::RunningWorkers() == 0; }
 
 class DemoOnWorld : public ::testing::Test {
 protected:
