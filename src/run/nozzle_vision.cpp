@@ -64,9 +64,12 @@ int VideoIndexOf(bool synchronous) {
 bool CameraPresent(int camera, bool synchronous) {
     const int type = g_MachineType.load();
     if (type == 5 && camera == kVisionCamera1) TheSetView().m_DsCameraIndex = synchronous ? 1 : 0;
-    // The double-table and the synchronous machines read their vision cameras as
-    // ordinary video cameras.
-    if (type == 4 || type == 5) return TheSetView().DsCameraOpen(VideoIndexOf(synchronous));
+    // The check guards the source the frame is then taken from: an industrial camera
+    // configured for this vision camera gives it on every type. Otherwise the
+    // double-table and the synchronous machines read their vision cameras as ordinary
+    // video cameras (the second one on type 4 and for type 5's synchronous head).
+    if ((type == 4 || type == 5) && !RunCameraIsSdk(camera))
+        return TheSetView().DsCameraOpen(VideoIndexOf(synchronous));
     return RunCameraPresent(camera, 0);
 }
 

@@ -541,6 +541,34 @@ TEST_P(LampAngles, EveryPartLiesAtItsRowAngle) {
     for (int n = 0; n < 4; ++n) EXPECT_EQ(g_PulseA[static_cast<std::size_t>(n)].load(), d.a[static_cast<std::size_t>(n)]) << "A" << n + 1;
 }
 
+// The double-table machine reads the vacuum of a picked part over the camera in its
+// combined run: a pick that took nothing, or a feeder with none left, brings the
+// question before anything is placed from an empty nozzle. Cancel picks again and
+// the table gets every part; No ends the run with none from the empty feeder.
+TEST_F(LampRunWorld, AMissedPickInTheCombinedRunIsAskedAboutAndRefilled) {
+    LampMachine(11, 1, true);
+    if (HasFatalFailure()) return;
+    world().Lock(), world().faults().pickMisses = 1;
+    boxes.Push(plat::MsgAnswer::Cancel);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], PartListText("Message_46"));  // the part was never measured
+    EXPECT_EQ(world().ledger().Of(sim::LedgerKind::Miss).size(), 1u);
+    EXPECT_TRUE(LedgerMatchesPlacements(world().ledger(), Places(1), 0.1, 0.25));
+}
+
+TEST_F(LampRunWorld, AnEmptyFeederInTheCombinedRunIsAskedAbout) {
+    LampMachine(11, 1, true);
+    if (HasFatalFailure()) return;
+    scenario.feeders[0].count = 0;  // table 1's feeder 1: P0 and P2
+    world().SetScenario(scenario);
+    boxes.Push(plat::MsgAnswer::No);
+    ASSERT_TRUE(RunToTheEnd());
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    EXPECT_EQ(boxes.Texts()[0], PartListText("Message_46"));
+    EXPECT_TRUE(world().ledger().Of(sim::LedgerKind::Place).empty());
+}
+
 INSTANTIATE_TEST_SUITE_P(CombinedModes, LampAngles, ::testing::Values(11, 12),
                          [](const ::testing::TestParamInfo<int>& i) { return "Mode" + std::to_string(i.param); });
 
