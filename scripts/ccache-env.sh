@@ -6,3 +6,6 @@ export CCACHE_DIR="${CCACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/smt-ccache}"
 export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$root}"
 export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
 export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-20G}"
+# The widget library of the checked builds uses a precompiled header: ccache caches
+# its users only with these sloppinesses (the header's macros and time stamps).
+export CCACHE_SLOPPINESS="${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}"
