@@ -37,8 +37,9 @@ if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
   runs="${SMT_FUZZ_RUNS:-20000}"
   failed=0; passed=0
   mkdir -p build-fuzz/artifacts
-  for f in build-fuzz/tests/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
+  # One target: its seeds replayed, then the fixed runs; its verdict is its status.
+  fuzz_target() {
+    local f="$1" name corpus seeds log malloc_mb
     name="$(basename "$f")"
     corpus="build-fuzz/corpus-ci/$name"
     rm -rf "$corpus"; mkdir -p "$corpus"
@@ -54,15 +55,31 @@ if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
     case "$name" in
       fuzz_pcb_section|fuzz_project_file) malloc_mb=4 ;;
     esac
-    opts=(-rss_limit_mb=2048 -max_len=65536 -malloc_limit_mb="$malloc_mb" -artifact_prefix="build-fuzz/artifacts/$name-")
-    if { [ -z "$seeds" ] || "$f" "${opts[@]}" -runs=0 "$seeds"; } >"$log" 2>&1 &&
-       "$f" "${opts[@]}" -seed=1 -runs="$runs" "$corpus" $seeds >>"$log" 2>&1; then
+    local opts=(-rss_limit_mb=2048 -max_len=65536 -malloc_limit_mb="$malloc_mb" -artifact_prefix="build-fuzz/artifacts/$name-")
+    { [ -z "$seeds" ] || "$f" "${opts[@]}" -runs=0 "$seeds"; } >"$log" 2>&1 &&
+      "$f" "${opts[@]}" -seed=1 -runs="$runs" "$corpus" $seeds >>"$log" 2>&1
+  }
+  # The targets run side by side, one per core; each is single-threaded and its
+  # answer does not depend on the others.
+  declare -A running=()
+  reap_one() {  # waits for the next target to end and counts it
+    local pid=""
+    if wait -n -p pid; then
       passed=$((passed + 1))
     else
-      echo "fuzz target $name failed (keep the input under tests/fuzz/seeds/$name/):"; tail -40 "$log"
+      local name="${running[$pid]}"
+      echo "fuzz target $name failed (keep the input under tests/fuzz/seeds/$name/):"; tail -40 "build-fuzz/$name.log"
       failed=$((failed + 1))
     fi
+    unset "running[$pid]"
+  }
+  for f in build-fuzz/tests/fuzz/fuzz_*; do
+    [ -x "$f" ] || continue
+    while [ "${#running[@]}" -ge "$jobs" ]; do reap_one; done
+    fuzz_target "$f" &
+    running[$!]="$(basename "$f")"
   done
+  while [ "${#running[@]}" -gt 0 ]; do reap_one; done
   echo "fuzz: $passed passed, $failed failed"
   [ "$failed" -eq 0 ]
 fi
