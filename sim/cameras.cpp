@@ -222,13 +222,12 @@ void SimCamera::Produce(std::unique_lock<std::mutex>& lock, bool triggered) {
     const auto exposed = Clock::now();
     lock.unlock();
     cv::Mat mat = source ? source->Render(m_spec.role, w, h, ch, n, triggered) : cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
-    auto f = std::make_shared<CameraFrame>();
     if (mat.cols != w || mat.rows != h || mat.channels() != ch || mat.depth() != CV_8U)
         mat = cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
+    auto f = m_frames.Take(static_cast<std::size_t>(w) * h * ch);
     f->width = w;
     f->height = h;
     f->channels = ch;
-    f->pixels.resize(static_cast<std::size_t>(w) * h * ch);
     if (mat.isContinuous()) std::memcpy(f->pixels.data(), mat.data, f->pixels.size());
     else
         for (int y = 0; y < h; ++y)

@@ -121,6 +121,7 @@ private:
     int m_width, m_height;
     std::uint64_t m_seq = 0, m_pauseSeq = 0;
     plat::CameraFramePtr m_latest;
+    plat::CameraFramePool m_frames;  // thread-safe: taken from outside the lock
     // Free-running frames exposed but not yet arrived (a slow camera), by arrival.
     std::deque<std::pair<std::chrono::steady_clock::time_point, std::shared_ptr<plat::CameraFrame>>> m_inFlight;
     std::chrono::steady_clock::time_point m_nextTriggered{};  // the earliest next triggered exposure

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,45 @@ struct CameraFrame {
     std::vector<std::uint8_t> pixels; // width * height * channels
 };
 using CameraFramePtr = std::shared_ptr<const CameraFrame>;
+
+// A stream hands out frames of one size many times a second: the pixel buffers of
+// released frames are kept for the next ones, so a stream does not map and clear
+// fresh memory for every frame. Frames may be released on any thread, also after
+// the pool itself is gone.
+class CameraFramePool {
+public:
+    // A frame whose pixels hold `bytes` bytes, of no particular content.
+    std::shared_ptr<CameraFrame> Take(std::size_t bytes) {
+        std::vector<std::uint8_t> pixels;
+        {
+            std::lock_guard lock(m_spares->mutex);
+            for (auto it = m_spares->buffers.begin(); it != m_spares->buffers.end(); ++it)
+                if (it->capacity() >= bytes) {
+                    pixels = std::move(*it);
+                    m_spares->buffers.erase(it);
+                    break;
+                }
+        }
+        pixels.resize(bytes);
+        auto* frame = new CameraFrame;
+        frame->pixels = std::move(pixels);
+        return std::shared_ptr<CameraFrame>(frame, [spares = m_spares](CameraFrame* f) {
+            {
+                std::lock_guard lock(spares->mutex);
+                if (spares->buffers.size() < kKept) spares->buffers.push_back(std::move(f->pixels));
+            }
+            delete f;
+        });
+    }
+
+private:
+    static constexpr std::size_t kKept = 2;
+    struct Spares {
+        std::mutex mutex;
+        std::vector<std::vector<std::uint8_t>> buffers;
+    };
+    std::shared_ptr<Spares> m_spares = std::make_shared<Spares>();
+};
 
 struct CameraDeviceDesc {
     std::string friendlyName;

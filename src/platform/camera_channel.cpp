@@ -224,17 +224,16 @@ private:
         Ring* r = ring();
         Slot& slot = r->slots[seq % kSlots];
         if (slot.seq.load(std::memory_order_acquire) != seq) return false;
-        auto f = std::make_shared<CameraFrame>();
+        const std::uint32_t bytes = slot.bytes;
+        if (bytes > r->slotBytes ||
+            static_cast<std::uint64_t>(slot.width) * static_cast<std::uint64_t>(slot.height) * slot.channels != bytes)
+            return false;
+        auto f = m_frames.Take(bytes);
         f->width = static_cast<int>(slot.width);
         f->height = static_cast<int>(slot.height);
         f->channels = static_cast<int>(slot.channels);
         f->triggered = slot.triggered != 0;
         f->exposedNs = slot.exposedNs;
-        const std::uint32_t bytes = slot.bytes;
-        if (bytes > r->slotBytes ||
-            static_cast<std::uint64_t>(f->width) * static_cast<std::uint64_t>(f->height) * f->channels != bytes)
-            return false;
-        f->pixels.resize(bytes);
         const auto* data = static_cast<const std::uint8_t*>(m_ring->base) + kDataOffset +
                            static_cast<std::size_t>(seq % kSlots) * r->slotBytes;
         std::memcpy(f->pixels.data(), data, bytes);
@@ -283,6 +282,7 @@ private:
 
     BusView m_bus;
     std::unique_ptr<Mapping> m_ring;
+    CameraFramePool m_frames;
 };
 
 std::vector<CameraDeviceDesc> List(const BusView& view, CameraKind kind, std::vector<int>* entries) {

@@ -31,10 +31,10 @@ const char* CameraFriendlyName(int camera) {
     return camera >= 0 && camera < kSdkCameraCount ? names[camera] : "";
 }
 
-cv::Mat FrameToMat(const std::uint8_t* pixels, const plat::CameraFrameHead& head) {
+cv::Mat FrameView(const std::uint8_t* pixels, const plat::CameraFrameHead& head) {
     const int type = head.mediaType == plat::kCameraMediaMono8 ? CV_8UC1 : CV_8UC3;
     if (!pixels || head.width <= 0 || head.height <= 0) return {};
-    return cv::Mat(head.height, head.width, type, const_cast<std::uint8_t*>(pixels)).clone();
+    return cv::Mat(head.height, head.width, type, const_cast<std::uint8_t*>(pixels));
 }
 
 namespace {
@@ -284,10 +284,12 @@ void CameraService::OnFrame(int camera, const cv::Mat& frame, int triggerMode, s
         m_heads[camera].width = frame.cols;
         m_heads[camera].height = frame.rows;
     }
+    const auto kept = [&frame] { return frame.u ? frame : frame.clone(); };
     if (camera == kVisionCamera1 && triggerMode == 2) {
         // Triggered frames belong to the flying pass; requests wait for continuous mode.
+        cv::Mat copy = kept();
         std::lock_guard lock(m_ringMutex);
-        m_ring[m_ringWrite] = frame;
+        m_ring[m_ringWrite] = std::move(copy);
         m_ringWrite = (m_ringWrite + 1) % kFlyRingSize;
         return;
     }
@@ -297,17 +299,18 @@ void CameraService::OnFrame(int camera, const cv::Mat& frame, int triggerMode, s
     while (pending > 0 && !m_requests[camera].compare_exchange_weak(pending, pending - 1)) {}
     if (pending > 0) {
         if (m_visionTestRequest[camera].exchange(false)) {
-            if (m_hooks.visionTest) m_hooks.visionTest(camera, frame);
+            if (m_hooks.visionTest) m_hooks.visionTest(camera, kept());
             return;
         }
+        cv::Mat copy = kept();
         {
             std::lock_guard lock(m_slotMutex);
-            m_slots[camera] = frame;
+            m_slots[camera] = std::move(copy);
         }
         m_ready[camera]->Set();
         return;
     }
-    if (camera == g_CurrentCamera && m_hooks.liveFrame) m_hooks.liveFrame(camera, frame);
+    if (camera == g_CurrentCamera && m_hooks.liveFrame) m_hooks.liveFrame(camera, kept());
 }
 
 void CameraService::GrabThread(int camera) {
@@ -350,7 +353,7 @@ void CameraService::GrabThread(int camera) {
             mode = 2;
         }
         if (camera == kVisionCamera1 && mode == 2 && !head.isTrigger) continue;
-        OnFrame(camera, FrameToMat(out.data(), processed), mode, head.exposedNs);
+        OnFrame(camera, FrameView(out.data(), processed), mode, head.exposedNs);
     }
 }
 

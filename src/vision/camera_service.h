@@ -48,8 +48,8 @@ bool CameraSdkFlag(int camera);
 // "Mark_Camera", "Visual_Camera_1", "Visual_Camera_2"; "" for any other index.
 const char* CameraFriendlyName(int camera);
 
-// A processed frame as an image sharing nothing with the SDK's buffers.
-cv::Mat FrameToMat(const std::uint8_t* pixels, const plat::CameraFrameHead& head);
+// A processed frame as an image over its buffer (no copy; valid while the buffer is).
+cv::Mat FrameView(const std::uint8_t* pixels, const plat::CameraFrameHead& head);
 
 class CameraService {
 public:
@@ -114,6 +114,8 @@ public:
 
     // A grab thread's work on one frame taken in `triggerMode` (-1: the current),
     // whose exposure began at `exposedNs` (steady-clock nanoseconds; 0: just now).
+    // A frame that does not own its pixels (a view of the grab buffer) is copied
+    // where it is kept or handed on; most frames are neither, and cost nothing.
     void OnFrame(int camera, const cv::Mat& frame, int triggerMode = -1, std::uint64_t exposedNs = 0);
 
 private:
