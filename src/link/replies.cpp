@@ -141,8 +141,11 @@ void dispatchErrorReport(const ReplyFrame& f) {
     // A refused move books nothing, yet the machine may have carried it out: the
     // report was perhaps for another command sent meanwhile (a second thread's,
     // or one that waits for no reply). The counters are then in doubt until a
-    // homing. E3 and E4 already ask for one (the heads' reset state).
-    if (f.code == 0xE2 || (!headFault && MovesCounters(waiting))) g_Homed = false;
+    // homing. E3 and E4 already ask for one (the heads' reset state); E8 is the
+    // travel-limit refusal of a move at a limit, which an operator's click far
+    // off meets, and needs none.
+    const bool inDoubt = !headFault && f.code != 0xE8 && MovesCounters(waiting);
+    if (f.code == 0xE2 || inDoubt) g_Homed = false;
     call(GetLinkHooks().onMachineFault);
     RefuseReplies(waiting);
     const LinkTexts t = CurrentLinkTexts();

@@ -222,6 +222,16 @@ TEST_F(SimLink, SerialReportThatRefusesAMoveCarriedOutAsksForAHoming) {
     ConnectSerial();
     auto& faults = sim->faults();
     g_Homed = true;
+    // A head fault asks for a homing through the heads' reset state; a move refused
+    // at a travel limit needs none.
+    faults.ErrorNext(0xE4);
+    EXPECT_FALSE(Timed([&] { return SerialMove(); }));
+    EXPECT_FALSE(g_HeadResetOk.load());
+    faults.ErrorNext(0xE8, 0x11);
+    EXPECT_FALSE(Timed([&] { return SerialMove(); }));
+    EXPECT_TRUE(g_Homed.load());
+    EXPECT_TRUE(WaitUntil([&] { return boxes.Count() == 2; }));
+    boxes.Clear();
     g_HeadResetOk = true;
     ASSERT_TRUE(SerialMove(40));
     const std::int32_t a1 = machine().Positions().a[0];
@@ -243,15 +253,6 @@ TEST_F(SimLink, SerialReportThatRefusesAMoveCarriedOutAsksForAHoming) {
     EXPECT_TRUE(g_HeadResetOk.load());
     EXPECT_TRUE(WaitUntil([&] { return boxes.Count() == 1; }));
     EXPECT_EQ(boxes.Texts(), Calls{"Error E1"});
-
-    // A head fault asks for a homing through the heads' reset state instead.
-    g_Homed = true;
-    boxes.Clear();
-    faults.ErrorNext(0xE4);
-    EXPECT_FALSE(Timed([&] { return SerialMove(); }));
-    EXPECT_FALSE(g_HeadResetOk.load());
-    EXPECT_TRUE(g_Homed.load());
-    EXPECT_TRUE(WaitUntil([&] { return boxes.Count() == 1; }));
 }
 
 TEST_F(SimLink, UdpFaultsEndInTheReplyOrAClearFailure) {
