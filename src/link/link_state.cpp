@@ -140,10 +140,29 @@ void RefuseReply(ReplyFamily family) {
 void RefuseWaitingReplies() {
     // Who waits is taken first: a refused command's thread may send its next
     // command while the refusals go out, and that one was not refused.
-    bool waiting[kReplyFamilyCount];
-    for (int f = 0; f < kReplyFamilyCount; ++f) waiting[f] = g_waiters[f].load() > 0;
+    RefuseReplies(WaitingReplies());
+}
+
+unsigned WaitingReplies() {
+    unsigned waiting = 0;
     for (int f = 0; f < kReplyFamilyCount; ++f)
-        if (waiting[f]) RefuseReply(static_cast<ReplyFamily>(f));
+        if (g_waiters[f].load() > 0) waiting |= 1u << f;
+    return waiting;
+}
+
+void RefuseReplies(unsigned families) {
+    for (int f = 0; f < kReplyFamilyCount; ++f)
+        if (families & (1u << f)) RefuseReply(static_cast<ReplyFamily>(f));
+}
+
+bool MovesCounters(unsigned families) {
+    // Strokes, the conveyor and the vacuum query change no counter.
+    constexpr ReplyFamily kMoving[] = {ReplyFamily::Feed,    ReplyFamily::MoveXYAMulti, ReplyFamily::MoveXYA,
+                                       ReplyFamily::FlyCamera, ReplyFamily::SingleAxis, ReplyFamily::MoveXYRotate,
+                                       ReplyFamily::MoveXY};
+    for (ReplyFamily f : kMoving)
+        if (families & (1u << static_cast<int>(f))) return true;
+    return false;
 }
 
 unsigned WaitStopGeneration() { return g_stopGeneration.load(); }

@@ -171,6 +171,13 @@ void RefuseReply(ReplyFamily family);
 // The same for every family a command waits on now (a serial error report names
 // no command).
 void RefuseWaitingReplies();
+// The families a command waits on now, one bit each (bit = the family's value),
+// and their refusal: who waits is taken before the report's state flags are set,
+// and exactly those are refused after them.
+unsigned WaitingReplies();
+void RefuseReplies(unsigned families);
+// Whether any of these families books a position counter when answered.
+bool MovesCounters(unsigned families);
 // Ends every reply wait under way at once (the operator's stop): each traces
 // "<command>->stopped" and fails; `g_Connected` is cleared, since whether the
 // machine moved is unknown.

@@ -135,10 +135,19 @@ void dispatchErrorReport(const ReplyFrame& f) {
     // State first, so that whoever the fault and the refusal wake sees it; the
     // fault (a homing under way) before the refusal, whose thread may start the
     // next action at once.
-    if (f.code == 0xE3 || f.code == 0xE4) g_HeadResetOk = false;
-    if (f.code == 0xE2) g_Homed = false;
+    const unsigned waiting = WaitingReplies();
+    const bool headFault = f.code == 0xE3 || f.code == 0xE4;
+    if (headFault) g_HeadResetOk = false;
+    // A refused move books nothing, yet the machine may have carried it out: the
+    // report was perhaps for another command sent meanwhile (a second thread's,
+    // or one that waits for no reply). The counters are then in doubt until a
+    // homing. E3 and E4 already ask for one (the heads' reset state); E8 is the
+    // travel-limit refusal of a move at a limit, which an operator's click far
+    // off meets, and needs none.
+    const bool inDoubt = !headFault && f.code != 0xE8 && MovesCounters(waiting);
+    if (f.code == 0xE2 || inDoubt) g_Homed = false;
     call(GetLinkHooks().onMachineFault);
-    RefuseWaitingReplies();
+    RefuseReplies(waiting);
     const LinkTexts t = CurrentLinkTexts();
     const std::uint8_t sub = byteAt(f, 0);
     const std::uint8_t code = f.code;

@@ -212,6 +212,49 @@ TEST_F(SimLink, SerialFaultsEndInTheReplyOrAClearFailure) {
     EXPECT_FALSE(GetSerialLink().SendFrame(HandshakeFrame()));
 }
 
+// A serial report names no command. The machine refuses an X/Y/A move (nothing
+// moves) while a second thread's A1 move has armed its wait, its frame going out
+// behind the report: both waits end refused, yet the machine turns A1. The counters
+// are in doubt, so the machine no longer counts as homed (a run would otherwise
+// pick every part beside its feeder).
+TEST_F(SimLink, SerialReportThatRefusesAMoveCarriedOutAsksForAHoming) {
+    StartSim(3, true, false);
+    ConnectSerial();
+    auto& faults = sim->faults();
+    g_Homed = true;
+    // A head fault asks for a homing through the heads' reset state; a move refused
+    // at a travel limit needs none.
+    faults.ErrorNext(0xE4);
+    EXPECT_FALSE(Timed([&] { return SerialMove(); }));
+    EXPECT_FALSE(g_HeadResetOk.load());
+    faults.ErrorNext(0xE8, 0x11);
+    EXPECT_FALSE(Timed([&] { return SerialMove(); }));
+    EXPECT_TRUE(g_Homed.load());
+    EXPECT_TRUE(WaitUntil([&] { return boxes.Count() == 2; }));
+    boxes.Clear();
+    g_HeadResetOk = true;
+    ASSERT_TRUE(SerialMove(40));
+    const std::int32_t a1 = machine().Positions().a[0];
+    faults.ErrorNext(0xE1);
+    {
+        ReplyWaiter turn(ReplyFamily::SingleAxis);
+        EXPECT_FALSE(Timed([&] {
+            return ExchangeSerial(ReplyFamily::MoveXYA, WaitKind::Move, "64->XYA轴运动",
+                                  BuildSerialFrame(0x64, FrameData{}.Sm16(10).U8(1).U8(2).Sm16(-10).U8(1).U8(2)
+                                                             .U8(1).Sm16(0).U8(0).U8(0).U8(0)));
+        }));
+        ASSERT_TRUE(GetSerialLink().SendFrame(BuildSerialFrame(0x61, FrameData{}.U8(4).Sm32(250).U8(10).U8(20))));
+        EXPECT_FALSE(Timed([&] {
+            return AwaitReply(ReplyFamily::SingleAxis, WaitKind::Move, "61->单轴运动", Transport::Serial);
+        }));
+    }
+    EXPECT_TRUE(WaitUntil([&] { return machine().Positions().a[0] == a1 + 250; }));
+    EXPECT_FALSE(g_Homed.load());
+    EXPECT_TRUE(g_HeadResetOk.load());
+    EXPECT_TRUE(WaitUntil([&] { return boxes.Count() == 1; }));
+    EXPECT_EQ(boxes.Texts(), Calls{"Error E1"});
+}
+
 TEST_F(SimLink, UdpFaultsEndInTheReplyOrAClearFailure) {
     StartSim(3, false, true);
     ConnectUdp();

@@ -524,6 +524,7 @@ protected:
         if (!nextRight || !boxes.Texts().empty() || verbose) {
             std::printf("%s\n", next.Table().c_str());
             for (const auto& t : boxes.Texts()) std::printf("box: %s\n", t.c_str());
+            if (verbose) std::printf("next board's ledger:\n%s\n", world().ledger().Text().c_str());
         }
         return wrong;
     }
