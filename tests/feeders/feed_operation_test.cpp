@@ -14,6 +14,7 @@
 #include "machine_ops/basic_teach.h"
 #include "machine_ops/dipping_station.h"
 #include "settings/limit_detour.h"
+#include "vision/camera_panel_port.h"
 
 #include <tuple>
 
@@ -526,6 +527,47 @@ TEST_P(FeedOps, EditorWalkAndVacuumTest) {
     g_Connected = false;
     EXPECT_FALSE(StartVacuumTest(2, 0));
     EXPECT_EQ(Count(0x15), 1);
+}
+
+
+// The pick-to-camera test: codes 13..20 show heads 1..8 to camera 1, codes 21..28 to
+// camera 2. The head picks at the feeder less its offset, then the camera's place less
+// the same offset comes over it. Heads 2 and 3 sit apart so that a wrong head shows.
+TEST_P(FeedOps, PickToCameraTestTakesHeadAndCameraFromItsCode) {
+    Prepare(3);
+    g_PulsesPerMmX = 100, g_PulsesPerMmY = 80, g_PulsesPerMmZ = 100;
+    g_NozzleToNozzle1Pulses[1] = {500, -240};
+    g_NozzleToNozzle1Pulses[2] = {-700, 160};
+    ReadTable(TheFeedGroupTable(), TableLines("A", {{"A", {}}}));
+    TheCameraPanelPort().visionCamera = [](int which) {
+        return which == 0 ? VisionCameraPlace{1500, -900, 20, 5} : VisionCameraPlace{3000, -2000, 30, 7};
+    };
+    const auto row = Row({{4, "10"}, {5, "-10"}, {6, "2"}, {13, "60/40"}, {15, "50"}, {22, "-3"}});
+    struct Case {
+        int code;
+        int axis;
+        PulsePoint end;
+    } cases[] = {
+        {13, 2, {1500, -900}},   // head 1, camera 1
+        {21, 2, {3000, -2000}},  // head 1, camera 2
+        {22, 2, {2500, -1760}},  // head 2, camera 2
+        {15, 3, {2200, -1060}},  // head 3, camera 1
+    };
+    for (const Case& c : cases) {
+        machine().ClearRecords();
+        ASSERT_TRUE(Run(c.code, row)) << c.code;
+        const auto moves = FramesOf(0x64);
+        const auto picks = FramesOf(0x67);
+        ASSERT_EQ(moves.size(), 2u) << c.code;
+        ASSERT_EQ(picks.size(), 1u) << c.code;
+        EXPECT_EQ(picks[0].data[0], c.axis) << c.code;
+        EXPECT_EQ(std::pair(g_PulseX.load(), g_PulseY.load()), std::pair(c.end.x, c.end.y)) << c.code;
+        ExpectCountersAtMachine();
+    }
+    TheCameraPanelPort().visionCamera = nullptr;
+    TheFeedGroupTable().DestroyFeedGroupTable();
+    g_NozzleToNozzle1Pulses = {};
+    g_PulsesPerMmX = g_PulsesPerMmY = g_PulsesPerMmZ = 0;
 }
 
 } // namespace

@@ -47,6 +47,12 @@ TEST(BoardConfigBlockText, SixLinesOfTheBlock) {
     EXPECT_EQ(block.Description(), std::string(64, 'A'));
 }
 
+// One-digit versions read with a leading zero (V3.01 .. V3.09); 0 and two digits as they are.
+TEST(BoardConfigBlockText, VersionDigitsPadOnlyOneToNine) {
+    const std::pair<std::uint16_t, const char*> cases[] = {{0, "0"}, {1, "01"}, {9, "09"}, {10, "10"}, {99, "99"}};
+    for (const auto& [version, text] : cases) EXPECT_EQ(VersionDigits(version), text) << version;
+}
+
 class ConfigOnSim : public FirmwareSimTest {};
 
 TEST_F(ConfigOnSim, ReadSelectsTheMainBoardFirstAndShowsItsBlock) {

@@ -278,6 +278,14 @@ TEST(BoardTransforms, AnglesRowsAndPanelMerge) {
         EXPECT_EQ(rows[6 + i].cells[0], "2");
     }
     EXPECT_EQ(rows[11].cells[1] + rows[11].cells[2], "18.000025.0000");
+    // A selected row stays selected in its first cell only; its copies come unselected.
+    rows = {PartRow("1", "1", "2"), PartRow("2", "10", "20")};
+    rows[0].selected = true;
+    MergePanelRows(rows, 2, 2, 5, 4);
+    ASSERT_EQ(rows.size(), 8u);
+    std::string selected;
+    for (const JobRow& r : rows) selected += r.selected ? '1' : '0';
+    EXPECT_EQ(selected, "10000000");
     for (auto [r, c] : {std::pair{0, 3}, {1, 1}, {3, 0}}) {
         std::vector<JobRow> one = {PartRow("1", "1")};
         MergePanelRows(one, r, c, 5, 4);

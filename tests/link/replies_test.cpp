@@ -79,6 +79,20 @@ TEST_F(SerialReplies, HandshakeFailedPlaceAndFailedMeasurement) {
     EXPECT_TRUE(boxes.Seen()[0].topmost);
 }
 
+// The place check's verdict is the first byte alone; the second is the reading shown.
+TEST_F(SerialReplies, PlaceCheckVerdictIsTheFirstByte) {
+    g_VacuumCheckOk = false;
+    EXPECT_TRUE(SerialReleases(ReplyFamily::Place, 0x68, {0x00, 33}));
+    EXPECT_TRUE(g_VacuumCheckOk.load());
+    EXPECT_EQ(g_VacuumReading.load(), 33);
+    EXPECT_EQ(hooks.Take(), (Calls{"vacuum 33", "z0"}));
+    g_ReplyEvents[ReplyFamily::Place].Reset();
+    EXPECT_TRUE(SerialReleases(ReplyFamily::Place, 0x68, {0x02, 0x00}));
+    EXPECT_FALSE(g_VacuumCheckOk.load());
+    EXPECT_EQ(g_VacuumReading.load(), 0);
+    EXPECT_EQ(boxes.Count(), 0u);
+}
+
 TEST_F(SerialReplies, ErrorReportsShowTheirText) {
     struct Case {
         std::uint8_t code, sub;

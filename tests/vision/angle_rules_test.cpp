@@ -134,6 +134,17 @@ TEST(CornerRules, FootEdge2UsesTheOtherLineWhenOneIsExactlyLevel)
     EXPECT_NEAR(levelTop.Run(BgaFourPointAngle), bottom / 2.0, 1e-9);
 }
 
+TEST(CornerRules, FootEdgeRulesUseTheTopLineWhenTheBottomIsExactlyLevel)
+{
+    // top: (150,60)-(50,56), turned; bottom: (150,140)-(50,140) level. Every point lies
+    // inside both the 90 and the 45 degree sectors.
+    const Searched levelBottom = FromDots({200, 200}, WithFiller({{150, 60}, {50, 56}, {150, 140}, {50, 140}}));
+    const double top = std::atan(4.0 / 100.0) * kDeg;
+    EXPECT_NEAR(levelBottom.Run(FootEdge2Angle), top, 1e-9);
+    EXPECT_NEAR(levelBottom.Run(FootEdge4Angle), top, 1e-9);
+    EXPECT_NEAR(levelBottom.Run(BgaFourPointAngle), top / 2.0, 1e-9);
+}
+
 TEST(CornerRules, EmptySectorsMeasureZeroNeverNaN)
 {
     // Blobs only below the centre: the upper corner points stay at (0, 0).
