@@ -84,9 +84,14 @@ TEST(KeepAwake, NoBusIsSaidOnceInTheLogAndTheInhibitorPrintsNothing) {
     EXPECT_NE(notices[0].find("system bus"), std::string::npos);
 
     setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + bin.File("systemd-inhibit")).c_str(), 1);
-    const std::string tried = StderrOf(bin.File("stderr-2"), [] {
+    const std::string tried = StderrOf(bin.File("stderr-2"), [&] {
         plat::SetKeepAwake(true);
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        // The inhibitor is its own process: on a loaded machine it may take a while
+        // to start, and ending it earlier would not show that it was tried.
+        const std::string startedFile = bin.File("started");
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (::access(startedFile.c_str(), F_OK) != 0 && std::chrono::steady_clock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         plat::SetKeepAwake(false);
     });
     EXPECT_EQ(tried, "");
