@@ -140,6 +140,13 @@ void OnPauseRun() {
     if (!RunLive()) return;  // the buttons stay as the run's end set them
     g_RunPaused = true;
     g_hRunPauseGate.Reset();
+    // The run may have ended between the test and the flag: its end cleared the
+    // pause before this set it, so the pause is taken back.
+    if (!RunLive()) {
+        g_RunPaused = false;
+        g_hRunPauseGate.Set();
+        return;
+    }
     SetSpeedGear(2, 0);
     Button(tb::Pause, false);
     Button(tb::Regain, true);

@@ -207,6 +207,9 @@ bool FinishRun(PartListStore& store, bool keepConveyor, bool busyHandedOn) {
     if (!g_finishPending.exchange(false)) return false;
     // Partners test this after every wake: none may go on with the run ended.
     g_RunContinue = false;
+    // An ended run is not paused, whether it ended by Stop while paused or a Pause
+    // came in its last moment.
+    g_RunPaused = false;
     if (!busyHandedOn && !g_busyLeftToOperator.exchange(false)) ReleaseBusy();
     store.m_RunFromRow[static_cast<int>(JobList::Part)] = 0;
     store.m_RunFromRow[static_cast<int>(JobList::Dis)] = 0;

@@ -161,6 +161,25 @@ TEST_P(LatePauseRegain, StopWithNoRunThreadAliveGoesBackToIdle) {
     NextBoardPlacesRight();
 }
 
+// Stop pressed while the run is paused: the run ends from its pause, and an ended
+// run is not paused (it once stayed so until the next Start). The same end clears
+// a Pause that came in the run's last moment.
+TEST_P(LatePauseRegain, AStopWhilePausedEndsTheRunUnpaused) {
+    Machine({0, 0, false, false, false, Serial()});
+    if (HasFatalFailure()) return;
+    ASSERT_TRUE(OnStartRun(ThePartList()));
+    ASSERT_TRUE(WaitUntil([&] { return machine().Frames().size() >= 12; }, std::chrono::seconds(60)));
+    OnPauseRun();
+    EXPECT_TRUE(g_RunPaused.load());
+    EXPECT_EQ(RunButtons(), "0011");
+    plat::SleepFor(plat::Millis(300));
+    OnStopRun();
+    ASSERT_TRUE(WaitUntil([&] { return Idle(); }, std::chrono::seconds(60)));
+    ASSERT_TRUE(WaitUntil([] { return plat::RunningWorkers() == 0; }));
+    ExpectIdle("after Stop while paused");
+    NextBoardPlacesRight();
+}
+
 // Regain pressed while the run's vacuum question stands (the run has let the busy
 // flag go meanwhile): the run claims the flag back after the answer, goes on and
 // ends as usual, idle, and the next Start is taken. Regain once took the flag for
