@@ -549,6 +549,14 @@ TEST_F(FaultSoak, WholeBoardsWithARandomFaultEachEndRightAndLeaveAWayOn) {
     for (int i = 0; i < boards; ++i) {
         if (i > 0) {
             TearDown();
+            // Sampled between boards, with the machine and its cameras gone: a board
+            // with cameras holds more threads and memory than one without.
+            if (i % every == 0) {
+                samples.push_back(SampleProcess(i));
+                const ProcessSample& s = samples.back();
+                std::printf("soak: after %d boards: %ld kB resident, %d threads, %d open files\n", s.board, s.rssKb,
+                            s.threads, s.files);
+            }
             SetUp();
         }
         const BoardPlan p = Plan(first + static_cast<std::uint64_t>(i));
@@ -570,12 +578,6 @@ TEST_F(FaultSoak, WholeBoardsWithARandomFaultEachEndRightAndLeaveAWayOn) {
         if (hung) {
             ++hangs;
             break;  // the threads of a hung run would meet the next board
-        }
-        if ((i + 1) % every == 0) {
-            samples.push_back(SampleProcess(i + 1));
-            const ProcessSample& s = samples.back();
-            std::printf("soak: after %d boards: %ld kB resident, %d threads, %d open files\n", s.board, s.rssKb,
-                        s.threads, s.files);
         }
     }
     std::printf("soak: %d boards from seed %" PRIu64 ", %d failed, %d hung\n", boards, first, failed, hangs);
