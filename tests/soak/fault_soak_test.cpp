@@ -589,23 +589,28 @@ TEST_F(FaultSoak, WholeBoardsWithARandomFaultEachEndRightAndLeaveAWayOn) {
     // Memory, threads and open files over the run: a least-squares slope over the
     // samples after the first (which includes the first board's one-time setup).
     if (samples.size() >= 4) {
-        double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
-        for (std::size_t k = 1; k < samples.size(); ++k) {
-            const double x = samples[k].board, y = static_cast<double>(samples[k].rssKb);
-            n += 1, sx += x, sy += y, sxx += x * x, sxy += x * y;
-        }
-        const double slope = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+        auto slope = [&samples](auto value) {
+            double n = 0, sx = 0, sy = 0, sxx = 0, sxy = 0;
+            for (std::size_t k = 1; k < samples.size(); ++k) {
+                const double x = samples[k].board, y = static_cast<double>(value(samples[k]));
+                n += 1, sx += x, sy += y, sxx += x * x, sxy += x * y;
+            }
+            return (n * sxy - sx * sy) / (n * sxx - sx * sx);
+        };
+        const double memory = slope([](const ProcessSample& s) { return s.rssKb; });
         const ProcessSample& a = samples[1];
         const ProcessSample& b = samples.back();
         // Flat: less than 8 kB a board, which over the whole run stays within the
         // allocator's own noise.
-        const bool flat = slope < 8.0;
+        const bool flat = memory < 8.0;
         std::printf("soak: memory %s: %+.1f kB per board (%ld kB after %d boards, %ld kB after %d); threads %d -> %d, "
                     "open files %d -> %d\n",
-                    flat ? "flat" : "grows", slope, a.rssKb, a.board, b.rssKb, b.board, a.threads, b.threads, a.files,
+                    flat ? "flat" : "grows", memory, a.rssKb, a.board, b.rssKb, b.board, a.threads, b.threads, a.files,
                     b.files);
-        EXPECT_LE(b.threads, a.threads + 2);
-        EXPECT_LE(b.files, a.files + 2);
+        // A few pool threads come and go between boards; a leak of one thread or
+        // file in twenty boards or more shows as a slope.
+        EXPECT_LT(slope([](const ProcessSample& s) { return s.threads; }), 0.05);
+        EXPECT_LT(slope([](const ProcessSample& s) { return s.files; }), 0.05);
     }
 }
 
