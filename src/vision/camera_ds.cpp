@@ -12,6 +12,7 @@
 #include <opencv2/videoio.hpp>
 
 #include "platform/camera_channel.h"
+#include "vision/image_files.h"
 
 namespace smt {
 namespace {
@@ -45,22 +46,22 @@ public:
     bool Open(int index, int width, int height) override {
         const auto devices = V4l2Devices();
         if (index < 0 || index >= static_cast<int>(devices.size())) return false;
-        if (!m_cap.open(devices[static_cast<std::size_t>(index)], cv::CAP_V4L2)) return false;
-        m_cap.set(cv::CAP_PROP_FRAME_WIDTH, width);
-        m_cap.set(cv::CAP_PROP_FRAME_HEIGHT, height);
+        if (!m_cap.Open(devices[static_cast<std::size_t>(index)], cv::CAP_V4L2)) return false;
+        m_cap.Set(cv::CAP_PROP_FRAME_WIDTH, width);
+        m_cap.Set(cv::CAP_PROP_FRAME_HEIGHT, height);
         // The driver's buffer ring (OpenCV asks for four when it cannot tell).
-        const double buffers = m_cap.get(cv::CAP_PROP_BUFFERSIZE);
+        const double buffers = m_cap.Get(cv::CAP_PROP_BUFFERSIZE);
         m_queued = buffers >= 1 && buffers <= 64 ? static_cast<int>(buffers) : 4;
-        return static_cast<int>(m_cap.get(cv::CAP_PROP_FRAME_WIDTH)) == width &&
-               static_cast<int>(m_cap.get(cv::CAP_PROP_FRAME_HEIGHT)) == height;
+        return static_cast<int>(m_cap.Get(cv::CAP_PROP_FRAME_WIDTH)) == width &&
+               static_cast<int>(m_cap.Get(cv::CAP_PROP_FRAME_HEIGHT)) == height;
     }
     bool Read(cv::Mat* sample) override {
         m_exposedNs = 0;
-        if (!m_cap.read(*sample) || sample->empty()) return false;
+        if (!m_cap.Read(sample) || sample->empty()) return false;
         // The driver's buffer stamp (monotonic clock, in ms). A stamp from another
         // clock would pass stale frames or refuse fresh ones: one that is not
         // within the last ten seconds counts as unknown.
-        const double ms = m_cap.get(cv::CAP_PROP_POS_MSEC);
+        const double ms = m_cap.Get(cv::CAP_PROP_POS_MSEC);
         const std::uint64_t now = SteadyNs();
         if (ms > 0 && ms * 1e6 < static_cast<double>(now)) {
             const auto stamp = static_cast<std::uint64_t>(ms * 1e6);
@@ -68,12 +69,12 @@ public:
         }
         return true;
     }
-    void Close() override { m_cap.release(); }
+    void Close() override { m_cap.Release(); }
     std::uint64_t ExposedNs() const override { return m_exposedNs; }
     int QueuedSamples() const override { return m_queued; }
 
 private:
-    cv::VideoCapture m_cap;
+    VideoCaptureDevice m_cap;
     std::uint64_t m_exposedNs = 0;
     int m_queued = 4;
 };

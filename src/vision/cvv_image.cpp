@@ -5,6 +5,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "vision/image_files.h"
+
 namespace smt {
 
 bool CvvImage::Create(int width, int height, int bitsPerPixel, int origin) {
@@ -52,7 +54,7 @@ bool CvvImage::LoadRect(const std::string& file, int desiredColour, EdgeRect r) 
 
 bool CvvImage::LoadRect(const std::string& file, int desiredColour, cv::Rect rect) {
     const int flags = desiredColour > 0 ? cv::IMREAD_COLOR : desiredColour == 0 ? cv::IMREAD_GRAYSCALE : cv::IMREAD_UNCHANGED;
-    cv::Mat img = cv::imread(file, flags);
+    cv::Mat img = ReadImageFile(file, flags);
     if (img.empty() || img.depth() != CV_8U || img.cols > kMaxSide || img.rows > kMaxSide) return false;
     if (rect.width != 0 && rect.height != 0) {
         // Clipped to the image: negative corners move to 0.
@@ -70,11 +72,7 @@ bool CvvImage::LoadRect(const std::string& file, int desiredColour, cv::Rect rec
 
 bool CvvImage::Save(const std::string& file) {
     if (m_img.empty()) return false;
-    try {
-        return cv::imwrite(file, m_img);
-    } catch (const cv::Exception&) {
-        return false;  // an unknown file type
-    }
+    return WriteImageFile(file, m_img);
 }
 
 void CvvImage::Destroy() {

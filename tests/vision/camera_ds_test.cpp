@@ -6,12 +6,13 @@
 #include <atomic>
 #include <cstdlib>
 
-#include <opencv2/imgcodecs.hpp>
+#include <opencv2/core.hpp>
 
 #include "simulator.h"
 #include "test_support.h"
 #include "vision/camera_ds.h"
 #include "vision/cvv_image.h"
+#include "vision/image_files.h"
 #include "vision/set_view.h"
 
 namespace {
@@ -162,7 +163,7 @@ TEST(CvvImageRules, RefusedCreateKeepsTheImageAndLoadRectClipsNegativeCorners) {
     cv::Mat grid(20, 30, CV_8UC1);
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 30; ++x) grid.at<uchar>(y, x) = static_cast<uchar>(x + 10 * y);
-    ASSERT_TRUE(cv::imwrite(dir.File("g.png"), grid));
+    ASSERT_TRUE(smt::WriteImageFile(dir.File("g.png"), grid));
     ASSERT_TRUE(img.LoadRect(dir.File("g.png"), 0, smt::EdgeRect{-5, -3, 4, 6}));
     EXPECT_EQ(img.Width(), 4);
     EXPECT_EQ(img.Height(), 6);
