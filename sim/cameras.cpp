@@ -221,7 +221,7 @@ void SimCamera::Produce(std::unique_lock<std::mutex>& lock, bool triggered) {
     const std::uint64_t n = m_seq + 1;
     const auto exposed = Clock::now();
     lock.unlock();
-    cv::Mat mat = source ? source->Render(m_spec.role, w, h, ch, n, triggered) : cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
+    cv::Mat mat = source ? source->RenderToRead(m_spec.role, w, h, ch, n, triggered) : cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
     if (mat.cols != w || mat.rows != h || mat.channels() != ch || mat.depth() != CV_8U)
         mat = cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
     auto f = m_frames.Take(static_cast<std::size_t>(w) * h * ch);

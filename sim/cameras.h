@@ -49,6 +49,13 @@ public:
     virtual ~FrameSource() = default;
     virtual cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
                            bool triggered = false) = 0;
+    // The same frame for a caller that only reads it and lets it go at once (the
+    // camera copies it into its own buffer): a source may hand out a drawing it
+    // keeps, saving a copy of every frame.
+    virtual cv::Mat RenderToRead(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
+                                 bool triggered) {
+        return Render(role, width, height, channels, frameNo, triggered);
+    }
 };
 
 // A fixed scene: a mark disc on the mark camera, a part of `visionType` on the

@@ -1257,6 +1257,13 @@ std::vector<Disc> World::DiscsInView(const std::function<Vec(Table)>& centreIn, 
 
 cv::Mat World::Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
                       bool triggered) {
+    return RenderToRead(role, width, height, channels, frameNo, triggered).clone();
+}
+
+// The kept drawing itself when the scene was drawn before: never written again,
+// it lives on (counted) while a reader holds it after it left the list.
+cv::Mat World::RenderToRead(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
+                            bool triggered) {
     // The switched video input shows the camera selected last; a fly trigger reaches
     // the industrial vision camera only.
     const bool switched = role == CameraRole::Switched;
@@ -1341,7 +1348,7 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
             for (const auto& q : t) put(q.x), put(q.y);
     }
     for (const DrawnFrame& drawn : m_drawn)
-        if (drawn.inputs == inputs) return drawn.frame.clone();
+        if (drawn.inputs == inputs) return drawn.frame;
 
     cv::Mat frame = part ? RenderPart(look, part->first, part->second) : RenderMarks(look, discs);
     if (k1 != 0.0) frame = Distort(frame, k1);
@@ -1359,7 +1366,7 @@ cv::Mat World::Render(CameraRole role, int width, int height, int channels, std:
     // A few scenes per camera and noise field.
     if (m_drawn.size() >= 16) m_drawn.pop_front();
     m_drawn.push_back(DrawnFrame{std::move(inputs), frame});
-    return frame.clone();
+    return frame;
 }
 
 std::string World::Help() {

@@ -304,6 +304,8 @@ public:
     // FrameSource
     cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
                    bool triggered = false) override;
+    cv::Mat RenderToRead(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
+                         bool triggered) override;
 
     std::string Command(const std::vector<std::string>& words);
     static std::string Help();
