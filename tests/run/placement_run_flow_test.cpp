@@ -76,8 +76,9 @@ TEST_F(PlacementRunFlow, TheCompanionPresentsTheNextPartsWhileTheRunThreadPlaces
     const std::string cell = "P1 A1 P1 A1 P2 P3 A2 A3";
     EXPECT_EQ(feeders, cell + " " + cell + " " + cell);
     // Each cell's second cycle is presented before the first cycle's second part is
-    // placed, and every cycle picks only after its parts were presented.
-    const std::string order = "P1 K A1 P1 K A1 (S )?P2 (S )?P3 S K A2 K A3 S S";
+    // placed (on a busy host both may be presented before its first), and every
+    // cycle picks only after its parts were presented.
+    const std::string order = "P1 K A1 P1 K A1 ((S )?P2 (S )?P3 S|P2 P3 S S) K A2 K A3 S S";
     EXPECT_TRUE(std::regex_match(pipeline, std::regex(order + " " + order + " " + order))) << pipeline;
     // Nothing was presented or advanced after the run's end.
     EXPECT_EQ(Frames(0x66), 12);
