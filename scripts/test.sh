@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the includes against the layer table, builds
 # every test with AddressSanitizer and UndefinedBehaviorSanitizer and runs them
-# all through CTest, runs the tests labelled tsan in a ThreadSanitizer build, then
-# runs each fuzz target for a fixed number of runs from a fixed seed.
+# all through CTest, then runs the tests labelled tsan in a ThreadSanitizer build
+# and, beside them, the fuzz stage (scripts/fuzz-ci.sh).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -16,70 +16,43 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:${LSAN_OPTIONS:-}"
 
+# The next stage runs beside each test stage, on the processor time the tests
+# leave (they wait on the simulated machine's motion and replies for a good part
+# of it): at the idle scheduling class it only ever gets a core no test wants. Its
+# output goes to a log, shown when it fails.
+idle=(nice -n 19)
+if chrt --idle 0 true 2>/dev/null; then idle=(chrt --idle 0); fi
+background() {  # log, then the commands (one per argument, run in order)
+  local log="$1"; shift
+  (
+    for c in "$@"; do
+      "${idle[@]}" bash -c "$c" || exit 1
+    done
+  ) >"$log" 2>&1 &
+  background_pid=$!
+}
+background_wait() {  # log, what failed
+  if ! wait "$background_pid"; then
+    echo "$2 failed:"; tail -80 "$1"; exit 1
+  fi
+}
+
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_SANITIZE=ON -DSMT_BENCH=OFF
 cmake --build build-test -j "$jobs"
-ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600
+# The ThreadSanitizer build (no user interface, so only the binaries holding the
+# tests labelled tsan and the simulator program) beside the first stage's tests.
+background build-tsan.log \
+  "cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF" \
+  "cmake --build build-tsan -j $jobs --target tsan_tests"
+ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600 || { wait "$background_pid" || true; exit 1; }
+background_wait build-tsan.log "the ThreadSanitizer build"
 
-# The tests that run threads, again in a ThreadSanitizer build (no user interface,
-# so only the binaries holding them and the simulator program are built).
+# The tests that run threads, again in the ThreadSanitizer build; beside them the
+# fuzz stage (scripts/fuzz-ci.sh): each fuzz target built with clang and libFuzzer,
+# its seeds replayed and a fixed number of runs from a fixed seed.
 export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
-cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF
-cmake --build build-tsan -j "$jobs" --target tsan_tests
-ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan
-
-# Fuzz targets: clang with libFuzzer. Every run gives the same answer: the seeds
-# under tests/fuzz/seeds/<target>/ (every input that ever failed is kept there) are
-# replayed first, then a fixed number of runs from a fixed seed, starting from an
-# empty corpus. Longer random fuzzing is scripts/fuzz-long.sh.
-if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_FUZZ=ON
-  cmake --build build-fuzz -j "$jobs" --target fuzz_all
-  runs="${SMT_FUZZ_RUNS:-20000}"
-  failed=0; passed=0
-  mkdir -p build-fuzz/artifacts
-  # One target: its seeds replayed, then the fixed runs; its verdict is its status.
-  fuzz_target() {
-    local f="$1" name corpus seeds log malloc_mb
-    name="$(basename "$f")"
-    corpus="build-fuzz/corpus-ci/$name"
-    rm -rf "$corpus"; mkdir -p "$corpus"
-    seeds="tests/fuzz/seeds/$name"
-    [ -d "$seeds" ] || seeds=""
-    log="build-fuzz/$name.log"
-    # No single allocation beyond a small multiple of the largest input (64 KB): a
-    # reader that allocates far beyond the bytes it read fails here. 16 times for
-    # most; 64 where the target holds every line as a string (32 bytes for a
-    # one-byte line, in a vector that doubles). The whole process, sanitizers
-    # included, stays under the RSS limit.
-    malloc_mb=1
-    case "$name" in
-      fuzz_pcb_section|fuzz_project_file) malloc_mb=4 ;;
-    esac
-    local opts=(-rss_limit_mb=2048 -max_len=65536 -malloc_limit_mb="$malloc_mb" -artifact_prefix="build-fuzz/artifacts/$name-")
-    { [ -z "$seeds" ] || "$f" "${opts[@]}" -runs=0 "$seeds"; } >"$log" 2>&1 &&
-      "$f" "${opts[@]}" -seed=1 -runs="$runs" "$corpus" $seeds >>"$log" 2>&1
-  }
-  # The targets run side by side, one per core; each is single-threaded and its
-  # answer does not depend on the others.
-  declare -A running=()
-  reap_one() {  # waits for the next target to end and counts it
-    local pid=""
-    if wait -n -p pid; then
-      passed=$((passed + 1))
-    else
-      local name="${running[$pid]}"
-      echo "fuzz target $name failed (keep the input under tests/fuzz/seeds/$name/):"; tail -40 "build-fuzz/$name.log"
-      failed=$((failed + 1))
-    fi
-    unset "running[$pid]"
-  }
-  for f in build-fuzz/tests/fuzz/fuzz_*; do
-    [ -x "$f" ] || continue
-    while [ "${#running[@]}" -ge "$jobs" ]; do reap_one; done
-    fuzz_target "$f" &
-    running[$!]="$(basename "$f")"
-  done
-  while [ "${#running[@]}" -gt 0 ]; do reap_one; done
-  echo "fuzz: $passed passed, $failed failed"
-  [ "$failed" -eq 0 ]
-fi
+mkdir -p build-fuzz
+background build-fuzz/stage.log "bash scripts/fuzz-ci.sh"
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan || { wait "$background_pid" || true; exit 1; }
+background_wait build-fuzz/stage.log "the fuzz stage"
+tail -1 build-fuzz/stage.log
