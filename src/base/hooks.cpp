@@ -11,7 +11,7 @@
 namespace smt {
 
 std::string NotAvailableText() {
-    static const char* const kBuiltin[] = {"功能尚未提供", "Not available yet", "Noch nicht verfügbar"};
+    static const char* const kBuiltin[] = {"功能不可用", "Function not available", "Funktion nicht verfügbar"};
     const int index = g_LanguageIndex.load();
     const int i = index >= 0 && index <= 2 ? index : 0;
     return LoadCaption(plat::CurrentDirectory(), kLanguageNames[i], "NotAvailableConfig", "NotAvailable.c_Message",
@@ -19,7 +19,7 @@ std::string NotAvailableText() {
 }
 
 void ReportNotAvailable(const std::string& hook) {
-    LogPrintf(GetLogStream(), true, "Not available yet: %s", hook.c_str());
+    LogPrintf(GetLogStream(), true, "No hook wired: %s", hook.c_str());
     // A machine key reaches its hook on the reply thread, which never waits on an operator.
     if (plat::IsUiThread()) plat::MessageBoxOk(NotAvailableText(), false, plat::MsgIcon::Information);
     else plat::PostToUi([text = NotAvailableText()] { plat::MessageBoxOk(text, false, plat::MsgIcon::Information); });

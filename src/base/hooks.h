@@ -16,8 +16,8 @@
 namespace smt {
 
 // What a caller does when the hook it needs is empty (a wiring fault the wiring
-// test rules out): a log line naming the hook and the box "功能尚未提供" /
-// "Not available yet" / "Noch nicht verfügbar" in the interface language (posted
+// test rules out): a log line naming the hook and the box "功能不可用" /
+// "Function not available" / "Funktion nicht verfügbar" in the interface language (posted
 // to the user-interface thread when asked from another).
 void ReportNotAvailable(const std::string& hook);
 // The box text in the interface language (caption NotAvailable.c_Message).

@@ -85,7 +85,7 @@ std::string CSMTView::LanguageName() const { return m_frame->m_LanguageName; }
 
 void CSMTView::OpenDialog(int id) {
     if (auto opener = m_DialogOpeners.find(id); opener != m_DialogOpeners.end()) opener->second(id);
-    else ReportNotAvailable("settings command " + std::to_string(id));  // no dialog yet
+    else ReportNotAvailable("settings command " + std::to_string(id));  // no subsystem registered its dialog
 }
 
 StepContext CSMTView::Context() const { return {m_frame->m_StartDirectory, m_frame->m_LanguageName}; }

@@ -74,7 +74,7 @@ public:
     // How a settings dialog is run; tests replace it to avoid modal loops.
     std::function<int(QDialog&)> m_RunModal;
     // The real dialog of a settings command, registered by its subsystem; a
-    // command with none says "not available yet".
+    // command with none is reported as a wiring fault.
     std::map<int, std::function<void(int id)>> m_DialogOpeners;
 
     // ---- panels ----

@@ -258,7 +258,7 @@ TEST_P(OperatorFlows, EveryActionReachesTheMachineThroughTheWiring) {
          [&] {
              EXPECT_TRUE(g_Connected.load());
              EXPECT_TRUE(g_Homed.load());
-             EXPECT_EQ(NotAvailableText(), "Not available yet");
+             EXPECT_EQ(NotAvailableText(), "Function not available");
          }},
     };
     for (const Row& row : rows) {
