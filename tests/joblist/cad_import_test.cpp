@@ -172,4 +172,29 @@ TEST(TwoMarkTest, WorkedExamplesAndRefusals) {
     }
 }
 
+// The first mark's measured offset moves every point, whether the board turned or
+// not, and also the point that lies on the first mark itself.
+TEST(TwoMarkTest, FirstMarkOffsetMovesUnturnedAndOnMarkPoints) {
+    const struct {
+        double cx, cy, s1x, s1y, s2x, s2y;
+        const char* expect;
+    } cases[] = {
+        {60, 30, 1.5, -2.5, 1.5, -2.5, "0.0000 0.0000 61.5000 27.5000"},
+        {60, 30, -4, 3, -4, 3, "0.0000 0.0000 56.0000 33.0000"},
+        {10, 10, 1, 2, 1, 12, "0.0000 5.7106 11.0000 12.0000"},
+        {10, 10, -3, 0.5, -3, -9.5, "0.0000 -5.7106 7.0000 10.5000"},
+    };
+    for (const auto& c : cases) {
+        DoubleMarkTestConfig cfg;
+        cfg.m_Mark1_X = 10, cfg.m_Mark1_Y = 10, cfg.m_Mark2_X = 110, cfg.m_Mark2_Y = 10;
+        cfg.m_Coordinate_X = c.cx, cfg.m_Coordinate_Y = c.cy;
+        cfg.m_SetMark1Offset_X = c.s1x, cfg.m_SetMark1Offset_Y = c.s1y;
+        cfg.m_SetMark2Offset_X = c.s2x, cfg.m_SetMark2Offset_Y = c.s2y;
+        const TwoMarkResult r = RunTwoMarkTest(cfg);
+        ASSERT_FALSE(r.tooShort);
+        EXPECT_EQ(FormatMm(r.angleOld) + " " + FormatMm(r.angleNew) + " " + FormatMm(r.x) + " " + FormatMm(r.y),
+                  c.expect);
+    }
+}
+
 } // namespace

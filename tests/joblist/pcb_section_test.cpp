@@ -163,6 +163,53 @@ TEST(PcbSection, OlderLayoutsFlagsAndUnmatchedNames) {
     }
 }
 
+namespace {
+
+// Every field the editor shows of a record, in one line.
+std::string Shown(const PcbEditFields& f) {
+    return FormatC("%s|%s|%d %d|%.4f %.4f %.4f|%.4f %.4f|%d|%.4f %.4f %.4f %.4f|%d %.4f %.4f|%d %d %d %d|%d %d %d|%d",
+                   f.m_PcbName.c_str(), f.m_PcbDescription.c_str(), f.m_PanelRows, f.m_PanelCols, f.m_RowPitch,
+                   f.m_ColPitch, f.m_Thickness, f.m_OriginX, f.m_OriginY, f.m_MarkEnable, f.m_Mark1X, f.m_Mark1Y,
+                   f.m_Mark2X, f.m_Mark2Y, f.m_ImageColorReversal, f.m_VisualBox, f.m_MarkDiameter,
+                   f.m_LightContrast, f.m_LightBrightness, f.m_VisualTimes, f.m_MarkCollectTime, f.m_SpecialMark2,
+                   f.m_Mark2LightContrast, f.m_Mark2LightBrightness, f.m_SubBoardMark);
+}
+
+} // namespace
+
+// A loaded job shows its current PCB's settings, and choosing another PCB in the
+// editor shows that one's, camera and sub-board marks included.
+TEST(PcbSection, LoadedAndChosenPcbsShowEveryOneOfTheirFields) {
+    TempDir dir;
+    smt::test::OwnJob job;
+    PcbEditor& pcb = job.Pcb();
+    PcbRecord a = Record("A", 1, 2), b = Record("B", 0, 0);
+    a.m_SubBoardMark = 0, a.m_SpecialMark2 = 0, a.m_ImageColorReversal = 0;
+    b.m_PcbDescription = "second", b.m_RowPitch = 7.5, b.m_ColPitch = 8.25, b.m_Thickness = 0.8;
+    b.m_OriginX = -3.5, b.m_OriginY = 4.75, b.m_Mark1X = 11, b.m_Mark1Y = -12, b.m_Mark2X = 130, b.m_Mark2Y = -140;
+    b.m_VisualBox = 3.25, b.m_MarkDiameter = 1.5, b.m_LightContrast = 171, b.m_LightBrightness = 82;
+    b.m_VisualTimes = 5, b.m_MarkCollectTime = 333, b.m_Mark2LightContrast = 144, b.m_Mark2LightBrightness = 66;
+    pcb.m_PcbRecords = {a, b};
+    pcb.m_CurrentPcbName = "B";
+    ASSERT_TRUE(WriteProjectFiles(dir.File("job.smt"), job, 0).ok);
+
+    smt::test::OwnJob back;
+    ASSERT_TRUE(ReadProjectFiles(dir.File("job.smt"), back, 0).ok);
+    PcbEditor& e = back.Pcb();
+    const std::string shownB =
+        "B|second|0 0|7.5000 8.2500 0.8000|-3.5000 4.7500|1|11.0000 -12.0000 130.0000 -140.0000|1 3.2500 1.5000|"
+        "171 82 5 333|1 144 66|1";
+    const std::string shownA =
+        "A|A board|1 2|10.1235 -20.5000 1.6000|100.2500 -50.7500|1|1.0000 2.0000 30.0000 40.0000|0 2.5000 1.0000|"
+        "190 100 3 200|0 150 99|0";
+    EXPECT_EQ(Shown(e.m_Fields), shownB);
+    e.Open();
+    e.Select(0);
+    EXPECT_EQ(Shown(e.m_Fields), shownA);
+    e.Select(1);
+    EXPECT_EQ(Shown(e.m_Fields), shownB);
+}
+
 TEST(PcbSection, ShortSectionsAndAbsurdCountsFailKeepingEarlierRecords) {
     struct Case {
         const char* what;
