@@ -16,43 +16,41 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:${LSAN_OPTIONS:-}"
 
-# The next stage runs beside each test stage, on the processor time the tests
-# leave (they wait on the simulated machine's motion and replies for a good part
-# of it): at the idle scheduling class it only ever gets a core no test wants. Its
-# output goes to a log, shown when it fails.
-idle=(nice -n 19)
-if chrt --idle 0 true 2>/dev/null; then idle=(chrt --idle 0); fi
-background() {  # log, then the commands (one per argument, run in order)
-  local log="$1"; shift
-  (
-    for c in "$@"; do
-      "${idle[@]}" bash -c "$c" || exit 1
-    done
-  ) >"$log" 2>&1 &
-  background_pid=$!
-}
-background_wait() {  # log, what failed
-  if ! wait "$background_pid"; then
-    echo "$2 failed:"; tail -80 "$1"; exit 1
-  fi
-}
-
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_SANITIZE=ON -DSMT_BENCH=OFF
 cmake --build build-test -j "$jobs"
-# The ThreadSanitizer build (no user interface, so only the binaries holding the
-# tests labelled tsan and the simulator program) beside the first stage's tests.
-background build-tsan.log \
-  "cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF" \
-  "cmake --build build-tsan -j $jobs --target tsan_tests"
-ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600 || { wait "$background_pid" || true; exit 1; }
-background_wait build-tsan.log "the ThreadSanitizer build"
 
-# The tests that run threads, again in the ThreadSanitizer build; beside them the
-# fuzz stage (scripts/fuzz-ci.sh): each fuzz target built with clang and libFuzzer,
-# its seeds replayed and a fixed number of runs from a fixed seed.
-export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
+# Beside the tests, one after the other: the ThreadSanitizer build (no user
+# interface, so only the binaries holding the tests labelled tsan and the simulator
+# program), then the fuzz stage (scripts/fuzz-ci.sh: each fuzz target built with
+# clang and libFuzzer, its seeds replayed and a fixed number of runs from a fixed
+# seed). They run on the processor time the tests leave (the tests wait on the
+# simulated machine's motion and replies for a good part of it): at the idle
+# scheduling class they only ever get a core no test wants. In a process group of
+# their own, so that whatever ends this script ends them too.
+idle=(nice -n 19)
+if chrt --idle 0 true 2>/dev/null; then idle=(chrt --idle 0); fi
+rm -f build-tsan.status
 mkdir -p build-fuzz
-background build-fuzz/stage.log "bash scripts/fuzz-ci.sh"
-ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan || { wait "$background_pid" || true; exit 1; }
-background_wait build-fuzz/stage.log "the fuzz stage"
+setsid "${idle[@]}" bash -c '
+  { cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF &&
+    cmake --build build-tsan -j "$1" --target tsan_tests; } >build-tsan.log 2>&1
+  echo $? >build-tsan.status
+  bash scripts/fuzz-ci.sh >build-fuzz/stage.log 2>&1' background "$jobs" &
+background_pid=$!
+trap 'kill -- -"$background_pid" 2>/dev/null || true' EXIT
+
+ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600
+
+# The tests that run threads, again in the ThreadSanitizer build, once it is built.
+while [ ! -s build-tsan.status ] && kill -0 "$background_pid" 2>/dev/null; do sleep 2; done
+if [ "$(cat build-tsan.status 2>/dev/null)" != 0 ]; then
+  echo "the ThreadSanitizer build failed:"; tail -80 build-tsan.log; exit 1
+fi
+export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
+ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan
+
+# The fuzz stage's verdict.
+if ! wait "$background_pid"; then
+  echo "the fuzz stage failed:"; tail -80 build-fuzz/stage.log; exit 1
+fi
 tail -1 build-fuzz/stage.log
