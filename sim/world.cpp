@@ -1257,13 +1257,23 @@ std::vector<Disc> World::DiscsInView(const std::function<Vec(Table)>& centreIn, 
 
 cv::Mat World::Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
                       bool triggered) {
-    return RenderToRead(role, width, height, channels, frameNo, triggered).clone();
+    cv::Mat out;
+    Draw(role, width, height, channels, frameNo, triggered, [&out](const cv::Mat& frame) { out = frame.clone(); });
+    return out;
 }
 
-// The kept drawing itself when the scene was drawn before: never written again,
-// it lives on (counted) while a reader holds it after it left the list.
-cv::Mat World::RenderToRead(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
-                            bool triggered) {
+bool World::RenderInto(CameraRole role, int width, int height, int channels, std::uint64_t frameNo, bool triggered,
+                       std::uint8_t* out) {
+    bool copied = false;
+    Draw(role, width, height, channels, frameNo, triggered,
+         [&](const cv::Mat& frame) { copied = CopyFrameTo(frame, width, height, channels, out); });
+    return copied;
+}
+
+// The frame is handed to `read` under the world's lock: a kept drawing is read
+// there too, never after another camera's drawing pushed it out of the list.
+void World::Draw(CameraRole role, int width, int height, int channels, std::uint64_t frameNo, bool triggered,
+                 const std::function<void(const cv::Mat&)>& read) {
     // The switched video input shows the camera selected last; a fly trigger reaches
     // the industrial vision camera only.
     const bool switched = role == CameraRole::Switched;
@@ -1291,7 +1301,8 @@ cv::Mat World::RenderToRead(CameraRole role, int width, int height, int channels
     look.noiseSeed = m_sc.seed * 7919u + static_cast<unsigned>(frameNo);
     if (m_faults.blackFrames > 0) {
         --m_faults.blackFrames;
-        return cv::Mat(height, width, channels == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
+        read(cv::Mat(height, width, channels == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0)));
+        return;
     }
     // The synchronous camera sits beside vision camera 1 and shares its light.
     const bool synchronous = role == CameraRole::Synchronous;
@@ -1348,7 +1359,10 @@ cv::Mat World::RenderToRead(CameraRole role, int width, int height, int channels
             for (const auto& q : t) put(q.x), put(q.y);
     }
     for (const DrawnFrame& drawn : m_drawn)
-        if (drawn.inputs == inputs) return drawn.frame;
+        if (drawn.inputs == inputs) {
+            read(drawn.frame);
+            return;
+        }
 
     cv::Mat frame = part ? RenderPart(look, part->first, part->second) : RenderMarks(look, discs);
     if (k1 != 0.0) frame = Distort(frame, k1);
@@ -1366,7 +1380,7 @@ cv::Mat World::RenderToRead(CameraRole role, int width, int height, int channels
     // A few scenes per camera and noise field.
     if (m_drawn.size() >= 16) m_drawn.pop_front();
     m_drawn.push_back(DrawnFrame{std::move(inputs), frame});
-    return frame;
+    read(frame);
 }
 
 std::string World::Help() {
