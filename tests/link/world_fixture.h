@@ -24,6 +24,8 @@ struct ExpectedPart {
     double x = 0, y = 0;  // in the cell's frame (mm)
     double angle = 0;     // in the board frame (deg, counter-clockwise)
     int head = 0;         // the head that must put it down; 0 any
+    // How deep its pick, place and release strokes must go (mm down); none: any.
+    std::optional<double> pickDepth, placeDepth, releaseDepth;
 };
 
 struct ExpectedPoint {
@@ -44,9 +46,9 @@ inline ::testing::AssertionResult RunCheckPasses(const sim::Ledger& ledger, cons
 }
 
 // Every expected part placed exactly once, nothing else placed, nothing dropped,
-// each within `mm` and `deg` (0: any angle) of its row and by its head when it names
-// one: parts are given to the expected parts as the run check gives them to rows
-// (board, cell, least total distance), and every offender is listed.
+// each within `mm` and `deg` (0: any angle) of its row, by its head and at its depths
+// when it names them: parts are given to the expected parts as the run check gives
+// them to rows (board, cell, least total distance), and every offender is listed.
 inline ::testing::AssertionResult LedgerMatchesPlacements(const sim::Ledger& ledger, const std::vector<ExpectedPart>& want,
                                                           double mm, double deg) {
     std::vector<sim::RowTarget> rows;
@@ -57,6 +59,7 @@ inline ::testing::AssertionResult LedgerMatchesPlacements(const sim::Ledger& led
         for (char& c : r.name)
             if (c == ' ') c = '_';
         r.x = w.x, r.y = w.y, r.angle = w.angle, r.head = w.head;
+        r.pickDepth = w.pickDepth, r.placeDepth = w.placeDepth, r.releaseDepth = w.releaseDepth;
         rows.push_back(r);
     }
     const sim::RunCheckResult r = sim::CheckRun(ledger, rows, {mm, deg > 0 ? deg : 360.0, 2.0});

@@ -41,6 +41,10 @@ protected:
     static constexpr double kRedX = 0.25, kRedY = 0.5, kSilver1X = -0.6, kSilver1Y = 0.15, kSilver2X = 0.45,
                             kSilver2Y = -0.35;
     static constexpr double kRedHeight = 1.5, kSilverHeight = 2.25;
+    // Each point's place height (the table's Z cell), table 2's its own: a part let go
+    // at another point's or table's height shows.
+    static constexpr double kPointZ[3] = {0.35, -0.40, 0.55};
+    static constexpr double kTable2Z = -0.25;
 
     void SetUp() override {
         PlacementRunWorld::SetUp();
@@ -108,7 +112,7 @@ protected:
             v.m_MarkX = p.markX, v.m_MarkY = p.markY;
             v.m_PointX = p.pointX, v.m_PointY = p.pointY;
             v.m_PointOffsetX = p.placeX, v.m_PointOffsetY = p.placeY;
-            v.m_Z = 0;
+            v.m_Z = kPointZ[k];
             v.m_StartSpeed = 20, v.m_RunSpeed = 120;
             v.m_Strokes[0] = {kRedX, kRedY, kRedHeight, 0.4, 30, 0.2, 40};
             v.m_Strokes[1] = {kSilver1X, kSilver1Y, kSilverHeight, 0.5, 31, 0.3, 41};
@@ -116,6 +120,7 @@ protected:
             ASSERT_TRUE(StoreLampPoint(static_cast<int>(k), v));
             const int k2 = 2 * static_cast<int>(k) + 1;
             SetLampCell(k2, 3, FormatC("%0.4f", p.markX + kTable2X));
+            SetLampCell(k2, 11, FormatC("%0.4f", kPointZ[k] + kTable2Z));
             // A point without recognition keeps the offsets it has: none here.
             for (int row : {k2 - 1, k2})
                 for (int c : {5, 6}) SetLampCell(row, c, p.recognise ? "999" : "0");
@@ -206,15 +211,22 @@ protected:
     }
 
     // Each point's part, put down by the head whose slot its row takes: the "Yes" rows
-    // fill heads 1 and 2 in turn.
+    // fill heads 1 and 2 in turn. Its strokes go as deep as its row's feeder, that
+    // head and the point's height on the table (the Z cell of its row there) ask.
     std::vector<ExpectedPart> Places(int table, int times = 1) {
         std::vector<ExpectedPart> out;
         const double ox = kBoardX + TableX(table), oy = kBoardY;
         for (int n = 0; n < times; ++n)
-            for (int slot = 0; const LampPoint& p : points) {
+            for (int slot = 0, k = 0; const LampPoint& p : points) {
+                const int row = k++;
                 if (!p.recognise) continue;  // only "Yes" rows are placed
                 ExpectedPart e;
                 e.head = slot++ % 2 + 1;
+                const double z = AtoF(GetLampCell(2 * row + table - 1, 11));
+                const std::optional<StrokeDepths> d = DepthsFor(
+                    ThePartList().Cell(JobList::Part, row, partcell::Feeder), e.head, 0, scenario.pulsesZ, z);
+                if (d) e.pickDepth = d->pick, e.releaseDepth = d->release;
+                else ADD_FAILURE() << "no depths for " << p.name;
                 e.name = std::string(p.name) + " table " + std::to_string(table);
                 e.board = table - 1;
                 e.x = TrueMarkX(p, table) + p.pointX + p.placeX - ox;

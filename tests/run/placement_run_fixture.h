@@ -16,6 +16,7 @@
 
 #include "../feeders/feeders_fixture.h"
 #include "../link/world_fixture.h"
+#include "row_depths.h"
 #include "base/globals.h"
 #include "base/numtext.h"
 #include "feeders/feed_group_table.h"
@@ -563,51 +564,13 @@ protected:
         return WaitUntil([] { return LiveRunThreads() == 0 && !g_Running.load() && !HomingInProgress(); }, limit);
     }
 
-    // The depths each row's strokes must reach (mm down), from the run's records: the
-    // feeder's pick height (cell 22, 0: the head's feed height, or with the nozzle change
-    // the library nozzle's pick height) and part height (cell 8), each head's feed height,
-    // the place height, the board's thickness and the early vacuum-off height (cell 24,
-    // 0: the settings'). Heads after the first take their difference to head 1's feed
-    // height along where the head mode has the heads share their nozzle kind. A row
-    // that takes any head gets none.
+    // The depths each row's strokes must reach (row_depths.h), its part from the feeder
+    // of the row's scenario feeder.
     std::vector<sim::RowTarget> WithDepths(std::vector<sim::RowTarget> rows) const {
-        const BasicSettings& b = TheBasicSettings();
-        const double feed[8] = {b.m_Z_Nozzle1ToFeed, b.m_Z_Nozzle2ToFeed, b.m_Z_Nozzle3ToFeed, b.m_Z_Nozzle4ToFeed,
-                                b.m_Z_Nozzle5ToFeed, b.m_Z_Nozzle6ToFeed, b.m_Z_Nozzle7ToFeed, b.m_Z_Nozzle8ToFeed};
-        const SmtStrategyConfig st = TheSmtStrategy().Config();
-        const bool shared = st.m_HeaderSelect == 1 || st.m_HeaderSelect == 3 || st.m_HeaderSelect == 6;
-        const bool library = st.m_AutoChangeNozzle != 0;
-        for (sim::RowTarget& t : rows) {
-            if (t.head < 1 || t.head > 8 || t.feeder < 0 || (library && t.nozzle < 1)) continue;
-            const std::optional<FeedRow> row = TheFeedGroupTable().CopyFeedRow(0, FeederId(t.feeder + 1, setup));
-            if (!row) continue;
-            const auto number = [&](int cell) { return std::strtod((*row)[static_cast<std::size_t>(cell)].c_str(), nullptr); };
-            const double own = number(22), part = number(8), early = number(24);
-            const double head = feed[t.head - 1], step = feed[t.head - 1] - feed[0];
-            double pickZ = 0, placeZ = b.m_Z_Nozzle1ToPCBHeight + kThickness + part;
-            if (library) {
-                double nozzle = 0;
-                {
-                    std::lock_guard lock(NozzleStateMutex());
-                    nozzle = g_NozzleTable[static_cast<std::size_t>(t.nozzle - 1)].pickHeight;
-                }
-                pickZ = own != 0 ? own : nozzle;
-                placeZ += nozzle - feed[0];
-                if (shared && t.head >= 2) pickZ += step, placeZ += step;
-            } else {
-                if (!shared) pickZ = own != 0 ? own : head;
-                else pickZ = own != 0 ? own + step : head;
-                placeZ += step;
-            }
-            // Head 2 of a placement run started from the dispensing mode works at the glue height.
-            if (t.head == 2 && st.m_RunSelect == 1) placeZ = b.m_Z_DropsGlueToPCBHeight;
-            // A place goes down by one pulse at least.
-            const double least = 1.0 / scenario.pulsesZ;
-            t.pickDepth = -pickZ;
-            t.placeDepth = std::max(-placeZ, least);
-            t.releaseDepth = std::max(-(placeZ + (early != 0 ? early : b.m_Z_closeVacuum)), least);
-        }
-        return rows;
+        return WithStrokeDepths(
+            std::move(rows),
+            [this](const sim::RowTarget& t) { return t.feeder < 0 ? std::string() : FeederId(t.feeder + 1, setup); },
+            scenario.pulsesZ);
     }
 
     // The run check of the rows, and what became of every part picked: put down, or

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "../../run/row_depths.h"
 #include "app/document.h"
 #include "joblist/part_list.h"
 #include "joblist/part_list_texts.h"
@@ -118,8 +119,12 @@ protected:
         const std::vector<std::string> t = boxes->Texts();
         return static_cast<std::size_t>(std::count(t.begin(), t.end(), PartListText(key)));
     }
+    // The run check of the demo's rows, each stroke's depth from the start folder's
+    // settings and job as the program read them.
     sim::RunCheckResult Check() const {
-        return sim::CheckRun(machine->world()->ledger(), sim::ExpandRows(world));
+        const std::vector<sim::RowTarget> rows = WithStrokeDepths(sim::ExpandRows(world), ListFeederOf, world.pulsesZ);
+        for (const sim::RowTarget& r : rows) EXPECT_TRUE(r.pickDepth && r.releaseDepth) << "no depths for " << r.name;
+        return sim::CheckRun(machine->world()->ledger(), rows);
     }
 
     TempDir serialDir;

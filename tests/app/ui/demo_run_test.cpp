@@ -1,12 +1,14 @@
 // The shipped demo job run the way a newcomer runs it: the program started on the
 // shipped start folder against the default simulated world with its cameras,
 // connected, homed, the demo job opened and Start pressed. The whole board is
-// placed, as the world's run check judges it, and the machine ends homed and idle.
+// placed, as the world's run check judges it (the depths of every stroke from the
+// start folder's settings and job), and the machine ends homed and idle.
 #include <QAbstractButton>
 #include <QApplication>
 
 #include <chrono>
 
+#include "../../run/row_depths.h"
 #include "app/document.h"
 #include "joblist/run_toolbar.h"
 #include "joblist/ui/dialog_part_list.h"
@@ -61,7 +63,9 @@ TEST(DemoRun, TheShippedDemoJobPlacesItsWholeBoardOnTheDefaultWorld) {
 
         ASSERT_TRUE(OnStartRun(ThePartList())) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
         ASSERT_TRUE(PumpUntil([] { return LiveRunThreads() == 0 && MachineIdle(); }, 180000));
-        const sim::RunCheckResult check = sim::CheckRun(machine.world()->ledger(), sim::ExpandRows(world));
+        const std::vector<sim::RowTarget> rows = WithStrokeDepths(sim::ExpandRows(world), ListFeederOf, world.pulsesZ);
+        for (const sim::RowTarget& r : rows) EXPECT_TRUE(r.pickDepth && r.releaseDepth) << "no depths for " << r.name;
+        const sim::RunCheckResult check = sim::CheckRun(machine.world()->ledger(), rows);
         EXPECT_TRUE(check.Passed() && check.parts == check.rows) << check.Table();
         EXPECT_TRUE(g_Homed.load());
         EXPECT_TRUE(boxes.Texts().empty()) << boxes.Texts()[0];
