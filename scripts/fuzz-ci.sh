@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The fuzz stage of the test command (scripts/test.sh), which runs it beside its
-# ThreadSanitizer tests: builds the fuzz targets and runs each. Its status is the
-# stage's verdict.
+# The fuzz stage of the test command (scripts/test.sh), its last: builds the fuzz
+# targets and runs each. Its status is the stage's verdict.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
