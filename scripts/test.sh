@@ -28,11 +28,12 @@ cmake --build build-test -j "$jobs"
 # tests: beside them it made the timed flying runs miss their frames.)
 idle=(nice -n 19)
 if chrt --idle 0 true 2>/dev/null; then idle=(chrt --idle 0); fi
-rm -f build-tsan.status
+mkdir -p build-tsan
+rm -f build-tsan/background.status
 setsid "${idle[@]}" bash -c '
   { cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF &&
-    cmake --build build-tsan -j "$1" --target tsan_tests; } >build-tsan.log 2>&1
-  echo $? >build-tsan.status' background "$jobs" &
+    cmake --build build-tsan -j "$1" --target tsan_tests; } >build-tsan/background.log 2>&1
+  echo $? >build-tsan/background.status' background "$jobs" &
 background_pid=$!
 trap 'kill -- -"$background_pid" 2>/dev/null || true' EXIT
 
@@ -40,8 +41,8 @@ ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600
 
 # The tests that run threads, again in the ThreadSanitizer build, once it is built.
 wait "$background_pid" || true
-if [ "$(cat build-tsan.status 2>/dev/null)" != 0 ]; then
-  echo "the ThreadSanitizer build failed:"; tail -80 build-tsan.log; exit 1
+if [ "$(cat build-tsan/background.status 2>/dev/null)" != 0 ]; then
+  echo "the ThreadSanitizer build failed:"; tail -80 build-tsan/background.log; exit 1
 fi
 export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
 ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan

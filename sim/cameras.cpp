@@ -14,16 +14,6 @@ using plat::CameraFrame;
 using plat::CameraFramePtr;
 using Clock = std::chrono::steady_clock;
 
-bool CopyFrameTo(const cv::Mat& frame, int width, int height, int channels, std::uint8_t* out) {
-    if (frame.cols != width || frame.rows != height || frame.channels() != channels || frame.depth() != CV_8U)
-        return false;
-    const std::size_t row = static_cast<std::size_t>(width) * channels;
-    if (frame.isContinuous()) std::memcpy(out, frame.data, row * height);
-    else
-        for (int y = 0; y < height; ++y) std::memcpy(out + row * y, frame.ptr(y), row);
-    return true;
-}
-
 // ---- still scene ----
 
 void StillScene::SetPart(int visionType) {
@@ -231,13 +221,17 @@ void SimCamera::Produce(std::unique_lock<std::mutex>& lock, bool triggered) {
     const std::uint64_t n = m_seq + 1;
     const auto exposed = Clock::now();
     lock.unlock();
+    cv::Mat mat = source ? source->Render(m_spec.role, w, h, ch, n, triggered) : cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
+    if (mat.cols != w || mat.rows != h || mat.channels() != ch || mat.depth() != CV_8U)
+        mat = cv::Mat(h, w, ch == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
     auto f = m_frames.Take(static_cast<std::size_t>(w) * h * ch);
     f->width = w;
     f->height = h;
     f->channels = ch;
-    // A frame of another size or type (or none) is a black one.
-    if (!source || !source->RenderInto(m_spec.role, w, h, ch, n, triggered, f->pixels.data()))
-        std::memset(f->pixels.data(), 0, f->pixels.size());
+    if (mat.isContinuous()) std::memcpy(f->pixels.data(), mat.data, f->pixels.size());
+    else
+        for (int y = 0; y < h; ++y)
+            std::memcpy(f->pixels.data() + static_cast<std::size_t>(y) * w * ch, mat.ptr(y), static_cast<std::size_t>(w) * ch);
     f->exposedNs = static_cast<std::uint64_t>(
         std::chrono::duration_cast<std::chrono::nanoseconds>(exposed.time_since_epoch()).count());
     f->triggered = triggered;

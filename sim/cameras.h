@@ -42,10 +42,6 @@ struct CameraSpec {
     bool video = false;               // an ordinary video camera (always streams)
 };
 
-// Copies an 8-bit frame of width x height x channels into `out` (rows packed);
-// false, copying nothing, when the frame is not of that size and type.
-bool CopyFrameTo(const cv::Mat& frame, int width, int height, int channels, std::uint8_t* out);
-
 // Draws the frame a camera sees now. Called on the camera's own thread;
 // `triggered` when a trigger input took it (a free-running or snapped frame is not).
 class FrameSource {
@@ -53,14 +49,6 @@ public:
     virtual ~FrameSource() = default;
     virtual cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
                            bool triggered = false) = 0;
-    // The same frame copied into `out` (width x height x channels bytes, rows
-    // packed): a source may copy a drawing it keeps straight from where it keeps
-    // it, saving a copy of every frame. False (nothing copied) when the frame is
-    // not of that size and type.
-    virtual bool RenderInto(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
-                            bool triggered, std::uint8_t* out) {
-        return CopyFrameTo(Render(role, width, height, channels, frameNo, triggered), width, height, channels, out);
-    }
 };
 
 // A fixed scene: a mark disc on the mark camera, a part of `visionType` on the

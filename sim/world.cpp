@@ -1257,23 +1257,6 @@ std::vector<Disc> World::DiscsInView(const std::function<Vec(Table)>& centreIn, 
 
 cv::Mat World::Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
                       bool triggered) {
-    cv::Mat out;
-    Draw(role, width, height, channels, frameNo, triggered, [&out](const cv::Mat& frame) { out = frame.clone(); });
-    return out;
-}
-
-bool World::RenderInto(CameraRole role, int width, int height, int channels, std::uint64_t frameNo, bool triggered,
-                       std::uint8_t* out) {
-    bool copied = false;
-    Draw(role, width, height, channels, frameNo, triggered,
-         [&](const cv::Mat& frame) { copied = CopyFrameTo(frame, width, height, channels, out); });
-    return copied;
-}
-
-// The frame is handed to `read` under the world's lock: a kept drawing is read
-// there too, never after another camera's drawing pushed it out of the list.
-void World::Draw(CameraRole role, int width, int height, int channels, std::uint64_t frameNo, bool triggered,
-                 const std::function<void(const cv::Mat&)>& read) {
     // The switched video input shows the camera selected last; a fly trigger reaches
     // the industrial vision camera only.
     const bool switched = role == CameraRole::Switched;
@@ -1301,8 +1284,7 @@ void World::Draw(CameraRole role, int width, int height, int channels, std::uint
     look.noiseSeed = m_sc.seed * 7919u + static_cast<unsigned>(frameNo);
     if (m_faults.blackFrames > 0) {
         --m_faults.blackFrames;
-        read(cv::Mat(height, width, channels == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0)));
-        return;
+        return cv::Mat(height, width, channels == 1 ? CV_8UC1 : CV_8UC3, cv::Scalar::all(0));
     }
     // The synchronous camera sits beside vision camera 1 and shares its light.
     const bool synchronous = role == CameraRole::Synchronous;
@@ -1359,10 +1341,7 @@ void World::Draw(CameraRole role, int width, int height, int channels, std::uint
             for (const auto& q : t) put(q.x), put(q.y);
     }
     for (const DrawnFrame& drawn : m_drawn)
-        if (drawn.inputs == inputs) {
-            read(drawn.frame);
-            return;
-        }
+        if (drawn.inputs == inputs) return drawn.frame.clone();
 
     cv::Mat frame = part ? RenderPart(look, part->first, part->second) : RenderMarks(look, discs);
     if (k1 != 0.0) frame = Distort(frame, k1);
@@ -1380,7 +1359,7 @@ void World::Draw(CameraRole role, int width, int height, int channels, std::uint
     // A few scenes per camera and noise field.
     if (m_drawn.size() >= 16) m_drawn.pop_front();
     m_drawn.push_back(DrawnFrame{std::move(inputs), frame});
-    read(frame);
+    return frame.clone();
 }
 
 std::string World::Help() {

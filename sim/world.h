@@ -304,17 +304,11 @@ public:
     // FrameSource
     cv::Mat Render(CameraRole role, int width, int height, int channels, std::uint64_t frameNo,
                    bool triggered = false) override;
-    bool RenderInto(CameraRole role, int width, int height, int channels, std::uint64_t frameNo, bool triggered,
-                    std::uint8_t* out) override;
 
     std::string Command(const std::vector<std::string>& words);
     static std::string Help();
 
 private:
-    // Draws (or finds) the frame a camera sees now and hands it to `read` under the
-    // world's lock.
-    void Draw(CameraRole role, int width, int height, int channels, std::uint64_t frameNo, bool triggered,
-              const std::function<void(const cv::Mat&)>& read);
     struct Held {
         bool holding = false;
         int feeder = -1;          // -2: the standard piece
