@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The fuzz stage of the test command (scripts/test.sh), its last: builds the fuzz
-# targets and runs each. Its status is the stage's verdict.
+# targets and runs each. Its status is the stage's verdict. "build" only builds
+# them (the test command does that beside its first tests), "run" only runs them.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -10,9 +11,13 @@ jobs="$(nproc)"
 # under tests/fuzz/seeds/<target>/ (every input that ever failed is kept there) are
 # replayed first, then a fixed number of runs from a fixed seed, starting from an
 # empty corpus. Longer random fuzzing is scripts/fuzz-long.sh.
+what="${1:-all}"
 if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
-  CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_FUZZ=ON
-  cmake --build build-fuzz -j "$jobs" --target fuzz_all
+  if [ "$what" != run ]; then
+    CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_FUZZ=ON
+    cmake --build build-fuzz -j "$jobs" --target fuzz_all
+  fi
+  [ "$what" != build ] || exit 0
   runs="${SMT_FUZZ_RUNS:-20000}"
   failed=0; passed=0
   mkdir -p build-fuzz/artifacts
@@ -34,9 +39,16 @@ if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
     case "$name" in
       fuzz_pcb_section|fuzz_project_file) malloc_mb=4 ;;
     esac
+    # The targets that take whole files read inputs of up to 64 KB several ways per
+    # run (a run costs them a hundred times what it costs the others): a quarter of
+    # the runs. Their seeds are replayed whole all the same.
+    local n="$runs"
+    case "$name" in
+      fuzz_cad_layouts|fuzz_project_file|fuzz_pcb_section) n=$((runs / 4)) ;;
+    esac
     local opts=(-rss_limit_mb=2048 -max_len=65536 -malloc_limit_mb="$malloc_mb" -artifact_prefix="build-fuzz/artifacts/$name-")
     { [ -z "$seeds" ] || "$f" "${opts[@]}" -runs=0 "$seeds"; } >"$log" 2>&1 &&
-      "$f" "${opts[@]}" -seed=1 -runs="$runs" "$corpus" $seeds >>"$log" 2>&1
+      "$f" "${opts[@]}" -seed=1 -runs="$n" "$corpus" $seeds >>"$log" 2>&1
   }
   # The targets run side by side, one per core; each is single-threaded and its
   # answer does not depend on the others.
@@ -52,7 +64,15 @@ if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
     fi
     unset "running[$pid]"
   }
+  # The longest first, so that no core is left with one of them at the end.
+  targets=()
+  for name in fuzz_cad_layouts fuzz_project_file fuzz_pcb_section fuzz_lamp_lines; do
+    if [ -x "build-fuzz/tests/fuzz/$name" ]; then targets+=("build-fuzz/tests/fuzz/$name"); fi
+  done
   for f in build-fuzz/tests/fuzz/fuzz_*; do
+    [[ " ${targets[*]} " == *" $f "* ]] || targets+=("$f")
+  done
+  for f in "${targets[@]}"; do
     [ -x "$f" ] || continue
     while [ "${#running[@]}" -ge "$jobs" ]; do reap_one; done
     fuzz_target "$f" &

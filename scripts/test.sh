@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the includes against the layer table, builds
 # every test with AddressSanitizer and UndefinedBehaviorSanitizer and runs them
-# all through CTest, runs the tests labelled tsan in a ThreadSanitizer build (built
-# beside the first tests), then the fuzz stage (scripts/fuzz-ci.sh).
+# all through CTest, runs the tests labelled tsan in a ThreadSanitizer build, then
+# the fuzz targets (scripts/fuzz-ci.sh); both builds run beside the first tests.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"
@@ -19,34 +19,46 @@ export LSAN_OPTIONS="suppressions=$root/tests/lsan.supp:${LSAN_OPTIONS:-}"
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_SANITIZE=ON -DSMT_BENCH=OFF
 cmake --build build-test -j "$jobs"
 
-# The ThreadSanitizer build (no user interface, so only the binaries holding the
-# tests labelled tsan and the simulator program) runs beside the first stage's
-# tests, on the processor time they leave (they wait on the simulated machine's
-# motion and replies for a good part of it): at the idle scheduling class it only
-# ever gets a core no test wants. In a process group of its own, so that whatever
-# ends this script ends it too. (The fuzz stage, all processor, runs after the
-# tests: beside them it made the timed flying runs miss their frames.)
+# Beside the first stage's tests, one after the other: the ThreadSanitizer build (no
+# user interface, so only the binaries holding the tests labelled tsan and the
+# simulator program), then the fuzz targets' build (scripts/fuzz-ci.sh build). The
+# tests leave processor time (they wait on the simulated machine's motion and
+# replies for a good part of it): at the idle scheduling class the builds only ever
+# get a core no test wants. In a process group of their own, so that whatever ends
+# this script ends them too. (The fuzz runs, all processor and memory, wait for the
+# tests: beside them they made the timed flying runs miss their frames.)
 idle=(nice -n 19)
 if chrt --idle 0 true 2>/dev/null; then idle=(chrt --idle 0); fi
-mkdir -p build-tsan
-rm -f build-tsan/background.status
+mkdir -p build-tsan build-fuzz
+rm -f build-tsan/background.status build-fuzz/background.status
 setsid "${idle[@]}" bash -c '
   { cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSMT_TSAN=ON -DSMT_BENCH=OFF &&
     cmake --build build-tsan -j "$1" --target tsan_tests; } >build-tsan/background.log 2>&1
-  echo $? >build-tsan/background.status' background "$jobs" &
+  status=$?
+  echo $status >build-tsan/background.status
+  [ $status = 0 ] || exit 0
+  bash scripts/fuzz-ci.sh build >build-fuzz/background.log 2>&1
+  echo $? >build-fuzz/background.status' background "$jobs" &
 background_pid=$!
 trap 'kill -- -"$background_pid" 2>/dev/null || true' EXIT
 
 ctest --test-dir build-test --output-on-failure -j "$jobs" --timeout 600
 
-# The tests that run threads, again in the ThreadSanitizer build, once it is built.
+# The builds beside them end before the next tests start, which then have the
+# processor to themselves (what is left of the builds has it alone meanwhile).
 wait "$background_pid" || true
-if [ "$(cat build-tsan/background.status 2>/dev/null)" != 0 ]; then
-  echo "the ThreadSanitizer build failed:"; tail -80 build-tsan/background.log; exit 1
-fi
-export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
-ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 600 -L tsan
+for b in "build-tsan:the ThreadSanitizer build" "build-fuzz:the fuzz targets' build"; do
+  if [ "$(cat "${b%%:*}/background.status" 2>/dev/null)" != 0 ]; then
+    echo "${b#*:} failed:"; tail -80 "${b%%:*}/background.log"; exit 1
+  fi
+done
 
-# The fuzz stage (scripts/fuzz-ci.sh): each fuzz target built with clang and
-# libFuzzer, its seeds replayed and a fixed number of runs from a fixed seed.
-bash scripts/fuzz-ci.sh
+# The tests that run threads, again in the ThreadSanitizer build: one more at a
+# time than there are cores, since with nothing beside them they still leave a
+# third of the processor idle while they wait on the simulated machine.
+export TSAN_OPTIONS="suppressions=$root/tests/tsan.supp:halt_on_error=1:second_deadlock_stack=1:${TSAN_OPTIONS:-}"
+ctest --test-dir build-tsan --output-on-failure -j "$((jobs + 1))" --timeout 600 -L tsan
+
+# The fuzz runs (scripts/fuzz-ci.sh run): each fuzz target, built with clang and
+# libFuzzer, replays its seeds, then makes a fixed number of runs from a fixed seed.
+bash scripts/fuzz-ci.sh run
