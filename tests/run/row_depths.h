@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "feeders/feed_group_table.h"
 #include "feeders/nozzle_library.h"
 #include "joblist/part_list.h"
@@ -20,6 +22,7 @@
 #include "joblist/smt_strategy.h"
 #include "run_state/nozzle_work.h"
 #include "settings/basic_settings.h"
+#include "run_check.h"
 #include "world.h"
 
 namespace smt::test {
@@ -97,6 +100,14 @@ inline std::vector<sim::RowTarget> WithStrokeDepths(std::vector<sim::RowTarget> 
 // The feeder the placement list names for the row's job row.
 inline std::string ListFeederOf(const sim::RowTarget& t) {
     return ThePartList().Cell(JobList::Part, t.row, partcell::Feeder);
+}
+
+// The world's rows, each with the depths of its part from the feeder the placement
+// list names for it; a row the list leaves without depths fails the calling test.
+inline std::vector<sim::RowTarget> ListRowsWithDepths(const sim::Scenario& world) {
+    std::vector<sim::RowTarget> rows = WithStrokeDepths(sim::ExpandRows(world), ListFeederOf, world.pulsesZ);
+    for (const sim::RowTarget& r : rows) EXPECT_TRUE(r.pickDepth && r.releaseDepth) << "no depths for " << r.name;
+    return rows;
 }
 
 } // namespace smt::test

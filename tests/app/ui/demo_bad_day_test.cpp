@@ -122,8 +122,7 @@ protected:
     // The run check of the demo's rows, each stroke's depth from the start folder's
     // settings and job as the program read them.
     sim::RunCheckResult Check() const {
-        const std::vector<sim::RowTarget> rows = WithStrokeDepths(sim::ExpandRows(world), ListFeederOf, world.pulsesZ);
-        for (const sim::RowTarget& r : rows) EXPECT_TRUE(r.pickDepth && r.releaseDepth) << "no depths for " << r.name;
+        const std::vector<sim::RowTarget> rows = ListRowsWithDepths(world);
         return sim::CheckRun(machine->world()->ledger(), rows);
     }
 

@@ -63,8 +63,7 @@ TEST(DemoRun, TheShippedDemoJobPlacesItsWholeBoardOnTheDefaultWorld) {
 
         ASSERT_TRUE(OnStartRun(ThePartList())) << (boxes.Texts().empty() ? "" : boxes.Texts()[0]);
         ASSERT_TRUE(PumpUntil([] { return LiveRunThreads() == 0 && MachineIdle(); }, 180000));
-        const std::vector<sim::RowTarget> rows = WithStrokeDepths(sim::ExpandRows(world), ListFeederOf, world.pulsesZ);
-        for (const sim::RowTarget& r : rows) EXPECT_TRUE(r.pickDepth && r.releaseDepth) << "no depths for " << r.name;
+        const std::vector<sim::RowTarget> rows = ListRowsWithDepths(world);
         const sim::RunCheckResult check = sim::CheckRun(machine.world()->ledger(), rows);
         EXPECT_TRUE(check.Passed() && check.parts == check.rows) << check.Table();
         EXPECT_TRUE(g_Homed.load());
