@@ -167,6 +167,8 @@ protected:
             g_NozzleTable = {};
         }
         ResetNozzleStates();
+        // A rotation still pending when the run stopped would turn the next test's first part.
+        for (auto& t : g_RotationTarget) t = 0;
         TheSetView().CloseDsCameras();
         TheVideoSourcePort() = VideoSourcePort{};
         TheCameraService().Shutdown();
