@@ -19,6 +19,10 @@ if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
   fi
   [ "$what" != build ] || exit 0
   runs="${SMT_FUZZ_RUNS:-20000}"
+  # The targets that take whole files read inputs of up to 64 KB several ways per
+  # run (a run costs them a hundred times what it costs the others): a quarter of
+  # the runs, and they start first. Their seeds are replayed whole all the same.
+  whole_files=(fuzz_cad_layouts fuzz_project_file fuzz_pcb_section)
   failed=0; passed=0
   mkdir -p build-fuzz/artifacts
   # One target: its seeds replayed, then the fixed runs; its verdict is its status.
@@ -39,13 +43,8 @@ if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
     case "$name" in
       fuzz_pcb_section|fuzz_project_file) malloc_mb=4 ;;
     esac
-    # The targets that take whole files read inputs of up to 64 KB several ways per
-    # run (a run costs them a hundred times what it costs the others): a quarter of
-    # the runs. Their seeds are replayed whole all the same.
     local n="$runs"
-    case "$name" in
-      fuzz_cad_layouts|fuzz_project_file|fuzz_pcb_section) n=$((runs / 4)) ;;
-    esac
+    [[ " ${whole_files[*]} " != *" $name "* ]] || n=$((runs / 4))
     local opts=(-rss_limit_mb=2048 -max_len=65536 -malloc_limit_mb="$malloc_mb" -artifact_prefix="build-fuzz/artifacts/$name-")
     { [ -z "$seeds" ] || "$f" "${opts[@]}" -runs=0 "$seeds"; } >"$log" 2>&1 &&
       "$f" "${opts[@]}" -seed=1 -runs="$n" "$corpus" $seeds >>"$log" 2>&1
@@ -66,7 +65,7 @@ if ls tests/fuzz/fuzz_*.cpp >/dev/null 2>&1; then
   }
   # The longest first, so that no core is left with one of them at the end.
   targets=()
-  for name in fuzz_cad_layouts fuzz_project_file fuzz_pcb_section fuzz_lamp_lines; do
+  for name in "${whole_files[@]}" fuzz_lamp_lines; do
     if [ -x "build-fuzz/tests/fuzz/$name" ]; then targets+=("build-fuzz/tests/fuzz/$name"); fi
   done
   for f in build-fuzz/tests/fuzz/fuzz_*; do
